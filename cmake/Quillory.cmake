@@ -1,0 +1,45 @@
+# Build-wide settings and the helpers every folder uses to declare its library and tests.
+
+option(QL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(QL_BUILD_BENCHMARKS "Build the Google Benchmark programs under bench/" OFF)
+
+add_compile_options(-Wall -Wextra -Werror)
+
+if(QL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+# ql_library(<target> SOURCES ... [DEPENDS ...] [PRIVATE_DEPENDS ...])
+# One static library per source folder; includes are rooted at the repository top.
+function(ql_library target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
+endfunction()
+
+# ql_test(<name> SOURCES ... DEPENDS ...)
+# Labels come from the test's folder below tests/: tests/platform/foundation gets
+# "platform" and "foundation", so `ctest -L foundation` runs one area alone.
+function(ql_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main GTest::gmock)
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" ";" labels "${rel}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
+
+# ql_benchmark(<name> SOURCES ... DEPENDS ...)
+function(ql_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+endfunction()

@@ -1,0 +1,706 @@
+#include "platform/foundation/Value.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <variant>
+
+#include "platform/foundation/Class.h"
+#include "platform/foundation/Object.h"
+
+namespace ql::ns {
+
+struct Value::Node {
+    using Payload = std::variant<std::string, ns::Data, ns::Array, ns::Dictionary, ns::Set, std::shared_ptr<Object>>;
+    template <class T>
+    explicit Node(T&& v) : payload(std::forward<T>(v)) {}
+    std::atomic<std::uint32_t> refs{1};
+    Payload payload;
+};
+
+namespace {
+
+const Value& nilValue() {
+    static const Value nil;
+    return nil;
+}
+
+}  // namespace
+
+// ---- Dictionary ----
+
+Dictionary::Dictionary(std::initializer_list<Entry> entries) {
+    for (const auto& e : entries) appendUnsorted(e.first, e.second);
+    finishAppending();
+}
+
+std::vector<Dictionary::Entry>::const_iterator Dictionary::lowerBound(std::string_view key) const {
+    return std::lower_bound(entries_.begin(), entries_.end(), key,
+                            [](const Entry& e, std::string_view k) { return std::string_view(e.first) < k; });
+}
+
+const Value* Dictionary::find(std::string_view key) const {
+    auto it = lowerBound(key);
+    return it != entries_.end() && it->first == key ? &it->second : nullptr;
+}
+
+Value* Dictionary::find(std::string_view key) { return const_cast<Value*>(std::as_const(*this).find(key)); }
+
+const Value& Dictionary::operator[](std::string_view key) const {
+    const Value* v = find(key);
+    return v ? *v : nilValue();
+}
+
+void Dictionary::set(std::string key, Value value) {
+    auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
+    if (it != entries_.end() && it->first == key) {
+        it->second = std::move(value);
+    } else {
+        entries_.emplace(it, std::move(key), std::move(value));
+    }
+}
+
+Value& Dictionary::operator[](std::string_view key) {
+    auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
+    if (it == entries_.end() || it->first != key) it = entries_.emplace(it, std::string(key), Value());
+    return it->second;
+}
+
+bool Dictionary::erase(std::string_view key) {
+    auto it = lowerBound(key);
+    if (it == entries_.end() || it->first != key) return false;
+    entries_.erase(it);
+    return true;
+}
+
+std::vector<std::string> Dictionary::keys() const {
+    std::vector<std::string> out;
+    out.reserve(entries_.size());
+    for (const auto& e : entries_) out.push_back(e.first);
+    return out;
+}
+
+void Dictionary::appendUnsorted(std::string key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
+
+void Dictionary::finishAppending() {
+    // Stable sort keeps insertion order among equal keys, so the last duplicate can win.
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    auto out = entries_.begin();
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        auto last = it;
+        while (last + 1 != entries_.end() && (last + 1)->first == it->first) ++last;
+        if (out != last) *out = std::move(*last);
+        ++out;
+        it = last + 1;
+    }
+    entries_.erase(out, entries_.end());
+}
+
+bool Dictionary::operator==(const Dictionary& other) const { return entries_ == other.entries_; }
+
+// ---- Set ----
+
+Set::Set(std::initializer_list<Value> values) {
+    for (const auto& v : values) insert(v);
+}
+
+Set::Set(const Array& values) {
+    for (const auto& v : values) insert(v);
+}
+
+bool Set::contains(const Value& value) const {
+    auto it = std::lower_bound(values_.begin(), values_.end(), value,
+                               [](const Value& a, const Value& b) { return a.compare(b) < 0; });
+    return it != values_.end() && *it == value;
+}
+
+void Set::insert(Value value) {
+    auto it = std::lower_bound(values_.begin(), values_.end(), value,
+                               [](const Value& a, const Value& b) { return a.compare(b) < 0; });
+    if (it != values_.end() && *it == value) return;
+    values_.insert(it, std::move(value));
+}
+
+bool Set::erase(const Value& value) {
+    auto it = std::lower_bound(values_.begin(), values_.end(), value,
+                               [](const Value& a, const Value& b) { return a.compare(b) < 0; });
+    if (it == values_.end() || !(*it == value)) return false;
+    values_.erase(it);
+    return true;
+}
+
+// ---- Value: construction and lifetime ----
+
+Value::Value(const char* s) {
+    if (s) {
+        kind_ = Kind::String;
+        scalar_.node = new Node(std::string(s));
+    }
+}
+Value::Value(std::string_view s) : kind_(Kind::String) { scalar_.node = new Node(std::string(s)); }
+Value::Value(std::string&& s) : kind_(Kind::String) { scalar_.node = new Node(std::move(s)); }
+Value::Value(ns::Data d) : kind_(Kind::Data) { scalar_.node = new Node(std::move(d)); }
+Value::Value(ns::Array a) : kind_(Kind::Array) { scalar_.node = new Node(std::move(a)); }
+Value::Value(ns::Dictionary d) : kind_(Kind::Dictionary) { scalar_.node = new Node(std::move(d)); }
+Value::Value(ns::Set s) : kind_(Kind::Set) { scalar_.node = new Node(std::move(s)); }
+Value::Value(std::shared_ptr<Object> o) {
+    if (o) {
+        kind_ = Kind::Object;
+        scalar_.node = new Node(std::move(o));
+    }
+}
+
+Value Value::null() {
+    Value v;
+    v.kind_ = Kind::Null;
+    return v;
+}
+
+Value Value::mutableString(std::string s) {
+    Value v(std::move(s));
+    v.mutable_ = true;
+    return v;
+}
+
+Value Value::mutableArray(ns::Array a) {
+    Value v(std::move(a));
+    v.mutable_ = true;
+    return v;
+}
+
+Value Value::mutableDictionary() { return mutableDictionary(ns::Dictionary()); }
+
+Value Value::mutableDictionary(ns::Dictionary d) {
+    Value v(std::move(d));
+    v.mutable_ = true;
+    return v;
+}
+
+static bool hasNode(Value::Kind k) {
+    return k == Value::Kind::String || k == Value::Kind::Data || k == Value::Kind::Array ||
+           k == Value::Kind::Dictionary || k == Value::Kind::Set || k == Value::Kind::Object;
+}
+
+Value::Value(const Value& other) : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
+    if (hasNode(kind_)) scalar_.node->refs.fetch_add(1, std::memory_order_relaxed);
+}
+
+Value::Value(Value&& other) noexcept : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
+    other.kind_ = Kind::Nil;
+    other.mutable_ = false;
+    other.scalar_.u = 0;
+}
+
+Value& Value::operator=(const Value& other) {
+    if (this != &other) {
+        Value copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+    if (this != &other) {
+        release();
+        kind_ = other.kind_;
+        mutable_ = other.mutable_;
+        scalar_ = other.scalar_;
+        other.kind_ = Kind::Nil;
+        other.mutable_ = false;
+        other.scalar_.u = 0;
+    }
+    return *this;
+}
+
+Value::~Value() { release(); }
+
+void Value::release() {
+    if (hasNode(kind_) && scalar_.node->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete scalar_.node;
+    scalar_.u = 0;
+}
+
+// ---- Typed access ----
+
+std::string_view Value::asString() const {
+    return kind_ == Kind::String ? std::string_view(std::get<std::string>(node()->payload)) : std::string_view();
+}
+
+const ns::Data* Value::asData() const { return kind_ == Kind::Data ? &std::get<ns::Data>(node()->payload) : nullptr; }
+
+std::optional<ns::Date> Value::asDate() const {
+    if (kind_ != Kind::Date) return std::nullopt;
+    return ns::Date::fromTimeIntervalSince1970(scalar_.d);
+}
+
+const ns::Array* Value::asArray() const {
+    return kind_ == Kind::Array ? &std::get<ns::Array>(node()->payload) : nullptr;
+}
+
+const ns::Dictionary* Value::asDictionary() const {
+    return kind_ == Kind::Dictionary ? &std::get<ns::Dictionary>(node()->payload) : nullptr;
+}
+
+const ns::Set* Value::asSet() const { return kind_ == Kind::Set ? &std::get<ns::Set>(node()->payload) : nullptr; }
+
+std::shared_ptr<Object> Value::asObject() const {
+    return kind_ == Kind::Object ? std::get<std::shared_ptr<Object>>(node()->payload) : nullptr;
+}
+
+#define QL_DETACH(Type, KindName)                                                       \
+    if (kind_ != Kind::KindName) return nullptr;                                        \
+    if (scalar_.node->refs.load(std::memory_order_acquire) != 1) {                      \
+        Node* copy = new Node(std::get<Type>(scalar_.node->payload));                    \
+        release();                                                                      \
+        scalar_.node = copy;                                                            \
+    }                                                                                   \
+    return &std::get<Type>(scalar_.node->payload)
+
+std::string* Value::mutableStringStorage() { QL_DETACH(std::string, String); }
+ns::Array* Value::mutableArrayStorage() { QL_DETACH(ns::Array, Array); }
+ns::Dictionary* Value::mutableDictionaryStorage() { QL_DETACH(ns::Dictionary, Dictionary); }
+ns::Set* Value::mutableSetStorage() { QL_DETACH(ns::Set, Set); }
+
+#undef QL_DETACH
+
+const Value& Value::operator[](std::string_view key) const {
+    const ns::Dictionary* d = asDictionary();
+    return d ? (*d)[key] : nilValue();
+}
+
+const Value& Value::operator[](std::size_t index) const {
+    const ns::Array* a = asArray();
+    return a && index < a->size() ? (*a)[index] : nilValue();
+}
+
+std::size_t Value::count() const {
+    switch (kind_) {
+        case Kind::Array: return asArray()->size();
+        case Kind::Dictionary: return asDictionary()->size();
+        case Kind::Set: return asSet()->size();
+        default: return 0;
+    }
+}
+
+// ---- Numeric readings ----
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::string_view skipSpace(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && isSpace(s[i])) ++i;
+    return s.substr(i);
+}
+
+// Leading decimal integer of a text, saturating like the platform's longLongValue.
+std::int64_t scanInteger(std::string_view s) {
+    s = skipSpace(s);
+    bool negative = false;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    for (char c : s) {
+        if (c < '0' || c > '9') break;
+        if (magnitude > (UINT64_MAX - 9) / 10) overflow = true;
+        if (!overflow) magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (negative) {
+        if (overflow || magnitude > static_cast<std::uint64_t>(INT64_MAX) + 1) return INT64_MIN;
+        return magnitude == static_cast<std::uint64_t>(INT64_MAX) + 1 ? INT64_MIN
+                                                                      : -static_cast<std::int64_t>(magnitude);
+    }
+    if (overflow || magnitude > static_cast<std::uint64_t>(INT64_MAX)) return INT64_MAX;
+    return static_cast<std::int64_t>(magnitude);
+}
+
+double scanDouble(std::string_view s) {
+    s = skipSpace(s);
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    double d = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+    return r.ec == std::errc() || r.ec == std::errc::result_out_of_range ? d : 0.0;
+}
+
+}  // namespace
+
+bool Value::boolValue() const {
+    switch (kind_) {
+        case Kind::Bool: return scalar_.b;
+        case Kind::Int: return scalar_.i != 0;
+        case Kind::UInt: return scalar_.u != 0;
+        case Kind::Double: return scalar_.d != 0.0;
+        case Kind::String: {
+            // The platform's rule: after spaces and an optional sign and zeros, Y/y/T/t or a digit 1-9.
+            std::string_view s = skipSpace(asString());
+            if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+            while (!s.empty() && s[0] == '0') s.remove_prefix(1);
+            if (s.empty()) return false;
+            char c = s[0];
+            return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+        }
+        default: return false;
+    }
+}
+
+std::int64_t Value::int64Value() const {
+    switch (kind_) {
+        case Kind::Bool: return scalar_.b ? 1 : 0;
+        case Kind::Int: return scalar_.i;
+        case Kind::UInt: return static_cast<std::int64_t>(scalar_.u);
+        case Kind::Double:
+            if (std::isnan(scalar_.d)) return 0;
+            if (scalar_.d >= 9223372036854775807.0) return INT64_MAX;
+            if (scalar_.d <= -9223372036854775808.0) return INT64_MIN;
+            return static_cast<std::int64_t>(scalar_.d);
+        case Kind::String: return scanInteger(asString());
+        default: return 0;
+    }
+}
+
+std::uint64_t Value::uint64Value() const {
+    switch (kind_) {
+        case Kind::UInt: return scalar_.u;
+        case Kind::Double:
+            if (!(scalar_.d > 0)) return static_cast<std::uint64_t>(int64Value());
+            if (scalar_.d >= 18446744073709551615.0) return UINT64_MAX;
+            return static_cast<std::uint64_t>(scalar_.d);
+        default: return static_cast<std::uint64_t>(int64Value());
+    }
+}
+
+double Value::doubleValue() const {
+    switch (kind_) {
+        case Kind::Bool: return scalar_.b ? 1.0 : 0.0;
+        case Kind::Int: return static_cast<double>(scalar_.i);
+        case Kind::UInt: return static_cast<double>(scalar_.u);
+        case Kind::Double: return scalar_.d;
+        case Kind::Date: return scalar_.d;
+        case Kind::String: return scanDouble(asString());
+        default: return 0.0;
+    }
+}
+
+std::string shortestDoubleText(double d) {
+    if (std::isnan(d)) return "nan";
+    if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+std::string Value::stringValue() const {
+    switch (kind_) {
+        case Kind::String: return std::string(asString());
+        case Kind::Bool:
+        case Kind::Int:
+        case Kind::UInt:
+        case Kind::Double: return description();
+        default: return {};
+    }
+}
+
+// ---- Classes ----
+
+const Class* Value::valueClass() const {
+    switch (kind_) {
+        case Kind::Nil: return nullptr;
+        case Kind::Null: return Class::named("NSNull");
+        case Kind::Bool:
+        case Kind::Int:
+        case Kind::UInt:
+        case Kind::Double: return Class::named("NSNumber");
+        case Kind::String: return Class::named(mutable_ ? "NSMutableString" : "NSString");
+        case Kind::Data: return Class::named(mutable_ ? "NSMutableData" : "NSData");
+        case Kind::Date: return Class::named("NSDate");
+        case Kind::Array: return Class::named(mutable_ ? "NSMutableArray" : "NSArray");
+        case Kind::Dictionary: return Class::named(mutable_ ? "NSMutableDictionary" : "NSDictionary");
+        case Kind::Set: return Class::named(mutable_ ? "NSMutableSet" : "NSSet");
+        case Kind::Object: return &asObject()->objectClass();
+    }
+    return nullptr;
+}
+
+bool Value::isKindOfClass(const Class& cls) const {
+    const Class* c = valueClass();
+    return c && c->isSubclassOf(cls);
+}
+
+// ---- Equality and ordering ----
+
+namespace {
+
+// Exact comparison of two numbers of any kinds, without losing 64-bit precision.
+std::strong_ordering compareNumbers(const Value& a, const Value& b) {
+    using K = Value::Kind;
+    auto asInt = [](const Value& v) { return v.kind() == K::Bool ? (v.boolValue() ? 1 : 0) : v.int64Value(); };
+    K ka = a.kind() == K::Bool ? K::Int : a.kind();
+    K kb = b.kind() == K::Bool ? K::Int : b.kind();
+    if (ka == K::Double || kb == K::Double) {
+        double x = a.doubleValue(), y = b.doubleValue();
+        if (ka != K::Double || kb != K::Double) {
+            // An integer against a double: compare exactly when the double is integral and in range.
+            const Value& iv = ka == K::Double ? b : a;
+            double dv = ka == K::Double ? x : y;
+            bool swapped = ka == K::Double;
+            std::strong_ordering r = std::strong_ordering::equal;
+            if (std::isnan(dv)) {
+                r = std::strong_ordering::less;
+            } else if (dv >= 18446744073709551616.0) {
+                r = std::strong_ordering::less;
+            } else if (dv < -9223372036854775808.0) {
+                r = std::strong_ordering::greater;
+            } else {
+                double fl = std::floor(dv);
+                if (iv.kind() == K::UInt) {
+                    if (fl < 0) r = std::strong_ordering::greater;
+                    else r = iv.uint64Value() <=> static_cast<std::uint64_t>(fl);
+                } else {
+                    r = asInt(iv) <=> static_cast<std::int64_t>(fl);
+                }
+                if (r == std::strong_ordering::equal && fl != dv) r = std::strong_ordering::less;
+            }
+            if (swapped) r = 0 <=> r;
+            return r;
+        }
+        if (x < y) return std::strong_ordering::less;
+        if (x > y) return std::strong_ordering::greater;
+        return std::strong_ordering::equal;
+    }
+    if (ka == K::UInt && kb == K::UInt) return a.uint64Value() <=> b.uint64Value();
+    if (ka == K::UInt) {
+        std::int64_t y = asInt(b);
+        if (y < 0) return std::strong_ordering::greater;
+        return a.uint64Value() <=> static_cast<std::uint64_t>(y);
+    }
+    if (kb == K::UInt) return 0 <=> compareNumbers(b, a);
+    return asInt(a) <=> asInt(b);
+}
+
+std::uint32_t decodeUtf8(std::string_view s, std::size_t& i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    if (i + len > s.size()) len = 1;
+    std::uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += len;
+    return cp;
+}
+
+
+// Order of two UTF-8 texts by their UTF-16 code units: code point order, except that supplementary
+// characters (surrogate pairs) sort below U+E000..U+FFFF.
+std::strong_ordering compareUtf16(std::string_view a, std::string_view b) {
+    auto sortKey = [](std::uint32_t cp) { return cp >= 0x10000 ? 0xD800 + ((cp - 0x10000) >> 10) : cp; };
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i] == b[j] && static_cast<unsigned char>(a[i]) < 0x80) {
+            ++i, ++j;
+            continue;
+        }
+        std::uint32_t x = decodeUtf8(a, i), y = decodeUtf8(b, j);
+        if (x == y) continue;
+        std::uint32_t kx = sortKey(x), ky = sortKey(y);
+        if (kx != ky) return kx <=> ky;
+        return x <=> y;  // same lead surrogate: the trail orders as the code point does
+    }
+    if (i < a.size()) return std::strong_ordering::greater;
+    if (j < b.size()) return std::strong_ordering::less;
+    return std::strong_ordering::equal;
+}
+
+int kindRank(Value::Kind k) {
+    return k == Value::Kind::Bool || k == Value::Kind::UInt || k == Value::Kind::Double
+               ? static_cast<int>(Value::Kind::Int)
+               : static_cast<int>(k);
+}
+
+}  // namespace
+
+bool Value::operator==(const Value& other) const {
+    if (isNumber() && other.isNumber()) return compareNumbers(*this, other) == std::strong_ordering::equal;
+    if (kind_ != other.kind_) return false;
+    switch (kind_) {
+        case Kind::Nil:
+        case Kind::Null: return true;
+        case Kind::Date: return scalar_.d == other.scalar_.d;
+        case Kind::String: return asString() == other.asString();
+        case Kind::Data: return *asData() == *other.asData();
+        case Kind::Array: return node() == other.node() || *asArray() == *other.asArray();
+        case Kind::Dictionary: return node() == other.node() || *asDictionary() == *other.asDictionary();
+        case Kind::Set: return node() == other.node() || *asSet() == *other.asSet();
+        case Kind::Object: {
+            auto a = asObject(), b = other.asObject();
+            return a == b || a->isEqual(*b);
+        }
+        default: return false;
+    }
+}
+
+std::strong_ordering Value::compare(const Value& other) const {
+    if (isNumber() && other.isNumber()) return compareNumbers(*this, other);
+    if (kindRank(kind_) != kindRank(other.kind_)) return kindRank(kind_) <=> kindRank(other.kind_);
+    switch (kind_) {
+        case Kind::String: return compareUtf16(asString(), other.asString());
+        case Kind::Date:
+            return scalar_.d < other.scalar_.d   ? std::strong_ordering::less
+                   : scalar_.d > other.scalar_.d ? std::strong_ordering::greater
+                                                 : std::strong_ordering::equal;
+        case Kind::Data: return asData()->compare(*other.asData()) <=> 0;
+        case Kind::Array: {
+            const auto &a = *asArray(), &b = *other.asArray();
+            for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+                auto r = a[i].compare(b[i]);
+                if (r != std::strong_ordering::equal) return r;
+            }
+            return a.size() <=> b.size();
+        }
+        case Kind::Object: {
+            if (*this == other) return std::strong_ordering::equal;
+            return asObject().get() <=> other.asObject().get();
+        }
+        default: return count() <=> other.count();
+    }
+}
+
+// ---- Descriptions ----
+
+namespace {
+
+// Texts inside collection descriptions print bare only when made of ASCII letters and digits.
+bool isBareCharacter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+void appendQuotedText(std::string& out, std::string_view s) {
+    bool bare = !s.empty();
+    for (unsigned char c : s) bare = bare && isBareCharacter(c);
+    if (bare) {
+        out += s;
+        return;
+    }
+    out += '"';
+    char buf[16];
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '\n': out += "\\n"; break;
+                case '\t': out += "\\t"; break;
+                case '\r': out += "\\r"; break;
+                default:
+                    if (c < 0x20) {
+                        std::snprintf(buf, sizeof buf, "\\%03o", c);
+                        out += buf;
+                    } else {
+                        out += static_cast<char>(c);
+                    }
+            }
+            continue;
+        }
+        std::uint32_t cp = decodeUtf8(s, i);
+        auto unit = [&](std::uint32_t u) {
+            std::snprintf(buf, sizeof buf, "\\U%04x", u);
+            out += buf;
+        };
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    out += '"';
+}
+
+void appendIndent(std::string& out, int level) { out.append(static_cast<std::size_t>(level) * 4, ' '); }
+
+// A container at nesting level L prints its own indentation before its opening bracket, and its members
+// at level L + 1, as the platform does (hence the familiar "list =     (" of nested descriptions).
+void appendDescription(std::string& out, const Value& v, int level, bool nested);
+
+void appendElements(std::string& out, const Array& elements, int level) {
+    out += "\n";
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        appendIndent(out, level + 1);
+        appendDescription(out, elements[i], level + 1, true);
+        if (i + 1 < elements.size()) out += ',';
+        out += '\n';
+    }
+    appendIndent(out, level);
+}
+
+void appendDescription(std::string& out, const Value& v, int level, bool nested) {
+    using K = Value::Kind;
+    switch (v.kind()) {
+        case K::String:
+            if (nested) appendQuotedText(out, v.asString());
+            else out += v.asString();
+            return;
+        case K::Array:
+            appendIndent(out, level);
+            out += '(';
+            appendElements(out, *v.asArray(), level);
+            out += ')';
+            return;
+        case K::Set:
+            appendIndent(out, level);
+            out += "{(";
+            appendElements(out, v.asSet()->values(), level);
+            out += ")}";
+            return;
+        case K::Dictionary:
+            appendIndent(out, level);
+            out += "{\n";
+            for (const auto& [key, value] : *v.asDictionary()) {
+                appendIndent(out, level + 1);
+                appendQuotedText(out, key);
+                out += " = ";
+                appendDescription(out, value, level + 1, true);
+                out += ";\n";
+            }
+            appendIndent(out, level);
+            out += '}';
+            return;
+        default: out += v.description(level);
+    }
+}
+
+}  // namespace
+
+std::string Value::description() const { return description(0); }
+
+std::string Value::description(int indentLevel) const {
+    switch (kind_) {
+        case Kind::Nil: return "(null)";
+        case Kind::Null: return "<null>";
+        case Kind::Bool: return scalar_.b ? "1" : "0";
+        case Kind::Int: return std::to_string(scalar_.i);
+        case Kind::UInt: return std::to_string(scalar_.u);
+        case Kind::Double: return shortestDoubleText(scalar_.d);
+        case Kind::String: return std::string(asString());
+        case Kind::Data: return asData()->description();
+        case Kind::Date: return asDate()->description();
+        case Kind::Object: return asObject()->description();
+        case Kind::Array:
+        case Kind::Dictionary:
+        case Kind::Set: {
+            std::string out;
+            appendDescription(out, *this, indentLevel, false);
+            return out;
+        }
+    }
+    return {};
+}
+
+}  // namespace ql::ns

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Class.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/Value.h"
+
+using namespace ql::ns;
+
+TEST(Value, KeepsKindsApart) {
+    EXPECT_TRUE(Value(true).isBool());
+    EXPECT_TRUE(Value(1).isInteger());
+    EXPECT_TRUE(Value(1.0).isDouble());
+    EXPECT_TRUE(Value(std::uint64_t{1} << 63).isInteger());
+    EXPECT_EQ(Value(std::uint64_t{1} << 63).kind(), Value::Kind::UInt);
+    EXPECT_TRUE(Value().isNil());
+    EXPECT_TRUE(Value::null().isNull());
+    EXPECT_FALSE(Value::null().isNil());
+    EXPECT_TRUE(Value(static_cast<const char*>(nullptr)).isNil());
+    EXPECT_TRUE(Value("x").isString());
+
+    Dictionary d{{"present", Value::null()}};
+    EXPECT_NE(d.find("present"), nullptr);
+    EXPECT_TRUE(d["present"].isNull());
+    EXPECT_EQ(d.find("absent"), nullptr);
+    EXPECT_TRUE(d["absent"].isNil());
+}
+
+TEST(Value, EqualityAsCollectionsCompare) {
+    EXPECT_EQ(Value(true), Value(1));
+    EXPECT_EQ(Value(1), Value(1.0));
+    EXPECT_NE(Value(1), Value(1.5));
+    EXPECT_NE(Value(1), Value("1"));
+    // 2^53 + 1 is not representable as a double: an exact comparison must still tell them apart.
+    std::int64_t big = (std::int64_t{1} << 53) + 1;
+    EXPECT_NE(Value(big), Value(static_cast<double>(big)));
+    EXPECT_EQ(Value(std::uint64_t{5}), Value(std::int64_t{5}));
+    EXPECT_NE(Value(std::uint64_t{UINT64_MAX}), Value(std::int64_t{-1}));
+    EXPECT_TRUE(Value(-1).compare(Value(std::uint64_t{UINT64_MAX})) < 0);
+    EXPECT_EQ(Value(Array{1, "a"}), Value(Array{1.0, "a"}));
+    EXPECT_NE(Value(Array{1, "a"}), Value(Array{1, "b"}));
+    EXPECT_EQ(Value(Dictionary{{"a", 1}, {"b", Array{}}}), Value(Dictionary{{"b", Array{}}, {"a", true}}));
+    EXPECT_EQ(Value::null(), Value::null());
+    EXPECT_NE(Value::null(), Value());
+    EXPECT_EQ(Value(Data("ab")), Value(Data("ab")));
+}
+
+TEST(Value, OrdersTextsByUtf16Units) {
+    EXPECT_TRUE(Value("a").compare(Value("b")) < 0);
+    EXPECT_TRUE(Value("ab").compare(Value("a")) > 0);
+    // U+FF21 (fullwidth A) sorts after U+1F600 in UTF-16 order, though its code point is smaller.
+    EXPECT_TRUE(Value("\U0001F600").compare(Value("\uFF21")) < 0);
+    EXPECT_TRUE(Value("\u4E2D").compare(Value("\U0001F600")) < 0);
+    Set s{"b", "a", 2, 1, "a"};
+    ASSERT_EQ(s.size(), 4u);
+    EXPECT_EQ(s.values()[0], Value(1));
+    EXPECT_EQ(s.values()[3], Value("b"));
+}
+
+TEST(Value, DescriptionsInThePlatformStyle) {
+    EXPECT_EQ(Value(1).description(), "1");
+    EXPECT_EQ(Value(1.5).description(), "1.5");
+    EXPECT_EQ(Value(1.0).description(), "1");
+    EXPECT_EQ(Value(0.1).description(), "0.1");
+    EXPECT_EQ(Value(true).description(), "1");
+    EXPECT_EQ(Value(false).description(), "0");
+    EXPECT_EQ(Value::null().description(), "<null>");
+    EXPECT_EQ(Value().description(), "(null)");
+    EXPECT_EQ(Value("a b").description(), "a b");
+    EXPECT_EQ(Value(Data("hello")).description(), "<68656c6c 6f>");
+    EXPECT_EQ(Value(Date::fromTimeIntervalSinceReferenceDate(0)).description(), "2001-01-01 00:00:00 +0000");
+    EXPECT_EQ(Value(Array{}).description(), "(\n)");
+    EXPECT_EQ(Value(Array{1, "a b"}).description(), "(\n    1,\n    \"a b\"\n)");
+    Value nested(Dictionary{{"msg", "\u767b\u5f55"}, {"list", Array{Dictionary{{"id", 7}}}}, {"url", "http://x/y"}});
+    EXPECT_EQ(nested.description(),
+              "{\n"
+              "    list =     (\n"
+              "                {\n"
+              "            id = 7;\n"
+              "        }\n"
+              "    );\n"
+              "    msg = \"\\U767b\\U5f55\";\n"
+              "    url = \"http://x/y\";\n"
+              "}");
+}
+
+TEST(Value, NumericReadingsOfTexts) {
+    EXPECT_EQ(Value("  42abc").int64Value(), 42);
+    EXPECT_EQ(Value("-7").int64Value(), -7);
+    EXPECT_EQ(Value("99999999999999999999").int64Value(), INT64_MAX);
+    EXPECT_DOUBLE_EQ(Value(" 2.5e1").doubleValue(), 25.0);
+    EXPECT_TRUE(Value("YES").boolValue());
+    EXPECT_TRUE(Value("007").boolValue());
+    EXPECT_FALSE(Value("no").boolValue());
+    EXPECT_FALSE(Value("0").boolValue());
+    EXPECT_EQ(Value(3.9).int64Value(), 3);
+    EXPECT_EQ(Value(12).stringValue(), "12");
+}
+
+TEST(Value, CopiesShareUntilMutated) {
+    Value a(Array{1, 2});
+    Value b = a;
+    b.mutableArrayStorage()->push_back(3);
+    EXPECT_EQ(a.count(), 2u);
+    EXPECT_EQ(b.count(), 3u);
+    Value d(Dictionary{});
+    (*d.mutableDictionaryStorage())["k"] = "v";
+    EXPECT_EQ(d["k"], Value("v"));
+    EXPECT_EQ(Value(1).mutableArrayStorage(), nullptr);
+
+    Dictionary built;
+    built.appendUnsorted("b", 1);
+    built.appendUnsorted("a", 2);
+    built.appendUnsorted("b", 3);
+    built.finishAppending();
+    ASSERT_EQ(built.size(), 2u);
+    EXPECT_EQ(built["b"], Value(3));
+    EXPECT_EQ(built.begin()->first, "a");
+}
+
+TEST(Value, ClassesOfValues) {
+    EXPECT_EQ(Value("x").valueClass()->name(), "NSString");
+    EXPECT_EQ(Value::mutableArray().valueClass()->name(), "NSMutableArray");
+    EXPECT_TRUE(Value::mutableArray().isKindOfClass(*Class::named("NSArray")));
+    EXPECT_TRUE(Value(2).isKindOfClass(*Class::named("NSValue")));
+    EXPECT_FALSE(Value(2).isKindOfClass(*Class::named("NSString")));
+    EXPECT_EQ(Value().valueClass(), nullptr);
+}
+
+TEST(Error, DescriptionsAndBoxing) {
+    Error plain("com.example", 7);
+    EXPECT_EQ(plain.localizedDescription(), "The operation couldn\u2019t be completed. (com.example error 7.)");
+    Error described(std::string(URLErrorDomain), -999, {{std::string(LocalizedDescriptionKey), "cancelled"}});
+    EXPECT_EQ(described.localizedDescription(), "cancelled");
+    EXPECT_EQ(described.description(),
+              "Error Domain=NSURLErrorDomain Code=-999 \"cancelled\" UserInfo={NSLocalizedDescription=cancelled}");
+    Value boxed = described.boxed();
+    EXPECT_EQ(boxed.valueClass()->name(), "NSError");
+    ASSERT_TRUE(Error::fromValue(boxed).has_value());
+    EXPECT_EQ(*Error::fromValue(boxed), described);
+    EXPECT_FALSE(Error::fromValue(Value("x")).has_value());
+}
