@@ -1,0 +1,125 @@
+#include "platform/foundation/DispatchPool.h"
+
+#include <algorithm>
+#include <pthread.h>
+#include <thread>
+
+#include "platform/foundation/RunLoop.h"
+
+namespace ql::ns {
+
+namespace {
+
+thread_local bool isWorkerThread = false;
+
+std::size_t levelOf(DispatchQueue::Priority priority) { return static_cast<std::size_t>(priority); }
+
+}  // namespace
+
+DispatchPool& DispatchPool::shared() {
+    // Workers never end, so the pool outlives every static; it is reachable through this pointer.
+    static DispatchPool* pool = new DispatchPool;
+    return *pool;
+}
+
+DispatchPool::DispatchPool()
+    : baseWorkers_(std::max(2, static_cast<int>(std::thread::hardware_concurrency()))),
+      maxWorkers_(std::max(64, 4 * baseWorkers_)) {}
+
+void DispatchPool::submit(DispatchQueue::Priority priority, std::function<void()> job) {
+    std::unique_lock lock(mutex_);
+    jobs_[levelOf(priority)].push_back(std::move(job));
+    ++queued_;
+    if (idle_ > 0) {
+        lock.unlock();
+        available_.notify_one();
+        return;
+    }
+    spawnIfNeededLocked();
+}
+
+void DispatchPool::spawnIfNeededLocked() {
+    const int runnable = workers_ - blocked_;
+    if (queued_ == 0 || idle_ > 0 || runnable >= baseWorkers_ || workers_ >= maxWorkers_) return;
+    ++workers_;
+    std::thread([this] { workerMain(); }).detach();
+}
+
+void DispatchPool::workerMain() {
+    isWorkerThread = true;
+    pthread_setname_np(pthread_self(), "ql.dispatch");
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        ++idle_;
+        available_.wait(lock, [this] { return queued_ > 0; });
+        --idle_;
+        auto level = std::find_if(jobs_.begin(), jobs_.end(), [](const auto& jobs) { return !jobs.empty(); });
+        std::function<void()> job = std::move(level->front());
+        level->pop_front();
+        --queued_;
+        ++running_;
+        lock.unlock();
+        job();
+        job = nullptr;  // what the job captured goes before the pool counts it as done
+        lock.lock();
+        --running_;
+        std::vector<std::weak_ptr<RunLoop>> toWake;
+        notifyIdleLocked(toWake);
+        if (!toWake.empty()) {
+            lock.unlock();
+            wake(toWake);
+            lock.lock();
+        }
+    }
+}
+
+bool DispatchPool::hasRunnableWork() {
+    std::lock_guard lock(mutex_);
+    return queued_ > 0 || running_ > blocked_;
+}
+
+bool DispatchPool::hasWaitingJobs() { return queued_.load(std::memory_order_relaxed) > 0; }
+
+void DispatchPool::notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake) {
+    if (idleWaiters_.empty() || queued_ > 0 || running_ > blocked_) return;
+    toWake.swap(idleWaiters_);
+}
+
+void DispatchPool::wake(std::vector<std::weak_ptr<RunLoop>>& loops) {
+    for (auto& weak : loops) {
+        if (auto loop = weak.lock()) loop->wakeUp();
+    }
+}
+
+void DispatchPool::wakeWhenIdle(const std::weak_ptr<RunLoop>& loop) {
+    std::vector<std::weak_ptr<RunLoop>> toWake;
+    {
+        std::lock_guard lock(mutex_);
+        auto same = [&](const std::weak_ptr<RunLoop>& w) { return !w.owner_before(loop) && !loop.owner_before(w); };
+        if (std::none_of(idleWaiters_.begin(), idleWaiters_.end(), same)) idleWaiters_.push_back(loop);
+        notifyIdleLocked(toWake);
+    }
+    wake(toWake);
+}
+
+DispatchPool::BlockingScope::BlockingScope() : onWorker_(isWorkerThread) {
+    if (!onWorker_) return;
+    DispatchPool& pool = shared();
+    std::vector<std::weak_ptr<RunLoop>> toWake;
+    {
+        std::lock_guard lock(pool.mutex_);
+        ++pool.blocked_;
+        pool.spawnIfNeededLocked();
+        pool.notifyIdleLocked(toWake);
+    }
+    wake(toWake);
+}
+
+DispatchPool::BlockingScope::~BlockingScope() {
+    if (!onWorker_) return;
+    DispatchPool& pool = shared();
+    std::lock_guard lock(pool.mutex_);
+    --pool.blocked_;
+}
+
+}  // namespace ql::ns

@@ -1,0 +1,68 @@
+#pragma once
+// The worker threads behind every queue but the main one. Keeps about one runnable worker per core and
+// adds workers while others are blocked in a wait (sync, semaphores, groups), so that nested waits
+// cannot starve the pool. Internal to the foundation: queues submit jobs, waits announce themselves.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/foundation/DispatchQueue.h"
+
+namespace ql::ns {
+
+class RunLoop;
+
+class DispatchPool {
+public:
+    static DispatchPool& shared();
+
+    void submit(DispatchQueue::Priority priority, std::function<void()> job);
+    // True when jobs are queued or running and not all of them are blocked in waits.
+    bool hasRunnableWork();
+    // Wakes `loop` once the pool has no runnable work left (at once when it has none).
+    void wakeWhenIdle(const std::weak_ptr<RunLoop>& loop);
+    // Whether jobs are waiting for a worker; a long-running drain yields when they are.
+    bool hasWaitingJobs();
+
+    // Wraps a wait that may block the calling thread; on a worker it lets the pool add a worker.
+    class BlockingScope {
+    public:
+        BlockingScope();
+        ~BlockingScope();
+        BlockingScope(const BlockingScope&) = delete;
+        BlockingScope& operator=(const BlockingScope&) = delete;
+
+    private:
+        bool onWorker_;
+    };
+
+private:
+    DispatchPool();
+    void workerMain();
+    void spawnIfNeededLocked();
+    void notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake);
+    static void wake(std::vector<std::weak_ptr<RunLoop>>& loops);
+
+    static constexpr std::size_t kLevels = 4;
+    const int baseWorkers_;
+    const int maxWorkers_;
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::array<std::deque<std::function<void()>>, kLevels> jobs_;
+    // Changed under the lock; read without it by hasWaitingJobs, which a draining queue asks per batch.
+    std::atomic<std::size_t> queued_{0};
+    int workers_ = 0;
+    int idle_ = 0;
+    int blocked_ = 0;
+    int running_ = 0;
+    std::vector<std::weak_ptr<RunLoop>> idleWaiters_;
+};
+
+}  // namespace ql::ns

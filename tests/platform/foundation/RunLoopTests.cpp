@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Thread.h"
+#include "platform/foundation/Timer.h"
+
+using namespace ql::ns;
+
+namespace {
+
+const std::string kDefault(DefaultRunLoopMode);
+const std::string kCommon(RunLoopCommonModes);
+const std::string kTracking(TrackingRunLoopMode);
+
+// Runs `body` on the main loop while it runs in `mode`.
+void whileRunningIn(const std::string& mode, std::function<void()> body) {
+    auto loop = RunLoop::main();
+    loop->performBlock(std::move(body), {mode});
+    ASSERT_TRUE(loop->runMode(mode, Date::now()));
+}
+
+}  // namespace
+
+TEST(RunLoop, TimersFireInOrderOnTheManualClockAndRespectModes) {
+    ManualClockScope clock;
+    const double start = Clock::now();
+    auto loop = RunLoop::main();
+    std::vector<std::string> fired;
+    auto record = [&](std::string name) {
+        return [&fired, name, start](Timer&) {
+            fired.push_back(name + "@" + std::to_string(Clock::now() - start).substr(0, 3) + " in " +
+                            RunLoop::main()->currentMode());
+        };
+    };
+    auto late = Timer::timer(1.0, false, record("default"));
+    auto early = Timer::timer(0.5, false, record("early-default"));
+    auto common = Timer::timer(2.0, false, record("common"));
+    auto tracking = Timer::timer(3.0, false, record("tracking"));
+    auto custom = Timer::timer(0.2, false, record("custom"));
+    loop->addTimer(late, kDefault);
+    loop->addTimer(early, kDefault);
+    loop->addTimer(common, kCommon);
+    loop->addTimer(tracking, kTracking);
+    loop->addTimer(custom, "custom");
+
+    // While the loop tracks (a drag), default-mode timers hold still; common and tracking ones fire on time.
+    whileRunningIn(kTracking, [] { Clock::advance(5); });
+    EXPECT_EQ(fired, (std::vector<std::string>{"common@2.0 in " + kTracking, "tracking@3.0 in " + kTracking}));
+    EXPECT_TRUE(late->isValid());
+
+    // Back in the default mode the overdue timers fire, earliest date first; the custom mode's never does.
+    fired.clear();
+    Clock::advance(0);
+    EXPECT_EQ(fired, (std::vector<std::string>{"early-default@5.0 in " + kDefault, "default@5.0 in " + kDefault}));
+    EXPECT_TRUE(custom->isValid());
+    EXPECT_FALSE(loop->runMode("unused", Date::distantFuture()));  // nothing could ever wake that mode
+    custom->invalidate();
+}
+
+TEST(RunLoop, RepeatingTimersAndInvalidationFromTheirOwnBlock) {
+    ManualClockScope clock;
+    const double start = Clock::now();
+    std::vector<double> everyTwo;
+    auto steady = Timer::scheduledTimer(2.0, true, [&](Timer&) { everyTwo.push_back(Clock::now() - start); });
+    int fires = 0;
+    std::weak_ptr<int> capture;
+    {
+        auto held = std::make_shared<int>(7);
+        capture = held;
+        Timer::scheduledTimer(1.0, true, [&fires, held](Timer& self) {
+            if (++fires == 3) self.invalidate();
+        });
+    }
+    Clock::advance(10);
+    EXPECT_EQ(everyTwo, (std::vector<double>{2, 4, 6, 8, 10}));
+    EXPECT_EQ(fires, 3);
+    EXPECT_TRUE(capture.expired());  // an invalid timer lets go of its block, and what the block held
+
+    // A repeating timer that misses several intervals fires once, then counts from the moment it fired.
+    int tracked = 0;
+    auto trackingOnly = Timer::timer(1.0, true, [&](Timer&) { ++tracked; });
+    RunLoop::main()->addTimer(trackingOnly, kTracking);
+    Clock::advance(3.5);
+    EXPECT_EQ(tracked, 0);
+    whileRunningIn(kTracking, [] {});
+    EXPECT_EQ(tracked, 1);
+    EXPECT_DOUBLE_EQ(trackingOnly->fireDate().timeIntervalSince1970(), Clock::now() + 1);
+
+    // fire() runs a one-shot timer early and ends it; a repeating timer keeps its schedule.
+    const Date next = steady->fireDate();
+    steady->fire();
+    EXPECT_TRUE(steady->isValid());
+    EXPECT_EQ(steady->fireDate(), next);
+    int once = 0;
+    auto oneShot = Timer::scheduledTimer(100, false, [&](Timer&) { ++once; });
+    oneShot->fire();
+    Clock::advance(200);
+    EXPECT_EQ(once, 1);
+    EXPECT_FALSE(oneShot->isValid());
+    steady->invalidate();
+    trackingOnly->invalidate();
+}
+
+TEST(RunLoop, DelayedPerformsAreCancelledPerTarget) {
+    ManualClockScope clock;
+    auto loop = RunLoop::main();
+    auto kept = std::make_shared<Object>();
+    auto cancelled = std::make_shared<Object>();
+    auto dropped = std::make_shared<Object>();
+    std::vector<std::string> ran;
+    loop->performAfterDelay(1, kept, [&] { ran.push_back("kept"); });
+    loop->performAfterDelay(1, cancelled, [&] { ran.push_back("cancelled"); });
+    loop->performAfterDelay(2, cancelled, [&] { ran.push_back("cancelled later"); });
+    loop->performAfterDelay(1, dropped, [&] { ran.push_back("dropped"); });
+    loop->performAfterDelay(0.5, kept, [&] { ran.push_back("tracking"); }, {kTracking});
+    loop->cancelPerforms(cancelled.get());
+    dropped.reset();
+    Clock::advance(5);
+    EXPECT_EQ(ran, std::vector<std::string>{"kept"});
+    whileRunningIn(kTracking, [] {});
+    EXPECT_EQ(ran, (std::vector<std::string>{"kept", "tracking"}));
+}
+
+TEST(RunLoop, PerformsBlocksOnAnotherThreadInTheRightMode) {
+    std::atomic<bool> switchToDefault{false};
+    DispatchSemaphore finished(0);
+    auto worker = std::make_shared<Thread>([&] {
+        auto loop = RunLoop::current();
+        loop->addSource(Port::port(), kTracking);
+        loop->addSource(Port::port(), kDefault);
+        while (!Thread::current()->isCancelled())
+            loop->runMode(switchToDefault ? kDefault : kTracking, Date::distantFuture());
+        finished.signal();
+    });
+    worker->setName("tracker");
+    auto loop = worker->runLoop();
+
+    std::vector<std::string> seen;  // touched on the worker only, read after it has finished
+    loop->performBlock([&] { seen.push_back("default " + RunLoop::current()->currentMode()); }, {kDefault});
+    worker->start();
+    loop->performBlockAndWait([&] {
+        seen.push_back("tracking " + Thread::current()->name());
+        EXPECT_FALSE(Thread::isMainThread());
+        EXPECT_EQ(RunLoop::current(), loop);
+        switchToDefault = true;
+    }, {kTracking});
+    loop->performBlock([&] { seen.push_back("common"); });
+    loop->performBlock([&] { Thread::current()->cancel(); }, {kDefault});
+    ASSERT_TRUE(finished.wait(30));
+    EXPECT_EQ(seen, (std::vector<std::string>{"tracking tracker", "default " + kDefault, "common"}));
+}
+
+TEST(RunLoop, RunUntilWakesForConditionsMetElsewhere) {
+    // Real time: another thread meets the condition and wakes the loop.
+    std::atomic<bool> done{false};
+    Thread::detachNewThread([&] {
+        done = true;
+        RunLoop::main()->wakeUp();
+    });
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return done.load(); }, 30));
+
+    // Manual time: the loop waits for the pool to finish before time moves, then jumps to the next
+    // deadline instead of waiting for it.
+    ManualClockScope clock;
+    const double start = Clock::now();
+    std::atomic<int> stage{0};
+    DispatchQueue::global()->async([&] { stage = 1; });
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return stage.load() == 1; }, 60));
+    EXPECT_EQ(Clock::now(), start);
+    DispatchQueue::global()->after(30, [&] { DispatchQueue::main()->async([&] { stage = 2; }); });
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return stage.load() == 2; }, 60));
+    EXPECT_EQ(Clock::now(), start + 30);
+}
+
+TEST(RunLoop, SignalledSourcesAreHandledInTheirModesAndStopEndsARun) {
+    std::vector<std::string> performed;  // touched on the worker only, read after it has finished
+    auto tracked = std::make_shared<RunLoopSource>([&] { performed.push_back("tracked"); });
+    auto plain = std::make_shared<RunLoopSource>([&] { performed.push_back("plain"); });
+    DispatchSemaphore ran(0);
+    DispatchSemaphore finished(0);
+    auto worker = Thread::detachNewThread([&] {
+        auto loop = RunLoop::current();
+        loop->addSource(plain, kDefault);
+        loop->addSource(tracked, kTracking);
+        ran.signal();
+        while (loop->runMode(kDefault, Date::distantFuture())) ran.signal();
+        finished.signal();
+    });
+    ASSERT_TRUE(ran.wait(30));
+    tracked->signal();
+    plain->signal();
+    ASSERT_TRUE(ran.wait(30));
+    EXPECT_TRUE(tracked->isSignalled());  // waits for a run in the tracking mode
+    EXPECT_FALSE(plain->isSignalled());
+    EXPECT_TRUE(worker->isExecuting());
+
+    // A loop with nothing left in its mode stops running by itself.
+    worker->runLoop()->removeSource(plain, kDefault);
+    ASSERT_TRUE(finished.wait(30));
+    EXPECT_EQ(performed, std::vector<std::string>{"plain"});
+
+    // Timers alone do not end a run that waits for input; stop() does.
+    auto loop = RunLoop::main();
+    int fired = 0;
+    loop->addTimer(Timer::timer(0, false, [&](Timer&) {
+        ++fired;
+        loop->stop();
+    }), kDefault);
+    EXPECT_TRUE(loop->runMode(kDefault, Date::distantFuture()));
+    EXPECT_EQ(fired, 1);
+    auto timer = Timer::timer(1, false, {});
+    loop->addTimer(timer, kDefault);
+    EXPECT_THROW(worker->runLoop()->addTimer(timer, kDefault), Exception);
+    timer->invalidate();
+}
