@@ -1,0 +1,27 @@
+#pragma once
+// ns::Range: a stretch of text or of a sequence, as location and length. For texts both count UTF-16
+// code units, as the platform does. A search that finds nothing answers {NotFound, 0}.
+
+#include <cstdint>
+#include <string>
+
+namespace ql::ns {
+
+inline constexpr std::uint64_t NotFound = INT64_MAX;
+
+struct Range {
+    std::uint64_t location = 0;
+    std::uint64_t length = 0;
+
+    std::uint64_t end() const { return location + length; }
+    bool contains(std::uint64_t index) const { return index >= location && index - location < length; }
+    bool isNotFound() const { return location == NotFound; }
+    bool operator==(const Range&) const = default;
+
+    // "{location, length}", as the platform prints a range.
+    std::string description() const {
+        return "{" + std::to_string(location) + ", " + std::to_string(length) + "}";
+    }
+};
+
+}  // namespace ql::ns

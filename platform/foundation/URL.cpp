@@ -1,0 +1,332 @@
+#include "platform/foundation/URL.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/foundation/CharacterSet.h"
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/Object.h"
+#include "platform/foundation/Text.h"
+
+namespace ql::ns {
+
+namespace {
+
+using Parts = URL::Parts;
+
+// ---- Characters (RFC 3986, section 2) ----
+
+bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+bool isSubDelimiter(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
+bool isRegNameChar(char c) { return isUnreserved(c) || isSubDelimiter(c); }
+bool isUserInfoChar(char c) { return isRegNameChar(c) || c == ':'; }
+bool isPathChar(char c) { return isUserInfoChar(c) || c == '@' || c == '/'; }
+bool isQueryChar(char c) { return isPathChar(c) || c == '?'; }
+bool isSchemeChar(char c) { return isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.'; }
+
+// Every character allowed or part of a "%XX" escape.
+bool isValid(std::string_view text, bool (*allowed)(char)) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (allowed(text[i])) continue;
+        if (text[i] != '%' || i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
+// What lies between "[" and "]": an IPv6 address or an "IPvFuture" literal.
+bool isValidIPLiteral(std::string_view literal) {
+    if (!literal.empty() && (literal[0] == 'v' || literal[0] == 'V')) {
+        std::size_t dot = literal.find('.');
+        if (dot == std::string_view::npos || dot < 2 || dot + 1 == literal.size()) return false;
+        return std::all_of(literal.begin() + 1, literal.begin() + static_cast<std::ptrdiff_t>(dot), isHexDigit) &&
+               std::all_of(literal.begin() + static_cast<std::ptrdiff_t>(dot) + 1, literal.end(), isUserInfoChar);
+    }
+    in6_addr address;
+    return inet_pton(AF_INET6, std::string(literal).c_str(), &address) == 1;
+}
+
+bool parseAuthority(std::string_view authority, Parts& c) {
+    std::string_view hostPort = authority;
+    if (std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        c.userInfo = std::string(authority.substr(0, at));
+        if (!isValid(*c.userInfo, isUserInfoChar)) return false;
+        hostPort = authority.substr(at + 1);
+    }
+    std::string_view host = hostPort, port;
+    bool hasPort = false;
+    if (hostPort.starts_with('[')) {
+        std::size_t close = hostPort.find(']');
+        if (close == std::string_view::npos || !isValidIPLiteral(hostPort.substr(1, close - 1))) return false;
+        host = hostPort.substr(0, close + 1);
+        std::string_view rest = hostPort.substr(close + 1);
+        if (!rest.empty() && rest[0] != ':') return false;
+        hasPort = !rest.empty();
+        if (hasPort) port = rest.substr(1);
+    } else {
+        std::size_t colon = hostPort.rfind(':');
+        hasPort = colon != std::string_view::npos;
+        if (hasPort) host = hostPort.substr(0, colon), port = hostPort.substr(colon + 1);
+        if (!isValid(host, isRegNameChar)) return false;
+    }
+    c.host = std::string(host);
+    if (hasPort && !port.empty()) {
+        // Ports name 16-bit numbers; anything longer is a typing error, not a port.
+        if (port.size() > 5 || !std::all_of(port.begin(), port.end(), isDigit)) return false;
+        std::int64_t number = std::stoll(std::string(port));
+        if (number > 65535) return false;
+        c.port = number;
+    }
+    return true;
+}
+
+// Splits a URI reference into its components (RFC 3986, Appendix B) and checks each one's grammar.
+std::optional<Parts> parse(std::string_view text) {
+    Parts c;
+    c.text = std::string(text);
+    std::size_t pos = 0;
+    std::size_t colon = text.find_first_of(":/?#");
+    if (colon != std::string_view::npos && text[colon] == ':') {
+        // A colon before any "/" makes a scheme; a relative path's first segment may not hold one.
+        std::string_view scheme = text.substr(0, colon);
+        if (scheme.empty() || !isAlpha(scheme[0]) || !std::all_of(scheme.begin(), scheme.end(), isSchemeChar))
+            return std::nullopt;
+        c.scheme = std::string(scheme);
+        pos = colon + 1;
+    }
+    if (text.substr(pos).starts_with("//")) {
+        std::size_t end = std::min(text.find_first_of("/?#", pos + 2), text.size());
+        c.authority = std::string(text.substr(pos + 2, end - pos - 2));
+        if (!parseAuthority(*c.authority, c)) return std::nullopt;
+        pos = end;
+    }
+    std::size_t end = std::min(text.find_first_of("?#", pos), text.size());
+    c.path = std::string(text.substr(pos, end - pos));
+    if (!isValid(c.path, isPathChar)) return std::nullopt;
+    pos = end;
+    if (pos < text.size() && text[pos] == '?') {
+        end = std::min(text.find('#', pos + 1), text.size());
+        c.query = std::string(text.substr(pos + 1, end - pos - 1));
+        if (!isValid(*c.query, isQueryChar)) return std::nullopt;
+        pos = end;
+    }
+    if (pos < text.size()) {
+        c.fragment = std::string(text.substr(pos + 1));
+        if (!isValid(*c.fragment, isQueryChar)) return std::nullopt;
+    }
+    return c;
+}
+
+// ---- Resolution (RFC 3986, section 5.2) ----
+
+// Section 5.2.4.
+std::string removeDotSegments(std::string_view path) {
+    std::string in(path), out;
+    std::size_t pos = 0;  // `in` is consumed from the front; in[pos] may be rewritten to "/"
+    auto rest = [&] { return std::string_view(in).substr(pos); };
+    auto dropLastSegment = [&] {
+        std::size_t slash = out.rfind('/');
+        out.erase(slash == std::string::npos ? 0 : slash);
+    };
+    while (pos < in.size()) {
+        std::string_view r = rest();
+        if (r.starts_with("../")) {
+            pos += 3;
+        } else if (r.starts_with("./") || r.starts_with("/./")) {
+            pos += 2;
+        } else if (r == "/.") {
+            in[++pos] = '/';
+        } else if (r.starts_with("/../")) {
+            pos += 3;
+            dropLastSegment();
+        } else if (r == "/..") {
+            pos += 2;
+            in[pos] = '/';
+            dropLastSegment();
+        } else if (r == "." || r == "..") {
+            pos = in.size();
+        } else {
+            std::size_t next = in.find('/', pos + 1);
+            if (next == std::string::npos) next = in.size();
+            out.append(in, pos, next - pos);
+            pos = next;
+        }
+    }
+    return out;
+}
+
+// Section 5.2.3.
+std::string merge(const Parts& base, std::string_view path) {
+    if (base.authority && base.path.empty()) return "/" + std::string(path);
+    std::size_t slash = base.path.rfind('/');
+    return (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) + std::string(path);
+}
+
+// Section 5.3.
+std::string compose(const std::optional<std::string>& scheme, const std::optional<std::string>& authority,
+                    std::string_view path, const std::optional<std::string>& query,
+                    const std::optional<std::string>& fragment) {
+    std::string text;
+    if (scheme) text += *scheme + ":";
+    if (authority) text += "//" + *authority;
+    // Without an authority a path may not begin with "//"; "/." keeps its meaning and its parse.
+    if (!authority && path.starts_with("//")) text += "/.";
+    text += path;
+    if (query) text += "?" + *query;
+    if (fragment) text += "#" + *fragment;
+    return text;
+}
+
+// Section 5.2.2, strict: a reference with a scheme is taken as it is, even the base's own scheme.
+std::string resolve(const Parts& r, const Parts& base) {
+    if (r.scheme) return compose(r.scheme, r.authority, removeDotSegments(r.path), r.query, r.fragment);
+    if (r.authority) return compose(base.scheme, r.authority, removeDotSegments(r.path), r.query, r.fragment);
+    if (r.path.empty())
+        return compose(base.scheme, base.authority, base.path, r.query ? r.query : base.query, r.fragment);
+    std::string path = removeDotSegments(r.path.starts_with('/') ? r.path : merge(base, r.path));
+    return compose(base.scheme, base.authority, path, r.query, r.fragment);
+}
+
+std::optional<std::string> decoded(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    return stringByRemovingPercentEncoding(*text).value_or(*text);
+}
+
+// How a URL travels inside a Value: the platform's URL object.
+class URLBox final : public Object {
+public:
+    explicit URLBox(URL url) : url(std::move(url)) {}
+    static const Class& classObject() {
+        static const Class& cls = *new Class("NSURL", &Object::classObject());
+        return cls;
+    }
+    const Class& objectClass() const override { return classObject(); }
+    std::string description() const override { return url.absoluteString(); }
+    bool isEqual(const Object& other) const override {
+        auto* box = dynamic_cast<const URLBox*>(&other);
+        return box && box->url == url;
+    }
+    std::shared_ptr<Object> copy() const override { return std::make_shared<URLBox>(url); }
+    URL url;
+};
+
+const bool urlClassRegistered = (Class::registerClass(URLBox::classObject()), true);
+
+}  // namespace
+
+std::optional<URL> URL::fromString(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    auto components = parse(text);
+    if (!components) return std::nullopt;
+    return URL(std::string(text), nullptr, std::move(*components));
+}
+
+std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
+    auto reference = parse(text);
+    if (!reference) return std::nullopt;
+    if (reference->scheme) return URL(std::string(text), nullptr, std::move(*reference));
+    auto absolute = parse(resolve(*reference, base.absolute_));
+    if (!absolute) return std::nullopt;
+    return URL(std::string(text), std::make_shared<const URL>(base), std::move(*absolute));
+}
+
+std::optional<URL> URL::fromString(std::string_view text, const std::optional<URL>& base) {
+    return base ? fromString(text, *base) : fromString(text);
+}
+
+URL URL::fileURLWithPath(std::string_view path, bool isDirectory) {
+    if (path.empty()) throw Exception(InvalidArgumentException, "fileURLWithPath:isDirectory:: empty path");
+    std::string absolute = path.starts_with('/') ? std::string(path)
+                                                 : std::filesystem::current_path().string() + "/" + std::string(path);
+    if (isDirectory && !absolute.ends_with('/')) absolute += '/';
+    std::string text = "file://" + stringByAddingPercentEncodingWithAllowedCharacters(
+                                       absolute, CharacterSet::URLPathAllowedCharacterSet());
+    return URL(text, nullptr, *parse(text));
+}
+
+std::optional<URL> URL::baseURL() const {
+    if (!base_) return std::nullopt;
+    return *base_;
+}
+
+URL URL::absoluteURL() const { return base_ ? URL(absolute_.text, nullptr, absolute_) : *this; }
+
+std::optional<std::string> URL::host() const {
+    auto host = decoded(absolute_.host);
+    if (host && host->starts_with('[')) *host = host->substr(1, host->size() - 2);
+    return host;
+}
+
+std::optional<std::string> URL::user() const {
+    if (!absolute_.userInfo) return std::nullopt;
+    return decoded(absolute_.userInfo->substr(0, absolute_.userInfo->find(':')));
+}
+
+std::optional<std::string> URL::password() const {
+    if (!absolute_.userInfo) return std::nullopt;
+    std::size_t colon = absolute_.userInfo->find(':');
+    if (colon == std::string::npos) return std::nullopt;
+    return decoded(absolute_.userInfo->substr(colon + 1));
+}
+
+std::string URL::path() const {
+    std::string path = *decoded(absolute_.path);
+    if (path.size() > 1 && path.ends_with('/')) path.pop_back();
+    return path;
+}
+
+std::string URL::lastPathComponent() const { return ns::lastPathComponent(path()); }
+
+std::string URL::pathExtension() const { return ns::pathExtension(path()); }
+
+bool URL::isFileURL() const {
+    return absolute_.scheme && absolute_.scheme->size() == 4 && lowercaseString(*absolute_.scheme) == "file";
+}
+
+URL URL::withPath(std::string path) const {
+    std::string text = compose(absolute_.scheme, absolute_.authority, path, absolute_.query, absolute_.fragment);
+    return URL(text, nullptr, *parse(text));
+}
+
+URL URL::URLByAppendingPathComponent(std::string_view component) const {
+    std::string escaped = stringByAddingPercentEncodingWithAllowedCharacters(
+        component, CharacterSet::URLPathAllowedCharacterSet());
+    std::string path = absolute_.path;
+    if (path.empty() ? absolute_.authority.has_value() : !path.ends_with('/')) path += '/';
+    std::string_view tail = escaped;
+    if (path.ends_with('/')) tail.remove_prefix(std::min(tail.find_first_not_of('/'), tail.size()));
+    return withPath(path + std::string(tail));
+}
+
+URL URL::URLByDeletingLastPathComponent() const {
+    std::string path = absolute_.path;
+    if (path.empty() || path == "/") return withPath(path);
+    if (path.ends_with('/')) path.pop_back();
+    std::size_t slash = path.rfind('/');
+    return withPath(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
+}
+
+URL URL::standardizedURL() const { return withPath(removeDotSegments(absolute_.path)); }
+
+bool URL::operator==(const URL& other) const {
+    if (relative_ != other.relative_ || static_cast<bool>(base_) != static_cast<bool>(other.base_)) return false;
+    return !base_ || *base_ == *other.base_;
+}
+
+Value URL::boxed() const {
+    (void)urlClassRegistered;
+    return Value(std::make_shared<URLBox>(*this));
+}
+
+std::optional<URL> URL::fromValue(const Value& value) {
+    if (auto box = value.asObject<URLBox>()) return box->url;
+    return std::nullopt;
+}
+
+}  // namespace ql::ns
