@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Sandbox.h"
+
+using namespace ql::ns;
+
+namespace {
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+}  // namespace
+
+TEST(Sandbox, MakesPrivateFoldersInItsHomeWhenAskedAndAnswersSearchPaths) {
+    TemporarySandbox sandbox;
+    const std::string& home = sandbox.path();
+    bool isDirectory = false;
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(home + "/Library"));
+
+    EXPECT_EQ(Sandbox::caches(), home + "/Library/Caches");
+    EXPECT_TRUE(FileManager::defaultManager().fileExistsAtPath(home + "/Library/Caches", &isDirectory));
+    EXPECT_TRUE(isDirectory);
+    EXPECT_EQ(modeOf(home + "/Library"), 0700u);
+    EXPECT_EQ(modeOf(home + "/Library/Caches"), 0700u);
+    EXPECT_EQ(Sandbox::home(), home);
+    EXPECT_EQ(Sandbox::documents(), home + "/Documents");
+    EXPECT_EQ(Sandbox::library(), home + "/Library");
+    EXPECT_EQ(Sandbox::preferences(), home + "/Library/Preferences");
+    EXPECT_EQ(Sandbox::temporary(), home + "/tmp");
+    EXPECT_TRUE(FileManager::defaultManager().fileExistsAtPath(home + "/Library/Preferences"));
+
+    EXPECT_EQ(homeDirectory(), home);
+    EXPECT_EQ(temporaryDirectory(), home + "/tmp/");
+    EXPECT_EQ(searchPathForDirectoriesInDomains(DocumentDirectory, UserDomainMask, true),
+              std::vector<std::string>{home + "/Documents"});
+    EXPECT_EQ(searchPathForDirectoriesInDomains(CachesDirectory, AllDomainsMask, false),
+              std::vector<std::string>{"~/Library/Caches"});
+    EXPECT_TRUE(searchPathForDirectoriesInDomains(LibraryDirectory, SystemDomainMask, true).empty());
+}
+
+TEST(Sandbox, TemporarySandboxesNestAndCleanUp) {
+    TemporarySandbox outer;
+    std::uint64_t generation = Sandbox::generation();
+    std::string innerPath;
+    {
+        TemporarySandbox inner;
+        innerPath = inner.path();
+        EXPECT_NE(innerPath, outer.path());
+        EXPECT_NE(Sandbox::generation(), generation);
+        EXPECT_EQ(Sandbox::documents(), innerPath + "/Documents");
+        ASSERT_TRUE(FileManager::defaultManager().createFileAtPath(Sandbox::documents() + "/note.txt", Data("x")));
+    }
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(innerPath));
+    EXPECT_EQ(Sandbox::home(), outer.path());
+}
+
+// The default home is worked out once per process, so each variant runs in a child of its own.
+TEST(Sandbox, DefaultHomeComesFromTheEnvironment) {
+    TemporarySandbox scratch;
+    const std::string base = scratch.path();
+    auto homeWith = [&](const char* quilloryHome, const char* dataHome, const char* userHome) {
+        auto set = [](const char* name, const char* value) { value ? ::setenv(name, value, 1) : ::unsetenv(name); };
+        set("QUILLORY_HOME", quilloryHome);
+        set("XDG_DATA_HOME", dataHome);
+        set("HOME", userHome);
+        Sandbox::setHomeForTesting("");
+        return Sandbox::home();
+    };
+    std::string explicitHome = base + "/explicit";
+    EXPECT_EXIT(std::_Exit(homeWith(explicitHome.c_str(), "/nowhere", "/nowhere") == explicitHome ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+    std::string dataHome = base + "/data";
+    EXPECT_EXIT(std::_Exit(homeWith(nullptr, dataHome.c_str(), "/nowhere") == dataHome + "/quillory" ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::_Exit(homeWith("", nullptr, base.c_str()) == base + "/.local/share/quillory" &&
+                                   modeOf(base + "/.local") == 0700
+                               ? 0
+                               : 1),
+                ::testing::ExitedWithCode(0), "");
+}
