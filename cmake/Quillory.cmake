@@ -2,11 +2,18 @@
 
 option(QL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(QL_BUILD_BENCHMARKS "Build the Google Benchmark programs under bench/" OFF)
+option(QL_FUZZ "Build the libFuzzer targets under tests/fuzz (clang; see scripts/fuzz)" OFF)
 
 add_compile_options(-Wall -Wextra -Werror)
 
 if(QL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Everything is instrumented for coverage so that the fuzzers see into the libraries they call.
+if(QL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

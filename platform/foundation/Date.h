@@ -17,7 +17,7 @@ public:
     }
     // The current time of ns::Clock (a manual clock's time in tests).
     static Date now();
-    static constexpr Date distantPast() { return Date(-63114076800.0); }
+    static constexpr Date distantPast() { return Date(-62135769600.0); }
     static constexpr Date distantFuture() { return Date(64092211200.0); }
 
     constexpr double timeIntervalSince1970() const { return seconds_; }
