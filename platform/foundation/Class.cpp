@@ -14,11 +14,13 @@ std::string_view Property::typeEncoding() const {
     return a.substr(0, a.find(','));
 }
 
-Class::Class(std::string name, const Class* superclass, Factory factory, std::vector<Property> properties)
+Class::Class(std::string name, const Class* superclass, Factory factory, std::vector<Property> properties,
+             bool overridesKeyValueCoding)
     : name_(std::move(name)),
       superclass_(superclass),
       factory_(std::move(factory)),
-      properties_(std::move(properties)) {}
+      properties_(std::move(properties)),
+      overridesKeyValueCoding_(overridesKeyValueCoding) {}
 
 bool Class::isSubclassOf(const Class& other) const {
     for (const Class* c = this; c; c = c->superclass_) {

@@ -39,7 +39,7 @@ public:
     using Factory = std::function<std::shared_ptr<Object>()>;
 
     Class(std::string name, const Class* superclass, Factory factory = nullptr,
-          std::vector<Property> properties = {});
+          std::vector<Property> properties = {}, bool overridesKeyValueCoding = false);
     Class(const Class&) = delete;
     Class& operator=(const Class&) = delete;
 
@@ -56,6 +56,10 @@ public:
     const std::vector<Property>& properties() const { return properties_; }
     // A property declared by this class or the nearest superclass that declares it.
     const Property* propertyNamed(std::string_view name) const;
+    // Whether the class or a superclass overrides Object::valueForKey or setValueForKey. When none does,
+    // key-value coding of a declared property is exactly its Property's get and set (with the change
+    // announcements around set), which lets hot paths skip the lookup by name.
+    bool overridesKeyValueCoding() const { return overridesKeyValueCoding_; }
 
     // Registry. Classes register themselves when their QL_OBJECT is first used or at start-up; the
     // platform's own value classes (NSObject, NSString, NSNumber, NSArray, …) are always present.
@@ -68,6 +72,7 @@ private:
     const Class* superclass_;
     Factory factory_;
     std::vector<Property> properties_;
+    bool overridesKeyValueCoding_;
 };
 
 // How a member type is seen by the runtime: its type encoding, memory attribute and boxing.
@@ -189,7 +194,9 @@ struct PropertyTraits<Dictionary> {
 
 template <class T>
 struct PropertyTraits<std::shared_ptr<T>, std::enable_if_t<std::is_base_of_v<Object, T>>> {
-    static std::string encoding() { return "@\"" + std::string(T::classObject().name()) + "\""; }
+    // The name comes from the class declaration rather than its Class record, so a class may have properties
+    // of its own type (or of a class that refers back to it) without recursing into its own construction.
+    static std::string encoding() { return "@\"" + std::string(T::ql_className_) + "\""; }
     static std::string memory() { return "&"; }
     static Value toValue(const std::shared_ptr<T>& v) { return Value(std::shared_ptr<Object>(v)); }
     static void fromValue(const Value& v, std::shared_ptr<T>& out) {
@@ -285,13 +292,26 @@ Class::Factory factoryFor() {
 
 bool registerClassOnLoad(const Class& (*classObject)());
 
+// Which class a key-value coding accessor found through T belongs to: Object's own, or an override.
+template <class C>
+constexpr bool isRootAccessor(Value (C::*)(std::string_view) const) {
+    return std::is_same_v<C, Object>;
+}
+template <class C>
+constexpr bool isRootAccessor(void (C::*)(const Value&, std::string_view)) {
+    return std::is_same_v<C, Object>;
+}
+
 }  // namespace detail
 
 template <class T, class Super>
 const Class& makeClass(std::string_view name) {
     ClassBuilder builder;
     detail::describeProperties<T>(builder);
-    return *new Class(std::string(name), &Super::classObject(), detail::factoryFor<T>(), builder.take());
+    constexpr bool overridesKeyValueCoding =
+        !detail::isRootAccessor(&T::valueForKey) || !detail::isRootAccessor(&T::setValueForKey);
+    return *new Class(std::string(name), &Super::classObject(), detail::factoryFor<T>(), builder.take(),
+                      overridesKeyValueCoding);
 }
 
 }  // namespace ql::ns
@@ -300,6 +320,7 @@ const Class& makeClass(std::string_view name) {
 #define QL_OBJECT(Name, Super)                                                                            \
 public:                                                                                                   \
     using ql_self_t = Name;                                                                               \
+    static constexpr std::string_view ql_className_ = #Name;                                              \
     static const ::ql::ns::Class& classObject() {                                                         \
         static const ::ql::ns::Class& cls = ::ql::ns::makeClass<Name, Super>(#Name);                      \
         return cls;                                                                                       \
