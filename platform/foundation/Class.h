@@ -320,7 +320,7 @@ const Class& makeClass(std::string_view name) {
 #define QL_OBJECT(Name, Super)                                                                            \
 public:                                                                                                   \
     using ql_self_t = Name;                                                                               \
-    static constexpr std::string_view ql_className_ = #Name;                                              \
+    [[maybe_unused]] static constexpr std::string_view ql_className_ = #Name;                             \
     static const ::ql::ns::Class& classObject() {                                                         \
         static const ::ql::ns::Class& cls = ::ql::ns::makeClass<Name, Super>(#Name);                      \
         return cls;                                                                                       \

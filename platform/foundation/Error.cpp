@@ -27,8 +27,29 @@ const bool errorClassRegistered = (Class::registerClass(ErrorBox::classObject())
 
 }  // namespace
 
+namespace {
+
+// The platform's own wording for the Cocoa errors that readers and archivers report.
+std::optional<std::string> cocoaDescription(std::int64_t code) {
+    switch (code) {
+        case 3840:  // property list or JSON unreadable
+        case 4864:  // archive unreadable
+            return "The data couldn\u2019t be read because it isn\u2019t in the correct format.";
+        case 3852:  // property list or JSON unwritable
+            return "The data couldn\u2019t be written because it isn\u2019t in the correct format.";
+        case 4865:  // archive value missing
+            return "The data couldn\u2019t be read because it is missing.";
+        default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
 std::string Error::localizedDescription() const {
     if (const Value* d = userInfo_.find(LocalizedDescriptionKey); d && d->isString()) return std::string(d->asString());
+    if (domain_ == CocoaErrorDomain) {
+        if (auto text = cocoaDescription(code_)) return *text;
+    }
     if (auto reason = localizedFailureReason()) return "The operation couldn\u2019t be completed. " + *reason;
     return "The operation couldn\u2019t be completed. (" + domain_ + " error " + std::to_string(code_) + ".)";
 }

@@ -5,20 +5,71 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <variant>
+#include <new>
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Object.h"
 
 namespace ql::ns {
 
+// Shared storage of a Value: a reference count and a payload whose type follows from the holding Value's
+// kind, each allocated at its own size. A text that has never been handed out for mutation keeps its bytes
+// right after the node, in one allocation; mutableStringStorage() moves it into a std::string.
 struct Value::Node {
-    using Payload = std::variant<std::string, ns::Data, ns::Array, ns::Dictionary, ns::Set, std::shared_ptr<Object>>;
-    template <class T>
-    explicit Node(T&& v) : payload(std::forward<T>(v)) {}
+    static constexpr std::uint32_t textInStdString = UINT32_MAX;
+
     std::atomic<std::uint32_t> refs{1};
-    Payload payload;
+    // Texts only: the byte count of a text stored after the node, or textInStdString.
+    std::uint32_t textSize = textInStdString;
+
+    template <class T>
+    struct Holding;
+
+    const char* textBytes() const { return reinterpret_cast<const char*>(this + 1); }
+    template <class T>
+    static T& payload(Node* node);
+    static Node* makeText(std::string_view s);
+    static void destroy(Kind kind, Node* node);
 };
+
+template <class T>
+struct Value::Node::Holding : Value::Node {
+    template <class A>
+    explicit Holding(A&& a) : payload(std::forward<A>(a)) {}
+    T payload;
+};
+
+Value::Node* Value::Node::makeText(std::string_view s) {
+    if (s.size() >= textInStdString) return new Holding<std::string>(std::string(s));
+    Node* node = new (::operator new(sizeof(Node) + s.size())) Node;
+    node->textSize = static_cast<std::uint32_t>(s.size());
+    if (!s.empty()) std::memcpy(reinterpret_cast<char*>(node + 1), s.data(), s.size());
+    return node;
+}
+
+void Value::Node::destroy(Kind kind, Node* node) {
+    switch (kind) {
+        case Kind::String:
+            if (node->textSize != textInStdString) {
+                node->~Node();
+                ::operator delete(node);
+            } else {
+                delete static_cast<Holding<std::string>*>(node);
+            }
+            return;
+        case Kind::Data: delete static_cast<Holding<ns::Data>*>(node); return;
+        case Kind::Array: delete static_cast<Holding<ns::Array>*>(node); return;
+        case Kind::Dictionary: delete static_cast<Holding<ns::Dictionary>*>(node); return;
+        case Kind::Set: delete static_cast<Holding<ns::Set>*>(node); return;
+        case Kind::Object: delete static_cast<Holding<std::shared_ptr<Object>>*>(node); return;
+        default: return;
+    }
+}
+
+template <class T>
+T& Value::Node::payload(Node* node) {
+    return static_cast<Holding<T>*>(node)->payload;
+}
 
 namespace {
 
@@ -85,9 +136,23 @@ std::vector<std::string> Dictionary::keys() const {
 void Dictionary::appendUnsorted(std::string key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
 
 void Dictionary::finishAppending() {
-    // Stable sort keeps insertion order among equal keys, so the last duplicate can win.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    // A stable sort keeps insertion order among equal keys, so the last duplicate can win. Parsed
+    // dictionaries are small and often sorted already; those are sorted in place, since stable_sort
+    // allocates a buffer on every call.
+    auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    if (!std::is_sorted(entries_.begin(), entries_.end(), byKey)) {
+        if (entries_.size() > 16) {
+            std::stable_sort(entries_.begin(), entries_.end(), byKey);
+        } else {
+            for (auto it = entries_.begin() + 1; it != entries_.end(); ++it) {
+                if (!byKey(*it, *(it - 1))) continue;
+                Entry moving = std::move(*it);
+                auto hole = it;
+                for (; hole != entries_.begin() && byKey(moving, *(hole - 1)); --hole) *hole = std::move(*(hole - 1));
+                *hole = std::move(moving);
+            }
+        }
+    }
     auto out = entries_.begin();
     for (auto it = entries_.begin(); it != entries_.end();) {
         auto last = it;
@@ -137,19 +202,21 @@ bool Set::erase(const Value& value) {
 Value::Value(const char* s) {
     if (s) {
         kind_ = Kind::String;
-        scalar_.node = new Node(std::string(s));
+        scalar_.node = Node::makeText(s);
     }
 }
-Value::Value(std::string_view s) : kind_(Kind::String) { scalar_.node = new Node(std::string(s)); }
-Value::Value(std::string&& s) : kind_(Kind::String) { scalar_.node = new Node(std::move(s)); }
-Value::Value(ns::Data d) : kind_(Kind::Data) { scalar_.node = new Node(std::move(d)); }
-Value::Value(ns::Array a) : kind_(Kind::Array) { scalar_.node = new Node(std::move(a)); }
-Value::Value(ns::Dictionary d) : kind_(Kind::Dictionary) { scalar_.node = new Node(std::move(d)); }
-Value::Value(ns::Set s) : kind_(Kind::Set) { scalar_.node = new Node(std::move(s)); }
+Value::Value(std::string_view s) : kind_(Kind::String) { scalar_.node = Node::makeText(s); }
+Value::Value(std::string&& s) : kind_(Kind::String) { scalar_.node = new Node::Holding<std::string>(std::move(s)); }
+Value::Value(ns::Data d) : kind_(Kind::Data) { scalar_.node = new Node::Holding<ns::Data>(std::move(d)); }
+Value::Value(ns::Array a) : kind_(Kind::Array) { scalar_.node = new Node::Holding<ns::Array>(std::move(a)); }
+Value::Value(ns::Dictionary d) : kind_(Kind::Dictionary) {
+    scalar_.node = new Node::Holding<ns::Dictionary>(std::move(d));
+}
+Value::Value(ns::Set s) : kind_(Kind::Set) { scalar_.node = new Node::Holding<ns::Set>(std::move(s)); }
 Value::Value(std::shared_ptr<Object> o) {
     if (o) {
         kind_ = Kind::Object;
-        scalar_.node = new Node(std::move(o));
+        scalar_.node = new Node::Holding<std::shared_ptr<Object>>(std::move(o));
     }
 }
 
@@ -218,47 +285,61 @@ Value& Value::operator=(Value&& other) noexcept {
 Value::~Value() { release(); }
 
 void Value::release() {
-    if (hasNode(kind_) && scalar_.node->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete scalar_.node;
+    if (hasNode(kind_)) {
+        Node* n = scalar_.node;
+        // A sole holder needs no atomic decrement: no one else can be copying the node meanwhile.
+        if (n->refs.load(std::memory_order_acquire) == 1 || n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            Node::destroy(kind_, n);
+    }
     scalar_.u = 0;
 }
 
 // ---- Typed access ----
 
 std::string_view Value::asString() const {
-    return kind_ == Kind::String ? std::string_view(std::get<std::string>(node()->payload)) : std::string_view();
+    if (kind_ != Kind::String) return std::string_view();
+    if (node()->textSize != Node::textInStdString) return std::string_view(node()->textBytes(), node()->textSize);
+    return Node::payload<std::string>(node());
 }
 
-const ns::Data* Value::asData() const { return kind_ == Kind::Data ? &std::get<ns::Data>(node()->payload) : nullptr; }
+const ns::Data* Value::asData() const { return kind_ == Kind::Data ? &Node::payload<ns::Data>(node()) : nullptr; }
 
 std::optional<ns::Date> Value::asDate() const {
     if (kind_ != Kind::Date) return std::nullopt;
     return ns::Date::fromTimeIntervalSince1970(scalar_.d);
 }
 
-const ns::Array* Value::asArray() const {
-    return kind_ == Kind::Array ? &std::get<ns::Array>(node()->payload) : nullptr;
-}
+const ns::Array* Value::asArray() const { return kind_ == Kind::Array ? &Node::payload<ns::Array>(node()) : nullptr; }
 
 const ns::Dictionary* Value::asDictionary() const {
-    return kind_ == Kind::Dictionary ? &std::get<ns::Dictionary>(node()->payload) : nullptr;
+    return kind_ == Kind::Dictionary ? &Node::payload<ns::Dictionary>(node()) : nullptr;
 }
 
-const ns::Set* Value::asSet() const { return kind_ == Kind::Set ? &std::get<ns::Set>(node()->payload) : nullptr; }
+const ns::Set* Value::asSet() const { return kind_ == Kind::Set ? &Node::payload<ns::Set>(node()) : nullptr; }
 
 std::shared_ptr<Object> Value::asObject() const {
-    return kind_ == Kind::Object ? std::get<std::shared_ptr<Object>>(node()->payload) : nullptr;
+    return kind_ == Kind::Object ? Node::payload<std::shared_ptr<Object>>(node()) : nullptr;
+}
+
+std::string* Value::mutableStringStorage() {
+    if (kind_ != Kind::String) return nullptr;
+    if (node()->textSize != Node::textInStdString || node()->refs.load(std::memory_order_acquire) != 1) {
+        Node* own = new Node::Holding<std::string>(std::string(asString()));
+        release();
+        scalar_.node = own;
+    }
+    return &Node::payload<std::string>(node());
 }
 
 #define QL_DETACH(Type, KindName)                                                       \
     if (kind_ != Kind::KindName) return nullptr;                                        \
     if (scalar_.node->refs.load(std::memory_order_acquire) != 1) {                      \
-        Node* copy = new Node(std::get<Type>(scalar_.node->payload));                    \
+        Node* copy = new Node::Holding<Type>(Node::payload<Type>(scalar_.node));               \
         release();                                                                      \
         scalar_.node = copy;                                                            \
     }                                                                                   \
-    return &std::get<Type>(scalar_.node->payload)
+    return &Node::payload<Type>(scalar_.node)
 
-std::string* Value::mutableStringStorage() { QL_DETACH(std::string, String); }
 ns::Array* Value::mutableArrayStorage() { QL_DETACH(ns::Array, Array); }
 ns::Dictionary* Value::mutableDictionaryStorage() { QL_DETACH(ns::Dictionary, Dictionary); }
 ns::Set* Value::mutableSetStorage() { QL_DETACH(ns::Set, Set); }
@@ -390,8 +471,17 @@ double Value::doubleValue() const {
 std::string shortestDoubleText(double d) {
     if (std::isnan(d)) return "nan";
     if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    // The shortest digits, laid out as printf's %g lays them out: positional unless the exponent is below
+    // -4 or reaches 17. (Left to itself, to_chars takes whichever form is shorter, giving "1e+05".)
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    std::string_view scientific(buf, static_cast<std::size_t>(r.ptr - buf));
+    std::string_view exponentText = scientific.substr(scientific.find('e') + 1);
+    int exponent = 0;
+    std::from_chars(exponentText.data() + 1, exponentText.data() + exponentText.size(), exponent);
+    if (exponentText[0] == '-') exponent = -exponent;
+    if (exponent < -4 || exponent >= 17) return std::string(scientific);
+    r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     return std::string(buf, r.ptr);
 }
 

@@ -213,6 +213,7 @@ public:
     std::vector<std::string> keys() const;
 
     // Bulk building: append in any order, then finish once; later duplicates win.
+    void reserve(std::size_t count) { entries_.reserve(count); }
     void appendUnsorted(std::string key, Value value);
     void finishAppending();
 
@@ -244,8 +245,8 @@ private:
     Array values_;
 };
 
-// The shortest decimal text that reads back as the same double ("1.5", "0.1", "1e+100"), used by
-// descriptions and serialisers.
+// The shortest decimal text that reads back as the same double ("1.5", "0.1", "100000", "1e+100", "1e-05"),
+// used by descriptions and serialisers.
 std::string shortestDoubleText(double d);
 
 }  // namespace ql::ns

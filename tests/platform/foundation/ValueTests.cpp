@@ -139,3 +139,10 @@ TEST(Error, DescriptionsAndBoxing) {
     EXPECT_EQ(*Error::fromValue(boxed), described);
     EXPECT_FALSE(Error::fromValue(Value("x")).has_value());
 }
+
+TEST(Error, CocoaReadErrorsUseThePlatformWording) {
+    EXPECT_EQ(Error(std::string(CocoaErrorDomain), 3840).localizedDescription(),
+              "The data couldn\u2019t be read because it isn\u2019t in the correct format.");
+    EXPECT_EQ(Error(std::string(CocoaErrorDomain), 9999).localizedDescription(),
+              "The operation couldn\u2019t be completed. (NSCocoaErrorDomain error 9999.)");
+}

@@ -1,0 +1,266 @@
+#include "platform/foundation/JSONWriter.h"
+
+#include <simdjson.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "platform/foundation/Class.h"
+
+namespace ql::ns::detail {
+
+namespace {
+
+// How each ASCII byte is written inside a text: 0 as itself, 'u' as \u00XX, else a backslash and this letter.
+constexpr std::array<char, 256> escapeTable = [] {
+    std::array<char, 256> table{};
+    for (int c = 0; c < 0x20; ++c) table[c] = 'u';
+    table['"'] = '"';
+    table['\\'] = '\\';
+    table['/'] = '/';
+    table['\b'] = 'b';
+    table['\f'] = 'f';
+    table['\n'] = 'n';
+    table['\r'] = 'r';
+    table['\t'] = 't';
+    return table;
+}();
+
+// Why a value cannot appear in JSON text, or nothing when it can (containers are checked member by member).
+std::optional<std::string> unwritableReason(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Null:
+        case Value::Kind::Bool:
+        case Value::Kind::Int:
+        case Value::Kind::UInt:
+        case Value::Kind::String:
+        case Value::Kind::Array:
+        case Value::Kind::Dictionary: return std::nullopt;
+        case Value::Kind::Double:
+            if (std::isnan(v.doubleValue())) return "Invalid number value (NaN) in JSON write";
+            if (std::isinf(v.doubleValue())) return "Invalid number value (infinite) in JSON write";
+            return std::nullopt;
+        case Value::Kind::Nil: return "Invalid type in JSON write (nil)";
+        default: return "Invalid type in JSON write (" + std::string(v.valueClass()->name()) + ")";
+    }
+}
+
+constexpr std::size_t keptWriteCapacity = std::size_t{4} << 20;
+
+constexpr std::string_view invalidTextReason = "Invalid string (not UTF-8) in JSON write";
+
+class JSONWriter {
+public:
+    // Writes into `storage`, whose size is the room it has; output() is what was written.
+    JSONWriter(bool pretty, std::string& storage) : pretty_(pretty), storage_(storage) {
+        if (storage_.size() < 4096) storage_.resize(4096);
+        at_ = storage_.data();
+        end_ = at_ + storage_.size();
+    }
+
+    bool write(const Value& v, int level) {
+        switch (v.kind()) {
+            case Value::Kind::Null: return append("null"), true;
+            case Value::Kind::Bool: return append(v.boolValue() ? "true" : "false"), true;
+            case Value::Kind::Int: return appendInteger(v.int64Value()), true;
+            case Value::Kind::UInt: return appendInteger(v.uint64Value()), true;
+            case Value::Kind::Double:
+                if (auto reason = unwritableReason(v)) return fail(std::move(*reason));
+                return append(shortestDoubleText(v.doubleValue())), true;
+            case Value::Kind::String: return appendText(v.asString()), true;
+            case Value::Kind::Array:
+                return writeContainer(*v.asArray(), '[', ']', level,
+                                      [&](const Value& item) { return write(item, level + 1); });
+            case Value::Kind::Dictionary:
+                return writeContainer(*v.asDictionary(), '{', '}', level, [&](const Dictionary::Entry& entry) {
+                    appendText(entry.first);
+                    append(pretty_ ? " : " : ":");
+                    return write(entry.second, level + 1);
+                });
+            default: return fail(*unwritableReason(v));
+        }
+    }
+
+    std::string_view output() const {
+        return std::string_view(storage_.data(), static_cast<std::size_t>(at_ - storage_.data()));
+    }
+    std::string& failure() { return failure_; }
+
+private:
+    bool fail(std::string reason) {
+        failure_ = std::move(reason);
+        return false;
+    }
+
+    // Room for `n` more bytes at the cursor.
+    char* room(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - at_) < n) [[unlikely]]
+            grow(n);
+        return at_;
+    }
+    [[gnu::noinline]] void grow(std::size_t n) {
+        std::size_t used = static_cast<std::size_t>(at_ - storage_.data());
+        storage_.resize(std::max(storage_.size() * 2, used + n));
+        at_ = storage_.data() + used;
+        end_ = storage_.data() + storage_.size();
+    }
+    void append(std::string_view s) {
+        std::memcpy(room(s.size()), s.data(), s.size());
+        at_ += s.size();
+    }
+    void append(char c) {
+        *room(1) = c;
+        ++at_;
+    }
+
+    template <class Integer>
+    void appendInteger(Integer i) {
+        char* start = room(24);
+        at_ = std::to_chars(start, start + 24, i).ptr;
+    }
+
+    void appendText(std::string_view s) {
+        append('"');
+        // Room for the worst case (six bytes per byte) is asked for in slices, so that it stays small.
+        constexpr std::size_t slice = 4096;
+        for (std::size_t i = 0; i < s.size(); i += slice) {
+            std::string_view part = s.substr(i, slice);
+            at_ = escapeInto(room(part.size() * 6), part);
+        }
+        append('"');
+    }
+
+    static char* escapeInto(char* w, std::string_view s) {
+        std::size_t i = 0;
+        // Eight bytes at a time while none of them needs an escape, which is nearly always.
+        for (; i + 8 <= s.size(); i += 8) {
+            std::uint64_t block;
+            std::memcpy(&block, s.data() + i, 8);
+            if (needsEscape(block)) {
+                for (std::size_t k = i; k < i + 8; ++k) w = escapeByte(w, s[k]);
+            } else {
+                std::memcpy(w, &block, 8);
+                w += 8;
+            }
+        }
+        for (; i < s.size(); ++i) w = escapeByte(w, s[i]);
+        return w;
+    }
+
+    // Whether any of eight bytes is a control character, '"', '\\' or '/' (exact, by the usual bit tricks
+    // for "some byte is zero" and "some byte is below n").
+    static bool needsEscape(std::uint64_t block) {
+        constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+        auto hasZero = [&](std::uint64_t v) { return (v - ones) & ~v & highs; };
+        std::uint64_t control = (block - ones * 0x20) & ~block & highs;
+        return (control | hasZero(block ^ (ones * '"')) | hasZero(block ^ (ones * '\\')) |
+                hasZero(block ^ (ones * '/'))) != 0;
+    }
+
+    static char* escapeByte(char* w, char c) {
+        static constexpr char hex[] = "0123456789abcdef";
+        char escape = escapeTable[static_cast<unsigned char>(c)];
+        if (escape == 0) {
+            *w = c;
+            return w + 1;
+        }
+        w[0] = '\\';
+        if (escape != 'u') {
+            w[1] = escape;
+            return w + 2;
+        }
+        auto byte = static_cast<unsigned char>(c);
+        std::memcpy(w + 1, "u00", 3);
+        w[4] = hex[byte >> 4];
+        w[5] = hex[byte & 0xF];
+        return w + 6;
+    }
+
+    // Pretty form: members on lines of their own, indented two spaces per level; an empty container
+    // keeps its blank line ("[\n\n]"), as the platform prints it.
+    void breakLine(int level) {
+        std::size_t indent = static_cast<std::size_t>(level) * 2;
+        char* start = room(indent + 1);
+        start[0] = '\n';
+        std::memset(start + 1, ' ', indent);
+        at_ = start + 1 + indent;
+    }
+
+    static const Value& valueOf(const Value& v) { return v; }
+    static const Value& valueOf(const Dictionary::Entry& entry) { return entry.second; }
+    // The tree is read in order but lies scattered in memory: fetching the storage of the next member's
+    // container ahead (its address is known without reading it) lets that cache miss overlap with writing
+    // the current member.
+    static void prefetch(const Value& v) {
+        if (const Array* array = v.asArray()) __builtin_prefetch(array);
+        else if (const Dictionary* dictionary = v.asDictionary()) __builtin_prefetch(dictionary);
+    }
+
+    template <class Container, class WriteMember>
+    bool writeContainer(const Container& members, char open, char close, int level, WriteMember writeMember) {
+        append(open);
+        bool first = true;
+        for (auto it = members.begin(); it != members.end(); ++it) {
+            if (it + 1 != members.end()) prefetch(valueOf(*(it + 1)));
+            if (!first) append(',');
+            first = false;
+            if (pretty_) breakLine(level + 1);
+            if (!writeMember(*it)) return false;
+        }
+        if (pretty_) {
+            if (first) append('\n');
+            breakLine(level);
+        }
+        append(close);
+        return true;
+    }
+
+    bool pretty_;
+    std::string& storage_;
+    char* at_;   // the cursor
+    char* end_;  // the end of the room
+    std::string failure_;
+};
+
+}  // namespace
+
+WrittenJSON writeJSON(const Value& value, bool pretty) {
+    // The text is assembled in a buffer kept per thread (up to a few megabytes), then copied out at its
+    // size, so that writing neither regrows nor faults in fresh memory on every call.
+    thread_local std::string scratch;
+    WrittenJSON result;
+    {
+        JSONWriter writer(pretty, scratch);
+        std::string_view text;
+        if (!writer.write(value, 0)) {
+            result.failure = std::move(writer.failure());
+        } else if (text = writer.output(); !simdjson::validate_utf8(text.data(), text.size())) {
+            // Texts are UTF-8 by contract; one pass over the output makes sure no broken text gets out.
+            result.failure = invalidTextReason;
+        } else {
+            result.text = Data(text.data(), text.size());
+        }
+    }
+    if (scratch.size() > keptWriteCapacity) scratch = std::string();
+    return result;
+}
+
+bool isWritableJSON(const Value& v) {
+    if (unwritableReason(v)) return false;
+    if (v.isString()) return simdjson::validate_utf8(v.asString().data(), v.asString().size());
+    if (const Array* array = v.asArray()) {
+        for (const Value& item : *array)
+            if (!isWritableJSON(item)) return false;
+    } else if (const Dictionary* dictionary = v.asDictionary()) {
+        for (const auto& [key, value] : *dictionary)
+            if (!simdjson::validate_utf8(key.data(), key.size()) || !isWritableJSON(value)) return false;
+    }
+    return true;
+}
+
+}  // namespace ql::ns::detail

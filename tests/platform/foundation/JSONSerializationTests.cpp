@@ -1,0 +1,475 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Class.h"
+#include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/JSONSyntax.h"
+#include "tests/platform/foundation/ValueCorpus.h"
+
+using namespace ql::ns;
+using namespace std::string_literals;
+using ql::ns::testing::identical;
+using ql::ns::testing::nested;
+
+namespace {
+
+Value read(std::string_view text, unsigned options = JSONReadingFragmentsAllowed, Error* error = nullptr) {
+    return JSONSerialization::JSONObjectWithData(Data(text), options, error);
+}
+
+std::string write(const Value& v, unsigned options = 0) {
+    Error error(std::string(), 0);
+    auto data = JSONSerialization::dataWithJSONObject(v, options, &error);
+    return data ? data->toString() : "refused: " + error.description();
+}
+
+// The reader's verdict on text that must be refused: the debug description of its error.
+std::string refusal(std::string_view text, unsigned options = 0) {
+    Error error(std::string(), 0);
+    Value v = read(text, options, &error);
+    if (!v.isNil()) return "accepted: " + v.description();
+    EXPECT_EQ(error.domain(), CocoaErrorDomain);
+    EXPECT_EQ(error.code(), PropertyListReadCorruptError);
+    return std::string(error.userInfo()[DebugDescriptionErrorKey].asString());
+}
+
+// The writer's verdict on a value that must be refused.
+std::string writeRefusal(const Value& v, unsigned options = 0) {
+    Error error(std::string(), 0);
+    if (auto data = JSONSerialization::dataWithJSONObject(v, options, &error)) return "written: " + data->toString();
+    EXPECT_EQ(error.domain(), CocoaErrorDomain);
+    EXPECT_EQ(error.code(), PropertyListWriteInvalidError);
+    return std::string(error.userInfo()[DebugDescriptionErrorKey].asString());
+}
+
+// The shared corpus without what JSON cannot carry (data, dates, non-finite and whole-number reals, which
+// come back as integers), plus null.
+Value jsonCorpus() {
+    Dictionary corpus = *ql::ns::testing::plistCorpus().asDictionary();
+    corpus.erase("data");
+    corpus.erase("dates");
+    corpus.set("reals", Value(Array{Value(1.5), Value(0.1), Value(-2.5e-300), Value(5e-324), Value(1e300),
+                                    Value(1.7976931348623157e308), Value(123456.789), Value(1e-7)}));
+    corpus.set("nulls", Value(Array{Value::null(), Value(Dictionary{{"n", Value::null()}})}));
+    corpus.set("slashes and escapes", Value("</script> \"q\" \\ \b\f\n\r\t \x01\x1f\x7f"s + '\0' + "end"));
+    return Value(std::move(corpus));
+}
+
+std::string repeated(std::string_view piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+}  // namespace
+
+TEST(JSONSerialization, RoundTripsTheSharedCorpus) {
+    const Value corpus = jsonCorpus();
+    for (unsigned options : {0u, unsigned{JSONWritingPrettyPrinted}, unsigned{JSONWritingSortedKeys}}) {
+        auto data = JSONSerialization::dataWithJSONObject(corpus, options, nullptr);
+        ASSERT_TRUE(data) << options;
+        Error error(std::string(), 0);
+        Value back = JSONSerialization::JSONObjectWithData(*data, 0, &error);
+        ASSERT_FALSE(back.isNil()) << error.description();
+        EXPECT_TRUE(identical(corpus, back)) << options;
+        // Writing what was read gives the same text again.
+        EXPECT_EQ(write(back, options), data->toString());
+    }
+    // Long texts are escaped in slices; escapes must survive the seams.
+    Value longText(Array{Value(repeated("ab/\n\"\x01\u4e2d", 3000))});
+    EXPECT_TRUE(identical(read(write(longText)), longText));
+    // Whole-number reals are written as integers and read back as such, equal by value.
+    Value whole(Array{Value(1.0), Value(-0.0), Value(100000.0), Value(1e16), Value(1e17)});
+    EXPECT_EQ(write(whole), "[1,-0,100000,10000000000000000,1e+17]");
+    EXPECT_EQ(read(write(whole)), whole);
+}
+
+TEST(JSONSerialization, ReadsNumbersExactly) {
+    Value v = read(
+        "[9223372036854775807,-9223372036854775808,9223372036854775808,18446744073709551615,"
+        "18446744073709551616,-9223372036854775809,123456789012345678901234567890,-0,0,1.0,1e2,0.1,-2.5E-3,"
+        "true,false,null]");
+    ASSERT_EQ(v.count(), 16u);
+    auto expect = [&](std::size_t i, Value::Kind kind, const Value& value) {
+        EXPECT_EQ(v[i].kind(), kind) << i;
+        EXPECT_TRUE(identical(v[i], value)) << i;
+    };
+    expect(0, Value::Kind::Int, Value(std::numeric_limits<std::int64_t>::max()));
+    expect(1, Value::Kind::Int, Value(std::numeric_limits<std::int64_t>::min()));
+    expect(2, Value::Kind::UInt, Value(std::uint64_t{1} << 63));
+    expect(3, Value::Kind::UInt, Value(std::numeric_limits<std::uint64_t>::max()));
+    expect(4, Value::Kind::Double, Value(18446744073709551616.0));
+    expect(5, Value::Kind::Double, Value(-9223372036854775809.0));
+    expect(6, Value::Kind::Double, Value(123456789012345678901234567890.0));
+    expect(7, Value::Kind::Int, Value(0));
+    expect(8, Value::Kind::Int, Value(0));
+    expect(9, Value::Kind::Double, Value(1.0));
+    expect(10, Value::Kind::Double, Value(100.0));
+    expect(11, Value::Kind::Double, Value(0.1));
+    expect(12, Value::Kind::Double, Value(-0.0025));
+    expect(13, Value::Kind::Bool, Value(true));
+    expect(14, Value::Kind::Bool, Value(false));
+    expect(15, Value::Kind::Null, Value::null());
+    // Integers wider than 64 bits inside keys' values and next to decimals are found as well.
+    Value mixed = read(R"({"big":[1.5e3,99999999999999999999,"123456789012345678901"],"n":-1})");
+    EXPECT_TRUE(identical(mixed, Value(Dictionary{
+                                     {"big", Value(Array{Value(1500.0), Value(1e20), Value("123456789012345678901")})},
+                                     {"n", Value(-1)}})));
+}
+
+TEST(JSONSerialization, AgreesWithAConformanceCorpus) {
+    enum Verdict { Accept, Reject };
+    struct Case {
+        const char* name;
+        std::string text;
+        Verdict verdict;
+    };
+    const std::vector<Case> cases = {
+        {"y_array_empty", "[]", Accept},
+        {"y_array_empty_string", "[\"\"]", Accept},
+        {"y_array_nested_empty", "[[],[[]],{}]", Accept},
+        {"y_array_whitespace", " [ 1 ,\t2 ]\r\n", Accept},
+        {"y_array_mixed", "[null,true,false,0,\"x\",{},[]]", Accept},
+        {"y_object_empty", "{}", Accept},
+        {"y_object_basic", "{\"a\":\"b\"}", Accept},
+        {"y_object_duplicate_key", "{\"a\":1,\"a\":2}", Accept},
+        {"y_object_empty_key", "{\"\":0}", Accept},
+        {"y_object_escaped_key", "{\"\\u0061b\\n\":1}", Accept},
+        {"y_object_nested", "{\"a\":{\"b\":{\"c\":[1,{\"d\":null}]}}}", Accept},
+        {"y_object_whitespace", "\t{ \"a\" :\r\n 1 , \"b\" : [ ] }", Accept},
+        {"y_number_zero", "[0]", Accept},
+        {"y_number_negative_zero", "[-0]", Accept},
+        {"y_number_negative", "[-123]", Accept},
+        {"y_number_fraction", "[1.5]", Accept},
+        {"y_number_exponent", "[1e3]", Accept},
+        {"y_number_capital_exponent", "[1E3]", Accept},
+        {"y_number_exponent_plus", "[1e+3]", Accept},
+        {"y_number_exponent_minus", "[1e-3]", Accept},
+        {"y_number_fraction_exponent", "[-0.5E-2]", Accept},
+        {"y_number_zero_exponent", "[0e1]", Accept},
+        {"y_number_exponent_leading_zeros", "[1e005]", Accept},
+        {"y_number_int64_bounds", "[9223372036854775807,-9223372036854775808]", Accept},
+        {"y_number_uint64_max", "[18446744073709551615]", Accept},
+        {"y_number_smallest_subnormal", "[5e-324]", Accept},
+        {"y_number_largest_double", "[1.7976931348623157e308]", Accept},
+        {"y_string_escapes", "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"]", Accept},
+        {"y_string_unicode_escapes", "[\"\\u00e9\\u4E2D\"]", Accept},
+        {"y_string_surrogate_pair", "[\"\\ud83d\\ude00\"]", Accept},
+        {"y_string_escaped_nul", "[\"a\\u0000b\"]", Accept},
+        {"y_string_utf8", "[\"\u4e2d\u6587 \U0001F600\"]", Accept},
+        {"y_string_del", "[\"\x7f\"]", Accept},
+        {"y_string_noncharacter", "[\"\\uffff\xef\xbf\xbf\"]", Accept},
+        {"y_string_line_separator", "[\"\u2028\u2029\"]", Accept},
+        {"y_string_comment_inside", "[\"/* not a comment */\"]", Accept},
+        {"y_structure_true", "true", Accept},
+        {"y_structure_null", "null", Accept},
+        {"y_structure_string", "\"x\"", Accept},
+        {"y_structure_number_in_spaces", " 42 ", Accept},
+
+        {"n_empty", "", Reject},
+        {"n_whitespace_only", " \n\t", Reject},
+        {"n_array_unclosed", "[1", Reject},
+        {"n_array_trailing_comma", "[1,]", Reject},
+        {"n_array_leading_comma", "[,1]", Reject},
+        {"n_array_only_comma", "[,]", Reject},
+        {"n_array_double_comma", "[1,,2]", Reject},
+        {"n_array_missing_comma", "[1 2]", Reject},
+        {"n_array_colon", "[1:2]", Reject},
+        {"n_array_extra_close", "[1]]", Reject},
+        {"n_array_unopened", "1]", Reject},
+        {"n_object_trailing_comma", "{\"a\":1,}", Reject},
+        {"n_object_missing_colon", "{\"a\" 1}", Reject},
+        {"n_object_double_colon", "{\"a\"::1}", Reject},
+        {"n_object_comma_for_colon", "{\"a\",1}", Reject},
+        {"n_object_missing_value", "{\"a\":}", Reject},
+        {"n_object_number_key", "{1:1}", Reject},
+        {"n_object_bare_key", "{a:1}", Reject},
+        {"n_object_single_quotes", "{'a':1}", Reject},
+        {"n_object_missing_comma", "{\"a\":1 \"b\":2}", Reject},
+        {"n_object_unclosed", "{\"a\":1", Reject},
+        {"n_object_array_close", "{\"a\":1]", Reject},
+        {"n_number_leading_zero", "[01]", Reject},
+        {"n_number_negative_leading_zero", "[-01]", Reject},
+        {"n_number_plus", "[+1]", Reject},
+        {"n_number_dot_first", "[.5]", Reject},
+        {"n_number_dot_last", "[1.]", Reject},
+        {"n_number_dot_exponent", "[1.e1]", Reject},
+        {"n_number_empty_exponent", "[1e]", Reject},
+        {"n_number_sign_only_exponent", "[1e+]", Reject},
+        {"n_number_minus_only", "[-]", Reject},
+        {"n_number_minus_space", "[- 1]", Reject},
+        {"n_number_double_minus", "[--1]", Reject},
+        {"n_number_hex", "[0x1]", Reject},
+        {"n_number_nan", "[NaN]", Reject},
+        {"n_number_infinity", "[Infinity]", Reject},
+        {"n_number_negative_infinity", "[-Infinity]", Reject},
+        {"n_number_letter_after", "[1a]", Reject},
+        {"n_number_two_dots", "[1.2.3]", Reject},
+        {"n_number_fullwidth_digit", "[\uff11]", Reject},
+        {"n_string_single_quotes", "['a']", Reject},
+        {"n_string_unterminated", "[\"abc", Reject},
+        {"n_string_unterminated_escape", "[\"\\", Reject},
+        {"n_string_control_character", "[\"a\x01\"]", Reject},
+        {"n_string_newline", "[\"a\nb\"]", Reject},
+        {"n_string_tab", "[\"\t\"]", Reject},
+        {"n_string_raw_nul", "[\"a\0b\"]"s, Reject},
+        {"n_string_bad_escape", "[\"\\x\"]", Reject},
+        {"n_string_escaped_apostrophe", "[\"\\'\"]", Reject},
+        {"n_string_capital_u_escape", "[\"\\U0041\"]", Reject},
+        {"n_string_short_unicode_escape", "[\"\\u12\"]", Reject},
+        {"n_string_bad_hex_digit", "[\"\\u12G4\"]", Reject},
+        {"n_string_lone_high_surrogate", "[\"\\ud800\"]", Reject},
+        {"n_string_high_surrogate_then_text", "[\"\\ud800abc\"]", Reject},
+        {"n_string_high_surrogate_then_escape", "[\"\\ud800\\n\"]", Reject},
+        {"n_string_high_surrogate_then_bmp", "[\"\\ud800\\u0041\"]", Reject},
+        {"n_literal_truncated", "[tru]", Reject},
+        {"n_literal_capitalised", "[True]", Reject},
+        {"n_literal_extra_letter", "[nulll]", Reject},
+        {"n_literal_undefined", "[undefined]", Reject},
+        {"n_structure_garbage_after", "[] x", Reject},
+        {"n_structure_two_values", "[] []", Reject},
+        {"n_structure_comment", "[1] // c", Reject},
+        {"n_structure_bare_word", "abc", Reject},
+        {"n_structure_nul_after", "[1]\0"s, Reject},
+        {"n_structure_open_brace_only", "{", Reject},
+        {"n_structure_close_only", "]", Reject},
+        {"n_structure_two_scalars", "1 2", Reject},
+        {"n_structure_bom_only", "\xef\xbb\xbf", Reject},
+        {"n_structure_513_nested_arrays", repeated("[", 513) + repeated("]", 513), Reject},
+        {"n_structure_513_nested_objects", repeated("{\"a\":", 512) + "{}" + repeated("}", 512), Reject},
+
+        // Implementation-defined cases, with this reader's choice.
+        {"i_number_wider_than_64_bits", "[123456789012345678901234567890]", Accept},
+        {"i_number_below_int64", "[-9223372036854775809]", Accept},
+        {"i_number_huge_exponent", "[1e400]", Reject},
+        {"i_number_negative_huge_exponent", "[-1.5e400]", Reject},
+        {"i_number_huge_integer_part", "[" + repeated("9", 400) + "]", Reject},
+        {"i_number_underflow", "[1e-400]", Accept},
+        {"i_number_long_fraction", "[0." + repeated("0", 400) + "1]", Accept},
+        {"i_string_lone_low_surrogate", "[\"\\udc00\"]", Reject},
+        {"i_string_reversed_surrogates", "[\"\\udc00\\ud800\"]", Reject},
+        {"i_object_key_lone_surrogate", "{\"\\ud800\":1}", Reject},
+        {"i_string_invalid_utf8", "[\"\xff\"]", Reject},
+        {"i_string_truncated_utf8", "[\"\xe4\xb8\"]", Reject},
+        {"i_string_overlong_utf8", "[\"\xc0\xaf\"]", Reject},
+        {"i_string_utf8_encoded_surrogate", "[\"\xed\xa0\x80\"]", Reject},
+        {"i_string_beyond_unicode", "[\"\xf4\x90\x80\x80\"]", Reject},
+        {"i_structure_utf8_bom", "\xef\xbb\xbf{}", Accept},
+        {"i_structure_512_nested_arrays", repeated("[", 512) + repeated("]", 512), Accept},
+        {"i_structure_512_nested_objects", repeated("{\"a\":", 511) + "{}" + repeated("}", 511), Accept},
+    };
+    for (const Case& c : cases) {
+        Error error(std::string(), 0);
+        Value v = read(c.text, JSONReadingFragmentsAllowed, &error);
+        EXPECT_EQ(v.isNil(), c.verdict == Reject)
+            << c.name << ": " << (v.isNil() ? error.description() : v.description()).substr(0, 200);
+        if (v.isNil()) {
+            EXPECT_EQ(error.code(), PropertyListReadCorruptError) << c.name;
+            EXPECT_FALSE(error.userInfo()[DebugDescriptionErrorKey].asString().empty()) << c.name;
+        }
+        // The grammar check that explains refusals must agree with the reader.
+        std::string_view utf8 = c.text;
+        if (utf8.starts_with("\xef\xbb\xbf")) utf8.remove_prefix(3);
+        EXPECT_EQ(firstJSONSyntaxError(utf8, true).has_value(), c.verdict == Reject) << c.name;
+    }
+}
+
+TEST(JSONSerialization, DescribesFaultsAsThePlatformDoes) {
+    EXPECT_EQ(refusal(""), "No value.");
+    EXPECT_EQ(refusal("  \n"), "No value.");
+    EXPECT_EQ(refusal("\"a\""), "JSON text did not start with array or object and option to allow fragments not set.");
+    EXPECT_EQ(refusal("12"), "JSON text did not start with array or object and option to allow fragments not set.");
+    EXPECT_EQ(refusal("[1] x"), "Garbage at end.");
+    EXPECT_EQ(refusal("{} {}"), "Garbage at end.");
+    EXPECT_EQ(refusal("[1,]"), "Invalid value around character 3.");
+    EXPECT_EQ(refusal("[tru]"), "Invalid value around character 1.");
+    EXPECT_EQ(refusal("[-]"), "Invalid value around character 1.");
+    EXPECT_EQ(refusal("[1 2]"), "Badly formed array around character 3.");
+    EXPECT_EQ(refusal("[1"), "Badly formed array around character 2.");
+    EXPECT_EQ(refusal("{1:2}"), "No string key for value in object around character 1.");
+    EXPECT_EQ(refusal("{\"a\":1,}"), "No string key for value in object around character 7.");
+    EXPECT_EQ(refusal("{\"a\" 1}"), "Badly formed object around character 5.");
+    EXPECT_EQ(refusal("{\"a\":1 \"b\":2}"), "Badly formed object around character 7.");
+    EXPECT_EQ(refusal("{\"a\":}"), "No value for key in object around character 5.");
+    EXPECT_EQ(refusal("[\"abc"), "Unterminated string around character 1.");
+    EXPECT_EQ(refusal("[\"a\nb\"]"), "Unescaped control character around character 3.");
+    EXPECT_EQ(refusal("[\"\\x\"]"), "Invalid escape sequence around character 2.");
+    EXPECT_EQ(refusal("[\"\\u12G4\"]"), "Invalid unicode escape sequence around character 2.");
+    EXPECT_EQ(refusal("[\"\\udc00\"]"), "Invalid unicode escape sequence around character 2.");
+    EXPECT_EQ(refusal("[\"ab\\ud800\"]"), "Missing low code point in surrogate pair around character 4.");
+    EXPECT_EQ(refusal("[\"\xff\"]"), "Unable to convert data to string around character 2.");
+    EXPECT_EQ(refusal("[1e400]"), "Number wound up as NaN around character 1.");
+    EXPECT_EQ(refusal(repeated("[", 600)), "Too many nested arrays or dictionaries around character 512.");
+    // Without an out-parameter, failure is still just nil.
+    EXPECT_TRUE(JSONSerialization::JSONObjectWithData(Data(std::string_view("[")), 0, nullptr).isNil());
+}
+
+TEST(JSONSerialization, ReadingOptions) {
+    const std::string_view text = R"({"list":[{"name":"a"}],"text":"t"})";
+    Value plain = read(text, 0);
+    EXPECT_FALSE(plain.isMutable());
+    EXPECT_FALSE(plain["list"].isMutable());
+    EXPECT_FALSE(plain["text"].isMutable());
+
+    Value containers = read(text, JSONReadingMutableContainers);
+    EXPECT_TRUE(containers.isMutable());
+    EXPECT_TRUE(containers["list"].isMutable());
+    EXPECT_TRUE(containers["list"][0].isMutable());
+    EXPECT_FALSE(containers["text"].isMutable());
+    EXPECT_EQ(containers.valueClass()->name(), "NSMutableDictionary");
+
+    Value leaves = read(text, JSONReadingMutableLeaves);
+    EXPECT_FALSE(leaves.isMutable());
+    EXPECT_TRUE(leaves["text"].isMutable());
+    EXPECT_TRUE(leaves["list"][0]["name"].isMutable());
+    EXPECT_TRUE(read("\"x\"", JSONReadingFragmentsAllowed | JSONReadingMutableLeaves).isMutable());
+
+    EXPECT_TRUE(read("\"x\"", 0).isNil());
+    EXPECT_EQ(read("\"x\"", JSONReadingFragmentsAllowed), Value("x"));
+    EXPECT_TRUE(read(" null ", JSONReadingFragmentsAllowed).isNull());
+    // Duplicate keys: the last one wins.
+    EXPECT_EQ(read(R"({"a":1,"b":2,"a":3})"), Value(Dictionary{{"a", Value(3)}, {"b", Value(2)}}));
+}
+
+TEST(JSONSerialization, DetectsUnicodeEncodings) {
+    const std::u16string text16 = u"{\"k\":[\"\u00e9\U0001F600\"]}";
+    const Value expected(Dictionary{{"k", Value(Array{Value("\u00e9\U0001F600")})}});
+    auto encode16 = [&](bool bigEndian, bool mark) {
+        std::string out;
+        std::u16string units = (mark ? u"\ufeff" : u"") + text16;
+        for (char16_t u : units) {
+            char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+            out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        return out;
+    };
+    auto encode32 = [&](bool bigEndian) {
+        std::string out;
+        for (char32_t c : U"{\"k\":[\"\u00e9\U0001F600\"]}") {
+            if (c == 0) break;
+            for (int k = 0; k < 4; ++k) {
+                int shift = bigEndian ? 24 - 8 * k : 8 * k;
+                out += static_cast<char>((c >> shift) & 0xFF);
+            }
+        }
+        return out;
+    };
+    for (bool bigEndian : {false, true}) {
+        for (bool mark : {false, true}) EXPECT_EQ(read(encode16(bigEndian, mark)), expected) << bigEndian << mark;
+        EXPECT_EQ(read(encode32(bigEndian)), expected) << bigEndian;
+    }
+    EXPECT_EQ(read("\xef\xbb\xbf[1]"), Value(Array{Value(1)}));
+    // A lone surrogate unit (here the fourth character) cannot become UTF-8.
+    std::string broken = encode16(false, false);
+    broken[7 * 2] = '\x00';
+    broken[7 * 2 + 1] = '\xd8';
+    EXPECT_EQ(refusal(broken), "Unable to convert data to string around character 7.");
+    EXPECT_EQ(refusal(std::string("[\0\x31\0]", 5)), "Unable to convert data to string around character 2.");
+}
+
+TEST(JSONSerialization, WritesThePlatformsForms) {
+    Value v(Dictionary{{"b", Value(Array{Value(1), Value(1.5), Value("x"), Value(Dictionary{{"c", Value(true)}})})},
+                       {"a", Value::null()},
+                       {"e", Value(Dictionary{})},
+                       {"d", Value(Array{})}});
+    EXPECT_EQ(write(v), R"({"a":null,"b":[1,1.5,"x",{"c":true}],"d":[],"e":{}})");
+    EXPECT_EQ(write(v, JSONWritingPrettyPrinted),
+              "{\n"
+              "  \"a\" : null,\n"
+              "  \"b\" : [\n"
+              "    1,\n"
+              "    1.5,\n"
+              "    \"x\",\n"
+              "    {\n"
+              "      \"c\" : true\n"
+              "    }\n"
+              "  ],\n"
+              "  \"d\" : [\n"
+              "\n"
+              "  ],\n"
+              "  \"e\" : {\n"
+              "\n"
+              "  }\n"
+              "}");
+    EXPECT_EQ(write(Value(Array{}), JSONWritingPrettyPrinted), "[\n\n]");
+    EXPECT_EQ(write(Value(Dictionary{}), JSONWritingPrettyPrinted), "{\n\n}");
+    EXPECT_EQ(write(v, JSONWritingSortedKeys), write(v));
+
+    EXPECT_EQ(write(Value(Array{Value("\"\\/\b\f\n\r\t\x01\x1f\x7f"s + '\0' + "\u4e2d\U0001F600")})),
+              "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u0001\\u001f\x7f\\u0000\u4e2d\U0001F600\"]");
+    EXPECT_EQ(write(Value(Dictionary{{"a/b", Value("http://x.y/z")}})), R"({"a\/b":"http:\/\/x.y\/z"})");
+
+    EXPECT_EQ(write(Value(Array{Value(0), Value(-1), Value(std::numeric_limits<std::int64_t>::min()),
+                                Value(std::numeric_limits<std::uint64_t>::max()), Value(1.5), Value(0.1),
+                                Value(1e100), Value(100.0), Value(-0.0), Value(5e-324), Value(1e-7),
+                                Value(0.0001), Value(123456.789), Value(1.7976931348623157e308), Value(true),
+                                Value(false)})),
+              "[0,-1,-9223372036854775808,18446744073709551615,1.5,0.1,1e+100,100,-0,5e-324,1e-07,0.0001,"
+              "123456.789,1.7976931348623157e+308,true,false]");
+
+    EXPECT_EQ(write(Value("a"), JSONWritingFragmentsAllowed), "\"a\"");
+    EXPECT_EQ(write(Value(7), JSONWritingFragmentsAllowed), "7");
+    EXPECT_EQ(write(Value::null(), JSONWritingFragmentsAllowed), "null");
+    EXPECT_EQ(write(Value::mutableArray({Value(1)})), "[1]");
+}
+
+TEST(JSONSerialization, RefusesValuesWithoutJSONForm) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(writeRefusal(Value("a")), "Invalid top-level type in JSON write");
+    EXPECT_EQ(writeRefusal(Value(1)), "Invalid top-level type in JSON write");
+    EXPECT_EQ(writeRefusal(Value(), JSONWritingFragmentsAllowed), "Invalid top-level type in JSON write");
+    EXPECT_EQ(writeRefusal(Value(Array{Value(Date::fromTimeIntervalSince1970(0))})),
+              "Invalid type in JSON write (NSDate)");
+    EXPECT_EQ(writeRefusal(Value(Dictionary{{"d", Value(Data(std::string_view("x")))}})),
+              "Invalid type in JSON write (NSData)");
+    EXPECT_EQ(writeRefusal(Value(Array{Value(Set{Value(1)})})), "Invalid type in JSON write (NSSet)");
+    EXPECT_EQ(writeRefusal(Value(Array{Value()})), "Invalid type in JSON write (nil)");
+    EXPECT_EQ(writeRefusal(Value(Array{Value(nan)})), "Invalid number value (NaN) in JSON write");
+    EXPECT_EQ(writeRefusal(Value(-inf), JSONWritingFragmentsAllowed), "Invalid number value (infinite) in JSON write");
+    EXPECT_EQ(writeRefusal(Value(Array{Value("ok"), Value("\xff")})), "Invalid string (not UTF-8) in JSON write");
+    EXPECT_EQ(writeRefusal(Value(Dictionary{{"\xc0", Value(1)}})), "Invalid string (not UTF-8) in JSON write");
+
+    struct Check {
+        Value value;
+        bool valid;
+    };
+    const std::vector<Check> checks = {
+        {Value(Array{}), true},
+        {Value(Dictionary{}), true},
+        {jsonCorpus(), true},
+        {Value(Array{Value::null(), Value(true), Value(std::uint64_t{1} << 63)}), true},
+        {Value("a"), false},
+        {Value(1), false},
+        {Value::null(), false},
+        {Value(), false},
+        {Value(Array{Value(Date::now())}), false},
+        {Value(Array{Value(inf)}), false},
+        {Value(Dictionary{{"deep", nested(5, Value(Dictionary{{"x", Value(nan)}}))}}), false},
+        {Value(Array{Value("\xed\xa0\x80")}), false},
+        {Value(Dictionary{{"\xff", Value(1)}}), false},
+    };
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        EXPECT_EQ(JSONSerialization::isValidJSONObject(checks[i].value), checks[i].valid) << i;
+        // Whatever is valid is written, and whatever is written without fragments was valid.
+        EXPECT_EQ(JSONSerialization::dataWithJSONObject(checks[i].value, 0, nullptr).has_value(), checks[i].valid) << i;
+    }
+}
+
+TEST(JSONSerialization, LargeTextsAndDepth) {
+    // Beyond the size whose parser buffers are kept between calls.
+    std::string big(5 << 20, 'x');
+    Value bigText = read("[\"" + big + "\"]");
+    ASSERT_EQ(bigText.count(), 1u);
+    EXPECT_EQ(bigText[0].asString().size(), big.size());
+    EXPECT_EQ(write(bigText).size(), big.size() + 4);
+    // The deepest readable value survives a round trip; the writer itself sets no depth limit.
+    Value deepest = nested(JSONMaxNestingDepth - 1, Value(Array{}));
+    EXPECT_TRUE(identical(read(write(deepest)), deepest));
+    EXPECT_TRUE(read(write(Value(Array{deepest}))).isNil());
+}
