@@ -148,6 +148,36 @@ icu::BreakIterator& characterBoundaries(const UnicodeString& text) {
 
 }  // namespace
 
+// ---- UTF-8 ----
+
+bool isValidUTF8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) length = 2;
+        else if (c >= 0xE0 && c <= 0xEF) length = 3;
+        else if (c >= 0xF0 && c <= 0xF4) length = 4;
+        else return false;
+        if (c == 0xE0) low = 0xA0;       // overlong
+        else if (c == 0xED) high = 0x9F; // surrogates
+        else if (c == 0xF0) low = 0x90;  // overlong
+        else if (c == 0xF4) high = 0x8F; // above U+10FFFF
+        if (n - i < length || s[i + 1] < low || s[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k)
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
 // ---- UTF-16 view ----
 
 std::uint64_t utf16Length(std::string_view text) {

@@ -29,6 +29,9 @@ enum StringCompareOptions : unsigned {
     AnchoredSearch = 8,
 };
 
+// Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUTF8(std::string_view bytes);
+
 std::uint64_t utf16Length(std::string_view text);
 std::u16string toUTF16(std::string_view text);
 std::string fromUTF16(std::u16string_view text);

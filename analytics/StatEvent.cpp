@@ -1,0 +1,83 @@
+#include "analytics/StatEvent.h"
+
+#include <cmath>
+#include <limits>
+
+#include "analytics/StatLog.h"
+#include "analytics/StatUtil.h"
+#include "analytics/WireField.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+
+namespace ql {
+
+namespace {
+
+// Truncated toward zero and held within 32 bits: time stamps come back from archives, so they may be
+// anything.
+std::int32_t truncatedInt32(double value) {
+    if (std::isnan(value)) return 0;
+    if (value <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    if (value >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value);
+}
+
+std::string orNull(const std::optional<std::string>& text) { return text ? *text : "(null)"; }
+
+}  // namespace
+
+StatEvent::StatEvent() { type = "event"; }
+
+void StatEvent::updateDu() { du = truncatedInt32((ns::Clock::now() - ts) * 1000); }
+
+ns::Dictionary StatEvent::attributes() const {
+    ns::Dictionary out = StatBaseEvent::attributes();
+    if (label && !label->empty()) {
+        if (label->size() > MaxLabelBytes) {
+            statLog("(Warning) Ziviv event label (" + *label + ") max bytes length > " + std::to_string(MaxLabelBytes));
+            out.set("label", ns::Value(StatUtil::getString(*label, MaxLabelBytes)));
+        } else {
+            out.set("label", ns::Value(*label));
+        }
+    }
+    if (!values.empty()) out.set("values", ns::Value(values));
+    if (const std::int32_t seconds = truncatedInt32(ts); seconds != 0) out.set("ts", ns::Value(seconds));
+    if (event_id) out.set("tag", ns::Value(*event_id));
+    if (acc >= 1) out.set("acc", ns::Value(acc));
+    if (du >= 1) out.set("du", ns::Value(du));
+    if (session_id) out.set("session_id", ns::Value(*session_id));
+    return out;
+}
+
+void StatEvent::outputStatLog() const {
+    if (!statLogEnabled()) return;
+    std::string line = "event: session_id=" + orNull(session_id) + ", event=" + orNull(event_id);
+    if (label && !label->empty()) line += ", label=" + *label;
+    if (du >= 1) line += ", du=" + std::to_string(du);
+    statLog(line);
+}
+
+void StatEvent::encodeWithCoder(ns::KeyedArchiver& coder) const {
+    StatBaseEvent::encodeWithCoder(coder);
+    coder.encodeObject(event_id ? ns::Value(*event_id) : ns::Value(), "self.event_id");
+    coder.encodeObject(label ? ns::Value(*label) : ns::Value(), "self.label");
+    // Counts and durations are 64-bit; a 32-bit entry would cut them.
+    coder.encodeInt64(acc, "self.acc");
+    coder.encodeInt64(du, "self.du");
+    coder.encodeObject(ns::Value(values), "self.values");
+}
+
+bool StatEvent::initWithCoder(ns::KeyedUnarchiver& coder) {
+    if (!StatBaseEvent::initWithCoder(coder)) return false;
+    event_id = wire::decodeText(coder, "self.event_id");
+    label = wire::decodeText(coder, "self.label");
+    acc = coder.decodeInt64ForKey("self.acc");
+    du = coder.decodeInt64ForKey("self.du");
+    const ns::Value archived = coder.decodeObjectForKey("self.values");
+    if (const ns::Dictionary* entries = archived.asDictionary()) values = *entries;
+    else if (!archived.isNil()) wire::rejectArchivedValue(coder, "self.values", "NSDictionary");
+    return !coder.error();
+}
+
+}  // namespace ql

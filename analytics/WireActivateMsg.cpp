@@ -1,0 +1,9 @@
+#include "analytics/WireActivateMsg.h"
+
+#include <utility>
+
+namespace ql {
+
+WireActivateMsg::WireActivateMsg(std::int64_t ts) { setTs(ts); }
+
+}  // namespace ql

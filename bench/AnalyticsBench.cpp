@@ -1,0 +1,150 @@
+// Encoding and decoding 10,000 event records with the binary record protocol, against a hand-written
+// big-endian writer that produces the same bytes for the same fields. Items are records.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analytics/WireBinaryProtocol.h"
+#include "analytics/WireEvent.h"
+#include "analytics/WireMemoryBuffer.h"
+
+using namespace ql;
+
+namespace {
+
+constexpr int kRecords = 10'000;
+
+std::vector<std::shared_ptr<WireEvent>> makeEvents() {
+    std::vector<std::shared_ptr<WireEvent>> events;
+    for (int i = 0; i < kRecords; ++i) {
+        auto properties = std::make_shared<WireRecordMap<WirePropertyValue>>();
+        (*properties)["page"] = std::make_shared<WirePropertyValue>("book_detail_" + std::to_string(i % 17), 0);
+        (*properties)["page"]->unsetLong_value();
+        auto count = std::make_shared<WirePropertyValue>();
+        count->setLong_value(i);
+        (*properties)["count"] = count;
+        events.push_back(std::make_shared<WireEvent>("tap_collect_" + std::to_string(i % 5), properties, 1200 + i,
+                                                     i % 3, 1'700'000'000'000 + i));
+    }
+    return events;
+}
+
+const std::vector<std::shared_ptr<WireEvent>>& events() {
+    static const auto all = makeEvents();
+    return all;
+}
+
+ns::Data encodeWithRecords() {
+    auto buffer = std::make_shared<WireMemoryBuffer>();
+    WireBinaryProtocol protocol(buffer);
+    for (const auto& event : events()) event->write(protocol);
+    return buffer->getBuffer();
+}
+
+// The same bytes, written field by field without the protocol layer.
+class HandWriter {
+public:
+    std::vector<std::uint8_t> bytes;
+    void u8(std::uint8_t v) { bytes.push_back(v); }
+    void i16(std::int16_t v) {
+        u8(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
+        u8(static_cast<std::uint8_t>(v));
+    }
+    void i32(std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        const std::uint8_t b[4] = {std::uint8_t(u >> 24), std::uint8_t(u >> 16), std::uint8_t(u >> 8), std::uint8_t(u)};
+        bytes.insert(bytes.end(), b, b + 4);
+    }
+    void i64(std::int64_t v) {
+        i32(static_cast<std::int32_t>(static_cast<std::uint64_t>(v) >> 32));
+        i32(static_cast<std::int32_t>(v));
+    }
+    void text(const std::string& s) {
+        i32(static_cast<std::int32_t>(s.size()));
+        bytes.insert(bytes.end(), s.begin(), s.end());
+    }
+    void field(std::uint8_t type, std::int16_t id) {
+        u8(type);
+        i16(id);
+    }
+    void event(const WireEvent& e) {
+        field(11, 1);
+        text(*e.name());
+        field(13, 2);
+        u8(11);
+        u8(12);
+        i32(static_cast<std::int32_t>(e.properties()->size()));
+        for (const auto& [key, value] : *e.properties()) {
+            text(key);
+            if (value->string_valueIsSet()) {
+                field(11, 1);
+                text(*value->string_value());
+            }
+            if (value->long_valueIsSet()) {
+                field(10, 2);
+                i64(value->long_value());
+            }
+            u8(0);
+        }
+        field(10, 3);
+        i64(e.duration());
+        field(8, 4);
+        i32(e.acc());
+        field(10, 5);
+        i64(e.ts());
+        u8(0);
+    }
+};
+
+std::vector<std::uint8_t> encodeByHand() {
+    HandWriter writer;
+    for (const auto& event : events()) writer.event(*event);
+    return std::move(writer.bytes);
+}
+
+void checkSameBytes() {
+    const ns::Data records = encodeWithRecords();
+    const std::vector<std::uint8_t> hand = encodeByHand();
+    if (records.length() != hand.size() || !std::equal(hand.begin(), hand.end(), records.bytes())) std::abort();
+}
+
+void BM_EncodeEventRecords(benchmark::State& state) {
+    checkSameBytes();
+    for (auto _ : state) benchmark::DoNotOptimize(encodeWithRecords());
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_EncodeEventRecords)->Unit(benchmark::kMillisecond);
+
+void BM_EncodeEventsByHand(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(encodeByHand());
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_EncodeEventsByHand)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeEventRecords(benchmark::State& state) {
+    const ns::Data encoded = encodeWithRecords();
+    for (auto _ : state) {
+        WireBinaryProtocol protocol(std::make_shared<WireMemoryBuffer>(encoded));
+        std::vector<std::shared_ptr<WireEvent>> decoded;
+        decoded.reserve(kRecords);
+        for (int i = 0; i < kRecords; ++i) {
+            auto event = std::make_shared<WireEvent>();
+            event->read(protocol);
+            decoded.push_back(std::move(event));
+        }
+        benchmark::DoNotOptimize(decoded);
+    }
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_DecodeEventRecords)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
