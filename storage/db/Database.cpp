@@ -85,9 +85,21 @@ bool Database::openWithFlags(int flags, const std::optional<std::string>& vfs) {
     return true;
 }
 
+std::shared_ptr<Statement> Database::makeStatement(sqlite3_stmt* handle) {
+    if (madeStatements_.size() >= 64) std::erase_if(madeStatements_, [](const auto& s) { return s.expired(); });
+    auto statement = std::make_shared<Statement>(handle);
+    madeStatements_.push_back(statement);
+    return statement;
+}
+
 bool Database::close() {
     clearCachedStatements();
     closeOpenResultSets();
+    // Statements still held elsewhere are finalized through their objects, which forget the handle.
+    for (const auto& made : madeStatements_) {
+        if (auto statement = made.lock()) statement->close();
+    }
+    madeStatements_.clear();
     if (!db_) return true;
 
     int rc = sqlite3_close(db_);

@@ -286,6 +286,8 @@ private:
     };
 
     static int busyHandler(void* context, int count);
+    // A statement object for a handle this connection prepared, remembered until the connection closes.
+    std::shared_ptr<Statement> makeStatement(sqlite3_stmt* handle);
     void bindArguments(sqlite3_stmt* statement, int parameterCount, const ns::Array* array,
                        const ns::Dictionary* dictionary, const DatabaseArgumentList* list, int& bound) const;
     void bindText(std::string_view text, int column, sqlite3_stmt* statement) const;
@@ -338,6 +340,9 @@ private:
     std::optional<StatementCache> cachedStatements_;
     mutable const StatementCache::value_type* lastCacheEntry_ = nullptr;  // points into cachedStatements_
     std::vector<ResultSet*> openResultSets_;  // not owned: a result set leaves when it closes
+    // Every statement object this connection made, so that closing finalizes them through their owners and a
+    // caller still holding one later never finalizes a handle twice.
+    std::vector<std::weak_ptr<Statement>> madeStatements_;
     std::vector<std::unique_ptr<FunctionBlock>> openFunctions_;
     std::optional<ns::DateFormatter> dateFormat_;
 };

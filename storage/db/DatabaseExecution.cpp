@@ -238,7 +238,7 @@ std::shared_ptr<ResultSet> Database::runQuery(std::string_view sql, const ns::Ar
 
     std::shared_ptr<Statement> statement = cached ? *cached : nullptr;
     if (!statement) {
-        statement = std::make_shared<Statement>(handle);
+        statement = makeStatement(handle);
         if (shouldCacheStatements_) setCachedStatement(statement, sql);
     }
     auto resultSet = ResultSet::resultSetWithStatement(statement, std::static_pointer_cast<Database>(shared_from_this()));
@@ -289,7 +289,7 @@ bool Database::executeUpdateErrorWithArgumentsInArrayOrDictionaryOrVAList(std::s
 
     Statement* statement = cached ? cached->get() : nullptr;
     if (!statement && shouldCacheStatements_) {
-        auto fresh = std::make_shared<Statement>(handle);
+        auto fresh = makeStatement(handle);
         setCachedStatement(fresh, sql);
         statement = fresh.get();
     }

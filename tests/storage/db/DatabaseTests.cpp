@@ -293,3 +293,19 @@ TEST(Database, InUseGuardRefusesReentry) {
                  std::runtime_error);
     EXPECT_EQ(db->intForQuery("select count(*) from r"), 2);
 }
+
+TEST(Database, StatementsHeldPastCloseAreFinalizedOnce) {
+    auto db = openMemoryDatabase();
+    ASSERT_TRUE(db->executeUpdate("create table t (a integer)"));
+    ASSERT_TRUE(db->executeUpdate("insert into t values (1)"));
+    auto resultSet = db->executeQuery("select a from t");
+    ASSERT_TRUE(resultSet);
+    std::shared_ptr<Statement> held = resultSet->statement();
+    ASSERT_NE(held->statement(), nullptr);
+    EXPECT_TRUE(db->close());
+    // Closing finalized the handle through its object; releasing the object afterwards must not do it again
+    // (the sanitizer would report the second finalize as a use after free).
+    EXPECT_EQ(held->statement(), nullptr);
+    resultSet.reset();
+    held.reset();
+}
