@@ -1,0 +1,59 @@
+#include <cstdint>
+
+#include "platform/graphics/ImageCodecs.h"
+
+namespace ql::cg {
+
+namespace {
+
+constexpr std::uint16_t kOrientationTag = 0x0112;
+constexpr std::uint16_t kShortType = 3;
+
+struct TIFFReader {
+    std::span<const std::uint8_t> bytes;
+    bool bigEndian;
+
+    bool has(std::size_t offset, std::size_t length) const {
+        return offset <= bytes.size() && length <= bytes.size() - offset;
+    }
+    std::uint16_t u16(std::size_t at) const {
+        return bigEndian ? static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1])
+                         : static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at]);
+    }
+    std::uint32_t u32(std::size_t at) const {
+        return bigEndian ? std::uint32_t{u16(at)} << 16 | u16(at + 2) : std::uint32_t{u16(at + 2)} << 16 | u16(at);
+    }
+};
+
+}  // namespace
+
+std::optional<int> exifOrientation(std::span<const std::uint8_t> tiff) {
+    if (tiff.size() < 8) return std::nullopt;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+    if (!little && !big) return std::nullopt;
+    const TIFFReader r{tiff, big};
+    if (r.u16(2) != 42) return std::nullopt;
+    const std::size_t ifd = r.u32(4);
+    if (!r.has(ifd, 2)) return std::nullopt;
+    const std::size_t entries = r.u16(ifd);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * i;
+        if (!r.has(entry, 12)) return std::nullopt;
+        if (r.u16(entry) != kOrientationTag) continue;
+        if (r.u16(entry + 2) != kShortType || r.u32(entry + 4) < 1) return std::nullopt;
+        return static_cast<int>(r.u16(entry + 8));
+    }
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> exifBlockWithOrientation(int orientation) {
+    const auto o = static_cast<std::uint8_t>(orientation);
+    return {'E', 'x', 'i', 'f', 0, 0,
+            'M', 'M', 0, 42, 0, 0, 0, 8,  // big-endian TIFF header, first directory at 8
+            0, 1,                          // one entry
+            0x01, 0x12, 0, kShortType, 0, 0, 0, 1, 0, o, 0, 0,
+            0, 0, 0, 0};                   // no further directory
+}
+
+}  // namespace ql::cg

@@ -1,0 +1,186 @@
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/graphics/ImageCodecs.h"
+
+namespace ql::cg {
+
+namespace {
+
+struct Input {
+    std::span<const std::uint8_t> bytes;
+    std::size_t position = 0;
+};
+
+int readInput(GifFileType* gif, GifByteType* out, int length) {
+    auto* input = static_cast<Input*>(gif->UserData);
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(length, 0)), input->bytes.size() - input->position);
+    std::memcpy(out, input->bytes.data() + input->position, n);
+    input->position += n;
+    return static_cast<int>(n);
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
+// Frames of all animations together may not take more than this many pixels.
+constexpr std::size_t kFramePixelBudget = kMaxImagePixels;
+
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+// Reads the current image's indices and paints the opaque ones onto the canvas.
+bool paintFrame(GifFileType* gif, Canvas& canvas, int transparentIndex) {
+    const GifImageDesc& desc = gif->Image;
+    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+    if (!map || desc.Width <= 0 || desc.Height <= 0 || desc.Width > kMaxImageDimension ||
+        desc.Height > kMaxImageDimension)
+        return false;
+    std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
+    // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every 4th from 2, every 2nd from 1.
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    const int passes = desc.Interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const int start = desc.Interlace ? kStart[pass] : 0;
+        const int step = desc.Interlace ? kStep[pass] : 1;
+        for (int row = start; row < desc.Height; row += step) {
+            if (DGifGetLine(gif, line.data(), desc.Width) != GIF_OK) return false;
+            const int y = desc.Top + row;
+            if (y < 0 || y >= canvas.height) continue;
+            for (int column = 0; column < desc.Width; ++column) {
+                const int x = desc.Left + column;
+                const int index = line[static_cast<std::size_t>(column)];
+                if (x < 0 || x >= canvas.width || index == transparentIndex || index >= map->ColorCount) continue;
+                const GifColorType& c = map->Colors[index];
+                canvas.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) + static_cast<std::size_t>(x)] =
+                    0xFF000000u | (std::uint32_t{c.Red} << 16) | (std::uint32_t{c.Green} << 8) | c.Blue;
+            }
+        }
+    }
+    return true;
+}
+
+void clearRect(Canvas& canvas, const GifImageDesc& desc) {
+    const int x0 = std::max(0, desc.Left), x1 = std::min(canvas.width, desc.Left + desc.Width);
+    const int y0 = std::max(0, desc.Top), y1 = std::min(canvas.height, desc.Top + desc.Height);
+    for (int y = y0; y < y1; ++y)
+        std::fill_n(canvas.pixels.begin() + static_cast<std::ptrdiff_t>(y) * canvas.width + x0, std::max(0, x1 - x0), 0u);
+}
+
+}  // namespace
+
+std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial) {
+    if (bytes.size() < 6 || std::memcmp(bytes.data(), "GIF8", 4) != 0) return {};
+    Input input{bytes};
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&input, readInput, &error));
+    if (!gif) return {};
+
+    Canvas canvas;
+    canvas.width = gif->SWidth;
+    canvas.height = gif->SHeight;
+    std::vector<DecodedImage> frames;
+    std::size_t budget = kFramePixelBudget;
+    GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    bool haveControl = false;
+    bool complete = false;
+    bool failed = false;
+
+    while (!complete && !failed) {
+        GifRecordType type;
+        if (DGifGetRecordType(gif.get(), &type) != GIF_OK) {
+            // Data that ends right after a whole frame only lacks its trailer.
+            failed = !(input.position == bytes.size() && !frames.empty());
+            break;
+        }
+        switch (type) {
+        case IMAGE_DESC_RECORD_TYPE: {
+            if (DGifGetImageDesc(gif.get()) != GIF_OK) {
+                failed = true;
+                break;
+            }
+            const GifImageDesc& desc = gif->Image;
+            if (canvas.pixels.empty()) {
+                // A zero logical screen takes the first frame's extent.
+                if (canvas.width <= 0 || canvas.height <= 0) {
+                    canvas.width = desc.Left + desc.Width;
+                    canvas.height = desc.Top + desc.Height;
+                }
+                if (!imageSizeAllowed(static_cast<std::size_t>(std::max(canvas.width, 0)),
+                                      static_cast<std::size_t>(std::max(canvas.height, 0)))) {
+                    failed = true;
+                    break;
+                }
+                canvas.pixels.assign(static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height), 0u);
+            }
+            const std::size_t framePixels = canvas.pixels.size();
+            if (framePixels > budget) {
+                complete = true;
+                break;
+            }
+            budget -= framePixels;
+            const std::vector<std::uint32_t> before =
+                control.DisposalMode == DISPOSE_PREVIOUS ? canvas.pixels : std::vector<std::uint32_t>{};
+            if (!paintFrame(gif.get(), canvas, haveControl ? control.TransparentColor : NO_TRANSPARENT_COLOR)) {
+                failed = true;
+                break;
+            }
+            DecodedImage frame;
+            frame.properties.pixelWidth = canvas.width;
+            frame.properties.pixelHeight = canvas.height;
+            frame.properties.hasAlpha = std::any_of(canvas.pixels.begin(), canvas.pixels.end(),
+                                                    [](std::uint32_t p) { return (p >> 24) == 0; });
+            frame.properties.colorModel = ColorSpaceModel::RGB;
+            frame.properties.isProgressive = desc.Interlace;
+            if (haveControl) {
+                const double delay = control.DelayTime / 100.0;
+                frame.properties.gifUnclampedDelayTime = delay;
+                frame.properties.gifDelayTime = delay < 0.011 ? 0.1 : delay;
+            }
+            ImageLayout layout;
+            layout.alphaInfo = frame.properties.hasAlpha ? ImageAlphaInfo::Last : ImageAlphaInfo::NoneSkipLast;
+            frame.image = Image::create(canvas.width, canvas.height, canvas.pixels, layout);
+            frames.push_back(std::move(frame));
+            if (control.DisposalMode == DISPOSE_BACKGROUND) clearRect(canvas, desc);
+            else if (control.DisposalMode == DISPOSE_PREVIOUS) canvas.pixels = before;
+            control = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+            haveControl = false;
+            break;
+        }
+        case EXTENSION_RECORD_TYPE: {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) {
+                failed = true;
+                break;
+            }
+            if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+                haveControl = DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK;
+            }
+            while (block) {
+                if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) {
+                    failed = true;
+                    break;
+                }
+            }
+            break;
+        }
+        case TERMINATE_RECORD_TYPE: complete = true; break;
+        default: break;
+        }
+    }
+    if (failed && !partial) return {};
+    return frames;
+}
+
+}  // namespace ql::cg

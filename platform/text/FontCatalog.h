@@ -1,0 +1,79 @@
+#pragma once
+// ct::FontCatalog: the fonts the text layer can hand out, found once per process. Installed faces come
+// from fontconfig's list; the platform's own families (Helvetica, Helvetica Neue, Times New Roman,
+// Courier and the system font) are entries of their own, with the platform's names, drawn with the
+// installed DejaVu faces. Lookups read only this table, so the result never depends on fontconfig's
+// substitution rules of the host.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ql::ct {
+
+// Symbolic trait bits, with the platform's values.
+enum FontSymbolicTraits : std::uint32_t {
+    FontItalicTrait = 1u << 0,
+    FontBoldTrait = 1u << 1,
+    FontExpandedTrait = 1u << 5,
+    FontCondensedTrait = 1u << 6,
+    FontMonoSpaceTrait = 1u << 10,
+};
+
+// The slant given to faces made oblique from an upright one: about 12 degrees, the lean of the
+// platform's own oblique faces.
+inline constexpr double SyntheticObliqueShear = 0.21255656;
+
+// One face of the catalog: the names it reports and where its glyphs come from.
+struct FontRecord {
+    std::string postScriptName;
+    std::string familyName;
+    std::string fullName;
+    std::string styleName;
+    std::uint32_t traits = 0;
+    // fontconfig's weight scale (80 regular, 200 bold), used to pick the closest face of a family.
+    int weight = 80;
+
+    std::string file;
+    int faceIndex = 0;
+    // Faces the platform has but no installed file provides are drawn from an upright face: slanted by
+    // this shear (x grows by shear × height) and, for bold, with emboldened outlines.
+    double syntheticShear = 0;
+    bool syntheticBold = false;
+};
+
+class FontCatalog {
+public:
+    // The catalog of this process, built on first use (thread-safe).
+    static const FontCatalog& shared();
+
+    // A face by PostScript name, full name or family name (the family's regular face), ignoring ASCII
+    // case; nullptr when no face bears the name.
+    const FontRecord* fontNamed(std::string_view name) const;
+    // The face of a family with exactly the bold and italic traits asked for (other traits as close to
+    // the family's regular face as there is); nullptr when the family has no such face.
+    const FontRecord* fontInFamily(std::string_view family, std::uint32_t traits) const;
+
+    // The system font's faces and the face of the fallback used when a name is unknown.
+    const FontRecord& systemFont(std::uint32_t traits) const;
+    const FontRecord& substituteFont() const;
+    // Faces tried, in order, for characters the asked-for face has no glyph for.
+    const std::vector<const FontRecord*>& fallbackFonts() const { return fallbacks_; }
+
+    const std::vector<FontRecord>& records() const { return records_; }
+
+    FontCatalog(const FontCatalog&) = delete;
+    FontCatalog& operator=(const FontCatalog&) = delete;
+
+private:
+    FontCatalog();
+    void addInstalledFonts();
+    void addPlatformFamilies();
+
+    std::vector<FontRecord> records_;
+    std::vector<const FontRecord*> fallbacks_;
+};
+
+}  // namespace ql::ct

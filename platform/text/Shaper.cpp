@@ -1,0 +1,202 @@
+#include "platform/text/Shaper.h"
+
+#include <unicode/uchar.h>
+#include <unicode/uscript.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "platform/text/FontFace.h"
+
+namespace ql::ct::detail {
+
+namespace {
+
+struct BufferDeleter {
+    void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
+};
+
+char32_t codePointAt(std::u16string_view text, std::uint64_t& index) {
+    UChar32 c;
+    auto i = static_cast<std::int32_t>(index);
+    U16_NEXT(text.data(), i, static_cast<std::int32_t>(text.size()), c);
+    index = static_cast<std::uint64_t>(i);
+    return static_cast<char32_t>(c);
+}
+
+// Characters any face may carry: they take no ink of their own.
+bool needsNoGlyph(char32_t c) {
+    auto u = static_cast<UChar32>(c);
+    return isLineSeparator(c) || u_charType(u) == U_CONTROL_CHAR || u_hasBinaryProperty(u, UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
+}
+
+bool isNeutral(char32_t c) {
+    auto u = static_cast<UChar32>(c);
+    return needsNoGlyph(c) || u_isUWhiteSpace(u);
+}
+
+struct Cluster {
+    std::uint64_t start;
+    std::uint64_t end;
+    std::size_t style;
+    const FontRecord* face;
+    UScriptCode script;
+};
+
+// The fonts a style's characters may be drawn with, made once per style and face.
+class FontChoice {
+public:
+    explicit FontChoice(const StyledText& text) : text_(text) {}
+
+    const Font& font(std::size_t style, const FontRecord* record) {
+        const Font& primary = text_.runs()[style].style.font;
+        if (record == &primary.record()) return primary;
+        auto key = std::make_pair(style, record);
+        auto found = fonts_.find(key);
+        if (found == fonts_.end()) found = fonts_.emplace(key, primary.fallback(*record)).first;
+        return found->second;
+    }
+
+    // The first face that has a glyph for every character of the cluster that needs one; failing that,
+    // the first with a glyph for its base character; failing that the style's own face, whose missing
+    // glyph then shows.
+    const FontRecord* choose(std::size_t style, const std::vector<char32_t>& characters, const FontRecord* previous) {
+        const FontRecord* primary = &text_.runs()[style].style.font.record();
+        std::vector<const FontRecord*> candidates;
+        bool neutral = std::all_of(characters.begin(), characters.end(), isNeutral);
+        // White space stays with the face of the text before it, so that it does not split runs.
+        if (neutral && previous) candidates.push_back(previous);
+        candidates.push_back(primary);
+        for (const FontRecord* fallback : FontCatalog::shared().fallbackFonts()) candidates.push_back(fallback);
+
+        std::vector<char32_t> needed;
+        for (char32_t c : characters) {
+            if (!needsNoGlyph(c)) needed.push_back(c);
+        }
+        if (needed.empty()) return candidates.front();
+        for (const FontRecord* candidate : candidates) {
+            const Font& f = font(style, candidate);
+            if (std::all_of(needed.begin(), needed.end(), [&](char32_t c) { return f.hasGlyph(c); })) return candidate;
+        }
+        for (const FontRecord* candidate : candidates) {
+            if (font(style, candidate).hasGlyph(needed.front())) return candidate;
+        }
+        return primary;
+    }
+
+private:
+    const StyledText& text_;
+    std::map<std::pair<std::size_t, const FontRecord*>, Font> fonts_;
+};
+
+// Characters of common script (punctuation, digits, spaces) and combining marks belong to the script
+// around them, so that they shape with it and do not split items.
+void resolveScripts(std::vector<Cluster>& clusters) {
+    auto isReal = [](UScriptCode s) { return s != USCRIPT_COMMON && s != USCRIPT_INHERITED; };
+    UScriptCode current = USCRIPT_COMMON;
+    for (auto& cluster : clusters) {
+        if (isReal(cluster.script)) current = cluster.script;
+        else cluster.script = current;
+    }
+    UScriptCode first = USCRIPT_COMMON;
+    for (auto& cluster : clusters) {
+        if (isReal(cluster.script)) {
+            first = cluster.script;
+            break;
+        }
+    }
+    for (auto& cluster : clusters) {
+        if (isReal(cluster.script)) break;
+        cluster.script = first;
+    }
+}
+
+hb_script_t harfBuzzScript(UScriptCode script) {
+    const char* name = uscript_getShortName(script);
+    return name ? hb_script_from_string(name, -1) : HB_SCRIPT_COMMON;
+}
+
+std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, const Font& font, UScriptCode script) {
+    std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
+    hb_buffer_add_utf16(buffer.get(), reinterpret_cast<const std::uint16_t*>(text.data()),
+                        static_cast<int>(text.size()), static_cast<unsigned>(range.location),
+                        static_cast<int>(range.length));
+    // Direction and script are set, and the language deliberately left unset, so that shaping never
+    // depends on the host's locale.
+    hb_buffer_set_direction(buffer.get(), HB_DIRECTION_LTR);
+    hb_buffer_set_script(buffer.get(), harfBuzzScript(script));
+    hb_shape(font.face().hbFont(), buffer.get(), nullptr, 0);
+
+    unsigned count = 0;
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
+    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
+    const double xScale = font.scale() * font.matrix().a;
+    const double yScale = font.scale() * font.matrix().d;
+
+    hb_codepoint_t space = 0;
+    hb_font_get_nominal_glyph(font.face().hbFont(), U' ', &space);
+    const double spaceAdvance = hb_font_get_glyph_h_advance(font.face().hbFont(), space) * xScale;
+
+    std::vector<RunGlyph> glyphs;
+    glyphs.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        RunGlyph g;
+        g.stringIndex = infos[i].cluster;
+        std::uint64_t at = g.stringIndex;
+        char32_t c = codePointAt(text, at);
+        g.isWhitespace = isBreakingWhitespace(c);
+        if (c == U'\t') {
+            g.id = space;
+            g.advance = spaceAdvance;
+        } else if (isLineSeparator(c) || u_charType(static_cast<UChar32>(c)) == U_CONTROL_CHAR) {
+            g.id = InvisibleGlyph;
+        } else {
+            g.id = infos[i].codepoint;
+            g.advance = positions[i].x_advance * xScale;
+            g.position = {positions[i].x_offset * xScale, positions[i].y_offset * yScale};
+        }
+        glyphs.push_back(g);
+    }
+    return glyphs;
+}
+
+}  // namespace
+
+std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) {
+    const std::u16string& string = text.string();
+    FontChoice choice(text);
+    std::vector<Cluster> clusters;
+    for (std::uint64_t start = 0; start < string.size();) {
+        std::uint64_t end = breaks.nextCharacterBoundary(start);
+        std::vector<char32_t> characters;
+        for (std::uint64_t i = start; i < end;) characters.push_back(codePointAt(string, i));
+        std::size_t style = text.runIndexAt(start);
+        const FontRecord* previous = !clusters.empty() && clusters.back().style == style ? clusters.back().face : nullptr;
+        UErrorCode status = U_ZERO_ERROR;
+        UScriptCode script = uscript_getScript(static_cast<UChar32>(characters.front()), &status);
+        if (U_FAILURE(status)) script = USCRIPT_COMMON;
+        clusters.push_back({start, end, style, choice.choose(style, characters, previous), script});
+        start = end;
+    }
+    resolveScripts(clusters);
+
+    std::vector<ShapedItem> items;
+    for (std::size_t i = 0; i < clusters.size();) {
+        std::size_t j = i + 1;
+        while (j < clusters.size() && clusters[j].style == clusters[i].style && clusters[j].face == clusters[i].face &&
+               clusters[j].script == clusters[i].script) {
+            ++j;
+        }
+        ns::Range range{clusters[i].start, clusters[j - 1].end - clusters[i].start};
+        TextStyle style = text.runs()[clusters[i].style].style;
+        style.font = choice.font(clusters[i].style, clusters[i].face);
+        items.push_back({style, range, shapeItem(string, range, style.font, clusters[i].script)});
+        i = j;
+    }
+    return items;
+}
+
+}  // namespace ql::ct::detail

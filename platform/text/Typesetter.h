@@ -1,0 +1,51 @@
+#pragma once
+// ct::Typesetter: shapes a styled text once and then answers where its lines break and what each line
+// holds. Word wrapping breaks at the line-break opportunities of TextBreaks; a word too long for the
+// line breaks between characters. White space at the end of a line hangs past its width.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/foundation/Range.h"
+#include "platform/text/Line.h"
+#include "platform/text/StyledText.h"
+#include "platform/text/TextBreaks.h"
+
+namespace ql::ct {
+
+class Typesetter {
+public:
+    explicit Typesetter(StyledText text);
+
+    const StyledText& text() const { return text_; }
+    std::uint64_t length() const { return text_.length(); }
+    const TextBreaks& breaks() const { return breaks_; }
+
+    // How many code units from `start` make a line of at most `width`: up to the last line-break
+    // opportunity that fits, else up to the last character that fits, but always at least one character
+    // and never past a line or paragraph separator (which the line keeps). 0 at the end of the text.
+    std::uint64_t suggestLineBreak(std::uint64_t start, double width) const;
+    // The same, breaking only between characters.
+    std::uint64_t suggestClusterBreak(std::uint64_t start, double width) const;
+
+    // The line holding the code units of `range` (an empty length runs to the end of the text), with
+    // its glyphs placed from x = 0. Ranges outside the text raise "NSRangeException".
+    Line createLine(ns::Range range) const;
+
+    // The width the code units [start, end) take on a line, white space at the end excluded.
+    double visibleWidth(std::uint64_t start, std::uint64_t end) const;
+
+private:
+    std::uint64_t lastFitting(std::uint64_t start, double width, bool lineBreaksOnly) const;
+
+    StyledText text_;
+    TextBreaks breaks_;
+    // The shaped items; glyph positions hold only the shaper's offsets.
+    std::vector<Run> items_;
+    // Where a glyph cluster starts (or the text ends): the only places a line may start.
+    std::vector<bool> glyphBoundary_;
+    // offsets_[i]: the pen position where the code unit i starts, from the start of the text.
+    std::vector<double> offsets_;
+};
+
+}  // namespace ql::ct

@@ -1,0 +1,59 @@
+// The image decoders on arbitrary bytes, as complete data and as data still arriving: they must give
+// premultiplied images within the size limits or none, never crash; a complete decode must come back
+// unchanged from a PNG round trip; and a source over complete data never shows more images than one over
+// the same bytes still arriving.
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/graphics/ImageEncoding.h"
+#include "platform/graphics/ImageSource.h"
+
+using namespace ql;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void checkImage(const cg::Image& image) {
+    check(cg::imageSizeAllowed(static_cast<std::size_t>(image.width()), static_cast<std::size_t>(image.height())));
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        const std::uint32_t p = image.pixels()[i];
+        const std::uint32_t alpha = p >> 24;
+        // Premultiplied: no colour channel above alpha.
+        check(((p >> 16) & 0xFF) <= alpha && ((p >> 8) & 0xFF) <= alpha && (p & 0xFF) <= alpha);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    const ns::Data data(bytes, size);
+    cg::ImageSource complete(data);
+    cg::ImageSource arriving(data, true);
+    const std::size_t count = complete.count();
+    check(count <= arriving.count());
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto image = complete.createImage(i);
+        check(image != nullptr);
+        checkImage(*image);
+        const auto properties = complete.properties(i);
+        check(properties.has_value());
+        // The round trip only for pictures small enough to keep the fuzzer fast.
+        if (i == 0 && image->width() * image->height() <= (1 << 20)) {
+            const auto png = cg::encodePNG(*image);
+            check(png.has_value());
+            const auto again = cg::decodeImage(*png);
+            check(again && again->width() == image->width() && again->height() == image->height());
+            check(std::memcmp(again->pixels(), image->pixels(), static_cast<std::size_t>(image->bytesPerRow()) * image->height()) == 0);
+        }
+    }
+    for (std::size_t i = 0; i < arriving.count() + 1; ++i) {
+        if (const auto image = arriving.createImage(i)) checkImage(*image);
+        arriving.properties(i);
+    }
+    return 0;
+}

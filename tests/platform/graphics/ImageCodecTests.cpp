@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <png.h>
+#include <zlib.h>
+
+#include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/ImageCodecs.h"
+#include "platform/graphics/ImageEncoding.h"
+#include "platform/graphics/ImageSource.h"
+
+namespace ql::cg {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A picture with colour ramps, translucency and a hard edge.
+std::shared_ptr<const Image> samplePicture(int width, int height, bool alpha) {
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = &rgba[static_cast<std::size_t>((y * width + x) * 4)];
+            p[0] = static_cast<std::uint8_t>(x * 255 / (width - 1));
+            p[1] = static_cast<std::uint8_t>(y * 255 / (height - 1));
+            p[2] = x < width / 2 ? 40 : 220;
+            p[3] = alpha ? static_cast<std::uint8_t>(255 - y * 200 / (height - 1)) : 255;
+        }
+    }
+    ImageLayout layout;
+    layout.alphaInfo = alpha ? ImageAlphaInfo::Last : ImageAlphaInfo::NoneSkipLast;
+    return Image::fromRGBA(width, height, rgba.data(), layout);
+}
+
+ns::Data prefix(const ns::Data& data, std::size_t length) { return data.subdata(0, length); }
+
+// Files the encoders under test do not write, made with the libraries directly.
+Bytes writePNG(int width, int height, int colorType, int bitDepth, const std::function<void(png_structp, png_infop)>& setup,
+               const Bytes& samples) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, [](png_structp p, png_bytep d, png_size_t n) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), d, d + n);
+    }, nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth, colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (setup) setup(png, info);
+    png_write_info(png, info);
+    const std::size_t stride = samples.size() / static_cast<std::size_t>(height);
+    for (int y = 0; y < height; ++y) png_write_row(png, const_cast<png_bytep>(samples.data() + static_cast<std::size_t>(y) * stride));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+Bytes writeJPEG(int width, int height, int components, J_COLOR_SPACE space, bool progressive) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = space;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes row(static_cast<std::size_t>(width * components));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < components; ++c)
+                row[static_cast<std::size_t>(x * components + c)] = static_cast<std::uint8_t>((x * 7 + static_cast<int>(cinfo.next_scanline) * 3 + c * 50) & 0xFF);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+struct GifFrame {
+    int left, top, width, height;
+    std::vector<GifPixelType> indices;
+    int delay;  // hundredths; -1 for no control block
+    int transparent;
+    int disposal;
+};
+
+// A GIF with a four-colour palette: 0 red, 1 green, 2 blue, 3 white.
+Bytes writeGIF(int width, int height, const std::vector<GifFrame>& frames) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* d, int n) {
+        auto* o = static_cast<Bytes*>(g->UserData);
+        o->insert(o->end(), d, d + n);
+        return n;
+    }, &error);
+    const GifColorType colors[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colors);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, width, height, 2, 0, map);
+    for (const GifFrame& f : frames) {
+        if (f.delay >= 0) {
+            GraphicsControlBlock gcb{f.disposal, false, f.delay, f.transparent};
+            GifByteType ext[4];
+            const std::size_t n = EGifGCBToExtension(&gcb, ext);
+            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(n), ext);
+        }
+        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, false, nullptr);
+        for (int y = 0; y < f.height; ++y)
+            EGifPutLine(gif, const_cast<GifPixelType*>(f.indices.data() + y * f.width), f.width);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+TEST(ImageCodecTests, PNGRoundTripsExactly) {
+    for (const bool alpha : {true, false}) {
+        const auto original = samplePicture(24, 16, alpha);
+        const auto png = encodePNG(*original);
+        ASSERT_TRUE(png);
+        ImageSource source(*png);
+        EXPECT_EQ(source.type(), ImageType::PNG);
+        ASSERT_EQ(source.count(), 1u);
+        const auto props = source.properties(0);
+        ASSERT_TRUE(props);
+        EXPECT_EQ(props->pixelWidth, 24);
+        EXPECT_EQ(props->hasAlpha, alpha);
+        const auto decoded = source.createImage(0);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->hasAlpha(), alpha);
+        EXPECT_EQ(0, std::memcmp(decoded->pixels(), original->pixels(), 24 * 16 * 4));
+    }
+
+    // A grey context's image is written and read as grey.
+    auto gray = BitmapContext::create(3, 2, 8, 0, ColorSpace::deviceGray(), 0);
+    gray->setFillColor(Color::gray(0.5, 1));
+    gray->fillRect({0, 0, 3, 2});
+    const auto grayPNG = encodePNG(*gray->makeImage());
+    const auto grayProps = ImageSource(*grayPNG).properties(0);
+    EXPECT_EQ(grayProps->colorModel, ColorSpaceModel::Monochrome);
+    EXPECT_EQ(decodeImage(*grayPNG)->pixel(1, 1), (Image::Pixel{128, 128, 128, 255}));
+}
+
+TEST(ImageCodecTests, PNGEncodingsOfEveryKindDecode) {
+    // 16-bit RGB keeps its depth in the description; the pixels are read at 8 bits.
+    Bytes deep(4 * 2 * 6);
+    for (std::size_t i = 0; i < deep.size(); i += 2) deep[i] = 0x80;
+    const auto wide = decodeImage(ns::Data(writePNG(4, 2, PNG_COLOR_TYPE_RGB, 16, nullptr, deep)));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->bitsPerComponent(), 16);
+    EXPECT_FALSE(wide->hasAlpha());
+    EXPECT_EQ(wide->pixel(0, 0), (Image::Pixel{128, 128, 128, 255}));
+
+    // A palette with a transparent entry.
+    const Bytes indices = {0, 1, 1, 0};
+    const auto paletted = decodeImage(ns::Data(writePNG(2, 2, PNG_COLOR_TYPE_PALETTE, 8, [](png_structp p, png_infop i) {
+        png_color palette[2] = {{255, 0, 0}, {0, 0, 255}};
+        png_set_PLTE(p, i, palette, 2);
+        png_byte alpha[1] = {0};
+        png_set_tRNS(p, i, alpha, 1, nullptr);
+    }, indices)));
+    ASSERT_TRUE(paletted);
+    EXPECT_TRUE(paletted->hasAlpha());
+    EXPECT_EQ(paletted->pixel(0, 0).a, 0);
+    EXPECT_EQ(paletted->pixel(1, 0), (Image::Pixel{0, 0, 255, 255}));
+
+    // One-bit grey.
+    const Bytes bits = {0b10000000, 0b01000000};
+    const auto mono = decodeImage(ns::Data(writePNG(2, 2, PNG_COLOR_TYPE_GRAY, 1, nullptr, bits)));
+    ASSERT_TRUE(mono);
+    EXPECT_EQ(mono->pixel(0, 0), (Image::Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(mono->pixel(1, 0), (Image::Pixel{0, 0, 0, 255}));
+    EXPECT_EQ(mono->pixel(1, 1).r, 255);
+}
+
+TEST(ImageCodecTests, JPEGRoundTripWithinToleranceAndOrientation) {
+    const auto original = samplePicture(32, 24, false);
+    const auto best = encodeJPEG(*original, 1.0);
+    const auto small = encodeJPEG(*original, 0.1);
+    ASSERT_TRUE(best && small);
+    EXPECT_LT(small->length(), best->length());
+    ImageSource source(*best);
+    EXPECT_EQ(source.type(), ImageType::JPEG);
+    const auto decoded = source.createImage(0);
+    ASSERT_TRUE(decoded);
+    EXPECT_FALSE(decoded->hasAlpha());
+    EXPECT_FALSE(source.properties(0)->orientation);
+    int worst = 0;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const auto a = decoded->pixel(x, y), b = original->pixel(x, y);
+            worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+        }
+    }
+    EXPECT_LE(worst, 24);
+
+    // The orientation travels as an EXIF tag and leaves the pixels as they are.
+    const auto rotated = encodeJPEG(*original, 0.8, 6);
+    ImageSource oriented(*rotated);
+    ASSERT_TRUE(oriented.properties(0));
+    EXPECT_EQ(oriented.properties(0)->orientation, 6);
+    EXPECT_EQ(oriented.createImage(0)->width(), 32);
+
+    // Transparent parts come out black.
+    auto clear = BitmapContext::createForImage({4, 4}, false, 1);
+    const auto black = decodeImage(*encodeJPEG(*clear->makeImage(), 1));
+    EXPECT_LE(black->pixel(2, 2).r, 2);
+    EXPECT_EQ(black->pixel(2, 2).a, 255);
+}
+
+TEST(ImageCodecTests, JPEGColourModels) {
+    const auto cmyk = ns::Data(writeJPEG(8, 8, 4, JCS_CMYK, false));
+    ImageSource source(cmyk);
+    ASSERT_TRUE(source.properties(0));
+    EXPECT_EQ(source.properties(0)->colorModel, ColorSpaceModel::CMYK);
+    const auto image = source.createImage(0);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->layout().colorModel, ColorSpaceModel::CMYK);
+
+    const auto gray = decodeImage(ns::Data(writeJPEG(8, 8, 1, JCS_GRAYSCALE, false)));
+    ASSERT_TRUE(gray);
+    EXPECT_EQ(gray->layout().colorModel, ColorSpaceModel::Monochrome);
+    const auto p = gray->pixel(3, 3);
+    EXPECT_EQ(p.r, p.g);
+    EXPECT_EQ(p.g, p.b);
+}
+
+TEST(ImageCodecTests, ExifOrientationParsing) {
+    const Bytes written = exifBlockWithOrientation(3);
+    ASSERT_EQ(0, std::memcmp(written.data(), "Exif\0\0", 6));
+    EXPECT_EQ(exifOrientation(std::span(written).subspan(6)), 3);
+    // Little-endian, the orientation as the second of two entries.
+    const Bytes little = {'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
+                          0x0F, 0x01, 2, 0, 4, 0, 0, 0, 'A', 'B', 'C', 0,
+                          0x12, 0x01, 3, 0, 1, 0, 0, 0, 8, 0, 0, 0,
+                          0, 0, 0, 0};
+    EXPECT_EQ(exifOrientation(little), 8);
+    // A directory pointing past the end, an entry cut short, a wrong type, no tag at all.
+    Bytes outside = little;
+    outside[4] = 200;
+    EXPECT_FALSE(exifOrientation(outside));
+    EXPECT_FALSE(exifOrientation(std::span(little).first(30)));
+    Bytes wrongType = little;
+    wrongType[24] = 4;
+    EXPECT_FALSE(exifOrientation(wrongType));
+    Bytes noTag = little;
+    noTag[8] = 1;
+    EXPECT_FALSE(exifOrientation(noTag));
+    EXPECT_FALSE(exifOrientation(Bytes{'M', 'M', 0, 43, 0, 0, 0, 8}));
+}
+
+TEST(ImageCodecTests, GIFFramesDelaysAndComposition) {
+    const std::vector<GifPixelType> full(16, 0);                  // 4×4 red
+    const std::vector<GifPixelType> patch = {1, 3, 3, 1};         // 2×2: green, transparent white, green
+    const std::vector<GifPixelType> corner = {2};                 // 1×1 blue
+    const Bytes gif = writeGIF(4, 4, {
+        {0, 0, 4, 4, full, 10, NO_TRANSPARENT_COLOR, DISPOSAL_UNSPECIFIED},
+        {1, 1, 2, 2, patch, 0, 3, DISPOSE_BACKGROUND},
+        {3, 3, 1, 1, corner, 50, NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT},
+        {0, 0, 1, 1, corner, -1, NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT},
+    });
+    ImageSource source{ns::Data(gif)};
+    EXPECT_EQ(source.type(), ImageType::GIF);
+    ASSERT_EQ(source.count(), 4u);
+    EXPECT_EQ(source.properties(0)->gifDelayTime, 0.1);
+    EXPECT_EQ(source.properties(1)->gifUnclampedDelayTime, 0.0);
+    EXPECT_EQ(source.properties(1)->gifDelayTime, 0.1);
+    EXPECT_EQ(source.properties(2)->gifDelayTime, 0.5);
+    EXPECT_FALSE(source.properties(3)->gifDelayTime);
+
+    const Image::Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255};
+    const auto second = source.createImage(1);
+    EXPECT_EQ(second->width(), 4);
+    EXPECT_EQ(second->pixel(1, 1), green);
+    EXPECT_EQ(second->pixel(2, 1), red);  // transparent index shows the frame below
+    EXPECT_EQ(second->pixel(0, 0), red);
+    // The second frame's area was cleared to transparent before the third was drawn.
+    const auto third = source.createImage(2);
+    EXPECT_EQ(third->pixel(1, 1).a, 0);
+    EXPECT_EQ(third->pixel(3, 3), blue);
+    EXPECT_TRUE(third->hasAlpha());
+    EXPECT_EQ(source.createImage(3)->pixel(0, 0), blue);
+    EXPECT_FALSE(source.createImage(4));
+
+    // The last frame needs no trailer; data cut inside a frame is refused unless it is still arriving.
+    const ns::Data whole(gif);
+    EXPECT_EQ(ImageSource(prefix(whole, gif.size() - 1)).count(), 4u);
+    EXPECT_EQ(ImageSource(prefix(whole, gif.size() - 8)).count(), 0u);
+    EXPECT_EQ(ImageSource(prefix(whole, gif.size() - 8), true).count(), 3u);
+}
+
+TEST(ImageCodecTests, TruncatedDataNeverCrashes) {
+    const auto png = *encodePNG(*samplePicture(16, 12, true));
+    const auto jpeg = *encodeJPEG(*samplePicture(16, 12, false), 0.7);
+    const auto progressive = ns::Data(writeJPEG(16, 16, 3, JCS_RGB, true));
+    const auto gif = ns::Data(writeGIF(3, 3, {{0, 0, 3, 3, std::vector<GifPixelType>(9, 1), 5, NO_TRANSPARENT_COLOR, 0},
+                                              {0, 0, 3, 3, std::vector<GifPixelType>(9, 2), 5, NO_TRANSPARENT_COLOR, 0}}));
+    for (const ns::Data* data : {&png, &jpeg, &progressive, &gif}) {
+        for (std::size_t length = 0; length < data->length(); ++length) {
+            const ns::Data cut = prefix(*data, length);
+            // Complete data that is cut short gives no image. Only a GIF's trailer may be missing, which makes a
+            // GIF cut between frames a shorter animation.
+            if (data == &gif) {
+                EXPECT_LT(ImageSource(cut).count(), length + 1 < data->length() ? 2u : 3u) << length;
+            } else {
+                EXPECT_FALSE(decodeImage(cut)) << length;
+            }
+            ImageSource arriving(cut, true);
+            if (const auto partial = arriving.createImage(0)) {
+                EXPECT_GT(partial->height(), 0);
+                EXPECT_LE(partial->height(), 16);
+            }
+        }
+    }
+    // Part of a sequential file gives its top rows; part of a progressive one the whole picture, coarser.
+    const auto tall = ns::Data(writeJPEG(32, 256, 3, JCS_RGB, false));
+    const auto top = ImageSource(prefix(tall, tall.length() * 3 / 4), true).createImage(0);
+    ASSERT_TRUE(top);
+    EXPECT_GT(top->height(), 64);
+    EXPECT_LT(top->height(), 256);
+    EXPECT_EQ(top->width(), 32);
+    const auto coarse = ImageSource(prefix(progressive, progressive.length() * 3 / 4), true).createImage(0);
+    ASSERT_TRUE(coarse);
+    EXPECT_EQ(coarse->height(), 16);
+    const auto rows = ImageSource(prefix(png, png.length() * 3 / 4), true).createImage(0);
+    ASSERT_TRUE(rows);
+    EXPECT_LT(rows->height(), 12);
+
+    // Headers are readable before the pixels arrive.
+    ImageSource early(prefix(png, 45), true);
+    EXPECT_EQ(early.count(), 1u);
+    ASSERT_TRUE(early.properties(0));
+    EXPECT_EQ(early.properties(0)->pixelHeight, 12);
+    EXPECT_FALSE(early.createImage(0));
+}
+
+TEST(ImageCodecTests, HostileHeadersAndGarbage) {
+    // A valid PNG whose header claims 100000 × 100000 pixels.
+    const ns::Data small = *encodePNG(*samplePicture(4, 4, false));
+    Bytes png(small.bytes(), small.bytes() + small.length());
+    putU32(png, 16, 100000);
+    putU32(png, 20, 100000);
+    putU32(png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)));
+    EXPECT_FALSE(decodeImage(ns::Data(png)));
+
+    // A JPEG frame header claiming 60000 × 60000.
+    Bytes jpeg = writeJPEG(8, 8, 3, JCS_RGB, false);
+    for (std::size_t i = 0; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 0xEA;
+            jpeg[i + 6] = 0x60;
+            jpeg[i + 7] = 0xEA;
+            jpeg[i + 8] = 0x60;
+            break;
+        }
+    }
+    EXPECT_FALSE(decodeImage(ns::Data(jpeg)));
+
+    // A GIF screen of 65535 × 65535.
+    Bytes gif = writeGIF(2, 2, {{0, 0, 2, 2, std::vector<GifPixelType>(4, 0), 1, NO_TRANSPARENT_COLOR, 0}});
+    gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
+    EXPECT_FALSE(decodeImage(ns::Data(gif)));
+
+    EXPECT_FALSE(decodeImage(ns::Data()));
+    EXPECT_FALSE(decodeImage(ns::Data(std::string_view("RIFF\0\0\0\0WEBPVP8 ", 16))));
+    EXPECT_EQ(ImageSource(ns::Data(std::string_view("hello"))).type(), ImageType::Unknown);
+    Bytes noise(512);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    for (const Bytes& header : {Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Bytes{0xFF, 0xD8, 0xFF},
+                                Bytes{'G', 'I', 'F', '8', '9', 'a'}}) {
+        Bytes bad = header;
+        bad.insert(bad.end(), noise.begin(), noise.end());
+        EXPECT_FALSE(decodeImage(ns::Data(bad)));
+    }
+}
+
+}  // namespace
+}  // namespace ql::cg
