@@ -317,12 +317,16 @@ const Class& makeClass(std::string_view name) {
 }  // namespace ql::ns
 
 // Makes a class derived (directly or not) from ns::Object known to the runtime under its own name.
-#define QL_OBJECT(Name, Super)                                                                            \
+#define QL_OBJECT(Name, Super) QL_OBJECT_NAMED(Name, Super, #Name)
+
+// The same under a registry name that differs from the C++ name: the platform's classes keep the platform's
+// names ("UIView" for ui::View), since code tests class names.
+#define QL_OBJECT_NAMED(Name, Super, RegistryName)                                                        \
 public:                                                                                                   \
     using ql_self_t = Name;                                                                               \
-    [[maybe_unused]] static constexpr std::string_view ql_className_ = #Name;                             \
+    [[maybe_unused]] static constexpr std::string_view ql_className_ = RegistryName;                      \
     static const ::ql::ns::Class& classObject() {                                                         \
-        static const ::ql::ns::Class& cls = ::ql::ns::makeClass<Name, Super>(#Name);                      \
+        static const ::ql::ns::Class& cls = ::ql::ns::makeClass<Name, Super>(RegistryName);               \
         return cls;                                                                                       \
     }                                                                                                     \
     const ::ql::ns::Class& objectClass() const override { return classObject(); }                         \

@@ -1,0 +1,152 @@
+// Constraint layout at the size of a busy screen: 500 constraints, first for the solver alone (built
+// from nothing, then re-solved after a constant changes) and then as a tree of views laid out by a layout
+// pass (from nothing, then again after one row's height changes, which moves every row below it).
+//
+// The load is a column of 100 rows in a container: each row is pinned left and right, stacked under the
+// previous one, at least 30 points high and preferably 44 (a priority of 250): five constraints a row.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/View.h"
+#include "platform/ui/solver/Solver.h"
+
+using namespace ql;
+using namespace ql::ui;
+
+namespace {
+
+constexpr int kRows = 100;
+
+struct Column {
+    solver::Solver solver;
+    solver::Variable width = solver.makeVariable();
+    std::vector<solver::ConstraintId> preferred;
+    solver::ConstraintId floor = solver::kNoConstraint;
+};
+
+void buildColumn(Column& column) {
+    using solver::Expression;
+    using solver::Relation;
+    column.solver.addConstraint(Expression(column.width) - 320, Relation::Equal, solver::kRequired);
+    Expression bottom(0);
+    for (int i = 0; i < kRows; ++i) {
+        const auto left = column.solver.makeVariable();
+        const auto width = column.solver.makeVariable();
+        const auto top = column.solver.makeVariable();
+        const auto height = column.solver.makeVariable();
+        column.solver.addConstraint(Expression(left) - 10, Relation::Equal, solver::kRequired);
+        column.solver.addConstraint(Expression(left) + width - column.width + 10, Relation::Equal, solver::kRequired);
+        column.solver.addConstraint(Expression(top) - bottom - 8, Relation::Equal, solver::kRequired);
+        column.solver.addConstraint(Expression(height) - 30, Relation::GreaterThanOrEqual, solver::kRequired);
+        column.preferred.push_back(column.solver.addConstraint(Expression(height) - 44, Relation::Equal, 31.6));
+        bottom = Expression(top) + height;
+    }
+    // The column must end above a floor, which a re-solve moves.
+    column.floor = column.solver.addConstraint(bottom - 6000, Relation::LessThanOrEqual, solver::kRequired);
+}
+
+void BM_SolverBuild500(benchmark::State& state) {
+    for (auto _ : state) {
+        Column column;
+        buildColumn(column);
+        benchmark::DoNotOptimize(column.solver.value(column.width));
+    }
+}
+BENCHMARK(BM_SolverBuild500)->Unit(benchmark::kMicrosecond);
+
+// Moving the floor up makes every row give way down to its minimum; moving it back restores them.
+void BM_SolverMoveFloor(benchmark::State& state) {
+    Column column;
+    buildColumn(column);
+    bool up = false;
+    for (auto _ : state) {
+        up = !up;
+        column.solver.setConstant(column.floor, up ? -4000 : -6000);
+        benchmark::DoNotOptimize(column.solver.value(column.width));
+    }
+}
+BENCHMARK(BM_SolverMoveFloor)->Unit(benchmark::kMicrosecond);
+
+void BM_SolverEditOnePreference(benchmark::State& state) {
+    Column column;
+    buildColumn(column);
+    bool tall = false;
+    for (auto _ : state) {
+        tall = !tall;
+        column.solver.setConstant(column.preferred.front(), tall ? -60 : -44);
+        benchmark::DoNotOptimize(column.solver.value(column.width));
+    }
+}
+BENCHMARK(BM_SolverEditOnePreference)->Unit(benchmark::kMicrosecond);
+
+// ---- The same as views ----
+
+struct Page {
+    std::shared_ptr<View> root = std::make_shared<View>(cg::Rect{0, 0, 320, 6000});
+    std::shared_ptr<LayoutConstraint> firstHeight;
+};
+
+std::shared_ptr<LayoutConstraint> activate(const std::shared_ptr<View>& a, LayoutAttribute attribute,
+                                           LayoutRelation relation, const std::shared_ptr<View>& b,
+                                           LayoutAttribute other, double constant,
+                                           LayoutPriority priority = LayoutPriorityRequired) {
+    auto constraint = LayoutConstraint::constraintWithItem(a, attribute, relation, b, other, 1, constant);
+    constraint->setPriority(priority);
+    constraint->setActive(true);
+    return constraint;
+}
+
+void buildPage(Page& page) {
+    using A = LayoutAttribute;
+    using R = LayoutRelation;
+    std::shared_ptr<View> previous;
+    for (int i = 0; i < kRows; ++i) {
+        auto row = std::make_shared<View>();
+        row->setTranslatesAutoresizingMaskIntoConstraints(false);
+        page.root->addSubview(row);
+        activate(row, A::Left, R::Equal, page.root, A::Left, 10);
+        activate(row, A::Right, R::Equal, page.root, A::Right, -10);
+        activate(row, A::Top, R::Equal, previous ? previous : page.root, previous ? A::Bottom : A::Top, 8);
+        activate(row, A::Height, R::GreaterThanOrEqual, nullptr, A::NotAnAttribute, 30);
+        auto preferred = activate(row, A::Height, R::Equal, nullptr, A::NotAnAttribute, 44, LayoutPriorityDefaultLow);
+        if (!previous) page.firstHeight = preferred;
+        previous = row;
+    }
+}
+
+void BM_LayoutPassFromNothing(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        Page page;
+        buildPage(page);
+        state.ResumeTiming();
+        page.root->layoutIfNeeded();
+        benchmark::DoNotOptimize(page.root->subviews().back()->frame());
+        state.PauseTiming();
+        page = Page();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LayoutPassFromNothing)->Unit(benchmark::kMicrosecond);
+
+void BM_LayoutPassAfterConstantEdit(benchmark::State& state) {
+    Page page;
+    buildPage(page);
+    page.root->layoutIfNeeded();
+    bool tall = false;
+    for (auto _ : state) {
+        tall = !tall;
+        page.firstHeight->setConstant(tall ? 60 : 44);
+        page.root->layoutIfNeeded();
+        benchmark::DoNotOptimize(page.root->subviews().back()->frame());
+    }
+}
+BENCHMARK(BM_LayoutPassAfterConstantEdit)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,26 @@
+#include "platform/ui/BarItem.h"
+
+namespace ql::ui {
+
+void BarItem::setTitle(std::optional<std::string> title) {
+    title_ = std::move(title);
+    itemChanged();
+}
+
+void BarItem::setImage(std::shared_ptr<Image> image) {
+    image_ = std::move(image);
+    itemChanged();
+}
+
+void BarItem::setEnabled(bool enabled) {
+    if (enabled_ == enabled) return;
+    enabled_ = enabled;
+    itemChanged();
+}
+
+void BarItem::setImageInsets(const cg::EdgeInsets& insets) {
+    imageInsets_ = insets;
+    itemChanged();
+}
+
+}  // namespace ql::ui

@@ -1,0 +1,234 @@
+#include "platform/ui/TextView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
+#include "platform/text/TextLayout.h"
+#include "platform/text/Typesetter.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/StringDrawing.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/Window.h"
+
+namespace ql::ui {
+
+namespace {
+
+void post(std::string_view name, const TextView* view) { ns::NotificationCenter::defaultCenter().post(name, view); }
+
+ct::TextAlignment layoutAlignment(TextAlignment alignment) {
+    switch (alignment) {
+        case TextAlignment::Left: return ct::TextAlignment::Left;
+        case TextAlignment::Center: return ct::TextAlignment::Center;
+        case TextAlignment::Right: return ct::TextAlignment::Right;
+        case TextAlignment::Justified: return ct::TextAlignment::Justified;
+        case TextAlignment::Natural: break;
+    }
+    return ct::TextAlignment::Natural;
+}
+
+}  // namespace
+
+TextView::TextView(const cg::Rect& frame)
+    : ScrollView(frame), font_(Font::systemFontOfSize(12)), textColor_(Color::blackColor()) {
+    setContentMode(ContentMode::Redraw);
+    textChanged();
+}
+
+void TextView::setDelegate(std::weak_ptr<TextViewDelegate> delegate) {
+    ScrollView::setDelegate(delegate);
+    delegate_ = std::move(delegate);
+}
+
+void TextView::textChanged() {
+    setNeedsDisplay();
+    setContentSize({bounds().size.width, sizeThatFits(bounds().size).height});
+}
+
+void TextView::setText(std::optional<std::string> text) {
+    text_ = text.value_or("");
+    selection_ = {ns::utf16Length(text_), 0};
+    textChanged();
+}
+
+void TextView::setFont(std::shared_ptr<Font> font) {
+    font_ = font ? std::move(font) : Font::systemFontOfSize(12);
+    textChanged();
+}
+
+void TextView::setTextColor(std::shared_ptr<Color> color) {
+    textColor_ = color ? std::move(color) : Color::blackColor();
+    setNeedsDisplay();
+}
+
+void TextView::setTextAlignment(TextAlignment alignment) {
+    alignment_ = alignment;
+    setNeedsDisplay();
+}
+
+void TextView::setEditable(bool editable) {
+    editable_ = editable;
+    if (!editable && isFirstResponder()) resignFirstResponder();
+}
+
+void TextView::setTextContainerInset(const cg::EdgeInsets& inset) {
+    textContainerInset_ = inset;
+    textChanged();
+}
+
+void TextView::setSelectedRange(ns::Range range) {
+    const std::uint64_t length = ns::utf16Length(text_);
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    selection_ = range;
+    if (auto d = delegate()) d->textViewDidChangeSelection(*this);
+}
+
+void TextView::setBounds(const cg::Rect& bounds) {
+    const cg::Point old = this->bounds().origin;
+    ScrollView::setBounds(bounds);
+    // The text is drawn at the scroll offset, so a new offset draws again.
+    if (bounds.origin != old) setNeedsDisplay();
+}
+
+void TextView::layoutSubviews() {
+    ScrollView::layoutSubviews();
+    // A new width wraps the text anew.
+    if (contentSize().width != bounds().size.width) textChanged();
+}
+
+double TextView::textWidth(double viewWidth) const {
+    return std::max(0.0, viewWidth - textContainerInset_.left - textContainerInset_.right - 2 * kLineFragmentPadding);
+}
+
+cg::Size TextView::sizeThatFits(cg::Size size) const {
+    const double width = textWidth(size.width > 0 ? size.width : bounds().size.width);
+    const std::string& measured = text_.empty() ? std::string(" ") : text_;
+    const cg::Size text = sizeWithFont(measured, *font_, {width, 0}, LineBreakMode::WordWrapping);
+    return {size.width > 0 ? size.width : bounds().size.width,
+            std::ceil(text.height + textContainerInset_.top + textContainerInset_.bottom)};
+}
+
+cg::Rect TextView::caretRectForPosition(std::uint64_t position) const {
+    position = std::min(position, ns::utf16Length(text_));
+    const double left = textContainerInset_.left + kLineFragmentPadding;
+    const double top = textContainerInset_.top;
+    const ct::Typesetter typesetter(ct::StyledText(text_, ct::TextStyle{font_->ctFont(), std::nullopt}));
+    ct::LayoutBox box;
+    box.width = textWidth(bounds().size.width);
+    const ct::TextLayout layout(typesetter, ct::ParagraphStyle{layoutAlignment(alignment_), ct::LineBreakMode::WordWrapping}, box);
+    const auto& lines = layout.lines();
+    if (lines.empty()) return {left, top, 2, font_->lineHeight()};
+    const auto* placed = &lines.back();
+    for (const auto& l : lines) {
+        const ns::Range r = l.line.stringRange();
+        if (position >= r.location && position < r.end()) {
+            placed = &l;
+            break;
+        }
+    }
+    const ns::Range r = placed->line.stringRange();
+    double x = placed->origin.x;
+    if (position > r.location) x += typesetter.createLine({r.location, position - r.location}).width();
+    // A caret after a final line break stands at the start of the empty line below.
+    if (position == ns::utf16Length(text_) && position > 0 && (text_.back() == '\n')) {
+        return {left, top + placed->top + placed->line.height(), 2, placed->line.height()};
+    }
+    return {left + x, top + placed->top, 2, placed->line.height()};
+}
+
+void TextView::scrollRangeToVisible(ns::Range range) {
+    const cg::Rect caret = caretRectForPosition(range.end());
+    const cg::Rect b = bounds();
+    cg::Point offset = b.origin;
+    if (cg::maxY(caret) > b.origin.y + b.size.height) offset.y = cg::maxY(caret) - b.size.height;
+    if (cg::minY(caret) < offset.y) offset.y = cg::minY(caret);
+    if (offset != b.origin) setContentOffset(offset, false);
+}
+
+// ---- Editing ----
+
+bool TextView::becomeFirstResponder() {
+    if (isFirstResponder()) return true;
+    if (!window() || !canBecomeFirstResponder()) return false;
+    auto keep = sharedFromThis();
+    if (auto d = delegate(); d && !d->textViewShouldBeginEditing(*this)) return false;
+    return View::becomeFirstResponder();
+}
+
+bool TextView::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    auto keep = sharedFromThis();
+    if (!Window::ForcedResign::isForced()) {
+        if (auto d = delegate(); d && !d->textViewShouldEndEditing(*this)) return false;
+    }
+    return View::resignFirstResponder();
+}
+
+void TextView::didBecomeFirstResponder() {
+    editing_ = true;
+    if (auto d = delegate()) d->textViewDidBeginEditing(*this);
+    post(TextViewTextDidBeginEditingNotification, this);
+}
+
+void TextView::didResignFirstResponder() {
+    editing_ = false;
+    if (auto d = delegate()) d->textViewDidEndEditing(*this);
+    post(TextViewTextDidEndEditingNotification, this);
+}
+
+bool TextView::replace(ns::Range range, const std::string& replacement) {
+    auto keep = sharedFromThis();
+    if (auto d = delegate(); d && !d->textViewShouldChangeTextInRangeReplacementText(*this, range, replacement)) {
+        return false;
+    }
+    text_ = ns::substringToIndex(text_, range.location) + replacement + ns::substringFromIndex(text_, range.end());
+    selection_ = {range.location + ns::utf16Length(replacement), 0};
+    textChanged();
+    if (auto d = delegate()) {
+        d->textViewDidChangeSelection(*this);
+        d->textViewDidChange(*this);
+    }
+    post(TextViewTextDidChangeNotification, this);
+    return true;
+}
+
+void TextView::insertText(const std::string& text) {
+    if (!editable_) return;
+    replace(selection_, text);
+}
+
+void TextView::deleteBackward() {
+    if (!editable_) return;
+    ns::Range range = selection_;
+    if (range.length == 0) {
+        if (range.location == 0) return;
+        range = ns::rangeOfComposedCharacterSequenceAtIndex(text_, range.location - 1);
+    }
+    replace(range, "");
+}
+
+// ---- Drawing and touches ----
+
+void TextView::drawRect(const cg::Rect&) {
+    cg::Context* context = GraphicsGetCurrentContext();
+    if (!context || text_.empty()) return;
+    const cg::Rect b = bounds();
+    // Drawn in content coordinates: the bounds' origin is the scroll offset.
+    const cg::Rect area{textContainerInset_.left + kLineFragmentPadding, textContainerInset_.top,
+                        textWidth(b.size.width), 1e9};
+    context->setFillColor(textColor_->CGColor());
+    drawInRect(text_, area, *font_, LineBreakMode::WordWrapping, alignment_);
+}
+
+void TextView::touchesEnded(const TouchSet& touches, Event*) {
+    if (!editable_ || isFirstResponder() || touches.empty()) return;
+    const cg::Point p = (*touches.begin())->locationInView(this);
+    if (cg::rectContainsPoint(bounds(), p)) becomeFirstResponder();
+}
+
+}  // namespace ql::ui

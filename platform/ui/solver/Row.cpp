@@ -1,0 +1,95 @@
+#include "platform/ui/solver/Row.h"
+
+#include <algorithm>
+
+namespace ql::ui::solver {
+
+namespace {
+
+bool bySymbol(const Row::Cell& cell, Symbol symbol) { return cell.symbol < symbol; }
+
+}  // namespace
+
+std::vector<Row::Cell>::iterator Row::find(Symbol symbol) {
+    if (!mayHold(symbol)) return cells_.end();
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), symbol, bySymbol);
+    return it != cells_.end() && it->symbol == symbol ? it : cells_.end();
+}
+
+double Row::coefficientFor(Symbol symbol) const {
+    if (!mayHold(symbol)) return 0.0;
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), symbol, bySymbol);
+    return it != cells_.end() && it->symbol == symbol ? it->coefficient : 0.0;
+}
+
+void Row::insert(Symbol symbol, double coefficient) {
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), symbol, bySymbol);
+    if (it != cells_.end() && it->symbol == symbol) {
+        it->coefficient += coefficient;
+        if (nearZero(it->coefficient)) cells_.erase(it);
+    } else if (!nearZero(coefficient)) {
+        cells_.insert(it, Cell{symbol, coefficient});
+        mask_ |= bit(symbol);
+    }
+}
+
+void Row::insert(const Row& other, double coefficient) {
+    constant_ += other.constant_ * coefficient;
+    // A merge into a buffer kept per thread: after the swap it holds this row's old storage for next time.
+    thread_local std::vector<Cell> merged;
+    merged.clear();
+    merged.reserve(cells_.size() + other.cells_.size());
+    auto a = cells_.begin();
+    auto b = other.cells_.begin();
+    while (a != cells_.end() || b != other.cells_.end()) {
+        if (b == other.cells_.end() || (a != cells_.end() && a->symbol < b->symbol)) {
+            merged.push_back(*a++);
+        } else if (a == cells_.end() || b->symbol < a->symbol) {
+            const double value = b->coefficient * coefficient;
+            if (!nearZero(value)) merged.push_back({b->symbol, value});
+            ++b;
+        } else {
+            const double value = a->coefficient + b->coefficient * coefficient;
+            if (!nearZero(value)) merged.push_back({a->symbol, value});
+            ++a;
+            ++b;
+        }
+    }
+    cells_.swap(merged);
+    mask_ = 0;
+    for (const Cell& cell : cells_) mask_ |= bit(cell.symbol);
+}
+
+void Row::remove(Symbol symbol) {
+    auto it = find(symbol);
+    if (it != cells_.end()) cells_.erase(it);
+}
+
+void Row::reverseSign() {
+    constant_ = -constant_;
+    for (Cell& cell : cells_) cell.coefficient = -cell.coefficient;
+}
+
+void Row::solveFor(Symbol symbol) {
+    auto it = find(symbol);
+    const double factor = -1.0 / it->coefficient;
+    cells_.erase(it);
+    constant_ *= factor;
+    for (Cell& cell : cells_) cell.coefficient *= factor;
+}
+
+void Row::solveFor(Symbol lhs, Symbol rhs) {
+    insert(lhs, -1.0);
+    solveFor(rhs);
+}
+
+bool Row::substitute(Symbol symbol, const Row& row) {
+    auto it = find(symbol);
+    if (it == cells_.end()) return false;
+    const double coefficient = it->coefficient;
+    cells_.erase(it);
+    insert(row, coefficient);
+    return true;
+}
+
+}  // namespace ql::ui::solver

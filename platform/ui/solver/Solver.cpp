@@ -1,0 +1,378 @@
+#include "platform/ui/solver/Solver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace ql::ui::solver {
+
+Solver::Solver() {
+    kinds_.push_back(Kind::Invalid);
+    used_.push_back(false);
+    records_.emplace_back();
+}
+
+Symbol Solver::newSymbol(Kind kind) {
+    kinds_.push_back(kind);
+    used_.push_back(false);
+    return static_cast<Symbol>(kinds_.size() - 1);
+}
+
+Variable Solver::makeVariable() { return Variable{newSymbol(Kind::External)}; }
+
+double Solver::value(Variable variable) const {
+    auto it = rows_.find(variable.id);
+    return it == rows_.end() ? 0.0 : it->second.constant();
+}
+
+bool Solver::hasConstraint(ConstraintId constraint) const {
+    return constraint < records_.size() && records_[constraint].live;
+}
+
+// ---- Adding ----
+
+Row Solver::createRow(const Expression& expression, Relation relation, double strength, Record& record) {
+    Row row(expression.constant());
+    for (const Term& term : expression.terms()) {
+        auto it = rows_.find(term.variable.id);
+        if (it != rows_.end()) {
+            row.insert(it->second, term.coefficient);
+        } else {
+            row.insert(term.variable.id, term.coefficient);
+        }
+    }
+    const bool required = std::isinf(strength);
+    if (relation != Relation::Equal) {
+        // expression ≤ 0 reads expression + slack = 0, expression ≥ 0 reads expression − slack = 0.
+        const double sign = relation == Relation::LessThanOrEqual ? 1.0 : -1.0;
+        record.marker = newSymbol(Kind::Slack);
+        record.markerSign = sign;
+        row.insert(record.marker, sign);
+        if (!required) {
+            record.other = newSymbol(Kind::Error);
+            row.insert(record.other, -sign);
+            objective_.insert(record.other, strength);
+            used_[record.other] = true;
+        }
+    } else if (required) {
+        record.marker = newSymbol(Kind::Dummy);
+        record.markerSign = 1.0;
+        row.insert(record.marker, 1.0);
+    } else {
+        // The violation in either direction, each weighed by the strength.
+        record.marker = newSymbol(Kind::Error);
+        record.other = newSymbol(Kind::Error);
+        record.markerSign = -1.0;
+        row.insert(record.marker, -1.0);
+        row.insert(record.other, 1.0);
+        objective_.insert(record.marker, strength);
+        objective_.insert(record.other, strength);
+        used_[record.marker] = used_[record.other] = true;
+    }
+    if (row.constant() < 0) row.reverseSign();
+    return row;
+}
+
+Symbol Solver::chooseSubject(const Row& row, const Record& record) const {
+    // A variable that is in no row yet is the cheapest subject: substituting it changes nothing.
+    Symbol external = 0;
+    for (const Row::Cell& cell : row.cells()) {
+        if (kind(cell.symbol) != Kind::External) continue;
+        if (!used_[cell.symbol]) return cell.symbol;
+        if (!external) external = cell.symbol;
+    }
+    if (external) return external;
+    if (pivotable(record.marker) && row.coefficientFor(record.marker) < 0) return record.marker;
+    if (record.other && pivotable(record.other) && row.coefficientFor(record.other) < 0) return record.other;
+    return 0;
+}
+
+bool Solver::allDummies(const Row& row) const {
+    return std::all_of(row.cells().begin(), row.cells().end(),
+                       [&](const Row::Cell& cell) { return kind(cell.symbol) == Kind::Dummy; });
+}
+
+void Solver::collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const {
+    if (!conflicts) return;
+    for (const Row::Cell& cell : row.cells()) {
+        auto owner = owners_.find(cell.symbol);
+        if (owner == owners_.end() || !std::isinf(records_[owner->second].strength)) continue;
+        if (std::find(conflicts->begin(), conflicts->end(), owner->second) == conflicts->end()) {
+            conflicts->push_back(owner->second);
+        }
+    }
+    std::sort(conflicts->begin(), conflicts->end());
+}
+
+ConstraintId Solver::addConstraint(const Expression& expression, Relation relation, double strength,
+                                   std::vector<ConstraintId>* conflicts) {
+    if (conflicts) conflicts->clear();
+    Record record;
+    record.constant = expression.constant();
+    record.strength = strength;
+    Row row = createRow(expression, relation, strength, record);
+    Symbol subject = chooseSubject(row, record);
+    if (!subject && allDummies(row)) {
+        // The constraint restates required equalities held already: it holds exactly when they agree.
+        if (!nearZero(row.constant())) {
+            collectConflicts(row, conflicts);
+            return kNoConstraint;
+        }
+        subject = record.marker;
+    }
+    if (subject) {
+        row.solveFor(subject);
+        substitute(subject, row);
+        place(subject, std::move(row));
+    } else if (!addWithArtificialVariable(row, conflicts)) {
+        return kNoConstraint;
+    }
+    const auto id = static_cast<ConstraintId>(records_.size());
+    record.live = true;
+    records_.push_back(record);
+    owners_[record.marker] = id;
+    if (record.other) owners_[record.other] = id;
+    ++count_;
+    optimize(objective_);
+    return id;
+}
+
+// Phase one of the simplex method: an artificial variable stands for the new row and is driven to zero.
+// When it cannot be, the row contradicts the required constraints; its row is then dropped, which leaves
+// the tableau saying what it said before.
+bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>* conflicts) {
+    const Symbol art = newSymbol(Kind::Slack);
+    place(art, row);
+    artificial_ = row;
+    optimize(*artificial_);
+    const bool success = nearZero(artificial_->constant());
+    if (!success) collectConflicts(*artificial_, conflicts);
+    artificial_.reset();
+
+    auto it = rows_.find(art);
+    if (it != rows_.end()) {
+        Row basic = std::move(it->second);
+        rows_.erase(it);
+        if (!success) {
+            optimize(objective_);
+            return false;
+        }
+        if (!basic.cells().empty()) {
+            auto entering = std::find_if(basic.cells().begin(), basic.cells().end(),
+                                         [&](const Row::Cell& cell) { return pivotable(cell.symbol); });
+            if (entering == basic.cells().end()) return false;
+            const Symbol symbol = entering->symbol;
+            basic.solveFor(art, symbol);
+            substitute(symbol, basic);
+            place(symbol, std::move(basic));
+        }
+    }
+    for (auto& entry : rows_) entry.second.remove(art);
+    objective_.remove(art);
+    return success;
+}
+
+// ---- Pivoting ----
+
+void Solver::place(Symbol subject, Row row) {
+    noteUse(row);
+    used_[subject] = true;
+    rows_.emplace(subject, std::move(row));
+}
+
+void Solver::noteUse(const Row& row) {
+    for (const Row::Cell& cell : row.cells()) used_[cell.symbol] = true;
+}
+
+void Solver::substitute(Symbol symbol, const Row& row) {
+    if (!used_[symbol]) return;
+    for (auto& [subject, other] : rows_) {
+        if (other.substitute(symbol, row) && kind(subject) != Kind::External && other.constant() < 0) {
+            infeasible_.push_back(subject);
+        }
+    }
+    objective_.substitute(symbol, row);
+    if (artificial_) artificial_->substitute(symbol, row);
+}
+
+void Solver::pivot(Symbol leaving, Symbol entering) {
+    auto it = rows_.find(leaving);
+    Row row = std::move(it->second);
+    rows_.erase(it);
+    row.solveFor(leaving, entering);
+    substitute(entering, row);
+    place(entering, std::move(row));
+}
+
+// Primal simplex: while some restricted symbol would lower the objective, bring it into the basis, the
+// leaving row chosen by the ratio test so that every restricted symbol stays non-negative. The lowest
+// symbol wins ties, which keeps the result independent of the order of the row table and prevents cycling.
+void Solver::optimize(Row& objective) {
+    for (;;) {
+        Symbol entering = 0;
+        for (const Row::Cell& cell : objective.cells()) {
+            if (cell.coefficient < 0 && pivotable(cell.symbol)) {
+                entering = cell.symbol;
+                break;
+            }
+        }
+        if (!entering) return;
+        Symbol leaving = 0;
+        double best = std::numeric_limits<double>::max();
+        for (const auto& [subject, row] : rows_) {
+            if (kind(subject) == Kind::External) continue;
+            const double coefficient = row.coefficientFor(entering);
+            if (coefficient >= 0) continue;
+            const double ratio = -row.constant() / coefficient;
+            if (ratio < best || (ratio == best && subject < leaving)) {
+                best = ratio;
+                leaving = subject;
+            }
+        }
+        if (!leaving) throw std::logic_error("layout solver: the objective is unbounded");
+        pivot(leaving, entering);
+    }
+}
+
+// Dual simplex: rows whose restricted symbol went negative are pivoted until all are feasible again,
+// keeping the objective optimal throughout. False when some row cannot be made feasible.
+bool Solver::dualOptimize() {
+    while (!infeasible_.empty()) {
+        const Symbol leaving = infeasible_.back();
+        infeasible_.pop_back();
+        auto it = rows_.find(leaving);
+        if (it == rows_.end() || it->second.constant() >= 0 || nearZero(it->second.constant())) continue;
+        Symbol entering = 0;
+        double best = std::numeric_limits<double>::max();
+        for (const Row::Cell& cell : it->second.cells()) {
+            if (cell.coefficient <= 0 || kind(cell.symbol) == Kind::Dummy) continue;
+            const double ratio = objective_.coefficientFor(cell.symbol) / cell.coefficient;
+            if (ratio < best || (ratio == best && cell.symbol < entering)) {
+                best = ratio;
+                entering = cell.symbol;
+            }
+        }
+        if (!entering) {
+            infeasible_.clear();
+            return false;
+        }
+        pivot(leaving, entering);
+    }
+    return true;
+}
+
+// ---- Removing ----
+
+void Solver::removeMarkerEffects(Symbol marker, double strength) {
+    auto it = rows_.find(marker);
+    if (it != rows_.end()) {
+        objective_.insert(it->second, -strength);
+    } else {
+        objective_.insert(marker, -strength);
+    }
+}
+
+Symbol Solver::markerLeavingSymbol(Symbol marker) const {
+    double firstRatio = std::numeric_limits<double>::max();
+    double secondRatio = std::numeric_limits<double>::max();
+    Symbol first = 0;
+    Symbol second = 0;
+    Symbol third = 0;
+    for (const auto& [subject, row] : rows_) {
+        const double coefficient = row.coefficientFor(marker);
+        if (coefficient == 0) continue;
+        if (kind(subject) == Kind::External) {
+            if (!third || subject < third) third = subject;
+        } else if (coefficient < 0) {
+            const double ratio = -row.constant() / coefficient;
+            if (ratio < firstRatio || (ratio == firstRatio && subject < first)) {
+                firstRatio = ratio;
+                first = subject;
+            }
+        } else {
+            const double ratio = row.constant() / coefficient;
+            if (ratio < secondRatio || (ratio == secondRatio && subject < second)) {
+                secondRatio = ratio;
+                second = subject;
+            }
+        }
+    }
+    return first ? first : second ? second : third;
+}
+
+void Solver::removeConstraint(ConstraintId constraint) {
+    if (!hasConstraint(constraint)) return;
+    Record& record = records_[constraint];
+    if (kind(record.marker) == Kind::Error) removeMarkerEffects(record.marker, record.strength);
+    if (record.other && kind(record.other) == Kind::Error) removeMarkerEffects(record.other, record.strength);
+    owners_.erase(record.marker);
+    if (record.other) owners_.erase(record.other);
+    // The constraint's row goes: when its marker is not basic, it is made basic first.
+    if (rows_.erase(record.marker) == 0) {
+        const Symbol leaving = markerLeavingSymbol(record.marker);
+        if (!leaving) throw std::logic_error("layout solver: a constraint's marker is in no row");
+        auto it = rows_.find(leaving);
+        Row row = std::move(it->second);
+        rows_.erase(it);
+        row.solveFor(leaving, record.marker);
+        substitute(record.marker, row);
+    }
+    infeasible_.clear();
+    record.live = false;
+    --count_;
+    optimize(objective_);
+}
+
+// ---- Changing a constant ----
+
+// A constant that moves by Δ moves the constraint's marker by Δ / sign: the equation
+// expression + Δ + sign · marker = 0 is the old one with marker replaced by marker + Δ / sign.
+bool Solver::shiftMarker(Symbol marker, double shift) {
+    bool holds = true;
+    auto note = [&](Symbol subject, const Row& row) {
+        if (kind(subject) == Kind::Dummy && !nearZero(row.constant())) holds = false;
+        if (kind(subject) != Kind::External && row.constant() < 0) infeasible_.push_back(subject);
+    };
+    auto it = rows_.find(marker);
+    if (it != rows_.end()) {
+        it->second.add(-shift);
+        note(marker, it->second);
+        return holds;
+    }
+    for (auto& [subject, row] : rows_) {
+        const double coefficient = row.coefficientFor(marker);
+        if (coefficient == 0) continue;
+        row.add(coefficient * shift);
+        note(subject, row);
+    }
+    objective_.add(objective_.coefficientFor(marker) * shift);
+    return holds;
+}
+
+void Solver::noteInfeasibleRows() {
+    infeasible_.clear();
+    for (const auto& [subject, row] : rows_) {
+        if (kind(subject) != Kind::External && row.constant() < 0) infeasible_.push_back(subject);
+    }
+    std::sort(infeasible_.begin(), infeasible_.end(), std::greater<>());
+}
+
+bool Solver::setConstant(ConstraintId constraint, double constant) {
+    if (!hasConstraint(constraint)) return false;
+    Record& record = records_[constraint];
+    const double delta = constant - record.constant;
+    if (delta == 0) return true;
+    infeasible_.clear();
+    const double shift = delta / record.markerSign;
+    if (shiftMarker(record.marker, shift) && dualOptimize()) {
+        record.constant = constant;
+        return true;
+    }
+    // Put the old constant back. The system is the old one again, so its rows can be made feasible.
+    shiftMarker(record.marker, -shift);
+    noteInfeasibleRows();
+    if (!dualOptimize()) throw std::logic_error("layout solver: cannot restore a feasible solution");
+    return false;
+}
+
+}  // namespace ql::ui::solver

@@ -1,0 +1,97 @@
+#pragma once
+// solver::Solver: an incremental simplex solver for systems of linear equalities and inequalities, some
+// required and the others preferred with a strength. It keeps an optimal solution as constraints come and
+// go: required constraints always hold; the preferred ones hold as far as the required ones allow, the
+// weighted sum of their violations being as small as it can be. Changing the constant of a held
+// constraint re-optimises from the current solution (dual simplex) instead of starting over.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ui/solver/Expression.h"
+#include "platform/ui/solver/Row.h"
+
+namespace ql::ui::solver {
+
+using ConstraintId = std::uint32_t;
+inline constexpr ConstraintId kNoConstraint = 0;
+
+// The strength of a constraint that must hold; any finite positive strength is a preference.
+inline constexpr double kRequired = std::numeric_limits<double>::infinity();
+
+class Solver {
+public:
+    Solver();
+
+    Variable makeVariable();
+
+    // Adds `expression relation 0`. A required constraint that contradicts the required constraints held
+    // already is refused: the result is kNoConstraint and `conflicts`, when given, receives the held
+    // constraints it contradicts. Preferences are always taken.
+    ConstraintId addConstraint(const Expression& expression, Relation relation, double strength,
+                               std::vector<ConstraintId>* conflicts = nullptr);
+    void removeConstraint(ConstraintId constraint);
+    bool hasConstraint(ConstraintId constraint) const;
+    std::size_t constraintCount() const { return count_; }
+
+    // Gives a held constraint a new expression constant. When that would contradict the required
+    // constraints, nothing changes and the result is false.
+    bool setConstant(ConstraintId constraint, double constant);
+
+    // The variable's value in the current solution.
+    double value(Variable variable) const;
+
+private:
+    enum class Kind : std::uint8_t { Invalid, External, Slack, Error, Dummy };
+
+    // What the solver remembers of a constraint: the symbols that mark it in the tableau, and the sign of
+    // the marker in the constraint's own equation (which says how a change of its constant moves it).
+    struct Record {
+        Symbol marker = 0;
+        Symbol other = 0;
+        double markerSign = 0;
+        double constant = 0;
+        double strength = 0;
+        bool live = false;
+    };
+
+    Symbol newSymbol(Kind kind);
+    Kind kind(Symbol symbol) const { return kinds_[symbol]; }
+    bool pivotable(Symbol symbol) const { return kind(symbol) == Kind::Slack || kind(symbol) == Kind::Error; }
+
+    Row createRow(const Expression& expression, Relation relation, double strength, Record& record);
+    Symbol chooseSubject(const Row& row, const Record& record) const;
+    bool allDummies(const Row& row) const;
+    bool addWithArtificialVariable(const Row& row, std::vector<ConstraintId>* conflicts);
+    void collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const;
+    void substitute(Symbol symbol, const Row& row);
+    void place(Symbol subject, Row row);
+    void noteUse(const Row& row);
+    void pivot(Symbol leaving, Symbol entering);
+    void optimize(Row& objective);
+    bool dualOptimize();
+    Symbol markerLeavingSymbol(Symbol marker) const;
+    void removeMarkerEffects(Symbol marker, double strength);
+    // Moves `marker` by `shift` in every row; false when a redundant required equality stops holding.
+    bool shiftMarker(Symbol marker, double shift);
+    void noteInfeasibleRows();
+
+    std::vector<Kind> kinds_;
+    // Whether a symbol was ever in a row of the tableau or the objective: one that never was (a variable
+    // met for the first time) can be substituted without looking at any row.
+    std::vector<bool> used_;
+    std::unordered_map<Symbol, Row> rows_;
+    Row objective_;
+    std::optional<Row> artificial_;
+    std::vector<Record> records_;
+    // The constraint that each marker and error symbol belongs to, for explaining conflicts.
+    std::unordered_map<Symbol, ConstraintId> owners_;
+    std::vector<Symbol> infeasible_;
+    std::size_t count_ = 0;
+};
+
+}  // namespace ql::ui::solver

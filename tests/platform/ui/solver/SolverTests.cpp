@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "platform/ui/solver/Solver.h"
+
+using namespace ql::ui::solver;
+
+namespace {
+
+constexpr double kWeak = 1;
+constexpr double kMedium = 1000;
+constexpr double kStrong = 1000000;
+
+TEST(Solver, EqualitiesAndPreferences) {
+    Solver solver;
+    const Variable left = solver.makeVariable();
+    const Variable width = solver.makeVariable();
+    const Variable right = solver.makeVariable();
+    // right = left + width, left = 10, width prefers 100.
+    ASSERT_NE(solver.addConstraint(Expression(right) - left - width, Relation::Equal, kRequired), kNoConstraint);
+    ASSERT_NE(solver.addConstraint(Expression(left) - 10, Relation::Equal, kRequired), kNoConstraint);
+    const ConstraintId preferred = solver.addConstraint(Expression(width) - 100, Relation::Equal, kWeak);
+    EXPECT_DOUBLE_EQ(solver.value(right), 110);
+
+    // A stronger preference wins over a weaker one; removing it gives the weaker one back.
+    const ConstraintId strong = solver.addConstraint(Expression(right) - 300, Relation::Equal, kStrong);
+    EXPECT_DOUBLE_EQ(solver.value(width), 290);
+    solver.removeConstraint(strong);
+    EXPECT_DOUBLE_EQ(solver.value(width), 100);
+    EXPECT_FALSE(solver.hasConstraint(strong));
+    EXPECT_TRUE(solver.hasConstraint(preferred));
+    EXPECT_EQ(solver.constraintCount(), 3u);
+
+    // Two preferences that disagree settle at the stronger one, not in between.
+    solver.addConstraint(Expression(width) - 40, Relation::Equal, kMedium);
+    EXPECT_DOUBLE_EQ(solver.value(width), 40);
+}
+
+TEST(Solver, Inequalities) {
+    Solver solver;
+    const Variable x = solver.makeVariable();
+    solver.addConstraint(Expression(x) - 10, Relation::GreaterThanOrEqual, kRequired);
+    solver.addConstraint(Expression(x) - 20, Relation::LessThanOrEqual, kRequired);
+    const ConstraintId wish = solver.addConstraint(Expression(x) - 35, Relation::Equal, kWeak);
+    EXPECT_DOUBLE_EQ(solver.value(x), 20);
+    solver.removeConstraint(wish);
+    solver.addConstraint(Expression(x), Relation::Equal, kWeak);
+    EXPECT_DOUBLE_EQ(solver.value(x), 10);
+    // A preferred inequality holds when it can.
+    solver.addConstraint(Expression(x) - 15, Relation::GreaterThanOrEqual, kMedium);
+    EXPECT_DOUBLE_EQ(solver.value(x), 15);
+}
+
+TEST(Solver, ContradictionsAreRefusedAndExplained) {
+    Solver solver;
+    const Variable x = solver.makeVariable();
+    const Variable y = solver.makeVariable();
+    const ConstraintId atLeast = solver.addConstraint(Expression(x) - 30, Relation::GreaterThanOrEqual, kRequired);
+    const ConstraintId sum = solver.addConstraint(Expression(x) + y - 50, Relation::Equal, kRequired);
+    solver.addConstraint(Expression(y) - 5, Relation::GreaterThanOrEqual, kMedium);
+
+    // y ≥ 25 contradicts x ≥ 30 with x + y = 50.
+    std::vector<ConstraintId> conflicts;
+    EXPECT_EQ(solver.addConstraint(Expression(y) - 25, Relation::GreaterThanOrEqual, kRequired, &conflicts),
+              kNoConstraint);
+    EXPECT_EQ(conflicts, (std::vector<ConstraintId>{atLeast, sum}));
+    // The refusal leaves the solution as it was.
+    EXPECT_DOUBLE_EQ(solver.value(x), 30);
+    EXPECT_DOUBLE_EQ(solver.value(y), 20);
+
+    // Required equalities that disagree.
+    const ConstraintId fixed = solver.addConstraint(Expression(x) - 40, Relation::Equal, kRequired);
+    ASSERT_NE(fixed, kNoConstraint);
+    EXPECT_EQ(solver.addConstraint(Expression(y) - 11, Relation::Equal, kRequired, &conflicts), kNoConstraint);
+    EXPECT_EQ(conflicts, (std::vector<ConstraintId>{sum, fixed}));
+    EXPECT_DOUBLE_EQ(solver.value(y), 10);
+
+    // Once the obstacle goes, the same constraint is taken.
+    solver.removeConstraint(fixed);
+    EXPECT_NE(solver.addConstraint(Expression(y) - 11, Relation::Equal, kRequired), kNoConstraint);
+    EXPECT_DOUBLE_EQ(solver.value(x), 39);
+}
+
+TEST(Solver, ConstantEditsReoptimise) {
+    Solver solver;
+    const Variable x = solver.makeVariable();
+    const Variable w = solver.makeVariable();
+    const ConstraintId origin = solver.addConstraint(Expression(x) - 10, Relation::Equal, kRequired);
+    const ConstraintId limit = solver.addConstraint(Expression(x) + w - 200, Relation::LessThanOrEqual, kRequired);
+    const ConstraintId wish = solver.addConstraint(Expression(w) - 150, Relation::Equal, kWeak);
+    EXPECT_DOUBLE_EQ(solver.value(w), 150);
+    ASSERT_TRUE(solver.setConstant(origin, -100));  // x = 100
+    EXPECT_DOUBLE_EQ(solver.value(x), 100);
+    EXPECT_DOUBLE_EQ(solver.value(w), 100);
+    ASSERT_TRUE(solver.setConstant(wish, -50));
+    EXPECT_DOUBLE_EQ(solver.value(w), 50);
+    ASSERT_TRUE(solver.setConstant(limit, -120));
+    EXPECT_DOUBLE_EQ(solver.value(w), 20);
+
+    // An edit that breaks a required constraint is refused and changes nothing.
+    solver.addConstraint(Expression(w), Relation::GreaterThanOrEqual, kRequired);
+    EXPECT_FALSE(solver.setConstant(origin, -130));
+    EXPECT_DOUBLE_EQ(solver.value(x), 100);
+    EXPECT_DOUBLE_EQ(solver.value(w), 20);
+    EXPECT_TRUE(solver.setConstant(origin, -120));
+    EXPECT_DOUBLE_EQ(solver.value(w), 0);
+}
+
+// A row of boxes between two walls, each preferring its own width with its own strength, the walls moved
+// at random: editing constants must give the solution a solver built afresh gives.
+TEST(Solver, IncrementalEditsMatchAFreshSolve) {
+    constexpr int kBoxes = 12;
+    struct Layout {
+        Solver solver;
+        std::vector<Variable> left, width;
+        std::vector<ConstraintId> preference;
+        ConstraintId wall = kNoConstraint;
+    };
+    auto build = [](Layout& l, const std::vector<double>& wishes, double wall) {
+        for (int i = 0; i < kBoxes; ++i) {
+            l.left.push_back(l.solver.makeVariable());
+            l.width.push_back(l.solver.makeVariable());
+        }
+        l.solver.addConstraint(Expression(l.left[0]), Relation::Equal, kRequired);
+        for (int i = 0; i < kBoxes; ++i) {
+            l.solver.addConstraint(Expression(l.width[i]) - 4, Relation::GreaterThanOrEqual, kRequired);
+            if (i + 1 < kBoxes) {
+                l.solver.addConstraint(Expression(l.left[i + 1]) - l.left[i] - l.width[i] - 2, Relation::Equal,
+                                       kRequired);
+            }
+            l.preference.push_back(
+                l.solver.addConstraint(Expression(l.width[i]) - wishes[i], Relation::Equal, 1.0 + i));
+        }
+        l.wall = l.solver.addConstraint(Expression(l.left.back()) + l.width.back() - wall,
+                                        Relation::LessThanOrEqual, kRequired);
+    };
+
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> wishOf(4, 60);
+    std::uniform_real_distribution<double> wallOf(100, 600);
+    std::vector<double> wishes(kBoxes);
+    for (double& wish : wishes) wish = wishOf(random);
+    Layout incremental;
+    build(incremental, wishes, 300);
+    for (int round = 0; round < 40; ++round) {
+        const double wall = wallOf(random);
+        const int box = static_cast<int>(random() % kBoxes);
+        wishes[box] = wishOf(random);
+        ASSERT_TRUE(incremental.solver.setConstant(incremental.wall, -wall));
+        ASSERT_TRUE(incremental.solver.setConstant(incremental.preference[box], -wishes[box]));
+        Layout fresh;
+        build(fresh, wishes, wall);
+        for (int i = 0; i < kBoxes; ++i) {
+            ASSERT_NEAR(incremental.solver.value(incremental.width[i]), fresh.solver.value(fresh.width[i]), 1e-6)
+                << "round " << round << ", box " << i;
+        }
+    }
+}
+
+}  // namespace
