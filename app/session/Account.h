@@ -1,0 +1,35 @@
+#pragma once
+// The session: the signed-in student's sign-in reply, from which every request model takes its uid, and
+// the last home-page summary. One instance lives for the whole process; nothing of it reaches the disk.
+
+#include <memory>
+#include <mutex>
+
+#include "platform/foundation/Object.h"
+
+namespace ql {
+
+// The reply models live with the service client, which itself reads the session; the session only holds them.
+class LoginRsp;
+class GetStuIndexContentRsp;
+
+class Account : public ns::Object {
+    QL_OBJECT(Account, ns::Object)
+public:
+    static Account& share();
+
+    // Set by every successful sign-in; never cleared, so signing out keeps it until the next sign-in.
+    std::shared_ptr<LoginRsp> info() const;
+    void setInfo(std::shared_ptr<LoginRsp> info);
+
+    std::shared_ptr<GetStuIndexContentRsp> stuIndex() const;
+    void setStuIndex(std::shared_ptr<GetStuIndexContentRsp> stuIndex);
+
+private:
+    // Request models are made wherever their caller runs, so reads may come from any thread.
+    mutable std::mutex mutex_;
+    std::shared_ptr<LoginRsp> info_;
+    std::shared_ptr<GetStuIndexContentRsp> stuIndex_;
+};
+
+}  // namespace ql

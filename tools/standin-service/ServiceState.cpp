@@ -1,0 +1,342 @@
+#include "tools/standin-service/ServiceState.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/foundation/Base64.h"
+#include "platform/foundation/JSONSerialization.h"
+
+namespace ql::standin {
+
+namespace {
+
+ns::Value readFixture(const std::string& directory, const std::string& name) {
+    const std::string path = directory + "/" + name;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw std::runtime_error("stand-in service: cannot read fixture " + path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    ns::Error error("", 0);
+    ns::Value value = ns::JSONSerialization::JSONObjectWithData(text.str(), 0, &error);
+    if (!value.isDictionary()) {
+        throw std::runtime_error("stand-in service: fixture " + path + " is no JSON object: " +
+                                 error.localizedDescription());
+    }
+    return value;
+}
+
+std::string text(const ns::Value& object, std::string_view key) { return object[key].stringValue(); }
+std::int64_t integer(const ns::Value& object, std::string_view key) { return object[key].int64Value(); }
+
+// The entries of an array member; a fixture with something else there is broken.
+const ns::Array& entries(const ns::Value& object, std::string_view key, std::string_view file) {
+    const ns::Array* array = object[key].asArray();
+    if (!array) throw std::runtime_error("stand-in service: fixture " + std::string(file) + " lacks the array \"" +
+                                         std::string(key) + "\"");
+    return *array;
+}
+
+void loadStudents(ServiceState& state, const ns::Value& fixture) {
+    for (const ns::Value& entry : entries(fixture, "students", "students.json")) {
+        Student s;
+        s.uid = integer(entry, "uid");
+        s.userName = text(entry, "userName");
+        s.password = text(entry, "password");
+        s.mobile = text(entry, "mobile");
+        s.realName = text(entry, "realName");
+        s.sex = integer(entry, "sex");
+        s.photo = text(entry, "photo");
+        s.myTitle = text(entry, "myTitle");
+        s.flowerNumber = integer(entry, "flowerNumber");
+        s.location = text(entry, "location");
+        s.classId = text(entry, "classId");
+        s.className = text(entry, "className");
+        s.grade = integer(entry, "grade");
+        s.schoolName = text(entry, "schoolName");
+        s.teacherName = text(entry, "teacherName");
+        s.cityName = text(entry, "cityName");
+        s.areaName = text(entry, "areaName");
+        state.students.push_back(std::move(s));
+    }
+    const ns::Value& verification = fixture["verification"];
+    state.defaultCode = text(verification, "defaultCode");
+    if (const ns::Dictionary* codes = verification["codes"].asDictionary()) {
+        for (const auto& [mobile, code] : *codes) state.codes[mobile] = code.stringValue();
+    }
+}
+
+void loadBooks(ServiceState& state, const ns::Value& fixture) {
+    for (const ns::Value& entry : entries(fixture, "sorts", "books.json")) {
+        state.sorts.push_back({integer(entry, "SortId"), text(entry, "SortName"), integer(entry, "gradeId"),
+                               integer(entry, "orderbytype")});
+    }
+    for (const ns::Value& entry : entries(fixture, "books", "books.json")) {
+        Book b;
+        b.bookId = integer(entry, "BookId");
+        b.name = text(entry, "BookName");
+        b.imageUrl = text(entry, "ImageUrl");
+        b.sortId = integer(entry, "SortId");
+        b.grade = integer(entry, "Grade");
+        b.flower = integer(entry, "Flower");
+        b.flowerCount = integer(entry, "FlowerCount");
+        b.isbn = text(entry, "ISBN");
+        b.press = text(entry, "Press");
+        b.introduce = text(entry, "Introduce");
+        state.books.push_back(std::move(b));
+    }
+    for (const ns::Value& entry : entries(fixture, "comments", "books.json")) {
+        state.comments.push_back({integer(entry, "CommentId"), integer(entry, "BookId"), integer(entry, "UserId"),
+                                  text(entry, "Content"), text(entry, "CreateTime")});
+    }
+    for (const ns::Value& entry : entries(fixture, "likes", "books.json")) {
+        state.likes.emplace(integer(entry, "uid"), integer(entry, "bookId"));
+    }
+    for (const ns::Value& entry : entries(fixture, "collections", "books.json")) {
+        state.collections.push_back({integer(entry, "uid"), integer(entry, "bookId"), text(entry, "CreateTime")});
+    }
+}
+
+void loadExams(ServiceState& state, const ns::Value& fixture) {
+    state.passScore = integer(fixture, "passScore");
+    for (const ns::Value& entry : entries(fixture, "questions", "exams.json")) {
+        Question q;
+        q.questionId = text(entry, "QuestionId");
+        q.bookId = integer(entry, "BookId");
+        q.content = text(entry, "QuestionContent");
+        for (const ns::Value& answer : entries(entry, "answers", "exams.json")) {
+            q.answers.push_back({integer(answer, "AnswerId"), text(answer, "AnswerContent"), answer["correct"].boolValue()});
+        }
+        state.questions.push_back(std::move(q));
+    }
+    for (const ns::Value& entry : entries(fixture, "history", "exams.json")) {
+        const auto choices = ServiceState::parseAnswers(text(entry, "answerdata"));
+        if (!choices) throw std::runtime_error("stand-in service: exams.json has a malformed answerdata");
+        TestRecord record = state.score(integer(entry, "uid"), integer(entry, "BookId"), *choices);
+        record.testId = integer(entry, "TestId");
+        record.createTime = text(entry, "CreateTime");
+        state.tests.push_back(std::move(record));
+    }
+}
+
+void loadNotes(ServiceState& state, const ns::Value& fixture) {
+    for (const ns::Value& entry : entries(fixture, "notes", "notes.json")) {
+        Note n;
+        n.feelId = integer(entry, "FeelId");
+        n.uid = integer(entry, "uid");
+        n.bookId = integer(entry, "BookId");
+        n.content = text(entry, "Content");
+        n.feelType = integer(entry, "FeelType");
+        n.feelTypeStr = text(entry, "FeelTypeStr");
+        n.status = integer(entry, "Status");
+        n.createTime = text(entry, "CreateTime");
+        n.checkTime = text(entry, "CheckTime");
+        n.checkUserId = integer(entry, "CheckUserId");
+        for (const ns::Value& photo : entries(entry, "photos", "notes.json")) {
+            auto bytes = ns::dataWithBase64EncodedString(photo.asString());
+            if (!bytes) throw std::runtime_error("stand-in service: notes.json has a photo that is no base64");
+            const std::string name = std::to_string(n.feelId) + "-" + std::to_string(n.photos.size() + 1) + ".jpg";
+            n.photos.push_back(state.storeUpload("Feel", name, std::move(*bytes)));
+        }
+        state.notes.push_back(std::move(n));
+    }
+}
+
+template <class T, class Id>
+std::int64_t largest(const std::vector<T>& items, Id id) {
+    std::int64_t most = 0;
+    for (const auto& item : items) most = std::max(most, item.*id);
+    return most;
+}
+
+}  // namespace
+
+ServiceState::ServiceState(const std::string& fixturesDirectory) {
+    loadStudents(*this, readFixture(fixturesDirectory, "students.json"));
+    loadBooks(*this, readFixture(fixturesDirectory, "books.json"));
+    loadExams(*this, readFixture(fixturesDirectory, "exams.json"));
+    loadNotes(*this, readFixture(fixturesDirectory, "notes.json"));
+    lastIds_["comment"] = largest(comments, &Comment::commentId);
+    lastIds_["test"] = largest(tests, &TestRecord::testId);
+    lastIds_["note"] = largest(notes, &Note::feelId);
+    lastIds_["exam"] = 1000;
+}
+
+Student* ServiceState::student(std::int64_t uid) {
+    auto it = std::ranges::find(students, uid, &Student::uid);
+    return it == students.end() ? nullptr : &*it;
+}
+
+Student* ServiceState::studentSigningInAs(std::string_view userName) {
+    if (userName.empty()) return nullptr;
+    for (Student& s : students) {
+        if (s.userName == userName || s.mobile == userName) return &s;
+    }
+    return nullptr;
+}
+
+Student* ServiceState::studentWithMobile(std::string_view mobile) {
+    if (mobile.empty()) return nullptr;
+    auto it = std::ranges::find(students, mobile, &Student::mobile);
+    return it == students.end() ? nullptr : &*it;
+}
+
+const Book* ServiceState::book(std::int64_t bookId) const {
+    auto it = std::ranges::find(books, bookId, &Book::bookId);
+    return it == books.end() ? nullptr : &*it;
+}
+
+std::vector<const Question*> ServiceState::questionsOfBook(std::int64_t bookId) const {
+    std::vector<const Question*> found;
+    for (const Question& q : questions) {
+        if (q.bookId == bookId) found.push_back(&q);
+    }
+    return found;
+}
+
+const Question* ServiceState::question(std::string_view questionId) const {
+    auto it = std::ranges::find(questions, questionId, &Question::questionId);
+    return it == questions.end() ? nullptr : &*it;
+}
+
+const Note* ServiceState::note(std::int64_t feelId) const {
+    auto it = std::ranges::find(notes, feelId, &Note::feelId);
+    return it == notes.end() ? nullptr : &*it;
+}
+
+const Note* ServiceState::noteOf(std::int64_t uid, std::int64_t bookId) const {
+    const Note* latest = nullptr;
+    for (const Note& n : notes) {
+        if (n.uid == uid && n.bookId == bookId) latest = &n;
+    }
+    return latest;
+}
+
+const TestRecord* ServiceState::latestTest(std::int64_t uid, std::int64_t bookId) const {
+    const TestRecord* latest = nullptr;
+    for (const TestRecord& t : tests) {
+        if (t.uid == uid && t.bookId == bookId) latest = &t;
+    }
+    return latest;
+}
+
+bool ServiceState::hasPassed(std::int64_t uid, std::int64_t bookId) const {
+    return std::ranges::any_of(tests, [&](const TestRecord& t) { return t.uid == uid && t.bookId == bookId && t.passed; });
+}
+
+std::int64_t ServiceState::passedCount(std::int64_t uid) const {
+    std::set<std::int64_t> passedBooks;
+    for (const TestRecord& t : tests) {
+        if (t.uid == uid && t.passed) passedBooks.insert(t.bookId);
+    }
+    return static_cast<std::int64_t>(passedBooks.size());
+}
+
+std::int64_t ServiceState::testCount(std::int64_t uid) const {
+    return std::ranges::count(tests, uid, &TestRecord::uid);
+}
+
+std::int64_t ServiceState::collectionCount(std::int64_t uid) const {
+    return std::ranges::count(collections, uid, &Collection::uid);
+}
+
+bool ServiceState::hasCollected(std::int64_t uid, std::int64_t bookId) const {
+    return std::ranges::any_of(collections, [&](const Collection& c) { return c.uid == uid && c.bookId == bookId; });
+}
+
+std::int64_t ServiceState::likeCount(std::int64_t bookId) const {
+    return std::ranges::count_if(likes, [&](const auto& like) { return like.second == bookId; });
+}
+
+std::int64_t ServiceState::commentCount(std::int64_t bookId) const {
+    return std::ranges::count(comments, bookId, &Comment::bookId);
+}
+
+std::vector<const Student*> ServiceState::classRanking(std::string_view classId) {
+    std::vector<const Student*> ranking;
+    for (const Student& s : students) {
+        if (s.classId == classId) ranking.push_back(&s);
+    }
+    std::ranges::sort(ranking, [this](const Student* a, const Student* b) {
+        if (a->flowerNumber != b->flowerNumber) return a->flowerNumber > b->flowerNumber;
+        const std::int64_t passedA = passedCount(a->uid), passedB = passedCount(b->uid);
+        if (passedA != passedB) return passedA > passedB;
+        return a->uid < b->uid;
+    });
+    return ranking;
+}
+
+std::string ServiceState::codeFor(std::string_view mobile) const {
+    auto it = codes.find(mobile);
+    return it == codes.end() ? defaultCode : it->second;
+}
+
+std::optional<std::vector<AnswerChoice>> ServiceState::parseAnswers(std::string_view answerdata) {
+    std::vector<AnswerChoice> choices;
+    while (!answerdata.empty()) {
+        const std::size_t semicolon = answerdata.find(';');
+        if (semicolon == std::string_view::npos) return std::nullopt;  // every choice ends with ";"
+        const std::string_view choice = answerdata.substr(0, semicolon);
+        answerdata.remove_prefix(semicolon + 1);
+        const std::size_t comma = choice.find(',');
+        if (comma == std::string_view::npos || comma == 0) return std::nullopt;
+        const std::string_view answer = choice.substr(comma + 1);
+        std::int64_t answerId = 0;
+        const auto [stop, error] = std::from_chars(answer.data(), answer.data() + answer.size(), answerId);
+        if (answer.empty() || error != std::errc() || stop != answer.data() + answer.size()) return std::nullopt;
+        choices.emplace_back(std::string(choice.substr(0, comma)), answerId);
+    }
+    return choices;
+}
+
+TestRecord ServiceState::score(std::int64_t uid, std::int64_t bookId, const std::vector<AnswerChoice>& choices) const {
+    TestRecord record;
+    record.uid = uid;
+    record.bookId = bookId;
+    record.choices = choices;
+    const auto bookQuestions = questionsOfBook(bookId);
+    for (const Question* q : bookQuestions) {
+        auto chosen = std::ranges::find(choices, q->questionId, &AnswerChoice::first);
+        if (chosen == choices.end()) continue;
+        auto answer = std::ranges::find(q->answers, chosen->second, &Answer::answerId);
+        if (answer != q->answers.end() && answer->correct) ++record.correct;
+    }
+    if (!bookQuestions.empty()) {
+        record.score = static_cast<std::int64_t>(
+            std::lround(100.0 * static_cast<double>(record.correct) / static_cast<double>(bookQuestions.size())));
+    }
+    record.passed = record.score >= passScore;
+    return record;
+}
+
+std::string ServiceState::absoluteURL(std::string_view path) const {
+    if (path.empty() || path.starts_with("http://") || path.starts_with("https://")) return std::string(path);
+    return baseURL + std::string(path);
+}
+
+std::string ServiceState::now() {
+    const std::time_t seconds = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string ServiceState::storeUpload(std::string_view folder, std::string_view name, ns::Data bytes) {
+    std::string path = "Upload/" + std::string(folder) + "/" + std::string(name);
+    uploads[path] = std::move(bytes);
+    return path;
+}
+
+std::int64_t ServiceState::nextId(std::string_view kind) {
+    auto it = lastIds_.find(kind);
+    if (it == lastIds_.end()) it = lastIds_.emplace(std::string(kind), 0).first;
+    return ++it->second;
+}
+
+}  // namespace ql::standin

@@ -1,0 +1,103 @@
+#pragma once
+// A stand-in for the app's remote service, for tests and for running the app on one machine: an HTTP/1.1
+// server on 127.0.0.1 that answers the 29 operations from fixture data (ServiceOperations.h), serves the
+// pictures it was sent, keeps a journal of every request, and can be told to fail chosen paths.
+//
+// Control endpoints (not journaled): GET /__journal (the journal as JSON), DELETE /__journal (empty it),
+// POST /__fault with form fields `path`, `kind` (status, contentType, nonJSON, jsonArray, hold, close),
+// `status` and `contentType`; DELETE /__fault (all faults, or the one of query field `path`);
+// POST /__release (send the held replies).
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tools/standin-service/ServiceForm.h"
+
+namespace ql::standin {
+
+struct JournalEntry {
+    struct FilePart {
+        std::string name;
+        std::string filename;
+        std::string contentType;
+        std::string content;
+    };
+
+    std::string method;
+    std::string path;  // without the query: "/Mobile/StudentLogin"
+    std::vector<std::pair<std::string, std::string>> headers;
+    // Decoded: the form body of a POST (URL-form, the text parts of a multipart body, or the members of a
+    // JSON object body), the query of anything else.
+    FormFields fields;
+    std::vector<FilePart> files;  // the file parts of a multipart body
+
+    // Header names compare without case.
+    std::optional<std::string> header(std::string_view name) const;
+    std::optional<std::string> field(std::string_view name) const;
+};
+
+// How a path is made to fail. The faults that answer no reply of the operation (status, non-JSON body,
+// closed connection) leave the service's data unchanged.
+struct Fault {
+    enum class Kind {
+        Status,            // that status, with a JSON body
+        ContentType,       // the operation's reply under another content type ("text/html")
+        NonJSONBody,       // a body that is no JSON, declared as JSON
+        JSONArray,         // the operation's reply inside a JSON array
+        Held,              // the operation's reply, once releaseHeldReplies is called
+        ClosedConnection,  // the head of a reply, then the connection closes
+    };
+
+    Kind kind = Kind::Status;
+    int status = 500;
+    std::string contentType;
+
+    static Fault withStatus(int status) { return {Kind::Status, status, {}}; }
+    static Fault withContentType(std::string contentType) { return {Kind::ContentType, 200, std::move(contentType)}; }
+    static Fault nonJSONBody() { return {Kind::NonJSONBody, 200, {}}; }
+    static Fault jsonArray() { return {Kind::JSONArray, 200, {}}; }
+    static Fault held() { return {Kind::Held, 200, {}}; }
+    static Fault closedConnection() { return {Kind::ClosedConnection, 200, {}}; }
+};
+
+class StandinService {
+public:
+    // The fixtures folder of the source tree.
+    static std::string defaultFixturesDirectory();
+
+    // Loads the fixtures and listens on 127.0.0.1 at `port`, or at a free port for 0. Raises
+    // std::runtime_error when the fixtures cannot be read or the port cannot be bound.
+    explicit StandinService(int port = 0, const std::string& fixturesDirectory = defaultFixturesDirectory());
+    // Stops listening; held replies go out first.
+    ~StandinService();
+    StandinService(const StandinService&) = delete;
+    StandinService& operator=(const StandinService&) = delete;
+
+    int port() const;
+    // "http://127.0.0.1:<port>/": the service base URL to give the app.
+    std::string baseURL() const;
+
+    // Paths may be given with or without their leading "/".
+    std::vector<JournalEntry> journal() const;
+    std::vector<JournalEntry> journal(std::string_view path) const;
+    void clearJournal();
+    // Waits up to `seconds` of real time until the journal holds `count` requests for the path.
+    bool waitForRequests(std::string_view path, std::size_t count, double seconds = 10) const;
+
+    void setFault(std::string_view path, Fault fault);
+    void clearFault(std::string_view path);
+    void clearFaults();
+    // Sends every reply held so far; the fault stays, so later requests are held again.
+    void releaseHeldReplies();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ql::standin
