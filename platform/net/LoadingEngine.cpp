@@ -1,0 +1,237 @@
+#include "platform/net/LoadingEngine.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "platform/net/HTTPExchange.h"
+
+namespace ql::ns {
+
+namespace {
+
+// The longest wait of the I/O thread between looks at the exchanges' own deadlines.
+constexpr long kLongestWaitMilliseconds = 1000;
+// Connections kept open for reuse, across hosts.
+constexpr long kMaximumCachedConnections = 32;
+// Connections to one host at a time; further exchanges wait for one of them.
+constexpr long kMaximumConnectionsPerHost = 6;
+
+struct Registry {
+    std::mutex mutex;
+    std::unordered_map<std::uint64_t, HTTPExchange*> exchanges;
+    std::uint64_t lastID = 0;
+};
+
+Registry& registry() {
+    static auto* r = new Registry;
+    return *r;
+}
+
+thread_local LoadingEngine* drivenByThisThread = nullptr;
+
+}  // namespace
+
+// The engine of a thread that loads synchronously; shut down when the thread ends.
+struct ThreadEngine {
+    ThreadEngine() { engine->owner_ = std::this_thread::get_id(); }
+    ~ThreadEngine() { engine->shutDown(); }
+    std::shared_ptr<LoadingEngine> engine = std::make_shared<LoadingEngine>(LoadingEngine::Key{});
+};
+
+const std::shared_ptr<LoadingEngine>& LoadingEngine::shared() {
+    static const auto* engine = [] {
+        auto* created = new std::shared_ptr<LoadingEngine>(std::make_shared<LoadingEngine>(Key{}));
+        std::thread([engine = *created] {
+            pthread_setname_np(pthread_self(), "ql.net.io");
+            engine->runForever();
+        }).detach();
+        return created;
+    }();
+    return *engine;
+}
+
+const std::shared_ptr<LoadingEngine>& LoadingEngine::ofCurrentThread() {
+    thread_local ThreadEngine own;
+    return own.engine;
+}
+
+std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return std::make_shared<LoadingEngine>(Key{}); }
+
+LoadingEngine::LoadingEngine(Key) {
+    static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    (void)initialized;
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kMaximumCachedConnections);
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaximumConnectionsPerHost);
+}
+
+LoadingEngine::~LoadingEngine() { shutDown(); }
+
+void LoadingEngine::shutDown() {
+    std::vector<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        if (shutDown_) return;
+        shutDown_ = true;
+        dropped.swap(commands_);
+    }
+    dropped.clear();
+    std::vector<std::shared_ptr<HTTPExchange>> running;
+    for (auto& [handle, exchange] : active_) running.push_back(exchange);
+    for (auto& exchange : running) exchange->abort();
+    for (CURL* handle : spareHandles_) curl_easy_cleanup(handle);
+    spareHandles_.clear();
+    CURLM* multi;
+    {
+        std::lock_guard lock(mutex_);
+        multi = std::exchange(multi_, nullptr);
+    }
+    curl_multi_cleanup(multi);
+}
+
+std::uint64_t LoadingEngine::registerExchange(HTTPExchange* exchange) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.exchanges[++r.lastID] = exchange;
+    return r.lastID;
+}
+
+void LoadingEngine::unregisterExchange(std::uint64_t id) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.exchanges.erase(id);
+}
+
+HTTPExchange* LoadingEngine::exchangeWithID(std::uint64_t id) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto found = r.exchanges.find(id);
+    return found == r.exchanges.end() ? nullptr : found->second;
+}
+
+void LoadingEngine::perform(std::function<void()> command) {
+    {
+        std::lock_guard lock(mutex_);
+        if (shutDown_) return;
+        commands_.push_back(std::move(command));
+    }
+    // The driving thread looks at its commands before it waits again: only other threads must wake it.
+    const auto self = std::this_thread::get_id();
+    if (self != driving_.load() && self != owner_) wakeUp();
+}
+
+void LoadingEngine::wakeUp() {
+    std::lock_guard lock(mutex_);
+    if (multi_) curl_multi_wakeup(multi_);
+}
+
+void LoadingEngine::add(const std::shared_ptr<HTTPExchange>& exchange, CURL* handle) {
+    active_[handle] = exchange;
+    curl_multi_add_handle(multi_, handle);
+    performPending_ = true;
+}
+
+void LoadingEngine::remove(CURL* handle) {
+    auto found = active_.find(handle);
+    if (found == active_.end()) return;
+    curl_multi_remove_handle(multi_, handle);
+    // The exchange may be the last owner of itself: let it go once it is out of the map.
+    auto exchange = std::move(found->second);
+    active_.erase(found);
+}
+
+CURL* LoadingEngine::takeHandle() {
+    if (spareHandles_.empty()) return curl_easy_init();
+    CURL* handle = spareHandles_.back();
+    spareHandles_.pop_back();
+    curl_easy_reset(handle);
+    return handle;
+}
+
+void LoadingEngine::returnHandle(CURL* handle) {
+    if (spareHandles_.size() < static_cast<std::size_t>(kMaximumCachedConnections)) {
+        spareHandles_.push_back(handle);
+    } else {
+        curl_easy_cleanup(handle);
+    }
+}
+
+void LoadingEngine::runCommands() {
+    {
+        std::lock_guard lock(mutex_);
+        running_.swap(commands_);
+    }
+    for (auto& command : running_) {
+        command();
+        command = nullptr;
+    }
+    running_.clear();
+}
+
+void LoadingEngine::collectFinished() {
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        auto found = active_.find(message->easy_handle);
+        if (found == active_.end()) continue;
+        auto exchange = found->second;  // alive through its last report
+        exchange->complete(message->data.result);
+    }
+}
+
+void LoadingEngine::expireDeadlines() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<std::shared_ptr<HTTPExchange>> expired;
+    for (const auto& [handle, exchange] : active_) {
+        auto deadline = exchange->nextDeadline();
+        if (deadline && *deadline <= now) expired.push_back(exchange);
+    }
+    for (const auto& exchange : expired) exchange->timeOut();
+}
+
+long LoadingEngine::waitMilliseconds(long longest) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!commands_.empty()) return 0;
+    }
+    if (performPending_) return 0;
+    long wait = longest;
+    long curlWait = -1;
+    curl_multi_timeout(multi_, &curlWait);
+    if (curlWait >= 0) wait = std::min(wait, curlWait);
+    const auto now = std::chrono::steady_clock::now();
+    for (const auto& [handle, exchange] : active_) {
+        if (auto deadline = exchange->nextDeadline()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - now).count() + 1;
+            wait = std::min<long>(wait, std::max<long>(0, static_cast<long>(left)));
+        }
+    }
+    return wait;
+}
+
+LoadingEngine* LoadingEngine::drivingEngine() { return drivenByThisThread; }
+
+void LoadingEngine::runOnce(long longestWaitMilliseconds) {
+    const std::thread::id previous = driving_.exchange(std::this_thread::get_id());
+    LoadingEngine* const outer = std::exchange(drivenByThisThread, this);
+    runCommands();
+    performPending_ = false;
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    collectFinished();
+    expireDeadlines();
+    for (auto& work : std::exchange(endOfRound_, {})) work();
+    const long wait = waitMilliseconds(longestWaitMilliseconds);
+    if (wait > 0) curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+    drivenByThisThread = outer;
+    driving_.store(previous);
+}
+
+void LoadingEngine::runForever() {
+    for (;;) runOnce(kLongestWaitMilliseconds);
+}
+
+}  // namespace ql::ns

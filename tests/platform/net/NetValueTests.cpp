@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Stream.h"
+#include "platform/net/HTTPCookie.h"
+#include "platform/net/HTTPCookieStorage.h"
+#include "platform/net/HTTPDate.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLRequest.h"
+#include "platform/net/URLResponse.h"
+
+using namespace ql::ns;
+
+TEST(NetValueTests, RequestsAreValuesWithCaseInsensitiveFields) {
+    URLRequest request(URL::fromString("http://example.com/a"));
+    EXPECT_EQ(request.HTTPMethod(), "GET");
+    EXPECT_EQ(request.timeoutInterval(), 60);
+    EXPECT_FALSE(request.hasExplicitTimeoutInterval());
+    EXPECT_TRUE(request.HTTPShouldHandleCookies());
+    request.setValue("text/html", "Content-Type");
+    request.setValue("application/json", "content-type");
+    request.addValue("a", "Accept");
+    request.addValue("b", "ACCEPT");
+    EXPECT_EQ(request.valueForHTTPHeaderField("CONTENT-TYPE"), "application/json");
+    EXPECT_EQ(request.allHTTPHeaderFields()["Content-Type"].asString(), "application/json");
+    EXPECT_EQ(request.valueForHTTPHeaderField("accept"), "a,b");
+    request.setValue(std::nullopt, "CONTENT-type");
+    EXPECT_FALSE(request.valueForHTTPHeaderField("Content-Type"));
+
+    URLRequest copy = request;
+    copy.setHTTPMethod("POST");
+    copy.setHTTPBody(Data(std::string_view("x=1")));
+    EXPECT_EQ(request.HTTPMethod(), "GET");
+    EXPECT_FALSE(request.HTTPBody());
+    copy.setHTTPBodyStream(InputStream::inputStreamWithData(Data()));
+    EXPECT_FALSE(copy.HTTPBody());  // one body at a time
+    copy.setHTTPBody(Data());
+    EXPECT_FALSE(copy.HTTPBodyStream());
+    copy.setHTTPMethod("");
+    EXPECT_EQ(copy.HTTPMethod(), "GET");
+}
+
+TEST(NetValueTests, ResponsesReadTheirHeaderFields) {
+    HTTPHeaderFields fields;
+    fields.set("content-type", "Text/HTML; charset=\"ISO-8859-1\"");
+    fields.set("Content-Length", "1234");
+    fields.set("ETag", "\"x\"");
+    HTTPURLResponse response(*URL::fromString("http://h/dir/file.txt?q=1"), 200, "HTTP/1.1", fields);
+    EXPECT_EQ(response.MIMEType(), "text/html");
+    EXPECT_EQ(response.textEncodingName(), "ISO-8859-1");
+    EXPECT_EQ(response.expectedContentLength(), 1234);
+    EXPECT_EQ(response.valueForHTTPHeaderField("etag"), "\"x\"");
+    EXPECT_EQ(response.suggestedFilename(), "file.txt");
+    EXPECT_EQ(HTTPURLResponse::localizedStringForStatusCode(404), "not found");
+    EXPECT_EQ(HTTPURLResponse::localizedStringForStatusCode(299), "success");
+
+    HTTPHeaderFields chunked;
+    chunked.set("Transfer-Encoding", "chunked");
+    chunked.set("Content-Length", "10");
+    chunked.set("Content-Disposition", "attachment; filename*=UTF-8''r%C3%A9sum%C3%A9.pdf; filename=\"resume.pdf\"");
+    HTTPURLResponse streamed(*URL::fromString("http://h/"), 200, std::nullopt, chunked);
+    EXPECT_EQ(streamed.expectedContentLength(), URLResponseUnknownLength);
+    EXPECT_FALSE(streamed.MIMEType());
+    EXPECT_EQ(streamed.suggestedFilename(), "r\u00e9sum\u00e9.pdf");
+    EXPECT_EQ(URLResponse(URL::fromString("http://host/"), std::nullopt, -1, std::nullopt).suggestedFilename(), "host");
+
+    HTTPHeaderFields bad;
+    bad.set("Content-Length", "12x");
+    EXPECT_EQ(HTTPURLResponse(*URL::fromString("http://h/"), 200, std::nullopt, bad).expectedContentLength(), -1);
+}
+
+TEST(NetValueTests, ErrorsNameTheFailingURL) {
+    Error error = urlError(URLErrorTimedOut, URL::fromString("http://h/slow"));
+    EXPECT_EQ(error.domain(), "NSURLErrorDomain");
+    EXPECT_EQ(error.localizedDescription(), "The request timed out.");
+    EXPECT_EQ(error.userInfo()[URLErrorFailingURLStringErrorKey].asString(), "http://h/slow");
+    EXPECT_EQ(URL::fromValue(error.userInfo()[URLErrorFailingURLErrorKey])->absoluteString(), "http://h/slow");
+    EXPECT_TRUE(urlError(URLErrorBadURL, std::nullopt).userInfo().find(URLErrorFailingURLErrorKey) == nullptr);
+}
+
+TEST(NetValueTests, ParsesTheDatesServersSend) {
+    EXPECT_EQ(parseHTTPDate("Sun, 06 Nov 1994 08:49:37 GMT"), 784111777.0);
+    EXPECT_EQ(parseHTTPDate("Sunday, 06-Nov-94 08:49:37 GMT"), 784111777.0);
+    EXPECT_EQ(parseHTTPDate("Sun Nov  6 08:49:37 1994"), 784111777.0);
+    EXPECT_EQ(parseHTTPDate("Wed, 21-Oct-2015 07:28:00 GMT"), 1445412480.0);
+    EXPECT_FALSE(parseHTTPDate("yesterday"));
+    EXPECT_FALSE(parseHTTPDate("Sun, 32 Nov 1994 08:49:37 GMT"));
+}
+
+TEST(NetValueTests, CookiesFollowTheirDomainPathAndExpiry) {
+    ManualClockScope clock(1'000'000'000.0);
+    const URL url = *URL::fromString("https://www.example.com/shop/cart");
+    Dictionary fields;
+    fields.set("Set-Cookie", Value("a=1; Domain=example.com; Path=/; Secure, b=2; Expires=Wed, 21-Oct-2037 07:28:00 GMT, "
+                                   "c=3; Max-Age=10, d=4; Domain=other.org"));
+    auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(fields, url);
+    ASSERT_EQ(cookies.size(), 3u);  // d is for another domain
+    EXPECT_EQ(cookies[0]->domain(), ".example.com");
+    EXPECT_TRUE(cookies[0]->isSecure());
+    EXPECT_EQ(cookies[1]->domain(), "www.example.com");
+    EXPECT_EQ(cookies[1]->path(), "/shop");
+    EXPECT_FALSE(cookies[1]->isSessionOnly());
+
+    HTTPCookieStorage storage;
+    storage.setCookieAcceptPolicy(HTTPCookieAcceptPolicy::Always);
+    storage.setCookies(cookies, url, std::nullopt);
+    auto names = [&](const char* text) {
+        std::string joined;
+        for (const auto& cookie : storage.cookiesForURL(*URL::fromString(text))) joined += cookie->name();
+        return joined;
+    };
+    EXPECT_EQ(names("https://www.example.com/shop/item"), "bca");  // longest path first
+    EXPECT_EQ(names("http://www.example.com/shop"), "bc");         // a is secure
+    EXPECT_EQ(names("https://api.example.com/"), "a");             // b and c are for www only
+    EXPECT_EQ(names("https://www.example.com/shopping"), "a");     // "/shop" is not a prefix of a segment
+    Clock::advance(11);
+    EXPECT_EQ(names("https://www.example.com/shop/"), "ba");  // c expired
+    EXPECT_EQ(HTTPCookie::requestHeaderFieldsWithCookies(storage.cookiesForURL(url))["Cookie"].asString(), "b=2; a=1");
+
+    storage.setCookieAcceptPolicy(HTTPCookieAcceptPolicy::OnlyFromMainDocumentDomain);
+    storage.setCookies(HTTPCookie::cookiesWithResponseHeaderFields(Dictionary{{"Set-Cookie", Value("t=1")}},
+                                                                   *URL::fromString("http://tracker.net/")),
+                       *URL::fromString("http://tracker.net/"), URL::fromString("http://www.example.com/"));
+    EXPECT_EQ(storage.cookies().size(), 2u);
+}

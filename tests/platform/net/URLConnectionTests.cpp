@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Stream.h"
+#include "platform/foundation/Thread.h"
+#include "platform/net/URLConnection.h"
+#include "platform/net/URLError.h"
+#include "tests/platform/net/Recorders.h"
+#include "tests/support/LoopbackServer.h"
+
+using namespace ql;
+using namespace ql::ns;
+using ql::test::kPatience;
+using ql::test::LoopbackServer;
+using ql::test::RecordingConnectionDelegate;
+using ql::test::ScriptedServer;
+using ql::test::waitFor;
+
+namespace {
+
+URLRequest requestFor(const LoopbackServer& server, std::string_view path) {
+    return URLRequest(URL::fromString(server.url(path)));
+}
+
+std::shared_ptr<RecordingConnectionDelegate> load(const URLRequest& request,
+                                                 std::shared_ptr<RecordingConnectionDelegate> delegate =
+                                                     std::make_shared<RecordingConnectionDelegate>()) {
+    auto connection = URLConnection::connectionWithRequest(request, delegate);
+    EXPECT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    return delegate;
+}
+
+// Pulls its bytes in small slices, as a body produced on demand does.
+class SlicedStream final : public InputStream {
+public:
+    explicit SlicedStream(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::int64_t read(std::uint8_t* buffer, std::size_t maxLength) override {
+        if (streamStatus() != StreamStatus::Open) return -1;
+        const std::size_t count = std::min({maxLength, std::size_t(7), bytes_.size() - offset_});
+        std::memcpy(buffer, bytes_.data() + offset_, count);
+        offset_ += count;
+        return static_cast<std::int64_t>(count);
+    }
+    bool hasBytesAvailable() const override { return true; }
+
+private:
+    std::string bytes_;
+    std::size_t offset_ = 0;
+};
+
+}  // namespace
+
+// One server for the suite: a server stops only once its kept-alive connections have been idle a while.
+class URLConnectionTests : public testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new LoopbackServer; }
+    static void TearDownTestSuite() {
+        delete shared_;
+        shared_ = nullptr;
+    }
+    LoopbackServer& server = *shared_;
+
+private:
+    static LoopbackServer* shared_;
+};
+
+LoopbackServer* URLConnectionTests::shared_ = nullptr;
+
+TEST_F(URLConnectionTests, CallsTheDelegateInOrderOnTheScheduledRunLoop) {
+    server.serveText("/hello", "hello, world", "text/plain; charset=UTF-8");
+    auto delegate = load(requestFor(server, "/hello"));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /hello", "response 200", "data", "finish"}));
+    EXPECT_EQ(delegate->body.toString(), "hello, world");
+    for (auto thread : delegate->threads) EXPECT_EQ(thread, std::this_thread::get_id());
+    EXPECT_EQ(delegate->response->MIMEType(), "text/plain");
+    EXPECT_EQ(delegate->response->textEncodingName(), "UTF-8");
+    EXPECT_EQ(delegate->response->expectedContentLength(), 12);
+
+    // On a thread of its own, which runs its loop until the transfer is over: the loop returns by itself.
+    auto other = std::make_shared<RecordingConnectionDelegate>();
+    std::atomic<bool> loopReturned{false};
+    std::thread::id loopThread;
+    auto thread = Thread::detachNewThread([&] {
+        loopThread = std::this_thread::get_id();
+        auto connection = URLConnection::create(requestFor(server, "/hello"), other, false);
+        connection->scheduleInRunLoop(RunLoop::current(), DefaultRunLoopMode);
+        connection->start();
+        RunLoop::current()->run();
+        loopReturned = true;
+        RunLoop::main()->wakeUp();
+    });
+    ASSERT_TRUE(waitFor([&] { return loopReturned.load(); }));
+    EXPECT_EQ(other->journal.entries().back(), "finish");
+    for (auto t : other->threads) EXPECT_EQ(t, loopThread);
+
+    // Keep-alive: the connection of the first load served the second one.
+    auto seen = server.requests("/hello");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].remotePort, seen[1].remotePort);
+}
+
+TEST_F(URLConnectionTests, DeliversOnlyInTheModesItIsScheduledFor) {
+    server.serveText("/mode", "moded");
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    auto connection = URLConnection::create(requestFor(server, "/mode"), delegate, false);
+    connection->scheduleInRunLoop(RunLoop::main(), "QLTestMode");
+    connection->start();
+    // The default mode never delivers, however long it runs, and the delegate must see the request before
+    // it is sent.
+    RunLoop::main()->runUntil([] { return false; }, 0.3);
+    EXPECT_TRUE(delegate->journal.entries().empty());
+    EXPECT_TRUE(server.requests("/mode").empty());
+    const double deadline = Clock::now() + kPatience;
+    while (!delegate->done && Clock::now() < deadline) RunLoop::main()->runMode("QLTestMode", Date::fromTimeIntervalSince1970(deadline));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /mode", "response 200", "data", "finish"}));
+}
+
+TEST_F(URLConnectionTests, CancellationSilencesEverythingAfterIt) {
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/slow", std::string(1000, 'a'), std::string(1000, 'b'), gate);
+    server.serveText("/marker", "m");
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    std::atomic<bool> cancelled{false};
+    delegate->onData = [&](URLConnection& connection, const Data&) {
+        connection.cancel();
+        cancelled = true;
+        gate->open();
+    };
+    auto connection = URLConnection::connectionWithRequest(requestFor(server, "/slow"), delegate);
+    ASSERT_TRUE(waitFor([&] { return cancelled.load(); }));
+    // Whatever the first load would still report has long arrived by the time a second load is done.
+    auto marker = load(requestFor(server, "/marker"));
+    EXPECT_TRUE(marker->done);
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /slow", "response 200", "data"}));
+    EXPECT_FALSE(delegate->done);
+}
+
+TEST_F(URLConnectionTests, AServerClosingMidBodyIsAFailure) {
+    server.serveTruncated("/short", "partial", 100);
+    server.serveTruncated("/short-chunked", "partial", 0, true);
+    for (const char* path : {"/short", "/short-chunked"}) {
+        auto delegate = load(requestFor(server, path));
+        ASSERT_TRUE(delegate->error) << path;
+        EXPECT_EQ(delegate->error->domain(), URLErrorDomain);
+        EXPECT_EQ(delegate->error->code(), URLErrorNetworkConnectionLost) << path;
+        EXPECT_FALSE(delegate->journal.contains("finish")) << path;
+        EXPECT_EQ(URL::fromValue(delegate->error->userInfo()[URLErrorFailingURLErrorKey])->absoluteString(),
+                  server.url(path));
+    }
+}
+
+TEST_F(URLConnectionTests, TimesOutWithoutProgress) {
+    server.serveHeld("/held", server.makeGate());
+    URLRequest request = requestFor(server, "/held");
+    request.setTimeoutInterval(0.3);
+    const auto started = std::chrono::steady_clock::now();
+    auto delegate = load(request);
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), URLErrorTimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(URLConnectionTests, RedirectsFollowTheDelegatesDecision) {
+    server.serveRedirect("/old", 302, "/new");
+    server.serveText("/new", "new place");
+    auto followed = load(requestFor(server, "/old"));
+    EXPECT_EQ(followed->calls(),
+              (std::vector<std::string>{"will send /old", "redirect /new", "response 200", "data", "finish"}));
+    EXPECT_EQ(followed->body.toString(), "new place");
+    EXPECT_EQ(followed->response->URL()->path(), "/new");
+
+    // Declined: the redirect reply is the reply.
+    auto declining = std::make_shared<RecordingConnectionDelegate>();
+    declining->onRedirect = [](const URLRequest&, const std::shared_ptr<URLResponse>&) { return std::nullopt; };
+    auto connection = URLConnection::connectionWithRequest(requestFor(server, "/old"), declining);
+    ASSERT_TRUE(waitFor([&] { return declining->done.load(); }));
+    EXPECT_EQ(declining->calls(),
+              (std::vector<std::string>{"will send /old", "redirect /new", "response 302", "data", "finish"}));
+    EXPECT_EQ(declining->body.toString(), "moved");
+
+    // A POST redirected with 303 goes on as a GET without its body.
+    server.serveRedirect("/form", 303, "/new");
+    URLRequest post = requestFor(server, "/form");
+    post.setHTTPMethod("POST");
+    post.setHTTPBody(Data(std::string_view("a=1")));
+    auto posted = load(post);
+    EXPECT_EQ(posted->body.toString(), "new place");
+    auto seen = server.requests("/new");
+    EXPECT_EQ(seen.back().method, "GET");
+    EXPECT_EQ(seen.back().body, "");
+}
+
+TEST_F(URLConnectionTests, ReadsChunkedAndContentLengthBodies) {
+    server.serveChunked("/chunked", {"one ", "two ", "three"});
+    server.serveBytes("/sized", 300000);
+    auto chunked = load(requestFor(server, "/chunked"));
+    EXPECT_EQ(chunked->body.toString(), "one two three");
+    EXPECT_EQ(chunked->response->expectedContentLength(), URLResponseUnknownLength);
+    auto sized = load(requestFor(server, "/sized"));
+    ASSERT_EQ(sized->body.length(), 300000u);
+    EXPECT_EQ(sized->response->expectedContentLength(), 300000);
+    for (std::size_t i = 0; i < sized->body.length(); i += 9973)
+        EXPECT_EQ(static_cast<char>(sized->body.bytes()[i]), LoopbackServer::patternByte(i));
+}
+
+TEST_F(URLConnectionTests, UploadsAPulledStreamByteForByte) {
+    server.serveText("/upload", "ok");
+    std::string payload;
+    for (int i = 0; i < 5000; ++i) payload += static_cast<char>('A' + i % 26);
+    URLRequest request = requestFor(server, "/upload");
+    request.setHTTPMethod("PUT");
+    request.setHTTPBodyStream(std::make_shared<SlicedStream>(payload));
+    auto chunked = load(request);
+    EXPECT_EQ(chunked->body.toString(), "ok");
+    EXPECT_EQ(chunked->sent, 5000);
+
+    request.setHTTPBodyStream(std::make_shared<SlicedStream>(payload));
+    request.setValue("5000", "Content-Length");
+    auto sized = load(request);
+    EXPECT_EQ(sized->body.toString(), "ok");
+
+    auto seen = server.requests("/upload");
+    ASSERT_GE(seen.size(), 2u);
+    seen.resize(2);
+    for (const auto& s : seen) {
+        EXPECT_EQ(s.method, "PUT");
+        EXPECT_EQ(s.body, payload);
+    }
+    EXPECT_EQ(seen[0].header("Transfer-Encoding"), "chunked");
+    EXPECT_EQ(seen[1].header("Content-Length"), "5000");
+
+    // A stream that ends before its announced length fails the load rather than leave the server waiting.
+    request.setHTTPBodyStream(std::make_shared<SlicedStream>(payload.substr(0, 10)));
+    auto cut = load(request);
+    ASSERT_TRUE(cut->error);
+    EXPECT_EQ(cut->error->code(), URLErrorRequestBodyStreamExhausted);
+}
+
+TEST_F(URLConnectionTests, ReportsTransportFailuresWithThePlatformsCodes) {
+    int closedPort;
+    {
+        LoopbackServer gone;
+        closedPort = gone.port();
+    }
+    auto refused = load(URLRequest(URL::fromString("http://127.0.0.1:" + std::to_string(closedPort) + "/")));
+    ASSERT_TRUE(refused->error);
+    EXPECT_EQ(refused->error->code(), URLErrorCannotConnectToHost);
+    EXPECT_EQ(refused->calls(), (std::vector<std::string>{"will send /", "fail -1004"}));
+
+    auto noURL = load(URLRequest());
+    ASSERT_TRUE(noURL->error);
+    EXPECT_EQ(noURL->error->code(), URLErrorBadURL);
+
+    auto unsupported = load(URLRequest(URL::fromString("gopher://127.0.0.1/")));
+    ASSERT_TRUE(unsupported->error);
+    EXPECT_EQ(unsupported->error->code(), URLErrorUnsupportedURL);
+
+    // A reply that is no HTTP, and a connection closed without any reply.
+    ScriptedServer garbage("this is not HTTP\r\n\r\n");
+    auto bad = load(URLRequest(URL::fromString(garbage.url("/"))));
+    ASSERT_TRUE(bad->error);
+    EXPECT_EQ(bad->error->code(), URLErrorBadServerResponse);
+    ScriptedServer silent("");
+    auto nothing = load(URLRequest(URL::fromString(silent.url("/"))));
+    ASSERT_TRUE(nothing->error);
+    EXPECT_EQ(nothing->error->code(), URLErrorNetworkConnectionLost);
+    EXPECT_FALSE(nothing->journal.contains("finish"));
+}
+
+TEST_F(URLConnectionTests, AnswersPasswordChallenges) {
+    server.handle("/private", [](const httplib::Request& request, httplib::Response& response) {
+        if (request.get_header_value("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {  // user:secret
+            response.set_content("welcome", "text/plain");
+            return;
+        }
+        response.status = 401;
+        response.set_header("WWW-Authenticate", "Basic realm=\"quillory\"");
+        response.set_content("who are you?", "text/plain");
+    });
+    std::vector<std::int64_t> failures;
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    delegate->onChallenge = [&](URLConnection&, const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
+        EXPECT_EQ(challenge->protectionSpace().realm(), "quillory");
+        failures.push_back(challenge->previousFailureCount());
+        const char* password = failures.size() == 1 ? "wrong" : "secret";
+        challenge->sender()->useCredential(
+            URLCredential::credentialWithUser("user", password, URLCredentialPersistence::None), *challenge);
+    };
+    load(requestFor(server, "/private"), delegate);
+    EXPECT_EQ(delegate->body.toString(), "welcome");
+    EXPECT_EQ(failures, (std::vector<std::int64_t>{0, 1}));
+
+    // Without an answer worth sending, the 401 reply is the reply.
+    auto declining = load(requestFor(server, "/private"));
+    EXPECT_EQ(declining->calls(), (std::vector<std::string>{"will send /private", "challenge NSURLAuthenticationMethodHTTPBasic",
+                                                            "response 401", "data", "finish"}));
+    EXPECT_EQ(declining->body.toString(), "who are you?");
+}
+
+TEST_F(URLConnectionTests, LoadsSynchronously) {
+    server.serveText("/sync", "synchronous", "text/plain", 404);
+    std::shared_ptr<URLResponse> response;
+    Error error(std::string(), 0);
+    auto body = URLConnection::sendSynchronousRequest(requestFor(server, "/sync"), &response, &error);
+    ASSERT_TRUE(body);
+    EXPECT_EQ(body->toString(), "synchronous");
+    ASSERT_TRUE(std::dynamic_pointer_cast<HTTPURLResponse>(response));
+    EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(response)->statusCode(), 404);
+
+    server.serveHeld("/never", server.makeGate());
+    URLRequest request = requestFor(server, "/never");
+    request.setTimeoutInterval(0.2);
+    EXPECT_FALSE(URLConnection::sendSynchronousRequest(request, nullptr, &error));
+    EXPECT_EQ(error.code(), URLErrorTimedOut);
+}

@@ -1,0 +1,468 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <tuple>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Stream.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLSession.h"
+#include "platform/net/URLSessionDelegateDispatch.h"
+#include "tests/platform/net/Recorders.h"
+#include "tests/support/LoopbackServer.h"
+
+using namespace ql;
+using namespace ql::ns;
+using ql::test::Journal;
+using ql::test::kPatience;
+using ql::test::LoopbackServer;
+using ql::test::RecordingSessionDelegate;
+using ql::test::waitFor;
+
+class URLSessionTests : public testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new LoopbackServer; }
+    static void TearDownTestSuite() {
+        delete shared_;
+        shared_ = nullptr;
+    }
+
+    URLRequest requestFor(std::string_view path) const { return URLRequest(URL::fromString(server.url(path))); }
+    // A session whose delegate notes everything, and the delegate.
+    std::pair<std::shared_ptr<URLSession>, std::shared_ptr<RecordingSessionDelegate>> makeSession() const {
+        auto delegate = std::make_shared<RecordingSessionDelegate>();
+        auto session = URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration(),
+                                                            delegate, nullptr);
+        delegate->expectedQueue = session->delegateQueue();
+        return {session, delegate};
+    }
+
+    LoopbackServer& server = *shared_;
+
+private:
+    static LoopbackServer* shared_;
+};
+
+LoopbackServer* URLSessionTests::shared_ = nullptr;
+
+TEST_F(URLSessionTests, CallsTheDelegateInOrderOnItsQueue) {
+    server.serveText("/hello", "hello, world", "text/plain", 200, {{"Cache-Control", "max-age=60"}});
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    auto task = session->dataTaskWithRequest(requestFor("/hello"));
+    auto second = session->dataTaskWithRequest(requestFor("/hello"));
+    EXPECT_EQ(task->taskIdentifier() + 1, second->taskIdentifier());
+    EXPECT_EQ(task->state(), URLSessionTaskState::Suspended);
+    std::vector<std::int64_t> states;
+    auto observation = task->addObserver("state", KeyValueObservingOptionNew,
+                                         [&](const KeyValueChange& change) { states.push_back(change.newValue.int64Value()); });
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"response 200", "data", "cache", "complete"}));
+    EXPECT_EQ(delegate->offQueueCalls, 0);
+    EXPECT_EQ(delegate->body.toString(), "hello, world");
+    ASSERT_TRUE(waitFor([&] { return task->state() == URLSessionTaskState::Completed; }));
+    EXPECT_EQ(states, (std::vector<std::int64_t>{0, 3}));
+    EXPECT_EQ(task->countOfBytesReceived(), 12);
+    EXPECT_EQ(task->countOfBytesExpectedToReceive(), 12);
+    EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(task->response())->statusCode(), 200);
+    EXPECT_FALSE(task->error());
+    second->cancel();
+}
+
+TEST_F(URLSessionTests, CompletionHandlersRunOnTheDelegateQueue) {
+    server.serveText("/handler", "handled");
+    auto session = URLSession::sharedSession();
+    std::atomic<bool> done{false};
+    std::optional<Data> received;
+    bool onQueue = false;
+    auto task = session->dataTaskWithURL(*URL::fromString(server.url("/handler")),
+                                         [&](const std::optional<Data>& data, const std::shared_ptr<URLResponse>&,
+                                             const std::optional<Error>& error) {
+                                             received = data;
+                                             onQueue = OperationQueue::currentQueue() == session->delegateQueue();
+                                             EXPECT_FALSE(error);
+                                             done = true;
+                                             RunLoop::main()->wakeUp();
+                                         });
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return done.load(); }));
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->toString(), "handled");
+    EXPECT_TRUE(onQueue);
+
+    int closedPort;
+    {
+        LoopbackServer gone;
+        closedPort = gone.port();
+    }
+    done = false;
+    std::optional<Error> failure;
+    session
+        ->dataTaskWithURL(*URL::fromString("http://127.0.0.1:" + std::to_string(closedPort) + "/"),
+                          [&](const std::optional<Data>& data, const std::shared_ptr<URLResponse>&,
+                              const std::optional<Error>& error) {
+                              EXPECT_FALSE(data);
+                              failure = error;
+                              done = true;
+                              RunLoop::main()->wakeUp();
+                          })
+        ->resume();
+    ASSERT_TRUE(waitFor([&] { return done.load(); }));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), URLErrorCannotConnectToHost);
+}
+
+TEST_F(URLSessionTests, CancellationLeavesOnlyTheCompletion) {
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/slow", std::string(1000, 'a'), std::string(1000, 'b'), gate);
+    server.serveText("/marker", "m");
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    auto task = session->dataTaskWithRequest(requestFor("/slow"));
+    delegate->onData = [&](URLSessionDataTask& t, const Data&) {
+        t.cancel();
+        gate->open();
+    };
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    // By the time another load is over, anything the first one still had would have arrived.
+    std::shared_ptr<URLSession> markerSession;
+    std::shared_ptr<RecordingSessionDelegate> marker;
+    std::tie(markerSession, marker) = makeSession();
+    markerSession->dataTaskWithRequest(requestFor("/marker"))->resume();
+    ASSERT_TRUE(waitFor([&] { return marker->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"response 200", "data", "complete -999"}));
+    EXPECT_EQ(task->state(), URLSessionTaskState::Completed);
+    EXPECT_EQ(task->error()->code(), URLErrorCancelled);
+
+    // A task cancelled before it ran completes too.
+    auto unstarted = session->dataTaskWithRequest(requestFor("/marker"));
+    delegate->done = false;
+    unstarted->cancel();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls().back(), "complete -999");
+}
+
+TEST_F(URLSessionTests, ASuspendedTaskDeliversNothingUntilResumed) {
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/pausing", "first", "second", gate);
+    server.serveText("/pause-marker", "m");
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    auto task = session->dataTaskWithRequest(requestFor("/pausing"));
+    std::atomic<bool> suspended{false};
+    delegate->onData = [&](URLSessionDataTask& t, const Data&) {
+        if (suspended) return;
+        t.suspend();
+        suspended = true;
+        gate->open();
+    };
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return suspended.load(); }));
+    EXPECT_EQ(task->state(), URLSessionTaskState::Suspended);
+    std::shared_ptr<URLSession> markerSession;
+    std::shared_ptr<RecordingSessionDelegate> marker;
+    std::tie(markerSession, marker) = makeSession();
+    markerSession->dataTaskWithRequest(requestFor("/pause-marker"))->resume();
+    ASSERT_TRUE(waitFor([&] { return marker->done.load(); }));
+    EXPECT_EQ(delegate->body.toString(), "first");
+    EXPECT_FALSE(delegate->done);
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->body.toString(), "firstsecond");
+    EXPECT_FALSE(delegate->error);
+}
+
+namespace {
+
+// Notes the calls it wraps, before and after the delegate's own handling.
+class NotingInterceptor final : public URLSessionDelegateInterceptor {
+public:
+    explicit NotingInterceptor(Journal& journal) : journal_(journal) {}
+    void URLSessionDataTaskDidReceiveData(URLSessionDataDelegate& receiver, URLSession&, URLSessionDataTask&,
+                                          const Data&, const std::function<void()>& forward) override {
+        const std::string name(dynamic_cast<Object&>(receiver).className());
+        journal_.add("before data " + name);
+        forward();
+        journal_.add("after data " + name);
+    }
+    void URLSessionTaskDidCompleteWithError(URLSessionTaskDelegate& receiver, URLSession&, URLSessionTask&,
+                                            const std::optional<Error>&, const std::function<void()>& forward) override {
+        const std::string name(dynamic_cast<Object&>(receiver).className());
+        journal_.add("before complete " + name);
+        forward();
+        journal_.add("after complete " + name);
+    }
+
+private:
+    Journal& journal_;
+};
+
+class InnerDelegate final : public Object, public URLSessionDataDelegate {
+    QL_OBJECT(InnerDelegate, Object)
+public:
+    Journal* journal = nullptr;
+    void URLSessionDataTaskDidReceiveData(URLSession&, URLSessionDataTask&, const Data&) override {
+        journal->add("inner data");
+    }
+    void URLSessionTaskDidCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>&) override {
+        journal->add("inner complete");
+    }
+};
+
+// Forwards to a per-task delegate inside its own handling, as a session manager does.
+class OuterDelegate final : public Object, public URLSessionDataDelegate {
+    QL_OBJECT(OuterDelegate, Object)
+public:
+    Journal* journal = nullptr;
+    std::shared_ptr<InnerDelegate> inner = std::make_shared<InnerDelegate>();
+    std::atomic<bool> done{false};
+    void URLSessionDataTaskDidReceiveData(URLSession& session, URLSessionDataTask& task, const Data& data) override {
+        journal->add("outer data");
+        URLSessionDelegateDispatch::URLSessionDataTaskDidReceiveData(*inner, session, task, data);
+    }
+    void URLSessionTaskDidCompleteWithError(URLSession& session, URLSessionTask& task,
+                                            const std::optional<Error>& error) override {
+        journal->add("outer complete");
+        URLSessionDelegateDispatch::URLSessionTaskDidCompleteWithError(*inner, session, task, error);
+        done = true;
+        RunLoop::main()->wakeUp();
+    }
+};
+
+}  // namespace
+
+TEST_F(URLSessionTests, DelegateCallsCanBeObservedAroundAnyDelegate) {
+    server.serveText("/observed", "seen");
+    Journal journal;
+    auto interceptor = std::make_shared<NotingInterceptor>(journal);
+    URLSessionDelegateDispatch::addInterceptor(interceptor);
+    auto delegate = std::make_shared<OuterDelegate>();
+    delegate->journal = &journal;
+    delegate->inner->journal = &journal;
+    auto session =
+        URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration(), delegate, nullptr);
+    session->dataTaskWithRequest(requestFor("/observed"))->resume();
+    ASSERT_TRUE(waitFor([&] { return journal.entries().size() == 12; }));
+    URLSessionDelegateDispatch::removeInterceptor(interceptor);
+    EXPECT_EQ(journal.entries(),
+              (std::vector<std::string>{"before data OuterDelegate", "outer data", "before data InnerDelegate",
+                                        "inner data", "after data InnerDelegate", "after data OuterDelegate",
+                                        "before complete OuterDelegate", "outer complete",
+                                        "before complete InnerDelegate", "inner complete",
+                                        "after complete InnerDelegate", "after complete OuterDelegate"}));
+}
+
+TEST_F(URLSessionTests, ResumeAndSuspendRunThroughInstalledHooks) {
+    server.serveText("/hooked", "h");
+    Journal journal;
+    URLSessionTask::installResumeHook([&](URLSessionTask& task, const std::function<void()>& original) {
+        const auto before = task.state();
+        original();
+        if (before != URLSessionTaskState::Running) journal.add("resumed " + std::to_string(task.taskIdentifier()));
+    });
+    URLSessionTask::installSuspendHook([&](URLSessionTask& task, const std::function<void()>& original) {
+        const auto before = task.state();
+        original();
+        if (before != URLSessionTaskState::Suspended) journal.add("suspended");
+    });
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    auto task = session->dataTaskWithRequest(requestFor("/hooked"));
+    task->suspend();  // already suspended: nothing to announce
+    task->resume();
+    task->resume();  // already running
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    URLSessionTask::removeAllHooks();
+    EXPECT_EQ(journal.entries(), (std::vector<std::string>{"resumed " + std::to_string(task->taskIdentifier())}));
+}
+
+TEST_F(URLSessionTests, UploadsFromDataFilesAndStreams) {
+    server.serveText("/put", "stored");
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    URLRequest request = requestFor("/put");
+    request.setHTTPMethod("PUT");
+    const std::string payload(20000, 'u');
+
+    auto fromData = session->uploadTaskWithRequest(request, Data(std::string_view(payload)));
+    EXPECT_EQ(fromData->countOfBytesExpectedToSend(), 20000);
+    fromData->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(fromData->countOfBytesSent(), 20000);
+    EXPECT_EQ(delegate->calls().front(), "sent");
+
+    TemporarySandbox sandbox;
+    const std::string path = sandbox.path() + "/body.txt";
+    std::ofstream(path) << "from a file";
+    delegate->done = false;
+    session->uploadTaskWithRequest(request, URL::fileURLWithPath(path, false))->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+
+    delegate->done = false;
+    session->uploadTaskWithRequest(request, URL::fileURLWithPath(sandbox.path() + "/missing", false))->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), URLErrorFileDoesNotExist);
+
+    auto seen = server.requests("/put");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].body.size(), payload.size());
+    EXPECT_TRUE(seen[0].body == payload);
+    EXPECT_EQ(seen[1].body, "from a file");
+}
+
+namespace {
+
+class StreamSupplier final : public Object, public URLSessionDataDelegate {
+    QL_OBJECT(StreamSupplier, Object)
+public:
+    std::string payload;
+    std::atomic<int> supplied{0};
+    std::atomic<bool> done{false};
+    std::optional<Data> body;
+    void URLSessionTaskNeedNewBodyStream(URLSession&, URLSessionTask&,
+                                         std::function<void(std::shared_ptr<InputStream>)> handler) override {
+        ++supplied;
+        handler(InputStream::inputStreamWithData(Data(std::string_view(payload))));
+    }
+    void URLSessionDataTaskDidReceiveData(URLSession&, URLSessionDataTask&, const Data& data) override {
+        if (!body) body = Data();
+        body->append(data);
+    }
+    void URLSessionTaskDidCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>&) override {
+        done = true;
+        RunLoop::main()->wakeUp();
+    }
+};
+
+}  // namespace
+
+TEST_F(URLSessionTests, AStreamedBodyIsAskedForAgainForARedirect) {
+    server.serveRedirect("/stream-old", 307, "/stream-new");
+    server.serveText("/stream-new", "arrived");
+    auto delegate = std::make_shared<StreamSupplier>();
+    delegate->payload = std::string(3000, 's');
+    auto session =
+        URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration(), delegate, nullptr);
+    URLRequest request = requestFor("/stream-old");
+    request.setHTTPMethod("POST");
+    request.setHTTPBodyStream(InputStream::inputStreamWithData(Data(std::string_view(delegate->payload))));
+    auto task = session->uploadTaskWithStreamedRequest(request);
+    EXPECT_EQ(task->countOfBytesExpectedToSend(), URLSessionTransferSizeUnknown);
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->supplied, 1);
+    ASSERT_TRUE(delegate->body);
+    EXPECT_EQ(delegate->body->toString(), "arrived");
+    auto seen = server.requests("/stream-new");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].body, delegate->payload);
+}
+
+TEST_F(URLSessionTests, DownloadsToAFileThatIsRemovedAfterward) {
+    server.serveBytes("/file", 100000);
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    session->downloadTaskWithRequest(requestFor("/file"))->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"wrote", "downloaded", "complete"}));
+    ASSERT_EQ(delegate->downloaded.size(), 100000u);
+    EXPECT_EQ(delegate->downloaded[99999], LoopbackServer::patternByte(99999));
+    EXPECT_EQ(delegate->written, 100000);
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(delegate->downloadedPath));
+
+    std::atomic<bool> handled{false};
+    std::string contents;
+    session
+        ->downloadTaskWithURL(*URL::fromString(server.url("/file")),
+                              [&](const std::optional<URL>& location, const std::shared_ptr<URLResponse>&,
+                                  const std::optional<Error>& error) {
+                                  EXPECT_FALSE(error);
+                                  if (auto data = dataWithContentsOfFile(location->path())) contents = data->toString();
+                                  handled = true;
+                                  RunLoop::main()->wakeUp();
+                              })
+        ->resume();
+    ASSERT_TRUE(waitFor([&] { return handled.load(); }));
+    EXPECT_EQ(contents.size(), 100000u);
+}
+
+TEST_F(URLSessionTests, RedirectsFollowTheDelegatesAnswer) {
+    server.serveRedirect("/session-old", 301, "/session-new");
+    server.serveText("/session-new", "new");
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    delegate->onRedirect = [](const URLRequest&, std::function<void(std::optional<URLRequest>)> handler) {
+        handler(std::nullopt);
+    };
+    auto task = session->dataTaskWithRequest(requestFor("/session-old"));
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"redirect 301", "response 301", "data", "complete"}));
+    EXPECT_EQ(delegate->body.toString(), "moved");
+    EXPECT_TRUE(server.requests("/session-new").empty());
+
+    delegate->onRedirect = nullptr;
+    delegate->done = false;
+    auto followed = session->dataTaskWithRequest(requestFor("/session-old"));
+    followed->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(followed->currentRequest().URL()->path(), "/session-new");
+    EXPECT_EQ(followed->originalRequest().URL()->path(), "/session-old");
+}
+
+TEST_F(URLSessionTests, InvalidationWaitsForTasksThenReleasesTheDelegate) {
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/last", "a", "b", gate);
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    std::weak_ptr<RecordingSessionDelegate> weakDelegate = delegate;
+    auto running = session->dataTaskWithRequest(requestFor("/last"));
+    auto upload = session->uploadTaskWithRequest(requestFor("/last"), Data(std::string_view("x")));
+    auto download = session->downloadTaskWithRequest(requestFor("/last"));
+    running->resume();
+
+    std::atomic<bool> listed{false};
+    session->getTasksWithCompletionHandler([&](auto data, auto uploads, auto downloads) {
+        EXPECT_EQ(data.size(), 1u);
+        EXPECT_EQ(uploads.size(), 1u);
+        EXPECT_EQ(downloads.size(), 1u);
+        listed = true;
+        RunLoop::main()->wakeUp();
+    });
+    ASSERT_TRUE(waitFor([&] { return listed.load(); }));
+    upload.reset();
+    download.reset();
+
+    session->finishTasksAndInvalidate();
+    EXPECT_FALSE(session->dataTaskWithRequest(requestFor("/last")));
+    gate->open();
+    ASSERT_TRUE(waitFor([&] { return delegate->invalidated.load(); }));
+    EXPECT_EQ(delegate->calls().back(), "invalid");
+    EXPECT_EQ(delegate->body.toString(), "ab");
+    delegate.reset();
+    ASSERT_TRUE(waitFor([&] { return weakDelegate.expired(); }));
+
+    // invalidateAndCancel ends running tasks first.
+    std::shared_ptr<URLSession> other;
+    std::shared_ptr<RecordingSessionDelegate> otherDelegate;
+    std::tie(other, otherDelegate) = makeSession();
+    server.serveHeld("/forever", server.makeGate());
+    other->dataTaskWithRequest(requestFor("/forever"))->resume();
+    other->invalidateAndCancel();
+    ASSERT_TRUE(waitFor([&] { return otherDelegate->invalidated.load(); }));
+    EXPECT_EQ(otherDelegate->calls(), (std::vector<std::string>{"complete -999", "invalid"}));
+}
