@@ -1,8 +1,9 @@
 #include "analytics/StatLog.h"
 
 #include <atomic>
-#include <cstdio>
 #include <string>
+
+#include "platform/foundation/Log.h"
 
 namespace ql {
 
@@ -16,11 +17,7 @@ void setStatLogEnabled(bool on) { enabled.store(on, std::memory_order_relaxed); 
 
 void statLog(std::string_view text) {
     if (!statLogEnabled()) return;
-    // One write per line, so lines from several threads do not interleave.
-    std::string line = "STATLOG: ";
-    line += text;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    ns::Log::write("STATLOG: " + std::string(text));
 }
 
 }  // namespace ql

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/StringsTable.h"
 #include "platform/foundation/Text.h"
@@ -90,7 +91,7 @@ std::optional<std::string> Bundle::locateMainResources(std::string_view override
     if (!override.empty()) {
         std::string path = std::filesystem::absolute(override).lexically_normal().string();
         if (isDirectory(path)) return path;
-        std::fprintf(stderr, "Bundle: QUILLORY_RESOURCES names no folder: %s\n", path.c_str());
+        Log::write("Bundle: QUILLORY_RESOURCES names no folder: " + path);
     }
     std::filesystem::path folder = std::filesystem::absolute(executableDirectory).lexically_normal();
     for (;;) {
@@ -107,7 +108,7 @@ Bundle::Bundle(std::string path) : path_(std::move(path)) {
         Error error(std::string(CocoaErrorDomain), FileReadCorruptFileError);
         Value info = PropertyListSerialization::propertyListWithData(*data, PropertyListImmutable, nullptr, &error);
         if (const Dictionary* dictionary = info.asDictionary()) info_ = *dictionary;
-        else std::fprintf(stderr, "Bundle: unreadable Info.plist in %s: %s\n", path_.c_str(), error.description().c_str());
+        else Log::write("Bundle: unreadable Info.plist in " + path_ + ": " + error.description());
     }
 }
 
@@ -178,7 +179,7 @@ std::shared_ptr<const Dictionary> Bundle::stringsTable(const std::string& table)
         auto data = dataWithContentsOfFile(*path, &error);
         std::optional<Dictionary> parsed = data ? readStringsTable(*data, &error) : std::nullopt;
         if (parsed) *strings = std::move(*parsed);
-        else std::fprintf(stderr, "Bundle: strings table %s unreadable: %s\n", path->c_str(), error.description().c_str());
+        else Log::write("Bundle: strings table " + *path + " unreadable: " + error.description());
     }
     tables_.emplace(table, strings);
     return strings;

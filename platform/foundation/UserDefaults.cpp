@@ -3,12 +3,12 @@
 #include <errno.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/Sandbox.h"
@@ -94,8 +94,7 @@ void UserDefaults::rebindIfSandboxMoved() {
 void UserDefaults::flushBeforeLeaving() {
     Error error(std::string(CocoaErrorDomain), FileWriteUnknownError);
     if (!changedKeys_.empty() && !synchronizeLocked(&error))
-        std::fprintf(stderr, "UserDefaults: changes to %s are lost: %s\n", path_.c_str(),
-                     error.localizedDescription().c_str());
+        Log::write("UserDefaults: changes to " + path_ + " are lost: " + error.localizedDescription());
 }
 
 void UserDefaults::load() {
@@ -118,7 +117,7 @@ UserDefaults::FileState UserDefaults::readFile(Dictionary& contents, FileStamp& 
     Error error(std::string(CocoaErrorDomain), FileReadUnknownError);
     auto data = dataWithContentsOfFile(path_, &error);
     if (!data) {
-        std::fprintf(stderr, "UserDefaults: cannot read %s: %s\n", path_.c_str(), error.localizedDescription().c_str());
+        Log::write("UserDefaults: cannot read " + path_ + ": " + error.localizedDescription());
         loadError_ = error;
         fileUnreadable_ = true;
         return FileState::Unreadable;
@@ -148,8 +147,8 @@ bool UserDefaults::setAside(const Error& cause) {
         if (files.moveItemAtPath(path_, target, &moveError)) break;
         if (moveError.code() != FileWriteFileExistsError) {
             // It cannot be moved out of the way, so it must not be written over either.
-            std::fprintf(stderr, "UserDefaults: %s is corrupt and cannot be set aside: %s\n", path_.c_str(),
-                         moveError.localizedDescription().c_str());
+            Log::write("UserDefaults: " + path_ + " is corrupt and cannot be set aside: " +
+                       moveError.localizedDescription());
             loadError_ = moveError;
             fileUnreadable_ = true;
             return false;
@@ -157,7 +156,7 @@ bool UserDefaults::setAside(const Error& cause) {
     }
     std::string description = "The preferences file \u201c" + lastPathComponent(path_) +
                               "\u201d was corrupt and has been set aside as \u201c" + lastPathComponent(target) + "\u201d.";
-    std::fprintf(stderr, "UserDefaults: %s\n", description.c_str());
+    Log::write("UserDefaults: " + description);
     loadError_ = Error(std::string(CocoaErrorDomain), FileReadCorruptFileError,
                        {{std::string(FilePathErrorKey), Value(path_)},
                         {std::string(DestinationFilePathErrorKey), Value(target)},
