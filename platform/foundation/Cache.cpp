@@ -47,26 +47,20 @@ std::uint64_t Cache::totalCostLimit() const {
     return totalCostLimit_;
 }
 
-void Cache::setTotalCostLimit(std::uint64_t limit) {
-    Entries gone;
-    {
-        std::lock_guard lock(mutex_);
-        totalCostLimit_ = limit;
-        trim(gone);
-    }
-    evicted(gone);
-}
+void Cache::setTotalCostLimit(std::uint64_t limit) { setLimit(totalCostLimit_, limit); }
 
 std::uint64_t Cache::countLimit() const {
     std::lock_guard lock(mutex_);
     return countLimit_;
 }
 
-void Cache::setCountLimit(std::uint64_t limit) {
+void Cache::setCountLimit(std::uint64_t limit) { setLimit(countLimit_, limit); }
+
+void Cache::setLimit(std::uint64_t& slot, std::uint64_t limit) {
     Entries gone;
     {
         std::lock_guard lock(mutex_);
-        countLimit_ = limit;
+        slot = limit;
         trim(gone);
     }
     evicted(gone);

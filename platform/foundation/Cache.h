@@ -62,6 +62,8 @@ private:
     };
     using Entries = std::list<Entry>;
 
+    // Sets one of the limits below and evicts what no longer fits.
+    void setLimit(std::uint64_t& slot, std::uint64_t limit);
     // Under mutex_: moves entries past the limits, least recently used first, into `evicted`.
     void trim(Entries& evicted);
     void evicted(Entries& entries);

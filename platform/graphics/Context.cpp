@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/graphics/Blur.h"
 
@@ -9,7 +10,10 @@ namespace ql::cg {
 
 namespace {
 
-cairo_matrix_t toCairo(const AffineTransform& t) { return {t.a, t.b, t.c, t.d, t.tx, t.ty}; }
+void setMatrix(cairo_t* cr, const AffineTransform& t) {
+    const cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
+    cairo_set_matrix(cr, &m);
+}
 
 bool usable(const AffineTransform& t) {
     return isInvertible(t) && std::isfinite(t.a) && std::isfinite(t.b) && std::isfinite(t.c) && std::isfinite(t.d) &&
@@ -17,6 +21,23 @@ bool usable(const AffineTransform& t) {
 }
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// Cairo takes colour components in [0, 1] only.
+RGBA clamped(const RGBA& c) {
+    return {std::clamp(c.r, 0.0, 1.0), std::clamp(c.g, 0.0, 1.0), std::clamp(c.b, 0.0, 1.0), std::clamp(c.a, 0.0, 1.0)};
+}
+
+void setSourceRGBA(cairo_t* cr, const RGBA& color, double alpha = 1) {
+    const RGBA c = clamped(color);
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a * alpha);
+}
+
+// The platform's placement of an image in a rectangle: the image fills it with its first row at the
+// rectangle's max y.
+AffineTransform imageToUserIn(const Rect& rect, const Image& image) {
+    return concat(AffineTransform::makeScale(rect.size.width / image.width(), -rect.size.height / image.height()),
+                  AffineTransform::makeTranslation(rect.origin.x, rect.origin.y + rect.size.height));
+}
 
 // Puts `path` (device pixels) on `cr`, whose matrix must be the identity.
 void replay(cairo_t* cr, const Path& path) {
@@ -124,6 +145,15 @@ SurfacePtr maskSurfaceFor(const Image& image) {
     return mask;
 }
 
+// The image as the source of `cr`, its pixel grid taken through `imageToDevice`.
+void setImageSource(cairo_t* cr, cairo_surface_t* image, const AffineTransform& imageToDevice, cairo_extend_t extend,
+                    cairo_filter_t filter) {
+    setMatrix(cr, imageToDevice);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), extend);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+}
+
 Path devicePathOf(const Rect& rect, const AffineTransform& ctm) {
     Path p;
     p.addRect(rect);
@@ -142,10 +172,7 @@ Context::Context(cairo_surface_t* surface, const AffineTransform& base)
     states_.back().ctm = base;
     cairo_set_line_width(cr_, 1);
     cairo_set_miter_limit(cr_, 10);
-    if (usable(base)) {
-        const cairo_matrix_t m = toCairo(base);
-        cairo_set_matrix(cr_, &m);
-    }
+    if (usable(base)) setMatrix(cr_, base);
 }
 
 Context::~Context() {
@@ -169,10 +196,7 @@ AffineTransform Context::getCTM() const { return state().ctm; }
 
 void Context::concatCTM(const AffineTransform& t) {
     state().ctm = concat(t, state().ctm);
-    if (usable(state().ctm)) {
-        const cairo_matrix_t m = toCairo(state().ctm);
-        cairo_set_matrix(cr_, &m);
-    }
+    if (usable(state().ctm)) setMatrix(cr_, state().ctm);
 }
 
 void Context::translateCTM(double tx, double ty) { concatCTM(AffineTransform::makeTranslation(tx, ty)); }
@@ -270,8 +294,7 @@ bool Context::pathContainsPoint(Point p, PathDrawingMode mode) const {
     cairo_save(cr_);
     cairo_identity_matrix(cr_);
     replay(cr_, path_);
-    const cairo_matrix_t m = toCairo(state().ctm);
-    cairo_set_matrix(cr_, &m);
+    setMatrix(cr_, state().ctm);
     const bool inside = cairo_in_stroke(cr_, p.x, p.y);
     cairo_new_path(cr_);
     cairo_restore(cr_);
@@ -281,12 +304,7 @@ bool Context::pathContainsPoint(Point p, PathDrawingMode mode) const {
 // ---- painting ----
 
 void Context::setSource(const Color& color, double alpha) const {
-    if (!color.isPattern() || !color.patternImage()) {
-        const RGBA c = color.rgba();
-        cairo_set_source_rgba(cr_, std::clamp(c.r, 0.0, 1.0), std::clamp(c.g, 0.0, 1.0), std::clamp(c.b, 0.0, 1.0),
-                              std::clamp(c.a, 0.0, 1.0) * alpha);
-        return;
-    }
+    if (!color.isPattern() || !color.patternImage()) return setSourceRGBA(cr_, color.rgba(), alpha);
     // Tiles sit upright in device space, starting at the base space's origin.
     const Image& image = *color.patternImage();
     const Size tile = applyToSize(base_, color.patternTile());
@@ -325,10 +343,7 @@ void Context::render(const std::function<void(cairo_t*, double)>& draw, const Pa
         cairo_set_fill_rule(cr_, cairoRule(rule));
         cairo_clip(cr_);
     }
-    if (usable(s.ctm)) {
-        const cairo_matrix_t m = toCairo(s.ctm);
-        cairo_set_matrix(cr_, &m);
-    }
+    if (usable(s.ctm)) setMatrix(cr_, s.ctm);
     if (direct) {
         cairo_set_operator(cr_, op);
         draw(cr_, s.alpha);
@@ -339,10 +354,7 @@ void Context::render(const std::function<void(cairo_t*, double)>& draw, const Pa
     // that device space, which composite relies on.
     cairo_identity_matrix(cr_);
     cairo_push_group(cr_);
-    if (usable(s.ctm)) {
-        const cairo_matrix_t m = toCairo(s.ctm);
-        cairo_set_matrix(cr_, &m);
-    }
+    if (usable(s.ctm)) setMatrix(cr_, s.ctm);
     cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
     draw(cr_, 1.0);
     cairo_pattern_t* content = cairo_pop_group(cr_);
@@ -408,15 +420,12 @@ void Context::drawShadow(cairo_pattern_t* content) {
     cairo_paint(c);
     cairo_destroy(c);
     boxBlurAlpha(alpha.get(), radius);
-    const RGBA color = shadow.color->rgba();
-    cairo_set_source_rgba(cr_, std::clamp(color.r, 0.0, 1.0), std::clamp(color.g, 0.0, 1.0),
-                          std::clamp(color.b, 0.0, 1.0), std::clamp(color.a, 0.0, 1.0));
+    setSourceRGBA(cr_, shadow.color->rgba());
     cairo_mask_surface(cr_, alpha.get(), left + offset.width, top + offset.height);
 }
 
 void Context::fillCurrent(FillRule rule) {
-    const Path shape = std::move(path_);
-    path_ = Path();
+    const Path shape = std::exchange(path_, Path());
     const Color fill = state().fill;
     render(
         [&](cairo_t* cr, double alpha) {
@@ -435,8 +444,7 @@ void Context::fillCurrent(FillRule rule) {
 }
 
 void Context::strokeCurrent() {
-    const Path shape = std::move(path_);
-    path_ = Path();
+    const Path shape = std::exchange(path_, Path());
     if (!usable(state().ctm)) return;
     const Color stroke = state().stroke;
     const AffineTransform ctm = state().ctm;
@@ -445,8 +453,7 @@ void Context::strokeCurrent() {
             cairo_identity_matrix(cr);
             setSource(stroke, alpha);
             replay(cr, shape);
-            const cairo_matrix_t m = toCairo(ctm);
-            cairo_set_matrix(cr, &m);
+            setMatrix(cr, ctm);
             cairo_stroke(cr);
         },
         nullptr, FillRule::Winding, !stroke.isPattern());
@@ -461,8 +468,7 @@ void Context::drawPath(PathDrawingMode mode) {
     if (mode == PathDrawingMode::EOFill) return eoFillPath();
     if (mode == PathDrawingMode::Stroke) return strokePath();
     // Fill and stroke paint as one piece, so that a shadow falls once behind both.
-    const Path shape = std::move(path_);
-    path_ = Path();
+    const Path shape = std::exchange(path_, Path());
     const FillRule rule = mode == PathDrawingMode::EOFillStroke ? FillRule::EvenOdd : FillRule::Winding;
     const Color fill = state().fill;
     const Color stroke = state().stroke;
@@ -476,29 +482,27 @@ void Context::drawPath(PathDrawingMode mode) {
             cairo_fill_preserve(cr);
             if (!usable(ctm)) return cairo_new_path(cr);
             setSource(stroke, alpha);
-            const cairo_matrix_t m = toCairo(ctm);
-            cairo_set_matrix(cr, &m);
+            setMatrix(cr, ctm);
             cairo_stroke(cr);
         },
         nullptr, rule, !fill.isPattern() && !stroke.isPattern());
 }
 
+void Context::drawAside(PathDrawingMode mode, const std::function<void()>& addShape) {
+    Path kept = std::exchange(path_, Path());
+    addShape();
+    drawPath(mode);
+    path_ = std::move(kept);
+}
+
 void Context::fillRect(const Rect& rect) { fillRects({rect}); }
 
 void Context::fillRects(const std::vector<Rect>& rects) {
-    const Path kept = std::move(path_);
-    path_ = Path();
-    addRects(rects);
-    fillCurrent(FillRule::Winding);
-    path_ = kept;
+    drawAside(PathDrawingMode::Fill, [&] { addRects(rects); });
 }
 
 void Context::strokeRect(const Rect& rect) {
-    const Path kept = std::move(path_);
-    path_ = Path();
-    addRect(rect);
-    strokeCurrent();
-    path_ = kept;
+    drawAside(PathDrawingMode::Stroke, [&] { addRect(rect); });
 }
 
 void Context::strokeRectWithWidth(const Rect& rect, double width) {
@@ -518,19 +522,11 @@ void Context::clearRect(const Rect& rect) {
 }
 
 void Context::fillEllipseInRect(const Rect& rect) {
-    const Path kept = std::move(path_);
-    path_ = Path();
-    addEllipseInRect(rect);
-    fillCurrent(FillRule::Winding);
-    path_ = kept;
+    drawAside(PathDrawingMode::Fill, [&] { addEllipseInRect(rect); });
 }
 
 void Context::strokeEllipseInRect(const Rect& rect) {
-    const Path kept = std::move(path_);
-    path_ = Path();
-    addEllipseInRect(rect);
-    strokeCurrent();
-    path_ = kept;
+    drawAside(PathDrawingMode::Stroke, [&] { addEllipseInRect(rect); });
 }
 
 void Context::strokeLineSegments(const std::vector<Point>& points) {
@@ -544,15 +540,9 @@ void Context::strokeLineSegments(const std::vector<Point>& points) {
 
 // ---- clipping ----
 
-void Context::clip() {
-    clipDevicePath(path_, FillRule::Winding);
-    path_ = Path();
-}
+void Context::clip() { clipDevicePath(std::exchange(path_, Path()), FillRule::Winding); }
 
-void Context::eoClip() {
-    clipDevicePath(path_, FillRule::EvenOdd);
-    path_ = Path();
-}
+void Context::eoClip() { clipDevicePath(std::exchange(path_, Path()), FillRule::EvenOdd); }
 
 void Context::clipDevicePath(const Path& devicePath, FillRule rule) {
     // cairo_clip works in device space whatever the matrix, so the path goes in with the identity.
@@ -577,18 +567,11 @@ void Context::clipToMask(const Rect& rect, const Image& mask) {
     const int width = cairo_image_surface_get_width(surface_);
     const int height = cairo_image_surface_get_height(surface_);
     SurfacePtr combined(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), &cairo_surface_destroy);
-    const AffineTransform imageToDevice =
-        concat(concat(AffineTransform::makeScale(rect.size.width / mask.width(), -rect.size.height / mask.height()),
-                      AffineTransform::makeTranslation(rect.origin.x, rect.origin.y + rect.size.height)),
-               state().ctm);
+    const AffineTransform imageToDevice = concat(imageToUserIn(rect, mask), state().ctm);
     if (usable(imageToDevice)) {
         SurfacePtr source = maskSurfaceFor(mask);
         cairo_t* c = cairo_create(combined.get());
-        const cairo_matrix_t m = toCairo(imageToDevice);
-        cairo_set_matrix(c, &m);
-        cairo_set_source_surface(c, source.get(), 0, 0);
-        cairo_pattern_set_extend(cairo_get_source(c), CAIRO_EXTEND_PAD);
-        cairo_pattern_set_filter(cairo_get_source(c), filter());
+        setImageSource(c, source.get(), imageToDevice, CAIRO_EXTEND_PAD, filter());
         cairo_rectangle(c, 0, 0, mask.width(), mask.height());
         cairo_fill(c);
         if (state().mask) {
@@ -687,10 +670,7 @@ void Context::beginTransparencyLayer() {
     s.mask.reset();
     cairo_identity_matrix(cr_);
     cairo_push_group(cr_);
-    if (usable(s.ctm)) {
-        const cairo_matrix_t m = toCairo(s.ctm);
-        cairo_set_matrix(cr_, &m);
-    }
+    if (usable(s.ctm)) setMatrix(cr_, s.ctm);
     layers_.push_back(std::make_unique<Layer>(Layer{states_.size()}));
 }
 
@@ -724,20 +704,15 @@ namespace {
 // Builds Cairo stops for the part [lo, hi] of a gradient's parameter, so that areas outside the platform's
 // drawn range get nothing (EXTEND_NONE) while its extended ranges keep the end colours.
 void addStops(cairo_pattern_t* pattern, const Gradient& gradient, double lo, double hi) {
+    auto addStop = [pattern](double offset, const RGBA& color) {
+        const RGBA c = clamped(color);
+        cairo_pattern_add_color_stop_rgba(pattern, offset, c.r, c.g, c.b, c.a);
+    };
     const double span = hi - lo;
-    for (const Gradient::Stop& stop : gradient.stops()) {
-        const RGBA& c = stop.color;
-        cairo_pattern_add_color_stop_rgba(pattern, (stop.location - lo) / span, std::clamp(c.r, 0.0, 1.0),
-                                          std::clamp(c.g, 0.0, 1.0), std::clamp(c.b, 0.0, 1.0),
-                                          std::clamp(c.a, 0.0, 1.0));
-    }
     const auto& stops = gradient.stops();
-    const RGBA& first = stops.front().color;
-    const RGBA& last = stops.back().color;
-    cairo_pattern_add_color_stop_rgba(pattern, 0, std::clamp(first.r, 0.0, 1.0), std::clamp(first.g, 0.0, 1.0),
-                                      std::clamp(first.b, 0.0, 1.0), std::clamp(first.a, 0.0, 1.0));
-    cairo_pattern_add_color_stop_rgba(pattern, 1, std::clamp(last.r, 0.0, 1.0), std::clamp(last.g, 0.0, 1.0),
-                                      std::clamp(last.b, 0.0, 1.0), std::clamp(last.a, 0.0, 1.0));
+    for (const Gradient::Stop& stop : stops) addStop((stop.location - lo) / span, stop.color);
+    addStop(0, stops.front().color);
+    addStop(1, stops.back().color);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
 }
 
@@ -811,12 +786,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
     });
 }
 
-void Context::drawImage(const Rect& rect, const Image& image) {
-    const AffineTransform imageToUser =
-        concat(AffineTransform::makeScale(rect.size.width / image.width(), -rect.size.height / image.height()),
-               AffineTransform::makeTranslation(rect.origin.x, rect.origin.y + rect.size.height));
-    drawImage(image, imageToUser);
-}
+void Context::drawImage(const Rect& rect, const Image& image) { drawImage(image, imageToUserIn(rect, image)); }
 
 void Context::drawImage(const Image& image, const AffineTransform& imageToUser) {
     const AffineTransform imageToDevice = concat(imageToUser, state().ctm);
@@ -827,12 +797,8 @@ void Context::drawImage(const Image& image, const AffineTransform& imageToUser) 
                                     imageToDevice);
     render(
         [&](cairo_t* cr, double alpha) {
-            const cairo_matrix_t m = toCairo(imageToDevice);
-            cairo_set_matrix(cr, &m);
-            cairo_set_source_surface(cr, surface.get(), 0, 0);
             // Padding keeps the edges crisp when the image is scaled; the rectangle bounds it.
-            cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-            cairo_pattern_set_filter(cairo_get_source(cr), f);
+            setImageSource(cr, surface.get(), imageToDevice, CAIRO_EXTEND_PAD, f);
             cairo_rectangle(cr, 0, 0, image.width(), image.height());
             cairo_clip(cr);
             cairo_paint_with_alpha(cr, alpha);
@@ -843,19 +809,12 @@ void Context::drawImage(const Image& image, const AffineTransform& imageToUser) 
 
 void Context::drawTiledImage(const Rect& rect, const Image& image) {
     if (rect.size.width == 0 || rect.size.height == 0) return;
-    const AffineTransform imageToDevice = concat(
-        concat(AffineTransform::makeScale(rect.size.width / image.width(), -rect.size.height / image.height()),
-               AffineTransform::makeTranslation(rect.origin.x, rect.origin.y + rect.size.height)),
-        state().ctm);
+    const AffineTransform imageToDevice = concat(imageToUserIn(rect, image), state().ctm);
     if (!usable(imageToDevice)) return;
     SurfacePtr surface = surfaceFor(image);
     const cairo_filter_t f = filter();
     render([&](cairo_t* cr, double alpha) {
-        const cairo_matrix_t m = toCairo(imageToDevice);
-        cairo_set_matrix(cr, &m);
-        cairo_set_source_surface(cr, surface.get(), 0, 0);
-        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_REPEAT);
-        cairo_pattern_set_filter(cairo_get_source(cr), f);
+        setImageSource(cr, surface.get(), imageToDevice, CAIRO_EXTEND_REPEAT, f);
         cairo_paint_with_alpha(cr, alpha);
     });
     cairo_surface_finish(surface.get());

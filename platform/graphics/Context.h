@@ -191,6 +191,8 @@ private:
     void setSource(const Color& color, double alpha) const;
     void fillCurrent(FillRule rule);
     void strokeCurrent();
+    // Draws the shape `addShape` puts on an empty path, keeping the current path for later.
+    void drawAside(PathDrawingMode mode, const std::function<void()>& addShape);
     // Runs `draw` (in user space) with the state's alpha, blend mode, shadow and masks. Blend modes that would
     // touch pixels outside what is drawn are confined to `shapeInDevice` when one is given. `drawAppliesAlpha`
     // says that `draw` honours the alpha it is given, so no group is needed for alpha alone.

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/foundation/Exception.h"
-#include "platform/ui/Nib.h"
 #include "platform/ui/Touch.h"
 
 namespace ql::ui {
@@ -69,7 +68,7 @@ void CollectionView::reloadData() {
 void CollectionView::reloadOwn() {
     recycleAll();
     selected_.clear();
-    pendingItem_.reset();
+    tap_.forget();
     loaded_ = false;
     loadIfNeeded();
     if (layout_) layout_->invalidateLayout();
@@ -110,48 +109,41 @@ void CollectionView::prepareIfNeeded() {
 // ---- Reuse ----
 
 void CollectionView::registerClass(ViewFactory factory, std::string reuseIdentifier) {
-    registrations_[queueKey({}, reuseIdentifier)] = {std::move(factory), nullptr};
+    reuse_.registerFactory(queueKey({}, reuseIdentifier), std::move(factory));
 }
 
 void CollectionView::registerClass(ViewFactory factory, std::string kind, std::string reuseIdentifier) {
-    registrations_[queueKey(kind, reuseIdentifier)] = {std::move(factory), nullptr};
+    reuse_.registerFactory(queueKey(kind, reuseIdentifier), std::move(factory));
 }
 
 void CollectionView::registerNib(std::shared_ptr<Nib> nib, std::string reuseIdentifier) {
-    registrations_[queueKey({}, reuseIdentifier)] = {nullptr, std::move(nib)};
+    reuse_.registerNib(queueKey({}, reuseIdentifier), std::move(nib));
 }
 
 void CollectionView::registerNib(std::shared_ptr<Nib> nib, std::string kind, std::string reuseIdentifier) {
-    registrations_[queueKey(kind, reuseIdentifier)] = {nullptr, std::move(nib)};
+    reuse_.registerNib(queueKey(kind, reuseIdentifier), std::move(nib));
 }
 
 std::shared_ptr<CollectionReusableView> CollectionView::dequeue(const std::string& key, const std::string& identifier,
                                                                 const IndexPath& path, const std::string& kind) {
-    if (auto queue = queues_.find(key); queue != queues_.end() && !queue->second.empty()) {
-        auto view = std::move(queue->second.back());
-        queue->second.pop_back();
-        view->prepareForReuse();
-        return view;
-    }
+    if (auto view = reuse_.dequeue(key)) return view;
     const std::string shownKind = kind.empty() ? "UICollectionElementKindCell" : kind;
-    auto registration = registrations_.find(key);
-    if (registration == registrations_.end()) {
+    const auto* registration = reuse_.registration(key);
+    if (!registration) {
         throw ns::Exception(ns::InternalInconsistencyException,
                             "could not dequeue a view of kind: " + shownKind + " with identifier " + identifier +
                                 " - must register a nib or a class for the identifier or connect a prototype cell in a storyboard");
     }
     std::shared_ptr<CollectionReusableView> view;
-    if (registration->second.factory) {
+    if (registration->factory) {
         // A new view starts at the frame the layout gives its element.
         prepareIfNeeded();
         auto attributes = !layout_ ? nullptr
                           : kind.empty() ? layout_->layoutAttributesForItemAtIndexPath(path)
                                          : layout_->layoutAttributesForSupplementaryViewOfKind(kind, path);
-        view = registration->second.factory(attributes ? attributes->frame() : cg::Rect::zero());
-    } else if (registration->second.nib) {
-        for (const auto& object : registration->second.nib->instantiateWithOwner(nullptr)) {
-            if ((view = std::dynamic_pointer_cast<CollectionReusableView>(object))) break;
-        }
+        view = registration->factory(attributes ? attributes->frame() : cg::Rect::zero());
+    } else if (registration->nib) {
+        view = reuse_.instantiate(*registration->nib);
     }
     if (!view) {
         throw ns::Exception(ns::InternalInconsistencyException,
@@ -277,13 +269,13 @@ void CollectionView::insertByZIndex(const std::shared_ptr<CollectionReusableView
 
 void CollectionView::recycle(const ElementKey& key, const Shown& shown) {
     if (key.first.empty()) {
-        if (pendingItem_ == key.second) unhighlightPending();
+        if (tap_.pending() == key.second) tap_.unhighlight();
         if (auto cell = std::dynamic_pointer_cast<CollectionViewCell>(shown.view)) {
             if (auto d = delegate()) d->collectionViewDidEndDisplayingCellForItemAtIndexPath(*this, *cell, key.second);
         }
     }
     shown.view->removeFromSuperview();
-    if (!shown.view->reuseIdentifier().empty()) queues_[queueKey(key.first, shown.view->reuseIdentifier())].push_back(shown.view);
+    if (!shown.view->reuseIdentifier().empty()) reuse_.enqueue(queueKey(key.first, shown.view->reuseIdentifier()), shown.view);
 }
 
 void CollectionView::recycleAll() {
@@ -359,10 +351,8 @@ std::shared_ptr<CollectionViewLayoutAttributes> CollectionView::layoutAttributes
 // ---- Selection ----
 
 void CollectionView::selectItemAtIndexPath(const std::optional<IndexPath>& path, bool animated, unsigned scrollPosition) {
-    if (!path || !allowsMultipleSelection_) {
-        for (const auto& other : std::set<IndexPath>(selected_)) {
-            if (!path || other != *path) deselectItemAtIndexPath(other, animated);
-        }
+    for (const auto& other : TapSelection::replacedBy(path, selected_, allowsMultipleSelection_)) {
+        deselectItemAtIndexPath(other, animated);
     }
     if (!path) return;
     selected_.insert(*path);
@@ -375,43 +365,36 @@ void CollectionView::deselectItemAtIndexPath(const IndexPath& path, bool) {
     if (auto cell = visibleCell(path)) cell->setSelected(false);
 }
 
-std::optional<IndexPath> CollectionView::itemForTouch(const TouchSet& touches) {
-    if (touches.size() != 1) return std::nullopt;
-    return indexPathForItemAtPoint((*touches.begin())->locationInView(this));
+bool CollectionView::tapMayBegin() {
+    if (!allowsSelection_ || touchCaughtMotion()) return false;
+    tile();
+    return true;
 }
 
-void CollectionView::unhighlightPending() {
-    if (!pendingItem_) return;
-    const IndexPath path = *pendingItem_;
-    pendingItem_.reset();
-    if (auto cell = visibleCell(path)) cell->setHighlighted(false);
+std::optional<IndexPath> CollectionView::indexPathUnderTouch(const Touch& touch) {
+    return indexPathForItemAtPoint(touch.locationInView(this));
+}
+
+bool CollectionView::hasVisibleElement(const IndexPath& path) { return visibleCell(path) != nullptr; }
+
+void CollectionView::setElementHighlighted(const IndexPath& path, bool highlighted) {
+    if (auto cell = visibleCell(path)) cell->setHighlighted(highlighted);
+}
+
+bool CollectionView::shouldHighlightElement(const IndexPath& path) {
+    auto d = delegate();
+    return !d || d->collectionViewShouldHighlightItemAtIndexPath(*this, path);
+}
+
+void CollectionView::didHighlightElement(const IndexPath& path) {
+    if (auto d = delegate()) d->collectionViewDidHighlightItemAtIndexPath(*this, path);
+}
+
+void CollectionView::didUnhighlightElement(const IndexPath& path) {
     if (auto d = delegate()) d->collectionViewDidUnhighlightItemAtIndexPath(*this, path);
 }
 
-void CollectionView::touchesBegan(const TouchSet& touches, Event*) {
-    unhighlightPending();
-    if (!allowsSelection_ || touchCaughtMotion()) return;
-    tile();
-    auto path = itemForTouch(touches);
-    if (!path) return;
-    auto cell = visibleCell(*path);
-    if (!cell) return;
-    auto d = delegate();
-    if (d && !d->collectionViewShouldHighlightItemAtIndexPath(*this, *path)) return;
-    pendingItem_ = path;
-    cell->setHighlighted(true);
-    if (d) d->collectionViewDidHighlightItemAtIndexPath(*this, *path);
-}
-
-void CollectionView::touchesMoved(const TouchSet& touches, Event*) {
-    if (pendingItem_ && itemForTouch(touches) != pendingItem_) unhighlightPending();
-}
-
-void CollectionView::touchesEnded(const TouchSet& touches, Event*) {
-    if (!pendingItem_) return;
-    const IndexPath path = *pendingItem_;
-    unhighlightPending();
-    if (itemForTouch(touches) != path) return;
+void CollectionView::elementTapped(const IndexPath& path) {
     auto keep = shared_from_this();
     auto d = delegate();
     if (allowsMultipleSelection_ && selected_.count(path)) {
@@ -421,19 +404,19 @@ void CollectionView::touchesEnded(const TouchSet& touches, Event*) {
         return;
     }
     if (d && !d->collectionViewShouldSelectItemAtIndexPath(*this, path)) return;
-    if (!allowsMultipleSelection_) {
-        for (const auto& other : std::set<IndexPath>(selected_)) {
-            if (other == path) continue;
-            deselectItemAtIndexPath(other, false);
-            if (d) d->collectionViewDidDeselectItemAtIndexPath(*this, other);
-        }
+    for (const auto& other : TapSelection::replacedBy(path, selected_, allowsMultipleSelection_)) {
+        deselectItemAtIndexPath(other, false);
+        if (d) d->collectionViewDidDeselectItemAtIndexPath(*this, other);
     }
     selected_.insert(path);
     if (auto cell = visibleCell(path)) cell->setSelected(true);
     if (d) d->collectionViewDidSelectItemAtIndexPath(*this, path);
 }
 
-void CollectionView::touchesCancelled(const TouchSet&, Event*) { unhighlightPending(); }
+void CollectionView::touchesBegan(const TouchSet& touches, Event*) { tap_.touchesBegan(touches); }
+void CollectionView::touchesMoved(const TouchSet& touches, Event*) { tap_.touchesMoved(touches); }
+void CollectionView::touchesEnded(const TouchSet& touches, Event*) { tap_.touchesEnded(touches); }
+void CollectionView::touchesCancelled(const TouchSet&, Event*) { tap_.touchesCancelled(); }
 
 // ---- Scrolling ----
 

@@ -12,7 +12,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,12 +19,13 @@
 #include "platform/ui/CollectionViewCell.h"
 #include "platform/ui/CollectionViewLayout.h"
 #include "platform/ui/HookChain.h"
+#include "platform/ui/ReuseQueue.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TapSelection.h"
 
 namespace ql::ui {
 
 class CollectionView;
-class Nib;
 
 // Where scrollToItemAtIndexPath puts the item; one vertical and one horizontal position may be combined.
 enum CollectionViewScrollPosition : unsigned {
@@ -68,7 +68,7 @@ public:
                                                                        const ns::IndexPath&) {}
 };
 
-class CollectionView : public ScrollView {
+class CollectionView : public ScrollView, private TapSelection::Host {
     QL_OBJECT_NAMED(CollectionView, ScrollView, "UICollectionView")
 public:
     using Hook = HookChain<CollectionView>::Hook;
@@ -155,10 +155,6 @@ public:
 private:
     // An element on screen: a cell (empty kind) or a supplementary view of a kind.
     using ElementKey = std::pair<std::string, ns::IndexPath>;
-    struct Registration {
-        ViewFactory factory;
-        std::shared_ptr<Nib> nib;
-    };
     struct Shown {
         std::shared_ptr<CollectionReusableView> view;
         std::int64_t zIndex = 0;
@@ -177,8 +173,15 @@ private:
     void recycle(const ElementKey& key, const Shown& shown);
     void recycleAll();
     std::shared_ptr<CollectionViewCell> visibleCell(const ns::IndexPath& path) const;
-    std::optional<ns::IndexPath> itemForTouch(const TouchSet& touches);
-    void unhighlightPending();
+
+    bool tapMayBegin() override;
+    std::optional<ns::IndexPath> indexPathUnderTouch(const Touch& touch) override;
+    bool hasVisibleElement(const ns::IndexPath& path) override;
+    void setElementHighlighted(const ns::IndexPath& path, bool highlighted) override;
+    bool shouldHighlightElement(const ns::IndexPath& path) override;
+    void didHighlightElement(const ns::IndexPath& path) override;
+    void didUnhighlightElement(const ns::IndexPath& path) override;
+    void elementTapped(const ns::IndexPath& path) override;
 
     std::shared_ptr<CollectionViewLayout> layout_;
     std::weak_ptr<CollectionViewDataSource> dataSource_;
@@ -189,14 +192,13 @@ private:
     bool tiling_ = false;
 
     std::map<ElementKey, Shown> visible_;
-    // Queues and registrations by kind and identifier ("" kind for cells).
-    std::unordered_map<std::string, std::vector<std::shared_ptr<CollectionReusableView>>> queues_;
-    std::unordered_map<std::string, Registration> registrations_;
+    // By kind and identifier ("" kind for cells).
+    ReuseQueue<CollectionReusableView, ViewFactory> reuse_;
 
     bool allowsSelection_ = true;
     bool allowsMultipleSelection_ = false;
     std::set<ns::IndexPath> selected_;
-    std::optional<ns::IndexPath> pendingItem_;
+    TapSelection tap_{*this};
 };
 
 }  // namespace ql::ui

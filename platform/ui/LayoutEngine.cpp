@@ -13,28 +13,29 @@ namespace ql::ui {
 
 namespace {
 
-// The constraints that stand for a frame-placed view's frame and for a view's intrinsic size report
-// themselves under the platform's class names, so that logs read as the platform's do.
-class AutoresizingMaskLayoutConstraint final : public LayoutConstraint {
-    QL_OBJECT_NAMED(AutoresizingMaskLayoutConstraint, LayoutConstraint, "NSAutoresizingMaskLayoutConstraint")
+// A constraint layout makes itself, which may relate a location to a size. Not a class of the runtime's:
+// the ones below register under the platform's names.
+class SystemLayoutConstraint : public LayoutConstraint {
 public:
-    AutoresizingMaskLayoutConstraint(const std::shared_ptr<View>& item1, LayoutAttribute attribute1,
-                                     LayoutRelation relation, const std::shared_ptr<View>& item2,
-                                     LayoutAttribute attribute2, double multiplier, double constant,
-                                     LayoutPriority priority)
+    SystemLayoutConstraint(const std::shared_ptr<View>& item1, LayoutAttribute attribute1, LayoutRelation relation,
+                           const std::shared_ptr<View>& item2, LayoutAttribute attribute2, double multiplier,
+                           double constant, LayoutPriority priority)
         : LayoutConstraint(Unchecked{}, item1, attribute1, relation, item2, attribute2, multiplier, constant,
                            priority) {}
 };
 
-class ContentSizeLayoutConstraint final : public LayoutConstraint {
+// The constraints that stand for a frame-placed view's frame and for a view's intrinsic size report
+// themselves under the platform's class names, so that logs read as the platform's do.
+class AutoresizingMaskLayoutConstraint final : public SystemLayoutConstraint {
+    QL_OBJECT_NAMED(AutoresizingMaskLayoutConstraint, LayoutConstraint, "NSAutoresizingMaskLayoutConstraint")
+public:
+    using SystemLayoutConstraint::SystemLayoutConstraint;
+};
+
+class ContentSizeLayoutConstraint final : public SystemLayoutConstraint {
     QL_OBJECT_NAMED(ContentSizeLayoutConstraint, LayoutConstraint, "NSContentSizeLayoutConstraint")
 public:
-    ContentSizeLayoutConstraint(const std::shared_ptr<View>& item1, LayoutAttribute attribute1,
-                                LayoutRelation relation, const std::shared_ptr<View>& item2,
-                                LayoutAttribute attribute2, double multiplier, double constant,
-                                LayoutPriority priority)
-        : LayoutConstraint(Unchecked{}, item1, attribute1, relation, item2, attribute2, multiplier, constant,
-                           priority) {}
+    using SystemLayoutConstraint::SystemLayoutConstraint;
 };
 
 template <class T>

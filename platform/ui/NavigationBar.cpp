@@ -4,6 +4,7 @@
 
 #include "platform/foundation/Exception.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/BarItemWatch.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
@@ -11,7 +12,6 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationItem.h"
-#include "platform/ui/Screen.h"
 #include "platform/ui/TextTypes.h"
 
 namespace ql::ui {
@@ -39,11 +39,7 @@ std::shared_ptr<NavigationItem> NavigationBar::backItem() const {
 }
 
 void NavigationBar::watch(const std::shared_ptr<NavigationItem>& item) {
-    std::weak_ptr<NavigationBar> weakSelf;
-    if (auto shared = weak_from_this().lock()) weakSelf = std::static_pointer_cast<NavigationBar>(shared);
-    item->setChangeHandler([weakSelf] {
-        if (auto self = weakSelf.lock()) self->itemsChanged();
-    });
+    watchBarItem(*this, *item, &NavigationBar::itemsChanged);
 }
 
 void NavigationBar::itemsChanged() {
@@ -99,18 +95,18 @@ void NavigationBar::backTapped(ns::Object*) {
 }
 
 void NavigationBar::setBarStyle(BarStyle style) {
-    barStyle_ = style;
+    background_.style = style;
     itemsChanged();
     setNeedsDisplay();
 }
 
 void NavigationBar::setTranslucent(bool translucent) {
-    translucent_ = translucent;
+    background_.translucent = translucent;
     setNeedsDisplay();
 }
 
 void NavigationBar::setBarTintColor(std::shared_ptr<Color> color) {
-    barTintColor_ = std::move(color);
+    background_.tintColor = std::move(color);
     setNeedsDisplay();
 }
 
@@ -120,13 +116,11 @@ void NavigationBar::setTitleTextAttributes(ns::Dictionary attributes) {
 }
 
 std::shared_ptr<Image> NavigationBar::backgroundImageForBarMetrics(BarMetrics metrics) const {
-    auto it = backgrounds_.find(metrics);
-    return it == backgrounds_.end() ? nullptr : it->second;
+    return backgrounds_.imageFor(metrics);
 }
 
 void NavigationBar::setBackgroundImage(std::shared_ptr<Image> image, BarMetrics metrics) {
-    if (image) backgrounds_[metrics] = std::move(image);
-    else backgrounds_.erase(metrics);
+    backgrounds_.setImage(std::move(image), metrics);
     setNeedsDisplay();
 }
 
@@ -180,7 +174,7 @@ void NavigationBar::rebuildItemViews() {
         auto font = attributes[FontAttributeName].asObject<Font>();
         label->setFont(font ? font : Font::boldSystemFontOfSize(17));
         auto textColor = attributes[ForegroundColorAttributeName].asObject<Color>();
-        if (!textColor) textColor = barStyle_ == BarStyle::Default ? Color::blackColor() : Color::whiteColor();
+        if (!textColor) textColor = barStyle() == BarStyle::Default ? Color::blackColor() : Color::whiteColor();
         label->setTextColor(textColor);
         label->setTextAlignment(TextAlignment::Center);
         label->setText(top->title());
@@ -225,24 +219,8 @@ void NavigationBar::layoutSubviews() {
 void NavigationBar::drawRect(const cg::Rect&) {
     cg::Context* context = GraphicsGetCurrentContext();
     if (!context) return;
-    const cg::Rect b = bounds();
-    if (auto background = backgroundImageForBarMetrics(BarMetrics::Default)) {
-        background->drawInRect(b);
-    } else {
-        cg::Color fill = barStyle_ == BarStyle::Default ? cg::Color::gray(0.97, translucent_ ? 0.94 : 1)
-                                                        : cg::Color::gray(0.1, translucent_ ? 0.9 : 1);
-        if (barTintColor_) fill = barTintColor_->CGColor();
-        context->setFillColor(fill);
-        context->fillRect(b);
-    }
-    if (shadowImage_) {
-        const cg::Size s = shadowImage_->size();
-        if (s.height > 0) shadowImage_->drawInRect({0, cg::maxY(b) - s.height, b.size.width, s.height});
-        return;
-    }
-    const double hairline = 1 / Screen::mainScreen().scale();
-    context->setFillColor(cg::Color::gray(0, 0.3));
-    context->fillRect({0, cg::maxY(b) - hairline, b.size.width, hairline});
+    const auto image = backgroundImageForBarMetrics(BarMetrics::Default);
+    background_.draw(*context, bounds(), image.get(), shadowImage_.get(), BarBackground::Edge::Bottom);
 }
 
 }  // namespace ql::ui

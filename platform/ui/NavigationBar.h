@@ -4,11 +4,11 @@
 // titled after the item below, and its right items. A tap on the back button asks the delegate whether
 // the top item may go.
 
-#include <map>
 #include <memory>
 #include <vector>
 
 #include "platform/foundation/Value.h"
+#include "platform/ui/BarBackground.h"
 #include "platform/ui/BarTypes.h"
 #include "platform/ui/View.h"
 
@@ -48,11 +48,11 @@ public:
     std::shared_ptr<NavigationBarDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<NavigationBarDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    BarStyle barStyle() const { return barStyle_; }
+    BarStyle barStyle() const { return background_.style; }
     void setBarStyle(BarStyle style);
-    bool isTranslucent() const { return translucent_; }
+    bool isTranslucent() const { return background_.translucent; }
     void setTranslucent(bool translucent);
-    const std::shared_ptr<Color>& barTintColor() const { return barTintColor_; }
+    const std::shared_ptr<Color>& barTintColor() const { return background_.tintColor; }
     void setBarTintColor(std::shared_ptr<Color> color);
     // The title's attributes: a Font under FontAttributeName and a Color under ForegroundColorAttributeName.
     const ns::Dictionary& titleTextAttributes() const { return titleTextAttributes_; }
@@ -80,11 +80,9 @@ private:
 
     std::vector<std::shared_ptr<NavigationItem>> items_;
     std::weak_ptr<NavigationBarDelegate> delegate_;
-    BarStyle barStyle_ = BarStyle::Default;
-    bool translucent_ = true;
-    std::shared_ptr<Color> barTintColor_;
+    BarBackground background_;
     ns::Dictionary titleTextAttributes_;
-    std::map<BarMetrics, std::shared_ptr<Image>> backgrounds_;
+    BarImages<BarMetrics> backgrounds_;
     std::shared_ptr<Image> shadowImage_;
     std::vector<std::shared_ptr<View>> leftViews_;
     std::vector<std::shared_ptr<View>> rightViews_;

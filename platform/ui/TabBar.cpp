@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/ui/BarItemWatch.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
-#include "platform/ui/Screen.h"
 #include "platform/ui/StringDrawing.h"
 #include "platform/ui/TabBarItem.h"
 
@@ -90,13 +90,7 @@ TabBar::~TabBar() {
 void TabBar::setItems(std::vector<std::shared_ptr<TabBarItem>> items, bool) {
     for (auto& item : items_) item->setChangeHandler(nullptr);
     items_ = std::move(items);
-    std::weak_ptr<TabBar> weakSelf;
-    if (auto shared = weak_from_this().lock()) weakSelf = std::static_pointer_cast<TabBar>(shared);
-    for (auto& item : items_) {
-        item->setChangeHandler([weakSelf] {
-            if (auto self = weakSelf.lock()) self->refreshButtons();
-        });
-    }
+    for (auto& item : items_) watchBarItem(*this, *item, &TabBar::refreshButtons);
     if (auto selected = selected_.lock(); selected && std::find(items_.begin(), items_.end(), selected) == items_.end()) {
         selected_.reset();
     }
@@ -109,12 +103,12 @@ void TabBar::setSelectedItem(const std::shared_ptr<TabBarItem>& item) {
 }
 
 void TabBar::setBarStyle(BarStyle style) {
-    barStyle_ = style;
+    background_.style = style;
     setNeedsDisplay();
 }
 
 void TabBar::setBarTintColor(std::shared_ptr<Color> color) {
-    barTintColor_ = std::move(color);
+    background_.tintColor = std::move(color);
     setNeedsDisplay();
 }
 
@@ -185,23 +179,7 @@ void TabBar::layoutSubviews() {
 void TabBar::drawRect(const cg::Rect&) {
     cg::Context* context = GraphicsGetCurrentContext();
     if (!context) return;
-    const cg::Rect b = bounds();
-    if (backgroundImage_) {
-        backgroundImage_->drawInRect(b);
-    } else {
-        cg::Color fill = barStyle_ == BarStyle::Default ? cg::Color::gray(0.97, translucent_ ? 0.94 : 1)
-                                                        : cg::Color::gray(0.1, translucent_ ? 0.9 : 1);
-        if (barTintColor_) fill = barTintColor_->CGColor();
-        context->setFillColor(fill);
-        context->fillRect(b);
-    }
-    if (shadowImage_) {
-        const cg::Size s = shadowImage_->size();
-        if (s.height > 0) shadowImage_->drawInRect({0, 0, b.size.width, s.height});
-    } else {
-        context->setFillColor(cg::Color::gray(0, 0.3));
-        context->fillRect({0, 0, b.size.width, 1 / Screen::mainScreen().scale()});
-    }
+    background_.draw(*context, bounds(), backgroundImage_.get(), shadowImage_.get(), BarBackground::Edge::Top);
     if (selectionIndicatorImage_) {
         auto selected = selected_.lock();
         for (const auto& button : buttons_) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/BarBackground.h"
 #include "platform/ui/BarTypes.h"
 #include "platform/ui/View.h"
 
@@ -38,11 +39,11 @@ public:
     std::shared_ptr<TabBarDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<TabBarDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    BarStyle barStyle() const { return barStyle_; }
+    BarStyle barStyle() const { return background_.style; }
     void setBarStyle(BarStyle style);
-    bool isTranslucent() const { return translucent_; }
-    void setTranslucent(bool translucent) { translucent_ = translucent; }
-    const std::shared_ptr<Color>& barTintColor() const { return barTintColor_; }
+    bool isTranslucent() const { return background_.translucent; }
+    void setTranslucent(bool translucent) { background_.translucent = translucent; }
+    const std::shared_ptr<Color>& barTintColor() const { return background_.tintColor; }
     void setBarTintColor(std::shared_ptr<Color> color);
     const std::shared_ptr<Image>& backgroundImage() const { return backgroundImage_; }
     void setBackgroundImage(std::shared_ptr<Image> image);
@@ -67,9 +68,7 @@ private:
     std::vector<std::shared_ptr<TabBarItem>> items_;
     std::weak_ptr<TabBarItem> selected_;
     std::weak_ptr<TabBarDelegate> delegate_;
-    BarStyle barStyle_ = BarStyle::Default;
-    bool translucent_ = true;
-    std::shared_ptr<Color> barTintColor_;
+    BarBackground background_;
     std::shared_ptr<Image> backgroundImage_;
     std::shared_ptr<Image> selectionIndicatorImage_;
     std::shared_ptr<Image> shadowImage_;

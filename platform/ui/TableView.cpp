@@ -7,7 +7,6 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/Nib.h"
 #include "platform/ui/TableViewHeaderFooterView.h"
 #include "platform/ui/Touch.h"
 
@@ -134,7 +133,7 @@ void TableView::perform(const TableViewMutation& mutation) {
         case Kind::ReloadData:
             recycleAll();
             selected_.clear();
-            pendingRow_.reset();
+            tap_.forget();
             pending_ = {};
             load();
             setNeedsLayout();
@@ -186,7 +185,7 @@ void TableView::applyUpdate() {
         if (auto moved = update.newIndexPath(path)) selected.insert(*moved);
     }
     selected_ = std::move(selected);
-    pendingRow_.reset();
+    tap_.forget();
     for (auto* views : {&headerViews_, &footerViews_}) {
         for (auto& [section, view] : *views) {
             if (view) view->removeFromSuperview();
@@ -389,29 +388,22 @@ std::shared_ptr<View> TableView::footerViewForSection(std::int64_t section) {
 // ---- Reuse ----
 
 void TableView::registerClass(CellFactory factory, std::string reuseIdentifier) {
-    registrations_[std::move(reuseIdentifier)] = {std::move(factory), nullptr};
+    reuse_.registerFactory(std::move(reuseIdentifier), std::move(factory));
 }
 
 void TableView::registerNib(std::shared_ptr<Nib> nib, std::string reuseIdentifier) {
-    registrations_[std::move(reuseIdentifier)] = {nullptr, std::move(nib)};
+    reuse_.registerNib(std::move(reuseIdentifier), std::move(nib));
 }
 
 std::shared_ptr<TableViewCell> TableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
-    if (auto queue = reuseQueues_.find(identifier); queue != reuseQueues_.end() && !queue->second.empty()) {
-        auto cell = std::move(queue->second.back());
-        queue->second.pop_back();
-        cell->prepareForReuse();
-        return cell;
-    }
-    auto registration = registrations_.find(identifier);
-    if (registration == registrations_.end()) return nullptr;
+    if (auto cell = reuse_.dequeue(identifier)) return cell;
+    const auto* registration = reuse_.registration(identifier);
+    if (!registration) return nullptr;
     std::shared_ptr<TableViewCell> cell;
-    if (registration->second.factory) {
-        cell = registration->second.factory(identifier);
-    } else if (registration->second.nib) {
-        for (const auto& object : registration->second.nib->instantiateWithOwner(nullptr)) {
-            if ((cell = std::dynamic_pointer_cast<TableViewCell>(object))) break;
-        }
+    if (registration->factory) {
+        cell = registration->factory(identifier);
+    } else if (registration->nib) {
+        cell = reuse_.instantiate(*registration->nib);
         if (!cell) {
             throw ns::Exception(ns::InternalInconsistencyException,
                                 "invalid nib registered for identifier (" + identifier +
@@ -523,10 +515,10 @@ void TableView::configureCell(TableViewCell& cell, const IndexPath& path) {
 }
 
 void TableView::recycle(const IndexPath& path, const std::shared_ptr<TableViewCell>& cell) {
-    if (pendingRow_ == path) unhighlightPending();
+    if (tap_.pending() == path) tap_.unhighlight();
     if (auto d = delegate()) d->tableViewDidEndDisplayingCellForRowAtIndexPath(*this, *cell, path);
     cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty()) reuseQueues_[cell->reuseIdentifier()].push_back(cell);
+    if (!cell->reuseIdentifier().empty()) reuse_.enqueue(cell->reuseIdentifier(), cell);
 }
 
 void TableView::recycleAll() {
@@ -640,10 +632,8 @@ std::optional<IndexPath> TableView::indexPathForSelectedRow() const {
 std::vector<IndexPath> TableView::indexPathsForSelectedRows() const { return {selected_.begin(), selected_.end()}; }
 
 void TableView::selectRowAtIndexPath(const std::optional<IndexPath>& path, bool animated, TableViewScrollPosition position) {
-    if (!path || !allowsMultipleSelection_) {
-        for (const auto& other : std::set<IndexPath>(selected_)) {
-            if (!path || other != *path) deselectRowAtIndexPath(other, animated);
-        }
+    for (const auto& other : TapSelection::replacedBy(path, selected_, allowsMultipleSelection_)) {
+        deselectRowAtIndexPath(other, animated);
     }
     if (!path) return;
     loadIfNeeded();
@@ -658,43 +648,36 @@ void TableView::deselectRowAtIndexPath(const IndexPath& path, bool animated) {
     if (auto it = visibleCells_.find(path); it != visibleCells_.end()) it->second->setSelected(false, animated);
 }
 
-std::optional<IndexPath> TableView::rowForTouch(const TouchSet& touches) {
-    if (touches.size() != 1) return std::nullopt;
-    return indexPathForRowAtPoint((*touches.begin())->locationInView(this));
+bool TableView::tapMayBegin() {
+    if (!allowsSelection_ || touchCaughtMotion()) return false;
+    tile();
+    return true;
 }
 
-void TableView::unhighlightPending() {
-    if (!pendingRow_) return;
-    const IndexPath path = *pendingRow_;
-    pendingRow_.reset();
-    if (auto it = visibleCells_.find(path); it != visibleCells_.end()) it->second->setHighlighted(false, false);
+std::optional<IndexPath> TableView::indexPathUnderTouch(const Touch& touch) {
+    return indexPathForRowAtPoint(touch.locationInView(this));
+}
+
+bool TableView::hasVisibleElement(const IndexPath& path) { return visibleCells_.count(path) > 0; }
+
+void TableView::setElementHighlighted(const IndexPath& path, bool highlighted) {
+    if (auto it = visibleCells_.find(path); it != visibleCells_.end()) it->second->setHighlighted(highlighted, false);
+}
+
+bool TableView::shouldHighlightElement(const IndexPath& path) {
+    auto d = delegate();
+    return !d || d->tableViewShouldHighlightRowAtIndexPath(*this, path);
+}
+
+void TableView::didHighlightElement(const IndexPath& path) {
+    if (auto d = delegate()) d->tableViewDidHighlightRowAtIndexPath(*this, path);
+}
+
+void TableView::didUnhighlightElement(const IndexPath& path) {
     if (auto d = delegate()) d->tableViewDidUnhighlightRowAtIndexPath(*this, path);
 }
 
-void TableView::touchesBegan(const TouchSet& touches, Event*) {
-    unhighlightPending();
-    if (!allowsSelection_ || touchCaughtMotion()) return;
-    tile();
-    auto path = rowForTouch(touches);
-    if (!path) return;
-    auto it = visibleCells_.find(*path);
-    if (it == visibleCells_.end()) return;
-    auto d = delegate();
-    if (d && !d->tableViewShouldHighlightRowAtIndexPath(*this, *path)) return;
-    pendingRow_ = path;
-    it->second->setHighlighted(true, false);
-    if (d) d->tableViewDidHighlightRowAtIndexPath(*this, *path);
-}
-
-void TableView::touchesMoved(const TouchSet& touches, Event*) {
-    if (pendingRow_ && rowForTouch(touches) != pendingRow_) unhighlightPending();
-}
-
-void TableView::touchesEnded(const TouchSet& touches, Event*) {
-    if (!pendingRow_) return;
-    const IndexPath path = *pendingRow_;
-    unhighlightPending();
-    if (rowForTouch(touches) != path) return;
+void TableView::elementTapped(const IndexPath& path) {
     if (allowsMultipleSelection_ && selected_.count(path)) {
         deselectByUser(path);
     } else {
@@ -702,18 +685,17 @@ void TableView::touchesEnded(const TouchSet& touches, Event*) {
     }
 }
 
-void TableView::touchesCancelled(const TouchSet&, Event*) { unhighlightPending(); }
+void TableView::touchesBegan(const TouchSet& touches, Event*) { tap_.touchesBegan(touches); }
+void TableView::touchesMoved(const TouchSet& touches, Event*) { tap_.touchesMoved(touches); }
+void TableView::touchesEnded(const TouchSet& touches, Event*) { tap_.touchesEnded(touches); }
+void TableView::touchesCancelled(const TouchSet&, Event*) { tap_.touchesCancelled(); }
 
 void TableView::selectByUser(const IndexPath& path) {
     auto keep = shared_from_this();
     auto d = delegate();
     const auto target = d ? d->tableViewWillSelectRowAtIndexPath(*this, path) : std::optional<IndexPath>(path);
     if (!target || !geometry_.contains(*target)) return;
-    if (!allowsMultipleSelection_) {
-        for (const auto& other : std::set<IndexPath>(selected_)) {
-            if (other != *target) deselectByUser(other);
-        }
-    }
+    for (const auto& other : TapSelection::replacedBy(target, selected_, allowsMultipleSelection_)) deselectByUser(other);
     selected_.insert(*target);
     if (auto it = visibleCells_.find(*target); it != visibleCells_.end()) it->second->setSelected(true, false);
     if (d) d->tableViewDidSelectRowAtIndexPath(*this, *target);

@@ -13,20 +13,20 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/foundation/IndexPath.h"
 #include "platform/graphics/Color.h"
 #include "platform/ui/HookChain.h"
+#include "platform/ui/ReuseQueue.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TableViewGeometry.h"
 #include "platform/ui/TableViewUpdate.h"
+#include "platform/ui/TapSelection.h"
 
 namespace ql::ui {
 
-class Nib;
 class TableView;
 
 enum class TableViewStyle { Plain = 0, Grouped = 1 };
@@ -75,7 +75,7 @@ public:
     virtual void tableViewAccessoryButtonTappedForRowWithIndexPath(TableView&, const ns::IndexPath&) {}
 };
 
-class TableView : public ScrollView {
+class TableView : public ScrollView, private TapSelection::Host {
     QL_OBJECT_NAMED(TableView, ScrollView, "UITableView")
 public:
     static constexpr double kDefaultRowHeight = 44;
@@ -208,10 +208,6 @@ public:
     void touchesCancelled(const TouchSet& touches, Event* event) override;
 
 private:
-    struct Registration {
-        CellFactory factory;
-        std::shared_ptr<Nib> nib;
-    };
     struct SectionText {
         std::optional<std::string> header;
         std::optional<std::string> footer;
@@ -243,8 +239,14 @@ private:
     void placeTableHeaderAndFooter();
 
     // Selection by touch.
-    std::optional<ns::IndexPath> rowForTouch(const TouchSet& touches);
-    void unhighlightPending();
+    bool tapMayBegin() override;
+    std::optional<ns::IndexPath> indexPathUnderTouch(const Touch& touch) override;
+    bool hasVisibleElement(const ns::IndexPath& path) override;
+    void setElementHighlighted(const ns::IndexPath& path, bool highlighted) override;
+    bool shouldHighlightElement(const ns::IndexPath& path) override;
+    void didHighlightElement(const ns::IndexPath& path) override;
+    void didUnhighlightElement(const ns::IndexPath& path) override;
+    void elementTapped(const ns::IndexPath& path) override;
     void selectByUser(const ns::IndexPath& path);
     void deselectByUser(const ns::IndexPath& path);
 
@@ -267,14 +269,13 @@ private:
     std::map<ns::IndexPath, std::shared_ptr<TableViewCell>> visibleCells_;
     std::map<std::int64_t, std::shared_ptr<View>> headerViews_;
     std::map<std::int64_t, std::shared_ptr<View>> footerViews_;
-    std::unordered_map<std::string, std::vector<std::shared_ptr<TableViewCell>>> reuseQueues_;
-    std::unordered_map<std::string, Registration> registrations_;
+    // By reuse identifier.
+    ReuseQueue<TableViewCell, CellFactory> reuse_;
 
     bool allowsSelection_ = true;
     bool allowsMultipleSelection_ = false;
     std::set<ns::IndexPath> selected_;
-    // The row under a finger that has not moved away yet.
-    std::optional<ns::IndexPath> pendingRow_;
+    TapSelection tap_{*this};
 
     TableViewCellSeparatorStyle separatorStyle_ = TableViewCellSeparatorStyle::SingleLine;
     cg::Color separatorColor_ = cg::Color::rgb(200 / 255.0, 199 / 255.0, 204 / 255.0, 1);

@@ -3,10 +3,8 @@
 #include <algorithm>
 
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Color.h"
+#include "platform/ui/BarItemWatch.h"
 #include "platform/ui/GraphicsContext.h"
-#include "platform/ui/Image.h"
-#include "platform/ui/Screen.h"
 
 namespace ql::ui {
 
@@ -22,13 +20,7 @@ Toolbar::~Toolbar() {
 void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool) {
     for (auto& item : items_) item->setChangeHandler(nullptr);
     items_ = std::move(items);
-    std::weak_ptr<Toolbar> weakSelf;
-    if (auto shared = weak_from_this().lock()) weakSelf = std::static_pointer_cast<Toolbar>(shared);
-    for (auto& item : items_) {
-        item->setChangeHandler([weakSelf] {
-            if (auto self = weakSelf.lock()) self->itemChanged();
-        });
-    }
+    for (auto& item : items_) watchBarItem(*this, *item, &Toolbar::itemChanged);
     itemChanged();
     // The item views exist at once, so that the items' views can be found before the next layout pass.
     rebuild();
@@ -40,39 +32,35 @@ void Toolbar::itemChanged() {
 }
 
 void Toolbar::setBarStyle(BarStyle style) {
-    barStyle_ = style;
+    background_.style = style;
     setNeedsDisplay();
 }
 
 void Toolbar::setTranslucent(bool translucent) {
-    translucent_ = translucent;
+    background_.translucent = translucent;
     setNeedsDisplay();
 }
 
 void Toolbar::setBarTintColor(std::shared_ptr<Color> color) {
-    barTintColor_ = std::move(color);
+    background_.tintColor = std::move(color);
     setNeedsDisplay();
 }
 
 std::shared_ptr<Image> Toolbar::backgroundImageForToolbarPosition(BarPosition position, BarMetrics metrics) const {
-    auto it = backgrounds_.find({position, metrics});
-    return it == backgrounds_.end() ? nullptr : it->second;
+    return backgrounds_.imageFor({position, metrics});
 }
 
 void Toolbar::setBackgroundImage(std::shared_ptr<Image> image, BarPosition position, BarMetrics metrics) {
-    if (image) backgrounds_[{position, metrics}] = std::move(image);
-    else backgrounds_.erase({position, metrics});
+    backgrounds_.setImage(std::move(image), {position, metrics});
     setNeedsDisplay();
 }
 
 std::shared_ptr<Image> Toolbar::shadowImageForToolbarPosition(BarPosition position) const {
-    auto it = shadows_.find(position);
-    return it == shadows_.end() ? nullptr : it->second;
+    return shadows_.imageFor(position);
 }
 
 void Toolbar::setShadowImage(std::shared_ptr<Image> image, BarPosition position) {
-    if (image) shadows_[position] = std::move(image);
-    else shadows_.erase(position);
+    shadows_.setImage(std::move(image), position);
     setNeedsDisplay();
 }
 
@@ -147,25 +135,10 @@ void Toolbar::layoutSubviews() {
 void Toolbar::drawRect(const cg::Rect&) {
     cg::Context* context = GraphicsGetCurrentContext();
     if (!context) return;
-    const cg::Rect b = bounds();
-    auto background = backgroundImageForToolbarPosition(BarPosition::Any, BarMetrics::Default);
-    if (!background) background = backgroundImageForToolbarPosition(BarPosition::Bottom, BarMetrics::Default);
-    if (background) {
-        background->drawInRect(b);
-    } else {
-        cg::Color fill = barStyle_ == BarStyle::Default ? cg::Color::gray(0.97, translucent_ ? 0.94 : 1)
-                                                        : cg::Color::gray(0.1, translucent_ ? 0.9 : 1);
-        if (barTintColor_) fill = barTintColor_->CGColor();
-        context->setFillColor(fill);
-        context->fillRect(b);
-    }
-    if (auto shadow = shadowImageForToolbarPosition(BarPosition::Any)) {
-        const cg::Size s = shadow->size();
-        if (s.height > 0) shadow->drawInRect({0, 0, b.size.width, s.height});
-    } else {
-        context->setFillColor(cg::Color::gray(0, 0.3));
-        context->fillRect({0, 0, b.size.width, 1 / Screen::mainScreen().scale()});
-    }
+    auto image = backgroundImageForToolbarPosition(BarPosition::Any, BarMetrics::Default);
+    if (!image) image = backgroundImageForToolbarPosition(BarPosition::Bottom, BarMetrics::Default);
+    const auto shadow = shadowImageForToolbarPosition(BarPosition::Any);
+    background_.draw(*context, bounds(), image.get(), shadow.get(), BarBackground::Edge::Top);
 }
 
 }  // namespace ql::ui

@@ -2,11 +2,11 @@
 // ui::Toolbar: a bar of bar button items laid out from left to right: fixed spaces keep their width,
 // flexible spaces share what is left, buttons and custom views take their own width.
 
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "platform/ui/BarBackground.h"
 #include "platform/ui/BarTypes.h"
 #include "platform/ui/View.h"
 
@@ -29,11 +29,11 @@ public:
     const std::vector<std::shared_ptr<BarButtonItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);
 
-    BarStyle barStyle() const { return barStyle_; }
+    BarStyle barStyle() const { return background_.style; }
     void setBarStyle(BarStyle style);
-    bool isTranslucent() const { return translucent_; }
+    bool isTranslucent() const { return background_.translucent; }
     void setTranslucent(bool translucent);
-    const std::shared_ptr<Color>& barTintColor() const { return barTintColor_; }
+    const std::shared_ptr<Color>& barTintColor() const { return background_.tintColor; }
     void setBarTintColor(std::shared_ptr<Color> color);
     std::shared_ptr<Image> backgroundImageForToolbarPosition(BarPosition position, BarMetrics metrics) const;
     void setBackgroundImage(std::shared_ptr<Image> image, BarPosition position, BarMetrics metrics);
@@ -56,11 +56,9 @@ private:
     std::vector<std::shared_ptr<BarButtonItem>> items_;
     std::vector<std::shared_ptr<View>> views_;
     bool needsRebuild_ = true;
-    BarStyle barStyle_ = BarStyle::Default;
-    bool translucent_ = true;
-    std::shared_ptr<Color> barTintColor_;
-    std::map<std::pair<BarPosition, BarMetrics>, std::shared_ptr<Image>> backgrounds_;
-    std::map<BarPosition, std::shared_ptr<Image>> shadows_;
+    BarBackground background_;
+    BarImages<std::pair<BarPosition, BarMetrics>> backgrounds_;
+    BarImages<BarPosition> shadows_;
 };
 
 }  // namespace ql::ui
