@@ -1,7 +1,7 @@
-// Model mapping against hand-written code on the same reply: a book list of 2,000 records (about 1 MB of
-// JSON) with nested arrays of models and texts, already parsed into ns::Value. The targets: filling the
-// models, and building dictionaries back from them, each within 2x of code that does the same field by
-// field.
+// Model mapping against hand-written code on the same reply, the shared book list of BookCorpus.h (2,000
+// records, about 1 MB of JSON) with nested arrays of models and texts, already parsed into ns::Value. The
+// targets: filling the models, and building dictionaries back from them, each within 2x of code that does
+// the same field by field.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/BookCorpus.h"
 #include "mapping/MMHooks.h"
 #include "mapping/MMKeyValue.h"
 #include "platform/foundation/JSONSerialization.h"
@@ -66,70 +67,7 @@ public:
     }
 };
 
-// A small deterministic generator, so every run measures the same reply.
-class Random {
-public:
-    std::uint32_t next(std::uint32_t bound) {
-        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::uint32_t>(state_ >> 33) % bound;
-    }
-    template <class T, std::size_t N>
-    const T& pick(const T (&items)[N]) {
-        return items[next(N)];
-    }
-
-private:
-    std::uint64_t state_ = 88172645463325252ull;
-};
-
-const char* const words[] = {"\u5e73\u51e1", "\u7684", "\u4e16\u754c", "\u56f4\u57ce", "Reading", "Garden",
-                             "\u4e09\u4f53", "Rivers", "\u8001\u4eba\u4e0e\u6d77", "Stars", "\u9a86\u9a7c\u7965\u5b50"};
-const char* const people[] = {"\u8def\u9065", "\u94b1\u949f\u4e66", "\u8001\u820d", "\u51b0\u5fc3", "E. B. White",
-                              "Roald Dahl"};
-const char* const labels[] = {"\u7ae5\u8bdd", "\u5c0f\u8bf4", "\u79d1\u666e", "picture book", "poetry", "\u540d\u8457"};
-
-std::string phrase(Random& random, std::uint32_t count) {
-    std::string out;
-    for (std::uint32_t i = 0; i < count; ++i) out += std::string(i ? " " : "") + random.pick(words);
-    return out;
-}
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string bookRecord(Random& random, int id) {
-    std::string r = "{\"bookId\":" + std::to_string(9007199254740993 + id);
-    r += ",\"isbn\":" + quoted("978-7-" + std::to_string(1000 + random.next(9000)) + "-" + std::to_string(random.next(10)));
-    r += ",\"title\":" + quoted(phrase(random, 2 + random.next(4)));
-    r += ",\"authors\":[";
-    for (std::uint32_t a = 0, n = 1 + random.next(3); a < n; ++a)
-        r += std::string(a ? "," : "") + "{\"authorId\":" + std::to_string(random.next(5000)) +
-             ",\"name\":" + quoted(random.pick(people)) + "}";
-    r += "],\"price\":" + std::to_string(10 + random.next(90)) + ".5";
-    r += ",\"rating\":" + std::to_string(random.next(5)) + "." + std::to_string(1 + random.next(9));
-    r += ",\"pages\":" + std::to_string(40 + random.next(400));
-    r += std::string(",\"available\":") + (random.next(4) ? "true" : "false");
-    r += ",\"published\":\"2015-0" + std::to_string(1 + random.next(9)) + "-1" + std::to_string(random.next(10)) + "\"";
-    r += ",\"cover\":\"http://img.example.com/covers/" + std::to_string(id) + "/large.jpg\"";
-    r += ",\"tags\":[";
-    for (std::uint32_t t = 0, n = 1 + random.next(4); t < n; ++t) r += std::string(t ? "," : "") + quoted(random.pick(labels));
-    r += "],\"summary\":" + quoted(phrase(random, 6 + random.next(14)));
-    r += ",\"chapters\":[";
-    for (std::uint32_t c = 0, n = 1 + random.next(4); c < n; ++c)
-        r += std::string(c ? "," : "") + "{\"no\":" + std::to_string(c + 1) + ",\"title\":" +
-             quoted(phrase(random, 1 + random.next(3))) + ",\"pages\":" + std::to_string(5 + random.next(30)) + "}";
-    r += "],\"stock\":" + std::to_string(random.next(400)) + "}";
-    return r;
-}
-
-const std::string& replyText() {
-    static const std::string text = [] {
-        Random random;
-        std::string out = "{\"result\":1,\"msg\":\"ok\",\"books\":[";
-        for (int i = 0; i < 2000; ++i) out += (i ? ",\n" : "") + bookRecord(random, i);
-        return out + "]}";
-    }();
-    return text;
-}
+const std::string& replyText() { return bench::bookListJSON(); }
 
 const Value& reply() {
     static const Value value = ns::JSONSerialization::JSONObjectWithData(replyText(), 0, nullptr);
@@ -209,8 +147,8 @@ Value dictionaryByHand(const BenchBookListRsp& rsp) {
 }
 
 void check(benchmark::State& state, const BenchBookListRsp* rsp) {
-    if (!rsp || rsp->books.size() != 2000 || rsp->books[1999]->chapters.empty() ||
-        rsp->books[0]->bookId != 9007199254740993)
+    if (!rsp || rsp->books.size() != bench::bookCount || rsp->books.back()->chapters.empty() ||
+        rsp->books[0]->bookId != bench::firstBookId)
         state.SkipWithError("the reply did not map");
 }
 
@@ -236,7 +174,7 @@ void HandWrittenDictionaries(benchmark::State& state) {
     const auto rsp = fillByHand(reply());
     for (auto _ : state) {
         Value d = dictionaryByHand(*rsp);
-        if (d["books"].count() != 2000) state.SkipWithError("the models did not map back");
+        if (d["books"].count() != bench::bookCount) state.SkipWithError("the models did not map back");
         benchmark::DoNotOptimize(d);
     }
 }
@@ -246,7 +184,7 @@ void MappingDictionaries(benchmark::State& state) {
     if (!(mm_keyValues(*rsp) == dictionaryByHand(*rsp))) state.SkipWithError("mapping and hand-written code disagree");
     for (auto _ : state) {
         Value d = mm_keyValues(*rsp);
-        if (d["books"].count() != 2000) state.SkipWithError("the models did not map back");
+        if (d["books"].count() != bench::bookCount) state.SkipWithError("the models did not map back");
         benchmark::DoNotOptimize(d);
     }
 }
@@ -259,7 +197,7 @@ BENCHMARK(MappingDictionaries)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::printf("reply: %zu bytes of JSON, 2000 book records\n", replyText().size());
+    std::printf("reply: %zu bytes of JSON, %d book records\n", replyText().size(), bench::bookCount);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -52,6 +53,9 @@ std::optional<std::string> unwritableReason(const Value& v) {
 
 constexpr std::size_t keptWriteCapacity = std::size_t{4} << 20;
 
+// Texts longer than this are escaped piece by piece, so that the room asked for the worst case stays small.
+constexpr std::size_t textSlice = 4096;
+
 constexpr std::string_view invalidTextReason = "Invalid string (not UTF-8) in JSON write";
 
 class JSONWriter {
@@ -71,7 +75,8 @@ public:
             case Value::Kind::UInt: return appendInteger(v.uint64Value()), true;
             case Value::Kind::Double:
                 if (auto reason = unwritableReason(v)) return fail(std::move(*reason));
-                return append(shortestDoubleText(v.doubleValue())), true;
+                at_ = writeShortestDoubleText(v.doubleValue(), room(shortestDoubleTextCapacity));
+                return true;
             case Value::Kind::String: return appendText(v.asString()), true;
             case Value::Kind::Array:
                 return writeContainer(*v.asArray(), '[', ']', level,
@@ -79,7 +84,8 @@ public:
             case Value::Kind::Dictionary:
                 return writeContainer(*v.asDictionary(), '{', '}', level, [&](const Dictionary::Entry& entry) {
                     appendText(entry.first);
-                    append(pretty_ ? " : " : ":");
+                    if (pretty_) append(" : ");
+                    else append(':');
                     return write(entry.second, level + 1);
                 });
             default: return fail(*unwritableReason(v));
@@ -125,41 +131,116 @@ private:
     }
 
     void appendText(std::string_view s) {
+        // Room for the worst case, six bytes per byte, is asked for in slices, so that it stays small.
+        if (s.size() > textSlice) [[unlikely]]
+            return appendLongText(s);
+        char* w = room(s.size() * 6 + 2);
+        *w++ = '"';
+        w = escapeInto(w, s);
+        *w++ = '"';
+        at_ = w;
+    }
+
+    [[gnu::noinline]] void appendLongText(std::string_view s) {
         append('"');
-        // Room for the worst case (six bytes per byte) is asked for in slices, so that it stays small.
-        constexpr std::size_t slice = 4096;
-        for (std::size_t i = 0; i < s.size(); i += slice) {
-            std::string_view part = s.substr(i, slice);
+        for (std::size_t i = 0; i < s.size(); i += textSlice) {
+            std::string_view part = s.substr(i, textSlice);
             at_ = escapeInto(room(part.size() * 6), part);
         }
         append('"');
     }
 
+    // Sixteen bytes, compared all at once (vector extensions of GCC and Clang: SSE2 here, NEON on ARM).
+    typedef unsigned char Block __attribute__((vector_size(16)));
+
+    // Writes `s` escaped at `w`, where there is room for six bytes per byte. Bytes go in blocks, copied whole
+    // up to the first byte that needs an escape, if any, which is rare.
     static char* escapeInto(char* w, std::string_view s) {
+        const char* p = s.data();
+        const std::size_t n = s.size();
+        if (n < sizeof(Block)) return escapeShort(w, p, n);
         std::size_t i = 0;
-        // Eight bytes at a time while none of them needs an escape, which is nearly always.
-        for (; i + 8 <= s.size(); i += 8) {
-            std::uint64_t block;
-            std::memcpy(&block, s.data() + i, 8);
-            if (needsEscape(block)) {
-                for (std::size_t k = i; k < i + 8; ++k) w = escapeByte(w, s[k]);
+        while (i + sizeof(Block) <= n) {
+            Block block;
+            std::memcpy(&block, p + i, sizeof block);
+            // There are at least sixteen bytes of input left, so room for at least 96 bytes.
+            std::memcpy(w, &block, sizeof block);
+            const std::size_t clean = cleanPrefix(block);
+            if (clean == sizeof block) {
+                w += sizeof block;
+                i += sizeof block;
             } else {
-                std::memcpy(w, &block, 8);
-                w += 8;
+                w = escapeByte(w + clean, p[i + clean]);
+                i += clean + 1;
             }
         }
-        for (; i < s.size(); ++i) w = escapeByte(w, s[i]);
-        return w;
+        if (i == n) return w;
+        // The last block, overlapping bytes already done: when it needs no escape, neither did those, so they
+        // were written as they are, last, and are simply written again.
+        const std::size_t rest = n - i;
+        Block last;
+        std::memcpy(&last, p + n - sizeof last, sizeof last);
+        if (cleanPrefix(last) != sizeof last) [[unlikely]] {
+            for (; i < n; ++i) w = escapeByte(w, p[i]);
+            return w;
+        }
+        std::memcpy(w + rest - sizeof last, &last, sizeof last);
+        return w + rest;
     }
 
-    // Whether any of eight bytes is a control character, '"', '\\' or '/' (exact, by the usual bit tricks
-    // for "some byte is zero" and "some byte is below n").
-    static bool needsEscape(std::uint64_t block) {
-        constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-        auto hasZero = [&](std::uint64_t v) { return (v - ones) & ~v & highs; };
-        std::uint64_t control = (block - ones * 0x20) & ~block & highs;
-        return (control | hasZero(block ^ (ones * '"')) | hasZero(block ^ (ones * '\\')) |
-                hasZero(block ^ (ones * '/'))) != 0;
+    // A text shorter than a block (most keys and many values), read as two overlapping pieces; what the
+    // pieces leave of the block is spaces, which need no escape.
+    static char* escapeShort(char* w, const char* p, std::size_t n) {
+        constexpr std::uint64_t spaces = 0x2020202020202020u;
+        std::uint64_t pieces[2];
+        if (n >= 8) {
+            std::memcpy(&pieces[0], p, 8);
+            std::memcpy(&pieces[1], p + n - 8, 8);
+        } else if (n >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, p, 4);
+            std::memcpy(&tail, p + n - 4, 4);
+            pieces[0] = (spaces << 32) | head;
+            pieces[1] = (spaces << 32) | tail;
+        } else if (n > 0) {
+            auto byte = [&](std::size_t k) { return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k])); };
+            pieces[0] = (spaces << 24) | byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+            pieces[1] = spaces;
+        } else {
+            return w;
+        }
+        Block block;
+        std::memcpy(&block, pieces, sizeof block);
+        if (cleanPrefix(block) != sizeof block) [[unlikely]] {
+            for (std::size_t k = 0; k < n; ++k) w = escapeByte(w, p[k]);
+            return w;
+        }
+        if (n >= 8) {
+            std::memcpy(w, &pieces[0], 8);
+            std::memcpy(w + n - 8, &pieces[1], 8);
+        } else if (n >= 4) {
+            std::memcpy(w, p, 4);
+            std::memcpy(w + n - 4, p + n - 4, 4);
+        } else {
+            w[0] = p[0];
+            w[n / 2] = p[n / 2];
+            w[n - 1] = p[n - 1];
+        }
+        return w + n;
+    }
+
+    // How many bytes of a block lead up to the first control character, '"', '\\' or '/'.
+    static std::size_t cleanPrefix(Block block) {
+        auto hits = (block < 0x20) | (block == '"') | (block == '\\') | (block == '/');
+        std::uint64_t halves[2];
+        std::memcpy(halves, &hits, sizeof halves);
+        if constexpr (std::endian::native == std::endian::big) {
+            halves[0] = __builtin_bswap64(halves[0]);
+            halves[1] = __builtin_bswap64(halves[1]);
+        }
+        if (halves[0]) return static_cast<std::size_t>(std::countr_zero(halves[0])) / 8;
+        if (halves[1]) return 8 + static_cast<std::size_t>(std::countr_zero(halves[1])) / 8;
+        return sizeof block;
     }
 
     static char* escapeByte(char* w, char c) {

@@ -9,35 +9,9 @@
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/ValueArena.h"
 
 namespace ql::ns {
-
-// Shared storage of a Value: a reference count and a payload whose type follows from the holding Value's
-// kind, each allocated at its own size. A text that has never been handed out for mutation keeps its bytes
-// right after the node, in one allocation; mutableStringStorage() moves it into a std::string.
-struct Value::Node {
-    static constexpr std::uint32_t textInStdString = UINT32_MAX;
-
-    std::atomic<std::uint32_t> refs{1};
-    // Texts only: the byte count of a text stored after the node, or textInStdString.
-    std::uint32_t textSize = textInStdString;
-
-    template <class T>
-    struct Holding;
-
-    const char* textBytes() const { return reinterpret_cast<const char*>(this + 1); }
-    template <class T>
-    static T& payload(Node* node);
-    static Node* makeText(std::string_view s);
-    static void destroy(Kind kind, Node* node);
-};
-
-template <class T>
-struct Value::Node::Holding : Value::Node {
-    template <class A>
-    explicit Holding(A&& a) : payload(std::forward<A>(a)) {}
-    T payload;
-};
 
 Value::Node* Value::Node::makeText(std::string_view s) {
     if (s.size() >= textInStdString) return new Holding<std::string>(std::string(s));
@@ -66,11 +40,6 @@ void Value::Node::destroy(Kind kind, Node* node) {
     }
 }
 
-template <class T>
-T& Value::Node::payload(Node* node) {
-    return static_cast<Holding<T>*>(node)->payload;
-}
-
 namespace {
 
 const Value& nilValue() {
@@ -87,7 +56,7 @@ Dictionary::Dictionary(std::initializer_list<Entry> entries) {
     finishAppending();
 }
 
-std::vector<Dictionary::Entry>::const_iterator Dictionary::lowerBound(std::string_view key) const {
+Dictionary::const_iterator Dictionary::lowerBound(std::string_view key) const {
     return std::lower_bound(entries_.begin(), entries_.end(), key,
                             [](const Entry& e, std::string_view k) { return std::string_view(e.first) < k; });
 }
@@ -246,19 +215,10 @@ Value Value::mutableDictionary(ns::Dictionary d) {
     return v;
 }
 
-static bool hasNode(Value::Kind k) {
-    return k == Value::Kind::String || k == Value::Kind::Data || k == Value::Kind::Array ||
-           k == Value::Kind::Dictionary || k == Value::Kind::Set || k == Value::Kind::Object;
-}
-
-Value::Value(const Value& other) : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
-    if (hasNode(kind_)) scalar_.node->refs.fetch_add(1, std::memory_order_relaxed);
-}
-
-Value::Value(Value&& other) noexcept : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
-    other.kind_ = Kind::Nil;
-    other.mutable_ = false;
-    other.scalar_.u = 0;
+void Value::retain() const {
+    Node* n = scalar_.node;
+    if (n->refs.load(std::memory_order_relaxed) == 0) ValueArena::of(n).retain();
+    else n->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
 Value& Value::operator=(const Value& other) {
@@ -269,38 +229,18 @@ Value& Value::operator=(const Value& other) {
     return *this;
 }
 
-Value& Value::operator=(Value&& other) noexcept {
-    if (this != &other) {
-        release();
-        kind_ = other.kind_;
-        mutable_ = other.mutable_;
-        scalar_ = other.scalar_;
-        other.kind_ = Kind::Nil;
-        other.mutable_ = false;
-        other.scalar_.u = 0;
-    }
-    return *this;
-}
-
-Value::~Value() { release(); }
-
 void Value::release() {
     if (hasNode(kind_)) {
         Node* n = scalar_.node;
         // A sole holder needs no atomic decrement: no one else can be copying the node meanwhile.
-        if (n->refs.load(std::memory_order_acquire) == 1 || n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            Node::destroy(kind_, n);
+        std::uint32_t refs = n->refs.load(std::memory_order_acquire);
+        if (refs == 0) ValueArena::of(n).release();
+        else if (refs == 1 || n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) Node::destroy(kind_, n);
     }
     scalar_.u = 0;
 }
 
 // ---- Typed access ----
-
-std::string_view Value::asString() const {
-    if (kind_ != Kind::String) return std::string_view();
-    if (node()->textSize != Node::textInStdString) return std::string_view(node()->textBytes(), node()->textSize);
-    return Node::payload<std::string>(node());
-}
 
 const ns::Data* Value::asData() const { return kind_ == Kind::Data ? &Node::payload<ns::Data>(node()) : nullptr; }
 
@@ -308,14 +248,6 @@ std::optional<ns::Date> Value::asDate() const {
     if (kind_ != Kind::Date) return std::nullopt;
     return ns::Date::fromTimeIntervalSince1970(scalar_.d);
 }
-
-const ns::Array* Value::asArray() const { return kind_ == Kind::Array ? &Node::payload<ns::Array>(node()) : nullptr; }
-
-const ns::Dictionary* Value::asDictionary() const {
-    return kind_ == Kind::Dictionary ? &Node::payload<ns::Dictionary>(node()) : nullptr;
-}
-
-const ns::Set* Value::asSet() const { return kind_ == Kind::Set ? &Node::payload<ns::Set>(node()) : nullptr; }
 
 std::shared_ptr<Object> Value::asObject() const {
     return kind_ == Kind::Object ? Node::payload<std::shared_ptr<Object>>(node()) : nullptr;
@@ -468,21 +400,89 @@ double Value::doubleValue() const {
     }
 }
 
-std::string shortestDoubleText(double d) {
-    if (std::isnan(d)) return "nan";
-    if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+namespace {
+
+// A double that is a decimal of at most 15 significant digits in [1e-4, 1e15) (a price, a rating, a
+// coordinate: most doubles in replies) written positionally, without the general search for the shortest
+// digits. With so few digits, no two decimals with as many fractional digits read back as the same double,
+// and the one nearest to d * 10^k is the integer nearest to its rounded product; so the first k for which
+// that integer / 10^k (both exact, one correctly rounded division, as reading rounds) gives d back again
+// names the shortest text. Nothing when `d` is no such decimal.
+char* writeShortDecimal(double d, char* out) {
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr double digitsLimit = 1e15;
+    const double magnitude = std::fabs(d);
+    if (!(magnitude >= 1e-4 && magnitude < digitsLimit)) return nullptr;
+    for (int k = 0; k < 16; ++k) {
+        const double scaled = magnitude * powersOfTen[k];
+        if (scaled >= digitsLimit) return nullptr;
+        const double nearest = std::nearbyint(scaled);
+        if (nearest / powersOfTen[k] != magnitude) continue;
+        char digits[16];
+        char* end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(nearest)).ptr;
+        const int count = static_cast<int>(end - digits);
+        char* w = out;
+        if (d < 0) *w++ = '-';
+        if (k == 0) return std::copy(digits, end, w);
+        if (count > k) {
+            w = std::copy(digits, end - k, w);
+            *w++ = '.';
+            return std::copy(end - k, end, w);
+        }
+        *w++ = '0';
+        *w++ = '.';
+        w = std::fill_n(w, k - count, '0');
+        return std::copy(digits, end, w);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+char* writeShortestDoubleText(double d, char* out) {
+    auto copy = [out](std::string_view text) { return std::copy(text.begin(), text.end(), out); };
+    if (std::isnan(d)) return copy("nan");
+    if (std::isinf(d)) return copy(d > 0 ? "inf" : "-inf");
+    if (char* end = writeShortDecimal(d, out)) return end;
     // The shortest digits, laid out as printf's %g lays them out: positional unless the exponent is below
     // -4 or reaches 17. (Left to itself, to_chars takes whichever form is shorter, giving "1e+05".)
-    char buf[400];
-    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-    std::string_view scientific(buf, static_cast<std::size_t>(r.ptr - buf));
-    std::string_view exponentText = scientific.substr(scientific.find('e') + 1);
+    char buffer[shortestDoubleTextCapacity];
+    const char* scientific = buffer;
+    const char* end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
+    const char* e = std::find(scientific, end, 'e');
     int exponent = 0;
-    std::from_chars(exponentText.data() + 1, exponentText.data() + exponentText.size(), exponent);
-    if (exponentText[0] == '-') exponent = -exponent;
-    if (exponent < -4 || exponent >= 17) return std::string(scientific);
-    r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
-    return std::string(buf, r.ptr);
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    if (exponent < -4 || exponent >= 17) return std::copy(scientific, end, out);
+    // Beyond 2^53 the shortest digits padded with zeros may name another integer than the double's own;
+    // to_chars writes the exact one there.
+    if (std::fabs(d) >= 9007199254740992.0)
+        return std::to_chars(out, out + shortestDoubleTextCapacity, d, std::chars_format::fixed).ptr;
+    char* w = out;
+    const char* p = scientific;
+    if (*p == '-') *w++ = *p++;
+    char digits[20];
+    int count = 0;
+    for (; p < e; ++p)
+        if (*p != '.') digits[count++] = *p;
+    if (exponent >= 0) {
+        for (int k = 0; k <= exponent; ++k) *w++ = k < count ? digits[k] : '0';
+        if (count > exponent + 1) {
+            *w++ = '.';
+            w = std::copy(digits + exponent + 1, digits + count, w);
+        }
+    } else {
+        *w++ = '0';
+        *w++ = '.';
+        w = std::fill_n(w, -exponent - 1, '0');
+        w = std::copy(digits, digits + count, w);
+    }
+    return w;
+}
+
+std::string shortestDoubleText(double d) {
+    char buffer[shortestDoubleTextCapacity];
+    return std::string(buffer, writeShortestDoubleText(d, buffer));
 }
 
 std::string Value::stringValue() const {

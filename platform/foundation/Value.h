@@ -8,6 +8,7 @@
 // holder mutates them. Booleans, signed and unsigned integers and doubles stay apart, as do nil (absent)
 // and the null object.
 
+#include <atomic>
 #include <compare>
 #include <concepts>
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -30,8 +32,48 @@ class Class;
 class Value;
 class Dictionary;
 class Set;
+class ValueArena;
 
-using Array = std::vector<Value>;
+namespace detail {
+void* allocateInArena(ValueArena& arena, std::size_t size);
+}
+
+// The allocator of the containers inside Values: the heap, or the ValueArena of a tree that was built in
+// one piece (whose containers are read-only, so arena memory is never given back one block at a time). A
+// copy of a container always lives on the heap.
+template <class T>
+class ValueAllocator {
+public:
+    using value_type = T;
+    using propagate_on_container_copy_assignment = std::false_type;
+    using propagate_on_container_move_assignment = std::false_type;
+    using propagate_on_container_swap = std::false_type;
+    using is_always_equal = std::false_type;
+
+    ValueAllocator() noexcept = default;
+    template <class U>
+    ValueAllocator(const ValueAllocator<U>& other) noexcept : arena_(other.arena_) {}
+
+    T* allocate(std::size_t n) {
+        if (arena_) return static_cast<T*>(detail::allocateInArena(*arena_, n * sizeof(T)));
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (!arena_) std::allocator<T>().deallocate(p, n);
+    }
+    ValueAllocator select_on_container_copy_construction() const noexcept { return ValueAllocator(); }
+    friend bool operator==(const ValueAllocator& a, const ValueAllocator& b) noexcept { return a.arena_ == b.arena_; }
+
+private:
+    template <class>
+    friend class ValueAllocator;
+    friend class ValueArena;
+    explicit ValueAllocator(ValueArena* arena) noexcept : arena_(arena) {}
+
+    ValueArena* arena_ = nullptr;
+};
+
+using Array = std::vector<Value, ValueAllocator<Value>>;
 
 class Value {
 public:
@@ -89,11 +131,30 @@ public:
     static Value mutableDictionary();
     static Value mutableDictionary(ns::Dictionary d);
 
-    Value(const Value& other);
-    Value(Value&& other) noexcept;
+    Value(const Value& other) : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
+        if (hasNode(kind_)) retain();
+    }
+    Value(Value&& other) noexcept : kind_(other.kind_), mutable_(other.mutable_), scalar_(other.scalar_) {
+        other.kind_ = Kind::Nil;
+        other.mutable_ = false;
+        other.scalar_.u = 0;
+    }
     Value& operator=(const Value& other);
-    Value& operator=(Value&& other) noexcept;
-    ~Value();
+    Value& operator=(Value&& other) noexcept {
+        if (this != &other) {
+            if (hasNode(kind_)) release();
+            kind_ = other.kind_;
+            mutable_ = other.mutable_;
+            scalar_ = other.scalar_;
+            other.kind_ = Kind::Nil;
+            other.mutable_ = false;
+            other.scalar_.u = 0;
+        }
+        return *this;
+    }
+    ~Value() {
+        if (hasNode(kind_)) release();
+    }
 
     Kind kind() const { return kind_; }
     bool isNil() const { return kind_ == Kind::Nil; }
@@ -167,6 +228,11 @@ public:
 
 private:
     struct Node;
+    friend class ValueArena;
+
+    // Texts, data, containers and objects have shared storage (the kinds from String on, but dates).
+    static bool hasNode(Kind k) { return k >= Kind::String && k != Kind::Date; }
+    void retain() const;
     void release();
     Node* node() const { return scalar_.node; }
 
@@ -186,8 +252,9 @@ private:
 class Dictionary {
 public:
     using Entry = std::pair<std::string, Value>;
-    using const_iterator = std::vector<Entry>::const_iterator;
-    using iterator = std::vector<Entry>::iterator;
+    using Entries = std::vector<Entry, ValueAllocator<Entry>>;
+    using const_iterator = Entries::const_iterator;
+    using iterator = Entries::iterator;
 
     Dictionary() = default;
     Dictionary(std::initializer_list<Entry> entries);
@@ -220,8 +287,10 @@ public:
     bool operator==(const Dictionary& other) const;
 
 private:
-    std::vector<Entry>::const_iterator lowerBound(std::string_view key) const;
-    std::vector<Entry> entries_;
+    friend class ValueArena;
+    explicit Dictionary(const ValueAllocator<Entry>& allocator) : entries_(allocator) {}
+    const_iterator lowerBound(std::string_view key) const;
+    Entries entries_;
 };
 
 // A set of values, kept sorted by Value::compare without duplicates (by Value equality).
@@ -245,8 +314,66 @@ private:
     Array values_;
 };
 
+// ---- Storage of a Value (here so that the typed accessors inline) ----
+
+// Shared storage of a Value: a reference count and a payload whose type follows from the holding Value's
+// kind. A text that has never been handed out for mutation keeps its bytes right after the node, in one
+// allocation; mutableStringStorage() moves it into a std::string. Nodes inside a ValueArena count nothing:
+// their arena is counted as a whole, and their `refs` stays 0, which tells them apart.
+struct Value::Node {
+    static constexpr std::uint32_t textInStdString = UINT32_MAX;
+
+    std::atomic<std::uint32_t> refs{1};
+    // Texts only: the byte count of a text stored after the node, or textInStdString.
+    std::uint32_t textSize = textInStdString;
+
+    template <class T>
+    struct Holding;
+    template <class T>
+    static T& payload(Node* node);
+
+    const char* textBytes() const { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view text() const;
+    static Node* makeText(std::string_view s);
+    static void destroy(Kind kind, Node* node);
+};
+
+template <class T>
+struct Value::Node::Holding : Value::Node {
+    template <class... A>
+    explicit Holding(A&&... a) : payload(std::forward<A>(a)...) {}
+    T payload;
+};
+
+template <class T>
+inline T& Value::Node::payload(Node* node) {
+    return static_cast<Holding<T>*>(node)->payload;
+}
+
+inline std::string_view Value::Node::text() const {
+    if (textSize != textInStdString) return std::string_view(textBytes(), textSize);
+    return static_cast<const Holding<std::string>*>(this)->payload;
+}
+
+inline std::string_view Value::asString() const {
+    return kind_ == Kind::String ? node()->text() : std::string_view();
+}
+
+inline const ns::Array* Value::asArray() const {
+    return kind_ == Kind::Array ? &Node::payload<ns::Array>(node()) : nullptr;
+}
+
+inline const ns::Dictionary* Value::asDictionary() const {
+    return kind_ == Kind::Dictionary ? &Node::payload<ns::Dictionary>(node()) : nullptr;
+}
+
+inline const ns::Set* Value::asSet() const { return kind_ == Kind::Set ? &Node::payload<ns::Set>(node()) : nullptr; }
+
 // The shortest decimal text that reads back as the same double ("1.5", "0.1", "100000", "1e+100", "1e-05"),
 // used by descriptions and serialisers.
 std::string shortestDoubleText(double d);
+// The same text written at `out`, which has room for shortestDoubleTextCapacity bytes; the end of the text.
+inline constexpr std::size_t shortestDoubleTextCapacity = 32;
+char* writeShortestDoubleText(double d, char* out);
 
 }  // namespace ql::ns

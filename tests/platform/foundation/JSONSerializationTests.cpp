@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/Class.h"
@@ -416,6 +418,85 @@ TEST(JSONSerialization, WritesThePlatformsForms) {
     EXPECT_EQ(write(Value(7), JSONWritingFragmentsAllowed), "7");
     EXPECT_EQ(write(Value::null(), JSONWritingFragmentsAllowed), "null");
     EXPECT_EQ(write(Value::mutableArray({Value(1)})), "[1]");
+}
+
+TEST(JSONSerialization, EscapesWhereverTheEscapeFalls) {
+    // Texts are copied in blocks up to the first byte to escape: every length and every position must come
+    // out right.
+    auto escaped = [](std::string_view s) {
+        std::string out;
+        for (char c : s) {
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '/': out += "\\/"; break;
+                case '\n': out += "\\n"; break;
+                case '\x01': out += "\\u0001"; break;
+                default: out += c;
+            }
+        }
+        return out;
+    };
+    for (std::size_t length = 0; length <= 40; ++length) {
+        std::string plain;
+        for (std::size_t i = 0; i < length; ++i) plain += static_cast<char>('a' + i % 26);
+        EXPECT_EQ(write(Value(Array{Value(plain)})), "[\"" + plain + "\"]");
+        for (std::size_t at = 0; at < length; ++at) {
+            for (char special : {'"', '\\', '/', '\n', '\x01'}) {
+                std::string text = plain;
+                text[at] = special;
+                text[length - 1 - at] = special;
+                ASSERT_EQ(write(Value(Dictionary{{text, Value(text)}})),
+                          "{\"" + escaped(text) + "\":\"" + escaped(text) + "\"}")
+                    << length << " " << at;
+            }
+        }
+    }
+}
+
+TEST(JSONSerialization, ReadTreesBehaveAsValues) {
+    // A tree read from text lies in one block shared by all its parts: parts taken out outlive the tree,
+    // changes go to copies of their own, and keys too long to be kept inline are freed with the block.
+    const std::string longKey(40, 'k');
+    const std::string text = R"({")" + longKey + R"(":[1,"two",{"three":3}],"text":"longer than any inline text"})";
+    Value list, inner;
+    {
+        const Value tree = read(text, JSONReadingMutableContainers);
+        list = tree[longKey];
+        inner = list[2];
+        Value changed = tree;
+        (*changed.mutableDictionaryStorage())["text"] = Value("changed");
+        changed.mutableDictionaryStorage()->find(longKey)->mutableArrayStorage()->push_back(Value(4));
+        EXPECT_TRUE(changed.isMutable());
+        EXPECT_EQ(changed["text"], Value("changed"));
+        EXPECT_EQ(changed[longKey].count(), 4u);
+        EXPECT_EQ(tree["text"], Value("longer than any inline text"));
+        EXPECT_EQ(tree[longKey].count(), 3u);
+        EXPECT_EQ(read(text), tree);
+    }
+    EXPECT_EQ(list, Value(Array{Value(1), Value("two"), Value(Dictionary{{"three", Value(3)}})}));
+    EXPECT_EQ(inner["three"], Value(3));
+    Value two = list[1];
+    two.mutableStringStorage()->append("!");
+    EXPECT_EQ(two, Value("two!"));
+    EXPECT_EQ(list[1], Value("two"));
+
+    // Parts copied and dropped on several threads at once, while the tree itself goes away.
+    Value tree = read(R"({"items":[{"name":"a"},{"name":"b"},{"name":"c"}]})");
+    std::vector<std::thread> threads;
+    std::atomic<int> found{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([items = tree["items"], &found] {
+            for (int i = 0; i < 2000; ++i) {
+                Value item = items[static_cast<std::size_t>(i % 3)];
+                Value name = item["name"];
+                if (name.asString().size() == 1) ++found;
+            }
+        });
+    }
+    tree = Value();
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(found, 4 * 2000);
 }
 
 TEST(JSONSerialization, RefusesValuesWithoutJSONForm) {

@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
@@ -81,6 +89,36 @@ TEST(Value, DescriptionsInThePlatformStyle) {
               "    msg = \"\\U767b\\U5f55\";\n"
               "    url = \"http://x/y\";\n"
               "}");
+}
+
+TEST(Value, ShortestDoubleTexts) {
+    // Short decimals take a quicker way to their digits than other doubles; the texts must agree with the
+    // standard library's shortest digits either way, laid out as %g lays them out.
+    auto reference = [](double d) {
+        char buffer[64];
+        char* end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
+        int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+        if (exponent < -4 || exponent >= 17) return std::string(buffer, end);
+        end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed).ptr;
+        return std::string(buffer, end);
+    };
+    std::mt19937_64 random(20150601);
+    for (int i = 0; i < 30000; ++i) {
+        double d = 0;
+        switch (i % 3) {
+            case 0: d = std::bit_cast<double>(random()); break;
+            case 1: d = static_cast<double>(random() % 100000000000) / std::pow(10.0, static_cast<int>(random() % 16)); break;
+            default: d = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60); break;
+        }
+        if (!std::isfinite(d)) continue;
+        if (i % 2) d = -d;
+        ASSERT_EQ(shortestDoubleText(d), reference(d)) << i;
+    }
+    for (double d : {0.0, -0.0, 1e-4, 9.999999999999999e14, 1e15, 123456789012345.6, 0.30000000000000004,
+                     9007199254740993.0, 36028797018963968.0, 5e-324})
+        EXPECT_EQ(shortestDoubleText(d), reference(d)) << d;
+    EXPECT_EQ(shortestDoubleText(12.59), "12.59");
+    EXPECT_EQ(shortestDoubleText(-0.0005), "-0.0005");
 }
 
 TEST(Value, NumericReadingsOfTexts) {

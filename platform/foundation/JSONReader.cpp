@@ -1,0 +1,257 @@
+#include "platform/foundation/JSONReader.h"
+
+#include <simdjson.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/ValueArena.h"
+
+namespace ql::ns::detail {
+
+namespace {
+
+// simdjson's parser keeps buffers sized to the largest text it has seen. One is kept per thread for
+// texts up to a few megabytes, so that replies of ordinary size parse without allocating; larger texts
+// get a parser of their own, freed afterwards.
+constexpr std::size_t keptParserCapacity = std::size_t{4} << 20;
+
+std::unique_ptr<simdjson::dom::parser> makeParser(std::size_t capacity) {
+    auto parser = std::make_unique<simdjson::dom::parser>();
+    if (parser->allocate(capacity, JSONMaxNestingDepth)) return nullptr;
+    return parser;
+}
+
+// Lays out simdjson's document as a tree of Values in an arena; the parser has checked the text and bounded
+// its depth already. Containers are made before their members, at their final size, and members are built
+// in place, so the tree lies in the arena in the order it is read.
+//
+// The document is read straight from its tape, as simdjson lays it out: a 64-bit word per scalar, key and
+// container bracket (numbers take a second word with the number), the top byte telling the type. An
+// opening bracket holds the index after its closing one in its low 32 bits and the member count (capped at
+// 0xFFFFFF) above them; a text holds the offset in the string buffer of its 32-bit length and bytes.
+// (Going through simdjson's element objects instead takes a fifth more instructions.)
+class TreeBuilder {
+public:
+    // A dictionary member waiting to be sorted: the tape index of its key, and the key's first eight bytes
+    // as a big-endian number (zero-padded), which orders most keys without comparing texts.
+    struct Member {
+        std::uint64_t prefix;
+        std::size_t key;
+    };
+    // Kept per thread, shared by all levels of one parse.
+    using MemberStack = std::vector<Member>;
+
+    TreeBuilder(const simdjson::dom::document& document, unsigned options, ValueArena& arena, MemberStack& members)
+        : tape_(document.tape.get()),
+          strings_(document.string_buf.get()),
+          mutableContainers_(options & JSONReadingMutableContainers),
+          mutableLeaves_(options & JSONReadingMutableLeaves),
+          arena_(arena),
+          members_(members) {}
+
+    // Builds the value at tape index `at` into `slot`; the index after the value. Scalars and texts are
+    // made here, inline in the loops over members; only containers recurse.
+    [[gnu::always_inline]] std::size_t build(std::size_t at, Value& slot) {
+        const std::uint64_t word = tape_[at];
+        switch (static_cast<char>(word >> 56)) {
+            case '[': return buildArray(at, word, slot);
+            case '{': return buildDictionary(at, word, slot);
+            case '"': arena_.setText(slot, text(word), mutableLeaves_); return at + 1;
+            case 'l': slot = Value(static_cast<std::int64_t>(tape_[at + 1])); return at + 2;
+            case 'u': slot = Value(tape_[at + 1]); return at + 2;
+            case 'd': slot = Value(std::bit_cast<double>(tape_[at + 1])); return at + 2;
+            case 't': slot = Value(true); return at + 1;
+            case 'f': slot = Value(false); return at + 1;
+            default: slot = Value::null(); return at + 1;
+        }
+    }
+
+private:
+    static constexpr std::uint64_t payloadMask = 0x00FFFFFFFFFFFFFF;
+    static constexpr std::size_t countCap = 0xFFFFFF;
+
+    std::size_t after(std::size_t at) const {
+        const std::uint64_t word = tape_[at];
+        switch (static_cast<char>(word >> 56)) {
+            case '[':
+            case '{': return static_cast<std::uint32_t>(word);
+            case 'l':
+            case 'u':
+            case 'd': return at + 2;
+            default: return at + 1;
+        }
+    }
+
+    std::size_t arrayCount(std::size_t at, std::uint64_t word) const {
+        std::size_t count = (word >> 32) & countCap;
+        if (count < countCap) return count;
+        count = 0;
+        for (std::size_t i = at + 1, end = static_cast<std::uint32_t>(word); i + 1 < end; i = after(i)) ++count;
+        return count;
+    }
+
+    std::string_view text(std::uint64_t word) const {
+        const std::uint8_t* at = strings_ + (word & payloadMask);
+        std::uint32_t length;
+        std::memcpy(&length, at, sizeof length);
+        return std::string_view(reinterpret_cast<const char*>(at + sizeof length), length);
+    }
+
+    std::string_view key(const Member& member) const { return text(tape_[member.key]); }
+
+    // simdjson pads its string buffer, so eight bytes may be read from any text in it.
+    std::uint64_t prefixOf(std::string_view key) const {
+        std::uint64_t prefix;
+        std::memcpy(&prefix, key.data(), sizeof prefix);
+        if constexpr (std::endian::native == std::endian::little) prefix = __builtin_bswap64(prefix);
+        if (key.size() >= 8) return prefix;
+        return key.empty() ? 0 : prefix & ~(~std::uint64_t{0} >> (8 * key.size()));
+    }
+
+    bool less(const Member& a, const Member& b) const {
+        return a.prefix != b.prefix ? a.prefix < b.prefix : key(a) < key(b);
+    }
+
+    [[gnu::noinline]] std::size_t buildArray(std::size_t at, std::uint64_t word, Value& slot) {
+        const std::size_t end = static_cast<std::uint32_t>(word);
+        Array& array = arena_.setArray(slot, arrayCount(at, word), mutableContainers_);
+        for (std::size_t i = at + 1; i + 1 < end;) i = build(i, array.emplace_back());
+        return end;
+    }
+
+    // Dictionaries keep their keys sorted: members are sorted on the stack first, stably, so that of equal
+    // keys the last one written wins, as with the platform's reader.
+    [[gnu::noinline]] std::size_t buildDictionary(std::size_t at, std::uint64_t word, Value& slot) {
+        const std::size_t end = static_cast<std::uint32_t>(word);
+        const std::size_t mark = members_.size();
+        for (std::size_t i = at + 1; i + 1 < end; i = after(i + 1)) members_.push_back({prefixOf(text(tape_[i])), i});
+        const std::size_t last = members_.size();
+        sort(mark, last);
+        Dictionary& dictionary = arena_.setDictionary(slot, last - mark, mutableContainers_);
+        // By index: building a member's value may grow the stack.
+        for (std::size_t i = mark; i < last; ++i) {
+            const Member member = members_[i];
+            const std::string_view name = key(member);
+            if (i + 1 < last && members_[i + 1].prefix == member.prefix && key(members_[i + 1]) == name) continue;
+            build(member.key + 1, arena_.appendEntry(dictionary, name));
+        }
+        members_.resize(mark);
+        return end;
+    }
+
+    void sort(std::size_t from, std::size_t to) {
+        const auto first = members_.begin() + static_cast<std::ptrdiff_t>(from);
+        const auto last = members_.begin() + static_cast<std::ptrdiff_t>(to);
+        if (to - from > 16) {
+            std::stable_sort(first, last, [this](const Member& a, const Member& b) { return less(a, b); });
+            return;
+        }
+        for (auto it = first + 1; it < last; ++it) {
+            if (!less(*it, *(it - 1))) continue;
+            const Member moving = *it;
+            auto hole = it;
+            for (; hole != first && less(moving, *(hole - 1)); --hole) *hole = *(hole - 1);
+            *hole = moving;
+        }
+    }
+
+    const std::uint64_t* tape_;
+    const std::uint8_t* strings_;
+    bool mutableContainers_;
+    bool mutableLeaves_;
+    ValueArena& arena_;
+    MemberStack& members_;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool fitsIn64Bits(std::string_view integer) {
+    std::int64_t i;
+    std::uint64_t u;
+    auto r = integer[0] == '-' ? std::from_chars(integer.data(), integer.data() + integer.size(), i)
+                               : std::from_chars(integer.data(), integer.data() + integer.size(), u);
+    return r.ec != std::errc::result_out_of_range;
+}
+
+// simdjson refuses integers beyond 64 bits, which the platform reads as doubles. Writing such an integer
+// as a decimal ("…0" as "…0.0") makes simdjson read the same number as a double; nothing else changes,
+// and a bad text stays bad. Nothing when the text has no such integer.
+std::optional<std::string> markWideIntegersAsDecimals(std::string_view text) {
+    std::string out;
+    bool changed = false;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size();) {
+        char c = text[i];
+        if (inString || (c != '-' && !isDigit(c))) {
+            if (inString && c == '\\' && i + 1 < text.size()) out += text[i++];
+            else if (c == '"') inString = !inString;
+            out += text[i++];
+            continue;
+        }
+        // A number: its digits, then whatever fraction and exponent follow.
+        std::size_t start = i;
+        if (c == '-') ++i;
+        const std::size_t digits = i;
+        while (i < text.size() && isDigit(text[i])) ++i;
+        bool integer = i > digits;
+        for (; i < text.size(); ++i) {
+            char n = text[i];
+            if (!isDigit(n) && n != '.' && n != 'e' && n != 'E' && n != '+' && n != '-') break;
+            integer = false;
+        }
+        std::string_view number = text.substr(start, i - start);
+        out += number;
+        if (integer && !fitsIn64Bits(number)) {
+            out += ".0";
+            changed = true;
+        }
+    }
+    if (!changed) return std::nullopt;
+    return out;
+}
+
+Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parser,
+           TreeBuilder::MemberStack& members) {
+    simdjson::dom::element root;
+    auto error = parser.parse(utf8.data(), utf8.size()).get(root);
+    std::optional<std::string> widened;
+    if (error == simdjson::NUMBER_ERROR) {
+        widened = markWideIntegersAsDecimals(utf8);
+        if (widened) error = parser.parse(widened->data(), widened->size()).get(root);
+    }
+    if (error) return Value();
+    bool container = root.is_array() || root.is_object();
+    if (!container && !(options & JSONReadingFragmentsAllowed)) return Value();
+    // The tree takes about four times the text (entries of dictionaries are the bulk); the arena grows when
+    // that falls short.
+    ValueArena::Handle arena = ValueArena::make(utf8.size() * 4 + 256);
+    // The root value follows the tape's opening root word.
+    TreeBuilder(parser.doc, options, *arena, members).build(1, arena->root());
+    return arena->root();
+}
+
+}  // namespace
+
+Value readJSON(std::string_view utf8, unsigned options) {
+    if (utf8.size() <= keptParserCapacity) {
+        thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);
+        thread_local TreeBuilder::MemberStack members;
+        if (kept) return read(utf8, options, *kept, members);
+    }
+    auto own = makeParser(utf8.size());
+    TreeBuilder::MemberStack members;
+    return own ? read(utf8, options, *own, members) : Value();
+}
+
+}  // namespace ql::ns::detail
