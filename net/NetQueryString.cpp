@@ -1,0 +1,83 @@
+#include "net/NetQueryString.h"
+
+#include <algorithm>
+
+#include "platform/foundation/CharacterSet.h"
+#include "platform/foundation/Text.h"
+
+namespace ql {
+
+namespace {
+
+const ns::CharacterSet& queryComponentAllowedCharacters() {
+    static const ns::CharacterSet allowed = [] {
+        ns::CharacterSet set = ns::CharacterSet::URLQueryAllowedCharacterSet();
+        // The general delimiters and the sub-delimiters separate pairs and names in a query, so inside a
+        // name or value they must be escaped.
+        set.removeCharactersInString(":#[]@");
+        set.removeCharactersInString("!$&'()*+,;=");
+        return set;
+    }();
+    return allowed;
+}
+
+void flatten(const std::optional<std::string>& key, const ns::Value& value, std::vector<NetQueryStringPair>& pairs) {
+    const std::string keyText = key.value_or("(null)");
+    if (const ns::Dictionary* dictionary = value.asDictionary()) {
+        // Dictionaries keep their keys in ascending order already.
+        for (const auto& [nestedKey, nestedValue] : *dictionary) {
+            if (nestedValue.isNil()) continue;
+            flatten(key ? keyText + "[" + nestedKey + "]" : nestedKey, nestedValue, pairs);
+        }
+    } else if (const ns::Array* array = value.asArray()) {
+        for (const ns::Value& element : *array) flatten(keyText + "[]", element, pairs);
+    } else if (const ns::Set* set = value.asSet()) {
+        std::vector<std::pair<std::string, const ns::Value*>> sorted;
+        sorted.reserve(set->size());
+        for (const ns::Value& element : *set) sorted.emplace_back(NetQueryTextForm(element), &element);
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& entry : sorted) flatten(key, *entry.second, pairs);
+    } else {
+        pairs.emplace_back(key ? ns::Value(*key) : ns::Value(), value);
+    }
+}
+
+}  // namespace
+
+std::string NetQueryTextForm(const ns::Value& value) {
+    if (value.isNil()) return "(null)";
+    if (value.isString()) return std::string(value.asString());
+    return value.description();
+}
+
+std::string NetEscapedQueryComponent(std::string_view text) {
+    return ns::stringByAddingPercentEncodingWithAllowedCharacters(text, queryComponentAllowedCharacters());
+}
+
+std::string NetQueryStringPair::URLEncodedStringValue() const {
+    std::string escaped = NetEscapedQueryComponent(NetQueryTextForm(field_));
+    if (value_.isNil() || value_.isNull()) return escaped;
+    escaped += '=';
+    escaped += NetEscapedQueryComponent(NetQueryTextForm(value_));
+    return escaped;
+}
+
+std::vector<NetQueryStringPair> NetFlattenedQueryPairs(const std::optional<std::string>& key, const ns::Value& value) {
+    std::vector<NetQueryStringPair> pairs;
+    flatten(key, value, pairs);
+    return pairs;
+}
+
+std::string NetQueryStringFromParameters(const ns::Value& parameters) {
+    std::string query;
+    bool first = true;
+    for (const NetQueryStringPair& pair : NetFlattenedQueryPairs(std::nullopt, parameters)) {
+        if (!first) query += '&';
+        first = false;
+        query += pair.URLEncodedStringValue();
+    }
+    return query;
+}
+
+}  // namespace ql

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/NetHTTPRequestOperationManager.h"
+#include "net/NetJSONResponseSerializer.h"
+#include "net/NetMultipartFormData.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Thread.h"
+#include "platform/net/URLError.h"
+#include "tests/net/NetLoadingTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+
+namespace ql {
+namespace {
+
+using test::LoopbackServer;
+using test::pollUntil;
+using test::pumpUntil;
+
+struct Outcome {
+    int successes = 0;
+    int failures = 0;
+    bool onMainThread = true;
+    std::shared_ptr<NetHTTPRequestOperation> operation;
+    ns::Value object;
+    std::optional<ns::Error> error;
+    bool done() const { return successes + failures > 0; }
+
+    NetHTTPRequestOperationManager::SuccessBlock success() {
+        return [this](const std::shared_ptr<NetHTTPRequestOperation>& op, const ns::Value& value) {
+            onMainThread = onMainThread && ns::Thread::isMainThread();
+            ++successes;
+            operation = op;
+            object = value;
+        };
+    }
+    NetHTTPRequestOperationManager::FailureBlock failure() {
+        return [this](const std::shared_ptr<NetHTTPRequestOperation>& op, const ns::Error& e) {
+            onMainThread = onMainThread && ns::Thread::isMainThread();
+            ++failures;
+            operation = op;
+            error = e;
+        };
+    }
+};
+
+TEST(NetHTTPRequestOperationManager, AFormPostThroughAManagerLetGoAtOnceDeliversTheParsedJSONOnTheMainQueue) {
+    LoopbackServer server;
+    server.serveText("/Mobile/StudentLogin", R"({"result":1,"msg":"登录成功","uid":42})", "application/json");
+    const ns::Value parameters(ns::Dictionary{
+        {"userName", ns::Value("13800000000")}, {"password", ns::Value("p w&=")}, {"authkey", ns::Value("k-123")}});
+
+    Outcome outcome;
+    std::weak_ptr<NetHTTPRequestOperationManager> weakManager;
+    std::weak_ptr<NetHTTPRequestOperation> weakOperation;
+    {
+        auto manager = NetHTTPRequestOperationManager::manager();
+        manager->setResponseSerializer(NetJSONResponseSerializer::serializer());
+        manager->requestSerializer()->setValue(parameters["authkey"].stringValue(), "authkey");
+        weakOperation = manager->POST(server.url("/Mobile/StudentLogin"), parameters, outcome.success(), outcome.failure());
+        weakManager = manager;
+    }
+    EXPECT_TRUE(weakManager.expired());
+    ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
+    ASSERT_EQ(outcome.successes, 1) << (outcome.error ? outcome.error->description() : "");
+    EXPECT_TRUE(outcome.onMainThread);
+    EXPECT_EQ(outcome.object["result"].int64Value(), 1);
+    EXPECT_EQ(outcome.object["msg"].stringValue(), "登录成功");
+
+    const auto seen = server.requests("/Mobile/StudentLogin");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].header("authkey"), "k-123");
+    EXPECT_EQ(seen[0].header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(seen[0].body, "authkey=k-123&password=p%20w%26%3D&userName=13800000000");
+
+    // Once its blocks have run and been let go, nothing keeps the operation.
+    outcome.operation.reset();
+    EXPECT_TRUE(pollUntil([&] { return weakOperation.expired(); }));
+}
+
+TEST(NetHTTPRequestOperationManager, ResolvesAgainstItsBaseURLAndReportsRequestsItCannotBuild) {
+    EXPECT_EQ(NetHTTPRequestOperationManager(ns::URL::fromString("http://example.com/api")).baseURL()->absoluteString(),
+              "http://example.com/api/");
+    EXPECT_EQ(NetHTTPRequestOperationManager(ns::URL::fromString("http://example.com/api/")).baseURL()->absoluteString(),
+              "http://example.com/api/");
+    EXPECT_EQ(NetHTTPRequestOperationManager(ns::URL::fromString("http://example.com")).baseURL()->absoluteString(),
+              "http://example.com");
+    const auto first = NetHTTPRequestOperationManager::manager();
+    const auto second = NetHTTPRequestOperationManager::manager();
+    EXPECT_NE(first, second);
+    EXPECT_NE(first->operationQueue(), second->operationQueue());
+    EXPECT_FALSE(first->baseURL());
+    EXPECT_EQ(first->description().rfind("<NetHTTPRequestOperationManager: 0x", 0), 0u);
+    EXPECT_NE(first->description().find(", baseURL: (null), operationQueue: <NSOperationQueue: 0x"), std::string::npos);
+
+    LoopbackServer server;
+    server.serveText("/api/users", R"([1,2])", "application/json");
+    auto manager = std::make_shared<NetHTTPRequestOperationManager>(ns::URL::fromString(server.url("/api")));
+    Outcome got;
+    manager->GET("users", ns::Value(ns::Dictionary{{"page", ns::Value(2)}}), got.success(), got.failure());
+    ASSERT_TRUE(pumpUntil([&] { return got.done(); }));
+    EXPECT_EQ(got.successes, 1);
+    EXPECT_EQ(got.object.count(), 2u);
+    EXPECT_EQ(server.requests("/api/users?page=2").size(), 1u);
+
+    int heads = 0;
+    manager->HEAD("users", ns::Value(), [&](const std::shared_ptr<NetHTTPRequestOperation>& operation) {
+        EXPECT_TRUE(operation->isFinished());
+        ++heads;
+    }, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return heads == 1; }));
+
+    Outcome refused;
+    EXPECT_EQ(manager->POST("http://bad host/", ns::Value(), refused.success(), refused.failure()), nullptr);
+    EXPECT_EQ(manager->operationQueue()->operationCount(), 0u);
+    ASSERT_TRUE(pumpUntil([&] { return refused.done(); }));
+    EXPECT_EQ(refused.failures, 1);
+    EXPECT_TRUE(refused.onMainThread);
+    EXPECT_EQ(refused.operation, nullptr);
+    EXPECT_EQ(refused.error->domain(), ns::URLErrorDomain);
+    EXPECT_EQ(refused.error->code(), ns::URLErrorBadURL);
+}
+
+TEST(NetHTTPRequestOperationManager, MultipartPostsSendTheAppendedParts) {
+    LoopbackServer server;
+    std::mutex mutex;
+    std::vector<httplib::MultipartFormData> parts;
+    server.handle("/upload", [&](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        for (const auto& [name, part] : request.files) parts.push_back(part);
+        response.set_content(R"({"result":1})", "application/json");
+    });
+    Outcome outcome;
+    NetHTTPRequestOperationManager::manager()->POST(
+        server.url("/upload"), ns::Value(ns::Dictionary{{"uid", ns::Value(7)}}),
+        [](NetMultipartFormData& form) { form.appendPartWithFileData(ns::Data("PNGDATA"), "photo", "a.png", "image/png"); },
+        outcome.success(), outcome.failure());
+    ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
+    ASSERT_EQ(outcome.successes, 1) << (outcome.error ? outcome.error->description() : "");
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].name, "photo");
+    EXPECT_EQ(parts[0].filename, "a.png");
+    EXPECT_EQ(parts[0].content_type, "image/png");
+    EXPECT_EQ(parts[0].content, "PNGDATA");
+    EXPECT_EQ(parts[1].name, "uid");
+    EXPECT_EQ(parts[1].content, "7");
+}
+
+TEST(NetHTTPRequestOperationManager, ArchivesAndCopiesAndRefusesToSendWithoutSerializers) {
+    ns::Error error(std::string(ns::CocoaErrorDomain), 0);
+    auto original = std::make_shared<NetHTTPRequestOperationManager>(ns::URL::fromString("http://example.com/api"));
+    original->requestSerializer()->setValue("k", "authkey");
+    const auto archive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(original), &error);
+    ASSERT_TRUE(archive) << error.description();
+    auto decoded = ns::KeyedUnarchiver::unarchivedObjectOfClass(NetHTTPRequestOperationManager::classObject(), *archive,
+                                                                &error)
+                       .asObject<NetHTTPRequestOperationManager>();
+    ASSERT_TRUE(decoded) << error.description();
+    EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://example.com/api/");
+    EXPECT_EQ(decoded->requestSerializer()->valueForHTTPHeaderField("authkey"), "k");
+    EXPECT_TRUE(std::dynamic_pointer_cast<NetJSONResponseSerializer>(decoded->responseSerializer()));
+
+    auto copy = std::dynamic_pointer_cast<NetHTTPRequestOperationManager>(original->copy());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->baseURL(), original->baseURL());
+    EXPECT_NE(copy->requestSerializer(), original->requestSerializer());
+    EXPECT_EQ(copy->requestSerializer()->valueForHTTPHeaderField("authkey"), "k");
+
+    original->setRequestSerializer(nullptr);
+    original->setResponseSerializer(nullptr);
+    const auto bare = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(original), &error);
+    ASSERT_TRUE(bare) << error.description();
+    auto empty = ns::KeyedUnarchiver::unarchivedObjectOfClass(NetHTTPRequestOperationManager::classObject(), *bare, &error)
+                     .asObject<NetHTTPRequestOperationManager>();
+    ASSERT_TRUE(empty) << error.description();
+    EXPECT_FALSE(empty->requestSerializer());
+    EXPECT_FALSE(empty->responseSerializer());
+    Outcome refused;
+    EXPECT_EQ(empty->GET("users", ns::Value(), refused.success(), refused.failure()), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return refused.done(); }));
+    EXPECT_EQ(refused.failures, 1);
+    EXPECT_EQ(refused.error->domain(), NetURLRequestSerializationErrorDomain);
+    EXPECT_EQ(refused.error->code(), ns::URLErrorBadURL);
+}
+
+}  // namespace
+}  // namespace ql

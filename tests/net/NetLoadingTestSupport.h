@@ -1,0 +1,82 @@
+#pragma once
+// Helpers for the networking tests that load over loopback: pumping the main run loop until a condition
+// holds, and recording the notifications posted under a name.
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Object.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Timer.h"
+
+namespace ql::test {
+
+// Pumps the main run loop until the condition holds; conditions are made true by work delivered to the
+// main queue, which wakes the loop.
+inline bool pumpUntil(const std::function<bool()>& condition, double seconds = 20) {
+    return ns::RunLoop::main()->runUntil(condition, seconds);
+}
+
+// For conditions that other threads change without giving the main loop any work (an object released on
+// a background queue): a short repeating timer makes the loop look again.
+inline bool pollUntil(const std::function<bool()>& condition, double seconds = 20) {
+    auto poll = ns::Timer::scheduledTimer(0.005, true, [](ns::Timer&) {});
+    const bool satisfied = pumpUntil(condition, seconds);
+    poll->invalidate();
+    return satisfied;
+}
+
+// Every notification of one name (any name when empty), from any sender, while it lives.
+class NotificationLog {
+public:
+    struct Entry {
+        std::string name;
+        std::shared_ptr<ns::Object> object;
+        const ns::Object* sender;
+        ns::Dictionary userInfo;
+    };
+
+    explicit NotificationLog(std::string_view name)
+        : token_(ns::NotificationCenter::defaultCenter().addObserverForName(
+              name, nullptr, nullptr, [this](const ns::Notification& notification) {
+                  std::lock_guard lock(mutex_);
+                  entries_.push_back({notification.name(), notification.object(), notification.sender(), notification.userInfo()});
+              })) {}
+    ~NotificationLog() { ns::NotificationCenter::defaultCenter().removeObserver(token_.get()); }
+    NotificationLog(const NotificationLog&) = delete;
+    NotificationLog& operator=(const NotificationLog&) = delete;
+
+    std::vector<Entry> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+    // How many came from this sender.
+    std::size_t count(const ns::Object* sender) const {
+        std::lock_guard lock(mutex_);
+        std::size_t n = 0;
+        for (const auto& entry : entries_) n += entry.sender == sender ? 1 : 0;
+        return n;
+    }
+
+    // The names of those from this sender, in order.
+    std::vector<std::string> names(const ns::Object* sender) const {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> out;
+        for (const auto& entry : entries_) {
+            if (entry.sender == sender) out.push_back(entry.name);
+        }
+        return out;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+    std::shared_ptr<ns::Object> token_;
+};
+
+}  // namespace ql::test

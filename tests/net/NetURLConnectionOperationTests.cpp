@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/NetURLConnectionOperation.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/Thread.h"
+#include "platform/net/URLError.h"
+#include "tests/net/NetLoadingTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+
+namespace ql {
+namespace {
+
+using test::LoopbackServer;
+using test::NotificationLog;
+using test::pumpUntil;
+
+std::shared_ptr<NetURLConnectionOperation> operationFor(const LoopbackServer& server, std::string_view path) {
+    return std::make_shared<NetURLConnectionOperation>(ns::URLRequest(ns::URL::fromString(server.url(path))));
+}
+
+// A stream that never takes a byte, optionally failing with an error when asked to.
+class StuckStream final : public ns::OutputStream {
+public:
+    explicit StuckStream(bool failsWhenWritten) : failsWhenWritten_(failsWhenWritten) {}
+    std::int64_t write(const std::uint8_t*, std::size_t) override {
+        fail(ns::Error(std::string(ns::POSIXErrorDomain), 28));
+        return -1;
+    }
+    bool hasSpaceAvailable() const override { return failsWhenWritten_; }
+
+private:
+    const bool failsWhenWritten_;
+};
+
+TEST(NetURLConnectionOperation, LoadsOnTheNetworkThreadReportsOnTheMainQueueAndAnnounces) {
+    LoopbackServer server;
+    server.serveText("/text", "hello, world", "text/plain; charset=utf-8");
+    NotificationLog started(NetNetworkingOperationDidStartNotification);
+    NotificationLog finished(NetNetworkingOperationDidFinishNotification);
+
+    auto operation = operationFor(server, "/text");
+    std::string callbackThread;
+    operation->setRedirectResponseBlock([&](ns::URLConnection&, const ns::URLRequest& request,
+                                            const std::shared_ptr<ns::URLResponse>&) {
+        callbackThread = ns::Thread::current()->name();
+        return std::optional<ns::URLRequest>(request);
+    });
+    std::vector<std::int64_t> totals;
+    bool progressOnMain = true;
+    operation->setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t expected) {
+        progressOnMain = progressOnMain && ns::Thread::isMainThread();
+        totals.push_back(total);
+        EXPECT_EQ(expected, 12);
+    });
+    int completions = 0;
+    operation->setCompletionBlock([&] {
+        EXPECT_TRUE(ns::Thread::isMainThread());
+        ++completions;
+    });
+    std::make_shared<ns::OperationQueue>()->addOperation(operation);
+
+    ASSERT_TRUE(pumpUntil([&] { return completions == 1 && finished.count(operation.get()) == 1; }));
+    EXPECT_EQ(callbackThread, "Networking");
+    EXPECT_TRUE(operation->isFinished());
+    EXPECT_FALSE(operation->error());
+    EXPECT_EQ(operation->responseData()->toString(), "hello, world");
+    EXPECT_EQ(operation->responseString(), "hello, world");
+    EXPECT_EQ(operation->responseStringEncoding(), 4u);
+    EXPECT_EQ(started.count(operation.get()), 1u);
+    EXPECT_TRUE(progressOnMain);
+    ASSERT_FALSE(totals.empty());
+    EXPECT_EQ(totals.back(), 12);
+    EXPECT_EQ(operation->totalBytesRead(), 12);
+    EXPECT_EQ(operation->connection(), nullptr);
+    // Run once, then let go once the completion group emptied.
+    ASSERT_TRUE(pumpUntil([&] { return !operation->completionBlock(); }));
+    EXPECT_EQ(completions, 1);
+    EXPECT_NE(operation->description().find("state: isFinished, cancelled: NO"), std::string::npos);
+}
+
+TEST(NetURLConnectionOperation, StateMovesFollowTheTableAndCancellationEndsWithTheCancelledError) {
+    LoopbackServer server;
+    server.serveText("/text", "body");
+    NotificationLog all("");
+    NotificationLog finished(NetNetworkingOperationDidFinishNotification);
+
+    // Finishing a ready operation is legal only once it is cancelled.
+    auto ready = operationFor(server, "/text");
+    ready->setState(NetOperationFinishedState);
+    EXPECT_EQ(ready->state(), NetOperationReadyState);
+    ready->setState(7);
+    EXPECT_EQ(ready->state(), NetOperationReadyState);
+    ready->cancel();
+    ready->setState(NetOperationFinishedState);
+    EXPECT_TRUE(ready->isFinished());
+    ready->setState(NetOperationReadyState);
+    EXPECT_TRUE(ready->isFinished());
+
+    // Cancelled before it started: starting finishes it at once, announced as started and finished.
+    auto cancelled = operationFor(server, "/text");
+    cancelled->cancel();
+    cancelled->cancel();
+    EXPECT_TRUE(cancelled->isCancelled());
+    cancelled->start();
+    ASSERT_TRUE(pumpUntil([&] { return finished.count(cancelled.get()) == 1; }));
+    EXPECT_EQ(all.names(cancelled.get()),
+              (std::vector<std::string>{std::string(NetNetworkingOperationDidStartNotification),
+                                        std::string(NetNetworkingOperationDidFinishNotification)}));
+    ASSERT_TRUE(cancelled->error());
+    EXPECT_EQ(cancelled->error()->domain(), ns::URLErrorDomain);
+    EXPECT_EQ(cancelled->error()->code(), ns::URLErrorCancelled);
+    EXPECT_EQ(ns::URL::fromValue(cancelled->error()->userInfo()[ns::URLErrorFailingURLErrorKey]),
+              cancelled->request().URL());
+    EXPECT_EQ(server.requestCount(), 0u);
+    const auto error = cancelled->error();
+    cancelled->cancel();  // finished: nothing changes
+    EXPECT_EQ(cancelled->error(), error);
+
+    // Paused before it ran: the network is not touched and a queue does not start it; resuming starts it.
+    auto paused = operationFor(server, "/text");
+    paused->pause();
+    EXPECT_TRUE(paused->isPaused());
+    EXPECT_FALSE(paused->isReady());
+    auto queue = std::make_shared<ns::OperationQueue>();
+    queue->addOperation(paused);
+    paused->resume();
+    ASSERT_TRUE(pumpUntil([&] { return finished.count(paused.get()) == 1; }));
+    EXPECT_EQ(paused->responseData()->toString(), "body");
+    EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST(NetURLConnectionOperation, PausingWhileExecutingAnnouncesFinishWithoutFinishing) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/slow", "first", "-rest", gate);
+    NotificationLog started(NetNetworkingOperationDidStartNotification);
+    NotificationLog finished(NetNetworkingOperationDidFinishNotification);
+
+    auto operation = operationFor(server, "/slow");
+    operation->start();
+    ASSERT_TRUE(pumpUntil([&] { return operation->totalBytesRead() == 5; }));
+    operation->pause();
+    EXPECT_TRUE(operation->isPaused());
+    ASSERT_TRUE(pumpUntil([&] { return finished.count(operation.get()) == 1; }));
+    EXPECT_FALSE(operation->isFinished());
+
+    gate->open();
+    operation->resume();
+    ASSERT_TRUE(pumpUntil([&] { return operation->isFinished() && finished.count(operation.get()) == 2; }));
+    EXPECT_EQ(started.count(operation.get()), 2u);
+    EXPECT_EQ(server.requests("/slow").size(), 2u);
+}
+
+TEST(NetURLConnectionOperation, ArchivingAnExecutingOperationPausesItAndStoresItReady) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/slow", "first", "-rest", gate);
+    auto operation = operationFor(server, "/slow");
+    operation->start();
+    ASSERT_TRUE(pumpUntil([&] { return operation->totalBytesRead() == 5; }));
+
+    ns::Error error(std::string(ns::CocoaErrorDomain), 0);
+    const auto archive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(operation), &error);
+    ASSERT_TRUE(archive) << error.description();
+    EXPECT_TRUE(operation->isPaused());
+
+    const ns::Value decoded =
+        ns::KeyedUnarchiver::unarchivedObjectOfClass(NetURLConnectionOperation::classObject(), *archive, &error);
+    auto copy = decoded.asObject<NetURLConnectionOperation>();
+    ASSERT_TRUE(copy) << error.description();
+    EXPECT_EQ(copy->state(), NetOperationReadyState);
+    EXPECT_EQ(copy->request().URL(), operation->request().URL());
+    EXPECT_EQ(copy->totalBytesRead(), 5);
+    auto http = std::dynamic_pointer_cast<ns::HTTPURLResponse>(copy->response());
+    ASSERT_TRUE(http);
+    EXPECT_EQ(http->statusCode(), 200);
+}
+
+TEST(NetURLConnectionOperation, AnOutputStreamThatTakesNothingEndsTheOperationWithAnError) {
+    LoopbackServer server;
+    server.serveText("/text", "some body");
+    for (const bool failsWhenWritten : {false, true}) {
+        auto operation = operationFor(server, "/text");
+        operation->setOutputStream(std::make_shared<StuckStream>(failsWhenWritten));
+        operation->start();
+        ASSERT_TRUE(pumpUntil([&] { return operation->isFinished(); }));
+        ASSERT_TRUE(operation->error());
+        if (failsWhenWritten) {
+            EXPECT_EQ(operation->error()->domain(), ns::POSIXErrorDomain);
+        } else {
+            EXPECT_EQ(operation->error()->domain(), ns::URLErrorDomain);
+            EXPECT_EQ(operation->error()->code(), ns::URLErrorCannotWriteToFile);
+        }
+    }
+}
+
+TEST(NetURLConnectionOperation, BatchesCompleteAfterEveryOperationsOwnCompletion) {
+    std::vector<std::shared_ptr<NetURLConnectionOperation>> reported{{}};
+    auto none = NetURLConnectionOperation::batchOfRequestOperations({}, nullptr,
+                                                                    [&](const auto& operations) { reported = operations; });
+    ASSERT_EQ(none.size(), 1u);
+    auto queue = std::make_shared<ns::OperationQueue>();
+    queue->addOperation(none.front());
+    ASSERT_TRUE(pumpUntil([&] { return reported.empty(); }));
+
+    LoopbackServer server;
+    server.serveText("/a", "a");
+    std::vector<std::shared_ptr<NetURLConnectionOperation>> operations;
+    std::vector<std::string> events;
+    for (int i = 0; i < 3; ++i) {
+        auto operation = operationFor(server, "/a");
+        operation->setCompletionBlock([&events] { events.push_back("own"); });
+        operations.push_back(operation);
+    }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    bool done = false;
+    auto batch = NetURLConnectionOperation::batchOfRequestOperations(
+        operations, [&](std::uint64_t finished, std::uint64_t total) { progress.emplace_back(finished, total); },
+        [&](const auto& all) {
+            EXPECT_EQ(all.size(), 3u);
+            events.push_back("batch");
+            done = true;
+        });
+    ASSERT_EQ(batch.size(), 4u);
+    queue->addOperations(batch, false);
+    ASSERT_TRUE(pumpUntil([&] { return done; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"own", "own", "own", "batch"}));
+    ASSERT_EQ(progress.size(), 3u);
+    EXPECT_EQ(progress.back(), (std::pair<std::uint64_t, std::uint64_t>{3, 3}));
+}
+
+}  // namespace
+}  // namespace ql
