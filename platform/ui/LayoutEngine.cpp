@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "platform/foundation/Log.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
@@ -189,10 +189,10 @@ void LayoutEngine::gather(View& view, std::vector<LayoutConstraint*>& wanted) {
             if (!first->isDescendantOfView(&view) || (second && !second->isDescendantOfView(&view))) {
                 if (!constraint->reportedUnprepared_) {
                     constraint->reportedUnprepared_ = true;
-                    std::fprintf(stderr,
-                                 "The view hierarchy is not prepared for the constraint: %s\n\tWhen added to a view, "
-                                 "the constraint's items must be descendants of that view (or the view itself).\n",
-                                 constraint->description().c_str());
+                    ns::Log::write("The view hierarchy is not prepared for the constraint: " +
+                                   constraint->description() +
+                                   "\n\tWhen added to a view, the constraint's items must be descendants of that view "
+                                   "(or the view itself).");
                 }
                 continue;
             }
@@ -605,14 +605,14 @@ void LayoutEngine::reportUnsatisfiable(const LayoutConstraint& broken,
         if (it != held_.end()) line(*it->second);
     }
     line(broken);
-    std::fprintf(stderr,
+    ns::Log::write(
                  "Unable to simultaneously satisfy constraints.\n\tProbably at least one of the constraints in the "
                  "following list is one you don't want. Try this: (1) look at each constraint and try to figure out "
                  "which you don't expect; (2) find the code that added the unwanted constraint or constraints and "
                  "fix it. (Note: If you're seeing NSAutoresizingMaskLayoutConstraints that you don't understand, "
                  "refer to the documentation for the UIView property translatesAutoresizingMaskIntoConstraints)\n"
-                 "(\n%s\n)\n\nWill attempt to recover by breaking constraint \n%s\n\n",
-                 list.c_str(), broken.description().c_str());
+                 "(\n" + list + "\n)\n\nWill attempt to recover by breaking constraint \n" + broken.description() +
+                 "\n");
 }
 
 }  // namespace ql::ui

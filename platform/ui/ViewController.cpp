@@ -1,9 +1,9 @@
 #include "platform/ui/ViewController.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/MainThread.h"
 #include "platform/ui/NavigationController.h"
@@ -30,7 +30,7 @@ std::function<void()>& pendingTransition() {
     return *pending;
 }
 
-void warn(const std::string& text) { std::fprintf(stderr, "Warning: %s\n", text.c_str()); }
+void warn(const std::string& text) { ns::Log::write("Warning: " + text); }
 
 }  // namespace
 

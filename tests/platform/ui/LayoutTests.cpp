@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
@@ -56,10 +57,13 @@ void expectFrame(const ViewPtr& view, double x, double y, double w, double h) {
     EXPECT_NEAR(f.size.height, h, 1e-6);
 }
 
+// What the action logged, each line followed by a line end.
 std::string capturedLog(const std::function<void()>& action) {
-    testing::internal::CaptureStderr();
+    ns::Log::Capture log;
     action();
-    return testing::internal::GetCapturedStderr();
+    std::string text;
+    for (const auto& line : log.lines()) text += line + "\n";
+    return text;
 }
 
 TEST(Layout, StackedViewsFollowTheirContainer) {
