@@ -1,7 +1,6 @@
 #include "platform/foundation/XMLPropertyList.h"
 
 #include <libxml/parser.h>
-#include <libxml/globals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
@@ -11,13 +10,13 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/PropertyListUID.h"
+#include "platform/foundation/QuietLibXML.h"
 
 namespace ql::ns::detail {
 
@@ -205,23 +204,6 @@ private:
 
 // ---- Reading ----
 
-// libxml2 reports some failures (bad encodings) through its per-thread generic handler, which prints to
-// standard error; the reader answers them as values, so the handler is silenced while it parses.
-class QuietGenericErrors {
-public:
-    QuietGenericErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
-        xmlSetGenericErrorFunc(nullptr, ignore);
-    }
-    ~QuietGenericErrors() { xmlSetGenericErrorFunc(context_, handler_); }
-    static void ignore(void*, const char*, ...) {}
-    QuietGenericErrors(const QuietGenericErrors&) = delete;
-    QuietGenericErrors& operator=(const QuietGenericErrors&) = delete;
-
-private:
-    xmlGenericErrorFunc handler_;
-    void* context_;
-};
-
 struct DocumentFree {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
@@ -259,13 +241,11 @@ private:
     }
 
     std::optional<Value> document(std::span<const std::uint8_t> bytes) {
-        static std::once_flag initialised;
-        std::call_once(initialised, xmlInitParser);
+        QuietLibXML quiet;
         if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
             failure_ = "XML property list too large";
             return std::nullopt;
         }
-        QuietGenericErrors quiet;
         std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
         if (!context) {
             failure_ = "out of memory";

@@ -6,10 +6,12 @@
 #include "net/NetJSONResponseSerializer.h"
 #include "net/NetPropertyListResponseSerializer.h"
 #include "net/NetStringEncoding.h"
+#include "net/NetXMLParserResponseSerializer.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/PropertyListSerialization.h"
+#include "platform/foundation/XMLParser.h"
 #include "platform/graphics/ImageEncoding.h"
 
 namespace ql {
@@ -289,6 +291,61 @@ TEST(NetCompoundResponseSerializer, TheFirstMemberThatMakesAnObjectWins) {
     Parsed failed = parse(*compound, reply(500, "application/json"), kJSON);
     EXPECT_EQ(failed.object["result"].int64Value(), 1);
     EXPECT_EQ(failed.error->code(), -1011);
+}
+
+// Collects the names of the elements a parser reports.
+class ElementNames : public ns::XMLParserDelegate {
+public:
+    std::vector<std::string> names;
+    void parserDidStartElement(ns::XMLParser&, std::string_view name, std::optional<std::string_view>,
+                               std::optional<std::string_view>, const ns::Dictionary&) override {
+        names.emplace_back(name);
+    }
+};
+
+TEST(NetXMLParserResponseSerializer, HandsBackAnUnstartedParserForXMLReplies) {
+    auto xml = NetXMLParserResponseSerializer::serializer();
+    const ns::Data body("<books><book/><book/></books>");
+    for (const char* type : {"application/xml", "text/xml; charset=utf-8"}) {
+        Parsed parsed = parse(*xml, reply(200, type), body);
+        EXPECT_FALSE(parsed.error) << type;
+        auto parser = parsed.object.asObject<ns::XMLParser>();
+        ASSERT_TRUE(parser) << type;
+        EXPECT_EQ(parser->className(), "NSXMLParser");
+        EXPECT_FALSE(parser->parserError());
+        auto names = std::make_shared<ElementNames>();
+        parser->setDelegate(names);
+        EXPECT_TRUE(parser->parse());
+        EXPECT_EQ(names->names, (std::vector<std::string>{"books", "book", "book"}));
+    }
+
+    Parsed json = parse(*xml, reply(200, "application/json"), body);
+    EXPECT_TRUE(json.object.isNil());
+    ASSERT_TRUE(json.error);
+    EXPECT_EQ(json.error->code(), -1016);
+    EXPECT_EQ(json.error->localizedDescription(), "Request failed: unacceptable content-type: application/json");
+    // A refused status alone still gives the parser, with the status error.
+    Parsed failed = parse(*xml, reply(500, "text/xml"), body);
+    EXPECT_TRUE(failed.object.asObject<ns::XMLParser>());
+    EXPECT_EQ(failed.error->code(), -1011);
+    EXPECT_TRUE(xml->responseObjectForResponse(reply(500, "text/xml"), body, nullptr).isNil());
+    EXPECT_TRUE(parse(*xml, reply(200, "text/xml"), std::nullopt).object.isNil());
+
+    // Archives keep the settings; a copy keeps them too, since the class adds none of its own.
+    xml->setAcceptableContentTypes(NetHTTPResponseSerializer::ContentTypes{"application/rss+xml"});
+    xml->setAcceptableStatusCodes(NetHTTPResponseSerializer::StatusCodes{200});
+    ns::Error error("", 0);
+    auto data = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(xml), &error);
+    ASSERT_TRUE(data) << error.description();
+    auto decoded = ns::KeyedUnarchiver::unarchivedObjectOfClass(NetHTTPResponseSerializer::classObject(), *data, &error)
+                       .asObject<NetXMLParserResponseSerializer>();
+    ASSERT_TRUE(decoded) << error.description();
+    EXPECT_EQ(decoded->acceptableContentTypes(), xml->acceptableContentTypes());
+    EXPECT_EQ(decoded->acceptableStatusCodes(), xml->acceptableStatusCodes());
+    auto copy = std::dynamic_pointer_cast<NetXMLParserResponseSerializer>(xml->copy());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->acceptableContentTypes(), xml->acceptableContentTypes());
+    EXPECT_EQ(copy->acceptableStatusCodes(), xml->acceptableStatusCodes());
 }
 
 }  // namespace
