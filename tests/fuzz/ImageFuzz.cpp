@@ -9,14 +9,13 @@
 
 #include "platform/graphics/ImageEncoding.h"
 #include "platform/graphics/ImageSource.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 void checkImage(const cg::Image& image) {
     check(cg::imageSizeAllowed(static_cast<std::size_t>(image.width()), static_cast<std::size_t>(image.height())));

@@ -9,14 +9,13 @@
 
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql::ns;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using ql::fuzz::check;
 
 // Texts the reader takes as UTF-8 as they are: no byte-order mark and no zero byte among the first two.
 bool readAsPlainUtf8(std::string_view text) {

@@ -9,14 +9,13 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Object.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql::ns;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using ql::fuzz::check;
 
 bool holdsObjects(const Value& v) {
     if (v.isObject()) return true;

@@ -5,14 +5,13 @@
 #include <cstdlib>
 
 #include "platform/foundation/PropertyListSerialization.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql::ns;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using ql::fuzz::check;
 
 // Written once, read and written again: the second writing must equal the first.
 void expectStableRoundTrip(const Value& plist, PropertyListFormat format) {

@@ -8,14 +8,13 @@
 
 #include "analytics/json/StatJsonParser.h"
 #include "analytics/json/StatJsonWriter.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 }  // namespace
 

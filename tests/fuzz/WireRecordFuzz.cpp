@@ -33,14 +33,13 @@
 #include "analytics/WireTraffic.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 ns::Data written(const WireBase& record) {
     auto buffer = std::make_shared<WireMemoryBuffer>();

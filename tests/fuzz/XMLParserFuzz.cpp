@@ -9,14 +9,13 @@
 #include <memory>
 
 #include "platform/foundation/XMLParser.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 using namespace ql::ns;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using ql::fuzz::check;
 
 class Checker : public XMLParserDelegate {
 public:
