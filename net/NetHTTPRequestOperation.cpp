@@ -123,6 +123,8 @@ void NetHTTPRequestOperation::pause() {
 
 void NetHTTPRequestOperation::connectionDidReceiveResponse(ns::URLConnection& connection,
                                                            const std::shared_ptr<ns::URLResponse>& response) {
+    std::lock_guard guard(lock());  // a pause waits until the reply has been taken or refused
+    if (!isCurrentConnection(connection)) return;
     NetURLConnectionOperation::connectionDidReceiveResponse(connection, response);
     const auto* http = dynamic_cast<const ns::HTTPURLResponse*>(response.get());
     if (!http || http->statusCode() == 206 || !request().valueForHTTPHeaderField("Range")) return;

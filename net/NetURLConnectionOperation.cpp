@@ -433,6 +433,10 @@ void NetURLConnectionOperation::pause() {
     std::lock_guard guard(lock_);
     if (isPaused() || isFinished() || isCancelled()) return;
     if (isExecuting()) {
+        // The connection stops being this operation's at once, not when the network thread gets to cancel
+        // it: what it still reports meanwhile (the rest of a body already on its way, its end) must reach
+        // neither the paused operation nor the one that resuming starts.
+        if (connection_) pausedConnections_.push_back(std::exchange(connection_, nullptr));
         performOnNetworkThread(&NetURLConnectionOperation::operationDidPause);
         postOnMainQueue(NetNetworkingOperationDidFinishNotification);
     }
@@ -440,9 +444,14 @@ void NetURLConnectionOperation::pause() {
 }
 
 void NetURLConnectionOperation::operationDidPause() {
-    std::lock_guard guard(lock_);
-    if (connection_) connection_->cancel();
-    connection_.reset();
+    std::vector<std::shared_ptr<ns::URLConnection>> paused;
+    {
+        std::lock_guard guard(lock_);
+        paused.swap(pausedConnections_);
+        // One made by a start that was already on its way when the operation paused.
+        if (connection_) paused.push_back(std::exchange(connection_, nullptr));
+    }
+    for (const auto& connection : paused) connection->cancel();
 }
 
 void NetURLConnectionOperation::resume() {
@@ -527,12 +536,23 @@ void NetURLConnectionOperation::connectionDidSendBodyData(ns::URLConnection&, st
     });
 }
 
-void NetURLConnectionOperation::connectionDidReceiveResponse(ns::URLConnection&,
+bool NetURLConnectionOperation::isCurrentConnection(const ns::URLConnection& connection) const {
+    std::lock_guard guard(lock_);
+    return connection_.get() == &connection;
+}
+
+// The reports below hold the lock while they look whether their connection is still the operation's and
+// act, so that a pause on another thread comes before or after one of them, never in the middle.
+
+void NetURLConnectionOperation::connectionDidReceiveResponse(ns::URLConnection& connection,
                                                              const std::shared_ptr<ns::URLResponse>& response) {
-    setResponse(response);
+    std::lock_guard guard(lock_);
+    if (isCurrentConnection(connection)) setResponse(response);
 }
 
 void NetURLConnectionOperation::connectionDidReceiveData(ns::URLConnection& connection, const ns::Data& data) {
+    std::lock_guard guard(lock_);
+    if (!isCurrentConnection(connection)) return;
     const auto stream = outputStream();
     // A stream that takes no more bytes ends the load with its error, or with the platform's "cannot
     // write" error when it gives none, rather than leaving the operation executing or the body short.
@@ -556,28 +576,26 @@ void NetURLConnectionOperation::connectionDidReceiveData(ns::URLConnection& conn
     });
 }
 
-void NetURLConnectionOperation::connectionDidFinishLoading(ns::URLConnection&) {
-    {
-        std::lock_guard guard(lock_);
-        const auto stream = outputStream();
-        const ns::Value written = stream->propertyForKey(ns::StreamDataWrittenToMemoryStreamKey);
-        if (const ns::Data* data = written.asData()) responseData_ = *data;
-        else responseData_.reset();
-        stream->close();
-        if (responseData_) outputStream_.reset();
-        connection_.reset();
-    }
+void NetURLConnectionOperation::connectionDidFinishLoading(ns::URLConnection& connection) {
+    std::lock_guard guard(lock_);
+    if (!isCurrentConnection(connection)) return;
+    const auto stream = outputStream();
+    const ns::Value written = stream->propertyForKey(ns::StreamDataWrittenToMemoryStreamKey);
+    if (const ns::Data* data = written.asData()) responseData_ = *data;
+    else responseData_.reset();
+    stream->close();
+    if (responseData_) outputStream_.reset();
+    connection_.reset();
     finish();
 }
 
-void NetURLConnectionOperation::connectionDidFailWithError(ns::URLConnection&, const ns::Error& error) {
-    {
-        std::lock_guard guard(lock_);
-        error_ = error;
-        outputStream()->close();
-        if (responseData_) outputStream_.reset();
-        connection_.reset();
-    }
+void NetURLConnectionOperation::connectionDidFailWithError(ns::URLConnection& connection, const ns::Error& error) {
+    std::lock_guard guard(lock_);
+    if (!isCurrentConnection(connection)) return;
+    error_ = error;
+    outputStream()->close();
+    if (responseData_) outputStream_.reset();
+    connection_.reset();
     finish();
 }
 

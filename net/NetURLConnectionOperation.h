@@ -196,6 +196,8 @@ protected:
     bool restartResponseBody();
     // Ends the load with `error` (network thread): the connection is cancelled and the failure path runs.
     void failLoad(ns::URLConnection& connection, const ns::Error& error);
+    // Whether the connection reporting is the one the operation runs now (not one a pause let go).
+    bool isCurrentConnection(const ns::URLConnection& connection) const;
 
     std::recursive_mutex& lock() const { return lock_; }
 
@@ -227,6 +229,8 @@ private:
     std::shared_ptr<ns::DispatchGroup> completionGroup_;
     ns::Dictionary userInfo_;
     std::shared_ptr<ns::URLConnection> connection_;
+    // Let go by a pause; the network thread cancels them.
+    std::vector<std::shared_ptr<ns::URLConnection>> pausedConnections_;
     std::atomic<std::int64_t> totalBytesRead_{0};
     std::function<void()> backgroundTaskCleanup_;
     ProgressBlock uploadProgress_;

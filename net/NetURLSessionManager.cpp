@@ -69,16 +69,17 @@ void NetURLSessionManager::makeSession() const {
                                                       std::vector<std::shared_ptr<ns::URLSessionDownloadTask>> downloads) {
             auto manager = weak.lock();
             if (!manager) return;
-            // Only tasks nobody gave a delegate yet: the answer comes after the tasks the caller has made
-            // meanwhile, whose delegates hold their completion handlers.
-            const auto adopt = [&](const auto& tasks, const auto& add) {
+            // Only tasks nobody gave a delegate yet. The caller may be giving one its delegate (with its
+            // completion handler) on another thread right now: the map decides under its lock, so this bare
+            // delegate never replaces the caller's.
+            const auto adopt = [&](const auto& tasks, const auto& make) {
                 for (const auto& task : tasks) {
-                    if (!manager->delegateForTask(*task)) add(task);
+                    if (!manager->delegateForTask(*task)) manager->setDelegateUnlessSet(make(task), *task);
                 }
             };
-            adopt(data, [&](const auto& task) { manager->addDelegateForDataTask(task, nullptr); });
-            adopt(uploads, [&](const auto& task) { manager->addDelegateForUploadTask(task, nullptr, nullptr); });
-            adopt(downloads, [&](const auto& task) { manager->addDelegateForDownloadTask(task, nullptr, nullptr, nullptr); });
+            adopt(data, [&](const auto& task) { return manager->makeTaskDelegate(task, nullptr); });
+            adopt(uploads, [&](const auto& task) { return manager->makeUploadTaskDelegate(task, nullptr); });
+            adopt(downloads, [&](const auto& task) { return manager->makeTaskDelegate(task, nullptr); });
         });
         auto& center = ns::NotificationCenter::defaultCenter();
         center.addObserver(
@@ -289,6 +290,12 @@ void NetURLSessionManager::setDelegate(std::shared_ptr<NetURLSessionManagerTaskD
     mutableTaskDelegatesKeyedByTaskIdentifier_[task.taskIdentifier()] = std::move(delegate);
 }
 
+void NetURLSessionManager::setDelegateUnlessSet(std::shared_ptr<NetURLSessionManagerTaskDelegate> delegate,
+                                               const ns::URLSessionTask& task) {
+    std::lock_guard lock(lock_);
+    mutableTaskDelegatesKeyedByTaskIdentifier_.try_emplace(task.taskIdentifier(), std::move(delegate));
+}
+
 void NetURLSessionManager::removeDelegateForTask(const ns::URLSessionTask& task) {
     std::shared_ptr<NetURLSessionManagerTaskDelegate> removed;  // released outside the lock
     std::lock_guard lock(lock_);
@@ -328,6 +335,13 @@ void NetURLSessionManager::addDelegateForDataTask(const std::shared_ptr<ns::URLS
 void NetURLSessionManager::addDelegateForUploadTask(const std::shared_ptr<ns::URLSessionUploadTask>& uploadTask,
                                                     std::shared_ptr<ns::Progress>* progress,
                                                     CompletionHandler completionHandler) {
+    auto delegate = makeUploadTaskDelegate(uploadTask, std::move(completionHandler));
+    if (progress) *progress = delegate->progress();
+    setDelegate(std::move(delegate), *uploadTask);
+}
+
+std::shared_ptr<NetURLSessionManagerTaskDelegate> NetURLSessionManager::makeUploadTaskDelegate(
+    const std::shared_ptr<ns::URLSessionUploadTask>& uploadTask, CompletionHandler completionHandler) {
     auto delegate = makeTaskDelegate(uploadTask, std::move(completionHandler));
     auto tracked = ns::Progress::progressWithTotalUnitCount(
         expectedBodyLength(*uploadTask, uploadTask->countOfBytesExpectedToSend()));
@@ -338,9 +352,8 @@ void NetURLSessionManager::addDelegateForUploadTask(const std::shared_ptr<ns::UR
     tracked->setCancellationHandler([weak] {
         if (auto task = weak.lock()) task->cancel();
     });
-    delegate->setProgress(tracked);
-    if (progress) *progress = tracked;
-    setDelegate(std::move(delegate), *uploadTask);
+    delegate->setProgress(std::move(tracked));
+    return delegate;
 }
 
 void NetURLSessionManager::addDelegateForDownloadTask(const std::shared_ptr<ns::URLSessionDownloadTask>& downloadTask,

@@ -248,6 +248,11 @@ private:
     void makeSession() const;
     std::shared_ptr<NetURLSessionManagerTaskDelegate> makeTaskDelegate(const std::shared_ptr<ns::URLSessionTask>& task,
                                                                        CompletionHandler completionHandler);
+    // A task delegate whose progress follows the upload and can pause or cancel it.
+    std::shared_ptr<NetURLSessionManagerTaskDelegate> makeUploadTaskDelegate(
+        const std::shared_ptr<ns::URLSessionUploadTask>& uploadTask, CompletionHandler completionHandler);
+    // Keeps a delegate the task already has.
+    void setDelegateUnlessSet(std::shared_ptr<NetURLSessionManagerTaskDelegate> delegate, const ns::URLSessionTask& task);
     // The body size the platform reports, or the request's "Content-Length" when it cannot tell (-1).
     static std::int64_t expectedBodyLength(const ns::URLSessionTask& task, std::int64_t reported);
     void taskDidResume(const ns::Notification& notification);

@@ -3,12 +3,14 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/NetURLSessionManager.h"
 #include "net/NetURLSessionNotifications.h"
 #include "net/NetURLSessionTaskSwizzling.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/foundation/Sandbox.h"
@@ -204,18 +206,26 @@ TEST(NetURLSessionManager, ListsItsTasksInOrderAndFromItsOwnDelegateQueueWithout
     EXPECT_EQ(manager->downloadTasks(), (std::vector<std::shared_ptr<ns::URLSessionTask>>{download}));
     EXPECT_TRUE(manager->tasksForKeyPath("otherTasks").empty());
 
-    std::vector<std::shared_ptr<ns::URLSessionTask>> listedInside;
+    // Listed on the delegate queue as the quick task completes; the completion notification may come before
+    // the block has run, so the listing travels to the main thread on its own.
+    std::optional<std::vector<std::shared_ptr<ns::URLSessionTask>>> listedInside;
     std::weak_ptr<NetURLSessionManager> weak = manager;
-    manager->setTaskDidCompleteBlock([&listedInside, weak](ns::URLSession&, ns::URLSessionTask&, const auto&) {
-        if (auto self = weak.lock(); self && listedInside.empty()) listedInside = self->tasks();
-    });
     auto quick = manager->dataTaskWithRequest(requestFor(server, "/quick"), nullptr);
+    manager->setTaskDidCompleteBlock(
+        [&listedInside, weak, quickTask = quick.get()](ns::URLSession&, ns::URLSessionTask& task, const auto&) {
+            auto self = weak.lock();
+            if (!self || &task != quickTask) return;
+            ns::DispatchQueue::main()->async([&listedInside, listed = self->tasks()] { listedInside = listed; });
+        });
     quick->resume();
-    ASSERT_TRUE(pumpUntil([&] { return completed.count(quick.get()) == 1; }));
-    EXPECT_EQ(listedInside, (std::vector<std::shared_ptr<ns::URLSessionTask>>{data, upload, download}));
+    ASSERT_TRUE(pumpUntil([&] { return listedInside.has_value(); }));
+    EXPECT_EQ(*listedInside, (std::vector<std::shared_ptr<ns::URLSessionTask>>{data, upload, download}));
 
     gate->open();
-    ASSERT_TRUE(pumpUntil([&] { return completed.entries().size() == 4; }));
+    ASSERT_TRUE(pumpUntil([&] {
+        return completed.count(download.get()) == 1 && completed.count(upload.get()) == 1 &&
+               completed.count(data.get()) == 1;
+    }));
     EXPECT_TRUE(manager->tasks().empty());
 }
 
@@ -225,7 +235,8 @@ TEST(NetURLSessionManager, DownloadsMoveToTheirDestinationAndAFailedMoveIsAnErro
     NotificationLog completed(NetNetworkingTaskDidCompleteNotification);
     NotificationLog moveFailures(NetURLSessionDownloadTaskDidFailToMoveFileNotification);
     auto manager = std::make_shared<NetURLSessionManager>();
-    const std::string destination = ns::temporaryDirectory() + "net-download-" + ns::addressText(manager.get());
+    const ns::TemporarySandbox sandbox;
+    const std::string destination = sandbox.path() + "/downloaded";
 
     Reply moved;
     auto task = manager->downloadTaskWithRequest(
@@ -254,7 +265,6 @@ TEST(NetURLSessionManager, DownloadsMoveToTheirDestinationAndAFailedMoveIsAnErro
     const ns::Dictionary info = completionInfo(completed, again.get());
     EXPECT_FALSE(info.contains(NetNetworkingTaskDidCompleteAssetPathKey));
     EXPECT_EQ(ns::Error::fromValue(info[NetNetworkingTaskDidCompleteErrorKey]), failed.error);
-    ns::FileManager::defaultManager().removeItemAtPath(destination);
 }
 
 // Notes each intercepted call with the class of its receiver and how deeply it is nested in another.
