@@ -9,7 +9,7 @@
 
 #include "platform/graphics/ImageEncoding.h"
 #include "platform/graphics/ImageSource.h"
-#include "tests/fuzz/FuzzCheck.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql;
 

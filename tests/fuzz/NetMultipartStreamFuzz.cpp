@@ -3,44 +3,26 @@
 // when a part's stream cannot deliver the bytes it announced; it must never hand out a short body as whole.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "net/NetMultipartFormData.h"
 #include "platform/foundation/Stream.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
+using fuzz::check;
+using fuzz::Input;
+
+// A part name: printable ASCII without quotes, so that header lines stay readable.
+std::string partName(Input& input) {
+    std::string out;
+    for (char c : input.bytes(12)) out += static_cast<char>('a' + static_cast<unsigned char>(c) % 26);
+    return out;
 }
-
-class Input {
-public:
-    Input(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
-    std::uint8_t byte() { return at_ < size_ ? bytes_[at_++] : 0; }
-    bool empty() const { return at_ >= size_; }
-    std::string bytes(std::size_t most) {
-        const std::size_t length = std::min<std::size_t>(byte() % (most + 1), size_ - std::min(at_, size_));
-        std::string out(reinterpret_cast<const char*>(bytes_ + at_), length);
-        at_ += length;
-        return out;
-    }
-    // A part name: printable ASCII without quotes, so that header lines stay readable.
-    std::string name() {
-        std::string out;
-        for (char c : bytes(12)) out += static_cast<char>('a' + static_cast<unsigned char>(c) % 26);
-        return out;
-    }
-
-private:
-    const std::uint8_t* bytes_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
 
 struct Expected {
     std::string body;       // what the part must carry
@@ -54,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NetStreamingMultipartFormData form(ns::URLRequest(ns::URL::fromString("http://h/")), 4);
     std::vector<Expected> parts;
     for (int count = 1 + input.byte() % 5; count > 0; --count) {
-        const std::string name = input.name();
+        const std::string name = partName(input);
         std::string content = input.bytes(200);
         switch (input.byte() % 3) {
             case 0:

@@ -3,55 +3,41 @@
 // in order, into the flattened names and values.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/NetQueryString.h"
 #include "platform/foundation/Text.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
+using fuzz::Input;
 
-class Input {
-public:
-    Input(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
-    std::uint8_t byte() { return at_ < size_ ? bytes_[at_++] : 0; }
-    bool empty() const { return at_ >= size_; }
-    // A UTF-8 text: the raw bytes when they are UTF-8, else each byte as a Latin-1 character.
-    std::string text() {
-        const std::size_t length = std::min<std::size_t>(byte() % 24, size_ - std::min(at_, size_));
-        std::string raw(reinterpret_cast<const char*>(bytes_ + at_), length);
-        at_ += length;
-        if (ns::isValidUTF8(raw)) return raw;
-        std::string latin;
-        for (unsigned char c : raw) {
-            if (c < 0x80) {
-                latin += static_cast<char>(c);
-            } else {
-                latin += static_cast<char>(0xC0 | (c >> 6));
-                latin += static_cast<char>(0x80 | (c & 0x3F));
-            }
+// A UTF-8 text: the raw bytes when they are UTF-8, else each byte as a Latin-1 character.
+std::string text(Input& input) {
+    const std::string raw = input.bytes(23);
+    if (ns::isValidUTF8(raw)) return raw;
+    std::string latin;
+    for (unsigned char c : raw) {
+        if (c < 0x80) {
+            latin += static_cast<char>(c);
+        } else {
+            latin += static_cast<char>(0xC0 | (c >> 6));
+            latin += static_cast<char>(0x80 | (c & 0x3F));
         }
-        return latin;
     }
-
-private:
-    const std::uint8_t* bytes_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+    return latin;
+}
 
 ns::Value value(Input& input, int depth) {
     const int kind = depth >= 4 ? input.byte() % 4 : input.byte() % 8;
     switch (kind) {
-        case 0: return ns::Value(input.text());
+        case 0: return ns::Value(text(input));
         case 1: return ns::Value(static_cast<std::int64_t>(static_cast<std::int8_t>(input.byte())) * 1000);
         case 2: return ns::Value::null();
         case 3: return ns::Value(input.byte() % 2 == 0);
@@ -62,12 +48,12 @@ ns::Value value(Input& input, int depth) {
         }
         case 5: {
             ns::Set set;
-            for (int n = input.byte() % 4; n > 0 && !input.empty(); --n) set.insert(ns::Value(input.text()));
+            for (int n = input.byte() % 4; n > 0 && !input.empty(); --n) set.insert(ns::Value(text(input)));
             return ns::Value(std::move(set));
         }
         default: {
             ns::Dictionary dictionary;
-            for (int n = input.byte() % 5; n > 0 && !input.empty(); --n) dictionary.set(input.text(), value(input, depth + 1));
+            for (int n = input.byte() % 5; n > 0 && !input.empty(); --n) dictionary.set(text(input), value(input, depth + 1));
             return ns::Value(std::move(dictionary));
         }
     }
@@ -84,11 +70,11 @@ bool isAllowed(char c) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     Input input(bytes, size);
-    const std::string loose = input.text();
+    const std::string loose = text(input);
     check(ns::stringByRemovingPercentEncoding(NetEscapedQueryComponent(loose)) == loose);
 
     ns::Dictionary top;
-    while (!input.empty()) top.set(input.text(), value(input, 0));
+    while (!input.empty()) top.set(text(input), value(input, 0));
     const ns::Value parameters(std::move(top));
     const std::string query = NetQueryStringFromParameters(parameters);
 

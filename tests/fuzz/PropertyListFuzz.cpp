@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "platform/foundation/PropertyListSerialization.h"
-#include "tests/fuzz/FuzzCheck.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql::ns;
 

@@ -8,7 +8,7 @@
 
 #include "analytics/json/StatJsonParser.h"
 #include "analytics/json/StatJsonWriter.h"
-#include "tests/fuzz/FuzzCheck.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql;
 

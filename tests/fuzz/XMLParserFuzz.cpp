@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/foundation/XMLParser.h"
-#include "tests/fuzz/FuzzCheck.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 using namespace ql::ns;
 
