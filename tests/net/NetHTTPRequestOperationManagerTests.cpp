@@ -9,7 +9,6 @@
 #include "net/NetMultipartFormData.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
-#include "platform/foundation/Thread.h"
 #include "platform/net/URLError.h"
 #include "tests/net/NetLoadingTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -21,32 +20,7 @@ using test::LoopbackServer;
 using test::pollUntil;
 using test::pumpUntil;
 
-struct Outcome {
-    int successes = 0;
-    int failures = 0;
-    bool onMainThread = true;
-    std::shared_ptr<NetHTTPRequestOperation> operation;
-    ns::Value object;
-    std::optional<ns::Error> error;
-    bool done() const { return successes + failures > 0; }
-
-    NetHTTPRequestOperationManager::SuccessBlock success() {
-        return [this](const std::shared_ptr<NetHTTPRequestOperation>& op, const ns::Value& value) {
-            onMainThread = onMainThread && ns::Thread::isMainThread();
-            ++successes;
-            operation = op;
-            object = value;
-        };
-    }
-    NetHTTPRequestOperationManager::FailureBlock failure() {
-        return [this](const std::shared_ptr<NetHTTPRequestOperation>& op, const ns::Error& e) {
-            onMainThread = onMainThread && ns::Thread::isMainThread();
-            ++failures;
-            operation = op;
-            error = e;
-        };
-    }
-};
+using Outcome = test::BlockOutcome<NetHTTPRequestOperation>;
 
 TEST(NetHTTPRequestOperationManager, AFormPostThroughAManagerLetGoAtOnceDeliversTheParsedJSONOnTheMainQueue) {
     LoopbackServer server;
@@ -79,7 +53,7 @@ TEST(NetHTTPRequestOperationManager, AFormPostThroughAManagerLetGoAtOnceDelivers
     EXPECT_EQ(seen[0].body, "authkey=k-123&password=p%20w%26%3D&userName=13800000000");
 
     // Once its blocks have run and been let go, nothing keeps the operation.
-    outcome.operation.reset();
+    outcome.carrier.reset();
     EXPECT_TRUE(pollUntil([&] { return weakOperation.expired(); }));
 }
 
@@ -121,7 +95,7 @@ TEST(NetHTTPRequestOperationManager, ResolvesAgainstItsBaseURLAndReportsRequests
     ASSERT_TRUE(pumpUntil([&] { return refused.done(); }));
     EXPECT_EQ(refused.failures, 1);
     EXPECT_TRUE(refused.onMainThread);
-    EXPECT_EQ(refused.operation, nullptr);
+    EXPECT_EQ(refused.carrier, nullptr);
     EXPECT_EQ(refused.error->domain(), ns::URLErrorDomain);
     EXPECT_EQ(refused.error->code(), ns::URLErrorBadURL);
 }

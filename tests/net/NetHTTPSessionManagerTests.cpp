@@ -10,7 +10,6 @@
 #include "net/NetURLResponseSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
-#include "platform/foundation/Thread.h"
 #include "platform/net/URLError.h"
 #include "tests/net/NetLoadingTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -24,32 +23,7 @@ namespace {
 using test::LoopbackServer;
 using test::pumpUntil;
 
-struct Outcome {
-    int successes = 0;
-    int failures = 0;
-    bool onMainThread = true;
-    std::shared_ptr<ns::URLSessionDataTask> task;
-    ns::Value object;
-    std::optional<ns::Error> error;
-    bool done() const { return successes + failures > 0; }
-
-    NetHTTPSessionManager::SuccessBlock success() {
-        return [this](const std::shared_ptr<ns::URLSessionDataTask>& t, const ns::Value& value) {
-            onMainThread = onMainThread && ns::Thread::isMainThread();
-            ++successes;
-            task = t;
-            object = value;
-        };
-    }
-    NetHTTPSessionManager::FailureBlock failure() {
-        return [this](const std::shared_ptr<ns::URLSessionDataTask>& t, const ns::Error& e) {
-            onMainThread = onMainThread && ns::Thread::isMainThread();
-            ++failures;
-            task = t;
-            error = e;
-        };
-    }
-};
+using Outcome = test::BlockOutcome<ns::URLSessionDataTask>;
 
 TEST(NetHTTPSessionManager, VerbsResolveAgainstTheBaseURLAndDeliverTheParsedJSONOnTheMainQueue) {
     LoopbackServer server;
@@ -77,7 +51,7 @@ TEST(NetHTTPSessionManager, VerbsResolveAgainstTheBaseURLAndDeliverTheParsedJSON
         ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
         ASSERT_EQ(outcome.successes, 1) << (outcome.error ? outcome.error->description() : "");
         EXPECT_TRUE(outcome.onMainThread);
-        EXPECT_EQ(outcome.task, task);
+        EXPECT_EQ(outcome.carrier, task);
         EXPECT_EQ(outcome.object["result"].int64Value(), 1);
         EXPECT_EQ(outcome.object["msg"].stringValue(), "好");
 
@@ -124,7 +98,7 @@ TEST(NetHTTPSessionManager, RefusedRepliesAndUnbuildableRequestsFailWithTheExact
         EXPECT_EQ(outcome.successes, 0);
         ASSERT_EQ(outcome.failures, 1);
         EXPECT_TRUE(outcome.onMainThread);
-        EXPECT_EQ(outcome.task, task);
+        EXPECT_EQ(outcome.carrier, task);
         EXPECT_EQ(outcome.error->domain(), NetURLResponseSerializationErrorDomain);
         EXPECT_EQ(outcome.error->code(), refusal.code);
         EXPECT_EQ(outcome.error->localizedDescription(), refusal.description);
@@ -138,7 +112,7 @@ TEST(NetHTTPSessionManager, RefusedRepliesAndUnbuildableRequestsFailWithTheExact
     ASSERT_TRUE(pumpUntil([&] { return unbuildable.done(); }));
     EXPECT_EQ(unbuildable.failures, 1);
     EXPECT_TRUE(unbuildable.onMainThread);
-    EXPECT_EQ(unbuildable.task, nullptr);
+    EXPECT_EQ(unbuildable.carrier, nullptr);
     EXPECT_EQ(unbuildable.error->domain(), ns::URLErrorDomain);
     EXPECT_EQ(unbuildable.error->code(), ns::URLErrorBadURL);
 }
@@ -205,7 +179,7 @@ TEST(NetHTTPSessionManager, ADecodedManagerWithoutSerializersFailsItsVerbsWithou
     for (const Outcome& outcome : outcomes) {
         EXPECT_EQ(outcome.failures, 1);
         EXPECT_TRUE(outcome.onMainThread);
-        EXPECT_EQ(outcome.task, nullptr);
+        EXPECT_EQ(outcome.carrier, nullptr);
         EXPECT_EQ(outcome.error->domain(), NetURLRequestSerializationErrorDomain);
         EXPECT_EQ(outcome.error->code(), ns::URLErrorBadURL);
         EXPECT_EQ(outcome.error->localizedFailureReason(), "No request serializer is set.");

@@ -1,18 +1,22 @@
 #pragma once
 // Helpers for the networking tests that load over loopback: pumping the main run loop until a condition
-// holds, and recording the notifications posted under a name.
+// holds, recording what a request's blocks reported, and recording the notifications posted under a name.
 
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/Timer.h"
+#include "platform/foundation/Value.h"
 
 namespace ql::test {
 
@@ -30,6 +34,36 @@ inline bool pollUntil(const std::function<bool()>& condition, double seconds = 2
     poll->invalidate();
     return satisfied;
 }
+
+// What a request's two blocks reported, and on which thread; `carrier` is the operation or task they were
+// given.
+template <class Carrier>
+struct BlockOutcome {
+    int successes = 0;
+    int failures = 0;
+    bool onMainThread = true;
+    std::shared_ptr<Carrier> carrier;
+    ns::Value object;
+    std::optional<ns::Error> error;
+    bool done() const { return successes + failures > 0; }
+
+    auto success() {
+        return [this](const std::shared_ptr<Carrier>& by, const ns::Value& value) {
+            onMainThread = onMainThread && ns::Thread::isMainThread();
+            ++successes;
+            carrier = by;
+            object = value;
+        };
+    }
+    auto failure() {
+        return [this](const std::shared_ptr<Carrier>& by, const ns::Error& e) {
+            onMainThread = onMainThread && ns::Thread::isMainThread();
+            ++failures;
+            carrier = by;
+            error = e;
+        };
+    }
+};
 
 // Every notification of one name (any name when empty), from any sender, while it lives.
 class NotificationLog {
