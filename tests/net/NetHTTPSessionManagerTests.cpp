@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
