@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 
@@ -97,7 +96,10 @@ TEST(Value, ShortestDoubleTexts) {
     auto reference = [](double d) {
         char buffer[64];
         char* end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
-        int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+        // to_chars writes no terminator: read the exponent up to `end` only.
+        const char* e = std::find(buffer, end, 'e') + 1;
+        int exponent = 0;
+        std::from_chars(e + (*e == '+' ? 1 : 0), end, exponent);
         if (exponent < -4 || exponent >= 17) return std::string(buffer, end);
         end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed).ptr;
         return std::string(buffer, end);
