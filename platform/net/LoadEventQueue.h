@@ -16,6 +16,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/net/URLAuthenticationChallenge.h"
 #include "platform/net/URLCache.h"
+#include "platform/net/URLLoad.h"
 #include "platform/net/URLRequest.h"
 #include "platform/net/URLResponse.h"
 
@@ -86,6 +87,42 @@ private:
     std::deque<LoadEvent> events_;
     std::size_t waitingBytes_ = 0;
     bool heldBack_ = false;
+};
+
+// A load client that turns every report into an event for its owner to queue and deliver later; owners
+// override only the reports they treat otherwise.
+class QueuedLoadClient : public URLLoadClient {
+protected:
+    // From any thread.
+    virtual void enqueue(LoadEvent event) = 0;
+
+    void loadWillSendRequest(const URLRequest& request, const std::shared_ptr<URLResponse>& redirectResponse,
+                             std::function<void(std::optional<URLRequest>)> answer) override {
+        enqueue(load_event::WillSendRequest{request, redirectResponse, std::move(answer)});
+    }
+    void loadDidReceiveChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override {
+        enqueue(load_event::Challenge{challenge, false});
+    }
+    void loadDidCancelChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override {
+        enqueue(load_event::Challenge{challenge, true});
+    }
+    void loadNeedsNewBodyStream(std::function<void(std::shared_ptr<InputStream>)> answer) override {
+        enqueue(load_event::NeedNewBodyStream{std::move(answer)});
+    }
+    void loadDidSendBodyData(std::int64_t bytesSent, std::int64_t totalBytesSent,
+                             std::int64_t totalBytesExpectedToSend) override {
+        enqueue(load_event::SentBodyData{bytesSent, totalBytesSent, totalBytesExpectedToSend});
+    }
+    void loadDidReceiveResponse(const std::shared_ptr<URLResponse>& response) override {
+        enqueue(load_event::Response{response});
+    }
+    void loadDidReceiveData(const Data& data) override { enqueue(load_event::Received{data}); }
+    void loadWillCacheResponse(const std::shared_ptr<CachedURLResponse>& proposed,
+                               std::function<void(std::shared_ptr<CachedURLResponse>)> answer) override {
+        enqueue(load_event::WillCache{proposed, std::move(answer)});
+    }
+    void loadDidFinish() override { enqueue(load_event::Finished{}); }
+    void loadDidFail(const Error& error) override { enqueue(load_event::Failed{error}); }
 };
 
 }  // namespace ql::ns

@@ -312,45 +312,6 @@ void URLConnection::dispatch(LoadEvent& event, const std::shared_ptr<URLConnecti
                event);
 }
 
-// ---- Load reports (any thread) ----
-
-void URLConnection::loadWillSendRequest(const URLRequest& request, const std::shared_ptr<URLResponse>& redirectResponse,
-                                        std::function<void(std::optional<URLRequest>)> answer) {
-    enqueue(load_event::WillSendRequest{request, redirectResponse, std::move(answer)});
-}
-
-void URLConnection::loadDidReceiveChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
-    enqueue(load_event::Challenge{challenge, false});
-}
-
-void URLConnection::loadDidCancelChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
-    enqueue(load_event::Challenge{challenge, true});
-}
-
-void URLConnection::loadNeedsNewBodyStream(std::function<void(std::shared_ptr<InputStream>)> answer) {
-    enqueue(load_event::NeedNewBodyStream{std::move(answer)});
-}
-
-void URLConnection::loadDidSendBodyData(std::int64_t bytesSent, std::int64_t totalBytesSent,
-                                        std::int64_t totalBytesExpectedToSend) {
-    enqueue(load_event::SentBodyData{bytesSent, totalBytesSent, totalBytesExpectedToSend});
-}
-
-void URLConnection::loadDidReceiveResponse(const std::shared_ptr<URLResponse>& response) {
-    enqueue(load_event::Response{response});
-}
-
-void URLConnection::loadDidReceiveData(const Data& data) { enqueue(load_event::Received{data}); }
-
-void URLConnection::loadWillCacheResponse(const std::shared_ptr<CachedURLResponse>& proposed,
-                                          std::function<void(std::shared_ptr<CachedURLResponse>)> answer) {
-    enqueue(load_event::WillCache{proposed, std::move(answer)});
-}
-
-void URLConnection::loadDidFinish() { enqueue(load_event::Finished{}); }
-
-void URLConnection::loadDidFail(const Error& error) { enqueue(load_event::Failed{error}); }
-
 // ---- Synchronous loads ----
 
 std::optional<Data> URLConnection::sendSynchronousRequest(const URLRequest& request,

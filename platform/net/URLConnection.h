@@ -66,7 +66,7 @@ public:
     virtual void connectionDidFinishLoading(URLConnection& connection);
 };
 
-class URLConnection final : public Object, private URLLoadClient {
+class URLConnection final : public Object, private QueuedLoadClient {
     QL_OBJECT_NAMED(URLConnection, Object, "NSURLConnection")
 public:
     class Key {
@@ -109,22 +109,7 @@ private:
     void dispatch(LoadEvent& event, const std::shared_ptr<URLConnectionDelegate>& delegate);
     // Ends the connection: no more deliveries, the delegate released, the run loops freed.
     void end();
-    void enqueue(LoadEvent event);
-
-    // URLLoadClient
-    void loadWillSendRequest(const URLRequest& request, const std::shared_ptr<URLResponse>& redirectResponse,
-                             std::function<void(std::optional<URLRequest>)> answer) override;
-    void loadDidReceiveChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override;
-    void loadDidCancelChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override;
-    void loadNeedsNewBodyStream(std::function<void(std::shared_ptr<InputStream>)> answer) override;
-    void loadDidSendBodyData(std::int64_t bytesSent, std::int64_t totalBytesSent,
-                             std::int64_t totalBytesExpectedToSend) override;
-    void loadDidReceiveResponse(const std::shared_ptr<URLResponse>& response) override;
-    void loadDidReceiveData(const Data& data) override;
-    void loadWillCacheResponse(const std::shared_ptr<CachedURLResponse>& proposed,
-                               std::function<void(std::shared_ptr<CachedURLResponse>)> answer) override;
-    void loadDidFinish() override;
-    void loadDidFail(const Error& error) override;
+    void enqueue(LoadEvent event) override;
 
     const URLRequest originalRequest_;
     std::shared_ptr<RunLoopSource> source_;

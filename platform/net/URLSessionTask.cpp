@@ -469,28 +469,6 @@ void URLSessionTask::enqueue(LoadEvent event) {
     });
 }
 
-void URLSessionTask::loadWillSendRequest(const URLRequest& request, const std::shared_ptr<URLResponse>& redirectResponse,
-                                         std::function<void(std::optional<URLRequest>)> answer) {
-    enqueue(load_event::WillSendRequest{request, redirectResponse, std::move(answer)});
-}
-
-void URLSessionTask::loadDidReceiveChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
-    enqueue(load_event::Challenge{challenge, false});
-}
-
-void URLSessionTask::loadDidCancelChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
-    enqueue(load_event::Challenge{challenge, true});
-}
-
-void URLSessionTask::loadNeedsNewBodyStream(std::function<void(std::shared_ptr<InputStream>)> answer) {
-    enqueue(load_event::NeedNewBodyStream{std::move(answer)});
-}
-
-void URLSessionTask::loadDidSendBodyData(std::int64_t bytesSent, std::int64_t totalBytesSent,
-                                         std::int64_t totalBytesExpectedToSend) {
-    enqueue(load_event::SentBodyData{bytesSent, totalBytesSent, totalBytesExpectedToSend});
-}
-
 void URLSessionTask::loadDidReceiveResponse(const std::shared_ptr<URLResponse>& response) {
     if (!takesReplyOnArrival()) return enqueue(load_event::Response{response});
     {
@@ -510,15 +488,6 @@ void URLSessionTask::loadDidReceiveData(const Data& data) {
     addReceivedBytes(static_cast<std::int64_t>(data.length()));
     takeData(data);
 }
-
-void URLSessionTask::loadWillCacheResponse(const std::shared_ptr<CachedURLResponse>& proposed,
-                                           std::function<void(std::shared_ptr<CachedURLResponse>)> answer) {
-    enqueue(load_event::WillCache{proposed, std::move(answer)});
-}
-
-void URLSessionTask::loadDidFinish() { enqueue(load_event::Finished{}); }
-
-void URLSessionTask::loadDidFail(const Error& error) { enqueue(load_event::Failed{error}); }
 
 // ---- Data tasks ----
 

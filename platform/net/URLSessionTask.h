@@ -40,7 +40,7 @@ enum class URLSessionTaskState : std::int64_t {
 
 inline constexpr std::int64_t URLSessionTransferSizeUnknown = -1;
 
-class URLSessionTask : public Object, private URLLoadClient {
+class URLSessionTask : public Object, private QueuedLoadClient {
     QL_OBJECT_NAMED(URLSessionTask, Object, "NSURLSessionTask")
 public:
     ~URLSessionTask() override;
@@ -124,21 +124,10 @@ private:
     void dispatch(LoadEvent& event);
     void complete(const std::optional<Error>& error);
 
-    // URLLoadClient
-    void loadWillSendRequest(const URLRequest& request, const std::shared_ptr<URLResponse>& redirectResponse,
-                             std::function<void(std::optional<URLRequest>)> answer) override;
-    void loadDidReceiveChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override;
-    void loadDidCancelChallenge(const std::shared_ptr<URLAuthenticationChallenge>& challenge) override;
-    void loadNeedsNewBodyStream(std::function<void(std::shared_ptr<InputStream>)> answer) override;
-    void loadDidSendBodyData(std::int64_t bytesSent, std::int64_t totalBytesSent,
-                             std::int64_t totalBytesExpectedToSend) override;
+    // Replies a task takes on arrival skip the queue.
     void loadDidReceiveResponse(const std::shared_ptr<URLResponse>& response) override;
     void loadDidReceiveData(const Data& data) override;
-    void loadWillCacheResponse(const std::shared_ptr<CachedURLResponse>& proposed,
-                               std::function<void(std::shared_ptr<CachedURLResponse>)> answer) override;
-    void loadDidFinish() override;
-    void loadDidFail(const Error& error) override;
-    void enqueue(LoadEvent event);
+    void enqueue(LoadEvent event) override;
 
     const std::weak_ptr<URLSession> weakSession_;
     const std::uint64_t identifier_;
