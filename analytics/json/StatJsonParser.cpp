@@ -27,24 +27,6 @@ std::string hexByte(const char* format, unsigned char byte) {
     return text;
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // The number a literal stands for: an integer when it has neither fraction nor exponent and fits 64 bits,
 // else a double; nothing when it lies beyond the doubles.
 std::optional<ns::Value> numberFromLiteral(std::string_view text, bool integral) {
@@ -267,14 +249,14 @@ bool StatJsonParser::scanUnicodeEscape(std::string& out) {
     if (high >= 0xDC00 && high <= 0xDFFF)
         return fail(StatJsonErrorCode::BadUnicode, "Invalid high character in surrogate pair");
     if (high < 0xD800 || high > 0xDBFF) {
-        appendUTF8(out, high);
+        ns::appendUTF8(out, high);
         return true;
     }
     char16_t low = 0;
     if (current() != '\\' || (++c_, current() != 'u') || (++c_, !scanHexQuad(low)))
         return fail(StatJsonErrorCode::BadUnicode, "Missing low character in surrogate pair");
     if (low < 0xDC00 || low > 0xDFFF) return fail(StatJsonErrorCode::BadUnicode, "Invalid low surrogate char");
-    appendUTF8(out, 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(low) - 0xDC00));
+    ns::appendUTF8(out, 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(low) - 0xDC00));
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/foundation/JSONReader.h"
 #include "platform/foundation/JSONSyntax.h"
 #include "platform/foundation/JSONWriter.h"
+#include "platform/foundation/Text.h"
 
 namespace ql::ns {
 
@@ -41,24 +42,6 @@ DetectedEncoding detectEncoding(std::string_view bytes) {
     return {Encoding::UTF8, 0};
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 or UTF-32 text as UTF-8; on a broken sequence, the index of the offending character.
 std::optional<std::size_t> transcodeToUtf8(std::string_view bytes, Encoding encoding, std::string& out) {
     const std::size_t width = encoding == Encoding::UTF16BE || encoding == Encoding::UTF16LE ? 2 : 4;
@@ -83,7 +66,7 @@ std::optional<std::size_t> transcodeToUtf8(std::string_view bytes, Encoding enco
         } else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
             return i;
         }
-        appendUtf8(out, cp);
+        appendUTF8(out, cp);
     }
     if (bytes.size() % width != 0) return count;
     return std::nullopt;

@@ -31,6 +31,8 @@ enum StringCompareOptions : unsigned {
 
 // Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUTF8(std::string_view bytes);
+// The code point's UTF-8 bytes appended to `out` (the caller sees to it that it is a scalar value).
+void appendUTF8(std::string& out, char32_t codePoint);
 
 std::uint64_t utf16Length(std::string_view text);
 std::u16string toUTF16(std::string_view text);
