@@ -22,31 +22,13 @@ using test::Gate;
 using test::LoopbackServer;
 using test::pumpUntil;
 
-// What the two-block completion reported.
-struct Outcome {
-    int successes = 0;
-    int failures = 0;
-    bool onMainThread = true;
-    ns::Value object;
-    std::optional<ns::Error> error;
-    bool done() const { return successes + failures > 0; }
-};
+using Outcome = test::BlockOutcome<NetHTTPRequestOperation>;
 
 std::shared_ptr<NetHTTPRequestOperation> operationFor(const LoopbackServer& server, std::string_view path,
                                                       Outcome& outcome) {
     auto operation =
         std::make_shared<NetHTTPRequestOperation>(ns::URLRequest(ns::URL::fromString(server.url(path))));
-    operation->setCompletionBlockWithSuccess(
-        [&outcome](const std::shared_ptr<NetHTTPRequestOperation>&, const ns::Value& object) {
-            outcome.onMainThread = outcome.onMainThread && ns::Thread::isMainThread();
-            ++outcome.successes;
-            outcome.object = object;
-        },
-        [&outcome](const std::shared_ptr<NetHTTPRequestOperation>&, const ns::Error& error) {
-            outcome.onMainThread = outcome.onMainThread && ns::Thread::isMainThread();
-            ++outcome.failures;
-            outcome.error = error;
-        });
+    operation->setCompletionBlockWithSuccess(outcome.success(), outcome.failure());
     return operation;
 }
 
