@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "net/NetHTTPRequestOperationManager.h"
 #include "net/NetJSONResponseSerializer.h"
@@ -17,6 +15,7 @@ namespace ql {
 namespace {
 
 using test::LoopbackServer;
+using test::PhotoUpload;
 using test::pollUntil;
 using test::pumpUntil;
 
@@ -93,37 +92,18 @@ TEST(NetHTTPRequestOperationManager, ResolvesAgainstItsBaseURLAndReportsRequests
     EXPECT_EQ(manager->POST("http://bad host/", ns::Value(), refused.success(), refused.failure()), nullptr);
     EXPECT_EQ(manager->operationQueue()->operationCount(), 0u);
     ASSERT_TRUE(pumpUntil([&] { return refused.done(); }));
-    EXPECT_EQ(refused.failures, 1);
-    EXPECT_TRUE(refused.onMainThread);
-    EXPECT_EQ(refused.carrier, nullptr);
-    EXPECT_EQ(refused.error->domain(), ns::URLErrorDomain);
-    EXPECT_EQ(refused.error->code(), ns::URLErrorBadURL);
+    test::expectRefusedBeforeSending(refused);
 }
 
 TEST(NetHTTPRequestOperationManager, MultipartPostsSendTheAppendedParts) {
     LoopbackServer server;
-    std::mutex mutex;
-    std::vector<httplib::MultipartFormData> parts;
-    server.handle("/upload", [&](const httplib::Request& request, httplib::Response& response) {
-        std::lock_guard lock(mutex);
-        for (const auto& [name, part] : request.files) parts.push_back(part);
-        response.set_content(R"({"result":1})", "application/json");
-    });
+    PhotoUpload upload(server);
     Outcome outcome;
     NetHTTPRequestOperationManager::manager()->POST(
-        server.url("/upload"), ns::Value(ns::Dictionary{{"uid", ns::Value(7)}}),
-        [](NetMultipartFormData& form) { form.appendPartWithFileData(ns::Data("PNGDATA"), "photo", "a.png", "image/png"); },
-        outcome.success(), outcome.failure());
+        upload.url(), PhotoUpload::parameters(), &PhotoUpload::appendPhoto, outcome.success(), outcome.failure());
     ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
     ASSERT_EQ(outcome.successes, 1) << (outcome.error ? outcome.error->description() : "");
-    std::lock_guard lock(mutex);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].name, "photo");
-    EXPECT_EQ(parts[0].filename, "a.png");
-    EXPECT_EQ(parts[0].content_type, "image/png");
-    EXPECT_EQ(parts[0].content, "PNGDATA");
-    EXPECT_EQ(parts[1].name, "uid");
-    EXPECT_EQ(parts[1].content, "7");
+    upload.expectReceived();
 }
 
 TEST(NetHTTPRequestOperationManager, ArchivesAndCopiesAndRefusesToSendWithoutSerializers) {

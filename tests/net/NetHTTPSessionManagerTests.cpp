@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@ namespace ql {
 namespace {
 
 using test::LoopbackServer;
+using test::PhotoUpload;
 using test::pumpUntil;
 
 using Outcome = test::BlockOutcome<ns::URLSessionDataTask>;
@@ -109,39 +109,20 @@ TEST(NetHTTPSessionManager, RefusedRepliesAndUnbuildableRequestsFailWithTheExact
     Outcome unbuildable;
     EXPECT_EQ(manager->POST("http://bad host/", ns::Value(), unbuildable.success(), unbuildable.failure()), nullptr);
     ASSERT_TRUE(pumpUntil([&] { return unbuildable.done(); }));
-    EXPECT_EQ(unbuildable.failures, 1);
-    EXPECT_TRUE(unbuildable.onMainThread);
-    EXPECT_EQ(unbuildable.carrier, nullptr);
-    EXPECT_EQ(unbuildable.error->domain(), ns::URLErrorDomain);
-    EXPECT_EQ(unbuildable.error->code(), ns::URLErrorBadURL);
+    test::expectRefusedBeforeSending(unbuildable);
 }
 
 TEST(NetHTTPSessionManager, MultipartPostsStreamTheAppendedParts) {
     LoopbackServer server;
-    std::mutex mutex;
-    std::vector<httplib::MultipartFormData> parts;
-    server.handle("/upload", [&](const httplib::Request& request, httplib::Response& response) {
-        std::lock_guard lock(mutex);
-        for (const auto& [name, part] : request.files) parts.push_back(part);
-        response.set_content(R"({"result":1})", "application/json");
-    });
+    PhotoUpload upload(server);
     Outcome outcome;
     const auto task = NetHTTPSessionManager::manager()->POST(
-        server.url("/upload"), ns::Value(ns::Dictionary{{"uid", ns::Value(7)}}),
-        [](NetMultipartFormData& form) { form.appendPartWithFileData(ns::Data("PNGDATA"), "photo", "a.png", "image/png"); },
-        outcome.success(), outcome.failure());
+        upload.url(), PhotoUpload::parameters(), &PhotoUpload::appendPhoto, outcome.success(), outcome.failure());
     EXPECT_TRUE(std::dynamic_pointer_cast<ns::URLSessionUploadTask>(task));
     ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
     ASSERT_EQ(outcome.successes, 1) << (outcome.error ? outcome.error->description() : "");
     EXPECT_EQ(outcome.object["result"].int64Value(), 1);
-    std::lock_guard lock(mutex);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].name, "photo");
-    EXPECT_EQ(parts[0].filename, "a.png");
-    EXPECT_EQ(parts[0].content_type, "image/png");
-    EXPECT_EQ(parts[0].content, "PNGDATA");
-    EXPECT_EQ(parts[1].name, "uid");
-    EXPECT_EQ(parts[1].content, "7");
+    upload.expectReceived();
 }
 
 TEST(NetHTTPSessionManager, ADecodedManagerWithoutSerializersFailsItsVerbsWithoutSending) {

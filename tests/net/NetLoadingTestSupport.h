@@ -2,6 +2,8 @@
 // Helpers for the networking tests that load over loopback: pumping the main run loop until a condition
 // holds, recording what a request's blocks reported, and recording the notifications posted under a name.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,7 +18,10 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
 #include "platform/foundation/Timer.h"
+#include "net/NetMultipartFormData.h"
 #include "platform/foundation/Value.h"
+#include "platform/net/URLError.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace ql::test {
 
@@ -63,6 +68,54 @@ struct BlockOutcome {
             error = e;
         };
     }
+};
+
+// A request that could not be built (an unparsable URL) fails at once, on the main thread, with nothing to
+// carry it and the bad-URL error.
+template <class Carrier>
+void expectRefusedBeforeSending(const BlockOutcome<Carrier>& outcome) {
+    EXPECT_EQ(outcome.successes, 0);
+    EXPECT_EQ(outcome.failures, 1);
+    EXPECT_TRUE(outcome.onMainThread);
+    EXPECT_EQ(outcome.carrier, nullptr);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain(), ns::URLErrorDomain);
+    EXPECT_EQ(outcome.error->code(), ns::URLErrorBadURL);
+}
+
+// An endpoint of the server taking the multipart upload the managers' tests send: a "uid" field and one
+// photo part, which it keeps as it received them.
+class PhotoUpload {
+public:
+    explicit PhotoUpload(LoopbackServer& server) : url_(server.url("/upload")) {
+        server.handle("/upload", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(mutex_);
+            for (const auto& [name, part] : request.files) parts_.push_back(part);
+            response.set_content(R"({"result":1})", "application/json");
+        });
+    }
+
+    const std::string& url() const { return url_; }
+    static ns::Value parameters() { return ns::Value(ns::Dictionary{{"uid", ns::Value(7)}}); }
+    static void appendPhoto(NetMultipartFormData& form) {
+        form.appendPartWithFileData(ns::Data("PNGDATA"), "photo", "a.png", "image/png");
+    }
+
+    void expectReceived() const {
+        std::lock_guard lock(mutex_);
+        ASSERT_EQ(parts_.size(), 2u);
+        EXPECT_EQ(parts_[0].name, "photo");
+        EXPECT_EQ(parts_[0].filename, "a.png");
+        EXPECT_EQ(parts_[0].content_type, "image/png");
+        EXPECT_EQ(parts_[0].content, "PNGDATA");
+        EXPECT_EQ(parts_[1].name, "uid");
+        EXPECT_EQ(parts_[1].content, "7");
+    }
+
+private:
+    const std::string url_;
+    mutable std::mutex mutex_;
+    std::vector<httplib::MultipartFormData> parts_;
 };
 
 // Every notification of one name (any name when empty), from any sender, while it lives.
