@@ -7,6 +7,7 @@
 #include "net/NetURLLoadingCoding.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql {
 
@@ -25,103 +26,81 @@ std::shared_ptr<NetHTTPRequestOperationManager> NetHTTPRequestOperationManager::
 // ---- Fields ----
 
 bool NetHTTPRequestOperationManager::shouldUseCredentialStorage() const {
-    std::lock_guard lock(mutex_);
-    return shouldUseCredentialStorage_;
+    return ns::lockedCopy(mutex_, shouldUseCredentialStorage_);
 }
 
 void NetHTTPRequestOperationManager::setShouldUseCredentialStorage(bool use) {
-    std::lock_guard lock(mutex_);
-    shouldUseCredentialStorage_ = use;
+    ns::lockedStore(mutex_, shouldUseCredentialStorage_, use);
 }
 
-std::optional<ns::URL> NetHTTPRequestOperationManager::baseURL() const {
-    std::lock_guard lock(mutex_);
-    return baseURL_;
-}
+std::optional<ns::URL> NetHTTPRequestOperationManager::baseURL() const { return ns::lockedCopy(mutex_, baseURL_); }
 
 void NetHTTPRequestOperationManager::setBaseURL(std::optional<ns::URL> url) {
-    std::lock_guard lock(mutex_);
-    baseURL_ = std::move(url);
+    ns::lockedStore(mutex_, baseURL_, std::move(url));
 }
 
 std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestOperationManager::requestSerializer() const {
-    std::lock_guard lock(mutex_);
-    return requestSerializer_;
+    return ns::lockedCopy(mutex_, requestSerializer_);
 }
 
 void NetHTTPRequestOperationManager::setRequestSerializer(std::shared_ptr<NetHTTPRequestSerializer> serializer) {
-    std::lock_guard lock(mutex_);
-    requestSerializer_ = std::move(serializer);
+    ns::lockedStore(mutex_, requestSerializer_, std::move(serializer));
 }
 
 std::shared_ptr<NetURLResponseSerialization> NetHTTPRequestOperationManager::responseSerializer() const {
-    std::lock_guard lock(mutex_);
-    return responseSerializer_;
+    return ns::lockedCopy(mutex_, responseSerializer_);
 }
 
 void NetHTTPRequestOperationManager::setResponseSerializer(std::shared_ptr<NetURLResponseSerialization> serializer) {
-    std::lock_guard lock(mutex_);
-    responseSerializer_ = std::move(serializer);
+    ns::lockedStore(mutex_, responseSerializer_, std::move(serializer));
 }
 
 std::shared_ptr<ns::OperationQueue> NetHTTPRequestOperationManager::operationQueue() const {
-    std::lock_guard lock(mutex_);
-    return operationQueue_;
+    return ns::lockedCopy(mutex_, operationQueue_);
 }
 
 void NetHTTPRequestOperationManager::setOperationQueue(std::shared_ptr<ns::OperationQueue> queue) {
-    std::lock_guard lock(mutex_);
-    operationQueue_ = std::move(queue);
+    ns::lockedStore(mutex_, operationQueue_, std::move(queue));
 }
 
 std::shared_ptr<ns::URLCredential> NetHTTPRequestOperationManager::credential() const {
-    std::lock_guard lock(mutex_);
-    return credential_;
+    return ns::lockedCopy(mutex_, credential_);
 }
 
 void NetHTTPRequestOperationManager::setCredential(std::shared_ptr<ns::URLCredential> credential) {
-    std::lock_guard lock(mutex_);
-    credential_ = std::move(credential);
+    ns::lockedStore(mutex_, credential_, std::move(credential));
 }
 
 std::shared_ptr<NetSecurityPolicy> NetHTTPRequestOperationManager::securityPolicy() const {
-    std::lock_guard lock(mutex_);
-    return securityPolicy_;
+    return ns::lockedCopy(mutex_, securityPolicy_);
 }
 
 void NetHTTPRequestOperationManager::setSecurityPolicy(std::shared_ptr<NetSecurityPolicy> policy) {
-    std::lock_guard lock(mutex_);
-    securityPolicy_ = std::move(policy);
+    ns::lockedStore(mutex_, securityPolicy_, std::move(policy));
 }
 
 std::shared_ptr<NetNetworkReachabilityManager> NetHTTPRequestOperationManager::reachabilityManager() const {
-    std::lock_guard lock(mutex_);
-    return reachabilityManager_;
+    return ns::lockedCopy(mutex_, reachabilityManager_);
 }
 
 void NetHTTPRequestOperationManager::setReachabilityManager(std::shared_ptr<NetNetworkReachabilityManager> manager) {
-    std::lock_guard lock(mutex_);
-    reachabilityManager_ = std::move(manager);
+    ns::lockedStore(mutex_, reachabilityManager_, std::move(manager));
 }
 
 std::shared_ptr<ns::DispatchQueue> NetHTTPRequestOperationManager::completionQueue() const {
-    std::lock_guard lock(mutex_);
-    return completionQueue_;
+    return ns::lockedCopy(mutex_, completionQueue_);
 }
 
 void NetHTTPRequestOperationManager::setCompletionQueue(std::shared_ptr<ns::DispatchQueue> queue) {
-    std::lock_guard lock(mutex_);
-    completionQueue_ = std::move(queue);
+    ns::lockedStore(mutex_, completionQueue_, std::move(queue));
 }
 
 std::shared_ptr<ns::DispatchGroup> NetHTTPRequestOperationManager::completionGroup() const {
-    std::lock_guard lock(mutex_);
-    return completionGroup_;
+    return ns::lockedCopy(mutex_, completionGroup_);
 }
 
 void NetHTTPRequestOperationManager::setCompletionGroup(std::shared_ptr<ns::DispatchGroup> group) {
-    std::lock_guard lock(mutex_);
-    completionGroup_ = std::move(group);
+    ns::lockedStore(mutex_, completionGroup_, std::move(group));
 }
 
 // ---- Making operations ----

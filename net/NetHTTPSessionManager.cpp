@@ -6,6 +6,7 @@
 #include "net/NetURLLoadingCoding.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql {
 
@@ -19,24 +20,18 @@ std::shared_ptr<NetHTTPSessionManager> NetHTTPSessionManager::manager() {
     return std::make_shared<NetHTTPSessionManager>();
 }
 
-std::optional<ns::URL> NetHTTPSessionManager::baseURL() const {
-    std::lock_guard lock(mutex_);
-    return baseURL_;
-}
+std::optional<ns::URL> NetHTTPSessionManager::baseURL() const { return ns::lockedCopy(mutex_, baseURL_); }
 
 void NetHTTPSessionManager::setBaseURL(std::optional<ns::URL> url) {
-    std::lock_guard lock(mutex_);
-    baseURL_ = std::move(url);
+    ns::lockedStore(mutex_, baseURL_, std::move(url));
 }
 
 std::shared_ptr<NetHTTPRequestSerializer> NetHTTPSessionManager::requestSerializer() const {
-    std::lock_guard lock(mutex_);
-    return requestSerializer_;
+    return ns::lockedCopy(mutex_, requestSerializer_);
 }
 
 void NetHTTPSessionManager::setRequestSerializer(std::shared_ptr<NetHTTPRequestSerializer> serializer) {
-    std::lock_guard lock(mutex_);
-    requestSerializer_ = std::move(serializer);
+    ns::lockedStore(mutex_, requestSerializer_, std::move(serializer));
 }
 
 // ---- Requests ----

@@ -7,6 +7,7 @@
 #include "net/NetURLLoadingCoding.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/URLError.h"
@@ -146,11 +147,12 @@ std::vector<std::shared_ptr<ns::Operation>> NetURLConnectionOperation::batchOfRe
 
 // ---- Fields ----
 
-bool NetURLConnectionOperation::shouldUseCredentialStorage() const { return locked(shouldUseCredentialStorage_); }
+bool NetURLConnectionOperation::shouldUseCredentialStorage() const {
+    return ns::lockedCopy(lock_, shouldUseCredentialStorage_);
+}
 
 void NetURLConnectionOperation::setShouldUseCredentialStorage(bool use) {
-    std::lock_guard guard(lock_);
-    shouldUseCredentialStorage_ = use;
+    ns::lockedStore(lock_, shouldUseCredentialStorage_, use);
 }
 
 std::shared_ptr<ns::OutputStream> NetURLConnectionOperation::outputStream() {
@@ -180,39 +182,36 @@ void NetURLConnectionOperation::setInputStream(std::shared_ptr<ns::InputStream> 
     request_.setHTTPBodyStream(std::move(stream));
 }
 
-std::set<std::string> NetURLConnectionOperation::runLoopModes() const { return locked(runLoopModes_); }
+std::set<std::string> NetURLConnectionOperation::runLoopModes() const { return ns::lockedCopy(lock_, runLoopModes_); }
 
 void NetURLConnectionOperation::setRunLoopModes(std::set<std::string> modes) {
-    std::lock_guard guard(lock_);
-    runLoopModes_ = std::move(modes);
+    ns::lockedStore(lock_, runLoopModes_, std::move(modes));
 }
 
-ns::URLRequest NetURLConnectionOperation::request() const { return locked(request_); }
+ns::URLRequest NetURLConnectionOperation::request() const { return ns::lockedCopy(lock_, request_); }
 
 void NetURLConnectionOperation::setRequest(ns::URLRequest request) {
-    std::lock_guard guard(lock_);
-    request_ = std::move(request);
+    ns::lockedStore(lock_, request_, std::move(request));
 }
 
-std::shared_ptr<ns::URLResponse> NetURLConnectionOperation::response() const { return locked(response_); }
+std::shared_ptr<ns::URLResponse> NetURLConnectionOperation::response() const {
+    return ns::lockedCopy(lock_, response_);
+}
 
 void NetURLConnectionOperation::setResponse(std::shared_ptr<ns::URLResponse> response) {
-    std::lock_guard guard(lock_);
-    response_ = std::move(response);
+    ns::lockedStore(lock_, response_, std::move(response));
 }
 
-std::optional<ns::Error> NetURLConnectionOperation::error() const { return locked(error_); }
+std::optional<ns::Error> NetURLConnectionOperation::error() const { return ns::lockedCopy(lock_, error_); }
 
 void NetURLConnectionOperation::setError(std::optional<ns::Error> error) {
-    std::lock_guard guard(lock_);
-    error_ = std::move(error);
+    ns::lockedStore(lock_, error_, std::move(error));
 }
 
-std::optional<ns::Data> NetURLConnectionOperation::responseData() const { return locked(responseData_); }
+std::optional<ns::Data> NetURLConnectionOperation::responseData() const { return ns::lockedCopy(lock_, responseData_); }
 
 void NetURLConnectionOperation::setResponseData(std::optional<ns::Data> data) {
-    std::lock_guard guard(lock_);
-    responseData_ = std::move(data);
+    ns::lockedStore(lock_, responseData_, std::move(data));
 }
 
 std::optional<std::string> NetURLConnectionOperation::responseString() {
@@ -233,98 +232,94 @@ std::uint64_t NetURLConnectionOperation::responseStringEncoding() {
     return responseStringEncoding_;
 }
 
-std::shared_ptr<ns::URLCredential> NetURLConnectionOperation::credential() const { return locked(credential_); }
-
-void NetURLConnectionOperation::setCredential(std::shared_ptr<ns::URLCredential> credential) {
-    std::lock_guard guard(lock_);
-    credential_ = std::move(credential);
+std::shared_ptr<ns::URLCredential> NetURLConnectionOperation::credential() const {
+    return ns::lockedCopy(lock_, credential_);
 }
 
-std::shared_ptr<NetSecurityPolicy> NetURLConnectionOperation::securityPolicy() const { return locked(securityPolicy_); }
+void NetURLConnectionOperation::setCredential(std::shared_ptr<ns::URLCredential> credential) {
+    ns::lockedStore(lock_, credential_, std::move(credential));
+}
+
+std::shared_ptr<NetSecurityPolicy> NetURLConnectionOperation::securityPolicy() const {
+    return ns::lockedCopy(lock_, securityPolicy_);
+}
 
 void NetURLConnectionOperation::setSecurityPolicy(std::shared_ptr<NetSecurityPolicy> policy) {
-    std::lock_guard guard(lock_);
-    securityPolicy_ = std::move(policy);
+    ns::lockedStore(lock_, securityPolicy_, std::move(policy));
 }
 
 std::shared_ptr<ns::DispatchQueue> NetURLConnectionOperation::completionQueue() const {
-    return locked(completionQueue_);
+    return ns::lockedCopy(lock_, completionQueue_);
 }
 
 void NetURLConnectionOperation::setCompletionQueue(std::shared_ptr<ns::DispatchQueue> queue) {
-    std::lock_guard guard(lock_);
-    completionQueue_ = std::move(queue);
+    ns::lockedStore(lock_, completionQueue_, std::move(queue));
 }
 
 std::shared_ptr<ns::DispatchGroup> NetURLConnectionOperation::completionGroup() const {
-    return locked(completionGroup_);
+    return ns::lockedCopy(lock_, completionGroup_);
 }
 
 void NetURLConnectionOperation::setCompletionGroup(std::shared_ptr<ns::DispatchGroup> group) {
-    std::lock_guard guard(lock_);
-    completionGroup_ = std::move(group);
+    ns::lockedStore(lock_, completionGroup_, std::move(group));
 }
 
-ns::Dictionary NetURLConnectionOperation::userInfo() const { return locked(userInfo_); }
+ns::Dictionary NetURLConnectionOperation::userInfo() const { return ns::lockedCopy(lock_, userInfo_); }
 
 void NetURLConnectionOperation::setUserInfo(ns::Dictionary userInfo) {
-    std::lock_guard guard(lock_);
-    userInfo_ = std::move(userInfo);
+    ns::lockedStore(lock_, userInfo_, std::move(userInfo));
 }
 
-std::shared_ptr<ns::URLConnection> NetURLConnectionOperation::connection() const { return locked(connection_); }
+std::shared_ptr<ns::URLConnection> NetURLConnectionOperation::connection() const {
+    return ns::lockedCopy(lock_, connection_);
+}
 
 std::int64_t NetURLConnectionOperation::totalBytesRead() const { return totalBytesRead_.load(); }
 
 void NetURLConnectionOperation::setTotalBytesRead(std::int64_t total) { totalBytesRead_ = total; }
 
 std::function<void()> NetURLConnectionOperation::backgroundTaskCleanup() const {
-    return locked(backgroundTaskCleanup_);
+    return ns::lockedCopy(lock_, backgroundTaskCleanup_);
 }
 
 NetURLConnectionOperation::ProgressBlock NetURLConnectionOperation::uploadProgress() const {
-    return locked(uploadProgress_);
+    return ns::lockedCopy(lock_, uploadProgress_);
 }
 
 NetURLConnectionOperation::ProgressBlock NetURLConnectionOperation::downloadProgress() const {
-    return locked(downloadProgress_);
+    return ns::lockedCopy(lock_, downloadProgress_);
 }
 
 NetURLConnectionOperation::AuthenticationChallengeBlock NetURLConnectionOperation::authenticationChallenge() const {
-    return locked(authenticationChallenge_);
+    return ns::lockedCopy(lock_, authenticationChallenge_);
 }
 
 NetURLConnectionOperation::CacheResponseBlock NetURLConnectionOperation::cacheResponse() const {
-    return locked(cacheResponse_);
+    return ns::lockedCopy(lock_, cacheResponse_);
 }
 
 NetURLConnectionOperation::RedirectResponseBlock NetURLConnectionOperation::redirectResponse() const {
-    return locked(redirectResponse_);
+    return ns::lockedCopy(lock_, redirectResponse_);
 }
 
 void NetURLConnectionOperation::setUploadProgressBlock(ProgressBlock block) {
-    std::lock_guard guard(lock_);
-    uploadProgress_ = std::move(block);
+    ns::lockedStore(lock_, uploadProgress_, std::move(block));
 }
 
 void NetURLConnectionOperation::setDownloadProgressBlock(ProgressBlock block) {
-    std::lock_guard guard(lock_);
-    downloadProgress_ = std::move(block);
+    ns::lockedStore(lock_, downloadProgress_, std::move(block));
 }
 
 void NetURLConnectionOperation::setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block) {
-    std::lock_guard guard(lock_);
-    authenticationChallenge_ = std::move(block);
+    ns::lockedStore(lock_, authenticationChallenge_, std::move(block));
 }
 
 void NetURLConnectionOperation::setCacheResponseBlock(CacheResponseBlock block) {
-    std::lock_guard guard(lock_);
-    cacheResponse_ = std::move(block);
+    ns::lockedStore(lock_, cacheResponse_, std::move(block));
 }
 
 void NetURLConnectionOperation::setRedirectResponseBlock(RedirectResponseBlock block) {
-    std::lock_guard guard(lock_);
-    redirectResponse_ = std::move(block);
+    ns::lockedStore(lock_, redirectResponse_, std::move(block));
 }
 
 void NetURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler) {

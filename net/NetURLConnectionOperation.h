@@ -202,11 +202,6 @@ protected:
     std::recursive_mutex& lock() const { return lock_; }
 
 private:
-    template <class T>
-    T locked(const T& field) const {
-        std::lock_guard guard(lock_);
-        return field;
-    }
     void postOnMainQueue(std::string_view name);
     // Whether the output stream is the in-memory stream the operation made itself.
     bool ownsOutputStream() const;

@@ -3,6 +3,7 @@
 #include "net/NetURLSessionManager.h"
 #include "net/NetURLSessionNotifications.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace ql {
@@ -45,8 +46,7 @@ std::shared_ptr<NetURLSessionManager> NetURLSessionManagerTaskDelegate::manager(
 }
 
 void NetURLSessionManagerTaskDelegate::setManager(std::weak_ptr<NetURLSessionManager> manager) {
-    std::lock_guard lock(mutex_);
-    manager_ = std::move(manager);
+    ns::lockedStore(mutex_, manager_, std::move(manager));
 }
 
 std::shared_ptr<ns::URLSessionTask> NetURLSessionManagerTaskDelegate::task() const {
@@ -55,54 +55,44 @@ std::shared_ptr<ns::URLSessionTask> NetURLSessionManagerTaskDelegate::task() con
 }
 
 void NetURLSessionManagerTaskDelegate::setTask(std::weak_ptr<ns::URLSessionTask> task) {
-    std::lock_guard lock(mutex_);
-    task_ = std::move(task);
+    ns::lockedStore(mutex_, task_, std::move(task));
 }
 
 std::optional<ns::Data> NetURLSessionManagerTaskDelegate::mutableData() const {
-    std::lock_guard lock(mutex_);
-    return mutableData_;
+    return ns::lockedCopy(mutex_, mutableData_);
 }
 
 std::shared_ptr<ns::Progress> NetURLSessionManagerTaskDelegate::progress() const {
-    std::lock_guard lock(mutex_);
-    return progress_;
+    return ns::lockedCopy(mutex_, progress_);
 }
 
 void NetURLSessionManagerTaskDelegate::setProgress(std::shared_ptr<ns::Progress> progress) {
-    std::lock_guard lock(mutex_);
-    progress_ = std::move(progress);
+    ns::lockedStore(mutex_, progress_, std::move(progress));
 }
 
 std::optional<ns::URL> NetURLSessionManagerTaskDelegate::downloadFileURL() const {
-    std::lock_guard lock(mutex_);
-    return downloadFileURL_;
+    return ns::lockedCopy(mutex_, downloadFileURL_);
 }
 
 void NetURLSessionManagerTaskDelegate::setDownloadFileURL(std::optional<ns::URL> url) {
-    std::lock_guard lock(mutex_);
-    downloadFileURL_ = std::move(url);
+    ns::lockedStore(mutex_, downloadFileURL_, std::move(url));
 }
 
 NetURLSessionManagerTaskDelegate::DownloadDestinationBlock
 NetURLSessionManagerTaskDelegate::downloadTaskDidFinishDownloading() const {
-    std::lock_guard lock(mutex_);
-    return downloadTaskDidFinishDownloading_;
+    return ns::lockedCopy(mutex_, downloadTaskDidFinishDownloading_);
 }
 
 void NetURLSessionManagerTaskDelegate::setDownloadTaskDidFinishDownloading(DownloadDestinationBlock block) {
-    std::lock_guard lock(mutex_);
-    downloadTaskDidFinishDownloading_ = std::move(block);
+    ns::lockedStore(mutex_, downloadTaskDidFinishDownloading_, std::move(block));
 }
 
 NetURLSessionManagerTaskDelegate::CompletionHandler NetURLSessionManagerTaskDelegate::completionHandler() const {
-    std::lock_guard lock(mutex_);
-    return completionHandler_;
+    return ns::lockedCopy(mutex_, completionHandler_);
 }
 
 void NetURLSessionManagerTaskDelegate::setCompletionHandler(CompletionHandler handler) {
-    std::lock_guard lock(mutex_);
-    completionHandler_ = std::move(handler);
+    ns::lockedStore(mutex_, completionHandler_, std::move(handler));
 }
 
 // ---- Progress and body ----

@@ -9,6 +9,7 @@
 #include "net/NetStrings.h"
 #include "net/NetURLRequestSerialization.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 #include "platform/net/URLError.h"
 #include "platform/ui/Device.h"
@@ -50,14 +51,10 @@ NetHttpClientRequest& NetHttpClientRequest::shareRequest() {
     return *shared;
 }
 
-std::optional<std::string> NetHttpClientRequest::hostName() const {
-    std::lock_guard lock(mutex_);
-    return hostName_;
-}
+std::optional<std::string> NetHttpClientRequest::hostName() const { return ns::lockedCopy(mutex_, hostName_); }
 
 void NetHttpClientRequest::setHostName(std::optional<std::string> hostName) {
-    std::lock_guard lock(mutex_);
-    hostName_ = std::move(hostName);
+    ns::lockedStore(mutex_, hostName_, std::move(hostName));
 }
 
 std::optional<std::string> NetHttpClientRequest::urlWithPath(std::string_view path, bool ssl) const {

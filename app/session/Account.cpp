@@ -1,4 +1,5 @@
 #include "app/session/Account.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql {
 
@@ -8,24 +9,14 @@ Account& Account::share() {
     return **instance;
 }
 
-std::shared_ptr<LoginRsp> Account::info() const {
-    std::lock_guard lock(mutex_);
-    return info_;
-}
+std::shared_ptr<LoginRsp> Account::info() const { return ns::lockedCopy(mutex_, info_); }
 
-void Account::setInfo(std::shared_ptr<LoginRsp> info) {
-    std::lock_guard lock(mutex_);
-    info_ = std::move(info);
-}
+void Account::setInfo(std::shared_ptr<LoginRsp> info) { ns::lockedStore(mutex_, info_, std::move(info)); }
 
-std::shared_ptr<GetStuIndexContentRsp> Account::stuIndex() const {
-    std::lock_guard lock(mutex_);
-    return stuIndex_;
-}
+std::shared_ptr<GetStuIndexContentRsp> Account::stuIndex() const { return ns::lockedCopy(mutex_, stuIndex_); }
 
 void Account::setStuIndex(std::shared_ptr<GetStuIndexContentRsp> stuIndex) {
-    std::lock_guard lock(mutex_);
-    stuIndex_ = std::move(stuIndex);
+    ns::lockedStore(mutex_, stuIndex_, std::move(stuIndex));
 }
 
 }  // namespace ql

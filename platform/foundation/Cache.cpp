@@ -1,5 +1,6 @@
 #include "platform/foundation/Cache.h"
 
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace ql::ns {
@@ -22,37 +23,21 @@ const Class& Cache::objectClass() const { return classObject(); }
 
 Cache::~Cache() { NotificationCenter::defaultCenter().removeObserver(this); }
 
-std::string Cache::name() const {
-    std::lock_guard lock(mutex_);
-    return name_;
-}
+std::string Cache::name() const { return ns::lockedCopy(mutex_, name_); }
 
-void Cache::setName(std::string name) {
-    std::lock_guard lock(mutex_);
-    name_ = std::move(name);
-}
+void Cache::setName(std::string name) { ns::lockedStore(mutex_, name_, std::move(name)); }
 
-std::weak_ptr<CacheDelegate> Cache::delegate() const {
-    std::lock_guard lock(mutex_);
-    return delegate_;
-}
+std::weak_ptr<CacheDelegate> Cache::delegate() const { return ns::lockedCopy(mutex_, delegate_); }
 
 void Cache::setDelegate(std::weak_ptr<CacheDelegate> delegate) {
-    std::lock_guard lock(mutex_);
-    delegate_ = std::move(delegate);
+    ns::lockedStore(mutex_, delegate_, std::move(delegate));
 }
 
-std::uint64_t Cache::totalCostLimit() const {
-    std::lock_guard lock(mutex_);
-    return totalCostLimit_;
-}
+std::uint64_t Cache::totalCostLimit() const { return ns::lockedCopy(mutex_, totalCostLimit_); }
 
 void Cache::setTotalCostLimit(std::uint64_t limit) { setLimit(totalCostLimit_, limit); }
 
-std::uint64_t Cache::countLimit() const {
-    std::lock_guard lock(mutex_);
-    return countLimit_;
-}
+std::uint64_t Cache::countLimit() const { return ns::lockedCopy(mutex_, countLimit_); }
 
 void Cache::setCountLimit(std::uint64_t limit) { setLimit(countLimit_, limit); }
 

@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 
 #include <algorithm>
@@ -40,9 +41,6 @@ Log::Capture::~Capture() {
     std::erase(captures(), this);
 }
 
-std::vector<std::string> Log::Capture::lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
-}
+std::vector<std::string> Log::Capture::lines() const { return ns::lockedCopy(mutex_, lines_); }
 
 }  // namespace ql::ns

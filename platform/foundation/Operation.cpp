@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Operation.h"
 
 #include <algorithm>
@@ -142,10 +143,7 @@ std::vector<std::shared_ptr<Operation>> Operation::dependencies() const {
     return out;
 }
 
-std::function<void()> Operation::completionBlock() const {
-    std::lock_guard lock(mutex_);
-    return completionBlock_;
-}
+std::function<void()> Operation::completionBlock() const { return ns::lockedCopy(mutex_, completionBlock_); }
 
 void Operation::setCompletionBlock(std::function<void()> block) {
     std::function<void()> previous;
@@ -168,10 +166,7 @@ void Operation::didAnnounceFinished() {
     if (completion) DispatchQueue::global()->async(std::move(completion));
 }
 
-std::string Operation::name() const {
-    std::lock_guard lock(mutex_);
-    return name_;
-}
+std::string Operation::name() const { return ns::lockedCopy(mutex_, name_); }
 
 void Operation::setName(std::string name) {
     {
@@ -231,8 +226,7 @@ void BlockOperation::addExecutionBlock(std::function<void()> block) {
 }
 
 std::vector<std::function<void()>> BlockOperation::executionBlocks() const {
-    std::lock_guard lock(blocksMutex_);
-    return blocks_;
+    return ns::lockedCopy(blocksMutex_, blocks_);
 }
 
 void BlockOperation::main() {

@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/OperationQueue.h"
 
 #include <limits>
@@ -212,10 +213,7 @@ std::uint64_t OperationQueue::operationCount() const {
     return entries_.size();
 }
 
-std::int64_t OperationQueue::maxConcurrentOperationCount() const {
-    std::lock_guard lock(mutex_);
-    return maxConcurrent_;
-}
+std::int64_t OperationQueue::maxConcurrentOperationCount() const { return ns::lockedCopy(mutex_, maxConcurrent_); }
 
 void OperationQueue::setMaxConcurrentOperationCount(std::int64_t count) {
     if (count < DefaultMaxConcurrentOperationCount) {
@@ -229,10 +227,7 @@ void OperationQueue::setMaxConcurrentOperationCount(std::int64_t count) {
     startReadyOperations();
 }
 
-bool OperationQueue::isSuspended() const {
-    std::lock_guard lock(mutex_);
-    return suspended_;
-}
+bool OperationQueue::isSuspended() const { return ns::lockedCopy(mutex_, suspended_); }
 
 void OperationQueue::setSuspended(bool suspended) {
     {
@@ -242,15 +237,9 @@ void OperationQueue::setSuspended(bool suspended) {
     if (!suspended) startReadyOperations();
 }
 
-std::string OperationQueue::name() const {
-    std::lock_guard lock(mutex_);
-    return name_;
-}
+std::string OperationQueue::name() const { return ns::lockedCopy(mutex_, name_); }
 
-void OperationQueue::setName(std::string name) {
-    std::lock_guard lock(mutex_);
-    name_ = std::move(name);
-}
+void OperationQueue::setName(std::string name) { ns::lockedStore(mutex_, name_, std::move(name)); }
 
 void OperationQueue::cancelAllOperations() {
     // Cancelled outside the lock: an operation announces its cancellation to this queue.

@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Progress.h"
 
 namespace ql::ns {
@@ -8,15 +9,9 @@ std::shared_ptr<Progress> Progress::progressWithTotalUnitCount(std::int64_t tota
     return progress;
 }
 
-std::int64_t Progress::totalUnitCount() const {
-    std::lock_guard lock(mutex_);
-    return total_;
-}
+std::int64_t Progress::totalUnitCount() const { return ns::lockedCopy(mutex_, total_); }
 
-std::int64_t Progress::completedUnitCount() const {
-    std::lock_guard lock(mutex_);
-    return completed_;
-}
+std::int64_t Progress::completedUnitCount() const { return ns::lockedCopy(mutex_, completed_); }
 
 void Progress::setTotalUnitCount(std::int64_t total) { changeCount("totalUnitCount", &Progress::total_, total); }
 
@@ -44,24 +39,16 @@ double Progress::fractionCompleted() const {
     return total_ > 0 ? static_cast<double>(completed_) / static_cast<double>(total_) : 0.0;
 }
 
-bool Progress::isCancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
-}
+bool Progress::isCancelled() const { return ns::lockedCopy(mutex_, cancelled_); }
 
-bool Progress::isPaused() const {
-    std::lock_guard lock(mutex_);
-    return paused_;
-}
+bool Progress::isPaused() const { return ns::lockedCopy(mutex_, paused_); }
 
 void Progress::setCancellationHandler(std::function<void()> handler) {
-    std::lock_guard lock(mutex_);
-    cancellationHandler_ = std::move(handler);
+    ns::lockedStore(mutex_, cancellationHandler_, std::move(handler));
 }
 
 void Progress::setPausingHandler(std::function<void()> handler) {
-    std::lock_guard lock(mutex_);
-    pausingHandler_ = std::move(handler);
+    ns::lockedStore(mutex_, pausingHandler_, std::move(handler));
 }
 
 void Progress::cancel() {

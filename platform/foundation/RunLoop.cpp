@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
@@ -44,10 +45,7 @@ void RunLoopSource::signal() {
     }
 }
 
-bool RunLoopSource::isSignalled() const {
-    std::lock_guard lock(mutex_);
-    return signalled_;
-}
+bool RunLoopSource::isSignalled() const { return ns::lockedCopy(mutex_, signalled_); }
 
 void RunLoopSource::perform() {
     if (perform_) perform_();

@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Thread.h"
 
 #include <pthread.h>
@@ -82,10 +83,7 @@ void Thread::enter() {
     currentThread.reset();
 }
 
-std::string Thread::name() const {
-    std::lock_guard lock(mutex_);
-    return name_;
-}
+std::string Thread::name() const { return ns::lockedCopy(mutex_, name_); }
 
 void Thread::setName(std::string name) {
     std::lock_guard lock(mutex_);

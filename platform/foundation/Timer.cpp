@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Timer.h"
 
 #include <algorithm>
@@ -94,20 +95,11 @@ void Timer::invalidate() {
     if (loop) loop->wakeUp();
 }
 
-bool Timer::isValid() const {
-    std::lock_guard lock(mutex_);
-    return valid_;
-}
+bool Timer::isValid() const { return ns::lockedCopy(mutex_, valid_); }
 
-bool Timer::isFiring() const {
-    std::lock_guard lock(mutex_);
-    return firing_;
-}
+bool Timer::isFiring() const { return ns::lockedCopy(mutex_, firing_); }
 
-double Timer::fireTime() const {
-    std::lock_guard lock(mutex_);
-    return fireDate_;
-}
+double Timer::fireTime() const { return ns::lockedCopy(mutex_, fireDate_); }
 
 Date Timer::fireDate() const { return Date::fromTimeIntervalSince1970(fireTime()); }
 
@@ -122,24 +114,12 @@ void Timer::setFireDate(Date date) {
     if (loop) loop->wakeUp();
 }
 
-double Timer::tolerance() const {
-    std::lock_guard lock(mutex_);
-    return tolerance_;
-}
+double Timer::tolerance() const { return ns::lockedCopy(mutex_, tolerance_); }
 
-void Timer::setTolerance(double tolerance) {
-    std::lock_guard lock(mutex_);
-    tolerance_ = tolerance;
-}
+void Timer::setTolerance(double tolerance) { ns::lockedStore(mutex_, tolerance_, tolerance); }
 
-Value Timer::userInfo() const {
-    std::lock_guard lock(mutex_);
-    return userInfo_;
-}
+Value Timer::userInfo() const { return ns::lockedCopy(mutex_, userInfo_); }
 
-void Timer::setUserInfo(Value userInfo) {
-    std::lock_guard lock(mutex_);
-    userInfo_ = std::move(userInfo);
-}
+void Timer::setUserInfo(Value userInfo) { ns::lockedStore(mutex_, userInfo_, std::move(userInfo)); }
 
 }  // namespace ql::ns

@@ -1,3 +1,4 @@
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/UserDefaults.h"
 
 #include <errno.h>
@@ -75,10 +76,7 @@ UserDefaults::~UserDefaults() {
     flushBeforeLeaving();
 }
 
-std::string UserDefaults::path() const {
-    std::lock_guard lock(mutex_);
-    return path_;
-}
+std::string UserDefaults::path() const { return ns::lockedCopy(mutex_, path_); }
 
 void UserDefaults::rebindIfSandboxMoved() {
     std::uint64_t generation = Sandbox::generation();
@@ -165,10 +163,7 @@ bool UserDefaults::setAside(const Error& cause) {
     return true;
 }
 
-std::optional<Error> UserDefaults::loadError() const {
-    std::lock_guard lock(mutex_);
-    return loadError_;
-}
+std::optional<Error> UserDefaults::loadError() const { return ns::lockedCopy(mutex_, loadError_); }
 
 Value UserDefaults::objectForKey(std::string_view key) const {
     std::lock_guard lock(mutex_);

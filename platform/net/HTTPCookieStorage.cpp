@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql::ns {
 
@@ -27,14 +28,10 @@ std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::sharedHTTPCookieStorage() 
     return *shared;
 }
 
-HTTPCookieAcceptPolicy HTTPCookieStorage::cookieAcceptPolicy() const {
-    std::lock_guard lock(mutex_);
-    return policy_;
-}
+HTTPCookieAcceptPolicy HTTPCookieStorage::cookieAcceptPolicy() const { return ns::lockedCopy(mutex_, policy_); }
 
 void HTTPCookieStorage::setCookieAcceptPolicy(HTTPCookieAcceptPolicy policy) {
-    std::lock_guard lock(mutex_);
-    policy_ = policy;
+    ns::lockedStore(mutex_, policy_, policy);
 }
 
 std::vector<std::shared_ptr<HTTPCookie>> HTTPCookieStorage::liveCookies() const {

@@ -1,6 +1,7 @@
 #include "platform/net/URLCache.h"
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql::ns {
 
@@ -110,10 +111,7 @@ void URLCache::evictLocked() {
     }
 }
 
-std::uint64_t URLCache::memoryCapacity() const {
-    std::lock_guard lock(mutex_);
-    return memoryCapacity_;
-}
+std::uint64_t URLCache::memoryCapacity() const { return ns::lockedCopy(mutex_, memoryCapacity_); }
 
 void URLCache::setMemoryCapacity(std::uint64_t capacity) {
     std::lock_guard lock(mutex_);
@@ -121,24 +119,15 @@ void URLCache::setMemoryCapacity(std::uint64_t capacity) {
     evictLocked();
 }
 
-std::uint64_t URLCache::diskCapacity() const {
-    std::lock_guard lock(mutex_);
-    return diskCapacity_;
-}
+std::uint64_t URLCache::diskCapacity() const { return ns::lockedCopy(mutex_, diskCapacity_); }
 
-void URLCache::setDiskCapacity(std::uint64_t capacity) {
-    std::lock_guard lock(mutex_);
-    diskCapacity_ = capacity;
-}
+void URLCache::setDiskCapacity(std::uint64_t capacity) { ns::lockedStore(mutex_, diskCapacity_, capacity); }
 
 std::uint64_t URLCache::largestStorableSize() const {
     std::lock_guard lock(mutex_);
     return memoryCapacity_ / kLargestShare;
 }
 
-std::uint64_t URLCache::currentMemoryUsage() const {
-    std::lock_guard lock(mutex_);
-    return usage_;
-}
+std::uint64_t URLCache::currentMemoryUsage() const { return ns::lockedCopy(mutex_, usage_); }
 
 }  // namespace ql::ns

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/net/LoadingEngine.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPCookieStorage.h"
 
@@ -179,10 +180,7 @@ std::shared_ptr<URLConnection> URLConnection::connectionWithRequest(const URLReq
     return create(request, std::move(delegate), true);
 }
 
-URLRequest URLConnection::currentRequest() const {
-    std::lock_guard lock(mutex_);
-    return currentRequest_;
-}
+URLRequest URLConnection::currentRequest() const { return ns::lockedCopy(mutex_, currentRequest_); }
 
 void URLConnection::start() {
     std::vector<Schedule> schedules;

@@ -7,6 +7,7 @@
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Stream.h"
 #include "platform/net/HTTPCaching.h"
 
@@ -145,10 +146,7 @@ URLLoad::URLLoad(URLRequest request, std::shared_ptr<URLLoadClient> client, URLL
 
 URLLoad::~URLLoad() = default;
 
-URLRequest URLLoad::currentRequest() const {
-    std::lock_guard lock(mutex_);
-    return request_;
-}
+URLRequest URLLoad::currentRequest() const { return ns::lockedCopy(mutex_, request_); }
 
 bool URLLoad::isCurrent(std::uint64_t leg) const {
     std::lock_guard lock(mutex_);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/OperationQueue.h"
 
 namespace ql::ns {
@@ -60,14 +61,10 @@ std::shared_ptr<URLSessionConfiguration> URLSession::configuration() const {
     return std::static_pointer_cast<URLSessionConfiguration>(configuration_->copy());
 }
 
-std::optional<std::string> URLSession::sessionDescription() const {
-    std::lock_guard lock(mutex_);
-    return description_;
-}
+std::optional<std::string> URLSession::sessionDescription() const { return ns::lockedCopy(mutex_, description_); }
 
 void URLSession::setSessionDescription(std::optional<std::string> description) {
-    std::lock_guard lock(mutex_);
-    description_ = std::move(description);
+    ns::lockedStore(mutex_, description_, std::move(description));
 }
 
 std::string URLSession::description() const { return "<NSURLSession: " + addressText(this) + ">"; }

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/OperationQueue.h"
 #include "platform/net/LoadingEngine.h"
 #include "platform/net/URLError.h"
@@ -123,50 +124,25 @@ std::shared_ptr<URLSessionDelegate> URLSessionTask::delegate() const {
     return session ? session->delegate() : nullptr;
 }
 
-URLRequest URLSessionTask::currentRequest() const {
-    std::lock_guard lock(mutex_);
-    return currentRequest_;
-}
+URLRequest URLSessionTask::currentRequest() const { return ns::lockedCopy(mutex_, currentRequest_); }
 
-std::shared_ptr<URLResponse> URLSessionTask::response() const {
-    std::lock_guard lock(mutex_);
-    return response_;
-}
+std::shared_ptr<URLResponse> URLSessionTask::response() const { return ns::lockedCopy(mutex_, response_); }
 
-std::optional<Error> URLSessionTask::error() const {
-    std::lock_guard lock(mutex_);
-    return error_;
-}
+std::optional<Error> URLSessionTask::error() const { return ns::lockedCopy(mutex_, error_); }
 
-URLSessionTaskState URLSessionTask::state() const {
-    std::lock_guard lock(mutex_);
-    return state_;
-}
+URLSessionTaskState URLSessionTask::state() const { return ns::lockedCopy(mutex_, state_); }
 
-std::int64_t URLSessionTask::countOfBytesSent() const {
-    std::lock_guard lock(mutex_);
-    return sent_;
-}
+std::int64_t URLSessionTask::countOfBytesSent() const { return ns::lockedCopy(mutex_, sent_); }
 
-std::int64_t URLSessionTask::countOfBytesReceived() const {
-    std::lock_guard lock(mutex_);
-    return received_;
-}
+std::int64_t URLSessionTask::countOfBytesReceived() const { return ns::lockedCopy(mutex_, received_); }
 
-std::int64_t URLSessionTask::countOfBytesExpectedToSend() const {
-    std::lock_guard lock(mutex_);
-    return expectedToSend_;
-}
+std::int64_t URLSessionTask::countOfBytesExpectedToSend() const { return ns::lockedCopy(mutex_, expectedToSend_); }
 
 std::int64_t URLSessionTask::countOfBytesExpectedToReceive() const {
-    std::lock_guard lock(mutex_);
-    return expectedToReceive_;
+    return ns::lockedCopy(mutex_, expectedToReceive_);
 }
 
-std::optional<std::string> URLSessionTask::taskDescription() const {
-    std::lock_guard lock(mutex_);
-    return description_;
-}
+std::optional<std::string> URLSessionTask::taskDescription() const { return ns::lockedCopy(mutex_, description_); }
 
 void URLSessionTask::setTaskDescription(std::optional<std::string> description) {
     willChangeValueForKey("taskDescription");
@@ -314,10 +290,7 @@ void URLSessionTask::cancelWithError(Error error) {
     requestDrain();
 }
 
-void URLSessionTask::hold() {
-    std::lock_guard lock(mutex_);
-    held_ = true;
-}
+void URLSessionTask::hold() { ns::lockedStore(mutex_, held_, true); }
 
 void URLSessionTask::release() {
     {

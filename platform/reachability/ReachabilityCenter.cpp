@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Locked.h"
 #include "platform/reachability/HostRoutes.h"
 
 namespace ql::sc {
@@ -22,10 +23,7 @@ std::optional<NetworkReachabilityFlags> ReachabilityCenter::flagsFor(const Netwo
     return hostFlagsForAddress(target.address);
 }
 
-bool ReachabilityCenter::isInjected() const {
-    std::lock_guard lock(mutex_);
-    return injected_;
-}
+bool ReachabilityCenter::isInjected() const { return ns::lockedCopy(mutex_, injected_); }
 
 void ReachabilityCenter::add(const std::shared_ptr<NetworkReachability>& target) {
     std::lock_guard lock(mutex_);

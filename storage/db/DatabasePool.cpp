@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/Locked.h"
 #include "storage/db/DatabaseLog.h"
 
 namespace ql {
@@ -14,15 +15,9 @@ std::shared_ptr<DatabasePool> DatabasePool::databasePoolWithPath(std::optional<s
     return std::make_shared<DatabasePool>(std::move(path), flags);
 }
 
-std::optional<std::string> DatabasePool::path() const {
-    std::lock_guard lock(propertyMutex_);
-    return path_;
-}
+std::optional<std::string> DatabasePool::path() const { return ns::lockedCopy(propertyMutex_, path_); }
 
-void DatabasePool::setPath(std::optional<std::string> path) {
-    std::lock_guard lock(propertyMutex_);
-    path_ = std::move(path);
-}
+void DatabasePool::setPath(std::optional<std::string> path) { ns::lockedStore(propertyMutex_, path_, std::move(path)); }
 
 std::shared_ptr<DatabasePoolDelegate> DatabasePool::delegate() const {
     std::lock_guard lock(propertyMutex_);
@@ -30,8 +25,7 @@ std::shared_ptr<DatabasePoolDelegate> DatabasePool::delegate() const {
 }
 
 void DatabasePool::setDelegate(std::weak_ptr<DatabasePoolDelegate> delegate) {
-    std::lock_guard lock(propertyMutex_);
-    delegate_ = std::move(delegate);
+    ns::lockedStore(propertyMutex_, delegate_, std::move(delegate));
 }
 
 void DatabasePool::executeLocked(const std::function<void()>& block) { lockQueue_->sync(block); }

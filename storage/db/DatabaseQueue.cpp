@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/Locked.h"
 #include "storage/db/DatabaseLog.h"
 
 namespace ql {
@@ -26,15 +27,9 @@ std::shared_ptr<DatabaseQueue> DatabaseQueue::create(std::optional<std::string> 
     return queue;
 }
 
-std::optional<std::string> DatabaseQueue::path() const {
-    std::lock_guard lock(pathMutex_);
-    return path_;
-}
+std::optional<std::string> DatabaseQueue::path() const { return ns::lockedCopy(pathMutex_, path_); }
 
-void DatabaseQueue::setPath(std::optional<std::string> path) {
-    std::lock_guard lock(pathMutex_);
-    path_ = std::move(path);
-}
+void DatabaseQueue::setPath(std::optional<std::string> path) { ns::lockedStore(pathMutex_, path_, std::move(path)); }
 
 void DatabaseQueue::close() {
     queue_->sync([this] {
