@@ -50,3 +50,17 @@ function(ql_benchmark name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
 endfunction()
+
+# ql_add_subfolders([EXCEPT name...])
+# Adds every child folder that holds a CMakeLists.txt, in name order, so a new component needs nothing
+# beyond its own folder. Targets may be linked before the folder that defines them is read.
+function(ql_add_subfolders)
+  cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(NOT child IN_LIST ARG_EXCEPT AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
