@@ -223,10 +223,12 @@ void View::insertSubviewAt(const std::shared_ptr<View>& viewArgument, std::size_
         view->willMoveToSuperview(this);
         if (windowChanges) view->moveSubtreeToWindow(newWindow, true);
         if (appearing || disappearing) ViewController::beginAutomaticAppearance(view.get(), appearing);
+        const auto formerHolders = view->constraintHoldersAbove();
         if (view->superview_) view->detachFromSuperview();
         index = std::min(index, subviews_.size());
         subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
         view->superview_ = this;
+        view->dropConstraintsLeftBehind(formerHolders);
         setWindowOfSubtree(view.get(), newWindow);
         if (windowChanges) view->moveSubtreeToWindow(newWindow, false);
         view->didMoveToSuperview();
@@ -305,7 +307,9 @@ void View::removeFromSuperview() {
     if (oldWindow) moveSubtreeToWindow(nullptr, true);
     if (disappearing) ViewController::beginAutomaticAppearance(this, false);
     superview_->setNeedsLayout();
+    const auto formerHolders = constraintHoldersAbove();
     detachFromSuperview();
+    dropConstraintsLeftBehind(formerHolders);
     setWindowOfSubtree(this, nullptr);
     if (oldWindow) moveSubtreeToWindow(nullptr, false);
     didMoveToSuperview();

@@ -262,6 +262,11 @@ private:
     static void setWindowOfSubtree(View* view, Window* window);
     // Runs the update pass and solves the tree's constraints before a layout pass (ViewLayout.cpp).
     void updateConstraintLayout();
+    // Around a move out of the superview: the views above that hold constraints, and, once the view has
+    // moved, removal of those of their constraints that name the view or a view inside it and whose items
+    // are no longer all inside the view that holds them (ViewLayout.cpp).
+    std::vector<std::shared_ptr<View>> constraintHoldersAbove() const;
+    void dropConstraintsLeftBehind(const std::vector<std::shared_ptr<View>>& formerHolders);
     ViewLayoutState& layoutState();
 
     std::shared_ptr<Layer> layer_;

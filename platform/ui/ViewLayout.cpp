@@ -82,6 +82,35 @@ void View::removeConstraints(const std::vector<std::shared_ptr<LayoutConstraint>
     }
 }
 
+// A constraint whose items a move has parted from its holder could never be solved where it is, and would
+// contradict the constraints of a view that is put back.
+std::vector<std::shared_ptr<View>> View::constraintHoldersAbove() const {
+    std::vector<std::shared_ptr<View>> holders;
+    if (LayoutConstraint::activeCount() == 0) return holders;
+    for (View* view = superview_; view; view = view->superview_) {
+        if (!view->layoutState_ || view->layoutState_->constraints.empty()) continue;
+        if (auto holder = std::static_pointer_cast<View>(view->weak_from_this().lock())) {
+            holders.push_back(std::move(holder));
+        }
+    }
+    return holders;
+}
+
+void View::dropConstraintsLeftBehind(const std::vector<std::shared_ptr<View>>& formerHolders) {
+    for (const auto& holder : formerHolders) {
+        if (!holder->layoutState_) continue;
+        for (const auto& constraint : std::vector(holder->layoutState_->constraints)) {
+            const auto first = constraint->firstItem();
+            const auto second = constraint->secondItem();
+            const bool involved =
+                (first && first->isDescendantOfView(this)) || (second && second->isDescendantOfView(this));
+            const bool inside = (!first || first->isDescendantOfView(holder.get())) &&
+                                (!second || second->isDescendantOfView(holder.get()));
+            if (involved && !inside) holder->removeConstraint(constraint);
+        }
+    }
+}
+
 // ---- Content priorities and margins ----
 
 LayoutPriority View::contentHuggingPriorityForAxis(LayoutConstraintAxis axis) const {

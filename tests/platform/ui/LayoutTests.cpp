@@ -424,6 +424,53 @@ TEST(Layout, ActivationFindsTheHolderAndBadPairsAreRefused) {
                                             ns::addressText(b.get()) + ".centerXWithinMargins - 8 @750>");
 }
 
+TEST(Layout, RemovingAViewDropsTheConstraintsItLeavesBehind) {
+    auto root = std::make_shared<View>(cg::Rect{0, 0, 320, 480});
+    auto v = constrained(root);
+    auto inner = constrained(v);
+    auto other = constrained(root);
+    auto left = equal(v, A::Left, root, A::Left, 10);
+    equal(v, A::Top, root, A::Top, 20);
+    auto width = fix(v, A::Width, R::Equal, 100);
+    fix(v, A::Height, R::Equal, 50);
+    // Held by the root, naming a view inside the one removed.
+    auto innerToOther = equal(inner, A::Top, other, A::Top);
+    // Held inside the removed tree: it goes along.
+    auto innerToV = equal(inner, A::Left, v, A::Left, 5);
+    auto otherAlone = equal(other, A::Left, root, A::Left, 7);
+    root->layoutIfNeeded();
+    expectFrame(v, 10, 20, 100, 50);
+
+    v->removeFromSuperview();
+    EXPECT_FALSE(left->isActive());
+    EXPECT_FALSE(innerToOther->isActive());
+    EXPECT_TRUE(width->isActive());
+    EXPECT_TRUE(innerToV->isActive());
+    EXPECT_TRUE(otherAlone->isActive());
+    EXPECT_EQ(root->constraints(), std::vector<ConstraintPtr>{otherAlone});
+
+    root->addSubview(v);
+    equal(v, A::Left, root, A::Left, 50);
+    equal(v, A::Top, root, A::Top, 20);
+    const std::string log = capturedLog([&] { root->layoutIfNeeded(); });
+    EXPECT_EQ(log.find("Unable to simultaneously satisfy"), std::string::npos) << log;
+    expectFrame(v, 50, 20, 100, 50);
+    EXPECT_NEAR(inner->frame().origin.x, 5, 1e-6);
+
+    // Moved within the tree, a view keeps the constraints whose items still share their holder.
+    auto box = constrained(root);
+    auto toBox = equal(v, A::Width, box, A::Width);
+    auto vToRoot = root->constraints();
+    box->addSubview(v);
+    EXPECT_TRUE(toBox->isActive());
+    for (const auto& constraint : vToRoot) EXPECT_TRUE(constraint->isActive()) << constraint->description();
+    // Moved into another tree, it loses them.
+    auto elsewhere = std::make_shared<View>();
+    elsewhere->addSubview(v);
+    EXPECT_FALSE(toBox->isActive());
+    EXPECT_TRUE(width->isActive());
+}
+
 TEST(Layout, MarginsAndBaselines) {
     auto root = std::make_shared<View>(cg::Rect{0, 0, 300, 200});
     root->setLayoutMargins({10, 20, 30, 40});
