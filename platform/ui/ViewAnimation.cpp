@@ -92,28 +92,40 @@ std::shared_ptr<ViewAnimationGroup> makeGroup(double duration, double delay, uns
     return group;
 }
 
+// The group is recorded into while the caller's block runs, and closed however the block ends: a block
+// left open would record every later change of every view into a group that never commits.
+class Recording {
+public:
+    explicit Recording(std::shared_ptr<ViewAnimationGroup> group) { stack().push_back(std::move(group)); }
+    ~Recording() { stack().pop_back(); }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+};
+
 void record(const std::shared_ptr<ViewAnimationGroup>& group, const std::function<void()>& animations) {
     assertMainThread();
-    stack().push_back(group);
+    Recording recording(group);
     if (animations) animations();
     if (group->options & ViewAnimationOptionLayoutSubviews) {
         for (const auto& weak : std::vector<std::weak_ptr<View>>(group->changedViews)) {
             if (auto view = weak.lock()) view->layoutIfNeeded();
         }
     }
-    stack().pop_back();
 }
 
 }  // namespace
 
 void ViewAnimationGroup::note(View& view, const char* keyPath) {
     if (!recording || !animationsEnabled) return;
-    auto layer = view.layer();
+    // A view still being made (no one owns it yet) is on no screen: it has nothing to show moving.
+    auto owned = std::static_pointer_cast<View>(view.weak_from_this().lock());
+    if (!owned) return;
+    const auto& layer = view.layer();
     for (const auto& [l, key] : changes) {
         if (l.lock() == layer && key == keyPath) return;
     }
     changes.emplace_back(layer, keyPath);
-    changedViews.push_back(view.sharedFromThis());
+    changedViews.push_back(owned);
 }
 
 void ViewAnimationGroup::commit() {

@@ -1,10 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Class.h"
 #include "platform/foundation/Clock.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/CollectionView.h"
+#include "platform/ui/CollectionViewCell.h"
+#include "platform/ui/CollectionViewFlowLayout.h"
 #include "platform/ui/Color.h"
+#include "platform/ui/PageControl.h"
+#include "platform/ui/ProgressView.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TableViewHeaderFooterView.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 #include "tests/support/UIHarness.h"
 
@@ -128,4 +144,72 @@ TEST(Animation, BeginCommitFormSendsTheDelegateItsMessages) {
     }
     EXPECT_TRUE(gone.expired());
     harness.advance(1);
+}
+
+TEST(Animation, ViewsMadeInsideABlockAreBuiltWithoutBeingAnimated) {
+    test::UIHarness harness;
+    auto view = std::make_shared<View>(cg::Rect{0, 0, 100, 100});
+    harness.root->view()->addSubview(view);
+    std::vector<std::shared_ptr<View>> made;
+    // Their constructors set colours and frames, which a block records for views on screen.
+    View::animate(0.3, [&] {
+        view->setAlpha(0.5);
+        made.push_back(std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle, "Cell"));
+        made.push_back(std::make_shared<TableView>(cg::Rect{0, 0, 320, 200}, TableViewStyle::Grouped));
+        made.push_back(std::make_shared<TableViewHeaderFooterView>("Header"));
+        made.push_back(std::make_shared<CollectionViewCell>(cg::Rect{0, 0, 50, 50}));
+        made.push_back(std::make_shared<CollectionView>(cg::Rect{0, 0, 320, 200},
+                                                        std::make_shared<CollectionViewFlowLayout>()));
+        made.push_back(std::make_shared<ActivityIndicatorView>(ActivityIndicatorViewStyle::Gray));
+        made.push_back(std::make_shared<PageControl>(cg::Rect{0, 0, 100, 20}));
+        made.push_back(std::make_shared<ProgressView>(ProgressViewStyle::Bar));
+        made.push_back(std::make_shared<SegmentedControl>(std::vector<SegmentedControl::Item>{"One", "Two"}));
+        made.push_back(std::make_shared<Switch>(cg::Rect::zero()));
+        made.push_back(std::make_shared<TextField>(cg::Rect{0, 0, 100, 30}));
+        made.push_back(std::make_shared<TextView>(cg::Rect{0, 0, 100, 100}));
+        made.push_back(std::make_shared<Toolbar>(cg::Rect{0, 0, 320, 44}));
+        // And every other view class the runtime can make by name.
+        for (const ns::Class* cls : ns::Class::allClasses()) {
+            if (!cls->isSubclassOf(View::classObject()) || !cls->canCreateInstances()) continue;
+            made.push_back(std::static_pointer_cast<View>(cls->createInstance()));
+        }
+    });
+    EXPECT_GT(made.size(), 10u);
+    for (const auto& built : made) {
+        EXPECT_TRUE(built->layer()->animationKeys().empty()) << built->description();
+        // Changed once owned and on screen, inside a block, they animate as any view does.
+        harness.root->view()->addSubview(built);
+        View::animate(0.3, [&] { built->setAlpha(0.5); });
+        EXPECT_TRUE(built->layer()->animationForKey("opacity")) << built->description();
+        built->removeFromSuperview();
+    }
+    EXPECT_TRUE(view->layer()->animationForKey("opacity"));
+    harness.advance(1);
+}
+
+TEST(Animation, ABlockThatThrowsIsClosed) {
+    test::UIHarness harness;
+    auto view = std::make_shared<View>(cg::Rect{0, 0, 100, 100});
+    harness.root->view()->addSubview(view);
+    bool completed = false;
+    View::animate(0.3, [&] {
+        EXPECT_THROW(View::animate(
+                         0.5, [&] { throw std::runtime_error("the caller's code failed"); },
+                         [&](bool) { completed = true; }),
+                     std::runtime_error);
+        EXPECT_THROW(View::performWithoutAnimation([] { throw std::runtime_error("again"); }), std::runtime_error);
+        // Still the outer block, animating with its own duration.
+        view->setAlpha(0.5);
+    });
+    auto fade = view->layer()->animationForKey("opacity");
+    ASSERT_TRUE(fade);
+    EXPECT_DOUBLE_EQ(fade->duration(), 0.3);
+    harness.advance(1);
+    EXPECT_FALSE(completed);
+
+    // Outside any block again: changes are not animated, and new views are made as usual.
+    EXPECT_THROW(View::animate(0.5, [] { throw std::runtime_error("failed"); }), std::runtime_error);
+    view->setCenter({10, 10});
+    EXPECT_FALSE(view->layer()->animationForKey("position"));
+    EXPECT_NO_THROW(std::make_shared<TableViewCell>(TableViewCellStyle::Default, "Cell"));
 }

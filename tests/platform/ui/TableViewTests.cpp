@@ -257,6 +257,19 @@ TEST(TableView, MutatorsKeepCellsAndSelectionWithTheirRowsAndRefuseWrongCounts) 
     EXPECT_EQ(f.textAt({1, 3}), "b3");
 }
 
+TEST(TableView, AnimatedInsertMakesNewCellsInsideItsAnimation) {
+    Fixture f;
+    f.rows->sections = {numbered("a", 2)};
+    f.show();
+    const int before = cellsMade;
+    // Every cell is on screen, so the new row needs a new cell, made while the update animates.
+    f.rows->sections[0].push_back("fresh");
+    f.table->insertRowsAtIndexPaths({{0, 2}}, TableViewRowAnimation::Fade);
+    EXPECT_EQ(cellsMade, before + 1);
+    EXPECT_EQ(f.textAt({0, 2}), "fresh");
+    f.ui.advance(1);
+}
+
 TEST(TableView, TapsHighlightAndSelectRows) {
     Fixture f;
     f.rows->sections = {numbered("r", 30)};
