@@ -139,11 +139,12 @@ void Device::rotate(ui::InterfaceOrientation orientation) {
     orientation_ = orientation;
     ui::Device::currentDevice().setOrientation(deviceOrientationFor(orientation));
     applyScreen();
-    app.setStatusBarOrientation(orientation);
     const cg::Rect after = ui::Screen::mainScreen().bounds();
     for (const auto& window : app.windows()) {
         if (window->frame() == before) window->setFrame(after);
     }
+    // Told last, so that observers of the turn find the windows already filling the turned screen.
+    app.setStatusBarOrientation(orientation);
     ui::Keyboard& keyboard = ui::Keyboard::shared();
     if (auto key = keyWindow(); key && keyboard.isVisible()) {
         if (ui::Responder* responder = key->firstResponder()) keyboard.reload(*responder);

@@ -350,6 +350,7 @@ void View::layoutSubtree() {
     if (needsLayout_) {
         needsLayout_ = false;
         ViewController* controller = controller_;
+        if (controller) controller->updateLayoutGuides();
         if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
         if (controller_ && controller_ == controller) controller->viewDidLayoutSubviews();

@@ -5,6 +5,7 @@
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/LayoutGuide.h"
 #include "platform/ui/MainThread.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
@@ -394,6 +395,34 @@ void ViewController::dismissAllPresentedAtOnce() {
 
 InterfaceOrientation ViewController::interfaceOrientation() const {
     return Application::sharedApplication().statusBarOrientation();
+}
+
+namespace {
+
+const std::shared_ptr<LayoutGuide>& guide(ViewController& controller, std::shared_ptr<LayoutGuide>& slot,
+                                          LayoutGuide::Edge edge) {
+    if (!slot) {
+        const auto& view = controller.view();
+        slot = std::make_shared<LayoutGuide>(controller, edge);
+        view->addSubview(slot);
+        slot->update();
+    }
+    return slot;
+}
+
+}  // namespace
+
+const std::shared_ptr<LayoutGuide>& ViewController::topLayoutGuide() {
+    return guide(*this, topLayoutGuide_, LayoutGuide::Edge::Top);
+}
+
+const std::shared_ptr<LayoutGuide>& ViewController::bottomLayoutGuide() {
+    return guide(*this, bottomLayoutGuide_, LayoutGuide::Edge::Bottom);
+}
+
+void ViewController::updateLayoutGuides() {
+    if (topLayoutGuide_) topLayoutGuide_->update();
+    if (bottomLayoutGuide_) bottomLayoutGuide_->update();
 }
 
 Responder* ViewController::nextResponder() const {

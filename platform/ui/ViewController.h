@@ -16,6 +16,7 @@
 
 namespace ql::ui {
 
+class LayoutGuide;
 class NavigationController;
 class NavigationItem;
 class TabBarController;
@@ -129,6 +130,10 @@ public:
     bool modalPresentationCapturesStatusBarAppearance() const { return capturesStatusBarAppearance_; }
     void setModalPresentationCapturesStatusBarAppearance(bool captures) { capturesStatusBarAppearance_ = captures; }
     InterfaceOrientation interfaceOrientation() const;
+    // Invisible views at the top and bottom of the view, as tall as the bars that cover it there; made
+    // and added to the view on first request (which loads the view).
+    const std::shared_ptr<LayoutGuide>& topLayoutGuide();
+    const std::shared_ptr<LayoutGuide>& bottomLayoutGuide();
 
     virtual void didReceiveMemoryWarning() {}
 
@@ -150,6 +155,8 @@ public:
     private:
         std::vector<std::pair<ViewController*, bool>> held_;
     };
+    // Brings the layout guides' lengths up to date; the view calls it before each layout pass.
+    void updateLayoutGuides();
     // Ends every presentation above this controller at once, without animation.
     void dismissAllPresentedAtOnce();
     // Containers mark the controllers they are adding or removing.
@@ -172,6 +179,8 @@ private:
     std::string nibName_;
     std::shared_ptr<View> view_;
     std::optional<std::string> title_;
+    std::shared_ptr<LayoutGuide> topLayoutGuide_;
+    std::shared_ptr<LayoutGuide> bottomLayoutGuide_;
     std::shared_ptr<NavigationItem> navigationItem_;
     std::shared_ptr<TabBarItem> tabBarItem_;
     ViewController* parent_ = nullptr;

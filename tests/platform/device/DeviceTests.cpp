@@ -302,7 +302,13 @@ TEST(Device, RotationTurnsTheScreenAndTheWindows) {
     auto& device = booted.device;
     NotificationLog log({DeviceOrientationDidChangeNotification, ApplicationWillChangeStatusBarOrientationNotification,
                          ApplicationDidChangeStatusBarOrientationNotification});
+    cg::Rect windowWhenTurned;
+    auto observer = std::make_shared<ns::Object>();
+    ns::NotificationCenter::defaultCenter().addObserver(
+        observer, [&](const ns::Notification&) { windowWhenTurned = device.keyWindow()->frame(); },
+        ApplicationDidChangeStatusBarOrientationNotification);
     device.rotate(InterfaceOrientation::LandscapeLeft);
+    EXPECT_EQ(windowWhenTurned, (cg::Rect{0, 0, 568, 320}));
     EXPECT_EQ(log.take(), (std::vector<std::string>{"UIDeviceOrientationDidChangeNotification",
                                                     "UIApplicationWillChangeStatusBarOrientationNotification",
                                                     "UIApplicationDidChangeStatusBarOrientationNotification"}));
