@@ -129,14 +129,17 @@ void DatabasePool::inDatabase(const DatabaseBlock& block) {
     withCheckedOutDatabase(block);
 }
 
-void DatabasePool::beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block) {
+bool DatabasePool::beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block) {
     requireDatabaseBlock(static_cast<bool>(block), "beginTransaction:withBlock:");
-    withCheckedOutDatabase([&](const std::shared_ptr<Database>& db) { runDatabaseTransaction(db, useDeferred, block); });
+    bool ended = false;
+    withCheckedOutDatabase(
+        [&](const std::shared_ptr<Database>& db) { ended = runDatabaseTransaction(db, useDeferred, block); });
+    return ended;
 }
 
-void DatabasePool::inTransaction(const DatabaseRollbackBlock& block) { beginTransaction(false, block); }
+bool DatabasePool::inTransaction(const DatabaseRollbackBlock& block) { return beginTransaction(false, block); }
 
-void DatabasePool::inDeferredTransaction(const DatabaseRollbackBlock& block) { beginTransaction(true, block); }
+bool DatabasePool::inDeferredTransaction(const DatabaseRollbackBlock& block) { return beginTransaction(true, block); }
 
 std::optional<ns::Error> DatabasePool::inSavePoint(const DatabaseRollbackBlock& block) {
     requireDatabaseBlock(static_cast<bool>(block), "inSavePoint:");

@@ -72,15 +72,17 @@ void DatabaseQueue::inDatabase(const DatabaseBlock& block) {
     });
 }
 
-void DatabaseQueue::beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block) {
+bool DatabaseQueue::beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block) {
     requireDatabaseBlock(static_cast<bool>(block), "beginTransaction:withBlock:");
     checkNotReentrant("beginTransaction:withBlock:");
-    queue_->sync([&] { runDatabaseTransaction(database(), useDeferred, block); });
+    bool ended = false;
+    queue_->sync([&] { ended = runDatabaseTransaction(database(), useDeferred, block); });
+    return ended;
 }
 
-void DatabaseQueue::inTransaction(const DatabaseRollbackBlock& block) { beginTransaction(false, block); }
+bool DatabaseQueue::inTransaction(const DatabaseRollbackBlock& block) { return beginTransaction(false, block); }
 
-void DatabaseQueue::inDeferredTransaction(const DatabaseRollbackBlock& block) { beginTransaction(true, block); }
+bool DatabaseQueue::inDeferredTransaction(const DatabaseRollbackBlock& block) { return beginTransaction(true, block); }
 
 std::optional<ns::Error> DatabaseQueue::inSavePoint(const DatabaseRollbackBlock& block) {
     requireDatabaseBlock(static_cast<bool>(block), "inSavePoint:");

@@ -51,9 +51,12 @@ public:
     std::shared_ptr<Database> database();
 
     void inDatabase(const DatabaseBlock& block);
-    void beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block);
-    void inTransaction(const DatabaseRollbackBlock& block);
-    void inDeferredTransaction(const DatabaseRollbackBlock& block);
+    // True when the transaction ended as the block asked (committed, or rolled back when the block set its
+    // flag); false when it could not begin (the block is then not run) or its commit failed (its work is
+    // then rolled back). A block that raises is rolled back before the exception goes on.
+    bool beginTransaction(bool useDeferred, const DatabaseRollbackBlock& block);
+    bool inTransaction(const DatabaseRollbackBlock& block);
+    bool inDeferredTransaction(const DatabaseRollbackBlock& block);
     std::optional<ns::Error> inSavePoint(const DatabaseRollbackBlock& block);
 
 private:

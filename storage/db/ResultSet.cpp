@@ -1,5 +1,7 @@
 #include "storage/db/ResultSet.h"
 
+#include <algorithm>
+
 #include "platform/foundation/Text.h"
 #include "storage/db/Database.h"
 #include "storage/db/DatabaseLog.h"
@@ -74,19 +76,41 @@ int ResultSet::columnCount() const {
     return statement ? sqlite3_column_count(statement) : 0;
 }
 
+namespace {
+
+// Column names are nearly always ASCII, which folds without the full Unicode case mapping.
+std::string lowercaseName(std::string_view name) {
+    const bool ascii = std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) return ns::lowercaseString(name);
+    std::string lower(name);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+}  // namespace
+
 const ResultSet::ColumnNameMap& ResultSet::columnNameToIndexMap() {
     if (!columnNameToIndexMap_) {
         ColumnNameMap map;
         const int count = columnCount();
-        for (int i = 0; i < count; ++i) map[ns::lowercaseString(columnNameForIndex(i))] = i;
+        for (int i = 0; i < count; ++i) map[lowercaseName(columnNameForIndex(i))] = i;
+        for (int i = 0; i < count; ++i) {
+            std::string name = columnNameForIndex(i);
+            reportedNameToIndexMap_[name] = map.find(lowercaseName(name))->second;
+        }
         columnNameToIndexMap_ = std::move(map);
     }
     return *columnNameToIndexMap_;
 }
 
 int ResultSet::columnIndexForName(std::string_view columnName) {
-    const std::string name = ns::lowercaseString(columnName);
     const ColumnNameMap& map = columnNameToIndexMap();
+    if (auto found = reportedNameToIndexMap_.find(columnName); found != reportedNameToIndexMap_.end())
+        return found->second;
+    if (auto found = map.find(columnName); found != map.end()) return found->second;
+    const std::string name = lowercaseName(columnName);
     if (auto found = map.find(name); found != map.end()) return found->second;
     databaseLog("Warning: I could not find the column named '" + name + "'.");
     return -1;

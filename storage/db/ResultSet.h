@@ -27,7 +27,11 @@ class Statement;
 class ResultSet final : public ns::Object {
     QL_OBJECT(ResultSet, ns::Object)
 public:
-    using ColumnNameMap = std::unordered_map<std::string, int>;
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    using ColumnNameMap = std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
 
     ResultSet() = default;
     ~ResultSet() override;
@@ -103,6 +107,9 @@ private:
     std::shared_ptr<Statement> statement_;
     std::string query_;
     std::optional<ColumnNameMap> columnNameToIndexMap_;
+    // Each column's name as SQLite reports it, to the index its lower-cased name finds: callers mostly
+    // spell a name as the query did, and then no lower-casing is needed.
+    ColumnNameMap reportedNameToIndexMap_;
 };
 
 }  // namespace ql

@@ -111,6 +111,18 @@ TEST(ResultSet, LaterColumnWinsAndConnectionCloseDetaches) {
     EXPECT_EQ(rs->unsignedLongLongIntForColumn("V"), 2u);
     EXPECT_TRUE(rs->boolForColumn("v"));
 
+    // Names outside ASCII fold by their letters' case too, and every spelling finds the later column.
+    auto named = db->executeQuery("select 1 as \"Ärger\", 2 as \"ärger\", 3 as Mixed");
+    ASSERT_TRUE(named->next());
+    EXPECT_EQ(named->intForColumn("ÄRGER"), 2);
+    EXPECT_EQ(named->intForColumn("Ärger"), 2);
+    EXPECT_EQ(named->intForColumn("mIXED"), 3);
+    EXPECT_EQ(named->intForColumn("Mixed"), 3);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(named->columnIndexForName("MISSING"), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("could not find the column named 'missing'"),
+              std::string::npos);
+
     // The result set keeps its connection alive; closing the connection closes the result set.
     std::weak_ptr<Database> weak = db;
     auto other = db->executeQuery("select 1");
