@@ -12,26 +12,23 @@ namespace ql {
 
 namespace {
 
-// The fewest bytes one value of a type occupies on the wire, for checking announced counts. Unknown codes
-// count as one byte; skipping them fails later anyway.
-std::size_t smallestEncoding(WireType type) {
-    switch (type) {
-        case WireType::Double:
-        case WireType::I64: return 8;
-        case WireType::I32:
-        case WireType::String: return 4;
-        case WireType::I16: return 2;
-        case WireType::Map: return 6;
-        case WireType::Set:
-        case WireType::List: return 5;
-        default: return 1;
-    }
-}
+// The fewest bytes an element of any type can take: container counts are checked against the bytes left
+// with these, whatever element type the header declares, since a reader need not read the declared type.
+constexpr std::size_t SmallestElement = 1;
+constexpr std::size_t SmallestMapEntry = 2;
 
 }  // namespace
 
-WireBinaryProtocol::WireBinaryProtocol(std::shared_ptr<WireMemoryBuffer> transport)
-    : transport_(std::move(transport)) {}
+WireBinaryProtocol::WireBinaryProtocol(std::shared_ptr<WireMemoryBuffer> transport, std::size_t decodingBudget)
+    : transport_(std::move(transport)), decodingBudgetLeft_(decodingBudget) {}
+
+void WireBinaryProtocol::chargeDecoding(std::size_t bytes, const char* operation) {
+    if (bytes > decodingBudgetLeft_)
+        throw WireProtocolException("Decoding would allocate beyond its budget in " + std::string(operation) +
+                                    ", size: " + std::to_string(bytes) +
+                                    ", budget left: " + std::to_string(decodingBudgetLeft_));
+    decodingBudgetLeft_ -= bytes;
+}
 
 // ---- Writing ----
 
@@ -127,7 +124,7 @@ std::int32_t WireBinaryProtocol::readCount(std::size_t elementSize, const char* 
 void WireBinaryProtocol::readMapBeginReturningKeyType(WireType* keyType, WireType* valueType, std::int32_t* size) {
     const auto k = static_cast<WireType>(readUInt8("readMapBegin"));
     const auto v = static_cast<WireType>(readUInt8("readMapBegin"));
-    const std::int32_t count = readCount(smallestEncoding(k) + smallestEncoding(v), "readMapBegin");
+    const std::int32_t count = readCount(SmallestMapEntry, "readMapBegin");
     if (keyType) *keyType = k;
     if (valueType) *valueType = v;
     if (size) *size = count;
@@ -135,14 +132,14 @@ void WireBinaryProtocol::readMapBeginReturningKeyType(WireType* keyType, WireTyp
 
 void WireBinaryProtocol::readListBeginReturningElementType(WireType* elementType, std::int32_t* size) {
     const auto e = static_cast<WireType>(readUInt8("readListBegin"));
-    const std::int32_t count = readCount(smallestEncoding(e), "readListBegin");
+    const std::int32_t count = readCount(SmallestElement, "readListBegin");
     if (elementType) *elementType = e;
     if (size) *size = count;
 }
 
 void WireBinaryProtocol::readSetBeginReturningElementType(WireType* elementType, std::int32_t* size) {
     const auto e = static_cast<WireType>(readUInt8("readSetBegin"));
-    const std::int32_t count = readCount(smallestEncoding(e), "readSetBegin");
+    const std::int32_t count = readCount(SmallestElement, "readSetBegin");
     if (elementType) *elementType = e;
     if (size) *size = count;
 }
@@ -163,6 +160,7 @@ std::string_view WireBinaryProtocol::readSized(const char* operation) {
 std::optional<std::string> WireBinaryProtocol::readString() {
     const std::string_view bytes = readSized("readString");
     if (!ns::isValidUTF8(bytes)) return std::nullopt;
+    chargeDecoding(bytes.size(), "readString");
     try {
         return std::string(bytes);
     } catch (const std::bad_alloc&) {
@@ -172,6 +170,7 @@ std::optional<std::string> WireBinaryProtocol::readString() {
 
 ns::Data WireBinaryProtocol::readBinary() {
     const std::string_view bytes = readSized("readBinary");
+    chargeDecoding(bytes.size(), "readBinary");
     try {
         return ns::Data(bytes.data(), bytes.size());
     } catch (const std::bad_alloc&) {

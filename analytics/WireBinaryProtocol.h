@@ -3,7 +3,11 @@
 // patterns, texts and bytes as a 32-bit length and the bytes, one type byte and a 16-bit id per field.
 //
 // The bytes it reads are untrusted (endpoint replies, stored imprints): every length and element count is
-// checked against the bytes left before anything is allocated, and violations raise WireProtocolException.
+// checked against the bytes left before anything is allocated (an element takes at least one byte, a map
+// entry two), and violations raise WireProtocolException. Small elements still cost far more memory than
+// bytes (a record read from one byte is an object of a hundred bytes or more), so what one protocol object
+// may allocate while decoding is bounded as well: texts, byte strings, records and container slots count
+// against a budget, DefaultDecodingBudget unless given, and decoding past it raises WireProtocolException.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +23,15 @@ namespace ql {
 
 class WireBinaryProtocol final : public WireProtocol {
 public:
-    explicit WireBinaryProtocol(std::shared_ptr<WireMemoryBuffer> transport);
+    // 64 MiB: many times what the largest log entry the client writes (under 4 MiB) decodes into.
+    static constexpr std::size_t DefaultDecodingBudget = std::size_t{64} << 20;
+
+    explicit WireBinaryProtocol(std::shared_ptr<WireMemoryBuffer> transport,
+                                std::size_t decodingBudget = DefaultDecodingBudget);
 
     const std::shared_ptr<WireMemoryBuffer>& transport() const { return transport_; }
+    // What decoding may still allocate.
+    std::size_t decodingBudgetLeft() const { return decodingBudgetLeft_; }
 
     void writeStructBeginWithName(std::string_view) override {}
     void writeStructEnd() override {}
@@ -57,6 +67,7 @@ public:
     std::int32_t readI32() override;
     std::int64_t readI64() override;
     double readDouble() override;
+    void chargeDecoding(std::size_t bytes, const char* operation) override;
 
 private:
     void writeByte(std::uint8_t value);
@@ -69,6 +80,7 @@ private:
     std::int32_t readCount(std::size_t elementSize, const char* operation);
 
     std::shared_ptr<WireMemoryBuffer> transport_;
+    std::size_t decodingBudgetLeft_;
 };
 
 }  // namespace ql

@@ -6,6 +6,7 @@
 // Texts, bytes, records, maps and lists may be held as "none"; numbers always hold a value. Maps and lists
 // are held by shared pointer, so a giver that changes them afterwards changes the record too.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -132,6 +133,19 @@ struct Reference {
     static void drop(Held& v) { v.reset(); }
 };
 
+// What a decoded record costs beyond its own size: the shared pointer's control block and the
+// allocator's bookkeeping.
+inline constexpr std::size_t DecodedRecordOverhead = 32;
+
+// A new record of type R read from the protocol, counted against the protocol's decoding budget first.
+template <class R>
+std::shared_ptr<R> decodedRecord(WireProtocol& p, const char* operation) {
+    p.chargeDecoding(sizeof(R) + DecodedRecordOverhead, operation);
+    auto record = std::make_shared<R>();
+    record->read(p);
+    return record;
+}
+
 template <class R>
 ns::Value boxed(const std::shared_ptr<R>& record) {
     return record ? ns::Value(std::static_pointer_cast<ns::Object>(record)) : ns::Value();
@@ -153,11 +167,7 @@ struct WireStruct : wire::Reference<R> {
     using Held = std::shared_ptr<R>;
     static constexpr WireType type = WireType::Struct;
     static void write(WireProtocol& p, const Held& v) { v->write(p); }
-    static Held read(WireProtocol& p) {
-        auto record = std::make_shared<R>();
-        record->read(p);
-        return record;
-    }
+    static Held read(WireProtocol& p) { return wire::decodedRecord<R>(p, "readStruct"); }
     static void print(std::string& out, const Held& v) { out += v ? v->description() : "(null)"; }
     static void encode(ns::KeyedArchiver& c, const Held& v, std::string_view key) {
         c.encodeObject(wire::boxed(v), key);
@@ -191,8 +201,9 @@ struct WireMap : wire::Reference<WireRecordMap<R>> {
         for (std::int32_t i = 0; i < count; ++i) {
             auto key = p.readString();
             if (!key) wire::rejectMapKey();
-            auto record = std::make_shared<R>();
-            record->read(p);
+            // A tree node: the entry and three links and a colour.
+            p.chargeDecoding(sizeof(typename WireRecordMap<R>::value_type) + 4 * sizeof(void*), "readMapBegin");
+            auto record = wire::decodedRecord<R>(p, "readMapBegin");
             (*map)[std::move(*key)] = std::move(record);
         }
         p.readMapEnd();
@@ -244,11 +255,13 @@ struct WireList : wire::Reference<WireRecordList<R>> {
         std::int32_t count = 0;
         p.readListBeginReturningElementType(nullptr, &count);
         auto list = std::make_shared<WireRecordList<R>>();
-        for (std::int32_t i = 0; i < count; ++i) {
-            auto record = std::make_shared<R>();
-            record->read(p);
-            list->push_back(std::move(record));
+        if (count > 0) {
+            // The count is bounded by the bytes left (an element takes one at least), so reserving it
+            // cannot be made huge, and it spares the slack of growing one element at a time.
+            p.chargeDecoding(static_cast<std::size_t>(count) * sizeof(std::shared_ptr<R>), "readListBegin");
+            list->reserve(static_cast<std::size_t>(count));
         }
+        for (std::int32_t i = 0; i < count; ++i) list->push_back(wire::decodedRecord<R>(p, "readListBegin"));
         p.readListEnd();
         return list;
     }

@@ -3,6 +3,7 @@
 // names are handed over for protocols that would use them; the binary protocol ignores them. Every out-
 // argument of the read operations may be null when the caller does not want that part.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,6 +54,14 @@ public:
     virtual std::int32_t readI32() = 0;
     virtual std::int64_t readI64() = 0;
     virtual double readDouble() = 0;
+
+    // Records call this before they allocate what they decode (a nested record, the slots of a map or
+    // list). A protocol reading untrusted bytes raises WireProtocolException once the total passes what
+    // it allows; by default nothing is counted.
+    virtual void chargeDecoding(std::size_t bytes, const char* operation) {
+        static_cast<void>(bytes);
+        static_cast<void>(operation);
+    }
 };
 
 }  // namespace ql

@@ -1,5 +1,6 @@
 #include "analytics/json/StatJsonBase.h"
 
+#include <string>
 #include <utility>
 
 namespace ql {
@@ -30,8 +31,13 @@ ns::Value StatJsonBase::valueForKey(std::string_view key) const {
 
 bool StatJsonBase::enterContainer() {
     ++depth_;
-    if ((maxDepth_ != 0 && depth_ > maxDepth_) || depth_ > DepthCeiling) {
+    if (maxDepth_ != 0 && depth_ > maxDepth_) {
         addErrorWithCode(StatJsonErrorCode::TooDeep, "Nested too deep");
+        return false;
+    }
+    if (depth_ > DepthCeiling) {
+        addErrorWithCode(StatJsonErrorCode::TooDeep, "Nested too deep for the codec's stack guard of " +
+                                                         std::to_string(DepthCeiling) + " levels");
         return false;
     }
     return true;

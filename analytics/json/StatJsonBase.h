@@ -34,11 +34,12 @@ class StatJsonBase : public ns::Object {
     QL_OBJECT(StatJsonBase, ns::Object)
 public:
     static constexpr std::uint64_t DefaultMaxDepth = 512;
-    // Containers never nest deeper than this, even with the limit switched off: the parser and the
-    // writer recurse once per level, and so would the error trace of a failure.
+    // The stack guard: containers never nest deeper than this, whatever maxDepth says and also with the
+    // limit switched off, since the parser and the writer recurse once per level, and so would the error
+    // trace of a failure. Passing it fails with error 7 naming the guard rather than maxDepth.
     static constexpr std::uint64_t DepthCeiling = 2048;
 
-    // 0 switches the limit off (up to DepthCeiling).
+    // 0 switches the limit off; the stack guard DepthCeiling still holds.
     std::uint64_t maxDepth() const { return maxDepth_; }
     void setMaxDepth(std::uint64_t maxDepth) { maxDepth_ = maxDepth; }
 

@@ -3,8 +3,10 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
+#include "analytics/json/StatJsonDecimal.h"
 #include "platform/foundation/Text.h"
 
 namespace ql {
@@ -28,7 +30,8 @@ std::string hexByte(const char* format, unsigned char byte) {
 }
 
 // The number a literal stands for: an integer when it has neither fraction nor exponent and fits 64 bits,
-// else a double; nothing when it lies beyond the doubles.
+// its digits kept exactly when it is an integer beyond 64 bits, else a double; nothing when it lies
+// beyond the doubles.
 std::optional<ns::Value> numberFromLiteral(std::string_view text, bool integral) {
     const char* first = text.data();
     const char* last = first + text.size();
@@ -37,6 +40,7 @@ std::optional<ns::Value> numberFromLiteral(std::string_view text, bool integral)
         if (auto [end, ec] = std::from_chars(first, last, i); ec == std::errc() && end == last) return ns::Value(i);
         std::uint64_t u = 0;
         if (auto [end, ec] = std::from_chars(first, last, u); ec == std::errc() && end == last) return ns::Value(u);
+        return ns::Value(std::make_shared<StatJsonDecimal>(std::string(text)));
     }
     double d = 0;
     if (auto [end, ec] = std::from_chars(first, last, d); ec == std::errc() && end == last) return ns::Value(d);

@@ -1,8 +1,9 @@
 #pragma once
 // StatJsonParser: JSON text to values: objects become mutable dictionaries, arrays mutable arrays, strings
-// mutable texts, numbers integers (or doubles when they have a fraction, an exponent or do not fit 64
-// bits), true and false booleans, null the null value. A failure answers nil and leaves the reasons in
-// errorTrace. Input that is not UTF-8 inside a string is refused.
+// mutable texts, numbers integers (StatJsonDecimal, the literal's digits, for integers beyond 64 bits;
+// doubles when they have a fraction or an exponent), true and false booleans, null the null value. A
+// failure answers nil and leaves the reasons in errorTrace. Input that is not UTF-8 inside a string is
+// refused. Nesting stops at maxDepth and, whatever maxDepth says, at the stack guard DepthCeiling.
 
 #include <optional>
 #include <string>

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "analytics/json/StatJsonDecimal.h"
 #include "platform/foundation/Class.h"
 
 namespace ql {
@@ -119,6 +120,10 @@ bool StatJsonWriter::writeValue(const ns::Value& value, std::string& out) {
         case ns::Value::Kind::UInt: out += value.stringValue(); return true;
         case ns::Value::Kind::Null: out += "null"; return true;
         case ns::Value::Kind::Object:
+            if (auto decimal = value.asObject<StatJsonDecimal>()) {
+                out += decimal->digits();
+                return true;
+            }
             if (const StatJsonProxy* proxy = proxyOf(value)) return writeValue(proxy->proxyForJson(), out);
             break;
         case ns::Value::Kind::Nil:

@@ -1,6 +1,8 @@
 #pragma once
 // StatJsonWriter: values to JSON text, compact or indented by two spaces per level, with dictionary keys
 // in the dictionary's own order or sorted. A failure answers nothing and leaves the reasons in errorTrace.
+// Integers are written as plain digits, StatJsonDecimal ones included. Nesting stops at maxDepth and,
+// whatever maxDepth says, at the stack guard DepthCeiling.
 
 #include <optional>
 #include <string>
@@ -27,7 +29,8 @@ public:
 
     // A dictionary or array (or a proxy for one); anything else fails with error 4.
     std::optional<std::string> stringWithObject(const ns::Value& value);
-    // Any value JSON can hold: dictionaries, arrays, texts, numbers, booleans, null, proxies.
+    // Any value JSON can hold: dictionaries, arrays, texts, numbers (StatJsonDecimal too), booleans, null,
+    // proxies.
     std::optional<std::string> stringWithFragment(const ns::Value& value);
 
 private:

@@ -130,12 +130,12 @@ TEST(WireBinaryProtocol, RefusesLengthsAndCountsBeyondTheData) {
               "Unexpected end of data in readFieldBegin: 1 bytes wanted, 0 left");
     EXPECT_EQ(failure([] { reader("0A 00").readFieldBeginReturningName(nullptr, nullptr, nullptr); }),
               "Unexpected end of data in readFieldBegin: 2 bytes wanted, 1 left");
-    // A map of text keys and records needs at least 5 bytes per entry; a list of i64 8 per element.
+    // Whatever types a header declares, a map entry takes two bytes at least and any element one.
     EXPECT_EQ(failure([] {
                   std::int32_t n = 0;
-                  reader("0B 0C 00 00 00 02 00 00 00 00 00").readMapBeginReturningKeyType(nullptr, nullptr, &n);
+                  reader("0B 0C 00 00 00 03 00 00 00 00 00").readMapBeginReturningKeyType(nullptr, nullptr, &n);
               }),
-              "Element count beyond the data in readMapBegin, size: 2, bytes left: 5");
+              "Element count beyond the data in readMapBegin, size: 3, bytes left: 5");
     EXPECT_EQ(failure([] {
                   std::int32_t n = 0;
                   reader("0A 7F FF FF FF 00").readListBeginReturningElementType(nullptr, &n);
@@ -148,8 +148,10 @@ TEST(WireBinaryProtocol, RefusesLengthsAndCountsBeyondTheData) {
               "Element count beyond the data in readSetBegin, size: 3, bytes left: 2");
     // Counts that fit, and counts of zero or less, pass.
     std::int32_t n = 0;
-    reader("0B 0C 00 00 00 01 00 00 00 00 00").readMapBeginReturningKeyType(nullptr, nullptr, &n);
-    EXPECT_EQ(n, 1);
+    reader("0B 0C 00 00 00 02 00 00 00 00 00").readMapBeginReturningKeyType(nullptr, nullptr, &n);
+    EXPECT_EQ(n, 2);
+    reader("0A 00 00 00 03 00 00 00").readListBeginReturningElementType(nullptr, &n);
+    EXPECT_EQ(n, 3);
     reader("0C FF FF FF FE").readListBeginReturningElementType(nullptr, &n);
     EXPECT_EQ(n, -2);
 }

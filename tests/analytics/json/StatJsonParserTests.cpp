@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analytics/json/StatJsonDecimal.h"
 #include "analytics/json/StatJsonParser.h"
 
 using namespace ql;
@@ -74,7 +75,14 @@ TEST(StatJsonParser, ReadsNumbersAsIntegersWhileTheyFit) {
     EXPECT_TRUE(parser->fragmentWithString("-9223372036854775808").isInteger());
     EXPECT_EQ(parser->fragmentWithString("-9223372036854775808").int64Value(), INT64_MIN);
     EXPECT_EQ(parser->fragmentWithString("18446744073709551615").uint64Value(), UINT64_MAX);
-    EXPECT_TRUE(parser->fragmentWithString("18446744073709551616").isDouble());
+    // Integers beyond 64 bits keep their digits.
+    for (std::string_view digits : {"18446744073709551616", "100000000000000000000", "-9223372036854775809"}) {
+        const ns::Value big = parser->fragmentWithString(digits);
+        const auto decimal = big.asObject<StatJsonDecimal>();
+        ASSERT_TRUE(decimal) << digits;
+        EXPECT_EQ(decimal->digits(), digits);
+        EXPECT_EQ(decimal->doubleValue(), std::stod(std::string(digits)));
+    }
     EXPECT_EQ(parser->fragmentWithString("0.1"), ns::Value(0.1));
     EXPECT_EQ(parser->fragmentWithString("-2E-2"), ns::Value(-0.02));
     EXPECT_EQ(rejection("1e400"), (std::vector<Failure>{{2, "Failed creating decimal instance"}}));
@@ -182,7 +190,14 @@ TEST(StatJsonParser, LimitsNesting) {
     parser->setMaxDepth(0);
     EXPECT_FALSE(parser->objectWithString(nested(1000)).isNil());
     EXPECT_TRUE(parser->objectWithString(nested(StatJsonBase::DepthCeiling + 1)).isNil());
-    EXPECT_EQ(parser->errorTrace().front().localizedDescription(), "Nested too deep");
+    // The error names the guard, not the caller's limit, which was off (or, below, larger).
+    EXPECT_EQ(parser->errorTrace().front().code(), 7);
+    EXPECT_EQ(parser->errorTrace().front().localizedDescription(),
+              "Nested too deep for the codec's stack guard of 2048 levels");
+    parser->setMaxDepth(5000);
+    EXPECT_TRUE(parser->objectWithString(nested(StatJsonBase::DepthCeiling + 1)).isNil());
+    EXPECT_EQ(parser->errorTrace().front().localizedDescription(),
+              "Nested too deep for the codec's stack guard of 2048 levels");
 }
 
 }  // namespace

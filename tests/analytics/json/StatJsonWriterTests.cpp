@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "analytics/json/StatJsonDecimal.h"
 #include "analytics/json/StatJsonParser.h"
 #include "analytics/json/StatJsonWriter.h"
 
@@ -89,6 +90,11 @@ TEST(StatJsonWriter, ExplainsWhatItCannotWrite) {
     writer->setMaxDepth(513);
     EXPECT_TRUE(writer->stringWithObject(deep));
     EXPECT_TRUE(writer->errorTrace().empty());
+    // With the limit off, the stack guard still holds, and its error says so.
+    for (int i = 513; i < 2049; ++i) deep = ns::Value(ns::Array{deep});
+    writer->setMaxDepth(0);
+    EXPECT_EQ(writer->stringWithObject(deep), std::nullopt);
+    EXPECT_EQ(descriptions(*writer).front(), "7 Nested too deep for the codec's stack guard of 2048 levels");
 }
 
 TEST(StatJsonWriter, WritesProxiesInTheirObjectsPlace) {
@@ -112,6 +118,20 @@ TEST(StatJsonWriter, OutputParsesBackToTheSameValue) {
         ASSERT_TRUE(text);
         EXPECT_EQ(std::make_shared<StatJsonParser>()->objectWithString(*text), value) << *text;
     }
+}
+
+TEST(StatJsonWriter, IntegersBeyond64BitsComeBackAsTheirDigits) {
+    for (std::string_view text : {"[100000000000000000000]", "[-9223372036854775809]",
+                                  "[18446744073709551616,-1,0,18446744073709551615]",
+                                  "{\"n\":123456789012345678901234567890}"}) {
+        const ns::Value value = std::make_shared<StatJsonParser>()->objectWithString(text);
+        ASSERT_FALSE(value.isNil()) << text;
+        EXPECT_EQ(std::make_shared<StatJsonWriter>()->stringWithObject(value), std::string(text));
+    }
+    // Also made by hand, and as a fragment.
+    EXPECT_EQ(std::make_shared<StatJsonWriter>()->stringWithFragment(
+                  ns::Value(std::make_shared<StatJsonDecimal>("-100000000000000000000"))),
+              "-100000000000000000000");
 }
 
 }  // namespace
