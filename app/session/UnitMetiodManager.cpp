@@ -6,6 +6,7 @@
 
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/UUID.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -86,17 +87,33 @@ std::string UnitMetiodManager::exchangeTheReturnValueToString(const ns::Value& v
     return {};
 }
 
-std::int64_t UnitMetiodManager::getRandomNumber(std::int64_t from, std::int64_t to) {
+int UnitMetiodManager::getRandomNumber(int from, int to) {
     if (to < from) return from;
     static std::mutex mutex;
-    static std::mt19937_64 engine{std::random_device{}()};
-    // The span is computed unsigned so that the widest ranges cannot overflow.
-    const std::uint64_t span = static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
-    std::uniform_int_distribution<std::uint64_t> distribution(0, span);
-    std::lock_guard lock(mutex);
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(from) + distribution(engine));
+    static std::mt19937 engine{std::random_device{}()};
+    std::uint32_t draw = 0;
+    {
+        std::lock_guard lock(mutex);
+        draw = static_cast<std::uint32_t>(engine());
+    }
+    return randomNumberInRange(from, to, draw);
+}
+
+int UnitMetiodManager::randomNumberInRange(int from, int to, std::uint32_t draw) {
+    if (to < from) return from;
+    // Sizes up to 2^32 need 64 bits.
+    const std::int64_t size = std::int64_t{to} - from + 1;
+    return static_cast<int>(from + static_cast<std::int64_t>(draw % static_cast<std::uint64_t>(size)));
 }
 
 std::string UnitMetiodManager::uuid() const { return ns::UUID().UUIDString(); }
+
+std::optional<std::string> UnitMetiodManager::UUID() const { return ns::lockedCopy(mutex_, UUID_); }
+
+void UnitMetiodManager::setUUID(std::optional<std::string> UUID) { ns::lockedStore(mutex_, UUID_, std::move(UUID)); }
+
+void UnitMetiodManager::getTheCaptchaWithPhoneNum(std::string_view, int, std::string_view,
+                                                  const std::function<void(const ns::Value&)>&,
+                                                  const std::function<void(const std::string&)>&) const {}
 
 }  // namespace ql

@@ -4,7 +4,10 @@
 // so a setting survives the process being killed right after it changed. Also a few small value helpers.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,11 +46,27 @@ public:
     // texts "<null>", "<NULL>", "(null)" and "(NULL)".
     static std::string exchangeTheReturnValueToString(const ns::Value& value);
     static bool compareReturnStringWith(std::string_view text) { return text.empty(); }
-    // A uniformly chosen integer in [from, to]; `from` itself when the range is empty (to < from).
-    static std::int64_t getRandomNumber(std::int64_t from, std::int64_t to);
+    // An integer in [from, to]: `from` plus a 32-bit random draw modulo the range's size; `from` itself
+    // when the range is empty (to < from), where the modulo would divide by zero.
+    static int getRandomNumber(int from, int to);
+    // The same for a given draw.
+    static int randomNumberInRange(int from, int to, std::uint32_t draw);
 
     // A fresh identifier in its standard text form on every call.
     std::string uuid() const;
+
+    // Held for whoever sets it.
+    std::optional<std::string> UUID() const;
+    void setUUID(std::optional<std::string> UUID);
+
+    // Asks for nothing and calls neither block: verification codes go through the service client.
+    void getTheCaptchaWithPhoneNum(std::string_view phoneNum, int type, std::string_view requestDate,
+                                   const std::function<void(const ns::Value& reply)>& finishBlock,
+                                   const std::function<void(const std::string& message)>& errorBlock) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::optional<std::string> UUID_;
 };
 
 }  // namespace ql

@@ -16,8 +16,10 @@
 #include "app/service/ReadingModels.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "app/session/Account.h"
+#include "net/NetURLResponseSerialization.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/URLError.h"
 #include "tools/standin-service/StandinService.h"
 
 using namespace ql;
@@ -512,6 +514,12 @@ TEST_F(ServiceClientTest, TheTransportJoinsURLsSendsAuthkeysPerCallAndLogsWithou
     EXPECT_EQ(BaseNetHTTPManager::p_getURLWithParameters("Mobile/Get Book\"列表\"?a=1&b=2", "http://h:1/"),
               "http://h:1/Mobile/Get%20Book%22%E5%88%97%E8%A1%A8%22?a=1&b=2");
     EXPECT_EQ(BaseNetHTTPManager::p_getURLWithParameters("", "http://h:1/"), "http://h:1/");
+    // A path's "#", "%", "[" and "]" are escaped: "#" would cut everything after it off as a fragment.
+    EXPECT_EQ(BaseNetHTTPManager::p_getURLWithParameters("Mobile/a#b", "http://h:1/"), "http://h:1/Mobile/a%23b");
+    EXPECT_EQ(BaseNetHTTPManager::p_getURLWithParameters("Mobile/100%[x]", "http://h:1/"),
+              "http://h:1/Mobile/100%25%5Bx%5D");
+    // The host keeps its brackets: they enclose an IPv6 address.
+    EXPECT_EQ(BaseNetHTTPManager::p_getURLWithParameters("Mobile/x", "http://[::1]:8/"), "http://[::1]:8/Mobile/x");
 
     auto post = [&](ns::Dictionary parameters) {
         return await([&](Completion c, Failure f) {
@@ -599,11 +607,51 @@ TEST_F(ServiceClientTest, TheStandaloneClientBuildsURLsSendsHeadersAndAnswersEve
     EXPECT_EQ(request.header("X-Trace"), "t-1");
     EXPECT_EQ(request.field("uid"), "7");
 
-    const Answer unknown = send("Mobile/GetBookSortTree", 3, {});
-    ASSERT_TRUE(unknown.error);
-    EXPECT_EQ(service.journal("Mobile/GetBookSortTree").size(), 1u);
+    // An unknown method code sends nothing and calls neither block. Blocks arrive on the main queue in
+    // order, so once the request sent after it is answered, any answer to it would have come.
+    int unknownCalls = 0;
+    client.requestWithBaseURLPath(
+        "Mobile/GetBookSortTree", ns::Value(ns::Dictionary{}), 3, [&](const auto&, const ns::Value&) { ++unknownCalls; },
+        [&](const auto&, const ns::Error&) { ++unknownCalls; });
+    const Answer after = send("Mobile/GetBookSortTree", NetHttpClientMethodGET, {});
+    EXPECT_FALSE(after.error);
+    EXPECT_EQ(unknownCalls, 0);
+    EXPECT_EQ(service.journal("Mobile/GetBookSortTree").size(), 2u);
 
     client.setHostName(std::nullopt);
     const Answer hostless = send("Mobile/GetBookSortTree", NetHttpClientMethodGET, {});
-    EXPECT_TRUE(hostless.error);
+    ASSERT_TRUE(hostless.error);
+    EXPECT_EQ(hostless.error->domain(), ns::URLErrorDomain);
+    EXPECT_EQ(hostless.error->code(), ns::URLErrorBadURL);
+    EXPECT_EQ(hostless.error->localizedDescription(), "bad URL");
+
+    // A refusal by status reaches the failed block with the networking error's code and text.
+    client.setHostName("127.0.0.1:" + std::to_string(service.port()));
+    service.setFault("Mobile/GetBookSortTree", Fault::withStatus(500));
+    const Answer refused = send("Mobile/GetBookSortTree", NetHttpClientMethodPOST, {});
+    service.clearFaults();
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->domain(), NetURLResponseSerializationErrorDomain);
+    EXPECT_EQ(refused.error->code(), ns::URLErrorBadServerResponse);
+    EXPECT_EQ(refused.error->localizedDescription(), "Request failed: internal server error (500)");
+}
+
+TEST_F(ServiceClientTest, TheServiceBaseURLAlwaysEndsWithASlash) {
+    std::string withoutSlash = service.baseURL();
+    withoutSlash.pop_back();
+    ::setenv(ServiceBaseURLEnvironmentVariable.data(), withoutSlash.c_str(), 1);
+    EXPECT_EQ(S::serviceBaseURL(), service.baseURL());
+    // Requests then reach their paths, not "<port>Mobile/...".
+    const auto outcome = await([&](Completion c, Failure f) {
+        S::request_GetBookSortTree_WithParams(GetBookSortTreeReq(), c, f);
+    });
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_EQ(service.journal("Mobile/GetBookSortTree").size(), 1u);
+
+    ::setenv(ServiceBaseURLEnvironmentVariable.data(), service.baseURL().c_str(), 1);
+    EXPECT_EQ(S::serviceBaseURL(), service.baseURL());
+    ::setenv(ServiceBaseURLEnvironmentVariable.data(), "", 1);
+    EXPECT_EQ(S::serviceBaseURL(), DefaultServiceBaseURL);
+    ::unsetenv(ServiceBaseURLEnvironmentVariable.data());
+    EXPECT_EQ(S::serviceBaseURL(), DefaultServiceBaseURL);
 }

@@ -120,15 +120,39 @@ TEST(UnitMetiodManagerTest, RandomNumbersStayInTheirRange) {
     // An empty range answers its lower bound rather than dividing by zero.
     EXPECT_EQ(UnitMetiodManager::getRandomNumber(5, 4), 5);
     EXPECT_EQ(UnitMetiodManager::getRandomNumber(5, -100), 5);
-    std::set<std::int64_t> seen;
+    std::set<int> seen;
     for (int i = 0; i < 400; ++i) {
-        const std::int64_t n = UnitMetiodManager::getRandomNumber(-2, 3);
+        const int n = UnitMetiodManager::getRandomNumber(-2, 3);
         ASSERT_GE(n, -2);
         ASSERT_LE(n, 3);
         seen.insert(n);
     }
     EXPECT_EQ(seen.size(), 6u);
     // Ranges at the ends of the integers do not overflow.
-    EXPECT_EQ(UnitMetiodManager::getRandomNumber(INT64_MAX, INT64_MAX), INT64_MAX);
-    EXPECT_EQ(UnitMetiodManager::getRandomNumber(INT64_MIN, INT64_MIN), INT64_MIN);
+    EXPECT_EQ(UnitMetiodManager::getRandomNumber(INT32_MAX, INT32_MAX), INT32_MAX);
+    EXPECT_EQ(UnitMetiodManager::getRandomNumber(INT32_MIN, INT32_MIN), INT32_MIN);
+}
+
+TEST(UnitMetiodManagerTest, RandomNumbersAreTheLowerBoundPlusA32BitDrawModuloTheRange) {
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(3, 5, 7), 4);     // 3 + 7 % 3
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(-2, 3, 6), -2);   // -2 + 6 % 6
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(10, 10, 0xFFFFFFFFu), 10);
+    // The widest range takes the draw whole.
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(INT32_MIN, INT32_MAX, 0xFFFFFFFFu), INT32_MAX);
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(INT32_MIN, INT32_MAX, 0), INT32_MIN);
+    EXPECT_EQ(UnitMetiodManager::randomNumberInRange(0, 99, 1234567), 67);
+}
+
+TEST(UnitMetiodManagerTest, TheSharedInstanceCarriesAnIdentifierAndTheCaptchaCallDoesNothing) {
+    UnitMetiodManager& manager = UnitMetiodManager::share();
+    EXPECT_EQ(&manager, &UnitMetiodManager::share());
+    EXPECT_EQ(manager.UUID(), std::nullopt);
+    manager.setUUID("0F0E0D0C-0B0A-0908-0706-050403020100");
+    EXPECT_EQ(UnitMetiodManager::share().UUID(), "0F0E0D0C-0B0A-0908-0706-050403020100");
+    manager.setUUID(std::nullopt);
+
+    int calls = 0;
+    manager.getTheCaptchaWithPhoneNum("13800000001", 0, "2026-12-07", [&](const Value&) { ++calls; },
+                                      [&](const std::string&) { ++calls; });
+    EXPECT_EQ(calls, 0);
 }
