@@ -37,9 +37,12 @@ template <class T>
 std::vector<T> page(const std::vector<T>& items, std::int64_t pageIndex, std::int64_t pageSize) {
     if (pageIndex < 1) pageIndex = 1;
     if (pageSize < 1) pageSize = 10;
-    const auto first = static_cast<std::size_t>((pageIndex - 1) * pageSize);
-    if (first >= items.size()) return {};
-    const auto last = std::min(items.size(), first + static_cast<std::size_t>(pageSize));
+    // Any field value may come in: the page's start is only computed once it is known to lie in the items.
+    const auto index = static_cast<std::uint64_t>(pageIndex - 1);
+    const auto size = static_cast<std::uint64_t>(pageSize);
+    if (index >= (items.size() + size - 1) / size) return {};
+    const auto first = static_cast<std::size_t>(index * size);
+    const auto last = first + static_cast<std::size_t>(std::min<std::uint64_t>(size, items.size() - first));
     return std::vector<T>(items.begin() + static_cast<std::ptrdiff_t>(first),
                           items.begin() + static_cast<std::ptrdiff_t>(last));
 }

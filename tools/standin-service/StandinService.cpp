@@ -95,13 +95,39 @@ ns::Value journalJSON(const std::vector<JournalEntry>& journal) {
 
 std::optional<Fault> faultFromForm(const Form& form) {
     const std::string kind = form.text("kind").value_or("");
-    if (kind == "status") return Fault::withStatus(form.text("status") ? static_cast<int>(form.integer("status")) : 500);
+    if (kind == "status") {
+        if (!form.text("status")) return Fault::withStatus(500);
+        // Only a status HTTP can carry.
+        const std::int64_t status = form.integer("status");
+        if (status < 100 || status > 599) return std::nullopt;
+        return Fault::withStatus(static_cast<int>(status));
+    }
     if (kind == "contentType") return Fault::withContentType(form.text("contentType").value_or("text/html"));
     if (kind == "nonJSON") return Fault::nonJSONBody();
     if (kind == "jsonArray") return Fault::jsonArray();
     if (kind == "hold") return Fault::held();
     if (kind == "close") return Fault::closedConnection();
     return std::nullopt;
+}
+
+bool readBody(const httplib::ContentReader& reader, httplib::Request& request) {
+    return reader([&](const char* data, std::size_t length) {
+        request.body.append(data, length);
+        return true;
+    });
+}
+
+bool readMultipart(const httplib::ContentReader& reader, httplib::Request& request) {
+    httplib::MultipartFormData* part = nullptr;
+    return reader(
+        [&](const httplib::MultipartFormData& header) {
+            part = &request.files.emplace(header.name, header)->second;
+            return true;
+        },
+        [&](const char* data, std::size_t length) {
+            part->content.append(data, length);
+            return true;
+        });
 }
 
 }  // namespace
@@ -222,7 +248,8 @@ void StandinService::Impl::control(const httplib::Request& request, httplib::Res
         const Form form(decodeForm(request.body));
         const auto path = form.text("path");
         const auto fault = faultFromForm(form);
-        if (!path || path->empty() || !fault) return bad("a fault needs `path` and a known `kind`");
+        if (!path || path->empty() || !fault)
+            return bad("a fault needs `path` and a known `kind` (and a `status` from 100 to 599)");
         std::lock_guard lock(mutex);
         faults[withLeadingSlash(*path)] = *fault;
         ok();
@@ -268,9 +295,34 @@ StandinService::StandinService(int port, const std::string& fixturesDirectory)
         impl->route(request, response);
     };
     server.Get(".*", handler);
-    server.Post(".*", handler);
+    // Bodies are read here rather than by the server, whose own reading refuses any form body over 8 KiB.
+    server.Post(".*", [impl = impl_.get()](const httplib::Request& request, httplib::Response& response,
+                                          const httplib::ContentReader& reader) {
+        httplib::Request whole = request;
+        const bool read = request.is_multipart_form_data() ? readMultipart(reader, whole) : readBody(reader, whole);
+        if (!read) {
+            // The server has set 413 when the body was too large; anything else cut the body short.
+            if (response.status < 400) response.status = 400;
+            return;
+        }
+        impl->route(whole, response);
+    });
     server.Put(".*", handler);
     server.Delete(".*", handler);
+    server.set_payload_max_length(MaximumBodyLength);
+    // What the server refuses by itself (a body too large, say) comes without a body: give it a refusal the
+    // app can read. Replies that already have a body (the faults' statuses) stay as they are.
+    server.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request&, httplib::Response& response) {
+            if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+            const std::string msg = response.status == 413 ? "请求内容过大" : "请求无法处理";
+            response.set_content(jsonText(refused(msg)), std::string(JSONContentType));
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+        response.status = 500;
+        response.set_content(jsonText(refused("服务器错误")), std::string(JSONContentType));
+    });
     if (port == 0) {
         impl_->port = server.bind_to_any_port("127.0.0.1");
     } else if (server.bind_to_port("127.0.0.1", port)) {

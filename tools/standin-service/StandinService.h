@@ -7,6 +7,9 @@
 // POST /__fault with form fields `path`, `kind` (status, contentType, nonJSON, jsonArray, hold, close),
 // `status` and `contentType`; DELETE /__fault (all faults, or the one of query field `path`);
 // POST /__release (send the held replies).
+//
+// Whatever a request holds, it gets a reply: bodies past MaximumBodyLength and operations that fail answer
+// a JSON refusal with `result` 0 and `msg`.
 
 #include <cstddef>
 #include <memory>
@@ -67,6 +70,10 @@ struct Fault {
 
 class StandinService {
 public:
+    // The largest request body taken: 16 MiB, room for three photos as base64 with the other fields. A
+    // larger body is answered with status 413 and a JSON refusal (`result` 0 and `msg`).
+    static constexpr std::size_t MaximumBodyLength = std::size_t{16} << 20;
+
     // The fixtures folder of the source tree.
     static std::string defaultFixturesDirectory();
 

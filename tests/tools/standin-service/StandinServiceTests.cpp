@@ -10,6 +10,7 @@
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/JSONSerialization.h"
+#include "tools/standin-service/ServiceOperations.h"
 #include "tools/standin-service/StandinService.h"
 
 using namespace ql;
@@ -224,6 +225,68 @@ TEST_F(StandinServiceTest, PathsFailAsTheyAreTold) {
     ASSERT_TRUE(client.Delete("/__fault?path=Mobile/GetBookList"));
     EXPECT_EQ(client.Post("/Mobile/GetBookList", httplib::Params{})->status, 200);
     EXPECT_EQ(service.journal("/__fault").size(), 0u);  // control requests are not journaled
+}
+
+TEST_F(StandinServiceTest, EveryFieldValueGetsAReplyWithResultAndMessage) {
+    // Every field any operation reads, at the ends of the integers, beyond them and as no number at all.
+    const std::vector<std::string> fields = {"uid", "bookId", "pageIndex", "pageSize", "type", "orderbytype",
+                                             "gradeId", "sortId", "commentId", "feelId", "myexamId", "classId",
+                                             "ClassId", "top", "code", "mobile", "userName", "password",
+                                             "answerdata", "imagedata", "content", "comment", "name"};
+    const std::vector<std::string> values = {"9223372036854775807", "-9223372036854775808", "99999999999999999999",
+                                             "-1", "0", "x", "1,2;3,", "[1]"};
+    for (const auto& [path, operation] : serviceOperations()) {
+        for (const std::string& value : values) {
+            httplib::Params form;
+            for (const std::string& field : fields) form.emplace(field, value);
+            const auto reply = client.Post(("/" + path).c_str(), form);
+            ASSERT_TRUE(reply) << path << " " << value;
+            const Value body = parse(reply->body);
+            EXPECT_TRUE(body["result"].isNumber()) << path << " " << value << ": " << reply->body;
+            EXPECT_TRUE(body["msg"].isString()) << path << " " << value << ": " << reply->body;
+        }
+    }
+    // Paging far beyond the data answers an empty page.
+    const Value page = call("Mobile/GetBookList", {{"pageIndex", "9223372036854775807"}, {"pageSize", "9223372036854775807"}});
+    EXPECT_EQ(page["result"], Value(1));
+    EXPECT_EQ(page["bookList"].count(), 0u);
+    // And the service still answers.
+    EXPECT_EQ(call("Mobile/GetBookSortTree", {})["result"], Value(1));
+
+    // A status the fault endpoint cannot send is refused.
+    EXPECT_EQ(client.Post("/__fault", httplib::Params{{"path", "Mobile/GetBookList"}, {"kind", "status"},
+                                                      {"status", "99999999999"}})->status,
+              400);
+    EXPECT_EQ(client.Post("/Mobile/GetBookList", httplib::Params{})->status, 200);
+}
+
+TEST_F(StandinServiceTest, PhotoUploadsFitAndLargerBodiesAreRefusedAsJSON) {
+    // Three photos of two megabytes each, as base64 in a form body.
+    const std::string photo = ns::base64EncodedString(ns::Data(std::string(2 << 20, '\xd8')));
+    const std::string list = "[\"" + photo + "\",\"" + photo + "\",\"" + photo + "\"]";
+    const Value published =
+        call("Mobile/AddBookFeel", {{"uid", "1002"}, {"bookId", "6"}, {"content", "三张照片"}, {"imagedata", list}});
+    EXPECT_EQ(published["result"], Value(1)) << published.description();
+    const Value note = call("Mobile/GetSingleFeel", {{"uid", "1002"}, {"feelId", published["feelId"].stringValue()}});
+    EXPECT_EQ(note["feel"]["ImgageUrlList"].count(), 3u);
+
+    EXPECT_EQ(call("Mobile/PhotoUpdate", {{"uid", "1002"}, {"imagedata", photo}})["result"], Value(1));
+
+    // A large body as multipart reaches the journal whole.
+    httplib::MultipartFormDataItems items = {{"uid", "1002", "", ""}, {"imagedata", photo, "face.jpg", "image/jpeg"}};
+    const auto multipart = client.Post("/Mobile/PhotoUpdate", items);
+    ASSERT_TRUE(multipart);
+    EXPECT_EQ(multipart->status, 200);
+    EXPECT_EQ(service.journal("Mobile/PhotoUpdate").back().files.at(0).content, photo);
+
+    // Past the limit: a refusal the app can read, and the service goes on.
+    const std::string tooLarge(StandinService::MaximumBodyLength + 1, 'a');
+    const auto refusal = client.Post("/Mobile/AddBookFeel", "content=" + tooLarge, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->status, 413);
+    EXPECT_EQ(parse(refusal->body)["result"], Value(0)) << refusal->body;
+    EXPECT_TRUE(parse(refusal->body)["msg"].isString());
+    EXPECT_EQ(call("Mobile/GetBookSortTree", {})["result"], Value(1));
 }
 
 TEST(StandinServiceProgramTest, RunsOnItsOwnAndReportsItsPort) {
