@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "analytics/WireException.h"
@@ -50,11 +51,31 @@ struct WireFieldInfo {
     bool required;
 };
 
-template <class Kind>
-struct WireSlot {
-    typename Kind::Held value{};
-    bool isSet = false;
+// One field as the record algorithms see it: its value, and its flag, which the record keeps with the
+// other fields' flags in one word (a flag beside every value would cost a padded word per field).
+template <class Kind, bool Mutable = true>
+class WireSlot {
+public:
+    using Value = std::conditional_t<Mutable, typename Kind::Held, const typename Kind::Held>;
+    using Flags = std::conditional_t<Mutable, std::uint32_t, const std::uint32_t>;
+
+    WireSlot(Value& value, Flags& flags, std::uint32_t bit) : value(value), flags_(flags), bit_(bit) {}
+
+    bool isSet() const { return (flags_ & bit_) != 0; }
+    void setSet(bool on)
+        requires Mutable
+    {
+        flags_ = on ? (flags_ | bit_) : (flags_ & ~bit_);
+    }
+
+    Value& value;
+
+private:
+    Flags& flags_;
+    std::uint32_t bit_;
 };
+template <class Kind>
+using WireConstSlot = WireSlot<Kind, false>;
 
 template <int Id>
 struct WireFieldId {};
@@ -77,11 +98,13 @@ void visitFields(Self& record, Visitor& visit) {
 template <class R>
 class WireRecord : public ns::Object, public ns::Coding, public WireBase {
 public:
+    static constexpr std::uint32_t ql_wire_bit_(int id) { return std::uint32_t{1} << (id - 1); }
+
     // Writes the fields that are set and hold a value; never validates.
     void write(WireProtocol& protocol) const override {
         protocol.writeStructBeginWithName(R::structName);
-        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireSlot<Kind>& slot) {
-            if (!slot.isSet || !Kind::holds(slot.value)) return;
+        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireConstSlot<Kind>& slot) {
+            if (!slot.isSet() || !Kind::holds(slot.value)) return;
             protocol.writeFieldBeginWithName(field.name, Kind::type, field.id);
             Kind::write(protocol, slot.value);
             protocol.writeFieldEnd();
@@ -104,7 +127,7 @@ public:
             forEachField([&]<class Kind>(const WireFieldInfo& field, WireSlot<Kind>& slot) {
                 if (field.id != id || type != Kind::type) return;
                 slot.value = Kind::read(protocol);
-                slot.isSet = true;
+                slot.setSet(true);
                 stored = true;
             });
             if (!stored) WireProtocolUtil::skipType(type, protocol);
@@ -116,8 +139,8 @@ public:
     // Raises WireProtocolException "Required field '<name>' is not set." for the required field of lowest
     // id whose flag is not set.
     void validate() const {
-        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireSlot<Kind>& slot) {
-            if (field.required && !slot.isSet) wire::raiseRequiredFieldNotSet(field.name);
+        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireConstSlot<Kind>& slot) {
+            if (field.required && !slot.isSet()) wire::raiseRequiredFieldNotSet(field.name);
         });
     }
 
@@ -126,7 +149,7 @@ public:
         std::string out(R::structName);
         out += '(';
         bool first = true;
-        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireSlot<Kind>& slot) {
+        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireConstSlot<Kind>& slot) {
             if (!first) out += ',';
             first = false;
             out += field.name;
@@ -139,24 +162,28 @@ public:
 
     // One archive entry per set field, under the field's name.
     void encodeWithCoder(ns::KeyedArchiver& coder) const override {
-        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireSlot<Kind>& slot) {
-            if (slot.isSet) Kind::encode(coder, slot.value, field.name);
+        forEachField([&]<class Kind>(const WireFieldInfo& field, const WireConstSlot<Kind>& slot) {
+            if (slot.isSet()) Kind::encode(coder, slot.value, field.name);
         });
     }
 
     // Starts from nothing set, defaults included, and sets exactly the fields the archive holds.
     bool initWithCoder(ns::KeyedUnarchiver& coder) override {
         forEachField([&]<class Kind>(const WireFieldInfo& field, WireSlot<Kind>& slot) {
-            slot = {};
+            slot.value = typename Kind::Held{};
+            slot.setSet(false);
             if (!coder.containsValueForKey(field.name)) return;
             slot.value = Kind::decode(coder, field.name);
-            slot.isSet = true;
+            slot.setSet(true);
         });
         return !coder.error();
     }
 
 protected:
     WireRecord() = default;
+
+    // Bit id - 1 tells whether the field of that id is set.
+    std::uint32_t wireSetFlags_ = 0;
 
 private:
     template <class Visitor>
@@ -175,22 +202,24 @@ private:
 // case, for the setter and unsetter; `Requirement` is Required or Optional.
 #define QL_WIRE_FIELD(Id, Kind, name, Name, Requirement)                                                  \
 public:                                                                                                   \
-    Kind::Get name() const { return name##_.value; }                                                      \
+    Kind::Get name() const { return name##_; }                                                            \
     void set##Name(Kind::Held value) {                                                                    \
-        name##_.value = std::move(value);                                                                 \
-        name##_.isSet = true;                                                                             \
+        name##_ = std::move(value);                                                                       \
+        wireSetFlags_ |= ql_wire_bit_(Id);                                                                \
     }                                                                                                     \
-    bool name##IsSet() const { return name##_.isSet; }                                                    \
+    bool name##IsSet() const { return (wireSetFlags_ & ql_wire_bit_(Id)) != 0; }                          \
     void unset##Name() {                                                                                  \
-        Kind::drop(name##_.value);                                                                        \
-        name##_.isSet = false;                                                                            \
+        Kind::drop(name##_);                                                                              \
+        wireSetFlags_ &= ~ql_wire_bit_(Id);                                                               \
     }                                                                                                     \
     template <class Self, class Visitor>                                                                  \
     static void ql_wire_field_(::ql::WireFieldId<Id>, Self& record, Visitor& visit) {                     \
-        visit(::ql::WireFieldInfo{Id, #name, ::ql::Wire##Requirement}, record.name##_);                   \
+        using Slot = ::ql::WireSlot<Kind, !std::is_const_v<Self>>;                                        \
+        Slot slot(record.name##_, record.wireSetFlags_, ql_wire_bit_(Id));                                \
+        visit(::ql::WireFieldInfo{Id, #name, ::ql::Wire##Requirement}, slot);                             \
     }                                                                                                     \
                                                                                                           \
 private:                                                                                                  \
-    ::ql::WireSlot<Kind> name##_;                                                                         \
+    Kind::Held name##_{};                                                                                 \
                                                                                                           \
 public:

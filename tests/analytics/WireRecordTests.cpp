@@ -91,7 +91,7 @@ std::shared_ptr<R> populated(int seed) {
     auto record = std::make_shared<R>();
     auto fill = [&]<class Kind>(const WireFieldInfo& field, WireSlot<Kind>& slot) {
         slot.value = Sample<Kind>::make(seed + field.id);
-        slot.isSet = true;
+        slot.setSet(true);
     };
     wire::visitFields<R>(*record, fill);
     return record;
@@ -101,7 +101,7 @@ std::shared_ptr<R> populated(int seed) {
 template <class R>
 void unsetField(R& record, std::string_view name) {
     auto unset = [&]<class Kind>(const WireFieldInfo& field, WireSlot<Kind>& slot) {
-        if (field.name == name) slot.isSet = false;
+        if (field.name == name) slot.setSet(false);
     };
     wire::visitFields<R>(record, unset);
 }
