@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "analytics/json/StatJsonDecimal.h"
@@ -29,19 +32,64 @@ std::string hexByte(const char* format, unsigned char byte) {
     return text;
 }
 
-// The number a literal stands for: an integer when it has neither fraction nor exponent and fits 64 bits,
-// its digits kept exactly when it is an integer beyond 64 bits, else a double; nothing when it lies
-// beyond the doubles.
+// An integer from its digits (an optional '-' and decimal digits): 64-bit while it fits, else the digits
+// themselves, so that it is written back exactly.
+ns::Value integerFromDigits(std::string_view digits) {
+    const char* first = digits.data();
+    const char* last = first + digits.size();
+    std::int64_t i = 0;
+    if (auto [end, ec] = std::from_chars(first, last, i); ec == std::errc() && end == last) return ns::Value(i);
+    std::uint64_t u = 0;
+    if (auto [end, ec] = std::from_chars(first, last, u); ec == std::errc() && end == last) return ns::Value(u);
+    return ns::Value(std::make_shared<StatJsonDecimal>(std::string(digits)));
+}
+
+// A double prints a whole number of 18 digits or more in exponent form, and rounds it past 17.
+constexpr std::size_t FewestDigitsKeptWhole = 18;
+// Beyond this a literal such as 1e100000 would spell out a huge number of zeros.
+constexpr std::size_t MostDigitsKeptWhole = 40;
+
+// The digits of a literal with a fraction or an exponent whose value is a whole number of 18 to 40
+// digits ("1.5e20" gives 150000000000000000000); nothing otherwise.
+std::optional<std::string> wholeNumberDigits(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative) text.remove_prefix(1);
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view written = text.substr(e + 1);
+        if (written.starts_with('+')) written.remove_prefix(1);
+        const auto [end, ec] = std::from_chars(written.data(), written.data() + written.size(), exponent);
+        if (ec != std::errc() || end != written.data() + written.size()) return std::nullopt;
+    }
+    const std::size_t dot = mantissa.find('.');
+    std::string digits(mantissa.substr(0, dot));
+    if (dot != std::string_view::npos) {
+        digits += mantissa.substr(dot + 1);
+        exponent -= static_cast<long long>(mantissa.size() - dot - 1);
+    }
+    digits.erase(0, digits.find_first_not_of('0'));
+    if (digits.empty()) return std::nullopt;  // zero: a double holds it exactly
+    while (exponent < 0 && digits.back() == '0') {
+        digits.pop_back();
+        ++exponent;
+    }
+    if (exponent < 0) return std::nullopt;  // a fraction remains
+    const auto count = static_cast<unsigned long long>(digits.size()) + static_cast<unsigned long long>(exponent);
+    if (count < FewestDigitsKeptWhole || count > MostDigitsKeptWhole) return std::nullopt;
+    digits.append(static_cast<std::size_t>(exponent), '0');
+    return negative ? "-" + digits : digits;
+}
+
+// The number a literal stands for: an integer when it has neither fraction nor exponent (its digits kept
+// when it lies beyond 64 bits), the same for a whole number too long for a double to print as digits,
+// else a double; nothing when it lies beyond the doubles.
 std::optional<ns::Value> numberFromLiteral(std::string_view text, bool integral) {
+    if (integral) return integerFromDigits(text);
+    if (const auto whole = wholeNumberDigits(text)) return integerFromDigits(*whole);
     const char* first = text.data();
     const char* last = first + text.size();
-    if (integral) {
-        std::int64_t i = 0;
-        if (auto [end, ec] = std::from_chars(first, last, i); ec == std::errc() && end == last) return ns::Value(i);
-        std::uint64_t u = 0;
-        if (auto [end, ec] = std::from_chars(first, last, u); ec == std::errc() && end == last) return ns::Value(u);
-        return ns::Value(std::make_shared<StatJsonDecimal>(std::string(text)));
-    }
     double d = 0;
     if (auto [end, ec] = std::from_chars(first, last, d); ec == std::errc() && end == last) return ns::Value(d);
     return std::nullopt;

@@ -83,6 +83,18 @@ TEST(StatJsonParser, ReadsNumbersAsIntegersWhileTheyFit) {
         EXPECT_EQ(decimal->digits(), digits);
         EXPECT_EQ(decimal->doubleValue(), std::stod(std::string(digits)));
     }
+    // So do whole numbers written with a fraction or an exponent once a double would print them in exponent
+    // form; smaller ones stay doubles, which print as digits.
+    EXPECT_EQ(parser->fragmentWithString("1.5e20").asObject<StatJsonDecimal>()->digits(), "150000000000000000000");
+    EXPECT_EQ(parser->fragmentWithString("-1234567890123456789.00e2").asObject<StatJsonDecimal>()->digits(),
+              "-123456789012345678900");
+    EXPECT_EQ(parser->fragmentWithString("1e18").int64Value(), 1'000'000'000'000'000'000);
+    EXPECT_TRUE(parser->fragmentWithString("1e18").isInteger());
+    EXPECT_TRUE(parser->fragmentWithString("12.5e17").isInteger());
+    EXPECT_EQ(parser->fragmentWithString("12.5e17").int64Value(), 1'250'000'000'000'000'000);
+    EXPECT_TRUE(parser->fragmentWithString("1.5e3").isDouble());
+    EXPECT_TRUE(parser->fragmentWithString("1.00000000000000000001e18").isDouble());  // not whole
+    EXPECT_TRUE(parser->fragmentWithString("1e50").isDouble());  // too many zeros to spell out
     EXPECT_EQ(parser->fragmentWithString("0.1"), ns::Value(0.1));
     EXPECT_EQ(parser->fragmentWithString("-2E-2"), ns::Value(-0.02));
     EXPECT_EQ(rejection("1e400"), (std::vector<Failure>{{2, "Failed creating decimal instance"}}));

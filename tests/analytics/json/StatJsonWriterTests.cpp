@@ -128,6 +128,10 @@ TEST(StatJsonWriter, IntegersBeyond64BitsComeBackAsTheirDigits) {
         ASSERT_FALSE(value.isNil()) << text;
         EXPECT_EQ(std::make_shared<StatJsonWriter>()->stringWithObject(value), std::string(text));
     }
+    // Whole numbers written with an exponent come back as their digits too.
+    const ns::Value exponents = std::make_shared<StatJsonParser>()->objectWithString("[1e20,-2.5E18,1.5e3]");
+    EXPECT_EQ(std::make_shared<StatJsonWriter>()->stringWithObject(exponents),
+              "[100000000000000000000,-2500000000000000000,1500]");
     // Also made by hand, and as a fragment.
     EXPECT_EQ(std::make_shared<StatJsonWriter>()->stringWithFragment(
                   ns::Value(std::make_shared<StatJsonDecimal>("-100000000000000000000"))),
