@@ -190,6 +190,15 @@ TEST(NetHTTPSessionManager, ADecodedManagerWithoutSerializersFailsItsVerbsWithou
         EXPECT_EQ(outcome.error->code(), ns::URLErrorBadURL);
         EXPECT_EQ(outcome.error->localizedFailureReason(), "No request serializer is set.");
     }
+    // Missing only the response serializer, the refusal names that one.
+    empty->setRequestSerializer(NetHTTPRequestSerializer::serializer());
+    Outcome unparsed;
+    EXPECT_EQ(empty->GET("items", ns::Value(), unparsed.success(), unparsed.failure()), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return unparsed.done(); }));
+    ASSERT_EQ(unparsed.failures, 1);
+    EXPECT_EQ(unparsed.error->domain(), NetURLResponseSerializationErrorDomain);
+    EXPECT_EQ(unparsed.error->code(), -1016);
+    EXPECT_EQ(unparsed.error->localizedFailureReason(), "No response serializer is set.");
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
