@@ -158,7 +158,7 @@ std::string NetHTTPSessionManager::description() const {
 // ---- Archiving and copying ----
 
 void NetHTTPSessionManager::encodeWithCoder(ns::KeyedArchiver& coder) const {
-    NetURLSessionManager::encodeWithCoder(coder);  // the configuration, by its identifier
+    NetURLSessionManager::encodeWithCoder(coder);  // the session configuration
     NetEncodeURL(coder, baseURL(), "baseURL");
     coder.encodeObject(ns::Value(std::static_pointer_cast<ns::Object>(requestSerializer())), "requestSerializer");
     coder.encodeObject(ns::Value(std::dynamic_pointer_cast<ns::Object>(responseSerializer())), "responseSerializer");
