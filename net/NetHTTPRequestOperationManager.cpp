@@ -111,16 +111,20 @@ void NetHTTPRequestOperationManager::failWithoutOperation(const FailureBlock& fa
     (queue ? queue : ns::DispatchQueue::main())->async([failure, error] { failure(nullptr, error); });
 }
 
+bool NetHTTPRequestOperationManager::hasSerializers(bool hasRequestSerializer, const FailureBlock& failure) const {
+    // A manager decoded from an archive without serializers has none: it refuses to send rather than
+    // sending requests nobody built or parsing replies with nothing.
+    const auto missing = NetMissingSerializerError(hasRequestSerializer, responseSerializer() != nullptr);
+    if (!missing) return true;
+    failWithoutOperation(failure, *missing);
+    return false;
+}
+
 std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethod(
     std::string_view method, std::string_view URLString, const ns::Value& parameters, SuccessBlock success,
     FailureBlock failure) {
     const auto serializer = requestSerializer();
-    // A manager decoded from an archive without serializers has none: it refuses to send rather than
-    // sending requests nobody built or parsing replies with nothing.
-    if (!serializer || !responseSerializer()) {
-        failWithoutOperation(failure, NetMissingRequestSerializerError());
-        return nullptr;
-    }
+    if (!hasSerializers(serializer != nullptr, failure)) return nullptr;
     std::optional<ns::Error> error;
     auto request = serializer->requestWithMethod(method, NetResolvedURLString(URLString, baseURL()), parameters, &error);
     if (error || !request) {
@@ -181,10 +185,7 @@ std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::POST(st
                                                                               SuccessBlock success,
                                                                               FailureBlock failure) {
     const auto serializer = requestSerializer();
-    if (!serializer || !responseSerializer()) {
-        failWithoutOperation(failure, NetMissingRequestSerializerError());
-        return nullptr;
-    }
+    if (!hasSerializers(serializer != nullptr, failure)) return nullptr;
     std::optional<ns::Error> error;
     auto request = serializer->multipartFormRequestWithMethod("POST", NetResolvedURLString(URLString, baseURL()),
                                                               parameters, block, &error);

@@ -109,6 +109,9 @@ public:
 private:
     // Calls the failure block, if any, with no operation on the completion queue.
     void failWithoutOperation(const FailureBlock& failure, const ns::Error& error) const;
+    // Whether the response serializer is set too; if either is missing, fails the request with the error
+    // naming the missing one.
+    bool hasSerializers(bool hasRequestSerializer, const FailureBlock& failure) const;
     std::shared_ptr<NetHTTPRequestOperation> enqueue(std::shared_ptr<NetHTTPRequestOperation> operation) const;
 
     mutable std::mutex mutex_;

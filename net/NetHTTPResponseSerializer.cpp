@@ -13,17 +13,18 @@ namespace {
 constexpr std::string_view kStatusCodesKey = "acceptableStatusCodes";
 constexpr std::string_view kContentTypesKey = "acceptableContentTypes";
 
-ns::Error validationError(std::int64_t code, std::string description, const std::shared_ptr<ns::URLResponse>& response,
-                          const std::optional<ns::Data>& data) {
+}  // namespace
+
+ns::Error NetResponseSerializationError(std::int64_t code, std::string description,
+                                        const std::shared_ptr<ns::URLResponse>& response,
+                                        const std::optional<ns::Data>& data) {
     ns::Dictionary userInfo;
     userInfo.set(std::string(ns::LocalizedDescriptionKey), ns::Value(std::move(description)));
-    userInfo.set(std::string(ns::URLErrorFailingURLErrorKey), response->URL()->boxed());
-    userInfo.set(std::string(NetNetworkingOperationFailingURLResponseErrorKey), ns::Value(response));
+    if (response && response->URL()) userInfo.set(std::string(ns::URLErrorFailingURLErrorKey), response->URL()->boxed());
+    if (response) userInfo.set(std::string(NetNetworkingOperationFailingURLResponseErrorKey), ns::Value(response));
     if (data) userInfo.set(std::string(NetNetworkingOperationFailingURLResponseDataErrorKey), ns::Value(*data));
     return ns::Error(std::string(NetURLResponseSerializationErrorDomain), code, std::move(userInfo));
 }
-
-}  // namespace
 
 std::optional<ns::Error> NetErrorAddingUnderlyingError(const std::optional<ns::Error>& error,
                                                        const std::optional<ns::Error>& underlyingError) {
@@ -65,7 +66,7 @@ bool NetHTTPResponseSerializer::validateResponse(const std::shared_ptr<ns::URLRe
         if (data && !data->empty() && http->URL()) {
             const std::string description = NetFormat(NetLocalizedString("Request failed: unacceptable content-type: %@"),
                                                       {mimeType.value_or("(null)")});
-            made = validationError(NetURLErrorCannotDecodeContentData, description, response, data);
+            made = NetResponseSerializationError(NetURLErrorCannotDecodeContentData, description, response, data);
         }
     }
     const std::int64_t status = http->statusCode();
@@ -75,7 +76,7 @@ bool NetHTTPResponseSerializer::validateResponse(const std::shared_ptr<ns::URLRe
             NetFormat(NetLocalizedString("Request failed: %@ (%ld)"),
                       {ns::HTTPURLResponse::localizedStringForStatusCode(status), std::to_string(status)});
         made = NetErrorAddingUnderlyingError(
-            validationError(ns::URLErrorBadServerResponse, description, response, data), made);
+            NetResponseSerializationError(ns::URLErrorBadServerResponse, description, response, data), made);
     }
     if (!valid && error) *error = std::move(made);
     return valid;

@@ -15,6 +15,12 @@
 
 namespace ql {
 
+// An error of the response-serialization domain about a reply: the reply's URL, the reply and the body ride
+// along in its user information when there are any.
+ns::Error NetResponseSerializationError(std::int64_t code, std::string description,
+                                        const std::shared_ptr<ns::URLResponse>& response,
+                                        const std::optional<ns::Data>& data);
+
 class NetHTTPResponseSerializer : public ns::Object, public NetURLResponseSerialization, public ns::Coding {
     QL_OBJECT(NetHTTPResponseSerializer, ns::Object)
 public:

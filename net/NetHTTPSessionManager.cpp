@@ -58,8 +58,9 @@ void NetHTTPSessionManager::failWithoutTask(const FailureBlock& failure, const n
 bool NetHTTPSessionManager::hasSerializers(const FailureBlock& failure) const {
     // A manager decoded from an archive without serializers has none: it refuses to send rather than
     // sending requests nobody built or delivering replies nobody parsed.
-    if (requestSerializer() && responseSerializer()) return true;
-    failWithoutTask(failure, NetMissingRequestSerializerError());
+    const auto missing = NetMissingSerializerError(requestSerializer() != nullptr, responseSerializer() != nullptr);
+    if (!missing) return true;
+    failWithoutTask(failure, *missing);
     return false;
 }
 
@@ -157,7 +158,7 @@ std::string NetHTTPSessionManager::description() const {
 // ---- Archiving and copying ----
 
 void NetHTTPSessionManager::encodeWithCoder(ns::KeyedArchiver& coder) const {
-    NetURLSessionManager::encodeWithCoder(coder);  // the configuration, by its identifier
+    NetURLSessionManager::encodeWithCoder(coder);  // the session configuration
     NetEncodeURL(coder, baseURL(), "baseURL");
     coder.encodeObject(ns::Value(std::static_pointer_cast<ns::Object>(requestSerializer())), "requestSerializer");
     coder.encodeObject(ns::Value(std::dynamic_pointer_cast<ns::Object>(responseSerializer())), "responseSerializer");

@@ -1,6 +1,7 @@
 #include "net/NetJSONResponseSerializer.h"
 
 #include "net/NetStringEncoding.h"
+#include "net/NetStrings.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -13,19 +14,15 @@ namespace {
 constexpr std::string_view kReadingOptionsKey = "readingOptions";
 constexpr std::string_view kRemovesNullsKey = "removesKeysWithNullValues";
 
-// The body as UTF-8 JSON text; nothing when it is no text in the encoding or is a lone space.
+// The body as UTF-8 JSON text; nothing when it is no text in the encoding.
 std::optional<ns::Data> utf8Body(const ns::Data& data, std::uint64_t encoding) {
-    ns::Data utf8;
     if (encoding == NetUTF8StringEncoding) {
         if (!ns::isValidUTF8(data.view())) return std::nullopt;
-        utf8 = data;
-    } else {
-        std::optional<std::string> text = NetDecodeText(data, encoding);
-        if (!text) return std::nullopt;
-        utf8 = ns::Data(*text);
+        return data;
     }
-    if (utf8.view() == " ") return std::nullopt;
-    return utf8;
+    std::optional<std::string> text = NetDecodeText(data, encoding);
+    if (!text) return std::nullopt;
+    return ns::Data(*text);
 }
 
 }  // namespace
@@ -55,14 +52,21 @@ ns::Value NetJSONResponseSerializer::responseObjectForResponse(const std::shared
     if (response && response->textEncodingName()) {
         if (auto named = NetStringEncodingForIANACharsetName(*response->textEncodingName())) encoding = *named;
     }
+    if (data->empty() || data->view() == " ") return ns::Value();  // an empty reply, or one space for one
     const std::optional<ns::Data> json = utf8Body(*data, encoding);
-    if (!json) return ns::Value();
-    if (json->empty()) return ns::Value();
-
-    ns::Error parseError(std::string(ns::CocoaErrorDomain), ns::PropertyListReadCorruptError);
-    ns::Value object = ns::JSONSerialization::JSONObjectWithData(*json, static_cast<unsigned>(readingOptions_), &parseError);
     std::optional<ns::Error> failure;
-    if (object.isNil()) failure = std::move(parseError);
+    ns::Value object;
+    if (!json) {
+        // Bytes that are no text (a compressed or binary body, a wrong charset) are a failure, never an
+        // empty success.
+        failure = NetResponseSerializationError(NetURLErrorCannotDecodeContentData,
+                                                NetLocalizedString("Data failed decoding as a UTF-8 string"), response,
+                                                data);
+    } else {
+        ns::Error parseError(std::string(ns::CocoaErrorDomain), ns::PropertyListReadCorruptError);
+        object = ns::JSONSerialization::JSONObjectWithData(*json, static_cast<unsigned>(readingOptions_), &parseError);
+        if (object.isNil()) failure = std::move(parseError);
+    }
     if (removesKeysWithNullValues_ && !object.isNil()) object = NetJSONObjectWithoutNulls(object, readingOptions_);
     if (error) *error = NetErrorAddingUnderlyingError(failure, *error);
     return object;

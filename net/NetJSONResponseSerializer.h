@@ -23,9 +23,10 @@ public:
     bool removesKeysWithNullValues() const { return removesKeysWithNullValues_; }
     void setRemovesKeysWithNullValues(bool removes) { removesKeysWithNullValues_ = removes; }
 
-    // Nil for a refused reply whose body is of the wrong type, for a body that is not text in its
-    // encoding, for a single space and for no body; the JSON reader's error (with the validation error
-    // beneath) for text that is no JSON. A refused status still gives the parsed body with its error.
+    // Nil for a refused reply whose body is of the wrong type, for a single space and for no body. A body
+    // that is not text in its encoding fails with the −1016 decoding error, text that is no JSON with the
+    // JSON reader's error (each with the validation error beneath). A refused status still gives the
+    // parsed body with its error.
     ns::Value responseObjectForResponse(const std::shared_ptr<ns::URLResponse>& response,
                                         const std::optional<ns::Data>& data,
                                         std::optional<ns::Error>* error) const override;

@@ -27,4 +27,10 @@ ns::Error NetMissingResponseSerializerError() {
                              "No response serializer is set.");
 }
 
+std::optional<ns::Error> NetMissingSerializerError(bool hasRequestSerializer, bool hasResponseSerializer) {
+    if (!hasRequestSerializer) return NetMissingRequestSerializerError();
+    if (!hasResponseSerializer) return NetMissingResponseSerializerError();
+    return std::nullopt;
+}
+
 }  // namespace ql

@@ -611,15 +611,13 @@ void NetURLSessionManager::URLSessionDownloadTaskDidResumeAtOffset(ns::URLSessio
 // ---- Archiving and copying ----
 
 void NetURLSessionManager::encodeWithCoder(ns::KeyedArchiver& coder) const {
-    if (const auto identifier = sessionConfiguration()->identifier()) coder.encodeObject(ns::Value(*identifier), "identifier");
+    coder.encodeObject(ns::Value(std::static_pointer_cast<ns::Object>(sessionConfiguration())), "sessionConfiguration");
 }
 
 bool NetURLSessionManager::initWithCoder(ns::KeyedUnarchiver& coder) {
-    const ns::Value identifier = coder.decodeObjectOfClass(*ns::Class::named("NSString"), "identifier");
-    if (identifier.isString()) {
-        setSessionConfiguration(
-            ns::URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(std::string(identifier.asString())));
-    }
+    // An archive without one gives the default configuration, as a manager made without one has.
+    if (auto configuration = coder.decodeObjectOfClass<ns::URLSessionConfiguration>("sessionConfiguration"))
+        setSessionConfiguration(std::move(configuration));
     return true;
 }
 

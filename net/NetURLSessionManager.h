@@ -222,7 +222,7 @@ public:
                                                  std::int64_t fileOffset, std::int64_t expectedTotalBytes) override;
 
     // ---- Archiving and copying ----
-    // The session configuration travels by its identifier (configurations have no keyed coding here).
+    // The session configuration travels under "sessionConfiguration".
     void encodeWithCoder(ns::KeyedArchiver& coder) const override;
     bool initWithCoder(ns::KeyedUnarchiver& coder) override;
     bool supportsSecureCoding() const override { return true; }

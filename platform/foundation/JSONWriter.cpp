@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/foundation/Class.h"
+#include "platform/foundation/JSONSyntax.h"
 
 namespace ql::ns::detail {
 
@@ -58,6 +59,13 @@ constexpr std::size_t textSlice = 4096;
 
 constexpr std::string_view invalidTextReason = "Invalid string (not UTF-8) in JSON write";
 
+// Nothing deeper than the reader accepts is written, so whatever is written reads back, and the walk
+// over a tree stays within a bounded depth of calls.
+constexpr std::string_view tooDeepReason = "Too many nested arrays or dictionaries in JSON write";
+
+// Whether a container at `level` (0: the top) lies deeper than the reader accepts.
+bool tooDeep(int level) { return level >= JSONMaxNestingDepth; }
+
 class JSONWriter {
 public:
     // Writes into `storage`, whose size is the room it has; output() is what was written.
@@ -79,9 +87,11 @@ public:
                 return true;
             case Value::Kind::String: return appendText(v.asString()), true;
             case Value::Kind::Array:
+                if (tooDeep(level)) return fail(std::string(tooDeepReason));
                 return writeContainer(*v.asArray(), '[', ']', level,
                                       [&](const Value& item) { return write(item, level + 1); });
             case Value::Kind::Dictionary:
+                if (tooDeep(level)) return fail(std::string(tooDeepReason));
                 return writeContainer(*v.asDictionary(), '{', '}', level, [&](const Dictionary::Entry& entry) {
                     appendText(entry.first);
                     if (pretty_) append(" : ");
@@ -331,17 +341,25 @@ WrittenJSON writeJSON(const Value& value, bool pretty) {
     return result;
 }
 
-bool isWritableJSON(const Value& v) {
+namespace {
+
+bool isWritableJSON(const Value& v, int level) {
     if (unwritableReason(v)) return false;
     if (v.isString()) return simdjson::validate_utf8(v.asString().data(), v.asString().size());
     if (const Array* array = v.asArray()) {
+        if (tooDeep(level)) return false;
         for (const Value& item : *array)
-            if (!isWritableJSON(item)) return false;
+            if (!isWritableJSON(item, level + 1)) return false;
     } else if (const Dictionary* dictionary = v.asDictionary()) {
+        if (tooDeep(level)) return false;
         for (const auto& [key, value] : *dictionary)
-            if (!simdjson::validate_utf8(key.data(), key.size()) || !isWritableJSON(value)) return false;
+            if (!simdjson::validate_utf8(key.data(), key.size()) || !isWritableJSON(value, level + 1)) return false;
     }
     return true;
 }
+
+}  // namespace
+
+bool isWritableJSON(const Value& v) { return isWritableJSON(v, 0); }
 
 }  // namespace ql::ns::detail

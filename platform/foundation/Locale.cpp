@@ -30,6 +30,13 @@ std::optional<std::string> languageTag(std::string_view posixName) {
     if (name.empty() || name == "C" || name == "POSIX") name = "en_US";
     icu::Locale locale(name.c_str());
     if (locale.isBogus() || *locale.getLanguage() == '\0') return std::nullopt;
+    // ICU names the C locale "en_US_POSIX"; its POSIX variant is no language preference.
+    if (std::string_view(locale.getVariant()) == "POSIX") {
+        std::string plain = locale.getLanguage();
+        if (*locale.getScript()) plain += std::string("_") + locale.getScript();
+        if (*locale.getCountry()) plain += std::string("_") + locale.getCountry();
+        locale = icu::Locale(plain.c_str());
+    }
     UErrorCode status = U_ZERO_ERROR;
     if (std::string_view(locale.getLanguage()) == "zh" && *locale.getScript() == '\0') {
         icu::Locale likely(locale);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Object.h"
@@ -21,7 +22,43 @@ Value::Node* Value::Node::makeText(std::string_view s) {
     return node;
 }
 
+namespace {
+
+struct DoomedNode {
+    Value::Kind kind;
+    void* node;
+};
+
+// The containers whose teardown is under way on this thread, if any (see Node::destroy).
+thread_local std::vector<DoomedNode>* doomedContainers = nullptr;
+
+bool isContainer(Value::Kind kind) {
+    return kind == Value::Kind::Array || kind == Value::Kind::Dictionary || kind == Value::Kind::Set ||
+           kind == Value::Kind::Object;
+}
+
+}  // namespace
+
 void Value::Node::destroy(Kind kind, Node* node) {
+    // Destroying a container destroys its members, which may be containers in turn: a tree nested a hundred
+    // thousand deep would take as many nested calls. Instead, containers met during a teardown wait in a
+    // list of the outermost call, which takes them down one after the other.
+    if (!isContainer(kind)) return destroyOne(kind, node);
+    if (doomedContainers) return doomedContainers->push_back({kind, node});
+    std::vector<DoomedNode> doomed;
+    doomedContainers = &doomed;
+    struct Unlist {
+        ~Unlist() { doomedContainers = nullptr; }
+    } unlist;
+    destroyOne(kind, node);
+    while (!doomed.empty()) {
+        const DoomedNode next = doomed.back();
+        doomed.pop_back();
+        destroyOne(next.kind, static_cast<Node*>(next.node));
+    }
+}
+
+void Value::Node::destroyOne(Kind kind, Node* node) {
     switch (kind) {
         case Kind::String:
             if (node->textSize != textInStdString) {

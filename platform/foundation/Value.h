@@ -335,7 +335,9 @@ struct Value::Node {
     const char* textBytes() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view text() const;
     static Node* makeText(std::string_view s);
+    // Frees a node whose last reference went, and every node only it held, without recursing.
     static void destroy(Kind kind, Node* node);
+    static void destroyOne(Kind kind, Node* node);
 };
 
 template <class T>

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <utility>
 
 #include "platform/foundation/Base64.h"
 #include "platform/net/LoadingEngine.h"
@@ -20,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 // Reads of a reply are this large, so a fast reply arrives in few pieces.
 constexpr long kReceiveBufferSize = 128 * 1024;
+// The most of a held reply's body kept while its owner decides; reading waits beyond it. Such bodies are
+// small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
+constexpr std::size_t kHeldBodyLimit = 64 * 1024;
 
 std::string_view withoutLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -96,8 +100,15 @@ struct HTTPExchange::Transfer {
     HTTPHeaderFields fields;
     std::string lastFieldName;
     std::shared_ptr<HTTPURLResponse> response;
+    // A held reply: its body so far, and how its transfer ended if it did before the owner decided.
     bool held = false;
+    bool released = false;
     Data heldBody;
+    struct End {
+        int curlCode;
+        long osError;
+    };
+    std::optional<End> heldEnd;
 
     // The body being sent.
     std::int64_t bodyPosition = 0;
@@ -160,6 +171,10 @@ void HTTPExchange::setPaused(PauseReason reason, bool paused) {
     });
 }
 
+void HTTPExchange::releaseHeldResponse() {
+    engine_->perform([self = shared_from_this()] { self->releaseHeld(); });
+}
+
 void HTTPExchange::begin() {
     if (transfer_ || !observer_) return;  // cancelled before it began
     transfer_ = std::make_unique<Transfer>();
@@ -175,6 +190,9 @@ void HTTPExchange::begin() {
     curl_easy_setopt(h, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    // Compressed replies are asked for and handed on decoded, as the platform does; a request that names
+    // its own Accept-Encoding sends that instead.
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &ExchangeCallbacks::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &ExchangeCallbacks::onWrite);
@@ -256,7 +274,8 @@ void HTTPExchange::begin() {
 
 std::optional<std::chrono::steady_clock::time_point> HTTPExchange::nextDeadline() const {
     const Transfer* t = transfer_.get();
-    if (!t || t->finished || t->pauseReasons) return std::nullopt;
+    // A held reply waits for its owner, however long it takes to decide.
+    if (!t || t->finished || t->pauseReasons || (t->held && !t->released)) return std::nullopt;
     auto idle = t->lastActivity + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(std::max(setup_.idleTimeout, 0.0)));
     if (setup_.deadline) return std::min(idle, *setup_.deadline);
@@ -264,8 +283,12 @@ std::optional<std::chrono::steady_clock::time_point> HTTPExchange::nextDeadline(
 }
 
 void HTTPExchange::abort() {
-    Transfer* t = transfer_.get();
     observer_.reset();
+    stopTransfer();
+}
+
+void HTTPExchange::stopTransfer() {
+    Transfer* t = transfer_.get();
     if (!t || t->finished) return;
     t->finished = true;
     LoadingEngine::unregisterExchange(t->id);
@@ -284,15 +307,40 @@ void HTTPExchange::timeOut() {
 
 void HTTPExchange::complete(int curlCode) {
     Transfer* t = transfer_.get();
-    auto observer = observer_;
-    const auto code = static_cast<CURLcode>(curlCode);
     long osError = 0;
     if (t && !t->finished) curl_easy_getinfo(t->handle, CURLINFO_OS_ERRNO, &osError);
+    if (t && t->held && !t->released && observer_) {
+        // The owner has not decided about the held reply yet: its end is told once it takes the reply.
+        t->heldEnd = Transfer::End{curlCode, osError};
+        return stopTransfer();
+    }
+    auto observer = observer_;
     abort();
-    if (!observer) return;
+    if (observer) reportEnd(observer, curlCode, osError);
+}
+
+void HTTPExchange::releaseHeld() {
+    Transfer* t = transfer_.get();
+    if (!t || !t->held || t->released || !observer_) return;
+    t->released = true;
+    if (!t->heldBody.empty()) observer_->exchangeDidReceiveData(*this, std::exchange(t->heldBody, Data()));
+    if (!observer_) return;
+    if (t->heldEnd) {
+        auto observer = std::move(observer_);
+        return reportEnd(observer, t->heldEnd->curlCode, t->heldEnd->osError);
+    }
+    t->lastActivity = Clock::now();
+    if (t->pauseReasons & PausedWhileHeld) {
+        t->pauseReasons &= ~PausedWhileHeld;
+        ExchangeCallbacks::applyPause(*this);
+    }
+}
+
+void HTTPExchange::reportEnd(const std::shared_ptr<HTTPExchangeObserver>& observer, int curlCode, long osError) {
+    Transfer* t = transfer_.get();
+    const auto code = static_cast<CURLcode>(curlCode);
     const auto& url = setup_.request.URL();
     if (code == CURLE_OK) {
-        if (t->held) return observer->exchangeDidHoldResponse(*this, t->response, t->heldBody);
         if (t->response) return observer->exchangeDidFinish(*this);
         return observer->exchangeDidFail(*this, urlError(URLErrorBadServerResponse, url));
     }
@@ -408,6 +456,7 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
         if ((isRedirect(t.status) && fields.contains("Location")) ||
             (t.status == 401 && setup.holdsAuthenticationRequests && offersBasicAuthentication(fields))) {
             t.held = true;
+            if (self->observer_) self->observer_->exchangeDidHoldResponse(*self, t.response);
         } else if (self->observer_) {
             self->observer_->exchangeDidReceiveResponse(*self, t.response);
         }
@@ -425,7 +474,12 @@ std::size_t ExchangeCallbacks::onWrite(char* data, std::size_t size, std::size_t
     const std::size_t length = size * count;
     HTTPExchange::Transfer& t = *self->transfer_;
     t.lastActivity = Clock::now();
-    if (t.held) {
+    if (t.held && !t.released) {
+        if (t.heldBody.length() + length > kHeldBodyLimit) {
+            // curl hands the same bytes again once reading resumes.
+            t.pauseReasons |= HTTPExchange::PausedWhileHeld;
+            return CURL_WRITEFUNC_PAUSE;
+        }
         t.heldBody.append(data, length);
     } else if (t.response && self->observer_) {
         self->observer_->exchangeDidReceiveData(*self, Data(data, length));

@@ -1,8 +1,10 @@
 #pragma once
 // One HTTP request and its reply, carried out by a loading engine on its driving thread. An exchange does
-// not follow redirects or answer challenges itself: a redirect or a password request ends it with the
-// reply held back, and a server certificate that must be judged by the owner ends it before any byte of
-// the request was sent. Its owner decides and starts the next exchange. Internal to the loading system.
+// not follow redirects or answer challenges itself: a redirect or a password request is reported as soon
+// as its head arrived, with the reply held back, and a server certificate that must be judged by the owner
+// ends it before any byte of the request was sent. Its owner decides and starts the next exchange (and
+// cancels this one, dropping the held body), or takes the held reply as the reply. Internal to the loading
+// system.
 
 #include <chrono>
 #include <cstdint>
@@ -25,8 +27,9 @@ class LoadingEngine;
 struct ExchangeCallbacks;
 
 // Told, on the engine's driving thread and in order, what an exchange does. Implementations must not block: they queue
-// work for their own threads. Each exchange ends with exactly one of the last four calls, unless it was
-// cancelled, after which it reports nothing.
+// work for their own threads. Each exchange ends with exchangeDidFinish, exchangeDidFail or
+// exchangeNeedsServerTrustDecision, unless it was cancelled, after which it reports nothing; a held reply
+// ends only once its owner took it (releaseHeldResponse) or cancelled the exchange.
 class HTTPExchangeObserver {
 public:
     virtual ~HTTPExchangeObserver() = default;
@@ -36,10 +39,10 @@ public:
     virtual void exchangeDidReceiveData(HTTPExchange& exchange, Data data) = 0;
     virtual void exchangeDidFinish(HTTPExchange& exchange) = 0;
     virtual void exchangeDidFail(HTTPExchange& exchange, Error error) = 0;
-    // A redirect (3xx with a Location) or a request for a password (401 with a Basic challenge), with its
-    // whole body; nothing of it was reported before.
-    virtual void exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response,
-                                         Data body) = 0;
+    // A redirect (3xx with a Location) or a request for a password (401 with a Basic challenge), as soon as
+    // its head arrived. Its body is held back (at most a small part of it; reading waits beyond that) until
+    // the owner takes the reply, which then goes on as any other.
+    virtual void exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response) = 0;
     // The server presented this chain and the owner asked to judge it: nothing of the request was sent.
     virtual void exchangeNeedsServerTrustDecision(HTTPExchange& exchange, std::shared_ptr<sec::Trust> trust) = 0;
 };
@@ -66,6 +69,7 @@ public:
     enum PauseReason : unsigned {
         PausedByOwner = 1u << 0,       // a suspended task
         PausedForBackpressure = 1u << 1,  // the owner has too many bytes not yet delivered
+        PausedWhileHeld = 1u << 2,        // the body of a held reply reached its limit before the owner decided
     };
 
     // Made first and started after, so that its owner knows it before its first report can come.
@@ -81,6 +85,9 @@ public:
     void cancel();
     // Stops or resumes the transfer's reading (and sending, for the owner's pauses) from any thread.
     void setPaused(PauseReason reason, bool paused);
+    // From any thread: the held reply is the reply after all. Its body is reported from the first byte on,
+    // then the exchange ends as any other.
+    void releaseHeldResponse();
 
     const URLRequest& request() const { return setup_.request; }
 
@@ -92,6 +99,11 @@ private:
     // On the engine's thread, called by the engine.
     void begin();
     void complete(int curlCode);
+    // Reports the end of a transfer that stopped with `curlCode`.
+    void reportEnd(const std::shared_ptr<HTTPExchangeObserver>& observer, int curlCode, long osError);
+    void releaseHeld();
+    // Takes the transfer off the engine; the observer stays.
+    void stopTransfer();
     void abort();
     void timeOut();
     std::optional<std::chrono::steady_clock::time_point> nextDeadline() const;

@@ -68,13 +68,8 @@ public:
     enum class Kind { ServerTrust, Password };
 
     ChallengeSender(std::weak_ptr<URLLoad> load, std::uint64_t leg, Kind kind, std::shared_ptr<sec::Trust> trust,
-                    std::shared_ptr<HTTPURLResponse> response, Data body)
-        : load_(std::move(load)),
-          leg_(leg),
-          kind_(kind),
-          trust_(std::move(trust)),
-          response_(std::move(response)),
-          body_(std::move(body)) {}
+                    std::shared_ptr<HTTPURLResponse> response)
+        : load_(std::move(load)), leg_(leg), kind_(kind), trust_(std::move(trust)), response_(std::move(response)) {}
 
     void useCredential(const std::shared_ptr<URLCredential>& credential, const URLAuthenticationChallenge&) override {
         auto load = claim();
@@ -83,7 +78,7 @@ public:
             if (credential && credential->serverTrust()) return load->acceptServer(credential->serverTrust());
             return load->judgeServerByDefault(trust_);
         }
-        if (!credential || !credential->user()) return load->deliverHeld(response_, body_);
+        if (!credential || !credential->user()) return load->deliverHeld(response_);
         const std::string pair = *credential->user() + ":" + credential->password().value_or("");
         URLRequest request;
         {
@@ -115,7 +110,7 @@ private:
     }
     void proceedByDefault(URLLoad& load) {
         if (kind_ == Kind::ServerTrust) return load.judgeServerByDefault(trust_);
-        load.deliverHeld(response_, body_);
+        load.deliverHeld(response_);
     }
 
     const std::weak_ptr<URLLoad> load_;
@@ -123,7 +118,6 @@ private:
     const Kind kind_;
     const std::shared_ptr<sec::Trust> trust_;
     const std::shared_ptr<HTTPURLResponse> response_;
-    const Data body_;
     std::atomic<bool> answered_{false};
 };
 
@@ -165,6 +159,7 @@ bool URLLoad::isCurrent(const URLProtocol& protocol) const {
 
 void URLLoad::report(const std::function<void(URLLoadClient&)>& call, bool last) {
     std::shared_ptr<URLLoadClient> client;
+    std::shared_ptr<HTTPExchange> exchange;
     {
         std::lock_guard lock(mutex_);
         if (ended_) return;
@@ -172,9 +167,11 @@ void URLLoad::report(const std::function<void(URLLoadClient&)>& call, bool last)
         if (last) {
             ended_ = true;
             client_.reset();
-            exchange_.reset();
+            exchange = std::move(exchange_);
         }
     }
+    // An exchange still reading (a held reply the load gave up on) must not go on for nobody.
+    if (exchange) exchange->cancel();
     call(*client);
 }
 
@@ -407,10 +404,14 @@ void URLLoad::deliverCached(const std::shared_ptr<CachedURLResponse>& cached) {
     finish();
 }
 
-void URLLoad::deliverHeld(const std::shared_ptr<URLResponse>& response, const Data& body) {
+void URLLoad::deliverHeld(const std::shared_ptr<URLResponse>& response) {
+    std::shared_ptr<HTTPExchange> exchange;
+    {
+        std::lock_guard lock(mutex_);
+        exchange = exchange_;
+    }
     report([&](URLLoadClient& client) { client.loadDidReceiveResponse(response); });
-    if (!body.empty()) report([&](URLLoadClient& client) { client.loadDidReceiveData(body); });
-    finish();
+    if (exchange) exchange->releaseHeldResponse();
 }
 
 void URLLoad::considerForCache(const std::shared_ptr<URLResponse>& response, URLCacheStoragePolicy policy) {
@@ -464,7 +465,7 @@ void URLLoad::offerToCacheAndFinish() {
 
 // ---- Redirects and challenges ----
 
-void URLLoad::handleRedirect(const std::shared_ptr<HTTPURLResponse>& response, const Data& body) {
+void URLLoad::handleRedirect(const std::shared_ptr<HTTPURLResponse>& response) {
     URLRequest next;
     std::uint64_t leg;
     {
@@ -478,7 +479,7 @@ void URLLoad::handleRedirect(const std::shared_ptr<HTTPURLResponse>& response, c
     }
     if (leg == 0) return fail(URLErrorHTTPTooManyRedirects);
     auto target = URL::fromString(response->valueForHTTPHeaderField("Location").value_or(""), *next.URL());
-    if (!target || !isHTTP(*target)) return deliverHeld(response, body);
+    if (!target || !isHTTP(*target)) return deliverHeld(response);
     if (target->host() != next.URL()->host()) next.setValue(std::nullopt, "Authorization");
     next.setURL(target->absoluteURL());
     const std::int64_t status = response->statusCode();
@@ -493,16 +494,16 @@ void URLLoad::handleRedirect(const std::shared_ptr<HTTPURLResponse>& response, c
     }
     std::weak_ptr<URLLoad> weak = weak_from_this();
     report([&](URLLoadClient& client) {
-        client.loadWillSendRequest(next, response, [weak, leg, response, body](std::optional<URLRequest> answer) {
+        client.loadWillSendRequest(next, response, [weak, leg, response](std::optional<URLRequest> answer) {
             auto self = weak.lock();
             if (!self || !self->isCurrent(leg)) return;
-            if (!answer) return self->deliverHeld(response, body);
+            if (!answer) return self->deliverHeld(response);
             self->startLeg(std::move(*answer));
         });
     });
 }
 
-void URLLoad::askForPassword(const std::shared_ptr<HTTPURLResponse>& response, const Data& body) {
+void URLLoad::askForPassword(const std::shared_ptr<HTTPURLResponse>& response) {
     std::uint64_t leg;
     int attempts;
     {
@@ -513,8 +514,8 @@ void URLLoad::askForPassword(const std::shared_ptr<HTTPURLResponse>& response, c
     const URL& url = *response->URL();
     URLProtectionSpace space(url.host().value_or(""), url.port().value_or(url.scheme() == "https" ? 443 : 80),
                              url.scheme(), realmOf(*response), std::string(URLAuthenticationMethodHTTPBasic));
-    auto sender = std::make_shared<ChallengeSender>(weak_from_this(), leg, ChallengeSender::Kind::Password, nullptr,
-                                                    response, body);
+    auto sender =
+        std::make_shared<ChallengeSender>(weak_from_this(), leg, ChallengeSender::Kind::Password, nullptr, response);
     auto challenge = std::make_shared<URLAuthenticationChallenge>(std::move(space), nullptr, attempts, response,
                                                                   std::nullopt, std::move(sender));
     report([&](URLLoadClient& client) { client.loadDidReceiveChallenge(challenge); });
@@ -530,8 +531,8 @@ void URLLoad::askAboutServerTrust(const std::shared_ptr<sec::Trust>& trust) {
     const URL& url = *request.URL();
     URLProtectionSpace space(url.host().value_or(""), url.port().value_or(443), url.scheme(), std::nullopt,
                              std::string(URLAuthenticationMethodServerTrust), trust);
-    auto sender = std::make_shared<ChallengeSender>(weak_from_this(), leg, ChallengeSender::Kind::ServerTrust, trust,
-                                                    nullptr, Data());
+    auto sender =
+        std::make_shared<ChallengeSender>(weak_from_this(), leg, ChallengeSender::Kind::ServerTrust, trust, nullptr);
     auto challenge = std::make_shared<URLAuthenticationChallenge>(std::move(space), nullptr, 0, nullptr, std::nullopt,
                                                                   std::move(sender));
     report([&](URLLoadClient& client) { client.loadDidReceiveChallenge(challenge); });
@@ -615,11 +616,11 @@ void URLLoad::exchangeDidFail(HTTPExchange& exchange, Error error) {
     report([&](URLLoadClient& client) { client.loadDidFail(error); }, true);
 }
 
-void URLLoad::exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response, Data body) {
+void URLLoad::exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response) {
     if (!isCurrent(exchange)) return;
     storeCookies(*response);
-    if (response->statusCode() == 401) return askForPassword(response, body);
-    handleRedirect(response, body);
+    if (response->statusCode() == 401) return askForPassword(response);
+    handleRedirect(response);
 }
 
 void URLLoad::exchangeNeedsServerTrustDecision(HTTPExchange& exchange, std::shared_ptr<sec::Trust> trust) {

@@ -129,9 +129,10 @@ private:
 
     void storeCookies(const URLResponse& response);
     void deliverCached(const std::shared_ptr<CachedURLResponse>& cached);
-    void deliverHeld(const std::shared_ptr<URLResponse>& response, const Data& body);
-    void handleRedirect(const std::shared_ptr<HTTPURLResponse>& response, const Data& body);
-    void askForPassword(const std::shared_ptr<HTTPURLResponse>& response, const Data& body);
+    // The held reply of the current exchange is the reply: its body follows from the exchange.
+    void deliverHeld(const std::shared_ptr<URLResponse>& response);
+    void handleRedirect(const std::shared_ptr<HTTPURLResponse>& response);
+    void askForPassword(const std::shared_ptr<HTTPURLResponse>& response);
     void askAboutServerTrust(const std::shared_ptr<sec::Trust>& trust);
     void acceptServer(const std::shared_ptr<sec::Trust>& trust);
     void judgeServerByDefault(const std::shared_ptr<sec::Trust>& trust);
@@ -154,8 +155,7 @@ private:
     void exchangeDidReceiveData(HTTPExchange& exchange, Data data) override;
     void exchangeDidFinish(HTTPExchange& exchange) override;
     void exchangeDidFail(HTTPExchange& exchange, Error error) override;
-    void exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response,
-                                 Data body) override;
+    void exchangeDidHoldResponse(HTTPExchange& exchange, std::shared_ptr<HTTPURLResponse> response) override;
     void exchangeNeedsServerTrustDecision(HTTPExchange& exchange, std::shared_ptr<sec::Trust> trust) override;
 
     // URLProtocolClient, for the protocol instance of the current leg.

@@ -3,12 +3,15 @@
 // a copy, so changing a configuration later changes no session. The default configuration uses the shared
 // URL cache and cookie storage; an ephemeral one has a cache and cookie storage of its own. Background
 // sessions do not exist here: a background configuration keeps its identifier and behaves as a default one.
+// Archiving keeps the settings; of the cookie storage and the URL cache it keeps only whether they were the
+// shared ones or the configuration's own (decoded as new, empty ones), since their contents are no setting.
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/foundation/Coding.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/HTTPCookieStorage.h"
@@ -17,7 +20,7 @@
 
 namespace ql::ns {
 
-class URLSessionConfiguration final : public Object {
+class URLSessionConfiguration final : public Object, public Coding {
     QL_OBJECT_NAMED(URLSessionConfiguration, Object, "NSURLSessionConfiguration")
 public:
     URLSessionConfiguration() = default;
@@ -58,6 +61,10 @@ public:
     void setURLCache(std::shared_ptr<ns::URLCache> cache) { cache_ = std::move(cache); }
 
     std::shared_ptr<Object> copy() const override;
+
+    void encodeWithCoder(KeyedArchiver& coder) const override;
+    bool initWithCoder(KeyedUnarchiver& coder) override;
+    bool supportsSecureCoding() const override { return true; }
 
 private:
     std::optional<std::string> identifier_;

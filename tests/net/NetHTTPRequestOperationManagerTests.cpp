@@ -141,6 +141,17 @@ TEST(NetHTTPRequestOperationManager, ArchivesAndCopiesAndRefusesToSendWithoutSer
     EXPECT_EQ(refused.failures, 1);
     EXPECT_EQ(refused.error->domain(), NetURLRequestSerializationErrorDomain);
     EXPECT_EQ(refused.error->code(), ns::URLErrorBadURL);
+    EXPECT_EQ(refused.error->localizedFailureReason(), "No request serializer is set.");
+
+    // Missing only the response serializer, the refusal names that one.
+    empty->setRequestSerializer(NetHTTPRequestSerializer::serializer());
+    Outcome unparsed;
+    EXPECT_EQ(empty->GET("users", ns::Value(), unparsed.success(), unparsed.failure()), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return unparsed.done(); }));
+    ASSERT_EQ(unparsed.failures, 1);
+    EXPECT_EQ(unparsed.error->domain(), NetURLResponseSerializationErrorDomain);
+    EXPECT_EQ(unparsed.error->code(), -1016);
+    EXPECT_EQ(unparsed.error->localizedFailureReason(), "No response serializer is set.");
 }
 
 }  // namespace

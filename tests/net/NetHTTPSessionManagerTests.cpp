@@ -125,6 +125,32 @@ TEST(NetHTTPSessionManager, MultipartPostsStreamTheAppendedParts) {
     upload.expectReceived();
 }
 
+TEST(NetHTTPSessionManager, CompressedJSONIsParsedAndUndecodableBodiesFail) {
+    LoopbackServer server;
+    // Compressed by Python's gzip module.
+    const std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\x56\x2a\x4a\x2d\x2e\xcd\x29\x51\xb2\x32"
+                              "\xd4\x51\xca\x2d\x4e\x57\xb2\x52\xca\xcf\x56\xaa\x05\x00\x0b\x7b\xd5\xe8\x17\x00\x00\x00",
+                              43);
+    server.serveText("/api/packed", gzipped, "application/json", 200, {{"Content-Encoding", "gzip"}});
+    // Binary bytes announced as JSON with no encoding to undo.
+    server.serveText("/api/binary", gzipped, "application/json");
+    auto manager = std::make_shared<NetHTTPSessionManager>(ns::URL::fromString(server.url("/api")));
+
+    Outcome packed;
+    manager->GET("packed", ns::Value(), packed.success(), packed.failure());
+    ASSERT_TRUE(pumpUntil([&] { return packed.done(); }));
+    ASSERT_EQ(packed.successes, 1) << (packed.error ? packed.error->description() : "");
+    EXPECT_EQ(packed.object["msg"].stringValue(), "ok");
+
+    Outcome binary;
+    manager->GET("binary", ns::Value(), binary.success(), binary.failure());
+    ASSERT_TRUE(pumpUntil([&] { return binary.done(); }));
+    EXPECT_EQ(binary.successes, 0);
+    ASSERT_EQ(binary.failures, 1);
+    EXPECT_EQ(binary.error->domain(), NetURLResponseSerializationErrorDomain);
+    EXPECT_EQ(binary.error->code(), -1016);
+}
+
 TEST(NetHTTPSessionManager, ADecodedManagerWithoutSerializersFailsItsVerbsWithoutSending) {
     LoopbackServer server;
     server.serveText("/api/items", "{}", "application/json");
@@ -164,6 +190,15 @@ TEST(NetHTTPSessionManager, ADecodedManagerWithoutSerializersFailsItsVerbsWithou
         EXPECT_EQ(outcome.error->code(), ns::URLErrorBadURL);
         EXPECT_EQ(outcome.error->localizedFailureReason(), "No request serializer is set.");
     }
+    // Missing only the response serializer, the refusal names that one.
+    empty->setRequestSerializer(NetHTTPRequestSerializer::serializer());
+    Outcome unparsed;
+    EXPECT_EQ(empty->GET("items", ns::Value(), unparsed.success(), unparsed.failure()), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return unparsed.done(); }));
+    ASSERT_EQ(unparsed.failures, 1);
+    EXPECT_EQ(unparsed.error->domain(), NetURLResponseSerializationErrorDomain);
+    EXPECT_EQ(unparsed.error->code(), -1016);
+    EXPECT_EQ(unparsed.error->localizedFailureReason(), "No response serializer is set.");
     EXPECT_EQ(server.requestCount(), 0u);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "net/NetHTTPRequestSerializer.h"
 #include "net/NetJSONRequestSerializer.h"
 #include "net/NetPropertyListRequestSerializer.h"
@@ -78,6 +80,11 @@ TEST(NetHTTPRequestSerializer, DefaultHeadersDescribeLanguagesAppAndDeviceAndReq
               "zh-Hans;q=1, en;q=0.9, fr;q=0.8, de;q=0.7, ja;q=0.6, ko;q=0.5");
     EXPECT_EQ(NetHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "");
     ns::Locale::setPreferredLanguages(std::nullopt);
+    // The host's locale under LANG=C.UTF-8, with no LANGUAGE list.
+    ::unsetenv("LANGUAGE");
+    ns::Locale::setCurrent(ns::Locale("en_US_POSIX"));
+    EXPECT_EQ(NetHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"), "en-US;q=1");
+    ns::Locale::setCurrent(std::nullopt);
 
     EXPECT_EQ(serializer->valueForHTTPHeaderField("User-Agent"), "quillory/1.0 (iPhone; iOS 9.0; Scale/2.00)");
     ui::Screen::mainScreen().setScale(3);

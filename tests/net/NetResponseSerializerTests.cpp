@@ -84,14 +84,36 @@ TEST(NetJSONResponseSerializer, AcceptsJSONRepliesAndRefusesOthersWithTheExactTe
     EXPECT_FALSE(json->validateResponse(reply(500, "application/json"), kJSON, nullptr));
 }
 
-TEST(NetJSONResponseSerializer, EmptyBlankAndUndecodableBodiesGiveNothingQuietly) {
+TEST(NetJSONResponseSerializer, EmptyAndBlankBodiesGiveNothingQuietlyButUndecodableOnesFail) {
     auto json = NetJSONResponseSerializer::serializer();
     for (const std::optional<ns::Data>& body : {std::optional<ns::Data>(ns::Data(" ")), std::optional<ns::Data>(ns::Data()),
-                                                std::optional<ns::Data>(), std::optional<ns::Data>(ns::Data("\xff\xfe"))}) {
+                                                std::optional<ns::Data>()}) {
         Parsed parsed = parse(*json, reply(200, "application/json"), body);
         EXPECT_TRUE(parsed.object.isNil());
         EXPECT_FALSE(parsed.error);
     }
+    // A body that is no text in its encoding (here a gzip stream handed on undecoded, and bytes that are
+    // no UTF-8) is a failure, never a success without an object.
+    const ns::Data gzipped(std::string_view("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\x56\x2a\x4a\x2d", 15));
+    for (const ns::Data& body : {gzipped, ns::Data("\xff\xfe")}) {
+        Parsed parsed = parse(*json, reply(200, "application/json"), body);
+        EXPECT_TRUE(parsed.object.isNil());
+        ASSERT_TRUE(parsed.error);
+        EXPECT_EQ(parsed.error->domain(), "com.varnholt.error.serialization.response");
+        EXPECT_EQ(parsed.error->code(), -1016);
+        EXPECT_EQ(parsed.error->localizedDescription(), "Data failed decoding as a UTF-8 string");
+        EXPECT_EQ(*parsed.error->userInfo()["com.varnholt.serialization.response.error.data"].asData(), body);
+        EXPECT_TRUE(NetErrorChainContainsDecodeFailure(parsed.error));
+    }
+    // The same under a refused status, beneath which the validation error hangs; and with no reply at all.
+    Parsed refused = parse(*json, reply(500, "application/json"), gzipped);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->code(), -1016);
+    ASSERT_TRUE(underlying(*refused.error));
+    EXPECT_EQ(underlying(*refused.error)->code(), -1011);
+    Parsed bare = parse(*json, nullptr, gzipped);
+    ASSERT_TRUE(bare.error);
+    EXPECT_EQ(bare.error->code(), -1016);
     // A wrong type with no body makes no error; the empty body then parses to nothing.
     Parsed empty = parse(*json, reply(200, "text/html"), ns::Data());
     EXPECT_TRUE(empty.object.isNil());

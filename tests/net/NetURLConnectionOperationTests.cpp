@@ -45,7 +45,10 @@ TEST(NetURLConnectionOperation, LoadsOnTheNetworkThreadReportsOnTheMainQueueAndA
     NotificationLog started(NetNetworkingOperationDidStartNotification);
     NotificationLog finished(NetNetworkingOperationDidFinishNotification);
 
-    auto operation = operationFor(server, "/text");
+    // Uncompressed, so that the length the server announces is that of the text.
+    ns::URLRequest identity(ns::URL::fromString(server.url("/text")));
+    identity.setValue("identity", "Accept-Encoding");
+    auto operation = std::make_shared<NetURLConnectionOperation>(identity);
     std::string callbackThread;
     operation->setRedirectResponseBlock([&](ns::URLConnection&, const ns::URLRequest& request,
                                             const std::shared_ptr<ns::URLResponse>&) {

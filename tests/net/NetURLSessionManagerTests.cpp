@@ -12,6 +12,8 @@
 #include "net/NetURLSessionTaskSwizzling.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/Stream.h"
@@ -356,6 +358,52 @@ TEST(NetURLSessionManager, ForwardsToTheTaskDelegateThroughTheInterceptableDispa
     EXPECT_EQ(perKind["data"].first, perKind["data"].second);
     EXPECT_GE(perKind["sent"].first, 1);
     EXPECT_EQ(perKind["sent"].first, perKind["sent"].second);
+}
+
+TEST(NetURLSessionManager, ArchivingKeepsTheSessionConfiguration) {
+    auto configuration = ns::URLSessionConfiguration::ephemeralSessionConfiguration();
+    configuration->setTimeoutIntervalForRequest(7);
+    configuration->setTimeoutIntervalForResource(90);
+    configuration->setRequestCachePolicy(ns::URLRequestCachePolicy::ReloadIgnoringLocalCacheData);
+    configuration->setHTTPAdditionalHeaders(ns::Dictionary{{"authkey", ns::Value("k")}});
+    configuration->setHTTPShouldSetCookies(false);
+    configuration->setAllowsCellularAccess(false);
+    configuration->setHTTPMaximumConnectionsPerHost(2);
+    auto original = std::make_shared<NetURLSessionManager>(configuration);
+
+    ns::Error error(std::string(ns::CocoaErrorDomain), 0);
+    const auto archive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(original), &error);
+    ASSERT_TRUE(archive) << error.description();
+    auto decoded = ns::KeyedUnarchiver::unarchivedObjectOfClass(NetURLSessionManager::classObject(), *archive, &error)
+                       .asObject<NetURLSessionManager>();
+    ASSERT_TRUE(decoded) << error.description();
+    for (const auto& kept : {decoded->sessionConfiguration(), decoded->session()->configuration()}) {
+        EXPECT_EQ(kept->timeoutIntervalForRequest(), 7);
+        EXPECT_EQ(kept->timeoutIntervalForResource(), 90);
+        EXPECT_EQ(kept->requestCachePolicy(), ns::URLRequestCachePolicy::ReloadIgnoringLocalCacheData);
+        EXPECT_EQ(kept->HTTPAdditionalHeaders(), (ns::Dictionary{{"authkey", ns::Value("k")}}));
+        EXPECT_FALSE(kept->HTTPShouldSetCookies());
+        EXPECT_FALSE(kept->allowsCellularAccess());
+        EXPECT_EQ(kept->HTTPMaximumConnectionsPerHost(), 2);
+        EXPECT_FALSE(kept->identifier());
+        // Storage of its own comes back as storage of its own, never as the shared one.
+        ASSERT_TRUE(kept->HTTPCookieStorage());
+        EXPECT_NE(kept->HTTPCookieStorage(), ns::HTTPCookieStorage::sharedHTTPCookieStorage());
+        ASSERT_TRUE(kept->URLCache());
+        EXPECT_NE(kept->URLCache(), ns::URLCache::sharedURLCache());
+    }
+
+    auto background = std::make_shared<NetURLSessionManager>(
+        ns::URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier("com.quillory.sync"));
+    const auto backgroundArchive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(background), &error);
+    ASSERT_TRUE(backgroundArchive) << error.description();
+    auto again = ns::KeyedUnarchiver::unarchivedObjectOfClass(NetURLSessionManager::classObject(), *backgroundArchive, &error)
+                     .asObject<NetURLSessionManager>();
+    ASSERT_TRUE(again) << error.description();
+    EXPECT_EQ(again->sessionConfiguration()->identifier(), "com.quillory.sync");
+    EXPECT_EQ(again->sessionConfiguration()->timeoutIntervalForRequest(), 60);
+    EXPECT_EQ(again->sessionConfiguration()->HTTPCookieStorage(), ns::HTTPCookieStorage::sharedHTTPCookieStorage());
+    EXPECT_EQ(again->sessionConfiguration()->URLCache(), ns::URLCache::sharedURLCache());
 }
 
 }  // namespace

@@ -549,8 +549,24 @@ TEST(JSONSerialization, LargeTextsAndDepth) {
     ASSERT_EQ(bigText.count(), 1u);
     EXPECT_EQ(bigText[0].asString().size(), big.size());
     EXPECT_EQ(write(bigText).size(), big.size() + 4);
-    // The deepest readable value survives a round trip; the writer itself sets no depth limit.
+    // The deepest readable value survives a round trip; one level more is neither read nor written.
     Value deepest = nested(JSONMaxNestingDepth - 1, Value(Array{}));
+    EXPECT_TRUE(JSONSerialization::isValidJSONObject(deepest));
     EXPECT_TRUE(identical(read(write(deepest)), deepest));
-    EXPECT_TRUE(read(write(Value(Array{deepest}))).isNil());
+    EXPECT_TRUE(read("[" + write(deepest) + "]").isNil());
+    const Value tooDeep = Value(Array{deepest});
+    EXPECT_EQ(writeRefusal(tooDeep), "Too many nested arrays or dictionaries in JSON write");
+    EXPECT_FALSE(JSONSerialization::isValidJSONObject(tooDeep));
+    const Value tooDeepInDictionaries = nested(JSONMaxNestingDepth, Value(Dictionary{{"k", Value(1)}}));
+    EXPECT_EQ(writeRefusal(tooDeepInDictionaries, JSONWritingPrettyPrinted),
+              "Too many nested arrays or dictionaries in JSON write");
+}
+
+TEST(JSONSerialization, VeryDeepTreesAreRefusedWithoutExhaustingTheStack) {
+    // Far deeper than a recursive walk survives, in release or under sanitizers.
+    for (int levels : {50'000, 100'000}) {
+        Value deep = nested(levels, Value(Dictionary{{"leaf", Value(true)}}));
+        EXPECT_EQ(writeRefusal(deep), "Too many nested arrays or dictionaries in JSON write") << levels;
+        EXPECT_FALSE(JSONSerialization::isValidJSONObject(deep)) << levels;
+    }
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "platform/foundation/Locale.h"
 #include "platform/foundation/TimeZone.h"
 
@@ -28,6 +33,24 @@ TEST(Locale, ThePhoneSettingsOverrideTheHost) {
         EXPECT_EQ(language.find('.'), std::string::npos) << language;
     }
     EXPECT_FALSE(Locale::current().localeIdentifier().empty());
+}
+
+TEST(Locale, TheCLocaleIsPlainAmericanEnglish) {
+    // Under LANG=C or C.UTF-8 the host's locale is ICU's "en_US_POSIX", whose variant names no language.
+    Locale::setPreferredLanguages(std::nullopt);
+    const char* language = std::getenv("LANGUAGE");
+    const std::optional<std::string> savedLanguage = language ? std::optional<std::string>(language) : std::nullopt;
+    ::unsetenv("LANGUAGE");
+    for (const char* identifier : {"en_US_POSIX", "C", "POSIX", "C.UTF-8"}) {
+        Locale::setCurrent(Locale(identifier));
+        EXPECT_EQ(Locale::preferredLanguages(), std::vector<std::string>{"en-US"}) << identifier;
+    }
+    Locale::setCurrent(Locale("de_DE_POSIX"));
+    EXPECT_EQ(Locale::preferredLanguages(), std::vector<std::string>{"de-DE"});
+    Locale::setCurrent(Locale("zh_CN"));
+    EXPECT_EQ(Locale::preferredLanguages(), std::vector<std::string>{"zh-Hans-CN"});
+    Locale::setCurrent(std::nullopt);
+    if (savedLanguage) ::setenv("LANGUAGE", savedLanguage->c_str(), 1);
 }
 
 TEST(TimeZone, NamedZonesAndFixedOffsets) {

@@ -186,3 +186,25 @@ TEST(Error, CocoaReadErrorsUseThePlatformWording) {
     EXPECT_EQ(Error(std::string(CocoaErrorDomain), 9999).localizedDescription(),
               "The operation couldn\u2019t be completed. (NSCocoaErrorDomain error 9999.)");
 }
+
+TEST(Value, DeepTreesAreTornDownWithoutRecursion) {
+    // Nested far beyond what a recursive teardown survives, through every kind of container.
+    Value deep;
+    for (int i = 0; i < 200'000; ++i) {
+        switch (i % 3) {
+            case 0: deep = Value(Array{std::move(deep), Value("x")}); break;
+            case 1: deep = Value(Dictionary{{"next", std::move(deep)}}); break;
+            default: deep = Value(Set{std::move(deep)}); break;
+        }
+    }
+    // A shared part outlives the tree it was taken from.
+    Value inner = deep;
+    for (int i = 0; i < 1'000; ++i) inner = inner.isSet() ? inner.asSet()->values().front()
+                                            : inner.isArray() ? (*inner.asArray())[0]
+                                                              : (*inner.asDictionary())["next"];
+    const Value kept = inner;
+    deep = Value();
+    inner = Value();
+    ASSERT_FALSE(kept.isNil());
+    EXPECT_TRUE(kept.isArray() || kept.isDictionary() || kept.isSet());
+}

@@ -71,7 +71,10 @@ LoopbackServer* URLConnectionTests::shared_ = nullptr;
 
 TEST_F(URLConnectionTests, CallsTheDelegateInOrderOnTheScheduledRunLoop) {
     server.serveText("/hello", "hello, world", "text/plain; charset=UTF-8");
-    auto delegate = load(requestFor(server, "/hello"));
+    // Uncompressed, so that the length the server announces is that of the text.
+    URLRequest identity = requestFor(server, "/hello");
+    identity.setValue("identity", "Accept-Encoding");
+    auto delegate = load(identity);
     EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /hello", "response 200", "data", "finish"}));
     EXPECT_EQ(delegate->body.toString(), "hello, world");
     for (auto thread : delegate->threads) EXPECT_EQ(thread, std::this_thread::get_id());
@@ -191,6 +194,80 @@ TEST_F(URLConnectionTests, RedirectsFollowTheDelegatesDecision) {
     auto seen = server.requests("/new");
     EXPECT_EQ(seen.back().method, "GET");
     EXPECT_EQ(seen.back().body, "");
+}
+
+TEST_F(URLConnectionTests, RedirectsAndChallengesAreAnsweredAsSoonAsTheirHeadArrives) {
+    // Replies that promise 100 bytes, send 11 and stall: a load that waited for the end of such a body
+    // before acting would time out instead.
+    auto gate = server.makeGate();
+    auto stalled = [gate](httplib::Response& response) {
+        response.set_content_provider(100, "text/plain", [gate](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            if (offset == 0) return sink.write("redirecting", 11);
+            gate->wait();
+            return false;
+        });
+    };
+    server.handle("/stalled-redirect", [stalled](const httplib::Request&, httplib::Response& response) {
+        response.status = 302;
+        response.set_header("Location", "/new");
+        stalled(response);
+    });
+    server.handle("/stalled-private", [stalled](const httplib::Request& request, httplib::Response& response) {
+        if (request.get_header_value("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {  // user:secret
+            response.set_content("welcome", "text/plain");
+            return;
+        }
+        response.status = 401;
+        response.set_header("WWW-Authenticate", "Basic realm=\"quillory\"");
+        stalled(response);
+    });
+    server.serveText("/new", "new place");
+
+    URLRequest redirected = requestFor(server, "/stalled-redirect");
+    redirected.setTimeoutInterval(3);
+    auto followed = load(redirected);
+    EXPECT_EQ(followed->calls(), (std::vector<std::string>{"will send /stalled-redirect", "redirect /new", "response 200",
+                                                          "data", "finish"}));
+    EXPECT_EQ(followed->body.toString(), "new place");
+
+    auto answering = std::make_shared<RecordingConnectionDelegate>();
+    answering->onChallenge = [](URLConnection&, const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
+        challenge->sender()->useCredential(
+            URLCredential::credentialWithUser("user", "secret", URLCredentialPersistence::None), *challenge);
+    };
+    URLRequest challenged = requestFor(server, "/stalled-private");
+    challenged.setTimeoutInterval(3);
+    load(challenged, answering);
+    EXPECT_EQ(answering->calls(), (std::vector<std::string>{"will send /stalled-private",
+                                                           "challenge NSURLAuthenticationMethodHTTPBasic", "response 200",
+                                                           "data", "finish"}));
+    EXPECT_EQ(answering->body.toString(), "welcome");
+    gate->open();
+}
+
+TEST_F(URLConnectionTests, AsksForCompressedRepliesAndHandsThemOnDecoded) {
+    // Compressed by Python's gzip and zlib modules.
+    const std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\x56\x2a\x4a\x2d\x2e\xcd\x29\x51\xb2\x32"
+                              "\xd4\x51\xca\x2d\x4e\x57\xb2\x52\xca\xcf\x56\xaa\x05\x00\x0b\x7b\xd5\xe8\x17\x00\x00\x00",
+                              43);
+    const std::string deflated("\x78\x9c\xab\x56\x2a\x4a\x2d\x2e\xcd\x29\x51\xb2\x32\xd4\x51\xca\x2d\x4e\x57\xb2"
+                               "\x52\xca\xcf\x56\xaa\x05\x00\x5b\xe1\x07\x56",
+                               31);
+    server.serveText("/gzip", gzipped, "application/json", 200, {{"Content-Encoding", "gzip"}});
+    server.serveText("/deflate", deflated, "application/json", 200, {{"Content-Encoding", "deflate"}});
+    for (const char* path : {"/gzip", "/deflate"}) {
+        auto delegate = load(requestFor(server, path));
+        EXPECT_FALSE(delegate->error) << path;
+        EXPECT_EQ(delegate->body.toString(), "{\"result\":1,\"msg\":\"ok\"}") << path;
+        const auto accepted = server.requests(path).back().header("Accept-Encoding");
+        ASSERT_TRUE(accepted) << path;
+        EXPECT_EQ(*accepted, "gzip, deflate");
+    }
+    // Bytes that do not decode as announced are a bad reply, not a body.
+    server.serveText("/broken-gzip", "not compressed at all", "application/json", 200, {{"Content-Encoding", "gzip"}});
+    auto broken = load(requestFor(server, "/broken-gzip"));
+    ASSERT_TRUE(broken->error);
+    EXPECT_EQ(broken->error->code(), URLErrorBadServerResponse);
 }
 
 TEST_F(URLConnectionTests, ReadsChunkedAndContentLengthBodies) {

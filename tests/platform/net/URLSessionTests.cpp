@@ -52,7 +52,10 @@ TEST_F(URLSessionTests, CallsTheDelegateInOrderOnItsQueue) {
     std::shared_ptr<URLSession> session;
     std::shared_ptr<RecordingSessionDelegate> delegate;
     std::tie(session, delegate) = makeSession();
-    auto task = session->dataTaskWithRequest(requestFor("/hello"));
+    // Uncompressed, so that the length the server announces is that of the text.
+    URLRequest identity = requestFor("/hello");
+    identity.setValue("identity", "Accept-Encoding");
+    auto task = session->dataTaskWithRequest(identity);
     auto second = session->dataTaskWithRequest(requestFor("/hello"));
     EXPECT_EQ(task->taskIdentifier() + 1, second->taskIdentifier());
     EXPECT_EQ(task->state(), URLSessionTaskState::Suspended);
@@ -421,6 +424,45 @@ TEST_F(URLSessionTests, RedirectsFollowTheDelegatesAnswer) {
     ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
     EXPECT_EQ(followed->currentRequest().URL()->path(), "/session-new");
     EXPECT_EQ(followed->originalRequest().URL()->path(), "/session-old");
+}
+
+TEST_F(URLSessionTests, ARedirectDeclinedLateStillDeliversItsWholeBody) {
+    // A large redirect body, far beyond what a load keeps of a reply that is usually replaced.
+    constexpr std::size_t kSize = 1 << 20;
+    auto furthest = std::make_shared<std::atomic<std::size_t>>(0);
+    server.handle("/large-redirect", [furthest](const httplib::Request&, httplib::Response& response) {
+        response.status = 302;
+        response.set_header("Location", "/session-new");
+        response.set_content_provider(kSize, "application/octet-stream",
+                                      [furthest](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          std::string piece(std::min<std::size_t>(16384, kSize - offset), '\0');
+                                          for (std::size_t i = 0; i < piece.size(); ++i)
+                                              piece[i] = LoopbackServer::patternByte(offset + i);
+                                          *furthest = offset + piece.size();
+                                          return sink.write(piece.data(), piece.size());
+                                      });
+    });
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    std::function<void(std::optional<URLRequest>)> decide;
+    std::atomic<bool> asked{false};
+    delegate->onRedirect = [&](const URLRequest&, std::function<void(std::optional<URLRequest>)> handler) {
+        decide = std::move(handler);
+        asked = true;
+    };
+    session->dataTaskWithRequest(requestFor("/large-redirect"))->resume();
+    ASSERT_TRUE(waitFor([&] { return asked.load(); }));
+    // The decision comes once the server has sent more than the load keeps while it waits for one.
+    ASSERT_TRUE(waitFor([&] { return furthest->load() >= 128 * 1024; }));
+    decide(std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"redirect 302", "response 302", "data", "complete"}));
+    ASSERT_EQ(delegate->body.length(), kSize);
+    bool intact = true;
+    for (std::size_t i = 0; i < kSize && intact; ++i)
+        intact = delegate->body.bytes()[i] == static_cast<std::uint8_t>(LoopbackServer::patternByte(i));
+    EXPECT_TRUE(intact);
 }
 
 TEST_F(URLSessionTests, InvalidationWaitsForTasksThenReleasesTheDelegate) {
