@@ -372,12 +372,31 @@ bool RunLoop::waitForWork(std::string_view mode, double limit, std::chrono::stea
     return true;
 }
 
+// A run entered in a mode leaves it even when a timer or block of the caller's throws out of it, so the
+// loop never reports a run that has ended.
+class RunLoop::ModeScope {
+public:
+    // A run clears a stop asked for during its last block, so that it ends this run and not the next.
+    ModeScope(RunLoop& loop, std::string_view mode, bool endsStop) : loop_(loop), endsStop_(endsStop) {
+        std::lock_guard lock(loop_.mutex_);
+        loop_.modeStack_.emplace_back(mode);
+    }
+    ~ModeScope() {
+        std::lock_guard lock(loop_.mutex_);
+        loop_.modeStack_.pop_back();
+        if (endsStop_) loop_.stopRequested_ = false;
+    }
+    ModeScope(const ModeScope&) = delete;
+    ModeScope& operator=(const ModeScope&) = delete;
+
+private:
+    RunLoop& loop_;
+    bool endsStop_;
+};
+
 bool RunLoop::runMode(std::string_view mode, Date limit) {
     if (isEmpty(mode)) return false;
-    {
-        std::lock_guard lock(mutex_);
-        modeStack_.emplace_back(mode);
-    }
+    ModeScope scope(*this, mode, true);
     const double until = limit.timeIntervalSince1970();
     for (;;) {
         if (runPass(mode)) break;
@@ -388,9 +407,6 @@ bool RunLoop::runMode(std::string_view mode, Date limit) {
         if (Clock::now() >= until || isEmpty(mode)) break;
         waitForWork(mode, until);
     }
-    std::lock_guard lock(mutex_);
-    modeStack_.pop_back();
-    stopRequested_ = false;  // a stop asked for during the run's last block ends this run, not the next
     return true;
 }
 
@@ -410,23 +426,15 @@ void RunLoop::runDueWork() {
         runPass(mode);
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        modeStack_.emplace_back(DefaultRunLoopMode);
-    }
+    ModeScope scope(*this, DefaultRunLoopMode, false);
     runPass(DefaultRunLoopMode);
-    std::lock_guard lock(mutex_);
-    modeStack_.pop_back();
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     const std::string_view mode = DefaultRunLoopMode;
     const double limit = Clock::now() + timeoutSeconds;
     const auto realLimit = realDeadlineAfter(timeoutSeconds);
-    {
-        std::lock_guard lock(mutex_);
-        modeStack_.emplace_back(mode);
-    }
+    ModeScope scope(*this, mode, true);
     auto self = std::static_pointer_cast<RunLoop>(shared_from_this());
     bool satisfied = false;
     for (;;) {
@@ -462,9 +470,6 @@ bool RunLoop::runUntil(const std::function<bool()>& condition, double timeoutSec
             break;
         }
     }
-    std::lock_guard lock(mutex_);
-    modeStack_.pop_back();
-    stopRequested_ = false;
     return satisfied;
 }
 

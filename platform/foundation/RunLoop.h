@@ -162,6 +162,8 @@ private:
     void bind(std::thread::id thread) { thread_.store(thread); }
     // Called by the clock's advance on the main thread: one pass of due work in the running mode.
     void runDueWork();
+    // Keeps a mode on the mode stack while the loop runs in it, however the run ends.
+    class ModeScope;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

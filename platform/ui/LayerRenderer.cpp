@@ -31,9 +31,14 @@ std::shared_ptr<const cg::Image> drawIntoBitmap(const cg::Rect& bounds, double s
     auto context = cg::BitmapContext::createForImage(bounds.size, false, scale);
     if (!context) return nullptr;
     context->translateCTM(-bounds.origin.x, -bounds.origin.y);
-    GraphicsPushContext(*context);
-    drawing(*context);
-    GraphicsPopContext();
+    {
+        // The drawing is the caller's code: when it throws, the bitmap goes and must not stay current.
+        struct Current {
+            explicit Current(cg::Context& c) { GraphicsPushContext(c); }
+            ~Current() { GraphicsPopContext(); }
+        } current(*context);
+        drawing(*context);
+    }
     auto image = context->makeImage();
     return image && drewAnything(*image) ? image : nullptr;
 }

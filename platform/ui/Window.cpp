@@ -149,12 +149,18 @@ cg::Rect Window::convertRectFromWindow(const cg::Rect& rect, const Window* windo
 bool Window::makeFirstResponder(Responder& responder) {
     auto current = firstResponder_.lock();
     if (current.get() == &responder) return true;
-    ++changing_;
     bool resigned = true;
-    if (current) resigned = current->canResignFirstResponder() && current->resignFirstResponder();
-    if (resigned && firstResponder_.lock() == current && current) resigned = false;  // it claimed to, but stayed
-    if (resigned) firstResponder_ = std::static_pointer_cast<Responder>(responder.shared_from_this());
-    --changing_;
+    {
+        // The change is announced once it settles, even when the responder resigning throws.
+        struct Changing {
+            int& depth;
+            explicit Changing(int& d) : depth(d) { ++depth; }
+            ~Changing() { --depth; }
+        } changing(changing_);
+        if (current) resigned = current->canResignFirstResponder() && current->resignFirstResponder();
+        if (resigned && firstResponder_.lock() == current && current) resigned = false;  // it claimed to, but stayed
+        if (resigned) firstResponder_ = std::static_pointer_cast<Responder>(responder.shared_from_this());
+    }
     if (!resigned) firstResponderSettled();
     return resigned;
 }

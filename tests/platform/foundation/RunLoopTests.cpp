@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -219,4 +220,22 @@ TEST(RunLoop, SignalledSourcesAreHandledInTheirModesAndStopEndsARun) {
     loop->addTimer(timer, kDefault);
     EXPECT_THROW(worker->runLoop()->addTimer(timer, kDefault), Exception);
     timer->invalidate();
+}
+
+TEST(RunLoop, ARunLeftByAnExceptionLeavesItsMode) {
+    ManualClockScope clock;
+    auto loop = RunLoop::main();
+    loop->performBlock([] { throw std::runtime_error("a block failed"); }, {kTracking});
+    EXPECT_THROW(loop->runMode(kTracking, Date::now()), std::runtime_error);
+    EXPECT_EQ(loop->currentMode(), "");
+    loop->performBlock([] { throw std::runtime_error("a block failed"); });
+    EXPECT_THROW(loop->runUntil([] { return false; }, 1), std::runtime_error);
+    EXPECT_EQ(loop->currentMode(), "");
+    loop->performBlock([] { throw std::runtime_error("a block failed"); });
+    EXPECT_THROW(Clock::advance(0), std::runtime_error);
+    EXPECT_EQ(loop->currentMode(), "");
+    // The loop still runs in the mode it is asked for.
+    std::string seen;
+    whileRunningIn(kDefault, [&] { seen = loop->currentMode(); });
+    EXPECT_EQ(seen, kDefault);
 }

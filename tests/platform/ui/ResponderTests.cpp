@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,16 @@ struct Responding : View {
     std::vector<std::string> heard;
     void ping(ns::Object* sender) { heard.push_back(sender ? std::string(sender->className()) : "nil"); }
     bool canBecomeFirstResponder() const override { return true; }
+};
+
+// A responder whose resigning fails with an exception while `fails` is set.
+struct FailingToResign : Responding {
+    using Responding::Responding;
+    bool fails = true;
+    bool resignFirstResponder() override {
+        if (fails) throw std::runtime_error("cannot resign");
+        return Responding::resignFirstResponder();
+    }
 };
 
 struct LimitingDelegate : ns::Object, TextFieldDelegate {
@@ -261,4 +272,20 @@ TEST(Responder, ClearButtonAndReloadedInputViews) {
     field->reloadInputViews();
     EXPECT_EQ(log.names().back(), "UIKeyboardWillShowNotification");
     EXPECT_EQ(GeometryValue::CGRectValue(log.entries.back().info[KeyboardFrameEndUserInfoKey]), (cg::Rect{0, 220, 320, 260}));
+}
+
+TEST(Responder, AResignThatThrowsLeavesTheWindowAnnouncingLaterChanges) {
+    test::UIHarness harness;
+    auto stubborn = std::make_shared<FailingToResign>(cg::Rect{0, 0, 10, 10});
+    auto field = std::make_shared<TextField>(cg::Rect{10, 300, 200, 30});
+    harness.root->view()->addSubview(stubborn);
+    harness.root->view()->addSubview(field);
+    ASSERT_TRUE(stubborn->becomeFirstResponder());
+    EXPECT_THROW(field->becomeFirstResponder(), std::runtime_error);
+    EXPECT_TRUE(stubborn->isFirstResponder());
+    stubborn->fails = false;
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_TRUE(Keyboard::shared().isVisible());
+    EXPECT_TRUE(harness.root->view()->endEditing(true));
+    EXPECT_FALSE(Keyboard::shared().isVisible());
 }

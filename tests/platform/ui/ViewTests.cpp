@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Exception.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/Color.h"
+#include "platform/ui/DisplayCycle.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/ShapeLayer.h"
 #include "platform/ui/View.h"
@@ -322,6 +324,26 @@ TEST(View, DisplayPassDrawsMarkedViewsOnceAndRendersTheLayerLook) {
     EXPECT_EQ(image->pixel(85, 85), (cg::Image::Pixel{0, 0, 0, 255}));    // the child clipped outside
     EXPECT_EQ(image->pixel(11, 11), (cg::Image::Pixel{0, 0, 255, 255}));  // drawRect's contents
     EXPECT_EQ(image->pixel(20, 20), (cg::Image::Pixel{0, 0, 0, 255}));    // nothing drawn there
+}
+
+TEST(View, ADrawingThatThrowsLeavesNoCurrentContext) {
+    struct Failing : View {
+        using View::View;
+        bool fails = true;
+        void drawRect(const cg::Rect&) override {
+            if (fails) throw std::runtime_error("drawing failed");
+            GraphicsGetCurrentContext()->setFillColor(cg::Color::rgb(0, 0, 1, 1));
+            GraphicsGetCurrentContext()->fillRect({0, 0, 4, 4});
+        }
+    };
+    auto view = std::make_shared<Failing>(cg::Rect{0, 0, 10, 10});
+    EXPECT_THROW(DisplayCycle::display(*view->layer()), std::runtime_error);
+    EXPECT_EQ(GraphicsGetCurrentContext(), nullptr);
+    view->fails = false;
+    view->setNeedsDisplay();
+    DisplayCycle::display(*view->layer());
+    EXPECT_TRUE(view->layer()->contents());
+    EXPECT_EQ(GraphicsGetCurrentContext(), nullptr);
 }
 
 TEST(View, ShapeLayersStrokeTheCoveredPartOfTheirPath) {
