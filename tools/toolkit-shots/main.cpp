@@ -15,6 +15,7 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "ui/hud/MHProgressHUD.h"
 #include "ui/hud/ProgressHUD.h"
 #include "ui/refresh/RefreshNormalHeader.h"
 #include "ui/refresh/ScrollViewRefresh.h"
@@ -103,6 +104,17 @@ int main(int argc, char** argv) {
         shoot(device, folder + "/hud-gradient-mask.png",
               [] { ProgressHUD::showWithStatus("加载中", ProgressHUDMaskTypeGradient); }, dismiss);
         shoot(device, folder + "/toast.png", [] { Toast::showWithText("密码错误，请重新输入"); }, [] {});
+        std::shared_ptr<MHProgressHUD> mode;
+        shoot(
+            device, folder + "/mh-hud-determinate.png",
+            [&] {
+                mode = MHProgressHUD::showHUDAddedTo(*delegate->screen->view(), false);
+                mode->setMode(MHProgressHUDModeDeterminate);
+                mode->setProgress(0.6f);
+                mode->setLabelText("上传中");
+                mode->setDetailsLabelText("第 2 张，共 3 张");
+            },
+            [&] { mode->hide(false); });
         auto header = RefreshNormalHeader::headerWithRefreshingBlock({});
         setHeader(*delegate->screen->list, header);
         shoot(device, folder + "/refresh-header-refreshing.png", [&] { header->beginRefreshing(); },
