@@ -1,0 +1,67 @@
+#include "ui/refresh/RefreshGifImages.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/refresh/RefreshGeometry.h"
+
+namespace ql {
+
+std::shared_ptr<ui::ImageView> RefreshGifImages::gifView(ui::View& host) {
+    auto view = gifView_.lock();
+    if (!view) {
+        view = std::make_shared<ui::ImageView>(cg::Rect::zero());
+        gifView_ = view;
+        host.addSubview(view);
+    }
+    return view;
+}
+
+void RefreshGifImages::setImages(ui::View& host, Images images, double duration, RefreshState state) {
+    if (images.empty()) return;
+    const double height = images.front() ? images.front()->size().height : 0;
+    images_[state] = std::move(images);
+    durations_[state] = duration;
+    if (height > mm_h(host)) mm_setH(host, height);
+}
+
+void RefreshGifImages::showPullingFrame(ui::View& host, RefreshState state, double percent) {
+    if (state != RefreshStateIdle) return;
+    const auto found = images_.find(RefreshStateIdle);
+    if (found == images_.end()) return;
+    const Images& images = found->second;
+    auto view = gifView(host);
+    view->stopAnimating();
+    const double count = static_cast<double>(images.size());
+    const auto index = static_cast<std::size_t>(std::clamp(std::floor(count * percent), 0.0, count - 1));
+    view->setImage(images[index]);
+}
+
+bool RefreshGifImages::play(ui::View& host, RefreshState state) {
+    const auto found = images_.find(state);
+    if (found == images_.end()) return false;
+    const Images& images = found->second;
+    auto view = gifView(host);
+    view->stopAnimating();
+    if (images.size() == 1) {
+        view->setImage(images.back());
+    } else {
+        view->setAnimationImages(images);
+        view->setAnimationDuration(durations_[state]);
+        view->startAnimating();
+    }
+    return true;
+}
+
+void RefreshGifImages::place(ui::View& host, bool titlesHidden) {
+    auto view = gifView(host);
+    view->setFrame(host.bounds());
+    if (titlesHidden) {
+        view->setContentMode(ui::ContentMode::Center);
+    } else {
+        view->setContentMode(ui::ContentMode::Right);
+        mm_setW(*view, mm_w(host) * 0.5 - 90);
+    }
+}
+
+}  // namespace ql
