@@ -10,6 +10,7 @@
 #include "images/webimage/ImageCache.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Timer.h"
 
 namespace ql::test {
 
@@ -29,7 +30,12 @@ void WebImageSandbox::TearDown() {
 }
 
 bool pumpUntil(const std::function<bool()>& condition, double seconds) {
-    return ns::RunLoop::main()->runUntil(condition, seconds);
+    // Downloads finish on their own threads without posting to the main loop: a short repeating timer makes
+    // the loop look at the condition again.
+    auto poll = ns::Timer::scheduledTimer(0.002, true, [](ns::Timer&) {});
+    const bool satisfied = ns::RunLoop::main()->runUntil(condition, seconds);
+    poll->invalidate();
+    return satisfied;
 }
 
 void drainMainQueue() {

@@ -32,7 +32,7 @@ private:
     std::unique_ptr<ns::TemporarySandbox> sandbox_;
 };
 
-// Pumps the main run loop (real time) until the condition holds; false on time-out.
+// Pumps the main run loop until the condition holds, whichever thread makes it true; false on time-out.
 bool pumpUntil(const std::function<bool()>& condition, double seconds = 20);
 // Runs what the main queue holds now, after the other queues have had a moment to post to it.
 void drainMainQueue();
