@@ -195,8 +195,17 @@ std::shared_ptr<WebImageCombinedOperation> WebImageManager::downloadImageWithURL
         std::lock_guard lock(runningMutex_);
         runningOperations_.push_back(operation);
     }
-    const std::string key = cacheKeyForURL(url);
     auto self = std::static_pointer_cast<WebImageManager>(shared_from_this());
+    // A load cancelled while the cache looks never hears the cache's answer, so it leaves the running list
+    // on its own; the download replaces this block once there is one to cancel.
+    std::weak_ptr<WebImageManager> weakSelf = self;
+    std::weak_ptr<WebImageCombinedOperation> weakOperation = operation;
+    operation->setCancelBlock([weakSelf, weakOperation] {
+        auto manager = weakSelf.lock();
+        auto strong = weakOperation.lock();
+        if (manager && strong) manager->removeRunning(strong);
+    });
+    const std::string key = cacheKeyForURL(url);
     auto cacheOperation = imageCache_->queryDiskCacheForKey(
         key, [self, operation, url = *url, key, options, progress, completed](std::shared_ptr<ui::Image> image,
                                                                                ImageCacheSource source) {
@@ -223,16 +232,16 @@ void WebImageManager::cacheAnswered(const std::shared_ptr<WebImageCombinedOperat
     };
     const bool refresh = options & WebImageLoadRefreshCached;
     if (cachedImage && !refresh) {
-        reportUnlessCancelled(cachedImage, source);
         removeRunning(operation);
+        reportUnlessCancelled(cachedImage, source);
         return;
     }
     if (auto delegate = this->delegate()) {
         const std::optional<bool> allowed = delegate->imageManagerShouldDownloadImageForURL(*this, url);
         if (allowed && !*allowed) {
+            removeRunning(operation);
             if (cachedImage) reportUnlessCancelled(cachedImage, source);
             else reportUnlessCancelled(nullptr, ImageCacheSourceNone);
-            removeRunning(operation);
             return;
         }
     }
@@ -267,15 +276,17 @@ void WebImageManager::downloadAnswered(const std::weak_ptr<WebImageCombinedOpera
         if (operation && finished) removeRunning(operation);
         return;
     }
+    // The load's bookkeeping is done before its report, so that whoever hears of the end sees it.
+    if (finished) removeRunning(operation);
     if (error) {
-        runOnMainAndWait([&] {
-            auto strong = weakOperation.lock();
-            if (strong && !strong->isCancelled()) completed(nullptr, error, ImageCacheSourceNone, finished, url);
-        });
         if (!isTransientFailure(error->code())) {
             std::lock_guard lock(failedMutex_);
             failedURLs_.insert(url.absoluteString());
         }
+        runOnMainAndWait([&] {
+            auto strong = weakOperation.lock();
+            if (strong && !strong->isCancelled()) completed(nullptr, error, ImageCacheSourceNone, finished, url);
+        });
     } else {
         if (options & WebImageLoadRetryFailed) {
             std::lock_guard lock(failedMutex_);
@@ -288,22 +299,23 @@ void WebImageManager::downloadAnswered(const std::weak_ptr<WebImageCombinedOpera
             // The server confirmed the cached image, which was reported already.
         } else if (delegate) {
             auto self = std::static_pointer_cast<WebImageManager>(shared_from_this());
+            // The block keeps the load alive: its caller may have let go of the handle, and the load has
+            // left the running list already.
             ns::DispatchQueue::global(ns::DispatchQueue::Priority::High)->async(
-                [self, delegate, weakOperation, url, key, options, completed, image, data, finished] {
+                [self, delegate, operation, url, key, options, completed, image, data, finished] {
                     auto transformed = delegate->imageManagerTransformDownloadedImage(*self, image, url);
                     if (!transformed) {
-                        self->storeAndReport(weakOperation, url, key, options, completed, image, false, data, finished);
+                        self->storeAndReport(operation, url, key, options, completed, image, false, data, finished);
                         return;
                     }
                     const bool recalculate = *transformed != image;
-                    self->storeAndReport(weakOperation, url, key, options, completed, *transformed, recalculate,
+                    self->storeAndReport(operation, url, key, options, completed, *transformed, recalculate,
                                          recalculate ? std::nullopt : data, finished);
                 });
         } else {
             storeAndReport(weakOperation, url, key, options, completed, image, false, data, finished);
         }
     }
-    if (finished) removeRunning(operation);
 }
 
 void WebImageManager::storeAndReport(const std::weak_ptr<WebImageCombinedOperation>& weakOperation,
