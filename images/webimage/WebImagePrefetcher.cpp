@@ -42,13 +42,15 @@ void WebImagePrefetcher::prefetchURLs(std::vector<ns::URL> urls, Progress progre
     const std::size_t groupSize = limit > 0 ? static_cast<std::size_t>(limit) : 0;
     const std::size_t groups = groupSize ? count / groupSize : 0;
     auto queue = prefetcherQueue_ ? prefetcherQueue_ : ns::DispatchQueue::main();
-    // Waiting for the queue the caller runs on would never end: the groups then start right here.
-    const bool onQueueAlready = queue->isCurrent() || (queue == ns::DispatchQueue::main() && ns::DispatchQueue::isMainThread());
+    // Waiting for the queue the caller runs on would never end, and the main thread must not wait for any
+    // queue here: a load that answers at once (a memory hit) reports on the main thread before it returns.
+    // In both cases the groups start right here, in the same order.
+    const bool startHere = queue->isCurrent() || ns::DispatchQueue::isMainThread();
     for (std::size_t group = 0; group < groups; ++group) {
         auto start = [this, group, groupSize] {
             for (std::size_t i = group * groupSize; i < group * groupSize + groupSize; ++i) startPrefetchingAtIndex(i);
         };
-        if (onQueueAlready) start();
+        if (startHere) start();
         else queue->sync(start);
     }
     for (std::size_t i = groups * groupSize; i < count; ++i) startPrefetchingAtIndex(i);
