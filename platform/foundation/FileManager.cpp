@@ -555,6 +555,13 @@ void FileManager::setBeforeAtomicReplaceHookForTesting(std::function<void(const 
 
 // MARK: - Data
 
+bool setExcludedFromBackup(const std::string& path, bool /*excluded*/, Error* error) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) return true;
+    if (error) *error = fileErrorFromPOSIX(errno, path, true);
+    return false;
+}
+
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error) {
     auto failed = [&](int posixError) -> std::optional<Data> {
         report(error, fileErrorFromPOSIX(posixError, path, false));

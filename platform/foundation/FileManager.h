@@ -181,6 +181,12 @@ std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error
 // existing file.
 bool writeToFile(const Data& data, const std::string& path, unsigned options, Error* error = nullptr);
 
+// The resource key of the flag that keeps a file out of device backups.
+inline constexpr std::string_view URLIsExcludedFromBackupKey = "NSURLIsExcludedFromBackupKey";
+// Sets the excluded-from-backup flag of an existing file. There is no backup on this platform, so nothing is
+// recorded: the answer is the platform's, true for a file that exists and false (with a file error) otherwise.
+bool setExcludedFromBackup(const std::string& path, bool excluded, Error* error = nullptr);
+
 // A file error in CocoaErrorDomain with the path, the platform's description and, when given, the POSIX
 // error underneath.
 Error fileError(std::int64_t code, std::string_view path, int posixError = 0);

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/JSONSerialization.h"
 #include "tools/standin-service/ServiceOperations.h"
+#include "tools/standin-service/ServicePictures.h"
 #include "tools/standin-service/ServiceState.h"
 
 namespace ql::standin {
@@ -146,7 +147,6 @@ struct StandinService::Impl {
 
     void route(const httplib::Request& request, httplib::Response& response);
     void control(const httplib::Request& request, httplib::Response& response);
-    void serveUpload(const std::string& path, httplib::Response& response);
     void answer(const std::string& path, Operation operation, const JournalEntry& entry, httplib::Response& response);
     std::optional<Fault> faultFor(const std::string& path) const;
     void waitForRelease();
@@ -157,6 +157,7 @@ struct StandinService::Impl {
 
     std::mutex stateMutex;
     ServiceState state;
+    ServicePictures pictures;
 
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
@@ -178,7 +179,8 @@ void StandinService::Impl::route(const httplib::Request& request, httplib::Respo
     }
     changed.notify_all();
     if (request.path.starts_with("/Upload/") && request.method == "GET") {
-        serveUpload(request.path, response);
+        std::lock_guard lock(stateMutex);
+        pictures.serve(state, request, response);
         return;
     }
     const auto& operations = serviceOperations();
@@ -218,17 +220,6 @@ void StandinService::Impl::answer(const std::string& path, Operation operation, 
     if (fault && fault->kind == Fault::Kind::JSONArray) reply = ns::Array{reply};
     const bool otherType = fault && fault->kind == Fault::Kind::ContentType;
     response.set_content(jsonText(reply), otherType ? fault->contentType : std::string(JSONContentType));
-}
-
-void StandinService::Impl::serveUpload(const std::string& path, httplib::Response& response) {
-    std::lock_guard lock(stateMutex);
-    const auto upload = state.uploads.find(std::string_view(path).substr(1));
-    if (upload == state.uploads.end()) {
-        response.status = 404;
-        response.set_content("no such picture", "text/plain");
-        return;
-    }
-    response.set_content(upload->second.toString(), path.ends_with(".png") ? "image/png" : "image/jpeg");
 }
 
 void StandinService::Impl::control(const httplib::Request& request, httplib::Response& response) {
