@@ -209,7 +209,12 @@ namespace {
 template <class Reader>
 auto scanWith(ns::Scanner& scanner, Reader&& read) {
     const std::uint64_t start = scanner.scanLocation();
-    if (scanner.charactersToBeSkipped()) scanner.scanCharactersFromSet(*scanner.charactersToBeSkipped());
+    if (const std::optional<ns::CharacterSet> skipped = scanner.charactersToBeSkipped()) {
+        // A scan skips before it reads, so the skipped characters are read as a set with skipping off.
+        scanner.setCharactersToBeSkipped(std::nullopt);
+        scanner.scanCharactersFromSet(*skipped);
+        scanner.setCharactersToBeSkipped(skipped);
+    }
     const std::uint64_t location = scanner.scanLocation();
     const std::string rest = ns::substringFromIndex(scanner.string(), location);
     std::size_t at = 0;
