@@ -218,9 +218,12 @@ bool RTHTMLParser::parse() {
                                           HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD);
 
     const std::string_view utf8 = *document;
-    for (std::size_t at = 0; at < utf8.size() && run.reporting() && !context->disableSAX; at += ChunkSize) {
-        const std::size_t length = std::min(ChunkSize, utf8.size() - at);
-        htmlParseChunk(context.get(), utf8.data() + at, static_cast<int>(length), 0);
+    for (std::size_t at = 0; at < utf8.size() && run.reporting() && !context->disableSAX;) {
+        std::size_t end = std::min(at + ChunkSize, utf8.size());
+        // Pieces end between characters, so the reader never sees half of one.
+        while (end < utf8.size() && end > at + 1 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+        htmlParseChunk(context.get(), utf8.data() + at, static_cast<int>(end - at), 0);
+        at = end;
     }
     if (run.reporting() && !context->disableSAX) htmlParseChunk(context.get(), nullptr, 0, 1);
     run.context = nullptr;

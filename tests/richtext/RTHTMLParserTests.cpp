@@ -132,6 +132,20 @@ TEST(RTHTMLParserTests, StyleAndScriptContentsComeAsRawCDATA) {
               0);
 }
 
+TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
+    // Far beyond one piece of the reader's input, with characters of every UTF-8 length and tags crossing
+    // the places where the input is cut.
+    std::string text;
+    while (text.size() < 100 * 1024) text += "a\u00e9\u4e2d\U0001F600";
+    std::string html = "<p>" + text + "</p>";
+    for (int i = 0; i < 3000; ++i) html += "<b title='t" + std::to_string(i) + "'>x</b>";
+    const Parsed parsed = parse(html);
+    EXPECT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.events[3], "'" + text + "'");
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</b>"), 3000);
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "<b title=t2999>"), 1);
+}
+
 TEST(RTHTMLParserTests, DetectsEncodingsFromBytesAndMeta) {
     // UTF-8 without any declaration.
     Parsed utf8 = parse("<p>\xe4\xb8\xad\xe6\x96\x87</p>");
