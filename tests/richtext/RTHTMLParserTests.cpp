@@ -109,6 +109,11 @@ TEST(RTHTMLParserTests, RepairsMalformedMarkupAndOnlyEndsOpenElements) {
     EXPECT_EQ(list.events, (Events{"<html>", "<body>", "<ul>", "<li>", "'a'", "</li>", "<li>", "'b'", "</li>", "</ul>",
                                    "<p>", "'x'", "</p>", "<p>", "'y'", "</p>", "</body>", "</html>", "end"}));
 
+    // A NUL character ends nothing: the reader takes it as a space.
+    const Parsed nul = parse(std::string_view("<p>a\0b</p><p>c</p>", 19));
+    EXPECT_NE(std::find(nul.events.begin(), nul.events.end(), "'c'"), nul.events.end());
+    EXPECT_EQ(nul.events[3], "'a b'");
+
     // Garbage still parses to the end.
     const Parsed garbage = parse("<<>><a href=>\x01</a></</>&unknown; <!-- open comment");
     EXPECT_EQ(garbage.events.back(), "end");
