@@ -8,6 +8,7 @@
 #include <cctype>
 #include <exception>
 #include <utility>
+#include <vector>
 
 #include "platform/foundation/QuietLibXML.h"
 #include "platform/foundation/Text.h"
@@ -95,9 +96,17 @@ struct RTHTMLParser::Run {
     RTHTMLParser& parser;
     std::shared_ptr<RTHTMLParserDelegate> delegate;
     htmlParserCtxt* context = nullptr;
-    std::size_t depth = 0;
+    // The elements the reader has opened, innermost last, and whether each was reported. The reader
+    // does not always close what it opened (a NUL inside a start tag can lose its end), so the ends are
+    // reported from here: every reported start gets exactly one end, properly nested.
+    struct Open {
+        std::string name;
+        bool reported;
+    };
+    std::vector<Open> open;
     bool aborted = false;
     bool fatal = false;
+    bool ended = false;
     std::exception_ptr exception;
 
     bool reporting() const { return !aborted && !exception; }
@@ -119,11 +128,21 @@ struct RTHTMLParser::Run {
         }
     }
 
+    // The end of the document: whatever is still open closes first. Once only.
+    void finish() {
+        if (ended) return;
+        ended = true;
+        closeDownTo(0);
+        report([&] { delegate->parserDidEndDocument(parser); });
+    }
+
     static Run& of(void* userData) { return *static_cast<Run*>(userData); }
 
     static void startElement(void* userData, const xmlChar* name, const xmlChar** attributes) {
         Run& run = of(userData);
-        if (run.depth++ >= MaximumDepth) return;
+        const bool reported = run.open.size() < MaximumDepth;
+        run.open.push_back({std::string(text(name)), reported});
+        if (!reported) return;
         run.report([&] {
             ns::Dictionary dictionary;
             for (const xmlChar** a = attributes; a && a[0]; a += 2)
@@ -133,11 +152,23 @@ struct RTHTMLParser::Run {
         });
     }
 
+    // Closes the open elements from the innermost down to the given count.
+    void closeDownTo(std::size_t count) {
+        while (open.size() > count) {
+            const Open element = std::move(open.back());
+            open.pop_back();
+            if (element.reported) report([&] { delegate->parserDidEndElement(parser, element.name); });
+        }
+    }
+
     static void endElement(void* userData, const xmlChar* name) {
         Run& run = of(userData);
-        if (run.depth == 0) return;
-        if (--run.depth >= MaximumDepth) return;
-        run.report([&] { run.delegate->parserDidEndElement(run.parser, text(name)); });
+        for (std::size_t i = run.open.size(); i-- > 0;) {
+            if (run.open[i].name == text(name)) {
+                run.closeDownTo(i);
+                return;
+            }
+        }
     }
 
     static void characters(void* userData, const xmlChar* characters, int length) {
@@ -155,7 +186,7 @@ struct RTHTMLParser::Run {
 
     static void endDocument(void* userData) {
         Run& run = of(userData);
-        run.report([&] { run.delegate->parserDidEndDocument(run.parser); });
+        run.finish();
     }
 
     static void structuredError(void* userData, xmlErrorPtr error) {
@@ -226,6 +257,8 @@ bool RTHTMLParser::parse() {
         at = end;
     }
     if (run.reporting() && !context->disableSAX) htmlParseChunk(context.get(), nullptr, 0, 1);
+    // The reader ends every document it reads to the end, but the events must not depend on that.
+    if (run.reporting()) run.finish();
     run.context = nullptr;
     context.reset();
 

@@ -3,8 +3,8 @@
 // text to a delegate in document order, on the calling thread, as the rich text import builds its tree.
 // It stands on libxml2's HTML push parser, fed in pieces, and so repairs what browsers repair: missing
 // html, head and body elements are supplied (text at the very start of a fragment is wrapped in an implied
-// p, as the reader does), unclosed elements are closed, stray end tags are dropped, and end tags are only
-// ever reported for elements that are open.
+// p, as the reader does), unclosed elements are closed, stray end tags are dropped. Every reported start
+// gets exactly one end, properly nested, before the end of the document, whatever the reader does.
 //
 // Encodings: an encoding code of 0 means detect it from the bytes: a byte-order mark, else a charset
 // declared by a meta element within the first 1024 bytes, else UTF-8 when the bytes are valid UTF-8, else

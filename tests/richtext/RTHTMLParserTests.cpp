@@ -114,6 +114,11 @@ TEST(RTHTMLParserTests, RepairsMalformedMarkupAndOnlyEndsOpenElements) {
     EXPECT_NE(std::find(nul.events.begin(), nul.events.end(), "'c'"), nul.events.end());
     EXPECT_EQ(nul.events[3], "'a b'");
 
+    // A NUL inside a start tag makes the reader lose the element's end; it is closed all the same.
+    const Parsed lost = parse(std::string_view("<p style=\"a\0b\">x<b>y</b>", 24));
+    EXPECT_EQ(lost.events, (Events{"<html>", "<body>", "<p style=a>", "'b\">x'", "<b>", "'y'", "</b>", "</p>",
+                                   "</body>", "</html>", "end"}));
+
     // Garbage still parses to the end.
     const Parsed garbage = parse("<<>><a href=>\x01</a></</>&unknown; <!-- open comment");
     EXPECT_EQ(garbage.events.back(), "end");
