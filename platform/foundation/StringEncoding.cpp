@@ -1,51 +1,53 @@
-#include "net/NetStringEncoding.h"
+#include "platform/foundation/StringEncoding.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 #include <unicode/unistr.h>
 
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/foundation/Text.h"
 
-namespace ql {
+namespace ql::ns {
 
 namespace {
 
 struct KnownEncoding {
-    std::uint64_t code;
+    StringEncoding code;
     const char* converterName;
 };
 
 constexpr std::array<KnownEncoding, 25> kKnownEncodings{{
-    {NetASCIIStringEncoding, "US-ASCII"},
-    {NetJapaneseEUCStringEncoding, "EUC-JP"},
-    {NetUTF8StringEncoding, "UTF-8"},
-    {NetISOLatin1StringEncoding, "ISO-8859-1"},
-    {NetShiftJISStringEncoding, "Shift_JIS"},
-    {NetISOLatin2StringEncoding, "ISO-8859-2"},
-    {NetUnicodeStringEncoding, "UTF-16"},
-    {NetWindowsCP1251StringEncoding, "windows-1251"},
-    {NetWindowsCP1252StringEncoding, "windows-1252"},
-    {NetWindowsCP1253StringEncoding, "windows-1253"},
-    {NetWindowsCP1254StringEncoding, "windows-1254"},
-    {NetWindowsCP1250StringEncoding, "windows-1250"},
-    {NetISO2022JPStringEncoding, "ISO-2022-JP"},
-    {NetMacOSRomanStringEncoding, "macintosh"},
-    {NetUTF16BigEndianStringEncoding, "UTF-16BE"},
-    {NetUTF16LittleEndianStringEncoding, "UTF-16LE"},
-    {NetUTF32StringEncoding, "UTF-32"},
-    {NetUTF32BigEndianStringEncoding, "UTF-32BE"},
-    {NetUTF32LittleEndianStringEncoding, "UTF-32LE"},
-    {NetGBKStringEncoding, "GBK"},
-    {NetGB18030StringEncoding, "GB18030"},
-    {NetEUCCNStringEncoding, "GB2312"},
-    {NetEUCKRStringEncoding, "EUC-KR"},
-    {NetBig5StringEncoding, "Big5"},
-    {NetKOI8RStringEncoding, "KOI8-R"},
+    {ASCIIStringEncoding, "US-ASCII"},
+    {JapaneseEUCStringEncoding, "EUC-JP"},
+    {UTF8StringEncoding, "UTF-8"},
+    {ISOLatin1StringEncoding, "ISO-8859-1"},
+    {ShiftJISStringEncoding, "Shift_JIS"},
+    {ISOLatin2StringEncoding, "ISO-8859-2"},
+    {UnicodeStringEncoding, "UTF-16"},
+    {WindowsCP1251StringEncoding, "windows-1251"},
+    {WindowsCP1252StringEncoding, "windows-1252"},
+    {WindowsCP1253StringEncoding, "windows-1253"},
+    {WindowsCP1254StringEncoding, "windows-1254"},
+    {WindowsCP1250StringEncoding, "windows-1250"},
+    {ISO2022JPStringEncoding, "ISO-2022-JP"},
+    {MacOSRomanStringEncoding, "macintosh"},
+    {UTF16BigEndianStringEncoding, "UTF-16BE"},
+    {UTF16LittleEndianStringEncoding, "UTF-16LE"},
+    {UTF32StringEncoding, "UTF-32"},
+    {UTF32BigEndianStringEncoding, "UTF-32BE"},
+    {UTF32LittleEndianStringEncoding, "UTF-32LE"},
+    {GBKStringEncoding, "GBK"},
+    {GB18030StringEncoding, "GB18030"},
+    {EUCCNStringEncoding, "GB2312"},
+    {EUCKRStringEncoding, "EUC-KR"},
+    {Big5StringEncoding, "Big5"},
+    {KOI8RStringEncoding, "KOI8-R"},
 }};
 
 struct ConverterCloser {
@@ -65,7 +67,7 @@ Converter strictConverter(const char* name) {
     return converter;
 }
 
-const char* converterNameFor(std::uint64_t encoding) {
+const char* converterNameFor(StringEncoding encoding) {
     for (const KnownEncoding& known : kKnownEncodings)
         if (known.code == encoding) return known.converterName;
     return nullptr;
@@ -82,7 +84,7 @@ std::string canonicalName(const char* name) {
 
 }  // namespace
 
-std::optional<std::uint64_t> NetStringEncodingForIANACharsetName(std::string_view name) {
+std::optional<StringEncoding> stringEncodingForIANACharsetName(std::string_view name) {
     static const std::vector<std::string> canonicalNames = [] {
         std::vector<std::string> names;
         for (const KnownEncoding& known : kKnownEncodings) names.push_back(canonicalName(known.converterName));
@@ -96,13 +98,13 @@ std::optional<std::uint64_t> NetStringEncodingForIANACharsetName(std::string_vie
     return std::nullopt;
 }
 
-std::optional<ns::Data> NetEncodeText(std::string_view text, std::uint64_t encoding) {
-    if (encoding == NetUTF8StringEncoding) {
-        if (!ns::isValidUTF8(text)) return std::nullopt;
-        return ns::Data(text);
+std::optional<Data> encodeText(std::string_view text, StringEncoding encoding) {
+    if (encoding == UTF8StringEncoding) {
+        if (!isValidUTF8(text)) return std::nullopt;
+        return Data(text);
     }
     const char* name = converterNameFor(encoding);
-    if (!name || !ns::isValidUTF8(text)) return std::nullopt;
+    if (!name || !isValidUTF8(text)) return std::nullopt;
     Converter converter = strictConverter(name);
     if (!converter) return std::nullopt;
     const icu::UnicodeString unicode =
@@ -116,12 +118,12 @@ std::optional<ns::Data> NetEncodeText(std::string_view text, std::uint64_t encod
     unicode.extract(reinterpret_cast<char*>(bytes.data()), static_cast<int32_t>(bytes.size()), converter.get(), status);
     if (U_FAILURE(status)) return std::nullopt;
     bytes.resize(static_cast<std::size_t>(length));
-    return ns::Data(std::move(bytes));
+    return Data(std::move(bytes));
 }
 
-std::optional<std::string> NetDecodeText(const ns::Data& bytes, std::uint64_t encoding) {
-    if (encoding == NetUTF8StringEncoding) {
-        if (!ns::isValidUTF8(bytes.view())) return std::nullopt;
+std::optional<std::string> decodeText(const Data& bytes, StringEncoding encoding) {
+    if (encoding == UTF8StringEncoding) {
+        if (!isValidUTF8(bytes.view())) return std::nullopt;
         return bytes.toString();
     }
     const char* name = converterNameFor(encoding);
@@ -137,4 +139,20 @@ std::optional<std::string> NetDecodeText(const ns::Data& bytes, std::uint64_t en
     return text;
 }
 
-}  // namespace ql
+std::optional<std::string> decodeTextReplacingInvalid(std::string_view bytes, StringEncoding encoding) {
+    if (encoding == UTF8StringEncoding && isValidUTF8(bytes)) return std::string(bytes);
+    const char* name = converterNameFor(encoding);
+    // ICU counts in 32-bit lengths; no document this reads comes near that.
+    if (!name || bytes.size() > static_cast<std::size_t>(INT32_MAX)) return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    // A fresh converter substitutes U+FFFD for whatever it cannot read.
+    Converter converter(ucnv_open(name, &status));
+    if (U_FAILURE(status) || !converter) return std::nullopt;
+    const icu::UnicodeString unicode(bytes.data(), static_cast<int32_t>(bytes.size()), converter.get(), status);
+    if (U_FAILURE(status) || unicode.isBogus()) return std::nullopt;
+    std::string text;
+    unicode.toUTF8String(text);
+    return text;
+}
+
+}  // namespace ql::ns

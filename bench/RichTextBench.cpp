@@ -1,0 +1,86 @@
+// Reading a question-sized HTML document of about 100 KB (paragraphs with inline markup, Chinese and
+// Latin text, entities, a style element, images and lists): libxml2's HTML push parser on its own, with
+// empty callbacks and the same chunking, against the rich text import's reader, which also detects the
+// encoding, converts the bytes and hands names, attributes and text to a delegate. The import's goal is a
+// small multiple of the bare parse.
+
+#include <benchmark/benchmark.h>
+#include <libxml/HTMLparser.h>
+
+#include <memory>
+#include <string>
+
+#include "richtext/NSStringCSS.h"
+#include "richtext/RTHTMLParser.h"
+
+using namespace ql;
+
+namespace {
+
+std::string document() {
+    std::string html = "<html><head><style>p { margin: 0 0 1em 0; color: #333 } .q b { color: red }</style></head><body>";
+    for (int i = 0; html.size() < 100 * 1024; ++i) {
+        html += "<div class=\"q\" style=\"padding: 4px 8px; background-color: rgb(250, 250, 240)\"><p>第" + std::to_string(i) +
+                "题：下面哪一个词语的意思与&ldquo;<b>高兴</b>&rdquo;最接近？ Choose the <i>best</i> answer &amp; explain.</p>"
+                "<ul><li>A. 快乐</li><li>B. 难过</li><li>C. 生气</li><li>D. 害怕</li></ul>"
+                "<img src=\"img/q" +
+                std::to_string(i) + ".png\" width=\"120\" height=\"80\"><br></div>\n";
+    }
+    return html + "</body></html>";
+}
+
+const std::string& shared() {
+    static const std::string html = document();
+    return html;
+}
+
+void BM_LibXML2HTMLPushParse(benchmark::State& state) {
+    const std::string& html = shared();
+    htmlSAXHandler handler{};
+    handler.startElement = [](void*, const xmlChar*, const xmlChar**) {};
+    handler.endElement = [](void*, const xmlChar*) {};
+    handler.characters = [](void*, const xmlChar*, int) {};
+    handler.cdataBlock = [](void*, const xmlChar*, int) {};
+    for (auto _ : state) {
+        htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+        htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING);
+        for (std::size_t at = 0; at < html.size(); at += 16 * 1024)
+            htmlParseChunk(context, html.data() + at, static_cast<int>(std::min<std::size_t>(16 * 1024, html.size() - at)), 0);
+        htmlParseChunk(context, nullptr, 0, 1);
+        if (context->myDoc) xmlFreeDoc(context->myDoc);
+        htmlFreeParserCtxt(context);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * html.size()));
+}
+BENCHMARK(BM_LibXML2HTMLPushParse)->Unit(benchmark::kMillisecond);
+
+class Counting : public RTHTMLParserDelegate {
+public:
+    std::size_t events = 0;
+    void parserDidStartElement(RTHTMLParser&, std::string_view, const ns::Dictionary& attributes) override {
+        events += 1 + attributes.size();
+        if (const ns::Value* style = attributes.find("style")) events += dictionaryOfCSSStyles(style->asString()).count();
+    }
+    void parserDidEndElement(RTHTMLParser&, std::string_view) override { ++events; }
+    void parserFoundCharacters(RTHTMLParser&, std::string_view) override { ++events; }
+    void parserFoundCDATA(RTHTMLParser&, const ns::Data&) override { ++events; }
+};
+
+void BM_RTHTMLParserParse(benchmark::State& state) {
+    const ns::Data data{std::string_view(shared())};
+    const bool styles = state.range(0) != 0;
+    for (auto _ : state) {
+        auto parser = std::make_shared<RTHTMLParser>(data, 0);
+        auto delegate = std::make_shared<Counting>();
+        if (styles) parser->setDelegate(delegate);
+        benchmark::DoNotOptimize(parser->parse());
+        benchmark::DoNotOptimize(delegate->events);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
+}
+// 0: no delegate (the reader alone); 1: a delegate that also reads every style attribute.
+BENCHMARK(BM_RTHTMLParserParse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,199 @@
+#include "platform/text/AttributedString.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/Text.h"
+
+namespace ql::ct {
+
+AttributedString::AttributedString(std::string_view text, ns::Dictionary attributes)
+    : AttributedString(ns::toUTF16(text), std::move(attributes)) {}
+
+AttributedString::AttributedString(std::u16string text, ns::Dictionary attributes) : text_(std::move(text)) {
+    if (!text_.empty()) runs_.push_back({0, std::move(attributes)});
+}
+
+std::string AttributedString::string() const { return ns::fromUTF16(text_); }
+
+void AttributedString::checkRange(ns::Range range) const {
+    if (range.location > text_.size() || range.length > text_.size() - range.location)
+        throw ns::Exception(ns::RangeException, "Range " + range.description() + " out of bounds; string length " +
+                                                    std::to_string(text_.size()));
+}
+
+std::size_t AttributedString::runIndexAt(std::uint64_t index) const {
+    auto after = std::upper_bound(runs_.begin(), runs_.end(), index,
+                                  [](std::uint64_t i, const Run& run) { return i < run.location; });
+    return static_cast<std::size_t>(after - runs_.begin()) - 1;
+}
+
+std::uint64_t AttributedString::runEnd(std::size_t run) const {
+    return run + 1 < runs_.size() ? runs_[run + 1].location : text_.size();
+}
+
+const ns::Dictionary& AttributedString::attributesAtIndex(std::uint64_t index, ns::Range* effectiveRange) const {
+    if (index >= text_.size())
+        throw ns::Exception(ns::RangeException, "Index " + std::to_string(index) + " out of bounds; string length " +
+                                                    std::to_string(text_.size()));
+    const std::size_t run = runIndexAt(index);
+    if (effectiveRange) *effectiveRange = {runs_[run].location, runEnd(run) - runs_[run].location};
+    return runs_[run].attributes;
+}
+
+ns::Value AttributedString::attributeAtIndex(std::string_view name, std::uint64_t index, ns::Range* effectiveRange) const {
+    const ns::Value value = attributesAtIndex(index)[name];
+    if (effectiveRange) {
+        std::size_t first = runIndexAt(index);
+        std::size_t last = first;
+        while (first > 0 && runs_[first - 1].attributes[name] == value) --first;
+        while (last + 1 < runs_.size() && runs_[last + 1].attributes[name] == value) ++last;
+        *effectiveRange = {runs_[first].location, runEnd(last) - runs_[first].location};
+    }
+    return value;
+}
+
+void AttributedString::enumerateAttributes(
+    ns::Range range, const std::function<void(const ns::Dictionary&, ns::Range, bool& stop)>& block) const {
+    checkRange(range);
+    if (range.length == 0) return;
+    bool stop = false;
+    for (std::size_t run = runIndexAt(range.location); run < runs_.size() && runs_[run].location < range.end(); ++run) {
+        const std::uint64_t begin = std::max(runs_[run].location, range.location);
+        const std::uint64_t end = std::min(runEnd(run), range.end());
+        block(runs_[run].attributes, {begin, end - begin}, stop);
+        if (stop) return;
+    }
+}
+
+void AttributedString::enumerateAttribute(
+    std::string_view name, ns::Range range, const std::function<void(const ns::Value&, ns::Range, bool& stop)>& block) const {
+    ns::Value current;
+    ns::Range pending{range.location, 0};
+    bool stop = false;
+    enumerateAttributes(range, [&](const ns::Dictionary& attributes, ns::Range piece, bool& stopRuns) {
+        const ns::Value& value = attributes[name];
+        if (pending.length > 0 && value == current) {
+            pending.length += piece.length;
+            return;
+        }
+        if (pending.length > 0) block(current, pending, stop);
+        if (stop) {
+            stopRuns = true;
+            return;
+        }
+        current = value;
+        pending = piece;
+    });
+    if (!stop && pending.length > 0) block(current, pending, stop);
+}
+
+AttributedString AttributedString::attributedSubstringFromRange(ns::Range range) const {
+    checkRange(range);
+    AttributedString result;
+    result.text_ = text_.substr(range.location, range.length);
+    enumerateAttributes(range, [&](const ns::Dictionary& attributes, ns::Range piece, bool&) {
+        result.runs_.push_back({piece.location - range.location, attributes});
+    });
+    return result;
+}
+
+std::size_t AttributedString::splitAt(std::uint64_t index) {
+    if (index >= text_.size()) return runs_.size();
+    const std::size_t run = runIndexAt(index);
+    if (runs_[run].location == index) return run;
+    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(run) + 1, Run{index, runs_[run].attributes});
+    return run + 1;
+}
+
+void AttributedString::coalesce(std::size_t first, std::size_t last) {
+    if (runs_.empty()) return;
+    last = std::min(last, runs_.size() - 1);
+    for (std::size_t run = last; run > first; --run)
+        if (runs_[run].attributes == runs_[run - 1].attributes)
+            runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(run));
+}
+
+void AttributedString::replaceCharactersInRange(ns::Range range, std::string_view text) {
+    checkRange(range);
+    ns::Dictionary attributes;
+    if (range.length > 0)
+        attributes = attributesAtIndex(range.location);
+    else if (range.location > 0)
+        attributes = attributesAtIndex(range.location - 1);
+    else if (!text_.empty())
+        attributes = attributesAtIndex(0);
+    replaceCharactersInRange(range, AttributedString(text, std::move(attributes)));
+}
+
+void AttributedString::replaceCharactersInRange(ns::Range range, const AttributedString& replacement) {
+    checkRange(range);
+    const std::size_t first = splitAt(range.location);
+    const std::size_t past = splitAt(range.end());
+    runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(first), runs_.begin() + static_cast<std::ptrdiff_t>(past));
+    for (std::size_t run = first; run < runs_.size(); ++run)
+        runs_[run].location = runs_[run].location - range.length + replacement.length();
+    std::vector<Run> inserted = replacement.runs_;
+    for (Run& run : inserted) run.location += range.location;
+    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), inserted.begin(), inserted.end());
+    text_.replace(range.location, range.length, replacement.text_);
+    coalesce(first > 0 ? first - 1 : 0, first + inserted.size());
+}
+
+void AttributedString::deleteCharactersInRange(ns::Range range) { replaceCharactersInRange(range, AttributedString()); }
+
+void AttributedString::insertAttributedString(const AttributedString& string, std::uint64_t index) {
+    replaceCharactersInRange({index, 0}, string);
+}
+
+void AttributedString::appendAttributedString(const AttributedString& string) {
+    replaceCharactersInRange({text_.size(), 0}, string);
+}
+
+template <class Change>
+void AttributedString::changeAttributes(ns::Range range, Change&& change) {
+    checkRange(range);
+    if (range.length == 0) return;
+    const std::size_t first = splitAt(range.location);
+    const std::size_t past = splitAt(range.end());
+    for (std::size_t run = first; run < past; ++run) change(runs_[run].attributes);
+    coalesce(first > 0 ? first - 1 : 0, past);
+}
+
+void AttributedString::setAttributes(const ns::Dictionary& attributes, ns::Range range) {
+    changeAttributes(range, [&](ns::Dictionary& run) { run = attributes; });
+}
+
+void AttributedString::addAttribute(std::string_view name, const ns::Value& value, ns::Range range) {
+    changeAttributes(range, [&](ns::Dictionary& run) { run.set(std::string(name), value); });
+}
+
+void AttributedString::addAttributes(const ns::Dictionary& attributes, ns::Range range) {
+    changeAttributes(range, [&](ns::Dictionary& run) {
+        for (const auto& [name, value] : attributes) run.set(name, value);
+    });
+}
+
+void AttributedString::removeAttribute(std::string_view name, ns::Range range) {
+    changeAttributes(range, [&](ns::Dictionary& run) { run.erase(name); });
+}
+
+bool AttributedString::operator==(const AttributedString& other) const {
+    if (text_ != other.text_ || runs_.size() != other.runs_.size()) return false;
+    for (std::size_t run = 0; run < runs_.size(); ++run)
+        if (runs_[run].location != other.runs_[run].location || !(runs_[run].attributes == other.runs_[run].attributes))
+            return false;
+    return true;
+}
+
+std::string AttributedString::description() const {
+    std::string out;
+    for (std::size_t run = 0; run < runs_.size(); ++run) {
+        out += ns::fromUTF16(std::u16string_view(text_).substr(runs_[run].location, runEnd(run) - runs_[run].location));
+        out += ns::Value(runs_[run].attributes).description();
+    }
+    return out;
+}
+
+}  // namespace ql::ct

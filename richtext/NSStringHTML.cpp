@@ -1,0 +1,92 @@
+#include "richtext/NSStringHTML.h"
+
+#include <libxml/HTMLparser.h>
+
+#include <algorithm>
+#include <charconv>
+
+#include "platform/foundation/Text.h"
+#include "richtext/NSCharacterSetHTML.h"
+
+namespace ql {
+
+namespace {
+
+// The code point that starts (ends) a UTF-8 text; a malformed one reads as U+FFFD.
+char32_t firstCodePoint(std::string_view text) {
+    const std::u16string units = ns::toUTF16(text.substr(0, std::min<std::size_t>(text.size(), 4)));
+    if (units.empty()) return 0xFFFD;
+    if (units.size() >= 2 && units[0] >= 0xD800 && units[0] < 0xDC00 && units[1] >= 0xDC00 && units[1] < 0xE000)
+        return 0x10000 + ((units[0] - 0xD800) << 10) + (units[1] - 0xDC00);
+    return units[0];
+}
+
+char32_t lastCodePoint(std::string_view text) {
+    std::size_t start = text.size() - 1;
+    // Back over continuation bytes to the lead byte of the last sequence (at most three).
+    while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+    return firstCodePoint(text.substr(start));
+}
+
+bool isScalarValue(std::uint32_t c) { return c != 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+}  // namespace
+
+bool isNumeric(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+}
+
+bool isIgnorableWhitespace(std::string_view text) {
+    return ns::stringByTrimmingCharactersInSet(text, ignorableWhitespaceCharacterSet()).empty();
+}
+
+bool hasPrefixCharacterFromSet(std::string_view text, const ns::CharacterSet& set) {
+    return !text.empty() && set.longCharacterIsMember(firstCodePoint(text));
+}
+
+bool hasSuffixCharacterFromSet(std::string_view text, const ns::CharacterSet& set) {
+    return !text.empty() && set.longCharacterIsMember(lastCodePoint(text));
+}
+
+std::string stringByReplacingHTMLEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t amp = text.find('&', at);
+        if (amp == std::string_view::npos) break;
+        out.append(text.substr(at, amp - at));
+        at = amp + 1;
+        const std::size_t semicolon = text.find(';', amp);
+        // Names and numbers of references are short; a far-away ";" belongs to something else.
+        if (semicolon == std::string_view::npos || semicolon - amp > 32) {
+            out += '&';
+            continue;
+        }
+        const std::string_view body = text.substr(amp + 1, semicolon - amp - 1);
+        std::optional<char32_t> decoded;
+        if (body.size() > 1 && body[0] == '#') {
+            const bool hex = body[1] == 'x' || body[1] == 'X';
+            const std::string_view digits = body.substr(hex ? 2 : 1);
+            std::uint32_t value = 0;
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+            // Digits too many for 32 bits still make a reference, to a code point that does not exist.
+            if (!digits.empty() && end == digits.data() + digits.size())
+                decoded = error == std::errc() && isScalarValue(value) ? char32_t(value) : U'\uFFFD';
+        } else if (!body.empty()) {
+            const std::string name(body);
+            if (const htmlEntityDesc* entity = htmlEntityLookup(reinterpret_cast<const xmlChar*>(name.c_str())))
+                decoded = char32_t(entity->value);
+        }
+        if (!decoded) {
+            out += '&';
+            continue;
+        }
+        ns::appendUTF8(out, *decoded);
+        at = semicolon + 1;
+    }
+    out.append(text.substr(at));
+    return out;
+}
+
+}  // namespace ql

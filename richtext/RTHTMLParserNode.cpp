@@ -1,0 +1,88 @@
+#include "richtext/RTHTMLParserNode.h"
+
+#include <algorithm>
+
+namespace ql {
+
+RTHTMLParserNode::RTHTMLParserNode(std::string_view name, const ns::Dictionary& attributes) : name_(name) {
+    // Virtual dispatch does not reach subclasses from here; they apply their own reading in their
+    // constructors.
+    RTHTMLParserNode::setAttributes(attributes);
+}
+
+// Children are let go one generation at a time, so a deep tree is not freed by deep recursion.
+RTHTMLParserNode::~RTHTMLParserNode() {
+    std::vector<std::shared_ptr<RTHTMLParserNode>> pending;
+    if (children_) pending = std::move(*children_);
+    while (!pending.empty()) {
+        std::shared_ptr<RTHTMLParserNode> node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() == 1) {
+            std::lock_guard lock(node->childLock_);
+            if (node->children_) {
+                for (auto& child : *node->children_) pending.push_back(std::move(child));
+                node->children_.reset();
+            }
+        }
+    }
+}
+
+void RTHTMLParserNode::setAttributes(const ns::Dictionary& attributes) { attributes_ = attributes; }
+
+std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view key) const {
+    const ns::Value* value = attributes_.find(key);
+    if (!value || value->isNil()) return std::nullopt;
+    return value->stringValue();
+}
+
+std::optional<RTHTMLParserNode::NodeList> RTHTMLParserNode::childNodes() const {
+    std::lock_guard lock(childLock_);
+    return children_;
+}
+
+std::size_t RTHTMLParserNode::childCount() const {
+    std::lock_guard lock(childLock_);
+    return children_ ? children_->size() : 0;
+}
+
+std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::lastChild() const {
+    std::lock_guard lock(childLock_);
+    return children_ && !children_->empty() ? children_->back() : nullptr;
+}
+
+void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
+    if (!child) return;
+    child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
+    std::lock_guard lock(childLock_);
+    if (!children_) children_.emplace();
+    children_->push_back(child);
+}
+
+void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
+    std::lock_guard lock(childLock_);
+    if (!children_) return;
+    auto found = std::find(children_->begin(), children_->end(), child);
+    if (found == children_->end()) return;
+    (*found)->parent_.reset();
+    children_->erase(found);
+}
+
+void RTHTMLParserNode::removeAllChildNodes() {
+    NodeList removed;
+    {
+        std::lock_guard lock(childLock_);
+        if (!children_) return;
+        removed = std::move(*children_);
+        children_->clear();
+    }
+    for (auto& child : removed) child->parent_.reset();
+}
+
+std::string RTHTMLParserNode::description() const {
+    return "<" + std::string(className()) + " " + ns::addressText(this) + " name=\"" + name_ + "\">";
+}
+
+RTHTMLParserTextNode::RTHTMLParserTextNode(std::string_view characters)
+    : RTHTMLParserNode(NodeName, {}), characters_(characters) {}
+
+}  // namespace ql

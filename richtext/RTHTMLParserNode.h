@@ -1,0 +1,74 @@
+#pragma once
+// RTHTMLParserNode: one node of the document tree that the rich text import grows while the HTML parser
+// reports, and the base of its elements: the tag name, the HTML attributes, the parent (held weakly) and
+// the ordered children (held strongly). The child list is guarded by a lock on the node, since the
+// import's string assembly reads a finished part of the tree while the tree is still being built.
+// RTHTMLParserTextNode holds raw text (the contents of style elements); it stays in the tree and is
+// never output as text.
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/foundation/Object.h"
+#include "platform/foundation/Value.h"
+
+namespace ql {
+
+class RTHTMLParserNode : public ns::Object {
+    QL_OBJECT(RTHTMLParserNode, ns::Object)
+public:
+    using NodeList = std::vector<std::shared_ptr<RTHTMLParserNode>>;
+
+    RTHTMLParserNode(std::string_view name, const ns::Dictionary& attributes);
+    ~RTHTMLParserNode() override;
+
+    const std::string& name() const { return name_; }
+    void setName(std::string_view name) { name_ = name; }
+    const ns::Dictionary& attributes() const { return attributes_; }
+    // Subclasses derive state from the attributes here; they call the base first.
+    virtual void setAttributes(const ns::Dictionary& attributes);
+    // The attribute's text; nothing when absent.
+    std::optional<std::string> attributeForKey(std::string_view key) const;
+
+    // Nothing at the root, and once the parent is gone.
+    std::shared_ptr<RTHTMLParserNode> parentNode() const { return parent_.lock(); }
+    void setParentNode(const std::shared_ptr<RTHTMLParserNode>& parent) { parent_ = parent; }
+
+    // A snapshot of the children, in order; nothing until the first child is added.
+    std::optional<NodeList> childNodes() const;
+    std::size_t childCount() const;
+    std::shared_ptr<RTHTMLParserNode> lastChild() const;
+
+    // The node must be owned by a shared_ptr: the child keeps a weak reference to it.
+    void addChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
+    void removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
+    void removeAllChildNodes();
+
+    std::string description() const override;
+
+private:
+    std::string name_;
+    ns::Dictionary attributes_;
+    std::weak_ptr<RTHTMLParserNode> parent_;
+    mutable std::mutex childLock_;
+    std::optional<NodeList> children_;
+};
+
+class RTHTMLParserTextNode final : public RTHTMLParserNode {
+    QL_OBJECT(RTHTMLParserTextNode, RTHTMLParserNode)
+public:
+    static constexpr std::string_view NodeName = "#TEXT#";
+
+    explicit RTHTMLParserTextNode(std::string_view characters);
+
+    const std::string& characters() const { return characters_; }
+
+private:
+    std::string characters_;
+};
+
+}  // namespace ql

@@ -1,0 +1,125 @@
+#include "richtext/RTTextAttachment.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/GeometryValue.h"
+#include "richtext/NSStringCSS.h"
+#include "richtext/RTHTMLOptions.h"
+
+namespace ql {
+
+namespace {
+
+struct Registry {
+    std::mutex lock;
+    std::map<std::string, const ns::Class*, std::less<>> classes;
+};
+
+Registry& registry() {
+    static Registry* shared = [] {
+        auto* made = new Registry;
+        made->classes.emplace("img", &RTTextAttachment::classObject());
+        made->classes.emplace("iframe", &RTTextAttachment::classObject());
+        made->classes.emplace("object", &RTObjectTextAttachment::classObject());
+        made->classes.emplace("video", &RTVideoTextAttachment::classObject());
+        return made;
+    }();
+    return *shared;
+}
+
+// The leading number of an attribute's text; 0 when absent or not a number.
+double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) {
+    const ns::Value& value = attributes[name];
+    return value.isNil() ? 0 : std::max(0.0, pixelSizeOfCSSMeasure(value.stringValue(), 0, 1));
+}
+
+std::optional<ns::URL> resolvedURL(std::string_view text, const std::optional<ns::URL>& base) {
+    const std::string trimmed = ns::stringByTrimmingCharactersInSet(text, ns::CharacterSet::whitespaceAndNewlineCharacterSet());
+    if (trimmed.empty()) return std::nullopt;
+    if (auto url = ns::URL::fromString(trimmed, base)) return url;
+    // Authors write spaces and other characters a URL cannot hold; escape them, keeping escapes and
+    // fragments as written.
+    ns::CharacterSet allowed = ns::CharacterSet::URLQueryAllowedCharacterSet();
+    allowed.addCharactersInString("#%");
+    return ns::URL::fromString(ns::stringByAddingPercentEncodingWithAllowedCharacters(trimmed, allowed), base);
+}
+
+cg::Size fitted(cg::Size size, const std::optional<cg::Size>& maximum) {
+    if (!maximum || maximum->width <= 0 || maximum->height <= 0) return size;
+    if (size.width > 0 && size.height > 0) {
+        const double scale = std::min({1.0, maximum->width / size.width, maximum->height / size.height});
+        return {size.width * scale, size.height * scale};
+    }
+    return {std::min(size.width, maximum->width), std::min(size.height, maximum->height)};
+}
+
+}  // namespace
+
+const ns::Class* RTTextAttachment::registeredClassForTagName(std::string_view tagName) {
+    Registry& shared = registry();
+    std::lock_guard lock(shared.lock);
+    const auto found = shared.classes.find(tagName);
+    return found == shared.classes.end() ? nullptr : found->second;
+}
+
+void RTTextAttachment::registerClassForTagName(const ns::Class& cls, std::string_view tagName) {
+    if (!cls.isSubclassOf(classObject()) || !cls.canCreateInstances())
+        throw ns::Exception(ns::InvalidArgumentException,
+                            std::string(cls.name()) + " is no attachment class that can be made by name");
+    Registry& shared = registry();
+    std::lock_guard lock(shared.lock);
+    shared.classes.insert_or_assign(std::string(tagName), &cls);
+}
+
+std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(std::string_view tagName,
+                                                                            const ns::Dictionary& attributes,
+                                                                            const ns::Dictionary& options) {
+    const ns::Class* cls = registeredClassForTagName(tagName);
+    if (!cls) return nullptr;
+    auto attachment = std::dynamic_pointer_cast<RTTextAttachment>(cls->createInstance());
+    if (!attachment) return nullptr;
+    attachment->setUpWithElement(attributes, options);
+    return attachment;
+}
+
+void RTTextAttachment::setUpWithElement(const ns::Dictionary& attributes, const ns::Dictionary& options) {
+    attributes_ = attributes;
+    const ns::Value& source = attributes[contentURLAttributeName()];
+    if (!source.isNil()) contentURL_ = resolvedURL(source.stringValue(), ns::URL::fromValue(options[NSBaseURLDocumentOption]));
+    originalSize_ = {lengthAttribute(attributes, "width"), lengthAttribute(attributes, "height")};
+    displaySize_ = fitted(originalSize_, ui::GeometryValue::CGSizeValue(options[RTMaxImageSize]));
+}
+
+void RTTextAttachment::setVerticalAlignment(std::uint64_t alignment) {
+    verticalAlignment_ = alignment <= 3 ? static_cast<RTTextAttachmentVerticalAlignment>(alignment)
+                                        : RTTextAttachmentVerticalAlignment::Baseline;
+}
+
+void RTTextAttachment::adjustVerticalAlignmentForFont(const ct::Font& font) {
+    fontLeading_ = font.leading();
+    fontAscent_ = font.ascent();
+    fontDescent_ = font.descent();
+}
+
+double RTTextAttachment::ascentForLayout() const {
+    const double height = displaySize_.height;
+    switch (verticalAlignment_) {
+    case RTTextAttachmentVerticalAlignment::Baseline:
+        return height;
+    case RTTextAttachmentVerticalAlignment::Top:
+        return std::min(height, fontAscent_);
+    case RTTextAttachmentVerticalAlignment::Center:
+        return std::clamp((fontAscent_ - fontDescent_) / 2 + height / 2, 0.0, height);
+    case RTTextAttachmentVerticalAlignment::Bottom:
+        return std::max(0.0, height - fontDescent_);
+    }
+    return height;
+}
+
+double RTTextAttachment::descentForLayout() const { return displaySize_.height - ascentForLayout(); }
+
+}  // namespace ql

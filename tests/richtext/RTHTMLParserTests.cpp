@@ -1,0 +1,252 @@
+#include "richtext/RTHTMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+using namespace ql;
+
+namespace {
+
+// Writes every event as one line: "<name a=1>", "</name>", "'text'", "[cdata]", "end".
+class Recorder : public RTHTMLParserDelegate {
+public:
+    std::vector<std::string> events;
+    std::string abortAt;
+    bool throwAt = false;
+
+    void parserDidStartElement(RTHTMLParser& parser, std::string_view name, const ns::Dictionary& attributes) override {
+        std::string event = "<" + std::string(name);
+        for (const auto& [key, value] : attributes) event += " " + key + "=" + value.stringValue();
+        record(parser, event + ">");
+    }
+    void parserDidEndElement(RTHTMLParser& parser, std::string_view name) override {
+        record(parser, "</" + std::string(name) + ">");
+    }
+    void parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) override {
+        // Adjacent pieces of one run of text are joined, since the reader may split a run.
+        if (!events.empty() && events.back().front() == '\'') {
+            events.back().insert(events.back().size() - 1, characters);
+            return;
+        }
+        record(parser, "'" + std::string(characters) + "'");
+    }
+    void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& data) override {
+        if (!events.empty() && events.back().front() == '[') {
+            events.back().insert(events.back().size() - 1, data.view());
+            return;
+        }
+        record(parser, "[" + data.toString() + "]");
+    }
+    void parserDidEndDocument(RTHTMLParser& parser) override { record(parser, "end"); }
+
+private:
+    void record(RTHTMLParser& parser, std::string event) {
+        events.push_back(event);
+        if (event == abortAt) parser.abortParsing();
+        if (throwAt && event == "'boom'") throw std::runtime_error("delegate failed");
+    }
+};
+
+struct Parsed {
+    bool ok;
+    std::vector<std::string> events;
+    std::optional<ns::StringEncoding> encoding;
+};
+
+Parsed parse(std::string_view bytes, ns::StringEncoding encoding = 0) {
+    auto parser = std::make_shared<RTHTMLParser>(ns::Data(bytes), encoding);
+    auto recorder = std::make_shared<Recorder>();
+    parser->setDelegate(recorder);
+    const bool ok = parser->parse();
+    return {ok, recorder->events, parser->documentEncoding()};
+}
+
+using Events = std::vector<std::string>;
+
+TEST(RTHTMLParserTests, ReportsFragmentsInDocumentOrderWithImpliedHtmlAndBody) {
+    const Parsed parsed = parse("<b>Bold</b> and <I CLASS=\"x\" data-n='1'>it&amp;al</I><br>");
+    EXPECT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.events, (Events{"<html>", "<body>", "<b>", "'Bold'", "</b>", "' and '", "<i class=x data-n=1>",
+                                     "'it&al'", "</i>", "<br>", "</br>", "</body>", "</html>", "end"}));
+
+    // A whole document reports its own elements, head included.
+    const Parsed document = parse("<html><head><title>T</title></head><body><p>x</p></body></html>");
+    EXPECT_EQ(document.events, (Events{"<html>", "<head>", "<title>", "'T'", "</title>", "</head>", "<body>", "<p>",
+                                       "'x'", "</p>", "</body>", "</html>", "end"}));
+
+    // Text at the very start of a fragment goes into an implied paragraph, as the reader repairs it.
+    const Parsed text = parse("Just text");
+    EXPECT_EQ(text.events, (Events{"<html>", "<body>", "<p>", "'Just text'", "</p>", "</body>", "</html>", "end"}));
+
+    // Entities, numeric references and a no-break space arrive decoded; attributes without a value are empty.
+    const Parsed entities = parse("<p title=\"a&lt;b\" hidden>&#233;&#x4E2D;&nbsp;&copy;</p>");
+    EXPECT_EQ(entities.events[2], "<p hidden= title=a<b>");
+    EXPECT_EQ(entities.events[3], "'\u00e9\u4e2d\u00a0\u00a9'");
+}
+
+TEST(RTHTMLParserTests, RepairsMalformedMarkupAndOnlyEndsOpenElements) {
+    // Unclosed elements are closed at the end, overlapping ones where the outer closes, stray end tags dropped.
+    const Parsed parsed = parse("<div><b>one<i>two</b>three</span></div><p>four");
+    EXPECT_TRUE(parsed.ok);
+    int depth = 0;
+    for (const std::string& event : parsed.events) {
+        if (event.starts_with("</")) --depth;
+        else if (event.starts_with("<")) ++depth;
+        EXPECT_GE(depth, 0) << event;
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</span>"), 0);
+    EXPECT_NE(std::find(parsed.events.begin(), parsed.events.end(), "'four'"), parsed.events.end());
+    EXPECT_EQ(parsed.events.back(), "end");
+
+    // A list item closes the previous one; a p closes an open p.
+    const Parsed list = parse("<ul><li>a<li>b</ul><p>x<p>y");
+    EXPECT_EQ(list.events, (Events{"<html>", "<body>", "<ul>", "<li>", "'a'", "</li>", "<li>", "'b'", "</li>", "</ul>",
+                                   "<p>", "'x'", "</p>", "<p>", "'y'", "</p>", "</body>", "</html>", "end"}));
+
+    // A NUL character ends nothing: the reader takes it as a space.
+    const Parsed nul = parse(std::string_view("<p>a\0b</p><p>c</p>", 19));
+    EXPECT_NE(std::find(nul.events.begin(), nul.events.end(), "'c'"), nul.events.end());
+    EXPECT_EQ(nul.events[3], "'a b'");
+
+    // A NUL inside a start tag makes the reader lose the element's end; it is closed all the same.
+    const Parsed lost = parse(std::string_view("<p style=\"a\0b\">x<b>y</b>", 24));
+    EXPECT_EQ(lost.events, (Events{"<html>", "<body>", "<p style=a>", "'b\">x'", "<b>", "'y'", "</b>", "</p>",
+                                   "</body>", "</html>", "end"}));
+
+    // Garbage still parses to the end.
+    const Parsed garbage = parse("<<>><a href=>\x01</a></</>&unknown; <!-- open comment");
+    EXPECT_EQ(garbage.events.back(), "end");
+}
+
+TEST(RTHTMLParserTests, StyleAndScriptContentsComeAsRawCDATA) {
+    const Parsed parsed = parse(
+        "<style>p > b { color: red } /* <i> */</style><p>x</p><script>if (a < b && c) { d(\"</p>\"); }</script>");
+    EXPECT_TRUE(parsed.ok);
+    const auto style = std::find(parsed.events.begin(), parsed.events.end(), "<style>");
+    ASSERT_NE(style, parsed.events.end());
+    EXPECT_EQ(*(style + 1), "[p > b { color: red } /* <i> */]");
+    EXPECT_EQ(*(style + 2), "</style>");
+    const auto script = std::find(parsed.events.begin(), parsed.events.end(), "<script>");
+    ASSERT_NE(script, parsed.events.end());
+    EXPECT_EQ((script + 1)->substr(0, 22), "[if (a < b && c) { d(\"");
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "<i>"), 0);
+    // The contents are not text.
+    EXPECT_EQ(std::count_if(parsed.events.begin(), parsed.events.end(),
+                            [](const std::string& e) { return e.find("color") != std::string::npos && e[0] == '\''; }),
+              0);
+}
+
+TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
+    // Far beyond one piece of the reader's input, with characters of every UTF-8 length and tags crossing
+    // the places where the input is cut.
+    std::string text;
+    while (text.size() < 100 * 1024) text += "a\u00e9\u4e2d\U0001F600";
+    std::string html = "<p>" + text + "</p>";
+    for (int i = 0; i < 3000; ++i) html += "<b title='t" + std::to_string(i) + "'>x</b>";
+    const Parsed parsed = parse(html);
+    EXPECT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.events[3], "'" + text + "'");
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</b>"), 3000);
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "<b title=t2999>"), 1);
+}
+
+TEST(RTHTMLParserTests, DetectsEncodingsFromBytesAndMeta) {
+    // UTF-8 without any declaration.
+    Parsed utf8 = parse("<p>\xe4\xb8\xad\xe6\x96\x87</p>");
+    EXPECT_EQ(utf8.encoding, ns::UTF8StringEncoding);
+    EXPECT_EQ(utf8.events[3], "'\u4e2d\u6587'");
+
+    // Byte-order marks: UTF-8 and UTF-16 in both byte orders; the mark itself is no text.
+    EXPECT_EQ(parse("\xEF\xBB\xBF<p>a</p>").events[3], "'a'");
+    const std::string utf16le("\xFF\xFE<\0p\0>\0\x2D\x4E<\0/\0p\0>\0", 18);
+    Parsed le = parse(utf16le);
+    EXPECT_EQ(le.encoding, ns::UTF16LittleEndianStringEncoding);
+    EXPECT_EQ(le.events[3], "'\u4e2d'");
+    const std::string utf16be("\xFE\xFF\0<\0p\0>\x4E\x2D", 10);
+    EXPECT_EQ(parse(utf16be).events[3], "'\u4e2d'");
+
+    // A meta element, either form, names a legacy encoding: GBK bytes of 中文.
+    const std::string gbk = "\xd6\xd0\xce\xc4";
+    Parsed charset = parse("<html><head><meta charset=\"gbk\"></head><body>" + gbk + "</body></html>");
+    EXPECT_EQ(charset.encoding, ns::GBKStringEncoding);
+    EXPECT_NE(std::find(charset.events.begin(), charset.events.end(), "'\u4e2d\u6587'"), charset.events.end());
+    Parsed httpEquiv = parse("<meta http-equiv='Content-Type' content='text/html; charset=ISO-8859-1'><p>caf\xe9</p>");
+    EXPECT_EQ(httpEquiv.encoding, ns::ISOLatin1StringEncoding);
+    EXPECT_NE(std::find(httpEquiv.events.begin(), httpEquiv.events.end(), "'caf\u00e9'"), httpEquiv.events.end());
+
+    // Undeclared bytes that are not UTF-8 read as windows-1252 (0x93 and 0x94 are curly quotes there).
+    Parsed legacy = parse("<p>\x93hi\x94</p>");
+    EXPECT_EQ(legacy.encoding, ns::WindowsCP1252StringEncoding);
+    EXPECT_EQ(legacy.events[3], "'\u201chi\u201d'");
+
+    // An encoding given by the caller wins over a meta element; bytes invalid in it read as U+FFFD.
+    Parsed given = parse("<meta charset=latin1><p>" + gbk + "</p>", ns::GBKStringEncoding);
+    EXPECT_EQ(given.encoding, ns::GBKStringEncoding);
+    EXPECT_NE(std::find(given.events.begin(), given.events.end(), "'\u4e2d\u6587'"), given.events.end());
+    Parsed broken = parse("<p>a\xff\xfe" "b</p>", ns::UTF8StringEncoding);
+    EXPECT_EQ(broken.events[3], "'a\ufffd\ufffdb'");
+    // An encoding code nobody knows is detected instead.
+    EXPECT_EQ(parse("<p>x</p>", 0x7777).encoding, ns::UTF8StringEncoding);
+
+    EXPECT_EQ(RTHTMLParser::detectEncoding("<meta charset=utf-16><p>x"), ns::UTF8StringEncoding);
+    EXPECT_EQ(RTHTMLParser::detectEncoding(std::string(1100, ' ') + "<meta charset=gbk>"), ns::UTF8StringEncoding);
+}
+
+TEST(RTHTMLParserTests, AbortsExceptionsDepthAndNilData) {
+    EXPECT_EQ(RTHTMLParser::parserWithData(std::nullopt, 0), nullptr);
+    ASSERT_NE(RTHTMLParser::parserWithData(ns::Data(), 0), nullptr);
+    EXPECT_EQ(parse("").events, (Events{"end"}));
+
+    // An abort ends the reports after that call and fails the parse.
+    auto parser = std::make_shared<RTHTMLParser>(ns::Data(std::string_view("<p>a</p><p>b</p><p>c</p>")), 0);
+    auto recorder = std::make_shared<Recorder>();
+    recorder->abortAt = "'b'";
+    parser->setDelegate(recorder);
+    EXPECT_FALSE(parser->parse());
+    EXPECT_EQ(recorder->events.back(), "'b'");
+
+    // An exception from the delegate leaves parse() once the reader is gone; the parser can run again.
+    auto throwing = std::make_shared<Recorder>();
+    throwing->throwAt = true;
+    parser = std::make_shared<RTHTMLParser>(ns::Data(std::string_view("<p>boom</p><p>after</p>")), 0);
+    parser->setDelegate(throwing);
+    EXPECT_THROW(parser->parse(), std::runtime_error);
+    EXPECT_EQ(std::count(throwing->events.begin(), throwing->events.end(), "'after'"), 0);
+    throwing->throwAt = false;
+    throwing->events.clear();
+    EXPECT_TRUE(parser->parse());
+    EXPECT_EQ(throwing->events.back(), "end");
+
+    // Elements past the depth limit are not reported, but their text is, and starts and ends balance.
+    std::string deep;
+    for (int i = 0; i < 1000; ++i) deep += "<span>";
+    deep += "deep";
+    const Parsed parsed = parse(deep);
+    EXPECT_TRUE(parsed.ok);
+    const auto starts = std::count(parsed.events.begin(), parsed.events.end(), "<span>");
+    EXPECT_EQ(starts + 2, static_cast<long>(RTHTMLParser::MaximumDepth));  // html and body come first
+    EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</span>"), starts);
+    EXPECT_NE(std::find(parsed.events.begin(), parsed.events.end(), "'deep'"), parsed.events.end());
+}
+
+TEST(RTHTMLParserTests, ParseFromWithinADelegateCallIsRefused) {
+    struct Reentrant : RTHTMLParserDelegate {
+        bool inner = true;
+        void parserDidStartElement(RTHTMLParser& parser, std::string_view, const ns::Dictionary&) override {
+            inner = parser.parse();
+        }
+    };
+    auto parser = std::make_shared<RTHTMLParser>(ns::Data(std::string_view("<b>x</b>")), 0);
+    auto delegate = std::make_shared<Reentrant>();
+    parser->setDelegate(delegate);
+    EXPECT_TRUE(parser->parse());
+    EXPECT_FALSE(delegate->inner);
+}
+
+}  // namespace
