@@ -36,12 +36,21 @@ void send(Manager& manager, const std::string& url, const ns::Value& params, std
     }
 }
 
+// The service base URL names scheme and host ("http://127.0.0.1:8080/"), while request URLs are built as
+// a scheme, "://", the host name and the path: the host name is what stands between scheme and path.
+std::string hostNameOf(std::string_view url) {
+    if (const std::size_t scheme = url.find("://"); scheme != std::string_view::npos) url.remove_prefix(scheme + 3);
+    while (url.ends_with('/')) url.remove_suffix(1);
+    return std::string(url);
+}
+
 }  // namespace
 
 NetHttpClientRequest::NetHttpClientRequest(std::optional<std::string> hostName) : hostName_(std::move(hostName)) {}
 
 NetHttpClientRequest& NetHttpClientRequest::shareRequest() {
-    static NetHttpClientRequest* shared = new NetHttpClientRequest(StudentNetWorkApiManager::serviceBaseURL());
+    static NetHttpClientRequest* shared =
+        new NetHttpClientRequest(hostNameOf(StudentNetWorkApiManager::serviceBaseURL()));
     return *shared;
 }
 

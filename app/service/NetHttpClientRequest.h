@@ -36,7 +36,7 @@ public:
     using FailedBlock = std::function<void(const std::shared_ptr<ns::Object>& request, const ns::Error& error)>;
 
     explicit NetHttpClientRequest(std::optional<std::string> hostName = std::nullopt);
-    // Made once, for the service base URL.
+    // Made once, with the host of the service base URL as host name.
     static NetHttpClientRequest& shareRequest();
 
     std::optional<std::string> hostName() const;

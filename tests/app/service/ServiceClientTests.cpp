@@ -650,6 +650,10 @@ TEST_F(ServiceClientTest, TheServiceBaseURLAlwaysEndsWithASlash) {
 
     ::setenv(ServiceBaseURLEnvironmentVariable.data(), service.baseURL().c_str(), 1);
     EXPECT_EQ(S::serviceBaseURL(), service.baseURL());
+    // The shared standalone client builds its URLs on that service's host.
+    EXPECT_EQ(NetHttpClientRequest::shareRequest().hostName(), "127.0.0.1:" + std::to_string(service.port()));
+    EXPECT_EQ(NetHttpClientRequest::shareRequest().urlWithPath("Mobile/GetBookList", false),
+              service.baseURL() + "Mobile/GetBookList");
     ::setenv(ServiceBaseURLEnvironmentVariable.data(), "", 1);
     EXPECT_EQ(S::serviceBaseURL(), DefaultServiceBaseURL);
     ::unsetenv(ServiceBaseURLEnvironmentVariable.data());
