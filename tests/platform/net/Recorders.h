@@ -143,6 +143,7 @@ public:
     std::function<void(const std::shared_ptr<ns::URLAuthenticationChallenge>&, ns::URLSessionChallengeCompletion)> onChallenge;
     std::function<void(ns::URLSessionDataTask&, const ns::Data&)> onData;
     std::function<void(std::function<void(ns::URLSessionResponseDisposition)>)> onResponse;
+    std::function<void(ns::URLSessionDownloadTask&)> onWrite;
 
     void URLSessionDidBecomeInvalidWithError(ns::URLSession&, const std::optional<ns::Error>&) override {
         note("invalid");
@@ -199,10 +200,15 @@ public:
         if (auto contents = readFile(location.path())) downloaded = *contents;
         downloadedPath = location.path();
     }
-    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t,
+    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask& task, std::int64_t,
                                             std::int64_t total, std::int64_t) override {
         note("wrote");
         written = total;
+        if (onWrite) onWrite(task);
+    }
+    void URLSessionDownloadTaskDidResumeAtOffset(ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t offset,
+                                                 std::int64_t expectedTotal) override {
+        note("resumed " + std::to_string(offset) + " of " + std::to_string(expectedTotal));
     }
 
     std::int64_t sent = 0;
