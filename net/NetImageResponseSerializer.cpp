@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "net/NetStrings.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/graphics/BitmapContext.h"
@@ -113,7 +114,15 @@ ns::Value NetImageResponseSerializer::responseObjectForResponse(const std::share
     std::shared_ptr<ui::Image> image;
     if (automaticallyInflatesResponseImage_) image = NetInflatedImageFromData(response, data, imageScale_);
     else if (data) image = NetImageFromDataAtScale(*data, imageScale_);
-    return image ? ns::Value(image) : ns::Value();
+    if (image) return ns::Value(image);
+    // Bytes that are no image are a failure, never a success without an object.
+    if (data && !data->empty() && error) {
+        *error = NetErrorAddingUnderlyingError(
+            NetResponseSerializationError(NetURLErrorCannotDecodeContentData,
+                                          NetLocalizedString("Data failed decoding as an image"), response, data),
+            *error);
+    }
+    return ns::Value();
 }
 
 void NetImageResponseSerializer::encodeWithCoder(ns::KeyedArchiver& coder) const {

@@ -23,7 +23,8 @@ public:
     bool automaticallyInflatesResponseImage() const { return automaticallyInflatesResponseImage_; }
     void setAutomaticallyInflatesResponseImage(bool inflates) { automaticallyInflatesResponseImage_ = inflates; }
 
-    // The image (a ui::Image object), or nil when the body is no image.
+    // The image (a ui::Image object); nil without a body, and nil with the −1016 decoding error when the
+    // body is no image.
     ns::Value responseObjectForResponse(const std::shared_ptr<ns::URLResponse>& response,
                                         const std::optional<ns::Data>& data,
                                         std::optional<ns::Error>* error) const override;

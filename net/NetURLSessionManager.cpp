@@ -212,6 +212,15 @@ std::shared_ptr<ns::URLSessionDownloadTask> NetURLSessionManager::downloadTaskWi
     return task;
 }
 
+std::shared_ptr<ns::URLSessionDownloadTask> NetURLSessionManager::downloadTaskWithResumeData(
+    const ns::Data& resumeData, std::shared_ptr<ns::Progress>* progress, DestinationBlock destination,
+    CompletionHandler completionHandler) {
+    auto task = makeTask<ns::URLSessionDownloadTask>(
+        [&](ns::URLSession& session) { return session.downloadTaskWithResumeData(resumeData); });
+    if (task) addDelegateForDownloadTask(task, progress, std::move(destination), std::move(completionHandler));
+    return task;
+}
+
 std::shared_ptr<ns::Progress> NetURLSessionManager::uploadProgressForTask(const ns::URLSessionTask& task) const {
     auto delegate = delegateForTask(task);
     return delegate ? delegate->progress() : nullptr;

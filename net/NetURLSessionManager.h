@@ -135,6 +135,11 @@ public:
                                                                         std::shared_ptr<ns::Progress>* progress,
                                                                         DestinationBlock destination,
                                                                         CompletionHandler completionHandler);
+    // Goes on with a download cancelled by cancelByProducingResumeData (null when the data is no resume data).
+    std::shared_ptr<ns::URLSessionDownloadTask> downloadTaskWithResumeData(const ns::Data& resumeData,
+                                                                           std::shared_ptr<ns::Progress>* progress,
+                                                                           DestinationBlock destination,
+                                                                           CompletionHandler completionHandler);
     std::shared_ptr<ns::Progress> uploadProgressForTask(const ns::URLSessionTask& task) const;
     std::shared_ptr<ns::Progress> downloadProgressForTask(const ns::URLSessionTask& task) const;
 

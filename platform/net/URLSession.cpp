@@ -153,6 +153,18 @@ std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(
     return makeTask<URLSessionDownloadTask>(request, std::monostate(), 0, std::move(completionHandler));
 }
 
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithResumeData(const Data& resumeData) {
+    return downloadTaskWithResumeData(resumeData, nullptr);
+}
+
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithResumeData(
+    const Data& resumeData, URLSessionDownloadTask::CompletionHandler completionHandler) {
+    auto resume = DownloadResumeData::fromData(resumeData);
+    if (!resume) return nullptr;
+    const URLRequest request = resume->request();
+    return makeTask<URLSessionDownloadTask>(request, std::monostate(), 0, std::move(completionHandler), std::move(resume));
+}
+
 std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithURL(const URL& url) {
     return downloadTaskWithRequest(URLRequest(url));
 }

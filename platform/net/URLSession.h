@@ -72,6 +72,11 @@ public:
     std::shared_ptr<URLSessionDownloadTask> downloadTaskWithRequest(const URLRequest& request);
     std::shared_ptr<URLSessionDownloadTask> downloadTaskWithRequest(
         const URLRequest& request, URLSessionDownloadTask::CompletionHandler completionHandler);
+    // A download that goes on from where a cancelled one stopped (see cancelByProducingResumeData); null
+    // when the data is no resume data.
+    std::shared_ptr<URLSessionDownloadTask> downloadTaskWithResumeData(const Data& resumeData);
+    std::shared_ptr<URLSessionDownloadTask> downloadTaskWithResumeData(
+        const Data& resumeData, URLSessionDownloadTask::CompletionHandler completionHandler);
     std::shared_ptr<URLSessionDownloadTask> downloadTaskWithURL(const URL& url);
     std::shared_ptr<URLSessionDownloadTask> downloadTaskWithURL(
         const URL& url, URLSessionDownloadTask::CompletionHandler completionHandler);

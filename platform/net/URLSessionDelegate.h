@@ -102,7 +102,8 @@ public:
     virtual void URLSessionDownloadTaskDidWriteData(URLSession& session, URLSessionDownloadTask& downloadTask,
                                                     std::int64_t bytesWritten, std::int64_t totalBytesWritten,
                                                     std::int64_t totalBytesExpectedToWrite);
-    // Downloads here always start from the first byte (there is no resume data), so this is never called.
+    // A download made from resume data goes on at `fileOffset` (0 when the server sent the whole resource
+    // again); told before the first write.
     virtual void URLSessionDownloadTaskDidResumeAtOffset(URLSession& session, URLSessionDownloadTask& downloadTask,
                                                          std::int64_t fileOffset, std::int64_t expectedTotalBytes);
 };

@@ -236,6 +236,7 @@ void URLSessionTask::resumeTask() {
         std::visit(Overloaded{[](std::monostate) {}, [&](const Data& data) { options.uploadBody = data; },
                               [&](const std::string& path) { options.uploadBody = path; }},
                    upload_);
+        prepareLoad(options);
         auto self = std::static_pointer_cast<URLSessionTask>(shared_from_this());
         load = URLLoad::create(originalRequest_, std::shared_ptr<URLLoadClient>(self, static_cast<URLLoadClient*>(this)),
                                std::move(options));

@@ -21,6 +21,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/URL.h"
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/LoadEventQueue.h"
 #include "platform/net/URLLoad.h"
 #include "platform/net/URLRequest.h"
@@ -39,6 +40,8 @@ enum class URLSessionTaskState : std::int64_t {
 };
 
 inline constexpr std::int64_t URLSessionTransferSizeUnknown = -1;
+// Where a cancelled download's error carries the data to resume it with.
+inline constexpr std::string_view URLSessionDownloadTaskResumeData = "NSURLSessionDownloadTaskResumeData";
 
 class URLSessionTask : public Object, private QueuedLoadClient {
     QL_OBJECT_NAMED(URLSessionTask, Object, "NSURLSessionTask")
@@ -92,6 +95,8 @@ protected:
     bool hasCompletionHandler() const { return hasCompletionHandler_; }
     void setHasCompletionHandler() { hasCompletionHandler_ = true; }
 
+    // Last changes to a load about to start (on the thread that resumes the task).
+    virtual void prepareLoad(URLLoadOptions& options) { (void)options; }
     // What a kind of task does with the reply, on the delegate queue. An answer the delegate gives later
     // goes to release(), which lets delivery go on.
     virtual void deliverResponse(const std::shared_ptr<URLResponse>& response) = 0;
@@ -110,6 +115,8 @@ protected:
     void setExpectedToReceive(std::int64_t count);
     // Cancels the load as if cancel() had been called, reporting `error` when the task completes.
     void cancelWithError(Error error);
+    // Serializes a caller's look at what the delegate queue delivered so far (see deliveryMutex_).
+    std::unique_lock<std::recursive_mutex> holdDelivery() { return std::unique_lock(deliveryMutex_); }
     // The delegate's part in a completion, through the interceptable dispatch.
     void tellDelegateCompleted(const std::optional<Error>& error);
 
@@ -188,6 +195,9 @@ public:
     using URLSessionDataTask::URLSessionDataTask;
 };
 
+// A download task resumed from resume data asks only for the bytes its partial file lacks ("Range", with
+// "If-Range" naming the validator); a 206 reply that continues at that offset is appended to the file, any
+// other reply replaces it. Either way its delegate hears where the download resumed before any write.
 class URLSessionDownloadTask final : public URLSessionTask {
     QL_OBJECT_NAMED(URLSessionDownloadTask, URLSessionTask, "NSURLSessionDownloadTask")
 public:
@@ -196,10 +206,18 @@ public:
                                                  const std::optional<Error>& error)>;
 
     URLSessionDownloadTask(Key, std::weak_ptr<URLSession> session, std::uint64_t identifier, URLRequest request,
-                           CompletionHandler completionHandler);
+                           CompletionHandler completionHandler,
+                           std::optional<DownloadResumeData> resumeData = std::nullopt);
     ~URLSessionDownloadTask() override;
 
+    // Cancels the download and answers, on the delegate queue, with the data to resume it later (also in
+    // the cancellation error, under URLSessionDownloadTaskResumeData), or with nothing when it cannot be
+    // resumed: nothing written yet, or a reply that cannot be asked for in part (see DownloadResumeData).
+    // The partial file is then kept for the resumed task.
+    void cancelByProducingResumeData(std::function<void(std::optional<Data>)> completionHandler);
+
 protected:
+    void prepareLoad(URLLoadOptions& options) override;
     void deliverResponse(const std::shared_ptr<URLResponse>& response) override;
     void deliverData(const Data& data) override;
     void deliverCacheOffer(load_event::WillCache& offer) override;
@@ -208,10 +226,18 @@ protected:
 private:
     void closeFile();
     void removeFile();
+    // Opens the partial file to append the rest to; answers the offset it continues at, 0 when the reply
+    // starts over (a new file is then made).
+    std::int64_t continuePartialFile(const std::shared_ptr<URLResponse>& response);
+    void tellDelegateResumed(std::int64_t offset, std::int64_t expectedTotal);
 
     CompletionHandler completionHandler_;
+    std::optional<DownloadResumeData> resumeData_;  // a resumed task's, until its reply came
+    bool resumes_ = false;
     std::string path_;
     int fd_ = -1;
+    std::int64_t written_ = 0;  // the file's length
+    bool keepsFile_ = false;    // for a later resumption
 };
 
 }  // namespace ql::ns

@@ -26,14 +26,14 @@
 namespace ql::test {
 
 // Pumps the main run loop until the condition holds; conditions are made true by work delivered to the
-// main queue, which wakes the loop.
-inline bool pumpUntil(const std::function<bool()>& condition, double seconds = 20) {
+// main queue, which wakes the loop. The real seconds only cap a failing wait: a loaded machine may be slow.
+inline bool pumpUntil(const std::function<bool()>& condition, double seconds = 60) {
     return ns::RunLoop::main()->runUntil(condition, seconds);
 }
 
 // For conditions that other threads change without giving the main loop any work (an object released on
 // a background queue): a short repeating timer makes the loop look again.
-inline bool pollUntil(const std::function<bool()>& condition, double seconds = 20) {
+inline bool pollUntil(const std::function<bool()>& condition, double seconds = 60) {
     auto poll = ns::Timer::scheduledTimer(0.005, true, [](ns::Timer&) {});
     const bool satisfied = pumpUntil(condition, seconds);
     poll->invalidate();

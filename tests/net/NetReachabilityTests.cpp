@@ -23,7 +23,8 @@ constexpr sc::NetworkReachabilityFlags kIntervention = sc::NetworkReachabilityFl
 constexpr sc::NetworkReachabilityFlags kOnDemand = sc::NetworkReachabilityFlagsConnectionOnDemand;
 constexpr sc::NetworkReachabilityFlags kWWAN = sc::NetworkReachabilityFlagsIsWWAN;
 
-bool pumpUntil(const std::function<bool()>& condition) { return ns::RunLoop::main()->runUntil(condition, 5); }
+// Real seconds are only the cap of a failing wait: the manual clock moves once every thread is idle.
+bool pumpUntil(const std::function<bool()>& condition) { return ns::RunLoop::main()->runUntil(condition, 60); }
 // Lets the main run loop handle whatever is pending: with the manual clock, time only moves on to the
 // marker once every thread is idle.
 void pump() {

@@ -290,9 +290,20 @@ TEST(NetImageResponseSerializer, DecodesAtTheScaleAndInflatesUpToAMegapixel) {
         EXPECT_EQ(animated->images()[1]->CGImage()->pixel(0, 0), (cg::Image::Pixel{0xFF, 0xFF, 0xFF, 0xFF}));
     }
 
-    Parsed notAnImage = parse(*serializer, reply(200, "image/png"), ns::Data("not a png"));
-    EXPECT_TRUE(notAnImage.object.isNil());
-    EXPECT_FALSE(notAnImage.error);
+    // A body that is no image is a failure, never a success without an object.
+    for (bool inflate : {true, false}) {
+        serializer->setAutomaticallyInflatesResponseImage(inflate);
+        Parsed notAnImage = parse(*serializer, reply(200, "image/png"), ns::Data("not a png"));
+        EXPECT_TRUE(notAnImage.object.isNil());
+        ASSERT_TRUE(notAnImage.error) << inflate;
+        EXPECT_EQ(notAnImage.error->domain(), "com.varnholt.error.serialization.response");
+        EXPECT_EQ(notAnImage.error->code(), -1016);
+        EXPECT_EQ(notAnImage.error->localizedDescription(), "Data failed decoding as an image");
+        EXPECT_TRUE(NetErrorChainContainsDecodeFailure(notAnImage.error));
+    }
+    Parsed noBody = parse(*serializer, reply(200, "image/png"), ns::Data());
+    EXPECT_TRUE(noBody.object.isNil());
+    EXPECT_FALSE(noBody.error);
     EXPECT_EQ(parse(*serializer, reply(200, "text/html"), png(2, 2, false)).error->code(), -1016);
     EXPECT_FALSE(NetInflatedImageFromData(reply(200, "image/png"), ns::Data(), 1));
     EXPECT_FALSE(NetInflatedImageFromData(reply(200, "image/png"), std::nullopt, 1));

@@ -14,6 +14,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/Stream.h"
@@ -21,6 +22,7 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionDelegateDispatch.h"
 #include "tests/net/NetLoadingTestSupport.h"
+#include "tests/platform/net/RangedFile.h"
 #include "tests/support/LoopbackServer.h"
 
 namespace ql {
@@ -88,7 +90,6 @@ TEST(NetURLSessionManager, TasksAnnounceResumeSuspendAndCompletionWithTheComplet
     EXPECT_EQ(task->taskDescription(), manager->taskDescriptionForSessionTasks());
     task->suspend();  // suspended already: nothing to announce
     task->resume();
-    task->resume();  // running already
     ASSERT_TRUE(pumpUntil([&] { return completed.count(task.get()) == 1; }));
     EXPECT_EQ(reply.calls, 1);
     EXPECT_TRUE(reply.onMainThread);
@@ -111,9 +112,13 @@ TEST(NetURLSessionManager, TasksAnnounceResumeSuspendAndCompletionWithTheComplet
     // relayed by this manager.
     auto held = manager->dataTaskWithRequest(requestFor(server, "/held"), nullptr);
     held->resume();
+    // Running already: the server holds its reply back, so it cannot have completed meanwhile (a completed
+    // task that is resumed announces it again).
+    held->resume();
     held->suspend();
     held->suspend();
-    ASSERT_TRUE(pumpUntil([&] { return suspended.count(held.get()) == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return suspended.count(held.get()) == 1 && resumed.count(held.get()) == 1; }));
+    EXPECT_EQ(anyResume.count(held.get()), 1u);
     EXPECT_EQ(anySuspend.count(held.get()), 1u);
     auto other = std::make_shared<NetURLSessionManager>();
     auto otherTask = other->dataTaskWithRequest(requestFor(server, "/json"), nullptr);
@@ -267,6 +272,76 @@ TEST(NetURLSessionManager, DownloadsMoveToTheirDestinationAndAFailedMoveIsAnErro
     const ns::Dictionary info = completionInfo(completed, again.get());
     EXPECT_FALSE(info.contains(NetNetworkingTaskDidCompleteAssetPathKey));
     EXPECT_EQ(ns::Error::fromValue(info[NetNetworkingTaskDidCompleteErrorKey]), failed.error);
+}
+
+TEST(NetURLSessionManager, ResumesACancelledDownloadFromItsResumeData) {
+    test::RangedFile file;
+    NotificationLog completed(NetNetworkingTaskDidCompleteNotification);
+    auto manager = std::make_shared<NetURLSessionManager>();
+    const ns::TemporarySandbox sandbox;
+    const std::string destination = sandbox.path() + "/book.epub";
+
+    // Cancelled at its first write, keeping what it has.
+    std::mutex mutex;
+    std::optional<ns::Data> resumeData;
+    std::atomic<bool> cancelling{false}, answered{false};
+    manager->setDownloadTaskDidWriteDataBlock([&](ns::URLSession&, ns::URLSessionDownloadTask& task, std::int64_t,
+                                                  std::int64_t, std::int64_t) {
+        if (cancelling.exchange(true)) return;
+        task.cancelByProducingResumeData([&](std::optional<ns::Data> data) {
+            ns::lockedStore(mutex, resumeData, std::move(data));
+            answered = true;
+            ns::RunLoop::main()->wakeUp();
+        });
+    });
+    Reply cancelled;
+    auto first = manager->downloadTaskWithRequest(ns::URLRequest(ns::URL::fromString(file.url())), nullptr, nullptr,
+                                                  cancelled.handler());
+    first->resume();
+    // The answer comes on the delegate queue, in no set order with the completion on the main queue.
+    ASSERT_TRUE(pollUntil([&] { return answered.load() && completed.count(first.get()) == 1; }));
+    ASSERT_TRUE(cancelled.error);
+    EXPECT_EQ(cancelled.error->code(), ns::URLErrorCancelled);
+    const std::optional<ns::Data> kept = ns::lockedCopy(mutex, resumeData);
+    ASSERT_TRUE(kept);
+
+    // Resumed: the delegate's progress and the block start at the offset, and the file is whole.
+    manager->setDownloadTaskDidWriteDataBlock(nullptr);
+    file.setCutsWholeReplies(false);
+    std::vector<std::pair<std::int64_t, std::int64_t>> resumedAt;
+    manager->setDownloadTaskDidResumeBlock([&](ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t offset,
+                                               std::int64_t expected) {
+        std::lock_guard lock(mutex);
+        resumedAt.emplace_back(offset, expected);
+    });
+    std::shared_ptr<ns::Progress> progress;
+    Reply resumed;
+    auto second = manager->downloadTaskWithResumeData(
+        *kept, &progress,
+        [&](const ns::URL&, const std::shared_ptr<ns::URLResponse>&) { return ns::URL::fileURLWithPath(destination, false); },
+        resumed.handler());
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(progress);
+    second->resume();
+    ASSERT_TRUE(pumpUntil([&] { return completed.count(second.get()) == 1; }));
+    EXPECT_FALSE(resumed.error);
+    EXPECT_EQ(resumed.calls, 1);
+    ASSERT_EQ(ns::lockedCopy(mutex, resumedAt).size(), 1u);
+    const auto [offset, expected] = ns::lockedCopy(mutex, resumedAt).front();
+    EXPECT_GT(offset, 0);
+    EXPECT_EQ(expected, static_cast<std::int64_t>(test::RangedFile::kSize));
+    EXPECT_EQ(test::RangedFile::field(file.lastHead(), "Range"), "bytes=" + std::to_string(offset) + "-");
+    EXPECT_EQ(progress->totalUnitCount(), static_cast<std::int64_t>(test::RangedFile::kSize));
+    EXPECT_EQ(progress->completedUnitCount(), static_cast<std::int64_t>(test::RangedFile::kSize));
+    const auto contents = ns::FileManager::defaultManager().contentsAtPath(destination);
+    ASSERT_TRUE(contents);
+    EXPECT_TRUE(contents->toString() == test::RangedFile::contents());
+
+    // Data that is no resume data makes no task, and its handler is never called.
+    Reply never;
+    EXPECT_FALSE(manager->downloadTaskWithResumeData(ns::Data(std::string_view("garbage")), nullptr, nullptr,
+                                                     never.handler()));
+    EXPECT_EQ(never.calls, 0);
 }
 
 // Notes each intercepted call with the class of its receiver and how deeply it is nested in another.

@@ -270,7 +270,11 @@ void LoopbackServer::serveBytes(const std::string& path, std::size_t size) {
     });
 }
 
-ScriptedServer::ScriptedServer(std::string reply) : reply_(std::move(reply)) {
+ScriptedServer::ScriptedServer(std::string reply)
+    : ScriptedServer([reply = std::move(reply)](const std::string&) { return reply; }) {}
+
+ScriptedServer::ScriptedServer(std::function<std::string(const std::string& requestHead)> replyFor)
+    : replyFor_(std::move(replyFor)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -315,7 +319,13 @@ void ScriptedServer::serve() {
             if (count <= 0) break;
             head.append(buffer, static_cast<std::size_t>(count));
         }
-        [[maybe_unused]] auto sent = ::write(connection, reply_.data(), reply_.size());
+        const std::string reply = replyFor_(head);
+        for (std::size_t sent = 0; sent < reply.size();) {
+            // A client that hung up ends the reply, not the test process.
+            const ssize_t count = ::send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+            if (count <= 0) break;
+            sent += static_cast<std::size_t>(count);
+        }
         ::close(connection);
     }
 }

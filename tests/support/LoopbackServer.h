@@ -111,6 +111,9 @@ private:
 class ScriptedServer {
 public:
     explicit ScriptedServer(std::string reply);
+    // The reply to each request is made from its head (request line and header fields), on the server's
+    // thread, one connection at a time.
+    explicit ScriptedServer(std::function<std::string(const std::string& requestHead)> replyFor);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -121,7 +124,7 @@ public:
 private:
     void serve();
 
-    const std::string reply_;
+    const std::function<std::string(const std::string& requestHead)> replyFor_;
     int listener_ = -1;
     int stopPipe_[2] = {-1, -1};
     int port_ = 0;

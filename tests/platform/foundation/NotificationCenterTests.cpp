@@ -180,7 +180,7 @@ TEST(NotificationCenter, DeliversOnTheObserversQueueAndWaitsForIt) {
         posted = true;
         RunLoop::main()->wakeUp();
     });
-    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return posted.load(); }, 10));
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return posted.load(); }, 60));
     EXPECT_TRUE(posterSawDelivery);
     center->removeObserver(token.get());
 }

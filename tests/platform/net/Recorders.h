@@ -22,7 +22,9 @@
 
 namespace ql::test {
 
-inline constexpr double kPatience = 10;  // seconds of real time before a wait counts as failed
+// Seconds of real time before a wait counts as failed: generous, since a loaded machine may be slow to
+// schedule the loading thread and the server; only a failing test waits that long.
+inline constexpr double kPatience = 60;
 
 // Runs the main run loop until the condition holds. Conditions that other threads make true without
 // waking the main loop are looked at again every few milliseconds.
@@ -143,6 +145,7 @@ public:
     std::function<void(const std::shared_ptr<ns::URLAuthenticationChallenge>&, ns::URLSessionChallengeCompletion)> onChallenge;
     std::function<void(ns::URLSessionDataTask&, const ns::Data&)> onData;
     std::function<void(std::function<void(ns::URLSessionResponseDisposition)>)> onResponse;
+    std::function<void(ns::URLSessionDownloadTask&)> onWrite;
 
     void URLSessionDidBecomeInvalidWithError(ns::URLSession&, const std::optional<ns::Error>&) override {
         note("invalid");
@@ -199,10 +202,15 @@ public:
         if (auto contents = readFile(location.path())) downloaded = *contents;
         downloadedPath = location.path();
     }
-    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t,
+    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask& task, std::int64_t,
                                             std::int64_t total, std::int64_t) override {
         note("wrote");
         written = total;
+        if (onWrite) onWrite(task);
+    }
+    void URLSessionDownloadTaskDidResumeAtOffset(ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t offset,
+                                                 std::int64_t expectedTotal) override {
+        note("resumed " + std::to_string(offset) + " of " + std::to_string(expectedTotal));
     }
 
     std::int64_t sent = 0;

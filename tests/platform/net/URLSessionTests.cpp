@@ -4,21 +4,25 @@
 #include <tuple>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/Stream.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/URLSessionDelegateDispatch.h"
+#include "tests/platform/net/RangedFile.h"
 #include "tests/platform/net/Recorders.h"
 #include "tests/support/LoopbackServer.h"
 
 using namespace ql;
 using namespace ql::ns;
 using ql::test::Journal;
+using ql::test::RangedFile;
 using ql::test::kPatience;
 using ql::test::LoopbackServer;
 using ql::test::RecordingSessionDelegate;
+using ql::test::ScriptedServer;
 using ql::test::waitFor;
 
 class URLSessionTests : public testing::Test {
@@ -424,6 +428,108 @@ TEST_F(URLSessionTests, RedirectsFollowTheDelegatesAnswer) {
     ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
     EXPECT_EQ(followed->currentRequest().URL()->path(), "/session-new");
     EXPECT_EQ(followed->originalRequest().URL()->path(), "/session-old");
+}
+
+TEST_F(URLSessionTests, ACancelledDownloadResumesWithTheRestOfItsFile) {
+    RangedFile file;
+    // Cancels a download of the file at its first write, keeping what it can.
+    struct Cancelled {
+        std::optional<Data> resumeData;
+        std::int64_t written = 0;
+        std::optional<Error> error;
+        std::vector<std::string> calls;
+    };
+    const auto downloadAndCancel = [&](const URLRequest& request) {
+        std::shared_ptr<URLSession> session;
+        std::shared_ptr<RecordingSessionDelegate> delegate;
+        std::tie(session, delegate) = makeSession();
+        std::atomic<bool> cancelling{false}, answered{false};
+        Cancelled cancelled;
+        delegate->onWrite = [&](URLSessionDownloadTask& task) {
+            if (cancelling.exchange(true)) return;
+            task.cancelByProducingResumeData([&](std::optional<Data> data) {
+                cancelled.resumeData = std::move(data);
+                answered = true;
+                RunLoop::main()->wakeUp();
+            });
+        };
+        session->downloadTaskWithRequest(request)->resume();
+        EXPECT_TRUE(waitFor([&] { return answered.load() && delegate->done.load(); }));
+        cancelled.written = delegate->written;
+        cancelled.error = delegate->error;
+        cancelled.calls = delegate->calls();
+        return cancelled;
+    };
+    // Resumes a download and answers what its delegate heard and the file it got.
+    const auto resume = [&](const Data& resumeData) {
+        std::shared_ptr<URLSession> session;
+        std::shared_ptr<RecordingSessionDelegate> delegate;
+        std::tie(session, delegate) = makeSession();
+        auto task = session->downloadTaskWithResumeData(resumeData);
+        EXPECT_TRUE(task);
+        if (!task) return std::pair<std::vector<std::string>, std::string>();
+        task->resume();
+        EXPECT_TRUE(waitFor([&] { return delegate->done.load(); }));
+        EXPECT_FALSE(delegate->error);
+        EXPECT_EQ(task->countOfBytesReceived(), static_cast<std::int64_t>(RangedFile::kSize));
+        return std::pair(delegate->calls(), delegate->downloaded);
+    };
+    const URLRequest request(URL::fromString(file.url()));
+
+    // The data keeps what was written; the cancellation error carries it too.
+    const Cancelled first = downloadAndCancel(request);
+    EXPECT_EQ(first.calls, (std::vector<std::string>{"wrote", "complete -999"}));
+    ASSERT_TRUE(first.resumeData);
+    ASSERT_GT(first.written, 0);
+    ASSERT_TRUE(first.error);
+    ASSERT_TRUE(first.error->userInfo()[URLSessionDownloadTaskResumeData].asData());
+    EXPECT_EQ(*first.error->userInfo()[URLSessionDownloadTaskResumeData].asData(), *first.resumeData);
+
+    // The rest only, asked for with the validator, appended to the part kept.
+    file.setCutsWholeReplies(false);
+    std::vector<std::string> calls;
+    std::string contents;
+    std::tie(calls, contents) = resume(*first.resumeData);
+    EXPECT_EQ(calls, (std::vector<std::string>{"resumed " + std::to_string(first.written) + " of 200000", "wrote",
+                                               "downloaded", "complete"}));
+    EXPECT_TRUE(contents == RangedFile::contents());
+    EXPECT_EQ(RangedFile::field(file.lastHead(), "Range"), "bytes=" + std::to_string(first.written) + "-");
+    EXPECT_EQ(RangedFile::field(file.lastHead(), "If-Range"), "\"v1\"");
+    EXPECT_EQ(RangedFile::field(file.lastHead(), "Accept-Encoding"), "identity");
+
+    // The file changed meanwhile: the whole of it comes and replaces the part.
+    file.setCutsWholeReplies(true);
+    const Cancelled second = downloadAndCancel(request);
+    ASSERT_TRUE(second.resumeData);
+    file.setTag("\"v2\"");
+    file.setCutsWholeReplies(false);
+    std::tie(calls, contents) = resume(*second.resumeData);
+    EXPECT_EQ(calls, (std::vector<std::string>{"resumed 0 of 200000", "wrote", "downloaded", "complete"}));
+    EXPECT_TRUE(contents == RangedFile::contents());
+
+    // Data whose part is gone (that download completed) starts over, without asking for a part.
+    std::tie(calls, contents) = resume(*first.resumeData);
+    EXPECT_EQ(calls, (std::vector<std::string>{"resumed 0 of 200000", "wrote", "downloaded", "complete"}));
+    EXPECT_TRUE(contents == RangedFile::contents());
+    EXPECT_FALSE(RangedFile::field(file.lastHead(), "Range"));
+
+    // Resume data is untrusted: no task for garbage, nor for data that names a file no download made.
+    auto session = makeSession().first;
+    EXPECT_FALSE(session->downloadTaskWithResumeData(Data(std::string_view("garbage"))));
+    Value forged = PropertyListSerialization::propertyListWithData(*second.resumeData, 0, nullptr, nullptr);
+    ASSERT_TRUE(forged.isDictionary());
+    forged.mutableDictionaryStorage()->set("NSURLSessionResumeInfoLocalPath", Value("/etc/passwd"));
+    auto forgedData = PropertyListSerialization::dataWithPropertyList(forged, PropertyListFormat::XML, nullptr);
+    ASSERT_TRUE(forgedData);
+    EXPECT_FALSE(session->downloadTaskWithResumeData(*forgedData));
+
+    // A reply without a validator cannot be asked for in part: there is nothing to keep.
+    server.serveBytes("/unvalidated", 300000);
+    const Cancelled plain = downloadAndCancel(URLRequest(URL::fromString(server.url("/unvalidated"))));
+    EXPECT_FALSE(plain.resumeData);
+    ASSERT_TRUE(plain.error);
+    EXPECT_EQ(plain.error->code(), URLErrorCancelled);
+    EXPECT_FALSE(plain.error->userInfo().contains(URLSessionDownloadTaskResumeData));
 }
 
 TEST_F(URLSessionTests, ARedirectDeclinedLateStillDeliversItsWholeBody) {
