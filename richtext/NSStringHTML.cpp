@@ -57,9 +57,11 @@ std::string stringByReplacingHTMLEntities(std::string_view text) {
         if (amp == std::string_view::npos) break;
         out.append(text.substr(at, amp - at));
         at = amp + 1;
-        const std::size_t semicolon = text.find(';', amp);
-        // Names and numbers of references are short; a far-away ";" belongs to something else.
-        if (semicolon == std::string_view::npos || semicolon - amp > 32) {
+        // Names and numbers of references are short: a ";" further away belongs to something else, and
+        // looking no further keeps a text full of "&" linear.
+        const std::size_t near = text.substr(amp, 33).find(';');
+        const std::size_t semicolon = near == std::string_view::npos ? near : amp + near;
+        if (semicolon == std::string_view::npos) {
             out += '&';
             continue;
         }

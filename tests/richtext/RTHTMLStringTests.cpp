@@ -54,6 +54,10 @@ TEST(RTHTMLStringTests, CharacterReferences) {
     EXPECT_EQ(stringByReplacingHTMLEntities("&#0;&#xD800;&#x110000;&#99999999999;"), "\ufffd\ufffd\ufffd\ufffd");
     EXPECT_EQ(stringByReplacingHTMLEntities("&&amp;&"), "&&&");
     EXPECT_EQ(stringByReplacingHTMLEntities(""), "");
+    // A ";" far behind a run of "&" ends no reference (and is not searched for from each of them).
+    const std::string ampersands(1 << 20, '&');
+    EXPECT_EQ(stringByReplacingHTMLEntities(ampersands + "amp;"), ampersands);
+    EXPECT_EQ(stringByReplacingHTMLEntities("&" + std::string(40, 'a') + ";"), "&" + std::string(40, 'a') + ";");
 }
 
 TEST(RTHTMLStringTests, ParagraphRanges) {
