@@ -2,10 +2,13 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Locale.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/StringsTable.h"
@@ -112,8 +115,56 @@ Bundle::Bundle(std::string path) : path_(std::move(path)) {
     }
 }
 
+std::vector<std::string> Bundle::localizations() const {
+    std::call_once(localizationsOnce_, [this] {
+        std::set<std::string> names;
+        if (auto entries = FileManager::defaultManager().contentsOfDirectoryAtPath(path_)) {
+            for (const std::string& entry : *entries) {
+                if (pathExtension(entry) != "lproj" || !isDirectory(joined(path_, entry))) continue;
+                std::string name = entry.substr(0, entry.size() - std::string_view(".lproj").size());
+                if (name != "Base") names.insert(name);
+            }
+        }
+        if (const Array* listed = info_["CFBundleLocalizations"].asArray()) {
+            for (const Value& name : *listed)
+                if (name.isString()) names.insert(std::string(name.asString()));
+        }
+        localizations_.assign(names.begin(), names.end());
+    });
+    return localizations_;
+}
+
+std::vector<std::string> Bundle::preferredLocalizations() const {
+    std::vector<std::string> available = localizations();
+    auto has = [&available](const std::string& name) {
+        return std::find(available.begin(), available.end(), name) != available.end();
+    };
+    std::vector<std::string> preferred;
+    for (std::string tag : Locale::preferredLanguages()) {
+        std::replace(tag.begin(), tag.end(), '_', '-');
+        std::string underscored = tag;
+        std::replace(underscored.begin(), underscored.end(), '-', '_');
+        std::string language = tag.substr(0, tag.find('-'));
+        for (const std::string& candidate : {tag, underscored, language}) {
+            if (!has(candidate)) continue;
+            if (std::find(preferred.begin(), preferred.end(), candidate) == preferred.end())
+                preferred.push_back(candidate);
+            break;
+        }
+    }
+    if (preferred.empty()) {
+        const Value& region = info_["CFBundleDevelopmentRegion"];
+        preferred.push_back(region.isString() ? std::string(region.asString()) : std::string("en"));
+    }
+    return preferred;
+}
+
 std::vector<std::string> Bundle::searchFolders(std::string_view subdirectory) const {
     std::vector<std::string> folders;
+    std::string preferred = preferredLocalizations().front() + ".lproj";
+    if (std::find(std::begin(kLocalizationFolders), std::end(kLocalizationFolders), preferred) ==
+        std::end(kLocalizationFolders))
+        folders.push_back(joined(joined(path_, preferred), subdirectory));
     for (std::string_view localization : kLocalizationFolders)
         folders.push_back(joined(joined(path_, localization), subdirectory));
     return folders;
@@ -129,7 +180,12 @@ std::optional<std::string> Bundle::pathForResource(std::string_view name, std::s
         return all.front();
     }
     std::string file = type.empty() ? std::string(name) : std::string(name) + "." + std::string(type);
-    for (const std::string& folder : searchFolders(subdirectory)) {
+    return pathForResourceIn(searchFolders(subdirectory), file);
+}
+
+std::optional<std::string> Bundle::pathForResourceIn(const std::vector<std::string>& folders,
+                                                     std::string_view file) const {
+    for (const std::string& folder : folders) {
         std::string candidate = joined(folder, file);
         if (FileManager::defaultManager().fileExistsAtPath(candidate)) return candidate;
     }
@@ -171,17 +227,20 @@ std::string Bundle::localizedString(std::string_view key, std::string_view value
 }
 
 std::shared_ptr<const Dictionary> Bundle::stringsTable(const std::string& table) const {
+    std::vector<std::string> folders = searchFolders({});
+    // The first folder names the localization in use, so a change of language finds its own table.
+    std::string key = folders.front() + "\n" + table;
     std::lock_guard lock(tablesMutex_);
-    if (auto found = tables_.find(table); found != tables_.end()) return found->second;
+    if (auto found = tables_.find(key); found != tables_.end()) return found->second;
     auto strings = std::make_shared<Dictionary>();
-    if (auto path = pathForResource(table, "strings")) {
+    if (auto path = pathForResourceIn(folders, table + ".strings")) {
         Error error(std::string(CocoaErrorDomain), FileReadUnknownError);
         auto data = dataWithContentsOfFile(*path, &error);
         std::optional<Dictionary> parsed = data ? readStringsTable(*data, &error) : std::nullopt;
         if (parsed) *strings = std::move(*parsed);
         else Log::write("Bundle: strings table " + *path + " unreadable: " + error.description());
     }
-    tables_.emplace(table, strings);
+    tables_.emplace(std::move(key), strings);
     return strings;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // ns::Bundle: a folder of resources found by name and type, with its Info.plist values and its strings
 // tables. The main bundle is the repository's resources/ folder, found beside the program; resource
-// bundles ("ProgressHUD.bundle" …) are folders inside it. Resources are looked up in the bundle's folder,
-// then in en.lproj, then in Base.lproj.
+// bundles ("ProgressHUD.bundle" …) are folders inside it. Resources are looked up in the folder of the
+// user's preferred localization ("ru.lproj"), then in the bundle's folder, then in en.lproj, then in Base.lproj.
 
 #include <map>
 #include <memory>
@@ -53,18 +53,29 @@ public:
     Value objectForInfoDictionaryKey(std::string_view key) const { return info_[key]; }
     std::optional<std::string> bundleIdentifier() const;
 
+    // The localizations the bundle has: its "<name>.lproj" folders (Base excepted) and the names its Info.plist
+    // lists under CFBundleLocalizations, in byte order.
+    std::vector<std::string> localizations() const;
+    // The bundle's localizations that the user's preferred languages ask for, in the user's order ("ru" for
+    // "ru-RU" when the bundle has no "ru-RU"); the development region (else "en") when none is asked for.
+    std::vector<std::string> preferredLocalizations() const;
+
     // The key's text in "<table>.strings" ("Localizable" when the table is empty); when the table lacks it, the
     // value unless that is empty, else the key itself.
     std::string localizedString(std::string_view key, std::string_view value, std::string_view table) const;
 
 private:
     std::vector<std::string> searchFolders(std::string_view subdirectory) const;
+    std::optional<std::string> pathForResourceIn(const std::vector<std::string>& folders, std::string_view file) const;
     std::shared_ptr<const Dictionary> stringsTable(const std::string& table) const;
 
     std::string path_;
     Dictionary info_;
     mutable std::mutex tablesMutex_;
+    // Keyed by localization and table name.
     mutable std::map<std::string, std::shared_ptr<const Dictionary>, std::less<>> tables_;
+    mutable std::once_flag localizationsOnce_;
+    mutable std::vector<std::string> localizations_;
 };
 
 }  // namespace ql::ns

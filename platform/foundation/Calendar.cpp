@@ -263,7 +263,18 @@ DateComponents Calendar::components(std::uint64_t units, Date from, Date to) con
         {CalendarUnitWeekday, UCAL_DAY_OF_WEEK},
     };
     for (auto [unit, field] : calendarUnits) {
-        if (units & unit) c.setValue(calendar.fieldDifference(target - fraction, field, status), unit);
+        if (!(units & unit)) continue;
+        // A field the calendar cannot step by (the era of most calendars) counts 0 and leaves the calendar
+        // where it was, so the smaller fields are still measured.
+        UErrorCode fieldStatus = U_ZERO_ERROR;
+        const UDate before = calendar.getTime(fieldStatus);
+        std::int32_t difference = calendar.fieldDifference(target - fraction, field, fieldStatus);
+        if (U_FAILURE(fieldStatus)) {
+            difference = 0;
+            fieldStatus = U_ZERO_ERROR;
+            calendar.setTime(before, fieldStatus);
+        }
+        c.setValue(difference, unit);
     }
     if (units & CalendarUnitQuarter) c.quarter = 0;
     if (units & CalendarUnitYearForWeekOfYear) c.yearForWeekOfYear = 0;

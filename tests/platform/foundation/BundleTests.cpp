@@ -6,6 +6,7 @@
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Locale.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/StringsTable.h"
@@ -130,4 +131,42 @@ TEST_F(BundleTest, StringsTablesFallBackToValueThenKey) {
     EXPECT_FALSE(parseStringsTable(Data("\"open = \"x\";"), nullptr));
     EXPECT_FALSE(parseStringsTable(Data("/* never closed"), nullptr));
     EXPECT_EQ(parseStringsTable(Data("  // only a comment\n")), Dictionary());
+}
+
+TEST_F(BundleTest, LocalizedTablesFollowThePreferredLanguages) {
+    put("en.lproj/Greeting.strings", "\"Hello\" = \"Hello\";\n\"Only English\" = \"English\";");
+    put("ru.lproj/Greeting.strings", "\"Hello\" = \"Привет\";");
+    put("pt-BR.lproj/Greeting.strings", "\"Hello\" = \"Olá\";");
+    put("Base.lproj/Greeting.strings", "\"Hello\" = \"Base\";");
+    put("Info.plist",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+        "<key>CFBundleDevelopmentRegion</key><string>en</string>"
+        "<key>CFBundleLocalizations</key><array><string>uk</string></array></dict></plist>");
+    auto bundle = Bundle::bundleWithPath(root);
+    EXPECT_EQ(bundle->localizations(), (std::vector<std::string>{"en", "pt-BR", "ru", "uk"}));
+
+    struct LanguagesScope {
+        explicit LanguagesScope(std::vector<std::string> languages) { Locale::setPreferredLanguages(languages); }
+        ~LanguagesScope() { Locale::setPreferredLanguages(std::nullopt); }
+    };
+    {
+        LanguagesScope languages({"ru-RU", "en"});
+        EXPECT_EQ(bundle->preferredLocalizations(), (std::vector<std::string>{"ru", "en"}));
+        EXPECT_EQ(bundle->localizedString("Hello", "", "Greeting"), "Привет");
+        // The language's own table answers alone, as on the platform: what it lacks reads as the key.
+        EXPECT_EQ(bundle->localizedString("Only English", "", "Greeting"), "Only English");
+    }
+    {
+        LanguagesScope languages({"pt-BR"});
+        EXPECT_EQ(bundle->localizedString("Hello", "", "Greeting"), "Olá");
+    }
+    {
+        LanguagesScope languages({"uk", "ru"});
+        EXPECT_EQ(bundle->preferredLocalizations(), (std::vector<std::string>{"uk", "ru"}));
+    }
+    {
+        LanguagesScope languages({"fr-FR", "de"});
+        EXPECT_EQ(bundle->preferredLocalizations(), std::vector<std::string>{"en"});
+        EXPECT_EQ(bundle->localizedString("Hello", "", "Greeting"), "Hello");
+    }
 }

@@ -181,6 +181,11 @@ TEST(Calendar, DifferencesTakeTheLargestUnitsFirst) {
         utc.components(CalendarUnitYear | CalendarUnitMonth | CalendarUnitDay, start, dateOf(utc, 2025, 3, 1, 12));
     EXPECT_EQ(months.year * 12 + months.month, 14);
     EXPECT_EQ(months.day, 0);
+    // Asking for the era too still measures the smaller units.
+    DateComponents withEra = utc.components(kAllUnits, start, dateOf(utc, 2025, 3, 1, 12));
+    EXPECT_EQ(withEra.era, 0);
+    EXPECT_EQ(withEra.year * 12 + withEra.month, 14);
+    EXPECT_EQ(withEra.hour, 12);
 
     DateComponents backwards = utc.components(CalendarUnitDay | CalendarUnitHour | CalendarUnitMinute, start,
                                               dateOf(utc, 2023, 12, 28, 22, 30));
