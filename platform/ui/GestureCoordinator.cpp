@@ -95,6 +95,9 @@ void GestureCoordinator::dispatch(Event& event) {
     auto shared = std::static_pointer_cast<Event>(event.shared_from_this());
     std::vector<std::shared_ptr<Touch>> began, moved, ended, cancelled;
     for (const auto& touch : event.allTouches()) {
+        // A touch that its window has not taken in yet (a window further up, whose turn comes later) has
+        // no view to begin on here.
+        if (!touch->registered_) continue;
         if (!touch->deliverToView_ || touch->cancelledForView_ || touch->viewSawEnd_) continue;
         switch (touch->phase()) {
             case TouchPhase::Began:

@@ -5,15 +5,16 @@
 
 #include "platform/foundation/Runtime.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/CollectionView.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/GeometryValue.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/MainThread.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewController.h"
-#include "platform/ui/CollectionView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Touch.h"
@@ -192,6 +193,7 @@ void KBKeyboardManager::rememberRootController(const ui::View* field) {
 }
 
 void KBKeyboardManager::keyboardWillShow(const ns::Notification* notification) {
+    ui::assertMainThread();
     if (notification) kbShowNotification_ = *notification;
     if (!enable_ || !notification) return;
     const auto field = textFieldView();
@@ -226,6 +228,7 @@ void KBKeyboardManager::keyboardWillHide(const ns::Notification* notification) {
 void KBKeyboardManager::keyboardDidHide(const ns::Notification*) { topViewBeginRect_ = cg::Rect::zero(); }
 
 void KBKeyboardManager::textFieldViewDidBeginEditing(const ns::Notification& notification) {
+    ui::assertMainThread();
     auto field = std::dynamic_pointer_cast<ui::View>(notification.object());
     textFieldView_ = field;
     if (!field) return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/CollectionView.h"
+#include "platform/ui/MainThread.h"
 #include "platform/ui/TableView.h"
 #include "ui/keyboard/KBKeyboardManager.h"
 #include "ui/keyboard/KBViewHierarchy.h"
@@ -46,6 +47,7 @@ bool KBKeyboardReturnKeyHandler::handles(const ui::View& field) const {
 }
 
 void KBKeyboardReturnKeyHandler::addTextFieldView(const std::shared_ptr<ui::View>& view) {
+    ui::assertMainThread();
     if (!view || handles(*view)) return;
     auto* traits = traitsOf(*view);
     Entry entry{view, traits ? traits->returnKeyType() : ui::ReturnKeyType::Default, nullptr, nullptr};

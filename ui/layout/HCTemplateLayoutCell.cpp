@@ -7,6 +7,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/MainThread.h"
 #include "platform/ui/Screen.h"
 
 namespace ql {
@@ -81,6 +82,7 @@ std::shared_ptr<ui::TableViewCell> hc_templateCellForReuseIdentifier(ui::TableVi
 
 double hc_heightForCellWithIdentifier(ui::TableView& table, const std::optional<std::string>& identifier,
                                       const HCConfiguration& configuration) {
+    ui::assertMainThread();
     if (!identifier) return 0;
     const auto cell = hc_templateCellForReuseIdentifier(table, *identifier);
     cell->prepareForReuse();

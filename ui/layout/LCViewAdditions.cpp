@@ -1,6 +1,7 @@
 #include "ui/layout/LCViewAdditions.h"
 
 #include "platform/ui/LayoutGuide.h"
+#include "platform/ui/MainThread.h"
 
 namespace ql {
 
@@ -10,6 +11,7 @@ const char kViewKey = 0;
 
 std::vector<LCConstraintPtr> declare(const std::shared_ptr<ui::View>& view, const LCMakeBlock& block, bool update,
                                      bool remove) {
+    ui::assertMainThread();
     view->setTranslatesAutoresizingMaskIntoConstraints(false);
     auto maker = std::make_shared<LCConstraintMaker>(view);
     maker->setUpdateExisting(update);

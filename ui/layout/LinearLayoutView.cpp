@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ui/MainThread.h"
+
 namespace ql {
 
 std::shared_ptr<LinearLayoutItem> LinearLayoutItem::layoutItemForView(std::shared_ptr<ui::View> view) {
@@ -43,6 +45,7 @@ void LinearLayoutView::adjustContentSize() {
 }
 
 void LinearLayoutView::layoutSubviews() {
+    ui::assertMainThread();
     const double width = frame().size.width;
     const double height = frame().size.height;
     double offset = 0;

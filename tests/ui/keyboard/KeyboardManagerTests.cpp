@@ -268,6 +268,23 @@ TEST_F(KeyboardManager, PreviousAndNextWalkTheGroupInTheChosenOrder) {
     EXPECT_FALSE(manager->canGoNext());
 }
 
+TEST_F(KeyboardManager, ToolbarButtonsOverTheKeyboardTakeTaps) {
+    View& root = *ui.root->view();
+    auto a = field(root, {20, 100, 280, 30}, "A");
+    auto b = field(root, {20, 150, 280, 30}, "B");
+    ASSERT_TRUE(a->becomeFirstResponder());
+    ui.advance(1);
+    const auto views = toolbarOf(*a)->itemViews();  // previous, next, title, done
+    ASSERT_EQ(views.size(), 4u);
+    ui.fingers.tap(*views[1]);
+    ui.advance(1);
+    EXPECT_TRUE(b->isFirstResponder());
+    ui.fingers.tap(*toolbarOf(*b)->itemViews()[3]);
+    ui.advance(1);
+    EXPECT_FALSE(b->isFirstResponder());
+    EXPECT_FALSE(Keyboard::shared().isVisible());
+}
+
 TEST_F(KeyboardManager, ATapOutsideEndsEditingWhenEnabled) {
     View& root = *ui.root->view();
     auto f = field(root, {20, 100, 280, 30}, "Name");

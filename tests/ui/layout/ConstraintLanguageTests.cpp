@@ -378,3 +378,22 @@ TEST(ConstraintLanguage, LayoutGuidesFollowTheBars) {
     EXPECT_EQ(page->topLayoutGuide()->length(), 64);
     expectFrame(inner, 0, 68, 10, 10);
 }
+
+TEST(ConstraintLanguage, AViewThatLeftItsSuperviewIsDeclaredAfresh) {
+    Tree t;
+    lc_makeConstraints(t.view, [&](LCConstraintMaker& make) {
+        make.left()->equalTo(t.container)->offset(5);
+        make.height()->equalTo(20);
+    });
+    t.view->removeFromSuperview();
+    EXPECT_TRUE(languageConstraints(*t.root).empty());
+    t.root->addSubview(t.view);
+    // The relation to the container went with the move: updating it adds it again.
+    lc_updateConstraints(t.view, [&](LCConstraintMaker& make) { make.left()->equalTo(t.container)->offset(9); });
+    ASSERT_EQ(languageConstraints(*t.root).size(), 1u);
+    EXPECT_EQ(languageConstraints(*t.root)[0]->constant(), 9);
+    lc_remakeConstraints(t.view, [&](LCConstraintMaker& make) { make.top()->equalTo(t.container); });
+    ASSERT_EQ(languageConstraints(*t.root).size(), 1u);
+    EXPECT_EQ(languageConstraints(*t.root)[0]->firstAttribute(), A::Top);
+    EXPECT_TRUE(languageConstraints(*t.view).empty());
+}
