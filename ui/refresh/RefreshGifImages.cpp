@@ -55,13 +55,11 @@ bool RefreshGifImages::play(ui::View& host, RefreshState state) {
 
 void RefreshGifImages::place(ui::View& host, bool titlesHidden) {
     auto view = gifView(host);
-    view->setFrame(host.bounds());
-    if (titlesHidden) {
-        view->setContentMode(ui::ContentMode::Center);
-    } else {
-        view->setContentMode(ui::ContentMode::Right);
-        mm_setW(*view, mm_w(host) * 0.5 - 90);
-    }
+    // Set once with its final width: a frame that changed twice per pass would ask for another pass.
+    cg::Rect frame = host.bounds();
+    if (!titlesHidden) frame.size.width = mm_w(host) * 0.5 - 90;
+    view->setFrame(frame);
+    view->setContentMode(titlesHidden ? ui::ContentMode::Center : ui::ContentMode::Right);
 }
 
 }  // namespace ql
