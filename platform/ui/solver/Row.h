@@ -43,8 +43,8 @@ public:
 
 private:
     static std::uint64_t bit(Symbol symbol) { return std::uint64_t{1} << (symbol & 63); }
-    // False when the row surely does not hold the symbol. Substitution asks every row of the tableau, and
-    // rows are short, so most are turned away here without a search.
+    // False when the row surely does not hold the symbol: most rows asked about a symbol they do not hold
+    // are turned away here without a search.
     bool mayHold(Symbol symbol) const { return (mask_ & bit(symbol)) != 0; }
     std::vector<Cell>::iterator find(Symbol symbol);
 
