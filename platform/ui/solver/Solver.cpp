@@ -29,7 +29,7 @@ std::vector<Symbol> Solver::holders(Symbol symbol) {
         std::sort(found.begin(), found.end());
         return found;
     }
-    compact(symbol);
+    if (columns_[symbol].subjects.size() != columns_[symbol].compacted) compact(symbol);
     auto& subjects = columns_[symbol].subjects;
     std::erase_if(subjects, [&](Symbol subject) {
         auto it = rows_.find(subject);
@@ -40,20 +40,26 @@ std::vector<Symbol> Solver::holders(Symbol symbol) {
 }
 
 void Solver::compact(Symbol symbol) {
+    // The list is sorted up to `compacted`; what was noted since is sorted and merged in.
     Column& column = columns_[symbol];
-    std::sort(column.subjects.begin(), column.subjects.end());
-    column.subjects.erase(std::unique(column.subjects.begin(), column.subjects.end()), column.subjects.end());
-    column.compacted = column.subjects.size();
+    auto& subjects = column.subjects;
+    const auto tail = subjects.begin() + static_cast<std::ptrdiff_t>(std::min(column.compacted, subjects.size()));
+    std::sort(tail, subjects.end());
+    std::inplace_merge(subjects.begin(), tail, subjects.end());
+    subjects.erase(std::unique(subjects.begin(), subjects.end()), subjects.end());
+    column.compacted = subjects.size();
+}
+
+void Solver::note(Symbol subject, Symbol symbol) {
+    used_[symbol] = true;
+    if (kind(symbol) == Kind::Dummy) return;
+    Column& column = columns_[symbol];
+    column.subjects.push_back(subject);
+    if (column.subjects.size() > 4 * column.compacted + 256) compact(symbol);
 }
 
 void Solver::noteCells(Symbol subject, const Row& cells) {
-    for (const Row::Cell& cell : cells.cells()) {
-        used_[cell.symbol] = true;
-        if (kind(cell.symbol) == Kind::Dummy) continue;
-        Column& column = columns_[cell.symbol];
-        column.subjects.push_back(subject);
-        if (column.subjects.size() > 2 * column.compacted + 64) compact(cell.symbol);
-    }
+    for (const Row::Cell& cell : cells.cells()) note(subject, cell.symbol);
 }
 
 Variable Solver::makeVariable() { return Variable{newSymbol(Kind::External)}; }
@@ -223,10 +229,12 @@ void Solver::substitute(Symbol symbol, const Row& row) {
     // Once substituted, the symbol is in no row any more: its column starts over empty.
     const std::vector<Symbol> subjects = holders(symbol);
     columns_[symbol] = {};
+    std::vector<Symbol> added;
     for (Symbol subject : subjects) {
         auto it = rows_.find(subject);
-        if (it == rows_.end() || !it->second.substitute(symbol, row)) continue;
-        noteCells(subject, row);
+        added.clear();
+        if (it == rows_.end() || !it->second.substitute(symbol, row, &added)) continue;
+        for (Symbol symbolAdded : added) note(subject, symbolAdded);
         if (kind(subject) != Kind::External && it->second.constant() < 0) infeasible_.push_back(subject);
     }
     objective_.substitute(symbol, row);

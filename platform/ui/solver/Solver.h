@@ -68,7 +68,8 @@ private:
     // Drops repeated entries from the symbol's column. Only reading it (holders) asks the rows, which
     // would cost as much as the rows are long.
     void compact(Symbol symbol);
-    // Notes that the row of `subject` now holds the symbols of `cells` too.
+    // Notes that the row of `subject` now holds `symbol`, or the symbols of `cells`, too.
+    void note(Symbol subject, Symbol symbol);
     void noteCells(Symbol subject, const Row& cells);
 
     Row createRow(const Expression& expression, Relation relation, double strength, Record& record);
@@ -100,7 +101,8 @@ private:
     // one entry per row downstream.
     struct Column {
         std::vector<Symbol> subjects;
-        // The length after the last compaction; the list is compacted again when it has doubled.
+        // The length after the last compaction, up to which the list is sorted and unique; the list is
+        // compacted again when it has grown well past it.
         std::size_t compacted = 0;
     };
     std::vector<Column> columns_;
