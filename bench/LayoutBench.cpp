@@ -1,8 +1,9 @@
 // Constraint layout at the size of a busy screen: 500 constraints, first for the solver alone (built
 // from nothing, then re-solved after a constant changes) and then as a tree of views laid out by a layout
-// pass (from nothing, then again after one row's height changes, which moves every row below it).
+// pass (from nothing, then again after one row's height changes, which moves every row below it). Then
+// the first layout pass of long columns, 1,000 to 4,000 rows, whose time should grow about as the rows do.
 //
-// The load is a column of 100 rows in a container: each row is pinned left and right, stacked under the
+// The load is a column of rows in a container: each row is pinned left and right, stacked under the
 // previous one, at least 30 points high and preferably 44 (a priority of 250): five constraints a row.
 
 #include <benchmark/benchmark.h>
@@ -100,11 +101,11 @@ std::shared_ptr<LayoutConstraint> activate(const std::shared_ptr<View>& a, Layou
     return constraint;
 }
 
-void buildPage(Page& page) {
+void buildPage(Page& page, int rows = kRows) {
     using A = LayoutAttribute;
     using R = LayoutRelation;
     std::shared_ptr<View> previous;
-    for (int i = 0; i < kRows; ++i) {
+    for (int i = 0; i < rows; ++i) {
         auto row = std::make_shared<View>();
         row->setTranslatesAutoresizingMaskIntoConstraints(false);
         page.root->addSubview(row);
@@ -146,6 +147,54 @@ void BM_LayoutPassAfterConstantEdit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LayoutPassAfterConstantEdit)->Unit(benchmark::kMicrosecond);
+
+void BM_LayoutPassOfALongColumn(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto page = std::make_unique<Page>();
+        page->root->setFrame({0, 0, 320, 60.0 * rows});
+        buildPage(*page, rows);
+        state.ResumeTiming();
+        page->root->layoutIfNeeded();
+        benchmark::DoNotOptimize(page->root->subviews().back()->frame());
+        state.PauseTiming();
+        page.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(rows);
+}
+BENCHMARK(BM_LayoutPassOfALongColumn)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// A chain of required constraints only: each view of a fixed size sits 8 points after the previous one.
+void BM_LayoutPassOfAChain(benchmark::State& state) {
+    using A = LayoutAttribute;
+    using R = LayoutRelation;
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto root = std::make_shared<View>(cg::Rect{0, 0, 30.0 * count, 100});
+        std::shared_ptr<View> previous;
+        for (int i = 0; i < count; ++i) {
+            auto view = std::make_shared<View>();
+            view->setTranslatesAutoresizingMaskIntoConstraints(false);
+            root->addSubview(view);
+            activate(view, A::Leading, R::Equal, previous ? previous : root, previous ? A::Trailing : A::Leading, 8);
+            activate(view, A::Top, R::Equal, root, A::Top, 10);
+            activate(view, A::Width, R::Equal, nullptr, A::NotAnAttribute, 20);
+            activate(view, A::Height, R::Equal, nullptr, A::NotAnAttribute, 20);
+            previous = view;
+        }
+        state.ResumeTiming();
+        root->layoutIfNeeded();
+        benchmark::DoNotOptimize(root->subviews().back()->frame());
+        state.PauseTiming();
+        root.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(count);
+}
+BENCHMARK(BM_LayoutPassOfAChain)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace
 

@@ -42,17 +42,20 @@ std::optional<int> exifOrientation(std::span<const std::uint8_t> tiff) {
         if (!r.has(entry, 12)) return std::nullopt;
         if (r.u16(entry) != kOrientationTag) continue;
         if (r.u16(entry + 2) != kShortType || r.u32(entry + 4) < 1) return std::nullopt;
-        return static_cast<int>(r.u16(entry + 8));
+        const int orientation = r.u16(entry + 8);
+        // A value no orientation has is shown upright, and said to be.
+        return orientation >= 1 && orientation <= 8 ? orientation : 1;
     }
     return std::nullopt;
 }
 
 std::vector<std::uint8_t> exifBlockWithOrientation(int orientation) {
-    const auto o = static_cast<std::uint8_t>(orientation);
+    const auto high = static_cast<std::uint8_t>(orientation >> 8 & 0xFF);
+    const auto low = static_cast<std::uint8_t>(orientation & 0xFF);
     return {'E', 'x', 'i', 'f', 0, 0,
             'M', 'M', 0, 42, 0, 0, 0, 8,  // big-endian TIFF header, first directory at 8
             0, 1,                          // one entry
-            0x01, 0x12, 0, kShortType, 0, 0, 0, 1, 0, o, 0, 0,
+            0x01, 0x12, 0, kShortType, 0, 0, 0, 1, high, low, 0, 0,
             0, 0, 0, 0};                   // no further directory
 }
 

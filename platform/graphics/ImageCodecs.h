@@ -30,7 +30,8 @@ std::optional<DecodedImage> decodeJPEG(std::span<const std::uint8_t> bytes, bool
 // Every frame, composed onto the logical screen as a viewer shows it.
 std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial);
 
-// The orientation tag (1 to 8) of an EXIF block (the APP1 payload after "Exif\0\0"), if it has one.
+// The orientation tag (1 to 8) of an EXIF block (the APP1 payload after "Exif\0\0"), if it has one; a tag
+// of any other value reads as 1 (up).
 std::optional<int> exifOrientation(std::span<const std::uint8_t> tiff);
 // A minimal EXIF block holding only the orientation, with its "Exif\0\0" prefix.
 std::vector<std::uint8_t> exifBlockWithOrientation(int orientation);

@@ -193,10 +193,43 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) 
         ns::Range range{clusters[i].start, clusters[j - 1].end - clusters[i].start};
         TextStyle style = text.runs()[clusters[i].style].style;
         style.font = choice.font(clusters[i].style, clusters[i].face);
-        items.push_back({style, range, shapeItem(string, range, style.font, clusters[i].script)});
+        items.push_back({style, range, shapeItem(string, range, style.font, clusters[i].script), clusters[i].script});
         i = j;
     }
     return items;
+}
+
+std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& text, const ShapedItem& item) {
+    const Font& font = item.style.font;
+    hb_font_t* hbFont = font.face().hbFont();
+    const double xScale = font.scale() * font.matrix().a;
+    std::vector<std::pair<std::uint64_t, LineEnd>> ends;
+    const auto& glyphs = item.glyphs;
+    for (std::size_t first = 0; first < glyphs.size();) {
+        std::size_t last = first;
+        while (last < glyphs.size() && glyphs[last].stringIndex == glyphs[first].stringIndex) ++last;
+        if (last == glyphs.size()) break;  // the item's last cluster is shaped with nothing after it already
+        // Only a cluster whose advances the shaper changed from the glyphs' own may owe it to what follows.
+        bool adjusted = false;
+        double width = 0;
+        for (std::size_t g = first; g < last; ++g) {
+            width += glyphs[g].advance;
+            if (glyphs[g].id != InvisibleGlyph && !glyphs[g].isWhitespace &&
+                glyphs[g].advance != hb_font_get_glyph_h_advance(hbFont, glyphs[g].id) * xScale) {
+                adjusted = true;
+            }
+        }
+        if (adjusted) {
+            const std::uint64_t start = glyphs[first].stringIndex;
+            const std::uint64_t end = glyphs[last].stringIndex;
+            LineEnd lineEnd{start, shapeItem(text, {start, end - start}, font, static_cast<UScriptCode>(item.script)), 0};
+            for (const RunGlyph& g : lineEnd.glyphs) lineEnd.widthChange += g.advance;
+            lineEnd.widthChange -= width;
+            if (lineEnd.widthChange != 0) ends.emplace_back(end, std::move(lineEnd));
+        }
+        first = last;
+    }
+    return ends;
 }
 
 }  // namespace ql::ct::detail

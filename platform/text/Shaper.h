@@ -4,6 +4,9 @@
 // fallback face of the catalog that has one (Chinese to WenQuanYi Micro Hei), one user-perceived
 // character at a time. For the text layer's own sources.
 
+#include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Range.h"
@@ -18,8 +21,22 @@ struct ShapedItem {
     ns::Range range;
     // In logical order; positions hold only the shaper's offsets from the pen.
     std::vector<RunGlyph> glyphs;
+    // The script it was shaped as (an ICU script code).
+    int script = 0;
 };
 
 std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks);
+
+// A glyph cluster as it is shaped when the text ends after it, for a line that ends there.
+struct LineEnd {
+    std::uint64_t clusterStart = 0;
+    std::vector<RunGlyph> glyphs;
+    // Its width less its width inside the item.
+    double widthChange = 0;
+};
+
+// For each cluster of `item` whose advances depend on what follows it inside the item (kerning with the
+// next glyph), keyed by the code unit after it: how it is shaped with nothing after it.
+std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& text, const ShapedItem& item);
 
 }  // namespace ql::ct::detail

@@ -14,6 +14,7 @@ Typesetter::Typesetter(StyledText text) : text_(std::move(text)), breaks_(text_.
     glyphBoundary_[length] = true;
     double pen = 0;
     for (auto& item : detail::shape(text_, breaks_)) {
+        for (auto& [end, lineEnd] : detail::lineEnds(text_.string(), item)) lineEnds_.emplace(end, std::move(lineEnd));
         for (const RunGlyph& g : item.glyphs) {
             if (!glyphBoundary_[g.stringIndex]) {
                 glyphBoundary_[g.stringIndex] = true;
@@ -31,11 +32,18 @@ Typesetter::Typesetter(StyledText text) : text_(std::move(text)), breaks_(text_.
     }
 }
 
+double Typesetter::lineEndChange(std::uint64_t end) const {
+    auto it = lineEnds_.find(end);
+    return it == lineEnds_.end() ? 0.0 : it->second.widthChange;
+}
+
 double Typesetter::visibleWidth(std::uint64_t start, std::uint64_t end) const {
     const std::u16string& s = text_.string();
     std::uint64_t visibleEnd = end;
     while (visibleEnd > start && isBreakingWhitespace(s[visibleEnd - 1])) --visibleEnd;
-    return offsets_[visibleEnd] - offsets_[start];
+    // A line ending inside a word is measured as it is laid out: its last cluster on its own.
+    const double change = visibleEnd == end && end > start ? lineEndChange(end) : 0.0;
+    return offsets_[visibleEnd] - offsets_[start] + change;
 }
 
 std::uint64_t Typesetter::lastFitting(std::uint64_t start, double width, bool lineBreaksOnly) const {
@@ -72,6 +80,8 @@ Line Typesetter::createLine(ns::Range range) const {
         throw ns::Exception(ns::RangeException,
                             "range " + range.description() + " out of bounds; length " + std::to_string(length()));
     if (range.length == 0) range.length = length() - range.location;
+    auto lineEnd = lineEnds_.find(range.end());
+    const detail::LineEnd* end = lineEnd == lineEnds_.end() ? nullptr : &lineEnd->second;
     std::vector<Run> runs;
     double pen = 0;
     for (const Run& item : items_) {
@@ -80,11 +90,18 @@ Line Typesetter::createLine(ns::Range range) const {
         std::uint64_t to = std::min(itemRange.end(), range.end());
         if (from >= to) continue;
         std::vector<RunGlyph> glyphs;
-        for (RunGlyph g : item.glyphs()) {
-            if (g.stringIndex < from || g.stringIndex >= to) continue;
+        auto place = [&](RunGlyph g) {
             g.position.x += pen;
             pen += g.advance;
             glyphs.push_back(g);
+        };
+        for (const RunGlyph& g : item.glyphs()) {
+            if (g.stringIndex < from || g.stringIndex >= to) continue;
+            if (end && g.stringIndex >= end->clusterStart) continue;
+            place(g);
+        }
+        if (end && end->clusterStart >= from && end->clusterStart < to) {
+            for (const RunGlyph& g : end->glyphs) place(g);
         }
         runs.emplace_back(item.style(), ns::Range{from, to - from}, std::move(glyphs));
     }

@@ -1,13 +1,16 @@
 #pragma once
 // ct::Typesetter: shapes a styled text once and then answers where its lines break and what each line
 // holds. Word wrapping breaks at the line-break opportunities of TextBreaks; a word too long for the
-// line breaks between characters. White space at the end of a line hangs past its width.
+// line breaks between characters. White space at the end of a line hangs past its width. A line that
+// ends before the glyph its last glyph was kerned with ends as the text would end there.
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/foundation/Range.h"
 #include "platform/text/Line.h"
+#include "platform/text/Shaper.h"
 #include "platform/text/StyledText.h"
 #include "platform/text/TextBreaks.h"
 
@@ -46,6 +49,10 @@ private:
     std::vector<bool> glyphBoundary_;
     // offsets_[i]: the pen position where the code unit i starts, from the start of the text.
     std::vector<double> offsets_;
+    // Keyed by the code unit after them: the clusters shaped otherwise when a line ends after them.
+    std::unordered_map<std::uint64_t, detail::LineEnd> lineEnds_;
+    // The change of width of a line [start, end) whose last cluster is kept to itself.
+    double lineEndChange(std::uint64_t end) const;
 };
 
 }  // namespace ql::ct

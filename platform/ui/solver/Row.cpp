@@ -33,7 +33,7 @@ void Row::insert(Symbol symbol, double coefficient) {
     }
 }
 
-void Row::insert(const Row& other, double coefficient) {
+void Row::insert(const Row& other, double coefficient, std::vector<Symbol>* added) {
     constant_ += other.constant_ * coefficient;
     // A merge into a buffer kept per thread: after the swap it holds this row's old storage for next time.
     thread_local std::vector<Cell> merged;
@@ -46,7 +46,10 @@ void Row::insert(const Row& other, double coefficient) {
             merged.push_back(*a++);
         } else if (a == cells_.end() || b->symbol < a->symbol) {
             const double value = b->coefficient * coefficient;
-            if (!nearZero(value)) merged.push_back({b->symbol, value});
+            if (!nearZero(value)) {
+                merged.push_back({b->symbol, value});
+                if (added) added->push_back(b->symbol);
+            }
             ++b;
         } else {
             const double value = a->coefficient + b->coefficient * coefficient;
@@ -83,12 +86,12 @@ void Row::solveFor(Symbol lhs, Symbol rhs) {
     solveFor(rhs);
 }
 
-bool Row::substitute(Symbol symbol, const Row& row) {
+bool Row::substitute(Symbol symbol, const Row& row, std::vector<Symbol>* added) {
     auto it = find(symbol);
     if (it == cells_.end()) return false;
     const double coefficient = it->coefficient;
     cells_.erase(it);
-    insert(row, coefficient);
+    insert(row, coefficient, added);
     return true;
 }
 

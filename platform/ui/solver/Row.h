@@ -30,21 +30,22 @@ public:
 
     void add(double value) { constant_ += value; }
     void insert(Symbol symbol, double coefficient);
-    // Adds `other` · coefficient.
-    void insert(const Row& other, double coefficient);
+    // Adds `other` · coefficient; the symbols the row did not hold before go to `added`, when given.
+    void insert(const Row& other, double coefficient, std::vector<Symbol>* added = nullptr);
     void remove(Symbol symbol);
     void reverseSign();
     // Rewrites the row `0 = …` (which must hold `symbol`) as `symbol = …`.
     void solveFor(Symbol symbol);
     // Rewrites `lhs = …` (which must hold `rhs`) as `rhs = …`.
     void solveFor(Symbol lhs, Symbol rhs);
-    // Replaces `symbol` by what `row` says it equals; false when the row does not hold it.
-    bool substitute(Symbol symbol, const Row& row);
+    // Replaces `symbol` by what `row` says it equals; false when the row does not hold it. The symbols
+    // the row did not hold before go to `added`, when given.
+    bool substitute(Symbol symbol, const Row& row, std::vector<Symbol>* added = nullptr);
 
 private:
     static std::uint64_t bit(Symbol symbol) { return std::uint64_t{1} << (symbol & 63); }
-    // False when the row surely does not hold the symbol. Substitution asks every row of the tableau, and
-    // rows are short, so most are turned away here without a search.
+    // False when the row surely does not hold the symbol: most rows asked about a symbol they do not hold
+    // are turned away here without a search.
     bool mayHold(Symbol symbol) const { return (mask_ & bit(symbol)) != 0; }
     std::vector<Cell>::iterator find(Symbol symbol);
 

@@ -9,13 +9,57 @@ namespace ql::ui::solver {
 Solver::Solver() {
     kinds_.push_back(Kind::Invalid);
     used_.push_back(false);
+    columns_.emplace_back();
     records_.emplace_back();
 }
 
 Symbol Solver::newSymbol(Kind kind) {
     kinds_.push_back(kind);
     used_.push_back(false);
+    columns_.emplace_back();
     return static_cast<Symbol>(kinds_.size() - 1);
+}
+
+std::vector<Symbol> Solver::holders(Symbol symbol) {
+    std::vector<Symbol> found;
+    if (kind(symbol) == Kind::Dummy) {
+        for (const auto& [subject, row] : rows_) {
+            if (row.coefficientFor(symbol) != 0.0) found.push_back(subject);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    if (columns_[symbol].subjects.size() != columns_[symbol].compacted) compact(symbol);
+    auto& subjects = columns_[symbol].subjects;
+    std::erase_if(subjects, [&](Symbol subject) {
+        auto it = rows_.find(subject);
+        return it == rows_.end() || it->second.coefficientFor(symbol) == 0.0;
+    });
+    columns_[symbol].compacted = subjects.size();
+    return subjects;
+}
+
+void Solver::compact(Symbol symbol) {
+    // The list is sorted up to `compacted`; what was noted since is sorted and merged in.
+    Column& column = columns_[symbol];
+    auto& subjects = column.subjects;
+    const auto tail = subjects.begin() + static_cast<std::ptrdiff_t>(std::min(column.compacted, subjects.size()));
+    std::sort(tail, subjects.end());
+    std::inplace_merge(subjects.begin(), tail, subjects.end());
+    subjects.erase(std::unique(subjects.begin(), subjects.end()), subjects.end());
+    column.compacted = subjects.size();
+}
+
+void Solver::note(Symbol subject, Symbol symbol) {
+    used_[symbol] = true;
+    if (kind(symbol) == Kind::Dummy) return;
+    Column& column = columns_[symbol];
+    column.subjects.push_back(subject);
+    if (column.subjects.size() > 4 * column.compacted + 256) compact(symbol);
+}
+
+void Solver::noteCells(Symbol subject, const Row& cells) {
+    for (const Row::Cell& cell : cells.cells()) note(subject, cell.symbol);
 }
 
 Variable Solver::makeVariable() { return Variable{newSymbol(Kind::External)}; }
@@ -167,7 +211,8 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
             place(symbol, std::move(basic));
         }
     }
-    for (auto& entry : rows_) entry.second.remove(art);
+    for (Symbol subject : holders(art)) rows_.at(subject).remove(art);
+    columns_[art] = {};
     objective_.remove(art);
     return success;
 }
@@ -175,21 +220,22 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
 // ---- Pivoting ----
 
 void Solver::place(Symbol subject, Row row) {
-    noteUse(row);
     used_[subject] = true;
-    rows_.emplace(subject, std::move(row));
-}
-
-void Solver::noteUse(const Row& row) {
-    for (const Row::Cell& cell : row.cells()) used_[cell.symbol] = true;
+    noteCells(subject, rows_.emplace(subject, std::move(row)).first->second);
 }
 
 void Solver::substitute(Symbol symbol, const Row& row) {
     if (!used_[symbol]) return;
-    for (auto& [subject, other] : rows_) {
-        if (other.substitute(symbol, row) && kind(subject) != Kind::External && other.constant() < 0) {
-            infeasible_.push_back(subject);
-        }
+    // Once substituted, the symbol is in no row any more: its column starts over empty.
+    const std::vector<Symbol> subjects = holders(symbol);
+    columns_[symbol] = {};
+    std::vector<Symbol> added;
+    for (Symbol subject : subjects) {
+        auto it = rows_.find(subject);
+        added.clear();
+        if (it == rows_.end() || !it->second.substitute(symbol, row, &added)) continue;
+        for (Symbol symbolAdded : added) note(subject, symbolAdded);
+        if (kind(subject) != Kind::External && it->second.constant() < 0) infeasible_.push_back(subject);
     }
     objective_.substitute(symbol, row);
     if (artificial_) artificial_->substitute(symbol, row);
@@ -219,8 +265,9 @@ void Solver::optimize(Row& objective) {
         if (!entering) return;
         Symbol leaving = 0;
         double best = std::numeric_limits<double>::max();
-        for (const auto& [subject, row] : rows_) {
+        for (Symbol subject : holders(entering)) {
             if (kind(subject) == Kind::External) continue;
+            const Row& row = rows_.at(subject);
             const double coefficient = row.coefficientFor(entering);
             if (coefficient >= 0) continue;
             const double ratio = -row.constant() / coefficient;
@@ -272,13 +319,14 @@ void Solver::removeMarkerEffects(Symbol marker, double strength) {
     }
 }
 
-Symbol Solver::markerLeavingSymbol(Symbol marker) const {
+Symbol Solver::markerLeavingSymbol(Symbol marker) {
     double firstRatio = std::numeric_limits<double>::max();
     double secondRatio = std::numeric_limits<double>::max();
     Symbol first = 0;
     Symbol second = 0;
     Symbol third = 0;
-    for (const auto& [subject, row] : rows_) {
+    for (Symbol subject : holders(marker)) {
+        const Row& row = rows_.at(subject);
         const double coefficient = row.coefficientFor(marker);
         if (coefficient == 0) continue;
         if (kind(subject) == Kind::External) {
@@ -339,10 +387,9 @@ bool Solver::shiftMarker(Symbol marker, double shift) {
         note(marker, it->second);
         return holds;
     }
-    for (auto& [subject, row] : rows_) {
-        const double coefficient = row.coefficientFor(marker);
-        if (coefficient == 0) continue;
-        row.add(coefficient * shift);
+    for (Symbol subject : holders(marker)) {
+        Row& row = rows_.at(subject);
+        row.add(row.coefficientFor(marker) * shift);
         note(subject, row);
     }
     objective_.add(objective_.coefficientFor(marker) * shift);

@@ -63,6 +63,15 @@ private:
     Kind kind(Symbol symbol) const { return kinds_[symbol]; }
     bool pivotable(Symbol symbol) const { return kind(symbol) == Kind::Slack || kind(symbol) == Kind::Error; }
 
+    // The rows that hold `symbol` (by their basic symbol), in order.
+    std::vector<Symbol> holders(Symbol symbol);
+    // Drops repeated entries from the symbol's column. Only reading it (holders) asks the rows, which
+    // would cost as much as the rows are long.
+    void compact(Symbol symbol);
+    // Notes that the row of `subject` now holds `symbol`, or the symbols of `cells`, too.
+    void note(Symbol subject, Symbol symbol);
+    void noteCells(Symbol subject, const Row& cells);
+
     Row createRow(const Expression& expression, Relation relation, double strength, Record& record);
     Symbol chooseSubject(const Row& row, const Record& record) const;
     bool allDummies(const Row& row) const;
@@ -70,11 +79,10 @@ private:
     void collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const;
     void substitute(Symbol symbol, const Row& row);
     void place(Symbol subject, Row row);
-    void noteUse(const Row& row);
     void pivot(Symbol leaving, Symbol entering);
     void optimize(Row& objective);
     bool dualOptimize();
-    Symbol markerLeavingSymbol(Symbol marker) const;
+    Symbol markerLeavingSymbol(Symbol marker);
     void removeMarkerEffects(Symbol marker, double strength);
     // Moves `marker` by `shift` in every row; false when a redundant required equality stops holding.
     bool shiftMarker(Symbol marker, double shift);
@@ -85,6 +93,19 @@ private:
     // met for the first time) can be substituted without looking at any row.
     std::vector<bool> used_;
     std::unordered_map<Symbol, Row> rows_;
+    // For each symbol, the basic symbols whose rows may hold it: every row that holds it is listed, and
+    // perhaps some that held it once, or are gone, or twice. Substitution and the ratio tests visit only
+    // these rows, not the whole tableau, which keeps long systems from growing quadratically. Dummy
+    // symbols are left out: they never enter the basis, so only removing or editing their constraint
+    // looks for them, by a scan; a chain of required equalities would otherwise fill their columns with
+    // one entry per row downstream.
+    struct Column {
+        std::vector<Symbol> subjects;
+        // The length after the last compaction, up to which the list is sorted and unique; the list is
+        // compacted again when it has grown well past it.
+        std::size_t compacted = 0;
+    };
+    std::vector<Column> columns_;
     Row objective_;
     std::optional<Row> artificial_;
     std::vector<Record> records_;

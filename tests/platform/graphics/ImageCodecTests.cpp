@@ -264,6 +264,15 @@ TEST(ImageCodecTests, ExifOrientationParsing) {
     noTag[8] = 1;
     EXPECT_FALSE(exifOrientation(noTag));
     EXPECT_FALSE(exifOrientation(Bytes{'M', 'M', 0, 43, 0, 0, 0, 8}));
+    // Values no orientation has read as up, as the image class shows them.
+    for (std::uint16_t value : {0, 9, 255, 65535}) {
+        Bytes odd = little;
+        odd[30] = static_cast<std::uint8_t>(value & 0xFF);
+        odd[31] = static_cast<std::uint8_t>(value >> 8);
+        EXPECT_EQ(exifOrientation(odd), 1) << value;
+        const Bytes block = exifBlockWithOrientation(value);
+        EXPECT_EQ(exifOrientation(std::span(block).subspan(6)), 1) << value;
+    }
 }
 
 TEST(ImageCodecTests, GIFFramesDelaysAndComposition) {

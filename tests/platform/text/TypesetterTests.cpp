@@ -74,6 +74,33 @@ TEST(Typesetter, WrapsAtWordsThenCharactersAndAlwaysAtSeparators) {
     EXPECT_EQ(typeset("x").suggestLineBreak(1, 100), 0u);
 }
 
+// A line that ends inside a word ends where the text would end: the last glyph does not keep the kerning
+// it had with the first glyph of the next line, so the line measures what it draws.
+TEST(Typesetter, LinesCutInsideAWordAreMeasuredAsTheirOwnText) {
+    const double size = 24;
+    // The face kerns these pairs, or this test would prove nothing.
+    auto kerned = [&](std::string_view pair) {
+        return typeset(pair, size).createLine({0, 0}).runs().front().glyphs().front().advance;
+    };
+    ASSERT_LT(kerned("AV"), typeset("A", size).createLine({0, 0}).width() - 0.5);
+    ASSERT_LT(kerned("To"), typeset("T", size).createLine({0, 0}).width() - 0.5);
+    const std::string text = "AVE Tokyo WAVY AVATAR";
+    Typesetter typesetter = typeset(text, size);
+    for (double width : {30.0, 55.0, 70.0, 90.0}) {
+        for (std::uint64_t start = 0; start < typesetter.length();) {
+            const std::uint64_t count = typesetter.suggestClusterBreak(start, width);
+            const std::string piece = ns::fromUTF16(typesetter.text().string().substr(start, count));
+            const double alone = typeset(piece, size).createLine({0, 0}).visibleWidth();
+            EXPECT_NEAR(typesetter.visibleWidth(start, start + count), alone, 1e-9) << piece << " at " << width;
+            EXPECT_NEAR(typesetter.createLine({start, count}).visibleWidth(), alone, 1e-9) << piece << " at " << width;
+            if (count > 1) {
+                EXPECT_LE(alone, width + LayoutTolerance) << piece << " at " << width;
+            }
+            start += count;
+        }
+    }
+}
+
 TEST(Typesetter, ChineseBreaksBetweenIdeographsAndFallsBackToTheChineseFace) {
     Typesetter chinese = typeset("中文排版测试，好。");
     const Line line = chinese.createLine({0, 0});

@@ -160,3 +160,72 @@ TEST(Solver, IncrementalEditsMatchAFreshSolve) {
 }
 
 }  // namespace
+
+// The same row of boxes, its constraints taken away and stated again at random (the walls, the gaps, the
+// preferences): whatever path the tableau took, the solution is the one a fresh solver finds.
+TEST(Solver, RemovingAndRestatingMatchesAFreshSolve) {
+    constexpr int kBoxes = 10;
+    struct Layout {
+        Solver solver;
+        std::vector<Variable> left, width;
+        std::vector<ConstraintId> gap, preference;
+        ConstraintId wall = kNoConstraint;
+        void state(int i, const std::vector<double>& wishes, const std::vector<double>& gaps) {
+            if (i + 1 < kBoxes) {
+                gap[i] = solver.addConstraint(Expression(left[i + 1]) - left[i] - width[i] - gaps[i], Relation::Equal,
+                                              kRequired);
+            }
+            preference[i] = solver.addConstraint(Expression(width[i]) - wishes[i], Relation::Equal, 1.0 + i);
+        }
+    };
+    auto build = [](Layout& l, const std::vector<double>& wishes, const std::vector<double>& gaps, double wall) {
+        for (int i = 0; i < kBoxes; ++i) {
+            l.left.push_back(l.solver.makeVariable());
+            l.width.push_back(l.solver.makeVariable());
+        }
+        l.gap.resize(kBoxes);
+        l.preference.resize(kBoxes);
+        l.solver.addConstraint(Expression(l.left[0]), Relation::Equal, kRequired);
+        for (int i = 0; i < kBoxes; ++i) {
+            l.solver.addConstraint(Expression(l.width[i]) - 4, Relation::GreaterThanOrEqual, kRequired);
+            l.state(i, wishes, gaps);
+        }
+        l.wall = l.solver.addConstraint(Expression(l.left.back()) + l.width.back() - wall, Relation::LessThanOrEqual,
+                                        kRequired);
+    };
+
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> wishOf(4, 60);
+    std::uniform_real_distribution<double> gapOf(0, 10);
+    std::uniform_real_distribution<double> wallOf(100, 600);
+    std::vector<double> wishes(kBoxes), gaps(kBoxes);
+    for (double& wish : wishes) wish = wishOf(random);
+    for (double& gap : gaps) gap = gapOf(random);
+    double wall = 300;
+    Layout incremental;
+    build(incremental, wishes, gaps, wall);
+    for (int round = 0; round < 60; ++round) {
+        const int box = static_cast<int>(random() % kBoxes);
+        wishes[box] = wishOf(random);
+        gaps[box] = gapOf(random);
+        incremental.solver.removeConstraint(incremental.preference[box]);
+        if (box + 1 < kBoxes) incremental.solver.removeConstraint(incremental.gap[box]);
+        incremental.state(box, wishes, gaps);
+        if (round % 3 == 0) {
+            wall = wallOf(random);
+            incremental.solver.removeConstraint(incremental.wall);
+            incremental.wall = incremental.solver.addConstraint(
+                Expression(incremental.left.back()) + incremental.width.back() - wall, Relation::LessThanOrEqual,
+                kRequired);
+        }
+        Layout fresh;
+        build(fresh, wishes, gaps, wall);
+        ASSERT_EQ(incremental.solver.constraintCount(), fresh.solver.constraintCount());
+        for (int i = 0; i < kBoxes; ++i) {
+            ASSERT_NEAR(incremental.solver.value(incremental.left[i]), fresh.solver.value(fresh.left[i]), 1e-6)
+                << "round " << round << ", box " << i;
+            ASSERT_NEAR(incremental.solver.value(incremental.width[i]), fresh.solver.value(fresh.width[i]), 1e-6)
+                << "round " << round << ", box " << i;
+        }
+    }
+}
