@@ -215,6 +215,19 @@ std::shared_ptr<WebImageCombinedOperation> WebImageManager::downloadImageWithURL
     return operation;
 }
 
+std::shared_ptr<WebImageCombinedOperation> WebImageManager::downloadWithURL(const std::optional<ns::URL>& url,
+                                                                            std::uint64_t options,
+                                                                            WebImageFetchProgress progress,
+                                                                            LegacyCompletion completed) {
+    return downloadImageWithURL(url, options, std::move(progress),
+                                [completed = std::move(completed)](std::shared_ptr<ui::Image> image,
+                                                                   std::optional<ns::Error> error,
+                                                                   ImageCacheSource source, bool finished,
+                                                                   std::optional<ns::URL>) {
+                                    if (completed) completed(std::move(image), std::move(error), source, finished);
+                                });
+}
+
 void WebImageManager::cacheAnswered(const std::shared_ptr<WebImageCombinedOperation>& operation, const ns::URL& url,
                                     const std::string& key, std::uint64_t options,
                                     const WebImageFetchProgress& progress, const WebImageLoadCompletion& completed,

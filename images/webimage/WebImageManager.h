@@ -109,6 +109,13 @@ public:
                                                                     WebImageFetchProgress progress,
                                                                     WebImageLoadCompletion completed);
 
+    // The older form, whose completion has no image URL; an empty completion hears nothing.
+    using LegacyCompletion = std::function<void(std::shared_ptr<ui::Image> image, std::optional<ns::Error> error,
+                                                ImageCacheSource source, bool finished)>;
+    std::shared_ptr<WebImageCombinedOperation> downloadWithURL(const std::optional<ns::URL>& url, std::uint64_t options,
+                                                               WebImageFetchProgress progress,
+                                                               LegacyCompletion completed);
+
     // The filter's key when one is set, else the URL's absolute text ("" without a URL).
     std::string cacheKeyForURL(const std::optional<ns::URL>& url) const;
     // Stores in memory and on disk (encoded again).

@@ -129,8 +129,28 @@ JDIMENSION readPixels(Decoder& d, std::vector<std::uint32_t>* pixels, std::uint8
     jpeg_decompress_struct& cinfo = d.cinfo;
     const bool cmyk = isCMYK(cinfo);
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_start_decompress(&cinfo);
     const bool inverted = cinfo.saw_Adobe_marker;
+#if defined(JCS_EXTENSIONS) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (!cmyk) {
+        // Opaque blue, green, red, alpha bytes are a native ARGB word here, so libjpeg-turbo writes the rows
+        // straight into the bitmap and no conversion pass is needed.
+        cinfo.out_color_space = JCS_EXT_BGRA;
+        jpeg_start_decompress(&cinfo);
+        while (cinfo.output_scanline < cinfo.output_height && !(stopAtEnd && d.source.ranOut)) {
+            pixels->resize(pixels->size() + cinfo.output_width);
+            auto rowPointer = reinterpret_cast<JSAMPROW>(pixels->data() + pixels->size() - cinfo.output_width);
+            if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) {
+                pixels->resize(pixels->size() - cinfo.output_width);
+                break;
+            }
+            rows = rows + 1;
+        }
+        if (stopAtEnd && d.source.ranOut) return rows;
+        jpeg_finish_decompress(&cinfo);
+        return rows;
+    }
+#endif
+    jpeg_start_decompress(&cinfo);
     while (cinfo.output_scanline < cinfo.output_height && !(stopAtEnd && d.source.ranOut)) {
         JSAMPROW rowPointer = row;
         if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) break;

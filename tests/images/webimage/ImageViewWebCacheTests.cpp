@@ -3,6 +3,7 @@
 #include "images/webimage/ButtonWebCache.h"
 #include "images/webimage/ImageViewWebCache.h"
 #include "images/webimage/ViewWebCacheOperation.h"
+#include "images/webimage/WebCacheDeprecated.h"
 #include "images/webimage/WebImageManager.h"
 #include "tests/images/webimage/WebImageTestSupport.h"
 
@@ -203,6 +204,47 @@ TEST_F(ImageViewWebCacheTests, ButtonsLoadPerStateAndKind) {
     EXPECT_EQ(nothing.count, 1);
     EXPECT_EQ(nothing.error->code(), -1);
     EXPECT_EQ(wi_imageURLForState(*button, ui::ControlStateNormal), std::nullopt);
+}
+
+TEST_F(ImageViewWebCacheTests, OlderFormsForwardToTheirNewerOnes) {
+    server.serveText("/old.jpg", test::jpegBytes(6, 6), "image/jpeg");
+    auto held = serveHeldPicture("/held.jpg", 8);
+    auto view = std::make_shared<ui::ImageView>();
+    int heard = 0;
+    std::shared_ptr<ui::Image> shown;
+    setImageWithURL(view, url("/old.jpg"), [&](std::shared_ptr<ui::Image> image, std::optional<ns::Error> error,
+                                                ImageCacheSource) {
+        ++heard;
+        shown = image;
+        EXPECT_FALSE(error);
+    });
+    EXPECT_EQ(imageURL(*view), url("/old.jpg"));
+    ASSERT_TRUE(test::pumpUntil([&] { return heard == 1; }));
+    EXPECT_EQ(view->image(), shown);
+
+    // The button's current state is the one whose load is cancelled.
+    auto button = std::make_shared<ui::Button>();
+    int buttonHeard = 0;
+    setImageWithURL(button, url("/held.jpg"), ui::ControlStateNormal,
+                    [&](std::shared_ptr<ui::Image>, std::optional<ns::Error>, ImageCacheSource) { ++buttonHeard; });
+    EXPECT_EQ(currentImageURL(*button), url("/held.jpg"));
+    EXPECT_EQ(wi_imageLoadOperationCount(*button, wi_buttonImageLoadKey(ui::ControlStateNormal)), 1u);
+    cancelCurrentImageLoad(*button);
+    EXPECT_EQ(wi_imageLoadOperationCount(*button, wi_buttonImageLoadKey(ui::ControlStateNormal)), 0u);
+    held->open();
+    test::settleImageCache();
+    EXPECT_EQ(buttonHeard, 0);
+
+    int managerHeard = 0;
+    WebImageManager::sharedManager()->downloadWithURL(url("/old.jpg"), 0, {},
+                                                      [&](std::shared_ptr<ui::Image> image, auto, ImageCacheSource source,
+                                                          bool finished) {
+                                                          ++managerHeard;
+                                                          EXPECT_TRUE(image);
+                                                          EXPECT_EQ(source, ImageCacheSourceMemory);
+                                                          EXPECT_TRUE(finished);
+                                                      });
+    EXPECT_EQ(managerHeard, 1);
 }
 
 }  // namespace
