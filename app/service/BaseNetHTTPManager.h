@@ -5,6 +5,7 @@
 // the main queue. Exactly one block is called, once; an empty block is skipped. The manager and the
 // operation are not kept: the operation runs to its end on the networking queue by itself.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +42,9 @@ public:
     // the parameters also goes out as the header "authkey". Logs the request and the parsed reply.
     static void postRequestOperationForHost(std::string_view host, std::string_view path, const ns::Value& parameters,
                                             Completion completion, Failure failure);
+    // Form POSTs sent whose completion or failure block has not finished yet. The run command and the
+    // end-to-end tests wait for it to reach 0 to know that the app has heard back from the service.
+    static std::size_t formPostsInFlight();
     // Multipart: the parameters plus the data as one PNG file part named "faceImg".
     static void postRequestOperationForHost(std::string_view host, std::string_view path, const ns::Value& parameters,
                                             const ns::Data& data, Completion completion, Failure failure);

@@ -6,10 +6,15 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/foundation/Object.h"
 
 namespace ql {
+
+// Posted (no object) when a silent sign-in has put a student into the session, so that the tab screens
+// reload what they show.
+inline constexpr std::string_view LoginSuccessNotification = "loginSuccess";
 
 // The reply models live with the service client, which itself reads the session; the session only holds them.
 class LoginRsp;

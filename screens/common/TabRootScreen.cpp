@@ -1,0 +1,50 @@
+#include "screens/common/TabRootScreen.h"
+
+#include "app/session/Account.h"
+#include "app/uikit/ColorHex.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/Label.h"
+
+namespace ql {
+
+void TabRootScreen::listenForSignIn() {
+    auto weakSelf = std::weak_ptr<TabRootScreen>(std::static_pointer_cast<TabRootScreen>(shared_from_this()));
+    // Observers by target are dropped with the screen, so nothing outlives it.
+    ns::NotificationCenter::defaultCenter().addObserver(
+        weakSelf,
+        [weakSelf](const ns::Notification&) {
+            if (auto self = weakSelf.lock()) self->reloadContent();
+        },
+        LoginSuccessNotification);
+}
+
+void TabRootScreen::viewWillAppear(bool animated) {
+    BasicVC::viewWillAppear(animated);
+    // After a sign-in on the sign-in screen no notification comes: the first appearance loads instead.
+    if (!appearedSignedIn_ && Account::share().info()) {
+        appearedSignedIn_ = true;
+        reloadContent();
+    }
+}
+
+std::shared_ptr<ui::View> TabRootScreen::addCard(const cg::Rect& frame) {
+    auto card = std::make_shared<ui::View>(frame);
+    card->setBackgroundColor(ui::Color::colorWithWhite(1, 0.9));
+    card->layer()->setCornerRadius(12);
+    card->layer()->setBorderWidth(1);
+    card->layer()->setBorderColor(colorWithHex(0xF2B33D)->CGColor());
+    view()->addSubview(card);
+    return card;
+}
+
+std::shared_ptr<ui::Label> TabRootScreen::addLabel(ui::View& parent, const cg::Rect& frame, double fontSize, bool bold) {
+    auto label = std::make_shared<ui::Label>(frame);
+    label->setFont(bold ? ui::Font::boldSystemFontOfSize(fontSize) : ui::Font::systemFontOfSize(fontSize));
+    label->setTextColor(colorWithHex(0x4A4A4A));
+    parent.addSubview(label);
+    return label;
+}
+
+}  // namespace ql

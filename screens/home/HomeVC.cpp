@@ -1,0 +1,71 @@
+#include "screens/home/HomeVC.h"
+
+#include <string>
+
+#include "app/service/AccountModels.h"
+#include "app/account/AccountReplies.h"
+#include "app/service/StudentNetWorkApiManager.h"
+#include "app/session/Account.h"
+#include "app/uikit/AppScreens.h"
+#include "platform/ui/Label.h"
+#include "screens/common/BookTable.h"
+#include "ui/toast/Toast.h"
+
+namespace ql {
+
+std::shared_ptr<ui::NavigationController> HomeVC::navigationControllerContainSelf() {
+    auto navigation = navigationControllerContaining<HomeVC>();
+    std::static_pointer_cast<TabRootScreen>(navigation->topViewController())->listenForSignIn();
+    return navigation;
+}
+
+void HomeVC::viewDidLoad() {
+    BasicVC::viewDidLoad();
+    setTitle("首页");
+    const cg::Size size = view()->bounds().size;
+    auto card = addCard({16, 80, size.width - 32, 78});
+    nameLabel_ = addLabel(*card, {16, 10, size.width - 64, 26}, 18, true);
+    countersLabel_ = addLabel(*card, {16, 42, size.width - 64, 22}, 14);
+    addLabel(*view(), {20, 170, size.width - 40, 24}, 16, true)->setText("为你推荐");
+    books_ = BookTable::make({16, 200, size.width - 32, size.height - 210 - AppScreens::kTabBarHeight});
+    books_->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
+    view()->addSubview(books_);
+    showSummary();
+}
+
+void HomeVC::showSummary() {
+    if (!isViewLoaded()) return;  // viewDidLoad shows it
+    const auto info = Account::share().info();
+    nameLabel_->setText(info ? info->realName + "  " + info->myTitle : std::string("未登录"));
+    const auto index = Account::share().stuIndex();
+    if (!index) {
+        countersLabel_->setText(std::string());
+        return;
+    }
+    countersLabel_->setText("阅读测试 " + index->testNum + " 本   收藏 " + index->collectionNum + " 本   班级排名 第 " +
+                            index->rank + " 名");
+    books_->setBooks(index->bookList);
+}
+
+void HomeVC::reloadContent() {
+    const auto info = Account::share().info();
+    if (!info) return;
+    noteReload();
+    GetStuIndexContentReq request;
+    request.classId = info->user ? info->user->ClassId : std::string();
+    auto self = std::static_pointer_cast<HomeVC>(shared_from_this());
+    StudentNetWorkApiManager::request_GetStuIndexContent_WithParams(
+        request,
+        [self](const ns::Value& reply) {
+            auto rsp = replyModel<GetStuIndexContentRsp>(reply);
+            if (rsp->result != 1) {
+                Toast::showWithText(rsp->msg);
+                return;
+            }
+            Account::share().setStuIndex(rsp);
+            self->showSummary();
+        },
+        [](const std::string&) { showNoNetwork(); });
+}
+
+}  // namespace ql

@@ -1,0 +1,183 @@
+#include "tools/quillory/AppDriver.h"
+
+#include <chrono>
+
+#include "app/service/BaseNetHTTPManager.h"
+#include "app/shell/AppStart.h"
+#include "app/shell/MainViewController.h"
+#include "app/uikit/BasicVC.h"
+#include "platform/device/ViewQuery.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Window.h"
+
+namespace ql::quillory {
+
+namespace {
+
+// Shorter than the countdown's tick, longer than any transition: settling lets the screen finish moving
+// without running a countdown down.
+constexpr double kIdleHorizon = 0.5;
+
+std::shared_ptr<ui::ViewController> topOf(std::shared_ptr<ui::ViewController> controller) {
+    while (controller) {
+        if (auto presented = controller->presentedViewController()) {
+            controller = presented;
+        } else if (auto* navigation = dynamic_cast<ui::NavigationController*>(controller.get())) {
+            auto top = navigation->topViewController();
+            if (!top) break;
+            controller = top;
+        } else if (auto* shell = dynamic_cast<MainViewController*>(controller.get())) {
+            if (!shell->currentVC()) break;
+            controller = shell->currentVC();
+        } else {
+            break;
+        }
+    }
+    return controller;
+}
+
+bool onScreen(const ui::View& view) {
+    const ui::Window* window = view.window();
+    if (!window || !sim::isShown(view)) return false;
+    cg::Rect visible = view.convertRectToView(view.bounds(), nullptr);
+    for (const ui::View* v = view.superview(); v; v = v->superview()) {
+        if (v->clipsToBounds()) visible = cg::rectIntersection(visible, v->convertRectToView(v->bounds(), nullptr));
+    }
+    return !cg::rectIsEmpty(cg::rectIntersection(visible, window->bounds()));
+}
+
+void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
+    if (!sim::isShown(view)) return;
+    if (onScreen(view)) {
+        if (auto field = dynamic_cast<const ui::TextField*>(&view)) {
+            if (!field->text().empty()) {
+                texts.push_back(field->isSecureTextEntry() ? std::string(ns::utf16Length(field->text()), '*')
+                                                           : field->text());
+            } else if (field->placeholder()) {
+                texts.push_back("[" + *field->placeholder() + "]");
+            }
+            return;
+        }
+        if (auto text = sim::textOf(view); text && !text->empty()) texts.push_back(*text);
+    }
+    for (const auto& subview : view.subviews()) collectTexts(*subview, texts);
+}
+
+}  // namespace
+
+AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory)
+    : device_(profile), shotsDirectory_(std::move(shotsDirectory)) {}
+
+void AppDriver::boot() {
+    registerAppLoadHooks();
+    device_.boot(&makeAppDelegate);
+    settle();
+}
+
+void AppDriver::settle() {
+    for (;;) {
+        device_.runUntilIdle(kIdleHorizon);
+        if (BaseNetHTTPManager::formPostsInFlight() == 0) return;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
+        // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
+        while (BaseNetHTTPManager::formPostsInFlight() != 0) {
+            if (std::chrono::steady_clock::now() > giveUp) {
+                throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
+            }
+            device_.runUntil([] { return BaseNetHTTPManager::formPostsInFlight() == 0; }, 0.001);
+        }
+    }
+}
+
+std::shared_ptr<ui::ViewController> AppDriver::topController() const {
+    auto window = device_.keyWindow();
+    return window ? topOf(window->rootViewController()) : nullptr;
+}
+
+ScreenSummary AppDriver::screen() const {
+    ScreenSummary summary;
+    if (auto top = topController()) {
+        summary.controller = std::string(top->className());
+        summary.title = top->title().value_or("");
+    }
+    for (const auto& window : ui::Application::sharedApplication().windows()) collectTexts(*window, summary.texts);
+    return summary;
+}
+
+std::string AppDriver::describe(const ScreenSummary& summary) {
+    std::string text = summary.controller;
+    if (!summary.title.empty()) text += " \"" + summary.title + "\"";
+    text += "\n  ";
+    for (std::size_t i = 0; i < summary.texts.size(); ++i) {
+        if (i) text += " | ";
+        text += summary.texts[i];
+    }
+    return text;
+}
+
+std::string AppDriver::shot(const std::string& name) {
+    const std::string path = shotsDirectory_ + "/" + name + ".png";
+    device_.writeScreenshot(path);
+    return path;
+}
+
+std::string AppDriver::run(const ScriptCommand& command) {
+    std::string output;
+    try {
+        perform(command, output);
+        settle();
+    } catch (const ScriptError& error) {
+        const std::string prefix = "line " + std::to_string(command.line) + ": ";
+        if (std::string_view(error.what()).starts_with(prefix)) throw;
+        throw ScriptError(prefix + error.what());
+    } catch (const std::exception& error) {
+        throw ScriptError("line " + std::to_string(command.line) + ": " + error.what());
+    }
+    return output;
+}
+
+void AppDriver::perform(const ScriptCommand& command, std::string& output) {
+    using Kind = ScriptCommand::Kind;
+    switch (command.kind) {
+        case Kind::Tap: {
+            auto view = device_.find(command.text);
+            if (!view) throw ScriptError("nothing on the screen shows \"" + command.text + "\"");
+            device_.tap(*view);
+            break;
+        }
+        case Kind::Type: device_.type(command.text); break;
+        case Kind::Clear: {
+            auto window = device_.keyWindow();
+            auto* field = window ? dynamic_cast<ui::TextField*>(window->firstResponder()) : nullptr;
+            if (!field) throw ScriptError("no text field has the focus");
+            if (!field->text().empty()) device_.pressBackspace(int(ns::utf16Length(field->text())));
+            break;
+        }
+        case Kind::Swipe: {
+            auto window = device_.keyWindow();
+            if (!window) throw ScriptError("nothing is on the screen");
+            device_.swipe(*window, command.direction);
+            break;
+        }
+        case Kind::Wait: device_.advance(command.seconds); break;
+        case Kind::Shot: output = shot(command.text); break;
+        case Kind::Tree: output = describe(screen()); break;
+        case Kind::Back: {
+            auto screen = std::dynamic_pointer_cast<BasicVC>(topController());
+            auto bar = screen ? screen->navgationBar() : nullptr;
+            if (!bar || !bar->buttonBack() || !sim::isShown(*bar->buttonBack())) {
+                throw ScriptError("this screen has no back button");
+            }
+            device_.tap(*bar->buttonBack());
+            break;
+        }
+    }
+}
+
+}  // namespace ql::quillory

@@ -1,0 +1,57 @@
+#pragma once
+// The app running on the headless device as the run command drives it: booted the way the program
+// starts (load hooks, then the application delegate), worked by the script commands, and read back as a
+// screen summary (the top controller, its title and the visible texts, overlays and toasts included).
+// After every command it waits until the app is quiet: no service call unanswered and nothing due on the
+// main run loop soon.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device/Device.h"
+#include "tools/quillory/ScriptCommand.h"
+
+namespace ql::ui {
+class ViewController;
+}
+
+namespace ql::quillory {
+
+struct ScreenSummary {
+    std::string controller;  // the class of the screen on top
+    std::string title;
+    std::vector<std::string> texts;  // what a person can read, back to front; empty fields as "[placeholder]"
+};
+
+class AppDriver {
+public:
+    // How long a service call may stay unanswered (real seconds) before settle() gives up on it.
+    static constexpr double kReplyTimeout = 30;
+
+    AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory);
+
+    void boot();
+    // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout.
+    void settle();
+    // Runs one command and settles; gives what the command prints (the tree, the shot's path) or "".
+    // Raises ScriptError naming the command's line when it cannot be done.
+    std::string run(const ScriptCommand& command);
+
+    ScreenSummary screen() const;
+    static std::string describe(const ScreenSummary& summary);
+    // Writes NAME.png into the shots folder and gives its path.
+    std::string shot(const std::string& name);
+
+    sim::Device& device() { return device_; }
+    // The screen on top: through presentations, navigation stacks and the tab shell's current tab.
+    std::shared_ptr<ui::ViewController> topController() const;
+
+private:
+    void perform(const ScriptCommand& command, std::string& output);
+
+    sim::Device device_;
+    std::string shotsDirectory_;
+};
+
+}  // namespace ql::quillory

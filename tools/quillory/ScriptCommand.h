@@ -1,0 +1,42 @@
+#pragma once
+// The run command's script language: one command a line, blank lines and lines starting with "#" are
+// skipped.
+//
+//   tap TEXT        tap the frontmost visible view showing TEXT
+//   type TEXT       type TEXT into the focused field
+//   clear           empty the focused field
+//   swipe DIR       swipe left, right, up or down across the screen
+//   wait SECONDS    let that much of the app's clock pass
+//   shot NAME       write a screenshot NAME.png into the shots folder
+//   tree            print the screen: the top controller, its title and every visible text
+//   back            tap the title bar's back button
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/device/Device.h"
+
+namespace ql::quillory {
+
+// A command that cannot be run; the message names the line.
+class ScriptError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ScriptCommand {
+    enum class Kind { Tap, Type, Clear, Swipe, Wait, Shot, Tree, Back };
+
+    Kind kind = Kind::Tree;
+    std::string text;  // what tap and type take, the name of a shot
+    sim::Device::Direction direction = sim::Device::Direction::Left;
+    double seconds = 0;
+    int line = 0;
+};
+
+// Nothing for a blank line or a comment; raises ScriptError ("line N: …") for anything it cannot read.
+std::optional<ScriptCommand> parseScriptLine(std::string_view line, int lineNumber);
+
+}  // namespace ql::quillory
