@@ -64,13 +64,15 @@ endfunction()
 
 # ql_add_subfolders([EXCEPT name...])
 # Adds every child folder that holds a CMakeLists.txt, in name order, so a new component needs nothing
-# beyond its own folder. Targets may be linked before the folder that defines them is read.
+# beyond its own folder; the build notices such a folder by itself. Targets may be linked before the folder
+# that defines them is read.
 function(ql_add_subfolders)
   cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
-  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
-  list(SORT children)
-  foreach(child IN LISTS children)
-    if(NOT child IN_LIST ARG_EXCEPT AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+  file(GLOB lists CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  list(SORT lists)
+  foreach(list IN LISTS lists)
+    get_filename_component(child ${list} DIRECTORY)
+    if(NOT child IN_LIST ARG_EXCEPT)
       add_subdirectory(${child})
     endif()
   endforeach()
