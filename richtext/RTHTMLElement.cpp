@@ -10,25 +10,22 @@ namespace ql {
 
 namespace {
 
-// The number a text starts with (after white space), as HTML's width and height are read; 0 when
-// there is none or it is not finite.
-double leadingNumber(const std::optional<std::string>& text) {
-    if (!text) return 0;
-    std::size_t at = 0;
-    while (at < text->size() && css::isSpace((*text)[at])) ++at;
-    if (at < text->size() && (*text)[at] == '+') ++at;
-    double value = 0;
-    const std::from_chars_result read = std::from_chars(text->data() + at, text->data() + text->size(), value, std::chars_format::fixed);
-    if (read.ec != std::errc() || !std::isfinite(value)) return 0;
-    return value;
-}
-
 template <typename T>
 std::shared_ptr<T> copied(const std::shared_ptr<T>& object) {
     return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
 }
 
 }  // namespace
+
+double RTHTMLElement::leadingNumber(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && css::isSpace(text[at])) ++at;
+    if (at < text.size() && text[at] == '+') ++at;
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(text.data() + at, text.data() + text.size(), value, std::chars_format::fixed);
+    if (read.ec != std::errc() || !std::isfinite(value)) return 0;
+    return value;
+}
 
 RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
     : RTHTMLParserNode(name, attributes) {
@@ -37,7 +34,7 @@ RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attrib
 
 void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
     RTHTMLParserNode::setAttributes(attributes);
-    size_ = {leadingNumber(attributeForKey("width")), leadingNumber(attributeForKey("height"))};
+    size_ = {leadingNumber(attributeForKey("width").value_or("")), leadingNumber(attributeForKey("height").value_or(""))};
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {

@@ -41,6 +41,15 @@ public:
     void inheritAttributesFromElement(const RTHTMLElement& parent);
     // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
     void interpretAttributes();
+    // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
+    // changes nothing. Subclasses extend it and call it first.
+    virtual void applyStyleDictionary(const ns::Dictionary& styles);
+    // The insets of the keys beginning with `prefix` ("margin", "-webkit-padding"…) written over
+    // `insets`: the shorthand first, then the sides, whatever order the keys come in. False when no key
+    // had the prefix.
+    bool parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
+                         cg::EdgeInsets& insets) const;
+
     // The list properties of the element's styles, numbered from its "start" attribute when it has one.
     std::shared_ptr<RTCSSListStyle> listStyle() const;
     // Whether the element is not the direct content of a list or list item.
@@ -132,11 +141,17 @@ public:
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 
 protected:
+    // The number a text starts with (after white space), as HTML attributes and CSS border widths are
+    // read; 0 when there is none.
+    static double leadingNumber(std::string_view text);
     // Held while the element's text is handed out, and around the output flag.
     std::recursive_mutex& outputLock() const { return outputLock_; }
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    // The first family of the list that a font bears, or the generic family it names.
+    void applyFontFamily(const ns::Dictionary& styles);
+
     std::shared_ptr<RichTextFontDescriptor> fontDescriptor_;
     std::shared_ptr<RichTextParagraphStyle> paragraphStyle_;
     std::shared_ptr<RTTextAttachment> textAttachment_;
