@@ -16,6 +16,7 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Geometry.h"
+#include "platform/text/AttributedString.h"
 #include "platform/ui/Color.h"
 #include "richtext/RTCSSListStyle.h"
 #include "richtext/RTHTMLParserNode.h"
@@ -49,6 +50,18 @@ public:
     // had the prefix.
     bool parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
                          cg::EdgeInsets& insets) const;
+
+    // Whether elements write the view layer's attribute keys rather than the typesetting ones; read at
+    // each use, set by the builder before it parses.
+    static bool usesUIKitAttributes();
+    static void setUsesUIKitAttributes(bool uses);
+    // The attributes of the element's text, built fresh on each call.
+    ns::Dictionary attributesForAttributedStringRepresentation() const;
+    // The element's text: its attachment's character, or its children's texts joined; blocks end in a
+    // paragraph. Nothing when hidden or already output.
+    virtual std::optional<ct::AttributedString> attributedString();
+    // Whether some visible child has not output yet (true for an element without children).
+    bool needsOutput() const;
 
     // The list properties of the element's styles, numbered from its "start" attribute when it has one.
     std::shared_ptr<RTCSSListStyle> listStyle() const;
@@ -149,6 +162,7 @@ protected:
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Dictionary& styles);
 
