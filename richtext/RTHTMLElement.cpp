@@ -117,7 +117,10 @@ void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachme
     textAttachment_ = std::move(attachment);
     if (textAttachment_) {
         textAttachment_->setHyperLinkGUID(linkGUID_);
-        textAttachment_->setDisplaySize(size_);
+        // An attachment that sized itself (from the same width and height, fitted to the largest size
+        // the import allows) keeps its size; the element's box only fills in for one that has none.
+        const cg::Size own = textAttachment_->displaySize();
+        if (own.width <= 0 && own.height <= 0) textAttachment_->setDisplaySize(size_);
     }
 }
 

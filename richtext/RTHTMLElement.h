@@ -74,7 +74,8 @@ public:
     void setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style);
 
     const std::shared_ptr<RTTextAttachment>& textAttachment() const { return textAttachment_; }
-    // Hands the attachment the element's alignment, link GUID and size.
+    // Hands the attachment the element's alignment, link GUID and, when it has no size of its own, the
+    // element's size.
     void setTextAttachment(std::shared_ptr<RTTextAttachment> attachment);
     std::uint64_t textAttachmentAlignment() const { return textAttachmentAlignment_; }
     void setTextAttachmentAlignment(std::uint64_t alignment) { textAttachmentAlignment_ = alignment; }

@@ -7,7 +7,10 @@
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
 #include "richtext/RTStylesheetHTMLElement.h"
+#include "richtext/RTTextAttachmentHTMLElement.h"
 #include "richtext/RTTextHTMLElement.h"
+#include "richtext/RTHTMLOptions.h"
+#include "platform/ui/GeometryValue.h"
 
 using namespace ql;
 
@@ -155,6 +158,29 @@ TEST(RTHTMLElementOutputTests, StylesheetElement) {
     const RTCSSStylesheet sheet = style->stylesheet();
     EXPECT_EQ(sheet.orderedSelectors(), (std::vector<std::string>{"p", "em"}));
     EXPECT_FALSE(style->attributedString());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RTHTMLElementOutputTests, AttachmentElement) {
+    const ns::Dictionary options{{std::string(RTMaxImageSize), ui::GeometryValue::valueWithCGSize({50, 50})}};
+    auto image = std::make_shared<RTTextAttachmentHTMLElement>(
+        "img", ns::Dictionary{{"src", ns::Value("https://example.com/a.png")}, {"width", ns::Value("100")}, {"height", ns::Value("40")}},
+        options);
+    ASSERT_TRUE(image->textAttachment());
+    // The attachment's size fitted to the largest allowed stays.
+    EXPECT_EQ(image->textAttachment()->displaySize().width, 50);
+    EXPECT_EQ(image->textAttachment()->displaySize().height, 20);
+    EXPECT_EQ(image->textAttachment()->contentURL()->absoluteString(), "https://example.com/a.png");
+    image->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+    const auto text = image->attributedString();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->u16string(), u"\uFFFC");
+
+    EXPECT_FALSE(std::make_shared<RTTextAttachmentHTMLElement>("IMG", ns::Dictionary())->textAttachment());
+    EXPECT_TRUE(std::make_shared<RTTextAttachmentHTMLElement>("video", ns::Dictionary())->textAttachment());
 }
 
 }  // namespace
