@@ -25,6 +25,8 @@ inline constexpr std::string_view RTHeaderLevelAttribute = "RTHeaderLevel";
 inline constexpr std::string_view RTBackgroundStrokeColorAttribute = "RTBackgroundStrokeColor";
 inline constexpr std::string_view RTBackgroundStrokeWidthAttribute = "RTBackgroundStrokeWidth";
 inline constexpr std::string_view RTBackgroundCornerRadiusAttribute = "RTBackgroundCornerRadius";
+// The colour of a link while it is touched.
+inline constexpr std::string_view RTLinkHighlightColorAttribute = "RTLinkHighlightColor";
 // Marks the line of a horizontal rule.
 inline constexpr std::string_view RTHorizontalRuleStyleAttribute = "RTHorizontalRuleStyle";
 

@@ -35,6 +35,11 @@ class RTHTMLElement : public RTHTMLParserNode {
 public:
     RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
 
+    // A new element of the class for the tag (exact spelling): a, br, hr, style and the attachment
+    // tags have their own; tags registered with RTTextAttachment make attachment elements.
+    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
+                                                          const ns::Dictionary& options);
+
     // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
     void setAttributes(const ns::Dictionary& attributes) override;
     std::shared_ptr<RTHTMLElement> parentElement() const;
@@ -56,7 +61,7 @@ public:
     static bool usesUIKitAttributes();
     static void setUsesUIKitAttributes(bool uses);
     // The attributes of the element's text, built fresh on each call.
-    ns::Dictionary attributesForAttributedStringRepresentation() const;
+    virtual ns::Dictionary attributesForAttributedStringRepresentation() const;
     // The element's text: its attachment's character, or its children's texts joined; blocks end in a
     // paragraph. Nothing when hidden or already output.
     virtual std::optional<ct::AttributedString> attributedString();

@@ -6,6 +6,7 @@
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTStylesheetHTMLElement.h"
 #include "richtext/RTTextAttachmentHTMLElement.h"
 #include "richtext/RTTextHTMLElement.h"
@@ -181,6 +182,52 @@ TEST(RTHTMLElementOutputTests, AttachmentElement) {
 
     EXPECT_FALSE(std::make_shared<RTTextAttachmentHTMLElement>("IMG", ns::Dictionary())->textAttachment());
     EXPECT_TRUE(std::make_shared<RTTextAttachmentHTMLElement>("video", ns::Dictionary())->textAttachment());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RTHTMLElementOutputTests, ElementsByTagLinksBreaksAndRules) {
+    const ns::Dictionary none;
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTAnchorHTMLElement>(RTHTMLElement::elementWithName("a", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTBreakHTMLElement>(RTHTMLElement::elementWithName("br", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTHorizontalRuleHTMLElement>(RTHTMLElement::elementWithName("hr", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTStylesheetHTMLElement>(RTHTMLElement::elementWithName("style", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(RTHTMLElement::elementWithName("iframe", none, none)));
+    const auto capitals = RTHTMLElement::elementWithName("IMG", none, none);
+    EXPECT_FALSE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(capitals));
+    RTTextAttachment::registerClassForTagName(RTVideoTextAttachment::classObject(), "movie");
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(RTHTMLElement::elementWithName("movie", none, none)));
+
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    auto link = std::static_pointer_cast<RTHTMLElement>(RTHTMLElement::elementWithName("a", none, none));
+    add(body, link);
+    link->applyStyleDictionary(*RTCSSStylesheet::defaultStyleSheet().stylesForSelector("a"));
+    text(link, "go");
+    const auto linked = link->attributedString();
+    ASSERT_TRUE(linked);
+    auto highlight = linked->attributeAtIndex(RTLinkHighlightColorAttribute, 0).asObject<ui::Color>();
+    ASSERT_TRUE(highlight);
+    EXPECT_EQ(highlight->CGColor().rgba().r, 1);
+    EXPECT_TRUE(linked->attributeAtIndex(ct::ForegroundColorFromContextAttributeName, 0).boolValue());
+    auto plain = std::static_pointer_cast<RTHTMLElement>(RTHTMLElement::elementWithName("a", none, none));
+    add(body, plain);
+    plain->applyStyleDictionary({{"color", ns::Value("blue")}});
+    text(plain, "x");
+    EXPECT_TRUE(plain->attributedString()->attributeAtIndex(RTLinkHighlightColorAttribute, 0).isNil());
+
+    auto paragraph = element(body, "p", RTHTMLElementDisplayStyle::Block);
+    text(paragraph, "one");
+    add(paragraph, RTHTMLElement::elementWithName("br", none, none));
+    text(paragraph, "two");
+    EXPECT_EQ(paragraph->attributedString()->u16string(), u"one\u2028two\n");
+
+    auto rule = add(body, RTHTMLElement::elementWithName("hr", none, none), RTHTMLElementDisplayStyle::Block);
+    const auto ruleText = rule->attributedString();
+    ASSERT_TRUE(ruleText);
+    EXPECT_EQ(ruleText->string(), "\n");
+    EXPECT_TRUE(ruleText->attributeAtIndex(RTHorizontalRuleStyleAttribute, 0).boolValue());
 }
 
 }  // namespace
