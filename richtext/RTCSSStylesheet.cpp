@@ -1,0 +1,455 @@
+#include "richtext/RTCSSStylesheet.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "richtext/NSScannerHTML.h"
+#include "richtext/NSStringCSS.h"
+#include "richtext/RTDefaultStylesheet.h"
+#include "richtext/RTHTMLParserNode.h"
+
+namespace ql {
+
+namespace {
+
+bool isBlank(char c) { return css::isSpace(c) || c == '\v'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The non-empty parts of a text between white space.
+std::vector<std::string_view> words(std::string_view text) {
+    std::vector<std::string_view> parts;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && isBlank(text[at])) ++at;
+        const std::size_t start = at;
+        while (at < text.size() && !isBlank(text[at])) ++at;
+        if (at > start) parts.push_back(text.substr(start, at - start));
+    }
+    return parts;
+}
+
+std::string joined(const std::vector<std::string_view>& parts, std::string_view separator) {
+    std::string text;
+    for (std::string_view part : parts) {
+        if (!text.empty()) text += separator;
+        text += part;
+    }
+    return text;
+}
+
+std::string asciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
+}
+
+template <std::size_t N>
+bool isOneOf(std::string_view text, const std::array<std::string_view, N>& choices) {
+    return std::find(choices.begin(), choices.end(), text) != choices.end();
+}
+
+// A declaration value as one text: a list of texts (a value with quoted parts) is joined with commas.
+std::string textOf(const ns::Value& value) {
+    if (const ns::Array* parts = value.asArray()) {
+        std::string text;
+        for (const ns::Value& part : *parts) {
+            if (!text.empty()) text += ", ";
+            text += part.stringValue();
+        }
+        return text;
+    }
+    return value.stringValue();
+}
+
+std::string withoutImportant(std::string_view text) {
+    std::string result(text);
+    static constexpr std::string_view Important = "!important";
+    for (;;) {
+        const std::string lower = asciiLower(result);
+        const std::size_t at = lower.find(Important);
+        if (at == std::string::npos) break;
+        result.erase(at, Important.size());
+    }
+    return std::string(trimmed(result));
+}
+
+void removeImportant(ns::Dictionary& declarations) {
+    for (auto& entry : declarations) {
+        ns::Value& value = entry.second;
+        if (value.isString()) {
+            if (asciiLower(value.asString()).find("!important") != std::string::npos) value = ns::Value(withoutImportant(value.asString()));
+        } else if (const ns::Array* parts = value.asArray()) {
+            ns::Array cleaned;
+            for (const ns::Value& part : *parts) {
+                cleaned.push_back(part.isString() ? ns::Value(withoutImportant(part.asString())) : part);
+            }
+            value = ns::Value(std::move(cleaned));
+        }
+    }
+}
+
+ns::Dictionary declarationsOf(std::string_view text) {
+    const ns::Value parsed = dictionaryOfCSSStyles(text);
+    const ns::Dictionary* dictionary = parsed.asDictionary();
+    return dictionary ? *dictionary : ns::Dictionary();
+}
+
+void writeOver(ns::Dictionary& target, const ns::Dictionary& source) {
+    for (const auto& [key, value] : source) target.set(key, value);
+}
+
+// Returns false when the expansion must stop here ("list-style: inherit").
+bool expandListStyle(ns::Dictionary& declarations) {
+    const ns::Value* value = declarations.find("list-style");
+    if (!value) return true;
+    const std::string text = textOf(*value);
+    declarations.erase("list-style");
+    if (equalsIgnoringCase(trimmed(text), "inherit")) {
+        declarations.set("list-style-type", ns::Value("inherit"));
+        declarations.set("list-style-position", ns::Value("inherit"));
+        return false;
+    }
+    bool typeTaken = false;
+    bool positionTaken = false;
+    for (std::string_view part : words(text)) {
+        std::size_t at = 0;
+        // Image URLs keep their case; only the keywords are lower-cased.
+        if (equalsIgnoringCase(part.substr(0, 3), "url") && css::readURL(part, at)) {
+            declarations.set("list-style-image", ns::Value(part));
+        } else if (!typeTaken) {
+            declarations.set("list-style-type", ns::Value(asciiLower(part)));
+            typeTaken = true;
+        } else if (!positionTaken) {
+            declarations.set("list-style-position", ns::Value(asciiLower(part)));
+            positionTaken = true;
+        }
+    }
+    return true;
+}
+
+void expandFont(ns::Dictionary& declarations) {
+    const ns::Value* value = declarations.find("font");
+    if (!value) return;
+    static constexpr std::array<std::string_view, 9> SizeKeywords = {
+        "xx-small", "x-small", "small", "medium", "large", "x-large", "xx-large", "larger", "smaller"};
+    static constexpr std::array<std::string_view, 12> Weights = {"bold", "bolder", "lighter", "100", "200", "300",
+                                                                 "400",  "500",    "600",     "700", "800", "900"};
+    static constexpr std::array<std::string_view, 7> SystemFonts = {"caption",       "icon",       "menu",   "message-box",
+                                                                    "small-caption", "status-bar", "inherit"};
+    std::string style = "normal", variant = "normal", weight = "normal", size, lineHeight = "normal";
+    std::vector<std::string_view> family;
+    bool sizeFound = false, weightFound = false, variantFound = false;
+    const std::string text = textOf(*value);
+    for (std::string_view part : words(text)) {
+        if (isOneOf(part, SizeKeywords)) {
+            size = part;
+            sizeFound = true;
+        } else if (const std::size_t slash = part.find('/'); slash != std::string_view::npos) {
+            size = part.substr(0, slash);
+            lineHeight = part.substr(slash + 1);
+            sizeFound = true;
+        } else if (part.ends_with('%') || part.ends_with("em") || part.ends_with("px") || part.ends_with("pt")) {
+            size = part;
+            sizeFound = true;
+        } else if (!sizeFound) {
+            if (!weightFound && (part == "italic" || part == "oblique")) {
+                style = part;
+            } else if (!variantFound && part == "small-caps") {
+                variant = part;
+                variantFound = true;
+            } else if (!weightFound && isOneOf(part, Weights)) {
+                weight = part;
+                weightFound = true;
+            }
+        } else if (isOneOf(part, SystemFonts)) {
+            break;
+        } else {
+            family.push_back(part);
+        }
+    }
+    const std::string familyText = joined(family, " ");
+    declarations.erase("font");
+    if (size.empty() || familyText.empty()) return;
+    declarations.set("font-style", ns::Value(style));
+    declarations.set("font-weight", ns::Value(weight));
+    declarations.set("font-variant", ns::Value(variant));
+    declarations.set("font-size", ns::Value(size));
+    declarations.set("line-height", ns::Value(lineHeight));
+    declarations.set("font-family", ns::Value(familyText));
+}
+
+// margin and padding: one to four sides in CSS order; a longhand of the same declarations wins.
+void expandBox(ns::Dictionary& declarations, const std::string& property) {
+    const ns::Value* value = declarations.find(property);
+    if (!value) return;
+    const std::string text = textOf(*value);
+    const std::vector<std::string_view> parts = words(text);
+    declarations.erase(property);
+    if (parts.empty()) return;
+    std::array<std::string_view, 4> sides;  // top, right, bottom, left
+    switch (parts.size()) {
+    case 2: sides = {parts[0], parts[1], parts[0], parts[1]}; break;
+    case 3: sides = {parts[0], parts[1], parts[2], parts[1]}; break;
+    case 4: sides = {parts[0], parts[1], parts[2], parts[3]}; break;
+    default: sides = {parts[0], parts[0], parts[0], parts[0]}; break;
+    }
+    static constexpr std::array<std::string_view, 4> Names = {"-top", "-right", "-bottom", "-left"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::string key = property + std::string(Names[i]);
+        if (!declarations.contains(key)) declarations.set(key, ns::Value(sides[i]));
+    }
+}
+
+void expandBackground(ns::Dictionary& declarations) {
+    const ns::Value* value = declarations.find("background");
+    if (!value) return;
+    const std::string whole = textOf(*value);
+    declarations.erase("background");
+    const std::string_view text = trimmed(whole);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && isBlank(text[at])) ++at;
+        if (at >= text.size()) break;
+        if (auto color = css::readColor(text, at)) {
+            declarations.set("background-color", ns::Value(color->second));
+            return;
+        }
+        while (at < text.size() && !isBlank(text[at])) ++at;
+    }
+}
+
+unsigned weightOf(const std::vector<std::string>& parts) {
+    unsigned weight = 0;
+    for (const std::string& part : parts) weight += part.starts_with('#') ? 100 : part.starts_with('.') ? 10 : 1;
+    return weight;
+}
+
+std::vector<std::string> partsOf(std::string_view selector) {
+    std::vector<std::string> parts;
+    for (std::string_view part : words(selector)) parts.emplace_back(part);
+    return parts;
+}
+
+bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
+    const std::optional<std::string> classes = element.attributeForKey("class");
+    if (!classes) return false;
+    for (std::string_view each : words(*classes)) {
+        if (each == name) return true;
+    }
+    return false;
+}
+
+bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
+    if (part.starts_with('#')) {
+        const std::optional<std::string> id = element.attributeForKey("id");
+        return id && *id == part.substr(1);
+    }
+    if (part.starts_with('.')) return hasClass(element, part.substr(1));
+    return element.name() == part;
+}
+
+bool matchesDescendantSelector(const RTHTMLParserNode& element, const std::vector<std::string>& parts) {
+    if (parts.size() < 2 || !matchesPart(element, parts.back())) return false;
+    std::shared_ptr<RTHTMLParserNode> cursor = element.parentNode();
+    for (std::size_t i = parts.size() - 1; i-- > 0;) {
+        while (cursor && !matchesPart(*cursor, parts[i])) cursor = cursor->parentNode();
+        if (!cursor) return false;
+        cursor = cursor->parentNode();
+    }
+    return true;
+}
+
+}  // namespace
+
+RTCSSStylesheet::RTCSSStylesheet(std::string_view styleBlock) { parseStyleBlock(styleBlock); }
+
+const RTCSSStylesheet& RTCSSStylesheet::defaultStyleSheet() {
+    static const RTCSSStylesheet sheet(RTDefaultStylesheetText);
+    return sheet;
+}
+
+void RTCSSStylesheet::parseStyleBlock(std::string_view css) {
+    // Comments are cut out of the pending text, so the text on both sides of one still counts.
+    std::string pending;
+    std::string selectorGroup;
+    int level = 0;
+    for (std::size_t at = 0; at < css.size(); ++at) {
+        const char c = css[at];
+        if (c == '/' && at + 1 < css.size() && css[at + 1] == '*') {
+            const std::size_t end = css.find("*/", at + 2);
+            if (end == std::string_view::npos) return;
+            at = end + 1;
+            continue;
+        }
+        if (c == '{') {
+            if (level == 0) {
+                selectorGroup = joined(words(pending), " ");
+                pending.clear();
+            } else {
+                pending += c;
+            }
+            ++level;
+        } else if (c == '}') {
+            --level;
+            if (level < 0) return;
+            if (level == 0) {
+                addStyleRule(pending, selectorGroup);
+                pending.clear();
+            } else {
+                pending += c;
+            }
+        } else {
+            pending += c;
+        }
+    }
+}
+
+void RTCSSStylesheet::addStyleRule(std::string_view declarationText, std::string_view selectorGroup) {
+    ns::Dictionary parsed = declarationsOf(declarationText);
+    removeImportant(parsed);
+    uncompressShorthands(parsed);
+    std::size_t start = 0;
+    while (start <= selectorGroup.size()) {
+        std::size_t comma = selectorGroup.find(',', start);
+        if (comma == std::string_view::npos) comma = selectorGroup.size();
+        std::string selector(trimmed(selectorGroup.substr(start, comma - start)));
+        start = comma + 1;
+        ns::Dictionary declarations = parsed;
+        if (const std::size_t colon = selector.find(':'); colon != std::string::npos) {
+            const std::string pseudoClass = selector.substr(colon + 1);
+            selector.resize(colon);
+            ns::Dictionary keyed;
+            for (const auto& [key, value] : declarations) keyed.set(pseudoClass + ":" + key, value);
+            declarations = std::move(keyed);
+        }
+        if (const Rule* existing = ruleFor(selector)) {
+            ns::Dictionary merged = existing->declarations;
+            writeOver(merged, declarations);
+            declarations = std::move(merged);
+        }
+        addStyles(std::move(declarations), selector);
+    }
+}
+
+void RTCSSStylesheet::addStyles(ns::Dictionary declarations, const std::string& selector) {
+    if (auto found = index_.find(selector); found != index_.end()) {
+        rules_[found->second].declarations = std::move(declarations);
+        return;
+    }
+    std::vector<std::string> parts = partsOf(selector);
+    const unsigned weight = weightOf(parts);
+    const std::size_t position = rules_.size();
+    if (parts.size() >= 2) complexRules_.push_back(position);
+    rules_.push_back(Rule{std::move(declarations), weight, std::move(parts)});
+    index_.emplace(selector, position);
+    orderedSelectors_.push_back(selector);
+}
+
+void RTCSSStylesheet::mergeStylesheet(const RTCSSStylesheet& other) {
+    for (std::size_t i = 0; i < other.orderedSelectors_.size(); ++i) {
+        const std::string& selector = other.orderedSelectors_[i];
+        const ns::Dictionary& declarations = other.rules_[i].declarations;
+        if (auto found = index_.find(selector); found != index_.end()) {
+            writeOver(rules_[found->second].declarations, declarations);
+        } else {
+            addStyles(declarations, selector);
+        }
+    }
+}
+
+const RTCSSStylesheet::Rule* RTCSSStylesheet::ruleFor(std::string_view selector) const {
+    const auto found = index_.find(std::string(selector));
+    return found == index_.end() ? nullptr : &rules_[found->second];
+}
+
+const ns::Dictionary* RTCSSStylesheet::stylesForSelector(std::string_view selector) const {
+    const Rule* rule = ruleFor(selector);
+    return rule ? &rule->declarations : nullptr;
+}
+
+unsigned RTCSSStylesheet::weightForSelector(std::string_view selector) const {
+    return weightOf(partsOf(selector));
+}
+
+std::vector<std::string> RTCSSStylesheet::matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const {
+    std::vector<std::string> matching;
+    for (std::size_t position : complexRules_) {
+        if (matchesDescendantSelector(element, rules_[position].parts)) matching.push_back(orderedSelectors_[position]);
+    }
+    return matching;
+}
+
+ns::Value RTCSSStylesheet::mergedStyleDictionaryForElement(const RTHTMLParserNode& element, std::set<std::string>* matchedSelectors,
+                                                           bool ignoreInlineStyle) const {
+    ns::Dictionary merged;
+    bool collected = false;
+    std::set<std::string> recorded;
+    const auto apply = [&](std::string_view selector, std::string_view recordAs) {
+        const Rule* rule = ruleFor(selector);
+        if (!rule) return;
+        writeOver(merged, rule->declarations);
+        collected = true;
+        if (!recordAs.empty()) recorded.emplace(recordAs);
+    };
+    apply(element.name(), {});
+
+    std::vector<std::size_t> descendants;
+    for (std::size_t position : complexRules_) {
+        if (matchesDescendantSelector(element, rules_[position].parts)) descendants.push_back(position);
+    }
+    // Positions follow definition order, so a stable sort keeps it among equal weights.
+    std::stable_sort(descendants.begin(), descendants.end(),
+                     [&](std::size_t a, std::size_t b) { return rules_[a].weight < rules_[b].weight; });
+    for (std::size_t position : descendants) apply(orderedSelectors_[position], orderedSelectors_[position]);
+
+    if (const std::optional<std::string> classes = element.attributeForKey("class")) {
+        for (std::string_view name : words(*classes)) {
+            apply("." + std::string(name), name);
+            const std::string tagged = element.name() + "." + std::string(name);
+            apply(tagged, tagged);
+        }
+    }
+    if (const std::optional<std::string> id = element.attributeForKey("id")) {
+        const std::string selector = "#" + *id;
+        apply(selector, selector);
+    }
+    if (!ignoreInlineStyle) {
+        if (const std::optional<std::string> style = element.attributeForKey("style"); style && !style->empty()) {
+            ns::Dictionary inlineStyle = declarationsOf(*style);
+            uncompressShorthands(inlineStyle);
+            if (!inlineStyle.empty()) {
+                writeOver(merged, inlineStyle);
+                collected = true;
+            }
+        }
+    }
+    if (matchedSelectors && !recorded.empty()) matchedSelectors->insert(recorded.begin(), recorded.end());
+    if (!collected) return ns::Value();
+    return ns::Value(std::move(merged));
+}
+
+void RTCSSStylesheet::uncompressShorthands(ns::Dictionary& declarations) {
+    if (!expandListStyle(declarations)) return;
+    expandFont(declarations);
+    expandBox(declarations, "margin");
+    expandBox(declarations, "padding");
+    expandBackground(declarations);
+}
+
+std::string RTCSSStylesheet::description() const {
+    ns::Dictionary styles;
+    for (std::size_t i = 0; i < rules_.size(); ++i) styles.set(orderedSelectors_[i], ns::Value(rules_[i].declarations));
+    return ns::Value(std::move(styles)).description();
+}
+
+}  // namespace ql

@@ -1,0 +1,68 @@
+#pragma once
+// RTCSSStylesheet: the CSS rules of one rich text import and their cascade. It parses style texts,
+// expands the shorthands the import understands, keeps selectors in the order they were first defined
+// with a specificity weight, merges other stylesheets in, and answers the declarations that apply to one
+// element: its tag, the descendant selectors that match it (by weight), its classes, its id, its inline
+// style. Values are kept as written; the element interprets them.
+
+#include <cstddef>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace ql {
+
+class RTHTMLParserNode;
+
+class RTCSSStylesheet {
+public:
+    RTCSSStylesheet() = default;
+    explicit RTCSSStylesheet(std::string_view styleBlock);
+
+    // The rules every import starts from, parsed once per process. Callers that add rules copy it.
+    static const RTCSSStylesheet& defaultStyleSheet();
+
+    void parseStyleBlock(std::string_view css);
+    // The other's rules written over the receiver's; a selector already known keeps its place and weight.
+    void mergeStylesheet(const RTCSSStylesheet& other);
+
+    // The cascade for one element; nil when no rule applies. The selectors that contributed (without
+    // the tag's own rule) are added to `matchedSelectors` when one is given.
+    ns::Value mergedStyleDictionaryForElement(const RTHTMLParserNode& element, std::set<std::string>* matchedSelectors,
+                                              bool ignoreInlineStyle) const;
+    // The selectors of two or more parts ("ul li") that match the element, in definition order.
+    std::vector<std::string> matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const;
+
+    // The declarations of one selector (pseudo-class declarations are keyed "active:color"); nullptr when
+    // none.
+    const ns::Dictionary* stylesForSelector(std::string_view selector) const;
+    const std::vector<std::string>& orderedSelectors() const { return orderedSelectors_; }
+    unsigned weightForSelector(std::string_view selector) const;
+    std::string description() const;
+
+    // Shorthands expanded in place: list-style, font, margin, padding, background.
+    static void uncompressShorthands(ns::Dictionary& declarations);
+
+private:
+    struct Rule {
+        ns::Dictionary declarations;
+        unsigned weight = 0;
+        std::vector<std::string> parts;  // the selector split at spaces
+    };
+
+    void addStyleRule(std::string_view declarationText, std::string_view selectorGroup);
+    void addStyles(ns::Dictionary declarations, const std::string& selector);
+    void mergeDeclarations(const ns::Dictionary& declarations, const std::string& selector, unsigned weight);
+    const Rule* ruleFor(std::string_view selector) const;
+
+    std::unordered_map<std::string, std::size_t> index_;  // selector -> position in rules_
+    std::vector<Rule> rules_;
+    std::vector<std::string> orderedSelectors_;
+    std::vector<std::size_t> complexRules_;  // positions of selectors with two or more parts
+};
+
+}  // namespace ql

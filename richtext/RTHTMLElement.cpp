@@ -1,0 +1,171 @@
+#include "richtext/RTHTMLElement.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "richtext/NSScannerHTML.h"
+#include "richtext/NSStringUTUtilities.h"
+
+namespace ql {
+
+namespace {
+
+template <typename T>
+std::shared_ptr<T> copied(const std::shared_ptr<T>& object) {
+    return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
+}
+
+}  // namespace
+
+double RTHTMLElement::leadingNumber(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && css::isSpace(text[at])) ++at;
+    if (at < text.size() && text[at] == '+') ++at;
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(text.data() + at, text.data() + text.size(), value, std::chars_format::fixed);
+    if (read.ec != std::errc() || !std::isfinite(value)) return 0;
+    return value;
+}
+
+RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
+    : RTHTMLParserNode(name, attributes) {
+    RTHTMLElement::setAttributes(attributes);
+}
+
+void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
+    RTHTMLParserNode::setAttributes(attributes);
+    size_ = {leadingNumber(attributeForKey("width").value_or("")), leadingNumber(attributeForKey("height").value_or(""))};
+}
+
+std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {
+    return std::dynamic_pointer_cast<RTHTMLElement>(parentNode());
+}
+
+void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
+    fontDescriptor_ = copied(parent.fontDescriptor_);
+    paragraphStyle_ = copied(parent.paragraphStyle_);
+    headerLevel_ = parent.headerLevel_;
+    fontVariant_ = parent.fontVariant();
+    underlineStyle_ = parent.underlineStyle_;
+    strikeOut_ = parent.strikeOut_;
+    superscriptStyle_ = parent.superscriptStyle_;
+    letterSpacing_ = parent.letterSpacing_;
+    shadows_ = parent.shadows_;
+    link_ = parent.link_;
+    anchorName_ = parent.anchorName_;
+    linkGUID_ = parent.linkGUID_;
+    textColor_ = parent.textColor_;
+    isColorInherited_ = true;
+    preserveNewlines_ = parent.preserveNewlines_;
+    currentTextSize_ = parent.currentTextSize();
+    textScale_ = parent.textScale_;
+    backgroundColor_ = parent.backgroundColor_;
+    backgroundStrokeColor_ = parent.backgroundStrokeColor_;
+    backgroundStrokeWidth_ = parent.backgroundStrokeWidth_;
+    backgroundCornerRadius_ = parent.backgroundCornerRadius_;
+    containsAppleConvertedSpace_ = parent.containsAppleConvertedSpace_;
+    if (textAttachment_) textAttachment_->setHyperLinkURL(parent.link_);
+}
+
+void RTHTMLElement::interpretAttributes() {
+    if (attributes().empty()) return;
+    if (attributeForKey("class") == "Apple-converted-space") containsAppleConvertedSpace_ = true;
+    if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
+    if (const std::optional<std::string> direction = attributeForKey("dir")) {
+        if (*direction == "rtl") paragraphStyle_->baseWritingDirection = ct::WritingDirection::RightToLeft;
+        else if (*direction == "ltr") paragraphStyle_->baseWritingDirection = ct::WritingDirection::LeftToRight;
+        else if (*direction == "auto") paragraphStyle_->baseWritingDirection = ct::WritingDirection::Natural;
+    }
+    if (const std::optional<std::string> align = attributeForKey("align")) {
+        if (*align == "justify") paragraphStyle_->alignment = ct::TextAlignment::Justified;
+        else if (*align == "left") paragraphStyle_->alignment = ct::TextAlignment::Left;
+        else if (*align == "center") paragraphStyle_->alignment = ct::TextAlignment::Center;
+        else if (*align == "right") paragraphStyle_->alignment = ct::TextAlignment::Right;
+    }
+}
+
+std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
+    auto style = std::make_shared<RTCSSListStyle>(styles_);
+    if (const std::optional<std::string> start = attributeForKey("start")) {
+        std::int64_t number = 0;
+        std::size_t at = 0;
+        while (at < start->size() && css::isSpace((*start)[at])) ++at;
+        std::from_chars(start->data() + at, start->data() + start->size(), number);
+        style->setStartingItemNumber(number);
+    }
+    return style;
+}
+
+bool RTHTMLElement::isNotChildOfList() const {
+    const std::shared_ptr<RTHTMLElement> parent = parentElement();
+    if (!parent) return true;
+    if (parent->displayStyle_ == RTHTMLElementDisplayStyle::ListItem) return false;
+    if (parent->displayStyle_ == RTHTMLElementDisplayStyle::Block && (parent->name() == "ol" || parent->name() == "ul")) return false;
+    return true;
+}
+
+void RTHTMLElement::setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor) {
+    fontDescriptor_ = copied(descriptor);
+}
+
+void RTHTMLElement::setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style) {
+    paragraphStyle_ = copied(style);
+}
+
+void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachment) {
+    if (attachment) attachment->setVerticalAlignment(textAttachmentAlignment_);
+    textAttachment_ = std::move(attachment);
+    if (textAttachment_) {
+        textAttachment_->setHyperLinkGUID(linkGUID_);
+        // An attachment that sized itself (from the same width and height, fitted to the largest size
+        // the import allows) keeps its size; the element's box only fills in for one that has none.
+        const cg::Size own = textAttachment_->displaySize();
+        if (own.width <= 0 && own.height <= 0) textAttachment_->setDisplaySize(size_);
+    }
+}
+
+void RTHTMLElement::setLink(std::optional<ns::URL> link) {
+    linkGUID_ = stringWithUUID();
+    link_ = std::move(link);
+    if (textAttachment_) textAttachment_->setHyperLinkGUID(linkGUID_);
+}
+
+void RTHTMLElement::setTextColor(std::shared_ptr<ui::Color> color) {
+    if (color != textColor_) isColorInherited_ = false;
+    textColor_ = std::move(color);
+}
+
+// Both walk up the tree in a loop: documents nest as deep as they like.
+RTHTMLElementFontVariant RTHTMLElement::fontVariant() const {
+    if (fontVariant_ != RTHTMLElementFontVariant::Inherit) return fontVariant_;
+    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+        if (ancestor->fontVariant_ != RTHTMLElementFontVariant::Inherit) return ancestor->fontVariant_;
+    }
+    return RTHTMLElementFontVariant::Normal;
+}
+
+double RTHTMLElement::currentTextSize() const {
+    if (currentTextSize_ != 0) return currentTextSize_;
+    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+        if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
+    }
+    return 0;
+}
+
+bool RTHTMLElement::didOutput() const {
+    std::lock_guard guard(outputLock_);
+    return didOutput_;
+}
+
+void RTHTMLElement::setDidOutput(bool didOutput) {
+    std::lock_guard guard(outputLock_);
+    didOutput_ = didOutput;
+}
+
+const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {
+    static const std::set<std::string, std::less<>> names = {"style", "dir",  "align", "src",    "href", "color",
+                                                             "face",  "size", "name",  "height", "width"};
+    return names;
+}
+
+}  // namespace ql

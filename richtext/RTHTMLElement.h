@@ -1,0 +1,213 @@
+#pragma once
+// RTHTMLElement: an element of the document tree the rich text import builds, with the complete text
+// style that applies inside it (font, paragraph style, colours, link, decorations, box metrics, display
+// mode). Its style is set up in three steps, always in this order: it copies its parent's style
+// (inheritAttributesFromElement), reads the HTML attributes that act on style (interpretAttributes),
+// then applies its cascaded CSS.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+#include "platform/graphics/Geometry.h"
+#include "platform/text/AttributedString.h"
+#include "platform/ui/Color.h"
+#include "richtext/RTCSSListStyle.h"
+#include "richtext/RTHTMLParserNode.h"
+#include "richtext/RTTextAttachment.h"
+#include "richtext/RichTextFontDescriptor.h"
+#include "richtext/RichTextParagraphStyle.h"
+
+namespace ql {
+
+enum class RTHTMLElementDisplayStyle : std::uint64_t { Inline = 0, None = 1, Block = 2, ListItem = 3, Table = 4 };
+enum class RTHTMLElementFloatStyle : std::uint64_t { None = 0, Left = 1, Right = 2 };
+enum class RTHTMLElementFontVariant : std::uint64_t { Inherit = 0, Normal = 1, SmallCaps = 2 };
+
+class RTHTMLElement : public RTHTMLParserNode {
+    QL_OBJECT(RTHTMLElement, RTHTMLParserNode)
+public:
+    RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+
+    // A new element of the class for the tag (exact spelling): a, br, hr, style and the attachment
+    // tags have their own; tags registered with RTTextAttachment make attachment elements.
+    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
+                                                          const ns::Dictionary& options);
+
+    // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
+    void setAttributes(const ns::Dictionary& attributes) override;
+    std::shared_ptr<RTHTMLElement> parentElement() const;
+
+    void inheritAttributesFromElement(const RTHTMLElement& parent);
+    // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
+    void interpretAttributes();
+    // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
+    // changes nothing. Subclasses extend it and call it first.
+    virtual void applyStyleDictionary(const ns::Dictionary& styles);
+    // The insets of the keys beginning with `prefix` ("margin", "-webkit-padding"…) written over
+    // `insets`: the shorthand first, then the sides, whatever order the keys come in. False when no key
+    // had the prefix.
+    bool parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
+                         cg::EdgeInsets& insets) const;
+
+    // Whether elements write the view layer's attribute keys rather than the typesetting ones; read at
+    // each use, set by the builder before it parses.
+    static bool usesUIKitAttributes();
+    static void setUsesUIKitAttributes(bool uses);
+    // The attributes of the element's text, built fresh on each call.
+    virtual ns::Dictionary attributesForAttributedStringRepresentation() const;
+    // The element's text: its attachment's character, or its children's texts joined; blocks end in a
+    // paragraph. Nothing when hidden or already output.
+    virtual std::optional<ct::AttributedString> attributedString();
+    // Whether some visible child has not output yet (true for an element without children).
+    bool needsOutput() const;
+
+    // The list properties of the element's styles, numbered from its "start" attribute when it has one.
+    std::shared_ptr<RTCSSListStyle> listStyle() const;
+    // Whether the element is not the direct content of a list or list item.
+    bool isNotChildOfList() const;
+
+    const std::shared_ptr<RichTextFontDescriptor>& fontDescriptor() const { return fontDescriptor_; }
+    void setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor);
+    const std::shared_ptr<RichTextParagraphStyle>& paragraphStyle() const { return paragraphStyle_; }
+    void setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style);
+
+    const std::shared_ptr<RTTextAttachment>& textAttachment() const { return textAttachment_; }
+    // Hands the attachment the element's alignment, link GUID and, when it has no size of its own, the
+    // element's size.
+    void setTextAttachment(std::shared_ptr<RTTextAttachment> attachment);
+    std::uint64_t textAttachmentAlignment() const { return textAttachmentAlignment_; }
+    void setTextAttachmentAlignment(std::uint64_t alignment) { textAttachmentAlignment_ = alignment; }
+
+    const std::optional<ns::URL>& link() const { return link_; }
+    // Every link gets a fresh GUID, which all of its runs (and its attachment) share.
+    void setLink(std::optional<ns::URL> link);
+    const std::optional<std::string>& linkGUID() const { return linkGUID_; }
+    void setLinkGUID(std::optional<std::string> guid) { linkGUID_ = std::move(guid); }
+    const std::optional<std::string>& anchorName() const { return anchorName_; }
+    void setAnchorName(std::optional<std::string> name) { anchorName_ = std::move(name); }
+
+    const std::shared_ptr<ui::Color>& textColor() const { return textColor_; }
+    // A different colour object ends the inheritance of the parent's colour.
+    void setTextColor(std::shared_ptr<ui::Color> color);
+    bool isColorInherited() const { return isColorInherited_; }
+    void setIsColorInherited(bool inherited) { isColorInherited_ = inherited; }
+    const std::shared_ptr<ui::Color>& backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(std::shared_ptr<ui::Color> color) { backgroundColor_ = std::move(color); }
+    const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return backgroundStrokeColor_; }
+    void setBackgroundStrokeColor(std::shared_ptr<ui::Color> color) { backgroundStrokeColor_ = std::move(color); }
+    double backgroundStrokeWidth() const { return backgroundStrokeWidth_; }
+    void setBackgroundStrokeWidth(double width) { backgroundStrokeWidth_ = width; }
+    double backgroundCornerRadius() const { return backgroundCornerRadius_; }
+    void setBackgroundCornerRadius(double radius) { backgroundCornerRadius_ = radius; }
+
+    std::int32_t underlineStyle() const { return underlineStyle_; }
+    void setUnderlineStyle(std::int32_t style) { underlineStyle_ = style; }
+    bool strikeOut() const { return strikeOut_; }
+    void setStrikeOut(bool strikeOut) { strikeOut_ = strikeOut; }
+    // -1 subscript, 0 normal, 1 superscript.
+    std::int64_t superscriptStyle() const { return superscriptStyle_; }
+    void setSuperscriptStyle(std::int64_t style) { superscriptStyle_ = style; }
+    std::int64_t headerLevel() const { return headerLevel_; }
+    void setHeaderLevel(std::int64_t level) { headerLevel_ = level; }
+    const std::optional<std::string>& beforeContent() const { return beforeContent_; }
+    void setBeforeContent(std::optional<std::string> content) { beforeContent_ = std::move(content); }
+    // Shadow dictionaries (RTShadowOffsetKey, RTShadowColorKey, RTShadowBlurKey).
+    const ns::Array& shadows() const { return shadows_; }
+    void setShadows(ns::Array shadows) { shadows_ = std::move(shadows); }
+
+    RTHTMLElementDisplayStyle displayStyle() const { return displayStyle_; }
+    void setDisplayStyle(RTHTMLElementDisplayStyle style) { displayStyle_ = style; }
+    RTHTMLElementFloatStyle floatStyle() const { return floatStyle_; }
+    bool preserveNewlines() const { return preserveNewlines_; }
+    void setPreserveNewlines(bool preserve) { preserveNewlines_ = preserve; }
+    bool containsAppleConvertedSpace() const { return containsAppleConvertedSpace_; }
+    void setContainsAppleConvertedSpace(bool contains) { containsAppleConvertedSpace_ = contains; }
+    // Inherit resolves through the ancestors; a root that inherits is normal.
+    RTHTMLElementFontVariant fontVariant() const;
+    void setFontVariant(RTHTMLElementFontVariant variant) { fontVariant_ = variant; }
+    double textScale() const { return textScale_; }
+    void setTextScale(double scale) { textScale_ = scale; }
+    cg::Size size() const { return size_; }
+    void setSize(cg::Size size) { size_ = size; }
+    const ns::Dictionary& styles() const { return styles_; }
+    void setStyles(ns::Dictionary styles) { styles_ = std::move(styles); }
+    bool didOutput() const;
+    void setDidOutput(bool didOutput);
+    const cg::EdgeInsets& margins() const { return margins_; }
+    void setMargins(const cg::EdgeInsets& margins) { margins_ = margins; }
+    const cg::EdgeInsets& padding() const { return padding_; }
+    void setPadding(const cg::EdgeInsets& padding) { padding_ = padding; }
+    double listIndent() const { return listIndent_; }
+    void setListIndent(double indent) { listIndent_ = indent; }
+    bool shouldProcessCustomHTMLAttributes() const { return shouldProcessCustomHTMLAttributes_; }
+    void setShouldProcessCustomHTMLAttributes(bool process) { shouldProcessCustomHTMLAttributes_ = process; }
+    const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const { return classNamesToIgnore_; }
+    void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) { classNamesToIgnore_ = std::move(names); }
+    // The own size when set, else the nearest ancestor's (0 at a root without one).
+    double currentTextSize() const;
+    void setCurrentTextSize(double size) { currentTextSize_ = size; }
+    double letterSpacing() const { return letterSpacing_; }
+    void setLetterSpacing(double spacing) { letterSpacing_ = spacing; }
+
+    // HTML attributes that are never copied into the output as custom attributes.
+    static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
+
+protected:
+    // The number a text starts with (after white space), as HTML attributes and CSS border widths are
+    // read; 0 when there is none.
+    static double leadingNumber(std::string_view text);
+    // Held while the element's text is handed out, and around the output flag.
+    std::recursive_mutex& outputLock() const { return outputLock_; }
+    void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
+
+private:
+    void addCustomHTMLAttributes(ct::AttributedString& text) const;
+    // The first family of the list that a font bears, or the generic family it names.
+    void applyFontFamily(const ns::Dictionary& styles);
+
+    std::shared_ptr<RichTextFontDescriptor> fontDescriptor_;
+    std::shared_ptr<RichTextParagraphStyle> paragraphStyle_;
+    std::shared_ptr<RTTextAttachment> textAttachment_;
+    std::uint64_t textAttachmentAlignment_ = 0;
+    std::optional<ns::URL> link_;
+    std::optional<std::string> anchorName_;
+    std::shared_ptr<ui::Color> textColor_;
+    std::shared_ptr<ui::Color> backgroundColor_;
+    std::shared_ptr<ui::Color> backgroundStrokeColor_;
+    double backgroundStrokeWidth_ = 0;
+    double backgroundCornerRadius_ = 0;
+    std::int32_t underlineStyle_ = 0;
+    std::optional<std::string> beforeContent_;
+    std::optional<std::string> linkGUID_;
+    bool strikeOut_ = false;
+    std::int64_t superscriptStyle_ = 0;
+    std::int64_t headerLevel_ = 0;
+    ns::Array shadows_;
+    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
+    RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
+    bool isColorInherited_ = false;
+    bool preserveNewlines_ = false;
+    bool containsAppleConvertedSpace_ = false;
+    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
+    double textScale_ = 0;
+    cg::Size size_;
+    ns::Dictionary styles_;
+    bool didOutput_ = false;
+    cg::EdgeInsets margins_;
+    cg::EdgeInsets padding_;
+    double listIndent_ = 0;
+    bool shouldProcessCustomHTMLAttributes_ = false;
+    std::set<std::string> classNamesToIgnore_;
+    double currentTextSize_ = 0;
+    double letterSpacing_ = 0;
+    mutable std::recursive_mutex outputLock_;
+};
+
+}  // namespace ql

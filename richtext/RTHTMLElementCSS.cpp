@@ -1,0 +1,303 @@
+// How an element takes its style from CSS declarations.
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+
+#include "richtext/NSStringCSS.h"
+#include "richtext/NSStringHTML.h"
+#include "richtext/RTHTMLColors.h"
+#include "richtext/RTHTMLElement.h"
+
+namespace ql {
+
+namespace {
+
+std::string lowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+std::optional<std::string> textFor(const ns::Dictionary& styles, std::string_view key) {
+    const ns::Value* value = styles.find(key);
+    if (!value || !value->isString()) return std::nullopt;
+    return std::string(value->asString());
+}
+
+std::optional<std::string> lowerTextFor(const ns::Dictionary& styles, std::string_view key) {
+    std::optional<std::string> text = textFor(styles, key);
+    if (text) *text = lowercased(*text);
+    return text;
+}
+
+std::optional<double> namedFontSize(std::string_view name) {
+    static constexpr std::array<std::pair<std::string_view, double>, 8> Sizes = {{{"xx-small", 9},
+                                                                                  {"x-small", 10},
+                                                                                  {"small", 13},
+                                                                                  {"medium", 16},
+                                                                                  {"large", 18},
+                                                                                  {"x-large", 24},
+                                                                                  {"xx-large", 32},
+                                                                                  {"-webkit-xxx-large", 48}}};
+    for (const auto& [keyword, points] : Sizes) {
+        if (name == keyword) return points;
+    }
+    return std::nullopt;
+}
+
+// The step CSS takes between "smaller" and "larger" sizes, as the single-precision value it was kept in.
+constexpr double SizeStep = static_cast<double>(1.2f);
+constexpr std::uint32_t ScriptsStylisticClass = 0xA0000000u;
+
+// The generic family an entry names, if any; applied to the descriptor.
+bool applyGenericFamily(std::string_view entry, RichTextFontDescriptor& font) {
+    std::string squeezed;
+    for (char c : lowercased(entry)) {
+        if (!std::isspace(static_cast<unsigned char>(c))) squeezed += c;
+    }
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = squeezed.find(',', start);
+        pieces.push_back(std::string_view(squeezed).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    const auto has = [&](std::string_view generic) { return std::find(pieces.begin(), pieces.end(), generic) != pieces.end(); };
+    if (has("geneva")) font.setFontFamily("Helvetica");
+    else if (has("cursive")) font.setStylisticClass(ScriptsStylisticClass);
+    else if (has("sans-serif")) font.setFontFamily("Helvetica");
+    else if (has("serif")) font.setFontFamily("Times New Roman");
+    else if (has("fantasy")) font.setFontFamily("Papyrus");
+    else if (has("monospace")) {
+        font.setMonospaceTrait(true);
+        font.setFontFamily("Courier");
+    } else if (has("times")) font.setFontFamily("Times New Roman");
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+bool RTHTMLElement::parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
+                                    cg::EdgeInsets& insets) const {
+    if (styles.empty()) return false;
+    const bool logical = prefix.starts_with("-webkit");
+    const bool rightToLeft = direction == ct::WritingDirection::RightToLeft;
+    const std::string_view top = logical ? "-before" : "-top";
+    const std::string_view bottom = logical ? "-after" : "-bottom";
+    const std::string_view left = logical ? (rightToLeft ? "-end" : "-start") : "-left";
+    const std::string_view right = logical ? (rightToLeft ? "-start" : "-end") : "-right";
+    const double size = fontDescriptor() ? fontDescriptor()->pointSize() : 0;
+    cg::EdgeInsets result = insets;
+    bool used = false;
+    // The shorthand goes first so that a side written next to it wins wherever it stands.
+    for (const auto& [key, value] : styles) {
+        if (!key.starts_with(prefix) || key.find('-') != std::string::npos || !value.isString()) continue;
+        result = RTEdgeInsets(value.asString(), size, textScale());
+        used = true;
+    }
+    for (const auto& [key, value] : styles) {
+        if (!key.starts_with(prefix) || key.find('-') == std::string::npos || !value.isString()) continue;
+        const double length = pixelSizeOfCSSMeasure(value.asString(), size, textScale());
+        if (key.ends_with(left)) result.left = length;
+        else if (key.ends_with(bottom)) result.bottom = length;
+        else if (key.ends_with(right)) result.right = length;
+        else if (key.ends_with(top)) result.top = length;
+        else continue;
+        used = true;
+    }
+    if (used) insets = result;
+    return used;
+}
+
+void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
+    if (styles.empty()) return;
+    if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
+    if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
+    RichTextFontDescriptor& font = *fontDescriptor_;
+    RichTextParagraphStyle& paragraph = *paragraphStyle_;
+    const std::shared_ptr<RTHTMLElement> parent = parentElement();
+    const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, font.pointSize(), textScale_); };
+
+    styles_ = styles;
+
+    if (const auto direction = textFor(styles, "direction")) {
+        if (*direction == "rtl") paragraph.baseWritingDirection = ct::WritingDirection::RightToLeft;
+        else if (*direction == "ltr") paragraph.baseWritingDirection = ct::WritingDirection::LeftToRight;
+        else if (*direction == "auto") paragraph.baseWritingDirection = ct::WritingDirection::Natural;
+    }
+    const auto before = textFor(styles, "before:content");
+    beforeContent_ = before ? std::optional<std::string>(stringByDecodingCSSContentAttribute(*before)) : std::nullopt;
+
+    if (const auto fontSize = textFor(styles, "font-size")) {
+        if (const std::optional<double> named = namedFontSize(*fontSize)) {
+            font.setPointSize(*named * textScale_);
+        } else if (*fontSize == "smaller") {
+            font.setPointSize(font.pointSize() / SizeStep);
+        } else if (*fontSize == "larger") {
+            font.setPointSize(font.pointSize() * SizeStep);
+        } else if (*fontSize == "inherit") {
+            if (parent && parent->fontDescriptor_) font.setPointSize(parent->fontDescriptor_->pointSize());
+        } else if (isCSSLengthValue(*fontSize)) {
+            font.setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
+        }
+    }
+    if (const auto color = textFor(styles, "color")) setTextColor(RTColorFromHTMLColorString(*color));
+    if (const auto color = textFor(styles, "background-color")) backgroundColor_ = RTColorFromHTMLColorString(*color);
+    if (const auto floating = textFor(styles, "float")) {
+        if (*floating == "left") floatStyle_ = RTHTMLElementFloatStyle::Left;
+        else if (*floating == "right") floatStyle_ = RTHTMLElementFloatStyle::Right;
+        else if (*floating == "none") floatStyle_ = RTHTMLElementFloatStyle::None;
+    }
+    applyFontFamily(styles);
+    if (const auto style = lowerTextFor(styles, "font-style")) {
+        font.setFontName(std::nullopt);
+        if (*style == "normal") font.setItalicTrait(false);
+        else if (*style == "italic" || *style == "oblique") font.setItalicTrait(true);
+    }
+    // "inherit" keeps the weight the element inherited.
+    if (const auto weight = lowerTextFor(styles, "font-weight"); weight && *weight != "inherit") {
+        font.setFontName(std::nullopt);
+        if (*weight == "normal" || *weight == "lighter") {
+            font.setBoldTrait(false);
+        } else if (*weight == "bold" || *weight == "bolder") {
+            font.setBoldTrait(true);
+        } else {
+            std::int64_t number = 0;
+            std::from_chars(weight->data(), weight->data() + weight->size(), number);
+            font.setBoldTrait(number > 600);
+        }
+    }
+    if (const auto decoration = lowerTextFor(styles, "text-decoration")) {
+        if (*decoration == "underline") underlineStyle_ = 1;
+        else if (*decoration == "line-through") strikeOut_ = true;
+        else if (*decoration == "none") {
+            underlineStyle_ = 0;
+            strikeOut_ = false;
+        }
+    }
+    if (const auto align = lowerTextFor(styles, "text-align")) {
+        if (*align == "left") paragraph.alignment = ct::TextAlignment::Left;
+        else if (*align == "right") paragraph.alignment = ct::TextAlignment::Right;
+        else if (*align == "center") paragraph.alignment = ct::TextAlignment::Center;
+        else if (*align == "justify") paragraph.alignment = ct::TextAlignment::Justified;
+    }
+    if (const auto vertical = lowerTextFor(styles, "vertical-align")) {
+        if (*vertical == "sub") superscriptStyle_ = -1;
+        else if (*vertical == "super") superscriptStyle_ = 1;
+        else if (*vertical == "baseline") superscriptStyle_ = 0;
+        else if (*vertical == "text-top") textAttachmentAlignment_ = 1;
+        else if (*vertical == "middle") textAttachmentAlignment_ = 2;
+        else if (*vertical == "text-bottom") textAttachmentAlignment_ = 3;
+    }
+    if (const auto spacing = lowerTextFor(styles, "letter-spacing")) {
+        if (*spacing == "normal") letterSpacing_ = 0;
+        else if (*spacing != "inherit") letterSpacing_ = length(*spacing);
+    }
+    if (textAttachment_) textAttachment_->setVerticalAlignment(textAttachmentAlignment_);
+    if (const auto shadow = textFor(styles, "text-shadow")) shadows_ = arrayOfCSSShadows(*shadow, font.pointSize(), textColor_);
+    if (const auto lineHeight = lowerTextFor(styles, "line-height")) {
+        if (*lineHeight == "normal") {
+            paragraph.lineHeightMultiple = paragraph.minimumLineHeight = paragraph.maximumLineHeight = 0;
+        } else if (*lineHeight != "inherit") {
+            if (isNumeric(*lineHeight)) {
+                paragraph.lineHeightMultiple = leadingNumber(*lineHeight);
+            } else {
+                paragraph.minimumLineHeight = paragraph.maximumLineHeight = length(*lineHeight);
+            }
+        }
+    }
+    for (const auto& [key, bound] : {std::pair{"minimum-line-height", &paragraph.minimumLineHeight},
+                                     std::pair{"maximum-line-height", &paragraph.maximumLineHeight}}) {
+        const auto value = lowerTextFor(styles, key);
+        if (!value || *value == "normal" || *value == "inherit") continue;
+        *bound = isNumeric(*value) ? leadingNumber(*value) : length(*value);
+    }
+    if (const auto variant = lowerTextFor(styles, "font-variant")) {
+        fontVariant_ = *variant == "small-caps" ? RTHTMLElementFontVariant::SmallCaps
+                       : *variant == "inherit"  ? RTHTMLElementFontVariant::Inherit
+                                                : RTHTMLElementFontVariant::Normal;
+    }
+    if (const auto width = textFor(styles, "width"); width && *width != "auto") size_.width = length(*width);
+    if (const auto height = textFor(styles, "height"); height && *height != "auto") size_.height = length(*height);
+    const auto whiteSpace = textFor(styles, "white-space");
+    preserveNewlines_ = whiteSpace && whiteSpace->starts_with("pre");
+    if (const auto display = textFor(styles, "display")) {
+        if (*display == "none") displayStyle_ = RTHTMLElementDisplayStyle::None;
+        else if (*display == "block") displayStyle_ = RTHTMLElementDisplayStyle::Block;
+        else if (*display == "inline") displayStyle_ = RTHTMLElementDisplayStyle::Inline;
+        else if (*display == "list-item") displayStyle_ = RTHTMLElementDisplayStyle::ListItem;
+        else if (*display == "table") displayStyle_ = RTHTMLElementDisplayStyle::Table;
+    }
+    if (const auto color = textFor(styles, "border-color")) backgroundStrokeColor_ = RTColorFromHTMLColorString(*color);
+    backgroundStrokeWidth_ = leadingNumber(lowerTextFor(styles, "border-width").value_or(""));
+    backgroundCornerRadius_ = leadingNumber(lowerTextFor(styles, "border-radius").value_or(""));
+
+    const ct::WritingDirection direction = paragraph.baseWritingDirection;
+    const bool hasMargins = parseEdgeInsets(styles, "-webkit-margin", direction, margins_) |
+                            parseEdgeInsets(styles, "margin", direction, margins_);
+    const bool hasPadding = parseEdgeInsets(styles, "-webkit-padding", direction, padding_) |
+                            parseEdgeInsets(styles, "padding", direction, padding_);
+    bool needsTextBlock = false;
+    if (hasPadding) {
+        if (name() == "ul" || name() == "ol") {
+            listIndent_ = padding_.left;
+            padding_.left = 0;
+        }
+        needsTextBlock = padding_.top > 0 || padding_.left > 0 || padding_.bottom > 0 || padding_.right > 0;
+    }
+    needsTextBlock = needsTextBlock || backgroundColor_ || backgroundStrokeColor_ || backgroundCornerRadius_ > 0 ||
+                     backgroundStrokeWidth_ > 0;
+
+    if (displayStyle_ == RTHTMLElementDisplayStyle::ListItem) {
+        paragraph.paragraphSpacing = margins_.bottom;
+    } else if (displayStyle_ == RTHTMLElementDisplayStyle::Block) {
+        if (hasMargins) {
+            paragraph.paragraphSpacing = margins_.bottom;
+            paragraph.headIndent += margins_.left;
+            paragraph.firstLineHeadIndent = paragraph.headIndent;
+            paragraph.tailIndent -= margins_.right;
+        }
+        if (needsTextBlock) {
+            // The block paints the background, so the runs (and the children) carry none.
+            auto block = std::make_shared<RTTextBlock>();
+            block->setPadding(padding_);
+            block->setBackgroundColor(backgroundColor_);
+            backgroundColor_ = nullptr;
+            RichTextParagraphStyle::TextBlocks blocks = paragraph.textBlocks.value_or(RichTextParagraphStyle::TextBlocks());
+            blocks.push_back(std::move(block));
+            paragraph.textBlocks = std::move(blocks);
+        }
+    }
+    if (const auto fontName = textFor(styles, "-coretext-fontname")) font.setFontName(*fontName);
+}
+
+void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {
+    const ns::Value* value = styles.find("font-family");
+    if (!value) return;
+    std::vector<std::string> entries;
+    if (value->isString()) {
+        entries.emplace_back(value->asString());
+    } else if (const ns::Array* list = value->asArray()) {
+        for (const ns::Value& entry : *list) entries.push_back(entry.stringValue());
+    }
+    RichTextFontDescriptor& font = *fontDescriptor_;
+    for (const std::string& entry : entries) {
+        font.setFontFamily(entry);
+        const std::optional<ct::Font> found = font.newMatchingFont();
+        if (!found) continue;
+        if (found->familyName() == entry) return;
+        if (applyGenericFamily(entry, font)) return;
+        if (lowercased(entry) == "inherit") {
+            const std::shared_ptr<RTHTMLElement> parent = parentElement();
+            font.setFontFamily(parent && parent->fontDescriptor_ ? parent->fontDescriptor_->fontFamily() : std::nullopt);
+            return;
+        }
+    }
+    if (!entries.empty()) font.setFontFamily(entries.front());
+}
+
+}  // namespace ql

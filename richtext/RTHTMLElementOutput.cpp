@@ -1,0 +1,211 @@
+// How an element writes its text: the attributes of its style and the assembly of its children's texts.
+
+#include <atomic>
+
+#include "platform/text/AttributeNames.h"
+#include "platform/text/Shadow.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GeometryValue.h"
+#include "richtext/NSCharacterSetHTML.h"
+#include "richtext/NSMutableAttributedStringHTML.h"
+#include "richtext/NSScannerHTML.h"
+#include "richtext/NSStringCSS.h"
+#include "richtext/NSStringParagraphs.h"
+#include "richtext/RTAttributeNames.h"
+#include "richtext/RTHTMLElement.h"
+#include "richtext/RTTextAttachmentRunDelegate.h"
+
+namespace ql {
+
+namespace {
+
+std::atomic<bool> uiKitAttributes{false};
+
+constexpr char16_t ObjectReplacementCharacter = u'\uFFFC';
+
+bool endsWithIgnorableWhitespace(const ct::AttributedString& text) {
+    return !text.empty() && ignorableWhitespaceCharacterSet().characterIsMember(text.u16string().back());
+}
+
+// A list marker or a rule line at the start of a text is content, not white space.
+bool startsWithGeneratedContent(const ct::AttributedString& text) {
+    const ns::Value field = text.attributeAtIndex(RTFieldAttribute, 0);
+    if (field.isString() && field.asString() == RTListPrefixField) return true;
+    return text.attributeAtIndex(RTHorizontalRuleStyleAttribute, 0).boolValue();
+}
+
+ns::Value shadowObject(const ns::Value& shadow) {
+    const ns::Dictionary* entry = shadow.asDictionary();
+    if (!entry) return ns::Value();
+    const cg::Size offset = ui::GeometryValue::CGSizeValue((*entry)[RTShadowOffsetKey]).value_or(cg::Size());
+    std::optional<cg::Color> color;
+    if (auto uiColor = (*entry)[RTShadowColorKey].asObject<ui::Color>()) color = uiColor->CGColor();
+    const double blur = static_cast<float>((*entry)[RTShadowBlurKey].doubleValue());
+    return ns::Value(std::make_shared<ct::Shadow>(offset, blur, color));
+}
+
+}  // namespace
+
+bool RTHTMLElement::usesUIKitAttributes() { return uiKitAttributes.load(); }
+void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(uses); }
+
+ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
+    const bool ui = usesUIKitAttributes();
+    ns::Dictionary attributes;
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.set(std::string(key), std::move(value)); };
+    if (textAttachment_) {
+        set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
+        set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
+        set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
+    }
+    if (fontDescriptor_) {
+        if (const std::optional<ct::Font> font = fontDescriptor_->newMatchingFont()) {
+            // One font object serves both layers here; the keys coincide.
+            set(ui ? ui::FontAttributeName : ct::FontAttributeName, ns::Value(std::make_shared<ui::Font>(*font)));
+            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(*font);
+        }
+    }
+    if (link_) {
+        set(ui::LinkAttributeName, link_->boxed());
+        set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
+    }
+    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
+    if (strikeOut_) {
+        if (ui) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
+        else set(RTStrikethroughAttribute, ns::Value(true));
+    }
+    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
+    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
+    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
+    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
+    if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, ns::Value(paragraphStyle_->NSParagraphStyle()));
+    if (!shadows_.empty()) {
+        if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
+        else set(RTShadowsAttribute, ns::Value(shadows_));
+    }
+    if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
+    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
+    if (paragraphStyle_ && paragraphStyle_->textLists) {
+        ns::Array lists;
+        for (const auto& list : *paragraphStyle_->textLists) lists.push_back(ns::Value(std::static_pointer_cast<ns::Object>(list)));
+        set(RTTextListsAttribute, ns::Value(std::move(lists)));
+    }
+    if (paragraphStyle_ && paragraphStyle_->textBlocks) {
+        ns::Array blocks;
+        for (const auto& block : *paragraphStyle_->textBlocks) blocks.push_back(ns::Value(std::static_pointer_cast<ns::Object>(block)));
+        set(RTTextBlocksAttribute, ns::Value(std::move(blocks)));
+    }
+    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
+    if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
+    if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    return attributes;
+}
+
+bool RTHTMLElement::needsOutput() const {
+    std::lock_guard guard(outputLock_);
+    const std::optional<NodeList> children = childNodes();
+    if (!children) return true;
+    for (const auto& child : *children) {
+        auto element = std::dynamic_pointer_cast<RTHTMLElement>(child);
+        if (element && element->displayStyle() != RTHTMLElementDisplayStyle::None && !element->didOutput()) return true;
+    }
+    return false;
+}
+
+std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
+    std::lock_guard guard(outputLock_);
+    if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
+    const ns::Dictionary attributes = attributesForAttributedStringRepresentation();
+    ct::AttributedString text;
+    if (textAttachment_) {
+        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributes);
+    } else if (const std::optional<NodeList> children = childNodes()) {
+        std::shared_ptr<RTHTMLElement> previous;
+        for (const auto& node : *children) {
+            auto child = std::dynamic_pointer_cast<RTHTMLElement>(node);
+            if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+            if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+                child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
+                while (endsWithIgnorableWhitespace(text)) text.deleteCharactersInRange({text.length() - 1, 1});
+                appendString(text, "\n");
+            }
+            previous = child;
+            std::optional<ct::AttributedString> childText = child->attributedString();
+            if (!childText) continue;
+            if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {
+                // One pass to count, one deletion: a long run of spaces is dropped in linear time.
+                std::uint64_t drop = 0;
+                const std::u16string& units = childText->u16string();
+                while (drop < units.size() && (units[drop] == u' ' || units[drop] == u'\n' || units[drop] == u'\t') &&
+                       !startsWithGeneratedContent(childText->attributedSubstringFromRange({drop, 1}))) {
+                    ++drop;
+                }
+                if (drop > 0) childText->deleteCharactersInRange({0, drop});
+            }
+            text.appendAttributedString(*childText);
+        }
+    }
+    if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {
+        const std::u16string& units = text.u16string();
+        std::uint64_t leading = 0;
+        while (leading < units.size() && units[leading] == u' ') ++leading;
+        if (leading > 0) text.deleteCharactersInRange({0, leading});
+        std::uint64_t trailing = 0;
+        while (trailing < text.length() && text.u16string()[text.length() - 1 - trailing] == u' ') ++trailing;
+        if (trailing > 0) text.deleteCharactersInRange({text.length() - trailing, trailing});
+        const bool endsParagraph = !text.empty() && text.u16string().back() == u'\n';
+        if (name() != "html" && name() != "body" && !endsParagraph) {
+            if (text.empty()) text = ct::AttributedString("\n", attributesForAttributedStringRepresentation());
+            else appendEndOfParagraph(text);
+        }
+    }
+    if (displayStyle_ == RTHTMLElementDisplayStyle::Block && !text.empty() && isNotChildOfList() && paragraphStyle_) {
+        const ns::Range paragraph = rangeOfParagraphAtIndex(std::u16string_view(text.u16string()), text.length() - 1);
+        const ns::Value current = text.attributeAtIndex(ct::ParagraphStyleAttributeName, paragraph.location);
+        auto platform = current.asObject<ct::ParagraphStyleObject>();
+        // Raised only: a child's own larger spacing stays. Lists and blocks are not part of the platform
+        // style, so the paragraph keeps its own.
+        ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
+        if (raised.paragraphSpacing < paragraphStyle_->paragraphSpacing) {
+            raised.paragraphSpacing = paragraphStyle_->paragraphSpacing;
+            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(raised)), paragraph);
+        }
+    }
+    if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text);
+    return text;
+}
+
+void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text) const {
+    if (text.empty()) return;
+    const auto& ignored = attributesToIgnoreForCustomAttributesAttribute();
+    for (const auto& [key, value] : attributes()) {
+        if (ignored.contains(key)) continue;
+        ns::Value written = value;
+        if (!classNamesToIgnore_.empty() && key == "class") {
+            std::vector<std::string> names;
+            if (value.isString()) {
+                const std::string_view classes = value.asString();
+                std::size_t at = 0;
+                while (at < classes.size()) {
+                    while (at < classes.size() && css::isSpace(classes[at])) ++at;
+                    const std::size_t start = at;
+                    while (at < classes.size() && !css::isSpace(classes[at])) ++at;
+                    if (at > start) names.emplace_back(classes.substr(start, at - start));
+                }
+            } else if (const ns::Array* list = value.asArray()) {
+                for (const ns::Value& name : *list) names.push_back(name.stringValue());
+            }
+            std::string kept;
+            for (const std::string& name : names) {
+                if (classNamesToIgnore_.contains(name)) continue;
+                if (!kept.empty()) kept += ' ';
+                kept += name;
+            }
+            if (kept.empty()) continue;
+            written = ns::Value(kept);
+        }
+        addHTMLAttribute(text, key, written, {0, text.length()}, false);
+    }
+}
+
+}  // namespace ql

@@ -1,0 +1,25 @@
+#pragma once
+// RTTextHTMLElement: a run of character data between tags; its text is the characters with the style
+// of the element.
+
+#include "richtext/RTHTMLElement.h"
+
+namespace ql {
+
+class RTTextHTMLElement final : public RTHTMLElement {
+    QL_OBJECT(RTTextHTMLElement, RTHTMLElement)
+public:
+    static constexpr std::string_view ElementName = "#TEXT#";
+
+    explicit RTTextHTMLElement(std::string_view text = {});
+
+    const std::string& text() const { return text_; }
+    void setText(std::string text) { text_ = std::move(text); }
+
+    std::optional<ct::AttributedString> attributedString() override;
+
+private:
+    std::string text_;
+};
+
+}  // namespace ql

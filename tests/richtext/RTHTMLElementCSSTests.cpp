@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "richtext/RTHTMLElement.h"
+
+using namespace ql;
+
+namespace {
+
+std::shared_ptr<RTHTMLElement> root(double textScale = 1) {
+    auto made = std::make_shared<RTHTMLElement>("body", ns::Dictionary());
+    made->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+    made->setParagraphStyle(std::make_shared<RichTextParagraphStyle>());
+    made->setTextScale(textScale);
+    made->setCurrentTextSize(12);
+    return made;
+}
+
+std::shared_ptr<RTHTMLElement> styled(const std::shared_ptr<RTHTMLElement>& parent, std::string_view name, const ns::Dictionary& styles) {
+    auto made = std::make_shared<RTHTMLElement>(name, ns::Dictionary());
+    parent->addChildNode(made);
+    made->inheritAttributesFromElement(*parent);
+    made->interpretAttributes();
+    made->applyStyleDictionary(styles);
+    return made;
+}
+
+double sizeFor(std::string_view value, double textScale = 1) {
+    return styled(root(textScale), "span", {{"font-size", ns::Value(value)}})->fontDescriptor()->pointSize();
+}
+
+std::string familyFor(const ns::Value& value) {
+    return styled(root(), "span", {{"font-family", value}})->fontDescriptor()->fontFamily().value_or("<none>");
+}
+
+TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
+    EXPECT_EQ(sizeFor("small", 2), 26);
+    EXPECT_EQ(sizeFor("larger"), 14);   // 12 × 1.2, in whole points
+    EXPECT_EQ(sizeFor("smaller"), 10);
+    EXPECT_EQ(sizeFor("Small"), 12);    // not a keyword, not a length
+    EXPECT_EQ(sizeFor("20px", 2), 40);
+    const auto body = root();
+    const auto big = styled(body, "div", {{"font-size", ns::Value("30px")}});
+    // Relative sizes come from the document's size, not the parent's.
+    EXPECT_EQ(styled(big, "span", {{"font-size", ns::Value("1.5em")}})->fontDescriptor()->pointSize(), 18);
+    EXPECT_EQ(styled(big, "span", {{"font-size", ns::Value("inherit")}})->fontDescriptor()->pointSize(), 30);
+
+    EXPECT_EQ(familyFor(ns::Value("DejaVu Serif")), "DejaVu Serif");
+    EXPECT_EQ(familyFor(ns::Value("Arial, sans-serif")), "Helvetica");
+    EXPECT_EQ(familyFor(ns::Value("serif, monospace")), "Times New Roman");
+    EXPECT_EQ(familyFor(ns::Value("No Such Face")), "No Such Face");
+    EXPECT_EQ(familyFor(ns::Value(ns::Array{ns::Value("No Such Face"), ns::Value("DejaVu Sans")})), "DejaVu Sans");
+    const auto mono = styled(root(), "code", {{"font-family", ns::Value("monospace")}});
+    EXPECT_EQ(mono->fontDescriptor()->fontFamily().value_or(""), "Courier");
+    EXPECT_TRUE(mono->fontDescriptor()->monospaceTrait());
+    const auto cursive = styled(root(), "span", {{"font-family", ns::Value("cursive")}});
+    EXPECT_FALSE(cursive->fontDescriptor()->fontFamily());
+    EXPECT_EQ(cursive->fontDescriptor()->stylisticClass(), 0xA0000000u);
+
+    const auto weight = [](std::string_view value, bool inheritedBold) {
+        auto parent = root();
+        parent->fontDescriptor()->setBoldTrait(inheritedBold);
+        return styled(parent, "b", {{"font-weight", ns::Value(value)}})->fontDescriptor()->boldTrait();
+    };
+    EXPECT_TRUE(weight("700", false));
+    EXPECT_FALSE(weight("600", true));
+    EXPECT_TRUE(weight("BOLDER", false));
+    EXPECT_FALSE(weight("lighter", true));
+    EXPECT_TRUE(weight("inherit", true));  // keeps the inherited weight
+    EXPECT_FALSE(weight("inherit", false));
+    EXPECT_TRUE(styled(root(), "i", {{"font-style", ns::Value("Oblique")}})->fontDescriptor()->italicTrait());
+}
+
+TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
+    const auto body = root(2);
+    body->setPreserveNewlines(true);
+    body->setBackgroundStrokeWidth(3);
+    const auto span = styled(body, "span", {{"color", ns::Value("red")},
+                                            {"text-decoration", ns::Value("underline line-through")},
+                                            {"vertical-align", ns::Value("super")},
+                                            {"letter-spacing", ns::Value("2px")},
+                                            {"line-height", ns::Value("18px")},
+                                            {"maximum-line-height", ns::Value("20")},
+                                            {"text-align", ns::Value("Center")},
+                                            {"direction", ns::Value("rtl")},
+                                            {"font-variant", ns::Value("small-caps")},
+                                            {"before:content", ns::Value("\\2022")},
+                                            {"text-shadow", ns::Value("1px 1px 2px")}});
+    EXPECT_FALSE(span->isColorInherited());
+    EXPECT_EQ(span->textColor()->CGColor().rgba().r, 1);
+    EXPECT_EQ(span->underlineStyle(), 0);
+    EXPECT_FALSE(span->strikeOut());
+    EXPECT_EQ(span->superscriptStyle(), 1);
+    EXPECT_EQ(span->letterSpacing(), 4);
+    EXPECT_EQ(span->paragraphStyle()->minimumLineHeight, 36);
+    EXPECT_EQ(span->paragraphStyle()->maximumLineHeight, 20);
+    EXPECT_EQ(span->paragraphStyle()->alignment, ct::TextAlignment::Center);
+    EXPECT_EQ(span->paragraphStyle()->baseWritingDirection, ct::WritingDirection::RightToLeft);
+    EXPECT_EQ(span->fontVariant(), RTHTMLElementFontVariant::SmallCaps);
+    EXPECT_EQ(span->beforeContent().value_or(""), "\u2022");
+    EXPECT_EQ(span->shadows().size(), 1u);
+    EXPECT_FALSE(span->preserveNewlines());  // absent white-space turns it off
+    EXPECT_EQ(span->backgroundStrokeWidth(), 0);
+    EXPECT_EQ(body->paragraphStyle()->alignment, ct::TextAlignment::Natural);  // the parent's copy is untouched
+
+    const auto pre = styled(body, "pre", {{"white-space", ns::Value("pre-wrap")}, {"line-height", ns::Value("1.5")},
+                                          {"border-width", ns::Value("2px")}});
+    EXPECT_TRUE(pre->preserveNewlines());
+    EXPECT_EQ(pre->paragraphStyle()->lineHeightMultiple, 1.5);
+    EXPECT_EQ(pre->backgroundStrokeWidth(), 2);
+    const auto normal = styled(pre, "span", {{"line-height", ns::Value("normal")}});
+    EXPECT_EQ(normal->paragraphStyle()->lineHeightMultiple, 0);
+    EXPECT_EQ(normal->paragraphStyle()->minimumLineHeight, 0);
+
+    const auto untouched = styled(pre, "span", {});
+    EXPECT_TRUE(untouched->preserveNewlines());
+    EXPECT_TRUE(untouched->styles().empty());
+}
+
+TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
+    const auto body = root();
+    body->paragraphStyle()->headIndent = 5;
+    const auto block = styled(body, "div", {{"display", ns::Value("block")},
+                                            {"margin-left", ns::Value("20px")},
+                                            {"margin-right", ns::Value("10px")},
+                                            {"margin-bottom", ns::Value("7px")}});
+    EXPECT_EQ(block->paragraphStyle()->headIndent, 25);
+    EXPECT_EQ(block->paragraphStyle()->firstLineHeadIndent, 25);
+    EXPECT_EQ(block->paragraphStyle()->tailIndent, -10);
+    EXPECT_EQ(block->paragraphStyle()->paragraphSpacing, 7);
+    EXPECT_FALSE(block->paragraphStyle()->textBlocks);
+
+    // The shorthand never overrides a side written in the same declarations.
+    const auto both = styled(body, "p", {{"margin", ns::Value("3px")}, {"margin-left", ns::Value("9px")}});
+    EXPECT_EQ(both->margins().left, 9);
+    EXPECT_EQ(both->margins().top, 3);
+
+    const auto rtl = styled(body, "p", {{"direction", ns::Value("rtl")}, {"-webkit-margin-start", ns::Value("4px")}});
+    EXPECT_EQ(rtl->margins().right, 4);
+    EXPECT_EQ(rtl->margins().left, 0);
+    EXPECT_EQ(styled(body, "p", {{"-webkit-margin-start", ns::Value("4px")}})->margins().left, 4);
+
+    const auto list = styled(body, "ul", {{"display", ns::Value("block")}, {"padding", ns::Value("10px")}});
+    EXPECT_EQ(list->listIndent(), 10);
+    EXPECT_EQ(list->padding().left, 0);
+    ASSERT_TRUE(list->paragraphStyle()->textBlocks);
+    EXPECT_EQ(list->paragraphStyle()->textBlocks->front()->padding().top, 10);
+
+    const auto boxed = styled(body, "div", {{"display", ns::Value("block")}, {"background-color", ns::Value("#00FF00")}});
+    EXPECT_FALSE(boxed->backgroundColor());
+    ASSERT_TRUE(boxed->paragraphStyle()->textBlocks);
+    ASSERT_TRUE(boxed->paragraphStyle()->textBlocks->front()->backgroundColor());
+    const auto inner = styled(boxed, "div", {{"display", ns::Value("block")}, {"border-radius", ns::Value("3px")}});
+    EXPECT_FALSE(inner->backgroundColor());
+    EXPECT_EQ(inner->paragraphStyle()->textBlocks->size(), 2u);  // outer block first
+    EXPECT_EQ(boxed->paragraphStyle()->textBlocks->size(), 1u);
+
+    const auto inlineSpan = styled(body, "span", {{"background-color", ns::Value("yellow")}});
+    EXPECT_TRUE(inlineSpan->backgroundColor());
+    EXPECT_FALSE(inlineSpan->paragraphStyle()->textBlocks);
+
+    body->paragraphStyle()->paragraphSpacing = 30;
+    EXPECT_EQ(styled(body, "li", {{"display", ns::Value("list-item")}})->paragraphStyle()->paragraphSpacing, 0);
+    EXPECT_EQ(styled(body, "div", {{"display", ns::Value("block")}})->paragraphStyle()->paragraphSpacing, 30);
+
+    const auto sized = styled(body, "img", {{"width", ns::Value("40px")}, {"height", ns::Value("auto")},
+                                            {"float", ns::Value("right")}, {"-coretext-fontname", ns::Value("DejaVuSans")}});
+    EXPECT_EQ(sized->size().width, 40);
+    EXPECT_EQ(sized->floatStyle(), RTHTMLElementFloatStyle::Right);
+    EXPECT_EQ(sized->fontDescriptor()->fontName().value_or(""), "DejaVuSans");
+}
+
+}  // namespace

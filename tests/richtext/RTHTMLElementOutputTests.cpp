@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include "platform/text/AttributeNames.h"
+#include "platform/text/ParagraphStyleObject.h"
+#include "platform/text/Shadow.h"
+#include "richtext/NSStringCSS.h"
+#include "richtext/RTAttributeNames.h"
+#include "richtext/RTHTMLElement.h"
+#include "richtext/RTSimpleHTMLElements.h"
+#include "richtext/RTStylesheetHTMLElement.h"
+#include "richtext/RTTextAttachmentHTMLElement.h"
+#include "richtext/RTTextHTMLElement.h"
+#include "richtext/RTHTMLOptions.h"
+#include "platform/ui/GeometryValue.h"
+
+using namespace ql;
+
+namespace {
+
+std::shared_ptr<RTHTMLElement> add(const std::shared_ptr<RTHTMLElement>& parent, std::shared_ptr<RTHTMLElement> child,
+                                   RTHTMLElementDisplayStyle display = RTHTMLElementDisplayStyle::Inline) {
+    if (parent) {
+        parent->addChildNode(child);
+        child->inheritAttributesFromElement(*parent);
+    } else {
+        child->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+        child->setParagraphStyle(std::make_shared<RichTextParagraphStyle>());
+        child->setTextScale(1);
+    }
+    child->setDisplayStyle(display);
+    return child;
+}
+
+std::shared_ptr<RTHTMLElement> element(const std::shared_ptr<RTHTMLElement>& parent, std::string_view name,
+                                       RTHTMLElementDisplayStyle display = RTHTMLElementDisplayStyle::Inline,
+                                       ns::Dictionary attributes = {}) {
+    return add(parent, std::make_shared<RTHTMLElement>(name, attributes), display);
+}
+
+std::shared_ptr<RTHTMLElement> text(const std::shared_ptr<RTHTMLElement>& parent, std::string_view characters) {
+    return add(parent, std::make_shared<RTTextHTMLElement>(characters));
+}
+
+std::string output(const std::shared_ptr<RTHTMLElement>& element) {
+    const auto text = element->attributedString();
+    return text ? text->string() : "<nil>";
+}
+
+TEST(RTHTMLElementOutputTests, JoinsChildrenAndEndsBlocks) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    const auto span = element(body, "span");
+    text(span, "one  ");
+    const auto hidden = element(body, "span", RTHTMLElementDisplayStyle::None);
+    text(hidden, "never");
+    const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    text(div, " two");
+    const auto after = element(body, "span");
+    text(after, " three ");
+    const auto apple = element(body, "span");
+    apple->setContainsAppleConvertedSpace(true);
+    text(apple, " four");
+    EXPECT_EQ(output(hidden), "<nil>");
+    EXPECT_EQ(output(body), "one\ntwo\nthree  four");
+
+    const auto emptyBlock = element(body, "p", RTHTMLElementDisplayStyle::Block);
+    EXPECT_EQ(output(emptyBlock), "\n");
+    EXPECT_TRUE(emptyBlock->attributedString()->attributeAtIndex(ct::FontAttributeName, 0).asObject());
+    EXPECT_EQ(output(element(nullptr, "body", RTHTMLElementDisplayStyle::Block)), "");
+    const auto ended = element(body, "p", RTHTMLElementDisplayStyle::Block);
+    text(ended, "line\n");
+    EXPECT_EQ(output(ended), "line\n");
+
+    EXPECT_TRUE(body->needsOutput());
+    const auto children = body->childNodes();
+    for (const auto& node : *children) std::static_pointer_cast<RTHTMLElement>(node)->setDidOutput(true);
+    EXPECT_FALSE(body->needsOutput());
+    EXPECT_EQ(output(span), "<nil>");
+}
+
+TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
+    RTHTMLElement::setUsesUIKitAttributes(false);
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    const auto link = element(body, "a");
+    link->setLink(ns::URL::fromString("https://example.com/"));
+    link->setStrikeOut(true);
+    link->setUnderlineStyle(2);
+    link->setHeaderLevel(3);
+    link->setTextColor(ui::Color::colorWithRed(0, 0, 1, 1));
+    link->setShadows(arrayOfCSSShadows("1px 1px red, 2px 2px blue", 12, nullptr));
+    ns::Dictionary attributes = link->attributesForAttributedStringRepresentation();
+    EXPECT_EQ(attributes[RTGUIDAttribute].stringValue(), link->linkGUID().value_or("?"));
+    EXPECT_TRUE(attributes[RTStrikethroughAttribute].boolValue());
+    EXPECT_EQ(attributes[ct::UnderlineStyleAttributeName].int64Value(), 2);
+    EXPECT_EQ(attributes[RTHeaderLevelAttribute].int64Value(), 3);
+    EXPECT_EQ(attributes[RTShadowsAttribute].count(), 2u);
+    EXPECT_TRUE(attributes[ct::ForegroundColorAttributeName].asObject<ui::Color>());
+    EXPECT_TRUE(attributes[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>());
+
+    RTHTMLElement::setUsesUIKitAttributes(true);
+    attributes = link->attributesForAttributedStringRepresentation();
+    RTHTMLElement::setUsesUIKitAttributes(false);
+    EXPECT_EQ(attributes[ui::UnderlineStyleAttributeName].int64Value(), 1);
+    EXPECT_EQ(attributes[ui::StrikethroughStyleAttributeName].int64Value(), 1);
+    EXPECT_TRUE(attributes[ui::ShadowAttributeName].asObject<ct::Shadow>());
+    EXPECT_TRUE(attributes[ui::ForegroundColorAttributeName].asObject<ui::Color>());
+
+    // An attachment replaces the element's text with one character, whatever its children.
+    const auto image = element(body, "img", RTHTMLElementDisplayStyle::Inline, {{"width", ns::Value("20")}});
+    text(image, "ignored");
+    image->setTextAttachment(std::make_shared<RTTextAttachment>());
+    const auto imageText = image->attributedString();
+    ASSERT_TRUE(imageText);
+    EXPECT_EQ(imageText->u16string(), u"\uFFFC");
+    EXPECT_TRUE(imageText->attributeAtIndex(ui::AttachmentAttributeName, 0).asObject<RTTextAttachment>());
+    EXPECT_TRUE(imageText->attributeAtIndex(ct::RunDelegateAttributeName, 0).asObject());
+    EXPECT_FALSE(imageText->attributeAtIndex(RTAttachmentParagraphSpacingAttribute, 0).isNil());
+}
+
+TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    const auto block = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    block->paragraphStyle()->paragraphSpacing = 12;
+    const auto inner = element(block, "p", RTHTMLElementDisplayStyle::Block);
+    inner->paragraphStyle()->paragraphSpacing = 4;
+    text(inner, "text");
+    const auto raised = block->attributedString();
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(raised->attributeAtIndex(ct::ParagraphStyleAttributeName, 0).asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 12);
+
+    const auto list = element(body, "ul", RTHTMLElementDisplayStyle::Block);
+    const auto inList = element(list, "p", RTHTMLElementDisplayStyle::Block);
+    inList->paragraphStyle()->paragraphSpacing = 12;
+    const auto innerText = element(inList, "span");
+    innerText->paragraphStyle()->paragraphSpacing = 0;
+    text(innerText, "x");
+    EXPECT_EQ(inList->attributedString()->attributeAtIndex(ct::ParagraphStyleAttributeName, 0).asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 0);
+
+    const auto custom = element(body, "span", RTHTMLElementDisplayStyle::Inline,
+                                {{"class", ns::Value("skip keep")}, {"data-id", ns::Value("7")}, {"href", ns::Value("x")}});
+    custom->setShouldProcessCustomHTMLAttributes(true);
+    custom->setCSSClassNamesToIgnoreForCustomAttributes({"skip"});
+    text(custom, "c");
+    const ns::Value written = custom->attributedString()->attributeAtIndex(RTCustomAttributesAttribute, 0);
+    ASSERT_TRUE(written.asDictionary());
+    EXPECT_EQ((*written.asDictionary())["class"].stringValue(), "keep");
+    EXPECT_EQ((*written.asDictionary())["data-id"].stringValue(), "7");
+    EXPECT_FALSE(written.asDictionary()->contains("href"));
+    const auto onlySkipped = element(body, "span", RTHTMLElementDisplayStyle::Inline, {{"class", ns::Value("skip")}});
+    onlySkipped->setShouldProcessCustomHTMLAttributes(true);
+    onlySkipped->setCSSClassNamesToIgnoreForCustomAttributes({"skip"});
+    text(onlySkipped, "d");
+    EXPECT_TRUE(onlySkipped->attributedString()->attributeAtIndex(RTCustomAttributesAttribute, 0).isNil());
+}
+
+TEST(RTHTMLElementOutputTests, StylesheetElement) {
+    auto style = std::make_shared<RTStylesheetHTMLElement>("style", ns::Dictionary());
+    style->addChildNode(std::make_shared<RTHTMLParserTextNode>("p { color: red }"));
+    style->addChildNode(std::make_shared<RTHTMLParserTextNode>(" em { color: blue }"));
+    const RTCSSStylesheet sheet = style->stylesheet();
+    EXPECT_EQ(sheet.orderedSelectors(), (std::vector<std::string>{"p", "em"}));
+    EXPECT_FALSE(style->attributedString());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RTHTMLElementOutputTests, AttachmentElement) {
+    const ns::Dictionary options{{std::string(RTMaxImageSize), ui::GeometryValue::valueWithCGSize({50, 50})}};
+    auto image = std::make_shared<RTTextAttachmentHTMLElement>(
+        "img", ns::Dictionary{{"src", ns::Value("https://example.com/a.png")}, {"width", ns::Value("100")}, {"height", ns::Value("40")}},
+        options);
+    ASSERT_TRUE(image->textAttachment());
+    // The attachment's size fitted to the largest allowed stays.
+    EXPECT_EQ(image->textAttachment()->displaySize().width, 50);
+    EXPECT_EQ(image->textAttachment()->displaySize().height, 20);
+    EXPECT_EQ(image->textAttachment()->contentURL()->absoluteString(), "https://example.com/a.png");
+    image->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+    const auto text = image->attributedString();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->u16string(), u"\uFFFC");
+
+    EXPECT_FALSE(std::make_shared<RTTextAttachmentHTMLElement>("IMG", ns::Dictionary())->textAttachment());
+    EXPECT_TRUE(std::make_shared<RTTextAttachmentHTMLElement>("video", ns::Dictionary())->textAttachment());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RTHTMLElementOutputTests, ElementsByTagLinksBreaksAndRules) {
+    const ns::Dictionary none;
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTAnchorHTMLElement>(RTHTMLElement::elementWithName("a", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTBreakHTMLElement>(RTHTMLElement::elementWithName("br", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTHorizontalRuleHTMLElement>(RTHTMLElement::elementWithName("hr", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTStylesheetHTMLElement>(RTHTMLElement::elementWithName("style", none, none)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(RTHTMLElement::elementWithName("iframe", none, none)));
+    const auto capitals = RTHTMLElement::elementWithName("IMG", none, none);
+    EXPECT_FALSE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(capitals));
+    RTTextAttachment::registerClassForTagName(RTVideoTextAttachment::classObject(), "movie");
+    EXPECT_TRUE(std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(RTHTMLElement::elementWithName("movie", none, none)));
+
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    auto link = std::static_pointer_cast<RTHTMLElement>(RTHTMLElement::elementWithName("a", none, none));
+    add(body, link);
+    link->applyStyleDictionary(*RTCSSStylesheet::defaultStyleSheet().stylesForSelector("a"));
+    text(link, "go");
+    const auto linked = link->attributedString();
+    ASSERT_TRUE(linked);
+    auto highlight = linked->attributeAtIndex(RTLinkHighlightColorAttribute, 0).asObject<ui::Color>();
+    ASSERT_TRUE(highlight);
+    EXPECT_EQ(highlight->CGColor().rgba().r, 1);
+    EXPECT_TRUE(linked->attributeAtIndex(ct::ForegroundColorFromContextAttributeName, 0).boolValue());
+    auto plain = std::static_pointer_cast<RTHTMLElement>(RTHTMLElement::elementWithName("a", none, none));
+    add(body, plain);
+    plain->applyStyleDictionary({{"color", ns::Value("blue")}});
+    text(plain, "x");
+    EXPECT_TRUE(plain->attributedString()->attributeAtIndex(RTLinkHighlightColorAttribute, 0).isNil());
+
+    auto paragraph = element(body, "p", RTHTMLElementDisplayStyle::Block);
+    text(paragraph, "one");
+    add(paragraph, RTHTMLElement::elementWithName("br", none, none));
+    text(paragraph, "two");
+    EXPECT_EQ(paragraph->attributedString()->u16string(), u"one\u2028two\n");
+
+    auto rule = add(body, RTHTMLElement::elementWithName("hr", none, none), RTHTMLElementDisplayStyle::Block);
+    const auto ruleText = rule->attributedString();
+    ASSERT_TRUE(ruleText);
+    EXPECT_EQ(ruleText->string(), "\n");
+    EXPECT_TRUE(ruleText->attributeAtIndex(RTHorizontalRuleStyleAttribute, 0).boolValue());
+}
+
+}  // namespace

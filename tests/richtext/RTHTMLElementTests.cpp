@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include "richtext/RTHTMLElement.h"
+
+using namespace ql;
+
+namespace {
+
+std::shared_ptr<RTHTMLElement> element(std::string_view name, ns::Dictionary attributes = {},
+                                       const std::shared_ptr<RTHTMLElement>& parent = nullptr) {
+    auto made = std::make_shared<RTHTMLElement>(name, attributes);
+    if (parent) {
+        parent->addChildNode(made);
+        made->inheritAttributesFromElement(*parent);
+    }
+    made->interpretAttributes();
+    return made;
+}
+
+TEST(RTHTMLElementTests, SizesAndHTMLAttributes) {
+    const auto image = element("img", {{"width", ns::Value("100px")}, {"height", ns::Value("abc")}});
+    EXPECT_EQ(image->size().width, 100);
+    EXPECT_EQ(image->size().height, 0);
+    image->setAttributes({{"width", ns::Value(" 12.5")}, {"height", ns::Value("1e999")}});
+    EXPECT_EQ(image->size().width, 12.5);
+    EXPECT_EQ(image->size().height, 1);  // the leading number only
+
+    const auto rtl = element("p", {{"dir", ns::Value("rtl")}, {"align", ns::Value("center")}});
+    EXPECT_EQ(rtl->paragraphStyle()->baseWritingDirection, ct::WritingDirection::RightToLeft);
+    EXPECT_EQ(rtl->paragraphStyle()->alignment, ct::TextAlignment::Center);
+    const auto odd = element("p", {{"dir", ns::Value("sideways")}, {"align", ns::Value("middle")}});
+    EXPECT_EQ(odd->paragraphStyle()->baseWritingDirection, ct::WritingDirection::Natural);
+    EXPECT_EQ(odd->paragraphStyle()->alignment, ct::TextAlignment::Natural);
+
+    EXPECT_TRUE(element("span", {{"class", ns::Value("Apple-converted-space")}})->containsAppleConvertedSpace());
+    EXPECT_FALSE(element("span", {{"class", ns::Value("Apple-converted-space other")}})->containsAppleConvertedSpace());
+    EXPECT_TRUE(RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute().contains("href"));
+    EXPECT_FALSE(RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute().contains("class"));
+}
+
+TEST(RTHTMLElementTests, InheritanceColoursLinksAndResolvedValues) {
+    const auto root = element("body");
+    root->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+    root->setParagraphStyle(std::make_shared<RichTextParagraphStyle>());
+    auto red = ui::Color::colorWithRed(1, 0, 0, 1);
+    root->setTextColor(red);
+    root->setCurrentTextSize(16);
+    root->setTextScale(2);
+    root->setUnderlineStyle(1);
+    root->setDisplayStyle(RTHTMLElementDisplayStyle::Block);
+    root->setLink(ns::URL::fromString("https://example.com/a"));
+    const std::string firstGUID = root->linkGUID().value_or("");
+    EXPECT_EQ(firstGUID.size(), 36u);
+
+    const auto child = element("span", {}, root);
+    EXPECT_NE(child->fontDescriptor(), root->fontDescriptor());  // a copy
+    EXPECT_TRUE(child->fontDescriptor()->isEqual(*root->fontDescriptor()));
+    EXPECT_NE(child->paragraphStyle(), root->paragraphStyle());
+    EXPECT_EQ(child->textColor(), red);
+    EXPECT_TRUE(child->isColorInherited());
+    EXPECT_EQ(child->linkGUID().value_or(""), firstGUID);
+    EXPECT_EQ(child->underlineStyle(), 1);
+    EXPECT_EQ(child->textScale(), 2);
+    EXPECT_EQ(child->displayStyle(), RTHTMLElementDisplayStyle::Inline);  // not inherited
+
+    child->setTextColor(red);
+    EXPECT_TRUE(child->isColorInherited());
+    child->setTextColor(ui::Color::colorWithRed(1, 0, 0, 1));
+    EXPECT_FALSE(child->isColorInherited());
+
+    root->setLink(ns::URL::fromString("https://example.com/b"));
+    EXPECT_NE(root->linkGUID().value_or(""), firstGUID);
+    EXPECT_EQ(element("em", {}, root)->linkGUID(), root->linkGUID());
+
+    // Unset values resolve through the ancestors, in a loop however deep the tree.
+    std::shared_ptr<RTHTMLElement> deepest = child;
+    for (int i = 0; i < 20000; ++i) {
+        auto next = std::make_shared<RTHTMLElement>("span", ns::Dictionary());
+        deepest->addChildNode(next);
+        deepest = next;
+    }
+    EXPECT_EQ(deepest->currentTextSize(), 16);
+    EXPECT_EQ(deepest->fontVariant(), RTHTMLElementFontVariant::Normal);
+    child->setFontVariant(RTHTMLElementFontVariant::SmallCaps);
+    EXPECT_EQ(deepest->fontVariant(), RTHTMLElementFontVariant::SmallCaps);
+    EXPECT_EQ(element("p")->currentTextSize(), 0);
+
+    auto attachment = std::make_shared<RTTextAttachment>();
+    const auto image = element("img", {{"width", ns::Value("30")}, {"height", ns::Value("20")}}, root);
+    image->setTextAttachmentAlignment(2);
+    image->setTextAttachment(attachment);
+    EXPECT_EQ(attachment->displaySize().width, 30);
+    EXPECT_EQ(attachment->hyperLinkGUID(), root->linkGUID());
+    EXPECT_EQ(static_cast<int>(attachment->verticalAlignment()), 2);
+}
+
+TEST(RTHTMLElementTests, ListsAndOutputFlag) {
+    const auto list = element("ol", {{"start", ns::Value("4")}});
+    list->setStyles({{"list-style-type", ns::Value("lower-alpha")}});
+    list->setDisplayStyle(RTHTMLElementDisplayStyle::Block);
+    const auto style = list->listStyle();
+    EXPECT_EQ(style->type(), 9u);
+    EXPECT_EQ(style->startingItemNumber(), 4);
+    EXPECT_EQ(element("ul")->listStyle()->startingItemNumber(), 1);
+
+    const auto item = element("li", {}, list);
+    EXPECT_FALSE(item->isNotChildOfList());
+    item->setDisplayStyle(RTHTMLElementDisplayStyle::ListItem);
+    EXPECT_FALSE(element("span", {}, item)->isNotChildOfList());
+    EXPECT_TRUE(element("span", {}, element("div"))->isNotChildOfList());
+    EXPECT_TRUE(list->isNotChildOfList());
+
+    EXPECT_FALSE(item->didOutput());
+    item->setDidOutput(true);
+    EXPECT_TRUE(item->didOutput());
+}
+
+}  // namespace
