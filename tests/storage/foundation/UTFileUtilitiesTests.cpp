@@ -33,6 +33,9 @@ TEST(UTPaths, NumberedNames) {
 }
 
 TEST(UTPaths, StandardFoldersAndTemporaryNames) {
+    // Worked out once per process: no other test of this binary reads them.
+    ns::TemporarySandbox sandbox;
+    EXPECT_EQ(cachesPath().rfind(sandbox.path(), 0), 0u);
     EXPECT_EQ(cachesPath(), ns::Sandbox::caches());
     EXPECT_EQ(documentsPath(), ns::Sandbox::documents());
     EXPECT_EQ(&temporaryPath(), &temporaryPath());
