@@ -2,7 +2,10 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Layer.h"
+#include "platform/ui/View.h"
 #include "storage/foundation/UTImageExtensions.h"
+#include "storage/foundation/UTViewStyling.h"
 #include "tests/support/LoopbackServer.h"
 
 namespace ql {
@@ -132,6 +135,38 @@ TEST(UTImageExtensions, LoadsImagesFromURLs) {
     EXPECT_FALSE(imageWithContentsOfURL(*ns::URL::fromString("http://127.0.0.1:1/x.png"),
                                         ns::URLRequestCachePolicy::UseProtocolCachePolicy, &error));
     EXPECT_EQ(error.domain(), ns::URLErrorDomain);
+}
+
+TEST(UTViewStyling, SnapshotsCornersAndShadows) {
+    auto view = std::make_shared<ui::View>(cg::Rect{0, 0, 30, 20});
+    view->setBackgroundColor(ui::Color::redColor());
+    auto child = std::make_shared<ui::View>(cg::Rect{20, 0, 10, 20});
+    child->setBackgroundColor(ui::Color::blueColor());
+    view->addSubview(child);
+    auto snapshot = snapshotImage(*view);
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->size().width, 30);
+    EXPECT_EQ(snapshot->scale(), 1);
+    EXPECT_EQ(snapshot->CGImage()->pixel(5, 10), red);
+    EXPECT_EQ(snapshot->CGImage()->pixel(25, 10), blue);
+    EXPECT_FALSE(snapshotImage(*std::make_shared<ui::View>()));
+
+    setRoundedCornersWithRadius(*view, 6, 2, ui::Color::greenColor().get());
+    EXPECT_TRUE(view->layer()->masksToBounds());
+    EXPECT_EQ(view->layer()->cornerRadius(), 6);
+    EXPECT_EQ(view->layer()->borderWidth(), 2);
+    EXPECT_EQ(view->layer()->borderColor(), ui::Color::greenColor()->CGColor());
+    setRoundedCornersWithRadius(*view, 3, 1, nullptr);
+    EXPECT_EQ(view->layer()->borderColor(), ui::Color::greenColor()->CGColor());
+    EXPECT_EQ(view->layer()->cornerRadius(), 3);
+
+    addShadowWithColor(*view, ui::Color::blueColor().get(), 0.5f, 4, {1, 2});
+    EXPECT_FALSE(view->layer()->masksToBounds());
+    EXPECT_EQ(view->layer()->shadowOpacity(), 0.5f);
+    EXPECT_EQ(view->layer()->shadowRadius(), 4);
+    EXPECT_EQ(view->layer()->shadowOffset().height, 2);
+    addShadowWithColor(*view, nullptr, 0.25f, 1, {0, 0});
+    EXPECT_EQ(view->layer()->shadowColor(), ui::Color::blueColor()->CGColor());
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+#include "storage/foundation/UTViewStyling.h"
+
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Layer.h"
+
+namespace ql {
+
+std::shared_ptr<ui::Image> snapshotImage(ui::View& view) {
+    const cg::Size size = view.bounds().size;
+    if (size.width <= 0 || size.height <= 0) return nullptr;
+    ui::GraphicsBeginImageContextWithOptions(size, false, 1);
+    cg::Context* context = ui::GraphicsGetCurrentContext();
+    std::shared_ptr<ui::Image> image;
+    if (context) {
+        // The image context must be ended even if rendering throws.
+        struct End {
+            ~End() { ui::GraphicsEndImageContext(); }
+        } end;
+        view.layer()->renderInContext(*context);
+        image = ui::GraphicsGetImageFromCurrentImageContext();
+    }
+    return image;
+}
+
+void setRoundedCornersWithRadius(ui::View& view, double radius, double width, const ui::Color* color) {
+    ui::Layer& layer = *view.layer();
+    layer.setMasksToBounds(true);
+    layer.setCornerRadius(radius);
+    layer.setBorderWidth(width);
+    if (color) layer.setBorderColor(color->CGColor());
+}
+
+void addShadowWithColor(ui::View& view, const ui::Color* color, float alpha, double radius, cg::Size offset) {
+    ui::Layer& layer = *view.layer();
+    layer.setShadowOpacity(alpha);
+    layer.setShadowRadius(radius);
+    layer.setShadowOffset(offset);
+    if (color) layer.setShadowColor(color->CGColor());
+    layer.setMasksToBounds(false);
+}
+
+}  // namespace ql
