@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "platform/graphics/Image.h"
+#include "platform/ui/Layer.h"
+#include "storage/foundation/UTPieProgressIndicator.h"
+#include "storage/foundation/UTViewStyling.h"
+
+namespace ql {
+namespace {
+
+std::shared_ptr<const cg::Image> rendered(ui::View& view) {
+    view.layer()->setNeedsDisplay();
+    view.layer()->displayIfNeeded();
+    return snapshotImage(view)->CGImage();
+}
+
+TEST(UTPieProgressIndicator, RingAndClockwiseSector) {
+    auto pie = UTPieProgressIndicator::pieProgressIndicator();
+    EXPECT_EQ(pie->frame(), (cg::Rect{0, 0, 34, 34}));
+    EXPECT_EQ(pie->contentMode(), ui::ContentMode::Redraw);
+    pie->setColor(ui::Color::redColor());
+
+    // Only the ring, of diameter 28 at (3, 3): its left edge at x 3, nothing inside or outside.
+    pie->setProgressPercent(0.1f);
+    auto ring = rendered(*pie);
+    EXPECT_EQ(ring->pixel(3, 17).r, 255);
+    EXPECT_GT(ring->pixel(3, 17).a, 200);
+    EXPECT_EQ(ring->pixel(17, 17).a, 0);
+    EXPECT_EQ(ring->pixel(0, 17).a, 0);
+    EXPECT_EQ(ring->pixel(30, 17).a, 255);
+
+    // A quarter fills the top-right quadrant only.
+    pie->setProgressPercent(0.25f);
+    auto quarter = rendered(*pie);
+    EXPECT_EQ(quarter->pixel(22, 12).a, 255);
+    EXPECT_EQ(quarter->pixel(12, 12).a, 0);
+    EXPECT_EQ(quarter->pixel(22, 22).a, 0);
+
+    pie->setProgressPercent(1);
+    auto full = rendered(*pie);
+    EXPECT_EQ(full->pixel(12, 22).a, 255);
+    EXPECT_EQ(full->pixel(12, 12).a, 255);
+
+    // The same value again asks for no redraw; a new colour object does.
+    EXPECT_FALSE(pie->layer()->needsDisplay());
+    pie->setProgressPercent(1);
+    EXPECT_FALSE(pie->layer()->needsDisplay());
+    pie->setColor(ui::Color::redColor());
+    EXPECT_FALSE(pie->layer()->needsDisplay());
+    pie->setColor(ui::Color::colorWithRed(1, 0, 0, 1));
+    EXPECT_TRUE(pie->layer()->needsDisplay());
+}
+
+}  // namespace
+}  // namespace ql
