@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/ui/Layer.h"
+#include "storage/foundation/UTCustomColoredAccessory.h"
 #include "storage/foundation/UTPieProgressIndicator.h"
 #include "storage/foundation/UTViewStyling.h"
 
@@ -49,6 +50,44 @@ TEST(UTPieProgressIndicator, RingAndClockwiseSector) {
     EXPECT_FALSE(pie->layer()->needsDisplay());
     pie->setColor(ui::Color::colorWithRed(1, 0, 0, 1));
     EXPECT_TRUE(pie->layer()->needsDisplay());
+}
+
+TEST(UTCustomColoredAccessory, GlyphsColoursAndHighlight) {
+    auto chevron = UTCustomColoredAccessory::accessoryWithColor(ui::Color::redColor());
+    EXPECT_EQ(chevron->frame(), (cg::Rect{0, 0, 15, 15}));
+    auto right = rendered(*chevron);
+    EXPECT_EQ(right->pixel(11, 7), (cg::Image::Pixel{255, 0, 0, 255}));  // the tip, 3 points from the right
+    EXPECT_EQ(right->pixel(3, 7).a, 0);
+    chevron->setHighlighted(true);
+    EXPECT_TRUE(chevron->layer()->needsDisplay());
+    EXPECT_EQ(rendered(*chevron)->pixel(11, 7), (cg::Image::Pixel{255, 255, 255, 255}));
+
+    chevron->setHighlighted(false);
+    chevron->setType(1);
+    auto left = rendered(*chevron);
+    EXPECT_EQ(left->pixel(5, 7).r, 255);
+    EXPECT_EQ(left->pixel(12, 7).a, 0);
+    chevron->setType(9);
+    EXPECT_EQ(rendered(*chevron)->pixel(11, 7).a, 0);
+
+    // The shared black gets a white back square; a black made from components, a black one.
+    EXPECT_EQ(UTCustomColoredAccessory::accessoryWithColor(ui::Color::blackColor())->backSquareAccessoryColor(),
+              ui::Color::whiteColor());
+    EXPECT_EQ(UTCustomColoredAccessory::accessoryWithColor(ui::Color::colorWithRed(0, 0, 0, 1))->backSquareAccessoryColor(),
+              ui::Color::blackColor());
+
+    auto squares = UTCustomColoredAccessory::squareAccessoryWithColor(ui::Color::redColor(), ui::Color::blueColor());
+    auto drawn = rendered(*squares);
+    EXPECT_EQ(drawn->pixel(14, 1), (cg::Image::Pixel{0, 0, 255, 255}));  // back square's top right corner
+    EXPECT_EQ(drawn->pixel(3, 7), (cg::Image::Pixel{255, 0, 0, 255}));   // front square's left edge
+    EXPECT_EQ(drawn->pixel(7, 7).a, 0);
+    // Drawing changed no colour property.
+    EXPECT_EQ(squares->accessoryColor(), ui::Color::redColor());
+    squares->setBackSquareAccessoryColor(ui::Color::greenColor());
+    rendered(*squares);
+    EXPECT_EQ(squares->accessoryColor(), ui::Color::redColor());
+    EXPECT_EQ(UTCustomColoredAccessory().accessoryColor(), ui::Color::blackColor());
+    EXPECT_EQ(UTCustomColoredAccessory().highlightedColor(), ui::Color::whiteColor());
 }
 
 }  // namespace
