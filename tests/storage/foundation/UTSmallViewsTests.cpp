@@ -2,6 +2,9 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/StringDrawing.h"
+#include "storage/foundation/UTActivityTitleView.h"
 #include "storage/foundation/UTCustomColoredAccessory.h"
 #include "storage/foundation/UTPieProgressIndicator.h"
 #include "storage/foundation/UTViewStyling.h"
@@ -88,6 +91,42 @@ TEST(UTCustomColoredAccessory, GlyphsColoursAndHighlight) {
     EXPECT_EQ(squares->accessoryColor(), ui::Color::redColor());
     EXPECT_EQ(UTCustomColoredAccessory().accessoryColor(), ui::Color::blackColor());
     EXPECT_EQ(UTCustomColoredAccessory().highlightedColor(), ui::Color::whiteColor());
+}
+
+TEST(UTActivityTitleView, SizesToTheTitleWithTheSpinnerInFront) {
+    auto& device = ui::Device::currentDevice();
+    const auto idiom = device.userInterfaceIdiom();
+    device.setUserInterfaceIdiom(ui::UserInterfaceIdiom::Phone);
+    UTActivityTitleView phone;
+    EXPECT_EQ(phone.activityIndicator()->activityIndicatorViewStyle(), ui::ActivityIndicatorViewStyle::White);
+    EXPECT_EQ(phone.titleLabel()->textColor(), ui::Color::whiteColor());
+    EXPECT_EQ(phone.titleLabel()->shadowOffset(), (cg::Size{0, -1}));
+
+    const std::string longTitle = "A very long title for a small navigation bar, 很长的标题";
+    phone.setTitle(longTitle);
+    EXPECT_EQ(phone.title(), longTitle);
+    const cg::Size text = ui::sizeWithFont(longTitle, *phone.titleLabel()->font());
+    const double spinner = phone.activityIndicator()->frame().size.width;
+    EXPECT_EQ(phone.titleLabel()->frame().origin.x, spinner + 5);
+    EXPECT_EQ(phone.titleLabel()->frame().size.width, text.width);
+    EXPECT_EQ(phone.bounds().size.width, text.width + spinner + 5);
+    EXPECT_EQ(phone.bounds().size.height, std::max(text.height, phone.activityIndicator()->frame().size.height));
+    EXPECT_GT(phone.bounds().size.width, 320);
+
+    EXPECT_FALSE(phone.busy());
+    EXPECT_TRUE(phone.activityIndicator()->isHidden());
+    phone.setBusy(true);
+    EXPECT_TRUE(phone.busy());
+    EXPECT_FALSE(phone.activityIndicator()->isHidden());
+    phone.setBusy(false);
+    EXPECT_FALSE(phone.busy());
+
+    device.setUserInterfaceIdiom(ui::UserInterfaceIdiom::Pad);
+    UTActivityTitleView pad;
+    EXPECT_EQ(pad.activityIndicator()->activityIndicatorViewStyle(), ui::ActivityIndicatorViewStyle::Gray);
+    EXPECT_EQ(pad.titleLabel()->shadowColor(), ui::Color::whiteColor());
+    EXPECT_EQ(pad.titleLabel()->shadowOffset(), (cg::Size{0, 1}));
+    device.setUserInterfaceIdiom(idiom);
 }
 
 }  // namespace
