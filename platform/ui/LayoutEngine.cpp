@@ -80,6 +80,13 @@ cg::Rect placedFrame(const View& view) {
     return {center.x - size.width / 2, center.y - size.height / 2, size.width, size.height};
 }
 
+// Compared as layout would set the view, by bounds size and centre: a frame read back from the centre
+// need not be the solved one to the last bit (off the pixel grid it seldom is), and asking for layout on
+// that difference would ask again after every pass.
+bool isPlacedAt(const View& view, const cg::Rect& frame) {
+    return view.bounds().size == frame.size && view.center() == LayoutEngine::centerOf(frame);
+}
+
 void addVariable(solver::Expression& expression, solver::Variable variable, double coefficient) {
     if (variable.isValid()) expression.add(variable, coefficient);
 }
@@ -560,6 +567,8 @@ std::optional<cg::Rect> LayoutEngine::frameOf(const View& view) const {
                     snapped(valueOf(item->height))};
 }
 
+cg::Point LayoutEngine::centerOf(const cg::Rect& frame) { return {cg::midX(frame), cg::midY(frame)}; }
+
 void LayoutEngine::askForLayoutWhereFramesChange() {
     for (Item* item : order_) {
         if (!item->byConstraints || item->view == root_) continue;
@@ -568,7 +577,7 @@ void LayoutEngine::askForLayoutWhereFramesChange() {
         View* superview = item->view->superview();
         if (!superview) continue;
         const auto frame = frameOf(*item->view);
-        if (frame && *frame != placedFrame(*item->view)) superview->setNeedsLayout();
+        if (frame && !isPlacedAt(*item->view, *frame)) superview->setNeedsLayout();
     }
 }
 

@@ -60,6 +60,8 @@ public:
     bool isInUse() const { return inUse_; }
     // Where a view laid out by constraints goes in its superview, as of the last solution.
     std::optional<cg::Rect> frameOf(const View& view) const;
+    // Where layout puts the centre of a view given that frame.
+    static cg::Point centerOf(const cg::Rect& frame);
     // Re-solves after a held constraint's constant changed.
     void constantDidChange(LayoutConstraint& constraint);
 

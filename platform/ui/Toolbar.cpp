@@ -108,7 +108,9 @@ void Toolbar::layoutSubviews() {
         if (!items_[i]->isFlexibleSpace() && !items_[i]->isFixedSpace()) ++shown;
     }
     const double gaps = shown > 1 ? (shown - 1) * kItemSpacing : 0;
-    const double spare = std::max(0.0, b.size.width - 2 * kEdgeMargin - fixed - gaps);
+    const double room = b.size.width - 2 * kEdgeMargin - gaps;
+    if (fixed > room) fixed -= narrowFlexibleViews(fixed - room);
+    const double spare = std::max(0.0, room - fixed);
     const double each = flexible ? spare / flexible : 0;
     double x = kEdgeMargin;
     bool previousShown = false;
@@ -130,6 +132,31 @@ void Toolbar::layoutSubviews() {
             x += s.width;
         }
     }
+}
+
+// Items wider than the bar would push the last ones past its edge, where no finger reaches them. Views
+// that may change width (a title, say) give up the excess, widest first, so the buttons keep their size.
+double Toolbar::narrowFlexibleViews(double excess) {
+    std::vector<View*> flexible;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        const auto& view = views_[i];
+        if (view && !items_[i]->isFlexibleSpace() && !items_[i]->isFixedSpace() &&
+            (view->autoresizingMask() & ViewAutoresizingFlexibleWidth)) {
+            flexible.push_back(view.get());
+        }
+    }
+    std::sort(flexible.begin(), flexible.end(),
+              [](const View* a, const View* b) { return a->frame().size.width > b->frame().size.width; });
+    double given = 0;
+    for (View* view : flexible) {
+        if (given >= excess) break;
+        cg::Rect frame = view->frame();
+        const double cut = std::min(frame.size.width, excess - given);
+        frame.size.width -= cut;
+        view->setFrame(frame);
+        given += cut;
+    }
+    return given;
 }
 
 void Toolbar::drawRect(const cg::Rect&) {

@@ -51,6 +51,8 @@ public:
 
 private:
     void rebuild();
+    // Takes up to `excess` points off the widths of item views that may change width; returns how many.
+    double narrowFlexibleViews(double excess);
     void itemChanged();
 
     std::vector<std::shared_ptr<BarButtonItem>> items_;

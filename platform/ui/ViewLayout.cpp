@@ -220,7 +220,7 @@ void View::layoutSubviews() {
         if (!frame) continue;
         // By bounds and centre, as a transform leaves both as they are.
         if (sub->bounds().size != frame->size) sub->setBounds({sub->bounds().origin, frame->size});
-        const cg::Point center{frame->origin.x + frame->size.width / 2, frame->origin.y + frame->size.height / 2};
+        const cg::Point center = LayoutEngine::centerOf(*frame);
         if (sub->center() != center) sub->setCenter(center);
     }
     needsLayout_ = needed;

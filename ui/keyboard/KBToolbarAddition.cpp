@@ -1,6 +1,5 @@
 #include "ui/keyboard/KBToolbarAddition.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/ui/BezierPath.h"
@@ -74,23 +73,6 @@ std::optional<std::string> titleForPlaceholder(const ui::View& view, bool should
     return shouldShowPlaceholder && answersPlaceholder(view) ? placeholderOf(view) : std::nullopt;
 }
 
-// The title takes at most what the bar's own margins, gaps and other items leave, so that the last
-// button is never pushed off the bar.
-void fitTitle(KBToolbar& toolbar, KBTitleBarButtonItem& title) {
-    const auto views = toolbar.itemViews();
-    double used = 2 * ui::Toolbar::kEdgeMargin + (views.size() > 1 ? (views.size() - 1) * ui::Toolbar::kItemSpacing : 0);
-    for (const auto& item : toolbar.items()) {
-        if (item->isFixedSpace()) used += item->width();
-    }
-    for (const auto& v : views) {
-        if (v != title.customView()) used += v->frame().size.width;
-    }
-    const auto& titleView = title.customView();
-    cg::Rect frame = titleView->frame();
-    frame.size.width = std::max(0.0, std::min(frame.size.width, toolbar.frame().size.width - used));
-    titleView->setFrame(frame);
-}
-
 // Builds a toolbar of the layout for the view: `items` gets the title item made for the toolbar's width
 // less `reserved`.
 template <class Layout>
@@ -105,7 +87,6 @@ void build(ui::View& view, double reserved, const std::optional<std::string>& ti
     auto title = std::make_shared<KBTitleBarButtonItem>(cg::Rect{0, 0, width, ui::Toolbar::kHeight},
                                                         shouldHideTitle(view) ? std::nullopt : titleText);
     toolbar->setItems(layout(Item(title)));
-    fitTitle(*toolbar, *title);
     setInputAccessoryView(view, toolbar);
 }
 

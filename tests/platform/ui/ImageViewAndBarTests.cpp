@@ -18,6 +18,7 @@
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/TabBar.h"
 #include "platform/ui/TabBarItem.h"
+#include "platform/ui/Toolbar.h"
 #include "tests/support/UIHarness.h"
 
 using namespace ql;
@@ -197,4 +198,32 @@ TEST(Views, SpinnerProgressNibsAndBoxedGeometry) {
     EXPECT_EQ(GeometryValue::UIEdgeInsetsValue(GeometryValue::valueWithUIEdgeInsets({1, 2, 3, 4})),
               (std::optional<cg::EdgeInsets>{cg::EdgeInsets{1, 2, 3, 4}}));
     EXPECT_TRUE(boxed == GeometryValue::valueWithCGRect({0, 264, 320, 216}));
+}
+
+TEST(Toolbar, ItemsTooWideForTheBarNarrowTheOnesThatMayChangeWidth) {
+    auto bar = std::make_shared<Toolbar>(cg::Rect{0, 0, 320, Toolbar::kHeight});
+    auto title = std::make_shared<View>(cg::Rect{0, 0, 300, Toolbar::kHeight});
+    title->setAutoresizingMask(ViewAutoresizingFlexibleWidth);
+    auto badge = std::make_shared<View>(cg::Rect{0, 0, 20, 20});
+    auto done = std::make_shared<BarButtonItem>(BarButtonSystemItem::Done, std::weak_ptr<ns::Object>(), Action());
+    bar->setItems({std::make_shared<BarButtonItem>(title), std::make_shared<BarButtonItem>(badge),
+                   std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace, std::weak_ptr<ns::Object>(),
+                                                   Action()),
+                   done},
+                  false);
+    bar->layoutIfNeeded();
+    const auto views = bar->itemViews();
+    ASSERT_EQ(views.size(), 3u);
+    const double doneWidth = views[2]->frame().size.width;
+    EXPECT_GT(doneWidth, 0);
+    // The title gives up just what the bar lacks; the badge and the button keep their widths.
+    EXPECT_DOUBLE_EQ(views[0]->frame().size.width, 320 - 2 * Toolbar::kEdgeMargin - 2 * Toolbar::kItemSpacing - 20 - doneWidth);
+    EXPECT_DOUBLE_EQ(views[1]->frame().size.width, 20);
+    EXPECT_DOUBLE_EQ(cg::maxX(views[2]->frame()), 320 - Toolbar::kEdgeMargin);
+
+    // A bar that grows gives the title its room back through its autoresizing.
+    bar->setFrame({0, 0, 375, Toolbar::kHeight});
+    bar->layoutIfNeeded();
+    EXPECT_DOUBLE_EQ(cg::maxX(bar->itemViews()[2]->frame()), 375 - Toolbar::kEdgeMargin);
+    EXPECT_DOUBLE_EQ(bar->itemViews()[0]->frame().size.width, 375 - 2 * Toolbar::kEdgeMargin - 2 * Toolbar::kItemSpacing - 20 - doneWidth);
 }
