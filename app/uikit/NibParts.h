@@ -24,8 +24,8 @@ namespace ql::nib {
 // put its own in place).
 void registerOnce(std::string_view name, ui::Nib::Builder builder);
 
-// The points rounded to the screen's pixel grid. Layout places views on whole pixels, so a constraint
-// constant off the grid would keep the layout from ever settling.
+// The points rounded to the screen's pixel grid, so that sizes scaled from the design's width still draw
+// the app's edges and hairlines crisply.
 double onPixels(double points);
 
 // The column the account screens put their fields in: centred, 30 points from the edges, at most 360 wide.
