@@ -14,6 +14,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/Path.h"
 #include "platform/ui/Animation.h"
 
 namespace ql::cg {
@@ -78,6 +79,9 @@ public:
     void setShadowOffset(cg::Size offset) { shadowOffset_ = offset; }
     double shadowRadius() const { return shadowRadius_; }
     void setShadowRadius(double radius) { shadowRadius_ = radius; }
+    // The outline that casts the shadow; without one, what the layer draws casts it.
+    const std::optional<cg::Path>& shadowPath() const { return shadowPath_; }
+    void setShadowPath(std::optional<cg::Path> path) { shadowPath_ = std::move(path); }
 
     // Rasterisation only changes how the platform caches a layer; the flags are kept for their readers.
     bool shouldRasterize() const { return shouldRasterize_; }
@@ -149,6 +153,7 @@ protected:
 
 private:
     friend class View;
+    void renderPathShadow(cg::Context& context) const;
     void animationTimeIsOver(const std::string& key, const std::shared_ptr<Animation>& animation);
     void detachSublayer(Layer* layer);
     void insertAt(const std::shared_ptr<Layer>& layer, std::size_t index);
@@ -169,6 +174,7 @@ private:
     float shadowOpacity_ = 0;
     cg::Size shadowOffset_{0, -3};
     double shadowRadius_ = 3;
+    std::optional<cg::Path> shadowPath_;
     bool shouldRasterize_ = false;
     double rasterizationScale_ = 1;
     double contentsScale_ = 1;

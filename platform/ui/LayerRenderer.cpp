@@ -152,19 +152,40 @@ void Layer::renderContents(cg::Context& context) {
     }
 }
 
+// The shadow the outline casts, without the outline itself: filled with its shadow, then the fill cleared.
+void Layer::renderPathShadow(cg::Context& context) const {
+    context.saveGState();
+    context.beginTransparencyLayer();
+    context.setShadowWithColor(shadowOffset_, shadowRadius_ * 2,
+                               shadowColor_.withAlpha(shadowColor_.alpha() * shadowOpacity_));
+    context.setFillColor(cg::Color::gray(0, 1));
+    context.beginPath();
+    context.addPath(*shadowPath_);
+    context.fillPath();
+    context.setShadowWithColor({0, 0}, 0, std::nullopt);
+    context.setBlendMode(cg::BlendMode::Clear);
+    context.beginPath();
+    context.addPath(*shadowPath_);
+    context.fillPath();
+    context.endTransparencyLayer();
+    context.restoreGState();
+}
+
 void Layer::renderInContext(cg::Context& context) {
     const bool shadow = shadowOpacity_ > 0;
+    const bool shadowOfContent = shadow && !shadowPath_;
     const bool group = opacity_ < 1 || shadow;
     context.saveGState();
     if (group) {
         context.setAlpha(opacity_);
-        if (shadow) {
+        if (shadowOfContent) {
             context.setShadowWithColor(shadowOffset_, shadowRadius_ * 2,
                                        shadowColor_.withAlpha(shadowColor_.alpha() * shadowOpacity_));
         }
         context.beginTransparencyLayer();
         context.setAlpha(1);
         context.setShadowWithColor({0, 0}, 0, std::nullopt);
+        if (shadow && shadowPath_) renderPathShadow(context);
     }
     if (backgroundColor_) {
         context.beginPath();

@@ -1,5 +1,7 @@
 #include "storage/foundation/UTViewStyling.h"
 
+#include "platform/ui/Animation.h"
+#include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Layer.h"
 
@@ -37,6 +39,21 @@ void addShadowWithColor(ui::View& view, const ui::Color* color, float alpha, dou
     layer.setShadowOffset(offset);
     if (color) layer.setShadowColor(color->CGColor());
     layer.setMasksToBounds(false);
+}
+
+void updateShadowPathToBounds(ui::View& view, const cg::Rect& bounds, double duration) {
+    ui::Layer& layer = *view.layer();
+    cg::Path path;
+    path.addRect(bounds);
+    if (duration > 0 && layer.shadowPath()) {
+        auto animation = ui::Animation::animationWithKeyPath(std::string(kShadowPathKey));
+        animation->setFromValue(ns::Value(ui::BezierPath::bezierPathWithCGPath(*layer.shadowPath())));
+        animation->setToValue(ns::Value(ui::BezierPath::bezierPathWithCGPath(path)));
+        animation->setDuration(duration);
+        animation->setTimingFunction(ui::TimingFunction::EaseInEaseOut);
+        layer.addAnimation(animation, std::string(kShadowPathKey));
+    }
+    layer.setShadowPath(std::move(path));
 }
 
 }  // namespace ql

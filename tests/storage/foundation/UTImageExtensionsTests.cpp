@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+
 #include "platform/graphics/Image.h"
+#include "platform/ui/Animation.h"
+#include "platform/ui/BezierPath.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/View.h"
@@ -167,6 +170,41 @@ TEST(UTViewStyling, SnapshotsCornersAndShadows) {
     EXPECT_EQ(view->layer()->shadowOffset().height, 2);
     addShadowWithColor(*view, nullptr, 0.25f, 1, {0, 0});
     EXPECT_EQ(view->layer()->shadowColor(), ui::Color::blueColor()->CGColor());
+}
+
+TEST(UTViewStyling, AShadowPathCastsTheShadowAndItsChangesAnimate) {
+    auto parent = std::make_shared<ui::View>(cg::Rect{0, 0, 40, 20});
+    parent->setBackgroundColor(ui::Color::whiteColor());
+    auto card = std::make_shared<ui::View>(cg::Rect{5, 5, 10, 10});  // draws nothing of its own
+    parent->addSubview(card);
+    addShadowWithColor(*card, ui::Color::blackColor().get(), 1, 0, {10, 0});
+    auto darkAt = [&](int x, int y) { return snapshotImage(*parent)->CGImage()->pixel(x, y).r < 128; };
+    EXPECT_FALSE(darkAt(20, 10));  // nothing drawn casts nothing
+
+    updateShadowPathToBounds(*card, card->bounds(), 0.3);
+    ASSERT_TRUE(card->layer()->shadowPath());
+    EXPECT_EQ(card->layer()->shadowPath()->boundingBox(), (cg::Rect{0, 0, 10, 10}));
+    EXPECT_FALSE(card->layer()->animationForKey("shadowPath"));  // nothing to animate from
+    EXPECT_TRUE(darkAt(20, 10));   // the outline's shadow, ten points to the right
+    EXPECT_FALSE(darkAt(10, 10));  // not the outline itself
+
+    updateShadowPathToBounds(*card, {0, 0, 20, 10}, 0.3);
+    auto animation = card->layer()->animationForKey("shadowPath");
+    ASSERT_TRUE(animation);
+    EXPECT_EQ(animation->keyPath(), "shadowPath");
+    EXPECT_DOUBLE_EQ(animation->duration(), 0.3);
+    EXPECT_EQ(animation->timingFunction(), ui::TimingFunction::EaseInEaseOut);
+    auto from = std::dynamic_pointer_cast<ui::BezierPath>(animation->fromValue().asObject());
+    auto to = std::dynamic_pointer_cast<ui::BezierPath>(animation->toValue().asObject());
+    ASSERT_TRUE(from && to);
+    EXPECT_EQ(from->CGPath().boundingBox(), (cg::Rect{0, 0, 10, 10}));
+    EXPECT_EQ(to->CGPath().boundingBox(), (cg::Rect{0, 0, 20, 10}));
+    EXPECT_EQ(card->layer()->shadowPath()->boundingBox(), (cg::Rect{0, 0, 20, 10}));
+
+    card->layer()->removeAllAnimations();
+    updateShadowPathToBounds(*card, {0, 0, 5, 5}, 0);
+    EXPECT_FALSE(card->layer()->animationForKey("shadowPath"));
+    EXPECT_EQ(card->layer()->shadowPath()->boundingBox(), (cg::Rect{0, 0, 5, 5}));
 }
 
 }  // namespace
