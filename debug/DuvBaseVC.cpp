@@ -6,13 +6,36 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Color.h"
+#include "platform/ui/LayoutGuide.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 
 namespace ql {
 
-DuvBaseVC::~DuvBaseVC() { ns::Log::write(std::string(objectClass().name()) + " dealloc"); }
+DuvBaseVC::~DuvBaseVC() { ns::Log::write(screenClassName_ + " dealloc"); }
+
+void DuvBaseVC::viewDidLoad() {
+    ui::ViewController::viewDidLoad();
+    screenClassName_ = std::string(objectClass().name());
+}
+
+void DuvBaseVC::viewDidLayoutSubviews() {
+    ui::ViewController::viewDidLayoutSubviews();
+    if (!adjustedScrollView_) return;
+    cg::EdgeInsets insets = adjustedScrollView_->contentInset();
+    const double formerTop = insets.top;
+    insets.top = topLayoutGuide()->length();
+    insets.bottom = bottomLayoutGuide()->length();
+    if (insets == adjustedScrollView_->contentInset()) return;
+    adjustedScrollView_->setContentInset(insets);
+    // Content resting at its top stays at its (new) top.
+    cg::Point offset = adjustedScrollView_->contentOffset();
+    if (offset.y == -formerTop) {
+        offset.y = -insets.top;
+        adjustedScrollView_->setContentOffset(offset);
+    }
+}
 
 std::shared_ptr<ui::BarButtonItem> DuvBaseVC::barButton(const std::string& title, ui::Action action) {
     auto button = ui::Button::buttonWithType(ui::ButtonType::Custom);
@@ -33,6 +56,7 @@ std::shared_ptr<ui::TableView> DuvBaseVC::makeTable() {
     table->setSectionHeaderHeight(0.1);
     table->setSectionFooterHeight(0.1);
     view()->addSubview(table);
+    setAdjustedScrollView(table);
     return table;
 }
 
@@ -62,8 +86,9 @@ DuvHttpCell::DuvHttpCell(ui::TableViewCellStyle style, std::string reuseIdentifi
     lblValue_ = std::make_shared<ui::Label>(cg::Rect{20, 35, width, 16});
     lblValue_->setTextColor(ui::Color::lightGrayColor());
     lblValue_->setFont(ui::Font::systemFontOfSize(12));
-    addSubview(lblTitle_);
-    addSubview(lblValue_);
+    // In the content view, which takes the row's touches and moves aside for the accessory.
+    contentView()->addSubview(lblTitle_);
+    contentView()->addSubview(lblValue_);
 }
 
 void DuvHttpCell::setTitle(const std::string& title, const std::string& value) {

@@ -20,6 +20,10 @@ public:
     // Logs "<class> dealloc".
     ~DuvBaseVC() override;
 
+    void viewDidLoad() override;
+    // The screen's scroller keeps its content clear of the bars, as the platform's inset adjustment would.
+    void viewDidLayoutSubviews() override;
+
 protected:
     // A 44-point plain button titled in the accent colour at 13 points, as a bar item.
     std::shared_ptr<ui::BarButtonItem> barButton(const std::string& title, ui::Action action);
@@ -29,6 +33,13 @@ protected:
     void dismissViewController();
     // Pops this screen ("Back").
     void backAction();
+    // The scroller whose insets follow the bars.
+    void setAdjustedScrollView(std::shared_ptr<ui::ScrollView> scrollView) { adjustedScrollView_ = std::move(scrollView); }
+
+private:
+    // Known once the view loads: a destructor no longer knows the subclass.
+    std::string screenClassName_ = "DuvBaseVC";
+    std::shared_ptr<ui::ScrollView> adjustedScrollView_;
 };
 
 class DuvHttpCell final : public ui::TableViewCell {

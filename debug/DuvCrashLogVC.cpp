@@ -104,6 +104,7 @@ void DuvLogVC::viewDidLoad() {
     txt_->setBackgroundColor(ui::Color::blackColor());
     txt_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     view()->addSubview(txt_);
+    setAdjustedScrollView(txt_);
     navigationItem()->setLeftBarButtonItem(barButton("关闭", &DuvLogVC::dismissViewController));
     navigationItem()->setRightBarButtonItem(barButton("刷新", &DuvLogVC::loadLogs));
     loadLogs();

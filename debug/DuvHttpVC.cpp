@@ -177,6 +177,7 @@ void DuvContentVC::viewDidLoad() {
     txt_->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     txt_->setText(content_);
     view()->addSubview(txt_);
+    setAdjustedScrollView(txt_);
 }
 
 void DuvContentVC::copyAction() {

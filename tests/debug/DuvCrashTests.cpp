@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "debug/DuvCrashHelper.h"
+#include "debug/DuvDebugTool.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Sandbox.h"
@@ -105,6 +107,16 @@ TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
               }),
               SIGSEGV);
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
+}
+
+// Out of the crash store's way, but it needs a process in which nothing has made the tool yet.
+TEST(DuvDebugToolThreads, AToolFirstReachedFromANetworkThreadBuildsItsWindowOnTheMainThread) {
+    std::shared_ptr<DuvDebugTool> tool;
+    std::thread([&] { tool = DuvDebugTool::shareInstance(); }).join();
+    EXPECT_FALSE(tool->debugWin());
+    ASSERT_TRUE(ns::RunLoop::main()->runUntil([&] { return tool->debugWin() != nullptr; }, 30));
+    EXPECT_TRUE(tool->debugTimer()->isValid());
+    EXPECT_TRUE(tool->debugWin()->isHidden());
 }
 
 }  // namespace
