@@ -55,7 +55,6 @@ PKPromptView::PKPromptView(const std::string& imageName, const std::string& mess
         setCenterX(*label, w / 2);
         setTop(*label, 10);
     }
-    setHidden(false);
     setAlpha(1);
 }
 
@@ -63,6 +62,7 @@ std::shared_ptr<PKPromptView> PKPromptView::current() { return slot(); }
 
 void PKPromptView::showWithImageName(const std::string& imageName, const std::string& message) {
     auto prompt = std::make_shared<PKPromptView>(imageName, message);
+    prompt->setHidden(false);
     slot() = prompt;
     prompt->setAlpha(0);
     View::animate(kFadeDuration, [prompt] { prompt->setAlpha(1); });

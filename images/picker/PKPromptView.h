@@ -18,7 +18,7 @@ public:
     static constexpr double kFadeDuration = 0.3;
     static constexpr double kShowDuration = 2.0;
 
-    // Builds and lays out the prompt, shown at full opacity.
+    // Builds and lays out the prompt at full opacity; showWithImageName puts it on the screen.
     PKPromptView(const std::string& imageName, const std::string& message);
 
     static void showWithImageName(const std::string& imageName, const std::string& message);

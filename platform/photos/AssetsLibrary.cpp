@@ -177,11 +177,8 @@ std::shared_ptr<ui::Image> Asset::fullScreenImage() const {
     auto picture = bitmap();
     if (!picture) return nullptr;
     const cg::Size screen = ui::Screen::mainScreen().bounds().size;
-    const double scale = ui::Screen::mainScreen().scale();
-    // A picture that fits the screen already is handed over as it is.
-    if (picture->width() <= screen.width * scale && picture->height() <= screen.height * scale) {
-        return ui::Image::imageWithCGImage(picture, scale);
-    }
+    // A picture that fits the screen already is handed over as it is, a pixel to a point.
+    if (picture->width() <= screen.width && picture->height() <= screen.height) return ui::Image::imageWithCGImage(picture);
     return redrawn(picture, screen, false);
 }
 

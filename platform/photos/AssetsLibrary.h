@@ -79,7 +79,8 @@ public:
     std::shared_ptr<ui::Image> thumbnail() const;
     // The whole picture within 120 points a side, keeping its proportions.
     std::shared_ptr<ui::Image> aspectRatioThumbnail() const;
-    // The default representation's full-screen image: the picture fitted to the main screen.
+    // The default representation's full-screen image: the picture as it is (a pixel to a point) when it
+    // fits the main screen, else fitted to the screen at the screen's scale.
     std::shared_ptr<ui::Image> fullScreenImage() const;
 
 private:

@@ -111,7 +111,7 @@ TEST_F(AssetsLibraryTest, ShotsGoIntoTheRollAndAlbumsTakeThemAsLinks) {
     library->assetForURL(*saved, [&](const std::shared_ptr<al::Asset>& asset) { shot = asset; }, {});
     test::PhotoLibraryFixture::pump();
     ASSERT_TRUE(shot);
-    EXPECT_EQ(shot->fullScreenImage()->size(), (cg::Size{15, 20})) << "the orientation travels with the shot";
+    EXPECT_EQ(shot->fullScreenImage()->size(), (cg::Size{30, 40})) << "the orientation travels with the shot";
 
     std::shared_ptr<al::AssetsGroup> album;
     library->addAssetsGroupAlbumWithName("Notes", [&](const std::shared_ptr<al::AssetsGroup>& group) { album = group; }, {});
