@@ -74,6 +74,20 @@ TEST_F(PickerTest, AnAlbumShowsTheCameraItemThenItsPhotosInLibraryOrder) {
     EXPECT_EQ(controller.toolbar()->frame(), (cg::Rect{0, 568 - 64 - 44, 320, 44}));
     EXPECT_TRUE(controller.finishButton()->isHidden());
     picker.shoot("picker-grid-320x568");
+
+    // The footer is laid out with no height; asked for, it counts the album from the strings table.
+    auto footer = std::dynamic_pointer_cast<PKAssetsCollectionFooterView>(
+        controller.collectionViewViewForSupplementaryElementOfKindAtIndexPath(
+            *controller.collectionView(), std::string(ui::CollectionElementKindSectionFooter), {0, 0}));
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->textLabel()->text(), "10 Photos, 0 Videos");
+    EXPECT_FALSE(controller.collectionViewViewForSupplementaryElementOfKindAtIndexPath(
+        *controller.collectionView(), std::string(ui::CollectionElementKindSectionHeader), {0, 0}));
+    controller.setFilterType(1);
+    footer = std::dynamic_pointer_cast<PKAssetsCollectionFooterView>(
+        controller.collectionViewViewForSupplementaryElementOfKindAtIndexPath(
+            *controller.collectionView(), std::string(ui::CollectionElementKindSectionFooter), {0, 0}));
+    EXPECT_EQ(footer->textLabel()->text(), "10 Photos");
 }
 
 TEST_F(PickerTest, ChoosingStaysWithinTheMaximumWithAPromptAndTheToolbarCounts) {
