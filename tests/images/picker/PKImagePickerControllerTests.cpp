@@ -150,6 +150,12 @@ TEST_F(PickerTest, AMaximumOfZeroSetsNoLimitInTheGridOrForTheCamera) {
     EXPECT_FALSE(PKPromptView::current());
     EXPECT_TRUE(std::dynamic_pointer_cast<ui::ImagePickerController>(picker.navigation->presentedViewController()))
         << "with no limit the camera opens";
+    picker.shoot("picker-camera-320x568");
+    device.tap("取消");
+    device.advance(1);
+    EXPECT_FALSE(picker.navigation->presentedViewController()) << "the camera's own cancel closes it";
+    EXPECT_EQ(picker.recorder->cancels, 0);
+    EXPECT_EQ(picker.picker->selectedAssetArray().size(), 5u);
     ui::ImagePickerController::setCameraPicture(nullptr);
 }
 
