@@ -344,3 +344,23 @@ TEST_F(PadBrowserTest, TheBrowserFillsTheTablet) {
     EXPECT_EQ(browser->indexLabel()->text(), "5/6");
     shoot("browser-768x1024");
 }
+
+TEST_F(BrowserTest, TheObservationEndsOnTheWindowItWasAddedToWhateverWindowIsKeyThen) {
+    auto group = groupOf(items(1, "k"));
+    app.device.tap(*group->subviews()[0]);
+    std::weak_ptr<PhotoBrowser> weak = group->openBrowser();
+    app.device.advance(1);
+    auto other = std::make_shared<ui::Window>();
+    other->makeKeyAndVisible();
+    app.device.advance(0.1);
+    app.window().setFrame({0, 0, 320, 500});
+    EXPECT_EQ(weak.lock()->frame(), (cg::Rect{0, 0, 320, 500})) << "the browser follows the window it is in";
+    other->setFrame({0, 0, 100, 100});
+    EXPECT_EQ(weak.lock()->frame(), (cg::Rect{0, 0, 320, 500})) << "not the key window of the moment";
+    weak.lock()->removeFromSuperview();
+    EXPECT_TRUE(weak.expired());
+    app.window().setFrame({0, 0, 320, 568});
+    other->setHidden(true);
+    app.window().makeKeyWindow();
+    app.device.advance(0.1);
+}
