@@ -2,8 +2,13 @@
 
 namespace ql::ct {
 
-Frame::Frame(ns::Range stringRange, const cg::Rect& rect, std::vector<Line> lines, std::vector<cg::Point> origins)
-    : stringRange_(stringRange), rect_(rect), lines_(std::move(lines)), origins_(std::move(origins)) {}
+Frame::Frame(ns::Range stringRange, const cg::Rect& rect, std::vector<Line> lines, std::vector<cg::Point> origins,
+             std::vector<LineRoom> rooms)
+    : stringRange_(stringRange),
+      rect_(rect),
+      lines_(std::move(lines)),
+      origins_(std::move(origins)),
+      rooms_(std::move(rooms)) {}
 
 ns::Range Frame::visibleStringRange() const {
     if (lines_.empty()) return {stringRange_.location, 0};

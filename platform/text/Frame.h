@@ -13,9 +13,16 @@
 
 namespace ql::ct {
 
+// The room a line was set in across the rectangle: from its head indent, as wide as the indents leave.
+struct LineRoom {
+    double x = 0;
+    double width = 0;
+};
+
 class Frame {
 public:
-    Frame(ns::Range stringRange, const cg::Rect& rect, std::vector<Line> lines, std::vector<cg::Point> origins);
+    Frame(ns::Range stringRange, const cg::Rect& rect, std::vector<Line> lines, std::vector<cg::Point> origins,
+          std::vector<LineRoom> rooms);
 
     // The range the frame was asked to set, and the part of it that its lines hold.
     ns::Range stringRange() const { return stringRange_; }
@@ -24,6 +31,8 @@ public:
 
     const std::vector<Line>& lines() const { return lines_; }
     const std::vector<cg::Point>& lineOrigins() const { return origins_; }
+    // Where a line made anew for the same place (cut with a token, say) is aligned.
+    const std::vector<LineRoom>& lineRooms() const { return rooms_; }
 
     // Draws every line at its origin in the rectangle, through the context's text matrix.
     void draw(cg::Context& context) const;
@@ -33,6 +42,7 @@ private:
     cg::Rect rect_;
     std::vector<Line> lines_;
     std::vector<cg::Point> origins_;
+    std::vector<LineRoom> rooms_;
 };
 
 }  // namespace ql::ct

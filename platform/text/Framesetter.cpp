@@ -76,6 +76,7 @@ Framesetter::Layout Framesetter::layOut(ns::Range range, cg::Size size) const {
         layout.width = std::max(layout.width, head + line.visibleWidth());
         y += height;
         layout.baselines.push_back({x, y - line.descent()});
+        layout.rooms.push_back({head, available});
         layout.lines.push_back(std::move(line));
         layout.height = y;
         pending = endsParagraph ? style.paragraphSpacing : 0;
@@ -90,7 +91,7 @@ Frame Framesetter::createFrame(ns::Range range, const cg::Rect& rect) const {
     std::vector<cg::Point> origins;
     origins.reserve(layout.baselines.size());
     for (const cg::Point& baseline : layout.baselines) origins.push_back({baseline.x, rect.size.height - baseline.y});
-    return Frame(range, rect, std::move(layout.lines), std::move(origins));
+    return Frame(range, rect, std::move(layout.lines), std::move(origins), std::move(layout.rooms));
 }
 
 cg::Size Framesetter::suggestFrameSize(ns::Range range, cg::Size constraints, ns::Range* fitRange) const {

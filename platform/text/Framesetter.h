@@ -40,6 +40,7 @@ private:
         std::vector<Line> lines;
         // Baseline starts from the top left corner, y growing downwards.
         std::vector<cg::Point> baselines;
+        std::vector<LineRoom> rooms;
         double width = 0;
         double height = 0;
     };

@@ -113,6 +113,9 @@ TEST(Framesetter, ParagraphStylesSetIndentsAlignmentHeightsAndSpacing) {
     ASSERT_GE(indented.lines().size(), 3u);
     EXPECT_DOUBLE_EQ(indented.lineOrigins()[0].x, 30);
     EXPECT_DOUBLE_EQ(indented.lineOrigins()[1].x, 10);
+    EXPECT_DOUBLE_EQ(indented.lineRooms()[0].x, 30);
+    EXPECT_DOUBLE_EQ(indented.lineRooms()[0].width, width - 50);
+    EXPECT_DOUBLE_EQ(indented.lineRooms()[1].width, width - 30);
     EXPECT_LE(indented.lines()[0].visibleWidth(), width - 50);
     EXPECT_LE(indented.lines()[1].visibleWidth(), width - 30);
 
