@@ -138,11 +138,11 @@ void AttributedLabel::drawFramesetter(const ct::Framesetter& framesetter, const 
     const ui::LineBreakMode mode = lineBreakMode();
     const bool truncates = mode == ui::LineBreakMode::TruncatingHead || mode == ui::LineBreakMode::TruncatingTail ||
                            mode == ui::LineBreakMode::TruncatingMiddle;
-    const double descender = font()->descender();
     for (std::size_t i = 0; i < count; ++i) {
         const ct::Line& line = frame.lines()[i];
         const cg::Point origin = frame.lineOrigins()[i];
-        const double baseline = origin.y - line.descent() - descender;
+        // On the frame's own baseline, where the background boxes and strikes are placed too.
+        const double baseline = origin.y;
         const ns::Range lineRange = line.stringRange();
         if (truncates && i + 1 == count && !(lineRange.location == 0 && lineRange.length == 0) &&
             lineRange.end() < range.end()) {
@@ -160,10 +160,20 @@ void AttributedLabel::drawFramesetter(const ct::Framesetter& framesetter, const 
                 std::u16string(truncationTokenString_ ? ns::toUTF16(*truncationTokenString_) : std::u16string(Ellipsis)),
                 truncationTokenAttributes_.value_or(string.attributesAtIndex(std::min(position, string.length() - 1)))));
             const ct::Line tokenLine = ct::createLine(token);
-            ct::AttributedString truncation = string.attributedSubstringFromRange(lineRange);
-            if (!truncation.empty() && isNewline(truncation.u16string().back()))
-                truncation.deleteCharactersInRange({truncation.length() - 1, 1});
-            truncation.appendAttributedString(token);
+            ct::AttributedString truncation;
+            if (type == ct::LineTruncationType::End) {
+                // The line's own characters with the token after them, cut again if that is too wide.
+                truncation = string.attributedSubstringFromRange(lineRange);
+                if (!truncation.empty() && isNewline(truncation.u16string().back()))
+                    truncation.deleteCharactersInRange({truncation.length() - 1, 1});
+                truncation.appendAttributedString(token);
+            } else {
+                // A single line cut at its start or middle shows the rest of its paragraph around one token.
+                const std::u16string& characters = string.u16string();
+                std::uint64_t end = lineRange.location;
+                while (end < range.end() && !isNewline(characters[end])) ++end;
+                truncation = string.attributedSubstringFromRange({lineRange.location, end - lineRange.location});
+            }
             const ct::LineRoom& room = frame.lineRooms()[i];
             const ct::Line whole = ct::createLine(truncation);
             const ct::Line drawn = whole.truncated(room.width, type, tokenLine).value_or(tokenLine);

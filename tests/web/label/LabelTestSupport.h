@@ -32,10 +32,10 @@ inline ct::AttributedString attributed(std::string_view text, const std::shared_
     return ct::AttributedString(text, textAttributes(font));
 }
 
-// The label drawn alone on white, at one pixel per point.
-inline std::shared_ptr<const cg::Image> drawLabel(AttributedLabel& label) {
+// The label drawn alone on white, at one pixel per point unless asked.
+inline std::shared_ptr<const cg::Image> drawLabel(AttributedLabel& label, double scale = 1) {
     const cg::Size size = label.bounds().size;
-    auto context = cg::BitmapContext::createForImage(size, true, 1);
+    auto context = cg::BitmapContext::createForImage(size, true, scale);
     context->setFillColor(cg::Color::gray(1));
     context->fillRect({{0, 0}, size});
     context->setFillColor(cg::Color::gray(0));
