@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/ui/Color.h"
@@ -75,9 +76,13 @@ std::optional<ns::Range> rangeFromText(std::string_view text) {
 
 ns::Value attributeForm(const ns::Value& value) {
     if (auto color = value.asObject<ui::Color>()) {
-        const cg::RGBA rgba = color->CGColor().rgba();
-        return ns::Value(ns::Dictionary{{"$color", ns::Value(ns::Array{ns::Value(rgba.r), ns::Value(rgba.g),
-                                                                        ns::Value(rgba.b), ns::Value(rgba.a)})}});
+        // Pattern colours have no components to write.
+        const cg::Color& cgColor = color->CGColor();
+        if (cgColor.colorSpace().model() == cg::ColorSpaceModel::Pattern) return {};
+        ns::Array components;
+        for (double component : cgColor.components()) components.push_back(ns::Value(component));
+        return ns::Value(ns::Dictionary{{"$color", ns::Value(std::move(components))},
+                                        {"space", ns::Value(static_cast<std::int64_t>(cgColor.colorSpace().model()))}});
     }
     if (auto font = value.asObject<ui::Font>())
         return ns::Value(ns::Dictionary{{"$font", ns::Value(font->fontName())}, {"size", ns::Value(font->pointSize())}});
@@ -107,9 +112,15 @@ ns::Value attributeForm(const ns::Value& value) {
 
 ns::Value attributeFromForm(const ns::Value& form) {
     if (const ns::Dictionary* dictionary = form.asDictionary()) {
-        if (const ns::Value* color = dictionary->find("$color"))
-            return ns::Value(ui::Color::colorWithRed((*color)[std::size_t{0}].doubleValue(), (*color)[1].doubleValue(),
-                                                     (*color)[2].doubleValue(), (*color)[3].doubleValue()));
+        if (const ns::Value* color = dictionary->find("$color")) {
+            std::vector<double> components;
+            for (std::size_t i = 0; i < color->count(); ++i) components.push_back((*color)[i].doubleValue());
+            const auto model = static_cast<cg::ColorSpaceModel>((*dictionary)["space"].int64Value());
+            const cg::ColorSpace space = model == cg::ColorSpaceModel::Monochrome ? cg::ColorSpace::deviceGray()
+                                         : model == cg::ColorSpaceModel::CMYK     ? cg::ColorSpace::deviceCMYK()
+                                                                                  : cg::ColorSpace::deviceRGB();
+            return ns::Value(ui::Color::colorWithCGColor(cg::Color::withComponents(space, components)));
+        }
         if (const ns::Value* font = dictionary->find("$font")) {
             auto made = ui::Font::fontWithName(font->asString(), (*dictionary)["size"].doubleValue());
             return made ? ns::Value(made) : ns::Value();
