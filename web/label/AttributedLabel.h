@@ -244,8 +244,11 @@ private:
     ct::Frame frameInRect(const cg::Rect& rect) const;
     void drawFramesetter(const ct::Framesetter& framesetter, const ct::AttributedString& string, ns::Range range,
                          const cg::Rect& rect, cg::Context& context, std::vector<PendingTokenLink>& tokenLinks) const;
-    void drawBackground(const ct::Frame& frame, const ct::Framesetter& framesetter, cg::Context& context) const;
-    void drawStrike(const ct::Frame& frame, const ct::Framesetter& framesetter, cg::Context& context) const;
+    // Both decorate the first `lineCount` lines of the frame.
+    void drawBackground(const ct::Frame& frame, std::size_t lineCount, const ct::Framesetter& framesetter,
+                        cg::Context& context) const;
+    void drawStrike(const ct::Frame& frame, std::size_t lineCount, const ct::Framesetter& framesetter,
+                    cg::Context& context) const;
 
     std::weak_ptr<AttributedLabelDelegate> delegate_;
     std::uint64_t enabledTextCheckingTypes_ = 0;

@@ -132,9 +132,10 @@ void AttributedLabel::drawFramesetter(const ct::Framesetter& framesetter, const 
                                       ns::Range range, const cg::Rect& rect, cg::Context& context,
                                       std::vector<PendingTokenLink>& tokenLinks) const {
     const ct::Frame frame = framesetter.createFrame(range, rect);
-    drawBackground(frame, framesetter, context);
     std::size_t count = frame.lines().size();
     if (numberOfLines() >= 1) count = std::min<std::size_t>(count, static_cast<std::size_t>(numberOfLines()));
+    // Boxes and strikes belong to the lines shown, not to those past the line limit.
+    drawBackground(frame, count, framesetter, context);
     const ui::LineBreakMode mode = lineBreakMode();
     const bool truncates = mode == ui::LineBreakMode::TruncatingHead || mode == ui::LineBreakMode::TruncatingTail ||
                            mode == ui::LineBreakMode::TruncatingMiddle;
@@ -193,13 +194,13 @@ void AttributedLabel::drawFramesetter(const ct::Framesetter& framesetter, const 
         context.setTextPosition(lineStart(frame, i, line), baseline);
         line.draw(context);
     }
-    drawStrike(frame, framesetter, context);
+    drawStrike(frame, count, framesetter, context);
 }
 
-void AttributedLabel::drawBackground(const ct::Frame& frame, const ct::Framesetter& framesetter,
+void AttributedLabel::drawBackground(const ct::Frame& frame, std::size_t lineCount, const ct::Framesetter& framesetter,
                                      cg::Context& context) const {
     const ct::AttributedString& string = framesetter.attributedString();
-    for (std::size_t i = 0; i < frame.lines().size(); ++i) {
+    for (std::size_t i = 0; i < lineCount; ++i) {
         const ct::Line& line = frame.lines()[i];
         const cg::Point origin = frame.lineOrigins()[i];
         const double start = lineStart(frame, i, line);
@@ -245,11 +246,12 @@ void AttributedLabel::drawBackground(const ct::Frame& frame, const ct::Framesett
     }
 }
 
-void AttributedLabel::drawStrike(const ct::Frame& frame, const ct::Framesetter& framesetter, cg::Context& context) const {
+void AttributedLabel::drawStrike(const ct::Frame& frame, std::size_t lineCount, const ct::Framesetter& framesetter,
+                                 cg::Context& context) const {
     const ct::AttributedString& string = framesetter.attributedString();
     // Every strike is as thick as the label's own font would draw it, whatever the run's size.
     const double thickness = font()->ctFont().underlineThickness();
-    for (std::size_t i = 0; i < frame.lines().size(); ++i) {
+    for (std::size_t i = 0; i < lineCount; ++i) {
         const ct::Line& line = frame.lines()[i];
         const cg::Point origin = frame.lineOrigins()[i];
         const double start = lineStart(frame, i, line);

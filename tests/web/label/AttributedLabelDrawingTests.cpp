@@ -134,6 +134,19 @@ TEST(AttributedLabelDrawing, StrikeThroughAndBackgroundBoxesShowOnThePixels) {
     EXPECT_GT(greenLeft, struckWidth);
     EXPECT_GT(pixelsNear(*image, {0, 0, 900, 180}, Green), 1800);
 
+    // Lines past the limit are not drawn, and neither are their strikes and boxes.
+    auto limited = makeLabel({0, 0, 120, 80}, 1, ui::LineBreakMode::TruncatingTail);
+    ct::AttributedString longer = attributed("first words then struck boxed words");
+    longer.addAttribute(LabelStrikeOutAttribute, ns::Value(true), {17, 6});
+    longer.addAttribute(ct::ForegroundColorAttributeName, ns::Value(ui::Color::redColor()), {17, 6});
+    longer.addAttribute(LabelBackgroundFillColor, ns::Value(ui::Color::greenColor()), {24, 5});
+    limited->setText(longer);
+    ASSERT_GT(limited->framesetter()->createFrame({0, 0}, {0, 0, 120, 1000}).lines()[0].stringRange().end(), 0u);
+    ASSERT_LT(limited->framesetter()->createFrame({0, 0}, {0, 0, 120, 1000}).lines()[0].stringRange().end(), 17u);
+    auto limitedImage = test::drawLabel(*limited);
+    EXPECT_EQ(pixelsNear(*limitedImage, {0, 0, 120, 80}, Red, 90), 0);
+    EXPECT_EQ(pixelsNear(*limitedImage, {0, 0, 120, 80}, Green, 90), 0);
+
     // However large the padding, a box is never wider than its line.
     auto padded = makeLabel({0, 0, 300, 60}, 1, ui::LineBreakMode::TruncatingTail);
     ct::AttributedString boxed = attributed("box");
