@@ -37,6 +37,7 @@ TextStyle textStyleFromAttributes(const ns::Dictionary& attributes) {
             break;
         }
     }
+    if (const ns::Value* kern = attributes.find(KernAttributeName)) style.kern = kern->isNumber() ? kern->doubleValue() : 0;
     if (const ns::Value* underline = attributes.find(UnderlineStyleAttributeName))
         style.underlined = underline->isNumber() && underline->int64Value() != 0;
     return style;

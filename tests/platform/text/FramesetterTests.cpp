@@ -178,6 +178,11 @@ TEST(Framesetter, RunsFollowTheAttributesOfTheirRanges) {
         }
     }
     EXPECT_TRUE(sawLink);
+    // Kerning widens every character by its amount.
+    AttributedString kerned("abc 中文", attributes(helvetica));
+    const double plain = createLine(kerned).width();
+    kerned.addAttribute(KernAttributeName, ns::Value(2.5), {0, kerned.length()});
+    EXPECT_NEAR(createLine(kerned).width(), plain + 2.5 * 6, 1e-9);
     // Unknown values read as the defaults.
     TextStyle fallback = textStyleFromAttributes({{std::string(FontAttributeName), ns::Value("Courier")}});
     EXPECT_EQ(fallback.font.pointSize(), 12);
