@@ -196,6 +196,21 @@ TEST(AttributedLabelDrawing, HighlightedLabelsDrawEverythingInTheHighlightColour
     EXPECT_EQ(pixelsNear(*image, {0, 0, 300, 40}, Black, 40), 0);
 }
 
+TEST(AttributedLabelDrawing, ShadowsFollowTheHighlightState) {
+    auto label = makeLabel({0, 0, 200, 40}, 1, ui::LineBreakMode::TruncatingTail);
+    label->setText(std::optional<std::string>("shadow"));
+    EXPECT_EQ(pixelsNear(*test::drawLabel(*label), {0, 0, 200, 40}, Red, 60), 0);
+    label->setShadowColor(ui::Color::redColor());
+    label->setShadowOffset({4, 4});
+    EXPECT_GT(pixelsNear(*test::drawLabel(*label), {0, 0, 200, 40}, Red, 60), 20);
+    // Highlighted, the highlighted shadow takes over; without one there is none.
+    label->setHighlighted(true);
+    EXPECT_EQ(pixelsNear(*test::drawLabel(*label), {0, 0, 200, 40}, Red, 60), 0);
+    label->setHighlightedShadowColor(ui::Color::greenColor());
+    label->setHighlightedShadowOffset({4, 4});
+    EXPECT_GT(pixelsNear(*test::drawLabel(*label), {0, 0, 200, 40}, Green, 60), 20);
+}
+
 TEST(AttributedLabelDrawing, CentredLinesAreCentredOneByOneAndVerticalAlignmentMovesThem) {
     auto label = makeLabel({0, 0, 200, 120}, 0, ui::LineBreakMode::WordWrapping);
     label->setTextAlignment(ui::TextAlignment::Center);
