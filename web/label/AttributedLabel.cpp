@@ -88,7 +88,7 @@ void AttributedLabel::setText(std::optional<std::string> text) {
         return;
     }
     setAttributedText(std::nullopt);
-    activeLink_ = nullptr;
+    dropActiveLink();
     setLinkModels({});
 }
 
@@ -105,7 +105,7 @@ void AttributedLabel::setText(const ct::AttributedString& text, const Configure&
 
 void AttributedLabel::setText(const ct::AttributedString& text) {
     setAttributedText(text);
-    activeLink_ = nullptr;
+    dropActiveLink();
     setLinkModels({});
     if (attributedText_ && enabledTextCheckingTypes_ != 0) startDataDetection(*attributedText_);
     // Links the text carries count at once, before any detection finishes.
@@ -115,6 +115,12 @@ void AttributedLabel::setText(const ct::AttributedString& text) {
         if (auto url = ns::URL::fromString(value.asString())) carried.emplace_back(*url, range);
     });
     for (const auto& [url, range] : carried) addLinkToURL(url, range);
+}
+
+void AttributedLabel::dropActiveLink() {
+    // The text kept for restoring the touched link's look belongs to the text just replaced.
+    activeLink_ = nullptr;
+    inactiveAttributedText_.reset();
 }
 
 void AttributedLabel::setAttributedText(std::optional<ct::AttributedString> text) {

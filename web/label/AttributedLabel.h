@@ -231,6 +231,7 @@ private:
 
     // The text as it is laid out: context-coloured ranges take the label's text colour.
     ct::AttributedString renderedFormOf(const ct::AttributedString& text) const;
+    void dropActiveLink();
     void startDataDetection(const ct::AttributedString& text);
     std::shared_ptr<const ns::DataDetector> dataDetector() const;
     void setDataDetector(std::shared_ptr<const ns::DataDetector> detector);

@@ -79,6 +79,13 @@ TEST(AttributedLabelLinks, TheActiveLookComesAndGoesAndNeverReachesPastTheText) 
     label->setActiveLink(nullptr);
     label->setTintAdjustmentMode(ui::ViewTintAdjustmentMode::Dimmed);
     EXPECT_EQ(colourAt(*label, 12).asObject<ui::Color>(), ui::Color::blackColor());
+
+    // New text while a link is touched stays, when the touch ends, the new text.
+    label->setActiveLink(link);
+    label->setText(std::optional<std::string>("a new text"));
+    EXPECT_EQ(label->activeLink(), nullptr);
+    label->setActiveLink(nullptr);
+    EXPECT_EQ(label->text(), "a new text");
 }
 
 TEST(AttributedLabelLinks, DimmedTintGreysTheLinksUnlessThereIsNoInactiveLook) {
