@@ -95,6 +95,9 @@ View::~View() {
 
 void View::setFrame(const cg::Rect& frame) {
     const cg::Size oldSize = bounds().size;
+    // Observers of "frame" hear of every setFrame, as on the platform (the photo browser follows its
+    // window's frame this way).
+    willChangeValueForKey("frame");
     noteAnimatedChange("position");
     noteAnimatedChange("bounds");
     layer_->setFrame(frame);
@@ -104,6 +107,7 @@ void View::setFrame(const cg::Rect& frame) {
         if (superview_) superview_->setNeedsLayout();
         if (contentMode_ == ContentMode::Redraw) setNeedsDisplay();
     }
+    didChangeValueForKey("frame");
 }
 
 void View::setBounds(const cg::Rect& bounds) {
