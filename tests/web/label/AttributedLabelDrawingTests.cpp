@@ -158,6 +158,37 @@ TEST(AttributedLabelDrawing, StrikeThroughAndBackgroundBoxesShowOnThePixels) {
     EXPECT_LE(boxRight - boxLeft + 1, std::ceil(ct::createLine(attributed("box")).width()) + 1);
 }
 
+// The row (in pixels from the top) holding most of the strike's red.
+int strikeRow(int superscript) {
+    auto label = makeLabel({0, 0, 200, 60}, 1, ui::LineBreakMode::TruncatingTail);
+    ct::AttributedString text = attributed("base struck");
+    text.addAttribute(LabelStrikeOutAttribute, ns::Value(true), {5, 6});
+    text.addAttribute(ct::ForegroundColorAttributeName, ns::Value(ui::Color::redColor()), {5, 6});
+    // Only the strike is looked at: the struck glyphs themselves are white.
+    text.addAttribute(ct::ForegroundColorAttributeName, ns::Value(ui::Color::whiteColor()), {0, 5});
+    if (superscript != 0) text.addAttribute(ct::SuperscriptAttributeName, ns::Value(superscript), {5, 6});
+    label->setText(text);
+    auto image = test::drawLabel(*label, 4);
+    int best = -1;
+    int most = 0;
+    for (int y = 0; y < image->height(); ++y) {
+        const int red = pixelsNear(*image, {0, static_cast<double>(y), 800, 1}, Red, 90);
+        if (red > most) {
+            most = red;
+            best = y;
+        }
+    }
+    return best;
+}
+
+TEST(AttributedLabelDrawing, SuperscriptAndSubscriptMoveTheStrike) {
+    const double ascent = helvetica(17)->ascender();
+    const int plain = strikeRow(0);
+    ASSERT_GE(plain, 0);
+    EXPECT_NEAR(strikeRow(1) - plain, 4 * 0.47 * ascent, 5);
+    EXPECT_NEAR(plain - strikeRow(-1), 4 * 0.25 * ascent, 5);
+}
+
 TEST(AttributedLabelDrawing, ShrinksFontsOnAPrivateCopyWithoutTouchingTheLabelsText) {
     const std::string text = "Little foxes read books in bed";
     const double width = std::ceil(ct::createLine(attributed(text)).visibleWidth());
