@@ -218,7 +218,15 @@ TEST(AttributedLabelDrawing, HighlightedLabelsDrawEverythingInTheHighlightColour
     auto label = makeLabel({0, 0, 300, 40}, 1, ui::LineBreakMode::TruncatingTail);
     label->setText(std::optional<std::string>("read the guide now"));
     label->addLinkToURL(*ns::URL::fromString("https://guide.test"), {9, 5});
-    EXPECT_GT(pixelsNear(*test::drawLabel(*label), {0, 0, 300, 40}, Blue, 90), 20);
+    auto normal = test::drawLabel(*label, 2);
+    EXPECT_GT(pixelsNear(*normal, {0, 0, 600, 80}, Blue, 90), 20);
+    // Links are underlined: a blue row about as wide as the link's word.
+    const double guideWidth = 2 * ct::createLine(attributed("guide")).width();
+    int underlineRows = 0;
+    for (int y = 0; y < 80; ++y) {
+        if (pixelsNear(*normal, {0, static_cast<double>(y), 600, 1}, Blue, 90) > guideWidth * 0.9) ++underlineRows;
+    }
+    EXPECT_GE(underlineRows, 1);
     label->setHighlightedTextColor(ui::Color::greenColor());
     label->setHighlighted(true);
     auto image = test::drawLabel(*label);
