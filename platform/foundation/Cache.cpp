@@ -1,14 +1,12 @@
 #include "platform/foundation/Cache.h"
 
 #include "platform/foundation/Locked.h"
+#include "platform/foundation/MemoryWarning.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace ql::ns {
 
 namespace {
-
-// Posted by the application layer; named here because the foundation sits below it.
-constexpr std::string_view kMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification";
 
 [[maybe_unused]] const bool cacheClassRegistered = detail::registerClassOnLoad(&Cache::classObject);
 
@@ -136,7 +134,7 @@ void Cache::observeMemoryWarnings() {
     if (self.expired()) return;
     std::call_once(observing_, [&] {
         NotificationCenter::defaultCenter().addObserver(
-            self, [this](const Notification&) { removeAllObjects(); }, kMemoryWarningNotification);
+            self, [this](const Notification&) { removeAllObjects(); }, MemoryWarningNotification);
     });
 }
 

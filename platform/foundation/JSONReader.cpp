@@ -8,29 +8,125 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/MemoryWarning.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/ValueArena.h"
 
 namespace ql::ns::detail {
 
 namespace {
 
-// simdjson's parser keeps buffers sized to the largest text it has seen. One is kept per thread for
-// texts up to a few megabytes, so that replies of ordinary size parse without allocating; larger texts
-// get a parser of their own, freed afterwards.
-constexpr std::size_t keptParserCapacity = std::size_t{4} << 20;
+// simdjson's parser keeps buffers sized to the largest text it has seen (about 14 bytes of address space and
+// 4 to 6 resident per byte of text). One is kept per thread for texts up to a few megabytes, so that replies
+// of ordinary size parse without allocating.
+constexpr std::size_t perThreadParserCapacity = std::size_t{4} << 20;
+// Larger texts, up to this size, share one parser kept for the whole process: sized to the largest of them
+// read since the last memory warning, which gives it back. Beyond it a text gets a parser of its own, freed
+// afterwards.
+constexpr std::size_t keptParserCapacity = std::size_t{32} << 20;
+// Texts from this size on have trees of a megabyte or more, whose chunks are kept for the next such tree
+// (see ValueArena::keepChunks) until memory is given back.
+constexpr std::size_t largeText = std::size_t{192} << 10;
 
 std::unique_ptr<simdjson::dom::parser> makeParser(std::size_t capacity) {
     auto parser = std::make_unique<simdjson::dom::parser>();
     if (parser->allocate(capacity, JSONMaxNestingDepth)) return nullptr;
     return parser;
 }
+
+// The shared parser for large texts, lent to one read at a time; a read that finds it lent makes its own.
+class KeptParser {
+public:
+    static KeptParser& shared() {
+        static KeptParser* kept = new KeptParser;  // never destroyed: reads may run during static destruction
+        return *kept;
+    }
+
+    std::unique_ptr<simdjson::dom::parser> borrow(std::size_t capacity) {
+        {
+            std::lock_guard lock(mutex_);
+            if (parser_) return std::move(parser_);
+        }
+        return makeParser(capacity);
+    }
+
+    void giveBack(std::unique_ptr<simdjson::dom::parser> parser) {
+        std::lock_guard lock(mutex_);
+        if (!parser_) parser_ = std::move(parser);
+        // Otherwise one made meanwhile was given back first; this one goes once the lock is let go.
+    }
+
+    std::size_t capacity() {
+        std::lock_guard lock(mutex_);
+        return parser_ ? parser_->capacity() : 0;
+    }
+
+    void release() noexcept {
+        std::unique_ptr<simdjson::dom::parser> gone;
+        std::lock_guard lock(mutex_);
+        gone.swap(parser_);
+    }
+
+private:
+    KeptParser() = default;
+
+    std::mutex mutex_;
+    std::unique_ptr<simdjson::dom::parser> parser_;
+};
+
+// From the first read on, a memory warning gives back what reads keep between them.
+void observeMemoryWarnings() {
+    static const std::shared_ptr<Object> observer = NotificationCenter::defaultCenter().addObserverForName(
+        MemoryWarningNotification, nullptr, nullptr, [](const Notification&) { releaseKeptJSONMemory(); });
+}
+
+// What large reads keep goes back once none has come for a while: a check is scheduled after a large read
+// and again while reads keep coming. Only the latest scheduled check counts; one is scheduled anew when the
+// pending one lies too far ahead (a test switched to the manual clock, which lags real time).
+class IdleRelease {
+public:
+    static IdleRelease& shared() {
+        static IdleRelease* release = new IdleRelease;  // never destroyed: a check may be queued at exit
+        return *release;
+    }
+
+    void noteRead() {
+        std::lock_guard lock(mutex_);
+        lastRead_ = Clock::now();
+        if (due_ == 0 || due_ > lastRead_ + keptJSONMemoryIdleSeconds) schedule(lastRead_ + keptJSONMemoryIdleSeconds);
+    }
+
+private:
+    // Under mutex_.
+    void schedule(double due) {
+        due_ = due;
+        DispatchQueue::global(DispatchQueue::Priority::Background)->after(due - Clock::now(), [this, due] { check(due); });
+    }
+
+    void check(double due) {
+        {
+            std::lock_guard lock(mutex_);
+            if (due != due_) return;
+            if (Clock::now() < lastRead_ + keptJSONMemoryIdleSeconds) return schedule(lastRead_ + keptJSONMemoryIdleSeconds);
+            due_ = 0;
+        }
+        releaseKeptJSONMemory();
+    }
+
+    std::mutex mutex_;
+    double lastRead_ = 0;
+    double due_ = 0;  // of the pending check; 0 when none is
+};
 
 // Lays out simdjson's document as a tree of Values in an arena; the parser has checked the text and bounded
 // its depth already. Containers are made before their members, at their final size, and members are built
@@ -233,9 +329,9 @@ Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parse
     if (error) return Value();
     bool container = root.is_array() || root.is_object();
     if (!container && !(options & JSONReadingFragmentsAllowed)) return Value();
-    // The tree takes about four times the text (entries of dictionaries are the bulk); the arena grows when
-    // that falls short.
-    ValueArena::Handle arena = ValueArena::make(utf8.size() * 4 + 256);
+    // The tree takes up to about five times the text (entries of small dictionaries are the bulk); the arena
+    // grows when that falls short. Room not used is never touched, so it costs address space only.
+    ValueArena::Handle arena = ValueArena::make(utf8.size() * 5 + 256);
     // The root value follows the tape's opening root word.
     TreeBuilder(parser.doc, options, *arena, members).build(1, arena->root());
     return arena->root();
@@ -244,14 +340,37 @@ Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parse
 }  // namespace
 
 Value readJSON(std::string_view utf8, unsigned options) {
-    if (utf8.size() <= keptParserCapacity) {
+    observeMemoryWarnings();
+    if (utf8.size() >= largeText) {
+        IdleRelease::shared().noteRead();
+        ValueArena::keepChunks();
+    }
+    if (utf8.size() <= perThreadParserCapacity) {
         thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);
         thread_local TreeBuilder::MemberStack members;
         if (kept) return read(utf8, options, *kept, members);
     }
-    auto own = makeParser(utf8.size());
     TreeBuilder::MemberStack members;
+    if (utf8.size() <= keptParserCapacity) {
+        auto parser = KeptParser::shared().borrow(utf8.size());
+        if (!parser) return Value();
+        // Given back however the read ends: a tree too large for memory throws.
+        struct GiveBack {
+            std::unique_ptr<simdjson::dom::parser>& parser;
+            ~GiveBack() { KeptParser::shared().giveBack(std::move(parser)); }
+        } giveBack{parser};
+        return read(utf8, options, *parser, members);
+    }
+    auto own = makeParser(utf8.size());
     return own ? read(utf8, options, *own, members) : Value();
+}
+
+KeptJSONMemory keptJSONMemory() { return {KeptParser::shared().capacity(), ValueArena::keptBytes()}; }
+
+void releaseKeptJSONMemory() noexcept {
+    // Chunks first: once nothing is kept, trees let go afterwards are not kept either.
+    ValueArena::releaseKeptChunks();
+    KeptParser::shared().release();
 }
 
 }  // namespace ql::ns::detail

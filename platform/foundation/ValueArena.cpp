@@ -1,6 +1,7 @@
 #include "platform/foundation/ValueArena.h"
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -11,13 +12,17 @@ namespace {
 
 // Chunks of freed arenas, kept for the next ones. A tree of a megabyte or more takes several megabytes,
 // which the C library would hand back to the system on each free and take again, page fault by page fault,
-// on the next read: reading one large reply after another spent a third of its time so. Small chunks are
-// left to the C library, which recycles them well.
+// on the next read: reading one large reply after another spent a third of its time so (and two thirds of
+// it for a 20 MB reply, whose tree takes about 100 MB). The cache holds enough for the tree of a 20 MB text
+// and keeps chunks of a megabyte or more only while large texts are being read (see keepChunks). Small
+// chunks are left to the C library, which recycles them well.
 class ChunkCache {
 public:
     static constexpr std::size_t smallest = std::size_t{64} << 10;
-    static constexpr std::size_t capacity = std::size_t{16} << 20;
+    static constexpr std::size_t capacity = std::size_t{128} << 20;
     static constexpr std::size_t maximumCount = 8;
+    // Chunks of this size or more are kept only while keeping is on.
+    static constexpr std::size_t large = std::size_t{1} << 20;
 
     static ChunkCache& shared() {
         static ChunkCache* cache = new ChunkCache;  // never destroyed: arenas may outlive static destruction
@@ -39,14 +44,48 @@ public:
         return block;
     }
 
-    // Whether the block was kept; if not, it is the caller's to free.
+    // Whether the block was kept; if not, it is the caller's to free. The oldest blocks make room for it, so
+    // that the cache follows the sizes being read now.
     bool keep(void* block, std::size_t size) {
-        if (size < smallest) return false;
-        std::lock_guard lock(mutex_);
-        if (bytes_ + size > capacity || blocks_.size() == maximumCount) return false;
-        blocks_.emplace_back(block, size);
-        bytes_ += size;
+        if (size < smallest || size > capacity) return false;
+        std::array<void*, maximumCount> evicted{};
+        {
+            std::lock_guard lock(mutex_);
+            if (size >= large && !keepingLarge_) return false;
+            std::size_t count = 0;
+            while (bytes_ + size > capacity || blocks_.size() == maximumCount) {
+                evicted[count++] = blocks_.front().first;
+                bytes_ -= blocks_.front().second;
+                blocks_.erase(blocks_.begin());
+            }
+            blocks_.emplace_back(block, size);
+            bytes_ += size;
+        }
+        for (void* gone : evicted) ::operator delete(gone);
         return true;
+    }
+
+    void keepLarge() noexcept {
+        std::lock_guard lock(mutex_);
+        keepingLarge_ = true;
+    }
+
+    std::size_t bytes() {
+        std::lock_guard lock(mutex_);
+        return bytes_;
+    }
+
+    // The blocks are freed outside the lock; the list keeps its room, so keep() never allocates.
+    void releaseAll() noexcept {
+        std::array<void*, maximumCount> gone{};
+        {
+            std::lock_guard lock(mutex_);
+            std::transform(blocks_.begin(), blocks_.end(), gone.begin(), [](auto& block) { return block.first; });
+            blocks_.clear();
+            bytes_ = 0;
+            keepingLarge_ = false;
+        }
+        for (void* block : gone) ::operator delete(block);
     }
 
 private:
@@ -55,11 +94,19 @@ private:
     std::mutex mutex_;
     std::vector<std::pair<void*, std::size_t>> blocks_;
     std::size_t bytes_ = 0;
+    bool keepingLarge_ = false;
 };
 
 }  // namespace
 
 const std::size_t ValueArena::inlineKeyCapacity = std::string().capacity();
+const std::size_t ValueArena::keptChunkBytes = ChunkCache::capacity;
+
+std::size_t ValueArena::keptBytes() { return ChunkCache::shared().bytes(); }
+
+void ValueArena::keepChunks() noexcept { ChunkCache::shared().keepLarge(); }
+
+void ValueArena::releaseKeptChunks() noexcept { ChunkCache::shared().releaseAll(); }
 
 void* detail::allocateInArena(ValueArena& arena, std::size_t size) { return arena.allocate(size); }
 

@@ -81,6 +81,16 @@ public:
         return entry.second;
     }
 
+    // ---- Memory kept between trees ----
+    // Chunks of freed arenas are kept (at most keptChunkBytes in all) for the next trees, so that reading one
+    // large reply after another does not map and fault in the same memory again each time. Large chunks are
+    // kept only from keepChunks() until releaseKeptChunks(), which gives back those kept so far, so that trees
+    // let go after memory was given back do not fill the cache again before the next large read.
+    static const std::size_t keptChunkBytes;
+    static std::size_t keptBytes();
+    static void keepChunks() noexcept;
+    static void releaseKeptChunks() noexcept;
+
     // ---- Used by Value ----
     static ValueArena& of(const Value::Node* node) {
         return **reinterpret_cast<ValueArena* const*>(reinterpret_cast<const char*>(node) - sizeof(ValueArena*));

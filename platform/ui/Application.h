@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/MemoryWarning.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
@@ -51,8 +52,7 @@ inline constexpr std::string_view ApplicationWillResignActiveNotification = "UIA
 inline constexpr std::string_view ApplicationDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
 inline constexpr std::string_view ApplicationWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification";
 inline constexpr std::string_view ApplicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
-inline constexpr std::string_view ApplicationDidReceiveMemoryWarningNotification =
-    "UIApplicationDidReceiveMemoryWarningNotification";
+inline constexpr std::string_view ApplicationDidReceiveMemoryWarningNotification = ns::MemoryWarningNotification;
 inline constexpr std::string_view ApplicationWillChangeStatusBarOrientationNotification =
     "UIApplicationWillChangeStatusBarOrientationNotification";
 inline constexpr std::string_view ApplicationDidChangeStatusBarOrientationNotification =

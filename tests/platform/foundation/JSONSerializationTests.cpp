@@ -9,7 +9,13 @@
 #include <vector>
 
 #include "platform/foundation/Class.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/JSONReader.h"
 #include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/MemoryWarning.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/ValueArena.h"
 #include "platform/foundation/JSONSyntax.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 
@@ -17,6 +23,7 @@ using namespace ql::ns;
 using namespace std::string_literals;
 using ql::ns::testing::identical;
 using ql::ns::testing::nested;
+using ql::ns::detail::keptJSONMemoryIdleSeconds;
 
 namespace {
 
@@ -560,6 +567,78 @@ TEST(JSONSerialization, LargeTextsAndDepth) {
     const Value tooDeepInDictionaries = nested(JSONMaxNestingDepth, Value(Dictionary{{"k", Value(1)}}));
     EXPECT_EQ(writeRefusal(tooDeepInDictionaries, JSONWritingPrettyPrinted),
               "Too many nested arrays or dictionaries in JSON write");
+}
+
+// A reply of `records` small dictionaries, about 35 bytes each.
+std::string recordsText(int records, int salt) {
+    std::string text = "[";
+    for (int i = 0; i < records; ++i)
+        text += (i ? "," : "") + "{\"id\":"s + std::to_string(i) + ",\"name\":\"n" + std::to_string(salt) + "\",\"ok\":true}";
+    return text + "]";
+}
+
+TEST(JSONSerialization, LargeReadsKeepBoundedMemoryUntilAMemoryWarning) {
+    ql::ns::detail::releaseKeptJSONMemory();
+    const std::string large = recordsText(160'000, 1);  // beyond the per-thread parser's few megabytes
+    ASSERT_GT(large.size(), std::size_t{5} << 20);
+    {
+        Value tree = read(large);
+        ASSERT_EQ(tree.count(), 160'000u);
+        EXPECT_EQ(tree[159'999]["id"].int64Value(), 159'999);
+        EXPECT_EQ(ql::ns::detail::keptJSONMemory().treeChunkBytes, 0u) << "chunks in use are not kept";
+    }
+    auto kept = ql::ns::detail::keptJSONMemory();
+    EXPECT_GE(kept.parserCapacity, large.size());
+    EXPECT_GT(kept.treeChunkBytes, 0u);
+    EXPECT_LE(kept.treeChunkBytes, ValueArena::keptChunkBytes);
+
+    // Large reads at once on several threads each get a parser; the kept one stays one.
+    std::vector<std::thread> readers;
+    std::atomic<int> good{0};
+    for (int salt = 0; salt < 3; ++salt)
+        readers.emplace_back([&, salt] {
+            const std::string text = recordsText(160'000 + salt, salt);
+            Value tree = read(text);
+            if (tree.count() == 160'000u + salt && tree[0]["name"].asString() == "n" + std::to_string(salt)) ++good;
+        });
+    for (auto& reader : readers) reader.join();
+    EXPECT_EQ(good, 3);
+    EXPECT_LE(ql::ns::detail::keptJSONMemory().treeChunkBytes, ValueArena::keptChunkBytes);
+
+    // The application's memory warning gives it all back; reading afterwards works as before.
+    NotificationCenter::defaultCenter().post(MemoryWarningNotification);
+    kept = ql::ns::detail::keptJSONMemory();
+    EXPECT_EQ(kept.parserCapacity, 0u);
+    EXPECT_EQ(kept.treeChunkBytes, 0u);
+    EXPECT_EQ(read(large)[5]["id"].int64Value(), 5);
+    // A tree still held when memory is given back stays whole.
+    Value held = read(large);
+    ql::ns::detail::releaseKeptJSONMemory();
+    EXPECT_EQ(held[159'998]["name"].asString(), "n1");
+}
+
+TEST(JSONSerialization, KeptMemoryGoesBackWhenLargeReadsStop) {
+    ManualClockScope clock;
+    const std::string large = recordsText(160'000, 2);
+    const auto kept = [] {
+        auto memory = ql::ns::detail::keptJSONMemory();
+        return memory.parserCapacity + memory.treeChunkBytes;
+    };
+    EXPECT_EQ(read(large).count(), 160'000u);
+    EXPECT_GT(kept(), 0u);
+    // Reads that keep coming keep it.
+    Clock::advance(keptJSONMemoryIdleSeconds - 1);
+    EXPECT_EQ(read(large).count(), 160'000u);
+    Clock::advance(5);
+    EXPECT_GT(kept(), 0u);
+    // Once they stop, it goes back, and trees let go afterwards are not kept either.
+    Value held = read(large);
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return kept() == 0; }, 3 * keptJSONMemoryIdleSeconds));
+    held = Value();
+    EXPECT_EQ(kept(), 0u);
+    // Small texts keep nothing of that kind.
+    EXPECT_EQ(read(recordsText(100, 3)).count(), 100u);
+    EXPECT_EQ(kept(), 0u);
 }
 
 TEST(JSONSerialization, VeryDeepTreesAreRefusedWithoutExhaustingTheStack) {
