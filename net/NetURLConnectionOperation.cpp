@@ -47,12 +47,6 @@ const std::shared_ptr<ns::DispatchGroup>& defaultCompletionGroup() {
     return *group;
 }
 
-const std::shared_ptr<ns::DispatchQueue>& completionClearingQueue() {
-    static const auto* queue =
-        new std::shared_ptr<ns::DispatchQueue>(ns::DispatchQueue::concurrent("com.varnholt.networking.operation.queue"));
-    return *queue;
-}
-
 void endBackgroundTask(ui::BackgroundTaskIdentifier identifier) {
     // The application's bookkeeping belongs to the main thread; an operation may end on any thread.
     if (ns::DispatchQueue::isMainThread()) return ui::Application::sharedApplication().endBackgroundTask(identifier);
@@ -466,8 +460,10 @@ void NetURLConnectionOperation::setCompletionBlock(std::function<void()> block) 
         auto group = strong ? strong->completionGroup() : nullptr;
         auto queue = strong ? strong->completionQueue() : nullptr;
         if (!group) group = defaultCompletionGroup();
-        group->async(queue ? queue : ns::DispatchQueue::main(), block);
-        group->notify(completionClearingQueue(), [strong] {
+        // Let go once it has run, on its own queue: a hop to another queue for that would wake a thread
+        // for nothing.
+        group->async(queue ? queue : ns::DispatchQueue::main(), [strong, block] {
+            block();
             if (strong) strong->setCompletionBlock(nullptr);
         });
     });

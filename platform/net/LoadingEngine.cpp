@@ -223,7 +223,9 @@ void LoadingEngine::runOnce(long longestWaitMilliseconds) {
     curl_multi_perform(multi_, &running);
     collectFinished();
     expireDeadlines();
-    for (auto& work : std::exchange(endOfRound_, {})) work();
+    // Work of the round may give more such work; all of it is done before the wait.
+    while (!endOfRound_.empty())
+        for (auto& work : std::exchange(endOfRound_, {})) work();
     const long wait = waitMilliseconds(longestWaitMilliseconds);
     if (wait > 0) curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
     drivenByThisThread = outer;

@@ -258,7 +258,14 @@ void URLConnection::enqueue(LoadEvent event) {
         std::lock_guard lock(mutex_);
         if (ended_) return;
     }
-    if (queue_.push(std::move(event))) source_->signal();
+    if (!queue_.push(std::move(event))) return;  // a delivery is on its way already
+    // Reports of one round of the engine (a reply's head, body and end, often) reach the run loop together,
+    // with one wake-up at the end of the round.
+    if (LoadingEngine* engine = LoadingEngine::drivingEngine()) {
+        engine->atEndOfRound([source = source_] { source->signal(); });
+        return;
+    }
+    source_->signal();
 }
 
 void URLConnection::deliver() {
