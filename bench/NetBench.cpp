@@ -10,14 +10,10 @@
 //   networking hop and the JSON parse on the processing hop.
 // Targets: the manager within 1.3x the bare chain, with at most 8 wake-ups per request.
 //
-// The server runs in a child process, so that the counters (from getrusage) hold only the client's work:
-// wakeups/req counts voluntary context switches (each a thread that waited and was woken), cpu_us/req the
-// CPU time of all the client's threads.
+// The server runs in a child process, so that the counters (see ServerProcess.h) hold only the client's work.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <condition_variable>
@@ -31,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/ServerProcess.h"
 #include "net/NetHTTPRequestOperationManager.h"
 #include "net/NetJSONResponseSerializer.h"
 #include "platform/foundation/JSONSerialization.h"
@@ -56,25 +53,8 @@ std::string serverBase;
 
 std::string loginURL() { return serverBase + kPath; }
 
-// ---- Counters ----
-
-struct Usage {
-    long wakeups = 0;
-    double cpuMicroseconds = 0;
-
-    static Usage now() {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        const auto micro = [](const timeval& t) { return t.tv_sec * 1e6 + static_cast<double>(t.tv_usec); };
-        return {usage.ru_nvcsw, micro(usage.ru_utime) + micro(usage.ru_stime)};
-    }
-};
-
-void reportPerRequest(benchmark::State& state, const Usage& before) {
-    const Usage after = Usage::now();
-    const double requests = static_cast<double>(state.iterations()) * kRequests;
-    state.counters["wakeups/req"] = static_cast<double>(after.wakeups - before.wakeups) / requests;
-    state.counters["cpu_us/req"] = (after.cpuMicroseconds - before.cpuMicroseconds) / requests;
+void reportPerRequest(benchmark::State& state, const ql::bench::ProcessUsage& before) {
+    ql::bench::reportUsagePerRequest(state, before, kRequests);
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
 
@@ -198,7 +178,7 @@ bool parsesAsLoginReply(const std::string& reply) {
 
 void BM_FormPostsWithCurlAndJSONReader(benchmark::State& state) {
     CurlPoster poster;
-    const Usage before = Usage::now();
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             if (!poster.post() || !parsesAsLoginReply(poster.reply)) state.SkipWithError("a request failed");
@@ -258,7 +238,7 @@ void BM_FormPostsWithBareHandOffChain(benchmark::State& state) {
     Hop operationQueue, networking, completion, processing;
     Mailbox main;
     CurlPoster poster;  // used on the networking hop only
-    const Usage before = Usage::now();
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             bool parsed = false;
@@ -292,40 +272,13 @@ void BM_FormPostsWithOperationManager(benchmark::State& state) {
     const std::string url = loginURL();
     const ns::Value parameters = loginParameters();
     auto manager = makeManager();
-    const Usage before = Usage::now();
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             if (!postThroughManager(*manager, url, parameters)) state.SkipWithError("a request failed");
         }
     }
     reportPerRequest(state, before);
-}
-
-// Starts the server in a child process that ends with this one; "http://127.0.0.1:<port>".
-std::string startServerProcess() {
-    int portPipe[2];
-    int lifePipe[2];
-    if (pipe(portPipe) != 0 || pipe(lifePipe) != 0) std::abort();
-    const pid_t child = fork();
-    if (child < 0) std::abort();
-    if (child == 0) {
-        close(portPipe[0]);
-        close(lifePipe[1]);
-        LoopbackServer server;
-        serveLogin(server);
-        const int port = server.port();
-        if (write(portPipe[1], &port, sizeof port) != sizeof port) _exit(1);
-        char byte;
-        while (read(lifePipe[0], &byte, 1) != 0) {
-        }  // the parent is gone when its end closes
-        _exit(0);
-    }
-    close(portPipe[1]);
-    close(lifePipe[0]);  // lifePipe[1] stays open, unwritten, for the life of this process
-    int port = 0;
-    if (read(portPipe[0], &port, sizeof port) != sizeof port) std::abort();
-    close(portPipe[0]);
-    return "http://127.0.0.1:" + std::to_string(port);
 }
 
 }  // namespace
@@ -336,7 +289,7 @@ BENCHMARK(BM_FormPostsWithOperationManager)->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char** argv) {
     // Before any thread starts: the child must not inherit a half-held lock.
-    serverBase = startServerProcess();
+    serverBase = ql::bench::startServerProcess(serveLogin);
     const ManagerRequest& request = managerRequest();
     std::printf("request: %zu head fields, %zu body bytes\n", request.headers.size(), request.body.size());
     benchmark::Initialize(&argc, argv);

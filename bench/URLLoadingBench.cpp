@@ -1,10 +1,12 @@
 // The URL-loading stack against libcurl used directly, over loopback: 2,000 sequential small GETs on one
 // kept-alive connection (synchronous loads and session data tasks, next to one reused easy handle), and
 // six parallel 10 MB downloads (session data tasks, next to a bare multi loop). Compare the times of each
-// pair; the downloads also report their throughput.
+// pair; the downloads also report their throughput. The server runs in a child process, so that the
+// counters (see ServerProcess.h) hold only the client's work; the downloads also count page faults.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -18,6 +20,7 @@
 #include "platform/foundation/OperationQueue.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLSession.h"
+#include "bench/ServerProcess.h"
 #include "tests/support/LoopbackServer.h"
 
 using namespace ql::ns;
@@ -29,14 +32,20 @@ constexpr int kRequests = 2000;
 constexpr int kDownloads = 6;
 constexpr std::size_t kDownloadSize = 10 * 1024 * 1024;
 
-LoopbackServer& server() {
-    static LoopbackServer* s = [] {
-        auto* created = new LoopbackServer;
-        created->serveText("/small", "a small reply", "application/json");
-        created->serveBytes("/large", kDownloadSize);
-        return created;
-    }();
-    return *s;
+void setUpServer(LoopbackServer& server) {
+    server.serveText("/small", "a small reply", "application/json");
+    server.serveBytes("/large", kDownloadSize);
+}
+
+// "http://127.0.0.1:<port>" of the server in the child process; set by main.
+std::string serverBase;
+
+std::string urlOf(const char* path) { return serverBase + path; }
+
+long minorPageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 std::size_t countBytes(char*, std::size_t size, std::size_t count, void* total) {
@@ -45,20 +54,23 @@ std::size_t countBytes(char*, std::size_t size, std::size_t count, void* total) 
 }
 
 void BM_SequentialGetsWithSynchronousLoads(benchmark::State& state) {
-    const URLRequest request(URL::fromString(server().url("/small")));
+    const URLRequest request(URL::fromString(urlOf("/small")));
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             auto body = URLConnection::sendSynchronousRequest(request, nullptr, nullptr);
             if (!body || body->length() != 13) state.SkipWithError("a load failed");
         }
     }
+    ql::bench::reportUsagePerRequest(state, before, kRequests);
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
 
 void BM_SequentialGetsWithSessionTasks(benchmark::State& state) {
-    const URLRequest request(URL::fromString(server().url("/small")));
+    const URLRequest request(URL::fromString(urlOf("/small")));
     auto session = URLSession::sessionWithConfiguration(URLSessionConfiguration::defaultSessionConfiguration());
     DispatchSemaphore finished(0);
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             bool ok = false;
@@ -73,17 +85,19 @@ void BM_SequentialGetsWithSessionTasks(benchmark::State& state) {
             if (!ok) state.SkipWithError("a task failed");
         }
     }
+    ql::bench::reportUsagePerRequest(state, before, kRequests);
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
 
 void BM_SequentialGetsWithCurlEasy(benchmark::State& state) {
-    const std::string url = server().url("/small");
+    const std::string url = urlOf("/small");
     CURL* handle = curl_easy_init();
     std::size_t received = 0;
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &countBytes);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
+    const auto before = ql::bench::ProcessUsage::now();
     for (auto _ : state) {
         for (int i = 0; i < kRequests; ++i) {
             if (curl_easy_perform(handle) != CURLE_OK) state.SkipWithError("a transfer failed");
@@ -91,6 +105,7 @@ void BM_SequentialGetsWithCurlEasy(benchmark::State& state) {
     }
     curl_easy_cleanup(handle);
     if (received != static_cast<std::size_t>(state.iterations()) * kRequests * 13) state.SkipWithError("short replies");
+    ql::bench::reportUsagePerRequest(state, before, kRequests);
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
 
@@ -119,12 +134,14 @@ public:
 };
 
 void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) {
-    const URLRequest request(URL::fromString(server().url("/large")));
+    const URLRequest request(URL::fromString(urlOf("/large")));
     auto counter = std::make_shared<Counter>();
     // A concurrent delegate queue, so that the six tasks' deliveries do not wait for one another.
     auto queue = std::make_shared<OperationQueue>();
     auto session =
         URLSession::sessionWithConfiguration(URLSessionConfiguration::defaultSessionConfiguration(), counter, queue);
+    const auto before = ql::bench::ProcessUsage::now();
+    const long faultsBefore = minorPageFaults();
     for (auto _ : state) {
         counter->completed = 0;
         counter->bytes = 0;
@@ -132,12 +149,15 @@ void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) {
         counter->waitFor(kDownloads);
         if (counter->failed || counter->bytes != kDownloads * kDownloadSize) state.SkipWithError("a download failed");
     }
+    ql::bench::reportUsagePerRequest(state, before, kDownloads);
+    state.counters["faults/iter"] =
+        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
     state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
     session->invalidateAndCancel();
 }
 
 void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
-    const std::string url = server().url("/large");
+    const std::string url = urlOf("/large");
     CURLM* multi = curl_multi_init();
     std::vector<CURL*> handles(kDownloads);
     std::vector<std::size_t> received(kDownloads);
@@ -148,6 +168,8 @@ void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
         curl_easy_setopt(handles[i], CURLOPT_WRITEFUNCTION, &countBytes);
         curl_easy_setopt(handles[i], CURLOPT_WRITEDATA, &received[i]);
     }
+    const auto before = ql::bench::ProcessUsage::now();
+    const long faultsBefore = minorPageFaults();
     for (auto _ : state) {
         for (int i = 0; i < kDownloads; ++i) {
             received[i] = 0;
@@ -165,6 +187,9 @@ void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
     }
     for (CURL* handle : handles) curl_easy_cleanup(handle);
     curl_multi_cleanup(multi);
+    ql::bench::reportUsagePerRequest(state, before, kDownloads);
+    state.counters["faults/iter"] =
+        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
     state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
 }
 
@@ -176,4 +201,11 @@ BENCHMARK(BM_SequentialGetsWithSessionTasks)->Unit(benchmark::kMillisecond)->Use
 BENCHMARK(BM_ParallelDownloadsWithCurlMulti)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    serverBase = ql::bench::startServerProcess(setUpServer);  // before any thread starts
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -86,7 +86,7 @@ void LoadingEngine::shutDown() {
     spareHandles_.clear();
     CURLM* multi;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(wakeMutex_);
         multi = std::exchange(multi_, nullptr);
     }
     curl_multi_cleanup(multi);
@@ -124,7 +124,8 @@ void LoadingEngine::perform(std::function<void()> command) {
 }
 
 void LoadingEngine::wakeUp() {
-    std::lock_guard lock(mutex_);
+    // Not under mutex_: the woken thread takes that at once for its commands, and would wait for it here.
+    std::shared_lock lock(wakeMutex_);
     if (multi_) curl_multi_wakeup(multi_);
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -82,6 +83,9 @@ private:
     friend struct ThreadEngine;
 
     CURLM* multi_;
+    // Keeps multi_ while other threads wake the driving thread through it (shared) and while it is cleaned
+    // up (exclusive).
+    std::shared_mutex wakeMutex_;
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::vector<std::function<void()>> running_;  // driving thread; keeps its capacity between rounds
