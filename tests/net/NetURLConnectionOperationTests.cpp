@@ -83,8 +83,7 @@ TEST(NetURLConnectionOperation, LoadsOnTheNetworkThreadReportsOnTheMainQueueAndA
     EXPECT_EQ(totals.back(), 12);
     EXPECT_EQ(operation->totalBytesRead(), 12);
     EXPECT_EQ(operation->connection(), nullptr);
-    // Run once, then let go once the completion group emptied: that happens on a queue of its own, which
-    // gives the main loop nothing to wake for.
+    // Run once, then let go right after it ran, on the queue it ran on.
     ASSERT_TRUE(pollUntil([&] { return !operation->completionBlock(); }));
     EXPECT_EQ(completions, 1);
     EXPECT_NE(operation->description().find("state: isFinished, cancelled: NO"), std::string::npos);
