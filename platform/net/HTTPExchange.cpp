@@ -19,8 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads of a reply are this large, so a fast reply arrives in few pieces.
-constexpr long kReceiveBufferSize = 128 * 1024;
+// Reads of a reply are this large, so a fast reply arrives in few pieces: each piece is copied once and
+// queued for the owner, and 128 KB pieces left parallel downloads a third slower than curl alone. Only the
+// touched part of a handle's buffer takes memory.
+constexpr long kReceiveBufferSize = 512 * 1024;
 // The most of a held reply's body kept while its owner decides; reading waits beyond it. Such bodies are
 // small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
