@@ -442,37 +442,48 @@ namespace {
 // A double that is a decimal of at most 15 significant digits in [1e-4, 1e15) (a price, a rating, a
 // coordinate: most doubles in replies) written positionally, without the general search for the shortest
 // digits. With so few digits, no two decimals with as many fractional digits read back as the same double,
-// and the one nearest to d * 10^k is the integer nearest to its rounded product; so the first k for which
-// that integer / 10^k (both exact, one correctly rounded division, as reading rounds) gives d back again
-// names the shortest text. Nothing when `d` is no such decimal.
+// and the one nearest to d * 10^k is the integer nearest to its rounded product. So one test at the most
+// fractional digits that still leave 15 in all decides: the integer nearest to d * 10^k, divided by 10^k
+// (both exact, one correctly rounded division, as reading rounds), gives d back exactly when some decimal
+// of at most 15 digits does, and that integer is the shortest such decimal padded with zeros. Nothing when
+// `d` is no such decimal.
 char* writeShortDecimal(double d, char* out) {
     static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr double digitsLimit = 1e15;
     const double magnitude = std::fabs(d);
     if (!(magnitude >= 1e-4 && magnitude < digitsLimit)) return nullptr;
-    for (int k = 0; k < 16; ++k) {
-        const double scaled = magnitude * powersOfTen[k];
-        if (scaled >= digitsLimit) return nullptr;
-        const double nearest = std::nearbyint(scaled);
-        if (nearest / powersOfTen[k] != magnitude) continue;
-        char digits[16];
-        char* end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(nearest)).ptr;
-        const int count = static_cast<int>(end - digits);
-        char* w = out;
-        if (d < 0) *w++ = '-';
-        if (k == 0) return std::copy(digits, end, w);
-        if (count > k) {
-            w = std::copy(digits, end - k, w);
-            *w++ = '.';
-            return std::copy(end - k, end, w);
-        }
-        *w++ = '0';
-        *w++ = '.';
-        w = std::fill_n(w, k - count, '0');
-        return std::copy(digits, end, w);
+    // Below 2^52, adding and taking away 2^52 rounds to the nearest integer (ties to even), as nearbyint
+    // does in the default rounding mode, without a call.
+    constexpr double roundingShift = 4503599627370496.0;
+    const auto nearestAt = [&](int k) { return (magnitude * powersOfTen[k] + roundingShift) - roundingShift; };
+    // Whole numbers and those of one or two decimals (prices, ratings) are tried first, as they are common.
+    int k = 0;
+    double nearest = nearestAt(0);
+    while (nearest / powersOfTen[k] != magnitude && k < 2 && magnitude * powersOfTen[k + 1] < digitsLimit)
+        nearest = nearestAt(++k);
+    if (nearest / powersOfTen[k] != magnitude) {
+        while (k < 15 && magnitude * powersOfTen[k + 1] < digitsLimit) ++k;
+        nearest = nearestAt(k);
+        if (nearest / powersOfTen[k] != magnitude) return nullptr;
     }
-    return nullptr;
+    auto integer = static_cast<std::uint64_t>(nearest);
+    for (; k > 0 && integer % 10 == 0; --k) integer /= 10;
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof digits, integer).ptr;
+    const int count = static_cast<int>(end - digits);
+    char* w = out;
+    if (d < 0) *w++ = '-';
+    if (k == 0) return std::copy(digits, end, w);
+    if (count > k) {
+        w = std::copy(digits, end - k, w);
+        *w++ = '.';
+        return std::copy(end - k, end, w);
+    }
+    *w++ = '0';
+    *w++ = '.';
+    w = std::fill_n(w, k - count, '0');
+    return std::copy(digits, end, w);
 }
 
 }  // namespace
