@@ -146,7 +146,7 @@ int download(const std::string& path, bool progressive, double* seconds) {
     int partials = 0;
     const auto start = std::chrono::steady_clock::now();
     downloader->downloadImageWithURL(*ns::URL::fromString(fixture().server.url(path)),
-                                     progressive ? WebImageFetchProgressive : 0, {},
+                                     progressive ? std::uint64_t{WebImageFetchProgressive} : 0, {},
                                      [&](std::shared_ptr<ui::Image> image, auto, auto, bool done) {
                                          if (!done) {
                                              ++partials;
