@@ -1,6 +1,7 @@
 #include "platform/graphics/BitmapContext.h"
 
 #include <cmath>
+#include <vector>
 
 namespace ql::cg {
 
@@ -102,26 +103,33 @@ std::shared_ptr<const Image> BitmapContext::makeImage() {
     flush();
     cairo_surface_t* s = surface();
     const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    const bool opaque = cairo_image_surface_get_format(s) == CAIRO_FORMAT_RGB24;
-    const bool gray = layout_.colorModel == ColorSpaceModel::Monochrome;
-    const bool alphaOnly = layout_.alphaInfo == ImageAlphaInfo::Only;
-    std::vector<std::uint32_t> pixels(width_ * height_);
-    for (std::size_t y = 0; y < height_; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * static_cast<std::size_t>(stride));
-        for (std::size_t x = 0; x < width_; ++x) {
-            std::uint32_t p = row[x];
-            if (opaque) p |= 0xFF000000u;
-            if (gray) {
-                // A grey bitmap keeps only lightness.
-                const unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-                const unsigned l = (r * 77 + g * 150 + b * 29 + 128) >> 8;
-                p = (p & 0xFF000000u) | (l << 16) | (l << 8) | l;
-            } else if (alphaOnly) {
-                p &= 0xFF000000u;
-            }
-            pixels[y * width_ + x] = p;
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(s));
+    // The surface's rows are the image's pixel words already: copied in bulk (one block when the rows lie
+    // back to back, as they do for 32-bit surfaces), then adjusted in tight passes where the layout says so.
+    std::vector<std::uint32_t> pixels;
+    if (stride == width_ * 4) {
+        const auto* words = reinterpret_cast<const std::uint32_t*>(data);
+        pixels.assign(words, words + width_ * height_);
+    } else {
+        pixels.reserve(width_ * height_);
+        for (std::size_t y = 0; y < height_; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+            pixels.insert(pixels.end(), row, row + width_);
         }
+    }
+    // An opaque surface leaves its top byte undefined.
+    if (cairo_image_surface_get_format(s) == CAIRO_FORMAT_RGB24) {
+        for (std::uint32_t& p : pixels) p |= 0xFF000000u;
+    }
+    if (layout_.colorModel == ColorSpaceModel::Monochrome) {
+        // A grey bitmap keeps only lightness.
+        for (std::uint32_t& p : pixels) {
+            const unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            const unsigned l = (r * 77 + g * 150 + b * 29 + 128) >> 8;
+            p = (p & 0xFF000000u) | (l << 16) | (l << 8) | l;
+        }
+    } else if (layout_.alphaInfo == ImageAlphaInfo::Only) {
+        for (std::uint32_t& p : pixels) p &= 0xFF000000u;
     }
     return Image::create(static_cast<int>(width_), static_cast<int>(height_), std::move(pixels), layout_);
 }
