@@ -229,6 +229,19 @@ TEST(ContextTests, BitmapLayoutsTheContextsAccept) {
     EXPECT_EQ(coverage->pixels()[7] & 0x00FFFFFFu, 0u);
     EXPECT_NEAR(coverage->pixel(4, 2).a, 128, 1);
     EXPECT_EQ(mask->makeImage()->pixel(4, 2).a, 255);
+
+    // Taking the image hands the pixels over: the context draws nothing afterwards and has no more to give.
+    auto once = BitmapContext::createForImage({4, 4}, true, 1);
+    once->setFillColor(Color::rgb(0, 0, 1, 1));
+    once->fillRect({0, 0, 2, 4});
+    const auto taken = once->takeImage();
+    ASSERT_TRUE(taken);
+    once->setFillColor(Color::rgb(1, 0, 0, 1));
+    once->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(taken->pixel(1, 1), (Image::Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(taken->pixel(3, 1), (Image::Pixel{0, 0, 0, 255}));
+    EXPECT_FALSE(once->makeImage());
+    EXPECT_FALSE(once->takeImage());
 }
 
 TEST(ContextTests, ShadowsFallInBaseSpaceAndBlur) {
