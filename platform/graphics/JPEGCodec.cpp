@@ -238,7 +238,16 @@ private:
             stage_ = Stage::Failed;
             return false;
         }
-        if (!jpeg_start_output(&cinfo_, scan)) return false;
+        // A passing stage is worked out the quick way, without smoothing the blocks of early scans; the
+        // whole image, at the end, the careful way.
+        const J_DCT_METHOD method = cinfo_.dct_method;
+        const boolean smoothing = cinfo_.do_block_smoothing;
+        cinfo_.dct_method = JDCT_IFAST;
+        cinfo_.do_block_smoothing = FALSE;
+        const bool started = jpeg_start_output(&cinfo_, scan);
+        cinfo_.dct_method = method;
+        cinfo_.do_block_smoothing = smoothing;
+        if (!started) return false;
         while (cinfo_.output_scanline < cinfo_.output_height) {
             if (!readRow()) break;
         }
