@@ -76,8 +76,10 @@ ImageProperties propertiesOf(const jpeg_decompress_struct& cinfo) {
 // Opaque blue, green, red, alpha bytes are a native ARGB word here, so libjpeg-turbo writes the rows straight
 // into the bitmap and no conversion pass is needed.
 constexpr bool kDirectRows = true;
+constexpr J_COLOR_SPACE kColourRows = JCS_EXT_BGRA;
 #else
 constexpr bool kDirectRows = false;
+constexpr J_COLOR_SPACE kColourRows = JCS_RGB;
 #endif
 
 // A single-scan image is decoded row by row as its data arrives. A multi-scan (progressive) one is read in
@@ -179,10 +181,7 @@ private:
                     return;
                 }
                 cmyk_ = isCMYK(cinfo_);
-                cinfo_.out_color_space = cmyk_ ? JCS_CMYK : JCS_RGB;
-#if defined(JCS_EXTENSIONS) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                if (!cmyk_) cinfo_.out_color_space = JCS_EXT_BGRA;
-#endif
+                cinfo_.out_color_space = cmyk_ ? JCS_CMYK : kColourRows;
                 cinfo_.buffered_image = jpeg_has_multiple_scans(&cinfo_);
                 pixels_.reserve(static_cast<std::size_t>(cinfo_.image_width) * cinfo_.image_height);
                 stage_ = Stage::Start;
