@@ -35,7 +35,7 @@ class RTHTMLElement : public RTHTMLParserNode {
 public:
     RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
 
-    // A new element of the class for the tag (exact spelling): a, br, hr, style and the attachment
+    // A new element of the class for the tag (exact spelling): a, br, hr, li, style and the attachment
     // tags have their own; tags registered with RTTextAttachment make attachment elements.
     static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
                                                           const ns::Dictionary& options);

@@ -2,12 +2,34 @@
 
 namespace ql {
 
+namespace {
+
+bool isCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+std::string collapsedWhitespace(std::string_view text) {
+    std::string collapsed;
+    collapsed.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (!isCollapsible(text[at])) {
+            collapsed += text[at++];
+            continue;
+        }
+        collapsed += ' ';
+        while (at < text.size() && isCollapsible(text[at])) ++at;
+    }
+    return collapsed;
+}
+
+}  // namespace
+
 RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(text) {}
 
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    return ct::AttributedString(text_, attributesForAttributedStringRepresentation());
+    const ns::Dictionary attributes = attributesForAttributedStringRepresentation();
+    if (preserveNewlines()) return ct::AttributedString(text_, attributes);
+    return ct::AttributedString(collapsedWhitespace(text_), attributes);
 }
 
 }  // namespace ql

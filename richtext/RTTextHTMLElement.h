@@ -1,6 +1,11 @@
 #pragma once
 // RTTextHTMLElement: a run of character data between tags; its text is the characters with the style
 // of the element.
+//
+// White space, as CSS has it for "white-space: normal": unless the element preserves new lines (white
+// space beginning with "pre"), each run of spaces, tabs, line feeds, carriage returns and form feeds
+// becomes one space. Other spaces (no-break, ideographic…) are written on purpose and stay. Where two
+// texts meet, the element that joins them drops the second one's leading space (RTHTMLElement).
 
 #include "richtext/RTHTMLElement.h"
 
