@@ -24,6 +24,13 @@ std::shared_ptr<ui::Color> colorOption(const ns::Value& value) {
 
 }  // namespace
 
+struct RTHTMLAttributedStringBuilder::Event {
+    enum class Kind { Start, End, Characters, CDATA, EndDocument };
+    Kind kind;
+    std::string text;  // the element's name, the characters or the bytes
+    ns::Dictionary attributes;
+};
+
 RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary*)
     : data_(std::move(data)),
       options_(std::move(options)),
@@ -36,7 +43,7 @@ RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::
 
 RTHTMLAttributedStringBuilder::~RTHTMLAttributedStringBuilder() = default;
 
-const std::optional<ct::AttributedString>& RTHTMLAttributedStringBuilder::generatedAttributedString() {
+std::shared_ptr<ct::AttributedString> RTHTMLAttributedStringBuilder::generatedAttributedString() {
     if (!tmpString_) buildString();
     // A build that failed stays failed: its partial text is never handed out as a result.
     if (failure_) std::rethrow_exception(failure_);
@@ -116,12 +123,21 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     if (const ns::Value& name = options_[NSTextEncodingNameDocumentOption]; !name.isNil())
         encoding = ns::stringEncodingForIANACharsetName(name.stringValue()).value_or(0);
     readOptions();
-    tmpString_.emplace();
+    tmpString_ = std::make_shared<ct::AttributedString>();
 
     auto parser = std::make_shared<RTHTMLParser>(data_, encoding);
     parser->setDelegate(std::static_pointer_cast<RTHTMLAttributedStringBuilder>(shared_from_this()));
     bool parsed = false;
-    dispatch(dataParsingGroup_, dataParsingQueue_, [&parsed, parser] { parsed = parser->parse(); });
+    dispatch(dataParsingGroup_, dataParsingQueue_, [this, &parsed, parser] {
+        // Events of a parse that ended early (an abort, an exception) still go to the tree.
+        try {
+            parsed = parser->parse();
+        } catch (...) {
+            flushEvents();
+            throw;
+        }
+        flushEvents();
+    });
     // In this order: the parser queues every tree task before it ends, and each tree task queues its
     // assembly tasks before it ends.
     dataParsingGroup_->wait(-1);
@@ -150,32 +166,50 @@ void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchG
 
 // ---- The parser's events, handed over in order ----
 
+void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
+    pendingEvents_.push_back(std::move(event));
+    if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
+}
+
+void RTHTMLAttributedStringBuilder::flushEvents() {
+    if (pendingEvents_.empty()) return;
+    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, events = std::move(pendingEvents_)]() mutable {
+        for (Event& event : events) {
+            switch (event.kind) {
+            case Event::Kind::Start: startElement(event.text, event.attributes); break;
+            case Event::Kind::End: endElement(event.text); break;
+            case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
+            case Event::Kind::CDATA: foundCDATA(event.text); break;
+            case Event::Kind::EndDocument: endDocument(); break;
+            }
+        }
+    });
+    pendingEvents_.clear();
+    pendingEvents_.reserve(EventBatchSize);
+}
+
 void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
                                                           const ns::Dictionary& attributes) {
     if (failed_.load()) return parser.abortParsing();
-    dispatch(treeBuildingGroup_, treeBuildingQueue_,
-             [this, name = std::string(elementName), attributes] { startElement(name, attributes); });
+    post({Event::Kind::Start, std::string(elementName), attributes});
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
     if (failed_.load()) return parser.abortParsing();
-    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, name = std::string(elementName)] { endElement(name); });
+    post({Event::Kind::End, std::string(elementName), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
     if (failed_.load()) return parser.abortParsing();
-    dispatch(treeBuildingGroup_, treeBuildingQueue_,
-             [this, text = std::string(characters)]() mutable { foundCharacters(std::move(text)); });
+    post({Event::Kind::Characters, std::string(characters), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
     if (failed_.load()) return parser.abortParsing();
-    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, bytes = std::string(CDATABlock.view())] { foundCDATA(bytes); });
+    post({Event::Kind::CDATA, std::string(CDATABlock.view()), {}});
 }
 
-void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) {
-    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this] { endDocument(); });
-}
+void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({Event::Kind::EndDocument, {}, {}}, true); }
 
 // ---- The tree ----
 
@@ -233,6 +267,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
     auto text = std::make_shared<RTTextHTMLElement>(characters);
     text->inheritAttributesFromElement(*currentTag_);
     text->interpretAttributes();
+    text->setSharesParentStyle(true);
     currentTag_->addChildNode(text);
     if (currentTag_ == bodyElement_) {
         dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, text, body = bodyElement_] {

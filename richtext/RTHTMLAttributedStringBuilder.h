@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/DispatchQueue.h"
@@ -56,9 +57,9 @@ public:
     RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary* documentAttributes = nullptr);
     ~RTHTMLAttributedStringBuilder() override;
 
-    // Builds on the first call, the caller waiting; later calls answer the same text without building
-    // again. Nothing for empty data.
-    const std::optional<ct::AttributedString>& generatedAttributedString();
+    // Builds on the first call, the caller waiting; later calls answer the same text object without
+    // building again. Nothing for empty data.
+    std::shared_ptr<ct::AttributedString> generatedAttributedString();
     // The whole build; the parser's result (false after a fatal error or an abort). Empty data: false, and
     // nothing is made.
     bool buildString();
@@ -76,8 +77,16 @@ public:
     void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) override;
     void parserDidEndDocument(RTHTMLParser& parser) override;
 
+    // Parser events travel to the tree queue in batches of this many: one hand-over between threads per
+    // event would cost more than handling it.
+    static constexpr std::size_t EventBatchSize = 512;
+
 private:
     using Handler = std::function<void()>;
+    struct Event;
+    // On the parsing queue: queues the event, and the batch once it is full (or `last`).
+    void post(Event event, bool last = false);
+    void flushEvents();
 
     void readOptions();
     void registerTagStartHandlers();
@@ -113,8 +122,7 @@ private:
     std::shared_ptr<RichTextFontDescriptor> defaultFontDescriptor_;
     std::shared_ptr<RichTextParagraphStyle> defaultParagraphStyle_;
     std::shared_ptr<RTHTMLElement> defaultTag_;
-    std::optional<ct::AttributedString> tmpString_;
-    bool built_ = false;
+    std::shared_ptr<ct::AttributedString> tmpString_;
 
     std::shared_ptr<ns::DispatchQueue> stringAssemblyQueue_;
     std::shared_ptr<ns::DispatchGroup> stringAssemblyGroup_;
@@ -134,6 +142,8 @@ private:
     bool ignoreParseEvents_ = false;
     bool ignoreInlineStyles_ = false;
     bool preserverDocumentTrailingSpaces_ = false;
+
+    std::vector<Event> pendingEvents_;  // parsing queue only
 
     std::atomic<bool> failed_{false};
     std::mutex failureLock_;

@@ -65,6 +65,10 @@ public:
     // The element's text: its attachment's character, or its children's texts joined; blocks end in a
     // paragraph. Nothing when hidden or already output.
     virtual std::optional<ct::AttributedString> attributedString();
+    // The attributes of texts that inherit the element's style unchanged, made once on first use (the
+    // element's style must be final by then) and shared by all of them, so they also join into one run.
+    // An element with an attachment shares nothing: its attachment is its own.
+    const ns::Dictionary& attributesForTextContent() const;
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
 
@@ -208,6 +212,7 @@ private:
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
     mutable std::recursive_mutex outputLock_;
+    mutable std::optional<ns::Dictionary> textContentAttributes_;
 };
 
 }  // namespace ql

@@ -89,6 +89,12 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     return attributes;
 }
 
+const ns::Dictionary& RTHTMLElement::attributesForTextContent() const {
+    std::lock_guard guard(outputLock_);
+    if (!textContentAttributes_) textContentAttributes_ = RTHTMLElement::attributesForAttributedStringRepresentation();
+    return *textContentAttributes_;
+}
+
 bool RTHTMLElement::needsOutput() const {
     std::lock_guard guard(outputLock_);
     const std::optional<NodeList> children = childNodes();
@@ -103,10 +109,9 @@ bool RTHTMLElement::needsOutput() const {
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     std::lock_guard guard(outputLock_);
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
-    const ns::Dictionary attributes = attributesForAttributedStringRepresentation();
     ct::AttributedString text;
     if (textAttachment_) {
-        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributes);
+        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else if (const std::optional<NodeList> children = childNodes()) {
         std::shared_ptr<RTHTMLElement> previous;
         for (const auto& node : *children) {

@@ -73,7 +73,8 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());
     if (!prefix) return std::nullopt;
 
-    const ns::Dictionary all = attributesForAttributedStringRepresentation();
+    // The same attributes as the item's own texts, made once for both.
+    const ns::Dictionary& all = attributesForTextContent();
     ns::Dictionary attributes = paragraphAttributes(all);
     attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
     ct::AttributedString marker(*prefix, attributes);

@@ -27,7 +27,9 @@ RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(Elem
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    const ns::Dictionary attributes = attributesForAttributedStringRepresentation();
+    const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
+    const ns::Dictionary attributes =
+        parent && !parent->textAttachment() ? parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
     if (preserveNewlines()) return ct::AttributedString(text_, attributes);
     return ct::AttributedString(collapsedWhitespace(text_), attributes);
 }

@@ -23,8 +23,14 @@ public:
 
     std::optional<ct::AttributedString> attributedString() override;
 
+    // Set by the import for a text that takes its parent's style as it is and keeps it: its attributes
+    // are then the parent's shared text attributes (RTHTMLElement::attributesForTextContent).
+    bool sharesParentStyle() const { return sharesParentStyle_; }
+    void setSharesParentStyle(bool shares) { sharesParentStyle_ = shares; }
+
 private:
     std::string text_;
+    bool sharesParentStyle_ = false;
 };
 
 }  // namespace ql

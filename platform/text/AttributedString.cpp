@@ -1,6 +1,7 @@
 #include "platform/text/AttributedString.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/foundation/Exception.h"
@@ -136,7 +137,8 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
         runs_[run].location = runs_[run].location - range.length + replacement.length();
     std::vector<Run> inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
-    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), inserted.begin(), inserted.end());
+    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
+                 std::make_move_iterator(inserted.end()));
     text_.replace(range.location, range.length, replacement.text_);
     coalesce(first > 0 ? first - 1 : 0, first + inserted.size());
 }
