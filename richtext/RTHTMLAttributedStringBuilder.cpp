@@ -282,11 +282,16 @@ void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
     currentTag_->addChildNode(std::make_shared<RTHTMLParserTextNode>(bytes));
 }
 
+std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current,
+                                                                                   std::string_view name) {
+    std::shared_ptr<RTHTMLElement> closing = current;
+    while (closing && closing->name() != name) closing = closing->parentElement();
+    return closing;
+}
+
 void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    std::shared_ptr<RTHTMLElement> closing = currentTag_;
-    while (closing && closing->name() != name) closing = closing->parentElement();
-    // An end tag that matches no open element closes nothing.
+    const std::shared_ptr<RTHTMLElement> closing = elementClosedByEndTag(currentTag_, name);
     if (!closing) return;
 
     if (tagEndHandlers_) {
