@@ -337,7 +337,7 @@ void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLEle
 void RTHTMLAttributedStringBuilder::appendPiece(const RTHTMLElement& source, ct::AttributedString piece) {
     ct::AttributedString& output = *tmpString_;
     if (!source.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(output)) removeCollapsibleLeadingWhitespace(piece);
-    output.appendAttributedString(piece);
+    output.appendAttributedString(std::move(piece));
 }
 
 }  // namespace ql

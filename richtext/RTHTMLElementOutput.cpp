@@ -128,7 +128,7 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
             if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {
                 removeCollapsibleLeadingWhitespace(*childText);
             }
-            text.appendAttributedString(*childText);
+            text.appendAttributedString(std::move(*childText));
         }
     }
     if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {

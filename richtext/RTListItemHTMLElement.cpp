@@ -100,7 +100,7 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
     std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
     std::optional<ct::AttributedString> text = listPrefix();
     if (!text) return content;
-    if (content) text->appendAttributedString(*content);
+    if (content) text->appendAttributedString(std::move(*content));
     return text;
 }
 

@@ -153,6 +153,19 @@ void AttributedString::appendAttributedString(const AttributedString& string) {
     replaceCharactersInRange({text_.size(), 0}, string);
 }
 
+void AttributedString::appendAttributedString(AttributedString&& string) {
+    if (&string == this) return appendAttributedString(static_cast<const AttributedString&>(string));
+    if (string.empty()) return;
+    const std::size_t first = runs_.size();
+    const std::uint64_t offset = text_.size();
+    runs_.reserve(runs_.size() + string.runs_.size());
+    for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
+    text_ += string.text_;
+    string = AttributedString();
+    // The appended runs are merged among themselves already; only the seam can join.
+    if (first > 0) coalesce(first - 1, first);
+}
+
 template <class Change>
 void AttributedString::changeAttributes(ns::Range range, Change&& change) {
     checkRange(range);
