@@ -215,6 +215,13 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
     EXPECT_EQ(colorAt(result, indexOf(result, u"after")), "ff0000");
     EXPECT_EQ(colorAt(result, indexOf(result, u"bold")), "0000ff");
     EXPECT_EQ(colorAt(result, indexOf(result, u"inline")), "00ff00");
+    // Descendant selectors ending on a class or an id.
+    const ct::AttributedString descendants =
+        import("<style>div .x { color: #111111 } div #y { color: #222222 } span .x { color: #333333 }</style>"
+               "<div><p class=\"x\">one</p><p id=\"y\">two</p></div><p class=\"x\">three</p>");
+    EXPECT_EQ(colorAt(descendants, 0), "111111");
+    EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"two")), "222222");
+    EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"three")), "000000");
     const ct::AttributedString ignored =
         import("<p style=\"color:#00ff00\">inline</p>", {{std::string(RTIgnoreInlineStyles), ns::Value(true)}});
     EXPECT_EQ(colorAt(ignored, 0), "000000");
