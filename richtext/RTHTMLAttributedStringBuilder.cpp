@@ -265,9 +265,8 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
         }
     }
     auto text = std::make_shared<RTTextHTMLElement>(characters);
-    text->inheritAttributesFromElement(*currentTag_);
+    text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
-    text->setSharesParentStyle(true);
     currentTag_->addChildNode(text);
     if (currentTag_ == bodyElement_) {
         dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, text, body = bodyElement_] {

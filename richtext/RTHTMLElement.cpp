@@ -41,9 +41,9 @@ std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {
     return std::dynamic_pointer_cast<RTHTMLElement>(parentNode());
 }
 
-void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
-    fontDescriptor_ = copied(parent.fontDescriptor_);
-    paragraphStyle_ = copied(parent.paragraphStyle_);
+void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects) {
+    fontDescriptor_ = shareStyleObjects ? parent.fontDescriptor_ : copied(parent.fontDescriptor_);
+    paragraphStyle_ = shareStyleObjects ? parent.paragraphStyle_ : copied(parent.paragraphStyle_);
     headerLevel_ = parent.headerLevel_;
     fontVariant_ = parent.fontVariant();
     underlineStyle_ = parent.underlineStyle_;

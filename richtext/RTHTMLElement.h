@@ -44,7 +44,7 @@ public:
     void setAttributes(const ns::Dictionary& attributes) override;
     std::shared_ptr<RTHTMLElement> parentElement() const;
 
-    void inheritAttributesFromElement(const RTHTMLElement& parent);
+    void inheritAttributesFromElement(const RTHTMLElement& parent) { inheritAttributesFromElement(parent, false); }
     // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
     void interpretAttributes();
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
@@ -164,6 +164,9 @@ public:
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 
 protected:
+    // With `shareStyleObjects`, the font descriptor and paragraph style are the parent's own objects rather
+    // than copies: only for elements that never change their style.
+    void inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects);
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);

@@ -24,6 +24,11 @@ std::string collapsedWhitespace(std::string_view text) {
 
 RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(text) {}
 
+void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
+    inheritAttributesFromElement(parent, true);
+    sharesParentStyle_ = true;
+}
+
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;

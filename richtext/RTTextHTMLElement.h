@@ -23,10 +23,13 @@ public:
 
     std::optional<ct::AttributedString> attributedString() override;
 
-    // Set by the import for a text that takes its parent's style as it is and keeps it: its attributes
-    // are then the parent's shared text attributes (RTHTMLElement::attributesForTextContent).
+    // For a text that takes its parent's style as it is and keeps it, as the import's texts do: the
+    // inheritance shares the parent's font descriptor and paragraph style objects instead of copying
+    // them, and the text's attributes are the parent's shared text attributes
+    // (RTHTMLElement::attributesForTextContent). Neither the text's nor the parent's style may change
+    // afterwards.
+    void inheritStyleOfParent(const RTHTMLElement& parent);
     bool sharesParentStyle() const { return sharesParentStyle_; }
-    void setSharesParentStyle(bool shares) { sharesParentStyle_ = shares; }
 
 private:
     std::string text_;
