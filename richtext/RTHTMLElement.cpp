@@ -29,11 +29,16 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
 
 RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
     : RTHTMLParserNode(name, attributes) {
-    RTHTMLElement::setAttributes(attributes);
+    // The node has stored the attributes already.
+    readBoxSize();
 }
 
 void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
     RTHTMLParserNode::setAttributes(attributes);
+    readBoxSize();
+}
+
+void RTHTMLElement::readBoxSize() {
     size_ = {leadingNumber(attributeForKey("width").value_or("")), leadingNumber(attributeForKey("height").value_or(""))};
 }
 

@@ -175,6 +175,7 @@ protected:
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Dictionary& styles);

@@ -7,6 +7,7 @@
 #include "platform/ui/Font.h"
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/RTAttributeNames.h"
+#include "richtext/RTHTMLOptions.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
 
 namespace ql {
@@ -26,7 +27,10 @@ std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
 
 RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes,
                                              const ns::Dictionary& options)
-    : RTHTMLElement(name, attributes, options), options_(options) {}
+    : RTHTMLElement(name, attributes, options) {
+    for (std::string_view key : {NSBaseURLDocumentOption, RTMaxImageSize})
+        if (const ns::Value* value = options.find(key)) imageOptions_.set(std::string(key), *value);
+}
 
 void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     RTHTMLElement::applyStyleDictionary(styles);
@@ -82,7 +86,7 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();
         const std::size_t at = units.find(u'\uFFFC');
-        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, options_);
+        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, imageOptions_);
         if (at != std::u16string::npos && image) {
             if (const ns::Value* font = all.find(ct::FontAttributeName)) {
                 if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());

@@ -36,7 +36,8 @@ public:
 private:
     std::optional<ct::AttributedString> listPrefix() const;
 
-    ns::Dictionary options_;
+    // What a marker image needs of the import's options (its base URL and largest image size).
+    ns::Dictionary imageOptions_;
     // -1 until numbered; items are numbered in runs, each run from the last numbered item on.
     mutable std::atomic<std::int64_t> index_{-1};
 };

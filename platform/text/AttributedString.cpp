@@ -158,7 +158,6 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
     if (string.empty()) return;
     const std::size_t first = runs_.size();
     const std::uint64_t offset = text_.size();
-    runs_.reserve(runs_.size() + string.runs_.size());
     for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
     text_ += string.text_;
     string = AttributedString();
