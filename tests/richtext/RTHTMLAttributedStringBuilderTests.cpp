@@ -115,6 +115,40 @@ TEST(RTHTMLAttributedStringBuilderTests, NestedListsNumberAndIndentTheirItems) {
     EXPECT_NE(numbered.find("\t3000.\tx\n"), std::string::npos);
 }
 
+TEST(RTHTMLAttributedStringBuilderTests, MarkersInsideTheTextAndMarkerImages) {
+    const ct::AttributedString inside = import("<ul style=\"list-style-position:inside\"><li>in</li></ul>");
+    EXPECT_EQ(inside.string(), "\t\t\u2022in\n");
+    EXPECT_EQ(paragraphAt(inside, 0).tabStops.at(0), (ct::TextTab{ct::TextAlignment::Left, 22}));
+
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString images = import("<ul style=\"list-style-image:url(dot.png)\"><li>pic</li></ul>", base);
+    EXPECT_EQ(images.string(), "\t\uFFFC\tpic\n");
+    auto marker = images.attributeAtIndex(ui::AttachmentAttributeName, 1).asObject<RTTextAttachment>();
+    ASSERT_TRUE(marker);
+    EXPECT_EQ(marker->contentURL()->absoluteString(), "http://example.com/q/dot.png");
+    EXPECT_TRUE(images.attributeAtIndex(ct::RunDelegateAttributeName, 1).asObject());
+    EXPECT_EQ(images.attributeAtIndex(RTFieldAttribute, 1).stringValue(), RTListPrefixField);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, ObjectsAndVideosCompleteAtTheirEndTags) {
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString result =
+        import("<p><video><source src=\"a.mp4\"><source src=\"b.mp4\"></video><video src=\"own.mp4\"><source src=\"c.mp4\">"
+               "</video><object data=\"o.swf\"><param name=\"p\" value=\"1\"></object></p>",
+               base);
+    EXPECT_EQ(result.string(), "\uFFFC\uFFFC\uFFFC\n");
+    auto first = result.attributeAtIndex(ui::AttachmentAttributeName, 0).asObject<RTVideoTextAttachment>();
+    auto second = result.attributeAtIndex(ui::AttachmentAttributeName, 1).asObject<RTVideoTextAttachment>();
+    auto object = result.attributeAtIndex(ui::AttachmentAttributeName, 2).asObject<RTObjectTextAttachment>();
+    ASSERT_TRUE(first && second && object);
+    EXPECT_EQ(first->contentURL()->absoluteString(), "http://example.com/q/a.mp4");
+    EXPECT_EQ(second->contentURL()->absoluteString(), "http://example.com/q/own.mp4");
+    ASSERT_TRUE(object->childNodes());
+    ASSERT_EQ(object->childNodes()->size(), 1u);
+    EXPECT_EQ(object->childNodes()->front()->name(), "param");
+    EXPECT_EQ(object->contentURL()->absoluteString(), "http://example.com/q/o.swf");
+}
+
 TEST(RTHTMLAttributedStringBuilderTests, LinksTakeTheirColourAndResolveAgainstTheBase) {
     const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
     const ct::AttributedString plain = import("<p>see <a href=\" page.html\n\">here</a> now</p>", base);
@@ -135,6 +169,11 @@ TEST(RTHTMLAttributedStringBuilderTests, LinksTakeTheirColourAndResolveAgainstTh
     const ct::AttributedString red = import("<p><a href=\"x\">here</a></p>", options);
     EXPECT_EQ(colorAt(red, 0), "ff0000");
     EXPECT_TRUE(red.attributeAtIndex(ct::UnderlineStyleAttributeName, 0).isNil());
+    const ct::AttributedString highlighted =
+        import("<p><a href=\"x\">here</a></p>", {{std::string(RTDefaultLinkHighlightColor), ns::Value("#00ff00")}});
+    auto highlight = highlighted.attributeAtIndex(RTLinkHighlightColorAttribute, 0).asObject<ui::Color>();
+    ASSERT_TRUE(highlight);
+    EXPECT_EQ(RTHexDigitsFromColor(*highlight), "00ff00");
 
     // A colour from a class rule stays; without href there is no link but the anchor keeps its name.
     const ct::AttributedString styled = import("<style>.g { color: #008000 }</style><p><a class=\"g\" name=\"n\">g</a></p>");
