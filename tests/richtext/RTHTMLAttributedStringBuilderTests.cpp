@@ -320,6 +320,18 @@ TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptions
     // The partial text is never handed out as a result.
     EXPECT_THROW(builder->generatedAttributedString(), std::runtime_error);
 
+    // Flushed blocks drop their subtrees unless the tree is to be kept.
+    for (const bool keep : {false, true}) {
+        auto builder = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<div><b>a</b></div>")), ns::Dictionary());
+        std::shared_ptr<RTHTMLElement> div;
+        builder->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>& element) { div = element; });
+        builder->setShouldKeepDocumentNodeTree(keep);
+        ASSERT_TRUE(builder->generatedAttributedString());
+        ASSERT_TRUE(div);
+        EXPECT_EQ(div->childCount(), keep ? 1u : 0u);
+        EXPECT_TRUE(div->didOutput());
+    }
+
     auto once = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<p>a</p>")), ns::Dictionary());
     EXPECT_EQ(once->generatedAttributedString(), once->generatedAttributedString());
 }
