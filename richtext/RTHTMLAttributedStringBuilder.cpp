@@ -62,8 +62,9 @@ void RTHTMLAttributedStringBuilder::readOptions() {
     if (auto sheet = options_[RTDefaultStyleSheet].asObject<RTStylesheetOption>()) globalStyleSheet_.mergeStylesheet(sheet->stylesheet());
 
     defaultFontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
-    const ns::Value& size = options_[RTDefaultFontSize];
-    defaultFontDescriptor_->setPointSize((size.isNil() ? 12.0 : static_cast<float>(size.doubleValue())) * textScale_);
+    // A size that could not size a font (not a number, not positive) is the default one.
+    const double size = static_cast<float>(options_[RTDefaultFontSize].doubleValue());
+    defaultFontDescriptor_->setPointSize((std::isfinite(size) && size > 0 ? size : 12.0) * textScale_);
     const ns::Value& family = options_[RTDefaultFontFamily];
     defaultFontDescriptor_->setFontFamily(family.isNil() ? std::string("Times New Roman") : family.stringValue());
     if (const ns::Value& name = options_[RTDefaultFontName]; !name.isNil()) defaultFontDescriptor_->setFontName(name.stringValue());
@@ -87,7 +88,8 @@ void RTHTMLAttributedStringBuilder::readOptions() {
 
     defaultParagraphStyle_ = RichTextParagraphStyle::defaultParagraphStyle();
     if (const ns::Value* multiple = options_.find(RTDefaultLineHeightMultiplier))
-        defaultParagraphStyle_->lineHeightMultiple = static_cast<float>(multiple->doubleValue());
+        if (const double value = static_cast<float>(multiple->doubleValue()); std::isfinite(value))
+            defaultParagraphStyle_->lineHeightMultiple = value;
     if (const ns::Value* alignment = options_.find(RTDefaultTextAlignment)) {
         // The low byte is the alignment; a byte that names none leaves the natural one.
         const auto code = static_cast<std::uint8_t>(alignment->int64Value() & 0xFF);

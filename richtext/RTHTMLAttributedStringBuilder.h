@@ -17,6 +17,10 @@
 // space when the first ends in one. Trailing spaces and tabs of the document go unless
 // RTDocumentPreserveTrailingSpaces is set.
 //
+// Options that could not size anything (a text size multiplier or default font size that is not a
+// positive number, a line height multiple that is not finite) are taken as absent. A builder must be owned
+// by a shared_ptr (the parser holds it weakly as its delegate) and is used once.
+//
 // Sound behaviour beyond the classic builder: an end tag with no open element of its name is ignored;
 // linked style sheets are read only from local regular files of at most MaximumLinkedStylesheetLength
 // bytes (a link to a device or a huge file would otherwise hang or exhaust the import).

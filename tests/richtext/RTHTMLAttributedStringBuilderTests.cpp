@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -232,6 +233,9 @@ TEST(RTHTMLAttributedStringBuilderTests, OptionsSetTheDocumentDefaults) {
     const ct::AttributedString unscaled = import("<p>x</p>", {{std::string(NSTextSizeMultiplierDocumentOption), ns::Value(0.0)}});
     EXPECT_DOUBLE_EQ(fontAt(unscaled, 0).pointSize(), 12);
     EXPECT_EQ(fontAt(unscaled, 0).familyName(), "Times New Roman");
+    const ct::AttributedString nonsense = import("<p>x</p>", {{std::string(RTDefaultFontSize), ns::Value(-4.0)},
+                                                              {std::string(NSTextSizeMultiplierDocumentOption), ns::Value(std::nan(""))}});
+    EXPECT_DOUBLE_EQ(fontAt(nonsense, 0).pointSize(), 12);
 
     const ct::AttributedString aligned = import("<div>x</div>", {{std::string(RTDefaultTextAlignment), ns::Value(std::int64_t(0x102))},
                                                                   {std::string(RTDefaultHeadIndent), ns::Value(std::int64_t(10))}});
