@@ -27,6 +27,12 @@ std::string nonEmptyEnvironment(const char* name) {
 std::string defaultHome() {
     if (std::string home = nonEmptyEnvironment("QUILLORY_HOME"); !home.empty())
         return std::filesystem::absolute(home).lexically_normal().string();
+    return userDataFolder() + "/quillory";
+}
+
+}  // namespace
+
+std::string userDataFolder() {
     std::string dataFolder = nonEmptyEnvironment("XDG_DATA_HOME");
     if (dataFolder.empty()) {
         std::string userHome = nonEmptyEnvironment("HOME");
@@ -37,8 +43,10 @@ std::string defaultHome() {
             throw Exception(InternalInconsistencyException, "no home folder for the sandbox: set QUILLORY_HOME");
         dataFolder = userHome + "/.local/share";
     }
-    return std::filesystem::absolute(dataFolder + "/quillory").lexically_normal().string();
+    return std::filesystem::absolute(dataFolder).lexically_normal().string();
 }
+
+namespace {
 
 std::string currentHome() {
     std::lock_guard lock(homeMutex);

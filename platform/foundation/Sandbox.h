@@ -64,6 +64,8 @@ std::vector<std::string> searchPathForDirectoriesInDomains(SearchPathDirectory d
                                                            bool expandTilde);
 // The sandbox's home folder.
 std::string homeDirectory();
+// The user's data folder outside any sandbox ($XDG_DATA_HOME or ~/.local/share), where what apps share lives.
+std::string userDataFolder();
 // The sandbox's tmp/ folder with a trailing slash, as the platform gives it.
 std::string temporaryDirectory();
 

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Value.h"
 #include "platform/graphics/Geometry.h"
 
 namespace ql::ui {
@@ -30,6 +32,10 @@ public:
     void setTag(std::int64_t tag) { tag_ = tag; }
     const cg::EdgeInsets& imageInsets() const { return imageInsets_; }
     void setImageInsets(const cg::EdgeInsets& insets);
+    // The title's font (FontAttributeName) and colour (ForegroundColorAttributeName) in a control state;
+    // a state without its own attributes uses the normal state's.
+    void setTitleTextAttributes(ns::Dictionary attributes, unsigned state);
+    ns::Dictionary titleTextAttributesForState(unsigned state) const;
 
     // The bar showing the item listens here.
     void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }
@@ -45,6 +51,7 @@ private:
     bool enabled_ = true;
     std::int64_t tag_ = 0;
     cg::EdgeInsets imageInsets_;
+    std::map<unsigned, ns::Dictionary> titleTextAttributes_;
     std::function<void()> changed_;
 };
 
