@@ -14,6 +14,7 @@
 
 #include "platform/ui/solver/Expression.h"
 #include "platform/ui/solver/Row.h"
+#include "platform/ui/solver/RowTable.h"
 
 namespace ql::ui::solver {
 
@@ -63,14 +64,18 @@ private:
     Kind kind(Symbol symbol) const { return kinds_[symbol]; }
     bool pivotable(Symbol symbol) const { return kind(symbol) == Kind::Slack || kind(symbol) == Kind::Error; }
 
-    // The rows that hold `symbol` (by their basic symbol), in order.
-    std::vector<Symbol> holders(Symbol symbol);
-    // Drops repeated entries from the symbol's column. Only reading it (holders) asks the rows, which
-    // would cost as much as the rows are long.
-    void compact(Symbol symbol);
-    // Notes that the row of `subject` now holds `symbol`, or the symbols of `cells`, too.
-    void note(Symbol subject, Symbol symbol);
-    void noteCells(Symbol subject, const Row& cells);
+    // The slots of the rows that may hold `symbol` (every one that does), each once, in no particular
+    // order: readers check each row, and whatever depends on the order (the infeasible rows noted)
+    // sorts what it takes from them.
+    const std::vector<Slot>& holders(Symbol symbol);
+    // Drops from the symbol's column the repeated entries and the rows that are gone, and when `verify`
+    // and the column is still long, the rows that no longer hold the symbol.
+    void clean(Symbol symbol, bool verify);
+    // Notes that the row in `slot` now holds `symbol`, or the symbols of `cells`, too.
+    void note(Slot slot, Symbol symbol);
+    void noteCells(Slot slot, const Row& cells);
+    // Notes the rows of `subjects` whose restricted basic symbol went negative, lowest symbol first.
+    void noteInfeasible(const std::vector<Symbol>& subjects);
 
     Row createRow(const Expression& expression, Relation relation, double strength, Record& record);
     Symbol chooseSubject(const Row& row, const Record& record) const;
@@ -92,20 +97,35 @@ private:
     // Whether a symbol was ever in a row of the tableau or the objective: one that never was (a variable
     // met for the first time) can be substituted without looking at any row.
     std::vector<bool> used_;
-    std::unordered_map<Symbol, Row> rows_;
-    // For each symbol, the basic symbols whose rows may hold it: every row that holds it is listed, and
+    RowTable rows_;
+    // For each symbol, the slots of the rows that may hold it: every row that holds it is listed, and
     // perhaps some that held it once, or are gone, or twice. Substitution and the ratio tests visit only
-    // these rows, not the whole tableau, which keeps long systems from growing quadratically. Dummy
-    // symbols are left out: they never enter the basis, so only removing or editing their constraint
-    // looks for them, by a scan; a chain of required equalities would otherwise fill their columns with
-    // one entry per row downstream.
+    // these rows, not the whole tableau, which keeps long systems from growing quadratically. Rows are
+    // listed by slot, which a pivot leaves alone, so that a pivot notes only the one symbol it brings
+    // into a row, and unordered, so that noting costs nothing and reading a column costs as much as the
+    // column is long. Dummy symbols are left out: they never enter the basis, so only removing or
+    // editing their constraint looks for them, by a scan; a chain of required equalities would otherwise
+    // fill their columns with one entry per row downstream.
     struct Column {
-        std::vector<Symbol> subjects;
-        // The length after the last compaction, up to which the list is sorted and unique; the list is
-        // compacted again when it has grown well past it.
-        std::size_t compacted = 0;
+        std::vector<Slot> slots;
+        // The lengths after the last cleanings. A list that has grown well past the first loses its
+        // repeated entries; one that is then still well past the second is also checked against the
+        // rows, which costs a search per entry, so that rows the symbol left do not pile up. Readers
+        // check the rows they are given anyway, and no list outgrows the number of rows.
+        std::size_t deduplicated = 0;
+        std::size_t verified = 0;
     };
     std::vector<Column> columns_;
+    // Whether a symbol is found by a scan of all rows instead of its column: set when the symbol is in a
+    // good share of the rows, where a scan costs little more than the work done in the rows found, and
+    // keeping the list would cost a note each time a substitution brings the symbol into a row. It
+    // holds until the symbol enters the basis, which empties its column.
+    std::vector<bool> scanned_;
+    // Marks for cleaning a column: a slot is kept once, when its mark is not yet the current pass's.
+    std::vector<std::uint64_t> seen_;
+    std::uint64_t pass_ = 0;
+    // What holders() found by a scan.
+    std::vector<Slot> found_;
     Row objective_;
     std::optional<Row> artificial_;
     std::vector<Record> records_;
