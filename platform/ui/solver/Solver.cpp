@@ -23,18 +23,25 @@ Symbol Solver::newSymbol(Kind kind) {
 }
 
 const std::vector<Slot>& Solver::holders(Symbol symbol) {
+    Column& column = columns_[symbol];
     if (kind(symbol) != Kind::Dummy && !scanned_[symbol]) {
-        clean(symbol, false);
-        if (!scanned_[symbol]) return columns_[symbol].slots;
+        clean(symbol);
+        if (!scanned_[symbol]) return column.slots;
     }
     found_.clear();
     rows_.forEach([&](Slot slot) {
         if (rows_.rowAt(slot).coefficientFor(symbol) != 0.0) found_.push_back(slot);
     });
+    if (kind(symbol) != Kind::Dummy && found_.size() <= rows_.size() / 128) {
+        // Few rows hold the symbol now: what the scan found is its column again.
+        scanned_[symbol] = false;
+        column.slots = found_;
+        column.cleaned = found_.size();
+    }
     return found_;
 }
 
-void Solver::clean(Symbol symbol, bool verify) {
+void Solver::clean(Symbol symbol) {
     Column& column = columns_[symbol];
     if (seen_.size() < rows_.slotCount()) seen_.resize(rows_.slotCount(), 0);
     ++pass_;
@@ -43,23 +50,17 @@ void Solver::clean(Symbol symbol, bool verify) {
         seen_[slot] = pass_;
         return !rows_.subjectAt(slot);
     });
-    if (verify && column.slots.size() > 4 * column.verified + 256) {
-        std::erase_if(column.slots, [&](Slot slot) { return rows_.rowAt(slot).coefficientFor(symbol) == 0.0; });
-        column.verified = column.slots.size();
-    }
-    column.deduplicated = column.slots.size();
-    if (column.slots.size() > rows_.size() / 16 + 16) {
+    column.cleaned = column.slots.size();
+    if (column.slots.size() > rows_.size() / 64 + 4) {
         column.slots = {};
         scanned_[symbol] = true;
     }
 }
 
-void Solver::note(Slot slot, Symbol symbol) {
-    used_[symbol] = true;
-    if (kind(symbol) == Kind::Dummy || scanned_[symbol]) return;
+void Solver::list(Slot slot, Symbol symbol) {
     Column& column = columns_[symbol];
     column.slots.push_back(slot);
-    if (column.slots.size() > 2 * column.deduplicated + 64) clean(symbol, true);
+    if (column.slots.size() > 2 * column.cleaned + 64) clean(symbol);
 }
 
 void Solver::noteCells(Slot slot, const Row& cells) {
@@ -231,7 +232,6 @@ void Solver::substitute(Symbol symbol, const Row& row) {
     // Once substituted, the symbol is in no row any more: its column starts over empty.
     const std::vector<Slot> slots = holders(symbol);
     columns_[symbol] = {};
-    scanned_[symbol] = false;
     std::vector<Symbol> changed;
     std::vector<Symbol> added;
     for (Slot slot : slots) {

@@ -68,11 +68,16 @@ private:
     // order: readers check each row, and whatever depends on the order (the infeasible rows noted)
     // sorts what it takes from them.
     const std::vector<Slot>& holders(Symbol symbol);
-    // Drops from the symbol's column the repeated entries and the rows that are gone, and when `verify`
-    // and the column is still long, the rows that no longer hold the symbol.
-    void clean(Symbol symbol, bool verify);
-    // Notes that the row in `slot` now holds `symbol`, or the symbols of `cells`, too.
-    void note(Slot slot, Symbol symbol);
+    // Drops from the symbol's column the repeated entries and the rows that are gone; a column still
+    // long after that gives way to scanning.
+    void clean(Symbol symbol);
+    // Notes that the row in `slot` now holds `symbol`, or the symbols of `cells`, too. Inline: a dual
+    // optimisation brings thousands of symbols into rows, most of which are scanned for.
+    void note(Slot slot, Symbol symbol) {
+        used_[symbol] = true;
+        if (kind(symbol) != Kind::Dummy && !scanned_[symbol]) list(slot, symbol);
+    }
+    void list(Slot slot, Symbol symbol);
     void noteCells(Slot slot, const Row& cells);
     // Notes the rows of `subjects` whose restricted basic symbol went negative, lowest symbol first.
     void noteInfeasible(const std::vector<Symbol>& subjects);
@@ -99,27 +104,26 @@ private:
     std::vector<bool> used_;
     RowTable rows_;
     // For each symbol, the slots of the rows that may hold it: every row that holds it is listed, and
-    // perhaps some that held it once, or are gone, or twice. Substitution and the ratio tests visit only
-    // these rows, not the whole tableau, which keeps long systems from growing quadratically. Rows are
-    // listed by slot, which a pivot leaves alone, so that a pivot notes only the one symbol it brings
-    // into a row, and unordered, so that noting costs nothing and reading a column costs as much as the
-    // column is long. Dummy symbols are left out: they never enter the basis, so only removing or
-    // editing their constraint looks for them, by a scan; a chain of required equalities would otherwise
-    // fill their columns with one entry per row downstream.
+    // perhaps some that held it once, or are gone, or twice (readers check). Substitution and the ratio
+    // tests visit only these rows, not the whole tableau, which keeps long sparse systems from growing
+    // quadratically. Rows are listed by slot, which a pivot leaves alone, so that a pivot notes only the
+    // one symbol it brings into a row; lists are unordered, so that noting costs a push and reading costs
+    // as much as the list is long.
     struct Column {
         std::vector<Slot> slots;
-        // The lengths after the last cleanings. A list that has grown well past the first loses its
-        // repeated entries; one that is then still well past the second is also checked against the
-        // rows, which costs a search per entry, so that rows the symbol left do not pile up. Readers
-        // check the rows they are given anyway, and no list outgrows the number of rows.
-        std::size_t deduplicated = 0;
-        std::size_t verified = 0;
+        // The length after the last cleaning; the list is cleaned again when it has doubled.
+        std::size_t cleaned = 0;
     };
     std::vector<Column> columns_;
-    // Whether a symbol is found by a scan of all rows instead of its column: set when the symbol is in a
-    // good share of the rows, where a scan costs little more than the work done in the rows found, and
-    // keeping the list would cost a note each time a substitution brings the symbol into a row. It
-    // holds until the symbol enters the basis, which empties its column.
+    // Whether a symbol is found by a scan of all rows instead of by its column. Dummy symbols always
+    // are: they never enter the basis, so only removing or editing their constraint looks for them, and
+    // a chain of required equalities would fill their columns with one entry per row downstream. Other
+    // symbols are scanned for while they are in more than one row in 64, where a scan costs little
+    // more than the work done in the rows it finds, and a list would cost a note each time a
+    // substitution brings the symbol into a row (in a dual optimisation, dozens of rows at each pivot).
+    // That holds through the symbol's turns in the basis until a scan finds it in at most one row in
+    // 128; what the scan found is then its list again. Between the two bounds each scan is paid for
+    // by the rows it finds or by the notes that filled the list.
     std::vector<bool> scanned_;
     // Marks for cleaning a column: a slot is kept once, when its mark is not yet the current pass's.
     std::vector<std::uint64_t> seen_;
