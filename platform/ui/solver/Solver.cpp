@@ -69,11 +69,6 @@ void Solver::noteCells(Slot slot, const Row& cells) {
 
 Variable Solver::makeVariable() { return Variable{newSymbol(Kind::External)}; }
 
-double Solver::value(Variable variable) const {
-    const Row* row = rows_.find(variable.id);
-    return row ? row->constant() : 0.0;
-}
-
 bool Solver::hasConstraint(ConstraintId constraint) const {
     return constraint < records_.size() && records_[constraint].live;
 }
@@ -81,14 +76,9 @@ bool Solver::hasConstraint(ConstraintId constraint) const {
 // ---- Adding ----
 
 Row Solver::createRow(const Expression& expression, Relation relation, double strength, Record& record) {
+    // Basic variables stay in the row as references, for now.
     Row row(expression.constant());
-    for (const Term& term : expression.terms()) {
-        if (const Row* basic = rows_.find(term.variable.id)) {
-            row.insert(*basic, term.coefficient);
-        } else {
-            row.insert(term.variable.id, term.coefficient);
-        }
-    }
+    for (const Term& term : expression.terms()) row.insert(term.variable.id, term.coefficient);
     const bool required = std::isinf(strength);
     if (relation != Relation::Equal) {
         // expression ≤ 0 reads expression + slack = 0, expression ≥ 0 reads expression − slack = 0.
@@ -117,8 +107,15 @@ Row Solver::createRow(const Expression& expression, Relation relation, double st
         objective_.insert(record.other, strength);
         used_[record.marker] = used_[record.other] = true;
     }
-    if (row.constant() < 0) row.reverseSign();
     return row;
+}
+
+Symbol Solver::freshSubject(const Row& row) const {
+    const auto& cells = row.cells();
+    auto it = std::find_if(cells.rbegin(), cells.rend(), [&](const Row::Cell& cell) {
+        return kind(cell.symbol) == Kind::External && !used_[cell.symbol];
+    });
+    return it == cells.rend() ? 0 : it->symbol;
 }
 
 Symbol Solver::chooseSubject(const Row& row, const Record& record) const {
@@ -155,11 +152,19 @@ void Solver::collectConflicts(const Row& row, std::vector<ConstraintId>* conflic
 ConstraintId Solver::addConstraint(const Expression& expression, Relation relation, double strength,
                                    std::vector<ConstraintId>* conflicts) {
     if (conflicts) conflicts->clear();
+    ++version_;
     Record record;
     record.constant = expression.constant();
     record.strength = strength;
     Row row = createRow(expression, relation, strength, record);
-    Symbol subject = chooseSubject(row, record);
+    // Solved for a variable no row holds, the row may keep its references: no row can refer back to
+    // its subject. Anything else is solved in terms of parametric symbols.
+    Symbol subject = freshSubject(row);
+    if (!subject) {
+        row = expanded(row);
+        if (row.constant() < 0) row.reverseSign();
+        subject = chooseSubject(row, record);
+    }
     if (!subject && allDummies(row)) {
         // The constraint restates required equalities held already: it holds exactly when they agree.
         if (!nearZero(row.constant())) {
@@ -356,6 +361,7 @@ Symbol Solver::markerLeavingSymbol(Symbol marker) {
 
 void Solver::removeConstraint(ConstraintId constraint) {
     if (!hasConstraint(constraint)) return;
+    ++version_;
     Record& record = records_[constraint];
     if (kind(record.marker) == Kind::Error) removeMarkerEffects(record.marker, record.strength);
     if (record.other && kind(record.other) == Kind::Error) removeMarkerEffects(record.other, record.strength);
@@ -365,7 +371,8 @@ void Solver::removeConstraint(ConstraintId constraint) {
     if (!rows_.erase(record.marker)) {
         const Symbol leaving = markerLeavingSymbol(record.marker);
         if (!leaving) throw std::logic_error("layout solver: a constraint's marker is in no row");
-        Row row = rows_.take(leaving);
+        // Rows that refer to the leaving variable now hold it as a parametric symbol.
+        Row row = expanded(rows_.take(leaving));
         row.solveFor(leaving, record.marker);
         substitute(record.marker, row);
     }
@@ -423,6 +430,7 @@ void Solver::noteInfeasibleRows() {
 
 bool Solver::setConstant(ConstraintId constraint, double constant) {
     if (!hasConstraint(constraint)) return false;
+    ++version_;
     Record& record = records_[constraint];
     const double delta = constant - record.constant;
     if (delta == 0) return true;

@@ -4,6 +4,14 @@
 // go: required constraints always hold; the preferred ones hold as far as the required ones allow, the
 // weighted sum of their violations being as small as it can be. Changing the constant of a held
 // constraint re-optimises from the current solution (dual simplex) instead of starting over.
+//
+// The rows of restricted symbols (slack, error, dummy) and the objective are kept in terms of parametric
+// symbols only, as the simplex steps need them. The row of an external variable made basic by a
+// constraint that introduced it may instead refer to other basic external variables, which stand for
+// their rows: a chain of positions then has rows of a few cells each, where spelling every row out would
+// make the row of the last position hold one marker per constraint upstream. Such references only
+// point to rows older than the row that holds them, so they never form a cycle; a row is spelled out
+// (expanded) where a simplex step needs it, and values are read through the references.
 
 #include <cstddef>
 #include <cstdint>
@@ -83,7 +91,13 @@ private:
     void noteInfeasible(const std::vector<Symbol>& subjects);
 
     Row createRow(const Expression& expression, Relation relation, double strength, Record& record);
+    // A variable of the row no row holds yet, which the row may then be solved for as it is.
+    Symbol freshSubject(const Row& row) const;
     Symbol chooseSubject(const Row& row, const Record& record) const;
+    // Whether a symbol in a row stands for the row of a basic external variable.
+    bool isReference(Symbol symbol) const { return kind(symbol) == Kind::External && rows_.find(symbol); }
+    // The row with every reference replaced by what it stands for, to any depth.
+    Row expanded(const Row& row);
     bool allDummies(const Row& row) const;
     bool addWithArtificialVariable(const Row& row, std::vector<ConstraintId>* conflicts);
     void collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const;
@@ -137,6 +151,16 @@ private:
     std::unordered_map<Symbol, ConstraintId> owners_;
     std::vector<Symbol> infeasible_;
     std::size_t count_ = 0;
+    // Scratch for expanded(), by symbol: the weight a referenced row or a parametric symbol gathers,
+    // how many referring rows are still to be counted, and the walk that last touched the symbol.
+    std::vector<double> weight_;
+    std::vector<std::uint32_t> pending_;
+    std::vector<std::uint64_t> walked_;
+    std::uint64_t walk_ = 0;
+    // Values read through references, kept until the tableau changes (each change takes a new version).
+    std::uint64_t version_ = 1;
+    mutable std::vector<double> values_;
+    mutable std::vector<std::uint64_t> valued_;
 };
 
 }  // namespace ql::ui::solver
