@@ -158,7 +158,10 @@ ConstraintId Solver::addConstraint(const Expression& expression, Relation relati
     record.strength = strength;
     Row row = createRow(expression, relation, strength, record);
     // Solved for a variable no row holds, the row may keep its references: no row can refer back to
-    // its subject. Anything else is solved in terms of parametric symbols.
+    // its subject. Of several such variables the newest is taken: constraints mostly place something
+    // new against what exists (a view after the one before it), so the older variables stay parametric,
+    // and the constraints that fix them later (a size) substitute into a row or two instead of spelling
+    // out a chain of references. Anything else is solved in terms of parametric symbols.
     Symbol subject = freshSubject(row);
     if (!subject) {
         row = expanded(row);
