@@ -10,6 +10,7 @@ Solver::Solver() {
     kinds_.push_back(Kind::Invalid);
     used_.push_back(false);
     scanned_.push_back(false);
+    refers_.push_back(false);
     columns_.emplace_back();
     records_.emplace_back();
 }
@@ -18,6 +19,7 @@ Symbol Solver::newSymbol(Kind kind) {
     kinds_.push_back(kind);
     used_.push_back(false);
     scanned_.push_back(false);
+    refers_.push_back(false);
     columns_.emplace_back();
     return static_cast<Symbol>(kinds_.size() - 1);
 }
@@ -231,6 +233,8 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
 
 void Solver::place(Symbol subject, Row row) {
     used_[subject] = true;
+    refers_[subject] = std::any_of(row.cells().begin(), row.cells().end(),
+                                   [&](const Row::Cell& cell) { return isReference(cell.symbol); });
     const Slot slot = rows_.insert(subject, std::move(row));
     noteCells(slot, rows_.rowAt(slot));
 }

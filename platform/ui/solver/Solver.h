@@ -157,10 +157,14 @@ private:
     std::vector<std::uint32_t> pending_;
     std::vector<std::uint64_t> walked_;
     std::uint64_t walk_ = 0;
+    // Whether the row of a basic symbol was placed holding references; a row that was not never gains
+    // any, so its constant is its value.
+    std::vector<bool> refers_;
     // Values read through references, kept until the tableau changes (each change takes a new version).
     std::uint64_t version_ = 1;
     mutable std::vector<double> values_;
     mutable std::vector<std::uint64_t> valued_;
+    mutable std::vector<Symbol> valuing_;
 };
 
 }  // namespace ql::ui::solver

@@ -72,13 +72,16 @@ Row Solver::expanded(const Row& row) {
 }
 
 double Solver::value(Variable variable) const {
-    if (!rows_.find(variable.id)) return 0.0;
+    const Row* basic = rows_.find(variable.id);
+    if (!basic) return 0.0;
+    if (!refers_[variable.id]) return basic->constant();
     if (valued_.size() < kinds_.size()) {
         valued_.resize(kinds_.size());
         values_.resize(kinds_.size());
     }
     // A row is valued once the rows it refers to are; parametric symbols are zero.
-    std::vector<Symbol> stack{variable.id};
+    auto& stack = valuing_;
+    stack.assign(1, variable.id);
     while (!stack.empty()) {
         const Symbol subject = stack.back();
         if (valued_[subject] == version_) {
