@@ -85,6 +85,33 @@ void BM_SolverEditOnePreference(benchmark::State& state) {
 }
 BENCHMARK(BM_SolverEditOnePreference)->Unit(benchmark::kMicrosecond);
 
+// A chain for the solver alone, stated as layout states it: every link (each box a gap after the one
+// before), then every size.
+void BM_SolverChain(benchmark::State& state) {
+    using solver::Expression;
+    using solver::Relation;
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        solver::Solver solver;
+        std::vector<solver::Variable> left, width;
+        for (int i = 0; i < count; ++i) {
+            left.push_back(solver.makeVariable());
+            width.push_back(solver.makeVariable());
+        }
+        solver.addConstraint(Expression(left[0]) - 8, Relation::Equal, solver::kRequired);
+        for (int i = 1; i < count; ++i) {
+            solver.addConstraint(Expression(left[i]) - left[i - 1] - width[i - 1] - 8, Relation::Equal,
+                                 solver::kRequired);
+        }
+        for (int i = 0; i < count; ++i) {
+            solver.addConstraint(Expression(width[i]) - 20, Relation::Equal, solver::kRequired);
+        }
+        for (int i = 0; i < count; ++i) benchmark::DoNotOptimize(solver.value(left[i]));
+    }
+    state.SetComplexityN(count);
+}
+BENCHMARK(BM_SolverChain)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond)->Complexity();
+
 // ---- The same as views ----
 
 struct Page {
