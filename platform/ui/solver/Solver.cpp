@@ -26,7 +26,7 @@ Symbol Solver::newSymbol(Kind kind) {
 
 const std::vector<Slot>& Solver::holders(Symbol symbol) {
     Column& column = columns_[symbol];
-    if (kind(symbol) != Kind::Dummy && !scanned_[symbol]) {
+    if (!scanned_[symbol]) {
         clean(symbol);
         if (!scanned_[symbol]) return column.slots;
     }
@@ -34,7 +34,7 @@ const std::vector<Slot>& Solver::holders(Symbol symbol) {
     rows_.forEach([&](Slot slot) {
         if (rows_.rowAt(slot).coefficientFor(symbol) != 0.0) found_.push_back(slot);
     });
-    if (kind(symbol) != Kind::Dummy && found_.size() <= rows_.size() / 128) {
+    if (found_.size() <= rows_.size() / 128) {
         // Few rows hold the symbol now: what the scan found is its column again.
         scanned_[symbol] = false;
         column.slots = found_;

@@ -83,7 +83,7 @@ private:
     // optimisation brings thousands of symbols into rows, most of which are scanned for.
     void note(Slot slot, Symbol symbol) {
         used_[symbol] = true;
-        if (kind(symbol) != Kind::Dummy && !scanned_[symbol]) list(slot, symbol);
+        if (!scanned_[symbol]) list(slot, symbol);
     }
     void list(Slot slot, Symbol symbol);
     void noteCells(Slot slot, const Row& cells);
@@ -129,10 +129,8 @@ private:
         std::size_t cleaned = 0;
     };
     std::vector<Column> columns_;
-    // Whether a symbol is found by a scan of all rows instead of by its column. Dummy symbols always
-    // are: they never enter the basis, so only removing or editing their constraint looks for them, and
-    // a chain of required equalities would fill their columns with one entry per row downstream. Other
-    // symbols are scanned for while they are in more than one row in 64, where a scan costs little
+    // Whether a symbol is found by a scan of all rows instead of by its column: while it is in more
+    // than one row in 64 (the marker of a link in a chain is, once rows are spelled out), where a scan costs little
     // more than the work done in the rows it finds, and a list would cost a note each time a
     // substitution brings the symbol into a row (in a dual optimisation, dozens of rows at each pivot).
     // That holds through the symbol's turns in the basis until a scan finds it in at most one row in
