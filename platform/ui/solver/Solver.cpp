@@ -11,6 +11,7 @@ Solver::Solver() {
     used_.push_back(false);
     scanned_.push_back(false);
     refers_.push_back(false);
+    owners_.push_back(kNoConstraint);
     columns_.emplace_back();
     records_.emplace_back();
 }
@@ -20,6 +21,7 @@ Symbol Solver::newSymbol(Kind kind) {
     used_.push_back(false);
     scanned_.push_back(false);
     refers_.push_back(false);
+    owners_.push_back(kNoConstraint);
     columns_.emplace_back();
     return static_cast<Symbol>(kinds_.size() - 1);
 }
@@ -142,10 +144,10 @@ bool Solver::allDummies(const Row& row) const {
 void Solver::collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const {
     if (!conflicts) return;
     for (const Row::Cell& cell : row.cells()) {
-        auto owner = owners_.find(cell.symbol);
-        if (owner == owners_.end() || !std::isinf(records_[owner->second].strength)) continue;
-        if (std::find(conflicts->begin(), conflicts->end(), owner->second) == conflicts->end()) {
-            conflicts->push_back(owner->second);
+        const ConstraintId owner = owners_[cell.symbol];
+        if (owner == kNoConstraint || !std::isinf(records_[owner].strength)) continue;
+        if (std::find(conflicts->begin(), conflicts->end(), owner) == conflicts->end()) {
+            conflicts->push_back(owner);
         }
     }
     std::sort(conflicts->begin(), conflicts->end());
@@ -372,8 +374,8 @@ void Solver::removeConstraint(ConstraintId constraint) {
     Record& record = records_[constraint];
     if (kind(record.marker) == Kind::Error) removeMarkerEffects(record.marker, record.strength);
     if (record.other && kind(record.other) == Kind::Error) removeMarkerEffects(record.other, record.strength);
-    owners_.erase(record.marker);
-    if (record.other) owners_.erase(record.other);
+    owners_[record.marker] = kNoConstraint;
+    if (record.other) owners_[record.other] = kNoConstraint;
     // The constraint's row goes: when its marker is not basic, it is made basic first.
     if (!rows_.erase(record.marker)) {
         const Symbol leaving = markerLeavingSymbol(record.marker);

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/ui/solver/Expression.h"
@@ -145,8 +144,8 @@ private:
     Row objective_;
     std::optional<Row> artificial_;
     std::vector<Record> records_;
-    // The constraint that each marker and error symbol belongs to, for explaining conflicts.
-    std::unordered_map<Symbol, ConstraintId> owners_;
+    // The constraint that each marker and error symbol belongs to (by symbol), for explaining conflicts.
+    std::vector<ConstraintId> owners_;
     std::vector<Symbol> infeasible_;
     std::size_t count_ = 0;
     // Scratch for expanded(), by symbol: the weight a referenced row or a parametric symbol gathers,
