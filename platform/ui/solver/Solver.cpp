@@ -114,6 +114,7 @@ Row Solver::createRow(const Expression& expression, Relation relation, double st
     return row;
 }
 
+// A variable that is in no row yet is the cheapest subject: substituting it changes nothing.
 Symbol Solver::freshSubject(const Row& row) const {
     const auto& cells = row.cells();
     auto it = std::find_if(cells.rbegin(), cells.rend(), [&](const Row::Cell& cell) {
@@ -122,15 +123,11 @@ Symbol Solver::freshSubject(const Row& row) const {
     return it == cells.rend() ? 0 : it->symbol;
 }
 
+// For a row with no fresh variable (see freshSubject).
 Symbol Solver::chooseSubject(const Row& row, const Record& record) const {
-    // A variable that is in no row yet is the cheapest subject: substituting it changes nothing.
-    Symbol external = 0;
-    for (const Row::Cell& cell : row.cells()) {
-        if (kind(cell.symbol) != Kind::External) continue;
-        if (!used_[cell.symbol]) return cell.symbol;
-        if (!external) external = cell.symbol;
-    }
-    if (external) return external;
+    auto external = std::find_if(row.cells().begin(), row.cells().end(),
+                                 [&](const Row::Cell& cell) { return kind(cell.symbol) == Kind::External; });
+    if (external != row.cells().end()) return external->symbol;
     if (pivotable(record.marker) && row.coefficientFor(record.marker) < 0) return record.marker;
     if (record.other && pivotable(record.other) && row.coefficientFor(record.other) < 0) return record.other;
     return 0;

@@ -9,9 +9,10 @@
 // symbols only, as the simplex steps need them. The row of an external variable made basic by a
 // constraint that introduced it may instead refer to other basic external variables, which stand for
 // their rows: a chain of positions then has rows of a few cells each, where spelling every row out would
-// make the row of the last position hold one marker per constraint upstream. Such references only
-// point to rows older than the row that holds them, so they never form a cycle; a row is spelled out
-// (expanded) where a simplex step needs it, and values are read through the references.
+// make the row of the last position hold one marker per constraint upstream. Only a variable no row
+// holds yet is given a row with references, and rows gain no references later, so references never
+// form a cycle. A row is spelled out (expanded) where a simplex step needs it, and values are read
+// through the references.
 
 #include <cstddef>
 #include <cstdint>
@@ -129,12 +130,11 @@ private:
     };
     std::vector<Column> columns_;
     // Whether a symbol is found by a scan of all rows instead of by its column: while it is in more
-    // than one row in 64 (the marker of a link in a chain is, once rows are spelled out), where a scan costs little
-    // more than the work done in the rows it finds, and a list would cost a note each time a
-    // substitution brings the symbol into a row (in a dual optimisation, dozens of rows at each pivot).
-    // That holds through the symbol's turns in the basis until a scan finds it in at most one row in
-    // 128; what the scan found is then its list again. Between the two bounds each scan is paid for
-    // by the rows it finds or by the notes that filled the list.
+    // than one row in 64, a scan costs little more than the work done in the rows it finds, and a list
+    // would cost a note each time a substitution brings the symbol into a row (in a dual optimisation,
+    // dozens of rows at each pivot). That holds through the symbol's turns in the basis until a scan
+    // finds it in at most one row in 128; what the scan found is then its list again. Between the two
+    // bounds each scan is paid for by the rows it finds or by the notes that filled the list.
     std::vector<bool> scanned_;
     // Marks for cleaning a column: a slot is kept once, when its mark is not yet the current pass's.
     std::vector<std::uint64_t> seen_;
