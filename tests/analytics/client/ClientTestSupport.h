@@ -61,7 +61,6 @@ inline void resetAnalyticsClient() {
     StatSharedUDID::scheme().clearCache();
     OCSharedUDID::scheme().clearCache();
     StatUtils::setRandomSourceForTesting({});
-    RezOzovaEnvelope::sharedInstance().reload();
 }
 
 class AnalyticsClientTest : public ::testing::Test {
