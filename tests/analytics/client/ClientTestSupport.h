@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "analytics/WireBinaryProtocol.h"
+#include "analytics/WireImprint.h"
+#include "analytics/WireMemoryBuffer.h"
 #include "analytics/client/RezOzovaApp.h"
+#include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
@@ -34,6 +38,33 @@ inline sys::NetworkInterface fakeInterface(std::string name, bool wireless, bool
     interface.wireless = wireless;
     interface.loopback = loopback;
     return interface;
+}
+
+template <class R>
+ns::Data serializedRecord(const R& record) {
+    auto buffer = std::make_shared<WireMemoryBuffer>();
+    WireBinaryProtocol protocol(buffer);
+    record.write(protocol);
+    return buffer->getBuffer();
+}
+
+template <class R>
+std::shared_ptr<R> decodedRecord(const ns::Data& bytes) {
+    auto record = std::make_shared<R>();
+    WireBinaryProtocol protocol(std::make_shared<WireMemoryBuffer>(bytes));
+    record->read(protocol);
+    return record;
+}
+
+inline std::shared_ptr<WireImprint> imprintOf(const std::map<std::string, std::string>& properties) {
+    auto map = std::make_shared<WireRecordMap<WireImprintValue>>();
+    for (const auto& [key, value] : properties) (*map)[key] = std::make_shared<WireImprintValue>(value, 1, "g");
+    return std::make_shared<WireImprint>(map, 1, "imprint-checksum");
+}
+
+// As if the log endpoint had handed out an imprint with these properties.
+inline void storeImprint(const std::map<std::string, std::string>& properties) {
+    RezOzovaConfig::setConfigure(ns::Value(serializedRecord(*imprintOf(properties))), "statImprint");
 }
 
 inline void resetAnalyticsClient() {
