@@ -78,7 +78,11 @@ void RezOzovaInternal::workEvent(const StatDispatchEvent& event) {
         return;
     }
     default:
-        // Timed events, pages and accounts are recorded by the session tracking, not by this client.
+        if (type >= 5 && type <= 13) {
+            // Timed events, pages and accounts belong to the session tracking, which this client does not carry.
+            statLog("Event type not recorded here: " + std::to_string(type));
+            return;
+        }
         statLog("Unknown event type: " + std::to_string(type));
         return;
     }

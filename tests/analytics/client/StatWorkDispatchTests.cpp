@@ -5,7 +5,10 @@
 
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
+#include "analytics/client/RezOzovaInternal.h"
+#include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatWorkDispatch.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "tests/analytics/client/ClientTestSupport.h"
 
@@ -73,6 +76,26 @@ TEST_F(DispatchTest, AnUnknownTypeReachesTheHandlerAndIsIgnoredWithALogLine) {
     EXPECT_EQ(recordedIds(), std::vector<std::string>{"after"});
     const auto lines = capture.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "STATLOG: Unknown event type: 14"), lines.end());
+}
+
+TEST_F(DispatchTest, ASessionStartWithRecordsWaitingStartsAJob) {
+    // Nothing listens there: both endpoints refuse, and the file stays for a later job.
+    StatEndpoints::setHostsForTesting(StatEndpoints::Hosts{"http://127.0.0.1:1", "http://127.0.0.1:1", "", ""});
+    RezOzovaEnvelope::sharedInstance().reload();
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("waiting"));
+    StatWorkDispatch::sendEvent(ns::Value(), 0);
+    ASSERT_TRUE(pumpUntil([] { return RezOzovaSession::sharedInstance().sessionStatus() != 0; }));
+    RezOzovaInternal::sharedInstance().sendLogQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(RezOzovaJob::sharedInstance().jobRunning());
+    EXPECT_FALSE(RezOzovaInternal::sharedInstance().hasJob());
+    EXPECT_EQ(RezOzovaUtility::envelopeFiles().size(), 1u);
+    EXPECT_EQ(RezOzovaConfig::configureWithKey("statFailedRequests").int64Value(), 2);
+
+    // A session end under policy 1 sends nothing and closes the session.
+    StatWorkDispatch::sendEvent(ns::Value(ns::Clock::now()), 1);
+    ASSERT_TRUE(pumpUntil([] { return RezOzovaSession::sharedInstance().sessionStatus() == 0; }));
+    EXPECT_EQ(RezOzovaConfig::configureWithKey("statFailedRequests").int64Value(), 2);
+    ns::FileManager::defaultManager().removeItemAtPath(RezOzovaUtility::analyticsFolder());
 }
 
 }  // namespace

@@ -141,6 +141,22 @@ TEST_F(WorkerTest, InTheBackgroundWithoutBackgroundSendingTheWorkerStopsAfterThe
     EXPECT_EQ(RezOzovaUtility::envelopeFiles(), (std::vector<std::string>{paths[1], paths[2]}));
 }
 
+TEST_F(WorkerTest, WithBackgroundSendingTheWorkerAsksForTimeAndGoesOn) {
+    answer(primary_, 200, WireType, replyBytes(1));
+    RezOzovaApp::sharedInstance().setBackgroundTaskEnabled(true);
+    RezOzovaSession::sharedInstance().setAppInBackGround(true);
+    auto& application = ui::Application::sharedApplication();
+    const auto tasks = application.backgroundTaskCount();
+    StatWorker worker(files(3));
+    worker.main();
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    ASSERT_TRUE(pumpUntil([&] { return application.backgroundTaskCount() == tasks + 1; }));
+    // Asking again while the task runs begins no other.
+    RezOzovaApp::sharedInstance().activeBackgroundTask();
+    pumpUntil([] { return false; }, 0);
+    EXPECT_EQ(application.backgroundTaskCount(), tasks + 1);
+}
+
 TEST_F(WorkerTest, TheJobStarterPacksRecordsAndQueuesTheWorker) {
     answer(primary_, 200, WireType, replyBytes(1));
     RezOzovaEnvelope::sharedInstance().reload();
