@@ -20,6 +20,9 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 
 namespace ql {
@@ -213,6 +216,18 @@ void StatUtils::printViews(const std::vector<std::shared_ptr<ui::View>>& views, 
         if (!view->subviews().empty()) printViewHierarchy(*view, depth + 2);
     }
     ns::Log::write("");
+}
+
+std::shared_ptr<ui::Image> StatUtils::addImage(const ui::Image& top, const ui::Image& bottom) {
+    ui::GraphicsBeginImageContextWithOptions(bottom.size(), false, ui::Screen::mainScreen().scale());
+    // Ends the context whatever the drawing does.
+    struct ContextScope {
+        ~ContextScope() { ui::GraphicsEndImageContext(); }
+    } scope;
+    if (ui::GraphicsGetCurrentContext() == nullptr) return nullptr;
+    bottom.drawInRect({{0, 0}, bottom.size()});
+    top.drawInRect({{0, 0}, top.size()});
+    return ui::GraphicsGetImageFromCurrentImageContext();
 }
 
 std::optional<std::string> StatUtils::getBundleRes(std::string_view resourceName, std::string_view bundleName) {

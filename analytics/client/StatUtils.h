@@ -18,6 +18,7 @@
 namespace ql {
 
 namespace ui {
+class Image;
 class View;
 }
 
@@ -60,6 +61,8 @@ public:
 
     static void printViewHierarchy(const ui::View& view, std::size_t depth);
     static void printViews(const std::vector<std::shared_ptr<ui::View>>& views, std::size_t depth);
+    // The bottom image with the top one drawn over it from the origin, at the main screen's scale.
+    static std::shared_ptr<ui::Image> addImage(const ui::Image& top, const ui::Image& bottom);
     // The path of the resource inside "<bundleName>.bundle" in the main bundle's resources.
     static std::optional<std::string> getBundleRes(std::string_view resourceName, std::string_view bundleName);
     static bool canOpenUrl(std::string_view url);

@@ -9,6 +9,10 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Thread.h"
 #include "platform/net/URLCache.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 #include "tests/analytics/client/ClientTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -117,6 +121,30 @@ TEST_F(UtilsTest, ViewTreesPrintIndented) {
     EXPECT_EQ(lines[1], "|-" + grandchild->description());
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(lines[3], "");
+}
+
+std::shared_ptr<ui::Image> filled(cg::Size size, const std::shared_ptr<ui::Color>& color) {
+    ui::GraphicsBeginImageContextWithOptions(size, false, 1);
+    color->setFill();
+    ui::GraphicsGetCurrentContext()->fillRect({{0, 0}, size});
+    auto image = ui::GraphicsGetImageFromCurrentImageContext();
+    ui::GraphicsEndImageContext();
+    return image;
+}
+
+TEST_F(UtilsTest, ImagesComposeTopOverBottomAtTheScreenScale) {
+    const auto top = filled({2, 2}, ui::Color::redColor());
+    const auto bottom = filled({4, 3}, ui::Color::blueColor());
+    const auto composed = StatUtils::addImage(*top, *bottom);
+    ASSERT_TRUE(composed);
+    EXPECT_EQ(composed->size(), cg::Size(4, 3));
+    const double scale = ui::Screen::mainScreen().scale();
+    EXPECT_EQ(composed->scale(), scale);
+    const auto& pixels = *composed->CGImage();
+    EXPECT_EQ(pixels.pixel(1, 1).r, 255);
+    EXPECT_EQ(pixels.pixel(1, 1).b, 0);
+    EXPECT_EQ(pixels.pixel(static_cast<int>(3 * scale), static_cast<int>(2 * scale)).b, 255);
+    EXPECT_FALSE(ui::GraphicsGetCurrentContext());
 }
 
 class Outcome : public RezOzovaSocialOperateDelegate {
