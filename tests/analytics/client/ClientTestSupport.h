@@ -69,6 +69,7 @@ inline void storeImprint(const std::map<std::string, std::string>& properties) {
 
 inline void resetAnalyticsClient() {
     RezOzovaRecords::sharedInstance().clearAll();
+    RezOzovaRecords::sharedInstance().setIdTracking(nullptr);
     auto& session = RezOzovaSession::sharedInstance();
     session.setSessionStatus(0);
     session.setAppInBackGround(false);

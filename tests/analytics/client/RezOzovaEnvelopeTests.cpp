@@ -190,5 +190,18 @@ TEST_F(EnvelopeTest, NoRecordsNoEnvelopeButTheSerialAdvancesAndTheExchangeFileSt
     EXPECT_EQ(after->systemFileNumber, before->systemFileNumber);  // not replaced
 }
 
+TEST_F(EnvelopeTest, AnEntryTooLargeToSendIsDroppedWithItsRecords) {
+    std::uint32_t state = 99;
+    for (int i = 0; i < 3000; ++i) {
+        std::string id;
+        for (int k = 0; k < 100; ++k) id += static_cast<char>(33 + ((state = state * 1664525 + 1013904223) >> 24) % 94);
+        addEvent(id);
+    }
+    EXPECT_FALSE(RezOzovaRecords::sharedInstance().entityData());
+    EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
+    EXPECT_FALSE(RezOzovaEnvelope::sharedInstance().makeEnvelopeData());
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+}
+
 }  // namespace
 }  // namespace ql

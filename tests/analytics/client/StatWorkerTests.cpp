@@ -60,6 +60,11 @@ TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePri
     answer(primary_, 503, WireType, replyBytes(1));
     answer(backup_, 200, WireType, replyBytes(1));
     const auto paths = files(3);
+    auto snapshots = std::make_shared<WireRecordMap<WireIdSnapshot>>();
+    (*snapshots)["udid"] = std::make_shared<WireIdSnapshot>("abc", 1, 1);
+    auto journals = std::make_shared<WireRecordList<WireIdJournal>>();
+    journals->push_back(std::make_shared<WireIdJournal>("udid", "old", "abc", 1));
+    RezOzovaRecords::sharedInstance().setIdTracking(std::make_shared<WireIdTracking>(snapshots, journals, "c"));
     RezOzovaJob::sharedInstance().setJobRunning(true);
     StatWorker worker(paths);
     worker.main();
@@ -71,6 +76,12 @@ TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePri
     EXPECT_EQ(count("statSuccessfulRequests"), 3);
     EXPECT_DOUBLE_EQ(ns::UserDefaults::standard().doubleForKey("lastPostInterval"), ns::Clock::now());
     EXPECT_EQ(RezOzovaRecords::imprintPropertyValueWithKey("umid"), "u-1");
+    // The identifier tracking was kept without its journal.
+    const ns::Value tracking = ns::UserDefaults::standard().objectForKey("statIDTracking");
+    ASSERT_TRUE(tracking.isData());
+    const auto stored = test::decodedRecord<WireIdTracking>(*tracking.asData());
+    EXPECT_EQ(stored->snapshots()->size(), 1u);
+    EXPECT_FALSE(stored->journalsIsSet());
 
     const auto tried = primary_.requests("/app_logs");
     const auto taken = backup_.requests("/app_logs");
