@@ -1,6 +1,5 @@
 #include "analytics/client/StatOnlineConfig.h"
 
-#include <cmath>
 
 #include "analytics/client/OCUtil.h"
 #include "analytics/client/StatEndpoints.h"
