@@ -184,6 +184,26 @@ void View::setTintColor(std::shared_ptr<Color> color) {
     announce(this);
 }
 
+ViewTintAdjustmentMode View::tintAdjustmentMode() const {
+    for (const View* v = this; v; v = v->superview_) {
+        if (v->tintAdjustmentMode_ != ViewTintAdjustmentMode::Automatic) return v->tintAdjustmentMode_;
+    }
+    return ViewTintAdjustmentMode::Normal;
+}
+
+void View::setTintAdjustmentMode(ViewTintAdjustmentMode mode) {
+    const ViewTintAdjustmentMode before = tintAdjustmentMode();
+    tintAdjustmentMode_ = mode;
+    if (tintAdjustmentMode() == before) return;
+    std::function<void(View*)> announce = [&](View* view) {
+        view->tintColorDidChange();
+        for (auto& sub : std::vector<std::shared_ptr<View>>(view->subviews_)) {
+            if (sub->tintAdjustmentMode_ == ViewTintAdjustmentMode::Automatic) announce(sub.get());
+        }
+    };
+    announce(this);
+}
+
 // ---- The tree ----
 
 void View::setWindowOfSubtree(View* view, Window* window) {
