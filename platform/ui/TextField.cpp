@@ -10,6 +10,7 @@
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/StringDrawing.h"
+#include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
 
@@ -370,12 +371,21 @@ void TextField::drawRect(const cg::Rect&) {
 
 // ---- Touches ----
 
+void TextField::touchesBegan(const TouchSet& touches, Event* event) {
+    if (!touches.empty()) touchDown_ = (*touches.begin())->locationInView(nullptr);
+    Control::touchesBegan(touches, event);
+}
+
 void TextField::touchesEnded(const TouchSet& touches, Event* event) {
     const bool wasTracking = isTracking() || isHighlighted();
     Control::touchesEnded(touches, event);
     if (!wasTracking || touches.empty() || !isEnabled()) return;
-    const cg::Point p = (*touches.begin())->locationInView(this);
+    const Touch& touch = **touches.begin();
+    const cg::Point p = touch.locationInView(this);
     if (!cg::rectContainsPoint(bounds(), p)) return;
+    // A finger that travelled further than a tap may was dragging or swiping across the field.
+    const cg::Point up = touch.locationInView(nullptr);
+    if (std::hypot(up.x - touchDown_.x, up.y - touchDown_.y) > TapGestureRecognizer::kAllowableMovement) return;
     auto keep = sharedFromThis();
     if (clearButtonShown() && cg::rectContainsPoint(cg::rectInset(clearButtonRectForBounds(bounds()), -5, -5), p)) {
         if (auto d = delegate(); d && !d->textFieldShouldClear(*this)) return;

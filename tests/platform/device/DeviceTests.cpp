@@ -276,6 +276,21 @@ TEST(Device, TypingALineRedrawsOnceAfterItAndKeepsEveryCharacterInOrder) {
     EXPECT_EQ(field->text().substr(0, 4), "ex\u0301");
 }
 
+TEST(Device, AFingerDraggedOrSwipedAcrossATextFieldDoesNotStartEditing) {
+    Booted booted;
+    auto field = booted.add(std::make_shared<TextField>(cg::Rect{20, 200, 280, 44}));
+    auto& device = booted.device;
+    device.drag(*field, {100, 0});
+    EXPECT_FALSE(field->isFirstResponder());
+    device.swipe(*booted.device.keyWindow(), sim::Device::Direction::Left);
+    EXPECT_FALSE(field->isFirstResponder());
+    device.drag(*field, {0, 12});
+    EXPECT_FALSE(field->isFirstResponder());
+    // A finger that trembles a little still taps.
+    device.drag(*field, {4, 3});
+    EXPECT_TRUE(field->isFirstResponder());
+}
+
 TEST(Device, DragsMoveScrollViewsAndSwipesReachRecognisers) {
     Booted booted;
     auto scroll = std::make_shared<ScrollView>(cg::Rect{0, 0, 320, 300});
