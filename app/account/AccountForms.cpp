@@ -1,6 +1,7 @@
 #include "app/account/AccountForms.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/uikit/ColorHex.h"
 #include "app/uikit/ImageContent.h"
@@ -9,6 +10,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
@@ -74,8 +76,13 @@ bool editStaysWithinPasswordLength(const ui::TextField& field, ns::Range range, 
 }
 
 void setConfirmBackground(ui::Button& button) {
-    const double middle = button.center().x;
-    button.setBackgroundImage(resizableImageName("login_login_bg.png", {0, middle, 0, middle - 1}),
+    // One point in the middle of the picture stretches; caps measured from the button's place on the
+    // screen would reach past the picture on every screen but one and split it off-centre.
+    constexpr std::string_view name = "login_login_bg.png";
+    const auto picture = ui::Image::imageNamed(name);
+    const double width = picture ? picture->size().width : 0;
+    const double left = std::floor(std::max(0.0, width - 1) / 2);
+    button.setBackgroundImage(resizableImageName(name, {0, left, 0, std::max(0.0, width - left - 1)}),
                               ui::ControlStateNormal);
 }
 
