@@ -30,6 +30,7 @@ std::string describe(const ui::View& view) {
     std::string text(view.className());
     auto words = titleOf(view);
     if (!words) words = textOf(view);
+    if (words && words->empty() && placeholderOf(view)) words = placeholderOf(view);
     if (!words) words = view.accessibilityLabel();
     if (words) text += " \"" + *words + "\"";
     return text;
