@@ -7,6 +7,7 @@
 #include "app/shell/AppStart.h"
 #include "app/shell/MainViewController.h"
 #include "app/uikit/BasicVC.h"
+#include "images/webimage/WebImageManager.h"
 #include "platform/device/ViewQuery.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
@@ -112,17 +113,26 @@ void AppDriver::boot() {
     settle();
 }
 
+namespace {
+
+// Service calls whose block has not run, and pictures still coming.
+bool waitingForTheNetwork() {
+    return BaseNetHTTPManager::formPostsInFlight() != 0 || WebImageManager::sharedManager()->isRunning();
+}
+
+}  // namespace
+
 void AppDriver::settle() {
     for (;;) {
         device_.runUntilIdle(kIdleHorizon);
-        if (BaseNetHTTPManager::formPostsInFlight() == 0) return;
+        if (!waitingForTheNetwork()) return;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
         // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
-        while (BaseNetHTTPManager::formPostsInFlight() != 0) {
+        while (waitingForTheNetwork()) {
             if (std::chrono::steady_clock::now() > giveUp) {
                 throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
             }
-            device_.runUntil([] { return BaseNetHTTPManager::formPostsInFlight() == 0; }, 0.001);
+            device_.runUntil([] { return !waitingForTheNetwork(); }, 0.001);
         }
     }
 }
