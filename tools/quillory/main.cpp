@@ -10,56 +10,28 @@
 // only when every step or command succeeded.
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Exception.h"
-#include "platform/foundation/Sandbox.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
+#include "tools/quillory/Launch.h"
 #include "tools/quillory/ScriptRunner.h"
 #include "tools/quillory/Tour.h"
-#include "tools/standin-service/StandinService.h"
 
 using namespace ql;
 
 namespace {
 
-constexpr const char* kHomeEnvironmentVariable = "QUILLORY_HOME";
-
 int run(const quillory::CommandLine& line) {
     std::filesystem::create_directories(line.shots);
-    std::optional<ns::TemporarySandbox> freshSandbox;
-    std::optional<std::string> serviceState;
-    if (line.home) {
-        const std::string home = std::filesystem::absolute(*line.home).lexically_normal().string();
-        std::filesystem::create_directories(home);
-        ::setenv(kHomeEnvironmentVariable, home.c_str(), 1);
-        serviceState = home + "/standin-service";
-    } else {
-        freshSandbox.emplace();  // a first launch every time
-    }
-
-    std::unique_ptr<standin::StandinService> service;
-    std::string serviceURL;
-    if (line.service) {
-        serviceURL = *line.service;
-    } else {
-        service = std::make_unique<standin::StandinService>(0, standin::StandinService::defaultFixturesDirectory(),
-                                                            serviceState);
-        serviceURL = service->baseURL();
-    }
-    ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), serviceURL.c_str(), 1);
-
-    std::cout << "quillory: service " << serviceURL << ", device " << line.device << ", home "
-              << ns::Sandbox::home() << (line.home ? "" : " (fresh)") << ", screenshots in "
+    const quillory::Launch launch(line);
+    std::cout << "quillory: service " << launch.serviceURL() << ", device " << line.device << ", home "
+              << launch.home() << (launch.isKept() ? "" : " (fresh)") << ", screenshots in "
               << std::filesystem::absolute(line.shots).string() << "\n";
     quillory::AppDriver driver(quillory::deviceProfiles().at(line.device), line.shots);
     driver.boot();
