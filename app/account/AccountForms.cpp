@@ -75,6 +75,15 @@ bool editStaysWithinPasswordLength(const ui::TextField& field, ns::Range range, 
     return current - removed + ns::utf16Length(replacement) <= kMaxPasswordLength;
 }
 
+std::optional<std::string_view> newPasswordProblem(std::string_view password, std::string_view again,
+                                                   std::string_view lengthMessage) {
+    if (password.empty()) return EnterNewPasswordMessage;
+    if (!hasPasswordLength(password)) return lengthMessage;
+    if (again.empty()) return ConfirmNewPasswordMessage;
+    if (password != again) return PasswordsDifferMessage;
+    return std::nullopt;
+}
+
 void setConfirmBackground(ui::Button& button) {
     // One point in the middle of the picture stretches; caps measured from the button's place on the
     // screen would reach past the picture on every screen but one and split it off-centre.

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/service/BookModels.h"
-#include "app/account/AccountReplies.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "app/session/Account.h"
+#include "app/uikit/NoNetwork.h"
 #include "platform/ui/Label.h"
 #include "screens/common/BookTable.h"
 #include "ui/toast/Toast.h"
