@@ -3,6 +3,7 @@
 #include "app/shell/AppDelegate.h"
 #include "app/shell/MainViewController.h"
 #include "app/uikit/AppScreens.h"
+#include "debug/DuvSessionTrafficRecorder.h"
 #include "mapping/MMFoundation.h"
 #include "net/NetURLSessionTaskSwizzling.h"
 #include "platform/foundation/Runtime.h"
@@ -39,12 +40,13 @@ void registerAppLoadHooks() {
     NetURLSessionTaskSwizzling::registerLoadHook();
     ns::Runtime::registerLoadHook(Phase::ClassLoad, "AppScreens", &registerAppScreens);
     // Categories: the refresh controls' reload hook first, so the height cache's invalidation wraps it;
-    // the constraint descriptions beside it; the Gregorian calendar as the dates' default; then the
-    // mapping's class caches.
+    // the constraint descriptions beside it; the Gregorian calendar as the dates' default; the debug
+    // inspector's traffic recorder on the session delegate calls; then the mapping's class caches.
     registerRefreshLoadHooks();
     hc_registerInvalidationLoadHook();
     lc_registerConstraintDescriptionsLoadHook();
     DateUtil::registerLoadHook();
+    DuvSessionTrafficRecorder::registerLoadHook();
     ns::Runtime::registerLoadHook(Phase::CategoryLoad, "NSObject(MMKeyValue)",
                                   [] { MMFoundation::foundationClasses(); });
 }

@@ -190,12 +190,12 @@ TEST(StartUp, LoadHooksRunInTheStartUpOrderClassesFirstThenCategoriesThenTheDele
     }
     // The keyboard manager, the session stack and the screens as classes; then the refresh controls'
     // reload hooks, wrapped by the height cache's invalidation, the constraint descriptions, the dates'
-    // Gregorian default and the mapping's class caches.
+    // Gregorian default, the debug inspector's traffic recorder and the mapping's class caches.
     EXPECT_EQ(names, (std::vector<std::string>{"KBKeyboardManager", "_NetURLSessionTaskSwizzling", "AppScreens",
                                                "UITableView(Refresh)", "UICollectionView(Refresh)",
                                                "UITableView(HCIndexPathHeightCacheInvalidation)",
                                                "NSLayoutConstraint(LCDebugAdditions)", "NSDate(DateUtil)",
-                                               "NSObject(MMKeyValue)"}));
+                                               "NSURLSession(Swizzling)", "NSObject(MMKeyValue)"}));
     EXPECT_TRUE(KBKeyboardManager::sharedManager());
     EXPECT_EQ(DateUtil::defaultCalendarIdentifier(), std::string(ns::CalendarIdentifierGregorian));
 }
