@@ -121,8 +121,14 @@ bool WebEngine::launch(ns::Error* error) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, commands[1], 3);
     posix_spawn_file_actions_adddup2(&actions, replies[1], 4);
+    // A group of its own, so that stopping it reaches the engine behind any launcher script and its helpers.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int failed = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(commands[1]);
     close(replies[1]);
@@ -148,7 +154,7 @@ WebEngine::~WebEngine() {
     closing_ = true;
     if (commandFd_ >= 0) shutdown(commandFd_, SHUT_RDWR);
     if (pid_ > 0) {
-        kill(pid_, SIGKILL);
+        kill(-pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
     if (reader_.joinable()) reader_.join();
@@ -161,7 +167,7 @@ WebEngine::~WebEngine() {
 }
 
 void WebEngine::terminate() {
-    if (pid_ > 0 && alive_) kill(pid_, SIGKILL);
+    if (pid_ > 0 && alive_) kill(-pid_, SIGKILL);
 }
 
 void WebEngine::readLoop() {

@@ -35,8 +35,9 @@ public:
 };
 
 const std::shared_ptr<ns::URLSession>& pageSession() {
+    static const auto handback = std::make_shared<RedirectHandback>();  // the session holds it weakly
     static const auto session = ns::URLSession::sessionWithConfiguration(
-        ns::URLSessionConfiguration::defaultSessionConfiguration(), std::make_shared<RedirectHandback>(), nullptr);
+        ns::URLSessionConfiguration::defaultSessionConfiguration(), handback, nullptr);
     return session;
 }
 

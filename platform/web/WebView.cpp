@@ -86,8 +86,11 @@ bool WebView::askDelegate(const ns::URLRequest& request, WebViewNavigationType t
     return !delegate || delegate->webViewShouldStartLoadWithRequest(*this, request, type);
 }
 
-bool WebView::begin(const ns::URLRequest& request, WebViewNavigationType type) {
+bool WebView::begin(const ns::URLRequest& asked, WebViewNavigationType type) {
     assertMainThread();
+    ns::URLRequest request = asked;
+    // The view's own loads are the main document's.
+    if (!request.mainDocumentURL()) request.setMainDocumentURL(request.URL());
     if (!askDelegate(request, type)) return false;
     if (loading_ && page_ && page_->isAlive()) page_->send("Page.stopLoading", {});
     abandonLoad(cancelledError(request_));

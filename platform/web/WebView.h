@@ -1,10 +1,10 @@
 #pragma once
-// ui::WebView: the platform's web view, showing pages on the shared web engine (WebEngine). Its delegate hears should-start for every document request (main
-// frame and subframes, with the navigation type), then did-start and did-finish or did-fail for each frame
-// load, on the main thread, in the platform's order; a load that a newer one or stopLoading interrupts
-// fails with the cancelled error. Every request of its pages goes through the platform's URL loading. A
-// load always ends: an engine that is missing, crashes or hangs, or a page that does not finish within its
-// request's time-out, ends it with one error.
+// ui::WebView: the platform's web view, showing pages on the shared web engine (WebEngine). Its delegate
+// hears should-start for every document request (main frame and subframes, with the navigation type), then
+// did-start and did-finish or did-fail for each frame load, on the main thread, in the platform's order; a
+// load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
+// pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
+// hangs, or a page that does not finish within its request's time-out, ends it with one error.
 
 #include <cstdint>
 #include <map>
