@@ -164,7 +164,7 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         const std::string failed = refusal ? *refusal : text(fieldsOf(result), "errorText");
         if (failed.empty()) return;
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
-        if (frame == self->frameLoads_.end() || frame->second.committed) return;
+        if (frame == self->frameLoads_.end() || (frame->second.answered && !frame->second.error)) return;
         // The engine could not even begin: no document will come for this load.
         if (!frame->second.error) {
             ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("The page could not be loaded (" + failed + ").")}};
@@ -199,6 +199,7 @@ void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const 
     const std::string address = "data:" + type + ";base64," + ns::base64EncodedString(data);
     navigate(OwnNavigation{address, std::nullopt, std::nullopt}, "Page.navigate", {{"url", ns::Value(address)}});
     arrivingDocument_ = ShownDocument{document, baseURL};
+    if (page_) frameLoads_[page_->mainFrame()].answered = true;
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<ns::URL>& baseURL) {
@@ -315,7 +316,7 @@ void WebView::endFrameLoad(const std::string& frame) {
         loading_ = false;
         if (loadTimer_) loadTimer_->invalidate();
     }
-    if (mainFrame) refreshRendering();
+    if (mainFrame) renderNewDocument();
     if (auto delegate = delegate_.lock()) {
         if (error) {
             delegate->webViewDidFailLoadWithError(*this, *error);
@@ -338,7 +339,7 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
     } else if (method == "Page.frameStoppedLoading") {
         const std::string frame = text(fields, "frameId");
         auto found = frameLoads_.find(frame);
-        if (found != frameLoads_.end() && (found->second.committed || found->second.error)) endFrameLoad(frame);
+        if (found != frameLoads_.end() && found->second.answered) endFrameLoad(frame);
     } else if (method == "Page.frameRequestedNavigation" || method == "Page.frameScheduledNavigation") {
         navigationReasons_[text(fields, "frameId")] = navigationTypeForReason(text(fields, "reason"));
     } else if (method == "Page.navigatedWithinDocument") {
@@ -353,7 +354,7 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
 void WebView::frameNavigated(const ns::Dictionary& frame) {
     const std::string id = text(frame, "id");
     auto found = frameLoads_.find(id);
-    if (found != frameLoads_.end()) found->second.committed = true;
+    if (found != frameLoads_.end()) found->second.answered = true;
     if (id != page_->mainFrame()) return;
     const std::string url = text(frame, "url");
     // The address the document came from in the end (after redirects); an error page keeps the asked one.
@@ -403,6 +404,7 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         ownNavigation_->URL.clear();
         if (own.document) {
             arrivingDocument_ = ShownDocument{*own.document, request.URL()};
+            frameLoads_[frame].answered = true;
             page_->send("Fetch.fulfillRequest", fulfilment(requestID, own.document->data, own.document->MIMEType,
                                                            own.document->textEncodingName));
             return;
@@ -460,6 +462,7 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
         if (!self->serving_.erase(requestID)) return;
         auto frame = self->frameLoads_.find(documentFrame);
         const bool document = !documentFrame.empty() && frame != self->frameLoads_.end();
+        if (document) frame->second.answered = true;
         if (error) {
             if (document) frame->second.error = *error;
             self->page_->send("Fetch.failRequest", failure(requestID, *error));

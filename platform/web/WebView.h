@@ -123,8 +123,10 @@ private:
         std::optional<ns::URLRequest> request;  // sent as given (method, body) unless the engine's own
         std::optional<GivenDocument> document;  // served instead of loading
     };
+    // A frame's load ends when the engine stops loading the frame after its document has come (the view
+    // answered the engine's request for it, or the engine showed it).
     struct FrameLoad {
-        bool committed = false;
+        bool answered = false;
         std::optional<ns::Error> error;
     };
 
@@ -152,6 +154,7 @@ private:
     // Rendering and input.
     void applyViewport();
     void refreshRendering();
+    void renderNewDocument();
     void pageScrolled();
     void dispatchTouch(std::string_view type, const cg::Point& point);
     void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);
@@ -174,6 +177,7 @@ private:
     std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
     std::optional<ShownDocument> arrivingDocument_;
     std::shared_ptr<ns::Timer> loadTimer_;
+    std::uint64_t rendering_ = 0;
     bool renderingPending_ = false;
     bool renderingAgain_ = false;
     bool followingPage_ = false;

@@ -12,6 +12,11 @@
 #include "platform/foundation/Clock.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLProtocol.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/TouchDriver.h"
+#include "platform/ui/Window.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
@@ -287,6 +292,73 @@ TEST(WebEngine, APageThatNeverFinishesEndsWithTheTimeOut) {
     }
     gate->open();
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /endless other", "start", "fail -1001"}));
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+// The page surface inside the web view's scroll view.
+std::shared_ptr<ui::ImageView> pageSurface(ui::WebView& view) {
+    for (const auto& child : view.scrollView()->subviews()) {
+        if (auto surface = std::dynamic_pointer_cast<ui::ImageView>(child)) return surface;
+    }
+    return nullptr;
+}
+
+TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
+    ui::Screen::mainScreen().setBounds({0, 0, 320, 480});
+    ui::Screen::mainScreen().setScale(2);
+    auto window = std::make_shared<ui::Window>(cg::Rect{0, 0, 320, 480});
+    window->makeKeyAndVisible();
+    LoopbackServer server;
+    server.serveText("/page",
+                     "<html><body style=\"margin:0\">"
+                     "<div style=\"height:200px;background:rgb(255,0,0)\"><input id=\"field\"></div>"
+                     "<a href=\"/tapped\" style=\"display:block;height:2800px;background:rgb(0,0,255)\">go</a>"
+                     "</body></html>",
+                     "text/html");
+    server.serveText("/tapped", "<title>tapped</title>", "text/html");
+    Page page;
+    window->addSubview(page.view);
+    page.load(server.url("/page"));
+    auto surface = pageSurface(*page.view);
+    ASSERT_TRUE(surface);
+    // The rendering follows the load.
+    ASSERT_TRUE(pumpUntil([&] {
+        return surface->image() && surface->image()->CGImage()->pixel(600, 20) == cg::Image::Pixel{255, 0, 0, 255};
+    }));
+    const auto bitmap = surface->image()->CGImage();
+    EXPECT_EQ(bitmap->width(), 640);
+    EXPECT_EQ(bitmap->height(), 960);
+    EXPECT_EQ(bitmap->pixel(600, 20), (cg::Image::Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(bitmap->pixel(600, 900), (cg::Image::Pixel{0, 0, 255, 255}));
+    ASSERT_TRUE(pumpUntil([&] { return page.view->scrollView()->contentSize().height == 3000; }));
+
+    // Typing reaches the focused field.
+    page.view->stringByEvaluatingJavaScriptFromString("document.getElementById('field').focus()");
+    page.view->insertText("hey");
+    page.view->deleteBackward();
+    // Input travels apart from scripts: it arrives in order, but not necessarily before the next script.
+    EXPECT_TRUE(pumpUntil([&] {
+        return page.view->stringByEvaluatingJavaScriptFromString("document.getElementById('field').value") == "he";
+    }));
+
+    // Moving the scroll view scrolls the page.
+    page.view->scrollView()->setContentOffset(cg::Point{0, 1000});
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "1000"; }));
+
+    // A tap on the link follows it.
+    page.delegate->events.clear();
+    ui::TouchDriver fingers;
+    ASSERT_TRUE(fingers.tap(cg::Point{160, 400}));
+    ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("finish") == 1; }));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /tapped link", "start", "finish"}));
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "tapped");
+    page.view->removeFromSuperview();
+    window->setHidden(true);
 }
 
 }  // namespace
