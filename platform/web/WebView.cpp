@@ -17,6 +17,7 @@ namespace {
 // How long a script may run in the page before the engine stops it; the wait for its answer is bounded
 // a little beyond.
 constexpr double kScriptTimeout = 2;
+constexpr std::size_t kSupersededKept = 8;
 
 ns::Error cancelledError(const std::optional<ns::URLRequest>& request) {
     ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("cancelled")}};
@@ -138,7 +139,11 @@ void WebView::abandonLoad(const ns::Error& error) {
     if (!loading_) return;
     loading_ = false;
     frameLoads_.clear();
-    if (ownNavigation_) supersededURLs_.push_back(ownNavigation_->URL);
+    if (ownNavigation_ && !ownNavigation_->reached) {
+        // Kept to recognise its request should the engine still make it; only the latest few can be late.
+        supersededURLs_.push_back(ownNavigation_->URL);
+        if (supersededURLs_.size() > kSupersededKept) supersededURLs_.erase(supersededURLs_.begin());
+    }
     ownNavigation_.reset();
     arrivingDocument_.reset();
     for (auto& [id, task] : serving_) task->cancel();
@@ -296,7 +301,7 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
     return text(result, "value");
 }
 
-void WebView::endFrameLoad(const std::string& frame) {
+void WebView::endFrameLoad(std::string frame) {
     auto found = frameLoads_.find(frame);
     if (found == frameLoads_.end()) return;
     const std::optional<ns::Error> error = found->second.error;
@@ -391,17 +396,17 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
     const std::string url = request.URL() ? request.URL()->absoluteString() : std::string();
     if (mainFrame && !redirected) {
         auto superseded = std::find(supersededURLs_.begin(), supersededURLs_.end(), url);
-        if (superseded != supersededURLs_.end() && !(ownNavigation_ && ownNavigation_->URL == url)) {
+        if (superseded != supersededURLs_.end() && !(ownNavigation_ && !ownNavigation_->reached && ownNavigation_->URL == url)) {
             // A navigation this view gave up before the engine reached it.
             supersededURLs_.erase(superseded);
             page_->send("Fetch.fulfillRequest", noContent(requestID));
             return;
         }
     }
-    if (mainFrame && ownNavigation_ && ownNavigation_->URL == url && !redirected) {
-        // Asked already when the view started it.
+    if (mainFrame && ownNavigation_ && !ownNavigation_->reached && !redirected) {
+        // Asked already when the view started it (the engine may have written its address differently).
+        ownNavigation_->reached = true;
         OwnNavigation own = *ownNavigation_;
-        ownNavigation_->URL.clear();
         if (own.document) {
             arrivingDocument_ = ShownDocument{*own.document, request.URL()};
             frameLoads_[frame].answered = true;
@@ -452,6 +457,14 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
 }
 
 void WebView::serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame) {
+    if (auto refusal = refusalForPage(request)) {
+        if (auto frame = frameLoads_.find(documentFrame); !documentFrame.empty() && frame != frameLoads_.end()) {
+            frame->second.answered = true;
+            frame->second.error = *refusal;
+        }
+        page_->send("Fetch.failRequest", failure(requestID, *refusal));
+        return;
+    }
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     const std::uint64_t serial = pageSerial_;
     auto task = loadForPage(request, [weak, serial, requestID, documentFrame](

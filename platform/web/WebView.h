@@ -122,6 +122,7 @@ private:
         std::string URL;
         std::optional<ns::URLRequest> request;  // sent as given (method, body) unless the engine's own
         std::optional<GivenDocument> document;  // served instead of loading
+        bool reached = false;                   // the engine has asked for its document
     };
     // A frame's load ends when the engine stops loading the frame after its document has come (the view
     // answered the engine's request for it, or the engine showed it).
@@ -138,7 +139,8 @@ private:
     void startLoadTimer(double interval);
     void failSoon(std::uint64_t load, const ns::Error& error);
     void abandonLoad(const ns::Error& error);
-    void endFrameLoad(const std::string& frame);
+    // Takes the frame id by value: callers pass keys of the loads it erases.
+    void endFrameLoad(std::string frame);
 
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void requestPaused(const ns::Dictionary& params);

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLProtocol.h"
 #include "platform/ui/Image.h"
@@ -251,6 +254,23 @@ TEST(WebEngine, GivenDocumentsAreServedAsTheirBaseAddressesReply) {
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should blank other", "start", "finish"}));
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "no base");
     EXPECT_EQ(page.view->documentData(), ns::Data("<title>no base</title>"));
+}
+
+TEST(WebEngine, PagesCannotReadFilesOutsideTheSandbox) {
+    const std::string folder = ns::temporaryDirectory() + "pages";
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(folder + "/outside");
+    std::filesystem::create_directory_symlink("/etc", folder + "/outside");
+    Page page;
+    for (const std::string& outside :
+         {std::string("/etc/hostname"), folder + "/outside/hostname", folder + "/../../../../../../etc/hostname"}) {
+        page.delegate->events.clear();
+        page.load("file://" + outside);
+        ASSERT_EQ(page.delegate->events.size(), 3u) << outside;
+        EXPECT_EQ(page.delegate->events[2], "fail -1102") << outside;
+    }
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.body.innerText"), "");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(WebEngine, AnEngineKilledMidLoadEndsTheLoadWithOneErrorAndTheNextLoadWorks) {
