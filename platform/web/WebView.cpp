@@ -169,7 +169,8 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         const std::string failed = refusal ? *refusal : text(fieldsOf(result), "errorText");
         if (failed.empty()) return;
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
-        if (frame == self->frameLoads_.end() || (frame->second.answered && !frame->second.error)) return;
+        // A document that came (or failed) ends its load when the engine stops loading the frame.
+        if (frame == self->frameLoads_.end() || frame->second.answered) return;
         // The engine could not even begin: no document will come for this load.
         if (!frame->second.error) {
             ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("The page could not be loaded (" + failed + ").")}};
@@ -358,10 +359,12 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
 
 void WebView::frameNavigated(const ns::Dictionary& frame) {
     const std::string id = text(frame, "id");
-    auto found = frameLoads_.find(id);
-    if (found != frameLoads_.end()) found->second.answered = true;
-    if (id != page_->mainFrame()) return;
     const std::string url = text(frame, "url");
+    auto found = frameLoads_.find(id);
+    // The engine's error page shows a failure; one that comes while a load has not failed is an earlier one's.
+    const bool errorPage = frame.contains("unreachableUrl") || url.rfind("chrome-error:", 0) == 0;
+    if (found != frameLoads_.end() && (!errorPage || found->second.error)) found->second.answered = true;
+    if (id != page_->mainFrame()) return;
     // The address the document came from in the end (after redirects); an error page keeps the asked one.
     if (request_ && url.rfind("http", 0) == 0) request_->setURL(ns::URL::fromString(url));
     if (loading_) pageScrolled();

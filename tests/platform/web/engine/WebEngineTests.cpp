@@ -257,7 +257,7 @@ TEST(WebEngine, GivenDocumentsAreServedAsTheirBaseAddressesReply) {
 }
 
 TEST(WebEngine, PagesCannotReadFilesOutsideTheSandbox) {
-    const std::string folder = ns::temporaryDirectory() + "pages";
+    const std::string folder = ns::temporaryDirectory() + "pages-" + std::to_string(getpid());
     std::filesystem::create_directories(folder);
     std::filesystem::remove(folder + "/outside");
     std::filesystem::create_directory_symlink("/etc", folder + "/outside");
