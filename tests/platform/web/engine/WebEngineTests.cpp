@@ -355,6 +355,9 @@ TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
     EXPECT_EQ(bitmap->height(), 960);
     EXPECT_EQ(bitmap->pixel(600, 20), (cg::Image::Pixel{255, 0, 0, 255}));
     EXPECT_EQ(bitmap->pixel(600, 900), (cg::Image::Pixel{0, 0, 255, 255}));
+    // Drawn at twice the size: the 200-point band ends at 400 pixels.
+    EXPECT_EQ(bitmap->pixel(20, 398), (cg::Image::Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(bitmap->pixel(20, 402), (cg::Image::Pixel{0, 0, 255, 255}));
     ASSERT_TRUE(pumpUntil([&] { return page.view->scrollView()->contentSize().height == 3000; }));
 
     // Typing reaches the focused field.
