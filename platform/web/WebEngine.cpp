@@ -19,6 +19,7 @@
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/ui/Screen.h"
 #include "platform/web/WebEngineError.h"
 
 extern char** environ;
@@ -108,6 +109,9 @@ bool WebEngine::launch(ns::Error* error) {
                                        // instead of keeping them whole.
                                        "--single-process",
                                        "--disable-features=IsolateOrigins,site-per-process,BackForwardCache",
+                                       // The screen's scale from the start: a page drawn before an
+                                       // emulated scale reaches it comes out at the wrong size.
+                                       "--force-device-scale-factor=" + std::to_string(ui::Screen::mainScreen().scale()),
                                        "about:blank"};
     if (geteuid() == 0) arguments.insert(arguments.begin() + 1, "--no-sandbox");
     std::vector<char*> argv;

@@ -15,6 +15,15 @@ ns::Error refused(const std::string& what) {
     return webEngineError(WebEngineErrorEnded, "The web engine could not open a page: " + what + ".");
 }
 
+std::string focusWatcher() {
+    const std::string report(WebPage::kFocusBinding);
+    return "(function() {"
+           "function editing(e) { return !!e && (e.isContentEditable || e.tagName == 'INPUT' || e.tagName == 'TEXTAREA'); }"
+           "addEventListener('focusin', function(event) { " + report + "(editing(event.target) ? 'editing' : 'none'); }, true);"
+           "addEventListener('focusout', function() { " + report + "('none'); }, true);"
+           "})();";
+}
+
 }  // namespace
 
 std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Error* error) {
@@ -39,6 +48,9 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
     page->call("Page.enable", {});
     // Input goes to the page as to the one in front, whether or not the engine thinks it is.
     page->send("Emulation.setFocusEmulationEnabled", {{"enabled", ns::Value(true)}});
+    page->send("Runtime.enable", {});
+    page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
+    page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
     ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
     // Nothing may reach the network past the platform's URL loading, so the page waits for this.
     if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {

@@ -15,6 +15,10 @@ namespace ql::ui {
 
 class WebPage {
 public:
+    // Every document of the page tells through this function whether an editable element took the focus
+    // ("editing") or none has it ("none").
+    static constexpr std::string_view kFocusBinding = "__qlFocusChanged";
+
     // A page on the running engine (started when needed) whose events go to `handler` on the main queue;
     // null with the reason when there is no engine or it refuses.
     static std::unique_ptr<WebPage> open(WebEngine::EventHandler handler, ns::Error* error);

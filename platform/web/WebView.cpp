@@ -350,6 +350,8 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
         navigationReasons_[text(fields, "frameId")] = navigationTypeForReason(text(fields, "reason"));
     } else if (method == "Page.navigatedWithinDocument") {
         navigatedWithinDocument(text(fields, "frameId"), text(fields, "url"));
+    } else if (method == "Runtime.bindingCalled" && text(fields, "name") == WebPage::kFocusBinding) {
+        pageFocusChanged(text(fields, "payload") == "editing");
     } else if (method == "Page.frameDetached") {
         // The frame went with its document; its load cannot end any more.
         frameLoads_.erase(text(fields, "frameId"));

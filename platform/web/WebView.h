@@ -99,8 +99,10 @@ public:
     const std::string& documentTextEncodingName() const { return documentTextEncodingName_; }
     const std::optional<ns::URL>& documentBaseURL() const { return documentBaseURL_; }
 
-    // Typing reaches the page's focused element.
+    // Typing reaches the page's focused element. A tap into a field of the page makes the view the first
+    // responder; resigning leaves the field.
     bool canBecomeFirstResponder() const override { return true; }
+    bool resignFirstResponder() override;
     bool hasText() const override { return true; }
     void insertText(const std::string& text) override;
     void deleteBackward() override;
@@ -159,6 +161,7 @@ private:
     void renderNewDocument();
     void pageScrolled();
     void dispatchTouch(std::string_view type, const cg::Point& point);
+    void pageFocusChanged(bool editing);
     void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);
 
     std::weak_ptr<WebViewDelegate> delegate_;

@@ -142,6 +142,23 @@ void WebView::dispatchTouch(std::string_view type, const cg::Point& point) {
     if (type == "touchEnd") refreshRendering();
 }
 
+bool WebView::resignFirstResponder() {
+    if (!View::resignFirstResponder()) return false;
+    if (page_ && page_->isAlive()) {
+        page_->send("Runtime.evaluate", {{"expression", ns::Value("document.activeElement && document.activeElement.blur()")}});
+    }
+    return true;
+}
+
+void WebView::pageFocusChanged(bool editing) {
+    // A field that takes the focus takes the keyboard, as on the device; leaving it gives the keyboard back.
+    if (editing && !isFirstResponder()) {
+        becomeFirstResponder();
+    } else if (!editing && isFirstResponder()) {
+        resignFirstResponder();
+    }
+}
+
 void WebView::dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view typed) {
     if (!page_ || !page_->isAlive()) return;
     for (const char* phase : {"keyDown", "keyUp"}) {
