@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/Value.h"
 
@@ -27,11 +28,15 @@ public:
     const std::string& name() const { return name_; }
     const std::string& reason() const { return reason_; }
     const Dictionary& userInfo() const { return userInfo_; }
+    // The stack where the exception went uncaught, filled in before the uncaught-exception handler sees it.
+    const std::vector<std::string>& callStackSymbols() const { return callStackSymbols_; }
+    void setCallStackSymbols(std::vector<std::string> symbols) { callStackSymbols_ = std::move(symbols); }
 
 private:
     std::string name_;
     std::string reason_;
     Dictionary userInfo_;
+    std::vector<std::string> callStackSymbols_;
 };
 
 }  // namespace ql::ns

@@ -27,6 +27,12 @@ std::string nonEmptyEnvironment(const char* name) {
 std::string defaultHome() {
     if (std::string home = nonEmptyEnvironment("QUILLORY_HOME"); !home.empty())
         return std::filesystem::absolute(home).lexically_normal().string();
+    return userDataFolder() + "/quillory";
+}
+
+}  // namespace
+
+std::string userDataFolder() {
     std::string dataFolder = nonEmptyEnvironment("XDG_DATA_HOME");
     if (dataFolder.empty()) {
         std::string userHome = nonEmptyEnvironment("HOME");
@@ -37,8 +43,10 @@ std::string defaultHome() {
             throw Exception(InternalInconsistencyException, "no home folder for the sandbox: set QUILLORY_HOME");
         dataFolder = userHome + "/.local/share";
     }
-    return std::filesystem::absolute(dataFolder + "/quillory").lexically_normal().string();
+    return std::filesystem::absolute(dataFolder).lexically_normal().string();
 }
+
+namespace {
 
 std::string currentHome() {
     std::lock_guard lock(homeMutex);
@@ -72,11 +80,11 @@ void Sandbox::setHomeForTesting(std::string path) {
 
 std::uint64_t Sandbox::generation() { return homeGeneration.load(); }
 
-TemporarySandbox::TemporarySandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillory-sandbox-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw Exception(InternalInconsistencyException, "cannot make a temporary sandbox in " + pattern);
-    path_ = pattern;
+SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(path).lexically_normal().string()) {
+    std::error_code error;
+    std::filesystem::create_directories(path_, error);
+    if (!std::filesystem::is_directory(path_))
+        throw Exception(InvalidArgumentException, "cannot make the sandbox " + path_ + ": " + error.message());
     {
         std::lock_guard lock(homeMutex);
         previousOverride_ = homeOverride;
@@ -84,9 +92,25 @@ TemporarySandbox::TemporarySandbox() {
     Sandbox::setHomeForTesting(path_);
 }
 
+SandboxHome::~SandboxHome() { Sandbox::setHomeForTesting(previousOverride_); }
+
+namespace {
+
+std::string makeTemporaryFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillory-sandbox-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw Exception(InternalInconsistencyException, "cannot make a temporary sandbox in " + pattern);
+    return pattern;
+}
+
+}  // namespace
+
+TemporarySandbox::TemporarySandbox() : home_(std::make_unique<SandboxHome>(makeTemporaryFolder())) {}
+
 TemporarySandbox::~TemporarySandbox() {
-    Sandbox::setHomeForTesting(previousOverride_);
-    FileManager::defaultManager().removeItemAtPath(path_);
+    const std::string folder = home_->path();
+    home_.reset();
+    FileManager::defaultManager().removeItemAtPath(folder);
 }
 
 std::vector<std::string> searchPathForDirectoriesInDomains(SearchPathDirectory directory, unsigned domainMask,

@@ -4,6 +4,7 @@
 // QUILLORY_HOME when set, else "quillory" in the user's data folder ($XDG_DATA_HOME or ~/.local/share).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,22 @@ public:
     static std::uint64_t generation();
 };
 
+// A folder made the sandbox's home for the lifetime of the scope (created when missing); afterwards the
+// previous home is restored. The folder and what the app left in it stay.
+class SandboxHome {
+public:
+    explicit SandboxHome(std::string path);
+    ~SandboxHome();
+    SandboxHome(const SandboxHome&) = delete;
+    SandboxHome& operator=(const SandboxHome&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previousOverride_;
+};
+
 // A fresh, empty temporary folder made the sandbox's home for the lifetime of the scope; afterwards the
 // previous home is restored and the folder removed with everything in it.
 class TemporarySandbox {
@@ -36,11 +53,10 @@ public:
     TemporarySandbox(const TemporarySandbox&) = delete;
     TemporarySandbox& operator=(const TemporarySandbox&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return home_->path(); }
 
 private:
-    std::string path_;
-    std::string previousOverride_;
+    std::unique_ptr<SandboxHome> home_;
 };
 
 // The platform's search-path directories and domains (only the user domain exists in a sandbox).
@@ -64,6 +80,8 @@ std::vector<std::string> searchPathForDirectoriesInDomains(SearchPathDirectory d
                                                            bool expandTilde);
 // The sandbox's home folder.
 std::string homeDirectory();
+// The user's data folder outside any sandbox ($XDG_DATA_HOME or ~/.local/share), where what apps share lives.
+std::string userDataFolder();
 // The sandbox's tmp/ folder with a trailing slash, as the platform gives it.
 std::string temporaryDirectory();
 

@@ -6,7 +6,10 @@
 #include <filesystem>
 
 #include "platform/foundation/CharacterSet.h"
+#include "platform/foundation/Coding.h"
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Text.h"
 
@@ -198,22 +201,42 @@ std::optional<std::string> decoded(const std::optional<std::string>& text) {
     return stringByRemovingPercentEncoding(*text).value_or(*text);
 }
 
-// How a URL travels inside a Value: the platform's URL object.
-class URLBox final : public Object {
+// How a URL travels inside a Value: the platform's URL object. It archives as the platform's does, its
+// relative text under "NS.relative" and its base (or nil) under "NS.base".
+class URLBox final : public Object, public Coding {
 public:
+    URLBox() = default;
     explicit URLBox(URL url) : url(std::move(url)) {}
     static const Class& classObject() {
-        static const Class& cls = *new Class("NSURL", &Object::classObject());
+        static const Class& cls = *new Class("NSURL", &Object::classObject(), [] { return std::make_shared<URLBox>(); });
         return cls;
     }
     const Class& objectClass() const override { return classObject(); }
-    std::string description() const override { return url.absoluteString(); }
+    std::string description() const override { return url ? url->absoluteString() : std::string(); }
     bool isEqual(const Object& other) const override {
         auto* box = dynamic_cast<const URLBox*>(&other);
         return box && box->url == url;
     }
-    std::shared_ptr<Object> copy() const override { return std::make_shared<URLBox>(url); }
-    URL url;
+    std::shared_ptr<Object> copy() const override {
+        auto box = std::make_shared<URLBox>();
+        box->url = url;
+        return box;
+    }
+
+    void encodeWithCoder(KeyedArchiver& coder) const override {
+        auto base = url ? url->baseURL() : std::nullopt;
+        coder.encodeObject(base ? base->boxed() : Value(), "NS.base");
+        coder.encodeObject(url ? Value(url->relativeString()) : Value(), "NS.relative");
+    }
+    bool initWithCoder(KeyedUnarchiver& coder) override {
+        const Value relative = coder.decodeObjectForKey("NS.relative");
+        if (!relative.isString()) return false;
+        url = URL::fromString(relative.asString(), URL::fromValue(coder.decodeObjectForKey("NS.base")));
+        return url.has_value();
+    }
+    bool supportsSecureCoding() const override { return true; }
+
+    std::optional<URL> url;
 };
 
 const bool urlClassRegistered = (Class::registerClass(URLBox::classObject()), true);

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numeric>
@@ -107,6 +108,15 @@ void Run::draw(cg::Context& context, const cg::AffineTransform& textToUser) cons
         }
         cairo_restore(cr);
     });
+    if (!style_.underlined || glyphs_.empty()) return;
+    // The underline runs under the run's whole advance, white space included, as the platform draws it.
+    const double thickness = std::max(font.underlineThickness(), 0.5);
+    const double x = glyphs_.front().position.x;
+    context.saveGState();
+    context.concatCTM(textToUser);
+    context.setFillColor(cg::Color::rgb(color.r, color.g, color.b, color.a));
+    context.fillRect({x, font.underlinePosition() - thickness / 2, width(), thickness});
+    context.restoreGState();
 }
 
 }  // namespace ql::ct

@@ -119,6 +119,15 @@ hb_script_t harfBuzzScript(UScriptCode script) {
     return name ? hb_script_from_string(name, -1) : HB_SCRIPT_COMMON;
 }
 
+// Kerning set by the text widens each character by the same amount, after its last glyph.
+void applyKern(std::vector<RunGlyph>& glyphs, double kern) {
+    if (kern == 0) return;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const bool endsCluster = i + 1 == glyphs.size() || glyphs[i + 1].stringIndex != glyphs[i].stringIndex;
+        if (endsCluster && glyphs[i].id != InvisibleGlyph) glyphs[i].advance += kern;
+    }
+}
+
 std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, const Font& font, UScriptCode script) {
     std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
     hb_buffer_add_utf16(buffer.get(), reinterpret_cast<const std::uint16_t*>(text.data()),
@@ -193,7 +202,9 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) 
         ns::Range range{clusters[i].start, clusters[j - 1].end - clusters[i].start};
         TextStyle style = text.runs()[clusters[i].style].style;
         style.font = choice.font(clusters[i].style, clusters[i].face);
-        items.push_back({style, range, shapeItem(string, range, style.font, clusters[i].script), clusters[i].script});
+        std::vector<RunGlyph> glyphs = shapeItem(string, range, style.font, clusters[i].script);
+        applyKern(glyphs, style.kern);
+        items.push_back({style, range, std::move(glyphs), clusters[i].script});
         i = j;
     }
     return items;
@@ -214,8 +225,9 @@ std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& te
         double width = 0;
         for (std::size_t g = first; g < last; ++g) {
             width += glyphs[g].advance;
+            const double kern = g + 1 == last ? item.style.kern : 0;
             if (glyphs[g].id != InvisibleGlyph && !glyphs[g].isWhitespace &&
-                glyphs[g].advance != hb_font_get_glyph_h_advance(hbFont, glyphs[g].id) * xScale) {
+                glyphs[g].advance - kern != hb_font_get_glyph_h_advance(hbFont, glyphs[g].id) * xScale) {
                 adjusted = true;
             }
         }
@@ -223,6 +235,7 @@ std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& te
             const std::uint64_t start = glyphs[first].stringIndex;
             const std::uint64_t end = glyphs[last].stringIndex;
             LineEnd lineEnd{start, shapeItem(text, {start, end - start}, font, static_cast<UScriptCode>(item.script)), 0};
+            applyKern(lineEnd.glyphs, item.style.kern);
             for (const RunGlyph& g : lineEnd.glyphs) lineEnd.widthChange += g.advance;
             lineEnd.widthChange -= width;
             if (lineEnd.widthChange != 0) ends.emplace_back(end, std::move(lineEnd));

@@ -19,6 +19,10 @@ struct TextStyle {
     Font font;
     // Nothing: the drawing context's fill colour.
     std::optional<cg::Color> foregroundColor;
+    // A single line under the glyphs, in their colour, at the font's underline position.
+    bool underlined = false;
+    // Extra room after each character, in points.
+    double kern = 0;
 
     bool operator==(const TextStyle&) const = default;
 };

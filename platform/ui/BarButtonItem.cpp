@@ -79,6 +79,7 @@ std::shared_ptr<View> BarButtonItem::makeBarView(const std::shared_ptr<Color>& t
     button->setTitle(title(), ControlStateNormal);
     button->setImage(image(), ControlStateNormal);
     button->setImageEdgeInsets(imageInsets());
+    button->setAccessibilityLabel(accessibilityLabel());
     if (style_ == BarButtonItemStyle::Done) button->titleLabel()->setFont(Font::boldSystemFontOfSize(17));
     else button->titleLabel()->setFont(Font::systemFontOfSize(17));
     button->setEnabled(isEnabled());

@@ -18,9 +18,25 @@ void BarItem::setEnabled(bool enabled) {
     itemChanged();
 }
 
+void BarItem::setAccessibilityLabel(std::optional<std::string> label) {
+    accessibilityLabel_ = std::move(label);
+    itemChanged();
+}
+
 void BarItem::setImageInsets(const cg::EdgeInsets& insets) {
     imageInsets_ = insets;
     itemChanged();
+}
+
+void BarItem::setTitleTextAttributes(ns::Dictionary attributes, unsigned state) {
+    titleTextAttributes_[state] = std::move(attributes);
+    itemChanged();
+}
+
+ns::Dictionary BarItem::titleTextAttributesForState(unsigned state) const {
+    if (auto found = titleTextAttributes_.find(state); found != titleTextAttributes_.end()) return found->second;
+    if (auto normal = titleTextAttributes_.find(0); normal != titleTextAttributes_.end()) return normal->second;
+    return {};
 }
 
 }  // namespace ql::ui

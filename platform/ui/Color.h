@@ -8,12 +8,13 @@
 
 #include "platform/foundation/Object.h"
 #include "platform/graphics/Color.h"
+#include "platform/text/AttributeValues.h"
 
 namespace ql::ui {
 
 class Image;
 
-class Color : public ns::Object {
+class Color : public ns::Object, public ct::ColorValue {
     QL_OBJECT_NAMED(Color, ns::Object, "UIColor")
 public:
     explicit Color(cg::Color color) : color_(std::move(color)) {}
@@ -53,7 +54,7 @@ public:
     bool getWhite(double* white, double* alpha) const;
     bool getHue(double* hue, double* saturation, double* brightness, double* alpha) const;
 
-    const cg::Color& CGColor() const { return color_; }
+    const cg::Color& CGColor() const override { return color_; }
 
     // Make this the current context's fill and stroke colour, or one of them.
     void set() const;

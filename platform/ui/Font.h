@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "platform/foundation/Object.h"
+#include "platform/text/AttributeValues.h"
 #include "platform/text/Font.h"
 
 namespace ql::ui {
 
-class Font : public ns::Object {
+class Font : public ns::Object, public ct::FontValue {
     QL_OBJECT_NAMED(Font, ns::Object, "UIFont")
 public:
     explicit Font(ct::Font font) : font_(std::move(font)) {}
@@ -35,7 +36,7 @@ public:
     double xHeight() const { return font_.xHeight(); }
     double lineHeight() const { return font_.lineHeight(); }
 
-    const ct::Font& ctFont() const { return font_; }
+    const ct::Font& ctFont() const override { return font_; }
 
     // `<UIFont: 0x…> font-family: "Helvetica"; font-weight: bold; font-style: normal; font-size: 19.00pt`
     std::string description() const override;

@@ -30,7 +30,7 @@ public:
     virtual void setFont(std::shared_ptr<Font> font);
     // Black unless set; setting none restores it.
     const std::shared_ptr<Color>& textColor() const { return textColor_; }
-    void setTextColor(std::shared_ptr<Color> color);
+    virtual void setTextColor(std::shared_ptr<Color> color);
     const std::shared_ptr<Color>& highlightedTextColor() const { return highlightedTextColor_; }
     void setHighlightedTextColor(std::shared_ptr<Color> color);
     const std::shared_ptr<Color>& shadowColor() const { return shadowColor_; }
@@ -46,7 +46,7 @@ public:
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     bool isHighlighted() const { return highlighted_; }
-    void setHighlighted(bool highlighted);
+    virtual void setHighlighted(bool highlighted);
     // One line of text shrinks its font down to this share of its size to fit the width.
     bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }
     void setAdjustsFontSizeToFitWidth(bool adjusts);

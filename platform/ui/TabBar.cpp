@@ -1,6 +1,7 @@
 #include "platform/ui/TabBar.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/BarItemWatch.h"
 #include "platform/ui/Color.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/StringDrawing.h"
 #include "platform/ui/TabBarItem.h"
+#include "platform/ui/TextTypes.h"
 
 namespace ql::ui {
 
@@ -50,9 +52,16 @@ public:
             }
         }
         if (const auto& title = item_->title()) {
-            auto font = Font::systemFontOfSize(10);
-            context->setFillColor(color);
-            drawInRect(*title, {0, b.size.height - 14, b.size.width, 14}, *font, LineBreakMode::TruncatingTail,
+            const ns::Dictionary attributes = item_->titleTextAttributesForState(isSelected() ? ControlStateSelected
+                                                                                             : ControlStateNormal);
+            auto font = attributes[FontAttributeName].asObject<Font>();
+            if (!font) font = Font::systemFontOfSize(10);
+            const auto titleColor = attributes[ForegroundColorAttributeName].asObject<Color>();
+            context->setFillColor(titleColor ? titleColor->CGColor() : color);
+            // Under the image, or centred in a tab without one.
+            const double height = std::max(14.0, std::ceil(font->lineHeight()));
+            const double y = image ? b.size.height - height : (b.size.height - height) / 2;
+            drawInRect(*title, {0, y, b.size.width, height}, *font, LineBreakMode::TruncatingTail,
                        TextAlignment::Center);
         }
         if (const auto& badge = item_->badgeValue()) {

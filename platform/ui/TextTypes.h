@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/text/AttributeNames.h"
+
 namespace ql::ui {
 
 enum class TextAlignment : std::int64_t { Left = 0, Center = 1, Right = 2, Justified = 3, Natural = 4 };
@@ -28,8 +30,6 @@ enum StringDrawingOptions : unsigned {
     StringDrawingTruncatesLastVisibleLine = 1u << 5,
 };
 
-// Attribute names: a Font object, and a Color object for the text's colour.
-inline constexpr std::string_view FontAttributeName = "NSFont";
-inline constexpr std::string_view ForegroundColorAttributeName = "NSColor";
+// Attribute names (a Font object, a Color object for the text's colour...) are the text layer's.
 
 }  // namespace ql::ui

@@ -7,6 +7,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/text/TextLayout.h"
 #include "platform/text/Typesetter.h"
+#include "platform/ui/AttributedStringDrawing.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GraphicsContext.h"
@@ -49,7 +50,14 @@ void TextView::textChanged() {
     setContentSize({bounds().size.width, sizeThatFits(bounds().size).height});
 }
 
+void TextView::setAttributedText(std::optional<ct::AttributedString> text) {
+    setText(text ? std::optional(text->string()) : std::nullopt);
+    attributedText_ = std::move(text);
+    textChanged();
+}
+
 void TextView::setText(std::optional<std::string> text) {
+    attributedText_.reset();
     text_ = text.value_or("");
     selection_ = {ns::utf16Length(text_), 0};
     textChanged();
@@ -108,7 +116,9 @@ double TextView::textWidth(double viewWidth) const {
 cg::Size TextView::sizeThatFits(cg::Size size) const {
     const double width = textWidth(size.width > 0 ? size.width : bounds().size.width);
     const std::string& measured = text_.empty() ? std::string(" ") : text_;
-    const cg::Size text = sizeWithFont(measured, *font_, {width, 0}, LineBreakMode::WordWrapping);
+    const cg::Size text = attributedText_ && !text_.empty()
+                              ? sizeOfAttributedString(*attributedText_, width, *font_)
+                              : sizeWithFont(measured, *font_, {width, 0}, LineBreakMode::WordWrapping);
     return {size.width > 0 ? size.width : bounds().size.width,
             std::ceil(text.height + textContainerInset_.top + textContainerInset_.bottom)};
 }
@@ -187,6 +197,7 @@ bool TextView::replace(ns::Range range, const std::string& replacement) {
         return false;
     }
     text_ = ns::substringToIndex(text_, range.location) + replacement + ns::substringFromIndex(text_, range.end());
+    attributedText_.reset();
     selection_ = {range.location + ns::utf16Length(replacement), 0};
     textChanged();
     if (auto d = delegate()) {
@@ -221,6 +232,10 @@ void TextView::drawRect(const cg::Rect&) {
     // Drawn in content coordinates: the bounds' origin is the scroll offset.
     const cg::Rect area{textContainerInset_.left + kLineFragmentPadding, textContainerInset_.top,
                         textWidth(b.size.width), 1e9};
+    if (attributedText_) {
+        drawAttributedStringInRect(*attributedText_, area, *font_, textColor_);
+        return;
+    }
     context->setFillColor(textColor_->CGColor());
     drawInRect(text_, area, *font_, LineBreakMode::WordWrapping, alignment_);
 }

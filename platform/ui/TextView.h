@@ -11,6 +11,7 @@
 
 #include "platform/foundation/Range.h"
 #include "platform/foundation/URL.h"
+#include "platform/text/AttributedString.h"
 #include "platform/ui/KeyInput.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextTypes.h"
@@ -53,6 +54,10 @@ public:
     const std::string& text() const { return text_; }
     // Setting the text by code announces nothing; none is the empty text.
     virtual void setText(std::optional<std::string> text);
+    // Styled text: its runs' fonts and colours (the view's own where a run has none). Setting it sets the
+    // plain text too; setting the plain text or typing drops the styles.
+    const std::optional<ct::AttributedString>& attributedText() const { return attributedText_; }
+    void setAttributedText(std::optional<ct::AttributedString> text);
     const std::shared_ptr<Font>& font() const { return font_; }
     virtual void setFont(std::shared_ptr<Font> font);
     const std::shared_ptr<Color>& textColor() const { return textColor_; }
@@ -114,6 +119,7 @@ private:
     void textChanged();
 
     std::string text_;
+    std::optional<ct::AttributedString> attributedText_;
     std::shared_ptr<Font> font_;
     std::shared_ptr<Color> textColor_;
     TextAlignment alignment_ = TextAlignment::Natural;

@@ -95,6 +95,9 @@ View::~View() {
 
 void View::setFrame(const cg::Rect& frame) {
     const cg::Size oldSize = bounds().size;
+    // Observers of "frame" hear of every setFrame, as on the platform (the photo browser follows its
+    // window's frame this way).
+    willChangeValueForKey("frame");
     noteAnimatedChange("position");
     noteAnimatedChange("bounds");
     layer_->setFrame(frame);
@@ -104,6 +107,7 @@ void View::setFrame(const cg::Rect& frame) {
         if (superview_) superview_->setNeedsLayout();
         if (contentMode_ == ContentMode::Redraw) setNeedsDisplay();
     }
+    didChangeValueForKey("frame");
 }
 
 void View::setBounds(const cg::Rect& bounds) {
@@ -175,6 +179,26 @@ void View::setTintColor(std::shared_ptr<Color> color) {
         view->tintColorDidChange();
         for (auto& sub : std::vector<std::shared_ptr<View>>(view->subviews_)) {
             if (!sub->tintColor_) announce(sub.get());
+        }
+    };
+    announce(this);
+}
+
+ViewTintAdjustmentMode View::tintAdjustmentMode() const {
+    for (const View* v = this; v; v = v->superview_) {
+        if (v->tintAdjustmentMode_ != ViewTintAdjustmentMode::Automatic) return v->tintAdjustmentMode_;
+    }
+    return ViewTintAdjustmentMode::Normal;
+}
+
+void View::setTintAdjustmentMode(ViewTintAdjustmentMode mode) {
+    const ViewTintAdjustmentMode before = tintAdjustmentMode();
+    tintAdjustmentMode_ = mode;
+    if (tintAdjustmentMode() == before) return;
+    std::function<void(View*)> announce = [&](View* view) {
+        view->tintColorDidChange();
+        for (auto& sub : std::vector<std::shared_ptr<View>>(view->subviews_)) {
+            if (sub->tintAdjustmentMode_ == ViewTintAdjustmentMode::Automatic) announce(sub.get());
         }
     };
     announce(this);

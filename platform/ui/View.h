@@ -65,6 +65,10 @@ public:
     std::shared_ptr<Color> tintColor() const;
     void setTintColor(std::shared_ptr<Color> color);
     virtual void tintColorDidChange() {}
+    // The mode in force: an automatic mode reads the superview's, and normal at the top. A change tells
+    // the view and the subviews that follow it through tintColorDidChange.
+    ViewTintAdjustmentMode tintAdjustmentMode() const;
+    void setTintAdjustmentMode(ViewTintAdjustmentMode mode);
 
     std::int64_t tag() const { return tag_; }
     void setTag(std::int64_t tag) { tag_ = tag; }
@@ -277,6 +281,7 @@ private:
     std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
     std::shared_ptr<Color> backgroundColor_;
     std::shared_ptr<Color> tintColor_;
+    ViewTintAdjustmentMode tintAdjustmentMode_ = ViewTintAdjustmentMode::Automatic;
     ContentMode contentMode_ = ContentMode::ScaleToFill;
     std::int64_t tag_ = 0;
     unsigned autoresizingMask_ = ViewAutoresizingNone;

@@ -29,6 +29,9 @@ enum ViewAutoresizing : unsigned {
     ViewAutoresizingFlexibleBottomMargin = 1u << 5,
 };
 
+// How a view's tint shows: as set, or dimmed (while an alert is up); automatic follows the superview.
+enum class ViewTintAdjustmentMode { Automatic = 0, Normal = 1, Dimmed = 2 };
+
 enum class ViewAnimationCurve { EaseInOut = 0, EaseIn = 1, EaseOut = 2, Linear = 3 };
 
 enum ViewAnimationOptions : unsigned {

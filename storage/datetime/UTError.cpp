@@ -1,12 +1,10 @@
 #include "storage/datetime/UTError.h"
 
-#include <execinfo.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/UncaughtException.h"
 
 namespace ql {
 
@@ -64,12 +62,7 @@ void UTError::throwBadTypeException(const ns::Object* object, const ns::Class& e
 
 void UTError::printErrorWithCallStack(const ns::Error& error) {
     ns::Log::write(error.description());
-    void* frames[64];
-    int depth = ::backtrace(frames, 64);
-    char** symbols = ::backtrace_symbols(frames, depth);
-    if (!symbols) return;
-    for (int i = 0; i < depth; ++i) ns::Log::write(std::string("\n\n ") + symbols[i]);
-    std::free(symbols);
+    for (const std::string& symbol : ns::callStackSymbols(64)) ns::Log::write("\n\n " + symbol);
 }
 
 }  // namespace ql

@@ -390,6 +390,30 @@ void meIcon(cg::Context& c, cg::Size s) {
     c.fillPath();
 }
 
+// What a book list shows while a cover loads or when a book has none: a plain grey book.
+void coverPlaceholder(cg::Context& c, cg::Size s) {
+    c.setFillColor(rgb(0xE0E0E0));
+    roundedRect(c, {{0, 0}, s}, 3);
+    c.fillPath();
+    c.setFillColor(rgb(0xBDBDBD));
+    c.fillRect({0, 0, s.width * 0.14, s.height});
+    c.fillRect({s.width * 0.3, s.height * 0.2, s.width * 0.55, s.height * 0.08});
+    c.fillRect({s.width * 0.3, s.height * 0.34, s.width * 0.4, s.height * 0.06});
+}
+
+// The student's photo before it loads or when there is none: a grey figure on a light disc.
+void photoPlaceholder(cg::Context& c, cg::Size s) {
+    c.setFillColor(rgb(0xECEFF1));
+    c.fillEllipseInRect({{0, 0}, s});
+    c.setFillColor(rgb(0xB0BEC5));
+    c.fillEllipseInRect({s.width * 0.33, s.height * 0.18, s.width * 0.34, s.height * 0.34});
+    c.beginPath();
+    c.moveToPoint(s.width * 0.16, s.height * 0.86);
+    c.addCurveToPoint(s.width * 0.2, s.height * 0.5, s.width * 0.8, s.height * 0.5, s.width * 0.84, s.height * 0.86);
+    c.closePath();
+    c.fillPath();
+}
+
 void heart(cg::Context& c, cg::Size s, unsigned fill, bool outline) {
     const double w = s.width, h = s.height;
     c.beginPath();
@@ -415,6 +439,134 @@ void radio(cg::Context& c, cg::Size s, bool selected) {
     c.setLineWidth(2);
     roundedRect(c, {{1, 1}, {s.width - 2, s.height - 2}}, 8);
     c.strokePath();
+}
+
+// ---- The photo picker's pictures ----
+
+void checkMark(cg::Context& c, cg::Point a, cg::Point b, cg::Point d, double width, unsigned colour) {
+    c.beginPath();
+    c.moveToPoint(a.x, a.y);
+    c.addLineToPoint(b.x, b.y);
+    c.addLineToPoint(d.x, d.y);
+    c.setStrokeColor(rgb(colour));
+    c.setLineWidth(width);
+    c.setLineCap(cg::LineCap::Round);
+    c.strokePath();
+}
+
+// A round check box: an empty ring over a dim disc, or a filled disc with a white tick.
+void checkCircle(cg::Context& c, cg::Size s, bool checked, unsigned fill) {
+    const cg::Rect disc{{s.width * 0.08, s.height * 0.08}, {s.width * 0.84, s.height * 0.84}};
+    c.setFillColor(checked ? rgb(fill) : rgb(0x000000, 0.25));
+    c.fillEllipseInRect(disc);
+    c.setStrokeColor(rgb(0xFFFFFF));
+    c.setLineWidth(s.width * 0.07);
+    c.strokeEllipseInRect(disc);
+    if (checked) {
+        checkMark(c, {s.width * 0.3, s.height * 0.52}, {s.width * 0.45, s.height * 0.66}, {s.width * 0.71, s.height * 0.37},
+                  s.width * 0.09, 0xFFFFFF);
+    }
+}
+
+void cameraGlyph(cg::Context& c, cg::Size s, unsigned colour) {
+    c.setFillColor(rgb(colour));
+    roundedRect(c, {{s.width * 0.1, s.height * 0.28}, {s.width * 0.8, s.height * 0.58}}, s.width * 0.08);
+    c.fillPath();
+    c.fillRect({{s.width * 0.36, s.height * 0.16}, {s.width * 0.28, s.height * 0.16}});
+    c.setFillColor(rgb(0xFFFFFF));
+    c.fillEllipseInRect({{s.width * 0.35, s.height * 0.38}, {s.width * 0.3, s.width * 0.3}});
+    c.setFillColor(rgb(colour));
+    c.fillEllipseInRect({{s.width * 0.41, s.height * 0.38 + s.width * 0.06}, {s.width * 0.18, s.width * 0.18}});
+}
+
+void placeholderPicture(cg::Context& c, cg::Size s) {
+    c.setFillColor(rgb(0xE0E3E8));
+    c.fillRect({{0, 0}, s});
+    c.setFillColor(rgb(0xB8BEC7));
+    c.beginPath();
+    c.moveToPoint(s.width * 0.12, s.height * 0.78);
+    c.addLineToPoint(s.width * 0.4, s.height * 0.42);
+    c.addLineToPoint(s.width * 0.58, s.height * 0.64);
+    c.addLineToPoint(s.width * 0.7, s.height * 0.52);
+    c.addLineToPoint(s.width * 0.88, s.height * 0.78);
+    c.closePath();
+    c.fillPath();
+    c.fillEllipseInRect({{s.width * 0.64, s.height * 0.2}, {s.width * 0.14, s.width * 0.14}});
+}
+
+void arrowHead(cg::Context& c, cg::Size s, bool up) {
+    c.setFillColor(rgb(0x5F6368));
+    c.beginPath();
+    c.moveToPoint(0, up ? s.height : 0);
+    c.addLineToPoint(s.width, up ? s.height : 0);
+    c.addLineToPoint(s.width / 2, up ? 0 : s.height);
+    c.closePath();
+    c.fillPath();
+}
+
+void plate(cg::Context& c, cg::Size s, unsigned fill, double radius) {
+    c.setFillColor(rgb(fill));
+    roundedRect(c, {{0, 0}, s}, radius);
+    c.fillPath();
+}
+
+void outlinedPlate(cg::Context& c, cg::Size s, unsigned fill, unsigned line) {
+    plate(c, s, fill, 4);
+    c.setStrokeColor(rgb(line));
+    c.setLineWidth(1);
+    roundedRect(c, {{0.5, 0.5}, {s.width - 1, s.height - 1}}, 4);
+    c.strokePath();
+}
+
+void cross(cg::Context& c, cg::Size s, unsigned colour) {
+    c.setStrokeColor(rgb(colour));
+    c.setLineWidth(2.5);
+    c.setLineCap(cg::LineCap::Round);
+    c.beginPath();
+    c.moveToPoint(s.width * 0.28, s.height * 0.28);
+    c.addLineToPoint(s.width * 0.72, s.height * 0.72);
+    c.moveToPoint(s.width * 0.72, s.height * 0.28);
+    c.addLineToPoint(s.width * 0.28, s.height * 0.72);
+    c.strokePath();
+}
+
+void alertSigh(cg::Context& c, cg::Size s) {
+    c.setStrokeColor(rgb(0xFFFFFF));
+    c.setLineWidth(2.5);
+    c.strokeEllipseInRect({{2, 2}, {s.width - 4, s.height - 4}});
+    c.setFillColor(rgb(0xFFFFFF));
+    roundedRect(c, {{s.width / 2 - 1.75, s.height * 0.22}, {3.5, s.height * 0.38}}, 1.75);
+    c.fillPath();
+    c.fillEllipseInRect({{s.width / 2 - 2.25, s.height * 0.66}, {4.5, 4.5}});
+}
+
+void writePickerArtwork() {
+    write("picker_alert_sigh", {40, 40}, 2, alertSigh);
+    write("photo_check_default", {27, 27}, 2, [](cg::Context& c, cg::Size s) { checkCircle(c, s, false, 0); });
+    write("photo_check_selected", {27, 27}, 2, [](cg::Context& c, cg::Size s) { checkCircle(c, s, true, 0x1AB20A); });
+    write("picker_photo_filter_checked", {20, 20}, 2, [](cg::Context& c, cg::Size s) { checkCircle(c, s, true, 0x1AB20A); });
+    write("compose_photograph_background", {75, 75}, 2, [](cg::Context& c, cg::Size s) {
+        c.setFillColor(rgb(0xEEF0F3));
+        c.fillRect({{0, 0}, s});
+    });
+    write("compose_photograph", {40, 40}, 2, [](cg::Context& c, cg::Size s) { cameraGlyph(c, s, 0x9AA0A6); });
+    write("compose_photograph_highlighted", {40, 40}, 2, [](cg::Context& c, cg::Size s) { cameraGlyph(c, s, 0x5F6368); });
+    write("assets_placeholder_picture", {70, 70}, 2, placeholderPicture);
+    write("navigationbar_title_highlighted", {12, 30}, 2, [](cg::Context& c, cg::Size s) { plate(c, s, 0xE3E6EA, 3); });
+    write("navigationbar_arrow_down", {10, 6}, 2, [](cg::Context& c, cg::Size s) { arrowHead(c, s, false); });
+    write("navigationbar_arrow_up", {10, 6}, 2, [](cg::Context& c, cg::Size s) { arrowHead(c, s, true); });
+    write("compose_photo_original", {58, 30}, 2, [](cg::Context& c, cg::Size s) { outlinedPlate(c, s, 0xFFFFFF, 0xC8CCD0); });
+    write("compose_photo_original_highlighted", {58, 30}, 2,
+          [](cg::Context& c, cg::Size s) { outlinedPlate(c, s, 0xE8EAED, 0xA8ADB3); });
+    write("picker_button_orange", {12, 30}, 2, [](cg::Context& c, cg::Size s) { plate(c, s, 0xFF8A00, 4); });
+    write("picker_button_orange_highlighted", {12, 30}, 2, [](cg::Context& c, cg::Size s) { plate(c, s, 0xD97400, 4); });
+    write("camera_edit_cut_cancel", {30, 30}, 2, [](cg::Context& c, cg::Size s) { cross(c, s, 0xFFFFFF); });
+    write("camera_edit_cut_cancel_highlighted", {30, 30}, 2, [](cg::Context& c, cg::Size s) { cross(c, s, 0x9AA0A6); });
+    ns::FileManager::defaultManager().createDirectoryAtPath(outputDirectory + "/ImageResources.bundle", true);
+    write("ImageResources.bundle/FriendsSendsPicturesSelectBigNIcon", {56, 56}, 1,
+          [](cg::Context& c, cg::Size s) { checkCircle(c, s, false, 0); });
+    write("ImageResources.bundle/FriendsSendsPicturesSelectBigYIcon", {56, 56}, 1,
+          [](cg::Context& c, cg::Size s) { checkCircle(c, s, true, 0x1AB20A); });
 }
 
 }  // namespace
@@ -448,6 +600,8 @@ int main(int argc, char** argv) {
         write("tab_home", {30, 30}, 2, homeIcon);
         write("tab_books", {30, 30}, 2, booksIcon);
         write("tab_me", {30, 30}, 2, meIcon);
+        write("book_cover_placeholder", {36, 48}, 2, coverPlaceholder);
+        write("photo_placeholder", {72, 72}, 2, photoPlaceholder);
         write("book_like", {35, 35}, 2, [](cg::Context& c, cg::Size s) { heart(c, s, 0xBDBDBD, true); });
         write("book_like_d", {35, 35}, 2, [](cg::Context& c, cg::Size s) { heart(c, s, 0xEF5350, false); });
         write("EffectImage", {8, 8}, 2, [](cg::Context& c, cg::Size s) {
@@ -456,6 +610,7 @@ int main(int argc, char** argv) {
         });
         write("test_button_unselect", {80, 40}, 2, [](cg::Context& c, cg::Size s) { radio(c, s, false); });
         write("test_button_selected", {80, 40}, 2, [](cg::Context& c, cg::Size s) { radio(c, s, true); });
+        writePickerArtwork();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "artwork: %s\n", error.what());
         return 1;

@@ -10,6 +10,7 @@
 #include "platform/foundation/Object.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/PropertyListUID.h"
+#include "platform/foundation/URL.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 
 using namespace ql::ns;
@@ -350,4 +351,21 @@ TEST(KeyedUnarchiver, InitWithCoderMayDeclineOrFail) {
     EXPECT_EQ(error.code(), 0);  // declining is no error
     EXPECT_TRUE(unarchive(fussy(2), &error).isNil());
     EXPECT_EQ(error, Error("Fussy", 2));
+}
+
+TEST(KeyedArchiver, URLsArchiveWithTheirBase) {
+    const URL base = *URL::fromString("http://example.com/books/");
+    const URL relative = *URL::fromString("42?page=2", base);
+    Error error(std::string(), 0);
+    auto data = KeyedArchiver::archivedDataWithRootObject(Value(Array{relative.boxed(), base.boxed()}), &error);
+    ASSERT_TRUE(data) << error.description();
+    const Value back = KeyedUnarchiver::unarchiveObjectWithData(*data, &error);
+    ASSERT_TRUE(back.isArray()) << error.description();
+    auto first = URL::fromValue((*back.asArray())[0]);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, relative);
+    EXPECT_EQ(first->relativeString(), "42?page=2");
+    EXPECT_EQ(first->absoluteString(), "http://example.com/books/42?page=2");
+    EXPECT_EQ(URL::fromValue((*back.asArray())[1]), base);
+    EXPECT_TRUE(named("NSURL").canCreateInstances());
 }

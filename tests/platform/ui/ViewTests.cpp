@@ -371,3 +371,20 @@ TEST(View, ShapeLayersStrokeTheCoveredPartOfTheirPath) {
     EXPECT_EQ(half.currentPoint(), (std::optional<cg::Point>{cg::Point{10, 10}}));
     EXPECT_TRUE(ShapeLayer::trimmedPath(square, 0.6, 0.4).isEmpty());
 }
+
+TEST(View, SettingTheFrameIsAnnouncedToObserversOfFrame) {
+    auto view = std::make_shared<View>(cg::Rect{0, 0, 10, 10});
+    int heard = 0;
+    cg::Rect seen;
+    auto observation = view->addObserver("frame", 0, [&](const ql::ns::KeyValueChange& change) {
+        EXPECT_EQ(change.keyPath, "frame");
+        seen = view->frame();
+        ++heard;
+    });
+    view->setFrame({1, 2, 3, 4});
+    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(seen, (cg::Rect{1, 2, 3, 4})) << "told after the change";
+    observation.invalidate();
+    view->setFrame({0, 0, 5, 5});
+    EXPECT_EQ(heard, 1);
+}

@@ -1,0 +1,153 @@
+#include "debug/DuvCrashHelper.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/foundation/Date.h"
+#include "platform/foundation/DateFormatter.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/PropertyListSerialization.h"
+#include "platform/foundation/Sandbox.h"
+#include "platform/foundation/UncaughtException.h"
+
+namespace ql {
+
+namespace {
+
+constexpr int kSignals[] = {SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
+
+std::optional<ns::Value> readPropertyList(const std::string& path) {
+    const auto data = ns::dataWithContentsOfFile(path);
+    if (!data) return std::nullopt;
+    ns::Value value = ns::PropertyListSerialization::propertyListWithData(*data, ns::PropertyListImmutable, nullptr,
+                                                                          nullptr);
+    if (value.isNil()) return std::nullopt;
+    return value;
+}
+
+bool writePropertyList(const ns::Value& value, const std::string& path) {
+    const auto data = ns::PropertyListSerialization::dataWithPropertyList(value, ns::PropertyListFormat::XML, nullptr);
+    return data && ns::FileManager::defaultManager().writeAtomically(path, *data, std::nullopt);
+}
+
+// Saves the record, then lets the signal take its default course: a plain return would run the faulting
+// instruction again.
+void onSignal(int signal) {
+    DuvCrashHelper::sharedInstance().saveSignal(signal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+}  // namespace
+
+DuvCrashHelper& DuvCrashHelper::sharedInstance() {
+    static DuvCrashHelper* const shared =
+        new DuvCrashHelper(ns::searchPathForDirectoriesInDomains(ns::CachesDirectory, ns::UserDomainMask, true)
+                               .front() +
+                           "/DuvCrashLog");
+    return *shared;
+}
+
+DuvCrashHelper::DuvCrashHelper(std::string folder) : folder_(std::move(folder)) {
+    ns::FileManager::defaultManager().createDirectoryAtPath(folder_, true);
+    if (auto index = readPropertyList(folder_ + "/crashLog.plist"); index && index->isArray()) {
+        for (const ns::Value& key : *index->asArray()) {
+            if (key.isString()) index_.push_back(key.stringValue());
+        }
+    }
+}
+
+void DuvCrashHelper::install() {
+    std::lock_guard lock(mutex_);
+    if (installed_) return;
+    installed_ = true;
+    ns::setUncaughtExceptionHandler([](const ns::Exception& exception) { sharedInstance().saveException(exception); });
+    for (int signal : kSignals) ::signal(signal, &onSignal);
+}
+
+bool DuvCrashHelper::isInstalled() const {
+    std::lock_guard lock(mutex_);
+    return installed_;
+}
+
+void DuvCrashHelper::saveException(const ns::Exception& exception) {
+    ns::Dictionary info;
+    info.set("name", exception.name());
+    if (!exception.reason().empty()) info.set("reason", exception.reason());
+    if (!exception.userInfo().empty()) info.set("userInfo", exception.userInfo());
+    ns::Array stack;
+    for (const std::string& symbol : exception.callStackSymbols()) stack.push_back(symbol);
+    info.set("callStack", std::move(stack));
+    saveToFile(ns::Dictionary{{"type", "exception"}, {"info", std::move(info)}});
+}
+
+void DuvCrashHelper::saveSignal(std::int32_t signal) {
+    saveToFile(ns::Dictionary{{"signal type", signal}});
+}
+
+bool DuvCrashHelper::saveToFile(ns::Dictionary record) {
+    std::lock_guard lock(mutex_);
+    ns::DateFormatter formatter;
+    formatter.setDateFormat("yyyy-MM-dd HH:mm:ss");
+    const std::string stamp = formatter.stringFromDate(ns::Date::now());
+    std::string key = stamp;
+    for (int n = 2; std::find(index_.begin(), index_.end(), key) != index_.end(); ++n)
+        key = stamp + " (" + std::to_string(n) + ")";
+    record.set("date", key);
+    if (!writePropertyList(ns::Value(std::move(record)), recordPath(key))) {
+        ns::Log::write("DuvDebugTool:crash report failed!");
+        return false;
+    }
+    ns::Log::write("DuvDebugTool:save crash report succeed!");
+    index_.insert(index_.begin(), key);
+    while (index_.size() > kMaxRecords) {
+        ::unlink(recordPath(index_.back()).c_str());
+        index_.pop_back();
+    }
+    writeIndex();
+    return true;
+}
+
+std::vector<std::string> DuvCrashHelper::crashPlist() const {
+    std::lock_guard lock(mutex_);
+    return index_;
+}
+
+std::optional<ns::Dictionary> DuvCrashHelper::crashForKey(const std::string& key) const {
+    auto record = readPropertyList(recordPath(key));
+    if (!record || !record->isDictionary()) return std::nullopt;
+    return *record->asDictionary();
+}
+
+std::vector<ns::Dictionary> DuvCrashHelper::crashLogs() const {
+    std::vector<ns::Dictionary> logs;
+    for (const std::string& key : crashPlist()) {
+        if (auto record = crashForKey(key)) logs.push_back(std::move(*record));
+    }
+    return logs;
+}
+
+std::optional<ns::Dictionary> DuvCrashHelper::crashReport() const {
+    const auto keys = crashPlist();
+    if (keys.empty()) return std::nullopt;
+    return crashForKey(keys.front());
+}
+
+std::vector<std::string> DuvCrashHelper::backtrace() {
+    auto symbols = ns::callStackSymbols(128);
+    if (symbols.size() > 32) symbols.resize(32);
+    return symbols;
+}
+
+std::string DuvCrashHelper::recordPath(const std::string& key) const { return folder_ + "/" + key + ".plist"; }
+
+void DuvCrashHelper::writeIndex() const {
+    ns::Array keys;
+    for (const std::string& key : index_) keys.push_back(key);
+    writePropertyList(ns::Value(std::move(keys)), folder_ + "/crashLog.plist");
+}
+
+}  // namespace ql

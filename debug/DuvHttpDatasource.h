@@ -1,0 +1,44 @@
+#pragma once
+// DuvHttpDatasource: the process-wide list of observed exchanges, newest first, and the ids of those that
+// have one, which the recorders consult so that one exchange seen twice is stored once.
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "debug/DuvHttpModel.h"
+#include "platform/foundation/Data.h"
+
+namespace ql {
+
+// Posted with no object after every addition, on the thread that added.
+inline constexpr std::string_view kNotifyKeyReloadHttp = "kNotifyKeyReloadHttp";
+
+class DuvHttpDatasource {
+public:
+    static DuvHttpDatasource& shareInstance();
+
+    // Puts the record first; remembers its id when it has a non-empty one.
+    void addHttpRequset(std::shared_ptr<DuvHttpModel> model);
+    void clear();
+    // Snapshots.
+    std::vector<std::shared_ptr<DuvHttpModel>> httpArray() const;
+    std::vector<std::string> arrRequest() const;
+    bool containsRequestId(const std::string& requestId) const;
+
+    // Body bytes as text: a JSON object or array pretty-printed with plain slashes, else the bytes as UTF-8;
+    // nothing for bytes that are neither.
+    static std::optional<std::string> prettyJSONStringFromData(const ns::Data& data);
+
+private:
+    // Each list under its own lock, never both held at once.
+    mutable std::mutex httpMutex_;
+    std::vector<std::shared_ptr<DuvHttpModel>> httpArray_;  // oldest first; read back reversed
+    mutable std::mutex requestMutex_;
+    std::vector<std::string> arrRequest_;
+};
+
+}  // namespace ql

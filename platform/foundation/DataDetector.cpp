@@ -1,0 +1,203 @@
+#include "platform/foundation/DataDetector.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/foundation/Calendar.h"
+#include "platform/foundation/RegularExpression.h"
+#include "platform/foundation/Text.h"
+
+namespace ql::ns {
+
+namespace {
+
+constexpr std::uint64_t DetectableTypes = TextCheckingTypeDate | TextCheckingTypeAddress | TextCheckingTypeLink |
+                                          TextCheckingTypePhoneNumber | TextCheckingTypeTransitInformation;
+
+const RegularExpression& expression(std::string_view pattern, unsigned options = 0) {
+    // Each pattern is one of the few constants below, compiled once.
+    static std::mutex mutex;
+    static std::map<std::string, RegularExpression, std::less<>> compiled;
+    std::lock_guard lock(mutex);
+    auto found = compiled.find(pattern);
+    if (found == compiled.end())
+        found = compiled.emplace(std::string(pattern), *RegularExpression::regularExpressionWithPattern(pattern, options)).first;
+    return found->second;
+}
+
+// The matched text of a group, as UTF-8.
+struct Matched {
+    const std::u16string& text;
+    const TextCheckingResult& match;
+
+    bool has(std::uint64_t group) const { return match.rangeAtIndex(group).location != NotFound; }
+    std::string operator[](std::uint64_t group) const {
+        Range r = match.rangeAtIndex(group);
+        if (r.location == NotFound) return {};
+        return fromUTF16(std::u16string_view(text).substr(r.location, r.length));
+    }
+};
+
+constexpr std::string_view LinkPattern =
+    R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"'\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]+|\b[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,}\b)";
+constexpr std::string_view PhonePattern = R"((?<![\w+])\+?\(?\d[\d\s().-]{5,}\d(?!\w))";
+constexpr std::string_view AddressPattern =
+    R"(\b(\d{1,5}(?:\s+[A-Z][A-Za-z.]*){1,4}\s+(?:Street|St|Avenue|Ave|Road|Rd|Boulevard|Blvd|Lane|Ln|Drive|Dr|Way|Court|Ct|Place|Pl)\b\.?)(?:,\s*([A-Z][A-Za-z]+(?:\s[A-Z][A-Za-z]+)*))?(?:,\s*([A-Z]{2})(?:\s+(\d{5}))?)?)";
+constexpr std::string_view MonthNames =
+    "January|February|March|April|May|June|July|August|September|October|November|December|"
+    "Jan|Feb|Mar|Apr|Jun|Jul|Aug|Sep|Sept|Oct|Nov|Dec";
+constexpr std::string_view TimePattern = R"((?:,?\s*(?:at\s+)?(\d{1,2}):(\d{2})\s*(am|pm|AM|PM)?)?)";
+constexpr std::string_view TransitPattern = R"(\b(?i:flight)\s+([A-Z]{2}|[A-Z]\d|\d[A-Z])\s?(\d{1,4})\b)";
+
+std::int64_t monthNumber(std::string name) {
+    static constexpr std::array<std::string_view, 12> months{"jan", "feb", "mar", "apr", "may", "jun",
+                                                             "jul", "aug", "sep", "oct", "nov", "dec"};
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::size_t i = 0; i < months.size(); ++i) {
+        if (name.compare(0, 3, months[i]) == 0) return static_cast<std::int64_t>(i + 1);
+    }
+    return 0;
+}
+
+std::optional<Date> makeDate(std::int64_t year, std::int64_t month, std::int64_t day, const Matched& m,
+                             std::uint64_t hourGroup) {
+    if (month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+    DateComponents components;
+    components.year = year;
+    components.month = month;
+    components.day = day;
+    if (hourGroup && m.has(hourGroup)) {
+        std::int64_t hour = std::stoll(m[hourGroup]);
+        const std::int64_t minute = std::stoll(m[hourGroup + 1]);
+        const std::string half = m[hourGroup + 2];
+        if (!half.empty() && (half[0] == 'p' || half[0] == 'P') && hour < 12) hour += 12;
+        if (!half.empty() && (half[0] == 'a' || half[0] == 'A') && hour == 12) hour = 0;
+        if (hour > 23 || minute > 59) return std::nullopt;
+        components.hour = hour;
+        components.minute = minute;
+    } else {
+        // A day without a time stands for its noon, as the platform's detector reads it.
+        components.hour = 12;
+        components.minute = 0;
+    }
+    components.second = 0;
+    Calendar calendar = Calendar::currentCalendar();
+    auto date = calendar.dateFromComponents(components);
+    // A day that does not exist (31 February) is no date.
+    if (!date || calendar.components(CalendarUnitDay, *date).day != day) return std::nullopt;
+    return date;
+}
+
+void findLinks(const std::u16string& text, std::string_view utf8, Range range, std::vector<TextCheckingResult>& out) {
+    for (const TextCheckingResult& match : expression(LinkPattern).matchesInString(utf8, 0, range)) {
+        Range r = match.range();
+        // Closing punctuation ends the sentence, not the link.
+        while (r.length > 0 && std::u16string_view(u".,;:!?)]}'\"").find(text[r.end() - 1]) != std::u16string_view::npos)
+            --r.length;
+        std::string found = fromUTF16(std::u16string_view(text).substr(r.location, r.length));
+        std::string address = found;
+        if (found.find("://") == std::string::npos)
+            address = found.find('@') != std::string::npos ? "mailto:" + found : "http://" + found;
+        if (auto url = URL::fromString(address)) out.push_back(TextCheckingResult::linkCheckingResult(r, *url));
+    }
+}
+
+void findPhoneNumbers(const std::u16string& text, std::string_view utf8, Range range,
+                      std::vector<TextCheckingResult>& out) {
+    for (const TextCheckingResult& match : expression(PhonePattern).matchesInString(utf8, 0, range)) {
+        std::string number = Matched{text, match}[0];
+        const auto digits = std::count_if(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (digits < 7 || digits > 15) continue;
+        out.push_back(TextCheckingResult::phoneNumberCheckingResult(match.range(), number));
+    }
+}
+
+void findAddresses(const std::u16string& text, std::string_view utf8, Range range,
+                   std::vector<TextCheckingResult>& out) {
+    for (const TextCheckingResult& match : expression(AddressPattern).matchesInString(utf8, 0, range)) {
+        Matched m{text, match};
+        Dictionary components;
+        components["Street"] = m[1];
+        if (m.has(2)) components["City"] = m[2];
+        if (m.has(3)) components["State"] = m[3];
+        if (m.has(4)) components["ZIP"] = m[4];
+        out.push_back(TextCheckingResult::addressCheckingResult(match.range(), std::move(components)));
+    }
+}
+
+void findDates(const std::u16string& text, std::string_view utf8, Range range, std::vector<TextCheckingResult>& out) {
+    const std::string months(MonthNames);
+    const std::string time(TimePattern);
+    struct Form {
+        std::string pattern;
+        int year, month, day, hour;
+        bool namedMonth;
+    };
+    const std::array<Form, 4> forms{{
+        {R"(\b(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{2})()?)?\b)", 1, 2, 3, 4, false},
+        {R"(\b()" + months + R"()\.?\s+(\d{1,2})(?:st|nd|rd|th)?,?\s+(\d{4})\b)" + time, 3, 1, 2, 4, true},
+        {R"(\b(\d{1,2})\s+()" + months + R"()\.?,?\s+(\d{4})\b)" + time, 3, 2, 1, 4, true},
+        {R"((\d{4})年(\d{1,2})月(\d{1,2})[日号](?:\s*(\d{1,2})[:：](\d{2})()?)?)", 1, 2, 3, 4, false},
+    }};
+    for (const Form& form : forms) {
+        for (const TextCheckingResult& match : expression(form.pattern).matchesInString(utf8, 0, range)) {
+            Matched m{text, match};
+            const std::int64_t month = form.namedMonth ? monthNumber(m[static_cast<std::uint64_t>(form.month)])
+                                                       : std::stoll(m[static_cast<std::uint64_t>(form.month)]);
+            auto date = makeDate(std::stoll(m[static_cast<std::uint64_t>(form.year)]), month,
+                                 std::stoll(m[static_cast<std::uint64_t>(form.day)]), m,
+                                 static_cast<std::uint64_t>(form.hour));
+            if (date) out.push_back(TextCheckingResult::dateCheckingResult(match.range(), *date));
+        }
+    }
+}
+
+void findTransit(const std::u16string& text, std::string_view utf8, Range range, std::vector<TextCheckingResult>& out) {
+    for (const TextCheckingResult& match : expression(TransitPattern).matchesInString(utf8, 0, range)) {
+        Matched m{text, match};
+        Dictionary components;
+        components["Airline"] = m[1];
+        components["Flight"] = m[2];
+        out.push_back(TextCheckingResult::transitInformationCheckingResult(match.range(), std::move(components)));
+    }
+}
+
+}  // namespace
+
+std::optional<DataDetector> DataDetector::dataDetectorWithTypes(std::uint64_t types, Error* error) {
+    if ((types & DetectableTypes) == 0 || (types & ~DetectableTypes) != 0) {
+        if (error) *error = Error(std::string(CocoaErrorDomain), 2048);
+        return std::nullopt;
+    }
+    return DataDetector(types);
+}
+
+std::vector<TextCheckingResult> DataDetector::matchesInString(std::string_view text, unsigned,
+                                                              std::optional<Range> range) const {
+    const std::u16string utf16 = toUTF16(text);
+    const Range searched = range.value_or(Range{0, utf16.size()});
+    std::vector<TextCheckingResult> found;
+    // The kinds in the order they win a tie over the same characters.
+    if (types_ & TextCheckingTypeLink) findLinks(utf16, text, searched, found);
+    if (types_ & TextCheckingTypeDate) findDates(utf16, text, searched, found);
+    if (types_ & TextCheckingTypeAddress) findAddresses(utf16, text, searched, found);
+    if (types_ & TextCheckingTypeTransitInformation) findTransit(utf16, text, searched, found);
+    if (types_ & TextCheckingTypePhoneNumber) findPhoneNumbers(utf16, text, searched, found);
+    // Earlier finds first, the longer of two at one place; a find that overlaps one kept is dropped.
+    std::stable_sort(found.begin(), found.end(), [](const TextCheckingResult& a, const TextCheckingResult& b) {
+        if (a.range().location != b.range().location) return a.range().location < b.range().location;
+        return a.range().length > b.range().length;
+    });
+    std::vector<TextCheckingResult> results;
+    for (TextCheckingResult& result : found) {
+        if (!results.empty() && result.range().location < results.back().range().end()) continue;
+        results.push_back(std::move(result));
+    }
+    return results;
+}
+
+}  // namespace ql::ns

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "debug/DuvCrashHelper.h"
+#include "debug/DuvDebugTool.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Object.h"
+#include "platform/foundation/Sandbox.h"
+
+namespace ql {
+namespace {
+
+class DuvCrash : public ::testing::Test {
+protected:
+    std::string folder() const { return sandbox_.path() + "/crashes"; }
+    std::size_t recordFiles() const {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder()))
+            count += entry.path().filename() != "crashLog.plist";
+        return count;
+    }
+
+    ns::TemporarySandbox sandbox_;
+    ns::ManualClockScope clock_;
+};
+
+TEST_F(DuvCrash, AnEmptyStoreHasNothingAndTheNewestTwentyAreKept) {
+    DuvCrashHelper store(folder());
+    EXPECT_TRUE(store.crashPlist().empty());
+    EXPECT_TRUE(store.crashLogs().empty());
+    EXPECT_FALSE(store.crashReport());
+
+    // All in the same second: every record still has its own key.
+    for (int i = 0; i < 25; ++i) ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"n", i}}));
+    const auto keys = store.crashPlist();
+    ASSERT_EQ(keys.size(), DuvCrashHelper::kMaxRecords);
+    EXPECT_EQ(recordFiles(), DuvCrashHelper::kMaxRecords);
+    EXPECT_EQ(store.crashReport().value()["n"].int64Value(), 24);
+    EXPECT_EQ(store.crashLogs().back()["n"].int64Value(), 5);
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), keys.size());
+    EXPECT_EQ(store.crashForKey(keys.front()).value()["date"].stringValue(), keys.front());
+
+    // A later run reads the same index back.
+    DuvCrashHelper reopened(folder());
+    EXPECT_EQ(reopened.crashPlist(), keys);
+}
+
+TEST_F(DuvCrash, ExceptionsKeepWhatTheyHaveAndUnwritableRecordsTakeNoSlot) {
+    DuvCrashHelper store(folder());
+    ns::Exception bare("NSRangeException", "");
+    bare.setCallStackSymbols({"0 frame", "1 frame"});
+    store.saveException(bare);
+    const ns::Dictionary info = *store.crashReport().value()["info"].asDictionary();
+    EXPECT_EQ(info.keys(), (std::vector<std::string>{"callStack", "name"}));
+    EXPECT_EQ(info["name"].stringValue(), "NSRangeException");
+    EXPECT_EQ(store.crashReport().value()["type"].stringValue(), "exception");
+
+    // An object in the user information cannot go into a property list.
+    ns::Exception odd("NSGenericException", "why", ns::Dictionary{{"object", ns::Value(std::make_shared<ns::Object>())}});
+    store.saveException(odd);
+    EXPECT_EQ(store.crashPlist().size(), 1u);
+    EXPECT_EQ(recordFiles(), 1u);
+}
+
+// Runs the body in a child process and answers the signal that ended it.
+int signalEndingChild(const std::function<void()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    // Uncaught: the exception's record, then the abort that follows it.
+    EXPECT_EQ(signalEndingChild([] {
+                  DuvCrashHelper::sharedInstance().install();
+                  DuvCrashHelper::sharedInstance().install();
+                  // Nothing on a thread of its own catches it (the test framework would, on this one).
+                  std::thread([] { throw ns::Exception("NSInvalidArgumentException", "bad argument"); }).join();
+              }),
+              SIGABRT);
+    DuvCrashHelper afterException(caches);
+    const auto logs = afterException.crashLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGABRT);
+    EXPECT_EQ(logs[1]["type"].stringValue(), "exception");
+    EXPECT_EQ(logs[1]["info"]["reason"].stringValue(), "bad argument");
+    EXPECT_FALSE(logs[1]["info"]["callStack"].asArray()->empty());
+    EXPECT_NE(logs[0]["date"], logs[1]["date"]);
+
+    // A fault is recorded once and then ends the process instead of running the faulting code again.
+    EXPECT_EQ(signalEndingChild([] {
+                  DuvCrashHelper::sharedInstance().install();
+                  ::raise(SIGSEGV);
+              }),
+              SIGSEGV);
+    EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
+}
+
+// Out of the crash store's way, but it needs a process in which nothing has made the tool yet.
+TEST(DuvDebugToolThreads, AToolFirstReachedFromANetworkThreadBuildsItsWindowOnTheMainThread) {
+    std::shared_ptr<DuvDebugTool> tool;
+    std::thread([&] { tool = DuvDebugTool::shareInstance(); }).join();
+    EXPECT_FALSE(tool->debugWin());
+    ASSERT_TRUE(ns::RunLoop::main()->runUntil([&] { return tool->debugWin() != nullptr; }, 30));
+    EXPECT_TRUE(tool->debugTimer()->isValid());
+    EXPECT_TRUE(tool->debugWin()->isHidden());
+}
+
+}  // namespace
+}  // namespace ql
