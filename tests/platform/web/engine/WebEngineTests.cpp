@@ -273,6 +273,37 @@ TEST(WebEngine, PagesCannotReadFilesOutsideTheSandbox) {
     std::filesystem::remove_all(folder);
 }
 
+TEST(WebEngine, ViewsShareOneEngineAndAViewGoneMidLoadLeavesTheOthersAlone) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveHeld("/held", gate);
+    server.serveText("/one", "<title>one</title>", "text/html");
+    server.serveText("/two", "<title>two</title>", "text/html");
+    Page first;
+    Page second;
+    auto leaving = std::make_unique<Page>();
+    leaving->view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/held"))));
+    first.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/one"))));
+    second.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/two"))));
+    ASSERT_TRUE(pumpUntil([&] { return server.requests("/held").size() == 1; }));
+    auto delegate = leaving->delegate;
+    leaving.reset();
+    gate->open();
+    ASSERT_TRUE(pumpUntil([&] { return !first.view->isLoading() && !second.view->isLoading(); }));
+    EXPECT_EQ(first.view->stringByEvaluatingJavaScriptFromString("document.title"), "one");
+    EXPECT_EQ(second.view->stringByEvaluatingJavaScriptFromString("document.title"), "two");
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"should /held other", "start"}));
+
+    ns::Error error = ui::webEngineError(0, "");
+    const auto engine = ui::WebEngine::running(&error);
+    ASSERT_TRUE(engine);
+    const auto pid = engine->processID();
+    Page third;
+    third.load(server.url("/one"));
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
+    EXPECT_GT(engine->residentMemory(), 0u);
+}
+
 TEST(WebEngine, AnEngineKilledMidLoadEndsTheLoadWithOneErrorAndTheNextLoadWorks) {
     LoopbackServer server;
     auto gate = server.makeGate();
