@@ -18,14 +18,19 @@ ns::Error cancelledError(const std::optional<ns::URLRequest>& request) {
 
 }  // namespace
 
+WebView::WebView(const cg::Rect& frame) : View(frame), scrollView_(std::make_shared<ScrollView>(bounds())) {
+    scrollView_->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
+    addSubview(scrollView_);
+}
+
 WebView::~WebView() {
     if (task_) task_->cancel();
 }
 
-bool WebView::begin(const ns::URLRequest& request) {
+bool WebView::begin(const ns::URLRequest& request, WebViewNavigationType type) {
     assertMainThread();
     if (auto delegate = delegate_.lock()) {
-        if (!delegate->webViewShouldStartLoadWithRequest(*this, request, WebViewNavigationType::Other)) return false;
+        if (!delegate->webViewShouldStartLoadWithRequest(*this, request, type)) return false;
     }
     interruptLoad();
     ++load_;
@@ -45,7 +50,40 @@ void WebView::reportStart(std::uint64_t load) {
 }
 
 void WebView::loadRequest(const ns::URLRequest& request) {
-    if (!begin(request)) return;
+    if (!begin(request, WebViewNavigationType::Other)) return;
+    if (!history_.empty()) history_.resize(historyIndex_ + 1);
+    history_.push_back(request);
+    historyIndex_ = history_.size() - 1;
+    start(request);
+}
+
+void WebView::reload() {
+    if (!request_ || !begin(*request_, WebViewNavigationType::Reload)) return;
+    start(*request_);
+}
+
+bool WebView::canGoBack() const { return historyIndex_ > 0; }
+
+bool WebView::canGoForward() const { return historyIndex_ + 1 < history_.size(); }
+
+void WebView::goBack() {
+    if (canGoBack()) travel(historyIndex_ - 1);
+}
+
+void WebView::goForward() {
+    if (canGoForward()) travel(historyIndex_ + 1);
+}
+
+void WebView::travel(std::size_t index) {
+    if (!begin(history_[index], WebViewNavigationType::BackForward)) return;
+    historyIndex_ = index;
+    start(history_[index]);
+}
+
+// The stand-in runs no scripts.
+std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string&) { return ""; }
+
+void WebView::start(const ns::URLRequest& request) {
     const std::uint64_t load = load_;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     task_ = ns::URLSession::sharedSession()->dataTaskWithRequest(
@@ -68,7 +106,7 @@ void WebView::loadRequest(const ns::URLRequest& request) {
 void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const std::string& textEncodingName,
                        const std::optional<ns::URL>& baseURL) {
     const auto url = baseURL ? baseURL : ns::URL::fromString("about:blank");
-    if (!begin(ns::URLRequest(url))) return;
+    if (!begin(ns::URLRequest(url), WebViewNavigationType::Other)) return;
     const std::uint64_t load = load_;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     ns::DispatchQueue::main()->async([weak, load, data, MIMEType, textEncodingName, baseURL] {
