@@ -10,7 +10,10 @@
 #include "platform/ui/Device.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/MainThread.h"
+#include "platform/ui/MessageComposers.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TraitCollection.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace ql::sim {
@@ -62,6 +65,11 @@ Device::~Device() {
     ui::Device::currentDevice().setUserInterfaceIdiom(ui::UserInterfaceIdiom::Phone);
     ui::Device::currentDevice().setOrientation(ui::DeviceOrientation::Portrait);
     application().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+    application().setOpenableURLSchemes(ui::Application::systemURLSchemes());
+    ui::MailComposeViewController::setCanSendMail(true);
+    ui::MessageComposeViewController::setCanSendText(true);
+    ui::MailComposeViewController::outbox().clear();
+    ui::MessageComposeViewController::outbox().clear();
     clock_.reset();
     deviceExists = false;
 }
@@ -136,15 +144,25 @@ void Device::rotate(ui::InterfaceOrientation orientation) {
     if (orientation == orientation_) return;
     ui::Application& app = application();
     const cg::Rect before = ui::Screen::mainScreen().bounds();
+    const ui::UserInterfaceIdiom idiom = ui::Device::currentDevice().userInterfaceIdiom();
+    const ui::TraitCollection oldTraits = ui::TraitCollection::forScreen(before.size, idiom);
+    const auto eachController = [&app](const std::function<void(ui::ViewController&)>& visit) {
+        for (const auto& window : app.windows()) {
+            if (const auto& root = window->rootViewController()) ui::ViewController::forEachControllerInTree(*root, visit);
+        }
+    };
     orientation_ = orientation;
     ui::Device::currentDevice().setOrientation(deviceOrientationFor(orientation));
     applyScreen();
     const cg::Rect after = ui::Screen::mainScreen().bounds();
+    const ui::TraitCollection newTraits = ui::TraitCollection::forScreen(after.size, idiom);
+    if (oldTraits != newTraits) eachController([&](ui::ViewController& c) { c.willTransitionToTraitCollection(newTraits); });
     for (const auto& window : app.windows()) {
         if (window->frame() == before) window->setFrame(after);
     }
     // Told last, so that observers of the turn find the windows already filling the turned screen.
     app.setStatusBarOrientation(orientation);
+    if (oldTraits != newTraits) eachController([&](ui::ViewController& c) { c.traitCollectionDidChange(oldTraits); });
     ui::Keyboard& keyboard = ui::Keyboard::shared();
     if (auto key = keyWindow(); key && keyboard.isVisible()) {
         if (ui::Responder* responder = key->firstResponder()) keyboard.reload(*responder);

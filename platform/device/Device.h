@@ -71,7 +71,8 @@ public:
     ui::InterfaceOrientation orientation() const { return orientation_; }
     // Turns the device: the device's orientation (announced), the screen's bounds (swapped in landscape),
     // the status bar's orientation (announced), every window that filled the screen resized to fill it
-    // again, and a shown keyboard placed anew.
+    // again, and a shown keyboard placed anew. When the size classes change with it, every controller
+    // hears of the new traits before the windows turn and of the old ones after.
     void rotate(ui::InterfaceOrientation orientation);
 
     // ---- Time ----

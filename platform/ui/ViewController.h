@@ -12,13 +12,16 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Responder.h"
+#include "platform/ui/TraitCollection.h"
 #include "platform/ui/View.h"
 
 namespace ql::ui {
 
+class BarButtonItem;
 class LayoutGuide;
 class NavigationController;
 class NavigationItem;
+class PopoverPresentationController;
 class TabBarController;
 class TabBarItem;
 
@@ -93,6 +96,18 @@ public:
     void setTabBarItem(std::shared_ptr<TabBarItem> item);
     bool hidesBottomBarWhenPushed() const { return hidesBottomBarWhenPushed_; }
     void setHidesBottomBarWhenPushed(bool hides) { hidesBottomBarWhenPushed_ = hides; }
+    // Shown in the navigation controller's toolbar while this controller is the top one.
+    const std::vector<std::shared_ptr<BarButtonItem>>& toolbarItems() const { return toolbarItems_; }
+    void setToolbarItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);
+
+    // ---- Size classes ----
+    // The traits of the window the view is in (of the screen before that).
+    TraitCollection traitCollection() const;
+    // Around a change of the traits (the device turning): the new traits, then the old ones.
+    virtual void willTransitionToTraitCollection(const TraitCollection& /*newCollection*/) {}
+    virtual void traitCollectionDidChange(const std::optional<TraitCollection>& /*previousCollection*/) {}
+    // Every controller of the tree under `root`: children and presented controllers, depth first.
+    static void forEachControllerInTree(ViewController& root, const std::function<void(ViewController&)>& visit);
 
     // ---- Containment ----
     ViewController* parentViewController() const { return parent_; }
@@ -117,6 +132,8 @@ public:
     ViewController* presentingViewController() const;
     ModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
     void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
+    // Made when first asked for while the presentation style is the popover's; null in other styles.
+    PopoverPresentationController* popoverPresentationController();
     ModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
     void setModalTransitionStyle(ModalTransitionStyle style) { transitionStyle_ = style; }
 
@@ -196,6 +213,8 @@ private:
     bool movingToParent_ = false;
     bool movingFromParent_ = false;
     bool hidesBottomBarWhenPushed_ = false;
+    std::vector<std::shared_ptr<BarButtonItem>> toolbarItems_;
+    std::shared_ptr<PopoverPresentationController> popoverPresentation_;
     ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
     ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
     unsigned edgesForExtendedLayout_ = RectEdgeAll;
