@@ -4,7 +4,7 @@ namespace ql::ui {
 
 void Activity::activityDidFinish(bool completed) {
     // The handler may drop this activity's last owner.
-    auto self = shared_from_this();
+    auto self = weak_from_this().lock();
     if (auto handler = std::move(finished_)) handler(completed);
 }
 
