@@ -1,10 +1,13 @@
 #pragma once
-// ui::WebView: the platform's web view. Its delegate hears should-start for every document request (main
-// frame and subframes, with the navigation type), then did-start and did-finish or did-fail for each frame
-// load, on the main thread, in the platform's order; a load that a newer one or stopLoading interrupts
-// fails with the cancelled error.
+// ui::WebView: the platform's web view, showing pages on the shared web engine (WebEngine). Its delegate
+// hears should-start for every document request (main frame and subframes, with the navigation type), then
+// did-start and did-finish or did-fail for each frame load, on the main thread, in the platform's order; a
+// load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
+// pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
+// hangs, or a page that does not finish within its request's time-out, ends it with one error.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,9 +15,11 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Timer.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/URLRequest.h"
 #include "platform/net/URLSessionTask.h"
+#include "platform/ui/KeyInput.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 
@@ -45,7 +50,9 @@ public:
     virtual void webViewDidFailLoadWithError(WebView&, const ns::Error&) {}
 };
 
-class WebView : public View {
+class WebPage;
+
+class WebView : public View, public KeyInput {
     QL_OBJECT_NAMED(WebView, View, "UIWebView")
 public:
     explicit WebView(const cg::Rect& frame = cg::Rect::zero());
@@ -80,7 +87,9 @@ public:
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
 
     bool scalesPageToFit() const { return scalesPageToFit_; }
-    void setScalesPageToFit(bool scales) { scalesPageToFit_ = scales; }
+    // Lays the page out as a phone does (its viewport, fitted to the view's width) rather than at the
+    // view's width in points.
+    void setScalesPageToFit(bool scales);
     // The scroll view the page scrolls in; its content size is the page's.
     const std::shared_ptr<ScrollView>& scrollView() const { return scrollView_; }
 
@@ -90,31 +99,90 @@ public:
     const std::string& documentTextEncodingName() const { return documentTextEncodingName_; }
     const std::optional<ns::URL>& documentBaseURL() const { return documentBaseURL_; }
 
+    // Typing reaches the page's focused element.
+    bool canBecomeFirstResponder() const override { return true; }
+    bool hasText() const override { return true; }
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+
+    void layoutSubviews() override;
+
 private:
-    // Each load has a number; results of an older one are dropped.
+    struct GivenDocument {
+        ns::Data data;
+        std::string MIMEType;
+        std::string textEncodingName;
+    };
+    struct ShownDocument {
+        GivenDocument document;
+        std::optional<ns::URL> URL;
+    };
+    // A main-frame navigation this view started and already asked its delegate about.
+    struct OwnNavigation {
+        std::string URL;
+        std::optional<ns::URLRequest> request;  // sent as given (method, body) unless the engine's own
+        std::optional<GivenDocument> document;  // served instead of loading
+    };
+    struct FrameLoad {
+        bool committed = false;
+        std::optional<ns::Error> error;
+    };
+
+    // Asks the delegate and, when it agrees, ends the current load and numbers a new one.
     bool begin(const ns::URLRequest& request, WebViewNavigationType type);
-    void start(const ns::URLRequest& request);
+    void navigate(OwnNavigation navigation, std::string_view method, ns::Dictionary params);
+    WebPage* page(ns::Error* error);
     void reportStart(std::uint64_t load);
-    void finish(std::uint64_t load, const ns::Data& data, std::string MIMEType, std::string textEncodingName,
-                std::optional<ns::URL> baseURL);
-    void fail(std::uint64_t load, const ns::Error& error);
-    void interruptLoad();
-    void travel(std::size_t index);
+    void startLoadTimer(double interval);
+    void failSoon(std::uint64_t load, const ns::Error& error);
+    void abandonLoad(const ns::Error& error);
+    void endFrameLoad(const std::string& frame);
+
+    void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
+    void requestPaused(const ns::Dictionary& params);
+    void documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
+                           bool redirected);
+    void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame);
+    void frameNavigated(const ns::Dictionary& frame);
+    void navigatedWithinDocument(const std::string& frame, const std::string& url);
+    bool askDelegate(const ns::URLRequest& request, WebViewNavigationType type);
+    ns::Value navigationHistory() const;
+    void travel(int step);
+
+    // Rendering and input.
+    void applyViewport();
+    void refreshRendering();
+    void pageScrolled();
+    void dispatchTouch(std::string_view type, const cg::Point& point);
+    void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);
 
     std::weak_ptr<WebViewDelegate> delegate_;
     std::shared_ptr<ScrollView> scrollView_;
+    std::shared_ptr<View> contentView_;
+    std::shared_ptr<ScrollViewDelegate> scrollObserver_;
     std::optional<ns::URLRequest> request_;
     bool loading_ = false;
     bool scalesPageToFit_ = false;
     std::uint64_t load_ = 0;
-    std::shared_ptr<ns::URLSessionTask> task_;
+
+    std::unique_ptr<WebPage> page_;
+    std::uint64_t pageSerial_ = 0;
+    std::optional<OwnNavigation> ownNavigation_;
+    std::vector<std::string> supersededURLs_;
+    std::map<std::string, FrameLoad> frameLoads_;
+    std::map<std::string, WebViewNavigationType> navigationReasons_;
+    std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
+    std::optional<ShownDocument> arrivingDocument_;
+    std::shared_ptr<ns::Timer> loadTimer_;
+    bool renderingPending_ = false;
+    bool renderingAgain_ = false;
+    bool followingPage_ = false;
+    cg::Size viewport_;
+
     ns::Data documentData_;
     std::string documentMIMEType_;
     std::string documentTextEncodingName_;
     std::optional<ns::URL> documentBaseURL_;
-    // Requests of the pages shown, oldest first; historyIndex_ is the one shown.
-    std::vector<ns::URLRequest> history_;
-    std::size_t historyIndex_ = 0;
 };
 
 }  // namespace ql::ui
