@@ -180,7 +180,12 @@ void WebViewController::webViewDidFinishLoad(ui::WebView& webView) {
 
 void WebViewController::webViewProgressUpdateProgress(WebViewProgress&, float value) {
     if (progressView_) progressView_->setProgress(value, true);
-    if (!webView_) return;
+    // Until a frame load has ended (the estimate beyond its start) the document on screen is the previous
+    // one, whose title and colours are shown already; the engine cannot read a page that has not arrived.
+    if (!webView_ || value <= WebViewProgress::kInitialProgress) {
+        refreshButtonsState();
+        return;
+    }
     const std::string readyState = webView_->stringByEvaluatingJavaScriptFromString("document.readyState");
     if (readyState == "interactive" || readyState == "complete") {
         if (showPageTitles_) {

@@ -15,7 +15,9 @@ using test::BrowserHarness;
 // activity sheet when asked.
 class OlderPlatformBrowser : public WebViewController {
 public:
-    explicit OlderPlatformBrowser(bool activitySheet) : WebViewController("example.test/page"), activitySheet_(activitySheet) {}
+    explicit OlderPlatformBrowser(bool activitySheet) : WebViewController("example.test/page"), activitySheet_(activitySheet) {
+        setShouldStartLoadRequestHandler([](const ns::URLRequest&, ui::WebViewNavigationType) { return false; });
+    }
 
 protected:
     SharingFacilities sharingFacilities() const override { return {false, activitySheet_, false}; }
@@ -40,6 +42,8 @@ TEST(WebViewControllerSharing, ActivitySheetAnchoredAtTheActionButton) {
     h.device.runUntilIdle();
 
     auto browser = std::make_shared<WebViewController>("example.test/page");
+    // Nothing is loaded: sharing needs only the address.
+    browser->setShouldStartLoadRequestHandler([](const ns::URLRequest&, ui::WebViewNavigationType) { return false; });
     h.push(browser);
     browser->actionButton()->sendAction(nullptr);
     h.device.runUntilIdle();
