@@ -196,7 +196,7 @@ void WebViewController::setButtonBevelOpacity(double opacity) {
 void WebViewController::setApplicationBarButtonItems(BarButtonItems items) {
     if (items == applicationBarButtonItems_) return;
     applicationBarButtonItems_ = std::move(items);
-    if (presentingViewController() && compactPresentation()) layoutButtonsForCurrentSizeClass();
+    if (presenter() && compactPresentation()) layoutButtonsForCurrentSizeClass();
 }
 
 void WebViewController::setApplicationLeftBarButtonItems(BarButtonItems items) {

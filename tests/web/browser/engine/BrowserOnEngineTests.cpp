@@ -142,7 +142,7 @@ TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
     EXPECT_EQ(server.requests("/held").size(), 1u) << "stopping never loads again";
 }
 
-// Screenshots of the browser showing a page, on a phone and a tablet, when QL_BROWSER_SHOTS names a folder.
+// The browser showing a page on every device; screenshots when QL_BROWSER_SHOTS names a folder.
 TEST(BrowserOnEngine, ShowsTheRenderedPage) {
     LoopbackServer server;
     server.serveText("/page",
@@ -153,7 +153,10 @@ TEST(BrowserOnEngine, ShowsTheRenderedPage) {
                      "<p><a href=\"/more\">More books</a></p></body></html>",
                      "text/html; charset=utf-8");
     const char* folder = std::getenv("QL_BROWSER_SHOTS");
-    for (const auto& [name, profile] : {std::pair{"phone", sim::ScreenProfile::phone375x667()},
+    for (const auto& [name, profile] : {std::pair{"phone-320x480", sim::ScreenProfile::phone320x480()},
+                                        std::pair{"phone-320x568", sim::ScreenProfile::phone320x568()},
+                                        std::pair{"phone-375x667", sim::ScreenProfile::phone375x667()},
+                                        std::pair{"phone-414x736", sim::ScreenProfile::phone414x736()},
                                         std::pair{"tablet", sim::ScreenProfile::pad768x1024()}}) {
         BrowserHarness h(profile, sim::Device::Time::Real);
         auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/page")));
@@ -165,6 +168,14 @@ TEST(BrowserOnEngine, ShowsTheRenderedPage) {
             return shot->pixel(shot->width() / 2, static_cast<int>(shot->height() * 0.6));
         };
         EXPECT_TRUE(h.device.runUntil([&] { return background() == cg::Image::Pixel{0xfd, 0xf6, 0xe3, 255}; }, 10)) << name;
+        // On a narrow screen every button fits on the toolbar.
+        if (browser->compactPresentation()) {
+            const auto& toolbar = h.shell->navigation_->toolbar();
+            ASSERT_EQ(toolbar->itemViews().size(), 4u) << name;
+            for (const auto& button : toolbar->itemViews()) {
+                EXPECT_TRUE(cg::rectContainsRect(toolbar->bounds(), button->frame())) << name;
+            }
+        }
         if (folder) h.device.writeScreenshot(std::string(folder) + "/browser-" + name + ".png");
     }
 }
