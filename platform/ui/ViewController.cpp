@@ -468,4 +468,23 @@ PopoverPresentationController* ViewController::popoverPresentationController() {
     return popoverPresentation_.get();
 }
 
+namespace {
+
+std::function<void()>& rotationAttemptHandler() {
+    static auto* handler = new std::function<void()>();
+    return *handler;
+}
+
+}  // namespace
+
+void ViewController::attemptRotationToDeviceOrientation() {
+    assertMainThread();
+    if (const auto& handler = rotationAttemptHandler()) handler();
+}
+
+void ViewController::setRotationAttemptHandler(std::function<void()> handler) {
+    assertMainThread();
+    rotationAttemptHandler() = std::move(handler);
+}
+
 }  // namespace ql::ui

@@ -106,6 +106,20 @@ public:
     // Around a change of the traits (the device turning): the new traits, then the old ones.
     virtual void willTransitionToTraitCollection(const TraitCollection& /*newCollection*/) {}
     virtual void traitCollectionDidChange(const std::optional<TraitCollection>& /*previousCollection*/) {}
+    // ---- Rotation ----
+    // How long the interface takes to turn.
+    static constexpr double kRotationDuration = 0.4;
+    // Asked before the interface turns with the device; one controller on screen that refuses keeps it.
+    virtual bool shouldAutorotate() const { return true; }
+    // Around a turn: before it, inside its animation (the views already laid out for the new orientation),
+    // and once it has ended.
+    virtual void willRotateToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
+    virtual void willAnimateRotationToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
+    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation /*previous*/) {}
+    // Turns the interface to the device's orientation when it was kept from turning earlier.
+    static void attemptRotationToDeviceOrientation();
+    // The device's side: what an attempt does.
+    static void setRotationAttemptHandler(std::function<void()> handler);
     // Every controller of the tree under `root`: children and presented controllers, depth first.
     static void forEachControllerInTree(ViewController& root, const std::function<void(ViewController&)>& visit);
 

@@ -157,11 +157,6 @@ void WebViewController::viewWillDisappear(bool animated) {
     progressView_->removeFromSuperview();
 }
 
-void WebViewController::viewDidDisappear(bool animated) {
-    ui::ViewController::viewDidDisappear(animated);
-    ui::Application::sharedApplication().setNetworkActivityIndicatorVisible(false);
-}
-
 // ---- Loading ----
 
 bool WebViewController::webViewShouldStartLoadWithRequest(ui::WebView&, const ns::URLRequest& request,

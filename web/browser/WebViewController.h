@@ -21,6 +21,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/MessageComposers.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/PopoverController.h"
@@ -122,7 +123,6 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
     ui::StatusBarStyle preferredStatusBarStyle() const { return ui::StatusBarStyle::Default; }
 
     // ---- Loading, reached through the estimator ----
@@ -161,6 +161,37 @@ public:
                                                   const std::optional<ns::Error>& error) override;
     void messageComposeViewControllerDidFinishWithResult(ui::MessageComposeViewController& controller,
                                                          ui::MessageComposeResult result) override;
+
+    // ---- Rotation snapshot (WebViewControllerRotation.cpp) ----
+    // The page's scroll state when a turn begins.
+    struct WebViewState {
+        cg::Size frameSize;
+        cg::Size contentSize;
+        cg::Point contentOffset;
+        double zoomScale = 1;
+        double minimumZoomScale = 1;
+        double maximumZoomScale = 1;
+        double topEdgeInset = 0;
+        double bottomEdgeInset = 0;
+    };
+    // No turn while a snapshot stands in for the page.
+    bool shouldAutorotate() const override { return !webViewRotationSnapshot_; }
+    void willRotateToInterfaceOrientation(ui::InterfaceOrientation orientation, double duration) override;
+    void willAnimateRotationToInterfaceOrientation(ui::InterfaceOrientation orientation, double duration) override;
+    void didRotateFromInterfaceOrientation(ui::InterfaceOrientation previous) override;
+    void viewDidDisappear(bool animated) override;
+    // The part of the page (in its scroll coordinates) that will show after turning to `orientation`.
+    cg::Rect rectForVisibleRegionOfWebViewAnimatingToOrientation(ui::InterfaceOrientation orientation);
+    void setUpWebViewForRotationToOrientation(ui::InterfaceOrientation orientation, double duration);
+    void animateWebViewRotationToOrientation(ui::InterfaceOrientation orientation, double duration);
+    void restoreWebViewFromRotationFromOrientation(ui::InterfaceOrientation previous);
+    // The end of a turn: the page back in place of its snapshot.
+    void animationDidStop(bool finished);
+    bool splitScreenEnabled() const;
+    const std::shared_ptr<ui::ImageView>& webViewRotationSnapshot() const { return webViewRotationSnapshot_; }
+    const WebViewState& webViewState() const { return webViewState_; }
+    // The view inside the web view's scroll view that shows the page.
+    std::shared_ptr<ui::View> webViewContentView() const;
 
     // ---- Page probes, scripts run in the page ----
     bool webViewPageWidthIsDynamic();
@@ -216,6 +247,9 @@ private:
     ns::Dictionary buttonThemeAttributes_;
     std::shared_ptr<ui::PopoverController> sharingPopoverController_;
     std::vector<MenuEntry> menuEntries_;
+    bool rotationSkipped() const;
+    std::shared_ptr<ui::ImageView> webViewRotationSnapshot_;
+    WebViewState webViewState_;
     bool hideToolbarOnClose_ = true;
     bool hideNavBarOnClose_ = false;
 };

@@ -144,10 +144,12 @@ TEST(WebViewController, TurningTheWidestPhoneSwitchesLayouts) {
     h.push(browser);
     EXPECT_FALSE(h.shell->navigation_->isToolbarHidden());
     h.device.rotate(ui::InterfaceOrientation::LandscapeLeft);
+    h.device.advance(ui::ViewController::kRotationDuration);
     EXPECT_TRUE(h.shell->navigation_->isToolbarHidden());
     EXPECT_EQ(h.describe(*browser, browser->navigationItem()->rightBarButtonItems()),
               (Words{"reload", "_", "forward", "_", "back", "_"}));
     h.device.rotate(ui::InterfaceOrientation::Portrait);
+    h.device.advance(ui::ViewController::kRotationDuration);
     EXPECT_FALSE(h.shell->navigation_->isToolbarHidden());
     EXPECT_TRUE(browser->navigationItem()->rightBarButtonItems().empty());
 
