@@ -265,39 +265,36 @@ void WebEngine::deliverEnded() {
     for (auto& [key, handler] : sessions) handler(kEngineEnded, ns::Value());
 }
 
-std::uint64_t WebEngine::write(std::string_view method, ns::Dictionary params, const std::string& session) {
-    std::uint64_t id = 0;
-    {
-        std::lock_guard lock(mutex_);
-        id = nextID_++;
-    }
+bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
     ns::Dictionary message{{"id", ns::Value(id)}, {"method", ns::Value(method)}, {"params", ns::Value(std::move(params))}};
     if (!session.empty()) message.set("sessionId", ns::Value(session));
     auto json = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(message)), 0, nullptr);
-    if (!json) return 0;
+    if (!json) return false;
     std::string frame(json->view());
     frame.push_back('\0');
     std::lock_guard lock(writeMutex_);
-    if (!alive_ || !writeAll(commandFd_, frame)) return 0;
-    return id;
+    return alive_ && writeAll(commandFd_, frame);
 }
 
 void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
     std::unique_lock lock(mutex_);
-    const std::uint64_t id = nextID_;
+    const std::uint64_t id = nextID_++;
     if (reply) replies_[id] = std::move(reply);
     lock.unlock();
-    write(method, std::move(params), session);
+    if (!write(id, method, std::move(params), session)) {
+        lock.lock();
+        replies_.erase(id);
+    }
 }
 
 ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const std::string& session,
                           std::string* error, double timeout) {
     auto waiter = std::make_shared<Waiter>();
     std::unique_lock lock(mutex_);
-    const std::uint64_t id = nextID_;
+    const std::uint64_t id = nextID_++;
     waiters_[id] = waiter;
     lock.unlock();
-    if (write(method, std::move(params), session) == 0) {
+    if (!write(id, method, std::move(params), session)) {
         lock.lock();
         waiters_.erase(id);
         if (error) *error = "the web engine is not running";

@@ -77,7 +77,7 @@ private:
     void dispatch(std::string_view frame);
     void ended();
     void deliverEnded();
-    std::uint64_t write(std::string_view method, ns::Dictionary params, const std::string& session);
+    bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
     int pid_ = -1;
     int commandFd_ = -1;

@@ -36,8 +36,9 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
     }
     engine->setSessionHandler(session, std::move(handler));
     std::unique_ptr<WebPage> page(new WebPage(engine, target, session));
-    page->send("Page.enable", {});
-    page->send("Page.setLifecycleEventsEnabled", {{"enabled", ns::Value(false)}});
+    page->call("Page.enable", {});
+    // Input goes to the page as to the one in front, whether or not the engine thinks it is.
+    page->send("Emulation.setFocusEmulationEnabled", {{"enabled", ns::Value(true)}});
     ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
     // Nothing may reach the network past the platform's URL loading, so the page waits for this.
     if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/URLSessionConfiguration.h"
@@ -12,6 +14,9 @@
 
 namespace ql::ui {
 namespace {
+
+// The platform's code for a file the loader may not read.
+constexpr std::int64_t kNoPermissionsToReadFile = -1102;
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -75,6 +80,19 @@ ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest) {
     return request;
 }
 
+std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {
+    if (!request.URL() || request.URL()->scheme() != "file") return std::nullopt;
+    // Resolved first, so that neither ".." nor a link leads out of the sandbox.
+    std::error_code ignored;
+    const auto home = std::filesystem::weakly_canonical(ns::homeDirectory(), ignored);
+    const auto file = std::filesystem::weakly_canonical(request.URL()->path(), ignored);
+    const auto [homeEnd, fileAt] = std::mismatch(home.begin(), home.end(), file.begin(), file.end());
+    if (homeEnd == home.end()) return std::nullopt;
+    ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("A page may not read files outside the app.")},
+                        {std::string(ns::URLErrorFailingURLStringErrorKey), ns::Value(request.URL()->absoluteString())}};
+    return ns::Error(std::string(ns::URLErrorDomain), kNoPermissionsToReadFile, std::move(info));
+}
+
 std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, PageReplyHandler handler) {
     auto task = pageSession()->dataTaskWithRequest(
         request, [handler = std::move(handler)](const std::optional<ns::Data>& data,
@@ -122,6 +140,7 @@ ns::Dictionary failure(const std::string& requestID, const ns::Error& error) {
             case ns::URLErrorTimedOut: reason = "TimedOut"; break;
             case ns::URLErrorCannotFindHost: reason = "NameNotResolved"; break;
             case ns::URLErrorCannotConnectToHost: reason = "ConnectionRefused"; break;
+            case kNoPermissionsToReadFile: reason = "AccessDenied"; break;
             default: reason = "ConnectionFailed"; break;
         }
     }

@@ -22,6 +22,9 @@ namespace ql::ui {
 // engine's own cookie header is left out, since the platform's cookie storage supplies the cookies.
 ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest);
 
+// Why a page may not make the request, if it may not: a file outside the app's sandbox.
+std::optional<ns::Error> refusalForPage(const ns::URLRequest& request);
+
 using PageReplyHandler = std::function<void(const ns::Data& body, const std::shared_ptr<ns::URLResponse>& response,
                                             const std::optional<ns::Error>& error)>;
 

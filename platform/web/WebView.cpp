@@ -17,6 +17,7 @@ namespace {
 // How long a script may run in the page before the engine stops it; the wait for its answer is bounded
 // a little beyond.
 constexpr double kScriptTimeout = 2;
+constexpr std::size_t kSupersededKept = 8;
 
 ns::Error cancelledError(const std::optional<ns::URLRequest>& request) {
     ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("cancelled")}};
@@ -138,7 +139,11 @@ void WebView::abandonLoad(const ns::Error& error) {
     if (!loading_) return;
     loading_ = false;
     frameLoads_.clear();
-    if (ownNavigation_) supersededURLs_.push_back(ownNavigation_->URL);
+    if (ownNavigation_ && !ownNavigation_->reached) {
+        // Kept to recognise its request should the engine still make it; only the latest few can be late.
+        supersededURLs_.push_back(ownNavigation_->URL);
+        if (supersededURLs_.size() > kSupersededKept) supersededURLs_.erase(supersededURLs_.begin());
+    }
     ownNavigation_.reset();
     arrivingDocument_.reset();
     for (auto& [id, task] : serving_) task->cancel();
@@ -164,7 +169,8 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         const std::string failed = refusal ? *refusal : text(fieldsOf(result), "errorText");
         if (failed.empty()) return;
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
-        if (frame == self->frameLoads_.end() || frame->second.committed) return;
+        // A document that came (or failed) ends its load when the engine stops loading the frame.
+        if (frame == self->frameLoads_.end() || frame->second.answered) return;
         // The engine could not even begin: no document will come for this load.
         if (!frame->second.error) {
             ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("The page could not be loaded (" + failed + ").")}};
@@ -199,6 +205,7 @@ void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const 
     const std::string address = "data:" + type + ";base64," + ns::base64EncodedString(data);
     navigate(OwnNavigation{address, std::nullopt, std::nullopt}, "Page.navigate", {{"url", ns::Value(address)}});
     arrivingDocument_ = ShownDocument{document, baseURL};
+    if (page_) frameLoads_[page_->mainFrame()].answered = true;
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<ns::URL>& baseURL) {
@@ -295,7 +302,7 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
     return text(result, "value");
 }
 
-void WebView::endFrameLoad(const std::string& frame) {
+void WebView::endFrameLoad(std::string frame) {
     auto found = frameLoads_.find(frame);
     if (found == frameLoads_.end()) return;
     const std::optional<ns::Error> error = found->second.error;
@@ -315,7 +322,7 @@ void WebView::endFrameLoad(const std::string& frame) {
         loading_ = false;
         if (loadTimer_) loadTimer_->invalidate();
     }
-    if (mainFrame) refreshRendering();
+    if (mainFrame) renderNewDocument();
     if (auto delegate = delegate_.lock()) {
         if (error) {
             delegate->webViewDidFailLoadWithError(*this, *error);
@@ -338,7 +345,7 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
     } else if (method == "Page.frameStoppedLoading") {
         const std::string frame = text(fields, "frameId");
         auto found = frameLoads_.find(frame);
-        if (found != frameLoads_.end() && (found->second.committed || found->second.error)) endFrameLoad(frame);
+        if (found != frameLoads_.end() && found->second.answered) endFrameLoad(frame);
     } else if (method == "Page.frameRequestedNavigation" || method == "Page.frameScheduledNavigation") {
         navigationReasons_[text(fields, "frameId")] = navigationTypeForReason(text(fields, "reason"));
     } else if (method == "Page.navigatedWithinDocument") {
@@ -352,10 +359,12 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
 
 void WebView::frameNavigated(const ns::Dictionary& frame) {
     const std::string id = text(frame, "id");
-    auto found = frameLoads_.find(id);
-    if (found != frameLoads_.end()) found->second.committed = true;
-    if (id != page_->mainFrame()) return;
     const std::string url = text(frame, "url");
+    auto found = frameLoads_.find(id);
+    // The engine's error page shows a failure; one that comes while a load has not failed is an earlier one's.
+    const bool errorPage = frame.contains("unreachableUrl") || url.rfind("chrome-error:", 0) == 0;
+    if (found != frameLoads_.end() && (!errorPage || found->second.error)) found->second.answered = true;
+    if (id != page_->mainFrame()) return;
     // The address the document came from in the end (after redirects); an error page keeps the asked one.
     if (request_ && url.rfind("http", 0) == 0) request_->setURL(ns::URL::fromString(url));
     if (loading_) pageScrolled();
@@ -390,19 +399,20 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
     const std::string url = request.URL() ? request.URL()->absoluteString() : std::string();
     if (mainFrame && !redirected) {
         auto superseded = std::find(supersededURLs_.begin(), supersededURLs_.end(), url);
-        if (superseded != supersededURLs_.end() && !(ownNavigation_ && ownNavigation_->URL == url)) {
+        if (superseded != supersededURLs_.end() && !(ownNavigation_ && !ownNavigation_->reached && ownNavigation_->URL == url)) {
             // A navigation this view gave up before the engine reached it.
             supersededURLs_.erase(superseded);
             page_->send("Fetch.fulfillRequest", noContent(requestID));
             return;
         }
     }
-    if (mainFrame && ownNavigation_ && ownNavigation_->URL == url && !redirected) {
-        // Asked already when the view started it.
+    if (mainFrame && ownNavigation_ && !ownNavigation_->reached && !redirected) {
+        // Asked already when the view started it (the engine may have written its address differently).
+        ownNavigation_->reached = true;
         OwnNavigation own = *ownNavigation_;
-        ownNavigation_->URL.clear();
         if (own.document) {
             arrivingDocument_ = ShownDocument{*own.document, request.URL()};
+            frameLoads_[frame].answered = true;
             page_->send("Fetch.fulfillRequest", fulfilment(requestID, own.document->data, own.document->MIMEType,
                                                            own.document->textEncodingName));
             return;
@@ -450,6 +460,14 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
 }
 
 void WebView::serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame) {
+    if (auto refusal = refusalForPage(request)) {
+        if (auto frame = frameLoads_.find(documentFrame); !documentFrame.empty() && frame != frameLoads_.end()) {
+            frame->second.answered = true;
+            frame->second.error = *refusal;
+        }
+        page_->send("Fetch.failRequest", failure(requestID, *refusal));
+        return;
+    }
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     const std::uint64_t serial = pageSerial_;
     auto task = loadForPage(request, [weak, serial, requestID, documentFrame](
@@ -460,6 +478,7 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
         if (!self->serving_.erase(requestID)) return;
         auto frame = self->frameLoads_.find(documentFrame);
         const bool document = !documentFrame.empty() && frame != self->frameLoads_.end();
+        if (document) frame->second.answered = true;
         if (error) {
             if (document) frame->second.error = *error;
             self->page_->send("Fetch.failRequest", failure(requestID, *error));

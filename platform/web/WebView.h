@@ -122,9 +122,12 @@ private:
         std::string URL;
         std::optional<ns::URLRequest> request;  // sent as given (method, body) unless the engine's own
         std::optional<GivenDocument> document;  // served instead of loading
+        bool reached = false;                   // the engine has asked for its document
     };
+    // A frame's load ends when the engine stops loading the frame after its document has come (the view
+    // answered the engine's request for it, or the engine showed it).
     struct FrameLoad {
-        bool committed = false;
+        bool answered = false;
         std::optional<ns::Error> error;
     };
 
@@ -136,7 +139,8 @@ private:
     void startLoadTimer(double interval);
     void failSoon(std::uint64_t load, const ns::Error& error);
     void abandonLoad(const ns::Error& error);
-    void endFrameLoad(const std::string& frame);
+    // Takes the frame id by value: callers pass keys of the loads it erases.
+    void endFrameLoad(std::string frame);
 
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void requestPaused(const ns::Dictionary& params);
@@ -152,6 +156,7 @@ private:
     // Rendering and input.
     void applyViewport();
     void refreshRendering();
+    void renderNewDocument();
     void pageScrolled();
     void dispatchTouch(std::string_view type, const cg::Point& point);
     void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);
@@ -174,6 +179,7 @@ private:
     std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
     std::optional<ShownDocument> arrivingDocument_;
     std::shared_ptr<ns::Timer> loadTimer_;
+    std::uint64_t rendering_ = 0;
     bool renderingPending_ = false;
     bool renderingAgain_ = false;
     bool followingPage_ = false;

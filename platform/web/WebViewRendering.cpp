@@ -82,6 +82,14 @@ void WebView::pageScrolled() {
     refreshRendering();
 }
 
+// A capture asked for before a document came may never be answered once the document is replaced.
+void WebView::renderNewDocument() {
+    ++rendering_;
+    renderingPending_ = false;
+    renderingAgain_ = false;
+    refreshRendering();
+}
+
 // One capture at a time; asks made meanwhile are folded into one more once it arrives.
 void WebView::refreshRendering() {
     if (!page_ || !page_->isAlive() || viewport_.width < 1) return;
@@ -105,10 +113,11 @@ void WebView::refreshRendering() {
         self->contentView_->setFrame(cg::Rect{offset, self->bounds().size});
         self->followingPage_ = false;
     });
+    const std::uint64_t rendering = rendering_;
     page_->send("Page.captureScreenshot", {{"format", ns::Value("png")}},
-                [weak, serial](const ns::Value& result, const std::optional<std::string>&) {
+                [weak, serial, rendering](const ns::Value& result, const std::optional<std::string>&) {
                     auto self = weak.lock();
-                    if (!self || serial != self->pageSerial_) return;
+                    if (!self || serial != self->pageSerial_ || rendering != self->rendering_) return;
                     self->renderingPending_ = false;
                     const ns::Value* data = fieldsOf(result).find("data");
                     if (auto png = data ? ns::dataWithBase64EncodedString(data->stringValue()) : std::nullopt) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "platform/foundation/Sandbox.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
@@ -41,6 +46,17 @@ TEST(WebEngineMissing, ALoadWithoutAnEngineEndsWithOneClearError) {
     EXPECT_EQ(loadWithEngine("/bin/true", errors), (std::vector<std::string>{"should /page other", "start", "fail 2"}));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].domain(), ui::WebEngineErrorDomain);
+}
+
+TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
+    const std::string script = ns::temporaryDirectory() + "silent-engine-" + std::to_string(getpid());
+    std::ofstream(script) << "#!/bin/sh\nexec sleep 600\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::vector<ns::Error> errors;
+    EXPECT_EQ(loadWithEngine(script.c_str(), errors), (std::vector<std::string>{"should /page other", "start", "fail 2"}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].localizedDescription(), "The web engine could not open a page: the web engine did not answer.");
+    std::filesystem::remove(script);
 }
 
 }  // namespace

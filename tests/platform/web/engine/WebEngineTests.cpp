@@ -5,13 +5,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLProtocol.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/TouchDriver.h"
+#include "platform/ui/Window.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
@@ -248,6 +256,23 @@ TEST(WebEngine, GivenDocumentsAreServedAsTheirBaseAddressesReply) {
     EXPECT_EQ(page.view->documentData(), ns::Data("<title>no base</title>"));
 }
 
+TEST(WebEngine, PagesCannotReadFilesOutsideTheSandbox) {
+    const std::string folder = ns::temporaryDirectory() + "pages-" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(folder + "/outside");
+    std::filesystem::create_directory_symlink("/etc", folder + "/outside");
+    Page page;
+    for (const std::string& outside :
+         {std::string("/etc/hostname"), folder + "/outside/hostname", folder + "/../../../../../../etc/hostname"}) {
+        page.delegate->events.clear();
+        page.load("file://" + outside);
+        ASSERT_EQ(page.delegate->events.size(), 3u) << outside;
+        EXPECT_EQ(page.delegate->events[2], "fail -1102") << outside;
+    }
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.body.innerText"), "");
+    std::filesystem::remove_all(folder);
+}
+
 TEST(WebEngine, AnEngineKilledMidLoadEndsTheLoadWithOneErrorAndTheNextLoadWorks) {
     LoopbackServer server;
     auto gate = server.makeGate();
@@ -287,6 +312,76 @@ TEST(WebEngine, APageThatNeverFinishesEndsWithTheTimeOut) {
     }
     gate->open();
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /endless other", "start", "fail -1001"}));
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+// The page surface inside the web view's scroll view.
+std::shared_ptr<ui::ImageView> pageSurface(ui::WebView& view) {
+    for (const auto& child : view.scrollView()->subviews()) {
+        if (auto surface = std::dynamic_pointer_cast<ui::ImageView>(child)) return surface;
+    }
+    return nullptr;
+}
+
+TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
+    ui::Screen::mainScreen().setBounds({0, 0, 320, 480});
+    ui::Screen::mainScreen().setScale(2);
+    auto window = std::make_shared<ui::Window>(cg::Rect{0, 0, 320, 480});
+    window->makeKeyAndVisible();
+    LoopbackServer server;
+    server.serveText("/page",
+                     "<html><body style=\"margin:0\">"
+                     "<div style=\"height:200px;background:rgb(255,0,0)\"><input id=\"field\"></div>"
+                     "<a href=\"/tapped\" style=\"display:block;height:2800px;background:rgb(0,0,255)\">go</a>"
+                     "</body></html>",
+                     "text/html");
+    server.serveText("/tapped", "<title>tapped</title>", "text/html");
+    Page page;
+    window->addSubview(page.view);
+    page.load(server.url("/page"));
+    auto surface = pageSurface(*page.view);
+    ASSERT_TRUE(surface);
+    // The rendering follows the load.
+    ASSERT_TRUE(pumpUntil([&] {
+        return surface->image() && surface->image()->CGImage()->pixel(600, 20) == cg::Image::Pixel{255, 0, 0, 255};
+    }));
+    const auto bitmap = surface->image()->CGImage();
+    EXPECT_EQ(bitmap->width(), 640);
+    EXPECT_EQ(bitmap->height(), 960);
+    EXPECT_EQ(bitmap->pixel(600, 20), (cg::Image::Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(bitmap->pixel(600, 900), (cg::Image::Pixel{0, 0, 255, 255}));
+    // Drawn at twice the size: the 200-point band ends at 400 pixels.
+    EXPECT_EQ(bitmap->pixel(20, 398), (cg::Image::Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(bitmap->pixel(20, 402), (cg::Image::Pixel{0, 0, 255, 255}));
+    ASSERT_TRUE(pumpUntil([&] { return page.view->scrollView()->contentSize().height == 3000; }));
+
+    // Typing reaches the focused field.
+    page.view->stringByEvaluatingJavaScriptFromString("document.getElementById('field').focus()");
+    page.view->insertText("hey");
+    page.view->deleteBackward();
+    // Input travels apart from scripts: it arrives in order, but not necessarily before the next script.
+    EXPECT_TRUE(pumpUntil([&] {
+        return page.view->stringByEvaluatingJavaScriptFromString("document.getElementById('field').value") == "he";
+    }));
+
+    // Moving the scroll view scrolls the page.
+    page.view->scrollView()->setContentOffset(cg::Point{0, 1000});
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "1000"; }));
+
+    // A tap on the link follows it.
+    page.delegate->events.clear();
+    ui::TouchDriver fingers;
+    ASSERT_TRUE(fingers.tap(cg::Point{160, 400}));
+    ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("finish") == 1; }));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /tapped link", "start", "finish"}));
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "tapped");
+    page.view->removeFromSuperview();
+    window->setHidden(true);
 }
 
 }  // namespace
