@@ -78,6 +78,11 @@ void Sandbox::setHomeForTesting(std::string path) {
     homeGeneration.fetch_add(1);
 }
 
+bool Sandbox::hasHomeForTesting() {
+    std::lock_guard lock(homeMutex);
+    return !homeOverride.empty();
+}
+
 std::uint64_t Sandbox::generation() { return homeGeneration.load(); }
 
 SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(path).lexically_normal().string()) {

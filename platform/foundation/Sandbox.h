@@ -26,6 +26,8 @@ public:
     static void setHomeForTesting(std::string path);
     // Changes whenever the home does, so holders of paths inside it can tell they must rebind.
     static std::uint64_t generation();
+    // Whether a test has pointed the sandbox elsewhere: what apps would share then stays inside it too.
+    static bool hasHomeForTesting();
 };
 
 // A folder made the sandbox's home for the lifetime of the scope (created when missing); afterwards the

@@ -7,6 +7,7 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/SystemItemPictograms.h"
 #include "platform/ui/View.h"
 
 namespace ql::ui {
@@ -28,6 +29,7 @@ BarButtonItem::BarButtonItem(BarButtonSystemItem systemItem, std::weak_ptr<ns::O
     if (systemItem == BarButtonSystemItem::Done) style_ = BarButtonItemStyle::Done;
     const std::string words = titleOfSystemItem(systemItem);
     if (!words.empty()) setTitle(words);
+    if (auto pictogram = pictogramOfSystemItem(systemItem)) setImage(std::move(pictogram));
 }
 
 BarButtonItem::BarButtonItem(std::shared_ptr<View> customView) : customView_(std::move(customView)) {}
