@@ -1,7 +1,8 @@
 // Constraint layout at the size of a busy screen: 500 constraints, first for the solver alone (built
 // from nothing, then re-solved after a constant changes) and then as a tree of views laid out by a layout
 // pass (from nothing, then again after one row's height changes, which moves every row below it). Then
-// the first layout pass of long columns, 1,000 to 4,000 rows, whose time should grow about as the rows do.
+// the first layout pass of long columns (1,000 to 4,000 rows) and chains (1,000 to 8,000 views), whose
+// time should grow about as the rows do.
 //
 // The load is a column of rows in a container: each row is pinned left and right, stacked under the
 // previous one, at least 30 points high and preferably 44 (a priority of 250): five constraints a row.
@@ -83,6 +84,33 @@ void BM_SolverEditOnePreference(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SolverEditOnePreference)->Unit(benchmark::kMicrosecond);
+
+// A chain for the solver alone, stated as layout states it: every link (each box a gap after the one
+// before), then every size.
+void BM_SolverChain(benchmark::State& state) {
+    using solver::Expression;
+    using solver::Relation;
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        solver::Solver solver;
+        std::vector<solver::Variable> left, width;
+        for (int i = 0; i < count; ++i) {
+            left.push_back(solver.makeVariable());
+            width.push_back(solver.makeVariable());
+        }
+        solver.addConstraint(Expression(left[0]) - 8, Relation::Equal, solver::kRequired);
+        for (int i = 1; i < count; ++i) {
+            solver.addConstraint(Expression(left[i]) - left[i - 1] - width[i - 1] - 8, Relation::Equal,
+                                 solver::kRequired);
+        }
+        for (int i = 0; i < count; ++i) {
+            solver.addConstraint(Expression(width[i]) - 20, Relation::Equal, solver::kRequired);
+        }
+        for (int i = 0; i < count; ++i) benchmark::DoNotOptimize(solver.value(left[i]));
+    }
+    state.SetComplexityN(count);
+}
+BENCHMARK(BM_SolverChain)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond)->Complexity();
 
 // ---- The same as views ----
 
@@ -194,7 +222,13 @@ void BM_LayoutPassOfAChain(benchmark::State& state) {
     }
     state.SetComplexityN(count);
 }
-BENCHMARK(BM_LayoutPassOfAChain)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_LayoutPassOfAChain)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace
 

@@ -1,8 +1,9 @@
 // Reading a question-sized HTML document of about 100 KB (paragraphs with inline markup, Chinese and
 // Latin text, entities, a style element, images and lists): libxml2's HTML push parser on its own, with
-// empty callbacks and the same chunking, against the rich text import's reader, which also detects the
-// encoding, converts the bytes and hands names, attributes and text to a delegate. The import's goal is a
-// small multiple of the bare parse.
+// empty callbacks and the same chunking, against the rich text import's reader (which also detects the
+// encoding, converts the bytes and hands names, attributes and text to a delegate) and against the whole
+// import into attributed text (tree, cascade, fonts, paragraph styles, assembly). The import's goal is
+// within 4x of the bare parse.
 
 #include <benchmark/benchmark.h>
 #include <libxml/HTMLparser.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "richtext/NSAttributedStringHTML.h"
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTHTMLParser.h"
 
@@ -17,9 +19,9 @@ using namespace ql;
 
 namespace {
 
-std::string document() {
+std::string document(std::size_t kilobytes = 100) {
     std::string html = "<html><head><style>p { margin: 0 0 1em 0; color: #333 } .q b { color: red }</style></head><body>";
-    for (int i = 0; html.size() < 100 * 1024; ++i) {
+    for (int i = 0; html.size() < kilobytes * 1024; ++i) {
         html += "<div class=\"q\" style=\"padding: 4px 8px; background-color: rgb(250, 250, 240)\"><p>第" + std::to_string(i) +
                 "题：下面哪一个词语的意思与&ldquo;<b>高兴</b>&rdquo;最接近？ Choose the <i>best</i> answer &amp; explain.</p>"
                 "<ul><li>A. 快乐</li><li>B. 难过</li><li>C. 生气</li><li>D. 害怕</li></ul>"
@@ -80,6 +82,21 @@ void BM_RTHTMLParserParse(benchmark::State& state) {
 }
 // 0: no delegate (the reader alone); 1: a delegate that also reads every style attribute.
 BENCHMARK(BM_RTHTMLParserParse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_HTMLImport(benchmark::State& state) {
+    const std::string html = state.range(0) == 100 ? shared() : document(static_cast<std::size_t>(state.range(0)));
+    const ns::Data data{std::string_view(html)};
+    std::size_t characters = 0;
+    for (auto _ : state) {
+        const std::optional<ct::AttributedString> text = initWithHTMLData(data, {});
+        characters = text ? text->length() : 0;
+        benchmark::DoNotOptimize(characters);
+    }
+    state.counters["characters"] = static_cast<double>(characters);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
+}
+// The argument is the document's size in KB: 100 for the goal, 400 to see that the time grows linearly.
+BENCHMARK(BM_HTMLImport)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

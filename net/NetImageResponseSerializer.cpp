@@ -91,7 +91,7 @@ std::shared_ptr<ui::Image> NetInflatedImageFromData(const std::shared_ptr<ns::UR
                                              cg::ColorSpace::deviceRGB(), redrawBitmapInfo(bitmap->alphaInfo()));
     if (!context) return image;
     context->drawImage(cg::Rect{0, 0, static_cast<double>(width), static_cast<double>(height)}, *bitmap);
-    auto inflated = context->makeImage();
+    auto inflated = context->takeImage();
     if (!inflated) return image;
     return ui::Image::imageWithCGImage(std::move(inflated), scale,
                                        image ? image->imageOrientation() : ui::ImageOrientation::Up);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/text/AttributeNames.h"
+#include "richtext/NSCharacterSetHTML.h"
 #include "richtext/RTAttributeNames.h"
 
 namespace ql {
@@ -19,18 +20,48 @@ void appendString(ct::AttributedString& string, std::string_view text) {
     string.appendAttributedString(ct::AttributedString(text, std::move(attributes)));
 }
 
+ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes) {
+    constexpr std::array<std::string_view, 7> kept{
+        ct::FontAttributeName,        ct::ParagraphStyleAttributeName, RTTextBlocksAttribute, RTTextListsAttribute,
+        ct::ForegroundColorAttributeName, ui::ForegroundColorAttributeName, ui::FontAttributeName,
+    };
+    ns::Dictionary paragraph;
+    for (std::string_view key : kept)
+        if (const ns::Value* value = attributes.find(key)) paragraph.set(std::string(key), *value);
+    return paragraph;
+}
+
 void appendEndOfParagraph(ct::AttributedString& string) {
     ns::Dictionary attributes;
-    if (!string.empty()) {
-        const ns::Dictionary& last = string.attributesAtIndex(string.length() - 1);
-        constexpr std::array<std::string_view, 7> kept{
-            ct::FontAttributeName,        ct::ParagraphStyleAttributeName, RTTextBlocksAttribute, RTTextListsAttribute,
-            ct::ForegroundColorAttributeName, ui::ForegroundColorAttributeName, ui::FontAttributeName,
-        };
-        for (std::string_view key : kept)
-            if (const ns::Value* value = last.find(key)) attributes.set(std::string(key), *value);
-    }
+    if (!string.empty()) attributes = paragraphAttributes(string.attributesAtIndex(string.length() - 1));
     string.appendAttributedString(ct::AttributedString("\n", std::move(attributes)));
+}
+
+bool endsWithIgnorableWhitespace(const ct::AttributedString& string) {
+    return !string.empty() && ignorableWhitespaceCharacterSet().characterIsMember(string.u16string().back());
+}
+
+void removeTrailingIgnorableWhitespace(ct::AttributedString& string) {
+    const std::u16string& units = string.u16string();
+    const ns::CharacterSet& ignorable = ignorableWhitespaceCharacterSet();
+    std::uint64_t keep = units.size();
+    while (keep > 0 && ignorable.characterIsMember(units[keep - 1])) --keep;
+    if (keep < units.size()) string.deleteCharactersInRange({keep, units.size() - keep});
+}
+
+void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece) {
+    const std::u16string& units = piece.u16string();
+    // One pass to count, one deletion: a long run of spaces is dropped in linear time.
+    std::uint64_t drop = 0;
+    while (drop < units.size() && (units[drop] == u' ' || units[drop] == u'\n' || units[drop] == u'\t')) {
+        const ns::Dictionary& attributes = piece.attributesAtIndex(drop);
+        const ns::Value* field = attributes.find(RTFieldAttribute);
+        if (field && field->isString() && field->asString() == RTListPrefixField) break;
+        const ns::Value* rule = attributes.find(RTHorizontalRuleStyleAttribute);
+        if (rule && rule->boolValue()) break;
+        ++drop;
+    }
+    if (drop > 0) piece.deleteCharactersInRange({0, drop});
 }
 
 void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const ns::Value& value, ns::Range range,

@@ -37,6 +37,8 @@ bool isNumeric(std::string_view text) {
 }
 
 bool isIgnorableWhitespace(std::string_view text) {
+    // Most texts answer on their first character: a visible ASCII one is never white space.
+    if (!text.empty() && static_cast<unsigned char>(text.front()) > 0x20 && static_cast<unsigned char>(text.front()) < 0x7F) return false;
     return ns::stringByTrimmingCharactersInSet(text, ignorableWhitespaceCharacterSet()).empty();
 }
 

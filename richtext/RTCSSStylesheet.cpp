@@ -349,7 +349,7 @@ void RTCSSStylesheet::addStyles(ns::Dictionary declarations, const std::string& 
     std::vector<std::string> parts = partsOf(selector);
     const unsigned weight = weightOf(parts);
     const std::size_t position = rules_.size();
-    if (parts.size() >= 2) complexRules_.push_back(position);
+    if (parts.size() >= 2) complexRulesByLastPart_[parts.back()].push_back(position);
     rules_.push_back(Rule{std::move(declarations), weight, std::move(parts)});
     index_.emplace(selector, position);
     orderedSelectors_.push_back(selector);
@@ -381,11 +381,29 @@ unsigned RTCSSStylesheet::weightForSelector(std::string_view selector) const {
     return weightOf(partsOf(selector));
 }
 
+std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParserNode& element) const {
+    std::vector<std::size_t> candidates;
+    const auto add = [&](const std::string& lastPart) {
+        if (auto found = complexRulesByLastPart_.find(lastPart); found != complexRulesByLastPart_.end())
+            candidates.insert(candidates.end(), found->second.begin(), found->second.end());
+    };
+    add(element.name());
+    if (const std::optional<std::string> classes = element.attributeForKey("class")) {
+        for (std::string_view name : words(*classes)) add("." + std::string(name));
+    }
+    if (const std::optional<std::string> id = element.attributeForKey("id")) add("#" + *id);
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    std::vector<std::size_t> matching;
+    for (std::size_t position : candidates) {
+        if (matchesDescendantSelector(element, rules_[position].parts)) matching.push_back(position);
+    }
+    return matching;
+}
+
 std::vector<std::string> RTCSSStylesheet::matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const {
     std::vector<std::string> matching;
-    for (std::size_t position : complexRules_) {
-        if (matchesDescendantSelector(element, rules_[position].parts)) matching.push_back(orderedSelectors_[position]);
-    }
+    for (std::size_t position : matchingComplexRules(element)) matching.push_back(orderedSelectors_[position]);
     return matching;
 }
 
@@ -403,10 +421,7 @@ ns::Value RTCSSStylesheet::mergedStyleDictionaryForElement(const RTHTMLParserNod
     };
     apply(element.name(), {});
 
-    std::vector<std::size_t> descendants;
-    for (std::size_t position : complexRules_) {
-        if (matchesDescendantSelector(element, rules_[position].parts)) descendants.push_back(position);
-    }
+    std::vector<std::size_t> descendants = matchingComplexRules(element);
     // Positions follow definition order, so a stable sort keeps it among equal weights.
     std::stable_sort(descendants.begin(), descendants.end(),
                      [&](std::size_t a, std::size_t b) { return rules_[a].weight < rules_[b].weight; });

@@ -58,11 +58,15 @@ private:
     void addStyles(ns::Dictionary declarations, const std::string& selector);
     void mergeDeclarations(const ns::Dictionary& declarations, const std::string& selector, unsigned weight);
     const Rule* ruleFor(std::string_view selector) const;
+    // The positions of the selectors of two or more parts that match the element, in definition order.
+    std::vector<std::size_t> matchingComplexRules(const RTHTMLParserNode& element) const;
 
     std::unordered_map<std::string, std::size_t> index_;  // selector -> position in rules_
     std::vector<Rule> rules_;
     std::vector<std::string> orderedSelectors_;
-    std::vector<std::size_t> complexRules_;  // positions of selectors with two or more parts
+    // Positions of the selectors with two or more parts, by their last part ("li", ".q", "#main"): an
+    // element only looks at the selectors that can end on it, not at every rule of the document.
+    std::unordered_map<std::string, std::vector<std::size_t>> complexRulesByLastPart_;
 };
 
 }  // namespace ql

@@ -29,11 +29,16 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
 
 RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
     : RTHTMLParserNode(name, attributes) {
-    RTHTMLElement::setAttributes(attributes);
+    // The node has stored the attributes already.
+    readBoxSize();
 }
 
 void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
     RTHTMLParserNode::setAttributes(attributes);
+    readBoxSize();
+}
+
+void RTHTMLElement::readBoxSize() {
     size_ = {leadingNumber(attributeForKey("width").value_or("")), leadingNumber(attributeForKey("height").value_or(""))};
 }
 
@@ -41,9 +46,9 @@ std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {
     return std::dynamic_pointer_cast<RTHTMLElement>(parentNode());
 }
 
-void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
-    fontDescriptor_ = copied(parent.fontDescriptor_);
-    paragraphStyle_ = copied(parent.paragraphStyle_);
+void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects) {
+    fontDescriptor_ = shareStyleObjects ? parent.fontDescriptor_ : copied(parent.fontDescriptor_);
+    paragraphStyle_ = shareStyleObjects ? parent.paragraphStyle_ : copied(parent.paragraphStyle_);
     headerLevel_ = parent.headerLevel_;
     fontVariant_ = parent.fontVariant();
     underlineStyle_ = parent.underlineStyle_;

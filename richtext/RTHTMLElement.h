@@ -35,7 +35,7 @@ class RTHTMLElement : public RTHTMLParserNode {
 public:
     RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
 
-    // A new element of the class for the tag (exact spelling): a, br, hr, style and the attachment
+    // A new element of the class for the tag (exact spelling): a, br, hr, li, style and the attachment
     // tags have their own; tags registered with RTTextAttachment make attachment elements.
     static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
                                                           const ns::Dictionary& options);
@@ -44,7 +44,7 @@ public:
     void setAttributes(const ns::Dictionary& attributes) override;
     std::shared_ptr<RTHTMLElement> parentElement() const;
 
-    void inheritAttributesFromElement(const RTHTMLElement& parent);
+    void inheritAttributesFromElement(const RTHTMLElement& parent) { inheritAttributesFromElement(parent, false); }
     // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
     void interpretAttributes();
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
@@ -65,6 +65,10 @@ public:
     // The element's text: its attachment's character, or its children's texts joined; blocks end in a
     // paragraph. Nothing when hidden or already output.
     virtual std::optional<ct::AttributedString> attributedString();
+    // The attributes of texts that inherit the element's style unchanged, made once on first use (the
+    // element's style must be final by then) and shared by all of them, so they also join into one run.
+    // An element with an attachment shares nothing: its attachment is its own.
+    const ns::Dictionary& attributesForTextContent() const;
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
 
@@ -160,6 +164,9 @@ public:
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 
 protected:
+    // With `shareStyleObjects`, the font descriptor and paragraph style are the parent's own objects rather
+    // than copies: only for elements that never change their style.
+    void inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects);
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);
@@ -168,6 +175,7 @@ protected:
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Dictionary& styles);
@@ -208,6 +216,7 @@ private:
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
     mutable std::recursive_mutex outputLock_;
+    mutable std::optional<ns::Dictionary> textContentAttributes_;
 };
 
 }  // namespace ql

@@ -237,10 +237,11 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     backgroundCornerRadius_ = leadingNumber(lowerTextFor(styles, "border-radius").value_or(""));
 
     const ct::WritingDirection direction = paragraph.baseWritingDirection;
-    const bool hasMargins = parseEdgeInsets(styles, "-webkit-margin", direction, margins_) |
-                            parseEdgeInsets(styles, "margin", direction, margins_);
-    const bool hasPadding = parseEdgeInsets(styles, "-webkit-padding", direction, padding_) |
-                            parseEdgeInsets(styles, "padding", direction, padding_);
+    // Both prefixes are read whatever the first one finds.
+    const bool hasWebKitMargins = parseEdgeInsets(styles, "-webkit-margin", direction, margins_);
+    const bool hasMargins = parseEdgeInsets(styles, "margin", direction, margins_) || hasWebKitMargins;
+    const bool hasWebKitPadding = parseEdgeInsets(styles, "-webkit-padding", direction, padding_);
+    const bool hasPadding = parseEdgeInsets(styles, "padding", direction, padding_) || hasWebKitPadding;
     bool needsTextBlock = false;
     if (hasPadding) {
         if (name() == "ul" || name() == "ol") {

@@ -1,5 +1,6 @@
 // Which class makes the element of a tag.
 
+#include "richtext/RTListItemHTMLElement.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTStylesheetHTMLElement.h"
 #include "richtext/RTTextAttachmentHTMLElement.h"
@@ -11,6 +12,7 @@ std::shared_ptr<RTHTMLElement> RTHTMLElement::elementWithName(std::string_view n
     if (name == "a") return std::make_shared<RTAnchorHTMLElement>(name, attributes, options);
     if (name == "br") return std::make_shared<RTBreakHTMLElement>(name, attributes, options);
     if (name == "hr") return std::make_shared<RTHorizontalRuleHTMLElement>(name, attributes, options);
+    if (name == "li") return std::make_shared<RTListItemHTMLElement>(name, attributes, options);
     if (name == "style") return std::make_shared<RTStylesheetHTMLElement>(name, attributes, options);
     if (name == "img" || name == "object" || name == "video" || name == "iframe" || RTTextAttachment::registeredClassForTagName(name)) {
         return std::make_shared<RTTextAttachmentHTMLElement>(name, attributes, options);

@@ -6,7 +6,6 @@
 #include "platform/text/Shadow.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GeometryValue.h"
-#include "richtext/NSCharacterSetHTML.h"
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSScannerHTML.h"
 #include "richtext/NSStringCSS.h"
@@ -22,17 +21,6 @@ namespace {
 std::atomic<bool> uiKitAttributes{false};
 
 constexpr char16_t ObjectReplacementCharacter = u'\uFFFC';
-
-bool endsWithIgnorableWhitespace(const ct::AttributedString& text) {
-    return !text.empty() && ignorableWhitespaceCharacterSet().characterIsMember(text.u16string().back());
-}
-
-// A list marker or a rule line at the start of a text is content, not white space.
-bool startsWithGeneratedContent(const ct::AttributedString& text) {
-    const ns::Value field = text.attributeAtIndex(RTFieldAttribute, 0);
-    if (field.isString() && field.asString() == RTListPrefixField) return true;
-    return text.attributeAtIndex(RTHorizontalRuleStyleAttribute, 0).boolValue();
-}
 
 ns::Value shadowObject(const ns::Value& shadow) {
     const ns::Dictionary* entry = shadow.asDictionary();
@@ -101,6 +89,12 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     return attributes;
 }
 
+const ns::Dictionary& RTHTMLElement::attributesForTextContent() const {
+    std::lock_guard guard(outputLock_);
+    if (!textContentAttributes_) textContentAttributes_ = RTHTMLElement::attributesForAttributedStringRepresentation();
+    return *textContentAttributes_;
+}
+
 bool RTHTMLElement::needsOutput() const {
     std::lock_guard guard(outputLock_);
     const std::optional<NodeList> children = childNodes();
@@ -115,10 +109,9 @@ bool RTHTMLElement::needsOutput() const {
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     std::lock_guard guard(outputLock_);
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
-    const ns::Dictionary attributes = attributesForAttributedStringRepresentation();
     ct::AttributedString text;
     if (textAttachment_) {
-        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributes);
+        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else if (const std::optional<NodeList> children = childNodes()) {
         std::shared_ptr<RTHTMLElement> previous;
         for (const auto& node : *children) {
@@ -126,23 +119,16 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
             if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
             if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
                 child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
-                while (endsWithIgnorableWhitespace(text)) text.deleteCharactersInRange({text.length() - 1, 1});
+                removeTrailingIgnorableWhitespace(text);
                 appendString(text, "\n");
             }
             previous = child;
             std::optional<ct::AttributedString> childText = child->attributedString();
             if (!childText) continue;
             if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {
-                // One pass to count, one deletion: a long run of spaces is dropped in linear time.
-                std::uint64_t drop = 0;
-                const std::u16string& units = childText->u16string();
-                while (drop < units.size() && (units[drop] == u' ' || units[drop] == u'\n' || units[drop] == u'\t') &&
-                       !startsWithGeneratedContent(childText->attributedSubstringFromRange({drop, 1}))) {
-                    ++drop;
-                }
-                if (drop > 0) childText->deleteCharactersInRange({0, drop});
+                removeCollapsibleLeadingWhitespace(*childText);
             }
-            text.appendAttributedString(*childText);
+            text.appendAttributedString(std::move(*childText));
         }
     }
     if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {

@@ -24,9 +24,10 @@ inline constexpr std::string_view RTDefaultTextAlignment = "RTDefaultTextAlignme
 inline constexpr std::string_view RTDefaultLineHeightMultiplier = "RTDefaultLineHeightMultiplier";
 inline constexpr std::string_view RTDefaultFirstLineHeadIndent = "RTDefaultFirstLineHeadIndent";
 inline constexpr std::string_view RTDefaultHeadIndent = "RTDefaultHeadIndent";
+// An RTStylesheetOption (RTHTMLOptionValues.h): rules merged over the default stylesheet.
 inline constexpr std::string_view RTDefaultStyleSheet = "RTDefaultStyleSheet";
 inline constexpr std::string_view RTUseiOS6Attributes = "RTUseiOS6Attributes";
-// A block taking the element about to be flushed.
+// An RTWillFlushBlock (RTHTMLOptionValues.h): called with each element about to be flushed.
 inline constexpr std::string_view RTWillFlushBlockCallBack = "RTWillFlushBlockCallBack";
 inline constexpr std::string_view RTProcessCustomHTMLAttributes = "RTProcessCustomHTMLAttributes";
 inline constexpr std::string_view RTIgnoreInlineStyles = "RTIgnoreInlineStyles";

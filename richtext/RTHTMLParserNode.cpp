@@ -50,6 +50,11 @@ std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::lastChild() const {
     return children_ && !children_->empty() ? children_->back() : nullptr;
 }
 
+std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t index) const {
+    std::lock_guard lock(childLock_);
+    return children_ && index < children_->size() ? (*children_)[index] : nullptr;
+}
+
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
     child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
@@ -61,10 +66,11 @@ void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& chi
 void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     std::lock_guard lock(childLock_);
     if (!children_) return;
-    auto found = std::find(children_->begin(), children_->end(), child);
-    if (found == children_->end()) return;
+    // From the back: the import removes children it has just added, so a long child list is not scanned.
+    auto found = std::find(children_->rbegin(), children_->rend(), child);
+    if (found == children_->rend()) return;
     (*found)->parent_.reset();
-    children_->erase(found);
+    children_->erase(std::next(found).base());
 }
 
 void RTHTMLParserNode::removeAllChildNodes() {

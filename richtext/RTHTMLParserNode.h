@@ -42,6 +42,8 @@ public:
     std::optional<NodeList> childNodes() const;
     std::size_t childCount() const;
     std::shared_ptr<RTHTMLParserNode> lastChild() const;
+    // nullptr past the end.
+    std::shared_ptr<RTHTMLParserNode> childNodeAtIndex(std::size_t index) const;
 
     // The node must be owned by a shared_ptr: the child keeps a weak reference to it.
     void addChildNode(const std::shared_ptr<RTHTMLParserNode>& child);

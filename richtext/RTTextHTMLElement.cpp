@@ -2,12 +2,41 @@
 
 namespace ql {
 
+namespace {
+
+bool isCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+std::string collapsedWhitespace(std::string_view text) {
+    std::string collapsed;
+    collapsed.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (!isCollapsible(text[at])) {
+            collapsed += text[at++];
+            continue;
+        }
+        collapsed += ' ';
+        while (at < text.size() && isCollapsible(text[at])) ++at;
+    }
+    return collapsed;
+}
+
+}  // namespace
+
 RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(text) {}
+
+void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
+    inheritAttributesFromElement(parent, true);
+    sharesParentStyle_ = true;
+}
 
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    return ct::AttributedString(text_, attributesForAttributedStringRepresentation());
+    const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
+    const ns::Dictionary attributes =
+        parent && !parent->textAttachment() ? parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
+    if (preserveNewlines()) return ct::AttributedString(text_, attributes);
+    return ct::AttributedString(collapsedWhitespace(text_), attributes);
 }
 
 }  // namespace ql

@@ -1,6 +1,11 @@
 #pragma once
 // RTTextHTMLElement: a run of character data between tags; its text is the characters with the style
 // of the element.
+//
+// White space, as CSS has it for "white-space: normal": unless the element preserves new lines (white
+// space beginning with "pre"), each run of spaces, tabs, line feeds, carriage returns and form feeds
+// becomes one space. Other spaces (no-break, ideographic…) are written on purpose and stay. Where two
+// texts meet, the element that joins them drops the second one's leading space (RTHTMLElement).
 
 #include "richtext/RTHTMLElement.h"
 
@@ -18,8 +23,17 @@ public:
 
     std::optional<ct::AttributedString> attributedString() override;
 
+    // For a text that takes its parent's style as it is and keeps it, as the import's texts do: the
+    // inheritance shares the parent's font descriptor and paragraph style objects instead of copying
+    // them, and the text's attributes are the parent's shared text attributes
+    // (RTHTMLElement::attributesForTextContent). Neither the text's nor the parent's style may change
+    // afterwards.
+    void inheritStyleOfParent(const RTHTMLElement& parent);
+    bool sharesParentStyle() const { return sharesParentStyle_; }
+
 private:
     std::string text_;
+    bool sharesParentStyle_ = false;
 };
 
 }  // namespace ql

@@ -4,11 +4,17 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <algorithm>
 #include <unordered_map>
 
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "richtext/RichTextFontCollection.h"
 
 namespace ql {
 
@@ -24,7 +30,35 @@ constexpr double ObliqueShear = 0.25;
 // Documents can ask for any number of sizes; past this many fonts the cache starts over.
 constexpr std::size_t FontCacheLimit = 512;
 
+std::string overrideKey(std::string_view family, bool bold, bool italic, std::string_view kind) {
+    return std::string(family) + "-" + (bold ? "1" : "0") + "-" + (italic ? "1" : "0") + "-" + std::string(kind);
+}
+
 struct ClassState {
+    ClassState() { loadOverrideList(); }
+
+    // The app's list of override names, when it ships one.
+    void loadOverrideList() {
+        const std::optional<std::string> path = ns::Bundle::main().pathForResource("RichTextFontOverrides", "plist");
+        if (!path) return;
+        const std::optional<ns::Data> data = ns::FileManager::defaultManager().contentsAtPath(*path);
+        if (!data) return;
+        const ns::Value list = ns::PropertyListSerialization::propertyListWithData(*data, 0, nullptr, nullptr);
+        const ns::Array* entries = list.asArray();
+        if (!entries) return;
+        for (const ns::Value& entry : *entries) {
+            const ns::Dictionary* fields = entry.asDictionary();
+            if (!fields) continue;
+            const ns::Value& family = (*fields)["FontFamily"];
+            const ns::Value& name = (*fields)["OverrideFontName"];
+            if (!family.isString() || !name.isString()) continue;
+            const bool bold = (*fields)["Bold"].boolValue();
+            const bool italic = (*fields)["Italic"].boolValue();
+            const bool smallCaps = (*fields)["SmallCaps"].boolValue();
+            overrides[overrideKey(family.asString(), bold, italic, smallCaps ? "smallcaps" : "override")] = std::string(name.asString());
+        }
+    }
+
     std::mutex lock;
     std::unordered_map<std::string, std::string> overrides;
     std::string fallbackFamily = "Times New Roman";
@@ -33,10 +67,6 @@ struct ClassState {
 ClassState& classState() {
     static ClassState state;
     return state;
-}
-
-std::string overrideKey(std::string_view family, bool bold, bool italic, std::string_view kind) {
-    return std::string(family) + "-" + (bold ? "1" : "0") + "-" + (italic ? "1" : "0") + "-" + std::string(kind);
 }
 
 void storeOverride(std::string key, std::string_view fontName) {
@@ -133,6 +163,37 @@ std::string RichTextFontDescriptor::fallbackFontFamily() {
     ClassState& state = classState();
     std::lock_guard guard(state.lock);
     return state.fallbackFamily;
+}
+
+void RichTextFontDescriptor::createDictionaryOfAllAvailableFontOverrideNames(
+    std::function<void(const std::map<std::string, std::string>&)> completion) {
+    ns::DispatchQueue::global(ns::DispatchQueue::Priority::Background)->async([completion = std::move(completion)] {
+        RichTextFontCollection::Descriptors descriptors = RichTextFontCollection::availableFontsCollection()->fontDescriptors();
+        std::stable_sort(descriptors.begin(), descriptors.end(), [](const auto& a, const auto& b) {
+            const std::string familyA = a->fontFamily().value_or(""), familyB = b->fontFamily().value_or("");
+            if (familyA != familyB) return familyA < familyB;
+            return a->fontName().value_or("") < b->fontName().value_or("");
+        });
+        std::map<std::string, std::string> shortest;
+        for (const auto& descriptor : descriptors) {
+            if (!descriptor->fontFamily() || !descriptor->fontName()) continue;
+            const std::string key = overrideKey(*descriptor->fontFamily(), descriptor->boldTrait(), descriptor->italicTrait(), "override");
+            const auto [entry, added] = shortest.try_emplace(key, *descriptor->fontName());
+            if (!added && descriptor->fontName()->size() < entry->second.size()) entry->second = *descriptor->fontName();
+        }
+        completion(shortest);
+    });
+}
+
+void RichTextFontDescriptor::asyncPreloadFontLookupTable(std::function<void()> completion) {
+    createDictionaryOfAllAvailableFontOverrideNames([completion = std::move(completion)](const std::map<std::string, std::string>& names) {
+        {
+            ClassState& state = classState();
+            std::lock_guard guard(state.lock);
+            for (const auto& [key, name] : names) state.overrides.try_emplace(key, name);
+        }
+        if (completion) completion();
+    });
 }
 
 void RichTextFontDescriptor::setPointSize(double size) { pointSize_ = std::round(size); }

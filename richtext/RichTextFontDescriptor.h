@@ -4,14 +4,22 @@
 // goes through a process-wide table of override names (per family, bold and italic, and for small
 // caps), falls back to a fallback family, slants upright faces where italic was asked for, and keeps the
 // fonts it made in a process-wide cache.
+//
+// The override table starts with the list "RichTextFontOverrides.plist" of the main bundle when there is
+// one: an array of dictionaries with "FontFamily", "OverrideFontName" and the booleans "Bold", "Italic"
+// and "SmallCaps". The list shipped with the app maps Arial, common in question HTML and not installed
+// here, to the Helvetica faces.
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/foundation/Coding.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Value.h"
 #include "platform/text/Font.h"
 
 namespace ql {
@@ -30,6 +38,12 @@ public:
     // The face, size and traits of a font; italic too when its matrix slants it.
     explicit RichTextFontDescriptor(const ct::Font& font);
 
+    // From a font-descriptor attribute dictionary (platform/text/FontDescriptorAttributes.h): traits, size,
+    // family and name where present.
+    explicit RichTextFontDescriptor(const ns::Dictionary& attributes);
+    static std::shared_ptr<RichTextFontDescriptor> fontDescriptorWithFontAttributes(const ns::Dictionary& attributes);
+    static std::shared_ptr<RichTextFontDescriptor> fontDescriptorForCTFont(const ct::Font& font);
+
     // Override names by family, bold and italic; the lookups answer nothing when none is set.
     static void setOverrideFontName(std::string_view fontName, std::string_view family, bool bold, bool italic);
     static std::optional<std::string> overrideFontName(std::string_view family, bool bold, bool italic);
@@ -38,6 +52,15 @@ public:
     // Throws RichTextFontDescriptorException for an empty family or one that no installed font bears.
     static void setFallbackFontFamily(std::string_view family);
     static std::string fallbackFontFamily();
+
+    // Adds, in the background, the shortest PostScript name of every family, bold and italic combination
+    // of the installed fonts to the override table, where the table has no name for it yet (names from
+    // the list or set by the program win); `completion`, when given, runs once they are in.
+    static void asyncPreloadFontLookupTable(std::function<void()> completion = {});
+    // The table of shortest names alone ("<family>-<bold>-<italic>-override" → name; of equal lengths,
+    // the first by family and then name), handed to `completion` on a background queue.
+    static void createDictionaryOfAllAvailableFontOverrideNames(
+        std::function<void(const std::map<std::string, std::string>&)> completion);
 
     const std::optional<std::string>& fontFamily() const { return fontFamily_; }
     void setFontFamily(std::optional<std::string> family) { fontFamily_ = std::move(family); }
@@ -70,6 +93,17 @@ public:
     void setVerticalTrait(bool on) { setTrait(VerticalTrait, on); }
     bool UIoptimizedTrait() const { return hasTrait(UIOptimizedTrait); }
     void setUIoptimizedTrait(bool on) { setTrait(UIOptimizedTrait, on); }
+
+    // Nothing resets family and name, makes the size 12 and clears traits and class; a dictionary sets
+    // the traits, size, family and name it holds. Feature settings are not read back.
+    void setFontAttributes(const std::optional<ns::Dictionary>& attributes);
+    // Traits (when any), family and name (when set), the size, and the small-caps feature when asked for.
+    ns::Dictionary fontAttributes() const;
+    // The same without the family and with the given name.
+    ns::Dictionary fontAttributesWithOverrideFontName(std::string_view fontName) const;
+    // Whether small capitals come from the font itself: a small-caps override exists for the family and
+    // traits, or the matching font has the small-caps feature.
+    bool supportsNativeSmallCaps() const;
 
     // The font for this descriptor, made once per process for each distinct descriptor; nothing when
     // not even the fallback family matches.

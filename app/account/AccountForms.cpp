@@ -1,6 +1,7 @@
 #include "app/account/AccountForms.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/uikit/ColorHex.h"
 #include "app/uikit/ImageContent.h"
@@ -9,6 +10,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
@@ -73,9 +75,23 @@ bool editStaysWithinPasswordLength(const ui::TextField& field, ns::Range range, 
     return current - removed + ns::utf16Length(replacement) <= kMaxPasswordLength;
 }
 
+std::optional<std::string_view> newPasswordProblem(std::string_view password, std::string_view again,
+                                                   std::string_view lengthMessage) {
+    if (password.empty()) return EnterNewPasswordMessage;
+    if (!hasPasswordLength(password)) return lengthMessage;
+    if (again.empty()) return ConfirmNewPasswordMessage;
+    if (password != again) return PasswordsDifferMessage;
+    return std::nullopt;
+}
+
 void setConfirmBackground(ui::Button& button) {
-    const double middle = button.center().x;
-    button.setBackgroundImage(resizableImageName("login_login_bg.png", {0, middle, 0, middle - 1}),
+    // One point in the middle of the picture stretches; caps measured from the button's place on the
+    // screen would reach past the picture on every screen but one and split it off-centre.
+    constexpr std::string_view name = "login_login_bg.png";
+    const auto picture = ui::Image::imageNamed(name);
+    const double width = picture ? picture->size().width : 0;
+    const double left = std::floor(std::max(0.0, width - 1) / 2);
+    button.setBackgroundImage(resizableImageName(name, {0, left, 0, std::max(0.0, width - left - 1)}),
                               ui::ControlStateNormal);
 }
 

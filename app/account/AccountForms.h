@@ -56,6 +56,14 @@ std::optional<std::string_view> mobileProblem(std::string_view mobile);
 inline constexpr std::uint64_t kMinPasswordLength = 6;
 inline constexpr std::uint64_t kMaxPasswordLength = 20;
 bool hasPasswordLength(std::string_view password);
+
+inline constexpr std::string_view EnterNewPasswordMessage = "请输入新密码";
+inline constexpr std::string_view ConfirmNewPasswordMessage = "请确认新密码";
+inline constexpr std::string_view PasswordsDifferMessage = "两次密码不一致";
+// The first failing check of a new password typed twice: none typed, a length out of bounds (each
+// password screen words that its own way), no repetition, a repetition that differs.
+std::optional<std::string_view> newPasswordProblem(std::string_view password, std::string_view again,
+                                                   std::string_view lengthMessage);
 // Whether the field's text after replacing `range` stays within kMaxPasswordLength, so deleting is
 // always possible.
 bool editStaysWithinPasswordLength(const ui::TextField& field, ns::Range range, std::string_view replacement);

@@ -3,15 +3,8 @@
 #include "app/service/AccountModels.h"
 #include "app/session/Account.h"
 #include "app/session/UnitMetiodManager.h"
-#include "ui/hud/ProgressHUD.h"
-#include "ui/toast/Toast.h"
 
 namespace ql {
-
-void showNoNetwork() {
-    ProgressHUD::dismiss();
-    Toast::showWithText(std::string(NoNetworkMessage));
-}
 
 void rememberSignIn(const std::shared_ptr<LoginRsp>& reply, const std::string& mobile, const std::string& password) {
     Account::share().setInfo(reply);

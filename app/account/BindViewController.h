@@ -4,14 +4,7 @@
 
 #include <memory>
 
-#include "app/account/VerificationCountdown.h"
-#include "app/uikit/BasicVC.h"
-
-namespace ql::ui {
-class Button;
-class ImageView;
-class TextField;
-}  // namespace ql::ui
+#include "app/account/CodeScreen.h"
 
 namespace ql {
 
@@ -19,38 +12,25 @@ class LoginDataModel;
 
 inline constexpr std::string_view UnknownStudentMessage = "找不到该用户";
 
-class BindViewController : public InputVC {
-    QL_OBJECT(BindViewController, InputVC)
+class BindViewController : public CodeScreen {
+    QL_OBJECT(BindViewController, CodeScreen)
 public:
     BindViewController();
 
     void viewDidLoad() override;
-    void viewWillDisappear(bool animated) override;
 
-    void btnClickAction(ui::Button* sender);
-    void sendCaptchaAction();
-    void verUpdate() { countdown_.verUpdate(); }
-    void checkInputString();
     void requestTheLinkLoginTypeWithMobileNum();
     void autoLoginActionWithLoginData(const std::shared_ptr<LoginDataModel>& record);
 
-    std::shared_ptr<ui::TextField> phoneTextField() const { return phoneTextField_.lock(); }
-    std::shared_ptr<ui::TextField> verfyTextField() const { return verfyTextField_.lock(); }
-    std::shared_ptr<ui::Button> verificationBtn() const { return verificationBtn_.lock(); }
-    std::shared_ptr<ui::Button> bindBtn() const { return bindBtn_.lock(); }
-    std::shared_ptr<ui::ImageView> bgImageView() const { return bgImageView_.lock(); }
-    const VerificationCountdown& countdown() const { return countdown_; }
+    std::shared_ptr<ui::Button> bindBtn() const { return confirmButton(); }
+
+protected:
+    void requestCode(const std::string& mobile) override;
+    void confirmCode() override { requestTheLinkLoginTypeWithMobileNum(); }
 
 private:
     static std::vector<std::shared_ptr<ns::Object>> buildNib(ui::Nib::Loading& loading);
     std::int64_t sessionUid() const;
-
-    std::weak_ptr<ui::TextField> phoneTextField_;
-    std::weak_ptr<ui::TextField> verfyTextField_;
-    std::weak_ptr<ui::Button> verificationBtn_;
-    std::weak_ptr<ui::Button> bindBtn_;
-    std::weak_ptr<ui::ImageView> bgImageView_;
-    VerificationCountdown countdown_;
 };
 
 }  // namespace ql

@@ -1,7 +1,5 @@
 #include "app/account/ChangeBindPhone.h"
 
-#include "app/account/AccountForms.h"
-#include "app/account/AccountReplies.h"
 #include "app/account/ChangePwdViewController.h"  // ChangedMessage
 #include "app/account/LoginViewController.h"
 #include "app/account/SilentSignIn.h"
@@ -10,10 +8,8 @@
 #include "app/session/Account.h"
 #include "app/session/UnitMetiodManager.h"
 #include "app/uikit/AppScreens.h"
-#include "app/uikit/ImageContent.h"
 #include "app/uikit/NibParts.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/ImageView.h"
+#include "app/uikit/NoNetwork.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "ui/hud/ProgressHUD.h"
@@ -32,94 +28,42 @@ std::string currentMobile() {
 
 }  // namespace
 
-ChangeBindPhone::ChangeBindPhone() : InputVC(std::string(kNibName)) { nib::registerOnce(kNibName, &buildNib); }
+ChangeBindPhone::ChangeBindPhone() : CodeScreen(std::string(kNibName)) { nib::registerOnce(kNibName, &buildNib); }
 
 std::vector<std::shared_ptr<ns::Object>> ChangeBindPhone::buildNib(ui::Nib::Loading& loading) {
-    CodeForm form = CodeForm::build(loading, 150, "确认更换");
-    form.background->setImage(imageWithDevice("forget_pwd"));
+    CodeForm form = buildCodeForm(loading, 150, "确认更换");
     const nib::Column column = nib::Column::forScreen();
     auto current = nib::label(loading, {column.x + 8, 106, column.width - 16, 30}, "", 16);
     form.view->addSubview(current);
-    if (auto* owner = loading.ownerAs<ChangeBindPhone>()) {
-        owner->phoneTextField_ = form.phone;
-        owner->verfyTextField_ = form.code;
-        owner->verificationBtn_ = form.send;
-        owner->confirmBtn_ = form.confirm;
-        owner->phoneLabel_ = current;
-        for (const auto& button : {form.send, form.confirm}) {
-            button->addTarget(owner->weak_from_this(), &ChangeBindPhone::btnClickAction, ui::ControlEventTouchUpInside);
-        }
-    }
+    if (auto* owner = loading.ownerAs<ChangeBindPhone>()) owner->phoneLabel_ = current;
     return {form.view};
 }
 
 void ChangeBindPhone::viewDidLoad() {
-    InputVC::viewDidLoad();
+    CodeScreen::viewDidLoad();
     setTitle("更换手机号");
     if (auto label = phoneLabel()) label->setText("当前手机号：" + currentMobile());
-    if (auto button = confirmBtn()) setConfirmBackground(*button);
 }
 
-void ChangeBindPhone::viewWillDisappear(bool animated) {
-    InputVC::viewWillDisappear(animated);
-    countdown_.stop();
-}
-
-void ChangeBindPhone::btnClickAction(ui::Button* sender) {
-    if (!sender) return;
-    if (sender->tag() == CodeForm::kSendCodeTag) {
-        sendCaptchaAction();
-    } else if (sender->tag() == CodeForm::kConfirmTag) {
-        checkInputString();
-    }
-}
-
-std::optional<std::string_view> ChangeBindPhone::newMobileProblem(const std::string& mobile) const {
+std::optional<std::string_view> ChangeBindPhone::numberProblem(const std::string& mobile) const {
     if (auto problem = mobileProblem(mobile)) return problem;
     if (mobile == currentMobile()) return SameMobileMessage;
     return std::nullopt;
 }
 
-void ChangeBindPhone::sendCaptchaAction() {
-    const std::string mobile = phoneTextField()->text();
-    if (auto problem = newMobileProblem(mobile)) {
-        Toast::showWithText(std::string(*problem));
-        return;
-    }
-    verificationBtn()->setEnabled(false);
+void ChangeBindPhone::requestCode(const std::string& mobile) {
     SendVerificationReq request;
     request.type = 1;
     request.mobile = mobile;
     request.stuType = 0;
-    ProgressHUD::show();
     auto self = std::static_pointer_cast<ChangeBindPhone>(shared_from_this());
     StudentNetWorkApiManager::request_SendVerification_WithParams(
         request,
         [self](const ns::Value& reply) {
-            ProgressHUD::dismiss();
             auto rsp = replyModel<SendVerificationRsp>(reply);
-            auto button = self->verificationBtn();
-            if (rsp->result == 1) {
-                self->countdown_.start(button);
-                return;
-            }
-            Toast::showWithText(rsp->msg);
-            if (button) VerificationCountdown::allowRetry(*button);
+            self->codeAnswered(rsp->result == 1, rsp->msg);
         },
-        [self](const std::string&) {
-            showNoNetwork();
-            if (auto button = self->verificationBtn()) VerificationCountdown::allowRetry(*button);
-        });
-}
-
-void ChangeBindPhone::checkInputString() {
-    if (auto problem = newMobileProblem(phoneTextField()->text())) {
-        Toast::showWithText(std::string(*problem));
-    } else if (verfyTextField()->text().empty()) {
-        Toast::showWithText(std::string(EnterCodeMessage));
-    } else {
-        requestTheLinkLoginTypeWithMobileNum();
-    }
+        [self](const std::string&) { self->codeNotSent(); });
 }
 
 void ChangeBindPhone::requestTheLinkLoginTypeWithMobileNum() {

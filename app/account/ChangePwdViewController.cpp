@@ -57,18 +57,11 @@ bool ChangePwdViewController::textFieldShouldChangeCharactersInRangeReplacementS
 void ChangePwdViewController::btnClickAction(ui::Button*) { checkInputString(); }
 
 void ChangePwdViewController::checkInputString() {
-    const std::string password = pwdTextField()->text();
-    const std::string again = againTextField()->text();
     if (oldTextField()->text().empty()) {
         Toast::showWithText(std::string(ConfirmOldPasswordMessage));
-    } else if (password.empty()) {
-        Toast::showWithText(std::string(EnterNewPasswordMessage));
-    } else if (!hasPasswordLength(password)) {
-        Toast::showWithText(std::string(ChangePasswordLengthMessage));
-    } else if (again.empty()) {
-        Toast::showWithText(std::string(ConfirmNewPasswordMessage));
-    } else if (password != again) {
-        Toast::showWithText(std::string(PasswordsDifferMessage));
+    } else if (auto problem =
+                   newPasswordProblem(pwdTextField()->text(), againTextField()->text(), ChangePasswordLengthMessage)) {
+        Toast::showWithText(std::string(*problem));
     } else {
         requestTheChangePwdAction();
     }

@@ -37,16 +37,19 @@ std::vector<std::shared_ptr<ns::Object>> LoginViewController::buildNib(ui::Nib::
     const nib::Column column = nib::Column::forScreen();
 
     auto background = nib::backgroundPicture(loading, *view);
-    auto motto = nib::label(loading, {column.x, height * 0.45 - 46, column.width, 30}, LoginMotto, 20);
+    // The sign-in picture shows its book with the foot of the spine at 37% of its height; the slogan and
+    // the fields go below it on every screen.
+    const double top = height * 0.37 + 16;
+    auto motto = nib::label(loading, {column.x, top, column.width, 30}, LoginMotto, 20);
     motto->setTextAlignment(ui::TextAlignment::Center);
     motto->setFont(ui::Font::boldSystemFontOfSize(20));
     motto->setTextColor(colorWithHex(0xE8833A));
     view->addSubview(motto);
-    auto mobile = nib::field(loading, {column.x, height * 0.45, column.width, 44}, "手机号码");
+    auto mobile = nib::field(loading, {column.x, top + 46, column.width, 44}, "手机号码");
     mobile->setKeyboardType(ui::KeyboardType::NumberPad);
-    auto password = nib::field(loading, {column.x, height * 0.45 + 58, column.width, 44}, "密码", true);
-    auto signIn = nib::button(loading, {column.x, height * 0.45 + 132, column.width, 46}, "登 录", kSignInTag);
-    auto forgot = nib::button(loading, {column.x + column.width - 100, height * 0.45 + 190, 100, 30}, "忘记密码？",
+    auto password = nib::field(loading, {column.x, top + 104, column.width, 44}, "密码", true);
+    auto signIn = nib::button(loading, {column.x, top + 178, column.width, 46}, "登 录", kSignInTag);
+    auto forgot = nib::button(loading, {column.x + column.width - 100, top + 236, 100, 30}, "忘记密码？",
                               kForgotTag);
     forgot->setTitleColor(colorWithHex(0x5A8F29), ui::ControlStateNormal);
     forgot->titleLabel()->setFont(ui::Font::systemFontOfSize(14));

@@ -38,16 +38,8 @@ void SetPassWordVC::viewDidLoad() {
 void SetPassWordVC::btnClickAction(ui::Button*) { checkInputString(); }
 
 void SetPassWordVC::checkInputString() {
-    const std::string password = pwdTextField()->text();
-    const std::string again = againTextField()->text();
-    if (password.empty()) {
-        Toast::showWithText(std::string(EnterNewPasswordMessage));
-    } else if (!hasPasswordLength(password)) {
-        Toast::showWithText(std::string(ResetPasswordLengthMessage));
-    } else if (again.empty()) {
-        Toast::showWithText(std::string(ConfirmNewPasswordMessage));
-    } else if (password != again) {
-        Toast::showWithText(std::string(PasswordsDifferMessage));
+    if (auto problem = newPasswordProblem(pwdTextField()->text(), againTextField()->text(), ResetPasswordLengthMessage)) {
+        Toast::showWithText(std::string(*problem));
     } else {
         requestTheChangePwdAction();
     }

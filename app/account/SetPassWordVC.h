@@ -16,10 +16,7 @@ class TextField;
 
 namespace ql {
 
-inline constexpr std::string_view EnterNewPasswordMessage = "请输入新密码";
 inline constexpr std::string_view ResetPasswordLengthMessage = "密码只能6位~20位";
-inline constexpr std::string_view ConfirmNewPasswordMessage = "请确认新密码";
-inline constexpr std::string_view PasswordsDifferMessage = "两次密码不一致";
 
 class SetPassWordVC : public BasicVC {
     QL_OBJECT(SetPassWordVC, BasicVC)

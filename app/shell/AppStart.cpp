@@ -3,14 +3,17 @@
 #include "app/shell/AppDelegate.h"
 #include "app/shell/MainViewController.h"
 #include "app/uikit/AppScreens.h"
+#include "debug/DuvSessionTrafficRecorder.h"
 #include "mapping/MMFoundation.h"
 #include "net/NetURLSessionTaskSwizzling.h"
 #include "platform/foundation/Runtime.h"
 #include "screens/books/BookStoreVC.h"
 #include "screens/home/HomeVC.h"
 #include "screens/me/MineVC.h"
+#include "storage/datetime/DateUtil.h"
 #include "ui/keyboard/KBKeyboardManager.h"
 #include "ui/layout/HCTemplateLayoutCell.h"
+#include "ui/layout/LCDebugAdditions.h"
 #include "ui/refresh/ScrollViewRefresh.h"
 
 namespace ql {
@@ -31,13 +34,19 @@ void registerAppScreens() {
 }  // namespace
 
 void registerAppLoadHooks() {
-    // Classes.
+    // Classes: the keyboard manager, the session stack's resume and suspend notifications, the app's
+    // screens.
     KBKeyboardManager::registerLoadHook();
     NetURLSessionTaskSwizzling::registerLoadHook();
     ns::Runtime::registerLoadHook(Phase::ClassLoad, "AppScreens", &registerAppScreens);
-    // Categories: the refresh controls' reload hook first, so the height cache's invalidation wraps it.
+    // Categories: the refresh controls' reload hook first, so the height cache's invalidation wraps it;
+    // the constraint descriptions beside it; the Gregorian calendar as the dates' default; the debug
+    // inspector's traffic recorder on the session delegate calls; then the mapping's class caches.
     registerRefreshLoadHooks();
     hc_registerInvalidationLoadHook();
+    lc_registerConstraintDescriptionsLoadHook();
+    DateUtil::registerLoadHook();
+    DuvSessionTrafficRecorder::registerLoadHook();
     ns::Runtime::registerLoadHook(Phase::CategoryLoad, "NSObject(MMKeyValue)",
                                   [] { MMFoundation::foundationClasses(); });
 }

@@ -27,7 +27,7 @@ using ui::LayoutRelation;
 
 constexpr std::string_view kNibName = "MainViewController";
 constexpr double kItemWidth = 72;
-constexpr double kItemHeight = 54;
+constexpr double kItemHeight = AppScreens::kTabItemHeight;
 constexpr std::uint64_t kTabletDeviceModel = 4;
 
 struct TabItem {
@@ -97,7 +97,8 @@ std::vector<std::shared_ptr<ns::Object>> MainViewController::buildNib(ui::Nib::L
         if (owner) button->addTarget(owner->weak_from_this(), &MainViewController::btnClick, ui::ControlEventTouchUpInside);
 
         // How far the item stands above the bar's bottom: selected items stand higher.
-        auto stand = relate(bar, LayoutAttribute::Bottom, item, LayoutAttribute::Bottom, 6);
+        auto stand =
+            relate(bar, LayoutAttribute::Bottom, item, LayoutAttribute::Bottom, AppScreens::tabItemStand(false));
         bar->addConstraints({fixed(item, LayoutAttribute::Width, kItemWidth),
                              fixed(item, LayoutAttribute::Height, kItemHeight), stand});
         if (i == 0) {
@@ -148,7 +149,7 @@ void MainViewController::viewDidLoad() {
         const double inset = nib::onPixels(ui::Screen::mainScreen().bounds().size.width * 0.5 - 200);
         item1LeftConstrast_->setConstant(inset);
         item3RightConstrast_->setConstant(inset);
-        for (const auto& constraint : constraints_) constraint->setConstant(16);
+        for (const auto& constraint : constraints_) constraint->setConstant(AppScreens::tabItemStand(false));
     }
     tabbarBgImageView_->setHidden(true);
     setSelectWithIndex(0);
@@ -182,7 +183,7 @@ void MainViewController::setSelectItemWithIndex(std::uint64_t index) {
 }
 
 void MainViewController::setItemSelected(const std::shared_ptr<ui::LayoutConstraint>& constraint) {
-    const double constant = isTablet() ? 26 : 16;
+    const double constant = AppScreens::tabItemStand(true);
     auto bar = tabbarView_;
     ui::View::animate(0.2, [constraint, constant, bar] {
         constraint->setConstant(constant);
@@ -191,7 +192,7 @@ void MainViewController::setItemSelected(const std::shared_ptr<ui::LayoutConstra
 }
 
 void MainViewController::setItemUnSelected(const std::shared_ptr<ui::LayoutConstraint>& constraint) {
-    const double constant = isTablet() ? 16 : 6;
+    const double constant = AppScreens::tabItemStand(false);
     auto bar = tabbarView_;
     ui::View::animate(0.2, [constraint, constant, bar] {
         constraint->setConstant(constant);

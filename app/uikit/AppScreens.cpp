@@ -7,6 +7,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "ui/DeviceModel.h"
 
 namespace ql {
 
@@ -23,7 +24,16 @@ Registry& registry() {
     return instance;
 }
 
+constexpr std::uint64_t kTabletDeviceModel = 4;
+
 }  // namespace
+
+double AppScreens::tabItemStand(bool selected) {
+    const bool tablet = deviceModel() == kTabletDeviceModel;
+    return selected ? (tablet ? 26 : 16) : (tablet ? 16 : 6);
+}
+
+double AppScreens::tabBarReach() { return std::max(kTabBarHeight, kTabItemHeight + tabItemStand(true)); }
 
 void AppScreens::registerRootScreenClass(const ns::Class& cls) {
     auto& classes = registry().rootClasses;

@@ -28,8 +28,14 @@ public:
 
 class AppScreens {
 public:
-    // The shell's tab bar lies over the bottom of the tab roots' views; they keep this much clear.
+    // The shell's tab bar lies over the bottom of the tab roots' views, and its selected item stands
+    // higher than the bar.
     static constexpr double kTabBarHeight = 56;
+    static constexpr double kTabItemHeight = 54;
+    // How far above the bar's bottom an item stands, selected or not (tablets raise them further).
+    static double tabItemStand(bool selected);
+    // What the tab roots keep clear at the bottom of their views: the bar or its raised item.
+    static double tabBarReach();
 
     using Factory = std::function<std::shared_ptr<ui::ViewController>()>;
 

@@ -60,8 +60,12 @@ ui::ImageOrientation wi_imageOrientationFromImageData(const ns::Data& data) {
 std::shared_ptr<ui::Image> wi_imageWithData(const std::optional<ns::Data>& data) {
     if (!data) return nullptr;
     if (wi_contentTypeForImageData(*data) == "image/gif") return wi_animatedGIFWithData(*data);
-    // One source answers both the pixels and the orientation, so the data is parsed once.
     cg::ImageSource source(*data);
+    return wi_imageWithSource(source);
+}
+
+std::shared_ptr<ui::Image> wi_imageWithSource(cg::ImageSource& source) {
+    // One source answers both the pixels and the orientation, so the data is parsed once.
     auto bitmap = source.createImage(0);
     if (!bitmap) return nullptr;
     return ui::Image::imageWithCGImage(std::move(bitmap), 1, orientationOf(source));

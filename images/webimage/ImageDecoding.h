@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/foundation/Data.h"
+#include "platform/graphics/ImageSource.h"
 #include "platform/ui/Image.h"
 
 namespace ql {
@@ -20,6 +21,8 @@ std::optional<std::string> wi_contentTypeForImageData(const ns::Data& data);
 // The image in the data: animated for a GIF of several frames, else the first image turned as its EXIF
 // orientation says. Nothing for missing or undecodable data (WebP is recognised but not decoded).
 std::shared_ptr<ui::Image> wi_imageWithData(const std::optional<ns::Data>& data);
+// The first image of a source, turned as its EXIF orientation says; nothing when it has none.
+std::shared_ptr<ui::Image> wi_imageWithSource(cg::ImageSource& source);
 // The orientation the data's first image carries; up when it carries none.
 ui::ImageOrientation wi_imageOrientationFromImageData(const ns::Data& data);
 // EXIF values 1 to 8 to the platform's orientations; anything else is up.

@@ -18,6 +18,7 @@
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/Thread.h"
+#include "platform/graphics/ImageSource.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLCredential.h"
 #include "platform/net/URLRequest.h"
@@ -87,9 +88,11 @@ private:
     void reset();
     void stopRunLoop();
     void endBackgroundTask();
-    // The final image (or error) for the bytes gathered, handed to the completion block.
-    void completeWithData(const std::optional<ns::Data>& data);
-    void reportPartialImage(const ns::Data& data);
+    // The final image (or error) for the bytes gathered, handed to the completion block; read from the
+    // progressive load's source when it has one for these bytes.
+    void completeWithData(const std::optional<ns::Data>& data, cg::ImageSource* source = nullptr);
+    void updatePartialImage();
+    void reportPartialImage();
     WebImageFetchCompletion takeCompletion();
     WebImageFetchCompletion currentCompletion() const;
     WebImageFetchProgress currentProgress() const;
@@ -117,6 +120,10 @@ private:
 
     // Touched on the operation's thread only.
     ns::Data imageData_;
+    // A progressive load reads the data once, as it comes, and makes partial images no more often than
+    // their cost allows (see updatePartialImage).
+    std::unique_ptr<cg::ImageSource> progressiveSource_;
+    double nextPartialImageAt_ = 0;
     std::int64_t width_ = 0;
     std::int64_t height_ = 0;
     ui::ImageOrientation orientation_ = ui::ImageOrientation::Up;

@@ -4,13 +4,17 @@
 #include "platform/device/ViewQuery.h"
 #include "platform/device/ViewTreeDump.h"
 #include "platform/foundation/Class.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/MainThread.h"
+#include "platform/ui/MessageComposers.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TraitCollection.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace ql::sim {
@@ -49,6 +53,7 @@ Device::Device(const ScreenProfile& profile, Time time) : profile_(profile) {
     ui::Device::currentDevice().setOrientation(ui::DeviceOrientation::Portrait);
     application().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
     applyScreen();
+    ui::ViewController::setRotationAttemptHandler([this] { attemptRotation(); });
 }
 
 Device::~Device() {
@@ -62,6 +67,12 @@ Device::~Device() {
     ui::Device::currentDevice().setUserInterfaceIdiom(ui::UserInterfaceIdiom::Phone);
     ui::Device::currentDevice().setOrientation(ui::DeviceOrientation::Portrait);
     application().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+    application().setOpenableURLSchemes(ui::Application::systemURLSchemes());
+    ui::ViewController::setRotationAttemptHandler({});
+    ui::MailComposeViewController::setCanSendMail(true);
+    ui::MessageComposeViewController::setCanSendText(true);
+    ui::MailComposeViewController::outbox().clear();
+    ui::MessageComposeViewController::outbox().clear();
     clock_.reset();
     deviceExists = false;
 }
@@ -133,23 +144,61 @@ void Device::rotate(ui::InterfaceOrientation orientation) {
     if (orientation == ui::InterfaceOrientation::Unknown) {
         throw ns::Exception(ns::InvalidArgumentException, "the device cannot turn to an unknown orientation");
     }
+    ui::Device::currentDevice().setOrientation(deviceOrientationFor(orientation));
     if (orientation == orientation_) return;
     ui::Application& app = application();
+    const auto eachController = [&app](const std::function<void(ui::ViewController&)>& visit) {
+        for (const auto& window : app.windows()) {
+            if (const auto& root = window->rootViewController()) ui::ViewController::forEachControllerInTree(*root, visit);
+        }
+    };
+    // A controller on screen may keep the interface as it is; the device has turned all the same, and a
+    // later attempt catches up with it.
+    bool allowed = true;
+    eachController([&](ui::ViewController& c) { allowed = allowed && c.shouldAutorotate(); });
+    if (!allowed) return;
+
+    const double duration = ui::ViewController::kRotationDuration;
+    eachController([&](ui::ViewController& c) { c.willRotateToInterfaceOrientation(orientation, duration); });
     const cg::Rect before = ui::Screen::mainScreen().bounds();
+    const ui::UserInterfaceIdiom idiom = ui::Device::currentDevice().userInterfaceIdiom();
+    const ui::TraitCollection oldTraits = ui::TraitCollection::forScreen(before.size, idiom);
+    const ui::InterfaceOrientation previous = orientation_;
     orientation_ = orientation;
-    ui::Device::currentDevice().setOrientation(deviceOrientationFor(orientation));
     applyScreen();
     const cg::Rect after = ui::Screen::mainScreen().bounds();
+    const ui::TraitCollection newTraits = ui::TraitCollection::forScreen(after.size, idiom);
+    if (oldTraits != newTraits) eachController([&](ui::ViewController& c) { c.willTransitionToTraitCollection(newTraits); });
     for (const auto& window : app.windows()) {
-        if (window->frame() == before) window->setFrame(after);
+        if (window->frame() == before) {
+            window->setFrame(after);
+            window->layoutIfNeeded();
+        }
     }
+    eachController([&](ui::ViewController& c) { c.willAnimateRotationToInterfaceOrientation(orientation, duration); });
     // Told last, so that observers of the turn find the windows already filling the turned screen.
     app.setStatusBarOrientation(orientation);
+    if (oldTraits != newTraits) eachController([&](ui::ViewController& c) { c.traitCollectionDidChange(oldTraits); });
     ui::Keyboard& keyboard = ui::Keyboard::shared();
     if (auto key = keyWindow(); key && keyboard.isVisible()) {
         if (ui::Responder* responder = key->firstResponder()) keyboard.reload(*responder);
     }
+    // Only the latest turn ends with did-rotate, and none once this device is gone.
+    const std::uint64_t turn = ++*turns_;
+    std::weak_ptr<std::uint64_t> turns = turns_;
+    ns::DispatchQueue::main()->after(duration, [turns, turn, eachController, previous] {
+        auto latest = turns.lock();
+        if (latest && *latest == turn) eachController([&](ui::ViewController& c) { c.didRotateFromInterfaceOrientation(previous); });
+    });
     MainLoop::runReadyWork();
+}
+
+void Device::attemptRotation() {
+    const ui::DeviceOrientation facing = ui::Device::currentDevice().orientation();
+    for (const auto interface : {ui::InterfaceOrientation::Portrait, ui::InterfaceOrientation::PortraitUpsideDown,
+                                 ui::InterfaceOrientation::LandscapeLeft, ui::InterfaceOrientation::LandscapeRight}) {
+        if (deviceOrientationFor(interface) == facing && interface != orientation_) rotate(interface);
+    }
 }
 
 // ---- Finding views ----

@@ -10,6 +10,7 @@
 // The platform layer's objects are singletons, so one device exists at a time; it puts the screen and
 // the clock back as they were when it goes.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -71,7 +72,11 @@ public:
     ui::InterfaceOrientation orientation() const { return orientation_; }
     // Turns the device: the device's orientation (announced), the screen's bounds (swapped in landscape),
     // the status bar's orientation (announced), every window that filled the screen resized to fill it
-    // again, and a shown keyboard placed anew.
+    // again, and a shown keyboard placed anew. When the size classes change with it, every controller
+    // hears of the new traits before the windows turn and of the old ones after.
+    // Controllers hear will-rotate before, will-animate once the views are laid out anew, and did-rotate
+    // after the turn's 0.4 s; a controller on screen that refuses to turn keeps the interface as it is (the
+    // device alone turns) until a rotation attempt catches up.
     void rotate(ui::InterfaceOrientation orientation);
 
     // ---- Time ----
@@ -136,6 +141,7 @@ private:
     struct Reach;
 
     std::vector<std::shared_ptr<ui::View>> findAll(std::string_view words) const;
+    void attemptRotation();
     std::shared_ptr<ui::Window> requireKeyWindow() const;
     void requireBooted(std::string_view what) const;
     void applyScreen();
@@ -149,6 +155,8 @@ private:
     std::optional<ns::ManualClockScope> clock_;
     ui::InterfaceOrientation orientation_ = ui::InterfaceOrientation::Portrait;
     bool booted_ = false;
+    // Counts the turns, so that only the latest one reports its end.
+    std::shared_ptr<std::uint64_t> turns_ = std::make_shared<std::uint64_t>(0);
     ui::TouchDriver fingers_;
 };
 

@@ -30,6 +30,7 @@ std::string describe(const ui::View& view) {
     std::string text(view.className());
     auto words = titleOf(view);
     if (!words) words = textOf(view);
+    if (words && words->empty() && placeholderOf(view)) words = placeholderOf(view);
     if (!words) words = view.accessibilityLabel();
     if (words) text += " \"" + *words + "\"";
     return text;
@@ -176,13 +177,12 @@ std::shared_ptr<ui::KeyInput> Device::textInput(std::string_view what) const {
 
 void Device::type(std::string_view text) {
     if (!ns::isValidUTF8(text)) cannot("typed text must be UTF-8");
-    const std::uint64_t length = ns::utf16Length(text);
-    for (std::uint64_t at = 0; at < length;) {
-        const ns::Range character = ns::rangeOfComposedCharacterSequenceAtIndex(text, at);
-        textInput("typing")->insertText(ns::substringWithRange(text, character));
-        MainLoop::runReadyWork();
-        at = character.end();
+    // The keystrokes come faster than the screen redraws: the work they leave (layout, display, posted
+    // blocks) runs once after the line, so typing costs time in proportion to its length.
+    for (std::string_view character : ns::composedCharacterSequences(text)) {
+        textInput("typing")->insertText(std::string(character));
     }
+    MainLoop::runReadyWork();
 }
 
 void Device::pressReturn() {

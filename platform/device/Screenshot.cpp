@@ -19,7 +19,7 @@ std::shared_ptr<const cg::Image> renderWindow(ui::Window& window) {
     // The layer renders in its own coordinates; its bounds origin is where the window's content starts.
     context->translateCTM(-window.bounds().origin.x, -window.bounds().origin.y);
     window.layer()->renderInContext(*context);
-    return context->makeImage();
+    return context->takeImage();
 }
 
 ns::Data renderWindowPNG(ui::Window& window) {

@@ -33,6 +33,55 @@ std::unique_ptr<icu::Calendar> makeICUCalendar(const std::string& identifier, co
 
 bool fitsInt32(std::int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
 
+constexpr double kMillisecondsPerDay = 86'400'000.0;
+
+// The instants ICU's calendars represent, about 5.8 million years either side of 1970. A lenient calendar
+// pins a time set beyond them to the edge, which is how they are found (they are the same for every kind).
+struct Reach {
+    UDate earliest;
+    UDate latest;
+};
+
+const Reach& reachOf(icu::Calendar& calendar) {
+    static const Reach reach = [&calendar] {
+        UErrorCode status = U_ZERO_ERROR;
+        calendar.setTime(-1e300, status);
+        const UDate earliest = calendar.getTime(status);
+        calendar.setTime(1e300, status);
+        return Reach{earliest, calendar.getTime(status)};
+    }();
+    return reach;
+}
+
+// Where `amount` steps of a field may land, in days from the start, over every calendar ICU keeps: years
+// of 353 (lunar) to 385 (with a leap month) days, months of 27 to 32 days over a year (one may be as short
+// as five), weeks and days exact. A day kept inside its month or a leap month strays well within the slack.
+// ICU's arithmetic overflows for amounts far beyond its reach and lands anywhere, even on the wrong side
+// of the date, so a landing outside this window is a wrapped one. Eras have no such measure.
+struct Window {
+    double fewestDays;
+    double mostDays;
+};
+
+std::optional<Window> landingWindow(UCalendarDateFields field, std::int64_t amount) {
+    constexpr double slackDays = 400;
+    double fewest = 0, most = 0;
+    switch (field) {
+        case UCAL_YEAR:
+        case UCAL_YEAR_WOY: fewest = 353, most = 385; break;
+        case UCAL_MONTH: fewest = 27, most = 32; break;
+        case UCAL_WEEK_OF_YEAR:
+        case UCAL_WEEK_OF_MONTH:
+        case UCAL_DAY_OF_WEEK_IN_MONTH: fewest = most = 7; break;
+        case UCAL_DATE:
+        case UCAL_DAY_OF_WEEK: fewest = most = 1; break;
+        default: return std::nullopt;
+    }
+    const double steps = static_cast<double>(amount);
+    if (amount < 0) std::swap(fewest, most);
+    return Window{steps * fewest - slackDays, steps * most + slackDays};
+}
+
 // The range a unit takes in any date (widest) or in every date (narrowest).
 Range unitLimits(const icu::Calendar& calendar, CalendarUnit unit, bool widest) {
     auto range = [&](UCalendarDateFields field, int shift = 0) {
@@ -344,6 +393,7 @@ std::optional<Date> Calendar::dateByAddingComponents(const DateComponents& c, Da
     if (!std::isfinite(date.timeIntervalSince1970())) return std::nullopt;
     std::lock_guard lock(impl_->mutex);
     icu::Calendar& calendar = *impl_->calendar;
+    const Reach& reach = reachOf(calendar);
     double fraction = impl_->setDate(date);
     UErrorCode status = U_ZERO_ERROR;
     const std::pair<std::int64_t, UCalendarDateFields> fields[] = {
@@ -361,7 +411,17 @@ std::optional<Date> Calendar::dateByAddingComponents(const DateComponents& c, Da
     for (auto [amount, field] : fields) {
         if (amount == DateComponentUndefined || amount == 0) continue;
         if (!fitsInt32(amount)) return std::nullopt;
+        const UDate before = calendar.getTime(status);
+        const auto window = landingWindow(field, amount);
+        // Not even tried when the nearest landing lies beyond reach.
+        if (window && (before + window->mostDays * kMillisecondsPerDay < reach.earliest ||
+                       before + window->fewestDays * kMillisecondsPerDay > reach.latest))
+            return std::nullopt;
         calendar.add(field, static_cast<std::int32_t>(amount), status);
+        const UDate after = calendar.getTime(status);
+        if (U_FAILURE(status) || after < reach.earliest || after > reach.latest) return std::nullopt;
+        const double days = (after - before) / kMillisecondsPerDay;
+        if (window && (days < window->fewestDays || days > window->mostDays)) return std::nullopt;
     }
     UDate milliseconds = calendar.getTime(status);
     if (U_FAILURE(status)) return std::nullopt;
@@ -373,6 +433,7 @@ std::optional<Date> Calendar::dateByAddingComponents(const DateComponents& c, Da
     addSeconds(c.minute, 60);
     addSeconds(c.second, 1);
     addSeconds(c.nanosecond, 1e-9);
+    if (!(seconds * 1000.0 >= reach.earliest && seconds * 1000.0 <= reach.latest)) return std::nullopt;
     return Date::fromTimeIntervalSince1970(seconds);
 }
 

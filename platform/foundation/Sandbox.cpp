@@ -78,13 +78,18 @@ void Sandbox::setHomeForTesting(std::string path) {
     homeGeneration.fetch_add(1);
 }
 
+bool Sandbox::hasHomeForTesting() {
+    std::lock_guard lock(homeMutex);
+    return !homeOverride.empty();
+}
+
 std::uint64_t Sandbox::generation() { return homeGeneration.load(); }
 
-TemporarySandbox::TemporarySandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillory-sandbox-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw Exception(InternalInconsistencyException, "cannot make a temporary sandbox in " + pattern);
-    path_ = pattern;
+SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(path).lexically_normal().string()) {
+    std::error_code error;
+    std::filesystem::create_directories(path_, error);
+    if (!std::filesystem::is_directory(path_))
+        throw Exception(InvalidArgumentException, "cannot make the sandbox " + path_ + ": " + error.message());
     {
         std::lock_guard lock(homeMutex);
         previousOverride_ = homeOverride;
@@ -92,9 +97,25 @@ TemporarySandbox::TemporarySandbox() {
     Sandbox::setHomeForTesting(path_);
 }
 
+SandboxHome::~SandboxHome() { Sandbox::setHomeForTesting(previousOverride_); }
+
+namespace {
+
+std::string makeTemporaryFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillory-sandbox-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw Exception(InternalInconsistencyException, "cannot make a temporary sandbox in " + pattern);
+    return pattern;
+}
+
+}  // namespace
+
+TemporarySandbox::TemporarySandbox() : home_(std::make_unique<SandboxHome>(makeTemporaryFolder())) {}
+
 TemporarySandbox::~TemporarySandbox() {
-    Sandbox::setHomeForTesting(previousOverride_);
-    FileManager::defaultManager().removeItemAtPath(path_);
+    const std::string folder = home_->path();
+    home_.reset();
+    FileManager::defaultManager().removeItemAtPath(folder);
 }
 
 std::vector<std::string> searchPathForDirectoriesInDomains(SearchPathDirectory directory, unsigned domainMask,

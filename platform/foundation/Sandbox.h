@@ -4,6 +4,7 @@
 // QUILLORY_HOME when set, else "quillory" in the user's data folder ($XDG_DATA_HOME or ~/.local/share).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,24 @@ public:
     static void setHomeForTesting(std::string path);
     // Changes whenever the home does, so holders of paths inside it can tell they must rebind.
     static std::uint64_t generation();
+    // Whether a test has pointed the sandbox elsewhere: what apps would share then stays inside it too.
+    static bool hasHomeForTesting();
+};
+
+// A folder made the sandbox's home for the lifetime of the scope (created when missing); afterwards the
+// previous home is restored. The folder and what the app left in it stay.
+class SandboxHome {
+public:
+    explicit SandboxHome(std::string path);
+    ~SandboxHome();
+    SandboxHome(const SandboxHome&) = delete;
+    SandboxHome& operator=(const SandboxHome&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previousOverride_;
 };
 
 // A fresh, empty temporary folder made the sandbox's home for the lifetime of the scope; afterwards the
@@ -36,11 +55,10 @@ public:
     TemporarySandbox(const TemporarySandbox&) = delete;
     TemporarySandbox& operator=(const TemporarySandbox&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return home_->path(); }
 
 private:
-    std::string path_;
-    std::string previousOverride_;
+    std::unique_ptr<SandboxHome> home_;
 };
 
 // The platform's search-path directories and domains (only the user domain exists in a sandbox).

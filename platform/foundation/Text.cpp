@@ -372,6 +372,27 @@ Range rangeOfComposedCharacterSequencesForRange(std::string_view text, Range ran
     return {static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end - start)};
 }
 
+std::vector<std::string_view> composedCharacterSequences(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    UnicodeString u = unicodeText(text);
+    icu::BreakIterator& boundaries = characterBoundaries(u);
+    // Walks the bytes along with the UTF-16 boundaries, so the whole text is read once.
+    std::size_t byte = 0;
+    int32_t unit = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    for (int32_t end = boundaries.next(); end != icu::BreakIterator::DONE; end = boundaries.next()) {
+        const std::size_t start = byte;
+        while (unit < end && byte < text.size()) {
+            const uint8_t lead = bytes[byte];
+            const std::size_t width = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            byte = std::min(text.size(), byte + width);
+            unit += width == 4 ? 2 : 1;
+        }
+        pieces.push_back(text.substr(start, byte - start));
+    }
+    return pieces;
+}
+
 // ---- Percent encoding ----
 
 std::string stringByAddingPercentEncodingWithAllowedCharacters(std::string_view text, const CharacterSet& allowed) {

@@ -74,6 +74,8 @@ std::string stringByTrimmingCharactersInSet(std::string_view text, const Charact
 Range rangeOfComposedCharacterSequenceAtIndex(std::string_view text, std::uint64_t index);
 // `range` widened so that it starts and ends on character boundaries.
 Range rangeOfComposedCharacterSequencesForRange(std::string_view text, Range range);
+// Every user-perceived character of the text in order, as pieces of it, found in one pass.
+std::vector<std::string_view> composedCharacterSequences(std::string_view text);
 
 // Each character outside `allowed` becomes its UTF-8 bytes, each as "%" and two upper-case hex digits.
 std::string stringByAddingPercentEncodingWithAllowedCharacters(std::string_view text, const CharacterSet& allowed);

@@ -1,16 +1,22 @@
 #include "platform/graphics/BitmapContext.h"
 
 #include <cmath>
+#include <vector>
 
 namespace ql::cg {
 
 namespace {
 
-// New surfaces start transparent black; without alpha, that is black.
-cairo_surface_t* makeSurface(std::size_t width, std::size_t height, bool opaque) {
+// New surfaces start transparent black; without alpha, that is black. Their rows lie back to back in
+// `pixels`, which the context keeps, so that an image can take them over.
+cairo_surface_t* makeSurface(std::size_t width, std::size_t height, bool opaque, std::vector<std::uint32_t>& pixels) {
     if (!imageSizeAllowed(width, height)) return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32,
-                                                          static_cast<int>(width), static_cast<int>(height));
+    const cairo_format_t format = opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+    if (cairo_format_stride_for_width(format, static_cast<int>(width)) != static_cast<int>(width * 4)) return nullptr;
+    pixels.assign(width * height, 0);
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()), format,
+                                            static_cast<int>(width), static_cast<int>(height), static_cast<int>(width * 4));
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
         return nullptr;
@@ -20,10 +26,11 @@ cairo_surface_t* makeSurface(std::size_t width, std::size_t height, bool opaque)
 
 }  // namespace
 
-BitmapContext::BitmapContext(cairo_surface_t* surface, const AffineTransform& base, std::size_t width,
-                             std::size_t height, ImageLayout layout, std::size_t bytesPerRow,
+BitmapContext::BitmapContext(cairo_surface_t* surface, std::vector<std::uint32_t> pixels, const AffineTransform& base,
+                             std::size_t width, std::size_t height, ImageLayout layout, std::size_t bytesPerRow,
                              std::uint32_t bitmapInfo, double scale)
     : Context(surface, base),
+      pixels_(std::move(pixels)),
       width_(width),
       height_(height),
       layout_(layout),
@@ -31,7 +38,8 @@ BitmapContext::BitmapContext(cairo_surface_t* surface, const AffineTransform& ba
       bitmapInfo_(bitmapInfo),
       scale_(scale) {}
 
-BitmapContext::~BitmapContext() = default;
+// The surface is finished while the words it draws into still exist.
+BitmapContext::~BitmapContext() { cairo_surface_finish(surface()); }
 
 std::unique_ptr<BitmapContext> BitmapContext::create(std::size_t width, std::size_t height,
                                                      std::size_t bitsPerComponent, std::size_t bytesPerRow,
@@ -70,12 +78,13 @@ std::unique_ptr<BitmapContext> BitmapContext::create(std::size_t width, std::siz
     if (bytesPerRow < minimumRow) return nullptr;
     const bool opaque = alpha == ImageAlphaInfo::None || alpha == ImageAlphaInfo::NoneSkipFirst ||
                         alpha == ImageAlphaInfo::NoneSkipLast;
-    cairo_surface_t* surface = makeSurface(width, height, opaque);
+    std::vector<std::uint32_t> pixels;
+    cairo_surface_t* surface = makeSurface(width, height, opaque, pixels);
     if (!surface) return nullptr;
     // The platform's bitmap contexts have y up from the bottom-left corner.
     const AffineTransform flip{1, 0, 0, -1, 0, static_cast<double>(height)};
     std::unique_ptr<BitmapContext> context(
-        new BitmapContext(surface, flip, width, height, layout, bytesPerRow, bitmapInfo, 1));
+        new BitmapContext(surface, std::move(pixels), flip, width, height, layout, bytesPerRow, bitmapInfo, 1));
     cairo_surface_destroy(surface);
     return context;
 }
@@ -83,46 +92,59 @@ std::unique_ptr<BitmapContext> BitmapContext::create(std::size_t width, std::siz
 std::unique_ptr<BitmapContext> BitmapContext::createForImage(Size size, bool opaque, double scale) {
     if (!(scale > 0) || !std::isfinite(scale) || !(size.width > 0) || !(size.height > 0)) return nullptr;
     // Rounding up, but not for a size that is whole up to floating-point noise.
-    auto pixels = [&](double points) { return static_cast<std::size_t>(std::ceil(points * scale - 1e-6)); };
+    auto pixelCount = [&](double points) { return static_cast<std::size_t>(std::ceil(points * scale - 1e-6)); };
     const double w = size.width * scale, h = size.height * scale;
     if (w > kMaxImageDimension || h > kMaxImageDimension) return nullptr;
-    const std::size_t width = pixels(size.width), height = pixels(size.height);
-    cairo_surface_t* surface = makeSurface(width, height, opaque);
+    const std::size_t width = pixelCount(size.width), height = pixelCount(size.height);
+    std::vector<std::uint32_t> pixels;
+    cairo_surface_t* surface = makeSurface(width, height, opaque, pixels);
     if (!surface) return nullptr;
     ImageLayout layout;
     layout.alphaInfo = opaque ? ImageAlphaInfo::NoneSkipFirst : ImageAlphaInfo::PremultipliedFirst;
     const auto info = static_cast<std::uint32_t>(layout.alphaInfo) | 0x2000;  // 32-bit little-endian words
-    std::unique_ptr<BitmapContext> context(new BitmapContext(surface, AffineTransform::makeScale(scale, scale), width,
-                                                             height, layout, width * 4, info, scale));
+    std::unique_ptr<BitmapContext> context(new BitmapContext(surface, std::move(pixels),
+                                                             AffineTransform::makeScale(scale, scale), width, height,
+                                                             layout, width * 4, info, scale));
     cairo_surface_destroy(surface);
     return context;
 }
 
-std::shared_ptr<const Image> BitmapContext::makeImage() {
-    flush();
-    cairo_surface_t* s = surface();
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    const bool opaque = cairo_image_surface_get_format(s) == CAIRO_FORMAT_RGB24;
-    const bool gray = layout_.colorModel == ColorSpaceModel::Monochrome;
-    const bool alphaOnly = layout_.alphaInfo == ImageAlphaInfo::Only;
-    std::vector<std::uint32_t> pixels(width_ * height_);
-    for (std::size_t y = 0; y < height_; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * static_cast<std::size_t>(stride));
-        for (std::size_t x = 0; x < width_; ++x) {
-            std::uint32_t p = row[x];
-            if (opaque) p |= 0xFF000000u;
-            if (gray) {
-                // A grey bitmap keeps only lightness.
-                const unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-                const unsigned l = (r * 77 + g * 150 + b * 29 + 128) >> 8;
-                p = (p & 0xFF000000u) | (l << 16) | (l << 8) | l;
-            } else if (alphaOnly) {
-                p &= 0xFF000000u;
-            }
-            pixels[y * width_ + x] = p;
-        }
+void BitmapContext::finishPixels(std::vector<std::uint32_t>& pixels) const {
+    // An opaque surface leaves its top byte undefined.
+    if (cairo_image_surface_get_format(surface()) == CAIRO_FORMAT_RGB24) {
+        for (std::uint32_t& p : pixels) p |= 0xFF000000u;
     }
+    if (layout_.colorModel == ColorSpaceModel::Monochrome) {
+        // A grey bitmap keeps only lightness.
+        for (std::uint32_t& p : pixels) {
+            const unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            const unsigned l = (r * 77 + g * 150 + b * 29 + 128) >> 8;
+            p = (p & 0xFF000000u) | (l << 16) | (l << 8) | l;
+        }
+    } else if (layout_.alphaInfo == ImageAlphaInfo::Only) {
+        for (std::uint32_t& p : pixels) p &= 0xFF000000u;
+    }
+}
+
+std::shared_ptr<const Image> BitmapContext::makeImage() {
+    if (pixels_.empty()) return nullptr;  // taken
+    flush();
+    // The surface's rows are the image's pixel words already: one block copy, then tight passes where the
+    // layout needs them.
+    std::vector<std::uint32_t> pixels(pixels_);
+    finishPixels(pixels);
+    return Image::create(static_cast<int>(width_), static_cast<int>(height_), std::move(pixels), layout_);
+}
+
+std::shared_ptr<const Image> BitmapContext::takeImage() {
+    if (pixels_.empty()) return nullptr;
+    flush();
+    // A finished surface refuses any further drawing, so nothing writes into the words once they are the
+    // image's.
+    cairo_surface_finish(surface());
+    std::vector<std::uint32_t> pixels = std::move(pixels_);
+    pixels_.clear();
+    finishPixels(pixels);
     return Image::create(static_cast<int>(width_), static_cast<int>(height_), std::move(pixels), layout_);
 }
 

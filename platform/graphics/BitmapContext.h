@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/graphics/Context.h"
 
@@ -36,11 +37,18 @@ public:
 
     // A copy of the bitmap as it is now.
     std::shared_ptr<const Image> makeImage();
+    // The bitmap as it is now, its pixels handed over rather than copied: the context draws nothing after.
+    std::shared_ptr<const Image> takeImage();
 
 private:
-    BitmapContext(cairo_surface_t* surface, const AffineTransform& base, std::size_t width, std::size_t height,
-                  ImageLayout layout, std::size_t bytesPerRow, std::uint32_t bitmapInfo, double scale);
+    BitmapContext(cairo_surface_t* surface, std::vector<std::uint32_t> pixels, const AffineTransform& base,
+                  std::size_t width, std::size_t height, ImageLayout layout, std::size_t bytesPerRow,
+                  std::uint32_t bitmapInfo, double scale);
+    // The surface's words made the image's: opaque ones given alpha, grey or alpha-only ones reduced.
+    void finishPixels(std::vector<std::uint32_t>& pixels) const;
 
+    // The surface draws straight into these words.
+    std::vector<std::uint32_t> pixels_;
     std::size_t width_;
     std::size_t height_;
     ImageLayout layout_;

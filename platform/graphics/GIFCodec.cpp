@@ -29,7 +29,7 @@ struct GifCloser {
     }
 };
 
-// Frames of all animations together may not take more than this many pixels.
+// The frames of one animation together may not take more than this many pixels.
 constexpr std::size_t kFramePixelBudget = kMaxImagePixels;
 
 struct Canvas {
@@ -79,7 +79,7 @@ void clearRect(Canvas& canvas, const GifImageDesc& desc) {
 
 }  // namespace
 
-std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial) {
+std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial, std::size_t maxFrames) {
     if (bytes.size() < 6 || std::memcmp(bytes.data(), "GIF8", 4) != 0) return {};
     Input input{bytes};
     int error = 0;
@@ -96,7 +96,7 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
     bool complete = false;
     bool failed = false;
 
-    while (!complete && !failed) {
+    while (!complete && !failed && frames.size() < maxFrames) {
         GifRecordType type;
         if (DGifGetRecordType(gif.get(), &type) != GIF_OK) {
             // Data that ends right after a whole frame only lacks its trailer.
@@ -123,11 +123,10 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
                 }
                 canvas.pixels.assign(static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height), 0u);
             }
+            // An animation over the budget is refused as a whole, like a still image over it, rather than
+            // shown cut short.
             const std::size_t framePixels = canvas.pixels.size();
-            if (framePixels > budget) {
-                complete = true;
-                break;
-            }
+            if (framePixels > budget) return {};
             budget -= framePixels;
             const std::vector<std::uint32_t> before =
                 control.DisposalMode == DISPOSE_PREVIOUS ? canvas.pixels : std::vector<std::uint32_t>{};
@@ -181,6 +180,58 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
     }
     if (failed && !partial) return {};
     return frames;
+}
+
+std::optional<std::size_t> GIFFrameScanner::firstFrameEnd(std::span<const std::uint8_t> bytes) {
+    auto colorTableSize = [](std::uint8_t packed) -> std::size_t {
+        return (packed & 0x80) ? 3 * (std::size_t{1} << ((packed & 0x07) + 1)) : 0;
+    };
+    while (!end_ && !failed_) {
+        const std::size_t available = bytes.size() > position_ ? bytes.size() - position_ : 0;
+        const std::uint8_t* at = bytes.data() + position_;
+        switch (phase_) {
+        case Phase::Header:
+            // Signature and logical screen, then the global colour table.
+            if (available < 13) return std::nullopt;
+            if (std::memcmp(at, "GIF8", 4) != 0) {
+                failed_ = true;
+                break;
+            }
+            position_ += 13 + colorTableSize(at[10]);
+            phase_ = Phase::Block;
+            break;
+        case Phase::Block:
+            if (available < 1) return std::nullopt;
+            if (at[0] == 0x21) {
+                if (available < 2) return std::nullopt;
+                position_ += 2;
+                phase_ = Phase::SubBlocks;
+            } else if (at[0] == 0x2C) {
+                // The descriptor, its local colour table and the code size; the pixels follow in sub-blocks.
+                if (available < 10) return std::nullopt;
+                const std::size_t length = 10 + colorTableSize(at[9]) + 1;
+                if (available < length) return std::nullopt;
+                position_ += length;
+                inFrame_ = true;
+                phase_ = Phase::SubBlocks;
+            } else {
+                failed_ = true;  // the trailer before any frame, or no GIF block at all
+            }
+            break;
+        case Phase::SubBlocks:
+            if (available < 1) return std::nullopt;
+            if (at[0] == 0) {
+                position_ += 1;
+                if (inFrame_) end_ = position_;
+                phase_ = Phase::Block;
+            } else {
+                if (available < std::size_t{at[0]} + 1) return std::nullopt;
+                position_ += std::size_t{at[0]} + 1;
+            }
+            break;
+        }
+    }
+    return end_;
 }
 
 }  // namespace ql::cg

@@ -3,6 +3,7 @@
 // limits; `partial` asks for the rows (or frames) decoded before the data ran out instead of failing.
 // Internal to the graphics library.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,8 +28,41 @@ std::optional<DecodedImage> decodePNG(std::span<const std::uint8_t> bytes, bool 
 std::optional<ImageProperties> readJPEGProperties(std::span<const std::uint8_t> bytes);
 std::optional<DecodedImage> decodeJPEG(std::span<const std::uint8_t> bytes, bool partial);
 
-// Every frame, composed onto the logical screen as a viewer shows it.
-std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial);
+// The frames up to `maxFrames`, composed onto the logical screen as a viewer shows them. An animation whose
+// frames together exceed the pixel budget gives none.
+std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial,
+                                    std::size_t maxFrames = SIZE_MAX);
+
+// Walks a GIF's blocks as its data grows, without decoding them, to learn where the first frame ends, so
+// that a first frame still arriving is decoded once, when it is whole. Each call reads on from where the
+// last stopped; `bytes` is all the data so far.
+class GIFFrameScanner {
+public:
+    std::optional<std::size_t> firstFrameEnd(std::span<const std::uint8_t> bytes);
+
+private:
+    enum class Phase { Header, Block, SubBlocks };
+    Phase phase_ = Phase::Header;
+    std::size_t position_ = 0;
+    bool inFrame_ = false;
+    bool failed_ = false;
+    std::optional<std::size_t> end_;
+};
+
+// A decoder that keeps its state between pieces of data, so that every byte is read once however the data
+// arrives. `feed` takes the bytes after those fed before and keeps what it still needs of them.
+class IncrementalDecoder {
+public:
+    virtual ~IncrementalDecoder() = default;
+    virtual void feed(std::span<const std::uint8_t> bytes) = 0;
+    // The image of what has been fed: only a whole one, or with `partial` the part decoded so far (rows
+    // from the top, or a progressive image at the detail reached). Nothing when there is none yet or the
+    // data is broken.
+    virtual std::optional<DecodedImage> image(bool partial) = 0;
+};
+
+std::unique_ptr<IncrementalDecoder> makePNGDecoder();
+std::unique_ptr<IncrementalDecoder> makeJPEGDecoder();
 
 // The orientation tag (1 to 8) of an EXIF block (the APP1 payload after "Exif\0\0"), if it has one; a tag
 // of any other value reads as 1 (up).

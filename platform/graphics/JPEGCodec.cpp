@@ -7,12 +7,14 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "platform/graphics/ImageCodecs.h"
 
 // libjpeg reports errors through error_exit, which must not return: it longjmps back to the function that
-// set the jump. Those functions keep no objects with destructors in their frames and mark what they change
-// afterwards volatile; the decoder state and buffers live in their callers.
+// set the jump. Those functions keep no objects with destructors in their frames; the decoder state and
+// buffers live in the decoder object.
 
 namespace ql::cg {
 
@@ -26,77 +28,27 @@ struct ErrorManager {
 [[noreturn]] void onError(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
 void onOutput(j_common_ptr) {}
 
-// Reads from memory. When the data runs out it supplies an end-of-image marker, so that the decoder stops
-// with what it has, and remembers how far output had got.
+// Reads the data as it arrives. When the data runs out, the decoder suspends and goes on from the same place
+// once more is fed: bytes it has not used yet are kept until then, everything before is let go.
 struct Source {
     jpeg_source_mgr pub;
-    bool ranOut = false;
-    JDIMENSION scanlineAtEnd = 0;
+    std::vector<JOCTET> kept;
+    std::size_t skipPending = 0;
 };
 
-const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
-
 void initSource(j_decompress_ptr) {}
-
-boolean fillInput(j_decompress_ptr cinfo) {
-    auto* source = reinterpret_cast<Source*>(cinfo->src);
-    if (!source->ranOut) {
-        source->ranOut = true;
-        source->scanlineAtEnd = cinfo->output_scanline;
-    }
-    source->pub.next_input_byte = kEndOfImage;
-    source->pub.bytes_in_buffer = 2;
-    return TRUE;
-}
+boolean fillInput(j_decompress_ptr) { return FALSE; }
 
 void skipInput(j_decompress_ptr cinfo, long count) {
     auto* source = reinterpret_cast<Source*>(cinfo->src);
-    while (count > 0 && static_cast<std::size_t>(count) > source->pub.bytes_in_buffer) {
-        count -= static_cast<long>(source->pub.bytes_in_buffer);
-        fillInput(cinfo);
-        if (source->pub.next_input_byte == kEndOfImage) return;
-    }
-    if (count > 0) {
-        source->pub.next_input_byte += count;
-        source->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
-    }
+    const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
+    const std::size_t now = std::min(wanted, source->pub.bytes_in_buffer);
+    source->pub.next_input_byte += now;
+    source->pub.bytes_in_buffer -= now;
+    source->skipPending += wanted - now;
 }
 
 void termSource(j_decompress_ptr) {}
-
-struct Decoder {
-    jpeg_decompress_struct cinfo{};
-    ErrorManager error{};
-    Source source{};
-    bool created = false;
-
-    explicit Decoder(std::span<const std::uint8_t> bytes) {
-        cinfo.err = jpeg_std_error(&error.pub);
-        error.pub.error_exit = onError;
-        error.pub.output_message = onOutput;
-        source.pub.init_source = initSource;
-        source.pub.fill_input_buffer = fillInput;
-        source.pub.skip_input_data = skipInput;
-        source.pub.resync_to_restart = jpeg_resync_to_restart;
-        source.pub.term_source = termSource;
-        source.pub.next_input_byte = bytes.data();
-        source.pub.bytes_in_buffer = bytes.size();
-    }
-    ~Decoder() {
-        if (created) jpeg_destroy_decompress(&cinfo);
-    }
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
-};
-
-bool readHeader(Decoder& d) {
-    if (setjmp(d.error.jump)) return false;
-    jpeg_create_decompress(&d.cinfo);
-    d.created = true;
-    d.cinfo.src = &d.source.pub;
-    jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
-    return jpeg_read_header(&d.cinfo, TRUE) == JPEG_HEADER_OK;
-}
 
 bool isCMYK(const jpeg_decompress_struct& cinfo) {
     return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -120,108 +72,286 @@ ImageProperties propertiesOf(const jpeg_decompress_struct& cinfo) {
     return p;
 }
 
-// Decodes scanlines onto the end of `pixels` (premultiplied ARGB, here always opaque) and returns the rows
-// done. With `stopAtEnd` it gives up as soon as the data runs out, so that a short file promising a large
-// image is refused without decoding it all.
-JDIMENSION readPixels(Decoder& d, std::vector<std::uint32_t>* pixels, std::uint8_t* row, bool stopAtEnd) {
-    volatile JDIMENSION rows = 0;
-    if (setjmp(d.error.jump)) return rows;
-    jpeg_decompress_struct& cinfo = d.cinfo;
-    const bool cmyk = isCMYK(cinfo);
-    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    const bool inverted = cinfo.saw_Adobe_marker;
 #if defined(JCS_EXTENSIONS) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    if (!cmyk) {
-        // Opaque blue, green, red, alpha bytes are a native ARGB word here, so libjpeg-turbo writes the rows
-        // straight into the bitmap and no conversion pass is needed.
-        cinfo.out_color_space = JCS_EXT_BGRA;
-        jpeg_start_decompress(&cinfo);
-        while (cinfo.output_scanline < cinfo.output_height && !(stopAtEnd && d.source.ranOut)) {
-            pixels->resize(pixels->size() + cinfo.output_width);
-            auto rowPointer = reinterpret_cast<JSAMPROW>(pixels->data() + pixels->size() - cinfo.output_width);
-            if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) {
-                pixels->resize(pixels->size() - cinfo.output_width);
+// Opaque blue, green, red, alpha bytes are a native ARGB word here, so libjpeg-turbo writes the rows straight
+// into the bitmap and no conversion pass is needed.
+constexpr bool kDirectRows = true;
+constexpr J_COLOR_SPACE kColourRows = JCS_EXT_BGRA;
+#else
+constexpr bool kDirectRows = false;
+constexpr J_COLOR_SPACE kColourRows = JCS_RGB;
+#endif
+
+// A single-scan image is decoded row by row as its data arrives. A multi-scan (progressive) one is read in
+// buffered-image mode: its scans are absorbed as they arrive, and pixels are worked out only when an image
+// is asked for, from the scans complete by then, or once at the end.
+class JPEGDecoder : public IncrementalDecoder {
+public:
+    explicit JPEGDecoder(bool headerOnly = false) : headerOnly_(headerOnly) {
+        cinfo_.err = jpeg_std_error(&error_.pub);
+        error_.pub.error_exit = onError;
+        error_.pub.output_message = onOutput;
+        source_.pub.init_source = initSource;
+        source_.pub.fill_input_buffer = fillInput;
+        source_.pub.skip_input_data = skipInput;
+        source_.pub.resync_to_restart = jpeg_resync_to_restart;
+        source_.pub.term_source = termSource;
+    }
+    ~JPEGDecoder() override {
+        if (created_) jpeg_destroy_decompress(&cinfo_);
+    }
+    JPEGDecoder(const JPEGDecoder&) = delete;
+    JPEGDecoder& operator=(const JPEGDecoder&) = delete;
+
+    void feed(std::span<const std::uint8_t> bytes) override {
+        if (stage_ == Stage::Failed || stage_ == Stage::Done) return;
+        const std::size_t skipped = std::min(source_.skipPending, bytes.size());
+        source_.skipPending -= skipped;
+        bytes = bytes.subspan(skipped);
+        if (bytes.empty()) return;
+        if (source_.pub.bytes_in_buffer == 0) {
+            // Read in place; only what is left unread is copied afterwards.
+            source_.pub.next_input_byte = bytes.data();
+            source_.pub.bytes_in_buffer = bytes.size();
+        } else {
+            std::vector<JOCTET> joined(source_.pub.next_input_byte, source_.pub.next_input_byte + source_.pub.bytes_in_buffer);
+            joined.insert(joined.end(), bytes.begin(), bytes.end());
+            source_.kept = std::move(joined);
+            source_.pub.next_input_byte = source_.kept.data();
+            source_.pub.bytes_in_buffer = source_.kept.size();
+        }
+        advance();
+        fresh_ = true;
+        if (source_.pub.bytes_in_buffer > 0 && source_.pub.next_input_byte != source_.kept.data()) {
+            std::vector<JOCTET> unread(source_.pub.next_input_byte, source_.pub.next_input_byte + source_.pub.bytes_in_buffer);
+            source_.kept = std::move(unread);
+            source_.pub.next_input_byte = source_.kept.data();
+        }
+        if (source_.pub.bytes_in_buffer == 0) source_.kept.clear();
+    }
+
+    std::optional<DecodedImage> image(bool partial) override {
+        if (!properties_ || headerOnly_ || stage_ == Stage::Failed) return std::nullopt;
+        if (stage_ == Stage::Done) return finished();
+        if (!partial) return std::nullopt;
+        if (cinfo_.buffered_image) {
+            // Pixels are worked out again only when scans have arrived since.
+            if (fresh_ && completedScans_ > 0 && !finishingOutput_) {
+                fresh_ = false;
+                if (!outputPass(completedScans_)) return std::nullopt;
+                latest_ = pixelImage(cinfo_.output_height, false);
+            }
+            if (!latest_) return std::nullopt;
+            return decoded(latest_);
+        }
+        const std::size_t rows = stage_ >= Stage::Finish ? cinfo_.output_height : cinfo_.output_scanline;
+        if (stage_ < Stage::Rows || rows == 0) return std::nullopt;
+        return decoded(pixelImage(rows, false));
+    }
+
+    const std::optional<ImageProperties>& properties() const { return properties_; }
+
+private:
+    enum class Stage { Header, Start, Rows, Scans, Finish, Done, Failed };
+
+    // Runs the decoder as far as the data fed allows.
+    void advance() {
+        if (setjmp(error_.jump)) {
+            stage_ = Stage::Failed;
+            return;
+        }
+        while (true) {
+            switch (stage_) {
+            case Stage::Header: {
+                if (!created_) {
+                    jpeg_create_decompress(&cinfo_);
+                    created_ = true;
+                    cinfo_.src = &source_.pub;
+                    jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
+                }
+                const int read = jpeg_read_header(&cinfo_, TRUE);
+                if (read == JPEG_SUSPENDED) return;
+                if (read != JPEG_HEADER_OK) {
+                    stage_ = Stage::Failed;
+                    return;
+                }
+                properties_ = propertiesOf(cinfo_);
+                if (headerOnly_ || !imageSizeAllowed(cinfo_.image_width, cinfo_.image_height)) {
+                    stage_ = headerOnly_ ? Stage::Done : Stage::Failed;
+                    return;
+                }
+                cmyk_ = isCMYK(cinfo_);
+                cinfo_.out_color_space = cmyk_ ? JCS_CMYK : kColourRows;
+                cinfo_.buffered_image = jpeg_has_multiple_scans(&cinfo_);
+                pixels_.reserve(static_cast<std::size_t>(cinfo_.image_width) * cinfo_.image_height);
+                stage_ = Stage::Start;
                 break;
             }
-            rows = rows + 1;
+            case Stage::Start:
+                if (!jpeg_start_decompress(&cinfo_)) return;
+                row_.resize(static_cast<std::size_t>(cinfo_.output_width) * 4);
+                stage_ = cinfo_.buffered_image ? Stage::Scans : Stage::Rows;
+                break;
+            case Stage::Rows:
+                while (cinfo_.output_scanline < cinfo_.output_height) {
+                    if (!readRow()) return;
+                }
+                stage_ = Stage::Finish;
+                break;
+            case Stage::Scans: {
+                if (finishingOutput_) {
+                    if (!jpeg_finish_output(&cinfo_)) return;
+                    finishingOutput_ = false;
+                }
+                const int got = jpeg_consume_input(&cinfo_);
+                if (got == JPEG_SUSPENDED) return;
+                if (got == JPEG_SCAN_COMPLETED) completedScans_ = cinfo_.input_scan_number;
+                if (got == JPEG_REACHED_EOI) {
+                    // Everything is in: the one output pass a whole image needs.
+                    jpeg_start_output(&cinfo_, cinfo_.input_scan_number);
+                    while (cinfo_.output_scanline < cinfo_.output_height) {
+                        if (!readRow()) break;
+                    }
+                    if (cinfo_.output_scanline < cinfo_.output_height || !jpeg_finish_output(&cinfo_)) {
+                        stage_ = Stage::Failed;
+                        return;
+                    }
+                    stage_ = Stage::Finish;
+                }
+                break;
+            }
+            case Stage::Finish:
+                if (!jpeg_finish_decompress(&cinfo_)) return;
+                stage_ = Stage::Done;
+                return;
+            case Stage::Done:
+            case Stage::Failed: return;
+            }
         }
-        if (stopAtEnd && d.source.ranOut) return rows;
-        jpeg_finish_decompress(&cinfo);
-        return rows;
     }
-#endif
-    jpeg_start_decompress(&cinfo);
-    while (cinfo.output_scanline < cinfo.output_height && !(stopAtEnd && d.source.ranOut)) {
-        JSAMPROW rowPointer = row;
-        if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) break;
-        pixels->resize(pixels->size() + cinfo.output_width);
-        std::uint32_t* out = pixels->data() + pixels->size() - cinfo.output_width;
-        for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
+
+    // The pixels of the scans up to `scan` as they stand, for a partial image. The pass ends when the next
+    // scan begins, which may have to wait for data.
+    bool outputPass(int scan) {
+        if (setjmp(error_.jump)) {
+            stage_ = Stage::Failed;
+            return false;
+        }
+        // A passing stage is worked out the quick way, without smoothing the blocks of early scans; the
+        // whole image, at the end, the careful way.
+        const J_DCT_METHOD method = cinfo_.dct_method;
+        const boolean smoothing = cinfo_.do_block_smoothing;
+        cinfo_.dct_method = JDCT_IFAST;
+        cinfo_.do_block_smoothing = FALSE;
+        const bool started = jpeg_start_output(&cinfo_, scan);
+        cinfo_.dct_method = method;
+        cinfo_.do_block_smoothing = smoothing;
+        if (!started) return false;
+        while (cinfo_.output_scanline < cinfo_.output_height) {
+            if (!readRow()) break;
+        }
+        finishingOutput_ = !jpeg_finish_output(&cinfo_);
+        return true;
+    }
+
+    // One output row into its place in the bitmap; false when the decoder has to wait for data.
+    bool readRow() {
+        const std::size_t width = cinfo_.output_width;
+        const std::size_t y = cinfo_.output_scanline;
+        if (pixels_.size() < (y + 1) * width) pixels_.resize((y + 1) * width);
+        std::uint32_t* out = pixels_.data() + y * width;
+        if (kDirectRows && !cmyk_) {
+            auto rowPointer = reinterpret_cast<JSAMPROW>(out);
+            return jpeg_read_scanlines(&cinfo_, &rowPointer, 1) == 1;
+        }
+        JSAMPROW rowPointer = row_.data();
+        if (jpeg_read_scanlines(&cinfo_, &rowPointer, 1) != 1) return false;
+        const bool inverted = cinfo_.saw_Adobe_marker;
+        for (std::size_t x = 0; x < width; ++x) {
             unsigned r, g, b;
-            if (cmyk) {
+            if (cmyk_) {
                 // Adobe's encoders store CMYK inverted.
-                const std::uint8_t* s = row + 4 * x;
+                const std::uint8_t* s = row_.data() + 4 * x;
                 const unsigned c = inverted ? s[0] : 255 - s[0], m = inverted ? s[1] : 255 - s[1];
-                const unsigned y = inverted ? s[2] : 255 - s[2], k = inverted ? s[3] : 255 - s[3];
+                const unsigned yy = inverted ? s[2] : 255 - s[2], k = inverted ? s[3] : 255 - s[3];
                 r = (c * k + 127) / 255;
                 g = (m * k + 127) / 255;
-                b = (y * k + 127) / 255;
+                b = (yy * k + 127) / 255;
             } else {
-                r = row[3 * x];
-                g = row[3 * x + 1];
-                b = row[3 * x + 2];
+                r = row_[3 * x];
+                g = row_[3 * x + 1];
+                b = row_[3 * x + 2];
             }
             out[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
         }
-        rows = rows + 1;
+        return true;
     }
-    if (stopAtEnd && d.source.ranOut) return rows;
-    jpeg_finish_decompress(&cinfo);
-    return rows;
-}
+
+    // The first `rows` rows; the finished bitmap hands its pixels over instead of copying them.
+    std::shared_ptr<const Image> pixelImage(std::size_t rows, bool handOver) {
+        const std::size_t width = cinfo_.output_width;
+        ImageLayout layout;
+        layout.colorModel = properties_->colorModel;
+        layout.bitsPerPixel = layout.colorModel == ColorSpaceModel::Monochrome ? 8 : 32;
+        layout.alphaInfo = layout.colorModel == ColorSpaceModel::RGB ? ImageAlphaInfo::NoneSkipLast : ImageAlphaInfo::None;
+        std::vector<std::uint32_t> pixels;
+        if (handOver) {
+            pixels = std::move(pixels_);
+        } else {
+            pixels.assign(pixels_.begin(), pixels_.begin() + static_cast<std::ptrdiff_t>(rows * width));
+        }
+        return Image::create(static_cast<int>(width), static_cast<int>(rows), std::move(pixels), layout);
+    }
+
+    std::optional<DecodedImage> finished() {
+        if (!whole_) whole_ = pixelImage(cinfo_.output_height, true);
+        return decoded(whole_);
+    }
+
+    std::optional<DecodedImage> decoded(std::shared_ptr<const Image> image) const {
+        if (!image) return std::nullopt;
+        DecodedImage out;
+        out.properties = *properties_;
+        out.properties.pixelHeight = image->height();
+        out.image = std::move(image);
+        return out;
+    }
+
+    const bool headerOnly_;
+    jpeg_decompress_struct cinfo_{};
+    ErrorManager error_{};
+    Source source_{};
+    bool created_ = false;
+    Stage stage_ = Stage::Header;
+    std::optional<ImageProperties> properties_;
+    bool cmyk_ = false;
+    int completedScans_ = 0;
+    bool finishingOutput_ = false;
+    bool fresh_ = false;
+    std::vector<std::uint32_t> pixels_;
+    std::vector<std::uint8_t> row_;
+    std::shared_ptr<const Image> latest_;
+    std::shared_ptr<const Image> whole_;
+};
+
+bool isJPEG(std::span<const std::uint8_t> bytes) { return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
 }  // namespace
 
+std::unique_ptr<IncrementalDecoder> makeJPEGDecoder() { return std::make_unique<JPEGDecoder>(); }
+
 std::optional<ImageProperties> readJPEGProperties(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
-    Decoder d(bytes);
-    if (!readHeader(d)) return std::nullopt;
-    // A header completed by the supplied end marker is no header yet.
-    if (d.source.ranOut) return std::nullopt;
-    return propertiesOf(d.cinfo);
+    if (!isJPEG(bytes)) return std::nullopt;
+    JPEGDecoder decoder(true);
+    decoder.feed(bytes);
+    return decoder.properties();
 }
 
 std::optional<DecodedImage> decodeJPEG(std::span<const std::uint8_t> bytes, bool partial) {
-    if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
-    Decoder d(bytes);
-    if (!readHeader(d) || d.source.ranOut) return std::nullopt;
-    const std::size_t width = d.cinfo.image_width, height = d.cinfo.image_height;
-    if (!imageSizeAllowed(width, height)) return std::nullopt;
-    DecodedImage out;
-    out.properties = propertiesOf(d.cinfo);
-    std::vector<std::uint32_t> pixels;
-    pixels.reserve(width * height);
-    std::vector<std::uint8_t> row(width * 4);
-    const JDIMENSION rows = readPixels(d, &pixels, row.data(), !partial);
-    std::size_t usable = rows;
-    if (d.source.ranOut) {
-        if (!partial) return std::nullopt;
-        // A progressive image is whole after each scan, only coarser; a sequential one is good down to
-        // where the data ended.
-        if (!out.properties.isProgressive) usable = std::min<std::size_t>(usable, d.source.scanlineAtEnd);
-    } else if (usable < height) {
-        return std::nullopt;
-    }
-    if (usable == 0) return std::nullopt;
-    pixels.resize(usable * width);
-    ImageLayout layout;
-    layout.colorModel = out.properties.colorModel;
-    layout.bitsPerPixel = layout.colorModel == ColorSpaceModel::Monochrome ? 8 : 32;
-    layout.alphaInfo = layout.colorModel == ColorSpaceModel::RGB ? ImageAlphaInfo::NoneSkipLast : ImageAlphaInfo::None;
-    out.image = Image::create(static_cast<int>(width), static_cast<int>(usable), std::move(pixels), layout);
-    if (!out.image) return std::nullopt;
-    out.properties.pixelHeight = static_cast<int>(usable);
-    return out;
+    if (!isJPEG(bytes)) return std::nullopt;
+    JPEGDecoder decoder;
+    decoder.feed(bytes);
+    return decoder.image(partial);
 }
 
 namespace {

@@ -137,7 +137,7 @@ void onRow(png_structp png, png_bytep row, png_uint_32 number, int pass) {
 
 void onEnd(png_structp png, png_infop) { static_cast<Progress*>(png_get_progressive_ptr(png))->ended = true; }
 
-bool feed(png_structp png, png_infop info, std::span<const std::uint8_t> bytes) {
+bool processData(png_structp png, png_infop info, std::span<const std::uint8_t> bytes) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_process_data(png, info, const_cast<png_bytep>(bytes.data()), bytes.size());
     return true;
@@ -170,41 +170,72 @@ std::optional<ImageProperties> readPNGProperties(std::span<const std::uint8_t> b
     return propertiesOf(header);
 }
 
+namespace {
+
+class PNGDecoder : public IncrementalDecoder {
+public:
+    PNGDecoder() {
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+        info_ = png_ ? png_create_info_struct(png_) : nullptr;
+        if (!info_) {
+            failed_ = true;
+            return;
+        }
+        png_set_user_limits(png_, kMaxImageDimension, kMaxImageDimension);
+        png_set_progressive_read_fn(png_, &progress_, onInfo, onRow, onEnd);
+    }
+    ~PNGDecoder() override { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+    PNGDecoder(const PNGDecoder&) = delete;
+    PNGDecoder& operator=(const PNGDecoder&) = delete;
+
+    void feed(std::span<const std::uint8_t> bytes) override {
+        // libpng checks the signature itself and keeps what it has not used yet.
+        if (!failed_ && !progress_.ended && !bytes.empty() && !processData(png_, info_, bytes)) failed_ = true;
+    }
+
+    std::optional<DecodedImage> image(bool partial) override {
+        if (!progress_.rgba) return std::nullopt;
+        const Header& header = progress_.header;
+        std::size_t usable = header.height;
+        const bool allRows =
+            progress_.lastPass == (header.interlaced ? 6 : 0) && progress_.rowsInLastPass == header.height;
+        if (!partial && !(allRows && !failed_ && progress_.ended)) return std::nullopt;
+        if (!allRows) {
+            // Rows of an interlaced image are not final before its last pass.
+            if (!partial || header.interlaced || progress_.rowsInLastPass == 0) return std::nullopt;
+            usable = progress_.rowsInLastPass;
+        }
+        DecodedImage out;
+        out.properties = propertiesOf(header);
+        ImageLayout layout;
+        layout.bitsPerComponent = std::max(8, out.properties.depth);
+        const int components =
+            (out.properties.colorModel == ColorSpaceModel::RGB ? 3 : 1) + (out.properties.hasAlpha ? 1 : 0);
+        layout.bitsPerPixel = components * layout.bitsPerComponent;
+        layout.alphaInfo = out.properties.hasAlpha ? ImageAlphaInfo::Last : ImageAlphaInfo::None;
+        layout.colorModel = out.properties.colorModel;
+        out.image = Image::fromRGBA(static_cast<int>(header.width), static_cast<int>(usable), progress_.rgba.get(), layout);
+        if (!out.image) return std::nullopt;
+        out.properties.pixelHeight = static_cast<int>(usable);
+        return out;
+    }
+
+private:
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+    Progress progress_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<IncrementalDecoder> makePNGDecoder() { return std::make_unique<PNGDecoder>(); }
+
 std::optional<DecodedImage> decodePNG(std::span<const std::uint8_t> bytes, bool partial) {
     if (!isPNG(bytes)) return std::nullopt;
-    Progress progress;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool fed = false;
-    if (info) {
-        png_set_user_limits(png, kMaxImageDimension, kMaxImageDimension);
-        png_set_progressive_read_fn(png, &progress, onInfo, onRow, onEnd);
-        fed = feed(png, info, bytes);
-    }
-    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    if (!progress.rgba) return std::nullopt;
-
-    const Header& header = progress.header;
-    std::size_t usable = header.height;
-    const bool allRows = progress.lastPass == (header.interlaced ? 6 : 0) && progress.rowsInLastPass == header.height;
-    if (!partial && !(allRows && fed && progress.ended)) return std::nullopt;
-    if (!allRows) {
-        // Rows of an interlaced image are not final before its last pass.
-        if (!partial || header.interlaced || progress.rowsInLastPass == 0) return std::nullopt;
-        usable = progress.rowsInLastPass;
-    }
-    DecodedImage out;
-    out.properties = propertiesOf(header);
-    ImageLayout layout;
-    layout.bitsPerComponent = std::max(8, out.properties.depth);
-    const int components = (out.properties.colorModel == ColorSpaceModel::RGB ? 3 : 1) + (out.properties.hasAlpha ? 1 : 0);
-    layout.bitsPerPixel = components * layout.bitsPerComponent;
-    layout.alphaInfo = out.properties.hasAlpha ? ImageAlphaInfo::Last : ImageAlphaInfo::None;
-    layout.colorModel = out.properties.colorModel;
-    out.image = Image::fromRGBA(static_cast<int>(header.width), static_cast<int>(usable), progress.rgba.get(), layout);
-    if (!out.image) return std::nullopt;
-    out.properties.pixelHeight = static_cast<int>(usable);
-    return out;
+    PNGDecoder decoder;
+    decoder.feed(bytes);
+    return decoder.image(partial);
 }
 
 namespace {

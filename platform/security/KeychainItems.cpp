@@ -69,6 +69,9 @@ DatabaseHandle openStore() {
     DatabaseHandle db(raw);
     if (rc != SQLITE_OK) return nullptr;
     sqlite3_busy_timeout(db.get(), 5000);
+    // Deleted and replaced secrets are overwritten in the file rather than left in its free space, whatever
+    // the library's build defaults to.
+    if (sqlite3_exec(db.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) != SQLITE_OK) return nullptr;
     if (sqlite3_exec(db.get(), schema, nullptr, nullptr, nullptr) != SQLITE_OK) return nullptr;
     return db;
 }

@@ -1,6 +1,7 @@
 #include "platform/text/AttributedString.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/foundation/Exception.h"
@@ -136,7 +137,8 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
         runs_[run].location = runs_[run].location - range.length + replacement.length();
     std::vector<Run> inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
-    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), inserted.begin(), inserted.end());
+    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
+                 std::make_move_iterator(inserted.end()));
     text_.replace(range.location, range.length, replacement.text_);
     coalesce(first > 0 ? first - 1 : 0, first + inserted.size());
 }
@@ -149,6 +151,18 @@ void AttributedString::insertAttributedString(const AttributedString& string, st
 
 void AttributedString::appendAttributedString(const AttributedString& string) {
     replaceCharactersInRange({text_.size(), 0}, string);
+}
+
+void AttributedString::appendAttributedString(AttributedString&& string) {
+    if (&string == this) return appendAttributedString(static_cast<const AttributedString&>(string));
+    if (string.empty()) return;
+    const std::size_t first = runs_.size();
+    const std::uint64_t offset = text_.size();
+    for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
+    text_ += string.text_;
+    string = AttributedString();
+    // The appended runs are merged among themselves already; only the seam can join.
+    if (first > 0) coalesce(first - 1, first);
 }
 
 template <class Change>

@@ -51,6 +51,8 @@ public:
     void deleteCharactersInRange(ns::Range range);
     void insertAttributedString(const AttributedString& string, std::uint64_t index);
     void appendAttributedString(const AttributedString& string);
+    // The same, taking the other string's runs instead of copying them; it is left empty.
+    void appendAttributedString(AttributedString&& string);
 
     void setAttributes(const ns::Dictionary& attributes, ns::Range range);
     void addAttribute(std::string_view name, const ns::Value& value, ns::Range range);

@@ -1,6 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "platform/foundation/Clock.h"
@@ -163,11 +164,17 @@ void Application::setNetworkActivityIndicatorVisible(bool visible) {
 // ---- Other apps ----
 
 bool Application::openURL(const ns::URL& url) {
+    if (!canOpenURL(url)) return false;
     openedURLs_.push_back(url);
     return true;
 }
 
-bool Application::canOpenURL(const ns::URL&) const { return true; }
+bool Application::canOpenURL(const ns::URL& url) const {
+    if (!url.scheme()) return false;
+    std::string scheme = *url.scheme();
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return openableSchemes_.count(scheme) > 0;
+}
 
 // ---- Background tasks ----
 

@@ -2,13 +2,14 @@
 // ui::Application: the running app as the platform sees it. It owns the delegate, knows the windows
 // (back to front) and the key window, keeps the status bar's orientation, frame and the network
 // activity flag, runs the launch and the moves between active, inactive and background with their
-// notifications, records the URLs it is asked to open, counts background tasks and routes action
+// notifications, opens URLs whose scheme an app on the device takes (recording them), counts background tasks and routes action
 // messages along the responder chain. The headless device drives its state changes.
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,10 +122,16 @@ public:
     void setNetworkActivityIndicatorVisible(bool visible);
 
     // ---- Other apps ----
-    // Nothing can be opened here: the request is recorded and answered as handled.
+    // A URL can be opened when some app on the device takes its scheme (compared without case); opening
+    // one records it, since the app it goes to is not here. Answers whether it was opened.
     bool openURL(const ns::URL& url);
     bool canOpenURL(const ns::URL& url) const;
     const std::vector<ns::URL>& openedURLs() const { return openedURLs_; }
+    // The device's side: the schemes its apps take, lower case; at first those of the system's own apps
+    // (web, mail, phone and messages).
+    const std::set<std::string>& openableURLSchemes() const { return openableSchemes_; }
+    void setOpenableURLSchemes(std::set<std::string> schemes) { openableSchemes_ = std::move(schemes); }
+    static std::set<std::string> systemURLSchemes() { return {"http", "https", "mailto", "tel", "sms"}; }
 
     // ---- Background tasks ----
     BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler = {});
@@ -164,6 +171,7 @@ private:
     StatusBarStyle statusBarStyle_ = StatusBarStyle::Default;
     bool networkActivityIndicatorVisible_ = false;
     std::vector<ns::URL> openedURLs_;
+    std::set<std::string> openableSchemes_ = systemURLSchemes();
     BackgroundTaskIdentifier nextTask_ = 1;
     std::map<BackgroundTaskIdentifier, std::function<void()>> backgroundTasks_;
     double backgroundSince_ = 0;

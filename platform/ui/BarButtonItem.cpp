@@ -7,6 +7,7 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/SystemItemPictograms.h"
 #include "platform/ui/View.h"
 
 namespace ql::ui {
@@ -28,6 +29,7 @@ BarButtonItem::BarButtonItem(BarButtonSystemItem systemItem, std::weak_ptr<ns::O
     if (systemItem == BarButtonSystemItem::Done) style_ = BarButtonItemStyle::Done;
     const std::string words = titleOfSystemItem(systemItem);
     if (!words.empty()) setTitle(words);
+    if (auto pictogram = pictogramOfSystemItem(systemItem)) setImage(std::move(pictogram));
 }
 
 BarButtonItem::BarButtonItem(std::shared_ptr<View> customView) : customView_(std::move(customView)) {}
@@ -79,6 +81,7 @@ std::shared_ptr<View> BarButtonItem::makeBarView(const std::shared_ptr<Color>& t
     button->setTitle(title(), ControlStateNormal);
     button->setImage(image(), ControlStateNormal);
     button->setImageEdgeInsets(imageInsets());
+    button->setAccessibilityLabel(accessibilityLabel());
     if (style_ == BarButtonItemStyle::Done) button->titleLabel()->setFont(Font::boldSystemFontOfSize(17));
     else button->titleLabel()->setFont(Font::systemFontOfSize(17));
     button->setEnabled(isEnabled());

@@ -18,6 +18,11 @@ void BarItem::setEnabled(bool enabled) {
     itemChanged();
 }
 
+void BarItem::setAccessibilityLabel(std::optional<std::string> label) {
+    accessibilityLabel_ = std::move(label);
+    itemChanged();
+}
+
 void BarItem::setImageInsets(const cg::EdgeInsets& insets) {
     imageInsets_ = insets;
     itemChanged();

@@ -30,6 +30,9 @@ public:
     void setEnabled(bool enabled);
     std::int64_t tag() const { return tag_; }
     void setTag(std::int64_t tag) { tag_ = tag; }
+    // What a screen reader says for the item, and the words a finger finds it by when it shows a picture.
+    const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::optional<std::string> label);
     const cg::EdgeInsets& imageInsets() const { return imageInsets_; }
     void setImageInsets(const cg::EdgeInsets& insets);
     // The title's font (FontAttributeName) and colour (ForegroundColorAttributeName) in a control state;
@@ -48,6 +51,7 @@ protected:
 private:
     std::optional<std::string> title_;
     std::shared_ptr<Image> image_;
+    std::optional<std::string> accessibilityLabel_;
     bool enabled_ = true;
     std::int64_t tag_ = 0;
     cg::EdgeInsets imageInsets_;

@@ -289,8 +289,14 @@ void Image::drawNinePart(cg::Context& context, const cg::Rect& rect) const {
     const std::array<double, 4> srcX{0, left, width - right, width};
     const std::array<double, 4> srcY{0, top, height - bottom, height};
     const double x = rect.origin.x, y = rect.origin.y, w = rect.size.width, h = rect.size.height;
-    const std::array<double, 4> dstX{x, x + dstLeft, x + w - dstRight, x + w};
-    const std::array<double, 4> dstY{y, y + dstTop, y + h - dstBottom, y + h};
+    // Parts meet on device pixels: a seam inside a pixel would be covered twice at part coverage and show
+    // as a lighter line.
+    const cg::AffineTransform ctm = context.getCTM();
+    const bool square = ctm.b == 0 && ctm.c == 0 && ctm.a != 0 && ctm.d != 0;
+    auto onPixelX = [&](double v) { return square ? (std::round(ctm.a * v + ctm.tx) - ctm.tx) / ctm.a : v; };
+    auto onPixelY = [&](double v) { return square ? (std::round(ctm.d * v + ctm.ty) - ctm.ty) / ctm.d : v; };
+    const std::array<double, 4> dstX{x, onPixelX(x + dstLeft), onPixelX(x + w - dstRight), x + w};
+    const std::array<double, 4> dstY{y, onPixelY(y + dstTop), onPixelY(y + h - dstBottom), y + h};
 
     for (std::size_t row = 0; row < 3; ++row) {
         for (std::size_t column = 0; column < 3; ++column) {

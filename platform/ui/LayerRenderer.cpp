@@ -39,7 +39,7 @@ std::shared_ptr<const cg::Image> drawIntoBitmap(const cg::Rect& bounds, double s
         } current(*context);
         drawing(*context);
     }
-    auto image = context->makeImage();
+    auto image = context->takeImage();
     return image && drewAnything(*image) ? image : nullptr;
 }
 

@@ -52,11 +52,37 @@ const std::shared_ptr<NavigationBar>& NavigationController::navigationBar() {
     return bar_;
 }
 
+const std::shared_ptr<Toolbar>& NavigationController::toolbar() {
+    if (!toolbar_) {
+        toolbar_ = std::make_shared<Toolbar>();
+        toolbar_->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleTopMargin);
+        toolbar_->setHidden(toolbarHidden_);
+        topToolbarItemsChanged(false);
+        if (isViewLoaded()) {
+            view()->addSubview(toolbar_);
+            view()->setNeedsLayout();
+        }
+    }
+    return toolbar_;
+}
+
+void NavigationController::setToolbarHidden(bool hidden, bool) {
+    toolbarHidden_ = hidden;
+    toolbar()->setHidden(hidden);
+}
+
+void NavigationController::topToolbarItemsChanged(bool animated) {
+    if (!toolbar_) return;
+    auto top = topViewController();
+    toolbar_->setItems(top ? top->toolbarItems() : std::vector<std::shared_ptr<BarButtonItem>>{}, animated);
+}
+
 void NavigationController::loadView() {
     setView(std::make_shared<NavigationContainerView>(Screen::mainScreen().bounds()));
     const auto& bar = navigationBar();
     bar->setHidden(barHidden_);
     view()->addSubview(bar);
+    if (toolbar_) view()->addSubview(toolbar_);
     if (auto top = topViewController()) {
         AppearanceHold hold({top.get()});
         top->view()->setFrame(contentFrame(*top));
@@ -78,6 +104,9 @@ void NavigationController::viewWillLayoutSubviews() {
     const cg::Rect bounds = view()->bounds();
     const double statusBar = Application::sharedApplication().statusBarFrame().size.height;
     bar_->setFrame({0, statusBar, bounds.size.width, bar_->sizeThatFits(bounds.size).height});
+    if (toolbar_) {
+        toolbar_->setFrame({0, bounds.size.height - Toolbar::kHeight, bounds.size.width, Toolbar::kHeight});
+    }
     if (auto shown = shown_.lock()) {
         if (shown->isViewLoaded() && shown->view()->superview() == view().get()) shown->view()->setFrame(contentFrame(*shown));
     }
@@ -93,6 +122,7 @@ void NavigationController::syncBarItems(bool animated) {
     std::vector<std::shared_ptr<NavigationItem>> items;
     for (const auto& c : childViewControllers()) items.push_back(c->navigationItem());
     bar_->setItems(std::move(items), animated);
+    topToolbarItemsChanged(animated);
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden, bool) {
@@ -190,6 +220,7 @@ void NavigationController::transition(const std::shared_ptr<ViewController>& fro
             if (std::find(leaving.begin(), leaving.end(), c) == leaving.end()) items.push_back(c->navigationItem());
         }
         if (bar_) bar_->setItems(std::move(items), animated);
+        if (toolbar_) toolbar_->setItems(to ? to->toolbarItems() : std::vector<std::shared_ptr<BarButtonItem>>{}, animated);
     }
     auto finishChildren = [self, leaving, arriving] {
         for (auto& c : leaving) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
 
 namespace ql::ui {
@@ -45,6 +46,13 @@ public:
     const std::shared_ptr<NavigationBar>& navigationBar();
     bool isNavigationBarHidden() const { return barHidden_; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
+    // The bar along the bottom that shows the top controller's toolbar items; hidden at first.
+    const std::shared_ptr<Toolbar>& toolbar();
+    bool isToolbarHidden() const { return toolbarHidden_; }
+    void setToolbarHidden(bool hidden, bool animated = false);
+    // The top controller's toolbar items changed.
+    void topToolbarItemsChanged(bool animated);
+
     // The platform's swipe back does not exist here.
     std::shared_ptr<GestureRecognizer> interactivePopGestureRecognizer() const { return nullptr; }
 
@@ -68,6 +76,8 @@ private:
 
     std::shared_ptr<NavigationBar> bar_;
     bool barHidden_ = false;
+    std::shared_ptr<Toolbar> toolbar_;
+    bool toolbarHidden_ = true;
     std::weak_ptr<NavigationControllerDelegate> delegate_;
     std::weak_ptr<ViewController> shown_;
 };

@@ -50,8 +50,14 @@ std::string folderPath() {
     }
     if (folder.empty()) {
         const char* fromEnvironment = ::getenv("QUILLORY_PASTEBOARDS");
-        folder = fromEnvironment && *fromEnvironment ? fromEnvironment
-                                                     : ns::userDataFolder() + "/quillory-pasteboards";
+        if (fromEnvironment && *fromEnvironment) {
+            folder = fromEnvironment;
+        } else if (ns::Sandbox::hasHomeForTesting()) {
+            // Tests running side by side must not share one clipboard.
+            folder = ns::Sandbox::home() + "/SharedPasteboards";
+        } else {
+            folder = ns::userDataFolder() + "/quillory-pasteboards";
+        }
     }
     ns::FileManager::defaultManager().createDirectoryAtPath(folder, true);
     return folder;

@@ -42,8 +42,9 @@ public:
     // Goes up with every change, by whichever process made it.
     std::int64_t changeCount() const;
 
-    // The shared folder: QUILLORY_PASTEBOARDS when set, else "quillory-pasteboards" in the user's data folder.
-    // Tests point it elsewhere; an empty path goes back to the default.
+    // The shared folder: QUILLORY_PASTEBOARDS when set, else "quillory-pasteboards" in the user's data folder
+    // (inside the sandbox while a test has moved the sandbox). Tests may point it elsewhere; an empty path
+    // goes back to the default.
     static std::string sharedFolder();
     static void setSharedFolderForTesting(std::string path);
 

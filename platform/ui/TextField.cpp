@@ -10,6 +10,7 @@
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/StringDrawing.h"
+#include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
 
@@ -43,8 +44,8 @@ TextField::TextField(const cg::Rect& frame)
 // ---- Properties ----
 
 void TextField::setText(std::optional<std::string> text) {
-    text_ = text.value_or("");
-    selection_ = {ns::utf16Length(text_), 0};
+    storeText(text.value_or(""));
+    selection_ = {textLength_, 0};
     setNeedsDisplay();
     invalidateIntrinsicContentSize();
 }
@@ -121,7 +122,7 @@ void TextField::setSecureTextEntry(bool secure) {
 }
 
 void TextField::setSelectedRange(ns::Range range) {
-    const std::uint64_t length = ns::utf16Length(text_);
+    const std::uint64_t length = textLength_;
     range.location = std::min(range.location, length);
     range.length = std::min(range.length, length - range.location);
     selection_ = range;
@@ -162,8 +163,8 @@ bool TextField::resignFirstResponder() {
 
 void TextField::didBecomeFirstResponder() {
     editing_ = true;
-    if (clearsOnBeginEditing_) text_.clear();
-    selection_ = {ns::utf16Length(text_), 0};
+    if (clearsOnBeginEditing_) storeText({});
+    selection_ = {textLength_, 0};
     setNeedsDisplay();
     setNeedsLayout();
     if (auto d = delegate()) d->textFieldDidBeginEditing(*this);
@@ -187,13 +188,26 @@ void TextField::announceChange() {
     post(TextFieldTextDidChangeNotification, this);
 }
 
+void TextField::storeText(std::string text) {
+    text_ = std::move(text);
+    textLength_ = ns::utf16Length(text_);
+}
+
 bool TextField::replace(ns::Range range, const std::string& replacement) {
     auto keep = sharedFromThis();
     if (auto d = delegate(); d && !d->textFieldShouldChangeCharactersInRangeReplacementString(*this, range, replacement)) {
         return false;
     }
-    text_ = ns::substringToIndex(text_, range.location) + replacement + ns::substringFromIndex(text_, range.end());
-    selection_ = {range.location + ns::utf16Length(replacement), 0};
+    const std::uint64_t inserted = ns::utf16Length(replacement);
+    if (range.length == 0 && range.location >= textLength_) {
+        // Typing at the end appends, without going through the text before it.
+        text_ += replacement;
+        textLength_ += inserted;
+        selection_ = {textLength_, 0};
+    } else {
+        storeText(ns::substringToIndex(text_, range.location) + replacement + ns::substringFromIndex(text_, range.end()));
+        selection_ = {range.location + inserted, 0};
+    }
     announceChange();
     return true;
 }
@@ -357,16 +371,25 @@ void TextField::drawRect(const cg::Rect&) {
 
 // ---- Touches ----
 
+void TextField::touchesBegan(const TouchSet& touches, Event* event) {
+    if (!touches.empty()) touchDown_ = (*touches.begin())->locationInView(nullptr);
+    Control::touchesBegan(touches, event);
+}
+
 void TextField::touchesEnded(const TouchSet& touches, Event* event) {
     const bool wasTracking = isTracking() || isHighlighted();
     Control::touchesEnded(touches, event);
     if (!wasTracking || touches.empty() || !isEnabled()) return;
-    const cg::Point p = (*touches.begin())->locationInView(this);
+    const Touch& touch = **touches.begin();
+    const cg::Point p = touch.locationInView(this);
     if (!cg::rectContainsPoint(bounds(), p)) return;
+    // A finger that travelled further than a tap may was dragging or swiping across the field.
+    const cg::Point up = touch.locationInView(nullptr);
+    if (std::hypot(up.x - touchDown_.x, up.y - touchDown_.y) > TapGestureRecognizer::kAllowableMovement) return;
     auto keep = sharedFromThis();
     if (clearButtonShown() && cg::rectContainsPoint(cg::rectInset(clearButtonRectForBounds(bounds()), -5, -5), p)) {
         if (auto d = delegate(); d && !d->textFieldShouldClear(*this)) return;
-        text_.clear();
+        storeText({});
         selection_ = {0, 0};
         announceChange();
         return;

@@ -121,6 +121,7 @@ public:
     cg::Size intrinsicContentSize() const override;
     void layoutSubviews() override;
     void drawRect(const cg::Rect& rect) override;
+    void touchesBegan(const TouchSet& touches, Event* event) override;
     void touchesEnded(const TouchSet& touches, Event* event) override;
 
     std::string description() const override;
@@ -134,11 +135,14 @@ private:
     bool clearButtonShown() const;
     // Replaces `range` with `replacement` after the delegate's consent, announcing the change.
     bool replace(ns::Range range, const std::string& replacement);
+    void storeText(std::string text);
     void announceChange();
     std::string displayedText() const;
     cg::Rect insetTextRect(const cg::Rect& bounds) const;
 
     std::string text_;
+    std::uint64_t textLength_ = 0;
+    cg::Point touchDown_;  // in the window, where the finger came down  // text_ in UTF-16 units, kept so that typing at the end stays cheap
     std::optional<std::string> placeholder_;
     std::shared_ptr<Font> font_;
     std::shared_ptr<Color> textColor_;

@@ -7,9 +7,11 @@
 #include "platform/ui/Device.h"
 #include "platform/ui/LayoutGuide.h"
 #include "platform/ui/MainThread.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Nib.h"
+#include "platform/ui/PopoverPresentationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/TabBarItem.h"
@@ -437,6 +439,52 @@ void ViewController::memoryWarningToAll() {
         if (auto shared = c->weak_from_this().lock()) alive.push_back(std::static_pointer_cast<ViewController>(shared));
     }
     for (auto& c : alive) c->didReceiveMemoryWarning();
+}
+
+// ---- Toolbar, size classes, popovers ----
+
+void ViewController::setToolbarItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated) {
+    toolbarItems_ = std::move(items);
+    if (NavigationController* navigation = navigationController(); navigation && navigation->topViewController().get() == this) {
+        navigation->topToolbarItemsChanged(animated);
+    }
+}
+
+TraitCollection ViewController::traitCollection() const {
+    const Window* window = view_ ? view_->window() : nullptr;
+    const cg::Size size = window ? window->bounds().size : Screen::mainScreen().bounds().size;
+    return TraitCollection::forScreen(size, Device::currentDevice().userInterfaceIdiom());
+}
+
+void ViewController::forEachControllerInTree(ViewController& root, const std::function<void(ViewController&)>& visit) {
+    visit(root);
+    for (const auto& child : std::vector<std::shared_ptr<ViewController>>(root.children_)) forEachControllerInTree(*child, visit);
+    if (auto presented = root.presented_) forEachControllerInTree(*presented, visit);
+}
+
+PopoverPresentationController* ViewController::popoverPresentationController() {
+    if (presentationStyle_ != ModalPresentationStyle::Popover) return nullptr;
+    if (!popoverPresentation_) popoverPresentation_ = std::make_shared<PopoverPresentationController>();
+    return popoverPresentation_.get();
+}
+
+namespace {
+
+std::function<void()>& rotationAttemptHandler() {
+    static auto* handler = new std::function<void()>();
+    return *handler;
+}
+
+}  // namespace
+
+void ViewController::attemptRotationToDeviceOrientation() {
+    assertMainThread();
+    if (const auto& handler = rotationAttemptHandler()) handler();
+}
+
+void ViewController::setRotationAttemptHandler(std::function<void()> handler) {
+    assertMainThread();
+    rotationAttemptHandler() = std::move(handler);
 }
 
 }  // namespace ql::ui

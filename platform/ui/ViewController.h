@@ -12,13 +12,16 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Responder.h"
+#include "platform/ui/TraitCollection.h"
 #include "platform/ui/View.h"
 
 namespace ql::ui {
 
+class BarButtonItem;
 class LayoutGuide;
 class NavigationController;
 class NavigationItem;
+class PopoverPresentationController;
 class TabBarController;
 class TabBarItem;
 
@@ -93,6 +96,32 @@ public:
     void setTabBarItem(std::shared_ptr<TabBarItem> item);
     bool hidesBottomBarWhenPushed() const { return hidesBottomBarWhenPushed_; }
     void setHidesBottomBarWhenPushed(bool hides) { hidesBottomBarWhenPushed_ = hides; }
+    // Shown in the navigation controller's toolbar while this controller is the top one.
+    const std::vector<std::shared_ptr<BarButtonItem>>& toolbarItems() const { return toolbarItems_; }
+    void setToolbarItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);
+
+    // ---- Size classes ----
+    // The traits of the window the view is in (of the screen before that).
+    TraitCollection traitCollection() const;
+    // Around a change of the traits (the device turning): the new traits, then the old ones.
+    virtual void willTransitionToTraitCollection(const TraitCollection& /*newCollection*/) {}
+    virtual void traitCollectionDidChange(const std::optional<TraitCollection>& /*previousCollection*/) {}
+    // ---- Rotation ----
+    // How long the interface takes to turn.
+    static constexpr double kRotationDuration = 0.4;
+    // Asked before the interface turns with the device; one controller on screen that refuses keeps it.
+    virtual bool shouldAutorotate() const { return true; }
+    // Around a turn: before it, inside its animation (the views already laid out for the new orientation),
+    // and once it has ended.
+    virtual void willRotateToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
+    virtual void willAnimateRotationToInterfaceOrientation(InterfaceOrientation /*orientation*/, double /*duration*/) {}
+    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation /*previous*/) {}
+    // Turns the interface to the device's orientation when it was kept from turning earlier.
+    static void attemptRotationToDeviceOrientation();
+    // The device's side: what an attempt does.
+    static void setRotationAttemptHandler(std::function<void()> handler);
+    // Every controller of the tree under `root`: children and presented controllers, depth first.
+    static void forEachControllerInTree(ViewController& root, const std::function<void(ViewController&)>& visit);
 
     // ---- Containment ----
     ViewController* parentViewController() const { return parent_; }
@@ -117,6 +146,8 @@ public:
     ViewController* presentingViewController() const;
     ModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
     void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
+    // Made when first asked for while the presentation style is the popover's; null in other styles.
+    PopoverPresentationController* popoverPresentationController();
     ModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
     void setModalTransitionStyle(ModalTransitionStyle style) { transitionStyle_ = style; }
 
@@ -196,6 +227,8 @@ private:
     bool movingToParent_ = false;
     bool movingFromParent_ = false;
     bool hidesBottomBarWhenPushed_ = false;
+    std::vector<std::shared_ptr<BarButtonItem>> toolbarItems_;
+    std::shared_ptr<PopoverPresentationController> popoverPresentation_;
     ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
     ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
     unsigned edgesForExtendedLayout_ = RectEdgeAll;

@@ -3,10 +3,9 @@
 #include <string>
 
 #include "app/service/BookModels.h"
-#include "app/account/AccountReplies.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "app/session/Account.h"
-#include "app/uikit/AppScreens.h"
+#include "app/uikit/NoNetwork.h"
 #include "platform/ui/Label.h"
 #include "screens/common/BookTable.h"
 #include "ui/toast/Toast.h"
@@ -25,7 +24,7 @@ void BookStoreVC::viewDidLoad() {
     const cg::Size size = view()->bounds().size;
     countLabel_ = addLabel(*view(), {20, 80, size.width - 40, 24}, 16, true);
     countLabel_->setText("全部图书");
-    books_ = BookTable::make({16, 110, size.width - 32, size.height - 120 - AppScreens::kTabBarHeight});
+    books_ = BookTable::make(listFrame(110));
     books_->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
     view()->addSubview(books_);
     showPage();

@@ -1,5 +1,5 @@
 #pragma once
-// A plain list of books, as the home and book-store screens show them: the book's name and its flowers.
+// A list of books, as the home and book-store screens show them: cover, name and flowers (BookCell).
 
 #include <memory>
 #include <vector>
@@ -13,7 +13,7 @@ class BookListModel;
 class BookTable : public ui::TableView, public ui::TableViewDataSource {
     QL_OBJECT(BookTable, ui::TableView)
 public:
-    static constexpr double kRowHeight = 52;
+    static constexpr double kRowHeight = 60;
 
     // The table is its own data source, so it must be owned before use: make it with make().
     static std::shared_ptr<BookTable> make(const cg::Rect& frame);

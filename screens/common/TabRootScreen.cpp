@@ -1,6 +1,7 @@
 #include "screens/common/TabRootScreen.h"
 
 #include "app/session/Account.h"
+#include "app/uikit/AppScreens.h"
 #include "app/uikit/ColorHex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Color.h"
@@ -37,6 +38,12 @@ std::shared_ptr<ui::View> TabRootScreen::addCard(const cg::Rect& frame) {
     card->layer()->setBorderColor(colorWithHex(0xF2B33D)->CGColor());
     view()->addSubview(card);
     return card;
+}
+
+cg::Rect TabRootScreen::listFrame(double top) {
+    constexpr double kMargin = 16, kGapAboveTabBar = 8;
+    const cg::Size size = view()->bounds().size;
+    return {kMargin, top, size.width - 2 * kMargin, size.height - top - kGapAboveTabBar - AppScreens::tabBarReach()};
 }
 
 std::shared_ptr<ui::Label> TabRootScreen::addLabel(ui::View& parent, const cg::Rect& frame, double fontSize, bool bold) {

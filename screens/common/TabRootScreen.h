@@ -34,6 +34,9 @@ protected:
 
     // A rounded white card at `frame` on the screen's view.
     std::shared_ptr<ui::View> addCard(const cg::Rect& frame);
+    // Where a list starting `top` points down the screen fits: inset like the cards, ending above the tab
+    // bar and its raised item.
+    cg::Rect listFrame(double top);
     // A label on `parent`.
     static std::shared_ptr<ui::Label> addLabel(ui::View& parent, const cg::Rect& frame, double fontSize, bool bold = false);
 

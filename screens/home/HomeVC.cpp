@@ -3,10 +3,9 @@
 #include <string>
 
 #include "app/service/AccountModels.h"
-#include "app/account/AccountReplies.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "app/session/Account.h"
-#include "app/uikit/AppScreens.h"
+#include "app/uikit/NoNetwork.h"
 #include "platform/ui/Label.h"
 #include "screens/common/BookTable.h"
 #include "ui/toast/Toast.h"
@@ -26,8 +25,12 @@ void HomeVC::viewDidLoad() {
     auto card = addCard({16, 80, size.width - 32, 78});
     nameLabel_ = addLabel(*card, {16, 10, size.width - 64, 26}, 18, true);
     countersLabel_ = addLabel(*card, {16, 42, size.width - 64, 22}, 14);
+    // Three counters in one line: on the narrowest phones the letters shrink a little rather than lose
+    // the ranking.
+    countersLabel_->setAdjustsFontSizeToFitWidth(true);
+    countersLabel_->setMinimumScaleFactor(0.8);
     addLabel(*view(), {20, 170, size.width - 40, 24}, 16, true)->setText("为你推荐");
-    books_ = BookTable::make({16, 200, size.width - 32, size.height - 210 - AppScreens::kTabBarHeight});
+    books_ = BookTable::make(listFrame(200));
     books_->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
     view()->addSubview(books_);
     showSummary();

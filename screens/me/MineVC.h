@@ -1,6 +1,6 @@
 #pragma once
-// The "me" tab: who is signed in (name, title, flowers, bound mobile number) and the way to the account
-// screens: changing the password and the bound mobile number.
+// The "me" tab: who is signed in (photo, name, title, flowers, bound mobile number) and the way to the
+// account screens: changing the password and the bound mobile number.
 
 #include <memory>
 
@@ -8,6 +8,7 @@
 
 namespace ql::ui {
 class Button;
+class ImageView;
 class Label;
 }  // namespace ql::ui
 
@@ -26,7 +27,10 @@ public:
     void reloadContent() override;
     void btnClickAction(ui::Button* sender);
 
+    const std::shared_ptr<ui::ImageView>& photoView() const { return photoView_; }
+
 private:
+    std::shared_ptr<ui::ImageView> photoView_;
     std::shared_ptr<ui::Label> nameLabel_;
     std::shared_ptr<ui::Label> detailLabel_;
     std::shared_ptr<ui::Label> mobileLabel_;

@@ -1,5 +1,6 @@
 #include "storage/datetime/DateUtil.h"
 
+#include <limits>
 #include <mutex>
 
 #include "platform/foundation/Runtime.h"
@@ -45,6 +46,12 @@ Date adding(Date date, std::int64_t amount, ns::CalendarUnit unit) {
     ns::DateComponents step;
     step.setValue(amount, unit);
     return implicitCalendar()->dateByAddingComponents(step, date).value_or(date);
+}
+
+// The smallest amount has no negation; no calendar reaches that far, so the date stays as it was.
+Date subtracting(Date date, std::int64_t amount, ns::CalendarUnit unit) {
+    if (amount == std::numeric_limits<std::int64_t>::min()) return date;
+    return adding(date, -amount, unit);
 }
 
 // Whole units of `units` from `other` to `date`; `count` reads the answer out of the components.
@@ -192,13 +199,27 @@ Date dateByAddingDays(Date date, std::int64_t days) { return adding(date, days, 
 Date dateByAddingHours(Date date, std::int64_t hours) { return adding(date, hours, ns::CalendarUnitHour); }
 Date dateByAddingMinutes(Date date, std::int64_t minutes) { return adding(date, minutes, ns::CalendarUnitMinute); }
 Date dateByAddingSeconds(Date date, std::int64_t seconds) { return adding(date, seconds, ns::CalendarUnitSecond); }
-Date dateBySubtractingYears(Date date, std::int64_t years) { return dateByAddingYears(date, -years); }
-Date dateBySubtractingMonths(Date date, std::int64_t months) { return dateByAddingMonths(date, -months); }
-Date dateBySubtractingWeeks(Date date, std::int64_t weeks) { return dateByAddingWeeks(date, -weeks); }
-Date dateBySubtractingDays(Date date, std::int64_t days) { return dateByAddingDays(date, -days); }
-Date dateBySubtractingHours(Date date, std::int64_t hours) { return dateByAddingHours(date, -hours); }
-Date dateBySubtractingMinutes(Date date, std::int64_t minutes) { return dateByAddingMinutes(date, -minutes); }
-Date dateBySubtractingSeconds(Date date, std::int64_t seconds) { return dateByAddingSeconds(date, -seconds); }
+Date dateBySubtractingYears(Date date, std::int64_t years) {
+    return subtracting(date, years, ns::CalendarUnitYear);
+}
+Date dateBySubtractingMonths(Date date, std::int64_t months) {
+    return subtracting(date, months, ns::CalendarUnitMonth);
+}
+Date dateBySubtractingWeeks(Date date, std::int64_t weeks) {
+    return subtracting(date, weeks, ns::CalendarUnitWeekOfYear);
+}
+Date dateBySubtractingDays(Date date, std::int64_t days) {
+    return subtracting(date, days, ns::CalendarUnitDay);
+}
+Date dateBySubtractingHours(Date date, std::int64_t hours) {
+    return subtracting(date, hours, ns::CalendarUnitHour);
+}
+Date dateBySubtractingMinutes(Date date, std::int64_t minutes) {
+    return subtracting(date, minutes, ns::CalendarUnitMinute);
+}
+Date dateBySubtractingSeconds(Date date, std::int64_t seconds) {
+    return subtracting(date, seconds, ns::CalendarUnitSecond);
+}
 
 std::int64_t yearsFrom(Date date, Date other, const Calendar* calendar) {
     return calendarDistance(date, other, calendar, ns::CalendarUnitYear,

@@ -1,7 +1,7 @@
 // The image decoders on arbitrary bytes, as complete data and as data still arriving: they must give
 // premultiplied images within the size limits or none, never crash; a complete decode must come back
-// unchanged from a PNG round trip; and a source over complete data never shows more images than one over
-// the same bytes still arriving.
+// unchanged from a PNG round trip; a source over complete data never shows more images than one over
+// the same bytes still arriving; and an incremental source fed in pieces ends with the whole decode's image.
 
 #include <cstdint>
 #include <cstdlib>
@@ -53,6 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     for (std::size_t i = 0; i < arriving.count() + 1; ++i) {
         if (const auto image = arriving.createImage(i)) checkImage(*image);
         arriving.properties(i);
+    }
+    // Read in pieces as it arrives, the data ends with the first image a whole decode gives.
+    cg::ImageSource incremental;
+    const std::size_t piece = size / 7 + 1;
+    for (std::size_t length = piece; length < size; length += piece) {
+        incremental.updateData(data.subdata(0, length), false);
+        if (const auto image = incremental.createImage(0)) checkImage(*image);
+    }
+    incremental.updateData(data, true);
+    const auto first = incremental.createImage(0);
+    const auto whole = complete.createImage(0);
+    check(static_cast<bool>(first) == static_cast<bool>(whole));
+    if (first && whole) {
+        check(first->width() == whole->width() && first->height() == whole->height());
+        check(std::memcmp(first->pixels(), whole->pixels(), static_cast<std::size_t>(whole->bytesPerRow()) * whole->height()) == 0);
     }
     return 0;
 }

@@ -390,6 +390,30 @@ void meIcon(cg::Context& c, cg::Size s) {
     c.fillPath();
 }
 
+// What a book list shows while a cover loads or when a book has none: a plain grey book.
+void coverPlaceholder(cg::Context& c, cg::Size s) {
+    c.setFillColor(rgb(0xE0E0E0));
+    roundedRect(c, {{0, 0}, s}, 3);
+    c.fillPath();
+    c.setFillColor(rgb(0xBDBDBD));
+    c.fillRect({0, 0, s.width * 0.14, s.height});
+    c.fillRect({s.width * 0.3, s.height * 0.2, s.width * 0.55, s.height * 0.08});
+    c.fillRect({s.width * 0.3, s.height * 0.34, s.width * 0.4, s.height * 0.06});
+}
+
+// The student's photo before it loads or when there is none: a grey figure on a light disc.
+void photoPlaceholder(cg::Context& c, cg::Size s) {
+    c.setFillColor(rgb(0xECEFF1));
+    c.fillEllipseInRect({{0, 0}, s});
+    c.setFillColor(rgb(0xB0BEC5));
+    c.fillEllipseInRect({s.width * 0.33, s.height * 0.18, s.width * 0.34, s.height * 0.34});
+    c.beginPath();
+    c.moveToPoint(s.width * 0.16, s.height * 0.86);
+    c.addCurveToPoint(s.width * 0.2, s.height * 0.5, s.width * 0.8, s.height * 0.5, s.width * 0.84, s.height * 0.86);
+    c.closePath();
+    c.fillPath();
+}
+
 void heart(cg::Context& c, cg::Size s, unsigned fill, bool outline) {
     const double w = s.width, h = s.height;
     c.beginPath();
@@ -576,6 +600,8 @@ int main(int argc, char** argv) {
         write("tab_home", {30, 30}, 2, homeIcon);
         write("tab_books", {30, 30}, 2, booksIcon);
         write("tab_me", {30, 30}, 2, meIcon);
+        write("book_cover_placeholder", {36, 48}, 2, coverPlaceholder);
+        write("photo_placeholder", {72, 72}, 2, photoPlaceholder);
         write("book_like", {35, 35}, 2, [](cg::Context& c, cg::Size s) { heart(c, s, 0xBDBDBD, true); });
         write("book_like_d", {35, 35}, 2, [](cg::Context& c, cg::Size s) { heart(c, s, 0xEF5350, false); });
         write("EffectImage", {8, 8}, 2, [](cg::Context& c, cg::Size s) {

@@ -1,17 +1,22 @@
 #include "tools/quillory/AppDriver.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/service/BaseNetHTTPManager.h"
 #include "app/shell/AppStart.h"
 #include "app/shell/MainViewController.h"
 #include "app/uikit/BasicVC.h"
+#include "images/webimage/WebImageManager.h"
 #include "platform/device/ViewQuery.h"
+#include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
@@ -52,6 +57,34 @@ bool onScreen(const ui::View& view) {
     return !cg::rectIsEmpty(cg::rectIntersection(visible, window->bounds()));
 }
 
+// A view of its own screen lies over it: a person does not see it at all (an overlay in a window of its own
+// is another matter: the view is there, only covered for now).
+bool hiddenWithinItsWindow(ui::View& view) {
+    ui::Window* window = view.window();
+    if (!window || !onScreen(view)) return true;
+    const cg::Rect frame = view.convertRectToView(view.bounds(), nullptr);
+    const ui::View* hit = window->hitTest({cg::midX(frame), cg::midY(frame)}, nullptr);
+    return !hit || !(hit == &view || hit->isDescendantOfView(&view) || view.isDescendantOfView(hit));
+}
+
+// Subviews in the order a person reads them: as drawn, except that the rows of a list (which it keeps in
+// no particular order) go from the top of the screen down.
+std::vector<std::shared_ptr<ui::View>> inReadingOrder(const ui::View& view) {
+    std::vector<std::shared_ptr<ui::View>> subviews = view.subviews();
+    if (!dynamic_cast<const ui::ScrollView*>(&view)) return subviews;
+    std::vector<std::size_t> places;
+    std::vector<std::shared_ptr<ui::View>> rows;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        if (!dynamic_cast<const ui::TableViewCell*>(subviews[i].get())) continue;
+        places.push_back(i);
+        rows.push_back(subviews[i]);
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return cg::minY(a->frame()) < cg::minY(b->frame()); });
+    for (std::size_t i = 0; i < places.size(); ++i) subviews[places[i]] = rows[i];
+    return subviews;
+}
+
 void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
     if (!sim::isShown(view)) return;
     if (onScreen(view)) {
@@ -66,7 +99,7 @@ void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
         }
         if (auto text = sim::textOf(view); text && !text->empty()) texts.push_back(*text);
     }
-    for (const auto& subview : view.subviews()) collectTexts(*subview, texts);
+    for (const auto& subview : inReadingOrder(view)) collectTexts(*subview, texts);
 }
 
 }  // namespace
@@ -80,17 +113,26 @@ void AppDriver::boot() {
     settle();
 }
 
+namespace {
+
+// Service calls whose block has not run, and pictures still coming.
+bool waitingForTheNetwork() {
+    return BaseNetHTTPManager::formPostsInFlight() != 0 || WebImageManager::sharedManager()->isRunning();
+}
+
+}  // namespace
+
 void AppDriver::settle() {
     for (;;) {
         device_.runUntilIdle(kIdleHorizon);
-        if (BaseNetHTTPManager::formPostsInFlight() == 0) return;
+        if (!waitingForTheNetwork()) return;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
         // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
-        while (BaseNetHTTPManager::formPostsInFlight() != 0) {
+        while (waitingForTheNetwork()) {
             if (std::chrono::steady_clock::now() > giveUp) {
                 throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
             }
-            device_.runUntil([] { return BaseNetHTTPManager::formPostsInFlight() == 0; }, 0.001);
+            device_.runUntil([] { return !waitingForTheNetwork(); }, 0.001);
         }
     }
 }
@@ -136,6 +178,9 @@ std::string AppDriver::run(const ScriptCommand& command) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
         if (std::string_view(error.what()).starts_with(prefix)) throw;
         throw ScriptError(prefix + error.what());
+    } catch (const ns::Exception& error) {
+        // What a person reads: the reason, not the platform's exception name.
+        throw ScriptError("line " + std::to_string(command.line) + ": " + error.reason());
     } catch (const std::exception& error) {
         throw ScriptError("line " + std::to_string(command.line) + ": " + error.what());
     }
@@ -171,7 +216,7 @@ void AppDriver::perform(const ScriptCommand& command, std::string& output) {
         case Kind::Back: {
             auto screen = std::dynamic_pointer_cast<BasicVC>(topController());
             auto bar = screen ? screen->navgationBar() : nullptr;
-            if (!bar || !bar->buttonBack() || !sim::isShown(*bar->buttonBack())) {
+            if (!bar || !bar->buttonBack() || hiddenWithinItsWindow(*bar->buttonBack())) {
                 throw ScriptError("this screen has no back button");
             }
             device_.tap(*bar->buttonBack());

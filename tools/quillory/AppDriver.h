@@ -3,7 +3,7 @@
 // starts (load hooks, then the application delegate), worked by the script commands, and read back as a
 // screen summary (the top controller, its title and the visible texts, overlays and toasts included).
 // After every command it waits until the app is quiet: no service call unanswered and nothing due on the
-// main run loop soon.
+// main run loop soon, and no picture still coming.
 
 #include <memory>
 #include <string>

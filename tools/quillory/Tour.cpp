@@ -12,18 +12,18 @@ const std::vector<TourStep>& defaultTour() {
         {"guide", {}, "GuideViewController"},
         {"guide-last-page", {"swipe left", "swipe left"}, "GuideViewController"},
         {"sign-in", {"tap 进入App"}, "LoginViewController"},
-        {"sign-in-filled", {"tap 手机号码", "type 20160302", "tap 密码", "type abcdef", "tap 快乐阅读 天天进步"}, "LoginViewController"},
+        {"sign-in-filled", {"tap 手机号码", "type 20160302", "tap Next", "type abcdef", "tap Done"}, "LoginViewController"},
         {"bind-mobile", {"tap 登 录"}, "BindViewController"},
-        {"bind-code-sent", {"tap 手机号码", "type 13800000002", "tap 获取验证码", "wait 3"}, "BindViewController"},
-        {"home", {"tap 验证码", "type 520520", "tap 绑 定"}, "HomeVC"},
+        {"bind-code-sent", {"tap 手机号码", "type 13800000002", "tap Next", "tap 获取验证码", "wait 3"}, "BindViewController"},
+        {"home", {"type 520520", "tap Done", "tap 绑 定"}, "HomeVC"},
         {"book-store", {"tap 书城"}, "BookStoreVC"},
         {"me", {"tap 我的"}, "MineVC"},
         {"change-password", {"tap 修改密码"}, "ChangePwdViewController"},
         {"change-password-filled",
-         {"tap 旧密码", "type abcdef", "tap 新密码", "type reading2", "tap 确认新密码", "type reading2"},
+         {"tap 旧密码", "type abcdef", "tap Next", "type reading2", "tap Next", "type reading2", "tap Done"},
          "ChangePwdViewController"},
         {"sign-in-again", {"tap 确认修改"}, "LoginViewController"},
-        {"home-again", {"tap 密码", "type reading2", "tap 快乐阅读 天天进步", "tap 登 录"}, "HomeVC"},
+        {"home-again", {"tap 密码", "type reading2", "tap Done", "tap 登 录"}, "HomeVC"},
     };
     return steps;
 }

@@ -18,6 +18,8 @@ struct TourStep {
     std::string expectedController;   // the class on top when the step is done
 };
 
+// A person moves between fields with the keyboard toolbar's arrows and puts the keyboard away with its
+// Done, so the tour reaches every field and button on the smallest phone too.
 // Works with the stand-in service's fixtures (student 20160302, password "abcdef", no mobile number).
 const std::vector<TourStep>& defaultTour();
 

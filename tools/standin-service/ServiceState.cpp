@@ -4,8 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <stdexcept>
 
 #include "platform/foundation/Base64.h"
@@ -146,6 +148,45 @@ void loadNotes(ServiceState& state, const ns::Value& fixture) {
     }
 }
 
+// The pictures sent to the service, kept as files under uploads/ by their service paths.
+void loadUploads(ServiceState& state, const std::string& directory) {
+    const std::filesystem::path root = std::filesystem::path(directory) / "uploads";
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error)) return;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(root)) {
+        if (!file.is_regular_file()) continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (!in) throw std::runtime_error("stand-in service: cannot read " + file.path().string());
+        state.uploads[std::filesystem::relative(file.path(), root).generic_string()] = ns::Data(bytes.str());
+    }
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    const std::filesystem::path part = path.string() + ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        if (!out.flush()) throw std::runtime_error("stand-in service: cannot write " + part.string());
+    }
+    std::filesystem::rename(part, path);
+}
+
+void writeFixture(const std::string& directory, const std::string& name, ns::Dictionary fixture) {
+    ns::Error error("", 0);
+    const auto data = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(fixture)), 0, &error);
+    if (!data) throw std::runtime_error("stand-in service: cannot write " + name + ": " + error.localizedDescription());
+    writeFile(std::filesystem::path(directory) / name, data->view());
+}
+
+ns::Array array(auto&& items, auto&& toValue) {
+    ns::Array out;
+    for (const auto& item : items) out.push_back(toValue(item));
+    return out;
+}
+
 template <class T, class Id>
 std::int64_t largest(const std::vector<T>& items, Id id) {
     std::int64_t most = 0;
@@ -160,10 +201,97 @@ ServiceState::ServiceState(const std::string& fixturesDirectory) {
     loadBooks(*this, readFixture(fixturesDirectory, "books.json"));
     loadExams(*this, readFixture(fixturesDirectory, "exams.json"));
     loadNotes(*this, readFixture(fixturesDirectory, "notes.json"));
+    loadUploads(*this, fixturesDirectory);
     lastIds_["comment"] = largest(comments, &Comment::commentId);
     lastIds_["test"] = largest(tests, &TestRecord::testId);
     lastIds_["note"] = largest(notes, &Note::feelId);
     lastIds_["exam"] = 1000;
+}
+
+bool ServiceState::isSaved(const std::string& directory) {
+    std::error_code error;
+    for (const char* name : {"students.json", "books.json", "exams.json", "notes.json"}) {
+        if (!std::filesystem::is_regular_file(std::filesystem::path(directory) / name, error)) return false;
+    }
+    return true;
+}
+
+void ServiceState::save(const std::string& directory) const {
+    ns::Dictionary codeTable;
+    for (const auto& [mobile, code] : codes) codeTable.set(mobile, code);
+    writeFixture(directory, "students.json",
+                 {{"students", array(students, [](const Student& s) {
+                       return ns::Dictionary{{"uid", s.uid},           {"userName", s.userName},
+                                             {"password", s.password}, {"mobile", s.mobile},
+                                             {"realName", s.realName}, {"sex", s.sex},
+                                             {"photo", s.photo},       {"myTitle", s.myTitle},
+                                             {"flowerNumber", s.flowerNumber}, {"location", s.location},
+                                             {"classId", s.classId},   {"className", s.className},
+                                             {"grade", s.grade},       {"schoolName", s.schoolName},
+                                             {"teacherName", s.teacherName}, {"cityName", s.cityName},
+                                             {"areaName", s.areaName}};
+                   })},
+                  {"verification", ns::Dictionary{{"defaultCode", defaultCode}, {"codes", codeTable}}}});
+    writeFixture(directory, "books.json",
+                 {{"sorts", array(sorts, [](const Sort& s) {
+                       return ns::Dictionary{{"SortId", s.sortId}, {"SortName", s.name}, {"gradeId", s.gradeId},
+                                             {"orderbytype", s.orderbytype}};
+                   })},
+                  {"books", array(books, [](const Book& b) {
+                       return ns::Dictionary{{"BookId", b.bookId}, {"BookName", b.name},     {"ImageUrl", b.imageUrl},
+                                             {"SortId", b.sortId}, {"Grade", b.grade},       {"Flower", b.flower},
+                                             {"FlowerCount", b.flowerCount}, {"ISBN", b.isbn}, {"Press", b.press},
+                                             {"Introduce", b.introduce}};
+                   })},
+                  {"comments", array(comments, [](const Comment& c) {
+                       return ns::Dictionary{{"CommentId", c.commentId}, {"BookId", c.bookId}, {"UserId", c.userId},
+                                             {"Content", c.content}, {"CreateTime", c.createTime}};
+                   })},
+                  {"likes", array(likes, [](const std::pair<std::int64_t, std::int64_t>& like) {
+                       return ns::Dictionary{{"uid", like.first}, {"bookId", like.second}};
+                   })},
+                  {"collections", array(collections, [](const Collection& c) {
+                       return ns::Dictionary{{"uid", c.uid}, {"bookId", c.bookId}, {"CreateTime", c.createTime}};
+                   })}});
+    writeFixture(directory, "exams.json",
+                 {{"passScore", passScore},
+                  {"questions", array(questions, [](const Question& q) {
+                       return ns::Dictionary{{"QuestionId", q.questionId}, {"BookId", q.bookId},
+                                             {"QuestionContent", q.content},
+                                             {"answers", array(q.answers, [](const Answer& a) {
+                                                  return ns::Dictionary{{"AnswerId", a.answerId},
+                                                                        {"AnswerContent", a.content},
+                                                                        {"correct", a.correct}};
+                                              })}};
+                   })},
+                  {"history", array(tests, [](const TestRecord& t) {
+                       std::string answerdata;
+                       for (const auto& [question, answer] : t.choices) {
+                           answerdata += question + "," + std::to_string(answer) + ";";
+                       }
+                       return ns::Dictionary{{"TestId", t.testId}, {"uid", t.uid}, {"BookId", t.bookId},
+                                             {"answerdata", answerdata}, {"CreateTime", t.createTime}};
+                   })}});
+    // Note photos travel inside notes.json, as in the fixtures; every other picture as a file.
+    std::set<std::string> inNotes;
+    writeFixture(directory, "notes.json",
+                 {{"notes", array(notes, [&](const Note& n) {
+                       ns::Array photos;
+                       for (const std::string& path : n.photos) {
+                           const auto upload = uploads.find(path);
+                           if (upload == uploads.end()) continue;
+                           photos.push_back(ns::base64EncodedString(upload->second));
+                           inNotes.insert(path);
+                       }
+                       return ns::Dictionary{{"FeelId", n.feelId}, {"uid", n.uid}, {"BookId", n.bookId},
+                                             {"Content", n.content}, {"FeelType", n.feelType},
+                                             {"FeelTypeStr", n.feelTypeStr}, {"Status", n.status},
+                                             {"CreateTime", n.createTime}, {"CheckTime", n.checkTime},
+                                             {"CheckUserId", n.checkUserId}, {"photos", photos}};
+                   })}});
+    for (const auto& [path, bytes] : uploads) {
+        if (!inNotes.contains(path)) writeFile(std::filesystem::path(directory) / "uploads" / path, bytes.view());
+    }
 }
 
 Student* ServiceState::student(std::int64_t uid) {

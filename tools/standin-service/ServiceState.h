@@ -134,6 +134,14 @@ public:
     // file raises std::runtime_error naming it.
     explicit ServiceState(const std::string& fixturesDirectory);
 
+    // Writes what the service knows as fixture files of the same form into the folder (made when missing),
+    // the pictures sent to it under uploads/, so that a service started from that folder goes on where
+    // this one stands. Verification codes waiting to be confirmed and exams in progress are not kept.
+    // Each file is replaced whole; raises std::runtime_error when one cannot be written.
+    void save(const std::string& directory) const;
+    // Whether the folder holds a saved state to start from.
+    static bool isSaved(const std::string& directory);
+
     std::vector<Student> students;
     std::string defaultCode;
     std::map<std::string, std::string, std::less<>> codes;  // mobile → the code it always receives

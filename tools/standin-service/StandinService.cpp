@@ -143,7 +143,9 @@ std::optional<std::string> JournalEntry::header(std::string_view name) const {
 std::optional<std::string> JournalEntry::field(std::string_view name) const { return Form(fields).text(name); }
 
 struct StandinService::Impl {
-    explicit Impl(const std::string& fixturesDirectory) : state(fixturesDirectory) {}
+    Impl(const std::string& fixturesDirectory, std::optional<std::string> stateFolder)
+        : stateDirectory(std::move(stateFolder)),
+          state(stateDirectory && ServiceState::isSaved(*stateDirectory) ? *stateDirectory : fixturesDirectory) {}
 
     void route(const httplib::Request& request, httplib::Response& response);
     void control(const httplib::Request& request, httplib::Response& response);
@@ -156,6 +158,7 @@ struct StandinService::Impl {
     int port = 0;
 
     std::mutex stateMutex;
+    std::optional<std::string> stateDirectory;
     ServiceState state;
     ServicePictures pictures;
 
@@ -216,6 +219,7 @@ void StandinService::Impl::answer(const std::string& path, Operation operation, 
     {
         std::lock_guard lock(stateMutex);
         reply = operation(state, Form(entry.fields));
+        if (stateDirectory) state.save(*stateDirectory);
     }
     if (fault && fault->kind == Fault::Kind::JSONArray) reply = ns::Array{reply};
     const bool otherType = fault && fault->kind == Fault::Kind::ContentType;
@@ -276,8 +280,9 @@ void StandinService::Impl::waitForRelease() {
 
 std::string StandinService::defaultFixturesDirectory() { return QL_STANDIN_FIXTURES_DIRECTORY; }
 
-StandinService::StandinService(int port, const std::string& fixturesDirectory)
-    : impl_(std::make_unique<Impl>(fixturesDirectory)) {
+StandinService::StandinService(int port, const std::string& fixturesDirectory,
+                               std::optional<std::string> stateDirectory)
+    : impl_(std::make_unique<Impl>(fixturesDirectory, std::move(stateDirectory))) {
     httplib::Server& server = impl_->server;
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     // An idle kept-alive connection holds a server thread this long before the server can stop.

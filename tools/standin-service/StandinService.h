@@ -79,7 +79,10 @@ public:
 
     // Loads the fixtures and listens on 127.0.0.1 at `port`, or at a free port for 0. Raises
     // std::runtime_error when the fixtures cannot be read or the port cannot be bound.
-    explicit StandinService(int port = 0, const std::string& fixturesDirectory = defaultFixturesDirectory());
+    // With a state folder the service starts from what was saved there (from the fixtures the first time)
+    // and saves what it knows there after every operation, so a later service goes on from it.
+    explicit StandinService(int port = 0, const std::string& fixturesDirectory = defaultFixturesDirectory(),
+                            std::optional<std::string> stateDirectory = std::nullopt);
     // Stops listening; held replies go out first.
     ~StandinService();
     StandinService(const StandinService&) = delete;

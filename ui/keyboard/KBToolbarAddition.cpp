@@ -64,9 +64,13 @@ Item titled(const std::string& text, ui::BarButtonItemStyle style, const KBTarge
     return std::make_shared<KBBarButtonItem>(std::optional<std::string>(text), style, target, action);
 }
 
+// The arrows are named like the segments of the older previous/next control, so that a screen reader
+// (and a script) can tell them apart.
 Item arrow(bool left, const KBTarget& target, const ui::Action& action) {
-    return std::make_shared<KBBarButtonItem>(left ? leftArrow() : rightArrow(), ui::BarButtonItemStyle::Plain, target,
-                                             action);
+    auto item = std::make_shared<KBBarButtonItem>(left ? leftArrow() : rightArrow(), ui::BarButtonItemStyle::Plain,
+                                                  target, action);
+    item->setAccessibilityLabel(left ? "Previous" : "Next");
+    return item;
 }
 
 std::optional<std::string> titleForPlaceholder(const ui::View& view, bool shouldShowPlaceholder) {

@@ -81,9 +81,13 @@ void HCIndexPathHeightCache::insertSections(const std::set<std::int64_t>& sectio
     if (!automaticallyInvalidateEnabled_) return;
     for (std::int64_t section : sections) {  // ascending
         if (section < 0) continue;
-        buildSectionsIfNeeded(section);
-        enumerateAllOrientationsUsingBlock(
-            [&](Store& store) { store.insert(store.begin() + static_cast<std::ptrdiff_t>(section), {}); });
+        // Past the stores' end nothing is cached that would have to move; lookups grow them when asked.
+        // A braced `{}` as the value would pick the overload taking a list of sections and insert nothing.
+        enumerateAllOrientationsUsingBlock([&](Store& store) {
+            if (at(section) < store.size()) {
+                store.insert(store.begin() + static_cast<std::ptrdiff_t>(section), Store::value_type{});
+            }
+        });
     }
 }
 

@@ -35,6 +35,23 @@ void Row::insert(Symbol symbol, double coefficient) {
 
 void Row::insert(const Row& other, double coefficient, std::vector<Symbol>* added) {
     constant_ += other.constant_ * coefficient;
+    // A few cells into a long row (a definition into the objective) go in place: a merge would copy the
+    // whole row for each.
+    if (other.cells_.size() * 16 < cells_.size()) {
+        for (const Cell& cell : other.cells_) {
+            const double value = cell.coefficient * coefficient;
+            auto it = std::lower_bound(cells_.begin(), cells_.end(), cell.symbol, bySymbol);
+            if (it != cells_.end() && it->symbol == cell.symbol) {
+                it->coefficient += value;
+                if (nearZero(it->coefficient)) cells_.erase(it);
+            } else if (!nearZero(value)) {
+                cells_.insert(it, Cell{cell.symbol, value});
+                mask_ |= bit(cell.symbol);
+                if (added) added->push_back(cell.symbol);
+            }
+        }
+        return;
+    }
     // A merge into a buffer kept per thread: after the swap it holds this row's old storage for next time.
     thread_local std::vector<Cell> merged;
     merged.clear();

@@ -9,6 +9,9 @@ namespace ql::ui::solver {
 Solver::Solver() {
     kinds_.push_back(Kind::Invalid);
     used_.push_back(false);
+    scanned_.push_back(false);
+    refers_.push_back(false);
+    owners_.push_back(kNoConstraint);
     columns_.emplace_back();
     records_.emplace_back();
 }
@@ -16,58 +19,59 @@ Solver::Solver() {
 Symbol Solver::newSymbol(Kind kind) {
     kinds_.push_back(kind);
     used_.push_back(false);
+    scanned_.push_back(false);
+    refers_.push_back(false);
+    owners_.push_back(kNoConstraint);
     columns_.emplace_back();
     return static_cast<Symbol>(kinds_.size() - 1);
 }
 
-std::vector<Symbol> Solver::holders(Symbol symbol) {
-    std::vector<Symbol> found;
-    if (kind(symbol) == Kind::Dummy) {
-        for (const auto& [subject, row] : rows_) {
-            if (row.coefficientFor(symbol) != 0.0) found.push_back(subject);
-        }
-        std::sort(found.begin(), found.end());
-        return found;
+const std::vector<Slot>& Solver::holders(Symbol symbol) {
+    Column& column = columns_[symbol];
+    if (!scanned_[symbol]) {
+        clean(symbol);
+        if (!scanned_[symbol]) return column.slots;
     }
-    if (columns_[symbol].subjects.size() != columns_[symbol].compacted) compact(symbol);
-    auto& subjects = columns_[symbol].subjects;
-    std::erase_if(subjects, [&](Symbol subject) {
-        auto it = rows_.find(subject);
-        return it == rows_.end() || it->second.coefficientFor(symbol) == 0.0;
+    found_.clear();
+    rows_.forEach([&](Slot slot) {
+        if (rows_.rowAt(slot).coefficientFor(symbol) != 0.0) found_.push_back(slot);
     });
-    columns_[symbol].compacted = subjects.size();
-    return subjects;
+    if (found_.size() <= rows_.size() / 128) {
+        // Few rows hold the symbol now: what the scan found is its column again.
+        scanned_[symbol] = false;
+        column.slots = found_;
+        column.cleaned = found_.size();
+    }
+    return found_;
 }
 
-void Solver::compact(Symbol symbol) {
-    // The list is sorted up to `compacted`; what was noted since is sorted and merged in.
+void Solver::clean(Symbol symbol) {
     Column& column = columns_[symbol];
-    auto& subjects = column.subjects;
-    const auto tail = subjects.begin() + static_cast<std::ptrdiff_t>(std::min(column.compacted, subjects.size()));
-    std::sort(tail, subjects.end());
-    std::inplace_merge(subjects.begin(), tail, subjects.end());
-    subjects.erase(std::unique(subjects.begin(), subjects.end()), subjects.end());
-    column.compacted = subjects.size();
+    if (seen_.size() < rows_.slotCount()) seen_.resize(rows_.slotCount(), 0);
+    ++pass_;
+    std::erase_if(column.slots, [&](Slot slot) {
+        if (seen_[slot] == pass_) return true;
+        seen_[slot] = pass_;
+        return !rows_.subjectAt(slot);
+    });
+    column.cleaned = column.slots.size();
+    if (column.slots.size() > rows_.size() / 64 + 4) {
+        column.slots = {};
+        scanned_[symbol] = true;
+    }
 }
 
-void Solver::note(Symbol subject, Symbol symbol) {
-    used_[symbol] = true;
-    if (kind(symbol) == Kind::Dummy) return;
+void Solver::list(Slot slot, Symbol symbol) {
     Column& column = columns_[symbol];
-    column.subjects.push_back(subject);
-    if (column.subjects.size() > 4 * column.compacted + 256) compact(symbol);
+    column.slots.push_back(slot);
+    if (column.slots.size() > 2 * column.cleaned + 64) clean(symbol);
 }
 
-void Solver::noteCells(Symbol subject, const Row& cells) {
-    for (const Row::Cell& cell : cells.cells()) note(subject, cell.symbol);
+void Solver::noteCells(Slot slot, const Row& cells) {
+    for (const Row::Cell& cell : cells.cells()) note(slot, cell.symbol);
 }
 
 Variable Solver::makeVariable() { return Variable{newSymbol(Kind::External)}; }
-
-double Solver::value(Variable variable) const {
-    auto it = rows_.find(variable.id);
-    return it == rows_.end() ? 0.0 : it->second.constant();
-}
 
 bool Solver::hasConstraint(ConstraintId constraint) const {
     return constraint < records_.size() && records_[constraint].live;
@@ -76,15 +80,9 @@ bool Solver::hasConstraint(ConstraintId constraint) const {
 // ---- Adding ----
 
 Row Solver::createRow(const Expression& expression, Relation relation, double strength, Record& record) {
+    // Basic variables stay in the row as references, for now.
     Row row(expression.constant());
-    for (const Term& term : expression.terms()) {
-        auto it = rows_.find(term.variable.id);
-        if (it != rows_.end()) {
-            row.insert(it->second, term.coefficient);
-        } else {
-            row.insert(term.variable.id, term.coefficient);
-        }
-    }
+    for (const Term& term : expression.terms()) row.insert(term.variable.id, term.coefficient);
     const bool required = std::isinf(strength);
     if (relation != Relation::Equal) {
         // expression ≤ 0 reads expression + slack = 0, expression ≥ 0 reads expression − slack = 0.
@@ -113,19 +111,23 @@ Row Solver::createRow(const Expression& expression, Relation relation, double st
         objective_.insert(record.other, strength);
         used_[record.marker] = used_[record.other] = true;
     }
-    if (row.constant() < 0) row.reverseSign();
     return row;
 }
 
+// A variable that is in no row yet is the cheapest subject: substituting it changes nothing.
+Symbol Solver::freshSubject(const Row& row) const {
+    const auto& cells = row.cells();
+    auto it = std::find_if(cells.rbegin(), cells.rend(), [&](const Row::Cell& cell) {
+        return kind(cell.symbol) == Kind::External && !used_[cell.symbol];
+    });
+    return it == cells.rend() ? 0 : it->symbol;
+}
+
+// For a row with no fresh variable (see freshSubject).
 Symbol Solver::chooseSubject(const Row& row, const Record& record) const {
-    // A variable that is in no row yet is the cheapest subject: substituting it changes nothing.
-    Symbol external = 0;
-    for (const Row::Cell& cell : row.cells()) {
-        if (kind(cell.symbol) != Kind::External) continue;
-        if (!used_[cell.symbol]) return cell.symbol;
-        if (!external) external = cell.symbol;
-    }
-    if (external) return external;
+    auto external = std::find_if(row.cells().begin(), row.cells().end(),
+                                 [&](const Row::Cell& cell) { return kind(cell.symbol) == Kind::External; });
+    if (external != row.cells().end()) return external->symbol;
     if (pivotable(record.marker) && row.coefficientFor(record.marker) < 0) return record.marker;
     if (record.other && pivotable(record.other) && row.coefficientFor(record.other) < 0) return record.other;
     return 0;
@@ -139,10 +141,10 @@ bool Solver::allDummies(const Row& row) const {
 void Solver::collectConflicts(const Row& row, std::vector<ConstraintId>* conflicts) const {
     if (!conflicts) return;
     for (const Row::Cell& cell : row.cells()) {
-        auto owner = owners_.find(cell.symbol);
-        if (owner == owners_.end() || !std::isinf(records_[owner->second].strength)) continue;
-        if (std::find(conflicts->begin(), conflicts->end(), owner->second) == conflicts->end()) {
-            conflicts->push_back(owner->second);
+        const ConstraintId owner = owners_[cell.symbol];
+        if (owner == kNoConstraint || !std::isinf(records_[owner].strength)) continue;
+        if (std::find(conflicts->begin(), conflicts->end(), owner) == conflicts->end()) {
+            conflicts->push_back(owner);
         }
     }
     std::sort(conflicts->begin(), conflicts->end());
@@ -151,11 +153,22 @@ void Solver::collectConflicts(const Row& row, std::vector<ConstraintId>* conflic
 ConstraintId Solver::addConstraint(const Expression& expression, Relation relation, double strength,
                                    std::vector<ConstraintId>* conflicts) {
     if (conflicts) conflicts->clear();
+    ++version_;
     Record record;
     record.constant = expression.constant();
     record.strength = strength;
     Row row = createRow(expression, relation, strength, record);
-    Symbol subject = chooseSubject(row, record);
+    // Solved for a variable no row holds, the row may keep its references: no row can refer back to
+    // its subject. Of several such variables the newest is taken: constraints mostly place something
+    // new against what exists (a view after the one before it), so the older variables stay parametric,
+    // and the constraints that fix them later (a size) substitute into a row or two instead of spelling
+    // out a chain of references. Anything else is solved in terms of parametric symbols.
+    Symbol subject = freshSubject(row);
+    if (!subject) {
+        row = expanded(row);
+        if (row.constant() < 0) row.reverseSign();
+        subject = chooseSubject(row, record);
+    }
     if (!subject && allDummies(row)) {
         // The constraint restates required equalities held already: it holds exactly when they agree.
         if (!nearZero(row.constant())) {
@@ -193,10 +206,8 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
     if (!success) collectConflicts(*artificial_, conflicts);
     artificial_.reset();
 
-    auto it = rows_.find(art);
-    if (it != rows_.end()) {
-        Row basic = std::move(it->second);
-        rows_.erase(it);
+    if (rows_.find(art)) {
+        Row basic = rows_.take(art);
         if (!success) {
             optimize(objective_);
             return false;
@@ -211,7 +222,7 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
             place(symbol, std::move(basic));
         }
     }
-    for (Symbol subject : holders(art)) rows_.at(subject).remove(art);
+    for (Slot slot : holders(art)) rows_.rowAt(slot).remove(art);
     columns_[art] = {};
     objective_.remove(art);
     return success;
@@ -221,33 +232,38 @@ bool Solver::addWithArtificialVariable(const Row& row, std::vector<ConstraintId>
 
 void Solver::place(Symbol subject, Row row) {
     used_[subject] = true;
-    noteCells(subject, rows_.emplace(subject, std::move(row)).first->second);
+    refers_[subject] = std::any_of(row.cells().begin(), row.cells().end(),
+                                   [&](const Row::Cell& cell) { return isReference(cell.symbol); });
+    const Slot slot = rows_.insert(subject, std::move(row));
+    noteCells(slot, rows_.rowAt(slot));
 }
 
 void Solver::substitute(Symbol symbol, const Row& row) {
     if (!used_[symbol]) return;
     // Once substituted, the symbol is in no row any more: its column starts over empty.
-    const std::vector<Symbol> subjects = holders(symbol);
+    const std::vector<Slot> slots = holders(symbol);
     columns_[symbol] = {};
+    std::vector<Symbol> changed;
     std::vector<Symbol> added;
-    for (Symbol subject : subjects) {
-        auto it = rows_.find(subject);
+    for (Slot slot : slots) {
         added.clear();
-        if (it == rows_.end() || !it->second.substitute(symbol, row, &added)) continue;
-        for (Symbol symbolAdded : added) note(subject, symbolAdded);
-        if (kind(subject) != Kind::External && it->second.constant() < 0) infeasible_.push_back(subject);
+        if (!rows_.rowAt(slot).substitute(symbol, row, &added)) continue;
+        for (Symbol symbolAdded : added) note(slot, symbolAdded);
+        changed.push_back(rows_.subjectAt(slot));
     }
+    noteInfeasible(changed);
     objective_.substitute(symbol, row);
     if (artificial_) artificial_->substitute(symbol, row);
 }
 
+// The row keeps its slot, so of its symbols only the one that left the basis is new to it.
 void Solver::pivot(Symbol leaving, Symbol entering) {
-    auto it = rows_.find(leaving);
-    Row row = std::move(it->second);
-    rows_.erase(it);
+    Row& row = *rows_.find(leaving);
     row.solveFor(leaving, entering);
+    rows_.rename(leaving, entering);
+    used_[entering] = true;
     substitute(entering, row);
-    place(entering, std::move(row));
+    note(rows_.slotOf(entering), leaving);
 }
 
 // Primal simplex: while some restricted symbol would lower the objective, bring it into the basis, the
@@ -265,9 +281,10 @@ void Solver::optimize(Row& objective) {
         if (!entering) return;
         Symbol leaving = 0;
         double best = std::numeric_limits<double>::max();
-        for (Symbol subject : holders(entering)) {
+        for (Slot slot : holders(entering)) {
+            const Symbol subject = rows_.subjectAt(slot);
             if (kind(subject) == Kind::External) continue;
-            const Row& row = rows_.at(subject);
+            const Row& row = rows_.rowAt(slot);
             const double coefficient = row.coefficientFor(entering);
             if (coefficient >= 0) continue;
             const double ratio = -row.constant() / coefficient;
@@ -287,11 +304,11 @@ bool Solver::dualOptimize() {
     while (!infeasible_.empty()) {
         const Symbol leaving = infeasible_.back();
         infeasible_.pop_back();
-        auto it = rows_.find(leaving);
-        if (it == rows_.end() || it->second.constant() >= 0 || nearZero(it->second.constant())) continue;
+        const Row* row = rows_.find(leaving);
+        if (!row || row->constant() >= 0 || nearZero(row->constant())) continue;
         Symbol entering = 0;
         double best = std::numeric_limits<double>::max();
-        for (const Row::Cell& cell : it->second.cells()) {
+        for (const Row::Cell& cell : row->cells()) {
             if (cell.coefficient <= 0 || kind(cell.symbol) == Kind::Dummy) continue;
             const double ratio = objective_.coefficientFor(cell.symbol) / cell.coefficient;
             if (ratio < best || (ratio == best && cell.symbol < entering)) {
@@ -311,9 +328,8 @@ bool Solver::dualOptimize() {
 // ---- Removing ----
 
 void Solver::removeMarkerEffects(Symbol marker, double strength) {
-    auto it = rows_.find(marker);
-    if (it != rows_.end()) {
-        objective_.insert(it->second, -strength);
+    if (const Row* row = rows_.find(marker)) {
+        objective_.insert(*row, -strength);
     } else {
         objective_.insert(marker, -strength);
     }
@@ -325,8 +341,9 @@ Symbol Solver::markerLeavingSymbol(Symbol marker) {
     Symbol first = 0;
     Symbol second = 0;
     Symbol third = 0;
-    for (Symbol subject : holders(marker)) {
-        const Row& row = rows_.at(subject);
+    for (Slot slot : holders(marker)) {
+        const Symbol subject = rows_.subjectAt(slot);
+        const Row& row = rows_.rowAt(slot);
         const double coefficient = row.coefficientFor(marker);
         if (coefficient == 0) continue;
         if (kind(subject) == Kind::External) {
@@ -350,18 +367,18 @@ Symbol Solver::markerLeavingSymbol(Symbol marker) {
 
 void Solver::removeConstraint(ConstraintId constraint) {
     if (!hasConstraint(constraint)) return;
+    ++version_;
     Record& record = records_[constraint];
     if (kind(record.marker) == Kind::Error) removeMarkerEffects(record.marker, record.strength);
     if (record.other && kind(record.other) == Kind::Error) removeMarkerEffects(record.other, record.strength);
-    owners_.erase(record.marker);
-    if (record.other) owners_.erase(record.other);
+    owners_[record.marker] = kNoConstraint;
+    if (record.other) owners_[record.other] = kNoConstraint;
     // The constraint's row goes: when its marker is not basic, it is made basic first.
-    if (rows_.erase(record.marker) == 0) {
+    if (!rows_.erase(record.marker)) {
         const Symbol leaving = markerLeavingSymbol(record.marker);
         if (!leaving) throw std::logic_error("layout solver: a constraint's marker is in no row");
-        auto it = rows_.find(leaving);
-        Row row = std::move(it->second);
-        rows_.erase(it);
+        // Rows that refer to the leaving variable now hold it as a parametric symbol.
+        Row row = expanded(rows_.take(leaving));
         row.solveFor(leaving, record.marker);
         substitute(record.marker, row);
     }
@@ -376,36 +393,50 @@ void Solver::removeConstraint(ConstraintId constraint) {
 // A constant that moves by Δ moves the constraint's marker by Δ / sign: the equation
 // expression + Δ + sign · marker = 0 is the old one with marker replaced by marker + Δ / sign.
 bool Solver::shiftMarker(Symbol marker, double shift) {
+    if (Row* row = rows_.find(marker)) {
+        row->add(-shift);
+        noteInfeasible({marker});
+        return kind(marker) != Kind::Dummy || nearZero(row->constant());
+    }
     bool holds = true;
-    auto note = [&](Symbol subject, const Row& row) {
+    std::vector<Symbol> changed;
+    for (Slot slot : holders(marker)) {
+        Row& row = rows_.rowAt(slot);
+        const double coefficient = row.coefficientFor(marker);
+        if (coefficient == 0.0) continue;
+        row.add(coefficient * shift);
+        const Symbol subject = rows_.subjectAt(slot);
         if (kind(subject) == Kind::Dummy && !nearZero(row.constant())) holds = false;
-        if (kind(subject) != Kind::External && row.constant() < 0) infeasible_.push_back(subject);
-    };
-    auto it = rows_.find(marker);
-    if (it != rows_.end()) {
-        it->second.add(-shift);
-        note(marker, it->second);
-        return holds;
+        changed.push_back(subject);
     }
-    for (Symbol subject : holders(marker)) {
-        Row& row = rows_.at(subject);
-        row.add(row.coefficientFor(marker) * shift);
-        note(subject, row);
-    }
+    noteInfeasible(changed);
     objective_.add(objective_.coefficientFor(marker) * shift);
     return holds;
 }
 
+void Solver::noteInfeasible(const std::vector<Symbol>& subjects) {
+    const auto first = static_cast<std::ptrdiff_t>(infeasible_.size());
+    for (Symbol subject : subjects) {
+        const Row* row = rows_.find(subject);
+        if (row && kind(subject) != Kind::External && row->constant() < 0) {
+            infeasible_.push_back(subject);
+        }
+    }
+    std::sort(infeasible_.begin() + first, infeasible_.end());
+}
+
 void Solver::noteInfeasibleRows() {
     infeasible_.clear();
-    for (const auto& [subject, row] : rows_) {
-        if (kind(subject) != Kind::External && row.constant() < 0) infeasible_.push_back(subject);
-    }
+    rows_.forEach([&](Slot slot) {
+        const Symbol subject = rows_.subjectAt(slot);
+        if (kind(subject) != Kind::External && rows_.rowAt(slot).constant() < 0) infeasible_.push_back(subject);
+    });
     std::sort(infeasible_.begin(), infeasible_.end(), std::greater<>());
 }
 
 bool Solver::setConstant(ConstraintId constraint, double constant) {
     if (!hasConstraint(constraint)) return false;
+    ++version_;
     Record& record = records_[constraint];
     const double delta = constant - record.constant;
     if (delta == 0) return true;

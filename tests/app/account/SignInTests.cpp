@@ -5,6 +5,8 @@
 
 #include "app/account/LoginViewController.h"
 #include "app/service/AccountModels.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/TextField.h"
 #include "tests/app/AppHarness.h"
 
@@ -33,6 +35,21 @@ TEST(SignIn, FieldChecksStopAtTheFirstProblemAndSendNothing) {
     EXPECT_EQ(screen->userPwd()->text(), "1234567890123456789");
     app.run({"type 0"});
     EXPECT_EQ(screen->userPwd()->text(), "12345678901234567890");
+}
+
+TEST(SignIn, TheOrangeButtonStretchesOnlyTheMiddleOfItsPictureOnEveryPhone) {
+    for (const auto& profile : {sim::ScreenProfile::phone320x480(), sim::ScreenProfile::phone414x736(3)}) {
+        AppHarness app(profile);
+        AppHarness::guideSeen();
+        app.boot();
+        auto screen = app.topAs<LoginViewController>();
+        ASSERT_TRUE(screen);
+        const auto background = screen->loginBtn()->backgroundImageForState(ui::ControlStateNormal);
+        ASSERT_TRUE(background);
+        const cg::EdgeInsets caps = background->capInsets();
+        EXPECT_DOUBLE_EQ(caps.left + caps.right + 1, background->size().width);
+        EXPECT_LE(std::abs(caps.left - caps.right), 1);
+    }
 }
 
 TEST(SignIn, AnAcceptedStudentIsRememberedAndGoesToTheShell) {

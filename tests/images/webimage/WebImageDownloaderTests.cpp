@@ -3,7 +3,9 @@
 #include <atomic>
 #include <mutex>
 
+#include "images/webimage/ImageDecoding.h"
 #include "images/webimage/WebImageDownloader.h"
+#include "platform/graphics/ImageSource.h"
 #include "platform/net/URLError.h"
 #include "tests/images/webimage/WebImageTestSupport.h"
 
@@ -270,6 +272,34 @@ TEST_F(WebImageDownloaderTests, ProgressiveDownloadsReportPartialImages) {
     ASSERT_TRUE(test::pumpUntil([&] { return chunked.finalCount() == 1; }));
     EXPECT_EQ(chunked.partialCount(), 0);
     EXPECT_TRUE(chunked.image);
+}
+
+TEST_F(WebImageDownloaderTests, ProgressiveLoadsEndWithTheImageOfAPlainOne) {
+    const std::string png = test::pngBytes(120, 90, true), gif = test::gifBytes(5, 10);
+    for (const auto& [path, bytes] : {std::pair{"/p.png", png}, std::pair{"/a.gif", gif}}) {
+        SCOPED_TRACE(path);
+        auto gate = server.makeGate();
+        server.serveInTwoParts(path, bytes.substr(0, bytes.size() * 2 / 3), bytes.substr(bytes.size() * 2 / 3), gate);
+        Heard heard;
+        downloader->downloadImageWithURL(url(server, path), WebImageFetchProgressive, {}, heard.block());
+        ASSERT_TRUE(test::pumpUntil([&] { return heard.partialCount() > 0; }));
+        {
+            std::lock_guard lock(heard.mutex);
+            // Rows from the top of the picture, or an animation's first frame, at the picture's size.
+            const auto& partial = *heard.firstPartial->CGImage();
+            const auto whole = cg::decodeImage(ns::Data(bytes));
+            EXPECT_EQ(partial.width(), whole->width());
+            EXPECT_EQ(partial.height(), whole->height());
+            EXPECT_EQ(partial.pixel(3, 2), whole->pixel(3, 2));
+        }
+        gate->open();
+        ASSERT_TRUE(test::pumpUntil([&] { return heard.finalCount() == 1; }));
+        std::lock_guard lock(heard.mutex);
+        ASSERT_TRUE(heard.image);
+        const auto plain = ScaledImageForCacheKey(url(server, path).absoluteString(), wi_imageWithData(ns::Data(bytes)));
+        EXPECT_EQ(heard.image->images().size(), plain->images().size());
+        EXPECT_EQ(heard.image->CGImage()->rgbaBytes(), plain->CGImage()->rgbaBytes());
+    }
 }
 
 TEST_F(WebImageDownloaderTests, ANotModifiedReplyCompletesTheDownload) {

@@ -10,6 +10,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Runtime.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Text.h"
 #include "platform/graphics/ImageSource.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Color.h"
@@ -244,6 +245,50 @@ TEST(Device, TypesIntoTheFirstResponderWithTheKeyboardsNotifications) {
     EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()),
               (std::vector<std::string>{"UIKeyboardWillHideNotification", "UIKeyboardDidHideNotification"}));
     EXPECT_THROW(device.pressReturn(), ns::Exception);
+}
+
+TEST(Device, TypingALineRedrawsOnceAfterItAndKeepsEveryCharacterInOrder) {
+    Booted booted;
+    struct CountingField : TextField {
+        using TextField::TextField;
+        void drawRect(const cg::Rect& rect) override {
+            ++draws;
+            TextField::drawRect(rect);
+        }
+        int draws = 0;
+    };
+    auto field = booted.add(std::make_shared<CountingField>(cg::Rect{20, 40, 280, 31}));
+    field->setPlaceholder("Line");
+    booted.device.tap("Line");
+    booted.device.runUntilIdle();
+    field->draws = 0;
+    // Combining marks, a surrogate pair and a flag each stay one keystroke, in order.
+    std::string line;
+    for (int i = 0; i < 300; ++i) line += i % 3 == 0 ? "e\u0301" : i % 3 == 1 ? "\U0001F600" : "\U0001F1E8\U0001F1F3";
+    line += "\u4E66";
+    booted.device.type(line);
+    EXPECT_EQ(field->text(), line);
+    EXPECT_EQ(field->selectedRange().location, ns::utf16Length(line));
+    EXPECT_EQ(field->draws, 1);  // not once per keystroke
+    // Typing in the middle still inserts there.
+    field->setSelectedRange({1, 0});
+    booted.device.type("x");
+    EXPECT_EQ(field->text().substr(0, 4), "ex\u0301");
+}
+
+TEST(Device, AFingerDraggedOrSwipedAcrossATextFieldDoesNotStartEditing) {
+    Booted booted;
+    auto field = booted.add(std::make_shared<TextField>(cg::Rect{20, 200, 280, 44}));
+    auto& device = booted.device;
+    device.drag(*field, {100, 0});
+    EXPECT_FALSE(field->isFirstResponder());
+    device.swipe(*booted.device.keyWindow(), sim::Device::Direction::Left);
+    EXPECT_FALSE(field->isFirstResponder());
+    device.drag(*field, {0, 12});
+    EXPECT_FALSE(field->isFirstResponder());
+    // A finger that trembles a little still taps.
+    device.drag(*field, {4, 3});
+    EXPECT_TRUE(field->isFirstResponder());
 }
 
 TEST(Device, DragsMoveScrollViewsAndSwipesReachRecognisers) {

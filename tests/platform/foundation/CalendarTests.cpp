@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/foundation/Calendar.h"
 
 using namespace ql::ns;
@@ -277,4 +279,38 @@ TEST(Calendar, IdentifiersAndIndependentCopies) {
     EXPECT_EQ(utc.timeZone().name(), "UTC");
     EXPECT_EQ(copy.components(CalendarUnitHour, Date::fromTimeIntervalSince1970(0)).hour, 9);
     EXPECT_EQ(utc.components(CalendarUnitHour, Date::fromTimeIntervalSince1970(0)).hour, 0);
+}
+
+TEST(Calendar, AdditionsStopAtTheCalendarsReachInEveryKind) {
+    const Date start = Date::fromTimeIntervalSince1970(1616803200);  // 2021-03-27 UTC
+    for (const char* kind : {"gregorian", "hebrew", "chinese", "coptic", "islamic", "japanese", "persian"}) {
+        SCOPED_TRACE(kind);
+        auto calendar = Calendar::withIdentifier(kind);
+        ASSERT_TRUE(calendar);
+        calendar->setTimeZone(*TimeZone::named("UTC"));
+        auto add = [&](Date date, CalendarUnit unit, std::int64_t amount) {
+            DateComponents c;
+            c.setValue(amount, unit);
+            return calendar->dateByAddingComponents(c, date);
+        };
+        // Leap months, short months and month ends all land: every day of two years, a step either way.
+        for (int day = 0; day < 800; ++day) {
+            const Date date = start.addingTimeInterval(day * 86400.0);
+            for (CalendarUnit unit : {CalendarUnitMonth, CalendarUnitYear}) {
+                for (std::int64_t amount : {1, -1, 13, -13}) {
+                    auto landed = add(date, unit, amount);
+                    ASSERT_TRUE(landed) << day << " " << amount;
+                    EXPECT_EQ(*landed > date, amount > 0);
+                }
+            }
+        }
+        auto far = add(start, CalendarUnitYear, 1'000'000);
+        ASSERT_TRUE(far);
+        EXPECT_GT(far->timeIntervalSinceDate(start), 353 * 86400.0 * 1e6);
+        EXPECT_FALSE(add(start, CalendarUnitYear, 10'000'000));
+        EXPECT_FALSE(add(start, CalendarUnitYear, -2'147'483'647));
+        EXPECT_FALSE(add(start, CalendarUnitMonth, 100'000'000));
+        EXPECT_FALSE(add(start, CalendarUnitDay, std::numeric_limits<std::int32_t>::max()));
+        EXPECT_FALSE(add(start, CalendarUnitSecond, std::numeric_limits<std::int64_t>::max() - 1));
+    }
 }

@@ -218,6 +218,30 @@ TEST(ContextTests, BitmapLayoutsTheContextsAccept) {
     EXPECT_EQ(g.r, g.g);
     EXPECT_EQ(g.g, g.b);
     EXPECT_NEAR(g.g, 150, 2);
+
+    // An alpha-only context keeps coverage only; an image is a copy that later drawing leaves alone.
+    auto mask = BitmapContext::create(5, 3, 8, 0, std::nullopt, info(ImageAlphaInfo::Only));
+    mask->setFillColor(Color::rgb(1, 0.5, 0, 0.5));
+    mask->fillRect({0, 0, 5, 3});
+    const auto coverage = mask->makeImage();
+    mask->setFillColor(Color::rgb(1, 1, 1, 1));
+    mask->fillRect({0, 0, 5, 3});
+    EXPECT_EQ(coverage->pixels()[7] & 0x00FFFFFFu, 0u);
+    EXPECT_NEAR(coverage->pixel(4, 2).a, 128, 1);
+    EXPECT_EQ(mask->makeImage()->pixel(4, 2).a, 255);
+
+    // Taking the image hands the pixels over: the context draws nothing afterwards and has no more to give.
+    auto once = BitmapContext::createForImage({4, 4}, true, 1);
+    once->setFillColor(Color::rgb(0, 0, 1, 1));
+    once->fillRect({0, 0, 2, 4});
+    const auto taken = once->takeImage();
+    ASSERT_TRUE(taken);
+    once->setFillColor(Color::rgb(1, 0, 0, 1));
+    once->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(taken->pixel(1, 1), (Image::Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(taken->pixel(3, 1), (Image::Pixel{0, 0, 0, 255}));
+    EXPECT_FALSE(once->makeImage());
+    EXPECT_FALSE(once->takeImage());
 }
 
 TEST(ContextTests, ShadowsFallInBaseSpaceAndBlur) {

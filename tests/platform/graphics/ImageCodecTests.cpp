@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -398,6 +399,151 @@ TEST(ImageCodecTests, HostileHeadersAndGarbage) {
         bad.insert(bad.end(), noise.begin(), noise.end());
         EXPECT_FALSE(decodeImage(ns::Data(bad)));
     }
+}
+
+Bytes writeInterlacedPNG(int width, int height, Bytes samples) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, [](png_structp p, png_bytep d, png_size_t n) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), d, d + n);
+    }, nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) rows[static_cast<std::size_t>(y)] = samples.data() + static_cast<std::size_t>(y * width * 3);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// Whether two bitmaps hold the same pixels.
+bool samePixels(const Image& a, const Image& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.pixels(), a.pixels() + static_cast<std::size_t>(a.width()) * a.height(), b.pixels());
+}
+
+// Feeds `data` to an incremental source in pieces of `piece` bytes (each update passing all so far), checking
+// the partial images on the way; returns the source after its final update.
+std::unique_ptr<ImageSource> fedInPieces(const ns::Data& data, std::size_t piece, bool rowsFromTheTop) {
+    auto source = std::make_unique<ImageSource>();
+    int lastHeight = 0;
+    for (std::size_t length = piece; length < data.length(); length += piece) {
+        source->updateData(prefix(data, length), false);
+        if (const auto partial = source->createImage(0)) {
+            // Rows only ever grow; a progressive image is whole from its first scan on.
+            EXPECT_GE(partial->height(), lastHeight) << length;
+            if (!rowsFromTheTop) {
+                EXPECT_EQ(partial->height(), source->properties(0)->pixelHeight) << length;
+            }
+            lastHeight = partial->height();
+        }
+    }
+    EXPECT_GT(lastHeight, 0);
+    source->updateData(data, true);
+    return source;
+}
+
+TEST(ImageCodecTests, IncrementalSourcesEndWithTheImageOfAWholeDecode) {
+    Bytes interlacedSamples(40 * 30 * 3);
+    for (std::size_t i = 0; i < interlacedSamples.size(); ++i) interlacedSamples[i] = static_cast<std::uint8_t>(i * 37 % 251);
+    const struct {
+        const char* name;
+        ns::Data data;
+        bool rowsFromTheTop;
+    } cases[] = {
+        {"png", *encodePNG(*samplePicture(40, 30, true)), true},
+        {"interlaced png", ns::Data(writeInterlacedPNG(40, 30, interlacedSamples)), true},
+        {"jpeg", ns::Data(writeJPEG(48, 64, 3, JCS_RGB, false)), true},
+        {"progressive jpeg", ns::Data(writeJPEG(48, 64, 3, JCS_RGB, true)), false},
+        {"progressive grey jpeg", ns::Data(writeJPEG(48, 64, 1, JCS_GRAYSCALE, true)), false},
+        {"cmyk jpeg", ns::Data(writeJPEG(48, 64, 4, JCS_CMYK, false)), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto whole = decodeImage(c.data);
+        ASSERT_TRUE(whole);
+        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{300}}) {
+            SCOPED_TRACE(piece);
+            auto source = fedInPieces(c.data, piece, c.rowsFromTheTop);
+            EXPECT_EQ(source->count(), 1u);
+            const auto image = source->createImage(0);
+            ASSERT_TRUE(image);
+            EXPECT_TRUE(samePixels(*image, *whole));
+            EXPECT_EQ(image->layout().colorModel, whole->layout().colorModel);
+            EXPECT_EQ(image->alphaInfo(), whole->alphaInfo());
+        }
+    }
+
+    // Data that ends short, or turns to garbage, gives no whole image.
+    const ns::Data jpeg(writeJPEG(48, 64, 3, JCS_RGB, true));
+    ImageSource cut;
+    cut.updateData(prefix(jpeg, jpeg.length() / 2), false);
+    cut.updateData(prefix(jpeg, jpeg.length() - 1), true);
+    EXPECT_FALSE(cut.createImage(0));
+    Bytes spoilt(jpeg.bytes(), jpeg.bytes() + jpeg.length());
+    std::fill(spoilt.begin() + static_cast<std::ptrdiff_t>(spoilt.size() / 3), spoilt.end(), 0xFF);
+    ImageSource garbage;
+    garbage.updateData(ns::Data(spoilt), true);
+    EXPECT_FALSE(garbage.createImage(0));
+    // Nothing changes after the final update.
+    garbage.updateData(jpeg, true);
+    EXPECT_FALSE(garbage.createImage(0));
+}
+
+TEST(ImageCodecTests, AnArrivingGIFShowsItsFirstFrameOnceThatIsWhole) {
+    std::vector<GifFrame> frames;
+    for (int i = 0; i < 6; ++i) {
+        std::vector<GifPixelType> indices(64 * 64);
+        for (std::size_t p = 0; p < indices.size(); ++p) indices[p] = static_cast<GifPixelType>((p / 64 + p + static_cast<std::size_t>(i)) % 4);
+        frames.push_back({0, 0, 64, 64, indices, 10, NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT});
+    }
+    const ns::Data gif(writeGIF(64, 64, frames));
+    ImageSource all(gif);
+    ASSERT_EQ(all.count(), 6u);
+    const auto first = all.createImage(0);
+
+    ImageSource arriving;
+    bool seen = false;
+    for (std::size_t length = 1; length < gif.length(); length += 5) {
+        arriving.updateData(prefix(gif, length), false);
+        // Shown once its data and its end mark are in: never before it decodes, always once the next begins.
+        const std::size_t whole = ImageSource(prefix(gif, length), true).count();
+        const auto shown = arriving.createImage(0);
+        if (whole >= 2) {
+            EXPECT_TRUE(shown) << length;
+        }
+        if (shown) {
+            EXPECT_GE(whole, 1u) << length;
+            EXPECT_TRUE(samePixels(*shown, *first));
+            EXPECT_LE(arriving.count(), 1u);
+            EXPECT_FALSE(arriving.createImage(1));
+            seen = true;
+        }
+    }
+    EXPECT_TRUE(seen);
+    arriving.updateData(gif, true);
+    ASSERT_EQ(arriving.count(), 6u);
+    EXPECT_TRUE(samePixels(*arriving.createImage(5), *all.createImage(5)));
+}
+
+TEST(ImageCodecTests, AnAnimationOverThePixelBudgetIsRefusedNotCutShort) {
+    // 2048 × 2048 pixels a frame: eight frames fill the budget exactly, a ninth is over it.
+    const std::vector<GifPixelType> dot = {1};
+    auto animation = [&](int count) {
+        std::vector<GifFrame> frames(static_cast<std::size_t>(count), GifFrame{5, 5, 1, 1, dot, 4, NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT});
+        return ns::Data(writeGIF(2048, 2048, frames));
+    };
+    EXPECT_EQ(ImageSource(animation(8)).count(), 8u);
+    const ns::Data over = animation(9);
+    EXPECT_EQ(ImageSource(over).count(), 0u);
+    EXPECT_FALSE(decodeImage(over));
+    EXPECT_EQ(ImageSource(over, true).count(), 0u);
+    // While it arrives, only its first frame is decoded, which is within the budget.
+    EXPECT_TRUE(ImageSource(over, true).createImage(0));
 }
 
 }  // namespace

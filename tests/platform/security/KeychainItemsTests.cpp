@@ -1,8 +1,13 @@
 #include "platform/security/KeychainItems.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Sandbox.h"
@@ -51,6 +56,46 @@ TEST(KeychainItems, AddFindUpdateDeleteWithStatuses) {
     EXPECT_EQ(itemDelete(item("mail", "ann")), StatusSuccess);
     EXPECT_EQ(itemDelete(item("mail", "ann")), StatusItemNotFound);
     EXPECT_EQ(itemCopyMatching(readData, &result), StatusItemNotFound);
+}
+
+// The store file's bytes, as anyone who gets hold of the file reads them.
+std::string storeBytes(const ns::TemporarySandbox& sandbox) {
+    std::ifstream file(sandbox.path() + "/Library/Keychains/keychain.db", std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Some builds of the database library erase deleted content by default, others do not. While one of these
+// lives, every connection the process opens starts with erasing off, so the store cannot lean on a default.
+int eraseNothing(sqlite3* db, const char**, const sqlite3_api_routines*) {
+    return sqlite3_exec(db, "PRAGMA secure_delete = OFF", nullptr, nullptr, nullptr);
+}
+struct DatabaseDefaultsKeepingDeletedContent {
+    DatabaseDefaultsKeepingDeletedContent() { sqlite3_auto_extension(entry()); }
+    ~DatabaseDefaultsKeepingDeletedContent() { sqlite3_cancel_auto_extension(entry()); }
+    static void (*entry())() { return reinterpret_cast<void (*)()>(&eraseNothing); }
+};
+
+TEST(KeychainItems, NothingDeletedOrReplacedCanBeReadBackFromTheFile) {
+    ns::TemporarySandbox sandbox;
+    DatabaseDefaultsKeepingDeletedContent keepingDefaults;
+    const std::string deleted = "deleted-Passw0rd-4711", replaced = "replaced-Passw0rd-0815";
+    const std::string kept = "kept-Passw0rd-2024";
+    ASSERT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data(deleted)))), StatusSuccess);
+    ASSERT_EQ(itemAdd(with(item("mail", "bob"), ValueData, ns::Value(ns::Data(replaced)))), StatusSuccess);
+    ASSERT_EQ(itemAdd(with(item("mail", "cy"), ValueData, ns::Value(ns::Data(kept)))), StatusSuccess);
+    // The secrets are stored as they are, so a search of the bytes would find them.
+    ASSERT_NE(storeBytes(sandbox).find(deleted), std::string::npos);
+    ASSERT_NE(storeBytes(sandbox).find(replaced), std::string::npos);
+
+    ASSERT_EQ(itemDelete(item("mail", "ann")), StatusSuccess);
+    ns::Dictionary changes;
+    changes.set(std::string(ValueData), ns::Value(ns::Data("new")));
+    ASSERT_EQ(itemUpdate(item("mail", "bob"), changes), StatusSuccess);
+
+    const std::string bytes = storeBytes(sandbox);
+    EXPECT_EQ(bytes.find(deleted), std::string::npos);
+    EXPECT_EQ(bytes.find(replaced), std::string::npos);
+    EXPECT_NE(bytes.find(kept), std::string::npos);
 }
 
 TEST(KeychainItems, ListsAttributesAndMatchesSynchronizability) {

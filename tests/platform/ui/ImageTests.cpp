@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -142,6 +143,32 @@ TEST(ImageTests, NinePartTilesAndSmallTargets) {
     EXPECT_EQ(stretchable->topCapHeight(), 0);
     EXPECT_EQ(stretchable->capInsets(), (cg::EdgeInsets{0, 4, 0, 4}));
     EXPECT_EQ(stretchable->resizingMode(), ImageResizingMode::Stretch);
+}
+
+TEST(ImageTests, NinePartsMeetOnDevicePixelsWithoutASeam) {
+    // An opaque 300 × 46 point button picture, one point left to stretch in its middle.
+    const auto picture = render({300, 46}, 2, [] {
+        GraphicsGetCurrentContext()->setFillColor(cg::Color::rgb(1, 0.55, 0.1, 1));
+        GraphicsGetCurrentContext()->fillRect({0, 0, 300, 46});
+    });
+    const auto button = Image::imageWithCGImage(picture, 2, ImageOrientation::Up)
+                            ->resizableImageWithCapInsets({0, 150, 0, 149}, ImageResizingMode::Stretch);
+    // Narrower than the caps (they shrink and meet inside a pixel), and wider at three pixels a point with
+    // a target that starts between pixels.
+    struct Case {
+        cg::Rect target;
+        double scale;
+    };
+    for (const Case& c : {Case{{0, 0, 260, 46}, 2}, Case{{0, 0, 260, 46}, 3}, Case{{0.5, 0, 353, 46}, 3},
+                          Case{{0, 0, 315, 46}, 2}}) {
+        const auto drawn = render({c.target.size.width + 1, 46}, c.scale, [&] { button->drawInRect(c.target); });
+        const int first = int(std::ceil(c.target.origin.x * c.scale));
+        const int last = int(std::floor(cg::maxX(c.target) * c.scale)) - 1;
+        for (int x = first; x <= last; ++x) {
+            EXPECT_EQ(drawn->pixel(x, int(23 * c.scale)).a, 255) << "column " << x << " of " << cg::toString(c.target)
+                                                                 << " at " << c.scale << "x";
+        }
+    }
 }
 
 TEST(ImageTests, OrientationFromDataDrawsUpright) {

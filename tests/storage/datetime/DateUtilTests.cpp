@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +17,11 @@ using namespace ql::DateUtil;
 namespace {
 
 class DateUtilTest : public datetest::FixedDateSettings {};
+
+class DateUtilInUTCTest : public datetest::FixedDateSettings {
+protected:
+    DateUtilInUTCTest() : FixedDateSettings("UTC") {}
+};
 
 ns::TimeZone utc() { return *ns::TimeZone::named("UTC"); }
 
@@ -229,4 +237,36 @@ TEST_F(DateUtilTest, SharedFormattersServeThreadsOneAtATime) {
     }
     for (auto& thread : threads) thread.join();
     for (int t = 0; t < 4; ++t) EXPECT_EQ(failures[t], 0) << zones[t];
+}
+
+TEST_F(DateUtilInUTCTest, AmountsBeyondTheCalendarsReachLeaveTheDateAsItWas) {
+    const ns::Date date = at(2021, 3, 27);
+    // Far but within reach: counted exactly, on the right side.
+    EXPECT_EQ(year(dateByAddingYears(date, 5'000'000)), 5'002'021);
+    EXPECT_EQ(year(dateByAddingMonths(date, 60'000'000)), 5'002'021);
+    const ns::Date longAgo = dateBySubtractingYears(date, 5'000'000);
+    EXPECT_EQ(era(longAgo), 0);
+    EXPECT_EQ(year(longAgo), 4'997'980);  // 2021 - 5,000,000 is 4,997,980 before year 1
+    EXPECT_EQ(dateByAddingDays(date, 2'000'000'000).timeIntervalSinceDate(date), 2e9 * 86400);
+    EXPECT_EQ(dateBySubtractingWeeks(date, 200'000'000).timeIntervalSinceDate(date), -2e8 * 7 * 86400);
+
+    // Beyond reach, however the amount compares with 32 bits.
+    EXPECT_EQ(dateByAddingYears(date, 10'000'000), date);
+    EXPECT_EQ(dateByAddingMonths(date, 100'000'000), date);
+    EXPECT_EQ(dateBySubtractingYears(date, 2'147'483'647), date);
+    EXPECT_EQ(dateByAddingYears(date, std::numeric_limits<std::int32_t>::min()), date);
+    EXPECT_EQ(dateBySubtractingMonths(date, std::numeric_limits<std::int32_t>::max()), date);
+    EXPECT_EQ(dateByAddingDays(date, std::numeric_limits<std::int32_t>::max()), date);
+    EXPECT_EQ(dateByAddingSeconds(date, std::numeric_limits<std::int64_t>::max() - 1), date);
+    EXPECT_EQ(dateByAddingHours(date, std::numeric_limits<std::int64_t>::min()), date);
+
+    // The smallest amount has no negation.
+    constexpr std::int64_t smallest = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(dateBySubtractingYears(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingMonths(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingWeeks(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingDays(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingHours(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingMinutes(date, smallest), date);
+    EXPECT_EQ(dateBySubtractingSeconds(date, smallest), date);
 }

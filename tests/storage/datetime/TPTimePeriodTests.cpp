@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include <map>
 #include <memory>
 
@@ -200,4 +203,20 @@ TEST_F(TPTimePeriodTest, ShiftingAndResizingAboutEachAnchor) {
     open.lengthenWithAnchorDate(TPResizeFixEnd, TPStepDay);
     EXPECT_FALSE(open.hasStartDate());
     EXPECT_EQ(open.EndDate(), at(2026, 3, 21));
+}
+
+TEST_F(TPTimePeriodTest, AmountsBeyondReachLeaveTheDates) {
+    constexpr std::int64_t smallest = std::numeric_limits<std::int64_t>::min();
+    const ns::Date start = at(2026, 3, 10), end = at(2026, 3, 20);
+    for (std::uint64_t step : {TPStepSecond, TPStepMinute, TPStepHour, TPStepDay, TPStepWeek, TPStepMonth, TPStepYear}) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(TPTimePeriod::dateWithSubtractedTime(step, smallest, start), start);
+        auto p = TPTimePeriod::timePeriodWithStartDate(start, end);
+        p->shiftEarlierWithSize(step, smallest);
+        p->shortenWithAnchorDate(TPResizeFixStart, step, smallest);
+        p->lengthenWithAnchorDate(TPResizeFixEnd, step, smallest);
+        p->lengthenWithAnchorDate(TPResizeFixMiddle, step, smallest);
+        EXPECT_EQ(p->StartDate(), start);
+        EXPECT_EQ(p->EndDate(), end);
+    }
 }

@@ -10,6 +10,7 @@
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/Sandbox.h"
 #include "tools/standin-service/ServiceOperations.h"
 #include "tools/standin-service/StandinService.h"
 
@@ -287,6 +288,57 @@ TEST_F(StandinServiceTest, PhotoUploadsFitAndLargerBodiesAreRefusedAsJSON) {
     EXPECT_EQ(parse(refusal->body)["result"], Value(0)) << refusal->body;
     EXPECT_TRUE(parse(refusal->body)["msg"].isString());
     EXPECT_EQ(call("Mobile/GetBookSortTree", {})["result"], Value(1));
+}
+
+TEST(StandinServiceStateTest, AServiceWithAStateFolderGoesOnWhereTheLastOneStopped) {
+    ns::TemporarySandbox folder;
+    const std::string state = folder.path() + "/standin-service";
+    const std::string photo = ns::base64EncodedString(ns::Data(std::string_view("\xff\xd8\xff\xe0 face")));
+    const std::string notePhoto = ns::base64EncodedString(ns::Data(std::string_view("\xff\xd8\xff\xe0 page")));
+    std::string photoPath, noteId;
+    {
+        StandinService first(0, StandinService::defaultFixturesDirectory(), state);
+        httplib::Client client("127.0.0.1", first.port());
+        auto call = [&](const std::string& path, const httplib::Params& form) {
+            auto result = client.Post(("/" + path).c_str(), form);
+            return result ? parse(result->body) : Value();
+        };
+        ASSERT_EQ(call("Mobile/SetNewPassword", {{"uid", "1002"}, {"type", "1"}, {"oldPassword", "abcdef"},
+                                                 {"NEWPassword", "reading2"}})["result"],
+                  Value(1));
+        ASSERT_EQ(call("Mobile/AddBookCollect", {{"uid", "1002"}, {"bookId", "5"}})["result"], Value(1));
+        const Value face = call("Mobile/PhotoUpdate", {{"uid", "1002"}, {"imagedata", photo}});
+        ASSERT_EQ(face["result"], Value(1));
+        photoPath = face["photo"].stringValue().substr(first.baseURL().size());
+        const Value note = call("Mobile/AddBookFeel", {{"uid", "1002"}, {"bookId", "6"}, {"content", "好书"},
+                                                       {"imagedata", "[\"" + notePhoto + "\"]"}});
+        ASSERT_EQ(note["result"], Value(1));
+        noteId = note["feelId"].stringValue();
+    }
+    StandinService second(0, StandinService::defaultFixturesDirectory(), state);
+    httplib::Client client("127.0.0.1", second.port());
+    auto call = [&](const std::string& path, const httplib::Params& form) {
+        auto result = client.Post(("/" + path).c_str(), form);
+        return result ? parse(result->body) : Value();
+    };
+    EXPECT_EQ(call("Mobile/StudentLogin", {{"userName", "20160302"}, {"password", "abcdef"}})["result"], Value(0));
+    const Value signedIn = call("Mobile/StudentLogin", {{"userName", "20160302"}, {"password", "reading2"}});
+    EXPECT_EQ(signedIn["result"], Value(2));
+    EXPECT_EQ(signedIn["collectionNum"], Value(1));
+    auto face = client.Get(("/" + photoPath).c_str());
+    ASSERT_TRUE(face);
+    EXPECT_EQ(face->body, "\xff\xd8\xff\xe0 face");
+    const Value note = call("Mobile/GetSingleFeel", {{"uid", "1002"}, {"feelId", noteId}});
+    ASSERT_EQ(note["feel"]["ImgageUrlList"].count(), 1u);
+    auto page = client.Get(("/" + note["feel"]["ImgageUrlList"][0].stringValue().substr(second.baseURL().size())).c_str());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body, "\xff\xd8\xff\xe0 page");
+    // Without a state folder every service starts from the fixtures.
+    StandinService fresh;
+    httplib::Client freshClient("127.0.0.1", fresh.port());
+    auto signIn = freshClient.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
+    ASSERT_TRUE(signIn);
+    EXPECT_EQ(parse(signIn->body)["result"], Value(2));
 }
 
 TEST(StandinServiceProgramTest, RunsOnItsOwnAndReportsItsPort) {

@@ -224,3 +224,36 @@ TEST(HeightCache, OrientationsKeysAndTheDebugLog) {
                                "** HCTemplateLayoutCell ** hit cache by index path[0:3] - 80.5",
                            }));
 }
+
+TEST(HeightCache, InsertionsInFrontShiftTheCachedHeightsBehind) {
+    Table t;
+    t.rows->counts = {2, 1};
+    t.table->reloadData();
+    t.cache().cacheHeight(44, IndexPath(0, 0));
+    t.cache().cacheHeight(80, IndexPath(1, 0));
+
+    // A section in front: every section from there on moves one down with its heights.
+    t.rows->counts = {1, 2, 1};
+    t.table->insertSections({0}, TableViewRowAnimation::None);
+    ASSERT_EQ(t.cache().heightsBySectionForPortrait().size(), 3u);
+    EXPECT_FALSE(t.cache().existsHeightAtIndexPath(IndexPath(0, 0)));
+    EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(1, 0)), 44);
+    EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(2, 0)), 80);
+    EXPECT_EQ(t.cache().heightsBySectionForLandscape().size(), 3u);
+
+    // Two sections at once, counted after the insertion, one of them between the others.
+    t.rows->counts = {1, 1, 2, 1, 1};
+    t.table->insertSections({1, 4}, TableViewRowAnimation::None);
+    EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(2, 0)), 44);
+    EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(3, 0)), 80);
+    EXPECT_FALSE(t.cache().existsHeightAtIndexPath(IndexPath(4, 0)));
+
+    // Rows in front of cached rows push them down in their own section only.
+    t.cache().cacheHeight(50, IndexPath(2, 1));
+    t.rows->counts = {1, 1, 4, 1, 1};
+    t.table->insertRowsAtIndexPaths({IndexPath(2, 0), IndexPath(2, 2)}, TableViewRowAnimation::None);
+    const auto rows = t.section(2);
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(std::vector<double>(rows.begin(), rows.begin() + 4), (std::vector<double>{-1, 44, -1, 50}));
+    EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(3, 0)), 80);
+}

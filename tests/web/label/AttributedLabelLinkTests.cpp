@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/foundation/Sandbox.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Pasteboard.h"
 #include "tests/support/UIHarness.h"
@@ -326,6 +327,7 @@ TEST(AttributedLabelTouches, LongPressesReportTheLinkAndThePoint) {
 }
 
 TEST(AttributedLabelTouches, OnlyAVisibleInteractiveLabelClaimsTouchesAndItCopiesItsText) {
+    ns::TemporarySandbox sandbox;  // the general pasteboard stays this test's own
     TouchSetting s;
     const cg::Point onLink = centreOf(*s.label, {10, 2});
     EXPECT_EQ(s.label->hitTest(onLink, nullptr), s.label.get());

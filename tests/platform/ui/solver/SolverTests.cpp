@@ -159,7 +159,6 @@ TEST(Solver, IncrementalEditsMatchAFreshSolve) {
     }
 }
 
-}  // namespace
 
 // The same row of boxes, its constraints taken away and stated again at random (the walls, the gaps, the
 // preferences): whatever path the tableau took, the solution is the one a fresh solver finds.
@@ -229,3 +228,84 @@ TEST(Solver, RemovingAndRestatingMatchesAFreshSolve) {
         }
     }
 }
+
+// A chain stated as constraint layout states it, every link first and every size after: each box starts
+// a gap after the one before it ends. Moving, replacing and walling in links must move everything
+// downstream, as the sums say; and a chain far longer than any screen must neither take quadratic time
+// nor exhaust the stack when read.
+TEST(Solver, LongChainsFollowTheirLinks) {
+    struct Chain {
+        Solver solver;
+        std::vector<Variable> left, width;
+        std::vector<ConstraintId> link;
+        explicit Chain(int count) {
+            for (int i = 0; i < count; ++i) {
+                left.push_back(solver.makeVariable());
+                width.push_back(solver.makeVariable());
+            }
+            link.push_back(solver.addConstraint(Expression(left[0]), Relation::Equal, kRequired));
+            for (int i = 1; i < count; ++i) {
+                link.push_back(solver.addConstraint(Expression(left[i]) - left[i - 1] - width[i - 1] - gap(i),
+                                                    Relation::Equal, kRequired));
+            }
+            for (int i = 0; i < count; ++i) {
+                solver.addConstraint(Expression(width[i]) - size(i), Relation::Equal, kRequired);
+            }
+        }
+        static double gap(int i) { return i % 7; }
+        static double size(int i) { return 10 + i % 5; }
+    };
+    // Where each box starts, given the gaps before it.
+    auto starts = [](const std::vector<double>& gaps) {
+        std::vector<double> result{0};
+        for (std::size_t i = 1; i < gaps.size(); ++i) {
+            result.push_back(result.back() + Chain::size(static_cast<int>(i) - 1) + gaps[i]);
+        }
+        return result;
+    };
+    auto expectStarts = [](Chain& chain, const std::vector<double>& expected) {
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_DOUBLE_EQ(chain.solver.value(chain.left[i]), expected[i]) << "box " << i;
+        }
+    };
+
+    constexpr int kCount = 2000;
+    Chain chain(kCount);
+    std::vector<double> gaps(kCount, 0);
+    for (int i = 1; i < kCount; ++i) gaps[i] = Chain::gap(i);
+    expectStarts(chain, starts(gaps));
+
+    // The first link moves by 50, and everything after it.
+    ASSERT_TRUE(chain.solver.setConstant(chain.link[1], -Chain::gap(1) - 50));
+    gaps[1] += 50;
+    expectStarts(chain, starts(gaps));
+
+    // A link in the middle is taken away and stated again with another gap.
+    chain.solver.removeConstraint(chain.link[1000]);
+    chain.link[1000] = chain.solver.addConstraint(
+        Expression(chain.left[1000]) - chain.left[999] - chain.width[999] - 100, Relation::Equal, kRequired);
+    ASSERT_NE(chain.link[1000], kNoConstraint);
+    gaps[1000] = 100;
+    expectStarts(chain, starts(gaps));
+
+    // A wall after the last box holds; moving a link so far that it would cross the wall is refused.
+    const double end = starts(gaps).back() + Chain::size(kCount - 1);
+    std::vector<ConstraintId> conflicts;
+    ASSERT_NE(chain.solver.addConstraint(Expression(chain.left.back()) + chain.width.back() - end,
+                                         Relation::LessThanOrEqual, kRequired, &conflicts),
+              kNoConstraint);
+    EXPECT_FALSE(chain.solver.setConstant(chain.link[5], -Chain::gap(5) - 1));
+    expectStarts(chain, starts(gaps));
+    EXPECT_TRUE(chain.solver.setConstant(chain.link[5], -Chain::gap(5) + 1));
+    gaps[5] -= 1;
+    expectStarts(chain, starts(gaps));
+
+    Chain deep(100000);
+    EXPECT_DOUBLE_EQ(deep.solver.value(deep.left.back()), [] {
+        double start = 0;
+        for (int i = 1; i < 100000; ++i) start += Chain::size(i - 1) + Chain::gap(i);
+        return start;
+    }());
+}
+
+}  // namespace

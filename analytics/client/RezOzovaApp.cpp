@@ -1,0 +1,124 @@
+#include "analytics/client/RezOzovaApp.h"
+
+#include "analytics/StatLog.h"
+#include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaRecords.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/DispatchQueue.h"
+
+namespace ql {
+
+RezOzovaApp& RezOzovaApp::sharedInstance() {
+    static RezOzovaApp* app = new RezOzovaApp;
+    return *app;
+}
+
+std::int32_t RezOzovaApp::verifyReportPolicy(std::int64_t policy) const {
+    std::lock_guard lock(mutex_);
+    if (policy == 0) return integratedTestMode_ ? 0 : 1;
+    if (policy == 1 || policy == 6 || policy == 8) return static_cast<std::int32_t>(policy);
+    return 1;
+}
+
+std::int32_t RezOzovaApp::reportPolicy() const {
+    if (auto imprinted = RezOzovaRecords::imprintPropertyValueWithKey("report_policy"))
+        return verifyReportPolicy(ns::Value(*imprinted).int64Value());
+    for (std::string_view key : {"report_policy", "statcReportPolicy"}) {
+        const ns::Value stored = RezOzovaConfig::configureWithKey(key);
+        if (stored.isNumber() || stored.isString()) return verifyReportPolicy(stored.int64Value());
+    }
+    std::int32_t host = 0;
+    {
+        std::lock_guard lock(mutex_);
+        host = hostPolicy_;
+    }
+    return verifyReportPolicy(host);
+}
+
+void RezOzovaApp::setHostReportPolicy(std::int32_t policy) {
+    std::lock_guard lock(mutex_);
+    hostPolicy_ = policy;
+}
+
+void RezOzovaApp::setIntegratedTestMode(bool on) {
+    std::lock_guard lock(mutex_);
+    integratedTestMode_ = on;
+}
+
+double RezOzovaApp::logSendInterval() const {
+    std::lock_guard lock(mutex_);
+    return logSendInterval_;
+}
+
+void RezOzovaApp::setLogSendInterval(double seconds) {
+    std::lock_guard lock(mutex_);
+    logSendInterval_ = seconds;
+}
+
+bool RezOzovaApp::backgroundTaskEnabled() const {
+    std::lock_guard lock(mutex_);
+    return backgroundTaskEnabled_;
+}
+
+void RezOzovaApp::setBackgroundTaskEnabled(bool enabled) {
+    std::lock_guard lock(mutex_);
+    backgroundTaskEnabled_ = enabled;
+}
+
+bool RezOzovaApp::encryptEnabled() const {
+    std::lock_guard lock(mutex_);
+    return encryptEnabled_;
+}
+
+void RezOzovaApp::setEncryptEnabled(bool enabled) {
+    std::lock_guard lock(mutex_);
+    encryptEnabled_ = enabled;
+}
+
+bool RezOzovaApp::logEnabled() const { return statLogEnabled(); }
+
+void RezOzovaApp::setLogEnabled(bool enabled) { setStatLogEnabled(enabled); }
+
+std::string RezOzovaApp::appid() const {
+    std::lock_guard lock(mutex_);
+    return appid_;
+}
+
+void RezOzovaApp::setAppid(std::string appid) {
+    std::lock_guard lock(mutex_);
+    appid_ = std::move(appid);
+}
+
+std::string RezOzovaApp::appVersionString() const {
+    {
+        std::lock_guard lock(mutex_);
+        if (appVersion_) return *appVersion_;
+    }
+    const ns::Value version = ns::Bundle::main().objectForInfoDictionaryKey("CFBundleVersion");
+    return version.isString() ? std::string(version.asString()) : std::string();
+}
+
+void RezOzovaApp::setAppVersion(std::string version) {
+    std::lock_guard lock(mutex_);
+    appVersion_ = std::move(version);
+}
+
+void RezOzovaApp::activeBackgroundTask() {
+    if (!backgroundTaskEnabled()) return;
+    // The application object belongs to the main thread; the upload worker asks from its own.
+    ns::DispatchQueue::main()->async([this] {
+        std::lock_guard lock(mutex_);
+        if (backgroundTask_) return;
+        auto& application = ui::Application::sharedApplication();
+        backgroundTask_ = application.beginBackgroundTask([this] {
+            std::optional<ui::BackgroundTaskIdentifier> task;
+            {
+                std::lock_guard inner(mutex_);
+                task.swap(backgroundTask_);
+            }
+            if (task) ui::Application::sharedApplication().endBackgroundTask(*task);
+        });
+    });
+}
+
+}  // namespace ql

@@ -1,0 +1,221 @@
+#include "analytics/client/RezOzovaEnvelope.h"
+
+#include <array>
+#include <cmath>
+#include <exception>
+
+#include "analytics/StatLog.h"
+#include "analytics/WireBinaryProtocol.h"
+#include "analytics/WireMemoryBuffer.h"
+#include "analytics/client/RezOzovaApp.h"
+#include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaRecords.h"
+#include "analytics/client/RezOzovaUtility.h"
+#include "analytics/client/StatProtocolData.h"
+#include "analytics/json/StatJsonWriter.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Digest.h"
+#include "platform/foundation/FileManager.h"
+
+namespace ql {
+
+namespace {
+
+// The time as it lies in memory on the devices the service was made for: least significant byte first,
+// whatever this machine's byte order. The service reads it back from the GUID that way.
+std::array<std::uint8_t, 4> littleEndian(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits >> 16),
+            static_cast<std::uint8_t>(bits >> 24)};
+}
+
+std::int32_t fromLittleEndian(const std::array<std::uint8_t, 4>& bytes) {
+    return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                     std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+}
+
+}  // namespace
+
+RezOzovaEnvelope& RezOzovaEnvelope::sharedInstance() {
+    static RezOzovaEnvelope* envelope = new RezOzovaEnvelope;
+    return *envelope;
+}
+
+RezOzovaEnvelope::RezOzovaEnvelope() { reload(); }
+
+void RezOzovaEnvelope::reload() {
+    std::lock_guard lock(mutex_);
+    address_ = RezOzovaApp::sharedInstance().appid();
+    signature_.reset();
+    buildIdentity();
+    fetchSignature();
+    enveloper_ = std::make_shared<StatEnvelope>();
+    enveloper_->setVersion(version_);
+    enveloper_->setAddress(address_);
+}
+
+void RezOzovaEnvelope::buildIdentity() {
+    identityMD5_ = ns::md5(StatProtocolData::deviceIDVendorString() + StatProtocolData::openUDIDString());
+}
+
+void RezOzovaEnvelope::fetchSignature() {
+    const ns::Value stored = RezOzovaConfig::configureWithKey("statSignature");
+    if (stored.isData() && stored.asData()->length() == SignatureLength) signature_ = *stored.asData();
+}
+
+void RezOzovaEnvelope::buildSerialNum() {
+    const ns::Value stored = RezOzovaConfig::configureWithKey("statSerialNum");
+    if (stored.isNumber()) {
+        serialNum_ = static_cast<std::int32_t>(stored.int64Value());
+    } else {
+        serialNum_ = 1;
+        RezOzovaConfig::setConfigure(ns::Value(1), "statSerialNum");
+    }
+    enveloper_->setSerial_num(serialNum_);
+}
+
+ns::Data RezOzovaEnvelope::mergeEntityAndIdentity() const {
+    std::vector<std::uint8_t> merged(SignatureLength, 0);
+    for (std::size_t k = 0; k < DigestLength; ++k) {
+        merged[2 * k] = k < entityMD5_.length() ? entityMD5_.bytes()[k] : 0;
+        merged[2 * k + 1] = k < identityMD5_.length() ? identityMD5_.bytes()[k] : 0;
+    }
+    return ns::Data(std::move(merged));
+}
+
+void RezOzovaEnvelope::buildGUIDWithData(const ns::Data* signature) {
+    const ns::Data merged = mergeEntityAndIdentity();
+    std::vector<std::uint8_t> bytes(merged.bytes(), merged.bytes() + merged.length());
+    for (std::size_t i : {std::size_t{0}, std::size_t{1}, std::size_t{30}, std::size_t{31}})
+        bytes[i] = signature != nullptr && signature->length() == SignatureLength ? signature->bytes()[i] : 0;
+    const auto time = littleEndian(timestamp_);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= time[i % 4];
+    guid_ = ns::Data(std::move(bytes));
+}
+
+void RezOzovaEnvelope::setSignatureWithData(const ns::Data& data) {
+    signature_ = data;
+    if (RezOzovaConfig::configureWithKey("statSignature").isNil())
+        RezOzovaConfig::setConfigure(ns::Value(data), "statSignature");
+    buildGUIDWithData(&*signature_);
+}
+
+void RezOzovaEnvelope::generateChecksum() {
+    const std::string text = signatureString_ + std::to_string(serialNum_) + std::to_string(timestamp_) +
+                             std::to_string(length_.load()) + guidString_;
+    checksum_ = ns::hexString(ns::md5(text));
+    enveloper_->setChecksum(checksum_);
+}
+
+std::optional<ns::Data> RezOzovaEnvelope::toDataWithEntity(const std::optional<ns::Data>& entity) {
+    if (!entity) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    buildSerialNum();
+    ns::Data payload = *entity;
+    entityMD5_ = ns::md5(payload);
+    if (signature_) {
+        buildGUIDWithData(&*signature_);
+    } else {
+        buildGUIDWithData(nullptr);
+        setSignatureWithData(guid_);
+    }
+
+    const auto codex = RezOzovaRecords::imprintPropertyValueWithKey("codex");
+    const bool encrypt = codex ? *codex == "1" : RezOzovaApp::sharedInstance().encryptEnabled();
+    if (encrypt) {
+        auto encrypted = RezOzovaUtility::AES128EncryptData(payload, signature_->subdata(1, 16));
+        // A payload that could not be encrypted is not sent plain against the service's wish.
+        if (!encrypted) return std::nullopt;
+        payload = std::move(*encrypted);
+        entityMD5_ = ns::md5(payload);
+        buildGUIDWithData(&*signature_);
+    }
+    enveloper_->setCodex(encrypt ? 1 : 0);
+
+    guidString_ = ns::hexString(guid_);
+    signatureString_ = ns::hexString(*signature_);
+    enveloper_->setEntity(payload);
+    enveloper_->setGuid(guidString_);
+    enveloper_->setLength(length_.load());
+    enveloper_->setTs_secs(timestamp_);
+    enveloper_->setSignature(signatureString_);
+    generateChecksum();
+
+    auto buffer = std::make_shared<WireMemoryBuffer>();
+    try {
+        WireBinaryProtocol protocol(buffer);
+        enveloper_->write(protocol);
+    } catch (const std::exception& exception) {
+        statLog(std::string("Exception occurred: ") + exception.what());
+    }
+    envelopeData_ = buffer->getBuffer();
+    return envelopeData_;
+}
+
+std::string RezOzovaEnvelope::nextEnvelopePath() {
+    auto millis = static_cast<std::int64_t>(std::floor(ns::Clock::now() * 1000));
+    // Two envelopes in one millisecond must not share a file: the second would be lost.
+    if (millis <= lastFileMillis_) millis = lastFileMillis_ + 1;
+    std::string path = RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(millis));
+    while (RezOzovaUtility::isExistAtPath(path))
+        path = RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(++millis));
+    lastFileMillis_ = millis;
+    return path;
+}
+
+std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
+    const auto payload = RezOzovaRecords::sharedInstance().entityData();
+    timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
+    auto data = toDataWithEntity(payload);
+    if (data) {
+        RezOzovaUtility::saveData(data, nextEnvelopePath());
+        RezOzovaRecords::sharedInstance().setActivateMsgFlag();
+    }
+    RezOzovaConfig::setConfigure(ns::Value(RezOzovaConfig::configureWithKey("statSerialNum").int64Value() + 1),
+                                 "statSerialNum");
+    checkExchangeData();
+    return data;
+}
+
+void RezOzovaEnvelope::checkExchangeData() {
+    // The exchange file names the installation by its signature: there is nothing to tell before the first one.
+    if (!signature_) return;
+    ns::Dictionary exchange{{"appkey", ns::Value(address_)},
+                            {"signature", ns::Value(enveloper_->signature().value_or(ns::hexString(*signature_)))}};
+    if (auto umid = RezOzovaRecords::imprintPropertyValueWithKey("umid"); umid && !umid->empty())
+        exchange.set("umid", ns::Value(*umid));
+    exchange.set("checksum", ns::Value(ns::hexString(ns::md5(ns::hexString(signature_->subdata(2, 16))),
+                                                     ns::HexCase::Upper)));
+    auto writer = std::make_shared<StatJsonWriter>();
+    const auto json = writer->stringWithFragment(ns::Value(exchange));
+    if (!json) return;
+    const ns::Data content(*json);
+    const std::string path = RezOzovaUtility::exchangeIdentityPath();
+    const auto existing = ns::FileManager::defaultManager().contentsAtPath(path);
+    if (existing && existing->compare(content) == 0) return;
+    ns::FileManager::defaultManager().writeAtomically(path, content, std::nullopt);
+}
+
+bool RezOzovaEnvelope::verifyTimestamp() const {
+    if (guid_.length() != SignatureLength || !signature_) return false;
+    const auto* g = guid_.bytes();
+    const auto* s = signature_->bytes();
+    const std::int32_t time = fromLittleEndian({static_cast<std::uint8_t>(g[0] ^ s[0]), static_cast<std::uint8_t>(g[1] ^ s[1]),
+                                                static_cast<std::uint8_t>(g[30] ^ s[30]),
+                                                static_cast<std::uint8_t>(g[31] ^ s[31])});
+    return time == timestamp_ || (time == 0 && serialNum_ == 1);
+}
+
+bool RezOzovaEnvelope::verifyChecksum() const {
+    if (guid_.length() != SignatureLength || entityMD5_.length() != DigestLength || identityMD5_.length() != DigestLength)
+        return false;
+    const auto time = littleEndian(timestamp_);
+    for (std::size_t k = 2; k <= 13; ++k) {
+        const std::uint8_t entity = guid_.bytes()[2 * k] ^ time[(2 * k) % 4];
+        const std::uint8_t identity = guid_.bytes()[2 * k + 1] ^ time[(2 * k + 1) % 4];
+        if (entity != entityMD5_.bytes()[k] || identity != identityMD5_.bytes()[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace ql

@@ -1,0 +1,88 @@
+#pragma once
+// The envelope builder: wraps one compressed log entry in an envelope record with a serial number, a time, a
+// GUID that ties it to this device and installation, a signature and a checksum, encrypts the payload when
+// the service or the host app asks, and saves it as an envelope file for the upload worker.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "analytics/StatEnvelope.h"
+#include "platform/foundation/Data.h"
+
+namespace ql {
+
+class RezOzovaEnvelope {
+public:
+    static constexpr std::size_t DigestLength = 16;
+    static constexpr std::size_t SignatureLength = 32;
+
+    static RezOzovaEnvelope& sharedInstance();
+
+    // Reads the installation's identity and stored signature; the process uses the shared instance.
+    RezOzovaEnvelope();
+
+    // Reads the app key, the identity and the stored signature again: the host app may set its key after the
+    // first use, and a test may start a fresh installation.
+    void reload();
+
+    // Builds an envelope of the waiting records, saves it as an envelope file and answers its bytes; nothing
+    // when no record waits. The stored serial number advances either way.
+    std::optional<ns::Data> makeEnvelopeData();
+    // The serialized envelope around the payload; nothing without a payload.
+    std::optional<ns::Data> toDataWithEntity(const std::optional<ns::Data>& entity);
+
+    void buildIdentity();
+    void fetchSignature();
+    void buildSerialNum();
+    // 32 bytes from the payload and identity digests, stamped with the signature's outer bytes (zeros without
+    // one) and the time.
+    void buildGUIDWithData(const ns::Data* signature);
+    ns::Data mergeEntityAndIdentity() const;
+    void setSignatureWithData(const ns::Data& data);
+    void generateChecksum();
+    bool verifyTimestamp() const;
+    bool verifyChecksum() const;
+    // Rewrites the identity exchange file when its content changed.
+    void checkExchangeData();
+
+    const ns::Data& identityMD5() const { return identityMD5_; }
+    const ns::Data& entityMD5() const { return entityMD5_; }
+    const std::optional<ns::Data>& signature() const { return signature_; }
+    const ns::Data& guid() const { return guid_; }
+    const std::string& checksum() const { return checksum_; }
+    const std::string& address() const { return address_; }
+    const std::string& version() const { return version_; }
+    const ns::Data& envelopeData() const { return envelopeData_; }
+    std::int32_t timestamp() const { return timestamp_; }
+    void setTimestamp(std::int32_t timestamp) { timestamp_ = timestamp; }
+    std::int32_t serialNum() const { return serialNum_; }
+    std::int32_t length() const { return length_.load(); }
+    void setLength(std::int32_t length) { length_.store(length); }
+
+private:
+    // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
+    std::string nextEnvelopePath();
+
+    std::mutex mutex_;
+    ns::Data identityMD5_;
+    ns::Data entityMD5_;
+    std::string signatureString_;
+    std::string guidString_;
+    std::string checksum_;
+    std::string version_ = "V1.0";
+    std::string address_;
+    std::int32_t timestamp_ = 0;
+    std::int32_t serialNum_ = 0;
+    std::atomic<std::int32_t> length_{0};
+    std::shared_ptr<StatEnvelope> enveloper_;
+    std::optional<ns::Data> signature_;
+    ns::Data guid_;
+    ns::Data envelopeData_;
+    std::int64_t lastFileMillis_ = 0;
+};
+
+}  // namespace ql

@@ -1,0 +1,30 @@
+#include "analytics/client/StatEndpoints.h"
+
+#include <mutex>
+
+#include "analytics/client/StatClientConstants.h"
+
+namespace ql {
+
+namespace {
+std::mutex mutex;
+std::optional<StatEndpoints::Hosts> override;
+constexpr std::string_view LogPath = "/app_logs";
+}  // namespace
+
+StatEndpoints::Hosts StatEndpoints::hosts() {
+    std::lock_guard lock(mutex);
+    if (override) return *override;
+    return {std::string(StatPrimaryLogHost), std::string(StatBackupLogHost), std::string(StatOnlineConfigHost),
+            std::string(StatShareCountHost)};
+}
+
+void StatEndpoints::setHostsForTesting(std::optional<Hosts> hosts) {
+    std::lock_guard lock(mutex);
+    override = std::move(hosts);
+}
+
+std::string StatEndpoints::primaryLogURL() { return hosts().primaryLog + std::string(LogPath); }
+std::string StatEndpoints::backupLogURL() { return hosts().backupLog + std::string(LogPath); }
+
+}  // namespace ql

@@ -1,0 +1,365 @@
+#include "platform/web/WebEngine.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <vector>
+
+#include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/Sandbox.h"
+#include "platform/ui/Screen.h"
+#include "platform/web/WebEngineError.h"
+
+extern char** environ;
+
+namespace ql::ui {
+namespace {
+
+// No message the engine sends comes near this; a stream that does is not the engine's.
+constexpr std::size_t kMaxFrame = 256u << 20;
+
+std::shared_ptr<WebEngine>& instance() {
+    static std::shared_ptr<WebEngine> engine;
+    return engine;
+}
+
+// Keeps the descriptor clear of 0 to 4, which the engine's side is laid out on.
+int highDescriptor(int fd) {
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    close(fd);
+    return moved;
+}
+
+std::string executable() {
+    const char* chosen = std::getenv(std::string(WebEngine::kExecutableVariable).c_str());
+    return chosen && *chosen ? std::string(chosen) : std::string(WebEngine::kExecutable);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::optional<std::string> errorText(const ns::Dictionary& message) {
+    const ns::Value* error = message.find("error");
+    if (!error) return std::nullopt;
+    if (const auto* details = error->asDictionary()) {
+        if (const ns::Value* text = details->find("message")) return text->stringValue();
+    }
+    return std::string("the web engine refused the command");
+}
+
+}  // namespace
+
+std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
+    auto& engine = instance();
+    if (engine && engine->isAlive()) return engine;
+    engine.reset();
+    std::shared_ptr<WebEngine> fresh(new WebEngine());
+    if (!fresh->launch(error)) return nullptr;
+    engine = fresh;
+    return engine;
+}
+
+bool WebEngine::launch(ns::Error* error) {
+    const std::string program = executable();
+    std::string folder = ns::temporaryDirectory() + "web-engine-XXXXXX";
+    int commands[2];
+    int replies[2];
+    if (!mkdtemp(folder.data()) || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0) {
+        if (error) *error = webEngineError(WebEngineErrorCannotStart, "The web engine could not be started: " + std::string(std::strerror(errno)) + ".");
+        return false;
+    }
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, replies) != 0) {
+        close(commands[0]);
+        close(commands[1]);
+        if (error) *error = webEngineError(WebEngineErrorCannotStart, "The web engine could not be started: " + std::string(std::strerror(errno)) + ".");
+        return false;
+    }
+    profileFolder_ = folder;
+    for (int* fd : {&commands[0], &commands[1], &replies[0], &replies[1]}) *fd = highDescriptor(*fd);
+
+    std::vector<std::string> arguments{program,
+                                       "--headless",
+                                       "--remote-debugging-pipe",
+                                       "--user-data-dir=" + profileFolder_,
+                                       "--no-first-run",
+                                       "--hide-scrollbars",
+                                       "--mute-audio",
+                                       // Pages and frames run inside the engine process, so one page
+                                       // session sees every frame of its page and a navigation never
+                                       // moves a page to another process; history loads pages again
+                                       // instead of keeping them whole.
+                                       "--single-process",
+                                       "--disable-features=IsolateOrigins,site-per-process,BackForwardCache",
+                                       // The screen's scale from the start: a page drawn before an
+                                       // emulated scale reaches it comes out at the wrong size.
+                                       "--force-device-scale-factor=" + std::to_string(ui::Screen::mainScreen().scale()),
+                                       "about:blank"};
+    if (geteuid() == 0) arguments.insert(arguments.begin() + 1, "--no-sandbox");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, commands[1], 3);
+    posix_spawn_file_actions_adddup2(&actions, replies[1], 4);
+    // A group of its own, so that stopping it reaches the engine behind any launcher script and its helpers.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    close(commands[1]);
+    close(replies[1]);
+    if (failed != 0) {
+        close(commands[0]);
+        close(replies[0]);
+        std::filesystem::remove_all(profileFolder_);
+        if (error) {
+            *error = webEngineError(WebEngineErrorCannotStart, "The web engine (" + program + ") could not be started: " +
+                                                                  std::strerror(failed) + ".");
+        }
+        return false;
+    }
+    pid_ = pid;
+    commandFd_ = commands[0];
+    replyFd_ = replies[0];
+    alive_ = true;
+    reader_ = std::thread([this] { readLoop(); });
+    return true;
+}
+
+WebEngine::~WebEngine() {
+    closing_ = true;
+    if (commandFd_ >= 0) shutdown(commandFd_, SHUT_RDWR);
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (reader_.joinable()) reader_.join();
+    if (commandFd_ >= 0) close(commandFd_);
+    if (replyFd_ >= 0) close(replyFd_);
+    if (!profileFolder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(profileFolder_, ignored);
+    }
+}
+
+void WebEngine::terminate() {
+    if (pid_ > 0 && alive_) kill(-pid_, SIGKILL);
+}
+
+void WebEngine::readLoop() {
+    std::string buffer;
+    std::vector<char> chunk(1 << 16);
+    for (;;) {
+        const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const std::size_t scanFrom = buffer.size();
+        buffer.append(chunk.data(), static_cast<std::size_t>(n));
+        std::size_t start = 0;
+        for (std::size_t nul = buffer.find('\0', scanFrom); nul != std::string::npos; nul = buffer.find('\0', start)) {
+            dispatch(std::string_view(buffer).substr(start, nul - start));
+            start = nul + 1;
+        }
+        buffer.erase(0, start);
+        if (buffer.size() > kMaxFrame) break;
+    }
+    ended();
+}
+
+void WebEngine::dispatch(std::string_view frame) {
+    ns::Value message = ns::JSONSerialization::JSONObjectWithData(frame, 0, nullptr);
+    const ns::Dictionary* fields = message.asDictionary();
+    if (!fields) return;
+    if (const ns::Value* id = fields->find("id")) {
+        const std::uint64_t key = id->uint64Value();
+        const ns::Value* result = fields->find("result");
+        std::optional<std::string> error = errorText(*fields);
+        std::unique_lock lock(mutex_);
+        if (auto waiter = waiters_.find(key); waiter != waiters_.end()) {
+            waiter->second->done = true;
+            waiter->second->result = result ? *result : ns::Value();
+            waiter->second->error = std::move(error);
+            waiters_.erase(waiter);
+            answered_.notify_all();
+            return;
+        }
+        auto handler = replies_.find(key);
+        if (handler == replies_.end()) return;
+        ReplyHandler reply = std::move(handler->second);
+        replies_.erase(handler);
+        lock.unlock();
+        if (closing_) return;
+        ns::DispatchQueue::main()->async([reply = std::move(reply), value = result ? *result : ns::Value(),
+                                          error = std::move(error)] { reply(value, error); });
+        return;
+    }
+    const ns::Value* method = fields->find("method");
+    if (!method || closing_) return;
+    const ns::Value* session = fields->find("sessionId");
+    const ns::Value* params = fields->find("params");
+    std::weak_ptr<WebEngine> weak = weak_from_this();
+    ns::DispatchQueue::main()->async([weak, name = method->stringValue(), key = session ? session->stringValue() : "",
+                                      value = params ? *params : ns::Value()] {
+        auto self = weak.lock();
+        if (!self) return;
+        EventHandler handler;
+        {
+            std::lock_guard lock(self->mutex_);
+            auto found = self->sessions_.find(key);
+            if (found == self->sessions_.end()) return;
+            handler = found->second;
+        }
+        handler(name, value);
+    });
+}
+
+void WebEngine::ended() {
+    alive_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [id, waiter] : waiters_) {
+            waiter->done = true;
+            waiter->error = "the web engine ended";
+        }
+        waiters_.clear();
+        replies_.clear();
+        answered_.notify_all();
+    }
+    if (closing_) return;
+    std::weak_ptr<WebEngine> weak = weak_from_this();
+    ns::DispatchQueue::main()->async([weak] {
+        if (auto self = weak.lock()) self->deliverEnded();
+    });
+}
+
+void WebEngine::deliverEnded() {
+    std::map<std::string, EventHandler, std::less<>> sessions;
+    {
+        std::lock_guard lock(mutex_);
+        sessions.swap(sessions_);
+    }
+    for (auto& [key, handler] : sessions) handler(kEngineEnded, ns::Value());
+}
+
+bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
+    ns::Dictionary message{{"id", ns::Value(id)}, {"method", ns::Value(method)}, {"params", ns::Value(std::move(params))}};
+    if (!session.empty()) message.set("sessionId", ns::Value(session));
+    auto json = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(message)), 0, nullptr);
+    if (!json) return false;
+    std::string frame(json->view());
+    frame.push_back('\0');
+    std::lock_guard lock(writeMutex_);
+    return alive_ && writeAll(commandFd_, frame);
+}
+
+void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t id = nextID_++;
+    if (reply) replies_[id] = std::move(reply);
+    lock.unlock();
+    if (!write(id, method, std::move(params), session)) {
+        lock.lock();
+        replies_.erase(id);
+    }
+}
+
+ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const std::string& session,
+                          std::string* error, double timeout) {
+    auto waiter = std::make_shared<Waiter>();
+    std::unique_lock lock(mutex_);
+    const std::uint64_t id = nextID_++;
+    waiters_[id] = waiter;
+    lock.unlock();
+    if (!write(id, method, std::move(params), session)) {
+        lock.lock();
+        waiters_.erase(id);
+        if (error) *error = "the web engine is not running";
+        return ns::Value();
+    }
+    lock.lock();
+    if (!answered_.wait_for(lock, std::chrono::duration<double>(timeout), [&] { return waiter->done; })) {
+        waiters_.erase(id);
+        lock.unlock();
+        // An engine that does not answer within the bound is taken as hung: stopping it ends every load
+        // on it with an error, and the next load starts a fresh one.
+        terminate();
+        if (error) *error = "the web engine did not answer";
+        return ns::Value();
+    }
+    if (waiter->error) {
+        if (error) *error = *waiter->error;
+        return ns::Value();
+    }
+    return waiter->result;
+}
+
+void WebEngine::setSessionHandler(const std::string& session, EventHandler handler) {
+    std::lock_guard lock(mutex_);
+    sessions_[session] = std::move(handler);
+}
+
+void WebEngine::removeSession(const std::string& session) {
+    std::lock_guard lock(mutex_);
+    sessions_.erase(session);
+}
+
+std::uint64_t WebEngine::residentMemory() const {
+    if (!alive_) return 0;
+    // The engine's helpers are its descendants: walk the process table once for parents.
+    std::map<long, std::vector<long>> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        char state = 0;
+        long parent = 0;
+        if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2) children[parent].push_back(std::stol(name));
+    }
+    std::uint64_t total = 0;
+    std::vector<long> pending{static_cast<long>(pid_)};
+    const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    while (!pending.empty()) {
+        const long pid = pending.back();
+        pending.pop_back();
+        std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+        std::uint64_t size = 0;
+        std::uint64_t resident = 0;
+        if (statm >> size >> resident) total += resident * page;
+        for (long child : children[pid]) pending.push_back(child);
+    }
+    return total;
+}
+
+}  // namespace ql::ui

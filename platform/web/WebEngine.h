@@ -1,0 +1,99 @@
+#pragma once
+// ui::WebEngine: the one headless browser process behind every web view of the app. It is started when a
+// view first needs it and driven over its debugging pipe: the engine reads commands on its descriptor 3
+// and writes replies and events on its descriptor 4, one JSON message per NUL-terminated frame. A thread
+// of its own reads what comes back and hands it to the main queue; a call that needs an answer waits for
+// it with a bound. An engine that ends (crash, kill, hang) is not restarted in place: the next view that
+// asks gets a fresh one, and every session of the old one hears "engine ended".
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/Value.h"
+
+namespace ql::ui {
+
+class WebEngine : public std::enable_shared_from_this<WebEngine> {
+public:
+    // The program run as the engine unless the environment names another in this variable.
+    static constexpr std::string_view kExecutable = "chromium-headless-shell";
+    static constexpr std::string_view kExecutableVariable = "QL_WEB_ENGINE";
+    // What a session's handler hears when the engine has gone, instead of a protocol event.
+    static constexpr std::string_view kEngineEnded = "";
+    // How long a call waits for its answer before the engine is taken as hung.
+    static constexpr double kCallTimeout = 10;
+
+    using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
+    using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
+
+    // The app's engine, started when there is none or the last one ended; null with the reason when it
+    // cannot be started (not installed, for one).
+    static std::shared_ptr<WebEngine> running(ns::Error* error);
+
+    WebEngine(const WebEngine&) = delete;
+    WebEngine& operator=(const WebEngine&) = delete;
+    ~WebEngine();
+
+    bool isAlive() const { return alive_; }
+    std::uint64_t processID() const { return static_cast<std::uint64_t>(pid_); }
+    // The engine's resident memory (its own process and its helpers), in bytes; 0 when it is gone.
+    std::uint64_t residentMemory() const;
+
+    // Sends a command of the session ("" for the browser itself); the reply, if asked for, comes on the
+    // main queue, unless the engine ends first.
+    void send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
+    // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
+    // engine refuses, ends or does not answer within `timeout` seconds (it is then stopped as hung).
+    ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
+                   std::string* error = nullptr, double timeout = kCallTimeout);
+
+    // Events of a session go to its handler on the main queue.
+    void setSessionHandler(const std::string& session, EventHandler handler);
+    void removeSession(const std::string& session);
+
+    // Ends the engine process at once (as a crash would).
+    void terminate();
+
+private:
+    struct Waiter {
+        bool done = false;
+        ns::Value result;
+        std::optional<std::string> error;
+    };
+
+    WebEngine() = default;
+    bool launch(ns::Error* error);
+    void readLoop();
+    void dispatch(std::string_view frame);
+    void ended();
+    void deliverEnded();
+    bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
+
+    int pid_ = -1;
+    int commandFd_ = -1;
+    int replyFd_ = -1;
+    std::string profileFolder_;
+    std::thread reader_;
+    std::atomic<bool> alive_{false};
+    std::atomic<bool> closing_{false};
+    std::mutex writeMutex_;
+
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable answered_;
+    std::uint64_t nextID_ = 1;
+    std::map<std::uint64_t, ReplyHandler> replies_;
+    std::map<std::uint64_t, std::shared_ptr<Waiter>> waiters_;
+    std::map<std::string, EventHandler, std::less<>> sessions_;
+};
+
+}  // namespace ql::ui

@@ -1,0 +1,76 @@
+#include "platform/web/WebPage.h"
+
+#include "platform/web/WebEngineError.h"
+
+namespace ql::ui {
+namespace {
+
+std::string field(const ns::Value& result, std::string_view key) {
+    const auto* fields = result.asDictionary();
+    const ns::Value* value = fields ? fields->find(key) : nullptr;
+    return value ? value->stringValue() : std::string();
+}
+
+ns::Error refused(const std::string& what) {
+    return webEngineError(WebEngineErrorEnded, "The web engine could not open a page: " + what + ".");
+}
+
+std::string focusWatcher() {
+    const std::string report(WebPage::kFocusBinding);
+    return "(function() {"
+           "function editing(e) { return !!e && (e.isContentEditable || e.tagName == 'INPUT' || e.tagName == 'TEXTAREA'); }"
+           "addEventListener('focusin', function(event) { " + report + "(editing(event.target) ? 'editing' : 'none'); }, true);"
+           "addEventListener('focusout', function() { " + report + "('none'); }, true);"
+           "})();";
+}
+
+}  // namespace
+
+std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Error* error) {
+    auto engine = WebEngine::running(error);
+    if (!engine) return nullptr;
+    std::string problem;
+    const std::string target = field(engine->call("Target.createTarget", {{"url", ns::Value("about:blank")}}, "", &problem), "targetId");
+    if (target.empty()) {
+        if (error) *error = refused(problem.empty() ? "no target" : problem);
+        return nullptr;
+    }
+    const std::string session = field(
+        engine->call("Target.attachToTarget", {{"targetId", ns::Value(target)}, {"flatten", ns::Value(true)}}, "", &problem),
+        "sessionId");
+    if (session.empty()) {
+        engine->send("Target.closeTarget", {{"targetId", ns::Value(target)}}, "");
+        if (error) *error = refused(problem.empty() ? "no session" : problem);
+        return nullptr;
+    }
+    engine->setSessionHandler(session, std::move(handler));
+    std::unique_ptr<WebPage> page(new WebPage(engine, target, session));
+    page->call("Page.enable", {});
+    // Input goes to the page as to the one in front, whether or not the engine thinks it is.
+    page->send("Emulation.setFocusEmulationEnabled", {{"enabled", ns::Value(true)}});
+    page->send("Runtime.enable", {});
+    page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
+    page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
+    ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
+    // Nothing may reach the network past the platform's URL loading, so the page waits for this.
+    if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {
+        if (error) *error = refused(problem);
+        return nullptr;
+    }
+    return page;
+}
+
+WebPage::~WebPage() {
+    engine_->removeSession(session_);
+    if (isAlive()) engine_->send("Target.closeTarget", {{"targetId", ns::Value(target_)}}, "");
+}
+
+void WebPage::send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply) const {
+    engine_->send(method, std::move(params), session_, std::move(reply));
+}
+
+ns::Value WebPage::call(std::string_view method, ns::Dictionary params, std::string* error, double timeout) const {
+    return engine_->call(method, std::move(params), session_, error, timeout);
+}
+
+}  // namespace ql::ui

@@ -1,0 +1,344 @@
+#include "richtext/RTHTMLAttributedStringBuilder.h"
+
+#include <cmath>
+#include <set>
+
+#include "platform/foundation/CharacterSet.h"
+#include "platform/foundation/StringEncoding.h"
+#include "richtext/NSMutableAttributedStringHTML.h"
+#include "richtext/NSStringHTML.h"
+#include "richtext/RTHTMLColors.h"
+#include "richtext/RTHTMLOptions.h"
+#include "richtext/RTSimpleHTMLElements.h"
+#include "richtext/RTTextHTMLElement.h"
+
+namespace ql {
+
+namespace {
+
+std::shared_ptr<ui::Color> colorOption(const ns::Value& value) {
+    if (value.isNil()) return nullptr;
+    if (auto color = value.asObject<ui::Color>()) return color;
+    return RTColorFromHTMLColorString(value.stringValue());
+}
+
+}  // namespace
+
+struct RTHTMLAttributedStringBuilder::Event {
+    enum class Kind { Start, End, Characters, CDATA, EndDocument };
+    Kind kind;
+    std::string text;  // the element's name, the characters or the bytes
+    ns::Dictionary attributes;
+};
+
+RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary*)
+    : data_(std::move(data)),
+      options_(std::move(options)),
+      stringAssemblyQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilder")),
+      stringAssemblyGroup_(std::make_shared<ns::DispatchGroup>()),
+      dataParsingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser")),
+      dataParsingGroup_(std::make_shared<ns::DispatchGroup>()),
+      treeBuildingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser Tree Queue")),
+      treeBuildingGroup_(std::make_shared<ns::DispatchGroup>()) {}
+
+RTHTMLAttributedStringBuilder::~RTHTMLAttributedStringBuilder() = default;
+
+std::shared_ptr<ct::AttributedString> RTHTMLAttributedStringBuilder::generatedAttributedString() {
+    if (!tmpString_) buildString();
+    // A build that failed stays failed: its partial text is never handed out as a result.
+    if (failure_) std::rethrow_exception(failure_);
+    return tmpString_;
+}
+
+void RTHTMLAttributedStringBuilder::readOptions() {
+    if (options_[RTUseiOS6Attributes].boolValue()) RTHTMLElement::setUsesUIKitAttributes(true);
+
+    // Sizes multiply by the scale, so one that could not size anything acts as 1.
+    const double scale = static_cast<float>(options_[NSTextSizeMultiplierDocumentOption].doubleValue());
+    textScale_ = std::isfinite(scale) && scale > 0 ? scale : 1;
+    baseURL_ = ns::URL::fromValue(options_[NSBaseURLDocumentOption]);
+
+    globalStyleSheet_ = RTCSSStylesheet::defaultStyleSheet();
+    if (auto sheet = options_[RTDefaultStyleSheet].asObject<RTStylesheetOption>()) globalStyleSheet_.mergeStylesheet(sheet->stylesheet());
+
+    defaultFontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
+    // A size that could not size a font (not a number, not positive) is the default one.
+    const double size = static_cast<float>(options_[RTDefaultFontSize].doubleValue());
+    defaultFontDescriptor_->setPointSize((std::isfinite(size) && size > 0 ? size : 12.0) * textScale_);
+    const ns::Value& family = options_[RTDefaultFontFamily];
+    defaultFontDescriptor_->setFontFamily(family.isNil() ? std::string("Times New Roman") : family.stringValue());
+    if (const ns::Value& name = options_[RTDefaultFontName]; !name.isNil()) defaultFontDescriptor_->setFontName(name.stringValue());
+
+    // After the default and option rules, so they win for links.
+    if (const ns::Value* color = options_.find(RTDefaultLinkColor)) {
+        defaultLinkColor_ = colorOption(*color);
+        if (defaultLinkColor_) {
+            if (const std::optional<std::string> hex = RTHexDigitsFromColor(*defaultLinkColor_))
+                globalStyleSheet_.parseStyleBlock("a {color:#" + *hex + ";}");
+        }
+    }
+    if (const ns::Value* decoration = options_.find(RTDefaultLinkDecoration); decoration && !decoration->boolValue())
+        globalStyleSheet_.parseStyleBlock("a {text-decoration:none;}");
+    if (const ns::Value* highlight = options_.find(RTDefaultLinkHighlightColor)) {
+        if (const std::shared_ptr<ui::Color> color = colorOption(*highlight)) {
+            if (const std::optional<std::string> hex = RTHexDigitsFromColor(*color))
+                globalStyleSheet_.parseStyleBlock("a:active {color:#" + *hex + ";}");
+        }
+    }
+
+    defaultParagraphStyle_ = RichTextParagraphStyle::defaultParagraphStyle();
+    if (const ns::Value* multiple = options_.find(RTDefaultLineHeightMultiplier))
+        if (const double value = static_cast<float>(multiple->doubleValue()); std::isfinite(value))
+            defaultParagraphStyle_->lineHeightMultiple = value;
+    if (const ns::Value* alignment = options_.find(RTDefaultTextAlignment)) {
+        // The low byte is the alignment; a byte that names none leaves the natural one.
+        const auto code = static_cast<std::uint8_t>(alignment->int64Value() & 0xFF);
+        if (code <= static_cast<std::uint8_t>(ct::TextAlignment::Natural))
+            defaultParagraphStyle_->alignment = static_cast<ct::TextAlignment>(code);
+    }
+    if (const ns::Value* indent = options_.find(RTDefaultFirstLineHeadIndent))
+        defaultParagraphStyle_->firstLineHeadIndent = static_cast<double>(indent->int64Value());
+    if (const ns::Value* indent = options_.find(RTDefaultHeadIndent))
+        defaultParagraphStyle_->headIndent = static_cast<double>(indent->int64Value());
+
+    defaultTag_ = std::make_shared<RTHTMLElement>("", ns::Dictionary());
+    defaultTag_->setFontDescriptor(defaultFontDescriptor_);
+    defaultTag_->setParagraphStyle(defaultParagraphStyle_);
+    defaultTag_->setTextScale(textScale_);
+    defaultTag_->setCurrentTextSize(defaultFontDescriptor_->pointSize());
+    defaultTag_->setTextColor(ui::Color::blackColor());
+    if (const ns::Value* color = options_.find(RTDefaultTextColor)) defaultTag_->setTextColor(colorOption(*color));
+
+    shouldProcessCustomHTMLAttributes_ = options_[RTProcessCustomHTMLAttributes].boolValue();
+    ignoreInlineStyles_ = options_[RTIgnoreInlineStyles].boolValue();
+    preserverDocumentTrailingSpaces_ = options_[RTDocumentPreserveTrailingSpaces].boolValue();
+}
+
+bool RTHTMLAttributedStringBuilder::buildString() {
+    if (data_.empty()) return false;
+    registerTagStartHandlers();
+    registerTagEndHandlers();
+
+    // UTF-8 unless the options name another character set; a name the foundation does not know leaves
+    // the parser to detect the encoding from the bytes.
+    ns::StringEncoding encoding = ns::UTF8StringEncoding;
+    if (const ns::Value& name = options_[NSTextEncodingNameDocumentOption]; !name.isNil())
+        encoding = ns::stringEncodingForIANACharsetName(name.stringValue()).value_or(0);
+    readOptions();
+    tmpString_ = std::make_shared<ct::AttributedString>();
+
+    auto parser = std::make_shared<RTHTMLParser>(data_, encoding);
+    parser->setDelegate(std::static_pointer_cast<RTHTMLAttributedStringBuilder>(shared_from_this()));
+    bool parsed = false;
+    dispatch(dataParsingGroup_, dataParsingQueue_, [this, &parsed, parser] {
+        // Events of a parse that ended early (an abort, an exception) still go to the tree.
+        try {
+            parsed = parser->parse();
+        } catch (...) {
+            flushEvents();
+            throw;
+        }
+        flushEvents();
+    });
+    // In this order: the parser queues every tree task before it ends, and each tree task queues its
+    // assembly tasks before it ends.
+    dataParsingGroup_->wait(-1);
+    treeBuildingGroup_->wait(-1);
+    stringAssemblyGroup_->wait(-1);
+
+    tagStartHandlers_.reset();
+    tagEndHandlers_.reset();
+    if (failure_) std::rethrow_exception(failure_);
+    return parsed;
+}
+
+void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchGroup>& group,
+                                             const std::shared_ptr<ns::DispatchQueue>& queue, std::function<void()> work) {
+    group->async(queue, [this, work = std::move(work)] {
+        if (failed_.load()) return;
+        try {
+            work();
+        } catch (...) {
+            std::lock_guard guard(failureLock_);
+            if (!failure_) failure_ = std::current_exception();
+            failed_.store(true);
+        }
+    });
+}
+
+// ---- The parser's events, handed over in order ----
+
+void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
+    pendingEvents_.push_back(std::move(event));
+    if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
+}
+
+void RTHTMLAttributedStringBuilder::flushEvents() {
+    if (pendingEvents_.empty()) return;
+    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, events = std::move(pendingEvents_)]() mutable {
+        for (Event& event : events) {
+            switch (event.kind) {
+            case Event::Kind::Start: startElement(event.text, event.attributes); break;
+            case Event::Kind::End: endElement(event.text); break;
+            case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
+            case Event::Kind::CDATA: foundCDATA(event.text); break;
+            case Event::Kind::EndDocument: endDocument(); break;
+            }
+        }
+    });
+    pendingEvents_.clear();
+    pendingEvents_.reserve(EventBatchSize);
+}
+
+void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
+                                                          const ns::Dictionary& attributes) {
+    if (failed_.load()) return parser.abortParsing();
+    post({Event::Kind::Start, std::string(elementName), attributes});
+}
+
+void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
+    if (failed_.load()) return parser.abortParsing();
+    post({Event::Kind::End, std::string(elementName), {}});
+}
+
+void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
+    if (failed_.load()) return parser.abortParsing();
+    post({Event::Kind::Characters, std::string(characters), {}});
+}
+
+void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
+    if (failed_.load()) return parser.abortParsing();
+    post({Event::Kind::CDATA, std::string(CDATABlock.view()), {}});
+}
+
+void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({Event::Kind::EndDocument, {}, {}}, true); }
+
+// ---- The tree ----
+
+void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const ns::Dictionary& attributes) {
+    if (ignoreParseEvents_) return;
+    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, attributes, options_);
+    std::shared_ptr<RTHTMLParserNode> previousLast;
+    if (currentTag_) {
+        node->inheritAttributesFromElement(*currentTag_);
+        node->interpretAttributes();
+        previousLast = currentTag_->lastChild();
+        currentTag_->addChildNode(node);
+        if (!bodyElement_ && name == "body") bodyElement_ = node;
+        if (shouldProcessCustomHTMLAttributes_) node->setShouldProcessCustomHTMLAttributes(true);
+    } else if (!rootNode_) {
+        rootNode_ = node;
+        node->inheritAttributesFromElement(*defaultTag_);
+        node->interpretAttributes();
+    } else {
+        return;
+    }
+
+    std::set<std::string> matched;
+    const ns::Value styles = globalStyleSheet_.mergedStyleDictionaryForElement(*node, &matched, ignoreInlineStyles_);
+    if (const ns::Dictionary* declarations = styles.asDictionary(); declarations && !declarations->empty())
+        node->applyStyleDictionary(*declarations);
+    std::set<std::string> classNames;
+    for (const std::string& selector : matched) {
+        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) classNames.insert(selector.substr(dot + 1));
+    }
+    if (!classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(std::move(classNames));
+
+    // White space between a text and a block is no content.
+    if (auto text = std::dynamic_pointer_cast<RTTextHTMLElement>(previousLast);
+        text && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && isIgnorableWhitespace(text->text())) {
+        currentTag_->removeChildNode(text);
+    }
+
+    currentTag_ = node;
+    if (tagStartHandlers_) {
+        if (auto handler = tagStartHandlers_->find(name); handler != tagStartHandlers_->end()) handler->second();
+    }
+}
+
+void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
+    if (ignoreParseEvents_ || !currentTag_) return;
+    if (!currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
+        const std::shared_ptr<RTHTMLParserNode> last = currentTag_->lastChild();
+        if (!last && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::Inline) return;
+        if (auto element = std::dynamic_pointer_cast<RTHTMLElement>(last)) {
+            if (element->displayStyle() != RTHTMLElementDisplayStyle::Inline) return;
+            if (std::dynamic_pointer_cast<RTBreakHTMLElement>(element)) return;
+        }
+    }
+    auto text = std::make_shared<RTTextHTMLElement>(characters);
+    text->inheritStyleOfParent(*currentTag_);
+    text->interpretAttributes();
+    currentTag_->addChildNode(text);
+    if (currentTag_ == bodyElement_) {
+        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, text, body = bodyElement_] {
+            if (std::optional<ct::AttributedString> piece = text->attributedString()) appendPiece(*text, std::move(*piece));
+            body->setDidOutput(true);
+        });
+    }
+}
+
+void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
+    if (ignoreParseEvents_ || !currentTag_) return;
+    currentTag_->addChildNode(std::make_shared<RTHTMLParserTextNode>(bytes));
+}
+
+std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current,
+                                                                                   std::string_view name) {
+    std::shared_ptr<RTHTMLElement> closing = current;
+    while (closing && closing->name() != name) closing = closing->parentElement();
+    return closing;
+}
+
+void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
+    if (ignoreParseEvents_ || !currentTag_) return;
+    const std::shared_ptr<RTHTMLElement> closing = elementClosedByEndTag(currentTag_, name);
+    if (!closing) return;
+
+    if (tagEndHandlers_) {
+        if (auto handler = tagEndHandlers_->find(name); handler != tagEndHandlers_->end()) handler->second();
+    }
+    if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
+        (currentTag_ == bodyElement_ || currentTag_->parentElement() == bodyElement_)) {
+        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, element = currentTag_] { flushElement(element); });
+    }
+    if (closing == rootNode_) ignoreParseEvents_ = true;
+    currentTag_ = closing->parentElement();
+}
+
+void RTHTMLAttributedStringBuilder::endDocument() {
+    if (preserverDocumentTrailingSpaces_) return;
+    dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this] {
+        ct::AttributedString& text = *tmpString_;
+        const std::u16string& units = text.u16string();
+        const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();
+        std::uint64_t keep = units.size();
+        while (keep > 0 && blanks.characterIsMember(units[keep - 1])) --keep;
+        if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
+    });
+}
+
+// ---- The text ----
+
+void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLElement>& element) {
+    if (!element->needsOutput()) return;
+    if (willFlushCallback_) willFlushCallback_(element);
+    std::optional<ct::AttributedString> text = element->attributedString();
+    if (!text) return;
+    ct::AttributedString& output = *tmpString_;
+    if (element->displayStyle() != RTHTMLElementDisplayStyle::Inline && !output.empty() && output.u16string().back() != u'\n') {
+        removeTrailingIgnorableWhitespace(output);
+        appendString(output, "\n");
+    }
+    appendPiece(*element, std::move(*text));
+    element->setDidOutput(true);
+    if (!shouldKeepDocumentNodeTree_) element->removeAllChildNodes();
+}
+
+void RTHTMLAttributedStringBuilder::appendPiece(const RTHTMLElement& source, ct::AttributedString piece) {
+    ct::AttributedString& output = *tmpString_;
+    if (!source.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(output)) removeCollapsibleLeadingWhitespace(piece);
+    output.appendAttributedString(std::move(piece));
+}
+
+}  // namespace ql

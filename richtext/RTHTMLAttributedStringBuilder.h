@@ -1,0 +1,161 @@
+#pragma once
+// RTHTMLAttributedStringBuilder: turns one HTML document (its bytes and the import options of
+// RTHTMLOptions.h) into attributed text. It is the HTML parser's delegate: it grows a tree of elements
+// while the parser reports, styles each element with the cascade of the document's stylesheet (the
+// default rules, the options' rules, then style elements and linked local CSS files as they close), and
+// appends the text of each finished element of the body as soon as it closes, then drops its subtree,
+// so a long document never holds its whole tree.
+//
+// The work runs in a pipeline of three serial queues: the parser on the first, the tree on the second
+// (every parser event is handed over in document order), the assembly of the text on the third. The
+// caller of generatedAttributedString waits for all three, so the call is synchronous for it; it must not
+// be made from a block on one of the builder's own queues. An exception raised on the way (by the flush
+// callback, say) stops the build and is raised to that caller once every queue is idle.
+//
+// White space follows HTML: runs collapse inside texts (RTTextHTMLElement), white space between blocks
+// and after a line break is dropped, and where two pieces of text meet the second loses its leading
+// space when the first ends in one. Trailing spaces and tabs of the document go unless
+// RTDocumentPreserveTrailingSpaces is set.
+//
+// Options that could not size anything (a text size multiplier or default font size that is not a
+// positive number, a line height multiple that is not finite) are taken as absent. A builder must be owned
+// by a shared_ptr (the parser holds it weakly as its delegate) and is used once.
+//
+// Sound behaviour beyond the classic builder: an end tag with no open element of its name is ignored;
+// linked style sheets are read only from local regular files of at most MaximumLinkedStylesheetLength
+// bytes (a link to a device or a huge file would otherwise hang or exhaust the import).
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/foundation/Data.h"
+#include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+#include "platform/text/AttributedString.h"
+#include "platform/ui/Color.h"
+#include "richtext/RTCSSStylesheet.h"
+#include "richtext/RTHTMLElement.h"
+#include "richtext/RTHTMLOptionValues.h"
+#include "richtext/RTHTMLParser.h"
+#include "richtext/RichTextFontDescriptor.h"
+#include "richtext/RichTextParagraphStyle.h"
+
+namespace ql {
+
+class RTHTMLAttributedStringBuilder final : public ns::Object, public RTHTMLParserDelegate {
+    QL_OBJECT(RTHTMLAttributedStringBuilder, ns::Object)
+public:
+    static constexpr std::size_t MaximumLinkedStylesheetLength = 4 * 1024 * 1024;
+
+    // Keeps the bytes and the options; nothing happens until the text is asked for. The document
+    // attributes are neither read nor written.
+    RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary* documentAttributes = nullptr);
+    ~RTHTMLAttributedStringBuilder() override;
+
+    // Builds on the first call, the caller waiting; later calls answer the same text object without
+    // building again. Nothing for empty data.
+    std::shared_ptr<ct::AttributedString> generatedAttributedString();
+    // The whole build; the parser's result (false after a fatal error or an abort). Empty data: false, and
+    // nothing is made.
+    bool buildString();
+
+    const RTWillFlushCallback& willFlushCallback() const { return willFlushCallback_; }
+    void setWillFlushCallback(RTWillFlushCallback callback) { willFlushCallback_ = std::move(callback); }
+    // Whether flushed elements keep their children (they drop them by default).
+    bool shouldKeepDocumentNodeTree() const { return shouldKeepDocumentNodeTree_; }
+    void setShouldKeepDocumentNodeTree(bool keep) { shouldKeepDocumentNodeTree_ = keep; }
+
+    // The open element an end tag closes: `current` or the nearest ancestor of that name; nullptr when
+    // none is open, and the end tag is then ignored.
+    static std::shared_ptr<RTHTMLElement> elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current, std::string_view name);
+
+    // The parser's events, each handed to the tree queue in order.
+    void parserDidStartElement(RTHTMLParser& parser, std::string_view elementName, const ns::Dictionary& attributes) override;
+    void parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) override;
+    void parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) override;
+    void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) override;
+    void parserDidEndDocument(RTHTMLParser& parser) override;
+
+    // Parser events travel to the tree queue in batches of this many: one hand-over between threads per
+    // event would cost more than handling it.
+    static constexpr std::size_t EventBatchSize = 512;
+
+private:
+    using Handler = std::function<void()>;
+    struct Event;
+    // On the parsing queue: queues the event, and the batch once it is full (or `last`).
+    void post(Event event, bool last = false);
+    void flushEvents();
+
+    void readOptions();
+    void registerTagStartHandlers();
+    void registerTagEndHandlers();
+
+    // On the tree queue.
+    void startElement(const std::string& name, const ns::Dictionary& attributes);
+    void endElement(const std::string& name);
+    void foundCharacters(std::string characters);
+    void foundCDATA(const std::string& bytes);
+    void endDocument();
+    // On the assembly queue.
+    void flushElement(const std::shared_ptr<RTHTMLElement>& element);
+    void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
+
+    // Runs `work` on the queue within the group; once some work has thrown, later work is skipped and
+    // the first exception kept for the caller.
+    void dispatch(const std::shared_ptr<ns::DispatchGroup>& group, const std::shared_ptr<ns::DispatchQueue>& queue,
+                  std::function<void()> work);
+
+    // A URL from an attribute, as links are resolved: taken as it is when it has a scheme, else against
+    // the base URL, else percent-escaped and against the base URL.
+    std::optional<ns::URL> resolvedURL(std::string_view text) const;
+    void mergeLinkedStylesheet(const RTHTMLElement& link);
+
+    ns::Data data_;
+    ns::Dictionary options_;
+    bool shouldKeepDocumentNodeTree_ = false;
+    double textScale_ = 1;
+    std::shared_ptr<ui::Color> defaultLinkColor_;
+    RTCSSStylesheet globalStyleSheet_;
+    std::optional<ns::URL> baseURL_;
+    std::shared_ptr<RichTextFontDescriptor> defaultFontDescriptor_;
+    std::shared_ptr<RichTextParagraphStyle> defaultParagraphStyle_;
+    std::shared_ptr<RTHTMLElement> defaultTag_;
+    std::shared_ptr<ct::AttributedString> tmpString_;
+
+    std::shared_ptr<ns::DispatchQueue> stringAssemblyQueue_;
+    std::shared_ptr<ns::DispatchGroup> stringAssemblyGroup_;
+    std::shared_ptr<ns::DispatchQueue> dataParsingQueue_;
+    std::shared_ptr<ns::DispatchGroup> dataParsingGroup_;
+    std::shared_ptr<ns::DispatchQueue> treeBuildingQueue_;
+    std::shared_ptr<ns::DispatchGroup> treeBuildingGroup_;
+
+    std::optional<std::unordered_map<std::string, Handler>> tagStartHandlers_;
+    std::optional<std::unordered_map<std::string, Handler>> tagEndHandlers_;
+    RTWillFlushCallback willFlushCallback_;
+    bool shouldProcessCustomHTMLAttributes_ = false;
+
+    std::shared_ptr<RTHTMLElement> rootNode_;
+    std::shared_ptr<RTHTMLElement> bodyElement_;
+    std::shared_ptr<RTHTMLElement> currentTag_;
+    bool ignoreParseEvents_ = false;
+    bool ignoreInlineStyles_ = false;
+    bool preserverDocumentTrailingSpaces_ = false;
+
+    std::vector<Event> pendingEvents_;  // parsing queue only
+
+    std::atomic<bool> failed_{false};
+    std::mutex failureLock_;
+    std::exception_ptr failure_;
+};
+
+}  // namespace ql

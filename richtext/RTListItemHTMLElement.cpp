@@ -1,0 +1,111 @@
+#include "richtext/RTListItemHTMLElement.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/text/AttributeNames.h"
+#include "platform/ui/Font.h"
+#include "richtext/NSMutableAttributedStringHTML.h"
+#include "richtext/RTAttributeNames.h"
+#include "richtext/RTHTMLOptions.h"
+#include "richtext/RTTextAttachmentRunDelegate.h"
+
+namespace ql {
+
+namespace {
+
+constexpr double MarkerGap = 5;
+
+std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
+    for (std::shared_ptr<RTHTMLElement> ancestor = item.parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+        if (ancestor->name() == "ul" || ancestor->name() == "ol") return ancestor;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes,
+                                             const ns::Dictionary& options)
+    : RTHTMLElement(name, attributes, options) {
+    for (std::string_view key : {NSBaseURLDocumentOption, RTMaxImageSize})
+        if (const ns::Value* value = options.find(key)) imageOptions_.set(std::string(key), *value);
+}
+
+void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
+    RTHTMLElement::applyStyleDictionary(styles);
+    if (styles.empty() || !paragraphStyle()) return;
+    RichTextParagraphStyle& style = *paragraphStyle();
+    if (const std::shared_ptr<RTHTMLElement> list = enclosingList(*this)) style.headIndent += list->listIndent();
+    const bool inside = style.textLists && !style.textLists->empty() &&
+                        style.textLists->back()->position() == static_cast<std::uint64_t>(RTListStylePosition::Inside);
+    const double scale = textScale() != 0 ? textScale() : 1;
+    style.addTabStopAtPosition(std::max(style.headIndent - MarkerGap * scale, 0.0),
+                               static_cast<std::uint8_t>(inside ? ct::TextAlignment::Left : ct::TextAlignment::Right));
+    style.addTabStopAtPosition(style.headIndent, static_cast<std::uint8_t>(ct::TextAlignment::Left));
+    // Stops inherited from enclosing items stay; the layout looks for the next stop in order.
+    std::stable_sort(style.tabStops->begin(), style.tabStops->end(),
+                     [](const ct::TextTab& a, const ct::TextTab& b) { return a.location < b.location; });
+}
+
+std::int64_t RTListItemHTMLElement::indexInList() const {
+    if (const std::int64_t known = index_.load(); known >= 0) return known;
+    const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    if (!parent) return 0;
+    // Back from the last child to the last numbered item, then number the items after it in order; every
+    // child is passed over once however many items are asked for.
+    std::vector<std::shared_ptr<RTListItemHTMLElement>> unnumbered;
+    std::int64_t next = 0;
+    for (std::size_t at = parent->childCount(); at-- > 0;) {
+        auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(parent->childNodeAtIndex(at));
+        if (!item) continue;
+        if (const std::int64_t known = item->index_.load(); known >= 0) {
+            next = known + 1;
+            break;
+        }
+        unnumbered.push_back(std::move(item));
+    }
+    for (auto item = unnumbered.rbegin(); item != unnumbered.rend(); ++item) (*item)->index_.store(next++);
+    const std::int64_t own = index_.load();
+    return own >= 0 ? own : 0;
+}
+
+std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
+    const std::shared_ptr<RichTextParagraphStyle>& style = paragraphStyle();
+    if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
+    const RTCSSListStyle& list = *style->textLists->back();
+    const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());
+    if (!prefix) return std::nullopt;
+
+    // The same attributes as the item's own texts, made once for both.
+    const ns::Dictionary& all = attributesForTextContent();
+    ns::Dictionary attributes = paragraphAttributes(all);
+    attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
+    ct::AttributedString marker(*prefix, attributes);
+
+    if (list.imageName()) {
+        const std::u16string& units = marker.u16string();
+        const std::size_t at = units.find(u'\uFFFC');
+        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, imageOptions_);
+        if (at != std::u16string::npos && image) {
+            if (const ns::Value* font = all.find(ct::FontAttributeName)) {
+                if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());
+            }
+            marker.addAttribute(ui::AttachmentAttributeName, ns::Value(image), {at, 1});
+            marker.addAttribute(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(image)), {at, 1});
+        }
+    }
+    return marker;
+}
+
+std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
+    std::lock_guard guard(outputLock());
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
+    std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
+    std::optional<ct::AttributedString> text = listPrefix();
+    if (!text) return content;
+    if (content) text->appendAttributedString(std::move(*content));
+    return text;
+}
+
+}  // namespace ql

@@ -1,0 +1,45 @@
+#pragma once
+// RTListItemHTMLElement: an li. Its text begins with the marker of the innermost enclosing list
+// (RTCSSListStyle::prefixWithCounter), numbered from the list's first number by the item's place among
+// the list items of its parent, and marked as a list prefix (RTField "{listprefix}").
+//
+// Indentation: an item is indented by the list indent of its list (the nearest enclosing ul or ol,
+// whose left padding became its list indent) on top of what it inherited, so nested lists add up. Its
+// first line starts where the list starts (the list set it so): the marker's tabs lead to a stop 5
+// points (times the text scale) before the item's head indent, right-aligned for markers outside the
+// text and left-aligned for markers inside it, and to a left stop at the head indent itself.
+//
+// A marker image (list-style-image) is an image attachment in place of the marker character, made from
+// the URL as an img's source would be (the import's base URL applies); like an img without width and
+// height, it has no size until its image is known.
+
+#include <atomic>
+#include <cstdint>
+
+#include "richtext/RTHTMLElement.h"
+
+namespace ql {
+
+class RTListItemHTMLElement final : public RTHTMLElement {
+    QL_OBJECT(RTListItemHTMLElement, RTHTMLElement)
+public:
+    RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+
+    // The inherited interpretation, then the item's indentation and tab stops. The element must already
+    // be a child of its parent.
+    void applyStyleDictionary(const ns::Dictionary& styles) override;
+    std::optional<ct::AttributedString> attributedString() override;
+
+    // The item's place among the list items of its parent, from 0.
+    std::int64_t indexInList() const;
+
+private:
+    std::optional<ct::AttributedString> listPrefix() const;
+
+    // What a marker image needs of the import's options (its base URL and largest image size).
+    ns::Dictionary imageOptions_;
+    // -1 until numbered; items are numbered in runs, each run from the last numbered item on.
+    mutable std::atomic<std::int64_t> index_{-1};
+};
+
+}  // namespace ql

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "analytics/StatEvent.h"
+#include "analytics/WireResponse.h"
+#include "analytics/client/RezOzovaInternal.h"
+#include "analytics/client/RezOzovaUtility.h"
+#include "analytics/client/StatWorker.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+#include "tests/analytics/client/ClientTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+
+namespace ql {
+namespace {
+
+constexpr const char* WireType = "application/x-wire-records";
+
+std::string replyBytes(std::int32_t code) {
+    WireResponse response(code, "ok", code == 1 ? test::imprintOf({{"umid", "u-1"}}) : nullptr);
+    return test::serializedRecord(response).toString();
+}
+
+class WorkerTest : public test::AnalyticsClientTest {
+protected:
+    WorkerTest() {
+        StatEndpoints::setHostsForTesting(StatEndpoints::Hosts{host(primary_), host(backup_), "", ""});
+        RezOzovaApp::sharedInstance().setLogEnabled(true);
+    }
+    ~WorkerTest() override { ns::FileManager::defaultManager().removeItemAtPath(RezOzovaUtility::analyticsFolder()); }
+
+    static std::string host(const test::LoopbackServer& server) { return "http://127.0.0.1:" + std::to_string(server.port()); }
+
+    static void answer(test::LoopbackServer& server, int status, std::string contentType, std::string body) {
+        server.handle("/app_logs", [=](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_content(body, contentType);
+        });
+    }
+
+    // Envelope files with distinct bodies, oldest first.
+    static std::vector<std::string> files(int count) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < count; ++i) {
+            paths.push_back(RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(1700000000000 + i)));
+            RezOzovaUtility::saveData(ns::Data("envelope body " + std::to_string(i)), paths.back());
+        }
+        return paths;
+    }
+
+    static std::int64_t count(std::string_view key) { return ns::UserDefaults::standard().integerForKey(key); }
+
+    test::LoopbackServer primary_;
+    test::LoopbackServer backup_;
+};
+
+TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePrimaryAgain) {
+    answer(primary_, 503, WireType, replyBytes(1));
+    answer(backup_, 200, WireType, replyBytes(1));
+    const auto paths = files(3);
+    auto snapshots = std::make_shared<WireRecordMap<WireIdSnapshot>>();
+    (*snapshots)["udid"] = std::make_shared<WireIdSnapshot>("abc", 1, 1);
+    auto journals = std::make_shared<WireRecordList<WireIdJournal>>();
+    journals->push_back(std::make_shared<WireIdJournal>("udid", "old", "abc", 1));
+    RezOzovaRecords::sharedInstance().setIdTracking(std::make_shared<WireIdTracking>(snapshots, journals, "c"));
+    RezOzovaJob::sharedInstance().setJobRunning(true);
+    StatWorker worker(paths);
+    worker.main();
+
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    EXPECT_TRUE(worker.envelopeFilePaths().empty());
+    EXPECT_FALSE(RezOzovaJob::sharedInstance().jobRunning());
+    EXPECT_EQ(count("statFailedRequests"), 3);
+    EXPECT_EQ(count("statSuccessfulRequests"), 3);
+    EXPECT_DOUBLE_EQ(ns::UserDefaults::standard().doubleForKey("lastPostInterval"), ns::Clock::now());
+    EXPECT_EQ(RezOzovaRecords::imprintPropertyValueWithKey("umid"), "u-1");
+    // The identifier tracking was kept without its journal.
+    const ns::Value tracking = ns::UserDefaults::standard().objectForKey("statIDTracking");
+    ASSERT_TRUE(tracking.isData());
+    const auto stored = test::decodedRecord<WireIdTracking>(*tracking.asData());
+    EXPECT_EQ(stored->snapshots()->size(), 1u);
+    EXPECT_FALSE(stored->journalsIsSet());
+
+    const auto tried = primary_.requests("/app_logs");
+    const auto taken = backup_.requests("/app_logs");
+    ASSERT_EQ(tried.size(), 3u);
+    ASSERT_EQ(taken.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(taken[i].body, "envelope body " + std::to_string(i));
+        EXPECT_EQ(tried[i].method, "POST");
+        EXPECT_EQ(tried[i].header("Msg-Type"), "envelope");
+        EXPECT_EQ(tried[i].header("Content-Type"), "envelope");
+        EXPECT_EQ(tried[i].header("X-Ziviv-UTC"), "1700000000000");
+        EXPECT_TRUE(std::regex_match(tried[i].header("X-Ziviv-Sdk").value_or(""),
+                                     std::regex("iOS/3\\.6\\.6 [^ ]*/[^ ]* [^ /]+/9\\.0 [0-9A-F]{32}")));
+    }
+}
+
+TEST_F(WorkerTest, WrongContentTypeOrStatusLeavesTheFileAndStopsTheJob) {
+    answer(primary_, 200, std::string(WireType) + "; charset=utf-8", replyBytes(1));
+    answer(backup_, 500, WireType, replyBytes(1));
+    const auto paths = files(2);
+    ns::Log::Capture capture;
+    StatWorker worker(paths);
+    worker.main();
+
+    EXPECT_EQ(RezOzovaUtility::envelopeFiles(), paths);
+    EXPECT_EQ(worker.envelopeFilePaths(), paths);
+    EXPECT_EQ(primary_.requestCount(), 1u);
+    EXPECT_EQ(backup_.requestCount(), 1u);
+    EXPECT_EQ(count("statFailedRequests"), 2);
+    EXPECT_EQ(count("statSuccessfulRequests"), 0);
+    const auto lines = capture.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STATLOG: (Response Applog) {\"fail\": \"statusCode\":500}"),
+              lines.end());
+}
+
+TEST_F(WorkerTest, UnderDefconAFailureGivesUpEveryFileOfTheJob) {
+    RezOzovaJob::sharedInstance().setDefcon(1);
+    answer(primary_, 500, WireType, replyBytes(1));
+    answer(backup_, 200, WireType, replyBytes(1));
+    StatWorker worker(files(3));
+    worker.main();
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    EXPECT_EQ(primary_.requestCount(), 1u);
+    EXPECT_EQ(backup_.requestCount(), 0u);
+    EXPECT_EQ(count("statFailedRequests"), 1);
+}
+
+TEST_F(WorkerTest, AReplyThatDoesNotVerifyStillDeliversTheFile) {
+    answer(primary_, 200, WireType, replyBytes(0));
+    ns::Log::Capture capture;
+    StatWorker worker(files(1));
+    worker.main();
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    EXPECT_EQ(count("statFailedRequests"), 1);
+    EXPECT_EQ(backup_.requestCount(), 0u);
+    const auto lines = capture.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "STATLOG: (Response Applog) {\"fail\": \"error\"}"), lines.end());
+    EXPECT_EQ(RezOzovaRecords::imprintPropertyValueWithKey("umid"), std::nullopt);
+}
+
+TEST_F(WorkerTest, InTheBackgroundWithoutBackgroundSendingTheWorkerStopsAfterTheFileInHand) {
+    answer(primary_, 200, WireType, replyBytes(1));
+    const auto paths = files(3);
+    RezOzovaSession::sharedInstance().setAppInBackGround(true);
+    StatWorker worker(paths);
+    worker.main();
+    EXPECT_EQ(primary_.requestCount(), 1u);
+    EXPECT_EQ(RezOzovaUtility::envelopeFiles(), (std::vector<std::string>{paths[1], paths[2]}));
+}
+
+TEST_F(WorkerTest, WithBackgroundSendingTheWorkerAsksForTimeAndGoesOn) {
+    answer(primary_, 200, WireType, replyBytes(1));
+    RezOzovaApp::sharedInstance().setBackgroundTaskEnabled(true);
+    RezOzovaSession::sharedInstance().setAppInBackGround(true);
+    auto& application = ui::Application::sharedApplication();
+    const auto tasks = application.backgroundTaskCount();
+    StatWorker worker(files(3));
+    worker.main();
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    ASSERT_TRUE(pumpUntil([&] { return application.backgroundTaskCount() == tasks + 1; }));
+    // Asking again while the task runs begins no other.
+    RezOzovaApp::sharedInstance().activeBackgroundTask();
+    pumpUntil([] { return false; }, 0);
+    EXPECT_EQ(application.backgroundTaskCount(), tasks + 1);
+}
+
+TEST_F(WorkerTest, TheJobStarterPacksRecordsAndQueuesTheWorker) {
+    answer(primary_, 200, WireType, replyBytes(1));
+    RezOzovaEnvelope::sharedInstance().reload();
+    // Files the starter must drop: too small, and too large.
+    RezOzovaUtility::saveData(ns::Data(std::string_view("tiny")), RezOzovaUtility::generateEnvelopeFileNameWithTS("1"));
+    RezOzovaUtility::saveData(ns::Data(std::string(256 * 1024, 'x')), RezOzovaUtility::generateEnvelopeFileNameWithTS("2"));
+    auto event = std::make_shared<StatEvent>();
+    event->event_id = "finished-chapter";
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event);
+
+    auto& internal = RezOzovaInternal::sharedInstance();
+    internal.beginPerformJob();
+    EXPECT_TRUE(RezOzovaJob::sharedInstance().jobRunning());
+    internal.sendLogQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(RezOzovaJob::sharedInstance().jobRunning());
+    EXPECT_FALSE(internal.hasJob());
+    EXPECT_EQ(count("statPeriodEvtCount"), 1);
+    EXPECT_EQ(primary_.requestCount(), 1u);
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+}
+
+}  // namespace
+}  // namespace ql

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/foundation/Sandbox.h"
+#include "platform/web/WebEngine.h"
+#include "platform/web/WebEngineError.h"
+#include "platform/web/WebView.h"
+#include "tests/platform/web/engine/WebViewRecorder.h"
+
+namespace ql {
+namespace {
+
+using test::pumpUntil;
+using test::WebViewRecorder;
+
+std::vector<std::string> loadWithEngine(const char* program, std::vector<ns::Error>& errors) {
+    setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), program, 1);
+    auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480});
+    auto delegate = std::make_shared<WebViewRecorder>();
+    view->setDelegate(delegate);
+    view->loadRequest(ns::URLRequest(ns::URL::fromString("http://127.0.0.1:9/page")));
+    EXPECT_TRUE(pumpUntil([&] { return !view->isLoading(); }));
+    EXPECT_EQ(view->stringByEvaluatingJavaScriptFromString("document.title"), "");
+    unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    errors = delegate->errors;
+    return delegate->events;
+}
+
+TEST(WebEngineMissing, ALoadWithoutAnEngineEndsWithOneClearError) {
+    std::vector<ns::Error> errors;
+    EXPECT_EQ(loadWithEngine("/nonexistent/web-engine", errors),
+              (std::vector<std::string>{"should /page other", "start", "fail 1"}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].domain(), ui::WebEngineErrorDomain);
+    EXPECT_EQ(errors[0].localizedDescription(),
+              "The web engine (/nonexistent/web-engine) could not be started: No such file or directory.");
+
+    // A program that is no engine ends at once: the load fails the same way, never hangs.
+    EXPECT_EQ(loadWithEngine("/bin/true", errors), (std::vector<std::string>{"should /page other", "start", "fail 2"}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].domain(), ui::WebEngineErrorDomain);
+}
+
+TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
+    const std::string script = ns::temporaryDirectory() + "silent-engine-" + std::to_string(getpid());
+    std::ofstream(script) << "#!/bin/sh\nexec sleep 600\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::vector<ns::Error> errors;
+    EXPECT_EQ(loadWithEngine(script.c_str(), errors), (std::vector<std::string>{"should /page other", "start", "fail 2"}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].localizedDescription(), "The web engine could not open a page: the web engine did not answer.");
+    std::filesystem::remove(script);
+}
+
+}  // namespace
+}  // namespace ql

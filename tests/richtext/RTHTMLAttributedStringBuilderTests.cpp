@@ -1,0 +1,381 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/URL.h"
+#include "platform/text/AttributeNames.h"
+#include "platform/text/ParagraphStyleObject.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GeometryValue.h"
+#include "richtext/NSAttributedStringHTML.h"
+#include "richtext/RTAttributeNames.h"
+#include "richtext/RTCSSListStyle.h"
+#include "richtext/RTHTMLAttributedStringBuilder.h"
+#include "richtext/RTHTMLColors.h"
+#include "richtext/RTHTMLOptions.h"
+#include "richtext/RTLog.h"
+#include "richtext/RTTextAttachment.h"
+#include "richtext/RichTextFontDescriptor.h"
+#include "richtext/RichTextParagraphStyle.h"
+
+using namespace ql;
+
+namespace {
+
+ct::AttributedString import(std::string_view html, ns::Dictionary options = {}) {
+    const std::optional<ct::AttributedString> result = initWithHTMLData(ns::Data(html), options);
+    if (!result) throw std::runtime_error("no text for " + std::string(html));
+    return *result;
+}
+
+std::string text(std::string_view html, ns::Dictionary options = {}) { return import(html, std::move(options)).string(); }
+
+std::uint64_t indexOf(const ct::AttributedString& string, std::u16string_view needle) {
+    const std::size_t at = string.u16string().find(needle);
+    if (at == std::u16string::npos) throw std::runtime_error("missing text");
+    return at;
+}
+
+ct::ParagraphStyle paragraphAt(const ct::AttributedString& string, std::uint64_t index) {
+    auto style = string.attributeAtIndex(ct::ParagraphStyleAttributeName, index).asObject<ct::ParagraphStyleObject>();
+    return style ? style->style() : ct::ParagraphStyle();
+}
+
+ct::Font fontAt(const ct::AttributedString& string, std::uint64_t index) {
+    auto font = string.attributeAtIndex(ct::FontAttributeName, index).asObject<ui::Font>();
+    if (!font) throw std::runtime_error("no font");
+    return font->ctFont();
+}
+
+std::string colorAt(const ct::AttributedString& string, std::uint64_t index) {
+    auto color = string.attributeAtIndex(ct::ForegroundColorAttributeName, index).asObject<ui::Color>();
+    return color ? RTHexDigitsFromColor(*color).value_or("?") : "none";
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, WhiteSpaceCollapsesAndGoesBetweenBlocks) {
+    EXPECT_FALSE(initWithHTMLData(ns::Data(std::string_view()), {}).has_value());
+    EXPECT_EQ(text(" \n\t "), "");
+    EXPECT_EQ(text("<p>Hello   <b>world</b>\n again</p>"), "Hello world again\n");
+    // Between blocks, and right after a line break, white space is no content.
+    EXPECT_EQ(text("<div>one</div>\n   <div>two</div>"), "one\ntwo\n");
+    EXPECT_EQ(text("<p>one<br>   two</p>"), "one\u2028two\n");
+    // Body text ending in spaces before a block: the spaces go and one line end separates them.
+    EXPECT_EQ(text("<body>text  <div>block</div></body>"), "text\nblock\n");
+    EXPECT_EQ(text("<body><div>a</div>b <span> c</span> d</body>"), "a\nb c d");
+    // Trailing spaces and tabs of the document go unless asked to stay; line ends stay.
+    EXPECT_EQ(text("<body>end \t </body>"), "end");
+    EXPECT_EQ(text("<body>end \t </body>", {{std::string(RTDocumentPreserveTrailingSpaces), ns::Value(true)}}), "end ");
+    EXPECT_EQ(text("<body><pre>end \t </pre></body>", {{std::string(RTDocumentPreserveTrailingSpaces), ns::Value(true)}}), "end \t\n");
+    EXPECT_EQ(text("<p>para</p>"), "para\n");
+    // Spaces written on purpose stay.
+    EXPECT_EQ(text("<p>a&nbsp;&nbsp;b</p>"), "a\u00A0\u00A0b\n");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, LineBreaksStayInsideTheirParagraph) {
+    const ct::AttributedString result = import("<p style=\"text-align:center\">first<br>second</p>");
+    EXPECT_EQ(result.string(), "first\u2028second\n");
+    EXPECT_EQ(paragraphAt(result, 0).alignment, ct::TextAlignment::Center);
+    EXPECT_EQ(paragraphAt(result, indexOf(result, u"second")).alignment, ct::TextAlignment::Center);
+    EXPECT_EQ(paragraphAt(result, 0), paragraphAt(result, indexOf(result, u"second")));
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, NestedListsNumberAndIndentTheirItems) {
+    const ct::AttributedString result =
+        import("<ul><li>one<ul><li>inner</li></ul></li><li>two</li></ul><ol start=\"3\"><li>c</li><li>d</li></ol>");
+    EXPECT_EQ(result.string(), "\t\u2022\tone\n\t\u25E6\tinner\n\t\u2022\ttwo\n\t3.\tc\n\t4.\td\n");
+
+    const ct::ParagraphStyle outer = paragraphAt(result, indexOf(result, u"one"));
+    const ct::ParagraphStyle inner = paragraphAt(result, indexOf(result, u"inner"));
+    EXPECT_DOUBLE_EQ(outer.headIndent, 27);
+    EXPECT_DOUBLE_EQ(outer.firstLineHeadIndent, 0);
+    EXPECT_DOUBLE_EQ(inner.headIndent, 54);
+    EXPECT_DOUBLE_EQ(inner.firstLineHeadIndent, 27);
+    // The marker is right-aligned before the text, which starts at the head indent.
+    ASSERT_GE(outer.tabStops.size(), 2u);
+    EXPECT_EQ(outer.tabStops[0], (ct::TextTab{ct::TextAlignment::Right, 22}));
+    EXPECT_EQ(outer.tabStops[1], (ct::TextTab{ct::TextAlignment::Left, 27}));
+
+    // The marker is generated content; paragraphs know their lists, outermost first.
+    EXPECT_EQ(result.attributeAtIndex(RTFieldAttribute, 0).stringValue(), RTListPrefixField);
+    EXPECT_TRUE(result.attributeAtIndex(RTFieldAttribute, indexOf(result, u"one")).isNil());
+    const ns::Array* lists = result.attributeAtIndex(RTTextListsAttribute, indexOf(result, u"inner")).asArray();
+    ASSERT_TRUE(lists);
+    ASSERT_EQ(lists->size(), 2u);
+    EXPECT_EQ((*lists)[0].asObject<RTCSSListStyle>()->type(), static_cast<std::uint64_t>(RTListStyleType::Disc));
+    EXPECT_EQ((*lists)[1].asObject<RTCSSListStyle>()->type(), static_cast<std::uint64_t>(RTListStyleType::Circle));
+
+    // Long lists are numbered in one pass.
+    std::string many = "<ol>";
+    for (int i = 0; i < 3000; ++i) many += "<li>x</li>";
+    const std::string numbered = text(many + "</ol>");
+    EXPECT_NE(numbered.find("\t3000.\tx\n"), std::string::npos);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, MarkersInsideTheTextAndMarkerImages) {
+    const ct::AttributedString inside = import("<ul style=\"list-style-position:inside\"><li>in</li></ul>");
+    EXPECT_EQ(inside.string(), "\t\t\u2022in\n");
+    EXPECT_EQ(paragraphAt(inside, 0).tabStops.at(0), (ct::TextTab{ct::TextAlignment::Left, 22}));
+
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString images = import("<ul style=\"list-style-image:url(dot.png)\"><li>pic</li></ul>", base);
+    EXPECT_EQ(images.string(), "\t\uFFFC\tpic\n");
+    auto marker = images.attributeAtIndex(ui::AttachmentAttributeName, 1).asObject<RTTextAttachment>();
+    ASSERT_TRUE(marker);
+    EXPECT_EQ(marker->contentURL()->absoluteString(), "http://example.com/q/dot.png");
+    EXPECT_TRUE(images.attributeAtIndex(ct::RunDelegateAttributeName, 1).asObject());
+    EXPECT_EQ(images.attributeAtIndex(RTFieldAttribute, 1).stringValue(), RTListPrefixField);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, ObjectsAndVideosCompleteAtTheirEndTags) {
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString result =
+        import("<p><video><source src=\"a.mp4\"><source src=\"b.mp4\"></video><video src=\"own.mp4\"><source src=\"c.mp4\">"
+               "</video><object data=\"o.swf\"><param name=\"p\" value=\"1\"></object></p>",
+               base);
+    EXPECT_EQ(result.string(), "\uFFFC\uFFFC\uFFFC\n");
+    auto first = result.attributeAtIndex(ui::AttachmentAttributeName, 0).asObject<RTVideoTextAttachment>();
+    auto second = result.attributeAtIndex(ui::AttachmentAttributeName, 1).asObject<RTVideoTextAttachment>();
+    auto object = result.attributeAtIndex(ui::AttachmentAttributeName, 2).asObject<RTObjectTextAttachment>();
+    ASSERT_TRUE(first && second && object);
+    EXPECT_EQ(first->contentURL()->absoluteString(), "http://example.com/q/a.mp4");
+    EXPECT_EQ(second->contentURL()->absoluteString(), "http://example.com/q/own.mp4");
+    ASSERT_TRUE(object->childNodes());
+    ASSERT_EQ(object->childNodes()->size(), 1u);
+    EXPECT_EQ(object->childNodes()->front()->name(), "param");
+    EXPECT_EQ(object->contentURL()->absoluteString(), "http://example.com/q/o.swf");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, LinksTakeTheirColourAndResolveAgainstTheBase) {
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString plain = import("<p>see <a href=\" page.html\n\">here</a> now</p>", base);
+    const std::uint64_t link = indexOf(plain, u"here");
+    EXPECT_EQ(colorAt(plain, link), "0000ee");
+    EXPECT_EQ(colorAt(plain, 0), "000000");
+    EXPECT_EQ(plain.attributeAtIndex(ct::UnderlineStyleAttributeName, link).int64Value(), 1);
+    const auto url = ns::URL::fromValue(plain.attributeAtIndex(ui::LinkAttributeName, link));
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "http://example.com/q/page.html");
+    EXPECT_EQ(plain.attributeAtIndex(RTGUIDAttribute, link).stringValue().size(), 36u);
+    EXPECT_EQ(colorAt(plain, link), colorAt(plain, link + 3));
+    EXPECT_EQ(plain.attributeAtIndex(RTLinkHighlightColorAttribute, link).asObject<ui::Color>() != nullptr, true);
+
+    ns::Dictionary options = base;
+    options.set(std::string(RTDefaultLinkColor), ns::Value("red"));
+    options.set(std::string(RTDefaultLinkDecoration), ns::Value(false));
+    const ct::AttributedString red = import("<p><a href=\"x\">here</a></p>", options);
+    EXPECT_EQ(colorAt(red, 0), "ff0000");
+    EXPECT_TRUE(red.attributeAtIndex(ct::UnderlineStyleAttributeName, 0).isNil());
+    const ct::AttributedString highlighted =
+        import("<p><a href=\"x\">here</a></p>", {{std::string(RTDefaultLinkHighlightColor), ns::Value("#00ff00")}});
+    auto highlight = highlighted.attributeAtIndex(RTLinkHighlightColorAttribute, 0).asObject<ui::Color>();
+    ASSERT_TRUE(highlight);
+    EXPECT_EQ(RTHexDigitsFromColor(*highlight), "00ff00");
+
+    // A colour from a class rule stays; without href there is no link but the anchor keeps its name.
+    const ct::AttributedString styled = import("<style>.g { color: #008000 }</style><p><a class=\"g\" name=\"n\">g</a></p>");
+    EXPECT_EQ(colorAt(styled, 0), "008000");
+    EXPECT_TRUE(styled.attributeAtIndex(ui::LinkAttributeName, 0).isNil());
+    EXPECT_EQ(styled.attributeAtIndex(RTAnchorAttribute, 0).stringValue(), "n");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, HeadersPreAndQuotations) {
+    const ct::AttributedString result = import("<h1>Title</h1><p>body</p><pre>a  b\n  c</pre>");
+    EXPECT_EQ(result.string(), "Title\nbody\na  b\n  c\n");
+    const ct::Font title = fontAt(result, 0);
+    EXPECT_DOUBLE_EQ(title.pointSize(), 24);
+    EXPECT_TRUE(title.symbolicTraits() & ct::FontBoldTrait);
+    EXPECT_EQ(result.attributeAtIndex(RTHeaderLevelAttribute, 0).int64Value(), 1);
+    EXPECT_TRUE(result.attributeAtIndex(RTHeaderLevelAttribute, indexOf(result, u"body")).isNil());
+    EXPECT_NEAR(paragraphAt(result, 0).paragraphSpacing, 16.08, 1e-9);  // .67em of 24 points
+    const ct::Font code = fontAt(result, indexOf(result, u"a  b"));
+    EXPECT_EQ(code.familyName(), "Courier");
+    EXPECT_DOUBLE_EQ(fontAt(result, indexOf(result, u"body")).pointSize(), 12);
+
+    const ct::AttributedString quote = import("<blockquote>one<blockquote>two</blockquote></blockquote>");
+    EXPECT_DOUBLE_EQ(paragraphAt(quote, 0).headIndent, 25);
+    EXPECT_DOUBLE_EQ(paragraphAt(quote, indexOf(quote, u"two")).headIndent, 50);
+    EXPECT_DOUBLE_EQ(paragraphAt(quote, indexOf(quote, u"two")).firstLineHeadIndent, 50);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, ImagesBecomeAttachmentsWithTheirSizes) {
+    ns::Dictionary options{{std::string(NSBaseURLDocumentOption), ns::URL::fromString("http://example.com/q/")->boxed()}};
+    const ct::AttributedString result = import("<p>see <img src=\"i/a.png\" width=\"120\" height=\"80\"> here</p>", options);
+    EXPECT_EQ(result.string(), "see \uFFFC here\n");
+    const std::uint64_t at = indexOf(result, u"\uFFFC");
+    auto attachment = result.attributeAtIndex(ui::AttachmentAttributeName, at).asObject<RTTextAttachment>();
+    ASSERT_TRUE(attachment);
+    EXPECT_EQ(attachment->displaySize(), (cg::Size{120, 80}));
+    EXPECT_EQ(attachment->contentURL()->absoluteString(), "http://example.com/q/i/a.png");
+    EXPECT_TRUE(result.attributeAtIndex(ct::RunDelegateAttributeName, at).asObject());
+    EXPECT_TRUE(result.attributeAtIndex(ui::AttachmentAttributeName, at + 1).isNil());
+
+    options.set(std::string(RTMaxImageSize), ui::GeometryValue::valueWithCGSize({60, 60}));
+    const ct::AttributedString fitted = import("<img src=\"a.png\" width=\"120\" height=\"80\">", options);
+    auto small = fitted.attributeAtIndex(ui::AttachmentAttributeName, indexOf(fitted, u"\uFFFC")).asObject<RTTextAttachment>();
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->displaySize(), (cg::Size{60, 40}));
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, OptionsSetTheDocumentDefaults) {
+    const ns::Dictionary scaled{{std::string(RTDefaultFontSize), ns::Value(15.0)},
+                                {std::string(NSTextSizeMultiplierDocumentOption), ns::Value(1.5)},
+                                {std::string(RTDefaultFontFamily), ns::Value("Helvetica")},
+                                {std::string(RTDefaultTextColor), ns::Value("#336699")}};
+    const ct::AttributedString result = import("<p>x</p>", scaled);
+    EXPECT_DOUBLE_EQ(fontAt(result, 0).pointSize(), 23);
+    EXPECT_EQ(fontAt(result, 0).familyName(), "Helvetica");
+    EXPECT_EQ(colorAt(result, 0), "336699");
+    const ct::AttributedString unscaled = import("<p>x</p>", {{std::string(NSTextSizeMultiplierDocumentOption), ns::Value(0.0)}});
+    EXPECT_DOUBLE_EQ(fontAt(unscaled, 0).pointSize(), 12);
+    EXPECT_EQ(fontAt(unscaled, 0).familyName(), "Times New Roman");
+    const ct::AttributedString nonsense = import("<p>x</p>", {{std::string(RTDefaultFontSize), ns::Value(-4.0)},
+                                                              {std::string(NSTextSizeMultiplierDocumentOption), ns::Value(std::nan(""))}});
+    EXPECT_DOUBLE_EQ(fontAt(nonsense, 0).pointSize(), 12);
+
+    const ct::AttributedString aligned = import("<div>x</div>", {{std::string(RTDefaultTextAlignment), ns::Value(std::int64_t(0x102))},
+                                                                  {std::string(RTDefaultHeadIndent), ns::Value(std::int64_t(10))}});
+    EXPECT_EQ(paragraphAt(aligned, 0).alignment, ct::TextAlignment::Center);
+    EXPECT_DOUBLE_EQ(paragraphAt(aligned, 0).headIndent, 10);
+
+    // The font tag: sizes 1 to 7 scale, others fall back to the default size.
+    const ns::Dictionary doubled{{std::string(NSTextSizeMultiplierDocumentOption), ns::Value(2.0)}};
+    const ct::AttributedString fonts = import("<p><font size=\"7\">big</font><font size=\"0\" color=\"red\">plain</font></p>", doubled);
+    EXPECT_DOUBLE_EQ(fontAt(fonts, 0).pointSize(), 96);
+    EXPECT_DOUBLE_EQ(fontAt(fonts, indexOf(fonts, u"plain")).pointSize(), 24);
+    EXPECT_EQ(colorAt(fonts, indexOf(fonts, u"plain")), "ff0000");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
+    const ct::AttributedString result =
+        import("<p class=\"k\">before</p><style>.k { color: red } p b { color: blue }</style><p class=\"k\">after <b>bold</b></p>"
+               "<p style=\"color:#00ff00\">inline</p>");
+    EXPECT_EQ(colorAt(result, 0), "000000");
+    EXPECT_EQ(colorAt(result, indexOf(result, u"after")), "ff0000");
+    EXPECT_EQ(colorAt(result, indexOf(result, u"bold")), "0000ff");
+    EXPECT_EQ(colorAt(result, indexOf(result, u"inline")), "00ff00");
+    // Descendant selectors ending on a class or an id.
+    const ct::AttributedString descendants =
+        import("<style>div .x { color: #111111 } div #y { color: #222222 } span .x { color: #333333 }</style>"
+               "<div><p class=\"x\">one</p><p id=\"y\">two</p></div><p class=\"x\">three</p>");
+    EXPECT_EQ(colorAt(descendants, 0), "111111");
+    EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"two")), "222222");
+    EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"three")), "000000");
+    const ct::AttributedString ignored =
+        import("<p style=\"color:#00ff00\">inline</p>", {{std::string(RTIgnoreInlineStyles), ns::Value(true)}});
+    EXPECT_EQ(colorAt(ignored, 0), "000000");
+
+    // Custom attributes: class names that matched a tag-and-class rule are left out.
+    const ct::AttributedString custom = import("<style>p.k { color: red }</style><p class=\"k extra\" data-id=\"7\">x</p>",
+                                               {{std::string(RTProcessCustomHTMLAttributes), ns::Value(true)}});
+    const ns::Dictionary* attributes = custom.attributeAtIndex(RTCustomAttributesAttribute, 0).asDictionary();
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ((*attributes)["class"].stringValue(), "extra");
+    EXPECT_EQ((*attributes)["data-id"].stringValue(), "7");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFiles) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("rt-builder-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "q.css") << "p { color: #123456 }";
+    const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fileURLWithPath(folder.string(), true).boxed()}};
+    const ct::AttributedString local = import("<link rel=\"stylesheet\" type=\"TEXT/CSS\" href=\"q.css\"><p>x</p>", base);
+    EXPECT_EQ(colorAt(local, 0), "123456");
+
+    std::vector<std::string> messages;
+    RTSetLogHook([&](int level, std::string_view message) {
+        EXPECT_EQ(level, RTLogLevelWarning);
+        messages.emplace_back(message);
+    });
+    const ct::AttributedString remote = import("<link type=\"text/css\" href=\"http://example.com/q.css\"><p>x</p>", base);
+    EXPECT_EQ(colorAt(remote, 0), "000000");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "CSS link referencing a non-local target, ignored");
+    // A device is no style sheet: reading it would never end.
+    const ct::AttributedString device = import("<link type=\"text/css\" href=\"file:///dev/zero\"><p>x</p>", base);
+    EXPECT_EQ(device.string(), "x\n");
+    EXPECT_EQ(messages.size(), 2u);
+    RTSetLogHook(nullptr);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptionsReachTheCaller) {
+    std::vector<std::string> flushed;
+    const ns::Dictionary watching{{std::string(RTWillFlushBlockCallBack),
+                                   ns::Value(std::make_shared<RTWillFlushBlock>([&](const std::shared_ptr<RTHTMLElement>& element) {
+                                       flushed.push_back(element->name());
+                                   }))}};
+    EXPECT_EQ(text("<p>a</p><div>b</div>", watching), "a\nb\n");
+    EXPECT_EQ(flushed, (std::vector<std::string>{"p", "div"}));
+
+    const ns::Dictionary throwing{{std::string(RTWillFlushBlockCallBack),
+                                   ns::Value(std::make_shared<RTWillFlushBlock>([](const std::shared_ptr<RTHTMLElement>&) {
+                                       throw std::runtime_error("stop");
+                                   }))}};
+    EXPECT_THROW(initWithHTMLData(ns::Data(std::string_view("<p>a</p><p>b</p>")), throwing), std::runtime_error);
+
+    auto builder = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<p>a</p>")), ns::Dictionary());
+    builder->setWillFlushCallback([](const std::shared_ptr<RTHTMLElement>&) { throw std::runtime_error("stop"); });
+    EXPECT_THROW(builder->generatedAttributedString(), std::runtime_error);
+    // The partial text is never handed out as a result.
+    EXPECT_THROW(builder->generatedAttributedString(), std::runtime_error);
+
+    // Flushed blocks drop their subtrees unless the tree is to be kept.
+    for (const bool keep : {false, true}) {
+        auto builder = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<div><b>a</b></div>")), ns::Dictionary());
+        std::shared_ptr<RTHTMLElement> div;
+        builder->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>& element) { div = element; });
+        builder->setShouldKeepDocumentNodeTree(keep);
+        ASSERT_TRUE(builder->generatedAttributedString());
+        ASSERT_TRUE(div);
+        EXPECT_EQ(div->childCount(), keep ? 1u : 0u);
+        EXPECT_TRUE(div->didOutput());
+    }
+
+    auto once = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<p>a</p>")), ns::Dictionary());
+    EXPECT_EQ(once->generatedAttributedString(), once->generatedAttributedString());
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, AnEndTagWithNoOpenElementClosesNothing) {
+    auto body = std::make_shared<RTHTMLElement>("body", ns::Dictionary());
+    auto p = std::make_shared<RTHTMLElement>("p", ns::Dictionary());
+    body->addChildNode(p);
+    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "div"), nullptr);
+    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "p"), p);
+    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "body"), body);
+    EXPECT_EQ(text("<p>a</div>b</p></span>"), "ab\n");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, DeepDocumentsAreBuiltWithoutDeepRecursion) {
+    std::string deep;
+    for (int i = 0; i < 20000; ++i) deep += "<div><span>";
+    deep += "core";
+    EXPECT_EQ(text(deep), "core\n");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, ImportedTextWritesBackAsCSS) {
+    const ct::AttributedString result =
+        import("<h2 style=\"text-align:center; font-family:Helvetica\">T</h2><p style=\"color:rgb(255,0,0)\">r</p>");
+    const RichTextFontDescriptor title(fontAt(result, 0));
+    EXPECT_EQ(title.cssStyleRepresentation(), "font-family:'Helvetica';font-size:18px;font-weight:bold;");
+    auto style = result.attributeAtIndex(ct::ParagraphStyleAttributeName, 0).asObject<ct::ParagraphStyleObject>();
+    const auto paragraph = RichTextParagraphStyle::paragraphStyleWithNSParagraphStyle(style.get());
+    ASSERT_TRUE(paragraph->cssStyleRepresentation());
+    EXPECT_NE(paragraph->cssStyleRepresentation()->find("text-align:center;"), std::string::npos);
+    EXPECT_EQ(colorAt(result, indexOf(result, u"r")), "ff0000");
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, TheViewLayerFlagIsSetOnlyWhenAsked) {
+    RTHTMLElement::setUsesUIKitAttributes(false);
+    text("<p>x</p>", {{std::string(RTUseiOS6Attributes), ns::Value(true)}});
+    EXPECT_TRUE(RTHTMLElement::usesUIKitAttributes());
+    text("<p>x</p>");
+    EXPECT_TRUE(RTHTMLElement::usesUIKitAttributes());
+    RTHTMLElement::setUsesUIKitAttributes(false);
+}
+
+}  // namespace

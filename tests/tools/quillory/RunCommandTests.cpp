@@ -1,0 +1,133 @@
+// The run command with odd input: its command line, scripts that are folders or start with a byte-order
+// mark, and the messages a person reads when a command cannot be done.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/service/StudentNetWorkApiManager.h"
+#include "platform/foundation/Sandbox.h"
+#include "tools/quillory/AppDriver.h"
+#include "tools/quillory/CommandLine.h"
+#include "tools/quillory/ScriptCommand.h"
+#include "tools/quillory/ScriptRunner.h"
+#include "tools/standin-service/StandinService.h"
+
+using namespace ql;
+using namespace ql::quillory;
+
+namespace {
+
+std::string usageErrorOf(const std::vector<std::string>& arguments) {
+    try {
+        parseCommandLine(arguments);
+    } catch (const UsageError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+// The app against the in-process stand-in in a fresh sandbox, worked by scripts.
+struct ScriptedApp {
+    explicit ScriptedApp(const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667())
+        : app(profile, sandbox.path()) {
+        ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.baseURL().c_str(), 1);
+        app.boot();
+    }
+    ~ScriptedApp() { ::unsetenv(std::string(ServiceBaseURLEnvironmentVariable).c_str()); }
+
+    // Runs the script; true when every line ran. What it printed and what it complained of are kept.
+    bool run(const std::string& script) {
+        std::istringstream in(script);
+        out.str("");
+        errors.str("");
+        return runScript(app, in, out, errors);
+    }
+
+    standin::StandinService service;
+    ns::TemporarySandbox sandbox;
+    AppDriver app;
+    std::ostringstream out, errors;
+};
+
+}  // namespace
+
+TEST(RunCommand, TheCommandLineNamesWhatIsWrongWithIt) {
+    EXPECT_EQ(usageErrorOf({"foo"}), "unknown option foo");
+    EXPECT_EQ(usageErrorOf({"--device"}), "missing value after --device");
+    EXPECT_EQ(usageErrorOf({"--device", "nokia"}), "unknown device nokia");
+    EXPECT_EQ(usageErrorOf({"--shots", ""}), "--shots needs a value, not an empty text");
+    for (const char* service : {"notaurl", "ftp://127.0.0.1/", "http://", "127.0.0.1:8080"}) {
+        EXPECT_NE(usageErrorOf({"--service", service}).find("--service needs an http or https URL"), std::string::npos)
+            << service;
+    }
+    EXPECT_EQ(usageErrorOf({"--service", ""}), "--service needs a value, not an empty text");
+
+    const CommandLine line = parseCommandLine({"--service", "https://reading.example/api/", "--device", "ipad",
+                                               "--script", "-", "--shots", "out", "--home", "state"});
+    EXPECT_EQ(line.service, "https://reading.example/api/");
+    EXPECT_EQ(line.device, "ipad");
+    EXPECT_EQ(line.script, "-");
+    EXPECT_EQ(line.shots, "out");
+    EXPECT_EQ(line.home, "state");
+    EXPECT_FALSE(line.help);
+    EXPECT_TRUE(parseCommandLine({"--device", "iphone4", "--help"}).help);
+    EXPECT_FALSE(parseCommandLine({}).home);  // a fresh sandbox unless asked
+}
+
+TEST(RunCommand, AScriptThatIsAFolderOrUnreadableIsRefused) {
+    ns::TemporarySandbox folder;
+    try {
+        openScript(folder.path());
+        ADD_FAILURE() << "a folder opened as a script";
+    } catch (const ScriptError& error) {
+        EXPECT_EQ(std::string(error.what()), "cannot read the script " + folder.path() + ": it is a folder");
+    }
+    EXPECT_THROW(openScript(folder.path() + "/missing.txt"), ScriptError);
+    std::ofstream(folder.path() + "/tour.txt") << "tree\n";
+    EXPECT_NO_THROW(openScript(folder.path() + "/tour.txt"));
+}
+
+TEST(RunCommand, ScriptsRunLineByLineAndSayPlainlyWhatCannotBeDone) {
+    {
+        ScriptedApp guide;
+        // Saved with a byte-order mark, as some editors do.
+        EXPECT_TRUE(guide.run("\xEF\xBB\xBFtree\n# a comment\n\nswipe left\n")) << guide.errors.str();
+        EXPECT_EQ(guide.out.str().rfind("GuideViewController", 0), 0u) << guide.out.str();
+        EXPECT_NE(guide.out.str().find("ok 1\n"), std::string::npos);
+        EXPECT_NE(guide.out.str().find("ok 4\n"), std::string::npos);
+
+        // The guide has no back button a person could see (the title bar lies under its pages).
+        EXPECT_FALSE(guide.run("back\n"));
+        EXPECT_EQ(guide.errors.str(), "quillory: line 1: this screen has no back button\n");
+        EXPECT_FALSE(guide.run("tree\nwait soon\n"));
+        EXPECT_EQ(guide.errors.str(), "quillory: line 2: wait needs a number of seconds, not \"soon\"\n");
+    }
+    // On the smallest phone the keyboard covers the password field: the message names the field, in plain
+    // words.
+    ScriptedApp small(sim::ScreenProfile::phone320x480());
+    EXPECT_TRUE(small.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 2\n")) << small.errors.str();
+    EXPECT_FALSE(small.run("tap 密码\n"));
+    EXPECT_EQ(small.errors.str().rfind("quillory: line 1: cannot tap UITextField \"密码\" is covered by ", 0), 0u)
+        << small.errors.str();
+    EXPECT_EQ(small.errors.str().find("Exception"), std::string::npos) << small.errors.str();
+}
+
+TEST(RunCommand, TheTreeListsARowsTopToBottom) {
+    ScriptedApp app;
+    ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 13800000001\ntap Next\n"
+                        "type 123456\ntap Done\ntap 登 录\ntap 书城\n"))
+        << app.errors.str();
+    const std::vector<std::string> texts = app.app.screen().texts;
+    // The book store lists the newest books first: 小王子, then 唐诗三百首, then 稻草人.
+    auto position = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) - texts.begin(); };
+    EXPECT_LT(position("小王子"), position("唐诗三百首"));
+    EXPECT_LT(position("唐诗三百首"), position("稻草人"));
+    EXPECT_LT(position("稻草人"), std::ptrdiff_t(texts.size()));
+}

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/RunLoop.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/web/browser/BrowserHarness.h"
+
+namespace ql {
+namespace {
+
+using test::BrowserHarness;
+using test::LoopbackServer;
+
+bool pumpUntil(const std::function<bool()>& condition, double seconds = 30) {
+    return ns::RunLoop::main()->runUntil(condition, seconds);
+}
+
+// The estimator alone as a web view's delegate, keeping every value it reports.
+struct EstimatedPage {
+    EstimatedPage() {
+        webView->setDelegate(progress);
+        progress->setProgressBlock([this](float value) { values.push_back(value); });
+    }
+    void load(const std::string& url) { webView->loadRequest(ns::URLRequest(ns::URL::fromString(url))); }
+    // The values since the last reset: they start at 0, then only grow.
+    std::vector<float> sinceLastReset() const {
+        auto zero = std::find(values.rbegin(), values.rend(), 0.0f);
+        return zero == values.rend() ? values : std::vector<float>(zero.base() - 1, values.end());
+    }
+    std::shared_ptr<ui::WebView> webView = std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480});
+    std::shared_ptr<WebViewProgress> progress = std::make_shared<WebViewProgress>();
+    std::vector<float> values;
+};
+
+void expectGrowing(const std::vector<float>& values) {
+    ASSERT_GE(values.size(), 3u);
+    EXPECT_EQ(values.front(), 0);
+    EXPECT_FLOAT_EQ(values[1], 0.1f);
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        EXPECT_FALSE(std::isnan(values[i]));
+        EXPECT_GT(values[i], values[i - 1]);
+    }
+    EXPECT_EQ(values.back(), 1.0f);
+}
+
+TEST(BrowserOnEngine, ProgressOfAPageWithFramesAndRedirects) {
+    LoopbackServer server;
+    server.serveRedirect("/start", 302, "/main");
+    server.serveText("/main",
+                     "<html><head><title>Frames</title></head><body><iframe src=\"/a\"></iframe>"
+                     "<iframe src=\"/r\"></iframe><p>main</p></body></html>",
+                     "text/html");
+    server.serveText("/a", "<p>a</p>", "text/html");
+    server.serveRedirect("/r", 302, "/b");
+    server.serveText("/b", "<p>b</p>", "text/html");
+    EstimatedPage page;
+    page.load(server.url("/start"));
+    ASSERT_TRUE(pumpUntil([&] { return !page.webView->isLoading() && !page.values.empty() && page.values.back() == 1.0f; }));
+    expectGrowing(page.sinceLastReset());
+    // Completion is reported once, and its request never leaves the web view.
+    EXPECT_EQ(std::count(page.values.begin(), page.values.end(), 1.0f), 1);
+    pumpUntil([] { return false; }, 0.5);
+    EXPECT_TRUE(server.requests("/webviewprogressproxy/complete").empty());
+}
+
+TEST(BrowserOnEngine, ALateLoadEventHoldsTheEstimateBelowCompletion) {
+    LoopbackServer server;
+    server.serveText("/slow",
+                     "<html><body><iframe src=\"/a\"></iframe><img src=\"/late.png\"></body></html>", "text/html");
+    server.serveText("/a", "<p>a</p>", "text/html");
+    auto late = server.makeGate();
+    server.serveHeld("/late.png", late);
+    EstimatedPage page;
+    page.load(server.url("/slow"));
+    ASSERT_TRUE(pumpUntil([&] { return page.progress->progress() > 0.1f; }));
+    pumpUntil([] { return false; }, 0.5);
+    EXPECT_LT(page.progress->progress(), 1.0f);
+    EXPECT_GE(page.progress->progress(), 0.1f);
+    late->open();
+    ASSERT_TRUE(pumpUntil([&] { return page.progress->progress() == 1.0f; }));
+    expectGrowing(page.sinceLastReset());
+}
+
+TEST(BrowserOnEngine, TitlesButtonsAndReload) {
+    LoopbackServer server;
+    server.serveText("/one",
+                     "<html><head><title>First page</title></head><body style=\"background: rgb(10, 20, 30)\">"
+                     "<a id=\"next\" href=\"/two\">next</a></body></html>",
+                     "text/html");
+    server.serveText("/two", "<html><head><title>Second page</title></head><body>two</body></html>", "text/html");
+    BrowserHarness h(sim::ScreenProfile::phone375x667(), sim::Device::Time::Real);
+    auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/one")));
+    browser->setHideWebViewBoundaries(true);
+    auto later = test::titled("Later");
+    browser->setLoadCompletedApplicationBarButtonItems({later});
+    h.push(browser);
+    ASSERT_TRUE(h.device.runUntil([&] { return browser->title() == "First page" && browser->pageIsComplete(); }, 30));
+    EXPECT_EQ(browser->reloadStopButton()->image(), browser->reloadIcon());
+    EXPECT_TRUE(later->isEnabled());
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+    EXPECT_FALSE(h.device.application().isNetworkActivityIndicatorVisible());
+    double r = 0, g = 0, b = 0, a = 0;
+    browser->view()->backgroundColor()->getRed(&r, &g, &b, &a);
+    EXPECT_NEAR(r * 255, 10, 0.01);
+    EXPECT_NEAR(b * 255, 30, 0.01);
+
+    // Reload once complete loads the page again.
+    browser->reloadStopButtonTapped(nullptr);
+    ASSERT_TRUE(h.device.runUntil([&] { return server.requests("/one").size() == 2 && browser->pageIsComplete(); }, 30));
+
+    browser->webView()->stringByEvaluatingJavaScriptFromString("document.getElementById('next').click()");
+    ASSERT_TRUE(h.device.runUntil([&] { return browser->title() == "Second page" && browser->pageIsComplete(); }, 30));
+    EXPECT_TRUE(browser->backButton()->isEnabled());
+    browser->backButtonTapped(nullptr);
+    ASSERT_TRUE(h.device.runUntil([&] { return browser->title() == "First page" && browser->pageIsComplete(); }, 30));
+    EXPECT_TRUE(browser->forwardButton()->isEnabled());
+
+    // Open in browser takes the page on screen.
+    browser->openInBrowser();
+    EXPECT_EQ(h.device.application().openedURLs().back().absoluteString(), server.url("/one"));
+}
+
+TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
+    LoopbackServer server;
+    auto held = server.makeGate();
+    server.serveHeld("/held", held);
+    BrowserHarness h(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real);
+    auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/held")));
+    h.push(browser);
+    ASSERT_TRUE(h.device.runUntil([&] { return browser->webView()->isLoading() && !server.requests("/held").empty(); }, 30));
+    EXPECT_EQ(browser->reloadStopButton()->image(), browser->stopIcon());
+    EXPECT_TRUE(h.device.application().isNetworkActivityIndicatorVisible());
+    // While loading, the title is the address without its scheme.
+    EXPECT_EQ(browser->title(), "127.0.0.1:" + std::to_string(server.port()) + "/held");
+    browser->reloadStopButtonTapped(nullptr);
+    held->open();
+    h.device.runUntil([] { return false; }, 0.5);
+    EXPECT_EQ(server.requests("/held").size(), 1u) << "stopping never loads again";
+}
+
+// The browser showing a page on every device; screenshots when QL_BROWSER_SHOTS names a folder.
+TEST(BrowserOnEngine, ShowsTheRenderedPage) {
+    LoopbackServer server;
+    server.serveText("/page",
+                     "<html><head><meta name=\"viewport\" content=\"width=device-width\"><title>Reading list</title>"
+                     "<style>body{font-family:sans-serif;margin:16px;background:#fdf6e3}h1{color:#b58900}"
+                     "li{margin:8px 0}</style></head><body><h1>Reading list</h1><p>Books for this week:</p>"
+                     "<ul><li>The Little Prince</li><li>Charlotte's Web</li><li>Matilda</li></ul>"
+                     "<p><a href=\"/more\">More books</a></p></body></html>",
+                     "text/html; charset=utf-8");
+    const char* folder = std::getenv("QL_BROWSER_SHOTS");
+    for (const auto& [name, profile] : {std::pair{"phone-320x480", sim::ScreenProfile::phone320x480()},
+                                        std::pair{"phone-320x568", sim::ScreenProfile::phone320x568()},
+                                        std::pair{"phone-375x667", sim::ScreenProfile::phone375x667()},
+                                        std::pair{"phone-414x736", sim::ScreenProfile::phone414x736()},
+                                        std::pair{"tablet", sim::ScreenProfile::pad768x1024()}}) {
+        BrowserHarness h(profile, sim::Device::Time::Real);
+        auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/page")));
+        h.push(browser);
+        ASSERT_TRUE(h.device.runUntil([&] { return browser->title() == "Reading list" && browser->pageIsComplete(); }, 30));
+        // The page's own background shows below the bars once the engine has drawn it.
+        const auto background = [&] {
+            const auto shot = h.device.screenshot();
+            return shot->pixel(shot->width() / 2, static_cast<int>(shot->height() * 0.6));
+        };
+        EXPECT_TRUE(h.device.runUntil([&] { return background() == cg::Image::Pixel{0xfd, 0xf6, 0xe3, 255}; }, 10)) << name;
+        // On a narrow screen every button fits on the toolbar.
+        if (browser->compactPresentation()) {
+            const auto& toolbar = h.shell->navigation_->toolbar();
+            ASSERT_EQ(toolbar->itemViews().size(), 4u) << name;
+            for (const auto& button : toolbar->itemViews()) {
+                EXPECT_TRUE(cg::rectContainsRect(toolbar->bounds(), button->frame())) << name;
+            }
+        }
+        if (folder) h.device.writeScreenshot(std::string(folder) + "/browser-" + name + ".png");
+    }
+}
+
+}  // namespace
+}  // namespace ql

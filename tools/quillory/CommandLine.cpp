@@ -1,0 +1,65 @@
+#include "tools/quillory/CommandLine.h"
+
+#include "platform/foundation/URL.h"
+
+namespace ql::quillory {
+
+namespace {
+
+void checkService(const std::string& text) {
+    const auto url = ns::URL::fromString(text);
+    const std::string scheme = url && url->scheme() ? *url->scheme() : std::string();
+    if ((scheme != "http" && scheme != "https") || !url->host() || url->host()->empty()) {
+        throw UsageError("--service needs an http or https URL such as http://127.0.0.1:8080/, not \"" + text + "\"");
+    }
+}
+
+}  // namespace
+
+const std::map<std::string, sim::ScreenProfile>& deviceProfiles() {
+    static const std::map<std::string, sim::ScreenProfile> profiles = {
+        {"iphone4", sim::ScreenProfile::phone320x480()},  {"iphone5", sim::ScreenProfile::phone320x568()},
+        {"iphone6", sim::ScreenProfile::phone375x667()},  {"iphone6p", sim::ScreenProfile::phone414x736()},
+        {"ipad", sim::ScreenProfile::pad768x1024()},
+    };
+    return profiles;
+}
+
+std::string usage() {
+    return "usage: quillory [--service URL] [--device iphone4|iphone5|iphone6|iphone6p|ipad]\n"
+           "                [--script FILE|-] [--shots DIR] [--home DIR]\n";
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "-h" || option == "--help") {
+            line.help = true;
+            return line;
+        }
+        if (option != "--service" && option != "--device" && option != "--script" && option != "--shots" &&
+            option != "--home") {
+            throw UsageError("unknown option " + option);
+        }
+        if (i + 1 >= arguments.size()) throw UsageError("missing value after " + option);
+        const std::string& value = arguments[++i];
+        if (value.empty()) throw UsageError(option + " needs a value, not an empty text");
+        if (option == "--service") {
+            checkService(value);
+            line.service = value;
+        } else if (option == "--device") {
+            if (!deviceProfiles().contains(value)) throw UsageError("unknown device " + value);
+            line.device = value;
+        } else if (option == "--script") {
+            line.script = value;
+        } else if (option == "--shots") {
+            line.shots = value;
+        } else {
+            line.home = value;
+        }
+    }
+    return line;
+}
+
+}  // namespace ql::quillory
