@@ -229,6 +229,52 @@ TEST(Solver, RemovingAndRestatingMatchesAFreshSolve) {
     }
 }
 
+// Rows can reach a marker twice: directly, and through a reference to another row that holds it. Here
+// the last constraint, with no fresh variable, is solved for an older one, and substituting that into
+// the row of `b` gives it the marker of `a = c` beside its reference to `c`, whose row holds the same
+// marker: in `b` spelled out the two cancel. Removing `a = c` must not pick that row to solve for the
+// marker, and whatever it picks, what is left must still hold. (The sequence a layout pass of the
+// sign-in screen made.)
+TEST(Solver, RemovingAMarkerThatCancelsThroughAReference) {
+    Solver solver;
+    const Variable a = solver.makeVariable();
+    const Variable b = solver.makeVariable();
+    const Variable c = solver.makeVariable();
+    const Variable d = solver.makeVariable();
+    const Variable e = solver.makeVariable();
+    const Variable f = solver.makeVariable();
+    const Variable g = solver.makeVariable();
+    const Variable h = solver.makeVariable();
+    const Variable k = solver.makeVariable();
+    // Required equalities, stated around the two below.
+    const std::vector<Expression> kept{Expression(d) - k, Expression(a) + b - c - d, Expression(e) - a - 80,
+                                       Expression(g) - e - f, Expression(g) + h - a - b + 20};
+    ASSERT_NE(solver.addConstraint(kept[0], Relation::Equal, kRequired), kNoConstraint);
+    ASSERT_NE(solver.addConstraint(Expression(h) - 100, Relation::GreaterThanOrEqual, kMedium), kNoConstraint);
+    const ConstraintId same = solver.addConstraint(Expression(a) - c, Relation::Equal, kRequired);
+    ASSERT_NE(same, kNoConstraint);
+    for (std::size_t i = 1; i < kept.size(); ++i) {
+        ASSERT_NE(solver.addConstraint(kept[i], Relation::Equal, kRequired), kNoConstraint);
+    }
+
+    auto residual = [&](const Expression& expression) {
+        double sum = expression.constant();
+        for (const Term& term : expression.terms()) sum += term.coefficient * solver.value(term.variable);
+        return sum;
+    };
+    solver.removeConstraint(same);
+    EXPECT_FALSE(solver.hasConstraint(same));
+    EXPECT_EQ(solver.constraintCount(), 6u);
+    for (const Expression& expression : kept) EXPECT_NEAR(residual(expression), 0, 1e-9);
+    EXPECT_NEAR(solver.value(h), 100, 1e-9);
+
+    // Stated again, it holds with the rest.
+    ASSERT_NE(solver.addConstraint(Expression(a) - c, Relation::Equal, kRequired), kNoConstraint);
+    EXPECT_NEAR(solver.value(a), solver.value(c), 1e-9);
+    for (const Expression& expression : kept) EXPECT_NEAR(residual(expression), 0, 1e-9);
+    EXPECT_NEAR(solver.value(h), 100, 1e-9);
+}
+
 // A chain stated as constraint layout states it, every link first and every size after: each box starts
 // a gap after the one before it ends. Moving, replacing and walling in links must move everything
 // downstream, as the sums say; and a chain far longer than any screen must neither take quadratic time
