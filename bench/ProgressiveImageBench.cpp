@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <gif_lib.h>
-#include <jpeglib.h>
 
 #include <chrono>
 #include <cmath>
@@ -24,6 +23,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageEncoding.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ReferenceJPEG.h"
 
 using namespace ql;
 
@@ -50,33 +50,11 @@ std::string encodePNG(int side) {
 }
 
 std::string encodeProgressiveJPEG(int side) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = cinfo.image_height = static_cast<JDIMENSION>(side);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(side) * 3);
-    unsigned noise = 11;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < side; ++x)
-            for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = shade(x, static_cast<int>(cinfo.next_scanline), c, noise);
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::string out(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    return out;
+    test::ReferenceJPEG jpeg;
+    jpeg.width = jpeg.height = side;
+    jpeg.progressive = true;
+    jpeg.sample = [noise = 11u](int x, int y, int c) mutable { return shade(x, y, c, noise); };
+    return jpeg.encode();
 }
 
 // `frames` frames of 200 × 200 grain in a 256-colour palette.

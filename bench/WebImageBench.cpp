@@ -4,7 +4,6 @@
 // disk cache, from reloadData until every row shows its picture.
 
 #include <benchmark/benchmark.h>
-
 #include <jpeglib.h>
 
 #include <cstdio>
@@ -25,6 +24,7 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/ReferenceJPEG.h"
 
 using namespace ql;
 
@@ -36,39 +36,19 @@ const std::string kPictureKey = "http://127.0.0.1:9/Upload/Book/picture.jpg";
 
 // A photograph-like picture (smooth shading with fine texture) of about 100 KB as JPEG.
 std::string encodePicture(int width, int height, int quality, unsigned seed) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-    unsigned noise = seed;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; ++x) {
+    test::ReferenceJPEG jpeg;
+    jpeg.width = width;
+    jpeg.height = height;
+    jpeg.quality = quality;
+    jpeg.sample = [width, height, noise = seed, grain = 0](int x, int y, int c) mutable {
+        if (c == 0) {
             noise = noise * 1103515245u + 12345u;
-            const int grain = static_cast<int>((noise >> 16) % 24);
-            row[static_cast<std::size_t>(x) * 3] = static_cast<unsigned char>((x * 255 / width + grain) & 0xFF);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<unsigned char>((y * 255 / height + grain) & 0xFF);
-            row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<unsigned char>(((x + y) / 4 + grain) & 0xFF);
+            grain = static_cast<int>((noise >> 16) % 24);
         }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::string out(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    return out;
+        const int base = c == 0 ? x * 255 / width : c == 1 ? y * 255 / height : (x + y) / 4;
+        return static_cast<std::uint8_t>((base + grain) & 0xFF);
+    };
+    return jpeg.encode();
 }
 
 struct Fixture {

@@ -1,7 +1,8 @@
 #include "tests/images/webimage/WebImageTestSupport.h"
 
+#include "tests/support/ReferenceJPEG.h"
+
 #include <gif_lib.h>
-#include <jpeglib.h>
 #include <png.h>
 
 #include <cstdio>
@@ -58,41 +59,13 @@ std::uint8_t rampValue(int x, int y, int c, std::uint8_t tint) {
 }  // namespace
 
 std::string jpegBytes(int width, int height, int exifOrientation, bool progressive, std::uint8_t tint) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    if (exifOrientation > 0) {
-        // A minimal big-endian EXIF block holding only the orientation tag.
-        const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-                                      0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, static_cast<unsigned char>(exifOrientation), 0, 0,
-                                      0, 0, 0, 0};
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
-    }
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x * 3 + c)] = rampValue(x, y, c, tint);
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::string out(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    return out;
+    test::ReferenceJPEG jpeg;
+    jpeg.width = width;
+    jpeg.height = height;
+    jpeg.progressive = progressive;
+    jpeg.exifOrientation = exifOrientation;
+    jpeg.sample = [tint](int x, int y, int c) { return rampValue(x, y, c, tint); };
+    return jpeg.encode();
 }
 
 std::string pngBytes(int width, int height, bool alpha) {
