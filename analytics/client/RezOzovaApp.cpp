@@ -5,6 +5,7 @@
 #include "analytics/client/RezOzovaRecords.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql {
 
@@ -35,59 +36,29 @@ std::int32_t RezOzovaApp::reportPolicy() const {
     return verifyReportPolicy(host);
 }
 
-void RezOzovaApp::setHostReportPolicy(std::int32_t policy) {
-    std::lock_guard lock(mutex_);
-    hostPolicy_ = policy;
-}
+void RezOzovaApp::setHostReportPolicy(std::int32_t policy) { ns::lockedStore(mutex_, hostPolicy_, policy); }
 
-void RezOzovaApp::setIntegratedTestMode(bool on) {
-    std::lock_guard lock(mutex_);
-    integratedTestMode_ = on;
-}
+void RezOzovaApp::setIntegratedTestMode(bool on) { ns::lockedStore(mutex_, integratedTestMode_, on); }
 
-double RezOzovaApp::logSendInterval() const {
-    std::lock_guard lock(mutex_);
-    return logSendInterval_;
-}
+double RezOzovaApp::logSendInterval() const { return ns::lockedCopy(mutex_, logSendInterval_); }
 
-void RezOzovaApp::setLogSendInterval(double seconds) {
-    std::lock_guard lock(mutex_);
-    logSendInterval_ = seconds;
-}
+void RezOzovaApp::setLogSendInterval(double seconds) { ns::lockedStore(mutex_, logSendInterval_, seconds); }
 
-bool RezOzovaApp::backgroundTaskEnabled() const {
-    std::lock_guard lock(mutex_);
-    return backgroundTaskEnabled_;
-}
+bool RezOzovaApp::backgroundTaskEnabled() const { return ns::lockedCopy(mutex_, backgroundTaskEnabled_); }
 
-void RezOzovaApp::setBackgroundTaskEnabled(bool enabled) {
-    std::lock_guard lock(mutex_);
-    backgroundTaskEnabled_ = enabled;
-}
+void RezOzovaApp::setBackgroundTaskEnabled(bool enabled) { ns::lockedStore(mutex_, backgroundTaskEnabled_, enabled); }
 
-bool RezOzovaApp::encryptEnabled() const {
-    std::lock_guard lock(mutex_);
-    return encryptEnabled_;
-}
+bool RezOzovaApp::encryptEnabled() const { return ns::lockedCopy(mutex_, encryptEnabled_); }
 
-void RezOzovaApp::setEncryptEnabled(bool enabled) {
-    std::lock_guard lock(mutex_);
-    encryptEnabled_ = enabled;
-}
+void RezOzovaApp::setEncryptEnabled(bool enabled) { ns::lockedStore(mutex_, encryptEnabled_, enabled); }
 
 bool RezOzovaApp::logEnabled() const { return statLogEnabled(); }
 
 void RezOzovaApp::setLogEnabled(bool enabled) { setStatLogEnabled(enabled); }
 
-std::string RezOzovaApp::appid() const {
-    std::lock_guard lock(mutex_);
-    return appid_;
-}
+std::string RezOzovaApp::appid() const { return ns::lockedCopy(mutex_, appid_); }
 
-void RezOzovaApp::setAppid(std::string appid) {
-    std::lock_guard lock(mutex_);
-    appid_ = std::move(appid);
-}
+void RezOzovaApp::setAppid(std::string appid) { ns::lockedStore(mutex_, appid_, std::move(appid)); }
 
 std::string RezOzovaApp::appVersionString() const {
     {
@@ -98,10 +69,7 @@ std::string RezOzovaApp::appVersionString() const {
     return version.isString() ? std::string(version.asString()) : std::string();
 }
 
-void RezOzovaApp::setAppVersion(std::string version) {
-    std::lock_guard lock(mutex_);
-    appVersion_ = std::move(version);
-}
+void RezOzovaApp::setAppVersion(std::string version) { ns::lockedStore(mutex_, appVersion_, std::move(version)); }
 
 void RezOzovaApp::activeBackgroundTask() {
     if (!backgroundTaskEnabled()) return;
