@@ -143,6 +143,22 @@ private:
     void abandonLoad(const ns::Error& error);
     // Takes the frame id by value: callers pass keys of the loads it erases.
     void endFrameLoad(std::string frame);
+    // The engine holds a document request of the main frame, being asked about or not yet answered.
+    bool awaitingMainDocument() const;
+    // Marks the delegate's answer about a main-frame document request as awaited, however it returns.
+    class MainDocumentAsked {
+    public:
+        MainDocumentAsked(WebView& view, bool mainFrame) : view_(view), was_(view.askingAboutMainDocument_) {
+            view_.askingAboutMainDocument_ = was_ || mainFrame;
+        }
+        ~MainDocumentAsked() { view_.askingAboutMainDocument_ = was_; }
+        MainDocumentAsked(const MainDocumentAsked&) = delete;
+        MainDocumentAsked& operator=(const MainDocumentAsked&) = delete;
+
+    private:
+        WebView& view_;
+        bool was_;
+    };
 
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void requestPaused(const ns::Dictionary& params);
@@ -186,6 +202,7 @@ private:
     bool renderingPending_ = false;
     bool renderingAgain_ = false;
     bool followingPage_ = false;
+    bool askingAboutMainDocument_ = false;
     cg::Size viewport_;
 
     ns::Data documentData_;

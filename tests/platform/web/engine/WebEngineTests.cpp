@@ -22,6 +22,7 @@
 #include "platform/ui/Window.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebPage.h"
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
@@ -157,6 +158,85 @@ TEST(WebEngine, ScriptsAnswerWithStringsOnly) {
     // A script that never ends is stopped within the bound; the page goes on answering.
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("for (;;) {}"), "");
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "Ein Titel 标题");
+}
+
+// Reads the page's state whenever a document is asked about or its load starts, as a browser does.
+class StateReader final : public ui::WebViewDelegate {
+public:
+    bool webViewShouldStartLoadWithRequest(ui::WebView& view, const ns::URLRequest&, ui::WebViewNavigationType) override {
+        states.push_back(view.stringByEvaluatingJavaScriptFromString("document.readyState"));
+        return true;
+    }
+    void webViewDidStartLoad(ui::WebView& view) override {
+        states.push_back(view.stringByEvaluatingJavaScriptFromString("document.readyState"));
+    }
+    void webViewDidFinishLoad(ui::WebView&) override { ++finished; }
+    void webViewDidFailLoadWithError(ui::WebView&, const ns::Error& error) override {
+        failures.push_back(error.localizedDescription());
+    }
+    std::vector<std::string> states;
+    int finished = 0;
+    std::vector<std::string> failures;
+};
+
+TEST(WebEngine, AScriptRunWhileThePageLoadsAnswersAndTheLoadGoesOn) {
+    LoopbackServer server;
+    server.serveText("/shown", "<title>shown</title>", "text/html");
+    auto first = server.makeGate();
+    server.serveHeld("/held", first);
+    server.serveRedirect("/moved", 302, "/held-too");
+    auto second = server.makeGate();
+    server.serveHeld("/held-too", second);
+    Page page;
+    page.load(server.url("/shown"));
+    ns::Error error = ui::webEngineError(0, "");
+    const auto pid = ui::WebEngine::running(&error)->processID();
+    auto reader = std::make_shared<StateReader>();
+    page.view->setDelegate(reader);
+
+    // The view's own load: asked before its document has come.
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/held"))));
+    ASSERT_TRUE(pumpUntil([&] { return reader->states.size() == 2 && server.requests("/held").size() == 1; }));
+    EXPECT_TRUE(page.view->isLoading());
+    first->open();
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.body.innerText"), "late");
+
+    // The page's own navigation, redirected: asked while the engine holds each of its document requests.
+    page.view->stringByEvaluatingJavaScriptFromString("location.href = '/moved'");
+    ASSERT_TRUE(pumpUntil([&] { return server.requests("/held-too").size() == 1; }));
+    EXPECT_TRUE(page.view->isLoading());
+    second->open();
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.view->request()->URL()->path(), "/held-too");
+
+    // The document on screen answers, or nothing does; the loads went on and the engine lived.
+    EXPECT_EQ(reader->states.size(), 5u);
+    for (const auto& state : reader->states) EXPECT_TRUE(state == "complete" || state.empty()) << state;
+    EXPECT_EQ(reader->failures, std::vector<std::string>{});
+    EXPECT_EQ(reader->finished, 2);
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
+}
+
+TEST(WebEngine, APageCommandLeftUnansweredLeavesAHealthyEngineRunning) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveHeld("/held", gate);
+    bool held = false;
+    ns::Error error = ui::webEngineError(0, "");
+    auto page = ui::WebPage::open([&](std::string_view method, const ns::Value&) { held |= method == "Fetch.requestPaused"; },
+                                  &error);
+    ASSERT_TRUE(page);
+    const auto pid = page->engine().processID();
+    // The page's document request is held by the engine and never served: the page runs no script meanwhile.
+    page->send("Page.navigate", {{"url", ns::Value(server.url("/held"))}});
+    ASSERT_TRUE(pumpUntil([&] { return held; }));
+    std::string problem;
+    EXPECT_TRUE(page->call("Runtime.evaluate", {{"expression", ns::Value("document.readyState")}}, &problem, 1).isNil());
+    EXPECT_EQ(problem, "the web engine did not answer");
+    EXPECT_TRUE(page->isAlive());
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
+    EXPECT_FALSE(page->engine().call("Target.getTargets", {}, "").isNil());
 }
 
 TEST(WebEngine, BackAndForwardMoveThroughThePagesShown) {
