@@ -378,7 +378,7 @@ void WebView::frameNavigated(const ns::Dictionary& frame) {
     if (id != page_->mainFrame()) return;
     // The address the document came from in the end (after redirects); an error page keeps the asked one.
     if (request_ && url.rfind("http", 0) == 0) request_->setURL(ns::URL::fromString(url));
-    if (loading_) pageScrolled();
+    if (loading_) showNewDocumentFromTop();
 }
 
 void WebView::navigatedWithinDocument(const std::string& frame, const std::string& url) {

@@ -176,6 +176,11 @@ private:
     void refreshRendering();
     void renderNewDocument();
     void pageScrolled();
+    // Where the page is scrolled to for the scroll view's offset.
+    cg::Point pagePositionForOffset(cg::Point offset) const;
+    // Moves the scroll view and the page surface to where the page is, without scrolling the page.
+    void followPagePosition(cg::Point position);
+    void showNewDocumentFromTop();
     void dispatchTouch(std::string_view type, const cg::Point& point);
     void pageFocusChanged(bool editing);
     void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);

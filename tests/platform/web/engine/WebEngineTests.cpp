@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/graphics/BitmapContext.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLProtocol.h"
+#include "platform/ui/Color.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
@@ -462,8 +464,6 @@ TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
         return surface->image() && surface->image()->CGImage()->pixel(600, 20) == cg::Image::Pixel{255, 0, 0, 255};
     }));
     const auto bitmap = surface->image()->CGImage();
-    { int last = -1; for (int y = 0; y < 960; ++y) if (bitmap->pixel(20, y).r == 255 && bitmap->pixel(20, y).b == 0) last = y; fprintf(stderr, "LASTRED %d\n", last);
-      auto png1 = ui::ImagePNGRepresentation(*ui::Image::imageWithCGImage(bitmap, 1)); std::ofstream("/tmp/web-engine-shot1.png", std::ios::binary) << png1->view(); }
     EXPECT_EQ(bitmap->width(), 640);
     EXPECT_EQ(bitmap->height(), 960);
     EXPECT_EQ(bitmap->pixel(600, 20), (cg::Image::Pixel{255, 0, 0, 255}));
@@ -499,6 +499,58 @@ TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
     ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("finish") == 1; }));
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /tapped link", "start", "finish"}));
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "tapped");
+    page.view->removeFromSuperview();
+    window->setHidden(true);
+}
+
+// The window as it would show, one pixel per point.
+std::shared_ptr<const cg::Image> shown(ui::Window& window) {
+    auto context = cg::BitmapContext::createForImage(window.bounds().size, false, 1);
+    window.layer()->renderInContext(*context);
+    return context->makeImage();
+}
+
+TEST(WebEngine, ThePageShowsBetweenTheScrollViewsInsets) {
+    ui::Screen::mainScreen().setBounds({0, 0, 320, 480});
+    ui::Screen::mainScreen().setScale(2);
+    auto window = std::make_shared<ui::Window>(cg::Rect{0, 0, 320, 480});
+    window->setBackgroundColor(ui::Color::whiteColor());
+    window->makeKeyAndVisible();
+    LoopbackServer server;
+    server.serveText("/page",
+                     "<html><body style=\"margin:0\">"
+                     "<div style=\"height:30px;background:rgb(255,0,0)\"></div>"
+                     "<div style=\"height:2000px;background:rgb(0,255,0)\"></div>"
+                     "<div style=\"height:30px;background:rgb(0,0,255)\"></div></body></html>",
+                     "text/html");
+    Page page;
+    window->addSubview(page.view);
+    // Bars of 44 points over the top and the bottom of the view, as a browser's.
+    page.view->scrollView()->setContentInset(cg::EdgeInsets{44, 0, 44, 0});
+    page.load(server.url("/page"));
+    const auto pixel = [&](double y) { return shown(*window)->pixel(160, static_cast<int>(y)); };
+    constexpr cg::Image::Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+
+    // At rest the page's top shows right below the top bar.
+    ASSERT_TRUE(pumpUntil([&] { return page.view->scrollView()->contentSize().height == 2060 && pixel(50) == red; }));
+    EXPECT_EQ(page.view->scrollView()->contentOffset(), (cg::Point{0, -44}));
+    EXPECT_EQ(pixel(40), white);
+    EXPECT_EQ(pixel(72), red);
+    EXPECT_EQ(pixel(76), green);
+
+    // Scrolled to its end, the page's bottom shows right above the bottom bar.
+    page.view->scrollView()->setContentOffset(page.view->scrollView()->maximumContentOffset());
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "1580"; }));
+    ASSERT_TRUE(pumpUntil([&] { return pixel(430) == blue; }));
+    EXPECT_EQ(page.view->scrollView()->contentOffset(), (cg::Point{0, 1624}));
+    EXPECT_EQ(pixel(404), green);
+    EXPECT_EQ(pixel(440), white);
+
+    // Scrolled within the content, the page follows point for point.
+    page.view->scrollView()->setContentOffset(cg::Point{0, 10});
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "10"; }));
+    ASSERT_TRUE(pumpUntil([&] { return pixel(2) == red && pixel(30) == green; }));
+    EXPECT_EQ(pixel(18), red);
     page.view->removeFromSuperview();
     window->setHidden(true);
 }
