@@ -7,6 +7,7 @@
 #include "debug/DuvHttpDatasource.h"
 #include "debug/DuvHttpProtocol.h"
 #include "debug/DuvSessionTrafficRecorder.h"
+#include "net/NetHTTPRequestOperationManager.h"
 #include "net/NetHTTPSessionManager.h"
 #include "platform/net/URLConnection.h"
 #include "tests/net/NetLoadingTestSupport.h"
@@ -201,6 +202,30 @@ TEST_F(DuvTraffic, TheProtocolRecorderTakesMarkedlessHTTPLoadsAndRecordsEachOnce
     EXPECT_EQ(records[0]->responseBody, "");
     EXPECT_FALSE(records[0]->mineType);
     EXPECT_TRUE(test::pollUntil([&] { return reloads.count() == 2; }));
+}
+
+TEST_F(DuvTraffic, InTheDebugModeTheOperationManagersRequestsAreRecordedOnceEachToo) {
+    LoopbackServer server;
+    server.serveText("/Mobile/StudentLogin", R"({"result":1,"msg":"ok"})", "application/json");
+    ASSERT_TRUE(ns::URLProtocol::registerClass<DuvHttpProtocol>());
+    ReloadCounter reloads;
+    test::BlockOutcome<NetHTTPRequestOperation> outcome;
+    NetHTTPRequestOperationManager::manager()->POST(server.url("/Mobile/StudentLogin"),
+                                                    ns::Value(ns::Dictionary{{"userName", "20160302"}}),
+                                                    outcome.success(), outcome.failure());
+    ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }));
+    EXPECT_EQ(outcome.successes, 1);
+    ASSERT_TRUE(pollUntilRecorded(1));
+    EXPECT_TRUE(test::pollUntil([&] { return reloads.count() == 1; }));
+    ns::URLProtocol::unregisterClass<DuvHttpProtocol>();
+
+    const auto records = DuvHttpDatasource::shareInstance().httpArray();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]->method, "POST");
+    EXPECT_EQ(records[0]->requestBody, "userName=20160302");
+    EXPECT_EQ(records[0]->responseBody, "{\n  \"msg\" : \"ok\",\n  \"result\" : 1\n}");
+    EXPECT_EQ(records[0]->statusCode, "200");
+    EXPECT_EQ(server.requests("/Mobile/StudentLogin").size(), 1u);
 }
 
 }  // namespace

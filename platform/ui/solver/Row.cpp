@@ -1,12 +1,17 @@
 #include "platform/ui/solver/Row.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace ql::ui::solver {
 
 namespace {
 
 bool bySymbol(const Row::Cell& cell, Symbol symbol) { return cell.symbol < symbol; }
+
+// Solving a row for a symbol it does not hold means the tableau is not what the solver believes: better
+// refused than a division by nothing or a cell erased past the end.
+[[noreturn]] void notHeld() { throw std::logic_error("layout solver: a row is solved for a symbol it does not hold"); }
 
 }  // namespace
 
@@ -92,6 +97,7 @@ void Row::reverseSign() {
 
 void Row::solveFor(Symbol symbol) {
     auto it = find(symbol);
+    if (it == cells_.end()) notHeld();
     const double factor = -1.0 / it->coefficient;
     cells_.erase(it);
     constant_ *= factor;
@@ -99,6 +105,8 @@ void Row::solveFor(Symbol symbol) {
 }
 
 void Row::solveFor(Symbol lhs, Symbol rhs) {
+    // Checked before the row changes, so that a refusal leaves it as it was.
+    if (find(rhs) == cells_.end()) notHeld();
     insert(lhs, -1.0);
     solveFor(rhs);
 }

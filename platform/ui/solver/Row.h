@@ -34,9 +34,9 @@ public:
     void insert(const Row& other, double coefficient, std::vector<Symbol>* added = nullptr);
     void remove(Symbol symbol);
     void reverseSign();
-    // Rewrites the row `0 = …` (which must hold `symbol`) as `symbol = …`.
+    // Rewrites the row `0 = …` as `symbol = …`; std::logic_error when the row does not hold `symbol`.
     void solveFor(Symbol symbol);
-    // Rewrites `lhs = …` (which must hold `rhs`) as `rhs = …`.
+    // Rewrites `lhs = …` as `rhs = …`; std::logic_error, the row unchanged, when it does not hold `rhs`.
     void solveFor(Symbol lhs, Symbol rhs);
     // Replaces `symbol` by what `row` says it equals; false when the row does not hold it. The symbols
     // the row did not hold before go to `added`, when given.

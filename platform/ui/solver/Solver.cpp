@@ -335,19 +335,19 @@ void Solver::removeMarkerEffects(Symbol marker, double strength) {
     }
 }
 
-Symbol Solver::markerLeavingSymbol(Symbol marker) {
+std::pair<Symbol, Row> Solver::takeMarkerLeavingRow(Symbol marker) {
     double firstRatio = std::numeric_limits<double>::max();
     double secondRatio = std::numeric_limits<double>::max();
     Symbol first = 0;
     Symbol second = 0;
-    Symbol third = 0;
+    std::vector<Symbol> external;
     for (Slot slot : holders(marker)) {
         const Symbol subject = rows_.subjectAt(slot);
         const Row& row = rows_.rowAt(slot);
         const double coefficient = row.coefficientFor(marker);
         if (coefficient == 0) continue;
         if (kind(subject) == Kind::External) {
-            if (!third || subject < third) third = subject;
+            external.push_back(subject);
         } else if (coefficient < 0) {
             const double ratio = -row.constant() / coefficient;
             if (ratio < firstRatio || (ratio == firstRatio && subject < first)) {
@@ -362,7 +362,23 @@ Symbol Solver::markerLeavingSymbol(Symbol marker) {
             }
         }
     }
-    return first ? first : second ? second : third;
+    // Rows of restricted symbols hold no references: what they hold is what they say.
+    if (first || second) {
+        const Symbol leaving = first ? first : second;
+        return {leaving, rows_.take(leaving)};
+    }
+    // The row of an external variable may hold the marker both itself and through a reference to a row
+    // that holds it too, and spelled out the two may cancel: such a row cannot be solved for the marker.
+    // Some row holding it holds it spelled out as well (one whose references do not take it away), as
+    // the marker is in the spelled-out tableau. Lowest subject first, as elsewhere.
+    std::sort(external.begin(), external.end());
+    for (Symbol subject : external) {
+        Row row = expanded(*rows_.find(subject));
+        if (row.coefficientFor(marker) == 0) continue;
+        rows_.erase(subject);
+        return {subject, std::move(row)};
+    }
+    return {0, Row()};
 }
 
 void Solver::removeConstraint(ConstraintId constraint) {
@@ -375,10 +391,9 @@ void Solver::removeConstraint(ConstraintId constraint) {
     if (record.other) owners_[record.other] = kNoConstraint;
     // The constraint's row goes: when its marker is not basic, it is made basic first.
     if (!rows_.erase(record.marker)) {
-        const Symbol leaving = markerLeavingSymbol(record.marker);
+        auto [leaving, row] = takeMarkerLeavingRow(record.marker);
         if (!leaving) throw std::logic_error("layout solver: a constraint's marker is in no row");
         // Rows that refer to the leaving variable now hold it as a parametric symbol.
-        Row row = expanded(rows_.take(leaving));
         row.solveFor(leaving, record.marker);
         substitute(record.marker, row);
     }

@@ -12,12 +12,15 @@
 // make the row of the last position hold one marker per constraint upstream. Only a variable no row
 // holds yet is given a row with references, and rows gain no references later, so references never
 // form a cycle. A row is spelled out (expanded) where a simplex step needs it, and values are read
-// through the references.
+// through the references. Substitutions still bring parametric symbols into such a row, so it may hold
+// a symbol both itself and through a reference, the two perhaps cancelling: only the row spelled out
+// says whether it holds the symbol.
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/solver/Expression.h"
@@ -106,7 +109,9 @@ private:
     void pivot(Symbol leaving, Symbol entering);
     void optimize(Row& objective);
     bool dualOptimize();
-    Symbol markerLeavingSymbol(Symbol marker);
+    // Takes out of the tableau the row that the marker of a constraint being removed is to be solved
+    // from, spelled out, with its basic symbol; the symbol is 0 when no row holds the marker.
+    std::pair<Symbol, Row> takeMarkerLeavingRow(Symbol marker);
     void removeMarkerEffects(Symbol marker, double strength);
     // Moves `marker` by `shift` in every row; false when a redundant required equality stops holding.
     bool shiftMarker(Symbol marker, double shift);

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/ui/solver/Row.h"
@@ -61,6 +62,25 @@ TEST(Row, AddingARowMatchesTheArithmetic) {
         }
         EXPECT_EQ(added, expectedAdded) << "round " << round;
     }
+}
+
+// Solving for a symbol the row does not hold is refused and leaves the row as it was.
+TEST(Row, SolvingForASymbolItDoesNotHoldIsRefused) {
+    Row row(6);
+    row.insert(3, 2);
+    row.insert(5, -1);
+    EXPECT_THROW(row.solveFor(4), std::logic_error);
+    EXPECT_THROW(row.solveFor(7, 4), std::logic_error);
+    ASSERT_EQ(row.cells().size(), 2u);
+    EXPECT_DOUBLE_EQ(row.coefficientFor(7), 0);
+    EXPECT_DOUBLE_EQ(row.constant(), 6);
+
+    // 7 = 6 + 2·s3 − s5 solved for s5: s5 = 6 + 2·s3 − s7.
+    row.solveFor(7, 5);
+    EXPECT_DOUBLE_EQ(row.constant(), 6);
+    EXPECT_DOUBLE_EQ(row.coefficientFor(3), 2);
+    EXPECT_DOUBLE_EQ(row.coefficientFor(7), -1);
+    EXPECT_DOUBLE_EQ(row.coefficientFor(5), 0);
 }
 
 }  // namespace

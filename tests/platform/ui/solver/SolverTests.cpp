@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/ui/solver/Solver.h"
@@ -227,6 +230,175 @@ TEST(Solver, RemovingAndRestatingMatchesAFreshSolve) {
                 << "round " << round << ", box " << i;
         }
     }
+}
+
+// The same for trees of views as constraint layout states them: each view placed a gap after an earlier
+// one (links first, so that rows refer to the rows of earlier views), the origin, then each width, given
+// or set by aligning the view's right edge with an earlier view's (an equality with no fresh variable,
+// solved for an older one, whose substitution gives rows a marker they also reach through references);
+// wishes and bounds on some views add restricted rows, few enough that a marker is often held by rows
+// of external variables only. Any statement taken away and stated again, alone or two at a time in the
+// other order, must leave the solution a fresh solver finds.
+TEST(Solver, RemovingAndRestatingATreeMatchesAFreshSolve) {
+    constexpr int kViews = 14;
+    struct Statement {
+        Expression expression;
+        Relation relation;
+        double strength;
+    };
+    // What fixes view i: the view it follows and the gap, and the view whose right edge it meets (itself
+    // when it has a width of its own) with the offset or width.
+    struct Shape {
+        std::vector<int> after, alignedWith;
+        std::vector<double> gap, extent;
+    };
+    struct Tree {
+        Solver solver;
+        std::vector<Variable> left, width;
+        std::vector<ConstraintId> id;
+        // Variables are made in the order given (lefts then widths, by view), which need not be the
+        // tree's: the lowest symbol is then not always the earliest view, as in any real layout.
+        explicit Tree(const std::vector<int>& made) : left(kViews), width(kViews) {
+            for (int variable : made) {
+                (variable < kViews ? left[variable] : width[variable - kViews]) = solver.makeVariable();
+            }
+        }
+        // Statements in the order layout makes them: links, origin, widths, then wishes and bounds.
+        std::vector<Statement> statements(const Shape& shape) const {
+            std::vector<Statement> result;
+            for (int i = 1; i < kViews; ++i) {
+                const int before = shape.after[i];
+                result.push_back({Expression(left[i]) - left[before] - width[before] - shape.gap[i], Relation::Equal,
+                                  kRequired});
+            }
+            result.push_back({Expression(left[0]), Relation::Equal, kRequired});
+            for (int i = 0; i < kViews; ++i) {
+                const int other = shape.alignedWith[i];
+                Expression expression = Expression(width[i]) - shape.extent[i];
+                if (other != i) expression = expression + left[i] - left[other] - width[other];
+                result.push_back({expression, Relation::Equal, kRequired});
+            }
+            // Only some views: a marker held by restricted rows is solved for in one of them, and the
+            // rows of external variables are to be tried as well.
+            for (int i = 0; i < kViews; i += 3) {
+                result.push_back({Expression(width[i]) - 20 - i, Relation::Equal, 1.0 + i});
+                result.push_back({Expression(left[i]) - 40 * i, Relation::LessThanOrEqual, kMedium + i});
+                result.push_back({Expression(left[i]) + 1000, Relation::GreaterThanOrEqual, kRequired});
+            }
+            return result;
+        }
+        void state(const Statement& statement, std::size_t index) {
+            id[index] = solver.addConstraint(statement.expression, statement.relation, statement.strength);
+            ASSERT_NE(id[index], kNoConstraint) << "statement " << index;
+        }
+        void build(const Shape& shape) {
+            const std::vector<Statement> all = statements(shape);
+            id.resize(all.size());
+            for (std::size_t i = 0; i < all.size(); ++i) state(all[i], i);
+        }
+    };
+
+    // Each shape is another tree, with its variables made in another order.
+    auto exercise = [](unsigned seed) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> gapOf(0, 10);
+        std::uniform_real_distribution<double> extentOf(-20, 60);
+        Shape shape;
+        for (int i = 0; i < kViews; ++i) {
+            shape.after.push_back(i == 0 ? 0 : static_cast<int>(random() % i));
+            shape.alignedWith.push_back(i == 0 || random() % 3 == 0 ? i : static_cast<int>(random() % i));
+            shape.gap.push_back(gapOf(random));
+            shape.extent.push_back(shape.alignedWith[i] == i ? 10 + extentOf(random) : extentOf(random));
+        }
+        std::vector<int> made(2 * kViews);
+        std::iota(made.begin(), made.end(), 0);
+        std::shuffle(made.begin(), made.end(), random);
+        Tree incremental(made);
+        incremental.build(shape);
+        for (int round = 0; round < 60; ++round) {
+            const std::size_t count = incremental.id.size();
+            std::vector<std::size_t> taken{random() % count};
+            if (round % 2) taken.push_back((taken[0] + 1 + random() % (count - 1)) % count);
+            for (std::size_t index : taken) {
+                incremental.solver.removeConstraint(incremental.id[index]);
+                ASSERT_FALSE(incremental.solver.hasConstraint(incremental.id[index]));
+            }
+            // A link or width taken away comes back with another gap or extent.
+            for (std::size_t index : taken) {
+                if (index < kViews - 1) {
+                    shape.gap[index + 1] = gapOf(random);
+                } else if (index >= kViews && index < 2 * kViews) {
+                    const int view = static_cast<int>(index) - kViews;
+                    shape.extent[view] = shape.alignedWith[view] == view ? 10 + extentOf(random) : extentOf(random);
+                }
+            }
+            const std::vector<Statement> all = incremental.statements(shape);
+            for (auto it = taken.rbegin(); it != taken.rend(); ++it) incremental.state(all[*it], *it);
+            ASSERT_FALSE(HasFatalFailure());
+
+            Tree fresh(made);
+            fresh.build(shape);
+            ASSERT_FALSE(HasFatalFailure());
+            ASSERT_EQ(incremental.solver.constraintCount(), fresh.solver.constraintCount());
+            for (int i = 0; i < kViews; ++i) {
+                ASSERT_NEAR(incremental.solver.value(incremental.left[i]), fresh.solver.value(fresh.left[i]), 1e-6)
+                    << "round " << round << ", view " << i;
+                ASSERT_NEAR(incremental.solver.value(incremental.width[i]), fresh.solver.value(fresh.width[i]), 1e-6)
+                    << "round " << round << ", view " << i;
+            }
+        }
+    };
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE("shape " + std::to_string(seed));
+        exercise(seed);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Rows can reach a marker twice: directly, and through a reference to another row that holds it. Here
+// the last constraint, with no fresh variable, is solved for an older one, and substituting that into
+// the row of `b` gives it the marker of `a = c` beside its reference to `c`, whose row holds the same
+// marker: in `b` spelled out the two cancel. Removing `a = c` must not pick that row to solve for the
+// marker, and whatever it picks, what is left must still hold. (The sequence a layout pass of the
+// sign-in screen made.)
+TEST(Solver, RemovingAMarkerThatCancelsThroughAReference) {
+    Solver solver;
+    const Variable a = solver.makeVariable();
+    const Variable b = solver.makeVariable();
+    const Variable c = solver.makeVariable();
+    const Variable d = solver.makeVariable();
+    const Variable e = solver.makeVariable();
+    const Variable f = solver.makeVariable();
+    const Variable g = solver.makeVariable();
+    const Variable h = solver.makeVariable();
+    const Variable k = solver.makeVariable();
+    // Required equalities, stated around the two below.
+    const std::vector<Expression> kept{Expression(d) - k, Expression(a) + b - c - d, Expression(e) - a - 80,
+                                       Expression(g) - e - f, Expression(g) + h - a - b + 20};
+    ASSERT_NE(solver.addConstraint(kept[0], Relation::Equal, kRequired), kNoConstraint);
+    ASSERT_NE(solver.addConstraint(Expression(h) - 100, Relation::GreaterThanOrEqual, kMedium), kNoConstraint);
+    const ConstraintId same = solver.addConstraint(Expression(a) - c, Relation::Equal, kRequired);
+    ASSERT_NE(same, kNoConstraint);
+    for (std::size_t i = 1; i < kept.size(); ++i) {
+        ASSERT_NE(solver.addConstraint(kept[i], Relation::Equal, kRequired), kNoConstraint);
+    }
+
+    auto residual = [&](const Expression& expression) {
+        double sum = expression.constant();
+        for (const Term& term : expression.terms()) sum += term.coefficient * solver.value(term.variable);
+        return sum;
+    };
+    solver.removeConstraint(same);
+    EXPECT_FALSE(solver.hasConstraint(same));
+    EXPECT_EQ(solver.constraintCount(), 6u);
+    for (const Expression& expression : kept) EXPECT_NEAR(residual(expression), 0, 1e-9);
+    EXPECT_NEAR(solver.value(h), 100, 1e-9);
+
+    // Stated again, it holds with the rest.
+    ASSERT_NE(solver.addConstraint(Expression(a) - c, Relation::Equal, kRequired), kNoConstraint);
+    EXPECT_NEAR(solver.value(a), solver.value(c), 1e-9);
+    for (const Expression& expression : kept) EXPECT_NEAR(residual(expression), 0, 1e-9);
+    EXPECT_NEAR(solver.value(h), 100, 1e-9);
 }
 
 // A chain stated as constraint layout states it, every link first and every size after: each box starts
