@@ -171,7 +171,9 @@ WebEngine::~WebEngine() {
 }
 
 void WebEngine::terminate() {
-    if (pid_ > 0 && alive_) kill(-pid_, SIGKILL);
+    // Taken as gone at once, so that the next view asking for the engine gets a fresh one rather than
+    // this one before its reader has seen it end.
+    if (pid_ > 0 && alive_.exchange(false)) kill(-pid_, SIGKILL);
 }
 
 void WebEngine::readLoop() {
@@ -309,8 +311,8 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
         waiters_.erase(id);
         lock.unlock();
         // An engine that does not answer within the bound is taken as hung: stopping it ends every load
-        // on it with an error, and the next load starts a fresh one.
-        terminate();
+        // on it with an error, and the next load starts a fresh one. A page's silence alone is not enough.
+        if (session.empty() || !answersPing()) terminate();
         if (error) *error = "the web engine did not answer";
         return ns::Value();
     }
@@ -319,6 +321,10 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
         return ns::Value();
     }
     return waiter->result;
+}
+
+bool WebEngine::answersPing() {
+    return !call("Browser.getVersion", {}, "", nullptr, kPingTimeout).isNil();
 }
 
 void WebEngine::setSessionHandler(const std::string& session, EventHandler handler) {

@@ -30,8 +30,10 @@ public:
     static constexpr std::string_view kExecutableVariable = "QL_WEB_ENGINE";
     // What a session's handler hears when the engine has gone, instead of a protocol event.
     static constexpr std::string_view kEngineEnded = "";
-    // How long a call waits for its answer before the engine is taken as hung.
+    // How long a call waits for its answer by default.
     static constexpr double kCallTimeout = 10;
+    // How long the browser itself may take to answer when a page's command went unanswered.
+    static constexpr double kPingTimeout = 3;
 
     using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
@@ -53,7 +55,9 @@ public:
     // main queue, unless the engine ends first.
     void send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
-    // engine refuses, ends or does not answer within `timeout` seconds (it is then stopped as hung).
+    // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
+    // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
+    // shows a dialog) does so only when the browser then fails to answer a ping as well.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -77,6 +81,7 @@ private:
     void dispatch(std::string_view frame);
     void ended();
     void deliverEnded();
+    bool answersPing();
     bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
     int pid_ = -1;

@@ -290,6 +290,9 @@ void WebView::travel(int step) {
 std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
     assertMainThread();
     if (!page_ || !page_->isAlive()) return "";
+    // While the page's next document is on its way the engine runs no script in it until that document's
+    // reply has come, and the reply is served on this thread: asking now could only wait out the bound.
+    if (awaitingMainDocument()) return "";
     const ns::Value reply = page_->call("Runtime.evaluate",
                                         {{"expression", ns::Value(script)},
                                          {"returnByValue", ns::Value(true)},
@@ -300,6 +303,12 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
     const auto& result = fieldsOf(fields["result"]);
     if (text(result, "type") != "string") return "";
     return text(result, "value");
+}
+
+bool WebView::awaitingMainDocument() const {
+    if (askingAboutMainDocument_) return true;
+    const auto main = frameLoads_.find(page_->mainFrame());
+    return main != frameLoads_.end() && !main->second.answered;
 }
 
 void WebView::endFrameLoad(std::string frame) {
@@ -369,7 +378,7 @@ void WebView::frameNavigated(const ns::Dictionary& frame) {
     if (id != page_->mainFrame()) return;
     // The address the document came from in the end (after redirects); an error page keeps the asked one.
     if (request_ && url.rfind("http", 0) == 0) request_->setURL(ns::URL::fromString(url));
-    if (loading_) pageScrolled();
+    if (loading_) showNewDocumentFromTop();
 }
 
 void WebView::navigatedWithinDocument(const std::string& frame, const std::string& url) {
@@ -435,7 +444,14 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         type = WebViewNavigationType::FormSubmitted;
     }
     const bool continuing = redirected && frameLoads_.contains(frame);
-    if (!askDelegate(request, type)) {
+    // A redirect's reply was no document: the frame awaits the one at the new address.
+    if (continuing) frameLoads_[frame].answered = false;
+    bool allowed = false;
+    {
+        MainDocumentAsked asked(*this, mainFrame);
+        allowed = askDelegate(request, type);
+    }
+    if (!allowed) {
         page_->send("Fetch.failRequest", {{"requestId", ns::Value(requestID)}, {"errorReason", ns::Value("Aborted")}});
         if (continuing) {
             frameLoads_[frame].error = cancelledError(request);

@@ -143,6 +143,22 @@ private:
     void abandonLoad(const ns::Error& error);
     // Takes the frame id by value: callers pass keys of the loads it erases.
     void endFrameLoad(std::string frame);
+    // The engine holds a document request of the main frame, being asked about or not yet answered.
+    bool awaitingMainDocument() const;
+    // Marks the delegate's answer about a main-frame document request as awaited, however it returns.
+    class MainDocumentAsked {
+    public:
+        MainDocumentAsked(WebView& view, bool mainFrame) : view_(view), was_(view.askingAboutMainDocument_) {
+            view_.askingAboutMainDocument_ = was_ || mainFrame;
+        }
+        ~MainDocumentAsked() { view_.askingAboutMainDocument_ = was_; }
+        MainDocumentAsked(const MainDocumentAsked&) = delete;
+        MainDocumentAsked& operator=(const MainDocumentAsked&) = delete;
+
+    private:
+        WebView& view_;
+        bool was_;
+    };
 
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void requestPaused(const ns::Dictionary& params);
@@ -160,6 +176,11 @@ private:
     void refreshRendering();
     void renderNewDocument();
     void pageScrolled();
+    // Where the page is scrolled to for the scroll view's offset.
+    cg::Point pagePositionForOffset(cg::Point offset) const;
+    // Moves the scroll view and the page surface to where the page is, without scrolling the page.
+    void followPagePosition(cg::Point position);
+    void showNewDocumentFromTop();
     void dispatchTouch(std::string_view type, const cg::Point& point);
     void pageFocusChanged(bool editing);
     void dispatchKey(std::string_view key, std::string_view code, int keyCode, std::string_view text);
@@ -186,6 +207,7 @@ private:
     bool renderingPending_ = false;
     bool renderingAgain_ = false;
     bool followingPage_ = false;
+    bool askingAboutMainDocument_ = false;
     cg::Size viewport_;
 
     ns::Data documentData_;

@@ -2,6 +2,7 @@
 // the engine's rendering of the visible part becomes the page surface's image, the scroll view follows
 // the page (and the page the scroll view), and touches and typing reach the page.
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/foundation/Base64.h"
@@ -73,12 +74,41 @@ void WebView::applyViewport() {
     refreshRendering();
 }
 
+// The scroll view insets the page: resting in an inset shows the page's edge below (or beside) the bar
+// there, so the page scrolls only as far as the scroll view has moved into the content itself.
+cg::Point WebView::pagePositionForOffset(cg::Point offset) const {
+    const cg::Size content = scrollView_->contentSize();
+    const cg::Size view = bounds().size;
+    return {std::clamp(offset.x, 0.0, std::max(0.0, content.width - view.width)),
+            std::clamp(offset.y, 0.0, std::max(0.0, content.height - view.height))};
+}
+
+void WebView::followPagePosition(cg::Point position) {
+    followingPage_ = true;
+    if (pagePositionForOffset(scrollView_->contentOffset()) != position) {
+        // The page moved on its own (a jump, a restored place): at an edge the scroll view rests in its inset.
+        const cg::EdgeInsets& inset = scrollView_->contentInset();
+        scrollView_->setContentOffset(cg::Point{position.x > 0 ? position.x : -inset.left,
+                                                position.y > 0 ? position.y : -inset.top});
+    }
+    contentView_->setFrame(cg::Rect{position, bounds().size});
+    followingPage_ = false;
+}
+
+// A new document shows from its top, clear of the scroll view's insets.
+void WebView::showNewDocumentFromTop() {
+    followingPage_ = true;
+    scrollView_->setContentOffset(scrollView_->minimumContentOffset());
+    contentView_->setFrame(cg::Rect{cg::Point{0, 0}, bounds().size});
+    followingPage_ = false;
+}
+
 void WebView::pageScrolled() {
     if (followingPage_ || !page_ || !page_->isAlive()) return;
-    const cg::Point offset = scrollView_->contentOffset();
-    contentView_->setFrame(cg::Rect{offset, bounds().size});
-    page_->send("Runtime.evaluate", {{"expression", ns::Value("window.scrollTo(" + std::to_string(offset.x) + "," +
-                                                              std::to_string(offset.y) + ")")}});
+    const cg::Point position = pagePositionForOffset(scrollView_->contentOffset());
+    contentView_->setFrame(cg::Rect{position, bounds().size});
+    page_->send("Runtime.evaluate", {{"expression", ns::Value("window.scrollTo(" + std::to_string(position.x) + "," +
+                                                              std::to_string(position.y) + ")")}});
     refreshRendering();
 }
 
@@ -108,10 +138,8 @@ void WebView::refreshRendering() {
         const auto& visible = fieldsOf(fields["cssVisualViewport"]);
         self->followingPage_ = true;
         self->scrollView_->setContentSize(cg::Size{number(content, "width"), number(content, "height")});
-        const cg::Point offset{number(visible, "pageX"), number(visible, "pageY")};
-        self->scrollView_->setContentOffset(offset);
-        self->contentView_->setFrame(cg::Rect{offset, self->bounds().size});
         self->followingPage_ = false;
+        self->followPagePosition(cg::Point{number(visible, "pageX"), number(visible, "pageY")});
     });
     const std::uint64_t rendering = rendering_;
     page_->send("Page.captureScreenshot", {{"format", ns::Value("png")}},

@@ -175,13 +175,7 @@ void WebViewController::webViewDidFinishLoad(ui::WebView& webView) {
 
 void WebViewController::webViewProgressUpdateProgress(WebViewProgress&, float value) {
     if (progressView_) progressView_->setProgress(value, true);
-    // Until a frame load has ended (the estimate beyond its start) the document on screen is the previous
-    // one, whose title and colours are shown already; the engine cannot read a page that has not arrived.
-    if (!webView_ || value <= WebViewProgress::kInitialProgress) {
-        refreshButtonsState();
-        return;
-    }
-    const std::string readyState = webView_->stringByEvaluatingJavaScriptFromString("document.readyState");
+    const std::string readyState = webView_ ? webView_->stringByEvaluatingJavaScriptFromString("document.readyState") : "";
     if (readyState == "interactive" || readyState == "complete") {
         if (showPageTitles_) {
             const std::string title = webView_->stringByEvaluatingJavaScriptFromString("document.title");

@@ -56,6 +56,17 @@ TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
     EXPECT_EQ(loadWithEngine(script.c_str(), errors), (std::vector<std::string>{"should /page other", "start", "fail 2"}));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].localizedDescription(), "The web engine could not open a page: the web engine did not answer.");
+
+    // A page's command left unanswered by an engine that answers nothing at all stops it as well.
+    setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script.c_str(), 1);
+    ns::Error error = ui::webEngineError(0, "");
+    auto engine = ui::WebEngine::running(&error);
+    unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    ASSERT_TRUE(engine);
+    std::string problem;
+    EXPECT_TRUE(engine->call("Runtime.evaluate", {}, "a-page", &problem, 1).isNil());
+    EXPECT_EQ(problem, "the web engine did not answer");
+    EXPECT_TRUE(pumpUntil([&] { return !engine->isAlive(); }));
     std::filesystem::remove(script);
 }
 

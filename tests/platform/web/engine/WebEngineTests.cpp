@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/graphics/BitmapContext.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLProtocol.h"
+#include "platform/ui/Color.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
@@ -22,6 +24,7 @@
 #include "platform/ui/Window.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebPage.h"
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
@@ -157,6 +160,85 @@ TEST(WebEngine, ScriptsAnswerWithStringsOnly) {
     // A script that never ends is stopped within the bound; the page goes on answering.
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("for (;;) {}"), "");
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "Ein Titel 标题");
+}
+
+// Reads the page's state whenever a document is asked about or its load starts, as a browser does.
+class StateReader final : public ui::WebViewDelegate {
+public:
+    bool webViewShouldStartLoadWithRequest(ui::WebView& view, const ns::URLRequest&, ui::WebViewNavigationType) override {
+        states.push_back(view.stringByEvaluatingJavaScriptFromString("document.readyState"));
+        return true;
+    }
+    void webViewDidStartLoad(ui::WebView& view) override {
+        states.push_back(view.stringByEvaluatingJavaScriptFromString("document.readyState"));
+    }
+    void webViewDidFinishLoad(ui::WebView&) override { ++finished; }
+    void webViewDidFailLoadWithError(ui::WebView&, const ns::Error& error) override {
+        failures.push_back(error.localizedDescription());
+    }
+    std::vector<std::string> states;
+    int finished = 0;
+    std::vector<std::string> failures;
+};
+
+TEST(WebEngine, AScriptRunWhileThePageLoadsAnswersAndTheLoadGoesOn) {
+    LoopbackServer server;
+    server.serveText("/shown", "<title>shown</title>", "text/html");
+    auto first = server.makeGate();
+    server.serveHeld("/held", first);
+    server.serveRedirect("/moved", 302, "/held-too");
+    auto second = server.makeGate();
+    server.serveHeld("/held-too", second);
+    Page page;
+    page.load(server.url("/shown"));
+    ns::Error error = ui::webEngineError(0, "");
+    const auto pid = ui::WebEngine::running(&error)->processID();
+    auto reader = std::make_shared<StateReader>();
+    page.view->setDelegate(reader);
+
+    // The view's own load: asked before its document has come.
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/held"))));
+    ASSERT_TRUE(pumpUntil([&] { return reader->states.size() == 2 && server.requests("/held").size() == 1; }));
+    EXPECT_TRUE(page.view->isLoading());
+    first->open();
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.body.innerText"), "late");
+
+    // The page's own navigation, redirected: asked while the engine holds each of its document requests.
+    page.view->stringByEvaluatingJavaScriptFromString("location.href = '/moved'");
+    ASSERT_TRUE(pumpUntil([&] { return server.requests("/held-too").size() == 1; }));
+    EXPECT_TRUE(page.view->isLoading());
+    second->open();
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.view->request()->URL()->path(), "/held-too");
+
+    // The document on screen answers, or nothing does; the loads went on and the engine lived.
+    EXPECT_EQ(reader->states.size(), 5u);
+    for (const auto& state : reader->states) EXPECT_TRUE(state == "complete" || state.empty()) << state;
+    EXPECT_EQ(reader->failures, std::vector<std::string>{});
+    EXPECT_EQ(reader->finished, 2);
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
+}
+
+TEST(WebEngine, APageCommandLeftUnansweredLeavesAHealthyEngineRunning) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveHeld("/held", gate);
+    bool held = false;
+    ns::Error error = ui::webEngineError(0, "");
+    auto page = ui::WebPage::open([&](std::string_view method, const ns::Value&) { held |= method == "Fetch.requestPaused"; },
+                                  &error);
+    ASSERT_TRUE(page);
+    const auto pid = page->engine().processID();
+    // The page's document request is held by the engine and never served: the page runs no script meanwhile.
+    page->send("Page.navigate", {{"url", ns::Value(server.url("/held"))}});
+    ASSERT_TRUE(pumpUntil([&] { return held; }));
+    std::string problem;
+    EXPECT_TRUE(page->call("Runtime.evaluate", {{"expression", ns::Value("document.readyState")}}, &problem, 1).isNil());
+    EXPECT_EQ(problem, "the web engine did not answer");
+    EXPECT_TRUE(page->isAlive());
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
+    EXPECT_FALSE(page->engine().call("Target.getTargets", {}, "").isNil());
 }
 
 TEST(WebEngine, BackAndForwardMoveThroughThePagesShown) {
@@ -382,8 +464,6 @@ TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
         return surface->image() && surface->image()->CGImage()->pixel(600, 20) == cg::Image::Pixel{255, 0, 0, 255};
     }));
     const auto bitmap = surface->image()->CGImage();
-    { int last = -1; for (int y = 0; y < 960; ++y) if (bitmap->pixel(20, y).r == 255 && bitmap->pixel(20, y).b == 0) last = y; fprintf(stderr, "LASTRED %d\n", last);
-      auto png1 = ui::ImagePNGRepresentation(*ui::Image::imageWithCGImage(bitmap, 1)); std::ofstream("/tmp/web-engine-shot1.png", std::ios::binary) << png1->view(); }
     EXPECT_EQ(bitmap->width(), 640);
     EXPECT_EQ(bitmap->height(), 960);
     EXPECT_EQ(bitmap->pixel(600, 20), (cg::Image::Pixel{255, 0, 0, 255}));
@@ -419,6 +499,58 @@ TEST(WebEngine, ThePageIsDrawnAtTheScreenScaleAndTakesTapsTypingAndScrolls) {
     ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("finish") == 1; }));
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /tapped link", "start", "finish"}));
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "tapped");
+    page.view->removeFromSuperview();
+    window->setHidden(true);
+}
+
+// The window as it would show, one pixel per point.
+std::shared_ptr<const cg::Image> shown(ui::Window& window) {
+    auto context = cg::BitmapContext::createForImage(window.bounds().size, false, 1);
+    window.layer()->renderInContext(*context);
+    return context->makeImage();
+}
+
+TEST(WebEngine, ThePageShowsBetweenTheScrollViewsInsets) {
+    ui::Screen::mainScreen().setBounds({0, 0, 320, 480});
+    ui::Screen::mainScreen().setScale(2);
+    auto window = std::make_shared<ui::Window>(cg::Rect{0, 0, 320, 480});
+    window->setBackgroundColor(ui::Color::whiteColor());
+    window->makeKeyAndVisible();
+    LoopbackServer server;
+    server.serveText("/page",
+                     "<html><body style=\"margin:0\">"
+                     "<div style=\"height:30px;background:rgb(255,0,0)\"></div>"
+                     "<div style=\"height:2000px;background:rgb(0,255,0)\"></div>"
+                     "<div style=\"height:30px;background:rgb(0,0,255)\"></div></body></html>",
+                     "text/html");
+    Page page;
+    window->addSubview(page.view);
+    // Bars of 44 points over the top and the bottom of the view, as a browser's.
+    page.view->scrollView()->setContentInset(cg::EdgeInsets{44, 0, 44, 0});
+    page.load(server.url("/page"));
+    const auto pixel = [&](double y) { return shown(*window)->pixel(160, static_cast<int>(y)); };
+    constexpr cg::Image::Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+
+    // At rest the page's top shows right below the top bar.
+    ASSERT_TRUE(pumpUntil([&] { return page.view->scrollView()->contentSize().height == 2060 && pixel(50) == red; }));
+    EXPECT_EQ(page.view->scrollView()->contentOffset(), (cg::Point{0, -44}));
+    EXPECT_EQ(pixel(40), white);
+    EXPECT_EQ(pixel(72), red);
+    EXPECT_EQ(pixel(76), green);
+
+    // Scrolled to its end, the page's bottom shows right above the bottom bar.
+    page.view->scrollView()->setContentOffset(page.view->scrollView()->maximumContentOffset());
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "1580"; }));
+    ASSERT_TRUE(pumpUntil([&] { return pixel(430) == blue; }));
+    EXPECT_EQ(page.view->scrollView()->contentOffset(), (cg::Point{0, 1624}));
+    EXPECT_EQ(pixel(404), green);
+    EXPECT_EQ(pixel(440), white);
+
+    // Scrolled within the content, the page follows point for point.
+    page.view->scrollView()->setContentOffset(cg::Point{0, 10});
+    ASSERT_TRUE(pumpUntil([&] { return page.view->stringByEvaluatingJavaScriptFromString("String(scrollY)") == "10"; }));
+    ASSERT_TRUE(pumpUntil([&] { return pixel(2) == red && pixel(30) == green; }));
+    EXPECT_EQ(pixel(18), red);
     page.view->removeFromSuperview();
     window->setHidden(true);
 }
