@@ -6,7 +6,6 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Color.h"
-#include "platform/ui/LayoutGuide.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
@@ -22,19 +21,7 @@ void DuvBaseVC::viewDidLoad() {
 
 void DuvBaseVC::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
-    if (!adjustedScrollView_) return;
-    cg::EdgeInsets insets = adjustedScrollView_->contentInset();
-    const double formerTop = insets.top;
-    insets.top = topLayoutGuide()->length();
-    insets.bottom = bottomLayoutGuide()->length();
-    if (insets == adjustedScrollView_->contentInset()) return;
-    adjustedScrollView_->setContentInset(insets);
-    // Content resting at its top stays at its (new) top.
-    cg::Point offset = adjustedScrollView_->contentOffset();
-    if (offset.y == -formerTop) {
-        offset.y = -insets.top;
-        adjustedScrollView_->setContentOffset(offset);
-    }
+    if (adjustedScrollView_) adjustScrollViewInsets(*adjustedScrollView_);
 }
 
 std::shared_ptr<ui::BarButtonItem> DuvBaseVC::barButton(const std::string& title, ui::Action action) {

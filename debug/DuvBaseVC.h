@@ -21,7 +21,7 @@ public:
     ~DuvBaseVC() override;
 
     void viewDidLoad() override;
-    // The screen's scroller keeps its content clear of the bars, as the platform's inset adjustment would.
+    // The screen's scroller keeps its content clear of the bars.
     void viewDidLayoutSubviews() override;
 
 protected:

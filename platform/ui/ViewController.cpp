@@ -13,6 +13,7 @@
 #include "platform/ui/Nib.h"
 #include "platform/ui/PopoverPresentationController.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/TabBarItem.h"
 #include "platform/ui/Window.h"
@@ -420,6 +421,21 @@ const std::shared_ptr<LayoutGuide>& ViewController::topLayoutGuide() {
 
 const std::shared_ptr<LayoutGuide>& ViewController::bottomLayoutGuide() {
     return guide(*this, bottomLayoutGuide_, LayoutGuide::Edge::Bottom);
+}
+
+void ViewController::adjustScrollViewInsets(ScrollView& scrollView) {
+    if (!adjustsScrollViewInsets_) return;
+    cg::EdgeInsets insets = scrollView.contentInset();
+    const double formerTop = insets.top;
+    insets.top = topLayoutGuide()->length();
+    insets.bottom = bottomLayoutGuide()->length();
+    if (insets == scrollView.contentInset()) return;
+    scrollView.setContentInset(insets);
+    cg::Point offset = scrollView.contentOffset();
+    if (offset.y == -formerTop) {
+        offset.y = -insets.top;
+        scrollView.setContentOffset(offset);
+    }
 }
 
 void ViewController::updateLayoutGuides() {

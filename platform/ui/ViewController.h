@@ -20,6 +20,7 @@ namespace ql::ui {
 class BarButtonItem;
 class LayoutGuide;
 class NavigationController;
+class ScrollView;
 class NavigationItem;
 class PopoverPresentationController;
 class TabBarController;
@@ -158,6 +159,10 @@ public:
     void setExtendedLayoutIncludesOpaqueBars(bool includes) { extendedLayoutIncludesOpaqueBars_ = includes; }
     bool automaticallyAdjustsScrollViewInsets() const { return adjustsScrollViewInsets_; }
     void setAutomaticallyAdjustsScrollViewInsets(bool adjusts) { adjustsScrollViewInsets_ = adjusts; }
+    // What the automatic adjustment does, for the scroll view the controller names (it is not found by
+    // itself here): its top and bottom insets become how far the bars reach into the view, and content
+    // resting at its top stays at its new top. Nothing happens while the adjustment is off.
+    void adjustScrollViewInsets(ScrollView& scrollView);
     bool modalPresentationCapturesStatusBarAppearance() const { return capturesStatusBarAppearance_; }
     void setModalPresentationCapturesStatusBarAppearance(bool captures) { capturesStatusBarAppearance_ = captures; }
     InterfaceOrientation interfaceOrientation() const;

@@ -122,6 +122,11 @@ void WebViewController::viewDidLoad() {
     }
 }
 
+void WebViewController::viewDidLayoutSubviews() {
+    ui::ViewController::viewDidLayoutSubviews();
+    if (webView_) adjustScrollViewInsets(*webView_->scrollView());
+}
+
 void WebViewController::viewWillAppear(bool animated) {
     ui::ViewController::viewWillAppear(animated);
     showPlaceholderTitle();

@@ -123,6 +123,8 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
+    // The page starts below the navigation bar and ends above the toolbar.
+    void viewDidLayoutSubviews() override;
     ui::StatusBarStyle preferredStatusBarStyle() const { return ui::StatusBarStyle::Default; }
 
     // ---- Loading, reached through the estimator ----

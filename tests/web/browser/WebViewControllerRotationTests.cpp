@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/ui/LayoutGuide.h"
 #include "tests/web/browser/BrowserHarness.h"
 
 namespace ql {
@@ -10,10 +11,11 @@ namespace {
 using test::BrowserHarness;
 
 // The browser on a phone with a page of `contentHeight` points (fixed width: it declares no viewport)
-// scrolled to `offsetY`.
+// scrolled to `offsetY`. The page's offsets are the turn's own arithmetic, so the bars take no insets here.
 struct TurningBrowser {
     explicit TurningBrowser(double contentHeight, double offsetY, const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667())
         : h(profile) {
+        browser->setAutomaticallyAdjustsScrollViewInsets(false);
         h.push(browser);
         const auto& scroll = browser->webView()->scrollView();
         scroll->setContentSize({browser->webView()->bounds().size.width, contentHeight});
@@ -23,6 +25,18 @@ struct TurningBrowser {
     BrowserHarness h;
     std::shared_ptr<WebViewController> browser = std::make_shared<WebViewController>();
 };
+
+TEST(WebViewControllerRotation, ThePageRestsBelowTheNavigationBar) {
+    BrowserHarness h(sim::ScreenProfile::phone375x667());
+    auto browser = std::make_shared<WebViewController>();
+    h.push(browser);
+    const auto& scroll = browser->webView()->scrollView();
+    const double bar = browser->topLayoutGuide()->length();
+    EXPECT_GT(bar, 44);  // the status bar and the navigation bar
+    EXPECT_EQ(scroll->contentInset().top, bar);
+    EXPECT_EQ(scroll->contentInset().bottom, browser->bottomLayoutGuide()->length());
+    EXPECT_EQ(scroll->contentOffset(), (cg::Point{0, -bar}));
+}
 
 TEST(WebViewControllerRotation, SnapshotStandsInAndTheLockEnds) {
     TurningBrowser t(0, 0);  // an empty page: nothing to measure, nothing to divide by
