@@ -372,28 +372,35 @@ void LayoutEngine::settleWrappingText() {
 // ---- Keeping the solver in step ----
 
 void LayoutEngine::reconcile(const std::vector<LayoutConstraint*>& wanted) {
-    for (LayoutConstraint* constraint : wanted) {
-        auto it = entries_.find(constraint);
-        if (it != entries_.end()) it->second.stamp = stamp_;
-    }
-    bool removed = false;
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (it->second.stamp == stamp_) {
-            ++it;
-            continue;
-        }
-        drop(it->second);
-        it = entries_.erase(it);
-        removed = true;
-    }
+    // One lookup per constraint: the entries found here are restated below (a node's address outlives
+    // rehashing and the erasing of other nodes).
+    entries_.reserve(wanted.size());
+    std::vector<Entry*> current;
+    current.reserve(wanted.size());
+    std::size_t kept = 0;
     for (LayoutConstraint* constraint : wanted) {
         auto [it, inserted] = entries_.try_emplace(constraint);
-        if (inserted) {
-            it->second.constraint = std::static_pointer_cast<LayoutConstraint>(constraint->shared_from_this());
-            it->second.stamp = stamp_;
-        }
-        restate(it->second, removed);
+        Entry& entry = it->second;
+        if (inserted) entry.constraint = std::static_pointer_cast<LayoutConstraint>(constraint->shared_from_this());
+        if (inserted || entry.stamp != stamp_) ++kept;
+        entry.stamp = stamp_;
+        current.push_back(&entry);
     }
+    // Every constraint held before is let go before any is stated again, so that what contradicted a
+    // constraint gone can no longer stand in the way. Nothing is stale when every entry is still wanted.
+    bool removed = false;
+    if (kept != entries_.size()) {
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if (it->second.stamp == stamp_) {
+                ++it;
+                continue;
+            }
+            drop(it->second);
+            it = entries_.erase(it);
+            removed = true;
+        }
+    }
+    for (Entry* entry : current) restate(*entry, removed);
 }
 
 // Brings one constraint's statement up to date: a new constant moves it in place; anything else states
@@ -434,7 +441,6 @@ void LayoutEngine::add(Entry& entry, solver::Expression expression, solver::Rela
     entry.strength = strength;
     LayoutConstraint& constraint = *entry.constraint;
     if (entry.id) {
-        held_[entry.id] = &constraint;
         if (purpose_ == Purpose::Layout && constraint.holder_) constraint.engine_ = this;
     } else if (report) {
         reportUnsatisfiable(constraint, conflicts);
@@ -444,7 +450,6 @@ void LayoutEngine::add(Entry& entry, solver::Expression expression, solver::Rela
 void LayoutEngine::drop(Entry& entry) {
     if (entry.id) {
         solver_.removeConstraint(entry.id);
-        held_.erase(entry.id);
         entry.id = solver::kNoConstraint;
     }
     if (entry.constraint->engine_ == this) entry.constraint->engine_ = nullptr;
@@ -558,13 +563,17 @@ solver::Expression LayoutEngine::attribute(const Item& item, LayoutAttribute att
 
 std::optional<cg::Rect> LayoutEngine::frameOf(const View& view) const {
     const Item* item = find(&view);
-    if (!item || !item->byConstraints || &view == root_) return std::nullopt;
-    const View* superview = view.superview();
+    return item ? frameOf(*item) : std::nullopt;
+}
+
+std::optional<cg::Rect> LayoutEngine::frameOf(const Item& item) const {
+    if (!item.byConstraints || item.view == root_) return std::nullopt;
+    const View* superview = item.view->superview();
     const Item* parent = superview ? find(superview) : nullptr;
     if (!parent) return std::nullopt;
-    return cg::Rect{snapped(valueOf(item->left) - valueOf(parent->left)),
-                    snapped(valueOf(item->top) - valueOf(parent->top)), snapped(valueOf(item->width)),
-                    snapped(valueOf(item->height))};
+    return cg::Rect{snapped(valueOf(item.left) - valueOf(parent->left)),
+                    snapped(valueOf(item.top) - valueOf(parent->top)), snapped(valueOf(item.width)),
+                    snapped(valueOf(item.height))};
 }
 
 cg::Point LayoutEngine::centerOf(const cg::Rect& frame) { return {cg::midX(frame), cg::midY(frame)}; }
@@ -576,7 +585,7 @@ void LayoutEngine::askForLayoutWhereFramesChange() {
         if (item->owned && !alive) continue;
         View* superview = item->view->superview();
         if (!superview) continue;
-        const auto frame = frameOf(*item->view);
+        const auto frame = frameOf(*item);
         if (frame && !isPlacedAt(*item->view, *frame)) superview->setNeedsLayout();
     }
 }
@@ -609,9 +618,18 @@ void LayoutEngine::reportUnsatisfiable(const LayoutConstraint& broken,
         if (!list.empty()) list += ",\n";
         list += "    \"" + constraint.description() + "\"";
     };
+    // Contradictions are rare, so the constraints standing in the way are looked up here rather than
+    // indexed by solver id on every add.
+    std::unordered_map<solver::ConstraintId, const LayoutConstraint*> held;
+    if (!conflicts.empty()) {
+        held.reserve(entries_.size());
+        for (const auto& [constraint, entry] : entries_) {
+            if (entry.id) held.emplace(entry.id, constraint);
+        }
+    }
     for (solver::ConstraintId id : conflicts) {
-        auto it = held_.find(id);
-        if (it != held_.end()) line(*it->second);
+        auto it = held.find(id);
+        if (it != held.end()) line(*it->second);
     }
     line(broken);
     ns::Log::write(

@@ -124,6 +124,7 @@ private:
     void add(Entry& entry, solver::Expression expression, solver::Relation relation, double strength, bool report);
     void drop(Entry& entry);
     void settleWrappingText();
+    std::optional<cg::Rect> frameOf(const Item& item) const;
     void askForLayoutWhereFramesChange();
     void reportUnsatisfiable(const LayoutConstraint& broken, const std::vector<solver::ConstraintId>& conflicts) const;
     double valueOf(solver::Variable variable) const;
@@ -133,7 +134,6 @@ private:
     solver::Solver solver_;
     std::unordered_map<const View*, Item> items_;
     std::unordered_map<const LayoutConstraint*, Entry> entries_;
-    std::unordered_map<solver::ConstraintId, const LayoutConstraint*> held_;
     // The views taking part, in the order they were met in the last update.
     std::vector<Item*> order_;
     std::uint64_t stamp_ = 0;
