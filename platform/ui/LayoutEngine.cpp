@@ -137,7 +137,7 @@ const LayoutEngine::Item* LayoutEngine::find(const View* view) const {
 void LayoutEngine::update() {
     ++stamp_;
     order_.clear();
-    std::vector<LayoutConstraint*> wanted;
+    std::vector<Wanted> wanted;
     gather(*root_, wanted);
     // A view's place is stated relative to its superview, so the superviews of all views taking part
     // take part too, up to the top.
@@ -151,7 +151,7 @@ void LayoutEngine::update() {
                          [&](const Item* item) { return item->byConstraints && item->view != root_; });
     if (!inUse_) return;
 
-    std::vector<LayoutConstraint*> all;
+    std::vector<Wanted> all;
     for (Item* item : order_) {
         if (item->byConstraints) {
             for (auto& slot : item->frame) slot.reset();
@@ -161,10 +161,10 @@ void LayoutEngine::update() {
             stateFrame(*item);
         }
         for (const auto& slot : item->frame) {
-            if (slot) all.push_back(slot.get());
+            if (slot) all.push_back({slot.get(), std::nullopt});
         }
         for (const auto& slot : item->content) {
-            if (slot) all.push_back(slot.get());
+            if (slot) all.push_back({slot.get(), std::nullopt});
         }
     }
     if (purpose_ == Purpose::Fitting) {
@@ -172,8 +172,8 @@ void LayoutEngine::update() {
              LayoutAttribute::NotAnAttribute, 1, target_.width, fittingPriority_[0]);
         keep(fitting_[1], &LayoutEngine::makeFitting, *root_, LayoutAttribute::Height, LayoutRelation::Equal, nullptr,
              LayoutAttribute::NotAnAttribute, 1, target_.height, fittingPriority_[1]);
-        all.push_back(fitting_[0].get());
-        all.push_back(fitting_[1].get());
+        all.push_back({fitting_[0].get(), std::nullopt});
+        all.push_back({fitting_[1].get(), std::nullopt});
     }
     all.insert(all.end(), wanted.begin(), wanted.end());
     reconcile(all);
@@ -181,7 +181,7 @@ void LayoutEngine::update() {
     if (purpose_ == Purpose::Layout) askForLayoutWhereFramesChange();
 }
 
-void LayoutEngine::gather(View& view, std::vector<LayoutConstraint*>& wanted) {
+void LayoutEngine::gather(View& view, std::vector<Wanted>& wanted) {
     ViewLayoutState* state = view.layoutState_.get();
     // A former top view that joined this tree no longer needs an engine of its own.
     if (purpose_ == Purpose::Layout && state && &view != root_ && state->engine) state->engine.reset();
@@ -203,9 +203,9 @@ void LayoutEngine::gather(View& view, std::vector<LayoutConstraint*>& wanted) {
                 }
                 continue;
             }
-            touch(*first);
-            if (second) touch(*second);
-            wanted.push_back(constraint.get());
+            const Item* firstItem = &touch(*first);
+            const Item* secondItem = second ? &touch(*second) : nullptr;
+            wanted.push_back({constraint.get(), Operands{firstItem, secondItem}});
         }
     }
     for (const auto& sub : view.subviews()) gather(*sub, wanted);
@@ -371,14 +371,14 @@ void LayoutEngine::settleWrappingText() {
 
 // ---- Keeping the solver in step ----
 
-void LayoutEngine::reconcile(const std::vector<LayoutConstraint*>& wanted) {
+void LayoutEngine::reconcile(const std::vector<Wanted>& wanted) {
     // One lookup per constraint: the entries found here are restated below (a node's address outlives
     // rehashing and the erasing of other nodes).
     entries_.reserve(wanted.size());
     std::vector<Entry*> current;
     current.reserve(wanted.size());
     std::size_t kept = 0;
-    for (LayoutConstraint* constraint : wanted) {
+    for (const auto& [constraint, operands] : wanted) {
         auto [it, inserted] = entries_.try_emplace(constraint);
         Entry& entry = it->second;
         if (inserted) entry.constraint = std::static_pointer_cast<LayoutConstraint>(constraint->shared_from_this());
@@ -400,19 +400,23 @@ void LayoutEngine::reconcile(const std::vector<LayoutConstraint*>& wanted) {
             removed = true;
         }
     }
-    for (Entry* entry : current) restate(*entry, removed);
+    for (std::size_t i = 0; i < current.size(); ++i) restate(*current[i], removed, wanted[i].operands);
 }
 
 // Brings one constraint's statement up to date: a new constant moves it in place; anything else states
 // it afresh. A constraint left out as contradicting is tried again when it changed or, if `retry`,
 // because something else gave way.
-void LayoutEngine::restate(Entry& entry, bool retry) {
-    solver::Expression expression;
-    if (!express(*entry.constraint, expression)) {
+void LayoutEngine::restate(Entry& entry, bool retry, const std::optional<Operands>& known) {
+    Operands operands;
+    if (known) {
+        operands = *known;
+    } else if (!operandsOf(*entry.constraint, operands)) {
         drop(entry);
         entry.strength = 0;
         return;
     }
+    solver::Expression expression;
+    express(*entry.constraint, operands, expression);
     const auto relation = relationOf(entry.constraint->relation_);
     const double strength = strengthOf(entry.constraint->priority_);
     const bool sameShape = entry.strength == strength && entry.relation == relation &&
@@ -455,18 +459,25 @@ void LayoutEngine::drop(Entry& entry) {
     if (entry.constraint->engine_ == this) entry.constraint->engine_ = nullptr;
 }
 
+bool LayoutEngine::operandsOf(const LayoutConstraint& constraint, Operands& operands) const {
+    const auto first = constraint.firstItem();
+    const auto second = constraint.secondItem();
+    operands.first = first ? find(first.get()) : nullptr;
+    operands.second = second ? find(second.get()) : nullptr;
+    return operands.first && (!second || operands.second);
+}
+
 // item1.attribute1 − relation − multiplier · item2.attribute2 − constant, with locations read in the
 // coordinates of the items' nearest common ancestor (of a lone item's superview), as the platform reads
 // them: that is what gives multipliers of locations their meaning.
-bool LayoutEngine::express(const LayoutConstraint& constraint, solver::Expression& expression) const {
-    const auto first = constraint.firstItem();
-    const auto second = constraint.secondItem();
-    const Item* firstItem = first ? find(first.get()) : nullptr;
-    const Item* secondItem = second ? find(second.get()) : nullptr;
-    if (!firstItem || (second && !secondItem)) return false;
+void LayoutEngine::express(const LayoutConstraint& constraint, const Operands& operands,
+                           solver::Expression& expression) const {
+    const Item* firstItem = operands.first;
+    const Item* secondItem = operands.second;
     const Item* container = nullptr;
     if (!isSizeAttribute(constraint.firstAttribute_)) {
-        View* coordinates = second ? nearestCommonAncestor(first.get(), second.get()) : first->superview();
+        View* coordinates =
+            secondItem ? nearestCommonAncestor(firstItem->view, secondItem->view) : firstItem->view->superview();
         container = coordinates ? find(coordinates) : nullptr;
     }
     auto located = [&](const Item& item, LayoutAttribute attribute) {
@@ -481,7 +492,6 @@ bool LayoutEngine::express(const LayoutConstraint& constraint, solver::Expressio
         expression.add(located(*secondItem, constraint.secondAttribute_), -constraint.multiplier_);
     }
     expression.add(-constraint.constant_);
-    return true;
 }
 
 solver::Expression LayoutEngine::attribute(const Item& item, LayoutAttribute attribute) const {
