@@ -137,7 +137,7 @@ const LayoutEngine::Item* LayoutEngine::find(const View* view) const {
 void LayoutEngine::update() {
     ++stamp_;
     order_.clear();
-    std::vector<LayoutConstraint*> wanted;
+    std::vector<Wanted> wanted;
     gather(*root_, wanted);
     // A view's place is stated relative to its superview, so the superviews of all views taking part
     // take part too, up to the top.
@@ -151,7 +151,7 @@ void LayoutEngine::update() {
                          [&](const Item* item) { return item->byConstraints && item->view != root_; });
     if (!inUse_) return;
 
-    std::vector<LayoutConstraint*> all;
+    std::vector<Wanted> all;
     for (Item* item : order_) {
         if (item->byConstraints) {
             for (auto& slot : item->frame) slot.reset();
@@ -161,10 +161,10 @@ void LayoutEngine::update() {
             stateFrame(*item);
         }
         for (const auto& slot : item->frame) {
-            if (slot) all.push_back(slot.get());
+            if (slot) all.push_back({slot.get(), std::nullopt});
         }
         for (const auto& slot : item->content) {
-            if (slot) all.push_back(slot.get());
+            if (slot) all.push_back({slot.get(), std::nullopt});
         }
     }
     if (purpose_ == Purpose::Fitting) {
@@ -172,8 +172,8 @@ void LayoutEngine::update() {
              LayoutAttribute::NotAnAttribute, 1, target_.width, fittingPriority_[0]);
         keep(fitting_[1], &LayoutEngine::makeFitting, *root_, LayoutAttribute::Height, LayoutRelation::Equal, nullptr,
              LayoutAttribute::NotAnAttribute, 1, target_.height, fittingPriority_[1]);
-        all.push_back(fitting_[0].get());
-        all.push_back(fitting_[1].get());
+        all.push_back({fitting_[0].get(), std::nullopt});
+        all.push_back({fitting_[1].get(), std::nullopt});
     }
     all.insert(all.end(), wanted.begin(), wanted.end());
     reconcile(all);
@@ -181,7 +181,7 @@ void LayoutEngine::update() {
     if (purpose_ == Purpose::Layout) askForLayoutWhereFramesChange();
 }
 
-void LayoutEngine::gather(View& view, std::vector<LayoutConstraint*>& wanted) {
+void LayoutEngine::gather(View& view, std::vector<Wanted>& wanted) {
     ViewLayoutState* state = view.layoutState_.get();
     // A former top view that joined this tree no longer needs an engine of its own.
     if (purpose_ == Purpose::Layout && state && &view != root_ && state->engine) state->engine.reset();
@@ -203,9 +203,9 @@ void LayoutEngine::gather(View& view, std::vector<LayoutConstraint*>& wanted) {
                 }
                 continue;
             }
-            touch(*first);
-            if (second) touch(*second);
-            wanted.push_back(constraint.get());
+            const Item* firstItem = &touch(*first);
+            const Item* secondItem = second ? &touch(*second) : nullptr;
+            wanted.push_back({constraint.get(), Operands{firstItem, secondItem}});
         }
     }
     for (const auto& sub : view.subviews()) gather(*sub, wanted);
@@ -371,41 +371,52 @@ void LayoutEngine::settleWrappingText() {
 
 // ---- Keeping the solver in step ----
 
-void LayoutEngine::reconcile(const std::vector<LayoutConstraint*>& wanted) {
-    for (LayoutConstraint* constraint : wanted) {
-        auto it = entries_.find(constraint);
-        if (it != entries_.end()) it->second.stamp = stamp_;
-    }
-    bool removed = false;
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (it->second.stamp == stamp_) {
-            ++it;
-            continue;
-        }
-        drop(it->second);
-        it = entries_.erase(it);
-        removed = true;
-    }
-    for (LayoutConstraint* constraint : wanted) {
+void LayoutEngine::reconcile(const std::vector<Wanted>& wanted) {
+    // One lookup per constraint: the entries found here are restated below (a node's address outlives
+    // rehashing and the erasing of other nodes).
+    entries_.reserve(wanted.size());
+    std::vector<Entry*> current;
+    current.reserve(wanted.size());
+    std::size_t kept = 0;
+    for (const auto& [constraint, operands] : wanted) {
         auto [it, inserted] = entries_.try_emplace(constraint);
-        if (inserted) {
-            it->second.constraint = std::static_pointer_cast<LayoutConstraint>(constraint->shared_from_this());
-            it->second.stamp = stamp_;
-        }
-        restate(it->second, removed);
+        Entry& entry = it->second;
+        if (inserted) entry.constraint = std::static_pointer_cast<LayoutConstraint>(constraint->shared_from_this());
+        if (inserted || entry.stamp != stamp_) ++kept;
+        entry.stamp = stamp_;
+        current.push_back(&entry);
     }
+    // Every constraint held before is let go before any is stated again, so that what contradicted a
+    // constraint gone can no longer stand in the way. Nothing is stale when every entry is still wanted.
+    bool removed = false;
+    if (kept != entries_.size()) {
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if (it->second.stamp == stamp_) {
+                ++it;
+                continue;
+            }
+            drop(it->second);
+            it = entries_.erase(it);
+            removed = true;
+        }
+    }
+    for (std::size_t i = 0; i < current.size(); ++i) restate(*current[i], removed, wanted[i].operands);
 }
 
 // Brings one constraint's statement up to date: a new constant moves it in place; anything else states
 // it afresh. A constraint left out as contradicting is tried again when it changed or, if `retry`,
 // because something else gave way.
-void LayoutEngine::restate(Entry& entry, bool retry) {
-    solver::Expression expression;
-    if (!express(*entry.constraint, expression)) {
+void LayoutEngine::restate(Entry& entry, bool retry, const std::optional<Operands>& known) {
+    Operands operands;
+    if (known) {
+        operands = *known;
+    } else if (!operandsOf(*entry.constraint, operands)) {
         drop(entry);
         entry.strength = 0;
         return;
     }
+    solver::Expression expression;
+    express(*entry.constraint, operands, expression);
     const auto relation = relationOf(entry.constraint->relation_);
     const double strength = strengthOf(entry.constraint->priority_);
     const bool sameShape = entry.strength == strength && entry.relation == relation &&
@@ -434,7 +445,6 @@ void LayoutEngine::add(Entry& entry, solver::Expression expression, solver::Rela
     entry.strength = strength;
     LayoutConstraint& constraint = *entry.constraint;
     if (entry.id) {
-        held_[entry.id] = &constraint;
         if (purpose_ == Purpose::Layout && constraint.holder_) constraint.engine_ = this;
     } else if (report) {
         reportUnsatisfiable(constraint, conflicts);
@@ -444,24 +454,30 @@ void LayoutEngine::add(Entry& entry, solver::Expression expression, solver::Rela
 void LayoutEngine::drop(Entry& entry) {
     if (entry.id) {
         solver_.removeConstraint(entry.id);
-        held_.erase(entry.id);
         entry.id = solver::kNoConstraint;
     }
     if (entry.constraint->engine_ == this) entry.constraint->engine_ = nullptr;
 }
 
+bool LayoutEngine::operandsOf(const LayoutConstraint& constraint, Operands& operands) const {
+    const auto first = constraint.firstItem();
+    const auto second = constraint.secondItem();
+    operands.first = first ? find(first.get()) : nullptr;
+    operands.second = second ? find(second.get()) : nullptr;
+    return operands.first && (!second || operands.second);
+}
+
 // item1.attribute1 − relation − multiplier · item2.attribute2 − constant, with locations read in the
 // coordinates of the items' nearest common ancestor (of a lone item's superview), as the platform reads
 // them: that is what gives multipliers of locations their meaning.
-bool LayoutEngine::express(const LayoutConstraint& constraint, solver::Expression& expression) const {
-    const auto first = constraint.firstItem();
-    const auto second = constraint.secondItem();
-    const Item* firstItem = first ? find(first.get()) : nullptr;
-    const Item* secondItem = second ? find(second.get()) : nullptr;
-    if (!firstItem || (second && !secondItem)) return false;
+void LayoutEngine::express(const LayoutConstraint& constraint, const Operands& operands,
+                           solver::Expression& expression) const {
+    const Item* firstItem = operands.first;
+    const Item* secondItem = operands.second;
     const Item* container = nullptr;
     if (!isSizeAttribute(constraint.firstAttribute_)) {
-        View* coordinates = second ? nearestCommonAncestor(first.get(), second.get()) : first->superview();
+        View* coordinates =
+            secondItem ? nearestCommonAncestor(firstItem->view, secondItem->view) : firstItem->view->superview();
         container = coordinates ? find(coordinates) : nullptr;
     }
     auto located = [&](const Item& item, LayoutAttribute attribute) {
@@ -476,7 +492,6 @@ bool LayoutEngine::express(const LayoutConstraint& constraint, solver::Expressio
         expression.add(located(*secondItem, constraint.secondAttribute_), -constraint.multiplier_);
     }
     expression.add(-constraint.constant_);
-    return true;
 }
 
 solver::Expression LayoutEngine::attribute(const Item& item, LayoutAttribute attribute) const {
@@ -558,13 +573,17 @@ solver::Expression LayoutEngine::attribute(const Item& item, LayoutAttribute att
 
 std::optional<cg::Rect> LayoutEngine::frameOf(const View& view) const {
     const Item* item = find(&view);
-    if (!item || !item->byConstraints || &view == root_) return std::nullopt;
-    const View* superview = view.superview();
+    return item ? frameOf(*item) : std::nullopt;
+}
+
+std::optional<cg::Rect> LayoutEngine::frameOf(const Item& item) const {
+    if (!item.byConstraints || item.view == root_) return std::nullopt;
+    const View* superview = item.view->superview();
     const Item* parent = superview ? find(superview) : nullptr;
     if (!parent) return std::nullopt;
-    return cg::Rect{snapped(valueOf(item->left) - valueOf(parent->left)),
-                    snapped(valueOf(item->top) - valueOf(parent->top)), snapped(valueOf(item->width)),
-                    snapped(valueOf(item->height))};
+    return cg::Rect{snapped(valueOf(item.left) - valueOf(parent->left)),
+                    snapped(valueOf(item.top) - valueOf(parent->top)), snapped(valueOf(item.width)),
+                    snapped(valueOf(item.height))};
 }
 
 cg::Point LayoutEngine::centerOf(const cg::Rect& frame) { return {cg::midX(frame), cg::midY(frame)}; }
@@ -576,7 +595,7 @@ void LayoutEngine::askForLayoutWhereFramesChange() {
         if (item->owned && !alive) continue;
         View* superview = item->view->superview();
         if (!superview) continue;
-        const auto frame = frameOf(*item->view);
+        const auto frame = frameOf(*item);
         if (frame && !isPlacedAt(*item->view, *frame)) superview->setNeedsLayout();
     }
 }
@@ -609,9 +628,18 @@ void LayoutEngine::reportUnsatisfiable(const LayoutConstraint& broken,
         if (!list.empty()) list += ",\n";
         list += "    \"" + constraint.description() + "\"";
     };
+    // Contradictions are rare, so the constraints standing in the way are looked up here rather than
+    // indexed by solver id on every add.
+    std::unordered_map<solver::ConstraintId, const LayoutConstraint*> held;
+    if (!conflicts.empty()) {
+        held.reserve(entries_.size());
+        for (const auto& [constraint, entry] : entries_) {
+            if (entry.id) held.emplace(entry.id, constraint);
+        }
+    }
     for (solver::ConstraintId id : conflicts) {
-        auto it = held_.find(id);
-        if (it != held_.end()) line(*it->second);
+        auto it = held.find(id);
+        if (it != held.end()) line(*it->second);
     }
     line(broken);
     ns::Log::write(

@@ -98,9 +98,20 @@ private:
         std::uint64_t stamp = 0;
     };
 
+    // The items a constraint relates (the second null when it has none), found where it is gathered.
+    struct Operands {
+        const Item* first = nullptr;
+        const Item* second = nullptr;
+    };
+    // A constraint the tree wants held, with its items when already known.
+    struct Wanted {
+        LayoutConstraint* constraint;
+        std::optional<Operands> operands;
+    };
+
     LayoutEngine(View& root, Purpose purpose);
 
-    void gather(View& view, std::vector<LayoutConstraint*>& wanted);
+    void gather(View& view, std::vector<Wanted>& wanted);
     Item& touch(View& view);
     Item* find(const View* view);
     const Item* find(const View* view) const;
@@ -117,13 +128,16 @@ private:
     void stateFrame(Item& item);
     void stateContent(Item& item);
     cg::Size contentSize(Item& item);
-    void reconcile(const std::vector<LayoutConstraint*>& wanted);
-    bool express(const LayoutConstraint& constraint, solver::Expression& expression) const;
+    void reconcile(const std::vector<Wanted>& wanted);
+    // False when an item of the constraint takes no part.
+    bool operandsOf(const LayoutConstraint& constraint, Operands& operands) const;
+    void express(const LayoutConstraint& constraint, const Operands& operands, solver::Expression& expression) const;
     solver::Expression attribute(const Item& item, LayoutAttribute attribute) const;
-    void restate(Entry& entry, bool retry);
+    void restate(Entry& entry, bool retry, const std::optional<Operands>& known = std::nullopt);
     void add(Entry& entry, solver::Expression expression, solver::Relation relation, double strength, bool report);
     void drop(Entry& entry);
     void settleWrappingText();
+    std::optional<cg::Rect> frameOf(const Item& item) const;
     void askForLayoutWhereFramesChange();
     void reportUnsatisfiable(const LayoutConstraint& broken, const std::vector<solver::ConstraintId>& conflicts) const;
     double valueOf(solver::Variable variable) const;
@@ -133,7 +147,6 @@ private:
     solver::Solver solver_;
     std::unordered_map<const View*, Item> items_;
     std::unordered_map<const LayoutConstraint*, Entry> entries_;
-    std::unordered_map<solver::ConstraintId, const LayoutConstraint*> held_;
     // The views taking part, in the order they were met in the last update.
     std::vector<Item*> order_;
     std::uint64_t stamp_ = 0;
