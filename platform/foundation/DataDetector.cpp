@@ -44,14 +44,14 @@ struct Matched {
 
 constexpr std::string_view LinkPattern =
     R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"'\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]+|\b[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,}\b)";
-constexpr std::string_view PhonePattern = R"((?<![\w+])\+?\(?\d[\d\s().-]{5,}\d(?!\w))";
+constexpr std::string_view PhonePattern = R"((?<![\w+])\+?\(?[0-9][[0-9]\s().-]{5,}[0-9](?!\w))";
 constexpr std::string_view AddressPattern =
-    R"(\b(\d{1,5}(?:\s+[A-Z][A-Za-z.]*){1,4}\s+(?:Street|St|Avenue|Ave|Road|Rd|Boulevard|Blvd|Lane|Ln|Drive|Dr|Way|Court|Ct|Place|Pl)\b\.?)(?:,\s*([A-Z][A-Za-z]+(?:\s[A-Z][A-Za-z]+)*))?(?:,\s*([A-Z]{2})(?:\s+(\d{5}))?)?)";
+    R"(\b([0-9]{1,5}(?:\s+[A-Z][A-Za-z.]*){1,4}\s+(?:Street|St|Avenue|Ave|Road|Rd|Boulevard|Blvd|Lane|Ln|Drive|Dr|Way|Court|Ct|Place|Pl)\b\.?)(?:,\s*([A-Z][A-Za-z]+(?:\s[A-Z][A-Za-z]+)*))?(?:,\s*([A-Z]{2})(?:\s+([0-9]{5}))?)?)";
 constexpr std::string_view MonthNames =
     "January|February|March|April|May|June|July|August|September|October|November|December|"
     "Jan|Feb|Mar|Apr|Jun|Jul|Aug|Sep|Sept|Oct|Nov|Dec";
-constexpr std::string_view TimePattern = R"((?:,?\s*(?:at\s+)?(\d{1,2}):(\d{2})\s*(am|pm|AM|PM)?)?)";
-constexpr std::string_view TransitPattern = R"(\b(?i:flight)\s+([A-Z]{2}|[A-Z]\d|\d[A-Z])\s?(\d{1,4})\b)";
+constexpr std::string_view TimePattern = R"((?:,?\s*(?:at\s+)?([0-9]{1,2}):([0-9]{2})\s*(am|pm|AM|PM)?)?)";
+constexpr std::string_view TransitPattern = R"(\b(?i:flight)\s+([A-Z]{2}|[A-Z][0-9]|[0-9][A-Z])\s?([0-9]{1,4})\b)";
 
 std::int64_t monthNumber(std::string name) {
     static constexpr std::array<std::string_view, 12> months{"jan", "feb", "mar", "apr", "may", "jun",
@@ -138,10 +138,10 @@ void findDates(const std::u16string& text, std::string_view utf8, Range range, s
         bool namedMonth;
     };
     const std::array<Form, 4> forms{{
-        {R"(\b(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{2})()?)?\b)", 1, 2, 3, 4, false},
-        {R"(\b()" + months + R"()\.?\s+(\d{1,2})(?:st|nd|rd|th)?,?\s+(\d{4})\b)" + time, 3, 1, 2, 4, true},
-        {R"(\b(\d{1,2})\s+()" + months + R"()\.?,?\s+(\d{4})\b)" + time, 3, 2, 1, 4, true},
-        {R"((\d{4})年(\d{1,2})月(\d{1,2})[日号](?:\s*(\d{1,2})[:：](\d{2})()?)?)", 1, 2, 3, 4, false},
+        {R"(\b([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})(?:[ T]([0-9]{1,2}):([0-9]{2})()?)?\b)", 1, 2, 3, 4, false},
+        {R"(\b()" + months + R"()\.?\s+([0-9]{1,2})(?:st|nd|rd|th)?,?\s+([0-9]{4})\b)" + time, 3, 1, 2, 4, true},
+        {R"(\b([0-9]{1,2})\s+()" + months + R"()\.?,?\s+([0-9]{4})\b)" + time, 3, 2, 1, 4, true},
+        {R"(([0-9]{4})年([0-9]{1,2})月([0-9]{1,2})[日号](?:\s*([0-9]{1,2})[:：]([0-9]{2})()?)?)", 1, 2, 3, 4, false},
     }};
     for (const Form& form : forms) {
         for (const TextCheckingResult& match : expression(form.pattern).matchesInString(utf8, 0, range)) {

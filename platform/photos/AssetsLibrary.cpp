@@ -359,6 +359,7 @@ void AssetsLibrary::writeImageToSavedPhotosAlbum(std::shared_ptr<const cg::Image
             return finish(std::nullopt, libraryError(AssetsLibraryWriteFailedError, "The photo cannot be written"));
         }
         auto asset = assetForFile(file);
+        if (!asset) return finish(std::nullopt, libraryError(AssetsLibraryWriteFailedError, "The photo cannot be written"));
         finish(asset->assetURL(), std::nullopt);
     });
 }

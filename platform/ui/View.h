@@ -297,4 +297,12 @@ private:
     std::shared_ptr<ViewLayoutState> layoutState_;
 };
 
+// Sets the frame to a changed copy of itself: the frame-accessor categories change one field at a time.
+template <class Change>
+void changeFrame(View& view, Change change) {
+    cg::Rect frame = view.frame();
+    change(frame);
+    view.setFrame(frame);
+}
+
 }  // namespace ql::ui

@@ -83,11 +83,14 @@ ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest) {
 std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {
     if (!request.URL() || request.URL()->scheme() != "file") return std::nullopt;
     // Resolved first, so that neither ".." nor a link leads out of the sandbox.
-    std::error_code ignored;
-    const auto home = std::filesystem::weakly_canonical(ns::homeDirectory(), ignored);
-    const auto file = std::filesystem::weakly_canonical(request.URL()->path(), ignored);
-    const auto [homeEnd, fileAt] = std::mismatch(home.begin(), home.end(), file.begin(), file.end());
-    if (homeEnd == home.end()) return std::nullopt;
+    // A path that cannot be resolved is refused, never let through.
+    std::error_code homeError, fileError;
+    const auto home = std::filesystem::weakly_canonical(ns::homeDirectory(), homeError);
+    const auto file = std::filesystem::weakly_canonical(request.URL()->path(), fileError);
+    if (!homeError && !fileError && !home.empty()) {
+        const auto [homeEnd, fileAt] = std::mismatch(home.begin(), home.end(), file.begin(), file.end());
+        if (homeEnd == home.end()) return std::nullopt;
+    }
     ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("A page may not read files outside the app.")},
                         {std::string(ns::URLErrorFailingURLStringErrorKey), ns::Value(request.URL()->absoluteString())}};
     return ns::Error(std::string(ns::URLErrorDomain), kNoPermissionsToReadFile, std::move(info));

@@ -5,13 +5,6 @@ namespace ql {
 namespace {
 
 template <class Change>
-void changeFrame(ui::View& view, Change change) {
-    cg::Rect frame = view.frame();
-    change(frame);
-    view.setFrame(frame);
-}
-
-template <class Change>
 void changeInset(ui::ScrollView& scrollView, Change change) {
     cg::EdgeInsets inset = scrollView.contentInset();
     change(inset);
@@ -26,12 +19,12 @@ double mm_w(const ui::View& view) { return view.frame().size.width; }
 double mm_h(const ui::View& view) { return view.frame().size.height; }
 cg::Size mm_size(const ui::View& view) { return view.frame().size; }
 cg::Point mm_origin(const ui::View& view) { return view.frame().origin; }
-void mm_setX(ui::View& view, double x) { changeFrame(view, [x](cg::Rect& f) { f.origin.x = x; }); }
-void mm_setY(ui::View& view, double y) { changeFrame(view, [y](cg::Rect& f) { f.origin.y = y; }); }
-void mm_setW(ui::View& view, double width) { changeFrame(view, [width](cg::Rect& f) { f.size.width = width; }); }
-void mm_setH(ui::View& view, double height) { changeFrame(view, [height](cg::Rect& f) { f.size.height = height; }); }
-void mm_setSize(ui::View& view, cg::Size size) { changeFrame(view, [size](cg::Rect& f) { f.size = size; }); }
-void mm_setOrigin(ui::View& view, cg::Point origin) { changeFrame(view, [origin](cg::Rect& f) { f.origin = origin; }); }
+void mm_setX(ui::View& view, double x) { ui::changeFrame(view, [x](cg::Rect& f) { f.origin.x = x; }); }
+void mm_setY(ui::View& view, double y) { ui::changeFrame(view, [y](cg::Rect& f) { f.origin.y = y; }); }
+void mm_setW(ui::View& view, double width) { ui::changeFrame(view, [width](cg::Rect& f) { f.size.width = width; }); }
+void mm_setH(ui::View& view, double height) { ui::changeFrame(view, [height](cg::Rect& f) { f.size.height = height; }); }
+void mm_setSize(ui::View& view, cg::Size size) { ui::changeFrame(view, [size](cg::Rect& f) { f.size = size; }); }
+void mm_setOrigin(ui::View& view, cg::Point origin) { ui::changeFrame(view, [origin](cg::Rect& f) { f.origin = origin; }); }
 
 double mm_insetT(const ui::ScrollView& scrollView) { return scrollView.contentInset().top; }
 double mm_insetB(const ui::ScrollView& scrollView) { return scrollView.contentInset().bottom; }

@@ -68,5 +68,14 @@ TEST(DataDetector, LooksOnlyForItsTypesAndRefusesOthers) {
     EXPECT_FALSE(DataDetector::dataDetectorWithTypes(0));
 }
 
+TEST(DataDetector, DigitsOfOtherScriptsAreNotNumbersItReads) {
+    auto detector = DataDetector::dataDetectorWithTypes(TextCheckingTypePhoneNumber | TextCheckingTypeAddress |
+                                                        TextCheckingTypeDate | TextCheckingTypeTransitInformation);
+    ASSERT_TRUE(detector);
+    // Fullwidth and Arabic-Indic digits where the forms expect numbers: nothing found, nothing thrown.
+    const std::string text = "电话 １３８００００００００，２０２７年５月６日，flight UA ١٢٣ at ٣:٣٠, 2027-0٤-01";
+    EXPECT_TRUE(detector->matchesInString(text).empty());
+}
+
 }  // namespace
 }  // namespace ql::ns
