@@ -4,6 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/ui/Color.h"
+#include "platform/ui/GraphicsContext.h"
+
 namespace ql {
 
 void addPolygon(ui::BezierPath& path, std::vector<cg::Point> points, Turning turning) {
@@ -49,6 +52,31 @@ std::vector<cg::Point> turned(std::vector<cg::Point> points, cg::Point centre, d
         p = {centre.x + dx * c - dy * s, centre.y + dx * s + dy * c};
     }
     return points;
+}
+
+namespace {
+
+// Closes the image context however the drawing inside it ends.
+class ImageCanvas {
+public:
+    explicit ImageCanvas(cg::Size size) { ui::GraphicsBeginImageContextWithOptions(size, false, 0); }
+    ImageCanvas(const ImageCanvas&) = delete;
+    ImageCanvas& operator=(const ImageCanvas&) = delete;
+    ~ImageCanvas() { ui::GraphicsEndImageContext(); }
+};
+
+}  // namespace
+
+std::shared_ptr<ui::Image> glyphImage(cg::Size canvas, const ui::BezierPath& glyph,
+                                      const std::function<void()>& prepareFill) {
+    ImageCanvas open(canvas);
+    if (prepareFill) {
+        prepareFill();
+    } else {
+        ui::Color::blackColor()->setFill();
+    }
+    glyph.fill();
+    return ui::GraphicsGetImageFromCurrentImageContext();
 }
 
 }  // namespace ql
