@@ -16,6 +16,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/CharacterSet.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
@@ -152,19 +153,12 @@ std::string StatUtils::urlDecode(std::string_view text) {
 std::string StatUtils::base64Encode(std::string_view text) { return ns::base64EncodedString(ns::Data(text)); }
 std::string StatUtils::base64EncodeData(const ns::Data& data) { return ns::base64EncodedString(data); }
 
-void StatUtils::setOpenLog(bool open) {
-    std::lock_guard lock(sharedInstance().mutex_);
-    sharedInstance().openLog_ = open;
-}
+void StatUtils::setOpenLog(bool open) { ns::lockedStore(sharedInstance().mutex_, sharedInstance().openLog_, open); }
 
-bool StatUtils::openLog() {
-    std::lock_guard lock(sharedInstance().mutex_);
-    return sharedInstance().openLog_;
-}
+bool StatUtils::openLog() { return ns::lockedCopy(sharedInstance().mutex_, sharedInstance().openLog_); }
 
 void StatUtils::setPrefix(std::string prefix) {
-    std::lock_guard lock(sharedInstance().mutex_);
-    sharedInstance().prefix_ = std::move(prefix);
+    ns::lockedStore(sharedInstance().mutex_, sharedInstance().prefix_, std::move(prefix));
 }
 
 void StatUtils::outLog(const std::optional<std::string>& message) {
@@ -191,8 +185,7 @@ std::uint32_t StatUtils::random32() {
 }
 
 void StatUtils::setRandomSourceForTesting(std::function<std::uint32_t()> source) {
-    std::lock_guard lock(randomMutex);
-    randomOverride = std::move(source);
+    ns::lockedStore(randomMutex, randomOverride, std::move(source));
 }
 
 std::uint32_t StatUtils::getRand(std::uint32_t from, std::uint32_t to) {
