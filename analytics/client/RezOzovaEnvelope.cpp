@@ -12,7 +12,7 @@
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatProtocolData.h"
-#include "analytics/json/StatJsonWriter.h"
+#include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
@@ -184,8 +184,7 @@ void RezOzovaEnvelope::checkExchangeData() {
         exchange.set("umid", ns::Value(*umid));
     exchange.set("checksum", ns::Value(ns::hexString(ns::md5(ns::hexString(signature_->subdata(2, 16))),
                                                      ns::HexCase::Upper)));
-    auto writer = std::make_shared<StatJsonWriter>();
-    const auto json = writer->stringWithFragment(ns::Value(exchange));
+    const auto json = StatUtils::JSONFragment(ns::Value(exchange));
     if (!json) return;
     const ns::Data content(*json);
     const std::string path = RezOzovaUtility::exchangeIdentityPath();

@@ -54,6 +54,12 @@ std::string_view withoutLeadingSpace(std::string_view text) {
     return text;
 }
 
+void logFailure(std::string_view call, const StatJsonBase& codec) {
+    std::string trace;
+    for (const auto& error : codec.errorTrace()) trace += error.localizedDescription() + "; ";
+    statLog(std::string(call) + " failed. Error trace is: " + trace);
+}
+
 void printIndented(const ui::View& view, std::size_t depth) {
     std::string indent;
     while (indent.size() < depth) indent += "|-";
@@ -246,22 +252,14 @@ bool StatUtils::makingACall(std::string_view number) { return openUrl("tel://" +
 std::optional<std::string> StatUtils::JSONFragment(const ns::Value& value) {
     auto writer = std::make_shared<StatJsonWriter>();
     auto text = writer->stringWithFragment(value);
-    if (!text) {
-        std::string trace;
-        for (const auto& error : writer->errorTrace()) trace += error.localizedDescription() + "; ";
-        statLog("-JSONFragment failed. Error trace is: " + trace);
-    }
+    if (!text) logFailure("-JSONFragment", *writer);
     return text;
 }
 
 ns::Value StatUtils::JSONValue(std::string_view text) {
     auto parser = std::make_shared<StatJsonParser>();
     ns::Value value = parser->objectWithString(text);
-    if (value.isNil()) {
-        std::string trace;
-        for (const auto& error : parser->errorTrace()) trace += error.localizedDescription() + "; ";
-        statLog("-JSONValue failed. Error trace is: " + trace);
-    }
+    if (value.isNil()) logFailure("-JSONValue", *parser);
     return value;
 }
 
