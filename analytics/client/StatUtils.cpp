@@ -218,15 +218,11 @@ void StatUtils::printViews(const std::vector<std::shared_ptr<ui::View>>& views, 
 }
 
 std::shared_ptr<ui::Image> StatUtils::addImage(const ui::Image& top, const ui::Image& bottom) {
-    ui::GraphicsBeginImageContextWithOptions(bottom.size(), false, ui::Screen::mainScreen().scale());
-    // Ends the context whatever the drawing does.
-    struct ContextScope {
-        ~ContextScope() { ui::GraphicsEndImageContext(); }
-    } scope;
-    if (ui::GraphicsGetCurrentContext() == nullptr) return nullptr;
+    ui::ImageContextScope context(bottom.size(), false, ui::Screen::mainScreen().scale());
+    if (!context.context()) return nullptr;
     bottom.drawInRect({{0, 0}, bottom.size()});
     top.drawInRect({{0, 0}, top.size()});
-    return ui::GraphicsGetImageFromCurrentImageContext();
+    return context.image();
 }
 
 std::optional<std::string> StatUtils::getBundleRes(std::string_view resourceName, std::string_view bundleName) {

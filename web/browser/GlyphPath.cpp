@@ -54,29 +54,17 @@ std::vector<cg::Point> turned(std::vector<cg::Point> points, cg::Point centre, d
     return points;
 }
 
-namespace {
-
-// Closes the image context however the drawing inside it ends.
-class ImageCanvas {
-public:
-    explicit ImageCanvas(cg::Size size) { ui::GraphicsBeginImageContextWithOptions(size, false, 0); }
-    ImageCanvas(const ImageCanvas&) = delete;
-    ImageCanvas& operator=(const ImageCanvas&) = delete;
-    ~ImageCanvas() { ui::GraphicsEndImageContext(); }
-};
-
-}  // namespace
-
 std::shared_ptr<ui::Image> glyphImage(cg::Size canvas, const ui::BezierPath& glyph,
                                       const std::function<void()>& prepareFill) {
-    ImageCanvas open(canvas);
+    ui::ImageContextScope context(canvas, false, 0);
+    if (!context.context()) return nullptr;
     if (prepareFill) {
         prepareFill();
     } else {
         ui::Color::blackColor()->setFill();
     }
     glyph.fill();
-    return ui::GraphicsGetImageFromCurrentImageContext();
+    return context.image();
 }
 
 }  // namespace ql
