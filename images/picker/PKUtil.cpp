@@ -3,7 +3,6 @@
 #include <cctype>
 #include <string>
 
-#include "platform/foundation/Bundle.h"
 
 namespace ql {
 
@@ -25,11 +24,6 @@ std::shared_ptr<ui::Color> PKUtil::getColor(std::string_view hex) {
 std::shared_ptr<ui::Image> PKUtil::stretchImage(const std::shared_ptr<ui::Image>& image, const cg::EdgeInsets& capInsets,
                                                 ui::ImageResizingMode resizingMode) {
     return image ? image->resizableImageWithCapInsets(capInsets, resizingMode) : nullptr;
-}
-
-std::shared_ptr<ui::Image> PKUtil::loadImageFromBundle(std::string_view relativePath) {
-    if (relativePath.empty()) return nullptr;
-    return ui::Image::imageWithContentsOfFile(ns::Bundle::main().resourcePath() + "/" + std::string(relativePath));
 }
 
 }  // namespace ql
