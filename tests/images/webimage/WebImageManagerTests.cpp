@@ -139,12 +139,8 @@ TEST_F(WebImageManagerTests, FailedURLsAreRememberedUnlessRetried) {
     manager->downloadImageWithURL(url("/text.jpg"), 0, {}, text.block());
     ASSERT_TRUE(test::pumpUntil([&] { return text.size() == 1; }));
     EXPECT_TRUE(manager->isFailedURL(url("/text.jpg")));
-    int port = 0;
-    {
-        test::LoopbackServer gone;
-        port = gone.port();
-    }
-    const auto refusedURL = ns::URL::fromString("http://127.0.0.1:" + std::to_string(port) + "/x.jpg");
+    const test::RefusingPort gone;
+    const auto refusedURL = ns::URL::fromString(gone.url("/x.jpg"));
     Reports refused;
     manager->downloadImageWithURL(refusedURL, 0, {}, refused.block());
     ASSERT_TRUE(test::pumpUntil([&] { return refused.size() == 1; }));
