@@ -342,6 +342,28 @@ TEST(StandinServiceStateTest, AServiceWithAStateFolderGoesOnWhereTheLastOneStopp
     EXPECT_EQ(parse(signIn->body)["result"], Value(2));
 }
 
+TEST(StandinServiceStateTest, OperationsAreSavedTogetherAfterADelayAndAllOfThemOnStopping) {
+    ns::TemporarySandbox folder;
+    const std::string state = folder.path() + "/standin-service";
+    {
+        // A delay no test outlasts: whatever is on disk before the stop was saved per operation.
+        StandinService service(0, StandinService::defaultFixturesDirectory(), state, std::chrono::hours(1));
+        httplib::Client client("127.0.0.1", service.port());
+        for (const char* book : {"5", "6", "7"}) {
+            auto reply = client.Post("/Mobile/AddBookCollect", httplib::Params{{"uid", "1002"}, {"bookId", book}});
+            ASSERT_TRUE(reply);
+            ASSERT_EQ(parse(reply->body)["result"], Value(1));
+        }
+        EXPECT_FALSE(ServiceState::isSaved(state)) << "saved before the delay passed";
+    }
+    ASSERT_TRUE(ServiceState::isSaved(state));
+    StandinService restarted(0, StandinService::defaultFixturesDirectory(), state);
+    httplib::Client client("127.0.0.1", restarted.port());
+    auto signedIn = client.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(parse(signedIn->body)["collectionNum"], Value(3));
+}
+
 TEST(StandinServiceProgramTest, RunsOnItsOwnAndReportsItsPort) {
     int output[2];
     ASSERT_EQ(pipe(output), 0);
