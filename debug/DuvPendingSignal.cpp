@@ -20,8 +20,9 @@ namespace {
 
 constexpr std::string_view kFilePrefix = "pending-signal-";
 
-// Filled before any handler is set and never changed after: the handler reads it without a lock.
-char gPathPrefix[PATH_MAX];
+// The prefix is filled before any handler is set; the handler, once per process (gRecorded), appends the
+// process id behind it. Static, so the handler itself needs next to no stack.
+char gPath[PATH_MAX + 24];
 std::size_t gPathPrefixLength = 0;
 std::atomic_flag gRecorded = ATOMIC_FLAG_INIT;
 
@@ -39,10 +40,8 @@ char* appendNumber(char* out, std::int64_t number) {
 
 // Only async-signal-safe calls from here on: no allocation, no locks, no stdio.
 void record(int signal) {
-    char path[PATH_MAX + 24];
-    std::memcpy(path, gPathPrefix, gPathPrefixLength);
-    *appendNumber(path + gPathPrefixLength, ::getpid()) = '\0';
-    const int file = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    *appendNumber(gPath + gPathPrefixLength, ::getpid()) = '\0';
+    const int file = ::open(gPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (file < 0) return;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
@@ -79,11 +78,11 @@ bool parseLine(std::string_view line, PendingSignal& out) {
 
 void install(const std::string& folder, const std::vector<int>& signals) {
     const std::string prefix = folder + "/" + std::string(kFilePrefix);
-    if (prefix.size() >= sizeof gPathPrefix) {
+    if (prefix.size() >= PATH_MAX) {
         ns::Log::write("DuvDebugTool:crash folder path too long, fatal signals are not recorded");
         return;
     }
-    std::memcpy(gPathPrefix, prefix.data(), prefix.size());
+    std::memcpy(gPath, prefix.data(), prefix.size());
     gPathPrefixLength = prefix.size();
     for (int signal : signals) ::signal(signal, &onSignal);
 }
