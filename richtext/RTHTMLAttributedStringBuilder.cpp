@@ -166,6 +166,19 @@ void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchG
     });
 }
 
+void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
+
+void RTHTMLAttributedStringBuilder::handOverAssembly() {
+    if (pendingAssembly_.empty()) return;
+    dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, work = std::move(pendingAssembly_)] {
+        for (const std::function<void()>& piece : work) {
+            if (failed_.load()) return;
+            piece();
+        }
+    });
+    pendingAssembly_.clear();
+}
+
 // ---- The parser's events, handed over in order ----
 
 void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
@@ -185,6 +198,8 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
             case Event::Kind::EndDocument: endDocument(); break;
             }
         }
+        // A batch that threw hands nothing over: the build has failed and its text is not handed out.
+        handOverAssembly();
     });
     pendingEvents_.clear();
     pendingEvents_.reserve(EventBatchSize);
@@ -271,7 +286,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
     text->interpretAttributes();
     currentTag_->addChildNode(text);
     if (currentTag_ == bodyElement_) {
-        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, text, body = bodyElement_] {
+        assemble([this, text, body = bodyElement_] {
             if (std::optional<ct::AttributedString> piece = text->attributedString()) appendPiece(*text, std::move(*piece));
             body->setDidOutput(true);
         });
@@ -300,7 +315,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     }
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->parentElement() == bodyElement_)) {
-        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, element = currentTag_] { flushElement(element); });
+        assemble([this, element = currentTag_] { flushElement(element); });
     }
     if (closing == rootNode_) ignoreParseEvents_ = true;
     currentTag_ = closing->parentElement();
@@ -308,7 +323,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
 
 void RTHTMLAttributedStringBuilder::endDocument() {
     if (preserverDocumentTrailingSpaces_) return;
-    dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this] {
+    assemble([this] {
         ct::AttributedString& text = *tmpString_;
         const std::u16string& units = text.u16string();
         const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();

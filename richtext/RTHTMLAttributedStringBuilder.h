@@ -106,6 +106,11 @@ private:
     void foundCharacters(std::string characters);
     void foundCDATA(const std::string& bytes);
     void endDocument();
+    // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
+    // queue in one piece when the batch is done: one hand-over between threads per element would cost more
+    // than the work.
+    void assemble(std::function<void()> work);
+    void handOverAssembly();
     // On the assembly queue.
     void flushElement(const std::shared_ptr<RTHTMLElement>& element);
     void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
@@ -151,7 +156,8 @@ private:
     bool ignoreInlineStyles_ = false;
     bool preserverDocumentTrailingSpaces_ = false;
 
-    std::vector<Event> pendingEvents_;  // parsing queue only
+    std::vector<Event> pendingEvents_;                   // parsing queue only
+    std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
 
     std::atomic<bool> failed_{false};
     std::mutex failureLock_;
