@@ -39,8 +39,10 @@ void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(us
 
 ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
     const bool ui = usesUIKitAttributes();
+    // Each key is written once: appended, then sorted in one go.
     ns::Dictionary attributes;
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.set(std::string(key), std::move(value)); };
+    attributes.reserve(12);
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
     if (textAttachment_) {
         set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
         set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
@@ -86,6 +88,7 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    attributes.finishAppending();
     return attributes;
 }
 
