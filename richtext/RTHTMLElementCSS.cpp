@@ -319,6 +319,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         }
     }
     if (const auto fontName = declarations.text(Property::CoreTextFontName)) font.setFontName(std::string(*fontName));
+    styleDidChange();
 }
 
 void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {

@@ -92,10 +92,16 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     return attributes;
 }
 
-const ns::Dictionary& RTHTMLElement::attributesForTextContent() const {
+std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     std::lock_guard guard(outputLock_);
-    if (!textContentAttributes_) textContentAttributes_ = RTHTMLElement::attributesForAttributedStringRepresentation();
-    return *textContentAttributes_;
+    if (!textContentAttributes_)
+        textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
+    return textContentAttributes_;
+}
+
+void RTHTMLElement::styleDidChange() {
+    std::lock_guard guard(outputLock_);
+    textContentAttributes_.reset();
 }
 
 bool RTHTMLElement::needsOutput() const {

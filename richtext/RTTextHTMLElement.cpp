@@ -34,7 +34,7 @@ std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
     ns::Dictionary attributes =
-        parent && !parent->textAttachment() ? parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
+        parent && !parent->textAttachment() ? *parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
     if (preserveNewlines()) return ct::AttributedString(text_, std::move(attributes));
     return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
 }

@@ -419,8 +419,16 @@ TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptions
         EXPECT_TRUE(div->didOutput());
     }
 
+    // The text is built once: a second call answers the same object without building (or flushing) again.
     auto once = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<p>a</p>")), ns::Dictionary());
-    EXPECT_EQ(once->generatedAttributedString(), once->generatedAttributedString());
+    int flushes = 0;
+    once->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>&) { ++flushes; });
+    const std::shared_ptr<ct::AttributedString> first = once->generatedAttributedString();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->string(), "a\n");
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(once->generatedAttributedString().get(), first.get());
+    EXPECT_EQ(flushes, 1);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, AnEndTagWithNoOpenElementClosesNothing) {
