@@ -166,6 +166,15 @@ void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchG
     });
 }
 
+template <class T>
+void RTHTMLAttributedStringBuilder::releaseSpent(std::vector<T>& spent) {
+    std::vector<T> released;
+    {
+        std::lock_guard guard(spentLock_);
+        released.swap(spent);
+    }
+}
+
 void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
 
 void RTHTMLAttributedStringBuilder::handOverAssembly() {
@@ -188,7 +197,9 @@ void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
 
 void RTHTMLAttributedStringBuilder::flushEvents() {
     if (pendingEvents_.empty()) return;
+    releaseSpent(spentEvents_);
     dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, events = std::move(pendingEvents_)]() mutable {
+        releaseSpent(spentSubtrees_);
         for (Event& event : events) {
             switch (event.kind) {
             case Event::Kind::Start: startElement(event.text, event.attributes); break;
@@ -200,6 +211,8 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
         }
         // A batch that threw hands nothing over: the build has failed and its text is not handed out.
         handOverAssembly();
+        std::lock_guard guard(spentLock_);
+        spentEvents_.push_back(std::move(events));
     });
     pendingEvents_.clear();
     pendingEvents_.reserve(EventBatchSize);
@@ -347,7 +360,14 @@ void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLEle
     }
     appendPiece(*element, std::move(*text));
     element->setDidOutput(true);
-    if (!shouldKeepDocumentNodeTree_) element->removeAllChildNodes();
+    if (!shouldKeepDocumentNodeTree_) {
+        std::optional<RTHTMLParserNode::NodeList> subtree = element->childNodes();
+        element->removeAllChildNodes();
+        if (subtree) {
+            std::lock_guard guard(spentLock_);
+            spentSubtrees_.push_back(std::move(*subtree));
+        }
+    }
 }
 
 void RTHTMLAttributedStringBuilder::appendPiece(const RTHTMLElement& source, ct::AttributedString piece) {

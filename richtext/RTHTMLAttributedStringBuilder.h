@@ -159,6 +159,16 @@ private:
     std::vector<Event> pendingEvents_;                   // parsing queue only
     std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
 
+    // Memory goes back to the thread that made it: the tree hands its spent event batches back to the
+    // parser, and the assembly the subtrees of flushed elements back to the tree, each freeing them with
+    // its next batch. Freeing on another thread than the allocating one contends for the allocator's locks
+    // and cost more than the work itself. What is left goes with the builder.
+    template <class T>
+    void releaseSpent(std::vector<T>& spent);
+    std::mutex spentLock_;
+    std::vector<std::vector<Event>> spentEvents_;
+    std::vector<RTHTMLParserNode::NodeList> spentSubtrees_;
+
     std::atomic<bool> failed_{false};
     std::mutex failureLock_;
     std::exception_ptr failure_;
