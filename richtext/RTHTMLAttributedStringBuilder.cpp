@@ -262,15 +262,10 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
         return;
     }
 
-    std::set<std::string> matched;
-    const ns::Value styles = globalStyleSheet_.mergedStyleDictionaryForElement(*node, &matched, ignoreInlineStyles_);
-    if (const ns::Dictionary* declarations = styles.asDictionary(); declarations && !declarations->empty())
+    const Cascade& cascade = cascadeFor(*node);
+    if (const ns::Dictionary* declarations = cascade.styles.asDictionary(); declarations && !declarations->empty())
         node->applyStyleDictionary(*declarations);
-    std::set<std::string> classNames;
-    for (const std::string& selector : matched) {
-        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) classNames.insert(selector.substr(dot + 1));
-    }
-    if (!classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(std::move(classNames));
+    if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content.
     if (auto text = std::dynamic_pointer_cast<RTTextHTMLElement>(previousLast);
@@ -282,6 +277,23 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
     if (tagStartHandlers_) {
         if (auto handler = tagStartHandlers_->find(name); handler != tagStartHandlers_->end()) handler->second();
     }
+}
+
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element) {
+    if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
+        cascades_.clear();
+        cascadesGeneration_ = globalStyleSheet_.generation();
+    }
+    std::string key = globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_);
+    if (auto found = cascades_.find(key); found != cascades_.end()) return found->second;
+
+    Cascade cascade;
+    std::set<std::string> matched;
+    cascade.styles = globalStyleSheet_.mergedStyleDictionaryForElement(element, &matched, ignoreInlineStyles_);
+    for (const std::string& selector : matched) {
+        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
+    }
+    return cascades_.emplace(std::move(key), std::move(cascade)).first->second;
 }
 
 void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {

@@ -32,6 +32,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -101,6 +102,16 @@ private:
     void registerTagEndHandlers();
 
     // On the tree queue.
+    // The cascade of an element and the class names of the rules that made it, worked out once per
+    // distinct cascade key (RTCSSStylesheet::cascadeKeyForElement) while the rules stay the same: a
+    // document repeats the same few combinations of tag, class and style over and over. The cache holds at
+    // most MaximumCachedCascades entries, so a document of all-different styles cannot grow it unbounded.
+    struct Cascade {
+        ns::Value styles;
+        std::set<std::string> classNames;
+    };
+    static constexpr std::size_t MaximumCachedCascades = 1024;
+    const Cascade& cascadeFor(const RTHTMLElement& element);
     void startElement(const std::string& name, const ns::Dictionary& attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
@@ -156,6 +167,8 @@ private:
     bool ignoreInlineStyles_ = false;
     bool preserverDocumentTrailingSpaces_ = false;
 
+    std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
+    std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
     std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
 
