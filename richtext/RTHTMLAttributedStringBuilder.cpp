@@ -263,8 +263,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
     }
 
     const Cascade& cascade = cascadeFor(*node);
-    if (const ns::Dictionary* declarations = cascade.styles.asDictionary(); declarations && !declarations->empty())
-        node->applyStyleDictionary(*declarations);
+    node->applyStyles(cascade.styles);
     if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content.

@@ -92,7 +92,7 @@ void RTHTMLElement::interpretAttributes() {
 }
 
 std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
-    auto style = std::make_shared<RTCSSListStyle>(styles_);
+    auto style = std::make_shared<RTCSSListStyle>(styles());
     if (const std::optional<std::string> start = attributeForKey("start")) {
         std::int64_t number = 0;
         std::size_t at = 0;
@@ -101,6 +101,19 @@ std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
         style->setStartingItemNumber(number);
     }
     return style;
+}
+
+const ns::Dictionary& RTHTMLElement::styles() const {
+    static const ns::Dictionary none;
+    const ns::Dictionary* own = styles_.asDictionary();
+    return own ? *own : none;
+}
+
+void RTHTMLElement::applyStyles(const ns::Value& styles) {
+    const ns::Dictionary* declarations = styles.asDictionary();
+    if (!declarations || declarations->empty()) return;
+    styles_ = styles;
+    applyStyleDictionary(*declarations);
 }
 
 bool RTHTMLElement::isNotChildOfList() const {

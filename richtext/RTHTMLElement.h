@@ -50,6 +50,9 @@ public:
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
     // changes nothing. Subclasses extend it and call it first.
     virtual void applyStyleDictionary(const ns::Dictionary& styles);
+    // The same for declarations held in a value (a dictionary), which the element then shares rather
+    // than copies: the builder hands every element of one cascade the same declarations.
+    void applyStyles(const ns::Value& styles);
     // The insets of the keys beginning with `prefix` ("margin", "-webkit-padding"…) written over
     // `insets`: the shorthand first, then the sides, whatever order the keys come in. False when no key
     // had the prefix.
@@ -178,8 +181,8 @@ public:
     void setTextScale(double scale) { textScale_ = scale; }
     cg::Size size() const { return size_; }
     void setSize(cg::Size size) { size_ = size; }
-    const ns::Dictionary& styles() const { return styles_; }
-    void setStyles(ns::Dictionary styles) { styles_ = std::move(styles); }
+    const ns::Dictionary& styles() const;
+    void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
     bool didOutput() const;
     void setDidOutput(bool didOutput);
     const cg::EdgeInsets& margins() const { return margins_; }
@@ -250,7 +253,7 @@ private:
     RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     double textScale_ = 0;
     cg::Size size_;
-    ns::Dictionary styles_;
+    ns::Value styles_;  // a dictionary, or nil for none
     bool didOutput_ = false;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;

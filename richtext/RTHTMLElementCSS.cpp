@@ -163,7 +163,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const std::shared_ptr<RTHTMLElement> parent = parentElement();
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, font.pointSize(), textScale_); };
 
-    styles_ = styles;
+    // Declarations that came through applyStyles are held already.
+    if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
     const Declarations declarations(styles);
 
     if (const auto direction = declarations.text(Property::Direction)) {

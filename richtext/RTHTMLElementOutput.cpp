@@ -49,10 +49,10 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
         set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
     }
     if (fontDescriptor_) {
-        if (const std::optional<ct::Font> font = fontDescriptor_->newMatchingFont()) {
+        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
+            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
             // One font object serves both layers here; the keys coincide.
-            set(ui ? ui::FontAttributeName : ct::FontAttributeName, ns::Value(std::make_shared<ui::Font>(*font)));
-            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(*font);
+            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
         }
     }
     if (link_) {
