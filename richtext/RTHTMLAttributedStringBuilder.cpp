@@ -35,11 +35,8 @@ RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::
     : data_(std::move(data)),
       options_(std::move(options)),
       stringAssemblyQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilder")),
-      stringAssemblyGroup_(std::make_shared<ns::DispatchGroup>()),
       dataParsingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser")),
-      dataParsingGroup_(std::make_shared<ns::DispatchGroup>()),
-      treeBuildingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser Tree Queue")),
-      treeBuildingGroup_(std::make_shared<ns::DispatchGroup>()) {}
+      treeBuildingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser Tree Queue")) {}
 
 RTHTMLAttributedStringBuilder::~RTHTMLAttributedStringBuilder() = default;
 
@@ -130,7 +127,7 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     auto parser = std::make_shared<RTHTMLParser>(data_, encoding);
     parser->setDelegate(std::static_pointer_cast<RTHTMLAttributedStringBuilder>(shared_from_this()));
     bool parsed = false;
-    dispatch(dataParsingGroup_, dataParsingQueue_, [this, &parsed, parser] {
+    runOn(dataParsingQueue_, [this, &parsed, parser] {
         // Events of a parse that ended early (an abort, an exception) still go to the tree.
         try {
             parsed = parser->parse();
@@ -140,11 +137,6 @@ bool RTHTMLAttributedStringBuilder::buildString() {
         }
         flushEvents();
     });
-    // In this order: the parser queues every tree task before it ends, and each tree task queues its
-    // assembly tasks before it ends.
-    dataParsingGroup_->wait(-1);
-    treeBuildingGroup_->wait(-1);
-    stringAssemblyGroup_->wait(-1);
 
     tagStartHandlers_.reset();
     tagEndHandlers_.reset();
@@ -152,36 +144,25 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     return parsed;
 }
 
-void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchGroup>& group,
-                                             const std::shared_ptr<ns::DispatchQueue>& queue, std::function<void()> work) {
-    group->async(queue, [this, work = std::move(work)] {
-        if (failed_.load()) return;
+void RTHTMLAttributedStringBuilder::runOn(const std::shared_ptr<ns::DispatchQueue>& queue, const std::function<void()>& work) {
+    queue->sync([this, &work] {
+        if (failed_) return;
         try {
             work();
         } catch (...) {
-            std::lock_guard guard(failureLock_);
             if (!failure_) failure_ = std::current_exception();
-            failed_.store(true);
+            failed_ = true;
         }
     });
-}
-
-template <class T>
-void RTHTMLAttributedStringBuilder::releaseSpent(std::vector<T>& spent) {
-    std::vector<T> released;
-    {
-        std::lock_guard guard(spentLock_);
-        released.swap(spent);
-    }
 }
 
 void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
 
 void RTHTMLAttributedStringBuilder::handOverAssembly() {
     if (pendingAssembly_.empty()) return;
-    dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, work = std::move(pendingAssembly_)] {
-        for (const std::function<void()>& piece : work) {
-            if (failed_.load()) return;
+    runOn(stringAssemblyQueue_, [this] {
+        for (const std::function<void()>& piece : pendingAssembly_) {
+            if (failed_) break;
             piece();
         }
     });
@@ -197,10 +178,8 @@ void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
 
 void RTHTMLAttributedStringBuilder::flushEvents() {
     if (pendingEvents_.empty()) return;
-    releaseSpent(spentEvents_);
-    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, events = std::move(pendingEvents_)]() mutable {
-        releaseSpent(spentSubtrees_);
-        for (Event& event : events) {
+    runOn(treeBuildingQueue_, [this] {
+        for (Event& event : pendingEvents_) {
             switch (event.kind) {
             case Event::Kind::Start: startElement(event.text, event.attributes); break;
             case Event::Kind::End: endElement(event.text); break;
@@ -211,31 +190,28 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
         }
         // A batch that threw hands nothing over: the build has failed and its text is not handed out.
         handOverAssembly();
-        std::lock_guard guard(spentLock_);
-        spentEvents_.push_back(std::move(events));
     });
     pendingEvents_.clear();
-    pendingEvents_.reserve(EventBatchSize);
 }
 
 void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
                                                           const ns::Dictionary& attributes) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::Start, std::string(elementName), attributes});
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::End, std::string(elementName), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::Characters, std::string(characters), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::CDATA, std::string(CDATABlock.view()), {}});
 }
 
@@ -371,14 +347,7 @@ void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLEle
     }
     appendPiece(*element, std::move(*text));
     element->setDidOutput(true);
-    if (!shouldKeepDocumentNodeTree_) {
-        std::optional<RTHTMLParserNode::NodeList> subtree = element->childNodes();
-        element->removeAllChildNodes();
-        if (subtree) {
-            std::lock_guard guard(spentLock_);
-            spentSubtrees_.push_back(std::move(*subtree));
-        }
-    }
+    if (!shouldKeepDocumentNodeTree_) element->removeAllChildNodes();
 }
 
 void RTHTMLAttributedStringBuilder::appendPiece(const RTHTMLElement& source, ct::AttributedString piece) {
