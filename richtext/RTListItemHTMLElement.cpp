@@ -83,7 +83,7 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     const ns::Dictionary& all = *shared;
     ns::Dictionary attributes = paragraphAttributes(all);
     attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
-    ct::AttributedString marker(*prefix, attributes);
+    ct::AttributedString marker(*prefix, std::move(attributes));
 
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();
