@@ -281,7 +281,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
             if (std::dynamic_pointer_cast<RTBreakHTMLElement>(element)) return;
         }
     }
-    auto text = std::make_shared<RTTextHTMLElement>(characters);
+    auto text = std::make_shared<RTTextHTMLElement>(std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
     currentTag_->addChildNode(text);

@@ -22,7 +22,7 @@ std::string collapsedWhitespace(std::string_view text) {
 
 }  // namespace
 
-RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(text) {}
+RTTextHTMLElement::RTTextHTMLElement(std::string text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(std::move(text)) {}
 
 void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
     inheritAttributesFromElement(parent, true);

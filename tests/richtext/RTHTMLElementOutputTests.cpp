@@ -40,7 +40,7 @@ std::shared_ptr<RTHTMLElement> element(const std::shared_ptr<RTHTMLElement>& par
 }
 
 std::shared_ptr<RTHTMLElement> text(const std::shared_ptr<RTHTMLElement>& parent, std::string_view characters) {
-    return add(parent, std::make_shared<RTTextHTMLElement>(characters));
+    return add(parent, std::make_shared<RTTextHTMLElement>(std::string(characters)));
 }
 
 std::string output(const std::shared_ptr<RTHTMLElement>& element) {
@@ -83,7 +83,7 @@ TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
     p->setTextColor(ui::Color::blackColor());
     const auto shared = [&](std::string_view characters) {
-        auto node = std::make_shared<RTTextHTMLElement>(characters);
+        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
         p->addChildNode(node);
         node->inheritStyleOfParent(*p);
         return node;
