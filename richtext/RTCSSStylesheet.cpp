@@ -430,8 +430,10 @@ std::string RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& elemen
     add(element.name());
     for (std::string_view name : {std::string_view("class"), std::string_view("id"), std::string_view("style")}) {
         if (name == "style" && ignoreInlineStyle) break;
-        if (const std::optional<std::string> value = element.attributeForKey(name)) add(*value);
-        else key += '-';
+        const ns::Value* value = element.attributes().find(name);
+        if (!value || value->isNil()) key += '-';
+        else if (value->isString()) add(value->asString());
+        else add(value->stringValue());
     }
     for (std::size_t position : matchingComplexRules(element)) add(std::to_string(position));
     return key;
