@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/URL.h"
@@ -387,13 +388,17 @@ TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFi
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptionsReachTheCaller) {
+    // The queues hand over synchronously: the callback runs on the caller's thread.
     std::vector<std::string> flushed;
+    std::vector<std::thread::id> threads;
     const ns::Dictionary watching{{std::string(RTWillFlushBlockCallBack),
                                    ns::Value(std::make_shared<RTWillFlushBlock>([&](const std::shared_ptr<RTHTMLElement>& element) {
                                        flushed.push_back(element->name());
+                                       threads.push_back(std::this_thread::get_id());
                                    }))}};
     EXPECT_EQ(text("<p>a</p><div>b</div>", watching), "a\nb\n");
     EXPECT_EQ(flushed, (std::vector<std::string>{"p", "div"}));
+    EXPECT_EQ(threads, std::vector<std::thread::id>(2, std::this_thread::get_id()));
 
     const ns::Dictionary throwing{{std::string(RTWillFlushBlockCallBack),
                                    ns::Value(std::make_shared<RTWillFlushBlock>([](const std::shared_ptr<RTHTMLElement>&) {
