@@ -80,6 +80,11 @@ TEST(TextRules, MobileNumbersAndBlanks) {
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("  a b  "), "a b");
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("\t a "), "\t a");  // a leading tab stops the trimming there
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("   "), "");
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(" \u0301a \u0301 "), " \u0301a \u0301");  // spaces with a mark stay
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(" \U0001F600 "), "\U0001F600");
+    // Long blank ends are taken off in one walk, not one character at a time over the whole text.
+    const std::string blanks(20000, ' ');
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(blanks + "\u4e2d a" + blanks), "\u4e2d a");
 }
 
 TEST(Colours, FromHexNumbersAndTextsAndBack) {
