@@ -78,6 +78,8 @@ std::shared_ptr<ns::Thread> NetURLConnectionOperation::networkRequestThread() {
 
 void NetURLConnectionOperation::networkRequestThreadEntryPoint() {
     ns::Thread::current()->setName("Networking");
+    // Its connections' transfers run here too: a reply needs no hand-off from another thread.
+    ns::URLConnection::loadOnCurrentThread();
     auto loop = ns::RunLoop::current();
     // A port that never fires keeps the loop, and so the thread, alive between connections.
     loop->addSource(ns::Port::port(), ns::DefaultRunLoopMode);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/foundation/Clock.h"
@@ -101,6 +102,54 @@ TEST_F(URLConnectionTests, CallsTheDelegateInOrderOnTheScheduledRunLoop) {
 
     // Keep-alive: the connection of the first load served the second one.
     auto seen = server.requests("/hello");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].remotePort, seen[1].remotePort);
+}
+
+TEST_F(URLConnectionTests, AThreadThatLoadsOnItsOwnRunsItsTransfersInItsRunLoop) {
+    server.serveText("/own", "on its own thread");
+    auto gate = server.makeGate();
+    server.serveHeld("/own-held", gate);
+    auto first = std::make_shared<RecordingConnectionDelegate>();
+    auto second = std::make_shared<RecordingConnectionDelegate>();
+    auto held = std::make_shared<RecordingConnectionDelegate>();
+    std::shared_ptr<URLConnection> heldConnection;
+    std::shared_ptr<RunLoop> loop;
+    std::thread::id loopThread;
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> loopReturned{false};
+    auto thread = Thread::detachNewThread([&] {
+        URLConnection::loadOnCurrentThread();
+        loopThread = std::this_thread::get_id();
+        loop = RunLoop::current();
+        auto a = URLConnection::connectionWithRequest(requestFor(server, "/own"), first);
+        RunLoop::current()->runUntil([&] { return first->done.load(); }, kPatience);
+        auto b = URLConnection::connectionWithRequest(requestFor(server, "/own"), second);
+        RunLoop::current()->runUntil([&] { return second->done.load(); }, kPatience);
+        heldConnection = URLConnection::connectionWithRequest(requestFor(server, "/own-held"), held);
+        waiting = true;
+        RunLoop::current()->run();  // until the held connection is cancelled
+        loopReturned = true;
+        RunLoop::main()->wakeUp();
+    });
+    ASSERT_TRUE(waitFor([&] { return waiting.load() && server.requests("/own-held").size() == 1; }));
+    // Work given to the loop while it waits on the sockets reaches it.
+    std::atomic<bool> performed{false};
+    loop->performBlock([&] { performed = std::this_thread::get_id() == loopThread; });
+    ASSERT_TRUE(waitFor([&] { return performed.load(); }));
+    // So does a cancel from another thread, after which the delegate hears nothing and the loop is done.
+    heldConnection->cancel();
+    ASSERT_TRUE(waitFor([&] { return loopReturned.load(); }));
+    gate->open();
+
+    for (const auto& delegate : {first, second}) {
+        EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /own", "response 200", "data", "finish"}));
+        EXPECT_EQ(delegate->body.toString(), "on its own thread");
+        for (auto t : delegate->threads) EXPECT_EQ(t, loopThread);
+    }
+    EXPECT_EQ(held->calls(), std::vector<std::string>{"will send /own-held"});
+    // Its loads share their kept-alive connections.
+    auto seen = server.requests("/own");
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].remotePort, seen[1].remotePort);
 }
