@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
@@ -326,6 +327,44 @@ TEST_F(URLConnectionTests, ReadsChunkedAndContentLengthBodies) {
     EXPECT_EQ(sized->response->expectedContentLength(), 300000);
     for (std::size_t i = 0; i < sized->body.length(); i += 9973)
         EXPECT_EQ(static_cast<char>(sized->body.bytes()[i]), LoopbackServer::patternByte(i));
+}
+
+TEST_F(URLConnectionTests, SendsASmallBodyInMemoryWithTheHeadAndALargeOneWhole) {
+    // The scripted server answers once it has read the head: whatever came with it is what one send held.
+    std::mutex mutex;
+    std::string firstRead;
+    ScriptedServer scripted([&](const std::string& head) {
+        std::lock_guard lock(mutex);
+        firstRead = head;
+        return std::string("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    });
+    URLRequest small(URL::fromString(scripted.url("/small")));
+    small.setHTTPMethod("POST");
+    small.setHTTPBody(Data("a=1&b=2"));
+    auto delegate = load(small);
+    EXPECT_EQ(delegate->body.toString(), "ok");
+    EXPECT_EQ(delegate->sent, 7);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(firstRead.ends_with("\r\n\r\na=1&b=2")) << firstRead;
+    }
+
+    // Beyond what goes with a head, the body is read out as it is sent, and arrives whole.
+    server.serveText("/large", "taken");
+    std::string large;
+    for (int i = 0; i < 200000; ++i) large += static_cast<char>('a' + i % 26);
+    URLRequest big = requestFor(server, "/large");
+    big.setHTTPMethod("POST");
+    big.setValue("application/octet-stream", "Content-Type");
+    big.setHTTPBody(Data(large));
+    auto taken = load(big);
+    EXPECT_EQ(taken->calls(), (std::vector<std::string>{"will send /large", "response 200", "data", "finish"}));
+    EXPECT_EQ(taken->body.toString(), "taken");
+    EXPECT_EQ(taken->sent, 200000);
+    const auto seen = server.requests("/large");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].body.size(), large.size());
+    EXPECT_TRUE(seen[0].body == large);
 }
 
 TEST_F(URLConnectionTests, UploadsAPulledStreamByteForByte) {
