@@ -238,6 +238,12 @@ void LoadingEngine::runRound() {
     driving_.store(previous);
 }
 
+bool LoadingEngine::hasPendingWork() {
+    if (performPending_) return true;
+    std::lock_guard lock(mutex_);
+    return !commands_.empty();
+}
+
 void LoadingEngine::waitForActivity(long longestWaitMilliseconds) {
     if (!multi_) return;
     const long wait = waitMilliseconds(longestWaitMilliseconds);
@@ -250,8 +256,9 @@ public:
     explicit RunLoopDriver(std::shared_ptr<LoadingEngine> engine) : engine_(std::move(engine)) {}
 
     void wait(std::chrono::steady_clock::time_point until, const std::function<bool()>& hasWork) override {
-        // Commands the loop's own work gave are run, and what arrived meanwhile handled, before any wait.
-        engine_->runRound();
+        // Commands the loop's own work gave are run before any wait. A round for nothing is not run: it
+        // costs curl a look at every transfer.
+        if (engine_->hasPendingWork()) engine_->runRound();
         if (hasWork()) return;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
         engine_->waitForActivity(std::clamp<long long>(left, 0, kLongestWaitMilliseconds));

@@ -83,6 +83,8 @@ private:
     // The two halves of runOnce: the round's work, and the wait for what comes next.
     void runRound();
     void waitForActivity(long longestWaitMilliseconds);
+    // Whether commands or a transfer wait for the next round.
+    bool hasPendingWork();
     void runCommands();
     void collectFinished();
     void expireDeadlines();
