@@ -36,6 +36,9 @@ ReceivedPiecePool& piecePool() {
         std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers));
     return **pool;
 }
+// Bodies in memory up to this size leave with the head, in one send (curl joins no larger ones): a server
+// that has read the head finds the body there, instead of waiting for a second packet.
+constexpr std::size_t kLargestBodySentWithHead = 64 * 1024;
 
 std::string_view withoutLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -130,6 +133,7 @@ struct HTTPExchange::Transfer {
     std::int64_t bodyPosition = 0;
     std::int64_t bodyReported = 0;
     bool bodyFailed = false;
+    bool bodySentWithHead = false;
 
     unsigned pauseReasons = 0;
     bool sendWaitsForBody = false;
@@ -234,7 +238,14 @@ void HTTPExchange::begin() {
     const std::string& method = request.HTTPMethod();
     const bool bodyless = method == "GET" || method == "HEAD" || method == "DELETE" || method == "OPTIONS" ||
                           method == "TRACE";
-    if (setup_.body) {
+    const Data* bodyBytes = setup_.body ? setup_.body->bytesInMemory() : nullptr;
+    if (bodyBytes && bodyBytes->length() <= kLargestBodySentWithHead) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyBytes->length()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, bodyBytes->bytes());
+        if (method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.c_str());
+        t.bodySentWithHead = true;
+    } else if (setup_.body) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_READFUNCTION, &ExchangeCallbacks::onRead);
         curl_easy_setopt(h, CURLOPT_READDATA, this);
@@ -479,6 +490,11 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
     HTTPExchange::Transfer& t = *self->transfer_;
     t.lastActivity = Clock::now();
     std::string_view line = withoutLineEnd({data, length});
+    // A body sent with the head has gone once a reply begins.
+    if (t.bodySentWithHead && t.bodyReported == 0 && self->observer_) {
+        t.bodyReported = self->setup_.body->length();
+        if (t.bodyReported > 0) self->observer_->exchangeDidSendBodyData(*self, t.bodyReported, t.bodyReported, t.bodyReported);
+    }
     if (line.starts_with("HTTP/")) {
         t.fields = HTTPHeaderFields();
         t.lastFieldName.clear();
