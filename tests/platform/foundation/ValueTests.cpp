@@ -117,7 +117,8 @@ TEST(Value, ShortestDoubleTexts) {
         ASSERT_EQ(shortestDoubleText(d), reference(d)) << i;
     }
     for (double d : {0.0, -0.0, 1e-4, 9.999999999999999e14, 1e15, 123456789012345.6, 0.30000000000000004,
-                     9007199254740993.0, 36028797018963968.0, 5e-324})
+                     9007199254740993.0, 36028797018963968.0, 5e-324, std::nextafter(1e-4, 0.0), 1e17,
+                     std::nextafter(1e17, 0.0), 99999999999999.99, 0.1 + 0.2, 1e15 - 0.125, 1e22})
         EXPECT_EQ(shortestDoubleText(d), reference(d)) << d;
     EXPECT_EQ(shortestDoubleText(12.59), "12.59");
     EXPECT_EQ(shortestDoubleText(-0.0005), "-0.0005");
