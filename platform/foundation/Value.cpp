@@ -454,25 +454,28 @@ char* writeShortDecimal(double d, char* out) {
     constexpr double digitsLimit = 1e15;
     const double magnitude = std::fabs(d);
     if (!(magnitude >= 1e-4 && magnitude < digitsLimit)) return nullptr;
-    int k = 0;
-    while (k < 15 && magnitude * powersOfTen[k + 1] < digitsLimit) ++k;
+    // The most fractional digits that leave at most 15 in all; counted down, as most doubles have a few
+    // integer digits.
+    int k = 15;
+    while (k > 0 && !(magnitude * powersOfTen[k] < digitsLimit)) --k;
     // Below 2^52, adding and taking away 2^52 rounds to the nearest integer (ties to even), as nearbyint
     // does in the default rounding mode, without a call.
     constexpr double roundingShift = 4503599627370496.0;
     const double nearest = (magnitude * powersOfTen[k] + roundingShift) - roundingShift;
     if (nearest / powersOfTen[k] != magnitude) return nullptr;
-    // The padding zeros go in halving steps (at most 15 of them, so each step is taken once at most).
+    // The padding zeros go in halving steps (at most 15 of them, so each step is taken once at most), by
+    // constant divisors, which the compiler turns into multiplications.
     auto integer = static_cast<std::uint64_t>(nearest);
-    static constexpr struct {
-        int zeros;
-        std::uint64_t power;
-    } steps[] = {{8, 100000000}, {4, 10000}, {2, 100}, {1, 10}};
-    for (const auto& step : steps) {
-        if (k >= step.zeros && integer % step.power == 0) {
-            integer /= step.power;
-            k -= step.zeros;
+    const auto strip = [&]<int zeros, std::uint64_t power>() {
+        if (k >= zeros && integer % power == 0) {
+            integer /= power;
+            k -= zeros;
         }
-    }
+    };
+    strip.operator()<8, 100000000>();
+    strip.operator()<4, 10000>();
+    strip.operator()<2, 100>();
+    strip.operator()<1, 10>();
     char digits[16];
     char* end = std::to_chars(digits, digits + sizeof digits, integer).ptr;
     const int count = static_cast<int>(end - digits);
