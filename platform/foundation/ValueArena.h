@@ -46,14 +46,22 @@ public:
 
     // The slot of the tree's root. A copy of it is the tree for the outside world.
     Value& root() { return *root_; }
-    void setText(Value& slot, std::string_view text, bool isMutable) {
+    // A text whose bytes may be read in whole words, up to the next multiple of eight past its end (it lies
+    // in a parser's padded buffer), so that it is copied a word at a time, without a call.
+    void setPaddedText(Value& slot, std::string_view text, bool isMutable) {
         // A text in the arena keeps its size in 32 bits; simdjson reads no document of 4 GB or more.
         if (text.size() >= Value::Node::textInStdString) [[unlikely]]
             throwTooLong();
+        // Arena allocations are whole words, so the node has room for the last one.
         auto* node = new (allocateNode(sizeof(Value::Node) + text.size())) Value::Node;
         node->refs.store(0, std::memory_order_relaxed);
         node->textSize = static_cast<std::uint32_t>(text.size());
-        if (!text.empty()) std::memcpy(const_cast<char*>(node->textBytes()), text.data(), text.size());
+        char* to = const_cast<char*>(node->textBytes());
+        for (std::size_t i = 0; i < text.size(); i += sizeof(std::uint64_t)) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            std::memcpy(to + i, &word, sizeof word);
+        }
         fill(slot, Value::Kind::String, isMutable, node);
     }
     // An empty array or dictionary with room for `capacity` members, which is all it may get.
