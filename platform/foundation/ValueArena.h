@@ -115,12 +115,17 @@ public:
         size = roundUp(size);
         if (size > static_cast<std::size_t>(end_ - at_)) [[unlikely]]
             return allocateChunk(size);
+        // A tree is written front to back faster than the memory it lands in reaches the cache on its own
+        // (a large tree's writes waited for it a fifth of the read): the line a little way ahead is asked for
+        // now. (Asking past the end of the chunk is harmless.)
+        __builtin_prefetch(at_ + prefetchDistance, 1);
         void* p = at_;
         at_ += size;
         return p;
     }
 
 private:
+    static constexpr std::size_t prefetchDistance = 2048;
     // Every kind of node, container buffer and Value needs no more than pointer alignment.
     static constexpr std::size_t alignment = alignof(void*);
     // The head of every chunk; the first chunk holds the arena itself after it.
