@@ -99,7 +99,6 @@ private:
 
 }  // namespace
 
-const std::size_t ValueArena::inlineKeyCapacity = std::string().capacity();
 const std::size_t ValueArena::keptChunkBytes = ChunkCache::capacity;
 
 std::size_t ValueArena::keptBytes() { return ChunkCache::shared().bytes(); }

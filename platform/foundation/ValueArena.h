@@ -77,15 +77,20 @@ public:
         dictionary.entries_.reserve(capacity);
         return dictionary;
     }
-    // A new member of a dictionary of this arena; keys must come in strictly ascending (byte) order.
+    // A new member of a dictionary of this arena; keys must come in strictly ascending (byte) order. The
+    // key's bytes may be read up to inlineKeyCapacity past its start (it lies in a parser's padded buffer).
     Value& appendEntry(Dictionary& dictionary, std::string_view key) {
         // Growing would move the entries, and with them the keys this arena has to free.
         auto& entries = dictionary.entries_;
         if (entries.size() == entries.capacity()) [[unlikely]]
             throwFull();
-        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
         if (key.size() > inlineKeyCapacity) [[unlikely]]
-            heapKeys_.push_back(&entry.first);
+            return appendLongKeyEntry(entries, key);
+        // A key that fits std::string's own buffer is copied as the whole buffer and cut to length: a copy
+        // of fixed size, which needs no call.
+        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key.data(), inlineKeyCapacity),
+                                           std::forward_as_tuple());
+        entry.first.resize(key.size());
         return entry.second;
     }
 
@@ -136,7 +141,13 @@ private:
         char* end() { return reinterpret_cast<char*>(this) + size; }
     };
 
-    static const std::size_t inlineKeyCapacity;  // of std::string
+    static constexpr std::size_t inlineKeyCapacity = std::string().capacity();
+
+    [[gnu::noinline]] Value& appendLongKeyEntry(Dictionary::Entries& entries, std::string_view key) {
+        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
+        heapKeys_.push_back(&entry.first);
+        return entry.second;
+    }
 
     static constexpr std::size_t roundUp(std::size_t size) { return (size + alignment - 1) & ~(alignment - 1); }
     // A chunk of at least `size` bytes, recycled when one is at hand.

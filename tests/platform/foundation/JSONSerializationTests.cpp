@@ -562,10 +562,10 @@ TEST(JSONSerialization, RepeatedDictionariesKeepTheirOwnKeys) {
     // UTF-8 byte order.
     const std::string k20(20, 'k'), k39(39, 'k');
     // Twins side by side: the same prefix with another length, the same length with another suffix or
-    // another middle.
+    // another middle; keys on both sides of what std::string holds without the heap.
     const std::vector<std::string> keys = {
         "a", "a\\u0000", "abcdefgh", "abcdefgh\\u0000", "0123456789abcdef", "0123456789abcdeg", k20 + "A" + k20,
-        k20 + "B" + k20, k39 + "A", k39 + "B", "\u00e9t\u00e9", "\u00e9t\u00e8", "", "\\n", "z", "abcdefghi"};
+        k20 + "B" + k20, k39 + "A", k39 + "B", "\u00e9t\u00e9", "\u00e9t\u00e8", "", "\\n", "z", "abcdefghi", "abcdefghijklmno", "abcdefghijklmnp"};
     const auto twin = [](std::size_t key) { return key ^ 1; };
     std::mt19937 random(20150601);
     std::vector<std::vector<std::size_t>> sequences;
