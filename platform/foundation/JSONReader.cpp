@@ -148,6 +148,16 @@ public:
         std::vector<WrittenMember> members;
         std::vector<std::uint32_t> order;
         MemberOrders orders;
+
+        std::size_t bytes() const {
+            return members.capacity() * sizeof(WrittenMember) + order.capacity() * sizeof(std::uint32_t);
+        }
+        // What a dictionary of a great many members made the lists grow to is not kept for the next read.
+        void trim() noexcept {
+            if (bytes() <= keptScratchBytes) return;
+            members = std::vector<WrittenMember>();
+            order = std::vector<std::uint32_t>();
+        }
     };
 
     TreeBuilder(const simdjson::dom::document& document, unsigned options, ValueArena& arena, Scratch& scratch)
@@ -318,6 +328,11 @@ simdjson::error_code parse(simdjson::dom::parser& parser, std::string_view utf8,
     return parser.parse(utf8.data(), utf8.size(), !paddingIsReadable(utf8)).get(root);
 }
 
+TreeBuilder::Scratch& threadScratch() {
+    thread_local TreeBuilder::Scratch scratch;
+    return scratch;
+}
+
 Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parser, TreeBuilder::Scratch& scratch) {
     simdjson::dom::element root;
     auto error = parse(parser, utf8, root);
@@ -347,8 +362,15 @@ Value readJSON(std::string_view utf8, unsigned options) {
     }
     if (utf8.size() <= perThreadParserCapacity) {
         thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);
-        thread_local TreeBuilder::Scratch scratch;
-        if (kept) return read(utf8, options, *kept, scratch);
+        if (kept) {
+            TreeBuilder::Scratch& scratch = threadScratch();
+            // Trimmed however the read ends.
+            struct Trim {
+                TreeBuilder::Scratch& scratch;
+                ~Trim() { scratch.trim(); }
+            } trim{scratch};
+            return read(utf8, options, *kept, scratch);
+        }
     }
     TreeBuilder::Scratch scratch;
     if (utf8.size() <= keptParserCapacity) {
@@ -365,7 +387,9 @@ Value readJSON(std::string_view utf8, unsigned options) {
     return own ? read(utf8, options, *own, scratch) : Value();
 }
 
-KeptJSONMemory keptJSONMemory() { return {KeptParser::shared().capacity(), ValueArena::keptBytes()}; }
+KeptJSONMemory keptJSONMemory() {
+    return {KeptParser::shared().capacity(), ValueArena::keptBytes(), threadScratch().bytes()};
+}
 
 void releaseKeptJSONMemory() noexcept {
     // Chunks first: once nothing is kept, trees let go afterwards are not kept either.

@@ -595,6 +595,20 @@ TEST(JSONSerialization, RepeatedDictionariesKeepTheirOwnKeys) {
     EXPECT_EQ(write(read(text)), *peer);
 }
 
+TEST(JSONSerialization, AHugeDictionaryLeavesNoLargeListsBehind) {
+    // Its members are listed while it is built: 200,000 of them, in a text small enough for the thread's
+    // own parser, whose lists stay with the thread.
+    std::string text = "{";
+    for (int i = 0; i < 200'000; ++i) text += (i ? ",\"" : "\"") + std::to_string(i) + "\":" + std::to_string(i);
+    text += "}";
+    ASSERT_LT(text.size(), std::size_t{4} << 20);
+    const Value tree = read(text);
+    EXPECT_EQ(tree.count(), 200'000u);
+    EXPECT_EQ(tree["199999"], Value(199'999));
+    EXPECT_LE(ql::ns::detail::keptJSONMemory().threadScratchBytes, ql::ns::detail::keptScratchBytes);
+    EXPECT_EQ(read(R"({"b":1,"a":2})"), Value(Dictionary{{"a", Value(2)}, {"b", Value(1)}}));
+}
+
 TEST(JSONSerialization, ReadsOnlyTheBytesItIsGiven) {
     // Whatever follows the text in memory is no part of it.
     const std::string_view buffer = R"({"a":"b"}]3,4]"56789")";
