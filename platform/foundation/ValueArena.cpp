@@ -112,6 +112,7 @@ void adviseLargePages(void* block, std::size_t size) {
 
 }  // namespace
 
+const std::size_t ValueArena::inlineKeyCapacity = std::string().capacity();
 const std::size_t ValueArena::keptChunkBytes = ChunkCache::capacity;
 
 std::size_t ValueArena::keptBytes() { return ChunkCache::shared().bytes(); }

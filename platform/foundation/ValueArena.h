@@ -78,17 +78,16 @@ public:
         return dictionary;
     }
     // A new member of a dictionary of this arena; keys must come in strictly ascending (byte) order. The
-    // key's bytes may be read up to inlineKeyCapacity past its start (it lies in a parser's padded buffer).
+    // key's bytes may be read up to shortKey past its start (it lies in a parser's padded buffer).
     Value& appendEntry(Dictionary& dictionary, std::string_view key) {
         // Growing would move the entries, and with them the keys this arena has to free.
         auto& entries = dictionary.entries_;
         if (entries.size() == entries.capacity()) [[unlikely]]
             throwFull();
-        if (key.size() > inlineKeyCapacity) [[unlikely]]
+        if (key.size() > shortKey || shortKey > inlineKeyCapacity) [[unlikely]]
             return appendLongKeyEntry(entries, key);
-        // A key that fits std::string's own buffer is copied as the whole buffer and cut to length: a copy
-        // of fixed size, which needs no call.
-        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key.data(), inlineKeyCapacity),
+        // A short key is copied at the fixed size and cut to length: a copy that needs no call.
+        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key.data(), shortKey),
                                            std::forward_as_tuple());
         entry.first.resize(key.size());
         return entry.second;
@@ -141,11 +140,14 @@ private:
         char* end() { return reinterpret_cast<char*>(this) + size; }
     };
 
-    static constexpr std::size_t inlineKeyCapacity = std::string().capacity();
+    static const std::size_t inlineKeyCapacity;  // of std::string
+    // Keys up to this long are copied at this fixed size, which std::string holds without the heap in the
+    // standard libraries this builds with (with another, every key takes the general way).
+    static constexpr std::size_t shortKey = 15;
 
     [[gnu::noinline]] Value& appendLongKeyEntry(Dictionary::Entries& entries, std::string_view key) {
         auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
-        heapKeys_.push_back(&entry.first);
+        if (key.size() > inlineKeyCapacity) heapKeys_.push_back(&entry.first);
         return entry.second;
     }
 
