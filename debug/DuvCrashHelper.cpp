@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "debug/DuvPendingSignal.h"
+
 #include "platform/foundation/Date.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/FileManager.h"
@@ -17,7 +19,7 @@ namespace ql {
 
 namespace {
 
-constexpr int kSignals[] = {SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
+const std::vector<int> kSignals = {SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
 
 std::optional<ns::Value> readPropertyList(const std::string& path) {
     const auto data = ns::dataWithContentsOfFile(path);
@@ -31,14 +33,6 @@ std::optional<ns::Value> readPropertyList(const std::string& path) {
 bool writePropertyList(const ns::Value& value, const std::string& path) {
     const auto data = ns::PropertyListSerialization::dataWithPropertyList(value, ns::PropertyListFormat::XML, nullptr);
     return data && ns::FileManager::defaultManager().writeAtomically(path, *data, std::nullopt);
-}
-
-// Saves the record, then lets the signal take its default course: a plain return would run the faulting
-// instruction again.
-void onSignal(int signal) {
-    DuvCrashHelper::sharedInstance().saveSignal(signal);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
 }
 
 }  // namespace
@@ -58,6 +52,11 @@ DuvCrashHelper::DuvCrashHelper(std::string folder) : folder_(std::move(folder)) 
             if (key.isString()) index_.push_back(key.stringValue());
         }
     }
+    // What fatal signals of earlier runs left behind becomes ordinary records now that it is safe to write.
+    for (const auto& pending : duv_pending_signal::collect(folder_)) {
+        save(ns::Dictionary{{"signal type", pending.signal}},
+             ns::Date::fromTimeIntervalSince1970(static_cast<double>(pending.seconds)));
+    }
 }
 
 void DuvCrashHelper::install() {
@@ -65,7 +64,7 @@ void DuvCrashHelper::install() {
     if (installed_) return;
     installed_ = true;
     ns::setUncaughtExceptionHandler([](const ns::Exception& exception) { sharedInstance().saveException(exception); });
-    for (int signal : kSignals) ::signal(signal, &onSignal);
+    duv_pending_signal::install(folder_, kSignals);
 }
 
 bool DuvCrashHelper::isInstalled() const {
@@ -88,11 +87,13 @@ void DuvCrashHelper::saveSignal(std::int32_t signal) {
     saveToFile(ns::Dictionary{{"signal type", signal}});
 }
 
-bool DuvCrashHelper::saveToFile(ns::Dictionary record) {
+bool DuvCrashHelper::saveToFile(ns::Dictionary record) { return save(std::move(record), ns::Date::now()); }
+
+bool DuvCrashHelper::save(ns::Dictionary record, ns::Date when) {
     std::lock_guard lock(mutex_);
     ns::DateFormatter formatter;
     formatter.setDateFormat("yyyy-MM-dd HH:mm:ss");
-    const std::string stamp = formatter.stringFromDate(ns::Date::now());
+    const std::string stamp = formatter.stringFromDate(when);
     std::string key = stamp;
     for (int n = 2; std::find(index_.begin(), index_.end(), key) != index_.end(); ++n)
         key = stamp + " (" + std::to_string(n) + ")";

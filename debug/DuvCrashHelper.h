@@ -1,7 +1,8 @@
 #pragma once
 // DuvCrashHelper: keeps a property list per crash (an uncaught exception or a fatal signal) in
 // Caches/DuvCrashLog, with an index "crashLog.plist" of their keys, newest first, at most 20, so the crash
-// screen can show them on a later run. Installed only with the debug mode.
+// screen can show them on a later run. Installed only with the debug mode. A fatal signal is only noted by
+// its handler (see DuvPendingSignal.h); the store makes its record when it next opens.
 
 #include <cstdint>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Value.h"
 
@@ -45,11 +47,12 @@ public:
     explicit DuvCrashHelper(std::string folder);
 
 private:
+    bool save(ns::Dictionary record, ns::Date when);
     std::string recordPath(const std::string& key) const;
     void writeIndex() const;
 
     const std::string folder_;
-    mutable std::recursive_mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<std::string> index_;
     bool installed_ = false;
 };

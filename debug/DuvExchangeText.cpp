@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "debug/DuvDebugTool.h"
+#include "debug/DuvHttpDatasource.h"
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Text.h"
 
 namespace ql::DuvExchangeText {
@@ -26,6 +28,20 @@ bool passesHostFilter(const std::string& absoluteURL) {
         if (url.find(ns::lowercaseString(host)) != std::string::npos) return true;
     }
     return false;
+}
+
+std::shared_ptr<DuvHttpModel> model(const ns::URLRequest& request, const std::shared_ptr<ns::URLResponse>& response,
+                                    const std::optional<ns::Data>& responseBytes, double startTime) {
+    auto model = std::make_shared<DuvHttpModel>();
+    model->url = request.URL();
+    model->method = request.HTTPMethod();
+    if (request.HTTPBody()) model->requestBody = DuvHttpDatasource::prettyJSONStringFromData(*request.HTTPBody());
+    model->statusCode = statusCode(response);
+    if (responseBytes) model->responseBody = DuvHttpDatasource::prettyJSONStringFromData(*responseBytes);
+    if (response) model->mineType = response->MIMEType();
+    model->totalDuration = seconds(ns::Date::now().timeIntervalSince1970() - startTime);
+    model->startTime = seconds(startTime);
+    return model;
 }
 
 }  // namespace ql::DuvExchangeText

@@ -1,10 +1,14 @@
 #pragma once
-// The texts an observed exchange is stored with, shared by both recorders.
+// An observed exchange as the traffic store keeps it, and its texts, shared by both recorders.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "debug/DuvHttpModel.h"
+#include "platform/foundation/Data.h"
+#include "platform/net/URLRequest.h"
 #include "platform/net/URLResponse.h"
 
 namespace ql::DuvExchangeText {
@@ -15,5 +19,10 @@ std::string seconds(double seconds);
 std::string statusCode(const std::shared_ptr<ns::URLResponse>& response);
 // Whether the host filter lets the URL text through: no entries, or one of them inside the URL, ignoring case.
 bool passesHostFilter(const std::string& absoluteURL);
+
+// The record of an exchange that started at `startTime` (seconds since 1970) and ends now. Without
+// `responseBytes` (none were gathered) the record has no response body.
+std::shared_ptr<DuvHttpModel> model(const ns::URLRequest& request, const std::shared_ptr<ns::URLResponse>& response,
+                                    const std::optional<ns::Data>& responseBytes, double startTime);
 
 }  // namespace ql::DuvExchangeText

@@ -14,39 +14,33 @@ DuvHttpDatasource& DuvHttpDatasource::shareInstance() {
 
 void DuvHttpDatasource::addHttpRequset(std::shared_ptr<DuvHttpModel> model) {
     if (!model) return;
-    std::optional<std::string> requestId = model->requestId;
-    {
-        std::lock_guard lock(httpMutex_);
-        httpArray_.push_back(std::move(model));
-    }
-    if (requestId && !requestId->empty()) {
-        std::lock_guard lock(requestMutex_);
-        arrRequest_.push_back(std::move(*requestId));
-    }
+    std::lock_guard lock(mutex_);
+    httpArray_.push_back(std::move(model));
 }
 
 void DuvHttpDatasource::clear() {
-    {
-        std::lock_guard lock(httpMutex_);
-        httpArray_.clear();
-    }
-    std::lock_guard lock(requestMutex_);
-    arrRequest_.clear();
+    std::lock_guard lock(mutex_);
+    httpArray_.clear();
 }
 
 std::vector<std::shared_ptr<DuvHttpModel>> DuvHttpDatasource::httpArray() const {
-    std::lock_guard lock(httpMutex_);
+    std::lock_guard lock(mutex_);
     return {httpArray_.rbegin(), httpArray_.rend()};
 }
 
 std::vector<std::string> DuvHttpDatasource::arrRequest() const {
-    std::lock_guard lock(requestMutex_);
-    return arrRequest_;
+    std::vector<std::string> ids;
+    std::lock_guard lock(mutex_);
+    for (const auto& model : httpArray_) {
+        if (model->requestId && !model->requestId->empty()) ids.push_back(*model->requestId);
+    }
+    return ids;
 }
 
 bool DuvHttpDatasource::containsRequestId(const std::string& requestId) const {
-    std::lock_guard lock(requestMutex_);
-    return std::find(arrRequest_.begin(), arrRequest_.end(), requestId) != arrRequest_.end();
+    std::lock_guard lock(mutex_);
+    return std::any_of(httpArray_.begin(), httpArray_.end(),
+                       [&](const auto& model) { return model->requestId && *model->requestId == requestId; });
 }
 
 std::optional<std::string> DuvHttpDatasource::prettyJSONStringFromData(const ns::Data& data) {

@@ -1,6 +1,6 @@
 #pragma once
-// DuvHttpDatasource: the process-wide list of observed exchanges, newest first, and the ids of those that
-// have one, which the recorders consult so that one exchange seen twice is stored once.
+// DuvHttpDatasource: the process-wide list of observed exchanges, newest first. The ids of those that have
+// one are read off the list; the recorders consult them so that one exchange seen twice is stored once.
 
 #include <memory>
 #include <mutex>
@@ -21,10 +21,10 @@ class DuvHttpDatasource {
 public:
     static DuvHttpDatasource& shareInstance();
 
-    // Puts the record first; remembers its id when it has a non-empty one.
+    // Puts the record first.
     void addHttpRequset(std::shared_ptr<DuvHttpModel> model);
     void clear();
-    // Snapshots.
+    // Snapshots: the records, and the non-empty ids among them, oldest first.
     std::vector<std::shared_ptr<DuvHttpModel>> httpArray() const;
     std::vector<std::string> arrRequest() const;
     bool containsRequestId(const std::string& requestId) const;
@@ -34,11 +34,8 @@ public:
     static std::optional<std::string> prettyJSONStringFromData(const ns::Data& data);
 
 private:
-    // Each list under its own lock, never both held at once.
-    mutable std::mutex httpMutex_;
+    mutable std::mutex mutex_;
     std::vector<std::shared_ptr<DuvHttpModel>> httpArray_;  // oldest first; read back reversed
-    mutable std::mutex requestMutex_;
-    std::vector<std::string> arrRequest_;
 };
 
 }  // namespace ql

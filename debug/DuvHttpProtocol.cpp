@@ -31,21 +31,13 @@ void DuvHttpProtocol::startLoading() {
 
 void DuvHttpProtocol::stopLoading() {
     std::shared_ptr<ns::URLConnection> connection;
-    auto model = std::make_shared<DuvHttpModel>();
+    std::shared_ptr<DuvHttpModel> model;
     {
         std::lock_guard lock(mutex_);
         if (recorded_) return;
         recorded_ = true;
         connection = std::move(connection_);
-        const ns::URLRequest& loaded = request();
-        model->url = loaded.URL();
-        model->method = loaded.HTTPMethod();
-        if (loaded.HTTPBody()) model->requestBody = DuvHttpDatasource::prettyJSONStringFromData(*loaded.HTTPBody());
-        model->statusCode = DuvExchangeText::statusCode(response_);
-        model->responseBody = DuvHttpDatasource::prettyJSONStringFromData(data_);
-        if (response_) model->mineType = response_->MIMEType();
-        model->totalDuration = DuvExchangeText::seconds(ns::Date::now().timeIntervalSince1970() - startTime_);
-        model->startTime = DuvExchangeText::seconds(startTime_);
+        model = DuvExchangeText::model(request(), response_, data_, startTime_);
     }
     if (connection) connection->cancel();
     DuvHttpDatasource::shareInstance().addHttpRequset(std::move(model));

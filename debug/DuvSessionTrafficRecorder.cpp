@@ -110,19 +110,11 @@ void DuvSessionTrafficRecorder::URLSessionTaskDidCompleteWithError(ns::URLSessio
     const std::string absoluteURL = request.URL() ? request.URL()->absoluteString() : std::string();
     if (!DuvExchangeText::passesHostFilter(absoluteURL)) return;
 
-    auto model = std::make_shared<DuvHttpModel>();
+    std::optional<ns::Data> responseBytes;
+    if (auto buffer = task.associatedValue(&responseDatasKey).asObject<DuvResponseBuffer>()) responseBytes = buffer->data();
+    auto model = DuvExchangeText::model(request, task.response(), responseBytes,
+                                        task.associatedValue(&startTimeKey).doubleValue());
     if (requestId.isString()) model->requestId = requestId.stringValue();
-    model->url = request.URL();
-    model->method = request.HTTPMethod();
-    if (request.HTTPBody()) model->requestBody = DuvHttpDatasource::prettyJSONStringFromData(*request.HTTPBody());
-    const std::shared_ptr<ns::URLResponse> response = task.response();
-    model->statusCode = DuvExchangeText::statusCode(response);
-    if (auto buffer = task.associatedValue(&responseDatasKey).asObject<DuvResponseBuffer>())
-        model->responseBody = DuvHttpDatasource::prettyJSONStringFromData(buffer->data());
-    if (response) model->mineType = response->MIMEType();
-    const double startTime = task.associatedValue(&startTimeKey).doubleValue();
-    model->totalDuration = DuvExchangeText::seconds(ns::Date::now().timeIntervalSince1970() - startTime);
-    model->startTime = DuvExchangeText::seconds(startTime);
 
     DuvHttpDatasource::shareInstance().addHttpRequset(std::move(model));
     ns::NotificationCenter::defaultCenter().post(kNotifyKeyReloadHttp);

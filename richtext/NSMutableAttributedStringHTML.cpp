@@ -1,5 +1,6 @@
 #include "richtext/NSMutableAttributedStringHTML.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -25,9 +26,12 @@ ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes) {
         ct::FontAttributeName,        ct::ParagraphStyleAttributeName, RTTextBlocksAttribute, RTTextListsAttribute,
         ct::ForegroundColorAttributeName, ui::ForegroundColorAttributeName, ui::FontAttributeName,
     };
+    // One pass in key order: the copy is built already sorted.
     ns::Dictionary paragraph;
-    for (std::string_view key : kept)
-        if (const ns::Value* value = attributes.find(key)) paragraph.set(std::string(key), *value);
+    paragraph.reserve(kept.size());
+    for (const auto& [key, value] : attributes)
+        if (std::find(kept.begin(), kept.end(), key) != kept.end()) paragraph.appendUnsorted(key, value);
+    paragraph.finishAppending();
     return paragraph;
 }
 

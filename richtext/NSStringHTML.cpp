@@ -37,9 +37,14 @@ bool isNumeric(std::string_view text) {
 }
 
 bool isIgnorableWhitespace(std::string_view text) {
-    // Most texts answer on their first character: a visible ASCII one is never white space.
-    if (!text.empty() && static_cast<unsigned char>(text.front()) > 0x20 && static_cast<unsigned char>(text.front()) < 0x7F) return false;
-    return ns::stringByTrimmingCharactersInSet(text, ignorableWhitespaceCharacterSet()).empty();
+    // Most texts answer on their first character: a visible ASCII one is never white space, nor is any
+    // other character outside the set (a text in Chinese, say).
+    if (text.empty()) return true;
+    const unsigned char lead = static_cast<unsigned char>(text.front());
+    if (lead > 0x20 && lead < 0x7F) return false;
+    const ns::CharacterSet& ignorable = ignorableWhitespaceCharacterSet();
+    if (!ignorable.longCharacterIsMember(firstCodePoint(text))) return false;
+    return ns::stringByTrimmingCharactersInSet(text, ignorable).empty();
 }
 
 bool hasPrefixCharacterFromSet(std::string_view text, const ns::CharacterSet& set) {

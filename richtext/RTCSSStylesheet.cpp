@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 
 #include "richtext/NSScannerHTML.h"
@@ -341,7 +342,17 @@ void RTCSSStylesheet::addStyleRule(std::string_view declarationText, std::string
     }
 }
 
+namespace {
+
+std::uint64_t nextGeneration() {
+    static std::atomic<std::uint64_t> generations{0};
+    return ++generations;
+}
+
+}  // namespace
+
 void RTCSSStylesheet::addStyles(ns::Dictionary declarations, const std::string& selector) {
+    generation_ = nextGeneration();
     if (auto found = index_.find(selector); found != index_.end()) {
         rules_[found->second].declarations = std::move(declarations);
         return;
@@ -356,6 +367,7 @@ void RTCSSStylesheet::addStyles(ns::Dictionary declarations, const std::string& 
 }
 
 void RTCSSStylesheet::mergeStylesheet(const RTCSSStylesheet& other) {
+    generation_ = nextGeneration();
     for (std::size_t i = 0; i < other.orderedSelectors_.size(); ++i) {
         const std::string& selector = other.orderedSelectors_[i];
         const ns::Dictionary& declarations = other.rules_[i].declarations;
@@ -405,6 +417,26 @@ std::vector<std::string> RTCSSStylesheet::matchingComplexCascadingSelectorsForEl
     std::vector<std::string> matching;
     for (std::size_t position : matchingComplexRules(element)) matching.push_back(orderedSelectors_[position]);
     return matching;
+}
+
+std::string RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle) const {
+    // Each part carries its length, so no text can pass for two parts.
+    std::string key;
+    const auto add = [&key](std::string_view part) {
+        key += std::to_string(part.size());
+        key += ':';
+        key += part;
+    };
+    add(element.name());
+    for (std::string_view name : {std::string_view("class"), std::string_view("id"), std::string_view("style")}) {
+        if (name == "style" && ignoreInlineStyle) break;
+        const ns::Value* value = element.attributes().find(name);
+        if (!value || value->isNil()) key += '-';
+        else if (value->isString()) add(value->asString());
+        else add(value->stringValue());
+    }
+    for (std::size_t position : matchingComplexRules(element)) add(std::to_string(position));
+    return key;
 }
 
 ns::Value RTCSSStylesheet::mergedStyleDictionaryForElement(const RTHTMLParserNode& element, std::set<std::string>* matchedSelectors,

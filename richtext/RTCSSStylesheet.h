@@ -6,6 +6,7 @@
 // style. Values are kept as written; the element interprets them.
 
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -34,6 +35,11 @@ public:
     // the tag's own rule) are added to `matchedSelectors` when one is given.
     ns::Value mergedStyleDictionaryForElement(const RTHTMLParserNode& element, std::set<std::string>* matchedSelectors,
                                               bool ignoreInlineStyle) const;
+    // Equal for two elements exactly when this stylesheet gives them the same cascade: the same tag,
+    // classes, id, inline style (unless ignored) and matching selectors of two or more parts.
+    std::string cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle) const;
+    // Changes whenever the rules do; a copy keeps its original's until either changes.
+    std::uint64_t generation() const { return generation_; }
     // The selectors of two or more parts ("ul li") that match the element, in definition order.
     std::vector<std::string> matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const;
 
@@ -67,6 +73,7 @@ private:
     // Positions of the selectors with two or more parts, by their last part ("li", ".q", "#main"): an
     // element only looks at the selectors that can end on it, not at every rule of the document.
     std::unordered_map<std::string, std::vector<std::size_t>> complexRulesByLastPart_;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace ql

@@ -35,11 +35,8 @@ RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::
     : data_(std::move(data)),
       options_(std::move(options)),
       stringAssemblyQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilder")),
-      stringAssemblyGroup_(std::make_shared<ns::DispatchGroup>()),
       dataParsingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser")),
-      dataParsingGroup_(std::make_shared<ns::DispatchGroup>()),
-      treeBuildingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser Tree Queue")),
-      treeBuildingGroup_(std::make_shared<ns::DispatchGroup>()) {}
+      treeBuildingQueue_(ns::DispatchQueue::serial("RTHTMLAttributedStringBuilderParser Tree Queue")) {}
 
 RTHTMLAttributedStringBuilder::~RTHTMLAttributedStringBuilder() = default;
 
@@ -130,7 +127,7 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     auto parser = std::make_shared<RTHTMLParser>(data_, encoding);
     parser->setDelegate(std::static_pointer_cast<RTHTMLAttributedStringBuilder>(shared_from_this()));
     bool parsed = false;
-    dispatch(dataParsingGroup_, dataParsingQueue_, [this, &parsed, parser] {
+    runOn(dataParsingQueue_, [this, &parsed, parser] {
         // Events of a parse that ended early (an abort, an exception) still go to the tree.
         try {
             parsed = parser->parse();
@@ -140,11 +137,6 @@ bool RTHTMLAttributedStringBuilder::buildString() {
         }
         flushEvents();
     });
-    // In this order: the parser queues every tree task before it ends, and each tree task queues its
-    // assembly tasks before it ends.
-    dataParsingGroup_->wait(-1);
-    treeBuildingGroup_->wait(-1);
-    stringAssemblyGroup_->wait(-1);
 
     tagStartHandlers_.reset();
     tagEndHandlers_.reset();
@@ -152,18 +144,29 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     return parsed;
 }
 
-void RTHTMLAttributedStringBuilder::dispatch(const std::shared_ptr<ns::DispatchGroup>& group,
-                                             const std::shared_ptr<ns::DispatchQueue>& queue, std::function<void()> work) {
-    group->async(queue, [this, work = std::move(work)] {
-        if (failed_.load()) return;
+void RTHTMLAttributedStringBuilder::runOn(const std::shared_ptr<ns::DispatchQueue>& queue, const std::function<void()>& work) {
+    queue->sync([this, &work] {
+        if (failed_) return;
         try {
             work();
         } catch (...) {
-            std::lock_guard guard(failureLock_);
             if (!failure_) failure_ = std::current_exception();
-            failed_.store(true);
+            failed_ = true;
         }
     });
+}
+
+void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
+
+void RTHTMLAttributedStringBuilder::handOverAssembly() {
+    if (pendingAssembly_.empty()) return;
+    runOn(stringAssemblyQueue_, [this] {
+        for (const std::function<void()>& piece : pendingAssembly_) {
+            if (failed_) break;
+            piece();
+        }
+    });
+    pendingAssembly_.clear();
 }
 
 // ---- The parser's events, handed over in order ----
@@ -175,8 +178,8 @@ void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
 
 void RTHTMLAttributedStringBuilder::flushEvents() {
     if (pendingEvents_.empty()) return;
-    dispatch(treeBuildingGroup_, treeBuildingQueue_, [this, events = std::move(pendingEvents_)]() mutable {
-        for (Event& event : events) {
+    runOn(treeBuildingQueue_, [this] {
+        for (Event& event : pendingEvents_) {
             switch (event.kind) {
             case Event::Kind::Start: startElement(event.text, event.attributes); break;
             case Event::Kind::End: endElement(event.text); break;
@@ -185,29 +188,30 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
             case Event::Kind::EndDocument: endDocument(); break;
             }
         }
+        // A batch that threw hands nothing over: the build has failed and its text is not handed out.
+        handOverAssembly();
     });
     pendingEvents_.clear();
-    pendingEvents_.reserve(EventBatchSize);
 }
 
 void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
                                                           const ns::Dictionary& attributes) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::Start, std::string(elementName), attributes});
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::End, std::string(elementName), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::Characters, std::string(characters), {}});
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
-    if (failed_.load()) return parser.abortParsing();
+    if (failed_) return parser.abortParsing();
     post({Event::Kind::CDATA, std::string(CDATABlock.view()), {}});
 }
 
@@ -234,15 +238,9 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
         return;
     }
 
-    std::set<std::string> matched;
-    const ns::Value styles = globalStyleSheet_.mergedStyleDictionaryForElement(*node, &matched, ignoreInlineStyles_);
-    if (const ns::Dictionary* declarations = styles.asDictionary(); declarations && !declarations->empty())
-        node->applyStyleDictionary(*declarations);
-    std::set<std::string> classNames;
-    for (const std::string& selector : matched) {
-        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) classNames.insert(selector.substr(dot + 1));
-    }
-    if (!classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(std::move(classNames));
+    const Cascade& cascade = cascadeFor(*node);
+    node->applyStyles(cascade.styles);
+    if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content.
     if (auto text = std::dynamic_pointer_cast<RTTextHTMLElement>(previousLast);
@@ -256,6 +254,23 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
     }
 }
 
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element) {
+    if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
+        cascades_.clear();
+        cascadesGeneration_ = globalStyleSheet_.generation();
+    }
+    std::string key = globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_);
+    if (auto found = cascades_.find(key); found != cascades_.end()) return found->second;
+
+    Cascade cascade;
+    std::set<std::string> matched;
+    cascade.styles = globalStyleSheet_.mergedStyleDictionaryForElement(element, &matched, ignoreInlineStyles_);
+    for (const std::string& selector : matched) {
+        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
+    }
+    return cascades_.emplace(std::move(key), std::move(cascade)).first->second;
+}
+
 void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
     if (ignoreParseEvents_ || !currentTag_) return;
     if (!currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
@@ -266,12 +281,12 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
             if (std::dynamic_pointer_cast<RTBreakHTMLElement>(element)) return;
         }
     }
-    auto text = std::make_shared<RTTextHTMLElement>(characters);
+    auto text = std::make_shared<RTTextHTMLElement>(std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
     currentTag_->addChildNode(text);
     if (currentTag_ == bodyElement_) {
-        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, text, body = bodyElement_] {
+        assemble([this, text, body = bodyElement_] {
             if (std::optional<ct::AttributedString> piece = text->attributedString()) appendPiece(*text, std::move(*piece));
             body->setDidOutput(true);
         });
@@ -300,7 +315,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     }
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->parentElement() == bodyElement_)) {
-        dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this, element = currentTag_] { flushElement(element); });
+        assemble([this, element = currentTag_] { flushElement(element); });
     }
     if (closing == rootNode_) ignoreParseEvents_ = true;
     currentTag_ = closing->parentElement();
@@ -308,7 +323,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
 
 void RTHTMLAttributedStringBuilder::endDocument() {
     if (preserverDocumentTrailingSpaces_) return;
-    dispatch(stringAssemblyGroup_, stringAssemblyQueue_, [this] {
+    assemble([this] {
         ct::AttributedString& text = *tmpString_;
         const std::u16string& units = text.u16string();
         const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();

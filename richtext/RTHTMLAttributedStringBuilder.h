@@ -6,11 +6,16 @@
 // appends the text of each finished element of the body as soon as it closes, then drops its subtree,
 // so a long document never holds its whole tree.
 //
-// The work runs in a pipeline of three serial queues: the parser on the first, the tree on the second
-// (every parser event is handed over in document order), the assembly of the text on the third. The
-// caller of generatedAttributedString waits for all three, so the call is synchronous for it; it must not
-// be made from a block on one of the builder's own queues. An exception raised on the way (by the flush
-// callback, say) stops the build and is raised to that caller once every queue is idle.
+// The work runs on three serial queues: the parser on the first, the tree on the second (parser events
+// are handed over in document order, in batches), the assembly of the text on the third (the work of a
+// batch handed over when the tree is done with it). Each hand-over is synchronous: the caller of
+// generatedAttributedString runs the parse on the parsing queue, the parse runs each batch on the tree
+// queue, the tree runs each batch's assembly on the assembly queue, all on the caller's thread. Run
+// concurrently on separate threads the three stages gained nothing (they do not overlap enough) and
+// lost twice over: most of the import is making and dropping small objects, and memory made on one thread
+// and freed on another contends for the allocator's locks. The call must not be made from a block on one
+// of the builder's own queues. An exception raised on the way (by the flush callback, say) stops the build
+// and is raised to that caller.
 //
 // White space follows HTML: runs collapse inside texts (RTTextHTMLElement), white space between blocks
 // and after a line break is dropped, and where two pieces of text meet the second loses its leading
@@ -25,13 +30,12 @@
 // linked style sheets are read only from local regular files of at most MaximumLinkedStylesheetLength
 // bytes (a link to a device or a huge file would otherwise hang or exhaust the import).
 
-#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -85,8 +89,8 @@ public:
     void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) override;
     void parserDidEndDocument(RTHTMLParser& parser) override;
 
-    // Parser events travel to the tree queue in batches of this many: one hand-over between threads per
-    // event would cost more than handling it.
+    // Parser events travel to the tree queue in batches of this many: a hand-over per event would cost
+    // more than handling it, and a batch bounds the memory the copied events take.
     static constexpr std::size_t EventBatchSize = 512;
 
 private:
@@ -101,19 +105,32 @@ private:
     void registerTagEndHandlers();
 
     // On the tree queue.
+    // The cascade of an element and the class names of the rules that made it, worked out once per
+    // distinct cascade key (RTCSSStylesheet::cascadeKeyForElement) while the rules stay the same: a
+    // document repeats the same few combinations of tag, class and style over and over. The cache holds at
+    // most MaximumCachedCascades entries, so a document of all-different styles cannot grow it unbounded.
+    struct Cascade {
+        ns::Value styles;
+        std::set<std::string> classNames;
+    };
+    static constexpr std::size_t MaximumCachedCascades = 1024;
+    const Cascade& cascadeFor(const RTHTMLElement& element);
     void startElement(const std::string& name, const ns::Dictionary& attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
     void foundCDATA(const std::string& bytes);
     void endDocument();
+    // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
+    // queue in one piece when the batch is done, rather than one hand-over per element.
+    void assemble(std::function<void()> work);
+    void handOverAssembly();
     // On the assembly queue.
     void flushElement(const std::shared_ptr<RTHTMLElement>& element);
     void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
 
-    // Runs `work` on the queue within the group; once some work has thrown, later work is skipped and
-    // the first exception kept for the caller.
-    void dispatch(const std::shared_ptr<ns::DispatchGroup>& group, const std::shared_ptr<ns::DispatchQueue>& queue,
-                  std::function<void()> work);
+    // Runs `work` on the queue and returns once it has run; once some work has thrown, later work is
+    // skipped and the first exception kept for the caller.
+    void runOn(const std::shared_ptr<ns::DispatchQueue>& queue, const std::function<void()>& work);
 
     // A URL from an attribute, as links are resolved: taken as it is when it has a scheme, else against
     // the base URL, else percent-escaped and against the base URL.
@@ -133,11 +150,8 @@ private:
     std::shared_ptr<ct::AttributedString> tmpString_;
 
     std::shared_ptr<ns::DispatchQueue> stringAssemblyQueue_;
-    std::shared_ptr<ns::DispatchGroup> stringAssemblyGroup_;
     std::shared_ptr<ns::DispatchQueue> dataParsingQueue_;
-    std::shared_ptr<ns::DispatchGroup> dataParsingGroup_;
     std::shared_ptr<ns::DispatchQueue> treeBuildingQueue_;
-    std::shared_ptr<ns::DispatchGroup> treeBuildingGroup_;
 
     std::optional<std::unordered_map<std::string, Handler>> tagStartHandlers_;
     std::optional<std::unordered_map<std::string, Handler>> tagEndHandlers_;
@@ -151,10 +165,13 @@ private:
     bool ignoreInlineStyles_ = false;
     bool preserverDocumentTrailingSpaces_ = false;
 
-    std::vector<Event> pendingEvents_;  // parsing queue only
+    std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
+    std::uint64_t cascadesGeneration_ = 0;
+    std::vector<Event> pendingEvents_;                   // parsing queue only
+    std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
 
-    std::atomic<bool> failed_{false};
-    std::mutex failureLock_;
+
+    bool failed_ = false;
     std::exception_ptr failure_;
 };
 

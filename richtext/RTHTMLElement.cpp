@@ -70,6 +70,7 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent, bo
     backgroundCornerRadius_ = parent.backgroundCornerRadius_;
     containsAppleConvertedSpace_ = parent.containsAppleConvertedSpace_;
     if (textAttachment_) textAttachment_->setHyperLinkURL(parent.link_);
+    styleDidChange();
 }
 
 void RTHTMLElement::interpretAttributes() {
@@ -87,10 +88,11 @@ void RTHTMLElement::interpretAttributes() {
         else if (*align == "center") paragraphStyle_->alignment = ct::TextAlignment::Center;
         else if (*align == "right") paragraphStyle_->alignment = ct::TextAlignment::Right;
     }
+    styleDidChange();
 }
 
 std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
-    auto style = std::make_shared<RTCSSListStyle>(styles_);
+    auto style = std::make_shared<RTCSSListStyle>(styles());
     if (const std::optional<std::string> start = attributeForKey("start")) {
         std::int64_t number = 0;
         std::size_t at = 0;
@@ -99,6 +101,19 @@ std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
         style->setStartingItemNumber(number);
     }
     return style;
+}
+
+const ns::Dictionary& RTHTMLElement::styles() const {
+    static const ns::Dictionary none;
+    const ns::Dictionary* own = styles_.asDictionary();
+    return own ? *own : none;
+}
+
+void RTHTMLElement::applyStyles(const ns::Value& styles) {
+    const ns::Dictionary* declarations = styles.asDictionary();
+    if (!declarations || declarations->empty()) return;
+    styles_ = styles;
+    applyStyleDictionary(*declarations);
 }
 
 bool RTHTMLElement::isNotChildOfList() const {
@@ -111,10 +126,12 @@ bool RTHTMLElement::isNotChildOfList() const {
 
 void RTHTMLElement::setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor) {
     fontDescriptor_ = copied(descriptor);
+    styleDidChange();
 }
 
 void RTHTMLElement::setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style) {
     paragraphStyle_ = copied(style);
+    styleDidChange();
 }
 
 void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachment) {
@@ -127,17 +144,20 @@ void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachme
         const cg::Size own = textAttachment_->displaySize();
         if (own.width <= 0 && own.height <= 0) textAttachment_->setDisplaySize(size_);
     }
+    styleDidChange();
 }
 
 void RTHTMLElement::setLink(std::optional<ns::URL> link) {
     linkGUID_ = stringWithUUID();
     link_ = std::move(link);
     if (textAttachment_) textAttachment_->setHyperLinkGUID(linkGUID_);
+    styleDidChange();
 }
 
 void RTHTMLElement::setTextColor(std::shared_ptr<ui::Color> color) {
     if (color != textColor_) isColorInherited_ = false;
     textColor_ = std::move(color);
+    styleDidChange();
 }
 
 // Both walk up the tree in a loop: documents nest as deep as they like.

@@ -50,6 +50,9 @@ public:
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
     // changes nothing. Subclasses extend it and call it first.
     virtual void applyStyleDictionary(const ns::Dictionary& styles);
+    // The same for declarations held in a value (a dictionary), which the element then shares rather
+    // than copies: the builder hands every element of one cascade the same declarations.
+    void applyStyles(const ns::Value& styles);
     // The insets of the keys beginning with `prefix` ("margin", "-webkit-padding"…) written over
     // `insets`: the shorthand first, then the sides, whatever order the keys come in. False when no key
     // had the prefix.
@@ -65,10 +68,12 @@ public:
     // The element's text: its attachment's character, or its children's texts joined; blocks end in a
     // paragraph. Nothing when hidden or already output.
     virtual std::optional<ct::AttributedString> attributedString();
-    // The attributes of texts that inherit the element's style unchanged, made once on first use (the
-    // element's style must be final by then) and shared by all of them, so they also join into one run.
-    // An element with an attachment shares nothing: its attachment is its own.
-    const ns::Dictionary& attributesForTextContent() const;
+    // The attributes of texts that inherit the element's style unchanged, made on first use and shared by
+    // all of them (so they also join into one run) until the element's style or children change: a
+    // snapshot that stays valid for its holder. An element with an attachment shares nothing: its
+    // attachment is its own. Changes made in place to the objects behind fontDescriptor() and
+    // paragraphStyle() are not seen; set them anew.
+    std::shared_ptr<const ns::Dictionary> attributesForTextContent() const;
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
 
@@ -87,15 +92,24 @@ public:
     // element's size.
     void setTextAttachment(std::shared_ptr<RTTextAttachment> attachment);
     std::uint64_t textAttachmentAlignment() const { return textAttachmentAlignment_; }
-    void setTextAttachmentAlignment(std::uint64_t alignment) { textAttachmentAlignment_ = alignment; }
+    void setTextAttachmentAlignment(std::uint64_t alignment) {
+        textAttachmentAlignment_ = alignment;
+        styleDidChange();
+    }
 
     const std::optional<ns::URL>& link() const { return link_; }
     // Every link gets a fresh GUID, which all of its runs (and its attachment) share.
     void setLink(std::optional<ns::URL> link);
     const std::optional<std::string>& linkGUID() const { return linkGUID_; }
-    void setLinkGUID(std::optional<std::string> guid) { linkGUID_ = std::move(guid); }
+    void setLinkGUID(std::optional<std::string> guid) {
+        linkGUID_ = std::move(guid);
+        styleDidChange();
+    }
     const std::optional<std::string>& anchorName() const { return anchorName_; }
-    void setAnchorName(std::optional<std::string> name) { anchorName_ = std::move(name); }
+    void setAnchorName(std::optional<std::string> name) {
+        anchorName_ = std::move(name);
+        styleDidChange();
+    }
 
     const std::shared_ptr<ui::Color>& textColor() const { return textColor_; }
     // A different colour object ends the inheritance of the parent's colour.
@@ -103,28 +117,55 @@ public:
     bool isColorInherited() const { return isColorInherited_; }
     void setIsColorInherited(bool inherited) { isColorInherited_ = inherited; }
     const std::shared_ptr<ui::Color>& backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(std::shared_ptr<ui::Color> color) { backgroundColor_ = std::move(color); }
+    void setBackgroundColor(std::shared_ptr<ui::Color> color) {
+        backgroundColor_ = std::move(color);
+        styleDidChange();
+    }
     const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return backgroundStrokeColor_; }
-    void setBackgroundStrokeColor(std::shared_ptr<ui::Color> color) { backgroundStrokeColor_ = std::move(color); }
+    void setBackgroundStrokeColor(std::shared_ptr<ui::Color> color) {
+        backgroundStrokeColor_ = std::move(color);
+        styleDidChange();
+    }
     double backgroundStrokeWidth() const { return backgroundStrokeWidth_; }
-    void setBackgroundStrokeWidth(double width) { backgroundStrokeWidth_ = width; }
+    void setBackgroundStrokeWidth(double width) {
+        backgroundStrokeWidth_ = width;
+        styleDidChange();
+    }
     double backgroundCornerRadius() const { return backgroundCornerRadius_; }
-    void setBackgroundCornerRadius(double radius) { backgroundCornerRadius_ = radius; }
+    void setBackgroundCornerRadius(double radius) {
+        backgroundCornerRadius_ = radius;
+        styleDidChange();
+    }
 
     std::int32_t underlineStyle() const { return underlineStyle_; }
-    void setUnderlineStyle(std::int32_t style) { underlineStyle_ = style; }
+    void setUnderlineStyle(std::int32_t style) {
+        underlineStyle_ = style;
+        styleDidChange();
+    }
     bool strikeOut() const { return strikeOut_; }
-    void setStrikeOut(bool strikeOut) { strikeOut_ = strikeOut; }
+    void setStrikeOut(bool strikeOut) {
+        strikeOut_ = strikeOut;
+        styleDidChange();
+    }
     // -1 subscript, 0 normal, 1 superscript.
     std::int64_t superscriptStyle() const { return superscriptStyle_; }
-    void setSuperscriptStyle(std::int64_t style) { superscriptStyle_ = style; }
+    void setSuperscriptStyle(std::int64_t style) {
+        superscriptStyle_ = style;
+        styleDidChange();
+    }
     std::int64_t headerLevel() const { return headerLevel_; }
-    void setHeaderLevel(std::int64_t level) { headerLevel_ = level; }
+    void setHeaderLevel(std::int64_t level) {
+        headerLevel_ = level;
+        styleDidChange();
+    }
     const std::optional<std::string>& beforeContent() const { return beforeContent_; }
     void setBeforeContent(std::optional<std::string> content) { beforeContent_ = std::move(content); }
     // Shadow dictionaries (RTShadowOffsetKey, RTShadowColorKey, RTShadowBlurKey).
     const ns::Array& shadows() const { return shadows_; }
-    void setShadows(ns::Array shadows) { shadows_ = std::move(shadows); }
+    void setShadows(ns::Array shadows) {
+        shadows_ = std::move(shadows);
+        styleDidChange();
+    }
 
     RTHTMLElementDisplayStyle displayStyle() const { return displayStyle_; }
     void setDisplayStyle(RTHTMLElementDisplayStyle style) { displayStyle_ = style; }
@@ -140,8 +181,8 @@ public:
     void setTextScale(double scale) { textScale_ = scale; }
     cg::Size size() const { return size_; }
     void setSize(cg::Size size) { size_ = size; }
-    const ns::Dictionary& styles() const { return styles_; }
-    void setStyles(ns::Dictionary styles) { styles_ = std::move(styles); }
+    const ns::Dictionary& styles() const;
+    void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
     bool didOutput() const;
     void setDidOutput(bool didOutput);
     const cg::EdgeInsets& margins() const { return margins_; }
@@ -158,7 +199,10 @@ public:
     double currentTextSize() const;
     void setCurrentTextSize(double size) { currentTextSize_ = size; }
     double letterSpacing() const { return letterSpacing_; }
-    void setLetterSpacing(double spacing) { letterSpacing_ = spacing; }
+    void setLetterSpacing(double spacing) {
+        letterSpacing_ = spacing;
+        styleDidChange();
+    }
 
     // HTML attributes that are never copied into the output as custom attributes.
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
@@ -172,6 +216,9 @@ protected:
     static double leadingNumber(std::string_view text);
     // Held while the element's text is handed out, and around the output flag.
     std::recursive_mutex& outputLock() const { return outputLock_; }
+    // Drops the shared attributes of the element's texts; every change of what they are made of calls it.
+    void styleDidChange();
+    void childNodesDidChange() override { styleDidChange(); }
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
@@ -206,7 +253,7 @@ private:
     RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     double textScale_ = 0;
     cg::Size size_;
-    ns::Dictionary styles_;
+    ns::Value styles_;  // a dictionary, or nil for none
     bool didOutput_ = false;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;
@@ -216,7 +263,7 @@ private:
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
     mutable std::recursive_mutex outputLock_;
-    mutable std::optional<ns::Dictionary> textContentAttributes_;
+    mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
 };
 
 }  // namespace ql

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <unordered_map>
 
 #include "richtext/NSStringCSS.h"
 #include "richtext/NSStringHTML.h"
@@ -20,17 +21,57 @@ std::string lowercased(std::string_view text) {
     return lower;
 }
 
-std::optional<std::string> textFor(const ns::Dictionary& styles, std::string_view key) {
-    const ns::Value* value = styles.find(key);
-    if (!value || !value->isString()) return std::nullopt;
-    return std::string(value->asString());
-}
+// The properties an element reads, found in one pass over its declarations rather than one search each.
+enum class Property : std::uint8_t {
+    Direction, BeforeContent, FontSize, Color, BackgroundColor, Float, FontStyle, FontWeight, TextDecoration, TextAlign,
+    VerticalAlign, LetterSpacing, TextShadow, LineHeight, MinimumLineHeight, MaximumLineHeight, FontVariant, Width, Height,
+    WhiteSpace, Display, BorderColor, BorderWidth, BorderRadius, CoreTextFontName, Count
+};
 
-std::optional<std::string> lowerTextFor(const ns::Dictionary& styles, std::string_view key) {
-    std::optional<std::string> text = textFor(styles, key);
-    if (text) *text = lowercased(*text);
-    return text;
-}
+constexpr std::array<std::string_view, static_cast<std::size_t>(Property::Count)> PropertyNames = {
+    "direction",      "before:content",      "font-size",           "color",        "background-color", "float",
+    "font-style",     "font-weight",         "text-decoration",     "text-align",   "vertical-align",   "letter-spacing",
+    "text-shadow",    "line-height",         "minimum-line-height", "maximum-line-height",                "font-variant",
+    "width",          "height",              "white-space",         "display",      "border-color",     "border-width",
+    "border-radius",  "-coretext-fontname",
+};
+
+class Declarations {
+public:
+    // The box prefixes whose keys parseEdgeInsets reads; one without a key changes nothing.
+    enum Box : std::uint8_t { Margin = 1, Padding = 2, WebKitMargin = 4, WebKitPadding = 8 };
+
+    explicit Declarations(const ns::Dictionary& styles) {
+        static const std::unordered_map<std::string_view, Property> properties = [] {
+            std::unordered_map<std::string_view, Property> map;
+            for (std::size_t i = 0; i < PropertyNames.size(); ++i) map.emplace(PropertyNames[i], static_cast<Property>(i));
+            return map;
+        }();
+        for (const auto& [key, value] : styles) {
+            if (auto found = properties.find(key); found != properties.end()) values_[static_cast<std::size_t>(found->second)] = &value;
+            else if (key.starts_with("margin")) boxes_ |= Margin;
+            else if (key.starts_with("padding")) boxes_ |= Padding;
+            else if (key.starts_with("-webkit-margin")) boxes_ |= WebKitMargin;
+            else if (key.starts_with("-webkit-padding")) boxes_ |= WebKitPadding;
+        }
+    }
+
+    std::optional<std::string_view> text(Property property) const {
+        const ns::Value* value = values_[static_cast<std::size_t>(property)];
+        if (!value || !value->isString()) return std::nullopt;
+        return value->asString();
+    }
+    std::optional<std::string> lowerText(Property property) const {
+        const std::optional<std::string_view> found = text(property);
+        if (!found) return std::nullopt;
+        return lowercased(*found);
+    }
+    bool hasBox(Box box) const { return (boxes_ & box) != 0; }
+
+private:
+    std::array<const ns::Value*, static_cast<std::size_t>(Property::Count)> values_{};
+    std::uint8_t boxes_ = 0;
+};
 
 std::optional<double> namedFontSize(std::string_view name) {
     static constexpr std::array<std::pair<std::string_view, double>, 8> Sizes = {{{"xx-small", 9},
@@ -122,17 +163,19 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const std::shared_ptr<RTHTMLElement> parent = parentElement();
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, font.pointSize(), textScale_); };
 
-    styles_ = styles;
+    // Declarations that came through applyStyles are held already.
+    if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
+    const Declarations declarations(styles);
 
-    if (const auto direction = textFor(styles, "direction")) {
+    if (const auto direction = declarations.text(Property::Direction)) {
         if (*direction == "rtl") paragraph.baseWritingDirection = ct::WritingDirection::RightToLeft;
         else if (*direction == "ltr") paragraph.baseWritingDirection = ct::WritingDirection::LeftToRight;
         else if (*direction == "auto") paragraph.baseWritingDirection = ct::WritingDirection::Natural;
     }
-    const auto before = textFor(styles, "before:content");
+    const auto before = declarations.text(Property::BeforeContent);
     beforeContent_ = before ? std::optional<std::string>(stringByDecodingCSSContentAttribute(*before)) : std::nullopt;
 
-    if (const auto fontSize = textFor(styles, "font-size")) {
+    if (const auto fontSize = declarations.text(Property::FontSize)) {
         if (const std::optional<double> named = namedFontSize(*fontSize)) {
             font.setPointSize(*named * textScale_);
         } else if (*fontSize == "smaller") {
@@ -145,21 +188,21 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             font.setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
         }
     }
-    if (const auto color = textFor(styles, "color")) setTextColor(RTColorFromHTMLColorString(*color));
-    if (const auto color = textFor(styles, "background-color")) backgroundColor_ = RTColorFromHTMLColorString(*color);
-    if (const auto floating = textFor(styles, "float")) {
+    if (const auto color = declarations.text(Property::Color)) setTextColor(RTColorFromHTMLColorString(*color));
+    if (const auto color = declarations.text(Property::BackgroundColor)) backgroundColor_ = RTColorFromHTMLColorString(*color);
+    if (const auto floating = declarations.text(Property::Float)) {
         if (*floating == "left") floatStyle_ = RTHTMLElementFloatStyle::Left;
         else if (*floating == "right") floatStyle_ = RTHTMLElementFloatStyle::Right;
         else if (*floating == "none") floatStyle_ = RTHTMLElementFloatStyle::None;
     }
     applyFontFamily(styles);
-    if (const auto style = lowerTextFor(styles, "font-style")) {
+    if (const auto style = declarations.lowerText(Property::FontStyle)) {
         font.setFontName(std::nullopt);
         if (*style == "normal") font.setItalicTrait(false);
         else if (*style == "italic" || *style == "oblique") font.setItalicTrait(true);
     }
     // "inherit" keeps the weight the element inherited.
-    if (const auto weight = lowerTextFor(styles, "font-weight"); weight && *weight != "inherit") {
+    if (const auto weight = declarations.lowerText(Property::FontWeight); weight && *weight != "inherit") {
         font.setFontName(std::nullopt);
         if (*weight == "normal" || *weight == "lighter") {
             font.setBoldTrait(false);
@@ -171,7 +214,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             font.setBoldTrait(number > 600);
         }
     }
-    if (const auto decoration = lowerTextFor(styles, "text-decoration")) {
+    if (const auto decoration = declarations.lowerText(Property::TextDecoration)) {
         if (*decoration == "underline") underlineStyle_ = 1;
         else if (*decoration == "line-through") strikeOut_ = true;
         else if (*decoration == "none") {
@@ -179,13 +222,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             strikeOut_ = false;
         }
     }
-    if (const auto align = lowerTextFor(styles, "text-align")) {
+    if (const auto align = declarations.lowerText(Property::TextAlign)) {
         if (*align == "left") paragraph.alignment = ct::TextAlignment::Left;
         else if (*align == "right") paragraph.alignment = ct::TextAlignment::Right;
         else if (*align == "center") paragraph.alignment = ct::TextAlignment::Center;
         else if (*align == "justify") paragraph.alignment = ct::TextAlignment::Justified;
     }
-    if (const auto vertical = lowerTextFor(styles, "vertical-align")) {
+    if (const auto vertical = declarations.lowerText(Property::VerticalAlign)) {
         if (*vertical == "sub") superscriptStyle_ = -1;
         else if (*vertical == "super") superscriptStyle_ = 1;
         else if (*vertical == "baseline") superscriptStyle_ = 0;
@@ -193,13 +236,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*vertical == "middle") textAttachmentAlignment_ = 2;
         else if (*vertical == "text-bottom") textAttachmentAlignment_ = 3;
     }
-    if (const auto spacing = lowerTextFor(styles, "letter-spacing")) {
+    if (const auto spacing = declarations.lowerText(Property::LetterSpacing)) {
         if (*spacing == "normal") letterSpacing_ = 0;
         else if (*spacing != "inherit") letterSpacing_ = length(*spacing);
     }
     if (textAttachment_) textAttachment_->setVerticalAlignment(textAttachmentAlignment_);
-    if (const auto shadow = textFor(styles, "text-shadow")) shadows_ = arrayOfCSSShadows(*shadow, font.pointSize(), textColor_);
-    if (const auto lineHeight = lowerTextFor(styles, "line-height")) {
+    if (const auto shadow = declarations.text(Property::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, font.pointSize(), textColor_);
+    if (const auto lineHeight = declarations.lowerText(Property::LineHeight)) {
         if (*lineHeight == "normal") {
             paragraph.lineHeightMultiple = paragraph.minimumLineHeight = paragraph.maximumLineHeight = 0;
         } else if (*lineHeight != "inherit") {
@@ -210,38 +253,41 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             }
         }
     }
-    for (const auto& [key, bound] : {std::pair{"minimum-line-height", &paragraph.minimumLineHeight},
-                                     std::pair{"maximum-line-height", &paragraph.maximumLineHeight}}) {
-        const auto value = lowerTextFor(styles, key);
+    for (const auto& [key, bound] : {std::pair{Property::MinimumLineHeight, &paragraph.minimumLineHeight},
+                                     std::pair{Property::MaximumLineHeight, &paragraph.maximumLineHeight}}) {
+        const auto value = declarations.lowerText(key);
         if (!value || *value == "normal" || *value == "inherit") continue;
         *bound = isNumeric(*value) ? leadingNumber(*value) : length(*value);
     }
-    if (const auto variant = lowerTextFor(styles, "font-variant")) {
+    if (const auto variant = declarations.lowerText(Property::FontVariant)) {
         fontVariant_ = *variant == "small-caps" ? RTHTMLElementFontVariant::SmallCaps
                        : *variant == "inherit"  ? RTHTMLElementFontVariant::Inherit
                                                 : RTHTMLElementFontVariant::Normal;
     }
-    if (const auto width = textFor(styles, "width"); width && *width != "auto") size_.width = length(*width);
-    if (const auto height = textFor(styles, "height"); height && *height != "auto") size_.height = length(*height);
-    const auto whiteSpace = textFor(styles, "white-space");
+    if (const auto width = declarations.text(Property::Width); width && *width != "auto") size_.width = length(*width);
+    if (const auto height = declarations.text(Property::Height); height && *height != "auto") size_.height = length(*height);
+    const auto whiteSpace = declarations.text(Property::WhiteSpace);
     preserveNewlines_ = whiteSpace && whiteSpace->starts_with("pre");
-    if (const auto display = textFor(styles, "display")) {
+    if (const auto display = declarations.text(Property::Display)) {
         if (*display == "none") displayStyle_ = RTHTMLElementDisplayStyle::None;
         else if (*display == "block") displayStyle_ = RTHTMLElementDisplayStyle::Block;
         else if (*display == "inline") displayStyle_ = RTHTMLElementDisplayStyle::Inline;
         else if (*display == "list-item") displayStyle_ = RTHTMLElementDisplayStyle::ListItem;
         else if (*display == "table") displayStyle_ = RTHTMLElementDisplayStyle::Table;
     }
-    if (const auto color = textFor(styles, "border-color")) backgroundStrokeColor_ = RTColorFromHTMLColorString(*color);
-    backgroundStrokeWidth_ = leadingNumber(lowerTextFor(styles, "border-width").value_or(""));
-    backgroundCornerRadius_ = leadingNumber(lowerTextFor(styles, "border-radius").value_or(""));
+    if (const auto color = declarations.text(Property::BorderColor)) backgroundStrokeColor_ = RTColorFromHTMLColorString(*color);
+    backgroundStrokeWidth_ = leadingNumber(declarations.lowerText(Property::BorderWidth).value_or(""));
+    backgroundCornerRadius_ = leadingNumber(declarations.lowerText(Property::BorderRadius).value_or(""));
 
     const ct::WritingDirection direction = paragraph.baseWritingDirection;
     // Both prefixes are read whatever the first one finds.
-    const bool hasWebKitMargins = parseEdgeInsets(styles, "-webkit-margin", direction, margins_);
-    const bool hasMargins = parseEdgeInsets(styles, "margin", direction, margins_) || hasWebKitMargins;
-    const bool hasWebKitPadding = parseEdgeInsets(styles, "-webkit-padding", direction, padding_);
-    const bool hasPadding = parseEdgeInsets(styles, "padding", direction, padding_) || hasWebKitPadding;
+    const auto box = [&](Declarations::Box present, std::string_view prefix, cg::EdgeInsets& insets) {
+        return declarations.hasBox(present) && parseEdgeInsets(styles, prefix, direction, insets);
+    };
+    const bool hasWebKitMargins = box(Declarations::WebKitMargin, "-webkit-margin", margins_);
+    const bool hasMargins = box(Declarations::Margin, "margin", margins_) || hasWebKitMargins;
+    const bool hasWebKitPadding = box(Declarations::WebKitPadding, "-webkit-padding", padding_);
+    const bool hasPadding = box(Declarations::Padding, "padding", padding_) || hasWebKitPadding;
     bool needsTextBlock = false;
     if (hasPadding) {
         if (name() == "ul" || name() == "ol") {
@@ -273,7 +319,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             paragraph.textBlocks = std::move(blocks);
         }
     }
-    if (const auto fontName = textFor(styles, "-coretext-fontname")) font.setFontName(*fontName);
+    if (const auto fontName = declarations.text(Property::CoreTextFontName)) font.setFontName(std::string(*fontName));
+    styleDidChange();
 }
 
 void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {

@@ -39,18 +39,20 @@ void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(us
 
 ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
     const bool ui = usesUIKitAttributes();
+    // Each key is written once: appended, then sorted in one go.
     ns::Dictionary attributes;
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.set(std::string(key), std::move(value)); };
+    attributes.reserve(12);
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
     if (textAttachment_) {
         set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
         set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
         set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
     }
     if (fontDescriptor_) {
-        if (const std::optional<ct::Font> font = fontDescriptor_->newMatchingFont()) {
+        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
+            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
             // One font object serves both layers here; the keys coincide.
-            set(ui ? ui::FontAttributeName : ct::FontAttributeName, ns::Value(std::make_shared<ui::Font>(*font)));
-            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(*font);
+            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
         }
     }
     if (link_) {
@@ -86,13 +88,20 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    attributes.finishAppending();
     return attributes;
 }
 
-const ns::Dictionary& RTHTMLElement::attributesForTextContent() const {
+std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     std::lock_guard guard(outputLock_);
-    if (!textContentAttributes_) textContentAttributes_ = RTHTMLElement::attributesForAttributedStringRepresentation();
-    return *textContentAttributes_;
+    if (!textContentAttributes_)
+        textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
+    return textContentAttributes_;
+}
+
+void RTHTMLElement::styleDidChange() {
+    std::lock_guard guard(outputLock_);
+    textContentAttributes_.reset();
 }
 
 bool RTHTMLElement::needsOutput() const {

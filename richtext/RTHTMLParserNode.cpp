@@ -58,19 +58,25 @@ std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
     child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
-    std::lock_guard lock(childLock_);
-    if (!children_) children_.emplace();
-    children_->push_back(child);
+    {
+        std::lock_guard lock(childLock_);
+        if (!children_) children_.emplace();
+        children_->push_back(child);
+    }
+    childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
-    std::lock_guard lock(childLock_);
-    if (!children_) return;
-    // From the back: the import removes children it has just added, so a long child list is not scanned.
-    auto found = std::find(children_->rbegin(), children_->rend(), child);
-    if (found == children_->rend()) return;
-    (*found)->parent_.reset();
-    children_->erase(std::next(found).base());
+    {
+        std::lock_guard lock(childLock_);
+        if (!children_) return;
+        // From the back: the import removes children it has just added, so a long child list is not scanned.
+        auto found = std::find(children_->rbegin(), children_->rend(), child);
+        if (found == children_->rend()) return;
+        (*found)->parent_.reset();
+        children_->erase(std::next(found).base());
+    }
+    childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeAllChildNodes() {
@@ -82,6 +88,7 @@ void RTHTMLParserNode::removeAllChildNodes() {
         children_->clear();
     }
     for (auto& child : removed) child->parent_.reset();
+    childNodesDidChange();
 }
 
 std::string RTHTMLParserNode::description() const {

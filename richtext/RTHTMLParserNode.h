@@ -52,6 +52,10 @@ public:
 
     std::string description() const override;
 
+protected:
+    // After every change of the child list, outside the list's lock.
+    virtual void childNodesDidChange() {}
+
 private:
     std::string name_;
     ns::Dictionary attributes_;

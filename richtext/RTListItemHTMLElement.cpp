@@ -46,6 +46,7 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     // Stops inherited from enclosing items stay; the layout looks for the next stop in order.
     std::stable_sort(style.tabStops->begin(), style.tabStops->end(),
                      [](const ct::TextTab& a, const ct::TextTab& b) { return a.location < b.location; });
+    styleDidChange();
 }
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
@@ -78,10 +79,11 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     if (!prefix) return std::nullopt;
 
     // The same attributes as the item's own texts, made once for both.
-    const ns::Dictionary& all = attributesForTextContent();
+    const std::shared_ptr<const ns::Dictionary> shared = attributesForTextContent();
+    const ns::Dictionary& all = *shared;
     ns::Dictionary attributes = paragraphAttributes(all);
     attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
-    ct::AttributedString marker(*prefix, attributes);
+    ct::AttributedString marker(*prefix, std::move(attributes));
 
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();

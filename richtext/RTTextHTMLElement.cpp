@@ -22,7 +22,7 @@ std::string collapsedWhitespace(std::string_view text) {
 
 }  // namespace
 
-RTTextHTMLElement::RTTextHTMLElement(std::string_view text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(text) {}
+RTTextHTMLElement::RTTextHTMLElement(std::string text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(std::move(text)) {}
 
 void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
     inheritAttributesFromElement(parent, true);
@@ -33,10 +33,10 @@ std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
-    const ns::Dictionary attributes =
-        parent && !parent->textAttachment() ? parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
-    if (preserveNewlines()) return ct::AttributedString(text_, attributes);
-    return ct::AttributedString(collapsedWhitespace(text_), attributes);
+    ns::Dictionary attributes =
+        parent && !parent->textAttachment() ? *parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
+    if (preserveNewlines()) return ct::AttributedString(text_, std::move(attributes));
+    return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
 }
 
 }  // namespace ql

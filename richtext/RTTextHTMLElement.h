@@ -16,7 +16,7 @@ class RTTextHTMLElement final : public RTHTMLElement {
 public:
     static constexpr std::string_view ElementName = "#TEXT#";
 
-    explicit RTTextHTMLElement(std::string_view text = {});
+    explicit RTTextHTMLElement(std::string text = {});
 
     const std::string& text() const { return text_; }
     void setText(std::string text) { text_ = std::move(text); }
@@ -26,8 +26,8 @@ public:
     // For a text that takes its parent's style as it is and keeps it, as the import's texts do: the
     // inheritance shares the parent's font descriptor and paragraph style objects instead of copying
     // them, and the text's attributes are the parent's shared text attributes
-    // (RTHTMLElement::attributesForTextContent). Neither the text's nor the parent's style may change
-    // afterwards.
+    // (RTHTMLElement::attributesForTextContent, which follow the parent's later changes). The text's own
+    // style may not change afterwards.
     void inheritStyleOfParent(const RTHTMLElement& parent);
     bool sharesParentStyle() const { return sharesParentStyle_; }
 

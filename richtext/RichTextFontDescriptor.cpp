@@ -14,6 +14,7 @@
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/ui/Font.h"
 #include "richtext/RichTextFontCollection.h"
 
 namespace ql {
@@ -109,9 +110,15 @@ struct FontKeyHash {
     }
 };
 
+// A font with its view-layer object, boxed once: every text in that font shares the one value.
+struct CachedFont {
+    ct::Font font;
+    ns::Value boxed;
+};
+
 struct FontCache {
     std::mutex lock;
-    std::unordered_map<FontKey, ct::Font, FontKeyHash> fonts;
+    std::unordered_map<FontKey, CachedFont, FontKeyHash> fonts;
 };
 
 FontCache& fontCache() {
@@ -209,18 +216,31 @@ void RichTextFontDescriptor::setSymbolicTraits(std::uint32_t traits) {
 }
 
 std::optional<ct::Font> RichTextFontDescriptor::newMatchingFont() const {
+    std::optional<ct::Font> font;
+    matchingFont(&font);
+    return font;
+}
+
+ns::Value RichTextFontDescriptor::matchingFontObject() const { return matchingFont(nullptr); }
+
+ns::Value RichTextFontDescriptor::matchingFont(std::optional<ct::Font>* font) const {
     FontKey key{fontFamily_, fontName_, pointSize_, stylisticTraits_, stylisticClass_, smallCapsFeature_, fallbackFontFamily()};
     FontCache& cache = fontCache();
     {
         std::lock_guard guard(cache.lock);
-        if (auto found = cache.fonts.find(key); found != cache.fonts.end()) return found->second;
+        if (auto found = cache.fonts.find(key); found != cache.fonts.end()) {
+            if (font) *font = found->second.font;
+            return found->second.boxed;
+        }
     }
-    std::optional<ct::Font> font = findMatchingFont();
-    if (!font) return std::nullopt;
+    std::optional<ct::Font> found = findMatchingFont();
+    if (!found) return ns::Value();
+    ns::Value boxed(std::make_shared<ui::Font>(*found));
+    if (font) *font = *found;
     std::lock_guard guard(cache.lock);
     if (cache.fonts.size() >= FontCacheLimit) cache.fonts.clear();
-    cache.fonts.emplace(std::move(key), *font);
-    return font;
+    cache.fonts.emplace(std::move(key), CachedFont{std::move(*found), boxed});
+    return boxed;
 }
 
 std::optional<ct::Font> RichTextFontDescriptor::findMatchingFont() const {

@@ -108,6 +108,9 @@ public:
     // The font for this descriptor, made once per process for each distinct descriptor; nothing when
     // not even the fallback family matches.
     std::optional<ct::Font> newMatchingFont() const;
+    // The same font as a boxed view-layer font object (nil when there is none), one object per distinct
+    // font that all callers share: fonts are immutable.
+    ns::Value matchingFontObject() const;
 
     // "font-family:'F';font-size:12px;font-style:italic;font-weight:bold;" as far as set.
     std::optional<std::string> cssStyleRepresentation() const;
@@ -121,6 +124,9 @@ public:
     bool initWithCoder(ns::KeyedUnarchiver& coder) override;
 
 private:
+    // The cached font: its boxed object, and the font itself into `font` when asked.
+    ns::Value matchingFont(std::optional<ct::Font>* font) const;
+
     bool hasTrait(std::uint32_t bit) const { return (stylisticTraits_ & bit) != 0; }
     void setTrait(std::uint32_t bit, bool on) { stylisticTraits_ = on ? stylisticTraits_ | bit : stylisticTraits_ & ~bit; }
     std::optional<ct::Font> findMatchingFont() const;

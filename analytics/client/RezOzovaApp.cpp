@@ -3,7 +3,7 @@
 #include "analytics/StatLog.h"
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaRecords.h"
-#include "platform/foundation/Bundle.h"
+#include "analytics/client/StatProtocolData.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Locked.h"
 
@@ -28,12 +28,7 @@ std::int32_t RezOzovaApp::reportPolicy() const {
         const ns::Value stored = RezOzovaConfig::configureWithKey(key);
         if (stored.isNumber() || stored.isString()) return verifyReportPolicy(stored.int64Value());
     }
-    std::int32_t host = 0;
-    {
-        std::lock_guard lock(mutex_);
-        host = hostPolicy_;
-    }
-    return verifyReportPolicy(host);
+    return verifyReportPolicy(ns::lockedCopy(mutex_, hostPolicy_));
 }
 
 void RezOzovaApp::setHostReportPolicy(std::int32_t policy) { ns::lockedStore(mutex_, hostPolicy_, policy); }
@@ -61,12 +56,8 @@ std::string RezOzovaApp::appid() const { return ns::lockedCopy(mutex_, appid_); 
 void RezOzovaApp::setAppid(std::string appid) { ns::lockedStore(mutex_, appid_, std::move(appid)); }
 
 std::string RezOzovaApp::appVersionString() const {
-    {
-        std::lock_guard lock(mutex_);
-        if (appVersion_) return *appVersion_;
-    }
-    const ns::Value version = ns::Bundle::main().objectForInfoDictionaryKey("CFBundleVersion");
-    return version.isString() ? std::string(version.asString()) : std::string();
+    if (auto set = ns::lockedCopy(mutex_, appVersion_)) return *set;
+    return StatProtocolData::appBundleVersionString();
 }
 
 void RezOzovaApp::setAppVersion(std::string version) { ns::lockedStore(mutex_, appVersion_, std::move(version)); }

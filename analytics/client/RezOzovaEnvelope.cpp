@@ -12,7 +12,7 @@
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatProtocolData.h"
-#include "analytics/json/StatJsonWriter.h"
+#include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
@@ -101,8 +101,8 @@ void RezOzovaEnvelope::setSignatureWithData(const ns::Data& data) {
 }
 
 void RezOzovaEnvelope::generateChecksum() {
-    const std::string text = signatureString_ + std::to_string(serialNum_) + std::to_string(timestamp_) +
-                             std::to_string(length_.load()) + guidString_;
+    const std::string text = (signature_ ? ns::hexString(*signature_) : std::string()) + std::to_string(serialNum_) +
+                             std::to_string(timestamp_) + std::to_string(length_.load()) + ns::hexString(guid_);
     checksum_ = ns::hexString(ns::md5(text));
     enveloper_->setChecksum(checksum_);
 }
@@ -132,13 +132,11 @@ std::optional<ns::Data> RezOzovaEnvelope::toDataWithEntity(const std::optional<n
     }
     enveloper_->setCodex(encrypt ? 1 : 0);
 
-    guidString_ = ns::hexString(guid_);
-    signatureString_ = ns::hexString(*signature_);
     enveloper_->setEntity(payload);
-    enveloper_->setGuid(guidString_);
+    enveloper_->setGuid(ns::hexString(guid_));
     enveloper_->setLength(length_.load());
     enveloper_->setTs_secs(timestamp_);
-    enveloper_->setSignature(signatureString_);
+    enveloper_->setSignature(ns::hexString(*signature_));
     generateChecksum();
 
     auto buffer = std::make_shared<WireMemoryBuffer>();
@@ -186,8 +184,7 @@ void RezOzovaEnvelope::checkExchangeData() {
         exchange.set("umid", ns::Value(*umid));
     exchange.set("checksum", ns::Value(ns::hexString(ns::md5(ns::hexString(signature_->subdata(2, 16))),
                                                      ns::HexCase::Upper)));
-    auto writer = std::make_shared<StatJsonWriter>();
-    const auto json = writer->stringWithFragment(ns::Value(exchange));
+    const auto json = StatUtils::JSONFragment(ns::Value(exchange));
     if (!json) return;
     const ns::Data content(*json);
     const std::string path = RezOzovaUtility::exchangeIdentityPath();

@@ -70,8 +70,6 @@ private:
     std::mutex mutex_;
     ns::Data identityMD5_;
     ns::Data entityMD5_;
-    std::string signatureString_;
-    std::string guidString_;
     std::string checksum_;
     std::string version_ = "V1.0";
     std::string address_;

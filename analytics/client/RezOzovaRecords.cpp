@@ -12,6 +12,7 @@
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/StatProtocolData.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Zlib.h"
 
 namespace ql {
@@ -152,8 +153,7 @@ bool RezOzovaRecords::verifyResponseData(const ns::Data& data) {
 }
 
 void RezOzovaRecords::setIdTracking(std::shared_ptr<WireIdTracking> tracking) {
-    std::lock_guard lock(mutex_);
-    idTracking_ = std::move(tracking);
+    ns::lockedStore(mutex_, idTracking_, std::move(tracking));
 }
 
 void RezOzovaRecords::saveIdTracking() {

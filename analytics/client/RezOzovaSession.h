@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/Locked.h"
+
 namespace ql {
 
 class RezOzovaSession {
@@ -23,14 +25,8 @@ public:
     void setAppBeKilling(bool killing) { killing_.store(killing); }
 
     // The running session's id, stamped on every record added.
-    std::optional<std::string> sessionId() const {
-        std::lock_guard lock(mutex_);
-        return sessionId_;
-    }
-    void setSessionId(std::optional<std::string> id) {
-        std::lock_guard lock(mutex_);
-        sessionId_ = std::move(id);
-    }
+    std::optional<std::string> sessionId() const { return ns::lockedCopy(mutex_, sessionId_); }
+    void setSessionId(std::optional<std::string> id) { ns::lockedStore(mutex_, sessionId_, std::move(id)); }
 
 private:
     mutable std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "analytics/client/StatClientConstants.h"
+#include "platform/foundation/Locked.h"
 
 namespace ql {
 
@@ -19,10 +20,7 @@ StatEndpoints::Hosts StatEndpoints::hosts() {
             std::string(StatShareCountHost)};
 }
 
-void StatEndpoints::setHostsForTesting(std::optional<Hosts> hosts) {
-    std::lock_guard lock(mutex);
-    override = std::move(hosts);
-}
+void StatEndpoints::setHostsForTesting(std::optional<Hosts> hosts) { ns::lockedStore(mutex, override, std::move(hosts)); }
 
 std::string StatEndpoints::primaryLogURL() { return hosts().primaryLog + std::string(LogPath); }
 std::string StatEndpoints::backupLogURL() { return hosts().backupLog + std::string(LogPath); }

@@ -5,6 +5,7 @@
 #include "analytics/client/StatEndpoints.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/URLConnection.h"
@@ -43,16 +44,10 @@ std::optional<std::string> StatOnlineConfig::getConfigParams(std::string_view ke
 
 ns::Value StatOnlineConfig::getConfigParams() { return sharedInstance()->onlineConfig(); }
 
-std::string StatOnlineConfig::appKey() const {
-    std::lock_guard lock(mutex_);
-    return appKey_;
-}
+std::string StatOnlineConfig::appKey() const { return ns::lockedCopy(mutex_, appKey_); }
 
 void StatOnlineConfig::updateOnlineConfig(std::string_view appKey) {
-    {
-        std::lock_guard lock(mutex_);
-        appKey_ = std::string(appKey);
-    }
+    ns::lockedStore(mutex_, appKey_, std::string(appKey));
     const ns::Value last = OCUtil::configureWithKey("last_oc_reqest_ts");
     if (!last.isNil()) {
         const ns::Value stored = OCUtil::configureWithKey("oc_interval");

@@ -11,6 +11,7 @@
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/UUID.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Pasteboard.h"
@@ -173,9 +174,6 @@ void SharedUDIDScheme::setOptOut(bool optOut) {
     clearCache();
 }
 
-void SharedUDIDScheme::clearCache() {
-    std::lock_guard lock(mutex_);
-    cache_.reset();
-}
+void SharedUDIDScheme::clearCache() { ns::lockedStore(mutex_, cache_, std::nullopt); }
 
 }  // namespace ql

@@ -16,6 +16,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/CharacterSet.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
@@ -51,6 +52,12 @@ std::string_view withoutLeadingSpace(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n')) text.remove_prefix(1);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     return text;
+}
+
+void logFailure(std::string_view call, const StatJsonBase& codec) {
+    std::string trace;
+    for (const auto& error : codec.errorTrace()) trace += error.localizedDescription() + "; ";
+    statLog(std::string(call) + " failed. Error trace is: " + trace);
 }
 
 void printIndented(const ui::View& view, std::size_t depth) {
@@ -152,19 +159,12 @@ std::string StatUtils::urlDecode(std::string_view text) {
 std::string StatUtils::base64Encode(std::string_view text) { return ns::base64EncodedString(ns::Data(text)); }
 std::string StatUtils::base64EncodeData(const ns::Data& data) { return ns::base64EncodedString(data); }
 
-void StatUtils::setOpenLog(bool open) {
-    std::lock_guard lock(sharedInstance().mutex_);
-    sharedInstance().openLog_ = open;
-}
+void StatUtils::setOpenLog(bool open) { ns::lockedStore(sharedInstance().mutex_, sharedInstance().openLog_, open); }
 
-bool StatUtils::openLog() {
-    std::lock_guard lock(sharedInstance().mutex_);
-    return sharedInstance().openLog_;
-}
+bool StatUtils::openLog() { return ns::lockedCopy(sharedInstance().mutex_, sharedInstance().openLog_); }
 
 void StatUtils::setPrefix(std::string prefix) {
-    std::lock_guard lock(sharedInstance().mutex_);
-    sharedInstance().prefix_ = std::move(prefix);
+    ns::lockedStore(sharedInstance().mutex_, sharedInstance().prefix_, std::move(prefix));
 }
 
 void StatUtils::outLog(const std::optional<std::string>& message) {
@@ -191,8 +191,7 @@ std::uint32_t StatUtils::random32() {
 }
 
 void StatUtils::setRandomSourceForTesting(std::function<std::uint32_t()> source) {
-    std::lock_guard lock(randomMutex);
-    randomOverride = std::move(source);
+    ns::lockedStore(randomMutex, randomOverride, std::move(source));
 }
 
 std::uint32_t StatUtils::getRand(std::uint32_t from, std::uint32_t to) {
@@ -219,15 +218,11 @@ void StatUtils::printViews(const std::vector<std::shared_ptr<ui::View>>& views, 
 }
 
 std::shared_ptr<ui::Image> StatUtils::addImage(const ui::Image& top, const ui::Image& bottom) {
-    ui::GraphicsBeginImageContextWithOptions(bottom.size(), false, ui::Screen::mainScreen().scale());
-    // Ends the context whatever the drawing does.
-    struct ContextScope {
-        ~ContextScope() { ui::GraphicsEndImageContext(); }
-    } scope;
-    if (ui::GraphicsGetCurrentContext() == nullptr) return nullptr;
+    ui::ImageContextScope context(bottom.size(), false, ui::Screen::mainScreen().scale());
+    if (!context.context()) return nullptr;
     bottom.drawInRect({{0, 0}, bottom.size()});
     top.drawInRect({{0, 0}, top.size()});
-    return ui::GraphicsGetImageFromCurrentImageContext();
+    return context.image();
 }
 
 std::optional<std::string> StatUtils::getBundleRes(std::string_view resourceName, std::string_view bundleName) {
@@ -253,22 +248,14 @@ bool StatUtils::makingACall(std::string_view number) { return openUrl("tel://" +
 std::optional<std::string> StatUtils::JSONFragment(const ns::Value& value) {
     auto writer = std::make_shared<StatJsonWriter>();
     auto text = writer->stringWithFragment(value);
-    if (!text) {
-        std::string trace;
-        for (const auto& error : writer->errorTrace()) trace += error.localizedDescription() + "; ";
-        statLog("-JSONFragment failed. Error trace is: " + trace);
-    }
+    if (!text) logFailure("-JSONFragment", *writer);
     return text;
 }
 
 ns::Value StatUtils::JSONValue(std::string_view text) {
     auto parser = std::make_shared<StatJsonParser>();
     ns::Value value = parser->objectWithString(text);
-    if (value.isNil()) {
-        std::string trace;
-        for (const auto& error : parser->errorTrace()) trace += error.localizedDescription() + "; ";
-        statLog("-JSONValue failed. Error trace is: " + trace);
-    }
+    if (value.isNil()) logFailure("-JSONValue", *parser);
     return value;
 }
 

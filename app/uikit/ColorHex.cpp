@@ -3,27 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/foundation/Text.h"
 #include "platform/ui/Color.h"
+#include "ui/HexColorComponent.h"
 
 namespace ql {
 
 namespace {
 
-// One or two hex digits as 0…1; a single digit stands for itself twice ("F" is "FF").
-double component(std::string_view digits) {
-    std::string pair(digits);
-    if (pair.size() == 1) pair += pair;
-    unsigned value = 0;
-    for (char c : pair) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
-        else if (c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
-        else return 0;
-        value = value * 16 + digit;
-    }
-    return value / 255.0;
-}
+// A component that is no hex number reads as 0.
+double component(std::string_view digits) { return hexColorComponent(digits).value_or(0); }
 
 }  // namespace
 
@@ -37,7 +25,6 @@ std::shared_ptr<ui::Color> colorWithHexString(std::string_view text) {
     for (char c : text) {
         if (c != '#') digits.push_back(c);
     }
-    digits = ns::uppercaseString(digits);
     const std::string_view d(digits);
     switch (digits.size()) {
         case 3: return ui::Color::colorWithRed(component(d.substr(0, 1)), component(d.substr(1, 1)), component(d.substr(2, 1)), 1);

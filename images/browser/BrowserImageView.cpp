@@ -42,7 +42,6 @@ void BrowserImageView::removeWaitingView() {
 
 void BrowserImageView::setImageWithURL(const std::optional<ns::URL>& url, std::shared_ptr<ui::Image> placeholder) {
     auto waiting = std::make_shared<WaitingView>(cg::Rect{0, 0, 100, 100});
-    waiting->setMode(WaitingView::kModeRing);
     waitingView_ = waiting;
     addSubview(waiting);
     auto self = std::static_pointer_cast<BrowserImageView>(shared_from_this());

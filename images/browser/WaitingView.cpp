@@ -32,27 +32,13 @@ void WaitingView::drawRect(const cg::Rect& rect) {
     if (!context) return;
     const double cx = rect.size.width / 2, cy = rect.size.height / 2;
     const double top = -std::numbers::pi / 2;
-    if (mode_ == kModePie) {
-        const double radius = std::min(cx, cy) - 10;
-        const double diameter = 2 * radius + 10;
-        ui::Color::whiteColor()->set();
-        context->fillEllipseInRect({(rect.size.width - diameter) / 2, (rect.size.height - diameter) / 2, diameter, diameter});
-        ui::Color::colorWithRed(0, 0, 0, 0.7)->set();
-        context->beginPath();
-        context->moveToPoint(cx, cy);
-        context->addLineToPoint(cx, 0);
-        context->addArc(cx, cy, radius, top, 2 * std::numbers::pi * progress_ + top + 0.001, true);
-        context->closePath();
-        context->fillPath();
-    } else {
-        ui::Color::whiteColor()->set();
-        context->setLineWidth(15);
-        context->setLineCap(cg::LineCap::Round);
-        context->beginPath();
-        context->addArc(cx, cy, std::min(rect.size.width, rect.size.height) / 2 - 10, top,
-                        2 * std::numbers::pi * progress_ + top + 0.05, false);
-        context->strokePath();
-    }
+    ui::Color::whiteColor()->set();
+    context->setLineWidth(15);
+    context->setLineCap(cg::LineCap::Round);
+    context->beginPath();
+    context->addArc(cx, cy, std::min(rect.size.width, rect.size.height) / 2 - 10, top,
+                    2 * std::numbers::pi * progress_ + top + 0.05, false);
+    context->strokePath();
 }
 
 }  // namespace ql

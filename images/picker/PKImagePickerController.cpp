@@ -107,30 +107,31 @@ void PKImagePickerController::loadAssetsGroupsWithTypes(const std::vector<std::u
         std::size_t finished = 0;
     };
     auto loading = std::make_shared<Loading>();
+    // A type that fails still ends its part of the loading, so the list completes with what the others found.
+    const auto typeDone = [loading, types, completion] {
+        if (++loading->finished == types.size() && completion) completion(sortAssetsGroups(loading->groups, types));
+    };
     std::weak_ptr<PKImagePickerController> weak = self();
     for (std::uint32_t type : types) {
         assetsLibrary()->enumerateGroupsWithTypes(
             type,
-            [weak, loading, types, completion](const std::shared_ptr<al::AssetsGroup>& group, bool*) {
+            [weak, loading, typeDone](const std::shared_ptr<al::AssetsGroup>& group, bool*) {
                 auto picker = weak.lock();
                 if (!picker) return;
-                if (group) {
-                    group->setAssetsFilter(PKAssetsFilterForType(picker->filterType_));
-                    if (group->numberOfAssets() > 0) loading->groups.push_back(group);
-                } else {
-                    ++loading->finished;
-                }
-                if (loading->finished == types.size() && !group && completion) {
-                    completion(sortAssetsGroups(loading->groups, types));
-                }
+                if (!group) return typeDone();
+                group->setAssetsFilter(PKAssetsFilterForType(picker->filterType_));
+                if (group->numberOfAssets() > 0) loading->groups.push_back(group);
             },
-            [weak](const ns::Error&) {
+            [weak, typeDone](const ns::Error&) {
                 auto picker = weak.lock();
-                if (!picker || picker->alert_) return;
-                picker->alert_ = std::make_shared<ui::AlertView>(
-                    "提示", "此应用程序没有权限来访问您的照片或视频，您可以在\"隐私设置\"里启用访问",
-                    std::weak_ptr<ui::AlertViewDelegate>(picker), "确定");
-                picker->alert_->show();
+                if (!picker) return;
+                if (!picker->alert_) {
+                    picker->alert_ = std::make_shared<ui::AlertView>(
+                        "提示", "此应用程序没有权限来访问您的照片或视频，您可以在\"隐私设置\"里启用访问",
+                        std::weak_ptr<ui::AlertViewDelegate>(picker), "确定");
+                    picker->alert_->show();
+                }
+                typeDone();
             });
     }
 }
@@ -193,10 +194,6 @@ bool PKImagePickerController::maximumInForce() const { return effectiveMinimum()
 bool PKImagePickerController::validateNumberOfSelections(std::uint64_t count) const {
     if (maximumInForce()) return effectiveMinimum() <= count && count <= maximumNumberOfSelection_;
     return count >= effectiveMinimum();
-}
-
-bool PKImagePickerController::validateMaximumNumberOfSelections(std::uint64_t count) const {
-    return !maximumInForce() || count <= maximumNumberOfSelection_;
 }
 
 bool PKImagePickerController::refusesAnotherPhoto() {
@@ -324,11 +321,9 @@ void PKImagePickerController::collectionViewDidSelectItemAtIndexPath(ui::Collect
 
 void PKImagePickerController::didSelectItemAssetsViewCell(PKAssetsViewCell& cell) {
     if (refusesAnotherPhoto() || !cell.asset()) return;
-    if (validateMaximumNumberOfSelections(selectedAssetArray_.size() + 1)) {
-        addAssetsObject(cell.asset()->assetURL());
-        resetFinishFrame();
-        cell.setIsSelected(true);
-    }
+    addAssetsObject(cell.asset()->assetURL());
+    resetFinishFrame();
+    cell.setIsSelected(true);
 }
 
 void PKImagePickerController::didDeselectItemAssetsViewCell(PKAssetsViewCell& cell) {
@@ -343,20 +338,34 @@ void PKImagePickerController::didDeselectItemAssetsViewCell(PKAssetsViewCell& ce
 void PKImagePickerController::previewPhotoesSelected(ns::Object*, ui::Event*) { passSelectedAssets(); }
 
 void PKImagePickerController::passSelectedAssets() {
-    auto found = std::make_shared<std::vector<std::shared_ptr<al::Asset>>>();
-    const std::size_t wanted = selectedAssetArray_.size();
-    std::weak_ptr<PKImagePickerController> weak = self();
+    // Every lookup answers, found or not; the preview opens, in the order chosen, with the photos still in
+    // the library once the last has answered.
+    struct Lookup {
+        std::vector<std::shared_ptr<al::Asset>> assets;
+        std::size_t unanswered = 0;
+    };
+    std::vector<ns::URL> urls;
     for (const auto& record : selectedAssetArray_) {
-        if (!record->assetPropertyURL()) continue;
+        if (record->assetPropertyURL()) urls.push_back(*record->assetPropertyURL());
+    }
+    auto lookup = std::make_shared<Lookup>();
+    lookup->assets.resize(urls.size());
+    lookup->unanswered = urls.size();
+    std::weak_ptr<PKImagePickerController> weak = self();
+    const auto answered = [weak, lookup] {
+        if (--lookup->unanswered != 0) return;
+        std::erase(lookup->assets, nullptr);
+        auto picker = weak.lock();
+        if (picker && !lookup->assets.empty()) picker->browerPhotoes(lookup->assets, 0);
+    };
+    for (std::size_t i = 0; i < urls.size(); ++i) {
         assetsLibrary()->assetForURL(
-            *record->assetPropertyURL(),
-            [weak, found, wanted](const std::shared_ptr<al::Asset>& asset) {
-                auto picker = weak.lock();
-                if (!picker || !asset) return;
-                found->push_back(asset);
-                if (found->size() == wanted) picker->browerPhotoes(*found, 0);
+            urls[i],
+            [lookup, i, answered](const std::shared_ptr<al::Asset>& asset) {
+                lookup->assets[i] = asset;
+                answered();
             },
-            {});
+            [answered](const ns::Error&) { answered(); });
     }
 }
 
@@ -370,12 +379,8 @@ void PKImagePickerController::browerPhotoes(const std::vector<std::shared_ptr<al
     browser->setPickerController(self());
     browser->setCurrentPage(page);
     browser->setAssetsArray(assets);
-    browser->show(true);
-    const double screenHeight = ui::Screen::mainScreen().bounds().size.height;
-    setTop(*browser, screenHeight);
-    window->addSubview(browser);
     std::weak_ptr<PKImagePickerController> weak = self();
-    ui::View::animate(PKPhotoBrowser::kSlideDuration, [browser] { setTop(*browser, 0); }, [weak](bool) {
+    browser->show(true, [weak] {
         if (auto picker = weak.lock()) picker->isShow_ = false;
     });
 }

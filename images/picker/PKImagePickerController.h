@@ -121,7 +121,6 @@ public:
 
     // ---- Choice ----
     bool validateNumberOfSelections(std::uint64_t count) const;
-    bool validateMaximumNumberOfSelections(std::uint64_t count) const;
     void addAssetsObject(const ns::URL& assetURL);
     void removeAssetsObject(const ns::URL& assetURL);
     bool assetIsSelected(const ns::URL& assetURL) const;

@@ -161,16 +161,19 @@ void PKPhotoBrowser::photoDidChecked(ns::Object*, ui::Event*) {
     check.setSelected(!check.isSelected());
 }
 
-void PKPhotoBrowser::show(bool animated) {
+void PKPhotoBrowser::show(bool animated, std::function<void()> completion) {
     auto window = ui::Application::sharedApplication().keyWindow();
     if (!window) return;
     if (animated) {
         setTop(*this, ui::Screen::mainScreen().bounds().size.height);
         window->addSubview(sharedFromThis());
         auto self = sharedFromThis();
-        View::animate(kSlideDuration, [self] { setTop(*self, 0); });
+        View::animate(kSlideDuration, [self] { setTop(*self, 0); }, [completion = std::move(completion)](bool) {
+            if (completion) completion();
+        });
     } else {
         window->addSubview(sharedFromThis());
+        if (completion) completion();
     }
 }
 

@@ -6,6 +6,7 @@
 // bottom of the screen when shown and down again when closed.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,7 +66,9 @@ public:
     void updateStatus();
     bool assetIsSelected(const ns::URL& assetURL) const;
     void photoDidChecked(ns::Object* sender = nullptr, ui::Event* event = nullptr);
-    void show(bool animated);
+    // Adds the browser to the key window (sliding it up when animated); the completion runs once it is in
+    // place.
+    void show(bool animated, std::function<void()> completion = {});
     void hide(bool animated);
     void closePhotoBrower(ns::Object* = nullptr, ui::Event* = nullptr) { hide(true); }
     void didScrollToPage(std::int32_t page);

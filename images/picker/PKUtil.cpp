@@ -1,35 +1,21 @@
 #include "images/picker/PKUtil.h"
 
-#include <cctype>
-#include <string>
-
-#include "platform/foundation/Bundle.h"
+#include "ui/HexColorComponent.h"
 
 namespace ql {
 
 std::shared_ptr<ui::Color> PKUtil::getColor(std::string_view hex) {
     if (hex.size() < 6) return nullptr;
-    double channels[3];
-    for (int c = 0; c < 3; ++c) {
-        int value = 0;
-        for (int d = 0; d < 2; ++d) {
-            const auto ch = static_cast<unsigned char>(hex[static_cast<std::size_t>(c * 2 + d)]);
-            if (!std::isxdigit(ch)) return nullptr;
-            value = value * 16 + (std::isdigit(ch) ? ch - '0' : std::tolower(ch) - 'a' + 10);
-        }
-        channels[c] = value / 255.0;
-    }
-    return ui::Color::colorWithRed(channels[0], channels[1], channels[2], 1);
+    const auto red = hexColorComponent(hex.substr(0, 2));
+    const auto green = hexColorComponent(hex.substr(2, 2));
+    const auto blue = hexColorComponent(hex.substr(4, 2));
+    if (!red || !green || !blue) return nullptr;
+    return ui::Color::colorWithRed(*red, *green, *blue, 1);
 }
 
 std::shared_ptr<ui::Image> PKUtil::stretchImage(const std::shared_ptr<ui::Image>& image, const cg::EdgeInsets& capInsets,
                                                 ui::ImageResizingMode resizingMode) {
     return image ? image->resizableImageWithCapInsets(capInsets, resizingMode) : nullptr;
-}
-
-std::shared_ptr<ui::Image> PKUtil::loadImageFromBundle(std::string_view relativePath) {
-    if (relativePath.empty()) return nullptr;
-    return ui::Image::imageWithContentsOfFile(ns::Bundle::main().resourcePath() + "/" + std::string(relativePath));
 }
 
 }  // namespace ql

@@ -1,6 +1,5 @@
 #pragma once
-// PKUtil: the picker's look: colours from six hexadecimal digits, stretched images, and images read from
-// a path inside the app's resources.
+// PKUtil: the picker's look: colours from six hexadecimal digits and stretched images.
 
 #include <memory>
 #include <string_view>
@@ -18,8 +17,6 @@ public:
     static std::shared_ptr<ui::Color> getColor(std::string_view hex);
     static std::shared_ptr<ui::Image> stretchImage(const std::shared_ptr<ui::Image>& image, const cg::EdgeInsets& capInsets,
                                                    ui::ImageResizingMode resizingMode);
-    // The picture at that path below the main bundle's resources; none when there is no such picture.
-    static std::shared_ptr<ui::Image> loadImageFromBundle(std::string_view relativePath);
 };
 
 }  // namespace ql

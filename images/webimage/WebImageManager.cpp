@@ -238,21 +238,16 @@ void WebImageManager::cacheAnswered(const std::shared_ptr<WebImageCombinedOperat
     }
     std::weak_ptr<WebImageCombinedOperation> weakOperation = operation;
     const auto reportUnlessCancelled = [&](std::shared_ptr<ui::Image> image, ImageCacheSource from) {
-        runOnMainAndWait([&] {
-            auto strong = weakOperation.lock();
-            if (strong && !strong->isCancelled()) completed(image, std::nullopt, from, true, url);
-        });
+        reportOnMain(weakOperation, true, [&] { completed(image, std::nullopt, from, true, url); });
     };
     const bool refresh = options & WebImageLoadRefreshCached;
     if (cachedImage && !refresh) {
-        removeRunning(operation);
         reportUnlessCancelled(cachedImage, source);
         return;
     }
     if (auto delegate = this->delegate()) {
         const std::optional<bool> allowed = delegate->imageManagerShouldDownloadImageForURL(*this, url);
         if (allowed && !*allowed) {
-            removeRunning(operation);
             if (cachedImage) reportUnlessCancelled(cachedImage, source);
             else reportUnlessCancelled(nullptr, ImageCacheSourceNone);
             return;
@@ -289,17 +284,13 @@ void WebImageManager::downloadAnswered(const std::weak_ptr<WebImageCombinedOpera
         if (operation && finished) removeRunning(operation);
         return;
     }
-    // The load's bookkeeping is done before its report, so that whoever hears of the end sees it.
-    if (finished) removeRunning(operation);
     if (error) {
         if (!isTransientFailure(error->code())) {
             std::lock_guard lock(failedMutex_);
             failedURLs_.insert(url.absoluteString());
         }
-        runOnMainAndWait([&] {
-            auto strong = weakOperation.lock();
-            if (strong && !strong->isCancelled()) completed(nullptr, error, ImageCacheSourceNone, finished, url);
-        });
+        reportOnMain(weakOperation, finished,
+                     [&] { completed(nullptr, error, ImageCacheSourceNone, finished, url); });
     } else {
         if (options & WebImageLoadRetryFailed) {
             std::lock_guard lock(failedMutex_);
@@ -310,10 +301,11 @@ void WebImageManager::downloadAnswered(const std::weak_ptr<WebImageCombinedOpera
         auto delegate = transformable ? this->delegate() : nullptr;
         if (unchanged) {
             // The server confirmed the cached image, which was reported already.
+            if (finished) removeRunning(operation);
         } else if (delegate) {
             auto self = std::static_pointer_cast<WebImageManager>(shared_from_this());
-            // The block keeps the load alive: its caller may have let go of the handle, and the load has
-            // left the running list already.
+            // The block keeps the load alive: its caller may have let go of the handle, and a cancelled load
+            // has left the running list.
             ns::DispatchQueue::global(ns::DispatchQueue::Priority::High)->async(
                 [self, delegate, operation, url, key, options, completed, image, data, finished] {
                     auto transformed = delegate->imageManagerTransformDownloadedImage(*self, image, url);
@@ -338,9 +330,17 @@ void WebImageManager::storeAndReport(const std::weak_ptr<WebImageCombinedOperati
     if (image && finished) {
         imageCache_->storeImage(image, recalculate, data, key, !(options & WebImageLoadMemoryCacheOnly));
     }
+    reportOnMain(weakOperation, finished, [&] { completed(image, std::nullopt, ImageCacheSourceNone, finished, url); });
+}
+
+void WebImageManager::reportOnMain(const std::weak_ptr<WebImageCombinedOperation>& weakOperation, bool finished,
+                                   const std::function<void()>& report) {
+    // A finished load leaves the running list on the main thread right after its report, so whoever waits
+    // there for the manager to go idle also sees what the report did.
     runOnMainAndWait([&] {
         auto strong = weakOperation.lock();
-        if (strong && !strong->isCancelled()) completed(image, std::nullopt, ImageCacheSourceNone, finished, url);
+        if (strong && !strong->isCancelled()) report();
+        if (strong && finished) removeRunning(strong);
     });
 }
 

@@ -127,6 +127,7 @@ public:
     void diskImageExistsForURL(const ns::URL& url, ExistsCompletion completion);
 
     void cancelAll();
+    // Whether a load has yet to finish: a load counts until its final report has run on the main thread.
     bool isRunning() const;
     bool isFailedURL(const ns::URL& url) const;
 
@@ -149,6 +150,9 @@ private:
                         const std::string& key, std::uint64_t options, const WebImageLoadCompletion& completed,
                         std::shared_ptr<ui::Image> image, bool recalculate, const std::optional<ns::Data>& data,
                         bool finished);
+    // Runs the report unless the load was cancelled; a finished load counts as running until it has run.
+    void reportOnMain(const std::weak_ptr<WebImageCombinedOperation>& weakOperation, bool finished,
+                      const std::function<void()>& report);
     void removeRunning(const std::shared_ptr<WebImageCombinedOperation>& operation);
     std::shared_ptr<WebImageManagerDelegate> delegate() const;
 

@@ -50,4 +50,18 @@ void GraphicsEndImageContext() {
     if (!stack().empty() && stack().back().owned) stack().pop_back();
 }
 
+ImageContextScope::ImageContextScope(cg::Size size, bool opaque, double scale) {
+    const std::size_t depth = stack().size();
+    GraphicsBeginImageContextWithOptions(size, opaque, scale);
+    if (stack().size() > depth) context_ = GraphicsGetCurrentContext();
+}
+
+ImageContextScope::~ImageContextScope() {
+    if (context_) GraphicsEndImageContext();
+}
+
+std::shared_ptr<Image> ImageContextScope::image() const {
+    return context_ ? GraphicsGetImageFromCurrentImageContext() : nullptr;
+}
+
 }  // namespace ql::ui

@@ -29,4 +29,22 @@ std::shared_ptr<Image> GraphicsGetImageFromCurrentImageContext();
 // Pops the current context when it is an image context.
 void GraphicsEndImageContext();
 
+// An image context for the lifetime of the scope, ended even when the drawing throws. When none could be
+// begun (an empty size) there is nothing to draw into and nothing is ended, so an outer context stays.
+class ImageContextScope {
+public:
+    ImageContextScope(cg::Size size, bool opaque, double scale);
+    ~ImageContextScope();
+    ImageContextScope(const ImageContextScope&) = delete;
+    ImageContextScope& operator=(const ImageContextScope&) = delete;
+
+    // The context begun, or nullptr.
+    cg::Context* context() const { return context_; }
+    // What the context holds now; nullptr when none was begun.
+    std::shared_ptr<Image> image() const;
+
+private:
+    cg::Context* context_ = nullptr;
+};
+
 }  // namespace ql::ui

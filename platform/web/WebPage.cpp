@@ -1,15 +1,10 @@
 #include "platform/web/WebPage.h"
 
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebEngineFields.h"
 
 namespace ql::ui {
 namespace {
-
-std::string field(const ns::Value& result, std::string_view key) {
-    const auto* fields = result.asDictionary();
-    const ns::Value* value = fields ? fields->find(key) : nullptr;
-    return value ? value->stringValue() : std::string();
-}
 
 ns::Error refused(const std::string& what) {
     return webEngineError(WebEngineErrorEnded, "The web engine could not open a page: " + what + ".");
@@ -30,14 +25,15 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
     auto engine = WebEngine::running(error);
     if (!engine) return nullptr;
     std::string problem;
-    const std::string target = field(engine->call("Target.createTarget", {{"url", ns::Value("about:blank")}}, "", &problem), "targetId");
+    const std::string target = textField(
+        fieldsOf(engine->call("Target.createTarget", {{"url", ns::Value("about:blank")}}, "", &problem)), "targetId");
     if (target.empty()) {
         if (error) *error = refused(problem.empty() ? "no target" : problem);
         return nullptr;
     }
-    const std::string session = field(
-        engine->call("Target.attachToTarget", {{"targetId", ns::Value(target)}, {"flatten", ns::Value(true)}}, "", &problem),
-        "sessionId");
+    const ns::Value attached = engine->call(
+        "Target.attachToTarget", {{"targetId", ns::Value(target)}, {"flatten", ns::Value(true)}}, "", &problem);
+    const std::string session = textField(fieldsOf(attached), "sessionId");
     if (session.empty()) {
         engine->send("Target.closeTarget", {{"targetId", ns::Value(target)}}, "");
         if (error) *error = refused(problem.empty() ? "no session" : problem);

@@ -11,6 +11,7 @@
 #include "platform/net/URLSession.h"
 #include "platform/net/URLSessionConfiguration.h"
 #include "platform/net/URLSessionDelegate.h"
+#include "platform/web/WebEngineFields.h"
 
 namespace ql::ui {
 namespace {
@@ -50,10 +51,6 @@ ns::Value header(std::string_view name, std::string_view value) {
     return ns::Value(ns::Dictionary{{"name", ns::Value(name)}, {"value", ns::Value(value)}});
 }
 
-std::string contentType(const std::string& MIMEType, const std::string& textEncodingName) {
-    return textEncodingName.empty() ? MIMEType : MIMEType + "; charset=" + textEncodingName;
-}
-
 ns::Dictionary fulfil(const std::string& requestID, std::int64_t status, ns::Array headers, const ns::Data& body) {
     return {{"requestId", ns::Value(requestID)},
             {"responseCode", ns::Value(status)},
@@ -63,20 +60,19 @@ ns::Dictionary fulfil(const std::string& requestID, std::int64_t status, ns::Arr
 
 }  // namespace
 
+std::string contentType(const std::string& MIMEType, const std::string& textEncodingName) {
+    return textEncodingName.empty() ? MIMEType : MIMEType + "; charset=" + textEncodingName;
+}
+
 ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest) {
-    const ns::Dictionary* fields = pageRequest.asDictionary();
-    static const ns::Dictionary none;
-    if (!fields) fields = &none;
-    const ns::Value& url = (*fields)["url"];
-    ns::URLRequest request(ns::URL::fromString(url.stringValue()));
-    if (const ns::Value* method = fields->find("method")) request.setHTTPMethod(method->stringValue());
-    if (const ns::Value* headers = fields->find("headers"); headers && headers->asDictionary()) {
-        for (const auto& [name, value] : *headers->asDictionary()) {
-            if (sameName(name, "Cookie")) continue;
-            request.setValue(value.stringValue(), name);
-        }
+    const ns::Dictionary& fields = fieldsOf(pageRequest);
+    ns::URLRequest request(ns::URL::fromString(textField(fields, "url")));
+    if (const ns::Value* method = fields.find("method")) request.setHTTPMethod(method->stringValue());
+    for (const auto& [name, value] : fieldsOf(fields["headers"])) {
+        if (sameName(name, "Cookie")) continue;
+        request.setValue(value.stringValue(), name);
     }
-    if (const ns::Value* body = fields->find("postData")) request.setHTTPBody(ns::Data(body->stringValue()));
+    if (const ns::Value* body = fields.find("postData")) request.setHTTPBody(ns::Data(body->stringValue()));
     return request;
 }
 

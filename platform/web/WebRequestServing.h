@@ -31,6 +31,9 @@ using PageReplyHandler = std::function<void(const ns::Data& body, const std::sha
 // Loads the request through the platform without following redirects; the handler runs on the main queue.
 std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, PageReplyHandler handler);
 
+// The media type with its text encoding as a content type header (and a data address) state it.
+std::string contentType(const std::string& MIMEType, const std::string& textEncodingName);
+
 // The parameters that hand a reply (or a given document) to the engine for the held request.
 ns::Dictionary fulfilment(const std::string& requestID, const ns::Data& body, const ns::URLResponse& response);
 ns::Dictionary fulfilment(const std::string& requestID, const ns::Data& body, const std::string& MIMEType,

@@ -8,6 +8,7 @@
 #include "platform/ui/MainThread.h"
 #include "platform/web/WebBrowserView.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebEngineFields.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebRequestServing.h"
 
@@ -25,17 +26,6 @@ ns::Error cancelledError(const std::optional<ns::URLRequest>& request) {
         info.set(std::string(ns::URLErrorFailingURLStringErrorKey), ns::Value(request->URL()->absoluteString()));
     }
     return ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorCancelled, std::move(info));
-}
-
-const ns::Dictionary& fieldsOf(const ns::Value& value) {
-    static const ns::Dictionary none;
-    const auto* fields = value.asDictionary();
-    return fields ? *fields : none;
-}
-
-std::string text(const ns::Dictionary& fields, std::string_view key) {
-    const ns::Value* value = fields.find(key);
-    return value ? value->stringValue() : std::string();
 }
 
 WebViewNavigationType navigationTypeForReason(std::string_view reason) {
@@ -166,7 +156,7 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
     target->send(method, std::move(params), [weak, load](const ns::Value& result, const std::optional<std::string>& refusal) {
         auto self = weak.lock();
         if (!self || self->load_ != load || !self->loading_ || !self->page_) return;
-        const std::string failed = refusal ? *refusal : text(fieldsOf(result), "errorText");
+        const std::string failed = refusal ? *refusal : textField(fieldsOf(result), "errorText");
         if (failed.empty()) return;
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
         // A document that came (or failed) ends its load when the engine stops loading the frame.
@@ -201,8 +191,7 @@ void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const 
     }
     // Only the network schemes pass through the engine's interception; any other document is handed over
     // as a data address.
-    const std::string type = textEncodingName.empty() ? MIMEType : MIMEType + ";charset=" + textEncodingName;
-    const std::string address = "data:" + type + ";base64," + ns::base64EncodedString(data);
+    const std::string address = "data:" + contentType(MIMEType, textEncodingName) + ";base64," + ns::base64EncodedString(data);
     navigate(OwnNavigation{address, std::nullopt, std::nullopt}, "Page.navigate", {{"url", ns::Value(address)}});
     arrivingDocument_ = ShownDocument{document, baseURL};
     if (page_) frameLoads_[page_->mainFrame()].answered = true;
@@ -251,7 +240,7 @@ History historyOf(const ns::Value& value) {
     if (!entries || !entries->asArray() || !current) return history;
     for (const auto& entry : *entries->asArray()) history.entries.push_back(&entry);
     history.current = current->int64Value();
-    if (!history.entries.empty() && text(fieldsOf(*history.entries.front()), "url") == "about:blank") {
+    if (!history.entries.empty() && textField(fieldsOf(*history.entries.front()), "url") == "about:blank") {
         history.entries.erase(history.entries.begin());
         --history.current;
     }
@@ -280,7 +269,7 @@ void WebView::travel(int step) {
     const std::int64_t target = history.current + step;
     if (history.current < 0 || target < 0 || target >= static_cast<std::int64_t>(history.entries.size())) return;
     const auto& entry = fieldsOf(*history.entries[static_cast<std::size_t>(target)]);
-    const std::string url = text(entry, "url");
+    const std::string url = textField(entry, "url");
     if (!begin(ns::URLRequest(ns::URL::fromString(url)), WebViewNavigationType::BackForward)) return;
     const ns::Value* id = entry.find("id");
     navigate(OwnNavigation{url, std::nullopt, std::nullopt}, "Page.navigateToHistoryEntry",
@@ -301,8 +290,8 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
     const auto& fields = fieldsOf(reply);
     if (fields.contains("exceptionDetails")) return "";
     const auto& result = fieldsOf(fields["result"]);
-    if (text(result, "type") != "string") return "";
-    return text(result, "value");
+    if (textField(result, "type") != "string") return "";
+    return textField(result, "value");
 }
 
 bool WebView::awaitingMainDocument() const {
@@ -352,25 +341,25 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
     } else if (method == "Page.frameNavigated") {
         frameNavigated(fieldsOf(fields["frame"]));
     } else if (method == "Page.frameStoppedLoading") {
-        const std::string frame = text(fields, "frameId");
+        const std::string frame = textField(fields, "frameId");
         auto found = frameLoads_.find(frame);
         if (found != frameLoads_.end() && found->second.answered) endFrameLoad(frame);
     } else if (method == "Page.frameRequestedNavigation" || method == "Page.frameScheduledNavigation") {
-        navigationReasons_[text(fields, "frameId")] = navigationTypeForReason(text(fields, "reason"));
+        navigationReasons_[textField(fields, "frameId")] = navigationTypeForReason(textField(fields, "reason"));
     } else if (method == "Page.navigatedWithinDocument") {
-        navigatedWithinDocument(text(fields, "frameId"), text(fields, "url"));
-    } else if (method == "Runtime.bindingCalled" && text(fields, "name") == WebPage::kFocusBinding) {
-        pageFocusChanged(text(fields, "payload") == "editing");
+        navigatedWithinDocument(textField(fields, "frameId"), textField(fields, "url"));
+    } else if (method == "Runtime.bindingCalled" && textField(fields, "name") == WebPage::kFocusBinding) {
+        pageFocusChanged(textField(fields, "payload") == "editing");
     } else if (method == "Page.frameDetached") {
         // The frame went with its document; its load cannot end any more.
-        frameLoads_.erase(text(fields, "frameId"));
-        navigationReasons_.erase(text(fields, "frameId"));
+        frameLoads_.erase(textField(fields, "frameId"));
+        navigationReasons_.erase(textField(fields, "frameId"));
     }
 }
 
 void WebView::frameNavigated(const ns::Dictionary& frame) {
-    const std::string id = text(frame, "id");
-    const std::string url = text(frame, "url");
+    const std::string id = textField(frame, "id");
+    const std::string url = textField(frame, "url");
     auto found = frameLoads_.find(id);
     // The engine's error page shows a failure; one that comes while a load has not failed is an earlier one's.
     const bool errorPage = frame.contains("unreachableUrl") || url.rfind("chrome-error:", 0) == 0;
@@ -394,10 +383,10 @@ void WebView::navigatedWithinDocument(const std::string& frame, const std::strin
 }
 
 void WebView::requestPaused(const ns::Dictionary& params) {
-    const std::string requestID = text(params, "requestId");
+    const std::string requestID = textField(params, "requestId");
     ns::URLRequest request = platformRequestFromPage(params["request"]);
-    if (text(params, "resourceType") == "Document") {
-        documentRequested(requestID, text(params, "frameId"), std::move(request), params.contains("redirectedRequestId"));
+    if (textField(params, "resourceType") == "Document") {
+        documentRequested(requestID, textField(params, "frameId"), std::move(request), params.contains("redirectedRequestId"));
         return;
     }
     request.setMainDocumentURL(request_ ? request_->URL() : std::nullopt);

@@ -9,22 +9,12 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebBrowserView.h"
+#include "platform/web/WebEngineFields.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebView.h"
 
 namespace ql::ui {
 namespace {
-
-const ns::Dictionary& fieldsOf(const ns::Value& value) {
-    static const ns::Dictionary none;
-    const auto* fields = value.asDictionary();
-    return fields ? *fields : none;
-}
-
-double number(const ns::Dictionary& fields, std::string_view key) {
-    const ns::Value* value = fields.find(key);
-    return value ? value->doubleValue() : 0;
-}
 
 class ScrollFollower final : public ScrollViewDelegate {
 public:
@@ -137,9 +127,9 @@ void WebView::refreshRendering() {
         const auto& content = fieldsOf(fields["cssContentSize"]);
         const auto& visible = fieldsOf(fields["cssVisualViewport"]);
         self->followingPage_ = true;
-        self->scrollView_->setContentSize(cg::Size{number(content, "width"), number(content, "height")});
+        self->scrollView_->setContentSize(cg::Size{numberField(content, "width"), numberField(content, "height")});
         self->followingPage_ = false;
-        self->followPagePosition(cg::Point{number(visible, "pageX"), number(visible, "pageY")});
+        self->followPagePosition(cg::Point{numberField(visible, "pageX"), numberField(visible, "pageY")});
     });
     const std::uint64_t rendering = rendering_;
     page_->send("Page.captureScreenshot", {{"format", ns::Value("png")}},

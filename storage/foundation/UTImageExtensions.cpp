@@ -15,26 +15,6 @@ namespace {
 
 constexpr double kImageLoadTimeout = 10;
 
-// An image context for the lifetime of the scope, ended even when drawing throws.
-class ImageContext {
-public:
-    ImageContext(cg::Size size, bool opaque, double scale) {
-        ui::GraphicsBeginImageContextWithOptions(size, opaque, scale);
-        context_ = size.width > 0 && size.height > 0 ? ui::GraphicsGetCurrentContext() : nullptr;
-    }
-    ~ImageContext() {
-        if (context_) ui::GraphicsEndImageContext();
-    }
-    ImageContext(const ImageContext&) = delete;
-    ImageContext& operator=(const ImageContext&) = delete;
-
-    cg::Context* get() const { return context_; }
-    std::shared_ptr<ui::Image> image() const { return context_ ? ui::GraphicsGetImageFromCurrentImageContext() : nullptr; }
-
-private:
-    cg::Context* context_ = nullptr;
-};
-
 double centred(double origin, double extent, double drawn) { return std::round(origin + (extent - drawn) / 2); }
 
 // Where the image goes for a content mode; `clips` tells whether the drawing is kept inside the rectangle.
@@ -71,18 +51,18 @@ cg::Rect placement(cg::Size natural, const cg::Rect& rect, ui::ContentMode mode,
 }  // namespace
 
 std::shared_ptr<ui::Image> imageWithSolidColor(const ui::Color& color, cg::Size size) {
-    ImageContext context(size, false, ui::Screen::mainScreen().scale());
-    if (!context.get()) return nullptr;
-    context.get()->setFillColor(color.CGColor());
-    context.get()->fillRect({0, 0, size.width, size.height});
+    ui::ImageContextScope context(size, false, ui::Screen::mainScreen().scale());
+    if (!context.context()) return nullptr;
+    context.context()->setFillColor(color.CGColor());
+    context.context()->fillRect({0, 0, size.width, size.height});
     return context.image();
 }
 
 std::shared_ptr<ui::Image> imageMaskedAndTintedWithColor(const ui::Image& image, const ui::Color& color) {
     const cg::Size size = image.size();
-    ImageContext context(size, false, image.scale());
-    if (!context.get() || !image.CGImage()) return nullptr;
-    cg::Context& c = *context.get();
+    ui::ImageContextScope context(size, false, image.scale());
+    if (!context.context() || !image.CGImage()) return nullptr;
+    cg::Context& c = *context.context();
     c.translateCTM(0, size.height);
     c.scaleCTM(1, -1);
     const cg::Rect whole{0, 0, size.width, size.height};
@@ -135,9 +115,9 @@ std::shared_ptr<ui::Image> tileImageAtColumn(const ui::Image& image, std::uint64
     const cg::Size size = image.size();
     const double tileWidth = std::round(size.width / static_cast<double>(columns));
     const double tileHeight = std::round(size.height / static_cast<double>(rows));
-    ImageContext context({tileWidth, tileHeight}, true, image.scale());
-    if (!context.get()) return nullptr;
-    context.get()->translateCTM(-static_cast<double>(column) * tileWidth, -static_cast<double>(row) * tileHeight);
+    ui::ImageContextScope context({tileWidth, tileHeight}, true, image.scale());
+    if (!context.context()) return nullptr;
+    context.context()->translateCTM(-static_cast<double>(column) * tileWidth, -static_cast<double>(row) * tileHeight);
     image.drawAtPoint({0, 0});
     return context.image();
 }
@@ -145,19 +125,19 @@ std::shared_ptr<ui::Image> tileImageAtColumn(const ui::Image& image, std::uint64
 std::shared_ptr<ui::Image> tileImageInClipRect(const ui::Image& image, const cg::Rect& clip, const cg::Rect& bounds,
                                                double scale) {
     if (bounds.size.width <= 0) return nullptr;
-    ImageContext context(clip.size, true, scale);
-    if (!context.get()) return nullptr;
+    ui::ImageContextScope context(clip.size, true, scale);
+    if (!context.context()) return nullptr;
     const double zoom = image.size().width / bounds.size.width;
     if (zoom <= 0) return nullptr;
-    context.get()->translateCTM(-clip.origin.x, -clip.origin.y);
-    context.get()->scaleCTM(1 / zoom, 1 / zoom);
+    context.context()->translateCTM(-clip.origin.x, -clip.origin.y);
+    context.context()->scaleCTM(1 / zoom, 1 / zoom);
     image.drawAtPoint({0, 0});
     return context.image();
 }
 
 std::shared_ptr<ui::Image> imageScaledToSize(const ui::Image& image, cg::Size size) {
-    ImageContext context(size, false, image.scale());
-    if (!context.get()) return nullptr;
+    ui::ImageContextScope context(size, false, image.scale());
+    if (!context.context()) return nullptr;
     image.drawInRect({0, 0, size.width, size.height});
     return context.image();
 }

@@ -9,19 +9,10 @@ namespace ql {
 
 std::shared_ptr<ui::Image> snapshotImage(ui::View& view) {
     const cg::Size size = view.bounds().size;
-    if (size.width <= 0 || size.height <= 0) return nullptr;
-    ui::GraphicsBeginImageContextWithOptions(size, false, 1);
-    cg::Context* context = ui::GraphicsGetCurrentContext();
-    std::shared_ptr<ui::Image> image;
-    if (context) {
-        // The image context must be ended even if rendering throws.
-        struct End {
-            ~End() { ui::GraphicsEndImageContext(); }
-        } end;
-        view.layer()->renderInContext(*context);
-        image = ui::GraphicsGetImageFromCurrentImageContext();
-    }
-    return image;
+    ui::ImageContextScope context(size, false, 1);
+    if (!context.context()) return nullptr;
+    view.layer()->renderInContext(*context.context());
+    return context.image();
 }
 
 void setRoundedCornersWithRadius(ui::View& view, double radius, double width, const ui::Color* color) {

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "debug/DuvCrashHelper.h"
@@ -69,16 +73,29 @@ TEST_F(DuvCrash, ExceptionsKeepWhatTheyHaveAndUnwritableRecordsTakeNoSlot) {
     EXPECT_EQ(recordFiles(), 1u);
 }
 
-// Runs the body in a child process and answers the signal that ended it.
+// Runs the body in a child process and answers the signal that ended it; a child still running after a
+// minute has hung, is killed and answers -1.
 int signalEndingChild(const std::function<void()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
         body();
         ::_exit(0);
     }
+    const int ended = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+    pollfd wait{ended, POLLIN, 0};
+    const bool hung = ended >= 0 && ::poll(&wait, 1, 60'000) == 0;
+    if (hung) ::kill(child, SIGKILL);
+    if (ended >= 0) ::close(ended);
     int status = 0;
     ::waitpid(child, &status, 0);
+    if (hung) return -1;
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+std::size_t plistFiles(const std::string& folder) {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) count += entry.path().extension() == ".plist";
+    return count;
 }
 
 TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
@@ -107,6 +124,48 @@ TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
               }),
               SIGSEGV);
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
+}
+
+TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreStillRecordsAndDies) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    EXPECT_EQ(signalEndingChild([&] {
+                  DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
+                  store.install();
+                  // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log
+                  // line, after its record is written and before it lets go of the store.
+                  int pipe[2];
+                  if (::pipe(pipe) != 0) ::_exit(2);
+                  ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+                  const char filler[512] = {};
+                  while (::write(pipe[1], filler, sizeof filler) > 0) {
+                  }
+                  ::fcntl(pipe[1], F_SETFL, 0);
+                  ::dup2(pipe[1], STDERR_FILENO);
+                  const std::size_t before = plistFiles(caches);
+                  std::thread([&store] { store.saveToFile(ns::Dictionary{{"held", true}}); }).detach();
+                  while (plistFiles(caches) == before) std::this_thread::yield();
+                  ::raise(SIGSEGV);
+              }),
+              SIGSEGV);
+    const auto report = DuvCrashHelper(caches).crashReport();
+    ASSERT_TRUE(report);
+    EXPECT_EQ((*report)["signal type"].int64Value(), SIGSEGV);
+}
+
+TEST_F(DuvCrash, NotedSignalsBecomeRecordsOldestFirstAndCutLinesAreDropped) {
+    std::filesystem::create_directories(folder());
+    const auto note = [&](const std::string& name, const std::string& text) {
+        std::ofstream(folder() + "/" + name) << text;
+    };
+    note("pending-signal-7", "11 2000000000\nnot a line\n4 20");  // the last line was cut short
+    note("pending-signal-8", "8 1000000000\n");
+    DuvCrashHelper store(folder());
+    const auto logs = store.crashLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGSEGV);
+    EXPECT_EQ(logs[1]["signal type"].int64Value(), SIGFPE);
+    EXPECT_EQ(recordFiles(), 2u);  // the notes are gone
+    EXPECT_EQ(DuvCrashHelper(folder()).crashPlist().size(), 2u);
 }
 
 // Out of the crash store's way, but it needs a process in which nothing has made the tool yet.

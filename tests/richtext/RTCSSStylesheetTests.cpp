@@ -26,6 +26,42 @@ std::string text(const ns::Dictionary* declarations, std::string_view key) {
 
 std::string text(const ns::Value& declarations, std::string_view key) { return text(declarations.asDictionary(), key); }
 
+TEST(RTCSSStylesheetTests, CascadeKeysAreEqualExactlyWhenCascadesAre) {
+    RTCSSStylesheet sheet("div .x { font-size: 20px } .x { color: blue }");
+    const auto div = node("div");
+    const auto span = node("span");
+    const auto a = node("p", {{"class", ns::Value("x")}, {"style", ns::Value("color:green")}}, div);
+    const auto b = node("p", {{"style", ns::Value("color:green")}, {"class", ns::Value("x")}}, div);
+    EXPECT_EQ(sheet.cascadeKeyForElement(*a, false), sheet.cascadeKeyForElement(*b, false));
+    // Outside the div the descendant rule no longer matches.
+    const auto outside = node("p", {{"class", ns::Value("x")}, {"style", ns::Value("color:green")}}, span);
+    EXPECT_NE(sheet.cascadeKeyForElement(*a, false), sheet.cascadeKeyForElement(*outside, false));
+    EXPECT_EQ(text(sheet.mergedStyleDictionaryForElement(*a, nullptr, true), "font-size"), "20px");
+    EXPECT_EQ(text(sheet.mergedStyleDictionaryForElement(*outside, nullptr, true), "font-size"), "<absent>");
+    // The inline style counts unless it is ignored.
+    const auto plain = node("p", {{"class", ns::Value("x")}}, div);
+    EXPECT_NE(sheet.cascadeKeyForElement(*a, false), sheet.cascadeKeyForElement(*plain, false));
+    EXPECT_EQ(sheet.cascadeKeyForElement(*a, true), sheet.cascadeKeyForElement(*plain, true));
+    // Texts that run together differently, and an empty attribute against none, are told apart.
+    const auto joined = node("p", {{"class", ns::Value("x-")}, {"id", ns::Value("")}});
+    const auto split = node("p", {{"class", ns::Value("x")}, {"id", ns::Value("-")}});
+    const auto none = node("p", {{"class", ns::Value("x")}});
+    EXPECT_NE(sheet.cascadeKeyForElement(*joined, true), sheet.cascadeKeyForElement(*split, true));
+    EXPECT_NE(sheet.cascadeKeyForElement(*joined, true), sheet.cascadeKeyForElement(*none, true));
+    EXPECT_NE(sheet.cascadeKeyForElement(*split, true), sheet.cascadeKeyForElement(*none, true));
+    EXPECT_NE(sheet.cascadeKeyForElement(*node("p"), true), sheet.cascadeKeyForElement(*node("b"), true));
+
+    // Every change of the rules is a new generation; a copy keeps the one it was made with.
+    const std::uint64_t before = sheet.generation();
+    RTCSSStylesheet copy = sheet;
+    EXPECT_EQ(copy.generation(), before);
+    sheet.parseStyleBlock("p { color: black }");
+    EXPECT_NE(sheet.generation(), before);
+    copy.mergeStylesheet(RTCSSStylesheet("b { color: red }"));
+    EXPECT_NE(copy.generation(), before);
+    EXPECT_NE(copy.generation(), sheet.generation());
+}
+
 TEST(RTCSSStylesheetTests, ParsesRulesGroupsPseudoClassesAndComments) {
     RTCSSStylesheet sheet("/* lead */ h1 ,  h2 { color: red; font-size: 3em !IMPORTANT }\n"
                           "a:hover { color: blue }\n"

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/URL.h"
@@ -20,6 +21,7 @@
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTLog.h"
 #include "richtext/RTTextAttachment.h"
+#include "richtext/RTTextBlock.h"
 #include "richtext/RichTextFontDescriptor.h"
 #include "richtext/RichTextParagraphStyle.h"
 
@@ -74,6 +76,88 @@ TEST(RTHTMLAttributedStringBuilderTests, WhiteSpaceCollapsesAndGoesBetweenBlocks
     EXPECT_EQ(text("<p>para</p>"), "para\n");
     // Spaces written on purpose stay.
     EXPECT_EQ(text("<p>a&nbsp;&nbsp;b</p>"), "a\u00A0\u00A0b\n");
+}
+
+// Every run of a question-shaped document, each expectation read off its CSS: the paragraph rule gives its
+// text #333 and a 1em (12 point) bottom margin, ".q b" makes the bold text red, the div's padding and
+// background make one text block that every paragraph inside it lists, list items keep the default black
+// and their marker is generated content, the image is one attachment character.
+TEST(RTHTMLAttributedStringBuilderTests, AQuestionDocumentKeepsEveryRun) {
+    std::string html = "<html><head><style>p { margin: 0 0 1em 0; color: #333 } .q b { color: red }</style></head><body>";
+    for (int i = 0; i < 2; ++i)
+        html += "<div class=\"q\" style=\"padding: 4px 8px; background-color: rgb(250, 250, 240)\"><p>第" + std::to_string(i) +
+                "题：意思与&ldquo;<b>高兴</b>&rdquo;？ Choose the <i>best</i> answer &amp; explain.</p>"
+                "<ul><li>A. 快乐</li><li>B. 难过</li></ul><img src=\"q.png\" width=\"120\" height=\"80\"><br></div>\n";
+    const ct::AttributedString result = import(html + "</body></html>");
+
+    struct Expected {
+        std::u16string text;
+        std::string color;
+        bool bold = false;
+        bool italic = false;
+        double paragraphSpacing = 0;
+        double headIndent = 0;
+        bool marker = false;
+        bool listed = false;
+        bool attachment = false;
+    };
+    std::vector<Expected> expected;
+    for (const char16_t digit : {u'0', u'1'}) {
+        const std::vector<Expected> block = {
+            {std::u16string(u"第") + digit + u"题：意思与\u201C", "333333", false, false, 12},
+            {u"高兴", "ff0000", true, false, 12},
+            {u"\u201D？ Choose the ", "333333", false, false, 12},
+            {u"best", "333333", false, true, 12},
+            {u" answer & explain.\n", "333333", false, false, 12},
+            {u"\t\u2022\t", "000000", false, false, 0, 27, true, true},
+            {u"A. 快乐\n", "000000", false, false, 0, 27, false, true},
+            {u"\t\u2022\t", "000000", false, false, 12, 27, true, true},
+            {u"B. 难过\n", "000000", false, false, 12, 27, false, true},
+            {u"\uFFFC", "000000", false, false, 0, 0, false, false, true},
+            {u"\u2028\n", "000000"},
+        };
+        expected.insert(expected.end(), block.begin(), block.end());
+    }
+
+    std::vector<const RTTextBlock*> blocks;
+    std::size_t run = 0;
+    result.enumerateAttributes({0, result.length()}, [&](const ns::Dictionary& attributes, ns::Range range, bool&) {
+        ASSERT_LT(run, expected.size());
+        const Expected& want = expected[run++];
+        const std::u16string_view text = std::u16string_view(result.u16string()).substr(range.location, range.length);
+        SCOPED_TRACE("run " + std::to_string(run));
+        EXPECT_EQ(text, want.text);
+        EXPECT_EQ(colorAt(result, range.location), want.color);
+        const ct::Font font = fontAt(result, range.location);
+        EXPECT_EQ(font.familyName(), "Times New Roman");
+        EXPECT_DOUBLE_EQ(font.pointSize(), 12);
+        EXPECT_EQ((font.symbolicTraits() & ct::FontBoldTrait) != 0, want.bold);
+        EXPECT_EQ((font.symbolicTraits() & ct::FontItalicTrait) != 0, want.italic);
+        const ct::ParagraphStyle paragraph = paragraphAt(result, range.location);
+        EXPECT_DOUBLE_EQ(paragraph.paragraphSpacing, want.paragraphSpacing);
+        EXPECT_DOUBLE_EQ(paragraph.headIndent, want.headIndent);
+        EXPECT_EQ(attributes.contains(RTFieldAttribute), want.marker);
+        EXPECT_EQ(attributes.contains(RTTextListsAttribute), want.listed);
+        const auto attachment = attributes[ui::AttachmentAttributeName].asObject<RTTextAttachment>();
+        EXPECT_EQ(attachment != nullptr, want.attachment);
+        if (attachment) {
+            EXPECT_EQ(attachment->displaySize(), (cg::Size{120, 80}));
+        }
+        // One block per question, shared by all of its paragraphs.
+        const ns::Array* listed = attributes[RTTextBlocksAttribute].asArray();
+        ASSERT_TRUE(listed);
+        ASSERT_EQ(listed->size(), 1u);
+        const auto box = listed->front().asObject<RTTextBlock>();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->padding(), (cg::EdgeInsets{4, 8, 4, 8}));
+        ASSERT_TRUE(box->backgroundColor());
+        EXPECT_EQ(RTHexDigitsFromColor(*box->backgroundColor()), "fafaf0");
+        if (blocks.empty() || blocks.back() != box.get()) blocks.push_back(box.get());
+        // The block paints the background, so the runs carry none.
+        EXPECT_FALSE(attributes.contains(RTBackgroundColorAttribute));
+    });
+    EXPECT_EQ(run, expected.size());
+    EXPECT_EQ(blocks.size(), 2u);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, LineBreaksStayInsideTheirParagraph) {
@@ -304,13 +388,17 @@ TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFi
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptionsReachTheCaller) {
+    // The queues hand over synchronously: the callback runs on the caller's thread.
     std::vector<std::string> flushed;
+    std::vector<std::thread::id> threads;
     const ns::Dictionary watching{{std::string(RTWillFlushBlockCallBack),
                                    ns::Value(std::make_shared<RTWillFlushBlock>([&](const std::shared_ptr<RTHTMLElement>& element) {
                                        flushed.push_back(element->name());
+                                       threads.push_back(std::this_thread::get_id());
                                    }))}};
     EXPECT_EQ(text("<p>a</p><div>b</div>", watching), "a\nb\n");
     EXPECT_EQ(flushed, (std::vector<std::string>{"p", "div"}));
+    EXPECT_EQ(threads, std::vector<std::thread::id>(2, std::this_thread::get_id()));
 
     const ns::Dictionary throwing{{std::string(RTWillFlushBlockCallBack),
                                    ns::Value(std::make_shared<RTWillFlushBlock>([](const std::shared_ptr<RTHTMLElement>&) {
@@ -336,8 +424,16 @@ TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptions
         EXPECT_TRUE(div->didOutput());
     }
 
+    // The text is built once: a second call answers the same object without building (or flushing) again.
     auto once = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<p>a</p>")), ns::Dictionary());
-    EXPECT_EQ(once->generatedAttributedString(), once->generatedAttributedString());
+    int flushes = 0;
+    once->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>&) { ++flushes; });
+    const std::shared_ptr<ct::AttributedString> first = once->generatedAttributedString();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->string(), "a\n");
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(once->generatedAttributedString().get(), first.get());
+    EXPECT_EQ(flushes, 1);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, AnEndTagWithNoOpenElementClosesNothing) {

@@ -32,6 +32,25 @@ std::string familyFor(const ns::Value& value) {
     return styled(root(), "span", {{"font-family", value}})->fontDescriptor()->fontFamily().value_or("<none>");
 }
 
+TEST(RTHTMLElementCSSTests, SharedDeclarationsAreKeptWithoutACopy) {
+    const auto parent = root();
+    const ns::Value declarations(ns::Dictionary{{"color", ns::Value("red")}, {"font-size", ns::Value("20px")}});
+    const auto first = styled(parent, "span", {});
+    const auto second = styled(parent, "span", {});
+    first->applyStyles(declarations);
+    second->applyStyles(declarations);
+    EXPECT_EQ(&first->styles(), declarations.asDictionary());
+    EXPECT_EQ(&second->styles(), declarations.asDictionary());
+    EXPECT_DOUBLE_EQ(second->fontDescriptor()->pointSize(), 20);
+    // A dictionary given directly is copied; nil changes nothing.
+    const ns::Dictionary own{{"color", ns::Value("blue")}};
+    first->applyStyleDictionary(own);
+    EXPECT_NE(&first->styles(), &own);
+    EXPECT_EQ(first->styles(), own);
+    second->applyStyles(ns::Value());
+    EXPECT_EQ(&second->styles(), declarations.asDictionary());
+}
+
 TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
     EXPECT_EQ(sizeFor("small", 2), 26);
     EXPECT_EQ(sizeFor("larger"), 14);   // 12 × 1.2, in whole points

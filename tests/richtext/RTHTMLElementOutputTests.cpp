@@ -5,12 +5,14 @@
 #include "platform/text/Shadow.h"
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTAttributeNames.h"
+#include "richtext/RTHTMLColors.h"
 #include "richtext/RTHTMLElement.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTStylesheetHTMLElement.h"
 #include "richtext/RTTextAttachmentHTMLElement.h"
 #include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTHTMLOptions.h"
+#include "platform/ui/Color.h"
 #include "platform/ui/GeometryValue.h"
 
 using namespace ql;
@@ -38,7 +40,7 @@ std::shared_ptr<RTHTMLElement> element(const std::shared_ptr<RTHTMLElement>& par
 }
 
 std::shared_ptr<RTHTMLElement> text(const std::shared_ptr<RTHTMLElement>& parent, std::string_view characters) {
-    return add(parent, std::make_shared<RTTextHTMLElement>(characters));
+    return add(parent, std::make_shared<RTTextHTMLElement>(std::string(characters)));
 }
 
 std::string output(const std::shared_ptr<RTHTMLElement>& element) {
@@ -75,6 +77,40 @@ TEST(RTHTMLElementOutputTests, JoinsChildrenAndEndsBlocks) {
     for (const auto& node : *children) std::static_pointer_cast<RTHTMLElement>(node)->setDidOutput(true);
     EXPECT_FALSE(body->needsOutput());
     EXPECT_EQ(output(span), "<nil>");
+}
+
+TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
+    const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
+    p->setTextColor(ui::Color::blackColor());
+    const auto shared = [&](std::string_view characters) {
+        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
+        p->addChildNode(node);
+        node->inheritStyleOfParent(*p);
+        return node;
+    };
+    const auto colorOf = [](const ns::Dictionary& attributes) {
+        const auto color = attributes[ct::ForegroundColorAttributeName].asObject<ui::Color>();
+        return color ? RTHexDigitsFromColor(*color).value_or("?") : "none";
+    };
+    const auto first = shared("a");
+    const auto before = p->attributesForTextContent();
+    EXPECT_EQ(p->attributesForTextContent(), before);
+    EXPECT_EQ(colorOf(*before), "000000");
+
+    // A later style reaches the texts; a snapshot already handed out stays as it was.
+    p->setTextColor(RTColorFromHTMLColorString("red"));
+    EXPECT_EQ(colorOf(*p->attributesForTextContent()), "ff0000");
+    EXPECT_EQ(colorOf(*before), "000000");
+    EXPECT_EQ(colorOf(first->attributedString()->attributesAtIndex(0)), "ff0000");
+
+    // So does a change of the children.
+    const auto kept = p->attributesForTextContent();
+    shared("b");
+    const auto rebuilt = p->attributesForTextContent();
+    EXPECT_NE(rebuilt, kept);
+    EXPECT_EQ(*rebuilt, *kept);
+    p->removeAllChildNodes();
+    EXPECT_NE(p->attributesForTextContent(), rebuilt);
 }
 
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {

@@ -31,6 +31,9 @@ TEST(RTHTMLStringTests, IgnorableWhitespace) {
     EXPECT_FALSE(isIgnorableWhitespace(" \u00a0 "));
     EXPECT_FALSE(isIgnorableWhitespace("\u3000"));
     EXPECT_FALSE(isIgnorableWhitespace(" a "));
+    EXPECT_FALSE(isIgnorableWhitespace("题 "));
+    EXPECT_TRUE(isIgnorableWhitespace("\u2028\n "));
+    EXPECT_FALSE(isIgnorableWhitespace("\u2028 题"));
 
     EXPECT_TRUE(isNumeric("12.5"));
     EXPECT_TRUE(isNumeric(""));

@@ -3,6 +3,7 @@
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/ui/Font.h"
 #include "richtext/RichTextFontDescriptor.h"
 
 using namespace ql;
@@ -73,6 +74,13 @@ TEST(RichTextFontDescriptorTests, MatchesFamiliesTraitsOverridesAndFallback) {
     EXPECT_TRUE(bold->symbolicTraits() & ct::FontBoldTrait);
     EXPECT_FALSE(bold->symbolicTraits() & ct::FontItalicTrait);
     EXPECT_EQ(bold->pointSize(), 14);
+
+    // Equal descriptors share one view-layer font object, which holds the same font.
+    const ns::Value boxed = descriptor("DejaVu Serif", 14, true)->matchingFontObject();
+    ASSERT_TRUE(boxed.asObject<ui::Font>());
+    EXPECT_EQ(boxed.asObject<ui::Font>()->ctFont().fontName(), bold->fontName());
+    EXPECT_EQ(descriptor("DejaVu Serif", 14, true)->matchingFontObject().asObject<ui::Font>(), boxed.asObject<ui::Font>());
+    EXPECT_NE(descriptor("DejaVu Serif", 15, true)->matchingFontObject().asObject<ui::Font>(), boxed.asObject<ui::Font>());
 
     const auto italic = descriptor("DejaVu Serif", 14, false, true)->newMatchingFont();
     ASSERT_TRUE(italic);

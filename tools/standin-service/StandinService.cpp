@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -143,15 +144,23 @@ std::optional<std::string> JournalEntry::header(std::string_view name) const {
 std::optional<std::string> JournalEntry::field(std::string_view name) const { return Form(fields).text(name); }
 
 struct StandinService::Impl {
-    Impl(const std::string& fixturesDirectory, std::optional<std::string> stateFolder)
+    Impl(const std::string& fixturesDirectory, std::optional<std::string> stateFolder, std::chrono::milliseconds delay)
         : stateDirectory(std::move(stateFolder)),
-          state(stateDirectory && ServiceState::isSaved(*stateDirectory) ? *stateDirectory : fixturesDirectory) {}
+          state(stateDirectory && ServiceState::isSaved(*stateDirectory) ? *stateDirectory : fixturesDirectory),
+          saveDelay(delay) {
+        if (stateDirectory) saver = std::thread([this] { saveLoop(); });
+    }
+    ~Impl() { finishSaving(); }
 
     void route(const httplib::Request& request, httplib::Response& response);
     void control(const httplib::Request& request, httplib::Response& response);
     void answer(const std::string& path, Operation operation, const JournalEntry& entry, httplib::Response& response);
     std::optional<Fault> faultFor(const std::string& path) const;
     void waitForRelease();
+    void stateChanged();
+    void saveLoop();
+    // Saves what is pending and ends the saver; nothing changes the state afterwards.
+    void finishSaving();
 
     httplib::Server server;
     std::thread thread;
@@ -161,6 +170,13 @@ struct StandinService::Impl {
     std::optional<std::string> stateDirectory;
     ServiceState state;
     ServicePictures pictures;
+
+    const std::chrono::milliseconds saveDelay;
+    std::mutex saveMutex;
+    std::condition_variable saveWanted;
+    bool unsaved = false;
+    bool closing = false;
+    std::thread saver;
 
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
@@ -219,8 +235,8 @@ void StandinService::Impl::answer(const std::string& path, Operation operation, 
     {
         std::lock_guard lock(stateMutex);
         reply = operation(state, Form(entry.fields));
-        if (stateDirectory) state.save(*stateDirectory);
     }
+    if (stateDirectory) stateChanged();
     if (fault && fault->kind == Fault::Kind::JSONArray) reply = ns::Array{reply};
     const bool otherType = fault && fault->kind == Fault::Kind::ContentType;
     response.set_content(jsonText(reply), otherType ? fault->contentType : std::string(JSONContentType));
@@ -278,11 +294,49 @@ void StandinService::Impl::waitForRelease() {
     changed.wait_for(lock, LongestHold, [&] { return stopping || releases != seen; });
 }
 
+void StandinService::Impl::stateChanged() {
+    {
+        std::lock_guard lock(saveMutex);
+        unsaved = true;
+    }
+    saveWanted.notify_all();
+}
+
+void StandinService::Impl::saveLoop() {
+    std::unique_lock lock(saveMutex);
+    for (;;) {
+        saveWanted.wait(lock, [&] { return unsaved || closing; });
+        if (!unsaved) return;
+        // Later operations of a burst join this save; stopping cuts the wait short.
+        saveWanted.wait_for(lock, saveDelay, [&] { return closing; });
+        unsaved = false;
+        lock.unlock();
+        try {
+            std::lock_guard stateLock(stateMutex);
+            state.save(*stateDirectory);
+        } catch (const std::exception& error) {
+            // Nobody waits for a reply here: the message is all there is. The next change tries again.
+            std::fprintf(stderr, "stand-in service: state not saved: %s\n", error.what());
+        }
+        lock.lock();
+    }
+}
+
+void StandinService::Impl::finishSaving() {
+    if (!saver.joinable()) return;
+    {
+        std::lock_guard lock(saveMutex);
+        closing = true;
+    }
+    saveWanted.notify_all();
+    saver.join();
+}
+
 std::string StandinService::defaultFixturesDirectory() { return QL_STANDIN_FIXTURES_DIRECTORY; }
 
 StandinService::StandinService(int port, const std::string& fixturesDirectory,
-                               std::optional<std::string> stateDirectory)
-    : impl_(std::make_unique<Impl>(fixturesDirectory, std::move(stateDirectory))) {
+                               std::optional<std::string> stateDirectory, std::chrono::milliseconds saveDelay)
+    : impl_(std::make_unique<Impl>(fixturesDirectory, std::move(stateDirectory), saveDelay)) {
     httplib::Server& server = impl_->server;
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     // An idle kept-alive connection holds a server thread this long before the server can stop.
@@ -338,6 +392,7 @@ StandinService::~StandinService() {
     impl_->changed.notify_all();
     impl_->server.stop();
     impl_->thread.join();
+    impl_->finishSaving();
 }
 
 int StandinService::port() const { return impl_->port; }

@@ -11,6 +11,7 @@
 // Whatever a request holds, it gets a reply: bodies past MaximumBodyLength and operations that fail answer
 // a JSON refusal with `result` 0 and `msg`.
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -80,10 +81,13 @@ public:
     // Loads the fixtures and listens on 127.0.0.1 at `port`, or at a free port for 0. Raises
     // std::runtime_error when the fixtures cannot be read or the port cannot be bound.
     // With a state folder the service starts from what was saved there (from the fixtures the first time)
-    // and saves what it knows there after every operation, so a later service goes on from it.
+    // and saves what it knows there once operations have changed it and `saveDelay` has passed (so a burst
+    // of operations costs one save, not one each), and when it stops, so a later service goes on from it.
+    static constexpr std::chrono::milliseconds DefaultSaveDelay{250};
     explicit StandinService(int port = 0, const std::string& fixturesDirectory = defaultFixturesDirectory(),
-                            std::optional<std::string> stateDirectory = std::nullopt);
-    // Stops listening; held replies go out first.
+                            std::optional<std::string> stateDirectory = std::nullopt,
+                            std::chrono::milliseconds saveDelay = DefaultSaveDelay);
+    // Stops listening; held replies go out first, then what they changed is saved.
     ~StandinService();
     StandinService(const StandinService&) = delete;
     StandinService& operator=(const StandinService&) = delete;

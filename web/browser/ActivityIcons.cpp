@@ -3,9 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/ui/Color.h"
 #include "platform/ui/Device.h"
-#include "platform/ui/GraphicsContext.h"
 #include "web/browser/GlyphPath.h"
 
 namespace ql {
@@ -100,13 +98,7 @@ std::shared_ptr<ui::Image> drawActivityIcon(ActivityIcon icon, WebViewController
     else flat ? safariFlat(path) : safariSolid(path);
     const double design = icon == ActivityIcon::Chrome ? kChromeDesignSide : kSafariDesignSide;
     path.applyTransform(cg::AffineTransform::makeScale(side / design, side / design));
-
-    ui::GraphicsBeginImageContextWithOptions({side, side}, false, 0);
-    ui::Color::blackColor()->setFill();
-    path.fill();
-    auto image = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return image;
+    return glyphImage({side, side}, path);
 }
 
 }  // namespace ql

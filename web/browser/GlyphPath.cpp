@@ -4,6 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/ui/Color.h"
+#include "platform/ui/GraphicsContext.h"
+
 namespace ql {
 
 void addPolygon(ui::BezierPath& path, std::vector<cg::Point> points, Turning turning) {
@@ -49,6 +52,19 @@ std::vector<cg::Point> turned(std::vector<cg::Point> points, cg::Point centre, d
         p = {centre.x + dx * c - dy * s, centre.y + dx * s + dy * c};
     }
     return points;
+}
+
+std::shared_ptr<ui::Image> glyphImage(cg::Size canvas, const ui::BezierPath& glyph,
+                                      const std::function<void()>& prepareFill) {
+    ui::ImageContextScope context(canvas, false, 0);
+    if (!context.context()) return nullptr;
+    if (prepareFill) {
+        prepareFill();
+    } else {
+        ui::Color::blackColor()->setFill();
+    }
+    glyph.fill();
+    return context.image();
 }
 
 }  // namespace ql

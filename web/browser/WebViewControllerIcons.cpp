@@ -19,23 +19,17 @@ constexpr float kLightBrightnessAbove = 0.85f;
 
 bool isPad() { return ui::Device::currentDevice().userInterfaceIdiom() == ui::UserInterfaceIdiom::Pad; }
 
-// Opens the canvas, sets the look's fill, fills the glyph and hands back the image.
+// Builds the glyph and fills it in the look: flat black, or the attributes' colour with its bevel.
 std::shared_ptr<ui::Image> drawGlyph(const ns::Dictionary& attributes, WebViewControllerIconLook look, cg::Size canvas,
                                      const std::function<void(ui::BezierPath&)>& build) {
-    ui::GraphicsBeginImageContextWithOptions(canvas, false, 0);
-    if (look == WebViewControllerIconLook::Flat) {
-        ui::Color::blackColor()->setFill();
-    } else {
+    ui::BezierPath path;
+    build(path);
+    if (look == WebViewControllerIconLook::Flat) return glyphImage(canvas, path);
+    return glyphImage(canvas, path, [&attributes] {
         const auto fill = fillColorFromAttributes(attributes);
         fill->setFill();
         drawBevelFromFillColor(*fill, bevelOpacityFromAttributes(attributes));
-    }
-    ui::BezierPath path;
-    build(path);
-    path.fill();
-    auto image = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return image;
+    });
 }
 
 void backChevron(ui::BezierPath& path, bool mirrored) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "platform/foundation/Text.h"
+
 namespace ql {
 
 namespace {
@@ -18,19 +20,19 @@ std::optional<ns::URL> mainDocumentURLOf(const ns::URLRequest& request) {
     return request.mainDocumentURL() ? request.mainDocumentURL() : request.URL();
 }
 
-std::string replaceAll(std::string text, std::string_view what, std::string_view with) {
-    if (what.empty()) return text;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
-        text.replace(at, what.size(), with);
-    }
-    return text;
+std::string completionListener(const ns::URL& page) {
+    using ns::stringByReplacingOccurrencesOfString;
+    std::string script = stringByReplacingOccurrencesOfString(kCompletionListenerFormat, "%1", page.scheme().value_or(""));
+    script = stringByReplacingOccurrencesOfString(script, "%2", page.host().value_or(""));
+    return stringByReplacingOccurrencesOfString(script, "%3", WebViewProgressCompletePath);
 }
 
-std::string completionListener(const ns::URL& page) {
-    std::string script(kCompletionListenerFormat);
-    script = replaceAll(script, "%1", page.scheme().value_or(""));
-    script = replaceAll(script, "%2", page.host().value_or(""));
-    return replaceAll(script, "%3", WebViewProgressCompletePath);
+// The address without its fragment: cut where the fragment begins, so that nothing inside the fragment
+// (nor text elsewhere that resembles it) can change where the cut falls.
+std::string withoutFragment(const ns::URL& url) {
+    std::string address = url.absoluteString();
+    if (url.fragment()) address.resize(address.size() - url.fragment()->size() - 1);
+    return address;
 }
 
 bool isWebOrFileScheme(const std::optional<std::string>& scheme) {
@@ -82,9 +84,8 @@ bool WebViewProgress::webViewShouldStartLoadWithRequest(ui::WebView& webView, co
 
     bool fragmentJump = false;
     if (url && url->fragment()) {
-        const std::string withoutFragment = replaceAll(url->absoluteString(), "#" + *url->fragment(), "");
         const auto& shown = webView.request();
-        fragmentJump = shown && shown->URL() && withoutFragment == shown->URL()->absoluteString();
+        fragmentJump = shown && shown->URL() && withoutFragment(*url) == shown->URL()->absoluteString();
     }
     const bool topLevel = url && mainDocumentURLOf(request) == url;
     if (answer && !fragmentJump && url && isWebOrFileScheme(url->scheme()) && topLevel) {

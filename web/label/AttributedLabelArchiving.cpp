@@ -1,5 +1,6 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/graphics/Geometry.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "web/label/AttributedLabel.h"
@@ -92,10 +93,10 @@ void AttributedLabel::encodeWithCoder(ns::KeyedArchiver& coder) const {
     coder.encodeDouble(minimumLineHeight_, "minimumLineHeight");
     coder.encodeDouble(maximumLineHeight_, "maximumLineHeight");
     coder.encodeDouble(lineHeightMultiple_, "lineHeightMultiple");
-    coder.encodeObject(ns::Value(label_archive::stringFromEdgeInsets(textInsets_)), "textInsets");
+    coder.encodeObject(ns::Value(cg::toString(textInsets_)), "textInsets");
     coder.encodeInteger(static_cast<std::int64_t>(verticalAlignment_), "verticalAlignment");
     if (truncationTokenString_) coder.encodeObject(ns::Value(*truncationTokenString_), "truncationTokenString");
-    coder.encodeObject(ns::Value(label_archive::stringFromEdgeInsets(linkBackgroundEdgeInset_)), "linkBackgroundEdgeInset");
+    coder.encodeObject(ns::Value(cg::toString(linkBackgroundEdgeInset_)), "linkBackgroundEdgeInset");
     coder.encodeObject(label_archive::attributedStringForm(attributedText_), "attributedText");
     if (text()) coder.encodeObject(ns::Value(*text()), "text");
 }
@@ -141,7 +142,7 @@ bool AttributedLabel::initWithCoder(ns::KeyedUnarchiver& coder) {
     if (has("minimumLineHeight")) minimumLineHeight_ = single("minimumLineHeight");
     if (has("maximumLineHeight")) maximumLineHeight_ = single("maximumLineHeight");
     if (has("lineHeightMultiple")) lineHeightMultiple_ = single("lineHeightMultiple");
-    if (has("textInsets")) textInsets_ = label_archive::edgeInsetsFromString(coder.decodeObjectForKey("textInsets").asString());
+    if (has("textInsets")) textInsets_ = cg::edgeInsetsFromString(coder.decodeObjectForKey("textInsets").asString());
     if (has("verticalAlignment"))
         verticalAlignment_ = static_cast<LabelVerticalAlignment>(coder.decodeIntegerForKey("verticalAlignment"));
     if (has("truncationTokenString")) {
@@ -150,7 +151,7 @@ bool AttributedLabel::initWithCoder(ns::KeyedUnarchiver& coder) {
     }
     if (has("linkBackgroundEdgeInset"))
         linkBackgroundEdgeInset_ =
-            label_archive::edgeInsetsFromString(coder.decodeObjectForKey("linkBackgroundEdgeInset").asString());
+            cg::edgeInsetsFromString(coder.decodeObjectForKey("linkBackgroundEdgeInset").asString());
     if (auto text = label_archive::attributedStringFromForm(coder.decodeObjectForKey("attributedText"))) {
         setAttributedText(std::move(*text));
     } else if (baseText) {

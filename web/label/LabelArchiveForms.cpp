@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Geometry.h"
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
@@ -12,12 +13,6 @@
 namespace ql::label_archive {
 
 namespace {
-
-std::string number(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", value);
-    return buffer;
-}
 
 ns::Value paragraphForm(const ct::ParagraphStyle& style) {
     ns::Dictionary form;
@@ -89,7 +84,7 @@ ns::Value attributeForm(const ns::Value& value) {
     if (auto paragraph = value.asObject<ct::ParagraphStyleObject>())
         return ns::Value(ns::Dictionary{{"$paragraphStyle", paragraphForm(paragraph->style())}});
     if (auto insets = ui::GeometryValue::UIEdgeInsetsValue(value))
-        return ns::Value(ns::Dictionary{{"$insets", ns::Value(stringFromEdgeInsets(*insets))}});
+        return ns::Value(ns::Dictionary{{"$insets", ns::Value(cg::toString(*insets))}});
     if (value.isObject()) return {};
     if (const ns::Dictionary* dictionary = value.asDictionary()) {
         ns::Dictionary form;
@@ -128,7 +123,7 @@ ns::Value attributeFromForm(const ns::Value& form) {
         if (const ns::Value* paragraph = dictionary->find("$paragraphStyle"))
             return ns::Value(std::make_shared<ct::ParagraphStyleObject>(paragraphFromForm(*paragraph)));
         if (const ns::Value* insets = dictionary->find("$insets"))
-            return ui::GeometryValue::valueWithUIEdgeInsets(edgeInsetsFromString(insets->asString()));
+            return ui::GeometryValue::valueWithUIEdgeInsets(cg::edgeInsetsFromString(insets->asString()));
         ns::Dictionary value;
         for (const auto& [key, entry] : *dictionary) {
             ns::Value converted = attributeFromForm(entry);
@@ -208,17 +203,6 @@ std::optional<ns::TextCheckingResult> resultFromForm(const ns::Value& form) {
     result.duration = form["duration"].doubleValue();
     if (const ns::Dictionary* components = form["components"].asDictionary()) result.components = *components;
     return result;
-}
-
-std::string stringFromEdgeInsets(const cg::EdgeInsets& insets) {
-    return "{" + number(insets.top) + ", " + number(insets.left) + ", " + number(insets.bottom) + ", " +
-           number(insets.right) + "}";
-}
-
-cg::EdgeInsets edgeInsetsFromString(std::string_view text) {
-    double top = 0, left = 0, bottom = 0, right = 0;
-    if (std::sscanf(std::string(text).c_str(), "{%lf, %lf, %lf, %lf}", &top, &left, &bottom, &right) != 4) return {};
-    return {top, left, bottom, right};
 }
 
 }  // namespace ql::label_archive

@@ -3,13 +3,13 @@
 // which do not archive themselves; here they take property-list forms tagged with the kind they stand
 // for ("$color", "$font", "$paragraphStyle", "$insets") and come back as the same objects. Attributed
 // text is its string and its runs of attributes; a text-checking result is a dictionary of its fields.
+// Edge insets take the platform's text form, "{top, left, bottom, right}".
 // Values of a kind not listed here are left out of an archive, never written half.
 
 #include <optional>
 
 #include "platform/foundation/TextCheckingResult.h"
 #include "platform/foundation/Value.h"
-#include "platform/graphics/Geometry.h"
 #include "platform/text/AttributedString.h"
 
 namespace ql::label_archive {
@@ -25,10 +25,5 @@ std::optional<ct::AttributedString> attributedStringFromForm(const ns::Value& fo
 
 ns::Value resultForm(const ns::TextCheckingResult& result);
 std::optional<ns::TextCheckingResult> resultFromForm(const ns::Value& form);
-
-// The platform's text form of edge insets: "{top, left, bottom, right}".
-std::string stringFromEdgeInsets(const cg::EdgeInsets& insets);
-// Zero insets for text that is not in that form.
-cg::EdgeInsets edgeInsetsFromString(std::string_view text);
 
 }  // namespace ql::label_archive

@@ -218,6 +218,7 @@ TEST_F(PickerTest, WithoutCameraAccessTheCameraItemExplainsAndWithoutLibraryAcce
     ASSERT_EQ(alerts.size(), 1u) << "one alert for the three album types that failed";
     EXPECT_EQ(alerts[0]->message(), "此应用程序没有权限来访问您的照片或视频，您可以在\"隐私设置\"里启用访问");
     EXPECT_FALSE(denied->selectAssetsGroup());
+    EXPECT_FALSE(denied->titleButton()->isEnabled()) << "the album list completed, empty";
     EXPECT_EQ(denied->collectionView()->numberOfItemsInSection(0), 1) << "only the camera item";
     alerts[0]->dismissWithClickedButtonIndex(0, false);
 }
@@ -341,6 +342,24 @@ TEST_F(PickerTest, ThePreviewPagesChoosesAndReleasesWithinTheMaximum) {
     device.tap(*browser->checkButton());
     EXPECT_EQ(controller.selectedAssetArray().size(), 1u);
     EXPECT_FALSE(picker.cell(3)->isChecked());
+}
+
+TEST_F(PickerTest, APreviewOfChosenPhotosOneOfWhichWasDeletedShowsTheRest) {
+    picker.photos.addPictures("Saved Photos", 2);
+    picker.present(1, 3);
+    auto& controller = *picker.picker;
+    auto& device = picker.app.device;
+    device.tap(*picker.cell(1)->checkButton());
+    device.tap(*picker.cell(2)->checkButton());
+    ASSERT_EQ(controller.selectedAssetArray().size(), 2u);
+    std::filesystem::remove(std::filesystem::path(al::AssetsLibrary::folder()) / "Saved Photos" / "IMG_0001.PNG");
+    device.tap(*controller.selectButton());
+    device.advance(1);
+    auto browser = openBrowser(*device.keyWindow());
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->numberLabel()->text(), "1/1");
+    EXPECT_DOUBLE_EQ(top(*browser), 0);
+    EXPECT_FALSE(controller.isShow());
 }
 
 TEST(PKPhotoBrowser, ACurrentPageOutsideTheAssetsIsClampedAndAPictureFitsItsPage) {

@@ -220,14 +220,9 @@ TEST_F(WebImageDownloaderTests, FailuresAndNotifications) {
     EXPECT_EQ(finishes.count(), 2);
 
     // A server that is not there: the transport's error comes through.
-    int port = 0;
-    {
-        test::LoopbackServer gone;
-        port = gone.port();
-    }
+    const test::RefusingPort gone;
     Heard refused;
-    downloader->downloadImageWithURL(ns::URL::fromString("http://127.0.0.1:" + std::to_string(port) + "/x.jpg"), 0, {},
-                                     refused.block());
+    downloader->downloadImageWithURL(ns::URL::fromString(gone.url("/x.jpg")), 0, {}, refused.block());
     ASSERT_TRUE(test::pumpUntil([&] { return refused.finalCount() == 1; }));
     ASSERT_TRUE(refused.error);
     EXPECT_EQ(refused.error->code(), ns::URLErrorCannotConnectToHost);

@@ -18,13 +18,17 @@ struct Reports {
         ImageCacheSource source = ImageCacheSourceNone;
         bool finished = false;
         bool onMainThread = false;
+        bool managerRunning = false;
     };
     std::vector<Report> all;
+    // The manager whose running state each report notes, if any.
+    const WebImageManager* watched = nullptr;
 
     WebImageLoadCompletion block() {
         return [this](std::shared_ptr<ui::Image> image, std::optional<ns::Error> error, ImageCacheSource source,
                       bool finished, std::optional<ns::URL>) {
-            all.push_back({std::move(image), std::move(error), source, finished, ns::DispatchQueue::isMainThread()});
+            all.push_back({std::move(image), std::move(error), source, finished, ns::DispatchQueue::isMainThread(),
+                           watched && watched->isRunning()});
         };
     }
     std::size_t size() const { return all.size(); }
@@ -135,12 +139,8 @@ TEST_F(WebImageManagerTests, FailedURLsAreRememberedUnlessRetried) {
     manager->downloadImageWithURL(url("/text.jpg"), 0, {}, text.block());
     ASSERT_TRUE(test::pumpUntil([&] { return text.size() == 1; }));
     EXPECT_TRUE(manager->isFailedURL(url("/text.jpg")));
-    int port = 0;
-    {
-        test::LoopbackServer gone;
-        port = gone.port();
-    }
-    const auto refusedURL = ns::URL::fromString("http://127.0.0.1:" + std::to_string(port) + "/x.jpg");
+    const test::RefusingPort gone;
+    const auto refusedURL = ns::URL::fromString(gone.url("/x.jpg"));
     Reports refused;
     manager->downloadImageWithURL(refusedURL, 0, {}, refused.block());
     ASSERT_TRUE(test::pumpUntil([&] { return refused.size() == 1; }));
@@ -269,6 +269,43 @@ TEST_F(WebImageManagerTests, TheDelegateDecidesAndTransforms) {
 
     manager->setCacheKeyFilter([](const ns::URL& url) { return url.lastPathComponent(); });
     EXPECT_EQ(manager->cacheKeyForURL(url("/x/b.jpg")), "b.jpg");
+}
+
+// Whoever waits for the manager to go idle (the app driver's settling) must find every picture delivered.
+TEST_F(WebImageManagerTests, ALoadCountsAsRunningUntilItsReportHasRun) {
+    server.serveText("/a.jpg", test::jpegBytes(8, 8), "image/jpeg");
+    server.serveText("/bad.jpg", "gone", "text/plain", 404);
+    const auto load = [&](std::string_view path) {
+        Reports reports;
+        reports.watched = manager.get();
+        manager->downloadImageWithURL(url(path), 0, {}, reports.block());
+        EXPECT_TRUE(test::pumpUntil([&] { return reports.size() == 1; }));
+        EXPECT_FALSE(manager->isRunning()) << path;
+        return reports.all.empty() ? Reports::Report{} : reports.last();
+    };
+    const auto downloaded = load("/a.jpg");
+    EXPECT_TRUE(downloaded.image);
+    EXPECT_TRUE(downloaded.managerRunning);
+    const auto failed = load("/bad.jpg");
+    EXPECT_TRUE(failed.error);
+    EXPECT_TRUE(failed.managerRunning);
+    settle();
+    cache->clearMemory();
+    const auto fromDisk = load("/a.jpg");
+    EXPECT_EQ(fromDisk.source, ImageCacheSourceDisk);
+    EXPECT_TRUE(fromDisk.managerRunning);
+
+    auto delegate = std::make_shared<Gatekeeper>();
+    manager->setDelegate(delegate);
+    const auto refused = load("/other.jpg");
+    EXPECT_FALSE(refused.image);
+    EXPECT_TRUE(refused.managerRunning);
+    delegate->allow = true;
+    cache->clearMemory();
+    cache->clearDisk();
+    const auto transformed = load("/a.jpg");
+    EXPECT_EQ(transformed.image ? transformed.image->scale() : 0, 4);
+    EXPECT_TRUE(transformed.managerRunning);
 }
 
 }  // namespace

@@ -109,6 +109,31 @@ TEST(RunLoop, RepeatingTimersAndInvalidationFromTheirOwnBlock) {
     trackingOnly->invalidate();
 }
 
+TEST(RunLoop, ATimerWhoseBlockThrowsIsRescheduledOrEndedAsIfItReturned) {
+    ManualClockScope clock;
+    int calls = 0;
+    auto repeating = Timer::scheduledTimer(1.0, true, [&](Timer&) {
+        if (++calls == 1) throw std::runtime_error("a timer failed");
+    });
+    EXPECT_THROW(Clock::advance(1), std::runtime_error);
+    Clock::advance(1);
+    Clock::advance(1);
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(repeating->isValid());
+    repeating->invalidate();
+
+    std::weak_ptr<int> capture;
+    std::shared_ptr<Timer> oneShot;
+    {
+        auto held = std::make_shared<int>(7);
+        capture = held;
+        oneShot = Timer::scheduledTimer(1.0, false, [held](Timer&) { throw std::runtime_error("a timer failed"); });
+    }
+    EXPECT_THROW(Clock::advance(1), std::runtime_error);
+    EXPECT_FALSE(oneShot->isValid());
+    EXPECT_TRUE(capture.expired());
+}
+
 TEST(RunLoop, DelayedPerformsAreCancelledPerTarget) {
     ManualClockScope clock;
     auto loop = RunLoop::main();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/GraphicsContext.h"
@@ -60,6 +62,31 @@ TEST(GraphicsContextTests, ImageContextsStackAndRender) {
     GraphicsPopContext();
     EXPECT_FALSE(GraphicsGetCurrentContext());
     GraphicsPopContext();  // unmatched
+}
+
+TEST(GraphicsContextTests, AnImageContextScopeEndsOnlyWhatItBegan) {
+    GraphicsBeginImageContext({4, 4});
+    cg::Context* outer = GraphicsGetCurrentContext();
+    ASSERT_TRUE(outer);
+    {
+        // Nothing begun for an empty size: nothing to draw into, no image, and the outer context stays.
+        ImageContextScope empty({0, 4}, false, 1);
+        EXPECT_FALSE(empty.context());
+        EXPECT_FALSE(empty.image());
+    }
+    EXPECT_EQ(GraphicsGetCurrentContext(), outer);
+    EXPECT_THROW(
+        {
+            ImageContextScope drawing({2, 3}, false, 2);
+            ASSERT_TRUE(drawing.context());
+            EXPECT_EQ(GraphicsGetCurrentContext(), drawing.context());
+            EXPECT_EQ(drawing.image()->size(), cg::Size(2, 3));
+            throw std::runtime_error("drawing failed");
+        },
+        std::runtime_error);
+    EXPECT_EQ(GraphicsGetCurrentContext(), outer);
+    GraphicsEndImageContext();
+    EXPECT_FALSE(GraphicsGetCurrentContext());
 }
 
 }  // namespace

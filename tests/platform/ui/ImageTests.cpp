@@ -26,15 +26,18 @@ namespace fs = std::filesystem;
 const fs::path& resources() {
     static const fs::path folder = [] {
         char pattern[] = "/tmp/ql-ui-image-tests-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        return fs::path(made ? made : "/tmp");
+        // Empty when no folder could be made: the environment then fails the program, and removes nothing.
+        return ::mkdtemp(pattern) ? fs::path(pattern) : fs::path();
     }();
     return folder;
 }
 
 class ResourcesEnvironment : public ::testing::Environment {
 public:
-    void TearDown() override { fs::remove_all(resources()); }
+    void SetUp() override { ASSERT_FALSE(resources().empty()) << "no temporary folder for the main bundle"; }
+    void TearDown() override {
+        if (!resources().empty()) fs::remove_all(resources());
+    }
 };
 
 [[maybe_unused]] const bool kResourcesSet = [] {

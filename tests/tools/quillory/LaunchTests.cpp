@@ -51,11 +51,17 @@ TEST(Launch, AKeptHomeBringsTheAppAndTheServiceBackAsTheyWereLeft) {
     {
         // No guide: the shell is up before the silent sign-in's reply, which the kept service accepts.
         const Launch launch(line);
+        // The reply is held until the shell has been seen.
+        launch.service()->setFault("Mobile/StudentLogin", standin::Fault::held());
         AppDriver app(deviceProfiles().at("iphone6"), folder.path());
         registerAppLoadHooks();
         app.device().boot(&makeAppDelegate);
         app.device().runUntilIdle(0.5);
+        ASSERT_TRUE(launch.service()->waitForRequests("Mobile/StudentLogin", 1));
+        app.device().runUntilIdle(0.5);
         EXPECT_EQ(app.screen().controller, "HomeVC");
+        launch.service()->clearFault("Mobile/StudentLogin");
+        launch.service()->releaseHeldReplies();
         app.settle();
         ASSERT_TRUE(Account::share().info());
         EXPECT_EQ(Account::share().info()->mobile, "13800000002");

@@ -213,8 +213,9 @@ TEST_F(StandinServiceTest, PathsFailAsTheyAreTold) {
         return result ? parse(result->body) : Value();
     });
     ASSERT_TRUE(service.waitForRequests("Mobile/StudentLogin", 1));
-    EXPECT_EQ(held.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     EXPECT_EQ(call("Mobile/GetBookSortTree", {})["result"], Value(1));
+    // Asked without waiting, after a later request was answered in full.
+    EXPECT_EQ(held.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
     service.releaseHeldReplies();
     EXPECT_EQ(held.get()["result"], Value(1));
 
@@ -339,6 +340,28 @@ TEST(StandinServiceStateTest, AServiceWithAStateFolderGoesOnWhereTheLastOneStopp
     auto signIn = freshClient.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
     ASSERT_TRUE(signIn);
     EXPECT_EQ(parse(signIn->body)["result"], Value(2));
+}
+
+TEST(StandinServiceStateTest, OperationsAreSavedTogetherAfterADelayAndAllOfThemOnStopping) {
+    ns::TemporarySandbox folder;
+    const std::string state = folder.path() + "/standin-service";
+    {
+        // A delay no test outlasts: whatever is on disk before the stop was saved per operation.
+        StandinService service(0, StandinService::defaultFixturesDirectory(), state, std::chrono::hours(1));
+        httplib::Client client("127.0.0.1", service.port());
+        for (const char* book : {"5", "6", "7"}) {
+            auto reply = client.Post("/Mobile/AddBookCollect", httplib::Params{{"uid", "1002"}, {"bookId", book}});
+            ASSERT_TRUE(reply);
+            ASSERT_EQ(parse(reply->body)["result"], Value(1));
+        }
+        EXPECT_FALSE(ServiceState::isSaved(state)) << "saved before the delay passed";
+    }
+    ASSERT_TRUE(ServiceState::isSaved(state));
+    StandinService restarted(0, StandinService::defaultFixturesDirectory(), state);
+    httplib::Client client("127.0.0.1", restarted.port());
+    auto signedIn = client.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(parse(signedIn->body)["collectionNum"], Value(3));
 }
 
 TEST(StandinServiceProgramTest, RunsOnItsOwnAndReportsItsPort) {

@@ -102,6 +102,11 @@ TEST(WebViewProgress, NavigationsThatResetAndThoseThatDoNot) {
     // A jump within the page shown: the web view's request is that page without the fragment.
     e.webView->loadHTMLString("<p>x</p>", ns::URL::fromString("http://example.test/page"));
     EXPECT_TRUE(unchanged("http://example.test/page#part"));
+    EXPECT_TRUE(unchanged("http://example.test/page#"));
+    // A "#" inside the fragment comes escaped (a bare one makes no URL); the cut still falls where the
+    // fragment begins.
+    EXPECT_TRUE(unchanged("http://example.test/page#a%23b"));
+    EXPECT_FALSE(unchanged("http://example.test/page%23a#a"));
     EXPECT_FALSE(unchanged("http://example.test/other#part"));
 }
 

@@ -35,7 +35,7 @@ TEST(AttributedLabelArchive, ALabelComesBackWithItsLinksLooksAndSettings) {
     label->setShadowRadius(1.5);
     label->setHighlightedShadowColor(ui::Color::redColor());
     label->setHighlightedShadowOffset({1, 2});
-    label->setTextInsets({1, 2, 3, 4});
+    label->setTextInsets({1.0 / 3, 2, 3, 4});
     label->setVerticalAlignment(LabelVerticalAlignment::Bottom);
     label->setTruncationTokenString("...");
     label->setLinkBackgroundEdgeInset({0.5, -1, 0, -1.25});
@@ -60,7 +60,7 @@ TEST(AttributedLabelArchive, ALabelComesBackWithItsLinksLooksAndSettings) {
     EXPECT_EQ(back->shadowRadius(), 1.5);
     EXPECT_TRUE(back->highlightedShadowColor()->isEqual(*ui::Color::redColor()));
     EXPECT_EQ(back->highlightedShadowOffset(), (cg::Size{1, 2}));
-    EXPECT_EQ(back->textInsets(), (cg::EdgeInsets{1, 2, 3, 4}));
+    EXPECT_EQ(back->textInsets(), (cg::EdgeInsets{1.0 / 3, 2, 3, 4})) << "kept to the last digit";
     EXPECT_EQ(back->verticalAlignment(), LabelVerticalAlignment::Bottom);
     EXPECT_EQ(back->truncationTokenString(), "...");
     EXPECT_EQ(back->linkBackgroundEdgeInset(), (cg::EdgeInsets{0.5, -1, 0, -1.25}));

@@ -320,11 +320,12 @@ TEST(WebEngine, GivenDocumentsAreServedAsTheirBaseAddressesReply) {
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("location.href"), server.url("/base/"));
 
     page.delegate->events.clear();
-    page.view->loadHTMLString("<title>no base</title>", std::nullopt);
+    // Handed over as a data address, which must keep the text encoding.
+    page.view->loadHTMLString("<title>no base 标题</title>", std::nullopt);
     ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should blank other", "start", "finish"}));
-    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "no base");
-    EXPECT_EQ(page.view->documentData(), ns::Data("<title>no base</title>"));
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "no base 标题");
+    EXPECT_EQ(page.view->documentData(), ns::Data("<title>no base 标题</title>"));
 }
 
 TEST(WebEngine, PagesCannotReadFilesOutsideTheSandbox) {

@@ -57,13 +57,17 @@ TEST(BrowserOnEngine, ProgressOfAPageWithFramesAndRedirects) {
     server.serveText("/a", "<p>a</p>", "text/html");
     server.serveRedirect("/r", 302, "/b");
     server.serveText("/b", "<p>b</p>", "text/html");
+    server.serveText("/after", "<p>after</p>", "text/html");
     EstimatedPage page;
     page.load(server.url("/start"));
     ASSERT_TRUE(pumpUntil([&] { return !page.webView->isLoading() && !page.values.empty() && page.values.back() == 1.0f; }));
     expectGrowing(page.sinceLastReset());
     // Completion is reported once, and its request never leaves the web view.
     EXPECT_EQ(std::count(page.values.begin(), page.values.end(), 1.0f), 1);
-    pumpUntil([] { return false; }, 0.5);
+    // The completion request was decided on before the next page is asked for: had it gone out, the server
+    // would have had it first.
+    page.load(server.url("/after"));
+    ASSERT_TRUE(pumpUntil([&] { return !server.requests("/after").empty(); }));
     EXPECT_TRUE(server.requests("/webviewprogressproxy/complete").empty());
 }
 
@@ -76,8 +80,9 @@ TEST(BrowserOnEngine, ALateLoadEventHoldsTheEstimateBelowCompletion) {
     server.serveHeld("/late.png", late);
     EstimatedPage page;
     page.load(server.url("/slow"));
-    ASSERT_TRUE(pumpUntil([&] { return page.progress->progress() > 0.1f; }));
-    pumpUntil([] { return false; }, 0.5);
+    ASSERT_TRUE(pumpUntil([&] { return page.progress->progress() > 0.1f && !server.requests("/late.png").empty(); }));
+    // Asked of the page itself: its load event cannot have come while the picture is held.
+    EXPECT_EQ(page.webView->stringByEvaluatingJavaScriptFromString("document.readyState"), "interactive");
     EXPECT_LT(page.progress->progress(), 1.0f);
     EXPECT_GE(page.progress->progress(), 0.1f);
     late->open();
@@ -128,6 +133,7 @@ TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
     LoopbackServer server;
     auto held = server.makeGate();
     server.serveHeld("/held", held);
+    server.serveText("/next", "<p>next</p>", "text/html");
     BrowserHarness h(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real);
     auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/held")));
     h.push(browser);
@@ -138,7 +144,9 @@ TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
     EXPECT_EQ(browser->title(), "127.0.0.1:" + std::to_string(server.port()) + "/held");
     browser->reloadStopButtonTapped(nullptr);
     held->open();
-    h.device.runUntil([] { return false; }, 0.5);
+    // A load the stop started would have been asked for before the next page.
+    browser->webView()->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/next"))));
+    ASSERT_TRUE(h.device.runUntil([&] { return !server.requests("/next").empty(); }, 30));
     EXPECT_EQ(server.requests("/held").size(), 1u) << "stopping never loads again";
 }
 

@@ -1,0 +1,113 @@
+#include "debug/DuvPendingSignal.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <climits>
+#include <cstring>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
+
+namespace ql::duv_pending_signal {
+
+namespace {
+
+constexpr std::string_view kFilePrefix = "pending-signal-";
+
+// The prefix is filled before any handler is set; the handler, once per process (gRecorded), appends the
+// process id behind it. Static, so the handler itself needs next to no stack.
+char gPath[PATH_MAX + 24];
+std::size_t gPathPrefixLength = 0;
+std::atomic_flag gRecorded = ATOMIC_FLAG_INIT;
+
+// Appends the decimal digits of a non-negative number; answers the new end.
+char* appendNumber(char* out, std::int64_t number) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0 && count < 20);
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
+// Only async-signal-safe calls from here on: no allocation, no locks, no stdio.
+void record(int signal) {
+    *appendNumber(gPath + gPathPrefixLength, ::getpid()) = '\0';
+    const int file = ::open(gPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (file < 0) return;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    char line[48];
+    char* end = appendNumber(line, signal);
+    *end++ = ' ';
+    end = appendNumber(end, now.tv_sec > 0 ? now.tv_sec : 0);
+    *end++ = '\n';
+    // One short append: either the whole line lands or the next run drops what did.
+    [[maybe_unused]] const ssize_t written = ::write(file, line, static_cast<std::size_t>(end - line));
+    ::close(file);
+}
+
+// A plain return would run the faulting instruction again, so the default action is restored and the
+// signal raised anew. Only the first fatal signal of the process is recorded.
+void onSignal(int signal) {
+    if (!gRecorded.test_and_set()) record(signal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+bool parseLine(std::string_view line, PendingSignal& out) {
+    const auto space = line.find(' ');
+    if (space == std::string_view::npos) return false;
+    const auto number = [](std::string_view text, auto& value) {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size() && !text.empty();
+    };
+    return number(line.substr(0, space), out.signal) && number(line.substr(space + 1), out.seconds) &&
+           out.signal > 0 && out.seconds >= 0;
+}
+
+}  // namespace
+
+void install(const std::string& folder, const std::vector<int>& signals) {
+    const std::string prefix = folder + "/" + std::string(kFilePrefix);
+    if (prefix.size() >= PATH_MAX) {
+        ns::Log::write("DuvDebugTool:crash folder path too long, fatal signals are not recorded");
+        return;
+    }
+    std::memcpy(gPath, prefix.data(), prefix.size());
+    gPathPrefixLength = prefix.size();
+    for (int signal : signals) ::signal(signal, &onSignal);
+}
+
+std::vector<PendingSignal> collect(const std::string& folder) {
+    std::vector<PendingSignal> pending;
+    const auto& files = ns::FileManager::defaultManager();
+    for (const std::string& name : files.contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string>{})) {
+        if (!name.starts_with(kFilePrefix)) continue;
+        const std::string path = folder + "/" + name;
+        // A line is a few dozen bytes; anything much longer is not ours.
+        if (const auto data = ns::dataWithContentsOfFile(path); data && data->length() <= 4096) {
+            std::string_view text(reinterpret_cast<const char*>(data->bytes()), data->length());
+            while (!text.empty()) {
+                const auto newline = text.find('\n');
+                if (newline == std::string_view::npos) break;  // cut short by the crash: dropped
+                if (PendingSignal signal; parseLine(text.substr(0, newline), signal)) pending.push_back(signal);
+                text.remove_prefix(newline + 1);
+            }
+        }
+        ::unlink(path.c_str());
+    }
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const PendingSignal& a, const PendingSignal& b) { return a.seconds < b.seconds; });
+    return pending;
+}
+
+}  // namespace ql::duv_pending_signal
