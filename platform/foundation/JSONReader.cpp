@@ -1,6 +1,7 @@
 #include "platform/foundation/JSONReader.h"
 
 #include <simdjson.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -10,12 +11,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/JSONMemberOrder.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/JSONSyntax.h"
 #include "platform/foundation/MemoryWarning.h"
@@ -139,22 +142,36 @@ private:
 // (Going through simdjson's element objects instead takes a fifth more instructions.)
 class TreeBuilder {
 public:
-    // A dictionary member waiting to be sorted: the tape index of its key, and the key's first eight bytes
-    // as a big-endian number (zero-padded), which orders most keys without comparing texts.
-    struct Member {
-        std::uint64_t prefix;
-        std::size_t key;
-    };
-    // Kept per thread, shared by all levels of one parse.
-    using MemberStack = std::vector<Member>;
+    // What one build works with, kept per thread and shared by all levels of one parse: the members of the
+    // dictionaries being built, as written, and the order they are laid out in.
+    struct Scratch {
+        std::vector<WrittenMember> members;
+        std::vector<std::uint32_t> order;
+        MemberOrders orders;
 
-    TreeBuilder(const simdjson::dom::document& document, unsigned options, ValueArena& arena, MemberStack& members)
+        std::size_t bytes() const {
+            return members.capacity() * sizeof(WrittenMember) + order.capacity() * sizeof(std::uint32_t);
+        }
+        // What a dictionary of a great many members made the lists grow to is not kept for the next read.
+        void trim() noexcept {
+            if (bytes() <= keptScratchBytes) return;
+            members = std::vector<WrittenMember>();
+            order = std::vector<std::uint32_t>();
+        }
+    };
+
+    TreeBuilder(const simdjson::dom::document& document, unsigned options, ValueArena& arena, Scratch& scratch)
         : tape_(document.tape.get()),
           strings_(document.string_buf.get()),
           mutableContainers_(options & JSONReadingMutableContainers),
           mutableLeaves_(options & JSONReadingMutableLeaves),
           arena_(arena),
-          members_(members) {}
+          members_(scratch.members),
+          order_(scratch.order),
+          orders_(scratch.orders) {
+        // The remembered orders compare with keys of the previous document, which are gone.
+        orders_.forget();
+    }
 
     // Builds the value at tape index `at` into `slot`; the index after the value. Scalars and texts are
     // made here, inline in the loops over members; only containers recurse.
@@ -163,7 +180,7 @@ public:
         switch (static_cast<char>(word >> 56)) {
             case '[': return buildArray(at, word, slot);
             case '{': return buildDictionary(at, word, slot);
-            case '"': arena_.setText(slot, text(word), mutableLeaves_); return at + 1;
+            case '"': arena_.setPaddedText(slot, text(word), mutableLeaves_); return at + 1;
             case 'l': slot = Value(static_cast<std::int64_t>(tape_[at + 1])); return at + 2;
             case 'u': slot = Value(tape_[at + 1]); return at + 2;
             case 'd': slot = Value(std::bit_cast<double>(tape_[at + 1])); return at + 2;
@@ -197,26 +214,13 @@ private:
         return count;
     }
 
+    // simdjson pads its string buffer, so eight bytes may be read from any text in it, and whole words past
+    // the end of any text.
     std::string_view text(std::uint64_t word) const {
         const std::uint8_t* at = strings_ + (word & payloadMask);
         std::uint32_t length;
         std::memcpy(&length, at, sizeof length);
         return std::string_view(reinterpret_cast<const char*>(at + sizeof length), length);
-    }
-
-    std::string_view key(const Member& member) const { return text(tape_[member.key]); }
-
-    // simdjson pads its string buffer, so eight bytes may be read from any text in it.
-    std::uint64_t prefixOf(std::string_view key) const {
-        std::uint64_t prefix;
-        std::memcpy(&prefix, key.data(), sizeof prefix);
-        if constexpr (std::endian::native == std::endian::little) prefix = __builtin_bswap64(prefix);
-        if (key.size() >= 8) return prefix;
-        return key.empty() ? 0 : prefix & ~(~std::uint64_t{0} >> (8 * key.size()));
-    }
-
-    bool less(const Member& a, const Member& b) const {
-        return a.prefix != b.prefix ? a.prefix < b.prefix : key(a) < key(b);
     }
 
     [[gnu::noinline]] std::size_t buildArray(std::size_t at, std::uint64_t word, Value& slot) {
@@ -226,40 +230,30 @@ private:
         return end;
     }
 
-    // Dictionaries keep their keys sorted: members are sorted on the stack first, stably, so that of equal
-    // keys the last one written wins, as with the platform's reader.
+    // Dictionaries keep their keys sorted: the members are listed as written, then laid out in the order
+    // MemberOrders gives.
     [[gnu::noinline]] std::size_t buildDictionary(std::size_t at, std::uint64_t word, Value& slot) {
         const std::size_t end = static_cast<std::uint32_t>(word);
         const std::size_t mark = members_.size();
-        for (std::size_t i = at + 1; i + 1 < end; i = after(i + 1)) members_.push_back({prefixOf(text(tape_[i])), i});
-        const std::size_t last = members_.size();
-        sort(mark, last);
-        Dictionary& dictionary = arena_.setDictionary(slot, last - mark, mutableContainers_);
-        // By index: building a member's value may grow the stack.
-        for (std::size_t i = mark; i < last; ++i) {
-            const Member member = members_[i];
-            const std::string_view name = key(member);
-            if (i + 1 < last && members_[i + 1].prefix == member.prefix && key(members_[i + 1]) == name) continue;
-            build(member.key + 1, arena_.appendEntry(dictionary, name));
+        for (std::size_t i = at + 1; i + 1 < end; i = after(i + 1)) {
+            const std::string_view key = text(tape_[i]);
+            members_.push_back({prefixOf(key.data(), key.size()), key.data(), static_cast<std::uint32_t>(key.size()),
+                                static_cast<std::uint32_t>(i + 1)});
+        }
+        const std::size_t orderMark = order_.size();
+        orders_.append(std::span(members_).subspan(mark), order_);
+        const std::size_t orderEnd = order_.size();
+        Dictionary& dictionary = arena_.setDictionary(slot, orderEnd - orderMark, mutableContainers_);
+        // By index: building a member's value may grow both stacks. The fields are read one by one, as they
+        // were just written: a wider read of them would wait for those writes to reach the cache.
+        for (std::size_t i = orderMark; i < orderEnd; ++i) {
+            const WrittenMember& member = members_[mark + order_[i]];
+            const std::size_t value = member.value;
+            build(value, arena_.appendEntry(dictionary, member.keyText()));
         }
         members_.resize(mark);
+        order_.resize(orderMark);
         return end;
-    }
-
-    void sort(std::size_t from, std::size_t to) {
-        const auto first = members_.begin() + static_cast<std::ptrdiff_t>(from);
-        const auto last = members_.begin() + static_cast<std::ptrdiff_t>(to);
-        if (to - from > 16) {
-            std::stable_sort(first, last, [this](const Member& a, const Member& b) { return less(a, b); });
-            return;
-        }
-        for (auto it = first + 1; it < last; ++it) {
-            if (!less(*it, *(it - 1))) continue;
-            const Member moving = *it;
-            auto hole = it;
-            for (; hole != first && less(moving, *(hole - 1)); --hole) *hole = *(hole - 1);
-            *hole = moving;
-        }
     }
 
     const std::uint64_t* tape_;
@@ -267,7 +261,9 @@ private:
     bool mutableContainers_;
     bool mutableLeaves_;
     ValueArena& arena_;
-    MemberStack& members_;
+    std::vector<WrittenMember>& members_;
+    std::vector<std::uint32_t>& order_;
+    MemberOrders& orders_;
 };
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -317,14 +313,33 @@ std::optional<std::string> markWideIntegersAsDecimals(std::string_view text) {
     return out;
 }
 
-Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parser,
-           TreeBuilder::MemberStack& members) {
+// simdjson reads up to SIMDJSON_PADDING bytes past the end of a text, whatever they hold, and copies every
+// text into a padded buffer of its own unless told that those bytes may be read. They may when they lie in
+// the memory page of the text's last byte, as they do for most texts: no fault can come of reading them, and
+// the copy (a pass over the whole text, a tenth of a large read) is saved.
+bool paddingIsReadable(std::string_view text) {
+    static const auto pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    if (text.empty()) return false;
+    const auto last = reinterpret_cast<std::uintptr_t>(text.data() + text.size() - 1);
+    return last % pageSize + simdjson::SIMDJSON_PADDING < pageSize;
+}
+
+simdjson::error_code parse(simdjson::dom::parser& parser, std::string_view utf8, simdjson::dom::element& root) {
+    return parser.parse(utf8.data(), utf8.size(), !paddingIsReadable(utf8)).get(root);
+}
+
+TreeBuilder::Scratch& threadScratch() {
+    thread_local TreeBuilder::Scratch scratch;
+    return scratch;
+}
+
+Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parser, TreeBuilder::Scratch& scratch) {
     simdjson::dom::element root;
-    auto error = parser.parse(utf8.data(), utf8.size()).get(root);
+    auto error = parse(parser, utf8, root);
     std::optional<std::string> widened;
     if (error == simdjson::NUMBER_ERROR) {
         widened = markWideIntegersAsDecimals(utf8);
-        if (widened) error = parser.parse(widened->data(), widened->size()).get(root);
+        if (widened) error = parse(parser, *widened, root);
     }
     if (error) return Value();
     bool container = root.is_array() || root.is_object();
@@ -333,7 +348,7 @@ Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parse
     // grows when that falls short. Room not used is never touched, so it costs address space only.
     ValueArena::Handle arena = ValueArena::make(utf8.size() * 5 + 256);
     // The root value follows the tape's opening root word.
-    TreeBuilder(parser.doc, options, *arena, members).build(1, arena->root());
+    TreeBuilder(parser.doc, options, *arena, scratch).build(1, arena->root());
     return arena->root();
 }
 
@@ -347,10 +362,17 @@ Value readJSON(std::string_view utf8, unsigned options) {
     }
     if (utf8.size() <= perThreadParserCapacity) {
         thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);
-        thread_local TreeBuilder::MemberStack members;
-        if (kept) return read(utf8, options, *kept, members);
+        if (kept) {
+            TreeBuilder::Scratch& scratch = threadScratch();
+            // Trimmed however the read ends.
+            struct Trim {
+                TreeBuilder::Scratch& scratch;
+                ~Trim() { scratch.trim(); }
+            } trim{scratch};
+            return read(utf8, options, *kept, scratch);
+        }
     }
-    TreeBuilder::MemberStack members;
+    TreeBuilder::Scratch scratch;
     if (utf8.size() <= keptParserCapacity) {
         auto parser = KeptParser::shared().borrow(utf8.size());
         if (!parser) return Value();
@@ -359,13 +381,15 @@ Value readJSON(std::string_view utf8, unsigned options) {
             std::unique_ptr<simdjson::dom::parser>& parser;
             ~GiveBack() { KeptParser::shared().giveBack(std::move(parser)); }
         } giveBack{parser};
-        return read(utf8, options, *parser, members);
+        return read(utf8, options, *parser, scratch);
     }
     auto own = makeParser(utf8.size());
-    return own ? read(utf8, options, *own, members) : Value();
+    return own ? read(utf8, options, *own, scratch) : Value();
 }
 
-KeptJSONMemory keptJSONMemory() { return {KeptParser::shared().capacity(), ValueArena::keptBytes()}; }
+KeptJSONMemory keptJSONMemory() {
+    return {KeptParser::shared().capacity(), ValueArena::keptBytes(), threadScratch().bytes()};
+}
 
 void releaseKeptJSONMemory() noexcept {
     // Chunks first: once nothing is kept, trees let go afterwards are not kept either.

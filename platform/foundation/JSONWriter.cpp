@@ -81,10 +81,13 @@ public:
             case Value::Kind::Bool: return append(v.boolValue() ? "true" : "false"), true;
             case Value::Kind::Int: return appendInteger(v.int64Value()), true;
             case Value::Kind::UInt: return appendInteger(v.uint64Value()), true;
-            case Value::Kind::Double:
-                if (auto reason = unwritableReason(v)) return fail(std::move(*reason));
-                at_ = writeShortestDoubleText(v.doubleValue(), room(shortestDoubleTextCapacity));
+            case Value::Kind::Double: {
+                const double d = v.doubleValue();
+                if (!std::isfinite(d)) [[unlikely]]
+                    return fail(*unwritableReason(v));
+                at_ = writeShortestDoubleText(d, room(shortestDoubleTextCapacity));
                 return true;
+            }
             case Value::Kind::String: return appendText(v.asString()), true;
             case Value::Kind::Array:
                 if (tooDeep(level)) return fail(std::string(tooDeepReason));

@@ -446,29 +446,36 @@ namespace {
 // fractional digits that still leave 15 in all decides: the integer nearest to d * 10^k, divided by 10^k
 // (both exact, one correctly rounded division, as reading rounds), gives d back exactly when some decimal
 // of at most 15 digits does, and that integer is the shortest such decimal padded with zeros. Nothing when
-// `d` is no such decimal.
+// `d` is no such decimal. (One division for every double: a long one fails the test as quickly as a short
+// one passes it.)
 char* writeShortDecimal(double d, char* out) {
     static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr double digitsLimit = 1e15;
     const double magnitude = std::fabs(d);
     if (!(magnitude >= 1e-4 && magnitude < digitsLimit)) return nullptr;
+    // The most fractional digits that leave at most 15 in all; counted down, as most doubles have a few
+    // integer digits.
+    int k = 15;
+    while (k > 0 && !(magnitude * powersOfTen[k] < digitsLimit)) --k;
     // Below 2^52, adding and taking away 2^52 rounds to the nearest integer (ties to even), as nearbyint
     // does in the default rounding mode, without a call.
     constexpr double roundingShift = 4503599627370496.0;
-    const auto nearestAt = [&](int k) { return (magnitude * powersOfTen[k] + roundingShift) - roundingShift; };
-    // Whole numbers and those of one or two decimals (prices, ratings) are tried first, as they are common.
-    int k = 0;
-    double nearest = nearestAt(0);
-    while (nearest / powersOfTen[k] != magnitude && k < 2 && magnitude * powersOfTen[k + 1] < digitsLimit)
-        nearest = nearestAt(++k);
-    if (nearest / powersOfTen[k] != magnitude) {
-        while (k < 15 && magnitude * powersOfTen[k + 1] < digitsLimit) ++k;
-        nearest = nearestAt(k);
-        if (nearest / powersOfTen[k] != magnitude) return nullptr;
-    }
+    const double nearest = (magnitude * powersOfTen[k] + roundingShift) - roundingShift;
+    if (nearest / powersOfTen[k] != magnitude) return nullptr;
+    // The padding zeros go in halving steps (at most 15 of them, so each step is taken once at most), by
+    // constant divisors, which the compiler turns into multiplications.
     auto integer = static_cast<std::uint64_t>(nearest);
-    for (; k > 0 && integer % 10 == 0; --k) integer /= 10;
+    const auto strip = [&]<int zeros, std::uint64_t power>() {
+        if (k >= zeros && integer % power == 0) {
+            integer /= power;
+            k -= zeros;
+        }
+    };
+    strip.operator()<8, 100000000>();
+    strip.operator()<4, 10000>();
+    strip.operator()<2, 100>();
+    strip.operator()<1, 10>();
     char digits[16];
     char* end = std::to_chars(digits, digits + sizeof digits, integer).ptr;
     const int count = static_cast<int>(end - digits);
@@ -494,38 +501,16 @@ char* writeShortestDoubleText(double d, char* out) {
     if (std::isinf(d)) return copy(d > 0 ? "inf" : "-inf");
     if (char* end = writeShortDecimal(d, out)) return end;
     // The shortest digits, laid out as printf's %g lays them out: positional unless the exponent is below
-    // -4 or reaches 17. (Left to itself, to_chars takes whichever form is shorter, giving "1e+05".)
-    char buffer[shortestDoubleTextCapacity];
-    const char* scientific = buffer;
-    const char* end = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
-    const char* e = std::find(scientific, end, 'e');
-    int exponent = 0;
-    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
-    if (exponent < -4 || exponent >= 17) return std::copy(scientific, end, out);
-    // Beyond 2^53 the shortest digits padded with zeros may name another integer than the double's own;
-    // to_chars writes the exact one there.
-    if (std::fabs(d) >= 9007199254740992.0)
-        return std::to_chars(out, out + shortestDoubleTextCapacity, d, std::chars_format::fixed).ptr;
-    char* w = out;
-    const char* p = scientific;
-    if (*p == '-') *w++ = *p++;
-    char digits[20];
-    int count = 0;
-    for (; p < e; ++p)
-        if (*p != '.') digits[count++] = *p;
-    if (exponent >= 0) {
-        for (int k = 0; k <= exponent; ++k) *w++ = k < count ? digits[k] : '0';
-        if (count > exponent + 1) {
-            *w++ = '.';
-            w = std::copy(digits + exponent + 1, digits + count, w);
-        }
-    } else {
-        *w++ = '0';
-        *w++ = '.';
-        w = std::fill_n(w, -exponent - 1, '0');
-        w = std::copy(digits, digits + count, w);
-    }
-    return w;
+    // -4 or reaches 17. (Left to itself, to_chars takes whichever form is shorter, giving "1e+05".) Reading
+    // is monotonic, so the shortest digits of a double below the double 1e-4 lie below 1e-4 and those of
+    // any other double at or above it; likewise at 1e17, which is exact. The positional form of to_chars
+    // writes the same shortest digits, and the exact integer from 2^53 on, where the shortest digits padded
+    // with zeros may name another integer than the double's own.
+    const double magnitude = std::fabs(d);
+    const bool positional = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e17);
+    return std::to_chars(out, out + shortestDoubleTextCapacity, d,
+                         positional ? std::chars_format::fixed : std::chars_format::scientific)
+        .ptr;
 }
 
 std::string shortestDoubleText(double d) {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +22,7 @@
 #include "platform/foundation/ValueArena.h"
 #include "platform/foundation/JSONSyntax.h"
 #include "tests/platform/foundation/ValueCorpus.h"
+#include "tests/support/PeerProcess.h"
 
 using namespace ql::ns;
 using namespace std::string_literals;
@@ -547,6 +552,91 @@ TEST(JSONSerialization, RefusesValuesWithoutJSONForm) {
         // Whatever is valid is written, and whatever is written without fragments was valid.
         EXPECT_EQ(JSONSerialization::dataWithJSONObject(checks[i].value, 0, nullptr).has_value(), checks[i].valid) << i;
     }
+}
+
+TEST(JSONSerialization, RepeatedDictionariesKeepTheirOwnKeys) {
+    // Records that repeat a few key sequences, some with one key swapped for a near twin: the same first
+    // eight bytes, the same length, a difference in the middle of a long key or past its first sixteen
+    // bytes, an embedded NUL, duplicates (the last one wins), more members than are remembered. Checked
+    // against Python's json, which keeps the last of equal keys too and sorts them by code point, which is
+    // UTF-8 byte order.
+    const std::string k20(20, 'k'), k39(39, 'k');
+    // Twins side by side: the same prefix with another length, the same length with another suffix or
+    // another middle; keys on both sides of what std::string holds without the heap.
+    const std::vector<std::string> keys = {
+        "a", "a\\u0000", "abcdefgh", "abcdefgh\\u0000", "0123456789abcdef", "0123456789abcdeg", k20 + "A" + k20,
+        k20 + "B" + k20, k39 + "A", k39 + "B", "\u00e9t\u00e9", "\u00e9t\u00e8", "", "\\n", "z", "abcdefghi", "abcdefghijklmno", "abcdefghijklmnp"};
+    const auto twin = [](std::size_t key) { return key ^ 1; };
+    std::mt19937 random(20150601);
+    std::vector<std::vector<std::size_t>> sequences;
+    for (std::size_t length : {1, 2, 3, 8, 16, 31, 32, 33, 40}) {
+        std::vector<std::size_t> sequence;
+        for (std::size_t i = 0; i < length; ++i) sequence.push_back(random() % keys.size());
+        sequences.push_back(sequence);
+    }
+    std::string text = "[";
+    for (int record = 0; record < 3000; ++record) {
+        auto sequence = sequences[random() % sequences.size()];
+        if (random() % 4 == 0) {
+            std::size_t& key = sequence[random() % sequence.size()];
+            key = twin(key);
+        }
+        text += record ? ",{" : "{";
+        for (std::size_t i = 0; i < sequence.size(); ++i)
+            text += (i ? ",\"" : "\"") + keys[sequence[i]] + "\":" + std::to_string(record * 100 + static_cast<int>(i));
+        text += "}";
+    }
+    text += "]";
+    const auto peer = ql::test::runPeer(
+        ql::test::pythonCommand("import sys,json; sys.stdout.write(json.dumps(json.loads(sys.stdin.read()), "
+                                "sort_keys=True, separators=(\",\",\":\"), ensure_ascii=False))"),
+        text);
+    ASSERT_TRUE(peer.has_value());
+    EXPECT_EQ(write(read(text)), *peer);
+}
+
+TEST(JSONSerialization, AHugeDictionaryLeavesNoLargeListsBehind) {
+    // Its members are listed while it is built: 200,000 of them, in a text small enough for the thread's
+    // own parser, whose lists stay with the thread.
+    std::string text = "{";
+    for (int i = 0; i < 200'000; ++i) text += (i ? ",\"" : "\"") + std::to_string(i) + "\":" + std::to_string(i);
+    text += "}";
+    ASSERT_LT(text.size(), std::size_t{4} << 20);
+    const Value tree = read(text);
+    EXPECT_EQ(tree.count(), 200'000u);
+    EXPECT_EQ(tree["199999"], Value(199'999));
+    EXPECT_LE(ql::ns::detail::keptJSONMemory().threadScratchBytes, ql::ns::detail::keptScratchBytes);
+    EXPECT_EQ(read(R"({"b":1,"a":2})"), Value(Dictionary{{"a", Value(2)}, {"b", Value(1)}}));
+}
+
+TEST(JSONSerialization, ReadsOnlyTheBytesItIsGiven) {
+    // Whatever follows the text in memory is no part of it.
+    const std::string_view buffer = R"({"a":"b"}]3,4]"56789")";
+    const auto readView = [](std::string_view text, Error* error = nullptr) {
+        return JSONSerialization::JSONObjectWithData(text, JSONReadingFragmentsAllowed, error);
+    };
+    EXPECT_EQ(readView(buffer.substr(0, 9)), Value(Dictionary{{"a", Value("b")}}));
+    EXPECT_EQ(readView(buffer.substr(10, 1)), Value(3));
+    Error error(std::string(), 0);
+    EXPECT_TRUE(readView(buffer.substr(0, 8), &error).isNil());
+    EXPECT_EQ(error.userInfo()[DebugDescriptionErrorKey].asString(), refusal(std::string(buffer.substr(0, 8))));
+
+    // Texts that end at, and just before, the end of readable memory: a page followed by one that may not be
+    // read, filled with what would change the meaning if it were.
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* mapped = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* bytes = static_cast<char*>(mapped);
+    ASSERT_EQ(mprotect(bytes + page, page, PROT_NONE), 0);
+    std::memset(bytes, '9', page);
+    const std::string_view list = R"([1,"x",2.5])";
+    for (std::size_t gap : {0, 1, 63, 64, 65, 200}) {
+        char* at = bytes + page - gap - list.size();
+        std::memcpy(at, list.data(), list.size());
+        EXPECT_EQ(readView(std::string_view(at, list.size())), Value(Array{Value(1), Value("x"), Value(2.5)})) << gap;
+        EXPECT_EQ(readView(std::string_view(at + 1, 1)), Value(1)) << gap;
+    }
+    munmap(mapped, 2 * page);
 }
 
 TEST(JSONSerialization, LargeTextsAndDepth) {

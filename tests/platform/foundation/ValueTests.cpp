@@ -111,19 +111,26 @@ TEST(Value, ShortestDoubleTexts) {
         return std::string(buffer, end);
     };
     std::mt19937_64 random(20150601);
-    for (int i = 0; i < 30000; ++i) {
+    for (int i = 0; i < 60000; ++i) {
         double d = 0;
-        switch (i % 3) {
+        switch (i % 6) {
             case 0: d = std::bit_cast<double>(random()); break;
             case 1: d = static_cast<double>(random() % 100000000000) / std::pow(10.0, static_cast<int>(random() % 16)); break;
-            default: d = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60); break;
+            case 2: d = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60); break;
+            // Doubles of 13 to 17 digits across [1e-4, 1e17), their neighbours, and powers of two and theirs.
+            case 3: d = static_cast<double>(random() % 1000000) / 997.0 * std::pow(10.0, static_cast<int>(random() % 22) - 6); break;
+            case 4: d = std::nextafter(static_cast<double>(random() % 10000000000000000) * std::pow(10.0, -static_cast<int>(random() % 21)), 0.0); break;
+            default: d = std::ldexp(1.0, static_cast<int>(random() % 120) - 70) * (random() % 2 ? 1.0 : 1.0 - 0x1p-53); break;
         }
         if (!std::isfinite(d)) continue;
         if (i % 2) d = -d;
         ASSERT_EQ(shortestDoubleText(d), reference(d)) << i;
     }
     for (double d : {0.0, -0.0, 1e-4, 9.999999999999999e14, 1e15, 123456789012345.6, 0.30000000000000004,
-                     9007199254740993.0, 36028797018963968.0, 5e-324})
+                     9007199254740993.0, 36028797018963968.0, 5e-324, std::nextafter(1e-4, 0.0), 1e17,
+                     std::nextafter(1e17, 0.0), 99999999999999.99, 0.1 + 0.2, 1e15 - 0.125, 1e22, 4.7731678999999989,
+                     0.0796408852659996, 0.000693084902251181, 1234567890123456.5, 0x1p52 + 1, 0x1p53 + 2,
+                     std::nextafter(0x1p-10, 0.0), 0x1p-10})
         EXPECT_EQ(shortestDoubleText(d), reference(d)) << d;
     EXPECT_EQ(shortestDoubleText(12.59), "12.59");
     EXPECT_EQ(shortestDoubleText(-0.0005), "-0.0005");
