@@ -33,8 +33,10 @@ std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
-    ns::Dictionary attributes =
-        parent && !parent->textAttachment() ? *parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
+    std::shared_ptr<const ns::Dictionary> attributes =
+        parent && !parent->textAttachment()
+            ? parent->attributesForTextContent()
+            : std::make_shared<const ns::Dictionary>(attributesForAttributedStringRepresentation());
     if (preserveNewlines()) return ct::AttributedString(text_, std::move(attributes));
     return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
 }
