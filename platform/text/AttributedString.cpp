@@ -179,6 +179,11 @@ void AttributedString::appendAttributedString(const AttributedString& string) {
 void AttributedString::appendAttributedString(AttributedString&& string) {
     if (&string == this) return appendAttributedString(static_cast<const AttributedString&>(string));
     if (string.empty()) return;
+    if (empty()) {
+        std::swap(text_, string.text_);
+        std::swap(runs_, string.runs_);
+        return;
+    }
     const std::size_t first = runs_.size();
     const std::uint64_t offset = text_.size();
     for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
