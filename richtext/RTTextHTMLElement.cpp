@@ -6,6 +6,15 @@ namespace {
 
 bool isCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
+// Whether collapsing changes the text: some white space other than a single space.
+bool hasCollapsibleWhitespace(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (!isCollapsible(text[at])) continue;
+        if (text[at] != ' ' || (at + 1 < text.size() && isCollapsible(text[at + 1]))) return true;
+    }
+    return false;
+}
+
 std::string collapsedWhitespace(std::string_view text) {
     std::string collapsed;
     collapsed.reserve(text.size());
@@ -37,7 +46,7 @@ std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
         parent && !parent->textAttachment()
             ? parent->attributesForTextContent()
             : std::make_shared<const ns::Dictionary>(attributesForAttributedStringRepresentation());
-    if (preserveNewlines()) return ct::AttributedString(text_, std::move(attributes));
+    if (preserveNewlines() || !hasCollapsibleWhitespace(text_)) return ct::AttributedString(text_, std::move(attributes));
     return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
 }
 
