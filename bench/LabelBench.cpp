@@ -2,7 +2,7 @@
 // Latin text with a dozen links, 343 points wide. Measured: building the framesetter (once per text or
 // colour change), a size question answered from the cached framesetter, a hit test that finds a link at
 // a point, and one whole draw into a bitmap at two pixels per point. The framesetter alone is also timed
-// at growing lengths, whose time should grow about as the text does.
+// at growing lengths, whose time should grow about as the text does, also for a text with no place to break.
 
 #include <benchmark/benchmark.h>
 
@@ -84,6 +84,18 @@ void BM_FramesetterByLength(benchmark::State& state) {
     state.SetComplexityN(static_cast<std::int64_t>(text.length()));
 }
 BENCHMARK(BM_FramesetterByLength)->Arg(20)->Arg(40)->Arg(80)->Arg(160)->Unit(benchmark::kMillisecond)->Complexity();
+
+// A paragraph with no place to break (a long link or a pasted code): every line is cut between characters.
+void BM_FramesetterUnbrokenByLength(benchmark::State& state) {
+    ns::Dictionary attributes;
+    const ct::AttributedString text(std::string(static_cast<std::size_t>(state.range(0)), 'a'), attributes);
+    for (auto _ : state) {
+        ct::Framesetter framesetter(text);
+        benchmark::DoNotOptimize(framesetter.suggestFrameSize({0, 0}, {kWidth, 1e9}));
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_FramesetterUnbrokenByLength)->Arg(8000)->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace
 

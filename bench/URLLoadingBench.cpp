@@ -1,12 +1,16 @@
 // The URL-loading stack against libcurl used directly, over loopback: 2,000 sequential small GETs on one
 // kept-alive connection (synchronous loads and session data tasks, next to one reused easy handle), and
-// six parallel 10 MB downloads (session data tasks, next to a bare multi loop). Compare the times of each
-// pair; the downloads also report their throughput. The server runs in a child process, so that the
+// six parallel 10 MB downloads (session data tasks, next to a bare multi loop; and session download tasks,
+// next to a multi loop that writes the same files). Compare the times of each pair; the downloads also
+// report their throughput. The server runs in a child process, so that the
 // counters (see ServerProcess.h) hold only the client's work; the downloads also count page faults.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -14,10 +18,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLSession.h"
 #include "bench/ServerProcess.h"
@@ -46,6 +52,14 @@ long minorPageFaults() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
+}
+
+// The baselines send the request the loading stack sends, header for header (it asks for compressed
+// replies), so that the server does the same work for both and the client decodes the same bytes.
+void setSameRequestAsTheStack(CURL* handle, const std::string& url) {
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
 }
 
 std::size_t countBytes(char*, std::size_t size, std::size_t count, void* total) {
@@ -93,8 +107,7 @@ void BM_SequentialGetsWithCurlEasy(benchmark::State& state) {
     const std::string url = urlOf("/small");
     CURL* handle = curl_easy_init();
     std::size_t received = 0;
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    setSameRequestAsTheStack(handle, url);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &countBytes);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
     const auto before = ql::bench::ProcessUsage::now();
@@ -109,11 +122,20 @@ void BM_SequentialGetsWithCurlEasy(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
 
-// Counts what arrives and tells when all tasks completed.
-class Counter final : public Object, public URLSessionDataDelegate {
+// Counts what arrives (as data, or as files and their progress reports) and tells when all tasks completed.
+class Counter final : public Object, public URLSessionDataDelegate, public URLSessionDownloadDelegate {
 public:
     void URLSessionDataTaskDidReceiveData(URLSession&, URLSessionDataTask&, const Data& data) override {
         bytes += data.length();
+    }
+    void URLSessionDownloadTaskDidWriteData(URLSession&, URLSessionDownloadTask&, std::int64_t written, std::int64_t,
+                                            std::int64_t) override {
+        bytes += static_cast<std::size_t>(written);
+    }
+    void URLSessionDownloadTaskDidFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&,
+                                                         const URL& location) override {
+        struct stat file {};
+        if (::stat(location.path().c_str(), &file) == 0) filed += static_cast<std::size_t>(file.st_size);
     }
     void URLSessionTaskDidCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>& error) override {
         if (error) failed = true;
@@ -127,13 +149,15 @@ public:
     }
 
     std::atomic<std::size_t> bytes{0};
+    std::atomic<std::size_t> filed{0};
     std::atomic<bool> failed{false};
     std::mutex mutex;
     std::condition_variable changed;
     int completed = 0;
 };
 
-void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) {
+// Six downloads at once through a session, as data tasks or as download tasks (which write files).
+void runSessionDownloads(benchmark::State& state, bool toFiles) {
     const URLRequest request(URL::fromString(urlOf("/large")));
     auto counter = std::make_shared<Counter>();
     // A concurrent delegate queue, so that the six tasks' deliveries do not wait for one another.
@@ -145,9 +169,15 @@ void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) {
     for (auto _ : state) {
         counter->completed = 0;
         counter->bytes = 0;
-        for (int i = 0; i < kDownloads; ++i) session->dataTaskWithRequest(request)->resume();
+        counter->filed = 0;
+        for (int i = 0; i < kDownloads; ++i) {
+            if (toFiles) session->downloadTaskWithRequest(request)->resume();
+            else session->dataTaskWithRequest(request)->resume();
+        }
         counter->waitFor(kDownloads);
-        if (counter->failed || counter->bytes != kDownloads * kDownloadSize) state.SkipWithError("a download failed");
+        if (counter->failed || counter->bytes != kDownloads * kDownloadSize ||
+            (toFiles && counter->filed != kDownloads * kDownloadSize))
+            state.SkipWithError("a download failed");
     }
     ql::bench::reportUsagePerRequest(state, before, kDownloads);
     state.counters["faults/iter"] =
@@ -156,23 +186,45 @@ void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) {
     session->invalidateAndCancel();
 }
 
-void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
+void BM_ParallelDownloadsWithSessionTasks(benchmark::State& state) { runSessionDownloads(state, false); }
+void BM_ParallelDownloadsToFilesWithSessionTasks(benchmark::State& state) { runSessionDownloads(state, true); }
+
+// What a download's bytes go to in the curl baseline: counted, and written to a file when it has one.
+struct Sink {
+    std::size_t received = 0;
+    int fd = -1;
+};
+
+std::size_t sinkBytes(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& sink = *static_cast<Sink*>(user);
+    const std::size_t length = size * count;
+    sink.received += length;
+    if (sink.fd >= 0 && ::write(sink.fd, data, length) != static_cast<ssize_t>(length)) return 0;
+    return length;
+}
+
+// The same downloads on a bare multi loop; to files in the folder download tasks write to, when asked.
+void runCurlMultiDownloads(benchmark::State& state, bool toFiles) {
     const std::string url = urlOf("/large");
     CURLM* multi = curl_multi_init();
     std::vector<CURL*> handles(kDownloads);
-    std::vector<std::size_t> received(kDownloads);
+    std::vector<Sink> sinks(kDownloads);
+    std::vector<std::string> paths(kDownloads);
     for (int i = 0; i < kDownloads; ++i) {
         handles[i] = curl_easy_init();
-        curl_easy_setopt(handles[i], CURLOPT_URL, url.c_str());
-        curl_easy_setopt(handles[i], CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(handles[i], CURLOPT_WRITEFUNCTION, &countBytes);
-        curl_easy_setopt(handles[i], CURLOPT_WRITEDATA, &received[i]);
+        setSameRequestAsTheStack(handles[i], url);
+        curl_easy_setopt(handles[i], CURLOPT_WRITEFUNCTION, &sinkBytes);
+        curl_easy_setopt(handles[i], CURLOPT_WRITEDATA, &sinks[i]);
     }
     const auto before = ql::bench::ProcessUsage::now();
     const long faultsBefore = minorPageFaults();
     for (auto _ : state) {
         for (int i = 0; i < kDownloads; ++i) {
-            received[i] = 0;
+            sinks[i].received = 0;
+            if (toFiles) {
+                paths[i] = temporaryDirectory() + "bench-download-XXXXXX";
+                sinks[i].fd = ::mkostemp(paths[i].data(), O_CLOEXEC);
+            }
             curl_multi_add_handle(multi, handles[i]);
         }
         int running = kDownloads;
@@ -182,7 +234,11 @@ void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
         }
         for (int i = 0; i < kDownloads; ++i) {
             curl_multi_remove_handle(multi, handles[i]);
-            if (received[i] != kDownloadSize) state.SkipWithError("a download failed");
+            if (sinks[i].received != kDownloadSize || (toFiles && sinks[i].fd < 0)) state.SkipWithError("a download failed");
+            if (sinks[i].fd >= 0) {
+                ::close(std::exchange(sinks[i].fd, -1));
+                ::unlink(paths[i].c_str());
+            }
         }
     }
     for (CURL* handle : handles) curl_easy_cleanup(handle);
@@ -193,6 +249,9 @@ void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
 }
 
+void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, false); }
+void BM_ParallelDownloadsToFilesWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, true); }
+
 }  // namespace
 
 BENCHMARK(BM_SequentialGetsWithCurlEasy)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -200,6 +259,8 @@ BENCHMARK(BM_SequentialGetsWithSynchronousLoads)->Unit(benchmark::kMillisecond)-
 BENCHMARK(BM_SequentialGetsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsWithCurlMulti)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParallelDownloadsToFilesWithCurlMulti)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParallelDownloadsToFilesWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     serverBase = ql::bench::startServerProcess(setUpServer);  // before any thread starts

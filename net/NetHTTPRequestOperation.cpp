@@ -1,6 +1,7 @@
 #include "net/NetHTTPRequestOperation.h"
 
 #include <string>
+#include <utility>
 
 #include "net/NetHTTPResponseSerializer.h"
 #include "net/NetMissingSerializerErrors.h"
@@ -36,16 +37,18 @@ std::uint64_t collectedLength(const ns::OutputStream& stream) {
 }  // namespace
 
 NetHTTPRequestOperation::NetHTTPRequestOperation(ns::URLRequest request)
-    : NetURLConnectionOperation(std::move(request)), responseSerializer_(NetHTTPResponseSerializer::serializer()) {}
+    : NetURLConnectionOperation(std::move(request)) {}
 
 std::shared_ptr<NetURLResponseSerialization> NetHTTPRequestOperation::responseSerializer() const {
     std::lock_guard guard(lock());
+    if (!std::exchange(hasResponseSerializer_, true)) responseSerializer_ = NetHTTPResponseSerializer::serializer();
     return responseSerializer_;
 }
 
 void NetHTTPRequestOperation::setResponseSerializer(std::shared_ptr<NetURLResponseSerialization> serializer) {
     std::lock_guard guard(lock());
     responseSerializer_ = std::move(serializer);
+    hasResponseSerializer_ = true;
     responseObject_ = ns::Value();
     responseSerializationError_.reset();
 }
@@ -54,8 +57,8 @@ ns::Value NetHTTPRequestOperation::responseObject() {
     std::lock_guard guard(lock());
     if (responseObject_.isNil() && isFinished() && !error()) {
         std::optional<ns::Error> serializationError;
-        if (responseSerializer_) {
-            responseObject_ = responseSerializer_->responseObjectForResponse(response(), responseData(), &serializationError);
+        if (const auto serializer = responseSerializer()) {
+            responseObject_ = serializer->responseObjectForResponse(response(), responseData(), &serializationError);
         } else {
             serializationError = NetMissingResponseSerializerError();
         }

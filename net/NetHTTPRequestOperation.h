@@ -58,7 +58,9 @@ public:
     std::shared_ptr<ns::Object> copy() const override;
 
 private:
-    std::shared_ptr<NetURLResponseSerialization> responseSerializer_;
+    // Made on first use unless one was set: most operations get their serializer from a manager at once.
+    mutable std::shared_ptr<NetURLResponseSerialization> responseSerializer_;
+    mutable bool hasResponseSerializer_ = false;
     ns::Value responseObject_;
     std::optional<ns::Error> responseSerializationError_;
 };

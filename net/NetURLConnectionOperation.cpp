@@ -78,6 +78,8 @@ std::shared_ptr<ns::Thread> NetURLConnectionOperation::networkRequestThread() {
 
 void NetURLConnectionOperation::networkRequestThreadEntryPoint() {
     ns::Thread::current()->setName("Networking");
+    // Its connections' transfers run here too: a reply needs no hand-off from another thread.
+    ns::URLConnection::loadOnCurrentThread();
     auto loop = ns::RunLoop::current();
     // A port that never fires keeps the loop, and so the thread, alive between connections.
     loop->addSource(ns::Port::port(), ns::DefaultRunLoopMode);
@@ -91,10 +93,21 @@ void NetURLConnectionOperation::performOnNetworkThread(void (NetURLConnectionOpe
                                                     std::vector<std::string>(modes.begin(), modes.end()));
 }
 
-void NetURLConnectionOperation::postOnMainQueue(std::string_view name) {
-    ns::DispatchQueue::main()->async([self = shared_from_this(), name = std::string(name)] {
-        ns::NotificationCenter::defaultCenter().post(name, self.get());
-    });
+void NetURLConnectionOperation::announce(std::string_view name) {
+    courier_->hold([self = shared_from_this(), name] { ns::NotificationCenter::defaultCenter().post(name, self.get()); });
+}
+
+void NetURLConnectionOperation::dispatchAfterDelivery() {
+    if (dispatchAfterDeliveryQueued_.exchange(true)) return;
+    auto self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this());
+    const std::set<std::string> modes = runLoopModes();
+    // Performed blocks run once the connection has handed over every report it holds now.
+    ns::RunLoop::current()->performBlock(
+        [self] {
+            self->dispatchAfterDeliveryQueued_ = false;
+            self->courier_->dispatch();
+        },
+        std::vector<std::string>(modes.begin(), modes.end()));
 }
 
 // ---- Batches ----
@@ -367,7 +380,7 @@ void NetURLConnectionOperation::start() {
 void NetURLConnectionOperation::startCancelled() {
     // Announced as started before the cancellation finishes it, so that observers pairing starts with
     // finishes stay balanced.
-    postOnMainQueue(NetNetworkingOperationDidStartNotification);
+    announce(NetNetworkingOperationDidStartNotification);
     cancelConnection();
 }
 
@@ -389,12 +402,23 @@ void NetURLConnectionOperation::operationDidStart() {
             connection_->start();
         }
     }
-    postOnMainQueue(NetNetworkingOperationDidStartNotification);
+    announce(NetNetworkingOperationDidStartNotification);
+    const std::set<std::string> modes = runLoopModes();
+    ns::RunLoop::current()->performAfterDelay(
+        kStartAnnouncementDelay, weak_from_this(), [courier = courier_] { courier->dispatch(); },
+        std::vector<std::string>(modes.begin(), modes.end()));
 }
 
 void NetURLConnectionOperation::finish() {
+    std::lock_guard guard(lock_);  // no completion block comes or goes until the state has moved
+    networkRequestThread()->runLoop()->cancelPerforms(this);
+    announce(NetNetworkingOperationDidFinishNotification);
+    // The completion block, run because the operation finishes, takes the announcements to the main queue.
+    const bool carried = completionBlock() != nullptr;
+    if (carried) courier_->expectCarrier();
     setState(NetOperationFinishedState);
-    postOnMainQueue(NetNetworkingOperationDidFinishNotification);
+    if (!carried) courier_->dispatch();
+    else if (!isFinished()) courier_->releaseCarrier();
 }
 
 void NetURLConnectionOperation::cancel() {
@@ -427,7 +451,9 @@ void NetURLConnectionOperation::pause() {
         // neither the paused operation nor the one that resuming starts.
         if (connection_) pausedConnections_.push_back(std::exchange(connection_, nullptr));
         performOnNetworkThread(&NetURLConnectionOperation::operationDidPause);
-        postOnMainQueue(NetNetworkingOperationDidFinishNotification);
+        networkRequestThread()->runLoop()->cancelPerforms(this);
+        announce(NetNetworkingOperationDidFinishNotification);
+        courier_->dispatch();
     }
     setState(NetOperationPausedState);
 }
@@ -460,9 +486,15 @@ void NetURLConnectionOperation::setCompletionBlock(std::function<void()> block) 
         auto group = strong ? strong->completionGroup() : nullptr;
         auto queue = strong ? strong->completionQueue() : nullptr;
         if (!group) group = defaultCompletionGroup();
+        if (!queue) queue = ns::DispatchQueue::main();
+        // On the main queue the block carries the operation's announcements, which come first; elsewhere
+        // they go on their own.
+        const bool carries = queue->kind() == ns::DispatchQueue::Kind::Main;
+        if (strong && !carries) strong->courier_->releaseCarrier();
         // Let go once it has run, on its own queue: a hop to another queue for that would wake a thread
         // for nothing.
-        group->async(queue ? queue : ns::DispatchQueue::main(), [strong, block] {
+        group->async(queue, [strong, block, carries] {
+            if (strong && carries) strong->courier_->deliver();
             block();
             if (strong) strong->setCompletionBlock(nullptr);
         });
@@ -520,11 +552,13 @@ std::optional<ns::URLRequest> NetURLConnectionOperation::connectionWillSendReque
 void NetURLConnectionOperation::connectionDidSendBodyData(ns::URLConnection&, std::int64_t bytesWritten,
                                                           std::int64_t totalBytesWritten,
                                                           std::int64_t totalBytesExpectedToWrite) {
+    if (!uploadProgress()) return;  // nobody listens: the main thread is not woken for it
     auto self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this());
-    ns::DispatchQueue::main()->async([self, bytesWritten, totalBytesWritten, totalBytesExpectedToWrite] {
+    courier_->hold([self, bytesWritten, totalBytesWritten, totalBytesExpectedToWrite] {
         if (auto block = self->uploadProgress())
             block(static_cast<std::uint64_t>(bytesWritten), totalBytesWritten, totalBytesExpectedToWrite);
     });
+    dispatchAfterDelivery();
 }
 
 bool NetURLConnectionOperation::isCurrentConnection(const ns::URLConnection& connection) const {
@@ -561,10 +595,11 @@ void NetURLConnectionOperation::connectionDidReceiveData(ns::URLConnection& conn
     const auto length = static_cast<std::int64_t>(data.length());
     const auto reply = response();
     const std::int64_t expected = reply ? reply->expectedContentLength() : ns::URLResponseUnknownLength;
-    ns::DispatchQueue::main()->async([self, length, expected] {
+    courier_->hold([self, length, expected] {
         const std::int64_t total = self->totalBytesRead_ += length;
         if (auto block = self->downloadProgress()) block(static_cast<std::uint64_t>(length), total, expected);
     });
+    dispatchAfterDelivery();
 }
 
 void NetURLConnectionOperation::connectionDidFinishLoading(ns::URLConnection& connection) {
@@ -611,9 +646,10 @@ bool NetURLConnectionOperation::restartResponseBody() {
     fresh->open();
     outputStream_->close();
     outputStream_ = std::move(fresh);
-    ns::DispatchQueue::main()->async([self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this())] {
+    courier_->hold([self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this())] {
         self->totalBytesRead_ = 0;
     });
+    dispatchAfterDelivery();
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/NetMainQueueCourier.h"
 #include "net/NetSecurityPolicy.h"
 #include "platform/foundation/Coding.h"
 #include "platform/foundation/Data.h"
@@ -202,7 +203,15 @@ protected:
     std::recursive_mutex& lock() const { return lock_; }
 
 private:
-    void postOnMainQueue(std::string_view name);
+    // A start is announced with the next work for the main queue (its finish and completion block, for a
+    // short load), or after this many seconds when nothing goes there sooner.
+    static constexpr double kStartAnnouncementDelay = 0.1;
+
+    // Announcements and reports for the main queue, in order; see NetMainQueueCourier.
+    void announce(std::string_view name);
+    // Network thread: sends what the courier holds once the reports of this delivery have been handled, so
+    // that a reply's body and end travel together.
+    void dispatchAfterDelivery();
     // Whether the output stream is the in-memory stream the operation made itself.
     bool ownsOutputStream() const;
 
@@ -227,6 +236,8 @@ private:
     // Let go by a pause; the network thread cancels them.
     std::vector<std::shared_ptr<ns::URLConnection>> pausedConnections_;
     std::atomic<std::int64_t> totalBytesRead_{0};
+    const std::shared_ptr<NetMainQueueCourier> courier_ = NetMainQueueCourier::make();
+    std::atomic<bool> dispatchAfterDeliveryQueued_{false};
     std::function<void()> backgroundTaskCleanup_;
     ProgressBlock uploadProgress_;
     ProgressBlock downloadProgress_;

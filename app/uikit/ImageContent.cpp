@@ -44,21 +44,21 @@ std::shared_ptr<ui::Image> imagesNamedFromCustomBundle(std::string_view name) {
                                               std::string(name));
 }
 
+// Both draw in a context of their own, ended however the drawing ends; a size no context can have gives
+// no picture, and leaves any context of the caller's alone.
 std::shared_ptr<ui::Image> imageWithColor(const ui::Color& color, cg::Size size) {
-    ui::GraphicsBeginImageContextWithOptions(size, false, 1);
+    ui::ImageContextScope context(size, false, 1);
+    if (!context.context()) return nullptr;
     color.setFill();
-    ui::GraphicsGetCurrentContext()->fillRect({{0, 0}, size});
-    auto image = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return image;
+    context.context()->fillRect({{0, 0}, size});
+    return context.image();
 }
 
 std::shared_ptr<ui::Image> scaleImageToSize(const ui::Image& image, cg::Size size) {
-    ui::GraphicsBeginImageContextWithOptions(size, false, 1);
+    ui::ImageContextScope context(size, false, 1);
+    if (!context.context()) return nullptr;
     image.drawInRect({{0, 0}, size});
-    auto scaled = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return scaled;
+    return context.image();
 }
 
 }  // namespace ql

@@ -1,6 +1,7 @@
 #include "app/uikit/StringCategory.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/foundation/CharacterSet.h"
 #include "platform/foundation/Log.h"
@@ -18,14 +19,16 @@ std::string trim(std::string_view text) {
 }
 
 std::string replaceHomeAndEndWhiteCharter(std::string_view text) {
-    std::string result(text);
-    auto isPlainSpace = [&](std::uint64_t index) {
-        const ns::Range character = ns::rangeOfComposedCharacterSequenceAtIndex(result, index);
-        return character.length == 1 && ns::characterAtIndex(result, index) == u' ';
-    };
-    // Spaces are one byte and one UTF-16 unit, so byte and unit positions agree while removing them.
-    while (!result.empty() && isPlainSpace(0)) result.erase(0, 1);
-    while (!result.empty() && isPlainSpace(ns::utf16Length(result) - 1)) result.pop_back();
+    // The characters are found in one walk over the text: a plain space is a character that is " " alone.
+    const std::vector<std::string_view> characters = ns::composedCharacterSequences(text);
+    std::size_t first = 0, last = characters.size();
+    while (first < last && characters[first] == " ") ++first;
+    while (last > first && characters[last - 1] == " ") --last;
+    std::string result;
+    if (first < last) {
+        const char* begin = characters[first].data();
+        result.assign(begin, static_cast<std::size_t>(characters[last - 1].data() + characters[last - 1].size() - begin));
+    }
     ns::Log::write(result);
     return result;
 }

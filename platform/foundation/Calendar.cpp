@@ -400,7 +400,8 @@ std::optional<Date> Calendar::dateByAddingComponents(const DateComponents& c, Da
         {c.era, UCAL_ERA},
         {c.year, UCAL_YEAR},
         {c.yearForWeekOfYear, UCAL_YEAR_WOY},
-        {c.quarter == DateComponentUndefined ? c.quarter : c.quarter * 3, UCAL_MONTH},
+        // Three months a quarter; a quarter count too large for that stays as it is and is refused below.
+        {c.quarter == DateComponentUndefined || !fitsInt32(c.quarter) ? c.quarter : c.quarter * 3, UCAL_MONTH},
         {c.month, UCAL_MONTH},
         {c.weekOfYear, UCAL_WEEK_OF_YEAR},
         {c.weekOfMonth, UCAL_WEEK_OF_MONTH},

@@ -18,6 +18,10 @@ Data::Data(std::vector<std::uint8_t> bytes) {
 
 Data::Data(std::string_view bytes) : Data(bytes.data(), bytes.size()) {}
 
+Data::Data(std::shared_ptr<std::vector<std::uint8_t>> storage) {
+    if (storage && !storage->empty()) bytes_ = std::move(storage);
+}
+
 const std::uint8_t* Data::bytes() const {
     static constexpr std::uint8_t empty[1] = {0};
     return bytes_ && !bytes_->empty() ? bytes_->data() : empty;

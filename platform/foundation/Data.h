@@ -17,6 +17,8 @@ public:
     Data(const void* bytes, std::size_t length);
     explicit Data(std::vector<std::uint8_t> bytes);
     explicit Data(std::string_view bytes);
+    // Shares storage its maker owns, with a deleter of its own (one that keeps the memory for reuse, say).
+    explicit Data(std::shared_ptr<std::vector<std::uint8_t>> storage);
 
     const std::uint8_t* bytes() const;
     std::size_t length() const;

@@ -1,15 +1,24 @@
 #include "platform/foundation/DataDetector.h"
 
+#include <unicode/regex.h>
+#include <unicode/unistr.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/foundation/Calendar.h"
+#include "platform/foundation/Exception.h"
 #include "platform/foundation/RegularExpression.h"
 #include "platform/foundation/Text.h"
+#include "platform/foundation/UnicodeText.h"
 
 namespace ql::ns {
 
@@ -42,8 +51,11 @@ struct Matched {
     }
 };
 
-constexpr std::string_view LinkPattern =
-    R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"'\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]+|\b[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,}\b)";
+// Links are web addresses or mail addresses, found left to right as the alternation of the two patterns
+// would find them: at each place the web form first.
+constexpr std::string_view WebLinkPattern =
+    R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"'\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]+)";
+constexpr std::string_view MailLinkPattern = R"(\b[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,}\b)";
 constexpr std::string_view PhonePattern = R"((?<![\w+])\+?\(?[0-9][[0-9]\s().-]{5,}[0-9](?!\w))";
 constexpr std::string_view AddressPattern =
     R"(\b([0-9]{1,5}(?:\s+[A-Z][A-Za-z.]*){1,4}\s+(?:Street|St|Avenue|Ave|Road|Rd|Boulevard|Blvd|Lane|Ln|Drive|Dr|Way|Court|Ct|Place|Pl)\b\.?)(?:,\s*([A-Z][A-Za-z]+(?:\s[A-Z][A-Za-z]+)*))?(?:,\s*([A-Z]{2})(?:\s+([0-9]{5}))?)?)";
@@ -92,9 +104,108 @@ std::optional<Date> makeDate(std::int64_t year, std::int64_t month, std::int64_t
     return date;
 }
 
-void findLinks(const std::u16string& text, std::string_view utf8, Range range, std::vector<TextCheckingResult>& out) {
-    for (const TextCheckingResult& match : expression(LinkPattern).matchesInString(utf8, 0, range)) {
-        Range r = match.range();
+const icu::RegexPattern& compiledPattern(std::string_view pattern) {
+    UParseError parseError{};
+    UErrorCode status = U_ZERO_ERROR;
+    auto* compiled = icu::RegexPattern::compile(detail::unicodeText(pattern), 0, parseError, status);
+    if (U_FAILURE(status) || !compiled) throw Exception(InternalInconsistencyException, u_errorName(status));
+    return *compiled;  // kept for the life of the process
+}
+
+bool isMailNameCharacter(char16_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::u16string_view(u"._%+-").find(c) != std::u16string_view::npos;
+}
+
+// The link matches of a text, in the order and extent the alternation of the web and mail patterns would
+// give them. Left to the alternation, a mail address would be tried at every word boundary of a long run
+// of name characters, each time to the end of the run: quadratic in the run. Here it is tried once per
+// "@", at the first boundary of the run before it: a try from a later place in the run reads the same
+// "@" and the same rest, so it ends the same way.
+class LinkScanner {
+public:
+    explicit LinkScanner(icu::UnicodeString text) : text_(std::move(text)) {
+        static const icu::RegexPattern& web = compiledPattern(WebLinkPattern);
+        static const icu::RegexPattern& mail = compiledPattern(MailLinkPattern);
+        static const icu::RegexPattern& boundary = compiledPattern(R"(\b)");
+        web_ = matcher(web);
+        mail_ = matcher(mail);
+        boundary_ = matcher(boundary);
+    }
+
+    // The next link starting at `from` or later, as [start, end); nothing when there is none.
+    std::optional<std::pair<std::int32_t, std::int32_t>> next(std::int32_t from) {
+        if (web_.start < from) web_ = nextWeb(from);
+        if (mail_.start < from) mail_ = nextMail(from);
+        const Found& first = web_.start <= mail_.start ? web_ : mail_;
+        if (first.start == kNone) return std::nullopt;
+        return std::pair{first.start, first.end};
+    }
+
+private:
+    static constexpr std::int32_t kNone = INT32_MAX;
+    struct Found {
+        std::int32_t start = -1;  // not looked for yet
+        std::int32_t end = -1;
+        std::unique_ptr<icu::RegexMatcher> matcher;
+    };
+
+    Found matcher(const icu::RegexPattern& pattern) {
+        UErrorCode status = U_ZERO_ERROR;
+        Found found;
+        found.matcher.reset(pattern.matcher(text_, status));
+        if (U_FAILURE(status)) throw Exception(InternalInconsistencyException, u_errorName(status));
+        // What lies before a place is seen from it, as in one scan of the whole text.
+        found.matcher->useTransparentBounds(true);
+        return found;
+    }
+
+    // Tries `found`'s pattern from `at` to the text's end: anywhere in it, or only right at `at`.
+    static bool tryFrom(Found& found, std::int32_t at, std::int32_t length, bool anywhere) {
+        UErrorCode status = U_ZERO_ERROR;
+        found.matcher->region(at, length, status);
+        const bool matched = anywhere ? found.matcher->find(status) : found.matcher->lookingAt(status);
+        if (U_FAILURE(status) || !matched) return false;
+        found.start = found.matcher->start(status);
+        found.end = found.matcher->end(status);
+        return U_SUCCESS(status);
+    }
+
+    Found nextWeb(std::int32_t from) {
+        Found found{kNone, kNone, std::move(web_.matcher)};
+        if (!tryFrom(found, from, text_.length(), true)) found.start = found.end = kNone;
+        return found;
+    }
+
+    Found nextMail(std::int32_t from) {
+        Found found{kNone, kNone, std::move(mail_.matcher)};
+        const std::int32_t length = text_.length();
+        // An "@" right at `from` has no name before it that this search may take.
+        for (std::int32_t at = text_.indexOf(u'@', from + 1); at >= 0; at = text_.indexOf(u'@', at + 1)) {
+            std::int32_t run = at;
+            while (run > from && isMailNameCharacter(text_.charAt(run - 1))) --run;
+            for (std::int32_t start = run; start < at; ++start) {
+                if (!tryFrom(boundary_, start, length, false)) continue;
+                if (tryFrom(found, start, length, false)) return found;
+                break;
+            }
+        }
+        found.start = found.end = kNone;
+        return found;
+    }
+
+    icu::UnicodeString text_;
+    Found web_;
+    Found mail_;
+    Found boundary_;
+};
+
+void findLinks(const std::u16string& text, std::string_view, Range range, std::vector<TextCheckingResult>& out) {
+    // Only the range is seen, as a search in it would see it.
+    LinkScanner scanner(icu::UnicodeString(text.data() + range.location, static_cast<std::int32_t>(range.length)));
+    for (auto link = scanner.next(0); link; link = scanner.next(link->second)) {
+        Range r{range.location + static_cast<std::uint64_t>(link->first),
+                static_cast<std::uint64_t>(link->second - link->first)};
         // Closing punctuation ends the sentence, not the link.
         while (r.length > 0 && std::u16string_view(u".,;:!?)]}'\"").find(text[r.end() - 1]) != std::u16string_view::npos)
             --r.length;

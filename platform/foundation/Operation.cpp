@@ -61,10 +61,19 @@ void Operation::start() {
     }
     changeValue("isExecuting", executing_, true);
     lock.unlock();
+    // Work that throws still ends the operation: left executing, it would hold its queue's place and keep
+    // its waiters and dependents waiting for good.
+    try {
+        main();
+    } catch (...) {
+        finishExecuting();
+        throw;
+    }
+    finishExecuting();
+}
 
-    main();
-
-    lock.lock();
+void Operation::finishExecuting() {
+    std::lock_guard lock(stateMutex_);
     willChangeValueForKey("isExecuting");
     willChangeValueForKey("isFinished");
     executing_ = false;

@@ -83,6 +83,7 @@ private:
     struct Dependency;
     void updateReadiness();
     void didAnnounceFinished();
+    void finishExecuting();
 
     // Serialises the base state machine's moves; recursive because observers of a move may call back in.
     std::recursive_mutex stateMutex_;

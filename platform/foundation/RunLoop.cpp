@@ -113,7 +113,23 @@ void RunLoop::wakeUp() {
         std::lock_guard lock(mutex_);
         wakePending_ = true;
     }
+    notifyWaiting();
+}
+
+void RunLoop::notifyWaiting() {
     wake_.notify_all();
+    std::shared_ptr<RunLoopWaiter> waiter;
+    {
+        std::lock_guard lock(mutex_);
+        waiter = waiter_;
+    }
+    // The loop's own thread is not waiting, and looks at its flags before it does.
+    if (waiter && !onOwnThread()) waiter->wake();
+}
+
+void RunLoop::setWaiter(std::shared_ptr<RunLoopWaiter> waiter) {
+    std::lock_guard lock(mutex_);
+    waiter_ = std::move(waiter);
 }
 
 void RunLoop::stop() {
@@ -122,7 +138,7 @@ void RunLoop::stop() {
         if (modeStack_.empty()) return;
         stopRequested_ = true;
     }
-    wake_.notify_all();
+    notifyWaiting();
 }
 
 // ---- Timers ----
@@ -203,7 +219,7 @@ void RunLoop::performBlock(std::function<void()> block, std::vector<std::string>
         blocks_.push_back({std::move(block), std::move(modes)});
         wakePending_ = true;
     }
-    wake_.notify_all();
+    notifyWaiting();
 }
 
 void RunLoop::performBlockAndWait(std::function<void()> block, std::vector<std::string> modes) {
@@ -362,6 +378,18 @@ bool RunLoop::waitForWork(std::string_view mode, double limit, std::chrono::stea
         auto until = realLimit;
         // A manual clock only moves when advanced, and advancing wakes every loop.
         if (!Clock::isManual()) until = std::min(until, realDeadlineAfter(due - now));
+        if (waiter_) {
+            const auto waiter = waiter_;
+            lock.unlock();
+            waiter->wait(until, [this] {
+                std::lock_guard held(mutex_);
+                return wakePending_ || stopRequested_;
+            });
+            lock.lock();
+            if (!wakePending_ && !stopRequested_ && until == realLimit && std::chrono::steady_clock::now() >= until)
+                return false;
+            continue;
+        }
         if (until == std::chrono::steady_clock::time_point::max()) {
             wake_.wait(lock);
         } else if (wake_.wait_until(lock, until) == std::cv_status::timeout && until == realLimit) {

@@ -61,6 +61,18 @@ public:
     static std::shared_ptr<Port> port() { return std::make_shared<Port>(); }
 };
 
+// Something else a loop's thread waits on besides the loop's own work (the sockets of transfers the thread
+// drives, say). While one is set, the loop waits through it.
+class RunLoopWaiter {
+public:
+    virtual ~RunLoopWaiter() = default;
+    // On the loop's thread: handles what is ready; then, unless `hasWork` holds, waits until `until` or a
+    // wake() and handles what became ready.
+    virtual void wait(std::chrono::steady_clock::time_point until, const std::function<bool()>& hasWork) = 0;
+    // From any thread: ends a wait in progress, or the next one, early.
+    virtual void wake() = 0;
+};
+
 class RunLoop final : public Object, private Clock::Client {
     QL_OBJECT(RunLoop, Object)
 public:
@@ -105,6 +117,8 @@ public:
     void stop();
     // Wakes the loop so that it re-examines its timers, blocks and sources.
     void wakeUp();
+    // On the loop's own thread: the loop waits through `waiter` from now on.
+    void setWaiter(std::shared_ptr<RunLoopWaiter> waiter);
 
     // For tests: pumps this loop in the default mode until `condition` holds or `timeoutSeconds` of clock
     // time have passed. With the manual clock, an idle loop advances the clock to the next deadline of the
@@ -157,6 +171,8 @@ private:
     // Under mutex_: drops invalid timers, handing them back so that they die after the lock is released.
     std::vector<std::shared_ptr<Timer>> pruneTimers();
     bool onOwnThread() const;
+    // After wakePending_ or stopRequested_ was set: ends the wait of the loop's thread.
+    void notifyWaiting();
     // A loop for a thread, known to the clock. The thread binds it once it runs.
     static std::shared_ptr<RunLoop> create(bool isMain);
     void bind(std::thread::id thread) { thread_.store(thread); }
@@ -167,6 +183,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::shared_ptr<RunLoopWaiter> waiter_;
     bool wakePending_ = false;
     bool stopRequested_ = false;
     std::vector<std::string> modeStack_;

@@ -65,8 +65,20 @@ void Timer::fireFromLoop() {
         dateMoved_ = false;
         block = block_;
     }
+    // The firing ends however the block does: a block that throws leaves the timer rescheduled, or a
+    // one-shot timer ended, as if it had returned, instead of marked firing for good.
+    struct Ending {
+        Timer& timer;
+        std::shared_ptr<Block>& block;
+        ~Ending() {
+            block.reset();
+            timer.endFiring();
+        }
+    } ending{*this, block};
     if (block) (*block)(*this);
-    block.reset();
+}
+
+void Timer::endFiring() {
     std::shared_ptr<Block> released;
     {
         std::lock_guard lock(mutex_);

@@ -49,6 +49,7 @@ private:
     void attach(const std::shared_ptr<RunLoop>& loop);
     // Called by the loop when the fire date has come: runs the block and reschedules or invalidates.
     void fireFromLoop();
+    void endFiring();
     bool isFiring() const;
     double fireTime() const;
 

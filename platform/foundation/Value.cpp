@@ -599,6 +599,8 @@ std::strong_ordering compareNumbers(const Value& a, const Value& b) {
                 if (iv.kind() == K::UInt) {
                     if (fl < 0) r = std::strong_ordering::greater;
                     else r = iv.uint64Value() <=> static_cast<std::uint64_t>(fl);
+                } else if (fl >= 9223372036854775808.0) {
+                    r = std::strong_ordering::less;  // past every signed integer, and past its conversion
                 } else {
                     r = asInt(iv) <=> static_cast<std::int64_t>(fl);
                 }

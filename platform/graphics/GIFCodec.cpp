@@ -124,8 +124,11 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
                 canvas.pixels.assign(static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height), 0u);
             }
             // An animation over the budget is refused as a whole, like a still image over it, rather than
-            // shown cut short.
-            const std::size_t framePixels = canvas.pixels.size();
+            // shown cut short. Every pixel of a frame is decoded, on the screen or not, so a frame larger
+            // than the screen counts with its own area.
+            const std::size_t frameArea = static_cast<std::size_t>(std::max(desc.Width, 0)) *
+                                          static_cast<std::size_t>(std::max(desc.Height, 0));
+            const std::size_t framePixels = std::max(canvas.pixels.size(), frameArea);
             if (framePixels > budget) return {};
             budget -= framePixels;
             const std::vector<std::uint32_t> before =

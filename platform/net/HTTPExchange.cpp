@@ -11,6 +11,7 @@
 
 #include "platform/foundation/Base64.h"
 #include "platform/net/LoadingEngine.h"
+#include "platform/net/ReceivedPiecePool.h"
 #include "platform/net/URLError.h"
 
 namespace ql::ns {
@@ -19,13 +20,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads of a reply are this large, so a fast reply arrives in few pieces: each piece is copied once and
-// queued for the owner, and 128 KB pieces left parallel downloads a third slower than curl alone. Only the
-// touched part of a handle's buffer takes memory.
+// Reads of a reply are this large: few large reads cost the loading thread least (parallel downloads ran
+// slower with 128 and 256 KB reads), and a round's reads of a transfer are handed on as one piece (see
+// gather), of at most this size too. Only the touched part of a handle's buffer takes memory.
 constexpr long kReceiveBufferSize = 512 * 1024;
 // The most of a held reply's body kept while its owner decides; reading waits beyond it. Such bodies are
 // small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
+// Spare piece buffers kept for later pieces (4 MB): enough for a few parallel downloads whose owners take
+// the pieces as fast as they come.
+constexpr std::size_t kKeptPieceBuffers = 8;
+
+ReceivedPiecePool& piecePool() {
+    static auto* pool = new std::shared_ptr<ReceivedPiecePool>(
+        std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers));
+    return **pool;
+}
+// Bodies in memory up to this size leave with the head, in one send (curl joins no larger ones): a server
+// that has read the head finds the body there, instead of waiting for a second packet.
+constexpr std::size_t kLargestBodySentWithHead = 64 * 1024;
 
 std::string_view withoutLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -112,10 +125,15 @@ struct HTTPExchange::Transfer {
     };
     std::optional<End> heldEnd;
 
+    // Body bytes read in this round of the engine, reported as one piece at its end.
+    std::unique_ptr<ReceivedPiecePool::Buffer> piece;
+    bool pieceReportScheduled = false;
+
     // The body being sent.
     std::int64_t bodyPosition = 0;
     std::int64_t bodyReported = 0;
     bool bodyFailed = false;
+    bool bodySentWithHead = false;
 
     unsigned pauseReasons = 0;
     bool sendWaitsForBody = false;
@@ -220,7 +238,14 @@ void HTTPExchange::begin() {
     const std::string& method = request.HTTPMethod();
     const bool bodyless = method == "GET" || method == "HEAD" || method == "DELETE" || method == "OPTIONS" ||
                           method == "TRACE";
-    if (setup_.body) {
+    const Data* bodyBytes = setup_.body ? setup_.body->bytesInMemory() : nullptr;
+    if (bodyBytes && bodyBytes->length() <= kLargestBodySentWithHead) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyBytes->length()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, bodyBytes->bytes());
+        if (method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.c_str());
+        t.bodySentWithHead = true;
+    } else if (setup_.body) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_READFUNCTION, &ExchangeCallbacks::onRead);
         curl_easy_setopt(h, CURLOPT_READDATA, this);
@@ -298,16 +323,19 @@ void HTTPExchange::stopTransfer() {
     engine_->returnHandle(t->handle);
     curl_slist_free_all(t->headers);
     t->headers = nullptr;
+    if (t->piece) piecePool().giveBack(std::move(t->piece));
     if (setup_.body) setup_.body->abandon();
 }
 
 void HTTPExchange::timeOut() {
+    reportPiece();  // what arrived before the time ran out
     auto observer = observer_;
     abort();
     if (observer) observer->exchangeDidFail(*this, urlError(URLErrorTimedOut, setup_.request.URL()));
 }
 
 void HTTPExchange::complete(int curlCode) {
+    reportPiece();
     Transfer* t = transfer_.get();
     long osError = 0;
     if (t && !t->finished) curl_easy_getinfo(t->handle, CURLINFO_OS_ERRNO, &osError);
@@ -319,6 +347,28 @@ void HTTPExchange::complete(int curlCode) {
     auto observer = observer_;
     abort();
     if (observer) reportEnd(observer, curlCode, osError);
+}
+
+void HTTPExchange::gather(const char* data, std::size_t length) {
+    Transfer& t = *transfer_;
+    ReceivedPiecePool& pool = piecePool();
+    if (t.piece && t.piece->size() + length > pool.bufferCapacity()) reportPiece();
+    if (!observer_) return;
+    if (length > pool.bufferCapacity()) return observer_->exchangeDidReceiveData(*this, Data(data, length));
+    if (!t.piece) t.piece = pool.take();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    t.piece->insert(t.piece->end(), bytes, bytes + length);
+    if (std::exchange(t.pieceReportScheduled, true)) return;
+    engine_->atEndOfRound([self = shared_from_this()] {
+        if (self->transfer_) self->transfer_->pieceReportScheduled = false;
+        self->reportPiece();
+    });
+}
+
+void HTTPExchange::reportPiece() {
+    Transfer* t = transfer_.get();
+    if (!t || !t->piece || t->piece->empty() || !observer_) return;
+    observer_->exchangeDidReceiveData(*this, piecePool().hand(t->piece));
 }
 
 void HTTPExchange::releaseHeld() {
@@ -440,6 +490,11 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
     HTTPExchange::Transfer& t = *self->transfer_;
     t.lastActivity = Clock::now();
     std::string_view line = withoutLineEnd({data, length});
+    // A body sent with the head has gone once a reply begins.
+    if (t.bodySentWithHead && t.bodyReported == 0 && self->observer_) {
+        t.bodyReported = self->setup_.body->length();
+        if (t.bodyReported > 0) self->observer_->exchangeDidSendBodyData(*self, t.bodyReported, t.bodyReported, t.bodyReported);
+    }
     if (line.starts_with("HTTP/")) {
         t.fields = HTTPHeaderFields();
         t.lastFieldName.clear();
@@ -484,7 +539,7 @@ std::size_t ExchangeCallbacks::onWrite(char* data, std::size_t size, std::size_t
         }
         t.heldBody.append(data, length);
     } else if (t.response && self->observer_) {
-        self->observer_->exchangeDidReceiveData(*self, Data(data, length));
+        self->gather(data, length);
     }
     return length;
 }

@@ -102,6 +102,11 @@ private:
     // Reports the end of a transfer that stopped with `curlCode`.
     void reportEnd(const std::shared_ptr<HTTPExchangeObserver>& observer, int curlCode, long osError);
     void releaseHeld();
+    // Body bytes curl read: kept with those of the same round, which reach the observer as one piece when
+    // the round ends (or the exchange does), so that a fast transfer's bytes are copied once and queued
+    // in few pieces.
+    void gather(const char* data, std::size_t length);
+    void reportPiece();
     // Takes the transfer off the engine; the observer stays.
     void stopTransfer();
     void abort();

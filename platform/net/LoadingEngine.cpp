@@ -6,6 +6,7 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPExchange.h"
 
 namespace ql::ns {
@@ -216,6 +217,12 @@ long LoadingEngine::waitMilliseconds(long longest) {
 LoadingEngine* LoadingEngine::drivingEngine() { return drivenByThisThread; }
 
 void LoadingEngine::runOnce(long longestWaitMilliseconds) {
+    runRound();
+    waitForActivity(longestWaitMilliseconds);
+}
+
+void LoadingEngine::runRound() {
+    if (!multi_) return;  // shut down
     const std::thread::id previous = driving_.exchange(std::this_thread::get_id());
     LoadingEngine* const outer = std::exchange(drivenByThisThread, this);
     runCommands();
@@ -227,10 +234,53 @@ void LoadingEngine::runOnce(long longestWaitMilliseconds) {
     // Work of the round may give more such work; all of it is done before the wait.
     while (!endOfRound_.empty())
         for (auto& work : std::exchange(endOfRound_, {})) work();
-    const long wait = waitMilliseconds(longestWaitMilliseconds);
-    if (wait > 0) curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
     drivenByThisThread = outer;
     driving_.store(previous);
+}
+
+bool LoadingEngine::hasPendingWork() {
+    if (performPending_) return true;
+    std::lock_guard lock(mutex_);
+    return !commands_.empty();
+}
+
+void LoadingEngine::waitForActivity(long longestWaitMilliseconds) {
+    if (!multi_) return;
+    const long wait = waitMilliseconds(longestWaitMilliseconds);
+    if (wait > 0) curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+}
+
+// Lets a run loop wait on the engine's sockets and wake-ups instead of its own condition.
+class LoadingEngine::RunLoopDriver final : public RunLoopWaiter {
+public:
+    explicit RunLoopDriver(std::shared_ptr<LoadingEngine> engine) : engine_(std::move(engine)) {}
+
+    void wait(std::chrono::steady_clock::time_point until, const std::function<bool()>& hasWork) override {
+        // Commands the loop's own work gave are run before any wait. A round for nothing is not run: it
+        // costs curl a look at every transfer.
+        if (engine_->hasPendingWork()) engine_->runRound();
+        if (hasWork()) return;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+        engine_->waitForActivity(std::clamp<long long>(left, 0, kLongestWaitMilliseconds));
+        engine_->runRound();
+    }
+    void wake() override { engine_->wakeUp(); }
+
+private:
+    const std::shared_ptr<LoadingEngine> engine_;
+};
+
+namespace {
+thread_local bool drivenByRunLoop = false;
+}  // namespace
+
+void LoadingEngine::driveWithCurrentRunLoop() {
+    if (std::exchange(drivenByRunLoop, true)) return;
+    RunLoop::current()->setWaiter(std::make_shared<RunLoopDriver>(ofCurrentThread()));
+}
+
+std::shared_ptr<LoadingEngine> LoadingEngine::ofCurrentRunLoop() {
+    return drivenByRunLoop ? ofCurrentThread() : nullptr;
 }
 
 void LoadingEngine::runForever() {

@@ -32,6 +32,11 @@ public:
     static const std::shared_ptr<LoadingEngine>& ofCurrentThread();
     // An engine for one synchronous load made while the thread already drives its own.
     static std::shared_ptr<LoadingEngine> newEngine();
+    // Makes the calling thread's own engine driven by the thread's run loop whenever that waits, so that
+    // the transfers of loads reporting to this loop need no other thread.
+    static void driveWithCurrentRunLoop();
+    // That engine, once the calling thread's run loop drives it; null otherwise.
+    static std::shared_ptr<LoadingEngine> ofCurrentRunLoop();
 
     ~LoadingEngine();
     LoadingEngine(const LoadingEngine&) = delete;
@@ -74,6 +79,12 @@ public:
 
 private:
     void runForever();
+    class RunLoopDriver;
+    // The two halves of runOnce: the round's work, and the wait for what comes next.
+    void runRound();
+    void waitForActivity(long longestWaitMilliseconds);
+    // Whether commands or a transfer wait for the next round.
+    bool hasPendingWork();
     void runCommands();
     void collectFinished();
     void expireDeadlines();

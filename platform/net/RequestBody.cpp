@@ -32,6 +32,7 @@ public:
         offset_ = 0;
         return true;
     }
+    const Data* bytesInMemory() const override { return &data_; }
 
 private:
     const Data data_;

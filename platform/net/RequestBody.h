@@ -37,6 +37,8 @@ public:
     // Stops reading ahead; the body is not read again.
     virtual void abandon() {}
     virtual std::optional<Error> error() const { return std::nullopt; }
+    // The bytes, when the body is held in memory whole; null otherwise.
+    virtual const Data* bytesInMemory() const { return nullptr; }
 
     static std::shared_ptr<RequestBody> fromData(Data data);
     // nullptr when the file cannot be opened.

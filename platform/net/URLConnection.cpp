@@ -191,9 +191,16 @@ void URLConnection::start() {
         started_ = true;
         if (schedules_.empty()) schedules_.push_back({RunLoop::current(), std::string(DefaultRunLoopMode)});
         schedules = schedules_;
+        URLLoadOptions options = connectionOptions(delegate_ != nullptr);
+        // On a thread whose run loop waits on the sockets of its loads, a connection reporting only to that
+        // loop loads there: its reports need no hand-off between threads.
+        const auto here = RunLoop::current();
+        if (auto engine = LoadingEngine::ofCurrentRunLoop();
+            engine && std::all_of(schedules.begin(), schedules.end(), [&](const Schedule& s) { return s.loop.lock() == here; }))
+            options.engine = std::move(engine);
         auto self = std::static_pointer_cast<URLConnection>(shared_from_this());
         load = URLLoad::create(originalRequest_, std::shared_ptr<URLLoadClient>(self, static_cast<URLLoadClient*>(this)),
-                               connectionOptions(delegate_ != nullptr));
+                               std::move(options));
         load_ = load;
         backpressureTarget_ = load;
     }
@@ -316,6 +323,8 @@ void URLConnection::dispatch(LoadEvent& event, const std::shared_ptr<URLConnecti
                },
                event);
 }
+
+void URLConnection::loadOnCurrentThread() { LoadingEngine::driveWithCurrentRunLoop(); }
 
 // ---- Synchronous loads ----
 

@@ -94,6 +94,12 @@ public:
     const URLRequest& originalRequest() const { return originalRequest_; }
     URLRequest currentRequest() const;
 
+    // From now on, connections started on the calling thread that report only to its run loop load on this
+    // thread: its run loop waits on their sockets as well as on its own work, so that their reports need no
+    // other thread. For a thread that keeps running its loop (a networking thread); loads started there
+    // share their kept-alive connections with each other only.
+    static void loadOnCurrentThread();
+
     // Loads the request on the calling thread, which waits; redirects are followed and challenges get the
     // default handling. The body (also of an HTTP error reply), or nothing when the load failed.
     static std::optional<Data> sendSynchronousRequest(const URLRequest& request, std::shared_ptr<URLResponse>* response,

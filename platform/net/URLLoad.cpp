@@ -438,8 +438,9 @@ void URLLoad::collectForCache(const Data& data) {
         cacheBody_ = Data();
         return;
     }
-    if (cacheBody_.empty()) cacheBody_ = data;  // shares the bytes until a second piece comes
-    else cacheBody_.append(data);
+    // Copied, not shared: a large piece lives in a buffer larger than itself (see ReceivedPiecePool), which
+    // the cache would keep but not count.
+    cacheBody_.append(data);
 }
 
 void URLLoad::offerToCacheAndFinish() {

@@ -152,6 +152,8 @@ void AttributedString::replaceCharactersInRange(ns::Range range, std::string_vie
 }
 
 void AttributedString::replaceCharactersInRange(ns::Range range, const AttributedString& replacement) {
+    // The runs are changed before the replacement's are read: a string put into itself goes in as a copy.
+    if (&replacement == this) return replaceCharactersInRange(range, AttributedString(replacement));
     checkRange(range);
     const std::size_t first = splitAt(range.location);
     const std::size_t past = splitAt(range.end());

@@ -41,18 +41,33 @@ double Typesetter::visibleWidth(std::uint64_t start, std::uint64_t end) const {
     const std::u16string& s = text_.string();
     std::uint64_t visibleEnd = end;
     while (visibleEnd > start && isBreakingWhitespace(s[visibleEnd - 1])) --visibleEnd;
+    return lineWidth(start, visibleEnd, end);
+}
+
+double Typesetter::lineWidth(std::uint64_t start, std::uint64_t visibleEnd, std::uint64_t end) const {
     // A line ending inside a word is measured as it is laid out: its last cluster on its own.
     const double change = visibleEnd == end && end > start ? lineEndChange(end) : 0.0;
     return offsets_[visibleEnd] - offsets_[start] + change;
 }
 
 std::uint64_t Typesetter::lastFitting(std::uint64_t start, double width, bool lineBreaksOnly) const {
-    const std::uint64_t end = breaks_.nextMandatoryBreak(start);
+    const std::u16string& s = text_.string();
     std::uint64_t best = 0;
-    for (std::uint64_t p = start + 1; p <= end; ++p) {
+    // Kept as the scan goes, so that a long run of white space is not walked back over at every place.
+    std::uint64_t visibleEnd = start;
+    // Up to the paragraph's end, found on the way rather than looked for ahead of every line.
+    bool paragraphEnds = start >= length();
+    for (std::uint64_t p = start + 1; !paragraphEnds; ++p) {
+        paragraphEnds = p >= length() || breaks_.isMandatoryBreak(p);
+        if (!isBreakingWhitespace(s[p - 1])) visibleEnd = p;
         if (!breaks_.isCharacterBoundary(p) || !glyphBoundary_[p]) continue;
-        if (lineBreaksOnly && !breaks_.isLineBreak(p)) continue;
-        if (visibleWidth(start, p) > width + LayoutTolerance) break;
+        if (lineBreaksOnly && !breaks_.isLineBreak(p)) {
+            // Widths only grow along a line: text already wider than the line has no break further on
+            // that fits, and a long stretch without one is not scanned to its end for every line.
+            if (offsets_[visibleEnd] - offsets_[start] > width + LayoutTolerance) break;
+            continue;
+        }
+        if (lineWidth(start, visibleEnd, p) > width + LayoutTolerance) break;
         best = p;
     }
     return best;
@@ -95,10 +110,14 @@ Line Typesetter::createLine(ns::Range range) const {
             pen += g.advance;
             glyphs.push_back(g);
         };
-        for (const RunGlyph& g : item.glyphs()) {
-            if (g.stringIndex < from || g.stringIndex >= to) continue;
-            if (end && g.stringIndex >= end->clusterStart) continue;
-            place(g);
+        // The glyphs of a left-to-right item run in text order: those of the line are found by search
+        // rather than by a walk through the whole item for every line.
+        const std::vector<RunGlyph>& itemGlyphs = item.glyphs();
+        auto glyph = std::lower_bound(itemGlyphs.begin(), itemGlyphs.end(), from,
+                                      [](const RunGlyph& g, std::uint64_t index) { return g.stringIndex < index; });
+        for (; glyph != itemGlyphs.end() && glyph->stringIndex < to; ++glyph) {
+            if (end && glyph->stringIndex >= end->clusterStart) break;
+            place(*glyph);
         }
         if (end && end->clusterStart >= from && end->clusterStart < to) {
             for (const RunGlyph& g : end->glyphs) place(g);

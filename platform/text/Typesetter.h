@@ -40,6 +40,8 @@ public:
 
 private:
     std::uint64_t lastFitting(std::uint64_t start, double width, bool lineBreaksOnly) const;
+    // visibleWidth with the end of the visible text already known.
+    double lineWidth(std::uint64_t start, std::uint64_t visibleEnd, std::uint64_t end) const;
 
     StyledText text_;
     TextBreaks breaks_;

@@ -238,8 +238,10 @@ std::shared_ptr<Image> Button::derived(const std::shared_ptr<Image>& image, Look
     const auto key = std::make_pair(image.get(), look);
     if (auto it = derived_.find(key); it != derived_.end()) return it->second;
     const cg::Size size = image->size();
-    GraphicsBeginImageContextWithOptions(size, false, image->scale());
-    cg::Context* context = GraphicsGetCurrentContext();
+    // A context of its own, ended however the drawing ends; without one (an image of no size) the image is
+    // shown as it is, and a context of the caller's is neither drawn into nor ended.
+    ImageContextScope scope(size, false, image->scale());
+    cg::Context* context = scope.context();
     if (!context) return image;
     const cg::Rect rect{{0, 0}, size};
     const bool faded = look == Look::Faded || look == Look::TintedFaded;
@@ -254,8 +256,7 @@ std::shared_ptr<Image> Button::derived(const std::shared_ptr<Image>& image, Look
         context->setFillColor(look == Look::TintedFaded ? tint.withAlpha(tint.alpha() * 0.2) : tint);
         context->fillRect(rect);
     }
-    auto result = GraphicsGetImageFromCurrentImageContext();
-    GraphicsEndImageContext();
+    auto result = scope.image();
     if (!result) return image;
     derived_[key] = result;
     return result;

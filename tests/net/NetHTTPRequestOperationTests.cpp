@@ -6,6 +6,7 @@
 #include "net/NetHTTPRequestOperation.h"
 #include "net/NetHTTPResponseSerializer.h"
 #include "net/NetJSONResponseSerializer.h"
+#include "net/NetMissingSerializerErrors.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/OperationQueue.h"
@@ -130,6 +131,12 @@ TEST(NetHTTPRequestOperation, ParsesOffTheMainThreadAndReportsRefusedRepliesWith
     EXPECT_TRUE(json.object.isData());
     plain->setResponseSerializer(NetJSONResponseSerializer::serializer());
     EXPECT_EQ(plain->responseObject()["msg"].stringValue(), "ok");
+    // Without any serializer (one set to none is not replaced by the default), the reply is not parsed.
+    plain->setResponseSerializer(nullptr);
+    EXPECT_EQ(plain->responseSerializer(), nullptr);
+    EXPECT_TRUE(plain->responseObject().isNil());
+    ASSERT_TRUE(plain->error());
+    EXPECT_EQ(plain->error(), NetMissingResponseSerializerError());
 }
 
 TEST(NetHTTPRequestOperation, ACancelledOperationFailsWithoutParsing) {

@@ -60,6 +60,10 @@ TEST(NetQueryString, EscapingKeepsOnlyUnreservedCharactersSlashAndQuestionMark) 
     EXPECT_EQ(NetEscapedQueryComponent("é"), "%C3%A9");
     EXPECT_EQ(NetEscapedQueryComponent("😀"), "%F0%9F%98%80");
     EXPECT_EQ(NetEscapedQueryComponent("AZaz09-._~"), "AZaz09-._~");
+    // Plain ASCII text escapes exactly as it does within text that is not plain ASCII.
+    std::string ascii;
+    for (int c = 0; c < 128; ++c) ascii += static_cast<char>(c);
+    EXPECT_EQ(NetEscapedQueryComponent(ascii + "é"), NetEscapedQueryComponent(ascii) + "%C3%A9");
     EXPECT_EQ(NetEscapedQueryComponent(":#[]@!$'()*,;%\""), "%3A%23%5B%5D%40%21%24%27%28%29%2A%2C%3B%25%22");
     EXPECT_EQ(NetEscapedQueryComponent(""), "");
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "net/NetURLConnectionOperation.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/Thread.h"
 #include "platform/net/URLError.h"
@@ -87,6 +89,105 @@ TEST(NetURLConnectionOperation, LoadsOnTheNetworkThreadReportsOnTheMainQueueAndA
     ASSERT_TRUE(pollUntil([&] { return !operation->completionBlock(); }));
     EXPECT_EQ(completions, 1);
     EXPECT_NE(operation->description().find("state: isFinished, cancelled: NO"), std::string::npos);
+}
+
+// What reached the main thread, in order: notifications of the operations watched and the blocks' reports.
+class MainThreadJournal {
+public:
+    MainThreadJournal() {
+        for (const std::string_view name : {NetNetworkingOperationDidStartNotification, NetNetworkingOperationDidFinishNotification}) {
+            tokens_.push_back(ns::NotificationCenter::defaultCenter().addObserverForName(
+                name, nullptr, nullptr, [this](const ns::Notification& notification) {
+                    record(notification.name() == NetNetworkingOperationDidStartNotification ? "start" : "finish");
+                }));
+        }
+    }
+    ~MainThreadJournal() {
+        for (const auto& token : tokens_) ns::NotificationCenter::defaultCenter().removeObserver(token.get());
+    }
+    MainThreadJournal(const MainThreadJournal&) = delete;
+    MainThreadJournal& operator=(const MainThreadJournal&) = delete;
+
+    void record(std::string entry) {
+        std::lock_guard lock(mutex_);
+        if (!ns::Thread::isMainThread()) entry += " off main";
+        // Consecutive progress reports count once: how many come depends on how the bytes travel.
+        if (entries_.empty() || entries_.back() != entry || !entry.ends_with("progress")) entries_.push_back(entry);
+    }
+    std::vector<std::string> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> entries_;
+    std::vector<std::shared_ptr<ns::Object>> tokens_;
+};
+
+TEST(NetURLConnectionOperation, AnnouncementsReachTheMainQueueInOrderBeforeAndApartFromTheCompletionBlock) {
+    LoopbackServer server;
+    server.serveText("/text", "hello, world");
+    auto queue = std::make_shared<ns::OperationQueue>();
+    const auto post = [&] {
+        ns::URLRequest request(ns::URL::fromString(server.url("/text")));
+        request.setHTTPMethod("POST");
+        request.setHTTPBody(ns::Data("a=1&b=2"));
+        return std::make_shared<NetURLConnectionOperation>(request);
+    };
+
+    // Progress reports, the start and the finish come before the completion block that carries them.
+    {
+        MainThreadJournal journal;
+        auto operation = post();
+        operation->setUploadProgressBlock([&](std::uint64_t, std::int64_t, std::int64_t) { journal.record("upload progress"); });
+        operation->setDownloadProgressBlock([&](std::uint64_t, std::int64_t, std::int64_t) { journal.record("download progress"); });
+        bool completed = false;
+        operation->setCompletionBlock([&] {
+            journal.record("completion");
+            EXPECT_EQ(operation->totalBytesRead(), 12);
+            completed = true;
+        });
+        queue->addOperation(operation);
+        ASSERT_TRUE(pumpUntil([&] { return completed; }));
+        EXPECT_EQ(journal.entries(), (std::vector<std::string>{"start", "upload progress", "download progress", "finish",
+                                                               "completion"}));
+    }
+    // Without a completion block, or with one on a queue of its own, the announcements still reach the main
+    // queue, and the bytes read are counted there.
+    for (const bool ownQueue : {false, true}) {
+        SCOPED_TRACE(ownQueue ? "completion on its own queue" : "no completion block");
+        MainThreadJournal journal;
+        auto operation = post();
+        std::atomic<bool> completed = false;
+        if (ownQueue) {
+            operation->setCompletionQueue(ns::DispatchQueue::serial("test.completion"));
+            operation->setCompletionBlock([&] { completed = true; });
+        }
+        queue->addOperation(operation);
+        ASSERT_TRUE(pumpUntil([&] { return journal.entries().size() == 2 && operation->totalBytesRead() == 12; }));
+        EXPECT_EQ(journal.entries(), (std::vector<std::string>{"start", "finish"}));
+        if (ownQueue) {
+            EXPECT_TRUE(pollUntil([&] { return completed.load(); }));
+        }
+    }
+}
+
+TEST(NetURLConnectionOperation, AStartIsAnnouncedWhileTheReplyIsStillAwaited) {
+    LoopbackServer server;
+    auto gate = server.makeGate();
+    server.serveHeld("/held", gate);
+    MainThreadJournal journal;
+    auto operation = operationFor(server, "/held");
+    bool completed = false;
+    operation->setCompletionBlock([&] { completed = true; });
+    operation->start();
+    ASSERT_TRUE(pumpUntil([&] { return !journal.entries().empty(); }));
+    EXPECT_EQ(journal.entries(), std::vector<std::string>{"start"});
+    EXPECT_FALSE(operation->isFinished());
+    gate->open();
+    ASSERT_TRUE(pumpUntil([&] { return completed; }));
+    EXPECT_EQ(journal.entries(), (std::vector<std::string>{"start", "finish"}));
 }
 
 TEST(NetURLConnectionOperation, StateMovesFollowTheTableAndCancellationEndsWithTheCancelledError) {

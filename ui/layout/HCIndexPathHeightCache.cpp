@@ -126,7 +126,10 @@ void HCIndexPathHeightCache::moveSection(std::int64_t section, std::int64_t newS
 void HCIndexPathHeightCache::insertRows(const std::vector<ns::IndexPath>& paths) {
     if (!automaticallyInvalidateEnabled_) return;
     buildCachesAtIndexPathsIfNeeded(paths);
-    for (const auto& path : paths) {
+    // Indexes count after the insertion: put them in from the first one up, whatever order they came in.
+    std::vector<ns::IndexPath> ascending = paths;
+    std::sort(ascending.begin(), ascending.end());
+    for (const auto& path : ascending) {
         if (!valid(path)) continue;
         enumerateAllOrientationsUsingBlock([&](Store& store) {
             auto& rows = store[at(path.section())];

@@ -1,5 +1,5 @@
 // The app's small utilities: Base64 (RFC 4648 vectors, line breaks, lenient decoding), the mobile-number
-// rule, blank trimming, hex colours and per-device picture names.
+// rule, blank trimming, hex colours, per-device picture names and pictures drawn in code.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include "app/uikit/MKNKBase64.h"
 #include "app/uikit/StringCategory.h"
 #include "platform/ui/Color.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
 
 using namespace ql;
 
@@ -78,6 +80,11 @@ TEST(TextRules, MobileNumbersAndBlanks) {
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("  a b  "), "a b");
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("\t a "), "\t a");  // a leading tab stops the trimming there
     EXPECT_EQ(replaceHomeAndEndWhiteCharter("   "), "");
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(" \u0301a \u0301 "), " \u0301a \u0301");  // spaces with a mark stay
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(" \U0001F600 "), "\U0001F600");
+    // Long blank ends are taken off in one walk, not one character at a time over the whole text.
+    const std::string blanks(20000, ' ');
+    EXPECT_EQ(replaceHomeAndEndWhiteCharter(blanks + "\u4e2d a" + blanks), "\u4e2d a");
 }
 
 TEST(Colours, FromHexNumbersAndTextsAndBack) {
@@ -105,4 +112,22 @@ TEST(DevicePictures, NamesFollowTheDeviceClass) {
     EXPECT_EQ(imageNameForDevice("home_bg", 5), "home_bg");
     EXPECT_EQ(resizableImageName("", {}), nullptr);
     EXPECT_EQ(imageWithContentFileName(""), nullptr);
+}
+
+TEST(DevicePictures, DrawnPicturesOfNoSizeAreNoneAndLeaveTheOuterContextAlone) {
+    const ui::Color red(cg::Color::rgb(1, 0, 0, 1));
+    const auto swatch = imageWithColor(red, {3, 2});
+    ASSERT_TRUE(swatch);
+    EXPECT_EQ(swatch->size(), (cg::Size{3, 2}));
+    const auto scaled = scaleImageToSize(*swatch, {6, 4});
+    ASSERT_TRUE(scaled);
+    EXPECT_EQ(scaled->size(), (cg::Size{6, 4}));
+
+    // No size: nothing drawn, no image, and a context begun by the caller stays the current one.
+    EXPECT_EQ(imageWithColor(red, {0, 0}), nullptr);
+    ui::ImageContextScope outer({5, 5}, false, 1);
+    ASSERT_TRUE(outer.context());
+    EXPECT_EQ(imageWithColor(red, {0, 4}), nullptr);
+    EXPECT_EQ(scaleImageToSize(*swatch, {4, 0}), nullptr);
+    EXPECT_EQ(ui::GraphicsGetCurrentContext(), outer.context());
 }

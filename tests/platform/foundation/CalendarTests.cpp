@@ -312,5 +312,8 @@ TEST(Calendar, AdditionsStopAtTheCalendarsReachInEveryKind) {
         EXPECT_FALSE(add(start, CalendarUnitMonth, 100'000'000));
         EXPECT_FALSE(add(start, CalendarUnitDay, std::numeric_limits<std::int32_t>::max()));
         EXPECT_FALSE(add(start, CalendarUnitSecond, std::numeric_limits<std::int64_t>::max() - 1));
+        // Quarters count three months each: amounts whose months no 64-bit integer holds are refused too.
+        EXPECT_FALSE(add(start, CalendarUnitQuarter, std::numeric_limits<std::int64_t>::max() / 2));
+        EXPECT_FALSE(add(start, CalendarUnitQuarter, std::numeric_limits<std::int64_t>::min()));
     }
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,19 @@ TEST(Operation, AnnouncesItsLifeCycleWithInitialAndPrior) {
     EXPECT_THROW(OperationQueue().addOperation(op), Exception);
     EXPECT_EQ(op->className(), "NSBlockOperation");
     EXPECT_TRUE(op->isKindOfClass(Operation::classObject()));
+}
+
+TEST(Operation, WorkThatThrowsStillFinishesTheOperation) {
+    auto op = std::make_shared<BlockOperation>();
+    op->addExecutionBlock([] { throw std::runtime_error("the work failed"); });
+    auto after = std::make_shared<BlockOperation>();
+    after->addDependency(op);
+    EXPECT_FALSE(after->isReady());
+    EXPECT_THROW(op->start(), std::runtime_error);
+    EXPECT_FALSE(op->isExecuting());
+    ASSERT_TRUE(op->isFinished());
+    op->waitUntilFinished();
+    EXPECT_TRUE(after->isReady());
 }
 
 TEST(Operation, DependenciesHoldBackReadinessAcrossQueues) {

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Clock.h"
@@ -109,6 +114,31 @@ TEST(RunLoop, RepeatingTimersAndInvalidationFromTheirOwnBlock) {
     trackingOnly->invalidate();
 }
 
+TEST(RunLoop, ATimerWhoseBlockThrowsIsRescheduledOrEndedAsIfItReturned) {
+    ManualClockScope clock;
+    int calls = 0;
+    auto repeating = Timer::scheduledTimer(1.0, true, [&](Timer&) {
+        if (++calls == 1) throw std::runtime_error("a timer failed");
+    });
+    EXPECT_THROW(Clock::advance(1), std::runtime_error);
+    Clock::advance(1);
+    Clock::advance(1);
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(repeating->isValid());
+    repeating->invalidate();
+
+    std::weak_ptr<int> capture;
+    std::shared_ptr<Timer> oneShot;
+    {
+        auto held = std::make_shared<int>(7);
+        capture = held;
+        oneShot = Timer::scheduledTimer(1.0, false, [held](Timer&) { throw std::runtime_error("a timer failed"); });
+    }
+    EXPECT_THROW(Clock::advance(1), std::runtime_error);
+    EXPECT_FALSE(oneShot->isValid());
+    EXPECT_TRUE(capture.expired());
+}
+
 TEST(RunLoop, DelayedPerformsAreCancelledPerTarget) {
     ManualClockScope clock;
     auto loop = RunLoop::main();
@@ -156,6 +186,89 @@ TEST(RunLoop, PerformsBlocksOnAnotherThreadInTheRightMode) {
     loop->performBlock([&] { Thread::current()->cancel(); }, {kDefault});
     ASSERT_TRUE(finished.wait(30));
     EXPECT_EQ(seen, (std::vector<std::string>{"tracking tracker", "default " + kDefault, "common"}));
+}
+
+namespace {
+
+// Stands for something else a loop's thread waits on (sockets, say): `arrive()` is activity there, which
+// the waiter hands to the loop by signalling a source.
+class RecordingWaiter final : public RunLoopWaiter {
+public:
+    void wait(std::chrono::steady_clock::time_point until, const std::function<bool()>& hasWork) override {
+        std::unique_lock lock(mutex_);
+        waitingThread = std::this_thread::get_id();
+        const auto done = [&] { return woken_ || activity_; };
+        if (!hasWork()) {
+            if (until == std::chrono::steady_clock::time_point::max()) changed_.wait(lock, done);
+            else changed_.wait_until(lock, until, done);
+        }
+        woken_ = false;
+        if (!std::exchange(activity_, false)) return;
+        lock.unlock();
+        activitySource->signal();
+    }
+    void wake() override {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+        ++wakes_;
+        changed_.notify_all();
+    }
+    void arrive() {
+        std::lock_guard lock(mutex_);
+        activity_ = true;
+        changed_.notify_all();
+    }
+    int wakes() {
+        std::lock_guard lock(mutex_);
+        return wakes_;
+    }
+
+    std::shared_ptr<RunLoopSource> activitySource;
+    std::atomic<std::thread::id> waitingThread{};
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool woken_ = false;
+    bool activity_ = false;
+    int wakes_ = 0;
+};
+
+}  // namespace
+
+TEST(RunLoop, AWaiterIsWaitedThroughOnTheLoopsThreadAndWokenOnlyFromOthers) {
+    auto waiter = std::make_shared<RecordingWaiter>();
+    DispatchSemaphore handled(0);
+    waiter->activitySource = std::make_shared<RunLoopSource>([&] { handled.signal(); });
+    DispatchSemaphore ready(0);
+    DispatchSemaphore finished(0);
+    std::atomic<std::thread::id> workerThread{};
+    auto worker = std::make_shared<Thread>([&] {
+        workerThread = std::this_thread::get_id();
+        auto loop = RunLoop::current();
+        loop->setWaiter(waiter);
+        loop->addSource(waiter->activitySource, kDefault);
+        ready.signal();
+        while (!Thread::current()->isCancelled()) loop->runMode(kDefault, Date::distantFuture());
+        finished.signal();
+    });
+    auto loop = worker->runLoop();
+    worker->start();
+    ASSERT_TRUE(ready.wait(30));
+
+    // Work given from another thread wakes the waiter; work the loop gives itself does not.
+    DispatchSemaphore ran(0);
+    const int before = waiter->wakes();
+    loop->performBlockAndWait([&] { loop->performBlock([&] { ran.signal(); }); });
+    ASSERT_TRUE(ran.wait(30));
+    EXPECT_EQ(waiter->wakes() - before, 1);
+    // What the waiter watches reaches the loop.
+    waiter->arrive();
+    ASSERT_TRUE(handled.wait(30));
+    EXPECT_EQ(waiter->waitingThread.load(), workerThread.load());
+
+    loop->performBlock([] { Thread::current()->cancel(); });
+    ASSERT_TRUE(finished.wait(30));
 }
 
 TEST(RunLoop, RunUntilWakesForConditionsMetElsewhere) {

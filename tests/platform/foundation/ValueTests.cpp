@@ -43,6 +43,12 @@ TEST(Value, EqualityAsCollectionsCompare) {
     EXPECT_EQ(Value(std::uint64_t{5}), Value(std::int64_t{5}));
     EXPECT_NE(Value(std::uint64_t{UINT64_MAX}), Value(std::int64_t{-1}));
     EXPECT_TRUE(Value(-1).compare(Value(std::uint64_t{UINT64_MAX})) < 0);
+    // A signed integer against a whole double past its range (2^63 up to 2^64): the double is larger.
+    EXPECT_TRUE(Value(5).compare(Value(1e19)) < 0);
+    EXPECT_TRUE(Value(1e19).compare(Value(std::int64_t{INT64_MAX})) > 0);
+    EXPECT_TRUE(Value(true).compare(Value(9223372036854775808.0)) < 0);
+    EXPECT_NE(Value(std::int64_t{INT64_MIN}), Value(9223372036854775808.0));
+    EXPECT_EQ(Value(std::uint64_t{1} << 63), Value(9223372036854775808.0));
     EXPECT_EQ(Value(Array{1, "a"}), Value(Array{1.0, "a"}));
     EXPECT_NE(Value(Array{1, "a"}), Value(Array{1, "b"}));
     EXPECT_EQ(Value(Dictionary{{"a", 1}, {"b", Array{}}}), Value(Dictionary{{"b", Array{}}, {"a", true}}));

@@ -525,5 +525,22 @@ TEST(ImageCodecTests, AnAnimationOverThePixelBudgetIsRefusedNotCutShort) {
     EXPECT_TRUE(ImageSource(over, true).createImage(0));
 }
 
+TEST(ImageCodecTests, AFrameLargerThanTheScreenCountsWithItsOwnArea) {
+    // A small screen does not make a huge frame cheap: all of its pixels are decoded.
+    const int side = 5800;  // just over the budget
+    const GifFrame huge{0, 0, side, side, std::vector<GifPixelType>(static_cast<std::size_t>(side) * side, 1), 4,
+                        NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT};
+    const ns::Data data(writeGIF(2, 2, {huge}));
+    EXPECT_EQ(ImageSource(data).count(), 0u);
+    EXPECT_FALSE(decodeImage(data));
+    // A frame that overhangs the screen but fits the budget is still shown, clipped to the screen.
+    const GifFrame overhanging{0, 0, 64, 64, std::vector<GifPixelType>(64 * 64, 1), 4, NO_TRANSPARENT_COLOR,
+                               DISPOSE_DO_NOT};
+    const auto image = decodeImage(ns::Data(writeGIF(2, 2, {overhanging})));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 2);
+    EXPECT_EQ(image->pixel(1, 1).g, 255);
+}
+
 }  // namespace
 }  // namespace ql::cg

@@ -202,10 +202,11 @@ public:
         if (auto contents = readFile(location.path())) downloaded = *contents;
         downloadedPath = location.path();
     }
-    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask& task, std::int64_t,
+    void URLSessionDownloadTaskDidWriteData(ns::URLSession&, ns::URLSessionDownloadTask& task, std::int64_t bytes,
                                             std::int64_t total, std::int64_t) override {
         note("wrote");
         written = total;
+        writtenInReports += bytes;
         if (onWrite) onWrite(task);
     }
     void URLSessionDownloadTaskDidResumeAtOffset(ns::URLSession&, ns::URLSessionDownloadTask&, std::int64_t offset,
@@ -214,7 +215,8 @@ public:
     }
 
     std::int64_t sent = 0;
-    std::int64_t written = 0;
+    std::int64_t written = 0;           // the last report's total
+    std::int64_t writtenInReports = 0;  // the reports' own counts, added up
     std::string downloadedPath;
 
     std::vector<std::string> calls() const {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
@@ -101,6 +103,54 @@ TEST_F(URLConnectionTests, CallsTheDelegateInOrderOnTheScheduledRunLoop) {
 
     // Keep-alive: the connection of the first load served the second one.
     auto seen = server.requests("/hello");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].remotePort, seen[1].remotePort);
+}
+
+TEST_F(URLConnectionTests, AThreadThatLoadsOnItsOwnRunsItsTransfersInItsRunLoop) {
+    server.serveText("/own", "on its own thread");
+    auto gate = server.makeGate();
+    server.serveHeld("/own-held", gate);
+    auto first = std::make_shared<RecordingConnectionDelegate>();
+    auto second = std::make_shared<RecordingConnectionDelegate>();
+    auto held = std::make_shared<RecordingConnectionDelegate>();
+    std::shared_ptr<URLConnection> heldConnection;
+    std::shared_ptr<RunLoop> loop;
+    std::thread::id loopThread;
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> loopReturned{false};
+    auto thread = Thread::detachNewThread([&] {
+        URLConnection::loadOnCurrentThread();
+        loopThread = std::this_thread::get_id();
+        loop = RunLoop::current();
+        auto a = URLConnection::connectionWithRequest(requestFor(server, "/own"), first);
+        RunLoop::current()->runUntil([&] { return first->done.load(); }, kPatience);
+        auto b = URLConnection::connectionWithRequest(requestFor(server, "/own"), second);
+        RunLoop::current()->runUntil([&] { return second->done.load(); }, kPatience);
+        heldConnection = URLConnection::connectionWithRequest(requestFor(server, "/own-held"), held);
+        waiting = true;
+        RunLoop::current()->run();  // until the held connection is cancelled
+        loopReturned = true;
+        RunLoop::main()->wakeUp();
+    });
+    ASSERT_TRUE(waitFor([&] { return waiting.load() && server.requests("/own-held").size() == 1; }));
+    // Work given to the loop while it waits on the sockets reaches it.
+    std::atomic<bool> performed{false};
+    loop->performBlock([&] { performed = std::this_thread::get_id() == loopThread; });
+    ASSERT_TRUE(waitFor([&] { return performed.load(); }));
+    // So does a cancel from another thread, after which the delegate hears nothing and the loop is done.
+    heldConnection->cancel();
+    ASSERT_TRUE(waitFor([&] { return loopReturned.load(); }));
+    gate->open();
+
+    for (const auto& delegate : {first, second}) {
+        EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /own", "response 200", "data", "finish"}));
+        EXPECT_EQ(delegate->body.toString(), "on its own thread");
+        for (auto t : delegate->threads) EXPECT_EQ(t, loopThread);
+    }
+    EXPECT_EQ(held->calls(), std::vector<std::string>{"will send /own-held"});
+    // Its loads share their kept-alive connections.
+    auto seen = server.requests("/own");
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].remotePort, seen[1].remotePort);
 }
@@ -277,6 +327,44 @@ TEST_F(URLConnectionTests, ReadsChunkedAndContentLengthBodies) {
     EXPECT_EQ(sized->response->expectedContentLength(), 300000);
     for (std::size_t i = 0; i < sized->body.length(); i += 9973)
         EXPECT_EQ(static_cast<char>(sized->body.bytes()[i]), LoopbackServer::patternByte(i));
+}
+
+TEST_F(URLConnectionTests, SendsASmallBodyInMemoryWithTheHeadAndALargeOneWhole) {
+    // The scripted server answers once it has read the head: whatever came with it is what one send held.
+    std::mutex mutex;
+    std::string firstRead;
+    ScriptedServer scripted([&](const std::string& head) {
+        std::lock_guard lock(mutex);
+        firstRead = head;
+        return std::string("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    });
+    URLRequest small(URL::fromString(scripted.url("/small")));
+    small.setHTTPMethod("POST");
+    small.setHTTPBody(Data("a=1&b=2"));
+    auto delegate = load(small);
+    EXPECT_EQ(delegate->body.toString(), "ok");
+    EXPECT_EQ(delegate->sent, 7);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(firstRead.ends_with("\r\n\r\na=1&b=2")) << firstRead;
+    }
+
+    // Beyond what goes with a head, the body is read out as it is sent, and arrives whole.
+    server.serveText("/large", "taken");
+    std::string large;
+    for (int i = 0; i < 200000; ++i) large += static_cast<char>('a' + i % 26);
+    URLRequest big = requestFor(server, "/large");
+    big.setHTTPMethod("POST");
+    big.setValue("application/octet-stream", "Content-Type");
+    big.setHTTPBody(Data(large));
+    auto taken = load(big);
+    EXPECT_EQ(taken->calls(), (std::vector<std::string>{"will send /large", "response 200", "data", "finish"}));
+    EXPECT_EQ(taken->body.toString(), "taken");
+    EXPECT_EQ(taken->sent, 200000);
+    const auto seen = server.requests("/large");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].body.size(), large.size());
+    EXPECT_TRUE(seen[0].body == large);
 }
 
 TEST_F(URLConnectionTests, UploadsAPulledStreamByteForByte) {

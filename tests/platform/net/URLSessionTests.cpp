@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <tuple>
 
 #include "platform/foundation/FileManager.h"
@@ -403,6 +404,107 @@ TEST_F(URLSessionTests, DownloadsToAFileThatIsRemovedAfterward) {
         ->resume();
     ASSERT_TRUE(waitFor([&] { return handled.load(); }));
     EXPECT_EQ(contents.size(), 100000u);
+}
+
+// Several megabytes, so that the body comes in many reads, gathered into pieces of many sizes.
+TEST_F(URLSessionTests, LargeRepliesArriveWholeAndTheirProgressAddsUp) {
+    constexpr std::size_t kSize = 6 * 1024 * 1024 + 123;
+    server.serveBytes("/large-reply", kSize);
+    std::string expected(kSize, '\0');
+    for (std::size_t i = 0; i < kSize; ++i) expected[i] = LoopbackServer::patternByte(i);
+
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    auto dataTask = session->dataTaskWithRequest(requestFor("/large-reply"));
+    dataTask->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_TRUE(delegate->body.view() == expected);
+    EXPECT_EQ(dataTask->countOfBytesReceived(), static_cast<std::int64_t>(kSize));
+
+    std::tie(session, delegate) = makeSession();
+    session->downloadTaskWithRequest(requestFor("/large-reply"))->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"wrote", "downloaded", "complete"}));
+    EXPECT_TRUE(delegate->downloaded == expected);
+    EXPECT_EQ(delegate->writtenInReports, static_cast<std::int64_t>(kSize));
+    EXPECT_EQ(delegate->written, static_cast<std::int64_t>(kSize));
+}
+
+TEST_F(URLSessionTests, ADownloadCancelledMidwayLeavesNoFile) {
+    server.serveBytes("/long-download", 64 * 1024 * 1024);
+    const auto downloadFiles = [] {
+        std::vector<std::string> found;
+        for (const auto& name : FileManager::defaultManager().contentsOfDirectoryAtPath(temporaryDirectory()).value_or(
+                 std::vector<std::string>{})) {
+            if (isDownloadFilePath(temporaryDirectory() + name)) found.push_back(name);
+        }
+        return found;
+    };
+    const auto before = downloadFiles();
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    std::atomic<bool> cancelled{false};
+    delegate->onWrite = [&](URLSessionDownloadTask& task) {
+        if (!cancelled.exchange(true)) task.cancel();
+    };
+    auto task = session->downloadTaskWithRequest(requestFor("/long-download"));
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"wrote", "complete -999"}));
+    EXPECT_LT(delegate->written, 64 * 1024 * 1024);
+    EXPECT_EQ(downloadFiles(), before);
+}
+
+// Replies of every framing, one after another on the connections the engine keeps: each task gets its own
+// reply, whole, even after one was cancelled halfway through its body.
+TEST_F(URLSessionTests, SequentialTasksOnKeptConnectionsGetTheirOwnReplies) {
+    auto gate = server.makeGate();
+    server.serveInTwoParts("/reuse-cut", std::string(5000, 'c'), std::string(5000, 'd'), gate);
+    server.serveText("/reuse-text", "plain text reply");
+    server.serveChunked("/reuse-chunked", {"chunked ", "reply"});
+    server.serveBytes("/reuse-bytes", 200000);
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    const auto fetch = [&](std::string_view path) {
+        std::atomic<bool> done{false};
+        std::optional<Data> body;
+        session
+            ->dataTaskWithRequest(requestFor(path),
+                                  [&](const std::optional<Data>& data, const std::shared_ptr<URLResponse>&,
+                                      const std::optional<Error>& error) {
+                                      EXPECT_FALSE(error);
+                                      body = data;
+                                      done = true;
+                                      RunLoop::main()->wakeUp();
+                                  })
+            ->resume();
+        EXPECT_TRUE(waitFor([&] { return done.load(); }));
+        return body ? body->toString() : std::string("(none)");
+    };
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = LoopbackServer::patternByte(i);
+    const std::size_t seenBefore = server.requests("/reuse-text").size();
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(fetch("/reuse-text"), "plain text reply");
+        EXPECT_EQ(fetch("/reuse-chunked"), "chunked reply");
+        EXPECT_TRUE(fetch("/reuse-bytes") == bytes);
+    }
+    std::set<int> ports;
+    for (const auto& seen : server.requests("/reuse-text")) ports.insert(seen.remotePort);
+    EXPECT_EQ(server.requests("/reuse-text").size(), seenBefore + 3);
+    EXPECT_LT(ports.size(), 3u);  // connections were kept and used again
+
+    auto cut = session->dataTaskWithRequest(requestFor("/reuse-cut"));
+    delegate->onData = [&](URLSessionDataTask& task, const Data&) { task.cancel(); };
+    cut->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    gate->open();
+    EXPECT_EQ(fetch("/reuse-text"), "plain text reply");
+    EXPECT_EQ(fetch("/reuse-chunked"), "chunked reply");
 }
 
 TEST_F(URLSessionTests, RedirectsFollowTheDelegatesAnswer) {

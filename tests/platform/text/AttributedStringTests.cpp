@@ -95,6 +95,17 @@ TEST(AttributedStringTests, EditingKeepsAttributesInPlace) {
     EXPECT_EQ(calls, 1);
 }
 
+TEST(AttributedStringTests, AStringPutIntoItselfIsCopiedFirst) {
+    AttributedString string("ab", attrs({{"a", ns::Value(1)}}));
+    string.addAttribute("b", ns::Value(2), {1, 1});
+    string.insertAttributedString(string, 1);
+    EXPECT_EQ(runs(string), "[aa a=1][bb a=1 b=2]");
+    string.replaceCharactersInRange({1, 2}, string);
+    EXPECT_EQ(runs(string), "[aaa a=1][bbb a=1 b=2]");
+    string.appendAttributedString(string);
+    EXPECT_EQ(runs(string), "[aaa a=1][bbb a=1 b=2][aaa a=1][bbb a=1 b=2]");
+}
+
 TEST(AttributedStringTests, TextObjectsCompareByValue) {
     ct::ParagraphStyle style;
     style.headIndent = 10;

@@ -101,6 +101,35 @@ TEST(Typesetter, LinesCutInsideAWordAreMeasuredAsTheirOwnText) {
     }
 }
 
+TEST(Typesetter, LongTextsWithoutBreaksOrWithLongBlanksWrapAsShortOnes) {
+    // A stretch with no place to break is cut between characters, every line as full as it fits.
+    const std::string word(3000, 'a');
+    const Typesetter typesetter = typeset(word + " " + word);
+    const std::vector<std::string> lines = wrap(typesetter, 100);
+    ASSERT_GT(lines.size(), 2u);
+    const std::size_t perLine = lines.front().size();
+    std::string joined;
+    std::uint64_t start = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Line line = typesetter.createLine({start, lines[i].size()});
+        EXPECT_EQ(line.glyphCount(), lines[i].size());
+        EXPECT_EQ(line.stringRange(), (ns::Range{start, lines[i].size()}));
+        EXPECT_LE(line.visibleWidth(), 100 + LayoutTolerance);
+        joined += lines[i];
+        start += lines[i].size();
+    }
+    EXPECT_EQ(joined, word + " " + word);
+    // Only the ends of the two words (the first with its blank) and the last line are shorter.
+    EXPECT_LE(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.size() != perLine; }), 3);
+    EXPECT_EQ(typesetter.createLine({1500, 10}).glyphCount(), 10u);
+
+    // Blanks hang past the end of their line however many there are.
+    const std::string blanks(5000, ' ');
+    EXPECT_EQ(wrap(typeset("x" + blanks + "y"), 50), (std::vector<std::string>{"x" + blanks, "y"}));
+    EXPECT_EQ(typeset("x" + blanks + "y").suggestClusterBreak(0, 50), 5001u);
+}
+
 TEST(Typesetter, ChineseBreaksBetweenIdeographsAndFallsBackToTheChineseFace) {
     Typesetter chinese = typeset("中文排版测试，好。");
     const Line line = chinese.createLine({0, 0});

@@ -6,6 +6,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -148,4 +149,18 @@ TEST(Button, PlacesImageAndTitleAndDrawsTheHighlightedState) {
     auto view = std::make_shared<ImageView>(solidImage({10, 10}, cg::Color::rgb(0, 1, 0, 1), 2));
     EXPECT_EQ(view->frame().size, (cg::Size{10, 10}));
     EXPECT_EQ(view->image()->CGImage()->width(), 20);
+}
+
+TEST(Button, AnImageOfNoSizeIsShownAsItIsAndLeavesTheCallersContextAlone) {
+    // Tinting needs a context of the image's size; an image without one is shown untinted, and a context
+    // the caller has begun (a snapshot being drawn, say) is neither drawn into nor ended.
+    auto button = Button::buttonWithType(ButtonType::System);
+    button->setFrame({0, 0, 40, 40});
+    const auto empty = std::make_shared<Image>(nullptr, 1, ImageOrientation::Up);
+    button->setImage(empty, ControlStateNormal);
+    ImageContextScope outer({5, 5}, false, 1);
+    ASSERT_TRUE(outer.context());
+    button->layoutIfNeeded();
+    EXPECT_EQ(GraphicsGetCurrentContext(), outer.context());
+    EXPECT_EQ(button->imageView()->image(), empty);
 }

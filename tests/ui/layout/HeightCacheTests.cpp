@@ -257,3 +257,14 @@ TEST(HeightCache, InsertionsInFrontShiftTheCachedHeightsBehind) {
     EXPECT_EQ(std::vector<double>(rows.begin(), rows.begin() + 4), (std::vector<double>{-1, 44, -1, 50}));
     EXPECT_EQ(t.cache().heightForIndexPath(IndexPath(3, 0)), 80);
 }
+
+TEST(HeightCache, RowsInsertedInAnyOrderLandWhereTheTableCountsThem) {
+    Table t;
+    t.rows->counts = {3};
+    t.table->reloadData();
+    for (std::int64_t row = 0; row < 3; ++row) t.cache().cacheHeight(10.0 * static_cast<double>(row + 1), IndexPath(0, row));
+    // Both indexes count after the insertion, the later one given first.
+    t.rows->counts = {5};
+    t.table->insertRowsAtIndexPaths({IndexPath(0, 3), IndexPath(0, 1)}, TableViewRowAnimation::None);
+    EXPECT_EQ(t.firstRows(5), (std::vector<double>{10, -1, 20, -1, 30}));
+}

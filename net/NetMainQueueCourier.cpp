@@ -1,0 +1,57 @@
+#include "net/NetMainQueueCourier.h"
+
+#include <utility>
+
+#include "platform/foundation/DispatchQueue.h"
+
+namespace ql {
+
+void NetMainQueueCourier::hold(std::function<void()> work) {
+    std::lock_guard lock(mutex_);
+    held_.push_back(std::move(work));
+}
+
+void NetMainQueueCourier::send(std::function<void()> work) {
+    hold(std::move(work));
+    dispatch();
+}
+
+void NetMainQueueCourier::dispatch() {
+    {
+        std::lock_guard lock(mutex_);
+        if (tripOnItsWay_ || carrierExpected_ || held_.empty()) return;
+        tripOnItsWay_ = true;
+    }
+    ns::DispatchQueue::main()->async([self = shared_from_this()] { self->deliver(); });
+}
+
+void NetMainQueueCourier::expectCarrier() {
+    std::lock_guard lock(mutex_);
+    carrierExpected_ = true;
+}
+
+void NetMainQueueCourier::releaseCarrier() {
+    {
+        std::lock_guard lock(mutex_);
+        carrierExpected_ = false;
+    }
+    dispatch();
+}
+
+void NetMainQueueCourier::deliver() {
+    std::vector<std::function<void()>> work;
+    {
+        std::lock_guard lock(mutex_);
+        work.swap(held_);
+        tripOnItsWay_ = false;
+        carrierExpected_ = false;
+    }
+    // Work may hand over more (a notification observer pausing the operation, say): it waits for a trip
+    // of its own, after this one.
+    for (auto& each : work) {
+        each();
+        each = nullptr;
+    }
+}
+
+}  // namespace ql
