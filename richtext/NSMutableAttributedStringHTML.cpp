@@ -21,24 +21,36 @@ void appendString(ct::AttributedString& string, std::string_view text) {
     string.appendAttributedString(ct::AttributedString(text, std::move(attributes)));
 }
 
+namespace {
+
+constexpr std::array<std::string_view, 7> ParagraphAttributeNames{
+    ct::FontAttributeName,        ct::ParagraphStyleAttributeName, RTTextBlocksAttribute, RTTextListsAttribute,
+    ct::ForegroundColorAttributeName, ui::ForegroundColorAttributeName, ui::FontAttributeName,
+};
+
+bool isParagraphAttribute(std::string_view key) {
+    return std::find(ParagraphAttributeNames.begin(), ParagraphAttributeNames.end(), key) != ParagraphAttributeNames.end();
+}
+
+}  // namespace
+
 ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes) {
-    constexpr std::array<std::string_view, 7> kept{
-        ct::FontAttributeName,        ct::ParagraphStyleAttributeName, RTTextBlocksAttribute, RTTextListsAttribute,
-        ct::ForegroundColorAttributeName, ui::ForegroundColorAttributeName, ui::FontAttributeName,
-    };
     // One pass in key order: the copy is built already sorted.
     ns::Dictionary paragraph;
-    paragraph.reserve(kept.size());
+    paragraph.reserve(std::min(attributes.size(), ParagraphAttributeNames.size()));
     for (const auto& [key, value] : attributes)
-        if (std::find(kept.begin(), kept.end(), key) != kept.end()) paragraph.appendUnsorted(key, value);
+        if (isParagraphAttribute(key)) paragraph.appendUnsorted(key, value);
     paragraph.finishAppending();
     return paragraph;
 }
 
 void appendEndOfParagraph(ct::AttributedString& string) {
-    ns::Dictionary attributes;
-    if (!string.empty()) attributes = paragraphAttributes(string.attributesAtIndex(string.length() - 1));
-    string.appendAttributedString(ct::AttributedString("\n", std::move(attributes)));
+    if (string.empty()) return string.appendAttributedString(ct::AttributedString("\n"));
+    const ns::Dictionary& last = string.attributesAtIndex(string.length() - 1);
+    // A paragraph mostly ends in text that carries nothing else: the end then shares its attributes.
+    if (std::all_of(last.begin(), last.end(), [](const ns::Dictionary::Entry& entry) { return isParagraphAttribute(entry.first); }))
+        return string.replaceCharactersInRange({string.length(), 0}, "\n");
+    string.appendAttributedString(ct::AttributedString("\n", paragraphAttributes(last)));
 }
 
 bool endsWithIgnorableWhitespace(const ct::AttributedString& string) {

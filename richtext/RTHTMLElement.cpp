@@ -39,7 +39,13 @@ void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
 }
 
 void RTHTMLElement::readBoxSize() {
-    size_ = {leadingNumber(attributeForKey("width").value_or("")), leadingNumber(attributeForKey("height").value_or(""))};
+    // Read in place: every element and text comes here, and most have no size.
+    const auto number = [this](std::string_view key) {
+        const ns::Value* value = attributes().find(key);
+        if (!value || value->isNil()) return 0.0;
+        return value->isString() ? leadingNumber(value->asString()) : leadingNumber(value->stringValue());
+    };
+    size_ = {number("width"), number("height")};
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {

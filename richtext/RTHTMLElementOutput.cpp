@@ -77,11 +77,13 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
     if (paragraphStyle_ && paragraphStyle_->textLists) {
         ns::Array lists;
+        lists.reserve(paragraphStyle_->textLists->size());
         for (const auto& list : *paragraphStyle_->textLists) lists.push_back(ns::Value(std::static_pointer_cast<ns::Object>(list)));
         set(RTTextListsAttribute, ns::Value(std::move(lists)));
     }
     if (paragraphStyle_ && paragraphStyle_->textBlocks) {
         ns::Array blocks;
+        blocks.reserve(paragraphStyle_->textBlocks->size());
         for (const auto& block : *paragraphStyle_->textBlocks) blocks.push_back(ns::Value(std::static_pointer_cast<ns::Object>(block)));
         set(RTTextBlocksAttribute, ns::Value(std::move(blocks)));
     }

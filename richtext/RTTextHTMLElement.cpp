@@ -6,6 +6,15 @@ namespace {
 
 bool isCollapsible(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
+// Whether collapsing changes the text: some white space other than a single space.
+bool hasCollapsibleWhitespace(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (!isCollapsible(text[at])) continue;
+        if (text[at] != ' ' || (at + 1 < text.size() && isCollapsible(text[at + 1]))) return true;
+    }
+    return false;
+}
+
 std::string collapsedWhitespace(std::string_view text) {
     std::string collapsed;
     collapsed.reserve(text.size());
@@ -33,9 +42,11 @@ std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
-    ns::Dictionary attributes =
-        parent && !parent->textAttachment() ? *parent->attributesForTextContent() : attributesForAttributedStringRepresentation();
-    if (preserveNewlines()) return ct::AttributedString(text_, std::move(attributes));
+    std::shared_ptr<const ns::Dictionary> attributes =
+        parent && !parent->textAttachment()
+            ? parent->attributesForTextContent()
+            : std::make_shared<const ns::Dictionary>(attributesForAttributedStringRepresentation());
+    if (preserveNewlines() || !hasCollapsibleWhitespace(text_)) return ct::AttributedString(text_, std::move(attributes));
     return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
 }
 

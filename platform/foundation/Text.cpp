@@ -209,8 +209,24 @@ std::uint64_t utf16Length(std::string_view text) {
 }
 
 std::u16string toUTF16(std::string_view text) {
-    UnicodeString u = unicodeText(text);
-    return std::u16string(u.getBuffer(), static_cast<std::size_t>(u.length()));
+    if (text.empty()) return {};
+    // Converted without an intermediate string, with the same replacement of malformed sequences as
+    // unicodeText. A UTF-8 text never has more UTF-16 units than bytes; short texts go through a buffer
+    // on the stack so that the result is allocated once at its own size.
+    const auto convert = [text](char16_t* units, std::size_t capacity) -> std::size_t {
+        UErrorCode status = U_ZERO_ERROR;
+        int32_t length = 0;
+        u_strFromUTF8WithSub(units, i32(capacity), &length, text.data(), i32(text.size()), 0xFFFD, nullptr, &status);
+        return U_FAILURE(status) ? 0 : static_cast<std::size_t>(length);
+    };
+    constexpr std::size_t StackUnits = 512;
+    if (text.size() <= StackUnits) {
+        char16_t units[StackUnits];
+        return std::u16string(units, convert(units, StackUnits));
+    }
+    std::u16string units(text.size(), u'\0');
+    units.resize(convert(units.data(), units.size()));
+    return units;
 }
 
 std::string fromUTF16(std::u16string_view text) {

@@ -9,11 +9,34 @@
 
 namespace ql::ct {
 
+namespace {
+
+// Texts without attributes all share this one.
+const std::shared_ptr<const ns::Dictionary>& noAttributes() {
+    static const auto none = std::make_shared<const ns::Dictionary>();
+    return none;
+}
+
+std::shared_ptr<const ns::Dictionary> shared(ns::Dictionary attributes) {
+    if (attributes.empty()) return noAttributes();
+    return std::make_shared<const ns::Dictionary>(std::move(attributes));
+}
+
+}  // namespace
+
 AttributedString::AttributedString(std::string_view text, ns::Dictionary attributes)
     : AttributedString(ns::toUTF16(text), std::move(attributes)) {}
 
 AttributedString::AttributedString(std::u16string text, ns::Dictionary attributes) : text_(std::move(text)) {
-    if (!text_.empty()) runs_.push_back({0, std::move(attributes)});
+    if (!text_.empty()) runs_.push_back({0, shared(std::move(attributes))});
+}
+
+AttributedString::AttributedString(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes)
+    : AttributedString(ns::toUTF16(text), std::move(attributes)) {}
+
+AttributedString::AttributedString(std::u16string text, std::shared_ptr<const ns::Dictionary> attributes)
+    : text_(std::move(text)) {
+    if (!text_.empty()) runs_.push_back({0, attributes ? std::move(attributes) : noAttributes()});
 }
 
 std::string AttributedString::string() const { return ns::fromUTF16(text_); }
@@ -40,7 +63,7 @@ const ns::Dictionary& AttributedString::attributesAtIndex(std::uint64_t index, n
                                                     std::to_string(text_.size()));
     const std::size_t run = runIndexAt(index);
     if (effectiveRange) *effectiveRange = {runs_[run].location, runEnd(run) - runs_[run].location};
-    return runs_[run].attributes;
+    return *runs_[run].attributes;
 }
 
 ns::Value AttributedString::attributeAtIndex(std::string_view name, std::uint64_t index, ns::Range* effectiveRange) const {
@@ -48,8 +71,8 @@ ns::Value AttributedString::attributeAtIndex(std::string_view name, std::uint64_
     if (effectiveRange) {
         std::size_t first = runIndexAt(index);
         std::size_t last = first;
-        while (first > 0 && runs_[first - 1].attributes[name] == value) --first;
-        while (last + 1 < runs_.size() && runs_[last + 1].attributes[name] == value) ++last;
+        while (first > 0 && (*runs_[first - 1].attributes)[name] == value) --first;
+        while (last + 1 < runs_.size() && (*runs_[last + 1].attributes)[name] == value) ++last;
         *effectiveRange = {runs_[first].location, runEnd(last) - runs_[first].location};
     }
     return value;
@@ -63,7 +86,7 @@ void AttributedString::enumerateAttributes(
     for (std::size_t run = runIndexAt(range.location); run < runs_.size() && runs_[run].location < range.end(); ++run) {
         const std::uint64_t begin = std::max(runs_[run].location, range.location);
         const std::uint64_t end = std::min(runEnd(run), range.end());
-        block(runs_[run].attributes, {begin, end - begin}, stop);
+        block(*runs_[run].attributes, {begin, end - begin}, stop);
         if (stop) return;
     }
 }
@@ -94,9 +117,9 @@ AttributedString AttributedString::attributedSubstringFromRange(ns::Range range)
     checkRange(range);
     AttributedString result;
     result.text_ = text_.substr(range.location, range.length);
-    enumerateAttributes(range, [&](const ns::Dictionary& attributes, ns::Range piece, bool&) {
-        result.runs_.push_back({piece.location - range.location, attributes});
-    });
+    if (range.length == 0) return result;
+    for (std::size_t run = runIndexAt(range.location); run < runs_.size() && runs_[run].location < range.end(); ++run)
+        result.runs_.push_back({std::max(runs_[run].location, range.location) - range.location, runs_[run].attributes});
     return result;
 }
 
@@ -112,19 +135,19 @@ void AttributedString::coalesce(std::size_t first, std::size_t last) {
     if (runs_.empty()) return;
     last = std::min(last, runs_.size() - 1);
     for (std::size_t run = last; run > first; --run)
-        if (runs_[run].attributes == runs_[run - 1].attributes)
+        if (sameAttributes(runs_[run].attributes, runs_[run - 1].attributes))
             runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(run));
 }
 
 void AttributedString::replaceCharactersInRange(ns::Range range, std::string_view text) {
     checkRange(range);
-    ns::Dictionary attributes;
+    SharedAttributes attributes;
     if (range.length > 0)
-        attributes = attributesAtIndex(range.location);
+        attributes = runs_[runIndexAt(range.location)].attributes;
     else if (range.location > 0)
-        attributes = attributesAtIndex(range.location - 1);
+        attributes = runs_[runIndexAt(range.location - 1)].attributes;
     else if (!text_.empty())
-        attributes = attributesAtIndex(0);
+        attributes = runs_.front().attributes;
     replaceCharactersInRange(range, AttributedString(text, std::move(attributes)));
 }
 
@@ -158,6 +181,11 @@ void AttributedString::appendAttributedString(const AttributedString& string) {
 void AttributedString::appendAttributedString(AttributedString&& string) {
     if (&string == this) return appendAttributedString(static_cast<const AttributedString&>(string));
     if (string.empty()) return;
+    if (empty()) {
+        std::swap(text_, string.text_);
+        std::swap(runs_, string.runs_);
+        return;
+    }
     const std::size_t first = runs_.size();
     const std::uint64_t offset = text_.size();
     for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
@@ -173,12 +201,22 @@ void AttributedString::changeAttributes(ns::Range range, Change&& change) {
     if (range.length == 0) return;
     const std::size_t first = splitAt(range.location);
     const std::size_t past = splitAt(range.end());
-    for (std::size_t run = first; run < past; ++run) change(runs_[run].attributes);
+    for (std::size_t run = first; run < past; ++run) {
+        ns::Dictionary changed = *runs_[run].attributes;
+        change(changed);
+        runs_[run].attributes = shared(std::move(changed));
+    }
     coalesce(first > 0 ? first - 1 : 0, past);
 }
 
 void AttributedString::setAttributes(const ns::Dictionary& attributes, ns::Range range) {
-    changeAttributes(range, [&](ns::Dictionary& run) { run = attributes; });
+    checkRange(range);
+    if (range.length == 0) return;
+    const std::size_t first = splitAt(range.location);
+    const std::size_t past = splitAt(range.end());
+    const SharedAttributes replacement = shared(attributes);
+    for (std::size_t run = first; run < past; ++run) runs_[run].attributes = replacement;
+    coalesce(first > 0 ? first - 1 : 0, past);
 }
 
 void AttributedString::addAttribute(std::string_view name, const ns::Value& value, ns::Range range) {
@@ -198,7 +236,7 @@ void AttributedString::removeAttribute(std::string_view name, ns::Range range) {
 bool AttributedString::operator==(const AttributedString& other) const {
     if (text_ != other.text_ || runs_.size() != other.runs_.size()) return false;
     for (std::size_t run = 0; run < runs_.size(); ++run)
-        if (runs_[run].location != other.runs_[run].location || !(runs_[run].attributes == other.runs_[run].attributes))
+        if (runs_[run].location != other.runs_[run].location || !sameAttributes(runs_[run].attributes, other.runs_[run].attributes))
             return false;
     return true;
 }
@@ -207,7 +245,7 @@ std::string AttributedString::description() const {
     std::string out;
     for (std::size_t run = 0; run < runs_.size(); ++run) {
         out += ns::fromUTF16(std::u16string_view(text_).substr(runs_[run].location, runEnd(run) - runs_[run].location));
-        out += ns::Value(runs_[run].attributes).description();
+        out += ns::Value(*runs_[run].attributes).description();
     }
     return out;
 }

@@ -5,9 +5,14 @@
 // the platform's text layers agree on. Indexes and ranges count UTF-16 code units. Runs of equal
 // attributes are kept merged, so two strings with the same text and attributes compare equal however
 // they were built. Indexes and ranges beyond the text raise "NSRangeException".
+//
+// Runs hold their attributes as shared, immutable dictionaries: copying, splitting or slicing a string
+// shares them, and changing a run's attributes gives that run a changed copy. Callers that apply one
+// set of attributes to many pieces of text can hand the shared dictionary in themselves.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +28,9 @@ public:
     // The whole UTF-8 text with one set of attributes.
     explicit AttributedString(std::string_view text, ns::Dictionary attributes = {});
     AttributedString(std::u16string text, ns::Dictionary attributes);
+    // The same, sharing `attributes` (no attributes when null) instead of taking a copy of its own.
+    AttributedString(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes);
+    AttributedString(std::u16string text, std::shared_ptr<const ns::Dictionary> attributes);
 
     std::uint64_t length() const { return text_.size(); }
     bool empty() const { return text_.empty(); }
@@ -64,10 +72,13 @@ public:
     std::string description() const;
 
 private:
+    using SharedAttributes = std::shared_ptr<const ns::Dictionary>;
     struct Run {
         std::uint64_t location;
-        ns::Dictionary attributes;
+        SharedAttributes attributes;  // never null
     };
+
+    static bool sameAttributes(const SharedAttributes& a, const SharedAttributes& b) { return a == b || *a == *b; }
 
     void checkRange(ns::Range range) const;
     std::size_t runIndexAt(std::uint64_t index) const;

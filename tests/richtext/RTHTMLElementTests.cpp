@@ -24,6 +24,9 @@ TEST(RTHTMLElementTests, SizesAndHTMLAttributes) {
     image->setAttributes({{"width", ns::Value(" 12.5")}, {"height", ns::Value("1e999")}});
     EXPECT_EQ(image->size().width, 12.5);
     EXPECT_EQ(image->size().height, 1);  // the leading number only
+    image->setAttributes({{"width", ns::Value(40)}, {"height", ns::Value()}});  // a number given as one; nil
+    EXPECT_EQ(image->size().width, 40);
+    EXPECT_EQ(image->size().height, 0);
 
     const auto rtl = element("p", {{"dir", ns::Value("rtl")}, {"align", ns::Value("center")}});
     EXPECT_EQ(rtl->paragraphStyle()->baseWritingDirection, ct::WritingDirection::RightToLeft);

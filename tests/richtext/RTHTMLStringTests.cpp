@@ -118,6 +118,11 @@ TEST(RTHTMLStringTests, AppendingWithAttributes) {
     const ns::Dictionary& end = paragraph.attributesAtIndex(4);
     EXPECT_EQ(end.keys(), (std::vector<std::string>{"CTForegroundColor", "NSColor", "NSFont", "NSParagraphStyle",
                                                     "RTTextBlocks", "RTTextLists"}));
+    // Text that carries nothing but paragraph attributes: its end joins its run.
+    ct::AttributedString plain("text", ns::Dictionary{{"NSFont", ns::Value("F")}, {"NSParagraphStyle", ns::Value("P")}});
+    appendEndOfParagraph(plain);
+    EXPECT_EQ(plain.attributesAtIndex(4, &run).keys(), (std::vector<std::string>{"NSFont", "NSParagraphStyle"}));
+    EXPECT_EQ(run, (ns::Range{0, 5}));
     ct::AttributedString empty;
     appendEndOfParagraph(empty);
     EXPECT_EQ(empty.string(), "\n");

@@ -24,6 +24,15 @@ TEST(Text, CountsAndSlicesUtf16Units) {
     EXPECT_EQ(utf16Length(""), 0u);
     EXPECT_EQ(toUTF16(books), u"\u8bfb\u4e66\U0001F600ab");
     EXPECT_EQ(fromUTF16(toUTF16(books)), books);
+    // Malformed bytes read as U+FFFD, in short texts and in texts too long for the conversion's own buffer.
+    EXPECT_EQ(toUTF16("a\xFF" "b\xE4\xB9"), u"a\uFFFDb\uFFFD");
+    std::string longText(600, 'x');
+    longText += "\xC0\x80\u4e66";
+    const std::u16string longUnits = toUTF16(longText);
+    EXPECT_EQ(longUnits.size(), 603u);
+    EXPECT_EQ(longUnits.substr(600), u"\uFFFD\uFFFD\u4e66");
+    EXPECT_EQ(utf16Length(longText), longUnits.size());
+    EXPECT_EQ(toUTF16(""), u"");
     EXPECT_EQ(characterAtIndex(books, 1), u'\u4e66');
     EXPECT_EQ(characterAtIndex(books, 2), 0xD83D);
     EXPECT_EQ(characterAtIndex(books, 3), 0xDE00);

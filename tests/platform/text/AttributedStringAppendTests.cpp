@@ -27,8 +27,12 @@ TEST(AttributedStringAppendTests, TakingTheRunsGivesTheSameTextAsCopyingThem) {
     EXPECT_EQ(run, (ns::Range{2, 2}));
 
     ct::AttributedString empty;
-    empty.appendAttributedString(ct::AttributedString("q", plain));
+    ct::AttributedString first("q", plain);
+    empty.appendAttributedString(std::move(first));
     EXPECT_EQ(empty, ct::AttributedString("q", plain));
+    EXPECT_TRUE(first.empty());
+    first.appendAttributedString(ct::AttributedString("r", bold));  // still a usable, empty string
+    EXPECT_EQ(first, ct::AttributedString("r", bold));
     empty.appendAttributedString(ct::AttributedString());
     EXPECT_EQ(empty.length(), 1u);
     ct::AttributedString& same = empty;

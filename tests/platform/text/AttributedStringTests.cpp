@@ -149,4 +149,36 @@ TEST(AttributedStringTests, AppendingManyPiecesStaysLinear) {
     EXPECT_EQ(effective, (ns::Range{39998, 2}));
 }
 
+// Strings made on one shared dictionary: a change gives only the changed runs a changed copy, so the
+// dictionary and every other string keep their attributes; equal contents merge and compare equal
+// whether shared or made apart.
+TEST(AttributedStringTests, SharedAttributesChangeOnlyWhereChanged) {
+    const auto shared = std::make_shared<const ns::Dictionary>(attrs({{"color", ns::Value("red")}}));
+    AttributedString first("ab", shared);
+    const AttributedString second(u"cd", shared);
+    first.addAttribute("size", ns::Value(2), {0, 1});
+    EXPECT_EQ(runs(first), "[a color=red size=2][b color=red]");
+    EXPECT_EQ(runs(second), "[cd color=red]");
+    EXPECT_EQ(shared->size(), 1u);
+
+    AttributedString copy = second;
+    copy.removeAttribute("color", {1, 1});
+    EXPECT_EQ(runs(copy), "[c color=red][d]");
+    EXPECT_EQ(runs(second), "[cd color=red]");
+
+    AttributedString joined("c", attrs({{"color", ns::Value("red")}}));
+    joined.appendAttributedString(AttributedString("d", shared));
+    EXPECT_EQ(runs(joined), "[cd color=red]");
+    EXPECT_EQ(joined, second);
+
+    first.setAttributes(attrs({{"k", ns::Value(1)}}), {0, 2});
+    EXPECT_EQ(runs(first), "[ab k=1]");
+    EXPECT_EQ(runs(second), "[cd color=red]");
+
+    // A null dictionary is no attributes at all.
+    const AttributedString bare("x", std::shared_ptr<const ns::Dictionary>());
+    EXPECT_TRUE(bare.attributesAtIndex(0).empty());
+    EXPECT_EQ(bare, AttributedString("x"));
+}
+
 }  // namespace
