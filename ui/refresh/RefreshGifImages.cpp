@@ -18,7 +18,6 @@ std::shared_ptr<ui::ImageView> RefreshGifImages::gifView(ui::View& host) {
 }
 
 void RefreshGifImages::setImages(ui::View& host, Images images, double duration, RefreshState state) {
-    if (images.empty()) return;
     const double height = images.front() ? images.front()->size().height : 0;
     images_[state] = std::move(images);
     durations_[state] = duration;
@@ -32,6 +31,8 @@ void RefreshGifImages::showPullingFrame(ui::View& host, RefreshState state, doub
     const Images& images = found->second;
     auto view = gifView(host);
     view->stopAnimating();
+    // A header of no height reports its pull as 0/0; that shows the first frame, as no pull at all does.
+    if (std::isnan(percent)) percent = 0;
     const double count = static_cast<double>(images.size());
     const auto index = static_cast<std::size_t>(std::clamp(std::floor(count * percent), 0.0, count - 1));
     view->setImage(images[index]);

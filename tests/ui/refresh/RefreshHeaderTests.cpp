@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "platform/foundation/Calendar.h"
@@ -187,6 +188,8 @@ TEST_F(RefreshHeaderTest, GifHeaderFramesFollowThePull) {
     EXPECT_EQ(gif->gifView()->image(), idle[2]);
     gif->setPullingPercent(1.4);
     EXPECT_EQ(gif->gifView()->image(), idle[4]);
+    gif->setPullingPercent(std::nan(""));  // the pull of a header of no height
+    EXPECT_EQ(gif->gifView()->image(), idle[0]);
 
     ui::GraphicsBeginImageContextWithOptions({10, 70}, false, 1);
     auto tall = ui::GraphicsGetImageFromCurrentImageContext();
