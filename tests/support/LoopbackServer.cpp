@@ -19,6 +19,18 @@ namespace ql::test {
 
 namespace {
 
+// Binds the socket to a port of the system's choice on 127.0.0.1 and answers the port; 0 when it cannot.
+int bindToLoopback(int socket) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
 constexpr std::size_t kSlice = 64 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -276,15 +288,9 @@ ScriptedServer::ScriptedServer(std::string reply)
 ScriptedServer::ScriptedServer(std::function<std::string(const std::string& requestHead)> replyFor)
     : replyFor_(std::move(replyFor)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::pipe2(stopPipe_, O_CLOEXEC) != 0)
+    port_ = bindToLoopback(listener_);
+    if (port_ == 0 || ::listen(listener_, 8) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0)
         throw std::runtime_error("the scripted server could not listen");
-    port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { serve(); });
 }
 
@@ -328,6 +334,20 @@ void ScriptedServer::serve() {
         }
         ::close(connection);
     }
+}
+
+RefusingPort::RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(bindToLoopback(socket_)) {
+    if (port_ != 0) return;
+    if (socket_ >= 0) ::close(socket_);
+    throw std::runtime_error("no loopback port could be reserved");
+}
+
+RefusingPort::~RefusingPort() {
+    if (socket_ >= 0) ::close(socket_);
+}
+
+std::string RefusingPort::url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
 }  // namespace ql::test

@@ -5,10 +5,6 @@
 #include <gif_lib.h>
 #include <png.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -179,27 +175,5 @@ NotificationCounter::NotificationCounter(std::string_view name) : count_(std::ma
 }
 
 NotificationCounter::~NotificationCounter() { ns::NotificationCenter::defaultCenter().removeObserver(token_.get()); }
-
-RefusingPort::RefusingPort() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ADD_FAILURE() << "no loopback port could be reserved";
-        return;
-    }
-    port_ = ntohs(address.sin_port);
-}
-
-RefusingPort::~RefusingPort() {
-    if (socket_ >= 0) ::close(socket_);
-}
-
-std::string RefusingPort::url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
-}
 
 }  // namespace ql::test

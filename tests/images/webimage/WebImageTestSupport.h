@@ -78,20 +78,4 @@ private:
     std::shared_ptr<ns::Object> token_;
 };
 
-// A loopback port held bound but not listening for as long as this lives: connecting to it is refused, and
-// no other program can take it meanwhile (as it could a port freed before use).
-class RefusingPort {
-public:
-    RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-    int port() const { return port_; }
-    std::string url(std::string_view path) const;
-
-private:
-    int socket_ = -1;
-    int port_ = 0;
-};
-
 }  // namespace ql::test
