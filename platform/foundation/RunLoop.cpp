@@ -260,12 +260,12 @@ bool RunLoop::runBlocks(std::string_view mode) {
     {
         std::lock_guard lock(mutex_);
         if (blocks_.empty()) return false;
-        std::deque<Block> waiting;
+        ready.reserve(blocks_.size());
         for (auto& b : blocks_) {
             if (anyModeMatches(b.modes, mode)) ready.push_back(std::move(b.block));
-            else waiting.push_back(std::move(b));
         }
-        blocks_.swap(waiting);
+        // Removed in place: a fresh queue for the blocks that wait would allocate on every pass.
+        std::erase_if(blocks_, [&](const Block& b) { return anyModeMatches(b.modes, mode); });
     }
     for (auto& block : ready) {
         block();
@@ -302,8 +302,10 @@ bool RunLoop::performSources(std::string_view mode) {
     std::vector<std::shared_ptr<RunLoopSource>> ready;
     {
         std::lock_guard lock(mutex_);
+        // Only those signalled: one signalled later wakes the loop again. A pass that finds none
+        // allocates nothing.
         for (const auto& e : sources_) {
-            if (modeMatches(e.mode, mode)) appendUnique(ready, e.source);
+            if (modeMatches(e.mode, mode) && e.source->isSignalled()) appendUnique(ready, e.source);
         }
     }
     bool performed = false;
