@@ -181,7 +181,7 @@ bool NetHTTPRequestSerializer::encodesParametersInURI(const ns::URLRequest& requ
 ns::URLRequest NetHTTPRequestSerializer::requestWithDefaultHeaders(const ns::URLRequest& request) const {
     ns::URLRequest copy = request;
     for (const auto& [field, value] : headers_) {
-        if (!request.valueForHTTPHeaderField(field)) copy.setValue(value.stringValue(), field);
+        if (!request.headerFields().contains(field)) copy.setValue(value.stringValue(), field);
     }
     return copy;
 }
@@ -219,8 +219,7 @@ std::optional<ns::URLRequest> NetHTTPRequestSerializer::requestBySerializingRequ
         return copy;
     }
 
-    if (!copy.valueForHTTPHeaderField("Content-Type"))
-        copy.setValue("application/x-www-form-urlencoded", "Content-Type");
+    if (!copy.headerFields().contains("Content-Type")) copy.setValue("application/x-www-form-urlencoded", "Content-Type");
     copy.setHTTPBody(NetEncodeText(query.value_or(""), stringEncoding_));
     return copy;
 }

@@ -26,8 +26,13 @@ const std::vector<HTTPHeaderFields::Field>& HTTPHeaderFields::fields() const {
 }
 
 std::vector<HTTPHeaderFields::Field>& HTTPHeaderFields::ownFields() {
-    if (!fields_) fields_ = std::make_shared<std::vector<Field>>();
-    else if (fields_.use_count() > 1) fields_ = std::make_shared<std::vector<Field>>(*fields_);
+    if (!fields_) {
+        // Room for a usual request's or reply's fields at once rather than growing field by field.
+        fields_ = std::make_shared<std::vector<Field>>();
+        fields_->reserve(8);
+    } else if (fields_.use_count() > 1) {
+        fields_ = std::make_shared<std::vector<Field>>(*fields_);
+    }
     return *fields_;
 }
 
