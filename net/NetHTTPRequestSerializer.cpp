@@ -1,5 +1,6 @@
 #include "net/NetHTTPRequestSerializer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "net/NetQueryString.h"
@@ -175,7 +176,10 @@ std::optional<ns::URLRequest> NetHTTPRequestSerializer::requestWithMethod(std::s
 }
 
 bool NetHTTPRequestSerializer::encodesParametersInURI(const ns::URLRequest& request) const {
-    return methodsInURI_.contains(ns::uppercaseString(request.HTTPMethod()));
+    const std::string& method = request.HTTPMethod();
+    // Methods are nearly always written in ASCII capitals already: no case mapping for those.
+    const bool upper = std::ranges::all_of(method, [](char c) { return c >= 'A' && c <= 'Z'; });
+    return methodsInURI_.contains(upper ? method : ns::uppercaseString(method));
 }
 
 ns::URLRequest NetHTTPRequestSerializer::requestWithDefaultHeaders(const ns::URLRequest& request) const {
