@@ -414,7 +414,7 @@ void NetURLConnectionOperation::finish() {
     networkRequestThread()->runLoop()->cancelPerforms(this);
     announce(NetNetworkingOperationDidFinishNotification);
     // The completion block, run because the operation finishes, takes the announcements to the main queue.
-    const bool carried = completionBlock() != nullptr;
+    const bool carried = hasCompletionBlock();
     if (carried) courier_->expectCarrier();
     setState(NetOperationFinishedState);
     if (!carried) courier_->dispatch();
