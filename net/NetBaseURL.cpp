@@ -8,6 +8,8 @@ std::optional<ns::URL> NetBaseURLWithTrailingSlash(std::optional<ns::URL> url) {
 }
 
 std::string NetResolvedURLString(std::string_view URLString, const std::optional<ns::URL>& baseURL) {
+    // Without a base a URL's absolute string is its text as given: nothing to parse for.
+    if (!baseURL) return std::string(URLString);
     const auto resolved = ns::URL::fromString(URLString, baseURL);
     return resolved ? resolved->absoluteString() : std::string(URLString);
 }

@@ -1,5 +1,6 @@
 #include "net/NetHTTPRequestSerializer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "net/NetQueryString.h"
@@ -175,13 +176,16 @@ std::optional<ns::URLRequest> NetHTTPRequestSerializer::requestWithMethod(std::s
 }
 
 bool NetHTTPRequestSerializer::encodesParametersInURI(const ns::URLRequest& request) const {
-    return methodsInURI_.contains(ns::uppercaseString(request.HTTPMethod()));
+    const std::string& method = request.HTTPMethod();
+    // Methods are nearly always written in ASCII capitals already: no case mapping for those.
+    const bool upper = std::ranges::all_of(method, [](char c) { return c >= 'A' && c <= 'Z'; });
+    return methodsInURI_.contains(upper ? method : ns::uppercaseString(method));
 }
 
 ns::URLRequest NetHTTPRequestSerializer::requestWithDefaultHeaders(const ns::URLRequest& request) const {
     ns::URLRequest copy = request;
     for (const auto& [field, value] : headers_) {
-        if (!request.valueForHTTPHeaderField(field)) copy.setValue(value.stringValue(), field);
+        if (!request.headerFields().contains(field)) copy.setValue(value.stringValue(), field);
     }
     return copy;
 }
@@ -219,8 +223,7 @@ std::optional<ns::URLRequest> NetHTTPRequestSerializer::requestBySerializingRequ
         return copy;
     }
 
-    if (!copy.valueForHTTPHeaderField("Content-Type"))
-        copy.setValue("application/x-www-form-urlencoded", "Content-Type");
+    if (!copy.headerFields().contains("Content-Type")) copy.setValue("application/x-www-form-urlencoded", "Content-Type");
     copy.setHTTPBody(NetEncodeText(query.value_or(""), stringEncoding_));
     return copy;
 }

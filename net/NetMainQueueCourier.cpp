@@ -8,6 +8,8 @@ namespace ql {
 
 void NetMainQueueCourier::hold(std::function<void()> work) {
     std::lock_guard lock(mutex_);
+    // A short request hands over its start, its bytes and its finish: room for them at once.
+    if (held_.empty()) held_.reserve(4);
     held_.push_back(std::move(work));
 }
 

@@ -52,7 +52,9 @@ std::string NetQueryTextForm(const ns::Value& value) {
     return value.description();
 }
 
-std::string NetEscapedQueryComponent(std::string_view text) {
+namespace {
+
+void appendEscaped(std::string& out, std::string_view text) {
     // Names and values are mostly plain ASCII, whose bytes a table made once from the set judges; the
     // set's own lookup costs far more per character.
     static const std::array<bool, 128> asciiAllowed = [] {
@@ -61,34 +63,56 @@ std::string NetEscapedQueryComponent(std::string_view text) {
         return table;
     }();
     const auto isASCII = [](char c) { return static_cast<unsigned char>(c) < 128; };
-    if (!std::all_of(text.begin(), text.end(), isASCII))
-        return ns::stringByAddingPercentEncodingWithAllowedCharacters(text, queryComponentAllowedCharacters());
+    if (!std::all_of(text.begin(), text.end(), isASCII)) {
+        out += ns::stringByAddingPercentEncodingWithAllowedCharacters(text, queryComponentAllowedCharacters());
+        return;
+    }
     static constexpr char hex[] = "0123456789ABCDEF";
-    std::string escaped;
-    escaped.reserve(text.size());
+    out.reserve(out.size() + text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (asciiAllowed[byte]) {
-            escaped += c;
+            out += c;
         } else {
-            escaped += '%';
-            escaped += hex[byte >> 4];
-            escaped += hex[byte & 0xF];
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 0xF];
         }
     }
+}
+
+// A key or leaf's text form, escaped; a text is escaped where it lies.
+void appendEscapedTextForm(std::string& out, const ns::Value& value) {
+    if (value.isString()) appendEscaped(out, value.asString());
+    else appendEscaped(out, NetQueryTextForm(value));
+}
+
+// "field=value" escaped onto the end of `out`: a whole query is written in one string.
+void appendPair(std::string& out, const NetQueryStringPair& pair) {
+    appendEscapedTextForm(out, pair.field());
+    if (pair.value().isNil() || pair.value().isNull()) return;
+    out += '=';
+    appendEscapedTextForm(out, pair.value());
+}
+
+}  // namespace
+
+std::string NetEscapedQueryComponent(std::string_view text) {
+    std::string escaped;
+    appendEscaped(escaped, text);
     return escaped;
 }
 
 std::string NetQueryStringPair::URLEncodedStringValue() const {
-    std::string escaped = NetEscapedQueryComponent(NetQueryTextForm(field_));
-    if (value_.isNil() || value_.isNull()) return escaped;
-    escaped += '=';
-    escaped += NetEscapedQueryComponent(NetQueryTextForm(value_));
+    std::string escaped;
+    appendPair(escaped, *this);
     return escaped;
 }
 
 std::vector<NetQueryStringPair> NetFlattenedQueryPairs(const std::optional<std::string>& key, const ns::Value& value) {
     std::vector<NetQueryStringPair> pairs;
+    // Room for a flat dictionary's pairs at once (nested ones grow the list as usual).
+    if (const ns::Dictionary* dictionary = value.asDictionary()) pairs.reserve(dictionary->size());
     flatten(key, value, pairs);
     return pairs;
 }
@@ -99,7 +123,7 @@ std::string NetQueryStringFromParameters(const ns::Value& parameters) {
     for (const NetQueryStringPair& pair : NetFlattenedQueryPairs(std::nullopt, parameters)) {
         if (!first) query += '&';
         first = false;
-        query += pair.URLEncodedStringValue();
+        appendPair(query, pair);
     }
     return query;
 }

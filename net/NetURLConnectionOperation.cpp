@@ -88,9 +88,7 @@ void NetURLConnectionOperation::networkRequestThreadEntryPoint() {
 
 void NetURLConnectionOperation::performOnNetworkThread(void (NetURLConnectionOperation::*work)()) {
     auto self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this());
-    const std::set<std::string> modes = runLoopModes();
-    networkRequestThread()->runLoop()->performBlock([self, work] { ((*self).*work)(); },
-                                                    std::vector<std::string>(modes.begin(), modes.end()));
+    networkRequestThread()->runLoop()->performBlock([self, work] { ((*self).*work)(); }, runLoopModeList());
 }
 
 void NetURLConnectionOperation::announce(std::string_view name) {
@@ -100,14 +98,13 @@ void NetURLConnectionOperation::announce(std::string_view name) {
 void NetURLConnectionOperation::dispatchAfterDelivery() {
     if (dispatchAfterDeliveryQueued_.exchange(true)) return;
     auto self = std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this());
-    const std::set<std::string> modes = runLoopModes();
     // Performed blocks run once the connection has handed over every report it holds now.
     ns::RunLoop::current()->performBlock(
         [self] {
             self->dispatchAfterDeliveryQueued_ = false;
             self->courier_->dispatch();
         },
-        std::vector<std::string>(modes.begin(), modes.end()));
+        runLoopModeList());
 }
 
 // ---- Batches ----
@@ -190,6 +187,11 @@ void NetURLConnectionOperation::setInputStream(std::shared_ptr<ns::InputStream> 
 }
 
 std::set<std::string> NetURLConnectionOperation::runLoopModes() const { return ns::lockedCopy(lock_, runLoopModes_); }
+
+std::vector<std::string> NetURLConnectionOperation::runLoopModeList() const {
+    std::lock_guard guard(lock_);
+    return {runLoopModes_.begin(), runLoopModes_.end()};
+}
 
 void NetURLConnectionOperation::setRunLoopModes(std::set<std::string> modes) {
     ns::lockedStore(lock_, runLoopModes_, std::move(modes));
@@ -403,10 +405,8 @@ void NetURLConnectionOperation::operationDidStart() {
         }
     }
     announce(NetNetworkingOperationDidStartNotification);
-    const std::set<std::string> modes = runLoopModes();
     ns::RunLoop::current()->performAfterDelay(
-        kStartAnnouncementDelay, weak_from_this(), [courier = courier_] { courier->dispatch(); },
-        std::vector<std::string>(modes.begin(), modes.end()));
+        kStartAnnouncementDelay, weak_from_this(), [courier = courier_] { courier->dispatch(); }, runLoopModeList());
 }
 
 void NetURLConnectionOperation::finish() {
@@ -414,7 +414,7 @@ void NetURLConnectionOperation::finish() {
     networkRequestThread()->runLoop()->cancelPerforms(this);
     announce(NetNetworkingOperationDidFinishNotification);
     // The completion block, run because the operation finishes, takes the announcements to the main queue.
-    const bool carried = completionBlock() != nullptr;
+    const bool carried = hasCompletionBlock();
     if (carried) courier_->expectCarrier();
     setState(NetOperationFinishedState);
     if (!carried) courier_->dispatch();

@@ -214,6 +214,8 @@ private:
     void dispatchAfterDelivery();
     // Whether the output stream is the in-memory stream the operation made itself.
     bool ownsOutputStream() const;
+    // The run loop modes as a run loop's performs take them.
+    std::vector<std::string> runLoopModeList() const;
 
     mutable std::recursive_mutex lock_;
     std::atomic<std::int64_t> state_{NetOperationReadyState};

@@ -1,5 +1,6 @@
 #include "platform/foundation/Object.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <unordered_map>
@@ -188,6 +189,10 @@ std::vector<std::shared_ptr<Observer>> observersOf(std::mutex& mutex,
     std::lock_guard lock(mutex);
     std::vector<std::shared_ptr<Observer>> out;
     unionOfOptions = 0;
+    // Counted first: most changes have no observer, and those that do get one allocation.
+    const auto count = std::count_if(all.begin(), all.end(), [&](const auto& o) { return o->key == key; });
+    if (count == 0) return out;
+    out.reserve(static_cast<std::size_t>(count));
     for (const auto& o : all) {
         if (o->key == key) {
             out.push_back(o);

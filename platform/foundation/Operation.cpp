@@ -154,6 +154,11 @@ std::vector<std::shared_ptr<Operation>> Operation::dependencies() const {
 
 std::function<void()> Operation::completionBlock() const { return ns::lockedCopy(mutex_, completionBlock_); }
 
+bool Operation::hasCompletionBlock() const {
+    std::lock_guard lock(mutex_);
+    return completionBlock_ != nullptr;
+}
+
 void Operation::setCompletionBlock(std::function<void()> block) {
     std::function<void()> previous;
     std::lock_guard lock(mutex_);

@@ -63,6 +63,8 @@ public:
     // the operation then holds it no longer.
     virtual std::function<void()> completionBlock() const;
     virtual void setCompletionBlock(std::function<void()> block);
+    // Whether one is set, without copying it.
+    bool hasCompletionBlock() const;
 
     // A queue reads the priority when the operation joins it.
     OperationQueuePriority queuePriority() const { return priority_.load(); }

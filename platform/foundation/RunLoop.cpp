@@ -34,12 +34,15 @@ std::chrono::steady_clock::time_point realDeadlineAfter(double seconds) {
 RunLoopSource::RunLoopSource(std::function<void()> perform) : perform_(std::move(perform)) {}
 
 void RunLoopSource::signal() {
+    std::weak_ptr<RunLoop> only;  // a source is nearly always in one loop: no list to copy then
     std::vector<std::weak_ptr<RunLoop>> loops;
     {
         std::lock_guard lock(mutex_);
         signalled_ = true;
-        loops = loops_;
+        if (loops_.size() == 1) only = loops_.front();
+        else loops = loops_;
     }
+    if (auto loop = only.lock()) loop->wakeUp();
     for (auto& weak : loops) {
         if (auto loop = weak.lock()) loop->wakeUp();
     }
@@ -260,12 +263,12 @@ bool RunLoop::runBlocks(std::string_view mode) {
     {
         std::lock_guard lock(mutex_);
         if (blocks_.empty()) return false;
-        std::deque<Block> waiting;
+        ready.reserve(blocks_.size());
         for (auto& b : blocks_) {
             if (anyModeMatches(b.modes, mode)) ready.push_back(std::move(b.block));
-            else waiting.push_back(std::move(b));
         }
-        blocks_.swap(waiting);
+        // Removed in place: a fresh queue for the blocks that wait would allocate on every pass.
+        std::erase_if(blocks_, [&](const Block& b) { return anyModeMatches(b.modes, mode); });
     }
     for (auto& block : ready) {
         block();
@@ -299,19 +302,26 @@ void RunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source, std::st
 }
 
 bool RunLoop::performSources(std::string_view mode) {
-    std::vector<std::shared_ptr<RunLoopSource>> ready;
+    // Only those signalled: one signalled later wakes the loop again. The first is kept apart, so that
+    // the usual pass (none, or one source) allocates nothing.
+    std::shared_ptr<RunLoopSource> first;
+    std::vector<std::shared_ptr<RunLoopSource>> more;
     {
         std::lock_guard lock(mutex_);
         for (const auto& e : sources_) {
-            if (modeMatches(e.mode, mode)) appendUnique(ready, e.source);
+            if (!modeMatches(e.mode, mode) || !e.source->isSignalled()) continue;
+            if (!first) first = e.source;
+            else if (e.source != first) appendUnique(more, e.source);
         }
     }
     bool performed = false;
-    for (const auto& source : ready) {
-        if (!source->takeSignal()) continue;
+    const auto perform = [&](const std::shared_ptr<RunLoopSource>& source) {
+        if (!source || !source->takeSignal()) return;
         source->perform();
         performed = true;
-    }
+    };
+    perform(first);
+    for (const auto& source : more) perform(source);
     return performed;
 }
 

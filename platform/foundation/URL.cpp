@@ -254,7 +254,7 @@ std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
     auto reference = parse(text);
     if (!reference) return std::nullopt;
     if (reference->scheme) return URL(std::string(text), nullptr, std::move(*reference));
-    auto absolute = parse(resolve(*reference, base.absolute_));
+    auto absolute = parse(resolve(*reference, base.rep_->absolute));
     if (!absolute) return std::nullopt;
     return URL(std::string(text), std::make_shared<const URL>(base), std::move(*absolute));
 }
@@ -274,32 +274,34 @@ URL URL::fileURLWithPath(std::string_view path, bool isDirectory) {
 }
 
 std::optional<URL> URL::baseURL() const {
-    if (!base_) return std::nullopt;
-    return *base_;
+    if (!rep_->base) return std::nullopt;
+    return *rep_->base;
 }
 
-URL URL::absoluteURL() const { return base_ ? URL(absolute_.text, nullptr, absolute_) : *this; }
+URL URL::absoluteURL() const {
+    return rep_->base ? URL(rep_->absolute.text, nullptr, rep_->absolute) : *this;
+}
 
 std::optional<std::string> URL::host() const {
-    auto host = decoded(absolute_.host);
+    auto host = decoded(rep_->absolute.host);
     if (host && host->starts_with('[')) *host = host->substr(1, host->size() - 2);
     return host;
 }
 
 std::optional<std::string> URL::user() const {
-    if (!absolute_.userInfo) return std::nullopt;
-    return decoded(absolute_.userInfo->substr(0, absolute_.userInfo->find(':')));
+    if (!rep_->absolute.userInfo) return std::nullopt;
+    return decoded(rep_->absolute.userInfo->substr(0, rep_->absolute.userInfo->find(':')));
 }
 
 std::optional<std::string> URL::password() const {
-    if (!absolute_.userInfo) return std::nullopt;
-    std::size_t colon = absolute_.userInfo->find(':');
+    if (!rep_->absolute.userInfo) return std::nullopt;
+    std::size_t colon = rep_->absolute.userInfo->find(':');
     if (colon == std::string::npos) return std::nullopt;
-    return decoded(absolute_.userInfo->substr(colon + 1));
+    return decoded(rep_->absolute.userInfo->substr(colon + 1));
 }
 
 std::string URL::path() const {
-    std::string path = *decoded(absolute_.path);
+    std::string path = *decoded(rep_->absolute.path);
     if (path.size() > 1 && path.ends_with('/')) path.pop_back();
     return path;
 }
@@ -309,37 +311,41 @@ std::string URL::lastPathComponent() const { return ns::lastPathComponent(path()
 std::string URL::pathExtension() const { return ns::pathExtension(path()); }
 
 bool URL::isFileURL() const {
-    return absolute_.scheme && absolute_.scheme->size() == 4 && lowercaseString(*absolute_.scheme) == "file";
+    const auto& scheme = rep_->absolute.scheme;
+    return scheme && scheme->size() == 4 && lowercaseString(*scheme) == "file";
 }
 
 URL URL::withPath(std::string path) const {
-    std::string text = compose(absolute_.scheme, absolute_.authority, path, absolute_.query, absolute_.fragment);
+    const Parts& parts = rep_->absolute;
+    std::string text = compose(parts.scheme, parts.authority, path, parts.query, parts.fragment);
     return URL(text, nullptr, *parse(text));
 }
 
 URL URL::URLByAppendingPathComponent(std::string_view component) const {
     std::string escaped = stringByAddingPercentEncodingWithAllowedCharacters(
         component, CharacterSet::URLPathAllowedCharacterSet());
-    std::string path = absolute_.path;
-    if (path.empty() ? absolute_.authority.has_value() : !path.ends_with('/')) path += '/';
+    std::string path = rep_->absolute.path;
+    if (path.empty() ? rep_->absolute.authority.has_value() : !path.ends_with('/')) path += '/';
     std::string_view tail = escaped;
     if (path.ends_with('/')) tail.remove_prefix(std::min(tail.find_first_not_of('/'), tail.size()));
     return withPath(path + std::string(tail));
 }
 
 URL URL::URLByDeletingLastPathComponent() const {
-    std::string path = absolute_.path;
+    std::string path = rep_->absolute.path;
     if (path.empty() || path == "/") return withPath(path);
     if (path.ends_with('/')) path.pop_back();
     std::size_t slash = path.rfind('/');
     return withPath(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
 }
 
-URL URL::standardizedURL() const { return withPath(removeDotSegments(absolute_.path)); }
+URL URL::standardizedURL() const { return withPath(removeDotSegments(rep_->absolute.path)); }
 
 bool URL::operator==(const URL& other) const {
-    if (relative_ != other.relative_ || static_cast<bool>(base_) != static_cast<bool>(other.base_)) return false;
-    return !base_ || *base_ == *other.base_;
+    if (rep_ == other.rep_) return true;
+    if (rep_->relative != other.rep_->relative || static_cast<bool>(rep_->base) != static_cast<bool>(other.rep_->base))
+        return false;
+    return !rep_->base || *rep_->base == *other.rep_->base;
 }
 
 Value URL::boxed() const {

@@ -2,7 +2,7 @@
 // ns::URL: an RFC 3986 URI reference as a value, optionally relative to a base URL. Texts with characters
 // a URL may not hold unescaped (blanks, non-ASCII, a stray "%") are refused, as the platform refuses them.
 // Components are read from the absolute URL (the reference resolved against its base). URLs that travel
-// inside a Value are boxed as "NSURL" objects.
+// inside a Value are boxed as "NSURL" objects. A URL never changes, so copies share one representation.
 
 #include <cstdint>
 #include <memory>
@@ -26,24 +26,24 @@ public:
     // directory. A directory's URL ends in "/". An empty path raises "NSInvalidArgumentException".
     static URL fileURLWithPath(std::string_view path, bool isDirectory);
 
-    const std::string& absoluteString() const { return absolute_.text; }
-    const std::string& relativeString() const { return relative_; }
+    const std::string& absoluteString() const { return rep_->absolute.text; }
+    const std::string& relativeString() const { return rep_->relative; }
     std::optional<URL> baseURL() const;
     URL absoluteURL() const;
 
     // As written, escapes left in place.
-    const std::optional<std::string>& scheme() const { return absolute_.scheme; }
-    const std::optional<std::string>& query() const { return absolute_.query; }
-    const std::optional<std::string>& fragment() const { return absolute_.fragment; }
+    const std::optional<std::string>& scheme() const { return rep_->absolute.scheme; }
+    const std::optional<std::string>& query() const { return rep_->absolute.query; }
+    const std::optional<std::string>& fragment() const { return rep_->absolute.fragment; }
     // Percent-decoded; an IPv6 host without its brackets.
     std::optional<std::string> host() const;
     std::optional<std::string> user() const;
     std::optional<std::string> password() const;
-    std::optional<std::int64_t> port() const { return absolute_.port; }
+    std::optional<std::int64_t> port() const { return rep_->absolute.port; }
     // The percent-decoded path without its trailing "/" (unless it is "/" alone). A path whose escapes
     // do not decode to UTF-8 comes back as written. Decoded components (host, user, password) likewise.
     std::string path() const;
-    const std::string& percentEncodedPath() const { return absolute_.path; }
+    const std::string& percentEncodedPath() const { return rep_->absolute.path; }
     std::string lastPathComponent() const;
     std::string pathExtension() const;
 
@@ -79,13 +79,24 @@ public:
     };
 
 private:
+    struct Representation {
+        std::string relative;
+        std::shared_ptr<const URL> base;
+        Parts absolute;
+    };
+
     URL(std::string relative, std::shared_ptr<const URL> base, Parts absolute)
-        : relative_(std::move(relative)), base_(std::move(base)), absolute_(std::move(absolute)) {}
+        : rep_(std::make_shared<const Representation>(
+              Representation{std::move(relative), std::move(base), std::move(absolute)})) {}
     URL withPath(std::string path) const;
 
-    std::string relative_;
-    std::shared_ptr<const URL> base_;
-    Parts absolute_;
+public:
+    // Declared so that moving copies: a URL moved from stays the URL it was.
+    URL(const URL&) = default;
+    URL& operator=(const URL&) = default;
+
+private:
+    std::shared_ptr<const Representation> rep_;
 };
 
 }  // namespace ql::ns

@@ -176,6 +176,7 @@ void HTTPExchange::start() {
 }
 
 void HTTPExchange::cancel() {
+    if (aborted_.load()) return;  // a finished load lets go of its exchange this way every time
     engine_->perform([self = shared_from_this()] { self->abort(); });
 }
 
@@ -310,6 +311,7 @@ std::optional<std::chrono::steady_clock::time_point> HTTPExchange::nextDeadline(
 }
 
 void HTTPExchange::abort() {
+    aborted_ = true;
     observer_.reset();
     stopTransfer();
 }

@@ -6,6 +6,7 @@
 // cancels this one, dropping the held body), or takes the held reply as the reply. Internal to the loading
 // system.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -119,6 +120,8 @@ private:
     const std::shared_ptr<LoadingEngine> engine_;
     std::shared_ptr<HTTPExchangeObserver> observer_;  // engine's thread; dropped at the end
     std::unique_ptr<Transfer> transfer_;              // engine's thread
+    // Set once the exchange has stopped for good, so that a cancel after its end queues no command.
+    std::atomic<bool> aborted_{false};
 };
 
 }  // namespace ql::ns

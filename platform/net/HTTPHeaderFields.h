@@ -1,7 +1,9 @@
 #pragma once
 // HTTP header fields as requests and responses carry them: an ordered list of name and value, looked up
-// without regard to the case of the name. A name keeps the spelling it was first set with.
+// without regard to the case of the name. A name keeps the spelling it was first set with. Copies share
+// the list until one of them changes it: a request's fields travel through several copies on every load.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,22 +23,24 @@ public:
     static HTTPHeaderFields fromDictionary(const Dictionary& fields);
 
     std::optional<std::string> value(std::string_view name) const;
-    bool contains(std::string_view name) const { return find(name) != fields_.end(); }
+    bool contains(std::string_view name) const { return find(name) != fields().end(); }
     // Replaces the field's value (nothing removes it).
     void set(std::string_view name, std::optional<std::string> value);
     // Appends to an existing value after the separator, as the platform combines repeated fields.
     void add(std::string_view name, std::string_view value, std::string_view separator = ",");
     void remove(std::string_view name) { set(name, std::nullopt); }
 
-    const std::vector<Field>& fields() const { return fields_; }
-    bool empty() const { return fields_.empty(); }
+    const std::vector<Field>& fields() const;
+    bool empty() const { return fields().empty(); }
     Dictionary dictionary() const;
 
-    bool operator==(const HTTPHeaderFields& other) const = default;
+    bool operator==(const HTTPHeaderFields& other) const { return fields() == other.fields(); }
 
 private:
     std::vector<Field>::const_iterator find(std::string_view name) const;
-    std::vector<Field> fields_;
+    // The list to change: this object's own, copied first while another shares it.
+    std::vector<Field>& ownFields();
+    std::shared_ptr<std::vector<Field>> fields_;  // null while there are none
 };
 
 // ASCII case-insensitive comparison, as HTTP compares field names and tokens.

@@ -45,10 +45,14 @@ std::optional<LoadEvent> LoadEventQueue::pop() {
 }
 
 void LoadEventQueue::clear() {
-    std::deque<LoadEvent> dropped;  // destroyed after the lock is released
+    // Destroyed after the lock is released; made only when there is something to drop, as an empty
+    // queue allocates too.
+    std::optional<std::deque<LoadEvent>> dropped;
     std::lock_guard lock(mutex_);
-    dropped.swap(events_);
     waitingBytes_ = 0;
+    if (events_.empty()) return;
+    dropped.emplace();
+    dropped->swap(events_);
 }
 
 bool LoadEventQueue::empty() const {

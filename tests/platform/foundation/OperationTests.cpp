@@ -138,6 +138,7 @@ TEST(Operation, AnnouncesItsLifeCycleWithInitialAndPrior) {
         completed.signal();
     });
 
+    EXPECT_TRUE(op->hasCompletionBlock());
     EXPECT_TRUE(op->isReady());
     op->start();
     EXPECT_TRUE(executingInside);
@@ -147,6 +148,7 @@ TEST(Operation, AnnouncesItsLifeCycleWithInitialAndPrior) {
     EXPECT_TRUE(op->valueForKey("isFinished").boolValue());
     ASSERT_TRUE(completed.wait(kPatience));
     EXPECT_FALSE(op->completionBlock());  // released once run
+    EXPECT_FALSE(op->hasCompletionBlock());
     EXPECT_TRUE(op->executionBlocks().empty());
 
     // A finished operation stays finished: starting it again announces nothing, runs nothing more.
