@@ -2,6 +2,7 @@
 // HTTP header fields as requests and responses carry them: an ordered list of name and value, looked up
 // without regard to the case of the name. A name keeps the spelling it was first set with.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ public:
 
     const std::vector<Field>& fields() const { return fields_; }
     bool empty() const { return fields_.empty(); }
+    // Room for this many fields, so that a reply's head is read in without regrowing the list.
+    void reserve(std::size_t count) { fields_.reserve(count); }
     Dictionary dictionary() const;
 
     bool operator==(const HTTPHeaderFields& other) const = default;
