@@ -1,6 +1,10 @@
 #include "platform/foundation/DispatchQueue.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <ctime>
+#include <string>
 
 #include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/Exception.h"
@@ -66,26 +70,45 @@ bool DispatchGroup::wait(double timeoutSeconds) {
 
 // ---- Semaphores ----
 
-DispatchSemaphore::DispatchSemaphore(long value) : value_(value) {
+namespace {
+// Longer timed waits are waits without end: their deadline would not fit the clock's seconds.
+constexpr double kLongestTimedWaitSeconds = 1e9;
+}  // namespace
+
+DispatchSemaphore::DispatchSemaphore(long value) {
     if (value < 0) throw Exception(InvalidArgumentException, "a semaphore cannot start below zero");
+    if (value > SEM_VALUE_MAX)
+        throw Exception(InvalidArgumentException, "a semaphore cannot start above " + std::to_string(SEM_VALUE_MAX));
+    sem_init(&semaphore_, 0, static_cast<unsigned>(value));
 }
 
+DispatchSemaphore::~DispatchSemaphore() { sem_destroy(&semaphore_); }
+
 void DispatchSemaphore::signal() {
-    std::lock_guard lock(mutex_);
-    ++value_;
-    // Under the lock: the woken waiter may destroy the semaphore as soon as the lock is free.
-    available_.notify_one();
+    if (sem_post(&semaphore_) != 0)
+        throw Exception(RangeException, "a semaphore cannot count above " + std::to_string(SEM_VALUE_MAX));
 }
 
 bool DispatchSemaphore::wait(double timeoutSeconds) {
-    std::unique_lock lock(mutex_);
-    auto available = [&] { return value_ > 0; };
-    if (!available()) {
-        DispatchPool::BlockingScope blocking;
-        if (timeoutSeconds < 0) available_.wait(lock, available);
-        else if (!available_.wait_for(lock, std::chrono::duration<double>(timeoutSeconds), available)) return false;
+    if (sem_trywait(&semaphore_) == 0) return true;
+    DispatchPool::BlockingScope blocking;
+    if (!(timeoutSeconds >= 0) || timeoutSeconds > kLongestTimedWaitSeconds) {
+        while (sem_wait(&semaphore_) != 0) {  // only a signal handler interrupts it
+        }
+        return true;
     }
-    --value_;
+    timespec deadline{};
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    const double whole = std::floor(timeoutSeconds);
+    deadline.tv_sec += static_cast<time_t>(whole);
+    deadline.tv_nsec += static_cast<long>((timeoutSeconds - whole) * 1e9);
+    if (deadline.tv_nsec >= 1'000'000'000L) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1'000'000'000L;
+    }
+    while (sem_clockwait(&semaphore_, CLOCK_MONOTONIC, &deadline) != 0) {
+        if (errno == ETIMEDOUT) return false;
+    }
     return true;
 }
 

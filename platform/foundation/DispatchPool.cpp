@@ -24,15 +24,18 @@ DispatchPool& DispatchPool::shared() {
 
 DispatchPool::DispatchPool()
     : baseWorkers_(std::max(2, static_cast<int>(std::thread::hardware_concurrency()))),
-      maxWorkers_(std::max(64, 4 * baseWorkers_)) {}
+      maxWorkers_(std::max(64, 4 * baseWorkers_)) {
+    sem_init(&wakeUps_, 0, 0);
+}
 
 void DispatchPool::submit(DispatchQueue::Priority priority, std::function<void()> job) {
     std::unique_lock lock(mutex_);
     jobs_[levelOf(priority)].push_back(std::move(job));
     ++queued_;
     if (idle_ > 0) {
+        --idle_;  // that sleeper is claimed: another job wakes another one
         lock.unlock();
-        available_.notify_one();
+        sem_post(&wakeUps_);
         return;
     }
     spawnIfNeededLocked();
@@ -50,9 +53,15 @@ void DispatchPool::workerMain() {
     pthread_setname_np(pthread_self(), "ql.dispatch");
     std::unique_lock lock(mutex_);
     for (;;) {
-        ++idle_;
-        available_.wait(lock, [this] { return queued_ > 0; });
-        --idle_;
+        // A worker that finds no job sleeps; one woken may find its job taken by a busy worker, and
+        // sleeps again.
+        while (queued_ == 0) {
+            ++idle_;
+            lock.unlock();
+            while (sem_wait(&wakeUps_) != 0) {  // only a signal handler interrupts it
+            }
+            lock.lock();
+        }
         auto level = std::find_if(jobs_.begin(), jobs_.end(), [](const auto& jobs) { return !jobs.empty(); });
         std::function<void()> job = std::move(level->front());
         level->pop_front();

@@ -3,9 +3,10 @@
 // adds workers while others are blocked in a wait (sync, semaphores, groups), so that nested waits
 // cannot starve the pool. Internal to the foundation: queues submit jobs, waits announce themselves.
 
+#include <semaphore.h>
+
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -54,12 +55,15 @@ private:
     const int baseWorkers_;
     const int maxWorkers_;
     std::mutex mutex_;
-    std::condition_variable available_;
+    // Sleeping workers wait here, each woken by one post. A woken worker takes the lock as anyone does,
+    // so that giving it back costs no system call (a condition variable's waiter takes it back in a way
+    // that makes the next unlock wake nobody through the kernel).
+    sem_t wakeUps_;
     std::array<std::deque<std::function<void()>>, kLevels> jobs_;
     // Changed under the lock; read without it by hasWaitingJobs, which a draining queue asks per batch.
     std::atomic<std::size_t> queued_{0};
     int workers_ = 0;
-    int idle_ = 0;
+    int idle_ = 0;  // sleeping workers that no post has claimed yet
     int blocked_ = 0;
     int running_ = 0;
     std::vector<std::weak_ptr<RunLoop>> idleWaiters_;

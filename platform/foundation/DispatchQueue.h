@@ -3,6 +3,8 @@
 // concurrent queues run on a small shared thread pool that grows while workers are blocked in waits.
 // DispatchGroup tracks completion of sets of blocks; DispatchSemaphore counts.
 
+#include <semaphore.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -127,6 +129,7 @@ private:
 class DispatchSemaphore {
 public:
     explicit DispatchSemaphore(long value);
+    ~DispatchSemaphore();
     DispatchSemaphore(const DispatchSemaphore&) = delete;
     DispatchSemaphore& operator=(const DispatchSemaphore&) = delete;
 
@@ -135,9 +138,10 @@ public:
     bool wait(double timeoutSeconds = -1);
 
 private:
-    std::mutex mutex_;
-    std::condition_variable available_;
-    long value_;
+    // A counting semaphore of the C library: a signal that finds nobody waiting costs no system call, and
+    // one that wakes a waiter does not make it queue for a lock the signaller still holds. It may be
+    // destroyed as soon as a wait returns, even while the signal that ended the wait is still returning.
+    sem_t semaphore_;
 };
 
 }  // namespace ql::ns

@@ -1,6 +1,8 @@
 #include "platform/net/LoadingEngine.h"
 
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,7 +63,7 @@ const std::shared_ptr<LoadingEngine>& LoadingEngine::ofCurrentThread() {
 
 std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return std::make_shared<LoadingEngine>(Key{}); }
 
-LoadingEngine::LoadingEngine(Key) {
+LoadingEngine::LoadingEngine(Key) : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     (void)initialized;
     multi_ = curl_multi_init();
@@ -69,7 +71,10 @@ LoadingEngine::LoadingEngine(Key) {
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaximumConnectionsPerHost);
 }
 
-LoadingEngine::~LoadingEngine() { shutDown(); }
+LoadingEngine::~LoadingEngine() {
+    shutDown();
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
 
 void LoadingEngine::shutDown() {
     std::vector<std::function<void()>> dropped;
@@ -85,12 +90,7 @@ void LoadingEngine::shutDown() {
     for (auto& exchange : running) exchange->abort();
     for (CURL* handle : spareHandles_) curl_easy_cleanup(handle);
     spareHandles_.clear();
-    CURLM* multi;
-    {
-        std::unique_lock lock(wakeMutex_);
-        multi = std::exchange(multi_, nullptr);
-    }
-    curl_multi_cleanup(multi);
+    curl_multi_cleanup(std::exchange(multi_, nullptr));
 }
 
 std::uint64_t LoadingEngine::registerExchange(HTTPExchange* exchange) {
@@ -126,8 +126,11 @@ void LoadingEngine::perform(std::function<void()> command) {
 
 void LoadingEngine::wakeUp() {
     // Not under mutex_: the woken thread takes that at once for its commands, and would wait for it here.
-    std::shared_lock lock(wakeMutex_);
-    if (multi_) curl_multi_wakeup(multi_);
+    if (wakePending_.exchange(true)) return;
+    const std::uint64_t one = 1;
+    if (write(wakeFd_, &one, sizeof one) < 0) {
+        // Only a full counter fails, and that already wakes the thread.
+    }
 }
 
 void LoadingEngine::add(const std::shared_ptr<HTTPExchange>& exchange, CURL* handle) {
@@ -247,7 +250,17 @@ bool LoadingEngine::hasPendingWork() {
 void LoadingEngine::waitForActivity(long longestWaitMilliseconds) {
     if (!multi_) return;
     const long wait = waitMilliseconds(longestWaitMilliseconds);
-    if (wait > 0) curl_multi_poll(multi_, nullptr, 0, static_cast<int>(wait), nullptr);
+    if (wait <= 0) return;
+    curl_waitfd woken{wakeFd_, CURL_WAIT_POLLIN, 0};
+    curl_multi_poll(multi_, &woken, 1, static_cast<int>(wait), nullptr);
+    if (!(woken.revents & CURL_WAIT_POLLIN)) return;
+    // Taken back before the round that follows looks at the commands, so that a command given after that
+    // look wakes the thread again.
+    std::uint64_t count = 0;
+    if (read(wakeFd_, &count, sizeof count) < 0) {
+        // Another wait took it already.
+    }
+    wakePending_.store(false);
 }
 
 // Lets a run loop wait on the engine's sockets and wake-ups instead of its own condition.

@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -94,9 +93,11 @@ private:
     friend struct ThreadEngine;
 
     CURLM* multi_;
-    // Keeps multi_ while other threads wake the driving thread through it (shared) and while it is cleaned
-    // up (exclusive).
-    std::shared_mutex wakeMutex_;
+    // Other threads wake the driving thread's wait through this counter (one write, and one read by the
+    // woken thread), not through curl's own wake-up, which costs a send and two receives. A wake-up still
+    // pending is not signalled again: commands given before the woken thread takes them need no second one.
+    const int wakeFd_;
+    std::atomic<bool> wakePending_{false};
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::vector<std::function<void()>> running_;  // driving thread; keeps its capacity between rounds

@@ -101,12 +101,11 @@ URLSessionTask::URLSessionTask(std::weak_ptr<URLSession> session, std::uint64_t 
                                Upload upload, std::int64_t expectedToSend)
     : weakSession_(std::move(session)),
       identifier_(identifier),
-      originalRequest_(request),
+      originalRequest_(std::move(request)),
       upload_(std::move(upload)),
       queue_([this](bool held) {
           if (auto load = backpressureTarget_.lock()) load->setBackpressure(held);
       }),
-      currentRequest_(std::move(request)),
       expectedToSend_(expectedToSend) {}
 
 URLSessionTask::~URLSessionTask() = default;
@@ -124,7 +123,10 @@ std::shared_ptr<URLSessionDelegate> URLSessionTask::delegate() const {
     return session ? session->delegate() : nullptr;
 }
 
-URLRequest URLSessionTask::currentRequest() const { return ns::lockedCopy(mutex_, currentRequest_); }
+URLRequest URLSessionTask::currentRequest() const {
+    std::lock_guard lock(mutex_);
+    return redirectedRequest_ ? *redirectedRequest_ : originalRequest_;
+}
 
 std::shared_ptr<URLResponse> URLSessionTask::response() const { return ns::lockedCopy(mutex_, response_); }
 
@@ -345,7 +347,7 @@ void URLSessionTask::dispatch(LoadEvent& event) {
                     if (!self) return;
                     if (request) {
                         std::lock_guard lock(self->mutex_);
-                        self->currentRequest_ = *request;
+                        self->redirectedRequest_ = *request;
                     }
                     answer(std::move(request));
                     self->release();

@@ -149,7 +149,9 @@ private:
     mutable std::mutex mutex_;
     std::shared_ptr<URLSession> runningSession_;  // keeps the session while the task runs
     std::shared_ptr<URLLoad> load_;
-    URLRequest currentRequest_;
+    // The request a redirect led to; until then the current request is the original one, which a task
+    // thus need not copy.
+    std::optional<URLRequest> redirectedRequest_;
     std::shared_ptr<URLResponse> response_;
     std::optional<Error> error_;
     std::optional<Error> cancellationError_;

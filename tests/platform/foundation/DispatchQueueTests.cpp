@@ -172,6 +172,28 @@ TEST(DispatchQueue, SuspensionHoldsBlocksBack) {
     EXPECT_THROW(queue->resume(), Exception);
 }
 
+TEST(DispatchSemaphore, CountsWaitsAndMayGoRightAfterTheWaitEnds) {
+    DispatchSemaphore two(2);
+    EXPECT_TRUE(two.wait(0));
+    EXPECT_TRUE(two.wait(0));
+    EXPECT_FALSE(two.wait(0));
+    EXPECT_FALSE(two.wait(0.01));
+    two.signal();
+    EXPECT_TRUE(two.wait(-1));
+    EXPECT_THROW(DispatchSemaphore(-1), Exception);
+    EXPECT_THROW(DispatchSemaphore(static_cast<long>(SEM_VALUE_MAX) + 1), Exception);
+
+    // The waiter destroys the semaphore as soon as its wait returns, while the signaller may still be
+    // inside signal(); the sanitizers see any touch of freed memory.
+    for (int i = 0; i < 200; ++i) {
+        auto* handOff = new DispatchSemaphore(0);
+        std::thread signaller([handOff] { handOff->signal(); });
+        EXPECT_TRUE(handOff->wait(30));
+        delete handOff;
+        signaller.join();
+    }
+}
+
 TEST(DispatchQueue, AfterRunsOnTheManualClock) {
     ManualClockScope clock;
     const double start = Clock::now();

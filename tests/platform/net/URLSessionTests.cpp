@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include "platform/foundation/FileManager.h"
@@ -505,6 +507,39 @@ TEST_F(URLSessionTests, SequentialTasksOnKeptConnectionsGetTheirOwnReplies) {
     gate->open();
     EXPECT_EQ(fetch("/reuse-text"), "plain text reply");
     EXPECT_EQ(fetch("/reuse-chunked"), "chunked reply");
+}
+
+TEST_F(URLSessionTests, TasksResumedFromManyThreadsAtOnceEachGetTheirReply) {
+    constexpr int kThreads = 6;
+    constexpr int kTasksEach = 15;
+    for (int i = 0; i < kThreads * kTasksEach; ++i) server.serveText("/many-" + std::to_string(i), "reply " + std::to_string(i));
+    auto session = URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration());
+    std::mutex mutex;
+    std::vector<std::string> bodies(kThreads * kTasksEach);
+    std::atomic<int> completed{0};
+    std::vector<std::thread> resumers;
+    for (int t = 0; t < kThreads; ++t) {
+        resumers.emplace_back([&, t] {
+            for (int i = t * kTasksEach; i < (t + 1) * kTasksEach; ++i) {
+                session
+                    ->dataTaskWithRequest(requestFor("/many-" + std::to_string(i)),
+                                          [&, i](const std::optional<Data>& data, const std::shared_ptr<URLResponse>&,
+                                                 const std::optional<Error>& error) {
+                                              EXPECT_FALSE(error);
+                                              {
+                                                  std::lock_guard lock(mutex);
+                                                  bodies[i] = data ? data->toString() : "(none)";
+                                              }
+                                              ++completed;
+                                              RunLoop::main()->wakeUp();
+                                          })
+                    ->resume();
+            }
+        });
+    }
+    for (auto& resumer : resumers) resumer.join();
+    ASSERT_TRUE(waitFor([&] { return completed.load() == kThreads * kTasksEach; }));
+    for (int i = 0; i < kThreads * kTasksEach; ++i) EXPECT_EQ(bodies[i], "reply " + std::to_string(i));
 }
 
 TEST_F(URLSessionTests, RedirectsFollowTheDelegatesAnswer) {
