@@ -44,7 +44,8 @@ public:
     void setAttributes(const ns::Dictionary& attributes) override;
     std::shared_ptr<RTHTMLElement> parentElement() const;
 
-    void inheritAttributesFromElement(const RTHTMLElement& parent) { inheritAttributesFromElement(parent, false); }
+    // Shares the parent's font descriptor and paragraph style objects.
+    void inheritAttributesFromElement(const RTHTMLElement& parent);
     // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
     void interpretAttributes();
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
@@ -71,8 +72,7 @@ public:
     // The attributes of texts that inherit the element's style unchanged, made on first use and shared by
     // all of them (so they also join into one run) until the element's style or children change: a
     // snapshot that stays valid for its holder. An element with an attachment shares nothing: its
-    // attachment is its own. Changes made in place to the objects behind fontDescriptor() and
-    // paragraphStyle() are not seen; set them anew.
+    // attachment is its own.
     std::shared_ptr<const ns::Dictionary> attributesForTextContent() const;
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
@@ -82,10 +82,21 @@ public:
     // Whether the element is not the direct content of a list or list item.
     bool isNotChildOfList() const;
 
-    const std::shared_ptr<RichTextFontDescriptor>& fontDescriptor() const { return fontDescriptor_; }
-    void setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor);
-    const std::shared_ptr<RichTextParagraphStyle>& paragraphStyle() const { return paragraphStyle_; }
-    void setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style);
+    // The style objects are shared with the parent, the children and the element's texts until one of
+    // them changes its own: read them here, change them only through the mutable accessors.
+    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor() const { return fontDescriptor_; }
+    void setFontDescriptor(const std::shared_ptr<const RichTextFontDescriptor>& descriptor);
+    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle() const { return paragraphStyle_; }
+    void setParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
+    // The element's own object, copied first while another holder shares it (made when there is none).
+    RichTextFontDescriptor& mutableFontDescriptor();
+    RichTextParagraphStyle& mutableParagraphStyle();
+    // Writes one paragraph setting, copying a shared style only when the value changes.
+    template <typename T, typename V>
+    void setParagraphValue(T RichTextParagraphStyle::*field, V&& value) {
+        if (paragraphStyle_ && (*paragraphStyle_).*field == value) return;
+        mutableParagraphStyle().*field = std::forward<V>(value);
+    }
 
     const std::shared_ptr<RTTextAttachment>& textAttachment() const { return textAttachment_; }
     // Hands the attachment the element's alignment, link GUID and, when it has no size of its own, the
@@ -208,9 +219,6 @@ public:
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 
 protected:
-    // With `shareStyleObjects`, the font descriptor and paragraph style are the parent's own objects rather
-    // than copies: only for elements that never change their style.
-    void inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects);
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);

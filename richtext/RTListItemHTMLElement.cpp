@@ -35,7 +35,7 @@ RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Di
 void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     RTHTMLElement::applyStyleDictionary(styles);
     if (styles.empty() || !paragraphStyle()) return;
-    RichTextParagraphStyle& style = *paragraphStyle();
+    RichTextParagraphStyle& style = mutableParagraphStyle();
     if (const std::shared_ptr<RTHTMLElement> list = enclosingList(*this)) style.headIndent += list->listIndent();
     const bool inside = style.textLists && !style.textLists->empty() &&
                         style.textLists->back()->position() == static_cast<std::uint64_t>(RTListStylePosition::Inside);
@@ -72,7 +72,7 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
 }
 
 std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
-    const std::shared_ptr<RichTextParagraphStyle>& style = paragraphStyle();
+    const std::shared_ptr<const RichTextParagraphStyle> style = paragraphStyle();
     if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
     const RTCSSListStyle& list = *style->textLists->back();
     const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());

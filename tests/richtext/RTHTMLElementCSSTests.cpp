@@ -77,7 +77,7 @@ TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
 
     const auto weight = [](std::string_view value, bool inheritedBold) {
         auto parent = root();
-        parent->fontDescriptor()->setBoldTrait(inheritedBold);
+        parent->mutableFontDescriptor().setBoldTrait(inheritedBold);
         return styled(parent, "b", {{"font-weight", ns::Value(value)}})->fontDescriptor()->boldTrait();
     };
     EXPECT_TRUE(weight("700", false));
@@ -137,7 +137,7 @@ TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
 
 TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
     const auto body = root();
-    body->paragraphStyle()->headIndent = 5;
+    body->mutableParagraphStyle().headIndent = 5;
     const auto block = styled(body, "div", {{"display", ns::Value("block")},
                                             {"margin-left", ns::Value("20px")},
                                             {"margin-right", ns::Value("10px")},
@@ -177,7 +177,7 @@ TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
     EXPECT_TRUE(inlineSpan->backgroundColor());
     EXPECT_FALSE(inlineSpan->paragraphStyle()->textBlocks);
 
-    body->paragraphStyle()->paragraphSpacing = 30;
+    body->mutableParagraphStyle().paragraphSpacing = 30;
     EXPECT_EQ(styled(body, "li", {{"display", ns::Value("list-item")}})->paragraphStyle()->paragraphSpacing, 0);
     EXPECT_EQ(styled(body, "div", {{"display", ns::Value("block")}})->paragraphStyle()->paragraphSpacing, 30);
 

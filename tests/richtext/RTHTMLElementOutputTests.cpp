@@ -155,9 +155,9 @@ TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
 TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
     const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
     const auto block = element(body, "div", RTHTMLElementDisplayStyle::Block);
-    block->paragraphStyle()->paragraphSpacing = 12;
+    block->mutableParagraphStyle().paragraphSpacing = 12;
     const auto inner = element(block, "p", RTHTMLElementDisplayStyle::Block);
-    inner->paragraphStyle()->paragraphSpacing = 4;
+    inner->mutableParagraphStyle().paragraphSpacing = 4;
     text(inner, "text");
     const auto raised = block->attributedString();
     ASSERT_TRUE(raised);
@@ -165,9 +165,9 @@ TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
 
     const auto list = element(body, "ul", RTHTMLElementDisplayStyle::Block);
     const auto inList = element(list, "p", RTHTMLElementDisplayStyle::Block);
-    inList->paragraphStyle()->paragraphSpacing = 12;
+    inList->mutableParagraphStyle().paragraphSpacing = 12;
     const auto innerText = element(inList, "span");
-    innerText->paragraphStyle()->paragraphSpacing = 0;
+    innerText->mutableParagraphStyle().paragraphSpacing = 0;
     text(innerText, "x");
     EXPECT_EQ(inList->attributedString()->attributeAtIndex(ct::ParagraphStyleAttributeName, 0).asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 0);
 
