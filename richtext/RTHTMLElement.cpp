@@ -70,6 +70,7 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     preserveNewlines_ = parent.preserveNewlines_;
     currentTextSize_ = parent.currentTextSize();
     textScale_ = parent.textScale_;
+    textAttributesCache_ = parent.textAttributesCache_;
     backgroundColor_ = parent.backgroundColor_;
     backgroundStrokeColor_ = parent.backgroundStrokeColor_;
     backgroundStrokeWidth_ = parent.backgroundStrokeWidth_;

@@ -74,6 +74,12 @@ public:
     // snapshot that stays valid for its holder. An element with an attachment shares nothing: its
     // attachment is its own.
     std::shared_ptr<const ns::Dictionary> attributesForTextContent() const;
+    // Snapshots of text attributes shared by the elements of one tree whose styles agree, so that
+    // sibling items or repeated inline elements make one dictionary between them. Children take their
+    // parent's cache; an element without one makes its own snapshot.
+    class TextAttributesCache;
+    static std::shared_ptr<TextAttributesCache> makeTextAttributesCache();
+    void setTextAttributesCache(std::shared_ptr<TextAttributesCache> cache) { textAttributesCache_ = std::move(cache); }
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
 
@@ -230,6 +236,24 @@ protected:
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    // What the attributes of the element's texts are made of, an attachment aside; the style objects are
+    // held, so their holders copy them before any change.
+    struct TextStyle {
+        std::shared_ptr<const RichTextFontDescriptor> font;
+        std::shared_ptr<const RichTextParagraphStyle> paragraph;
+        std::shared_ptr<ui::Color> textColor, backgroundColor, backgroundStrokeColor;
+        std::optional<ns::URL> link;
+        std::optional<std::string> linkGUID, anchorName;
+        ns::Array shadows;
+        double letterSpacing, backgroundStrokeWidth, backgroundCornerRadius;
+        std::int64_t superscriptStyle, headerLevel;
+        std::int32_t underlineStyle;
+        bool strikeOut, uiKitAttributes;
+    };
+    TextStyle textStyle() const;
+    // Whether the element's texts would get the attributes of a style.
+    bool hasTextStyle(const TextStyle& style) const;
+
     void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
@@ -272,6 +296,7 @@ private:
     double letterSpacing_ = 0;
     mutable std::recursive_mutex outputLock_;
     mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
+    std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };
 
 }  // namespace ql

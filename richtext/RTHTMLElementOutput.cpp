@@ -1,6 +1,8 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 #include "platform/text/AttributeNames.h"
 #include "platform/text/Shadow.h"
@@ -94,10 +96,95 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     return attributes;
 }
 
+namespace {
+
+template <typename T>
+bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
+    return a == b || (a && b && a->isEqual(*b));
+}
+
+// Exact, unlike isEqual: what the receiver lacks counts too, and lists and blocks are the same objects
+// (each one is a box or a numbering of its own).
+bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
+    if (a == b) return true;
+    if (!a || !b) return false;
+    return a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
+           a->defaultTabInterval == b->defaultTabInterval && a->paragraphSpacingBefore == b->paragraphSpacingBefore &&
+           a->paragraphSpacing == b->paragraphSpacing && a->lineHeightMultiple == b->lineHeightMultiple &&
+           a->minimumLineHeight == b->minimumLineHeight && a->maximumLineHeight == b->maximumLineHeight &&
+           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops &&
+           a->textLists == b->textLists && a->textBlocks == b->textBlocks;
+}
+
+bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
+    return a == b || (a && b && a->isEqual(*b) && a->smallCapsFeature() == b->smallCapsFeature());
+}
+
+}  // namespace
+
+class RTHTMLElement::TextAttributesCache {
+public:
+    std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
+        std::lock_guard guard(lock_);
+        // Newest first: elements of one style tend to follow each other.
+        for (std::size_t n = 0; n < entries_.size(); ++n) {
+            const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
+            if (element.hasTextStyle(entry.style)) return entry.attributes;
+        }
+        return nullptr;
+    }
+    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
+        std::lock_guard guard(lock_);
+        Entry entry{std::move(style), std::move(attributes)};
+        if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
+        else entries_[next_] = std::move(entry);
+        next_ = (next_ + 1) % Capacity;
+    }
+
+private:
+    // Enough for the distinct styles of a question; a longer search would cost more than it saves.
+    static constexpr std::size_t Capacity = 8;
+    struct Entry {
+        TextStyle style;
+        std::shared_ptr<const ns::Dictionary> attributes;
+    };
+    std::mutex lock_;
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
+};
+
+std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttributesCache() {
+    return std::make_shared<TextAttributesCache>();
+}
+
+RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
+    return {fontDescriptor_,   paragraphStyle_, textColor_,      backgroundColor_,       backgroundStrokeColor_,
+            link_,             linkGUID_,       anchorName_,     shadows_,               letterSpacing_,
+            backgroundStrokeWidth_, backgroundCornerRadius_, superscriptStyle_, headerLevel_, underlineStyle_,
+            strikeOut_,        usesUIKitAttributes()};
+}
+
+bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
+    return sameParagraphStyle(paragraphStyle_, style.paragraph) && sameFont(fontDescriptor_, style.font) &&
+           sameObject(textColor_, style.textColor) && sameObject(backgroundColor_, style.backgroundColor) &&
+           sameObject(backgroundStrokeColor_, style.backgroundStrokeColor) && link_ == style.link && linkGUID_ == style.linkGUID &&
+           anchorName_ == style.anchorName && letterSpacing_ == style.letterSpacing &&
+           backgroundStrokeWidth_ == style.backgroundStrokeWidth && backgroundCornerRadius_ == style.backgroundCornerRadius &&
+           superscriptStyle_ == style.superscriptStyle && headerLevel_ == style.headerLevel &&
+           underlineStyle_ == style.underlineStyle && strikeOut_ == style.strikeOut &&
+           usesUIKitAttributes() == style.uiKitAttributes && shadows_ == style.shadows;
+}
+
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     std::lock_guard guard(outputLock_);
-    if (!textContentAttributes_)
+    if (textContentAttributes_) return textContentAttributes_;
+    // An attachment is the element's own, so its attributes are never shared.
+    const bool shareable = textAttributesCache_ && !textAttachment_;
+    if (shareable) textContentAttributes_ = textAttributesCache_->find(*this);
+    if (!textContentAttributes_) {
         textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
+        if (shareable) textAttributesCache_->add(textStyle(), textContentAttributes_);
+    }
     return textContentAttributes_;
 }
 

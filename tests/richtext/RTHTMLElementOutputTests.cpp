@@ -113,6 +113,49 @@ TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     EXPECT_NE(p->attributesForTextContent(), rebuilt);
 }
 
+TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    body->setTextColor(RTColorFromHTMLColorString("#000"));
+    body->setTextAttributesCache(RTHTMLElement::makeTextAttributesCache());
+    const auto first = element(body, "span");
+    const auto second = element(body, "span");
+    second->setTextColor(RTColorFromHTMLColorString("#000"));  // another object of the same colour
+    EXPECT_EQ(first->attributesForTextContent(), second->attributesForTextContent());
+
+    // Value-equal fonts share; a different font, colour or link does not.
+    const auto bold = element(body, "b");
+    bold->mutableFontDescriptor().setBoldTrait(true);
+    const auto alsoBold = element(body, "b");
+    alsoBold->mutableFontDescriptor().setBoldTrait(true);
+    EXPECT_NE(bold->attributesForTextContent(), first->attributesForTextContent());
+    EXPECT_EQ(alsoBold->attributesForTextContent(), bold->attributesForTextContent());
+    const auto red = element(body, "span");
+    red->setTextColor(RTColorFromHTMLColorString("red"));
+    EXPECT_NE(red->attributesForTextContent(), first->attributesForTextContent());
+    const auto link = element(body, "a");
+    link->setLink(ns::URL::fromString("https://example.com/"));
+    const auto otherLink = element(body, "a");
+    otherLink->setLink(ns::URL::fromString("https://example.com/"));  // a link of its own (GUID)
+    EXPECT_NE(link->attributesForTextContent(), otherLink->attributesForTextContent());
+
+    // Lists and blocks are compared as objects: equal values are still two boxes.
+    const auto block = [&] {
+        const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+        div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+        return div->attributesForTextContent();
+    };
+    const auto firstBlock = block();
+    EXPECT_NE(firstBlock, block());
+    EXPECT_EQ((*firstBlock)[RTTextBlocksAttribute].asArray()->size(), 1u);
+
+    // A style changed after its snapshot was shared makes a new one; the shared one stays as it was.
+    const auto before = first->attributesForTextContent();
+    first->mutableParagraphStyle().headIndent = 9;
+    EXPECT_NE(first->attributesForTextContent(), before);
+    EXPECT_EQ(second->attributesForTextContent(), before);
+    EXPECT_EQ((*before)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().headIndent, 0);
+}
+
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
     RTHTMLElement::setUsesUIKitAttributes(false);
     const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
