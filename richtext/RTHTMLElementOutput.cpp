@@ -1,6 +1,7 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -133,9 +134,20 @@ public:
         }
         return nullptr;
     }
+    // The list marker attributes made from a snapshot, made once for every item that shares it.
+    std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
+                                                           const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
+        std::lock_guard guard(lock_);
+        for (Entry& entry : entries_) {
+            if (entry.attributes != text) continue;
+            if (!entry.markerAttributes) entry.markerAttributes = make();
+            return entry.markerAttributes;
+        }
+        return make();
+    }
     void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
         std::lock_guard guard(lock_);
-        Entry entry{std::move(style), std::move(attributes)};
+        Entry entry{std::move(style), std::move(attributes), nullptr};
         if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
         else entries_[next_] = std::move(entry);
         next_ = (next_ + 1) % Capacity;
@@ -147,6 +159,7 @@ private:
     struct Entry {
         TextStyle style;
         std::shared_ptr<const ns::Dictionary> attributes;
+        std::shared_ptr<const ns::Dictionary> markerAttributes;
     };
     std::mutex lock_;
     std::vector<Entry> entries_;
@@ -186,6 +199,16 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() 
         if (shareable) textAttributesCache_->add(textStyle(), textContentAttributes_);
     }
     return textContentAttributes_;
+}
+
+std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() const {
+    const std::shared_ptr<const ns::Dictionary> text = attributesForTextContent();
+    const auto make = [&text] {
+        ns::Dictionary attributes = paragraphAttributes(*text);
+        attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
+        return std::make_shared<const ns::Dictionary>(std::move(attributes));
+    };
+    return textAttributesCache_ ? textAttributesCache_->markerAttributes(text, make) : make();
 }
 
 void RTHTMLElement::styleDidChange() {

@@ -78,19 +78,14 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());
     if (!prefix) return std::nullopt;
 
-    // The same attributes as the item's own texts, made once for both.
-    const std::shared_ptr<const ns::Dictionary> shared = attributesForTextContent();
-    const ns::Dictionary& all = *shared;
-    ns::Dictionary attributes = paragraphAttributes(all);
-    attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
-    ct::AttributedString marker(*prefix, std::move(attributes));
+    ct::AttributedString marker(*prefix, listMarkerAttributes());
 
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();
         const std::size_t at = units.find(u'\uFFFC');
         auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, imageOptions_);
         if (at != std::u16string::npos && image) {
-            if (const ns::Value* font = all.find(ct::FontAttributeName)) {
+            if (const ns::Value* font = attributesForTextContent()->find(ct::FontAttributeName)) {
                 if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());
             }
             marker.addAttribute(ui::AttachmentAttributeName, ns::Value(image), {at, 1});
