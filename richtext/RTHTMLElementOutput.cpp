@@ -218,10 +218,11 @@ void RTHTMLElement::styleDidChange() {
 
 bool RTHTMLElement::needsOutput() const {
     std::lock_guard guard(outputLock_);
-    const std::optional<NodeList> children = childNodes();
-    if (!children) return true;
-    for (const auto& child : *children) {
-        auto element = std::dynamic_pointer_cast<RTHTMLElement>(child);
+    // Child by child rather than a copy of the list: this runs for every element the builder flushes.
+    const std::size_t count = childCount();
+    if (count == 0 && !childNodes()) return true;
+    for (std::size_t at = 0; at < count; ++at) {
+        auto element = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
         if (element && element->displayStyle() != RTHTMLElementDisplayStyle::None && !element->didOutput()) return true;
     }
     return false;
@@ -233,10 +234,11 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
-    } else if (const std::optional<NodeList> children = childNodes()) {
+    } else {
         std::shared_ptr<RTHTMLElement> previous;
-        for (const auto& node : *children) {
-            auto child = std::dynamic_pointer_cast<RTHTMLElement>(node);
+        // The children's texts do not change the child list, so it is walked in place.
+        for (std::size_t at = 0, count = childCount(); at < count; ++at) {
+            auto child = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
             if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
             if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
                 child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
