@@ -29,6 +29,7 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
 
 RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
     : RTHTMLParserNode(name, attributes) {
+    setIsElement();
     // The node has stored the attributes already.
     readBoxSize();
 }
@@ -49,7 +50,8 @@ void RTHTMLElement::readBoxSize() {
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {
-    return std::dynamic_pointer_cast<RTHTMLElement>(parentNode());
+    std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    return parent && parent->isElement() ? std::static_pointer_cast<RTHTMLElement>(std::move(parent)) : nullptr;
 }
 
 void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
