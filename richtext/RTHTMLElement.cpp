@@ -107,6 +107,12 @@ RichTextFontDescriptor& RTHTMLElement::mutableFontDescriptor() {
     return *fontDescriptor_;
 }
 
+void RTHTMLElement::shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style) {
+    // Never changed in place while shared: mutableParagraphStyle copies it first.
+    paragraphStyle_ = std::const_pointer_cast<RichTextParagraphStyle>(style);
+    styleDidChange();
+}
+
 RichTextParagraphStyle& RTHTMLElement::mutableParagraphStyle() {
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
     else if (paragraphStyle_.use_count() > 1) paragraphStyle_ = copied(paragraphStyle_);

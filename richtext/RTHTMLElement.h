@@ -230,6 +230,8 @@ protected:
     static double leadingNumber(std::string_view text);
     // Held while the element's text is handed out, and around the output flag.
     std::recursive_mutex& outputLock() const { return outputLock_; }
+    // Takes a style object another holder keeps; like an inherited one, it is copied before any change.
+    void shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
     // The paragraph attributes of the element's texts marked as a list prefix, shared like them.
     std::shared_ptr<const ns::Dictionary> listMarkerAttributes() const;
     // Drops the shared attributes of the element's texts; every change of what they are made of calls it.
