@@ -40,63 +40,6 @@ ns::Value shadowObject(const ns::Value& shadow) {
 bool RTHTMLElement::usesUIKitAttributes() { return uiKitAttributes.load(); }
 void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(uses); }
 
-ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
-    const bool ui = usesUIKitAttributes();
-    // Each key is written once: appended, then sorted in one go.
-    ns::Dictionary attributes;
-    attributes.reserve(12);
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
-    if (textAttachment_) {
-        set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
-        set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
-        set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
-    }
-    if (fontDescriptor_) {
-        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
-            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
-            // One font object serves both layers here; the keys coincide.
-            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
-        }
-    }
-    if (link_) {
-        set(ui::LinkAttributeName, link_->boxed());
-        set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
-    }
-    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
-    if (strikeOut_) {
-        if (ui) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
-        else set(RTStrikethroughAttribute, ns::Value(true));
-    }
-    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
-    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
-    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
-    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
-    if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, ns::Value(paragraphStyle_->NSParagraphStyle()));
-    if (!shadows_.empty()) {
-        if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
-        else set(RTShadowsAttribute, ns::Value(shadows_));
-    }
-    if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
-    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
-    if (paragraphStyle_ && paragraphStyle_->textLists) {
-        ns::Array lists;
-        lists.reserve(paragraphStyle_->textLists->size());
-        for (const auto& list : *paragraphStyle_->textLists) lists.push_back(ns::Value(std::static_pointer_cast<ns::Object>(list)));
-        set(RTTextListsAttribute, ns::Value(std::move(lists)));
-    }
-    if (paragraphStyle_ && paragraphStyle_->textBlocks) {
-        ns::Array blocks;
-        blocks.reserve(paragraphStyle_->textBlocks->size());
-        for (const auto& block : *paragraphStyle_->textBlocks) blocks.push_back(ns::Value(std::static_pointer_cast<ns::Object>(block)));
-        set(RTTextBlocksAttribute, ns::Value(std::move(blocks)));
-    }
-    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
-    if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
-    if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
-    attributes.finishAppending();
-    return attributes;
-}
-
 namespace {
 
 template <typename T>
@@ -121,10 +64,43 @@ bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std:
     return a == b || (a && b && a->isEqual(*b) && a->smallCapsFeature() == b->smallCapsFeature());
 }
 
+// The attribute values of a paragraph style: the platform style, its lists and its blocks (nil when it
+// has none).
+struct ParagraphValues {
+    ns::Value paragraph;
+    ns::Value lists;
+    ns::Value blocks;
+};
+
+template <typename T>
+ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects) {
+    ns::Array array;
+    array.reserve(objects.size());
+    for (const auto& object : objects) array.push_back(ns::Value(std::static_pointer_cast<ns::Object>(object)));
+    return ns::Value(std::move(array));
+}
+
+ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style) {
+    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists) : ns::Value(),
+            style.textBlocks ? objectArray(*style.textBlocks) : ns::Value()};
+}
+
 }  // namespace
 
 class RTHTMLElement::TextAttributesCache {
 public:
+    // The values of a paragraph style object, made once while the last few styles are asked for again
+    // (an element and its inline children share one object). The object is held, so it does not change.
+    ParagraphValues paragraphValues(const std::shared_ptr<const RichTextParagraphStyle>& style) {
+        std::lock_guard guard(lock_);
+        for (const auto& [held, values] : paragraphs_)
+            if (held == style) return values;
+        ParagraphValues values = paragraphValuesOf(*style);
+        if (paragraphs_.size() < ParagraphCapacity) paragraphs_.emplace_back(style, values);
+        else paragraphs_[nextParagraph_] = {style, values};
+        nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
+        return values;
+    }
     std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
         std::lock_guard guard(lock_);
         // Newest first: elements of one style tend to follow each other.
@@ -161,13 +137,67 @@ private:
         std::shared_ptr<const ns::Dictionary> attributes;
         std::shared_ptr<const ns::Dictionary> markerAttributes;
     };
+    static constexpr std::size_t ParagraphCapacity = 4;
     std::mutex lock_;
     std::vector<Entry> entries_;
     std::size_t next_ = 0;
+    std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
+    std::size_t nextParagraph_ = 0;
 };
 
 std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttributesCache() {
     return std::make_shared<TextAttributesCache>();
+}
+
+ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
+    const bool ui = usesUIKitAttributes();
+    // Each key is written once: appended, then sorted in one go.
+    ns::Dictionary attributes;
+    attributes.reserve(12);
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
+    if (textAttachment_) {
+        set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
+        set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
+        set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
+    }
+    if (fontDescriptor_) {
+        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
+            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
+            // One font object serves both layers here; the keys coincide.
+            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
+        }
+    }
+    if (link_) {
+        set(ui::LinkAttributeName, link_->boxed());
+        set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
+    }
+    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
+    if (strikeOut_) {
+        if (ui) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
+        else set(RTStrikethroughAttribute, ns::Value(true));
+    }
+    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
+    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
+    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
+    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
+    ParagraphValues paragraph;
+    if (paragraphStyle_) {
+        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_);
+        set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
+    }
+    if (!shadows_.empty()) {
+        if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
+        else set(RTShadowsAttribute, ns::Value(shadows_));
+    }
+    if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
+    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
+    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
+    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
+    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
+    if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
+    if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    attributes.finishAppending();
+    return attributes;
 }
 
 RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {

@@ -147,6 +147,18 @@ TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
     const auto firstBlock = block();
     EXPECT_NE(firstBlock, block());
     EXPECT_EQ((*firstBlock)[RTTextBlocksAttribute].asArray()->size(), 1u);
+    // An element and its children that keep its paragraph style share the style's values.
+    const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+    const auto inDiv = element(div, "b");
+    inDiv->mutableFontDescriptor().setBoldTrait(true);
+    const auto boxOf = [](const std::shared_ptr<const ns::Dictionary>& attributes) {
+        return (*attributes)[ct::ParagraphStyleAttributeName].asObject();
+    };
+    EXPECT_NE(inDiv->attributesForTextContent(), div->attributesForTextContent());
+    EXPECT_EQ(boxOf(inDiv->attributesForTextContent()), boxOf(div->attributesForTextContent()));
+    EXPECT_EQ((*inDiv->attributesForTextContent())[RTTextBlocksAttribute], (*div->attributesForTextContent())[RTTextBlocksAttribute]);
+    EXPECT_NE(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
 
     // A style changed after its snapshot was shared makes a new one; the shared one stays as it was.
     const auto before = first->attributesForTextContent();
