@@ -3,6 +3,7 @@
 #include <libxml/HTMLparser.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "platform/foundation/Text.h"
@@ -12,13 +13,27 @@ namespace ql {
 
 namespace {
 
-// The code point that starts (ends) a UTF-8 text; a malformed one reads as U+FFFD.
+// The code point that starts (ends) a UTF-8 text; a malformed one (cut short, overlong, a surrogate,
+// past U+10FFFF) reads as U+FFFD. Decoded in place: every text of an import asks.
 char32_t firstCodePoint(std::string_view text) {
-    const std::u16string units = ns::toUTF16(text.substr(0, std::min<std::size_t>(text.size(), 4)));
-    if (units.empty()) return 0xFFFD;
-    if (units.size() >= 2 && units[0] >= 0xD800 && units[0] < 0xDC00 && units[1] >= 0xDC00 && units[1] < 0xE000)
-        return 0x10000 + ((units[0] - 0xD800) << 10) + (units[1] - 0xDC00);
-    return units[0];
+    if (text.empty()) return 0xFFFD;
+    const auto byte = [text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return lead;
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, c = lead & 0x1F, smallest = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, c = lead & 0x0F, smallest = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, c = lead & 0x07, smallest = 0x10000;
+    else return 0xFFFD;
+    if (text.size() < length) return 0xFFFD;
+    for (std::size_t at = 1; at < length; ++at) {
+        if ((byte(at) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (byte(at) & 0x3F);
+    }
+    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0xFFFD;
+    return c;
 }
 
 char32_t lastCodePoint(std::string_view text) {
@@ -43,6 +58,17 @@ bool isIgnorableWhitespace(std::string_view text) {
     const unsigned char lead = static_cast<unsigned char>(text.front());
     if (lead > 0x20 && lead < 0x7F) return false;
     const ns::CharacterSet& ignorable = ignorableWhitespaceCharacterSet();
+    // The white space between tags is ASCII: answered from a table of the set for as long as the text is.
+    static const std::array<bool, 0x80> ascii = [&ignorable] {
+        std::array<bool, 0x80> members{};
+        for (char32_t c = 0; c < members.size(); ++c) members[c] = ignorable.longCharacterIsMember(c);
+        return members;
+    }();
+    std::size_t at = 0;
+    for (; at < text.size() && static_cast<unsigned char>(text[at]) < 0x80; ++at)
+        if (!ascii[static_cast<unsigned char>(text[at])]) return false;
+    text.remove_prefix(at);
+    if (text.empty()) return true;
     if (!ignorable.longCharacterIsMember(firstCodePoint(text))) return false;
     return ns::stringByTrimmingCharactersInSet(text, ignorable).empty();
 }

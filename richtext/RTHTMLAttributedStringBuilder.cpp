@@ -102,6 +102,7 @@ void RTHTMLAttributedStringBuilder::readOptions() {
     defaultTag_->setFontDescriptor(defaultFontDescriptor_);
     defaultTag_->setParagraphStyle(defaultParagraphStyle_);
     defaultTag_->setTextScale(textScale_);
+    defaultTag_->setTextAttributesCache(RTHTMLElement::makeTextAttributesCache());
     defaultTag_->setCurrentTextSize(defaultFontDescriptor_->pointSize());
     defaultTag_->setTextColor(ui::Color::blackColor());
     if (const ns::Value* color = options_.find(RTDefaultTextColor)) defaultTag_->setTextColor(colorOption(*color));

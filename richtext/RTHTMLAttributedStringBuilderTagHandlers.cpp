@@ -76,7 +76,7 @@ void RTHTMLAttributedStringBuilder::registerTagStartHandlers() {
     auto& handlers = tagStartHandlers_.emplace();
 
     handlers["blockquote"] = [this] {
-        RichTextParagraphStyle& style = *currentTag_->paragraphStyle();
+        RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
         style.headIndent += 25 * textScale_;
         style.firstLineHeadIndent = style.headIndent;
         style.paragraphSpacing = defaultFontDescriptor_->pointSize();
@@ -97,7 +97,7 @@ void RTHTMLAttributedStringBuilder::registerTagStartHandlers() {
     };
 
     const Handler list = [this] {
-        RichTextParagraphStyle& style = *currentTag_->paragraphStyle();
+        RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
         style.firstLineHeadIndent = style.headIndent;
         RichTextParagraphStyle::TextLists lists = style.textLists.value_or(RichTextParagraphStyle::TextLists());
         lists.push_back(currentTag_->listStyle());
@@ -121,14 +121,14 @@ void RTHTMLAttributedStringBuilder::registerTagStartHandlers() {
             // The previous traits do not carry over: the face names the font.
             font.setFontDescriptor(std::make_shared<RichTextFontDescriptor>(ct::Font::withName(*face, size)));
         } else {
-            font.fontDescriptor()->setPointSize(size);
+            font.mutableFontDescriptor().setPointSize(size);
         }
         if (const std::optional<std::string> color = font.attributeForKey("color")) font.setTextColor(RTColorFromHTMLColorString(*color));
     };
 
     handlers["p"] = [this] {
-        RichTextParagraphStyle& style = *currentTag_->paragraphStyle();
-        style.firstLineHeadIndent = style.headIndent + defaultParagraphStyle_->firstLineHeadIndent;
+        const double indent = currentTag_->paragraphStyle()->headIndent + defaultParagraphStyle_->firstLineHeadIndent;
+        currentTag_->setParagraphValue(&RichTextParagraphStyle::firstLineHeadIndent, indent);
     };
 }
 

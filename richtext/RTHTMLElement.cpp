@@ -11,8 +11,8 @@ namespace ql {
 namespace {
 
 template <typename T>
-std::shared_ptr<T> copied(const std::shared_ptr<T>& object) {
-    return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
+std::shared_ptr<std::remove_const_t<T>> copied(const std::shared_ptr<T>& object) {
+    return object ? std::static_pointer_cast<std::remove_const_t<T>>(object->copy()) : nullptr;
 }
 
 }  // namespace
@@ -29,6 +29,7 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
 
 RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
     : RTHTMLParserNode(name, attributes) {
+    setIsElement();
     // The node has stored the attributes already.
     readBoxSize();
 }
@@ -49,12 +50,13 @@ void RTHTMLElement::readBoxSize() {
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLElement::parentElement() const {
-    return std::dynamic_pointer_cast<RTHTMLElement>(parentNode());
+    std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    return parent && parent->isElement() ? std::static_pointer_cast<RTHTMLElement>(std::move(parent)) : nullptr;
 }
 
-void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects) {
-    fontDescriptor_ = shareStyleObjects ? parent.fontDescriptor_ : copied(parent.fontDescriptor_);
-    paragraphStyle_ = shareStyleObjects ? parent.paragraphStyle_ : copied(parent.paragraphStyle_);
+void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
+    fontDescriptor_ = parent.fontDescriptor_;
+    paragraphStyle_ = parent.paragraphStyle_;
     headerLevel_ = parent.headerLevel_;
     fontVariant_ = parent.fontVariant();
     underlineStyle_ = parent.underlineStyle_;
@@ -70,6 +72,7 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent, bo
     preserveNewlines_ = parent.preserveNewlines_;
     currentTextSize_ = parent.currentTextSize();
     textScale_ = parent.textScale_;
+    textAttributesCache_ = parent.textAttributesCache_;
     backgroundColor_ = parent.backgroundColor_;
     backgroundStrokeColor_ = parent.backgroundStrokeColor_;
     backgroundStrokeWidth_ = parent.backgroundStrokeWidth_;
@@ -84,17 +87,37 @@ void RTHTMLElement::interpretAttributes() {
     if (attributeForKey("class") == "Apple-converted-space") containsAppleConvertedSpace_ = true;
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
     if (const std::optional<std::string> direction = attributeForKey("dir")) {
-        if (*direction == "rtl") paragraphStyle_->baseWritingDirection = ct::WritingDirection::RightToLeft;
-        else if (*direction == "ltr") paragraphStyle_->baseWritingDirection = ct::WritingDirection::LeftToRight;
-        else if (*direction == "auto") paragraphStyle_->baseWritingDirection = ct::WritingDirection::Natural;
+        if (*direction == "rtl") setParagraphValue(&RichTextParagraphStyle::baseWritingDirection, ct::WritingDirection::RightToLeft);
+        else if (*direction == "ltr") setParagraphValue(&RichTextParagraphStyle::baseWritingDirection, ct::WritingDirection::LeftToRight);
+        else if (*direction == "auto") setParagraphValue(&RichTextParagraphStyle::baseWritingDirection, ct::WritingDirection::Natural);
     }
     if (const std::optional<std::string> align = attributeForKey("align")) {
-        if (*align == "justify") paragraphStyle_->alignment = ct::TextAlignment::Justified;
-        else if (*align == "left") paragraphStyle_->alignment = ct::TextAlignment::Left;
-        else if (*align == "center") paragraphStyle_->alignment = ct::TextAlignment::Center;
-        else if (*align == "right") paragraphStyle_->alignment = ct::TextAlignment::Right;
+        if (*align == "justify") setParagraphValue(&RichTextParagraphStyle::alignment, ct::TextAlignment::Justified);
+        else if (*align == "left") setParagraphValue(&RichTextParagraphStyle::alignment, ct::TextAlignment::Left);
+        else if (*align == "center") setParagraphValue(&RichTextParagraphStyle::alignment, ct::TextAlignment::Center);
+        else if (*align == "right") setParagraphValue(&RichTextParagraphStyle::alignment, ct::TextAlignment::Right);
     }
     styleDidChange();
+}
+
+RichTextFontDescriptor& RTHTMLElement::mutableFontDescriptor() {
+    if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
+    else if (fontDescriptor_.use_count() > 1) fontDescriptor_ = copied(fontDescriptor_);
+    styleDidChange();
+    return *fontDescriptor_;
+}
+
+void RTHTMLElement::shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style) {
+    // Never changed in place while shared: mutableParagraphStyle copies it first.
+    paragraphStyle_ = std::const_pointer_cast<RichTextParagraphStyle>(style);
+    styleDidChange();
+}
+
+RichTextParagraphStyle& RTHTMLElement::mutableParagraphStyle() {
+    if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
+    else if (paragraphStyle_.use_count() > 1) paragraphStyle_ = copied(paragraphStyle_);
+    styleDidChange();
+    return *paragraphStyle_;
 }
 
 std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
@@ -130,12 +153,12 @@ bool RTHTMLElement::isNotChildOfList() const {
     return true;
 }
 
-void RTHTMLElement::setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor) {
+void RTHTMLElement::setFontDescriptor(const std::shared_ptr<const RichTextFontDescriptor>& descriptor) {
     fontDescriptor_ = copied(descriptor);
     styleDidChange();
 }
 
-void RTHTMLElement::setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style) {
+void RTHTMLElement::setParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style) {
     paragraphStyle_ = copied(style);
     styleDidChange();
 }

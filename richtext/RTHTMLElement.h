@@ -44,7 +44,8 @@ public:
     void setAttributes(const ns::Dictionary& attributes) override;
     std::shared_ptr<RTHTMLElement> parentElement() const;
 
-    void inheritAttributesFromElement(const RTHTMLElement& parent) { inheritAttributesFromElement(parent, false); }
+    // Shares the parent's font descriptor and paragraph style objects.
+    void inheritAttributesFromElement(const RTHTMLElement& parent);
     // "class" Apple-converted-space, "dir" and "align"; CSS applied afterwards wins.
     void interpretAttributes();
     // The cascaded CSS declarations for the element, over what it inherited; an empty dictionary
@@ -71,9 +72,14 @@ public:
     // The attributes of texts that inherit the element's style unchanged, made on first use and shared by
     // all of them (so they also join into one run) until the element's style or children change: a
     // snapshot that stays valid for its holder. An element with an attachment shares nothing: its
-    // attachment is its own. Changes made in place to the objects behind fontDescriptor() and
-    // paragraphStyle() are not seen; set them anew.
+    // attachment is its own.
     std::shared_ptr<const ns::Dictionary> attributesForTextContent() const;
+    // Snapshots of text attributes shared by the elements of one tree whose styles agree, so that
+    // sibling items or repeated inline elements make one dictionary between them. Children take their
+    // parent's cache; an element without one makes its own snapshot.
+    class TextAttributesCache;
+    static std::shared_ptr<TextAttributesCache> makeTextAttributesCache();
+    void setTextAttributesCache(std::shared_ptr<TextAttributesCache> cache) { textAttributesCache_ = std::move(cache); }
     // Whether some visible child has not output yet (true for an element without children).
     bool needsOutput() const;
 
@@ -82,10 +88,21 @@ public:
     // Whether the element is not the direct content of a list or list item.
     bool isNotChildOfList() const;
 
-    const std::shared_ptr<RichTextFontDescriptor>& fontDescriptor() const { return fontDescriptor_; }
-    void setFontDescriptor(const std::shared_ptr<RichTextFontDescriptor>& descriptor);
-    const std::shared_ptr<RichTextParagraphStyle>& paragraphStyle() const { return paragraphStyle_; }
-    void setParagraphStyle(const std::shared_ptr<RichTextParagraphStyle>& style);
+    // The style objects are shared with the parent, the children and the element's texts until one of
+    // them changes its own: read them here, change them only through the mutable accessors.
+    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor() const { return fontDescriptor_; }
+    void setFontDescriptor(const std::shared_ptr<const RichTextFontDescriptor>& descriptor);
+    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle() const { return paragraphStyle_; }
+    void setParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
+    // The element's own object, copied first while another holder shares it (made when there is none).
+    RichTextFontDescriptor& mutableFontDescriptor();
+    RichTextParagraphStyle& mutableParagraphStyle();
+    // Writes one paragraph setting, copying a shared style only when the value changes.
+    template <typename T, typename V>
+    void setParagraphValue(T RichTextParagraphStyle::*field, V&& value) {
+        if (paragraphStyle_ && (*paragraphStyle_).*field == value) return;
+        mutableParagraphStyle().*field = std::forward<V>(value);
+    }
 
     const std::shared_ptr<RTTextAttachment>& textAttachment() const { return textAttachment_; }
     // Hands the attachment the element's alignment, link GUID and, when it has no size of its own, the
@@ -208,20 +225,39 @@ public:
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 
 protected:
-    // With `shareStyleObjects`, the font descriptor and paragraph style are the parent's own objects rather
-    // than copies: only for elements that never change their style.
-    void inheritAttributesFromElement(const RTHTMLElement& parent, bool shareStyleObjects);
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);
     // Held while the element's text is handed out, and around the output flag.
     std::recursive_mutex& outputLock() const { return outputLock_; }
+    // Takes a style object another holder keeps; like an inherited one, it is copied before any change.
+    void shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
+    // The paragraph attributes of the element's texts marked as a list prefix, shared like them.
+    std::shared_ptr<const ns::Dictionary> listMarkerAttributes() const;
     // Drops the shared attributes of the element's texts; every change of what they are made of calls it.
     void styleDidChange();
     void childNodesDidChange() override { styleDidChange(); }
     void setFloatStyle(RTHTMLElementFloatStyle style) { floatStyle_ = style; }
 
 private:
+    // What the attributes of the element's texts are made of, an attachment aside; the style objects are
+    // held, so their holders copy them before any change.
+    struct TextStyle {
+        std::shared_ptr<const RichTextFontDescriptor> font;
+        std::shared_ptr<const RichTextParagraphStyle> paragraph;
+        std::shared_ptr<ui::Color> textColor, backgroundColor, backgroundStrokeColor;
+        std::optional<ns::URL> link;
+        std::optional<std::string> linkGUID, anchorName;
+        ns::Array shadows;
+        double letterSpacing, backgroundStrokeWidth, backgroundCornerRadius;
+        std::int64_t superscriptStyle, headerLevel;
+        std::int32_t underlineStyle;
+        bool strikeOut, uiKitAttributes;
+    };
+    TextStyle textStyle() const;
+    // Whether the element's texts would get the attributes of a style.
+    bool hasTextStyle(const TextStyle& style) const;
+
     void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
@@ -264,6 +300,7 @@ private:
     double letterSpacing_ = 0;
     mutable std::recursive_mutex outputLock_;
     mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
+    std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };
 
 }  // namespace ql

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <unordered_map>
 
 #include "richtext/NSStringCSS.h"
@@ -158,34 +159,43 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     if (styles.empty()) return;
     if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
-    RichTextFontDescriptor& font = *fontDescriptor_;
-    RichTextParagraphStyle& paragraph = *paragraphStyle_;
+    // The style objects are read in place and copied only by a declaration that changes them.
+    const auto font = [this]() -> RichTextFontDescriptor& { return mutableFontDescriptor(); };
+    const auto pointSize = [this] { return fontDescriptor_->pointSize(); };
+    const auto setPointSize = [&](double size) {
+        if (std::round(size) != pointSize()) font().setPointSize(size);
+    };
+    const auto clearFontName = [&] {
+        if (fontDescriptor_->fontName()) font().setFontName(std::nullopt);
+    };
+    const auto paragraph = [this]() -> const RichTextParagraphStyle& { return *paragraphStyle_; };
+    using P = RichTextParagraphStyle;
     const std::shared_ptr<RTHTMLElement> parent = parentElement();
-    const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, font.pointSize(), textScale_); };
+    const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
 
     // Declarations that came through applyStyles are held already.
     if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
     const Declarations declarations(styles);
 
     if (const auto direction = declarations.text(Property::Direction)) {
-        if (*direction == "rtl") paragraph.baseWritingDirection = ct::WritingDirection::RightToLeft;
-        else if (*direction == "ltr") paragraph.baseWritingDirection = ct::WritingDirection::LeftToRight;
-        else if (*direction == "auto") paragraph.baseWritingDirection = ct::WritingDirection::Natural;
+        if (*direction == "rtl") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::RightToLeft);
+        else if (*direction == "ltr") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::LeftToRight);
+        else if (*direction == "auto") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::Natural);
     }
     const auto before = declarations.text(Property::BeforeContent);
     beforeContent_ = before ? std::optional<std::string>(stringByDecodingCSSContentAttribute(*before)) : std::nullopt;
 
     if (const auto fontSize = declarations.text(Property::FontSize)) {
         if (const std::optional<double> named = namedFontSize(*fontSize)) {
-            font.setPointSize(*named * textScale_);
+            setPointSize(*named * textScale_);
         } else if (*fontSize == "smaller") {
-            font.setPointSize(font.pointSize() / SizeStep);
+            setPointSize(pointSize() / SizeStep);
         } else if (*fontSize == "larger") {
-            font.setPointSize(font.pointSize() * SizeStep);
+            setPointSize(pointSize() * SizeStep);
         } else if (*fontSize == "inherit") {
-            if (parent && parent->fontDescriptor_) font.setPointSize(parent->fontDescriptor_->pointSize());
+            if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
         } else if (isCSSLengthValue(*fontSize)) {
-            font.setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
+            setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
         }
     }
     if (const auto color = declarations.text(Property::Color)) setTextColor(RTColorFromHTMLColorString(*color));
@@ -197,22 +207,22 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     }
     applyFontFamily(styles);
     if (const auto style = declarations.lowerText(Property::FontStyle)) {
-        font.setFontName(std::nullopt);
-        if (*style == "normal") font.setItalicTrait(false);
-        else if (*style == "italic" || *style == "oblique") font.setItalicTrait(true);
+        clearFontName();
+        const bool italic = *style == "italic" || *style == "oblique";
+        if ((italic || *style == "normal") && fontDescriptor_->italicTrait() != italic) font().setItalicTrait(italic);
     }
     // "inherit" keeps the weight the element inherited.
     if (const auto weight = declarations.lowerText(Property::FontWeight); weight && *weight != "inherit") {
-        font.setFontName(std::nullopt);
-        if (*weight == "normal" || *weight == "lighter") {
-            font.setBoldTrait(false);
-        } else if (*weight == "bold" || *weight == "bolder") {
-            font.setBoldTrait(true);
-        } else {
+        clearFontName();
+        bool bold = false;
+        if (*weight == "bold" || *weight == "bolder") {
+            bold = true;
+        } else if (*weight != "normal" && *weight != "lighter") {
             std::int64_t number = 0;
             std::from_chars(weight->data(), weight->data() + weight->size(), number);
-            font.setBoldTrait(number > 600);
+            bold = number > 600;
         }
+        if (fontDescriptor_->boldTrait() != bold) font().setBoldTrait(bold);
     }
     if (const auto decoration = declarations.lowerText(Property::TextDecoration)) {
         if (*decoration == "underline") underlineStyle_ = 1;
@@ -223,10 +233,10 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         }
     }
     if (const auto align = declarations.lowerText(Property::TextAlign)) {
-        if (*align == "left") paragraph.alignment = ct::TextAlignment::Left;
-        else if (*align == "right") paragraph.alignment = ct::TextAlignment::Right;
-        else if (*align == "center") paragraph.alignment = ct::TextAlignment::Center;
-        else if (*align == "justify") paragraph.alignment = ct::TextAlignment::Justified;
+        if (*align == "left") setParagraphValue(&P::alignment, ct::TextAlignment::Left);
+        else if (*align == "right") setParagraphValue(&P::alignment, ct::TextAlignment::Right);
+        else if (*align == "center") setParagraphValue(&P::alignment, ct::TextAlignment::Center);
+        else if (*align == "justify") setParagraphValue(&P::alignment, ct::TextAlignment::Justified);
     }
     if (const auto vertical = declarations.lowerText(Property::VerticalAlign)) {
         if (*vertical == "sub") superscriptStyle_ = -1;
@@ -241,23 +251,27 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*spacing != "inherit") letterSpacing_ = length(*spacing);
     }
     if (textAttachment_) textAttachment_->setVerticalAlignment(textAttachmentAlignment_);
-    if (const auto shadow = declarations.text(Property::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, font.pointSize(), textColor_);
+    if (const auto shadow = declarations.text(Property::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, pointSize(), textColor_);
     if (const auto lineHeight = declarations.lowerText(Property::LineHeight)) {
         if (*lineHeight == "normal") {
-            paragraph.lineHeightMultiple = paragraph.minimumLineHeight = paragraph.maximumLineHeight = 0;
+            setParagraphValue(&P::lineHeightMultiple, 0.0);
+            setParagraphValue(&P::minimumLineHeight, 0.0);
+            setParagraphValue(&P::maximumLineHeight, 0.0);
         } else if (*lineHeight != "inherit") {
             if (isNumeric(*lineHeight)) {
-                paragraph.lineHeightMultiple = leadingNumber(*lineHeight);
+                setParagraphValue(&P::lineHeightMultiple, leadingNumber(*lineHeight));
             } else {
-                paragraph.minimumLineHeight = paragraph.maximumLineHeight = length(*lineHeight);
+                const double height = length(*lineHeight);
+                setParagraphValue(&P::minimumLineHeight, height);
+                setParagraphValue(&P::maximumLineHeight, height);
             }
         }
     }
-    for (const auto& [key, bound] : {std::pair{Property::MinimumLineHeight, &paragraph.minimumLineHeight},
-                                     std::pair{Property::MaximumLineHeight, &paragraph.maximumLineHeight}}) {
+    for (const auto& [key, bound] : {std::pair{Property::MinimumLineHeight, &P::minimumLineHeight},
+                                     std::pair{Property::MaximumLineHeight, &P::maximumLineHeight}}) {
         const auto value = declarations.lowerText(key);
         if (!value || *value == "normal" || *value == "inherit") continue;
-        *bound = isNumeric(*value) ? leadingNumber(*value) : length(*value);
+        setParagraphValue(bound, isNumeric(*value) ? leadingNumber(*value) : length(*value));
     }
     if (const auto variant = declarations.lowerText(Property::FontVariant)) {
         fontVariant_ = *variant == "small-caps" ? RTHTMLElementFontVariant::SmallCaps
@@ -279,7 +293,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     backgroundStrokeWidth_ = leadingNumber(declarations.lowerText(Property::BorderWidth).value_or(""));
     backgroundCornerRadius_ = leadingNumber(declarations.lowerText(Property::BorderRadius).value_or(""));
 
-    const ct::WritingDirection direction = paragraph.baseWritingDirection;
+    const ct::WritingDirection direction = paragraph().baseWritingDirection;
     // Both prefixes are read whatever the first one finds.
     const auto box = [&](Declarations::Box present, std::string_view prefix, cg::EdgeInsets& insets) {
         return declarations.hasBox(present) && parseEdgeInsets(styles, prefix, direction, insets);
@@ -300,13 +314,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
                      backgroundStrokeWidth_ > 0;
 
     if (displayStyle_ == RTHTMLElementDisplayStyle::ListItem) {
-        paragraph.paragraphSpacing = margins_.bottom;
+        setParagraphValue(&P::paragraphSpacing, margins_.bottom);
     } else if (displayStyle_ == RTHTMLElementDisplayStyle::Block) {
         if (hasMargins) {
-            paragraph.paragraphSpacing = margins_.bottom;
-            paragraph.headIndent += margins_.left;
-            paragraph.firstLineHeadIndent = paragraph.headIndent;
-            paragraph.tailIndent -= margins_.right;
+            setParagraphValue(&P::paragraphSpacing, margins_.bottom);
+            setParagraphValue(&P::headIndent, paragraph().headIndent + margins_.left);
+            setParagraphValue(&P::firstLineHeadIndent, paragraph().headIndent);
+            setParagraphValue(&P::tailIndent, paragraph().tailIndent - margins_.right);
         }
         if (needsTextBlock) {
             // The block paints the background, so the runs (and the children) carry none.
@@ -314,12 +328,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             block->setPadding(padding_);
             block->setBackgroundColor(backgroundColor_);
             backgroundColor_ = nullptr;
-            RichTextParagraphStyle::TextBlocks blocks = paragraph.textBlocks.value_or(RichTextParagraphStyle::TextBlocks());
+            RichTextParagraphStyle& own = mutableParagraphStyle();
+            RichTextParagraphStyle::TextBlocks blocks = own.textBlocks.value_or(RichTextParagraphStyle::TextBlocks());
             blocks.push_back(std::move(block));
-            paragraph.textBlocks = std::move(blocks);
+            own.textBlocks = std::move(blocks);
         }
     }
-    if (const auto fontName = declarations.text(Property::CoreTextFontName)) font.setFontName(std::string(*fontName));
+    if (const auto fontName = declarations.text(Property::CoreTextFontName)) font().setFontName(std::string(*fontName));
     styleDidChange();
 }
 
@@ -332,7 +347,7 @@ void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {
     } else if (const ns::Array* list = value->asArray()) {
         for (const ns::Value& entry : *list) entries.push_back(entry.stringValue());
     }
-    RichTextFontDescriptor& font = *fontDescriptor_;
+    RichTextFontDescriptor& font = mutableFontDescriptor();
     for (const std::string& entry : entries) {
         font.setFontFamily(entry);
         const std::optional<ct::Font> found = font.newMatchingFont();

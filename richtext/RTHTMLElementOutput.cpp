@@ -1,6 +1,9 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
 #include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
 
 #include "platform/text/AttributeNames.h"
 #include "platform/text/Shadow.h"
@@ -37,6 +40,115 @@ ns::Value shadowObject(const ns::Value& shadow) {
 bool RTHTMLElement::usesUIKitAttributes() { return uiKitAttributes.load(); }
 void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(uses); }
 
+namespace {
+
+template <typename T>
+bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
+    return a == b || (a && b && a->isEqual(*b));
+}
+
+// Exact, unlike isEqual: what the receiver lacks counts too, and lists and blocks are the same objects
+// (each one is a box or a numbering of its own).
+bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
+    if (a == b) return true;
+    if (!a || !b) return false;
+    return a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
+           a->defaultTabInterval == b->defaultTabInterval && a->paragraphSpacingBefore == b->paragraphSpacingBefore &&
+           a->paragraphSpacing == b->paragraphSpacing && a->lineHeightMultiple == b->lineHeightMultiple &&
+           a->minimumLineHeight == b->minimumLineHeight && a->maximumLineHeight == b->maximumLineHeight &&
+           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops &&
+           a->textLists == b->textLists && a->textBlocks == b->textBlocks;
+}
+
+bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
+    return a == b || (a && b && a->isEqual(*b) && a->smallCapsFeature() == b->smallCapsFeature());
+}
+
+// The attribute values of a paragraph style: the platform style, its lists and its blocks (nil when it
+// has none).
+struct ParagraphValues {
+    ns::Value paragraph;
+    ns::Value lists;
+    ns::Value blocks;
+};
+
+template <typename T>
+ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects) {
+    ns::Array array;
+    array.reserve(objects.size());
+    for (const auto& object : objects) array.push_back(ns::Value(std::static_pointer_cast<ns::Object>(object)));
+    return ns::Value(std::move(array));
+}
+
+ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style) {
+    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists) : ns::Value(),
+            style.textBlocks ? objectArray(*style.textBlocks) : ns::Value()};
+}
+
+}  // namespace
+
+class RTHTMLElement::TextAttributesCache {
+public:
+    // The values of a paragraph style object, made once while the last few styles are asked for again
+    // (an element and its inline children share one object). The object is held, so it does not change.
+    ParagraphValues paragraphValues(const std::shared_ptr<const RichTextParagraphStyle>& style) {
+        std::lock_guard guard(lock_);
+        for (const auto& [held, values] : paragraphs_)
+            if (held == style) return values;
+        ParagraphValues values = paragraphValuesOf(*style);
+        if (paragraphs_.size() < ParagraphCapacity) paragraphs_.emplace_back(style, values);
+        else paragraphs_[nextParagraph_] = {style, values};
+        nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
+        return values;
+    }
+    std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
+        std::lock_guard guard(lock_);
+        // Newest first: elements of one style tend to follow each other.
+        for (std::size_t n = 0; n < entries_.size(); ++n) {
+            const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
+            if (element.hasTextStyle(entry.style)) return entry.attributes;
+        }
+        return nullptr;
+    }
+    // The list marker attributes made from a snapshot, made once for every item that shares it.
+    std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
+                                                           const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
+        std::lock_guard guard(lock_);
+        for (Entry& entry : entries_) {
+            if (entry.attributes != text) continue;
+            if (!entry.markerAttributes) entry.markerAttributes = make();
+            return entry.markerAttributes;
+        }
+        return make();
+    }
+    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
+        std::lock_guard guard(lock_);
+        Entry entry{std::move(style), std::move(attributes), nullptr};
+        if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
+        else entries_[next_] = std::move(entry);
+        next_ = (next_ + 1) % Capacity;
+    }
+
+private:
+    // Enough for the distinct styles of a question; a longer search would cost more than it saves.
+    static constexpr std::size_t Capacity = 8;
+    struct Entry {
+        TextStyle style;
+        std::shared_ptr<const ns::Dictionary> attributes;
+        std::shared_ptr<const ns::Dictionary> markerAttributes;
+    };
+    static constexpr std::size_t ParagraphCapacity = 4;
+    std::mutex lock_;
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
+    std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
+    std::size_t nextParagraph_ = 0;
+};
+
+std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttributesCache() {
+    return std::make_shared<TextAttributesCache>();
+}
+
 ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
     const bool ui = usesUIKitAttributes();
     // Each key is written once: appended, then sorted in one go.
@@ -68,25 +180,19 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
     if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
     if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
-    if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, ns::Value(paragraphStyle_->NSParagraphStyle()));
+    ParagraphValues paragraph;
+    if (paragraphStyle_) {
+        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_);
+        set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
+    }
     if (!shadows_.empty()) {
         if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
         else set(RTShadowsAttribute, ns::Value(shadows_));
     }
     if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
     if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
-    if (paragraphStyle_ && paragraphStyle_->textLists) {
-        ns::Array lists;
-        lists.reserve(paragraphStyle_->textLists->size());
-        for (const auto& list : *paragraphStyle_->textLists) lists.push_back(ns::Value(std::static_pointer_cast<ns::Object>(list)));
-        set(RTTextListsAttribute, ns::Value(std::move(lists)));
-    }
-    if (paragraphStyle_ && paragraphStyle_->textBlocks) {
-        ns::Array blocks;
-        blocks.reserve(paragraphStyle_->textBlocks->size());
-        for (const auto& block : *paragraphStyle_->textBlocks) blocks.push_back(ns::Value(std::static_pointer_cast<ns::Object>(block)));
-        set(RTTextBlocksAttribute, ns::Value(std::move(blocks)));
-    }
+    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
+    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
     if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
@@ -94,11 +200,45 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     return attributes;
 }
 
+RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
+    return {fontDescriptor_,   paragraphStyle_, textColor_,      backgroundColor_,       backgroundStrokeColor_,
+            link_,             linkGUID_,       anchorName_,     shadows_,               letterSpacing_,
+            backgroundStrokeWidth_, backgroundCornerRadius_, superscriptStyle_, headerLevel_, underlineStyle_,
+            strikeOut_,        usesUIKitAttributes()};
+}
+
+bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
+    return sameParagraphStyle(paragraphStyle_, style.paragraph) && sameFont(fontDescriptor_, style.font) &&
+           sameObject(textColor_, style.textColor) && sameObject(backgroundColor_, style.backgroundColor) &&
+           sameObject(backgroundStrokeColor_, style.backgroundStrokeColor) && link_ == style.link && linkGUID_ == style.linkGUID &&
+           anchorName_ == style.anchorName && letterSpacing_ == style.letterSpacing &&
+           backgroundStrokeWidth_ == style.backgroundStrokeWidth && backgroundCornerRadius_ == style.backgroundCornerRadius &&
+           superscriptStyle_ == style.superscriptStyle && headerLevel_ == style.headerLevel &&
+           underlineStyle_ == style.underlineStyle && strikeOut_ == style.strikeOut &&
+           usesUIKitAttributes() == style.uiKitAttributes && shadows_ == style.shadows;
+}
+
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     std::lock_guard guard(outputLock_);
-    if (!textContentAttributes_)
+    if (textContentAttributes_) return textContentAttributes_;
+    // An attachment is the element's own, so its attributes are never shared.
+    const bool shareable = textAttributesCache_ && !textAttachment_;
+    if (shareable) textContentAttributes_ = textAttributesCache_->find(*this);
+    if (!textContentAttributes_) {
         textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
+        if (shareable) textAttributesCache_->add(textStyle(), textContentAttributes_);
+    }
     return textContentAttributes_;
+}
+
+std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() const {
+    const std::shared_ptr<const ns::Dictionary> text = attributesForTextContent();
+    const auto make = [&text] {
+        ns::Dictionary attributes = paragraphAttributes(*text);
+        attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
+        return std::make_shared<const ns::Dictionary>(std::move(attributes));
+    };
+    return textAttributesCache_ ? textAttributesCache_->markerAttributes(text, make) : make();
 }
 
 void RTHTMLElement::styleDidChange() {
@@ -108,10 +248,11 @@ void RTHTMLElement::styleDidChange() {
 
 bool RTHTMLElement::needsOutput() const {
     std::lock_guard guard(outputLock_);
-    const std::optional<NodeList> children = childNodes();
-    if (!children) return true;
-    for (const auto& child : *children) {
-        auto element = std::dynamic_pointer_cast<RTHTMLElement>(child);
+    // Child by child rather than a copy of the list: this runs for every element the builder flushes.
+    const std::size_t count = childCount();
+    if (count == 0 && !childNodes()) return true;
+    for (std::size_t at = 0; at < count; ++at) {
+        auto element = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
         if (element && element->displayStyle() != RTHTMLElementDisplayStyle::None && !element->didOutput()) return true;
     }
     return false;
@@ -123,10 +264,11 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
-    } else if (const std::optional<NodeList> children = childNodes()) {
+    } else {
         std::shared_ptr<RTHTMLElement> previous;
-        for (const auto& node : *children) {
-            auto child = std::dynamic_pointer_cast<RTHTMLElement>(node);
+        // The children's texts do not change the child list, so it is walked in place.
+        for (std::size_t at = 0, count = childCount(); at < count; ++at) {
+            auto child = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
             if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
             if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
                 child->displayStyle() == RTHTMLElementDisplayStyle::Block) {

@@ -60,7 +60,11 @@ void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& chi
     child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
     {
         std::lock_guard lock(childLock_);
-        if (!children_) children_.emplace();
+        if (!children_) {
+            // Most elements that have children have a few: room for them in one allocation.
+            children_.emplace();
+            children_->reserve(4);
+        }
         children_->push_back(child);
     }
     childNodesDidChange();

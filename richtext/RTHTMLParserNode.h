@@ -34,6 +34,8 @@ public:
     // The attribute's text; nothing when absent.
     std::optional<std::string> attributeForKey(std::string_view key) const;
 
+    // Whether the node is an RTHTMLElement (found without a cast: elements ask for their parent often).
+    bool isElement() const { return isElement_; }
     // Nothing at the root, and once the parent is gone.
     std::shared_ptr<RTHTMLParserNode> parentNode() const { return parent_.lock(); }
     void setParentNode(const std::shared_ptr<RTHTMLParserNode>& parent) { parent_ = parent; }
@@ -53,6 +55,8 @@ public:
     std::string description() const override;
 
 protected:
+    // Set by RTHTMLElement's constructor.
+    void setIsElement() { isElement_ = true; }
     // After every change of the child list, outside the list's lock.
     virtual void childNodesDidChange() {}
 
@@ -62,6 +66,7 @@ private:
     std::weak_ptr<RTHTMLParserNode> parent_;
     mutable std::mutex childLock_;
     std::optional<NodeList> children_;
+    bool isElement_ = false;
 };
 
 class RTHTMLParserTextNode final : public RTHTMLParserNode {

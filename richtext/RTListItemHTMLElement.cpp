@@ -33,10 +33,42 @@ RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Di
 }
 
 void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
+    const std::shared_ptr<RTHTMLElement> list = styles.empty() ? nullptr : enclosingList(*this);
+    Indentation indentation{paragraphStyle(), fontDescriptor(), &styles, list ? list->listIndent() : 0, textScale(),
+                            displayStyle(), displayStyle(), nullptr};
+    const std::shared_ptr<RTListItemHTMLElement> previous = styles.empty() ? nullptr : previousItem();
+    const Indentation* before = previous && previous->indentation_ ? &*previous->indentation_ : nullptr;
+    const bool likePrevious = before && indentation.from && before->from == indentation.from && before->font == indentation.font &&
+                              before->styles == &styles && &previous->styles() == &styles &&
+                              before->listIndent == indentation.listIndent && before->textScale == indentation.textScale &&
+                              before->displayBefore == indentation.displayBefore &&
+                              before->displayAfter == RTHTMLElementDisplayStyle::ListItem;
+    if (likePrevious) shareParagraphStyle(before->result);
     RTHTMLElement::applyStyleDictionary(styles);
     if (styles.empty() || !paragraphStyle()) return;
-    RichTextParagraphStyle& style = *paragraphStyle();
-    if (const std::shared_ptr<RTHTMLElement> list = enclosingList(*this)) style.headIndent += list->listIndent();
+    if (!likePrevious) indentItem(indentation.listIndent);
+    indentation.displayAfter = displayStyle();
+    indentation.result = paragraphStyle();
+    indentation_ = std::move(indentation);
+    styleDidChange();
+}
+
+std::shared_ptr<RTListItemHTMLElement> RTListItemHTMLElement::previousItem() const {
+    const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    if (!parent) return nullptr;
+    // White space and the like may stand between two items; a longer search would cost more than it saves.
+    constexpr std::size_t Lookback = 4;
+    for (std::size_t at = parent->childCount(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
+        std::shared_ptr<RTHTMLParserNode> node = parent->childNodeAtIndex(at);
+        if (node.get() == this) continue;
+        if (auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(node)) return item;
+    }
+    return nullptr;
+}
+
+void RTListItemHTMLElement::indentItem(double listIndent) {
+    RichTextParagraphStyle& style = mutableParagraphStyle();
+    style.headIndent += listIndent;
     const bool inside = style.textLists && !style.textLists->empty() &&
                         style.textLists->back()->position() == static_cast<std::uint64_t>(RTListStylePosition::Inside);
     const double scale = textScale() != 0 ? textScale() : 1;
@@ -46,7 +78,6 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     // Stops inherited from enclosing items stay; the layout looks for the next stop in order.
     std::stable_sort(style.tabStops->begin(), style.tabStops->end(),
                      [](const ct::TextTab& a, const ct::TextTab& b) { return a.location < b.location; });
-    styleDidChange();
 }
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
@@ -72,25 +103,20 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
 }
 
 std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
-    const std::shared_ptr<RichTextParagraphStyle>& style = paragraphStyle();
+    const std::shared_ptr<const RichTextParagraphStyle> style = paragraphStyle();
     if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
     const RTCSSListStyle& list = *style->textLists->back();
     const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());
     if (!prefix) return std::nullopt;
 
-    // The same attributes as the item's own texts, made once for both.
-    const std::shared_ptr<const ns::Dictionary> shared = attributesForTextContent();
-    const ns::Dictionary& all = *shared;
-    ns::Dictionary attributes = paragraphAttributes(all);
-    attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
-    ct::AttributedString marker(*prefix, std::move(attributes));
+    ct::AttributedString marker(*prefix, listMarkerAttributes());
 
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();
         const std::size_t at = units.find(u'\uFFFC');
         auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, imageOptions_);
         if (at != std::u16string::npos && image) {
-            if (const ns::Value* font = all.find(ct::FontAttributeName)) {
+            if (const ns::Value* font = attributesForTextContent()->find(ct::FontAttributeName)) {
                 if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());
             }
             marker.addAttribute(ui::AttachmentAttributeName, ns::Value(image), {at, 1});

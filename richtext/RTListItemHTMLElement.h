@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "richtext/RTHTMLElement.h"
 
@@ -35,6 +36,27 @@ public:
 
 private:
     std::optional<ct::AttributedString> listPrefix() const;
+    // The list indent and the marker's tab stops, on the item's own paragraph style.
+    void indentItem(double listIndent);
+    // The nearest earlier item among the last few siblings.
+    std::shared_ptr<RTListItemHTMLElement> previousItem() const;
+
+    // What the item's styling started from and the paragraph style that came of it. The next item of the
+    // list that starts from the same objects and declarations takes that style instead of making its own:
+    // for an item (not a block) the declarations only assign paragraph settings the indentation leaves
+    // alone, so applying them again to the result changes nothing. The objects are held, so none of them
+    // changes in place.
+    struct Indentation {
+        std::shared_ptr<const RichTextParagraphStyle> from;
+        std::shared_ptr<const RichTextFontDescriptor> font;
+        const ns::Dictionary* styles = nullptr;  // the declarations the item holds
+        double listIndent = 0;
+        double textScale = 0;
+        RTHTMLElementDisplayStyle displayBefore = RTHTMLElementDisplayStyle::Inline;
+        RTHTMLElementDisplayStyle displayAfter = RTHTMLElementDisplayStyle::Inline;
+        std::shared_ptr<const RichTextParagraphStyle> result;
+    };
+    std::optional<Indentation> indentation_;
 
     // What a marker image needs of the import's options (its base URL and largest image size).
     ns::Dictionary imageOptions_;

@@ -34,7 +34,7 @@ std::string collapsedWhitespace(std::string_view text) {
 RTTextHTMLElement::RTTextHTMLElement(std::string text) : RTHTMLElement(ElementName, ns::Dictionary()), text_(std::move(text)) {}
 
 void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
-    inheritAttributesFromElement(parent, true);
+    inheritAttributesFromElement(parent);
     sharesParentStyle_ = true;
 }
 

@@ -141,6 +141,17 @@ void AttributedString::coalesce(std::size_t first, std::size_t last) {
 
 void AttributedString::replaceCharactersInRange(ns::Range range, std::string_view text) {
     checkRange(range);
+    // Text put in after a character, replacing nothing, joins that character's run: it goes in place,
+    // with no runs made for it (paragraph ends are added so, one per paragraph).
+    if (range.length == 0 && range.location > 0) {
+        const std::u16string units = ns::toUTF16(text);
+        if (units.empty()) return;
+        const std::size_t run = runIndexAt(range.location - 1);
+        text_.insert(range.location, units);
+        for (std::size_t next = run + 1; next < runs_.size(); ++next) runs_[next].location += units.size();
+        coalesce(run, run + 1);
+        return;
+    }
     SharedAttributes attributes;
     if (range.length > 0)
         attributes = runs_[runIndexAt(range.location)].attributes;

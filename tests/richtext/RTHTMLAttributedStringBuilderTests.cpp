@@ -475,3 +475,16 @@ TEST(RTHTMLAttributedStringBuilderTests, TheViewLayerFlagIsSetOnlyWhenAsked) {
 }
 
 }  // namespace
+TEST(RTHTMLAttributedStringBuilderTests, ItemsOfOneStyleShareTheirAttributes) {
+    const ct::AttributedString result = import("<ol><li>a</li><li>b</li><li>c</li></ol><ol><li>x</li><li>y</li></ol><p>end</p>");
+    ASSERT_EQ(result.string(), "\t1.\ta\n\t2.\tb\n\t3.\tc\n\t1.\tx\n\t2.\ty\nend\n");
+    const auto at = [&](std::u16string_view text) { return &result.attributesAtIndex(indexOf(result, text)); };
+    // The items' texts and markers share their dictionaries; the marker's is its own.
+    EXPECT_EQ(at(u"a"), at(u"b"));
+    EXPECT_EQ(at(u"1."), at(u"2."));
+    EXPECT_NE(at(u"1."), at(u"a"));
+    EXPECT_EQ(result.attributeAtIndex(RTFieldAttribute, indexOf(result, u"2.")).stringValue(), RTListPrefixField);
+    // Another list is another numbering, so its items have attributes of their own.
+    EXPECT_NE(at(u"x"), at(u"a"));
+    EXPECT_EQ(result.attributeAtIndex(RTTextListsAttribute, indexOf(result, u"x")).asArray()->size(), 1u);
+}

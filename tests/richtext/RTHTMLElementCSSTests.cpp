@@ -51,6 +51,47 @@ TEST(RTHTMLElementCSSTests, SharedDeclarationsAreKeptWithoutACopy) {
     EXPECT_EQ(&second->styles(), declarations.asDictionary());
 }
 
+TEST(RTHTMLElementCSSTests, ItemsOfOneListShareTheirIndentedStyle) {
+    const auto list = styled(root(), "ul", {{"display", ns::Value("block")}, {"padding-left", ns::Value("20px")}});
+    ASSERT_EQ(list->listIndent(), 20);
+    const auto item = [&](const ns::Value& styles) {
+        auto li = RTHTMLElement::elementWithName("li", {}, {});
+        list->addChildNode(li);
+        li->inheritAttributesFromElement(*list);
+        li->applyStyles(styles);
+        return li;
+    };
+    const ns::Value itemStyles(ns::Dictionary{{"display", ns::Value("list-item")}, {"margin-bottom", ns::Value("3px")}});
+    const auto first = item(itemStyles);
+    const auto second = item(itemStyles);
+    const auto third = item(itemStyles);
+    EXPECT_EQ(second->paragraphStyle(), first->paragraphStyle());
+    EXPECT_EQ(third->paragraphStyle(), first->paragraphStyle());
+    const auto indented = first->paragraphStyle();
+    EXPECT_EQ(indented->headIndent, 20);
+    EXPECT_EQ(indented->paragraphSpacing, 3);
+    ASSERT_TRUE(indented->tabStops);
+    EXPECT_EQ(*indented->tabStops, (RichTextParagraphStyle::TabStops{{ct::TextAlignment::Right, 15}, {ct::TextAlignment::Left, 20}}));
+
+    // Blocks add their margins to what they start from, so each is indented on its own, once.
+    const ns::Value blockStyles(ns::Dictionary{{"display", ns::Value("block")}, {"margin-left", ns::Value("5px")}});
+    const auto block = item(blockStyles);
+    const auto nextBlock = item(blockStyles);
+    EXPECT_NE(nextBlock->paragraphStyle(), block->paragraphStyle());
+    EXPECT_EQ(block->paragraphStyle()->headIndent, 25);
+    EXPECT_EQ(nextBlock->paragraphStyle()->headIndent, 25);
+    // An item with other declarations has a style of its own.
+    const auto other = item(ns::Value(ns::Dictionary{{"display", ns::Value("list-item")}, {"margin-bottom", ns::Value("7px")}}));
+    EXPECT_EQ(other->paragraphStyle()->paragraphSpacing, 7);
+    EXPECT_EQ(other->paragraphStyle()->headIndent, 20);
+
+    // The shared style is never changed under the items.
+    second->mutableParagraphStyle().headIndent = 40;
+    list->mutableParagraphStyle().headIndent = 100;
+    EXPECT_EQ(first->paragraphStyle()->headIndent, 20);
+    EXPECT_EQ(third->paragraphStyle(), indented);
+}
+
 TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
     EXPECT_EQ(sizeFor("small", 2), 26);
     EXPECT_EQ(sizeFor("larger"), 14);   // 12 × 1.2, in whole points
@@ -77,7 +118,7 @@ TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
 
     const auto weight = [](std::string_view value, bool inheritedBold) {
         auto parent = root();
-        parent->fontDescriptor()->setBoldTrait(inheritedBold);
+        parent->mutableFontDescriptor().setBoldTrait(inheritedBold);
         return styled(parent, "b", {{"font-weight", ns::Value(value)}})->fontDescriptor()->boldTrait();
     };
     EXPECT_TRUE(weight("700", false));
@@ -137,7 +178,7 @@ TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
 
 TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
     const auto body = root();
-    body->paragraphStyle()->headIndent = 5;
+    body->mutableParagraphStyle().headIndent = 5;
     const auto block = styled(body, "div", {{"display", ns::Value("block")},
                                             {"margin-left", ns::Value("20px")},
                                             {"margin-right", ns::Value("10px")},
@@ -177,7 +218,7 @@ TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
     EXPECT_TRUE(inlineSpan->backgroundColor());
     EXPECT_FALSE(inlineSpan->paragraphStyle()->textBlocks);
 
-    body->paragraphStyle()->paragraphSpacing = 30;
+    body->mutableParagraphStyle().paragraphSpacing = 30;
     EXPECT_EQ(styled(body, "li", {{"display", ns::Value("list-item")}})->paragraphStyle()->paragraphSpacing, 0);
     EXPECT_EQ(styled(body, "div", {{"display", ns::Value("block")}})->paragraphStyle()->paragraphSpacing, 30);
 

@@ -113,6 +113,61 @@ TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     EXPECT_NE(p->attributesForTextContent(), rebuilt);
 }
 
+TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    body->setTextColor(RTColorFromHTMLColorString("#000"));
+    body->setTextAttributesCache(RTHTMLElement::makeTextAttributesCache());
+    const auto first = element(body, "span");
+    const auto second = element(body, "span");
+    second->setTextColor(RTColorFromHTMLColorString("#000"));  // another object of the same colour
+    EXPECT_EQ(first->attributesForTextContent(), second->attributesForTextContent());
+
+    // Value-equal fonts share; a different font, colour or link does not.
+    const auto bold = element(body, "b");
+    bold->mutableFontDescriptor().setBoldTrait(true);
+    const auto alsoBold = element(body, "b");
+    alsoBold->mutableFontDescriptor().setBoldTrait(true);
+    EXPECT_NE(bold->attributesForTextContent(), first->attributesForTextContent());
+    EXPECT_EQ(alsoBold->attributesForTextContent(), bold->attributesForTextContent());
+    const auto red = element(body, "span");
+    red->setTextColor(RTColorFromHTMLColorString("red"));
+    EXPECT_NE(red->attributesForTextContent(), first->attributesForTextContent());
+    const auto link = element(body, "a");
+    link->setLink(ns::URL::fromString("https://example.com/"));
+    const auto otherLink = element(body, "a");
+    otherLink->setLink(ns::URL::fromString("https://example.com/"));  // a link of its own (GUID)
+    EXPECT_NE(link->attributesForTextContent(), otherLink->attributesForTextContent());
+
+    // Lists and blocks are compared as objects: equal values are still two boxes.
+    const auto block = [&] {
+        const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+        div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+        return div->attributesForTextContent();
+    };
+    const auto firstBlock = block();
+    EXPECT_NE(firstBlock, block());
+    EXPECT_EQ((*firstBlock)[RTTextBlocksAttribute].asArray()->size(), 1u);
+    // An element and its children that keep its paragraph style share the style's values.
+    const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+    const auto inDiv = element(div, "b");
+    inDiv->mutableFontDescriptor().setBoldTrait(true);
+    const auto boxOf = [](const std::shared_ptr<const ns::Dictionary>& attributes) {
+        return (*attributes)[ct::ParagraphStyleAttributeName].asObject();
+    };
+    EXPECT_NE(inDiv->attributesForTextContent(), div->attributesForTextContent());
+    EXPECT_EQ(boxOf(inDiv->attributesForTextContent()), boxOf(div->attributesForTextContent()));
+    EXPECT_EQ((*inDiv->attributesForTextContent())[RTTextBlocksAttribute], (*div->attributesForTextContent())[RTTextBlocksAttribute]);
+    EXPECT_NE(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
+
+    // A style changed after its snapshot was shared makes a new one; the shared one stays as it was.
+    const auto before = first->attributesForTextContent();
+    first->mutableParagraphStyle().headIndent = 9;
+    EXPECT_NE(first->attributesForTextContent(), before);
+    EXPECT_EQ(second->attributesForTextContent(), before);
+    EXPECT_EQ((*before)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().headIndent, 0);
+}
+
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
     RTHTMLElement::setUsesUIKitAttributes(false);
     const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
@@ -155,9 +210,9 @@ TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
 TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
     const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
     const auto block = element(body, "div", RTHTMLElementDisplayStyle::Block);
-    block->paragraphStyle()->paragraphSpacing = 12;
+    block->mutableParagraphStyle().paragraphSpacing = 12;
     const auto inner = element(block, "p", RTHTMLElementDisplayStyle::Block);
-    inner->paragraphStyle()->paragraphSpacing = 4;
+    inner->mutableParagraphStyle().paragraphSpacing = 4;
     text(inner, "text");
     const auto raised = block->attributedString();
     ASSERT_TRUE(raised);
@@ -165,9 +220,9 @@ TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
 
     const auto list = element(body, "ul", RTHTMLElementDisplayStyle::Block);
     const auto inList = element(list, "p", RTHTMLElementDisplayStyle::Block);
-    inList->paragraphStyle()->paragraphSpacing = 12;
+    inList->mutableParagraphStyle().paragraphSpacing = 12;
     const auto innerText = element(inList, "span");
-    innerText->paragraphStyle()->paragraphSpacing = 0;
+    innerText->mutableParagraphStyle().paragraphSpacing = 0;
     text(innerText, "x");
     EXPECT_EQ(inList->attributedString()->attributeAtIndex(ct::ParagraphStyleAttributeName, 0).asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 0);
 

@@ -56,9 +56,19 @@ TEST(RTHTMLElementTests, InheritanceColoursLinksAndResolvedValues) {
     EXPECT_EQ(firstGUID.size(), 36u);
 
     const auto child = element("span", {}, root);
-    EXPECT_NE(child->fontDescriptor(), root->fontDescriptor());  // a copy
-    EXPECT_TRUE(child->fontDescriptor()->isEqual(*root->fontDescriptor()));
+    // Shared until one side changes its own; a change never reaches the other.
+    EXPECT_EQ(child->fontDescriptor(), root->fontDescriptor());
+    EXPECT_EQ(child->paragraphStyle(), root->paragraphStyle());
+    child->mutableFontDescriptor().setBoldTrait(true);
+    EXPECT_NE(child->fontDescriptor(), root->fontDescriptor());
+    EXPECT_FALSE(root->fontDescriptor()->boldTrait());
+    root->mutableParagraphStyle().headIndent = 7;
     EXPECT_NE(child->paragraphStyle(), root->paragraphStyle());
+    EXPECT_EQ(child->paragraphStyle()->headIndent, 0);
+    const auto own = child->paragraphStyle();
+    child->setParagraphValue(&RichTextParagraphStyle::headIndent, 3.0);
+    EXPECT_EQ(child->paragraphStyle()->headIndent, 3);
+    EXPECT_EQ(own->headIndent, 0);  // a holder of the old object keeps its values
     EXPECT_EQ(child->textColor(), red);
     EXPECT_TRUE(child->isColorInherited());
     EXPECT_EQ(child->linkGUID().value_or(""), firstGUID);

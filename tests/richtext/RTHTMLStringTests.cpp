@@ -34,6 +34,12 @@ TEST(RTHTMLStringTests, IgnorableWhitespace) {
     EXPECT_FALSE(isIgnorableWhitespace("题 "));
     EXPECT_TRUE(isIgnorableWhitespace("\u2028\n "));
     EXPECT_FALSE(isIgnorableWhitespace("\u2028 题"));
+    EXPECT_FALSE(isIgnorableWhitespace(" \n\u2028\u3000"));  // white space up to a kept character
+    EXPECT_FALSE(isIgnorableWhitespace(" \x01"));
+    // Malformed bytes are never white space: an overlong or cut-short space, an encoded surrogate.
+    EXPECT_FALSE(isIgnorableWhitespace("\xC0\xA0"));
+    EXPECT_FALSE(isIgnorableWhitespace(" \xE2\x80"));
+    EXPECT_FALSE(isIgnorableWhitespace("\xED\xA0\x80"));
 
     EXPECT_TRUE(isNumeric("12.5"));
     EXPECT_TRUE(isNumeric(""));
@@ -49,6 +55,11 @@ TEST(RTHTMLStringTests, IgnorableWhitespace) {
     EXPECT_FALSE(hasPrefixCharacterFromSet("", space));
     EXPECT_TRUE(hasSuffixCharacterFromSet("x\U0001F600", ns::CharacterSet::characterSetWithCharactersInString("\U0001F600")));
     EXPECT_TRUE(hasPrefixCharacterFromSet("\u4e2dx", ns::CharacterSet::characterSetWithCharactersInString("\u4e2d")));
+    EXPECT_TRUE(hasPrefixCharacterFromSet("\U0010FFFFx", ns::CharacterSet::characterSetWithCharactersInString("\U0010FFFF")));
+    EXPECT_TRUE(hasPrefixCharacterFromSet("\u00e9", ns::CharacterSet::characterSetWithCharactersInString("\u00e9")));
+    const ns::CharacterSet replacement = ns::CharacterSet::characterSetWithCharactersInString("\uFFFD");
+    for (std::string_view malformed : {"\xC1\x81", "\xE0\x80\x80", "\xF4\x90\x80\x80", "\xED\xBF\xBF", "\xF0\x9F\x98", "\x80", "\xFF"})
+        EXPECT_TRUE(hasPrefixCharacterFromSet(malformed, replacement)) << malformed.size();
 }
 
 TEST(RTHTMLStringTests, CharacterReferences) {

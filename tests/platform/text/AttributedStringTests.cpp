@@ -62,6 +62,15 @@ TEST(AttributedStringTests, EditingKeepsAttributesInPlace) {
     EXPECT_EQ(runs(string), "[hello  a=1][there! a=1 b=2]");
     string.replaceCharactersInRange({0, 0}, ">");
     EXPECT_EQ(runs(string), "[>hello  a=1][there! a=1 b=2]");
+    // Where two runs meet, inserted text joins the run before; inside a run, that run; the runs after move.
+    string.replaceCharactersInRange({7, 0}, "__");
+    string.replaceCharactersInRange({2, 0}, "E");
+    string.replaceCharactersInRange({4, 0}, "");
+    EXPECT_EQ(runs(string), "[>hEello __ a=1][there! a=1 b=2]");
+    EXPECT_EQ(string.attributeAtIndex("b", 10).int64Value(), 2);
+    string.deleteCharactersInRange({8, 2});
+    string.deleteCharactersInRange({2, 1});
+    EXPECT_EQ(runs(string), "[>hello  a=1][there! a=1 b=2]");
 
     string.insertAttributedString(AttributedString("NEW", attrs({{"c", ns::Value(3)}})), 1);
     EXPECT_EQ(runs(string), "[> a=1][NEW c=3][hello  a=1][there! a=1 b=2]");
