@@ -240,7 +240,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const 
     }
 
     const Cascade& cascade = cascadeFor(*node);
-    node->applyStyles(cascade.styles);
+    node->applyStyles(cascade.declarations);
     if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content.
@@ -265,7 +265,8 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
 
     Cascade cascade;
     std::set<std::string> matched;
-    cascade.styles = globalStyleSheet_.mergedStyleDictionaryForElement(element, &matched, ignoreInlineStyles_);
+    cascade.declarations =
+        std::make_shared<const RTCSSDeclarations>(globalStyleSheet_.mergedStyleDictionaryForElement(element, &matched, ignoreInlineStyles_));
     for (const std::string& selector : matched) {
         if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
     }

@@ -110,7 +110,7 @@ private:
     // document repeats the same few combinations of tag, class and style over and over. The cache holds at
     // most MaximumCachedCascades entries, so a document of all-different styles cannot grow it unbounded.
     struct Cascade {
-        ns::Value styles;
+        std::shared_ptr<const RTCSSDeclarations> declarations;
         std::set<std::string> classNames;
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;

@@ -141,8 +141,15 @@ const ns::Dictionary& RTHTMLElement::styles() const {
 void RTHTMLElement::applyStyles(const ns::Value& styles) {
     const ns::Dictionary* declarations = styles.asDictionary();
     if (!declarations || declarations->empty()) return;
-    styles_ = styles;
-    applyStyleDictionary(*declarations);
+    applyStyles(std::make_shared<const RTCSSDeclarations>(styles));
+}
+
+void RTHTMLElement::applyStyles(std::shared_ptr<const RTCSSDeclarations> declarations) {
+    const ns::Dictionary* styles = declarations ? declarations->styles().asDictionary() : nullptr;
+    if (!styles || styles->empty()) return;
+    styles_ = declarations->styles();
+    declarations_ = std::move(declarations);
+    applyStyleDictionary(*styles);
 }
 
 bool RTHTMLElement::isNotChildOfList() const {

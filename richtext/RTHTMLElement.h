@@ -18,6 +18,7 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/text/AttributedString.h"
 #include "platform/ui/Color.h"
+#include "richtext/RTCSSDeclarations.h"
 #include "richtext/RTCSSListStyle.h"
 #include "richtext/RTHTMLParserNode.h"
 #include "richtext/RTTextAttachment.h"
@@ -54,10 +55,12 @@ public:
     // The same for declarations held in a value (a dictionary), which the element then shares rather
     // than copies: the builder hands every element of one cascade the same declarations.
     void applyStyles(const ns::Value& styles);
+    // The same for declarations already read, which every element of one cascade shares.
+    void applyStyles(std::shared_ptr<const RTCSSDeclarations> declarations);
     // The insets of the keys beginning with `prefix` ("margin", "-webkit-padding"…) written over
     // `insets`: the shorthand first, then the sides, whatever order the keys come in. False when no key
     // had the prefix.
-    bool parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
+    bool parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& box, std::string_view prefix, ct::WritingDirection direction,
                          cg::EdgeInsets& insets) const;
 
     // Whether elements write the view layer's attribute keys rather than the typesetting ones; read at
@@ -290,6 +293,7 @@ private:
     double textScale_ = 0;
     cg::Size size_;
     ns::Value styles_;  // a dictionary, or nil for none
+    std::shared_ptr<const RTCSSDeclarations> declarations_;  // styles_ read, once it was applied
     bool didOutput_ = false;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;

@@ -5,74 +5,15 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <unordered_map>
 
 #include "richtext/NSStringCSS.h"
 #include "richtext/NSStringHTML.h"
-#include "richtext/RTHTMLColors.h"
+#include "richtext/RTCSSDeclarations.h"
 #include "richtext/RTHTMLElement.h"
 
 namespace ql {
 
 namespace {
-
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-// The properties an element reads, found in one pass over its declarations rather than one search each.
-enum class Property : std::uint8_t {
-    Direction, BeforeContent, FontSize, Color, BackgroundColor, Float, FontStyle, FontWeight, TextDecoration, TextAlign,
-    VerticalAlign, LetterSpacing, TextShadow, LineHeight, MinimumLineHeight, MaximumLineHeight, FontVariant, Width, Height,
-    WhiteSpace, Display, BorderColor, BorderWidth, BorderRadius, CoreTextFontName, Count
-};
-
-constexpr std::array<std::string_view, static_cast<std::size_t>(Property::Count)> PropertyNames = {
-    "direction",      "before:content",      "font-size",           "color",        "background-color", "float",
-    "font-style",     "font-weight",         "text-decoration",     "text-align",   "vertical-align",   "letter-spacing",
-    "text-shadow",    "line-height",         "minimum-line-height", "maximum-line-height",                "font-variant",
-    "width",          "height",              "white-space",         "display",      "border-color",     "border-width",
-    "border-radius",  "-coretext-fontname",
-};
-
-class Declarations {
-public:
-    // The box prefixes whose keys parseEdgeInsets reads; one without a key changes nothing.
-    enum Box : std::uint8_t { Margin = 1, Padding = 2, WebKitMargin = 4, WebKitPadding = 8 };
-
-    explicit Declarations(const ns::Dictionary& styles) {
-        static const std::unordered_map<std::string_view, Property> properties = [] {
-            std::unordered_map<std::string_view, Property> map;
-            for (std::size_t i = 0; i < PropertyNames.size(); ++i) map.emplace(PropertyNames[i], static_cast<Property>(i));
-            return map;
-        }();
-        for (const auto& [key, value] : styles) {
-            if (auto found = properties.find(key); found != properties.end()) values_[static_cast<std::size_t>(found->second)] = &value;
-            else if (key.starts_with("margin")) boxes_ |= Margin;
-            else if (key.starts_with("padding")) boxes_ |= Padding;
-            else if (key.starts_with("-webkit-margin")) boxes_ |= WebKitMargin;
-            else if (key.starts_with("-webkit-padding")) boxes_ |= WebKitPadding;
-        }
-    }
-
-    std::optional<std::string_view> text(Property property) const {
-        const ns::Value* value = values_[static_cast<std::size_t>(property)];
-        if (!value || !value->isString()) return std::nullopt;
-        return value->asString();
-    }
-    std::optional<std::string> lowerText(Property property) const {
-        const std::optional<std::string_view> found = text(property);
-        if (!found) return std::nullopt;
-        return lowercased(*found);
-    }
-    bool hasBox(Box box) const { return (boxes_ & box) != 0; }
-
-private:
-    std::array<const ns::Value*, static_cast<std::size_t>(Property::Count)> values_{};
-    std::uint8_t boxes_ = 0;
-};
 
 std::optional<double> namedFontSize(std::string_view name) {
     static constexpr std::array<std::pair<std::string_view, double>, 8> Sizes = {{{"xx-small", 9},
@@ -96,7 +37,7 @@ constexpr std::uint32_t ScriptsStylisticClass = 0xA0000000u;
 // The generic family an entry names, if any; applied to the descriptor.
 bool applyGenericFamily(std::string_view entry, RichTextFontDescriptor& font) {
     std::string squeezed;
-    for (char c : lowercased(entry)) {
+    for (char c : RTASCIILowercased(entry)) {
         if (!std::isspace(static_cast<unsigned char>(c))) squeezed += c;
     }
     std::vector<std::string_view> pieces;
@@ -123,9 +64,9 @@ bool applyGenericFamily(std::string_view entry, RichTextFontDescriptor& font) {
 
 }  // namespace
 
-bool RTHTMLElement::parseEdgeInsets(const ns::Dictionary& styles, std::string_view prefix, ct::WritingDirection direction,
-                                    cg::EdgeInsets& insets) const {
-    if (styles.empty()) return false;
+bool RTHTMLElement::parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& box, std::string_view prefix,
+                                    ct::WritingDirection direction, cg::EdgeInsets& insets) const {
+    if (box.empty()) return false;
     const bool logical = prefix.starts_with("-webkit");
     const bool rightToLeft = direction == ct::WritingDirection::RightToLeft;
     const std::string_view top = logical ? "-before" : "-top";
@@ -136,14 +77,12 @@ bool RTHTMLElement::parseEdgeInsets(const ns::Dictionary& styles, std::string_vi
     cg::EdgeInsets result = insets;
     bool used = false;
     // The shorthand goes first so that a side written next to it wins wherever it stands.
-    for (const auto& [key, value] : styles) {
-        if (!key.starts_with(prefix) || key.find('-') != std::string::npos || !value.isString()) continue;
-        result = RTEdgeInsets(value.asString(), size, textScale());
+    for (std::string_view shorthand : box.shorthands) {
+        result = RTEdgeInsets(shorthand, size, textScale());
         used = true;
     }
-    for (const auto& [key, value] : styles) {
-        if (!key.starts_with(prefix) || key.find('-') == std::string::npos || !value.isString()) continue;
-        const double length = pixelSizeOfCSSMeasure(value.asString(), size, textScale());
+    for (const auto& [key, value] : box.sides) {
+        const double length = pixelSizeOfCSSMeasure(value, size, textScale());
         if (key.ends_with(left)) result.left = length;
         else if (key.ends_with(bottom)) result.bottom = length;
         else if (key.ends_with(right)) result.right = length;
@@ -173,19 +112,20 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const std::shared_ptr<RTHTMLElement> parent = parentElement();
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
 
-    // Declarations that came through applyStyles are held already.
+    // Declarations that came through applyStyles are held already, and read once for all their elements.
     if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
-    const Declarations declarations(styles);
+    if (!declarations_ || declarations_->styles().asDictionary() != &styles)
+        declarations_ = std::make_shared<const RTCSSDeclarations>(styles_);
+    const RTCSSDeclarations& declarations = *declarations_;
 
-    if (const auto direction = declarations.text(Property::Direction)) {
+    if (const auto direction = declarations.text(RTCSSProperty::Direction)) {
         if (*direction == "rtl") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::RightToLeft);
         else if (*direction == "ltr") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::LeftToRight);
         else if (*direction == "auto") setParagraphValue(&P::baseWritingDirection, ct::WritingDirection::Natural);
     }
-    const auto before = declarations.text(Property::BeforeContent);
-    beforeContent_ = before ? std::optional<std::string>(stringByDecodingCSSContentAttribute(*before)) : std::nullopt;
+    beforeContent_ = declarations.beforeContent();
 
-    if (const auto fontSize = declarations.text(Property::FontSize)) {
+    if (const auto fontSize = declarations.text(RTCSSProperty::FontSize)) {
         if (const std::optional<double> named = namedFontSize(*fontSize)) {
             setPointSize(*named * textScale_);
         } else if (*fontSize == "smaller") {
@@ -198,21 +138,25 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
         }
     }
-    if (const auto color = declarations.text(Property::Color)) setTextColor(RTColorFromHTMLColorString(*color));
-    if (const auto color = declarations.text(Property::BackgroundColor)) backgroundColor_ = RTColorFromHTMLColorString(*color);
-    if (const auto floating = declarations.text(Property::Float)) {
+    if (const auto& color = declarations.color(RTCSSProperty::Color)) {
+        setTextColor(*color);
+        // Declared, the colour is the element's own even where an ancestor declared this very object.
+        if (*color) isColorInherited_ = false;
+    }
+    if (const auto& color = declarations.color(RTCSSProperty::BackgroundColor)) backgroundColor_ = *color;
+    if (const auto floating = declarations.text(RTCSSProperty::Float)) {
         if (*floating == "left") floatStyle_ = RTHTMLElementFloatStyle::Left;
         else if (*floating == "right") floatStyle_ = RTHTMLElementFloatStyle::Right;
         else if (*floating == "none") floatStyle_ = RTHTMLElementFloatStyle::None;
     }
     applyFontFamily(styles);
-    if (const auto style = declarations.lowerText(Property::FontStyle)) {
+    if (const auto style = declarations.lowerText(RTCSSProperty::FontStyle)) {
         clearFontName();
         const bool italic = *style == "italic" || *style == "oblique";
         if ((italic || *style == "normal") && fontDescriptor_->italicTrait() != italic) font().setItalicTrait(italic);
     }
     // "inherit" keeps the weight the element inherited.
-    if (const auto weight = declarations.lowerText(Property::FontWeight); weight && *weight != "inherit") {
+    if (const auto weight = declarations.lowerText(RTCSSProperty::FontWeight); weight && *weight != "inherit") {
         clearFontName();
         bool bold = false;
         if (*weight == "bold" || *weight == "bolder") {
@@ -224,7 +168,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         }
         if (fontDescriptor_->boldTrait() != bold) font().setBoldTrait(bold);
     }
-    if (const auto decoration = declarations.lowerText(Property::TextDecoration)) {
+    if (const auto decoration = declarations.lowerText(RTCSSProperty::TextDecoration)) {
         if (*decoration == "underline") underlineStyle_ = 1;
         else if (*decoration == "line-through") strikeOut_ = true;
         else if (*decoration == "none") {
@@ -232,13 +176,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             strikeOut_ = false;
         }
     }
-    if (const auto align = declarations.lowerText(Property::TextAlign)) {
+    if (const auto align = declarations.lowerText(RTCSSProperty::TextAlign)) {
         if (*align == "left") setParagraphValue(&P::alignment, ct::TextAlignment::Left);
         else if (*align == "right") setParagraphValue(&P::alignment, ct::TextAlignment::Right);
         else if (*align == "center") setParagraphValue(&P::alignment, ct::TextAlignment::Center);
         else if (*align == "justify") setParagraphValue(&P::alignment, ct::TextAlignment::Justified);
     }
-    if (const auto vertical = declarations.lowerText(Property::VerticalAlign)) {
+    if (const auto vertical = declarations.lowerText(RTCSSProperty::VerticalAlign)) {
         if (*vertical == "sub") superscriptStyle_ = -1;
         else if (*vertical == "super") superscriptStyle_ = 1;
         else if (*vertical == "baseline") superscriptStyle_ = 0;
@@ -246,13 +190,13 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*vertical == "middle") textAttachmentAlignment_ = 2;
         else if (*vertical == "text-bottom") textAttachmentAlignment_ = 3;
     }
-    if (const auto spacing = declarations.lowerText(Property::LetterSpacing)) {
+    if (const auto spacing = declarations.lowerText(RTCSSProperty::LetterSpacing)) {
         if (*spacing == "normal") letterSpacing_ = 0;
         else if (*spacing != "inherit") letterSpacing_ = length(*spacing);
     }
     if (textAttachment_) textAttachment_->setVerticalAlignment(textAttachmentAlignment_);
-    if (const auto shadow = declarations.text(Property::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, pointSize(), textColor_);
-    if (const auto lineHeight = declarations.lowerText(Property::LineHeight)) {
+    if (const auto shadow = declarations.text(RTCSSProperty::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, pointSize(), textColor_);
+    if (const auto lineHeight = declarations.lowerText(RTCSSProperty::LineHeight)) {
         if (*lineHeight == "normal") {
             setParagraphValue(&P::lineHeightMultiple, 0.0);
             setParagraphValue(&P::minimumLineHeight, 0.0);
@@ -267,41 +211,42 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             }
         }
     }
-    for (const auto& [key, bound] : {std::pair{Property::MinimumLineHeight, &P::minimumLineHeight},
-                                     std::pair{Property::MaximumLineHeight, &P::maximumLineHeight}}) {
+    for (const auto& [key, bound] : {std::pair{RTCSSProperty::MinimumLineHeight, &P::minimumLineHeight},
+                                     std::pair{RTCSSProperty::MaximumLineHeight, &P::maximumLineHeight}}) {
         const auto value = declarations.lowerText(key);
         if (!value || *value == "normal" || *value == "inherit") continue;
         setParagraphValue(bound, isNumeric(*value) ? leadingNumber(*value) : length(*value));
     }
-    if (const auto variant = declarations.lowerText(Property::FontVariant)) {
+    if (const auto variant = declarations.lowerText(RTCSSProperty::FontVariant)) {
         fontVariant_ = *variant == "small-caps" ? RTHTMLElementFontVariant::SmallCaps
                        : *variant == "inherit"  ? RTHTMLElementFontVariant::Inherit
                                                 : RTHTMLElementFontVariant::Normal;
     }
-    if (const auto width = declarations.text(Property::Width); width && *width != "auto") size_.width = length(*width);
-    if (const auto height = declarations.text(Property::Height); height && *height != "auto") size_.height = length(*height);
-    const auto whiteSpace = declarations.text(Property::WhiteSpace);
+    if (const auto width = declarations.text(RTCSSProperty::Width); width && *width != "auto") size_.width = length(*width);
+    if (const auto height = declarations.text(RTCSSProperty::Height); height && *height != "auto") size_.height = length(*height);
+    const auto whiteSpace = declarations.text(RTCSSProperty::WhiteSpace);
     preserveNewlines_ = whiteSpace && whiteSpace->starts_with("pre");
-    if (const auto display = declarations.text(Property::Display)) {
+    if (const auto display = declarations.text(RTCSSProperty::Display)) {
         if (*display == "none") displayStyle_ = RTHTMLElementDisplayStyle::None;
         else if (*display == "block") displayStyle_ = RTHTMLElementDisplayStyle::Block;
         else if (*display == "inline") displayStyle_ = RTHTMLElementDisplayStyle::Inline;
         else if (*display == "list-item") displayStyle_ = RTHTMLElementDisplayStyle::ListItem;
         else if (*display == "table") displayStyle_ = RTHTMLElementDisplayStyle::Table;
     }
-    if (const auto color = declarations.text(Property::BorderColor)) backgroundStrokeColor_ = RTColorFromHTMLColorString(*color);
-    backgroundStrokeWidth_ = leadingNumber(declarations.lowerText(Property::BorderWidth).value_or(""));
-    backgroundCornerRadius_ = leadingNumber(declarations.lowerText(Property::BorderRadius).value_or(""));
+    if (const auto& color = declarations.color(RTCSSProperty::BorderColor)) backgroundStrokeColor_ = *color;
+    backgroundStrokeWidth_ = leadingNumber(declarations.lowerText(RTCSSProperty::BorderWidth).value_or(std::string_view()));
+    backgroundCornerRadius_ = leadingNumber(declarations.lowerText(RTCSSProperty::BorderRadius).value_or(std::string_view()));
 
     const ct::WritingDirection direction = paragraph().baseWritingDirection;
     // Both prefixes are read whatever the first one finds.
-    const auto box = [&](Declarations::Box present, std::string_view prefix, cg::EdgeInsets& insets) {
-        return declarations.hasBox(present) && parseEdgeInsets(styles, prefix, direction, insets);
+    const auto box = [&](RTCSSDeclarations::Box which, cg::EdgeInsets& insets) {
+        return parseEdgeInsets(declarations.box(which), RTCSSDeclarations::prefix(which), direction, insets);
     };
-    const bool hasWebKitMargins = box(Declarations::WebKitMargin, "-webkit-margin", margins_);
-    const bool hasMargins = box(Declarations::Margin, "margin", margins_) || hasWebKitMargins;
-    const bool hasWebKitPadding = box(Declarations::WebKitPadding, "-webkit-padding", padding_);
-    const bool hasPadding = box(Declarations::Padding, "padding", padding_) || hasWebKitPadding;
+    using Box = RTCSSDeclarations::Box;
+    const bool hasWebKitMargins = box(Box::WebKitMargin, margins_);
+    const bool hasMargins = box(Box::Margin, margins_) || hasWebKitMargins;
+    const bool hasWebKitPadding = box(Box::WebKitPadding, padding_);
+    const bool hasPadding = box(Box::Padding, padding_) || hasWebKitPadding;
     bool needsTextBlock = false;
     if (hasPadding) {
         if (name() == "ul" || name() == "ol") {
@@ -334,7 +279,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             own.textBlocks = std::move(blocks);
         }
     }
-    if (const auto fontName = declarations.text(Property::CoreTextFontName)) font().setFontName(std::string(*fontName));
+    if (const auto fontName = declarations.text(RTCSSProperty::CoreTextFontName)) font().setFontName(std::string(*fontName));
     styleDidChange();
 }
 
@@ -354,7 +299,7 @@ void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {
         if (!found) continue;
         if (found->familyName() == entry) return;
         if (applyGenericFamily(entry, font)) return;
-        if (lowercased(entry) == "inherit") {
+        if (RTASCIILowercased(entry) == "inherit") {
             const std::shared_ptr<RTHTMLElement> parent = parentElement();
             font.setFontFamily(parent && parent->fontDescriptor_ ? parent->fontDescriptor_->fontFamily() : std::nullopt);
             return;

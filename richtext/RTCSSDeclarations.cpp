@@ -1,0 +1,91 @@
+#include "richtext/RTCSSDeclarations.h"
+
+#include <cctype>
+#include <unordered_map>
+
+#include "richtext/NSStringCSS.h"
+#include "richtext/RTHTMLColors.h"
+
+namespace ql {
+
+namespace {
+
+constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSProperty::Count)> PropertyNames = {
+    "direction",      "before:content",      "font-size",           "color",        "background-color", "float",
+    "font-style",     "font-weight",         "text-decoration",     "text-align",   "vertical-align",   "letter-spacing",
+    "text-shadow",    "line-height",         "minimum-line-height", "maximum-line-height",                "font-variant",
+    "width",          "height",              "white-space",         "display",      "border-color",     "border-width",
+    "border-radius",  "-coretext-fontname",
+};
+
+constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSDeclarations::Box::Count)> BoxPrefixes = {
+    "margin", "padding", "-webkit-margin", "-webkit-padding"};
+
+}  // namespace
+
+std::string RTASCIILowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(styles)) {
+    static const std::unordered_map<std::string_view, RTCSSProperty> properties = [] {
+        std::unordered_map<std::string_view, RTCSSProperty> map;
+        for (std::size_t i = 0; i < PropertyNames.size(); ++i) map.emplace(PropertyNames[i], static_cast<RTCSSProperty>(i));
+        return map;
+    }();
+    const ns::Dictionary* dictionary = styles_.asDictionary();
+    if (!dictionary) return;
+    bool hasBox[BoxPrefixes.size()] = {};
+    for (const auto& [key, value] : *dictionary) {
+        if (auto found = properties.find(key); found != properties.end()) {
+            if (value.isString()) texts_[index(found->second)] = value.asString();
+        } else {
+            for (std::size_t box = 0; box < BoxPrefixes.size(); ++box) hasBox[box] = hasBox[box] || key.starts_with(BoxPrefixes[box]);
+        }
+    }
+    for (std::size_t at = 0; at < PropertyCount; ++at) {
+        if (texts_[at]) lowerTexts_[at] = RTASCIILowercased(*texts_[at]);
+    }
+    const auto parsedColor = [&](RTCSSProperty property, std::optional<std::shared_ptr<ui::Color>>& color) {
+        if (const auto value = text(property)) color = RTColorFromHTMLColorString(*value);
+    };
+    parsedColor(RTCSSProperty::Color, color_);
+    parsedColor(RTCSSProperty::BackgroundColor, backgroundColor_);
+    parsedColor(RTCSSProperty::BorderColor, borderColor_);
+    if (const auto before = text(RTCSSProperty::BeforeContent)) beforeContent_ = stringByDecodingCSSContentAttribute(*before);
+    for (std::size_t box = 0; box < BoxPrefixes.size(); ++box) {
+        if (hasBox[box]) boxes_[box] = boxDeclarations(*dictionary, BoxPrefixes[box]);
+    }
+}
+
+std::optional<std::string_view> RTCSSDeclarations::lowerText(RTCSSProperty property) const {
+    const std::optional<std::string>& lower = lowerTexts_[index(property)];
+    if (!lower) return std::nullopt;
+    return std::string_view(*lower);
+}
+
+const std::optional<std::shared_ptr<ui::Color>>& RTCSSDeclarations::color(RTCSSProperty property) const {
+    static const std::optional<std::shared_ptr<ui::Color>> none;
+    switch (property) {
+        case RTCSSProperty::Color: return color_;
+        case RTCSSProperty::BackgroundColor: return backgroundColor_;
+        case RTCSSProperty::BorderColor: return borderColor_;
+        default: return none;
+    }
+}
+
+std::string_view RTCSSDeclarations::prefix(Box box) { return BoxPrefixes[static_cast<std::size_t>(box)]; }
+
+RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::Dictionary& styles, std::string_view prefix) {
+    BoxDeclarations box;
+    for (const auto& [key, value] : styles) {
+        if (!key.starts_with(prefix) || !value.isString()) continue;
+        if (key.find('-') == std::string::npos) box.shorthands.push_back(value.asString());
+        else box.sides.emplace_back(key, value.asString());
+    }
+    return box;
+}
+
+}  // namespace ql

@@ -1,0 +1,71 @@
+#pragma once
+// RTCSSDeclarations: one element's cascaded CSS declarations read into the form an element applies them
+// in: the properties it reads indexed, keywords lower-cased, colours and content parsed, the box keys
+// sorted by prefix. Nothing here depends on the element, so the builder reads each distinct cascade
+// once and every element with that cascade applies the same object.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+#include "platform/ui/Color.h"
+
+namespace ql {
+
+// ASCII letters lower-cased, as CSS keywords compare.
+std::string RTASCIILowercased(std::string_view text);
+
+enum class RTCSSProperty : std::uint8_t {
+    Direction, BeforeContent, FontSize, Color, BackgroundColor, Float, FontStyle, FontWeight, TextDecoration, TextAlign,
+    VerticalAlign, LetterSpacing, TextShadow, LineHeight, MinimumLineHeight, MaximumLineHeight, FontVariant, Width, Height,
+    WhiteSpace, Display, BorderColor, BorderWidth, BorderRadius, CoreTextFontName, Count
+};
+
+class RTCSSDeclarations {
+public:
+    // The prefixes of the box keys ("margin-left", "-webkit-padding-start"…).
+    enum class Box : std::uint8_t { Margin, Padding, WebKitMargin, WebKitPadding, Count };
+    // The keys of one box prefix, each list in dictionary order: the shorthands (the prefix alone) and the
+    // sides (key, value).
+    struct BoxDeclarations {
+        std::vector<std::string_view> shorthands;
+        std::vector<std::pair<std::string_view, std::string_view>> sides;
+        bool empty() const { return shorthands.empty() && sides.empty(); }
+    };
+
+    // `styles` is a dictionary (anything else reads as none); the object keeps it.
+    explicit RTCSSDeclarations(ns::Value styles);
+
+    const ns::Value& styles() const { return styles_; }
+    // The value of a property when it is a text.
+    std::optional<std::string_view> text(RTCSSProperty property) const { return texts_[index(property)]; }
+    std::optional<std::string_view> lowerText(RTCSSProperty property) const;
+    // The colour of a colour property written as a text (nullptr when it names none); nothing otherwise.
+    const std::optional<std::shared_ptr<ui::Color>>& color(RTCSSProperty property) const;
+    // "before:content" decoded as CSS content.
+    const std::optional<std::string>& beforeContent() const { return beforeContent_; }
+    const BoxDeclarations& box(Box box) const { return boxes_[static_cast<std::size_t>(box)]; }
+
+    static std::string_view prefix(Box box);
+    // The keys of `styles` under one box prefix.
+    static BoxDeclarations boxDeclarations(const ns::Dictionary& styles, std::string_view prefix);
+
+private:
+    static std::size_t index(RTCSSProperty property) { return static_cast<std::size_t>(property); }
+    static constexpr std::size_t PropertyCount = static_cast<std::size_t>(RTCSSProperty::Count);
+
+    ns::Value styles_;
+    std::array<std::optional<std::string_view>, PropertyCount> texts_{};
+    std::array<std::optional<std::string>, PropertyCount> lowerTexts_{};
+    std::optional<std::shared_ptr<ui::Color>> color_, backgroundColor_, borderColor_;
+    std::optional<std::string> beforeContent_;
+    std::array<BoxDeclarations, static_cast<std::size_t>(Box::Count)> boxes_;
+};
+
+}  // namespace ql
