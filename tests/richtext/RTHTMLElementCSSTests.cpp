@@ -51,6 +51,33 @@ TEST(RTHTMLElementCSSTests, SharedDeclarationsAreKeptWithoutACopy) {
     EXPECT_EQ(&second->styles(), declarations.asDictionary());
 }
 
+TEST(RTHTMLElementCSSTests, DeclarationsReadOnceServeEveryElement) {
+    const auto declarations = std::make_shared<const RTCSSDeclarations>(ns::Value(ns::Dictionary{
+        {"display", ns::Value("block")}, {"color", ns::Value("#F00")}, {"font-weight", ns::Value("BOLD")}, {"margin", ns::Value("1em 2px")},
+        {"margin-left", ns::Value("0.5em")}, {"padding-top", ns::Value("3px")}, {"border-color", ns::Value("nonsense")}}));
+    EXPECT_EQ(declarations->lowerText(RTCSSProperty::FontWeight), "bold");
+    ASSERT_TRUE(declarations->color(RTCSSProperty::BorderColor));
+    EXPECT_EQ(*declarations->color(RTCSSProperty::BorderColor), nullptr);
+    EXPECT_FALSE(declarations->color(RTCSSProperty::BackgroundColor));
+    EXPECT_EQ(declarations->box(RTCSSDeclarations::Box::Margin).shorthands.size(), 1u);
+    EXPECT_EQ(declarations->box(RTCSSDeclarations::Box::Margin).sides.size(), 1u);
+    EXPECT_TRUE(declarations->box(RTCSSDeclarations::Box::WebKitPadding).empty());
+
+    // Nested elements of one cascade share the parsed colour, yet each declares it as its own; lengths
+    // relative to the font are still worked out per element.
+    const auto outer = styled(root(), "div", {{"font-size", ns::Value("20px")}});
+    const auto middle = styled(outer, "div", {});
+    middle->applyStyles(declarations);
+    const auto inner = styled(middle, "div", {{"font-size", ns::Value("10px")}});
+    inner->applyStyles(declarations);
+    EXPECT_EQ(inner->textColor(), middle->textColor());
+    EXPECT_FALSE(inner->isColorInherited());
+    EXPECT_TRUE(inner->fontDescriptor()->boldTrait());
+    EXPECT_DOUBLE_EQ(middle->paragraphStyle()->headIndent - outer->paragraphStyle()->headIndent, 10);
+    EXPECT_DOUBLE_EQ(inner->paragraphStyle()->headIndent - middle->paragraphStyle()->headIndent, 5);
+    EXPECT_DOUBLE_EQ(inner->paragraphStyle()->tailIndent - middle->paragraphStyle()->tailIndent, -2);
+}
+
 TEST(RTHTMLElementCSSTests, ItemsOfOneListShareTheirIndentedStyle) {
     const auto list = styled(root(), "ul", {{"display", ns::Value("block")}, {"padding-left", ns::Value("20px")}});
     ASSERT_EQ(list->listIndent(), 20);
