@@ -1,5 +1,6 @@
 #include "richtext/NSStringCSS.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -74,25 +75,49 @@ bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) !=
 
 }  // namespace
 
-double pixelSizeOfCSSMeasure(std::string_view text, double currentTextSize, double textScale) {
+RTCSSLength::RTCSSLength(std::string_view text) {
     const Measure measure = readMeasure(text);
-    if (!measure.hasNumber) return 0;
-    if (unitIs(measure.unit, "px")) return measure.number * textScale;
-    if (unitIs(measure.unit, "pt")) return measure.number * 1.3333 * textScale;
-    if (unitIs(measure.unit, "em")) return measure.number * currentTextSize;
-    if (measure.unit.starts_with("%")) return measure.number * currentTextSize / 100;
-    return measure.number;
+    if (!measure.hasNumber) return;
+    number_ = measure.number;
+    if (unitIs(measure.unit, "px")) unit_ = Unit::Pixels;
+    else if (unitIs(measure.unit, "pt")) unit_ = Unit::Points;
+    else if (unitIs(measure.unit, "em")) unit_ = Unit::Ems;
+    else if (measure.unit.starts_with("%")) unit_ = Unit::Percent;
+}
+
+double RTCSSLength::pixels(double currentTextSize, double textScale) const {
+    switch (unit_) {
+        case Unit::Pixels: return number_ * textScale;
+        case Unit::Points: return number_ * 1.3333 * textScale;
+        case Unit::Ems: return number_ * currentTextSize;
+        case Unit::Percent: return number_ * currentTextSize / 100;
+        case Unit::None: break;
+    }
+    return number_;
+}
+
+double pixelSizeOfCSSMeasure(std::string_view text, double currentTextSize, double textScale) {
+    return RTCSSLength(text).pixels(currentTextSize, textScale);
+}
+
+RTCSSEdgeLengths::RTCSSEdgeLengths(std::string_view text) {
+    const std::vector<std::string_view> parts = topLevelTokens(text, ' ', true);
+    count_ = std::min(parts.size(), sides_.size());
+    for (std::size_t i = 0; i < count_; ++i) sides_[i] = RTCSSLength(parts[i]);
+}
+
+cg::EdgeInsets RTCSSEdgeLengths::insets(double currentTextSize, double textScale) const {
+    if (count_ == 0) return {};
+    std::array<double, 4> sides{};  // top, right, bottom, left
+    for (std::size_t i = 0; i < count_; ++i) sides[i] = sides_[i].pixels(currentTextSize, textScale);
+    if (count_ < 2) sides[1] = sides[0];
+    if (count_ < 3) sides[2] = sides[0];
+    if (count_ < 4) sides[3] = sides[1];
+    return {sides[0], sides[3], sides[2], sides[1]};
 }
 
 cg::EdgeInsets RTEdgeInsets(std::string_view text, double currentTextSize, double textScale) {
-    const std::vector<std::string_view> parts = topLevelTokens(text, ' ', true);
-    if (parts.empty()) return {};
-    std::array<double, 4> sides{};  // top, right, bottom, left
-    for (std::size_t i = 0; i < 4 && i < parts.size(); ++i) sides[i] = pixelSizeOfCSSMeasure(parts[i], currentTextSize, textScale);
-    if (parts.size() < 2) sides[1] = sides[0];
-    if (parts.size() < 3) sides[2] = sides[0];
-    if (parts.size() < 4) sides[3] = sides[1];
-    return {sides[0], sides[3], sides[2], sides[1]};
+    return RTCSSEdgeLengths(text).insets(currentTextSize, textScale);
 }
 
 bool isCSSLengthValue(std::string_view text) {

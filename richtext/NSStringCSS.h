@@ -2,6 +2,9 @@
 // CSS values read from texts: lengths, box insets, text shadows, the content property's escapes and
 // declaration lists. Lengths come out in points.
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,10 +26,32 @@ inline constexpr std::string_view RTShadowBlurKey = "Blur";
 // the text scale, "em" times the reference text size, "%" times the reference size / 100; no unit (or an
 // unknown one) leaves the number. 0 when there is no number.
 double pixelSizeOfCSSMeasure(std::string_view text, double currentTextSize, double textScale);
+// A measure read once, as pixelSizeOfCSSMeasure reads it, and worked out against text sizes as often as needed.
+class RTCSSLength {
+public:
+    RTCSSLength() = default;
+    explicit RTCSSLength(std::string_view text);
+    double pixels(double currentTextSize, double textScale) const;
+
+private:
+    enum class Unit : std::uint8_t { None, Pixels, Points, Ems, Percent };
+    double number_ = 0;  // 0 too when the text has no number
+    Unit unit_ = Unit::None;
+};
 // One to four lengths separated by white space, in CSS order (top, right, bottom, left; missing sides
 // repeat the opposite one), each read as above; zero insets for an empty text. Lengths beyond four are
 // ignored.
 cg::EdgeInsets RTEdgeInsets(std::string_view text, double currentTextSize, double textScale);
+// The lengths of such a text read once.
+class RTCSSEdgeLengths {
+public:
+    explicit RTCSSEdgeLengths(std::string_view text);
+    cg::EdgeInsets insets(double currentTextSize, double textScale) const;
+
+private:
+    std::array<RTCSSLength, 4> sides_;  // top, right, bottom, left as written
+    std::size_t count_ = 0;
+};
 // The text starts with a number followed by no unit or by "em", "px" or "pt".
 bool isCSSLengthValue(std::string_view text);
 // The shadows of a text-shadow list: for each comma-separated shadow, two offsets and an optional blur

@@ -82,8 +82,8 @@ RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::
     BoxDeclarations box;
     for (const auto& [key, value] : styles) {
         if (!key.starts_with(prefix) || !value.isString()) continue;
-        if (key.find('-') == std::string::npos) box.shorthands.push_back(value.asString());
-        else box.sides.emplace_back(key, value.asString());
+        if (key.find('-') == std::string::npos) box.shorthands.emplace_back(value.asString());
+        else box.sides.emplace_back(key, RTCSSLength(value.asString()));
     }
     return box;
 }

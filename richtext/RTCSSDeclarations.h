@@ -15,6 +15,7 @@
 
 #include "platform/foundation/Value.h"
 #include "platform/ui/Color.h"
+#include "richtext/NSStringCSS.h"
 
 namespace ql {
 
@@ -32,10 +33,10 @@ public:
     // The prefixes of the box keys ("margin-left", "-webkit-padding-start"…).
     enum class Box : std::uint8_t { Margin, Padding, WebKitMargin, WebKitPadding, Count };
     // The keys of one box prefix, each list in dictionary order: the shorthands (the prefix alone) and the
-    // sides (key, value).
+    // sides (key, length).
     struct BoxDeclarations {
-        std::vector<std::string_view> shorthands;
-        std::vector<std::pair<std::string_view, std::string_view>> sides;
+        std::vector<RTCSSEdgeLengths> shorthands;
+        std::vector<std::pair<std::string_view, RTCSSLength>> sides;
         bool empty() const { return shorthands.empty() && sides.empty(); }
     };
 

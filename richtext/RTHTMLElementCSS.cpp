@@ -77,12 +77,12 @@ bool RTHTMLElement::parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& bo
     cg::EdgeInsets result = insets;
     bool used = false;
     // The shorthand goes first so that a side written next to it wins wherever it stands.
-    for (std::string_view shorthand : box.shorthands) {
-        result = RTEdgeInsets(shorthand, size, textScale());
+    for (const RTCSSEdgeLengths& shorthand : box.shorthands) {
+        result = shorthand.insets(size, textScale());
         used = true;
     }
-    for (const auto& [key, value] : box.sides) {
-        const double length = pixelSizeOfCSSMeasure(value, size, textScale());
+    for (const auto& [key, side] : box.sides) {
+        const double length = side.pixels(size, textScale());
         if (key.ends_with(left)) result.left = length;
         else if (key.ends_with(bottom)) result.bottom = length;
         else if (key.ends_with(right)) result.right = length;
