@@ -75,6 +75,12 @@ bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) !=
 
 }  // namespace
 
+std::string RTASCIILowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
 RTCSSLength::RTCSSLength(std::string_view text) {
     const Measure measure = readMeasure(text);
     if (!measure.hasNumber) return;

@@ -21,6 +21,9 @@ inline constexpr std::string_view RTShadowOffsetKey = "Offset";
 inline constexpr std::string_view RTShadowColorKey = "Color";
 inline constexpr std::string_view RTShadowBlurKey = "Blur";
 
+// ASCII letters lower-cased, as CSS keywords compare.
+std::string RTASCIILowercased(std::string_view text);
+
 // The leading number (an optional "-", digits and at most one "."; white space before it is skipped),
 // then, after optional white space, a unit in any case: "px" times the text scale, "pt" times 1.3333 and
 // the text scale, "em" times the reference text size, "%" times the reference size / 100; no unit (or an

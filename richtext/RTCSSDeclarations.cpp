@@ -1,6 +1,5 @@
 #include "richtext/RTCSSDeclarations.h"
 
-#include <cctype>
 #include <unordered_map>
 
 #include "richtext/NSStringCSS.h"
@@ -22,12 +21,6 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSDeclaration
     "margin", "padding", "-webkit-margin", "-webkit-padding"};
 
 }  // namespace
-
-std::string RTASCIILowercased(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 
 RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(styles)) {
     static const std::unordered_map<std::string_view, RTCSSProperty> properties = [] {

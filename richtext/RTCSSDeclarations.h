@@ -19,8 +19,6 @@
 
 namespace ql {
 
-// ASCII letters lower-cased, as CSS keywords compare.
-std::string RTASCIILowercased(std::string_view text);
 
 enum class RTCSSProperty : std::uint8_t {
     Direction, BeforeContent, FontSize, Color, BackgroundColor, Float, FontStyle, FontWeight, TextDecoration, TextAlign,

@@ -8,6 +8,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "richtext/NSScannerHTML.h"
+#include "richtext/NSStringCSS.h"
 
 namespace ql {
 
@@ -18,12 +19,6 @@ constexpr std::string_view TypeKey = "type";
 constexpr std::string_view PositionKey = "position";
 constexpr std::string_view ImageNameKey = "imageName";
 constexpr std::string_view StartingItemNumberKey = "startingItemNumber";
-
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 
 std::optional<std::string_view> textFor(const ns::Dictionary& styles, std::string_view key) {
     const ns::Value* value = styles.find(key);
@@ -64,7 +59,7 @@ RTCSSListStyle::RTCSSListStyle(const ns::Dictionary& styles)
 
 std::uint64_t RTCSSListStyle::listStyleTypeFromString(std::optional<std::string_view> text) {
     if (!text) return NotUnderstood;
-    const std::string word = lowercased(*text);
+    const std::string word = RTASCIILowercased(*text);
     using T = RTListStyleType;
     static const std::vector<std::pair<std::string_view, T>> Keywords = {
         {"inherit", T::Inherit},         {"none", T::None},
@@ -83,7 +78,7 @@ std::uint64_t RTCSSListStyle::listStyleTypeFromString(std::optional<std::string_
 
 std::uint64_t RTCSSListStyle::listStylePositionFromString(std::optional<std::string_view> text) {
     if (!text) return NotUnderstood;
-    const std::string word = lowercased(*text);
+    const std::string word = RTASCIILowercased(*text);
     if (word == "inside") return static_cast<std::uint64_t>(RTListStylePosition::Inside);
     if (word == "outside") return static_cast<std::uint64_t>(RTListStylePosition::Outside);
     return static_cast<std::uint64_t>(RTListStylePosition::Inherit);
@@ -113,7 +108,7 @@ void RTCSSListStyle::updateFromStyleDictionary(const ns::Dictionary& styles) {
         }
         return;
     }
-    if (lowercased(*shorthand) == "inherit") {
+    if (RTASCIILowercased(*shorthand) == "inherit") {
         inherit_ = true;
         return;
     }
@@ -121,7 +116,7 @@ void RTCSSListStyle::updateFromStyleDictionary(const ns::Dictionary& styles) {
     bool typeTaken = false;
     bool positionTaken = false;
     for (std::string_view word : words(*shorthand)) {
-        if (lowercased(word.substr(0, 3)) == "url") {
+        if (RTASCIILowercased(word.substr(0, 3)) == "url") {
             if (std::optional<std::string> url = urlIn(word)) {
                 imageName_ = std::move(url);
                 continue;

@@ -44,14 +44,8 @@ std::string joined(const std::vector<std::string_view>& parts, std::string_view 
     return text;
 }
 
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
+    return a.size() == b.size() && RTASCIILowercased(a) == RTASCIILowercased(b);
 }
 
 template <std::size_t N>
@@ -76,7 +70,7 @@ std::string withoutImportant(std::string_view text) {
     std::string result(text);
     static constexpr std::string_view Important = "!important";
     for (;;) {
-        const std::string lower = asciiLower(result);
+        const std::string lower = RTASCIILowercased(result);
         const std::size_t at = lower.find(Important);
         if (at == std::string::npos) break;
         result.erase(at, Important.size());
@@ -88,7 +82,7 @@ void removeImportant(ns::Dictionary& declarations) {
     for (auto& entry : declarations) {
         ns::Value& value = entry.second;
         if (value.isString()) {
-            if (asciiLower(value.asString()).find("!important") != std::string::npos) value = ns::Value(withoutImportant(value.asString()));
+            if (RTASCIILowercased(value.asString()).find("!important") != std::string::npos) value = ns::Value(withoutImportant(value.asString()));
         } else if (const ns::Array* parts = value.asArray()) {
             ns::Array cleaned;
             for (const ns::Value& part : *parts) {
@@ -128,10 +122,10 @@ bool expandListStyle(ns::Dictionary& declarations) {
         if (equalsIgnoringCase(part.substr(0, 3), "url") && css::readURL(part, at)) {
             declarations.set("list-style-image", ns::Value(part));
         } else if (!typeTaken) {
-            declarations.set("list-style-type", ns::Value(asciiLower(part)));
+            declarations.set("list-style-type", ns::Value(RTASCIILowercased(part)));
             typeTaken = true;
         } else if (!positionTaken) {
-            declarations.set("list-style-position", ns::Value(asciiLower(part)));
+            declarations.set("list-style-position", ns::Value(RTASCIILowercased(part)));
             positionTaken = true;
         }
     }
