@@ -34,6 +34,8 @@ RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(style
     for (const auto& [key, value] : *dictionary) {
         if (auto found = properties.find(key); found != properties.end()) {
             if (value.isString()) texts_[index(found->second)] = value.asString();
+        } else if (key == "font-family") {
+            fontFamily_ = &value;
         } else {
             for (std::size_t box = 0; box < BoxPrefixes.size(); ++box) hasBox[box] = hasBox[box] || key.starts_with(BoxPrefixes[box]);
         }

@@ -49,6 +49,8 @@ public:
     const std::optional<std::shared_ptr<ui::Color>>& color(RTCSSProperty property) const;
     // "before:content" decoded as CSS content.
     const std::optional<std::string>& beforeContent() const { return beforeContent_; }
+    // "font-family" as written: a text or a list of them.
+    const ns::Value* fontFamily() const { return fontFamily_; }
     const BoxDeclarations& box(Box box) const { return boxes_[static_cast<std::size_t>(box)]; }
 
     static std::string_view prefix(Box box);
@@ -64,6 +66,7 @@ private:
     std::array<std::optional<std::string>, PropertyCount> lowerTexts_{};
     std::optional<std::shared_ptr<ui::Color>> color_, backgroundColor_, borderColor_;
     std::optional<std::string> beforeContent_;
+    const ns::Value* fontFamily_ = nullptr;
     std::array<BoxDeclarations, static_cast<std::size_t>(Box::Count)> boxes_;
 };
 

@@ -264,7 +264,7 @@ private:
     void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
-    void applyFontFamily(const ns::Dictionary& styles);
+    void applyFontFamily(const ns::Value* families);
 
     std::shared_ptr<RichTextFontDescriptor> fontDescriptor_;
     std::shared_ptr<RichTextParagraphStyle> paragraphStyle_;

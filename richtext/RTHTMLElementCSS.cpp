@@ -149,7 +149,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*floating == "right") floatStyle_ = RTHTMLElementFloatStyle::Right;
         else if (*floating == "none") floatStyle_ = RTHTMLElementFloatStyle::None;
     }
-    applyFontFamily(styles);
+    applyFontFamily(declarations.fontFamily());
     if (const auto style = declarations.lowerText(RTCSSProperty::FontStyle)) {
         clearFontName();
         const bool italic = *style == "italic" || *style == "oblique";
@@ -283,8 +283,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     styleDidChange();
 }
 
-void RTHTMLElement::applyFontFamily(const ns::Dictionary& styles) {
-    const ns::Value* value = styles.find("font-family");
+void RTHTMLElement::applyFontFamily(const ns::Value* value) {
     if (!value) return;
     std::vector<std::string> entries;
     if (value->isString()) {
