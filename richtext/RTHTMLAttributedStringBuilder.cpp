@@ -208,6 +208,14 @@ void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, st
 
 void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
     if (failed_) return parser.abortParsing();
+    // The reader reports one run of text in pieces (at every entity, and where its input chunks end). Two
+    // pieces with content read the same as one text, so they are joined into one text element; white space
+    // alone stays a piece of its own, since the tree drops it next to blocks.
+    if (!pendingEvents_.empty() && pendingEvents_.back().kind == Event::Kind::Characters && !isIgnorableWhitespace(characters) &&
+        !isIgnorableWhitespace(pendingEvents_.back().text)) {
+        pendingEvents_.back().text.append(characters);
+        return;
+    }
     post({Event::Kind::Characters, std::string(characters), {}});
 }
 

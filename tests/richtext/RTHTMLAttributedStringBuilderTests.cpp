@@ -78,6 +78,16 @@ TEST(RTHTMLAttributedStringBuilderTests, WhiteSpaceCollapsesAndGoesBetweenBlocks
     EXPECT_EQ(text("<p>a&nbsp;&nbsp;b</p>"), "a\u00A0\u00A0b\n");
 }
 
+// Entities cut a text into pieces as the reader reports it: the pieces read as the one text they make, and
+// white space among them still goes next to blocks.
+TEST(RTHTMLAttributedStringBuilderTests, TextsCutByEntitiesReadAsOne) {
+    EXPECT_EQ(text("<p>a &amp;  &lt; b&gt;</p>"), "a & < b>\n");
+    EXPECT_EQ(text("<div><b>x</b> &amp; <i>y</i>&#32;&#32;z</div>"), "x & y z\n");
+    EXPECT_EQ(text("<div><p>x</p>\n  &amp;y</div>"), "x\n&y\n");
+    EXPECT_EQ(text("<ul><li>one</li>\n &amp; \n<li>two</li></ul>"), "\t\u2022\tone\n&\t\u2022\ttwo\n");
+    EXPECT_EQ(text("<pre>a\n&lt;b&gt;\n  c</pre>"), "a\n<b>\n  c\n");
+}
+
 // Every run of a question-shaped document, each expectation read off its CSS: the paragraph rule gives its
 // text #333 and a 1em (12 point) bottom margin, ".q b" makes the bold text red, the div's padding and
 // background make one text block that every paragraph inside it lists, list items keep the default black
