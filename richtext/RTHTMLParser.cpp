@@ -145,6 +145,9 @@ struct RTHTMLParser::Run {
         if (!reported) return;
         run.report([&] {
             ns::Dictionary dictionary;
+            std::size_t count = 0;
+            for (const xmlChar** a = attributes; a && a[0]; a += 2) ++count;
+            dictionary.reserve(count);
             for (const xmlChar** a = attributes; a && a[0]; a += 2)
                 dictionary.appendUnsorted(std::string(text(a[0])), ns::Value(text(a[1])));
             dictionary.finishAppending();

@@ -87,6 +87,8 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
     // Back from the last child to the last numbered item, then number the items after it in order; every
     // child is passed over once however many items are asked for.
     std::vector<std::shared_ptr<RTListItemHTMLElement>> unnumbered;
+    // Usually every item of a short list at once; capped, since items added later find few unnumbered.
+    unnumbered.reserve(std::min<std::size_t>(parent->childCount(), 16));
     std::int64_t next = 0;
     for (std::size_t at = parent->childCount(); at-- > 0;) {
         auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(parent->childNodeAtIndex(at));
