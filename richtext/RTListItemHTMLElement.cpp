@@ -28,8 +28,15 @@ std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
 RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes,
                                              const ns::Dictionary& options)
     : RTHTMLElement(name, attributes, options) {
-    for (std::string_view key : {NSBaseURLDocumentOption, RTMaxImageSize})
-        if (const ns::Value* value = options.find(key)) imageOptions_.set(std::string(key), *value);
+    if (const ns::Value* value = options.find(NSBaseURLDocumentOption)) baseURLOption_ = *value;
+    if (const ns::Value* value = options.find(RTMaxImageSize)) maxImageSizeOption_ = *value;
+}
+
+ns::Dictionary RTListItemHTMLElement::markerImageOptions() const {
+    ns::Dictionary options;
+    if (baseURLOption_) options.set(std::string(NSBaseURLDocumentOption), *baseURLOption_);
+    if (maxImageSizeOption_) options.set(std::string(RTMaxImageSize), *maxImageSizeOption_);
+    return options;
 }
 
 void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
@@ -116,7 +123,7 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     if (list.imageName()) {
         const std::u16string& units = marker.u16string();
         const std::size_t at = units.find(u'\uFFFC');
-        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, imageOptions_);
+        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, markerImageOptions());
         if (at != std::u16string::npos && image) {
             if (const ns::Value* font = attributesForTextContent()->find(ct::FontAttributeName)) {
                 if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());

@@ -58,8 +58,11 @@ private:
     };
     std::optional<Indentation> indentation_;
 
-    // What a marker image needs of the import's options (its base URL and largest image size).
-    ns::Dictionary imageOptions_;
+    // What a marker image needs of the import's options (its base URL and largest image size), kept as the
+    // values themselves: few items have a marker image, and only theirs build the options.
+    ns::Dictionary markerImageOptions() const;
+    std::optional<ns::Value> baseURLOption_;
+    std::optional<ns::Value> maxImageSizeOption_;
     // -1 until numbered; items are numbered in runs, each run from the last numbered item on.
     mutable std::atomic<std::int64_t> index_{-1};
 };
