@@ -22,16 +22,27 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-// The non-empty parts of a text between white space.
-std::vector<std::string_view> words(std::string_view text) {
-    std::vector<std::string_view> parts;
+// Hands `visit` the non-empty parts of a text between white space, in order, until it returns false;
+// whether every part was visited. Per-element matching walks class names this way without a list.
+template <typename Visit>
+bool forEachWord(std::string_view text, Visit&& visit) {
     std::size_t at = 0;
     while (at < text.size()) {
         while (at < text.size() && isBlank(text[at])) ++at;
         const std::size_t start = at;
         while (at < text.size() && !isBlank(text[at])) ++at;
-        if (at > start) parts.push_back(text.substr(start, at - start));
+        if (at > start && !visit(text.substr(start, at - start))) return false;
     }
+    return true;
+}
+
+// The non-empty parts of a text between white space.
+std::vector<std::string_view> words(std::string_view text) {
+    std::vector<std::string_view> parts;
+    forEachWord(text, [&parts](std::string_view part) {
+        parts.push_back(part);
+        return true;
+    });
     return parts;
 }
 
@@ -237,11 +248,7 @@ std::vector<std::string> partsOf(std::string_view selector) {
 
 bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
     const std::optional<std::string> classes = element.attributeForKey("class");
-    if (!classes) return false;
-    for (std::string_view each : words(*classes)) {
-        if (each == name) return true;
-    }
-    return false;
+    return classes && !forEachWord(*classes, [name](std::string_view each) { return each != name; });
 }
 
 bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
@@ -395,7 +402,10 @@ std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParse
     };
     add(element.name());
     if (const std::optional<std::string> classes = element.attributeForKey("class")) {
-        for (std::string_view name : words(*classes)) add("." + std::string(name));
+        forEachWord(*classes, [&add](std::string_view name) {
+            add("." + std::string(name));
+            return true;
+        });
     }
     if (const std::optional<std::string> id = element.attributeForKey("id")) add("#" + *id);
     std::sort(candidates.begin(), candidates.end());
