@@ -34,10 +34,10 @@ bool isParagraphAttribute(std::string_view key) {
 
 }  // namespace
 
-ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes) {
+ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes, std::size_t roomForMore) {
     // One pass in key order: the copy is built already sorted.
     ns::Dictionary paragraph;
-    paragraph.reserve(std::min(attributes.size(), ParagraphAttributeNames.size()));
+    paragraph.reserve(std::min(attributes.size(), ParagraphAttributeNames.size()) + roomForMore);
     for (const auto& [key, value] : attributes)
         if (isParagraphAttribute(key)) paragraph.appendUnsorted(key, value);
     paragraph.finishAppending();

@@ -17,7 +17,8 @@ void appendString(ct::AttributedString& string, std::string_view text);
 // Only the font, paragraph style, text blocks, text lists and foreground colour of the attributes (under
 // both the typesetting and the view-layer keys): what a paragraph's own pieces (its end, a list marker)
 // carry, without links or decorations.
-ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes);
+// The copy has room for `roomForMore` entries that the caller adds.
+ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes, std::size_t roomForMore = 0);
 // Appends "\n" carrying only the font, paragraph style, text blocks, text lists and foreground colour of
 // the last character (under both the typesetting and the view-layer keys), so the paragraph ends in its
 // own style without extending links or decorations. To an empty string it appends a bare "\n".

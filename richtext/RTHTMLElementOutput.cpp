@@ -234,7 +234,7 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() 
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() const {
     const std::shared_ptr<const ns::Dictionary> text = attributesForTextContent();
     const auto make = [&text] {
-        ns::Dictionary attributes = paragraphAttributes(*text);
+        ns::Dictionary attributes = paragraphAttributes(*text, 1);
         attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
         return std::make_shared<const ns::Dictionary>(std::move(attributes));
     };
