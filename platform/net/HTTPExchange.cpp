@@ -27,8 +27,6 @@ constexpr long kReceiveBufferSize = 512 * 1024;
 // The most of a held reply's body kept while its owner decides; reading waits beyond it. Such bodies are
 // small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
-// Fields a reply's head usually has; more only regrow the list.
-constexpr std::size_t kUsualReplyFields = 8;
 
 // Spare piece buffers kept for later pieces (4 MB): enough for a few parallel downloads whose owners take
 // the pieces as fast as they come.
@@ -502,7 +500,6 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
     }
     if (line.starts_with("HTTP/")) {
         t.fields = HTTPHeaderFields();
-        t.fields.reserve(kUsualReplyFields);
         t.lastFieldName.clear();
         const auto space = line.find(' ');
         t.version = std::string(line.substr(0, space));

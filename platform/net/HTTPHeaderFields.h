@@ -3,7 +3,6 @@
 // without regard to the case of the name. A name keeps the spelling it was first set with. Copies share
 // the list until one of them changes it: a request's fields travel through several copies on every load.
 
-#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,8 +32,6 @@ public:
 
     const std::vector<Field>& fields() const;
     bool empty() const { return fields().empty(); }
-    // Room for this many fields, so that a reply's head is read in without regrowing the list.
-    void reserve(std::size_t count) { ownFields().reserve(count); }
     Dictionary dictionary() const;
 
     bool operator==(const HTTPHeaderFields& other) const { return fields() == other.fields(); }
