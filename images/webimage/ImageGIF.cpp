@@ -70,10 +70,10 @@ std::shared_ptr<ui::Image> wi_animatedImageByScalingAndCroppingToSize(const std:
     std::vector<std::shared_ptr<ui::Image>> frames;
     const auto& sources = image->images().empty() ? std::vector<std::shared_ptr<ui::Image>>{image} : image->images();
     for (const auto& frame : sources) {
-        ui::GraphicsBeginImageContextWithOptions(size, false, 0);
+        const ui::ImageContextScope scope(size, false, 0);
+        if (!scope.context()) return nullptr;
         frame->drawInRect({origin, scaled});
-        frames.push_back(ui::GraphicsGetImageFromCurrentImageContext());
-        ui::GraphicsEndImageContext();
+        frames.push_back(scope.image());
     }
     return ui::Image::animatedImageWithImages(std::move(frames), image->duration());
 }

@@ -112,12 +112,11 @@ std::shared_ptr<ui::Image> redrawn(const std::shared_ptr<const cg::Image>& bitma
     const double ratio = fill ? std::max(size.width / w, size.height / h) : std::min(size.width / w, size.height / h);
     const cg::Size drawn{w * ratio, h * ratio};
     const cg::Size canvas = fill ? size : drawn;
-    ui::GraphicsBeginImageContextWithOptions(canvas, false, 0);
+    const ui::ImageContextScope scope(canvas, false, 0);
+    if (!scope.context()) return nullptr;  // asked for no size: nothing to draw, and no outer context to draw into
     ui::Image::imageWithCGImage(bitmap)->drawInRect(
         {(canvas.width - drawn.width) / 2, (canvas.height - drawn.height) / 2, drawn.width, drawn.height});
-    auto image = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return image;
+    return scope.image();
 }
 
 ns::Error libraryError(std::int64_t code, std::string description) {

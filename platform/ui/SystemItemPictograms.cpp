@@ -13,7 +13,7 @@ namespace {
 
 // The share pictogram: a tray open at the top with an arrow rising out of it.
 std::shared_ptr<Image> drawAction() {
-    GraphicsBeginImageContextWithOptions({20, 26}, false, 0);
+    const ImageContextScope scope({20, 26}, false, 0);
     BezierPath tray;
     tray.moveToPoint({7, 9.5});
     tray.addLineToPoint({2.5, 9.5});
@@ -32,9 +32,7 @@ std::shared_ptr<Image> drawAction() {
         path->setLineWidth(1.5);
         path->stroke();
     }
-    auto image = GraphicsGetImageFromCurrentImageContext();
-    GraphicsEndImageContext();
-    return image;
+    return scope.image();
 }
 
 }  // namespace

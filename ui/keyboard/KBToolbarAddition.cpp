@@ -27,7 +27,7 @@ using Item = std::shared_ptr<ui::BarButtonItem>;
 // The arrows of the previous/next layouts: chevrons, tinted by the bar like any system button's image.
 std::shared_ptr<ui::Image> arrowImage(bool pointsLeft) {
     const cg::Size size{12, 21};
-    ui::GraphicsBeginImageContextWithOptions(size, false, 0);
+    const ui::ImageContextScope scope(size, false, 0);
     ui::BezierPath path;
     const double tip = pointsLeft ? 2 : 10;
     const double back = pointsLeft ? 10 : 2;
@@ -39,9 +39,7 @@ std::shared_ptr<ui::Image> arrowImage(bool pointsLeft) {
     path.setLineJoinStyle(cg::LineJoin::Round);
     ui::Color::blackColor()->setStroke();
     path.stroke();
-    auto image = ui::GraphicsGetImageFromCurrentImageContext();
-    ui::GraphicsEndImageContext();
-    return image;
+    return scope.image();
 }
 
 const std::shared_ptr<ui::Image>& leftArrow() {

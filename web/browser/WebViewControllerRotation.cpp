@@ -122,15 +122,14 @@ void WebViewController::setUpWebViewForRotationToOrientation(ui::InterfaceOrient
     const cg::Rect region = rectForVisibleRegionOfWebViewAnimatingToOrientation(orientation);
     std::shared_ptr<ui::Image> picture;
     if (region.size.width > 0 && region.size.height > 0) {
-        ui::GraphicsBeginImageContextWithOptions(region.size, true, kSnapshotScale);
-        if (cg::Context* context = ui::GraphicsGetCurrentContext()) {
+        const ui::ImageContextScope scope(region.size, true, kSnapshotScale);
+        if (cg::Context* context = scope.context()) {
             (view()->backgroundColor() ? view()->backgroundColor() : ui::Color::whiteColor())->setFill();
             context->fillRect({{0, 0}, region.size});
             context->translateCTM(-region.origin.x, -region.origin.y);
             if (auto content = webViewContentView()) content->layer()->renderInContext(*context);
         }
-        picture = ui::GraphicsGetImageFromCurrentImageContext();
-        ui::GraphicsEndImageContext();
+        picture = scope.image();
     }
     webViewRotationSnapshot_ = std::make_shared<ui::ImageView>(picture);
 

@@ -2,6 +2,7 @@
 
 #include "images/webimage/ImageDecoding.h"
 #include "images/webimage/ImageGIF.h"
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Screen.h"
 #include "tests/images/webimage/WebImageTestSupport.h"
 
@@ -115,6 +116,12 @@ TEST(ImageDecodingTests, ScalingAndCroppingFillsTheSize) {
     EXPECT_EQ(wide->images()[0]->CGImage()->pixel(8, 2).r, 255);
     EXPECT_EQ(wide->images()[1]->CGImage()->pixel(8, 2).g, 255);
     EXPECT_DOUBLE_EQ(wide->duration(), animated->duration());
+
+    // A size with one empty side gives nothing, and leaves the caller's own image context alone.
+    const ui::ImageContextScope outer({4, 4}, false, 1);
+    ASSERT_TRUE(outer.context());
+    EXPECT_FALSE(wi_animatedImageByScalingAndCroppingToSize(animated, {0, 10}));
+    EXPECT_EQ(ui::GraphicsGetCurrentContext(), outer.context());
     ui::Screen::mainScreen().setScale(2);
 }
 
