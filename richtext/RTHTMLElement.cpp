@@ -213,16 +213,6 @@ double RTHTMLElement::currentTextSize() const {
     return 0;
 }
 
-bool RTHTMLElement::didOutput() const {
-    std::lock_guard guard(outputLock_);
-    return didOutput_;
-}
-
-void RTHTMLElement::setDidOutput(bool didOutput) {
-    std::lock_guard guard(outputLock_);
-    didOutput_ = didOutput;
-}
-
 const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {
     static const std::set<std::string, std::less<>> names = {"style", "dir",  "align", "src",    "href", "color",
                                                              "face",  "size", "name",  "height", "width"};

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -203,8 +202,8 @@ public:
     void setSize(cg::Size size) { size_ = size; }
     const ns::Dictionary& styles() const;
     void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
-    bool didOutput() const;
-    void setDidOutput(bool didOutput);
+    bool didOutput() const { return didOutput_; }
+    void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
     const cg::EdgeInsets& margins() const { return margins_; }
     void setMargins(const cg::EdgeInsets& margins) { margins_ = margins; }
     const cg::EdgeInsets& padding() const { return padding_; }
@@ -231,8 +230,6 @@ protected:
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);
-    // Held while the element's text is handed out, and around the output flag.
-    std::recursive_mutex& outputLock() const { return outputLock_; }
     // Takes a style object another holder keeps; like an inherited one, it is copied before any change.
     void shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
     // The paragraph attributes of the element's texts marked as a list prefix, shared like them.
@@ -302,7 +299,6 @@ private:
     std::set<std::string> classNamesToIgnore_;
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
-    mutable std::recursive_mutex outputLock_;
     mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
     std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "platform/text/AttributeNames.h"
@@ -92,7 +91,6 @@ public:
     // The values of a paragraph style object, made once while the last few styles are asked for again
     // (an element and its inline children share one object). The object is held, so it does not change.
     ParagraphValues paragraphValues(const std::shared_ptr<const RichTextParagraphStyle>& style) {
-        std::lock_guard guard(lock_);
         for (const auto& [held, values] : paragraphs_)
             if (held == style) return values;
         ParagraphValues values = paragraphValuesOf(*style);
@@ -102,7 +100,6 @@ public:
         return values;
     }
     std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
-        std::lock_guard guard(lock_);
         // Newest first: elements of one style tend to follow each other.
         for (std::size_t n = 0; n < entries_.size(); ++n) {
             const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
@@ -113,7 +110,6 @@ public:
     // The list marker attributes made from a snapshot, made once for every item that shares it.
     std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
                                                            const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
-        std::lock_guard guard(lock_);
         for (Entry& entry : entries_) {
             if (entry.attributes != text) continue;
             if (!entry.markerAttributes) entry.markerAttributes = make();
@@ -122,7 +118,6 @@ public:
         return make();
     }
     void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
-        std::lock_guard guard(lock_);
         Entry entry{std::move(style), std::move(attributes), nullptr};
         if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
         else entries_[next_] = std::move(entry);
@@ -138,7 +133,6 @@ private:
         std::shared_ptr<const ns::Dictionary> markerAttributes;
     };
     static constexpr std::size_t ParagraphCapacity = 4;
-    std::mutex lock_;
     std::vector<Entry> entries_;
     std::size_t next_ = 0;
     std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
@@ -219,7 +213,6 @@ bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
 }
 
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
-    std::lock_guard guard(outputLock_);
     if (textContentAttributes_) return textContentAttributes_;
     // An attachment is the element's own, so its attributes are never shared.
     const bool shareable = textAttributesCache_ && !textAttachment_;
@@ -242,34 +235,33 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() cons
 }
 
 void RTHTMLElement::styleDidChange() {
-    std::lock_guard guard(outputLock_);
     textContentAttributes_.reset();
 }
 
 bool RTHTMLElement::needsOutput() const {
-    std::lock_guard guard(outputLock_);
     // Child by child rather than a copy of the list: this runs for every element the builder flushes.
-    const std::size_t count = childCount();
-    if (count == 0 && !childNodes()) return true;
-    for (std::size_t at = 0; at < count; ++at) {
-        auto element = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
-        if (element && element->displayStyle() != RTHTMLElementDisplayStyle::None && !element->didOutput()) return true;
+    if (!hasChildList()) return true;
+    for (const std::shared_ptr<RTHTMLParserNode>& node : children()) {
+        if (!node->isElement()) continue;
+        const auto& element = static_cast<const RTHTMLElement&>(*node);
+        if (element.displayStyle() != RTHTMLElementDisplayStyle::None && !element.didOutput()) return true;
     }
     return false;
 }
 
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock_);
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else {
-        std::shared_ptr<RTHTMLElement> previous;
+        const RTHTMLElement* previous = nullptr;
         // The children's texts do not change the child list, so it is walked in place.
-        for (std::size_t at = 0, count = childCount(); at < count; ++at) {
-            auto child = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
-            if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+        const NodeList& children = this->children();
+        for (std::size_t at = 0, count = children.size(); at < count; ++at) {
+            if (!children[at]->isElement()) continue;
+            auto* child = static_cast<RTHTMLElement*>(children[at].get());
+            if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
             if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
                 child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
                 removeTrailingIgnorableWhitespace(text);

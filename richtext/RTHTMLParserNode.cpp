@@ -18,7 +18,6 @@ RTHTMLParserNode::~RTHTMLParserNode() {
         std::shared_ptr<RTHTMLParserNode> node = std::move(pending.back());
         pending.pop_back();
         if (node.use_count() == 1) {
-            std::lock_guard lock(node->childLock_);
             if (node->children_) {
                 for (auto& child : *node->children_) pending.push_back(std::move(child));
                 node->children_.reset();
@@ -35,62 +34,45 @@ std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view ke
     return value->stringValue();
 }
 
-std::optional<RTHTMLParserNode::NodeList> RTHTMLParserNode::childNodes() const {
-    std::lock_guard lock(childLock_);
-    return children_;
-}
-
-std::size_t RTHTMLParserNode::childCount() const {
-    std::lock_guard lock(childLock_);
-    return children_ ? children_->size() : 0;
+const RTHTMLParserNode::NodeList& RTHTMLParserNode::children() const {
+    static const NodeList none;
+    return children_ ? *children_ : none;
 }
 
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::lastChild() const {
-    std::lock_guard lock(childLock_);
     return children_ && !children_->empty() ? children_->back() : nullptr;
 }
 
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t index) const {
-    std::lock_guard lock(childLock_);
     return children_ && index < children_->size() ? (*children_)[index] : nullptr;
 }
 
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
     child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) {
-            // Most elements that have children have a few: room for them in one allocation.
-            children_.emplace();
-            children_->reserve(4);
-        }
-        children_->push_back(child);
+    if (!children_) {
+        // Most elements that have children have a few: room for them in one allocation.
+        children_.emplace();
+        children_->reserve(4);
     }
+    children_->push_back(child);
     childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) return;
-        // From the back: the import removes children it has just added, so a long child list is not scanned.
-        auto found = std::find(children_->rbegin(), children_->rend(), child);
-        if (found == children_->rend()) return;
-        (*found)->parent_.reset();
-        children_->erase(std::next(found).base());
-    }
+    if (!children_) return;
+    // From the back: the import removes children it has just added, so a long child list is not scanned.
+    auto found = std::find(children_->rbegin(), children_->rend(), child);
+    if (found == children_->rend()) return;
+    (*found)->parent_.reset();
+    children_->erase(std::next(found).base());
     childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeAllChildNodes() {
-    NodeList removed;
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) return;
-        removed = std::move(*children_);
-        children_->clear();
-    }
+    if (!children_) return;
+    NodeList removed = std::move(*children_);
+    children_->clear();
     for (auto& child : removed) child->parent_.reset();
     childNodesDidChange();
 }

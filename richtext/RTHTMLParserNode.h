@@ -1,13 +1,12 @@
 #pragma once
 // RTHTMLParserNode: one node of the document tree that the rich text import grows while the HTML parser
 // reports, and the base of its elements: the tag name, the HTML attributes, the parent (held weakly) and
-// the ordered children (held strongly). The child list is guarded by a lock on the node, since the
-// import's string assembly reads a finished part of the tree while the tree is still being built.
+// the ordered children (held strongly). A tree belongs to one import, which touches it from one thread at
+// a time (its queues hand over synchronously), so nodes take no locks.
 // RTHTMLParserTextNode holds raw text (the contents of style elements); it stays in the tree and is
 // never output as text.
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,8 +40,12 @@ public:
     void setParentNode(const std::shared_ptr<RTHTMLParserNode>& parent) { parent_ = parent; }
 
     // A snapshot of the children, in order; nothing until the first child is added.
-    std::optional<NodeList> childNodes() const;
-    std::size_t childCount() const;
+    std::optional<NodeList> childNodes() const { return children_; }
+    // The children in place (none until the first is added), for walks that copy nothing.
+    const NodeList& children() const;
+    std::size_t childCount() const { return children_ ? children_->size() : 0; }
+    // Whether a child was ever added: removing the children keeps an empty list.
+    bool hasChildList() const { return children_.has_value(); }
     std::shared_ptr<RTHTMLParserNode> lastChild() const;
     // nullptr past the end.
     std::shared_ptr<RTHTMLParserNode> childNodeAtIndex(std::size_t index) const;
@@ -57,14 +60,13 @@ public:
 protected:
     // Set by RTHTMLElement's constructor.
     void setIsElement() { isElement_ = true; }
-    // After every change of the child list, outside the list's lock.
+    // After every change of the child list.
     virtual void childNodesDidChange() {}
 
 private:
     std::string name_;
     ns::Dictionary attributes_;
     std::weak_ptr<RTHTMLParserNode> parent_;
-    mutable std::mutex childLock_;
     std::optional<NodeList> children_;
     bool isElement_ = false;
 };

@@ -43,7 +43,7 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const std::shared_ptr<RTHTMLElement> list = styles.empty() ? nullptr : enclosingList(*this);
     Indentation indentation{paragraphStyle(), fontDescriptor(), &styles, list ? list->listIndent() : 0, textScale(),
                             displayStyle(), displayStyle(), nullptr};
-    const std::shared_ptr<RTListItemHTMLElement> previous = styles.empty() ? nullptr : previousItem();
+    const RTListItemHTMLElement* previous = styles.empty() ? nullptr : previousItem();
     const Indentation* before = previous && previous->indentation_ ? &*previous->indentation_ : nullptr;
     const bool likePrevious = before && indentation.from && before->from == indentation.from && before->font == indentation.font &&
                               before->styles == &styles && &previous->styles() == &styles &&
@@ -60,15 +60,16 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     styleDidChange();
 }
 
-std::shared_ptr<RTListItemHTMLElement> RTListItemHTMLElement::previousItem() const {
+const RTListItemHTMLElement* RTListItemHTMLElement::previousItem() const {
     const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
     if (!parent) return nullptr;
     // White space and the like may stand between two items; a longer search would cost more than it saves.
     constexpr std::size_t Lookback = 4;
-    for (std::size_t at = parent->childCount(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
-        std::shared_ptr<RTHTMLParserNode> node = parent->childNodeAtIndex(at);
-        if (node.get() == this) continue;
-        if (auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(node)) return item;
+    const NodeList& siblings = parent->children();
+    for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
+        const RTHTMLParserNode* node = siblings[at].get();
+        if (node == this) continue;
+        if (auto* item = dynamic_cast<const RTListItemHTMLElement*>(node)) return item;
     }
     return nullptr;
 }
@@ -88,26 +89,27 @@ void RTListItemHTMLElement::indentItem(double listIndent) {
 }
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
-    if (const std::int64_t known = index_.load(); known >= 0) return known;
+    if (const std::int64_t known = index_; known >= 0) return known;
     const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
     if (!parent) return 0;
     // Back from the last child to the last numbered item, then number the items after it in order; every
     // child is passed over once however many items are asked for.
-    std::vector<std::shared_ptr<RTListItemHTMLElement>> unnumbered;
+    std::vector<const RTListItemHTMLElement*> unnumbered;
+    const NodeList& siblings = parent->children();
     // Usually every item of a short list at once; capped, since items added later find few unnumbered.
-    unnumbered.reserve(std::min<std::size_t>(parent->childCount(), 16));
+    unnumbered.reserve(std::min<std::size_t>(siblings.size(), 16));
     std::int64_t next = 0;
-    for (std::size_t at = parent->childCount(); at-- > 0;) {
-        auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(parent->childNodeAtIndex(at));
+    for (std::size_t at = siblings.size(); at-- > 0;) {
+        auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get());
         if (!item) continue;
-        if (const std::int64_t known = item->index_.load(); known >= 0) {
+        if (const std::int64_t known = item->index_; known >= 0) {
             next = known + 1;
             break;
         }
-        unnumbered.push_back(std::move(item));
+        unnumbered.push_back(item);
     }
-    for (auto item = unnumbered.rbegin(); item != unnumbered.rend(); ++item) (*item)->index_.store(next++);
-    const std::int64_t own = index_.load();
+    for (auto item = unnumbered.rbegin(); item != unnumbered.rend(); ++item) (*item)->index_ = next++;
+    const std::int64_t own = index_;
     return own >= 0 ? own : 0;
 }
 
@@ -136,7 +138,6 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
 }
 
 std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
     std::optional<ct::AttributedString> text = listPrefix();
