@@ -8,6 +8,7 @@
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSStringHTML.h"
 #include "richtext/RTHTMLColors.h"
+#include "richtext/RTHTMLNodePool.h"
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
@@ -230,7 +231,7 @@ void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({
 
 void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const ns::Dictionary& attributes) {
     if (ignoreParseEvents_) return;
-    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, attributes, options_);
+    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, attributes, options_, nodePool_);
     std::shared_ptr<RTHTMLParserNode> previousLast;
     if (currentTag_) {
         node->inheritAttributesFromElement(*currentTag_);
@@ -291,7 +292,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
             if (std::dynamic_pointer_cast<RTBreakHTMLElement>(element)) return;
         }
     }
-    auto text = std::make_shared<RTTextHTMLElement>(std::move(characters));
+    auto text = makePooledNode<RTTextHTMLElement>(nodePool_, std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
     currentTag_->addChildNode(text);
@@ -305,7 +306,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
 
 void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    currentTag_->addChildNode(std::make_shared<RTHTMLParserTextNode>(bytes));
+    currentTag_->addChildNode(makePooledNode<RTHTMLParserTextNode>(nodePool_, bytes));
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current,

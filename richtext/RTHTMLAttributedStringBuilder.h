@@ -48,6 +48,7 @@
 #include "platform/ui/Color.h"
 #include "richtext/RTCSSStylesheet.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTHTMLNodePool.h"
 #include "richtext/RTHTMLOptionValues.h"
 #include "richtext/RTHTMLParser.h"
 #include "richtext/RichTextFontDescriptor.h"
@@ -158,6 +159,8 @@ private:
     RTWillFlushCallback willFlushCallback_;
     bool shouldProcessCustomHTMLAttributes_ = false;
 
+    // The tree's nodes are made here; nodes that outlive the build keep it.
+    std::shared_ptr<RTHTMLNodePool> nodePool_ = std::make_shared<RTHTMLNodePool>();
     std::shared_ptr<RTHTMLElement> rootNode_;
     std::shared_ptr<RTHTMLElement> bodyElement_;
     std::shared_ptr<RTHTMLElement> currentTag_;

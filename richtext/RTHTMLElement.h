@@ -26,6 +26,8 @@
 
 namespace ql {
 
+class RTHTMLNodePool;
+
 enum class RTHTMLElementDisplayStyle : std::uint64_t { Inline = 0, None = 1, Block = 2, ListItem = 3, Table = 4 };
 enum class RTHTMLElementFloatStyle : std::uint64_t { None = 0, Left = 1, Right = 2 };
 enum class RTHTMLElementFontVariant : std::uint64_t { Inherit = 0, Normal = 1, SmallCaps = 2 };
@@ -36,9 +38,11 @@ public:
     RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
 
     // A new element of the class for the tag (exact spelling): a, br, hr, li, style and the attachment
-    // tags have their own; tags registered with RTTextAttachment make attachment elements.
+    // tags have their own; tags registered with RTTextAttachment make attachment elements. Made in `pool`
+    // when given (RTHTMLNodePool.h).
     static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
-                                                          const ns::Dictionary& options);
+                                                          const ns::Dictionary& options,
+                                                          const std::shared_ptr<RTHTMLNodePool>& pool = nullptr);
 
     // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
     void setAttributes(const ns::Dictionary& attributes) override;
