@@ -183,7 +183,7 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
     runOn(treeBuildingQueue_, [this] {
         for (Event& event : pendingEvents_) {
             switch (event.kind) {
-            case Event::Kind::Start: startElement(event.text, event.attributes); break;
+            case Event::Kind::Start: startElement(event.text, std::move(event.attributes)); break;
             case Event::Kind::End: endElement(event.text); break;
             case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
             case Event::Kind::CDATA: foundCDATA(event.text); break;
@@ -229,9 +229,10 @@ void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({
 
 // ---- The tree ----
 
-void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const ns::Dictionary& attributes) {
+void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Dictionary attributes) {
     if (ignoreParseEvents_) return;
-    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, attributes, options_, nodePool_);
+    // The event's attributes move into the node, which is the only one that keeps them.
+    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, std::move(attributes), options_, nodePool_);
     std::shared_ptr<RTHTMLParserNode> previousLast;
     if (currentTag_) {
         node->inheritAttributesFromElement(*currentTag_);

@@ -116,7 +116,7 @@ private:
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;
     const Cascade& cascadeFor(const RTHTMLElement& element);
-    void startElement(const std::string& name, const ns::Dictionary& attributes);
+    void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
     void foundCDATA(const std::string& bytes);

@@ -27,8 +27,8 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
     return value;
 }
 
-RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
-    : RTHTMLParserNode(name, attributes) {
+RTHTMLElement::RTHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary&)
+    : RTHTMLParserNode(name, std::move(attributes)) {
     setIsElement();
     // The node has stored the attributes already.
     readBoxSize();

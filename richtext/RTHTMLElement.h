@@ -35,12 +35,12 @@ enum class RTHTMLElementFontVariant : std::uint64_t { Inherit = 0, Normal = 1, S
 class RTHTMLElement : public RTHTMLParserNode {
     QL_OBJECT(RTHTMLElement, RTHTMLParserNode)
 public:
-    RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+    RTHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options = {});
 
     // A new element of the class for the tag (exact spelling): a, br, hr, li, style and the attachment
     // tags have their own; tags registered with RTTextAttachment make attachment elements. Made in `pool`
     // when given (RTHTMLNodePool.h).
-    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
+    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, ns::Dictionary attributes,
                                                           const ns::Dictionary& options,
                                                           const std::shared_ptr<RTHTMLNodePool>& pool = nullptr);
 

@@ -4,11 +4,10 @@
 
 namespace ql {
 
-RTHTMLParserNode::RTHTMLParserNode(std::string_view name, const ns::Dictionary& attributes) : name_(name) {
-    // Virtual dispatch does not reach subclasses from here; they apply their own reading in their
-    // constructors.
-    RTHTMLParserNode::setAttributes(attributes);
-}
+// Virtual dispatch would not reach subclasses from here: they apply their own reading of the attributes
+// in their constructors.
+RTHTMLParserNode::RTHTMLParserNode(std::string_view name, ns::Dictionary attributes)
+    : name_(name), attributes_(std::move(attributes)) {}
 
 // Children are let go one generation at a time, so a deep tree is not freed by deep recursion.
 RTHTMLParserNode::~RTHTMLParserNode() {

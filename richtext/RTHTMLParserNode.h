@@ -22,7 +22,7 @@ class RTHTMLParserNode : public ns::Object {
 public:
     using NodeList = std::vector<std::shared_ptr<RTHTMLParserNode>>;
 
-    RTHTMLParserNode(std::string_view name, const ns::Dictionary& attributes);
+    RTHTMLParserNode(std::string_view name, ns::Dictionary attributes);
     ~RTHTMLParserNode() override;
 
     const std::string& name() const { return name_; }

@@ -25,9 +25,8 @@ std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
 
 }  // namespace
 
-RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes,
-                                             const ns::Dictionary& options)
-    : RTHTMLElement(name, attributes, options) {
+RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options)
+    : RTHTMLElement(name, std::move(attributes), options) {
     if (const ns::Value* value = options.find(NSBaseURLDocumentOption)) baseURLOption_ = *value;
     if (const ns::Value* value = options.find(RTMaxImageSize)) maxImageSizeOption_ = *value;
 }

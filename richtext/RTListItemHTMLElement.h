@@ -23,7 +23,7 @@ namespace ql {
 class RTListItemHTMLElement final : public RTHTMLElement {
     QL_OBJECT(RTListItemHTMLElement, RTHTMLElement)
 public:
-    RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+    RTListItemHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options = {});
 
     // The inherited interpretation, then the item's indentation and tab stops. The element must already
     // be a child of its parent.
