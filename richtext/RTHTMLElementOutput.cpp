@@ -1,5 +1,6 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -71,17 +72,62 @@ struct ParagraphValues {
     ns::Value blocks;
 };
 
+// Objects boxed as attribute values, and arrays of them. Boxing makes a value of its own each time; the
+// cache below hands out the values it made for the last few objects and arrays instead.
+class BoxedValues {
+public:
+    ns::Value object(const std::shared_ptr<ns::Object>& object) {
+        for (const auto& [held, value] : objects_)
+            if (held == object) return value;
+        ns::Value value(object);
+        remember(objects_, nextObject_, ObjectCapacity, {object, value});
+        return value;
+    }
+    template <typename T>
+    ns::Value array(const std::vector<std::shared_ptr<T>>& objects) {
+        const auto same = [&objects](const std::vector<std::shared_ptr<ns::Object>>& held) {
+            return std::equal(held.begin(), held.end(), objects.begin(), objects.end(),
+                              [](const auto& a, const auto& b) { return a.get() == b.get(); });
+        };
+        for (const auto& [held, value] : arrays_)
+            if (same(held)) return value;
+        std::vector<std::shared_ptr<ns::Object>> held(objects.begin(), objects.end());
+        ns::Array array;
+        array.reserve(held.size());
+        for (const auto& each : held) array.push_back(object(each));
+        ns::Value value(std::move(array));
+        remember(arrays_, nextArray_, ArrayCapacity, {std::move(held), value});
+        return value;
+    }
+
+private:
+    // Enough for the colours, lists and blocks of a question.
+    static constexpr std::size_t ObjectCapacity = 8;
+    static constexpr std::size_t ArrayCapacity = 4;
+    template <typename Entry>
+    static void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
+        if (entries.size() < capacity) entries.push_back(std::move(entry));
+        else entries[next] = std::move(entry);
+        next = (next + 1) % capacity;
+    }
+    std::vector<std::pair<std::shared_ptr<ns::Object>, ns::Value>> objects_;
+    std::size_t nextObject_ = 0;
+    std::vector<std::pair<std::vector<std::shared_ptr<ns::Object>>, ns::Value>> arrays_;
+    std::size_t nextArray_ = 0;
+};
+
 template <typename T>
-ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects) {
+ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects, BoxedValues* boxed) {
+    if (boxed) return boxed->array(objects);
     ns::Array array;
     array.reserve(objects.size());
     for (const auto& object : objects) array.push_back(ns::Value(std::static_pointer_cast<ns::Object>(object)));
     return ns::Value(std::move(array));
 }
 
-ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style) {
-    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists) : ns::Value(),
-            style.textBlocks ? objectArray(*style.textBlocks) : ns::Value()};
+ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style, BoxedValues* boxed) {
+    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
+            style.textBlocks ? objectArray(*style.textBlocks, boxed) : ns::Value()};
 }
 
 }  // namespace
@@ -93,7 +139,7 @@ public:
     ParagraphValues paragraphValues(const std::shared_ptr<const RichTextParagraphStyle>& style) {
         for (const auto& [held, values] : paragraphs_)
             if (held == style) return values;
-        ParagraphValues values = paragraphValuesOf(*style);
+        ParagraphValues values = paragraphValuesOf(*style, &boxed_);
         if (paragraphs_.size() < ParagraphCapacity) paragraphs_.emplace_back(style, values);
         else paragraphs_[nextParagraph_] = {style, values};
         nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
@@ -124,6 +170,9 @@ public:
         next_ = (next_ + 1) % Capacity;
     }
 
+    // An object as an attribute value: the value made for it last time while it is among the last few.
+    ns::Value boxed(const std::shared_ptr<ns::Object>& object) { return boxed_.object(object); }
+
 private:
     // Enough for the distinct styles of a question; a longer search would cost more than it saves.
     static constexpr std::size_t Capacity = 8;
@@ -137,6 +186,7 @@ private:
     std::size_t next_ = 0;
     std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
     std::size_t nextParagraph_ = 0;
+    BoxedValues boxed_;
 };
 
 std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttributesCache() {
@@ -171,12 +221,15 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
         else set(RTStrikethroughAttribute, ns::Value(true));
     }
     if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
-    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
-    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
+    const auto box = [this](const std::shared_ptr<ui::Color>& color) {
+        return textAttributesCache_ ? textAttributesCache_->boxed(color) : ns::Value(color);
+    };
+    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, box(textColor_));
+    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, box(backgroundColor_));
     if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
     ParagraphValues paragraph;
     if (paragraphStyle_) {
-        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_);
+        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_, nullptr);
         set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
     }
     if (!shadows_.empty()) {
@@ -187,7 +240,7 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
     if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
     if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
-    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
+    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, box(backgroundStrokeColor_));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
     attributes.finishAppending();
