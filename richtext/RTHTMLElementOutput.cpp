@@ -172,6 +172,19 @@ public:
 
     // An object as an attribute value: the value made for it last time while it is among the last few.
     ns::Value boxed(const std::shared_ptr<ns::Object>& object) { return boxed_.object(object); }
+    // The font a descriptor object matches, looked up once while it is among the last few asked for. The
+    // object is held, so it does not change.
+    ns::Value font(const std::shared_ptr<const RichTextFontDescriptor>& descriptor) {
+        for (std::size_t n = 0; n < fonts_.size(); ++n) {
+            const auto& [held, value] = fonts_[(nextFont_ + fonts_.size() - 1 - n) % fonts_.size()];
+            if (held == descriptor) return value;
+        }
+        ns::Value value = descriptor->matchingFontObject();
+        if (fonts_.size() < FontCapacity) fonts_.emplace_back(descriptor, value);
+        else fonts_[nextFont_] = {descriptor, value};
+        nextFont_ = (nextFont_ + 1) % FontCapacity;
+        return value;
+    }
 
 private:
     // Enough for the distinct styles of a question; a longer search would cost more than it saves.
@@ -186,6 +199,9 @@ private:
     std::size_t next_ = 0;
     std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
     std::size_t nextParagraph_ = 0;
+    static constexpr std::size_t FontCapacity = 8;
+    std::vector<std::pair<std::shared_ptr<const RichTextFontDescriptor>, ns::Value>> fonts_;
+    std::size_t nextFont_ = 0;
     BoxedValues boxed_;
 };
 
@@ -205,7 +221,8 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
         set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
     }
     if (fontDescriptor_) {
-        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
+        if (ns::Value font = textAttributesCache_ ? textAttributesCache_->font(fontDescriptor_) : fontDescriptor_->matchingFontObject();
+            !font.isNil()) {
             if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
             // One font object serves both layers here; the keys coincide.
             set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
