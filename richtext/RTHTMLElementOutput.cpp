@@ -211,55 +211,52 @@ std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttri
 
 ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
     const bool ui = usesUIKitAttributes();
-    // Each key is written once: appended, then sorted in one go.
-    ns::Dictionary attributes;
-    attributes.reserve(12);
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
-    if (textAttachment_) {
-        set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
-        set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
-        set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
-    }
+    ns::Value runDelegate;
+    if (textAttachment_) runDelegate = ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_));
+    ns::Value font;
     if (fontDescriptor_) {
-        if (ns::Value font = textAttributesCache_ ? textAttributesCache_->font(fontDescriptor_) : fontDescriptor_->matchingFontObject();
-            !font.isNil()) {
-            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
-            // One font object serves both layers here; the keys coincide.
-            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
-        }
+        font = textAttributesCache_ ? textAttributesCache_->font(fontDescriptor_) : fontDescriptor_->matchingFontObject();
+        if (textAttachment_ && !font.isNil()) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
     }
-    if (link_) {
-        set(ui::LinkAttributeName, link_->boxed());
-        set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
-    }
-    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
-    if (strikeOut_) {
-        if (ui) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
-        else set(RTStrikethroughAttribute, ns::Value(true));
-    }
-    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
+    ParagraphValues paragraph;
+    if (paragraphStyle_)
+        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_, nullptr);
     const auto box = [this](const std::shared_ptr<ui::Color>& color) {
         return textAttributesCache_ ? textAttributesCache_->boxed(color) : ns::Value(color);
     };
+
+    // Each key is written once, in the order of the typesetting keys, so that the finished dictionary
+    // needs no sorting (the view layer's keys are sorted when it is finished).
+    ns::Dictionary attributes;
+    attributes.reserve(12);
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
     if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, box(textColor_));
-    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, box(backgroundColor_));
-    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
-    ParagraphValues paragraph;
-    if (paragraphStyle_) {
-        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_, nullptr);
-        set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
+    if (textAttachment_) {
+        set(ct::RunDelegateAttributeName, std::move(runDelegate));
+        set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
     }
-    if (!shadows_.empty()) {
-        if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
-        else set(RTShadowsAttribute, ns::Value(shadows_));
-    }
+    if (ui && backgroundColor_) set(ui::BackgroundColorAttributeName, box(backgroundColor_));
+    // One font object serves both layers here; the keys coincide.
+    if (!font.isNil()) set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
     if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
-    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
-    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
-    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
+    if (link_) set(ui::LinkAttributeName, link_->boxed());
+    if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
+    if (ui && !shadows_.empty()) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
+    if (ui && strikeOut_) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
+    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
+    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
+    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
+    if (textAttachment_) set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
+    if (!ui && backgroundColor_) set(RTBackgroundColorAttribute, box(backgroundColor_));
+    if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
     if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, box(backgroundStrokeColor_));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
-    if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    if (link_) set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
+    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
+    if (!ui && !shadows_.empty()) set(RTShadowsAttribute, ns::Value(shadows_));
+    if (!ui && strikeOut_) set(RTStrikethroughAttribute, ns::Value(true));
+    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
+    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
     attributes.finishAppending();
     return attributes;
 }
