@@ -326,7 +326,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
         if (auto handler = tagEndHandlers_->find(name); handler != tagEndHandlers_->end()) handler->second();
     }
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
-        (currentTag_ == bodyElement_ || currentTag_->parentElement() == bodyElement_)) {
+        (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
         assemble([this, element = currentTag_] { flushElement(element); });
     }
     if (closing == rootNode_) ignoreParseEvents_ = true;

@@ -41,6 +41,10 @@ void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
 
 void RTHTMLElement::readBoxSize() {
     // Read in place: every element and text comes here, and most have no size.
+    if (attributes().empty()) {
+        size_ = {};
+        return;
+    }
     const auto number = [this](std::string_view key) {
         const ns::Value* value = attributes().find(key);
         if (!value || value->isNil()) return 0.0;

@@ -48,7 +48,10 @@ std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t
 
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
-    child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
+    // The same as setParentNode(shared_from_this()), without making a reference on the way.
+    std::weak_ptr<ns::Object> self = weak_from_this();
+    if (self.expired()) throw std::bad_weak_ptr();
+    child->parent_ = std::move(self);
     if (!children_) {
         // Most elements that have children have a few: room for them in one allocation.
         children_.emplace();

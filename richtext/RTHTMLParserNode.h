@@ -36,8 +36,13 @@ public:
     // Whether the node is an RTHTMLElement (found without a cast: elements ask for their parent often).
     bool isElement() const { return isElement_; }
     // Nothing at the root, and once the parent is gone.
-    std::shared_ptr<RTHTMLParserNode> parentNode() const { return parent_.lock(); }
+    std::shared_ptr<RTHTMLParserNode> parentNode() const { return std::static_pointer_cast<RTHTMLParserNode>(parent_.lock()); }
     void setParentNode(const std::shared_ptr<RTHTMLParserNode>& parent) { parent_ = parent; }
+    // Whether `node` is the parent, found without taking a reference to it.
+    template <typename Node>
+    bool isChildOf(const std::shared_ptr<Node>& node) const {
+        return node && !parent_.owner_before(node) && !node.owner_before(parent_) && !parent_.expired();
+    }
 
     // A snapshot of the children, in order; nothing until the first child is added.
     std::optional<NodeList> childNodes() const { return children_; }
@@ -66,7 +71,7 @@ protected:
 private:
     std::string name_;
     ns::Dictionary attributes_;
-    std::weak_ptr<RTHTMLParserNode> parent_;
+    std::weak_ptr<ns::Object> parent_;  // an RTHTMLParserNode
     std::optional<NodeList> children_;
     bool isElement_ = false;
 };
