@@ -160,7 +160,7 @@ private:
     bool shouldProcessCustomHTMLAttributes_ = false;
 
     // The tree's nodes are made here; nodes that outlive the build keep it.
-    std::shared_ptr<RTHTMLNodePool> nodePool_ = std::make_shared<RTHTMLNodePool>();
+    std::shared_ptr<RTHTMLNodePool> nodePool_ = RTHTMLNodePool::create();
     std::shared_ptr<RTHTMLElement> rootNode_;
     std::shared_ptr<RTHTMLElement> bodyElement_;
     std::shared_ptr<RTHTMLElement> currentTag_;

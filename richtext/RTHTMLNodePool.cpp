@@ -13,6 +13,19 @@
 
 namespace ql {
 
+std::shared_ptr<RTHTMLNodePool> RTHTMLNodePool::create() {
+    return std::shared_ptr<RTHTMLNodePool>(new RTHTMLNodePool(), [](RTHTMLNodePool* pool) { pool->release(); });
+}
+
+void RTHTMLNodePool::release() noexcept {
+    bool last = false;
+    {
+        std::lock_guard guard(lock_);
+        last = --holds_ == 0;
+    }
+    if (last) delete this;
+}
+
 RTHTMLNodePool::~RTHTMLNodePool() {
     for (const std::unique_ptr<std::byte[]>& chunk : chunks_) QL_POOL_UNPOISON(chunk.get(), ChunkSize);
 }
@@ -24,6 +37,7 @@ void* RTHTMLNodePool::allocate(std::size_t bytes) {
     if (FreeBlock* block = free_[sizeClass(bytes)]) {
         free_[sizeClass(bytes)] = block->next;
         QL_POOL_UNPOISON(block, size);
+        ++holds_;
         return block;
     }
     if (static_cast<std::size_t>(end_ - next_) < size) {
@@ -36,6 +50,7 @@ void* RTHTMLNodePool::allocate(std::size_t bytes) {
     void* block = next_;
     next_ += size;
     QL_POOL_UNPOISON(block, size);
+    ++holds_;
     return block;
 }
 
@@ -43,11 +58,16 @@ void RTHTMLNodePool::deallocate(void* block, std::size_t bytes) noexcept {
     if (!block) return;
     if (bytes > LargestBlock) return ::operator delete(block);
     const std::size_t size = sizeClass(bytes) * Alignment;
-    std::lock_guard guard(lock_);
-    auto* freed = static_cast<FreeBlock*>(block);
-    freed->next = free_[sizeClass(bytes)];
-    free_[sizeClass(bytes)] = freed;
-    QL_POOL_POISON(reinterpret_cast<std::byte*>(block) + sizeof(FreeBlock), size - sizeof(FreeBlock));
+    bool last = false;
+    {
+        std::lock_guard guard(lock_);
+        auto* freed = static_cast<FreeBlock*>(block);
+        freed->next = free_[sizeClass(bytes)];
+        free_[sizeClass(bytes)] = freed;
+        QL_POOL_POISON(reinterpret_cast<std::byte*>(block) + sizeof(FreeBlock), size - sizeof(FreeBlock));
+        last = --holds_ == 0;
+    }
+    if (last) delete this;
 }
 
 std::size_t RTHTMLNodePool::reservedBytes() const {

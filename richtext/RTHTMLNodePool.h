@@ -4,9 +4,11 @@
 // handles blocks that large slowly; the pool carves them from large chunks and keeps each freed block on
 // a list of its size for the next node, so the memory held is what the most nodes alive at once took.
 //
-// Lifetime: every node made through an Allocator holds the pool, so a node that outlives its import (kept
-// by a flush callback, say, or by an attachment) stays valid; the chunks go back to the system when the
-// last node and the pool's owner are gone. Nodes may be freed on any thread.
+// Lifetime: every block handed out holds the pool, so a node that outlives its import (kept by a flush
+// callback, say, or by an attachment) stays valid; the pool and its chunks go back to the system when the
+// pointer that create() answered and the last block are gone. Nodes may be freed on any thread. The
+// blocks are counted under the pool's lock rather than through a shared pointer in each allocator, which
+// would take and drop references on every copy the standard library makes of it.
 
 #include <array>
 #include <cstddef>
@@ -23,11 +25,12 @@ public:
     static constexpr std::size_t LargestBlock = 2048;
     static constexpr std::size_t ChunkSize = 64 * 1024;
 
-    RTHTMLNodePool() = default;
+    // A new pool; the pointer's last copy lets go of it.
+    static std::shared_ptr<RTHTMLNodePool> create();
     RTHTMLNodePool(const RTHTMLNodePool&) = delete;
     RTHTMLNodePool& operator=(const RTHTMLNodePool&) = delete;
-    ~RTHTMLNodePool();
 
+    // A block holds the pool until it is given back.
     void* allocate(std::size_t bytes);
     void deallocate(void* block, std::size_t bytes) noexcept;
 
@@ -36,7 +39,7 @@ public:
     class Allocator {
     public:
         using value_type = T;
-        explicit Allocator(std::shared_ptr<RTHTMLNodePool> pool) noexcept : pool_(std::move(pool)) {}
+        explicit Allocator(const std::shared_ptr<RTHTMLNodePool>& pool) noexcept : pool_(pool.get()) {}
         template <class U>
         Allocator(const Allocator<U>& other) noexcept : pool_(other.pool()) {}
 
@@ -49,20 +52,25 @@ public:
             if (count != 1) return std::allocator<T>().deallocate(block, count);
             pool_->deallocate(block, sizeof(T));
         }
-        const std::shared_ptr<RTHTMLNodePool>& pool() const noexcept { return pool_; }
+        RTHTMLNodePool* pool() const noexcept { return pool_; }
         template <class U>
         bool operator==(const Allocator<U>& other) const noexcept {
             return pool_ == other.pool();
         }
 
     private:
-        std::shared_ptr<RTHTMLNodePool> pool_;
+        RTHTMLNodePool* pool_;  // kept alive by the blocks it handed out
     };
 
     // The bytes held in chunks, for tests.
     std::size_t reservedBytes() const;
 
 private:
+    RTHTMLNodePool() = default;
+    ~RTHTMLNodePool();
+    // Drops one hold (the owner's or a block's); the last one deletes the pool.
+    void release() noexcept;
+
     static constexpr std::size_t Alignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
     struct FreeBlock {
         FreeBlock* next;
@@ -70,6 +78,7 @@ private:
     static std::size_t sizeClass(std::size_t bytes) { return (bytes + Alignment - 1) / Alignment; }
 
     mutable std::mutex lock_;
+    std::size_t holds_ = 1;  // the owner and the blocks handed out
     std::vector<std::unique_ptr<std::byte[]>> chunks_;
     std::byte* next_ = nullptr;
     std::byte* end_ = nullptr;
