@@ -158,14 +158,20 @@ void RTHTMLAttributedStringBuilder::runOn(const std::shared_ptr<ns::DispatchQueu
     });
 }
 
-void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
+void RTHTMLAttributedStringBuilder::assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element) {
+    pendingAssembly_.push_back({kind, std::move(element)});
+}
 
 void RTHTMLAttributedStringBuilder::handOverAssembly() {
     if (pendingAssembly_.empty()) return;
     runOn(stringAssemblyQueue_, [this] {
-        for (const std::function<void()>& piece : pendingAssembly_) {
+        for (const Assembly& piece : pendingAssembly_) {
             if (failed_) break;
-            piece();
+            switch (piece.kind) {
+            case Assembly::Kind::BodyText: appendBodyText(*piece.element); break;
+            case Assembly::Kind::FlushElement: flushElement(piece.element); break;
+            case Assembly::Kind::TrimDocumentEnd: trimDocumentEnd(); break;
+            }
         }
     });
     pendingAssembly_.clear();
@@ -297,12 +303,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
     currentTag_->addChildNode(text);
-    if (currentTag_ == bodyElement_) {
-        assemble([this, text, body = bodyElement_] {
-            if (std::optional<ct::AttributedString> piece = text->attributedString()) appendPiece(*text, std::move(*piece));
-            body->setDidOutput(true);
-        });
-    }
+    if (currentTag_ == bodyElement_) assemble(Assembly::Kind::BodyText, std::move(text));
 }
 
 void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
@@ -327,7 +328,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     }
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
-        assemble([this, element = currentTag_] { flushElement(element); });
+        assemble(Assembly::Kind::FlushElement, currentTag_);
     }
     if (closing == rootNode_) ignoreParseEvents_ = true;
     currentTag_ = closing->parentElement();
@@ -335,17 +336,26 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
 
 void RTHTMLAttributedStringBuilder::endDocument() {
     if (preserverDocumentTrailingSpaces_) return;
-    assemble([this] {
-        ct::AttributedString& text = *tmpString_;
-        const std::u16string& units = text.u16string();
-        const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();
-        std::uint64_t keep = units.size();
-        while (keep > 0 && blanks.characterIsMember(units[keep - 1])) --keep;
-        if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
-    });
+    assemble(Assembly::Kind::TrimDocumentEnd);
 }
 
 // ---- The text ----
+
+// A text that is a direct child of the body: its piece is appended as it comes.
+void RTHTMLAttributedStringBuilder::appendBodyText(RTHTMLElement& text) {
+    if (std::optional<ct::AttributedString> piece = text.attributedString()) appendPiece(text, std::move(*piece));
+    // The body is set once, so it is the text's parent still.
+    bodyElement_->setDidOutput(true);
+}
+
+void RTHTMLAttributedStringBuilder::trimDocumentEnd() {
+    ct::AttributedString& text = *tmpString_;
+    const std::u16string& units = text.u16string();
+    const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();
+    std::uint64_t keep = units.size();
+    while (keep > 0 && blanks.characterIsMember(units[keep - 1])) --keep;
+    if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
+}
 
 void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLElement>& element) {
     if (!element->needsOutput()) return;

@@ -122,11 +122,19 @@ private:
     void foundCDATA(const std::string& bytes);
     void endDocument();
     // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
-    // queue in one piece when the batch is done, rather than one hand-over per element.
-    void assemble(std::function<void()> work);
+    // queue in one piece when the batch is done, rather than one hand-over per element. Each piece names
+    // what to do with which element, so queueing one makes nothing.
+    struct Assembly {
+        enum class Kind { BodyText, FlushElement, TrimDocumentEnd };
+        Kind kind;
+        std::shared_ptr<RTHTMLElement> element;
+    };
+    void assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element = nullptr);
     void handOverAssembly();
     // On the assembly queue.
+    void appendBodyText(RTHTMLElement& text);
     void flushElement(const std::shared_ptr<RTHTMLElement>& element);
+    void trimDocumentEnd();
     void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
 
     // Runs `work` on the queue and returns once it has run; once some work has thrown, later work is
@@ -171,7 +179,7 @@ private:
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
-    std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
+    std::vector<Assembly> pendingAssembly_;              // tree queue only
 
 
     bool failed_ = false;
