@@ -1,7 +1,6 @@
 #include "richtext/RTListItemHTMLElement.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/text/AttributeNames.h"
 #include "platform/ui/Font.h"
@@ -91,23 +90,22 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
     if (const std::int64_t known = index_; known >= 0) return known;
     const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
     if (!parent) return 0;
-    // Back from the last child to the last numbered item, then number the items after it in order; every
-    // child is passed over once however many items are asked for.
-    std::vector<const RTListItemHTMLElement*> unnumbered;
+    // Back from the last child to the last numbered item, then forward again numbering the items after it
+    // in order; every child is passed over at most twice however many items are asked for.
     const NodeList& siblings = parent->children();
-    // Usually every item of a short list at once; capped, since items added later find few unnumbered.
-    unnumbered.reserve(std::min<std::size_t>(siblings.size(), 16));
     std::int64_t next = 0;
-    for (std::size_t at = siblings.size(); at-- > 0;) {
-        auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get());
-        if (!item) continue;
-        if (const std::int64_t known = item->index_; known >= 0) {
-            next = known + 1;
+    std::size_t first = siblings.size();
+    while (first > 0) {
+        auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[first - 1].get());
+        if (item && item->index_ >= 0) {
+            next = item->index_ + 1;
             break;
         }
-        unnumbered.push_back(item);
+        --first;
     }
-    for (auto item = unnumbered.rbegin(); item != unnumbered.rend(); ++item) (*item)->index_ = next++;
+    for (std::size_t at = first; at < siblings.size(); ++at) {
+        if (auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get())) item->index_ = next++;
+    }
     const std::int64_t own = index_;
     return own >= 0 ? own : 0;
 }
