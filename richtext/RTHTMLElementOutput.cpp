@@ -324,7 +324,7 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     } else {
         const RTHTMLElement* previous = nullptr;
         // The children's texts do not change the child list, so it is walked in place.
-        const NodeList& children = this->children();
+        const auto children = this->children();
         for (std::size_t at = 0, count = children.size(); at < count; ++at) {
             if (!children[at]->isElement()) continue;
             auto* child = static_cast<RTHTMLElement*>(children[at].get());

@@ -40,17 +40,19 @@ public:
     public:
         using value_type = T;
         explicit Allocator(const std::shared_ptr<RTHTMLNodePool>& pool) noexcept : pool_(pool.get()) {}
+        // Without a pool (nullptr), blocks come from the general allocator.
+        explicit Allocator(RTHTMLNodePool* pool) noexcept : pool_(pool) {}
         template <class U>
         Allocator(const Allocator<U>& other) noexcept : pool_(other.pool()) {}
 
         T* allocate(std::size_t count) {
             static_assert(alignof(T) <= Alignment, "pooled blocks are aligned for ordinary objects only");
-            if (count != 1) return std::allocator<T>().allocate(count);
-            return static_cast<T*>(pool_->allocate(sizeof(T)));
+            if (!pool_ || count > LargestBlock / sizeof(T)) return std::allocator<T>().allocate(count);
+            return static_cast<T*>(pool_->allocate(count * sizeof(T)));
         }
         void deallocate(T* block, std::size_t count) noexcept {
-            if (count != 1) return std::allocator<T>().deallocate(block, count);
-            pool_->deallocate(block, sizeof(T));
+            if (!pool_ || count > LargestBlock / sizeof(T)) return std::allocator<T>().deallocate(block, count);
+            pool_->deallocate(block, count * sizeof(T));
         }
         RTHTMLNodePool* pool() const noexcept { return pool_; }
         template <class U>
@@ -85,11 +87,13 @@ private:
     std::array<FreeBlock*, LargestBlock / Alignment + 1> free_{};
 };
 
-// A node of type T made in `pool`, or by the general allocator when there is none.
+// A node of type T made in `pool` (its child list too), or by the general allocator when there is none.
 template <class T, class... Arguments>
 std::shared_ptr<T> makePooledNode(const std::shared_ptr<RTHTMLNodePool>& pool, Arguments&&... arguments) {
     if (!pool) return std::make_shared<T>(std::forward<Arguments>(arguments)...);
-    return std::allocate_shared<T>(RTHTMLNodePool::Allocator<T>(pool), std::forward<Arguments>(arguments)...);
+    std::shared_ptr<T> node = std::allocate_shared<T>(RTHTMLNodePool::Allocator<T>(pool), std::forward<Arguments>(arguments)...);
+    node->setNodePool(pool.get());
+    return node;
 }
 
 }  // namespace ql

@@ -11,8 +11,8 @@ RTHTMLParserNode::RTHTMLParserNode(std::string_view name, ns::Dictionary attribu
 
 // Children are let go one generation at a time, so a deep tree is not freed by deep recursion.
 RTHTMLParserNode::~RTHTMLParserNode() {
-    std::vector<std::shared_ptr<RTHTMLParserNode>> pending;
-    if (children_) pending = std::move(*children_);
+    if (!children_) return;
+    ChildList pending = std::move(*children_);
     while (!pending.empty()) {
         std::shared_ptr<RTHTMLParserNode> node = std::move(pending.back());
         pending.pop_back();
@@ -33,9 +33,14 @@ std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view ke
     return value->stringValue();
 }
 
-const RTHTMLParserNode::NodeList& RTHTMLParserNode::children() const {
-    static const NodeList none;
-    return children_ ? *children_ : none;
+std::optional<RTHTMLParserNode::NodeList> RTHTMLParserNode::childNodes() const {
+    if (!children_) return std::nullopt;
+    return NodeList(children_->begin(), children_->end());
+}
+
+std::span<const std::shared_ptr<RTHTMLParserNode>> RTHTMLParserNode::children() const {
+    if (!children_) return {};
+    return {children_->data(), children_->size()};
 }
 
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::lastChild() const {
@@ -54,7 +59,7 @@ void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& chi
     child->parent_ = std::move(self);
     if (!children_) {
         // Most elements that have children have a few: room for them in one allocation.
-        children_.emplace();
+        children_.emplace(RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>(pool_));
         children_->reserve(4);
     }
     children_->push_back(child);
@@ -73,7 +78,7 @@ void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& 
 
 void RTHTMLParserNode::removeAllChildNodes() {
     if (!children_) return;
-    NodeList removed = std::move(*children_);
+    ChildList removed = std::move(*children_);
     children_->clear();
     for (auto& child : removed) child->parent_.reset();
     childNodesDidChange();

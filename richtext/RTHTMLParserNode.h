@@ -8,12 +8,14 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
+#include "richtext/RTHTMLNodePool.h"
 
 namespace ql {
 
@@ -45,9 +47,10 @@ public:
     }
 
     // A snapshot of the children, in order; nothing until the first child is added.
-    std::optional<NodeList> childNodes() const { return children_; }
-    // The children in place (none until the first is added), for walks that copy nothing.
-    const NodeList& children() const;
+    std::optional<NodeList> childNodes() const;
+    // The children in place (none until the first is added), for walks that copy nothing. Adding or
+    // removing a child ends the view.
+    std::span<const std::shared_ptr<RTHTMLParserNode>> children() const;
     std::size_t childCount() const { return children_ ? children_->size() : 0; }
     // Whether a child was ever added: removing the children keeps an empty list.
     bool hasChildList() const { return children_.has_value(); }
@@ -62,6 +65,10 @@ public:
 
     std::string description() const override;
 
+    // Set by makePooledNode: the node's child list comes from the pool that the node itself does, which
+    // it therefore outlives.
+    void setNodePool(RTHTMLNodePool* pool) { pool_ = pool; }
+
 protected:
     // Set by RTHTMLElement's constructor.
     void setIsElement() { isElement_ = true; }
@@ -72,7 +79,9 @@ private:
     std::string name_;
     ns::Dictionary attributes_;
     std::weak_ptr<ns::Object> parent_;  // an RTHTMLParserNode
-    std::optional<NodeList> children_;
+    using ChildList = std::vector<std::shared_ptr<RTHTMLParserNode>, RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>>;
+    std::optional<ChildList> children_;
+    RTHTMLNodePool* pool_ = nullptr;
     bool isElement_ = false;
 };
 

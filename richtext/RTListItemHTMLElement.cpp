@@ -63,7 +63,7 @@ const RTListItemHTMLElement* RTListItemHTMLElement::previousItem() const {
     if (!parent) return nullptr;
     // White space and the like may stand between two items; a longer search would cost more than it saves.
     constexpr std::size_t Lookback = 4;
-    const NodeList& siblings = parent->children();
+    const auto siblings = parent->children();
     for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
         const RTHTMLParserNode* node = siblings[at].get();
         if (node == this) continue;
@@ -92,7 +92,7 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
     if (!parent) return 0;
     // Back from the last child to the last numbered item, then forward again numbering the items after it
     // in order; every child is passed over at most twice however many items are asked for.
-    const NodeList& siblings = parent->children();
+    const auto siblings = parent->children();
     std::int64_t next = 0;
     std::size_t first = siblings.size();
     while (first > 0) {
