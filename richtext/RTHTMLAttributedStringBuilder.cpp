@@ -204,8 +204,13 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
 
 void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
                                                           const ns::Dictionary& attributes) {
+    parserDidStartElementTakingAttributes(parser, elementName, ns::Dictionary(attributes));
+}
+
+void RTHTMLAttributedStringBuilder::parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName,
+                                                                          ns::Dictionary&& attributes) {
     if (failed_) return parser.abortParsing();
-    post({Event::Kind::Start, std::string(elementName), attributes});
+    post({Event::Kind::Start, std::string(elementName), std::move(attributes)});
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {

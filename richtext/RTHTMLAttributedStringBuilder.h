@@ -85,6 +85,8 @@ public:
 
     // The parser's events, each handed to the tree queue in order.
     void parserDidStartElement(RTHTMLParser& parser, std::string_view elementName, const ns::Dictionary& attributes) override;
+    // The parser's attributes move into the event, and from there into the node.
+    void parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName, ns::Dictionary&& attributes) override;
     void parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) override;
     void parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) override;
     void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) override;
