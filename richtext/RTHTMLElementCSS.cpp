@@ -274,9 +274,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             block->setBackgroundColor(backgroundColor_);
             backgroundColor_ = nullptr;
             RichTextParagraphStyle& own = mutableParagraphStyle();
-            RichTextParagraphStyle::TextBlocks blocks = own.textBlocks.value_or(RichTextParagraphStyle::TextBlocks());
-            blocks.push_back(std::move(block));
-            own.textBlocks = std::move(blocks);
+            if (!own.textBlocks) own.textBlocks.emplace();
+            own.textBlocks->push_back(std::move(block));
         }
     }
     if (const auto fontName = declarations.text(RTCSSProperty::CoreTextFontName)) font().setFontName(std::string(*fontName));

@@ -78,12 +78,20 @@ void RTListItemHTMLElement::indentItem(double listIndent) {
     const bool inside = style.textLists && !style.textLists->empty() &&
                         style.textLists->back()->position() == static_cast<std::uint64_t>(RTListStylePosition::Inside);
     const double scale = textScale() != 0 ? textScale() : 1;
+    if (!style.tabStops) style.tabStops.emplace();
+    style.tabStops->reserve(style.tabStops->size() + 2);
     style.addTabStopAtPosition(std::max(style.headIndent - MarkerGap * scale, 0.0),
                                static_cast<std::uint8_t>(inside ? ct::TextAlignment::Left : ct::TextAlignment::Right));
     style.addTabStopAtPosition(style.headIndent, static_cast<std::uint8_t>(ct::TextAlignment::Left));
-    // Stops inherited from enclosing items stay; the layout looks for the next stop in order.
-    std::stable_sort(style.tabStops->begin(), style.tabStops->end(),
-                     [](const ct::TextTab& a, const ct::TextTab& b) { return a.location < b.location; });
+    // Stops inherited from enclosing items stay; the layout looks for the next stop in order. A stable
+    // insertion sort: the stops are few, and a stable sort of the library would allocate for them.
+    RichTextParagraphStyle::TabStops& stops = *style.tabStops;
+    for (std::size_t at = 1; at < stops.size(); ++at) {
+        const ct::TextTab moving = stops[at];
+        std::size_t hole = at;
+        for (; hole > 0 && moving.location < stops[hole - 1].location; --hole) stops[hole] = stops[hole - 1];
+        stops[hole] = moving;
+    }
 }
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
