@@ -2,7 +2,8 @@
 // kept-alive connection (synchronous loads and session data tasks, next to one reused easy handle), and
 // six parallel 10 MB downloads (session data tasks, next to a bare multi loop; and session download tasks,
 // next to a multi loop that writes the same files). Compare the times of each pair; the downloads also
-// report their throughput. The server runs in a child process, so that the
+// report their throughput. One more reads replies whose heads hold 1,000 to 16,000 fields, whose time per
+// field must not grow with the head. The server runs in a child process, so that the
 // counters (see ServerProcess.h) hold only the client's work; the downloads also count page faults.
 
 #include <benchmark/benchmark.h>
@@ -252,8 +253,29 @@ void runCurlMultiDownloads(benchmark::State& state, bool toFiles) {
 void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, false); }
 void BM_ParallelDownloadsToFilesWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, true); }
 
+// One reply whose head holds `state.range(0)` distinct fields (short names, as a hostile server would send to
+// fit the most into curl's 300 KB of head). Reading a head must take time linear in its size: compare the
+// times per field across the sizes.
+void BM_ReplyHeadOfManyFields(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    std::string reply = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < count; ++i) reply += "h" + std::to_string(i) + ": v\r\n";
+    reply += "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+    ql::test::ScriptedServer server(reply);
+    const URLRequest request(URL::fromString(server.url("/head")));
+    for (auto _ : state) {
+        std::shared_ptr<URLResponse> response;
+        URLConnection::sendSynchronousRequest(request, &response, nullptr);
+        auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+        if (!http || http->headerFields().fields().size() != static_cast<std::size_t>(count) + 2)
+            state.SkipWithError("the head was not read whole");
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ReplyHeadOfManyFields)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithCurlEasy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithSynchronousLoads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
