@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Stream.h"
 #include "platform/net/HTTPCookie.h"
@@ -8,6 +11,7 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLRequest.h"
 #include "platform/net/URLResponse.h"
+#include "tests/support/PeerProcess.h"
 
 using namespace ql::ns;
 
@@ -85,6 +89,34 @@ TEST(NetValueTests, ParsesTheDatesServersSend) {
     EXPECT_EQ(parseHTTPDate("Wed, 21-Oct-2015 07:28:00 GMT"), 1445412480.0);
     EXPECT_FALSE(parseHTTPDate("yesterday"));
     EXPECT_FALSE(parseHTTPDate("Sun, 32 Nov 1994 08:49:37 GMT"));
+}
+
+TEST(NetValueTests, ADateThatDoesNotExistOrALongNumberIsNoDate) {
+    // Days past the end of their month, read by an independent reader of the same format.
+    const std::vector<std::string> dates{"Sat, 31 Feb 2015 07:28:00 GMT", "Sun, 29 Feb 2015 07:28:00 GMT",
+                                         "Thu, 29 Feb 2024 07:28:00 GMT", "Wed, 31 Apr 2015 07:28:00 GMT",
+                                         "Thu, 30 Apr 2015 23:59:59 GMT", "Sat, 31 Dec 1994 00:00:00 GMT"};
+    std::string input;
+    for (const std::string& date : dates) input += date + "\n";
+    const auto peer = ql::test::runPeer(
+        ql::test::pythonCommand("import sys, email.utils\n"
+                            "for line in sys.stdin:\n"
+                            "    try: print(int(email.utils.parsedate_to_datetime(line.strip()).timestamp()))\n"
+                            "    except ValueError: print('none')\n"),
+        input);
+    ASSERT_TRUE(peer);
+    std::string ours;
+    for (const std::string& date : dates) {
+        const auto parsed = parseHTTPDate(date);
+        ours += (parsed ? std::to_string(static_cast<std::int64_t>(*parsed)) : std::string("none")) + "\n";
+    }
+    EXPECT_EQ(ours, *peer);
+
+    // A token of more digits than a day, year or time takes is none of them, however long it is.
+    EXPECT_EQ(parseHTTPDate("Wed, 21 Oct 2015 07:28:00 GMT 123456789012345678901234567890"),
+              parseHTTPDate("Wed, 21 Oct 2015 07:28:00 GMT"));
+    EXPECT_FALSE(parseHTTPDate("99999999999 Oct 2015 07:28:00"));
+    EXPECT_FALSE(parseHTTPDate("21 Oct 99999999999 07:28:00"));
 }
 
 TEST(NetValueTests, CookiesFollowTheirDomainPathAndExpiry) {
