@@ -51,7 +51,9 @@ std::vector<std::string_view> splitSetCookie(std::string_view joined) {
     std::size_t start = 0;
     for (std::size_t comma = joined.find(','); comma != std::string_view::npos; comma = joined.find(',', comma + 1)) {
         std::string_view rest = joined.substr(comma + 1);
-        std::string_view head = rest.substr(0, std::min(rest.find(';'), rest.find(',')));
+        // Up to the nearest separator only: looking for each kind to the end would read the rest of the field
+        // once per comma.
+        std::string_view head = rest.substr(0, rest.find_first_of(";,"));
         const auto equals = head.find('=');
         if (equals == std::string_view::npos || trimmed(head.substr(0, equals)).find(' ') != std::string_view::npos)
             continue;

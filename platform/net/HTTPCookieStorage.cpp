@@ -1,6 +1,9 @@
 #include "platform/net/HTTPCookieStorage.h"
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <unordered_set>
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Locked.h"
@@ -12,6 +15,21 @@ namespace {
 bool sameSlot(const HTTPCookie& a, const HTTPCookie& b) {
     return a.name() == b.name() && a.domain() == b.domain() && a.path() == b.path();
 }
+
+// The slots of a set of cookies, found by hashing, so that storing a reply's many cookies takes time linear
+// in their number rather than one pass over the store per cookie.
+struct SlotHash {
+    std::size_t operator()(const HTTPCookie* cookie) const {
+        const std::hash<std::string> hash;
+        std::size_t h = hash(cookie->name());
+        h = h * 31 + hash(cookie->domain());
+        return h * 31 + hash(cookie->path());
+    }
+};
+struct SlotEqual {
+    bool operator()(const HTTPCookie* a, const HTTPCookie* b) const { return sameSlot(*a, *b); }
+};
+using SlotSet = std::unordered_set<const HTTPCookie*, SlotHash, SlotEqual>;
 
 // The registrable part of a host, roughly: its last two labels ("www.example.com" gives "example.com").
 std::string siteOf(const std::string& host) {
@@ -81,7 +99,19 @@ void HTTPCookieStorage::setCookies(const std::vector<std::shared_ptr<HTTPCookie>
     if (policy == HTTPCookieAcceptPolicy::OnlyFromMainDocumentDomain && mainDocumentURL &&
         siteOf(mainDocumentURL->host().value_or("")) != siteOf(url.host().value_or("")))
         return;
-    for (const auto& cookie : cookies) setCookie(cookie);
+    // As if each were set in turn: a cookie replaces the stored one of its slot and an earlier one of the
+    // same reply, and an expired one only removes.
+    SlotSet slots;
+    std::vector<bool> isLastOfSlot(cookies.size());
+    for (std::size_t i = cookies.size(); i-- > 0;) {
+        if (cookies[i]) isLastOfSlot[i] = slots.insert(cookies[i].get()).second;
+    }
+    const double now = Clock::now();
+    std::lock_guard lock(mutex_);
+    std::erase_if(cookies_, [&](const auto& stored) { return slots.contains(stored.get()); });
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        if (isLastOfSlot[i] && !cookies[i]->isExpiredAt(now)) cookies_.push_back(cookies[i]);
+    }
 }
 
 }  // namespace ql::ns

@@ -119,6 +119,25 @@ TEST(NetValueTests, ADateThatDoesNotExistOrALongNumberIsNoDate) {
     EXPECT_FALSE(parseHTTPDate("21 Oct 99999999999 07:28:00"));
 }
 
+TEST(NetValueTests, AReplysCookiesReplaceTheirSlotsAsIfSetInTurn) {
+    ManualClockScope clock(1'000'000'000.0);
+    const URL url = *URL::fromString("http://www.example.com/");
+    HTTPCookieStorage storage;
+    storage.setCookieAcceptPolicy(HTTPCookieAcceptPolicy::Always);
+    auto store = [&](const char* field) {
+        storage.setCookies(HTTPCookie::cookiesWithResponseHeaderFields(Dictionary{{"Set-Cookie", Value(field)}}, url),
+                           url, std::nullopt);
+        std::string stored;
+        for (const auto& cookie : storage.cookies()) stored += cookie->name() + "=" + cookie->value() + " ";
+        return stored;
+    };
+    EXPECT_EQ(store("a=1, b=1, c=1, d=1, A=1"), "a=1 b=1 c=1 d=1 A=1 ");
+    // A later cookie of a slot wins, also within one reply; an expired one only removes; a name differing in
+    // case is a slot of its own.
+    EXPECT_EQ(store("a=2, b=2, a=3, d=2; Max-Age=0, e=1, b=3; Max-Age=-1, A=2"), "c=1 a=3 e=1 A=2 ");
+    EXPECT_EQ(store("c=2; Path=/other"), "c=1 a=3 e=1 A=2 c=2 ");
+}
+
 TEST(NetValueTests, CookiesFollowTheirDomainPathAndExpiry) {
     ManualClockScope clock(1'000'000'000.0);
     const URL url = *URL::fromString("https://www.example.com/shop/cart");
