@@ -222,6 +222,26 @@ TEST_F(EnvelopeTest, TimeStampsAndCountsBeyondTheirWireFieldsAreHeldAtTheirEnds)
     }
 }
 
+TEST_F(EnvelopeTest, StoredCountsAtTheEndsOfSixtyFourBitsStayThere) {
+    // The settings file may hold any number: counting on from its ends must not overflow.
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    RezOzovaConfig::setConfigure(ns::Value(most), "statSerialNum");
+    RezOzovaConfig::setConfigure(ns::Value(1e300), "statSuccessfulRequests");
+    RezOzovaConfig::setConfigure(ns::Value(least), "statFailedRequests");
+    addEvent("x");
+    ASSERT_TRUE(RezOzovaEnvelope::sharedInstance().makeEnvelopeData());
+    auto& defaults = ns::UserDefaults::standard();
+    EXPECT_EQ(defaults.integerForKey("statSerialNum"), most);
+    RezOzovaConfig::incrementRequest(true, 1);
+    RezOzovaConfig::incrementRequest(false, 1);
+    EXPECT_EQ(defaults.integerForKey("statSuccessfulRequests"), most);
+    EXPECT_EQ(defaults.integerForKey("statFailedRequests"), least + 1);
+    RezOzovaConfig::setConfigure(ns::Value(least), "statPeriodEvtCount");
+    RezOzovaConfig::addToCount("statPeriodEvtCount", -5);
+    EXPECT_EQ(defaults.integerForKey("statPeriodEvtCount"), least);
+}
+
 TEST_F(EnvelopeTest, AnEntryTooLargeToSendIsDroppedWithItsRecords) {
     std::uint32_t state = 99;
     for (int i = 0; i < 3000; ++i) {
