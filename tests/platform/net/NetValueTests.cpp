@@ -68,6 +68,18 @@ TEST(NetValueTests, ResponsesReadTheirHeaderFields) {
     EXPECT_EQ(streamed.suggestedFilename(), "r\u00e9sum\u00e9.pdf");
     EXPECT_EQ(URLResponse(URL::fromString("http://host/"), std::nullopt, -1, std::nullopt).suggestedFilename(), "host");
 
+    // A name that would climb out of or stay in the folder it is saved to is no file name.
+    for (const char* disposition : {"attachment; filename=\"..\"", "attachment; filename*=UTF-8''%2E%2E",
+                                    "attachment; filename=\"a/.\"", "attachment; filename=\"/\""}) {
+        HTTPHeaderFields named;
+        named.set("Content-Disposition", disposition);
+        EXPECT_EQ(HTTPURLResponse(*URL::fromString("http://h/dir/file.txt"), 200, std::nullopt, named).suggestedFilename(),
+                  "file.txt")
+            << disposition;
+    }
+    EXPECT_EQ(URLResponse(URL::fromString("http://host/a/.."), std::nullopt, -1, std::nullopt).suggestedFilename(), "host");
+    EXPECT_EQ(URLResponse(URL::fromString("http://host/a/."), std::nullopt, -1, std::nullopt).suggestedFilename(), "host");
+
     HTTPHeaderFields bad;
     bad.set("Content-Length", "12x");
     EXPECT_EQ(HTTPURLResponse(*URL::fromString("http://h/"), 200, std::nullopt, bad).expectedContentLength(), -1);
