@@ -246,6 +246,29 @@ TEST_F(URLConnectionTests, RedirectsFollowTheDelegatesDecision) {
     EXPECT_EQ(seen.back().body, "");
 }
 
+TEST_F(URLConnectionTests, CredentialsGoOnlyToTheOriginTheyWereGivenFor) {
+    // The same host on another port is another server: a redirect there does not take the credentials along,
+    // nor one to another host; one within the origin does.
+    LoopbackServer other;
+    other.serveText("/landing", "elsewhere");
+    server.serveText("/landing", "here");
+    server.serveRedirect("/to-port", 302, other.url("/landing"));
+    server.serveRedirect("/to-host", 302, "http://localhost:" + std::to_string(other.port()) + "/landing");
+    server.serveRedirect("/within", 302, "/landing");
+    for (const char* path : {"/to-port", "/to-host", "/within"}) {
+        URLRequest request = requestFor(server, path);
+        request.setValue("Basic dXNlcjpzZWNyZXQ=", "Authorization");
+        auto delegate = load(request);
+        EXPECT_TRUE(delegate->journal.contains("finish")) << path;
+    }
+    const auto elsewhere = other.requests("/landing");
+    ASSERT_EQ(elsewhere.size(), 2u);
+    for (const auto& seen : elsewhere) EXPECT_EQ(seen.header("Authorization"), std::nullopt);
+    const auto here = server.requests("/landing");
+    ASSERT_EQ(here.size(), 1u);
+    EXPECT_EQ(here[0].header("Authorization"), "Basic dXNlcjpzZWNyZXQ=");
+}
+
 TEST_F(URLConnectionTests, RedirectsAndChallengesAreAnsweredAsSoonAsTheirHeadArrives) {
     // Replies that promise 100 bytes, send 11 and stall: a load that waited for the end of such a body
     // before acting would time out instead.
