@@ -93,6 +93,9 @@ std::shared_ptr<HTTPCookie> parseCookie(std::string_view text, const URL& url, c
         } else if (key == "domain" && !value.empty()) {
             std::string domain = lowercased(value.front() == '.' ? value.substr(1) : value);
             if (!domainMatches(host, domain)) return nullptr;
+            // A single label other than the host itself is a whole top-level domain ("com"): a cookie for it
+            // would go to every site under it.
+            if (domain != host && domain.find('.') == std::string::npos) return nullptr;
             p.domain = domain == host && domain.find('.') == std::string::npos ? domain : "." + domain;
         } else if (key == "path" && !value.empty() && value.front() == '/') {
             p.path = std::string(value);

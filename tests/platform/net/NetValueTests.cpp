@@ -150,6 +150,21 @@ TEST(NetValueTests, AReplysCookiesReplaceTheirSlotsAsIfSetInTurn) {
     EXPECT_EQ(store("c=2; Path=/other"), "c=1 a=3 e=1 A=2 c=2 ");
 }
 
+TEST(NetValueTests, ACookieCannotClaimAWholeTopLevelDomain) {
+    // A site may widen its cookie to its own domain, never to every site under "com".
+    auto cookies = [](const char* host, const char* field) {
+        return HTTPCookie::cookiesWithResponseHeaderFields(Dictionary{{"Set-Cookie", Value(field)}},
+                                                           *URL::fromString(std::string("http://") + host + "/"));
+    };
+    EXPECT_TRUE(cookies("www.example.com", "a=1; Domain=com").empty());
+    EXPECT_TRUE(cookies("www.example.com", "a=1; Domain=.com").empty());
+    ASSERT_EQ(cookies("www.example.com", "a=1; Domain=example.com").size(), 1u);
+    EXPECT_EQ(cookies("www.example.com", "a=1; Domain=example.com")[0]->domain(), ".example.com");
+    // A host of one label may still name itself.
+    ASSERT_EQ(cookies("localhost", "a=1; Domain=localhost").size(), 1u);
+    EXPECT_EQ(cookies("localhost", "a=1; Domain=localhost")[0]->domain(), "localhost");
+}
+
 TEST(NetValueTests, CookiesFollowTheirDomainPathAndExpiry) {
     ManualClockScope clock(1'000'000'000.0);
     const URL url = *URL::fromString("https://www.example.com/shop/cart");
