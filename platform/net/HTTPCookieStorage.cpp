@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/foundation/Clock.h"
@@ -84,6 +86,30 @@ void HTTPCookieStorage::setCookie(const std::shared_ptr<HTTPCookie>& cookie) {
     std::lock_guard lock(mutex_);
     std::erase_if(cookies_, [&](const auto& stored) { return sameSlot(*stored, *cookie); });
     if (!cookie->isExpiredAt(Clock::now())) cookies_.push_back(cookie);
+    trimLocked();
+}
+
+// The store is in the order cookies were set, so the newest are kept by walking it from its end.
+void HTTPCookieStorage::trimLocked() {
+    const double now = Clock::now();
+    std::erase_if(cookies_, [now](const auto& stored) { return stored->isExpiredAt(now); });
+    if (cookies_.size() <= kMostCookiesPerDomain) return;
+    std::unordered_map<std::string_view, std::size_t> perDomain;
+    std::vector<bool> keep(cookies_.size());
+    std::size_t kept = 0;
+    for (std::size_t i = cookies_.size(); i-- > 0 && kept < kMostCookies;) {
+        std::size_t& count = perDomain[cookies_[i]->domain()];
+        if (count == kMostCookiesPerDomain) continue;
+        ++count;
+        ++kept;
+        keep[i] = true;
+    }
+    std::vector<std::shared_ptr<HTTPCookie>> trimmed;
+    trimmed.reserve(kept);
+    for (std::size_t i = 0; i < cookies_.size(); ++i) {
+        if (keep[i]) trimmed.push_back(std::move(cookies_[i]));
+    }
+    cookies_ = std::move(trimmed);
 }
 
 void HTTPCookieStorage::deleteCookie(const std::shared_ptr<HTTPCookie>& cookie) {
@@ -112,6 +138,7 @@ void HTTPCookieStorage::setCookies(const std::vector<std::shared_ptr<HTTPCookie>
     for (std::size_t i = 0; i < cookies.size(); ++i) {
         if (isLastOfSlot[i] && !cookies[i]->isExpiredAt(now)) cookies_.push_back(cookies[i]);
     }
+    trimLocked();
 }
 
 }  // namespace ql::ns

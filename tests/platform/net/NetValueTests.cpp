@@ -150,6 +150,36 @@ TEST(NetValueTests, AReplysCookiesReplaceTheirSlotsAsIfSetInTurn) {
     EXPECT_EQ(store("c=2; Path=/other"), "c=1 a=3 e=1 A=2 c=2 ");
 }
 
+TEST(NetValueTests, TheStoreKeepsTheNewestCookiesWithinItsLimits) {
+    ManualClockScope clock(1'000'000'000.0);
+    auto field = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += (i ? ", c" : "c") + std::to_string(i) + "=v";
+        return Dictionary{{"Set-Cookie", Value(text)}};
+    };
+    auto store = [&](HTTPCookieStorage& storage, const std::string& host, int count) {
+        const URL url = *URL::fromString("http://" + host + "/");
+        storage.setCookies(HTTPCookie::cookiesWithResponseHeaderFields(field(count), url), url, std::nullopt);
+    };
+    // One reply's many cookies for one site: the newest of them stay.
+    HTTPCookieStorage one;
+    one.setCookieAcceptPolicy(HTTPCookieAcceptPolicy::Always);
+    store(one, "www.example.com", 200);
+    auto kept = one.cookies();
+    ASSERT_EQ(kept.size(), HTTPCookieStorage::kMostCookiesPerDomain);
+    EXPECT_EQ(kept.front()->name(), "c20");
+    EXPECT_EQ(kept.back()->name(), "c199");
+
+    // Many sites: the oldest sites' cookies go first once the store is full.
+    HTTPCookieStorage many;
+    many.setCookieAcceptPolicy(HTTPCookieAcceptPolicy::Always);
+    const int sites = static_cast<int>(HTTPCookieStorage::kMostCookies / HTTPCookieStorage::kMostCookiesPerDomain) + 4;
+    for (int site = 0; site < sites; ++site) store(many, "h" + std::to_string(site) + ".example.org", 180);
+    EXPECT_EQ(many.cookies().size(), HTTPCookieStorage::kMostCookies);
+    EXPECT_TRUE(many.cookiesForURL(*URL::fromString("http://h0.example.org/")).empty());
+    EXPECT_EQ(many.cookiesForURL(*URL::fromString("http://h" + std::to_string(sites - 1) + ".example.org/")).size(), 180u);
+}
+
 TEST(NetValueTests, ACookieCannotClaimAWholeTopLevelDomain) {
     // A site may widen its cookie to its own domain, never to every site under "com".
     auto cookies = [](const char* host, const char* field) {
