@@ -1,5 +1,7 @@
 #include "platform/net/HTTPCookie.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -24,10 +26,17 @@ std::string lowercased(std::string_view text) {
     return out;
 }
 
-// "example.com" matches itself and "www.example.com", never "badexample.com".
+bool isIPAddress(const std::string& host) {
+    unsigned char address[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// "example.com" matches itself and "www.example.com", never "badexample.com". An address matches only
+// itself: its last parts are no domain it belongs to.
 bool domainMatches(const std::string& host, const std::string& domain) {
     if (host == domain) return true;
-    return host.size() > domain.size() && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.';
+    return host.size() > domain.size() && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.' &&
+           !isIPAddress(host);
 }
 
 bool pathMatches(std::string_view requestPath, std::string_view cookiePath) {

@@ -190,6 +190,10 @@ TEST(NetValueTests, ACookieCannotClaimAWholeTopLevelDomain) {
     EXPECT_TRUE(cookies("www.example.com", "a=1; Domain=.com").empty());
     ASSERT_EQ(cookies("www.example.com", "a=1; Domain=example.com").size(), 1u);
     EXPECT_EQ(cookies("www.example.com", "a=1; Domain=example.com")[0]->domain(), ".example.com");
+    // An address is no domain: a cookie set for part of one would go to other addresses.
+    EXPECT_TRUE(cookies("10.0.0.1", "a=1; Domain=0.0.1").empty());
+    ASSERT_EQ(cookies("10.0.0.1", "a=1; Domain=10.0.0.1").size(), 1u);
+    EXPECT_FALSE(cookies("10.0.0.1", "a=1; Domain=10.0.0.1")[0]->matchesURL(*URL::fromString("http://110.0.0.1/")));
     // A host of one label may still name itself.
     ASSERT_EQ(cookies("localhost", "a=1; Domain=localhost").size(), 1u);
     EXPECT_EQ(cookies("localhost", "a=1; Domain=localhost")[0]->domain(), "localhost");
