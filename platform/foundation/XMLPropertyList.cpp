@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/CivilDate.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/PropertyListUID.h"
 #include "platform/foundation/QuietLibXML.h"
@@ -29,39 +30,6 @@ constexpr std::string_view kHeader =
 constexpr std::string_view kFooter = "</plist>\n";
 constexpr std::string_view kUIDKey = "CF$UID";
 
-// Days between 1970-01-01 and a date of the proleptic Gregorian calendar, and back.
-constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-struct CivilDate {
-    std::int64_t year;
-    unsigned month, day;
-};
-
-CivilDate civilFromDays(std::int64_t z) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
-bool isLeapYear(std::int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
-
-unsigned daysInMonth(std::int64_t y, unsigned m) {
-    static constexpr unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeapYear(y) ? 29 : days[m - 1];
-}
 
 constexpr double kFirstXMLSecond = static_cast<double>(daysFromCivil(0, 1, 1) * 86400);
 constexpr double kLastXMLSecond = static_cast<double>(daysFromCivil(10000, 1, 1) * 86400 - 1);

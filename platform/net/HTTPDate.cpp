@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/CivilDate.h"
+
 namespace ql::ns {
 
 namespace {
@@ -27,13 +29,6 @@ std::optional<int> leadingNumber(std::string_view token, std::size_t min, std::s
     }
     if (count < min || count > max) return std::nullopt;
     return value;
-}
-
-bool isLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-int daysInMonth(int year, int month) {
-    static constexpr std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : days[static_cast<std::size_t>(month - 1)];
 }
 
 bool parseTime(std::string_view token, int& hour, int& minute, int& second) {
@@ -71,16 +66,6 @@ int monthOf(std::string_view token) {
     return 0;
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 }  // namespace
 
 std::optional<double> parseHTTPDate(std::string_view text) {
@@ -112,9 +97,10 @@ std::optional<double> parseHTTPDate(std::string_view text) {
     if (haveYear && year >= 0 && year <= 69) year += 2000;
     if (!haveTime || !haveDay || !haveMonth || !haveYear) return std::nullopt;
     // A day the month does not have (31 April) is no date, rather than a day of the next month.
-    if (day < 1 || day > daysInMonth(year, month) || year < 1601 || hour > 23 || minute > 59 || second > 59)
+    const auto monthNumber = static_cast<unsigned>(month), dayNumber = static_cast<unsigned>(day);
+    if (day < 1 || dayNumber > daysInMonth(year, monthNumber) || year < 1601 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
-    const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    const std::int64_t days = daysFromCivil(year, monthNumber, dayNumber);
     return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second);
 }
 
