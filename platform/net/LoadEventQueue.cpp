@@ -6,6 +6,11 @@ bool isFinal(const LoadEvent& event) {
     return std::holds_alternative<load_event::Finished>(event) || std::holds_alternative<load_event::Failed>(event);
 }
 
+bool LoadEventQueue::isLargePiece(const LoadEvent& event) {
+    const auto* received = std::get_if<load_event::Received>(&event);
+    return received && received->data.length() > kLargestJoinedPiece;
+}
+
 // holdBack_ is called under the lock, so that holding back and letting go reach the load in the order
 // they were decided; it only passes the word on and never calls back into the queue.
 bool LoadEventQueue::push(LoadEvent event) {

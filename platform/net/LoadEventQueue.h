@@ -71,6 +71,11 @@ public:
     // `holdBack(true)` when too many received bytes wait, `holdBack(false)` once few do again.
     explicit LoadEventQueue(std::function<void(bool)> holdBack) : holdBack_(std::move(holdBack)) {}
 
+    // A body piece too large to be joined with others: one worth a delivery of its own at once, since the
+    // loading thread's round may go on reading for as long as its sockets stay readable (a whole download,
+    // on a fast link), and the round's pieces would otherwise all wait for its end, each holding a buffer.
+    static bool isLargePiece(const LoadEvent& event);
+
     // Answers whether the queue was empty, i.e. whether the owner must arrange a delivery.
     bool push(LoadEvent event);
     std::optional<LoadEvent> pop();

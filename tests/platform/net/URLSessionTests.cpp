@@ -434,6 +434,38 @@ TEST_F(URLSessionTests, LargeRepliesArriveWholeAndTheirProgressAddsUp) {
     EXPECT_EQ(delegate->written, static_cast<std::int64_t>(kSize));
 }
 
+// A reply that keeps coming keeps the loading thread reading within one round; its pieces still reach the
+// delegate while it is being read, not when it ends (which held the whole body in memory first).
+TEST_F(URLSessionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
+    constexpr std::size_t kSize = 64 * 1024 * 1024;
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    server.handle("/fast-reply", [sent](const httplib::Request&, httplib::Response& response) {
+        auto slice = std::make_shared<std::string>(256 * 1024, 'f');
+        response.set_content_provider(kSize, "application/octet-stream",
+                                      [sent, slice](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          const std::size_t count = std::min(slice->size(), kSize - offset);
+                                          *sent = offset + count;
+                                          return sink.write(slice->data(), count);
+                                      });
+    });
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    std::size_t sentAtFirstPiece = 0;
+    std::size_t received = 0;
+    delegate->onData = [&](URLSessionDataTask&, const Data& data) {
+        if (received == 0) sentAtFirstPiece = sent->load();
+        received += data.length();
+    };
+    auto task = session->dataTaskWithRequest(requestFor("/fast-reply"));
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(received, kSize);
+    EXPECT_EQ(task->countOfBytesReceived(), static_cast<std::int64_t>(kSize));
+    EXPECT_LT(sentAtFirstPiece, kSize / 4);
+}
+
 TEST_F(URLSessionTests, ADownloadCancelledMidwayLeavesNoFile) {
     server.serveBytes("/long-download", 64 * 1024 * 1024);
     const auto downloadFiles = [] {
