@@ -355,13 +355,19 @@ void HTTPExchange::complete(int curlCode) {
 void HTTPExchange::gather(const char* data, std::size_t length) {
     Transfer& t = *transfer_;
     ReceivedPiecePool& pool = piecePool();
-    if (t.piece && t.piece->size() + length > pool.bufferCapacity()) reportPiece();
-    if (!observer_) return;
-    if (length > pool.bufferCapacity()) return observer_->exchangeDidReceiveData(*this, Data(data, length));
-    if (!t.piece) t.piece = pool.take();
+    const std::size_t capacity = pool.bufferCapacity();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    t.piece->insert(t.piece->end(), bytes, bytes + length);
-    if (std::exchange(t.pieceReportScheduled, true)) return;
+    // Pieces are filled to the brim, and a full one goes on at once rather than with the round's next
+    // write: nothing more fits, and holding it only keeps its buffer from coming back sooner.
+    while (length > 0 && observer_) {
+        if (!t.piece) t.piece = pool.take();
+        const std::size_t part = std::min(length, capacity - t.piece->size());
+        t.piece->insert(t.piece->end(), bytes, bytes + part);
+        bytes += part;
+        length -= part;
+        if (t.piece->size() == capacity) reportPiece();
+    }
+    if (!t.piece || t.piece->empty() || std::exchange(t.pieceReportScheduled, true)) return;
     engine_->atEndOfRound([self = shared_from_this()] {
         if (self->transfer_) self->transfer_->pieceReportScheduled = false;
         self->reportPiece();
