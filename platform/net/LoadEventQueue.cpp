@@ -6,9 +6,9 @@ bool isFinal(const LoadEvent& event) {
     return std::holds_alternative<load_event::Finished>(event) || std::holds_alternative<load_event::Failed>(event);
 }
 
-bool LoadEventQueue::isLargePiece(const LoadEvent& event) {
-    const auto* received = std::get_if<load_event::Received>(&event);
-    return received && received->data.length() > kLargestJoinedPiece;
+bool LoadEventQueue::wantsDeliveryNow() const {
+    std::lock_guard lock(mutex_);
+    return waitingBytes_ >= kDeliverAtOnceFrom;
 }
 
 // holdBack_ is called under the lock, so that holding back and letting go reach the load in the order

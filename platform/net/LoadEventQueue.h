@@ -71,10 +71,10 @@ public:
     // `holdBack(true)` when too many received bytes wait, `holdBack(false)` once few do again.
     explicit LoadEventQueue(std::function<void(bool)> holdBack) : holdBack_(std::move(holdBack)) {}
 
-    // A body piece too large to be joined with others: one worth a delivery of its own at once, since the
-    // loading thread's round may go on reading for as long as its sockets stay readable (a whole download,
-    // on a fast link), and the round's pieces would otherwise all wait for its end, each holding a buffer.
-    static bool isLargePiece(const LoadEvent& event);
+    // Whether the body bytes waiting are worth a delivery at once rather than at the end of the loading
+    // thread's round, which goes on reading for as long as its sockets stay readable (a whole download, on
+    // a fast link): its pieces would all wait for its end, each holding a buffer.
+    bool wantsDeliveryNow() const;
 
     // Answers whether the queue was empty, i.e. whether the owner must arrange a delivery.
     bool push(LoadEvent event);
@@ -85,6 +85,8 @@ public:
 private:
     static constexpr std::size_t kHoldBackAbove = 8 * 1024 * 1024;
     static constexpr std::size_t kResumeBelow = 2 * 1024 * 1024;
+    // Two of the loading thread's pieces: a wake-up of the owner for every other piece or so.
+    static constexpr std::size_t kDeliverAtOnceFrom = 1024 * 1024;
     static constexpr std::size_t kLargestJoinedPiece = 64 * 1024;
 
     const std::function<void(bool)> holdBack_;

@@ -428,12 +428,11 @@ void URLSessionTask::enqueue(LoadEvent event) {
         std::lock_guard lock(mutex_);
         if (cancelled_) return;  // a report that crossed the cancellation
     }
-    const bool large = LoadEventQueue::isLargePiece(event);
     queue_.push(std::move(event));
-    // Reports of one round of the engine wake the delegate's queue once, at the end of the round; a large
-    // piece wakes it at once (a round can last a whole download).
+    // Reports of one round of the engine wake the delegate's queue once, at the end of the round, unless
+    // enough of the body waits (a round can last a whole download).
     LoadingEngine* engine = LoadingEngine::drivingEngine();
-    if (!engine || large) return requestDrain();
+    if (!engine || queue_.wantsDeliveryNow()) return requestDrain();
     {
         std::lock_guard lock(mutex_);
         if (std::exchange(drainDeferred_, true)) return;

@@ -441,15 +441,7 @@ TEST_F(URLSessionTests, LargeRepliesArriveWholeAndTheirProgressAddsUp) {
 TEST_F(URLSessionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
     constexpr std::size_t kSize = 64 * 1024 * 1024;
     auto sent = std::make_shared<std::atomic<std::size_t>>(0);
-    server.handle("/fast-reply", [sent](const httplib::Request&, httplib::Response& response) {
-        auto slice = std::make_shared<std::string>(256 * 1024, 'f');
-        response.set_content_provider(kSize, "application/octet-stream",
-                                      [sent, slice](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                          const std::size_t count = std::min(slice->size(), kSize - offset);
-                                          *sent = offset + count;
-                                          return sink.write(slice->data(), count);
-                                      });
-    });
+    server.serveBytes("/fast-reply", kSize, sent);
     std::shared_ptr<URLSession> session;
     std::shared_ptr<RecordingSessionDelegate> delegate;
     std::tie(session, delegate) = makeSession();
