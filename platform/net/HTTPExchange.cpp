@@ -28,13 +28,17 @@ constexpr long kReceiveBufferSize = 512 * 1024;
 // small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
 
-// Spare piece buffers kept for later pieces (4 MB): enough for a few parallel downloads whose owners take
-// the pieces as fast as they come.
-constexpr std::size_t kKeptPieceBuffers = 8;
+// Spare piece buffers kept for later pieces (8 MB at most, given back on memory warnings): six parallel
+// downloads at full speed lend 10 to 20 of them at once, and every buffer beyond those kept is memory
+// the next piece must fault in afresh.
+constexpr std::size_t kKeptPieceBuffers = 16;
 
 ReceivedPiecePool& piecePool() {
-    static auto* pool = new std::shared_ptr<ReceivedPiecePool>(
-        std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers));
+    static auto* pool = [] {
+        auto made = std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers);
+        made->giveBackSpareBuffersOnMemoryWarnings();
+        return new std::shared_ptr<ReceivedPiecePool>(std::move(made));
+    }();
     return **pool;
 }
 // Bodies in memory up to this size leave with the head, in one send (curl joins no larger ones): a server
