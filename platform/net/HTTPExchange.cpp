@@ -186,6 +186,12 @@ void HTTPExchange::cancel() {
 }
 
 void HTTPExchange::setPaused(PauseReason reason, bool paused) {
+    // Held back from the engine's own thread (by an owner that falls behind, told within the round that
+    // reads for it), the transfer takes no more bytes from its next write on, since that round may go on
+    // reading for as long as the socket stays readable; curl is told at the round's start as usual.
+    if (paused && engine_->isDriving()) {
+        if (Transfer* t = transfer_.get(); t && !t->finished) t->pauseReasons |= reason;
+    }
     engine_->perform([self = shared_from_this(), reason, paused] {
         Transfer* t = self->transfer_.get();
         if (!t || t->finished) return;
@@ -543,6 +549,8 @@ std::size_t ExchangeCallbacks::onWrite(char* data, std::size_t size, std::size_t
     HTTPExchange* self = exchangeOf(user);
     const std::size_t length = size * count;
     HTTPExchange::Transfer& t = *self->transfer_;
+    // A held transfer takes nothing more; curl keeps these bytes and hands them again once it resumes.
+    if (t.pauseReasons) return CURL_WRITEFUNC_PAUSE;
     t.lastActivity = Clock::now();
     if (t.held && !t.released) {
         if (t.heldBody.length() + length > kHeldBodyLimit) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -461,6 +462,32 @@ TEST_F(URLSessionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
     EXPECT_EQ(task->countOfBytesReceived(), static_cast<std::int64_t>(kSize));
     EXPECT_LT(sentAtFirstPiece, kSize / 4);
     EXPECT_LE(largestPiece, 512u * 1024);  // one of the loading thread's buffers at most
+}
+
+// A delegate that falls behind holds the reply back at once, even within a round that would go on reading:
+// what is read ahead of it stays within the hold-back limit (8 MB) and the sockets' buffers.
+TEST_F(URLSessionTests, ADelegateThatFallsBehindHoldsTheReplyBackAtOnce) {
+    constexpr std::size_t kSize = 96 * 1024 * 1024;
+    constexpr std::size_t kFar = 32 * 1024 * 1024;
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    server.serveBytes("/unread-reply", kSize, sent);
+    std::shared_ptr<URLSession> session;
+    std::shared_ptr<RecordingSessionDelegate> delegate;
+    std::tie(session, delegate) = makeSession();
+    std::promise<void> caughtUp;
+    std::shared_future<void> caughtUpLater = caughtUp.get_future().share();
+    std::atomic<std::size_t> received{0};
+    delegate->onData = [&](URLSessionDataTask&, const Data& data) {
+        if (received.fetch_add(data.length()) == 0) caughtUpLater.wait();
+    };
+    session->dataTaskWithRequest(requestFor("/unread-reply"))->resume();
+    // The server gets far ahead of the stuck delegate only if nothing holds the reply back; the bound
+    // wait is what "never" can be here.
+    EXPECT_FALSE(waitFor([&] { return sent->load() >= kFar; }, 0.5));
+    caughtUp.set_value();
+    ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(received.load(), kSize);
 }
 
 TEST_F(URLSessionTests, ADownloadCancelledMidwayLeavesNoFile) {
