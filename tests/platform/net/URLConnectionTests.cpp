@@ -370,7 +370,7 @@ TEST_F(URLConnectionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
     load(requestFor(server, "/fast-reply"), delegate);
     EXPECT_FALSE(delegate->error);
     EXPECT_EQ(received, kSize);
-    EXPECT_LT(sentAtFirstPiece, kSize / 4);
+    EXPECT_LT(sentAtFirstPiece, kSize / 2);  // held back at 8 MB waiting, whatever the delegate's pace
 }
 
 TEST_F(URLConnectionTests, SendsASmallBodyInMemoryWithTheHeadAndALargeOneWhole) {

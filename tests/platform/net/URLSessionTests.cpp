@@ -460,7 +460,7 @@ TEST_F(URLSessionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
     EXPECT_FALSE(delegate->error);
     EXPECT_EQ(received, kSize);
     EXPECT_EQ(task->countOfBytesReceived(), static_cast<std::int64_t>(kSize));
-    EXPECT_LT(sentAtFirstPiece, kSize / 4);
+    EXPECT_LT(sentAtFirstPiece, kSize / 2);  // held back at 8 MB waiting, whatever the delegate's pace
     EXPECT_LE(largestPiece, 512u * 1024);  // one of the loading thread's buffers at most
 }
 
