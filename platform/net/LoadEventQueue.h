@@ -85,8 +85,10 @@ public:
 private:
     static constexpr std::size_t kHoldBackAbove = 8 * 1024 * 1024;
     static constexpr std::size_t kResumeBelow = 2 * 1024 * 1024;
-    // Two of the loading thread's pieces: a wake-up of the owner for every other piece or so.
-    static constexpr std::size_t kDeliverAtOnceFrom = 1024 * 1024;
+    // Four of the loading thread's pieces: parallel downloads wake their owners about as often as when
+    // all came at a round's end (fewer wake-ups cost the loading thread less), and lend few enough buffers
+    // that the pool's spare ones serve them.
+    static constexpr std::size_t kDeliverAtOnceFrom = 2 * 1024 * 1024;
     static constexpr std::size_t kLargestJoinedPiece = 64 * 1024;
 
     const std::function<void(bool)> holdBack_;
