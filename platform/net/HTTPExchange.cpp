@@ -30,8 +30,8 @@ constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
 
 // Spare piece buffers kept for later pieces (8 MB at most, given back on memory warnings): six parallel
-// downloads at full speed lend 10 to 20 of them at once, and every buffer beyond those kept is memory
-// the next piece must fault in afresh.
+// downloads at full speed lend 10 to 30 of them at once, and every buffer beyond those kept is memory
+// a later piece may have to fault in afresh.
 constexpr std::size_t kKeptPieceBuffers = 16;
 
 ReceivedPiecePool& piecePool() {
