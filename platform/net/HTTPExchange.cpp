@@ -29,13 +29,17 @@ constexpr long kReceiveBufferSize = 512 * 1024;
 // small pages ("moved", "who are you?"), and the reply is usually replaced anyway.
 constexpr std::size_t kHeldBodyLimit = 64 * 1024;
 
-// Spare piece buffers kept for later pieces (4 MB): enough for a few parallel downloads whose owners take
-// the pieces as fast as they come.
-constexpr std::size_t kKeptPieceBuffers = 8;
+// Spare piece buffers kept for later pieces (8 MB at most, given back on memory warnings): six parallel
+// downloads at full speed lend 10 to 30 of them at once, and every buffer beyond those kept is memory
+// a later piece may have to fault in afresh.
+constexpr std::size_t kKeptPieceBuffers = 16;
 
 ReceivedPiecePool& piecePool() {
-    static auto* pool = new std::shared_ptr<ReceivedPiecePool>(
-        std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers));
+    static auto* pool = [] {
+        auto made = std::make_shared<ReceivedPiecePool>(static_cast<std::size_t>(kReceiveBufferSize), kKeptPieceBuffers);
+        made->giveBackSpareBuffersOnMemoryWarnings();
+        return new std::shared_ptr<ReceivedPiecePool>(std::move(made));
+    }();
     return **pool;
 }
 // Bodies in memory up to this size leave with the head, in one send (curl joins no larger ones): a server
@@ -253,6 +257,12 @@ void HTTPExchange::cancel() {
 }
 
 void HTTPExchange::setPaused(PauseReason reason, bool paused) {
+    // Held back from the engine's own thread (by an owner that falls behind, told within the round that
+    // reads for it), the transfer takes no more bytes from its next write on, since that round may go on
+    // reading for as long as the socket stays readable; curl is told at the round's start as usual.
+    if (paused && engine_->isDriving()) {
+        if (Transfer* t = transfer_.get(); t && !t->finished) t->pauseReasons |= reason;
+    }
     engine_->perform([self = shared_from_this(), reason, paused] {
         Transfer* t = self->transfer_.get();
         if (!t || t->finished) return;
@@ -426,13 +436,19 @@ void HTTPExchange::complete(int curlCode) {
 void HTTPExchange::gather(const char* data, std::size_t length) {
     Transfer& t = *transfer_;
     ReceivedPiecePool& pool = piecePool();
-    if (t.piece && t.piece->size() + length > pool.bufferCapacity()) reportPiece();
-    if (!observer_) return;
-    if (length > pool.bufferCapacity()) return observer_->exchangeDidReceiveData(*this, Data(data, length));
-    if (!t.piece) t.piece = pool.take();
+    const std::size_t capacity = pool.bufferCapacity();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    t.piece->insert(t.piece->end(), bytes, bytes + length);
-    if (std::exchange(t.pieceReportScheduled, true)) return;
+    // Pieces are filled to the brim, and a full one goes on at once rather than with the round's next
+    // write: nothing more fits, and holding it only keeps its buffer from coming back sooner.
+    while (length > 0 && observer_) {
+        if (!t.piece) t.piece = pool.take();
+        const std::size_t part = std::min(length, capacity - t.piece->size());
+        t.piece->insert(t.piece->end(), bytes, bytes + part);
+        bytes += part;
+        length -= part;
+        if (t.piece->size() == capacity) reportPiece();
+    }
+    if (!t.piece || t.piece->empty() || std::exchange(t.pieceReportScheduled, true)) return;
     engine_->atEndOfRound([self = shared_from_this()] {
         if (self->transfer_) self->transfer_->pieceReportScheduled = false;
         self->reportPiece();
@@ -605,6 +621,8 @@ std::size_t ExchangeCallbacks::onWrite(char* data, std::size_t size, std::size_t
     HTTPExchange* self = exchangeOf(user);
     const std::size_t length = size * count;
     HTTPExchange::Transfer& t = *self->transfer_;
+    // A held transfer takes nothing more; curl keeps these bytes and hands them again once it resumes.
+    if (t.pauseReasons) return CURL_WRITEFUNC_PAUSE;
     t.lastActivity = Clock::now();
     if (t.held && !t.released) {
         if (t.heldBody.length() + length > kHeldBodyLimit) {

@@ -6,6 +6,11 @@ bool isFinal(const LoadEvent& event) {
     return std::holds_alternative<load_event::Finished>(event) || std::holds_alternative<load_event::Failed>(event);
 }
 
+bool LoadEventQueue::wantsDeliveryNow() const {
+    std::lock_guard lock(mutex_);
+    return waitingBytes_ >= kDeliverAtOnceFrom;
+}
+
 // holdBack_ is called under the lock, so that holding back and letting go reach the load in the order
 // they were decided; it only passes the word on and never calls back into the queue.
 bool LoadEventQueue::push(LoadEvent event) {

@@ -71,6 +71,11 @@ public:
     // `holdBack(true)` when too many received bytes wait, `holdBack(false)` once few do again.
     explicit LoadEventQueue(std::function<void(bool)> holdBack) : holdBack_(std::move(holdBack)) {}
 
+    // Whether the body bytes waiting are worth a delivery at once rather than at the end of the loading
+    // thread's round, which goes on reading for as long as its sockets stay readable (a whole download, on
+    // a fast link): its pieces would all wait for its end, each holding a buffer.
+    bool wantsDeliveryNow() const;
+
     // Answers whether the queue was empty, i.e. whether the owner must arrange a delivery.
     bool push(LoadEvent event);
     std::optional<LoadEvent> pop();
@@ -80,6 +85,10 @@ public:
 private:
     static constexpr std::size_t kHoldBackAbove = 8 * 1024 * 1024;
     static constexpr std::size_t kResumeBelow = 2 * 1024 * 1024;
+    // Four of the loading thread's pieces: parallel downloads wake their owners about as often as when
+    // all came at a round's end (fewer wake-ups cost the loading thread less), and lend few enough buffers
+    // that the pool's spare ones serve them.
+    static constexpr std::size_t kDeliverAtOnceFrom = 2 * 1024 * 1024;
     static constexpr std::size_t kLargestJoinedPiece = 64 * 1024;
 
     const std::function<void(bool)> holdBack_;

@@ -1,9 +1,16 @@
 #include "platform/net/ReceivedPiecePool.h"
 
+#include "platform/foundation/MemoryWarning.h"
+#include "platform/foundation/NotificationCenter.h"
+
 namespace ql::ns {
 
 ReceivedPiecePool::ReceivedPiecePool(std::size_t bufferCapacity, std::size_t keptBuffers)
     : capacity_(bufferCapacity), kept_(keptBuffers) {}
+
+ReceivedPiecePool::~ReceivedPiecePool() {
+    if (memoryWarningObserver_) NotificationCenter::defaultCenter().removeObserver(memoryWarningObserver_.get());
+}
 
 std::unique_ptr<ReceivedPiecePool::Buffer> ReceivedPiecePool::take() {
     {
@@ -46,6 +53,22 @@ void ReceivedPiecePool::giveBack(std::unique_ptr<Buffer> buffer) {
 std::size_t ReceivedPiecePool::keptBufferCount() const {
     std::lock_guard lock(mutex_);
     return spare_.size();
+}
+
+void ReceivedPiecePool::giveBackSpareBuffersOnMemoryWarnings() {
+    std::weak_ptr<ReceivedPiecePool> weak = weak_from_this();
+    auto observer = NotificationCenter::defaultCenter().addObserverForName(
+        MemoryWarningNotification, nullptr, nullptr, [weak](const Notification&) {
+            if (auto pool = weak.lock()) pool->releaseSpareBuffers();
+        });
+    std::lock_guard lock(mutex_);
+    memoryWarningObserver_ = std::move(observer);
+}
+
+void ReceivedPiecePool::releaseSpareBuffers() {
+    std::vector<std::unique_ptr<Buffer>> released;  // freed outside the lock
+    std::lock_guard lock(mutex_);
+    released.swap(spare_);
 }
 
 }  // namespace ql::ns

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/Object.h"
 
 namespace ql::ns {
 
@@ -22,6 +23,7 @@ public:
 
     // Buffers of `bufferCapacity` bytes, at most `keptBuffers` of them kept while unused.
     ReceivedPiecePool(std::size_t bufferCapacity, std::size_t keptBuffers);
+    ~ReceivedPiecePool();
 
     std::size_t bufferCapacity() const { return capacity_; }
     // An empty buffer of the pool's capacity. Any thread, as the other calls.
@@ -33,12 +35,18 @@ public:
     void giveBack(std::unique_ptr<Buffer> buffer);
 
     std::size_t keptBufferCount() const;
+    // From now on, a memory warning gives every kept buffer back to the system (buffers lent out are kept
+    // again as they come back).
+    void giveBackSpareBuffersOnMemoryWarnings();
 
 private:
+    void releaseSpareBuffers();
+
     const std::size_t capacity_;
     const std::size_t kept_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Buffer>> spare_;  // the last given back on top: the warmest
+    std::shared_ptr<Object> memoryWarningObserver_;
 };
 
 }  // namespace ql::ns

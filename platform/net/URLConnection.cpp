@@ -265,9 +265,12 @@ void URLConnection::enqueue(LoadEvent event) {
         std::lock_guard lock(mutex_);
         if (ended_) return;
     }
-    if (!queue_.push(std::move(event))) return;  // a delivery is on its way already
+    const bool wasEmpty = queue_.push(std::move(event));
     // Reports of one round of the engine (a reply's head, body and end, often) reach the run loop together,
-    // with one wake-up at the end of the round.
+    // with one wake-up at the end of the round, unless enough of the body waits (a round can last a whole
+    // download).
+    if (queue_.wantsDeliveryNow()) return source_->signal();
+    if (!wasEmpty) return;  // a delivery is on its way already
     if (LoadingEngine* engine = LoadingEngine::drivingEngine()) {
         engine->atEndOfRound([source = source_] { source->signal(); });
         return;

@@ -429,9 +429,10 @@ void URLSessionTask::enqueue(LoadEvent event) {
         if (cancelled_) return;  // a report that crossed the cancellation
     }
     queue_.push(std::move(event));
-    // Reports of one round of the engine wake the delegate's queue once, at the end of the round.
+    // Reports of one round of the engine wake the delegate's queue once, at the end of the round, unless
+    // enough of the body waits (a round can last a whole download).
     LoadingEngine* engine = LoadingEngine::drivingEngine();
-    if (!engine) return requestDrain();
+    if (!engine || queue_.wantsDeliveryNow()) return requestDrain();
     {
         std::lock_guard lock(mutex_);
         if (std::exchange(drainDeferred_, true)) return;

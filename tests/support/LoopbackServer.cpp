@@ -270,13 +270,15 @@ void LoopbackServer::serveHeld(const std::string& path, std::shared_ptr<Gate> ga
     });
 }
 
-void LoopbackServer::serveBytes(const std::string& path, std::size_t size) {
+void LoopbackServer::serveBytes(const std::string& path, std::size_t size,
+                                std::shared_ptr<std::atomic<std::size_t>> sent) {
     auto pattern = std::make_shared<std::string>(kSlice + 23, '\0');
     for (std::size_t i = 0; i < pattern->size(); ++i) (*pattern)[i] = patternByte(i);
     handle(path, [=](const httplib::Request&, httplib::Response& response) {
         response.set_content_provider(size, "application/octet-stream",
-                                      [pattern, size](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                      [pattern, size, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                           const std::size_t count = std::min(kSlice, size - offset);
+                                          if (sent) *sent = offset + count;
                                           return sink.write(pattern->data() + offset % 23, count);
                                       });
     });

@@ -78,8 +78,10 @@ public:
     void serveInTwoParts(const std::string& path, std::string first, std::string rest, std::shared_ptr<Gate> gate);
     // No reply at all until the gate opens.
     void serveHeld(const std::string& path, std::shared_ptr<Gate> gate);
-    // `size` bytes of a repeating pattern (see patternByte), with a Content-Length.
-    void serveBytes(const std::string& path, std::size_t size);
+    // `size` bytes of a repeating pattern (see patternByte), with a Content-Length; `sent`, when given,
+    // follows how far the server has written.
+    void serveBytes(const std::string& path, std::size_t size,
+                    std::shared_ptr<std::atomic<std::size_t>> sent = nullptr);
     static char patternByte(std::size_t offset) { return static_cast<char>('a' + offset % 23); }
 
     // A gate the server opens itself when it stops, so that no held reply outlives the test.

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/foundation/MemoryWarning.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/net/ReceivedPiecePool.h"
 
 using namespace ql::ns;
@@ -84,4 +86,33 @@ TEST(ReceivedPiecePoolTests, KeepsAtMostItsShareOfBuffersOfItsOwnSize) {
     pool->giveBack(nullptr);
     pool->giveBack(std::make_unique<ReceivedPiecePool::Buffer>(10));
     EXPECT_EQ(pool->keptBufferCount(), 2u);
+}
+
+TEST(ReceivedPiecePoolTests, AMemoryWarningGivesTheKeptBuffersBack) {
+    auto pool = std::make_shared<ReceivedPiecePool>(1024, 4);
+    const auto keepTwo = [&] {
+        std::vector<Data> pieces;
+        for (int i = 0; i < 2; ++i) {
+            auto buffer = pool->take();
+            fill(*buffer, 512, 1);
+            pieces.push_back(pool->hand(buffer));
+        }
+    };
+    keepTwo();
+    NotificationCenter::defaultCenter().post(MemoryWarningNotification);
+    EXPECT_EQ(pool->keptBufferCount(), 2u);  // not asked to
+    pool->giveBackSpareBuffersOnMemoryWarnings();
+    auto lent = pool->take();
+    fill(*lent, 512, 2);
+    Data outstanding = pool->hand(lent);
+    NotificationCenter::defaultCenter().post(MemoryWarningNotification);
+    EXPECT_EQ(pool->keptBufferCount(), 0u);
+    // A piece still lent comes back afterwards, and later pieces are kept again.
+    outstanding = Data();
+    EXPECT_EQ(pool->keptBufferCount(), 1u);
+    keepTwo();
+    EXPECT_EQ(pool->keptBufferCount(), 2u);
+    // A pool that is gone no longer hears warnings.
+    pool.reset();
+    NotificationCenter::defaultCenter().post(MemoryWarningNotification);
 }

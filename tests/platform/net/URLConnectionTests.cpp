@@ -354,6 +354,25 @@ TEST_F(URLConnectionTests, ReadsChunkedAndContentLengthBodies) {
         EXPECT_EQ(static_cast<char>(sized->body.bytes()[i]), LoopbackServer::patternByte(i));
 }
 
+// A reply that keeps coming keeps the loading thread reading within one round; its pieces still reach the
+// delegate while it is being read, not when it ends (which held the whole body in memory first).
+TEST_F(URLConnectionTests, PiecesOfAFastReplyArriveWhileItIsStillBeingRead) {
+    constexpr std::size_t kSize = 64 * 1024 * 1024;
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    server.serveBytes("/fast-reply", kSize, sent);
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    std::size_t sentAtFirstPiece = 0;
+    std::size_t received = 0;
+    delegate->onData = [&](URLConnection&, const Data& data) {
+        if (received == 0) sentAtFirstPiece = sent->load();
+        received += data.length();
+    };
+    load(requestFor(server, "/fast-reply"), delegate);
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(received, kSize);
+    EXPECT_LT(sentAtFirstPiece, kSize / 2);  // held back at 8 MB waiting, whatever the delegate's pace
+}
+
 TEST_F(URLConnectionTests, SendsASmallBodyInMemoryWithTheHeadAndALargeOneWhole) {
     // The scripted server answers once it has read the head: whatever came with it is what one send held.
     std::mutex mutex;
