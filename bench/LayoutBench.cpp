@@ -223,10 +223,8 @@ void BM_LayoutPassOfAChain(benchmark::State& state) {
     state.SetComplexityN(count);
 }
 BENCHMARK(BM_LayoutPassOfAChain)
-    ->Arg(1000)
-    ->Arg(2000)
-    ->Arg(4000)
-    ->Arg(8000)
+    ->RangeMultiplier(2)
+    ->Range(1000, 8000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
@@ -242,10 +240,8 @@ void BM_ManySubviewsAddedAndReleased(benchmark::State& state) {
     state.SetComplexityN(count);
 }
 BENCHMARK(BM_ManySubviewsAddedAndReleased)
-    ->Arg(1000)
-    ->Arg(2000)
-    ->Arg(4000)
-    ->Arg(8000)
+    ->RangeMultiplier(2)
+    ->Range(1000, 8000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 

@@ -61,6 +61,14 @@ long minorPageFaults() {
     return usage.ru_minflt;
 }
 
+// Wake-ups and CPU per download, page faults per iteration and the bytes of all downloads.
+void reportDownloads(benchmark::State& state, const ql::bench::ProcessUsage& before, long faultsBefore) {
+    ql::bench::reportUsagePerRequest(state, before, kDownloads);
+    state.counters["faults/iter"] =
+        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
+    state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
+}
+
 // The baselines send the request the loading stack sends, header for header (it asks for compressed
 // replies), so that the server does the same work for both and the client decodes the same bytes.
 void setSameRequestAsTheStack(CURL* handle, const std::string& url) {
@@ -248,10 +256,7 @@ void runSessionDownloads(benchmark::State& state, bool toFiles) {
             (toFiles && counter->filed != kDownloads * kDownloadSize))
             state.SkipWithError("a download failed");
     }
-    ql::bench::reportUsagePerRequest(state, before, kDownloads);
-    state.counters["faults/iter"] =
-        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
-    state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
+    reportDownloads(state, before, faultsBefore);
     session->invalidateAndCancel();
 }
 
@@ -312,10 +317,7 @@ void runCurlMultiDownloads(benchmark::State& state, bool toFiles) {
     }
     for (CURL* handle : handles) curl_easy_cleanup(handle);
     curl_multi_cleanup(multi);
-    ql::bench::reportUsagePerRequest(state, before, kDownloads);
-    state.counters["faults/iter"] =
-        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
-    state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
+    reportDownloads(state, before, faultsBefore);
 }
 
 void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, false); }
@@ -456,10 +458,7 @@ void BM_ParallelDownloadsWithCurlMultiHandingPiecesOn(benchmark::State& state) {
     }
     for (CURL* handle : handles) curl_easy_cleanup(handle);
     curl_multi_cleanup(multi);
-    ql::bench::reportUsagePerRequest(state, before, kDownloads);
-    state.counters["faults/iter"] =
-        static_cast<double>(minorPageFaults() - faultsBefore) / static_cast<double>(state.iterations());
-    state.SetBytesProcessed(state.iterations() * kDownloads * static_cast<std::int64_t>(kDownloadSize));
+    reportDownloads(state, before, faultsBefore);
 }
 void BM_ParallelDownloadsToFilesWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, true); }
 
