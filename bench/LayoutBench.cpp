@@ -224,7 +224,7 @@ void BM_LayoutPassOfAChain(benchmark::State& state) {
 }
 BENCHMARK(BM_LayoutPassOfAChain)
     ->RangeMultiplier(2)
-    ->Range(1000, 8000)
+    ->Range(1024, 8192)
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
@@ -241,7 +241,7 @@ void BM_ManySubviewsAddedAndReleased(benchmark::State& state) {
 }
 BENCHMARK(BM_ManySubviewsAddedAndReleased)
     ->RangeMultiplier(2)
-    ->Range(1000, 8000)
+    ->Range(1024, 8192)
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
