@@ -154,7 +154,7 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     // Each key is written once: appended, then sorted in one go.
     ns::Dictionary attributes;
     attributes.reserve(12);
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(key, std::move(value)); };
     if (textAttachment_) {
         set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
         set(ui::AttachmentAttributeName, ns::Value(textAttachment_));

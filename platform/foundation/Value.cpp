@@ -110,7 +110,7 @@ const Value& Dictionary::operator[](std::string_view key) const {
     return v ? *v : nilValue();
 }
 
-void Dictionary::set(std::string key, Value value) {
+void Dictionary::set(DictionaryKey key, Value value) {
     auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
     if (it != entries_.end() && it->first == key) {
         it->second = std::move(value);
@@ -121,7 +121,7 @@ void Dictionary::set(std::string key, Value value) {
 
 Value& Dictionary::operator[](std::string_view key) {
     auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
-    if (it == entries_.end() || it->first != key) it = entries_.emplace(it, std::string(key), Value());
+    if (it == entries_.end() || it->first != key) it = entries_.emplace(it, key, Value());
     return it->second;
 }
 
@@ -139,7 +139,7 @@ std::vector<std::string> Dictionary::keys() const {
     return out;
 }
 
-void Dictionary::appendUnsorted(std::string key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
+void Dictionary::appendUnsorted(DictionaryKey key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
 
 void Dictionary::finishAppending() {
     // A stable sort keeps insertion order among equal keys, so the last duplicate can win. Parsed
