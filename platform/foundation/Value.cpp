@@ -29,8 +29,35 @@ struct DoomedNode {
     void* node;
 };
 
+// The containers waiting to be taken down, last in first out. Most teardowns meet only a few (a
+// dictionary of attributes holding some objects), which wait here without a heap list.
+class DoomedNodes {
+public:
+    void push(DoomedNode node) {
+        if (count_ < inlineCapacity) inline_[count_++] = node;
+        else spilled_.push_back(node);
+    }
+    bool pop(DoomedNode& node) {
+        // Those spilled came after the inline ones.
+        if (!spilled_.empty()) {
+            node = spilled_.back();
+            spilled_.pop_back();
+            return true;
+        }
+        if (count_ == 0) return false;
+        node = inline_[--count_];
+        return true;
+    }
+
+private:
+    static constexpr std::size_t inlineCapacity = 16;
+    DoomedNode inline_[inlineCapacity];
+    std::size_t count_ = 0;
+    std::vector<DoomedNode> spilled_;
+};
+
 // The containers whose teardown is under way on this thread, if any (see Node::destroy).
-thread_local std::vector<DoomedNode>* doomedContainers = nullptr;
+thread_local DoomedNodes* doomedContainers = nullptr;
 
 bool isContainer(Value::Kind kind) {
     return kind == Value::Kind::Array || kind == Value::Kind::Dictionary || kind == Value::Kind::Set ||
@@ -44,18 +71,14 @@ void Value::Node::destroy(Kind kind, Node* node) {
     // thousand deep would take as many nested calls. Instead, containers met during a teardown wait in a
     // list of the outermost call, which takes them down one after the other.
     if (!isContainer(kind)) return destroyOne(kind, node);
-    if (doomedContainers) return doomedContainers->push_back({kind, node});
-    std::vector<DoomedNode> doomed;
+    if (doomedContainers) return doomedContainers->push({kind, node});
+    DoomedNodes doomed;
     doomedContainers = &doomed;
     struct Unlist {
         ~Unlist() { doomedContainers = nullptr; }
     } unlist;
     destroyOne(kind, node);
-    while (!doomed.empty()) {
-        const DoomedNode next = doomed.back();
-        doomed.pop_back();
-        destroyOne(next.kind, static_cast<Node*>(next.node));
-    }
+    for (DoomedNode next; doomed.pop(next);) destroyOne(next.kind, static_cast<Node*>(next.node));
 }
 
 void Value::Node::destroyOne(Kind kind, Node* node) {
@@ -84,6 +107,9 @@ const Value& nilValue() {
     return nil;
 }
 
+// Up to this many entries, a dictionary's find scans instead of searching.
+constexpr std::size_t scannedSize = 16;
+
 }  // namespace
 
 // ---- Dictionary ----
@@ -99,6 +125,14 @@ Dictionary::const_iterator Dictionary::lowerBound(std::string_view key) const {
 }
 
 const Value* Dictionary::find(std::string_view key) const {
+    // Most dictionaries are small: scanned, a key of another length is passed over without reading its
+    // bytes, which costs less than the byte comparisons of a binary search.
+    if (entries_.size() <= scannedSize) {
+        for (const Entry& entry : entries_)
+            if (entry.first.size() == key.size() && (key.empty() || std::memcmp(entry.first.data(), key.data(), key.size()) == 0))
+                return &entry.second;
+        return nullptr;
+    }
     auto it = lowerBound(key);
     return it != entries_.end() && it->first == key ? &it->second : nullptr;
 }
