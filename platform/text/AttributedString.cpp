@@ -171,7 +171,7 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
     runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(first), runs_.begin() + static_cast<std::ptrdiff_t>(past));
     for (std::size_t run = first; run < runs_.size(); ++run)
         runs_[run].location = runs_[run].location - range.length + replacement.length();
-    std::vector<Run> inserted = replacement.runs_;
+    auto inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
     runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
                  std::make_move_iterator(inserted.end()));
