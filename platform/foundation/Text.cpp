@@ -179,6 +179,13 @@ bool isASCIIWord(const unsigned char* s) {
     return (word & 0x8080808080808080u) == 0;
 }
 
+// Whether s[i] starts a well-formed three-byte sequence without a special case (the common CJK range:
+// no overlong form, no surrogate), which is told apart at once.
+bool isPlainThreeByteSequence(const unsigned char* s, std::size_t i, std::size_t n) {
+    const unsigned char c = s[i];
+    return c >= 0xE1 && c <= 0xEF && c != 0xED && n - i >= 3 && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80;
+}
+
 // The length of the well-formed sequence starting at s[i], whose first byte is 0x80 or more; 0 when it is
 // malformed (a stray or overlong form, a surrogate, past U+10FFFF, or cut off by the end).
 std::size_t sequenceLength(const unsigned char* s, std::size_t i, std::size_t n) {
@@ -219,6 +226,11 @@ std::optional<std::size_t> decodeWellFormed(std::string_view text, char16_t* out
             ++i;
             continue;
         }
+        if (isPlainThreeByteSequence(s, i, n)) {
+            *w++ = static_cast<char16_t>(((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
+            i += 3;
+            continue;
+        }
         const std::size_t length = sequenceLength(s, i, n);
         if (length == 0) return std::nullopt;
         std::uint32_t cp = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
@@ -247,6 +259,10 @@ bool isValidUTF8(std::string_view bytes) {
         }
         if (s[i] < 0x80) {
             ++i;
+            continue;
+        }
+        if (isPlainThreeByteSequence(s, i, n)) {
+            i += 3;
             continue;
         }
         const std::size_t length = sequenceLength(s, i, n);
