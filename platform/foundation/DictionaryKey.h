@@ -22,6 +22,19 @@ public:
     // The longest key kept inside the key (one more byte holds the terminating NUL).
     static constexpr std::size_t inlineCapacity = 23;
 
+    // A key of at most `fixedCopy` bytes whose text may be read that far from its start (a parser's padded
+    // buffer) is copied at that fixed size, which needs no call. Only a ValueArena makes the tag, and the
+    // key is made in place: a copy of it would read the bytes just written in pieces.
+    static constexpr std::size_t fixedCopy = 16;
+    class Padded {
+        friend class ValueArena;
+        Padded() = default;
+    };
+    DictionaryKey(Padded, const char* text, std::size_t size) noexcept : size_(static_cast<std::uint32_t>(size)), shared_(false) {
+        std::memcpy(inline_, text, fixedCopy);
+        inline_[size] = '\0';
+    }
+
     DictionaryKey() noexcept : size_(0), shared_(false) { inline_[0] = '\0'; }
     DictionaryKey(std::string_view text);
     DictionaryKey(const char* text) : DictionaryKey(std::string_view(text)) {}
@@ -93,16 +106,6 @@ public:
     friend std::ostream& operator<<(std::ostream& out, const DictionaryKey& key);
 
 private:
-    friend class ValueArena;
-    // A key of at most `fixedCopy` bytes whose text may be read that far from its start (a parser's padded
-    // buffer): copied at that fixed size, which needs no call.
-    static constexpr std::size_t fixedCopy = 16;
-    struct Padded {};
-    DictionaryKey(Padded, const char* text, std::size_t size) noexcept : size_(static_cast<std::uint32_t>(size)), shared_(false) {
-        std::memcpy(inline_, text, fixedCopy);
-        inline_[size] = '\0';
-    }
-
     // A long key's text, shared by every copy of the key and never changed.
     struct Heap {
         std::atomic<std::uint32_t> refs;

@@ -88,7 +88,7 @@ public:
             return appendLongKeyEntry(entries, key);
         // A short key is copied at the fixed size: a copy that needs no call.
         auto& entry = entries.emplace_back(std::piecewise_construct,
-                                           std::forward_as_tuple(DictionaryKey(DictionaryKey::Padded(), key.data(), key.size())),
+                                           std::forward_as_tuple(DictionaryKey::Padded(), key.data(), key.size()),
                                            std::forward_as_tuple());
         return entry.second;
     }
