@@ -92,9 +92,9 @@ private:
     void changeAttributes(ns::Range range, Change&& change);
 
     std::u16string text_;
-    // Cover the text without gaps, in order; none for an empty text. Most texts made by pieces have one or
-    // two runs, which need no allocation of their own.
-    ns::SmallVector<Run, 2> runs_;
+    // Cover the text without gaps, in order; none for an empty text. Most texts made by pieces have up to
+    // four runs, which need no allocation of their own.
+    ns::SmallVector<Run, 4> runs_;
 };
 
 }  // namespace ql::ct
