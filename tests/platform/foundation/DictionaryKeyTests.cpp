@@ -123,6 +123,17 @@ TEST(DictionaryKey, DictionariesKeepTheirOrderAndSerialisedForms) {
     EXPECT_EQ(read.asDictionary()->keys(), sorted);
     EXPECT_EQ(read, Value(built));
     EXPECT_EQ(JSONSerialization::dataWithJSONObject(read, 0, nullptr), json);
+    // A key taken out of a parsed tree outlives the tree, long keys (kept apart from the tree) included.
+    std::vector<DictionaryKey> kept;
+    {
+        const Value tree = JSONSerialization::JSONObjectWithData(
+            std::string_view(R"({"short":1,"sixteen-bytes-ok":2,"twenty-three-bytes-long":3,"a key well past twenty-three bytes":4})"), 0,
+            nullptr);
+        ASSERT_TRUE(tree.isDictionary());
+        for (const auto& [key, value] : *tree.asDictionary()) kept.push_back(key);
+    }
+    EXPECT_EQ((std::vector<std::string>(kept.begin(), kept.end())),
+              (std::vector<std::string>{"a key well past twenty-three bytes", "short", "sixteen-bytes-ok", "twenty-three-bytes-long"}));
     EXPECT_EQ(Dictionary({{"b", 1}, {"CTForegroundColor", 2}, {"a", 3}}).keys(),
               (std::vector<std::string>{"CTForegroundColor", "a", "b"}));
 }
