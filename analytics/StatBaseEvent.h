@@ -3,6 +3,9 @@
 // record was made (as a time stamp and as local date and time texts), its type, its session and whether
 // it is being sent.
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -26,6 +29,20 @@ public:
 
     // "date", "time" and, when there is one, "session_id".
     virtual ns::Dictionary attributes() const;
+
+    // A time value truncated toward zero and held within the integer's range, NaN as 0: time stamps come
+    // back from archives and from whoever fills a record, so they may be anything.
+    template <class Integer>
+    static Integer truncatedWithin(double value) {
+        constexpr Integer least = std::numeric_limits<Integer>::min();
+        constexpr Integer most = std::numeric_limits<Integer>::max();
+        if (std::isnan(value)) return 0;
+        if (value <= static_cast<double>(least)) return least;
+        if (value >= static_cast<double>(most)) return most;
+        return static_cast<Integer>(value);
+    }
+    // The time stamp in whole milliseconds, as the service takes it.
+    std::int64_t tsMilliseconds() const { return truncatedWithin<std::int64_t>(ts * 1000); }
 
     void encodeWithCoder(ns::KeyedArchiver& coder) const override;
     bool initWithCoder(ns::KeyedUnarchiver& coder) override;

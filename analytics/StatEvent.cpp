@@ -1,8 +1,5 @@
 #include "analytics/StatEvent.h"
 
-#include <cmath>
-#include <limits>
-
 #include "analytics/StatLog.h"
 #include "analytics/StatUtil.h"
 #include "analytics/WireField.h"
@@ -14,22 +11,13 @@ namespace ql {
 
 namespace {
 
-// Truncated toward zero and held within 32 bits: time stamps come back from archives, so they may be
-// anything.
-std::int32_t truncatedInt32(double value) {
-    if (std::isnan(value)) return 0;
-    if (value <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    if (value >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value);
-}
-
 std::string orNull(const std::optional<std::string>& text) { return text ? *text : "(null)"; }
 
 }  // namespace
 
 StatEvent::StatEvent() { type = "event"; }
 
-void StatEvent::updateDu() { du = truncatedInt32((ns::Clock::now() - ts) * 1000); }
+void StatEvent::updateDu() { du = truncatedWithin<std::int32_t>((ns::Clock::now() - ts) * 1000); }
 
 ns::Dictionary StatEvent::attributes() const {
     ns::Dictionary out = StatBaseEvent::attributes();
@@ -42,7 +30,7 @@ ns::Dictionary StatEvent::attributes() const {
         }
     }
     if (!values.empty()) out.set("values", ns::Value(values));
-    if (const std::int32_t seconds = truncatedInt32(ts); seconds != 0) out.set("ts", ns::Value(seconds));
+    if (const std::int32_t seconds = truncatedWithin<std::int32_t>(ts); seconds != 0) out.set("ts", ns::Value(seconds));
     if (event_id) out.set("tag", ns::Value(*event_id));
     if (acc >= 1) out.set("acc", ns::Value(acc));
     if (du >= 1) out.set("du", ns::Value(du));

@@ -230,6 +230,25 @@ BENCHMARK(BM_LayoutPassOfAChain)
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
+// A view given many subviews one after the other, then released with them: both should grow linearly.
+void BM_ManySubviewsAddedAndReleased(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        auto root = std::make_shared<View>(cg::Rect{0, 0, 320, 480});
+        for (int i = 0; i < count; ++i) root->addSubview(std::make_shared<View>(cg::Rect{0, 0, 20, 20}));
+        benchmark::DoNotOptimize(root->subviews().size());
+        root.reset();
+    }
+    state.SetComplexityN(count);
+}
+BENCHMARK(BM_ManySubviewsAddedAndReleased)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,8 +1,10 @@
 // The URL-loading stack against libcurl used directly, over loopback: 2,000 sequential small GETs on one
-// kept-alive connection (synchronous loads and session data tasks, next to one reused easy handle), and
+// kept-alive connection (synchronous loads and session data tasks, next to one reused easy handle, and
+// next to that handle behind the session's three hand-offs done bare), and
 // six parallel 10 MB downloads (session data tasks, next to a bare multi loop; and session download tasks,
 // next to a multi loop that writes the same files). Compare the times of each pair; the downloads also
-// report their throughput. The server runs in a child process, so that the
+// report their throughput. Three more read replies whose heads hold 1,000 to 16,000 fields, and "Set-Cookie"
+// fields of as many commas or cookies, whose time per item must not grow with the size. The server runs in a child process, so that the
 // counters (see ServerProcess.h) hold only the client's work; the downloads also count page faults.
 
 #include <benchmark/benchmark.h>
@@ -18,12 +20,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/net/HTTPCookie.h"
+#include "platform/net/HTTPCookieStorage.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLSession.h"
 #include "bench/ServerProcess.h"
@@ -118,6 +123,68 @@ void BM_SequentialGetsWithCurlEasy(benchmark::State& state) {
     }
     curl_easy_cleanup(handle);
     if (received != static_cast<std::size_t>(state.iterations()) * kRequests * 13) state.SkipWithError("short replies");
+    ql::bench::reportUsagePerRequest(state, before, kRequests);
+    state.SetItemsProcessed(state.iterations() * kRequests);
+}
+
+// The hand-offs a session task is made of, done as cheaply as threads allow, around the same reused easy
+// handle: the caller hands the GET to a loading thread, which performs it and hands the reply to a
+// delegate thread, which checks it and wakes the caller. What the session adds beyond this is its own.
+class BareSessionChain {
+public:
+    explicit BareSessionChain(const std::string& url) : handle_(curl_easy_init()) {
+        setSameRequestAsTheStack(handle_, url);
+        curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &countBytes);
+        curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &received_);
+        loading_ = std::thread([this] {
+            while (true) {
+                toLoading_.wait();
+                if (stopping_) return;
+                received_ = 0;
+                ok_ = curl_easy_perform(handle_) == CURLE_OK;
+                toDelegate_.signal();
+            }
+        });
+        delegate_ = std::thread([this] {
+            while (true) {
+                toDelegate_.wait();
+                if (stopping_) return;
+                ok_ = ok_ && received_ == 13;
+                toCaller_.signal();
+            }
+        });
+    }
+    ~BareSessionChain() {
+        stopping_ = true;
+        toLoading_.signal();
+        toDelegate_.signal();
+        loading_.join();
+        delegate_.join();
+        curl_easy_cleanup(handle_);
+    }
+    bool get() {
+        toLoading_.signal();
+        toCaller_.wait();
+        return ok_;
+    }
+
+private:
+    CURL* handle_;
+    std::size_t received_ = 0;
+    bool ok_ = false;
+    std::atomic<bool> stopping_{false};
+    DispatchSemaphore toLoading_{0}, toDelegate_{0}, toCaller_{0};
+    std::thread loading_, delegate_;
+};
+
+void BM_SequentialGetsWithBareSessionChain(benchmark::State& state) {
+    BareSessionChain chain(urlOf("/small"));
+    const auto before = ql::bench::ProcessUsage::now();
+    for (auto _ : state) {
+        for (int i = 0; i < kRequests; ++i) {
+            if (!chain.get()) state.SkipWithError("a transfer failed");
+        }
+    }
     ql::bench::reportUsagePerRequest(state, before, kRequests);
     state.SetItemsProcessed(state.iterations() * kRequests);
 }
@@ -252,11 +319,62 @@ void runCurlMultiDownloads(benchmark::State& state, bool toFiles) {
 void BM_ParallelDownloadsWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, false); }
 void BM_ParallelDownloadsToFilesWithCurlMulti(benchmark::State& state) { runCurlMultiDownloads(state, true); }
 
+// One reply whose head holds `state.range(0)` distinct fields (short names, as a hostile server would send to
+// fit the most into curl's 300 KB of head). Reading a head must take time linear in its size: compare the
+// times per field across the sizes.
+void BM_ReplyHeadOfManyFields(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    std::string reply = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < count; ++i) reply += "h" + std::to_string(i) + ": v\r\n";
+    reply += "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+    ql::test::ScriptedServer server(reply);
+    const URLRequest request(URL::fromString(server.url("/head")));
+    for (auto _ : state) {
+        std::shared_ptr<URLResponse> response;
+        URLConnection::sendSynchronousRequest(request, &response, nullptr);
+        auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+        if (!http || http->headerFields().fields().size() != static_cast<std::size_t>(count) + 2)
+            state.SkipWithError("the head was not read whole");
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+// The cookies of one reply's "Set-Cookie" field: `state.range(0)` commas that start no cookie (read only), and
+// as many cookies read and stored. Both must take time linear in the field's size.
+void BM_SetCookieFieldOfManyCommas(benchmark::State& state) {
+    std::string field = "a=1";
+    for (std::int64_t i = 0; i < state.range(0); ++i) field += ",x";
+    const Dictionary fields{{"Set-Cookie", Value(field)}};
+    const URL url = *URL::fromString("http://www.example.com/");
+    for (auto _ : state) {
+        if (HTTPCookie::cookiesWithResponseHeaderFields(fields, url).size() != 1) state.SkipWithError("one cookie");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_StoringTheCookiesOfOneReply(benchmark::State& state) {
+    std::string field;
+    for (std::int64_t i = 0; i < state.range(0); ++i) field += (i ? ", c" : "c") + std::to_string(i) + "=v";
+    const Dictionary fields{{"Set-Cookie", Value(field)}};
+    const URL url = *URL::fromString("http://www.example.com/");
+    for (auto _ : state) {
+        HTTPCookieStorage storage;
+        storage.setCookies(HTTPCookie::cookiesWithResponseHeaderFields(fields, url), url, std::nullopt);
+        const std::size_t kept = std::min<std::size_t>(state.range(0), HTTPCookieStorage::kMostCookiesPerDomain);
+        if (storage.cookies().size() != kept) state.SkipWithError("cookies lost");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(BM_SetCookieFieldOfManyCommas)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoringTheCookiesOfOneReply)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplyHeadOfManyFields)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithCurlEasy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithSynchronousLoads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialGetsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SequentialGetsWithBareSessionChain)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsWithCurlMulti)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsWithSessionTasks)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelDownloadsToFilesWithCurlMulti)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -50,9 +50,26 @@ void NetMainQueueCourier::deliver() {
     }
     // Work may hand over more (a notification observer pausing the operation, say): it waits for a trip
     // of its own, after this one.
-    for (auto& each : work) {
+    std::size_t next = 0;
+    // Should a piece throw, what follows it is still owed: it goes back ahead of anything held since,
+    // and travels on a trip of its own.
+    struct KeepTheRest {
+        NetMainQueueCourier& courier;
+        std::vector<std::function<void()>>& work;
+        std::size_t& next;
+        ~KeepTheRest() {
+            if (next >= work.size()) return;
+            {
+                std::lock_guard lock(courier.mutex_);
+                courier.held_.insert(courier.held_.begin(), std::make_move_iterator(work.begin() + next),
+                                     std::make_move_iterator(work.end()));
+            }
+            courier.dispatch();
+        }
+    } keepTheRest{*this, work, next};
+    while (next < work.size()) {
+        auto each = std::move(work[next++]);
         each();
-        each = nullptr;
     }
 }
 

@@ -246,14 +246,26 @@ std::vector<std::string> partsOf(std::string_view selector) {
     return parts;
 }
 
+// An attribute's text, viewed in place when it is held as text (as the parser's are); other values are
+// written into `storage`. Nothing when absent.
+std::optional<std::string_view> attributeText(const RTHTMLParserNode& element, std::string_view key, std::string& storage) {
+    const ns::Value* value = element.attributes().find(key);
+    if (!value || value->isNil()) return std::nullopt;
+    if (value->isString()) return value->asString();
+    storage = value->stringValue();
+    return std::string_view(storage);
+}
+
 bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
-    const std::optional<std::string> classes = element.attributeForKey("class");
+    std::string storage;
+    const std::optional<std::string_view> classes = attributeText(element, "class", storage);
     return classes && !forEachWord(*classes, [name](std::string_view each) { return each != name; });
 }
 
 bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
     if (part.starts_with('#')) {
-        const std::optional<std::string> id = element.attributeForKey("id");
+        std::string storage;
+        const std::optional<std::string_view> id = attributeText(element, "id", storage);
         return id && *id == part.substr(1);
     }
     if (part.starts_with('.')) return hasClass(element, part.substr(1));
@@ -394,26 +406,50 @@ unsigned RTCSSStylesheet::weightForSelector(std::string_view selector) const {
     return weightOf(partsOf(selector));
 }
 
-std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParserNode& element) const {
-    std::vector<std::size_t> candidates;
-    const auto add = [&](const std::string& lastPart) {
-        if (auto found = complexRulesByLastPart_.find(lastPart); found != complexRulesByLastPart_.end())
-            candidates.insert(candidates.end(), found->second.begin(), found->second.end());
+template <typename Visit>
+void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element, Visit&& visit) const {
+    if (complexRulesByLastPart_.empty()) return;
+    // The lists of the selectors that end on the element's tag, classes or id. Most elements find one
+    // list or none, whose positions are in order already; only several lists are merged.
+    const std::vector<std::size_t>* first = nullptr;
+    std::vector<std::size_t> merged;
+    const auto add = [&](std::string_view lastPart) {
+        const auto found = complexRulesByLastPart_.find(lastPart);
+        if (found == complexRulesByLastPart_.end()) return;
+        if (!first) {
+            first = &found->second;
+            return;
+        }
+        if (merged.empty()) merged = *first;
+        merged.insert(merged.end(), found->second.begin(), found->second.end());
     };
     add(element.name());
-    if (const std::optional<std::string> classes = element.attributeForKey("class")) {
-        forEachWord(*classes, [&add](std::string_view name) {
-            add("." + std::string(name));
+    std::string storage;
+    std::string prefixed;
+    if (const std::optional<std::string_view> classes = attributeText(element, "class", storage)) {
+        forEachWord(*classes, [&](std::string_view name) {
+            prefixed.assign(1, '.').append(name);
+            add(prefixed);
             return true;
         });
     }
-    if (const std::optional<std::string> id = element.attributeForKey("id")) add("#" + *id);
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    std::vector<std::size_t> matching;
-    for (std::size_t position : candidates) {
-        if (matchesDescendantSelector(element, rules_[position].parts)) matching.push_back(position);
+    if (const std::optional<std::string_view> id = attributeText(element, "id", storage)) {
+        prefixed.assign(1, '#').append(*id);
+        add(prefixed);
     }
+    if (!first) return;
+    if (!merged.empty()) {
+        std::sort(merged.begin(), merged.end());
+        merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+    }
+    for (std::size_t position : merged.empty() ? *first : merged) {
+        if (matchesDescendantSelector(element, rules_[position].parts)) visit(position);
+    }
+}
+
+std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParserNode& element) const {
+    std::vector<std::size_t> matching;
+    forEachMatchingComplexRule(element, [&matching](std::size_t position) { matching.push_back(position); });
     return matching;
 }
 
@@ -439,7 +475,7 @@ std::string RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& elemen
         else if (value->isString()) add(value->asString());
         else add(value->stringValue());
     }
-    for (std::size_t position : matchingComplexRules(element)) add(std::to_string(position));
+    forEachMatchingComplexRule(element, [&add](std::size_t position) { add(std::to_string(position)); });
     return key;
 }
 

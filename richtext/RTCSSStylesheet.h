@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -66,13 +67,22 @@ private:
     const Rule* ruleFor(std::string_view selector) const;
     // The positions of the selectors of two or more parts that match the element, in definition order.
     std::vector<std::size_t> matchingComplexRules(const RTHTMLParserNode& element) const;
+    // The same handed to `visit` one by one, without a list: the cascade key of every element needs them.
+    template <typename Visit>
+    void forEachMatchingComplexRule(const RTHTMLParserNode& element, Visit&& visit) const;
+
+    // Looked up by views of the element's tag, class and id, so that no text is made per lookup.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
 
     std::unordered_map<std::string, std::size_t> index_;  // selector -> position in rules_
     std::vector<Rule> rules_;
     std::vector<std::string> orderedSelectors_;
     // Positions of the selectors with two or more parts, by their last part ("li", ".q", "#main"): an
     // element only looks at the selectors that can end on it, not at every rule of the document.
-    std::unordered_map<std::string, std::vector<std::size_t>> complexRulesByLastPart_;
+    std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>> complexRulesByLastPart_;
     std::uint64_t generation_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSStringHTML.h"
 #include "richtext/RTHTMLColors.h"
+#include "richtext/RTHTMLNodePool.h"
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
@@ -157,14 +158,20 @@ void RTHTMLAttributedStringBuilder::runOn(const std::shared_ptr<ns::DispatchQueu
     });
 }
 
-void RTHTMLAttributedStringBuilder::assemble(std::function<void()> work) { pendingAssembly_.push_back(std::move(work)); }
+void RTHTMLAttributedStringBuilder::assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element) {
+    pendingAssembly_.push_back({kind, std::move(element)});
+}
 
 void RTHTMLAttributedStringBuilder::handOverAssembly() {
     if (pendingAssembly_.empty()) return;
     runOn(stringAssemblyQueue_, [this] {
-        for (const std::function<void()>& piece : pendingAssembly_) {
+        for (const Assembly& piece : pendingAssembly_) {
             if (failed_) break;
-            piece();
+            switch (piece.kind) {
+            case Assembly::Kind::BodyText: appendBodyText(*piece.element); break;
+            case Assembly::Kind::FlushElement: flushElement(piece.element); break;
+            case Assembly::Kind::TrimDocumentEnd: trimDocumentEnd(); break;
+            }
         }
     });
     pendingAssembly_.clear();
@@ -182,7 +189,7 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
     runOn(treeBuildingQueue_, [this] {
         for (Event& event : pendingEvents_) {
             switch (event.kind) {
-            case Event::Kind::Start: startElement(event.text, event.attributes); break;
+            case Event::Kind::Start: startElement(event.text, std::move(event.attributes)); break;
             case Event::Kind::End: endElement(event.text); break;
             case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
             case Event::Kind::CDATA: foundCDATA(event.text); break;
@@ -197,8 +204,13 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
 
 void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, std::string_view elementName,
                                                           const ns::Dictionary& attributes) {
+    parserDidStartElementTakingAttributes(parser, elementName, ns::Dictionary(attributes));
+}
+
+void RTHTMLAttributedStringBuilder::parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName,
+                                                                          ns::Dictionary&& attributes) {
     if (failed_) return parser.abortParsing();
-    post({Event::Kind::Start, std::string(elementName), attributes});
+    post({Event::Kind::Start, std::string(elementName), std::move(attributes)});
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
@@ -228,9 +240,10 @@ void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({
 
 // ---- The tree ----
 
-void RTHTMLAttributedStringBuilder::startElement(const std::string& name, const ns::Dictionary& attributes) {
+void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Dictionary attributes) {
     if (ignoreParseEvents_) return;
-    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, attributes, options_);
+    // The event's attributes move into the node, which is the only one that keeps them.
+    std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, std::move(attributes), options_, nodePool_);
     std::shared_ptr<RTHTMLParserNode> previousLast;
     if (currentTag_) {
         node->inheritAttributesFromElement(*currentTag_);
@@ -291,21 +304,16 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
             if (std::dynamic_pointer_cast<RTBreakHTMLElement>(element)) return;
         }
     }
-    auto text = std::make_shared<RTTextHTMLElement>(std::move(characters));
+    auto text = makePooledNode<RTTextHTMLElement>(nodePool_, std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
     currentTag_->addChildNode(text);
-    if (currentTag_ == bodyElement_) {
-        assemble([this, text, body = bodyElement_] {
-            if (std::optional<ct::AttributedString> piece = text->attributedString()) appendPiece(*text, std::move(*piece));
-            body->setDidOutput(true);
-        });
-    }
+    if (currentTag_ == bodyElement_) assemble(Assembly::Kind::BodyText, std::move(text));
 }
 
 void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    currentTag_->addChildNode(std::make_shared<RTHTMLParserTextNode>(bytes));
+    currentTag_->addChildNode(makePooledNode<RTHTMLParserTextNode>(nodePool_, bytes));
 }
 
 std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current,
@@ -324,8 +332,8 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
         if (auto handler = tagEndHandlers_->find(name); handler != tagEndHandlers_->end()) handler->second();
     }
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
-        (currentTag_ == bodyElement_ || currentTag_->parentElement() == bodyElement_)) {
-        assemble([this, element = currentTag_] { flushElement(element); });
+        (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
+        assemble(Assembly::Kind::FlushElement, currentTag_);
     }
     if (closing == rootNode_) ignoreParseEvents_ = true;
     currentTag_ = closing->parentElement();
@@ -333,17 +341,26 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
 
 void RTHTMLAttributedStringBuilder::endDocument() {
     if (preserverDocumentTrailingSpaces_) return;
-    assemble([this] {
-        ct::AttributedString& text = *tmpString_;
-        const std::u16string& units = text.u16string();
-        const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();
-        std::uint64_t keep = units.size();
-        while (keep > 0 && blanks.characterIsMember(units[keep - 1])) --keep;
-        if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
-    });
+    assemble(Assembly::Kind::TrimDocumentEnd);
 }
 
 // ---- The text ----
+
+// A text that is a direct child of the body: its piece is appended as it comes.
+void RTHTMLAttributedStringBuilder::appendBodyText(RTHTMLElement& text) {
+    if (std::optional<ct::AttributedString> piece = text.attributedString()) appendPiece(text, std::move(*piece));
+    // The body is set once, so it is the text's parent still.
+    bodyElement_->setDidOutput(true);
+}
+
+void RTHTMLAttributedStringBuilder::trimDocumentEnd() {
+    ct::AttributedString& text = *tmpString_;
+    const std::u16string& units = text.u16string();
+    const ns::CharacterSet blanks = ns::CharacterSet::whitespaceCharacterSet();
+    std::uint64_t keep = units.size();
+    while (keep > 0 && blanks.characterIsMember(units[keep - 1])) --keep;
+    if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
+}
 
 void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLElement>& element) {
     if (!element->needsOutput()) return;

@@ -48,6 +48,7 @@
 #include "platform/ui/Color.h"
 #include "richtext/RTCSSStylesheet.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTHTMLNodePool.h"
 #include "richtext/RTHTMLOptionValues.h"
 #include "richtext/RTHTMLParser.h"
 #include "richtext/RichTextFontDescriptor.h"
@@ -84,6 +85,8 @@ public:
 
     // The parser's events, each handed to the tree queue in order.
     void parserDidStartElement(RTHTMLParser& parser, std::string_view elementName, const ns::Dictionary& attributes) override;
+    // The parser's attributes move into the event, and from there into the node.
+    void parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName, ns::Dictionary&& attributes) override;
     void parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) override;
     void parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) override;
     void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) override;
@@ -115,17 +118,25 @@ private:
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;
     const Cascade& cascadeFor(const RTHTMLElement& element);
-    void startElement(const std::string& name, const ns::Dictionary& attributes);
+    void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
     void foundCDATA(const std::string& bytes);
     void endDocument();
     // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
-    // queue in one piece when the batch is done, rather than one hand-over per element.
-    void assemble(std::function<void()> work);
+    // queue in one piece when the batch is done, rather than one hand-over per element. Each piece names
+    // what to do with which element, so queueing one makes nothing.
+    struct Assembly {
+        enum class Kind { BodyText, FlushElement, TrimDocumentEnd };
+        Kind kind;
+        std::shared_ptr<RTHTMLElement> element;
+    };
+    void assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element = nullptr);
     void handOverAssembly();
     // On the assembly queue.
+    void appendBodyText(RTHTMLElement& text);
     void flushElement(const std::shared_ptr<RTHTMLElement>& element);
+    void trimDocumentEnd();
     void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
 
     // Runs `work` on the queue and returns once it has run; once some work has thrown, later work is
@@ -158,6 +169,8 @@ private:
     RTWillFlushCallback willFlushCallback_;
     bool shouldProcessCustomHTMLAttributes_ = false;
 
+    // The tree's nodes are made here; nodes that outlive the build keep it.
+    std::shared_ptr<RTHTMLNodePool> nodePool_ = RTHTMLNodePool::create();
     std::shared_ptr<RTHTMLElement> rootNode_;
     std::shared_ptr<RTHTMLElement> bodyElement_;
     std::shared_ptr<RTHTMLElement> currentTag_;
@@ -168,7 +181,7 @@ private:
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
-    std::vector<std::function<void()>> pendingAssembly_;  // tree queue only
+    std::vector<Assembly> pendingAssembly_;              // tree queue only
 
 
     bool failed_ = false;

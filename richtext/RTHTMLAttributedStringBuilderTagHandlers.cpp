@@ -99,9 +99,9 @@ void RTHTMLAttributedStringBuilder::registerTagStartHandlers() {
     const Handler list = [this] {
         RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
         style.firstLineHeadIndent = style.headIndent;
-        RichTextParagraphStyle::TextLists lists = style.textLists.value_or(RichTextParagraphStyle::TextLists());
-        lists.push_back(currentTag_->listStyle());
-        style.textLists = std::move(lists);
+        // The element's own style object: its lists are its own to extend.
+        if (!style.textLists) style.textLists.emplace();
+        style.textLists->push_back(currentTag_->listStyle());
     };
     handlers["ul"] = list;
     handlers["ol"] = list;

@@ -27,8 +27,8 @@ double RTHTMLElement::leadingNumber(std::string_view text) {
     return value;
 }
 
-RTHTMLElement::RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary&)
-    : RTHTMLParserNode(name, attributes) {
+RTHTMLElement::RTHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary&)
+    : RTHTMLParserNode(name, std::move(attributes)) {
     setIsElement();
     // The node has stored the attributes already.
     readBoxSize();
@@ -41,6 +41,10 @@ void RTHTMLElement::setAttributes(const ns::Dictionary& attributes) {
 
 void RTHTMLElement::readBoxSize() {
     // Read in place: every element and text comes here, and most have no size.
+    if (attributes().empty()) {
+        size_ = {};
+        return;
+    }
     const auto number = [this](std::string_view key) {
         const ns::Value* value = attributes().find(key);
         if (!value || value->isNil()) return 0.0;
@@ -211,16 +215,6 @@ double RTHTMLElement::currentTextSize() const {
         if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
     }
     return 0;
-}
-
-bool RTHTMLElement::didOutput() const {
-    std::lock_guard guard(outputLock_);
-    return didOutput_;
-}
-
-void RTHTMLElement::setDidOutput(bool didOutput) {
-    std::lock_guard guard(outputLock_);
-    didOutput_ = didOutput;
 }
 
 const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,6 +26,8 @@
 
 namespace ql {
 
+class RTHTMLNodePool;
+
 enum class RTHTMLElementDisplayStyle : std::uint64_t { Inline = 0, None = 1, Block = 2, ListItem = 3, Table = 4 };
 enum class RTHTMLElementFloatStyle : std::uint64_t { None = 0, Left = 1, Right = 2 };
 enum class RTHTMLElementFontVariant : std::uint64_t { Inherit = 0, Normal = 1, SmallCaps = 2 };
@@ -34,12 +35,14 @@ enum class RTHTMLElementFontVariant : std::uint64_t { Inherit = 0, Normal = 1, S
 class RTHTMLElement : public RTHTMLParserNode {
     QL_OBJECT(RTHTMLElement, RTHTMLParserNode)
 public:
-    RTHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+    RTHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options = {});
 
     // A new element of the class for the tag (exact spelling): a, br, hr, li, style and the attachment
-    // tags have their own; tags registered with RTTextAttachment make attachment elements.
-    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, const ns::Dictionary& attributes,
-                                                          const ns::Dictionary& options);
+    // tags have their own; tags registered with RTTextAttachment make attachment elements. Made in `pool`
+    // when given (RTHTMLNodePool.h).
+    static std::shared_ptr<RTHTMLElement> elementWithName(std::string_view name, ns::Dictionary attributes,
+                                                          const ns::Dictionary& options,
+                                                          const std::shared_ptr<RTHTMLNodePool>& pool = nullptr);
 
     // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
     void setAttributes(const ns::Dictionary& attributes) override;
@@ -203,8 +206,8 @@ public:
     void setSize(cg::Size size) { size_ = size; }
     const ns::Dictionary& styles() const;
     void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
-    bool didOutput() const;
-    void setDidOutput(bool didOutput);
+    bool didOutput() const { return didOutput_; }
+    void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
     const cg::EdgeInsets& margins() const { return margins_; }
     void setMargins(const cg::EdgeInsets& margins) { margins_ = margins; }
     const cg::EdgeInsets& padding() const { return padding_; }
@@ -231,8 +234,6 @@ protected:
     // The number a text starts with (after white space), as HTML attributes and CSS border widths are
     // read; 0 when there is none.
     static double leadingNumber(std::string_view text);
-    // Held while the element's text is handed out, and around the output flag.
-    std::recursive_mutex& outputLock() const { return outputLock_; }
     // Takes a style object another holder keeps; like an inherited one, it is copied before any change.
     void shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
     // The paragraph attributes of the element's texts marked as a list prefix, shared like them.
@@ -302,7 +303,6 @@ private:
     std::set<std::string> classNamesToIgnore_;
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
-    mutable std::recursive_mutex outputLock_;
     mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
     std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };

@@ -109,7 +109,6 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     };
     const auto paragraph = [this]() -> const RichTextParagraphStyle& { return *paragraphStyle_; };
     using P = RichTextParagraphStyle;
-    const std::shared_ptr<RTHTMLElement> parent = parentElement();
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
 
     // Declarations that came through applyStyles are held already, and read once for all their elements.
@@ -133,6 +132,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         } else if (*fontSize == "larger") {
             setPointSize(pointSize() * SizeStep);
         } else if (*fontSize == "inherit") {
+            const std::shared_ptr<RTHTMLElement> parent = parentElement();
             if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
         } else if (isCSSLengthValue(*fontSize)) {
             setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
@@ -274,9 +274,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             block->setBackgroundColor(backgroundColor_);
             backgroundColor_ = nullptr;
             RichTextParagraphStyle& own = mutableParagraphStyle();
-            RichTextParagraphStyle::TextBlocks blocks = own.textBlocks.value_or(RichTextParagraphStyle::TextBlocks());
-            blocks.push_back(std::move(block));
-            own.textBlocks = std::move(blocks);
+            if (!own.textBlocks) own.textBlocks.emplace();
+            own.textBlocks->push_back(std::move(block));
         }
     }
     if (const auto fontName = declarations.text(RTCSSProperty::CoreTextFontName)) font().setFontName(std::string(*fontName));

@@ -1,8 +1,8 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "platform/text/AttributeNames.h"
@@ -72,17 +72,62 @@ struct ParagraphValues {
     ns::Value blocks;
 };
 
+// Objects boxed as attribute values, and arrays of them. Boxing makes a value of its own each time; the
+// cache below hands out the values it made for the last few objects and arrays instead.
+class BoxedValues {
+public:
+    ns::Value object(const std::shared_ptr<ns::Object>& object) {
+        for (const auto& [held, value] : objects_)
+            if (held == object) return value;
+        ns::Value value(object);
+        remember(objects_, nextObject_, ObjectCapacity, {object, value});
+        return value;
+    }
+    template <typename T>
+    ns::Value array(const std::vector<std::shared_ptr<T>>& objects) {
+        const auto same = [&objects](const std::vector<std::shared_ptr<ns::Object>>& held) {
+            return std::equal(held.begin(), held.end(), objects.begin(), objects.end(),
+                              [](const auto& a, const auto& b) { return a.get() == b.get(); });
+        };
+        for (const auto& [held, value] : arrays_)
+            if (same(held)) return value;
+        std::vector<std::shared_ptr<ns::Object>> held(objects.begin(), objects.end());
+        ns::Array array;
+        array.reserve(held.size());
+        for (const auto& each : held) array.push_back(object(each));
+        ns::Value value(std::move(array));
+        remember(arrays_, nextArray_, ArrayCapacity, {std::move(held), value});
+        return value;
+    }
+
+private:
+    // Enough for the colours, lists and blocks of a question.
+    static constexpr std::size_t ObjectCapacity = 8;
+    static constexpr std::size_t ArrayCapacity = 4;
+    template <typename Entry>
+    static void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
+        if (entries.size() < capacity) entries.push_back(std::move(entry));
+        else entries[next] = std::move(entry);
+        next = (next + 1) % capacity;
+    }
+    std::vector<std::pair<std::shared_ptr<ns::Object>, ns::Value>> objects_;
+    std::size_t nextObject_ = 0;
+    std::vector<std::pair<std::vector<std::shared_ptr<ns::Object>>, ns::Value>> arrays_;
+    std::size_t nextArray_ = 0;
+};
+
 template <typename T>
-ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects) {
+ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects, BoxedValues* boxed) {
+    if (boxed) return boxed->array(objects);
     ns::Array array;
     array.reserve(objects.size());
     for (const auto& object : objects) array.push_back(ns::Value(std::static_pointer_cast<ns::Object>(object)));
     return ns::Value(std::move(array));
 }
 
-ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style) {
-    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists) : ns::Value(),
-            style.textBlocks ? objectArray(*style.textBlocks) : ns::Value()};
+ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style, BoxedValues* boxed) {
+    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
+            style.textBlocks ? objectArray(*style.textBlocks, boxed) : ns::Value()};
 }
 
 }  // namespace
@@ -92,17 +137,15 @@ public:
     // The values of a paragraph style object, made once while the last few styles are asked for again
     // (an element and its inline children share one object). The object is held, so it does not change.
     ParagraphValues paragraphValues(const std::shared_ptr<const RichTextParagraphStyle>& style) {
-        std::lock_guard guard(lock_);
         for (const auto& [held, values] : paragraphs_)
             if (held == style) return values;
-        ParagraphValues values = paragraphValuesOf(*style);
+        ParagraphValues values = paragraphValuesOf(*style, &boxed_);
         if (paragraphs_.size() < ParagraphCapacity) paragraphs_.emplace_back(style, values);
         else paragraphs_[nextParagraph_] = {style, values};
         nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
         return values;
     }
     std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
-        std::lock_guard guard(lock_);
         // Newest first: elements of one style tend to follow each other.
         for (std::size_t n = 0; n < entries_.size(); ++n) {
             const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
@@ -113,7 +156,6 @@ public:
     // The list marker attributes made from a snapshot, made once for every item that shares it.
     std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
                                                            const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
-        std::lock_guard guard(lock_);
         for (Entry& entry : entries_) {
             if (entry.attributes != text) continue;
             if (!entry.markerAttributes) entry.markerAttributes = make();
@@ -122,11 +164,26 @@ public:
         return make();
     }
     void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
-        std::lock_guard guard(lock_);
         Entry entry{std::move(style), std::move(attributes), nullptr};
         if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
         else entries_[next_] = std::move(entry);
         next_ = (next_ + 1) % Capacity;
+    }
+
+    // An object as an attribute value: the value made for it last time while it is among the last few.
+    ns::Value boxed(const std::shared_ptr<ns::Object>& object) { return boxed_.object(object); }
+    // The font a descriptor object matches, looked up once while it is among the last few asked for. The
+    // object is held, so it does not change.
+    ns::Value font(const std::shared_ptr<const RichTextFontDescriptor>& descriptor) {
+        for (std::size_t n = 0; n < fonts_.size(); ++n) {
+            const auto& [held, value] = fonts_[(nextFont_ + fonts_.size() - 1 - n) % fonts_.size()];
+            if (held == descriptor) return value;
+        }
+        ns::Value value = descriptor->matchingFontObject();
+        if (fonts_.size() < FontCapacity) fonts_.emplace_back(descriptor, value);
+        else fonts_[nextFont_] = {descriptor, value};
+        nextFont_ = (nextFont_ + 1) % FontCapacity;
+        return value;
     }
 
 private:
@@ -138,11 +195,14 @@ private:
         std::shared_ptr<const ns::Dictionary> markerAttributes;
     };
     static constexpr std::size_t ParagraphCapacity = 4;
-    std::mutex lock_;
     std::vector<Entry> entries_;
     std::size_t next_ = 0;
     std::vector<std::pair<std::shared_ptr<const RichTextParagraphStyle>, ParagraphValues>> paragraphs_;
     std::size_t nextParagraph_ = 0;
+    static constexpr std::size_t FontCapacity = 8;
+    std::vector<std::pair<std::shared_ptr<const RichTextFontDescriptor>, ns::Value>> fonts_;
+    std::size_t nextFont_ = 0;
+    BoxedValues boxed_;
 };
 
 std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttributesCache() {
@@ -151,51 +211,52 @@ std::shared_ptr<RTHTMLElement::TextAttributesCache> RTHTMLElement::makeTextAttri
 
 ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() const {
     const bool ui = usesUIKitAttributes();
-    // Each key is written once: appended, then sorted in one go.
+    ns::Value runDelegate;
+    if (textAttachment_) runDelegate = ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_));
+    ns::Value font;
+    if (fontDescriptor_) {
+        font = textAttributesCache_ ? textAttributesCache_->font(fontDescriptor_) : fontDescriptor_->matchingFontObject();
+        if (textAttachment_ && !font.isNil()) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
+    }
+    ParagraphValues paragraph;
+    if (paragraphStyle_)
+        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_, nullptr);
+    const auto box = [this](const std::shared_ptr<ui::Color>& color) {
+        return textAttributesCache_ ? textAttributesCache_->boxed(color) : ns::Value(color);
+    };
+
+    // Each key is written once, in the order of the typesetting keys, so that the finished dictionary
+    // needs no sorting (the view layer's keys are sorted when it is finished).
     ns::Dictionary attributes;
     attributes.reserve(12);
     const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(key, std::move(value)); };
+    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, box(textColor_));
     if (textAttachment_) {
-        set(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(textAttachment_)));
+        set(ct::RunDelegateAttributeName, std::move(runDelegate));
         set(ui::AttachmentAttributeName, ns::Value(textAttachment_));
-        set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
     }
-    if (fontDescriptor_) {
-        if (ns::Value font = fontDescriptor_->matchingFontObject(); !font.isNil()) {
-            if (textAttachment_) textAttachment_->adjustVerticalAlignmentForFont(font.asObject<ui::Font>()->ctFont());
-            // One font object serves both layers here; the keys coincide.
-            set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
-        }
-    }
-    if (link_) {
-        set(ui::LinkAttributeName, link_->boxed());
-        set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
-    }
-    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
-    if (strikeOut_) {
-        if (ui) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
-        else set(RTStrikethroughAttribute, ns::Value(true));
-    }
-    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
-    if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, ns::Value(textColor_));
-    if (backgroundColor_) set(ui ? ui::BackgroundColorAttributeName : RTBackgroundColorAttribute, ns::Value(backgroundColor_));
-    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
-    ParagraphValues paragraph;
-    if (paragraphStyle_) {
-        paragraph = textAttributesCache_ ? textAttributesCache_->paragraphValues(paragraphStyle_) : paragraphValuesOf(*paragraphStyle_);
-        set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
-    }
-    if (!shadows_.empty()) {
-        if (ui) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
-        else set(RTShadowsAttribute, ns::Value(shadows_));
-    }
+    if (ui && backgroundColor_) set(ui::BackgroundColorAttributeName, box(backgroundColor_));
+    // One font object serves both layers here; the keys coincide.
+    if (!font.isNil()) set(ui ? ui::FontAttributeName : ct::FontAttributeName, std::move(font));
     if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
-    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
-    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
-    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
-    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, ns::Value(backgroundStrokeColor_));
-    if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
+    if (link_) set(ui::LinkAttributeName, link_->boxed());
+    if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
+    if (ui && !shadows_.empty()) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
+    if (ui && strikeOut_) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
+    if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
+    if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
+    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
+    if (textAttachment_) set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
+    if (!ui && backgroundColor_) set(RTBackgroundColorAttribute, box(backgroundColor_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
+    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, box(backgroundStrokeColor_));
+    if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
+    if (link_) set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
+    if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
+    if (!ui && !shadows_.empty()) set(RTShadowsAttribute, ns::Value(shadows_));
+    if (!ui && strikeOut_) set(RTStrikethroughAttribute, ns::Value(true));
+    if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
+    if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
     attributes.finishAppending();
     return attributes;
 }
@@ -219,7 +280,6 @@ bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
 }
 
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
-    std::lock_guard guard(outputLock_);
     if (textContentAttributes_) return textContentAttributes_;
     // An attachment is the element's own, so its attributes are never shared.
     const bool shareable = textAttributesCache_ && !textAttachment_;
@@ -242,34 +302,33 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() cons
 }
 
 void RTHTMLElement::styleDidChange() {
-    std::lock_guard guard(outputLock_);
     textContentAttributes_.reset();
 }
 
 bool RTHTMLElement::needsOutput() const {
-    std::lock_guard guard(outputLock_);
     // Child by child rather than a copy of the list: this runs for every element the builder flushes.
-    const std::size_t count = childCount();
-    if (count == 0 && !childNodes()) return true;
-    for (std::size_t at = 0; at < count; ++at) {
-        auto element = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
-        if (element && element->displayStyle() != RTHTMLElementDisplayStyle::None && !element->didOutput()) return true;
+    if (!hasChildList()) return true;
+    for (const std::shared_ptr<RTHTMLParserNode>& node : children()) {
+        if (!node->isElement()) continue;
+        const auto& element = static_cast<const RTHTMLElement&>(*node);
+        if (element.displayStyle() != RTHTMLElementDisplayStyle::None && !element.didOutput()) return true;
     }
     return false;
 }
 
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock_);
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else {
-        std::shared_ptr<RTHTMLElement> previous;
+        const RTHTMLElement* previous = nullptr;
         // The children's texts do not change the child list, so it is walked in place.
-        for (std::size_t at = 0, count = childCount(); at < count; ++at) {
-            auto child = std::dynamic_pointer_cast<RTHTMLElement>(childNodeAtIndex(at));
-            if (!child || child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+        const auto children = this->children();
+        for (std::size_t at = 0, count = children.size(); at < count; ++at) {
+            if (!children[at]->isElement()) continue;
+            auto* child = static_cast<RTHTMLElement*>(children[at].get());
+            if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
             if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
                 child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
                 removeTrailingIgnorableWhitespace(text);

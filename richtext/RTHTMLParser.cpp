@@ -151,7 +151,7 @@ struct RTHTMLParser::Run {
             for (const xmlChar** a = attributes; a && a[0]; a += 2)
                 dictionary.appendUnsorted(std::string(text(a[0])), ns::Value(text(a[1])));
             dictionary.finishAppending();
-            run.delegate->parserDidStartElement(run.parser, text(name), dictionary);
+            run.delegate->parserDidStartElementTakingAttributes(run.parser, text(name), std::move(dictionary));
         });
     }
 

@@ -37,6 +37,12 @@ public:
     // (an attribute without a value has the empty text).
     virtual void parserDidStartElement(RTHTMLParser&, std::string_view /*elementName*/,
                                        const ns::Dictionary& /*attributes*/) {}
+    // What the parser calls for a start: a delegate that keeps the attributes takes them here instead of
+    // copying them; by default the call above.
+    virtual void parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName,
+                                                       ns::Dictionary&& attributes) {
+        parserDidStartElement(parser, elementName, attributes);
+    }
     virtual void parserDidEndElement(RTHTMLParser&, std::string_view /*elementName*/) {}
     // Character data, entities replaced; a run of text may come in several pieces.
     virtual void parserFoundCharacters(RTHTMLParser&, std::string_view /*characters*/) {}

@@ -4,21 +4,19 @@
 
 namespace ql {
 
-RTHTMLParserNode::RTHTMLParserNode(std::string_view name, const ns::Dictionary& attributes) : name_(name) {
-    // Virtual dispatch does not reach subclasses from here; they apply their own reading in their
-    // constructors.
-    RTHTMLParserNode::setAttributes(attributes);
-}
+// Virtual dispatch would not reach subclasses from here: they apply their own reading of the attributes
+// in their constructors.
+RTHTMLParserNode::RTHTMLParserNode(std::string_view name, ns::Dictionary attributes)
+    : name_(name), attributes_(std::move(attributes)) {}
 
 // Children are let go one generation at a time, so a deep tree is not freed by deep recursion.
 RTHTMLParserNode::~RTHTMLParserNode() {
-    std::vector<std::shared_ptr<RTHTMLParserNode>> pending;
-    if (children_) pending = std::move(*children_);
+    if (!children_) return;
+    ChildList pending = std::move(*children_);
     while (!pending.empty()) {
         std::shared_ptr<RTHTMLParserNode> node = std::move(pending.back());
         pending.pop_back();
         if (node.use_count() == 1) {
-            std::lock_guard lock(node->childLock_);
             if (node->children_) {
                 for (auto& child : *node->children_) pending.push_back(std::move(child));
                 node->children_.reset();
@@ -36,61 +34,52 @@ std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view ke
 }
 
 std::optional<RTHTMLParserNode::NodeList> RTHTMLParserNode::childNodes() const {
-    std::lock_guard lock(childLock_);
-    return children_;
+    if (!children_) return std::nullopt;
+    return NodeList(children_->begin(), children_->end());
 }
 
-std::size_t RTHTMLParserNode::childCount() const {
-    std::lock_guard lock(childLock_);
-    return children_ ? children_->size() : 0;
+std::span<const std::shared_ptr<RTHTMLParserNode>> RTHTMLParserNode::children() const {
+    if (!children_) return {};
+    return {children_->data(), children_->size()};
 }
 
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::lastChild() const {
-    std::lock_guard lock(childLock_);
     return children_ && !children_->empty() ? children_->back() : nullptr;
 }
 
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t index) const {
-    std::lock_guard lock(childLock_);
     return children_ && index < children_->size() ? (*children_)[index] : nullptr;
 }
 
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
-    child->setParentNode(std::static_pointer_cast<RTHTMLParserNode>(shared_from_this()));
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) {
-            // Most elements that have children have a few: room for them in one allocation.
-            children_.emplace();
-            children_->reserve(4);
-        }
-        children_->push_back(child);
+    // The same as setParentNode(shared_from_this()), without making a reference on the way.
+    std::weak_ptr<ns::Object> self = weak_from_this();
+    if (self.expired()) throw std::bad_weak_ptr();
+    child->parent_ = std::move(self);
+    if (!children_) {
+        // Most elements that have children have a few: room for them in one allocation.
+        children_.emplace(RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>(pool_));
+        children_->reserve(4);
     }
+    children_->push_back(child);
     childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) return;
-        // From the back: the import removes children it has just added, so a long child list is not scanned.
-        auto found = std::find(children_->rbegin(), children_->rend(), child);
-        if (found == children_->rend()) return;
-        (*found)->parent_.reset();
-        children_->erase(std::next(found).base());
-    }
+    if (!children_) return;
+    // From the back: the import removes children it has just added, so a long child list is not scanned.
+    auto found = std::find(children_->rbegin(), children_->rend(), child);
+    if (found == children_->rend()) return;
+    (*found)->parent_.reset();
+    children_->erase(std::next(found).base());
     childNodesDidChange();
 }
 
 void RTHTMLParserNode::removeAllChildNodes() {
-    NodeList removed;
-    {
-        std::lock_guard lock(childLock_);
-        if (!children_) return;
-        removed = std::move(*children_);
-        children_->clear();
-    }
+    if (!children_) return;
+    ChildList removed = std::move(*children_);
+    children_->clear();
     for (auto& child : removed) child->parent_.reset();
     childNodesDidChange();
 }

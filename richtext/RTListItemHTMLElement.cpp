@@ -1,7 +1,6 @@
 #include "richtext/RTListItemHTMLElement.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/text/AttributeNames.h"
 #include "platform/ui/Font.h"
@@ -25,9 +24,8 @@ std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
 
 }  // namespace
 
-RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes,
-                                             const ns::Dictionary& options)
-    : RTHTMLElement(name, attributes, options) {
+RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options)
+    : RTHTMLElement(name, std::move(attributes), options) {
     if (const ns::Value* value = options.find(NSBaseURLDocumentOption)) baseURLOption_ = *value;
     if (const ns::Value* value = options.find(RTMaxImageSize)) maxImageSizeOption_ = *value;
 }
@@ -43,7 +41,7 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const std::shared_ptr<RTHTMLElement> list = styles.empty() ? nullptr : enclosingList(*this);
     Indentation indentation{paragraphStyle(), fontDescriptor(), &styles, list ? list->listIndent() : 0, textScale(),
                             displayStyle(), displayStyle(), nullptr};
-    const std::shared_ptr<RTListItemHTMLElement> previous = styles.empty() ? nullptr : previousItem();
+    const RTListItemHTMLElement* previous = styles.empty() ? nullptr : previousItem();
     const Indentation* before = previous && previous->indentation_ ? &*previous->indentation_ : nullptr;
     const bool likePrevious = before && indentation.from && before->from == indentation.from && before->font == indentation.font &&
                               before->styles == &styles && &previous->styles() == &styles &&
@@ -60,15 +58,16 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     styleDidChange();
 }
 
-std::shared_ptr<RTListItemHTMLElement> RTListItemHTMLElement::previousItem() const {
+const RTListItemHTMLElement* RTListItemHTMLElement::previousItem() const {
     const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
     if (!parent) return nullptr;
     // White space and the like may stand between two items; a longer search would cost more than it saves.
     constexpr std::size_t Lookback = 4;
-    for (std::size_t at = parent->childCount(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
-        std::shared_ptr<RTHTMLParserNode> node = parent->childNodeAtIndex(at);
-        if (node.get() == this) continue;
-        if (auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(node)) return item;
+    const auto siblings = parent->children();
+    for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen <= Lookback; ++seen) {
+        const RTHTMLParserNode* node = siblings[at].get();
+        if (node == this) continue;
+        if (auto* item = dynamic_cast<const RTListItemHTMLElement*>(node)) return item;
     }
     return nullptr;
 }
@@ -79,35 +78,43 @@ void RTListItemHTMLElement::indentItem(double listIndent) {
     const bool inside = style.textLists && !style.textLists->empty() &&
                         style.textLists->back()->position() == static_cast<std::uint64_t>(RTListStylePosition::Inside);
     const double scale = textScale() != 0 ? textScale() : 1;
+    if (!style.tabStops) style.tabStops.emplace();
+    style.tabStops->reserve(style.tabStops->size() + 2);
     style.addTabStopAtPosition(std::max(style.headIndent - MarkerGap * scale, 0.0),
                                static_cast<std::uint8_t>(inside ? ct::TextAlignment::Left : ct::TextAlignment::Right));
     style.addTabStopAtPosition(style.headIndent, static_cast<std::uint8_t>(ct::TextAlignment::Left));
-    // Stops inherited from enclosing items stay; the layout looks for the next stop in order.
-    std::stable_sort(style.tabStops->begin(), style.tabStops->end(),
-                     [](const ct::TextTab& a, const ct::TextTab& b) { return a.location < b.location; });
+    // Stops inherited from enclosing items stay; the layout looks for the next stop in order. A stable
+    // insertion sort: the stops are few, and a stable sort of the library would allocate for them.
+    RichTextParagraphStyle::TabStops& stops = *style.tabStops;
+    for (std::size_t at = 1; at < stops.size(); ++at) {
+        const ct::TextTab moving = stops[at];
+        std::size_t hole = at;
+        for (; hole > 0 && moving.location < stops[hole - 1].location; --hole) stops[hole] = stops[hole - 1];
+        stops[hole] = moving;
+    }
 }
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
-    if (const std::int64_t known = index_.load(); known >= 0) return known;
+    if (const std::int64_t known = index_; known >= 0) return known;
     const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
     if (!parent) return 0;
-    // Back from the last child to the last numbered item, then number the items after it in order; every
-    // child is passed over once however many items are asked for.
-    std::vector<std::shared_ptr<RTListItemHTMLElement>> unnumbered;
-    // Usually every item of a short list at once; capped, since items added later find few unnumbered.
-    unnumbered.reserve(std::min<std::size_t>(parent->childCount(), 16));
+    // Back from the last child to the last numbered item, then forward again numbering the items after it
+    // in order; every child is passed over at most twice however many items are asked for.
+    const auto siblings = parent->children();
     std::int64_t next = 0;
-    for (std::size_t at = parent->childCount(); at-- > 0;) {
-        auto item = std::dynamic_pointer_cast<RTListItemHTMLElement>(parent->childNodeAtIndex(at));
-        if (!item) continue;
-        if (const std::int64_t known = item->index_.load(); known >= 0) {
-            next = known + 1;
+    std::size_t first = siblings.size();
+    while (first > 0) {
+        auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[first - 1].get());
+        if (item && item->index_ >= 0) {
+            next = item->index_ + 1;
             break;
         }
-        unnumbered.push_back(std::move(item));
+        --first;
     }
-    for (auto item = unnumbered.rbegin(); item != unnumbered.rend(); ++item) (*item)->index_.store(next++);
-    const std::int64_t own = index_.load();
+    for (std::size_t at = first; at < siblings.size(); ++at) {
+        if (auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get())) item->index_ = next++;
+    }
+    const std::int64_t own = index_;
     return own >= 0 ? own : 0;
 }
 
@@ -136,7 +143,6 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
 }
 
 std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
     std::optional<ct::AttributedString> text = listPrefix();

@@ -13,7 +13,6 @@
 // the URL as an img's source would be (the import's base URL applies); like an img without width and
 // height, it has no size until its image is known.
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -24,7 +23,7 @@ namespace ql {
 class RTListItemHTMLElement final : public RTHTMLElement {
     QL_OBJECT(RTListItemHTMLElement, RTHTMLElement)
 public:
-    RTListItemHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+    RTListItemHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options = {});
 
     // The inherited interpretation, then the item's indentation and tab stops. The element must already
     // be a child of its parent.
@@ -39,7 +38,7 @@ private:
     // The list indent and the marker's tab stops, on the item's own paragraph style.
     void indentItem(double listIndent);
     // The nearest earlier item among the last few siblings.
-    std::shared_ptr<RTListItemHTMLElement> previousItem() const;
+    const RTListItemHTMLElement* previousItem() const;
 
     // What the item's styling started from and the paragraph style that came of it. The next item of the
     // list that starts from the same objects and declarations takes that style instead of making its own:
@@ -64,7 +63,7 @@ private:
     std::optional<ns::Value> baseURLOption_;
     std::optional<ns::Value> maxImageSizeOption_;
     // -1 until numbered; items are numbered in runs, each run from the last numbered item on.
-    mutable std::atomic<std::int64_t> index_{-1};
+    mutable std::int64_t index_ = -1;
 };
 
 }  // namespace ql

@@ -22,7 +22,6 @@ std::optional<ct::AttributedString> RTAnchorHTMLElement::attributedString() {
 }
 
 std::optional<ct::AttributedString> RTBreakHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     return ct::AttributedString(std::u16string(1, u'\u2028'), attributesForAttributedStringRepresentation());
 }
@@ -34,7 +33,6 @@ ns::Dictionary RTHorizontalRuleHTMLElement::attributesForAttributedStringReprese
 }
 
 std::optional<ct::AttributedString> RTHorizontalRuleHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     return ct::AttributedString("\n", attributesForAttributedStringRepresentation());
 }

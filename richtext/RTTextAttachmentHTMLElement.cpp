@@ -2,10 +2,10 @@
 
 namespace ql {
 
-RTTextAttachmentHTMLElement::RTTextAttachmentHTMLElement(std::string_view name, const ns::Dictionary& attributes,
+RTTextAttachmentHTMLElement::RTTextAttachmentHTMLElement(std::string_view name, ns::Dictionary attributes,
                                                          const ns::Dictionary& options)
-    : RTHTMLElement(name, attributes, options) {
-    setTextAttachment(RTTextAttachment::textAttachmentWithElement(name, attributes, options));
+    : RTHTMLElement(name, std::move(attributes), options) {
+    setTextAttachment(RTTextAttachment::textAttachmentWithElement(name, this->attributes(), options));
 }
 
 }  // namespace ql

@@ -10,7 +10,7 @@ namespace ql {
 class RTTextAttachmentHTMLElement final : public RTHTMLElement {
     QL_OBJECT(RTTextAttachmentHTMLElement, RTHTMLElement)
 public:
-    RTTextAttachmentHTMLElement(std::string_view name, const ns::Dictionary& attributes, const ns::Dictionary& options = {});
+    RTTextAttachmentHTMLElement(std::string_view name, ns::Dictionary attributes, const ns::Dictionary& options = {});
 };
 
 }  // namespace ql

@@ -39,7 +39,6 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
 }
 
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
-    std::lock_guard guard(outputLock());
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
     std::shared_ptr<const ns::Dictionary> attributes =

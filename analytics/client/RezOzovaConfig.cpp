@@ -1,5 +1,7 @@
 #include "analytics/client/RezOzovaConfig.h"
 
+#include <limits>
+
 #include "analytics/client/StatProtocolData.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
@@ -24,8 +26,15 @@ void RezOzovaConfig::setLastPostDate() {
 
 void RezOzovaConfig::incrementRequest(bool success, std::int64_t usedTimeMS) {
     const std::string_view key = success ? "statSuccessfulRequests" : "statFailedRequests";
-    setConfigure(ns::Value(configureWithKey(key).int64Value() + 1), key);
+    addToCount(key, 1);
     if (usedTimeMS >= 1) setConfigure(ns::Value(usedTimeMS), "statLastRequestSpentMS");
+}
+
+void RezOzovaConfig::addToCount(std::string_view key, std::int64_t amount) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(configureWithKey(key).int64Value(), amount, &sum))
+        sum = amount > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    setConfigure(ns::Value(sum), key);
 }
 
 }  // namespace ql

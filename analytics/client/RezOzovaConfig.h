@@ -19,6 +19,9 @@ public:
     // Counts one request in "statSuccessfulRequests" or "statFailedRequests"; keeps a time of at least 1 ms in
     // "statLastRequestSpentMS".
     static void incrementRequest(bool success, std::int64_t usedTimeMS);
+    // Adds to the count stored under the key (none counts as 0), held at the ends of 64 bits: the stored
+    // settings may hold any number.
+    static void addToCount(std::string_view key, std::int64_t amount);
 };
 
 }  // namespace ql

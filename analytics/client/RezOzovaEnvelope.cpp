@@ -169,8 +169,7 @@ std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
         RezOzovaUtility::saveData(data, nextEnvelopePath());
         RezOzovaRecords::sharedInstance().setActivateMsgFlag();
     }
-    RezOzovaConfig::setConfigure(ns::Value(RezOzovaConfig::configureWithKey("statSerialNum").int64Value() + 1),
-                                 "statSerialNum");
+    RezOzovaConfig::addToCount("statSerialNum", 1);
     checkExchangeData();
     return data;
 }

@@ -102,8 +102,7 @@ void RezOzovaInternal::generateEnvelopeFile() {
     auto& records = RezOzovaRecords::sharedInstance();
     if (!RezOzovaEnvelope::sharedInstance().makeEnvelopeData()) return;
     const std::int64_t packed = static_cast<std::int64_t>(records.packedCount());
-    RezOzovaConfig::setConfigure(ns::Value(RezOzovaConfig::configureWithKey("statPeriodEvtCount").int64Value() + packed),
-                                 "statPeriodEvtCount");
+    RezOzovaConfig::addToCount("statPeriodEvtCount", packed);
     records.clearPacked();
 }
 

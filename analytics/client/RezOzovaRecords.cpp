@@ -1,6 +1,8 @@
 #include "analytics/client/RezOzovaRecords.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
 
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
@@ -41,8 +43,10 @@ std::shared_ptr<WireEvent> wireEvent(const StatEvent& event) {
     wire->setName(event.event_id.value_or(""));
     wire->setProperties(properties);
     if (event.du >= 1) wire->setDuration(event.du);
-    if (event.acc >= 1) wire->setAcc(static_cast<std::int32_t>(event.acc));
-    wire->setTs(static_cast<std::int64_t>(event.ts * 1000));
+    // The wire's count has 32 bits: a larger one is sent as the most it can carry, not cut to its low bits.
+    if (event.acc >= 1)
+        wire->setAcc(static_cast<std::int32_t>(std::min<std::int64_t>(event.acc, std::numeric_limits<std::int32_t>::max())));
+    wire->setTs(event.tsMilliseconds());
     return wire;
 }
 
@@ -111,7 +115,7 @@ std::optional<ns::Data> RezOzovaRecords::entityData() {
         auto errors = std::make_shared<WireRecordList<WireError>>();
         for (const auto& record : errors_)
             if (auto error = std::dynamic_pointer_cast<StatError>(record))
-                errors->push_back(std::make_shared<WireError>(static_cast<std::int64_t>(error->ts * 1000),
+                errors->push_back(std::make_shared<WireError>(error->tsMilliseconds(),
                                                               error->context.value_or(""), 0));
         entry.setEvents(events);
         entry.setErrors(errors);

@@ -1,5 +1,6 @@
 #include "analytics/client/StatOnlineConfig.h"
 
+#include <cmath>
 
 #include "analytics/client/OCUtil.h"
 #include "analytics/client/StatEndpoints.h"
@@ -52,8 +53,10 @@ void StatOnlineConfig::updateOnlineConfig(std::string_view appKey) {
     if (!last.isNil()) {
         const ns::Value stored = OCUtil::configureWithKey("oc_interval");
         const std::int64_t interval = stored.isNil() ? DefaultIntervalMinutes : stored.int64Value();
-        const auto elapsed = static_cast<std::int64_t>(ns::Clock::now() - last.doubleValue());
-        if (elapsed < interval * 60) {
+        // Counted as doubles: the interval comes from the service and the stamp from stored settings, so
+        // either may lie beyond what 64-bit seconds hold. A stamp that is no number lets the check go.
+        const double elapsed = std::trunc(ns::Clock::now() - last.doubleValue());
+        if (elapsed < static_cast<double>(interval) * 60) {
             postOnlineConfigDidFinishedNotification();
             return;
         }

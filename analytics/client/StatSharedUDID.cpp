@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analytics/client/StatUtils.h"
+#include "platform/foundation/Class.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Digest.h"
@@ -52,7 +53,14 @@ std::string SharedUDIDScheme::_generateFreshSharedUDID() {
 ns::Dictionary SharedUDIDScheme::_getDictFromPasteboard(const ui::Pasteboard& pasteboard) {
     const auto data = pasteboard.dataForPasteboardType(PasteboardType);
     if (!data) return {};
-    const ns::Value record = ns::KeyedUnarchiver::unarchiveObjectWithData(*data, nullptr);
+    // Other apps write these slots: only the plain values a record is made of are decoded, never an object
+    // of whatever class the archive names.
+    static const std::vector<const ns::Class*> plainClasses = [] {
+        std::vector<const ns::Class*> classes;
+        for (const char* name : {"NSDictionary", "NSString", "NSNumber", "NSDate"}) classes.push_back(ns::Class::named(name));
+        return classes;
+    }();
+    const ns::Value record = ns::KeyedUnarchiver::unarchivedObjectOfClasses(plainClasses, *data, nullptr);
     const ns::Dictionary* dictionary = record.asDictionary();
     return dictionary != nullptr ? *dictionary : ns::Dictionary();
 }

@@ -62,6 +62,9 @@ std::optional<std::string> wholeNumberDigits(std::string_view text) {
         if (written.starts_with('+')) written.remove_prefix(1);
         const auto [end, ec] = std::from_chars(written.data(), written.data() + written.size(), exponent);
         if (ec != std::errc() || end != written.data() + written.size()) return std::nullopt;
+        // Below minus the mantissa's length no digits are left whole; it also keeps the count of fraction
+        // digits taken off below from running past the most negative exponent.
+        if (exponent < -static_cast<long long>(mantissa.size())) return std::nullopt;
     }
     const std::size_t dot = mantissa.find('.');
     std::string digits(mantissa.substr(0, dot));

@@ -283,9 +283,10 @@ URL URL::absoluteURL() const {
 }
 
 std::optional<std::string> URL::host() const {
-    auto host = decoded(rep_->absolute.host);
-    if (host && host->starts_with('[')) *host = host->substr(1, host->size() - 2);
-    return host;
+    const std::optional<std::string>& written = rep_->absolute.host;
+    // An address literal loses its brackets; brackets escaped in a name are part of the name.
+    if (written && written->starts_with('[')) return written->substr(1, written->size() - 2);
+    return decoded(written);
 }
 
 std::optional<std::string> URL::user() const {

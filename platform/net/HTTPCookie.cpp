@@ -1,5 +1,7 @@
 #include "platform/net/HTTPCookie.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -24,10 +26,17 @@ std::string lowercased(std::string_view text) {
     return out;
 }
 
-// "example.com" matches itself and "www.example.com", never "badexample.com".
+bool isIPAddress(const std::string& host) {
+    unsigned char address[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// "example.com" matches itself and "www.example.com", never "badexample.com". An address matches only
+// itself: its last parts are no domain it belongs to.
 bool domainMatches(const std::string& host, const std::string& domain) {
     if (host == domain) return true;
-    return host.size() > domain.size() && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.';
+    return host.size() > domain.size() && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.' &&
+           !isIPAddress(host);
 }
 
 bool pathMatches(std::string_view requestPath, std::string_view cookiePath) {
@@ -51,7 +60,9 @@ std::vector<std::string_view> splitSetCookie(std::string_view joined) {
     std::size_t start = 0;
     for (std::size_t comma = joined.find(','); comma != std::string_view::npos; comma = joined.find(',', comma + 1)) {
         std::string_view rest = joined.substr(comma + 1);
-        std::string_view head = rest.substr(0, std::min(rest.find(';'), rest.find(',')));
+        // Up to the nearest separator only: looking for each kind to the end would read the rest of the field
+        // once per comma.
+        std::string_view head = rest.substr(0, rest.find_first_of(";,"));
         const auto equals = head.find('=');
         if (equals == std::string_view::npos || trimmed(head.substr(0, equals)).find(' ') != std::string_view::npos)
             continue;
@@ -91,6 +102,9 @@ std::shared_ptr<HTTPCookie> parseCookie(std::string_view text, const URL& url, c
         } else if (key == "domain" && !value.empty()) {
             std::string domain = lowercased(value.front() == '.' ? value.substr(1) : value);
             if (!domainMatches(host, domain)) return nullptr;
+            // A single label other than the host itself is a whole top-level domain ("com"): a cookie for it
+            // would go to every site under it.
+            if (domain != host && domain.find('.') == std::string::npos) return nullptr;
             p.domain = domain == host && domain.find('.') == std::string::npos ? domain : "." + domain;
         } else if (key == "path" && !value.empty() && value.front() == '/') {
             p.path = std::string(value);

@@ -1,6 +1,11 @@
 #include "platform/net/HTTPCookieStorage.h"
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Locked.h"
@@ -12,6 +17,21 @@ namespace {
 bool sameSlot(const HTTPCookie& a, const HTTPCookie& b) {
     return a.name() == b.name() && a.domain() == b.domain() && a.path() == b.path();
 }
+
+// The slots of a set of cookies, found by hashing, so that storing a reply's many cookies takes time linear
+// in their number rather than one pass over the store per cookie.
+struct SlotHash {
+    std::size_t operator()(const HTTPCookie* cookie) const {
+        const std::hash<std::string> hash;
+        std::size_t h = hash(cookie->name());
+        h = h * 31 + hash(cookie->domain());
+        return h * 31 + hash(cookie->path());
+    }
+};
+struct SlotEqual {
+    bool operator()(const HTTPCookie* a, const HTTPCookie* b) const { return sameSlot(*a, *b); }
+};
+using SlotSet = std::unordered_set<const HTTPCookie*, SlotHash, SlotEqual>;
 
 // The registrable part of a host, roughly: its last two labels ("www.example.com" gives "example.com").
 std::string siteOf(const std::string& host) {
@@ -66,6 +86,30 @@ void HTTPCookieStorage::setCookie(const std::shared_ptr<HTTPCookie>& cookie) {
     std::lock_guard lock(mutex_);
     std::erase_if(cookies_, [&](const auto& stored) { return sameSlot(*stored, *cookie); });
     if (!cookie->isExpiredAt(Clock::now())) cookies_.push_back(cookie);
+    trimLocked();
+}
+
+// The store is in the order cookies were set, so the newest are kept by walking it from its end.
+void HTTPCookieStorage::trimLocked() {
+    const double now = Clock::now();
+    std::erase_if(cookies_, [now](const auto& stored) { return stored->isExpiredAt(now); });
+    if (cookies_.size() <= kMostCookiesPerDomain) return;
+    std::unordered_map<std::string_view, std::size_t> perDomain;
+    std::vector<bool> keep(cookies_.size());
+    std::size_t kept = 0;
+    for (std::size_t i = cookies_.size(); i-- > 0 && kept < kMostCookies;) {
+        std::size_t& count = perDomain[cookies_[i]->domain()];
+        if (count == kMostCookiesPerDomain) continue;
+        ++count;
+        ++kept;
+        keep[i] = true;
+    }
+    std::vector<std::shared_ptr<HTTPCookie>> trimmed;
+    trimmed.reserve(kept);
+    for (std::size_t i = 0; i < cookies_.size(); ++i) {
+        if (keep[i]) trimmed.push_back(std::move(cookies_[i]));
+    }
+    cookies_ = std::move(trimmed);
 }
 
 void HTTPCookieStorage::deleteCookie(const std::shared_ptr<HTTPCookie>& cookie) {
@@ -81,7 +125,20 @@ void HTTPCookieStorage::setCookies(const std::vector<std::shared_ptr<HTTPCookie>
     if (policy == HTTPCookieAcceptPolicy::OnlyFromMainDocumentDomain && mainDocumentURL &&
         siteOf(mainDocumentURL->host().value_or("")) != siteOf(url.host().value_or("")))
         return;
-    for (const auto& cookie : cookies) setCookie(cookie);
+    // As if each were set in turn: a cookie replaces the stored one of its slot and an earlier one of the
+    // same reply, and an expired one only removes.
+    SlotSet slots;
+    std::vector<bool> isLastOfSlot(cookies.size());
+    for (std::size_t i = cookies.size(); i-- > 0;) {
+        if (cookies[i]) isLastOfSlot[i] = slots.insert(cookies[i].get()).second;
+    }
+    const double now = Clock::now();
+    std::lock_guard lock(mutex_);
+    std::erase_if(cookies_, [&](const auto& stored) { return slots.contains(stored.get()); });
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        if (isLastOfSlot[i] && !cookies[i]->isExpiredAt(now)) cookies_.push_back(cookies[i]);
+    }
+    trimLocked();
 }
 
 }  // namespace ql::ns

@@ -2,6 +2,7 @@
 // ns::HTTPCookieStorage: the cookies of the process, kept in memory. Loads whose request handles cookies
 // add the matching ones to the request and store what replies set. Thread-safe.
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,6 +23,11 @@ enum class HTTPCookieAcceptPolicy {
 class HTTPCookieStorage final : public Object {
     QL_OBJECT_NAMED(HTTPCookieStorage, Object, "NSHTTPCookieStorage")
 public:
+    // Replies may set any number of cookies: the store keeps the newest, at most this many per domain and in
+    // all.
+    static constexpr std::size_t kMostCookiesPerDomain = 180;
+    static constexpr std::size_t kMostCookies = 3000;
+
     HTTPCookieStorage() = default;
     static std::shared_ptr<HTTPCookieStorage> sharedHTTPCookieStorage();
 
@@ -42,6 +48,8 @@ public:
 
 private:
     std::vector<std::shared_ptr<HTTPCookie>> liveCookies() const;  // under mutex_
+    // Drops expired cookies, then the oldest beyond the limits; under mutex_.
+    void trimLocked();
 
     mutable std::mutex mutex_;
     HTTPCookieAcceptPolicy policy_ = HTTPCookieAcceptPolicy::OnlyFromMainDocumentDomain;

@@ -16,16 +16,24 @@ bool isDelimiter(char c) {
            (u >= 0x7B && u <= 0x7E);
 }
 
-// Leading digits of a token (between `min` and `max` of them); the rest of the token may be anything.
+// Leading digits of a token (between `min` and `max` of them); the rest of the token may be anything. The
+// digits are counted to their end but only the first `max` are summed, so a long run cannot overflow.
 std::optional<int> leadingNumber(std::string_view token, std::size_t min, std::size_t max) {
     std::size_t count = 0;
     int value = 0;
     while (count < token.size() && std::isdigit(static_cast<unsigned char>(token[count]))) {
-        value = value * 10 + (token[count] - '0');
+        if (count < max) value = value * 10 + (token[count] - '0');
         ++count;
     }
     if (count < min || count > max) return std::nullopt;
     return value;
+}
+
+bool isLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+int daysInMonth(int year, int month) {
+    static constexpr std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[static_cast<std::size_t>(month - 1)];
 }
 
 bool parseTime(std::string_view token, int& hour, int& minute, int& second) {
@@ -103,7 +111,9 @@ std::optional<double> parseHTTPDate(std::string_view text) {
     if (haveYear && year >= 70 && year <= 99) year += 1900;
     if (haveYear && year >= 0 && year <= 69) year += 2000;
     if (!haveTime || !haveDay || !haveMonth || !haveYear) return std::nullopt;
-    if (day < 1 || day > 31 || year < 1601 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    // A day the month does not have (31 April) is no date, rather than a day of the next month.
+    if (day < 1 || day > daysInMonth(year, month) || year < 1601 || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
     const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second);
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/foundation/Base64.h"
@@ -103,6 +104,77 @@ Error errorWithUnderlying(std::int64_t code, const std::optional<URL>& url, cons
 
 }  // namespace
 
+namespace {
+
+// The fields of a reply head as its lines arrive. A repeated field joins the first one (which keeps its
+// spelling) and a folded line continues the last one. A usual head's few fields are searched in turn; past
+// a few dozen they are found through an index by lower-cased name, so that a head of tens of thousands of
+// fields, which a server may send, is still read in time linear in its size.
+class ReplyHead {
+public:
+    void clear() {
+        fields_.clear();
+        index_.clear();
+        last_ = kNone;
+    }
+
+    void addField(std::string_view name, std::string_view value) {
+        const std::size_t found = find(name);
+        if (found == kNone) {
+            if (fields_.empty()) fields_.reserve(8);
+            fields_.emplace_back(std::string(name), std::string(value));
+            if (!index_.empty() || fields_.size() == kIndexedFrom) indexFrom(index_.size());
+        } else {
+            fields_[found].second.append(", ").append(value);
+        }
+        last_ = name.empty() ? kNone : found == kNone ? fields_.size() - 1 : found;
+    }
+
+    // False when there is no field to continue.
+    bool continueLastField(std::string_view more) {
+        if (last_ == kNone) return false;
+        fields_[last_].second.append(" ").append(more);
+        return true;
+    }
+
+    HTTPHeaderFields take() {
+        HTTPHeaderFields taken = HTTPHeaderFields::fromDistinctFields(std::move(fields_));
+        clear();
+        return taken;
+    }
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t kIndexedFrom = 32;
+
+    const std::string& lowered(std::string_view name) {
+        lowered_.assign(name);
+        for (char& c : lowered_) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return lowered_;
+    }
+
+    std::size_t find(std::string_view name) {
+        if (index_.empty()) {
+            for (std::size_t i = 0; i < fields_.size(); ++i)
+                if (equalsIgnoringASCIICase(fields_[i].first, name)) return i;
+            return kNone;
+        }
+        const auto found = index_.find(lowered(name));
+        return found == index_.end() ? kNone : found->second;
+    }
+
+    void indexFrom(std::size_t first) {
+        for (std::size_t i = first; i < fields_.size(); ++i) index_.emplace(lowered(fields_[i].first), i);
+    }
+
+    std::vector<HTTPHeaderFields::Field> fields_;
+    std::unordered_map<std::string, std::size_t> index_;  // lower-cased name to position, once indexed
+    std::size_t last_ = kNone;
+    std::string lowered_;  // keeps its buffer from name to name
+};
+
+}  // namespace
+
 struct HTTPExchange::Transfer {
     CURL* handle = nullptr;
     std::uint64_t id = 0;
@@ -113,8 +185,7 @@ struct HTTPExchange::Transfer {
     // The reply head being read.
     std::int64_t status = 0;
     std::string version;
-    HTTPHeaderFields fields;
-    std::string lastFieldName;
+    ReplyHead head;
     std::shared_ptr<HTTPURLResponse> response;
     // A held reply: its body so far, and how its transfer ended if it did before the owner decided.
     bool held = false;
@@ -499,8 +570,7 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
         if (t.bodyReported > 0) self->observer_->exchangeDidSendBodyData(*self, t.bodyReported, t.bodyReported, t.bodyReported);
     }
     if (line.starts_with("HTTP/")) {
-        t.fields = HTTPHeaderFields();
-        t.lastFieldName.clear();
+        t.head.clear();
         const auto space = line.find(' ');
         t.version = std::string(line.substr(0, space));
         t.status = 0;
@@ -511,7 +581,8 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
     } else if (line.empty()) {
         if (t.status >= 100 && t.status < 200) return length;  // an interim reply; the real one follows
         const HTTPExchangeSetup& setup = self->setup_;
-        t.response = std::make_shared<HTTPURLResponse>(*setup.request.URL(), t.status, t.version, std::move(t.fields));
+        // Trailers after the body find an empty head, which nothing reads.
+        t.response = std::make_shared<HTTPURLResponse>(*setup.request.URL(), t.status, t.version, t.head.take());
         const HTTPHeaderFields& fields = t.response->headerFields();
         if ((isRedirect(t.status) && fields.contains("Location")) ||
             (t.status == 401 && setup.holdsAuthenticationRequests && offersBasicAuthentication(fields))) {
@@ -520,11 +591,12 @@ std::size_t ExchangeCallbacks::onHeader(char* data, std::size_t size, std::size_
         } else if (self->observer_) {
             self->observer_->exchangeDidReceiveResponse(*self, t.response);
         }
-    } else if ((line.front() == ' ' || line.front() == '\t') && !t.lastFieldName.empty()) {
-        t.fields.set(t.lastFieldName, t.fields.value(t.lastFieldName).value_or("") + " " + std::string(trimmed(line)));
-    } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
-        t.lastFieldName.assign(trimmed(line.substr(0, colon)));  // keeps its buffer from field to field
-        t.fields.add(t.lastFieldName, trimmed(line.substr(colon + 1)), ", ");  // repeated fields join
+    } else {
+        // A folded line continues the last field; with none before it, it is read as a field of its own.
+        const bool folded = line.front() == ' ' || line.front() == '\t';
+        if (folded && t.head.continueLastField(trimmed(line))) return length;
+        if (const auto colon = line.find(':'); colon != std::string_view::npos)
+            t.head.addField(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
     }
     return length;
 }

@@ -20,6 +20,12 @@ HTTPHeaderFields HTTPHeaderFields::fromDictionary(const Dictionary& fields) {
     return result;
 }
 
+HTTPHeaderFields HTTPHeaderFields::fromDistinctFields(std::vector<Field> fields) {
+    HTTPHeaderFields result;
+    if (!fields.empty()) result.fields_ = std::make_shared<std::vector<Field>>(std::move(fields));
+    return result;
+}
+
 const std::vector<HTTPHeaderFields::Field>& HTTPHeaderFields::fields() const {
     static const std::vector<Field> none;
     return fields_ ? *fields_ : none;

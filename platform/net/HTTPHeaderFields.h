@@ -21,6 +21,8 @@ public:
     HTTPHeaderFields() = default;
     // Text values of the dictionary, in its (sorted) order; other values are skipped.
     static HTTPHeaderFields fromDictionary(const Dictionary& fields);
+    // A list whose names are already distinct (ignoring case), taken as it is.
+    static HTTPHeaderFields fromDistinctFields(std::vector<Field> fields);
 
     std::optional<std::string> value(std::string_view name) const;
     bool contains(std::string_view name) const { return find(name) != fields().end(); }

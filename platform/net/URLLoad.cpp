@@ -25,6 +25,13 @@ std::string hostAndPort(const URL& url) {
 
 bool isHTTP(const URL& url) { return url.scheme() == "http" || url.scheme() == "https"; }
 
+// Scheme, host and port (the scheme's own when none is written): credentials given for one origin are not
+// carried to another, not even to another port of the same host.
+bool sameOrigin(const URL& a, const URL& b) {
+    auto port = [](const URL& url) { return url.port().value_or(url.scheme() == "https" ? 443 : 80); };
+    return a.scheme() == b.scheme() && a.host() == b.host() && port(a) == port(b);
+}
+
 std::optional<std::string> realmOf(const HTTPURLResponse& response) {
     auto challenge = response.valueForHTTPHeaderField("WWW-Authenticate");
     if (!challenge) return std::nullopt;
@@ -481,7 +488,7 @@ void URLLoad::handleRedirect(const std::shared_ptr<HTTPURLResponse>& response) {
     if (leg == 0) return fail(URLErrorHTTPTooManyRedirects);
     auto target = URL::fromString(response->valueForHTTPHeaderField("Location").value_or(""), *next.URL());
     if (!target || !isHTTP(*target)) return deliverHeld(response);
-    if (target->host() != next.URL()->host()) next.setValue(std::nullopt, "Authorization");
+    if (!sameOrigin(*target, *next.URL())) next.setValue(std::nullopt, "Authorization");
     next.setURL(target->absoluteURL());
     const std::int64_t status = response->statusCode();
     if ((status == 303 && next.HTTPMethod() != "HEAD") || ((status == 301 || status == 302) && next.HTTPMethod() == "POST")) {

@@ -76,6 +76,14 @@ std::optional<std::string> dispositionFilename(std::string_view value) {
     return parameter(value, "filename");
 }
 
+// The last component of a path when it can name a file of its own: not empty, not the root, and not "." or
+// "..", which would name the folder it is saved to or the one above.
+std::optional<std::string> fileNameOf(std::string_view path) {
+    std::string last = lastPathComponent(path);
+    if (last.empty() || last == "/" || last == "." || last == "..") return std::nullopt;
+    return last;
+}
+
 }  // namespace
 
 ContentType parseContentType(std::string_view value) {
@@ -95,8 +103,7 @@ URLResponse::URLResponse(std::optional<ns::URL> url, std::optional<std::string> 
 
 std::string URLResponse::suggestedFilename() const {
     if (url_) {
-        std::string last = url_->lastPathComponent();
-        if (!last.empty() && last != "/") return last;
+        if (auto name = fileNameOf(url_->path())) return *name;
         if (auto host = url_->host(); host && !host->empty()) return *host;
     }
     return "Unknown";
@@ -124,8 +131,7 @@ HTTPURLResponse::HTTPURLResponse(ns::URL url, std::int64_t statusCode, std::opti
 std::string HTTPURLResponse::suggestedFilename() const {
     if (auto disposition = headers_.value("Content-Disposition")) {
         if (auto name = dispositionFilename(*disposition)) {
-            std::string last = lastPathComponent(*name);
-            if (!last.empty() && last != "/") return last;
+            if (auto last = fileNameOf(*name)) return *last;
         }
     }
     return URLResponse::suggestedFilename();

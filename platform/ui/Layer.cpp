@@ -79,6 +79,10 @@ void Layer::detachSublayer(Layer* layer) {
     layer->superlayer_ = nullptr;
 }
 
+void Layer::dropDetachedSublayers() {
+    std::erase_if(sublayers_, [](const auto& layer) { return layer->superlayer_ == nullptr; });
+}
+
 void Layer::insertAt(const std::shared_ptr<Layer>& layerArgument, std::size_t index) {
     // A copy: the argument may be an element of a sublayer list that changes below.
     const std::shared_ptr<Layer> layer = layerArgument;

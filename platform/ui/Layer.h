@@ -156,6 +156,8 @@ private:
     void renderPathShadow(cg::Context& context) const;
     void animationTimeIsOver(const std::string& key, const std::shared_ptr<Animation>& animation);
     void detachSublayer(Layer* layer);
+    // Removes, in one pass, the sublayers whose superlayer was cleared.
+    void dropDetachedSublayers();
     void insertAt(const std::shared_ptr<Layer>& layer, std::size_t index);
 
     cg::Rect bounds_;

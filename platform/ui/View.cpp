@@ -82,10 +82,14 @@ View::View(const cg::Rect& frame, std::shared_ptr<Layer> layer) : layer_(std::mo
 View::~View() {
     // A window being destroyed is no window any more for the recognisers leaving below.
     window_ = nullptr;
+    // The subviews' layers leave this layer together: one by one, as each subview went, every departure
+    // would search and close up the whole list.
     for (auto& sub : subviews_) {
         sub->superview_ = nullptr;
         setWindowOfSubtree(sub.get(), nullptr);
+        if (sub->layer_->superlayer_ == layer_.get()) sub->layer_->superlayer_ = nullptr;
     }
+    layer_->dropDetachedSublayers();
     for (auto& recognizer : recognizers_) recognizer->setView(nullptr);
     layer_->view_ = nullptr;
     layer_->removeFromSuperlayer();
@@ -260,10 +264,7 @@ void View::insertSubviewAt(const std::shared_ptr<View>& viewArgument, std::size_
         if (appearing || disappearing) ViewController::endAutomaticAppearance(view.get(), appearing);
     }
     // The layer goes below the layer of the subview now above it, so extra sublayers keep their place.
-    const View* above = nullptr;
-    for (std::size_t i = 0; i < subviews_.size(); ++i) {
-        if (subviews_[i] == view) above = i + 1 < subviews_.size() ? subviews_[i + 1].get() : nullptr;
-    }
+    const View* above = index + 1 < subviews_.size() ? subviews_[index + 1].get() : nullptr;
     if (above) {
         layer_->insertSublayerBelow(view->layer_, above->layer_.get());
     } else {

@@ -279,7 +279,12 @@ bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary 
     std::string frame(json->view());
     frame.push_back('\0');
     std::lock_guard lock(writeMutex_);
-    return alive_ && writeAll(commandFd_, frame);
+    if (!alive_) return false;
+    if (writeAll(commandFd_, frame)) return true;
+    // The engine let go of its end of the pipe: it is gone, whether or not its reader has seen it end
+    // yet, so the next view asking for an engine starts a fresh one instead of being handed this one.
+    alive_ = false;
+    return false;
 }
 
 void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {

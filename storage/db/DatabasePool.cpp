@@ -50,24 +50,30 @@ std::shared_ptr<Database> DatabasePool::db() {
             isNew = true;
         }
 
-        // A connection that is refused or cannot be opened leaves the checked-out list, so that it does not
-        // count against the limit for ever.
-        auto forget = [&] { std::erase(databaseOutPool_, db); };
+        // A connection that is refused, cannot be opened or whose delegate throws leaves the checked-out list
+        // unless it is handed out, so that it does not count against the limit for ever.
+        struct ForgetUnlessHandedOut {
+            std::vector<std::shared_ptr<Database>>& checkedOut;
+            const std::shared_ptr<Database>& db;
+            bool handedOut = false;
+            ~ForgetUnlessHandedOut() {
+                if (!handedOut) std::erase(checkedOut, db);
+            }
+        } forget{databaseOutPool_, db};
         if (!db->openWithFlags(openFlags_)) {
             databaseLog("Could not open up the database at path " + logText(path()));
-            forget();
             return;
         }
         const std::shared_ptr<DatabasePoolDelegate> delegate = this->delegate();
         if (delegate && !delegate->databasePoolShouldAddDatabaseToPool(*this, db)) {
             db->close();
-            forget();
             return;
         }
         if (std::find(databaseOutPool_.begin(), databaseOutPool_.end(), db) == databaseOutPool_.end()) {
             databaseOutPool_.push_back(db);
             if (isNew && delegate) delegate->databasePoolDidAddDatabase(*this, db);
         }
+        forget.handedOut = true;
         handedOut = std::move(db);
     });
     return handedOut;

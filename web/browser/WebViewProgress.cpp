@@ -4,27 +4,16 @@
 #include <cmath>
 #include <string>
 
-#include "platform/foundation/Text.h"
+#include "platform/foundation/JSONSerialization.h"
 
 namespace ql {
 
 namespace {
 
-constexpr std::string_view kCompletionListenerFormat =
-    "window.addEventListener('load',function() { var iframe = document.createElement('iframe'); "
-    "iframe.style.display = 'none'; iframe.src = '%1://%2%3'; document.body.appendChild(iframe);  }, false);";
-
 // A request for the main document carries its own URL as the main-document URL; one that does not say
 // is taken for a main-document request.
 std::optional<ns::URL> mainDocumentURLOf(const ns::URLRequest& request) {
     return request.mainDocumentURL() ? request.mainDocumentURL() : request.URL();
-}
-
-std::string completionListener(const ns::URL& page) {
-    using ns::stringByReplacingOccurrencesOfString;
-    std::string script = stringByReplacingOccurrencesOfString(kCompletionListenerFormat, "%1", page.scheme().value_or(""));
-    script = stringByReplacingOccurrencesOfString(script, "%2", page.host().value_or(""));
-    return stringByReplacingOccurrencesOfString(script, "%3", WebViewProgressCompletePath);
 }
 
 // The address without its fragment: cut where the fragment begins, so that nothing inside the fragment
@@ -40,6 +29,18 @@ bool isWebOrFileScheme(const std::optional<std::string>& scheme) {
 }
 
 }  // namespace
+
+std::string WebViewProgressCompletionScript(const ns::URL& page) {
+    // The address goes in as a JSON text, which is a script string whatever the page's host holds: a
+    // host may carry quotes and semicolons, percent-escaped or not.
+    const std::string address =
+        page.scheme().value_or("") + "://" + page.host().value_or("") + std::string(WebViewProgressCompletePath);
+    const auto literal = ns::JSONSerialization::dataWithJSONObject(ns::Value(address), ns::JSONWritingFragmentsAllowed, nullptr);
+    return "window.addEventListener('load',function() { var iframe = document.createElement('iframe'); "
+           "iframe.style.display = 'none'; iframe.src = " +
+           (literal ? std::string(literal->view()) : std::string("''")) +
+           "; document.body.appendChild(iframe);  }, false);";
+}
 
 void WebViewProgress::reset() {
     maxLoadCount_ = 0;
@@ -110,7 +111,7 @@ WebViewProgress::FrameEnd WebViewProgress::frameEnded(ui::WebView& webView) {
     const std::optional<ns::URL> page = webView.request() ? mainDocumentURLOf(*webView.request()) : std::nullopt;
     if (end.readyState == "interactive") {
         interactive_ = true;
-        if (page) webView.stringByEvaluatingJavaScriptFromString(completionListener(*page));
+        if (page) webView.stringByEvaluatingJavaScriptFromString(WebViewProgressCompletionScript(*page));
     }
     end.redirect = !(currentURL_ && page && *currentURL_ == *page);
     return end;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/foundation/Object.h"
@@ -21,6 +22,10 @@ namespace ql {
 class WebViewProgress;
 
 inline constexpr std::string_view WebViewProgressCompletePath = "/webviewprogressproxy/complete";
+
+// The script put into a page once it is interactive: at its load event it asks for the completion path
+// on the page's own scheme and host.
+std::string WebViewProgressCompletionScript(const ns::URL& page);
 
 class WebViewProgressDelegate {
 public:

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "analytics/StatEnvelope.h"
+#include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
 #include "analytics/WireInstantMsg.h"
 #include "analytics/client/RezOzovaUtility.h"
@@ -188,6 +192,54 @@ TEST_F(EnvelopeTest, NoRecordsNoEnvelopeButTheSerialAdvancesAndTheExchangeFileSt
     envelope.checkExchangeData();
     const auto after = ns::FileManager::defaultManager().attributesOfItemAtPath(path);
     EXPECT_EQ(after->systemFileNumber, before->systemFileNumber);  // not replaced
+}
+
+TEST_F(EnvelopeTest, TimeStampsAndCountsBeyondTheirWireFieldsAreHeldAtTheirEnds) {
+    // Records are objects anyone may fill (or archives bring back): their time stamps may be anything.
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    const std::vector<std::pair<double, std::int64_t>> stamps{
+        {1e300, most}, {-1e300, least}, {INFINITY, most}, {NAN, 0}, {1'700'000'000.5, 1'700'000'000'500}};
+    for (const auto& [seconds, millis] : stamps) {
+        auto event = std::make_shared<StatEvent>();
+        event->event_id = "e";
+        event->ts = seconds;
+        event->acc = std::int64_t{1} << 40;
+        RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event);
+        auto error = std::make_shared<StatError>();
+        error->ts = seconds;
+        RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Errors, error);
+    }
+    const auto payload = RezOzovaRecords::sharedInstance().entityData();
+    ASSERT_TRUE(payload);
+    const auto entry = entryOf(*payload);
+    ASSERT_EQ(entry->events()->size(), stamps.size());
+    ASSERT_EQ(entry->errors()->size(), stamps.size());
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+        EXPECT_EQ((*entry->events())[i]->ts(), stamps[i].second) << stamps[i].first;
+        EXPECT_EQ((*entry->errors())[i]->ts(), stamps[i].second) << stamps[i].first;
+        EXPECT_EQ((*entry->events())[i]->acc(), std::numeric_limits<std::int32_t>::max());
+    }
+}
+
+TEST_F(EnvelopeTest, StoredCountsAtTheEndsOfSixtyFourBitsStayThere) {
+    // The settings file may hold any number: counting on from its ends must not overflow.
+    constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
+    RezOzovaConfig::setConfigure(ns::Value(most), "statSerialNum");
+    RezOzovaConfig::setConfigure(ns::Value(1e300), "statSuccessfulRequests");
+    RezOzovaConfig::setConfigure(ns::Value(least), "statFailedRequests");
+    addEvent("x");
+    ASSERT_TRUE(RezOzovaEnvelope::sharedInstance().makeEnvelopeData());
+    auto& defaults = ns::UserDefaults::standard();
+    EXPECT_EQ(defaults.integerForKey("statSerialNum"), most);
+    RezOzovaConfig::incrementRequest(true, 1);
+    RezOzovaConfig::incrementRequest(false, 1);
+    EXPECT_EQ(defaults.integerForKey("statSuccessfulRequests"), most);
+    EXPECT_EQ(defaults.integerForKey("statFailedRequests"), least + 1);
+    RezOzovaConfig::setConfigure(ns::Value(least), "statPeriodEvtCount");
+    RezOzovaConfig::addToCount("statPeriodEvtCount", -5);
+    EXPECT_EQ(defaults.integerForKey("statPeriodEvtCount"), least);
 }
 
 TEST_F(EnvelopeTest, AnEntryTooLargeToSendIsDroppedWithItsRecords) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "analytics/client/OCUtil.h"
 #include "analytics/client/StatOnlineConfig.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -97,6 +99,28 @@ TEST_F(OnlineConfigTest, TheIntervalHoldsChecksBackAndAnEqualStampDownloadsNothi
     EXPECT_EQ(update(), 1);
     EXPECT_EQ(server_.requests("/v2/get_update_time").size(), 2u);
     EXPECT_EQ(server_.requests("/v2/check_config_update").size(), 1u);  // the stored stamp equals the reply's
+}
+
+TEST_F(OnlineConfigTest, IntervalsBeyondSixtyFourBitsOfSecondsHoldChecksBackOrLetThemGo) {
+    // The service names the interval in minutes, as any JSON number.
+    reply("/v2/get_update_time", R"({"last_config_time": 5})");
+    reply("/v2/check_config_update",
+          R"({"config_update": "Yes", "last_config_time": 5, "online_params": {}, "oc_interval": 9223372036854775807})");
+    EXPECT_EQ(update(), 1);
+    EXPECT_EQ(server_.requestCount(), 2u);
+    ns::Clock::advance(400 * 86400);
+    EXPECT_EQ(update(), 1);  // held back, without traffic
+    EXPECT_EQ(server_.requestCount(), 2u);
+
+    OCUtil::setConfigure(ns::Value(std::numeric_limits<std::int64_t>::min()), "oc_interval");
+    EXPECT_EQ(update(), 1);
+    EXPECT_EQ(server_.requests("/v2/get_update_time").size(), 2u);
+
+    // A stored stamp that is no time at all lets the check go.
+    OCUtil::setConfigure(ns::Value(20), "oc_interval");
+    OCUtil::setConfigure(ns::Value(std::numeric_limits<double>::quiet_NaN()), "last_oc_reqest_ts");
+    EXPECT_EQ(update(), 1);
+    EXPECT_EQ(server_.requests("/v2/get_update_time").size(), 3u);
 }
 
 TEST_F(OnlineConfigTest, BadRepliesChangeNothingButStillEndTheCheck) {

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "analytics/StatEvent.h"
 #include "analytics/client/StatSharedUDID.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Pasteboard.h"
@@ -114,6 +115,22 @@ TEST_F(SharedUDIDTest, UnreadableSlotsCountAsSlotsWithoutAnIdentifier) {
     EXPECT_EQ(SharedUDIDScheme::_getDictFromPasteboard(*ui::Pasteboard::pasteboardWithName(slotName(0), false))["SharedUDID"]
                   .stringValue(),
               *value);
+}
+
+TEST_F(SharedUDIDTest, ASlotIsReadAsPlainValuesOnly) {
+    // Slots are shared with every other app: a record that holds anything but texts, numbers and dates
+    // (here an object of one of this app's own classes) is not decoded, and the slot counts as unusable.
+    auto slot = ui::Pasteboard::pasteboardWithName(slotName(0), true);
+    slot->setPersistent(true);
+    auto planted = std::make_shared<StatEvent>();
+    planted->label = "planted";
+    SharedUDIDScheme::_setDict(ns::Dictionary{{"SharedUDID", ns::Value(IdA)}, {"extra", ns::Value(planted)}}, *slot);
+    EXPECT_TRUE(SharedUDIDScheme::_getDictFromPasteboard(*slot).size() == 0);
+
+    writeSlot(1, IdB, "other-app");
+    const ns::Dictionary plain = SharedUDIDScheme::_getDictFromPasteboard(*ui::Pasteboard::pasteboardWithName(slotName(1), false));
+    EXPECT_EQ(plain["SharedUDID"].stringValue(), IdB);
+    EXPECT_EQ(StatSharedUDID::value(), IdB);
 }
 
 }  // namespace

@@ -100,6 +100,17 @@ TEST(StatJsonParser, ReadsNumbersAsIntegersWhileTheyFit) {
     EXPECT_EQ(rejection("1e400"), (std::vector<Failure>{{2, "Failed creating decimal instance"}}));
 }
 
+TEST(StatJsonParser, ReadsExponentsAtTheEndsOfSixtyFourBits) {
+    auto parser = std::make_shared<StatJsonParser>();
+    // A fraction with the most negative exponent is a value far below the doubles, like any other.
+    const std::vector<Failure> underflow = rejection("1.5e-400");
+    EXPECT_EQ(rejection("1.5e-9223372036854775808"), underflow);
+    EXPECT_EQ(rejection("-12.25e-9223372036854775808"), underflow);
+    EXPECT_EQ(rejection("1.5e-9223372036854775809"), underflow);
+    EXPECT_EQ(rejection("0.5e9223372036854775807"), rejection("1e400"));
+    EXPECT_EQ(parser->fragmentWithString("0.0e-9223372036854775808"), ns::Value(0.0));
+}
+
 TEST(StatJsonParser, DecodesStringEscapes) {
     auto parser = std::make_shared<StatJsonParser>();
     EXPECT_EQ(parser->fragmentWithString(R"("a\"\\\/\b\f\n\r\tz")"), ns::Value("a\"\\/\b\f\n\r\tz"));

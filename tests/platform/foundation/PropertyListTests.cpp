@@ -7,6 +7,7 @@
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/PropertyListUID.h"
 #include "tests/platform/foundation/ValueCorpus.h"
+#include "tests/support/PeerProcess.h"
 
 using namespace ql::ns;
 using namespace std::string_literals;
@@ -165,6 +166,63 @@ TEST(PropertyList, ReadsWhatOtherWritersProduce) {
                           Value(Dictionary{{"CF$uid", Value(7)}})));
     EXPECT_EQ(x["d"].asData()->toString(), "hello");
     EXPECT_EQ(x["t"].asDate()->timeIntervalSince1970(), 946684799.0);
+}
+
+namespace {
+
+// One property list as Python's plistlib builds it, and a typed form of a list that tells true from 1 and
+// -0.0 from 0.0 when two are compared.
+const std::string peerCorpus = R"(
+import datetime, plistlib, sys
+def corpus(uids):
+    d = {
+        'ints': [0, 1, -1, 255, 256, 65535, 65536, 2**31, 2**32, 2**63 - 1, -2**63, 2**64 - 1],
+        'reals': [0.1, -0.0, 1e308, 5e-324, float('inf'), -float('inf'), 1.5, 1e-7],
+        'texts': ['', 'ascii', '\u00e9\u4e66', '\U0001F600 astral', 'a<b&c>d', 'line\nbreak\ttab', '\u00ff'],
+        'data': [b'', bytes(range(256))],
+        'dates': [datetime.datetime(2001, 1, 1), datetime.datetime(1970, 1, 1), datetime.datetime(1900, 2, 28, 23, 59, 59),
+                  datetime.datetime(2015, 3, 4, 5, 6, 7), datetime.datetime(9999, 12, 31, 23, 59, 59)],
+        'flags': [True, False, 1, 0],
+        'nested': {'a': {'b': [[], {}, [1, [2, [3]]]]}},
+        '': 'empty key', '\u043a\u043b\u044e\u0447': 'key beyond ASCII', 'shared': ['same', 'same', 'same'],
+    }
+    if uids: d['uids'] = [plistlib.UID(0), plistlib.UID(255), plistlib.UID(65536), plistlib.UID(2**40)]
+    return d
+def typed(x):
+    if isinstance(x, dict): return ('dict', sorted((k, typed(v)) for k, v in x.items()))
+    if isinstance(x, list): return ('list', [typed(e) for e in x])
+    if isinstance(x, float): return ('float', repr(x))
+    if isinstance(x, plistlib.UID): return ('uid', x.data)
+    return (type(x).__name__, x)
+)";
+
+std::optional<std::string> peer(const std::string& program, std::string_view input = {}) {
+    return ql::test::runPeer(ql::test::pythonCommand(peerCorpus + program), input);
+}
+
+}  // namespace
+
+TEST(PropertyList, AnIndependentReaderAndWriterAgree) {
+    for (const bool binary : {true, false}) {
+        SCOPED_TRACE(binary ? "binary" : "XML");
+        const std::string format = binary ? "plistlib.FMT_BINARY" : "plistlib.FMT_XML";
+        const std::string uids = binary ? "True" : "False";
+        const auto written = peer("sys.stdout.buffer.write(plistlib.dumps(corpus(" + uids + "), fmt=" + format + "))");
+        ASSERT_TRUE(written);
+        Error error(std::string(), 0);
+        const Value plist = read(*written, 0, nullptr, &error);
+        ASSERT_FALSE(plist.isNil()) << error.description();
+        // What this reader took in comes back the same through this writer and the peer's reader.
+        for (auto back : {PropertyListFormat::Binary, PropertyListFormat::XML}) {
+            if (binary && back == PropertyListFormat::XML) continue;  // XML has no references to hold
+            auto data = PropertyListSerialization::dataWithPropertyList(plist, back, &error);
+            ASSERT_TRUE(data) << error.description();
+            EXPECT_EQ(peer("got = plistlib.loads(sys.stdin.buffer.read())\n"
+                           "print('same' if typed(got) == typed(corpus(" + uids + ")) else repr(got))",
+                           data->view()),
+                      "same\n");
+        }
+    }
 }
 
 TEST(PropertyList, ReadingOptionsMakeContainersAndLeavesMutable) {

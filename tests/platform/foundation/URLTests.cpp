@@ -130,6 +130,9 @@ TEST(URL, SplitsComponents) {
     EXPECT_EQ(url("mailto:someone@example.com").path(), "someone@example.com");
     EXPECT_EQ(url("mailto:someone@example.com").host(), std::nullopt);
     EXPECT_EQ(url("http://[v1.fe:x]/").host(), "v1.fe:x");
+    // Only an address literal loses its brackets: escaped ones in a name are part of the name.
+    EXPECT_EQ(url("http://%5Bab/").host(), "[ab");
+    EXPECT_EQ(url("http://%5Bab%5D:80/").host(), "[ab]");
     EXPECT_EQ(url("a/b").scheme(), std::nullopt);
     EXPECT_EQ(url("//h/x").host(), "h");
     EXPECT_EQ(url("?q").query(), "q");

@@ -161,9 +161,11 @@ TEST_F(URLConnectionTests, DeliversOnlyInTheModesItIsScheduledFor) {
     auto connection = URLConnection::create(requestFor(server, "/mode"), delegate, false);
     connection->scheduleInRunLoop(RunLoop::main(), "QLTestMode");
     connection->start();
-    // The default mode never delivers, however long it runs, and the delegate must see the request before
-    // it is sent.
-    RunLoop::main()->runUntil([] { return false; }, 0.3);
+    // The default mode never delivers, and the delegate must see the request before it is sent: a load
+    // started later in the default mode finishes while this one has not even been asked about its request.
+    server.serveText("/default", "plain");
+    auto marker = load(requestFor(server, "/default"));
+    EXPECT_EQ(marker->calls(), (std::vector<std::string>{"will send /default", "response 200", "data", "finish"}));
     EXPECT_TRUE(delegate->journal.entries().empty());
     EXPECT_TRUE(server.requests("/mode").empty());
     const double deadline = Clock::now() + kPatience;
@@ -244,6 +246,29 @@ TEST_F(URLConnectionTests, RedirectsFollowTheDelegatesDecision) {
     auto seen = server.requests("/new");
     EXPECT_EQ(seen.back().method, "GET");
     EXPECT_EQ(seen.back().body, "");
+}
+
+TEST_F(URLConnectionTests, CredentialsGoOnlyToTheOriginTheyWereGivenFor) {
+    // The same host on another port is another server: a redirect there does not take the credentials along,
+    // nor one to another host; one within the origin does.
+    LoopbackServer other;
+    other.serveText("/landing", "elsewhere");
+    server.serveText("/landing", "here");
+    server.serveRedirect("/to-port", 302, other.url("/landing"));
+    server.serveRedirect("/to-host", 302, "http://localhost:" + std::to_string(other.port()) + "/landing");
+    server.serveRedirect("/within", 302, "/landing");
+    for (const char* path : {"/to-port", "/to-host", "/within"}) {
+        URLRequest request = requestFor(server, path);
+        request.setValue("Basic dXNlcjpzZWNyZXQ=", "Authorization");
+        auto delegate = load(request);
+        EXPECT_TRUE(delegate->journal.contains("finish")) << path;
+    }
+    const auto elsewhere = other.requests("/landing");
+    ASSERT_EQ(elsewhere.size(), 2u);
+    for (const auto& seen : elsewhere) EXPECT_EQ(seen.header("Authorization"), std::nullopt);
+    const auto here = server.requests("/landing");
+    ASSERT_EQ(here.size(), 1u);
+    EXPECT_EQ(here[0].header("Authorization"), "Basic dXNlcjpzZWNyZXQ=");
 }
 
 TEST_F(URLConnectionTests, RedirectsAndChallengesAreAnsweredAsSoonAsTheirHeadArrives) {
@@ -459,6 +484,40 @@ TEST_F(URLConnectionTests, AnswersPasswordChallenges) {
     EXPECT_EQ(declining->calls(), (std::vector<std::string>{"will send /private", "challenge NSURLAuthenticationMethodHTTPBasic",
                                                             "response 401", "data", "finish"}));
     EXPECT_EQ(declining->body.toString(), "who are you?");
+}
+
+TEST_F(URLConnectionTests, ReadsRepeatedFoldedAndManyReplyFields) {
+    // The head of a reply after an interim one: repeated names (in any case) join the first spelling, folded
+    // lines continue the field before them, and a folded line with no field before it counts as a field.
+    std::string head = "HTTP/1.1 100 Continue\r\nX-Interim: gone\r\n\r\n"
+                       "HTTP/1.1 200 OK\r\n X-Lead: first\r\nSet-Cookie: a=1\r\nX-Long: one\r\n\ttwo\r\n   three\r\n"
+                       "set-COOKIE: b=2\r\n: nameless\r\n\tdropped\r\n";
+    // Enough fields that they are found through an index, then the same joining and folding among them.
+    constexpr int many = 3000;
+    for (int i = 0; i < many; ++i) head += "F" + std::to_string(i) + ": v" + std::to_string(i) + "\r\n";
+    head += "f7: again\r\nX-LONG: four\r\n\tfive\r\nSET-cookie: c=3\r\nF2999: last\r\n\tfolded\r\n";
+    head += "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+    ScriptedServer scripted(head);
+    std::shared_ptr<URLResponse> response;
+    Error error(std::string(), 0);
+    auto body = URLConnection::sendSynchronousRequest(URLRequest(URL::fromString(scripted.url("/"))), &response, &error);
+    ASSERT_TRUE(body);
+    EXPECT_EQ(body->toString(), "ok");
+    auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+    ASSERT_TRUE(http);
+    const HTTPHeaderFields& fields = http->headerFields();
+    EXPECT_EQ(fields.fields().size(), 4u + many + 2u);
+    EXPECT_FALSE(fields.contains("X-Interim"));
+    EXPECT_EQ(fields.fields()[0], HTTPHeaderFields::Field("X-Lead", "first"));
+    EXPECT_EQ(fields.fields()[1], HTTPHeaderFields::Field("Set-Cookie", "a=1, b=2, c=3"));
+    EXPECT_EQ(fields.fields()[2], HTTPHeaderFields::Field("X-Long", "one two three, four five"));
+    EXPECT_EQ(fields.fields()[3], HTTPHeaderFields::Field("", "nameless"));
+    EXPECT_EQ(fields.value("f0"), "v0");
+    EXPECT_EQ(fields.value("F7"), "v7, again");
+    EXPECT_EQ(fields.value("f2998"), "v2998");
+    EXPECT_EQ(fields.value("f2999"), "v2999, last folded");
+    EXPECT_EQ(fields.fields()[4 + 2999].first, "F2999");
+    EXPECT_EQ(fields.value("content-length"), "2");
 }
 
 TEST_F(URLConnectionTests, LoadsSynchronously) {

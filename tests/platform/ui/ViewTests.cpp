@@ -213,6 +213,20 @@ TEST(View, SubviewOrderingKeepsLayersInStepAndReportsMoves) {
     EXPECT_EQ(parent->viewWithTag(8), deep.get());
     EXPECT_EQ(parent->viewWithTag(99), nullptr);
     EXPECT_THROW(deep->addSubview(parent), ns::Exception);
+
+    // A view released while its layer and a subview live on leaves the subview's layer on no layer and
+    // its own extra sublayer where it was.
+    auto gone = std::make_shared<View>();
+    auto survivor = std::make_shared<View>();
+    gone->addSubview(std::make_shared<View>());
+    gone->addSubview(survivor);
+    gone->layer()->addSublayer(extra);
+    const auto keptLayer = gone->layer();
+    gone.reset();
+    EXPECT_EQ(survivor->superview(), nullptr);
+    EXPECT_EQ(survivor->layer()->superlayer(), nullptr);
+    EXPECT_EQ(keptLayer->sublayers(), (std::vector<std::shared_ptr<Layer>>{extra}));
+    EXPECT_EQ(extra->superlayer(), keptLayer.get());
 }
 
 TEST(View, ConvertsBetweenViewsThroughBoundsTransformsAndWindows) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,6 +171,50 @@ TEST(DatabasePool, LimitReuseVetoAndDoubleCheckIn) {
     EXPECT_EQ(delegate->added, 3);
     pool->releaseAllDatabases();
     EXPECT_EQ(pool->countOfOpenDatabases(), 0u);
+}
+
+namespace {
+
+class Throwing : public DatabasePoolDelegate {
+public:
+    bool databasePoolShouldAddDatabaseToPool(DatabasePool&, const std::shared_ptr<Database>&) override {
+        if (throwOnCheckOut) throw std::runtime_error("check-out");
+        return true;
+    }
+    void databasePoolDidAddDatabase(DatabasePool&, const std::shared_ptr<Database>&) override {
+        if (throwOnAdd) throw std::runtime_error("added");
+    }
+
+    bool throwOnCheckOut = false;
+    bool throwOnAdd = false;
+};
+
+}  // namespace
+
+TEST(DatabasePool, ADelegateThatThrowsLeavesNoConnectionCheckedOut) {
+    ns::TemporarySandbox sandbox;
+    auto pool = DatabasePool::databasePoolWithPath(sandbox.path() + "/pool.sqlite");
+    auto delegate = std::make_shared<Throwing>();
+    pool->setDelegate(delegate);
+    pool->setMaximumNumberOfDatabasesToCreate(1);
+
+    // A new connection whose announcement throws, then a reused one whose check-out throws: neither is handed
+    // out, and neither stays counted against the limit.
+    delegate->throwOnAdd = true;
+    EXPECT_THROW(pool->db(), std::runtime_error);
+    EXPECT_EQ(pool->countOfCheckedOutDatabases(), 0u);
+    delegate->throwOnAdd = false;
+    auto db = pool->db();
+    ASSERT_TRUE(db);
+    pool->pushDatabaseBackInPool(db);
+    delegate->throwOnCheckOut = true;
+    EXPECT_THROW(pool->db(), std::runtime_error);
+    EXPECT_EQ(pool->countOfCheckedOutDatabases(), 0u);
+    delegate->throwOnCheckOut = false;
+    auto again = pool->db();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(pool->countOfOpenDatabases(), 1u);
+    EXPECT_TRUE(again->goodConnection());
 }
 
 namespace {

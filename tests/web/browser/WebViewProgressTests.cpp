@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/JSONSerialization.h"
 #include "web/browser/WebViewProgress.h"
 
 namespace ql {
@@ -174,6 +175,23 @@ TEST(WebViewProgress, GoneProxiedDelegateAllowsEverything) {
     EXPECT_TRUE(e.navigate("http://example.test/page"));
     e.progress->webViewDidStartLoad(*e.webView);
     EXPECT_EQ(recorder->reported, (std::vector<float>{0, 0.1f}));
+}
+
+TEST(WebViewProgress, TheCompletionScriptKeepsAnyHostInsideItsString) {
+    // Quotes and a semicolon in the host, written plainly and percent-escaped, must not end the script's
+    // string: the address read back from the literal is the page's scheme, host and the completion path.
+    for (const char* page : {"http://a'b;c/x", "http://a%22);alert(1)//%27;b/x"}) {
+        const auto url = ns::URL::fromString(page);
+        ASSERT_TRUE(url && url->host()) << page;
+        const std::string script = WebViewProgressCompletionScript(*url);
+        const std::string before = "iframe.src = ", after = "; document.body";
+        const auto begin = script.find(before), end = script.find(after);
+        ASSERT_NE(begin, std::string::npos);
+        ASSERT_NE(end, std::string::npos);
+        const std::string literal = script.substr(begin + before.size(), end - begin - before.size());
+        const ns::Value address = ns::JSONSerialization::JSONObjectWithData(literal, ns::JSONReadingFragmentsAllowed, nullptr);
+        EXPECT_EQ(address, ns::Value("http://" + *url->host() + "/webviewprogressproxy/complete")) << literal;
+    }
 }
 
 }  // namespace

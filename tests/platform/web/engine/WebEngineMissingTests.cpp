@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Timer.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
@@ -68,6 +69,34 @@ TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
     EXPECT_EQ(problem, "the web engine did not answer");
     EXPECT_TRUE(pumpUntil([&] { return !engine->isAlive(); }));
     std::filesystem::remove(script);
+}
+
+TEST(WebEngineMissing, AnEngineThatStopsReadingIsReplacedByAFreshOne) {
+    // It closes the pipe it is sent commands on but keeps its reply pipe open, so nothing but a failed
+    // write tells that it is gone; the marker says the pipe is closed.
+    const std::string script = ns::temporaryDirectory() + "deaf-engine-" + std::to_string(getpid());
+    const std::string marker = script + ".closed";
+    std::ofstream(script) << "#!/bin/sh\nexec 3<&-\n: > '" << marker << "'\nexec sleep 600\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script.c_str(), 1);
+    ns::Error error = ui::webEngineError(0, "");
+    auto deaf = ui::WebEngine::running(&error);
+    ASSERT_TRUE(deaf);
+    auto poll = ns::Timer::scheduledTimer(0.005, true, [](ns::Timer&) {});
+    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(marker); }));
+    poll->invalidate();
+    std::string problem;
+    EXPECT_TRUE(deaf->call("Browser.getVersion", {}, "", &problem, 30).isNil());
+    EXPECT_EQ(problem, "the web engine is not running");
+    EXPECT_FALSE(deaf->isAlive());
+    auto fresh = ui::WebEngine::running(&error);
+    unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    ASSERT_TRUE(fresh);
+    EXPECT_NE(fresh.get(), deaf.get());
+    fresh->terminate();
+    deaf->terminate();
+    std::filesystem::remove(script);
+    std::filesystem::remove(marker);
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+// RTHTMLNodePool: the memory of one import's tree nodes. An import makes and drops thousands of nodes of
+// a few sizes (each finished block of the body is dropped with its subtree), and the general allocator
+// handles blocks that large slowly; the pool carves them from large chunks and keeps each freed block on
+// a list of its size for the next node, so the memory held is what the most nodes alive at once took.
+//
+// Lifetime: every block handed out holds the pool, so a node that outlives its import (kept by a flush
+// callback, say, or by an attachment) stays valid; the pool and its chunks go back to the system when the
+// pointer that create() answered and the last block are gone. Nodes may be freed on any thread. The
+// blocks are counted under the pool's lock rather than through a shared pointer in each allocator, which
+// would take and drop references on every copy the standard library makes of it.
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace ql {
+
+class RTHTMLNodePool {
+public:
+    // Larger blocks (and arrays) come from the general allocator.
+    static constexpr std::size_t LargestBlock = 2048;
+    static constexpr std::size_t ChunkSize = 64 * 1024;
+
+    // A new pool; the pointer's last copy lets go of it.
+    static std::shared_ptr<RTHTMLNodePool> create();
+    RTHTMLNodePool(const RTHTMLNodePool&) = delete;
+    RTHTMLNodePool& operator=(const RTHTMLNodePool&) = delete;
+
+    // A block holds the pool until it is given back.
+    void* allocate(std::size_t bytes);
+    void deallocate(void* block, std::size_t bytes) noexcept;
+
+    // For std::allocate_shared: the node and its reference counts in one pooled block.
+    template <class T>
+    class Allocator {
+    public:
+        using value_type = T;
+        explicit Allocator(const std::shared_ptr<RTHTMLNodePool>& pool) noexcept : pool_(pool.get()) {}
+        // Without a pool (nullptr), blocks come from the general allocator.
+        explicit Allocator(RTHTMLNodePool* pool) noexcept : pool_(pool) {}
+        template <class U>
+        Allocator(const Allocator<U>& other) noexcept : pool_(other.pool()) {}
+
+        T* allocate(std::size_t count) {
+            static_assert(alignof(T) <= Alignment, "pooled blocks are aligned for ordinary objects only");
+            if (!pool_ || count > LargestBlock / sizeof(T)) return std::allocator<T>().allocate(count);
+            return static_cast<T*>(pool_->allocate(count * sizeof(T)));
+        }
+        void deallocate(T* block, std::size_t count) noexcept {
+            if (!pool_ || count > LargestBlock / sizeof(T)) return std::allocator<T>().deallocate(block, count);
+            pool_->deallocate(block, count * sizeof(T));
+        }
+        RTHTMLNodePool* pool() const noexcept { return pool_; }
+        template <class U>
+        bool operator==(const Allocator<U>& other) const noexcept {
+            return pool_ == other.pool();
+        }
+
+    private:
+        RTHTMLNodePool* pool_;  // kept alive by the blocks it handed out
+    };
+
+    // The bytes held in chunks, for tests.
+    std::size_t reservedBytes() const;
+
+private:
+    RTHTMLNodePool() = default;
+    ~RTHTMLNodePool();
+    // Drops one hold (the owner's or a block's); the last one deletes the pool.
+    void release() noexcept;
+
+    static constexpr std::size_t Alignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+    static std::size_t sizeClass(std::size_t bytes) { return (bytes + Alignment - 1) / Alignment; }
+
+    mutable std::mutex lock_;
+    std::size_t holds_ = 1;  // the owner and the blocks handed out
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    std::byte* next_ = nullptr;
+    std::byte* end_ = nullptr;
+    std::array<FreeBlock*, LargestBlock / Alignment + 1> free_{};
+};
+
+// A node of type T made in `pool` (its child list too), or by the general allocator when there is none.
+template <class T, class... Arguments>
+std::shared_ptr<T> makePooledNode(const std::shared_ptr<RTHTMLNodePool>& pool, Arguments&&... arguments) {
+    if (!pool) return std::make_shared<T>(std::forward<Arguments>(arguments)...);
+    std::shared_ptr<T> node = std::allocate_shared<T>(RTHTMLNodePool::Allocator<T>(pool), std::forward<Arguments>(arguments)...);
+    node->setNodePool(pool.get());
+    return node;
+}
+
+}  // namespace ql
