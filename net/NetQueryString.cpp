@@ -28,7 +28,7 @@ void flatten(const std::optional<std::string>& key, const ns::Value& value, std:
         // Dictionaries keep their keys in ascending order already.
         for (const auto& [nestedKey, nestedValue] : *dictionary) {
             if (nestedValue.isNil()) continue;
-            flatten(key ? keyText + "[" + nestedKey + "]" : nestedKey, nestedValue, pairs);
+            flatten(key ? keyText + "[" + nestedKey + "]" : std::string(nestedKey), nestedValue, pairs);
         }
     } else if (const ns::Array* array = value.asArray()) {
         for (const ns::Value& element : *array) flatten(keyText + "[]", element, pairs);

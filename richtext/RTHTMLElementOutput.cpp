@@ -229,7 +229,7 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     // needs no sorting (the view layer's keys are sorted when it is finished).
     ns::Dictionary attributes;
     attributes.reserve(12);
-    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(std::string(key), std::move(value)); };
+    const auto set = [&attributes](std::string_view key, ns::Value value) { attributes.appendUnsorted(key, std::move(value)); };
     if (textColor_) set(ui ? ui::ForegroundColorAttributeName : ct::ForegroundColorAttributeName, box(textColor_));
     if (textAttachment_) {
         set(ct::RunDelegateAttributeName, std::move(runDelegate));

@@ -7,7 +7,9 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/UnicodeText.h"
@@ -168,29 +170,103 @@ void appendUTF8(std::string& out, char32_t cp) {
     }
 }
 
+namespace {
+
+// Whether the eight bytes at `s` are all ASCII.
+bool isASCIIWord(const unsigned char* s) {
+    std::uint64_t word;
+    std::memcpy(&word, s, sizeof word);
+    return (word & 0x8080808080808080u) == 0;
+}
+
+// Whether s[i] starts a well-formed three-byte sequence without a special case (the common CJK range:
+// no overlong form, no surrogate), which is told apart at once.
+bool isPlainThreeByteSequence(const unsigned char* s, std::size_t i, std::size_t n) {
+    const unsigned char c = s[i];
+    return c >= 0xE1 && c <= 0xEF && c != 0xED && n - i >= 3 && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80;
+}
+
+// The length of the well-formed sequence starting at s[i], whose first byte is 0x80 or more; 0 when it is
+// malformed (a stray or overlong form, a surrogate, past U+10FFFF, or cut off by the end).
+std::size_t sequenceLength(const unsigned char* s, std::size_t i, std::size_t n) {
+    const unsigned char c = s[i];
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) length = 2;
+    else if (c >= 0xE0 && c <= 0xEF) length = 3;
+    else if (c >= 0xF0 && c <= 0xF4) length = 4;
+    else return 0;
+    if (c == 0xE0) low = 0xA0;       // overlong
+    else if (c == 0xED) high = 0x9F; // surrogates
+    else if (c == 0xF0) low = 0x90;  // overlong
+    else if (c == 0xF4) high = 0x8F; // above U+10FFFF
+    if (n - i < length || s[i + 1] < low || s[i + 1] > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((s[i + k] & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// Well-formed UTF-8 as UTF-16 units at `out`, which has room for text.size() units; the count of units,
+// or nothing at the first malformed sequence (which the caller leaves to ICU's replacement rules).
+std::optional<std::size_t> decodeWellFormed(std::string_view text, char16_t* out) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    char16_t* w = out;
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8 && isASCIIWord(s + i)) {
+            for (std::size_t k = 0; k < 8; ++k) w[k] = s[i + k];
+            w += 8;
+            i += 8;
+            continue;
+        }
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            *w++ = c;
+            ++i;
+            continue;
+        }
+        if (isPlainThreeByteSequence(s, i, n)) {
+            *w++ = static_cast<char16_t>(((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
+            i += 3;
+            continue;
+        }
+        const std::size_t length = sequenceLength(s, i, n);
+        if (length == 0) return std::nullopt;
+        std::uint32_t cp = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
+        for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (s[i + k] & 0x3Fu);
+        if (cp >= 0x10000) {
+            *w++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *w++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            *w++ = static_cast<char16_t>(cp);
+        }
+        i += length;
+    }
+    return static_cast<std::size_t>(w - out);
+}
+
+}  // namespace
+
 bool isValidUTF8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
+        if (n - i >= 8 && isASCIIWord(s + i)) {
+            i += 8;
+            continue;
+        }
+        if (s[i] < 0x80) {
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) length = 2;
-        else if (c >= 0xE0 && c <= 0xEF) length = 3;
-        else if (c >= 0xF0 && c <= 0xF4) length = 4;
-        else return false;
-        if (c == 0xE0) low = 0xA0;       // overlong
-        else if (c == 0xED) high = 0x9F; // surrogates
-        else if (c == 0xF0) low = 0x90;  // overlong
-        else if (c == 0xF4) high = 0x8F; // above U+10FFFF
-        if (n - i < length || s[i + 1] < low || s[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if ((s[i + k] & 0xC0) != 0x80) return false;
+        if (isPlainThreeByteSequence(s, i, n)) {
+            i += 3;
+            continue;
+        }
+        const std::size_t length = sequenceLength(s, i, n);
+        if (length == 0) return false;
         i += length;
     }
     return true;
@@ -219,13 +295,16 @@ std::u16string toUTF16(std::string_view text) {
         u_strFromUTF8WithSub(units, i32(capacity), &length, text.data(), i32(text.size()), 0xFFFD, nullptr, &status);
         return U_FAILURE(status) ? 0 : static_cast<std::size_t>(length);
     };
+    // Well-formed text (nearly all) is decoded here; ICU replaces malformed sequences.
     constexpr std::size_t StackUnits = 512;
     if (text.size() <= StackUnits) {
         char16_t units[StackUnits];
-        return std::u16string(units, convert(units, StackUnits));
+        const std::optional<std::size_t> count = decodeWellFormed(text, units);
+        return std::u16string(units, count ? *count : convert(units, StackUnits));
     }
     std::u16string units(text.size(), u'\0');
-    units.resize(convert(units.data(), units.size()));
+    const std::optional<std::size_t> count = decodeWellFormed(text, units.data());
+    units.resize(count ? *count : convert(units.data(), units.size()));
     return units;
 }
 

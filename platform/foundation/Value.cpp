@@ -29,8 +29,35 @@ struct DoomedNode {
     void* node;
 };
 
+// The containers waiting to be taken down, last in first out. Most teardowns meet only a few (a
+// dictionary of attributes holding some objects), which wait here without a heap list.
+class DoomedNodes {
+public:
+    void push(DoomedNode node) {
+        if (count_ < inlineCapacity) inline_[count_++] = node;
+        else spilled_.push_back(node);
+    }
+    bool pop(DoomedNode& node) {
+        // Those spilled came after the inline ones.
+        if (!spilled_.empty()) {
+            node = spilled_.back();
+            spilled_.pop_back();
+            return true;
+        }
+        if (count_ == 0) return false;
+        node = inline_[--count_];
+        return true;
+    }
+
+private:
+    static constexpr std::size_t inlineCapacity = 16;
+    DoomedNode inline_[inlineCapacity];
+    std::size_t count_ = 0;
+    std::vector<DoomedNode> spilled_;
+};
+
 // The containers whose teardown is under way on this thread, if any (see Node::destroy).
-thread_local std::vector<DoomedNode>* doomedContainers = nullptr;
+thread_local DoomedNodes* doomedContainers = nullptr;
 
 bool isContainer(Value::Kind kind) {
     return kind == Value::Kind::Array || kind == Value::Kind::Dictionary || kind == Value::Kind::Set ||
@@ -44,18 +71,14 @@ void Value::Node::destroy(Kind kind, Node* node) {
     // thousand deep would take as many nested calls. Instead, containers met during a teardown wait in a
     // list of the outermost call, which takes them down one after the other.
     if (!isContainer(kind)) return destroyOne(kind, node);
-    if (doomedContainers) return doomedContainers->push_back({kind, node});
-    std::vector<DoomedNode> doomed;
+    if (doomedContainers) return doomedContainers->push({kind, node});
+    DoomedNodes doomed;
     doomedContainers = &doomed;
     struct Unlist {
         ~Unlist() { doomedContainers = nullptr; }
     } unlist;
     destroyOne(kind, node);
-    while (!doomed.empty()) {
-        const DoomedNode next = doomed.back();
-        doomed.pop_back();
-        destroyOne(next.kind, static_cast<Node*>(next.node));
-    }
+    for (DoomedNode next; doomed.pop(next);) destroyOne(next.kind, static_cast<Node*>(next.node));
 }
 
 void Value::Node::destroyOne(Kind kind, Node* node) {
@@ -84,6 +107,9 @@ const Value& nilValue() {
     return nil;
 }
 
+// Up to this many entries, a dictionary's find scans instead of searching.
+constexpr std::size_t scannedSize = 16;
+
 }  // namespace
 
 // ---- Dictionary ----
@@ -93,12 +119,33 @@ Dictionary::Dictionary(std::initializer_list<Entry> entries) {
     finishAppending();
 }
 
+namespace {
+
+// Byte order of two keys. Keys tend to differ within their first few bytes, which a loop reaches sooner
+// than a call to memcmp.
+bool keyLess(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i)
+        if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+    return a.size() < b.size();
+}
+
+}  // namespace
+
 Dictionary::const_iterator Dictionary::lowerBound(std::string_view key) const {
     return std::lower_bound(entries_.begin(), entries_.end(), key,
-                            [](const Entry& e, std::string_view k) { return std::string_view(e.first) < k; });
+                            [](const Entry& e, std::string_view k) { return keyLess(e.first, k); });
 }
 
 const Value* Dictionary::find(std::string_view key) const {
+    // Most dictionaries are small: scanned, a key of another length is passed over without reading its
+    // bytes, which costs less than the byte comparisons of a binary search.
+    if (entries_.size() <= scannedSize) {
+        for (const Entry& entry : entries_)
+            if (entry.first.size() == key.size() && (key.empty() || std::memcmp(entry.first.data(), key.data(), key.size()) == 0))
+                return &entry.second;
+        return nullptr;
+    }
     auto it = lowerBound(key);
     return it != entries_.end() && it->first == key ? &it->second : nullptr;
 }
@@ -110,7 +157,7 @@ const Value& Dictionary::operator[](std::string_view key) const {
     return v ? *v : nilValue();
 }
 
-void Dictionary::set(std::string key, Value value) {
+void Dictionary::set(DictionaryKey key, Value value) {
     auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
     if (it != entries_.end() && it->first == key) {
         it->second = std::move(value);
@@ -121,7 +168,7 @@ void Dictionary::set(std::string key, Value value) {
 
 Value& Dictionary::operator[](std::string_view key) {
     auto it = entries_.begin() + (lowerBound(key) - entries_.cbegin());
-    if (it == entries_.end() || it->first != key) it = entries_.emplace(it, std::string(key), Value());
+    if (it == entries_.end() || it->first != key) it = entries_.emplace(it, key, Value());
     return it->second;
 }
 
@@ -139,13 +186,13 @@ std::vector<std::string> Dictionary::keys() const {
     return out;
 }
 
-void Dictionary::appendUnsorted(std::string key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
+void Dictionary::appendUnsorted(DictionaryKey key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
 
 void Dictionary::finishAppending() {
     // A stable sort keeps insertion order among equal keys, so the last duplicate can win. Parsed
     // dictionaries are small and often sorted already; those are sorted in place, since stable_sort
     // allocates a buffer on every call.
-    auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    auto byKey = [](const Entry& a, const Entry& b) { return keyLess(a.first, b.first); };
     if (!std::is_sorted(entries_.begin(), entries_.end(), byKey)) {
         if (entries_.size() > 16) {
             std::stable_sort(entries_.begin(), entries_.end(), byKey);

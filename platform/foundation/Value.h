@@ -24,6 +24,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/DictionaryKey.h"
 
 namespace ql::ns {
 
@@ -113,6 +114,7 @@ public:
     Value(std::string_view s);
     Value(const std::string& s) : Value(std::string_view(s)) {}
     Value(std::string&& s);
+    Value(const DictionaryKey& key) : Value(key.view()) {}
     Value(ns::Data d);
     Value(ns::Date d) : kind_(Kind::Date) { scalar_.d = d.timeIntervalSince1970(); }
     Value(ns::Array a);
@@ -248,10 +250,10 @@ private:
 };
 
 // A dictionary keyed by text, kept sorted by key (UTF-8 byte order) so that iteration, descriptions and
-// serialised forms are deterministic.
+// serialised forms are deterministic. Keys are DictionaryKeys: short ones cost no allocation.
 class Dictionary {
 public:
-    using Entry = std::pair<std::string, Value>;
+    using Entry = std::pair<DictionaryKey, Value>;
     using Entries = std::vector<Entry, ValueAllocator<Entry>>;
     using const_iterator = Entries::const_iterator;
     using iterator = Entries::iterator;
@@ -273,7 +275,7 @@ public:
     // The value for a key, nil when absent.
     const Value& operator[](std::string_view key) const;
 
-    void set(std::string key, Value value);
+    void set(DictionaryKey key, Value value);
     Value& operator[](std::string_view key);  // inserts nil when absent
     bool erase(std::string_view key);
     void clear() { entries_.clear(); }
@@ -281,7 +283,7 @@ public:
 
     // Bulk building: append in any order, then finish once; later duplicates win.
     void reserve(std::size_t count) { entries_.reserve(count); }
-    void appendUnsorted(std::string key, Value value);
+    void appendUnsorted(DictionaryKey key, Value value);
     void finishAppending();
 
     bool operator==(const Dictionary& other) const;

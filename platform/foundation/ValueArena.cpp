@@ -112,7 +112,6 @@ void adviseLargePages(void* block, std::size_t size) {
 
 }  // namespace
 
-const std::size_t ValueArena::inlineKeyCapacity = std::string().capacity();
 const std::size_t ValueArena::keptChunkBytes = ChunkCache::capacity;
 
 std::size_t ValueArena::keptBytes() { return ChunkCache::shared().bytes(); }
@@ -159,7 +158,7 @@ void* ValueArena::allocateChunk(std::size_t size) {
 }
 
 void ValueArena::destroy() noexcept {
-    for (std::string* key : heapKeys_) std::destroy_at(key);
+    for (DictionaryKey* key : heapKeys_) std::destroy_at(key);
     Chunk* chunks = chunks_;
     this->~ValueArena();  // lives in the last of the chunks
     while (chunks) {

@@ -84,12 +84,12 @@ public:
         auto& entries = dictionary.entries_;
         if (entries.size() == entries.capacity()) [[unlikely]]
             throwFull();
-        if (key.size() > shortKey || shortKey > inlineKeyCapacity) [[unlikely]]
+        if (key.size() > shortKey) [[unlikely]]
             return appendLongKeyEntry(entries, key);
-        // A short key is copied at the fixed size and cut to length: a copy that needs no call.
-        auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key.data(), shortKey),
+        // A short key is copied at the fixed size: a copy that needs no call.
+        auto& entry = entries.emplace_back(std::piecewise_construct,
+                                           std::forward_as_tuple(DictionaryKey::Padded(), key.data(), key.size()),
                                            std::forward_as_tuple());
-        entry.first.resize(key.size());
         return entry.second;
     }
 
@@ -140,14 +140,11 @@ private:
         char* end() { return reinterpret_cast<char*>(this) + size; }
     };
 
-    static const std::size_t inlineKeyCapacity;  // of std::string
-    // Keys up to this long are copied at this fixed size, which std::string holds without the heap in the
-    // standard libraries this builds with (with another, every key takes the general way).
-    static constexpr std::size_t shortKey = 15;
+    static constexpr std::size_t shortKey = DictionaryKey::fixedCopy;
 
     [[gnu::noinline]] Value& appendLongKeyEntry(Dictionary::Entries& entries, std::string_view key) {
         auto& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
-        if (key.size() > inlineKeyCapacity) heapKeys_.push_back(&entry.first);
+        if (key.size() > DictionaryKey::inlineCapacity) heapKeys_.push_back(&entry.first);
         return entry.second;
     }
 
@@ -188,8 +185,8 @@ private:
     std::size_t reserved_;  // bytes in chunks so far, which the next chunk matches
     Chunk* chunks_;         // the latest first; the last one holds the arena itself
     Value* root_ = nullptr;
-    // Keys too long for std::string's own buffer live on the heap; they are freed with the arena.
-    std::vector<std::string*> heapKeys_;
+    // Keys too long to be kept inside the key live on the heap; they are freed with the arena.
+    std::vector<DictionaryKey*> heapKeys_;
 };
 
 }  // namespace ql::ns

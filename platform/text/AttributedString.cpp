@@ -171,7 +171,7 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
     runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(first), runs_.begin() + static_cast<std::ptrdiff_t>(past));
     for (std::size_t run = first; run < runs_.size(); ++run)
         runs_[run].location = runs_[run].location - range.length + replacement.length();
-    std::vector<Run> inserted = replacement.runs_;
+    auto inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
     runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
                  std::make_move_iterator(inserted.end()));
@@ -193,15 +193,17 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
     if (&string == this) return appendAttributedString(static_cast<const AttributedString&>(string));
     if (string.empty()) return;
     if (empty()) {
-        std::swap(text_, string.text_);
-        std::swap(runs_, string.runs_);
+        text_ = std::move(string.text_);
+        runs_ = std::move(string.runs_);
+        string.text_.clear();
         return;
     }
     const std::size_t first = runs_.size();
     const std::uint64_t offset = text_.size();
     for (Run& run : string.runs_) runs_.push_back(Run{run.location + offset, std::move(run.attributes)});
     text_ += string.text_;
-    string = AttributedString();
+    string.text_.clear();
+    string.runs_.clear();
     // The appended runs are merged among themselves already; only the seam can join.
     if (first > 0) coalesce(first - 1, first);
 }

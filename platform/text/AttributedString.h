@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/foundation/Range.h"
+#include "platform/foundation/SmallVector.h"
 #include "platform/foundation/Value.h"
 
 namespace ql::ct {
@@ -91,8 +92,9 @@ private:
     void changeAttributes(ns::Range range, Change&& change);
 
     std::u16string text_;
-    // Cover the text without gaps, in order; none for an empty text.
-    std::vector<Run> runs_;
+    // Cover the text without gaps, in order; none for an empty text. Most texts made by pieces have up to
+    // four runs, which need no allocation of their own.
+    ns::SmallVector<Run, 4> runs_;
 };
 
 }  // namespace ql::ct

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/foundation/CharacterSet.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
@@ -267,5 +269,51 @@ TEST(Text, PathComponents) {
     for (const auto& [path, last, extension] : table) {
         EXPECT_EQ(lastPathComponent(path), last) << path;
         EXPECT_EQ(pathExtension(path), extension) << path;
+    }
+}
+
+TEST(Text, ConvertsAndValidatesUtf8OfEveryLengthAtAnyAlignment) {
+    // Random texts of ASCII runs (long enough to be read a word at a time) and characters of two, three and
+    // four bytes, against their UTF-16 units written from the code points.
+    std::mt19937 random(11);
+    const char32_t samples[] = {U'a', U'~', U'\u00e9', U'\u07ff', U'\u0800', U'\u4e66', U'\ud7ff', U'\ue000', U'\uffff', U'\U00010000', U'\U0001F600', U'\U0010FFFF'};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        std::u16string units;
+        const int pieces = static_cast<int>(random() % 12);
+        for (int p = 0; p < pieces; ++p) {
+            if (random() % 2) {
+                const std::size_t run = random() % 20;
+                for (std::size_t k = 0; k < run; ++k) {
+                    const char c = static_cast<char>('0' + random() % 70);
+                    bytes += c;
+                    units += static_cast<char16_t>(c);
+                }
+                continue;
+            }
+            const char32_t cp = samples[random() % std::size(samples)];
+            bytes += fromUTF16(cp >= 0x10000 ? std::u16string{static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)),
+                                                              static_cast<char16_t>(0xDC00 + (cp & 0x3FF))}
+                                             : std::u16string(1, static_cast<char16_t>(cp)));
+            if (cp >= 0x10000) {
+                units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                units += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            } else {
+                units += static_cast<char16_t>(cp);
+            }
+        }
+        ASSERT_TRUE(isValidUTF8(bytes)) << bytes;
+        ASSERT_EQ(toUTF16(bytes), units) << bytes;
+        // Malformed anywhere, after a word-sized ASCII run included, the text is invalid and the bad bytes
+        // read as U+FFFD while the rest stays.
+        for (const std::string bad : {"\xC0\x80", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5", "\x80", "\xE4\xB9"}) {
+            const std::size_t at = bytes.empty() ? 0 : random() % bytes.size();
+            if (at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80) continue;
+            const std::string broken = bytes.substr(0, at) + "01234567" + bad + bytes.substr(at);
+            EXPECT_FALSE(isValidUTF8(broken));
+            const std::u16string read = toUTF16(broken);
+            EXPECT_NE(read.find(u'\uFFFD'), std::u16string::npos);
+            EXPECT_EQ(read.substr(0, utf16Length(bytes.substr(0, at)) + 8), toUTF16(bytes.substr(0, at)) + u"01234567");
+        }
     }
 }

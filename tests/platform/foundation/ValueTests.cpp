@@ -9,9 +9,26 @@
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
 
 using namespace ql::ns;
+
+namespace {
+
+// Counts its instances, to see a teardown reach every object of a tree.
+class Tracked : public Object {
+    QL_OBJECT(Tracked, Object)
+public:
+    explicit Tracked(Value held = {}) : held_(std::move(held)) { ++alive; }
+    ~Tracked() override { --alive; }
+    static inline int alive = 0;
+
+private:
+    Value held_;
+};
+
+}  // namespace
 
 TEST(Value, KeepsKindsApart) {
     EXPECT_TRUE(Value(true).isBool());
@@ -220,4 +237,40 @@ TEST(Value, DeepTreesAreTornDownWithoutRecursion) {
     inner = Value();
     ASSERT_FALSE(kept.isNil());
     EXPECT_TRUE(kept.isArray() || kept.isDictionary() || kept.isSet());
+}
+
+TEST(Value, WideTreesAreTornDownWhole) {
+    // Many containers wait at once (more than a teardown keeps without a heap list), each holding objects
+    // whose own values wait in turn.
+    {
+        Array wide;
+        for (int i = 0; i < 100; ++i) {
+            Value chain(std::make_shared<Tracked>());
+            for (int depth = 0; depth < 50; ++depth)
+                chain = depth % 2 ? Value(std::make_shared<Tracked>(chain)) : Value(Dictionary{{"o", chain}, {"p", Value(Array{chain})}});
+            wide.push_back(chain);
+        }
+        const Value tree(std::move(wide));
+        EXPECT_EQ(Tracked::alive, 100 * 26);
+    }
+    EXPECT_EQ(Tracked::alive, 0);
+}
+
+TEST(Value, FindsKeysInSmallAndLargeDictionaries) {
+    // Scanned up to 16 entries, searched beyond: both find exactly the keys present, among keys of equal
+    // length, the empty key and long keys included.
+    for (int count : {0, 1, 15, 16, 17, 40}) {
+        Dictionary dictionary;
+        for (int i = 0; i < count; ++i) dictionary.set(i % 5 == 0 ? std::string(30, 'a') + std::to_string(i) : "k" + std::to_string(i), Value(i));
+        if (count > 0) dictionary.set("", Value(-1));
+        for (int i = 0; i < count; ++i) {
+            const std::string key = i % 5 == 0 ? std::string(30, 'a') + std::to_string(i) : "k" + std::to_string(i);
+            ASSERT_NE(dictionary.find(key), nullptr) << count << " " << key;
+            EXPECT_EQ(*dictionary.find(key), Value(i));
+            EXPECT_EQ(dictionary.find(key + "x"), nullptr);
+            EXPECT_EQ(dictionary.find(std::string(key.size(), 'z')), nullptr);
+        }
+        EXPECT_EQ(dictionary.contains(""), count > 0);
+        EXPECT_EQ(dictionary.find("k"), nullptr);
+    }
 }
