@@ -295,7 +295,7 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() cons
     const std::shared_ptr<const ns::Dictionary> text = attributesForTextContent();
     const auto make = [&text] {
         ns::Dictionary attributes = paragraphAttributes(*text, 1);
-        attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
+        attributes.set(RTFieldAttribute, ns::Value(RTListPrefixField));
         return std::make_shared<const ns::Dictionary>(std::move(attributes));
     };
     return textAttributesCache_ ? textAttributesCache_->markerAttributes(text, make) : make();
