@@ -52,12 +52,13 @@ bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
 bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
     if (a == b) return true;
     if (!a || !b) return false;
-    return a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
+    // Lists and blocks first: they tell most styles of different questions apart.
+    return a->textLists == b->textLists && a->textBlocks == b->textBlocks &&
+           a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
            a->defaultTabInterval == b->defaultTabInterval && a->paragraphSpacingBefore == b->paragraphSpacingBefore &&
            a->paragraphSpacing == b->paragraphSpacing && a->lineHeightMultiple == b->lineHeightMultiple &&
            a->minimumLineHeight == b->minimumLineHeight && a->maximumLineHeight == b->maximumLineHeight &&
-           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops &&
-           a->textLists == b->textLists && a->textBlocks == b->textBlocks;
+           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops;
 }
 
 bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
