@@ -147,9 +147,9 @@ ns::Array arrayOfCSSShadows(std::string_view text, double currentTextSize, const
         }
         if (lengths.size() < 2) continue;
         ns::Dictionary entry;
-        entry.set(std::string(RTShadowOffsetKey), ui::GeometryValue::valueWithCGSize({lengths[0], lengths[1]}));
-        entry.set(std::string(RTShadowBlurKey), ns::Value(lengths.size() > 2 ? lengths[2] : 0.0));
-        if (color || currentColor) entry.set(std::string(RTShadowColorKey), ns::Value(color ? color : currentColor));
+        entry.set(RTShadowOffsetKey, ui::GeometryValue::valueWithCGSize({lengths[0], lengths[1]}));
+        entry.set(RTShadowBlurKey, ns::Value(lengths.size() > 2 ? lengths[2] : 0.0));
+        if (color || currentColor) entry.set(RTShadowColorKey, ns::Value(color ? color : currentColor));
         shadows.push_back(ns::Value(std::move(entry)));
     }
     return shadows;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <typeinfo>
 
 #include "platform/foundation/CharacterSet.h"
 #include "platform/foundation/StringEncoding.h"
@@ -264,10 +265,11 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     node->applyStyles(cascade.declarations);
     if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
-    // White space between a text and a block is no content.
-    if (auto text = std::dynamic_pointer_cast<RTTextHTMLElement>(previousLast);
-        text && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && isIgnorableWhitespace(text->text())) {
-        currentTag_->removeChildNode(text);
+    // White space between a text and a block is no content. The class is final, so its type says what a
+    // cast would (for every element, without the cast's search).
+    if (previousLast && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && typeid(*previousLast) == typeid(RTTextHTMLElement) &&
+        isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(*previousLast).text())) {
+        currentTag_->removeChildNode(previousLast);
     }
 
     currentTag_ = node;

@@ -52,12 +52,13 @@ bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
 bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
     if (a == b) return true;
     if (!a || !b) return false;
-    return a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
+    // Lists and blocks first: they tell most styles of different questions apart.
+    return a->textLists == b->textLists && a->textBlocks == b->textBlocks &&
+           a->firstLineHeadIndent == b->firstLineHeadIndent && a->headIndent == b->headIndent && a->tailIndent == b->tailIndent &&
            a->defaultTabInterval == b->defaultTabInterval && a->paragraphSpacingBefore == b->paragraphSpacingBefore &&
            a->paragraphSpacing == b->paragraphSpacing && a->lineHeightMultiple == b->lineHeightMultiple &&
            a->minimumLineHeight == b->minimumLineHeight && a->maximumLineHeight == b->maximumLineHeight &&
-           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops &&
-           a->textLists == b->textLists && a->textBlocks == b->textBlocks;
+           a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops;
 }
 
 bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
@@ -295,7 +296,7 @@ std::shared_ptr<const ns::Dictionary> RTHTMLElement::listMarkerAttributes() cons
     const std::shared_ptr<const ns::Dictionary> text = attributesForTextContent();
     const auto make = [&text] {
         ns::Dictionary attributes = paragraphAttributes(*text, 1);
-        attributes.set(std::string(RTFieldAttribute), ns::Value(std::string(RTListPrefixField)));
+        attributes.set(RTFieldAttribute, ns::Value(RTListPrefixField));
         return std::make_shared<const ns::Dictionary>(std::move(attributes));
     };
     return textAttributesCache_ ? textAttributesCache_->markerAttributes(text, make) : make();

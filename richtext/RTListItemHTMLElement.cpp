@@ -33,7 +33,7 @@ RTListItemHTMLElement::RTListItemHTMLElement(std::string_view name, ns::Dictiona
 ns::Dictionary RTListItemHTMLElement::markerImageOptions() const {
     ns::Dictionary options;
     if (baseURLOption_) options.set(std::string(NSBaseURLDocumentOption), *baseURLOption_);
-    if (maxImageSizeOption_) options.set(std::string(RTMaxImageSize), *maxImageSizeOption_);
+    if (maxImageSizeOption_) options.set(RTMaxImageSize, *maxImageSizeOption_);
     return options;
 }
 

@@ -28,7 +28,7 @@ std::optional<ct::AttributedString> RTBreakHTMLElement::attributedString() {
 
 ns::Dictionary RTHorizontalRuleHTMLElement::attributesForAttributedStringRepresentation() const {
     ns::Dictionary attributes = RTHTMLElement::attributesForAttributedStringRepresentation();
-    attributes.set(std::string(RTHorizontalRuleStyleAttribute), ns::Value(true));
+    attributes.set(RTHorizontalRuleStyleAttribute, ns::Value(true));
     return attributes;
 }
 

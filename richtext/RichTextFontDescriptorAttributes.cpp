@@ -39,15 +39,15 @@ void RichTextFontDescriptor::setFontAttributes(const std::optional<ns::Dictionar
 ns::Dictionary RichTextFontDescriptor::fontAttributes() const {
     ns::Dictionary attributes;
     if (const std::uint32_t traits = symbolicTraits(); traits != 0)
-        attributes.set(std::string(ct::FontTraitsAttribute),
-                       ns::Value(ns::Dictionary{{std::string(ct::FontSymbolicTrait), ns::Value(std::uint64_t(traits))}}));
-    if (fontFamily_) attributes.set(std::string(ct::FontFamilyNameAttribute), ns::Value(*fontFamily_));
-    if (fontName_) attributes.set(std::string(ct::FontNameAttribute), ns::Value(*fontName_));
-    attributes.set(std::string(ct::FontSizeAttribute), ns::Value(pointSize_));
+        attributes.set(ct::FontTraitsAttribute,
+                       ns::Value(ns::Dictionary{{ct::FontSymbolicTrait, ns::Value(std::uint64_t(traits))}}));
+    if (fontFamily_) attributes.set(ct::FontFamilyNameAttribute, ns::Value(*fontFamily_));
+    if (fontName_) attributes.set(ct::FontNameAttribute, ns::Value(*fontName_));
+    attributes.set(ct::FontSizeAttribute, ns::Value(pointSize_));
     if (smallCapsFeature_) {
-        const ns::Dictionary smallCaps{{std::string(ct::FontFeatureTypeIdentifierKey), ns::Value(std::int64_t(ct::LetterCaseType))},
-                                       {std::string(ct::FontFeatureSelectorIdentifierKey), ns::Value(std::int64_t(ct::SmallCapsSelector))}};
-        attributes.set(std::string(ct::FontFeatureSettingsAttribute), ns::Value(ns::Array{ns::Value(smallCaps)}));
+        const ns::Dictionary smallCaps{{ct::FontFeatureTypeIdentifierKey, ns::Value(std::int64_t(ct::LetterCaseType))},
+                                       {ct::FontFeatureSelectorIdentifierKey, ns::Value(std::int64_t(ct::SmallCapsSelector))}};
+        attributes.set(ct::FontFeatureSettingsAttribute, ns::Value(ns::Array{ns::Value(smallCaps)}));
     }
     return attributes;
 }
@@ -55,7 +55,7 @@ ns::Dictionary RichTextFontDescriptor::fontAttributes() const {
 ns::Dictionary RichTextFontDescriptor::fontAttributesWithOverrideFontName(std::string_view fontName) const {
     ns::Dictionary attributes = fontAttributes();
     attributes.erase(ct::FontFamilyNameAttribute);
-    attributes.set(std::string(ct::FontNameAttribute), ns::Value(std::string(fontName)));
+    attributes.set(ct::FontNameAttribute, ns::Value(std::string(fontName)));
     return attributes;
 }
 

@@ -431,6 +431,12 @@ std::string capitalizedString(std::string_view text) {
 // ---- Trimming and characters ----
 
 std::string stringByTrimmingCharactersInSet(std::string_view text, const CharacterSet& set) {
+    // Most texts (a URL, a number) start and end with an ASCII character the set does not hold: nothing
+    // is trimmed, and well-formed bytes come back as they are.
+    const auto keptASCII = [&set](char byte) {
+        return static_cast<unsigned char>(byte) < 0x80 && !set.longCharacterIsMember(static_cast<char32_t>(byte));
+    };
+    if (text.empty() || (keptASCII(text.front()) && keptASCII(text.back()) && isValidUTF8(text))) return std::string(text);
     UnicodeString u = unicodeText(text);
     int32_t start = 0, end = u.length();
     while (start < end && set.longCharacterIsMember(static_cast<char32_t>(u.char32At(start))))

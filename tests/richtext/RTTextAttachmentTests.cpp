@@ -98,6 +98,20 @@ TEST(RTTextAttachmentTests, VerticalAlignmentAndRunDelegate) {
     EXPECT_DOUBLE_EQ(delegate->width(), 5);
     EXPECT_GE(delegate->descent(), 0);
     EXPECT_DOUBLE_EQ(delegate->ascent() + delegate->descent(), 2);
+    // The delegate keeps the attachment its callbacks read after everyone else has let go of it.
+    {
+        auto kept = std::make_shared<RTTextAttachment>();
+        kept->setDisplaySize(7, 9);
+        const std::weak_ptr<RTTextAttachment> watched = kept;
+        auto alone = RTTextAttachmentRunDelegateCreate(kept);
+        kept.reset();
+        EXPECT_FALSE(watched.expired());
+        EXPECT_DOUBLE_EQ(alone->width(), 7);
+        EXPECT_DOUBLE_EQ(alone->ascent(), 9);
+        EXPECT_DOUBLE_EQ(alone->descent(), 0);
+        alone.reset();
+        EXPECT_TRUE(watched.expired());
+    }
 
     attachment->setHyperLinkGUID("G");
     attachment->setHyperLinkURL(ns::URL::fromString("https://example.com/"));

@@ -145,6 +145,12 @@ TEST(Text, TrimsByCharacterSets) {
     EXPECT_EQ(stringByTrimmingCharactersInSet("\U0001F600x\U0001F600",
                                               CharacterSet::characterSetWithCharactersInString("\U0001F600")),
               "x");
+    // Nothing to trim: the text comes back whole, Chinese inside included; malformed bytes inside are
+    // still replaced as in every other text.
+    EXPECT_EQ(stringByTrimmingCharactersInSet("img/q1 \u8bfb.png", blanksAndLines), "img/q1 \u8bfb.png");
+    EXPECT_EQ(stringByTrimmingCharactersInSet("a\xff b", blanksAndLines), "a\ufffd b");
+    EXPECT_EQ(stringByTrimmingCharactersInSet("", blanksAndLines), "");
+    EXPECT_EQ(stringByTrimmingCharactersInSet("x", CharacterSet::characterSetWithCharactersInString("x")), "");
 }
 
 TEST(CharacterSet, StandardSetsAndMutation) {
