@@ -206,71 +206,73 @@ std::size_t sequenceLength(const unsigned char* s, std::size_t i, std::size_t n)
     return length;
 }
 
-// Well-formed UTF-8 as UTF-16 units at `out`, which has room for text.size() units; the count of units,
-// or nothing at the first malformed sequence (which the caller leaves to ICU's replacement rules).
-std::optional<std::size_t> decodeWellFormed(std::string_view text, char16_t* out) {
+// Walks well-formed UTF-8, handing the sink runs of eight ASCII bytes, single ASCII bytes and code points
+// of longer sequences; false at the first malformed sequence. One walk serves checking and converting, so
+// the two cannot disagree on what is well-formed.
+template <class Sink>
+bool walkWellFormed(std::string_view text, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
-    char16_t* w = out;
     std::size_t i = 0;
     while (i < n) {
         if (n - i >= 8 && isASCIIWord(s + i)) {
-            for (std::size_t k = 0; k < 8; ++k) w[k] = s[i + k];
-            w += 8;
+            sink.asciiWord(s + i);
             i += 8;
             continue;
         }
         const unsigned char c = s[i];
         if (c < 0x80) {
-            *w++ = c;
+            sink.codePoint(c);
             ++i;
             continue;
         }
         if (isPlainThreeByteSequence(s, i, n)) {
-            *w++ = static_cast<char16_t>(((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
+            sink.codePoint(((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
             i += 3;
             continue;
         }
         const std::size_t length = sequenceLength(s, i, n);
-        if (length == 0) return std::nullopt;
+        if (length == 0) return false;
         std::uint32_t cp = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
         for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (s[i + k] & 0x3Fu);
+        sink.codePoint(cp);
+        i += length;
+    }
+    return true;
+}
+
+struct Checking {
+    void asciiWord(const unsigned char*) {}
+    void codePoint(std::uint32_t) {}
+};
+
+struct ToUTF16 {
+    char16_t* w;
+    void asciiWord(const unsigned char* s) {
+        for (std::size_t k = 0; k < 8; ++k) w[k] = s[k];
+        w += 8;
+    }
+    void codePoint(std::uint32_t cp) {
         if (cp >= 0x10000) {
             *w++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
             *w++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
             *w++ = static_cast<char16_t>(cp);
         }
-        i += length;
     }
-    return static_cast<std::size_t>(w - out);
+};
+
+// Well-formed UTF-8 as UTF-16 units at `out`, which has room for text.size() units; the count of units,
+// or nothing at the first malformed sequence (which the caller leaves to ICU's replacement rules).
+std::optional<std::size_t> decodeWellFormed(std::string_view text, char16_t* out) {
+    ToUTF16 sink{out};
+    if (!walkWellFormed(text, sink)) return std::nullopt;
+    return static_cast<std::size_t>(sink.w - out);
 }
 
 }  // namespace
 
-bool isValidUTF8(std::string_view bytes) {
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        if (n - i >= 8 && isASCIIWord(s + i)) {
-            i += 8;
-            continue;
-        }
-        if (s[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        if (isPlainThreeByteSequence(s, i, n)) {
-            i += 3;
-            continue;
-        }
-        const std::size_t length = sequenceLength(s, i, n);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
+bool isValidUTF8(std::string_view bytes) { return walkWellFormed(bytes, Checking{}); }
 
 // ---- UTF-16 view ----
 
