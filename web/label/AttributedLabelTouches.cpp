@@ -143,7 +143,7 @@ const std::vector<LabelAccessibilityElement>& AttributedLabel::accessibilityElem
     for (const auto& link : linkModels_) {
         const ns::Range range = link->result().range();
         // A link that reaches past the text has no words to speak.
-        if (range.location == ns::NotFound || range.end() > plain.size()) continue;
+        if (range.location == ns::NotFound || !range.liesWithin(plain.size())) continue;
         LabelAccessibilityElement element;
         element.isLink = true;
         element.label = ns::fromUTF16(std::u16string_view(plain).substr(range.location, range.length));
