@@ -190,6 +190,10 @@ TEST(AttributedLabelLinks, AccessibilityHasAnElementPerLinkInsideTheTextAndOneFo
     EXPECT_EQ(phone->value, "+1 555 0100");
     EXPECT_FALSE(cg::rectIsEmpty(phone->frame));
     EXPECT_TRUE(cg::rectContainsRect(label->bounds(), phone->frame));
+    // Set once for all links, each frame is still that of its own characters.
+    EXPECT_EQ(phone->frame, label->boundingRectForCharacterRange({35, 8}));
+    EXPECT_EQ(docs->frame, label->boundingRectForCharacterRange({8, 17}));
+    EXPECT_NE(docs->frame, phone->frame);
     auto date = label->accessibilityElementAtIndex(2);
     EXPECT_EQ(date->label, "today");
     EXPECT_TRUE(date->value && !date->value->empty());
