@@ -2,7 +2,8 @@
 // Latin text with a dozen links, 343 points wide. Measured: building the framesetter (once per text or
 // colour change), a size question answered from the cached framesetter, a hit test that finds a link at
 // a point, and one whole draw into a bitmap at two pixels per point. The framesetter alone is also timed
-// at growing lengths, whose time should grow about as the text does, also for a text with no place to break.
+// at growing lengths, whose time should grow about as the text does, also for a text with no place to break,
+// and so are the spoken elements of a label whose links grow in number with its text.
 
 #include <benchmark/benchmark.h>
 
@@ -96,6 +97,25 @@ void BM_FramesetterUnbrokenByLength(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_FramesetterUnbrokenByLength)->Arg(8000)->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// The spoken elements of a label whose links come every 160 code units: as the passage grows, so does the
+// number of links, and the whole should still take about as long as one setting of the text.
+void BM_LabelAccessibilityByLength(benchmark::State& state) {
+    auto label = std::make_shared<AttributedLabel>(cg::Rect{0, 0, kWidth, 100000});
+    label->setNumberOfLines(0);
+    label->setVerticalAlignment(LabelVerticalAlignment::Top);
+    label->setText(std::optional<std::string>(passage(static_cast<int>(state.range(0)))));
+    for (std::uint64_t at = 4; at + 4 < label->attributedText()->length(); at += 160)
+        label->addLinkToURL(*ns::URL::fromString("https://book.test/" + std::to_string(at)), {at, 4});
+    const auto links = label->linkModels();
+    for (auto _ : state) {
+        label->setLinkModels(links);
+        benchmark::DoNotOptimize(label->accessibilityElementCount());
+    }
+    state.SetComplexityN(static_cast<std::int64_t>(label->attributedText()->length()));
+    state.SetLabel(std::to_string(links.size()) + " links");
+}
+BENCHMARK(BM_LabelAccessibilityByLength)->Arg(20)->Arg(40)->Arg(80)->Arg(160)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "debug/DuvBaseVC.h"
 
+#include <algorithm>
+
 #include "debug/DuvDebugTool.h"
 #include "debug/DuvDebugVC.h"
 #include "platform/foundation/Log.h"
@@ -76,6 +78,16 @@ DuvHttpCell::DuvHttpCell(ui::TableViewCellStyle style, std::string reuseIdentifi
     // In the content view, which takes the row's touches and moves aside for the accessory.
     contentView()->addSubview(lblTitle_);
     contentView()->addSubview(lblValue_);
+}
+
+void DuvHttpCell::layoutSubviews() {
+    ui::TableViewCell::layoutSubviews();
+    const double width = std::max(0.0, contentView()->bounds().size.width - 20);
+    for (const auto& label : {lblTitle_, lblValue_}) {
+        cg::Rect frame = label->frame();
+        frame.size.width = width;
+        label->setFrame(frame);
+    }
 }
 
 void DuvHttpCell::setTitle(const std::string& title, const std::string& value) {

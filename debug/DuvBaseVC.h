@@ -48,6 +48,8 @@ public:
     DuvHttpCell(ui::TableViewCellStyle style, std::string reuseIdentifier);
 
     void setTitle(const std::string& title, const std::string& value);
+    // The texts end where the content view does, before the disclosure indicator.
+    void layoutSubviews() override;
     const std::shared_ptr<ui::Label>& lblTitle() const { return lblTitle_; }
     const std::shared_ptr<ui::Label>& lblValue() const { return lblValue_; }
 

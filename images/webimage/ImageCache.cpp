@@ -95,9 +95,12 @@ std::vector<std::string> ImageCache::readOnlyPaths() const {
 // ---- Paths ----
 
 std::string ImageCache::cachedFileNameForKey(std::string_view key) {
+    // What follows the last dot of a URL may be a query of any length. An extension that long would make a
+    // name the file system refuses (the atomic write's temporary name is longer still), so it is left out.
+    constexpr std::size_t kLongestName = 128;
     std::string name = ns::hexString(ns::md5(key));
     const std::string extension = pathExtensionOf(key);
-    if (!extension.empty()) name += "." + extension;
+    if (!extension.empty() && name.size() + 1 + extension.size() <= kLongestName) name += "." + extension;
     return name;
 }
 

@@ -16,6 +16,9 @@ struct Range {
     std::uint64_t end() const { return location + length; }
     bool contains(std::uint64_t index) const { return index >= location && index - location < length; }
     bool isNotFound() const { return location == NotFound; }
+    // Whether the range lies inside a sequence of `size` items; a range whose end would wrap past the
+    // largest index does not.
+    bool liesWithin(std::uint64_t size) const { return location <= size && length <= size - location; }
     bool operator==(const Range&) const = default;
 
     // "{location, length}", as the platform prints a range.

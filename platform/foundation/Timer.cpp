@@ -19,7 +19,8 @@ constexpr double kMinimumRepeatInterval = 0.0001;
 }  // namespace
 
 Timer::Timer(double interval, bool repeats, Block block)
-    : interval_(repeats && interval <= 0 ? kMinimumRepeatInterval : std::max(interval, 0.0)),
+    // Written so that an interval that is no number counts as none, rather than a date never reached.
+    : interval_(interval > 0 ? interval : repeats ? kMinimumRepeatInterval : 0.0),
       repeats_(repeats),
       block_(block ? std::make_shared<Block>(std::move(block)) : nullptr),
       fireDate_(Clock::now() + interval_) {}

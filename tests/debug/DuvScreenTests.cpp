@@ -231,5 +231,29 @@ TEST_F(DuvScreens, TheCrashAndLogTabsShowWhatWasKept) {
     EXPECT_EQ(DuvLogModel::stringFormatFromDate(*whole.date).substr(19), ".000");
 }
 
+// A row of the traffic list on every device: its texts end before the disclosure indicator.
+class DuvHttpCellOnEveryDevice : public ::testing::TestWithParam<sim::ScreenProfile> {};
+
+TEST_P(DuvHttpCellOnEveryDevice, TheTextsEndBeforeTheIndicator) {
+    test::BootedDevice app{GetParam()};
+    const double width = GetParam().portraitSize.width;
+    auto cell = std::make_shared<DuvHttpCell>(ui::TableViewCellStyle::Default, "cell");
+    cell->setFrame({0, 0, width, 60});
+    cell->setTitle("api.example.test/with/a/long/path/that/does/not/fit/on/one/line",
+                   "/Mobile/StudentLogin?with=a&long=query&that=runs&past=the&edge=of&the=row");
+    cell->layoutIfNeeded();
+    const double room = cell->contentView()->bounds().size.width;
+    ASSERT_LT(room, width) << "the indicator takes its part of the row";
+    EXPECT_LE(cg::maxX(cell->lblTitle()->frame()), room);
+    EXPECT_LE(cg::maxX(cell->lblValue()->frame()), room);
+    EXPECT_EQ(cell->lblTitle()->frame().origin.x, 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, DuvHttpCellOnEveryDevice,
+                         ::testing::Values(sim::ScreenProfile::phone320x480(), sim::ScreenProfile::phone320x568(),
+                                           sim::ScreenProfile::phone375x667(), sim::ScreenProfile::phone414x736(),
+                                           sim::ScreenProfile::pad768x1024()));
+
 }  // namespace
 }  // namespace ql
+

@@ -401,6 +401,7 @@ void ProgressHUD::updatePosition() {
         labelFrame = height > 100 ? cg::Rect{12, y, textWidth, size.height} : cg::Rect{0, y, width, size.height};
     }
     hudView()->setBounds({0, 0, width, height});
+    if (hudView()->superview()) hudView()->setCenter(keptOnScreen(hudView()->center()));
 
     imageView()->setCenter(text ? cg::Point{width / 2, 36} : cg::Point{width / 2, height / 2});
     stringLabel()->setHidden(false);
@@ -454,7 +455,13 @@ void ProgressHUD::positionHUD(const ns::Notification* notification) {
 
 void ProgressHUD::moveToPoint(cg::Point point, double angle) {
     hudView()->setTransform(cg::AffineTransform::makeRotation(angle));
-    hudView()->setCenter(point);
+    hudView()->setCenter(keptOnScreen(point));
+}
+
+// A panel taller than twice the room above its place (a long status over the keyboard of a small phone)
+// moves down so that its top stays on the screen.
+cg::Point ProgressHUD::keptOnScreen(cg::Point centre) {
+    return {centre.x, std::max(centre.y, std::ceil(hudView()->bounds().size.height / 2))};
 }
 
 void ProgressHUD::registerNotifications() {

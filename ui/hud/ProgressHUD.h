@@ -129,6 +129,8 @@ public:
     // when a keyboard notification is given.
     void positionHUD(const ns::Notification* notification);
     void moveToPoint(cg::Point point, double angle);
+    // `centre`, lowered where needed so that the panel's top stays on the screen.
+    cg::Point keptOnScreen(cg::Point centre);
     void overlayViewDidReceiveTouchEvent();
 
     // The rings' geometry: a closed polyline of `sampleCount` points from the top, clockwise, in a box

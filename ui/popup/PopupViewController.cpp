@@ -63,9 +63,10 @@ void finishDismissal(const std::shared_ptr<ui::ViewController>& presenter, const
     }
     if (controller) controller->viewDidDisappear(false);
     mm_setPopupViewController(*presenter, nullptr);
+    // Taken before it runs: a callback that presents the next popup sets that popup's own callback.
     if (auto callback = dismissedCallback(*presenter)) {
-        callback();
         setDismissedCallback(*presenter, nullptr);
+        callback();
     }
 }
 

@@ -18,6 +18,12 @@ std::shared_ptr<ui::ImageView> RefreshGifImages::gifView(ui::View& host) {
 }
 
 void RefreshGifImages::setImages(ui::View& host, Images images, double duration, RefreshState state) {
+    // No frames at all leave the state without any, as if none had been given.
+    if (images.empty()) {
+        images_.erase(state);
+        durations_.erase(state);
+        return;
+    }
     const double height = images.front() ? images.front()->size().height : 0;
     images_[state] = std::move(images);
     durations_[state] = duration;

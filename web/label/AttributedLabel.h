@@ -153,6 +153,8 @@ public:
                                                  cg::Size constraints, std::uint64_t numberOfLines);
     // Where the characters of `range` sit in the label, relative to its bounds' origin.
     cg::Rect boundingRectForCharacterRange(ns::Range range) const;
+    // The same for several ranges at once, from one setting of the text.
+    std::vector<cg::Rect> boundingRectsForCharacterRanges(const std::vector<ns::Range>& ranges) const;
 
     // ---- Links (AttributedLabelLinks.cpp) ----
     std::uint64_t enabledTextCheckingTypes() const { return enabledTextCheckingTypes_; }

@@ -105,26 +105,38 @@ ct::Frame AttributedLabel::frameInRect(const cg::Rect& rect) const {
 }
 
 cg::Rect AttributedLabel::boundingRectForCharacterRange(ns::Range range) const {
-    if (!attributedText_ || range.location == ns::NotFound) return cg::Rect::null();
+    return boundingRectsForCharacterRanges({range}).front();
+}
+
+std::vector<cg::Rect> AttributedLabel::boundingRectsForCharacterRanges(const std::vector<ns::Range>& ranges) const {
+    std::vector<cg::Rect> rects(ranges.size(), cg::Rect::null());
+    if (!attributedText_) return rects;
     // The text set in the label's whole bounds from the top, as a text container of that size sets it.
     ct::Framesetter setter(*attributedText_);
     const cg::Size size = bounds().size;
     ct::Frame frame = setter.createFrame({0, 0}, {0, 0, size.width, size.height});
-    cg::Rect found = cg::Rect::null();
-    for (std::size_t i = 0; i < frame.lines().size(); ++i) {
-        const ct::Line& line = frame.lines()[i];
-        const ns::Range lineRange = line.stringRange();
-        const std::uint64_t from = std::max(lineRange.location, range.location);
-        const std::uint64_t to = std::min(lineRange.end(), range.end());
-        if (from >= to) continue;
-        const cg::Point origin = frame.lineOrigins()[i];
-        const double x0 = origin.x + ct::offsetForStringIndex(line, from);
-        const double x1 = origin.x + ct::offsetForStringIndex(line, to);
-        const double baseline = size.height - origin.y;
-        const cg::Rect piece{x0, baseline - line.ascent(), x1 - x0, line.ascent() + line.descent()};
-        found = cg::rectUnion(found, piece);
+    const auto& lines = frame.lines();
+    for (std::size_t r = 0; r < ranges.size(); ++r) {
+        const ns::Range range = ranges[r];
+        if (range.location == ns::NotFound) continue;
+        // Lines follow the text in order: the search starts at the first line ending after the range starts.
+        auto first = std::partition_point(lines.begin(), lines.end(),
+                                          [&](const ct::Line& line) { return line.stringRange().end() <= range.location; });
+        for (auto it = first; it != lines.end(); ++it) {
+            const ns::Range lineRange = it->stringRange();
+            if (lineRange.location >= range.end()) break;
+            const std::uint64_t from = std::max(lineRange.location, range.location);
+            const std::uint64_t to = std::min(lineRange.end(), range.end());
+            if (from >= to) continue;
+            const cg::Point origin = frame.lineOrigins()[static_cast<std::size_t>(it - lines.begin())];
+            const double x0 = origin.x + ct::offsetForStringIndex(*it, from);
+            const double x1 = origin.x + ct::offsetForStringIndex(*it, to);
+            const double baseline = size.height - origin.y;
+            const cg::Rect piece{x0, baseline - it->ascent(), x1 - x0, it->ascent() + it->descent()};
+            rects[r] = cg::rectUnion(rects[r], piece);
+        }
     }
-    return found;
+    return rects;
 }
 
 }  // namespace ql

@@ -16,7 +16,7 @@ constexpr double TouchRadii[] = {2.5, 5, 7.5, 12.5, 15};
 // How far outside the bounds a touch may still find a link.
 constexpr double TouchMargin = 15;
 
-bool rangeWithin(ns::Range range, std::uint64_t length) { return range.location != ns::NotFound && range.end() <= length; }
+bool rangeWithin(ns::Range range, std::uint64_t length) { return range.location != ns::NotFound && range.liesWithin(length); }
 
 }  // namespace
 

@@ -140,16 +140,26 @@ const std::vector<LabelAccessibilityElement>& AttributedLabel::accessibilityElem
     if (accessibilityElements_) return *accessibilityElements_;
     std::vector<LabelAccessibilityElement> elements;
     const std::u16string plain = attributedText_ ? attributedText_->u16string() : ns::toUTF16(text().value_or(""));
+    // A link that reaches past the text has no words to speak.
+    std::vector<std::shared_ptr<AttributedLabelLink>> spoken;
+    std::vector<ns::Range> ranges;
     for (const auto& link : linkModels_) {
         const ns::Range range = link->result().range();
-        // A link that reaches past the text has no words to speak.
-        if (range.location == ns::NotFound || range.end() > plain.size()) continue;
+        if (range.location == ns::NotFound || !range.liesWithin(plain.size())) continue;
+        spoken.push_back(link);
+        ranges.push_back(range);
+    }
+    // The text is set once for all the links' frames.
+    const std::vector<cg::Rect> rects = boundingRectsForCharacterRanges(ranges);
+    for (std::size_t i = 0; i < spoken.size(); ++i) {
+        const auto& link = spoken[i];
+        const ns::Range range = ranges[i];
         LabelAccessibilityElement element;
         element.isLink = true;
         element.label = ns::fromUTF16(std::u16string_view(plain).substr(range.location, range.length));
         std::optional<std::string> value = link->accessibilityValue();
         if (value != element.label) element.value = std::move(value);
-        element.frame = convertRectToView(boundingRectForCharacterRange(range), window());
+        element.frame = convertRectToView(rects[i], window());
         elements.push_back(std::move(element));
     }
     LabelAccessibilityElement whole;

@@ -166,7 +166,7 @@ std::optional<ct::AttributedString> attributedStringFromForm(const ns::Value& fo
         for (const ns::Value& run : *runs) {
             auto range = rangeFromText(run["range"].asString());
             auto attributes = dictionaryFromForm(run["attributes"]);
-            if (range && attributes && range->end() <= text.length()) text.setAttributes(*attributes, *range);
+            if (range && attributes && range->liesWithin(text.length())) text.setAttributes(*attributes, *range);
         }
     }
     return text;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,14 @@ TEST_F(BrowserTest, IndexesPastEitherEndAreClampedAndTheResetUsesThePagePitch) {
     browser->scrollView()->setContentOffset({-5 * 340.0, 0});
     EXPECT_EQ(browser->currentImageIndex(), 0);
     EXPECT_EQ(browser->indexLabel()->text(), "1/9");
+    // Offsets too far for any whole number of pages still name the nearest end.
+    browser->scrollView()->setContentOffset({1e30, 0});
+    EXPECT_EQ(browser->currentImageIndex(), 8);
+    EXPECT_EQ(browser->indexLabel()->text(), "9/9");
+    browser->scrollView()->setContentOffset({-1e30, 0});
+    EXPECT_EQ(browser->currentImageIndex(), 0);
+    browser->scrollView()->setContentOffset({std::numeric_limits<double>::infinity(), 0});
+    EXPECT_EQ(browser->currentImageIndex(), 8);
 }
 
 TEST_F(BrowserTest, AFailedOrTallPictureAndAnUnknownSizeAreHandled) {

@@ -397,6 +397,10 @@ TEST(PKPhotoBrowser, ACurrentPageOutsideTheAssetsIsClampedAndAPictureFitsItsPage
     ASSERT_TRUE(small);
     EXPECT_EQ(small->imageView()->frame().size, (cg::Size{40, 30})) << "a small picture keeps its own size";
     EXPECT_EQ(small->imageView()->center(), (cg::Point{160, 284}));
+    // A pager at rest far past its last page, further than a page count can hold, is on the last page.
+    browser->collectionView()->setContentOffset({1e12, 0});
+    browser->scrollViewDidEndDecelerating(*browser->collectionView());
+    EXPECT_EQ(browser->numberLabel()->text(), "3/3");
     browser->setAssetsArray({});
     EXPECT_EQ(browser->numberLabel()->text(), "0/0");
     browser->photoDidChecked();

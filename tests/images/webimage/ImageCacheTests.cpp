@@ -6,6 +6,7 @@
 #include "images/webimage/ImageCache.h"
 #include "images/webimage/ImageDecoding.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
@@ -50,6 +51,23 @@ TEST_F(ImageCacheTests, FolderAndFileNames) {
               cache->diskCachePath() + "/e4938a6a6b2137221031c06709fb3b54.png");
     // The folder is made by the first store, not before.
     EXPECT_FALSE(files().fileExistsAtPath(cache->diskCachePath()));
+}
+
+TEST_F(ImageCacheTests, AKeyWithALongTextAfterItsLastDotIsStillStoredOnDisk) {
+    // What follows the last dot of a URL may be a long query; as a file name extension it would make a
+    // name no file system takes, and the image would silently never reach the disk.
+    const std::string key = "http://h/picture.png?token=" + std::string(400, 'q');
+    const std::string name = ImageCache::cachedFileNameForKey(key);
+    EXPECT_LE(name.size(), 128u);
+    EXPECT_EQ(name.substr(0, 32), ns::hexString(ns::md5(key)));
+    cache->storeImage(opaqueImage(), key);
+    settle();
+    EXPECT_TRUE(cache->diskImageExistsWithKey(key));
+    cache->clearMemory();
+    EXPECT_TRUE(cache->imageFromDiskCacheForKey(key));
+    // Ordinary extensions stay.
+    EXPECT_EQ(ImageCache::cachedFileNameForKey("http://h/b.png?v=" + std::string(40, '1')),
+              ns::hexString(ns::md5("http://h/b.png?v=" + std::string(40, '1'))) + ".png?v=" + std::string(40, '1'));
 }
 
 TEST_F(ImageCacheTests, StoringChoosesTheBytesAndWritesWholeFiles) {

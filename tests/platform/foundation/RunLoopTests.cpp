@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -112,6 +113,20 @@ TEST(RunLoop, RepeatingTimersAndInvalidationFromTheirOwnBlock) {
     EXPECT_FALSE(oneShot->isValid());
     steady->invalidate();
     trackingOnly->invalidate();
+}
+
+TEST(RunLoop, ATimerWhoseIntervalIsNoNumberFiresAsOneWithoutAnInterval) {
+    // A duration worked out from nothing (0/0) must not leave a timer that never fires.
+    ManualClockScope clock;
+    int once = 0, repeated = 0;
+    auto oneShot = Timer::scheduledTimer(std::nan(""), false, [&](Timer&) { ++once; });
+    auto repeating = Timer::scheduledTimer(std::nan(""), true, [&](Timer&) { ++repeated; });
+    EXPECT_EQ(oneShot->timeInterval(), 0);
+    EXPECT_GT(repeating->timeInterval(), 0);
+    Clock::advance(0.01);
+    EXPECT_EQ(once, 1);
+    EXPECT_GT(repeated, 1);  // every tenth of a millisecond, as with no interval at all
+    repeating->invalidate();
 }
 
 TEST(RunLoop, ATimerWhoseBlockThrowsIsRescheduledOrEndedAsIfItReturned) {

@@ -295,3 +295,39 @@ TEST_F(ProgressHUDTest, AShowDuringTheFadeKeepsTheOverlay) {
     EXPECT_NE(hud().superview(), nullptr);
     EXPECT_EQ(notes.take(), std::vector<std::string>{kWill + ":登录中"});
 }
+
+// The panel over the keyboard on every device: a long status still leaves the panel's top on the screen.
+class ProgressHUDOnEveryDevice : public ::testing::TestWithParam<sim::ScreenProfile> {};
+
+TEST_P(ProgressHUDOnEveryDevice, ALongStatusOverTheKeyboardKeepsThePanelOnTheScreen) {
+    test::BootedDevice app{GetParam()};
+    auto field = std::make_shared<ui::TextField>(cg::Rect{20, 100, 200, 30});
+    app.rootView().addSubview(field);
+    field->becomeFirstResponder();
+    app.device.advance(0.5);
+    ASSERT_GT(ui::Keyboard::shared().visibleHeight(), 0);
+    std::string status;
+    for (int i = 0; i < 12; ++i) status += "正在上传您的读书笔记，请稍候。";
+    ProgressHUD::showWithStatus(status);
+    app.device.advance(0.5);
+    const ui::View& panel = *ProgressHUD::sharedView().hudView();
+    const cg::Rect shown = panel.convertRectToView(panel.bounds(), nullptr);
+    EXPECT_GE(cg::minY(shown), 0);
+    EXPECT_GE(cg::minX(shown), 0);
+    EXPECT_LE(cg::maxX(shown), GetParam().portraitSize.width);
+    // A short status keeps its place above the keyboard.
+    ProgressHUD::showWithStatus("请求中");
+    app.device.advance(0.5);
+    const double screenHeight = GetParam().portraitSize.height;
+    const double keyboard = ui::Keyboard::shared().visibleHeight();
+    EXPECT_EQ(panel.center().y, std::floor((screenHeight + 40 - keyboard) * 0.45));
+    ProgressHUD::dismiss();
+    app.device.advance(3);
+    field->resignFirstResponder();
+    app.device.advance(0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, ProgressHUDOnEveryDevice,
+                         ::testing::Values(sim::ScreenProfile::phone320x480(), sim::ScreenProfile::phone320x568(),
+                                           sim::ScreenProfile::phone375x667(), sim::ScreenProfile::phone414x736(),
+                                           sim::ScreenProfile::pad768x1024()));

@@ -177,6 +177,26 @@ TEST_F(PopupTest, ASecondPresentationStacksAndADismissalTakesTheFirst) {
     EXPECT_NE(overlay(), first);
 }
 
+TEST_F(PopupTest, ACallbackThatPresentsTheNextCardKeepsThatCardsCallback) {
+    auto next = std::make_shared<Card>();
+    int nextDismissals = 0;
+    presentPopupViewController(*presenter, card, 0, [&] {
+        ++dismissals;
+        presentPopupViewController(*presenter, next, 0, [&] { ++nextDismissals; });
+    });
+    app.device.advance(0.4);
+    dismissPopupViewControllerWithanimationType(*presenter, 0);
+    app.device.advance(0.4);
+    EXPECT_EQ(dismissals, 1);
+    ASSERT_EQ(mm_popupViewController(*presenter), next);
+    EXPECT_TRUE(dismissedCallback(*presenter));
+
+    dismissPopupViewControllerWithanimationType(*presenter, 0);
+    app.device.advance(0.4);
+    EXPECT_EQ(nextDismissals, 1);
+    EXPECT_EQ(dismissals, 1);
+}
+
 TEST_F(PadPopupTest, AFadedCardOnAPadIsTallerBelowTheSameTop) {
     presentPopupViewController(*presenter, card, 0);
     expectFrame(*card->view(), {0, (1024 - 120) / 3.0, 768, 320});

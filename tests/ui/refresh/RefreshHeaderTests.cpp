@@ -200,3 +200,25 @@ TEST_F(RefreshHeaderTest, GifHeaderFramesFollowThePull) {
     gif->setState(RefreshStateRefreshing);
     EXPECT_TRUE(gif->gifView()->isAnimating());
 }
+
+TEST_F(RefreshHeaderTest, AnEmptyListOfGifFramesLeavesTheStateWithoutFrames) {
+    auto gif = RefreshGifHeader::headerWithRefreshingBlock({});
+    const double height = mm_h(*gif);
+    gif->setImages({}, RefreshStateIdle);
+    gif->setImages({}, 0.4, RefreshStatePulling);
+    EXPECT_EQ(mm_h(*gif), height);
+    EXPECT_FALSE(gif->stateDurations().contains(RefreshStateIdle));
+    gif->setPullingPercent(0.5);
+    EXPECT_FALSE(gif->gifView()->image());
+    gif->setState(RefreshStatePulling);
+    EXPECT_FALSE(gif->gifView()->isAnimating());
+
+    // Frames given before and then an empty list: the state has none again.
+    auto frame = std::make_shared<ui::Image>(nullptr, 1, ui::ImageOrientation::Up);
+    gif->setState(RefreshStateIdle);
+    gif->setImages({frame, frame}, RefreshStateIdle);
+    gif->setPullingPercent(0.2);
+    EXPECT_EQ(gif->gifView()->image(), frame);
+    gif->setImages({}, RefreshStateIdle);
+    EXPECT_FALSE(gif->stateDurations().contains(RefreshStateIdle));
+}

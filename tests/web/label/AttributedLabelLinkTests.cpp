@@ -7,6 +7,7 @@
 #include "platform/ui/Pasteboard.h"
 #include "tests/support/UIHarness.h"
 #include "tests/web/label/LabelTestSupport.h"
+#include "web/label/LabelArchiveForms.h"
 
 namespace ql {
 namespace {
@@ -189,6 +190,10 @@ TEST(AttributedLabelLinks, AccessibilityHasAnElementPerLinkInsideTheTextAndOneFo
     EXPECT_EQ(phone->value, "+1 555 0100");
     EXPECT_FALSE(cg::rectIsEmpty(phone->frame));
     EXPECT_TRUE(cg::rectContainsRect(label->bounds(), phone->frame));
+    // Set once for all links, each frame is still that of its own characters.
+    EXPECT_EQ(phone->frame, label->boundingRectForCharacterRange({35, 8}));
+    EXPECT_EQ(docs->frame, label->boundingRectForCharacterRange({8, 17}));
+    EXPECT_NE(docs->frame, phone->frame);
     auto date = label->accessibilityElementAtIndex(2);
     EXPECT_EQ(date->label, "today");
     EXPECT_TRUE(date->value && !date->value->empty());
@@ -200,6 +205,36 @@ TEST(AttributedLabelLinks, AccessibilityHasAnElementPerLinkInsideTheTextAndOneFo
     // New links drop the cached elements.
     label->addLinkToURL(url("https://again.test"), {0, 4});
     EXPECT_EQ(label->accessibilityElementCount(), 5);
+}
+
+TEST(AttributedLabelLinks, ARangeWhoseEndWrapsPastTheLargestIndexIsOutsideTheText) {
+    // location + length overflows to a small number: such a range still lies beyond the text.
+    const ns::Range wrapping{UINT64_MAX - 1, 4};
+    auto label = labelWith("tap here please");
+    const ct::AttributedString before = *label->attributedText();
+    std::shared_ptr<AttributedLabelLink> link;
+    ASSERT_NO_THROW(link = label->addLinkToURL(url("https://wrap.test"), wrapping));
+    EXPECT_EQ(*label->attributedText(), before);
+    ASSERT_NO_THROW(label->setActiveLink(link));
+    EXPECT_EQ(*label->attributedText(), before);
+    label->setActiveLink(nullptr);
+    ASSERT_NO_THROW(label->setTintAdjustmentMode(ui::ViewTintAdjustmentMode::Dimmed));
+    EXPECT_EQ(label->accessibilityElementCount(), 1);
+
+    // An archived run with such a range is left out; the text and the other runs come back.
+    ns::Value form(ns::Dictionary{
+        {"string", ns::Value("abc")},
+        {"runs", ns::Value(ns::Array{
+                     ns::Value(ns::Dictionary{{"range", ns::Value("{18446744073709551614, 4}")},
+                                              {"attributes", ns::Value(ns::Dictionary{{"a", ns::Value(1)}})}}),
+                     ns::Value(ns::Dictionary{{"range", ns::Value("{1, 2}")},
+                                              {"attributes", ns::Value(ns::Dictionary{{"b", ns::Value(2)}})}})})}});
+    std::optional<ct::AttributedString> text;
+    ASSERT_NO_THROW(text = label_archive::attributedStringFromForm(form));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->string(), "abc");
+    EXPECT_TRUE(text->attributeAtIndex("a", 0).isNil());
+    EXPECT_EQ(text->attributeAtIndex("b", 2).int64Value(), 2);
 }
 
 // Records what the label tells its delegate; answers only the forms it is told to.
