@@ -475,6 +475,20 @@ Range rangeOfComposedCharacterSequencesForRange(std::string_view text, Range ran
     return {static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end - start)};
 }
 
+Range rangeOfWholeCodePoints(std::string_view text, Range range) {
+    UnicodeString u = unicodeText(text);
+    checkRange(u, range, "rangeOfWholeCodePoints:");
+    const auto cutsPair = [&u](std::uint64_t at) {
+        return at > 0 && at < static_cast<std::uint64_t>(u.length()) && U16_IS_TRAIL(u[i32(at)]) &&
+               U16_IS_LEAD(u[i32(at - 1)]);
+    };
+    std::uint64_t start = range.location, end = range.end();
+    if (cutsPair(start)) --start;
+    if (range.length == 0) return {start, 0};  // a caret stays a caret, before the character
+    if (cutsPair(end)) ++end;
+    return {start, end - start};
+}
+
 std::vector<std::string_view> composedCharacterSequences(std::string_view text) {
     std::vector<std::string_view> pieces;
     UnicodeString u = unicodeText(text);

@@ -74,6 +74,10 @@ std::string stringByTrimmingCharactersInSet(std::string_view text, const Charact
 Range rangeOfComposedCharacterSequenceAtIndex(std::string_view text, std::uint64_t index);
 // `range` widened so that it starts and ends on character boundaries.
 Range rangeOfComposedCharacterSequencesForRange(std::string_view text, Range range);
+// `range` (within the text) widened only where an end cuts a surrogate pair: a start inside a pair moves to
+// the pair's start, an end inside one to its end (an empty range stays empty, before the character). Editing
+// through such a range never splits a character.
+Range rangeOfWholeCodePoints(std::string_view text, Range range);
 // Every user-perceived character of the text in order, as pieces of it, found in one pass.
 std::vector<std::string_view> composedCharacterSequences(std::string_view text);
 

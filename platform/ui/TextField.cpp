@@ -125,7 +125,9 @@ void TextField::setSelectedRange(ns::Range range) {
     const std::uint64_t length = textLength_;
     range.location = std::min(range.location, length);
     range.length = std::min(range.length, length - range.location);
-    selection_ = range;
+    // Typing into a range that cuts a surrogate pair would leave half a character, which UTF-8 cannot hold:
+    // the character would be lost. The selection takes the whole character instead.
+    selection_ = ns::rangeOfWholeCodePoints(text_, range);
 }
 
 bool TextField::shows(TextFieldViewMode mode) const {

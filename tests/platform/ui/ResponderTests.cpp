@@ -244,6 +244,33 @@ TEST(Responder, TypingGoesThroughTheDelegateAndIsAnnounced) {
     EXPECT_GT(end.origin.x, start.origin.x);
 }
 
+TEST(Responder, EditingNeverSplitsACharacterOfTwoUnits) {
+    test::UIHarness harness;
+    // "a😀b": the emoji takes units 1 and 2.
+    auto field = std::make_shared<TextField>(cg::Rect{10, 100, 200, 30});
+    harness.root->view()->addSubview(field);
+    field->setText("a\U0001F600b");
+    ASSERT_TRUE(field->becomeFirstResponder());
+    field->setSelectedRange({2, 0});  // between the emoji's halves
+    EXPECT_EQ(field->selectedRange(), (ns::Range{1, 0}));
+    field->insertText("x");
+    EXPECT_EQ(field->text(), "ax\U0001F600b");
+    field->setSelectedRange({3, 2});  // from inside the emoji through "b"
+    EXPECT_EQ(field->selectedRange(), (ns::Range{2, 3}));
+    field->insertText("y");
+    EXPECT_EQ(field->text(), "axy");
+
+    auto view = std::make_shared<TextView>(cg::Rect{0, 200, 200, 100});
+    harness.root->view()->addSubview(view);
+    view->setText("\U0001F600\U0001F600");
+    ASSERT_TRUE(view->becomeFirstResponder());
+    view->setSelectedRange({1, 2});  // the second half of one emoji and the first of the next
+    EXPECT_EQ(view->selectedRange(), (ns::Range{0, 4}));
+    view->setSelectedRange({2, 0});  // between the two: a boundary, kept
+    view->insertText("z");
+    EXPECT_EQ(view->text(), "\U0001F600z\U0001F600");
+}
+
 TEST(Responder, ClearButtonAndReloadedInputViews) {
     test::UIHarness harness;
     auto field = std::make_shared<TextField>(cg::Rect{10, 100, 200, 30});
