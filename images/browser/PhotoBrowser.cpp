@@ -45,12 +45,6 @@ std::int64_t PhotoBrowser::clampedIndex(std::int64_t index) const {
     return std::clamp<std::int64_t>(index, 0, std::max<std::int64_t>(imageCount_ - 1, 0));
 }
 
-std::int64_t PhotoBrowser::pageAtPosition(double position) const {
-    // Clamped before it becomes a whole number: an offset too far for one would otherwise wrap.
-    const double last = static_cast<double>(std::max<std::int64_t>(imageCount_ - 1, 0));
-    return std::isnan(position) ? currentImageIndex_ : static_cast<std::int64_t>(std::clamp(position, 0.0, last));
-}
-
 void PhotoBrowser::didMoveToSuperview() {
     // Built once, when the browser first goes on screen (not again when it leaves).
     if (!superview() || scrollView_) return;
@@ -175,7 +169,7 @@ void PhotoBrowser::scrollViewDidScroll(ui::ScrollView& pager) {
     if (pitch <= 0) return;
     const double x = pager.contentOffset().x;
     // A pull far past either end would name a page that does not exist.
-    const std::int64_t index = pageAtPosition(std::floor((x + pitch / 2) / pitch));
+    const std::int64_t index = ui::pageAtPosition((x + pitch / 2) / pitch, imageCount_).value_or(currentImageIndex_);
     const double aside = x - static_cast<double>(index) * pitch;
     if (auto current = page(index); current && current->isScaled() && std::abs(aside) > kZoomResetDistance) {
         ui::View::animate(kZoomResetDuration, [current] { current->setTransform(cg::AffineTransform::identity()); },
@@ -218,7 +212,8 @@ void PhotoBrowser::photoClick(ui::TapGestureRecognizer* tap) {
 
 void PhotoBrowser::saveImage() {
     if (!scrollView_ || scrollView_->bounds().size.width <= 0) return;
-    const auto index = pageAtPosition(std::trunc(scrollView_->contentOffset().x / scrollView_->bounds().size.width));
+    const auto index = ui::pageAtPosition(scrollView_->contentOffset().x / scrollView_->bounds().size.width, imageCount_)
+                           .value_or(currentImageIndex_);
     auto current = page(index);
     if (!current) return;
     indicatorView_ = std::make_shared<ui::ActivityIndicatorView>(ui::ActivityIndicatorViewStyle::WhiteLarge);

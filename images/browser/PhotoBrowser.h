@@ -85,8 +85,6 @@ private:
     cg::Rect sourceRect(std::int64_t index) const;
     // Within the pages.
     std::int64_t clampedIndex(std::int64_t index) const;
-    // The page at `position` (a number of pages from the first), within the pages there are.
-    std::int64_t pageAtPosition(double position) const;
     void windowFrameChanged();
     void savingFinished(const std::optional<ns::Error>& error);
 

@@ -214,9 +214,7 @@ void PKPhotoBrowser::scrollViewDidEndDecelerating(ui::ScrollView& scrollView) {
     const double x = scrollView.contentOffset().x;
     const double pitch = width(scrollView);
     if (!(x >= 0) || !(pitch > 0)) return;
-    // Brought within the pages before it becomes a whole number, which a far offset would overflow.
-    const double last = static_cast<double>(std::max<std::size_t>(assetsArray_.size(), 1) - 1);
-    didScrollToPage(static_cast<std::int32_t>(std::min(std::floor(x / pitch), last)));
+    didScrollToPage(static_cast<std::int32_t>(*ui::pageAtPosition(x / pitch, static_cast<std::int64_t>(assetsArray_.size()))));
 }
 
 }  // namespace ql

@@ -586,4 +586,10 @@ std::string ScrollView::description() const {
     return d + "; contentOffset: " + cg::toString(contentOffset()) + "; contentSize: " + cg::toString(contentSize_) + ">";
 }
 
+std::optional<std::int64_t> pageAtPosition(double pages, std::int64_t pageCount) {
+    if (std::isnan(pages)) return std::nullopt;
+    const double last = static_cast<double>(std::max<std::int64_t>(pageCount - 1, 0));
+    return static_cast<std::int64_t>(std::clamp(pages, 0.0, last));
+}
+
 }  // namespace ql::ui

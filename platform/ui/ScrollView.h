@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/graphics/Geometry.h"
@@ -237,5 +238,10 @@ private:
     double zoomFrom_ = 1;
     double zoomTarget_ = 1;
 };
+
+// The page (from 0, within `pageCount` pages) that a paging position measured in pages lies on; nothing for
+// a position that is no number. A far position is clamped before it becomes a whole number, which it would
+// overflow.
+std::optional<std::int64_t> pageAtPosition(double pages, std::int64_t pageCount);
 
 }  // namespace ql::ui
