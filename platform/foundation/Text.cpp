@@ -276,6 +276,22 @@ bool isValidUTF8(std::string_view bytes) { return walkWellFormed(bytes, Checking
 
 // ---- UTF-16 view ----
 
+namespace {
+
+char lowerASCII(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+std::string lowercasedASCII(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lowerASCII(c);
+    return out;
+}
+
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) { return lowerASCII(x) == lowerASCII(y); });
+}
+
 std::uint64_t utf16Length(std::string_view text) {
     bool ascii = true;
     for (char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;

@@ -63,6 +63,10 @@ std::vector<std::string> componentsSeparatedByString(std::string_view text, std:
 // Full Unicode case mappings in the root locale ("ß" upper-cases to "SS").
 std::string uppercaseString(std::string_view text);
 std::string lowercaseString(std::string_view text);
+// ASCII letters lower-cased and every other byte kept, and a comparison ignoring ASCII case: how protocols
+// and formats compare their names and tokens (field names, MIME types, host names, font names).
+std::string lowercasedASCII(std::string_view text);
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b);
 // The first character of each word in title case and the rest in lower case. A word is whatever lies
 // between white space and line ends, so "hello-world" gives "Hello-world", as on the platform.
 std::string capitalizedString(std::string_view text);

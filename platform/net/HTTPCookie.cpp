@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "platform/foundation/Clock.h"
@@ -18,12 +17,6 @@ std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 bool isIPAddress(const std::string& host) {
@@ -91,7 +84,7 @@ std::shared_ptr<HTTPCookie> parseCookie(std::string_view text, const URL& url, c
                                                                                                 : next - semicolon - 1);
         semicolon = next;
         const auto eq = attribute.find('=');
-        const std::string key = lowercased(trimmed(attribute.substr(0, eq)));
+        const std::string key = lowercasedASCII(trimmed(attribute.substr(0, eq)));
         const std::string_view value = eq == std::string_view::npos ? std::string_view() : trimmed(attribute.substr(eq + 1));
         if (key == "expires") {
             if (auto date = parseHTTPDate(value)) p.expiresDate = Date::fromTimeIntervalSince1970(*date);
@@ -100,7 +93,7 @@ std::shared_ptr<HTTPCookie> parseCookie(std::string_view text, const URL& url, c
             auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
             if (error == std::errc() && end == value.data() + value.size()) maxAge = static_cast<double>(seconds);
         } else if (key == "domain" && !value.empty()) {
-            std::string domain = lowercased(value.front() == '.' ? value.substr(1) : value);
+            std::string domain = lowercasedASCII(value.front() == '.' ? value.substr(1) : value);
             if (!domainMatches(host, domain)) return nullptr;
             // A single label other than the host itself is a whole top-level domain ("com"): a cookie for it
             // would go to every site under it.
@@ -121,7 +114,7 @@ std::shared_ptr<HTTPCookie> parseCookie(std::string_view text, const URL& url, c
 }  // namespace
 
 bool HTTPCookie::matchesURL(const URL& url) const {
-    const std::string host = lowercased(url.host().value_or(""));
+    const std::string host = lowercasedASCII(url.host().value_or(""));
     if (host.empty()) return false;
     const bool domainCookie = p_.domain.starts_with('.');
     if (domainCookie ? !domainMatches(host, p_.domain.substr(1)) : host != p_.domain) return false;
@@ -133,7 +126,7 @@ bool HTTPCookie::matchesURL(const URL& url) const {
 std::vector<std::shared_ptr<HTTPCookie>> HTTPCookie::cookiesWithResponseHeaderFields(const Dictionary& headerFields,
                                                                                      const URL& url) {
     std::vector<std::shared_ptr<HTTPCookie>> cookies;
-    const std::string host = lowercased(url.host().value_or(""));
+    const std::string host = lowercasedASCII(url.host().value_or(""));
     if (host.empty()) return cookies;
     for (const auto& [name, value] : headerFields) {
         if (!equalsIgnoringASCIICase(name, "Set-Cookie") || !value.isString()) continue;

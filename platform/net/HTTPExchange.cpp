@@ -151,30 +151,23 @@ private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     static constexpr std::size_t kIndexedFrom = 32;
 
-    const std::string& lowered(std::string_view name) {
-        lowered_.assign(name);
-        for (char& c : lowered_) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        return lowered_;
-    }
-
     std::size_t find(std::string_view name) {
         if (index_.empty()) {
             for (std::size_t i = 0; i < fields_.size(); ++i)
                 if (equalsIgnoringASCIICase(fields_[i].first, name)) return i;
             return kNone;
         }
-        const auto found = index_.find(lowered(name));
+        const auto found = index_.find(lowercasedASCII(name));
         return found == index_.end() ? kNone : found->second;
     }
 
     void indexFrom(std::size_t first) {
-        for (std::size_t i = first; i < fields_.size(); ++i) index_.emplace(lowered(fields_[i].first), i);
+        for (std::size_t i = first; i < fields_.size(); ++i) index_.emplace(lowercasedASCII(fields_[i].first), i);
     }
 
     std::vector<HTTPHeaderFields::Field> fields_;
     std::unordered_map<std::string, std::size_t> index_;  // lower-cased name to position, once indexed
     std::size_t last_ = kNone;
-    std::string lowered_;  // keeps its buffer from name to name
 };
 
 }  // namespace

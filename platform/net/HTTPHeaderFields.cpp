@@ -5,13 +5,6 @@
 
 namespace ql::ns {
 
-bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 HTTPHeaderFields HTTPHeaderFields::fromDictionary(const Dictionary& fields) {
     HTTPHeaderFields result;
     for (const auto& [name, value] : fields) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Text.h"
 #include "platform/foundation/Value.h"
 
 namespace ql::ns {
@@ -44,8 +45,5 @@ private:
     std::vector<Field>& ownFields();
     std::shared_ptr<std::vector<Field>> fields_;  // null while there are none
 };
-
-// ASCII case-insensitive comparison, as HTTP compares field names and tokens.
-bool equalsIgnoringASCIICase(std::string_view a, std::string_view b);
 
 }  // namespace ql::ns

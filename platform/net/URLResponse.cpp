@@ -16,12 +16,6 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::string unquoted(std::string_view value) {
     value = trimmed(value);
     if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::string(value);
@@ -89,7 +83,7 @@ std::optional<std::string> fileNameOf(std::string_view path) {
 ContentType parseContentType(std::string_view value) {
     ContentType result;
     std::string_view type = trimmed(value.substr(0, value.find(';')));
-    if (!type.empty()) result.mimeType = lowercased(type);
+    if (!type.empty()) result.mimeType = lowercasedASCII(type);
     result.charset = parameter(value, "charset");
     return result;
 }

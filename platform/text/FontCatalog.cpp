@@ -8,17 +8,11 @@
 #include <tuple>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/Text.h"
 
 namespace ql::ct {
 
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 // fontconfig's numeric properties may be integers or doubles depending on its version and the font.
 std::optional<double> number(FcPattern* pattern, const char* object) {
@@ -224,10 +218,10 @@ void FontCatalog::addPlatformFamilies() {
 
 const FontRecord* FontCatalog::fontNamed(std::string_view name) const {
     for (const FontRecord& r : records_) {
-        if (equalsIgnoringCase(r.postScriptName, name)) return &r;
+        if (ns::equalsIgnoringASCIICase(r.postScriptName, name)) return &r;
     }
     for (const FontRecord& r : records_) {
-        if (equalsIgnoringCase(r.fullName, name)) return &r;
+        if (ns::equalsIgnoringASCIICase(r.fullName, name)) return &r;
     }
     return fontInFamily(name, 0);
 }
@@ -236,7 +230,7 @@ const FontRecord* FontCatalog::fontInFamily(std::string_view family, std::uint32
     const FontRecord* best = nullptr;
     double bestScore = 0;
     for (const FontRecord& r : records_) {
-        if (!equalsIgnoringCase(r.familyName, family) || (r.traits & StyleTraits) != (traits & StyleTraits)) continue;
+        if (!ns::equalsIgnoringASCIICase(r.familyName, family) || (r.traits & StyleTraits) != (traits & StyleTraits)) continue;
         // Prefer the normal width, then the weight nearest to regular or bold.
         std::uint32_t widthTraits = FontCondensedTrait | FontExpandedTrait;
         double score = ((r.traits & widthTraits) != (traits & widthTraits) ? 1000.0 : 0.0) +

@@ -1,12 +1,12 @@
 #include "platform/web/WebRequestServing.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Text.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/URLSessionConfiguration.h"
@@ -19,16 +19,10 @@ namespace {
 // The platform's code for a file the loader may not read.
 constexpr std::int64_t kNoPermissionsToReadFile = -1102;
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // Fields that describe the bytes as they travelled; the body handed over is already decoded and whole.
 bool travelsOnlyOnTheWire(std::string_view name) {
-    return sameName(name, "Content-Encoding") || sameName(name, "Content-Length") ||
-           sameName(name, "Transfer-Encoding") || sameName(name, "Connection");
+    return ns::equalsIgnoringASCIICase(name, "Content-Encoding") || ns::equalsIgnoringASCIICase(name, "Content-Length") ||
+           ns::equalsIgnoringASCIICase(name, "Transfer-Encoding") || ns::equalsIgnoringASCIICase(name, "Connection");
 }
 
 class RedirectHandback final : public ns::URLSessionTaskDelegate {
@@ -69,7 +63,7 @@ ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest) {
     ns::URLRequest request(ns::URL::fromString(textField(fields, "url")));
     if (const ns::Value* method = fields.find("method")) request.setHTTPMethod(method->stringValue());
     for (const auto& [name, value] : fieldsOf(fields["headers"])) {
-        if (sameName(name, "Cookie")) continue;
+        if (ns::equalsIgnoringASCIICase(name, "Cookie")) continue;
         request.setValue(value.stringValue(), name);
     }
     if (const ns::Value* body = fields.find("postData")) request.setHTTPBody(ns::Data(body->stringValue()));

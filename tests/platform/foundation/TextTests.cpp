@@ -133,6 +133,12 @@ TEST(Text, MapsCase) {
     EXPECT_EQ(capitalizedString("hello wORLD\tfoo-bar\n3rd (x) \u01c6ungla \u00dfa"),
               "Hello World\tFoo-bar\n3rd (x) \u01c5ungla Ssa");
     EXPECT_EQ(capitalizedString(""), "");
+    // Names of protocols change ASCII letters only: other bytes, UTF-8 included, stay as they are.
+    EXPECT_EQ(lowercasedASCII("Content-TYPE \u00c9[Z]@"), "content-type \u00c9[z]@");
+    EXPECT_TRUE(equalsIgnoringASCIICase("Set-Cookie", "sET-cOOKIE"));
+    EXPECT_FALSE(equalsIgnoringASCIICase("\u00c9", "\u00e9"));
+    EXPECT_FALSE(equalsIgnoringASCIICase("Host", "Hosts"));
+    EXPECT_FALSE(equalsIgnoringASCIICase("[", "{"));  // 0x5B and 0x7B differ by the case bit only
 }
 
 TEST(Text, TrimsByCharacterSets) {
