@@ -157,7 +157,7 @@ void RTHTMLElement::applyStyles(std::shared_ptr<const RTCSSDeclarations> declara
 }
 
 bool RTHTMLElement::isNotChildOfList() const {
-    const std::shared_ptr<RTHTMLElement> parent = parentElement();
+    const RTHTMLElement* parent = parentElementPointer();
     if (!parent) return true;
     if (parent->displayStyle_ == RTHTMLElementDisplayStyle::ListItem) return false;
     if (parent->displayStyle_ == RTHTMLElementDisplayStyle::Block && (parent->name() == "ol" || parent->name() == "ul")) return false;
@@ -203,7 +203,7 @@ void RTHTMLElement::setTextColor(std::shared_ptr<ui::Color> color) {
 // Both walk up the tree in a loop: documents nest as deep as they like.
 RTHTMLElementFontVariant RTHTMLElement::fontVariant() const {
     if (fontVariant_ != RTHTMLElementFontVariant::Inherit) return fontVariant_;
-    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+    for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->fontVariant_ != RTHTMLElementFontVariant::Inherit) return ancestor->fontVariant_;
     }
     return RTHTMLElementFontVariant::Normal;
@@ -211,7 +211,7 @@ RTHTMLElementFontVariant RTHTMLElement::fontVariant() const {
 
 double RTHTMLElement::currentTextSize() const {
     if (currentTextSize_ != 0) return currentTextSize_;
-    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+    for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
     }
     return 0;

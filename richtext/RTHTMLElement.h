@@ -46,7 +46,13 @@ public:
 
     // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
     void setAttributes(const ns::Dictionary& attributes) override;
+    // The parent when it is an element, for a caller that keeps it.
     std::shared_ptr<RTHTMLElement> parentElement() const;
+    // The same, not held (RTHTMLParserNode::parent): for a caller that holds the element while it looks.
+    RTHTMLElement* parentElementPointer() const {
+        RTHTMLParserNode* node = parent();
+        return node && node->isElement() ? static_cast<RTHTMLElement*>(node) : nullptr;
+    }
 
     // Shares the parent's font descriptor and paragraph style objects.
     void inheritAttributesFromElement(const RTHTMLElement& parent);

@@ -132,7 +132,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         } else if (*fontSize == "larger") {
             setPointSize(pointSize() * SizeStep);
         } else if (*fontSize == "inherit") {
-            const std::shared_ptr<RTHTMLElement> parent = parentElement();
+            const RTHTMLElement* parent = parentElementPointer();
             if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
         } else if (isCSSLengthValue(*fontSize)) {
             setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
@@ -298,7 +298,7 @@ void RTHTMLElement::applyFontFamily(const ns::Value* value) {
         if (found->familyName() == entry) return;
         if (applyGenericFamily(entry, font)) return;
         if (RTASCIILowercased(entry) == "inherit") {
-            const std::shared_ptr<RTHTMLElement> parent = parentElement();
+            const RTHTMLElement* parent = parentElementPointer();
             font.setFontFamily(parent && parent->fontDescriptor_ ? parent->fontDescriptor_->fontFamily() : std::nullopt);
             return;
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "richtext/NSAttributedStringHTML.h"
+#include "richtext/RTHTMLAttributedStringBuilder.h"
 #include "richtext/RTHTMLElement.h"
 #include "richtext/RTHTMLNodePool.h"
 #include "richtext/RTHTMLOptionValues.h"
@@ -85,6 +86,59 @@ TEST(RTHTMLNodePoolTests, ElementsKeptByTheFlushCallbackOutliveTheImport) {
     EXPECT_EQ(kept[0]->attributeForKey("id"), "one");
     EXPECT_EQ(kept[1]->name(), "div");
     EXPECT_TRUE(kept[1]->didOutput());
+}
+
+// A child does not hold its parent: a parent that goes clears the pointers of the children it listed, so
+// a node kept after its tree reads as a root (the address checker reports a pointer left dangling).
+TEST(RTHTMLNodePoolTests, KeptNodesForgetParentsThatAreGone) {
+    std::shared_ptr<RTHTMLElement> div;
+    auto builder = std::make_shared<RTHTMLAttributedStringBuilder>(ns::Data(std::string_view("<div><b>a</b><i>c</i></div>")), ns::Dictionary());
+    builder->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>& element) { div = element; });
+    builder->setShouldKeepDocumentNodeTree(true);
+    ASSERT_TRUE(builder->generatedAttributedString());
+    ASSERT_TRUE(div);
+    const std::shared_ptr<RTHTMLParserNode> bold = div->childNodeAtIndex(0);
+    ASSERT_TRUE(bold);
+    EXPECT_EQ(bold->parent(), div.get());
+    EXPECT_TRUE(div->parent());
+    builder.reset();
+    // The body and everything above the kept element went with the import; the kept subtree stays linked.
+    EXPECT_EQ(div->parent(), nullptr);
+    EXPECT_EQ(div->parentNode(), nullptr);
+    EXPECT_EQ(div->parentElementPointer(), nullptr);
+    EXPECT_EQ(bold->parentNode(), div);
+    EXPECT_TRUE(bold->isChildOf(div));
+    EXPECT_EQ(std::static_pointer_cast<RTHTMLElement>(div->lastChild())->parentElementPointer(), div.get());
+    div.reset();
+    EXPECT_EQ(bold->parent(), nullptr);
+    EXPECT_EQ(bold->childCount(), 1u);
+
+    // A node added to a second parent belongs to it: the first one going leaves it linked, and the second
+    // one going unlinks it.
+    auto first = std::make_shared<RTHTMLParserNode>("p", ns::Dictionary());
+    auto second = std::make_shared<RTHTMLParserNode>("p", ns::Dictionary());
+    auto child = std::make_shared<RTHTMLParserNode>("span", ns::Dictionary());
+    first->addChildNode(child);
+    second->addChildNode(child);
+    first->removeAllChildNodes();
+    EXPECT_EQ(child->parentNode(), second);
+    second->removeChildNode(child);
+    EXPECT_EQ(child->parent(), nullptr);
+    first->addChildNode(child);
+    second->addChildNode(child);
+    first.reset();
+    EXPECT_EQ(child->parent(), second.get());
+    second.reset();
+    EXPECT_EQ(child->parent(), nullptr);
+
+    // A parent that no shared_ptr owns has no reference to give.
+    {
+        RTHTMLParserNode unowned("div", ns::Dictionary());
+        unowned.addChildNode(child);
+        EXPECT_EQ(child->parent(), &unowned);
+        EXPECT_EQ(child->parentNode(), nullptr);
+    }
+    EXPECT_EQ(child->parent(), nullptr);
 }
 
 }  // namespace
