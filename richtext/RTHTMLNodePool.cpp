@@ -21,23 +21,46 @@ void RTHTMLNodePool::release() noexcept {
     bool last = false;
     {
         std::lock_guard guard(lock_);
-        last = --holds_ == 0;
+        --holds_;
+        last = isUnheldLocked();
     }
     if (last) delete this;
 }
 
-RTHTMLNodePool::~RTHTMLNodePool() {
+RTHTMLNodePool::ExclusiveUse::ExclusiveUse(RTHTMLNodePool& pool) : pool_(&pool) {
+    std::lock_guard guard(pool.lock_);
+    if (pool.exclusive_) {
+        pool_ = nullptr;
+        return;
+    }
+    pool.exclusive_ = true;
+    ++pool.holds_;
+    pool.exclusiveThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+RTHTMLNodePool::ExclusiveUse::~ExclusiveUse() {
+    if (!pool_) return;
+    bool last = false;
+    {
+        std::lock_guard guard(pool_->lock_);
+        pool_->exclusiveThread_.store(std::thread::id(), std::memory_order_relaxed);
+        pool_->holds_ += pool_->exclusiveHolds_ - 1;
+        pool_->exclusiveHolds_ = 0;
+        pool_->exclusive_ = false;
+        last = pool_->isUnheldLocked();
+    }
+    if (last) delete pool_;
+}
+
+RTHTMLNodePool::Heap::~Heap() {
     for (const std::unique_ptr<std::byte[]>& chunk : chunks_) QL_POOL_UNPOISON(chunk.get(), ChunkSize);
 }
 
-void* RTHTMLNodePool::allocate(std::size_t bytes) {
-    if (bytes > LargestBlock) return ::operator new(bytes);
-    const std::size_t size = sizeClass(bytes) * Alignment;
-    std::lock_guard guard(lock_);
-    if (FreeBlock* block = free_[sizeClass(bytes)]) {
-        free_[sizeClass(bytes)] = block->next;
+void* RTHTMLNodePool::Heap::allocate(std::size_t sizeClass) {
+    const std::size_t size = sizeClass * Alignment;
+    if (FreeBlock* block = free_[sizeClass]) {
+        free_[sizeClass] = block->next;
         QL_POOL_UNPOISON(block, size);
-        ++holds_;
         return block;
     }
     if (static_cast<std::size_t>(end_ - next_) < size) {
@@ -50,6 +73,25 @@ void* RTHTMLNodePool::allocate(std::size_t bytes) {
     void* block = next_;
     next_ += size;
     QL_POOL_UNPOISON(block, size);
+    return block;
+}
+
+void RTHTMLNodePool::Heap::deallocate(void* block, std::size_t sizeClass) noexcept {
+    auto* freed = static_cast<FreeBlock*>(block);
+    freed->next = free_[sizeClass];
+    free_[sizeClass] = freed;
+    QL_POOL_POISON(reinterpret_cast<std::byte*>(block) + sizeof(FreeBlock), sizeClass * Alignment - sizeof(FreeBlock));
+}
+
+void* RTHTMLNodePool::allocate(std::size_t bytes) {
+    if (bytes > LargestBlock) return ::operator new(bytes);
+    if (isExclusiveThread()) {
+        void* block = heap_.allocate(sizeClass(bytes));
+        ++exclusiveHolds_;
+        return block;
+    }
+    std::lock_guard guard(lock_);
+    void* block = (exclusive_ ? sideHeap_ : heap_).allocate(sizeClass(bytes));
     ++holds_;
     return block;
 }
@@ -57,22 +99,25 @@ void* RTHTMLNodePool::allocate(std::size_t bytes) {
 void RTHTMLNodePool::deallocate(void* block, std::size_t bytes) noexcept {
     if (!block) return;
     if (bytes > LargestBlock) return ::operator delete(block);
-    const std::size_t size = sizeClass(bytes) * Alignment;
+    if (isExclusiveThread()) {
+        // The open use holds the pool: this cannot be the last hold.
+        heap_.deallocate(block, sizeClass(bytes));
+        --exclusiveHolds_;
+        return;
+    }
     bool last = false;
     {
         std::lock_guard guard(lock_);
-        auto* freed = static_cast<FreeBlock*>(block);
-        freed->next = free_[sizeClass(bytes)];
-        free_[sizeClass(bytes)] = freed;
-        QL_POOL_POISON(reinterpret_cast<std::byte*>(block) + sizeof(FreeBlock), size - sizeof(FreeBlock));
-        last = --holds_ == 0;
+        (exclusive_ ? sideHeap_ : heap_).deallocate(block, sizeClass(bytes));
+        --holds_;
+        last = isUnheldLocked();
     }
     if (last) delete this;
 }
 
 std::size_t RTHTMLNodePool::reservedBytes() const {
     std::lock_guard guard(lock_);
-    return chunks_.size() * ChunkSize;
+    return heap_.reservedBytes() + sideHeap_.reservedBytes();
 }
 
 }  // namespace ql
