@@ -108,12 +108,13 @@ RichTextFontDescriptor& RTHTMLElement::mutableFontDescriptor() {
     if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
     else if (fontDescriptor_.use_count() > 1) fontDescriptor_ = copied(fontDescriptor_);
     styleDidChange();
-    return *fontDescriptor_;
+    // Made as a changeable object (here or by the copy), and no one else holds it.
+    return const_cast<RichTextFontDescriptor&>(*fontDescriptor_);
 }
 
 void RTHTMLElement::shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style) {
     // Never changed in place while shared: mutableParagraphStyle copies it first.
-    paragraphStyle_ = std::const_pointer_cast<RichTextParagraphStyle>(style);
+    paragraphStyle_ = style;
     styleDidChange();
 }
 
@@ -121,7 +122,8 @@ RichTextParagraphStyle& RTHTMLElement::mutableParagraphStyle() {
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
     else if (paragraphStyle_.use_count() > 1) paragraphStyle_ = copied(paragraphStyle_);
     styleDidChange();
-    return *paragraphStyle_;
+    // Made as a changeable object (here or by the copy), and no one else holds it.
+    return const_cast<RichTextParagraphStyle&>(*paragraphStyle_);
 }
 
 std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {

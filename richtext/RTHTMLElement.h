@@ -102,9 +102,9 @@ public:
 
     // The style objects are shared with the parent, the children and the element's texts until one of
     // them changes its own: read them here, change them only through the mutable accessors.
-    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor() const { return fontDescriptor_; }
+    const std::shared_ptr<const RichTextFontDescriptor>& fontDescriptor() const { return fontDescriptor_; }
     void setFontDescriptor(const std::shared_ptr<const RichTextFontDescriptor>& descriptor);
-    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle() const { return paragraphStyle_; }
+    const std::shared_ptr<const RichTextParagraphStyle>& paragraphStyle() const { return paragraphStyle_; }
     void setParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
     // The element's own object, copied first while another holder shares it (made when there is none).
     RichTextFontDescriptor& mutableFontDescriptor();
@@ -273,8 +273,10 @@ private:
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Value* families);
 
-    std::shared_ptr<RichTextFontDescriptor> fontDescriptor_;
-    std::shared_ptr<RichTextParagraphStyle> paragraphStyle_;
+    // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
+    // once the element is their only holder.
+    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor_;
+    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle_;
     std::shared_ptr<RTTextAttachment> textAttachment_;
     std::uint64_t textAttachmentAlignment_ = 0;
     std::optional<ns::URL> link_;
