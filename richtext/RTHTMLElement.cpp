@@ -140,8 +140,12 @@ std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
 
 const ns::Dictionary& RTHTMLElement::styles() const {
     static const ns::Dictionary none;
-    const ns::Dictionary* own = styles_.asDictionary();
+    const ns::Dictionary* own = declarations_ ? declarations_->styles().asDictionary() : nullptr;
     return own ? *own : none;
+}
+
+void RTHTMLElement::setStyles(ns::Dictionary styles) {
+    declarations_ = std::make_shared<const RTCSSDeclarations>(ns::Value(std::move(styles)));
 }
 
 void RTHTMLElement::applyStyles(const ns::Value& styles) {
@@ -153,7 +157,6 @@ void RTHTMLElement::applyStyles(const ns::Value& styles) {
 void RTHTMLElement::applyStyles(std::shared_ptr<const RTCSSDeclarations> declarations) {
     const ns::Dictionary* styles = declarations ? declarations->styles().asDictionary() : nullptr;
     if (!styles || styles->empty()) return;
-    styles_ = declarations->styles();
     declarations_ = std::move(declarations);
     applyStyleDictionary(*styles);
 }

@@ -211,7 +211,7 @@ public:
     cg::Size size() const { return size_; }
     void setSize(cg::Size size) { size_ = size; }
     const ns::Dictionary& styles() const;
-    void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
+    void setStyles(ns::Dictionary styles);
     bool didOutput() const { return didOutput_; }
     void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
     const cg::EdgeInsets& margins() const { return margins_; }
@@ -301,8 +301,9 @@ private:
     RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     double textScale_ = 0;
     cg::Size size_;
-    ns::Value styles_;  // a dictionary, or nil for none
-    std::shared_ptr<const RTCSSDeclarations> declarations_;  // styles_ read, once it was applied
+    // The element's styles (a dictionary) and their reading, shared by the elements of one cascade; none
+    // until styles are set or applied.
+    std::shared_ptr<const RTCSSDeclarations> declarations_;
     bool didOutput_ = false;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;

@@ -112,9 +112,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
 
     // Declarations that came through applyStyles are held already, and read once for all their elements.
-    if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
     if (!declarations_ || declarations_->styles().asDictionary() != &styles)
-        declarations_ = std::make_shared<const RTCSSDeclarations>(styles_);
+        declarations_ = std::make_shared<const RTCSSDeclarations>(ns::Value(styles));
     const RTCSSDeclarations& declarations = *declarations_;
 
     if (const auto direction = declarations.text(RTCSSProperty::Direction)) {
