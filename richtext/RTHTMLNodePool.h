@@ -23,6 +23,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace ql {
 
 class RTHTMLNodePool {
@@ -36,9 +40,18 @@ public:
     RTHTMLNodePool(const RTHTMLNodePool&) = delete;
     RTHTMLNodePool& operator=(const RTHTMLNodePool&) = delete;
 
-    // A block holds the pool until it is given back.
-    void* allocate(std::size_t bytes);
-    void deallocate(void* block, std::size_t bytes) noexcept;
+    // A block holds the pool until it is given back. The exclusive thread's calls are made in place.
+    void* allocate(std::size_t bytes) {
+        if (bytes > LargestBlock || !isExclusiveThread()) return allocateShared(bytes);
+        ++exclusiveHolds_;
+        return heap_.allocate(sizeClass(bytes));
+    }
+    void deallocate(void* block, std::size_t bytes) noexcept {
+        if (!block || bytes > LargestBlock || !isExclusiveThread()) return deallocateShared(block, bytes);
+        // The open use holds the pool: this cannot be the last hold.
+        heap_.deallocate(block, sizeClass(bytes));
+        --exclusiveHolds_;
+    }
 
     // The calling thread's exclusive use of the pool for the scope's lifetime (it holds the pool that
     // long). Only one use is open at a time: a second one, on any thread, grants nothing, and its thread
@@ -93,12 +106,27 @@ private:
     ~RTHTMLNodePool() = default;
     // Drops one hold (the owner's or a block's); the last one deletes the pool.
     void release() noexcept;
+    // Blocks of the general allocator, and the pool's own for every thread but the exclusive one.
+    void* allocateShared(std::size_t bytes);
+    void deallocateShared(void* block, std::size_t bytes) noexcept;
     // Under the lock.
     bool isUnheldLocked() const { return holds_ == 0 && !exclusive_; }
     bool isExclusiveThread() const { return exclusiveThread_.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
 
     static constexpr std::size_t Alignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
     static std::size_t sizeClass(std::size_t bytes) { return (bytes + Alignment - 1) / Alignment; }
+    // Free blocks stay poisoned (all but the link to the next one), so a node used after it was freed is
+    // still caught by the address checker.
+    static void poison([[maybe_unused]] void* at, [[maybe_unused]] std::size_t bytes) noexcept {
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(at, bytes);
+#endif
+    }
+    static void unpoison([[maybe_unused]] void* at, [[maybe_unused]] std::size_t bytes) noexcept {
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_UNPOISON_MEMORY_REGION(at, bytes);
+#endif
+    }
 
     // Chunks carved into blocks, and the freed blocks by size class.
     class Heap {
@@ -107,14 +135,27 @@ private:
         Heap(const Heap&) = delete;
         Heap& operator=(const Heap&) = delete;
         ~Heap();
-        void* allocate(std::size_t sizeClass);
-        void deallocate(void* block, std::size_t sizeClass) noexcept;
+        void* allocate(std::size_t sizeClass) {
+            FreeBlock* block = free_[sizeClass];
+            if (!block) return carve(sizeClass);
+            free_[sizeClass] = block->next;
+            unpoison(block, sizeClass * Alignment);
+            return block;
+        }
+        void deallocate(void* block, std::size_t sizeClass) noexcept {
+            auto* freed = static_cast<FreeBlock*>(block);
+            freed->next = free_[sizeClass];
+            free_[sizeClass] = freed;
+            poison(freed + 1, sizeClass * Alignment - sizeof(FreeBlock));
+        }
         std::size_t reservedBytes() const { return chunks_.size() * ChunkSize; }
 
     private:
         struct FreeBlock {
             FreeBlock* next;
         };
+        // A new block from the current chunk, or from a new one.
+        void* carve(std::size_t sizeClass);
         std::vector<std::unique_ptr<std::byte[]>> chunks_;
         std::byte* next_ = nullptr;
         std::byte* end_ = nullptr;

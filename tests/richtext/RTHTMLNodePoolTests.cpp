@@ -15,9 +15,22 @@
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTTextHTMLElement.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 using namespace ql;
 
 namespace {
+
+// Whether the address checker would report a read at `at`.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressesChecked = true;
+bool isPoisoned(const void* at) { return __asan_address_is_poisoned(at) != 0; }
+#else
+constexpr bool AddressesChecked = false;
+bool isPoisoned(const void*) { return false; }
+#endif
 
 TEST(RTHTMLNodePoolTests, FreedBlocksServeTheNextNodesOfTheirSize) {
     const std::shared_ptr<RTHTMLNodePool> owner = RTHTMLNodePool::create();
@@ -26,6 +39,8 @@ TEST(RTHTMLNodePoolTests, FreedBlocksServeTheNextNodesOfTheirSize) {
     void* other = pool.allocate(100);
     EXPECT_NE(first, other);
     pool.deallocate(first, 700);
+    // A freed block is poisoned past its link, so a node read after it went is reported.
+    EXPECT_EQ(isPoisoned(static_cast<char*>(first) + 600), AddressesChecked);
     // Sizes round to the same class: the freed block comes back.
     EXPECT_EQ(pool.allocate(690), first);
     pool.deallocate(other, 100);
@@ -160,7 +175,9 @@ TEST(RTHTMLNodePoolTests, AnExclusiveUseSharesThePoolSafelyWithOtherThreads) {
 
         void* first = pool.allocate(700);
         pool.deallocate(first, 700);
+        EXPECT_EQ(isPoisoned(static_cast<char*>(first) + 600), AddressesChecked);
         EXPECT_EQ(pool.allocate(690), first);
+        EXPECT_FALSE(isPoisoned(static_cast<char*>(first) + 600));
         kept.push_back(first);
 
         // Both threads fill blocks with their own byte at the same time: no block is handed to both.
