@@ -67,7 +67,8 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     strikeOut_ = parent.strikeOut_;
     superscriptStyle_ = parent.superscriptStyle_;
     letterSpacing_ = parent.letterSpacing_;
-    shadows_ = parent.shadows_;
+    // Most elements have no shadows, and copying none is not free.
+    if (!shadows_.empty() || !parent.shadows_.empty()) shadows_ = parent.shadows_;
     link_ = parent.link_;
     anchorName_ = parent.anchorName_;
     linkGUID_ = parent.linkGUID_;
@@ -206,16 +207,14 @@ void RTHTMLElement::setTextColor(std::shared_ptr<ui::Color> color) {
 }
 
 // Both walk up the tree in a loop: documents nest as deep as they like.
-RTHTMLElementFontVariant RTHTMLElement::fontVariant() const {
-    if (fontVariant_ != RTHTMLElementFontVariant::Inherit) return fontVariant_;
+RTHTMLElementFontVariant RTHTMLElement::inheritedFontVariant() const {
     for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->fontVariant_ != RTHTMLElementFontVariant::Inherit) return ancestor->fontVariant_;
     }
     return RTHTMLElementFontVariant::Normal;
 }
 
-double RTHTMLElement::currentTextSize() const {
-    if (currentTextSize_ != 0) return currentTextSize_;
+double RTHTMLElement::inheritedTextSize() const {
     for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
     }

@@ -204,7 +204,9 @@ public:
     bool containsAppleConvertedSpace() const { return containsAppleConvertedSpace_; }
     void setContainsAppleConvertedSpace(bool contains) { containsAppleConvertedSpace_ = contains; }
     // Inherit resolves through the ancestors; a root that inherits is normal.
-    RTHTMLElementFontVariant fontVariant() const;
+    RTHTMLElementFontVariant fontVariant() const {
+        return fontVariant_ != RTHTMLElementFontVariant::Inherit ? fontVariant_ : inheritedFontVariant();
+    }
     void setFontVariant(RTHTMLElementFontVariant variant) { fontVariant_ = variant; }
     double textScale() const { return textScale_; }
     void setTextScale(double scale) { textScale_ = scale; }
@@ -225,7 +227,7 @@ public:
     const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const { return classNamesToIgnore_; }
     void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) { classNamesToIgnore_ = std::move(names); }
     // The own size when set, else the nearest ancestor's (0 at a root without one).
-    double currentTextSize() const;
+    double currentTextSize() const { return currentTextSize_ != 0 ? currentTextSize_ : inheritedTextSize(); }
     void setCurrentTextSize(double size) { currentTextSize_ = size; }
     double letterSpacing() const { return letterSpacing_; }
     void setLetterSpacing(double spacing) {
@@ -269,6 +271,9 @@ private:
     bool hasTextStyle(const TextStyle& style) const;
 
     void readBoxSize();
+    // The nearest ancestor's own value, for an element without one.
+    RTHTMLElementFontVariant inheritedFontVariant() const;
+    double inheritedTextSize() const;
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Value* families);
