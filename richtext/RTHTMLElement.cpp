@@ -67,11 +67,12 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     strikeOut_ = parent.strikeOut_;
     superscriptStyle_ = parent.superscriptStyle_;
     letterSpacing_ = parent.letterSpacing_;
-    // Most elements have no shadows, and copying none is not free.
-    if (!shadows_.empty() || !parent.shadows_.empty()) shadows_ = parent.shadows_;
     link_ = parent.link_;
-    anchorName_ = parent.anchorName_;
-    linkGUID_ = parent.linkGUID_;
+    // Most elements have no shadows and are in no link or anchor, and copying nothing over nothing is
+    // still a call each: empty ones are passed over.
+    if (!shadows_.empty() || !parent.shadows_.empty()) shadows_ = parent.shadows_;
+    if (anchorName_ || parent.anchorName_) anchorName_ = parent.anchorName_;
+    if (linkGUID_ || parent.linkGUID_) linkGUID_ = parent.linkGUID_;
     textColor_ = parent.textColor_;
     isColorInherited_ = true;
     preserveNewlines_ = parent.preserveNewlines_;

@@ -150,4 +150,27 @@ TEST(RTHTMLElementTests, StylesAreSharedWithinACascadeOnly) {
     EXPECT_TRUE(element("p")->styles().empty());
 }
 
+// Inheriting copies the link, its GUID, the anchor and the shadows over what the element had, absent ones
+// included.
+TEST(RTHTMLElementTests, InheritingReplacesLinksAnchorsAndShadows) {
+    const auto linked = element("a");
+    linked->setLink(ns::URL::fromString("https://example.com/a"));
+    linked->setAnchorName(std::string("top"));
+    linked->setShadows(ns::Array{ns::Value(ns::Dictionary{{"blur", ns::Value(2.0)}})});
+    const auto plain = element("span");
+
+    const auto child = element("b", {}, linked);
+    EXPECT_EQ(child->linkGUID(), linked->linkGUID());
+    EXPECT_EQ(child->anchorName(), "top");
+    EXPECT_EQ(child->shadows().size(), 1u);
+    child->inheritAttributesFromElement(*plain);
+    EXPECT_EQ(child->link(), std::nullopt);
+    EXPECT_EQ(child->linkGUID(), std::nullopt);
+    EXPECT_EQ(child->anchorName(), std::nullopt);
+    EXPECT_TRUE(child->shadows().empty());
+    child->inheritAttributesFromElement(*linked);
+    EXPECT_EQ(child->linkGUID(), linked->linkGUID());
+    EXPECT_EQ(child->anchorName(), "top");
+}
+
 }  // namespace
