@@ -40,7 +40,7 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
 
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    const std::shared_ptr<RTHTMLElement> parent = sharesParentStyle_ ? parentElement() : nullptr;
+    const RTHTMLElement* parent = sharesParentStyle_ ? parentElementPointer() : nullptr;
     std::shared_ptr<const ns::Dictionary> attributes =
         parent && !parent->textAttachment()
             ? parent->attributesForTextContent()
