@@ -20,17 +20,6 @@ namespace {
 
 void post(std::string_view name, const TextView* view) { ns::NotificationCenter::defaultCenter().post(name, view); }
 
-ct::TextAlignment layoutAlignment(TextAlignment alignment) {
-    switch (alignment) {
-        case TextAlignment::Left: return ct::TextAlignment::Left;
-        case TextAlignment::Center: return ct::TextAlignment::Center;
-        case TextAlignment::Right: return ct::TextAlignment::Right;
-        case TextAlignment::Justified: return ct::TextAlignment::Justified;
-        case TextAlignment::Natural: break;
-    }
-    return ct::TextAlignment::Natural;
-}
-
 }  // namespace
 
 TextView::TextView(const cg::Rect& frame)
@@ -47,7 +36,7 @@ void TextView::setDelegate(std::weak_ptr<TextViewDelegate> delegate) {
 TextViewLayout& TextView::plainLayout(double viewWidth) const {
     const double width = textWidth(viewWidth);
     if (!layoutCurrent_ || layout_.width() != (width > 0 ? width : std::numeric_limits<double>::infinity())) {
-        layout_.reset(text_, font_->ctFont(), width, layoutAlignment(alignment_));
+        layout_.reset(text_, font_->ctFont(), width, textLayoutAlignment(alignment_));
         layoutCurrent_ = true;
     }
     return layout_;

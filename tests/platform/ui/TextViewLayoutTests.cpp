@@ -27,17 +27,6 @@ using namespace ql::ui;
 
 namespace {
 
-ct::TextAlignment layoutAlignment(TextAlignment alignment) {
-    switch (alignment) {
-        case TextAlignment::Left: return ct::TextAlignment::Left;
-        case TextAlignment::Center: return ct::TextAlignment::Center;
-        case TextAlignment::Right: return ct::TextAlignment::Right;
-        case TextAlignment::Justified: return ct::TextAlignment::Justified;
-        case TextAlignment::Natural: break;
-    }
-    return ct::TextAlignment::Natural;
-}
-
 double textWidth(const TextView& view) {
     return view.bounds().size.width - view.textContainerInset().left - view.textContainerInset().right - 2 * TextView::kLineFragmentPadding;
 }
@@ -56,7 +45,7 @@ cg::Rect wholeCaret(const TextView& view, std::uint64_t position) {
     const ct::Typesetter typesetter(ct::StyledText(text, ct::TextStyle{view.font()->ctFont(), std::nullopt}));
     ct::LayoutBox box;
     box.width = textWidth(view);
-    const ct::TextLayout layout(typesetter, ct::ParagraphStyle{layoutAlignment(view.textAlignment()), ct::LineBreakMode::WordWrapping}, box);
+    const ct::TextLayout layout(typesetter, ct::ParagraphStyle{textLayoutAlignment(view.textAlignment()), ct::LineBreakMode::WordWrapping}, box);
     const auto& lines = layout.lines();
     if (lines.empty()) return {left, top, 2, view.font()->lineHeight()};
     const auto* placed = &lines.back();
