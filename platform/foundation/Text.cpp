@@ -179,11 +179,10 @@ bool isASCIIWord(const unsigned char* s) {
     return (word & 0x8080808080808080u) == 0;
 }
 
-// Whether s[i] starts a well-formed three-byte sequence without a special case (the common CJK range:
+// Whether the three bytes at `s` are a well-formed sequence without a special case (the common CJK range:
 // no overlong form, no surrogate), which is told apart at once.
-bool isPlainThreeByteSequence(const unsigned char* s, std::size_t i, std::size_t n) {
-    const unsigned char c = s[i];
-    return c >= 0xE1 && c <= 0xEF && c != 0xED && n - i >= 3 && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80;
+bool isPlainThreeByteSequence(const unsigned char* s) {
+    return s[0] >= 0xE1 && s[0] != 0xED && s[0] <= 0xEF && (s[1] & 0xC0) == 0x80 && (s[2] & 0xC0) == 0x80;
 }
 
 // The length of the well-formed sequence starting at s[i], whose first byte is 0x80 or more; 0 when it is
@@ -207,38 +206,39 @@ std::size_t sequenceLength(const unsigned char* s, std::size_t i, std::size_t n)
 }
 
 // Walks well-formed UTF-8, handing the sink runs of eight ASCII bytes, single ASCII bytes and code points
-// of longer sequences; false at the first malformed sequence. One walk serves checking and converting, so
-// the two cannot disagree on what is well-formed.
+// of longer sequences; the sink as it ends, or nothing at the first malformed sequence. One walk serves
+// checking and converting, so the two cannot disagree on what is well-formed. The sink is the walk's own
+// (a local its state stays in registers in), not one the caller's memory is updated through.
 template <class Sink>
-bool walkWellFormed(std::string_view text, Sink&& sink) {
+std::optional<Sink> walkWellFormed(std::string_view text, Sink sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        if (n - i >= 8 && isASCIIWord(s + i)) {
-            sink.asciiWord(s + i);
-            i += 8;
+        // Texts come in runs of one kind (markup and Latin text, or Chinese), each read in a loop of its
+        // own: whole words of ASCII and then the bytes before the next other one, plain three-byte
+        // sequences one after the other, and anything else one sequence at a time.
+        if (s[i] < 0x80) {
+            for (; n - i >= 8 && isASCIIWord(s + i); i += 8) sink.asciiWord(s + i);
+            for (; i < n && s[i] < 0x80; ++i) sink.codePoint(s[i]);
             continue;
         }
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            sink.codePoint(c);
-            ++i;
-            continue;
-        }
-        if (isPlainThreeByteSequence(s, i, n)) {
-            sink.codePoint(((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
-            i += 3;
+        if (n - i >= 3 && isPlainThreeByteSequence(s + i)) {
+            do {
+                sink.codePoint(((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu));
+                i += 3;
+            } while (n - i >= 3 && isPlainThreeByteSequence(s + i));
             continue;
         }
         const std::size_t length = sequenceLength(s, i, n);
-        if (length == 0) return false;
+        if (length == 0) return std::nullopt;
+        const unsigned char c = s[i];
         std::uint32_t cp = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
         for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (s[i + k] & 0x3Fu);
         sink.codePoint(cp);
         i += length;
     }
-    return true;
+    return sink;
 }
 
 struct Checking {
@@ -265,14 +265,14 @@ struct ToUTF16 {
 // Well-formed UTF-8 as UTF-16 units at `out`, which has room for text.size() units; the count of units,
 // or nothing at the first malformed sequence (which the caller leaves to ICU's replacement rules).
 std::optional<std::size_t> decodeWellFormed(std::string_view text, char16_t* out) {
-    ToUTF16 sink{out};
-    if (!walkWellFormed(text, sink)) return std::nullopt;
-    return static_cast<std::size_t>(sink.w - out);
+    const std::optional<ToUTF16> done = walkWellFormed(text, ToUTF16{out});
+    if (!done) return std::nullopt;
+    return static_cast<std::size_t>(done->w - out);
 }
 
 }  // namespace
 
-bool isValidUTF8(std::string_view bytes) { return walkWellFormed(bytes, Checking{}); }
+bool isValidUTF8(std::string_view bytes) { return walkWellFormed(bytes, Checking{}).has_value(); }
 
 // ---- UTF-16 view ----
 

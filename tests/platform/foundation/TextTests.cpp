@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unicode/ustring.h>
 
 #include <random>
 
@@ -326,6 +327,65 @@ TEST(Text, ConvertsAndValidatesUtf8OfEveryLengthAtAnyAlignment) {
             const std::u16string read = toUTF16(broken);
             EXPECT_NE(read.find(u'\uFFFD'), std::u16string::npos);
             EXPECT_EQ(read.substr(0, utf16Length(bytes.substr(0, at)) + 8), toUTF16(bytes.substr(0, at)) + u"01234567");
+        }
+    }
+}
+
+TEST(Text, AgreesWithICUOnEverySequenceBetweenRunsOfEitherKind) {
+    // Every lead byte with second bytes at each edge of the ranges that decide well-formedness and a few
+    // third and fourth bytes, placed after ASCII runs that end before, at and after a word's size, then
+    // followed by plain three-byte characters and more ASCII: each walk hands over between its loops at
+    // every such point. ICU's own decoder says what is well-formed and what the units are.
+    const auto icuUnits = [](std::string_view bytes, int32_t& substitutions) {
+        std::u16string units(bytes.size(), u'\0');
+        int32_t length = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, bytes.data(),
+                             static_cast<int32_t>(bytes.size()), 0xFFFD, &substitutions, &status);
+        EXPECT_TRUE(U_SUCCESS(status));
+        units.resize(static_cast<std::size_t>(length));
+        return units;
+    };
+    const unsigned char seconds[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xFF};
+    const unsigned char laters[] = {0x41, 0x80, 0xBF, 0xC0};
+    const std::string ascii = "abcdefghij";
+    int checked = 0;
+    for (int lead = 0; lead < 0x100; ++lead) {
+        for (unsigned char second : seconds) {
+            for (unsigned char third : laters) {
+                for (unsigned char fourth : laters) {
+                    const std::string sequence{static_cast<char>(lead), static_cast<char>(second), static_cast<char>(third),
+                                               static_cast<char>(fourth)};
+                    for (std::size_t before : {0, 1, 7, 8, 9}) {
+                        for (std::size_t after : {0, 2, 9}) {
+                            const std::string text = ascii.substr(0, before) + sequence + "\u4e66\u8bfb" + ascii.substr(0, after);
+                            int32_t substitutions = 0;
+                            const std::u16string expected = icuUnits(text, substitutions);
+                            ASSERT_EQ(isValidUTF8(text), substitutions == 0) << lead << ' ' << int(second) << ' ' << before;
+                            ASSERT_EQ(toUTF16(text), expected) << lead << ' ' << int(second) << ' ' << before;
+                            ++checked;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(checked, 0x100 * 11 * 4 * 4 * 5 * 3);
+    // Texts cut short inside a sequence, and texts of every length around a word's size in each kind.
+    for (std::string_view cut : {"\xE4", "\xE4\xB9", "\xF0\x9F\x98", "\xC3"}) {
+        for (std::size_t before = 0; before <= 9; ++before) {
+            const std::string text = ascii.substr(0, before) + std::string(cut);
+            EXPECT_FALSE(isValidUTF8(text)) << before;
+            int32_t substitutions = 0;
+            EXPECT_EQ(toUTF16(text), icuUnits(text, substitutions)) << before;
+        }
+    }
+    for (std::string_view unit : {"a", "\u00e9", "\u4e66", "\U0001F600"}) {
+        std::string text;
+        for (int count = 0; count <= 17; ++count, text += unit) {
+            int32_t substitutions = 0;
+            EXPECT_TRUE(isValidUTF8(text));
+            EXPECT_EQ(toUTF16(text), icuUnits(text, substitutions)) << count;
         }
     }
 }
