@@ -36,13 +36,46 @@ public:
     }
 
     DictionaryKey() noexcept : size_(0), shared_(false) { inline_[0] = '\0'; }
-    DictionaryKey(std::string_view text);
+    // Keys are made, copied, moved and compared wherever attributes are: the common short forms take no call.
+    DictionaryKey(std::string_view text) : size_(static_cast<std::uint32_t>(text.size())), shared_(false) {
+        if (text.size() > inlineCapacity) {
+            makeShared(text);
+        } else {
+            copyShort(inline_, text.data(), text.size());
+            inline_[text.size()] = '\0';
+        }
+    }
     DictionaryKey(const char* text) : DictionaryKey(std::string_view(text)) {}
     DictionaryKey(const std::string& text) : DictionaryKey(std::string_view(text)) {}
-    DictionaryKey(const DictionaryKey& other) noexcept;
-    DictionaryKey(DictionaryKey&& other) noexcept;
-    DictionaryKey& operator=(const DictionaryKey& other) noexcept;
-    DictionaryKey& operator=(DictionaryKey&& other) noexcept;
+    DictionaryKey(const DictionaryKey& other) noexcept : size_(other.size_), shared_(other.shared_) {
+        std::memcpy(inline_, other.inline_, sizeof inline_);
+        if (shared_) heap_->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    DictionaryKey(DictionaryKey&& other) noexcept : size_(other.size_), shared_(other.shared_) {
+        std::memcpy(inline_, other.inline_, sizeof inline_);
+        other.size_ = 0;
+        other.shared_ = false;
+        other.inline_[0] = '\0';
+    }
+    DictionaryKey& operator=(const DictionaryKey& other) noexcept {
+        if (this != &other) {
+            DictionaryKey copy(other);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
+    DictionaryKey& operator=(DictionaryKey&& other) noexcept {
+        if (this != &other) {
+            if (shared_) release();
+            std::memcpy(inline_, other.inline_, sizeof inline_);
+            size_ = other.size_;
+            shared_ = other.shared_;
+            other.size_ = 0;
+            other.shared_ = false;
+            other.inline_[0] = '\0';
+        }
+        return *this;
+    }
     ~DictionaryKey() {
         if (shared_) release();
     }
@@ -77,12 +110,15 @@ public:
         return std::string(view().substr(from, count));
     }
     int compare(std::string_view other) const noexcept { return view().compare(other); }
+    bool equals(std::string_view text) const noexcept {
+        return size_ == text.size() && sameBytes(data(), text.data(), text.size());
+    }
 
     // Byte order, as std::string orders.
-    friend bool operator==(const DictionaryKey& a, const DictionaryKey& b) noexcept { return a.view() == b.view(); }
-    friend bool operator==(const DictionaryKey& a, std::string_view b) noexcept { return a.view() == b; }
-    friend bool operator==(const DictionaryKey& a, const char* b) noexcept { return a.view() == std::string_view(b); }
-    friend bool operator==(const DictionaryKey& a, const std::string& b) noexcept { return a.view() == std::string_view(b); }
+    friend bool operator==(const DictionaryKey& a, const DictionaryKey& b) noexcept { return a.equals(b.view()); }
+    friend bool operator==(const DictionaryKey& a, std::string_view b) noexcept { return a.equals(b); }
+    friend bool operator==(const DictionaryKey& a, const char* b) noexcept { return a.equals(b); }
+    friend bool operator==(const DictionaryKey& a, const std::string& b) noexcept { return a.equals(b); }
     friend std::strong_ordering operator<=>(const DictionaryKey& a, const DictionaryKey& b) noexcept {
         return a.view() <=> b.view();
     }
@@ -113,7 +149,34 @@ private:
     };
 
     static std::string concatenate(std::string_view a, std::string_view b);
+    void makeShared(std::string_view text);
     void release() noexcept;
+
+    // Short texts are copied and compared in at most two overlapping pieces of a fixed size, each of
+    // which the compiler does in one or two moves: a key takes no call to memcpy or memcmp.
+    template <std::size_t piece>
+    static bool samePieces(const char* a, const char* b, std::size_t size) noexcept {
+        return std::memcmp(a, b, piece) == 0 && std::memcmp(a + size - piece, b + size - piece, piece) == 0;
+    }
+    static bool sameBytes(const char* a, const char* b, std::size_t size) noexcept {
+        if (size >= 8) return size <= 16 ? samePieces<8>(a, b, size) : std::memcmp(a, b, size) == 0;
+        if (size >= 4) return samePieces<4>(a, b, size);
+        return size == 0 || (a[0] == b[0] && a[size / 2] == b[size / 2] && a[size - 1] == b[size - 1]);
+    }
+    template <std::size_t piece>
+    static void copyPieces(char* to, const char* from, std::size_t size) noexcept {
+        std::memcpy(to, from, piece);
+        std::memcpy(to + size - piece, from + size - piece, piece);
+    }
+    // At most inlineCapacity bytes.
+    static void copyShort(char* to, const char* from, std::size_t size) noexcept {
+        if (size >= 8) return size >= 16 ? copyPieces<16>(to, from, size) : copyPieces<8>(to, from, size);
+        if (size >= 4) return copyPieces<4>(to, from, size);
+        if (size == 0) return;
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
 
     union {
         char inline_[inlineCapacity + 1];

@@ -142,8 +142,7 @@ const Value* Dictionary::find(std::string_view key) const {
     // bytes, which costs less than the byte comparisons of a binary search.
     if (entries_.size() <= scannedSize) {
         for (const Entry& entry : entries_)
-            if (entry.first.size() == key.size() && (key.empty() || std::memcmp(entry.first.data(), key.data(), key.size()) == 0))
-                return &entry.second;
+            if (entry.first.equals(key)) return &entry.second;
         return nullptr;
     }
     auto it = lowerBound(key);

@@ -137,3 +137,42 @@ TEST(DictionaryKey, DictionariesKeepTheirOrderAndSerialisedForms) {
     EXPECT_EQ(Dictionary({{"b", 1}, {"CTForegroundColor", 2}, {"a", 3}}).keys(),
               (std::vector<std::string>{"CTForegroundColor", "a", "b"}));
 }
+
+TEST(DictionaryKey, CopiesAndMatchesTextsOfEveryLengthByteForByte) {
+    // Short keys are copied and compared in overlapping pieces: at every length up to past the longest
+    // kept inside a key, a difference at any single byte (first, middle, last, the ones where two pieces
+    // overlap) must be seen, and a copy must hold every byte, as std::string does.
+    for (std::size_t size = 0; size <= 40; ++size) {
+        std::string text(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('A' + i % 26);
+        const DictionaryKey key(text);
+        ASSERT_EQ(key.view(), text) << size;
+        ASSERT_EQ(key.c_str()[size], '\0');
+        EXPECT_TRUE(key.equals(text));
+        EXPECT_TRUE(key == DictionaryKey(text));
+        EXPECT_FALSE(key.equals(text + 'A'));
+        if (size > 0) {
+            EXPECT_FALSE(key.equals(text.substr(0, size - 1)));
+        }
+        for (std::size_t at = 0; at < size; ++at) {
+            for (char other : {'\0', '\x80', '\xff', static_cast<char>(text[at] + 1)}) {
+                std::string changed = text;
+                changed[at] = other;
+                EXPECT_EQ(key.equals(changed), changed == text) << size << " at " << at;
+                EXPECT_EQ(key == DictionaryKey(changed), changed == text) << size << " at " << at;
+                EXPECT_EQ(DictionaryKey(changed).view(), changed) << size << " at " << at;
+            }
+        }
+        // Found among keys of the same length that differ only in one byte, and not found otherwise.
+        Dictionary dictionary;
+        for (std::size_t at = 0; at < size; ++at) {
+            std::string neighbour = text;
+            neighbour[at] = '#';
+            dictionary.set(neighbour, Value(static_cast<int>(at)));
+        }
+        EXPECT_EQ(dictionary.find(text), nullptr) << size;
+        dictionary.set(text, Value("self"));
+        ASSERT_NE(dictionary.find(text), nullptr) << size;
+        EXPECT_EQ(*dictionary.find(text), Value("self"));
+    }
+}
