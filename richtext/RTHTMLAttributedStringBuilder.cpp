@@ -283,8 +283,8 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
         cascades_.clear();
         cascadesGeneration_ = globalStyleSheet_.generation();
     }
-    std::string key = globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_);
-    if (auto found = cascades_.find(key); found != cascades_.end()) return found->second;
+    globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_, cascadeKey_);
+    if (auto found = cascades_.find(cascadeKey_); found != cascades_.end()) return found->second;
 
     Cascade cascade;
     std::set<std::string> matched;
@@ -293,7 +293,7 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
     for (const std::string& selector : matched) {
         if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
     }
-    return cascades_.emplace(std::move(key), std::move(cascade)).first->second;
+    return cascades_.emplace(cascadeKey_, std::move(cascade)).first->second;
 }
 
 void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {

@@ -179,6 +179,7 @@ private:
     bool preserverDocumentTrailingSpaces_ = false;
 
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
+    std::string cascadeKey_;                             // tree queue only: the key of the element at hand
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
     std::vector<Assembly> pendingAssembly_;              // tree queue only
