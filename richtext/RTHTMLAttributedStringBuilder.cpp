@@ -116,8 +116,6 @@ void RTHTMLAttributedStringBuilder::readOptions() {
 
 bool RTHTMLAttributedStringBuilder::buildString() {
     if (data_.empty()) return false;
-    registerTagStartHandlers();
-    registerTagEndHandlers();
 
     // UTF-8 unless the options name another character set; a name the foundation does not know leaves
     // the parser to detect the encoding from the bytes.
@@ -141,8 +139,6 @@ bool RTHTMLAttributedStringBuilder::buildString() {
         flushEvents();
     });
 
-    tagStartHandlers_.reset();
-    tagEndHandlers_.reset();
     if (failure_) std::rethrow_exception(failure_);
     return parsed;
 }
@@ -273,9 +269,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     }
 
     currentTag_ = node;
-    if (tagStartHandlers_) {
-        if (auto handler = tagStartHandlers_->find(name); handler != tagStartHandlers_->end()) handler->second();
-    }
+    tagDidStart(name);
 }
 
 const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element) {
@@ -330,9 +324,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     const std::shared_ptr<RTHTMLElement> closing = elementClosedByEndTag(currentTag_, name);
     if (!closing) return;
 
-    if (tagEndHandlers_) {
-        if (auto handler = tagEndHandlers_->find(name); handler != tagEndHandlers_->end()) handler->second();
-    }
+    tagWillEnd(name);
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
         assemble(Assembly::Kind::FlushElement, currentTag_);

@@ -97,15 +97,26 @@ public:
     static constexpr std::size_t EventBatchSize = 512;
 
 private:
-    using Handler = std::function<void()>;
     struct Event;
     // On the parsing queue: queues the event, and the batch once it is full (or `last`).
     void post(Event event, bool last = false);
     void flushEvents();
 
     void readOptions();
-    void registerTagStartHandlers();
-    void registerTagEndHandlers();
+
+    // The tags whose elements need more than their CSS (RTHTMLAttributedStringBuilderTagHandlers.cpp),
+    // on the tree queue: a start once the element is styled and current, an end while it is still
+    // current, before it is flushed.
+    void tagDidStart(std::string_view name);
+    void tagWillEnd(std::string_view name);
+    void startBlockquote();
+    void startLink();
+    void startList();
+    void startFont();
+    void startParagraph();
+    void endObject();
+    void endVideo();
+    void endStyle();
 
     // On the tree queue.
     // The cascade of an element and the class names of the rules that made it, worked out once per
@@ -164,8 +175,6 @@ private:
     std::shared_ptr<ns::DispatchQueue> dataParsingQueue_;
     std::shared_ptr<ns::DispatchQueue> treeBuildingQueue_;
 
-    std::optional<std::unordered_map<std::string, Handler>> tagStartHandlers_;
-    std::optional<std::unordered_map<std::string, Handler>> tagEndHandlers_;
     RTWillFlushCallback willFlushCallback_;
     bool shouldProcessCustomHTMLAttributes_ = false;
 

@@ -285,6 +285,12 @@ TEST(RTHTMLAttributedStringBuilderTests, HeadersPreAndQuotations) {
     EXPECT_TRUE(title.symbolicTraits() & ct::FontBoldTrait);
     EXPECT_EQ(result.attributeAtIndex(RTHeaderLevelAttribute, 0).int64Value(), 1);
     EXPECT_TRUE(result.attributeAtIndex(RTHeaderLevelAttribute, indexOf(result, u"body")).isNil());
+    // Every level from 1 to 6 is its own; tags that only look like headers have none.
+    const ct::AttributedString levels = import("<h6>six</h6><h3>three</h3><h7>seven</h7><hr><h0>zero</h0>");
+    EXPECT_EQ(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"six")).int64Value(), 6);
+    EXPECT_EQ(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"three")).int64Value(), 3);
+    EXPECT_TRUE(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"seven")).isNil());
+    EXPECT_TRUE(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"zero")).isNil());
     EXPECT_NEAR(paragraphAt(result, 0).paragraphSpacing, 16.08, 1e-9);  // .67em of 24 points
     const ct::Font code = fontAt(result, indexOf(result, u"a  b"));
     EXPECT_EQ(code.familyName(), "Courier");
