@@ -20,6 +20,24 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSProperty::C
 constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSDeclarations::Box::Count)> BoxPrefixes = {
     "margin", "padding", "-webkit-margin", "-webkit-padding"};
 
+using Edge = RTCSSDeclarations::Edge;
+
+Edge physicalEdge(std::string_view key) {
+    if (key.ends_with("-left")) return Edge::Left;
+    if (key.ends_with("-bottom")) return Edge::Bottom;
+    if (key.ends_with("-right")) return Edge::Right;
+    if (key.ends_with("-top")) return Edge::Top;
+    return Edge::None;
+}
+
+Edge logicalEdge(std::string_view key) {
+    if (key.ends_with("-start")) return Edge::Start;
+    if (key.ends_with("-after")) return Edge::Bottom;
+    if (key.ends_with("-end")) return Edge::End;
+    if (key.ends_with("-before")) return Edge::Top;
+    return Edge::None;
+}
+
 }  // namespace
 
 RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(styles)) {
@@ -78,7 +96,7 @@ RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::
     for (const auto& [key, value] : styles) {
         if (!key.starts_with(prefix) || !value.isString()) continue;
         if (key.find('-') == std::string::npos) box.shorthands.emplace_back(value.asString());
-        else box.sides.emplace_back(key, RTCSSLength(value.asString()));
+        else box.sides.push_back({key, RTCSSLength(value.asString()), physicalEdge(key), logicalEdge(key)});
     }
     return box;
 }

@@ -30,11 +30,20 @@ class RTCSSDeclarations {
 public:
     // The prefixes of the box keys ("margin-left", "-webkit-padding-start"…).
     enum class Box : std::uint8_t { Margin, Padding, WebKitMargin, WebKitPadding, Count };
+    // The side a box key names, by its physical suffix (-top, -left, -bottom, -right) and by its logical
+    // one (-before as top, -after as bottom, -start, -end), read once for every element of a cascade.
+    enum class Edge : std::uint8_t { None, Top, Left, Bottom, Right, Start, End };
+    struct Side {
+        std::string_view key;
+        RTCSSLength length;
+        Edge physical = Edge::None;
+        Edge logical = Edge::None;
+    };
     // The keys of one box prefix, each list in dictionary order: the shorthands (the prefix alone) and the
-    // sides (key, length).
+    // sides.
     struct BoxDeclarations {
         std::vector<RTCSSEdgeLengths> shorthands;
-        std::vector<std::pair<std::string_view, RTCSSLength>> sides;
+        std::vector<Side> sides;
         bool empty() const { return shorthands.empty() && sides.empty(); }
     };
 
