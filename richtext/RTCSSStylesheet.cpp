@@ -506,16 +506,22 @@ void RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& element, bool
         key += part;
     };
     add(element.name());
+    std::optional<std::string_view> classes, id;
     std::string classStorage, idStorage, styleStorage;
-    const std::optional<std::string_view> classes = attributeText(element, "class", classStorage);
-    const std::optional<std::string_view> id = attributeText(element, "id", idStorage);
-    const auto addOptional = [&](const std::optional<std::string_view>& part) {
-        if (part) add(*part);
-        else key += '-';
-    };
-    addOptional(classes);
-    addOptional(id);
-    if (!ignoreInlineStyle) addOptional(attributeText(element, "style", styleStorage));
+    // Most elements have no attributes at all: their parts are absent without a look.
+    if (element.attributes().empty()) {
+        key.append(ignoreInlineStyle ? 2 : 3, '-');
+    } else {
+        classes = attributeText(element, "class", classStorage);
+        id = attributeText(element, "id", idStorage);
+        const auto addOptional = [&](const std::optional<std::string_view>& part) {
+            if (part) add(*part);
+            else key += '-';
+        };
+        addOptional(classes);
+        addOptional(id);
+        if (!ignoreInlineStyle) addOptional(attributeText(element, "style", styleStorage));
+    }
     forEachMatchingComplexRule(element, classes, id, [&key](std::size_t position) {
         key.append(reinterpret_cast<const char*>(&position), sizeof position);
     });

@@ -50,6 +50,13 @@ TEST(RTCSSStylesheetTests, CascadeKeysAreEqualExactlyWhenCascadesAre) {
     EXPECT_NE(sheet.cascadeKeyForElement(*joined, true), sheet.cascadeKeyForElement(*none, true));
     EXPECT_NE(sheet.cascadeKeyForElement(*split, true), sheet.cascadeKeyForElement(*none, true));
     EXPECT_NE(sheet.cascadeKeyForElement(*node("p"), true), sheet.cascadeKeyForElement(*node("b"), true));
+    // An element without attributes keys as one whose attributes play no part, never as an empty class.
+    for (const bool ignoreInline : {false, true}) {
+        const std::string bare = sheet.cascadeKeyForElement(*node("p"), ignoreInline);
+        EXPECT_EQ(bare, sheet.cascadeKeyForElement(*node("p", {{"title", ns::Value("t")}}), ignoreInline));
+        EXPECT_NE(bare, sheet.cascadeKeyForElement(*node("p", {{"class", ns::Value("")}}), ignoreInline));
+        EXPECT_NE(bare, sheet.cascadeKeyForElement(*node("p", {{"id", ns::Value("")}}), ignoreInline));
+    }
 
     // Every change of the rules is a new generation; a copy keeps the one it was made with.
     const std::uint64_t before = sheet.generation();
