@@ -17,9 +17,6 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSProperty::C
     "border-radius",  "-coretext-fontname",
 };
 
-constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSDeclarations::Box::Count)> BoxPrefixes = {
-    "margin", "padding", "-webkit-margin", "-webkit-padding"};
-
 using Edge = RTCSSDeclarations::Edge;
 
 Edge physicalEdge(std::string_view key) {
@@ -72,24 +69,6 @@ RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(style
         if (hasBox[box]) boxes_[box] = boxDeclarations(*dictionary, BoxPrefixes[box]);
     }
 }
-
-std::optional<std::string_view> RTCSSDeclarations::lowerText(RTCSSProperty property) const {
-    const std::optional<std::string>& lower = lowerTexts_[index(property)];
-    if (!lower) return std::nullopt;
-    return std::string_view(*lower);
-}
-
-const std::optional<std::shared_ptr<ui::Color>>& RTCSSDeclarations::color(RTCSSProperty property) const {
-    static const std::optional<std::shared_ptr<ui::Color>> none;
-    switch (property) {
-        case RTCSSProperty::Color: return color_;
-        case RTCSSProperty::BackgroundColor: return backgroundColor_;
-        case RTCSSProperty::BorderColor: return borderColor_;
-        default: return none;
-    }
-}
-
-std::string_view RTCSSDeclarations::prefix(Box box) { return BoxPrefixes[static_cast<std::size_t>(box)]; }
 
 RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::Dictionary& styles, std::string_view prefix) {
     BoxDeclarations box;
