@@ -321,15 +321,21 @@ std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEnd
 
 void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    const std::shared_ptr<RTHTMLElement> closing = elementClosedByEndTag(currentTag_, name);
-    if (!closing) return;
+    // Most end tags close the current element, which is found without taking a reference to it.
+    const RTHTMLElement* closing = currentTag_.get();
+    std::shared_ptr<RTHTMLElement> ancestor;
+    if (closing->name() != name) {
+        ancestor = elementClosedByEndTag(currentTag_->parentElement(), name);
+        if (!ancestor) return;
+        closing = ancestor.get();
+    }
 
     tagWillEnd(name);
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
         assemble(Assembly::Kind::FlushElement, currentTag_);
     }
-    if (closing == rootNode_) ignoreParseEvents_ = true;
+    if (closing == rootNode_.get()) ignoreParseEvents_ = true;
     currentTag_ = closing->parentElement();
 }
 

@@ -70,7 +70,7 @@ bool RTHTMLElement::parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& bo
     const bool logical = prefix.starts_with("-webkit");
     const bool rightToLeft = direction == ct::WritingDirection::RightToLeft;
     using Edge = RTCSSDeclarations::Edge;
-    const double size = fontDescriptor() ? fontDescriptor()->pointSize() : 0;
+    const double size = fontDescriptor_ ? fontDescriptor_->pointSize() : 0;
     cg::EdgeInsets result = insets;
     bool used = false;
     // The shorthand goes first so that a side written next to it wins wherever it stands.

@@ -42,8 +42,10 @@ Registry& registry() {
 
 // The leading number of an attribute's text; 0 when absent or not a number.
 double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) {
-    const ns::Value& value = attributes[name];
-    return value.isNil() ? 0 : std::max(0.0, pixelSizeOfCSSMeasure(value.stringValue(), 0, 1));
+    const ns::Value* value = attributes.find(name);
+    if (!value || value->isNil()) return 0;
+    const double length = value->isString() ? pixelSizeOfCSSMeasure(value->asString(), 0, 1) : pixelSizeOfCSSMeasure(value->stringValue(), 0, 1);
+    return std::max(0.0, length);
 }
 
 std::optional<ns::URL> resolvedURL(std::string_view text, const std::optional<ns::URL>& base) {
@@ -91,7 +93,9 @@ std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(st
                                                                             const ns::Dictionary& options) {
     const ns::Class* cls = registeredClassForTagName(tagName);
     if (!cls) return nullptr;
-    auto attachment = std::dynamic_pointer_cast<RTTextAttachment>(cls->createInstance());
+    // The class of images and frames is made directly rather than through the registry's factory.
+    auto attachment = cls == &classObject() ? std::make_shared<RTTextAttachment>()
+                                            : std::dynamic_pointer_cast<RTTextAttachment>(cls->createInstance());
     if (!attachment) return nullptr;
     attachment->setUpWithElement(attributes, options);
     return attachment;
