@@ -257,7 +257,14 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
         return;
     }
 
-    const Cascade& cascade = cascadeFor(*node);
+    OpenElement* parent = openElements_.empty() ? nullptr : &openElements_.back();
+    const Cascade& cascade = cascadeFor(*node, parent);
+    if (parent) {
+        parent->lastChild = node.get();
+        parent->lastChildCascade = &cascade;
+        parent->cleared = cascadesCleared_;
+    }
+    openElements_.push_back({node.get()});
     node->applyStyles(cascade.declarations);
     if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
@@ -272,10 +279,22 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     tagDidStart(name);
 }
 
-const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element) {
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element, const OpenElement* parent) {
     if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
         cascades_.clear();
+        ++cascadesCleared_;
         cascadesGeneration_ = globalStyleSheet_.generation();
+    }
+    if (parent && parent->lastChild && parent->cleared == cascadesCleared_) {
+        // Between two siblings there is at most a text or two; further back the earlier one is not looked for.
+        constexpr std::size_t Lookback = 4;
+        const auto siblings = parent->element->children();
+        for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen < Lookback; ++seen) {
+            if (siblings[at].get() != parent->lastChild) continue;
+            if (parent->lastChild->name() == element.name() && parent->lastChild->attributes() == element.attributes())
+                return *parent->lastChildCascade;
+            break;
+        }
     }
     globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_, cascadeKey_);
     if (auto found = cascades_.find(cascadeKey_); found != cascades_.end()) return found->second;
@@ -336,6 +355,10 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
         assemble(Assembly::Kind::FlushElement, currentTag_);
     }
     if (closing == rootNode_.get()) ignoreParseEvents_ = true;
+    // The closing element and the ones open inside it.
+    std::size_t closed = 1;
+    for (const RTHTMLElement* inner = currentTag_.get(); inner != closing; inner = inner->parentElement().get()) ++closed;
+    openElements_.resize(openElements_.size() - std::min(closed, openElements_.size()));
     currentTag_ = closing->parentElement();
 }
 

@@ -128,7 +128,11 @@ private:
         std::set<std::string> classNames;
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;
-    const Cascade& cascadeFor(const RTHTMLElement& element);
+    // `parent` is the open element the element is started in (nullptr for the root): the child started
+    // in it before, with the same tag and attributes, has the same ancestors, so the same cascade, found
+    // without a key.
+    struct OpenElement;
+    const Cascade& cascadeFor(const RTHTMLElement& element, const OpenElement* parent);
     void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
@@ -188,6 +192,17 @@ private:
     bool preserverDocumentTrailingSpaces_ = false;
 
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
+    std::uint64_t cascadesCleared_ = 0;                  // how often cascades_ was emptied
+    // The open elements from the root to currentTag_, each with the last child started in it and that
+    // child's cascade (valid while cascadesCleared_ is still `cleared`). The child is not held, which
+    // would keep its style objects shared: it is used only while found among the element's last children.
+    struct OpenElement {
+        const RTHTMLElement* element = nullptr;
+        const RTHTMLElement* lastChild = nullptr;
+        const Cascade* lastChildCascade = nullptr;
+        std::uint64_t cleared = 0;
+    };
+    std::vector<OpenElement> openElements_;  // tree queue only
     std::string cascadeKey_;                             // tree queue only: the key of the element at hand
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only

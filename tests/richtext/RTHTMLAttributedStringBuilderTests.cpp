@@ -365,6 +365,19 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
     EXPECT_EQ(colorAt(descendants, 0), "111111");
     EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"two")), "222222");
     EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"three")), "000000");
+    // Siblings of one tag share a cascade only when their attributes agree; cousins never do.
+    const ct::AttributedString siblings =
+        import("<style>.a { color: #ff0000 } p { color: #00ff00 } div p { color: #0000ff }</style><ul><li class=\"a\">one</li>"
+               "<li>two</li><li class=\"a\">three</li><li class=\"a\">four</li></ul><div><p>five</p></div><p>six</p><p>seven</p>"
+               "<div><p>eight</p></div>");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"one")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"two")), "000000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"three")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"four")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"five")), "0000ff");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"six")), "00ff00");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"seven")), "00ff00");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"eight")), "0000ff");
     const ct::AttributedString ignored =
         import("<p style=\"color:#00ff00\">inline</p>", {{std::string(RTIgnoreInlineStyles), ns::Value(true)}});
     EXPECT_EQ(colorAt(ignored, 0), "000000");
