@@ -241,11 +241,12 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     if (ignoreParseEvents_) return;
     // The event's attributes move into the node, which is the only one that keeps them.
     std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, std::move(attributes), options_, nodePool_);
-    std::shared_ptr<RTHTMLParserNode> previousLast;
+    // Read in place: the parent's child list holds it for as long as it is looked at here.
+    const RTHTMLParserNode* previousLast = nullptr;
     if (currentTag_) {
         node->inheritAttributesFromElement(*currentTag_);
         node->interpretAttributes();
-        previousLast = currentTag_->lastChild();
+        if (const auto children = currentTag_->children(); !children.empty()) previousLast = children.back().get();
         currentTag_->addChildNode(node);
         if (!bodyElement_ && name == "body") bodyElement_ = node;
         if (shouldProcessCustomHTMLAttributes_) node->setShouldProcessCustomHTMLAttributes(true);
@@ -272,10 +273,12 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     // cast would (for every element, without the cast's search).
     if (previousLast && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && typeid(*previousLast) == typeid(RTTextHTMLElement) &&
         isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(*previousLast).text())) {
-        currentTag_->removeChildNode(previousLast);
+        // The node itself is the last child now, the white space the one before it.
+        const std::shared_ptr<RTHTMLParserNode> whitespace = currentTag_->childNodeAtIndex(currentTag_->childCount() - 2);
+        currentTag_->removeChildNode(whitespace);
     }
 
-    currentTag_ = node;
+    currentTag_ = std::move(node);
     tagDidStart(name);
 }
 
