@@ -46,6 +46,11 @@ public:
     void cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle, std::string& key) const;
     // Changes whenever the rules do; a copy keeps its original's until either changes.
     std::uint64_t generation() const { return generation_; }
+    // Whether a selector of two or more parts ends on this tag, class (".x") or id ("#x"). An element
+    // without attributes whose tag ends none has the cascade of its tag alone.
+    bool hasComplexSelectorEndingOn(std::string_view lastPart) const {
+        return lastParts_.mayContain(lastPart) && complexRulesByLastPart_.find(lastPart) != complexRulesByLastPart_.end();
+    }
     // The selectors of two or more parts ("ul li") that match the element, in definition order.
     std::vector<std::string> matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const;
 

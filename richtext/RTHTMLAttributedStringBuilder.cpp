@@ -285,6 +285,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
 const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element, const OpenElement* parent) {
     if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
         cascades_.clear();
+        tagCascades_.clear();
         ++cascadesCleared_;
         cascadesGeneration_ = globalStyleSheet_.generation();
     }
@@ -299,6 +300,17 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
             break;
         }
     }
+    const bool byTag = element.attributes().empty() && !globalStyleSheet_.hasComplexSelectorEndingOn(element.name());
+    if (byTag) {
+        for (const auto& [tag, cascade] : tagCascades_)
+            if (tag == element.name()) return *cascade;
+    }
+    const Cascade& cascade = keyedCascadeFor(element);
+    if (byTag && tagCascades_.size() < MaximumTagCascades) tagCascades_.emplace_back(element.name(), &cascade);
+    return cascade;
+}
+
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::keyedCascadeFor(const RTHTMLElement& element) {
     globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_, cascadeKey_);
     if (auto found = cascades_.find(cascadeKey_); found != cascades_.end()) return found->second;
 

@@ -133,6 +133,8 @@ private:
     // without a key.
     struct OpenElement;
     const Cascade& cascadeFor(const RTHTMLElement& element, const OpenElement* parent);
+    // The cascade found or made by the element's cascade key.
+    const Cascade& keyedCascadeFor(const RTHTMLElement& element);
     void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters);
@@ -193,6 +195,10 @@ private:
 
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
     std::uint64_t cascadesCleared_ = 0;                  // how often cascades_ was emptied
+    // The cascades of elements without attributes whose tags end no descendant selector, by tag: found
+    // by comparing a few short names rather than by a key. Emptied with cascades_.
+    static constexpr std::size_t MaximumTagCascades = 16;
+    std::vector<std::pair<std::string, const Cascade*>> tagCascades_;  // tree queue only
     // The open elements from the root to currentTag_, each with the last child started in it and that
     // child's cascade (valid while cascadesCleared_ is still `cleared`). The child is not held, which
     // would keep its style objects shared: it is used only while found among the element's last children.

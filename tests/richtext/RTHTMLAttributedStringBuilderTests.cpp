@@ -378,6 +378,15 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
     EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"six")), "00ff00");
     EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"seven")), "00ff00");
     EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"eight")), "0000ff");
+    // Elements without attributes in different places: by their tag while no descendant selector ends on
+    // it, by their ancestors once one does, and afresh after the rules change.
+    const ct::AttributedString tags = import("<p>a <i>x</i></p><style>p { color: #ff0000 } div i { color: #00ff00 }</style>"
+                                             "<div><p>b <i>y</i></p></div><p><i>z</i></p>");
+    EXPECT_EQ(colorAt(tags, 0), "000000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"x")), "000000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"b")), "ff0000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"y")), "00ff00");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"z")), "ff0000");
     const ct::AttributedString ignored =
         import("<p style=\"color:#00ff00\">inline</p>", {{std::string(RTIgnoreInlineStyles), ns::Value(true)}});
     EXPECT_EQ(colorAt(ignored, 0), "000000");
