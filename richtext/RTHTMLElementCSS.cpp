@@ -246,7 +246,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const ct::WritingDirection direction = paragraph().baseWritingDirection;
     // Both prefixes are read whatever the first one finds.
     const auto box = [&](RTCSSDeclarations::Box which, cg::EdgeInsets& insets) {
-        return parseEdgeInsets(declarations.box(which), RTCSSDeclarations::prefix(which), direction, insets);
+        const RTCSSDeclarations::BoxDeclarations& keys = declarations.box(which);
+        return !keys.empty() && parseEdgeInsets(keys, RTCSSDeclarations::prefix(which), direction, insets);
     };
     using Box = RTCSSDeclarations::Box;
     const bool hasWebKitMargins = box(Box::WebKitMargin, margins_);
