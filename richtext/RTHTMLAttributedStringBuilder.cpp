@@ -177,11 +177,19 @@ void RTHTMLAttributedStringBuilder::handOverAssembly() {
 // ---- The parser's events, handed over in order ----
 
 void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
+    queuePendingText();
     pendingEvents_.push_back(std::move(event));
     if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
 }
 
+void RTHTMLAttributedStringBuilder::queuePendingText() {
+    if (!hasPendingText_) return;
+    hasPendingText_ = false;
+    pendingEvents_.push_back({Event::Kind::Characters, pendingText_, {}});
+}
+
 void RTHTMLAttributedStringBuilder::flushEvents() {
+    queuePendingText();
     if (pendingEvents_.empty()) return;
     runOn(treeBuildingQueue_, [this] {
         for (Event& event : pendingEvents_) {
@@ -220,12 +228,14 @@ void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, 
     // The reader reports one run of text in pieces (at every entity, and where its input chunks end). Two
     // pieces with content read the same as one text, so they are joined into one text element; white space
     // alone stays a piece of its own, since the tree drops it next to blocks.
-    if (!pendingEvents_.empty() && pendingEvents_.back().kind == Event::Kind::Characters && !isIgnorableWhitespace(characters) &&
-        !isIgnorableWhitespace(pendingEvents_.back().text)) {
-        pendingEvents_.back().text.append(characters);
+    if (hasPendingText_ && !isIgnorableWhitespace(characters) && !isIgnorableWhitespace(pendingText_)) {
+        pendingText_.append(characters);
         return;
     }
-    post({Event::Kind::Characters, std::string(characters), {}});
+    queuePendingText();
+    if (pendingEvents_.size() >= EventBatchSize) flushEvents();
+    pendingText_.assign(characters);
+    hasPendingText_ = true;
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {

@@ -101,6 +101,9 @@ private:
     // On the parsing queue: queues the event, and the batch once it is full (or `last`).
     void post(Event event, bool last = false);
     void flushEvents();
+    // The text being reported is joined here, in a buffer kept from run to run, and queued as one event
+    // once something else comes: only the finished text is copied out.
+    void queuePendingText();
 
     void readOptions();
 
@@ -212,6 +215,8 @@ private:
     std::string cascadeKey_;                             // tree queue only: the key of the element at hand
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
+    std::string pendingText_;                            // parsing queue only
+    bool hasPendingText_ = false;
     std::vector<Assembly> pendingAssembly_;              // tree queue only
 
 
