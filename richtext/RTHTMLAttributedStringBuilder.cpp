@@ -31,6 +31,8 @@ struct RTHTMLAttributedStringBuilder::Event {
     Kind kind;
     std::string text;  // the element's name, the characters or the bytes
     ns::Dictionary attributes;
+    // Characters known to be more than white space (pieces that were joined): not looked at again.
+    bool hasContent = false;
 };
 
 RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary*)
@@ -185,7 +187,7 @@ void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
 void RTHTMLAttributedStringBuilder::queuePendingText() {
     if (!hasPendingText_) return;
     hasPendingText_ = false;
-    pendingEvents_.push_back({Event::Kind::Characters, pendingText_, {}});
+    pendingEvents_.push_back({Event::Kind::Characters, pendingText_, {}, pendingTextHasContent_});
 }
 
 void RTHTMLAttributedStringBuilder::flushEvents() {
@@ -196,7 +198,7 @@ void RTHTMLAttributedStringBuilder::flushEvents() {
             switch (event.kind) {
             case Event::Kind::Start: startElement(event.text, std::move(event.attributes)); break;
             case Event::Kind::End: endElement(event.text); break;
-            case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
+            case Event::Kind::Characters: foundCharacters(std::move(event.text), event.hasContent); break;
             case Event::Kind::CDATA: foundCDATA(event.text); break;
             case Event::Kind::EndDocument: endDocument(); break;
             }
@@ -230,12 +232,14 @@ void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, 
     // alone stays a piece of its own, since the tree drops it next to blocks.
     if (hasPendingText_ && !isIgnorableWhitespace(characters) && !isIgnorableWhitespace(pendingText_)) {
         pendingText_.append(characters);
+        pendingTextHasContent_ = true;
         return;
     }
     queuePendingText();
     if (pendingEvents_.size() >= EventBatchSize) flushEvents();
     pendingText_.assign(characters);
     hasPendingText_ = true;
+    pendingTextHasContent_ = false;
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
@@ -334,9 +338,9 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::key
     return cascades_.emplace(cascadeKey_, std::move(cascade)).first->second;
 }
 
-void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
+void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters, bool hasContent) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    if (!currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
+    if (!hasContent && !currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
         const std::shared_ptr<RTHTMLParserNode> last = currentTag_->lastChild();
         if (!last && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::Inline) return;
         if (auto element = std::dynamic_pointer_cast<RTHTMLElement>(last)) {

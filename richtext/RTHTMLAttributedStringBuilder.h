@@ -140,7 +140,7 @@ private:
     const Cascade& keyedCascadeFor(const RTHTMLElement& element);
     void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
-    void foundCharacters(std::string characters);
+    void foundCharacters(std::string characters, bool hasContent);
     void foundCDATA(const std::string& bytes);
     void endDocument();
     // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
@@ -217,6 +217,7 @@ private:
     std::vector<Event> pendingEvents_;                   // parsing queue only
     std::string pendingText_;                            // parsing queue only
     bool hasPendingText_ = false;
+    bool pendingTextHasContent_ = false;                 // known from joining its pieces
     std::vector<Assembly> pendingAssembly_;              // tree queue only
 
 
