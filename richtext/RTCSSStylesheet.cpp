@@ -262,14 +262,20 @@ bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
     return classes && !forEachWord(*classes, [name](std::string_view each) { return each != name; });
 }
 
-bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
+// A part naming an id ("#main") or a class (".q").
+bool matchesAttributePart(const RTHTMLParserNode& element, std::string_view part) {
     if (part.starts_with('#')) {
         std::string storage;
         const std::optional<std::string_view> id = attributeText(element, "id", storage);
         return id && *id == part.substr(1);
     }
-    if (part.starts_with('.')) return hasClass(element, part.substr(1));
-    return element.name() == part;
+    return hasClass(element, part.substr(1));
+}
+
+// Most parts are tags, compared with the name in place; the rest read the element's attributes.
+bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
+    if (part.empty() || (part.front() != '#' && part.front() != '.')) return element.name() == part;
+    return matchesAttributePart(element, part);
 }
 
 // The element's ancestors, nearest first, found in one walk up the tree so that every descendant
