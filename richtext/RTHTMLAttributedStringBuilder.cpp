@@ -308,9 +308,9 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
         constexpr std::size_t Lookback = 4;
         const auto siblings = parent->element->children();
         for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen < Lookback; ++seen) {
-            if (siblings[at].get() != parent->lastChild) continue;
-            if (parent->lastChild->name() == element.name() && parent->lastChild->attributes() == element.attributes())
-                return *parent->lastChildCascade;
+            const RTHTMLParserNode& sibling = *siblings[at];
+            if (&sibling != parent->lastChild) continue;
+            if (sibling.name() == element.name() && sibling.attributes() == element.attributes()) return *parent->lastChildCascade;
             break;
         }
     }

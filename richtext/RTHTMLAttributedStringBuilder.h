@@ -207,7 +207,7 @@ private:
     // would keep its style objects shared: it is used only while found among the element's last children.
     struct OpenElement {
         const RTHTMLElement* element = nullptr;
-        const RTHTMLElement* lastChild = nullptr;
+        const RTHTMLParserNode* lastChild = nullptr;
         const Cascade* lastChildCascade = nullptr;
         std::uint64_t cleared = 0;
     };
