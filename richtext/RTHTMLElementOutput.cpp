@@ -42,14 +42,16 @@ void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(us
 
 namespace {
 
+// The comparisons take the objects themselves: a converted shared pointer would be a reference counted
+// for nothing.
 template <typename T>
-bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
+bool sameObject(const T* a, const T* b) {
     return a == b || (a && b && a->isEqual(*b));
 }
 
 // Exact, unlike isEqual: what the receiver lacks counts too, and lists and blocks are the same objects
 // (each one is a box or a numbering of its own).
-bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
+bool sameParagraphStyle(const RichTextParagraphStyle* a, const RichTextParagraphStyle* b) {
     if (a == b) return true;
     if (!a || !b) return false;
     // Lists and blocks first: they tell most styles of different questions apart.
@@ -61,7 +63,7 @@ bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, 
            a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops;
 }
 
-bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
+bool sameFont(const RichTextFontDescriptor* a, const RichTextFontDescriptor* b) {
     return a == b || (a && b && a->isEqual(*b) && a->smallCapsFeature() == b->smallCapsFeature());
 }
 
@@ -270,9 +272,9 @@ RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
 }
 
 bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
-    return sameParagraphStyle(paragraphStyle_, style.paragraph) && sameFont(fontDescriptor_, style.font) &&
-           sameObject(textColor_, style.textColor) && sameObject(backgroundColor_, style.backgroundColor) &&
-           sameObject(backgroundStrokeColor_, style.backgroundStrokeColor) && link_ == style.link && linkGUID_ == style.linkGUID &&
+    return sameParagraphStyle(paragraphStyle_.get(), style.paragraph.get()) && sameFont(fontDescriptor_.get(), style.font.get()) &&
+           sameObject(textColor_.get(), style.textColor.get()) && sameObject(backgroundColor_.get(), style.backgroundColor.get()) &&
+           sameObject(backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && link_ == style.link && linkGUID_ == style.linkGUID &&
            anchorName_ == style.anchorName && letterSpacing_ == style.letterSpacing &&
            backgroundStrokeWidth_ == style.backgroundStrokeWidth && backgroundCornerRadius_ == style.backgroundCornerRadius &&
            superscriptStyle_ == style.superscriptStyle && headerLevel_ == style.headerLevel &&
