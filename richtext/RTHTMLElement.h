@@ -259,8 +259,6 @@ private:
         bool strikeOut, uiKitAttributes;
     };
     TextStyle textStyle() const;
-    // Whether the element's texts would get the attributes of a style.
-    bool hasTextStyle(const TextStyle& style) const;
 
     void readBoxSize();
     void addCustomHTMLAttributes(ct::AttributedString& text) const;

@@ -148,13 +148,26 @@ public:
         nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
         return values;
     }
-    std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
+    // The snapshot of the element's text attributes: the one of an agreeing style among the last few; else
+    // one made from the snapshot of a style that differs in the paragraph style alone, whose attributes
+    // differ in the paragraph's values alone (the next question repeats the styles of the last one, in
+    // blocks and lists of its own); else one made afresh.
+    std::shared_ptr<const ns::Dictionary> attributesFor(const RTHTMLElement& element) {
+        const Entry* similar = nullptr;
         // Newest first: elements of one style tend to follow each other.
         for (std::size_t n = 0; n < entries_.size(); ++n) {
             const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
-            if (element.hasTextStyle(entry.style)) return entry.attributes;
+            if (sameParagraphStyle(element.paragraphStyle_.get(), entry.style.paragraph.get())) {
+                if (sameApartFromParagraph(element, entry.style)) return entry.attributes;
+            } else if (!similar && sameApartFromParagraph(element, entry.style)) {
+                similar = &entry;
+            }
         }
-        return nullptr;
+        std::shared_ptr<const ns::Dictionary> attributes =
+            similar ? withParagraphOf(element, *similar->attributes)
+                    : std::make_shared<const ns::Dictionary>(element.RTHTMLElement::attributesForAttributedStringRepresentation());
+        add(element.textStyle(), attributes);
+        return attributes;
     }
     // The list marker attributes made from a snapshot, made once for every item that shares it.
     std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
@@ -171,6 +184,35 @@ public:
         if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
         else entries_[next_] = std::move(entry);
         next_ = (next_ + 1) % Capacity;
+    }
+
+    // Whether the element's texts would get the attributes of a style, its paragraph style aside. Plain
+    // values first, then the colours (mostly the stylesheet's own objects, told apart by their addresses),
+    // the font descriptor (mostly an element's own, compared by value) last.
+    static bool sameApartFromParagraph(const RTHTMLElement& element, const TextStyle& style) {
+        return element.letterSpacing_ == style.letterSpacing && element.backgroundStrokeWidth_ == style.backgroundStrokeWidth &&
+               element.backgroundCornerRadius_ == style.backgroundCornerRadius && element.superscriptStyle_ == style.superscriptStyle &&
+               element.headerLevel_ == style.headerLevel && element.underlineStyle_ == style.underlineStyle &&
+               element.strikeOut_ == style.strikeOut && usesUIKitAttributes() == style.uiKitAttributes &&
+               sameObject(element.textColor_.get(), style.textColor.get()) &&
+               sameObject(element.backgroundColor_.get(), style.backgroundColor.get()) &&
+               sameObject(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
+               element.linkGUID_ == style.linkGUID && element.anchorName_ == style.anchorName && element.shadows_ == style.shadows &&
+               sameFont(element.fontDescriptor_.get(), style.font.get());
+    }
+    // A copy of `similar` with the values of the element's paragraph style in place of its own.
+    std::shared_ptr<const ns::Dictionary> withParagraphOf(const RTHTMLElement& element, const ns::Dictionary& similar) {
+        auto attributes = std::make_shared<ns::Dictionary>(similar);
+        ParagraphValues values = element.paragraphStyle_ ? paragraphValues(element.paragraphStyle_) : ParagraphValues();
+        const auto replace = [&attributes](std::string_view key, ns::Value value) {
+            if (value.isNil()) attributes->erase(key);
+            else if (ns::Value* held = attributes->find(key)) *held = std::move(value);
+            else attributes->set(key, std::move(value));
+        };
+        replace(ct::ParagraphStyleAttributeName, std::move(values.paragraph));
+        replace(RTTextBlocksAttribute, std::move(values.blocks));
+        replace(RTTextListsAttribute, std::move(values.lists));
+        return attributes;
     }
 
     // An object as an attribute value: the value made for it last time while it is among the last few.
@@ -271,26 +313,11 @@ RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
             strikeOut_,        usesUIKitAttributes()};
 }
 
-bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
-    return sameParagraphStyle(paragraphStyle_.get(), style.paragraph.get()) && sameFont(fontDescriptor_.get(), style.font.get()) &&
-           sameObject(textColor_.get(), style.textColor.get()) && sameObject(backgroundColor_.get(), style.backgroundColor.get()) &&
-           sameObject(backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && link_ == style.link && linkGUID_ == style.linkGUID &&
-           anchorName_ == style.anchorName && letterSpacing_ == style.letterSpacing &&
-           backgroundStrokeWidth_ == style.backgroundStrokeWidth && backgroundCornerRadius_ == style.backgroundCornerRadius &&
-           superscriptStyle_ == style.superscriptStyle && headerLevel_ == style.headerLevel &&
-           underlineStyle_ == style.underlineStyle && strikeOut_ == style.strikeOut &&
-           usesUIKitAttributes() == style.uiKitAttributes && shadows_ == style.shadows;
-}
-
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     if (textContentAttributes_) return textContentAttributes_;
     // An attachment is the element's own, so its attributes are never shared.
-    const bool shareable = textAttributesCache_ && !textAttachment_;
-    if (shareable) textContentAttributes_ = textAttributesCache_->find(*this);
-    if (!textContentAttributes_) {
-        textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
-        if (shareable) textAttributesCache_->add(textStyle(), textContentAttributes_);
-    }
+    if (textAttributesCache_ && !textAttachment_) textContentAttributes_ = textAttributesCache_->attributesFor(*this);
+    else textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
     return textContentAttributes_;
 }
 

@@ -168,6 +168,45 @@ TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
     EXPECT_EQ((*before)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().headIndent, 0);
 }
 
+TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagraphsOwnValues) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    body->setTextColor(RTColorFromHTMLColorString("#333"));
+    body->setTextAttributesCache(RTHTMLElement::makeTextAttributesCache());
+    // One section after another, each in a block (and a list) of its own, with the same bold text.
+    const auto section = [&](bool inList) {
+        const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+        div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+        if (inList) div->mutableParagraphStyle().textLists = RichTextParagraphStyle::TextLists{std::make_shared<RTCSSListStyle>()};
+        const auto bold = element(div, "b");
+        bold->mutableFontDescriptor().setBoldTrait(true);
+        return bold;
+    };
+    const auto objectOf = [](const ns::Dictionary& attributes, std::string_view key) {
+        const ns::Array* values = attributes[key].asArray();
+        return values && values->size() == 1 ? values->front().asObject() : nullptr;
+    };
+
+    const auto first = section(false);
+    const auto firstAttributes = first->attributesForTextContent();
+    const ns::Dictionary firstAsMade = *firstAttributes;
+    for (const bool inList : {true, false, true}) {
+        const auto next = section(inList);
+        const auto attributes = next->attributesForTextContent();
+        EXPECT_NE(attributes, firstAttributes);
+        // What a snapshot made afresh would hold, with the new paragraph's own objects.
+        EXPECT_EQ(*attributes, next->attributesForAttributedStringRepresentation());
+        EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), next->paragraphStyle()->textBlocks->front());
+        EXPECT_EQ(objectOf(*attributes, RTTextListsAttribute), inList ? next->paragraphStyle()->textLists->front() : nullptr);
+        EXPECT_EQ(attributes->contains(RTTextListsAttribute), inList);
+        EXPECT_NE((*attributes)[ct::ParagraphStyleAttributeName].asObject(), (*firstAttributes)[ct::ParagraphStyleAttributeName].asObject());
+        EXPECT_EQ((*attributes)[ct::FontAttributeName].asObject(), (*firstAttributes)[ct::FontAttributeName].asObject());
+    }
+    // The snapshot the others were made from stays as it was.
+    EXPECT_EQ(*firstAttributes, firstAsMade);
+    EXPECT_EQ(objectOf(*firstAttributes, RTTextBlocksAttribute), first->paragraphStyle()->textBlocks->front());
+    EXPECT_EQ(first->attributesForTextContent(), firstAttributes);
+}
+
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
     RTHTMLElement::setUsesUIKitAttributes(false);
     const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
