@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/foundation/SmallVector.h"
 #include "platform/text/AttributeNames.h"
 #include "platform/text/Shadow.h"
 #include "platform/ui/Font.h"
@@ -76,28 +77,33 @@ struct ParagraphValues {
 };
 
 // Objects boxed as attribute values, and arrays of them. Boxing makes a value of its own each time; the
-// cache below hands out the values it made for the last few objects and arrays instead.
+// cache below hands out the values it made for the last few objects and arrays instead. An entry knows
+// its objects by address: its value holds them, so no other object takes an address while it is kept.
 class BoxedValues {
 public:
-    ns::Value object(const std::shared_ptr<ns::Object>& object) {
+    template <typename T>
+    ns::Value object(const std::shared_ptr<T>& object) {
         for (const auto& [held, value] : objects_)
-            if (held == object) return value;
-        ns::Value value(object);
-        remember(objects_, nextObject_, ObjectCapacity, {object, value});
+            if (held == object.get()) return value;
+        ns::Value value(std::static_pointer_cast<ns::Object>(object));
+        remember(objects_, nextObject_, ObjectCapacity, {object.get(), value});
         return value;
     }
     template <typename T>
     ns::Value array(const std::vector<std::shared_ptr<T>>& objects) {
-        const auto same = [&objects](const std::vector<std::shared_ptr<ns::Object>>& held) {
+        const auto same = [&objects](const Addresses& held) {
             return std::equal(held.begin(), held.end(), objects.begin(), objects.end(),
-                              [](const auto& a, const auto& b) { return a.get() == b.get(); });
+                              [](const ns::Object* a, const std::shared_ptr<T>& b) { return a == b.get(); });
         };
         for (const auto& [held, value] : arrays_)
             if (same(held)) return value;
-        std::vector<std::shared_ptr<ns::Object>> held(objects.begin(), objects.end());
+        Addresses held;
         ns::Array array;
-        array.reserve(held.size());
-        for (const auto& each : held) array.push_back(object(each));
+        array.reserve(objects.size());
+        for (const auto& each : objects) {
+            held.push_back(each.get());
+            array.push_back(object(each));
+        }
         ns::Value value(std::move(array));
         remember(arrays_, nextArray_, ArrayCapacity, {std::move(held), value});
         return value;
@@ -107,15 +113,17 @@ private:
     // Enough for the colours, lists and blocks of a question.
     static constexpr std::size_t ObjectCapacity = 8;
     static constexpr std::size_t ArrayCapacity = 4;
+    // Most arrays hold one list or block.
+    using Addresses = ns::SmallVector<const ns::Object*, 2>;
     template <typename Entry>
     static void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
         if (entries.size() < capacity) entries.push_back(std::move(entry));
         else entries[next] = std::move(entry);
         next = (next + 1) % capacity;
     }
-    std::vector<std::pair<std::shared_ptr<ns::Object>, ns::Value>> objects_;
+    std::vector<std::pair<const ns::Object*, ns::Value>> objects_;
     std::size_t nextObject_ = 0;
-    std::vector<std::pair<std::vector<std::shared_ptr<ns::Object>>, ns::Value>> arrays_;
+    std::vector<std::pair<Addresses, ns::Value>> arrays_;
     std::size_t nextArray_ = 0;
 };
 
@@ -215,8 +223,8 @@ public:
         return attributes;
     }
 
-    // An object as an attribute value: the value made for it last time while it is among the last few.
-    ns::Value boxed(const std::shared_ptr<ns::Object>& object) { return boxed_.object(object); }
+    // A colour as an attribute value: the value made for it last time while it is among the last few.
+    ns::Value boxed(const std::shared_ptr<ui::Color>& color) { return boxed_.object(color); }
     // The font a descriptor object matches, looked up once while it is among the last few asked for. The
     // object is held, so it does not change.
     ns::Value font(const std::shared_ptr<const RichTextFontDescriptor>& descriptor) {

@@ -205,6 +205,15 @@ TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagra
     EXPECT_EQ(*firstAttributes, firstAsMade);
     EXPECT_EQ(objectOf(*firstAttributes, RTTextBlocksAttribute), first->paragraphStyle()->textBlocks->front());
     EXPECT_EQ(first->attributesForTextContent(), firstAttributes);
+
+    // Blocks that have gone, and whose addresses new ones may take, are never taken for the new ones.
+    for (int round = 0; round < 20; ++round) {
+        body->removeAllChildNodes();
+        const auto bold = section(round % 3 == 0);
+        const auto attributes = bold->attributesForTextContent();
+        EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), bold->paragraphStyle()->textBlocks->front());
+        EXPECT_EQ(*attributes, bold->attributesForAttributedStringRepresentation());
+    }
 }
 
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
