@@ -146,6 +146,11 @@ void AttributedString::replaceCharactersInRange(ns::Range range, std::string_vie
     if (range.length == 0 && range.location > 0) {
         const std::u16string units = ns::toUTF16(text);
         if (units.empty()) return;
+        // At the end the last run grows, and no run follows to move or to join.
+        if (range.location == text_.size()) {
+            text_.append(units);
+            return;
+        }
         const std::size_t run = runIndexAt(range.location - 1);
         text_.insert(range.location, units);
         for (std::size_t next = run + 1; next < runs_.size(); ++next) runs_[next].location += units.size();
