@@ -90,7 +90,7 @@ void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const
     string.enumerateAttribute(RTCustomAttributesAttribute, range, [&](const ns::Value& current, ns::Range piece, bool&) {
         ns::Dictionary custom = current.asDictionary() ? *current.asDictionary() : ns::Dictionary();
         if (!replaceExisting && custom.contains(name)) return;
-        custom.set(std::string(name), value);
+        custom.set(name, value);
         changes.push_back({piece, ns::Value(std::move(custom))});
     });
     for (const Change& change : changes) string.addAttribute(RTCustomAttributesAttribute, change.customAttributes, change.range);

@@ -238,7 +238,7 @@ void AttributedString::setAttributes(const ns::Dictionary& attributes, ns::Range
 }
 
 void AttributedString::addAttribute(std::string_view name, const ns::Value& value, ns::Range range) {
-    changeAttributes(range, [&](ns::Dictionary& run) { run.set(std::string(name), value); });
+    changeAttributes(range, [&](ns::Dictionary& run) { run.set(name, value); });
 }
 
 void AttributedString::addAttributes(const ns::Dictionary& attributes, ns::Range range) {
