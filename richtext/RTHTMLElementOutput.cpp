@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/foundation/SmallVector.h"
@@ -16,6 +17,7 @@
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
 
 namespace ql {
@@ -373,6 +375,14 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
                 appendString(text, "\n");
             }
             previous = child;
+            // A text goes straight into this element's text, without a piece of its own first.
+            if (typeid(*child) == typeid(RTTextHTMLElement)) {
+                const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
+                if (piece.didOutput()) continue;
+                piece.appendTo(text, piece.sharesParentStyle() ? this : nullptr,
+                               !piece.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text));
+                continue;
+            }
             std::optional<ct::AttributedString> childText = child->attributedString();
             if (!childText) continue;
             if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {

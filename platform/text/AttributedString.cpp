@@ -213,6 +213,20 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
     if (first > 0) coalesce(first - 1, first);
 }
 
+void AttributedString::appendText(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes) {
+    std::u16string units = ns::toUTF16(text);
+    if (units.empty()) return;
+    if (!attributes) attributes = noAttributes();
+    if (text_.empty()) {
+        text_ = std::move(units);
+        runs_.push_back({0, std::move(attributes)});
+        return;
+    }
+    // Runs stay merged: text in the attributes of the last run joins it.
+    if (!sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({text_.size(), std::move(attributes)});
+    text_ += units;
+}
+
 template <class Change>
 void AttributedString::changeAttributes(ns::Range range, Change&& change) {
     checkRange(range);

@@ -79,6 +79,29 @@ TEST(RTHTMLElementOutputTests, JoinsChildrenAndEndsBlocks) {
     EXPECT_EQ(output(span), "<nil>");
 }
 
+TEST(RTHTMLElementOutputTests, TextsJoinInTheirElementsText) {
+    const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
+    p->setTextColor(ui::Color::blackColor());
+    const auto shared = [&](std::string_view characters) {
+        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
+        p->addChildNode(node);
+        node->inheritStyleOfParent(*p);
+        return node;
+    };
+    shared("one \n");
+    shared("\t two ");
+    shared(" three ");
+    shared(" four")->setContainsAppleConvertedSpace(true);  // kept after white space
+    shared(" five")->setDidOutput(true);
+    const auto text = p->attributedString();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->string(), "one two three  four\n");
+    // One run in the element's shared attributes, the paragraph's end included.
+    ns::Range run;
+    EXPECT_EQ(&text->attributesAtIndex(0, &run), p->attributesForTextContent().get());
+    EXPECT_EQ(run, (ns::Range{0, text->length()}));
+}
+
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
     p->setTextColor(ui::Color::blackColor());
