@@ -407,14 +407,15 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     }
     if (displayStyle_ == RTHTMLElementDisplayStyle::Block && !text.empty() && isNotChildOfList() && paragraphStyle_) {
         const ns::Range paragraph = rangeOfParagraphAtIndex(std::u16string_view(text.u16string()), text.length() - 1);
-        const ns::Value current = text.attributeAtIndex(ct::ParagraphStyleAttributeName, paragraph.location);
-        auto platform = current.asObject<ct::ParagraphStyleObject>();
+        const auto platform =
+            text.attributesAtIndex(paragraph.location)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>();
         // Raised only: a child's own larger spacing stays. Lists and blocks are not part of the platform
         // style, so the paragraph keeps its own.
-        ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
-        if (raised.paragraphSpacing < paragraphStyle_->paragraphSpacing) {
+        if ((platform ? platform->style().paragraphSpacing : 0.0) < paragraphStyle_->paragraphSpacing) {
+            ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
             raised.paragraphSpacing = paragraphStyle_->paragraphSpacing;
-            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(raised)), paragraph);
+            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(std::move(raised))),
+                              paragraph);
         }
     }
     if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text);
