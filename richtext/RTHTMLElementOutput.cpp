@@ -356,40 +356,58 @@ bool RTHTMLElement::needsOutput() const {
     return false;
 }
 
+namespace {
+
+// Whether an element's text is its children's texts joined, nothing more: an inline element of the plain
+// kind without an attachment or custom attributes of its own.
+bool onlyJoinsChildren(const RTHTMLElement& element) {
+    return typeid(element) == typeid(RTHTMLElement) && element.displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+           !element.textAttachment() && !element.shouldProcessCustomHTMLAttributes();
+}
+
+// The texts of the element's visible children joined at the end of `text`, whose part from `start` on is
+// the element's own so far: where two meet, the second's leading white space goes after white space, and
+// a block after inline content begins a line. Texts, and elements that only join their children, are
+// written in place rather than made into texts of their own to be appended.
+void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std::uint64_t start) {
+    const RTHTMLElement* previous = nullptr;
+    // The children's texts do not change the child list, so it is walked in place.
+    const auto children = element.children();
+    for (std::size_t at = 0, count = children.size(); at < count; ++at) {
+        if (!children[at]->isElement()) continue;
+        auto* child = static_cast<RTHTMLElement*>(children[at].get());
+        if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+            child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
+            removeTrailingIgnorableWhitespace(text, start);
+            appendString(text, "\n", start);
+        }
+        previous = child;
+        if (child->didOutput()) continue;
+        const bool joinsWhitespace = !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
+        if (typeid(*child) == typeid(RTTextHTMLElement)) {
+            const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
+            piece.appendTo(text, piece.sharesParentStyle() ? &element : nullptr, joinsWhitespace);
+        } else if (onlyJoinsChildren(*child)) {
+            const std::uint64_t own = text.length();
+            appendChildrenTexts(*child, text, own);
+            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(text, own);
+        } else if (std::optional<ct::AttributedString> piece = child->attributedString()) {
+            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(*piece);
+            text.appendAttributedString(std::move(*piece));
+        }
+    }
+}
+
+}  // namespace
+
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else {
-        const RTHTMLElement* previous = nullptr;
-        // The children's texts do not change the child list, so it is walked in place.
-        const auto children = this->children();
-        for (std::size_t at = 0, count = children.size(); at < count; ++at) {
-            if (!children[at]->isElement()) continue;
-            auto* child = static_cast<RTHTMLElement*>(children[at].get());
-            if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
-            if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
-                child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
-                removeTrailingIgnorableWhitespace(text);
-                appendString(text, "\n");
-            }
-            previous = child;
-            // A text goes straight into this element's text, without a piece of its own first.
-            if (typeid(*child) == typeid(RTTextHTMLElement)) {
-                const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
-                if (piece.didOutput()) continue;
-                piece.appendTo(text, piece.sharesParentStyle() ? this : nullptr,
-                               !piece.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text));
-                continue;
-            }
-            std::optional<ct::AttributedString> childText = child->attributedString();
-            if (!childText) continue;
-            if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {
-                removeCollapsibleLeadingWhitespace(*childText);
-            }
-            text.appendAttributedString(std::move(*childText));
-        }
+        appendChildrenTexts(*this, text, 0);
     }
     if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {
         const std::u16string& units = text.u16string();

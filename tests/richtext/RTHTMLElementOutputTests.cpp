@@ -102,6 +102,32 @@ TEST(RTHTMLElementOutputTests, TextsJoinInTheirElementsText) {
     EXPECT_EQ(run, (ns::Range{0, text->length()}));
 }
 
+TEST(RTHTMLElementOutputTests, InlineElementsJoinAsTheirOwnTextsWould) {
+    const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
+    text(p, "a ");
+    const auto span = element(p, "span");
+    text(span, " b\t");
+    const auto inner = element(span, "i");
+    inner->setTextColor(RTColorFromHTMLColorString("red"));
+    text(inner, "\n c ");
+    const auto block = element(span, "div", RTHTMLElementDisplayStyle::Block);
+    text(block, "d");
+    const auto empty = element(span, "b");
+    text(empty, " ");
+    const auto after = element(p, "span");
+    text(after, "  e");
+    const auto written = p->attributedString();
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->string(), "a b c\nd\ne\n");
+    // Each piece keeps its element's attributes; the line before the block those of the text before it.
+    EXPECT_EQ(written->attributeAtIndex(ct::ForegroundColorAttributeName, 4).asObject(), inner->textColor());
+    EXPECT_EQ(written->attributeAtIndex(ct::ForegroundColorAttributeName, 5).asObject(), inner->textColor());
+    EXPECT_TRUE(written->attributeAtIndex(ct::ForegroundColorAttributeName, 3).isNil());
+
+    // On its own, an inline element's text keeps the white space that joining it in its parent drops.
+    EXPECT_EQ(output(span), " b c\nd\n");
+}
+
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
     p->setTextColor(ui::Color::blackColor());
