@@ -169,7 +169,7 @@ public:
             const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
             if (sameParagraphStyle(element.paragraphStyle_.get(), entry.style.paragraph.get())) {
                 if (sameApartFromParagraph(element, entry.style)) return entry.attributes;
-            } else if (!similar && sameApartFromParagraph(element, entry.style)) {
+            } else if (!similar && sameColourObjects(element, entry.style) && sameApartFromParagraph(element, entry.style)) {
                 similar = &entry;
             }
         }
@@ -209,6 +209,12 @@ public:
                sameObject(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
                element.linkGUID_ == style.linkGUID && element.anchorName_ == style.anchorName && element.shadows_ == style.shadows &&
                sameFont(element.fontDescriptor_.get(), style.font.get());
+    }
+    // Whether the element's colours are the style's very objects. A snapshot made afresh holds the element's
+    // own colours, so only then does a copy of another style's hold the same.
+    static bool sameColourObjects(const RTHTMLElement& element, const TextStyle& style) {
+        return element.textColor_ == style.textColor && element.backgroundColor_ == style.backgroundColor &&
+               element.backgroundStrokeColor_ == style.backgroundStrokeColor;
     }
     // A copy of `similar` with the values of the element's paragraph style in place of its own.
     std::shared_ptr<const ns::Dictionary> withParagraphOf(const RTHTMLElement& element, const ns::Dictionary& similar) {

@@ -250,6 +250,10 @@ TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagra
         EXPECT_NE((*attributes)[ct::ParagraphStyleAttributeName].asObject(), (*firstAttributes)[ct::ParagraphStyleAttributeName].asObject());
         EXPECT_EQ((*attributes)[ct::FontAttributeName].asObject(), (*firstAttributes)[ct::FontAttributeName].asObject());
     }
+    // A colour of the same value in an object of its own stays the element's own, as made afresh.
+    const auto recoloured = section(false);
+    recoloured->setTextColor(RTColorFromHTMLColorString("#333"));
+    EXPECT_EQ((*recoloured->attributesForTextContent())[ct::ForegroundColorAttributeName].asObject(), recoloured->textColor());
     // The snapshot the others were made from stays as it was.
     EXPECT_EQ(*firstAttributes, firstAsMade);
     EXPECT_EQ(objectOf(*firstAttributes, RTTextBlocksAttribute), first->paragraphStyle()->textBlocks->front());
