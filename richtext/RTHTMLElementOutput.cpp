@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <typeinfo>
 #include <vector>
 
 #include "platform/foundation/SmallVector.h"
@@ -364,10 +363,16 @@ bool RTHTMLElement::needsOutput() const {
 
 namespace {
 
+// Whether the element is of that class itself, not of a subclass.
+template <class T>
+bool isExactly(const RTHTMLElement& element) {
+    return &element.objectClass() == &T::classObject();
+}
+
 // Whether an element's text is its children's texts joined, nothing more: an inline element of the plain
 // kind without an attachment or custom attributes of its own.
 bool onlyJoinsChildren(const RTHTMLElement& element) {
-    return typeid(element) == typeid(RTHTMLElement) && element.displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+    return isExactly<RTHTMLElement>(element) && element.displayStyle() == RTHTMLElementDisplayStyle::Inline &&
            !element.textAttachment() && !element.shouldProcessCustomHTMLAttributes();
 }
 
@@ -391,7 +396,7 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         previous = child;
         if (child->didOutput()) continue;
         const bool joinsWhitespace = !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
-        if (typeid(*child) == typeid(RTTextHTMLElement)) {
+        if (isExactly<RTTextHTMLElement>(*child)) {
             const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
             piece.appendTo(text, piece.sharesParentStyle() ? &element : nullptr, joinsWhitespace);
         } else if (onlyJoinsChildren(*child)) {
