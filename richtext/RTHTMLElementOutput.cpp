@@ -172,24 +172,40 @@ public:
                 similar = &entry;
             }
         }
-        std::shared_ptr<const ns::Dictionary> attributes =
-            similar ? withParagraphOf(element, *similar->attributes)
-                    : std::make_shared<const ns::Dictionary>(element.RTHTMLElement::attributesForAttributedStringRepresentation());
-        add(element.textStyle(), attributes);
+        if (!similar) {
+            auto attributes = std::make_shared<const ns::Dictionary>(element.RTHTMLElement::attributesForAttributedStringRepresentation());
+            add(element.textStyle(), attributes, nullptr);
+            return attributes;
+        }
+        ParagraphValues values = element.paragraphStyle_ ? paragraphValues(element.paragraphStyle_) : ParagraphValues();
+        auto attributes = withParagraphValues(*similar->attributes, std::move(values));
+        add(element.textStyle(), attributes, similar->markerAttributes);
         return attributes;
     }
-    // The list marker attributes made from a snapshot, made once for every item that shares it.
+    // The list marker attributes made from a snapshot, made once for every item that shares it. Those of a
+    // snapshot copied for a new paragraph style are the marker attributes of the one it was copied from
+    // with the same paragraph values, taken from the snapshot itself.
     std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
                                                            const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
         for (Entry& entry : entries_) {
             if (entry.attributes != text) continue;
+            if (!entry.markerAttributes && entry.similarMarkerAttributes) {
+                const auto valueOf = [&text](std::string_view key) {
+                    const ns::Value* value = text->find(key);
+                    return value ? *value : ns::Value();
+                };
+                entry.markerAttributes = withParagraphValues(
+                    *entry.similarMarkerAttributes,
+                    {valueOf(ct::ParagraphStyleAttributeName), valueOf(RTTextListsAttribute), valueOf(RTTextBlocksAttribute)});
+                entry.similarMarkerAttributes.reset();
+            }
             if (!entry.markerAttributes) entry.markerAttributes = make();
             return entry.markerAttributes;
         }
         return make();
     }
-    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
-        Entry entry{std::move(style), std::move(attributes), nullptr};
+    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes, std::shared_ptr<const ns::Dictionary> similarMarkerAttributes) {
+        Entry entry{std::move(style), std::move(attributes), nullptr, std::move(similarMarkerAttributes)};
         if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
         else entries_[next_] = std::move(entry);
         next_ = (next_ + 1) % Capacity;
@@ -215,10 +231,9 @@ public:
         return element.textColor_ == style.textColor && element.backgroundColor_ == style.backgroundColor &&
                element.backgroundStrokeColor_ == style.backgroundStrokeColor;
     }
-    // A copy of `similar` with the values of the element's paragraph style in place of its own.
-    std::shared_ptr<const ns::Dictionary> withParagraphOf(const RTHTMLElement& element, const ns::Dictionary& similar) {
+    // A copy of `similar` with the paragraph values in place of its own (without them where nil).
+    static std::shared_ptr<const ns::Dictionary> withParagraphValues(const ns::Dictionary& similar, ParagraphValues values) {
         auto attributes = std::make_shared<ns::Dictionary>(similar);
-        ParagraphValues values = element.paragraphStyle_ ? paragraphValues(element.paragraphStyle_) : ParagraphValues();
         const auto replace = [&attributes](std::string_view key, ns::Value value) {
             if (value.isNil()) attributes->erase(key);
             else if (ns::Value* held = attributes->find(key)) *held = std::move(value);
@@ -253,6 +268,8 @@ private:
         TextStyle style;
         std::shared_ptr<const ns::Dictionary> attributes;
         std::shared_ptr<const ns::Dictionary> markerAttributes;
+        // Of the snapshot this one was copied from, until its own are made from them.
+        std::shared_ptr<const ns::Dictionary> similarMarkerAttributes;
     };
     static constexpr std::size_t ParagraphCapacity = 4;
     std::vector<Entry> entries_;

@@ -3,6 +3,8 @@
 #include "platform/text/AttributeNames.h"
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/Shadow.h"
+#include "richtext/NSAttributedStringHTML.h"
+#include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLColors.h"
@@ -267,6 +269,42 @@ TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagra
         EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), bold->paragraphStyle()->textBlocks->front());
         EXPECT_EQ(*attributes, bold->attributesForAttributedStringRepresentation());
     }
+}
+
+TEST(RTHTMLElementOutputTests, EachListsMarkersCarryTheParagraphOfTheirItems) {
+    // Sections of the same styles, each with a block and lists of its own.
+    std::string html = "<html><body>";
+    for (int section = 0; section < 4; ++section)
+        html += "<div style=\"padding: 2px\"><p>Q<b>b</b></p><ul><li>one</li><li>two</li></ul><ol><li>three</li></ol></div>";
+    html += "</body></html>";
+    const std::optional<ct::AttributedString> text = initWithHTMLData(ns::Data{std::string_view(html)}, {});
+    ASSERT_TRUE(text);
+    std::size_t markers = 0;
+    const ns::Dictionary* marker = nullptr;
+    text->enumerateAttributes({0, text->length()}, [&](const ns::Dictionary& attributes, ns::Range, bool&) {
+        if (attributes[RTFieldAttribute].stringValue() == RTListPrefixField) {
+            marker = &attributes;
+            ++markers;
+            return;
+        }
+        if (!marker) return;
+        // The marker holds the paragraph attributes of its item's text, the very objects, and nothing else.
+        ns::Dictionary expected = paragraphAttributes(attributes);
+        expected.set(RTFieldAttribute, ns::Value(RTListPrefixField));
+        EXPECT_EQ(*marker, expected);
+        for (const std::string_view key : {ct::ParagraphStyleAttributeName, RTTextListsAttribute, RTTextBlocksAttribute}) {
+            const ns::Array* markerValues = (*marker)[key].asArray();
+            const ns::Array* textValues = attributes[key].asArray();
+            if (!markerValues || !textValues) {
+                EXPECT_EQ((*marker)[key].asObject(), attributes[key].asObject());
+                continue;
+            }
+            ASSERT_EQ(markerValues->size(), textValues->size());
+            for (std::size_t at = 0; at < textValues->size(); ++at) EXPECT_EQ((*markerValues)[at].asObject(), (*textValues)[at].asObject());
+        }
+        marker = nullptr;
+    });
+    EXPECT_EQ(markers, 12u);
 }
 
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {
