@@ -53,15 +53,28 @@ void appendEndOfParagraph(ct::AttributedString& string) {
     string.appendAttributedString(ct::AttributedString("\n", paragraphAttributes(last)));
 }
 
+namespace {
+
+// Membership in the ignorable white-space set, from a table for ASCII, which most characters asked about are.
+bool isIgnorableWhitespace(char16_t c) {
+    static const std::array<bool, 128> ascii = [] {
+        std::array<bool, 128> members{};
+        for (char16_t each = 0; each < members.size(); ++each) members[each] = ignorableWhitespaceCharacterSet().characterIsMember(each);
+        return members;
+    }();
+    return c < ascii.size() ? ascii[c] : ignorableWhitespaceCharacterSet().characterIsMember(c);
+}
+
+}  // namespace
+
 bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from) {
-    return string.length() > from && ignorableWhitespaceCharacterSet().characterIsMember(string.u16string().back());
+    return string.length() > from && isIgnorableWhitespace(string.u16string().back());
 }
 
 void removeTrailingIgnorableWhitespace(ct::AttributedString& string, std::uint64_t from) {
     const std::u16string& units = string.u16string();
-    const ns::CharacterSet& ignorable = ignorableWhitespaceCharacterSet();
     std::uint64_t keep = units.size();
-    while (keep > from && ignorable.characterIsMember(units[keep - 1])) --keep;
+    while (keep > from && isIgnorableWhitespace(units[keep - 1])) --keep;
     if (keep < units.size()) string.deleteCharactersInRange({keep, units.size() - keep});
 }
 

@@ -4,6 +4,7 @@
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/Shadow.h"
 #include "richtext/NSAttributedStringHTML.h"
+#include "richtext/NSCharacterSetHTML.h"
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTAttributeNames.h"
@@ -128,6 +129,38 @@ TEST(RTHTMLElementOutputTests, InlineElementsJoinAsTheirOwnTextsWould) {
 
     // On its own, an inline element's text keeps the white space that joining it in its parent drops.
     EXPECT_EQ(output(span), " b c\nd\n");
+}
+
+TEST(RTHTMLElementOutputTests, WhiteSpaceAtTheSeamsOfAPartOfTheText) {
+    // Every ASCII character and a few others, as the ignorable white-space set has them.
+    for (const char16_t c : std::u16string(u"\u0085\u00a0\u2028\u2029\u3000\u2003\ufeff\u9898")) {
+        ct::AttributedString text(std::u16string(u"x") + c, ns::Dictionary());
+        EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorableWhitespaceCharacterSet().characterIsMember(c)) << int(c);
+    }
+    for (char16_t c = 0; c < 128; ++c) {
+        ct::AttributedString text(std::u16string(u"x") + c + c, ns::Dictionary());
+        const bool ignorable = ignorableWhitespaceCharacterSet().characterIsMember(c);
+        EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorable) << int(c);
+        removeTrailingIgnorableWhitespace(text);
+        EXPECT_EQ(text.length(), ignorable ? 1u : 3u) << int(c);
+    }
+
+    // The part from `from` on reads as a text of its own: what comes before it is never touched.
+    const ns::Dictionary bold{{"b", ns::Value(true)}};
+    ct::AttributedString text("before \n", bold);
+    const std::uint64_t from = text.length();
+    EXPECT_FALSE(endsWithIgnorableWhitespace(text, from));
+    removeTrailingIgnorableWhitespace(text, from);
+    appendString(text, "\n", from);  // an empty part has no attributes to lend
+    EXPECT_EQ(text.string(), "before \n\n");
+    EXPECT_TRUE(text.attributesAtIndex(from).empty());
+    text.appendAttributedString(ct::AttributedString(" \t after \n ", bold));
+    removeCollapsibleLeadingWhitespace(text, from);
+    EXPECT_EQ(text.string(), "before \nafter \n ");
+    removeTrailingIgnorableWhitespace(text, from);
+    EXPECT_EQ(text.string(), "before \nafter");
+    removeTrailingIgnorableWhitespace(text, text.length());
+    EXPECT_EQ(text.string(), "before \nafter");
 }
 
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
