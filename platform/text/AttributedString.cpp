@@ -178,6 +178,9 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
         runs_[run].location = runs_[run].location - range.length + replacement.length();
     auto inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
+    // Room grows by doubling, as it does run by run: text put in piece after piece costs linear time.
+    if (const std::size_t needed = runs_.size() + inserted.size(); needed > runs_.capacity())
+        runs_.reserve(std::max(needed, 2 * runs_.capacity()));
     runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
                  std::make_move_iterator(inserted.end()));
     text_.replace(range.location, range.length, replacement.text_);
