@@ -1,7 +1,5 @@
 #include "debug/DuvHttpDatasource.h"
 
-#include <algorithm>
-
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Text.h"
 
@@ -15,12 +13,14 @@ DuvHttpDatasource& DuvHttpDatasource::shareInstance() {
 void DuvHttpDatasource::addHttpRequset(std::shared_ptr<DuvHttpModel> model) {
     if (!model) return;
     std::lock_guard lock(mutex_);
+    if (model->requestId && !model->requestId->empty()) requestIds_.insert(*model->requestId);
     httpArray_.push_back(std::move(model));
 }
 
 void DuvHttpDatasource::clear() {
     std::lock_guard lock(mutex_);
     httpArray_.clear();
+    requestIds_.clear();
 }
 
 std::vector<std::shared_ptr<DuvHttpModel>> DuvHttpDatasource::httpArray() const {
@@ -39,8 +39,7 @@ std::vector<std::string> DuvHttpDatasource::arrRequest() const {
 
 bool DuvHttpDatasource::containsRequestId(const std::string& requestId) const {
     std::lock_guard lock(mutex_);
-    return std::any_of(httpArray_.begin(), httpArray_.end(),
-                       [&](const auto& model) { return model->requestId && *model->requestId == requestId; });
+    return requestIds_.contains(requestId);
 }
 
 std::optional<std::string> DuvHttpDatasource::prettyJSONStringFromData(const ns::Data& data) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "debug/DuvHttpModel.h"
@@ -36,6 +37,9 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<DuvHttpModel>> httpArray_;  // oldest first; read back reversed
+    // The records' ids as they were added: every exchange asks whether it was stored already, and a long
+    // session would otherwise scan every record each time.
+    std::unordered_set<std::string> requestIds_;
 };
 
 }  // namespace ql

@@ -274,11 +274,11 @@ bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
 
 bool matchesDescendantSelector(const RTHTMLParserNode& element, const std::vector<std::string>& parts) {
     if (parts.size() < 2 || !matchesPart(element, parts.back())) return false;
-    std::shared_ptr<RTHTMLParserNode> cursor = element.parentNode();
+    const RTHTMLParserNode* cursor = element.parent();
     for (std::size_t i = parts.size() - 1; i-- > 0;) {
-        while (cursor && !matchesPart(*cursor, parts[i])) cursor = cursor->parentNode();
+        while (cursor && !matchesPart(*cursor, parts[i])) cursor = cursor->parent();
         if (!cursor) return false;
-        cursor = cursor->parentNode();
+        cursor = cursor->parent();
     }
     return true;
 }

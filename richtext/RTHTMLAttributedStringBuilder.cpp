@@ -116,6 +116,9 @@ void RTHTMLAttributedStringBuilder::readOptions() {
 
 bool RTHTMLAttributedStringBuilder::buildString() {
     if (data_.empty()) return false;
+    // Every queue hands its work over synchronously, so the whole build runs on this thread: its nodes
+    // are made and freed without the pool's lock.
+    const RTHTMLNodePool::ExclusiveUse exclusiveUse(*nodePool_);
     registerTagStartHandlers();
     registerTagEndHandlers();
 

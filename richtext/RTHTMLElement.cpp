@@ -67,10 +67,12 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     strikeOut_ = parent.strikeOut_;
     superscriptStyle_ = parent.superscriptStyle_;
     letterSpacing_ = parent.letterSpacing_;
-    shadows_ = parent.shadows_;
     link_ = parent.link_;
-    anchorName_ = parent.anchorName_;
-    linkGUID_ = parent.linkGUID_;
+    // Most elements have no shadows and are in no link or anchor, and copying nothing over nothing is
+    // still a call each: empty ones are passed over.
+    if (!shadows_.empty() || !parent.shadows_.empty()) shadows_ = parent.shadows_;
+    if (anchorName_ || parent.anchorName_) anchorName_ = parent.anchorName_;
+    if (linkGUID_ || parent.linkGUID_) linkGUID_ = parent.linkGUID_;
     textColor_ = parent.textColor_;
     isColorInherited_ = true;
     preserveNewlines_ = parent.preserveNewlines_;
@@ -108,12 +110,13 @@ RichTextFontDescriptor& RTHTMLElement::mutableFontDescriptor() {
     if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
     else if (fontDescriptor_.use_count() > 1) fontDescriptor_ = copied(fontDescriptor_);
     styleDidChange();
-    return *fontDescriptor_;
+    // Made as a changeable object (here or by the copy), and no one else holds it.
+    return const_cast<RichTextFontDescriptor&>(*fontDescriptor_);
 }
 
 void RTHTMLElement::shareParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style) {
     // Never changed in place while shared: mutableParagraphStyle copies it first.
-    paragraphStyle_ = std::const_pointer_cast<RichTextParagraphStyle>(style);
+    paragraphStyle_ = style;
     styleDidChange();
 }
 
@@ -121,7 +124,8 @@ RichTextParagraphStyle& RTHTMLElement::mutableParagraphStyle() {
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
     else if (paragraphStyle_.use_count() > 1) paragraphStyle_ = copied(paragraphStyle_);
     styleDidChange();
-    return *paragraphStyle_;
+    // Made as a changeable object (here or by the copy), and no one else holds it.
+    return const_cast<RichTextParagraphStyle&>(*paragraphStyle_);
 }
 
 std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
@@ -138,8 +142,12 @@ std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
 
 const ns::Dictionary& RTHTMLElement::styles() const {
     static const ns::Dictionary none;
-    const ns::Dictionary* own = styles_.asDictionary();
+    const ns::Dictionary* own = declarations_ ? declarations_->styles().asDictionary() : nullptr;
     return own ? *own : none;
+}
+
+void RTHTMLElement::setStyles(ns::Dictionary styles) {
+    declarations_ = std::make_shared<const RTCSSDeclarations>(ns::Value(std::move(styles)));
 }
 
 void RTHTMLElement::applyStyles(const ns::Value& styles) {
@@ -151,13 +159,12 @@ void RTHTMLElement::applyStyles(const ns::Value& styles) {
 void RTHTMLElement::applyStyles(std::shared_ptr<const RTCSSDeclarations> declarations) {
     const ns::Dictionary* styles = declarations ? declarations->styles().asDictionary() : nullptr;
     if (!styles || styles->empty()) return;
-    styles_ = declarations->styles();
     declarations_ = std::move(declarations);
     applyStyleDictionary(*styles);
 }
 
 bool RTHTMLElement::isNotChildOfList() const {
-    const std::shared_ptr<RTHTMLElement> parent = parentElement();
+    const RTHTMLElement* parent = parentElementPointer();
     if (!parent) return true;
     if (parent->displayStyle_ == RTHTMLElementDisplayStyle::ListItem) return false;
     if (parent->displayStyle_ == RTHTMLElementDisplayStyle::Block && (parent->name() == "ol" || parent->name() == "ul")) return false;
@@ -201,17 +208,15 @@ void RTHTMLElement::setTextColor(std::shared_ptr<ui::Color> color) {
 }
 
 // Both walk up the tree in a loop: documents nest as deep as they like.
-RTHTMLElementFontVariant RTHTMLElement::fontVariant() const {
-    if (fontVariant_ != RTHTMLElementFontVariant::Inherit) return fontVariant_;
-    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+RTHTMLElementFontVariant RTHTMLElement::inheritedFontVariant() const {
+    for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->fontVariant_ != RTHTMLElementFontVariant::Inherit) return ancestor->fontVariant_;
     }
     return RTHTMLElementFontVariant::Normal;
 }
 
-double RTHTMLElement::currentTextSize() const {
-    if (currentTextSize_ != 0) return currentTextSize_;
-    for (std::shared_ptr<RTHTMLElement> ancestor = parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+double RTHTMLElement::inheritedTextSize() const {
+    for (const RTHTMLElement* ancestor = parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
     }
     return 0;

@@ -46,7 +46,13 @@ public:
 
     // Stores the attributes and takes the box size from "width" and "height" (their leading numbers).
     void setAttributes(const ns::Dictionary& attributes) override;
+    // The parent when it is an element, for a caller that keeps it.
     std::shared_ptr<RTHTMLElement> parentElement() const;
+    // The same, not held (RTHTMLParserNode::parent): for a caller that holds the element while it looks.
+    RTHTMLElement* parentElementPointer() const {
+        RTHTMLParserNode* node = parent();
+        return node && node->isElement() ? static_cast<RTHTMLElement*>(node) : nullptr;
+    }
 
     // Shares the parent's font descriptor and paragraph style objects.
     void inheritAttributesFromElement(const RTHTMLElement& parent);
@@ -96,9 +102,9 @@ public:
 
     // The style objects are shared with the parent, the children and the element's texts until one of
     // them changes its own: read them here, change them only through the mutable accessors.
-    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor() const { return fontDescriptor_; }
+    const std::shared_ptr<const RichTextFontDescriptor>& fontDescriptor() const { return fontDescriptor_; }
     void setFontDescriptor(const std::shared_ptr<const RichTextFontDescriptor>& descriptor);
-    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle() const { return paragraphStyle_; }
+    const std::shared_ptr<const RichTextParagraphStyle>& paragraphStyle() const { return paragraphStyle_; }
     void setParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& style);
     // The element's own object, copied first while another holder shares it (made when there is none).
     RichTextFontDescriptor& mutableFontDescriptor();
@@ -198,14 +204,16 @@ public:
     bool containsAppleConvertedSpace() const { return containsAppleConvertedSpace_; }
     void setContainsAppleConvertedSpace(bool contains) { containsAppleConvertedSpace_ = contains; }
     // Inherit resolves through the ancestors; a root that inherits is normal.
-    RTHTMLElementFontVariant fontVariant() const;
+    RTHTMLElementFontVariant fontVariant() const {
+        return fontVariant_ != RTHTMLElementFontVariant::Inherit ? fontVariant_ : inheritedFontVariant();
+    }
     void setFontVariant(RTHTMLElementFontVariant variant) { fontVariant_ = variant; }
     double textScale() const { return textScale_; }
     void setTextScale(double scale) { textScale_ = scale; }
     cg::Size size() const { return size_; }
     void setSize(cg::Size size) { size_ = size; }
     const ns::Dictionary& styles() const;
-    void setStyles(ns::Dictionary styles) { styles_ = ns::Value(std::move(styles)); }
+    void setStyles(ns::Dictionary styles);
     bool didOutput() const { return didOutput_; }
     void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
     const cg::EdgeInsets& margins() const { return margins_; }
@@ -219,7 +227,7 @@ public:
     const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const { return classNamesToIgnore_; }
     void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) { classNamesToIgnore_ = std::move(names); }
     // The own size when set, else the nearest ancestor's (0 at a root without one).
-    double currentTextSize() const;
+    double currentTextSize() const { return currentTextSize_ != 0 ? currentTextSize_ : inheritedTextSize(); }
     void setCurrentTextSize(double size) { currentTextSize_ = size; }
     double letterSpacing() const { return letterSpacing_; }
     void setLetterSpacing(double spacing) {
@@ -261,12 +269,17 @@ private:
     TextStyle textStyle() const;
 
     void readBoxSize();
+    // The nearest ancestor's own value, for an element without one.
+    RTHTMLElementFontVariant inheritedFontVariant() const;
+    double inheritedTextSize() const;
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Value* families);
 
-    std::shared_ptr<RichTextFontDescriptor> fontDescriptor_;
-    std::shared_ptr<RichTextParagraphStyle> paragraphStyle_;
+    // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
+    // once the element is their only holder.
+    std::shared_ptr<const RichTextFontDescriptor> fontDescriptor_;
+    std::shared_ptr<const RichTextParagraphStyle> paragraphStyle_;
     std::shared_ptr<RTTextAttachment> textAttachment_;
     std::uint64_t textAttachmentAlignment_ = 0;
     std::optional<ns::URL> link_;
@@ -291,8 +304,9 @@ private:
     RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     double textScale_ = 0;
     cg::Size size_;
-    ns::Value styles_;  // a dictionary, or nil for none
-    std::shared_ptr<const RTCSSDeclarations> declarations_;  // styles_ read, once it was applied
+    // The element's styles (a dictionary) and their reading, shared by the elements of one cascade; none
+    // until styles are set or applied.
+    std::shared_ptr<const RTCSSDeclarations> declarations_;
     bool didOutput_ = false;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;

@@ -112,9 +112,8 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
 
     // Declarations that came through applyStyles are held already, and read once for all their elements.
-    if (styles_.asDictionary() != &styles) styles_ = ns::Value(styles);
     if (!declarations_ || declarations_->styles().asDictionary() != &styles)
-        declarations_ = std::make_shared<const RTCSSDeclarations>(styles_);
+        declarations_ = std::make_shared<const RTCSSDeclarations>(ns::Value(styles));
     const RTCSSDeclarations& declarations = *declarations_;
 
     if (const auto direction = declarations.text(RTCSSProperty::Direction)) {
@@ -132,7 +131,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         } else if (*fontSize == "larger") {
             setPointSize(pointSize() * SizeStep);
         } else if (*fontSize == "inherit") {
-            const std::shared_ptr<RTHTMLElement> parent = parentElement();
+            const RTHTMLElement* parent = parentElementPointer();
             if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
         } else if (isCSSLengthValue(*fontSize)) {
             setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
@@ -298,7 +297,7 @@ void RTHTMLElement::applyFontFamily(const ns::Value* value) {
         if (found->familyName() == entry) return;
         if (applyGenericFamily(entry, font)) return;
         if (RTASCIILowercased(entry) == "inherit") {
-            const std::shared_ptr<RTHTMLElement> parent = parentElement();
+            const RTHTMLElement* parent = parentElementPointer();
             font.setFontFamily(parent && parent->fontDescriptor_ ? parent->fontDescriptor_->fontFamily() : std::nullopt);
             return;
         }

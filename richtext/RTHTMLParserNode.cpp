@@ -9,18 +9,21 @@ namespace ql {
 RTHTMLParserNode::RTHTMLParserNode(std::string_view name, ns::Dictionary attributes)
     : name_(name), attributes_(std::move(attributes)) {}
 
-// Children are let go one generation at a time, so a deep tree is not freed by deep recursion.
+// Children are let go one generation at a time, so a deep tree is not freed by deep recursion. Each one
+// forgets its parent first: a child kept elsewhere would otherwise point at a node that is gone.
 RTHTMLParserNode::~RTHTMLParserNode() {
     if (!children_) return;
     ChildList pending = std::move(*children_);
+    for (const auto& child : pending) child->forgetParent(*this);
     while (!pending.empty()) {
         std::shared_ptr<RTHTMLParserNode> node = std::move(pending.back());
         pending.pop_back();
-        if (node.use_count() == 1) {
-            if (node->children_) {
-                for (auto& child : *node->children_) pending.push_back(std::move(child));
-                node->children_.reset();
+        if (node.use_count() == 1 && node->children_) {
+            for (auto& child : *node->children_) {
+                child->forgetParent(*node);
+                pending.push_back(std::move(child));
             }
+            node->children_.reset();
         }
     }
 }
@@ -31,6 +34,16 @@ std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view ke
     const ns::Value* value = attributes_.find(key);
     if (!value || value->isNil()) return std::nullopt;
     return value->stringValue();
+}
+
+std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::parentNode() const {
+    if (!parent_) return nullptr;
+    // A parent that no shared_ptr owns (any more) has no reference to give; it reads as none.
+    try {
+        return std::static_pointer_cast<RTHTMLParserNode>(parent_->shared_from_this());
+    } catch (const std::bad_weak_ptr&) {
+        return nullptr;
+    }
 }
 
 std::optional<RTHTMLParserNode::NodeList> RTHTMLParserNode::childNodes() const {
@@ -53,10 +66,7 @@ std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t
 
 void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
     if (!child) return;
-    // The same as setParentNode(shared_from_this()), without making a reference on the way.
-    std::weak_ptr<ns::Object> self = weak_from_this();
-    if (self.expired()) throw std::bad_weak_ptr();
-    child->parent_ = std::move(self);
+    child->parent_ = this;
     if (!children_) {
         // Most elements that have children have a few: room for them in one allocation.
         children_.emplace(RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>(pool_));
@@ -71,7 +81,7 @@ void RTHTMLParserNode::removeChildNode(const std::shared_ptr<RTHTMLParserNode>& 
     // From the back: the import removes children it has just added, so a long child list is not scanned.
     auto found = std::find(children_->rbegin(), children_->rend(), child);
     if (found == children_->rend()) return;
-    (*found)->parent_.reset();
+    (*found)->forgetParent(*this);
     children_->erase(std::next(found).base());
     childNodesDidChange();
 }
@@ -80,7 +90,7 @@ void RTHTMLParserNode::removeAllChildNodes() {
     if (!children_) return;
     ChildList removed = std::move(*children_);
     children_->clear();
-    for (auto& child : removed) child->parent_.reset();
+    for (const auto& child : removed) child->forgetParent(*this);
     childNodesDidChange();
 }
 

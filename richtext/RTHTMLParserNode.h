@@ -1,8 +1,14 @@
 #pragma once
 // RTHTMLParserNode: one node of the document tree that the rich text import grows while the HTML parser
-// reports, and the base of its elements: the tag name, the HTML attributes, the parent (held weakly) and
-// the ordered children (held strongly). A tree belongs to one import, which touches it from one thread at
-// a time (its queues hand over synchronously), so nodes take no locks.
+// reports, and the base of its elements: the tag name, the HTML attributes, the parent (not held) and the
+// ordered children (held strongly). A tree belongs to one import, which touches it from one thread at a
+// time (its queues hand over synchronously), so nodes take no locks.
+//
+// A child points at its parent without holding it: the parent lists (and so holds) its children, and a
+// parent that goes clears the pointers of the children it listed, so a child kept after its parent reads
+// as a root. Finding the parent therefore costs nothing, where a weak reference would take and drop a
+// reference every time; a node read on one thread while another drops its parent is no more supported
+// than any other use of one tree from two threads at once.
 // RTHTMLParserTextNode holds raw text (the contents of style elements); it stays in the tree and is
 // never output as text.
 
@@ -37,13 +43,16 @@ public:
 
     // Whether the node is an RTHTMLElement (found without a cast: elements ask for their parent often).
     bool isElement() const { return isElement_; }
-    // Nothing at the root, and once the parent is gone.
-    std::shared_ptr<RTHTMLParserNode> parentNode() const { return std::static_pointer_cast<RTHTMLParserNode>(parent_.lock()); }
-    void setParentNode(const std::shared_ptr<RTHTMLParserNode>& parent) { parent_ = parent; }
-    // Whether `node` is the parent, found without taking a reference to it.
+    // Nothing at the root, and once the parent is gone (or when no shared_ptr owns it), for a caller that
+    // keeps the parent.
+    std::shared_ptr<RTHTMLParserNode> parentNode() const;
+    // The same, not held: for a caller that holds the node (or its tree) while it looks, which keeps the
+    // parent alive.
+    RTHTMLParserNode* parent() const { return parent_; }
+    // Whether `node` is the parent.
     template <typename Node>
     bool isChildOf(const std::shared_ptr<Node>& node) const {
-        return node && !parent_.owner_before(node) && !node.owner_before(parent_) && !parent_.expired();
+        return node && parent_ == node.get();
     }
 
     // A snapshot of the children, in order; nothing until the first child is added.
@@ -58,7 +67,6 @@ public:
     // nullptr past the end.
     std::shared_ptr<RTHTMLParserNode> childNodeAtIndex(std::size_t index) const;
 
-    // The node must be owned by a shared_ptr: the child keeps a weak reference to it.
     void addChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
     void removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
     void removeAllChildNodes();
@@ -76,9 +84,14 @@ protected:
     virtual void childNodesDidChange() {}
 
 private:
+    // A node listed by two parents (added to a second without leaving the first) belongs to the last.
+    void forgetParent(const RTHTMLParserNode& parent) {
+        if (parent_ == &parent) parent_ = nullptr;
+    }
+
     std::string name_;
     ns::Dictionary attributes_;
-    std::weak_ptr<ns::Object> parent_;  // an RTHTMLParserNode
+    RTHTMLParserNode* parent_ = nullptr;  // cleared by the parent when it lets the node go
     using ChildList = std::vector<std::shared_ptr<RTHTMLParserNode>, RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>>;
     std::optional<ChildList> children_;
     RTHTMLNodePool* pool_ = nullptr;

@@ -15,8 +15,8 @@ namespace {
 
 constexpr double MarkerGap = 5;
 
-std::shared_ptr<RTHTMLElement> enclosingList(const RTHTMLElement& item) {
-    for (std::shared_ptr<RTHTMLElement> ancestor = item.parentElement(); ancestor; ancestor = ancestor->parentElement()) {
+const RTHTMLElement* enclosingList(const RTHTMLElement& item) {
+    for (const RTHTMLElement* ancestor = item.parentElementPointer(); ancestor; ancestor = ancestor->parentElementPointer()) {
         if (ancestor->name() == "ul" || ancestor->name() == "ol") return ancestor;
     }
     return nullptr;
@@ -38,7 +38,7 @@ ns::Dictionary RTListItemHTMLElement::markerImageOptions() const {
 }
 
 void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
-    const std::shared_ptr<RTHTMLElement> list = styles.empty() ? nullptr : enclosingList(*this);
+    const RTHTMLElement* list = styles.empty() ? nullptr : enclosingList(*this);
     Indentation indentation{paragraphStyle(), fontDescriptor(), &styles, list ? list->listIndent() : 0, textScale(),
                             displayStyle(), displayStyle(), nullptr};
     const RTListItemHTMLElement* previous = styles.empty() ? nullptr : previousItem();
@@ -59,7 +59,7 @@ void RTListItemHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
 }
 
 const RTListItemHTMLElement* RTListItemHTMLElement::previousItem() const {
-    const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    const RTHTMLParserNode* parent = this->parent();
     if (!parent) return nullptr;
     // White space and the like may stand between two items; a longer search would cost more than it saves.
     constexpr std::size_t Lookback = 4;
@@ -96,7 +96,7 @@ void RTListItemHTMLElement::indentItem(double listIndent) {
 
 std::int64_t RTListItemHTMLElement::indexInList() const {
     if (const std::int64_t known = index_; known >= 0) return known;
-    const std::shared_ptr<RTHTMLParserNode> parent = parentNode();
+    const RTHTMLParserNode* parent = this->parent();
     if (!parent) return 0;
     // Back from the last child to the last numbered item, then forward again numbering the items after it
     // in order; every child is passed over at most twice however many items are asked for.

@@ -43,7 +43,7 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
     ct::AttributedString text;
-    appendTo(text, sharesParentStyle_ ? parentElement().get() : nullptr, false);
+    appendTo(text, sharesParentStyle_ ? parentElementPointer() : nullptr, false);
     return text;
 }
 

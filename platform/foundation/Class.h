@@ -6,9 +6,11 @@
 // A class joins the registry with QL_OBJECT(Name, Super) in its body; each property is declared once
 // with QL_PROPERTY(Type, name), which both declares the member and describes it to the registry.
 
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,8 +90,12 @@ struct ScalarTraits {
         if (!v.isNumber() && !v.isString()) return;
         if constexpr (std::is_same_v<T, bool>) out = v.boolValue();
         else if constexpr (std::is_floating_point_v<T>) out = static_cast<T>(v.doubleValue());
-        else if constexpr (std::is_unsigned_v<T>) out = static_cast<T>(v.uint64Value());
-        else out = static_cast<T>(v.int64Value());
+        // An amount beyond the member's range holds at its nearer end rather than wrapping into another
+        // amount (a count of 2^32 + 5 is no count of 5).
+        else if constexpr (std::is_unsigned_v<T>)
+            out = v.doubleValue() < 0 ? T(0) : static_cast<T>(std::min<std::uint64_t>(v.uint64Value(), std::numeric_limits<T>::max()));
+        else
+            out = static_cast<T>(std::clamp<std::int64_t>(v.int64Value(), std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
     }
     static std::string memory() { return ""; }
 };

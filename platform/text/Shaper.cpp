@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <span>
 #include <utility>
 
 #include "platform/text/FontFace.h"
@@ -44,7 +45,12 @@ struct Cluster {
     std::size_t style;
     const FontRecord* face;
     UScriptCode script;
+    bool endsParagraph;
 };
+
+// A paragraph starts afresh: white space at its start does not take the face of the paragraph before, and
+// its scripts are resolved within it, so that a paragraph is laid out the same wherever it stands.
+bool endsParagraph(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x85 || c == 0x2029; }
 
 // The fonts a style's characters may be drawn with, made once per style and face.
 class FontChoice {
@@ -94,7 +100,7 @@ private:
 
 // Characters of common script (punctuation, digits, spaces) and combining marks belong to the script
 // around them, so that they shape with it and do not split items.
-void resolveScripts(std::vector<Cluster>& clusters) {
+void resolveParagraphScripts(std::span<Cluster> clusters) {
     auto isReal = [](UScriptCode s) { return s != USCRIPT_COMMON && s != USCRIPT_INHERITED; };
     UScriptCode current = USCRIPT_COMMON;
     for (auto& cluster : clusters) {
@@ -111,6 +117,13 @@ void resolveScripts(std::vector<Cluster>& clusters) {
     for (auto& cluster : clusters) {
         if (isReal(cluster.script)) break;
         cluster.script = first;
+    }
+}
+
+void resolveScripts(std::vector<Cluster>& clusters) {
+    for (std::size_t start = 0, end = 0; start < clusters.size(); start = end) {
+        while (end < clusters.size() && !clusters[end++].endsParagraph) {}
+        resolveParagraphScripts(std::span(clusters).subspan(start, end - start));
     }
 }
 
@@ -183,11 +196,12 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) 
         std::vector<char32_t> characters;
         for (std::uint64_t i = start; i < end;) characters.push_back(codePointAt(string, i));
         std::size_t style = text.runIndexAt(start);
-        const FontRecord* previous = !clusters.empty() && clusters.back().style == style ? clusters.back().face : nullptr;
+        const FontRecord* previous =
+            !clusters.empty() && !clusters.back().endsParagraph && clusters.back().style == style ? clusters.back().face : nullptr;
         UErrorCode status = U_ZERO_ERROR;
         UScriptCode script = uscript_getScript(static_cast<UChar32>(characters.front()), &status);
         if (U_FAILURE(status)) script = USCRIPT_COMMON;
-        clusters.push_back({start, end, style, choice.choose(style, characters, previous), script});
+        clusters.push_back({start, end, style, choice.choose(style, characters, previous), script, endsParagraph(characters.back())});
         start = end;
     }
     resolveScripts(clusters);

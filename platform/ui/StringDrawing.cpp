@@ -19,17 +19,6 @@ double limit(double side) { return side > 0 ? side : NoLimit; }
 
 cg::Size roundedUp(cg::Size size) { return {std::ceil(size.width), std::ceil(size.height)}; }
 
-ct::TextAlignment textLayoutAlignment(TextAlignment alignment) {
-    switch (alignment) {
-    case TextAlignment::Center: return ct::TextAlignment::Center;
-    case TextAlignment::Right: return ct::TextAlignment::Right;
-    case TextAlignment::Justified: return ct::TextAlignment::Justified;
-    case TextAlignment::Natural: return ct::TextAlignment::Natural;
-    case TextAlignment::Left: break;
-    }
-    return ct::TextAlignment::Left;
-}
-
 ct::LineBreakMode textLayoutMode(LineBreakMode mode) {
     auto value = static_cast<std::int64_t>(mode);
     // The two enumerations share their values; anything else wraps by words.
@@ -77,6 +66,17 @@ void draw(const ct::TextLayout& layout, cg::Point topLeft) {
 }
 
 }  // namespace
+
+ct::TextAlignment textLayoutAlignment(TextAlignment alignment) {
+    switch (alignment) {
+    case TextAlignment::Center: return ct::TextAlignment::Center;
+    case TextAlignment::Right: return ct::TextAlignment::Right;
+    case TextAlignment::Justified: return ct::TextAlignment::Justified;
+    case TextAlignment::Natural: return ct::TextAlignment::Natural;
+    case TextAlignment::Left: break;
+    }
+    return ct::TextAlignment::Left;
+}
 
 ct::TextLayout layoutWithFont(std::string_view text, const Font& font, cg::Size size, LineBreakMode lineBreakMode,
                               TextAlignment alignment, std::uint64_t maximumNumberOfLines) {

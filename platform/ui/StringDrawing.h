@@ -31,6 +31,9 @@ cg::Size sizeWithAttributes(std::string_view text, const ns::Dictionary& attribu
 cg::Rect boundingRectWithSize(std::string_view text, cg::Size size, unsigned options,
                               const ns::Dictionary& attributes);
 
+// The text layer's alignment for the view layer's.
+ct::TextAlignment textLayoutAlignment(TextAlignment alignment);
+
 // The layout behind the font forms, with a limit on the number of lines (0: none) as labels have; a
 // zero or negative side of `size` is no limit. Draw it with ct::TextLayout::draw.
 ct::TextLayout layoutWithFont(std::string_view text, const Font& font, cg::Size size, LineBreakMode lineBreakMode,

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
-#include "platform/text/TextLayout.h"
-#include "platform/text/Typesetter.h"
 #include "platform/ui/AttributedStringDrawing.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
@@ -21,17 +20,6 @@ namespace {
 
 void post(std::string_view name, const TextView* view) { ns::NotificationCenter::defaultCenter().post(name, view); }
 
-ct::TextAlignment layoutAlignment(TextAlignment alignment) {
-    switch (alignment) {
-        case TextAlignment::Left: return ct::TextAlignment::Left;
-        case TextAlignment::Center: return ct::TextAlignment::Center;
-        case TextAlignment::Right: return ct::TextAlignment::Right;
-        case TextAlignment::Justified: return ct::TextAlignment::Justified;
-        case TextAlignment::Natural: break;
-    }
-    return ct::TextAlignment::Natural;
-}
-
 }  // namespace
 
 TextView::TextView(const cg::Rect& frame)
@@ -43,6 +31,15 @@ TextView::TextView(const cg::Rect& frame)
 void TextView::setDelegate(std::weak_ptr<TextViewDelegate> delegate) {
     ScrollView::setDelegate(delegate);
     delegate_ = std::move(delegate);
+}
+
+TextViewLayout& TextView::plainLayout(double viewWidth) const {
+    const double width = textWidth(viewWidth);
+    if (!layoutCurrent_ || layout_.width() != (width > 0 ? width : std::numeric_limits<double>::infinity())) {
+        layout_.reset(text_, font_->ctFont(), width, textLayoutAlignment(alignment_));
+        layoutCurrent_ = true;
+    }
+    return layout_;
 }
 
 void TextView::textChanged() {
@@ -59,12 +56,14 @@ void TextView::setAttributedText(std::optional<ct::AttributedString> text) {
 void TextView::setText(std::optional<std::string> text) {
     attributedText_.reset();
     text_ = text.value_or("");
+    layoutCurrent_ = false;
     selection_ = {ns::utf16Length(text_), 0};
     textChanged();
 }
 
 void TextView::setFont(std::shared_ptr<Font> font) {
     font_ = font ? std::move(font) : Font::systemFontOfSize(12);
+    layoutCurrent_ = false;
     textChanged();
 }
 
@@ -75,6 +74,7 @@ void TextView::setTextColor(std::shared_ptr<Color> color) {
 
 void TextView::setTextAlignment(TextAlignment alignment) {
     alignment_ = alignment;
+    layoutCurrent_ = false;
     setNeedsDisplay();
 }
 
@@ -116,41 +116,22 @@ double TextView::textWidth(double viewWidth) const {
 }
 
 cg::Size TextView::sizeThatFits(cg::Size size) const {
-    const double width = textWidth(size.width > 0 ? size.width : bounds().size.width);
-    const std::string& measured = text_.empty() ? std::string(" ") : text_;
-    const cg::Size text = attributedText_ && !text_.empty()
-                              ? sizeOfAttributedString(*attributedText_, width, *font_)
-                              : sizeWithFont(measured, *font_, {width, 0}, LineBreakMode::WordWrapping);
-    return {size.width > 0 ? size.width : bounds().size.width,
-            std::ceil(text.height + textContainerInset_.top + textContainerInset_.bottom)};
+    const double viewWidth = size.width > 0 ? size.width : bounds().size.width;
+    const double width = textWidth(viewWidth);
+    double height = 0;
+    if (text_.empty()) height = sizeWithFont(" ", *font_, {width, 0}, LineBreakMode::WordWrapping).height;
+    else if (attributedText_) height = sizeOfAttributedString(*attributedText_, width, *font_).height;
+    else height = std::ceil(plainLayout(viewWidth).height(text_));
+    return {viewWidth, std::ceil(height + textContainerInset_.top + textContainerInset_.bottom)};
 }
 
 cg::Rect TextView::caretRectForPosition(std::uint64_t position) const {
     position = std::min(position, ns::utf16Length(text_));
     const double left = textContainerInset_.left + kLineFragmentPadding;
     const double top = textContainerInset_.top;
-    const ct::Typesetter typesetter(ct::StyledText(text_, ct::TextStyle{font_->ctFont(), std::nullopt}));
-    ct::LayoutBox box;
-    box.width = textWidth(bounds().size.width);
-    const ct::TextLayout layout(typesetter, ct::ParagraphStyle{layoutAlignment(alignment_), ct::LineBreakMode::WordWrapping}, box);
-    const auto& lines = layout.lines();
-    if (lines.empty()) return {left, top, 2, font_->lineHeight()};
-    const auto* placed = &lines.back();
-    for (const auto& l : lines) {
-        const ns::Range r = l.line.stringRange();
-        if (position >= r.location && position < r.end()) {
-            placed = &l;
-            break;
-        }
-    }
-    const ns::Range r = placed->line.stringRange();
-    double x = placed->origin.x;
-    if (position > r.location) x += typesetter.createLine({r.location, position - r.location}).width();
-    // A caret after a final line break stands at the start of the empty line below.
-    if (position == ns::utf16Length(text_) && position > 0 && (text_.back() == '\n')) {
-        return {left, top + placed->top + placed->line.height(), 2, placed->line.height()};
-    }
-    return {left + x, top + placed->top, 2, placed->line.height()};
+    const std::optional<cg::Rect> caret = plainLayout(bounds().size.width).caretRect(text_, position);
+    if (!caret) return {left, top, 2, font_->lineHeight()};
+    return cg::rectOffset(*caret, left, top);
 }
 
 void TextView::scrollRangeToVisible(ns::Range range) {
@@ -199,6 +180,9 @@ bool TextView::replace(ns::Range range, const std::string& replacement) {
         return false;
     }
     text_ = ns::substringToIndex(text_, range.location) + replacement + ns::substringFromIndex(text_, range.end());
+    // Styled text was laid out whole; plain text keeps the paragraphs the change did not touch.
+    if (attributedText_) layoutCurrent_ = false;
+    else if (layoutCurrent_) layout_.textDidReplace(text_, range);
     attributedText_.reset();
     selection_ = {range.location + ns::utf16Length(replacement), 0};
     textChanged();
@@ -227,7 +211,7 @@ void TextView::deleteBackward() {
 
 // ---- Drawing and touches ----
 
-void TextView::drawRect(const cg::Rect&) {
+void TextView::drawRect(const cg::Rect& rect) {
     cg::Context* context = GraphicsGetCurrentContext();
     if (!context || text_.empty()) return;
     const cg::Rect b = bounds();
@@ -239,7 +223,9 @@ void TextView::drawRect(const cg::Rect&) {
         return;
     }
     context->setFillColor(textColor_->CGColor());
-    drawInRect(text_, area, *font_, LineBreakMode::WordWrapping, alignment_);
+    // Only the paragraphs in the part asked for are drawn (and laid out, when new).
+    const cg::Rect asked = cg::rectOffset(rect, -area.origin.x, -area.origin.y);
+    plainLayout(b.size.width).draw(text_, *context, area.origin, asked);
 }
 
 void TextView::touchesEnded(const TouchSet& touches, Event*) {

@@ -15,6 +15,7 @@
 #include "platform/ui/KeyInput.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextTypes.h"
+#include "platform/ui/TextViewLayout.h"
 
 namespace ql::ui {
 
@@ -117,6 +118,9 @@ private:
     double textWidth(double viewWidth) const;
     // The content size follows the text.
     void textChanged();
+    // The plain text's layout within the width the view's `viewWidth` leaves it, laid out anew when the
+    // text was set, its style changed or the width differs from the last one asked for.
+    TextViewLayout& plainLayout(double viewWidth) const;
 
     std::string text_;
     std::optional<ct::AttributedString> attributedText_;
@@ -131,6 +135,8 @@ private:
     bool editing_ = false;
     std::shared_ptr<View> inputView_;
     std::shared_ptr<View> inputAccessoryView_;
+    mutable TextViewLayout layout_;
+    mutable bool layoutCurrent_ = false;
 };
 
 }  // namespace ql::ui

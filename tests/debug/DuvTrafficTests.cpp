@@ -73,6 +73,10 @@ TEST_F(DuvTraffic, TheStoreKeepsTheNewestFirstAndOnlyRealIds) {
     EXPECT_EQ(records.front()->requestId, "B");
     EXPECT_EQ(records.back()->requestId, "A");
     EXPECT_EQ(store.arrRequest(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(store.containsRequestId("A"));
+    EXPECT_TRUE(store.containsRequestId("B"));
+    EXPECT_FALSE(store.containsRequestId(""));
+    EXPECT_FALSE(store.containsRequestId("C"));
     store.clear();
     EXPECT_TRUE(store.httpArray().empty());
     EXPECT_FALSE(store.containsRequestId("A"));

@@ -206,6 +206,36 @@ TEST(MMKeyValue, FillsModelsFromReplies) {
     EXPECT_EQ(mm_objectWithKeyValues<Author>(Value(book->author))->name, "Lu Xun");
 }
 
+namespace {
+class Counts : public ns::Object {
+    QL_OBJECT(Counts, ns::Object)
+    QL_PROPERTY(std::int32_t, pages)
+    QL_PROPERTY(std::int8_t, level)
+    QL_PROPERTY(std::uint16_t, copies)
+    QL_PROPERTY(std::uint64_t, words)
+};
+}  // namespace
+
+TEST(MMKeyValue, AmountsBeyondAPropertysRangeHoldAtItsEnds) {
+    Counts counts;
+    mm_setKeyValues(counts, json(R"({"pages": 4294967301, "level": -300, "copies": 65541, "words": -1})"));
+    EXPECT_EQ(counts.pages, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(counts.level, std::numeric_limits<std::int8_t>::min());
+    EXPECT_EQ(counts.copies, std::numeric_limits<std::uint16_t>::max());
+    EXPECT_EQ(counts.words, 0u);
+    mm_setKeyValues(counts, json(R"({"pages": -1e30, "level": "127", "copies": "-2", "words": 18446744073709551615})"));
+    EXPECT_EQ(counts.pages, std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(counts.level, 127);
+    EXPECT_EQ(counts.copies, 0);
+    EXPECT_EQ(counts.words, std::numeric_limits<std::uint64_t>::max());
+    // Amounts within the range are taken as they are.
+    mm_setKeyValues(counts, json(R"({"pages": -2147483648, "level": -128, "copies": 65535, "words": 9007199254740993})"));
+    EXPECT_EQ(counts.pages, std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(counts.level, -128);
+    EXPECT_EQ(counts.copies, 65535);
+    EXPECT_EQ(counts.words, 9007199254740993u);
+}
+
 TEST(MMKeyValue, FillsArraysOfElementModels) {
     auto rsp = mm_objectWithKeyValues<BookListRsp>(json(R"({"result": 1, "msg": "ok",
         "bookList": [{"bookId": 1}, "junk", {"bookId": 2}, null],

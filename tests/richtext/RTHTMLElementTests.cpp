@@ -128,4 +128,49 @@ TEST(RTHTMLElementTests, ListsAndOutputFlag) {
     EXPECT_TRUE(item->didOutput());
 }
 
+// The elements of one cascade share its declarations; styles set or applied on one element are its own.
+TEST(RTHTMLElementTests, StylesAreSharedWithinACascadeOnly) {
+    const auto declarations =
+        std::make_shared<const RTCSSDeclarations>(ns::Value(ns::Dictionary{{"text-indent", ns::Value("4px")}}));
+    const auto first = element("p");
+    const auto second = element("p");
+    first->applyStyles(declarations);
+    second->applyStyles(declarations);
+    EXPECT_EQ(&first->styles(), &second->styles());
+    EXPECT_EQ(&first->styles(), declarations->styles().asDictionary());
+
+    second->setStyles({{"text-indent", ns::Value("9px")}});
+    EXPECT_EQ(second->styles().find("text-indent")->asString(), "9px");
+    EXPECT_EQ(first->styles().find("text-indent")->asString(), "4px");
+    // A dictionary applied directly is read into declarations of the element's own.
+    const ns::Dictionary own{{"text-indent", ns::Value("2px")}};
+    first->applyStyleDictionary(own);
+    EXPECT_EQ(first->styles().find("text-indent")->asString(), "2px");
+    EXPECT_EQ(declarations->styles().asDictionary()->find("text-indent")->asString(), "4px");
+    EXPECT_TRUE(element("p")->styles().empty());
+}
+
+// Inheriting copies the link, its GUID, the anchor and the shadows over what the element had, absent ones
+// included.
+TEST(RTHTMLElementTests, InheritingReplacesLinksAnchorsAndShadows) {
+    const auto linked = element("a");
+    linked->setLink(ns::URL::fromString("https://example.com/a"));
+    linked->setAnchorName(std::string("top"));
+    linked->setShadows(ns::Array{ns::Value(ns::Dictionary{{"blur", ns::Value(2.0)}})});
+    const auto plain = element("span");
+
+    const auto child = element("b", {}, linked);
+    EXPECT_EQ(child->linkGUID(), linked->linkGUID());
+    EXPECT_EQ(child->anchorName(), "top");
+    EXPECT_EQ(child->shadows().size(), 1u);
+    child->inheritAttributesFromElement(*plain);
+    EXPECT_EQ(child->link(), std::nullopt);
+    EXPECT_EQ(child->linkGUID(), std::nullopt);
+    EXPECT_EQ(child->anchorName(), std::nullopt);
+    EXPECT_TRUE(child->shadows().empty());
+    child->inheritAttributesFromElement(*linked);
+    EXPECT_EQ(child->linkGUID(), linked->linkGUID());
+    EXPECT_EQ(child->anchorName(), "top");
+}
+
 }  // namespace

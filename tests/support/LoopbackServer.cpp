@@ -251,8 +251,20 @@ void LoopbackServer::serveTruncated(const std::string& path, std::string sent, s
 }
 
 void LoopbackServer::serveInTwoParts(const std::string& path, std::string first, std::string rest,
-                                     std::shared_ptr<Gate> gate) {
+                                     std::shared_ptr<Gate> gate, bool chunked) {
     handle(path, [=](const httplib::Request&, httplib::Response& response) {
+        if (chunked) {
+            response.set_chunked_content_provider("text/plain", [first, rest, gate](std::size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) return sink.write(first.data(), first.size());
+                if (offset == first.size()) {
+                    gate->wait();
+                    return sink.write(rest.data(), rest.size());
+                }
+                sink.done();
+                return true;
+            });
+            return;
+        }
         response.set_content_provider(
             first.size() + rest.size(), "text/plain",
             [first, rest, gate](std::size_t offset, std::size_t, httplib::DataSink& sink) {

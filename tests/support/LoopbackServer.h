@@ -74,8 +74,9 @@ public:
     void serveRedirect(const std::string& path, int status, const std::string& location);
     // Announces `declaredLength` bytes (or a chunked body), sends `sent`, then closes the connection.
     void serveTruncated(const std::string& path, std::string sent, std::size_t declaredLength, bool chunked = false);
-    // `first` at once; the rest of the body only once the gate opens.
-    void serveInTwoParts(const std::string& path, std::string first, std::string rest, std::shared_ptr<Gate> gate);
+    // `first` at once; the rest of the body only once the gate opens. A chunked body gives no length.
+    void serveInTwoParts(const std::string& path, std::string first, std::string rest, std::shared_ptr<Gate> gate,
+                         bool chunked = false);
     // No reply at all until the gate opens.
     void serveHeld(const std::string& path, std::shared_ptr<Gate> gate);
     // `size` bytes of a repeating pattern (see patternByte), with a Content-Length; `sent`, when given,

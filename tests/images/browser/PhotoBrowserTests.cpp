@@ -255,7 +255,7 @@ TEST_F(BrowserTest, AFailedOrTallPictureAndAnUnknownSizeAreHandled) {
     server.serveText("/bmiddle/f1.png", test::pngBytes(100, 1000, false), "image/png");
     const std::string picture = test::pngBytes(200, 100, false);
     auto gate = server.makeGate();
-    server.serveInTwoParts("/bmiddle/f2.png", picture.substr(0, 100), picture.substr(100), gate);
+    server.serveInTwoParts("/bmiddle/f2.png", picture.substr(0, 100), picture.substr(100), gate, true);
     auto group = groupOf(list);
 
     app.device.tap(*group->subviews()[0]);

@@ -153,6 +153,27 @@ TEST(Typesetter, ChineseBreaksBetweenIdeographsAndFallsBackToTheChineseFace) {
     EXPECT_DOUBLE_EQ(mixed.ascent(), std::max(mixed.runs()[0].font().ascent(), mixed.runs()[1].font().ascent()));
 }
 
+TEST(Typesetter, AParagraphIsSetTheSameWhateverParagraphComesBeforeIt) {
+    // White space, digits and punctuation at a paragraph's start do not take the Chinese face of the
+    // paragraph before: the paragraph reads as it would on its own, and so do its line heights.
+    for (std::string_view separator : {"\n", "\r\n", "\u2029"}) {
+        SCOPED_TRACE(separator);
+        const std::string paragraph = " 12, ok";
+        const Typesetter whole = typeset("你好" + std::string(separator) + paragraph);
+        const std::uint64_t start = 2 + ns::utf16Length(separator);
+        const Line after = whole.createLine({start, 0});
+        const Line alone = typeset(paragraph).createLine({0, 0});
+        ASSERT_EQ(after.runs().size(), alone.runs().size());
+        EXPECT_EQ(after.runs()[0].font().fontName(), "Helvetica");
+        EXPECT_DOUBLE_EQ(after.width(), alone.width());
+        EXPECT_DOUBLE_EQ(after.ascent(), alone.ascent());
+        EXPECT_DOUBLE_EQ(after.descent(), alone.descent());
+    }
+    // Within a paragraph white space still stays with the text before it.
+    const Line line = typeset("你好 12").createLine({0, 0});
+    EXPECT_EQ(line.runs()[0].stringRange(), (ns::Range{0, 3}));
+}
+
 TEST(Typesetter, CharactersNoFaceHasAreShapedWithoutCrashing) {
     // An emoji with a modifier, a family joined by zero-width joiners, a flag, and a lone surrogate.
     const std::u16string text = u"ok \U0001F44D\U0001F3FD \U0001F468\u200D\U0001F469\u200D\U0001F467 \U0001F1E8\U0001F1F3 \xD800!";
