@@ -46,9 +46,10 @@ namespace {
 
 // The comparisons take the objects themselves: a converted shared pointer would be a reference counted
 // for nothing.
-template <typename T>
-bool sameObject(const T* a, const T* b) {
-    return a == b || (a && b && a->isEqual(*b));
+// Colours are equal as their platform colours are, which is what their isEqual compares once it has
+// made sure of the other's class; these are known to be colours.
+bool sameColour(const ui::Color* a, const ui::Color* b) {
+    return a == b || (a && b && a->CGColor() == b->CGColor());
 }
 
 // Exact, unlike isEqual: what the receiver lacks counts too, and lists and blocks are the same objects
@@ -219,9 +220,9 @@ public:
                element.backgroundCornerRadius_ == style.backgroundCornerRadius && element.superscriptStyle_ == style.superscriptStyle &&
                element.headerLevel_ == style.headerLevel && element.underlineStyle_ == style.underlineStyle &&
                element.strikeOut_ == style.strikeOut && usesUIKitAttributes() == style.uiKitAttributes &&
-               sameObject(element.textColor_.get(), style.textColor.get()) &&
-               sameObject(element.backgroundColor_.get(), style.backgroundColor.get()) &&
-               sameObject(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
+               sameColour(element.textColor_.get(), style.textColor.get()) &&
+               sameColour(element.backgroundColor_.get(), style.backgroundColor.get()) &&
+               sameColour(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
                element.linkGUID_ == style.linkGUID && element.anchorName_ == style.anchorName && element.shadows_ == style.shadows &&
                sameFont(element.fontDescriptor_.get(), style.font.get());
     }
