@@ -1,6 +1,7 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -232,17 +233,26 @@ public:
         return element.textColor_ == style.textColor && element.backgroundColor_ == style.backgroundColor &&
                element.backgroundStrokeColor_ == style.backgroundStrokeColor;
     }
-    // A copy of `similar` with the paragraph values in place of its own (without them where nil).
+    // A copy of `similar` with the paragraph values in place of its own (without them where nil): put in
+    // where the copy has their keys in one pass, the rest added or removed on their own.
     static std::shared_ptr<const ns::Dictionary> withParagraphValues(const ns::Dictionary& similar, ParagraphValues values) {
         auto attributes = std::make_shared<ns::Dictionary>(similar);
-        const auto replace = [&attributes](std::string_view key, ns::Value value) {
-            if (value.isNil()) attributes->erase(key);
-            else if (ns::Value* held = attributes->find(key)) *held = std::move(value);
-            else attributes->set(key, std::move(value));
-        };
-        replace(ct::ParagraphStyleAttributeName, std::move(values.paragraph));
-        replace(RTTextBlocksAttribute, std::move(values.blocks));
-        replace(RTTextListsAttribute, std::move(values.lists));
+        const std::array<std::pair<std::string_view, ns::Value*>, 3> own{
+            {{ct::ParagraphStyleAttributeName, &values.paragraph}, {RTTextBlocksAttribute, &values.blocks}, {RTTextListsAttribute, &values.lists}}};
+        std::array<bool, 3> present{}, held{};
+        for (std::size_t n = 0; n < own.size(); ++n) present[n] = !own[n].second->isNil();
+        for (auto& [key, value] : *attributes) {
+            for (std::size_t n = 0; n < own.size(); ++n) {
+                if (key.view() != own[n].first) continue;
+                held[n] = true;
+                if (present[n]) value = std::move(*own[n].second);
+                break;
+            }
+        }
+        for (std::size_t n = 0; n < own.size(); ++n) {
+            if (held[n] && !present[n]) attributes->erase(own[n].first);
+            if (!held[n] && present[n]) attributes->set(own[n].first, std::move(*own[n].second));
+        }
         return attributes;
     }
 
