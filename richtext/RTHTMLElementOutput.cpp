@@ -207,9 +207,16 @@ public:
         return make();
     }
     void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes, std::shared_ptr<const ns::Dictionary> similarMarkerAttributes) {
-        Entry entry{std::move(style), std::move(attributes), nullptr, std::move(similarMarkerAttributes)};
-        if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
-        else entries_[next_] = std::move(entry);
+        if (entries_.size() < Capacity) {
+            entries_.push_back(Entry{std::move(style), std::move(attributes), nullptr, std::move(similarMarkerAttributes)});
+        } else {
+            // The oldest entry's place is written over member by member, without an entry made first.
+            Entry& entry = entries_[next_];
+            entry.style = std::move(style);
+            entry.attributes = std::move(attributes);
+            entry.markerAttributes.reset();
+            entry.similarMarkerAttributes = std::move(similarMarkerAttributes);
+        }
         next_ = (next_ + 1) % Capacity;
     }
 
