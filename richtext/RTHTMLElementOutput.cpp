@@ -464,7 +464,8 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
         while (trailing < text.length() && text.u16string()[text.length() - 1 - trailing] == u' ') ++trailing;
         if (trailing > 0) text.deleteCharactersInRange({text.length() - trailing, trailing});
         const bool endsParagraph = !text.empty() && text.u16string().back() == u'\n';
-        if (name() != "html" && name() != "body" && !endsParagraph) {
+        const std::string_view tag = name();
+        if (tag != "html" && tag != "body" && !endsParagraph) {
             if (text.empty()) text = ct::AttributedString("\n", attributesForAttributedStringRepresentation());
             else appendEndOfParagraph(text);
         }
