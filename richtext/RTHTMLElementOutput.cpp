@@ -8,6 +8,7 @@
 
 #include "platform/foundation/SmallVector.h"
 #include "platform/text/AttributeNames.h"
+#include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/Shadow.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GeometryValue.h"
@@ -112,10 +113,24 @@ public:
         return value;
     }
 
+    // The platform paragraph style of `style`: the object made for the same values last time while it is
+    // among the last few. The platform's paragraph styles are plain values (they compare by value), and the
+    // paragraphs of one question come again, with the same values, in the next.
+    ns::Value paragraph(const RichTextParagraphStyle& style) {
+        ct::ParagraphStyle values = style.createCTParagraphStyle();
+        for (const auto& [object, value] : paragraphs_)
+            if (object->style() == values) return value;
+        auto object = std::make_shared<ct::ParagraphStyleObject>(std::move(values));
+        ns::Value value(std::static_pointer_cast<ns::Object>(object));
+        remember(paragraphs_, nextParagraph_, ParagraphCapacity, {std::move(object), value});
+        return value;
+    }
+
 private:
-    // Enough for the colours, lists and blocks of a question.
+    // Enough for the colours, lists, blocks and paragraphs of a question.
     static constexpr std::size_t ObjectCapacity = 8;
     static constexpr std::size_t ArrayCapacity = 4;
+    static constexpr std::size_t ParagraphCapacity = 4;
     // Most arrays hold one list or block.
     using Addresses = ns::SmallVector<const ns::Object*, 2>;
     template <typename Entry>
@@ -128,6 +143,8 @@ private:
     std::size_t nextObject_ = 0;
     std::vector<std::pair<Addresses, ns::Value>> arrays_;
     std::size_t nextArray_ = 0;
+    std::vector<std::pair<std::shared_ptr<const ct::ParagraphStyleObject>, ns::Value>> paragraphs_;
+    std::size_t nextParagraph_ = 0;
 };
 
 template <typename T>
@@ -140,7 +157,7 @@ ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects, BoxedValue
 }
 
 ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style, BoxedValues* boxed) {
-    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
+    return {boxed ? boxed->paragraph(style) : ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
             style.textBlocks ? objectArray(*style.textBlocks, boxed) : ns::Value()};
 }
 

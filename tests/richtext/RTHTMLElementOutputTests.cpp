@@ -242,7 +242,17 @@ TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
     EXPECT_NE(inDiv->attributesForTextContent(), div->attributesForTextContent());
     EXPECT_EQ(boxOf(inDiv->attributesForTextContent()), boxOf(div->attributesForTextContent()));
     EXPECT_EQ((*inDiv->attributesForTextContent())[RTTextBlocksAttribute], (*div->attributesForTextContent())[RTTextBlocksAttribute]);
-    EXPECT_NE(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
+    // The platform's paragraph styles are values: blocks of equal paragraph values share one, others have
+    // their own.
+    EXPECT_EQ(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
+    const auto spaced = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    spaced->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+    spaced->mutableParagraphStyle().paragraphSpacing = 7;
+    const auto spacedBox = std::dynamic_pointer_cast<ct::ParagraphStyleObject>(boxOf(spaced->attributesForTextContent()));
+    ASSERT_TRUE(spacedBox);
+    EXPECT_NE(spacedBox, boxOf(firstBlock));
+    EXPECT_EQ(spacedBox->style().paragraphSpacing, 7);
+    EXPECT_EQ((*firstBlock)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 0);
 
     // A style changed after its snapshot was shared makes a new one; the shared one stays as it was.
     const auto before = first->attributesForTextContent();
@@ -282,7 +292,8 @@ TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagra
         EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), next->paragraphStyle()->textBlocks->front());
         EXPECT_EQ(objectOf(*attributes, RTTextListsAttribute), inList ? next->paragraphStyle()->textLists->front() : nullptr);
         EXPECT_EQ(attributes->contains(RTTextListsAttribute), inList);
-        EXPECT_NE((*attributes)[ct::ParagraphStyleAttributeName].asObject(), (*firstAttributes)[ct::ParagraphStyleAttributeName].asObject());
+        // Equal paragraph values: one platform paragraph style.
+        EXPECT_EQ((*attributes)[ct::ParagraphStyleAttributeName].asObject(), (*firstAttributes)[ct::ParagraphStyleAttributeName].asObject());
         EXPECT_EQ((*attributes)[ct::FontAttributeName].asObject(), (*firstAttributes)[ct::FontAttributeName].asObject());
     }
     // A colour of the same value in an object of its own stays the element's own, as made afresh.
