@@ -10,9 +10,9 @@
 
 namespace ql {
 
-void appendString(ct::AttributedString& string, std::string_view text) {
+void appendString(ct::AttributedString& string, std::string_view text, std::uint64_t from) {
     ns::Dictionary attributes;
-    if (!string.empty()) {
+    if (string.length() > from) {
         attributes = string.attributesAtIndex(string.length() - 1);
         attributes.erase(ui::AttachmentAttributeName);
         attributes.erase(ct::RunDelegateAttributeName);
@@ -53,31 +53,44 @@ void appendEndOfParagraph(ct::AttributedString& string) {
     string.appendAttributedString(ct::AttributedString("\n", paragraphAttributes(last)));
 }
 
-bool endsWithIgnorableWhitespace(const ct::AttributedString& string) {
-    return !string.empty() && ignorableWhitespaceCharacterSet().characterIsMember(string.u16string().back());
+namespace {
+
+// Membership in the ignorable white-space set, from a table for ASCII, which most characters asked about are.
+bool isIgnorableWhitespace(char16_t c) {
+    static const std::array<bool, 128> ascii = [] {
+        std::array<bool, 128> members{};
+        for (char16_t each = 0; each < members.size(); ++each) members[each] = ignorableWhitespaceCharacterSet().characterIsMember(each);
+        return members;
+    }();
+    return c < ascii.size() ? ascii[c] : ignorableWhitespaceCharacterSet().characterIsMember(c);
 }
 
-void removeTrailingIgnorableWhitespace(ct::AttributedString& string) {
+}  // namespace
+
+bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from) {
+    return string.length() > from && isIgnorableWhitespace(string.u16string().back());
+}
+
+void removeTrailingIgnorableWhitespace(ct::AttributedString& string, std::uint64_t from) {
     const std::u16string& units = string.u16string();
-    const ns::CharacterSet& ignorable = ignorableWhitespaceCharacterSet();
     std::uint64_t keep = units.size();
-    while (keep > 0 && ignorable.characterIsMember(units[keep - 1])) --keep;
+    while (keep > from && isIgnorableWhitespace(units[keep - 1])) --keep;
     if (keep < units.size()) string.deleteCharactersInRange({keep, units.size() - keep});
 }
 
-void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece) {
+void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from) {
     const std::u16string& units = piece.u16string();
     // One pass to count, one deletion: a long run of spaces is dropped in linear time.
-    std::uint64_t drop = 0;
-    while (drop < units.size() && (units[drop] == u' ' || units[drop] == u'\n' || units[drop] == u'\t')) {
-        const ns::Dictionary& attributes = piece.attributesAtIndex(drop);
+    std::uint64_t end = from;
+    while (end < units.size() && (units[end] == u' ' || units[end] == u'\n' || units[end] == u'\t')) {
+        const ns::Dictionary& attributes = piece.attributesAtIndex(end);
         const ns::Value* field = attributes.find(RTFieldAttribute);
         if (field && field->isString() && field->asString() == RTListPrefixField) break;
         const ns::Value* rule = attributes.find(RTHorizontalRuleStyleAttribute);
         if (rule && rule->boolValue()) break;
-        ++drop;
+        ++end;
     }
-    if (drop > 0) piece.deleteCharactersInRange({0, drop});
+    if (end > from) piece.deleteCharactersInRange({from, end - from});
 }
 
 void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const ns::Value& value, ns::Range range,
@@ -90,7 +103,7 @@ void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const
     string.enumerateAttribute(RTCustomAttributesAttribute, range, [&](const ns::Value& current, ns::Range piece, bool&) {
         ns::Dictionary custom = current.asDictionary() ? *current.asDictionary() : ns::Dictionary();
         if (!replaceExisting && custom.contains(name)) return;
-        custom.set(std::string(name), value);
+        custom.set(name, value);
         changes.push_back({piece, ns::Value(std::move(custom))});
     });
     for (const Change& change : changes) string.addAttribute(RTCustomAttributesAttribute, change.customAttributes, change.range);

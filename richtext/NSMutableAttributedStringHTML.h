@@ -1,7 +1,9 @@
 #pragma once
 // Appending to the attributed text the rich text import assembles, and recording the HTML attributes of
-// source elements on it.
+// source elements on it. The functions that take `from` read and change only the part of the string from
+// there on, as if it were a string of its own (an element's text written in place after what came before).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@ namespace ql {
 
 // Appends the text with the attributes of the last character, less the attachment, the run delegate and
 // the field marker (they belong to that one character); without attributes to an empty string.
-void appendString(ct::AttributedString& string, std::string_view text);
+void appendString(ct::AttributedString& string, std::string_view text, std::uint64_t from = 0);
 // Only the font, paragraph style, text blocks, text lists and foreground colour of the attributes (under
 // both the typesetting and the view-layer keys): what a paragraph's own pieces (its end, a list marker)
 // carry, without links or decorations.
@@ -24,13 +26,13 @@ ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes, std::size_t
 // own style without extending links or decorations. To an empty string it appends a bare "\n".
 void appendEndOfParagraph(ct::AttributedString& string);
 // Whether the text ends with a character of the ignorable white-space set (NSCharacterSetHTML.h).
-bool endsWithIgnorableWhitespace(const ct::AttributedString& string);
+bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from = 0);
 // Removes characters of the ignorable white-space set from the end, all in one deletion.
-void removeTrailingIgnorableWhitespace(ct::AttributedString& string);
+void removeTrailingIgnorableWhitespace(ct::AttributedString& string, std::uint64_t from = 0);
 // HTML collapses white space where two pieces of text meet: once the text before ends in white space,
 // the spaces, line feeds and tabs that begin the next piece go. A list marker or a rule line at the start
 // is content and stays.
-void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece);
+void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from = 0);
 // Sets `name` to `value` in the custom-attributes dictionary of every run in the range; with
 // `replaceExisting` false, runs that already have a value for the name keep it.
 void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const ns::Value& value, ns::Range range,

@@ -17,8 +17,23 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSProperty::C
     "border-radius",  "-coretext-fontname",
 };
 
-constexpr std::array<std::string_view, static_cast<std::size_t>(RTCSSDeclarations::Box::Count)> BoxPrefixes = {
-    "margin", "padding", "-webkit-margin", "-webkit-padding"};
+using Edge = RTCSSDeclarations::Edge;
+
+Edge physicalEdge(std::string_view key) {
+    if (key.ends_with("-left")) return Edge::Left;
+    if (key.ends_with("-bottom")) return Edge::Bottom;
+    if (key.ends_with("-right")) return Edge::Right;
+    if (key.ends_with("-top")) return Edge::Top;
+    return Edge::None;
+}
+
+Edge logicalEdge(std::string_view key) {
+    if (key.ends_with("-start")) return Edge::Start;
+    if (key.ends_with("-after")) return Edge::Bottom;
+    if (key.ends_with("-end")) return Edge::End;
+    if (key.ends_with("-before")) return Edge::Top;
+    return Edge::None;
+}
 
 }  // namespace
 
@@ -55,30 +70,12 @@ RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(style
     }
 }
 
-std::optional<std::string_view> RTCSSDeclarations::lowerText(RTCSSProperty property) const {
-    const std::optional<std::string>& lower = lowerTexts_[index(property)];
-    if (!lower) return std::nullopt;
-    return std::string_view(*lower);
-}
-
-const std::optional<std::shared_ptr<ui::Color>>& RTCSSDeclarations::color(RTCSSProperty property) const {
-    static const std::optional<std::shared_ptr<ui::Color>> none;
-    switch (property) {
-        case RTCSSProperty::Color: return color_;
-        case RTCSSProperty::BackgroundColor: return backgroundColor_;
-        case RTCSSProperty::BorderColor: return borderColor_;
-        default: return none;
-    }
-}
-
-std::string_view RTCSSDeclarations::prefix(Box box) { return BoxPrefixes[static_cast<std::size_t>(box)]; }
-
 RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::Dictionary& styles, std::string_view prefix) {
     BoxDeclarations box;
     for (const auto& [key, value] : styles) {
         if (!key.starts_with(prefix) || !value.isString()) continue;
         if (key.find('-') == std::string::npos) box.shorthands.emplace_back(value.asString());
-        else box.sides.emplace_back(key, RTCSSLength(value.asString()));
+        else box.sides.push_back({key, RTCSSLength(value.asString()), physicalEdge(key), logicalEdge(key)});
     }
     return box;
 }

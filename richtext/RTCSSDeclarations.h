@@ -30,11 +30,20 @@ class RTCSSDeclarations {
 public:
     // The prefixes of the box keys ("margin-left", "-webkit-padding-start"…).
     enum class Box : std::uint8_t { Margin, Padding, WebKitMargin, WebKitPadding, Count };
+    // The side a box key names, by its physical suffix (-top, -left, -bottom, -right) and by its logical
+    // one (-before as top, -after as bottom, -start, -end), read once for every element of a cascade.
+    enum class Edge : std::uint8_t { None, Top, Left, Bottom, Right, Start, End };
+    struct Side {
+        std::string_view key;
+        RTCSSLength length;
+        Edge physical = Edge::None;
+        Edge logical = Edge::None;
+    };
     // The keys of one box prefix, each list in dictionary order: the shorthands (the prefix alone) and the
-    // sides (key, length).
+    // sides.
     struct BoxDeclarations {
         std::vector<RTCSSEdgeLengths> shorthands;
-        std::vector<std::pair<std::string_view, RTCSSLength>> sides;
+        std::vector<Side> sides;
         bool empty() const { return shorthands.empty() && sides.empty(); }
     };
 
@@ -44,20 +53,35 @@ public:
     const ns::Value& styles() const { return styles_; }
     // The value of a property when it is a text.
     std::optional<std::string_view> text(RTCSSProperty property) const { return texts_[index(property)]; }
-    std::optional<std::string_view> lowerText(RTCSSProperty property) const;
+    std::optional<std::string_view> lowerText(RTCSSProperty property) const {
+        const std::optional<std::string>& lower = lowerTexts_[index(property)];
+        if (!lower) return std::nullopt;
+        return std::string_view(*lower);
+    }
     // The colour of a colour property written as a text (nullptr when it names none); nothing otherwise.
-    const std::optional<std::shared_ptr<ui::Color>>& color(RTCSSProperty property) const;
+    const std::optional<std::shared_ptr<ui::Color>>& color(RTCSSProperty property) const {
+        switch (property) {
+        case RTCSSProperty::Color: return color_;
+        case RTCSSProperty::BackgroundColor: return backgroundColor_;
+        case RTCSSProperty::BorderColor: return borderColor_;
+        default: return noColor_;
+        }
+    }
     // "before:content" decoded as CSS content.
     const std::optional<std::string>& beforeContent() const { return beforeContent_; }
     // "font-family" as written: a text or a list of them.
     const ns::Value* fontFamily() const { return fontFamily_; }
     const BoxDeclarations& box(Box box) const { return boxes_[static_cast<std::size_t>(box)]; }
 
-    static std::string_view prefix(Box box);
+    static std::string_view prefix(Box box) { return BoxPrefixes[static_cast<std::size_t>(box)]; }
     // The keys of `styles` under one box prefix.
     static BoxDeclarations boxDeclarations(const ns::Dictionary& styles, std::string_view prefix);
 
 private:
+    static constexpr std::array<std::string_view, static_cast<std::size_t>(Box::Count)> BoxPrefixes = {
+        "margin", "padding", "-webkit-margin", "-webkit-padding"};
+    static inline const std::optional<std::shared_ptr<ui::Color>> noColor_;
+
     static std::size_t index(RTCSSProperty property) { return static_cast<std::size_t>(property); }
     static constexpr std::size_t PropertyCount = static_cast<std::size_t>(RTCSSProperty::Count);
 

@@ -1,5 +1,6 @@
 #include "richtext/RTCSSListStyle.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <functional>
@@ -44,10 +45,10 @@ std::vector<std::string_view> words(std::string_view text) {
     return parts;
 }
 
-std::string numbered(const char* format, std::int64_t counter) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, format, static_cast<std::int32_t>(counter));
-    return buffer;
+// The number written with the format into `buffer` (32 bytes).
+std::string_view numbered(char* buffer, const char* format, std::int64_t counter) {
+    const int length = std::snprintf(buffer, 32, format, static_cast<std::int32_t>(counter));
+    return std::string_view(buffer, static_cast<std::size_t>(std::clamp(length, 0, 31)));
 }
 
 }  // namespace
@@ -132,11 +133,13 @@ void RTCSSListStyle::updateFromStyleDictionary(const ns::Dictionary& styles) {
 
 std::optional<std::string> RTCSSListStyle::prefixWithCounter(std::int64_t counter) const {
     const std::uint64_t type = imageName_ ? static_cast<std::uint64_t>(RTListStyleType::Image) : type_;
-    std::string marker;
+    // Every item of a list asks: the marker is written in place and the prefix made in one piece.
+    char written[32];
+    std::string_view marker;
     switch (type) {
     case 2: marker = "\u25E6"; break;
-    case 3: marker = numbered("%d.", counter); break;
-    case 4: marker = numbered("%02d.", counter); break;
+    case 3: marker = numbered(written, "%d.", counter); break;
+    case 4: marker = numbered(written, "%02d.", counter); break;
     case 5: marker = "\u2022"; break;
     case 6: marker = "\u25AA"; break;
     case 7:
@@ -145,9 +148,11 @@ std::optional<std::string> RTCSSListStyle::prefixWithCounter(std::int64_t counte
     case 10:
         // Past Z the alphabet has no letters; the number says which item it is.
         if (counter >= 1 && counter <= 26) {
-            marker = std::string(1, static_cast<char>((type <= 8 ? 'A' : 'a') + counter - 1)) + ".";
+            written[0] = static_cast<char>((type <= 8 ? 'A' : 'a') + counter - 1);
+            written[1] = '.';
+            marker = std::string_view(written, 2);
         } else {
-            marker = numbered("%d.", counter);
+            marker = numbered(written, "%d.", counter);
         }
         break;
     case 11: marker = "+"; break;
@@ -155,8 +160,13 @@ std::optional<std::string> RTCSSListStyle::prefixWithCounter(std::int64_t counte
     case 13: marker = "\uFFFC"; break;
     default: return std::nullopt;
     }
-    if (position_ == static_cast<std::uint64_t>(RTListStylePosition::Inside)) return "\t\t" + marker;
-    return "\t" + marker + "\t";
+    const bool inside = position_ == static_cast<std::uint64_t>(RTListStylePosition::Inside);
+    std::string prefix;
+    prefix.reserve(marker.size() + 2);
+    prefix += inside ? "\t\t" : "\t";
+    prefix += marker;
+    if (!inside) prefix += '\t';
+    return prefix;
 }
 
 bool RTCSSListStyle::isOrdered() const {

@@ -262,23 +262,51 @@ bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
     return classes && !forEachWord(*classes, [name](std::string_view each) { return each != name; });
 }
 
-bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
+// A part naming an id ("#main") or a class (".q").
+bool matchesAttributePart(const RTHTMLParserNode& element, std::string_view part) {
     if (part.starts_with('#')) {
         std::string storage;
         const std::optional<std::string_view> id = attributeText(element, "id", storage);
         return id && *id == part.substr(1);
     }
-    if (part.starts_with('.')) return hasClass(element, part.substr(1));
-    return element.name() == part;
+    return hasClass(element, part.substr(1));
 }
 
-bool matchesDescendantSelector(const RTHTMLParserNode& element, const std::vector<std::string>& parts) {
+// Most parts are tags, compared with the name in place; the rest read the element's attributes.
+bool matchesPart(const RTHTMLParserNode& element, std::string_view part) {
+    if (part.empty() || (part.front() != '#' && part.front() != '.')) return element.name() == part;
+    return matchesAttributePart(element, part);
+}
+
+// The element's ancestors, nearest first, found in one walk up the tree so that every descendant
+// selector tried on the element reads them in place. They stay alive while the element is matched: the
+// tree holds them.
+class Ancestors {
+public:
+    explicit Ancestors(const RTHTMLParserNode& element) {
+        for (const RTHTMLParserNode* cursor = element.parent(); cursor; cursor = cursor->parent()) {
+            if (count_ < Inline) inline_[count_] = cursor;
+            else spilled_.push_back(cursor);
+            ++count_;
+        }
+    }
+    std::size_t size() const { return count_; }
+    const RTHTMLParserNode& operator[](std::size_t at) const { return at < Inline ? *inline_[at] : *spilled_[at - Inline]; }
+
+private:
+    static constexpr std::size_t Inline = 16;
+    std::array<const RTHTMLParserNode*, Inline> inline_{};
+    std::vector<const RTHTMLParserNode*> spilled_;
+    std::size_t count_ = 0;
+};
+
+bool matchesDescendantSelector(const RTHTMLParserNode& element, const Ancestors& ancestors, const std::vector<std::string>& parts) {
     if (parts.size() < 2 || !matchesPart(element, parts.back())) return false;
-    const RTHTMLParserNode* cursor = element.parent();
+    std::size_t cursor = 0;
     for (std::size_t i = parts.size() - 1; i-- > 0;) {
-        while (cursor && !matchesPart(*cursor, parts[i])) cursor = cursor->parent();
-        if (!cursor) return false;
-        cursor = cursor->parent();
+        while (cursor < ancestors.size() && !matchesPart(ancestors[cursor], parts[i])) ++cursor;
+        if (cursor == ancestors.size()) return false;
+        ++cursor;
     }
     return true;
 }
@@ -373,7 +401,10 @@ void RTCSSStylesheet::addStyles(ns::Dictionary declarations, const std::string& 
     std::vector<std::string> parts = partsOf(selector);
     const unsigned weight = weightOf(parts);
     const std::size_t position = rules_.size();
-    if (parts.size() >= 2) complexRulesByLastPart_[parts.back()].push_back(position);
+    if (parts.size() >= 2) {
+        complexRulesByLastPart_[parts.back()].push_back(position);
+        lastParts_.add(parts.back());
+    }
     rules_.push_back(Rule{std::move(declarations), weight, std::move(parts)});
     index_.emplace(selector, position);
     orderedSelectors_.push_back(selector);
@@ -407,13 +438,16 @@ unsigned RTCSSStylesheet::weightForSelector(std::string_view selector) const {
 }
 
 template <typename Visit>
-void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element, Visit&& visit) const {
+void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element, std::optional<std::string_view> classes,
+                                                 std::optional<std::string_view> id, Visit&& visit) const {
     if (complexRulesByLastPart_.empty()) return;
     // The lists of the selectors that end on the element's tag, classes or id. Most elements find one
     // list or none, whose positions are in order already; only several lists are merged.
     const std::vector<std::size_t>* first = nullptr;
     std::vector<std::size_t> merged;
     const auto add = [&](std::string_view lastPart) {
+        // Most tags, classes and ids end no selector: the filter says so without hashing the text.
+        if (!lastParts_.mayContain(lastPart)) return;
         const auto found = complexRulesByLastPart_.find(lastPart);
         if (found == complexRulesByLastPart_.end()) return;
         if (!first) {
@@ -424,16 +458,15 @@ void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element
         merged.insert(merged.end(), found->second.begin(), found->second.end());
     };
     add(element.name());
-    std::string storage;
     std::string prefixed;
-    if (const std::optional<std::string_view> classes = attributeText(element, "class", storage)) {
+    if (classes) {
         forEachWord(*classes, [&](std::string_view name) {
             prefixed.assign(1, '.').append(name);
             add(prefixed);
             return true;
         });
     }
-    if (const std::optional<std::string_view> id = attributeText(element, "id", storage)) {
+    if (id) {
         prefixed.assign(1, '#').append(*id);
         add(prefixed);
     }
@@ -442,14 +475,17 @@ void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element
         std::sort(merged.begin(), merged.end());
         merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
     }
+    const Ancestors ancestors(element);
     for (std::size_t position : merged.empty() ? *first : merged) {
-        if (matchesDescendantSelector(element, rules_[position].parts)) visit(position);
+        if (matchesDescendantSelector(element, ancestors, rules_[position].parts)) visit(position);
     }
 }
 
 std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParserNode& element) const {
     std::vector<std::size_t> matching;
-    forEachMatchingComplexRule(element, [&matching](std::size_t position) { matching.push_back(position); });
+    std::string classStorage, idStorage;
+    forEachMatchingComplexRule(element, attributeText(element, "class", classStorage), attributeText(element, "id", idStorage),
+                               [&matching](std::size_t position) { matching.push_back(position); });
     return matching;
 }
 
@@ -460,23 +496,41 @@ std::vector<std::string> RTCSSStylesheet::matchingComplexCascadingSelectorsForEl
 }
 
 std::string RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle) const {
-    // Each part carries its length, so no text can pass for two parts.
     std::string key;
+    cascadeKeyForElement(element, ignoreInlineStyle, key);
+    return key;
+}
+
+void RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle, std::string& key) const {
+    // Bytes, not text: each part is marked present or absent and carries its length, and the rule
+    // positions close the key at a fixed width, so no two different cascades can write the same key.
+    key.clear();
     const auto add = [&key](std::string_view part) {
-        key += std::to_string(part.size());
-        key += ':';
+        const std::size_t length = part.size();
+        key += '+';
+        key.append(reinterpret_cast<const char*>(&length), sizeof length);
         key += part;
     };
     add(element.name());
-    for (std::string_view name : {std::string_view("class"), std::string_view("id"), std::string_view("style")}) {
-        if (name == "style" && ignoreInlineStyle) break;
-        const ns::Value* value = element.attributes().find(name);
-        if (!value || value->isNil()) key += '-';
-        else if (value->isString()) add(value->asString());
-        else add(value->stringValue());
+    std::optional<std::string_view> classes, id;
+    std::string classStorage, idStorage, styleStorage;
+    // Most elements have no attributes at all: their parts are absent without a look.
+    if (element.attributes().empty()) {
+        key.append(ignoreInlineStyle ? 2 : 3, '-');
+    } else {
+        classes = attributeText(element, "class", classStorage);
+        id = attributeText(element, "id", idStorage);
+        const auto addOptional = [&](const std::optional<std::string_view>& part) {
+            if (part) add(*part);
+            else key += '-';
+        };
+        addOptional(classes);
+        addOptional(id);
+        if (!ignoreInlineStyle) addOptional(attributeText(element, "style", styleStorage));
     }
-    forEachMatchingComplexRule(element, [&add](std::size_t position) { add(std::to_string(position)); });
-    return key;
+    forEachMatchingComplexRule(element, classes, id, [&key](std::size_t position) {
+        key.append(reinterpret_cast<const char*>(&position), sizeof position);
+    });
 }
 
 ns::Value RTCSSStylesheet::mergedStyleDictionaryForElement(const RTHTMLParserNode& element, std::set<std::string>* matchedSelectors,

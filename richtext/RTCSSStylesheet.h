@@ -5,9 +5,11 @@
 // element: its tag, the descendant selectors that match it (by weight), its classes, its id, its inline
 // style. Values are kept as written; the element interprets them.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -39,8 +41,16 @@ public:
     // Equal for two elements exactly when this stylesheet gives them the same cascade: the same tag,
     // classes, id, inline style (unless ignored) and matching selectors of two or more parts.
     std::string cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle) const;
+    // The same written into `key` (its old content replaced), so that a caller keeping one buffer for
+    // every element makes no text per element.
+    void cascadeKeyForElement(const RTHTMLParserNode& element, bool ignoreInlineStyle, std::string& key) const;
     // Changes whenever the rules do; a copy keeps its original's until either changes.
     std::uint64_t generation() const { return generation_; }
+    // Whether a selector of two or more parts ends on this tag, class (".x") or id ("#x"). An element
+    // without attributes whose tag ends none has the cascade of its tag alone.
+    bool hasComplexSelectorEndingOn(std::string_view lastPart) const {
+        return lastParts_.mayContain(lastPart) && complexRulesByLastPart_.find(lastPart) != complexRulesByLastPart_.end();
+    }
     // The selectors of two or more parts ("ul li") that match the element, in definition order.
     std::vector<std::string> matchingComplexCascadingSelectorsForElement(const RTHTMLParserNode& element) const;
 
@@ -68,8 +78,10 @@ private:
     // The positions of the selectors of two or more parts that match the element, in definition order.
     std::vector<std::size_t> matchingComplexRules(const RTHTMLParserNode& element) const;
     // The same handed to `visit` one by one, without a list: the cascade key of every element needs them.
+    // The element's class and id attributes are passed in, as the caller has read them already.
     template <typename Visit>
-    void forEachMatchingComplexRule(const RTHTMLParserNode& element, Visit&& visit) const;
+    void forEachMatchingComplexRule(const RTHTMLParserNode& element, std::optional<std::string_view> classes,
+                                    std::optional<std::string_view> id, Visit&& visit) const;
 
     // Looked up by views of the element's tag, class and id, so that no text is made per lookup.
     struct TextHash {
@@ -83,6 +95,20 @@ private:
     // Positions of the selectors with two or more parts, by their last part ("li", ".q", "#main"): an
     // element only looks at the selectors that can end on it, not at every rule of the document.
     std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>> complexRulesByLastPart_;
+    // Which texts may be a key of complexRulesByLastPart_, by their length and last character: a text it
+    // rules out is looked up no further.
+    class TextFilter {
+    public:
+        void add(std::string_view text) { bits_[bit(text) / 64] |= std::uint64_t{1} << (bit(text) % 64); }
+        bool mayContain(std::string_view text) const { return (bits_[bit(text) / 64] >> (bit(text) % 64)) & 1; }
+
+    private:
+        static std::size_t bit(std::string_view text) {
+            return text.empty() ? 0 : (text.size() * 31 + static_cast<unsigned char>(text.back())) % 256;
+        }
+        std::array<std::uint64_t, 4> bits_{};
+    };
+    TextFilter lastParts_;
     std::uint64_t generation_ = 0;
 };
 

@@ -31,6 +31,8 @@ struct RTHTMLAttributedStringBuilder::Event {
     Kind kind;
     std::string text;  // the element's name, the characters or the bytes
     ns::Dictionary attributes;
+    // Characters known to be more than white space (pieces that were joined): not looked at again.
+    bool hasContent = false;
 };
 
 RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary*)
@@ -119,8 +121,6 @@ bool RTHTMLAttributedStringBuilder::buildString() {
     // Every queue hands its work over synchronously, so the whole build runs on this thread: its nodes
     // are made and freed without the pool's lock.
     const RTHTMLNodePool::ExclusiveUse exclusiveUse(*nodePool_);
-    registerTagStartHandlers();
-    registerTagEndHandlers();
 
     // UTF-8 unless the options name another character set; a name the foundation does not know leaves
     // the parser to detect the encoding from the bytes.
@@ -144,8 +144,6 @@ bool RTHTMLAttributedStringBuilder::buildString() {
         flushEvents();
     });
 
-    tagStartHandlers_.reset();
-    tagEndHandlers_.reset();
     if (failure_) std::rethrow_exception(failure_);
     return parsed;
 }
@@ -184,18 +182,26 @@ void RTHTMLAttributedStringBuilder::handOverAssembly() {
 // ---- The parser's events, handed over in order ----
 
 void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
+    queuePendingText();
     pendingEvents_.push_back(std::move(event));
     if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
 }
 
+void RTHTMLAttributedStringBuilder::queuePendingText() {
+    if (!hasPendingText_) return;
+    hasPendingText_ = false;
+    pendingEvents_.push_back({Event::Kind::Characters, pendingText_, {}, pendingTextHasContent_});
+}
+
 void RTHTMLAttributedStringBuilder::flushEvents() {
+    queuePendingText();
     if (pendingEvents_.empty()) return;
     runOn(treeBuildingQueue_, [this] {
         for (Event& event : pendingEvents_) {
             switch (event.kind) {
             case Event::Kind::Start: startElement(event.text, std::move(event.attributes)); break;
             case Event::Kind::End: endElement(event.text); break;
-            case Event::Kind::Characters: foundCharacters(std::move(event.text)); break;
+            case Event::Kind::Characters: foundCharacters(std::move(event.text), event.hasContent); break;
             case Event::Kind::CDATA: foundCDATA(event.text); break;
             case Event::Kind::EndDocument: endDocument(); break;
             }
@@ -227,12 +233,16 @@ void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, 
     // The reader reports one run of text in pieces (at every entity, and where its input chunks end). Two
     // pieces with content read the same as one text, so they are joined into one text element; white space
     // alone stays a piece of its own, since the tree drops it next to blocks.
-    if (!pendingEvents_.empty() && pendingEvents_.back().kind == Event::Kind::Characters && !isIgnorableWhitespace(characters) &&
-        !isIgnorableWhitespace(pendingEvents_.back().text)) {
-        pendingEvents_.back().text.append(characters);
+    if (hasPendingText_ && !isIgnorableWhitespace(characters) && !isIgnorableWhitespace(pendingText_)) {
+        pendingText_.append(characters);
+        pendingTextHasContent_ = true;
         return;
     }
-    post({Event::Kind::Characters, std::string(characters), {}});
+    queuePendingText();
+    if (pendingEvents_.size() >= EventBatchSize) flushEvents();
+    pendingText_.assign(characters);
+    hasPendingText_ = true;
+    pendingTextHasContent_ = false;
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
@@ -248,11 +258,12 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     if (ignoreParseEvents_) return;
     // The event's attributes move into the node, which is the only one that keeps them.
     std::shared_ptr<RTHTMLElement> node = RTHTMLElement::elementWithName(name, std::move(attributes), options_, nodePool_);
-    std::shared_ptr<RTHTMLParserNode> previousLast;
+    // Read in place: the parent's child list holds it for as long as it is looked at here.
+    const RTHTMLParserNode* previousLast = nullptr;
     if (currentTag_) {
         node->inheritAttributesFromElement(*currentTag_);
         node->interpretAttributes();
-        previousLast = currentTag_->lastChild();
+        if (const auto children = currentTag_->children(); !children.empty()) previousLast = children.back().get();
         currentTag_->addChildNode(node);
         if (!bodyElement_ && name == "body") bodyElement_ = node;
         if (shouldProcessCustomHTMLAttributes_) node->setShouldProcessCustomHTMLAttributes(true);
@@ -264,7 +275,14 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
         return;
     }
 
-    const Cascade& cascade = cascadeFor(*node);
+    OpenElement* parent = openElements_.empty() ? nullptr : &openElements_.back();
+    const Cascade& cascade = cascadeFor(*node, parent);
+    if (parent) {
+        parent->lastChild = node.get();
+        parent->lastChildCascade = &cascade;
+        parent->cleared = cascadesCleared_;
+    }
+    openElements_.push_back({node.get()});
     node->applyStyles(cascade.declarations);
     if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
@@ -272,22 +290,46 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     // cast would (for every element, without the cast's search).
     if (previousLast && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && typeid(*previousLast) == typeid(RTTextHTMLElement) &&
         isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(*previousLast).text())) {
-        currentTag_->removeChildNode(previousLast);
+        // The node itself is the last child now, the white space the one before it.
+        const std::shared_ptr<RTHTMLParserNode> whitespace = currentTag_->childNodeAtIndex(currentTag_->childCount() - 2);
+        currentTag_->removeChildNode(whitespace);
     }
 
-    currentTag_ = node;
-    if (tagStartHandlers_) {
-        if (auto handler = tagStartHandlers_->find(name); handler != tagStartHandlers_->end()) handler->second();
-    }
+    currentTag_ = std::move(node);
+    tagDidStart(name);
 }
 
-const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element) {
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element, const OpenElement* parent) {
     if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
         cascades_.clear();
+        tagCascades_.clear();
+        ++cascadesCleared_;
         cascadesGeneration_ = globalStyleSheet_.generation();
     }
-    std::string key = globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_);
-    if (auto found = cascades_.find(key); found != cascades_.end()) return found->second;
+    if (parent && parent->lastChild && parent->cleared == cascadesCleared_) {
+        // Between two siblings there is at most a text or two; further back the earlier one is not looked for.
+        constexpr std::size_t Lookback = 4;
+        const auto siblings = parent->element->children();
+        for (std::size_t at = siblings.size(), seen = 0; at-- > 0 && seen < Lookback; ++seen) {
+            const RTHTMLParserNode& sibling = *siblings[at];
+            if (&sibling != parent->lastChild) continue;
+            if (sibling.name() == element.name() && sibling.attributes() == element.attributes()) return *parent->lastChildCascade;
+            break;
+        }
+    }
+    const bool byTag = element.attributes().empty() && !globalStyleSheet_.hasComplexSelectorEndingOn(element.name());
+    if (byTag) {
+        for (const auto& [tag, cascade] : tagCascades_)
+            if (tag == element.name()) return *cascade;
+    }
+    const Cascade& cascade = keyedCascadeFor(element);
+    if (byTag && tagCascades_.size() < MaximumTagCascades) tagCascades_.emplace_back(element.name(), &cascade);
+    return cascade;
+}
+
+const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::keyedCascadeFor(const RTHTMLElement& element) {
+    globalStyleSheet_.cascadeKeyForElement(element, ignoreInlineStyles_, cascadeKey_);
+    if (auto found = cascades_.find(cascadeKey_); found != cascades_.end()) return found->second;
 
     Cascade cascade;
     std::set<std::string> matched;
@@ -296,12 +338,12 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
     for (const std::string& selector : matched) {
         if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
     }
-    return cascades_.emplace(std::move(key), std::move(cascade)).first->second;
+    return cascades_.emplace(cascadeKey_, std::move(cascade)).first->second;
 }
 
-void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters) {
+void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters, bool hasContent) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    if (!currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
+    if (!hasContent && !currentTag_->preserveNewlines() && isIgnorableWhitespace(characters)) {
         const std::shared_ptr<RTHTMLParserNode> last = currentTag_->lastChild();
         if (!last && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::Inline) return;
         if (auto element = std::dynamic_pointer_cast<RTHTMLElement>(last)) {
@@ -330,17 +372,25 @@ std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEnd
 
 void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    const std::shared_ptr<RTHTMLElement> closing = elementClosedByEndTag(currentTag_, name);
-    if (!closing) return;
-
-    if (tagEndHandlers_) {
-        if (auto handler = tagEndHandlers_->find(name); handler != tagEndHandlers_->end()) handler->second();
+    // Most end tags close the current element, which is found without taking a reference to it.
+    const RTHTMLElement* closing = currentTag_.get();
+    std::shared_ptr<RTHTMLElement> ancestor;
+    if (closing->name() != name) {
+        ancestor = elementClosedByEndTag(currentTag_->parentElement(), name);
+        if (!ancestor) return;
+        closing = ancestor.get();
     }
+
+    tagWillEnd(name);
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
         assemble(Assembly::Kind::FlushElement, currentTag_);
     }
-    if (closing == rootNode_) ignoreParseEvents_ = true;
+    if (closing == rootNode_.get()) ignoreParseEvents_ = true;
+    // The closing element and the ones open inside it.
+    std::size_t closed = 1;
+    for (const RTHTMLElement* inner = currentTag_.get(); inner != closing; inner = inner->parentElementPointer()) ++closed;
+    openElements_.resize(openElements_.size() - std::min(closed, openElements_.size()));
     currentTag_ = closing->parentElement();
 }
 

@@ -97,15 +97,29 @@ public:
     static constexpr std::size_t EventBatchSize = 512;
 
 private:
-    using Handler = std::function<void()>;
     struct Event;
     // On the parsing queue: queues the event, and the batch once it is full (or `last`).
     void post(Event event, bool last = false);
     void flushEvents();
+    // The text being reported is joined here, in a buffer kept from run to run, and queued as one event
+    // once something else comes: only the finished text is copied out.
+    void queuePendingText();
 
     void readOptions();
-    void registerTagStartHandlers();
-    void registerTagEndHandlers();
+
+    // The tags whose elements need more than their CSS (RTHTMLAttributedStringBuilderTagHandlers.cpp),
+    // on the tree queue: a start once the element is styled and current, an end while it is still
+    // current, before it is flushed.
+    void tagDidStart(std::string_view name);
+    void tagWillEnd(std::string_view name);
+    void startBlockquote();
+    void startLink();
+    void startList();
+    void startFont();
+    void startParagraph();
+    void endObject();
+    void endVideo();
+    void endStyle();
 
     // On the tree queue.
     // The cascade of an element and the class names of the rules that made it, worked out once per
@@ -117,10 +131,16 @@ private:
         std::set<std::string> classNames;
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;
-    const Cascade& cascadeFor(const RTHTMLElement& element);
+    // `parent` is the open element the element is started in (nullptr for the root): the child started
+    // in it before, with the same tag and attributes, has the same ancestors, so the same cascade, found
+    // without a key.
+    struct OpenElement;
+    const Cascade& cascadeFor(const RTHTMLElement& element, const OpenElement* parent);
+    // The cascade found or made by the element's cascade key.
+    const Cascade& keyedCascadeFor(const RTHTMLElement& element);
     void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
-    void foundCharacters(std::string characters);
+    void foundCharacters(std::string characters, bool hasContent);
     void foundCDATA(const std::string& bytes);
     void endDocument();
     // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
@@ -164,8 +184,6 @@ private:
     std::shared_ptr<ns::DispatchQueue> dataParsingQueue_;
     std::shared_ptr<ns::DispatchQueue> treeBuildingQueue_;
 
-    std::optional<std::unordered_map<std::string, Handler>> tagStartHandlers_;
-    std::optional<std::unordered_map<std::string, Handler>> tagEndHandlers_;
     RTWillFlushCallback willFlushCallback_;
     bool shouldProcessCustomHTMLAttributes_ = false;
 
@@ -179,8 +197,27 @@ private:
     bool preserverDocumentTrailingSpaces_ = false;
 
     std::unordered_map<std::string, Cascade> cascades_;  // tree queue only
+    std::uint64_t cascadesCleared_ = 0;                  // how often cascades_ was emptied
+    // The cascades of elements without attributes whose tags end no descendant selector, by tag: found
+    // by comparing a few short names rather than by a key. Emptied with cascades_.
+    static constexpr std::size_t MaximumTagCascades = 16;
+    std::vector<std::pair<std::string, const Cascade*>> tagCascades_;  // tree queue only
+    // The open elements from the root to currentTag_, each with the last child started in it and that
+    // child's cascade (valid while cascadesCleared_ is still `cleared`). The child is not held, which
+    // would keep its style objects shared: it is used only while found among the element's last children.
+    struct OpenElement {
+        const RTHTMLElement* element = nullptr;
+        const RTHTMLParserNode* lastChild = nullptr;
+        const Cascade* lastChildCascade = nullptr;
+        std::uint64_t cleared = 0;
+    };
+    std::vector<OpenElement> openElements_;  // tree queue only
+    std::string cascadeKey_;                             // tree queue only: the key of the element at hand
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only
+    std::string pendingText_;                            // parsing queue only
+    bool hasPendingText_ = false;
+    bool pendingTextHasContent_ = false;                 // known from joining its pieces
     std::vector<Assembly> pendingAssembly_;              // tree queue only
 
 

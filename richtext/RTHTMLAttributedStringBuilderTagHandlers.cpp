@@ -71,95 +71,105 @@ std::optional<ns::URL> RTHTMLAttributedStringBuilder::resolvedURL(std::string_vi
     return ns::URL::fromString(ns::stringByAddingPercentEncodingWithAllowedCharacters(text, allowed), baseURL_);
 }
 
-void RTHTMLAttributedStringBuilder::registerTagStartHandlers() {
-    if (tagStartHandlers_) return;
-    auto& handlers = tagStartHandlers_.emplace();
-
-    handlers["blockquote"] = [this] {
-        RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
-        style.headIndent += 25 * textScale_;
-        style.firstLineHeadIndent = style.headIndent;
-        style.paragraphSpacing = defaultFontDescriptor_->pointSize();
-    };
-
-    handlers["a"] = [this] {
-        RTHTMLElement& link = *currentTag_;
-        // A colour from CSS (the default rules' blue, a class rule) stays; only an inherited one or none
-        // gives way to the default link colour.
-        if (link.isColorInherited() || !link.textColor()) {
-            link.setTextColor(defaultLinkColor_);
-            link.setIsColorInherited(false);
-        }
-        link.setAnchorName(link.attributeForKey("name"));
-        const std::optional<std::string> href = link.attributeForKey("href");
-        const std::string target = href ? trimmedHref(*href) : std::string();
-        if (!target.empty()) link.setLink(resolvedURL(target));
-    };
-
-    const Handler list = [this] {
-        RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
-        style.firstLineHeadIndent = style.headIndent;
-        // The element's own style object: its lists are its own to extend.
-        if (!style.textLists) style.textLists.emplace();
-        style.textLists->push_back(currentTag_->listStyle());
-    };
-    handlers["ul"] = list;
-    handlers["ol"] = list;
-
-    for (int level = 1; level <= 6; ++level)
-        handlers["h" + std::to_string(level)] = [this, level] { currentTag_->setHeaderLevel(level); };
-
-    handlers["font"] = [this] {
-        RTHTMLElement& font = *currentTag_;
-        double size = font.fontDescriptor()->pointSize();
-        if (const std::optional<std::string> attribute = font.attributeForKey("size")) {
-            const std::optional<std::int64_t> number = integerValue(*attribute);
-            size = number && *number >= 1 && *number <= 7 ? FontTagSizes[static_cast<std::size_t>(*number - 1)] * textScale_
-                                                          : defaultFontDescriptor_->pointSize();
-        }
-        if (const std::optional<std::string> face = font.attributeForKey("face")) {
-            // The previous traits do not carry over: the face names the font.
-            font.setFontDescriptor(std::make_shared<RichTextFontDescriptor>(ct::Font::withName(*face, size)));
-        } else {
-            font.mutableFontDescriptor().setPointSize(size);
-        }
-        if (const std::optional<std::string> color = font.attributeForKey("color")) font.setTextColor(RTColorFromHTMLColorString(*color));
-    };
-
-    handlers["p"] = [this] {
-        const double indent = currentTag_->paragraphStyle()->headIndent + defaultParagraphStyle_->firstLineHeadIndent;
-        currentTag_->setParagraphValue(&RichTextParagraphStyle::firstLineHeadIndent, indent);
-    };
+// Found by the name's length first: every element of the document comes here, and few tags have a
+// handler.
+void RTHTMLAttributedStringBuilder::tagDidStart(std::string_view name) {
+    switch (name.size()) {
+    case 1:
+        if (name == "a") startLink();
+        else if (name == "p") startParagraph();
+        return;
+    case 2:
+        if (name == "ul" || name == "ol") startList();
+        else if (name[0] == 'h' && name[1] >= '1' && name[1] <= '6') currentTag_->setHeaderLevel(name[1] - '0');
+        return;
+    case 4:
+        if (name == "font") startFont();
+        return;
+    case 10:
+        if (name == "blockquote") startBlockquote();
+        return;
+    default: return;
+    }
 }
 
-void RTHTMLAttributedStringBuilder::registerTagEndHandlers() {
-    if (tagEndHandlers_) return;
-    auto& handlers = tagEndHandlers_.emplace();
+void RTHTMLAttributedStringBuilder::tagWillEnd(std::string_view name) {
+    if (name == "object") endObject();
+    else if (name == "video") endVideo();
+    else if (name == "style") endStyle();
+    else if (name == "link") mergeLinkedStylesheet(*currentTag_);
+}
 
-    handlers["object"] = [this] {
-        if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
-        if (auto object = std::dynamic_pointer_cast<RTObjectTextAttachment>(currentTag_->textAttachment()))
-            object->setChildNodes(currentTag_->childNodes());
-    };
+void RTHTMLAttributedStringBuilder::startBlockquote() {
+    RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
+    style.headIndent += 25 * textScale_;
+    style.firstLineHeadIndent = style.headIndent;
+    style.paragraphSpacing = defaultFontDescriptor_->pointSize();
+}
 
-    handlers["video"] = [this] {
-        if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
-        auto video = std::dynamic_pointer_cast<RTVideoTextAttachment>(currentTag_->textAttachment());
-        if (!video || video->contentURL()) return;
-        const std::optional<RTHTMLParserNode::NodeList> children = currentTag_->childNodes();
-        if (!children) return;
-        const auto source = std::find_if(children->begin(), children->end(), [](const auto& child) { return child->name() == "source"; });
-        if (source == children->end()) return;
-        if (const std::optional<std::string> src = (*source)->attributeForKey("src"))
-            video->setContentURL(ns::URL::fromString(*src, baseURL_));
-    };
+void RTHTMLAttributedStringBuilder::startLink() {
+    RTHTMLElement& link = *currentTag_;
+    // A colour from CSS (the default rules' blue, a class rule) stays; only an inherited one or none
+    // gives way to the default link colour.
+    if (link.isColorInherited() || !link.textColor()) {
+        link.setTextColor(defaultLinkColor_);
+        link.setIsColorInherited(false);
+    }
+    link.setAnchorName(link.attributeForKey("name"));
+    const std::optional<std::string> href = link.attributeForKey("href");
+    const std::string target = href ? trimmedHref(*href) : std::string();
+    if (!target.empty()) link.setLink(resolvedURL(target));
+}
 
-    handlers["style"] = [this] {
-        if (auto style = std::dynamic_pointer_cast<RTStylesheetHTMLElement>(currentTag_))
-            globalStyleSheet_.mergeStylesheet(style->stylesheet());
-    };
+void RTHTMLAttributedStringBuilder::startList() {
+    RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
+    style.firstLineHeadIndent = style.headIndent;
+    // The element's own style object: its lists are its own to extend.
+    if (!style.textLists) style.textLists.emplace();
+    style.textLists->push_back(currentTag_->listStyle());
+}
 
-    handlers["link"] = [this] { mergeLinkedStylesheet(*currentTag_); };
+void RTHTMLAttributedStringBuilder::startFont() {
+    RTHTMLElement& font = *currentTag_;
+    double size = font.fontDescriptor()->pointSize();
+    if (const std::optional<std::string> attribute = font.attributeForKey("size")) {
+        const std::optional<std::int64_t> number = integerValue(*attribute);
+        size = number && *number >= 1 && *number <= 7 ? FontTagSizes[static_cast<std::size_t>(*number - 1)] * textScale_
+                                                      : defaultFontDescriptor_->pointSize();
+    }
+    if (const std::optional<std::string> face = font.attributeForKey("face")) {
+        // The previous traits do not carry over: the face names the font.
+        font.setFontDescriptor(std::make_shared<RichTextFontDescriptor>(ct::Font::withName(*face, size)));
+    } else {
+        font.mutableFontDescriptor().setPointSize(size);
+    }
+    if (const std::optional<std::string> color = font.attributeForKey("color")) font.setTextColor(RTColorFromHTMLColorString(*color));
+}
+
+void RTHTMLAttributedStringBuilder::startParagraph() {
+    const double indent = currentTag_->paragraphStyle()->headIndent + defaultParagraphStyle_->firstLineHeadIndent;
+    currentTag_->setParagraphValue(&RichTextParagraphStyle::firstLineHeadIndent, indent);
+}
+
+void RTHTMLAttributedStringBuilder::endObject() {
+    if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
+    if (auto object = std::dynamic_pointer_cast<RTObjectTextAttachment>(currentTag_->textAttachment()))
+        object->setChildNodes(currentTag_->childNodes());
+}
+
+void RTHTMLAttributedStringBuilder::endVideo() {
+    if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
+    auto video = std::dynamic_pointer_cast<RTVideoTextAttachment>(currentTag_->textAttachment());
+    if (!video || video->contentURL()) return;
+    const std::optional<RTHTMLParserNode::NodeList> children = currentTag_->childNodes();
+    if (!children) return;
+    const auto source = std::find_if(children->begin(), children->end(), [](const auto& child) { return child->name() == "source"; });
+    if (source == children->end()) return;
+    if (const std::optional<std::string> src = (*source)->attributeForKey("src")) video->setContentURL(ns::URL::fromString(*src, baseURL_));
+}
+
+void RTHTMLAttributedStringBuilder::endStyle() {
+    if (auto style = std::dynamic_pointer_cast<RTStylesheetHTMLElement>(currentTag_)) globalStyleSheet_.mergeStylesheet(style->stylesheet());
 }
 
 void RTHTMLAttributedStringBuilder::mergeLinkedStylesheet(const RTHTMLElement& link) {

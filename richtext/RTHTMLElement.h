@@ -267,8 +267,6 @@ private:
         bool strikeOut, uiKitAttributes;
     };
     TextStyle textStyle() const;
-    // Whether the element's texts would get the attributes of a style.
-    bool hasTextStyle(const TextStyle& style) const;
 
     void readBoxSize();
     // The nearest ancestor's own value, for an element without one.

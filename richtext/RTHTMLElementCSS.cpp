@@ -69,11 +69,8 @@ bool RTHTMLElement::parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& bo
     if (box.empty()) return false;
     const bool logical = prefix.starts_with("-webkit");
     const bool rightToLeft = direction == ct::WritingDirection::RightToLeft;
-    const std::string_view top = logical ? "-before" : "-top";
-    const std::string_view bottom = logical ? "-after" : "-bottom";
-    const std::string_view left = logical ? (rightToLeft ? "-end" : "-start") : "-left";
-    const std::string_view right = logical ? (rightToLeft ? "-start" : "-end") : "-right";
-    const double size = fontDescriptor() ? fontDescriptor()->pointSize() : 0;
+    using Edge = RTCSSDeclarations::Edge;
+    const double size = fontDescriptor_ ? fontDescriptor_->pointSize() : 0;
     cg::EdgeInsets result = insets;
     bool used = false;
     // The shorthand goes first so that a side written next to it wins wherever it stands.
@@ -81,13 +78,18 @@ bool RTHTMLElement::parseEdgeInsets(const RTCSSDeclarations::BoxDeclarations& bo
         result = shorthand.insets(size, textScale());
         used = true;
     }
-    for (const auto& [key, side] : box.sides) {
-        const double length = side.pixels(size, textScale());
-        if (key.ends_with(left)) result.left = length;
-        else if (key.ends_with(bottom)) result.bottom = length;
-        else if (key.ends_with(right)) result.right = length;
-        else if (key.ends_with(top)) result.top = length;
-        else continue;
+    for (const RTCSSDeclarations::Side& side : box.sides) {
+        Edge edge = logical ? side.logical : side.physical;
+        if (edge == Edge::Start) edge = rightToLeft ? Edge::Right : Edge::Left;
+        else if (edge == Edge::End) edge = rightToLeft ? Edge::Left : Edge::Right;
+        if (edge == Edge::None) continue;
+        const double length = side.length.pixels(size, textScale());
+        switch (edge) {
+        case Edge::Left: result.left = length; break;
+        case Edge::Bottom: result.bottom = length; break;
+        case Edge::Right: result.right = length; break;
+        default: result.top = length; break;
+        }
         used = true;
     }
     if (used) insets = result;
@@ -233,13 +235,18 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*display == "table") displayStyle_ = RTHTMLElementDisplayStyle::Table;
     }
     if (const auto& color = declarations.color(RTCSSProperty::BorderColor)) backgroundStrokeColor_ = *color;
-    backgroundStrokeWidth_ = leadingNumber(declarations.lowerText(RTCSSProperty::BorderWidth).value_or(std::string_view()));
-    backgroundCornerRadius_ = leadingNumber(declarations.lowerText(RTCSSProperty::BorderRadius).value_or(std::string_view()));
+    const auto border = [&](RTCSSProperty property) {
+        const auto value = declarations.lowerText(property);
+        return value ? leadingNumber(*value) : 0.0;
+    };
+    backgroundStrokeWidth_ = border(RTCSSProperty::BorderWidth);
+    backgroundCornerRadius_ = border(RTCSSProperty::BorderRadius);
 
     const ct::WritingDirection direction = paragraph().baseWritingDirection;
     // Both prefixes are read whatever the first one finds.
     const auto box = [&](RTCSSDeclarations::Box which, cg::EdgeInsets& insets) {
-        return parseEdgeInsets(declarations.box(which), RTCSSDeclarations::prefix(which), direction, insets);
+        const RTCSSDeclarations::BoxDeclarations& keys = declarations.box(which);
+        return !keys.empty() && parseEdgeInsets(keys, RTCSSDeclarations::prefix(which), direction, insets);
     };
     using Box = RTCSSDeclarations::Box;
     const bool hasWebKitMargins = box(Box::WebKitMargin, margins_);

@@ -1,11 +1,14 @@
 // How an element writes its text: the attributes of its style and the assembly of its children's texts.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <vector>
 
+#include "platform/foundation/SmallVector.h"
 #include "platform/text/AttributeNames.h"
+#include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/Shadow.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GeometryValue.h"
@@ -15,6 +18,7 @@
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
 
 namespace ql {
@@ -42,14 +46,17 @@ void RTHTMLElement::setUsesUIKitAttributes(bool uses) { uiKitAttributes.store(us
 
 namespace {
 
-template <typename T>
-bool sameObject(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
-    return a == b || (a && b && a->isEqual(*b));
+// The comparisons take the objects themselves: a converted shared pointer would be a reference counted
+// for nothing.
+// Colours are equal as their platform colours are, which is what their isEqual compares once it has
+// made sure of the other's class; these are known to be colours.
+bool sameColour(const ui::Color* a, const ui::Color* b) {
+    return a == b || (a && b && a->CGColor() == b->CGColor());
 }
 
 // Exact, unlike isEqual: what the receiver lacks counts too, and lists and blocks are the same objects
 // (each one is a box or a numbering of its own).
-bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, const std::shared_ptr<const RichTextParagraphStyle>& b) {
+bool sameParagraphStyle(const RichTextParagraphStyle* a, const RichTextParagraphStyle* b) {
     if (a == b) return true;
     if (!a || !b) return false;
     // Lists and blocks first: they tell most styles of different questions apart.
@@ -61,7 +68,7 @@ bool sameParagraphStyle(const std::shared_ptr<const RichTextParagraphStyle>& a, 
            a->alignment == b->alignment && a->baseWritingDirection == b->baseWritingDirection && a->tabStops == b->tabStops;
 }
 
-bool sameFont(const std::shared_ptr<const RichTextFontDescriptor>& a, const std::shared_ptr<const RichTextFontDescriptor>& b) {
+bool sameFont(const RichTextFontDescriptor* a, const RichTextFontDescriptor* b) {
     return a == b || (a && b && a->isEqual(*b) && a->smallCapsFeature() == b->smallCapsFeature());
 }
 
@@ -74,47 +81,70 @@ struct ParagraphValues {
 };
 
 // Objects boxed as attribute values, and arrays of them. Boxing makes a value of its own each time; the
-// cache below hands out the values it made for the last few objects and arrays instead.
+// cache below hands out the values it made for the last few objects and arrays instead. An entry knows
+// its objects by address: its value holds them, so no other object takes an address while it is kept.
 class BoxedValues {
 public:
-    ns::Value object(const std::shared_ptr<ns::Object>& object) {
+    template <typename T>
+    ns::Value object(const std::shared_ptr<T>& object) {
         for (const auto& [held, value] : objects_)
-            if (held == object) return value;
-        ns::Value value(object);
-        remember(objects_, nextObject_, ObjectCapacity, {object, value});
+            if (held == object.get()) return value;
+        ns::Value value(std::static_pointer_cast<ns::Object>(object));
+        remember(objects_, nextObject_, ObjectCapacity, {object.get(), value});
         return value;
     }
     template <typename T>
     ns::Value array(const std::vector<std::shared_ptr<T>>& objects) {
-        const auto same = [&objects](const std::vector<std::shared_ptr<ns::Object>>& held) {
+        const auto same = [&objects](const Addresses& held) {
             return std::equal(held.begin(), held.end(), objects.begin(), objects.end(),
-                              [](const auto& a, const auto& b) { return a.get() == b.get(); });
+                              [](const ns::Object* a, const std::shared_ptr<T>& b) { return a == b.get(); });
         };
         for (const auto& [held, value] : arrays_)
             if (same(held)) return value;
-        std::vector<std::shared_ptr<ns::Object>> held(objects.begin(), objects.end());
+        Addresses held;
         ns::Array array;
-        array.reserve(held.size());
-        for (const auto& each : held) array.push_back(object(each));
+        array.reserve(objects.size());
+        for (const auto& each : objects) {
+            held.push_back(each.get());
+            array.push_back(object(each));
+        }
         ns::Value value(std::move(array));
         remember(arrays_, nextArray_, ArrayCapacity, {std::move(held), value});
         return value;
     }
 
+    // The platform paragraph style of `style`: the object made for the same values last time while it is
+    // among the last few. The platform's paragraph styles are plain values (they compare by value), and the
+    // paragraphs of one question come again, with the same values, in the next.
+    ns::Value paragraph(const RichTextParagraphStyle& style) {
+        ct::ParagraphStyle values = style.createCTParagraphStyle();
+        for (const auto& [object, value] : paragraphs_)
+            if (object->style() == values) return value;
+        auto object = std::make_shared<ct::ParagraphStyleObject>(std::move(values));
+        ns::Value value(std::static_pointer_cast<ns::Object>(object));
+        remember(paragraphs_, nextParagraph_, ParagraphCapacity, {std::move(object), value});
+        return value;
+    }
+
 private:
-    // Enough for the colours, lists and blocks of a question.
+    // Enough for the colours, lists, blocks and paragraphs of a question.
     static constexpr std::size_t ObjectCapacity = 8;
     static constexpr std::size_t ArrayCapacity = 4;
+    static constexpr std::size_t ParagraphCapacity = 4;
+    // Most arrays hold one list or block.
+    using Addresses = ns::SmallVector<const ns::Object*, 2>;
     template <typename Entry>
     static void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
         if (entries.size() < capacity) entries.push_back(std::move(entry));
         else entries[next] = std::move(entry);
         next = (next + 1) % capacity;
     }
-    std::vector<std::pair<std::shared_ptr<ns::Object>, ns::Value>> objects_;
+    std::vector<std::pair<const ns::Object*, ns::Value>> objects_;
     std::size_t nextObject_ = 0;
-    std::vector<std::pair<std::vector<std::shared_ptr<ns::Object>>, ns::Value>> arrays_;
+    std::vector<std::pair<Addresses, ns::Value>> arrays_;
     std::size_t nextArray_ = 0;
+    std::vector<std::pair<std::shared_ptr<const ct::ParagraphStyleObject>, ns::Value>> paragraphs_;
+    std::size_t nextParagraph_ = 0;
 };
 
 template <typename T>
@@ -127,7 +157,7 @@ ns::Value objectArray(const std::vector<std::shared_ptr<T>>& objects, BoxedValue
 }
 
 ParagraphValues paragraphValuesOf(const RichTextParagraphStyle& style, BoxedValues* boxed) {
-    return {ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
+    return {boxed ? boxed->paragraph(style) : ns::Value(style.NSParagraphStyle()), style.textLists ? objectArray(*style.textLists, boxed) : ns::Value(),
             style.textBlocks ? objectArray(*style.textBlocks, boxed) : ns::Value()};
 }
 
@@ -146,33 +176,112 @@ public:
         nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
         return values;
     }
-    std::shared_ptr<const ns::Dictionary> find(const RTHTMLElement& element) {
+    // The snapshot of the element's text attributes: the one of an agreeing style among the last few; else
+    // one made from the snapshot of a style that differs in the paragraph style alone, whose attributes
+    // differ in the paragraph's values alone (the next question repeats the styles of the last one, in
+    // blocks and lists of its own); else one made afresh.
+    std::shared_ptr<const ns::Dictionary> attributesFor(const RTHTMLElement& element) {
+        const Entry* similar = nullptr;
         // Newest first: elements of one style tend to follow each other.
         for (std::size_t n = 0; n < entries_.size(); ++n) {
             const Entry& entry = entries_[(next_ + entries_.size() - 1 - n) % entries_.size()];
-            if (element.hasTextStyle(entry.style)) return entry.attributes;
+            if (sameParagraphStyle(element.paragraphStyle_.get(), entry.style.paragraph.get())) {
+                if (sameApartFromParagraph(element, entry.style)) return entry.attributes;
+            } else if (!similar && sameColourObjects(element, entry.style) && sameApartFromParagraph(element, entry.style)) {
+                similar = &entry;
+            }
         }
-        return nullptr;
+        if (!similar) {
+            auto attributes = std::make_shared<const ns::Dictionary>(element.RTHTMLElement::attributesForAttributedStringRepresentation());
+            add(element.textStyle(), attributes, nullptr);
+            return attributes;
+        }
+        ParagraphValues values = element.paragraphStyle_ ? paragraphValues(element.paragraphStyle_) : ParagraphValues();
+        auto attributes = withParagraphValues(*similar->attributes, std::move(values));
+        add(element.textStyle(), attributes, similar->markerAttributes);
+        return attributes;
     }
-    // The list marker attributes made from a snapshot, made once for every item that shares it.
+    // The list marker attributes made from a snapshot, made once for every item that shares it. Those of a
+    // snapshot copied for a new paragraph style are the marker attributes of the one it was copied from
+    // with the same paragraph values, taken from the snapshot itself.
     std::shared_ptr<const ns::Dictionary> markerAttributes(const std::shared_ptr<const ns::Dictionary>& text,
                                                            const std::function<std::shared_ptr<const ns::Dictionary>()>& make) {
         for (Entry& entry : entries_) {
             if (entry.attributes != text) continue;
+            if (!entry.markerAttributes && entry.similarMarkerAttributes) {
+                const auto valueOf = [&text](std::string_view key) {
+                    const ns::Value* value = text->find(key);
+                    return value ? *value : ns::Value();
+                };
+                entry.markerAttributes = withParagraphValues(
+                    *entry.similarMarkerAttributes,
+                    {valueOf(ct::ParagraphStyleAttributeName), valueOf(RTTextListsAttribute), valueOf(RTTextBlocksAttribute)});
+                entry.similarMarkerAttributes.reset();
+            }
             if (!entry.markerAttributes) entry.markerAttributes = make();
             return entry.markerAttributes;
         }
         return make();
     }
-    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes) {
-        Entry entry{std::move(style), std::move(attributes), nullptr};
-        if (entries_.size() < Capacity) entries_.push_back(std::move(entry));
-        else entries_[next_] = std::move(entry);
+    void add(TextStyle style, std::shared_ptr<const ns::Dictionary> attributes, std::shared_ptr<const ns::Dictionary> similarMarkerAttributes) {
+        if (entries_.size() < Capacity) {
+            entries_.push_back(Entry{std::move(style), std::move(attributes), nullptr, std::move(similarMarkerAttributes)});
+        } else {
+            // The oldest entry's place is written over member by member, without an entry made first.
+            Entry& entry = entries_[next_];
+            entry.style = std::move(style);
+            entry.attributes = std::move(attributes);
+            entry.markerAttributes.reset();
+            entry.similarMarkerAttributes = std::move(similarMarkerAttributes);
+        }
         next_ = (next_ + 1) % Capacity;
     }
 
-    // An object as an attribute value: the value made for it last time while it is among the last few.
-    ns::Value boxed(const std::shared_ptr<ns::Object>& object) { return boxed_.object(object); }
+    // Whether the element's texts would get the attributes of a style, its paragraph style aside. Plain
+    // values first, then the colours (mostly the stylesheet's own objects, told apart by their addresses),
+    // the font descriptor (mostly an element's own, compared by value) last.
+    static bool sameApartFromParagraph(const RTHTMLElement& element, const TextStyle& style) {
+        return element.letterSpacing_ == style.letterSpacing && element.backgroundStrokeWidth_ == style.backgroundStrokeWidth &&
+               element.backgroundCornerRadius_ == style.backgroundCornerRadius && element.superscriptStyle_ == style.superscriptStyle &&
+               element.headerLevel_ == style.headerLevel && element.underlineStyle_ == style.underlineStyle &&
+               element.strikeOut_ == style.strikeOut && usesUIKitAttributes() == style.uiKitAttributes &&
+               sameColour(element.textColor_.get(), style.textColor.get()) &&
+               sameColour(element.backgroundColor_.get(), style.backgroundColor.get()) &&
+               sameColour(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
+               element.linkGUID_ == style.linkGUID && element.anchorName_ == style.anchorName && element.shadows_ == style.shadows &&
+               sameFont(element.fontDescriptor_.get(), style.font.get());
+    }
+    // Whether the element's colours are the style's very objects. A snapshot made afresh holds the element's
+    // own colours, so only then does a copy of another style's hold the same.
+    static bool sameColourObjects(const RTHTMLElement& element, const TextStyle& style) {
+        return element.textColor_ == style.textColor && element.backgroundColor_ == style.backgroundColor &&
+               element.backgroundStrokeColor_ == style.backgroundStrokeColor;
+    }
+    // A copy of `similar` with the paragraph values in place of its own (without them where nil): put in
+    // where the copy has their keys in one pass, the rest added or removed on their own.
+    static std::shared_ptr<const ns::Dictionary> withParagraphValues(const ns::Dictionary& similar, ParagraphValues values) {
+        auto attributes = std::make_shared<ns::Dictionary>(similar);
+        const std::array<std::pair<std::string_view, ns::Value*>, 3> own{
+            {{ct::ParagraphStyleAttributeName, &values.paragraph}, {RTTextBlocksAttribute, &values.blocks}, {RTTextListsAttribute, &values.lists}}};
+        std::array<bool, 3> present{}, held{};
+        for (std::size_t n = 0; n < own.size(); ++n) present[n] = !own[n].second->isNil();
+        for (auto& [key, value] : *attributes) {
+            for (std::size_t n = 0; n < own.size(); ++n) {
+                if (key.view() != own[n].first) continue;
+                held[n] = true;
+                if (present[n]) value = std::move(*own[n].second);
+                break;
+            }
+        }
+        for (std::size_t n = 0; n < own.size(); ++n) {
+            if (held[n] && !present[n]) attributes->erase(own[n].first);
+            if (!held[n] && present[n]) attributes->set(own[n].first, std::move(*own[n].second));
+        }
+        return attributes;
+    }
+
+    // A colour as an attribute value: the value made for it last time while it is among the last few.
+    ns::Value boxed(const std::shared_ptr<ui::Color>& color) { return boxed_.object(color); }
     // The font a descriptor object matches, looked up once while it is among the last few asked for. The
     // object is held, so it does not change.
     ns::Value font(const std::shared_ptr<const RichTextFontDescriptor>& descriptor) {
@@ -194,6 +303,8 @@ private:
         TextStyle style;
         std::shared_ptr<const ns::Dictionary> attributes;
         std::shared_ptr<const ns::Dictionary> markerAttributes;
+        // Of the snapshot this one was copied from, until its own are made from them.
+        std::shared_ptr<const ns::Dictionary> similarMarkerAttributes;
     };
     static constexpr std::size_t ParagraphCapacity = 4;
     std::vector<Entry> entries_;
@@ -269,26 +380,11 @@ RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
             strikeOut_,        usesUIKitAttributes()};
 }
 
-bool RTHTMLElement::hasTextStyle(const TextStyle& style) const {
-    return sameParagraphStyle(paragraphStyle_, style.paragraph) && sameFont(fontDescriptor_, style.font) &&
-           sameObject(textColor_, style.textColor) && sameObject(backgroundColor_, style.backgroundColor) &&
-           sameObject(backgroundStrokeColor_, style.backgroundStrokeColor) && link_ == style.link && linkGUID_ == style.linkGUID &&
-           anchorName_ == style.anchorName && letterSpacing_ == style.letterSpacing &&
-           backgroundStrokeWidth_ == style.backgroundStrokeWidth && backgroundCornerRadius_ == style.backgroundCornerRadius &&
-           superscriptStyle_ == style.superscriptStyle && headerLevel_ == style.headerLevel &&
-           underlineStyle_ == style.underlineStyle && strikeOut_ == style.strikeOut &&
-           usesUIKitAttributes() == style.uiKitAttributes && shadows_ == style.shadows;
-}
-
 std::shared_ptr<const ns::Dictionary> RTHTMLElement::attributesForTextContent() const {
     if (textContentAttributes_) return textContentAttributes_;
     // An attachment is the element's own, so its attributes are never shared.
-    const bool shareable = textAttributesCache_ && !textAttachment_;
-    if (shareable) textContentAttributes_ = textAttributesCache_->find(*this);
-    if (!textContentAttributes_) {
-        textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
-        if (shareable) textAttributesCache_->add(textStyle(), textContentAttributes_);
-    }
+    if (textAttributesCache_ && !textAttachment_) textContentAttributes_ = textAttributesCache_->attributesFor(*this);
+    else textContentAttributes_ = std::make_shared<const ns::Dictionary>(RTHTMLElement::attributesForAttributedStringRepresentation());
     return textContentAttributes_;
 }
 
@@ -317,32 +413,64 @@ bool RTHTMLElement::needsOutput() const {
     return false;
 }
 
+namespace {
+
+// Whether the element is of that class itself, not of a subclass.
+template <class T>
+bool isExactly(const RTHTMLElement& element) {
+    return &element.objectClass() == &T::classObject();
+}
+
+// Whether an element's text is its children's texts joined, nothing more: an inline element of the plain
+// kind without an attachment or custom attributes of its own.
+bool onlyJoinsChildren(const RTHTMLElement& element) {
+    return isExactly<RTHTMLElement>(element) && element.displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+           !element.textAttachment() && !element.shouldProcessCustomHTMLAttributes();
+}
+
+// The texts of the element's visible children joined at the end of `text`, whose part from `start` on is
+// the element's own so far: where two meet, the second's leading white space goes after white space, and
+// a block after inline content begins a line. Texts, and elements that only join their children, are
+// written in place rather than made into texts of their own to be appended.
+void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std::uint64_t start) {
+    const RTHTMLElement* previous = nullptr;
+    // The children's texts do not change the child list, so it is walked in place.
+    const auto children = element.children();
+    for (std::size_t at = 0, count = children.size(); at < count; ++at) {
+        if (!children[at]->isElement()) continue;
+        auto* child = static_cast<RTHTMLElement*>(children[at].get());
+        if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+            child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
+            removeTrailingIgnorableWhitespace(text, start);
+            appendString(text, "\n", start);
+        }
+        previous = child;
+        if (child->didOutput()) continue;
+        const bool joinsWhitespace = !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
+        if (isExactly<RTTextHTMLElement>(*child)) {
+            const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
+            piece.appendTo(text, piece.sharesParentStyle() ? &element : nullptr, joinsWhitespace);
+        } else if (onlyJoinsChildren(*child)) {
+            const std::uint64_t own = text.length();
+            appendChildrenTexts(*child, text, own);
+            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(text, own);
+        } else if (std::optional<ct::AttributedString> piece = child->attributedString()) {
+            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(*piece);
+            text.appendAttributedString(std::move(*piece));
+        }
+    }
+}
+
+}  // namespace
+
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
     if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
     ct::AttributedString text;
     if (textAttachment_) {
         text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
     } else {
-        const RTHTMLElement* previous = nullptr;
-        // The children's texts do not change the child list, so it is walked in place.
-        const auto children = this->children();
-        for (std::size_t at = 0, count = children.size(); at < count; ++at) {
-            if (!children[at]->isElement()) continue;
-            auto* child = static_cast<RTHTMLElement*>(children[at].get());
-            if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
-            if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
-                child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
-                removeTrailingIgnorableWhitespace(text);
-                appendString(text, "\n");
-            }
-            previous = child;
-            std::optional<ct::AttributedString> childText = child->attributedString();
-            if (!childText) continue;
-            if (!child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text)) {
-                removeCollapsibleLeadingWhitespace(*childText);
-            }
-            text.appendAttributedString(std::move(*childText));
-        }
+        appendChildrenTexts(*this, text, 0);
     }
     if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {
         const std::u16string& units = text.u16string();
@@ -353,21 +481,23 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
         while (trailing < text.length() && text.u16string()[text.length() - 1 - trailing] == u' ') ++trailing;
         if (trailing > 0) text.deleteCharactersInRange({text.length() - trailing, trailing});
         const bool endsParagraph = !text.empty() && text.u16string().back() == u'\n';
-        if (name() != "html" && name() != "body" && !endsParagraph) {
+        const std::string_view tag = name();
+        if (tag != "html" && tag != "body" && !endsParagraph) {
             if (text.empty()) text = ct::AttributedString("\n", attributesForAttributedStringRepresentation());
             else appendEndOfParagraph(text);
         }
     }
     if (displayStyle_ == RTHTMLElementDisplayStyle::Block && !text.empty() && isNotChildOfList() && paragraphStyle_) {
         const ns::Range paragraph = rangeOfParagraphAtIndex(std::u16string_view(text.u16string()), text.length() - 1);
-        const ns::Value current = text.attributeAtIndex(ct::ParagraphStyleAttributeName, paragraph.location);
-        auto platform = current.asObject<ct::ParagraphStyleObject>();
+        const auto platform =
+            text.attributesAtIndex(paragraph.location)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>();
         // Raised only: a child's own larger spacing stays. Lists and blocks are not part of the platform
         // style, so the paragraph keeps its own.
-        ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
-        if (raised.paragraphSpacing < paragraphStyle_->paragraphSpacing) {
+        if ((platform ? platform->style().paragraphSpacing : 0.0) < paragraphStyle_->paragraphSpacing) {
+            ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
             raised.paragraphSpacing = paragraphStyle_->paragraphSpacing;
-            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(raised)), paragraph);
+            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(std::move(raised))),
+                              paragraph);
         }
     }
     if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text);

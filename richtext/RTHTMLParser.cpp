@@ -145,13 +145,15 @@ struct RTHTMLParser::Run {
         if (!reported) return;
         run.report([&] {
             ns::Dictionary dictionary;
-            std::size_t count = 0;
-            for (const xmlChar** a = attributes; a && a[0]; a += 2) ++count;
-            dictionary.reserve(count);
-            for (const xmlChar** a = attributes; a && a[0]; a += 2)
-                dictionary.appendUnsorted(std::string(text(a[0])), ns::Value(text(a[1])));
-            dictionary.finishAppending();
-            run.delegate->parserDidStartElementTakingAttributes(run.parser, text(name), std::move(dictionary));
+            // Most elements have none, and an empty dictionary needs no sorting.
+            if (attributes && attributes[0]) {
+                std::size_t count = 0;
+                for (const xmlChar** a = attributes; a[0]; a += 2) ++count;
+                dictionary.reserve(count);
+                for (const xmlChar** a = attributes; a[0]; a += 2) dictionary.appendUnsorted(ns::DictionaryKey(text(a[0])), ns::Value(text(a[1])));
+                dictionary.finishAppending();
+            }
+            run.delegate->parserDidStartElementTakingAttributes(run.parser, run.open.back().name, std::move(dictionary));
         });
     }
 

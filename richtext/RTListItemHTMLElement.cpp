@@ -122,7 +122,9 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     const std::shared_ptr<const RichTextParagraphStyle> style = paragraphStyle();
     if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
     const RTCSSListStyle& list = *style->textLists->back();
-    const std::optional<std::string> prefix = list.prefixWithCounter(list.startingItemNumber() + indexInList());
+    // Only a numbered marker reads the item's place; a bullet spares the count.
+    const std::int64_t counter = list.isOrdered() ? list.startingItemNumber() + indexInList() : list.startingItemNumber();
+    const std::optional<std::string> prefix = list.prefixWithCounter(counter);
     if (!prefix) return std::nullopt;
 
     ct::AttributedString marker(*prefix, listMarkerAttributes());

@@ -1,6 +1,7 @@
 #include "richtext/RTTextAttachment.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -14,18 +15,26 @@ namespace ql {
 
 namespace {
 
+// The classes every process starts with.
+const ns::Class* defaultClassForTagName(std::string_view tagName) {
+    if (tagName == "img" || tagName == "iframe") return &RTTextAttachment::classObject();
+    if (tagName == "object") return &RTObjectTextAttachment::classObject();
+    if (tagName == "video") return &RTVideoTextAttachment::classObject();
+    return nullptr;
+}
+
 struct Registry {
     std::mutex lock;
     std::map<std::string, const ns::Class*, std::less<>> classes;
+    // Set once a class is registered: until then the defaults answer without the lock, as the import
+    // asks for every element of every document.
+    std::atomic<bool> changed{false};
 };
 
 Registry& registry() {
     static Registry* shared = [] {
         auto* made = new Registry;
-        made->classes.emplace("img", &RTTextAttachment::classObject());
-        made->classes.emplace("iframe", &RTTextAttachment::classObject());
-        made->classes.emplace("object", &RTObjectTextAttachment::classObject());
-        made->classes.emplace("video", &RTVideoTextAttachment::classObject());
+        for (std::string_view tag : {"img", "iframe", "object", "video"}) made->classes.emplace(tag, defaultClassForTagName(tag));
         return made;
     }();
     return *shared;
@@ -33,8 +42,10 @@ Registry& registry() {
 
 // The leading number of an attribute's text; 0 when absent or not a number.
 double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) {
-    const ns::Value& value = attributes[name];
-    return value.isNil() ? 0 : std::max(0.0, pixelSizeOfCSSMeasure(value.stringValue(), 0, 1));
+    const ns::Value* value = attributes.find(name);
+    if (!value || value->isNil()) return 0;
+    const double length = value->isString() ? pixelSizeOfCSSMeasure(value->asString(), 0, 1) : pixelSizeOfCSSMeasure(value->stringValue(), 0, 1);
+    return std::max(0.0, length);
 }
 
 std::optional<ns::URL> resolvedURL(std::string_view text, const std::optional<ns::URL>& base) {
@@ -61,6 +72,7 @@ cg::Size fitted(cg::Size size, const std::optional<cg::Size>& maximum) {
 
 const ns::Class* RTTextAttachment::registeredClassForTagName(std::string_view tagName) {
     Registry& shared = registry();
+    if (!shared.changed.load(std::memory_order_acquire)) return defaultClassForTagName(tagName);
     std::lock_guard lock(shared.lock);
     const auto found = shared.classes.find(tagName);
     return found == shared.classes.end() ? nullptr : found->second;
@@ -73,6 +85,7 @@ void RTTextAttachment::registerClassForTagName(const ns::Class& cls, std::string
     Registry& shared = registry();
     std::lock_guard lock(shared.lock);
     shared.classes.insert_or_assign(std::string(tagName), &cls);
+    shared.changed.store(true, std::memory_order_release);
 }
 
 std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(std::string_view tagName,
@@ -80,7 +93,9 @@ std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(st
                                                                             const ns::Dictionary& options) {
     const ns::Class* cls = registeredClassForTagName(tagName);
     if (!cls) return nullptr;
-    auto attachment = std::dynamic_pointer_cast<RTTextAttachment>(cls->createInstance());
+    // The class of images and frames is made directly rather than through the registry's factory.
+    auto attachment = cls == &classObject() ? std::make_shared<RTTextAttachment>()
+                                            : std::dynamic_pointer_cast<RTTextAttachment>(cls->createInstance());
     if (!attachment) return nullptr;
     attachment->setUpWithElement(attributes, options);
     return attachment;

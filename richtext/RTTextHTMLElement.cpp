@@ -1,5 +1,7 @@
 #include "richtext/RTTextHTMLElement.h"
 
+#include <algorithm>
+
 namespace ql {
 
 namespace {
@@ -40,13 +42,21 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
 
 std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    const RTHTMLElement* parent = sharesParentStyle_ ? parentElementPointer() : nullptr;
+    ct::AttributedString text;
+    appendTo(text, sharesParentStyle_ ? parentElementPointer() : nullptr, false);
+    return text;
+}
+
+void RTTextHTMLElement::appendTo(ct::AttributedString& text, const RTHTMLElement* parent, bool dropLeadingWhitespace) const {
     std::shared_ptr<const ns::Dictionary> attributes =
-        parent && !parent->textAttachment()
-            ? parent->attributesForTextContent()
-            : std::make_shared<const ns::Dictionary>(attributesForAttributedStringRepresentation());
-    if (preserveNewlines() || !hasCollapsibleWhitespace(text_)) return ct::AttributedString(text_, std::move(attributes));
-    return ct::AttributedString(collapsedWhitespace(text_), std::move(attributes));
+        parent && !parent->textAttachment() ? parent->attributesForTextContent()
+                                            : std::make_shared<const ns::Dictionary>(attributesForAttributedStringRepresentation());
+    std::string collapsed;
+    std::string_view characters = text_;
+    if (!preserveNewlines() && hasCollapsibleWhitespace(text_)) characters = collapsed = collapsedWhitespace(text_);
+    // The white space that joining drops is ASCII: its bytes are its UTF-16 units.
+    if (dropLeadingWhitespace) characters.remove_prefix(std::min(characters.find_first_not_of(" \n\t"), characters.size()));
+    text.appendText(characters, std::move(attributes));
 }
 
 }  // namespace ql

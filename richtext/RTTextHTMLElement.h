@@ -22,6 +22,10 @@ public:
     void setText(std::string text) { text_ = std::move(text); }
 
     std::optional<ct::AttributedString> attributedString() override;
+    // Appends the text attributedString() makes to `text`, in the parent's shared text attributes when a
+    // parent without an attachment is given (else in its own). With `dropLeadingWhitespace` the spaces,
+    // line feeds and tabs it begins with go, as where it joins text that ends in white space.
+    void appendTo(ct::AttributedString& text, const RTHTMLElement* parent, bool dropLeadingWhitespace) const;
 
     // For a text that takes its parent's style as it is and keeps it, as the import's texts do: the
     // inheritance shares the parent's font descriptor and paragraph style objects instead of copying

@@ -146,6 +146,11 @@ void AttributedString::replaceCharactersInRange(ns::Range range, std::string_vie
     if (range.length == 0 && range.location > 0) {
         const std::u16string units = ns::toUTF16(text);
         if (units.empty()) return;
+        // At the end the last run grows, and no run follows to move or to join.
+        if (range.location == text_.size()) {
+            text_.append(units);
+            return;
+        }
         const std::size_t run = runIndexAt(range.location - 1);
         text_.insert(range.location, units);
         for (std::size_t next = run + 1; next < runs_.size(); ++next) runs_[next].location += units.size();
@@ -173,6 +178,9 @@ void AttributedString::replaceCharactersInRange(ns::Range range, const Attribute
         runs_[run].location = runs_[run].location - range.length + replacement.length();
     auto inserted = replacement.runs_;
     for (Run& run : inserted) run.location += range.location;
+    // Room grows by doubling, as it does run by run: text put in piece after piece costs linear time.
+    if (const std::size_t needed = runs_.size() + inserted.size(); needed > runs_.capacity())
+        runs_.reserve(std::max(needed, 2 * runs_.capacity()));
     runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
                  std::make_move_iterator(inserted.end()));
     text_.replace(range.location, range.length, replacement.text_);
@@ -208,6 +216,20 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
     if (first > 0) coalesce(first - 1, first);
 }
 
+void AttributedString::appendText(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes) {
+    std::u16string units = ns::toUTF16(text);
+    if (units.empty()) return;
+    if (!attributes) attributes = noAttributes();
+    if (text_.empty()) {
+        text_ = std::move(units);
+        runs_.push_back({0, std::move(attributes)});
+        return;
+    }
+    // Runs stay merged: text in the attributes of the last run joins it.
+    if (!sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({text_.size(), std::move(attributes)});
+    text_ += units;
+}
+
 template <class Change>
 void AttributedString::changeAttributes(ns::Range range, Change&& change) {
     checkRange(range);
@@ -233,7 +255,7 @@ void AttributedString::setAttributes(const ns::Dictionary& attributes, ns::Range
 }
 
 void AttributedString::addAttribute(std::string_view name, const ns::Value& value, ns::Range range) {
-    changeAttributes(range, [&](ns::Dictionary& run) { run.set(std::string(name), value); });
+    changeAttributes(range, [&](ns::Dictionary& run) { run.set(name, value); });
 }
 
 void AttributedString::addAttributes(const ns::Dictionary& attributes, ns::Range range) {

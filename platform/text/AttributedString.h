@@ -62,6 +62,9 @@ public:
     void appendAttributedString(const AttributedString& string);
     // The same, taking the other string's runs instead of copying them; it is left empty.
     void appendAttributedString(AttributedString&& string);
+    // Appends UTF-8 text sharing `attributes` (no attributes when null), as appending
+    // AttributedString(text, attributes) would, without making that string first.
+    void appendText(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes);
 
     void setAttributes(const ns::Dictionary& attributes, ns::Range range);
     void addAttribute(std::string_view name, const ns::Value& value, ns::Range range);

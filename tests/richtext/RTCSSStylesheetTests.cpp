@@ -50,6 +50,13 @@ TEST(RTCSSStylesheetTests, CascadeKeysAreEqualExactlyWhenCascadesAre) {
     EXPECT_NE(sheet.cascadeKeyForElement(*joined, true), sheet.cascadeKeyForElement(*none, true));
     EXPECT_NE(sheet.cascadeKeyForElement(*split, true), sheet.cascadeKeyForElement(*none, true));
     EXPECT_NE(sheet.cascadeKeyForElement(*node("p"), true), sheet.cascadeKeyForElement(*node("b"), true));
+    // An element without attributes keys as one whose attributes play no part, never as an empty class.
+    for (const bool ignoreInline : {false, true}) {
+        const std::string bare = sheet.cascadeKeyForElement(*node("p"), ignoreInline);
+        EXPECT_EQ(bare, sheet.cascadeKeyForElement(*node("p", {{"title", ns::Value("t")}}), ignoreInline));
+        EXPECT_NE(bare, sheet.cascadeKeyForElement(*node("p", {{"class", ns::Value("")}}), ignoreInline));
+        EXPECT_NE(bare, sheet.cascadeKeyForElement(*node("p", {{"id", ns::Value("")}}), ignoreInline));
+    }
 
     // Every change of the rules is a new generation; a copy keeps the one it was made with.
     const std::uint64_t before = sheet.generation();
@@ -227,6 +234,20 @@ TEST(RTCSSStylesheetTests, DescendantSelectors) {
     EXPECT_TRUE(own.matchingComplexCascadingSelectorsForElement(*div).empty());
     const auto em = node("em", {}, node("span", {}, div));
     EXPECT_EQ(own.matchingComplexCascadingSelectorsForElement(*em), std::vector<std::string>{".note em"});
+
+    // Ancestors far up a deep tree count as much as near ones, and selectors ending on a class or id
+    // are found as well as those ending on a tag.
+    RTCSSStylesheet deep("#top .leaf { color: red } section .leaf b { color: blue } div #end { color: green }");
+    const auto top = node("section", {{"id", ns::Value("top")}});  // holds the whole chain
+    std::shared_ptr<RTHTMLParserNode> cursor = top;
+    for (int level = 0; level < 40; ++level) cursor = node(level % 2 ? "div" : "span", {}, cursor);
+    const auto leaf = node("p", {{"class", ns::Value("x leaf")}}, cursor);
+    EXPECT_EQ(deep.matchingComplexCascadingSelectorsForElement(*leaf), std::vector<std::string>{"#top .leaf"});
+    const auto bold = node("b", {}, node("i", {}, leaf));
+    EXPECT_EQ(deep.matchingComplexCascadingSelectorsForElement(*bold), std::vector<std::string>{"section .leaf b"});
+    const auto end = node("i", {{"id", ns::Value("end")}}, leaf);
+    EXPECT_EQ(deep.matchingComplexCascadingSelectorsForElement(*end), std::vector<std::string>{"div #end"});
+    EXPECT_NE(deep.cascadeKeyForElement(*end, false), deep.cascadeKeyForElement(*node("i", {{"id", ns::Value("end")}}), false));
 }
 
 }  // namespace

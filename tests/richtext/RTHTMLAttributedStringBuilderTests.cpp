@@ -285,6 +285,12 @@ TEST(RTHTMLAttributedStringBuilderTests, HeadersPreAndQuotations) {
     EXPECT_TRUE(title.symbolicTraits() & ct::FontBoldTrait);
     EXPECT_EQ(result.attributeAtIndex(RTHeaderLevelAttribute, 0).int64Value(), 1);
     EXPECT_TRUE(result.attributeAtIndex(RTHeaderLevelAttribute, indexOf(result, u"body")).isNil());
+    // Every level from 1 to 6 is its own; tags that only look like headers have none.
+    const ct::AttributedString levels = import("<h6>six</h6><h3>three</h3><h7>seven</h7><hr><h0>zero</h0>");
+    EXPECT_EQ(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"six")).int64Value(), 6);
+    EXPECT_EQ(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"three")).int64Value(), 3);
+    EXPECT_TRUE(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"seven")).isNil());
+    EXPECT_TRUE(levels.attributeAtIndex(RTHeaderLevelAttribute, indexOf(levels, u"zero")).isNil());
     EXPECT_NEAR(paragraphAt(result, 0).paragraphSpacing, 16.08, 1e-9);  // .67em of 24 points
     const ct::Font code = fontAt(result, indexOf(result, u"a  b"));
     EXPECT_EQ(code.familyName(), "Courier");
@@ -359,6 +365,28 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
     EXPECT_EQ(colorAt(descendants, 0), "111111");
     EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"two")), "222222");
     EXPECT_EQ(colorAt(descendants, indexOf(descendants, u"three")), "000000");
+    // Siblings of one tag share a cascade only when their attributes agree; cousins never do.
+    const ct::AttributedString siblings =
+        import("<style>.a { color: #ff0000 } p { color: #00ff00 } div p { color: #0000ff }</style><ul><li class=\"a\">one</li>"
+               "<li>two</li><li class=\"a\">three</li><li class=\"a\">four</li></ul><div><p>five</p></div><p>six</p><p>seven</p>"
+               "<div><p>eight</p></div>");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"one")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"two")), "000000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"three")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"four")), "ff0000");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"five")), "0000ff");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"six")), "00ff00");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"seven")), "00ff00");
+    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"eight")), "0000ff");
+    // Elements without attributes in different places: by their tag while no descendant selector ends on
+    // it, by their ancestors once one does, and afresh after the rules change.
+    const ct::AttributedString tags = import("<p>a <i>x</i></p><style>p { color: #ff0000 } div i { color: #00ff00 }</style>"
+                                             "<div><p>b <i>y</i></p></div><p><i>z</i></p>");
+    EXPECT_EQ(colorAt(tags, 0), "000000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"x")), "000000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"b")), "ff0000");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"y")), "00ff00");
+    EXPECT_EQ(colorAt(tags, indexOf(tags, u"z")), "ff0000");
     const ct::AttributedString ignored =
         import("<p style=\"color:#00ff00\">inline</p>", {{std::string(RTIgnoreInlineStyles), ns::Value(true)}});
     EXPECT_EQ(colorAt(ignored, 0), "000000");

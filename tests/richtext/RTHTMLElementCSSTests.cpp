@@ -226,6 +226,21 @@ TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {
     EXPECT_EQ(rtl->margins().left, 0);
     EXPECT_EQ(styled(body, "p", {{"-webkit-margin-start", ns::Value("4px")}})->margins().left, 4);
 
+    // Each suffix names its side under its own kind of prefix only; the logical ones follow the direction.
+    const ns::Dictionary sides{{"-webkit-padding-before", ns::Value("1px")}, {"-webkit-padding-after", ns::Value("2px")},
+                               {"-webkit-padding-start", ns::Value("3px")}, {"-webkit-padding-end", ns::Value("4px")},
+                               {"-webkit-padding-left", ns::Value("50px")}, {"padding-top", ns::Value("5px")},
+                               {"padding-before", ns::Value("60px")}};
+    for (const bool rightToLeft : {false, true}) {
+        ns::Dictionary styles = sides;
+        if (rightToLeft) styles.set("direction", ns::Value("rtl"));
+        const cg::EdgeInsets padding = styled(body, "span", styles)->padding();
+        EXPECT_EQ(padding.top, 5);
+        EXPECT_EQ(padding.bottom, 2);
+        EXPECT_EQ(padding.left, rightToLeft ? 4 : 3);
+        EXPECT_EQ(padding.right, rightToLeft ? 3 : 4);
+    }
+
     const auto list = styled(body, "ul", {{"display", ns::Value("block")}, {"padding", ns::Value("10px")}});
     EXPECT_EQ(list->listIndent(), 10);
     EXPECT_EQ(list->padding().left, 0);

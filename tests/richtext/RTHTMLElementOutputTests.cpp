@@ -3,6 +3,9 @@
 #include "platform/text/AttributeNames.h"
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/Shadow.h"
+#include "richtext/NSAttributedStringHTML.h"
+#include "richtext/NSCharacterSetHTML.h"
+#include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSStringCSS.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLColors.h"
@@ -77,6 +80,87 @@ TEST(RTHTMLElementOutputTests, JoinsChildrenAndEndsBlocks) {
     for (const auto& node : *children) std::static_pointer_cast<RTHTMLElement>(node)->setDidOutput(true);
     EXPECT_FALSE(body->needsOutput());
     EXPECT_EQ(output(span), "<nil>");
+}
+
+TEST(RTHTMLElementOutputTests, TextsJoinInTheirElementsText) {
+    const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
+    p->setTextColor(ui::Color::blackColor());
+    const auto shared = [&](std::string_view characters) {
+        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
+        p->addChildNode(node);
+        node->inheritStyleOfParent(*p);
+        return node;
+    };
+    shared("one \n");
+    shared("\t two ");
+    shared(" three ");
+    shared(" four")->setContainsAppleConvertedSpace(true);  // kept after white space
+    shared(" five")->setDidOutput(true);
+    const auto text = p->attributedString();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->string(), "one two three  four\n");
+    // One run in the element's shared attributes, the paragraph's end included.
+    ns::Range run;
+    EXPECT_EQ(&text->attributesAtIndex(0, &run), p->attributesForTextContent().get());
+    EXPECT_EQ(run, (ns::Range{0, text->length()}));
+}
+
+TEST(RTHTMLElementOutputTests, InlineElementsJoinAsTheirOwnTextsWould) {
+    const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
+    text(p, "a ");
+    const auto span = element(p, "span");
+    text(span, " b\t");
+    const auto inner = element(span, "i");
+    inner->setTextColor(RTColorFromHTMLColorString("red"));
+    text(inner, "\n c ");
+    const auto block = element(span, "div", RTHTMLElementDisplayStyle::Block);
+    text(block, "d");
+    const auto empty = element(span, "b");
+    text(empty, " ");
+    const auto after = element(p, "span");
+    text(after, "  e");
+    const auto written = p->attributedString();
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->string(), "a b c\nd\ne\n");
+    // Each piece keeps its element's attributes; the line before the block those of the text before it.
+    EXPECT_EQ(written->attributeAtIndex(ct::ForegroundColorAttributeName, 4).asObject(), inner->textColor());
+    EXPECT_EQ(written->attributeAtIndex(ct::ForegroundColorAttributeName, 5).asObject(), inner->textColor());
+    EXPECT_TRUE(written->attributeAtIndex(ct::ForegroundColorAttributeName, 3).isNil());
+
+    // On its own, an inline element's text keeps the white space that joining it in its parent drops.
+    EXPECT_EQ(output(span), " b c\nd\n");
+}
+
+TEST(RTHTMLElementOutputTests, WhiteSpaceAtTheSeamsOfAPartOfTheText) {
+    // Every ASCII character and a few others, as the ignorable white-space set has them.
+    for (const char16_t c : std::u16string(u"\u0085\u00a0\u2028\u2029\u3000\u2003\ufeff\u9898")) {
+        ct::AttributedString text(std::u16string(u"x") + c, ns::Dictionary());
+        EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorableWhitespaceCharacterSet().characterIsMember(c)) << int(c);
+    }
+    for (char16_t c = 0; c < 128; ++c) {
+        ct::AttributedString text(std::u16string(u"x") + c + c, ns::Dictionary());
+        const bool ignorable = ignorableWhitespaceCharacterSet().characterIsMember(c);
+        EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorable) << int(c);
+        removeTrailingIgnorableWhitespace(text);
+        EXPECT_EQ(text.length(), ignorable ? 1u : 3u) << int(c);
+    }
+
+    // The part from `from` on reads as a text of its own: what comes before it is never touched.
+    const ns::Dictionary bold{{"b", ns::Value(true)}};
+    ct::AttributedString text("before \n", bold);
+    const std::uint64_t from = text.length();
+    EXPECT_FALSE(endsWithIgnorableWhitespace(text, from));
+    removeTrailingIgnorableWhitespace(text, from);
+    appendString(text, "\n", from);  // an empty part has no attributes to lend
+    EXPECT_EQ(text.string(), "before \n\n");
+    EXPECT_TRUE(text.attributesAtIndex(from).empty());
+    text.appendAttributedString(ct::AttributedString(" \t after \n ", bold));
+    removeCollapsibleLeadingWhitespace(text, from);
+    EXPECT_EQ(text.string(), "before \nafter \n ");
+    removeTrailingIgnorableWhitespace(text, from);
+    EXPECT_EQ(text.string(), "before \nafter");
+    removeTrailingIgnorableWhitespace(text, text.length());
+    EXPECT_EQ(text.string(), "before \nafter");
 }
 
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
@@ -158,7 +242,17 @@ TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
     EXPECT_NE(inDiv->attributesForTextContent(), div->attributesForTextContent());
     EXPECT_EQ(boxOf(inDiv->attributesForTextContent()), boxOf(div->attributesForTextContent()));
     EXPECT_EQ((*inDiv->attributesForTextContent())[RTTextBlocksAttribute], (*div->attributesForTextContent())[RTTextBlocksAttribute]);
-    EXPECT_NE(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
+    // The platform's paragraph styles are values: blocks of equal paragraph values share one, others have
+    // their own.
+    EXPECT_EQ(boxOf(firstBlock), boxOf(div->attributesForTextContent()));
+    const auto spaced = element(body, "div", RTHTMLElementDisplayStyle::Block);
+    spaced->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+    spaced->mutableParagraphStyle().paragraphSpacing = 7;
+    const auto spacedBox = std::dynamic_pointer_cast<ct::ParagraphStyleObject>(boxOf(spaced->attributesForTextContent()));
+    ASSERT_TRUE(spacedBox);
+    EXPECT_NE(spacedBox, boxOf(firstBlock));
+    EXPECT_EQ(spacedBox->style().paragraphSpacing, 7);
+    EXPECT_EQ((*firstBlock)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().paragraphSpacing, 0);
 
     // A style changed after its snapshot was shared makes a new one; the shared one stays as it was.
     const auto before = first->attributesForTextContent();
@@ -166,6 +260,95 @@ TEST(RTHTMLElementOutputTests, ElementsOfOneStyleShareTheirTextAttributes) {
     EXPECT_NE(first->attributesForTextContent(), before);
     EXPECT_EQ(second->attributesForTextContent(), before);
     EXPECT_EQ((*before)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>()->style().headIndent, 0);
+}
+
+TEST(RTHTMLElementOutputTests, AStyleDifferingInTheParagraphAloneTakesTheParagraphsOwnValues) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    body->setTextColor(RTColorFromHTMLColorString("#333"));
+    body->setTextAttributesCache(RTHTMLElement::makeTextAttributesCache());
+    // One section after another, each in a block (and a list) of its own, with the same bold text.
+    const auto section = [&](bool inList) {
+        const auto div = element(body, "div", RTHTMLElementDisplayStyle::Block);
+        div->mutableParagraphStyle().textBlocks = RichTextParagraphStyle::TextBlocks{std::make_shared<RTTextBlock>()};
+        if (inList) div->mutableParagraphStyle().textLists = RichTextParagraphStyle::TextLists{std::make_shared<RTCSSListStyle>()};
+        const auto bold = element(div, "b");
+        bold->mutableFontDescriptor().setBoldTrait(true);
+        return bold;
+    };
+    const auto objectOf = [](const ns::Dictionary& attributes, std::string_view key) {
+        const ns::Array* values = attributes[key].asArray();
+        return values && values->size() == 1 ? values->front().asObject() : nullptr;
+    };
+
+    const auto first = section(false);
+    const auto firstAttributes = first->attributesForTextContent();
+    const ns::Dictionary firstAsMade = *firstAttributes;
+    for (const bool inList : {true, false, true}) {
+        const auto next = section(inList);
+        const auto attributes = next->attributesForTextContent();
+        EXPECT_NE(attributes, firstAttributes);
+        // What a snapshot made afresh would hold, with the new paragraph's own objects.
+        EXPECT_EQ(*attributes, next->attributesForAttributedStringRepresentation());
+        EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), next->paragraphStyle()->textBlocks->front());
+        EXPECT_EQ(objectOf(*attributes, RTTextListsAttribute), inList ? next->paragraphStyle()->textLists->front() : nullptr);
+        EXPECT_EQ(attributes->contains(RTTextListsAttribute), inList);
+        // Equal paragraph values: one platform paragraph style.
+        EXPECT_EQ((*attributes)[ct::ParagraphStyleAttributeName].asObject(), (*firstAttributes)[ct::ParagraphStyleAttributeName].asObject());
+        EXPECT_EQ((*attributes)[ct::FontAttributeName].asObject(), (*firstAttributes)[ct::FontAttributeName].asObject());
+    }
+    // A colour of the same value in an object of its own stays the element's own, as made afresh.
+    const auto recoloured = section(false);
+    recoloured->setTextColor(RTColorFromHTMLColorString("#333"));
+    EXPECT_EQ((*recoloured->attributesForTextContent())[ct::ForegroundColorAttributeName].asObject(), recoloured->textColor());
+    // The snapshot the others were made from stays as it was.
+    EXPECT_EQ(*firstAttributes, firstAsMade);
+    EXPECT_EQ(objectOf(*firstAttributes, RTTextBlocksAttribute), first->paragraphStyle()->textBlocks->front());
+    EXPECT_EQ(first->attributesForTextContent(), firstAttributes);
+
+    // Blocks that have gone, and whose addresses new ones may take, are never taken for the new ones.
+    for (int round = 0; round < 20; ++round) {
+        body->removeAllChildNodes();
+        const auto bold = section(round % 3 == 0);
+        const auto attributes = bold->attributesForTextContent();
+        EXPECT_EQ(objectOf(*attributes, RTTextBlocksAttribute), bold->paragraphStyle()->textBlocks->front());
+        EXPECT_EQ(*attributes, bold->attributesForAttributedStringRepresentation());
+    }
+}
+
+TEST(RTHTMLElementOutputTests, EachListsMarkersCarryTheParagraphOfTheirItems) {
+    // Sections of the same styles, each with a block and lists of its own.
+    std::string html = "<html><body>";
+    for (int section = 0; section < 4; ++section)
+        html += "<div style=\"padding: 2px\"><p>Q<b>b</b></p><ul><li>one</li><li>two</li></ul><ol><li>three</li></ol></div>";
+    html += "</body></html>";
+    const std::optional<ct::AttributedString> text = initWithHTMLData(ns::Data{std::string_view(html)}, {});
+    ASSERT_TRUE(text);
+    std::size_t markers = 0;
+    const ns::Dictionary* marker = nullptr;
+    text->enumerateAttributes({0, text->length()}, [&](const ns::Dictionary& attributes, ns::Range, bool&) {
+        if (attributes[RTFieldAttribute].stringValue() == RTListPrefixField) {
+            marker = &attributes;
+            ++markers;
+            return;
+        }
+        if (!marker) return;
+        // The marker holds the paragraph attributes of its item's text, the very objects, and nothing else.
+        ns::Dictionary expected = paragraphAttributes(attributes);
+        expected.set(RTFieldAttribute, ns::Value(RTListPrefixField));
+        EXPECT_EQ(*marker, expected);
+        for (const std::string_view key : {ct::ParagraphStyleAttributeName, RTTextListsAttribute, RTTextBlocksAttribute}) {
+            const ns::Array* markerValues = (*marker)[key].asArray();
+            const ns::Array* textValues = attributes[key].asArray();
+            if (!markerValues || !textValues) {
+                EXPECT_EQ((*marker)[key].asObject(), attributes[key].asObject());
+                continue;
+            }
+            ASSERT_EQ(markerValues->size(), textValues->size());
+            for (std::size_t at = 0; at < textValues->size(); ++at) EXPECT_EQ((*markerValues)[at].asObject(), (*textValues)[at].asObject());
+        }
+        marker = nullptr;
+    });
+    EXPECT_EQ(markers, 12u);
 }
 
 TEST(RTHTMLElementOutputTests, AttributesOfTheStyle) {

@@ -39,6 +39,12 @@ TEST(RTTextAttachmentTests, RegistryByTagName) {
     auto math = RTTextAttachment::textAttachmentWithElement("math", {{"src", ns::Value("m.svg")}}, options());
     ASSERT_TRUE(std::dynamic_pointer_cast<RTMathTextAttachment>(math));
     EXPECT_EQ(math->contentURL()->absoluteString(), "https://example.com/q/7/m.svg");
+    // Once the registry has changed, the defaults are still answered, and a default can be replaced.
+    EXPECT_EQ(RTTextAttachment::registeredClassForTagName("object"), &RTObjectTextAttachment::classObject());
+    EXPECT_EQ(RTTextAttachment::registeredClassForTagName("p"), nullptr);
+    RTTextAttachment::registerClassForTagName(RTMathTextAttachment::classObject(), "iframe");
+    EXPECT_EQ(RTTextAttachment::registeredClassForTagName("iframe"), &RTMathTextAttachment::classObject());
+    RTTextAttachment::registerClassForTagName(RTTextAttachment::classObject(), "iframe");
     EXPECT_THROW(RTTextAttachment::registerClassForTagName(RTTextBlock::classObject(), "block"), ns::Exception);
 }
 
