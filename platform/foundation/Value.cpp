@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -188,10 +189,12 @@ std::vector<std::string> Dictionary::keys() const {
 void Dictionary::appendUnsorted(DictionaryKey key, Value value) { entries_.emplace_back(std::move(key), std::move(value)); }
 
 void Dictionary::finishAppending() {
+    // Entries appended in order and without duplicates (most often) need neither sorting nor merging.
+    auto byKey = [](const Entry& a, const Entry& b) { return keyLess(a.first, b.first); };
+    if (std::adjacent_find(entries_.begin(), entries_.end(), std::not_fn(byKey)) == entries_.end()) return;
     // A stable sort keeps insertion order among equal keys, so the last duplicate can win. Parsed
     // dictionaries are small and often sorted already; those are sorted in place, since stable_sort
     // allocates a buffer on every call.
-    auto byKey = [](const Entry& a, const Entry& b) { return keyLess(a.first, b.first); };
     if (!std::is_sorted(entries_.begin(), entries_.end(), byKey)) {
         if (entries_.size() > 16) {
             std::stable_sort(entries_.begin(), entries_.end(), byKey);
@@ -216,7 +219,7 @@ void Dictionary::finishAppending() {
     entries_.erase(out, entries_.end());
 }
 
-bool Dictionary::operator==(const Dictionary& other) const { return entries_ == other.entries_; }
+bool Dictionary::operator==(const Dictionary& other) const { return this == &other || entries_ == other.entries_; }
 
 // ---- Set ----
 
@@ -707,7 +710,9 @@ bool Value::operator==(const Value& other) const {
         case Kind::Dictionary: return node() == other.node() || *asDictionary() == *other.asDictionary();
         case Kind::Set: return node() == other.node() || *asSet() == *other.asSet();
         case Kind::Object: {
-            auto a = asObject(), b = other.asObject();
+            // Compared where they are held: copies of the pointers would cost four atomic counts.
+            const Object* a = Node::payload<std::shared_ptr<Object>>(node()).get();
+            const Object* b = Node::payload<std::shared_ptr<Object>>(other.node()).get();
             return a == b || a->isEqual(*b);
         }
         default: return false;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <random>
 #include <string>
 
@@ -26,6 +27,20 @@ public:
 
 private:
     Value held_;
+};
+
+// Equal to any other of its kind with the same number, as value objects (colours, fonts) are.
+class Numbered : public Object {
+    QL_OBJECT(Numbered, Object)
+public:
+    explicit Numbered(int number) : number_(number) {}
+    bool isEqual(const Object& other) const override {
+        const auto* numbered = dynamic_cast<const Numbered*>(&other);
+        return numbered && numbered->number_ == number_;
+    }
+
+private:
+    int number_;
 };
 
 }  // namespace
@@ -72,6 +87,19 @@ TEST(Value, EqualityAsCollectionsCompare) {
     EXPECT_EQ(Value::null(), Value::null());
     EXPECT_NE(Value::null(), Value());
     EXPECT_EQ(Value(Data("ab")), Value(Data("ab")));
+
+    // Objects compare by their own equality, in dictionaries too; the same object is equal to itself.
+    const Value one(std::make_shared<Numbered>(1));
+    EXPECT_EQ(one, one);
+    EXPECT_EQ(one, Value(std::make_shared<Numbered>(1)));
+    EXPECT_NE(one, Value(std::make_shared<Numbered>(2)));
+    EXPECT_NE(one, Value(std::make_shared<Tracked>()));
+    EXPECT_NE(Value(std::make_shared<Tracked>()), Value(std::make_shared<Tracked>()));
+    const Dictionary attributes{{"NSColor", one}, {"NSFont", Value(std::make_shared<Numbered>(12))}};
+    EXPECT_EQ(attributes, attributes);
+    EXPECT_EQ(attributes, (Dictionary{{"NSFont", Value(std::make_shared<Numbered>(12))}, {"NSColor", Value(std::make_shared<Numbered>(1))}}));
+    EXPECT_NE(attributes, (Dictionary{{"NSFont", Value(std::make_shared<Numbered>(13))}, {"NSColor", one}}));
+    EXPECT_NE(attributes, (Dictionary{{"NSColor", one}}));
 }
 
 TEST(Value, OrdersTextsByUtf16Units) {
@@ -185,6 +213,38 @@ TEST(Value, CopiesShareUntilMutated) {
     ASSERT_EQ(built.size(), 2u);
     EXPECT_EQ(built["b"], Value(3));
     EXPECT_EQ(built.begin()->first, "a");
+}
+
+TEST(Value, BulkBuiltDictionariesHoldTheLastValueOfEachKeyInOrder) {
+    // Entries appended in order, in order with repeats, reversed and shuffled, against std::map written
+    // in the same order (where a later value replaces an earlier one).
+    std::mt19937 random(5);
+    const std::vector<std::string> names = {"", "a", "ab", "b", "NSColor", "NSFont", "NSParagraphStyle", "é", std::string(30, 'k')};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::string> keys;
+        const std::size_t count = random() % 24;
+        for (std::size_t i = 0; i < count; ++i) keys.push_back(names[random() % names.size()]);
+        switch (round % 4) {
+            case 0: std::sort(keys.begin(), keys.end()); keys.erase(std::unique(keys.begin(), keys.end()), keys.end()); break;
+            case 1: std::sort(keys.begin(), keys.end()); break;
+            case 2: std::sort(keys.rbegin(), keys.rend()); break;
+            default: break;
+        }
+        Dictionary built;
+        std::map<std::string, int> expected;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            built.appendUnsorted(keys[i], Value(static_cast<int>(i)));
+            expected[keys[i]] = static_cast<int>(i);
+        }
+        built.finishAppending();
+        ASSERT_EQ(built.size(), expected.size()) << round;
+        auto entry = built.begin();
+        for (const auto& [key, value] : expected) {
+            EXPECT_EQ(entry->first, key) << round;
+            EXPECT_EQ(entry->second, Value(value)) << round << " " << key;
+            ++entry;
+        }
+    }
 }
 
 TEST(Value, ClassesOfValues) {
