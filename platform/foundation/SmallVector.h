@@ -25,7 +25,10 @@ public:
     using const_iterator = const T*;
 
     SmallVector() noexcept = default;
-    SmallVector(const SmallVector& other) { append(other.begin(), other.end()); }
+    SmallVector(const SmallVector& other) {
+        reserve(other.size());
+        append(other.begin(), other.end());
+    }
     SmallVector(SmallVector&& other) noexcept { take(other); }
     SmallVector& operator=(const SmallVector& other) {
         if (this != &other) {
@@ -78,7 +81,10 @@ public:
     }
     template <class It>
     void append(It first, It last) {
-        reserve(size_ + static_cast<std::size_t>(std::distance(first, last)));
+        // Grown geometrically, as for one element: appending a few at a time must not move every element
+        // each time.
+        const std::size_t needed = size_ + static_cast<std::size_t>(std::distance(first, last));
+        if (needed > capacity_) relocate(grown(needed));
         for (; first != last; ++first) {
             ::new (data_ + size_) T(*first);
             ++size_;

@@ -87,6 +87,23 @@ TEST(SmallVector, KeepsItsFirstElementsInsideAndGrowsGeometrically) {
     for (int i = 4; i < 100; ++i) v.push_back(i);
     EXPECT_GE(v.capacity(), 100u);
     EXPECT_LT(v.capacity(), 200u);
+    // Appending and inserting a few at a time grow it geometrically too: a handful of moves for
+    // thousands of elements, where growing to the exact size would move them every time.
+    SmallVector<int, 3> appended;
+    int moves = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const int pair[] = {i, i};
+        const int* before = appended.data();
+        if (i % 2 == 0) appended.append(std::begin(pair), std::end(pair));
+        else appended.insert(appended.begin(), std::begin(pair), std::end(pair));
+        if (appended.data() != before) ++moves;
+    }
+    EXPECT_EQ(appended.size(), 8000u);
+    EXPECT_LT(moves, 20);
+    // A copy takes the room it needs.
+    const SmallVector<int, 3> copy(appended);
+    EXPECT_EQ(copy.capacity(), 8000u);
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), appended.begin(), appended.end()));
     EXPECT_EQ(v.front(), 0);
     EXPECT_EQ(v.back(), 99);
     // A heap vector hands its block over on a move; an inline one moves its elements.
