@@ -354,8 +354,8 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters, bool
     auto text = makePooledNode<RTTextHTMLElement>(nodePool_, std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
-    currentTag_->addChildNode(text);
-    if (currentTag_ == bodyElement_) assemble(Assembly::Kind::BodyText, std::move(text));
+    if (currentTag_ == bodyElement_) assemble(Assembly::Kind::BodyText, text);
+    currentTag_->addChildNode(std::move(text));
 }
 
 void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {

@@ -64,7 +64,7 @@ std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::childNodeAtIndex(std::size_t
     return children_ && index < children_->size() ? (*children_)[index] : nullptr;
 }
 
-void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& child) {
+void RTHTMLParserNode::addChildNode(std::shared_ptr<RTHTMLParserNode> child) {
     if (!child) return;
     child->parent_ = this;
     if (!children_) {
@@ -72,7 +72,7 @@ void RTHTMLParserNode::addChildNode(const std::shared_ptr<RTHTMLParserNode>& chi
         children_.emplace(RTHTMLNodePool::Allocator<std::shared_ptr<RTHTMLParserNode>>(pool_));
         children_->reserve(4);
     }
-    children_->push_back(child);
+    children_->push_back(std::move(child));
     childNodesDidChange();
 }
 

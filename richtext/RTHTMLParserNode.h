@@ -67,7 +67,8 @@ public:
     // nullptr past the end.
     std::shared_ptr<RTHTMLParserNode> childNodeAtIndex(std::size_t index) const;
 
-    void addChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
+    // Taken by value: a node handed over with std::move joins the list without a reference counted on the way.
+    void addChildNode(std::shared_ptr<RTHTMLParserNode> child);
     void removeChildNode(const std::shared_ptr<RTHTMLParserNode>& child);
     void removeAllChildNodes();
 
