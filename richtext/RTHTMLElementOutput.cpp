@@ -116,8 +116,8 @@ public:
     // The platform paragraph style of `style`: the object made for the same values last time while it is
     // among the last few. The platform's paragraph styles are plain values (they compare by value), and the
     // paragraphs of one question come again, with the same values, in the next.
-    ns::Value paragraph(const RichTextParagraphStyle& style) {
-        ct::ParagraphStyle values = style.createCTParagraphStyle();
+    ns::Value paragraph(const RichTextParagraphStyle& style) { return paragraph(style.createCTParagraphStyle()); }
+    ns::Value paragraph(ct::ParagraphStyle values) {
         for (const auto& [object, value] : paragraphs_)
             if (object->style() == values) return value;
         auto object = std::make_shared<ct::ParagraphStyleObject>(std::move(values));
@@ -280,6 +280,9 @@ public:
         return attributes;
     }
 
+    // A platform paragraph style of these values, boxed: the one made for them last time while it is among
+    // the last few.
+    ns::Value paragraphObject(ct::ParagraphStyle values) { return boxed_.paragraph(std::move(values)); }
     // A colour as an attribute value: the value made for it last time while it is among the last few.
     ns::Value boxed(const std::shared_ptr<ui::Color>& color) { return boxed_.object(color); }
     // The font a descriptor object matches, looked up once while it is among the last few asked for. The
@@ -496,8 +499,9 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
         if ((platform ? platform->style().paragraphSpacing : 0.0) < paragraphStyle_->paragraphSpacing) {
             ct::ParagraphStyle raised = platform ? platform->style() : ct::ParagraphStyle();
             raised.paragraphSpacing = paragraphStyle_->paragraphSpacing;
-            text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(std::move(raised))),
-                              paragraph);
+            const ns::Value value = textAttributesCache_ ? textAttributesCache_->paragraphObject(std::move(raised))
+                                                         : ns::Value(std::make_shared<ct::ParagraphStyleObject>(std::move(raised)));
+            text.addAttribute(ct::ParagraphStyleAttributeName, value, paragraph);
         }
     }
     if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text);
