@@ -46,6 +46,14 @@ std::shared_ptr<RTHTMLElement> text(const std::shared_ptr<RTHTMLElement>& parent
     return add(parent, std::make_shared<RTTextHTMLElement>(std::string(characters)));
 }
 
+// A text that takes its parent's style as the tree's texts do.
+std::shared_ptr<RTTextHTMLElement> sharingText(const std::shared_ptr<RTHTMLElement>& parent, std::string_view characters) {
+    auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
+    parent->addChildNode(node);
+    node->inheritStyleOfParent(*parent);
+    return node;
+}
+
 std::string output(const std::shared_ptr<RTHTMLElement>& element) {
     const auto text = element->attributedString();
     return text ? text->string() : "<nil>";
@@ -85,12 +93,7 @@ TEST(RTHTMLElementOutputTests, JoinsChildrenAndEndsBlocks) {
 TEST(RTHTMLElementOutputTests, TextsJoinInTheirElementsText) {
     const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
     p->setTextColor(ui::Color::blackColor());
-    const auto shared = [&](std::string_view characters) {
-        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
-        p->addChildNode(node);
-        node->inheritStyleOfParent(*p);
-        return node;
-    };
+    const auto shared = [&](std::string_view characters) { return sharingText(p, characters); };
     shared("one \n");
     shared("\t two ");
     shared(" three ");
@@ -166,12 +169,7 @@ TEST(RTHTMLElementOutputTests, WhiteSpaceAtTheSeamsOfAPartOfTheText) {
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {
     const auto p = element(nullptr, "p", RTHTMLElementDisplayStyle::Block);
     p->setTextColor(ui::Color::blackColor());
-    const auto shared = [&](std::string_view characters) {
-        auto node = std::make_shared<RTTextHTMLElement>(std::string(characters));
-        p->addChildNode(node);
-        node->inheritStyleOfParent(*p);
-        return node;
-    };
+    const auto shared = [&](std::string_view characters) { return sharingText(p, characters); };
     const auto colorOf = [](const ns::Dictionary& attributes) {
         const auto color = attributes[ct::ForegroundColorAttributeName].asObject<ui::Color>();
         return color ? RTHexDigitsFromColor(*color).value_or("?") : "none";
