@@ -73,7 +73,6 @@ private:
 
     void addStyleRule(std::string_view declarationText, std::string_view selectorGroup);
     void addStyles(ns::Dictionary declarations, const std::string& selector);
-    void mergeDeclarations(const ns::Dictionary& declarations, const std::string& selector, unsigned weight);
     const Rule* ruleFor(std::string_view selector) const;
     // The positions of the selectors of two or more parts that match the element, in definition order.
     std::vector<std::size_t> matchingComplexRules(const RTHTMLParserNode& element) const;

@@ -80,6 +80,14 @@ struct ParagraphValues {
     ns::Value blocks;
 };
 
+// Keeps `entry` among the last `capacity` ones, in place of the oldest once there are that many.
+template <typename Entry>
+void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
+    if (entries.size() < capacity) entries.push_back(std::move(entry));
+    else entries[next] = std::move(entry);
+    next = (next + 1) % capacity;
+}
+
 // Objects boxed as attribute values, and arrays of them. Boxing makes a value of its own each time; the
 // cache below hands out the values it made for the last few objects and arrays instead. An entry knows
 // its objects by address: its value holds them, so no other object takes an address while it is kept.
@@ -133,12 +141,6 @@ private:
     static constexpr std::size_t ParagraphCapacity = 4;
     // Most arrays hold one list or block.
     using Addresses = ns::SmallVector<const ns::Object*, 2>;
-    template <typename Entry>
-    static void remember(std::vector<Entry>& entries, std::size_t& next, std::size_t capacity, Entry entry) {
-        if (entries.size() < capacity) entries.push_back(std::move(entry));
-        else entries[next] = std::move(entry);
-        next = (next + 1) % capacity;
-    }
     std::vector<std::pair<const ns::Object*, ns::Value>> objects_;
     std::size_t nextObject_ = 0;
     std::vector<std::pair<Addresses, ns::Value>> arrays_;
@@ -171,9 +173,7 @@ public:
         for (const auto& [held, values] : paragraphs_)
             if (held == style) return values;
         ParagraphValues values = paragraphValuesOf(*style, &boxed_);
-        if (paragraphs_.size() < ParagraphCapacity) paragraphs_.emplace_back(style, values);
-        else paragraphs_[nextParagraph_] = {style, values};
-        nextParagraph_ = (nextParagraph_ + 1) % ParagraphCapacity;
+        remember(paragraphs_, nextParagraph_, ParagraphCapacity, {style, values});
         return values;
     }
     // The snapshot of the element's text attributes: the one of an agreeing style among the last few; else
@@ -293,9 +293,7 @@ public:
             if (held == descriptor) return value;
         }
         ns::Value value = descriptor->matchingFontObject();
-        if (fonts_.size() < FontCapacity) fonts_.emplace_back(descriptor, value);
-        else fonts_[nextFont_] = {descriptor, value};
-        nextFont_ = (nextFont_ + 1) % FontCapacity;
+        remember(fonts_, nextFont_, FontCapacity, {descriptor, value});
         return value;
     }
 
