@@ -5,6 +5,7 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <exception>
 #include <utility>
@@ -104,6 +105,16 @@ struct RTHTMLParser::Run {
         bool reported;
     };
     std::vector<Open> open;
+    // Attribute values recur (one class on every question, one style on every block, the same image
+    // sizes): a value equal to a recent one shares its storage instead of allocating its own. A shared
+    // text is never changed in place (changing one detaches it), so no holder can tell. Replaced
+    // second-chance: a value that keeps recurring stays while one-off values come and go.
+    struct RecentValue {
+        ns::Value value;
+        bool recurred = false;
+    };
+    std::array<RecentValue, 8> recentValues;
+    std::size_t nextReplaced = 0;
     bool aborted = false;
     bool fatal = false;
     bool ended = false;
@@ -138,6 +149,23 @@ struct RTHTMLParser::Run {
 
     static Run& of(void* userData) { return *static_cast<Run*>(userData); }
 
+    ns::Value attributeValue(std::string_view text) {
+        for (RecentValue& recent : recentValues) {
+            if (recent.value.isString() && recent.value.asString() == text) {
+                recent.recurred = true;
+                return recent.value;
+            }
+        }
+        while (recentValues[nextReplaced].recurred) {
+            recentValues[nextReplaced].recurred = false;
+            nextReplaced = (nextReplaced + 1) % recentValues.size();
+        }
+        RecentValue& replaced = recentValues[nextReplaced];
+        nextReplaced = (nextReplaced + 1) % recentValues.size();
+        replaced.value = ns::Value(text);
+        return replaced.value;
+    }
+
     static void startElement(void* userData, const xmlChar* name, const xmlChar** attributes) {
         Run& run = of(userData);
         const bool reported = run.open.size() < MaximumDepth;
@@ -150,7 +178,7 @@ struct RTHTMLParser::Run {
                 std::size_t count = 0;
                 for (const xmlChar** a = attributes; a[0]; a += 2) ++count;
                 dictionary.reserve(count);
-                for (const xmlChar** a = attributes; a[0]; a += 2) dictionary.appendUnsorted(ns::DictionaryKey(text(a[0])), ns::Value(text(a[1])));
+                for (const xmlChar** a = attributes; a[0]; a += 2) dictionary.appendUnsorted(ns::DictionaryKey(text(a[0])), run.attributeValue(text(a[1])));
                 dictionary.finishAppending();
             }
             run.delegate->parserDidStartElementTakingAttributes(run.parser, run.open.back().name, std::move(dictionary));

@@ -235,6 +235,36 @@ TEST(RTHTMLParserTests, AbortsExceptionsDepthAndNilData) {
     EXPECT_NE(std::find(parsed.events.begin(), parsed.events.end(), "'deep'"), parsed.events.end());
 }
 
+TEST(RTHTMLParserTests, RecurringAttributeValuesStayEachElementsOwn) {
+    struct Keeper : RTHTMLParserDelegate {
+        std::vector<ns::Dictionary> kept;
+        void parserDidStartElement(RTHTMLParser&, std::string_view name, const ns::Dictionary& attributes) override {
+            if (name == "i") kept.push_back(attributes);
+        }
+    };
+    // One class on every element among more one-off values than the parser keeps at hand, and empty ones.
+    std::string html;
+    for (int i = 0; i < 40; ++i) html += "<i class=\"q\" id=\"n" + std::to_string(i) + "\" title=\"\" hidden>x</i>";
+    auto parser = std::make_shared<RTHTMLParser>(ns::Data(std::string_view(html)), 0);
+    auto keeper = std::make_shared<Keeper>();
+    parser->setDelegate(keeper);
+    ASSERT_TRUE(parser->parse());
+    ASSERT_EQ(keeper->kept.size(), 40u);
+    for (std::size_t i = 0; i < keeper->kept.size(); ++i) {
+        const ns::Dictionary& attributes = keeper->kept[i];
+        EXPECT_EQ(attributes["class"].stringValue(), "q");
+        EXPECT_EQ(attributes["id"].stringValue(), "n" + std::to_string(i));
+        EXPECT_TRUE(attributes["title"].isString());
+        EXPECT_EQ(attributes["title"].stringValue(), "");
+        EXPECT_TRUE(attributes["hidden"].isString());
+    }
+    // Changing one element's value leaves every other element's equal value as it was.
+    *keeper->kept[3].find("class")->mutableStringStorage() = "changed";
+    EXPECT_EQ(keeper->kept[3]["class"].stringValue(), "changed");
+    EXPECT_EQ(keeper->kept[2]["class"].stringValue(), "q");
+    EXPECT_EQ(keeper->kept[4]["class"].stringValue(), "q");
+}
+
 TEST(RTHTMLParserTests, ParseFromWithinADelegateCallIsRefused) {
     struct Reentrant : RTHTMLParserDelegate {
         bool inner = true;
