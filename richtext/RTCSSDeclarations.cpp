@@ -68,6 +68,31 @@ RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(style
     for (std::size_t box = 0; box < BoxPrefixes.size(); ++box) {
         if (hasBox[box]) boxes_[box] = boxDeclarations(*dictionary, BoxPrefixes[box]);
     }
+    changesFont_ = fontFamily_ || texts_[index(RTCSSProperty::FontSize)] || texts_[index(RTCSSProperty::FontStyle)] ||
+                   texts_[index(RTCSSProperty::FontWeight)] || texts_[index(RTCSSProperty::CoreTextFontName)];
+    // Looked for anywhere in the texts: a false alarm only costs the sharing.
+    const auto readsParent = [](std::string_view text) { return RTASCIILowercased(text).find("inherit") != std::string::npos; };
+    fontReadsParent_ = lowerText(RTCSSProperty::FontSize) == "inherit";
+    if (fontFamily_) {
+        if (const ns::Array* list = fontFamily_->asArray()) {
+            for (const ns::Value& entry : *list) fontReadsParent_ = fontReadsParent_ || readsParent(entry.stringValue());
+        } else {
+            fontReadsParent_ = fontReadsParent_ || readsParent(fontFamily_->stringValue());
+        }
+    }
+}
+
+std::shared_ptr<const RichTextFontDescriptor> RTCSSDeclarations::fontMadeFrom(const std::shared_ptr<const RichTextFontDescriptor>& source,
+                                                                            double textSize, double textScale) const {
+    const std::lock_guard lock(madeFontLock_);
+    if (!madeFont_ || madeFont_->source != source || madeFont_->textSize != textSize || madeFont_->textScale != textScale) return nullptr;
+    return madeFont_->made;
+}
+
+void RTCSSDeclarations::rememberFontMadeFrom(std::shared_ptr<const RichTextFontDescriptor> source, double textSize, double textScale,
+                                             std::shared_ptr<const RichTextFontDescriptor> made) const {
+    const std::lock_guard lock(madeFontLock_);
+    madeFont_ = MadeFont{std::move(source), std::move(made), textSize, textScale};
 }
 
 RTCSSDeclarations::BoxDeclarations RTCSSDeclarations::boxDeclarations(const ns::Dictionary& styles, std::string_view prefix) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 
 namespace ql {
 
+class RichTextFontDescriptor;
 
 enum class RTCSSProperty : std::uint8_t {
     Direction, BeforeContent, FontSize, Color, BackgroundColor, Float, FontStyle, FontWeight, TextDecoration, TextAlign,
@@ -73,6 +75,19 @@ public:
     const ns::Value* fontFamily() const { return fontFamily_; }
     const BoxDeclarations& box(Box box) const { return boxes_[static_cast<std::size_t>(box)]; }
 
+    // Whether a declaration acts on the font (size, family, style, weight, name), and whether one of them
+    // reads the parent's font ("inherit").
+    bool changesFont() const { return changesFont_; }
+    bool fontReadsParent() const { return fontReadsParent_; }
+    // The font an element of this cascade made from `source` at the given text size and scale, if the
+    // last one to do so had them: every element that inherits the same descriptor makes an equal one (a
+    // bold run in each paragraph), so it takes that one rather than a copy of its own. Both descriptors
+    // are held, so neither changes in place and neither address is taken by another object meanwhile.
+    std::shared_ptr<const RichTextFontDescriptor> fontMadeFrom(const std::shared_ptr<const RichTextFontDescriptor>& source,
+                                                               double textSize, double textScale) const;
+    void rememberFontMadeFrom(std::shared_ptr<const RichTextFontDescriptor> source, double textSize, double textScale,
+                              std::shared_ptr<const RichTextFontDescriptor> made) const;
+
     static std::string_view prefix(Box box) { return BoxPrefixes[static_cast<std::size_t>(box)]; }
     // The keys of `styles` under one box prefix.
     static BoxDeclarations boxDeclarations(const ns::Dictionary& styles, std::string_view prefix);
@@ -92,6 +107,16 @@ private:
     std::optional<std::string> beforeContent_;
     const ns::Value* fontFamily_ = nullptr;
     std::array<BoxDeclarations, static_cast<std::size_t>(Box::Count)> boxes_;
+    bool changesFont_ = false;
+    bool fontReadsParent_ = false;
+    // The elements of a cascade apply it on the builder's thread; the lock keeps a caller that shares the
+    // object between threads safe.
+    struct MadeFont {
+        std::shared_ptr<const RichTextFontDescriptor> source, made;
+        double textSize, textScale;
+    };
+    mutable std::mutex madeFontLock_;
+    mutable std::optional<MadeFont> madeFont_;
 };
 
 }  // namespace ql

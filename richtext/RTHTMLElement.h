@@ -275,6 +275,8 @@ private:
     void addCustomHTMLAttributes(ct::AttributedString& text) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Value* families);
+    // Size, family, style, weight and name; shares the font another element of the cascade made.
+    void applyFontDeclarations(const RTCSSDeclarations& declarations);
 
     // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
     // once the element is their only holder.

@@ -101,14 +101,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     if (!fontDescriptor_) fontDescriptor_ = std::make_shared<RichTextFontDescriptor>();
     if (!paragraphStyle_) paragraphStyle_ = std::make_shared<RichTextParagraphStyle>();
     // The style objects are read in place and copied only by a declaration that changes them.
-    const auto font = [this]() -> RichTextFontDescriptor& { return mutableFontDescriptor(); };
     const auto pointSize = [this] { return fontDescriptor_->pointSize(); };
-    const auto setPointSize = [&](double size) {
-        if (std::round(size) != pointSize()) font().setPointSize(size);
-    };
-    const auto clearFontName = [&] {
-        if (fontDescriptor_->fontName()) font().setFontName(std::nullopt);
-    };
     const auto paragraph = [this]() -> const RichTextParagraphStyle& { return *paragraphStyle_; };
     using P = RichTextParagraphStyle;
     const auto length = [&](std::string_view text) { return pixelSizeOfCSSMeasure(text, pointSize(), textScale_); };
@@ -125,20 +118,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     }
     beforeContent_ = declarations.beforeContent();
 
-    if (const auto fontSize = declarations.text(RTCSSProperty::FontSize)) {
-        if (const std::optional<double> named = namedFontSize(*fontSize)) {
-            setPointSize(*named * textScale_);
-        } else if (*fontSize == "smaller") {
-            setPointSize(pointSize() / SizeStep);
-        } else if (*fontSize == "larger") {
-            setPointSize(pointSize() * SizeStep);
-        } else if (*fontSize == "inherit") {
-            const RTHTMLElement* parent = parentElementPointer();
-            if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
-        } else if (isCSSLengthValue(*fontSize)) {
-            setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
-        }
-    }
+    applyFontDeclarations(declarations);
     if (const auto& color = declarations.color(RTCSSProperty::Color)) {
         setTextColor(*color);
         // Declared, the colour is the element's own even where an ancestor declared this very object.
@@ -149,25 +129,6 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         if (*floating == "left") floatStyle_ = RTHTMLElementFloatStyle::Left;
         else if (*floating == "right") floatStyle_ = RTHTMLElementFloatStyle::Right;
         else if (*floating == "none") floatStyle_ = RTHTMLElementFloatStyle::None;
-    }
-    applyFontFamily(declarations.fontFamily());
-    if (const auto style = declarations.lowerText(RTCSSProperty::FontStyle)) {
-        clearFontName();
-        const bool italic = *style == "italic" || *style == "oblique";
-        if ((italic || *style == "normal") && fontDescriptor_->italicTrait() != italic) font().setItalicTrait(italic);
-    }
-    // "inherit" keeps the weight the element inherited.
-    if (const auto weight = declarations.lowerText(RTCSSProperty::FontWeight); weight && *weight != "inherit") {
-        clearFontName();
-        bool bold = false;
-        if (*weight == "bold" || *weight == "bolder") {
-            bold = true;
-        } else if (*weight != "normal" && *weight != "lighter") {
-            std::int64_t number = 0;
-            std::from_chars(weight->data(), weight->data() + weight->size(), number);
-            bold = number > 600;
-        }
-        if (fontDescriptor_->boldTrait() != bold) font().setBoldTrait(bold);
     }
     if (const auto decoration = declarations.lowerText(RTCSSProperty::TextDecoration)) {
         if (*decoration == "underline") underlineStyle_ = 1;
@@ -284,8 +245,65 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             own.textBlocks->push_back(std::move(block));
         }
     }
-    if (const auto fontName = declarations.text(RTCSSProperty::CoreTextFontName)) font().setFontName(std::string(*fontName));
     styleDidChange();
+}
+
+void RTHTMLElement::applyFontDeclarations(const RTCSSDeclarations& declarations) {
+    if (!declarations.changesFont()) return;
+    // An element that holds its descriptor alone changes it in place; one that shares it with its parent
+    // would copy it, unless an element of the same cascade already made the same font from it.
+    std::shared_ptr<const RichTextFontDescriptor> source;
+    if (fontDescriptor_.use_count() > 1 && !declarations.fontReadsParent()) {
+        if (auto made = declarations.fontMadeFrom(fontDescriptor_, currentTextSize(), textScale_)) {
+            fontDescriptor_ = std::move(made);
+            styleDidChange();
+            return;
+        }
+        source = fontDescriptor_;
+    }
+    const auto font = [this]() -> RichTextFontDescriptor& { return mutableFontDescriptor(); };
+    const auto pointSize = [this] { return fontDescriptor_->pointSize(); };
+    const auto setPointSize = [&](double size) {
+        if (std::round(size) != pointSize()) font().setPointSize(size);
+    };
+    const auto clearFontName = [&] {
+        if (fontDescriptor_->fontName()) font().setFontName(std::nullopt);
+    };
+    if (const auto fontSize = declarations.text(RTCSSProperty::FontSize)) {
+        if (const std::optional<double> named = namedFontSize(*fontSize)) {
+            setPointSize(*named * textScale_);
+        } else if (*fontSize == "smaller") {
+            setPointSize(pointSize() / SizeStep);
+        } else if (*fontSize == "larger") {
+            setPointSize(pointSize() * SizeStep);
+        } else if (*fontSize == "inherit") {
+            const RTHTMLElement* parent = parentElementPointer();
+            if (parent && parent->fontDescriptor_) setPointSize(parent->fontDescriptor_->pointSize());
+        } else if (isCSSLengthValue(*fontSize)) {
+            setPointSize(pixelSizeOfCSSMeasure(*fontSize, currentTextSize(), textScale_));
+        }
+    }
+    applyFontFamily(declarations.fontFamily());
+    if (const auto style = declarations.lowerText(RTCSSProperty::FontStyle)) {
+        clearFontName();
+        const bool italic = *style == "italic" || *style == "oblique";
+        if ((italic || *style == "normal") && fontDescriptor_->italicTrait() != italic) font().setItalicTrait(italic);
+    }
+    // "inherit" keeps the weight the element inherited.
+    if (const auto weight = declarations.lowerText(RTCSSProperty::FontWeight); weight && *weight != "inherit") {
+        clearFontName();
+        bool bold = false;
+        if (*weight == "bold" || *weight == "bolder") {
+            bold = true;
+        } else if (*weight != "normal" && *weight != "lighter") {
+            std::int64_t number = 0;
+            std::from_chars(weight->data(), weight->data() + weight->size(), number);
+            bold = number > 600;
+        }
+        if (fontDescriptor_->boldTrait() != bold) font().setBoldTrait(bold);
+    }
+    if (const auto fontName = declarations.text(RTCSSProperty::CoreTextFontName)) font().setFontName(std::string(*fontName));
+    if (source) declarations.rememberFontMadeFrom(std::move(source), currentTextSize(), textScale_, fontDescriptor_);
 }
 
 void RTHTMLElement::applyFontFamily(const ns::Value* value) {

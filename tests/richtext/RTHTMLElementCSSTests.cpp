@@ -157,6 +157,51 @@ TEST(RTHTMLElementCSSTests, FontSizesFamiliesAndWeights) {
     EXPECT_TRUE(styled(root(), "i", {{"font-style", ns::Value("Oblique")}})->fontDescriptor()->italicTrait());
 }
 
+TEST(RTHTMLElementCSSTests, ElementsOfOneCascadeShareTheFontTheyMakeFromOneDescriptor) {
+    const auto bold = std::make_shared<const RTCSSDeclarations>(
+        ns::Value(ns::Dictionary{{"font-weight", ns::Value("bold")}, {"font-size", ns::Value("1.5em")}}));
+    EXPECT_TRUE(bold->changesFont());
+    EXPECT_FALSE(bold->fontReadsParent());
+    const auto body = root();
+    const auto run = [&](const std::shared_ptr<RTHTMLElement>& parent, const std::shared_ptr<const RTCSSDeclarations>& declarations) {
+        auto made = styled(parent, "b", {});
+        made->applyStyles(declarations);
+        return made;
+    };
+    // A bold run in each of two paragraphs that inherit one descriptor: one font between them.
+    const auto first = run(styled(body, "p", {}), bold);
+    const auto second = run(styled(body, "p", {}), bold);
+    EXPECT_EQ(second->fontDescriptor(), first->fontDescriptor());
+    EXPECT_TRUE(first->fontDescriptor()->boldTrait());
+    EXPECT_EQ(first->fontDescriptor()->pointSize(), 18);
+    EXPECT_FALSE(body->fontDescriptor()->boldTrait());
+
+    // Another descriptor, another text size or other declarations make a font of their own.
+    const auto big = styled(body, "p", {{"font-size", ns::Value("20px")}});
+    const auto inBig = run(big, bold);
+    EXPECT_NE(inBig->fontDescriptor(), first->fontDescriptor());
+    EXPECT_EQ(inBig->fontDescriptor()->pointSize(), 18);
+    EXPECT_TRUE(inBig->fontDescriptor()->boldTrait());
+    const auto larger = styled(body, "p", {});
+    larger->setCurrentTextSize(20);
+    EXPECT_EQ(run(larger, bold)->fontDescriptor()->pointSize(), 30);
+    const auto italic = std::make_shared<const RTCSSDeclarations>(ns::Value(ns::Dictionary{{"font-style", ns::Value("italic")}}));
+    const auto slanted = run(styled(body, "p", {}), italic);
+    EXPECT_TRUE(slanted->fontDescriptor()->italicTrait());
+    EXPECT_FALSE(slanted->fontDescriptor()->boldTrait());
+    // The first paragraph's descriptor again: the cascade made one since, and still shares the first.
+    EXPECT_EQ(run(styled(body, "p", {}), bold)->fontDescriptor()->pointSize(), 18);
+
+    // A font an element changes later is its own copy; the others keep theirs.
+    second->mutableFontDescriptor().setItalicTrait(true);
+    EXPECT_TRUE(second->fontDescriptor()->italicTrait());
+    EXPECT_FALSE(first->fontDescriptor()->italicTrait());
+    EXPECT_NE(second->fontDescriptor(), first->fontDescriptor());
+    // Declarations that read the parent's font are applied each time.
+    EXPECT_TRUE(RTCSSDeclarations(ns::Value(ns::Dictionary{{"font-family", ns::Value("Inherit, serif")}})).fontReadsParent());
+    EXPECT_FALSE(RTCSSDeclarations(ns::Value(ns::Dictionary{{"color", ns::Value("red")}})).changesFont());
+}
+
 TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
     const auto body = root(2);
     body->setPreserveNewlines(true);
