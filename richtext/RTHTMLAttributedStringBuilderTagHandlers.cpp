@@ -124,9 +124,8 @@ void RTHTMLAttributedStringBuilder::startLink() {
 void RTHTMLAttributedStringBuilder::startList() {
     RichTextParagraphStyle& style = currentTag_->mutableParagraphStyle();
     style.firstLineHeadIndent = style.headIndent;
-    // The element's own style object: its lists are its own to extend.
-    if (!style.textLists) style.textLists.emplace();
-    style.textLists->push_back(currentTag_->listStyle());
+    // The element's own style object; lists it still shares with its parent's are copied as they grow.
+    style.textLists.mutableList().push_back(currentTag_->listStyle());
 }
 
 void RTHTMLAttributedStringBuilder::startFont() {

@@ -241,8 +241,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
             block->setBackgroundColor(backgroundColor_);
             backgroundColor_ = nullptr;
             RichTextParagraphStyle& own = mutableParagraphStyle();
-            if (!own.textBlocks) own.textBlocks.emplace();
-            own.textBlocks->push_back(std::move(block));
+            own.textBlocks.mutableList().push_back(std::move(block));
         }
     }
     styleDidChange();

@@ -108,8 +108,10 @@ bool RichTextParagraphStyle::isEqual(const ns::Object& other) const {
         baseWritingDirection != style->baseWritingDirection) {
         return false;
     }
-    if (textLists && !equalElements(*textLists, style->textLists.value_or(TextLists()))) return false;
-    if (textBlocks && !equalElements(*textBlocks, style->textBlocks.value_or(TextBlocks()))) return false;
+    static const TextLists noLists;
+    static const TextBlocks noBlocks;
+    if (textLists && !equalElements(*textLists, style->textLists ? *style->textLists : noLists)) return false;
+    if (textBlocks && !equalElements(*textBlocks, style->textBlocks ? *style->textBlocks : noBlocks)) return false;
     if (tabStops && *tabStops != style->tabStops.value_or(TabStops())) return false;
     return true;
 }

@@ -18,6 +18,40 @@
 
 namespace ql {
 
+// A list of a paragraph style that the style's copies share until one of them changes it: a style is
+// copied for every block and item inside the one that made its lists and blocks, and the copies seldom
+// change them. It reads like an optional vector; changes go through mutableList(), which copies a list
+// that another style shares first.
+template <class T>
+class RichTextSharedList {
+public:
+    using List = std::vector<T>;
+
+    RichTextSharedList() = default;
+    RichTextSharedList(List list) : list_(std::make_shared<List>(std::move(list))) {}
+
+    explicit operator bool() const { return list_ != nullptr; }
+    bool has_value() const { return list_ != nullptr; }
+    const List& operator*() const { return *list_; }
+    const List* operator->() const { return list_.get(); }
+    void reset() { list_.reset(); }
+    // The list to change, made empty when there is none.
+    List& mutableList() {
+        if (!list_) list_ = std::make_shared<List>();
+        else if (list_.use_count() > 1) list_ = std::make_shared<List>(*list_);
+        // Every list is made changeable (above and by the constructor); no other style holds this one.
+        return const_cast<List&>(*list_);
+    }
+    // As optional vectors compare: both absent, or both present with equal elements.
+    friend bool operator==(const RichTextSharedList& a, const RichTextSharedList& b) {
+        if (a.list_ == b.list_) return true;
+        return a.list_ && b.list_ && *a.list_ == *b.list_;
+    }
+
+private:
+    std::shared_ptr<const List> list_;
+};
+
 class RichTextParagraphStyle final : public ns::Object {
     QL_OBJECT(RichTextParagraphStyle, ns::Object)
 public:
@@ -64,8 +98,8 @@ public:
     ct::TextAlignment alignment = ct::TextAlignment::Natural;
     ct::WritingDirection baseWritingDirection = ct::WritingDirection::Natural;
     std::optional<TabStops> tabStops;
-    std::optional<TextLists> textLists;
-    std::optional<TextBlocks> textBlocks;
+    RichTextSharedList<std::shared_ptr<RTCSSListStyle>> textLists;
+    RichTextSharedList<std::shared_ptr<RTTextBlock>> textBlocks;
 };
 
 }  // namespace ql

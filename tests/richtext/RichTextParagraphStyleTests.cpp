@@ -107,6 +107,28 @@ TEST(RichTextParagraphStyleTests, CopiesEqualityAndHash) {
     b.textBlocks = RichTextParagraphStyle::TextBlocks{equalBlock};
     EXPECT_TRUE(a.isEqual(b));
 
+    // A copy shares the lists and blocks until either style changes its own.
+    RichTextParagraphStyle outer;
+    outer.textBlocks = RichTextParagraphStyle::TextBlocks{block};
+    outer.textLists.mutableList().push_back(list);
+    auto inner = std::static_pointer_cast<RichTextParagraphStyle>(outer.copy());
+    EXPECT_EQ(&*inner->textBlocks, &*outer.textBlocks);
+    inner->textBlocks.mutableList().push_back(equalBlock);
+    inner->textLists.mutableList().clear();
+    EXPECT_EQ(*outer.textBlocks, RichTextParagraphStyle::TextBlocks{block});
+    EXPECT_EQ(*outer.textLists, RichTextParagraphStyle::TextLists{list});
+    EXPECT_EQ(inner->textBlocks->size(), 2u);
+    EXPECT_TRUE(inner->textLists);
+    EXPECT_TRUE(inner->textLists->empty());
+    // Absent and empty lists differ, as optional ones do; equal elements in other lists are equal.
+    RichTextParagraphStyle emptyLists;
+    emptyLists.textLists.mutableList();
+    EXPECT_FALSE(emptyLists.textLists == withoutLists.textLists);
+    EXPECT_TRUE(inner->textLists == emptyLists.textLists);
+    RichTextParagraphStyle sameBlock;
+    sameBlock.textBlocks = RichTextParagraphStyle::TextBlocks{block};
+    EXPECT_TRUE(sameBlock.textBlocks == outer.textBlocks);
+
     RichTextParagraphStyle shifted;
     shifted.headIndent = 1;
     EXPECT_FALSE(shifted.isEqual(withoutLists));
