@@ -282,20 +282,21 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
         parent->lastChildCascade = &cascade;
         parent->cleared = cascadesCleared_;
     }
-    openElements_.push_back({node.get()});
-    node->applyStyles(cascade.declarations);
-    if (!cascade.classNames.empty()) node->setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
+    RTHTMLElement& element = *node;
+    openElements_.push_back({std::move(node)});
+    element.applyStyles(cascade.declarations);
+    if (!cascade.classNames.empty()) element.setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content. The class is final, so its type says what a
     // cast would (for every element, without the cast's search).
-    if (previousLast && node->displayStyle() != RTHTMLElementDisplayStyle::Inline && typeid(*previousLast) == typeid(RTTextHTMLElement) &&
+    if (previousLast && element.displayStyle() != RTHTMLElementDisplayStyle::Inline && typeid(*previousLast) == typeid(RTTextHTMLElement) &&
         isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(*previousLast).text())) {
         // The node itself is the last child now, the white space the one before it.
         const std::shared_ptr<RTHTMLParserNode> whitespace = currentTag_->childNodeAtIndex(currentTag_->childCount() - 2);
         currentTag_->removeChildNode(whitespace);
     }
 
-    currentTag_ = std::move(node);
+    currentTag_ = &element;
     tagDidStart(name);
 }
 
@@ -354,7 +355,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters, bool
     auto text = makePooledNode<RTTextHTMLElement>(nodePool_, std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
-    if (currentTag_ == bodyElement_) assemble(Assembly::Kind::BodyText, text);
+    if (currentTag_ == bodyElement_.get()) assemble(Assembly::Kind::BodyText, text);
     currentTag_->addChildNode(std::move(text));
 }
 
@@ -372,26 +373,23 @@ std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEnd
 
 void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     if (ignoreParseEvents_ || !currentTag_) return;
-    // Most end tags close the current element, which is found without taking a reference to it.
-    const RTHTMLElement* closing = currentTag_.get();
-    std::shared_ptr<RTHTMLElement> ancestor;
-    if (closing->name() != name) {
-        ancestor = elementClosedByEndTag(currentTag_->parentElement(), name);
-        if (!ancestor) return;
-        closing = ancestor.get();
-    }
+    // The element the tag closes: the current one, or an enclosing one, which closes the ones open inside
+    // it too. An end tag that no open element has is passed over.
+    const RTHTMLElement* closing = currentTag_;
+    std::size_t closed = 1;
+    for (; closing && closing->name() != name; closing = closing->parentElementPointer()) ++closed;
+    if (!closing) return;
 
     tagWillEnd(name);
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
-        (currentTag_ == bodyElement_ || currentTag_->isChildOf(bodyElement_))) {
-        assemble(Assembly::Kind::FlushElement, currentTag_);
+        (currentTag_ == bodyElement_.get() || currentTag_->isChildOf(bodyElement_))) {
+        // The current element's entry holds it.
+        assemble(Assembly::Kind::FlushElement, openElements_.back().element);
     }
     if (closing == rootNode_.get()) ignoreParseEvents_ = true;
-    // The closing element and the ones open inside it.
-    std::size_t closed = 1;
-    for (const RTHTMLElement* inner = currentTag_.get(); inner != closing; inner = inner->parentElementPointer()) ++closed;
     openElements_.resize(openElements_.size() - std::min(closed, openElements_.size()));
-    currentTag_ = closing->parentElement();
+    // The open elements are the current one's ancestors: the closing one's parent is the last left.
+    currentTag_ = openElements_.empty() ? nullptr : openElements_.back().element.get();
 }
 
 void RTHTMLAttributedStringBuilder::endDocument() {

@@ -191,7 +191,8 @@ private:
     std::shared_ptr<RTHTMLNodePool> nodePool_ = RTHTMLNodePool::create();
     std::shared_ptr<RTHTMLElement> rootNode_;
     std::shared_ptr<RTHTMLElement> bodyElement_;
-    std::shared_ptr<RTHTMLElement> currentTag_;
+    // The innermost open element, held by its entry in openElements_.
+    RTHTMLElement* currentTag_ = nullptr;
     bool ignoreParseEvents_ = false;
     bool ignoreInlineStyles_ = false;
     bool preserverDocumentTrailingSpaces_ = false;
@@ -203,10 +204,12 @@ private:
     static constexpr std::size_t MaximumTagCascades = 16;
     std::vector<std::pair<std::string, const Cascade*>> tagCascades_;  // tree queue only
     // The open elements from the root to currentTag_, each with the last child started in it and that
-    // child's cascade (valid while cascadesCleared_ is still `cleared`). The child is not held, which
-    // would keep its style objects shared: it is used only while found among the element's last children.
+    // child's cascade (valid while cascadesCleared_ is still `cleared`). The element is held from its
+    // start to its end, so that moving in and out of it counts no references; the child is not held,
+    // which would keep its style objects shared: it is used only while found among the element's last
+    // children.
     struct OpenElement {
-        const RTHTMLElement* element = nullptr;
+        std::shared_ptr<RTHTMLElement> element;
         const RTHTMLParserNode* lastChild = nullptr;
         const Cascade* lastChildCascade = nullptr;
         std::uint64_t cleared = 0;

@@ -151,13 +151,13 @@ void RTHTMLAttributedStringBuilder::startParagraph() {
 }
 
 void RTHTMLAttributedStringBuilder::endObject() {
-    if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
+    if (!dynamic_cast<RTTextAttachmentHTMLElement*>(currentTag_)) return;
     if (auto object = std::dynamic_pointer_cast<RTObjectTextAttachment>(currentTag_->textAttachment()))
         object->setChildNodes(currentTag_->childNodes());
 }
 
 void RTHTMLAttributedStringBuilder::endVideo() {
-    if (!std::dynamic_pointer_cast<RTTextAttachmentHTMLElement>(currentTag_)) return;
+    if (!dynamic_cast<RTTextAttachmentHTMLElement*>(currentTag_)) return;
     auto video = std::dynamic_pointer_cast<RTVideoTextAttachment>(currentTag_->textAttachment());
     if (!video || video->contentURL()) return;
     const std::optional<RTHTMLParserNode::NodeList> children = currentTag_->childNodes();
@@ -168,7 +168,7 @@ void RTHTMLAttributedStringBuilder::endVideo() {
 }
 
 void RTHTMLAttributedStringBuilder::endStyle() {
-    if (auto style = std::dynamic_pointer_cast<RTStylesheetHTMLElement>(currentTag_)) globalStyleSheet_.mergeStylesheet(style->stylesheet());
+    if (auto* style = dynamic_cast<RTStylesheetHTMLElement*>(currentTag_)) globalStyleSheet_.mergeStylesheet(style->stylesheet());
 }
 
 void RTHTMLAttributedStringBuilder::mergeLinkedStylesheet(const RTHTMLElement& link) {
