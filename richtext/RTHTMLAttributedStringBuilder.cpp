@@ -160,18 +160,14 @@ void RTHTMLAttributedStringBuilder::runOn(const std::shared_ptr<ns::DispatchQueu
     });
 }
 
-void RTHTMLAttributedStringBuilder::assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element) {
-    pendingAssembly_.push_back({kind, std::move(element)});
-}
-
 void RTHTMLAttributedStringBuilder::handOverAssembly() {
     if (pendingAssembly_.empty()) return;
     runOn(stringAssemblyQueue_, [this] {
         for (const Assembly& piece : pendingAssembly_) {
             if (failed_) break;
             switch (piece.kind) {
-            case Assembly::Kind::BodyText: appendBodyText(*piece.element); break;
-            case Assembly::Kind::FlushElement: flushElement(piece.element); break;
+            case Assembly::Kind::BodyText: appendBodyText(*piece.text); break;
+            case Assembly::Kind::FlushElement: flushElement(*piece.element); break;
             case Assembly::Kind::TrimDocumentEnd: trimDocumentEnd(); break;
             }
         }
@@ -355,7 +351,7 @@ void RTHTMLAttributedStringBuilder::foundCharacters(std::string characters, bool
     auto text = makePooledNode<RTTextHTMLElement>(nodePool_, std::move(characters));
     text->inheritStyleOfParent(*currentTag_);
     text->interpretAttributes();
-    if (currentTag_ == bodyElement_.get()) assemble(Assembly::Kind::BodyText, text);
+    if (currentTag_ == bodyElement_.get()) assemble({Assembly::Kind::BodyText, text});
     currentTag_->addChildNode(std::move(text));
 }
 
@@ -383,8 +379,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     tagWillEnd(name);
     if (bodyElement_ && currentTag_->displayStyle() != RTHTMLElementDisplayStyle::None &&
         (currentTag_ == bodyElement_.get() || currentTag_->isChildOf(bodyElement_))) {
-        // The current element's entry holds it.
-        assemble(Assembly::Kind::FlushElement, openElements_.back().element);
+        assemble({Assembly::Kind::FlushElement, nullptr, currentTag_});
     }
     if (closing == rootNode_.get()) ignoreParseEvents_ = true;
     openElements_.resize(openElements_.size() - std::min(closed, openElements_.size()));
@@ -394,7 +389,7 @@ void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
 
 void RTHTMLAttributedStringBuilder::endDocument() {
     if (preserverDocumentTrailingSpaces_) return;
-    assemble(Assembly::Kind::TrimDocumentEnd);
+    assemble({Assembly::Kind::TrimDocumentEnd, nullptr, nullptr});
 }
 
 // ---- The text ----
@@ -415,19 +410,19 @@ void RTHTMLAttributedStringBuilder::trimDocumentEnd() {
     if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
 }
 
-void RTHTMLAttributedStringBuilder::flushElement(const std::shared_ptr<RTHTMLElement>& element) {
-    if (!element->needsOutput()) return;
-    if (willFlushCallback_) willFlushCallback_(element);
-    std::optional<ct::AttributedString> text = element->attributedString();
+void RTHTMLAttributedStringBuilder::flushElement(RTHTMLElement& element) {
+    if (!element.needsOutput()) return;
+    if (willFlushCallback_) willFlushCallback_(std::static_pointer_cast<RTHTMLElement>(element.shared_from_this()));
+    std::optional<ct::AttributedString> text = element.attributedString();
     if (!text) return;
     ct::AttributedString& output = *tmpString_;
-    if (element->displayStyle() != RTHTMLElementDisplayStyle::Inline && !output.empty() && output.u16string().back() != u'\n') {
+    if (element.displayStyle() != RTHTMLElementDisplayStyle::Inline && !output.empty() && output.u16string().back() != u'\n') {
         removeTrailingIgnorableWhitespace(output);
         appendString(output, "\n");
     }
-    appendPiece(*element, std::move(*text));
-    element->setDidOutput(true);
-    if (!shouldKeepDocumentNodeTree_) element->removeAllChildNodes();
+    appendPiece(element, std::move(*text));
+    element.setDidOutput(true);
+    if (!shouldKeepDocumentNodeTree_) element.removeAllChildNodes();
 }
 
 void RTHTMLAttributedStringBuilder::appendPiece(const RTHTMLElement& source, ct::AttributedString piece) {

@@ -146,16 +146,20 @@ private:
     // Assembly work is queued here while the tree handles a batch of events and handed to the assembly
     // queue in one piece when the batch is done, rather than one hand-over per element. Each piece names
     // what to do with which element, so queueing one makes nothing.
+    // A text of the body is held: a block that starts after it may drop it from the tree before it is
+    // appended. An element to flush is not: its parent holds it until the parent is flushed, which is
+    // queued after it (or never, when the tree is kept).
     struct Assembly {
         enum class Kind { BodyText, FlushElement, TrimDocumentEnd };
         Kind kind;
-        std::shared_ptr<RTHTMLElement> element;
+        std::shared_ptr<RTHTMLElement> text;
+        RTHTMLElement* element = nullptr;
     };
-    void assemble(Assembly::Kind kind, std::shared_ptr<RTHTMLElement> element = nullptr);
+    void assemble(Assembly piece) { pendingAssembly_.push_back(std::move(piece)); }
     void handOverAssembly();
     // On the assembly queue.
     void appendBodyText(RTHTMLElement& text);
-    void flushElement(const std::shared_ptr<RTHTMLElement>& element);
+    void flushElement(RTHTMLElement& element);
     void trimDocumentEnd();
     void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
 
