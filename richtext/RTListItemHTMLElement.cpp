@@ -144,13 +144,12 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     return marker;
 }
 
-std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
-    std::optional<ct::AttributedString> text = listPrefix();
-    if (!text) return content;
-    if (content) text->appendAttributedString(std::move(*content));
-    return text;
+bool RTListItemHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    const std::uint64_t own = text.length();
+    if (!RTHTMLElement::appendAttributedStringTo(text)) return false;
+    // The marker goes before the content, made after it as the content's own styles were.
+    if (std::optional<ct::AttributedString> marker = listPrefix()) text.insertAttributedString(*marker, own);
+    return true;
 }
 
 }  // namespace ql

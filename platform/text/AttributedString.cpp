@@ -217,17 +217,13 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
 }
 
 void AttributedString::appendText(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes) {
-    std::u16string units = ns::toUTF16(text);
-    if (units.empty()) return;
+    const std::size_t at = text_.size();
+    // Decoded straight into the text: no string of its own to be copied in.
+    ns::appendUTF16(text_, text);
+    if (text_.size() == at) return;
     if (!attributes) attributes = noAttributes();
-    if (text_.empty()) {
-        text_ = std::move(units);
-        runs_.push_back({0, std::move(attributes)});
-        return;
-    }
     // Runs stay merged: text in the attributes of the last run joins it.
-    if (!sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({text_.size(), std::move(attributes)});
-    text_ += units;
+    if (runs_.empty() || !sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({at, std::move(attributes)});
 }
 
 template <class Change>
