@@ -145,11 +145,9 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
 }
 
 bool RTListItemHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    const std::uint64_t own = text.length();
-    if (!RTHTMLElement::appendAttributedStringTo(text)) return false;
-    // The marker goes before the content, made after it as the content's own styles were.
-    if (std::optional<ct::AttributedString> marker = listPrefix()) text.insertAttributedString(*marker, own);
-    return true;
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (std::optional<ct::AttributedString> marker = listPrefix()) text.appendAttributedString(std::move(*marker));
+    return RTHTMLElement::appendAttributedStringTo(text);
 }
 
 }  // namespace ql

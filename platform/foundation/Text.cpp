@@ -304,6 +304,9 @@ std::uint64_t utf16Length(std::string_view text) {
 
 namespace {
 
+// Texts of up to this many bytes are decoded into a buffer on the stack.
+constexpr std::size_t StackUnits = 512;
+
 // The text's UTF-16 units at `out`, which has room for text.size() units (a UTF-8 text never has more
 // units than bytes): the count written. Malformed sequences are replaced as unicodeText replaces them.
 std::size_t decodeUTF8(std::string_view text, char16_t* out) {
@@ -320,7 +323,6 @@ std::size_t decodeUTF8(std::string_view text, char16_t* out) {
 std::u16string toUTF16(std::string_view text) {
     if (text.empty()) return {};
     // Short texts go through a buffer on the stack so that the result is allocated once at its own size.
-    constexpr std::size_t StackUnits = 512;
     if (text.size() <= StackUnits) {
         char16_t units[StackUnits];
         return std::u16string(units, decodeUTF8(text, units));
@@ -331,6 +333,12 @@ std::u16string toUTF16(std::string_view text) {
 }
 
 void appendUTF16(std::u16string& out, std::string_view text) {
+    // Short texts are decoded on the stack and copied in, sparing the zeros a resize would write first.
+    if (text.size() <= StackUnits) {
+        char16_t units[StackUnits];
+        out.append(units, decodeUTF8(text, units));
+        return;
+    }
     const std::size_t at = out.size();
     // Growing by resizing keeps the string's room doubling, so appending piece after piece stays linear.
     out.resize(at + text.size());

@@ -48,7 +48,12 @@ void AttributedString::checkRange(ns::Range range) const {
 }
 
 std::size_t AttributedString::runIndexAt(std::uint64_t index) const {
-    auto after = std::upper_bound(runs_.begin(), runs_.end(), index,
+    // A text being built is read and changed mostly near its end: the last few runs are looked at first.
+    constexpr std::size_t Near = 8;
+    const std::size_t count = runs_.size();
+    for (std::size_t run = count; run > 0 && run + Near > count;)
+        if (runs_[--run].location <= index) return run;
+    auto after = std::upper_bound(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(count - std::min(count, Near)), index,
                                   [](std::uint64_t i, const Run& run) { return i < run.location; });
     return static_cast<std::size_t>(after - runs_.begin()) - 1;
 }
