@@ -161,7 +161,10 @@ private:
     void appendBodyText(RTHTMLElement& text);
     void flushElement(RTHTMLElement& element);
     void trimDocumentEnd();
-    void appendPiece(const RTHTMLElement& source, ct::AttributedString piece);
+    // Writes the element's text at the end of the output, in place: where the output ends in white space
+    // the text's leading white space goes, and a text that `beginsLine` after a line left open ends that
+    // line first. False, with nothing written, when the element has no text.
+    bool appendPiece(RTHTMLElement& source, bool beginsLine);
 
     // Runs `work` on the queue and returns once it has run; once some work has thrown, later work is
     // skipped and the first exception kept for the caller.

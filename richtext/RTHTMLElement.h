@@ -80,7 +80,11 @@ public:
     virtual ns::Dictionary attributesForAttributedStringRepresentation() const;
     // The element's text: its attachment's character, or its children's texts joined; blocks end in a
     // paragraph. Nothing when hidden or already output.
-    virtual std::optional<ct::AttributedString> attributedString();
+    std::optional<ct::AttributedString> attributedString();
+    // Writes the text attributedString() gives at the end of `text`, reading and changing nothing before
+    // the end it found (an element's text is built in place inside its parent's, not as a string of its
+    // own to be copied in). False, with nothing written, when there is no text.
+    virtual bool appendAttributedStringTo(ct::AttributedString& text);
     // The attributes of texts that inherit the element's style unchanged, made on first use and shared by
     // all of them (so they also join into one run) until the element's style or children change: a
     // snapshot that stays valid for its holder. An element with an attachment shares nothing: its
@@ -272,7 +276,8 @@ private:
     // The nearest ancestor's own value, for an element without one.
     RTHTMLElementFontVariant inheritedFontVariant() const;
     double inheritedTextSize() const;
-    void addCustomHTMLAttributes(ct::AttributedString& text) const;
+    // On the element's part of `text`, from `from` to the end.
+    void addCustomHTMLAttributes(ct::AttributedString& text, std::uint64_t from) const;
     // The first family of the list that a font bears, or the generic family it names.
     void applyFontFamily(const ns::Value* families);
     // Size, family, style, weight and name; shares the font another element of the cascade made.

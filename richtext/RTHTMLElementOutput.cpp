@@ -422,17 +422,9 @@ bool isExactly(const RTHTMLElement& element) {
     return &element.objectClass() == &T::classObject();
 }
 
-// Whether an element's text is its children's texts joined, nothing more: an inline element of the plain
-// kind without an attachment or custom attributes of its own.
-bool onlyJoinsChildren(const RTHTMLElement& element) {
-    return isExactly<RTHTMLElement>(element) && element.displayStyle() == RTHTMLElementDisplayStyle::Inline &&
-           !element.textAttachment() && !element.shouldProcessCustomHTMLAttributes();
-}
-
 // The texts of the element's visible children joined at the end of `text`, whose part from `start` on is
 // the element's own so far: where two meet, the second's leading white space goes after white space, and
-// a block after inline content begins a line. Texts, and elements that only join their children, are
-// written in place rather than made into texts of their own to be appended.
+// a block after inline content begins a line. Each child writes its text in place.
 void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std::uint64_t start) {
     const RTHTMLElement* previous = nullptr;
     // The children's texts do not change the child list, so it is walked in place.
@@ -450,46 +442,53 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         if (child->didOutput()) continue;
         const bool joinsWhitespace = !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
         if (isExactly<RTTextHTMLElement>(*child)) {
+            // A text drops the white space as it writes itself, rather than writing it to delete it.
             const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
             piece.appendTo(text, piece.sharesParentStyle() ? &element : nullptr, joinsWhitespace);
-        } else if (onlyJoinsChildren(*child)) {
-            const std::uint64_t own = text.length();
-            appendChildrenTexts(*child, text, own);
-            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(text, own);
-        } else if (std::optional<ct::AttributedString> piece = child->attributedString()) {
-            if (joinsWhitespace) removeCollapsibleLeadingWhitespace(*piece);
-            text.appendAttributedString(std::move(*piece));
+            continue;
         }
+        const std::uint64_t own = text.length();
+        if (child->appendAttributedStringTo(text) && joinsWhitespace) removeCollapsibleLeadingWhitespace(text, own);
     }
 }
 
 }  // namespace
 
 std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
-    if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return std::nullopt;
     ct::AttributedString text;
+    if (!appendAttributedStringTo(text)) return std::nullopt;
+    return text;
+}
+
+bool RTHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return false;
+    const std::uint64_t own = text.length();
     if (textAttachment_) {
-        text = ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation());
+        text.appendAttributedString(
+            ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation()));
     } else {
-        appendChildrenTexts(*this, text, 0);
+        appendChildrenTexts(*this, text, own);
     }
     if (displayStyle_ != RTHTMLElementDisplayStyle::Inline) {
         const std::u16string& units = text.u16string();
         std::uint64_t leading = 0;
-        while (leading < units.size() && units[leading] == u' ') ++leading;
-        if (leading > 0) text.deleteCharactersInRange({0, leading});
+        while (own + leading < units.size() && units[own + leading] == u' ') ++leading;
+        if (leading > 0) text.deleteCharactersInRange({own, leading});
         std::uint64_t trailing = 0;
-        while (trailing < text.length() && text.u16string()[text.length() - 1 - trailing] == u' ') ++trailing;
+        while (trailing < text.length() - own && text.u16string()[text.length() - 1 - trailing] == u' ') ++trailing;
         if (trailing > 0) text.deleteCharactersInRange({text.length() - trailing, trailing});
-        const bool endsParagraph = !text.empty() && text.u16string().back() == u'\n';
+        const bool empty = text.length() == own;
+        const bool endsParagraph = !empty && text.u16string().back() == u'\n';
         const std::string_view tag = name();
         if (tag != "html" && tag != "body" && !endsParagraph) {
-            if (text.empty()) text = ct::AttributedString("\n", attributesForAttributedStringRepresentation());
+            if (empty) text.appendAttributedString(ct::AttributedString("\n", attributesForAttributedStringRepresentation()));
             else appendEndOfParagraph(text);
         }
     }
-    if (displayStyle_ == RTHTMLElementDisplayStyle::Block && !text.empty() && isNotChildOfList() && paragraphStyle_) {
-        const ns::Range paragraph = rangeOfParagraphAtIndex(std::u16string_view(text.u16string()), text.length() - 1);
+    if (displayStyle_ == RTHTMLElementDisplayStyle::Block && text.length() > own && isNotChildOfList() && paragraphStyle_) {
+        const std::u16string_view mine = std::u16string_view(text.u16string()).substr(own);
+        ns::Range paragraph = rangeOfParagraphAtIndex(mine, mine.size() - 1);
+        paragraph.location += own;
         const auto platform =
             text.attributesAtIndex(paragraph.location)[ct::ParagraphStyleAttributeName].asObject<ct::ParagraphStyleObject>();
         // Raised only: a child's own larger spacing stays. Lists and blocks are not part of the platform
@@ -502,12 +501,12 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
             text.addAttribute(ct::ParagraphStyleAttributeName, value, paragraph);
         }
     }
-    if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text);
-    return text;
+    if (shouldProcessCustomHTMLAttributes_) addCustomHTMLAttributes(text, own);
+    return true;
 }
 
-void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text) const {
-    if (text.empty()) return;
+void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text, std::uint64_t from) const {
+    if (text.length() == from) return;
     const auto& ignored = attributesToIgnoreForCustomAttributesAttribute();
     for (const auto& [key, value] : attributes()) {
         if (ignored.contains(key)) continue;
@@ -535,7 +534,7 @@ void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text) const {
             if (kept.empty()) continue;
             written = ns::Value(kept);
         }
-        addHTMLAttribute(text, key, written, {0, text.length()}, false);
+        addHTMLAttribute(text, key, written, {from, text.length() - from}, false);
     }
 }
 

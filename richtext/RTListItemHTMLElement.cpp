@@ -144,13 +144,10 @@ std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
     return marker;
 }
 
-std::optional<ct::AttributedString> RTListItemHTMLElement::attributedString() {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    std::optional<ct::AttributedString> content = RTHTMLElement::attributedString();
-    std::optional<ct::AttributedString> text = listPrefix();
-    if (!text) return content;
-    if (content) text->appendAttributedString(std::move(*content));
-    return text;
+bool RTListItemHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (std::optional<ct::AttributedString> marker = listPrefix()) text.appendAttributedString(std::move(*marker));
+    return RTHTMLElement::appendAttributedStringTo(text);
 }
 
 }  // namespace ql

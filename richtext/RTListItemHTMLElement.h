@@ -28,7 +28,7 @@ public:
     // The inherited interpretation, then the item's indentation and tab stops. The element must already
     // be a child of its parent.
     void applyStyleDictionary(const ns::Dictionary& styles) override;
-    std::optional<ct::AttributedString> attributedString() override;
+    bool appendAttributedStringTo(ct::AttributedString& text) override;
 
     // The item's place among the list items of its parent, from 0.
     std::int64_t indexInList() const;

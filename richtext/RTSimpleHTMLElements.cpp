@@ -11,19 +11,21 @@ void RTAnchorHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     if (const ns::Value* active = styles.find("active:color")) highlightedTextColor_ = RTColorFromHTMLColorString(active->stringValue());
 }
 
-std::optional<ct::AttributedString> RTAnchorHTMLElement::attributedString() {
-    std::optional<ct::AttributedString> text = RTHTMLElement::attributedString();
-    if (text && highlightedTextColor_ && !text->empty()) {
-        const ns::Range whole{0, text->length()};
-        text->addAttribute(RTLinkHighlightColorAttribute, ns::Value(highlightedTextColor_), whole);
-        text->addAttribute(ct::ForegroundColorFromContextAttributeName, ns::Value(true), whole);
+bool RTAnchorHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    const std::uint64_t own = text.length();
+    if (!RTHTMLElement::appendAttributedStringTo(text)) return false;
+    if (highlightedTextColor_ && text.length() > own) {
+        const ns::Range whole{own, text.length() - own};
+        text.addAttribute(RTLinkHighlightColorAttribute, ns::Value(highlightedTextColor_), whole);
+        text.addAttribute(ct::ForegroundColorFromContextAttributeName, ns::Value(true), whole);
     }
-    return text;
+    return true;
 }
 
-std::optional<ct::AttributedString> RTBreakHTMLElement::attributedString() {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    return ct::AttributedString(std::u16string(1, u'\u2028'), attributesForAttributedStringRepresentation());
+bool RTBreakHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    text.appendAttributedString(ct::AttributedString(std::u16string(1, u'\u2028'), attributesForAttributedStringRepresentation()));
+    return true;
 }
 
 ns::Dictionary RTHorizontalRuleHTMLElement::attributesForAttributedStringRepresentation() const {
@@ -32,9 +34,10 @@ ns::Dictionary RTHorizontalRuleHTMLElement::attributesForAttributedStringReprese
     return attributes;
 }
 
-std::optional<ct::AttributedString> RTHorizontalRuleHTMLElement::attributedString() {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    return ct::AttributedString("\n", attributesForAttributedStringRepresentation());
+bool RTHorizontalRuleHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    text.appendAttributedString(ct::AttributedString("\n", attributesForAttributedStringRepresentation()));
+    return true;
 }
 
 }  // namespace ql

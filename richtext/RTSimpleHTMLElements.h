@@ -13,7 +13,7 @@ public:
 
     // Also the "active:color" of the link's rules.
     void applyStyleDictionary(const ns::Dictionary& styles) override;
-    std::optional<ct::AttributedString> attributedString() override;
+    bool appendAttributedStringTo(ct::AttributedString& text) override;
 
     const std::shared_ptr<ui::Color>& highlightedTextColor() const { return highlightedTextColor_; }
     void setHighlightedTextColor(std::shared_ptr<ui::Color> color) { highlightedTextColor_ = std::move(color); }
@@ -27,7 +27,7 @@ class RTBreakHTMLElement final : public RTHTMLElement {
 public:
     using RTHTMLElement::RTHTMLElement;
 
-    std::optional<ct::AttributedString> attributedString() override;
+    bool appendAttributedStringTo(ct::AttributedString& text) override;
 };
 
 class RTHorizontalRuleHTMLElement final : public RTHTMLElement {
@@ -36,7 +36,7 @@ public:
     using RTHTMLElement::RTHTMLElement;
 
     ns::Dictionary attributesForAttributedStringRepresentation() const override;
-    std::optional<ct::AttributedString> attributedString() override;
+    bool appendAttributedStringTo(ct::AttributedString& text) override;
 };
 
 }  // namespace ql

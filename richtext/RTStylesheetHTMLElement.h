@@ -13,7 +13,7 @@ public:
 
     // The rules of the element's text (its raw text nodes and text elements, in order).
     RTCSSStylesheet stylesheet() const;
-    std::optional<ct::AttributedString> attributedString() override { return std::nullopt; }
+    bool appendAttributedStringTo(ct::AttributedString&) override { return false; }
 };
 
 }  // namespace ql

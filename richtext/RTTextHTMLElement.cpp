@@ -40,11 +40,10 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
     sharesParentStyle_ = true;
 }
 
-std::optional<ct::AttributedString> RTTextHTMLElement::attributedString() {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return std::nullopt;
-    ct::AttributedString text;
+bool RTTextHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
+    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
     appendTo(text, sharesParentStyle_ ? parentElementPointer() : nullptr, false);
-    return text;
+    return true;
 }
 
 void RTTextHTMLElement::appendTo(ct::AttributedString& text, const RTHTMLElement* parent, bool dropLeadingWhitespace) const {

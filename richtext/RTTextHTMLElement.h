@@ -21,8 +21,8 @@ public:
     const std::string& text() const { return text_; }
     void setText(std::string text) { text_ = std::move(text); }
 
-    std::optional<ct::AttributedString> attributedString() override;
-    // Appends the text attributedString() makes to `text`, in the parent's shared text attributes when a
+    bool appendAttributedStringTo(ct::AttributedString& text) override;
+    // Appends the element's text to `text`, in the parent's shared text attributes when a
     // parent without an attachment is given (else in its own). With `dropLeadingWhitespace` the spaces,
     // line feeds and tabs it begins with go, as where it joins text that ends in white space.
     void appendTo(ct::AttributedString& text, const RTHTMLElement* parent, bool dropLeadingWhitespace) const;

@@ -302,28 +302,47 @@ std::uint64_t utf16Length(std::string_view text) {
     return static_cast<std::uint64_t>(length);
 }
 
+namespace {
+
+// Texts of up to this many bytes are decoded into a buffer on the stack.
+constexpr std::size_t StackUnits = 512;
+
+// The text's UTF-16 units at `out`, which has room for text.size() units (a UTF-8 text never has more
+// units than bytes): the count written. Malformed sequences are replaced as unicodeText replaces them.
+std::size_t decodeUTF8(std::string_view text, char16_t* out) {
+    // Well-formed text (nearly all) is decoded here; ICU replaces malformed sequences.
+    if (const std::optional<std::size_t> count = decodeWellFormed(text, out)) return *count;
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8WithSub(out, i32(text.size()), &length, text.data(), i32(text.size()), 0xFFFD, nullptr, &status);
+    return U_FAILURE(status) ? 0 : static_cast<std::size_t>(length);
+}
+
+}  // namespace
+
 std::u16string toUTF16(std::string_view text) {
     if (text.empty()) return {};
-    // Converted without an intermediate string, with the same replacement of malformed sequences as
-    // unicodeText. A UTF-8 text never has more UTF-16 units than bytes; short texts go through a buffer
-    // on the stack so that the result is allocated once at its own size.
-    const auto convert = [text](char16_t* units, std::size_t capacity) -> std::size_t {
-        UErrorCode status = U_ZERO_ERROR;
-        int32_t length = 0;
-        u_strFromUTF8WithSub(units, i32(capacity), &length, text.data(), i32(text.size()), 0xFFFD, nullptr, &status);
-        return U_FAILURE(status) ? 0 : static_cast<std::size_t>(length);
-    };
-    // Well-formed text (nearly all) is decoded here; ICU replaces malformed sequences.
-    constexpr std::size_t StackUnits = 512;
+    // Short texts go through a buffer on the stack so that the result is allocated once at its own size.
     if (text.size() <= StackUnits) {
         char16_t units[StackUnits];
-        const std::optional<std::size_t> count = decodeWellFormed(text, units);
-        return std::u16string(units, count ? *count : convert(units, StackUnits));
+        return std::u16string(units, decodeUTF8(text, units));
     }
     std::u16string units(text.size(), u'\0');
-    const std::optional<std::size_t> count = decodeWellFormed(text, units.data());
-    units.resize(count ? *count : convert(units.data(), units.size()));
+    units.resize(decodeUTF8(text, units.data()));
     return units;
+}
+
+void appendUTF16(std::u16string& out, std::string_view text) {
+    // Short texts are decoded on the stack and copied in, sparing the zeros a resize would write first.
+    if (text.size() <= StackUnits) {
+        char16_t units[StackUnits];
+        out.append(units, decodeUTF8(text, units));
+        return;
+    }
+    const std::size_t at = out.size();
+    // Growing by resizing keeps the string's room doubling, so appending piece after piece stays linear.
+    out.resize(at + text.size());
+    out.resize(at + decodeUTF8(text, out.data() + at));
 }
 
 std::string fromUTF16(std::u16string_view text) {

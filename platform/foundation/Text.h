@@ -36,6 +36,8 @@ void appendUTF8(std::string& out, char32_t codePoint);
 
 std::uint64_t utf16Length(std::string_view text);
 std::u16string toUTF16(std::string_view text);
+// The text's UTF-16 units appended to `out`, as appending toUTF16(text) would, without a string made first.
+void appendUTF16(std::u16string& out, std::string_view text);
 std::string fromUTF16(std::u16string_view text);
 
 std::string substringWithRange(std::string_view text, Range range);

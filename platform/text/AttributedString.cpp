@@ -48,7 +48,12 @@ void AttributedString::checkRange(ns::Range range) const {
 }
 
 std::size_t AttributedString::runIndexAt(std::uint64_t index) const {
-    auto after = std::upper_bound(runs_.begin(), runs_.end(), index,
+    // A text being built is read and changed mostly near its end: the last few runs are looked at first.
+    constexpr std::size_t Near = 8;
+    const std::size_t count = runs_.size();
+    for (std::size_t run = count; run > 0 && run + Near > count;)
+        if (runs_[--run].location <= index) return run;
+    auto after = std::upper_bound(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(count - std::min(count, Near)), index,
                                   [](std::uint64_t i, const Run& run) { return i < run.location; });
     return static_cast<std::size_t>(after - runs_.begin()) - 1;
 }
@@ -217,17 +222,13 @@ void AttributedString::appendAttributedString(AttributedString&& string) {
 }
 
 void AttributedString::appendText(std::string_view text, std::shared_ptr<const ns::Dictionary> attributes) {
-    std::u16string units = ns::toUTF16(text);
-    if (units.empty()) return;
+    const std::size_t at = text_.size();
+    // Decoded straight into the text: no string of its own to be copied in.
+    ns::appendUTF16(text_, text);
+    if (text_.size() == at) return;
     if (!attributes) attributes = noAttributes();
-    if (text_.empty()) {
-        text_ = std::move(units);
-        runs_.push_back({0, std::move(attributes)});
-        return;
-    }
     // Runs stay merged: text in the attributes of the last run joins it.
-    if (!sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({text_.size(), std::move(attributes)});
-    text_ += units;
+    if (runs_.empty() || !sameAttributes(runs_.back().attributes, attributes)) runs_.push_back({at, std::move(attributes)});
 }
 
 template <class Change>

@@ -20,6 +20,7 @@
 #include "richtext/RTHTMLColors.h"
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTLog.h"
+#include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextAttachment.h"
 #include "richtext/RTTextBlock.h"
 #include "richtext/RichTextFontDescriptor.h"
@@ -472,6 +473,65 @@ TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptions
     EXPECT_EQ(flushes, 1);
     EXPECT_EQ(once->generatedAttributedString().get(), first.get());
     EXPECT_EQ(flushes, 1);
+}
+
+// Every element writes its text at the end of its parent's text, in place: what comes before stays as it
+// was, and what it writes is its own text, as if nothing came before (white space trimmed, a paragraph's
+// spacing raised, a link's highlight and custom attributes set on its part alone).
+TEST(RTHTMLAttributedStringBuilderTests, EveryElementWritesItsTextInPlaceAsItsOwnTextReads) {
+    const std::string_view html =
+        "<ol><li>one <a href=\"x\"> two </a></li><li><p style=\"margin-bottom: 12px\">three</p></li></ol>"
+        "<div>   </div><p style=\"margin-bottom: 20px\"><span>in</span><div> block </div></p><hr>"
+        "<p>a<br>b <img src=\"x.png\" width=\"3\" height=\"4\"></p><div data-x=\"1\" class=\"c\"> custom</div>";
+    auto builder = std::make_shared<RTHTMLAttributedStringBuilder>(
+        ns::Data(html), ns::Dictionary{{std::string(RTProcessCustomHTMLAttributes), ns::Value(true)}});
+    builder->setShouldKeepDocumentNodeTree(true);
+    std::vector<std::shared_ptr<RTHTMLElement>> flushed;
+    builder->setWillFlushCallback([&](const std::shared_ptr<RTHTMLElement>& element) { flushed.push_back(element); });
+    ASSERT_TRUE(builder->generatedAttributedString());
+    ASSERT_FALSE(flushed.empty());
+
+    std::vector<RTHTMLElement*> elements;
+    const auto collect = [&elements](const auto& self, RTHTMLElement& element) -> void {
+        elements.push_back(&element);
+        for (const auto& child : element.children())
+            if (child->isElement()) self(self, static_cast<RTHTMLElement&>(*child));
+    };
+    for (const auto& element : flushed) {
+        element->setDidOutput(false);
+        collect(collect, *element);
+    }
+    std::size_t highlighted = 0;
+    for (RTHTMLElement* element : elements) {
+        if (auto* anchor = dynamic_cast<RTAnchorHTMLElement*>(element)) {
+            anchor->setHighlightedTextColor(ui::Color::redColor());
+            ++highlighted;
+        }
+    }
+    EXPECT_EQ(highlighted, 1u);
+
+    std::size_t written = 0;
+    for (RTHTMLElement* element : elements) {
+        SCOPED_TRACE(element->name());
+        const std::optional<ct::AttributedString> own = element->attributedString();
+        // Ends in white space and no paragraph, in attributes of its own.
+        ct::AttributedString text(" before ", ns::Dictionary{{"k", ns::Value(1)}});
+        const ct::AttributedString before = text;
+        const bool wrote = element->appendAttributedStringTo(text);
+        ASSERT_EQ(wrote, own.has_value());
+        EXPECT_EQ(text.attributedSubstringFromRange({0, before.length()}), before);
+        if (!own) continue;
+        ++written;
+        // An attachment's run delegate is made afresh for each text.
+        const auto withoutRunDelegates = [](ct::AttributedString string) {
+            string.removeAttribute(ct::RunDelegateAttributeName, {0, string.length()});
+            return string;
+        };
+        EXPECT_EQ(withoutRunDelegates(text.attributedSubstringFromRange({before.length(), text.length() - before.length()})),
+                  withoutRunDelegates(*own))
+            << text.string() << " / " << own->string();
+    }
+    EXPECT_GE(written, 15u);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, AnEndTagWithNoOpenElementClosesNothing) {

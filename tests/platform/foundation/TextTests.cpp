@@ -36,6 +36,12 @@ TEST(Text, CountsAndSlicesUtf16Units) {
     EXPECT_EQ(longUnits.substr(600), u"\uFFFD\uFFFD\u4e66");
     EXPECT_EQ(utf16Length(longText), longUnits.size());
     EXPECT_EQ(toUTF16(""), u"");
+    // Appending converts as toUTF16 does and keeps what was there, malformed bytes and long texts included.
+    std::u16string appended = u"\u8bfb";
+    for (const std::string_view piece : {std::string_view(books), std::string_view(""), std::string_view("a\xFF" "b\xE4\xB9"),
+                                          std::string_view(longText)})
+        appendUTF16(appended, piece);
+    EXPECT_EQ(appended, u"\u8bfb" + toUTF16(books) + u"a\uFFFDb\uFFFD" + longUnits);
     EXPECT_EQ(characterAtIndex(books, 1), u'\u4e66');
     EXPECT_EQ(characterAtIndex(books, 2), 0xD83D);
     EXPECT_EQ(characterAtIndex(books, 3), 0xDE00);

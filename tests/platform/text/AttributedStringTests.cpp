@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/foundation/Exception.h"
 #include "platform/text/ParagraphStyleObject.h"
 #include "platform/text/RunDelegate.h"
@@ -156,6 +158,24 @@ TEST(AttributedStringTests, AppendingManyPiecesStaysLinear) {
     ns::Range effective;
     EXPECT_EQ(string.attributeAtIndex("i", 39999, &effective).int64Value(), 19999 % 3);
     EXPECT_EQ(effective, (ns::Range{39998, 2}));
+
+    // Every index finds its own run, near the end and far from it, in strings of every run count.
+    for (int count = 1; count <= 24; ++count) {
+        AttributedString pieces;
+        std::vector<ns::Range> expected;
+        for (int i = 0; i < count; ++i) {
+            const std::uint64_t length = 1 + static_cast<std::uint64_t>(i % 3);
+            expected.push_back({pieces.length(), length});
+            pieces.appendAttributedString(AttributedString(std::string(length, 'x'), attrs({{"i", ns::Value(i)}})));
+        }
+        for (int i = 0; i < count; ++i) {
+            for (std::uint64_t at = expected[i].location; at < expected[i].end(); ++at) {
+                ns::Range found;
+                ASSERT_EQ(pieces.attributeAtIndex("i", at, &found).int64Value(), i) << count << " runs, index " << at;
+                EXPECT_EQ(found, expected[i]);
+            }
+        }
+    }
 }
 
 // Strings made on one shared dictionary: a change gives only the changed runs a changed copy, so the
