@@ -246,19 +246,9 @@ std::vector<std::string> partsOf(std::string_view selector) {
     return parts;
 }
 
-// An attribute's text, viewed in place when it is held as text (as the parser's are); other values are
-// written into `storage`. Nothing when absent.
-std::optional<std::string_view> attributeText(const RTHTMLParserNode& element, std::string_view key, std::string& storage) {
-    const ns::Value* value = element.attributes().find(key);
-    if (!value || value->isNil()) return std::nullopt;
-    if (value->isString()) return value->asString();
-    storage = value->stringValue();
-    return std::string_view(storage);
-}
-
 bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
     std::string storage;
-    const std::optional<std::string_view> classes = attributeText(element, "class", storage);
+    const std::optional<std::string_view> classes = element.attributeText("class", storage);
     return classes && !forEachWord(*classes, [name](std::string_view each) { return each != name; });
 }
 
@@ -266,7 +256,7 @@ bool hasClass(const RTHTMLParserNode& element, std::string_view name) {
 bool matchesAttributePart(const RTHTMLParserNode& element, std::string_view part) {
     if (part.starts_with('#')) {
         std::string storage;
-        const std::optional<std::string_view> id = attributeText(element, "id", storage);
+        const std::optional<std::string_view> id = element.attributeText("id", storage);
         return id && *id == part.substr(1);
     }
     return hasClass(element, part.substr(1));
@@ -484,7 +474,7 @@ void RTCSSStylesheet::forEachMatchingComplexRule(const RTHTMLParserNode& element
 std::vector<std::size_t> RTCSSStylesheet::matchingComplexRules(const RTHTMLParserNode& element) const {
     std::vector<std::size_t> matching;
     std::string classStorage, idStorage;
-    forEachMatchingComplexRule(element, attributeText(element, "class", classStorage), attributeText(element, "id", idStorage),
+    forEachMatchingComplexRule(element, element.attributeText("class", classStorage), element.attributeText("id", idStorage),
                                [&matching](std::size_t position) { matching.push_back(position); });
     return matching;
 }
@@ -518,15 +508,15 @@ void RTCSSStylesheet::cascadeKeyForElement(const RTHTMLParserNode& element, bool
     if (element.attributes().empty()) {
         key.append(ignoreInlineStyle ? 2 : 3, '-');
     } else {
-        classes = attributeText(element, "class", classStorage);
-        id = attributeText(element, "id", idStorage);
+        classes = element.attributeText("class", classStorage);
+        id = element.attributeText("id", idStorage);
         const auto addOptional = [&](const std::optional<std::string_view>& part) {
             if (part) add(*part);
             else key += '-';
         };
         addOptional(classes);
         addOptional(id);
-        if (!ignoreInlineStyle) addOptional(attributeText(element, "style", styleStorage));
+        if (!ignoreInlineStyle) addOptional(element.attributeText("style", styleStorage));
     }
     forEachMatchingComplexRule(element, classes, id, [&key](std::size_t position) {
         key.append(reinterpret_cast<const char*>(&position), sizeof position);

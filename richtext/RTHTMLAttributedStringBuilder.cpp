@@ -279,7 +279,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
         parent->cleared = cascadesCleared_;
     }
     RTHTMLElement& element = *node;
-    openElements_.push_back({std::move(node)});
+    openElements_.push_back({std::move(node), nullptr, nullptr, 0, startedContext_});
     element.applyStyles(cascade.declarations);
     if (!cascade.classNames.empty()) element.setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
@@ -297,9 +297,11 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
 }
 
 const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cascadeFor(const RTHTMLElement& element, const OpenElement* parent) {
+    startedContext_ = 0;
     if (cascadesGeneration_ != globalStyleSheet_.generation() || cascades_.size() >= MaximumCachedCascades) {
         cascades_.clear();
         tagCascades_.clear();
+        cascadesByContext_.clear();
         ++cascadesCleared_;
         cascadesGeneration_ = globalStyleSheet_.generation();
     }
@@ -319,9 +321,83 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::cas
         for (const auto& [tag, cascade] : tagCascades_)
             if (tag == element.name()) return *cascade;
     }
+    // An inline style is not part of the context: an element with one is found by its key.
+    if (!byTag && openElements_.size() < MaximumContextDepth && (ignoreInlineStyles_ || !element.attributes().contains("style"))) {
+        if (contextCount_ >= MaximumContexts) forgetContexts();
+        const std::uint32_t context = contextFor(element, parent ? contextOfOpenElement(openElements_.size() - 1) : 0);
+        startedContext_ = context;
+        if (context < cascadesByContext_.size() && cascadesByContext_[context]) return *cascadesByContext_[context];
+        const Cascade& cascade = keyedCascadeFor(element);
+        if (cascadesByContext_.size() <= context) cascadesByContext_.resize(context + 1);
+        cascadesByContext_[context] = &cascade;
+        return cascade;
+    }
     const Cascade& cascade = keyedCascadeFor(element);
     if (byTag && tagCascades_.size() < MaximumTagCascades) tagCascades_.emplace_back(element.name(), &cascade);
     return cascade;
+}
+
+std::uint32_t RTHTMLAttributedStringBuilder::contextOfOpenElement(std::size_t index) {
+    // Down from the nearest numbered one (or the root).
+    std::size_t from = index + 1;
+    while (from > 0 && openElements_[from - 1].context == 0) --from;
+    for (std::size_t at = from; at <= index; ++at)
+        openElements_[at].context = contextFor(*openElements_[at].element, at == 0 ? 0 : openElements_[at - 1].context);
+    return openElements_[index].context;
+}
+
+std::uint32_t RTHTMLAttributedStringBuilder::contextFor(const RTHTMLElement& element, std::uint32_t parentContext) {
+    std::string classStorage, idStorage;
+    std::string_view classes, id;
+    bool hasClasses = false, hasId = false;
+    if (!element.attributes().empty()) {
+        if (const auto text = element.attributeText("class", classStorage)) classes = *text, hasClasses = true;
+        if (const auto text = element.attributeText("id", idStorage)) id = *text, hasId = true;
+    }
+    // FNV-1a over the parts, each closed by a byte that tells an absent part from an empty one.
+    std::size_t hash = 14695981039346656037ull ^ parentContext;
+    const auto mix = [&hash](std::string_view part, unsigned char end) {
+        for (const char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        hash = (hash ^ end) * 1099511628211ull;
+    };
+    mix(element.name(), 1);
+    mix(classes, hasClasses ? 2 : 3);
+    mix(id, hasId ? 4 : 5);
+
+    if (contextSlots_.empty()) contextSlots_.resize(64);
+    for (std::size_t mask = contextSlots_.size() - 1, at = hash & mask;; at = (at + 1) & mask) {
+        ContextSlot& slot = contextSlots_[at];
+        if (slot.context == 0) {
+            if ((contextCount_ + 1) * 2 > contextSlots_.size()) {
+                growContexts();
+                return contextFor(element, parentContext);
+            }
+            slot = {hash, parentContext, ++contextCount_, element.name(), std::string(classes), std::string(id), hasClasses, hasId};
+            return slot.context;
+        }
+        if (slot.hash == hash && slot.parent == parentContext && slot.name == element.name() && slot.hasClasses == hasClasses &&
+            slot.hasId == hasId && slot.classes == classes && slot.id == id)
+            return slot.context;
+    }
+}
+
+void RTHTMLAttributedStringBuilder::growContexts() {
+    std::vector<ContextSlot> old(contextSlots_.size() * 2);
+    old.swap(contextSlots_);
+    const std::size_t mask = contextSlots_.size() - 1;
+    for (ContextSlot& slot : old) {
+        if (slot.context == 0) continue;
+        std::size_t at = slot.hash & mask;
+        while (contextSlots_[at].context != 0) at = (at + 1) & mask;
+        contextSlots_[at] = std::move(slot);
+    }
+}
+
+void RTHTMLAttributedStringBuilder::forgetContexts() {
+    contextSlots_.clear();
+    contextCount_ = 0;
+    cascadesByContext_.clear();
+    for (OpenElement& open : openElements_) open.context = 0;
 }
 
 const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::keyedCascadeFor(const RTHTMLElement& element) {

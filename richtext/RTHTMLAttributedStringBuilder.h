@@ -138,6 +138,18 @@ private:
     const Cascade& cascadeFor(const RTHTMLElement& element, const OpenElement* parent);
     // The cascade found or made by the element's cascade key.
     const Cascade& keyedCascadeFor(const RTHTMLElement& element);
+    // Contexts: an element's tag, class and id together with its parent's context, numbered from 1 as
+    // they are first met (0 stands for none yet). Rules see nothing else of an element's ancestors, so
+    // elements of one context and without inline styles have one cascade: cousins (the bold run in each
+    // question's paragraph) find it by number instead of matching the descendant selectors again. Open
+    // elements deeper than MaximumContextDepth are not numbered, so that renumbering a chain after the
+    // numbers are dropped stays short.
+    static constexpr std::size_t MaximumContexts = 4096;
+    static constexpr std::size_t MaximumContextDepth = 64;
+    std::uint32_t contextOfOpenElement(std::size_t index);
+    std::uint32_t contextFor(const RTHTMLElement& element, std::uint32_t parentContext);
+    void growContexts();
+    void forgetContexts();
     void startElement(const std::string& name, ns::Dictionary attributes);
     void endElement(const std::string& name);
     void foundCharacters(std::string characters, bool hasContent);
@@ -220,8 +232,22 @@ private:
         const RTHTMLParserNode* lastChild = nullptr;
         const Cascade* lastChildCascade = nullptr;
         std::uint64_t cleared = 0;
+        std::uint32_t context = 0;  // numbered when first needed
     };
     std::vector<OpenElement> openElements_;  // tree queue only
+    // The numbered contexts, in a table of open addressing (a power of two long, at most half full):
+    // found by a hash of a few short texts rather than by a key written out first.
+    struct ContextSlot {
+        std::size_t hash = 0;
+        std::uint32_t parent = 0;
+        std::uint32_t context = 0;  // 0: an empty slot
+        std::string name, classes, id;
+        bool hasClasses = false, hasId = false;
+    };
+    std::vector<ContextSlot> contextSlots_;           // tree queue only
+    std::uint32_t contextCount_ = 0;                  // tree queue only
+    std::vector<const Cascade*> cascadesByContext_;   // tree queue only: none where not known since cascades_ was emptied
+    std::uint32_t startedContext_ = 0;                // the context cascadeFor numbered for the element it was given
     std::string cascadeKey_;                             // tree queue only: the key of the element at hand
     std::uint64_t cascadesGeneration_ = 0;
     std::vector<Event> pendingEvents_;                   // parsing queue only

@@ -36,6 +36,14 @@ std::optional<std::string> RTHTMLParserNode::attributeForKey(std::string_view ke
     return value->stringValue();
 }
 
+std::optional<std::string_view> RTHTMLParserNode::attributeText(std::string_view key, std::string& storage) const {
+    const ns::Value* value = attributes_.find(key);
+    if (!value || value->isNil()) return std::nullopt;
+    if (value->isString()) return value->asString();
+    storage = value->stringValue();
+    return std::string_view(storage);
+}
+
 std::shared_ptr<RTHTMLParserNode> RTHTMLParserNode::parentNode() const {
     if (!parent_) return nullptr;
     // A parent that no shared_ptr owns (any more) has no reference to give; it reads as none.

@@ -40,6 +40,9 @@ public:
     virtual void setAttributes(const ns::Dictionary& attributes);
     // The attribute's text; nothing when absent.
     std::optional<std::string> attributeForKey(std::string_view key) const;
+    // The same read in place: a text is viewed where it is held, any other value is written into
+    // `storage` first. For readers that look at many elements' attributes.
+    std::optional<std::string_view> attributeText(std::string_view key, std::string& storage) const;
 
     // Whether the node is an RTHTMLElement (found without a cast: elements ask for their parent often).
     bool isElement() const { return isElement_; }

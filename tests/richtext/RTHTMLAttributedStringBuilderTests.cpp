@@ -401,6 +401,40 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
     EXPECT_EQ((*attributes)["data-id"].stringValue(), "7");
 }
 
+TEST(RTHTMLAttributedStringBuilderTests, ElementsInTheSamePlaceOfTheirQuestionsShareACascade) {
+    // The bold run of each question: same tags, classes and ids above it means the same cascade; any
+    // difference on the way up (a class more, another id, none) means its own.
+    const ct::AttributedString cousins = import(
+        "<style>.q b { color: #ff0000 } .r b { color: #00ff00 } #m i { color: #0000ff }</style>"
+        "<div class=\"q\"><p><b>one</b></p></div><div><p><b>two</b></p></div><div class=\"q\"><p><b>three</b></p></div>"
+        "<div class=\"q r\"><p><b>four</b></p></div><div class=\"\"><p><b>five</b></p></div><div class=\"q\"><p><b style=\"color:#123456\">six</b></p></div>"
+        "<div class=\"q\"><p><b>seven</b></p></div><div id=\"m\"><p><i>eight</i></p></div><div id=\"n\"><p><i>nine</i></p></div>"
+        "<style>.q b { color: #654321 }</style><div class=\"q\"><p><b>ten</b></p></div>");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"one")), "ff0000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"two")), "000000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"three")), "ff0000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"four")), "00ff00");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"five")), "000000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"six")), "123456");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"seven")), "ff0000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"eight")), "0000ff");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"nine")), "000000");
+    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"ten")), "654321");
+
+    // More places than are numbered at once, and places deeper than are numbered at all.
+    std::string many = "<style>.q b { color: #ff0000 } #d1499 b { color: #00ff00 }</style>";
+    for (int i = 0; i < 1500; ++i) many += "<div class=\"q\" id=\"d" + std::to_string(i) + "\"><p><b>" + std::to_string(i) + "</b></p></div>";
+    many += "<b>loose</b><div class=\"q\"><p><b>last</b></p></div>";
+    for (int i = 0; i < 100; ++i) many += "<div class=\"q\">";
+    many += "<b>deep</b>";
+    const ct::AttributedString places = import(many);
+    EXPECT_EQ(colorAt(places, indexOf(places, u"1499")), "00ff00");
+    EXPECT_EQ(colorAt(places, indexOf(places, u"1498")), "ff0000");
+    EXPECT_EQ(colorAt(places, indexOf(places, u"loose")), "000000");
+    EXPECT_EQ(colorAt(places, indexOf(places, u"last")), "ff0000");
+    EXPECT_EQ(colorAt(places, indexOf(places, u"deep")), "ff0000");
+}
+
 TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFiles) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("rt-builder-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
