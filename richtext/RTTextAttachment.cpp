@@ -44,8 +44,18 @@ Registry& registry() {
 double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) {
     const ns::Value* value = attributes.find(name);
     if (!value || value->isNil()) return 0;
-    const double length = value->isString() ? pixelSizeOfCSSMeasure(value->asString(), 0, 1) : pixelSizeOfCSSMeasure(value->stringValue(), 0, 1);
-    return std::max(0.0, length);
+    if (value->isString()) {
+        // Nearly every image size is written in whole pixels ("120"), which read as that number: added up
+        // here without the reading of a CSS length.
+        const std::string_view text = value->asString();
+        if (!text.empty() && text.size() <= 9 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            double whole = 0;
+            for (const char c : text) whole = whole * 10 + (c - '0');
+            return whole;
+        }
+        return std::max(0.0, pixelSizeOfCSSMeasure(text, 0, 1));
+    }
+    return std::max(0.0, pixelSizeOfCSSMeasure(value->stringValue(), 0, 1));
 }
 
 std::optional<ns::URL> resolvedURL(std::string_view text, const std::optional<ns::URL>& base) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/URL.h"
 #include "platform/text/Font.h"
 #include "platform/ui/GeometryValue.h"
+#include "richtext/NSStringCSS.h"
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTHTMLParserNode.h"
 #include "richtext/RTTextAttachment.h"
@@ -65,6 +68,13 @@ TEST(RTTextAttachmentTests, ContentAndSizeFromTheElement) {
                                                             options());
     EXPECT_EQ(junk->displaySize(), cg::Size(0, 0));
     EXPECT_FALSE(junk->contentURL());
+    // Whole numbers read as any length does, the long and the padded ones too.
+    for (const char* size : {"0", "007", "123456789", "1234567890", " 12", "12 ", "12.5", "3em", "+4"}) {
+        auto sized = RTTextAttachment::textAttachmentWithElement("img", {{"width", ns::Value(size)}}, options());
+        EXPECT_EQ(sized->originalSize().width, std::max(0.0, pixelSizeOfCSSMeasure(size, 0, 1))) << size;
+    }
+    EXPECT_EQ(RTTextAttachment::textAttachmentWithElement("img", {{"width", ns::Value("123456789")}}, options())->originalSize().width,
+              123456789);
 
     auto object = RTTextAttachment::textAttachmentWithElement("object", {{"data", ns::Value("/movie.swf")}}, options());
     EXPECT_EQ(object->contentURL()->absoluteString(), "https://example.com/movie.swf");
