@@ -27,7 +27,7 @@ std::shared_ptr<ui::Color> colorOption(const ns::Value& value) {
 }  // namespace
 
 struct RTHTMLAttributedStringBuilder::Event {
-    enum class Kind { Start, End, Characters, CDATA, EndDocument };
+    using Kind = EventKind;
     Kind kind;
     std::string text;  // the element's name, the characters or the bytes
     ns::Dictionary attributes;
@@ -177,16 +177,16 @@ void RTHTMLAttributedStringBuilder::handOverAssembly() {
 
 // ---- The parser's events, handed over in order ----
 
-void RTHTMLAttributedStringBuilder::post(Event event, bool last) {
+void RTHTMLAttributedStringBuilder::post(EventKind kind, std::string_view text, ns::Dictionary&& attributes, bool last) {
     queuePendingText();
-    pendingEvents_.push_back(std::move(event));
+    pendingEvents_.emplace_back(kind, std::string(text), std::move(attributes));
     if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
 }
 
 void RTHTMLAttributedStringBuilder::queuePendingText() {
     if (!hasPendingText_) return;
     hasPendingText_ = false;
-    pendingEvents_.push_back({Event::Kind::Characters, pendingText_, {}, pendingTextHasContent_});
+    pendingEvents_.emplace_back(EventKind::Characters, pendingText_, ns::Dictionary(), pendingTextHasContent_);
 }
 
 void RTHTMLAttributedStringBuilder::flushEvents() {
@@ -216,12 +216,12 @@ void RTHTMLAttributedStringBuilder::parserDidStartElement(RTHTMLParser& parser, 
 void RTHTMLAttributedStringBuilder::parserDidStartElementTakingAttributes(RTHTMLParser& parser, std::string_view elementName,
                                                                           ns::Dictionary&& attributes) {
     if (failed_) return parser.abortParsing();
-    post({Event::Kind::Start, std::string(elementName), std::move(attributes)});
+    post(EventKind::Start, elementName, std::move(attributes));
 }
 
 void RTHTMLAttributedStringBuilder::parserDidEndElement(RTHTMLParser& parser, std::string_view elementName) {
     if (failed_) return parser.abortParsing();
-    post({Event::Kind::End, std::string(elementName), {}});
+    post(EventKind::End, elementName);
 }
 
 void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) {
@@ -243,10 +243,10 @@ void RTHTMLAttributedStringBuilder::parserFoundCharacters(RTHTMLParser& parser, 
 
 void RTHTMLAttributedStringBuilder::parserFoundCDATA(RTHTMLParser& parser, const ns::Data& CDATABlock) {
     if (failed_) return parser.abortParsing();
-    post({Event::Kind::CDATA, std::string(CDATABlock.view()), {}});
+    post(EventKind::CDATA, CDATABlock.view());
 }
 
-void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post({Event::Kind::EndDocument, {}, {}}, true); }
+void RTHTMLAttributedStringBuilder::parserDidEndDocument(RTHTMLParser&) { post(EventKind::EndDocument, {}, {}, true); }
 
 // ---- The tree ----
 

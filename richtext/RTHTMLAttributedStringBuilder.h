@@ -98,8 +98,9 @@ public:
 
 private:
     struct Event;
-    // On the parsing queue: queues the event, and the batch once it is full (or `last`).
-    void post(Event event, bool last = false);
+    enum class EventKind { Start, End, Characters, CDATA, EndDocument };
+    // On the parsing queue: queues the event, made in its place, and the batch once it is full (or `last`).
+    void post(EventKind kind, std::string_view text, ns::Dictionary&& attributes = {}, bool last = false);
     void flushEvents();
     // The text being reported is joined here, in a buffer kept from run to run, and queued as one event
     // once something else comes: only the finished text is copied out.
