@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "platform/foundation/CharacterSet.h"
@@ -21,21 +22,56 @@ using Parts = URL::Parts;
 
 // ---- Characters (RFC 3986, section 2) ----
 
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
-bool isSubDelimiter(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
-bool isRegNameChar(char c) { return isUnreserved(c) || isSubDelimiter(c); }
-bool isUserInfoChar(char c) { return isRegNameChar(c) || c == ':'; }
-bool isPathChar(char c) { return isUserInfoChar(c) || c == '@' || c == '/'; }
-bool isQueryChar(char c) { return isPathChar(c) || c == '?'; }
-bool isSchemeChar(char c) { return isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.'; }
+constexpr bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+constexpr bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+constexpr bool isSubDelimiter(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
+constexpr bool isRegNameChar(char c) { return isUnreserved(c) || isSubDelimiter(c); }
+constexpr bool isUserInfoChar(char c) { return isRegNameChar(c) || c == ':'; }
+constexpr bool isPathChar(char c) { return isUserInfoChar(c) || c == '@' || c == '/'; }
+constexpr bool isQueryChar(char c) { return isPathChar(c) || c == '?'; }
+constexpr bool isSchemeChar(char c) { return isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.'; }
 
-// Every character allowed or part of a "%XX" escape.
-bool isValid(std::string_view text, bool (*allowed)(char)) {
+// The character classes above and the delimiters that end each component, one bit each, looked up per
+// byte: every URL that is read is scanned character by character.
+enum CharClass : std::uint8_t {
+    RegNameChars = 1 << 0,
+    UserInfoChars = 1 << 1,
+    PathChars = 1 << 2,
+    QueryChars = 1 << 3,
+    SchemeChars = 1 << 4,
+    SchemeEnd = 1 << 5,     // ":/?#": a colon before any of the others ends a scheme
+    AuthorityEnd = 1 << 6,  // "/?#"
+    PathEnd = 1 << 7,       // "?#"
+};
+
+constexpr std::array<std::uint8_t, 256> charClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int i = 0; i < 256; ++i) {
+        const char c = static_cast<char>(i);
+        const auto in = [c](std::string_view set) { return set.find(c) != std::string_view::npos; };
+        classes[static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>((isRegNameChar(c) ? RegNameChars : 0) | (isUserInfoChar(c) ? UserInfoChars : 0) |
+                                      (isPathChar(c) ? PathChars : 0) | (isQueryChar(c) ? QueryChars : 0) |
+                                      (isSchemeChar(c) ? SchemeChars : 0) | (in(":/?#") ? SchemeEnd : 0) |
+                                      (in("/?#") ? AuthorityEnd : 0) | (in("?#") ? PathEnd : 0));
+    }
+    return classes;
+}();
+
+bool isIn(char c, CharClass cls) { return (charClasses[static_cast<unsigned char>(c)] & cls) != 0; }
+
+// The first character of the class at or after `from`; the text's size when there is none.
+std::size_t find(std::string_view text, std::size_t from, CharClass cls) {
+    while (from < text.size() && !isIn(text[from], cls)) ++from;
+    return from;
+}
+
+// Every character of the class or part of a "%XX" escape.
+bool isValid(std::string_view text, CharClass allowed) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (allowed(text[i])) continue;
+        if (isIn(text[i], allowed)) continue;
         if (text[i] != '%' || i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))
             return false;
         i += 2;
@@ -49,17 +85,31 @@ bool isValidIPLiteral(std::string_view literal) {
         std::size_t dot = literal.find('.');
         if (dot == std::string_view::npos || dot < 2 || dot + 1 == literal.size()) return false;
         return std::all_of(literal.begin() + 1, literal.begin() + static_cast<std::ptrdiff_t>(dot), isHexDigit) &&
-               std::all_of(literal.begin() + static_cast<std::ptrdiff_t>(dot) + 1, literal.end(), isUserInfoChar);
+               std::all_of(literal.begin() + static_cast<std::ptrdiff_t>(dot) + 1, literal.end(),
+                           [](char c) { return isIn(c, UserInfoChars); });
     }
     in6_addr address;
     return inet_pton(AF_INET6, std::string(literal).c_str(), &address) == 1;
 }
 
-bool parseAuthority(std::string_view authority, Parts& c) {
+// A URI reference's components as they lie in its text, checked against their grammar; nothing is
+// copied until the whole text has proved to be a URI reference.
+struct Split {
+    std::optional<std::string_view> scheme;
+    std::optional<std::string_view> authority;
+    std::optional<std::string_view> userInfo;
+    std::string_view host;
+    std::optional<std::int64_t> port;
+    std::string_view path;
+    std::optional<std::string_view> query;
+    std::optional<std::string_view> fragment;
+};
+
+bool splitAuthority(std::string_view authority, Split& s) {
     std::string_view hostPort = authority;
     if (std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
-        c.userInfo = std::string(authority.substr(0, at));
-        if (!isValid(*c.userInfo, isUserInfoChar)) return false;
+        s.userInfo = authority.substr(0, at);
+        if (!isValid(*s.userInfo, UserInfoChars)) return false;
         hostPort = authority.substr(at + 1);
     }
     std::string_view host = hostPort, port;
@@ -76,54 +126,81 @@ bool parseAuthority(std::string_view authority, Parts& c) {
         std::size_t colon = hostPort.rfind(':');
         hasPort = colon != std::string_view::npos;
         if (hasPort) host = hostPort.substr(0, colon), port = hostPort.substr(colon + 1);
-        if (!isValid(host, isRegNameChar)) return false;
+        if (!isValid(host, RegNameChars)) return false;
     }
-    c.host = std::string(host);
+    s.host = host;
     if (hasPort && !port.empty()) {
         // Ports name 16-bit numbers; anything longer is a typing error, not a port.
         if (port.size() > 5 || !std::all_of(port.begin(), port.end(), isDigit)) return false;
-        std::int64_t number = std::stoll(std::string(port));
+        std::int64_t number = 0;
+        for (const char digit : port) number = number * 10 + (digit - '0');
         if (number > 65535) return false;
-        c.port = number;
+        s.port = number;
     }
     return true;
 }
 
 // Splits a URI reference into its components (RFC 3986, Appendix B) and checks each one's grammar.
-std::optional<Parts> parse(std::string_view text) {
-    Parts c;
-    c.text = std::string(text);
+std::optional<Split> split(std::string_view text) {
+    Split s;
     std::size_t pos = 0;
-    std::size_t colon = text.find_first_of(":/?#");
-    if (colon != std::string_view::npos && text[colon] == ':') {
+    std::size_t colon = find(text, 0, SchemeEnd);
+    if (colon < text.size() && text[colon] == ':') {
         // A colon before any "/" makes a scheme; a relative path's first segment may not hold one.
         std::string_view scheme = text.substr(0, colon);
-        if (scheme.empty() || !isAlpha(scheme[0]) || !std::all_of(scheme.begin(), scheme.end(), isSchemeChar))
+        if (scheme.empty() || !isAlpha(scheme[0]) ||
+            !std::all_of(scheme.begin(), scheme.end(), [](char c) { return isIn(c, SchemeChars); }))
             return std::nullopt;
-        c.scheme = std::string(scheme);
+        s.scheme = scheme;
         pos = colon + 1;
     }
     if (text.substr(pos).starts_with("//")) {
-        std::size_t end = std::min(text.find_first_of("/?#", pos + 2), text.size());
-        c.authority = std::string(text.substr(pos + 2, end - pos - 2));
-        if (!parseAuthority(*c.authority, c)) return std::nullopt;
+        std::size_t end = find(text, pos + 2, AuthorityEnd);
+        s.authority = text.substr(pos + 2, end - pos - 2);
+        if (!splitAuthority(*s.authority, s)) return std::nullopt;
         pos = end;
     }
-    std::size_t end = std::min(text.find_first_of("?#", pos), text.size());
-    c.path = std::string(text.substr(pos, end - pos));
-    if (!isValid(c.path, isPathChar)) return std::nullopt;
+    std::size_t end = find(text, pos, PathEnd);
+    s.path = text.substr(pos, end - pos);
+    if (!isValid(s.path, PathChars)) return std::nullopt;
     pos = end;
     if (pos < text.size() && text[pos] == '?') {
         end = std::min(text.find('#', pos + 1), text.size());
-        c.query = std::string(text.substr(pos + 1, end - pos - 1));
-        if (!isValid(*c.query, isQueryChar)) return std::nullopt;
+        s.query = text.substr(pos + 1, end - pos - 1);
+        if (!isValid(*s.query, QueryChars)) return std::nullopt;
         pos = end;
     }
     if (pos < text.size()) {
-        c.fragment = std::string(text.substr(pos + 1));
-        if (!isValid(*c.fragment, isQueryChar)) return std::nullopt;
+        s.fragment = text.substr(pos + 1);
+        if (!isValid(*s.fragment, QueryChars)) return std::nullopt;
     }
-    return c;
+    return s;
+}
+
+std::optional<std::string> copied(const std::optional<std::string_view>& text) {
+    if (!text) return std::nullopt;
+    return std::string(*text);
+}
+
+// The components of `text`, which `s` split, into `parts`.
+void fill(std::string_view text, const Split& s, Parts& parts) {
+    parts.text = text;
+    parts.scheme = copied(s.scheme);
+    parts.authority = copied(s.authority);
+    parts.userInfo = copied(s.userInfo);
+    if (s.authority) parts.host = std::string(s.host);
+    parts.port = s.port;
+    parts.path = s.path;
+    parts.query = copied(s.query);
+    parts.fragment = copied(s.fragment);
+}
+
+std::optional<Parts> parse(std::string_view text) {
+    const auto s = split(text);
+    if (!s) return std::nullopt;
+    Parts parts;
+    fill(text, *s, parts);
+    return parts;
 }
 
 // ---- Resolution (RFC 3986, section 5.2) ----
@@ -245,9 +322,13 @@ const bool urlClassRegistered = (Class::registerClass(URLBox::classObject()), tr
 
 std::optional<URL> URL::fromString(std::string_view text) {
     if (text.empty()) return std::nullopt;
-    auto components = parse(text);
-    if (!components) return std::nullopt;
-    return URL(std::string(text), nullptr, std::move(*components));
+    const auto s = split(text);
+    if (!s) return std::nullopt;
+    // The components are written straight into the shared representation, without a copy on the way.
+    auto rep = std::make_shared<Representation>();
+    rep->relative = text;
+    fill(text, *s, rep->absolute);
+    return URL(std::move(rep));
 }
 
 std::optional<URL> URL::fromString(std::string_view text, const URL& base) {

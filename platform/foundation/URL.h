@@ -85,6 +85,7 @@ private:
         Parts absolute;
     };
 
+    explicit URL(std::shared_ptr<const Representation> rep) : rep_(std::move(rep)) {}
     URL(std::string relative, std::shared_ptr<const URL> base, Parts absolute)
         : rep_(std::make_shared<const Representation>(
               Representation{std::move(relative), std::move(base), std::move(absolute)})) {}

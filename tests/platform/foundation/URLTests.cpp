@@ -5,6 +5,7 @@
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/URL.h"
+#include "tests/support/PeerProcess.h"
 
 using namespace ql::ns;
 
@@ -206,4 +207,64 @@ TEST(URL, TravelsInsideValues) {
     EXPECT_TRUE(boxed.isKindOfClass(*Class::named("NSURL")));
     EXPECT_EQ(Value(Dictionary{{"NSErrorFailingURLKey", boxed}}).description(),
               "{\n    NSErrorFailingURLKey = http://a/b/c/g?y;\n}");
+}
+
+// Which bytes each component takes, against Python's own sets: its scheme characters, and the characters its
+// quote() leaves alone (letters, digits and "-._~") plus each component's delimiters from RFC 3986.
+TEST(URL, TakesTheCharactersOfEachComponentAsPythonDoes) {
+    const char* program =
+        "import urllib.parse as u\n"
+        "sub = \"!$&'()*+,;=\"\n"
+        "def kept(c, safe): return u.quote(c, safe=safe) == c\n"
+        "rules = [\n"
+        "  lambda c: c in u.scheme_chars or c in '/?#:',\n"
+        "  lambda c: kept(c, sub + ':@/') or c in '?#',\n"
+        "  lambda c: kept(c, sub + ':@/?') or c == '#',\n"
+        "  lambda c: kept(c, sub + ':@/?'),\n"
+        "  lambda c: kept(c, sub) or c in '/?#@',\n"
+        "  lambda c: kept(c, sub + ':') or c in '/?#',\n"
+        "]\n"
+        "for rule in rules: print(''.join('1' if rule(chr(b)) else '0' for b in range(256)))\n";
+    const auto expected = ql::test::runPeer(ql::test::pythonCommand(program), "");
+    ASSERT_TRUE(expected.has_value());
+    // Each component's text with the byte in its middle.
+    const std::pair<const char*, const char*> around[] = {
+        {"a", ":x"}, {"/a", "b"}, {"/?a", "b"}, {"/#a", "b"}, {"//a", "b/"}, {"//a", "@h/"},
+    };
+    std::size_t line = 0;
+    for (const auto& [before, after] : around) {
+        std::string accepted;
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string text = before + std::string(1, static_cast<char>(byte)) + after;
+            accepted += URL::fromString(text) ? '1' : '0';
+        }
+        EXPECT_EQ(accepted, expected->substr(line * 257, 256)) << before << "_" << after;
+        ++line;
+    }
+}
+
+// Components as Python's urlsplit finds them.
+TEST(URL, SplitsAsPythonDoes) {
+    const char* references[] = {
+        "http://u:p@h.example:8080/a/b;c?q=1&r#f", "//h/p", "/p?q", "p#f", "mailto:x@y", "file:///tmp/a%20b",
+        "http://h", "http://[::1]:80/x", "s+v.1-2:/x/../y?", "a/b:c", "http://h:/p#", "?q#f", "http://h/?a?b#c?d",
+    };
+    std::string input;
+    for (const char* reference : references) input += std::string(reference) + "\n";
+    const auto expected = ql::test::runPeer(
+        ql::test::pythonCommand("import sys, urllib.parse as u\n"
+                                "for line in sys.stdin.read().splitlines():\n"
+                                "    s = u.urlsplit(line)\n"
+                                "    print('|'.join([s.scheme, s.hostname or '', str(s.port or ''), s.path, s.query, s.fragment]))\n"),
+        input);
+    ASSERT_TRUE(expected.has_value());
+    std::string actual;
+    for (const char* reference : references) {
+        const URL parsed = url(reference);
+        const auto port = parsed.port();
+        actual += parsed.scheme().value_or("") + "|" + parsed.host().value_or("") + "|" +
+                  (port ? std::to_string(*port) : "") + "|" + parsed.percentEncodedPath() + "|" +
+                  parsed.query().value_or("") + "|" + parsed.fragment().value_or("") + "\n";
+    }
+    EXPECT_EQ(actual, *expected);
 }
