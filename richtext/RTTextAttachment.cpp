@@ -58,8 +58,21 @@ double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) 
     return std::max(0.0, pixelSizeOfCSSMeasure(value->stringValue(), 0, 1));
 }
 
+// A URL's text as written nearly always is ASCII alone with no blank at either end: it is read in place
+// rather than trimmed into a copy.
+bool needsTrimming(std::string_view text) {
+    if (text.empty() || static_cast<unsigned char>(text.front()) <= ' ' || static_cast<unsigned char>(text.back()) <= ' ')
+        return true;
+    return !std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::optional<ns::URL> resolvedURL(std::string_view text, const std::optional<ns::URL>& base) {
-    const std::string trimmed = ns::stringByTrimmingCharactersInSet(text, ns::CharacterSet::whitespaceAndNewlineCharacterSet());
+    std::string trimmedCopy;
+    std::string_view trimmed = text;
+    if (needsTrimming(text)) {
+        trimmedCopy = ns::stringByTrimmingCharactersInSet(text, ns::CharacterSet::whitespaceAndNewlineCharacterSet());
+        trimmed = trimmedCopy;
+    }
     if (trimmed.empty()) return std::nullopt;
     if (auto url = ns::URL::fromString(trimmed, base)) return url;
     // Authors write spaces and other characters a URL cannot hold; escape them, keeping escapes and
@@ -114,7 +127,10 @@ std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(st
 void RTTextAttachment::setUpWithElement(const ns::Dictionary& attributes, const ns::Dictionary& options) {
     attributes_ = attributes;
     const ns::Value& source = attributes[contentURLAttributeName()];
-    if (!source.isNil()) contentURL_ = resolvedURL(source.stringValue(), ns::URL::fromValue(options[NSBaseURLDocumentOption]));
+    if (!source.isNil()) {
+        const auto base = ns::URL::fromValue(options[NSBaseURLDocumentOption]);
+        contentURL_ = source.isString() ? resolvedURL(source.asString(), base) : resolvedURL(source.stringValue(), base);
+    }
     originalSize_ = {lengthAttribute(attributes, "width"), lengthAttribute(attributes, "height")};
     displaySize_ = fitted(originalSize_, ui::GeometryValue::CGSizeValue(options[RTMaxImageSize]));
 }

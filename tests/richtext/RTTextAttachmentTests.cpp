@@ -85,6 +85,27 @@ TEST(RTTextAttachmentTests, ContentAndSizeFromTheElement) {
     EXPECT_EQ(data->contentURL()->scheme(), "data");
 }
 
+// White space of any kind around a source is dropped, whatever the text's characters; a number names a file.
+TEST(RTTextAttachmentTests, ContentURLWithoutTheBlanksAround) {
+    const std::pair<ns::Value, const char*> sources[] = {
+        {ns::Value("a.png"), "https://example.com/q/7/a.png"},
+        {ns::Value("\ta.png\n"), "https://example.com/q/7/a.png"},
+        {ns::Value("a.png\u00a0"), "https://example.com/q/7/a.png"},
+        {ns::Value("\u3000a.png"), "https://example.com/q/7/a.png"},
+        {ns::Value("img/\u00fc.png"), "https://example.com/q/7/img/%C3%BC.png"},
+        {ns::Value("\u00fc"), "https://example.com/q/7/%C3%BC"},
+        {ns::Value("\x01" "a"), "https://example.com/q/7/%01a"},
+        {ns::Value(std::int64_t{5}), "https://example.com/q/7/5"},
+    };
+    for (const auto& [source, expected] : sources) {
+        auto image = RTTextAttachment::textAttachmentWithElement("img", {{"src", source}}, options());
+        ASSERT_TRUE(image->contentURL()) << source.description();
+        EXPECT_EQ(image->contentURL()->absoluteString(), expected) << source.description();
+    }
+    for (const char* blank : {"", " ", "\u00a0\n"})
+        EXPECT_FALSE(RTTextAttachment::textAttachmentWithElement("img", {{"src", ns::Value(blank)}}, options())->contentURL());
+}
+
 TEST(RTTextAttachmentTests, VerticalAlignmentAndRunDelegate) {
     auto attachment = std::make_shared<RTTextAttachment>();
     attachment->setDisplaySize(30, 40);
