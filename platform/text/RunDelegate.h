@@ -4,6 +4,7 @@
 // ascent, descent and width to reserve for the run. Registered as "CTRunDelegate".
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "platform/foundation/Object.h"
@@ -20,6 +21,10 @@ public:
     };
 
     explicit RunDelegate(Callbacks callbacks) : callbacks_(std::move(callbacks)) {}
+    // `reference` is what the callbacks read, kept for as long as the delegate lives: callbacks that hold
+    // a plain pointer into it stay small enough to need no memory of their own.
+    RunDelegate(Callbacks callbacks, std::shared_ptr<const void> reference)
+        : callbacks_(std::move(callbacks)), reference_(std::move(reference)) {}
 
     // 0 for a callback that is not given.
     double ascent() const { return callbacks_.ascent ? callbacks_.ascent() : 0; }
@@ -28,6 +33,7 @@ public:
 
 private:
     Callbacks callbacks_;
+    std::shared_ptr<const void> reference_;
 };
 
 }  // namespace ql::ct

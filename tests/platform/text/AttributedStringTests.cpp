@@ -148,6 +148,16 @@ TEST(AttributedStringTests, TextObjectsCompareByValue) {
     EXPECT_EQ(delegate.ascent(), 7);
     EXPECT_EQ(delegate.descent(), 0);
     EXPECT_EQ(delegate.width(), 9);
+    // The reference lives as long as the delegate, and no longer.
+    auto read = std::make_shared<double>(4);
+    const std::weak_ptr<double> watched = read;
+    auto holding = std::make_shared<ct::RunDelegate>(
+        ct::RunDelegate::Callbacks{.ascent = {}, .descent = {}, .width = [value = read.get()] { return *value; }}, read);
+    read.reset();
+    EXPECT_EQ(holding->width(), 4);
+    EXPECT_FALSE(watched.expired());
+    holding.reset();
+    EXPECT_TRUE(watched.expired());
 }
 
 TEST(AttributedStringTests, AppendingManyPiecesStaysLinear) {
