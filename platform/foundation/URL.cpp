@@ -326,7 +326,6 @@ std::optional<URL> URL::fromString(std::string_view text) {
     if (!s) return std::nullopt;
     // The components are written straight into the shared representation, without a copy on the way.
     auto rep = std::make_shared<Representation>();
-    rep->relative = text;
     fill(text, *s, rep->absolute);
     return URL(std::move(rep));
 }
@@ -334,7 +333,7 @@ std::optional<URL> URL::fromString(std::string_view text) {
 std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
     auto reference = parse(text);
     if (!reference) return std::nullopt;
-    if (reference->scheme) return URL(std::string(text), nullptr, std::move(*reference));
+    if (reference->scheme) return URL(std::move(*reference));
     auto absolute = parse(resolve(*reference, base.rep_->absolute));
     if (!absolute) return std::nullopt;
     return URL(std::string(text), std::make_shared<const URL>(base), std::move(*absolute));
@@ -351,7 +350,7 @@ URL URL::fileURLWithPath(std::string_view path, bool isDirectory) {
     if (isDirectory && !absolute.ends_with('/')) absolute += '/';
     std::string text = "file://" + stringByAddingPercentEncodingWithAllowedCharacters(
                                        absolute, CharacterSet::URLPathAllowedCharacterSet());
-    return URL(text, nullptr, *parse(text));
+    return URL(*parse(text));
 }
 
 std::optional<URL> URL::baseURL() const {
@@ -360,7 +359,7 @@ std::optional<URL> URL::baseURL() const {
 }
 
 URL URL::absoluteURL() const {
-    return rep_->base ? URL(rep_->absolute.text, nullptr, rep_->absolute) : *this;
+    return rep_->base ? URL(rep_->absolute) : *this;
 }
 
 std::optional<std::string> URL::host() const {
@@ -400,7 +399,7 @@ bool URL::isFileURL() const {
 URL URL::withPath(std::string path) const {
     const Parts& parts = rep_->absolute;
     std::string text = compose(parts.scheme, parts.authority, path, parts.query, parts.fragment);
-    return URL(text, nullptr, *parse(text));
+    return URL(*parse(text));
 }
 
 URL URL::URLByAppendingPathComponent(std::string_view component) const {
@@ -425,7 +424,7 @@ URL URL::standardizedURL() const { return withPath(removeDotSegments(rep_->absol
 
 bool URL::operator==(const URL& other) const {
     if (rep_ == other.rep_) return true;
-    if (rep_->relative != other.rep_->relative || static_cast<bool>(rep_->base) != static_cast<bool>(other.rep_->base))
+    if (relativeString() != other.relativeString() || static_cast<bool>(rep_->base) != static_cast<bool>(other.rep_->base))
         return false;
     return !rep_->base || *rep_->base == *other.rep_->base;
 }

@@ -27,7 +27,7 @@ public:
     static URL fileURLWithPath(std::string_view path, bool isDirectory);
 
     const std::string& absoluteString() const { return rep_->absolute.text; }
-    const std::string& relativeString() const { return rep_->relative; }
+    const std::string& relativeString() const { return rep_->base ? rep_->relative : rep_->absolute.text; }
     std::optional<URL> baseURL() const;
     URL absoluteURL() const;
 
@@ -80,15 +80,17 @@ public:
 
 private:
     struct Representation {
-        std::string relative;
         std::shared_ptr<const URL> base;
+        std::string relative;  // the text as written, kept only with a base: without one it is the absolute text
         Parts absolute;
     };
 
     explicit URL(std::shared_ptr<const Representation> rep) : rep_(std::move(rep)) {}
+    explicit URL(Parts absolute)
+        : rep_(std::make_shared<const Representation>(Representation{nullptr, {}, std::move(absolute)})) {}
     URL(std::string relative, std::shared_ptr<const URL> base, Parts absolute)
         : rep_(std::make_shared<const Representation>(
-              Representation{std::move(relative), std::move(base), std::move(absolute)})) {}
+              Representation{std::move(base), std::move(relative), std::move(absolute)})) {}
     URL withPath(std::string path) const;
 
 public:

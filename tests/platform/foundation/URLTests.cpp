@@ -84,6 +84,14 @@ TEST(URL, KeepsTheBaseOfARelativeURL) {
     EXPECT_EQ(relative.query(), "y");
     EXPECT_EQ(relative.absoluteURL().baseURL(), std::nullopt);
     EXPECT_EQ(relative.absoluteURL().absoluteString(), relative.absoluteString());
+    // Written relative to a base, a URL reads as written; without one, as its absolute text.
+    EXPECT_EQ(relative.relativeString(), "g?y#s");
+    EXPECT_EQ(relative.absoluteURL().relativeString(), "http://a/b/c/g?y#s");
+    EXPECT_EQ(relative.absoluteURL(), url("http://a/b/c/g?y#s"));
+    EXPECT_EQ(URL::fromString("https://x/y", base)->relativeString(), "https://x/y");
+    EXPECT_EQ(url("http://a/b?c#d").relativeString(), "http://a/b?c#d");
+    EXPECT_EQ(URL::fileURLWithPath("/tmp/a b", false).relativeString(), "file:///tmp/a%20b");
+    EXPECT_EQ(url("http://a/b").URLByAppendingPathComponent("c").relativeString(), "http://a/b/c");
     // The same place reached from another base, or written out, is another URL.
     EXPECT_NE(relative, *URL::fromString("../c/g?y#s", base));
     EXPECT_NE(relative, url("http://a/b/c/g?y#s"));
