@@ -15,20 +15,28 @@ namespace ql {
 
 namespace {
 
-// The classes every process starts with.
+// The classes every process starts with. The import asks for the tag of every element of every
+// document: a tag is told apart by its length before any of its bytes are read.
 const ns::Class* defaultClassForTagName(std::string_view tagName) {
-    if (tagName == "img" || tagName == "iframe") return &RTTextAttachment::classObject();
-    if (tagName == "object") return &RTObjectTextAttachment::classObject();
-    if (tagName == "video") return &RTVideoTextAttachment::classObject();
-    return nullptr;
+    switch (tagName.size()) {
+    case 3:
+        return tagName == "img" ? &RTTextAttachment::classObject() : nullptr;
+    case 5:
+        return tagName == "video" ? &RTVideoTextAttachment::classObject() : nullptr;
+    case 6:
+        if (tagName == "iframe") return &RTTextAttachment::classObject();
+        return tagName == "object" ? &RTObjectTextAttachment::classObject() : nullptr;
+    default:
+        return nullptr;
+    }
 }
+
+// Set once a class is registered: until then the defaults answer without the registry and its lock.
+constinit std::atomic<bool> registryChanged{false};
 
 struct Registry {
     std::mutex lock;
     std::map<std::string, const ns::Class*, std::less<>> classes;
-    // Set once a class is registered: until then the defaults answer without the lock, as the import
-    // asks for every element of every document.
-    std::atomic<bool> changed{false};
 };
 
 Registry& registry() {
@@ -94,8 +102,8 @@ cg::Size fitted(cg::Size size, const std::optional<cg::Size>& maximum) {
 }  // namespace
 
 const ns::Class* RTTextAttachment::registeredClassForTagName(std::string_view tagName) {
+    if (!registryChanged.load(std::memory_order_acquire)) return defaultClassForTagName(tagName);
     Registry& shared = registry();
-    if (!shared.changed.load(std::memory_order_acquire)) return defaultClassForTagName(tagName);
     std::lock_guard lock(shared.lock);
     const auto found = shared.classes.find(tagName);
     return found == shared.classes.end() ? nullptr : found->second;
@@ -108,7 +116,7 @@ void RTTextAttachment::registerClassForTagName(const ns::Class& cls, std::string
     Registry& shared = registry();
     std::lock_guard lock(shared.lock);
     shared.classes.insert_or_assign(std::string(tagName), &cls);
-    shared.changed.store(true, std::memory_order_release);
+    registryChanged.store(true, std::memory_order_release);
 }
 
 std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(std::string_view tagName,

@@ -36,6 +36,9 @@ TEST(RTTextAttachmentTests, RegistryByTagName) {
     EXPECT_EQ(RTTextAttachment::registeredClassForTagName("video"), &RTVideoTextAttachment::classObject());
     EXPECT_EQ(RTTextAttachment::registeredClassForTagName("IMG"), nullptr);
     EXPECT_EQ(RTTextAttachment::registeredClassForTagName("p"), nullptr);
+    // Tags of an attachment tag's length that are none.
+    for (const char* tag : {"", "map", "table", "strong", "imgs", "videos"})
+        EXPECT_EQ(RTTextAttachment::registeredClassForTagName(tag), nullptr) << tag;
     EXPECT_EQ(RTTextAttachment::textAttachmentWithElement("p", {}, {}), nullptr);
 
     RTTextAttachment::registerClassForTagName(RTMathTextAttachment::classObject(), "math");
