@@ -49,8 +49,7 @@ Registry& registry() {
 }
 
 // The leading number of an attribute's text; 0 when absent or not a number.
-double lengthAttribute(const ns::Dictionary& attributes, std::string_view name) {
-    const ns::Value* value = attributes.find(name);
+double lengthAttribute(const ns::Value* value) {
     if (!value || value->isNil()) return 0;
     if (value->isString()) {
         // Nearly every image size is written in whole pixels ("120"), which read as that number: added up
@@ -134,12 +133,21 @@ std::shared_ptr<RTTextAttachment> RTTextAttachment::textAttachmentWithElement(st
 
 void RTTextAttachment::setUpWithElement(const ns::Dictionary& attributes, const ns::Dictionary& options) {
     attributes_ = attributes;
-    const ns::Value& source = attributes[contentURLAttributeName()];
-    if (!source.isNil()) {
-        const auto base = ns::URL::fromValue(options[NSBaseURLDocumentOption]);
-        contentURL_ = source.isString() ? resolvedURL(source.asString(), base) : resolvedURL(source.stringValue(), base);
+    // The source and both sizes are picked up in one pass over the attributes rather than three searches.
+    const std::string_view sourceName = contentURLAttributeName();
+    const ns::Value* source = nullptr;
+    const ns::Value* width = nullptr;
+    const ns::Value* height = nullptr;
+    for (const auto& [key, value] : attributes) {
+        if (key == sourceName) source = &value;
+        if (key == "width") width = &value;
+        if (key == "height") height = &value;
     }
-    originalSize_ = {lengthAttribute(attributes, "width"), lengthAttribute(attributes, "height")};
+    if (source && !source->isNil()) {
+        const auto base = ns::URL::fromValue(options[NSBaseURLDocumentOption]);
+        contentURL_ = source->isString() ? resolvedURL(source->asString(), base) : resolvedURL(source->stringValue(), base);
+    }
+    originalSize_ = {lengthAttribute(width), lengthAttribute(height)};
     displaySize_ = fitted(originalSize_, ui::GeometryValue::CGSizeValue(options[RTMaxImageSize]));
 }
 

@@ -88,6 +88,27 @@ TEST(RTTextAttachmentTests, ContentAndSizeFromTheElement) {
     EXPECT_EQ(data->contentURL()->scheme(), "data");
 }
 
+// The source and sizes are found among any number of other attributes, and only under their own names.
+TEST(RTTextAttachmentTests, SourceAndSizesAmongOtherAttributes) {
+    ns::Dictionary attributes;
+    for (const char* name : {"alt", "class", "data-src", "heights", "id", "loading", "srcset", "style", "title", "w"})
+        attributes.set(name, ns::Value("9"));
+    attributes.set("src", ns::Value("a.png"));
+    attributes.set("width", ns::Value("40"));
+    attributes.set("height", ns::Value("30"));
+    auto image = RTTextAttachment::textAttachmentWithElement("img", attributes, options());
+    EXPECT_EQ(image->contentURL()->absoluteString(), "https://example.com/q/7/a.png");
+    EXPECT_EQ(image->originalSize(), cg::Size(40, 30));
+    EXPECT_EQ(image->attributes(), attributes);
+
+    // An object's content is its "data"; its "src" is only an attribute.
+    attributes.set("data", ns::Value("b.swf"));
+    auto object = RTTextAttachment::textAttachmentWithElement("object", attributes, options());
+    EXPECT_EQ(object->contentURL()->absoluteString(), "https://example.com/q/7/b.swf");
+    attributes.erase("data");
+    EXPECT_FALSE(RTTextAttachment::textAttachmentWithElement("object", attributes, options())->contentURL());
+}
+
 // White space of any kind around a source is dropped, whatever the text's characters; a number names a file.
 TEST(RTTextAttachmentTests, ContentURLWithoutTheBlanksAround) {
     const std::pair<ns::Value, const char*> sources[] = {
