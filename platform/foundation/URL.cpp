@@ -336,7 +336,7 @@ std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
     if (reference->scheme) return URL(std::move(*reference));
     auto absolute = parse(resolve(*reference, base.rep_->absolute));
     if (!absolute) return std::nullopt;
-    return URL(std::string(text), std::make_shared<const URL>(base), std::move(*absolute));
+    return URL(std::string(text), base.rep_, std::move(*absolute));
 }
 
 std::optional<URL> URL::fromString(std::string_view text, const std::optional<URL>& base) {
@@ -355,7 +355,7 @@ URL URL::fileURLWithPath(std::string_view path, bool isDirectory) {
 
 std::optional<URL> URL::baseURL() const {
     if (!rep_->base) return std::nullopt;
-    return *rep_->base;
+    return URL(rep_->base);
 }
 
 URL URL::absoluteURL() const {
@@ -426,7 +426,7 @@ bool URL::operator==(const URL& other) const {
     if (rep_ == other.rep_) return true;
     if (relativeString() != other.relativeString() || static_cast<bool>(rep_->base) != static_cast<bool>(other.rep_->base))
         return false;
-    return !rep_->base || *rep_->base == *other.rep_->base;
+    return !rep_->base || URL(rep_->base) == URL(other.rep_->base);
 }
 
 Value URL::boxed() const {

@@ -80,7 +80,7 @@ public:
 
 private:
     struct Representation {
-        std::shared_ptr<const URL> base;
+        std::shared_ptr<const Representation> base;  // the base URL's own, shared with it
         std::string relative;  // the text as written, kept only with a base: without one it is the absolute text
         Parts absolute;
     };
@@ -88,7 +88,7 @@ private:
     explicit URL(std::shared_ptr<const Representation> rep) : rep_(std::move(rep)) {}
     explicit URL(Parts absolute)
         : rep_(std::make_shared<const Representation>(Representation{nullptr, {}, std::move(absolute)})) {}
-    URL(std::string relative, std::shared_ptr<const URL> base, Parts absolute)
+    URL(std::string relative, std::shared_ptr<const Representation> base, Parts absolute)
         : rep_(std::make_shared<const Representation>(
               Representation{std::move(base), std::move(relative), std::move(absolute)})) {}
     URL withPath(std::string path) const;

@@ -96,6 +96,16 @@ TEST(URL, KeepsTheBaseOfARelativeURL) {
     EXPECT_NE(relative, *URL::fromString("../c/g?y#s", base));
     EXPECT_NE(relative, url("http://a/b/c/g?y#s"));
     EXPECT_EQ(relative, *URL::fromString("g?y#s", url("http://a/b/c/d;p?q")));
+    // A base relative to a base of its own keeps it, however its URLs are copied.
+    const URL middle = *URL::fromString("e/", base);
+    const URL inner = *URL::fromString("f?z", middle);
+    const URL copied = inner;
+    EXPECT_EQ(inner.absoluteString(), "http://a/b/c/e/f?z");
+    EXPECT_EQ(copied.baseURL(), middle);
+    EXPECT_EQ(copied.baseURL()->baseURL(), base);
+    EXPECT_EQ(copied.baseURL()->relativeString(), "e/");
+    EXPECT_EQ(inner, *URL::fromString("f?z", *URL::fromString("e/", url("http://a/b/c/d;p?q"))));
+    EXPECT_NE(inner, *URL::fromString("f?z", *URL::fromString("e/", url("http://a/b/c/x"))));
     // A reference with a scheme of its own drops the base.
     EXPECT_EQ(URL::fromString("https://x/y", base)->baseURL(), std::nullopt);
     EXPECT_EQ(URL::fromString("g", std::optional<URL>())->absoluteString(), "g");
