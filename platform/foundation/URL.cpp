@@ -205,9 +205,21 @@ std::optional<Parts> parse(std::string_view text) {
 
 // ---- Resolution (RFC 3986, section 5.2) ----
 
+// Whether a segment of the path is "." or "..": most paths have none, and come out of the removal as they went in.
+bool hasDotSegment(std::string_view path) {
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view segment = path.substr(start, end - start);
+        if (segment == "." || segment == "..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 // Section 5.2.4.
-std::string removeDotSegments(std::string_view path) {
-    std::string in(path), out;
+std::string removeDotSegments(std::string path) {
+    if (!hasDotSegment(path)) return path;
+    std::string in(std::move(path)), out;
     std::size_t pos = 0;  // `in` is consumed from the front; in[pos] may be rewritten to "/"
     auto rest = [&] { return std::string_view(in).substr(pos); };
     auto dropLastSegment = [&] {
@@ -243,34 +255,46 @@ std::string removeDotSegments(std::string_view path) {
 
 // Section 5.2.3.
 std::string merge(const Parts& base, std::string_view path) {
-    if (base.authority && base.path.empty()) return "/" + std::string(path);
-    std::size_t slash = base.path.rfind('/');
-    return (slash == std::string::npos ? std::string() : base.path.substr(0, slash + 1)) + std::string(path);
+    std::string_view directory = "/";
+    if (!base.authority || !base.path.empty()) {
+        const std::size_t slash = base.path.rfind('/');
+        directory = slash == std::string::npos ? std::string_view() : std::string_view(base.path).substr(0, slash + 1);
+    }
+    std::string merged;
+    merged.reserve(directory.size() + path.size());
+    merged.append(directory).append(path);
+    return merged;
 }
 
+using OptionalView = std::optional<std::string_view>;
+
+OptionalView view(const std::optional<std::string>& text) { return text ? OptionalView(*text) : std::nullopt; }
+
 // Section 5.3.
-std::string compose(const std::optional<std::string>& scheme, const std::optional<std::string>& authority,
-                    std::string_view path, const std::optional<std::string>& query,
-                    const std::optional<std::string>& fragment) {
+std::string compose(OptionalView scheme, OptionalView authority, std::string_view path, OptionalView query,
+                    OptionalView fragment) {
+    const auto size = [](OptionalView part) { return part ? part->size() + 2 : 0; };
     std::string text;
-    if (scheme) text += *scheme + ":";
-    if (authority) text += "//" + *authority;
+    text.reserve(size(scheme) + size(authority) + 2 + path.size() + size(query) + size(fragment));
+    if (scheme) text.append(*scheme).append(":");
+    if (authority) text.append("//").append(*authority);
     // Without an authority a path may not begin with "//"; "/." keeps its meaning and its parse.
     if (!authority && path.starts_with("//")) text += "/.";
     text += path;
-    if (query) text += "?" + *query;
-    if (fragment) text += "#" + *fragment;
+    if (query) text.append("?").append(*query);
+    if (fragment) text.append("#").append(*fragment);
     return text;
 }
 
 // Section 5.2.2, strict: a reference with a scheme is taken as it is, even the base's own scheme.
-std::string resolve(const Parts& r, const Parts& base) {
-    if (r.scheme) return compose(r.scheme, r.authority, removeDotSegments(r.path), r.query, r.fragment);
-    if (r.authority) return compose(base.scheme, r.authority, removeDotSegments(r.path), r.query, r.fragment);
+std::string resolve(const Split& r, const Parts& base) {
+    if (r.scheme) return compose(r.scheme, r.authority, removeDotSegments(std::string(r.path)), r.query, r.fragment);
+    if (r.authority) return compose(view(base.scheme), r.authority, removeDotSegments(std::string(r.path)), r.query, r.fragment);
     if (r.path.empty())
-        return compose(base.scheme, base.authority, base.path, r.query ? r.query : base.query, r.fragment);
-    std::string path = removeDotSegments(r.path.starts_with('/') ? r.path : merge(base, r.path));
-    return compose(base.scheme, base.authority, path, r.query, r.fragment);
+        return compose(view(base.scheme), view(base.authority), base.path, r.query ? r.query : view(base.query),
+                       r.fragment);
+    std::string path = removeDotSegments(r.path.starts_with('/') ? std::string(r.path) : merge(base, r.path));
+    return compose(view(base.scheme), view(base.authority), path, r.query, r.fragment);
 }
 
 std::optional<std::string> decoded(const std::optional<std::string>& text) {
@@ -331,12 +355,17 @@ std::optional<URL> URL::fromString(std::string_view text) {
 }
 
 std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
-    auto reference = parse(text);
+    const auto reference = split(text);
     if (!reference) return std::nullopt;
-    if (reference->scheme) return URL(std::move(*reference));
-    auto absolute = parse(resolve(*reference, base.rep_->absolute));
+    if (reference->scheme) return fromString(text);  // taken as it is, without the base
+    const std::string resolved = resolve(*reference, base.rep_->absolute);
+    const auto absolute = split(resolved);
     if (!absolute) return std::nullopt;
-    return URL(std::string(text), base.rep_, std::move(*absolute));
+    auto rep = std::make_shared<Representation>();
+    rep->base = base.rep_;
+    rep->relative = text;
+    fill(resolved, *absolute, rep->absolute);
+    return URL(std::move(rep));
 }
 
 std::optional<URL> URL::fromString(std::string_view text, const std::optional<URL>& base) {

@@ -286,3 +286,26 @@ TEST(URL, SplitsAsPythonDoes) {
     }
     EXPECT_EQ(actual, *expected);
 }
+
+// References resolved as Python's urljoin resolves them: segments that only look like dot segments stay, the
+// dot segments go, and long paths come through whole. (urljoin leaves dot segments in a reference with a host
+// of its own and answers the base with its fragment for an empty reference; the RFC examples above cover both.)
+TEST(URL, ResolvesAsPythonDoes) {
+    const char* base = "https://quillory.example.com/lessons/week12/index.html?x=1#top";
+    const char* references[] = {
+        "img/q12.png", ".hidden/a", "a..b/c", ".../d", "..x/./y", "x/../../z", "./", "../", ".", "..", "/a/./b/../c",
+        "?y=2", "#f", "//other.example.org/p/q", "img/very/long/path/to/a/picture/of/a/question.png", "a/b/c/../..",
+        "a/.", "a/..", "/",
+    };
+    std::string input;
+    for (const char* reference : references) input += std::string(reference) + "\n";
+    const auto expected = ql::test::runPeer(
+        ql::test::pythonCommand("import sys, urllib.parse as u\n"
+                                "for line in sys.stdin.read().split('\\n')[:-1]:\n"
+                                "    print(u.urljoin('" + std::string(base) + "', line))\n"),
+        input);
+    ASSERT_TRUE(expected.has_value());
+    std::string actual;
+    for (const char* reference : references) actual += URL::fromString(reference, url(base))->absoluteString() + "\n";
+    EXPECT_EQ(actual, *expected);
+}
