@@ -222,6 +222,15 @@ double RTHTMLElement::inheritedTextSize() const {
     return 0;
 }
 
+const std::set<std::string>& RTHTMLElement::CSSClassNamesToIgnoreForCustomAttributes() const {
+    static const std::set<std::string> none;
+    return classNamesToIgnore_ ? *classNamesToIgnore_ : none;
+}
+
+void RTHTMLElement::setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) {
+    classNamesToIgnore_ = names.empty() ? nullptr : std::make_shared<const std::set<std::string>>(std::move(names));
+}
+
 const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {
     static const std::set<std::string, std::less<>> names = {"style", "dir",  "align", "src",    "href", "color",
                                                              "face",  "size", "name",  "height", "width"};

@@ -228,8 +228,13 @@ public:
     void setListIndent(double indent) { listIndent_ = indent; }
     bool shouldProcessCustomHTMLAttributes() const { return shouldProcessCustomHTMLAttributes_; }
     void setShouldProcessCustomHTMLAttributes(bool process) { shouldProcessCustomHTMLAttributes_ = process; }
-    const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const { return classNamesToIgnore_; }
-    void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) { classNamesToIgnore_ = std::move(names); }
+    // The class names left out of the "class" custom attribute; none until set.
+    const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const;
+    void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names);
+    // The same names held by others too (the elements of one cascade share them); never changed in place.
+    void shareCSSClassNamesToIgnoreForCustomAttributes(std::shared_ptr<const std::set<std::string>> names) {
+        classNamesToIgnore_ = names && !names->empty() ? std::move(names) : nullptr;
+    }
     // The own size when set, else the nearest ancestor's (0 at a root without one).
     double currentTextSize() const { return currentTextSize_ != 0 ? currentTextSize_ : inheritedTextSize(); }
     void setCurrentTextSize(double size) { currentTextSize_ = size; }
@@ -319,7 +324,7 @@ private:
     cg::EdgeInsets padding_;
     double listIndent_ = 0;
     bool shouldProcessCustomHTMLAttributes_ = false;
-    std::set<std::string> classNamesToIgnore_;
+    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
     double currentTextSize_ = 0;
     double letterSpacing_ = 0;
     mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;

@@ -511,7 +511,7 @@ void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text, std::uin
     for (const auto& [key, value] : attributes()) {
         if (ignored.contains(key)) continue;
         ns::Value written = value;
-        if (!classNamesToIgnore_.empty() && key == "class") {
+        if (classNamesToIgnore_ && key == "class") {
             std::vector<std::string> names;
             if (value.isString()) {
                 const std::string_view classes = value.asString();
@@ -527,7 +527,7 @@ void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text, std::uin
             }
             std::string kept;
             for (const std::string& name : names) {
-                if (classNamesToIgnore_.contains(name)) continue;
+                if (classNamesToIgnore_->contains(name)) continue;
                 if (!kept.empty()) kept += ' ';
                 kept += name;
             }
