@@ -288,47 +288,51 @@ private:
     // Size, family, style, weight and name; shares the font another element of the cascade made.
     void applyFontDeclarations(const RTCSSDeclarations& declarations);
 
+    // The members every element's making, inheritance, output and going read come first, packed, so each
+    // of those passes touches as few cache lines of the (many, large) nodes as it can; the seldom set ones
+    // follow.
     // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
     // once the element is their only holder.
     std::shared_ptr<const RichTextFontDescriptor> fontDescriptor_;
     std::shared_ptr<const RichTextParagraphStyle> paragraphStyle_;
-    std::shared_ptr<RTTextAttachment> textAttachment_;
-    std::uint64_t textAttachmentAlignment_ = 0;
-    std::optional<ns::URL> link_;
-    std::optional<std::string> anchorName_;
     std::shared_ptr<ui::Color> textColor_;
     std::shared_ptr<ui::Color> backgroundColor_;
-    std::shared_ptr<ui::Color> backgroundStrokeColor_;
-    double backgroundStrokeWidth_ = 0;
-    double backgroundCornerRadius_ = 0;
-    std::int32_t underlineStyle_ = 0;
-    std::optional<std::string> beforeContent_;
-    std::optional<std::string> linkGUID_;
-    bool strikeOut_ = false;
-    std::int64_t superscriptStyle_ = 0;
-    std::int64_t headerLevel_ = 0;
-    ns::Array shadows_;
-    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
-    RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
-    bool isColorInherited_ = false;
-    bool preserveNewlines_ = false;
-    bool containsAppleConvertedSpace_ = false;
-    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
-    double textScale_ = 0;
-    cg::Size size_;
+    std::shared_ptr<TextAttributesCache> textAttributesCache_;
+    mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
+    std::shared_ptr<RTTextAttachment> textAttachment_;
     // The element's styles (a dictionary) and their reading, shared by the elements of one cascade; none
     // until styles are set or applied.
     std::shared_ptr<const RTCSSDeclarations> declarations_;
+    std::optional<ns::URL> link_;
+    double letterSpacing_ = 0;
+    double textScale_ = 0;
+    double currentTextSize_ = 0;
+    std::int64_t superscriptStyle_ = 0;
+    std::int64_t headerLevel_ = 0;
+    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
+    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
+    std::int32_t underlineStyle_ = 0;
+    bool strikeOut_ = false;
+    bool isColorInherited_ = false;
+    bool preserveNewlines_ = false;
+    bool containsAppleConvertedSpace_ = false;
     bool didOutput_ = false;
+    bool shouldProcessCustomHTMLAttributes_ = false;
+
+    std::shared_ptr<ui::Color> backgroundStrokeColor_;
+    double backgroundStrokeWidth_ = 0;
+    double backgroundCornerRadius_ = 0;
+    ns::Array shadows_;
+    std::optional<std::string> anchorName_;
+    std::optional<std::string> linkGUID_;
+    std::optional<std::string> beforeContent_;
+    std::uint64_t textAttachmentAlignment_ = 0;
+    RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
+    cg::Size size_;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;
     double listIndent_ = 0;
-    bool shouldProcessCustomHTMLAttributes_ = false;
     std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
-    double currentTextSize_ = 0;
-    double letterSpacing_ = 0;
-    mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
-    std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };
 
 }  // namespace ql
