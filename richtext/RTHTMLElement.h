@@ -288,9 +288,19 @@ private:
     // Size, family, style, weight and name; shares the font another element of the cascade made.
     void applyFontDeclarations(const RTCSSDeclarations& declarations);
 
-    // The members every element's making, inheritance, output and going read come first, packed, so each
-    // of those passes touches as few cache lines of the (many, large) nodes as it can; the seldom set ones
-    // follow.
+    // Laid out for the passes over many (large) nodes, so that each touches as few cache lines of a node as
+    // it can: first what a parent reads of every child as it joins their texts (on the line of the node's
+    // child list and kind), then what the inheritance and output of every element read, then the seldom set
+    // members that need destroying, and last the plain values the element's going leaves alone.
+    std::int32_t underlineStyle_ = 0;
+    bool strikeOut_ = false;
+    bool isColorInherited_ = false;
+    bool preserveNewlines_ = false;
+    bool containsAppleConvertedSpace_ = false;
+    bool didOutput_ = false;
+    bool shouldProcessCustomHTMLAttributes_ = false;
+    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
+    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
     // once the element is their only holder.
     std::shared_ptr<const RichTextFontDescriptor> fontDescriptor_;
@@ -309,30 +319,22 @@ private:
     double currentTextSize_ = 0;
     std::int64_t superscriptStyle_ = 0;
     std::int64_t headerLevel_ = 0;
-    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
-    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
-    std::int32_t underlineStyle_ = 0;
-    bool strikeOut_ = false;
-    bool isColorInherited_ = false;
-    bool preserveNewlines_ = false;
-    bool containsAppleConvertedSpace_ = false;
-    bool didOutput_ = false;
-    bool shouldProcessCustomHTMLAttributes_ = false;
 
     std::shared_ptr<ui::Color> backgroundStrokeColor_;
-    double backgroundStrokeWidth_ = 0;
-    double backgroundCornerRadius_ = 0;
     ns::Array shadows_;
     std::optional<std::string> anchorName_;
     std::optional<std::string> linkGUID_;
     std::optional<std::string> beforeContent_;
+    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
+
+    double backgroundStrokeWidth_ = 0;
+    double backgroundCornerRadius_ = 0;
     std::uint64_t textAttachmentAlignment_ = 0;
     RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
     cg::Size size_;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;
     double listIndent_ = 0;
-    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
 };
 
 }  // namespace ql
