@@ -28,11 +28,16 @@ std::shared_ptr<ui::Color> colorOption(const ns::Value& value) {
 
 struct RTHTMLAttributedStringBuilder::Event {
     using Kind = EventKind;
+    // Made in place in the batch (a constructor of its own: not every compiler builds an aggregate from
+    // parentheses).
+    template <class Text>
+    Event(Kind kind, Text&& text, ns::Dictionary&& attributes, bool hasContent = false)
+        : kind(kind), text(std::forward<Text>(text)), attributes(std::move(attributes)), hasContent(hasContent) {}
     Kind kind;
     std::string text;  // the element's name, the characters or the bytes
     ns::Dictionary attributes;
     // Characters known to be more than white space (pieces that were joined): not looked at again.
-    bool hasContent = false;
+    bool hasContent;
 };
 
 RTHTMLAttributedStringBuilder::RTHTMLAttributedStringBuilder(ns::Data data, ns::Dictionary options, ns::Dictionary*)
@@ -179,7 +184,7 @@ void RTHTMLAttributedStringBuilder::handOverAssembly() {
 
 void RTHTMLAttributedStringBuilder::post(EventKind kind, std::string_view text, ns::Dictionary&& attributes, bool last) {
     queuePendingText();
-    pendingEvents_.emplace_back(kind, std::string(text), std::move(attributes));
+    pendingEvents_.emplace_back(kind, text, std::move(attributes));
     if (last || pendingEvents_.size() >= EventBatchSize) flushEvents();
 }
 

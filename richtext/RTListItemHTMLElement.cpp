@@ -118,35 +118,39 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
     return own >= 0 ? own : 0;
 }
 
-std::optional<ct::AttributedString> RTListItemHTMLElement::listPrefix() const {
-    const std::shared_ptr<const RichTextParagraphStyle> style = paragraphStyle();
+std::optional<RTListItemHTMLElement::MarkerText> RTListItemHTMLElement::markerText() const {
+    const std::shared_ptr<const RichTextParagraphStyle>& style = paragraphStyle();
     if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
     const RTCSSListStyle& list = *style->textLists->back();
     // Only a numbered marker reads the item's place; a bullet spares the count.
     const std::int64_t counter = list.isOrdered() ? list.startingItemNumber() + indexInList() : list.startingItemNumber();
-    const std::optional<std::string> prefix = list.prefixWithCounter(counter);
+    std::optional<std::string> prefix = list.prefixWithCounter(counter);
     if (!prefix) return std::nullopt;
+    return std::pair{std::move(*prefix), &list};
+}
 
-    ct::AttributedString marker(*prefix, listMarkerAttributes());
-
-    if (list.imageName()) {
-        const std::u16string& units = marker.u16string();
-        const std::size_t at = units.find(u'\uFFFC');
-        auto image = RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*list.imageName())}}, markerImageOptions());
-        if (at != std::u16string::npos && image) {
-            if (const ns::Value* font = attributesForTextContent()->find(ct::FontAttributeName)) {
-                if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());
-            }
-            marker.addAttribute(ui::AttachmentAttributeName, ns::Value(image), {at, 1});
-            marker.addAttribute(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(image)), {at, 1});
-        }
+ct::AttributedString RTListItemHTMLElement::listPrefix(const MarkerText& text) const {
+    ct::AttributedString marker(text.first, listMarkerAttributes());
+    const std::size_t at = marker.u16string().find(u'\uFFFC');
+    if (at == std::u16string::npos) return marker;
+    auto image =
+        RTTextAttachment::textAttachmentWithElement("img", ns::Dictionary{{"src", ns::Value(*text.second->imageName())}}, markerImageOptions());
+    if (!image) return marker;
+    if (const ns::Value* font = attributesForTextContent()->find(ct::FontAttributeName)) {
+        if (auto platformFont = font->asObject<ui::Font>()) image->adjustVerticalAlignmentForFont(platformFont->ctFont());
     }
+    marker.addAttribute(ui::AttachmentAttributeName, ns::Value(image), {at, 1});
+    marker.addAttribute(ct::RunDelegateAttributeName, ns::Value(RTTextAttachmentRunDelegateCreate(image)), {at, 1});
     return marker;
 }
 
 bool RTListItemHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
     if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
-    if (std::optional<ct::AttributedString> marker = listPrefix()) text.appendAttributedString(std::move(*marker));
+    // A marker of characters alone (nearly all) is written in place; one with an image is made whole.
+    if (const std::optional<MarkerText> marker = markerText()) {
+        if (!marker->second->imageName()) text.appendText(marker->first, listMarkerAttributes());
+        else text.appendAttributedString(listPrefix(*marker));
+    }
     return RTHTMLElement::appendAttributedStringTo(text);
 }
 

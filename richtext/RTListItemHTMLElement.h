@@ -34,7 +34,11 @@ public:
     std::int64_t indexInList() const;
 
 private:
-    std::optional<ct::AttributedString> listPrefix() const;
+    // The marker's characters and its list, nothing when the item has no marker.
+    using MarkerText = std::pair<std::string, const RTCSSListStyle*>;
+    std::optional<MarkerText> markerText() const;
+    // The marker of a list with a marker image as attributed text, the image in place of its character.
+    ct::AttributedString listPrefix(const MarkerText& text) const;
     // The list indent and the marker's tab stops, on the item's own paragraph style.
     void indentItem(double listIndent);
     // The nearest earlier item among the last few siblings.
