@@ -133,14 +133,14 @@ public:
     const std::optional<ns::URL>& link() const { return link_; }
     // Every link gets a fresh GUID, which all of its runs (and its attachment) share.
     void setLink(std::optional<ns::URL> link);
-    const std::optional<std::string>& linkGUID() const { return linkGUID_; }
+    const std::optional<std::string>& linkGUID() const { return decorations().linkGUID; }
     void setLinkGUID(std::optional<std::string> guid) {
-        linkGUID_ = std::move(guid);
+        mutableDecorations().linkGUID = std::move(guid);
         styleDidChange();
     }
-    const std::optional<std::string>& anchorName() const { return anchorName_; }
+    const std::optional<std::string>& anchorName() const { return decorations().anchorName; }
     void setAnchorName(std::optional<std::string> name) {
-        anchorName_ = std::move(name);
+        mutableDecorations().anchorName = std::move(name);
         styleDidChange();
     }
 
@@ -154,9 +154,9 @@ public:
         backgroundColor_ = std::move(color);
         styleDidChange();
     }
-    const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return backgroundStrokeColor_; }
+    const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return decorations().backgroundStrokeColor; }
     void setBackgroundStrokeColor(std::shared_ptr<ui::Color> color) {
-        backgroundStrokeColor_ = std::move(color);
+        mutableDecorations().backgroundStrokeColor = std::move(color);
         styleDidChange();
     }
     double backgroundStrokeWidth() const { return backgroundStrokeWidth_; }
@@ -194,9 +194,9 @@ public:
     const std::optional<std::string>& beforeContent() const { return beforeContent_; }
     void setBeforeContent(std::optional<std::string> content) { beforeContent_ = std::move(content); }
     // Shadow dictionaries (RTShadowOffsetKey, RTShadowColorKey, RTShadowBlurKey).
-    const ns::Array& shadows() const { return shadows_; }
+    const ns::Array& shadows() const { return decorations().shadows; }
     void setShadows(ns::Array shadows) {
-        shadows_ = std::move(shadows);
+        mutableDecorations().shadows = std::move(shadows);
         styleDidChange();
     }
 
@@ -314,16 +314,25 @@ private:
     // until styles are set or applied.
     std::shared_ptr<const RTCSSDeclarations> declarations_;
     std::optional<ns::URL> link_;
+    // The inherited style that few elements have, out of line and shared with the parent and the children
+    // until one of them changes it (mutableDecorations copies it first): none for most elements, which
+    // then neither copy nor destroy any of it, nor read the cache lines it would take up.
+    struct Decorations {
+        std::shared_ptr<ui::Color> backgroundStrokeColor;
+        ns::Array shadows;
+        std::optional<std::string> anchorName;
+        std::optional<std::string> linkGUID;
+    };
+    std::shared_ptr<const Decorations> decorations_;
+    static const Decorations noDecorations_;
+    const Decorations& decorations() const { return decorations_ ? *decorations_ : noDecorations_; }
+    Decorations& mutableDecorations();
     double letterSpacing_ = 0;
     double textScale_ = 0;
     double currentTextSize_ = 0;
     std::int64_t superscriptStyle_ = 0;
     std::int64_t headerLevel_ = 0;
 
-    std::shared_ptr<ui::Color> backgroundStrokeColor_;
-    ns::Array shadows_;
-    std::optional<std::string> anchorName_;
-    std::optional<std::string> linkGUID_;
     std::optional<std::string> beforeContent_;
     std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
 
