@@ -290,8 +290,8 @@ private:
 
     // Laid out for the passes over many (large) nodes, so that each touches as few cache lines of a node as
     // it can: first what a parent reads of every child as it joins their texts (on the line of the node's
-    // child list and kind), then what the inheritance and output of every element read, then the seldom set
-    // members that need destroying, and last the plain values the element's going leaves alone.
+    // child list and kind), then every member that needs destroying, together, then the plain values that
+    // inheritance and output read, and last those set by few declarations.
     std::int32_t underlineStyle_ = 0;
     bool strikeOut_ = false;
     bool isColorInherited_ = false;
@@ -327,15 +327,14 @@ private:
     static const Decorations noDecorations_;
     const Decorations& decorations() const { return decorations_ ? *decorations_ : noDecorations_; }
     Decorations& mutableDecorations();
+    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
+    std::optional<std::string> beforeContent_;
+
     double letterSpacing_ = 0;
     double textScale_ = 0;
     double currentTextSize_ = 0;
     std::int64_t superscriptStyle_ = 0;
     std::int64_t headerLevel_ = 0;
-
-    std::optional<std::string> beforeContent_;
-    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
-
     double backgroundStrokeWidth_ = 0;
     double backgroundCornerRadius_ = 0;
     std::uint64_t textAttachmentAlignment_ = 0;
