@@ -286,7 +286,7 @@ void RTHTMLAttributedStringBuilder::startElement(const std::string& name, ns::Di
     RTHTMLElement& element = *node;
     openElements_.push_back({std::move(node), nullptr, nullptr, 0, startedContext_});
     element.applyStyles(cascade.declarations);
-    if (!cascade.classNames.empty()) element.setCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
+    if (cascade.classNames) element.shareCSSClassNamesToIgnoreForCustomAttributes(cascade.classNames);
 
     // White space between a text and a block is no content. The class is final, so its type says what a
     // cast would (for every element, without the cast's search).
@@ -413,9 +413,11 @@ const RTHTMLAttributedStringBuilder::Cascade& RTHTMLAttributedStringBuilder::key
     std::set<std::string> matched;
     cascade.declarations =
         std::make_shared<const RTCSSDeclarations>(globalStyleSheet_.mergedStyleDictionaryForElement(element, &matched, ignoreInlineStyles_));
+    std::set<std::string> classNames;
     for (const std::string& selector : matched) {
-        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) cascade.classNames.insert(selector.substr(dot + 1));
+        if (const std::size_t dot = selector.find('.'); dot != std::string::npos) classNames.insert(selector.substr(dot + 1));
     }
+    if (!classNames.empty()) cascade.classNames = std::make_shared<const std::set<std::string>>(std::move(classNames));
     return cascades_.emplace(cascadeKey_, std::move(cascade)).first->second;
 }
 

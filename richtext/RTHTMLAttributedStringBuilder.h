@@ -129,7 +129,8 @@ private:
     // most MaximumCachedCascades entries, so a document of all-different styles cannot grow it unbounded.
     struct Cascade {
         std::shared_ptr<const RTCSSDeclarations> declarations;
-        std::set<std::string> classNames;
+        // Shared by every element of the cascade; none when no rule named a class.
+        std::shared_ptr<const std::set<std::string>> classNames;
     };
     static constexpr std::size_t MaximumCachedCascades = 1024;
     // `parent` is the open element the element is started in (nullptr for the root): the child started

@@ -68,11 +68,7 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     superscriptStyle_ = parent.superscriptStyle_;
     letterSpacing_ = parent.letterSpacing_;
     link_ = parent.link_;
-    // Most elements have no shadows and are in no link or anchor, and copying nothing over nothing is
-    // still a call each: empty ones are passed over.
-    if (!shadows_.empty() || !parent.shadows_.empty()) shadows_ = parent.shadows_;
-    if (anchorName_ || parent.anchorName_) anchorName_ = parent.anchorName_;
-    if (linkGUID_ || parent.linkGUID_) linkGUID_ = parent.linkGUID_;
+    decorations_ = parent.decorations_;
     textColor_ = parent.textColor_;
     isColorInherited_ = true;
     preserveNewlines_ = parent.preserveNewlines_;
@@ -80,7 +76,6 @@ void RTHTMLElement::inheritAttributesFromElement(const RTHTMLElement& parent) {
     textScale_ = parent.textScale_;
     textAttributesCache_ = parent.textAttributesCache_;
     backgroundColor_ = parent.backgroundColor_;
-    backgroundStrokeColor_ = parent.backgroundStrokeColor_;
     backgroundStrokeWidth_ = parent.backgroundStrokeWidth_;
     backgroundCornerRadius_ = parent.backgroundCornerRadius_;
     containsAppleConvertedSpace_ = parent.containsAppleConvertedSpace_;
@@ -104,6 +99,15 @@ void RTHTMLElement::interpretAttributes() {
         else if (*align == "right") setParagraphValue(&RichTextParagraphStyle::alignment, ct::TextAlignment::Right);
     }
     styleDidChange();
+}
+
+const RTHTMLElement::Decorations RTHTMLElement::noDecorations_;
+
+RTHTMLElement::Decorations& RTHTMLElement::mutableDecorations() {
+    if (!decorations_) decorations_ = std::make_shared<Decorations>();
+    else if (decorations_.use_count() > 1) decorations_ = std::make_shared<Decorations>(*decorations_);
+    // Made as a changeable object (here or by the copy), and no one else holds it.
+    return const_cast<Decorations&>(*decorations_);
 }
 
 RichTextFontDescriptor& RTHTMLElement::mutableFontDescriptor() {
@@ -185,7 +189,7 @@ void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachme
     if (attachment) attachment->setVerticalAlignment(textAttachmentAlignment_);
     textAttachment_ = std::move(attachment);
     if (textAttachment_) {
-        textAttachment_->setHyperLinkGUID(linkGUID_);
+        textAttachment_->setHyperLinkGUID(linkGUID());
         // An attachment that sized itself (from the same width and height, fitted to the largest size
         // the import allows) keeps its size; the element's box only fills in for one that has none.
         const cg::Size own = textAttachment_->displaySize();
@@ -195,9 +199,9 @@ void RTHTMLElement::setTextAttachment(std::shared_ptr<RTTextAttachment> attachme
 }
 
 void RTHTMLElement::setLink(std::optional<ns::URL> link) {
-    linkGUID_ = stringWithUUID();
+    mutableDecorations().linkGUID = stringWithUUID();
     link_ = std::move(link);
-    if (textAttachment_) textAttachment_->setHyperLinkGUID(linkGUID_);
+    if (textAttachment_) textAttachment_->setHyperLinkGUID(linkGUID());
     styleDidChange();
 }
 
@@ -220,6 +224,15 @@ double RTHTMLElement::inheritedTextSize() const {
         if (ancestor->currentTextSize_ != 0) return ancestor->currentTextSize_;
     }
     return 0;
+}
+
+const std::set<std::string>& RTHTMLElement::CSSClassNamesToIgnoreForCustomAttributes() const {
+    static const std::set<std::string> none;
+    return classNamesToIgnore_ ? *classNamesToIgnore_ : none;
+}
+
+void RTHTMLElement::setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) {
+    classNamesToIgnore_ = names.empty() ? nullptr : std::make_shared<const std::set<std::string>>(std::move(names));
 }
 
 const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {

@@ -133,14 +133,14 @@ public:
     const std::optional<ns::URL>& link() const { return link_; }
     // Every link gets a fresh GUID, which all of its runs (and its attachment) share.
     void setLink(std::optional<ns::URL> link);
-    const std::optional<std::string>& linkGUID() const { return linkGUID_; }
+    const std::optional<std::string>& linkGUID() const { return decorations().linkGUID; }
     void setLinkGUID(std::optional<std::string> guid) {
-        linkGUID_ = std::move(guid);
+        mutableDecorations().linkGUID = std::move(guid);
         styleDidChange();
     }
-    const std::optional<std::string>& anchorName() const { return anchorName_; }
+    const std::optional<std::string>& anchorName() const { return decorations().anchorName; }
     void setAnchorName(std::optional<std::string> name) {
-        anchorName_ = std::move(name);
+        mutableDecorations().anchorName = std::move(name);
         styleDidChange();
     }
 
@@ -154,9 +154,9 @@ public:
         backgroundColor_ = std::move(color);
         styleDidChange();
     }
-    const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return backgroundStrokeColor_; }
+    const std::shared_ptr<ui::Color>& backgroundStrokeColor() const { return decorations().backgroundStrokeColor; }
     void setBackgroundStrokeColor(std::shared_ptr<ui::Color> color) {
-        backgroundStrokeColor_ = std::move(color);
+        mutableDecorations().backgroundStrokeColor = std::move(color);
         styleDidChange();
     }
     double backgroundStrokeWidth() const { return backgroundStrokeWidth_; }
@@ -194,9 +194,9 @@ public:
     const std::optional<std::string>& beforeContent() const { return beforeContent_; }
     void setBeforeContent(std::optional<std::string> content) { beforeContent_ = std::move(content); }
     // Shadow dictionaries (RTShadowOffsetKey, RTShadowColorKey, RTShadowBlurKey).
-    const ns::Array& shadows() const { return shadows_; }
+    const ns::Array& shadows() const { return decorations().shadows; }
     void setShadows(ns::Array shadows) {
-        shadows_ = std::move(shadows);
+        mutableDecorations().shadows = std::move(shadows);
         styleDidChange();
     }
 
@@ -228,8 +228,13 @@ public:
     void setListIndent(double indent) { listIndent_ = indent; }
     bool shouldProcessCustomHTMLAttributes() const { return shouldProcessCustomHTMLAttributes_; }
     void setShouldProcessCustomHTMLAttributes(bool process) { shouldProcessCustomHTMLAttributes_ = process; }
-    const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const { return classNamesToIgnore_; }
-    void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names) { classNamesToIgnore_ = std::move(names); }
+    // The class names left out of the "class" custom attribute; none until set.
+    const std::set<std::string>& CSSClassNamesToIgnoreForCustomAttributes() const;
+    void setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::string> names);
+    // The same names held by others too (the elements of one cascade share them); never changed in place.
+    void shareCSSClassNamesToIgnoreForCustomAttributes(std::shared_ptr<const std::set<std::string>> names) {
+        classNamesToIgnore_ = names && !names->empty() ? std::move(names) : nullptr;
+    }
     // The own size when set, else the nearest ancestor's (0 at a root without one).
     double currentTextSize() const { return currentTextSize_ != 0 ? currentTextSize_ : inheritedTextSize(); }
     void setCurrentTextSize(double size) { currentTextSize_ = size; }
@@ -283,47 +288,61 @@ private:
     // Size, family, style, weight and name; shares the font another element of the cascade made.
     void applyFontDeclarations(const RTCSSDeclarations& declarations);
 
+    // Laid out for the passes over many (large) nodes, so that each touches as few cache lines of a node as
+    // it can: first what a parent reads of every child as it joins their texts (on the line of the node's
+    // child list and kind), then every member that needs destroying, together, then the plain values that
+    // inheritance and output read, and last those set by few declarations.
+    std::int32_t underlineStyle_ = 0;
+    bool strikeOut_ = false;
+    bool isColorInherited_ = false;
+    bool preserveNewlines_ = false;
+    bool containsAppleConvertedSpace_ = false;
+    bool didOutput_ = false;
+    bool shouldProcessCustomHTMLAttributes_ = false;
+    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
+    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
     // Held as read-only, as every reader takes them: changed in place only through the mutable accessors,
     // once the element is their only holder.
     std::shared_ptr<const RichTextFontDescriptor> fontDescriptor_;
     std::shared_ptr<const RichTextParagraphStyle> paragraphStyle_;
-    std::shared_ptr<RTTextAttachment> textAttachment_;
-    std::uint64_t textAttachmentAlignment_ = 0;
-    std::optional<ns::URL> link_;
-    std::optional<std::string> anchorName_;
     std::shared_ptr<ui::Color> textColor_;
     std::shared_ptr<ui::Color> backgroundColor_;
-    std::shared_ptr<ui::Color> backgroundStrokeColor_;
-    double backgroundStrokeWidth_ = 0;
-    double backgroundCornerRadius_ = 0;
-    std::int32_t underlineStyle_ = 0;
-    std::optional<std::string> beforeContent_;
-    std::optional<std::string> linkGUID_;
-    bool strikeOut_ = false;
-    std::int64_t superscriptStyle_ = 0;
-    std::int64_t headerLevel_ = 0;
-    ns::Array shadows_;
-    RTHTMLElementDisplayStyle displayStyle_ = RTHTMLElementDisplayStyle::Inline;
-    RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
-    bool isColorInherited_ = false;
-    bool preserveNewlines_ = false;
-    bool containsAppleConvertedSpace_ = false;
-    RTHTMLElementFontVariant fontVariant_ = RTHTMLElementFontVariant::Inherit;
-    double textScale_ = 0;
-    cg::Size size_;
+    std::shared_ptr<TextAttributesCache> textAttributesCache_;
+    mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
+    std::shared_ptr<RTTextAttachment> textAttachment_;
     // The element's styles (a dictionary) and their reading, shared by the elements of one cascade; none
     // until styles are set or applied.
     std::shared_ptr<const RTCSSDeclarations> declarations_;
-    bool didOutput_ = false;
+    std::optional<ns::URL> link_;
+    // The inherited style that few elements have, out of line and shared with the parent and the children
+    // until one of them changes it (mutableDecorations copies it first): none for most elements, which
+    // then neither copy nor destroy any of it, nor read the cache lines it would take up.
+    struct Decorations {
+        std::shared_ptr<ui::Color> backgroundStrokeColor;
+        ns::Array shadows;
+        std::optional<std::string> anchorName;
+        std::optional<std::string> linkGUID;
+    };
+    std::shared_ptr<const Decorations> decorations_;
+    static const Decorations noDecorations_;
+    const Decorations& decorations() const { return decorations_ ? *decorations_ : noDecorations_; }
+    Decorations& mutableDecorations();
+    std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
+    std::optional<std::string> beforeContent_;
+
+    double letterSpacing_ = 0;
+    double textScale_ = 0;
+    double currentTextSize_ = 0;
+    std::int64_t superscriptStyle_ = 0;
+    std::int64_t headerLevel_ = 0;
+    double backgroundStrokeWidth_ = 0;
+    double backgroundCornerRadius_ = 0;
+    std::uint64_t textAttachmentAlignment_ = 0;
+    RTHTMLElementFloatStyle floatStyle_ = RTHTMLElementFloatStyle::None;
+    cg::Size size_;
     cg::EdgeInsets margins_;
     cg::EdgeInsets padding_;
     double listIndent_ = 0;
-    bool shouldProcessCustomHTMLAttributes_ = false;
-    std::set<std::string> classNamesToIgnore_;
-    double currentTextSize_ = 0;
-    double letterSpacing_ = 0;
-    mutable std::shared_ptr<const ns::Dictionary> textContentAttributes_;
-    std::shared_ptr<TextAttributesCache> textAttributesCache_;
 };
 
 }  // namespace ql

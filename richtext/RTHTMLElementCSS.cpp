@@ -157,7 +157,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*spacing != "inherit") letterSpacing_ = length(*spacing);
     }
     if (textAttachment_) textAttachment_->setVerticalAlignment(textAttachmentAlignment_);
-    if (const auto shadow = declarations.text(RTCSSProperty::TextShadow)) shadows_ = arrayOfCSSShadows(*shadow, pointSize(), textColor_);
+    if (const auto shadow = declarations.text(RTCSSProperty::TextShadow)) mutableDecorations().shadows = arrayOfCSSShadows(*shadow, pointSize(), textColor_);
     if (const auto lineHeight = declarations.lowerText(RTCSSProperty::LineHeight)) {
         if (*lineHeight == "normal") {
             setParagraphValue(&P::lineHeightMultiple, 0.0);
@@ -195,7 +195,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*display == "list-item") displayStyle_ = RTHTMLElementDisplayStyle::ListItem;
         else if (*display == "table") displayStyle_ = RTHTMLElementDisplayStyle::Table;
     }
-    if (const auto& color = declarations.color(RTCSSProperty::BorderColor)) backgroundStrokeColor_ = *color;
+    if (const auto& color = declarations.color(RTCSSProperty::BorderColor)) mutableDecorations().backgroundStrokeColor = *color;
     const auto border = [&](RTCSSProperty property) {
         const auto value = declarations.lowerText(property);
         return value ? leadingNumber(*value) : 0.0;
@@ -222,7 +222,7 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         }
         needsTextBlock = padding_.top > 0 || padding_.left > 0 || padding_.bottom > 0 || padding_.right > 0;
     }
-    needsTextBlock = needsTextBlock || backgroundColor_ || backgroundStrokeColor_ || backgroundCornerRadius_ > 0 ||
+    needsTextBlock = needsTextBlock || backgroundColor_ || backgroundStrokeColor() || backgroundCornerRadius_ > 0 ||
                      backgroundStrokeWidth_ > 0;
 
     if (displayStyle_ == RTHTMLElementDisplayStyle::ListItem) {

@@ -247,15 +247,15 @@ public:
                element.strikeOut_ == style.strikeOut && usesUIKitAttributes() == style.uiKitAttributes &&
                sameColour(element.textColor_.get(), style.textColor.get()) &&
                sameColour(element.backgroundColor_.get(), style.backgroundColor.get()) &&
-               sameColour(element.backgroundStrokeColor_.get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
-               element.linkGUID_ == style.linkGUID && element.anchorName_ == style.anchorName && element.shadows_ == style.shadows &&
+               sameColour(element.backgroundStrokeColor().get(), style.backgroundStrokeColor.get()) && element.link_ == style.link &&
+               element.linkGUID() == style.linkGUID && element.anchorName() == style.anchorName && element.shadows() == style.shadows &&
                sameFont(element.fontDescriptor_.get(), style.font.get());
     }
     // Whether the element's colours are the style's very objects. A snapshot made afresh holds the element's
     // own colours, so only then does a copy of another style's hold the same.
     static bool sameColourObjects(const RTHTMLElement& element, const TextStyle& style) {
         return element.textColor_ == style.textColor && element.backgroundColor_ == style.backgroundColor &&
-               element.backgroundStrokeColor_ == style.backgroundStrokeColor;
+               element.backgroundStrokeColor() == style.backgroundStrokeColor;
     }
     // A copy of `similar` with the paragraph values in place of its own (without them where nil): put in
     // where the copy has their keys in one pass, the rest added or removed on their own.
@@ -354,19 +354,19 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
     if (letterSpacing_ != 0) set(ct::KernAttributeName, ns::Value(letterSpacing_));
     if (link_) set(ui::LinkAttributeName, link_->boxed());
     if (paragraphStyle_) set(ct::ParagraphStyleAttributeName, std::move(paragraph.paragraph));
-    if (ui && !shadows_.empty()) set(ui::ShadowAttributeName, shadowObject(shadows_.front()));
+    if (ui && !shadows().empty()) set(ui::ShadowAttributeName, shadowObject(shadows().front()));
     if (ui && strikeOut_) set(ui::StrikethroughStyleAttributeName, ns::Value(std::int64_t(1)));
     if (superscriptStyle_ != 0) set(ct::SuperscriptAttributeName, ns::Value(superscriptStyle_));
     if (underlineStyle_ != 0) set(ct::UnderlineStyleAttributeName, ns::Value(std::int64_t(ui ? 1 : underlineStyle_)));
-    if (anchorName_) set(RTAnchorAttribute, ns::Value(*anchorName_));
+    if (anchorName()) set(RTAnchorAttribute, ns::Value(*anchorName()));
     if (textAttachment_) set(RTAttachmentParagraphSpacingAttribute, ns::Value(paragraphStyle_ ? paragraphStyle_->paragraphSpacing : 0.0));
     if (!ui && backgroundColor_) set(RTBackgroundColorAttribute, box(backgroundColor_));
     if (backgroundCornerRadius_ != 0) set(RTBackgroundCornerRadiusAttribute, ns::Value(backgroundCornerRadius_));
-    if (backgroundStrokeColor_) set(RTBackgroundStrokeColorAttribute, box(backgroundStrokeColor_));
+    if (backgroundStrokeColor()) set(RTBackgroundStrokeColorAttribute, box(backgroundStrokeColor()));
     if (backgroundStrokeWidth_ != 0) set(RTBackgroundStrokeWidthAttribute, ns::Value(backgroundStrokeWidth_));
-    if (link_) set(RTGUIDAttribute, linkGUID_ ? ns::Value(*linkGUID_) : ns::Value());
+    if (link_) set(RTGUIDAttribute, linkGUID() ? ns::Value(*linkGUID()) : ns::Value());
     if (headerLevel_ != 0) set(RTHeaderLevelAttribute, ns::Value(headerLevel_));
-    if (!ui && !shadows_.empty()) set(RTShadowsAttribute, ns::Value(shadows_));
+    if (!ui && !shadows().empty()) set(RTShadowsAttribute, ns::Value(shadows()));
     if (!ui && strikeOut_) set(RTStrikethroughAttribute, ns::Value(true));
     if (!paragraph.blocks.isNil()) set(RTTextBlocksAttribute, std::move(paragraph.blocks));
     if (!paragraph.lists.isNil()) set(RTTextListsAttribute, std::move(paragraph.lists));
@@ -375,8 +375,8 @@ ns::Dictionary RTHTMLElement::attributesForAttributedStringRepresentation() cons
 }
 
 RTHTMLElement::TextStyle RTHTMLElement::textStyle() const {
-    return {fontDescriptor_,   paragraphStyle_, textColor_,      backgroundColor_,       backgroundStrokeColor_,
-            link_,             linkGUID_,       anchorName_,     shadows_,               letterSpacing_,
+    return {fontDescriptor_,   paragraphStyle_, textColor_,      backgroundColor_,       backgroundStrokeColor(),
+            link_,             linkGUID(),      anchorName(),    shadows(),              letterSpacing_,
             backgroundStrokeWidth_, backgroundCornerRadius_, superscriptStyle_, headerLevel_, underlineStyle_,
             strikeOut_,        usesUIKitAttributes()};
 }
@@ -511,7 +511,7 @@ void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text, std::uin
     for (const auto& [key, value] : attributes()) {
         if (ignored.contains(key)) continue;
         ns::Value written = value;
-        if (!classNamesToIgnore_.empty() && key == "class") {
+        if (classNamesToIgnore_ && key == "class") {
             std::vector<std::string> names;
             if (value.isString()) {
                 const std::string_view classes = value.asString();
@@ -527,7 +527,7 @@ void RTHTMLElement::addCustomHTMLAttributes(ct::AttributedString& text, std::uin
             }
             std::string kept;
             for (const std::string& name : names) {
-                if (classNamesToIgnore_.contains(name)) continue;
+                if (classNamesToIgnore_->contains(name)) continue;
                 if (!kept.empty()) kept += ' ';
                 kept += name;
             }

@@ -424,6 +424,35 @@ TEST(RTHTMLElementOutputTests, ParagraphSpacingAndCustomAttributes) {
     EXPECT_TRUE(onlySkipped->attributedString()->attributeAtIndex(RTCustomAttributesAttribute, 0).isNil());
 }
 
+TEST(RTHTMLElementOutputTests, ClassNamesToIgnoreSharedByACascade) {
+    const auto body = element(nullptr, "body", RTHTMLElementDisplayStyle::Block);
+    const auto names = std::make_shared<const std::set<std::string>>(std::set<std::string>{"skip"});
+    const auto customClass = [&](std::string_view classes, std::shared_ptr<const std::set<std::string>> ignored) {
+        const auto span = element(body, "span", RTHTMLElementDisplayStyle::Inline, {{"class", ns::Value(std::string(classes))}});
+        span->setShouldProcessCustomHTMLAttributes(true);
+        span->shareCSSClassNamesToIgnoreForCustomAttributes(std::move(ignored));
+        text(span, "x");
+        const ns::Value written = span->attributedString()->attributeAtIndex(RTCustomAttributesAttribute, 0);
+        return written.asDictionary() ? (*written.asDictionary())["class"].stringValue() : std::string("<none>");
+    };
+    // Both elements read the one set, and neither changes it for the other.
+    EXPECT_EQ(customClass("skip a", names), "a");
+    EXPECT_EQ(customClass("b  skip", names), "b");
+    EXPECT_EQ(*names, std::set<std::string>{"skip"});
+    // An empty set is none: the class is written as it was, spacing and all.
+    EXPECT_EQ(customClass("skip  c", std::make_shared<const std::set<std::string>>()), "skip  c");
+    EXPECT_EQ(customClass("skip  c", nullptr), "skip  c");
+
+    const auto own = element(body, "span");
+    own->shareCSSClassNamesToIgnoreForCustomAttributes(names);
+    EXPECT_EQ(&own->CSSClassNamesToIgnoreForCustomAttributes(), names.get());
+    own->setCSSClassNamesToIgnoreForCustomAttributes({"other"});
+    EXPECT_EQ(own->CSSClassNamesToIgnoreForCustomAttributes(), std::set<std::string>{"other"});
+    EXPECT_EQ(*names, std::set<std::string>{"skip"});
+    own->setCSSClassNamesToIgnoreForCustomAttributes({});
+    EXPECT_TRUE(own->CSSClassNamesToIgnoreForCustomAttributes().empty());
+}
+
 TEST(RTHTMLElementOutputTests, StylesheetElement) {
     auto style = std::make_shared<RTStylesheetHTMLElement>("style", ns::Dictionary());
     style->addChildNode(std::make_shared<RTHTMLParserTextNode>("p { color: red }"));

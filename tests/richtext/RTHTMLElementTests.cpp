@@ -173,4 +173,43 @@ TEST(RTHTMLElementTests, InheritingReplacesLinksAnchorsAndShadows) {
     EXPECT_EQ(child->anchorName(), "top");
 }
 
+// The seldom set inherited style (stroke colour, shadows, anchor, link GUID) is shared between an element
+// and the descendants that inherit it: a change on any one of them stays its own.
+TEST(RTHTMLElementTests, SharedDecorationsChangeForTheirElementAlone) {
+    const auto parent = element("div");
+    const auto stroke = ui::Color::colorWithRed(0, 0, 1, 1);
+    parent->setBackgroundStrokeColor(stroke);
+    parent->setAnchorName(std::string("top"));
+    const auto child = element("span", {}, parent);
+    const auto grandchild = element("b", {}, child);
+    EXPECT_EQ(grandchild->backgroundStrokeColor(), stroke);
+    EXPECT_EQ(grandchild->anchorName(), "top");
+
+    child->setShadows(ns::Array{ns::Value(ns::Dictionary{{"blur", ns::Value(1.0)}})});
+    child->setAnchorName(std::string("middle"));
+    EXPECT_EQ(child->backgroundStrokeColor(), stroke);
+    EXPECT_TRUE(parent->shadows().empty());
+    EXPECT_EQ(parent->anchorName(), "top");
+    EXPECT_TRUE(grandchild->shadows().empty());
+    EXPECT_EQ(grandchild->anchorName(), "top");
+
+    parent->setBackgroundStrokeColor(nullptr);
+    parent->setLink(ns::URL::fromString("https://example.com/p"));
+    EXPECT_EQ(child->backgroundStrokeColor(), stroke);
+    EXPECT_EQ(grandchild->backgroundStrokeColor(), stroke);
+    EXPECT_EQ(child->linkGUID(), std::nullopt);
+    EXPECT_EQ(grandchild->linkGUID(), std::nullopt);
+    ASSERT_TRUE(parent->linkGUID());
+
+    // Inherited again, the element takes what the parent has now, its own changes gone.
+    grandchild->inheritAttributesFromElement(*child);
+    EXPECT_EQ(grandchild->anchorName(), "middle");
+    EXPECT_EQ(grandchild->shadows().size(), 1u);
+    child->inheritAttributesFromElement(*parent);
+    EXPECT_EQ(child->backgroundStrokeColor(), nullptr);
+    EXPECT_EQ(child->linkGUID(), parent->linkGUID());
+    EXPECT_TRUE(child->shadows().empty());
+    EXPECT_EQ(grandchild->shadows().size(), 1u);
+}
+
 }  // namespace
