@@ -181,26 +181,19 @@ TEST(RTHTMLNodePoolTests, AnExclusiveUseSharesThePoolSafelyWithOtherThreads) {
         kept.push_back(first);
 
         // Both threads fill blocks with their own byte at the same time: no block is handed to both.
-        constexpr int Blocks = 2000;
-        std::vector<void*> mine, theirs;
-        std::thread other([&] {
-            for (int n = 0; n < Blocks; ++n) {
-                theirs.push_back(pool.allocate(96));
-                std::memset(theirs.back(), 0xBB, 96);
+        const auto fill = [&pool](std::vector<void*>& blocks, unsigned char byte) {
+            for (int n = 0; n < 2000; ++n) {
+                blocks.push_back(pool.allocate(96));
+                std::memset(blocks.back(), byte, 96);
                 if (n % 3 == 0) {
-                    pool.deallocate(theirs.back(), 96);
-                    theirs.pop_back();
+                    pool.deallocate(blocks.back(), 96);
+                    blocks.pop_back();
                 }
             }
-        });
-        for (int n = 0; n < Blocks; ++n) {
-            mine.push_back(pool.allocate(96));
-            std::memset(mine.back(), 0xAA, 96);
-            if (n % 3 == 0) {
-                pool.deallocate(mine.back(), 96);
-                mine.pop_back();
-            }
-        }
+        };
+        std::vector<void*> mine, theirs;
+        std::thread other([&] { fill(theirs, 0xBB); });
+        fill(mine, 0xAA);
         other.join();
         const auto filledWith = [](const std::vector<void*>& blocks, unsigned char byte) {
             for (void* block : blocks) {
