@@ -154,9 +154,11 @@ struct StandinService::Impl {
 
     void route(const httplib::Request& request, httplib::Response& response);
     void control(const httplib::Request& request, httplib::Response& response);
-    void answer(const std::string& path, Operation operation, const JournalEntry& entry, httplib::Response& response);
+    void answer(const std::string& path, Operation operation, const JournalEntry& entry, std::uint64_t releasesOnArrival,
+                httplib::Response& response);
     std::optional<Fault> faultFor(const std::string& path) const;
-    void waitForRelease();
+    // Counted from the request's arrival, so a release that comes before its handler gets here still sends it.
+    void waitForReleaseAfter(std::uint64_t releasesOnArrival);
     void stateChanged();
     void saveLoop();
     // Saves what is pending and ends the saver; nothing changes the state afterwards.
@@ -192,9 +194,11 @@ void StandinService::Impl::route(const httplib::Request& request, httplib::Respo
         return;
     }
     JournalEntry entry = journalEntry(request);
+    std::uint64_t releasesOnArrival = 0;
     {
         std::lock_guard lock(mutex);
         journal.push_back(entry);
+        releasesOnArrival = releases;
     }
     changed.notify_all();
     if (request.path.starts_with("/Upload/") && request.method == "GET") {
@@ -209,11 +213,11 @@ void StandinService::Impl::route(const httplib::Request& request, httplib::Respo
         response.set_content(jsonText(refused("接口不存在")), std::string(JSONContentType));
         return;
     }
-    answer(request.path, operation->second, entry, response);
+    answer(request.path, operation->second, entry, releasesOnArrival, response);
 }
 
 void StandinService::Impl::answer(const std::string& path, Operation operation, const JournalEntry& entry,
-                                  httplib::Response& response) {
+                                  std::uint64_t releasesOnArrival, httplib::Response& response) {
     const std::optional<Fault> fault = faultFor(path);
     if (fault && fault->kind == Fault::Kind::Status) {
         response.status = fault->status;
@@ -229,7 +233,7 @@ void StandinService::Impl::answer(const std::string& path, Operation operation, 
                                       [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
         return;
     }
-    if (fault && fault->kind == Fault::Kind::Held) waitForRelease();
+    if (fault && fault->kind == Fault::Kind::Held) waitForReleaseAfter(releasesOnArrival);
 
     ns::Value reply;
     {
@@ -288,10 +292,9 @@ std::optional<Fault> StandinService::Impl::faultFor(const std::string& path) con
     return it == faults.end() ? std::nullopt : std::optional<Fault>(it->second);
 }
 
-void StandinService::Impl::waitForRelease() {
+void StandinService::Impl::waitForReleaseAfter(std::uint64_t releasesOnArrival) {
     std::unique_lock lock(mutex);
-    const std::uint64_t seen = releases;
-    changed.wait_for(lock, LongestHold, [&] { return stopping || releases != seen; });
+    changed.wait_for(lock, LongestHold, [&] { return stopping || releases != releasesOnArrival; });
 }
 
 void StandinService::Impl::stateChanged() {

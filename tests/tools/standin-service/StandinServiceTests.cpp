@@ -229,6 +229,22 @@ TEST_F(StandinServiceTest, PathsFailAsTheyAreTold) {
     EXPECT_EQ(service.journal("/__fault").size(), 0u);  // control requests are not journaled
 }
 
+TEST_F(StandinServiceTest, AReleaseRightAfterAHeldRequestArrivesSendsIt) {
+    // The release may come before the request's handler has begun to wait; the reply must still go out.
+    service.setFault("Mobile/GetBookSortTree", Fault::held());
+    for (int round = 1; round <= 40; ++round) {
+        auto held = std::async(std::launch::async, [&] {
+            httplib::Client own("127.0.0.1", service.port());
+            own.set_read_timeout(std::chrono::seconds(2));
+            auto result = own.Post("/Mobile/GetBookSortTree", httplib::Params{});
+            return result ? parse(result->body) : Value();
+        });
+        ASSERT_TRUE(service.waitForRequests("Mobile/GetBookSortTree", static_cast<std::size_t>(round)));
+        service.releaseHeldReplies();
+        ASSERT_EQ(held.get()["result"], Value(1)) << "round " << round;
+    }
+}
+
 TEST_F(StandinServiceTest, EveryFieldValueGetsAReplyWithResultAndMessage) {
     // Every field any operation reads, at the ends of the integers, beyond them and as no number at all.
     const std::vector<std::string> fields = {"uid", "bookId", "pageIndex", "pageSize", "type", "orderbytype",
