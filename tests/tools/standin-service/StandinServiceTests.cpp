@@ -235,7 +235,7 @@ TEST_F(StandinServiceTest, AReleaseRightAfterAHeldRequestArrivesSendsIt) {
     for (int round = 1; round <= 40; ++round) {
         auto held = std::async(std::launch::async, [&] {
             httplib::Client own("127.0.0.1", service.port());
-            own.set_read_timeout(std::chrono::seconds(2));
+            own.set_read_timeout(std::chrono::seconds(10));
             auto result = own.Post("/Mobile/GetBookSortTree", httplib::Params{});
             return result ? parse(result->body) : Value();
         });
