@@ -55,6 +55,7 @@ TEST_F(ImageViewWebCacheTests, TwoViewsAskingOneURLShareOneDownload) {
     EXPECT_EQ(left->image(), stand);
     EXPECT_EQ(wi_imageURL(*left), url("/cover.jpg"));
     ASSERT_TRUE(test::pumpUntil([&] { return server.requestCount() == 1; }));
+    test::settleImageCache();  // both views have asked the downloader by now
     gate->open();
     ASSERT_TRUE(test::pumpUntil([&] { return left->image() != stand && right->image() != stand; }));
     EXPECT_EQ(left->image(), right->image());
@@ -79,6 +80,8 @@ TEST_F(ImageViewWebCacheTests, AReusedCellsNewLoadCancelsOnlyItsOwn) {
     wi_setImageWithURL(reused, url("/first.jpg"), reusedFirst.block());
     wi_setImageWithURL(other, url("/first.jpg"), otherReports.block());
     ASSERT_TRUE(test::pumpUntil([&] { return server.requestCount() == 1; }));
+    // Both views wait for the one download; had only one joined yet, a cancel could rightly end it.
+    test::settleImageCache();
     // The cell is reused for another row before its picture came.
     wi_setImageWithURL(reused, url("/second.jpg"), reusedSecond.block());
     ASSERT_TRUE(test::pumpUntil([&] { return reusedSecond.count == 1; }));

@@ -101,6 +101,8 @@ TEST_F(WebImageManagerTests, TwoLoadsOfOneURLDownloadOnce) {
     manager->downloadImageWithURL(url("/a.jpg"), 0, {}, one.block());
     manager->downloadImageWithURL(server.url("/a.jpg"), 0, {}, two.block());
     ASSERT_TRUE(test::pumpUntil([&] { return server.requestCount() == 1; }));
+    cache->ioQueue()->sync([] {});  // both loads have asked the downloader by now
+    test::drainMainQueue();
     gate->open();
     ASSERT_TRUE(test::pumpUntil([&] { return one.size() == 1 && two.size() == 1; }));
     EXPECT_EQ(one.last().image, two.last().image);
