@@ -443,13 +443,6 @@ void RTHTMLAttributedStringBuilder::foundCDATA(const std::string& bytes) {
     currentTag_->addChildNode(makePooledNode<RTHTMLParserTextNode>(nodePool_, bytes));
 }
 
-std::shared_ptr<RTHTMLElement> RTHTMLAttributedStringBuilder::elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current,
-                                                                                   std::string_view name) {
-    std::shared_ptr<RTHTMLElement> closing = current;
-    while (closing && closing->name() != name) closing = closing->parentElement();
-    return closing;
-}
-
 void RTHTMLAttributedStringBuilder::endElement(const std::string& name) {
     if (ignoreParseEvents_ || !currentTag_) return;
     // The element the tag closes: the current one, or an enclosing one, which closes the ones open inside

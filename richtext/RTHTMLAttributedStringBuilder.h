@@ -79,10 +79,6 @@ public:
     bool shouldKeepDocumentNodeTree() const { return shouldKeepDocumentNodeTree_; }
     void setShouldKeepDocumentNodeTree(bool keep) { shouldKeepDocumentNodeTree_ = keep; }
 
-    // The open element an end tag closes: `current` or the nearest ancestor of that name; nullptr when
-    // none is open, and the end tag is then ignored.
-    static std::shared_ptr<RTHTMLElement> elementClosedByEndTag(const std::shared_ptr<RTHTMLElement>& current, std::string_view name);
-
     // The parser's events, each handed to the tree queue in order.
     void parserDidStartElement(RTHTMLParser& parser, std::string_view elementName, const ns::Dictionary& attributes) override;
     // The parser's attributes move into the event, and from there into the node.

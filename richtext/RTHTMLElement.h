@@ -220,6 +220,8 @@ public:
     void setStyles(ns::Dictionary styles);
     bool didOutput() const { return didOutput_; }
     void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
+    // Whether the element has a text to write: it is shown and not written yet.
+    bool writesText() const { return displayStyle_ != RTHTMLElementDisplayStyle::None && !didOutput_; }
     const cg::EdgeInsets& margins() const { return margins_; }
     void setMargins(const cg::EdgeInsets& margins) { margins_ = margins; }
     const cg::EdgeInsets& padding() const { return padding_; }

@@ -461,7 +461,7 @@ std::optional<ct::AttributedString> RTHTMLElement::attributedString() {
 }
 
 bool RTHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    if (displayStyle_ == RTHTMLElementDisplayStyle::None || didOutput_) return false;
+    if (!writesText()) return false;
     const std::uint64_t own = text.length();
     if (textAttachment_) {
         text.appendAttributedString(

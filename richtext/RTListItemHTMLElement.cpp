@@ -145,7 +145,7 @@ ct::AttributedString RTListItemHTMLElement::listPrefix(const MarkerText& text) c
 }
 
 bool RTListItemHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (!writesText()) return false;
     // A marker of characters alone (nearly all) is written in place; one with an image is made whole.
     if (const std::optional<MarkerText> marker = markerText()) {
         if (!marker->second->imageName()) text.appendText(marker->first, listMarkerAttributes());

@@ -23,7 +23,7 @@ bool RTAnchorHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
 }
 
 bool RTBreakHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (!writesText()) return false;
     text.appendAttributedString(ct::AttributedString(std::u16string(1, u'\u2028'), attributesForAttributedStringRepresentation()));
     return true;
 }
@@ -35,7 +35,7 @@ ns::Dictionary RTHorizontalRuleHTMLElement::attributesForAttributedStringReprese
 }
 
 bool RTHorizontalRuleHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (!writesText()) return false;
     text.appendAttributedString(ct::AttributedString("\n", attributesForAttributedStringRepresentation()));
     return true;
 }

@@ -41,7 +41,7 @@ void RTTextHTMLElement::inheritStyleOfParent(const RTHTMLElement& parent) {
 }
 
 bool RTTextHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
-    if (displayStyle() == RTHTMLElementDisplayStyle::None || didOutput()) return false;
+    if (!writesText()) return false;
     appendTo(text, sharesParentStyle_ ? parentElementPointer() : nullptr, false);
     return true;
 }

@@ -88,9 +88,6 @@ private:
     explicit URL(std::shared_ptr<const Representation> rep) : rep_(std::move(rep)) {}
     explicit URL(Parts absolute)
         : rep_(std::make_shared<const Representation>(Representation{nullptr, {}, std::move(absolute)})) {}
-    URL(std::string relative, std::shared_ptr<const Representation> base, Parts absolute)
-        : rep_(std::make_shared<const Representation>(
-              Representation{std::move(base), std::move(relative), std::move(absolute)})) {}
     URL withPath(std::string path) const;
 
 public:

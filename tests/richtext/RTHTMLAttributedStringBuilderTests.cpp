@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +59,13 @@ ct::Font fontAt(const ct::AttributedString& string, std::uint64_t index) {
 std::string colorAt(const ct::AttributedString& string, std::uint64_t index) {
     auto color = string.attributeAtIndex(ct::ForegroundColorAttributeName, index).asObject<ui::Color>();
     return color ? RTHexDigitsFromColor(*color).value_or("?") : "none";
+}
+
+// The colour each of the words is written in, in the order given.
+std::vector<std::string> colorsOf(const ct::AttributedString& string, std::initializer_list<std::u16string_view> words) {
+    std::vector<std::string> colors;
+    for (const std::u16string_view word : words) colors.push_back(colorAt(string, indexOf(string, word)));
+    return colors;
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, WhiteSpaceCollapsesAndGoesBetweenBlocks) {
@@ -371,14 +379,8 @@ TEST(RTHTMLAttributedStringBuilderTests, StylesApplyFromWhereTheyAppear) {
         import("<style>.a { color: #ff0000 } p { color: #00ff00 } div p { color: #0000ff }</style><ul><li class=\"a\">one</li>"
                "<li>two</li><li class=\"a\">three</li><li class=\"a\">four</li></ul><div><p>five</p></div><p>six</p><p>seven</p>"
                "<div><p>eight</p></div>");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"one")), "ff0000");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"two")), "000000");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"three")), "ff0000");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"four")), "ff0000");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"five")), "0000ff");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"six")), "00ff00");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"seven")), "00ff00");
-    EXPECT_EQ(colorAt(siblings, indexOf(siblings, u"eight")), "0000ff");
+    EXPECT_EQ(colorsOf(siblings, {u"one", u"two", u"three", u"four", u"five", u"six", u"seven", u"eight"}),
+              (std::vector<std::string>{"ff0000", "000000", "ff0000", "ff0000", "0000ff", "00ff00", "00ff00", "0000ff"}));
     // Elements without attributes in different places: by their tag while no descendant selector ends on
     // it, by their ancestors once one does, and afresh after the rules change.
     const ct::AttributedString tags = import("<p>a <i>x</i></p><style>p { color: #ff0000 } div i { color: #00ff00 }</style>"
@@ -410,16 +412,9 @@ TEST(RTHTMLAttributedStringBuilderTests, ElementsInTheSamePlaceOfTheirQuestionsS
         "<div class=\"q r\"><p><b>four</b></p></div><div class=\"\"><p><b>five</b></p></div><div class=\"q\"><p><b style=\"color:#123456\">six</b></p></div>"
         "<div class=\"q\"><p><b>seven</b></p></div><div id=\"m\"><p><i>eight</i></p></div><div id=\"n\"><p><i>nine</i></p></div>"
         "<style>.q b { color: #654321 }</style><div class=\"q\"><p><b>ten</b></p></div>");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"one")), "ff0000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"two")), "000000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"three")), "ff0000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"four")), "00ff00");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"five")), "000000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"six")), "123456");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"seven")), "ff0000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"eight")), "0000ff");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"nine")), "000000");
-    EXPECT_EQ(colorAt(cousins, indexOf(cousins, u"ten")), "654321");
+    EXPECT_EQ(colorsOf(cousins, {u"one", u"two", u"three", u"four", u"five", u"six", u"seven", u"eight", u"nine", u"ten"}),
+              (std::vector<std::string>{"ff0000", "000000", "ff0000", "00ff00", "000000", "123456", "ff0000", "0000ff",
+                                        "000000", "654321"}));
 
     // More places than are numbered at once, and places deeper than are numbered at all.
     std::string many = "<style>.q b { color: #ff0000 } #d1499 b { color: #00ff00 }</style>";
@@ -568,14 +563,13 @@ TEST(RTHTMLAttributedStringBuilderTests, EveryElementWritesItsTextInPlaceAsItsOw
     EXPECT_GE(written, 15u);
 }
 
-TEST(RTHTMLAttributedStringBuilderTests, AnEndTagWithNoOpenElementClosesNothing) {
-    auto body = std::make_shared<RTHTMLElement>("body", ns::Dictionary());
-    auto p = std::make_shared<RTHTMLElement>("p", ns::Dictionary());
-    body->addChildNode(p);
-    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "div"), nullptr);
-    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "p"), p);
-    EXPECT_EQ(RTHTMLAttributedStringBuilder::elementClosedByEndTag(p, "body"), body);
+TEST(RTHTMLAttributedStringBuilderTests, AnEndTagClosesItsElementWithTheOnesInsideOrNothing) {
     EXPECT_EQ(text("<p>a</div>b</p></span>"), "ab\n");
+    // Closing the block closes the span open inside it: what follows has neither's style.
+    const ct::AttributedString result = import("<div><span style=\"font-size:30px\">a</div>b");
+    EXPECT_EQ(result.string(), "a\nb");
+    EXPECT_DOUBLE_EQ(fontAt(result, 0).pointSize(), 30);
+    EXPECT_DOUBLE_EQ(fontAt(result, 2).pointSize(), 12);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, DeepDocumentsAreBuiltWithoutDeepRecursion) {
