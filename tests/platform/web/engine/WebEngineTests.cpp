@@ -296,6 +296,10 @@ TEST(WebEngine, ARegisteredURLProtocolSeesThePagesRequests) {
     LoopbackServer server;
     server.serveText("/page", "<html><head><script src=\"/answered/script.js\"></script></head><body></body></html>",
                      "text/html");
+    {
+        std::lock_guard lock(AnsweringProtocol::mutex);
+        AnsweringProtocol::seen.clear();  // the test may run more than once in a process
+    }
     ASSERT_TRUE(ns::URLProtocol::registerClass<AnsweringProtocol>());
     Page page;
     page.load(server.url("/page"));
