@@ -20,12 +20,13 @@ struct BidiDeleter {
 
 // Whether any character can give the paragraph a level other than 0 or change the order of what it
 // shows: right-to-left letters, Arabic digits (neutrals between them turn right to left), and the
-// controls that open right-to-left embeddings, overrides and isolates. Nothing below Hebrew can, so
-// most text is passed over a code unit at a time.
+// controls that open right-to-left embeddings, overrides and isolates. Nothing below Hebrew can, nor
+// anything from the CJK radicals to the surrogates, so most text is passed over a code unit at a time.
 bool needsResolution(std::u16string_view paragraph) {
     const auto length = static_cast<std::int32_t>(paragraph.size());
     for (std::int32_t i = 0; i < length;) {
-        if (paragraph[static_cast<std::size_t>(i)] < 0x0590) {
+        const char16_t unit = paragraph[static_cast<std::size_t>(i)];
+        if (unit < 0x0590 || (unit >= 0x2E80 && unit < 0xD800)) {
             ++i;
             continue;
         }
@@ -59,12 +60,6 @@ UBiDiLevel paragraphLevel(WritingDirection direction) {
 }
 
 }  // namespace
-
-bool endsParagraphAt(std::u16string_view text, std::uint64_t index) {
-    const char16_t c = text[index];
-    if (c == u'\r') return index + 1 >= text.size() || text[index + 1] != u'\n';
-    return c == u'\n' || c == 0x85 || c == 0x2029;
-}
 
 BidiLevels::BidiLevels(std::u16string_view text, const std::function<WritingDirection(std::uint64_t)>& direction) {
     struct Found {

@@ -44,6 +44,10 @@ std::vector<std::size_t> visualOrder(std::span<const std::uint8_t> levels);
 
 // Whether the code unit ends a paragraph: a line feed, next line or paragraph separator, or a carriage
 // return not followed by a line feed.
-bool endsParagraphAt(std::u16string_view text, std::uint64_t index);
+inline bool endsParagraphAt(std::u16string_view text, std::uint64_t index) {
+    const char16_t c = text[index];
+    if (c == u'\r') return index + 1 >= text.size() || text[index + 1] != u'\n';
+    return c == u'\n' || c == 0x85 || c == 0x2029;
+}
 
 }  // namespace ql::ct::detail

@@ -17,11 +17,9 @@ bool has(char32_t c, UProperty property) { return u_hasBinaryProperty(static_cas
 
 }  // namespace
 
-bool isEmojiPresentation(std::span<const char32_t> characters) {
+bool hasEmojiPresentation(std::span<const char32_t> characters) {
     if (characters.empty()) return false;
     const char32_t base = characters.front();
-    // Most text is passed over here: nothing below this is ever an emoji unless asked for.
-    if (characters.size() == 1 && base < 0x00A9) return false;
     if (std::find(characters.begin(), characters.end(), TextSelector) != characters.end()) return false;
     if (has(base, UCHAR_EMOJI_PRESENTATION)) return true;
     for (char32_t c : characters.subspan(1)) {

@@ -8,6 +8,14 @@
 
 namespace ql::ct::detail {
 
-bool isEmojiPresentation(std::span<const char32_t> characters);
+// The full answer; isEmojiPresentation settles most text without it.
+bool hasEmojiPresentation(std::span<const char32_t> characters);
+
+inline bool isEmojiPresentation(std::span<const char32_t> characters) {
+    // Most text is passed over here: a character alone is an emoji only when its default presentation
+    // is one, and none of those lies outside these two stretches (Chinese is between them).
+    const bool plain = characters.size() == 1 && (characters[0] < 0x231A || (characters[0] > 0x2B55 && characters[0] < 0x1F000));
+    return !plain && hasEmojiPresentation(characters);
+}
 
 }  // namespace ql::ct::detail

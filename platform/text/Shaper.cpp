@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <optional>
 #include <span>
 #include <utility>
 
@@ -57,7 +56,8 @@ struct Cluster {
 // The fonts a style's characters may be drawn with, made once per style and face.
 class FontChoice {
 public:
-    explicit FontChoice(const StyledText& text) : text_(text) {}
+    explicit FontChoice(const StyledText& text)
+        : text_(text), emoji_(FontCatalog::shared().emojiFont()), fallbacks_(FontCatalog::shared().fallbackFonts()) {}
 
     const Font& font(std::size_t style, const FontRecord* record) {
         const Font& primary = text_.runs()[style].style.font;
@@ -73,33 +73,40 @@ public:
     // glyph then shows. An emoji tries the emoji face first.
     const FontRecord* choose(std::size_t style, const std::vector<char32_t>& characters, const FontRecord* previous) {
         const FontRecord* primary = &text_.runs()[style].style.font.record();
-        const FontRecord* emoji = FontCatalog::shared().emojiFont();
-        std::vector<const FontRecord*> candidates;
-        if (emoji && isEmojiPresentation(characters)) candidates.push_back(emoji);
-        bool neutral = std::all_of(characters.begin(), characters.end(), isNeutral);
+        const bool emoji = emoji_ && isEmojiPresentation(characters);
         // White space stays with the face of the text before it, so that it does not split runs; not
         // with an emoji's, whose spaces are not the text's.
-        if (neutral && previous && previous != emoji) candidates.push_back(previous);
-        candidates.push_back(primary);
-        for (const FontRecord* fallback : FontCatalog::shared().fallbackFonts()) candidates.push_back(fallback);
-
-        std::vector<char32_t> needed;
-        for (char32_t c : characters) {
-            if (!needsNoGlyph(c)) needed.push_back(c);
+        const bool keepsPrevious =
+            previous && previous != emoji_ && std::all_of(characters.begin(), characters.end(), isNeutral);
+        // The faces in the order they are tried, until `accepts` takes one.
+        auto tryFaces = [&](auto&& accepts) -> const FontRecord* {
+            if (emoji && accepts(emoji_)) return emoji_;
+            if (keepsPrevious && accepts(previous)) return previous;
+            if (accepts(primary)) return primary;
+            for (const FontRecord* fallback : fallbacks_) {
+                if (accepts(fallback)) return fallback;
+            }
+            return nullptr;
+        };
+        auto base = std::find_if_not(characters.begin(), characters.end(), needsNoGlyph);
+        if (base == characters.end()) return tryFaces([](const FontRecord*) { return true; });
+        if (auto* face = tryFaces([&](const FontRecord* candidate) {
+                const Font& f = font(style, candidate);
+                return std::all_of(characters.begin(), characters.end(),
+                                   [&](char32_t c) { return needsNoGlyph(c) || f.hasGlyph(c); });
+            })) {
+            return face;
         }
-        if (needed.empty()) return candidates.front();
-        for (const FontRecord* candidate : candidates) {
-            const Font& f = font(style, candidate);
-            if (std::all_of(needed.begin(), needed.end(), [&](char32_t c) { return f.hasGlyph(c); })) return candidate;
-        }
-        for (const FontRecord* candidate : candidates) {
-            if (font(style, candidate).hasGlyph(needed.front())) return candidate;
+        if (auto* face = tryFaces([&](const FontRecord* candidate) { return font(style, candidate).hasGlyph(*base); })) {
+            return face;
         }
         return primary;
     }
 
 private:
     const StyledText& text_;
+    const FontRecord* emoji_;
+    const std::vector<const FontRecord*>& fallbacks_;
     std::map<std::pair<std::size_t, const FontRecord*>, Font> fonts_;
 };
 
@@ -248,25 +255,27 @@ std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& te
     std::vector<std::pair<std::uint64_t, LineEnd>> ends;
     // Each cluster is seen once the one after it in text order is known; the item's last cluster is
     // shaped with nothing after it already.
-    std::optional<std::pair<std::size_t, std::size_t>> pending;
+    bool started = false;
+    std::size_t first = 0;
+    std::size_t last = 0;
     forEachClusterInTextOrder(glyphs, rightToLeft, [&](std::size_t next, std::size_t nextLast) {
-        const auto previous = pending;
-        pending.emplace(next, nextLast);
-        if (!previous) return;
-        const auto [first, last] = *previous;
+        const bool seen = std::exchange(started, true);
+        const std::size_t clusterFirst = std::exchange(first, next);
+        const std::size_t clusterLast = std::exchange(last, nextLast);
+        if (!seen) return;
         // Only a cluster whose advances the shaper changed from the glyphs' own may owe it to what follows.
         bool adjusted = false;
         double width = 0;
-        for (std::size_t g = first; g < last; ++g) {
+        for (std::size_t g = clusterFirst; g < clusterLast; ++g) {
             width += glyphs[g].advance;
-            const double kern = g == kernedGlyph(first, last, rightToLeft) ? item.style.kern : 0;
+            const double kern = g == kernedGlyph(clusterFirst, clusterLast, rightToLeft) ? item.style.kern : 0;
             if (glyphs[g].id != InvisibleGlyph && !glyphs[g].isWhitespace &&
                 glyphs[g].advance - kern != hb_font_get_glyph_h_advance(hbFont, glyphs[g].id) * xScale) {
                 adjusted = true;
             }
         }
         if (!adjusted) return;
-        const std::uint64_t start = glyphs[first].stringIndex;
+        const std::uint64_t start = glyphs[clusterFirst].stringIndex;
         const std::uint64_t end = glyphs[next].stringIndex;
         LineEnd lineEnd{start, shapeItem(text, {start, end - start}, font, static_cast<UScriptCode>(item.script), rightToLeft), 0};
         applyKern(lineEnd.glyphs, item.style.kern, rightToLeft);

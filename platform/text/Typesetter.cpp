@@ -149,6 +149,16 @@ Line Typesetter::createLine(ns::Range range) const {
     if (range.length == 0) range.length = length() - range.location;
     auto lineEnd = lineEnds_.find(range.end());
     const detail::LineEnd* end = lineEnd == lineEnds_.end() ? nullptr : &lineEnd->second;
+    std::vector<Run> runs;
+    double pen = 0;
+    auto place = [&](const Run& item, ns::Range pieceRange, std::vector<RunGlyph> glyphs, std::uint8_t level) {
+        for (RunGlyph& g : glyphs) {
+            g.position.x += pen;
+            pen += g.advance;
+        }
+        runs.emplace_back(item.style(), pieceRange, std::move(glyphs), level);
+    };
+    // Left-to-right text is placed as it is found; text of both directions once its order is known.
     std::vector<Piece> pieces;
     for (const Run& item : items_) {
         ns::Range itemRange = item.stringRange();
@@ -177,23 +187,11 @@ Line Typesetter::createLine(ns::Range range) const {
                 if (!endsHere || glyph->stringIndex < end->clusterStart) glyphs.push_back(*glyph);
             }
         }
-        pieces.push_back({&item, {from, to - from}, std::move(glyphs), item.level()});
+        if (levels_.isLeftToRight()) place(item, {from, to - from}, std::move(glyphs), 0);
+        else pieces.push_back({&item, {from, to - from}, std::move(glyphs), item.level()});
     }
+    if (levels_.isLeftToRight()) return Line(std::move(runs), range);
 
-    std::vector<Run> runs;
-    runs.reserve(pieces.size());
-    double pen = 0;
-    auto place = [&](Piece& piece) {
-        for (RunGlyph& g : piece.glyphs) {
-            g.position.x += pen;
-            pen += g.advance;
-        }
-        runs.emplace_back(piece.item->style(), piece.range, std::move(piece.glyphs), piece.level);
-    };
-    if (levels_.isLeftToRight()) {
-        for (Piece& piece : pieces) place(piece);
-        return Line(std::move(runs), range);
-    }
     const std::u16string& s = text_.string();
     std::uint64_t trailing = range.end();
     while (trailing > range.location && isBreakingWhitespace(s[trailing - 1])) --trailing;
@@ -206,7 +204,8 @@ Line Typesetter::createLine(ns::Range range) const {
     std::vector<std::size_t> textOrder(pieces.size());
     for (std::size_t index : detail::visualOrder(levels)) {
         textOrder[index] = runs.size();
-        place(pieces[index]);
+        Piece& piece = pieces[index];
+        place(*piece.item, piece.range, std::move(piece.glyphs), piece.level);
     }
     return Line(std::move(runs), range, paragraph % 2 != 0, std::move(textOrder));
 }
