@@ -584,6 +584,32 @@ TEST(RTHTMLAttributedStringBuilderTests, AnEndTagClosesItsElementWithTheOnesInsi
     EXPECT_DOUBLE_EQ(fontAt(result, 2).pointSize(), 12);
 }
 
+TEST(RTHTMLAttributedStringBuilderTests, MisnestedFormattingShowsAsInABrowser) {
+    // Bold and italic by character, as a browser shows them.
+    const auto traits = [](std::string_view html) {
+        const ct::AttributedString result = import(html);
+        std::string shown;
+        for (std::uint64_t at = 0; at < result.length(); ++at) {
+            const char16_t c = result.u16string()[at];
+            if (c == u'\n' || c == u' ') {
+                shown += c == u'\n' ? '|' : ' ';
+                continue;
+            }
+            const std::uint32_t symbolic = fontAt(result, at).symbolicTraits();
+            shown += (symbolic & ct::FontBoldTrait) ? ((symbolic & ct::FontItalicTrait) ? 'X' : 'B') : (symbolic & ct::FontItalicTrait) ? 'I' : '.';
+        }
+        return shown;
+    };
+    EXPECT_EQ(traits("<b>a <i>b</b> c</i>"), "B X I");
+    EXPECT_EQ(traits("<div>x <b>y</div><p>z"), ". B|B|");
+    EXPECT_EQ(traits("<b><p>t</p></b>"), "B|");
+    EXPECT_EQ(traits("<div>a</p>b</div>"), ".|.|");
+    EXPECT_EQ(text("<div>a</p>b</div>"), "a\nb\n");
+    // White space between a formatting element and a block is no line of its own.
+    EXPECT_EQ(traits("<b>\n<p>t</p>\n</b>u"), "B|.");
+    EXPECT_EQ(traits("<font color=red><b>a<div>b</b>c</div></font>"), "B|B.|");
+}
+
 TEST(RTHTMLAttributedStringBuilderTests, DeepDocumentsAreBuiltWithoutDeepRecursion) {
     std::string deep;
     for (int i = 0; i < 20000; ++i) deep += "<div><span>";
