@@ -76,20 +76,20 @@ bool parseLine(std::string_view line, PendingSignal& out) {
 
 // The thread that installs the handlers gets a stack of their own, so that a fault of its stack (an
 // overflow: the guard page is hit and nothing is left to push a frame on) still reaches the handler. A
-// stack the thread already has is kept when it is large enough; ours lives as long as the process.
+// stack the thread already has is kept when it is large enough.
 void provideSignalStack() {
     constexpr std::size_t kSmallest = 64 * 1024;
     const long wanted = ::sysconf(_SC_SIGSTKSZ);
     const std::size_t size = std::max<std::size_t>(kSmallest, wanted > 0 ? static_cast<std::size_t>(wanted) : 0);
     stack_t current{};
     if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= size) return;
-    stack_t own{};
-    own.ss_sp = new char[size];
-    own.ss_size = size;
-    if (::sigaltstack(&own, nullptr) != 0) {
-        delete[] static_cast<char*>(own.ss_sp);
+    // Kept here, never freed: a signal may come until the process is gone.
+    static char* const own = new char[size];
+    stack_t stack{};
+    stack.ss_sp = own;
+    stack.ss_size = size;
+    if (::sigaltstack(&stack, nullptr) != 0)
         ns::Log::write("DuvDebugTool:no signal stack, a stack overflow leaves no crash record");
-    }
 }
 
 }  // namespace
