@@ -171,7 +171,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         }
         return false;
     }
-    if (tag < Body) reopen(from);
+    // The ends of the document and what a browser reads as part of its head open nothing again.
     return false;
 }
 
