@@ -182,6 +182,11 @@ std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
     StatFileLock lock(RezOzovaUtility::folderLockPath());
     adoptLockedSerialNum(lock);
+    {
+        // Another app on this home may have made the installation's signature since this one looked.
+        std::lock_guard signatureLock(mutex_);
+        if (!signature_) fetchSignature();
+    }
     auto data = toDataWithEntity(payload);
     // A save that fails (a full or read-only disk) is not reported, but what it was to keep is not let go:
     // without an answer the caller keeps the records for the next envelope.

@@ -11,6 +11,7 @@
 #include "analytics/client/StatClientConstants.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/analytics/client/ClientTestSupport.h"
@@ -253,6 +254,16 @@ TEST_F(EnvelopeTest, StoredCountsAtTheEndsOfSixtyFourBitsStayThere) {
     RezOzovaConfig::setConfigure(ns::Value(least), "statPeriodEvtCount");
     RezOzovaConfig::addToCount("statPeriodEvtCount", -5);
     EXPECT_EQ(defaults.integerForKey("statPeriodEvtCount"), least);
+}
+
+TEST_F(EnvelopeTest, PrintBytesLogsEachByteInLowerCaseHexBetweenBrackets) {
+    const std::uint8_t bytes[] = {0x0a, 0xff, 0x00, 0x7f};
+    ns::Log::Capture capture;
+    RezOzovaEnvelope::printBytes(bytes, sizeof bytes);
+    RezOzovaApp::sharedInstance().setLogEnabled(true);
+    RezOzovaEnvelope::printBytes(bytes, sizeof bytes);
+    RezOzovaEnvelope::printBytes(bytes, 0);
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"STATLOG: < 0a ff 00 7f >", "STATLOG: < >"}));
 }
 
 TEST_F(EnvelopeTest, AnEntryTooLargeToSendIsDroppedWithItsRecords) {
