@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/foundation/VolumeFault.h"
+
 namespace ql {
 
 namespace {
@@ -30,8 +32,11 @@ bool lockRetrying(int fd, int operation) {
 
 }  // namespace
 
-StatFileLock::StatFileLock(const std::string& path) {
-    fd_ = openRetrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+StatFileLock::StatFileLock(const std::string& path) : lockedPath_(path) {
+    // A read-only volume still lets an existing file be locked, opened for reading; a full one makes none.
+    const int fault = ns::volumeFaultForTesting(path);
+    if (!fault) fd_ = openRetrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0 && (fault || errno == EROFS)) fd_ = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ >= 0 && !lockRetrying(fd_, LOCK_EX)) {
         ::close(fd_);
         fd_ = -1;
@@ -40,6 +45,7 @@ StatFileLock::StatFileLock(const std::string& path) {
 
 std::optional<StatFileLock> StatFileLock::claim(const std::string& path) {
     StatFileLock lock;
+    lock.lockedPath_ = path;
     // Non-blocking, so that a pipe put in the file's place cannot hold the open up.
     lock.fd_ = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (lock.fd_ < 0) return std::nullopt;
@@ -58,7 +64,10 @@ StatFileLock::~StatFileLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-StatFileLock::StatFileLock(StatFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+StatFileLock::StatFileLock(StatFileLock&& other) noexcept
+    : lockedPath_(std::move(other.lockedPath_)), fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 std::optional<ns::Data> StatFileLock::contents(std::size_t limit) const {
     if (fd_ < 0) return std::nullopt;
@@ -77,7 +86,7 @@ std::optional<ns::Data> StatFileLock::contents(std::size_t limit) const {
 }
 
 bool StatFileLock::replaceContents(std::string_view bytes) const {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || ns::volumeFaultForTesting(lockedPath_)) return false;
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::pwrite(fd_, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));

@@ -34,6 +34,7 @@ public:
 
 private:
     StatFileLock() = default;
+    std::string lockedPath_;
     int fd_ = -1;
 };
 

@@ -1,13 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <fstream>
-#include <iostream>
 
 #include "analytics/StatEnvelope.h"
 #include "analytics/StatEvent.h"
@@ -15,7 +8,6 @@
 #include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaRecordCache.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatWorkDispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -23,6 +15,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "tests/analytics/client/ClientTestSupport.h"
 #include "tests/analytics/client/IndependentReader.h"
+#include "tests/support/FaultyVolume.h"
 #include "tests/support/LoopbackServer.h"
 
 namespace ql {
@@ -32,65 +25,12 @@ using test::field;
 
 constexpr const char* ReplyType = "application/x-wire-records";
 
-// A full disk under the analytics folder. As root, a small file system is mounted over the caches folder and
-// filled to the last byte; where mounting is not allowed, every atomic write into the analytics folder fails
-// in the file layer instead, just before it would have replaced its file. Which one ran is reported.
-class FullDisk {
-public:
-    FullDisk() : caches_(ns::Sandbox::caches()) {
-        if (::geteuid() == 0 && ::mount("tmpfs", caches_.c_str(), "tmpfs", 0, "size=256k,mode=0700") == 0) {
-            mounted_ = true;
-            // What must exist before the disk fills: the folder and its lock file.
-            StatFileLock made(RezOzovaUtility::folderLockPath());
-            fill();
-        } else {
-            const std::string folder = RezOzovaUtility::analyticsFolder() + "/";
-            ns::FileManager::setBeforeAtomicReplaceHookForTesting([folder](const std::string& temporary) {
-                if (temporary.starts_with(folder)) ::unlink(temporary.c_str());
-            });
-        }
-        const char* how = mounted_ ? "a small file system filled up" : "write failures injected in the file layer";
-        ::testing::Test::RecordProperty("full_disk", how);
-        std::cout << "[ full disk] " << how << std::endl;
-    }
-    ~FullDisk() {
-        makeRoom();
-        if (mounted_) ::umount2(caches_.c_str(), MNT_DETACH);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-    void makeRoom() {
-        if (mounted_) ::unlink(filler().c_str());
-        else ns::FileManager::setBeforeAtomicReplaceHookForTesting({});
-    }
-
-private:
-    std::string filler() const { return caches_ + "/filler"; }
-
-    void fill() const {
-        const int fd = ::open(filler().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0);
-        const std::vector<char> chunk(65536, 'f');
-        for (std::size_t size = chunk.size(); size >= 1; size /= 16)
-            while (::write(fd, chunk.data(), size) == static_cast<ssize_t>(size)) {
-            }
-        ::close(fd);
-        // Nothing more fits.
-        const int probe = ::open((caches_ + "/probe").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        ASSERT_GE(probe, 0);
-        EXPECT_EQ(::write(probe, "x", 1), -1);
-        ::close(probe);
-        ::unlink((caches_ + "/probe").c_str());
-    }
-
-    std::string caches_;
-    bool mounted_ = false;
-};
-
 class RecordingTest : public test::AnalyticsClientTest {
 protected:
-    RecordingTest() {
+    RecordingTest() { startInstallation(); }
+
+    static void startInstallation() {
+        test::resetAnalyticsClient();
         RezOzovaEnvelope::sharedInstance().reload();
         // Sends are driven by hand here: in the background a session start considers none.
         RezOzovaSession::sharedInstance().setAppInBackGround(true);
@@ -310,47 +250,53 @@ TEST_F(RecordingTest, TheFirstJobOfAnInstallationSendsTheActivationMessageEvenWi
 }
 
 TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpaceReturns) {
-    test::LoopbackServer collector;
-    collectInto(collector);
-    {
-        FullDisk disk;
-        work(0);
-        for (int i = 0; i < 10; ++i) work(2, ns::Value(event("e" + std::to_string(i))));
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox installation;
+        startInstallation();
+        test::LoopbackServer collector;
+        collectInto(collector);
+        {
+            test::FaultyVolume disk(kind, ns::Sandbox::caches());
+            disk.fill();
+            work(0);
+            for (int i = 0; i < 10; ++i) work(2, ns::Value(event("e" + std::to_string(i))));
 
-        // No envelope can be written: the records stay, and so does the activation message.
-        RezOzovaInternal::sharedInstance().generateEnvelopeFile();
-        EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
-        EXPECT_EQ(pendingIds().size(), 10u);
-        EXPECT_TRUE(RezOzovaRecords::activateMsgPending());
-        // Nor can the cache at the session's end; a job started meanwhile has nothing to post.
-        work(1);
-        EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
-        EXPECT_EQ(pendingIds().size(), 10u);
-        EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 1u);
-        runJob();
-        EXPECT_EQ(collector.requestCount(), 0u);
-        EXPECT_EQ(pendingIds().size(), 10u);
+            // No envelope can be written: the records stay, and so does the activation message.
+            RezOzovaInternal::sharedInstance().generateEnvelopeFile();
+            EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+            EXPECT_EQ(pendingIds().size(), 10u);
+            EXPECT_TRUE(RezOzovaRecords::activateMsgPending());
+            // Nor can the cache at the session's end; a job started meanwhile has nothing to post.
+            work(1);
+            EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
+            EXPECT_EQ(pendingIds().size(), 10u);
+            EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 1u);
+            runJob();
+            EXPECT_EQ(collector.requestCount(), 0u);
+            EXPECT_EQ(pendingIds().size(), 10u);
 
-        disk.makeRoom();
-        work(0);
-        work(2, ns::Value(event("after")));
-        runJob();
-        EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
-        EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+            disk.restore();
+            work(0);
+            work(2, ns::Value(event("after")));
+            runJob();
+            EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
+            EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+        }
+
+        const auto entries = collectedEntries(collector);
+        ASSERT_EQ(entries.size(), 1u);
+        std::vector<std::string> names;
+        const ns::Value& events = field(field(entries[0], 6)[0], 3);
+        for (std::size_t i = 0; i < events.count(); ++i) names.push_back(field(events[i], 1).stringValue());
+        std::vector<std::string> expected;
+        for (int i = 0; i < 10; ++i) expected.push_back("e" + std::to_string(i));
+        expected.push_back("after");
+        EXPECT_EQ(names, expected);
+        EXPECT_EQ(field(entries[0], 7).count(), 1u);  // the session that ended while the disk was full
+        EXPECT_FALSE(field(entries[0], 5).isNil());
+        EXPECT_FALSE(RezOzovaRecords::activateMsgPending());
     }
-
-    const auto entries = collectedEntries(collector);
-    ASSERT_EQ(entries.size(), 1u);
-    std::vector<std::string> names;
-    const ns::Value& events = field(field(entries[0], 6)[0], 3);
-    for (std::size_t i = 0; i < events.count(); ++i) names.push_back(field(events[i], 1).stringValue());
-    std::vector<std::string> expected;
-    for (int i = 0; i < 10; ++i) expected.push_back("e" + std::to_string(i));
-    expected.push_back("after");
-    EXPECT_EQ(names, expected);
-    EXPECT_EQ(field(entries[0], 7).count(), 1u);  // the session that ended while the disk was full
-    EXPECT_FALSE(field(entries[0], 5).isNil());
-    EXPECT_FALSE(RezOzovaRecords::activateMsgPending());
 }
 
 }  // namespace
