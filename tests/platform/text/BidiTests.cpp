@@ -325,6 +325,13 @@ TEST(Bidi, AlignmentAndIndentsFollowTheParagraphsDirection) {
     std::tie(x, line) = lineOf(hebrew, leftToRight);
     EXPECT_FALSE(line.isRightToLeft());
     EXPECT_NEAR(x, 0, 1e-9);
+    // Each paragraph finds its own direction.
+    const Frame two = Framesetter(AttributedString(hebrew + "\nA little fox", paragraphAttributes({}))).createFrame({0, 0}, rect);
+    ASSERT_EQ(two.lines().size(), 2u);
+    EXPECT_TRUE(two.lines()[0].isRightToLeft());
+    EXPECT_NEAR(two.lineOrigins()[0].x + two.lines()[0].visibleWidth(), 300, 1e-9);
+    EXPECT_FALSE(two.lines()[1].isRightToLeft());
+    EXPECT_NEAR(two.lineOrigins()[1].x, 0, 1e-9);
     // Centred and right stay where they are.
     natural.alignment = TextAlignment::Center;
     std::tie(x, line) = lineOf(hebrew, natural);
