@@ -11,11 +11,11 @@
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -163,7 +163,7 @@ std::string RezOzovaEnvelope::nextEnvelopePath() {
     return path;
 }
 
-void RezOzovaEnvelope::adoptLockedSerialNum(const StatFileLock& lock) {
+void RezOzovaEnvelope::adoptLockedSerialNum(const ns::FileLock& lock) {
     // Another app may have numbered envelopes since this one last read its settings.
     ns::UserDefaults::standard().synchronize();
     const auto kept = lock.contents(32);
@@ -173,14 +173,14 @@ void RezOzovaEnvelope::adoptLockedSerialNum(const StatFileLock& lock) {
     if (!stored.isNumber() || stored.int64Value() < next) RezOzovaConfig::setConfigure(ns::Value(next), "statSerialNum");
 }
 
-void RezOzovaEnvelope::keepLockedSerialNum(const StatFileLock& lock) {
+void RezOzovaEnvelope::keepLockedSerialNum(const ns::FileLock& lock) {
     lock.replaceContents(std::to_string(RezOzovaConfig::configureWithKey("statSerialNum").int64Value()));
 }
 
 std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     const auto payload = RezOzovaRecords::sharedInstance().entityData();
     timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
-    StatFileLock lock(RezOzovaUtility::folderLockPath());
+    ns::FileLock lock(RezOzovaUtility::folderLockPath());
     adoptLockedSerialNum(lock);
     {
         // Another app on this home may have made the installation's signature since this one looked.

@@ -15,7 +15,9 @@
 
 namespace ql {
 
-class StatFileLock;
+namespace ns {
+class FileLock;
+}
 
 class RezOzovaEnvelope {
 public:
@@ -72,8 +74,8 @@ public:
 private:
     // Under the folder lock: the serial number the lock file keeps, when it is ahead of the stored one, is
     // the one to go on from (another app's settings write may have put back an older stored one).
-    static void adoptLockedSerialNum(const StatFileLock& lock);
-    static void keepLockedSerialNum(const StatFileLock& lock);
+    static void adoptLockedSerialNum(const ns::FileLock& lock);
+    static void keepLockedSerialNum(const ns::FileLock& lock);
     // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
     std::string nextEnvelopePath();
 

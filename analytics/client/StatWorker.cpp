@@ -12,10 +12,10 @@
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatClientConstants.h"
 #include "analytics/client/StatEndpoints.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLResponse.h"
@@ -41,7 +41,7 @@ void StatWorker::main() {
 bool StatWorker::postDataWithFile(const std::string& path) {
     // Another app sharing this home may be posting the same folder: a file is posted only by the one that
     // holds its claim, and the claim of an app that died is let go with it.
-    const auto claim = StatFileLock::claim(path);
+    const auto claim = ns::FileLock::claim(path);
     if (!claim) {
         // Being posted elsewhere, or delivered already: not this worker's, and no reason to stop.
         dropPath(path);

@@ -19,8 +19,8 @@
 #include "analytics/WireResponse.h"
 #include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatWorker.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Zlib.h"
 #include "tests/analytics/client/ClientTestSupport.h"
@@ -187,7 +187,7 @@ TEST_F(ProcessesTest, TheClaimOfAnAppThatDiedIsTakenBack) {
     ASSERT_EQ(::pipe(ready), 0);
     // An app that claimed the first file and died while posting it.
     const pid_t holder = inAnotherApp([&paths, ready] {
-        auto claim = StatFileLock::claim(paths[0]);
+        auto claim = ns::FileLock::claim(paths[0]);
         const char byte = claim ? 'y' : 'n';
         if (::write(ready[1], &byte, 1) != 1) return 1;
         ::pause();
