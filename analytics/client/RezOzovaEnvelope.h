@@ -73,7 +73,8 @@ public:
 
 private:
     // Under the folder lock: the serial number the lock file keeps, when it is ahead of the stored one, is
-    // the one to go on from (another app's settings write may have put back an older stored one).
+    // the one to go on from. The settings can lag behind it: an app whose write of the number failed (a full
+    // or read-only disk) keeps the number waiting and writes it later, over another app's newer one.
     static void adoptLockedSerialNum(const ns::FileLock& lock);
     static void keepLockedSerialNum(const ns::FileLock& lock);
     // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
