@@ -18,6 +18,7 @@
 #include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/foundation/Zlib.h"
 
 namespace ql {
 
@@ -150,6 +151,29 @@ std::optional<ns::Data> RezOzovaEnvelope::toDataWithEntity(const std::optional<n
     }
     envelopeData_ = buffer->getBuffer();
     return envelopeData_;
+}
+
+std::shared_ptr<WireLogEntry> RezOzovaEnvelope::entryOfEnvelopeData(const ns::Data& envelope) {
+    try {
+        StatEnvelope record;
+        WireBinaryProtocol envelopeProtocol(std::make_shared<WireMemoryBuffer>(envelope));
+        record.read(envelopeProtocol);
+        if (!record.entity()) return nullptr;
+        std::optional<ns::Data> payload = *record.entity();
+        if (record.codex() == 1) {
+            const auto signature = ns::dataFromHexString(record.signature().value_or(""));
+            if (!signature || signature->length() != SignatureLength) return nullptr;
+            payload = RezOzovaUtility::AES128DecryptData(*payload, signature->subdata(1, 16));
+        }
+        const auto serialized = payload ? ns::zlibInflate(*payload, RezOzovaRecords::MaxSerializedLength) : std::nullopt;
+        if (!serialized) return nullptr;
+        auto entry = std::make_shared<WireLogEntry>();
+        WireBinaryProtocol entryProtocol(std::make_shared<WireMemoryBuffer>(*serialized));
+        entry->read(entryProtocol);
+        return entry;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 std::string RezOzovaEnvelope::nextEnvelopePath() {

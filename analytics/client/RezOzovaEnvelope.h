@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analytics/StatEnvelope.h"
+#include "analytics/WireLogEntry.h"
 #include "platform/foundation/Data.h"
 
 namespace ql {
@@ -40,6 +41,9 @@ public:
     std::optional<ns::Data> makeEnvelopeData();
     // The serialized envelope around the payload; nothing without a payload.
     std::optional<ns::Data> toDataWithEntity(const std::optional<ns::Data>& entity);
+    // The log entry an envelope file carries, decrypted with the envelope's own signature when it is
+    // encrypted; nothing when the bytes are no such envelope.
+    static std::shared_ptr<WireLogEntry> entryOfEnvelopeData(const ns::Data& envelope);
 
     void buildIdentity();
     void fetchSignature();

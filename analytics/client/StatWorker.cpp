@@ -6,6 +6,7 @@
 #include "analytics/StatLog.h"
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
@@ -107,7 +108,8 @@ bool StatWorker::postDataToServer(const std::string& url, const std::string& pat
     const bool verified = records.verifyResponseData(*reply);
     if (verified) {
         statLog("(Response Applog) {\"success\": \"ok\"}");
-        records.saveIdTracking();
+        const auto delivered = RezOzovaEnvelope::entryOfEnvelopeData(*body);
+        records.saveIdTracking(delivered ? delivered->id_tracking().get() : nullptr);
     } else {
         statLog("(Response Applog) {\"fail\": \"error\"}");
     }
