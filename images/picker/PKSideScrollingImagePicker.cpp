@@ -220,9 +220,7 @@ std::shared_ptr<ui::CollectionViewCell> PKSideScrollingImagePicker::collectionVi
     ui::CollectionView& strip, const ns::IndexPath& path) {
     auto cell = std::static_pointer_cast<HCollectionViewCell>(
         strip.dequeueReusableCellWithReuseIdentifier(std::string(kCellIdentifier), path));
-    const auto& asset = allArr_.at(static_cast<std::size_t>(path.item()));
-    cell->imageView()->setImage(asset->aspectRatioThumbnail());
-    cell->setAsset(asset);
+    cell->setAsset(allArr_.at(static_cast<std::size_t>(path.item())));
     return cell;
 }
 
@@ -248,10 +246,12 @@ void PKSideScrollingImagePicker::collectionViewDidDeselectItemAtIndexPath(ui::Co
 std::optional<cg::Size> PKSideScrollingImagePicker::collectionViewLayoutSizeForItemAtIndexPath(ui::CollectionView& strip,
                                                                                                ui::CollectionViewLayout&,
                                                                                                const ns::IndexPath& path) {
+    // The thumbnail's proportions are the picture's, which its header tells: the strip lays out every photo
+    // of the roll, and makes thumbnails only for those it shows.
     const double height = strip.frame().size.height;
-    auto thumbnail = allArr_.at(static_cast<std::size_t>(path.item()))->aspectRatioThumbnail();
-    if (!thumbnail || thumbnail->size().height <= 0) return cg::Size{height, height};
-    return cg::Size{thumbnail->size().width * height / thumbnail->size().height, height};
+    const auto picture = allArr_.at(static_cast<std::size_t>(path.item()))->dimensions();
+    if (!picture || picture->height <= 0) return cg::Size{height, height};
+    return cg::Size{picture->width * height / picture->height, height};
 }
 
 }  // namespace ql

@@ -38,13 +38,14 @@ ns::Cache& cache() {
 }
 
 ns::OperationQueue& workers() {
-    static ns::OperationQueue* queue = [] {
-        auto* q = new ns::OperationQueue;
+    // Never ended: workers may still be making pictures while the process exits.
+    static auto* queue = new std::shared_ptr<ns::OperationQueue>([] {
+        auto q = std::make_shared<ns::OperationQueue>();
         q->setName("photo library pictures");
         q->setMaxConcurrentOperationCount(kWorkers);
         return q;
-    }();
-    return *queue;
+    }());
+    return **queue;
 }
 
 // The cache key of what is made of the file as it is now: its path, size and modification time, and
