@@ -8,6 +8,7 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
+#include "platform/ui/VisualEffectView.h"
 
 namespace ql {
 
@@ -66,7 +67,9 @@ void PKSideScrollingImagePicker::LoadUI() {
     const double W = screen.width, H = screen.height, h = panelHeight();
     setFrame({0, 0, W, H});
     setBackgroundColor(ui::Color::clearColor());
-    auto panel = std::make_shared<ui::View>(cg::Rect{0, H, W, h});
+    // The platform is of a version with blur views: the panel is one, in the light style.
+    auto panel = std::make_shared<ui::VisualEffectView>(ui::BlurEffect::effectWithStyle(ui::BlurEffectStyle::Light),
+                                                        cg::Rect{0, H, W, h});
     panel->setBackgroundColor(PKSheet::panelColor());
     addSubview(panel);
     bottomView_ = panel;
