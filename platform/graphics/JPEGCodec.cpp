@@ -172,7 +172,7 @@ private:
     // The scaled transform makes m/8 of each side, for m from 1 to 8: the most reduced output the reduction
     // allows, made smaller still while it is over the budget and the reduction lets the budget decide.
     bool chooseScale() {
-        const double most = std::clamp(reduction_.maxReduction, 1.0, 8.0);
+        const double most = reduction_.maxReduction >= 1 ? std::min(reduction_.maxReduction, 8.0) : 1.0;
         unsigned eighths = static_cast<unsigned>(std::ceil(8 / most - 1e-9));
         const auto scaleTo = [this](unsigned m) {
             cinfo_.scale_num = m;
