@@ -6,9 +6,8 @@
 //   "Albums/<name>/"  the user's albums (type Album), each named after its folder.
 // An album's own pictures are its regular files (a FIFO, socket or device is none); an asset added to an
 // album from elsewhere is a symbolic link to that asset's file, so it keeps its identity (its URL). Assets
-// come in file-name order. Every call
-// answers later, on the main queue, as the platform's library does; access follows the authorisation
-// status, a system setting the device (or a test) sets.
+// come in file-name order. Every call answers later, on the main queue, as the platform's library does;
+// access follows the authorisation status, a system setting the device (or a test) sets.
 
 #include <cstdint>
 #include <functional>
