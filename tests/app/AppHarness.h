@@ -52,9 +52,7 @@ public:
     // A launch that does not wait for the service: the screens as they are before any reply.
     quillory::AppDriver& bootWithoutWaiting() {
         makeDevice();
-        registerAppLoadHooks();
-        driver_->device().boot(&makeAppDelegate);
-        driver_->device().runUntilIdle(0.5);
+        driver_->bootWithoutWaiting();
         return *driver_;
     }
     // Ends the running app, as when the process is killed; the sandbox stays.
