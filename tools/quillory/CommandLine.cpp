@@ -71,8 +71,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.home = value;
         }
     }
-    if (line.service && !line.hold.empty()) {
+    if (!line.hold.empty() && line.service) {
         throw UsageError("--hold works with the in-process stand-in service only, not with --service");
+    }
+    if (!line.hold.empty() && !line.script) {
+        throw UsageError("--hold needs a --script, whose release sends what is held");
     }
     return line;
 }

@@ -37,7 +37,7 @@ std::string usage();
 
 // The arguments after the program's name. Raises UsageError for an unknown option, a missing or
 // empty value, an unknown device, a service that is no http or https URL, or a held path that is no
-// operation of the stand-in service, or held together with --service.
+// operation of the stand-in service, or held with --service or without a script.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace ql::quillory

@@ -55,7 +55,7 @@ TEST(Launch, AKeptHomeBringsTheAppAndTheServiceBackAsTheyWereLeft) {
     {
         // No guide: the shell is up before the silent sign-in's reply, which the kept service accepts. The
         // reply is held until the script has looked at the shell.
-        std::vector<std::string> arguments = {"--home", home, "--hold", "Mobile/StudentLogin"};
+        std::vector<std::string> arguments = {"--home", home, "--hold", "Mobile/StudentLogin", "--script", "-"};
         const Launch launch(parseCommandLine(arguments));
         AppDriver app(deviceProfiles().at("iphone6"), folder.path());
         app.setStandin(launch.service());

@@ -156,12 +156,13 @@ TEST(RunCommand, NowaitReleaseAndHeldPathsAreReadOrRefusedPlainly) {
     EXPECT_EQ(scriptErrorOf("nowait wait soon"), "line 2: wait needs a number of seconds, not \"soon\"");
     EXPECT_EQ(scriptErrorOf("release all"), "line 2: release takes nothing after it");
 
-    EXPECT_EQ(parseCommandLine({"--hold", "Mobile/StudentLogin", "--hold", "/Mobile/GetBookList"}).hold,
+    EXPECT_EQ(parseCommandLine({"--hold", "Mobile/StudentLogin", "--script", "-", "--hold", "/Mobile/GetBookList"}).hold,
               (std::vector<std::string>{"Mobile/StudentLogin", "/Mobile/GetBookList"}));
-    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/Nothing"}),
+    EXPECT_EQ(usageErrorOf({"--script", "-", "--hold", "Mobile/Nothing"}),
               "--hold needs the path of a service operation such as Mobile/StudentLogin, not \"Mobile/Nothing\"");
-    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/StudentLogin", "--service", "http://127.0.0.1:8080/"}),
+    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/StudentLogin", "--script", "-", "--service", "http://127.0.0.1:8080/"}),
               "--hold works with the in-process stand-in service only, not with --service");
+    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/StudentLogin"}), "--hold needs a --script, whose release sends what is held");
 }
 
 TEST(RunCommand, TheSignInOverlayShowsWhileTheReplyIsHeldAndTheAppsTimeOutEndsTheWait) {
