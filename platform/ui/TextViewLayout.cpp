@@ -114,24 +114,38 @@ std::optional<cg::Rect> TextViewLayout::caretRect(std::string_view text, std::ui
         const auto& lines = layout.lines();
         if (lines.empty()) return std::nullopt;
         const std::uint64_t local = position - at;
-        std::size_t line = lines.size() - 1;
-        for (std::size_t each = 0; each < lines.size(); ++each) {
-            const ns::Range range = lines[each].line.stringRange();
-            if (local >= range.location && local < range.end()) {
-                line = each;
-                break;
-            }
-        }
+        const std::size_t line = layout.lineIndexForStringIndex(local);
         for (std::size_t before = 0; before < line; ++before) y += lines[before].line.height();
         const auto& placed = lines[line];
         const double height = placed.line.height();
         if (last && local >= paragraph.units && paragraph.endsWithLineFeed) return cg::Rect{0, y + height, 2, height};
-        const ns::Range range = placed.line.stringRange();
-        double x = placed.origin.x;
-        if (local > range.location) x += paragraph.typesetter->createLine({range.location, local - range.location}).width();
-        return cg::Rect{x, y, 2, height};
+        return cg::Rect{placed.caretOffset(local), y, 2, height};
     }
     return std::nullopt;
+}
+
+std::uint64_t TextViewLayout::positionAt(std::string_view text, cg::Point point) {
+    double y = 0;
+    std::uint64_t at = 0;
+    std::size_t start = 0;
+    for (std::size_t index = 0; index < paragraphs_.size(); ++index) {
+        Paragraph& paragraph = paragraphs_[index];
+        const ct::TextLayout& layout = laidOut(text, paragraph, start);
+        double bottom = y;
+        for (const auto& placed : layout.lines()) bottom += placed.line.height();
+        const bool last = index + 1 == paragraphs_.size();
+        // Below a final line feed lies the empty line after it.
+        if (last && paragraph.endsWithLineFeed && point.y >= bottom) return at + paragraph.units;
+        if (point.y < bottom || last) {
+            const auto& lines = layout.lines();
+            if (lines.empty()) return at;
+            return at + lines[layout.lineIndexAtHeight(point.y - y)].stringIndexAt(point.x);
+        }
+        y = bottom;
+        at += paragraph.units;
+        start += paragraph.bytes;
+    }
+    return at;
 }
 
 void TextViewLayout::draw(std::string_view text, cg::Context& context, cg::Point origin, const cg::Rect& area) {
