@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/foundation/Text.h"
+#include "platform/text/Typesetter.h"
 
 namespace ql::ui {
 
@@ -78,11 +79,11 @@ void TextViewLayout::textDidReplace(std::string_view text, ns::Range replaced) {
 
 const ct::TextLayout& TextViewLayout::laidOut(std::string_view text, Paragraph& paragraph, std::size_t start) {
     if (!paragraph.layout) {
-        paragraph.typesetter = std::make_shared<const ct::Typesetter>(ct::StyledText(text.substr(start, paragraph.bytes), *style_));
+        const ct::Typesetter typesetter(ct::StyledText(text.substr(start, paragraph.bytes), *style_));
         ct::LayoutBox box;
         box.width = width_;
         paragraph.layout = std::make_shared<const ct::TextLayout>(
-            *paragraph.typesetter, ct::ParagraphStyle{alignment_, ct::LineBreakMode::WordWrapping}, box);
+            typesetter, ct::ParagraphStyle{alignment_, ct::LineBreakMode::WordWrapping}, box);
     }
     return *paragraph.layout;
 }

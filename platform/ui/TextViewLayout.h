@@ -18,7 +18,6 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/text/StyledText.h"
 #include "platform/text/TextLayout.h"
-#include "platform/text/Typesetter.h"
 
 namespace ql::cg {
 class Context;
@@ -57,7 +56,6 @@ private:
         std::uint64_t units = 0;  // UTF-16, likewise
         bool endsWithLineFeed = false;
         // Null until laid out.
-        std::shared_ptr<const ct::Typesetter> typesetter;
         std::shared_ptr<const ct::TextLayout> layout;
     };
     static std::vector<Paragraph> split(std::string_view text);
