@@ -289,11 +289,17 @@ void WebImageDownloaderOperation::reportPartialImage() {
 }
 
 void WebImageDownloaderOperation::connectionDidFinishLoading(ns::URLConnection&) {
+    ns::Data data;
+    std::unique_ptr<cg::ImageSource> source;
     {
         std::lock_guard guard(lock_);
         stopRunLoop();
+        // Without a thread, a cancel resets the operation on the thread that asks for it, at any moment from
+        // here on: the bytes and the source leave the operation with the thread, so the decode below owns them.
         thread_ = nullptr;
         connection_ = nullptr;
+        data = std::exchange(imageData_, ns::Data());
+        source = std::move(progressiveSource_);
         ns::DispatchQueue::main()->async([self = shared_from_this()] {
             ns::NotificationCenter::defaultCenter().post(WebImageDownloadStopNotification, self.get());
             ns::NotificationCenter::defaultCenter().post(WebImageDownloadFinishNotification, self.get());
@@ -302,10 +308,9 @@ void WebImageDownloaderOperation::connectionDidFinishLoading(ns::URLConnection&)
     if (!ns::URLCache::sharedURLCache()->cachedResponseForRequest(request_)) responseFromCached_ = false;
     // A still picture loaded progressively is finished by the source that has read it so far; an animation
     // is decoded whole from the data.
-    cg::ImageSource* source = progressiveSource_.get();
     if (source && source->type() != cg::ImageType::PNG && source->type() != cg::ImageType::JPEG) source = nullptr;
-    if (source) source->updateData(imageData_, true);
-    completeWithData(imageData_, source);
+    if (source) source->updateData(data, true);
+    completeWithData(data, source.get());
     done();
 }
 
