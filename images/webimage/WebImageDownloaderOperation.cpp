@@ -159,6 +159,7 @@ void WebImageDownloaderOperation::cancel() {
         auto self = std::static_pointer_cast<WebImageDownloaderOperation>(shared_from_this());
         thread_->runLoop()->performBlock([self] { self->cancelInternalAndStop(); });
     } else {
+        // No thread, no connection: they come and go together, under this lock.
         cancelInternal();
     }
 }
@@ -170,17 +171,24 @@ void WebImageDownloaderOperation::cancelInternalAndStop() {
 }
 
 void WebImageDownloaderOperation::cancelInternal() {
-    std::lock_guard guard(lock_);
-    if (isFinished()) return;
-    ns::Operation::cancel();
-    if (cancelBlock_) cancelBlock_();
-    if (connection_) {
-        connection_->cancel();
-        post(WebImageDownloadStopNotification);
-        setExecuting(false);
-        setFinished(true);
+    std::shared_ptr<ns::URLConnection> connection;
+    {
+        std::lock_guard guard(lock_);
+        if (isFinished()) return;
+        ns::Operation::cancel();
+        if (cancelBlock_) cancelBlock_();
+        connection = connection_;
+        if (connection) {
+            post(WebImageDownloadStopNotification);
+            setExecuting(false);
+            setFinished(true);
+        }
+        reset();
     }
-    reset();
+    // A connection's cancel takes the lock it holds around each delegate call, and those calls take ours:
+    // it is cancelled outside ours, so the two are only ever taken in that order. There is a connection
+    // only on the operation's own thread, whose callbacks cannot come between the two.
+    if (connection) connection->cancel();
 }
 
 void WebImageDownloaderOperation::done() {
