@@ -15,6 +15,8 @@
 
 namespace ql {
 
+class StatFileLock;
+
 class RezOzovaEnvelope {
 public:
     static constexpr std::size_t DigestLength = 16;
@@ -30,7 +32,9 @@ public:
     void reload();
 
     // Builds an envelope of the waiting records, saves it as an envelope file and answers its bytes; nothing
-    // when no record waits. The stored serial number advances either way.
+    // when no record waits, and nothing when the file could not be saved (the records then stay for the next
+    // envelope). The stored serial number advances either way. Apps sharing a home number and name their
+    // envelopes one at a time, so that no serial number and no file name is given twice.
     std::optional<ns::Data> makeEnvelopeData();
     // The serialized envelope around the payload; nothing without a payload.
     std::optional<ns::Data> toDataWithEntity(const std::optional<ns::Data>& entity);
@@ -48,6 +52,8 @@ public:
     bool verifyChecksum() const;
     // Rewrites the identity exchange file when its content changed.
     void checkExchangeData();
+    // Logs the bytes as "< 0a ff … >".
+    static void printBytes(const std::uint8_t* bytes, std::size_t length);
 
     const ns::Data& identityMD5() const { return identityMD5_; }
     const ns::Data& entityMD5() const { return entityMD5_; }
@@ -64,6 +70,10 @@ public:
     void setLength(std::int32_t length) { length_.store(length); }
 
 private:
+    // Under the folder lock: the serial number the lock file keeps, when it is ahead of the stored one, is
+    // the one to go on from (another app's settings write may have put back an older stored one).
+    static void adoptLockedSerialNum(const StatFileLock& lock);
+    static void keepLockedSerialNum(const StatFileLock& lock);
     // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
     std::string nextEnvelopePath();
 

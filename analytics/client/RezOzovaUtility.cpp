@@ -59,4 +59,6 @@ bool RezOzovaUtility::saveData(const std::optional<ns::Data>& data, const std::s
 
 std::string RezOzovaUtility::exchangeIdentityPath() { return analyticsFolder() + "/exchangeIdentity.json"; }
 
+std::string RezOzovaUtility::folderLockPath() { return analyticsFolder() + "/analytics.lock"; }
+
 }  // namespace ql

@@ -28,6 +28,9 @@ public:
     static bool saveData(const std::optional<ns::Data>& data, const std::string& path);
     // "exchangeIdentity.json" in the analytics folder.
     static std::string exchangeIdentityPath();
+    // The file whose lock (StatFileLock) apps sharing a home take around their work in the analytics folder:
+    // numbering and naming envelopes, and the record cache.
+    static std::string folderLockPath();
 };
 
 }  // namespace ql

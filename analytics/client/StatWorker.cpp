@@ -12,6 +12,7 @@
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatClientConstants.h"
 #include "analytics/client/StatEndpoints.h"
+#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
@@ -38,6 +39,14 @@ void StatWorker::main() {
 }
 
 bool StatWorker::postDataWithFile(const std::string& path) {
+    // Another app sharing this home may be posting the same folder: a file is posted only by the one that
+    // holds its claim, and the claim of an app that died is let go with it.
+    const auto claim = StatFileLock::claim(path);
+    if (!claim) {
+        // Being posted elsewhere, or delivered already: not this worker's, and no reason to stop.
+        dropPath(path);
+        return true;
+    }
     for (const std::string& url : {StatEndpoints::primaryLogURL(), StatEndpoints::backupLogURL()}) {
         if (postDataToServer(url, path)) return true;
         if (RezOzovaJob::sharedInstance().defcon() != 0) {
@@ -104,9 +113,13 @@ bool StatWorker::postDataToServer(const std::string& url, const std::string& pat
     }
     RezOzovaConfig::incrementRequest(verified, usedMS);
     RezOzovaUtility::removeFile(path);
+    dropPath(path);
+    return true;
+}
+
+void StatWorker::dropPath(const std::string& path) {
     if (!envelopeFilePaths_.empty() && envelopeFilePaths_.front() == path) envelopeFilePaths_.erase(envelopeFilePaths_.begin());
     else std::erase(envelopeFilePaths_, path);
-    return true;
 }
 
 }  // namespace ql

@@ -5,14 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Sandbox.h"
-#include "platform/ui/GraphicsContext.h"
-#include "platform/ui/Screen.h"
 
 namespace ql::al {
 
@@ -54,12 +51,15 @@ std::shared_ptr<Asset> assetForFile(const fs::path& file) {
     return std::make_shared<Asset>(target.string(), *url, type);
 }
 
-// The folder's assets in file-name order; links that lead nowhere are left out.
+// The folder's assets in file-name order. Only regular files (or links to them) are pictures: a FIFO,
+// socket or device named like one would hang or harm whoever reads it, and links that lead nowhere or round
+// in a loop are left out too.
 std::vector<std::shared_ptr<Asset>> assetsIn(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (!entry.is_directory(error)) files.push_back(entry.path());
+        std::error_code unreadable;
+        if (fs::is_regular_file(entry.status(unreadable)) && !unreadable) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     std::vector<std::shared_ptr<Asset>> assets;
@@ -95,28 +95,6 @@ std::vector<std::shared_ptr<AssetsGroup>> allGroups(std::uint32_t types) {
         for (const auto& album : albums) groups.push_back(groupFor(album, album.filename().string(), AssetsGroupAlbum));
     }
     return groups;
-}
-
-std::shared_ptr<const cg::Image> decodedFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto image = ui::Image::imageWithData(ns::Data(bytes));
-    return image ? image->uprightBitmap() : nullptr;
-}
-
-// The bitmap drawn into `size` points at the screen's scale, filling it (cropping) or fitting it.
-std::shared_ptr<ui::Image> redrawn(const std::shared_ptr<const cg::Image>& bitmap, cg::Size size, bool fill) {
-    if (!bitmap || bitmap->width() <= 0 || bitmap->height() <= 0) return nullptr;
-    const double w = bitmap->width(), h = bitmap->height();
-    const double ratio = fill ? std::max(size.width / w, size.height / h) : std::min(size.width / w, size.height / h);
-    const cg::Size drawn{w * ratio, h * ratio};
-    const cg::Size canvas = fill ? size : drawn;
-    const ui::ImageContextScope scope(canvas, false, 0);
-    if (!scope.context()) return nullptr;  // asked for no size: nothing to draw, and no outer context to draw into
-    ui::Image::imageWithCGImage(bitmap)->drawInRect(
-        {(canvas.width - drawn.width) / 2, (canvas.height - drawn.height) / 2, drawn.width, drawn.height});
-    return scope.image();
 }
 
 ns::Error libraryError(std::int64_t code, std::string description) {
@@ -164,21 +142,27 @@ bool AssetsFilter::admits(AssetType type) const {
 
 Asset::Asset(std::string path, ns::URL url, AssetType type) : path_(std::move(path)), url_(std::move(url)), type_(type) {}
 
-std::shared_ptr<const cg::Image> Asset::bitmap() const {
-    return type_ == AssetType::Photo ? decodedFile(path_) : nullptr;
+std::shared_ptr<ui::Image> Asset::image(AssetImageKind kind) const {
+    return type_ == AssetType::Photo ? assetImage(path_, kind, AssetImageScreen::main()) : nullptr;
 }
 
-std::shared_ptr<ui::Image> Asset::thumbnail() const { return redrawn(bitmap(), {75, 75}, true); }
+std::shared_ptr<ui::Image> Asset::thumbnail() const { return image(AssetImageKind::Thumbnail); }
 
-std::shared_ptr<ui::Image> Asset::aspectRatioThumbnail() const { return redrawn(bitmap(), {120, 120}, false); }
+std::shared_ptr<ui::Image> Asset::aspectRatioThumbnail() const { return image(AssetImageKind::AspectRatioThumbnail); }
 
-std::shared_ptr<ui::Image> Asset::fullScreenImage() const {
-    auto picture = bitmap();
-    if (!picture) return nullptr;
-    const cg::Size screen = ui::Screen::mainScreen().bounds().size;
-    // A picture that fits the screen already is handed over as it is, a pixel to a point.
-    if (picture->width() <= screen.width && picture->height() <= screen.height) return ui::Image::imageWithCGImage(picture);
-    return redrawn(picture, screen, false);
+std::shared_ptr<ui::Image> Asset::fullScreenImage() const { return image(AssetImageKind::FullScreen); }
+
+std::optional<cg::Size> Asset::dimensions() const {
+    return type_ == AssetType::Photo ? assetPixelSize(path_) : std::nullopt;
+}
+
+std::shared_ptr<ui::Image> Asset::cachedImage(AssetImageKind kind) const {
+    return type_ == AssetType::Photo ? cachedAssetImage(path_, kind, AssetImageScreen::main()) : nullptr;
+}
+
+std::shared_ptr<AssetImageRequest> Asset::requestImage(AssetImageKind kind, AssetImageResult result) const {
+    // A video has no picture here: no path makes none, answered as a picture would be, later.
+    return requestAssetImage(type_ == AssetType::Photo ? path_ : std::string(), kind, AssetImageScreen::main(), std::move(result));
 }
 
 // ---- Group ----
