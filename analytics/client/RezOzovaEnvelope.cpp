@@ -11,13 +11,14 @@
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/foundation/Zlib.h"
 
 namespace ql {
 
@@ -152,6 +153,29 @@ std::optional<ns::Data> RezOzovaEnvelope::toDataWithEntity(const std::optional<n
     return envelopeData_;
 }
 
+std::shared_ptr<WireLogEntry> RezOzovaEnvelope::entryOfEnvelopeData(const ns::Data& envelope) {
+    try {
+        StatEnvelope record;
+        WireBinaryProtocol envelopeProtocol(std::make_shared<WireMemoryBuffer>(envelope));
+        record.read(envelopeProtocol);
+        if (!record.entity()) return nullptr;
+        std::optional<ns::Data> payload = *record.entity();
+        if (record.codex() == 1) {
+            const auto signature = ns::dataFromHexString(record.signature().value_or(""));
+            if (!signature || signature->length() != SignatureLength) return nullptr;
+            payload = RezOzovaUtility::AES128DecryptData(*payload, signature->subdata(1, 16));
+        }
+        const auto serialized = payload ? ns::zlibInflate(*payload, RezOzovaRecords::MaxSerializedLength) : std::nullopt;
+        if (!serialized) return nullptr;
+        auto entry = std::make_shared<WireLogEntry>();
+        WireBinaryProtocol entryProtocol(std::make_shared<WireMemoryBuffer>(*serialized));
+        entry->read(entryProtocol);
+        return entry;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 std::string RezOzovaEnvelope::nextEnvelopePath() {
     auto millis = static_cast<std::int64_t>(std::floor(ns::Clock::now() * 1000));
     // Two envelopes in one millisecond must not share a file: the second would be lost.
@@ -163,7 +187,7 @@ std::string RezOzovaEnvelope::nextEnvelopePath() {
     return path;
 }
 
-void RezOzovaEnvelope::adoptLockedSerialNum(const StatFileLock& lock) {
+void RezOzovaEnvelope::adoptLockedSerialNum(const ns::FileLock& lock) {
     // Another app may have numbered envelopes since this one last read its settings.
     ns::UserDefaults::standard().synchronize();
     const auto kept = lock.contents(32);
@@ -173,14 +197,14 @@ void RezOzovaEnvelope::adoptLockedSerialNum(const StatFileLock& lock) {
     if (!stored.isNumber() || stored.int64Value() < next) RezOzovaConfig::setConfigure(ns::Value(next), "statSerialNum");
 }
 
-void RezOzovaEnvelope::keepLockedSerialNum(const StatFileLock& lock) {
+void RezOzovaEnvelope::keepLockedSerialNum(const ns::FileLock& lock) {
     lock.replaceContents(std::to_string(RezOzovaConfig::configureWithKey("statSerialNum").int64Value()));
 }
 
 std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     const auto payload = RezOzovaRecords::sharedInstance().entityData();
     timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
-    StatFileLock lock(RezOzovaUtility::folderLockPath());
+    ns::FileLock lock(RezOzovaUtility::folderLockPath());
     adoptLockedSerialNum(lock);
     {
         // Another app on this home may have made the installation's signature since this one looked.

@@ -11,11 +11,14 @@
 #include <string>
 
 #include "analytics/StatEnvelope.h"
+#include "analytics/WireLogEntry.h"
 #include "platform/foundation/Data.h"
 
 namespace ql {
 
-class StatFileLock;
+namespace ns {
+class FileLock;
+}
 
 class RezOzovaEnvelope {
 public:
@@ -38,6 +41,9 @@ public:
     std::optional<ns::Data> makeEnvelopeData();
     // The serialized envelope around the payload; nothing without a payload.
     std::optional<ns::Data> toDataWithEntity(const std::optional<ns::Data>& entity);
+    // The log entry an envelope file carries, decrypted with the envelope's own signature when it is
+    // encrypted; nothing when the bytes are no such envelope.
+    static std::shared_ptr<WireLogEntry> entryOfEnvelopeData(const ns::Data& envelope);
 
     void buildIdentity();
     void fetchSignature();
@@ -71,9 +77,10 @@ public:
 
 private:
     // Under the folder lock: the serial number the lock file keeps, when it is ahead of the stored one, is
-    // the one to go on from (another app's settings write may have put back an older stored one).
-    static void adoptLockedSerialNum(const StatFileLock& lock);
-    static void keepLockedSerialNum(const StatFileLock& lock);
+    // the one to go on from. The settings can lag behind it: an app whose write of the number failed (a full
+    // or read-only disk) keeps the number waiting and writes it later, over another app's newer one.
+    static void adoptLockedSerialNum(const ns::FileLock& lock);
+    static void keepLockedSerialNum(const ns::FileLock& lock);
     // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
     std::string nextEnvelopePath();
 

@@ -6,8 +6,8 @@
 #include "analytics/StatEvent.h"
 #include "analytics/StatLog.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -109,7 +109,7 @@ std::string RezOzovaRecordCache::path() { return RezOzovaUtility::analyticsFolde
 bool RezOzovaRecordCache::save(const RezOzovaCachedRecords& records) {
     if (records.empty()) return true;
     const std::string file = path();
-    StatFileLock lock(RezOzovaUtility::folderLockPath());
+    ns::FileLock lock(RezOzovaUtility::folderLockPath());
     auto merged = readLocked(file);
     if (!merged) return false;
     merged->events.insert(merged->events.end(), records.events.begin(), records.events.end());
@@ -132,7 +132,7 @@ bool RezOzovaRecordCache::save(const RezOzovaCachedRecords& records) {
 
 RezOzovaCachedRecords RezOzovaRecordCache::take() {
     const std::string file = path();
-    StatFileLock lock(RezOzovaUtility::folderLockPath());
+    ns::FileLock lock(RezOzovaUtility::folderLockPath());
     auto records = readLocked(file);
     if (!records || records->empty()) return {};
     // Taken back only when the file can go: otherwise the next start would take the same records again.

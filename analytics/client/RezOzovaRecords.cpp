@@ -309,10 +309,23 @@ std::shared_ptr<WireIdTracking> RezOzovaRecords::idTracking() {
     return trackingLocked();
 }
 
-void RezOzovaRecords::saveIdTracking() {
+void RezOzovaRecords::saveIdTracking(const WireIdTracking* delivered) {
     std::lock_guard lock(mutex_);
-    if (!idTracking_ || !idTracking_->snapshots() || idTracking_->snapshots()->empty()) return;
-    idTracking_->unsetJournals();
+    if (!idTracking_) return;
+    // The entry may have been made by an earlier launch, whose journal was read back from the record cache:
+    // entries are told apart by their fields, each delivered one taking one of those held.
+    if (delivered && delivered->journals() && idTracking_->journals()) {
+        auto& held = *idTracking_->journals();
+        for (const auto& sent : *delivered->journals()) {
+            const auto same = std::find_if(held.begin(), held.end(), [&](const std::shared_ptr<WireIdJournal>& kept) {
+                return kept && sent && kept->domain() == sent->domain() && kept->old_id() == sent->old_id() &&
+                       kept->new_id() == sent->new_id() && kept->ts() == sent->ts();
+            });
+            if (same != held.end()) held.erase(same);
+        }
+        if (held.empty()) idTracking_->unsetJournals();
+    }
+    // Also without snapshots (signed off): the stored record would otherwise still name the account.
     RezOzovaConfig::setConfigure(ns::Value(serialized(*idTracking_)), "statIDTracking");
 }
 

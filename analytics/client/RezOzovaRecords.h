@@ -72,8 +72,10 @@ public:
 
     // True when the reply is a "Response" with result code 1; then a complete imprint it carries is stored.
     bool verifyResponseData(const ns::Data& data);
-    // Stores the identifier tracking under "statIDTracking", without its journal, when it has snapshots.
-    void saveIdTracking();
+    // After the service accepted an entry: the journal entries that entry carried (`delivered`, nothing when
+    // it carried none) leave the tracking held, and the tracking is stored under "statIDTracking". Changes
+    // journaled since the entry was made stay for the next one.
+    void saveIdTracking(const WireIdTracking* delivered);
     void setIdTracking(std::shared_ptr<WireIdTracking> tracking);
     // The tracking held, else the one stored under "statIDTracking"; nothing when there is neither.
     std::shared_ptr<WireIdTracking> idTracking();

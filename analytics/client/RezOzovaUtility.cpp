@@ -11,8 +11,17 @@
 namespace ql {
 
 namespace {
+
 constexpr std::string_view EnvelopeSuffix = "_envelope.log";
+
+std::optional<ns::Data> aes128(ns::CryptOperation operation, const ns::Data& data, const ns::Data& key) {
+    const ns::Data iv(StatEncryptionIV.data(), StatEncryptionIV.size());
+    auto result = ns::aes128CBC(operation, key, iv, data);
+    if (!result.succeeded()) return std::nullopt;
+    return std::move(result.data);
 }
+
+}  // namespace
 
 std::string RezOzovaUtility::analyticsFolder() {
     const std::string folder = ns::Sandbox::caches() + "/" + std::string(StatAnalyticsFolderName);
@@ -42,10 +51,11 @@ bool RezOzovaUtility::isExistAtPath(const std::string& path) {
 double RezOzovaUtility::durationNowWith1970TimeInterval(double seconds) { return ns::Clock::now() - seconds; }
 
 std::optional<ns::Data> RezOzovaUtility::AES128EncryptData(const ns::Data& data, const ns::Data& key) {
-    const ns::Data iv(StatEncryptionIV.data(), StatEncryptionIV.size());
-    auto result = ns::aes128CBC(ns::CryptOperation::Encrypt, key, iv, data);
-    if (!result.succeeded()) return std::nullopt;
-    return std::move(result.data);
+    return aes128(ns::CryptOperation::Encrypt, data, key);
+}
+
+std::optional<ns::Data> RezOzovaUtility::AES128DecryptData(const ns::Data& data, const ns::Data& key) {
+    return aes128(ns::CryptOperation::Decrypt, data, key);
 }
 
 std::string RezOzovaUtility::generateEnvelopeFileNameWithTS(std::string_view ts) {

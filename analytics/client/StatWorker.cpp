@@ -6,16 +6,17 @@
 #include "analytics/StatLog.h"
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatClientConstants.h"
 #include "analytics/client/StatEndpoints.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLResponse.h"
@@ -41,7 +42,7 @@ void StatWorker::main() {
 bool StatWorker::postDataWithFile(const std::string& path) {
     // Another app sharing this home may be posting the same folder: a file is posted only by the one that
     // holds its claim, and the claim of an app that died is let go with it.
-    const auto claim = StatFileLock::claim(path);
+    const auto claim = ns::FileLock::claim(path);
     if (!claim) {
         // Being posted elsewhere, or delivered already: not this worker's, and no reason to stop.
         dropPath(path);
@@ -107,7 +108,8 @@ bool StatWorker::postDataToServer(const std::string& url, const std::string& pat
     const bool verified = records.verifyResponseData(*reply);
     if (verified) {
         statLog("(Response Applog) {\"success\": \"ok\"}");
-        records.saveIdTracking();
+        const auto delivered = RezOzovaEnvelope::entryOfEnvelopeData(*body);
+        records.saveIdTracking(delivered ? delivered->id_tracking().get() : nullptr);
     } else {
         statLog("(Response Applog) {\"fail\": \"error\"}");
     }

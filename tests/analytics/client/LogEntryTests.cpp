@@ -199,6 +199,12 @@ TEST_F(LogEntryTest, SignInAndSignOffTravelAsTheAccountsIdentitiesAndTheirJourna
     RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("read"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();
 
+    // What the client reads back from its own file, once the service has accepted it.
+    ASSERT_EQ(RezOzovaUtility::envelopeFiles().size(), 1u);
+    const auto delivered = RezOzovaEnvelope::entryOfEnvelopeData(
+        *ns::FileManager::defaultManager().contentsAtPath(RezOzovaUtility::envelopeFiles()[0]));
+    ASSERT_TRUE(delivered && delivered->id_tracking() && delivered->id_tracking()->journals());
+    EXPECT_EQ(delivered->id_tracking()->journals()->size(), 4u);
     auto envelopes = takeEnvelopes();
     ASSERT_EQ(envelopes.size(), 1u);
     const ns::Value& tracking = field(entryOf(envelopes[0]), 9);
@@ -219,7 +225,7 @@ TEST_F(LogEntryTest, SignInAndSignOffTravelAsTheAccountsIdentitiesAndTheirJourna
     EXPECT_EQ(field(journals[3], 3).stringValue(), "");
 
     // Once the service took an entry the journal is done with; the account stays, and signing off says so.
-    RezOzovaRecords::sharedInstance().saveIdTracking();
+    RezOzovaRecords::sharedInstance().saveIdTracking(delivered->id_tracking().get());
     work(13);
     RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("after"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();

@@ -3,6 +3,7 @@
 // before any network work on the main thread, and this process posts from threads of its own.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +20,10 @@
 #include "analytics/WireResponse.h"
 #include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaUtility.h"
-#include "analytics/client/StatFileLock.h"
 #include "analytics/client/StatWorker.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/VolumeFault.h"
 #include "platform/foundation/Zlib.h"
 #include "tests/analytics/client/ClientTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -131,6 +133,47 @@ TEST_F(ProcessesTest, TwoAppsRecordingIntoOneHomeGiveNoSerialNumberTwiceAndLoseN
     EXPECT_EQ(*serials.rbegin(), static_cast<std::int32_t>(paths.size()));
 }
 
+TEST_F(ProcessesTest, AnAppWhoseSerialNumberWasNotWrittenDoesNotPutItBackOverAnothersNewerOne) {
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    // The other app starts on this home now, and makes two envelopes when told.
+    const pid_t other = inAnotherApp([start = go[0], unused = go[1]] {
+        ::close(unused);
+        char signal = 0;
+        if (::read(start, &signal, 1) != 1) return 2;
+        for (int i = 0; i < 2; ++i) {
+            auto event = std::make_shared<StatEvent>();
+            event->event_id = "other " + std::to_string(i);
+            RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event);
+            RezOzovaInternal::sharedInstance().generateEnvelopeFile();
+        }
+        return RezOzovaRecords::sharedInstance().hasPending() ? 1 : 0;
+    });
+    ::close(go[0]);
+    auto record = [](const std::string& name) {
+        auto event = std::make_shared<StatEvent>();
+        event->event_id = name;
+        RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event);
+        RezOzovaInternal::sharedInstance().generateEnvelopeFile();
+    };
+    // This app's envelope is saved, but its settings cannot be written: the next serial number stays
+    // waiting in its memory, to be written at its next synchronize.
+    ns::setVolumeFaultForTesting(ns::Sandbox::preferences(), EROFS);
+    record("mine 0");
+    ns::setVolumeFaultForTesting(ns::Sandbox::preferences(), 0);
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    ::close(go[1]);
+    ASSERT_EQ(exitStatus(other), 0);
+    // The other app found no number in the settings, and this app's waiting write now puts back an older
+    // one than the other left: the number kept in the lock file is the one both go on from.
+    record("mine 1");
+
+    std::multiset<std::int32_t> serials;
+    for (const auto& path : RezOzovaUtility::envelopeFiles())
+        serials.insert(test::decodedRecord<StatEnvelope>(*ns::FileManager::defaultManager().contentsAtPath(path))->serial_num());
+    EXPECT_EQ(serials, (std::multiset<std::int32_t>{1, 2, 3, 4}));
+}
+
 TEST_F(ProcessesTest, TwoAppsUploadingOneFolderToASlowCollectorPostEachFileOnce) {
     constexpr int Files = 6;
     const auto paths = files(Files);
@@ -187,7 +230,7 @@ TEST_F(ProcessesTest, TheClaimOfAnAppThatDiedIsTakenBack) {
     ASSERT_EQ(::pipe(ready), 0);
     // An app that claimed the first file and died while posting it.
     const pid_t holder = inAnotherApp([&paths, ready] {
-        auto claim = StatFileLock::claim(paths[0]);
+        auto claim = ns::FileLock::claim(paths[0]);
         const char byte = claim ? 'y' : 'n';
         if (::write(ready[1], &byte, 1) != 1) return 1;
         ::pause();

@@ -1,4 +1,4 @@
-#include "analytics/client/StatFileLock.h"
+#include "platform/foundation/FileLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,18 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/VolumeFault.h"
 
-namespace ql {
+namespace ql::ns {
 
 namespace {
 
+// Non-blocking, so that a pipe put in the file's place cannot hold the open up; the lock itself still waits.
 int openRetrying(const char* path, int flags, mode_t mode = 0) {
     int fd = -1;
     do {
-        fd = ::open(path, flags, mode);
+        fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -30,28 +33,28 @@ bool lockRetrying(int fd, int operation) {
     return result == 0;
 }
 
+bool isRegularFile(int fd, struct stat& status) { return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode); }
+
 }  // namespace
 
-StatFileLock::StatFileLock(const std::string& path) : lockedPath_(path) {
-    // A read-only volume still lets an existing file be locked, opened for reading; a full one makes none.
-    const int fault = ns::volumeFaultForTesting(path);
-    if (!fault) fd_ = openRetrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0 && (fault || errno == EROFS)) fd_ = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ >= 0 && !lockRetrying(fd_, LOCK_EX)) {
+FileLock::FileLock(const std::string& path) : lockedPath_(path) {
+    const int fault = volumeFaultForTesting(path);
+    if (!fault) fd_ = openRetrying(path.c_str(), O_RDWR | O_CREAT, 0600);
+    if (fd_ < 0 && (fault || errno == EROFS)) fd_ = openRetrying(path.c_str(), O_RDONLY);
+    struct stat status {};
+    if (fd_ >= 0 && (!isRegularFile(fd_, status) || !lockRetrying(fd_, LOCK_EX))) {
         ::close(fd_);
         fd_ = -1;
     }
 }
 
-std::optional<StatFileLock> StatFileLock::claim(const std::string& path) {
-    StatFileLock lock;
+std::optional<FileLock> FileLock::claim(const std::string& path) {
+    FileLock lock;
     lock.lockedPath_ = path;
-    // Non-blocking, so that a pipe put in the file's place cannot hold the open up.
-    lock.fd_ = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    lock.fd_ = openRetrying(path.c_str(), O_RDONLY);
     if (lock.fd_ < 0) return std::nullopt;
     struct stat opened {};
-    if (::fstat(lock.fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) return std::nullopt;
-    if (!lockRetrying(lock.fd_, LOCK_EX | LOCK_NB)) return std::nullopt;
+    if (!isRegularFile(lock.fd_, opened) || !lockRetrying(lock.fd_, LOCK_EX | LOCK_NB)) return std::nullopt;
     // The holder before us may have finished with the file and removed it, or a new file may have taken its
     // name: only the file the path names now is ours to work on.
     struct stat named {};
@@ -60,16 +63,14 @@ std::optional<StatFileLock> StatFileLock::claim(const std::string& path) {
     return lock;
 }
 
-StatFileLock::~StatFileLock() {
+FileLock::~FileLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-StatFileLock::StatFileLock(StatFileLock&& other) noexcept
-    : lockedPath_(std::move(other.lockedPath_)), fd_(other.fd_) {
-    other.fd_ = -1;
-}
+FileLock::FileLock(FileLock&& other) noexcept
+    : lockedPath_(std::move(other.lockedPath_)), fd_(std::exchange(other.fd_, -1)) {}
 
-std::optional<ns::Data> StatFileLock::contents(std::size_t limit) const {
+std::optional<Data> FileLock::contents(std::size_t limit) const {
     if (fd_ < 0) return std::nullopt;
     std::vector<std::uint8_t> bytes;
     std::uint8_t chunk[16384];
@@ -82,11 +83,11 @@ std::optional<ns::Data> StatFileLock::contents(std::size_t limit) const {
         bytes.insert(bytes.end(), chunk, chunk + n);
         offset += n;
     }
-    return ns::Data(std::move(bytes));
+    return Data(std::move(bytes));
 }
 
-bool StatFileLock::replaceContents(std::string_view bytes) const {
-    if (fd_ < 0 || ns::volumeFaultForTesting(lockedPath_)) return false;
+bool FileLock::replaceContents(std::string_view bytes) const {
+    if (fd_ < 0 || volumeFaultForTesting(lockedPath_)) return false;
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::pwrite(fd_, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
@@ -94,7 +95,11 @@ bool StatFileLock::replaceContents(std::string_view bytes) const {
         if (n <= 0) return false;
         written += static_cast<std::size_t>(n);
     }
-    return ::ftruncate(fd_, static_cast<off_t>(bytes.size())) == 0;
+    int result = -1;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(bytes.size()));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
 }
 
-}  // namespace ql
+}  // namespace ql::ns
