@@ -21,9 +21,12 @@ namespace ql {
 namespace {
 
 const std::vector<int> kSignals = {SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
+// A record holds at most a few hundred frames and what the exception carried, the index a few dozen names:
+// anything far larger is not ours.
+constexpr std::uint64_t kLargestFile = 4 << 20;
 
 std::optional<ns::Value> readPropertyList(const std::string& path) {
-    const auto data = ns::dataWithContentsOfFile(path);
+    const auto data = ns::dataWithContentsOfFile(path, kLargestFile);
     if (!data) return std::nullopt;
     ns::Value value = ns::PropertyListSerialization::propertyListWithData(*data, ns::PropertyListImmutable, nullptr,
                                                                           nullptr);

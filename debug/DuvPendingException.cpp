@@ -34,15 +34,12 @@ std::vector<PendingException> collect(const std::string& folder) {
     for (const std::string& name : files.contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string>{})) {
         if (!name.starts_with(kFilePrefix)) continue;
         const std::string path = folder + "/" + name;
-        const auto attributes = files.attributesOfItemAtPath(path);
-        if (attributes && attributes->isRegularFile() && attributes->size <= kLargestNote) {
-            if (const auto data = ns::dataWithContentsOfFile(path)) {
-                const ns::Value note = ns::PropertyListSerialization::propertyListWithData(
-                    *data, ns::PropertyListImmutable, nullptr, nullptr);
-                const ns::Value& seconds = note["seconds"];
-                if (seconds.isNumber() && seconds.int64Value() >= 0 && note["record"].isDictionary())
-                    pending.push_back({seconds.int64Value(), *note["record"].asDictionary()});
-            }
+        if (const auto data = ns::dataWithContentsOfFile(path, kLargestNote)) {
+            const ns::Value note =
+                ns::PropertyListSerialization::propertyListWithData(*data, ns::PropertyListImmutable, nullptr, nullptr);
+            const ns::Value& seconds = note["seconds"];
+            if (seconds.isNumber() && seconds.int64Value() >= 0 && note["record"].isDictionary())
+                pending.push_back({seconds.int64Value(), *note["record"].asDictionary()});
         }
         ::unlink(path.c_str());
     }

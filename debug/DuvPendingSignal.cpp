@@ -19,6 +19,8 @@ namespace ql::duv_pending_signal {
 namespace {
 
 constexpr std::string_view kFilePrefix = "pending-signal-";
+// A line is a few dozen bytes; anything much longer is not ours.
+constexpr std::uint64_t kLargestNote = 4096;
 
 // The prefix is filled before any handler is set; the handler, once per process (gRecorded), appends the
 // process id behind it. Static, so the handler itself needs next to no stack.
@@ -122,8 +124,7 @@ std::vector<PendingSignal> collect(const std::string& folder) {
     for (const std::string& name : files.contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string>{})) {
         if (!name.starts_with(kFilePrefix)) continue;
         const std::string path = folder + "/" + name;
-        // A line is a few dozen bytes; anything much longer is not ours.
-        if (const auto data = ns::dataWithContentsOfFile(path); data && data->length() <= 4096) {
+        if (const auto data = ns::dataWithContentsOfFile(path, kLargestNote)) {
             std::string_view text(reinterpret_cast<const char*>(data->bytes()), data->length());
             while (!text.empty()) {
                 const auto newline = text.find('\n');

@@ -381,7 +381,7 @@ namespace {
 
 // The property list of a file when its root is of the kind asked for; nil otherwise.
 ns::Value propertyListOfFile(std::string_view file, ns::Value::Kind root) {
-    auto data = ns::dataWithContentsOfFile(std::string(file));
+    auto data = ns::dataWithContentsOfFile(std::string(file), ns::PropertyListSerialization::kMaxFileLength);
     if (!data) return {};
     ns::Value plist = ns::PropertyListSerialization::propertyListWithData(*data, ns::PropertyListImmutable, nullptr, nullptr);
     return plist.kind() == root ? plist : ns::Value();

@@ -18,6 +18,8 @@ constexpr std::string_view kModeKey = "SSLPinningMode";
 constexpr std::string_view kAllowInvalidKey = "allowInvalidCertificates";
 constexpr std::string_view kValidatesDomainKey = "validatesDomainName";
 constexpr std::string_view kPinnedCertificatesKey = "pinnedCertificates";
+// A certificate takes a few kilobytes, a long chain in one file a few dozen.
+constexpr std::uint64_t MaxCertificateFileLength = 1 << 20;
 
 bool isValidResult(sec::TrustResultType result) {
     return result == sec::TrustResultType::Proceed || result == sec::TrustResultType::Unspecified;
@@ -50,7 +52,7 @@ const std::vector<ns::Data>& NetSecurityPolicy::defaultPinnedCertificates() {
     static const std::vector<ns::Data> certificates = [] {
         std::vector<ns::Data> found;
         for (const std::string& path : ns::Bundle::main().pathsForResourcesOfType("cer", ".")) {
-            if (auto data = ns::dataWithContentsOfFile(path)) found.push_back(std::move(*data));
+            if (auto data = ns::dataWithContentsOfFile(path, MaxCertificateFileLength)) found.push_back(std::move(*data));
         }
         return found;
     }();

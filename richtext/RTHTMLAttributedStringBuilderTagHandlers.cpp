@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 #include "platform/foundation/CharacterSet.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Text.h"
 #include "richtext/RTHTMLAttributedStringBuilder.h"
 #include "richtext/RTHTMLColors.h"
@@ -47,16 +46,9 @@ std::string trimmedHref(std::string_view href) {
 // A local regular file of a bounded size, as UTF-8 text; nothing for devices, pipes, huge or unreadable
 // files, or bytes that are not UTF-8.
 std::optional<std::string> readLocalStylesheet(const std::string& path, std::size_t limit) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > limit)
-        return std::nullopt;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::string text(static_cast<std::size_t>(info.st_size), '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    if (!ns::isValidUTF8(text)) return std::nullopt;
-    return text;
+    const auto data = ns::dataWithContentsOfFile(path, limit);
+    if (!data || !ns::isValidUTF8(data->view())) return std::nullopt;
+    return data->toString();
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ struct ClassState {
     void loadOverrideList() {
         const std::optional<std::string> path = ns::Bundle::main().pathForResource("RichTextFontOverrides", "plist");
         if (!path) return;
-        const std::optional<ns::Data> data = ns::FileManager::defaultManager().contentsAtPath(*path);
+        const std::optional<ns::Data> data = ns::dataWithContentsOfFile(*path, ns::PropertyListSerialization::kMaxFileLength);
         if (!data) return;
         const ns::Value list = ns::PropertyListSerialization::propertyListWithData(*data, 0, nullptr, nullptr);
         const ns::Array* entries = list.asArray();

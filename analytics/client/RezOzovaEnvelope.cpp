@@ -248,7 +248,8 @@ void RezOzovaEnvelope::checkExchangeData() {
     if (!json) return;
     const ns::Data content(*json);
     const std::string path = RezOzovaUtility::exchangeIdentityPath();
-    const auto existing = ns::FileManager::defaultManager().contentsAtPath(path);
+    // Only a file of the same length can hold the same bytes: a longer one is not read.
+    const auto existing = ns::dataWithContentsOfFile(path, content.length());
     if (existing && existing->compare(content) == 0) return;
     ns::FileManager::defaultManager().writeAtomically(path, content, std::nullopt);
 }

@@ -85,16 +85,12 @@ bool setAside(const std::string& path, const std::string& why) {
 // What the file holds, under the lock: nothing when there is no file, or a damaged one was set aside; no
 // answer when a damaged file had to stay in place (it must not be written over).
 std::optional<RezOzovaCachedRecords> readLocked(const std::string& path) {
-    auto& files = ns::FileManager::defaultManager();
-    const auto attributes = files.attributesOfItemAtPath(path);
-    if (!attributes) return RezOzovaCachedRecords{};
+    ns::Error error("", 0);
+    const auto bytes = ns::dataWithContentsOfFile(path, RezOzovaRecordCache::MaxFileBytes, &error);
+    if (!bytes && error.code() == ns::FileReadNoSuchFileError) return RezOzovaCachedRecords{};
     std::string why;
-    if (!attributes->isRegularFile()) {
-        why = "not a regular file";
-    } else if (attributes->size > RezOzovaRecordCache::MaxFileBytes) {
-        why = "larger than any cache";
-    } else if (const auto bytes = files.contentsAtPath(path); !bytes) {
-        why = "cannot be read";
+    if (!bytes) {
+        why = error.localizedDescription();
     } else if (auto records = decoded(*bytes, why)) {
         return records;
     }

@@ -7,6 +7,7 @@
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaEnvelope.h"
+#include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
@@ -79,7 +80,7 @@ std::optional<ns::URLRequest> StatWorker::setupRequest(const std::string& url) {
 
 bool StatWorker::postDataToServer(const std::string& url, const std::string& path) {
     auto request = setupRequest(url);
-    const auto body = ns::FileManager::defaultManager().contentsAtPath(path);
+    const auto body = ns::dataWithContentsOfFile(path, RezOzovaInternal::MaxEnvelopeBytes);
     if (!request || !body) return false;
     request->setHTTPBody(*body);
     request->setHTTPMethod("POST");

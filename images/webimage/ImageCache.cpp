@@ -10,6 +10,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/URL.h"
+#include "platform/graphics/ImageFile.h"
 #include "platform/ui/Application.h"
 
 namespace ql {
@@ -164,9 +165,9 @@ std::shared_ptr<ui::Image> ImageCache::imageFromMemoryCacheForKey(const std::str
 }
 
 std::optional<ns::Data> ImageCache::diskImageDataBySearchingAllPathsForKey(const std::string& key) const {
-    if (auto data = ns::dataWithContentsOfFile(defaultCachePathForKey(key))) return data;
+    if (auto data = ns::dataWithContentsOfFile(defaultCachePathForKey(key), cg::kMaxImageFileBytes)) return data;
     for (const std::string& folder : readOnlyPaths()) {
-        if (auto data = ns::dataWithContentsOfFile(cachePathForKey(key, folder))) return data;
+        if (auto data = ns::dataWithContentsOfFile(cachePathForKey(key, folder), cg::kMaxImageFileBytes)) return data;
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/graphics/ImageFile.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Screen.h"
 
@@ -45,11 +46,11 @@ std::shared_ptr<ui::Image> wi_animatedGIFNamed(std::string_view name) {
     const std::string base(name);
     if (ui::Screen::mainScreen().scale() > 1) {
         if (auto path = ns::Bundle::main().pathForResource(base + "@2x", "gif")) {
-            if (auto data = ns::dataWithContentsOfFile(*path)) return wi_animatedGIFWithData(*data);
+            if (auto data = ns::dataWithContentsOfFile(*path, cg::kMaxImageFileBytes)) return wi_animatedGIFWithData(*data);
         }
     }
     if (auto path = ns::Bundle::main().pathForResource(base, "gif")) {
-        if (auto data = ns::dataWithContentsOfFile(*path)) return wi_animatedGIFWithData(*data);
+        if (auto data = ns::dataWithContentsOfFile(*path, cg::kMaxImageFileBytes)) return wi_animatedGIFWithData(*data);
     }
     return ui::Image::imageNamed(name);
 }

@@ -107,7 +107,7 @@ std::optional<std::string> Bundle::locateMainResources(std::string_view override
 }
 
 Bundle::Bundle(std::string path) : path_(std::move(path)) {
-    if (auto data = dataWithContentsOfFile(joined(path_, "Info.plist"))) {
+    if (auto data = dataWithContentsOfFile(joined(path_, "Info.plist"), PropertyListSerialization::kMaxFileLength)) {
         Error error(std::string(CocoaErrorDomain), FileReadCorruptFileError);
         Value info = PropertyListSerialization::propertyListWithData(*data, PropertyListImmutable, nullptr, &error);
         if (const Dictionary* dictionary = info.asDictionary()) info_ = *dictionary;
@@ -235,7 +235,7 @@ std::shared_ptr<const Dictionary> Bundle::stringsTable(const std::string& table)
     auto strings = std::make_shared<Dictionary>();
     if (auto path = pathForResourceIn(folders, table + ".strings")) {
         Error error(std::string(CocoaErrorDomain), FileReadUnknownError);
-        auto data = dataWithContentsOfFile(*path, &error);
+        auto data = dataWithContentsOfFile(*path, PropertyListSerialization::kMaxFileLength, &error);
         std::optional<Dictionary> parsed = data ? readStringsTable(*data, &error) : std::nullopt;
         if (parsed) *strings = std::move(*parsed);
         else Log::write("Bundle: strings table " + *path + " unreadable: " + error.description());

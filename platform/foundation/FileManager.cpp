@@ -15,6 +15,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/foundation/RegularFile.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/VolumeFault.h"
 
@@ -565,29 +566,13 @@ bool setExcludedFromBackup(const std::string& path, bool /*excluded*/, Error* er
     return false;
 }
 
+std::optional<Data> dataWithContentsOfFile(const std::string& path, std::uint64_t maxLength, Error* error) {
+    const auto file = RegularFile::open(path, maxLength, error);
+    return file ? file->readAll(error) : std::nullopt;
+}
+
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error) {
-    auto failed = [&](int posixError) -> std::optional<Data> {
-        report(error, fileErrorFromPOSIX(posixError, path, false));
-        return std::nullopt;
-    };
-    FileDescriptor file(openRetrying(path.c_str(), O_RDONLY));
-    if (!file) return failed(errno);
-    struct stat st {};
-    if (::fstat(file.get(), &st) != 0) return failed(errno);
-    if (S_ISDIR(st.st_mode)) return failed(EISDIR);
-    // Read to the end rather than trusting the size: files under /proc and pipes report none.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
-    std::size_t length = 0;
-    for (;;) {
-        if (length == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
-        ssize_t n = ::read(file.get(), bytes.data() + length, bytes.size() - length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return failed(errno);
-        if (n == 0) break;
-        length += static_cast<std::size_t>(n);
-    }
-    bytes.resize(length);
-    return Data(std::move(bytes));
+    return dataWithContentsOfFile(path, MaxFileReadLength, error);
 }
 
 bool writeToFile(const Data& data, const std::string& path, unsigned options, Error* error) {

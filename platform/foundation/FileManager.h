@@ -162,6 +162,7 @@ public:
 
     // Creates or replaces the file atomically; NSFilePosixPermissions in the attributes sets its mode.
     bool createFileAtPath(const std::string& path, const Data& contents, const Dictionary& attributes = {}) const;
+    // As dataWithContentsOfFile without a bound of the reader's.
     std::optional<Data> contentsAtPath(const std::string& path) const;
 
     // Writes the data to a temporary file in the same folder, flushes it to disk, then renames it over the
@@ -175,7 +176,11 @@ public:
     static void setBeforeAtomicReplaceHookForTesting(std::function<void(const std::string& temporaryPath)> hook);
 };
 
-// The contents of a file.
+// The contents of a regular file (or of one a link leads to) of at most maxLength bytes; anything else is
+// refused without being waited on or read, as ns::RegularFile tells. Readers pass the bound fitting what
+// they read; without one it is MaxFileReadLength.
+inline constexpr std::uint64_t MaxFileReadLength = std::uint64_t{1} << 30;
+std::optional<Data> dataWithContentsOfFile(const std::string& path, std::uint64_t maxLength, Error* error = nullptr);
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);
 // Writes the data to a file, atomically with DataWritingAtomic; DataWritingWithoutOverwriting refuses an
 // existing file.

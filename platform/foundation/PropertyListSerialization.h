@@ -31,6 +31,9 @@ public:
     // Containers nested deeper than this are refused by readers and writers alike, so that hostile input
     // cannot exhaust the stack and whatever is written can be read back.
     static constexpr std::size_t kMaxDepth = 200;
+    // The largest property list file read whole from disk: far beyond what any store or resource holds, so
+    // that a file grown without end (or a device in a file's place) is refused rather than read.
+    static constexpr std::uint64_t kMaxFileLength = std::uint64_t{64} << 20;
 
     // Nothing (and PropertyListWriteInvalidError) when the value is not valid for the format; the OpenStep
     // format is not written, as on the platform.

@@ -117,9 +117,10 @@ UserDefaults::FileStamp UserDefaults::currentStamp() const { return stampOf(-1, 
 
 UserDefaults::FileStamp UserDefaults::pinCurrentFile() {
     unpin();
-    // Non-blocking, so that a pipe in the file's place cannot hold the store up. A file that cannot be
-    // opened is still stamped; reading it then fails on its own.
-    pinned_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Non-blocking, so that a pipe in the file's place cannot hold the store up, and never taking a
+    // terminal for the app's own. A file that cannot be opened is still stamped; reading it then fails on
+    // its own, as does reading anything but a regular file.
+    pinned_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     return stampOf(pinned_, path_);
 }
 
@@ -134,7 +135,7 @@ UserDefaults::FileState UserDefaults::readFile(Dictionary& contents, FileStamp& 
     stamp = pinCurrentFile();
     if (stamp == FileStamp{}) return FileState::Absent;
     Error error(std::string(CocoaErrorDomain), FileReadUnknownError);
-    auto data = dataWithContentsOfFile(path_, &error);
+    auto data = dataWithContentsOfFile(path_, PropertyListSerialization::kMaxFileLength, &error);
     if (!data) {
         Log::write("UserDefaults: cannot read " + path_ + ": " + error.localizedDescription());
         loadError_ = error;

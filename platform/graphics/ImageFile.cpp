@@ -1,11 +1,6 @@
 #include "platform/graphics/ImageFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
@@ -20,10 +15,6 @@ constexpr std::size_t kHeaderPiece = std::size_t{64} << 10;
 constexpr std::size_t kDecodePiece = std::size_t{1} << 20;
 // A header that has not ended by then (markers upon markers) is not read further.
 constexpr std::size_t kMaxHeaderBytes = std::size_t{16} << 20;
-
-bool regularWithinBound(const struct stat& info) {
-    return S_ISREG(info.st_mode) && info.st_size >= 0 && static_cast<std::size_t>(info.st_size) <= kMaxImageFileBytes;
-}
 
 std::unique_ptr<IncrementalDecoder> headerReaderFor(ImageType type) {
     switch (type) {
@@ -43,17 +34,9 @@ bool sameProportions(int w1, int h1, int w2, int h2) {
 }  // namespace
 
 std::unique_ptr<ImageFile> ImageFile::open(const std::string& path) {
-    // Looked at before it is opened: opening a device can do things, and opening a FIFO can wait.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !regularWithinBound(info)) return nullptr;
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (descriptor < 0) return nullptr;
-    // The name may have been given to something else in between.
-    if (::fstat(descriptor, &info) != 0 || !regularWithinBound(info)) {
-        ::close(descriptor);
-        return nullptr;
-    }
-    std::unique_ptr<ImageFile> file(new ImageFile(descriptor, static_cast<std::size_t>(info.st_size)));
+    auto opened = ns::RegularFile::open(path, kMaxImageFileBytes);
+    if (!opened) return nullptr;
+    std::unique_ptr<ImageFile> file(new ImageFile(std::move(*opened)));
     if (!file->readMore(kHeaderPiece)) return nullptr;
     file->type_ = imageTypeOf(file->head_);
     if (file->type_ == ImageType::GIF) {
@@ -80,18 +63,13 @@ std::unique_ptr<ImageFile> ImageFile::open(const std::string& path) {
     return file;
 }
 
-ImageFile::~ImageFile() { ::close(descriptor_); }
-
 bool ImageFile::readMore(std::size_t piece) {
     const std::size_t at = head_.size();
     if (at >= size_) return false;
     head_.resize(at + std::min(piece, size_ - at));
-    while (true) {
-        const ssize_t got = ::pread(descriptor_, head_.data() + at, head_.size() - at, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
-        head_.resize(at + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        return got > 0;
-    }
+    const ssize_t got = file_.readAt(head_.data() + at, head_.size() - at, at);
+    head_.resize(at + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    return got > 0;
 }
 
 std::shared_ptr<const Image> ImageFile::createImage(double maxReduction) {
@@ -105,8 +83,7 @@ std::shared_ptr<const Image> ImageFile::createImage(double maxReduction) {
     // The rest comes in pieces and is let go of once fed: the decoder keeps only what it has not used.
     std::vector<std::uint8_t> piece(kDecodePiece);
     for (std::size_t at = head_.size(); !decoder->finished() && at < size_;) {
-        const ssize_t got = ::pread(descriptor_, piece.data(), std::min(piece.size(), size_ - at), static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = file_.readAt(piece.data(), std::min(piece.size(), size_ - at), at);
         if (got <= 0) break;
         decoder->feed(std::span<const std::uint8_t>(piece.data(), static_cast<std::size_t>(got)));
         at += static_cast<std::size_t>(got);

@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/foundation/RegularFile.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageSource.h"
 
@@ -24,7 +26,6 @@ public:
     // Nullptr unless `path` names a regular file of at most kMaxImageFileBytes whose header reads as a PNG,
     // JPEG or GIF picture.
     static std::unique_ptr<ImageFile> open(const std::string& path);
-    ~ImageFile();
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
@@ -43,11 +44,11 @@ public:
     std::shared_ptr<const Image> embeddedThumbnail() const;
 
 private:
-    ImageFile(int descriptor, std::size_t size) : descriptor_(descriptor), size_(size) {}
+    explicit ImageFile(ns::RegularFile file) : file_(std::move(file)), size_(static_cast<std::size_t>(file_.size())) {}
     // Reads the next piece into `head_`; false at the end of the file or on an error.
     bool readMore(std::size_t piece);
 
-    int descriptor_;
+    ns::RegularFile file_;
     std::size_t size_;
     ImageType type_ = ImageType::Unknown;
     ImageProperties properties_;

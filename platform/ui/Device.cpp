@@ -16,11 +16,7 @@ namespace {
 constexpr std::uint64_t MaxIdentifierFileSize = 64;
 
 std::optional<ns::UUID> readIdentifier(const std::string& path) {
-    auto& files = ns::FileManager::defaultManager();
-    const auto attributes = files.attributesOfItemAtPath(path);
-    // Only a small regular file is read: opening a pipe put in its place would wait for a writer.
-    if (!attributes || !attributes->isRegularFile() || attributes->size > MaxIdentifierFileSize) return std::nullopt;
-    const auto bytes = files.contentsAtPath(path);
+    const auto bytes = ns::dataWithContentsOfFile(path, MaxIdentifierFileSize);
     if (!bytes) return std::nullopt;
     std::string text = bytes->toString();
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();

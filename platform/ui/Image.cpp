@@ -9,6 +9,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/ImageEncoding.h"
+#include "platform/graphics/ImageFile.h"
 #include "platform/graphics/ImageSource.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GraphicsContext.h"
@@ -76,7 +77,7 @@ NamedImages& namedImages() {
 }
 
 std::shared_ptr<Image> loadFile(const std::string& path, double scale) {
-    const auto data = ns::FileManager::defaultManager().contentsAtPath(path);
+    const auto data = ns::dataWithContentsOfFile(path, cg::kMaxImageFileBytes);
     return data ? Image::imageWithData(*data, scale) : nullptr;
 }
 

@@ -17,6 +17,8 @@ namespace {
 constexpr std::string_view GeneralFileName = "general.pasteboard";
 constexpr std::string_view ItemsKey = "items";
 constexpr std::string_view ChangeCountKey = "changeCount";
+// Items may be pictures as large as any picture file, with more beside them.
+constexpr std::uint64_t MaxFileLength = std::uint64_t{512} << 20;
 
 std::mutex registryMutex;
 std::string folderOverride;                                     // guarded by registryMutex
@@ -146,7 +148,7 @@ Pasteboard::Contents Pasteboard::load() const {
         if (local_) return *local_;
     }
     Contents contents;
-    const auto data = ns::dataWithContentsOfFile(path());
+    const auto data = ns::dataWithContentsOfFile(path(), MaxFileLength);
     if (!data) return contents;
     // Another app wrote the file: anything that is not our layout reads as an empty pasteboard.
     const ns::Value plist = ns::PropertyListSerialization::propertyListWithData(*data, ns::PropertyListImmutable,

@@ -15,7 +15,7 @@ std::optional<ns::Data> readURL(const ns::URL& url, ns::Error* error) {
         if (error) *error = ns::Error(std::string(ns::CocoaErrorDomain), FileReadUnsupportedSchemeError);
         return std::nullopt;
     }
-    return ns::dataWithContentsOfFile(url.path(), error);
+    return ns::dataWithContentsOfFile(url.path(), ns::PropertyListSerialization::kMaxFileLength, error);
 }
 
 ns::Value parse(const ns::Data& data, ns::Error* error) {

@@ -19,6 +19,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Sandbox.h"
+#include "tests/support/HostileFiles.h"
 
 namespace ql {
 namespace {
@@ -271,6 +272,45 @@ TEST_F(DuvCrash, NotedCrashesBecomeRecordsOldestFirstAndCutNotesAreDropped) {
     EXPECT_EQ(logs[2]["signal type"].int64Value(), SIGFPE);
     EXPECT_EQ(recordFiles(), 3u);  // the notes are gone
     EXPECT_EQ(DuvCrashHelper(folder()).crashPlist().size(), 3u);
+}
+
+TEST_F(DuvCrash, WhatTheWorldPutsInPlaceOfNotesIndexOrRecordsIsPassedOverWithoutWaiting) {
+    // Larger than any note, index or record is read.
+    constexpr std::uint64_t kOversized = (std::uint64_t{4} << 20) + 1;
+    for (const test::HostileFile kind : test::hostileFiles()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::FileManager::defaultManager().removeItemAtPath(folder());
+        std::vector<std::string> keys;
+        {
+            DuvCrashHelper store(folder());
+            ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"n", 1}}));
+            ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"n", 2}}));
+            keys = store.crashPlist();
+        }
+        ASSERT_EQ(keys.size(), 2u);
+        test::placeHostileFile(kind, folder() + "/pending-signal-3", kOversized);
+        test::placeHostileFile(kind, folder() + "/pending-exception-4", kOversized);
+        test::placeHostileFile(kind, folder() + "/" + keys[1] + ".plist", kOversized);
+        {
+            const test::HangGuard guard("the crash store beside " + test::describe(kind));
+            DuvCrashHelper store(folder());
+            EXPECT_EQ(store.crashPlist(), keys);
+            EXPECT_FALSE(store.crashForKey(keys[1]));
+            ASSERT_EQ(store.crashLogs().size(), 1u);
+            EXPECT_EQ(store.crashReport().value()["n"].int64Value(), 2);
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder() + "/pending-signal-3")));
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder() + "/pending-exception-4")));
+            ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"n", 3}}));
+            EXPECT_EQ(store.crashReport().value()["n"].int64Value(), 3);
+        }
+        // In place of the index: the store starts empty and goes on.
+        test::placeHostileFile(kind, folder() + "/crashLog.plist", kOversized);
+        const test::HangGuard guard("the crash store's index as " + test::describe(kind));
+        DuvCrashHelper store(folder());
+        EXPECT_TRUE(store.crashPlist().empty());
+        ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"n", 4}}));
+        EXPECT_EQ(DuvCrashHelper(folder()).crashReport().value()["n"].int64Value(), 4);
+    }
 }
 
 // Out of the crash store's way, but it needs a process in which nothing has made the tool yet.

@@ -5,14 +5,13 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <set>
 #include <stdexcept>
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/JSONSerialization.h"
+#include "tools/standin-service/StandinService.h"
 
 namespace ql::standin {
 
@@ -20,12 +19,12 @@ namespace {
 
 ns::Value readFixture(const std::string& directory, const std::string& name) {
     const std::string path = directory + "/" + name;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw std::runtime_error("stand-in service: cannot read fixture " + path);
-    std::ostringstream text;
-    text << file.rdbuf();
     ns::Error error("", 0);
-    ns::Value value = ns::JSONSerialization::JSONObjectWithData(text.str(), 0, &error);
+    // Saved states carry every note's photos and grow with them: only the general bound applies.
+    const auto text = ns::dataWithContentsOfFile(path, &error);
+    if (!text)
+        throw std::runtime_error("stand-in service: cannot read fixture " + path + ": " + error.localizedDescription());
+    ns::Value value = ns::JSONSerialization::JSONObjectWithData(*text, 0, &error);
     if (!value.isDictionary()) {
         throw std::runtime_error("stand-in service: fixture " + path + " is no JSON object: " +
                                  error.localizedDescription());
@@ -156,11 +155,13 @@ void loadUploads(ServiceState& state, const std::string& directory) {
     if (!std::filesystem::is_directory(root, error)) return;
     for (const auto& file : std::filesystem::recursive_directory_iterator(root)) {
         if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (!in) throw std::runtime_error("stand-in service: cannot read " + file.path().string());
-        state.uploads[std::filesystem::relative(file.path(), root).generic_string()] = ns::Data(bytes.str());
+        // Each came in one request body.
+        ns::Error error("", 0);
+        auto bytes = ns::dataWithContentsOfFile(file.path().string(), StandinService::MaximumBodyLength, &error);
+        if (!bytes)
+            throw std::runtime_error("stand-in service: cannot read " + file.path().string() + ": " +
+                                     error.localizedDescription());
+        state.uploads[std::filesystem::relative(file.path(), root).generic_string()] = std::move(*bytes);
     }
 }
 

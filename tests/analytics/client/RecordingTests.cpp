@@ -16,6 +16,7 @@
 #include "tests/analytics/client/ClientTestSupport.h"
 #include "tests/analytics/client/IndependentReader.h"
 #include "tests/support/FaultyVolume.h"
+#include "tests/support/HostileFiles.h"
 #include "tests/support/LoopbackServer.h"
 
 namespace ql {
@@ -216,6 +217,26 @@ TEST_F(RecordingTest, ADamagedCacheIsSetAsideAndLoggedAndCostsNoRecord) {
     relaunch();
     test::workEvent(0);
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"beside-a-pipe"});
+}
+
+TEST_F(RecordingTest, WhatIsNoCacheFileIsSetAsideWithoutWaitingAndCostsNoRecord) {
+    const std::string path = RezOzovaRecordCache::path();
+    for (const test::HostileFile kind : test::hostileFiles()) {
+        SCOPED_TRACE(test::describe(kind));
+        test::placeHostileFile(kind, path, RezOzovaRecordCache::MaxFileBytes + 1);
+        const test::HangGuard guard("the record cache as " + test::describe(kind));
+        const std::string id = "beside " + test::describe(kind);
+        test::workEvent(2, ns::Value(test::eventRecord(id)));
+        ns::Log::Capture capture;
+        test::workEvent(1);
+        EXPECT_TRUE(logged(capture, "STATLOG: Record cache damaged ("));
+        relaunch();
+        test::workEvent(0);
+        EXPECT_EQ(pendingIds(), std::vector<std::string>{id});
+        test::workEvent(1);
+        relaunch();
+        RezOzovaUtility::removeFile(path);
+    }
 }
 
 TEST_F(RecordingTest, TheFirstJobOfAnInstallationSendsTheActivationMessageEvenWithNothingRecorded) {

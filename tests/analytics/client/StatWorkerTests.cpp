@@ -12,6 +12,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/analytics/client/ClientTestSupport.h"
+#include "tests/support/HostileFiles.h"
 #include "tests/support/LoopbackServer.h"
 
 namespace ql {
@@ -119,6 +120,32 @@ TEST_F(WorkerTest, UnderDefconAFailureGivesUpEveryFileOfTheJob) {
     EXPECT_EQ(primary_.requestCount(), 1u);
     EXPECT_EQ(backup_.requestCount(), 0u);
     EXPECT_EQ(count("statFailedRequests"), 1);
+}
+
+TEST_F(WorkerTest, AnEnvelopeThatIsNoRegularFileOrTooLargeIsNeverSentAndTheRestGo) {
+    answer(primary_, 200, WireType, replyBytes(1));
+    auto& internal = RezOzovaInternal::sharedInstance();
+    for (const test::HostileFile kind : test::hostileFiles()) {
+        SCOPED_TRACE(test::describe(kind));
+        const auto paths = test::envelopeFiles(2);
+        test::placeHostileFile(kind, paths[0], RezOzovaInternal::MaxEnvelopeBytes + 1);
+        const std::size_t sent = primary_.requestCount();
+        const test::HangGuard guard("posting an envelope that is " + test::describe(kind));
+        StatWorker(paths).main();
+        if (kind == test::HostileFile::Oversized) {
+            // Not read, so not sent: the job stops at it as at any file not delivered, and the next job's
+            // starter drops it.
+            EXPECT_EQ(primary_.requestCount(), sent);
+            internal.beginPerformJob();
+            internal.sendLogQueue()->waitUntilAllOperationsAreFinished();
+        }
+        const auto requests = primary_.requests("/app_logs");
+        ASSERT_EQ(requests.size(), sent + 1);
+        EXPECT_EQ(requests.back().body, "envelope body 1");
+        EXPECT_EQ(backup_.requestCount(), 0u);
+        RezOzovaUtility::removeFile(paths[0]);
+        EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+    }
 }
 
 TEST_F(WorkerTest, AReplyThatDoesNotVerifyStillDeliversTheFile) {

@@ -11,9 +11,11 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/graphics/ImageFile.h"
 #include "platform/ui/Application.h"
 #include "tests/images/webimage/WebImageTestSupport.h"
 #include "tests/support/FaultyVolume.h"
+#include "tests/support/HostileFiles.h"
 
 namespace ql {
 namespace {
@@ -218,6 +220,33 @@ TEST_F(ImageCacheTests, QueriesAnswerFromMemoryAtOnceAndFromDiskOnTheMainQueue) 
     EXPECT_EQ(answers, 4);
     EXPECT_EQ(source, ImageCacheSourceNone);
     EXPECT_EQ(cache->queryDiskCacheForKey("k/a", nullptr), nullptr);
+}
+
+TEST_F(ImageCacheTests, AnEntryThatIsNoPictureFileIsAMissWithoutWaiting) {
+    cache->storeImage(opaqueImage(), "k/kept");
+    settle();
+    cache->clearMemory();
+    for (const test::HostileFile kind : test::hostileFiles()) {
+        SCOPED_TRACE(test::describe(kind));
+        test::placeHostileFile(kind, cache->defaultCachePathForKey("k/hostile"), cg::kMaxImageFileBytes + 1);
+        const test::HangGuard guard("an image cache entry as " + test::describe(kind));
+        EXPECT_FALSE(cache->imageFromDiskCacheForKey("k/hostile"));
+        bool answered = false;
+        cache->queryDiskCacheForKey("k/hostile", [&](std::shared_ptr<ui::Image> image, ImageCacheSource from) {
+            EXPECT_EQ(image, nullptr);
+            EXPECT_EQ(from, ImageCacheSourceDisk);
+            answered = true;
+        });
+        ASSERT_TRUE(test::pumpUntil([&] { return answered; }));
+        // The cache goes on: other entries still read, and a new picture takes the entry's place.
+        EXPECT_TRUE(cache->imageFromDiskCacheForKey("k/kept"));
+        cache->clearMemory();
+        cache->storeImage(opaqueImage(), "k/hostile");
+        settle();
+        cache->clearMemory();
+        EXPECT_TRUE(cache->imageFromDiskCacheForKey("k/hostile"));
+        cache->clearMemory();
+    }
 }
 
 TEST_F(ImageCacheTests, ACancelledQueryNeverAnswers) {

@@ -16,6 +16,7 @@
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/UserDefaults.h"
+#include "tests/support/HostileFiles.h"
 
 using namespace ql::ns;
 
@@ -163,6 +164,32 @@ TEST_F(UserDefaultsTest, CorruptFilesAreSetAsideAndReported) {
     EXPECT_EQ(dataWithContentsOfFile(path + ".corrupt")->toString(), "not a property list");
     EXPECT_TRUE(UserDefaults(path).boolForKey("fresh"));
     EXPECT_TRUE(files.fileExistsAtPath(path));
+}
+
+TEST_F(UserDefaultsTest, WhatIsNoPreferencesFileIsReportedNeitherWaitedOnNorWrittenOver) {
+    for (const ql::test::HostileFile kind : ql::test::hostileFiles()) {
+        SCOPED_TRACE(ql::test::describe(kind));
+        ql::test::placeHostileFile(kind, path, PropertyListSerialization::kMaxFileLength + 1);
+        const ql::test::HangGuard guard("user defaults over " + ql::test::describe(kind));
+        UserDefaults defaults(path);
+        const auto error = defaults.loadError();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(),
+                  kind == ql::test::HostileFile::Oversized ? FileReadTooLargeError : FileReadUnknownError);
+        EXPECT_EQ(error->userInfo()[FilePathErrorKey].asString(), path);
+        EXPECT_TRUE(defaults.dictionaryRepresentation().empty());
+        // The app goes on with what it sets; what could not be read is neither replaced nor set aside.
+        defaults.setObject("kept", "key");
+        EXPECT_EQ(defaults.stringForKey("key"), "kept");
+        EXPECT_FALSE(defaults.synchronize());
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        if (kind == ql::test::HostileFile::Oversized)
+            EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), PropertyListSerialization::kMaxFileLength + 1);
+        else
+            EXPECT_FALSE(S_ISREG(st.st_mode));
+        EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(path + ".corrupt"));
+    }
 }
 
 TEST_F(UserDefaultsTest, StoresOverOneFileMergeKeyByKey) {
