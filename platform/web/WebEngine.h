@@ -4,7 +4,9 @@
 // and writes replies and events on its descriptor 4, one JSON message per NUL-terminated frame. A thread
 // of its own reads what comes back and hands it to the main queue; a call that needs an answer waits for
 // it with a bound. An engine that ends (crash, kill, hang) is not restarted in place: the next view that
-// asks gets a fresh one, and every session of the old one hears "engine ended".
+// asks gets a fresh one, and every session of the old one hears "engine ended". The engine never outlives
+// the app (WebEngineProcess), and pages cannot open windows of their own: the engine tells of each window
+// a page asks for (Page.windowOpen) and opens none.
 
 #include <atomic>
 #include <condition_variable>
@@ -20,6 +22,8 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
+#include "platform/web/WebEngineProcess.h"
+#include "platform/web/WebEngineProfile.h"
 
 namespace ql::ui {
 
@@ -47,7 +51,8 @@ public:
     ~WebEngine();
 
     bool isAlive() const { return alive_; }
-    std::uint64_t processID() const { return static_cast<std::uint64_t>(pid_); }
+    // The engine's process group (every process of the engine is in it).
+    std::uint64_t processID() const { return static_cast<std::uint64_t>(process_.group()); }
     // The engine's resident memory (its own process and its helpers), in bytes; 0 when it is gone.
     std::uint64_t residentMemory() const;
 
@@ -84,10 +89,10 @@ private:
     bool answersPing();
     bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
-    int pid_ = -1;
+    std::unique_ptr<WebEngineProfile> profile_;  // goes after the process that uses it
+    WebEngineProcess process_;
     int commandFd_ = -1;
     int replyFd_ = -1;
-    std::string profileFolder_;
     std::thread reader_;
     std::atomic<bool> alive_{false};
     std::atomic<bool> closing_{false};
