@@ -16,6 +16,7 @@
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebEngineFields.h"
 
 namespace ql::ui {
 namespace {
@@ -193,6 +194,13 @@ void WebEngine::dispatch(std::string_view frame) {
     if (!method || closing_) return;
     const ns::Value* session = fields->find("sessionId");
     const ns::Value* params = fields->find("params");
+    if (session && method->asString().starts_with("Page.javascriptDialog")) {
+        dialogChanged(session->asString(), method->asString() == "Page.javascriptDialogOpening");
+    } else if (session && method->asString() == "Page.frameNavigated" && params &&
+               !fieldsOf(fieldsOf(*params)["frame"]).contains("parentId")) {
+        // A new document in the page's main frame: a dialog of the one before went with it.
+        dialogChanged(session->asString(), false);
+    }
     std::weak_ptr<WebEngine> weak = weak_from_this();
     ns::DispatchQueue::main()->async([weak, name = method->stringValue(), key = session ? session->stringValue() : "",
                                       value = params ? *params : ns::Value()] {
@@ -207,6 +215,25 @@ void WebEngine::dispatch(std::string_view frame) {
         }
         handler(name, value);
     });
+}
+
+void WebEngine::dialogChanged(std::string_view session, bool open) {
+    std::lock_guard lock(mutex_);
+    if (!open) {
+        if (auto it = sessionsInDialog_.find(session); it != sessionsInDialog_.end()) sessionsInDialog_.erase(it);
+        return;
+    }
+    sessionsInDialog_.emplace(session);
+    for (auto it = waiters_.begin(); it != waiters_.end();) {
+        if (it->second->runsScript && it->second->session == session) {
+            it->second->done = true;
+            it->second->error = std::string(kDialogOpened);
+            it = waiters_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    answered_.notify_all();
 }
 
 void WebEngine::ended() {
@@ -267,7 +294,13 @@ void WebEngine::send(std::string_view method, ns::Dictionary params, const std::
 ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const std::string& session,
                           std::string* error, double timeout) {
     auto waiter = std::make_shared<Waiter>();
+    waiter->session = session;
+    waiter->runsScript = method.starts_with("Runtime.");
     std::unique_lock lock(mutex_);
+    if (waiter->runsScript && sessionsInDialog_.contains(session)) {
+        if (error) *error = std::string(kDialogOpened);
+        return ns::Value();
+    }
     const std::uint64_t id = nextID_++;
     waiters_[id] = waiter;
     lock.unlock();
@@ -284,7 +317,7 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
         // An engine that does not answer within the bound is taken as hung: stopping it ends every load
         // on it with an error, and the next load starts a fresh one. A page's silence alone is not enough.
         if (session.empty() || !answersPing()) terminate();
-        if (error) *error = "the web engine did not answer";
+        if (error) *error = std::string(kNoAnswer);
         return ns::Value();
     }
     if (waiter->error) {
@@ -306,6 +339,7 @@ void WebEngine::setSessionHandler(const std::string& session, EventHandler handl
 void WebEngine::removeSession(const std::string& session) {
     std::lock_guard lock(mutex_);
     sessions_.erase(session);
+    sessionsInDialog_.erase(session);
 }
 
 std::uint64_t WebEngine::residentMemory() const {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -38,6 +39,11 @@ public:
     static constexpr double kCallTimeout = 10;
     // How long the browser itself may take to answer when a page's command went unanswered.
     static constexpr double kPingTimeout = 3;
+    // Why a call got no answer within its bound.
+    static constexpr std::string_view kNoAnswer = "the web engine did not answer";
+    // Why a call that runs the page's script got no answer: the page opened a dialog, which holds its script
+    // until the dialog is answered.
+    static constexpr std::string_view kDialogOpened = "the page opened a dialog";
 
     using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
@@ -62,7 +68,9 @@ public:
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
     // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
     // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
-    // shows a dialog) does so only when the browser then fails to answer a ping as well.
+    // runs a script) does so only when the browser then fails to answer a ping as well. A call that runs the
+    // page's script (Runtime) ends at once when the page opens a dialog: nothing could answer the dialog
+    // while the call waits.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -75,6 +83,8 @@ public:
 
 private:
     struct Waiter {
+        std::string session;
+        bool runsScript = false;
         bool done = false;
         ns::Value result;
         std::optional<std::string> error;
@@ -84,6 +94,8 @@ private:
     bool launch(ns::Error* error);
     void readLoop();
     void dispatch(std::string_view frame);
+    // A page's dialog opened or closed: calls that run its script cannot be answered meanwhile.
+    void dialogChanged(std::string_view session, bool open);
     void ended();
     void deliverEnded();
     bool answersPing();
@@ -104,6 +116,7 @@ private:
     std::map<std::uint64_t, ReplyHandler> replies_;
     std::map<std::uint64_t, std::shared_ptr<Waiter>> waiters_;
     std::map<std::string, EventHandler, std::less<>> sessions_;
+    std::set<std::string, std::less<>> sessionsInDialog_;
 };
 
 }  // namespace ql::ui
