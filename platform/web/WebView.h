@@ -142,6 +142,7 @@ private:
         std::uint64_t started = 0;                // the number of its start among the engine's reports
         bool reached = false;                   // the engine has asked for its document
         bool committed = false;                 // its document is the page's
+        int resends = 0;                        // sent again after the page being left took its place
     };
     // The last navigation the engine started in a frame, numbered in the order of the engine's reports.
     struct StartedNavigation {
@@ -226,6 +227,9 @@ private:
     // page of its own.
     void replacePage();
     void forgetPage();
+    // The page being left started a navigation after the view's own, which the engine gave up for it: the
+    // view's goes again (in a page of its own if the page keeps doing so).
+    void resendOwnNavigation();
 
     // Rendering and input.
     void applyViewport();

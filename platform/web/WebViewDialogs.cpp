@@ -1,4 +1,5 @@
-// The page's dialogs as the platform's alerts, and a page the view gives up when a dialog holds it for good.
+// The page's dialogs as the platform's alerts; the view's own navigation sent again, or in a page of its own when
+// the page being left holds it up for good.
 
 #include <functional>
 
@@ -100,8 +101,24 @@ void WebView::replacePage() {
     own.loader.clear();
     own.reached = false;
     own.committed = false;
+    own.resends = 0;
     const std::string url = own.URL;
     forgetPage();
+    navigate(std::move(own), "Page.navigate", {{"url", ns::Value(url)}});
+}
+
+void WebView::resendOwnNavigation() {
+    // A page that goes on taking the navigation's place is left behind altogether.
+    constexpr int kResends = 3;
+    OwnNavigation own = std::move(*ownNavigation_);
+    own.loader.clear();
+    own.reached = false;
+    const std::string url = own.URL;
+    if (++own.resends > kResends) {
+        ownNavigation_ = std::move(own);
+        replacePage();
+        return;
+    }
     navigate(std::move(own), "Page.navigate", {{"url", ns::Value(url)}});
 }
 

@@ -132,6 +132,12 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         serve(requestID, sent, frame);
         return;
     }
+    if (mainFrame && !redirected && !own && ownNavigation_ && !ownNavigation_->loader.empty() && !ownNavigation_->committed) {
+        // The page being left cannot take the view away from the view's own navigation.
+        page_->send("Fetch.fulfillRequest", noContent(requestID));
+        resendOwnNavigation();
+        return;
+    }
     request.setMainDocumentURL(mainFrame ? request.URL() : (request_ ? request_->URL() : std::nullopt));
     auto reason = navigationReasons_.find(frame);
     auto type = WebViewNavigationType::Other;
@@ -142,12 +148,13 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
     if (type == WebViewNavigationType::Other && request.HTTPMethod() == "POST" && !redirected) {
         type = WebViewNavigationType::FormSubmitted;
     }
-    auto load = frameLoads_.find(frame);
-    const bool continuing = redirected && load != frameLoads_.end() && load->second.loader == navigation.loader;
+    auto frameLoad = frameLoads_.find(frame);
+    const bool continuing = redirected && frameLoad != frameLoads_.end() && frameLoad->second.loader == navigation.loader;
     // A redirect's reply was no document: the frame awaits the one at the new address.
-    if (continuing) load->second.answered = false;
+    if (continuing) frameLoad->second.answered = false;
     bool allowed = false;
     const std::uint64_t serial = pageSerial_;
+    std::uint64_t load = load_;
     {
         MainDocumentAsked asked(*this, mainFrame);
         allowed = askDelegate(request, type);
@@ -156,13 +163,13 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
     if (serial != pageSerial_ || !page_) return;
     if (!allowed) {
         page_->send("Fetch.failRequest", {{"requestId", ns::Value(requestID)}, {"errorReason", ns::Value("Aborted")}});
-        if (continuing) {
+        if (continuing && load == load_) {
             frameLoads_[frame].error = cancelledError(request);
             endFrameLoad(frame);
         }
         return;
     }
-    if (!continuing) {
+    if (!continuing && load == load_) {
         if (mainFrame) {
             // The page went to another document on its own (a link, a form, a script).
             abandonLoad(cancelledError(request_));
@@ -174,7 +181,14 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         }
         loading_ = true;
         frameLoads_[frame] = FrameLoad{.loader = navigation.loader};
+        load = load_;
         if (auto delegate = delegate_.lock()) delegate->webViewDidStartLoad(*this);
+        if (serial != pageSerial_ || !page_) return;
+    }
+    if (load != load_) {
+        // The delegate started a load of its own meanwhile, which takes the place of this one.
+        page_->send("Fetch.fulfillRequest", noContent(requestID));
+        return;
     }
     if (mainFrame) request_ = request;
     serve(requestID, request, frame);
@@ -191,14 +205,17 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
     }
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     const std::uint64_t serial = pageSerial_;
-    auto task = loadForPage(request, [weak, serial, requestID, documentFrame](
+    const auto asked = frameLoads_.find(documentFrame);
+    const std::string loader = asked != frameLoads_.end() ? asked->second.loader : std::string();
+    auto task = loadForPage(request, [weak, serial, requestID, documentFrame, loader](
                                          const ns::Data& body, const std::shared_ptr<ns::URLResponse>& response,
                                          const std::optional<ns::Error>& error) {
         auto self = weak.lock();
         if (!self || serial != self->pageSerial_ || !self->page_) return;
         if (!self->serving_.erase(requestID)) return;
         auto frame = self->frameLoads_.find(documentFrame);
-        const bool document = !documentFrame.empty() && frame != self->frameLoads_.end();
+        // Only the load the document was asked for takes it.
+        const bool document = !documentFrame.empty() && frame != self->frameLoads_.end() && frame->second.loader == loader;
         if (document) frame->second.answered = true;
         if (error) {
             if (document) frame->second.error = *error;
