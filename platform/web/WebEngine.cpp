@@ -194,13 +194,7 @@ void WebEngine::dispatch(std::string_view frame) {
     if (!method || closing_) return;
     const ns::Value* session = fields->find("sessionId");
     const ns::Value* params = fields->find("params");
-    if (session && method->asString().starts_with("Page.javascriptDialog")) {
-        dialogChanged(session->asString(), method->asString() == "Page.javascriptDialogOpening");
-    } else if (session && method->asString() == "Page.frameNavigated" && params &&
-               !fieldsOf(fieldsOf(*params)["frame"]).contains("parentId")) {
-        // A new document in the page's main frame: a dialog of the one before went with it.
-        dialogChanged(session->asString(), false);
-    }
+    if (session) noteEvent(session->asString(), method->asString(), params);
     std::weak_ptr<WebEngine> weak = weak_from_this();
     ns::DispatchQueue::main()->async([weak, name = method->stringValue(), key = session ? session->stringValue() : "",
                                       value = params ? *params : ns::Value()] {
@@ -211,29 +205,54 @@ void WebEngine::dispatch(std::string_view frame) {
             std::lock_guard lock(self->mutex_);
             auto found = self->sessions_.find(key);
             if (found == self->sessions_.end()) return;
-            handler = found->second;
+            handler = found->second.handler;
         }
         handler(name, value);
     });
 }
 
-void WebEngine::dialogChanged(std::string_view session, bool open) {
+void WebEngine::noteEvent(std::string_view session, std::string_view method, const ns::Value* params) {
+    const ns::Dictionary& fields = params ? fieldsOf(*params) : fieldsOf(ns::Value());
     std::lock_guard lock(mutex_);
-    if (!open) {
-        if (auto it = sessionsInDialog_.find(session); it != sessionsInDialog_.end()) sessionsInDialog_.erase(it);
+    auto found = sessions_.find(session);
+    if (found == sessions_.end()) return;
+    Session& page = found->second;
+    if (method == "Page.javascriptDialogOpening") {
+        page.inDialog = true;
+    } else if (method == "Page.javascriptDialogClosed") {
+        page.inDialog = false;
+    } else if (method == "Page.frameNavigated" && textField(fieldsOf(fields["frame"]), "id") == page.mainFrame) {
+        // A new document in the main frame: a dialog of the one before went with it.
+        page.inDialog = false;
+    } else if (method == "Fetch.requestPaused" && textField(fields, "resourceType") == "Document" &&
+               textField(fields, "frameId") == page.mainFrame) {
+        page.awaitedDocuments.insert(textField(fields, "requestId"));
+    } else {
         return;
     }
-    sessionsInDialog_.emplace(session);
+    if (!page.holdsScripts()) return;
     for (auto it = waiters_.begin(); it != waiters_.end();) {
         if (it->second->runsScript && it->second->session == session) {
             it->second->done = true;
-            it->second->error = std::string(kDialogOpened);
+            it->second->error = std::string(kScriptsHeld);
             it = waiters_.erase(it);
         } else {
             ++it;
         }
     }
     answered_.notify_all();
+}
+
+void WebEngine::noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params) {
+    if (session.empty() || !method.starts_with("Fetch.")) return;
+    const ns::Value* request = params.find("requestId");
+    if (!request) return;
+    std::lock_guard lock(mutex_);
+    if (auto found = sessions_.find(session); found != sessions_.end()) {
+        if (auto held = found->second.awaitedDocuments.find(request->asString()); held != found->second.awaitedDocuments.end()) {
+            found->second.awaitedDocuments.erase(held);
+        }
+    }
 }
 
 void WebEngine::ended() {
@@ -256,12 +275,12 @@ void WebEngine::ended() {
 }
 
 void WebEngine::deliverEnded() {
-    std::map<std::string, EventHandler, std::less<>> sessions;
+    std::map<std::string, Session, std::less<>> sessions;
     {
         std::lock_guard lock(mutex_);
         sessions.swap(sessions_);
     }
-    for (auto& [key, handler] : sessions) handler(kEngineEnded, ns::Value());
+    for (auto& [key, page] : sessions) page.handler(kEngineEnded, ns::Value());
 }
 
 bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
@@ -281,6 +300,7 @@ bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary 
 }
 
 void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
+    noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
     const std::uint64_t id = nextID_++;
     if (reply) replies_[id] = std::move(reply);
@@ -296,9 +316,10 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     auto waiter = std::make_shared<Waiter>();
     waiter->session = session;
     waiter->runsScript = method.starts_with("Runtime.");
+    noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
-    if (waiter->runsScript && sessionsInDialog_.contains(session)) {
-        if (error) *error = std::string(kDialogOpened);
+    if (auto page = sessions_.find(session); waiter->runsScript && page != sessions_.end() && page->second.holdsScripts()) {
+        if (error) *error = std::string(kScriptsHeld);
         return ns::Value();
     }
     const std::uint64_t id = nextID_++;
@@ -331,15 +352,14 @@ bool WebEngine::answersPing() {
     return !call("Browser.getVersion", {}, "", nullptr, kPingTimeout).isNil();
 }
 
-void WebEngine::setSessionHandler(const std::string& session, EventHandler handler) {
+void WebEngine::setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler) {
     std::lock_guard lock(mutex_);
-    sessions_[session] = std::move(handler);
+    sessions_[session] = Session{std::move(handler), mainFrame};
 }
 
 void WebEngine::removeSession(const std::string& session) {
     std::lock_guard lock(mutex_);
     sessions_.erase(session);
-    sessionsInDialog_.erase(session);
 }
 
 std::uint64_t WebEngine::residentMemory() const {

@@ -41,9 +41,10 @@ public:
     static constexpr double kPingTimeout = 3;
     // Why a call got no answer within its bound.
     static constexpr std::string_view kNoAnswer = "the web engine did not answer";
-    // Why a call that runs the page's script got no answer: the page opened a dialog, which holds its script
-    // until the dialog is answered.
-    static constexpr std::string_view kDialogOpened = "the page opened a dialog";
+    // Why a call that runs the page's script got no answer: the page holds its scripts, while it shows a
+    // dialog (until the dialog is answered) or awaits its main frame's next document (until the request for
+    // it is answered).
+    static constexpr std::string_view kScriptsHeld = "the page holds its scripts";
 
     using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
@@ -69,19 +70,26 @@ public:
     // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
     // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
     // runs a script) does so only when the browser then fails to answer a ping as well. A call that runs the
-    // page's script (Runtime) ends at once when the page opens a dialog: nothing could answer the dialog
-    // while the call waits.
+    // page's script (Runtime) ends at once while the page holds its scripts: what would let them go (a
+    // dialog's answer, the document's reply) could not come while the call waits.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
-    // Events of a session go to its handler on the main queue.
-    void setSessionHandler(const std::string& session, EventHandler handler);
+    // Events of a session (a page whose main frame has the given id) go to its handler on the main queue.
+    void setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler);
     void removeSession(const std::string& session);
 
     // Ends the engine process at once (as a crash would).
     void terminate();
 
 private:
+    struct Session {
+        EventHandler handler;
+        std::string mainFrame;
+        bool inDialog = false;
+        std::set<std::string, std::less<>> awaitedDocuments{};  // main-frame document requests held unanswered
+        bool holdsScripts() const { return inDialog || !awaitedDocuments.empty(); }
+    };
     struct Waiter {
         std::string session;
         bool runsScript = false;
@@ -94,8 +102,9 @@ private:
     bool launch(ns::Error* error);
     void readLoop();
     void dispatch(std::string_view frame);
-    // A page's dialog opened or closed: calls that run its script cannot be answered meanwhile.
-    void dialogChanged(std::string_view session, bool open);
+    // Follows what holds a page's scripts, from its events and from the commands sent for it.
+    void noteEvent(std::string_view session, std::string_view method, const ns::Value* params);
+    void noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params);
     void ended();
     void deliverEnded();
     bool answersPing();
@@ -115,8 +124,7 @@ private:
     std::uint64_t nextID_ = 1;
     std::map<std::uint64_t, ReplyHandler> replies_;
     std::map<std::uint64_t, std::shared_ptr<Waiter>> waiters_;
-    std::map<std::string, EventHandler, std::less<>> sessions_;
-    std::set<std::string, std::less<>> sessionsInDialog_;
+    std::map<std::string, Session, std::less<>> sessions_;
 };
 
 }  // namespace ql::ui

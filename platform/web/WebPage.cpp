@@ -39,7 +39,7 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
         if (error) *error = refused(problem.empty() ? "no session" : problem);
         return nullptr;
     }
-    engine->setSessionHandler(session, std::move(handler));
+    engine->setSessionHandler(session, target, std::move(handler));
     std::unique_ptr<WebPage> page(new WebPage(engine, target, session));
     page->call("Page.enable", {});
     // Input goes to the page as to the one in front, whether or not the engine thinks it is.

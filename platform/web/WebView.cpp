@@ -121,7 +121,13 @@ void WebView::abandonLoad(const ns::Error& error) {
     frameLoads_.clear();
     endOwnNavigation();
     arrivingDocument_.reset();
-    for (auto& [id, task] : serving_) task->cancel();
+    // The engine holds each of these requests until it is answered: the page (and a navigation that waits
+    // for its document, holding the page's scripts meanwhile) hears at once that it will not come.
+    const bool answering = page_ && page_->isAlive();
+    for (auto& [id, task] : serving_) {
+        task->cancel();
+        if (answering) page_->send("Fetch.failRequest", {{"requestId", ns::Value(id)}, {"errorReason", ns::Value("Aborted")}});
+    }
     serving_.clear();
     if (loadTimer_) loadTimer_->invalidate();
     if (auto delegate = delegate_.lock()) delegate->webViewDidFailLoadWithError(*this, error);
