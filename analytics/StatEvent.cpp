@@ -19,16 +19,16 @@ StatEvent::StatEvent() { type = "event"; }
 
 void StatEvent::updateDu() { du = truncatedWithin<std::int32_t>((ns::Clock::now() - ts) * 1000); }
 
+std::optional<std::string> StatEvent::sentLabel() const {
+    if (!label || label->empty()) return std::nullopt;
+    if (label->size() <= MaxLabelBytes) return label;
+    statLog("(Warning) Ziviv event label (" + *label + ") max bytes length > " + std::to_string(MaxLabelBytes));
+    return StatUtil::getString(*label, MaxLabelBytes);
+}
+
 ns::Dictionary StatEvent::attributes() const {
     ns::Dictionary out = StatBaseEvent::attributes();
-    if (label && !label->empty()) {
-        if (label->size() > MaxLabelBytes) {
-            statLog("(Warning) Ziviv event label (" + *label + ") max bytes length > " + std::to_string(MaxLabelBytes));
-            out.set("label", ns::Value(StatUtil::getString(*label, MaxLabelBytes)));
-        } else {
-            out.set("label", ns::Value(*label));
-        }
-    }
+    if (auto sent = sentLabel()) out.set("label", ns::Value(std::move(*sent)));
     if (!values.empty()) out.set("values", ns::Value(values));
     if (const std::int32_t seconds = truncatedWithin<std::int32_t>(ts); seconds != 0) out.set("ts", ns::Value(seconds));
     if (event_id) out.set("tag", ns::Value(*event_id));

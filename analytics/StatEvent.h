@@ -26,6 +26,9 @@ public:
     // The milliseconds since the record was made.
     void updateDu();
 
+    // The label as it is sent: nothing when it is missing or empty; cut to MaxLabelBytes on a character
+    // boundary, with a warning logged, when longer.
+    std::optional<std::string> sentLabel() const;
     // The base's entries, then "label", "values", "ts", "tag", "acc", "du" and "session_id" where they apply.
     ns::Dictionary attributes() const override;
     // "STATLOG: event: session_id=…, event=…[, label=…][, du=…]" while logging is on.

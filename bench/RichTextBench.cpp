@@ -98,6 +98,44 @@ void BM_HTMLImport(benchmark::State& state) {
 // The argument is the document's size in KB: 100 for the goal, 400 to see that the time grows linearly.
 BENCHMARK(BM_HTMLImport)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
+// Hostile documents, each read in time linear in its size: one tag with a million attributes (of which the
+// first 2,000 are read), a million NUL bytes in text, 200,000 references without their ";", 100,000
+// misnested formatting elements, three formatting elements around 100,000 paragraphs (opened again in each),
+// and one with a 64 KB attribute around them (opened again only as far as the document's size allows).
+std::string hostileDocument(std::int64_t kind) {
+    std::string html;
+    switch (kind) {
+    case 0:
+        html = "<p";
+        for (int i = 0; i < 1000000; ++i) html += " a" + std::to_string(i) + "=\"v\"";
+        return html + ">x</p>";
+    case 1: return "<p>" + std::string(1000000, '\0') + "</p>";
+    case 2:
+        for (int i = 0; i < 200000; ++i) html += "&amp x ";
+        return "<p>" + html + "</p>";
+    case 3:
+        for (int i = 0; i < 100000; ++i) html += "<b>a<i>b</b>c</i> ";
+        return html;
+    case 4:
+        for (int i = 0; i < 100000; ++i) html += "<p>x";
+        return "<b><i><u>" + html;
+    default:
+        for (int i = 0; i < 100000; ++i) html += "<p>x";
+        return "<b title=\"" + std::string(64 * 1024, 't') + "\">" + html;
+    }
+}
+
+void BM_HTMLImportOfHostileInput(benchmark::State& state) {
+    static const char* const Labels[] = {"a million attributes", "a million NULs", "references without ;",
+                                         "misnested formatting", "formatting around blocks", "a long tag around blocks"};
+    const std::string html = hostileDocument(state.range(0));
+    const ns::Data data{std::string_view(html)};
+    for (auto _ : state) benchmark::DoNotOptimize(initWithHTMLData(data, {}));
+    state.SetLabel(Labels[state.range(0)]);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
+}
+BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "debug/DuvPendingException.h"
 #include "debug/DuvPendingSignal.h"
 
 #include "platform/foundation/Date.h"
@@ -35,6 +36,26 @@ bool writePropertyList(const ns::Value& value, const std::string& path) {
     return data && ns::FileManager::defaultManager().writeAtomically(path, *data, std::nullopt);
 }
 
+ns::Dictionary exceptionRecord(const ns::Exception& exception) {
+    ns::Dictionary info;
+    info.set("name", exception.name());
+    if (!exception.reason().empty()) info.set("reason", exception.reason());
+    if (!exception.userInfo().empty()) info.set("userInfo", exception.userInfo());
+    ns::Array stack;
+    for (const std::string& symbol : exception.callStackSymbols()) stack.push_back(symbol);
+    info.set("callStack", std::move(stack));
+    return ns::Dictionary{{"type", "exception"}, {"info", std::move(info)}};
+}
+
+// A save cut short by a crash leaves the temporary file of its atomic write (".<key>.plist.tmp-…").
+void removeLeftOverTemporaryFiles(const std::string& folder) {
+    const auto& files = ns::FileManager::defaultManager();
+    for (const std::string& name : files.contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string>{})) {
+        if (name.starts_with('.') && name.find(".plist.tmp-") != std::string::npos)
+            ::unlink((folder + "/" + name).c_str());
+    }
+}
+
 }  // namespace
 
 DuvCrashHelper& DuvCrashHelper::sharedInstance() {
@@ -47,23 +68,33 @@ DuvCrashHelper& DuvCrashHelper::sharedInstance() {
 
 DuvCrashHelper::DuvCrashHelper(std::string folder) : folder_(std::move(folder)) {
     ns::FileManager::defaultManager().createDirectoryAtPath(folder_, true);
+    removeLeftOverTemporaryFiles(folder_);
     if (auto index = readPropertyList(folder_ + "/crashLog.plist"); index && index->isArray()) {
         for (const ns::Value& key : *index->asArray()) {
             if (key.isString()) index_.push_back(key.stringValue());
         }
     }
-    // What fatal signals of earlier runs left behind becomes ordinary records now that it is safe to write.
-    for (const auto& pending : duv_pending_signal::collect(folder_)) {
-        save(ns::Dictionary{{"signal type", pending.signal}},
-             ns::Date::fromTimeIntervalSince1970(static_cast<double>(pending.seconds)));
-    }
+    // What the crashes of earlier runs noted becomes ordinary records now that it is safe to write, oldest
+    // first. An uncaught exception ends in an abort: in the same second its note goes before the signal's.
+    std::vector<std::pair<std::int64_t, ns::Dictionary>> pending;
+    for (auto& exception : duv_pending_exception::collect(folder_))
+        pending.emplace_back(exception.seconds, std::move(exception.record));
+    for (const auto& signal : duv_pending_signal::collect(folder_))
+        pending.emplace_back(signal.seconds, ns::Dictionary{{"signal type", signal.signal}});
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [seconds, record] : pending)
+        save(std::move(record), ns::Date::fromTimeIntervalSince1970(static_cast<double>(seconds)));
 }
 
 void DuvCrashHelper::install() {
     std::lock_guard lock(mutex_);
     if (installed_) return;
     installed_ = true;
-    ns::setUncaughtExceptionHandler([](const ns::Exception& exception) { sharedInstance().saveException(exception); });
+    // Takes no lock and reaches for no shared instance: see DuvPendingException.h.
+    ns::setUncaughtExceptionHandler([folder = folder_](const ns::Exception& exception) {
+        duv_pending_exception::note(folder, exceptionRecord(exception));
+    });
     duv_pending_signal::install(folder_, kSignals);
 }
 
@@ -72,16 +103,7 @@ bool DuvCrashHelper::isInstalled() const {
     return installed_;
 }
 
-void DuvCrashHelper::saveException(const ns::Exception& exception) {
-    ns::Dictionary info;
-    info.set("name", exception.name());
-    if (!exception.reason().empty()) info.set("reason", exception.reason());
-    if (!exception.userInfo().empty()) info.set("userInfo", exception.userInfo());
-    ns::Array stack;
-    for (const std::string& symbol : exception.callStackSymbols()) stack.push_back(symbol);
-    info.set("callStack", std::move(stack));
-    saveToFile(ns::Dictionary{{"type", "exception"}, {"info", std::move(info)}});
-}
+void DuvCrashHelper::saveException(const ns::Exception& exception) { saveToFile(exceptionRecord(exception)); }
 
 void DuvCrashHelper::saveSignal(std::int32_t signal) {
     saveToFile(ns::Dictionary{{"signal type", signal}});

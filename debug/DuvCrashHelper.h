@@ -1,8 +1,9 @@
 #pragma once
 // DuvCrashHelper: keeps a property list per crash (an uncaught exception or a fatal signal) in
 // Caches/DuvCrashLog, with an index "crashLog.plist" of their keys, newest first, at most 20, so the crash
-// screen can show them on a later run. Installed only with the debug mode. A fatal signal is only noted by
-// its handler (see DuvPendingSignal.h); the store makes its record when it next opens.
+// screen can show them on a later run. Installed only with the debug mode. A fatal signal or an uncaught
+// exception is only noted by its handler (see DuvPendingSignal.h, DuvPendingException.h); the store makes
+// its record when it next opens, and then also removes what saves cut short by a crash left behind.
 
 #include <cstdint>
 #include <mutex>
@@ -22,10 +23,12 @@ public:
 
     static DuvCrashHelper& sharedInstance();
 
-    // Sets the handlers once: the uncaught-exception handler, and the signals 6, 4, 11, 8, 10 and 13.
+    // Sets the handlers once: the uncaught-exception handler, and the signals 6, 4, 11, 8, 10 and 13 (those
+    // the process ignores stay ignored).
     void install();
     bool isInstalled() const;
 
+    // Stores the record at once; the uncaught-exception handler only notes it (see above).
     void saveException(const ns::Exception& exception);
     void saveSignal(std::int32_t signal);
     // Stamps the record with its key under "date" and stores it; false (and no index entry) when it could

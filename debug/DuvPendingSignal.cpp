@@ -74,6 +74,24 @@ bool parseLine(std::string_view line, PendingSignal& out) {
            out.signal > 0 && out.seconds >= 0;
 }
 
+// The thread that installs the handlers gets a stack of their own, so that a fault of its stack (an
+// overflow: the guard page is hit and nothing is left to push a frame on) still reaches the handler. A
+// stack the thread already has is kept when it is large enough.
+void provideSignalStack() {
+    constexpr std::size_t kSmallest = 64 * 1024;
+    const long wanted = ::sysconf(_SC_SIGSTKSZ);
+    const std::size_t size = std::max<std::size_t>(kSmallest, wanted > 0 ? static_cast<std::size_t>(wanted) : 0);
+    stack_t current{};
+    if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= size) return;
+    // Kept here, never freed: a signal may come until the process is gone.
+    static char* const own = new char[size];
+    stack_t stack{};
+    stack.ss_sp = own;
+    stack.ss_size = size;
+    if (::sigaltstack(&stack, nullptr) != 0)
+        ns::Log::write("DuvDebugTool:no signal stack, a stack overflow leaves no crash record");
+}
+
 }  // namespace
 
 void install(const std::string& folder, const std::vector<int>& signals) {
@@ -84,7 +102,18 @@ void install(const std::string& folder, const std::vector<int>& signals) {
     }
     std::memcpy(gPath, prefix.data(), prefix.size());
     gPathPrefixLength = prefix.size();
-    for (int signal : signals) ::signal(signal, &onSignal);
+    provideSignalStack();
+    struct sigaction action {};
+    action.sa_handler = &onSignal;
+    action.sa_flags = SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (int signal : signals) {
+        // A signal the process chose to ignore (a write to a closed socket, say) is an error where it
+        // happens, not a crash: it stays ignored.
+        struct sigaction previous {};
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 std::vector<PendingSignal> collect(const std::string& folder) {

@@ -15,8 +15,10 @@ struct PendingSignal {
     std::int64_t seconds = 0;
 };
 
-// Remembers the folder the handler writes into and sets it for the given signals. The handler then restores
-// the default action and raises the signal again, so the process still ends by it.
+// Remembers the folder the handler writes into and sets it for the given signals, except those the process
+// ignores, which stay ignored. The handler runs on a signal stack of the installing thread's own, so a
+// stack overflow of that thread is recorded too; it then restores the default action and raises the
+// signal again, so the process still ends by it.
 void install(const std::string& folder, const std::vector<int>& signals);
 
 // The signals recorded in the folder by processes that have ended, oldest first; their files are removed.

@@ -246,6 +246,15 @@ public:
         styleDidChange();
     }
 
+    // Key-value coding by the names of the element's values (fontDescriptor, textColor, displayStyle,
+    // styles, size, margins, the node's name and attributes …); the style objects come as copies.
+    ns::Value valueForKey(std::string_view key) const override;
+    // The value at a key path: through dictionaries by key and objects by their key-value coding; nil past a nil.
+    ns::Value valueForKeyPath(std::string_view keyPath) const;
+    // The element's own value at the key path, unless it is nil, a number whose integer value is 0 or the text
+    // "inherit" and there is a parent element, whose inherited value it then is. A root returns its own.
+    ns::Value valueForKeyPathWithInheritance(std::string_view keyPath) const;
+
     // HTML attributes that are never copied into the output as custom attributes.
     static const std::set<std::string, std::less<>>& attributesToIgnoreForCustomAttributesAttribute();
 

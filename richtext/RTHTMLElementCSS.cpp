@@ -10,6 +10,7 @@
 #include "richtext/NSStringHTML.h"
 #include "richtext/RTCSSDeclarations.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTLog.h"
 
 namespace ql {
 
@@ -136,6 +137,10 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
         else if (*decoration == "none") {
             underlineStyle_ = 0;
             strikeOut_ = false;
+        } else if (*decoration == "overline") {
+            RTLogMessage(RTLogLevelInfo, "Note: 'overline' text decoration not supported");
+        } else if (*decoration == "blink") {
+            RTLogMessage(RTLogLevelInfo, "Note: 'blink' text decoration not supported");
         }
     }
     if (const auto align = declarations.lowerText(RTCSSProperty::TextAlign)) {

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/QuietLibXML.h"
 #include "platform/foundation/Text.h"
+#include "richtext/RTHTMLInputRepair.h"
 
 namespace ql {
 
@@ -98,8 +99,8 @@ struct RTHTMLParser::Run {
     std::shared_ptr<RTHTMLParserDelegate> delegate;
     htmlParserCtxt* context = nullptr;
     // The elements the reader has opened, innermost last, and whether each was reported. The reader
-    // does not always close what it opened (a NUL inside a start tag can lose its end), so the ends are
-    // reported from here: every reported start gets exactly one end, properly nested.
+    // does not always close what it opened, so the ends are reported from here: every reported start gets
+    // exactly one end, properly nested.
     struct Open {
         std::string name;
         bool reported;
@@ -254,6 +255,7 @@ bool RTHTMLParser::parse() {
     std::optional<std::string> document = encoding_ != 0 ? read(encoding_) : std::nullopt;
     if (!document) document = read(detectEncoding(bytes));
     if (!document) return false;
+    repairHTMLInput(*document);
 
     Run run(*this);
     run_ = &run;

@@ -1,10 +1,15 @@
 #pragma once
 // RTHTMLParser: reads an HTML document (or a fragment of one) held in memory and reports its elements and
 // text to a delegate in document order, on the calling thread, as the rich text import builds its tree.
-// It stands on libxml2's HTML push parser, fed in pieces, and so repairs what browsers repair: missing
-// html, head and body elements are supplied (text at the very start of a fragment is wrapped in an implied
-// p, as the reader does), unclosed elements are closed, stray end tags are dropped. Every reported start
-// gets exactly one end, properly nested, before the end of the document, whatever the reader does.
+// It stands on libxml2's HTML push parser, fed in pieces, and repairs what it reads as follows. The reader
+// itself supplies missing html, head and body elements (text at the very start of a fragment is wrapped in an
+// implied p, as the reader does), closes unclosed elements and drops stray end tags. Before the reader sees
+// the document (RTHTMLInputRepair.h), NUL bytes, character references and misnested formatting are made to
+// read as in a browser: "<b>a <i>b</b> c</i>" shows "c" italic, "<div>x <b>y</div><p>z" and "<b><p>t</p></b>"
+// keep their text bold, and "<div>a</p>b</div>" shows two lines (formatting around a block is reported as
+// formatting opened again inside it; RTHTMLOpenElements.h says where the tree differs from a browser's). Other
+// misnesting is repaired as the reader repairs it, which a browser may not. Every reported start gets exactly
+// one end, properly nested, before the end of the document, whatever the reader does.
 //
 // Encodings: an encoding code of 0 means detect it from the bytes: a byte-order mark, else a charset
 // declared by a meta element within the first 1024 bytes, else UTF-8 when the bytes are valid UTF-8, else

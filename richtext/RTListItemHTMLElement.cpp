@@ -1,10 +1,13 @@
 #include "richtext/RTListItemHTMLElement.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "platform/text/AttributeNames.h"
 #include "platform/ui/Font.h"
 #include "richtext/NSMutableAttributedStringHTML.h"
+#include "richtext/NSScannerHTML.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLOptions.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
@@ -102,20 +105,48 @@ std::int64_t RTListItemHTMLElement::indexInList() const {
     // in order; every child is passed over at most twice however many items are asked for.
     const auto siblings = parent->children();
     std::int64_t next = 0;
+    std::optional<std::int64_t> offset;
     std::size_t first = siblings.size();
     while (first > 0) {
         auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[first - 1].get());
         if (item && item->index_ >= 0) {
             next = item->index_ + 1;
+            offset = item->valueOffset_;
             break;
         }
         --first;
     }
     for (std::size_t at = first; at < siblings.size(); ++at) {
-        if (auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get())) item->index_ = next++;
+        auto* item = dynamic_cast<const RTListItemHTMLElement*>(siblings[at].get());
+        if (!item) continue;
+        if (const std::optional<std::int64_t> value = item->ownValue()) offset = *value - next;
+        item->index_ = next++;
+        item->valueOffset_ = offset;
     }
     const std::int64_t own = index_;
     return own >= 0 ? own : 0;
+}
+
+std::int64_t RTListItemHTMLElement::numberInList(std::int64_t start) const {
+    const std::int64_t index = indexInList();
+    return index + valueOffset_.value_or(start);
+}
+
+std::optional<std::int64_t> RTListItemHTMLElement::ownValue() const {
+    if (attributes().empty()) return std::nullopt;
+    std::string storage;
+    const std::optional<std::string_view> text = attributeText("value", storage);
+    if (!text) return std::nullopt;
+    // As HTML reads an integer: white space, a sign, digits, and whatever follows them ignored. A number
+    // beyond what HTML keeps of one (32 bits) numbers nothing.
+    std::size_t at = 0;
+    while (at < text->size() && css::isSpace((*text)[at])) ++at;
+    if (at < text->size() && (*text)[at] == '+') ++at;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text->data() + at, text->data() + text->size(), value);
+    if (error != std::errc() || end == text->data() + at) return std::nullopt;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    return value;
 }
 
 std::optional<RTListItemHTMLElement::MarkerText> RTListItemHTMLElement::markerText() const {
@@ -123,7 +154,7 @@ std::optional<RTListItemHTMLElement::MarkerText> RTListItemHTMLElement::markerTe
     if (!style || !style->textLists || style->textLists->empty()) return std::nullopt;
     const RTCSSListStyle& list = *style->textLists->back();
     // Only a numbered marker reads the item's place; a bullet spares the count.
-    const std::int64_t counter = list.isOrdered() ? list.startingItemNumber() + indexInList() : list.startingItemNumber();
+    const std::int64_t counter = list.isOrdered() ? numberInList(list.startingItemNumber()) : list.startingItemNumber();
     std::optional<std::string> prefix = list.prefixWithCounter(counter);
     if (!prefix) return std::nullopt;
     return std::pair{std::move(*prefix), &list};

@@ -1,7 +1,8 @@
 #pragma once
 // RTListItemHTMLElement: an li. Its text begins with the marker of the innermost enclosing list
 // (RTCSSListStyle::prefixWithCounter), numbered from the list's first number by the item's place among
-// the list items of its parent, and marked as a list prefix (RTField "{listprefix}").
+// the list items of its parent, and marked as a list prefix (RTField "{listprefix}"). An item with a
+// "value" attribute (an integer, as HTML reads one) has that number, and the items after it count on from it.
 //
 // Indentation: an item is indented by the list indent of its list (the nearest enclosing ul or ol,
 // whose left padding became its list indent) on top of what it inherited, so nested lists add up. Its
@@ -32,6 +33,8 @@ public:
 
     // The item's place among the list items of its parent, from 0.
     std::int64_t indexInList() const;
+    // The item's number in a list whose first number is `start`.
+    std::int64_t numberInList(std::int64_t start) const;
 
 private:
     // The marker's characters and its list, nothing when the item has no marker.
@@ -66,8 +69,12 @@ private:
     ns::Dictionary markerImageOptions() const;
     std::optional<ns::Value> baseURLOption_;
     std::optional<ns::Value> maxImageSizeOption_;
+    // The number the item's "value" attribute gives it, if any.
+    std::optional<std::int64_t> ownValue() const;
     // -1 until numbered; items are numbered in runs, each run from the last numbered item on.
     mutable std::int64_t index_ = -1;
+    // Once numbered: what the nearest item with a value, this one or one before, adds to the places.
+    mutable std::optional<std::int64_t> valueOffset_;
 };
 
 }  // namespace ql

@@ -22,6 +22,10 @@ std::int32_t RezOzovaApp::verifyReportPolicy(std::int64_t policy) const {
 }
 
 std::int32_t RezOzovaApp::reportPolicy() const {
+    if (!ns::lockedCopy(mutex_, integratedTestMode_)) {
+        const ns::Value experiment = RezOzovaConfig::configureWithKey("statExperimentReportPolicy");
+        if (experiment.isNumber() || experiment.isString()) return verifyReportPolicy(experiment.int64Value());
+    }
     if (auto imprinted = RezOzovaRecords::imprintPropertyValueWithKey("report_policy"))
         return verifyReportPolicy(ns::Value(*imprinted).int64Value());
     for (std::string_view key : {"report_policy", "statcReportPolicy"}) {
@@ -54,6 +58,10 @@ void RezOzovaApp::setLogEnabled(bool enabled) { setStatLogEnabled(enabled); }
 std::string RezOzovaApp::appid() const { return ns::lockedCopy(mutex_, appid_); }
 
 void RezOzovaApp::setAppid(std::string appid) { ns::lockedStore(mutex_, appid_, std::move(appid)); }
+
+std::string RezOzovaApp::channel() const { return ns::lockedCopy(mutex_, channel_); }
+
+void RezOzovaApp::setChannel(std::string channel) { ns::lockedStore(mutex_, channel_, std::move(channel)); }
 
 std::string RezOzovaApp::appVersionString() const {
     if (auto set = ns::lockedCopy(mutex_, appVersion_)) return *set;

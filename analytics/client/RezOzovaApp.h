@@ -15,8 +15,10 @@ class RezOzovaApp {
 public:
     static RezOzovaApp& sharedInstance();
 
-    // The policy in force, one of 0, 1, 6, 8: the imprint's "report_policy", else the stored "report_policy",
-    // else the stored "statcReportPolicy", else the host app's choice, each passed through verifyReportPolicy.
+    // The policy in force, one of 0, 1, 6, 8: outside integrated test mode the stored experiment value
+    // ("statExperimentReportPolicy") when there is one, else the imprint's "report_policy", else the stored
+    // "report_policy", else the stored "statcReportPolicy", else the host app's choice, each passed through
+    // verifyReportPolicy.
     std::int32_t reportPolicy() const;
     // 0, 1, 6 and 8 stand; 0 only in integrated test mode; anything else becomes 1.
     std::int32_t verifyReportPolicy(std::int64_t policy) const;
@@ -37,6 +39,9 @@ public:
 
     std::string appid() const;
     void setAppid(std::string appid);
+    // Where the host app was distributed; "App Store" unless it says otherwise.
+    std::string channel() const;
+    void setChannel(std::string channel);
     // The version the host app set, else the bundle's "CFBundleVersion".
     std::string appVersionString() const;
     void setAppVersion(std::string version);
@@ -52,6 +57,7 @@ private:
     bool backgroundTaskEnabled_ = false;
     bool encryptEnabled_ = false;
     std::string appid_;
+    std::string channel_ = "App Store";
     std::optional<std::string> appVersion_;
     std::optional<ui::BackgroundTaskIdentifier> backgroundTask_;
 };

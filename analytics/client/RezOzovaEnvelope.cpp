@@ -15,7 +15,10 @@
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/foundation/Zlib.h"
 
 namespace ql {
 
@@ -150,6 +153,29 @@ std::optional<ns::Data> RezOzovaEnvelope::toDataWithEntity(const std::optional<n
     return envelopeData_;
 }
 
+std::shared_ptr<WireLogEntry> RezOzovaEnvelope::entryOfEnvelopeData(const ns::Data& envelope) {
+    try {
+        StatEnvelope record;
+        WireBinaryProtocol envelopeProtocol(std::make_shared<WireMemoryBuffer>(envelope));
+        record.read(envelopeProtocol);
+        if (!record.entity()) return nullptr;
+        std::optional<ns::Data> payload = *record.entity();
+        if (record.codex() == 1) {
+            const auto signature = ns::dataFromHexString(record.signature().value_or(""));
+            if (!signature || signature->length() != SignatureLength) return nullptr;
+            payload = RezOzovaUtility::AES128DecryptData(*payload, signature->subdata(1, 16));
+        }
+        const auto serialized = payload ? ns::zlibInflate(*payload, RezOzovaRecords::MaxSerializedLength) : std::nullopt;
+        if (!serialized) return nullptr;
+        auto entry = std::make_shared<WireLogEntry>();
+        WireBinaryProtocol entryProtocol(std::make_shared<WireMemoryBuffer>(*serialized));
+        entry->read(entryProtocol);
+        return entry;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 std::string RezOzovaEnvelope::nextEnvelopePath() {
     auto millis = static_cast<std::int64_t>(std::floor(ns::Clock::now() * 1000));
     // Two envelopes in one millisecond must not share a file: the second would be lost.
@@ -161,17 +187,52 @@ std::string RezOzovaEnvelope::nextEnvelopePath() {
     return path;
 }
 
+void RezOzovaEnvelope::adoptLockedSerialNum(const ns::FileLock& lock) {
+    // Another app may have numbered envelopes since this one last read its settings.
+    ns::UserDefaults::standard().synchronize();
+    const auto kept = lock.contents(32);
+    if (!kept || kept->empty()) return;
+    const std::int64_t next = ns::Value(kept->toString()).int64Value();
+    const ns::Value stored = RezOzovaConfig::configureWithKey("statSerialNum");
+    if (!stored.isNumber() || stored.int64Value() < next) RezOzovaConfig::setConfigure(ns::Value(next), "statSerialNum");
+}
+
+void RezOzovaEnvelope::keepLockedSerialNum(const ns::FileLock& lock) {
+    lock.replaceContents(std::to_string(RezOzovaConfig::configureWithKey("statSerialNum").int64Value()));
+}
+
 std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     const auto payload = RezOzovaRecords::sharedInstance().entityData();
     timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
-    auto data = toDataWithEntity(payload);
-    if (data) {
-        RezOzovaUtility::saveData(data, nextEnvelopePath());
-        RezOzovaRecords::sharedInstance().setActivateMsgFlag();
+    ns::FileLock lock(RezOzovaUtility::folderLockPath());
+    adoptLockedSerialNum(lock);
+    {
+        // Another app on this home may have made the installation's signature since this one looked.
+        std::lock_guard signatureLock(mutex_);
+        if (!signature_) fetchSignature();
     }
+    auto data = toDataWithEntity(payload);
+    // A save that fails (a full or read-only disk) is not reported, but what it was to keep is not let go:
+    // without an answer the caller keeps the records for the next envelope.
+    if (data && !RezOzovaUtility::saveData(data, nextEnvelopePath())) data.reset();
+    if (data) RezOzovaRecords::sharedInstance().setActivateMsgFlag();
     RezOzovaConfig::addToCount("statSerialNum", 1);
+    keepLockedSerialNum(lock);
     checkExchangeData();
     return data;
+}
+
+void RezOzovaEnvelope::printBytes(const std::uint8_t* bytes, std::size_t length) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string line = "< ";
+    line.reserve(3 * length + 3);
+    for (std::size_t i = 0; i < length; ++i) {
+        line += Digits[bytes[i] >> 4];
+        line += Digits[bytes[i] & 0xF];
+        line += ' ';
+    }
+    line += '>';
+    statLog(line);
 }
 
 void RezOzovaEnvelope::checkExchangeData() {

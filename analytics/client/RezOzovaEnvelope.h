@@ -11,9 +11,14 @@
 #include <string>
 
 #include "analytics/StatEnvelope.h"
+#include "analytics/WireLogEntry.h"
 #include "platform/foundation/Data.h"
 
 namespace ql {
+
+namespace ns {
+class FileLock;
+}
 
 class RezOzovaEnvelope {
 public:
@@ -30,10 +35,15 @@ public:
     void reload();
 
     // Builds an envelope of the waiting records, saves it as an envelope file and answers its bytes; nothing
-    // when no record waits. The stored serial number advances either way.
+    // when no record waits, and nothing when the file could not be saved (the records then stay for the next
+    // envelope). The stored serial number advances either way. Apps sharing a home number and name their
+    // envelopes one at a time, so that no serial number and no file name is given twice.
     std::optional<ns::Data> makeEnvelopeData();
     // The serialized envelope around the payload; nothing without a payload.
     std::optional<ns::Data> toDataWithEntity(const std::optional<ns::Data>& entity);
+    // The log entry an envelope file carries, decrypted with the envelope's own signature when it is
+    // encrypted; nothing when the bytes are no such envelope.
+    static std::shared_ptr<WireLogEntry> entryOfEnvelopeData(const ns::Data& envelope);
 
     void buildIdentity();
     void fetchSignature();
@@ -48,6 +58,8 @@ public:
     bool verifyChecksum() const;
     // Rewrites the identity exchange file when its content changed.
     void checkExchangeData();
+    // Logs the bytes as "< 0a ff … >".
+    static void printBytes(const std::uint8_t* bytes, std::size_t length);
 
     const ns::Data& identityMD5() const { return identityMD5_; }
     const ns::Data& entityMD5() const { return entityMD5_; }
@@ -64,6 +76,11 @@ public:
     void setLength(std::int32_t length) { length_.store(length); }
 
 private:
+    // Under the folder lock: the serial number the lock file keeps, when it is ahead of the stored one, is
+    // the one to go on from. The settings can lag behind it: an app whose write of the number failed (a full
+    // or read-only disk) keeps the number waiting and writes it later, over another app's newer one.
+    static void adoptLockedSerialNum(const ns::FileLock& lock);
+    static void keepLockedSerialNum(const ns::FileLock& lock);
     // A name no envelope file has: the time in milliseconds, moved past the last one handed out.
     std::string nextEnvelopePath();
 

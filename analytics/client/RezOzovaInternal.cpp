@@ -6,6 +6,7 @@
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
 #include "analytics/StatLog.h"
+#include "analytics/WirePage.h"
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaEnvelope.h"
@@ -21,9 +22,6 @@
 namespace ql {
 
 namespace {
-
-// Records beyond this many waiting in one container are dropped until a send makes room.
-constexpr std::size_t MaxWaitingRecords = 5000;
 
 bool envelopeFileUsable(const std::string& path) {
     auto attributes = ns::FileManager::defaultManager().attributesOfItemAtPath(path);
@@ -47,50 +45,110 @@ RezOzovaInternal& RezOzovaInternal::sharedInstance() {
 
 void RezOzovaInternal::workEvent(const StatDispatchEvent& event) {
     assert(ns::Thread::isMainThread() && "recording work runs on the main thread");
-    auto& session = RezOzovaSession::sharedInstance();
     const auto type = event.eEventType();
     switch (type) {
-    case 0:
-        // The waiting records live in memory for the life of the process: nothing to reload.
-        if (session.sessionStatus() == 0) session.setSessionStatus(1);
-        if (!session.appInBackGround()) RezOzovaJob::preparePerformJob(0);
-        return;
-    case 1:
-        // The send is considered while the session still counts as running, then the session closes.
-        if (RezOzovaApp::sharedInstance().reportPolicy() == 8 && RezOzovaApp::sharedInstance().backgroundTaskEnabled())
-            RezOzovaJob::preparePerformJob(1);
-        session.setSessionStatus(0);
-        return;
+    case 0: return sessionBegin();
+    case 1: return sessionEnd(event.object());
     case 2:
     case 3:
     case 4: {
-        auto record = event.object().asObject<StatBaseEvent>();
-        if (!record) return;
         const auto kind = type == 2   ? RezOzovaRecords::Kind::Events
                           : type == 3 ? RezOzovaRecords::Kind::Errors
                                       : RezOzovaRecords::Kind::EventsWithValues;
-        if (RezOzovaRecords::sharedInstance().pending(kind).size() >= MaxWaitingRecords) {
-            statLog("event limit reached, record dropped");
-            return;
-        }
-        record->session_id = session.sessionId();
-        addEvent(record, kind);
+        return addToContainer(event.object().asObject<StatBaseEvent>(), kind);
+    }
+    case 5: return timedEvent(event.object(), false, true);
+    case 6: return timedEvent(event.object(), false, false);
+    case 7: return timedEvent(event.object(), true, true);
+    case 8: return timedEvent(event.object(), true, false);
+    case 9:
+    case 10:
+    case 11: return page(type, event.object());
+    case 12:
+    case 13: return account(type, event.object());
+    default: statLog("Unknown event type: " + std::to_string(type));
+    }
+}
+
+void RezOzovaInternal::sessionBegin() {
+    RezOzovaRecords::sharedInstance().reloadCache();
+    auto& session = RezOzovaSession::sharedInstance();
+    session.beginSession(ns::Clock::now());
+    if (!session.appInBackGround()) RezOzovaJob::preparePerformJob(0);
+}
+
+void RezOzovaInternal::sessionEnd(const ns::Value& at) {
+    auto& session = RezOzovaSession::sharedInstance();
+    auto& records = RezOzovaRecords::sharedInstance();
+    if (auto closed = session.closeSession(at.isNumber() ? at.doubleValue() : ns::Clock::now());
+        closed && !records.addSession(std::move(closed)))
+        statLog("event limit reached, session dropped");
+    // The send is considered while the session still counts as running, then the session closes.
+    auto& app = RezOzovaApp::sharedInstance();
+    if (app.reportPolicy() == 8 && app.backgroundTaskEnabled()) RezOzovaJob::preparePerformJob(1);
+    session.setSessionStatus(0);
+    // What could not be written stays in memory, for the next envelope or the next save.
+    records.saveCache();
+}
+
+void RezOzovaInternal::addToContainer(const std::shared_ptr<StatBaseEvent>& record, RezOzovaRecords::Kind kind) {
+    if (!record) return;
+    record->session_id = RezOzovaSession::sharedInstance().sessionId();
+    addEvent(record, kind);
+}
+
+void RezOzovaInternal::timedEvent(const ns::Value& object, bool withValues, bool beginning) {
+    auto event = object.asObject<StatEvent>();
+    if (!event) return;
+    if (beginning) {
+        if (!timedEvents_.begin(withValues, std::move(event))) statLog("event limit reached, timed event dropped");
         return;
     }
-    default:
-        if (type >= 5 && type <= 13) {
-            // Timed events, pages and accounts belong to the session tracking, which this client does not carry.
-            statLog("Event type not recorded here: " + std::to_string(type));
-            return;
-        }
-        statLog("Unknown event type: " + std::to_string(type));
+    auto begun = timedEvents_.end(withValues, *event);
+    if (!begun) {
+        statLog("timed event ended without a beginning: " + event->event_id.value_or("(null)"));
         return;
     }
+    addToContainer(begun, withValues ? RezOzovaRecords::Kind::EventsWithValues : RezOzovaRecords::Kind::Events);
+}
+
+void RezOzovaInternal::page(std::int16_t type, const ns::Value& object) {
+    auto& session = RezOzovaSession::sharedInstance();
+    std::shared_ptr<WirePage> visit;
+    if (type == 9) {
+        visit = object.asObject<WirePage>();
+    } else if (object.isString()) {
+        const std::string name(object.asString());
+        if (type == 10) return session.beginPage(name, ns::Clock::now());
+        if (const auto duration = session.endPage(name, ns::Clock::now()))
+            visit = std::make_shared<WirePage>(name, *duration);
+        else statLog("page ended without a beginning: " + name);
+    }
+    if (visit && !session.addPage(visit)) statLog("no session to keep the page in, page dropped");
+}
+
+void RezOzovaInternal::account(std::int16_t type, const ns::Value& object) {
+    auto& records = RezOzovaRecords::sharedInstance();
+    if (type == 13) return records.signOff();
+    const ns::Dictionary* account = object.asDictionary();
+    const ns::Value* puid = account ? account->find("puid") : nullptr;
+    if (!puid || !puid->isString() || puid->asString().empty()) {
+        statLog("sign-in without an account id ignored");
+        return;
+    }
+    const ns::Value* provider = account->find("provider");
+    records.signIn(std::string(puid->asString()),
+                   provider && provider->isString() && !provider->asString().empty()
+                       ? std::optional<std::string>(std::string(provider->asString()))
+                       : std::nullopt);
 }
 
 void RezOzovaInternal::addEvent(const std::shared_ptr<StatBaseEvent>& record, RezOzovaRecords::Kind container) {
     if (!record) return;
-    RezOzovaRecords::sharedInstance().add(container, record);
+    if (!RezOzovaRecords::sharedInstance().add(container, record)) {
+        statLog("event limit reached, record dropped");
+        return;
+    }
     if (auto event = std::dynamic_pointer_cast<StatEvent>(record)) event->outputStatLog();
     else if (auto error = std::dynamic_pointer_cast<StatError>(record)) error->outputStatLog();
     if (!RezOzovaSession::sharedInstance().appInBackGround()) RezOzovaJob::preparePerformJob(1);
@@ -114,7 +172,7 @@ void RezOzovaInternal::beginPerformJob() {
     }
     // Names are creation times in milliseconds (with a same-millisecond suffix): name order is age order.
     std::sort(paths.begin(), paths.end());
-    if (paths.empty() && hasJob()) {
+    if (paths.empty() && (hasJob() || RezOzovaRecords::activateMsgPending())) {
         generateEnvelopeFile();
         for (const auto& path : RezOzovaUtility::envelopeFiles())
             if (envelopeFileUsable(path)) paths.push_back(path);

@@ -1,6 +1,7 @@
 #pragma once
-// The recording core, as far as the analytics client's delivery needs it: runs dispatched work on the main
-// thread, keeps added records, and starts send jobs (envelope files, then an upload worker on its queue).
+// The recording core: runs the dispatched work on the main thread (sessions, events, errors, timed events,
+// pages, accounts), keeps added records, and starts send jobs (envelope files, then an upload worker on its
+// queue).
 
 #include <cstdint>
 #include <memory>
@@ -9,7 +10,9 @@
 #include <string_view>
 
 #include "analytics/StatBaseEvent.h"
+#include "platform/foundation/Value.h"
 #include "analytics/client/RezOzovaRecords.h"
+#include "analytics/client/RezOzovaTimedEvents.h"
 #include "platform/foundation/OperationQueue.h"
 
 namespace ql {
@@ -35,15 +38,26 @@ public:
     bool hasJob() const;
     // Packs the waiting records into an envelope file.
     void generateEnvelopeFile();
-    // Sends the envelope files on disk with an upload worker on the send-log queue.
+    // Sends the envelope files on disk with an upload worker on the send-log queue; when none waits, first
+    // packs the waiting records, or the activation message while it was never sent, into a new one.
     void beginPerformJob();
     static std::optional<std::string> imprintValueWithKey(std::string_view key);
 
     const std::shared_ptr<ns::OperationQueue>& sendLogQueue() const { return sendLogQueue_; }
+    RezOzovaTimedEvents& timedEvents() { return timedEvents_; }
 
 private:
     RezOzovaInternal();
+    // Checks the limit, stamps the session and adds the record.
+    void addToContainer(const std::shared_ptr<StatBaseEvent>& record, RezOzovaRecords::Kind kind);
+    void sessionBegin();
+    void sessionEnd(const ns::Value& at);
+    void timedEvent(const ns::Value& object, bool withValues, bool beginning);
+    void page(std::int16_t type, const ns::Value& object);
+    void account(std::int16_t type, const ns::Value& object);
+
     std::shared_ptr<ns::OperationQueue> sendLogQueue_;
+    RezOzovaTimedEvents timedEvents_;
 };
 
 }  // namespace ql

@@ -2,18 +2,22 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <limits>
 
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
 #include "analytics/StatLog.h"
 #include "analytics/WireBinaryProtocol.h"
-#include "analytics/WireInstantMsg.h"
+#include "analytics/WireLogEntry.h"
 #include "analytics/WireMemoryBuffer.h"
 #include "analytics/WireResponse.h"
 #include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaEntryFacts.h"
 #include "analytics/client/RezOzovaEnvelope.h"
+#include "analytics/client/RezOzovaRecordCache.h"
 #include "analytics/client/StatProtocolData.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Locked.h"
 #include "platform/foundation/Zlib.h"
 
@@ -29,6 +33,21 @@ ns::Data serialized(const R& record) {
     return buffer->getBuffer();
 }
 
+template <class R>
+std::shared_ptr<R> deserialized(const ns::Value& stored) {
+    if (!stored.isData()) return nullptr;
+    auto record = std::make_shared<R>();
+    try {
+        WireBinaryProtocol protocol(std::make_shared<WireMemoryBuffer>(*stored.asData()));
+        record->read(protocol);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return record;
+}
+
+std::int64_t nowMilliseconds() { return StatBaseEvent::truncatedWithin<std::int64_t>(ns::Clock::now() * 1000); }
+
 std::shared_ptr<WirePropertyValue> propertyValue(const ns::Value& value) {
     auto property = std::make_shared<WirePropertyValue>();
     if (value.isInteger()) property->setLong_value(value.int64Value());
@@ -39,6 +58,8 @@ std::shared_ptr<WirePropertyValue> propertyValue(const ns::Value& value) {
 std::shared_ptr<WireEvent> wireEvent(const StatEvent& event) {
     auto properties = std::make_shared<WireRecordMap<WirePropertyValue>>();
     for (const auto& [key, value] : event.values) (*properties)[key] = propertyValue(value);
+    // The event record has no field of its own for the label: it travels among the properties.
+    if (auto label = event.sentLabel()) (*properties)["label"] = std::make_shared<WirePropertyValue>(std::move(*label), 0);
     auto wire = std::make_shared<WireEvent>();
     wire->setName(event.event_id.value_or(""));
     wire->setProperties(properties);
@@ -48,6 +69,49 @@ std::shared_ptr<WireEvent> wireEvent(const StatEvent& event) {
         wire->setAcc(static_cast<std::int32_t>(std::min<std::int64_t>(event.acc, std::numeric_limits<std::int32_t>::max())));
     wire->setTs(event.tsMilliseconds());
     return wire;
+}
+
+// The events and errors as one instant message under the device identifier.
+std::shared_ptr<WireInstantMsg> instantMsg(const RezOzovaRecords::Container& events,
+                                           const RezOzovaRecords::Container& eventsWithValues,
+                                           const RezOzovaRecords::Container& errors) {
+    auto wireEvents = std::make_shared<WireRecordList<WireEvent>>();
+    for (const auto* source : {&events, &eventsWithValues})
+        for (const auto& record : *source)
+            if (auto event = std::dynamic_pointer_cast<StatEvent>(record)) wireEvents->push_back(wireEvent(*event));
+    auto wireErrors = std::make_shared<WireRecordList<WireError>>();
+    for (const auto& record : errors)
+        if (auto error = std::dynamic_pointer_cast<StatError>(record))
+            wireErrors->push_back(std::make_shared<WireError>(error->tsMilliseconds(), error->context.value_or(""), 0));
+    auto message = std::make_shared<WireInstantMsg>();
+    message->setId(StatProtocolData::openUDIDString());
+    message->setEvents(wireEvents);
+    message->setErrors(wireErrors);
+    return message;
+}
+
+// A copy whose containers the worker thread's changes cannot reach while the entry is written.
+std::shared_ptr<WireIdTracking> trackingToSend(const std::shared_ptr<WireIdTracking>& tracking) {
+    if (!tracking) return nullptr;
+    const bool snapshots = tracking->snapshots() && !tracking->snapshots()->empty();
+    const bool journals = tracking->journals() && !tracking->journals()->empty();
+    if (!snapshots && !journals) return nullptr;
+    return std::make_shared<WireIdTracking>(
+        std::make_shared<WireRecordMap<WireIdSnapshot>>(tracking->snapshots() ? *tracking->snapshots()
+                                                                              : WireRecordMap<WireIdSnapshot>{}),
+        journals ? std::make_shared<WireRecordList<WireIdJournal>>(*tracking->journals()) : nullptr,
+        tracking->checksum());
+}
+
+// Puts the records in front of those already held, keeping at most the limit (the oldest give way).
+template <class Records>
+void prepend(Records& held, Records&& earlier) {
+    held.insert(held.begin(), std::make_move_iterator(earlier.begin()), std::make_move_iterator(earlier.end()));
+    if (held.size() > RezOzovaRecords::MaxWaitingRecords) {
+        statLog("event limit reached, " + std::to_string(held.size() - RezOzovaRecords::MaxWaitingRecords) +
+                " cached records dropped");
+        held.erase(held.begin(), held.end() - static_cast<std::ptrdiff_t>(RezOzovaRecords::MaxWaitingRecords));
+    }
 }
 
 }  // namespace
@@ -65,9 +129,19 @@ const RezOzovaRecords::Container& RezOzovaRecords::container(Kind kind) const {
     return kind == Kind::Events ? events_ : kind == Kind::EventsWithValues ? eventsWithValues_ : errors_;
 }
 
-void RezOzovaRecords::add(Kind kind, std::shared_ptr<StatBaseEvent> record) {
+bool RezOzovaRecords::add(Kind kind, std::shared_ptr<StatBaseEvent> record) {
     std::lock_guard lock(mutex_);
-    container(kind).push_back(std::move(record));
+    auto& records = container(kind);
+    if (records.size() >= MaxWaitingRecords) return false;
+    records.push_back(std::move(record));
+    return true;
+}
+
+bool RezOzovaRecords::addSession(std::shared_ptr<WireSession> session) {
+    std::lock_guard lock(mutex_);
+    if (!session || sessions_.size() >= MaxWaitingRecords) return false;
+    sessions_.push_back(std::move(session));
+    return true;
 }
 
 RezOzovaRecords::Container RezOzovaRecords::pending(Kind kind) const {
@@ -75,9 +149,16 @@ RezOzovaRecords::Container RezOzovaRecords::pending(Kind kind) const {
     return container(kind);
 }
 
+RezOzovaRecords::Sessions RezOzovaRecords::pendingSessions() const { return ns::lockedCopy(mutex_, sessions_); }
+
+std::size_t RezOzovaRecords::pendingCount(Kind kind) const {
+    std::lock_guard lock(mutex_);
+    return container(kind).size();
+}
+
 bool RezOzovaRecords::hasPending() const {
     std::lock_guard lock(mutex_);
-    return !events_.empty() || !eventsWithValues_.empty() || !errors_.empty();
+    return !events_.empty() || !eventsWithValues_.empty() || !errors_.empty() || !sessions_.empty();
 }
 
 std::size_t RezOzovaRecords::packedCount() const {
@@ -87,11 +168,14 @@ std::size_t RezOzovaRecords::packedCount() const {
 
 void RezOzovaRecords::clearPacked() {
     std::lock_guard lock(mutex_);
-    events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(packedEvents_));
-    eventsWithValues_.erase(eventsWithValues_.begin(),
-                            eventsWithValues_.begin() + static_cast<std::ptrdiff_t>(packedEventsWithValues_));
-    errors_.erase(errors_.begin(), errors_.begin() + static_cast<std::ptrdiff_t>(packedErrors_));
-    packedEvents_ = packedEventsWithValues_ = packedErrors_ = 0;
+    auto dropFront = [](auto& records, std::size_t count) {
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(std::min(count, records.size())));
+    };
+    dropFront(events_, packedEvents_);
+    dropFront(eventsWithValues_, packedEventsWithValues_);
+    dropFront(errors_, packedErrors_);
+    dropFront(sessions_, packedSessions_);
+    packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
 }
 
 void RezOzovaRecords::clearAll() {
@@ -99,31 +183,77 @@ void RezOzovaRecords::clearAll() {
     events_.clear();
     eventsWithValues_.clear();
     errors_.clear();
-    packedEvents_ = packedEventsWithValues_ = packedErrors_ = 0;
+    sessions_.clear();
+    packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
 }
 
-std::optional<ns::Data> RezOzovaRecords::entityData() {
-    WireInstantMsg entry;
+bool RezOzovaRecords::saveCache() {
+    RezOzovaCachedRecords records;
     {
         std::lock_guard lock(mutex_);
-        packedEvents_ = packedEventsWithValues_ = packedErrors_ = 0;
-        if (events_.empty() && eventsWithValues_.empty() && errors_.empty()) return std::nullopt;
-        auto events = std::make_shared<WireRecordList<WireEvent>>();
-        for (const Container* source : {&events_, &eventsWithValues_})
-            for (const auto& record : *source)
-                if (auto event = std::dynamic_pointer_cast<StatEvent>(record)) events->push_back(wireEvent(*event));
-        auto errors = std::make_shared<WireRecordList<WireError>>();
-        for (const auto& record : errors_)
-            if (auto error = std::dynamic_pointer_cast<StatError>(record))
-                errors->push_back(std::make_shared<WireError>(error->tsMilliseconds(),
-                                                              error->context.value_or(""), 0));
-        entry.setEvents(events);
-        entry.setErrors(errors);
+        records.events = events_;
+        records.eventsWithValues = eventsWithValues_;
+        records.errors = errors_;
+        records.sessions = sessions_;
+        records.idTracking = idTracking_;
+    }
+    if (!RezOzovaRecordCache::save(records)) return false;
+    // Only what was saved leaves; the main thread adds records, and it is the one saving.
+    std::lock_guard lock(mutex_);
+    auto dropSaved = [](auto& held, const auto& saved) {
+        held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(std::min(saved.size(), held.size())));
+    };
+    dropSaved(events_, records.events);
+    dropSaved(eventsWithValues_, records.eventsWithValues);
+    dropSaved(errors_, records.errors);
+    dropSaved(sessions_, records.sessions);
+    packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
+    return true;
+}
+
+void RezOzovaRecords::reloadCache() {
+    RezOzovaCachedRecords cached = RezOzovaRecordCache::take();
+    if (cached.empty()) return;
+    std::lock_guard lock(mutex_);
+    prepend(events_, std::move(cached.events));
+    prepend(eventsWithValues_, std::move(cached.eventsWithValues));
+    prepend(errors_, std::move(cached.errors));
+    prepend(sessions_, std::move(cached.sessions));
+    if (!idTracking_) idTracking_ = std::move(cached.idTracking);
+    packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
+}
+
+bool RezOzovaRecords::activateMsgPending() { return RezOzovaConfig::configureWithKey("statActivateMsg").isNil(); }
+
+std::optional<ns::Data> RezOzovaRecords::entityData() {
+    WireLogEntry entry;
+    const bool activation = activateMsgPending();
+    {
+        std::lock_guard lock(mutex_);
+        packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
+        entryActivateMsgTs_.reset();
+        const bool records = !events_.empty() || !eventsWithValues_.empty() || !errors_.empty() || !sessions_.empty();
+        if (!records && !activation) return std::nullopt;
+        if (!events_.empty() || !eventsWithValues_.empty() || !errors_.empty())
+            entry.setInstant_msgs(std::make_shared<WireRecordList<WireInstantMsg>>(
+                WireRecordList<WireInstantMsg>{instantMsg(events_, eventsWithValues_, errors_)}));
+        if (!sessions_.empty()) entry.setSessions(std::make_shared<WireRecordList<WireSession>>(sessions_));
+        if (auto tracking = trackingToSend(trackingLocked())) entry.setId_tracking(std::move(tracking));
         packedEvents_ = events_.size();
         packedEventsWithValues_ = eventsWithValues_.size();
         packedErrors_ = errors_.size();
+        packedSessions_ = sessions_.size();
+        if (activation) {
+            entryActivateMsgTs_ = nowMilliseconds();
+            entry.setActivate_msg(std::make_shared<WireActivateMsg>(*entryActivateMsgTs_));
+        }
     }
-    entry.setId(StatProtocolData::openUDIDString());
+    entry.setClient_stats(RezOzovaEntryFacts::clientStats());
+    entry.setApp_info(RezOzovaEntryFacts::appInfo());
+    entry.setDevice_info(RezOzovaEntryFacts::deviceInfo());
+    entry.setMisc_info(RezOzovaEntryFacts::miscInfo());
+    if (auto imprint = storedImprint()) entry.setImprint(std::move(imprint));
+
     const ns::Data bytes = serialized(entry);
     if (bytes.length() >= MaxSerializedLength) {
         clearAll();
@@ -136,6 +266,15 @@ std::optional<ns::Data> RezOzovaRecords::entityData() {
         return std::nullopt;
     }
     return compressed;
+}
+
+void RezOzovaRecords::setActivateMsgFlag() {
+    std::optional<std::int64_t> sent;
+    {
+        std::lock_guard lock(mutex_);
+        sent = std::exchange(entryActivateMsgTs_, std::nullopt);
+    }
+    if (sent && activateMsgPending()) RezOzovaConfig::setConfigure(ns::Value(*sent), "statActivateMsg");
 }
 
 bool RezOzovaRecords::verifyResponseData(const ns::Data& data) {
@@ -160,26 +299,79 @@ void RezOzovaRecords::setIdTracking(std::shared_ptr<WireIdTracking> tracking) {
     ns::lockedStore(mutex_, idTracking_, std::move(tracking));
 }
 
-void RezOzovaRecords::saveIdTracking() {
+std::shared_ptr<WireIdTracking>& RezOzovaRecords::trackingLocked() {
+    if (!idTracking_) idTracking_ = deserialized<WireIdTracking>(RezOzovaConfig::configureWithKey("statIDTracking"));
+    return idTracking_;
+}
+
+std::shared_ptr<WireIdTracking> RezOzovaRecords::idTracking() {
     std::lock_guard lock(mutex_);
-    if (!idTracking_ || !idTracking_->snapshots() || idTracking_->snapshots()->empty()) return;
-    idTracking_->unsetJournals();
+    return trackingLocked();
+}
+
+void RezOzovaRecords::saveIdTracking(const WireIdTracking* delivered) {
+    std::lock_guard lock(mutex_);
+    if (!idTracking_) return;
+    // The entry may have been made by an earlier launch, whose journal was read back from the record cache:
+    // entries are told apart by their fields, each delivered one taking one of those held.
+    if (delivered && delivered->journals() && idTracking_->journals()) {
+        auto& held = *idTracking_->journals();
+        for (const auto& sent : *delivered->journals()) {
+            const auto same = std::find_if(held.begin(), held.end(), [&](const std::shared_ptr<WireIdJournal>& kept) {
+                return kept && sent && kept->domain() == sent->domain() && kept->old_id() == sent->old_id() &&
+                       kept->new_id() == sent->new_id() && kept->ts() == sent->ts();
+            });
+            if (same != held.end()) held.erase(same);
+        }
+        if (held.empty()) idTracking_->unsetJournals();
+    }
+    // Also without snapshots (signed off): the stored record would otherwise still name the account.
     RezOzovaConfig::setConfigure(ns::Value(serialized(*idTracking_)), "statIDTracking");
 }
 
-std::optional<std::string> RezOzovaRecords::imprintPropertyValueWithKey(std::string_view key) {
-    const ns::Value stored = RezOzovaConfig::configureWithKey("statImprint");
-    if (!stored.isData()) return std::nullopt;
-    WireImprint imprint;
-    try {
-        WireBinaryProtocol protocol(std::make_shared<WireMemoryBuffer>(*stored.asData()));
-        imprint.read(protocol);
-    } catch (const std::exception&) {
-        return std::nullopt;
+void RezOzovaRecords::changeIdentityLocked(const std::string& domain, const std::optional<std::string>& identity) {
+    auto& tracking = trackingLocked();
+    if (!tracking) tracking = std::make_shared<WireIdTracking>();
+    if (!tracking->snapshots()) tracking->setSnapshots(std::make_shared<WireRecordMap<WireIdSnapshot>>());
+    auto& snapshots = *tracking->snapshots();
+    std::optional<std::string> old;
+    std::int32_t version = 0;
+    if (auto found = snapshots.find(domain); found != snapshots.end() && found->second) {
+        old = found->second->identity();
+        version = found->second->version();
     }
-    if (!imprint.property()) return std::nullopt;
-    auto found = imprint.property()->find(std::string(key));
-    if (found == imprint.property()->end() || !found->second || !found->second->value()) return std::nullopt;
+    if (old == identity) return;
+    const std::int64_t now = nowMilliseconds();
+    if (identity) snapshots[domain] = std::make_shared<WireIdSnapshot>(*identity, now, version + 1);
+    else snapshots.erase(domain);
+    if (!tracking->journals()) tracking->setJournals(std::make_shared<WireRecordList<WireIdJournal>>());
+    auto& journals = *tracking->journals();
+    journals.push_back(std::make_shared<WireIdJournal>(domain, old, identity.value_or(""), now));
+    if (journals.size() > MaxJournals)
+        journals.erase(journals.begin(), journals.end() - static_cast<std::ptrdiff_t>(MaxJournals));
+}
+
+void RezOzovaRecords::signIn(const std::string& puid, const std::optional<std::string>& provider) {
+    std::lock_guard lock(mutex_);
+    changeIdentityLocked("puid", puid);
+    changeIdentityLocked("provider", provider);
+}
+
+void RezOzovaRecords::signOff() {
+    std::lock_guard lock(mutex_);
+    changeIdentityLocked("puid", std::nullopt);
+    changeIdentityLocked("provider", std::nullopt);
+}
+
+std::shared_ptr<WireImprint> RezOzovaRecords::storedImprint() {
+    return deserialized<WireImprint>(RezOzovaConfig::configureWithKey("statImprint"));
+}
+
+std::optional<std::string> RezOzovaRecords::imprintPropertyValueWithKey(std::string_view key) {
+    const auto imprint = storedImprint();
+    if (!imprint || !imprint->property()) return std::nullopt;
+    auto found = imprint->property()->find(std::string(key));
+    if (found == imprint->property()->end() || !found->second || !found->second->value()) return std::nullopt;
     return *found->second->value();
 }
 

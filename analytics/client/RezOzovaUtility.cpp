@@ -11,8 +11,17 @@
 namespace ql {
 
 namespace {
+
 constexpr std::string_view EnvelopeSuffix = "_envelope.log";
+
+std::optional<ns::Data> aes128(ns::CryptOperation operation, const ns::Data& data, const ns::Data& key) {
+    const ns::Data iv(StatEncryptionIV.data(), StatEncryptionIV.size());
+    auto result = ns::aes128CBC(operation, key, iv, data);
+    if (!result.succeeded()) return std::nullopt;
+    return std::move(result.data);
 }
+
+}  // namespace
 
 std::string RezOzovaUtility::analyticsFolder() {
     const std::string folder = ns::Sandbox::caches() + "/" + std::string(StatAnalyticsFolderName);
@@ -42,10 +51,11 @@ bool RezOzovaUtility::isExistAtPath(const std::string& path) {
 double RezOzovaUtility::durationNowWith1970TimeInterval(double seconds) { return ns::Clock::now() - seconds; }
 
 std::optional<ns::Data> RezOzovaUtility::AES128EncryptData(const ns::Data& data, const ns::Data& key) {
-    const ns::Data iv(StatEncryptionIV.data(), StatEncryptionIV.size());
-    auto result = ns::aes128CBC(ns::CryptOperation::Encrypt, key, iv, data);
-    if (!result.succeeded()) return std::nullopt;
-    return std::move(result.data);
+    return aes128(ns::CryptOperation::Encrypt, data, key);
+}
+
+std::optional<ns::Data> RezOzovaUtility::AES128DecryptData(const ns::Data& data, const ns::Data& key) {
+    return aes128(ns::CryptOperation::Decrypt, data, key);
 }
 
 std::string RezOzovaUtility::generateEnvelopeFileNameWithTS(std::string_view ts) {
@@ -58,5 +68,7 @@ bool RezOzovaUtility::saveData(const std::optional<ns::Data>& data, const std::s
 }
 
 std::string RezOzovaUtility::exchangeIdentityPath() { return analyticsFolder() + "/exchangeIdentity.json"; }
+
+std::string RezOzovaUtility::folderLockPath() { return analyticsFolder() + "/analytics.lock"; }
 
 }  // namespace ql

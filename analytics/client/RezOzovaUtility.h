@@ -22,12 +22,16 @@ public:
     static double durationNowWith1970TimeInterval(double seconds);
     // AES-128-CBC with PKCS#7 padding and the client's fixed initialisation vector; nothing on failure.
     static std::optional<ns::Data> AES128EncryptData(const ns::Data& data, const ns::Data& key);
+    static std::optional<ns::Data> AES128DecryptData(const ns::Data& data, const ns::Data& key);
     // The analytics folder joined with "<ts>_envelope.log".
     static std::string generateEnvelopeFileNameWithTS(std::string_view ts);
     // Writes atomically, only when data is given and nothing exists at the path yet; whether it was written.
     static bool saveData(const std::optional<ns::Data>& data, const std::string& path);
     // "exchangeIdentity.json" in the analytics folder.
     static std::string exchangeIdentityPath();
+    // The file whose lock (ns::FileLock) apps sharing a home take around their work in the analytics folder:
+    // numbering and naming envelopes, and the record cache.
+    static std::string folderLockPath();
 };
 
 }  // namespace ql

@@ -23,4 +23,10 @@ inline constexpr std::string_view StatShareCountHost = "http://log.quillory.com"
 inline constexpr std::string_view StatSdkType = "iOS";
 inline constexpr std::string_view StatSdkVersion = "3.6.6";
 
+// The numbers a log entry gives for the client's own type and for how the device reaches the network.
+inline constexpr std::int32_t StatSdkTypeCode = 1;
+inline constexpr std::int32_t StatAccessTypeNone = 0;
+inline constexpr std::int32_t StatAccessTypeWiFi = 1;
+inline constexpr std::int32_t StatAccessTypeCellular = 2;
+
 }  // namespace ql

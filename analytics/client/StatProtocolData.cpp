@@ -67,12 +67,15 @@ std::string StatProtocolData::UUIDString() { return ns::UUID().UUIDString(); }
 std::string StatProtocolData::UUIDMD5String() { return md5Value(UUIDString()); }
 std::string StatProtocolData::deviceModelString() { return sys::machineIdentifier(); }
 
-std::string StatProtocolData::resolutionString() {
+StatProtocolData::Pixels StatProtocolData::resolution() {
     const auto& screen = ui::Screen::mainScreen();
     const double scale = screen.scale() > 0 ? screen.scale() : 1;
-    const int height = static_cast<int>(screen.bounds().size.height * scale);
-    const int width = static_cast<int>(screen.bounds().size.width * scale);
-    return std::to_string(height) + " x " + std::to_string(width);
+    return {static_cast<int>(screen.bounds().size.height * scale), static_cast<int>(screen.bounds().size.width * scale)};
+}
+
+std::string StatProtocolData::resolutionString() {
+    const Pixels pixels = resolution();
+    return std::to_string(pixels.height) + " x " + std::to_string(pixels.width);
 }
 
 std::string StatProtocolData::osVersionString() { return ui::Device::currentDevice().systemVersion(); }
@@ -110,9 +113,9 @@ std::string StatProtocolData::languageString() {
     return languages.empty() ? std::string() : languages.front();
 }
 
-std::string StatProtocolData::timezoneString() {
-    return std::to_string(ns::TimeZone::defaultTimeZone().secondsFromGMT() / 3600);
-}
+int StatProtocolData::timezoneHours() { return static_cast<int>(ns::TimeZone::defaultTimeZone().secondsFromGMT() / 3600); }
+
+std::string StatProtocolData::timezoneString() { return std::to_string(timezoneHours()); }
 
 std::string StatProtocolData::md5Value(std::string_view text) {
     return ns::hexString(ns::md5(text), ns::HexCase::Upper);

@@ -24,6 +24,12 @@ public:
     static std::string UUIDString();
     static std::string UUIDMD5String();
     static std::string deviceModelString();
+    struct Pixels {
+        int height = 0;
+        int width = 0;
+    };
+    // The main screen's size in pixels.
+    static Pixels resolution();
     static std::string resolutionString();  // "<height> x <width>" in pixels
     static std::string osString() { return "iOS"; }
     static std::string osVersionString();
@@ -38,7 +44,8 @@ public:
     static std::string appShortVersionString();
     static std::string countryString();
     static std::string languageString();
-    // Whole hours from GMT, truncated toward zero.
+    // Whole hours from GMT, truncated toward zero, as a number and as text.
+    static int timezoneHours();
     static std::string timezoneString();
     // 32 upper-case hex digits of the MD5 of the text's UTF-8 bytes.
     static std::string md5Value(std::string_view text);

@@ -245,6 +245,11 @@ bool StatUtils::openUrl(std::string_view url) {
 
 bool StatUtils::makingACall(std::string_view number) { return openUrl("tel://" + std::string(number)); }
 
+bool StatUtils::presentStoreProductForApp(std::string_view, ui::ViewController*,
+                                          const std::function<void(bool, const ns::Error*)>&) {
+    return false;
+}
+
 std::optional<std::string> StatUtils::JSONFragment(const ns::Value& value) {
     auto writer = std::make_shared<StatJsonWriter>();
     auto text = writer->stringWithFragment(value);

@@ -17,9 +17,14 @@
 
 namespace ql {
 
+namespace ns {
+class Error;
+}
+
 namespace ui {
 class Image;
 class View;
+class ViewController;
 }
 
 class StatUtils {
@@ -68,6 +73,11 @@ public:
     static bool canOpenUrl(std::string_view url);
     static bool openUrl(std::string_view url);
     static bool makingACall(std::string_view number);
+    // Would show the store's page of the app over the presenting controller and then call the completion
+    // with whether the page loaded. This platform has no store, so nothing is shown, the completion is not
+    // called, and the answer is false.
+    static bool presentStoreProductForApp(std::string_view appId, ui::ViewController* presenter,
+                                          const std::function<void(bool loaded, const ns::Error* error)>& completion);
 
     // JSON text of any value and value of a JSON text; nothing (and a log line) on failure.
     static std::optional<std::string> JSONFragment(const ns::Value& value);

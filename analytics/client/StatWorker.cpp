@@ -6,6 +6,7 @@
 #include "analytics/StatLog.h"
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
@@ -15,6 +16,7 @@
 #include "analytics/client/StatProtocolData.h"
 #include "analytics/client/StatUtils.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLResponse.h"
@@ -38,6 +40,14 @@ void StatWorker::main() {
 }
 
 bool StatWorker::postDataWithFile(const std::string& path) {
+    // Another app sharing this home may be posting the same folder: a file is posted only by the one that
+    // holds its claim, and the claim of an app that died is let go with it.
+    const auto claim = ns::FileLock::claim(path);
+    if (!claim) {
+        // Being posted elsewhere, or delivered already: not this worker's, and no reason to stop.
+        dropPath(path);
+        return true;
+    }
     for (const std::string& url : {StatEndpoints::primaryLogURL(), StatEndpoints::backupLogURL()}) {
         if (postDataToServer(url, path)) return true;
         if (RezOzovaJob::sharedInstance().defcon() != 0) {
@@ -98,15 +108,20 @@ bool StatWorker::postDataToServer(const std::string& url, const std::string& pat
     const bool verified = records.verifyResponseData(*reply);
     if (verified) {
         statLog("(Response Applog) {\"success\": \"ok\"}");
-        records.saveIdTracking();
+        const auto delivered = RezOzovaEnvelope::entryOfEnvelopeData(*body);
+        records.saveIdTracking(delivered ? delivered->id_tracking().get() : nullptr);
     } else {
         statLog("(Response Applog) {\"fail\": \"error\"}");
     }
     RezOzovaConfig::incrementRequest(verified, usedMS);
     RezOzovaUtility::removeFile(path);
+    dropPath(path);
+    return true;
+}
+
+void StatWorker::dropPath(const std::string& path) {
     if (!envelopeFilePaths_.empty() && envelopeFilePaths_.front() == path) envelopeFilePaths_.erase(envelopeFilePaths_.begin());
     else std::erase(envelopeFilePaths_, path);
-    return true;
 }
 
 }  // namespace ql

@@ -17,7 +17,8 @@ public:
     explicit StatWorker(std::vector<std::string> envelopeFilePaths = {});
 
     void main() override;
-    // Delivers one file to the first endpoint that takes it.
+    // Delivers one file to the first endpoint that takes it. A file another app is posting is left to it,
+    // and counts as done here.
     bool postDataWithFile(const std::string& path);
     // One request; true when the service took the file (status 200 with a reply to read).
     bool postDataToServer(const std::string& url, const std::string& path);
@@ -28,6 +29,8 @@ public:
     void setEnvelopeFilePaths(std::vector<std::string> paths) { envelopeFilePaths_ = std::move(paths); }
 
 private:
+    void dropPath(const std::string& path);
+
     std::vector<std::string> envelopeFilePaths_;
 };
 

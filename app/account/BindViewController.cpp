@@ -10,7 +10,6 @@
 #include "app/uikit/NoNetwork.h"
 #include "platform/ui/TextField.h"
 #include "ui/hud/ProgressHUD.h"
-#include "ui/toast/Toast.h"
 
 namespace ql {
 
@@ -67,7 +66,7 @@ void BindViewController::requestTheLinkLoginTypeWithMobileNum() {
             ProgressHUD::dismiss();
             auto rsp = replyModel<SendVerificationRsp>(reply);
             if (rsp->result != 1) {
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
                 return;
             }
             AppScreens::setRootViewController(AppScreens::makeTabShell());

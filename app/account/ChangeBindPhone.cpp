@@ -13,7 +13,6 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "ui/hud/ProgressHUD.h"
-#include "ui/toast/Toast.h"
 
 namespace ql {
 
@@ -78,7 +77,7 @@ void ChangeBindPhone::requestTheLinkLoginTypeWithMobileNum() {
             auto rsp = replyModel<SendVerificationRsp>(reply);
             if (rsp->result != 1) {
                 ProgressHUD::dismiss();
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
                 return;
             }
             ProgressHUD::dismissWithStatus(std::string(ChangedMessage), 1.0, [] {

@@ -79,7 +79,7 @@ void ChangePwdViewController::requestTheChangePwdAction() {
             ProgressHUD::dismiss();
             auto rsp = replyModel<SetNewPasswordRsp>(reply);
             if (rsp->result != 1) {
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
                 return;
             }
             // The mobile number stays saved for the sign-in screen; the old password must not. With no

@@ -73,7 +73,7 @@ void CodeScreen::codeAnswered(bool sent, const std::string& refusal) {
         countdown_.start(button);
         return;
     }
-    Toast::showWithText(refusal);
+    showRefusal(refusal);
     if (button) VerificationCountdown::allowRetry(*button);
 }
 

@@ -7,7 +7,6 @@
 #include "app/uikit/NoNetwork.h"
 #include "platform/ui/TextField.h"
 #include "ui/hud/ProgressHUD.h"
-#include "ui/toast/Toast.h"
 
 namespace ql {
 
@@ -63,7 +62,7 @@ void ForgetPwdVC::requestTheComfirmWithMobileNum() {
                 next->setUid(self->uid_);
                 if (auto* navigation = self->navigationController()) navigation->pushViewController(next, true);
             } else {
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
             }
         },
         [](const std::string&) { showNoNetwork(); });

@@ -145,7 +145,7 @@ void LoginViewController::loadLoginRequest() {
             ProgressHUD::dismiss();
             auto rsp = replyModel<LoginRsp>(reply);
             if (rsp->result != 1 && rsp->result != 2) {
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
                 return;
             }
             // The fields as they are now, as the student last typed them.

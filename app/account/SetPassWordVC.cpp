@@ -58,7 +58,7 @@ void SetPassWordVC::requestTheChangePwdAction() {
             ProgressHUD::dismiss();
             auto rsp = replyModel<SetNewPasswordRsp>(reply);
             if (rsp->result != 1) {
-                Toast::showWithText(rsp->msg);
+                showRefusal(rsp->msg);
             } else if (auto* navigation = self->navigationController()) {
                 navigation->popToRootViewControllerAnimated(true);
             }

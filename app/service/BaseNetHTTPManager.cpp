@@ -1,8 +1,8 @@
 #include "app/service/BaseNetHTTPManager.h"
 
-#include <atomic>
 #include <utility>
 
+#include "app/service/FormPostCall.h"
 #include "net/NetHTTPRequestOperation.h"
 #include "net/NetHTTPRequestOperationManager.h"
 #include "net/NetJSONRequestSerializer.h"
@@ -60,35 +60,6 @@ NetHTTPRequestOperation::FailureBlock report(BaseNetHTTPManager::Failure failure
     };
 }
 
-std::atomic<std::size_t> formPostCount{0};
-
-// One form POST counted from sending until its block has run (or until nothing can run it any more).
-class InFlightFormPost {
-public:
-    InFlightFormPost() { ++formPostCount; }
-    ~InFlightFormPost() { done(); }
-    InFlightFormPost(const InFlightFormPost&) = delete;
-    InFlightFormPost& operator=(const InFlightFormPost&) = delete;
-    void done() {
-        if (!done_.exchange(true)) --formPostCount;
-    }
-
-private:
-    std::atomic<bool> done_{false};
-};
-
-// The block, and then the call no longer in flight, even when the block throws.
-template <class Block>
-auto countedUntilRun(std::shared_ptr<InFlightFormPost> call, Block block) {
-    return [call = std::move(call), block = std::move(block)](const auto& operation, const auto& value) {
-        struct Done {
-            InFlightFormPost& call;
-            ~Done() { call.done(); }
-        } done{*call};
-        block(operation, value);
-    };
-}
-
 void postMultipart(std::string_view host, std::string_view path, const ns::Value& parameters, const ns::Data& data,
                    std::string_view name, std::string_view filename, std::string_view mimetype,
                    BaseNetHTTPManager::Completion completion, BaseNetHTTPManager::Failure failure) {
@@ -124,12 +95,13 @@ void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std:
     manager->requestSerializer()->setValue(authkey.isNil() ? std::nullopt : std::optional(authkey.stringValue()),
                                            "authkey");
     ns::Log::write(logLine(PostRequestLogFormat, url, parameters));
-    auto call = std::make_shared<InFlightFormPost>();
-    manager->POST(url, parameters, countedUntilRun(call, deliver(std::move(completion), true)),
-                  countedUntilRun(call, report(std::move(failure))));
+    auto call = std::make_shared<FormPostCall>(failure);
+    call->watch(manager->POST(url, parameters, call->success(deliver(std::move(completion), true)),
+                              call->failure(report(std::move(failure)))),
+                kRequestTimeout);
 }
 
-std::size_t BaseNetHTTPManager::formPostsInFlight() { return formPostCount.load(); }
+std::size_t BaseNetHTTPManager::formPostsInFlight() { return FormPostCall::inFlight(); }
 
 void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std::string_view path,
                                                      const ns::Value& parameters, const ns::Data& data,

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Value.h"
+#include "platform/net/URLRequest.h"
 
 namespace ql {
 
@@ -38,11 +39,16 @@ public:
     // are escaped, so a path never cuts the URL at a fragment; the host keeps them (an IPv6 literal).
     static std::string p_getURLWithParameters(std::string_view path, std::string_view host);
 
+    // How long a form POST goes without hearing from the service (since it was sent, or since the last
+    // piece of its reply) before it fails as timed out: the networking default, counted on the app's clock
+    // (FormPostCall.h).
+    static constexpr double kRequestTimeout = ns::URLRequest::kDefaultTimeoutInterval;
+
     // The form POST of every service operation: URL-form body, JSON reply required. An "authkey" entry of
     // the parameters also goes out as the header "authkey". Logs the request and the parsed reply.
     static void postRequestOperationForHost(std::string_view host, std::string_view path, const ns::Value& parameters,
                                             Completion completion, Failure failure);
-    // Form POSTs sent whose completion or failure block has not finished yet. The run command and the
+    // Form POSTs sent whose completion or failure block has not run yet. The run command and the
     // end-to-end tests wait for it to reach 0 to know that the app has heard back from the service.
     static std::size_t formPostsInFlight();
     // Multipart: the parameters plus the data as one PNG file part named "faceImg".

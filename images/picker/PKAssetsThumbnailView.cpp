@@ -21,17 +21,27 @@ const std::shared_ptr<ui::Image>& PKAssetsThumbnailView::blankImage() {
 void PKAssetsThumbnailView::setAssetsGroup(std::shared_ptr<al::AssetsGroup> group) {
     if (group == assetsGroup_) return;
     assetsGroup_ = std::move(group);
-    std::vector<std::shared_ptr<ui::Image>> images;
+    requests_.clear();
+    std::vector<std::shared_ptr<al::Asset>> assets;
     if (assetsGroup_) {
         const std::int64_t count = std::min<std::int64_t>(3, assetsGroup_->numberOfAssets());
         assetsGroup_->enumerateAssetsAtIndexes(0, count, [&](const std::shared_ptr<al::Asset>& asset, std::int64_t, bool*) {
-            if (!asset) return;
-            auto thumbnail = asset->thumbnail();
-            images.push_back(thumbnail ? thumbnail : blankImage());
+            if (asset) assets.push_back(asset);
         });
     }
-    if (images.empty()) images.assign(3, blankImage());
-    thumbnailImages_ = std::move(images);
+    thumbnailImages_.assign(assets.empty() ? 3 : assets.size(), assets.empty() ? blankImage() : nullptr);
+    // Thumbnails not made before are made away from the main thread and drawn as they come; until then
+    // their frames stay empty.
+    for (std::size_t i = 0; i < assets.size(); ++i) {
+        if ((thumbnailImages_[i] = assets[i]->cachedImage(al::AssetImageKind::Thumbnail))) continue;
+        std::weak_ptr<PKAssetsThumbnailView> weak = std::static_pointer_cast<PKAssetsThumbnailView>(shared_from_this());
+        requests_.push_back(assets[i]->requestImage(al::AssetImageKind::Thumbnail, [weak, i](const std::shared_ptr<ui::Image>& image) {
+            auto view = weak.lock();
+            if (!view) return;
+            view->thumbnailImages_[i] = image ? image : view->blankImage();
+            view->setNeedsDisplay();
+        }));
+    }
     setNeedsDisplay();
 }
 

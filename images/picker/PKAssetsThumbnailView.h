@@ -17,7 +17,8 @@ public:
 
     const std::shared_ptr<al::AssetsGroup>& assetsGroup() const { return assetsGroup_; }
     void setAssetsGroup(std::shared_ptr<al::AssetsGroup> group);
-    // Up to three, first asset first; three blank images for an album without assets.
+    // Up to three, first asset first (none while one is being made); three blank images for an album
+    // without assets.
     const std::vector<std::shared_ptr<ui::Image>>& thumbnailImages() const { return thumbnailImages_; }
     const std::shared_ptr<ui::Image>& blankImage();
 
@@ -27,6 +28,7 @@ public:
 private:
     std::shared_ptr<al::AssetsGroup> assetsGroup_;
     std::vector<std::shared_ptr<ui::Image>> thumbnailImages_;
+    std::vector<std::shared_ptr<al::AssetImageRequest>> requests_;
     std::shared_ptr<ui::Image> blankImage_;
 };
 

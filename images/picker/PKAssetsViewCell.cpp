@@ -64,6 +64,7 @@ const std::shared_ptr<ui::Button>& PKAssetsViewCell::photoButton() {
 
 void PKAssetsViewCell::setAsset(std::shared_ptr<al::Asset> asset) {
     if (!asset) {
+        thumbnailLoader_.cancel();
         asset_.reset();
         photoButton()->setHidden(false);
         imageView()->setHidden(true);
@@ -73,8 +74,9 @@ void PKAssetsViewCell::setAsset(std::shared_ptr<al::Asset> asset) {
     if (photoButton_) photoButton_->setHidden(true);
     if (asset_ == asset) return;
     asset_ = std::move(asset);
-    auto thumbnail = asset_->thumbnail();
-    imageView()->setImage(thumbnail ? thumbnail : ui::Image::imageNamed("assets_placeholder_picture"));
+    // Made away from the main thread unless made before: a grid of camera pictures would otherwise hold
+    // the screen for as long as it takes to read them all.
+    thumbnailLoader_.load(imageView(), *asset_, al::AssetImageKind::Thumbnail, ui::Image::imageNamed("assets_placeholder_picture"));
 }
 
 void PKAssetsViewCell::setIsSelected(bool selected) {

@@ -1,10 +1,11 @@
 #pragma once
-// PKAssetsViewCell: a square cell of the picker's grid. With an asset it shows the asset's thumbnail
-// with a check button in the top right corner; without one it is the camera item, a single button over
+// PKAssetsViewCell: a square cell of the picker's grid. With an asset it shows the asset's thumbnail (as
+// soon as it is made) with a check button in the top right corner; without one it is the camera item, a single button over
 // the whole cell. The cell reports taps to its delegate and leaves its check state to the delegate.
 
 #include <memory>
 
+#include "platform/photos/AssetImageLoader.h"
 #include "platform/photos/AssetsLibrary.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/CollectionViewCell.h"
@@ -56,6 +57,7 @@ public:
 private:
     std::weak_ptr<PKAssetsViewCellDelegate> delegate_;
     std::shared_ptr<al::Asset> asset_;
+    al::AssetImageLoader thumbnailLoader_;
     bool checked_ = false;
     std::shared_ptr<ui::ImageView> imageView_;
     std::shared_ptr<ui::Button> photoButton_;

@@ -8,6 +8,7 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
+#include "platform/ui/VisualEffectView.h"
 
 namespace ql {
 
@@ -66,7 +67,9 @@ void PKSideScrollingImagePicker::LoadUI() {
     const double W = screen.width, H = screen.height, h = panelHeight();
     setFrame({0, 0, W, H});
     setBackgroundColor(ui::Color::clearColor());
-    auto panel = std::make_shared<ui::View>(cg::Rect{0, H, W, h});
+    // The platform is of a version with blur views: the panel is one, in the light style.
+    auto panel = std::make_shared<ui::VisualEffectView>(ui::BlurEffect::effectWithStyle(ui::BlurEffectStyle::Light),
+                                                        cg::Rect{0, H, W, h});
     panel->setBackgroundColor(PKSheet::panelColor());
     addSubview(panel);
     bottomView_ = panel;
@@ -220,9 +223,7 @@ std::shared_ptr<ui::CollectionViewCell> PKSideScrollingImagePicker::collectionVi
     ui::CollectionView& strip, const ns::IndexPath& path) {
     auto cell = std::static_pointer_cast<HCollectionViewCell>(
         strip.dequeueReusableCellWithReuseIdentifier(std::string(kCellIdentifier), path));
-    const auto& asset = allArr_.at(static_cast<std::size_t>(path.item()));
-    cell->imageView()->setImage(asset->aspectRatioThumbnail());
-    cell->setAsset(asset);
+    cell->setAsset(allArr_.at(static_cast<std::size_t>(path.item())));
     return cell;
 }
 
@@ -248,10 +249,12 @@ void PKSideScrollingImagePicker::collectionViewDidDeselectItemAtIndexPath(ui::Co
 std::optional<cg::Size> PKSideScrollingImagePicker::collectionViewLayoutSizeForItemAtIndexPath(ui::CollectionView& strip,
                                                                                                ui::CollectionViewLayout&,
                                                                                                const ns::IndexPath& path) {
+    // The thumbnail's proportions are the picture's, which its header tells: the strip lays out every photo
+    // of the roll, and makes thumbnails only for those it shows.
     const double height = strip.frame().size.height;
-    auto thumbnail = allArr_.at(static_cast<std::size_t>(path.item()))->aspectRatioThumbnail();
-    if (!thumbnail || thumbnail->size().height <= 0) return cg::Size{height, height};
-    return cg::Size{thumbnail->size().width * height / thumbnail->size().height, height};
+    const auto picture = allArr_.at(static_cast<std::size_t>(path.item()))->dimensions();
+    if (!picture || picture->height <= 0) return cg::Size{height, height};
+    return cg::Size{picture->width * height / picture->height, height};
 }
 
 }  // namespace ql

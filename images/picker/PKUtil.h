@@ -1,5 +1,6 @@
 #pragma once
-// PKUtil: the picker's look: colours from six hexadecimal digits and stretched images.
+// PKUtil: the picker's look: colours from six hexadecimal digits, stretched images and images read from the
+// app's resources by path.
 
 #include <memory>
 #include <string_view>
@@ -17,6 +18,9 @@ public:
     static std::shared_ptr<ui::Color> getColor(std::string_view hex);
     static std::shared_ptr<ui::Image> stretchImage(const std::shared_ptr<ui::Image>& image, const cg::EdgeInsets& capInsets,
                                                    ui::ImageResizingMode resizingMode);
+    // The image in the file at `relativePath` inside the main bundle's resources ("ImageResources.bundle/
+    // icon.png"); none when there is no such image.
+    static std::shared_ptr<ui::Image> loadImageFromBundle(std::string_view relativePath);
 };
 
 }  // namespace ql

@@ -67,6 +67,13 @@ void HCollectionViewCell::setup() {
     contentView()->addSubview(imageView_);
 }
 
+void HCollectionViewCell::setAsset(std::shared_ptr<al::Asset> asset) {
+    if (asset == asset_) return;
+    asset_ = std::move(asset);
+    if (asset_) thumbnailLoader_.load(imageView_, *asset_, al::AssetImageKind::AspectRatioThumbnail);
+    else thumbnailLoader_.cancel();
+}
+
 void HCollectionViewCell::prepareForReuse() {
     ui::CollectionViewCell::prepareForReuse();
     setSelected(false);

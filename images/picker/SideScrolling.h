@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/photos/AssetImageLoader.h"
 #include "platform/photos/AssetsLibrary.h"
 #include "platform/ui/CollectionViewCell.h"
 #include "platform/ui/CollectionViewFlowLayout.h"
@@ -43,13 +44,15 @@ public:
     explicit HCollectionViewCell(const cg::Rect& frame);
     const std::shared_ptr<ui::ImageView>& imageView() const { return imageView_; }
     const std::shared_ptr<al::Asset>& asset() const { return asset_; }
-    void setAsset(std::shared_ptr<al::Asset> asset) { asset_ = std::move(asset); }
+    // Shows the asset's aspect-ratio thumbnail as soon as it is made.
+    void setAsset(std::shared_ptr<al::Asset> asset);
     void setup();
     void prepareForReuse() override;
 
 private:
     std::shared_ptr<ui::ImageView> imageView_;
     std::shared_ptr<al::Asset> asset_;
+    al::AssetImageLoader thumbnailLoader_;
 };
 
 class SideScrollingCheckCell : public ui::CollectionReusableView {

@@ -6,6 +6,7 @@
 #include "images/webimage/ImageDecoding.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/URL.h"
@@ -138,9 +139,21 @@ void ImageCache::writeToDisk(const std::shared_ptr<ui::Image>& image, bool recal
     }
     if (!bytes) return;
     const auto& files = ns::FileManager::defaultManager();
-    if (!files.fileExistsAtPath(diskCachePath_)) files.createDirectoryAtPath(diskCachePath_, true);
     const std::string path = defaultCachePathForKey(key);
-    if (!files.writeAtomically(path, *bytes, std::nullopt)) return;
+    ns::Error error("", 0);
+    const bool written = (files.fileExistsAtPath(diskCachePath_) ||
+                          files.createDirectoryAtPath(diskCachePath_, true, {}, &error)) &&
+                         files.writeAtomically(path, *bytes, std::nullopt, &error);
+    if (!written) {
+        // A full or read-only disk fails every write that follows: one line says why, not one per image.
+        if (failingWrites_ != error.code()) {
+            ns::Log::write("ImageCache: images are not kept on disk, the memory cache still serves them: " +
+                           error.localizedDescription() + " (" + path + ")");
+        }
+        failingWrites_ = error.code();
+        return;
+    }
+    failingWrites_.reset();
     if (shouldDisableiCloud()) ns::setExcludedFromBackup(path, true);
 }
 

@@ -65,7 +65,8 @@ public:
     // Memory at once (when caching in memory), disk on the I/O queue. With `recalculate`, or without data,
     // the image is encoded again: PNG when the data was PNG or, without data, when the image has alpha;
     // JPEG otherwise. Files are written whole to a temporary file and renamed, so a reader never sees half
-    // an image.
+    // an image. A disk that refuses the write (full, read-only) is logged with the reason, once until a
+    // write succeeds or the reason changes.
     void storeImage(const std::shared_ptr<ui::Image>& image, bool recalculate, const std::optional<ns::Data>& data,
                     const std::string& key, bool toDisk);
     void storeImage(const std::shared_ptr<ui::Image>& image, const std::string& key, bool toDisk = true);
@@ -140,6 +141,8 @@ private:
     std::atomic<bool> shouldCacheImagesInMemory_{true};
     std::atomic<std::int64_t> maxCacheAge_{ImageCacheDefaultMaxAge};
     std::atomic<std::uint64_t> maxCacheSize_{0};
+    // The file error of the last disk write while writes fail; touched on the I/O queue only.
+    std::optional<std::int64_t> failingWrites_;
     std::vector<std::shared_ptr<ns::Object>> observers_;
 };
 

@@ -4,6 +4,7 @@
 #include <openssl/hmac.h>
 
 #include <new>
+#include <vector>
 
 namespace ql::ns {
 
@@ -42,6 +43,25 @@ std::string hexString(const Data& bytes, HexCase letterCase) {
         text += digits[b & 0xF];
     }
     return text;
+}
+
+std::optional<Data> dataFromHexString(std::string_view text) {
+    if (text.size() % 2 != 0) return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = digit(text[i]);
+        const int low = digit(text[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    }
+    return Data(std::move(bytes));
 }
 
 }  // namespace ql::ns

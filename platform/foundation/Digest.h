@@ -1,6 +1,7 @@
 #pragma once
-// Message digests (MD5, SHA-1) and HMAC-SHA1 over bytes, and the hexadecimal text of digests.
+// Message digests (MD5, SHA-1) and HMAC-SHA1 over bytes, and the hexadecimal text of digests and back.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,7 @@ Data hmacSHA1(const Data& key, const Data& message);
 enum class HexCase { Lower, Upper };
 // Two hexadecimal digits per byte, in byte order ("%02x" or "%02X" each).
 std::string hexString(const Data& bytes, HexCase letterCase = HexCase::Lower);
+// The bytes back from such text, in either case; nothing when a digit is missing or not hexadecimal.
+std::optional<Data> dataFromHexString(std::string_view text);
 
 }  // namespace ql::ns

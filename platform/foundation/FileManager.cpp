@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/foundation/Text.h"
+#include "platform/foundation/VolumeFault.h"
 
 namespace ql::ns {
 
@@ -388,6 +389,7 @@ bool FileManager::createDirectoryAtPath(const std::string& path, bool withInterm
                                         const Dictionary& attributes, Error* error) const {
     std::optional<unsigned> mode = permissionsIn(attributes);
     auto make = [&](const std::string& folder) {
+        if (int fault = volumeFaultForTesting(folder)) return fault;
         if (::mkdir(folder.c_str(), mode.value_or(0777)) != 0) return errno;
         if (mode) ::chmod(folder.c_str(), *mode);
         return 0;
@@ -509,6 +511,7 @@ std::optional<Data> FileManager::contentsAtPath(const std::string& path) const {
 
 bool FileManager::writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
                                   Error* error) const {
+    if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     struct stat existing {};
     if (!mode && ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
 
@@ -592,6 +595,7 @@ bool writeToFile(const Data& data, const std::string& path, unsigned options, Er
     if ((options & DataWritingWithoutOverwriting) && ::lstat(path.c_str(), &st) == 0)
         return fail(error, fileErrorFromPOSIX(EEXIST, path, true));
     if (options & DataWritingAtomic) return FileManager::defaultManager().writeAtomically(path, data, std::nullopt, error);
+    if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     int flags = O_WRONLY | O_CREAT | ((options & DataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
     FileDescriptor file(openRetrying(path.c_str(), flags, 0666));
     if (!file) return fail(error, fileErrorFromPOSIX(errno, path, true));

@@ -13,6 +13,28 @@ UUID::UUID() {
     bytes_[8] = static_cast<std::uint8_t>((bytes_[8] & 0x3F) | 0x80);  // RFC 4122 variant
 }
 
+std::optional<UUID> UUID::fromString(std::string_view text) {
+    if (text.size() != 36) return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    UUID parsed;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < parsed.bytes_.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            if (text[at++] != '-') return std::nullopt;
+        }
+        const int high = digit(text[at++]);
+        const int low = digit(text[at++]);
+        if (high < 0 || low < 0) return std::nullopt;
+        parsed.bytes_[i] = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return parsed;
+}
+
 std::string UUID::UUIDString() const {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace ql::ns {
 
@@ -12,6 +14,9 @@ class UUID {
 public:
     // A fresh random identifier from the system's cryptographic random source.
     UUID();
+    // The identifier a text in the form UUIDString gives names (hex digits in either case); nothing for any
+    // other text.
+    static std::optional<UUID> fromString(std::string_view text);
 
     const std::array<std::uint8_t, 16>& bytes() const { return bytes_; }
     // 36 characters: upper-case hexadecimal in groups of 8-4-4-4-12.

@@ -2,12 +2,15 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -74,6 +77,7 @@ UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) {
 UserDefaults::~UserDefaults() {
     std::lock_guard lock(mutex_);
     flushBeforeLeaving();
+    unpin();
 }
 
 std::string UserDefaults::path() const { return ns::lockedCopy(mutex_, path_); }
@@ -102,15 +106,32 @@ void UserDefaults::load() {
     readFile(values_, stamp_);
 }
 
-UserDefaults::FileStamp UserDefaults::currentStamp() const {
+UserDefaults::FileStamp UserDefaults::stampOf(int fd, const std::string& path) {
     struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) return {};
+    if (fd >= 0 ? ::fstat(fd, &st) != 0 : ::stat(path.c_str(), &st) != 0) return {};
     return {st.st_dev, st.st_ino, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
             st.st_size};
 }
 
+UserDefaults::FileStamp UserDefaults::currentStamp() const { return stampOf(-1, path_); }
+
+UserDefaults::FileStamp UserDefaults::pinCurrentFile() {
+    unpin();
+    // Non-blocking, so that a pipe in the file's place cannot hold the store up. A file that cannot be
+    // opened is still stamped; reading it then fails on its own.
+    pinned_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return stampOf(pinned_, path_);
+}
+
+void UserDefaults::unpin() {
+    if (pinned_ >= 0) ::close(pinned_);
+    pinned_ = -1;
+}
+
 UserDefaults::FileState UserDefaults::readFile(Dictionary& contents, FileStamp& stamp) {
-    stamp = currentStamp();
+    // Stamped before it is read: should it be replaced meanwhile, what is read is the newer file, and the
+    // stamp differs at the next look.
+    stamp = pinCurrentFile();
     if (stamp == FileStamp{}) return FileState::Absent;
     Error error(std::string(CocoaErrorDomain), FileReadUnknownError);
     auto data = dataWithContentsOfFile(path_, &error);
@@ -131,7 +152,7 @@ UserDefaults::FileState UserDefaults::readFile(Dictionary& contents, FileStamp& 
         parseError = Error(std::string(CocoaErrorDomain), FileReadCorruptFileError,
                            {{std::string(DebugDescriptionErrorKey), Value("The root object is no dictionary.")}});
     if (!setAside(parseError)) return FileState::Unreadable;
-    stamp = currentStamp();
+    stamp = pinCurrentFile();
     fileUnreadable_ = false;
     return FileState::Corrupt;
 }
@@ -259,6 +280,11 @@ bool UserDefaults::synchronize(Error* error) {
 }
 
 bool UserDefaults::synchronizeLocked(Error* error) {
+    // Nothing to write and nothing new to read: no other app needs to be waited for.
+    if (changedKeys_.empty() && !fileUnreadable_ && currentStamp() == stamp_) return true;
+    // Other apps on this home write the file too: the look at it, the merge and the write happen under the
+    // lock they all take, so that none writes back what it read before another's write.
+    const FileLock shared(path_ + ".lock");
     if (fileUnreadable_ || currentStamp() != stamp_) {
         // Someone else wrote the file since we last saw it: theirs, with our own changes on top.
         Dictionary onDisk;
@@ -289,7 +315,7 @@ bool UserDefaults::synchronizeLocked(Error* error) {
         if (error) *error = failure;
         return false;
     }
-    stamp_ = currentStamp();
+    stamp_ = pinCurrentFile();
     changedKeys_.clear();
     return true;
 }

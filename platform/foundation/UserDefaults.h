@@ -3,7 +3,8 @@
 // to a property-list file (Library/Preferences/<bundle identifier>.plist for the standard store) by
 // synchronize, and read back by later runs. Writes are atomic and the file is private to the user; a
 // file that cannot be read as a property list is set aside under another name and reported, never
-// overwritten. Safe to use from any thread.
+// overwritten. Safe to use from any thread, and from several processes over one file (two apps on one
+// home): a synchronize reads, merges and writes under a lock they all take (the file's name + ".lock").
 
 #include <sys/types.h>
 
@@ -88,7 +89,12 @@ private:
 
     // All under mutex_.
     void load();
+    // Through the descriptor when there is one, else at the path; empty when there is no file.
+    static FileStamp stampOf(int fd, const std::string& path);
     FileStamp currentStamp() const;
+    // Stamps the file now at the path and keeps it open in place of the one kept before (see pinned_).
+    FileStamp pinCurrentFile();
+    void unpin();
     // Reads the file into `contents` (left alone unless it is read). A corrupt file is set aside at once.
     FileState readFile(Dictionary& contents, FileStamp& stamp);
     bool setAside(const Error& cause);
@@ -104,6 +110,9 @@ private:
     Dictionary registered_;
     std::set<std::string, std::less<>> changedKeys_;
     FileStamp stamp_;
+    // The file stamp_ describes, kept open: while it is held its inode cannot be given to another file, so a
+    // file written in its place always has another stamp, however coarse the clock and equal the size.
+    int pinned_ = -1;
     std::optional<Error> loadError_;
     // A file that exists but could not be read is never replaced: its contents may still be wanted.
     bool fileUnreadable_ = false;

@@ -697,6 +697,59 @@ void Context::endTransparencyLayer() {
     cairo_pattern_destroy(content);
 }
 
+// ---- effects ----
+
+void Context::blurDrawnPixels(const Rect& rect, double sigma, double saturation, const Color& tint) {
+    const AffineTransform& t = state().ctm;
+    if (!usable(t) || rectIsEmpty(rect)) return;
+    cairo_surface_t* target = cairo_get_group_target(cr_);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return;
+    const cairo_format_t format = cairo_image_surface_get_format(target);
+    if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) return;
+    // The rectangle's corners in device pixels, and the target's pixels around them.
+    const Point corners[4] = {applyToPoint(t, {minX(rect), minY(rect)}), applyToPoint(t, {maxX(rect), minY(rect)}),
+                              applyToPoint(t, {maxX(rect), maxY(rect)}), applyToPoint(t, {minX(rect), maxY(rect)})};
+    double ox = 0, oy = 0;
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+    for (const Point& p : corners) {
+        left = std::min(left, p.x), right = std::max(right, p.x), top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    }
+    const int surfaceWidth = cairo_image_surface_get_width(target), surfaceHeight = cairo_image_surface_get_height(target);
+    const int x0 = std::clamp(static_cast<int>(std::floor(left + ox)), 0, surfaceWidth);
+    const int x1 = std::clamp(static_cast<int>(std::ceil(right + ox)), 0, surfaceWidth);
+    const int y0 = std::clamp(static_cast<int>(std::floor(top + oy)), 0, surfaceHeight);
+    const int y1 = std::clamp(static_cast<int>(std::ceil(bottom + oy)), 0, surfaceHeight);
+    const int w = x1 - x0, h = y1 - y0;
+    if (w <= 0 || h <= 0) return;
+    cairo_surface_flush(target);
+    const unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y0 + y) * stride) + x0;
+        std::uint32_t* out = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        for (int x = 0; x < w; ++x) out[x] = format == CAIRO_FORMAT_RGB24 ? row[x] | 0xFF000000u : row[x];
+    }
+    const double scale = std::sqrt(std::abs(t.a * t.d - t.b * t.c));
+    backdropEffect(pixels.data(), w, h, boxBlurRadius(sigma * scale), saturation, tint);
+    cairo_surface_t* effect = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
+                                                                  CAIRO_FORMAT_ARGB32, w, h, w * 4);
+    // In place of what was there, inside the rectangle and the clip.
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_new_path(cr_);
+    cairo_move_to(cr_, corners[0].x, corners[0].y);
+    for (int i = 1; i < 4; ++i) cairo_line_to(cr_, corners[i].x, corners[i].y);
+    cairo_close_path(cr_);
+    cairo_clip(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr_, effect, x0 - ox, y0 - oy);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    cairo_surface_destroy(effect);
+}
+
 // ---- gradients and images ----
 
 namespace {

@@ -148,6 +148,11 @@ public:
     // Tiles the image over the clip, one tile the size of `rect`, positioned as drawImage would draw it.
     void drawTiledImage(const Rect& rect, const Image& image);
 
+    // What is drawn already inside `rect` (user space), blurred as by a Gaussian of standard deviation `sigma`
+    // (user units) with its edges extended, its saturation multiplied by `saturation` and `tint` laid over
+    // it: the backdrop of a blurring view. Only within the current transparency layer, if any.
+    void blurDrawnPixels(const Rect& rect, double sigma, double saturation, const Color& tint);
+
     // The text state, which the text layer reads; not part of the graphics state, as on the platform.
     void setTextMatrix(const AffineTransform& t) { textMatrix_ = t; }
     const AffineTransform& textMatrix() const { return textMatrix_; }

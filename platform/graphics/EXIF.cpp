@@ -7,7 +7,10 @@ namespace ql::cg {
 namespace {
 
 constexpr std::uint16_t kOrientationTag = 0x0112;
+constexpr std::uint16_t kThumbnailOffsetTag = 0x0201;
+constexpr std::uint16_t kThumbnailLengthTag = 0x0202;
 constexpr std::uint16_t kShortType = 3;
+constexpr std::uint16_t kLongType = 4;
 
 struct TIFFReader {
     std::span<const std::uint8_t> bytes;
@@ -25,7 +28,44 @@ struct TIFFReader {
     }
 };
 
+// The value of a one-number SHORT or LONG entry of the directory at `ifd`.
+std::optional<std::uint32_t> numberEntry(const TIFFReader& r, std::size_t ifd, std::uint16_t tag) {
+    if (!r.has(ifd, 2)) return std::nullopt;
+    const std::size_t entries = r.u16(ifd);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * i;
+        if (!r.has(entry, 12)) return std::nullopt;
+        if (r.u16(entry) != tag) continue;
+        if (r.u32(entry + 4) != 1) return std::nullopt;
+        const std::uint16_t type = r.u16(entry + 2);
+        if (type == kShortType) return r.u16(entry + 8);
+        if (type == kLongType) return r.u32(entry + 8);
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<std::span<const std::uint8_t>> exifThumbnail(std::span<const std::uint8_t> tiff) {
+    if (tiff.size() < 8) return std::nullopt;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+    if (!little && !big) return std::nullopt;
+    const TIFFReader r{tiff, big};
+    if (r.u16(2) != 42) return std::nullopt;
+    // The thumbnail's directory follows the picture's: its offset is stored right after the first one's entries.
+    const std::size_t first = r.u32(4);
+    if (!r.has(first, 2)) return std::nullopt;
+    const std::size_t next = first + 2 + 12 * std::size_t{r.u16(first)};
+    if (!r.has(next, 4)) return std::nullopt;
+    const std::size_t second = r.u32(next);
+    if (second == 0 || second == first) return std::nullopt;
+    const auto offset = numberEntry(r, second, kThumbnailOffsetTag);
+    const auto length = numberEntry(r, second, kThumbnailLengthTag);
+    if (!offset || !length || *length == 0 || !r.has(*offset, *length)) return std::nullopt;
+    return tiff.subspan(*offset, *length);
+}
 
 std::optional<int> exifOrientation(std::span<const std::uint8_t> tiff) {
     if (tiff.size() < 8) return std::nullopt;

@@ -32,10 +32,21 @@ struct GifCloser {
 // The frames of one animation together may not take more than this many pixels.
 constexpr std::size_t kFramePixelBudget = kMaxImagePixels;
 
+// The logical screen, `width` × `height` pixels, of which every `factor`-th pixel of every `factor`-th row
+// is kept, in a bitmap of `keptWidth` × `keptHeight`.
 struct Canvas {
     int width = 0;
     int height = 0;
+    int factor = 1;
+    int keptWidth = 0;
+    int keptHeight = 0;
     std::vector<std::uint32_t> pixels;
+
+    std::uint32_t* at(int x, int y) {
+        return x % factor || y % factor ? nullptr
+                                        : &pixels[static_cast<std::size_t>(y / factor) * static_cast<std::size_t>(keptWidth) +
+                                                  static_cast<std::size_t>(x / factor)];
+    }
 };
 
 // Reads the current image's indices and paints the opaque ones onto the canvas.
@@ -56,14 +67,15 @@ bool paintFrame(GifFileType* gif, Canvas& canvas, int transparentIndex) {
         for (int row = start; row < desc.Height; row += step) {
             if (DGifGetLine(gif, line.data(), desc.Width) != GIF_OK) return false;
             const int y = desc.Top + row;
-            if (y < 0 || y >= canvas.height) continue;
+            if (y < 0 || y >= canvas.height || y % canvas.factor) continue;
             for (int column = 0; column < desc.Width; ++column) {
                 const int x = desc.Left + column;
                 const int index = line[static_cast<std::size_t>(column)];
                 if (x < 0 || x >= canvas.width || index == transparentIndex || index >= map->ColorCount) continue;
+                std::uint32_t* pixel = canvas.at(x, y);
+                if (!pixel) continue;
                 const GifColorType& c = map->Colors[index];
-                canvas.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) + static_cast<std::size_t>(x)] =
-                    0xFF000000u | (std::uint32_t{c.Red} << 16) | (std::uint32_t{c.Green} << 8) | c.Blue;
+                *pixel = 0xFF000000u | (std::uint32_t{c.Red} << 16) | (std::uint32_t{c.Green} << 8) | c.Blue;
             }
         }
     }
@@ -71,15 +83,21 @@ bool paintFrame(GifFileType* gif, Canvas& canvas, int transparentIndex) {
 }
 
 void clearRect(Canvas& canvas, const GifImageDesc& desc) {
-    const int x0 = std::max(0, desc.Left), x1 = std::min(canvas.width, desc.Left + desc.Width);
-    const int y0 = std::max(0, desc.Top), y1 = std::min(canvas.height, desc.Top + desc.Height);
+    // The kept pixels inside the frame's rectangle.
+    const auto kept = [&](int low, int high, int limit) {
+        const int f = canvas.factor;
+        return std::pair{(std::max(0, low) + f - 1) / f, (std::min(limit, high) + f - 1) / f};
+    };
+    const auto [x0, x1] = kept(desc.Left, desc.Left + desc.Width, canvas.width);
+    const auto [y0, y1] = kept(desc.Top, desc.Top + desc.Height, canvas.height);
     for (int y = y0; y < y1; ++y)
-        std::fill_n(canvas.pixels.begin() + static_cast<std::ptrdiff_t>(y) * canvas.width + x0, std::max(0, x1 - x0), 0u);
+        std::fill_n(canvas.pixels.begin() + static_cast<std::ptrdiff_t>(y) * canvas.keptWidth + x0, std::max(0, x1 - x0), 0u);
 }
 
 }  // namespace
 
-std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial, std::size_t maxFrames) {
+std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool partial, std::size_t maxFrames,
+                                    Reduction reduction) {
     if (bytes.size() < 6 || std::memcmp(bytes.data(), "GIF8", 4) != 0) return {};
     Input input{bytes};
     int error = 0;
@@ -90,7 +108,9 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
     canvas.width = gif->SWidth;
     canvas.height = gif->SHeight;
     std::vector<DecodedImage> frames;
-    std::size_t budget = kFramePixelBudget;
+    // Reduced, a frame keeps fewer pixels than it decodes: the budget then bounds the pixels kept, and the
+    // indices read may go to four times that, enough for one frame of the largest camera pictures.
+    std::size_t budget = reduction.fitBudget ? 4 * kFramePixelBudget : kFramePixelBudget;
     GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
     bool haveControl = false;
     bool complete = false;
@@ -116,12 +136,17 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
                     canvas.width = desc.Left + desc.Width;
                     canvas.height = desc.Top + desc.Height;
                 }
-                if (!imageSizeAllowed(static_cast<std::size_t>(std::max(canvas.width, 0)),
-                                      static_cast<std::size_t>(std::max(canvas.height, 0)))) {
+                const auto width = static_cast<std::size_t>(std::max(canvas.width, 0));
+                const auto height = static_cast<std::size_t>(std::max(canvas.height, 0));
+                canvas.factor = static_cast<int>(subsamplingFactor(reduction, width, height));
+                canvas.keptWidth = (canvas.width + canvas.factor - 1) / canvas.factor;
+                canvas.keptHeight = (canvas.height + canvas.factor - 1) / canvas.factor;
+                if (width == 0 || height == 0 || !imageSizeAllowed(static_cast<std::size_t>(canvas.keptWidth),
+                                                                   static_cast<std::size_t>(canvas.keptHeight))) {
                     failed = true;
                     break;
                 }
-                canvas.pixels.assign(static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height), 0u);
+                canvas.pixels.assign(static_cast<std::size_t>(canvas.keptWidth) * static_cast<std::size_t>(canvas.keptHeight), 0u);
             }
             // An animation over the budget is refused as a whole, like a still image over it, rather than
             // shown cut short. Every pixel of a frame is decoded, on the screen or not, so a frame larger
@@ -138,8 +163,8 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
                 break;
             }
             DecodedImage frame;
-            frame.properties.pixelWidth = canvas.width;
-            frame.properties.pixelHeight = canvas.height;
+            frame.properties.pixelWidth = canvas.keptWidth;
+            frame.properties.pixelHeight = canvas.keptHeight;
             frame.properties.hasAlpha = std::any_of(canvas.pixels.begin(), canvas.pixels.end(),
                                                     [](std::uint32_t p) { return (p >> 24) == 0; });
             frame.properties.colorModel = ColorSpaceModel::RGB;
@@ -151,7 +176,7 @@ std::vector<DecodedImage> decodeGIF(std::span<const std::uint8_t> bytes, bool pa
             }
             ImageLayout layout;
             layout.alphaInfo = frame.properties.hasAlpha ? ImageAlphaInfo::Last : ImageAlphaInfo::NoneSkipLast;
-            frame.image = Image::create(canvas.width, canvas.height, canvas.pixels, layout);
+            frame.image = Image::create(canvas.keptWidth, canvas.keptHeight, canvas.pixels, layout);
             frames.push_back(std::move(frame));
             if (control.DisposalMode == DISPOSE_BACKGROUND) clearRect(canvas, desc);
             else if (control.DisposalMode == DISPOSE_PREVIOUS) canvas.pixels = before;

@@ -54,6 +54,8 @@ bool isCMYK(const jpeg_decompress_struct& cinfo) {
     return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
 
+std::optional<std::span<const std::uint8_t>> exifPayload(const jpeg_decompress_struct& cinfo);
+
 ImageProperties propertiesOf(const jpeg_decompress_struct& cinfo) {
     ImageProperties p;
     p.pixelWidth = static_cast<int>(cinfo.image_width);
@@ -63,14 +65,24 @@ ImageProperties propertiesOf(const jpeg_decompress_struct& cinfo) {
                    : isCMYK(cinfo)                          ? ColorSpaceModel::CMYK
                                                             : ColorSpaceModel::RGB;
     p.isProgressive = cinfo.progressive_mode != 0;
+    if (auto exif = exifPayload(cinfo)) p.orientation = exifOrientation(*exif);
+    return p;
+}
+
+// The EXIF block of the first APP1 marker that holds one, after its "Exif\0\0".
+std::optional<std::span<const std::uint8_t>> exifPayload(const jpeg_decompress_struct& cinfo) {
     static constexpr std::uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, kExif, 6) != 0) continue;
-        p.orientation = exifOrientation({m->data + 6, m->data_length - 6});
-        break;
+        return std::span<const std::uint8_t>(m->data + 6, m->data_length - 6);
     }
-    return p;
+    return std::nullopt;
 }
+
+// What libjpeg may set aside for a picture it must hold whole before the first pixel comes out (a
+// progressive one's coefficients): within the pixel budget that is at most six bytes a pixel; past it, the
+// picture is refused rather than buffered, however far its output is reduced.
+constexpr long kWorkingMemory = static_cast<long>(8 * kMaxImagePixels);
 
 #if defined(JCS_EXTENSIONS) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 // Opaque blue, green, red, alpha bytes are a native ARGB word here, so libjpeg-turbo writes the rows straight
@@ -87,7 +99,7 @@ constexpr J_COLOR_SPACE kColourRows = JCS_RGB;
 // is asked for, from the scans complete by then, or once at the end.
 class JPEGDecoder : public IncrementalDecoder {
 public:
-    explicit JPEGDecoder(bool headerOnly = false) : headerOnly_(headerOnly) {
+    explicit JPEGDecoder(bool headerOnly = false, Reduction reduction = {}) : headerOnly_(headerOnly), reduction_(reduction) {
         cinfo_.err = jpeg_std_error(&error_.pub);
         error_.pub.error_exit = onError;
         error_.pub.output_message = onOutput;
@@ -132,8 +144,8 @@ public:
 
     std::optional<DecodedImage> image(bool partial) override {
         if (!properties_ || headerOnly_ || stage_ == Stage::Failed) return std::nullopt;
-        if (stage_ == Stage::Done) return finished();
-        if (!partial) return std::nullopt;
+        if (stage_ == Stage::Done) return whole();
+        if (!partial || reduced_) return std::nullopt;
         if (cinfo_.buffered_image) {
             // Pixels are worked out again only when scans have arrived since.
             if (fresh_ && completedScans_ > 0 && !finishingOutput_) {
@@ -150,9 +162,28 @@ public:
     }
 
     const std::optional<ImageProperties>& properties() const { return properties_; }
+    bool finished() const override { return stage_ == Stage::Done || stage_ == Stage::Failed; }
+    std::optional<ImageProperties> header() const override { return properties_; }
+    std::vector<std::uint8_t> embeddedThumbnail() const override { return thumbnail_; }
 
 private:
     enum class Stage { Header, Start, Rows, Scans, Finish, Done, Failed };
+
+    // The scaled transform makes m/8 of each side, for m from 1 to 8: the most reduced output the reduction
+    // allows, made smaller still while it is over the budget and the reduction lets the budget decide.
+    bool chooseScale() {
+        const double most = reduction_.maxReduction >= 1 ? std::min(reduction_.maxReduction, 8.0) : 1.0;
+        unsigned eighths = static_cast<unsigned>(std::ceil(8 / most - 1e-9));
+        const auto scaleTo = [this](unsigned m) {
+            cinfo_.scale_num = m;
+            cinfo_.scale_denom = 8;
+            jpeg_calc_output_dimensions(&cinfo_);
+        };
+        scaleTo(eighths);
+        while (reduction_.fitBudget && eighths > 1 && !imageSizeAllowed(cinfo_.output_width, cinfo_.output_height)) scaleTo(--eighths);
+        reduced_ = eighths < 8;
+        return imageSizeAllowed(cinfo_.output_width, cinfo_.output_height);
+    }
 
     // Runs the decoder as far as the data fed allows.
     void advance() {
@@ -167,6 +198,7 @@ private:
                     jpeg_create_decompress(&cinfo_);
                     created_ = true;
                     cinfo_.src = &source_.pub;
+                    cinfo_.mem->max_memory_to_use = kWorkingMemory;
                     jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
                 }
                 const int read = jpeg_read_header(&cinfo_, TRUE);
@@ -176,14 +208,21 @@ private:
                     return;
                 }
                 properties_ = propertiesOf(cinfo_);
-                if (headerOnly_ || !imageSizeAllowed(cinfo_.image_width, cinfo_.image_height)) {
-                    stage_ = headerOnly_ ? Stage::Done : Stage::Failed;
+                if (headerOnly_) {
+                    if (auto exif = exifPayload(cinfo_)) {
+                        if (auto thumbnail = exifThumbnail(*exif)) thumbnail_.assign(thumbnail->begin(), thumbnail->end());
+                    }
+                    stage_ = Stage::Done;
                     return;
                 }
                 cmyk_ = isCMYK(cinfo_);
                 cinfo_.out_color_space = cmyk_ ? JCS_CMYK : kColourRows;
                 cinfo_.buffered_image = jpeg_has_multiple_scans(&cinfo_);
-                pixels_.reserve(static_cast<std::size_t>(cinfo_.image_width) * cinfo_.image_height);
+                if (!chooseScale()) {
+                    stage_ = Stage::Failed;
+                    return;
+                }
+                pixels_.reserve(static_cast<std::size_t>(cinfo_.output_width) * cinfo_.output_height);
                 stage_ = Stage::Start;
                 break;
             }
@@ -303,7 +342,7 @@ private:
         return Image::create(static_cast<int>(width), static_cast<int>(rows), std::move(pixels), layout);
     }
 
-    std::optional<DecodedImage> finished() {
+    std::optional<DecodedImage> whole() {
         if (!whole_) whole_ = pixelImage(cinfo_.output_height, true);
         return decoded(whole_);
     }
@@ -318,6 +357,9 @@ private:
     }
 
     const bool headerOnly_;
+    const Reduction reduction_;
+    bool reduced_ = false;
+    std::vector<std::uint8_t> thumbnail_;
     jpeg_decompress_struct cinfo_{};
     ErrorManager error_{};
     Source source_{};
@@ -338,7 +380,11 @@ bool isJPEG(std::span<const std::uint8_t> bytes) { return bytes.size() >= 3 && b
 
 }  // namespace
 
-std::unique_ptr<IncrementalDecoder> makeJPEGDecoder() { return std::make_unique<JPEGDecoder>(); }
+std::unique_ptr<IncrementalDecoder> makeJPEGDecoder(Reduction reduction) {
+    return std::make_unique<JPEGDecoder>(false, reduction);
+}
+
+std::unique_ptr<IncrementalDecoder> makeJPEGHeaderReader() { return std::make_unique<JPEGDecoder>(true); }
 
 std::optional<ImageProperties> readJPEGProperties(std::span<const std::uint8_t> bytes) {
     if (!isJPEG(bytes)) return std::nullopt;

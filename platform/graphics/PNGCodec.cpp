@@ -90,6 +90,14 @@ bool readHeader(png_structp png, png_infop info, Header* header) {
 // they are complete, so that a file cut short still yields the rows before the cut.
 struct Progress {
     Header header;
+    bool haveHeader = false;
+    // Reading stops at the header.
+    bool headerOnly = false;
+    Reduction reduction;
+    // Every `factor`-th pixel of every `factor`-th row is kept, in a bitmap of width × height.
+    std::size_t factor = 1;
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
     // Zeroed lazily by the system, so that a header promising a large image costs nothing until rows come.
     std::unique_ptr<std::uint8_t, decltype(&std::free)> rgba{nullptr, &std::free};
     int passes = 1;
@@ -108,7 +116,12 @@ void onInfo(png_structp png, png_infop info) {
     header.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     header.transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     readOrientation(png, info, &header);
-    if (!imageSizeAllowed(header.width, header.height)) png_error(png, "image too large");
+    progress->haveHeader = true;
+    if (progress->headerOnly) png_error(png, "header read");
+    progress->factor = subsamplingFactor(progress->reduction, header.width, header.height);
+    progress->width = static_cast<png_uint_32>((header.width + progress->factor - 1) / progress->factor);
+    progress->height = static_cast<png_uint_32>((header.height + progress->factor - 1) / progress->factor);
+    if (!imageSizeAllowed(progress->width, progress->height)) png_error(png, "image too large");
     // 8-bit RGBA whatever the encoding.
     if (header.bitDepth == 16) png_set_strip_16(png);
     if (header.colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -120,14 +133,34 @@ void onInfo(png_structp png, png_infop info) {
     progress->passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != header.width * 4) png_error(png, "unexpected row layout");
-    progress->rgba.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(header.width) * header.height, 4)));
+    progress->rgba.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(progress->width) * progress->height, 4)));
     if (!progress->rgba) png_error(png, "out of memory");
+}
+
+// Keeps the row's pixels that fall on the subsampling grid. A row of an interlaced image holds, in their
+// places, only the pixels of its pass: every step-th from the pass's first column.
+void keepSubsampled(Progress& progress, png_const_bytep row, png_uint_32 number, int pass) {
+    static constexpr png_uint_32 kFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
+    static constexpr png_uint_32 kColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
+    const std::size_t n = progress.factor;
+    if (!row || number % n != 0) return;
+    const bool interlaced = progress.header.interlaced && pass >= 0 && pass < 7;
+    const png_uint_32 first = interlaced ? kFirstColumn[pass] : 0;
+    const png_uint_32 step = interlaced ? kColumnStep[pass] : 1;
+    std::uint8_t* out = progress.rgba.get() + (number / n) * progress.width * 4;
+    for (png_uint_32 x = first; x < progress.header.width; x += step) {
+        if (x % n == 0) std::memcpy(out + (x / n) * 4, row + static_cast<std::size_t>(x) * 4, 4);
+    }
 }
 
 void onRow(png_structp png, png_bytep row, png_uint_32 number, int pass) {
     auto* progress = static_cast<Progress*>(png_get_progressive_ptr(png));
     if (!progress->rgba || number >= progress->header.height) return;
-    png_progressive_combine_row(png, progress->rgba.get() + static_cast<std::size_t>(number) * progress->header.width * 4, row);
+    if (progress->factor == 1) {
+        png_progressive_combine_row(png, progress->rgba.get() + static_cast<std::size_t>(number) * progress->header.width * 4, row);
+    } else {
+        keepSubsampled(*progress, row, number, pass);
+    }
     if (pass != progress->lastPass) {
         progress->lastPass = pass;
         progress->rowsInLastPass = 0;
@@ -174,7 +207,9 @@ namespace {
 
 class PNGDecoder : public IncrementalDecoder {
 public:
-    PNGDecoder() {
+    explicit PNGDecoder(Reduction reduction = {}, bool headerOnly = false) {
+        progress_.reduction = reduction;
+        progress_.headerOnly = headerOnly;
         png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
         info_ = png_ ? png_create_info_struct(png_) : nullptr;
         if (!info_) {
@@ -193,6 +228,13 @@ public:
         if (!failed_ && !progress_.ended && !bytes.empty() && !processData(png_, info_, bytes)) failed_ = true;
     }
 
+    bool finished() const override { return failed_ || progress_.ended; }
+
+    std::optional<ImageProperties> header() const override {
+        if (!progress_.haveHeader) return std::nullopt;
+        return propertiesOf(progress_.header);
+    }
+
     std::optional<DecodedImage> image(bool partial) override {
         if (!progress_.rgba) return std::nullopt;
         const Header& header = progress_.header;
@@ -202,9 +244,10 @@ public:
         if (!partial && !(allRows && !failed_ && progress_.ended)) return std::nullopt;
         if (!allRows) {
             // Rows of an interlaced image are not final before its last pass.
-            if (!partial || header.interlaced || progress_.rowsInLastPass == 0) return std::nullopt;
+            if (!partial || header.interlaced || progress_.rowsInLastPass == 0 || progress_.factor > 1) return std::nullopt;
             usable = progress_.rowsInLastPass;
         }
+        const std::size_t factor = progress_.factor;
         DecodedImage out;
         out.properties = propertiesOf(header);
         ImageLayout layout;
@@ -214,8 +257,10 @@ public:
         layout.bitsPerPixel = components * layout.bitsPerComponent;
         layout.alphaInfo = out.properties.hasAlpha ? ImageAlphaInfo::Last : ImageAlphaInfo::None;
         layout.colorModel = out.properties.colorModel;
-        out.image = Image::fromRGBA(static_cast<int>(header.width), static_cast<int>(usable), progress_.rgba.get(), layout);
+        if (factor > 1) usable = progress_.height;
+        out.image = Image::fromRGBA(static_cast<int>(progress_.width), static_cast<int>(usable), progress_.rgba.get(), layout);
         if (!out.image) return std::nullopt;
+        out.properties.pixelWidth = static_cast<int>(progress_.width);
         out.properties.pixelHeight = static_cast<int>(usable);
         return out;
     }
@@ -229,7 +274,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IncrementalDecoder> makePNGDecoder() { return std::make_unique<PNGDecoder>(); }
+std::unique_ptr<IncrementalDecoder> makePNGDecoder(Reduction reduction) { return std::make_unique<PNGDecoder>(reduction); }
+
+std::unique_ptr<IncrementalDecoder> makePNGHeaderReader() { return std::make_unique<PNGDecoder>(Reduction{}, true); }
 
 std::optional<DecodedImage> decodePNG(std::span<const std::uint8_t> bytes, bool partial) {
     if (!isPNG(bytes)) return std::nullopt;

@@ -5,14 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
-#include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Sandbox.h"
-#include "platform/ui/GraphicsContext.h"
-#include "platform/ui/Screen.h"
+#include "platform/photos/LibraryFiles.h"
 
 namespace ql::al {
 
@@ -22,101 +19,32 @@ namespace {
 
 std::atomic<AuthorizationStatus> gStatus{AuthorizationStatus::NotDetermined};
 
-AssetType typeOfFile(const fs::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".gif") return AssetType::Photo;
-    if (ext == ".mov" || ext == ".mp4" || ext == ".m4v") return AssetType::Video;
-    return AssetType::Unknown;
-}
-
-// Identifiers follow the platform's look (upper-case hexadecimal in 8-4-4-4-12 groups), made from the
-// path inside the library so that they stay the same from one run to the next.
-std::string identifierFor(std::string_view relativePath) {
-    std::string hex = ns::hexString(ns::md5(relativePath), ns::HexCase::Upper);
-    for (std::size_t at : {20u, 16u, 12u, 8u}) hex.insert(at, "-");
-    return hex;
-}
-
-std::string relativeTo(const fs::path& path) { return fs::relative(path, AssetsLibrary::folder()).generic_string(); }
-
-std::shared_ptr<Asset> assetForFile(const fs::path& file) {
-    std::error_code error;
-    const fs::path target = fs::canonical(file, error);
-    if (error) return nullptr;
-    const AssetType type = typeOfFile(target);
-    if (type == AssetType::Unknown) return nullptr;
-    std::string ext = target.extension().string().substr(1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
-    auto url = ns::URL::fromString("assets-library://asset/asset." + ext + "?id=" + identifierFor(relativeTo(target)) +
-                                   "&ext=" + ext);
-    if (!url) return nullptr;
-    return std::make_shared<Asset>(target.string(), *url, type);
-}
-
-// The folder's assets in file-name order; links that lead nowhere are left out.
-std::vector<std::shared_ptr<Asset>> assetsIn(const fs::path& folder) {
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (!entry.is_directory(error)) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    std::vector<std::shared_ptr<Asset>> assets;
-    for (const auto& file : files) {
-        if (auto asset = assetForFile(file)) assets.push_back(std::move(asset));
-    }
-    return assets;
-}
-
-std::shared_ptr<AssetsGroup> groupFor(const fs::path& folder, std::string name, AssetsGroupType type) {
-    return std::make_shared<AssetsGroup>(folder.string(), std::move(name), type, assetsIn(folder));
+std::shared_ptr<AssetsGroup> groupFor(const LibraryRoot& root, const fs::path& folder, std::string name, AssetsGroupType type) {
+    return std::make_shared<AssetsGroup>(folder.string(), std::move(name), type, assetsInFolder(root, folder));
 }
 
 // Every group of the library in the order the library lists them.
 std::vector<std::shared_ptr<AssetsGroup>> allGroups(std::uint32_t types) {
-    const fs::path root = AssetsLibrary::folder();
+    const LibraryRoot root = LibraryRoot::current();
     std::vector<std::shared_ptr<AssetsGroup>> groups;
     std::error_code error;
-    const fs::path library = root / AssetsLibrary::kPhotoLibraryFolder;
+    const fs::path library = root.folder / AssetsLibrary::kPhotoLibraryFolder;
     if ((types & AssetsGroupLibrary) && fs::is_directory(library, error)) {
-        groups.push_back(groupFor(library, "Photo Library", AssetsGroupLibrary));
+        groups.push_back(groupFor(root, library, "Photo Library", AssetsGroupLibrary));
     }
     if (types & AssetsGroupSavedPhotos) {
-        groups.push_back(groupFor(root / AssetsLibrary::kSavedPhotosFolder, std::string(AssetsLibrary::kSavedPhotosName),
-                                  AssetsGroupSavedPhotos));
+        groups.push_back(groupFor(root, root.folder / AssetsLibrary::kSavedPhotosFolder,
+                                  std::string(AssetsLibrary::kSavedPhotosName), AssetsGroupSavedPhotos));
     }
     if (types & AssetsGroupAlbum) {
         std::vector<fs::path> albums;
-        for (const auto& entry : fs::directory_iterator(root / AssetsLibrary::kAlbumsFolder, error)) {
+        for (const auto& entry : fs::directory_iterator(root.folder / AssetsLibrary::kAlbumsFolder, error)) {
             if (entry.is_directory(error)) albums.push_back(entry.path());
         }
         std::sort(albums.begin(), albums.end());
-        for (const auto& album : albums) groups.push_back(groupFor(album, album.filename().string(), AssetsGroupAlbum));
+        for (const auto& album : albums) groups.push_back(groupFor(root, album, album.filename().string(), AssetsGroupAlbum));
     }
     return groups;
-}
-
-std::shared_ptr<const cg::Image> decodedFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto image = ui::Image::imageWithData(ns::Data(bytes));
-    return image ? image->uprightBitmap() : nullptr;
-}
-
-// The bitmap drawn into `size` points at the screen's scale, filling it (cropping) or fitting it.
-std::shared_ptr<ui::Image> redrawn(const std::shared_ptr<const cg::Image>& bitmap, cg::Size size, bool fill) {
-    if (!bitmap || bitmap->width() <= 0 || bitmap->height() <= 0) return nullptr;
-    const double w = bitmap->width(), h = bitmap->height();
-    const double ratio = fill ? std::max(size.width / w, size.height / h) : std::min(size.width / w, size.height / h);
-    const cg::Size drawn{w * ratio, h * ratio};
-    const cg::Size canvas = fill ? size : drawn;
-    const ui::ImageContextScope scope(canvas, false, 0);
-    if (!scope.context()) return nullptr;  // asked for no size: nothing to draw, and no outer context to draw into
-    ui::Image::imageWithCGImage(bitmap)->drawInRect(
-        {(canvas.width - drawn.width) / 2, (canvas.height - drawn.height) / 2, drawn.width, drawn.height});
-    return scope.image();
 }
 
 ns::Error libraryError(std::int64_t code, std::string description) {
@@ -164,21 +92,27 @@ bool AssetsFilter::admits(AssetType type) const {
 
 Asset::Asset(std::string path, ns::URL url, AssetType type) : path_(std::move(path)), url_(std::move(url)), type_(type) {}
 
-std::shared_ptr<const cg::Image> Asset::bitmap() const {
-    return type_ == AssetType::Photo ? decodedFile(path_) : nullptr;
+std::shared_ptr<ui::Image> Asset::image(AssetImageKind kind) const {
+    return type_ == AssetType::Photo ? assetImage(path_, kind, AssetImageScreen::main()) : nullptr;
 }
 
-std::shared_ptr<ui::Image> Asset::thumbnail() const { return redrawn(bitmap(), {75, 75}, true); }
+std::shared_ptr<ui::Image> Asset::thumbnail() const { return image(AssetImageKind::Thumbnail); }
 
-std::shared_ptr<ui::Image> Asset::aspectRatioThumbnail() const { return redrawn(bitmap(), {120, 120}, false); }
+std::shared_ptr<ui::Image> Asset::aspectRatioThumbnail() const { return image(AssetImageKind::AspectRatioThumbnail); }
 
-std::shared_ptr<ui::Image> Asset::fullScreenImage() const {
-    auto picture = bitmap();
-    if (!picture) return nullptr;
-    const cg::Size screen = ui::Screen::mainScreen().bounds().size;
-    // A picture that fits the screen already is handed over as it is, a pixel to a point.
-    if (picture->width() <= screen.width && picture->height() <= screen.height) return ui::Image::imageWithCGImage(picture);
-    return redrawn(picture, screen, false);
+std::shared_ptr<ui::Image> Asset::fullScreenImage() const { return image(AssetImageKind::FullScreen); }
+
+std::optional<cg::Size> Asset::dimensions() const {
+    return type_ == AssetType::Photo ? assetPixelSize(path_) : std::nullopt;
+}
+
+std::shared_ptr<ui::Image> Asset::cachedImage(AssetImageKind kind) const {
+    return type_ == AssetType::Photo ? cachedAssetImage(path_, kind, AssetImageScreen::main()) : nullptr;
+}
+
+std::shared_ptr<AssetImageRequest> Asset::requestImage(AssetImageKind kind, AssetImageResult result) const {
+    // A video has no picture here: no path makes none, answered as a picture would be, later.
+    return requestAssetImage(type_ == AssetType::Photo ? path_ : std::string(), kind, AssetImageScreen::main(), std::move(result));
 }
 
 // ---- Group ----
@@ -188,7 +122,7 @@ AssetsGroup::AssetsGroup(std::string folder, std::string name, AssetsGroupType t
     : folder_(std::move(folder)),
       name_(std::move(name)),
       type_(type),
-      persistentID_(identifierFor(relativeTo(folder_))),
+      persistentID_(libraryIdentifier(LibraryRoot::current().relative(fs::weakly_canonical(folder_)))),
       url_(*ns::URL::fromString("assets-library://group/?id=" + persistentID_)),
       assets_(std::move(assets)) {}
 
@@ -231,7 +165,7 @@ bool AssetsGroup::addAsset(const std::shared_ptr<Asset>& asset) {
     }
     fs::create_symlink(source, link, error);
     if (error) return false;
-    assets_ = assetsIn(folder_);
+    assets_ = assetsInFolder(LibraryRoot::current(), folder_);
     return true;
 }
 
@@ -283,6 +217,10 @@ void AssetsLibrary::assetForURL(const ns::URL& url, std::function<void(const std
             if (failure) failure(*error);
             return;
         }
+        if (auto known = assetForURLWithoutListing(LibraryRoot::current(), url)) {
+            if (result) result(*known);
+            return;
+        }
         for (const auto& group : allGroups(AssetsGroupAll)) {
             std::shared_ptr<Asset> found;
             group->enumerateAssetsUsingBlock([&](const std::shared_ptr<Asset>& asset, std::int64_t, bool* stop) {
@@ -323,7 +261,7 @@ void AssetsLibrary::addAssetsGroupAlbumWithName(const std::string& name,
             if (failure) failure(libraryError(AssetsLibraryWriteFailedError, error.message()));
             return;
         }
-        if (result) result(groupFor(album, name, AssetsGroupAlbum));
+        if (result) result(groupFor(LibraryRoot::current(), album, name, AssetsGroupAlbum));
     });
 }
 
@@ -357,7 +295,7 @@ void AssetsLibrary::writeImageToSavedPhotosAlbum(std::shared_ptr<const cg::Image
             fs::remove(partial, error);
             return finish(std::nullopt, libraryError(AssetsLibraryWriteFailedError, "The photo cannot be written"));
         }
-        auto asset = assetForFile(file);
+        auto asset = assetForFile(LibraryRoot::current(), file);
         if (!asset) return finish(std::nullopt, libraryError(AssetsLibraryWriteFailedError, "The photo cannot be written"));
         finish(asset->assetURL(), std::nullopt);
     });

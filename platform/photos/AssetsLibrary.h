@@ -4,10 +4,10 @@
 //   "Photo Library/"  the pictures synced to the device (group type Library), listed only when present;
 //   "Saved Photos/"   the saved-photos roll (type SavedPhotos, named "Camera Roll"), always there;
 //   "Albums/<name>/"  the user's albums (type Album), each named after its folder.
-// An album's own pictures are its files; an asset added to an album from elsewhere is a symbolic link to
-// that asset's file, so it keeps its identity (its URL). Assets come in file-name order. Every call
-// answers later, on the main queue, as the platform's library does; access follows the authorisation
-// status, a system setting the device (or a test) sets.
+// An album's own pictures are its regular files (a FIFO, socket or device is none); an asset added to an
+// album from elsewhere is a symbolic link to that asset's file, so it keeps its identity (its URL). Assets
+// come in file-name order. Every call answers later, on the main queue, as the platform's library does;
+// access follows the authorisation status, a system setting the device (or a test) sets.
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +21,7 @@
 #include "platform/foundation/Object.h"
 #include "platform/foundation/URL.h"
 #include "platform/graphics/Image.h"
+#include "platform/photos/AssetImages.h"
 #include "platform/ui/Image.h"
 
 namespace ql::al {
@@ -75,16 +76,25 @@ public:
     const std::string& path() const { return path_; }
 
     // A square crop of the picture, 75 points a side at the screen's scale; none for a video or a file that
-    // is no picture.
+    // is no picture. Made once (AssetImages.h).
     std::shared_ptr<ui::Image> thumbnail() const;
-    // The whole picture within 120 points a side, keeping its proportions.
+    // The whole picture within 120 points a side, keeping its proportions. Made once.
     std::shared_ptr<ui::Image> aspectRatioThumbnail() const;
     // The default representation's full-screen image: the picture as it is (a pixel to a point) when it
     // fits the main screen, else fitted to the screen at the screen's scale.
     std::shared_ptr<ui::Image> fullScreenImage() const;
+    // The default representation's dimensions: the picture's size in pixels as it is shown, from its header;
+    // none for a video or a file that is no picture.
+    std::optional<cg::Size> dimensions() const;
+
+    // The picture of that kind if it has been made already; nothing is made.
+    std::shared_ptr<ui::Image> cachedImage(AssetImageKind kind) const;
+    // Makes the picture away from the main thread and hands it to `result` on the main queue, later
+    // (nullptr for a video or a file that is no picture). Dropping the request cancels it.
+    std::shared_ptr<AssetImageRequest> requestImage(AssetImageKind kind, AssetImageResult result) const;
 
 private:
-    std::shared_ptr<const cg::Image> bitmap() const;
+    std::shared_ptr<ui::Image> image(AssetImageKind kind) const;
 
     std::string path_;
     ns::URL url_;

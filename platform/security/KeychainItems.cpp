@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <variant>
@@ -14,6 +15,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/VolumeFault.h"
 
 namespace ql::sec {
 
@@ -49,31 +51,109 @@ struct FinalizeStatement {
 using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
-// Creates the store readable by its owner only before the database library touches it, so that the
-// secrets never sit in a file others may read, even for a moment.
-bool prepareStoreFile(const std::string& folder, const std::string& path) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0600) == 0;
-    ::close(fd);
-    return ok;
+// Why this thread's last call failed, for the statuses that carry a reason.
+thread_local std::string lastFailureReason;
+
+Status failWith(Status status, std::string reason) {
+    lastFailureReason = std::move(reason);
+    return status;
 }
 
-DatabaseHandle openStore() {
+bool refusesWriting(int posixError) { return posixError == EROFS || posixError == EACCES || posixError == EPERM; }
+
+// A store file that cannot be made or opened for writing: refused (a read-only volume) or failed.
+Status fileFailure(const std::string& path, int posixError) {
+    return failWith(refusesWriting(posixError) ? StatusReadOnly : StatusIO, path + ": " + std::strerror(posixError));
+}
+
+// What a failed database call means to the caller. A full disk and other I/O failures are the platform's
+// I/O error and writes to a database opened read-only are refused, each with the library's words (and the
+// system's, where it kept them); anything else leaves the store unusable as before.
+Status databaseFailure(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db) & 0xff;
+    Status status;
+    switch (code) {
+        case SQLITE_READONLY: status = StatusReadOnly; break;
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN: status = StatusIO; break;
+        default: return StatusNotAvailable;
+    }
+    const char* path = sqlite3_db_filename(db, "main");
+    std::string reason = std::string(path ? path : "") + ": " + sqlite3_errmsg(db);
+    if (const int system = sqlite3_system_errno(db); system && code != SQLITE_FULL && code != SQLITE_READONLY)
+        reason += std::string(" (") + std::strerror(system) + ")";
+    return failWith(status, std::move(reason));
+}
+
+// Makes sure the store file exists readable by its owner only (when asked to create it) before the
+// database library touches it, so that the secrets never sit in a file others may read, even for a moment.
+// Answers 0 or the errno: ENOENT when there is no store and none was to be made.
+int prepareStoreFile(const std::string& folder, const std::string& path, bool create) {
+    if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    struct stat existing {};
+    const bool exists = ::lstat(path.c_str(), &existing) == 0;
+    if (!exists && !create) return ENOENT;
+    if (const int fault = ns::volumeFaultForTesting(path); fault == EROFS || (fault && create && !exists)) return fault;
+    const int fd = ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return errno;
+    const int failure = ::fchmod(fd, 0600) == 0 ? 0 : errno;
+    ::close(fd);
+    return failure;
+}
+
+// StatusSuccess when the store has its table, StatusItemNotFound when it was never made.
+Status findItemsTable(sqlite3* db) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'generic_password'", -1,
+                           &raw, nullptr) != SQLITE_OK)
+        return databaseFailure(db);
+    StatementHandle statement(raw);
+    switch (sqlite3_step(raw)) {
+        case SQLITE_ROW: return StatusSuccess;
+        case SQLITE_DONE: return StatusItemNotFound;
+        default: return databaseFailure(db);
+    }
+}
+
+enum class Access { Read, Write };
+
+// An open store, or why there is none: StatusItemNotFound for a lookup in a store never made, whose
+// answer is that nothing is stored.
+struct OpenStore {
+    DatabaseHandle db;
+    Status status = StatusSuccess;
+};
+
+OpenStore openStore(Access access) {
     const std::string folder = ns::Sandbox::library() + "/Keychains";
     const std::string path = folder + "/keychain.db";
-    if (!prepareStoreFile(folder, path)) return nullptr;
+    const bool writing = access == Access::Write;
+    bool readOnly = false;
+    if (const int failure = prepareStoreFile(folder, path, writing)) {
+        if (!writing && failure == ENOENT) return {nullptr, StatusItemNotFound};
+        // A volume that refuses writing still gives what the store holds.
+        if (writing || !refusesWriting(failure)) return {nullptr, fileFailure(path, failure)};
+        readOnly = true;
+    }
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(path.c_str(), &raw,
+                                   (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX,
+                                   nullptr);
     DatabaseHandle db(raw);
-    if (rc != SQLITE_OK) return nullptr;
+    if (rc != SQLITE_OK) return {nullptr, db ? databaseFailure(db.get()) : StatusAllocate};
     sqlite3_busy_timeout(db.get(), 5000);
     // Deleted and replaced secrets are overwritten in the file rather than left in its free space, whatever
     // the library's build defaults to.
-    if (sqlite3_exec(db.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) != SQLITE_OK) return nullptr;
-    if (sqlite3_exec(db.get(), schema, nullptr, nullptr, nullptr) != SQLITE_OK) return nullptr;
-    return db;
+    if (sqlite3_exec(db.get(), "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return {nullptr, databaseFailure(db.get())};
+    // Lookups never write: a store whose table was never made holds nothing.
+    if (!writing) {
+        if (const Status found = findItemsTable(db.get()); found != StatusSuccess) return {nullptr, found};
+    } else if (sqlite3_exec(db.get(), schema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return {nullptr, databaseFailure(db.get())};
+    }
+    return {std::move(db), StatusSuccess};
 }
 
 StatementHandle prepare(sqlite3* db, const std::string& sql, const std::vector<Binding>& bindings) {
@@ -130,7 +210,7 @@ Status matchClause(const ns::Dictionary& query, std::string& clause, std::vector
 Status stepToEnd(sqlite3* db, sqlite3_stmt* statement) {
     int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return StatusSuccess;
-    return sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_PRIMARYKEY ? StatusDuplicateItem : StatusNotAvailable;
+    return sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_PRIMARYKEY ? StatusDuplicateItem : databaseFailure(db);
 }
 
 std::string columnText(sqlite3_stmt* statement, int column) {
@@ -170,6 +250,7 @@ std::string_view accessibilityValue(Accessibility accessibility) {
 }
 
 Status itemAdd(const ns::Dictionary& attributes) {
+    lastFailureReason.clear();
     if (Status status = checkClass(attributes); status != StatusSuccess) return status;
     std::vector<Binding> bindings;
     for (const TextColumn& text : textColumns) {
@@ -194,17 +275,19 @@ Status itemAdd(const ns::Dictionary& attributes) {
     if (data && !data->isData()) return StatusParam;
     bindings.emplace_back(data ? *data->asData() : ns::Data());
 
-    DatabaseHandle db = openStore();
-    if (!db) return StatusNotAvailable;
-    auto statement = prepare(db.get(),
+    OpenStore store = openStore(Access::Write);
+    if (!store.db) return store.status;
+    sqlite3* db = store.db.get();
+    auto statement = prepare(db,
                              "INSERT INTO generic_password (service, account, access_group, label, accessible,"
                              " synchronizable, data) VALUES (?, ?, ?, ?, ?, ?, ?)",
                              bindings);
-    if (!statement) return StatusNotAvailable;
-    return stepToEnd(db.get(), statement.get());
+    if (!statement) return databaseFailure(db);
+    return stepToEnd(db, statement.get());
 }
 
 Status itemCopyMatching(const ns::Dictionary& query, ns::Value* result) {
+    lastFailureReason.clear();
     std::string clause;
     std::vector<Binding> bindings;
     if (Status status = matchClause(query, clause, bindings); status != StatusSuccess) return status;
@@ -217,26 +300,28 @@ Status itemCopyMatching(const ns::Dictionary& query, ns::Value* result) {
     const bool wantsData = query[ReturnData].boolValue();
     const bool wantsAttributes = query[ReturnAttributes].boolValue();
 
-    DatabaseHandle db = openStore();
-    if (!db) return StatusNotAvailable;
-    auto statement = prepare(db.get(),
+    OpenStore store = openStore(Access::Read);
+    if (!store.db) return store.status;
+    sqlite3* db = store.db.get();
+    auto statement = prepare(db,
                              "SELECT service, account, access_group, label, accessible, synchronizable, data"
                              " FROM generic_password" + clause + " ORDER BY rowid" + (all ? "" : " LIMIT 1"),
                              bindings);
-    if (!statement) return StatusNotAvailable;
+    if (!statement) return databaseFailure(db);
     ns::Array found;
     int rc;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
         if (wantsData || wantsAttributes) found.push_back(rowResult(statement.get(), wantsData, wantsAttributes));
         else found.push_back(ns::Value(nullptr));
     }
-    if (rc != SQLITE_DONE) return StatusNotAvailable;
+    if (rc != SQLITE_DONE) return databaseFailure(db);
     if (found.empty()) return StatusItemNotFound;
     if (result && (wantsData || wantsAttributes)) *result = all ? ns::Value(std::move(found)) : found.front();
     return StatusSuccess;
 }
 
 Status itemUpdate(const ns::Dictionary& query, const ns::Dictionary& changes) {
+    lastFailureReason.clear();
     std::string clause;
     std::vector<Binding> matchBindings;
     if (Status status = matchClause(query, clause, matchBindings); status != StatusSuccess) return status;
@@ -260,24 +345,29 @@ Status itemUpdate(const ns::Dictionary& query, const ns::Dictionary& changes) {
     if (assignments.empty()) return StatusParam;
     bindings.insert(bindings.end(), matchBindings.begin(), matchBindings.end());
 
-    DatabaseHandle db = openStore();
-    if (!db) return StatusNotAvailable;
-    auto statement = prepare(db.get(), "UPDATE generic_password SET " + assignments + clause, bindings);
-    if (!statement) return StatusNotAvailable;
-    if (Status status = stepToEnd(db.get(), statement.get()); status != StatusSuccess) return status;
-    return sqlite3_changes(db.get()) > 0 ? StatusSuccess : StatusItemNotFound;
+    OpenStore store = openStore(Access::Write);
+    if (!store.db) return store.status;
+    sqlite3* db = store.db.get();
+    auto statement = prepare(db, "UPDATE generic_password SET " + assignments + clause, bindings);
+    if (!statement) return databaseFailure(db);
+    if (Status status = stepToEnd(db, statement.get()); status != StatusSuccess) return status;
+    return sqlite3_changes(db) > 0 ? StatusSuccess : StatusItemNotFound;
 }
 
 Status itemDelete(const ns::Dictionary& query) {
+    lastFailureReason.clear();
     std::string clause;
     std::vector<Binding> bindings;
     if (Status status = matchClause(query, clause, bindings); status != StatusSuccess) return status;
-    DatabaseHandle db = openStore();
-    if (!db) return StatusNotAvailable;
-    auto statement = prepare(db.get(), "DELETE FROM generic_password" + clause, bindings);
-    if (!statement) return StatusNotAvailable;
-    if (Status status = stepToEnd(db.get(), statement.get()); status != StatusSuccess) return status;
-    return sqlite3_changes(db.get()) > 0 ? StatusSuccess : StatusItemNotFound;
+    OpenStore store = openStore(Access::Write);
+    if (!store.db) return store.status;
+    sqlite3* db = store.db.get();
+    auto statement = prepare(db, "DELETE FROM generic_password" + clause, bindings);
+    if (!statement) return databaseFailure(db);
+    if (Status status = stepToEnd(db, statement.get()); status != StatusSuccess) return status;
+    return sqlite3_changes(db) > 0 ? StatusSuccess : StatusItemNotFound;
 }
+
+std::string failureReason() { return lastFailureReason; }
 
 }  // namespace ql::sec

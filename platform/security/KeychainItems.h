@@ -2,10 +2,13 @@
 // Keychain items: generic passwords kept in the sandbox's own store (Library/Keychains/keychain.db, readable
 // by the owner only), looked up, added, changed and deleted through attribute dictionaries keyed as on the
 // platform, answering the platform's status codes. Each call opens the store afresh, so calls are safe from
-// any thread and follow the sandbox when tests move it.
+// any thread and follow the sandbox when tests move it. Where the volume refuses writing, lookups still
+// read the store and changes answer StatusReadOnly; a volume that fails writing (a full disk) makes them
+// answer StatusIO. Both come with a reason (failureReason).
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/foundation/Value.h"
@@ -16,9 +19,11 @@ using Status = std::int32_t;
 
 inline constexpr Status StatusSuccess = 0;
 inline constexpr Status StatusUnimplemented = -4;
+inline constexpr Status StatusIO = -36;
 inline constexpr Status StatusParam = -50;
 inline constexpr Status StatusAllocate = -108;
 inline constexpr Status StatusNotAvailable = -25291;
+inline constexpr Status StatusReadOnly = -25292;
 inline constexpr Status StatusAuthFailed = -25293;
 inline constexpr Status StatusDuplicateItem = -25299;
 inline constexpr Status StatusItemNotFound = -25300;
@@ -69,5 +74,9 @@ Status itemCopyMatching(const ns::Dictionary& query, ns::Value* result);
 Status itemUpdate(const ns::Dictionary& query, const ns::Dictionary& changes);
 // Deletes every matching item.
 Status itemDelete(const ns::Dictionary& query);
+
+// Why the calling thread's last call above failed, when it answered StatusIO or StatusReadOnly: the store's
+// path and what the volume or the database said ("… No space left on device"). Empty otherwise.
+std::string failureReason();
 
 }  // namespace ql::sec

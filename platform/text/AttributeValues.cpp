@@ -40,6 +40,9 @@ TextStyle textStyleFromAttributes(const ns::Dictionary& attributes) {
     if (const ns::Value* kern = attributes.find(KernAttributeName)) style.kern = kern->isNumber() ? kern->doubleValue() : 0;
     if (const ns::Value* underline = attributes.find(UnderlineStyleAttributeName))
         style.underlined = underline->isNumber() && underline->int64Value() != 0;
+    if (const ns::Value* value = attributes.find(ParagraphStyleAttributeName)) {
+        if (auto paragraph = value->asObject<ParagraphStyleObject>()) style.baseWritingDirection = paragraph->style().baseWritingDirection;
+    }
     return style;
 }
 

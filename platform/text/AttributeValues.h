@@ -35,7 +35,8 @@ std::optional<Font> fontFromValue(const ns::Value& value);
 // The colour of a value that stands for one.
 std::optional<cg::Color> colorFromValue(const ns::Value& value);
 
-// The font, the colour (the typesetting key first, then the view layer's), the kern and the underline.
+// The font, the colour (the typesetting key first, then the view layer's), the kern, the underline and
+// the paragraph style's writing direction.
 TextStyle textStyleFromAttributes(const ns::Dictionary& attributes);
 ParagraphStyle paragraphStyleFromAttributes(const ns::Dictionary& attributes);
 // One style run for each run of attributes, so that every shaped run lies within one run of attributes.

@@ -50,6 +50,7 @@ Font Font::withSize(double size) const {
 
 Font Font::fallback(const FontRecord& record) const {
     Font font(record, size_, matrix_);
+    if (record.color) return font;
     bool italic = record_->traits & FontItalicTrait;
     bool bold = record_->traits & FontBoldTrait;
     if (italic && !(record.traits & FontItalicTrait)) font.shear_ = SyntheticObliqueShear;

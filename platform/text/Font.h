@@ -58,7 +58,7 @@ public:
     bool hasGlyph(char32_t character) const;
 
     // The font a fallback face stands in with for this one: same size and matrix, slanted and
-    // emboldened where this font is italic or bold and the fallback face is not.
+    // emboldened where this font is italic or bold and the fallback face is not (a colour face never is).
     Font fallback(const FontRecord& record) const;
 
     const FontRecord& record() const { return *record_; }

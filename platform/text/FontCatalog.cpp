@@ -111,8 +111,10 @@ constexpr PlatformFamily platformFamilies[] = {
       {"Courier-BoldOblique", "Bold Oblique", FontBoldTrait | FontItalicTrait}}},
 };
 
-// Chinese and Japanese ideographs first, then the broad symbol coverage of the sans face.
+// Chinese and Japanese ideographs first, then the broad symbol coverage of the sans face (Arabic and
+// Hebrew among it).
 constexpr const char* fallbackFamilies[] = {"WenQuanYi Micro Hei", "DejaVu Sans"};
+constexpr const char* EmojiFamily = "Noto Color Emoji";
 
 constexpr std::uint32_t StyleTraits = FontBoldTrait | FontItalicTrait;
 
@@ -130,6 +132,9 @@ FontCatalog::FontCatalog() {
     for (const char* family : fallbackFamilies) {
         if (const FontRecord* record = fontInFamily(family, 0)) fallbacks_.push_back(record);
     }
+    emoji_ = fontInFamily(EmojiFamily, 0);
+    if (emoji_ && emoji_->color) fallbacks_.push_back(emoji_);
+    else emoji_ = nullptr;
 }
 
 void FontCatalog::addInstalledFonts() {
@@ -139,7 +144,7 @@ void FontCatalog::addInstalledFonts() {
     std::unique_ptr<FcPattern, PatternDeleter> all(FcPatternCreate());
     std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
         FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_STYLE, FC_FULLNAME, FC_POSTSCRIPT_NAME, FC_WEIGHT, FC_SLANT,
-                         FC_WIDTH, FC_SPACING, FC_FILE, FC_INDEX, FC_OUTLINE, nullptr));
+                         FC_WIDTH, FC_SPACING, FC_FILE, FC_INDEX, FC_OUTLINE, FC_COLOR, nullptr));
     std::unique_ptr<FcFontSet, FontSetDeleter> fonts(FcFontList(config.get(), all.get(), objects.get()));
     if (!fonts) return;
 
@@ -147,8 +152,12 @@ void FontCatalog::addInstalledFonts() {
     for (int i = 0; i < fonts->nfont; ++i) {
         FcPattern* font = fonts->fonts[i];
         FcBool outline = FcFalse;
-        if (FcPatternGetBool(font, FC_OUTLINE, 0, &outline) != FcResultMatch || !outline) continue;
+        FcBool color = FcFalse;
+        FcPatternGetBool(font, FC_OUTLINE, 0, &outline);
+        FcPatternGetBool(font, FC_COLOR, 0, &color);
+        if (!outline && !color) continue;
         FontRecord record;
+        record.color = color;
         record.file = text(font, FC_FILE);
         record.postScriptName = text(font, FC_POSTSCRIPT_NAME);
         record.familyName = englishFamily(font);
@@ -190,7 +199,7 @@ void FontCatalog::addPlatformFamilies() {
             if (!source) {
                 // Without the family, any installed upright face will do rather than no text at all.
                 auto any = std::find_if(records_.begin(), records_.end(),
-                                        [](const FontRecord& r) { return !(r.traits & StyleTraits); });
+                                        [](const FontRecord& r) { return !(r.traits & StyleTraits) && !r.color; });
                 if (any == records_.end()) continue;
                 source = &*any;
             }

@@ -1,9 +1,9 @@
 #pragma once
 // ct::FontCatalog: the fonts the text layer can hand out, found once per process. Installed faces come
-// from fontconfig's list; the platform's own families (Helvetica, Helvetica Neue, Times New Roman,
-// Courier and the system font) are entries of their own, with the platform's names, drawn with the
-// installed DejaVu faces. Lookups read only this table, so the result never depends on fontconfig's
-// substitution rules of the host.
+// from fontconfig's list (outline faces, and colour faces such as Noto Color Emoji's pictures); the
+// platform's own families (Helvetica, Helvetica Neue, Times New Roman, Courier and the system font) are
+// entries of their own, with the platform's names, drawn with the installed DejaVu faces. Lookups read
+// only this table, so the result never depends on fontconfig's substitution rules of the host.
 
 #include <cstdint>
 #include <optional>
@@ -42,6 +42,8 @@ struct FontRecord {
     // this shear (x grows by shear × height) and, for bold, with emboldened outlines.
     double syntheticShear = 0;
     bool syntheticBold = false;
+    // Glyphs are colour pictures (emoji), drawn as they are: never slanted, emboldened or tinted.
+    bool color = false;
 };
 
 class FontCatalog {
@@ -61,6 +63,9 @@ public:
     const FontRecord& substituteFont() const;
     // Faces tried, in order, for characters the asked-for face has no glyph for.
     const std::vector<const FontRecord*>& fallbackFonts() const { return fallbacks_; }
+    // The face tried first for characters shown as emoji (Noto Color Emoji), the last of the fallbacks
+    // for others; nullptr when it is not installed.
+    const FontRecord* emojiFont() const { return emoji_; }
 
     const std::vector<FontRecord>& records() const { return records_; }
 
@@ -74,6 +79,7 @@ private:
 
     std::vector<FontRecord> records_;
     std::vector<const FontRecord*> fallbacks_;
+    const FontRecord* emoji_ = nullptr;
 };
 
 }  // namespace ql::ct

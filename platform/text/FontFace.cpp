@@ -70,11 +70,16 @@ std::shared_ptr<const FontFace> FontFace::load(const std::string& file, int inde
         if (FT_New_Face(freeType().library, file.c_str(), index, &ft) != 0) unreadable(file);
     }
     std::shared_ptr<FontFace> face(new FontFace);
-    if (!FT_IS_SCALABLE(ft) || ft->units_per_EM == 0) {
+    face->color_ = FT_HAS_COLOR(ft);
+    // Colour pictures come at fixed sizes, which cairo scales; any other face must scale by itself.
+    const bool scales = FT_IS_SCALABLE(ft) || (face->color_ && FT_HAS_FIXED_SIZES(ft));
+    // FreeType reports units per em for outlines only; a bitmap face's header still has them.
+    auto* head = static_cast<TT_Header*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HEAD));
+    face->unitsPerEm_ = ft->units_per_EM != 0 ? ft->units_per_EM : head ? head->Units_Per_EM : 0;
+    if (!scales || face->unitsPerEm_ == 0) {
         releaseFreeTypeFace(ft);
         unreadable(file);
     }
-    face->unitsPerEm_ = ft->units_per_EM;
     auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA));
     if (hhea && (hhea->Ascender != 0 || hhea->Descender != 0)) {
         face->ascender_ = hhea->Ascender;
@@ -105,7 +110,8 @@ std::shared_ptr<const FontFace> FontFace::load(const std::string& file, int inde
     hb_font_set_scale(face->hbFont_, face->unitsPerEm_, face->unitsPerEm_);
     hb_font_make_immutable(face->hbFont_);
 
-    face->cairoFace_ = cairo_ft_font_face_create_for_ft_face(ft, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
+    face->cairoFace_ = cairo_ft_font_face_create_for_ft_face(
+        ft, face->color_ ? FT_LOAD_NO_HINTING | FT_LOAD_COLOR : FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
     if (cairo_font_face_set_user_data(face->cairoFace_, &freeTypeFaceKey, ft, releaseFreeTypeFace) !=
         CAIRO_STATUS_SUCCESS) {
         cairo_font_face_destroy(face->cairoFace_);

@@ -3,7 +3,8 @@
 // drawn with it. It holds the face's metrics in font units, a HarfBuzz font (at one unit per font unit,
 // so that shaped advances scale linearly to any size) and a cairo face for drawing. Glyphs are never
 // hinted: outlines scale linearly, so widths and pixels do not depend on the size or the machine's
-// font settings. For the text layer's own sources.
+// font settings. A colour face of bitmaps at fixed sizes (emoji) has its pictures scaled to the size
+// drawn. For the text layer's own sources.
 
 #include <cairo.h>
 #include <hb.h>
@@ -39,6 +40,8 @@ public:
     // Shaping font; HarfBuzz fonts are safe to share between threads once made.
     hb_font_t* hbFont() const { return hbFont_; }
     bool hasGlyph(char32_t character) const;
+    // Glyphs are colour pictures.
+    bool isColor() const { return color_; }
     // The face for cairo, which does its own locking around the FreeType face underneath.
     cairo_font_face_t* cairoFace() const { return cairoFace_; }
 
@@ -53,6 +56,7 @@ private:
     double xHeight_ = 0;
     double underlinePosition_ = 0;
     double underlineThickness_ = 0;
+    bool color_ = false;
     hb_font_t* hbFont_ = nullptr;
     cairo_font_face_t* cairoFace_ = nullptr;
 };

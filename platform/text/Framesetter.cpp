@@ -9,14 +9,6 @@ namespace ql::ct {
 
 namespace {
 
-double flushFactor(TextAlignment alignment) {
-    switch (alignment) {
-    case TextAlignment::Right: return 1;
-    case TextAlignment::Center: return 0.5;
-    default: return 0;
-    }
-}
-
 double lineHeight(const Line& line, const ParagraphStyle& style) {
     double height = line.ascent() + line.descent() + line.leading();
     if (style.lineHeightMultiple > 0) height *= style.lineHeightMultiple;
@@ -55,6 +47,7 @@ Framesetter::Layout Framesetter::layOut(ns::Range range, cg::Size size) const {
         const bool firstOfParagraph = start == 0 || breaks.isMandatoryBreak(start);
         if (firstOfParagraph && start != range.location)
             style = paragraphStyleFromAttributes(string_.attributesAtIndex(start));
+        // Indents measure from the paragraph's leading edge: the right one for right-to-left text.
         const double head = firstOfParagraph ? style.firstLineHeadIndent : style.headIndent;
         const double tail = style.tailIndent > 0 ? style.tailIndent : size.width + style.tailIndent;
         const double available = std::max(0.0, tail - head);
@@ -72,11 +65,12 @@ Framesetter::Layout Framesetter::layOut(ns::Range range, cg::Size size) const {
         if (firstOfParagraph && !layout.lines.empty()) y += style.paragraphSpacingBefore;
         const double height = lineHeight(line, style);
         if (y + height > size.height + LayoutTolerance) break;
-        const double x = head + line.penOffsetForFlush(flushFactor(style.alignment), available);
+        const double roomX = line.isRightToLeft() ? size.width - head - available : head;
+        const double x = roomX + line.penOffsetForFlush(flushFactor(style.alignment, line.isRightToLeft()), available);
         layout.width = std::max(layout.width, head + line.visibleWidth());
         y += height;
         layout.baselines.push_back({x, y - line.descent()});
-        layout.rooms.push_back({head, available});
+        layout.rooms.push_back({roomX, available});
         layout.lines.push_back(std::move(line));
         layout.height = y;
         pending = endsParagraph ? style.paragraphSpacing : 0;

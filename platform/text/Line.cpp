@@ -2,20 +2,37 @@
 
 #include <algorithm>
 
+#include "platform/text/BidiLevels.h"
+
 namespace ql::ct {
 
-Line::Line(std::vector<Run> runs, ns::Range range) : runs_(std::move(runs)), range_(range) {
+Line::Line(std::vector<Run> runs, ns::Range range, bool rightToLeft, std::vector<std::size_t> textOrder)
+    : runs_(std::move(runs)), range_(range), rightToLeft_(rightToLeft), textOrder_(std::move(textOrder)) {
+    for (std::size_t i = 0; i < textOrder_.size(); ++i) {
+        if (textOrder_[i] != i) break;
+        if (i + 1 == textOrder_.size()) textOrder_.clear();
+    }
     for (const Run& run : runs_) {
         width_ += run.width();
         ascent_ = std::max(ascent_, run.font().ascent());
         descent_ = std::max(descent_, run.font().descent());
         leading_ = std::max(leading_, run.font().leading());
     }
-    for (auto run = runs_.rbegin(); run != runs_.rend(); ++run) {
-        const auto& glyphs = run->glyphs();
-        auto glyph = glyphs.rbegin();
-        for (; glyph != glyphs.rend() && glyph->isWhitespace; ++glyph) trailingWhitespace_ += glyph->advance;
-        if (glyph != glyphs.rend()) break;
+    // The white space ending the text stands on the paragraph's trailing side.
+    auto hanging = [&](auto runFrom, auto runTo, auto glyphsFrom, auto glyphsTo) {
+        for (auto run = runFrom(runs_); run != runTo(runs_); ++run) {
+            const auto& glyphs = run->glyphs();
+            auto glyph = glyphsFrom(glyphs);
+            for (; glyph != glyphsTo(glyphs) && glyph->isWhitespace; ++glyph) trailingWhitespace_ += glyph->advance;
+            if (glyph != glyphsTo(glyphs)) break;
+        }
+    };
+    if (rightToLeft_) {
+        hanging([](auto& r) { return r.begin(); }, [](auto& r) { return r.end(); }, [](auto& g) { return g.begin(); },
+                [](auto& g) { return g.end(); });
+    } else {
+        hanging([](auto& r) { return r.rbegin(); }, [](auto& r) { return r.rend(); }, [](auto& g) { return g.rbegin(); },
+                [](auto& g) { return g.rend(); });
     }
 }
 
@@ -26,9 +43,10 @@ std::size_t Line::glyphCount() const {
 }
 
 double Line::penOffsetForFlush(double flushFactor, double flushWidth) const {
-    double room = flushWidth - visibleWidth();
-    if (room <= 0) return 0;
-    return room * std::clamp(flushFactor, 0.0, 1.0);
+    const double room = flushWidth - visibleWidth();
+    const double offset = room > 0 ? room * std::clamp(flushFactor, 0.0, 1.0) : 0;
+    // A right-to-left line's final white space hangs on its left.
+    return rightToLeft_ ? offset - trailingWhitespace_ : offset;
 }
 
 namespace {
@@ -44,50 +62,113 @@ std::size_t visibleCount(const Clusters& clusters) {
 
 std::vector<Line::Cluster> Line::clusters() const {
     std::vector<Cluster> result;
+    double x = 0;
+    bool inTextOrder = textOrder_.empty();
     for (std::size_t r = 0; r < runs_.size(); ++r) {
         const auto& glyphs = runs_[r].glyphs();
+        inTextOrder = inTextOrder && !runs_[r].isRightToLeft();
         for (std::size_t i = 0; i < glyphs.size();) {
             std::size_t j = i;
-            Cluster cluster{r, i, i, 0, true};
+            Cluster cluster{r, i, i, 0, true, x};
             for (; j < glyphs.size() && glyphs[j].stringIndex == glyphs[i].stringIndex; ++j) {
                 cluster.width += glyphs[j].advance;
                 cluster.isWhitespace = cluster.isWhitespace && glyphs[j].isWhitespace;
             }
             cluster.end = j;
+            x += cluster.width;
             result.push_back(cluster);
             i = j;
         }
     }
+    if (inTextOrder) return result;
+    std::vector<std::size_t> rank(runs_.size());
+    for (std::size_t r = 0; r < runs_.size(); ++r) rank[textOrder_.empty() ? r : textOrder_[r]] = r;
+    std::sort(result.begin(), result.end(), [&](const Cluster& a, const Cluster& b) {
+        if (a.run != b.run) return rank[a.run] < rank[b.run];
+        return runs_[a.run].isRightToLeft() ? b.begin < a.begin : a.begin < b.begin;
+    });
     return result;
 }
 
 Line Line::assemble(const std::vector<Cluster>& clusters, std::size_t begin, std::size_t end, const Line* token,
                     std::size_t tailBegin, std::size_t tailEnd) const {
-    std::vector<Run> runs;
-    double x = 0;
-    // The pen position where each cluster starts in this line.
-    std::vector<double> starts(clusters.size() + 1, 0);
-    for (std::size_t i = 0; i < clusters.size(); ++i) starts[i + 1] = starts[i] + clusters[i].width;
-    auto place = [&](std::size_t from, std::size_t to) {
+    // Stretches of one run's neighbouring glyphs, and the token, in text order.
+    struct Piece {
+        std::size_t run;  // of this line; none for the token
+        std::size_t glyphsBegin;
+        std::size_t glyphsEnd;
+        double x;  // where its glyphs start on this line
+        std::uint8_t level;
+    };
+    constexpr std::size_t Token = static_cast<std::size_t>(-1);
+    std::vector<Piece> pieces;
+    auto collect = [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to;) {
-            std::size_t j = i;
-            while (j < to && clusters[j].run == clusters[i].run) ++j;
-            Run piece = runs_[clusters[i].run].slice(clusters[i].begin, clusters[j - 1].end, x - starts[i]);
-            x += piece.width();
-            runs.push_back(std::move(piece));
+            const Run& run = runs_[clusters[i].run];
+            const bool rightToLeft = run.isRightToLeft();
+            Piece piece{clusters[i].run, clusters[i].begin, clusters[i].end, clusters[i].x, run.level()};
+            std::size_t j = i + 1;
+            for (; j < to && clusters[j].run == piece.run; ++j) {
+                if (rightToLeft ? clusters[j].end != piece.glyphsBegin : clusters[j].begin != piece.glyphsEnd) break;
+                if (rightToLeft) {
+                    piece.glyphsBegin = clusters[j].begin;
+                    piece.x = clusters[j].x;
+                } else {
+                    piece.glyphsEnd = clusters[j].end;
+                }
+            }
+            pieces.push_back(piece);
             i = j;
         }
     };
-    place(begin, end);
+    collect(begin, end);
     if (token) {
-        for (const Run& run : token->runs_) {
-            Run piece = run.slice(0, run.glyphs().size(), x);
-            x += piece.width();
-            runs.push_back(std::move(piece));
+        // At the text's start or end the token takes the paragraph's level; between text running one
+        // way, that way.
+        std::uint8_t level = paragraphLevel();
+        if (begin < end && tailBegin < tailEnd) {
+            const std::uint8_t before = runs_[clusters[end - 1].run].level();
+            const std::uint8_t after = runs_[clusters[tailBegin].run].level();
+            if (before % 2 == after % 2) level = std::min(before, after);
+        }
+        pieces.push_back({Token, 0, 0, 0, level});
+    }
+    collect(tailBegin, tailEnd);
+
+    std::vector<std::uint8_t> levels;
+    levels.reserve(pieces.size());
+    for (const Piece& piece : pieces) levels.push_back(piece.level);
+    const std::vector<std::size_t> order = detail::visualOrder(levels);
+    std::vector<Run> runs;
+    // Where each piece's runs start among the new runs, and how many it has.
+    std::vector<std::pair<std::size_t, std::size_t>> placed(pieces.size());
+    double x = 0;
+    for (std::size_t index : order) {
+        const Piece& piece = pieces[index];
+        if (piece.run == Token) {
+            placed[index] = {runs.size(), token->runs_.size()};
+            for (const Run& run : token->runs_) runs.push_back(run.slice(0, run.glyphs().size(), x));
+            x += token->width();
+            continue;
+        }
+        placed[index] = {runs.size(), 1};
+        Run run = runs_[piece.run].slice(piece.glyphsBegin, piece.glyphsEnd, x - piece.x);
+        x += run.width();
+        runs.push_back(std::move(run));
+    }
+    std::vector<std::size_t> textOrder;
+    textOrder.reserve(runs.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const auto [first, count] = placed[i];
+        if (pieces[i].run != Token) {
+            textOrder.push_back(first);
+            continue;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            textOrder.push_back(first + (token->textOrder_.empty() ? k : token->textOrder_[k]));
         }
     }
-    place(tailBegin, tailEnd);
-    return Line(std::move(runs), range_);
+    return Line(std::move(runs), range_, rightToLeft_, std::move(textOrder));
 }
 
 std::optional<Line> Line::truncated(double width, LineTruncationType type, const Line& token) const {
@@ -160,21 +241,32 @@ Line Line::justified(double width, double factor) const {
     if (gaps == 0) return *this;
     const double share = extra / static_cast<double>(gaps);
 
-    std::vector<std::vector<RunGlyph>> glyphs;
-    for (const Run& run : runs_) glyphs.push_back(run.glyphs());
-    double shift = 0;
-    for (std::size_t i = 0; i < cs.size(); ++i) {
-        auto& runGlyphs = glyphs[cs[i].run];
-        for (std::size_t g = cs[i].begin; g < cs[i].end; ++g) runGlyphs[g].position.x += shift;
-        bool widens = i < visibleEnd && (betweenCharacters ? i + 1 < visibleEnd : cs[i].isWhitespace);
-        if (widens && cs[i].end > cs[i].begin) {
-            runGlyphs[cs[i].end - 1].advance += share;
-            shift += share;
-        }
+    // Each widened cluster takes its share on its right; between characters, every visible one but
+    // the rightmost does.
+    std::size_t rightmost = 0;
+    for (std::size_t i = 0; i < visibleEnd; ++i) {
+        if (cs[i].x >= cs[rightmost].x) rightmost = i;
+    }
+    std::vector<std::vector<bool>> widens;
+    for (const Run& run : runs_) widens.emplace_back(run.glyphs().size(), false);
+    for (std::size_t i = 0; i < visibleEnd; ++i) {
+        const bool widened = betweenCharacters ? i != rightmost : cs[i].isWhitespace;
+        if (widened && cs[i].end > cs[i].begin) widens[cs[i].run][cs[i].end - 1] = true;
     }
     std::vector<Run> runs;
-    for (std::size_t r = 0; r < runs_.size(); ++r) runs.push_back(runs_[r].withGlyphs(std::move(glyphs[r])));
-    return Line(std::move(runs), range_);
+    double shift = 0;
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        std::vector<RunGlyph> glyphs = runs_[r].glyphs();
+        for (std::size_t g = 0; g < glyphs.size(); ++g) {
+            glyphs[g].position.x += shift;
+            if (widens[r][g]) {
+                glyphs[g].advance += share;
+                shift += share;
+            }
+        }
+        runs.push_back(runs_[r].withGlyphs(std::move(glyphs)));
+    }
+    return Line(std::move(runs), range_, rightToLeft_, textOrder_);
 }
 
 void Line::draw(cg::Context& context) const {

@@ -49,4 +49,18 @@ struct ParagraphStyle {
     bool operator==(const ParagraphStyle&) const = default;
 };
 
+// How far a line goes towards the right of its room: 0 flush left, 1 flush right, 0.5 centred. Natural
+// alignment follows the paragraph's direction, as does a justified paragraph's last line (the others
+// fill the room).
+inline double flushFactor(TextAlignment alignment, bool rightToLeft) {
+    switch (alignment) {
+    case TextAlignment::Left: return 0;
+    case TextAlignment::Right: return 1;
+    case TextAlignment::Center: return 0.5;
+    case TextAlignment::Justified:
+    case TextAlignment::Natural: break;
+    }
+    return rightToLeft ? 1 : 0;
+}
+
 }  // namespace ql::ct

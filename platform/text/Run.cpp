@@ -11,8 +11,8 @@
 
 namespace ql::ct {
 
-Run::Run(TextStyle style, ns::Range range, std::vector<RunGlyph> glyphs)
-    : style_(std::move(style)), range_(range), glyphs_(std::move(glyphs)) {}
+Run::Run(TextStyle style, ns::Range range, std::vector<RunGlyph> glyphs, std::uint8_t level)
+    : style_(std::move(style)), range_(range), glyphs_(std::move(glyphs)), level_(level) {}
 
 double Run::width() const {
     return std::accumulate(glyphs_.begin(), glyphs_.end(), 0.0,
@@ -23,15 +23,21 @@ Run Run::slice(std::size_t begin, std::size_t end, double dx) const {
     std::vector<RunGlyph> part(glyphs_.begin() + static_cast<std::ptrdiff_t>(begin),
                                glyphs_.begin() + static_cast<std::ptrdiff_t>(end));
     for (auto& g : part) g.position.x += dx;
-    // Glyphs are in logical order, so a slice stands for the characters from its first glyph's up to
-    // those of the glyph after it.
-    std::uint64_t from = begin < glyphs_.size() ? glyphs_[begin].stringIndex : range_.end();
-    std::uint64_t until = end < glyphs_.size() ? glyphs_[end].stringIndex : range_.end();
-    ns::Range range{from, until - from};
-    return Run(style_, range, std::move(part));
+    // A slice stands for the characters from its first glyph's in text order up to those of the glyph
+    // after it in text order: the one to its right, or to its left when the run is right to left.
+    std::uint64_t from = 0;
+    std::uint64_t until = 0;
+    if (!isRightToLeft()) {
+        from = begin < glyphs_.size() ? glyphs_[begin].stringIndex : range_.end();
+        until = end < glyphs_.size() ? glyphs_[end].stringIndex : range_.end();
+    } else {
+        until = begin > 0 ? glyphs_[begin - 1].stringIndex : range_.end();
+        from = end > begin ? glyphs_[end - 1].stringIndex : until;
+    }
+    return Run(style_, {from, until - from}, std::move(part), level_);
 }
 
-Run Run::withGlyphs(std::vector<RunGlyph> glyphs) const { return Run(style_, range_, std::move(glyphs)); }
+Run Run::withGlyphs(std::vector<RunGlyph> glyphs) const { return Run(style_, range_, std::move(glyphs), level_); }
 
 namespace {
 

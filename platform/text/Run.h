@@ -1,6 +1,8 @@
 #pragma once
-// ct::Run: glyphs of one style and one face, shaped, in a line. Positions are relative to the line's
-// origin on the baseline, with y growing upwards as in text space.
+// ct::Run: glyphs of one style, one face and one direction, shaped, in a line. Positions are relative to
+// the line's origin on the baseline, with y growing upwards as in text space. Glyphs are kept from left to
+// right: in text order for a left-to-right run, from the end of its characters to their start for a
+// right-to-left one.
 
 #include <cstdint>
 #include <vector>
@@ -28,12 +30,15 @@ struct RunGlyph {
 class Run {
 public:
     // `style.font` is the face the glyphs come from, which may be a fallback of the style asked for.
-    Run(TextStyle style, ns::Range range, std::vector<RunGlyph> glyphs);
+    // `level` is the bidirectional embedding level: odd for right to left.
+    Run(TextStyle style, ns::Range range, std::vector<RunGlyph> glyphs, std::uint8_t level = 0);
 
     const TextStyle& style() const { return style_; }
     const Font& font() const { return style_.font; }
     ns::Range stringRange() const { return range_; }
     const std::vector<RunGlyph>& glyphs() const { return glyphs_; }
+    std::uint8_t level() const { return level_; }
+    bool isRightToLeft() const { return level_ % 2 != 0; }
     // The sum of the advances.
     double width() const;
 
@@ -50,6 +55,28 @@ private:
     TextStyle style_;
     ns::Range range_;
     std::vector<RunGlyph> glyphs_;
+    std::uint8_t level_ = 0;
 };
+
+// Calls visit(first, last) for each glyph cluster of `glyphs` (neighbours sharing a string index, the
+// glyphs [first, last)) in text order: from the right for right-to-left glyphs.
+template <class Visit>
+void forEachClusterInTextOrder(const std::vector<RunGlyph>& glyphs, bool rightToLeft, Visit&& visit) {
+    if (!rightToLeft) {
+        for (std::size_t first = 0; first < glyphs.size();) {
+            std::size_t last = first + 1;
+            while (last < glyphs.size() && glyphs[last].stringIndex == glyphs[first].stringIndex) ++last;
+            visit(first, last);
+            first = last;
+        }
+        return;
+    }
+    for (std::size_t last = glyphs.size(); last > 0;) {
+        std::size_t first = last - 1;
+        while (first > 0 && glyphs[first - 1].stringIndex == glyphs[last - 1].stringIndex) --first;
+        visit(first, last);
+        last = first;
+    }
+}
 
 }  // namespace ql::ct

@@ -10,6 +10,8 @@
 #include <span>
 #include <utility>
 
+#include "platform/text/BidiLevels.h"
+#include "platform/text/EmojiPresentation.h"
 #include "platform/text/FontFace.h"
 
 namespace ql::ct::detail {
@@ -39,6 +41,8 @@ bool isNeutral(char32_t c) {
     return needsNoGlyph(c) || u_isUWhiteSpace(u);
 }
 
+// A paragraph starts afresh: white space at its start does not take the face of the paragraph before, and
+// its scripts are resolved within it, so that a paragraph is laid out the same wherever it stands.
 struct Cluster {
     std::uint64_t start;
     std::uint64_t end;
@@ -46,16 +50,14 @@ struct Cluster {
     const FontRecord* face;
     UScriptCode script;
     bool endsParagraph;
+    std::uint8_t level;
 };
-
-// A paragraph starts afresh: white space at its start does not take the face of the paragraph before, and
-// its scripts are resolved within it, so that a paragraph is laid out the same wherever it stands.
-bool endsParagraph(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x85 || c == 0x2029; }
 
 // The fonts a style's characters may be drawn with, made once per style and face.
 class FontChoice {
 public:
-    explicit FontChoice(const StyledText& text) : text_(text) {}
+    explicit FontChoice(const StyledText& text)
+        : text_(text), emoji_(FontCatalog::shared().emojiFont()), fallbacks_(FontCatalog::shared().fallbackFonts()) {}
 
     const Font& font(std::size_t style, const FontRecord* record) {
         const Font& primary = text_.runs()[style].style.font;
@@ -68,33 +70,43 @@ public:
 
     // The first face that has a glyph for every character of the cluster that needs one; failing that,
     // the first with a glyph for its base character; failing that the style's own face, whose missing
-    // glyph then shows.
+    // glyph then shows. An emoji tries the emoji face first.
     const FontRecord* choose(std::size_t style, const std::vector<char32_t>& characters, const FontRecord* previous) {
         const FontRecord* primary = &text_.runs()[style].style.font.record();
-        std::vector<const FontRecord*> candidates;
-        bool neutral = std::all_of(characters.begin(), characters.end(), isNeutral);
-        // White space stays with the face of the text before it, so that it does not split runs.
-        if (neutral && previous) candidates.push_back(previous);
-        candidates.push_back(primary);
-        for (const FontRecord* fallback : FontCatalog::shared().fallbackFonts()) candidates.push_back(fallback);
-
-        std::vector<char32_t> needed;
-        for (char32_t c : characters) {
-            if (!needsNoGlyph(c)) needed.push_back(c);
+        const bool emoji = emoji_ && isEmojiPresentation(characters);
+        // White space stays with the face of the text before it, so that it does not split runs; not
+        // with an emoji's, whose spaces are not the text's.
+        const bool keepsPrevious =
+            previous && previous != emoji_ && std::all_of(characters.begin(), characters.end(), isNeutral);
+        // The faces in the order they are tried, until `accepts` takes one.
+        auto tryFaces = [&](auto&& accepts) -> const FontRecord* {
+            if (emoji && accepts(emoji_)) return emoji_;
+            if (keepsPrevious && accepts(previous)) return previous;
+            if (accepts(primary)) return primary;
+            for (const FontRecord* fallback : fallbacks_) {
+                if (accepts(fallback)) return fallback;
+            }
+            return nullptr;
+        };
+        auto base = std::find_if_not(characters.begin(), characters.end(), needsNoGlyph);
+        if (base == characters.end()) return tryFaces([](const FontRecord*) { return true; });
+        if (auto* face = tryFaces([&](const FontRecord* candidate) {
+                const Font& f = font(style, candidate);
+                return std::all_of(characters.begin(), characters.end(),
+                                   [&](char32_t c) { return needsNoGlyph(c) || f.hasGlyph(c); });
+            })) {
+            return face;
         }
-        if (needed.empty()) return candidates.front();
-        for (const FontRecord* candidate : candidates) {
-            const Font& f = font(style, candidate);
-            if (std::all_of(needed.begin(), needed.end(), [&](char32_t c) { return f.hasGlyph(c); })) return candidate;
-        }
-        for (const FontRecord* candidate : candidates) {
-            if (font(style, candidate).hasGlyph(needed.front())) return candidate;
+        if (auto* face = tryFaces([&](const FontRecord* candidate) { return font(style, candidate).hasGlyph(*base); })) {
+            return face;
         }
         return primary;
     }
 
 private:
     const StyledText& text_;
+    const FontRecord* emoji_;
+    const std::vector<const FontRecord*>& fallbacks_;
     std::map<std::pair<std::size_t, const FontRecord*>, Font> fonts_;
 };
 
@@ -132,23 +144,30 @@ hb_script_t harfBuzzScript(UScriptCode script) {
     return name ? hb_script_from_string(name, -1) : HB_SCRIPT_COMMON;
 }
 
+// The glyph of a cluster [first, last) that takes the kerning set by the text: its last, or, right to
+// left, its first, whose room then opens on its left, after the character in text order.
+std::size_t kernedGlyph(std::size_t first, std::size_t last, bool rightToLeft) { return rightToLeft ? first : last - 1; }
+
 // Kerning set by the text widens each character by the same amount, after its last glyph.
-void applyKern(std::vector<RunGlyph>& glyphs, double kern) {
+void applyKern(std::vector<RunGlyph>& glyphs, double kern, bool rightToLeft) {
     if (kern == 0) return;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const bool endsCluster = i + 1 == glyphs.size() || glyphs[i + 1].stringIndex != glyphs[i].stringIndex;
-        if (endsCluster && glyphs[i].id != InvisibleGlyph) glyphs[i].advance += kern;
-    }
+    forEachClusterInTextOrder(glyphs, rightToLeft, [&](std::size_t first, std::size_t last) {
+        RunGlyph& g = glyphs[kernedGlyph(first, last, rightToLeft)];
+        if (g.id == InvisibleGlyph) return;
+        g.advance += kern;
+        if (rightToLeft) g.position.x += kern;
+    });
 }
 
-std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, const Font& font, UScriptCode script) {
+std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, const Font& font, UScriptCode script,
+                                bool rightToLeft) {
     std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
     hb_buffer_add_utf16(buffer.get(), reinterpret_cast<const std::uint16_t*>(text.data()),
                         static_cast<int>(text.size()), static_cast<unsigned>(range.location),
                         static_cast<int>(range.length));
     // Direction and script are set, and the language deliberately left unset, so that shaping never
     // depends on the host's locale.
-    hb_buffer_set_direction(buffer.get(), HB_DIRECTION_LTR);
+    hb_buffer_set_direction(buffer.get(), rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_set_script(buffer.get(), harfBuzzScript(script));
     hb_shape(font.face().hbFont(), buffer.get(), nullptr, 0);
 
@@ -187,7 +206,7 @@ std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, con
 
 }  // namespace
 
-std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) {
+std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks, std::span<const std::uint8_t> levels) {
     const std::u16string& string = text.string();
     FontChoice choice(text);
     std::vector<Cluster> clusters;
@@ -201,7 +220,9 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) 
         UErrorCode status = U_ZERO_ERROR;
         UScriptCode script = uscript_getScript(static_cast<UChar32>(characters.front()), &status);
         if (U_FAILURE(status)) script = USCRIPT_COMMON;
-        clusters.push_back({start, end, style, choice.choose(style, characters, previous), script, endsParagraph(characters.back())});
+        const std::uint8_t level = levels.empty() ? 0 : levels[start];
+        clusters.push_back({start, end, style, choice.choose(style, characters, previous), script,
+                            endsParagraphAt(string, end - 1), level});
         start = end;
     }
     resolveScripts(clusters);
@@ -210,15 +231,16 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks) 
     for (std::size_t i = 0; i < clusters.size();) {
         std::size_t j = i + 1;
         while (j < clusters.size() && clusters[j].style == clusters[i].style && clusters[j].face == clusters[i].face &&
-               clusters[j].script == clusters[i].script) {
+               clusters[j].script == clusters[i].script && clusters[j].level == clusters[i].level) {
             ++j;
         }
         ns::Range range{clusters[i].start, clusters[j - 1].end - clusters[i].start};
         TextStyle style = text.runs()[clusters[i].style].style;
         style.font = choice.font(clusters[i].style, clusters[i].face);
-        std::vector<RunGlyph> glyphs = shapeItem(string, range, style.font, clusters[i].script);
-        applyKern(glyphs, style.kern);
-        items.push_back({style, range, std::move(glyphs), clusters[i].script});
+        const bool rightToLeft = clusters[i].level % 2 != 0;
+        std::vector<RunGlyph> glyphs = shapeItem(string, range, style.font, clusters[i].script, rightToLeft);
+        applyKern(glyphs, style.kern, rightToLeft);
+        items.push_back({style, range, std::move(glyphs), clusters[i].script, clusters[i].level});
         i = j;
     }
     return items;
@@ -228,34 +250,39 @@ std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& te
     const Font& font = item.style.font;
     hb_font_t* hbFont = font.face().hbFont();
     const double xScale = font.scale() * font.matrix().a;
-    std::vector<std::pair<std::uint64_t, LineEnd>> ends;
+    const bool rightToLeft = item.level % 2 != 0;
     const auto& glyphs = item.glyphs;
-    for (std::size_t first = 0; first < glyphs.size();) {
-        std::size_t last = first;
-        while (last < glyphs.size() && glyphs[last].stringIndex == glyphs[first].stringIndex) ++last;
-        if (last == glyphs.size()) break;  // the item's last cluster is shaped with nothing after it already
+    std::vector<std::pair<std::uint64_t, LineEnd>> ends;
+    // Each cluster is seen once the one after it in text order is known; the item's last cluster is
+    // shaped with nothing after it already.
+    bool started = false;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    forEachClusterInTextOrder(glyphs, rightToLeft, [&](std::size_t next, std::size_t nextLast) {
+        const bool seen = std::exchange(started, true);
+        const std::size_t clusterFirst = std::exchange(first, next);
+        const std::size_t clusterLast = std::exchange(last, nextLast);
+        if (!seen) return;
         // Only a cluster whose advances the shaper changed from the glyphs' own may owe it to what follows.
         bool adjusted = false;
         double width = 0;
-        for (std::size_t g = first; g < last; ++g) {
+        for (std::size_t g = clusterFirst; g < clusterLast; ++g) {
             width += glyphs[g].advance;
-            const double kern = g + 1 == last ? item.style.kern : 0;
+            const double kern = g == kernedGlyph(clusterFirst, clusterLast, rightToLeft) ? item.style.kern : 0;
             if (glyphs[g].id != InvisibleGlyph && !glyphs[g].isWhitespace &&
                 glyphs[g].advance - kern != hb_font_get_glyph_h_advance(hbFont, glyphs[g].id) * xScale) {
                 adjusted = true;
             }
         }
-        if (adjusted) {
-            const std::uint64_t start = glyphs[first].stringIndex;
-            const std::uint64_t end = glyphs[last].stringIndex;
-            LineEnd lineEnd{start, shapeItem(text, {start, end - start}, font, static_cast<UScriptCode>(item.script)), 0};
-            applyKern(lineEnd.glyphs, item.style.kern);
-            for (const RunGlyph& g : lineEnd.glyphs) lineEnd.widthChange += g.advance;
-            lineEnd.widthChange -= width;
-            if (lineEnd.widthChange != 0) ends.emplace_back(end, std::move(lineEnd));
-        }
-        first = last;
-    }
+        if (!adjusted) return;
+        const std::uint64_t start = glyphs[clusterFirst].stringIndex;
+        const std::uint64_t end = glyphs[next].stringIndex;
+        LineEnd lineEnd{start, shapeItem(text, {start, end - start}, font, static_cast<UScriptCode>(item.script), rightToLeft), 0};
+        applyKern(lineEnd.glyphs, item.style.kern, rightToLeft);
+        for (const RunGlyph& g : lineEnd.glyphs) lineEnd.widthChange += g.advance;
+        lineEnd.widthChange -= width;
+        if (lineEnd.widthChange != 0) ends.emplace_back(end, std::move(lineEnd));
+    });
     return ends;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
-// Shaping for the typesetter: the text is cut into items of one style, one face and one script, each
-// shaped by HarfBuzz left to right. A character the style's face has no glyph for is given to the first
-// fallback face of the catalog that has one (Chinese to WenQuanYi Micro Hei), one user-perceived
-// character at a time. For the text layer's own sources.
+// Shaping for the typesetter: the text is cut into items of one style, one face, one script and one
+// bidirectional level, each shaped by HarfBuzz in its own direction. A character the style's face has no
+// glyph for is given to the first fallback face of the catalog that has one (Chinese to WenQuanYi Micro
+// Hei), one user-perceived character at a time; a character shown as an emoji goes to the emoji face
+// first. For the text layer's own sources.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,13 +21,16 @@ namespace ql::ct::detail {
 struct ShapedItem {
     TextStyle style;  // its font is the face used
     ns::Range range;
-    // In logical order; positions hold only the shaper's offsets from the pen.
+    // From left to right, as a run keeps them; positions hold only the shaper's offsets from the pen.
     std::vector<RunGlyph> glyphs;
     // The script it was shaped as (an ICU script code).
     int script = 0;
+    // Odd: shaped right to left.
+    std::uint8_t level = 0;
 };
 
-std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks);
+// `levels` holds the bidirectional level of each code unit, or nothing when all are 0.
+std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks, std::span<const std::uint8_t> levels);
 
 // A glyph cluster as it is shaped when the text ends after it, for a line that ends there.
 struct LineEnd {
@@ -36,7 +41,7 @@ struct LineEnd {
 };
 
 // For each cluster of `item` whose advances depend on what follows it inside the item (kerning with the
-// next glyph), keyed by the code unit after it: how it is shaped with nothing after it.
+// next glyph in text order), keyed by the code unit after it: how it is shaped with nothing after it.
 std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& text, const ShapedItem& item);
 
 }  // namespace ql::ct::detail

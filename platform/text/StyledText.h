@@ -12,6 +12,7 @@
 #include "platform/foundation/Range.h"
 #include "platform/graphics/Color.h"
 #include "platform/text/Font.h"
+#include "platform/text/ParagraphStyle.h"
 
 namespace ql::ct {
 
@@ -23,6 +24,8 @@ struct TextStyle {
     bool underlined = false;
     // Extra room after each character, in points.
     double kern = 0;
+    // The direction of the paragraph, read from the style of its first character.
+    WritingDirection baseWritingDirection = WritingDirection::Natural;
 
     bool operator==(const TextStyle&) const = default;
 };

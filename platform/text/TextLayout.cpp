@@ -26,14 +26,6 @@ Line truncateTail(const Line& paragraph, bool textFollows, double width, const L
     return paragraph.truncated(width, LineTruncationType::End, token).value_or(paragraph.prefix(width));
 }
 
-double flushFactor(TextAlignment alignment) {
-    switch (alignment) {
-    case TextAlignment::Right: return 1;
-    case TextAlignment::Center: return 0.5;
-    default: return 0;
-    }
-}
-
 }  // namespace
 
 TextLayout::TextLayout(const Typesetter& typesetter, const ParagraphStyle& style, const LayoutBox& box)
@@ -77,7 +69,8 @@ TextLayout::TextLayout(const Typesetter& typesetter, const ParagraphStyle& style
         Line shown = style.alignment == TextAlignment::Justified && !endsParagraph && !(last && truncated_)
                          ? lines[i].justified(flushWidth)
                          : std::move(lines[i]);
-        cg::Point origin{shown.penOffsetForFlush(flushFactor(style.alignment), flushWidth), y + shown.ascent()};
+        const double flush = flushFactor(style.alignment, shown.isRightToLeft());
+        cg::Point origin{shown.penOffsetForFlush(flush, flushWidth), y + shown.ascent()};
         double top = y;
         y += lineHeight(shown);
         lines_.push_back({std::move(shown), origin, top});

@@ -3,12 +3,18 @@
 // holds. Word wrapping breaks at the line-break opportunities of TextBreaks; a word too long for the
 // line breaks between characters. White space at the end of a line hangs past its width. A line that
 // ends before the glyph its last glyph was kerned with ends as the text would end there.
+//
+// Text of both directions is set by the Unicode bidirectional algorithm: each paragraph takes its base
+// direction from the style of its first character (natural: from its first strong character), lines
+// break by the widths of their characters in text order, and each line shows its runs in visual order,
+// the white space at its end at the paragraph's level.
 
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/foundation/Range.h"
+#include "platform/text/BidiLevels.h"
 #include "platform/text/Line.h"
 #include "platform/text/Shaper.h"
 #include "platform/text/StyledText.h"
@@ -32,7 +38,8 @@ public:
     std::uint64_t suggestClusterBreak(std::uint64_t start, double width) const;
 
     // The line holding the code units of `range` (an empty length runs to the end of the text), with
-    // its glyphs placed from x = 0. Ranges outside the text raise "NSRangeException".
+    // its glyphs placed from x = 0 in visual order, in the direction of the paragraph it starts in. Ranges
+    // outside the text raise "NSRangeException".
     Line createLine(ns::Range range) const;
 
     // The width the code units [start, end) take on a line, white space at the end excluded.
@@ -45,6 +52,7 @@ private:
 
     StyledText text_;
     TextBreaks breaks_;
+    detail::BidiLevels levels_;
     // The shaped items; glyph positions hold only the shaper's offsets.
     std::vector<Run> items_;
     // Where a glyph cluster starts (or the text ends): the only places a line may start.

@@ -41,8 +41,9 @@ public:
     UserInterfaceIdiom userInterfaceIdiom() const { return idiom_; }
     DeviceOrientation orientation() const { return orientation_; }
     bool isMultitaskingSupported() const { return true; }
-    // Stays the same for the life of the process.
-    const ns::UUID& identifierForVendor() const { return vendorIdentifier_; }
+    // Stays the same for an installation: it is kept in the sandbox, so a new sandbox has a new one. Apps
+    // sharing a home agree on it; a sandbox that cannot be written to gives one that lasts for the process.
+    ns::UUID identifierForVendor() const;
 
     // The application itself asks for orientation changes, so they are announced whatever the count.
     bool isGeneratingDeviceOrientationNotifications() const { return generating_ > 0; }
@@ -64,7 +65,6 @@ private:
     DeviceOrientation orientation_ = DeviceOrientation::Portrait;
     int generating_ = 0;
     std::uint64_t inputClicks_ = 0;
-    ns::UUID vendorIdentifier_;
 };
 
 }  // namespace ql::ui

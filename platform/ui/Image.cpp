@@ -23,14 +23,6 @@ bool sideways(ImageOrientation o) {
            o == ImageOrientation::RightMirrored;
 }
 
-ImageOrientation orientationFromExif(int value) {
-    static constexpr std::array<ImageOrientation, 8> kByValue = {
-        ImageOrientation::Up,           ImageOrientation::UpMirrored, ImageOrientation::Down,
-        ImageOrientation::DownMirrored, ImageOrientation::LeftMirrored, ImageOrientation::Right,
-        ImageOrientation::RightMirrored, ImageOrientation::Left};
-    return value >= 1 && value <= 8 ? kByValue[static_cast<std::size_t>(value - 1)] : ImageOrientation::Up;
-}
-
 int exifFromOrientation(ImageOrientation o) {
     switch (o) {
     case ImageOrientation::Up: return 1;
@@ -90,6 +82,14 @@ std::shared_ptr<Image> loadFile(const std::string& path, double scale) {
 
 }  // namespace
 
+ImageOrientation imageOrientationFromEXIF(int value) {
+    static constexpr std::array<ImageOrientation, 8> kByValue = {
+        ImageOrientation::Up,           ImageOrientation::UpMirrored, ImageOrientation::Down,
+        ImageOrientation::DownMirrored, ImageOrientation::LeftMirrored, ImageOrientation::Right,
+        ImageOrientation::RightMirrored, ImageOrientation::Left};
+    return value >= 1 && value <= 8 ? kByValue[static_cast<std::size_t>(value - 1)] : ImageOrientation::Up;
+}
+
 Image::Image(std::shared_ptr<const cg::Image> bitmap, double scale, ImageOrientation orientation)
     : bitmap_(std::move(bitmap)), scale_(scale > 0 && std::isfinite(scale) ? scale : 1), orientation_(orientation) {}
 
@@ -146,7 +146,7 @@ std::shared_ptr<Image> Image::imageWithData(const ns::Data& data, double scale) 
     if (!bitmap) return nullptr;
     const auto properties = source.properties(0);
     const ImageOrientation orientation =
-        properties && properties->orientation ? orientationFromExif(*properties->orientation) : ImageOrientation::Up;
+        properties && properties->orientation ? imageOrientationFromEXIF(*properties->orientation) : ImageOrientation::Up;
     return std::make_shared<Image>(std::move(bitmap), scale, orientation);
 }
 

@@ -23,6 +23,9 @@ namespace ql::ui {
 enum class ImageOrientation { Up, Down, Left, Right, UpMirrored, DownMirrored, LeftMirrored, RightMirrored };
 enum class ImageResizingMode { Tile, Stretch };
 
+// The orientation an EXIF orientation value (1 to 8) stands for; up for any other value.
+ImageOrientation imageOrientationFromEXIF(int value);
+
 class Image : public ns::Object {
     QL_OBJECT_NAMED(Image, ns::Object, "UIImage")
 public:

@@ -1,11 +1,10 @@
 #include "platform/ui/Pasteboard.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <map>
 
+#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/Sandbox.h"
@@ -63,23 +62,9 @@ std::string folderPath() {
     return folder;
 }
 
-// Holds the shared folder's lock file exclusively, so a read-modify-write by one process is never interleaved
-// with another's. Without a lock file (the folder cannot be written) writes fail on their own anyway.
-class FolderLock {
-public:
-    explicit FolderLock(const std::string& folder)
-        : fd_(::open((folder + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-    }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int fd_;
-};
+// Apps take the shared folder's lock file around each read-modify-write, so that one app's is never
+// interleaved with another's.
+std::string lockPath(const std::string& folder) { return folder + "/.lock"; }
 
 }  // namespace
 
@@ -114,7 +99,7 @@ void Pasteboard::removePasteboardWithName(const std::string& name) {
         localBoards.erase(name);
     }
     const std::string folder = folderPath();
-    FolderLock lock(folder);
+    ns::FileLock lock(lockPath(folder));
     ::unlink((folder + "/" + fileNameForName(name)).c_str());
 }
 
@@ -145,7 +130,7 @@ void Pasteboard::setPersistent(bool persistent) {
         auto contents = std::make_shared<Contents>(load());
         const std::string folder = folderPath();
         {
-            FolderLock folderLock(folder);
+            ns::FileLock folderLock(lockPath(folder));
             ::unlink(path().c_str());
         }
         std::lock_guard again(mutex_);
@@ -188,7 +173,7 @@ void Pasteboard::store(const Contents& contents) {
 
 void Pasteboard::setData(const ns::Data& data, std::string_view type) {
     const std::string folder = folderPath();
-    FolderLock lock(folder);
+    ns::FileLock lock(lockPath(folder));
     Contents contents = load();
     contents.items = ns::Dictionary{{std::string(type), ns::Value(data)}};
     ++contents.changeCount;

@@ -1,7 +1,10 @@
 #pragma once
-// The book-store tab: the first page of the catalogue, newest first.
+// The book-store tab: the first page of the catalogue, newest first, under the number of books the
+// catalogue holds (the number listed when the reply gives no count that can be read).
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "screens/common/TabRootScreen.h"
 
@@ -32,6 +35,7 @@ private:
     void showPage();
 
     std::shared_ptr<GetBookListRsp> page_;
+    std::optional<std::int64_t> totalCount_;
     std::shared_ptr<ui::Label> countLabel_;
     std::shared_ptr<BookTable> books_;
 };

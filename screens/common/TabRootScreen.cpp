@@ -3,10 +3,13 @@
 #include "app/session/Account.h"
 #include "app/uikit/AppScreens.h"
 #include "app/uikit/ColorHex.h"
+#include "app/uikit/NoNetwork.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
+#include "ui/hud/ProgressHUD.h"
+#include "ui/toast/Toast.h"
 
 namespace ql {
 
@@ -23,11 +26,48 @@ void TabRootScreen::listenForSignIn() {
 
 void TabRootScreen::viewWillAppear(bool animated) {
     BasicVC::viewWillAppear(animated);
-    // After a sign-in on the sign-in screen no notification comes: the first appearance loads instead.
-    if (!appearedSignedIn_ && Account::share().info()) {
-        appearedSignedIn_ = true;
-        reloadContent();
-    }
+    // After a sign-in on the sign-in screen no notification comes: the first appearance loads instead, and
+    // an appearance after a failed load tries again.
+    if (!Account::share().info()) return;
+    if (content_ == Content::None) reloadContent();
+    // A load begun while the tab was out of sight is waited on from now.
+    if (content_ == Content::Loading) showOverlay();
+}
+
+void TabRootScreen::contentShown() {
+    ++reloadCount_;
+    ++latestLoad_;  // a load still on its way shows nothing newer than this
+    hideOverlay();
+    content_ = Content::Shown;
+}
+
+std::uint64_t TabRootScreen::beginLoad() {
+    ++reloadCount_;
+    content_ = Content::Loading;
+    if (isViewLoaded() && view()->window()) showOverlay();
+    return ++latestLoad_;
+}
+
+bool TabRootScreen::endLoad(std::uint64_t load, bool succeeded, const std::optional<std::string>& refusal) {
+    if (load != latestLoad_) return false;
+    hideOverlay();
+    content_ = succeeded ? Content::Shown : Content::None;
+    if (succeeded) return true;
+    if (refusal) showRefusal(*refusal);
+    else Toast::showWithText(std::string(NoNetworkMessage));
+    return false;
+}
+
+void TabRootScreen::showOverlay() {
+    if (overlayShown_) return;
+    overlayShown_ = true;
+    ProgressHUD::show();
+}
+
+void TabRootScreen::hideOverlay() {
+    if (!overlayShown_) return;
+    overlayShown_ = false;
+    ProgressHUD::dismiss();
 }
 
 std::shared_ptr<ui::View> TabRootScreen::addCard(const cg::Rect& frame) {

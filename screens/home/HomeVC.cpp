@@ -5,10 +5,8 @@
 #include "app/service/AccountModels.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "app/session/Account.h"
-#include "app/uikit/NoNetwork.h"
 #include "platform/ui/Label.h"
 #include "screens/common/BookTable.h"
-#include "ui/toast/Toast.h"
 
 namespace ql {
 
@@ -53,22 +51,17 @@ void HomeVC::showSummary() {
 void HomeVC::reloadContent() {
     const auto info = Account::share().info();
     if (!info) return;
-    noteReload();
-    GetStuIndexContentReq request;
-    request.classId = info->user ? info->user->ClassId : std::string();
-    auto self = std::static_pointer_cast<HomeVC>(shared_from_this());
-    StudentNetWorkApiManager::request_GetStuIndexContent_WithParams(
-        request,
-        [self](const ns::Value& reply) {
-            auto rsp = replyModel<GetStuIndexContentRsp>(reply);
-            if (rsp->result != 1) {
-                Toast::showWithText(rsp->msg);
-                return;
-            }
-            Account::share().setStuIndex(rsp);
-            self->showSummary();
+    auto request = std::make_shared<GetStuIndexContentReq>();
+    request->classId = info->user ? info->user->ClassId : std::string();
+    loadFromService<GetStuIndexContentRsp>(
+        [request](auto completion, auto failure) {
+            StudentNetWorkApiManager::request_GetStuIndexContent_WithParams(*request, std::move(completion),
+                                                                            std::move(failure));
         },
-        [](const std::string&) { showNoNetwork(); });
+        [this](const std::shared_ptr<GetStuIndexContentRsp>& rsp, const ns::Value&) {
+            Account::share().setStuIndex(rsp);
+            showSummary();
+        });
 }
 
 }  // namespace ql

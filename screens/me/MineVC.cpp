@@ -75,7 +75,7 @@ void MineVC::reloadContent() {
         mobileLabel_->setText(std::string());
         return;
     }
-    noteReload();
+    contentShown();
     wi_setImageWithURL(photoView_, ns::URL::fromString(info->photo), ui::Image::imageNamed(kPhotoPlaceholder),
                        WebImageLoadRefreshCached);
     nameLabel_->setText(info->realName);

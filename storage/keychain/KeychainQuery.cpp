@@ -13,16 +13,26 @@ namespace {
 
 void report(sec::Status status, ns::Error* error) {
     if (!error) return;
-    if (auto made = KeychainQuery::errorWithCode(status)) *error = std::move(*made);
+    auto made = KeychainQuery::errorWithCode(status);
+    if (!made) return;
+    // Only these statuses come with a reason, and only from the keychain call just made.
+    if (status == sec::StatusIO || status == sec::StatusReadOnly) {
+        ns::Dictionary userInfo = made->userInfo();
+        userInfo.set(std::string(ns::LocalizedFailureReasonErrorKey), ns::Value(sec::failureReason()));
+        made = ns::Error(made->domain(), made->code(), std::move(userInfo));
+    }
+    *error = std::move(*made);
 }
 
 std::string_view keyForStatus(sec::Status status) {
     switch (status) {
         case sec::StatusUnimplemented: return "errSecUnimplemented";
+        case sec::StatusIO: return "errSecIO";
         case sec::StatusParam: return "errSecParam";
         case sec::StatusAllocate: return "errSecAllocate";
         case KeychainErrorBadArguments: return "KeychainErrorBadArguments";
         case sec::StatusNotAvailable: return "errSecNotAvailable";
+        case sec::StatusReadOnly: return "errSecReadOnly";
         case sec::StatusAuthFailed: return "errSecAuthFailed";
         case sec::StatusDuplicateItem: return "errSecDuplicateItem";
         case sec::StatusItemNotFound: return "errSecItemNotFound";

@@ -1,7 +1,9 @@
 #pragma once
 // KeychainQuery: one request for a generic-password item named by service and account. It builds the
 // attribute query, runs it against the keychain and turns a failing status into an error in the
-// "com.Wendlow.keychain" domain. A plain value holder: nothing but the fetched password is kept.
+// "com.Wendlow.keychain" domain. A plain value holder: nothing but the fetched password is kept. A keychain
+// that cannot write (a read-only or full volume) fails with errSecReadOnly or errSecIO, the error then
+// carrying the reason under NSLocalizedFailureReason.
 
 #include <cstdint>
 #include <optional>

@@ -14,6 +14,7 @@
 #include "analytics/WireEvent.h"
 #include "analytics/WireIdTracking.h"
 #include "analytics/WireInstantMsg.h"
+#include "analytics/WireLogEntry.h"
 #include "analytics/WireLocation.h"
 #include "analytics/WireMiscInfo.h"
 #include "analytics/WirePage.h"
@@ -167,6 +168,8 @@ QL_REQUIRED(WireEvent, "name", "properties", "ts");
 QL_REQUIRED(WireLocation, "lat", "lng", "ts");
 QL_REQUIRED(WireActivateMsg, "ts");
 QL_REQUIRED(WireInstantMsg, "id");
+QL_REQUIRED(WireSession, "id", "start_time", "end_time", "duration");
+QL_REQUIRED(WireLogEntry, "client_stats", "app_info", "device_info", "misc_info");
 QL_REQUIRED(StatEnvelope);
 #undef QL_REQUIRED
 
@@ -175,7 +178,8 @@ class EveryRecord : public ::testing::Test {};
 using RecordTypes = ::testing::Types<WireIdSnapshot, WireIdJournal, WireIdTracking, WireImprintValue, WireImprint,
                                      WireResponse, WireAppInfo, WireResolution, WireTraffic, WireDeviceInfo,
                                      WireClientStats, WireMiscInfo, WirePage, WireError, WirePropertyValue, WireEvent,
-                                     WireLocation, WireActivateMsg, WireInstantMsg, StatEnvelope>;
+                                     WireLocation, WireActivateMsg, WireInstantMsg, WireSession, WireLogEntry,
+                                     StatEnvelope>;
 TYPED_TEST_SUITE(EveryRecord, RecordTypes);
 
 TYPED_TEST(EveryRecord, ReadsBackEveryFieldItWrites) {

@@ -25,6 +25,9 @@ namespace ql::test {
 
 class AppHarness {
 public:
+    // Longer than a toast or a result overlay stays.
+    static constexpr double kLeftoverSeconds = 5;
+
     explicit AppHarness(const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667()) : profile_(profile) {
         pointAt(service.baseURL());
         Account::share().setInfo(nullptr);
@@ -33,7 +36,7 @@ public:
             LoginSuccessNotification, nullptr, nullptr, [this](const ns::Notification&) { ++loginSuccessPosts; });
     }
     ~AppHarness() {
-        driver_.reset();
+        quit();
         ns::NotificationCenter::defaultCenter().removeObserver(loginSuccessObserver_.get());
         ::unsetenv(std::string(ServiceBaseURLEnvironmentVariable).c_str());
         Account::share().setInfo(nullptr);
@@ -52,13 +55,17 @@ public:
     // A launch that does not wait for the service: the screens as they are before any reply.
     quillory::AppDriver& bootWithoutWaiting() {
         makeDevice();
-        registerAppLoadHooks();
-        driver_->device().boot(&makeAppDelegate);
-        driver_->device().runUntilIdle(0.5);
+        driver_->bootWithoutWaiting();
         return *driver_;
     }
-    // Ends the running app, as when the process is killed; the sandbox stays.
-    void quit() { driver_.reset(); }
+    // Ends the running app, as when the process is killed; the sandbox stays. What the screen still has due
+    // (a toast's fade, a result's overlay) runs out first: the main run loop outlives the device, and a
+    // timer left on it would fire in the next device's time.
+    void quit() {
+        if (!driver_) return;
+        if (driver_->device().isBooted()) driver_->device().advance(kLeftoverSeconds);
+        driver_.reset();
+    }
 
     quillory::AppDriver& app() { return *driver_; }
     sim::Device& device() { return driver_->device(); }

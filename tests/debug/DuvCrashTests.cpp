@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "debug/DuvDebugTool.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Sandbox.h"
 
@@ -73,9 +75,11 @@ TEST_F(DuvCrash, ExceptionsKeepWhatTheyHaveAndUnwritableRecordsTakeNoSlot) {
     EXPECT_EQ(recordFiles(), 1u);
 }
 
-// Runs the body in a child process and answers the signal that ended it; a child still running after a
-// minute has hung, is killed and answers -1.
-int signalEndingChild(const std::function<void()>& body) {
+std::string killedBy(int signal) { return "signal " + std::to_string(signal); }
+
+// Runs the body in a child process and answers how it ended: "signal N", "exit N", or "hung" for a child
+// still running after a minute, which is then killed.
+std::string childEnding(const std::function<void()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
         body();
@@ -88,8 +92,8 @@ int signalEndingChild(const std::function<void()>& body) {
     if (ended >= 0) ::close(ended);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (hung) return -1;
-    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    if (hung) return "hung";
+    return WIFSIGNALED(status) ? killedBy(WTERMSIG(status)) : "exit " + std::to_string(WEXITSTATUS(status));
 }
 
 std::size_t plistFiles(const std::string& folder) {
@@ -101,13 +105,13 @@ std::size_t plistFiles(const std::string& folder) {
 TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
     const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
     // Uncaught: the exception's record, then the abort that follows it.
-    EXPECT_EQ(signalEndingChild([] {
+    EXPECT_EQ(childEnding([] {
                   DuvCrashHelper::sharedInstance().install();
                   DuvCrashHelper::sharedInstance().install();
                   // Nothing on a thread of its own catches it (the test framework would, on this one).
                   std::thread([] { throw ns::Exception("NSInvalidArgumentException", "bad argument"); }).join();
               }),
-              SIGABRT);
+              killedBy(SIGABRT));
     DuvCrashHelper afterException(caches);
     const auto logs = afterException.crashLogs();
     ASSERT_EQ(logs.size(), 2u);
@@ -118,17 +122,17 @@ TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
     EXPECT_NE(logs[0]["date"], logs[1]["date"]);
 
     // A fault is recorded once and then ends the process instead of running the faulting code again.
-    EXPECT_EQ(signalEndingChild([] {
+    EXPECT_EQ(childEnding([] {
                   DuvCrashHelper::sharedInstance().install();
                   ::raise(SIGSEGV);
               }),
-              SIGSEGV);
+              killedBy(SIGSEGV));
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
 }
 
 TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreStillRecordsAndDies) {
     const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
-    EXPECT_EQ(signalEndingChild([&] {
+    EXPECT_EQ(childEnding([&] {
                   DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
                   store.install();
                   // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log
@@ -146,26 +150,127 @@ TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreStillRecordsAndDies) {
                   while (plistFiles(caches) == before) std::this_thread::yield();
                   ::raise(SIGSEGV);
               }),
-              SIGSEGV);
+              killedBy(SIGSEGV));
     const auto report = DuvCrashHelper(caches).crashReport();
     ASSERT_TRUE(report);
     EXPECT_EQ((*report)["signal type"].int64Value(), SIGSEGV);
 }
 
-TEST_F(DuvCrash, NotedSignalsBecomeRecordsOldestFirstAndCutLinesAreDropped) {
+TEST_F(DuvCrash, AnExceptionThatLeavesASaveHoldingTheStoreEndsTheProcessWithItsRecord) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    EXPECT_EQ(childEnding([] {
+                  DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
+                  store.install();
+                  // Memory runs out in the middle of a save, on a thread where nothing catches: the store's lock
+                  // is still held when the uncaught-exception handler runs.
+                  ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) {
+                      ns::FileManager::setBeforeAtomicReplaceHookForTesting({});
+                      throw std::bad_alloc();
+                  });
+                  std::thread([&store] { store.saveToFile(ns::Dictionary{{"cut", true}}); }).join();
+              }),
+              killedBy(SIGABRT));
+    const auto logs = DuvCrashHelper(caches).crashLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGABRT);
+    EXPECT_EQ(logs[1]["type"].stringValue(), "exception");
+    EXPECT_EQ(logs[1]["info"]["reason"].stringValue(), "std::bad_alloc");
+    // The save that was cut short left its temporary file, gone now that the store has opened again.
+    for (const auto& entry : std::filesystem::directory_iterator(caches))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+TEST_F(DuvCrash, ABrokenPipeTheProcessIgnoresIsAnErrorNotACrash) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    const auto writeToClosedPipe = [] {
+        int ends[2];
+        if (::pipe(ends) != 0) ::_exit(2);
+        ::close(ends[0]);
+        const bool refused = ::write(ends[1], "x", 1) < 0 && errno == EPIPE;
+        ::_exit(refused ? 0 : 3);
+    };
+    EXPECT_EQ(childEnding([&] {
+                  ::signal(SIGPIPE, SIG_IGN);
+                  DuvCrashHelper::sharedInstance().install();
+                  writeToClosedPipe();
+              }),
+              "exit 0");
+    EXPECT_TRUE(DuvCrashHelper(caches).crashPlist().empty());
+
+    // Where the process leaves it to its default, it is one of the recorded crashes.
+    EXPECT_EQ(childEnding([&] {
+                  DuvCrashHelper::sharedInstance().install();
+                  writeToClosedPipe();
+              }),
+              killedBy(SIGPIPE));
+    EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGPIPE);
+}
+
+// Never reached: it only keeps the recursion below from being seen as endless and folded away.
+volatile std::size_t gDeepest = SIZE_MAX;
+
+[[gnu::noinline]] std::size_t descend(std::size_t depth) {
+    volatile char frame[512] = {};
+    frame[depth % sizeof frame] = 1;
+    if (depth == gDeepest) return frame[0];
+    return descend(depth + 1) + frame[1];
+}
+
+TEST_F(DuvCrash, AStackOverflowLeavesARecord) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    EXPECT_EQ(childEnding([] {
+                  // A bounded stack, so the overflow comes soon whatever the shell's limit.
+                  const rlimit stack{4 << 20, 4 << 20};
+                  ::setrlimit(RLIMIT_STACK, &stack);
+                  DuvCrashHelper::sharedInstance().install();
+                  descend(0);
+              }),
+              killedBy(SIGSEGV));
+    const auto report = DuvCrashHelper(caches).crashReport();
+    ASSERT_TRUE(report);
+    EXPECT_EQ((*report)["signal type"].int64Value(), SIGSEGV);
+}
+
+TEST_F(DuvCrash, TemporaryFilesOfCutSavesGoWhenTheStoreOpens) {
+    {
+        DuvCrashHelper store(folder());
+        ASSERT_TRUE(store.saveToFile(ns::Dictionary{{"kept", true}}));
+    }
+    const auto note = [&](const std::string& name) { std::ofstream(folder() + "/" + name) << "<?xml"; };
+    note(".2016-03-02 10:00:00.plist.tmp-a1b2c3d40");
+    note(".crashLog.plist.tmp-e5f6g7h81");
+    note(".unrelated");
+    DuvCrashHelper store(folder());
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{".unrelated", "crashLog.plist", store.crashPlist().front() + ".plist"}));
+    EXPECT_TRUE(store.crashReport().value()["kept"].boolValue());
+}
+
+TEST_F(DuvCrash, NotedCrashesBecomeRecordsOldestFirstAndCutNotesAreDropped) {
     std::filesystem::create_directories(folder());
     const auto note = [&](const std::string& name, const std::string& text) {
         std::ofstream(folder() + "/" + name) << text;
     };
     note("pending-signal-7", "11 2000000000\nnot a line\n4 20");  // the last line was cut short
     note("pending-signal-8", "8 1000000000\n");
+    const std::string exception =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+        "<key>seconds</key><integer>1500000000</integer><key>record</key><dict><key>type</key>"
+        "<string>exception</string><key>info</key><dict><key>name</key><string>NSRangeException</string></dict>"
+        "</dict></dict></plist>";
+    note("pending-exception-9", exception);
+    note("pending-exception-10", exception.substr(0, exception.size() / 2));
+    note("pending-exception-11", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>seconds</key>"
+                                 "<integer>5</integer></dict></plist>");  // no record
     DuvCrashHelper store(folder());
     const auto logs = store.crashLogs();
-    ASSERT_EQ(logs.size(), 2u);
+    ASSERT_EQ(logs.size(), 3u);
     EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGSEGV);
-    EXPECT_EQ(logs[1]["signal type"].int64Value(), SIGFPE);
-    EXPECT_EQ(recordFiles(), 2u);  // the notes are gone
-    EXPECT_EQ(DuvCrashHelper(folder()).crashPlist().size(), 2u);
+    EXPECT_EQ(logs[1]["info"]["name"].stringValue(), "NSRangeException");
+    EXPECT_EQ(logs[2]["signal type"].int64Value(), SIGFPE);
+    EXPECT_EQ(recordFiles(), 3u);  // the notes are gone
+    EXPECT_EQ(DuvCrashHelper(folder()).crashPlist().size(), 3u);
 }
 
 // Out of the crash store's way, but it needs a process in which nothing has made the tool yet.

@@ -1,12 +1,15 @@
 // The image decoders on arbitrary bytes, as complete data and as data still arriving: they must give
 // premultiplied images within the size limits or none, never crash; a complete decode must come back
 // unchanged from a PNG round trip; a source over complete data never shows more images than one over
-// the same bytes still arriving; and an incremental source fed in pieces ends with the whole decode's image.
+// the same bytes still arriving; an incremental source fed in pieces ends with the whole decode's image; and
+// the decoders reducing while they decode keep within the limits too.
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
+#include "platform/graphics/ImageCodecs.h"
 #include "platform/graphics/ImageEncoding.h"
 #include "platform/graphics/ImageSource.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -68,6 +71,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (first && whole) {
         check(first->width() == whole->width() && first->height() == whole->height());
         check(std::memcmp(first->pixels(), whole->pixels(), static_cast<std::size_t>(whole->bytesPerRow()) * whole->height()) == 0);
+    }
+    // Reduced while decoding, as picture files are read to be shown: within the limits, whatever the header
+    // promises, and never larger than the whole decode.
+    const cg::Reduction reduction{3, true};
+    std::unique_ptr<cg::IncrementalDecoder> decoders[] = {cg::makePNGDecoder(reduction), cg::makeJPEGDecoder(reduction)};
+    for (auto& decoder : decoders) {
+        decoder->feed({bytes, size});
+        const auto reduced = decoder->image(false);
+        if (!reduced) continue;
+        checkImage(*reduced->image);
+        if (whole) check(reduced->image->width() <= whole->width() && reduced->image->height() <= whole->height());
+    }
+    for (const auto& frame : cg::decodeGIF({bytes, size}, false, 1, reduction)) {
+        if (frame.image) checkImage(*frame.image);
     }
     return 0;
 }

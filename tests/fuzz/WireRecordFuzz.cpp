@@ -23,6 +23,7 @@
 #include "analytics/WireImprint.h"
 #include "analytics/WireImprintValue.h"
 #include "analytics/WireInstantMsg.h"
+#include "analytics/WireLogEntry.h"
 #include "analytics/WireLocation.h"
 #include "analytics/WireMemoryBuffer.h"
 #include "analytics/WireMiscInfo.h"
@@ -79,7 +80,7 @@ void fuzz(const ns::Data& input) {
 using Records = std::tuple<WireIdSnapshot, WireIdJournal, WireIdTracking, WireImprintValue, WireImprint, WireResponse,
                            WireAppInfo, WireResolution, WireTraffic, WireDeviceInfo, WireClientStats, WireMiscInfo,
                            WirePage, WireError, WirePropertyValue, WireEvent, WireLocation, WireActivateMsg,
-                           WireInstantMsg, StatEnvelope>;
+                           WireInstantMsg, StatEnvelope, WireSession, WireLogEntry>;
 
 template <std::size_t... I>
 void dispatch(std::size_t which, const ns::Data& input, std::index_sequence<I...>) {

@@ -219,6 +219,18 @@ TEST(RTHTMLAttributedStringBuilderTests, NestedListsNumberAndIndentTheirItems) {
     EXPECT_NE(numbered.find("\t3000.\tx\n"), std::string::npos);
 }
 
+TEST(RTHTMLAttributedStringBuilderTests, AnItemsValueNumbersItAndTheItemsAfterIt) {
+    EXPECT_EQ(text("<ol><li>a<li value=\"10\">b<li>c</ol>"), "\t1.\ta\n\t10.\tb\n\t11.\tc\n");
+    // Read as HTML reads an integer; a later value starts the count again, from the list's start or not.
+    EXPECT_EQ(text("<ol start=\"3\"><li value=\" +7th\">a<li>b<li value=\"-1\">c<li>d<li value=\"x\">e</ol>"),
+              "\t7.\ta\n\t8.\tb\n\t-1.\tc\n\t0.\td\n\t1.\te\n");
+    // A number beyond 32 bits numbers nothing; an item of a nested list counts only in its own list.
+    EXPECT_EQ(text("<ol><li value=\"99999999999\">a<ol><li value=\"5\">in</ol><li>b</ol>"),
+              "\t1.\ta\n\t5.\tin\n\t2.\tb\n");
+    // Bullets have no number to take.
+    EXPECT_EQ(text("<ul><li value=\"4\">a</ul>"), "\t\u2022\ta\n");
+}
+
 TEST(RTHTMLAttributedStringBuilderTests, MarkersInsideTheTextAndMarkerImages) {
     const ct::AttributedString inside = import("<ul style=\"list-style-position:inside\"><li>in</li></ul>");
     EXPECT_EQ(inside.string(), "\t\t\u2022in\n");
@@ -570,6 +582,32 @@ TEST(RTHTMLAttributedStringBuilderTests, AnEndTagClosesItsElementWithTheOnesInsi
     EXPECT_EQ(result.string(), "a\nb");
     EXPECT_DOUBLE_EQ(fontAt(result, 0).pointSize(), 30);
     EXPECT_DOUBLE_EQ(fontAt(result, 2).pointSize(), 12);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, MisnestedFormattingShowsAsInABrowser) {
+    // Bold and italic by character, as a browser shows them.
+    const auto traits = [](std::string_view html) {
+        const ct::AttributedString result = import(html);
+        std::string shown;
+        for (std::uint64_t at = 0; at < result.length(); ++at) {
+            const char16_t c = result.u16string()[at];
+            if (c == u'\n' || c == u' ') {
+                shown += c == u'\n' ? '|' : ' ';
+                continue;
+            }
+            const std::uint32_t symbolic = fontAt(result, at).symbolicTraits();
+            shown += (symbolic & ct::FontBoldTrait) ? ((symbolic & ct::FontItalicTrait) ? 'X' : 'B') : (symbolic & ct::FontItalicTrait) ? 'I' : '.';
+        }
+        return shown;
+    };
+    EXPECT_EQ(traits("<b>a <i>b</b> c</i>"), "B X I");
+    EXPECT_EQ(traits("<div>x <b>y</div><p>z"), ". B|B|");
+    EXPECT_EQ(traits("<b><p>t</p></b>"), "B|");
+    EXPECT_EQ(traits("<div>a</p>b</div>"), ".|.|");
+    EXPECT_EQ(text("<div>a</p>b</div>"), "a\nb\n");
+    // White space between a formatting element and a block is no line of its own.
+    EXPECT_EQ(traits("<b>\n<p>t</p>\n</b>u"), "B|.");
+    EXPECT_EQ(traits("<font color=red><b>a<div>b</b>c</div></font>"), "B|B.|");
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, DeepDocumentsAreBuiltWithoutDeepRecursion) {

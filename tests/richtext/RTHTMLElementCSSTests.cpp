@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTLog.h"
 
 using namespace ql;
 
@@ -246,6 +247,23 @@ TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
     const auto untouched = styled(pre, "span", {});
     EXPECT_TRUE(untouched->preserveNewlines());
     EXPECT_TRUE(untouched->styles().empty());
+}
+
+TEST(RTHTMLElementCSSTests, UnsupportedDecorationsAreNotedInTheLog) {
+    std::vector<std::pair<int, std::string>> notes;
+    RTSetLogHook([&](int level, std::string_view message) { notes.emplace_back(level, message); });
+    const auto body = root(1);
+    const auto over = styled(body, "span", {{"text-decoration", ns::Value("Overline")}});
+    const auto blink = styled(body, "span", {{"text-decoration", ns::Value("blink")}});
+    styled(body, "span", {{"text-decoration", ns::Value("underline overline")}});
+    RTSetLogHook(nullptr);
+    EXPECT_EQ(notes, (std::vector<std::pair<int, std::string>>{{RTLogLevelInfo, "Note: 'overline' text decoration not supported"},
+                                                               {RTLogLevelInfo, "Note: 'blink' text decoration not supported"}}));
+    // Nothing changes for either.
+    EXPECT_EQ(over->underlineStyle(), 0);
+    EXPECT_FALSE(blink->strikeOut());
+    // Without a hook the notes go nowhere.
+    EXPECT_EQ(styled(body, "span", {{"text-decoration", ns::Value("overline")}})->underlineStyle(), 0);
 }
 
 TEST(RTHTMLElementCSSTests, MarginsPaddingAndBlocks) {

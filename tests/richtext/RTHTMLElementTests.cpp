@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/foundation/Exception.h"
+#include "platform/ui/GeometryValue.h"
 #include "richtext/RTHTMLElement.h"
 
 using namespace ql;
@@ -105,6 +107,52 @@ TEST(RTHTMLElementTests, InheritanceColoursLinksAndResolvedValues) {
     EXPECT_EQ(attachment->displaySize().width, 30);
     EXPECT_EQ(attachment->hyperLinkGUID(), root->linkGUID());
     EXPECT_EQ(static_cast<int>(attachment->verticalAlignment()), 2);
+}
+
+TEST(RTHTMLElementTests, InheritedValuesAtKeyPaths) {
+    const auto root = element("div", {{"align", ns::Value("inherit")}, {"lang", ns::Value("zh")}});
+    root->setFontDescriptor(std::make_shared<RichTextFontDescriptor>());
+    root->setHeaderLevel(2);
+    root->setLetterSpacing(3);
+    root->setBeforeContent("inherit");
+    root->setTextColor(ui::Color::colorWithRed(1, 0, 0, 1));
+    const auto middle = element("p", {{"lang", ns::Value("inherit")}}, root);
+    middle->setHeaderLevel(0);
+    middle->setLetterSpacing(0);
+    const auto leaf = element("span", {{"align", ns::Value("left")}, {"width", ns::Value("30")}}, middle);
+    leaf->setLetterSpacing(0.25);
+
+    // Nil, a number of integer value 0 and "inherit" come from the parent, as far up as they must.
+    EXPECT_EQ(leaf->valueForKeyPathWithInheritance("headerLevel").int64Value(), 2);
+    EXPECT_EQ(leaf->valueForKeyPathWithInheritance("letterSpacing").doubleValue(), 3);
+    EXPECT_EQ(leaf->valueForKeyPathWithInheritance("attributes.lang").stringValue(), "zh");
+    EXPECT_EQ(leaf->valueForKeyPathWithInheritance("attributes.align").stringValue(), "left");
+    EXPECT_EQ(leaf->valueForKeyPathWithInheritance("textColor").asObject<ui::Color>(), root->textColor());
+    // A root answers its own value: "inherit", 0 or nil.
+    EXPECT_EQ(root->valueForKeyPathWithInheritance("attributes.align").stringValue(), "inherit");
+    EXPECT_EQ(middle->valueForKeyPathWithInheritance("attributes.align").stringValue(), "inherit");
+    EXPECT_EQ(root->valueForKeyPathWithInheritance("beforeContent").stringValue(), "inherit");
+    EXPECT_EQ(root->valueForKeyPathWithInheritance("underlineStyle").int64Value(), 0);
+    EXPECT_TRUE(leaf->valueForKeyPathWithInheritance("attributes.title").isNil());
+    EXPECT_TRUE(leaf->valueForKeyPathWithInheritance("link.absoluteString").isNil());
+
+    // Boxed as the platform boxes them: geometry as values, the style objects as copies of the element's.
+    EXPECT_EQ(ui::GeometryValue::CGSizeValue(leaf->valueForKeyPathWithInheritance("size"))->width, 30);
+    const auto font = leaf->valueForKeyPath("fontDescriptor").asObject<RichTextFontDescriptor>();
+    ASSERT_TRUE(font);
+    EXPECT_NE(font.get(), leaf->fontDescriptor().get());
+    EXPECT_TRUE(font->isEqual(*leaf->fontDescriptor()));
+    // A key the element does not have raises, as key-value coding does.
+    EXPECT_THROW(leaf->valueForKeyPathWithInheritance("nothing"), ns::Exception);
+
+    // In a loop however deep the tree.
+    std::shared_ptr<RTHTMLElement> deepest = leaf;
+    for (int i = 0; i < 20000; ++i) {
+        auto next = std::make_shared<RTHTMLElement>("span", ns::Dictionary());
+        deepest->addChildNode(next);
+        deepest = next;
+    }
+    EXPECT_EQ(deepest->valueForKeyPathWithInheritance("attributes.lang").stringValue(), "zh");
 }
 
 TEST(RTHTMLElementTests, ListsAndOutputFlag) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/foundation/Value.h"
+#include "richtext/RTHTMLInputRepair.h"
+#include "richtext/RTLog.h"
 
 using namespace ql;
 
@@ -109,19 +111,130 @@ TEST(RTHTMLParserTests, RepairsMalformedMarkupAndOnlyEndsOpenElements) {
     EXPECT_EQ(list.events, (Events{"<html>", "<body>", "<ul>", "<li>", "'a'", "</li>", "<li>", "'b'", "</li>", "</ul>",
                                    "<p>", "'x'", "</p>", "<p>", "'y'", "</p>", "</body>", "</html>", "end"}));
 
-    // A NUL character ends nothing: the reader takes it as a space.
+    // A NUL character ends nothing: dropped from text, as a browser reads it.
     const Parsed nul = parse(std::string_view("<p>a\0b</p><p>c</p>", 19));
     EXPECT_NE(std::find(nul.events.begin(), nul.events.end(), "'c'"), nul.events.end());
-    EXPECT_EQ(nul.events[3], "'a b'");
+    EXPECT_EQ(nul.events[3], "'ab'");
 
-    // A NUL inside a start tag makes the reader lose the element's end; it is closed all the same.
-    const Parsed lost = parse(std::string_view("<p style=\"a\0b\">x<b>y</b>", 24));
-    EXPECT_EQ(lost.events, (Events{"<html>", "<body>", "<p style=a>", "'b\">x'", "<b>", "'y'", "</b>", "</p>",
-                                   "</body>", "</html>", "end"}));
+    // Nor inside a start tag, where it reads as U+FFFD.
+    const Parsed inTag = parse(std::string_view("<p style=\"a\0b\">x<b>y</b>", 24));
+    EXPECT_EQ(inTag.events, (Events{"<html>", "<body>", "<p style=a\uFFFDb>", "'x'", "<b>", "'y'", "</b>", "</p>",
+                                    "</body>", "</html>", "end"}));
 
     // Garbage still parses to the end.
     const Parsed garbage = parse("<<>><a href=>\x01</a></</>&unknown; <!-- open comment");
     EXPECT_EQ(garbage.events.back(), "end");
+}
+
+TEST(RTHTMLParserTests, NULBytesReadAsInABrowser) {
+    // Dropped from text; U+FFFD in a value, which goes on to its end, and in a style element's contents.
+    const Parsed parsed = parse(std::string_view("<p>before\0after</p><p title=\"a\0b\" id=x\0y>second</p><style>p\0{}</style>"
+                                                 "<!-- c\0 --><p>third</p>",
+                                                 92));
+    EXPECT_EQ(parsed.events, (Events{"<html>", "<body>", "<p>", "'beforeafter'", "</p>", "<p id=x\uFFFDy title=a\uFFFDb>",
+                                     "'second'", "</p>", "<style>", "[p\uFFFD{}]", "</style>", "<p>", "'third'", "</p>",
+                                     "</body>", "</html>", "end"}));
+    // Nothing but NULs, and a NUL in an end tag, which then ends nothing.
+    EXPECT_EQ(parse(std::string(1000, '\0')).events, (Events{"end"}));
+    const Parsed end = parse(std::string_view("<b>x</b\0>y", 10));
+    EXPECT_EQ(std::count(end.events.begin(), end.events.end(), "</b>"), 1);
+}
+
+// What the text and the first element's title read as, from a fragment inside a div.
+std::pair<std::string, std::string> textAndTitle(std::string_view fragment) {
+    const Parsed parsed = parse("<div>" + std::string(fragment) + "</div>");
+    std::string text, title;
+    for (const std::string& event : parsed.events) {
+        if (event.front() == '\'') text += event.substr(1, event.size() - 2);
+        if (const std::size_t at = event.find(" title="); title.empty() && at != std::string::npos) title = event.substr(at + 7, event.size() - at - 8);
+    }
+    return {text, title};
+}
+
+TEST(RTHTMLParserTests, CharacterReferencesReadAsHTMLReadsThem) {
+    // As a browser reads them (checked against one): out-of-range numbers give U+FFFD, 128 to 159 are windows-1252
+    // bytes (129 is unassigned there, and stays), "&#" with no digits stays text.
+    EXPECT_EQ(textAndTitle("&#0;|&#xD800;|&#x110000;|&#99999999999;|&#65x").first, "\uFFFD|\uFFFD|\uFFFD|\uFFFD|Ax");
+    EXPECT_EQ(textAndTitle("&#128;&#150;&#153;&#159;&#129;|&#;|&#x;|&#xZ").first, "\u20AC\u2013\u2122\u0178\u0081|&#;|&#x;|&#xZ");
+    // Legacy names without a ";", the longest that begins the name; capitals; names HTML 4 has.
+    EXPECT_EQ(textAndTitle("&amp &lt &gt &quot &nbsp| &copy2020 &notit; &notin; &ampx").first,
+              "& < > \" \u00A0| \u00A92020 \u00ACit; \u2209 &x");
+    EXPECT_EQ(textAndTitle("&AMP; &LT; &GT; &QUOT; &COPY; &REG; &AMP &LT").first, "& < > \" \u00A9 \u00AE & <");
+    EXPECT_EQ(textAndTitle("&ldquo;x&rdquo; &hellip; &Amp; &unknown; &").first, "\u201Cx\u201D \u2026 &Amp; &unknown; &");
+    // A reference to markup is text.
+    const Parsed markup = parse("<p>&lt;b&gt;x&lt;/b&gt; &amp;amp;</p>");
+    EXPECT_EQ(markup.events[3], "'<b>x</b> &amp;'");
+    EXPECT_EQ(std::count(markup.events.begin(), markup.events.end(), "<b>"), 0);
+
+    // In an attribute value a legacy name followed by a letter, a digit or "=" stays as written.
+    EXPECT_EQ(textAndTitle("<i title=\"a&quot;b&apos;c&#0;d&amp=x&copy;&#128;&lt&copy2&lt.&AMP\">x</i>").second,
+              "a\"b'c\uFFFDd&amp=x\u00A9\u20AC<&copy2<.&");
+    EXPECT_EQ(textAndTitle("<i title='&quot;&#39;' id=a&lt;b>x</i>").second, "\"'");
+    EXPECT_EQ(parse("<a href=\"?a=1&copy=2&amp;b=&#60;\">x</a>").events[2], "<a href=?a=1&copy=2&b=<>");
+}
+
+TEST(RTHTMLParserTests, ATagOfAMillionAttributesKeepsItsFirstTwoThousand) {
+    struct Counter : RTHTMLParserDelegate {
+        std::vector<std::size_t> attributes;
+        std::string text;
+        void parserDidStartElement(RTHTMLParser&, std::string_view name, const ns::Dictionary& given) override {
+            if (name == "p") attributes.push_back(given.size());
+        }
+        void parserFoundCharacters(RTHTMLParser&, std::string_view characters) override { text += characters; }
+    };
+    std::string html = "<p";
+    for (int i = 0; i < 1000000; ++i) html += " a" + std::to_string(i) + "=\"&amp;\"";
+    html += ">x</p><p class=\"q\">y</p>";
+    std::vector<std::string> logged;
+    RTSetLogHook([&](int, std::string_view message) { logged.emplace_back(message); });
+    auto parser = std::make_shared<RTHTMLParser>(ns::Data(std::string_view(html)), 0);
+    auto counter = std::make_shared<Counter>();
+    parser->setDelegate(counter);
+    EXPECT_TRUE(parser->parse());
+    RTSetLogHook(nullptr);
+    EXPECT_EQ(counter->attributes, (std::vector<std::size_t>{RTHTMLMaximumAttributes, 1}));
+    EXPECT_EQ(counter->text, "xy");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Element <p> has 1000000 attributes; only the first 2000 are read"}));
+}
+
+TEST(RTHTMLParserTests, MisnestedFormattingIsRepairedAsABrowserRepairsIt) {
+    // The tree a browser builds (checked against one), but where it keeps formatting around a block: the
+    // formatting opens again inside the block instead.
+    EXPECT_EQ(parse("<b>a <i>b</b> c</i>").events,
+              (Events{"<html>", "<body>", "<b>", "'a '", "<i>", "'b'", "</i>", "</b>", "<i>", "' c'", "</i>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<div>x <b>y</div><p>z").events,
+              (Events{"<html>", "<body>", "<div>", "'x '", "<b>", "'y'", "</b>", "</div>", "<p>", "<b>", "'z'", "</b>", "</p>",
+                      "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<b><p>t</p></b>").events,
+              (Events{"<html>", "<body>", "<p>", "<b>", "'t'", "</b>", "</p>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<div>a</p>b</div>").events,
+              (Events{"<html>", "<body>", "<div>", "'a'", "<p>", "</p>", "'b'", "</div>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<b>a<div>b</b>c</div>").events,
+              (Events{"<html>", "<body>", "<b>", "'a'", "</b>", "<div>", "<b>", "'b'", "</b>", "'c'", "</div>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<p><b class=k>x<p>y").events,
+              (Events{"<html>", "<body>", "<p>", "<b class=k>", "'x'", "</b>", "</p>", "<p>", "<b class=k>", "'y'", "</b>", "</p>",
+                      "</body>", "</html>", "end"}));
+    // A link inside a link ends it; an end tag of nothing open is dropped.
+    EXPECT_EQ(parse("<a href=1>x<a href=2>y</a></i>").events,
+              (Events{"<html>", "<body>", "<a href=1>", "'x'", "</a>", "<a href=2>", "'y'", "</a>", "</body>", "</html>", "end"}));
+    // Tables stay inside formatting; their cells start afresh.
+    EXPECT_EQ(parse("<b><table><tr><td>x</td></tr></table></b>").events,
+              (Events{"<html>", "<body>", "<b>", "<table>", "<tr>", "<td>", "'x'", "</td>", "</tr>", "</table>", "</b>", "</body>",
+                      "</html>", "end"}));
+    const Parsed cells = parse("<table><tr><td><i>x</td><td>y</td></tr></table>z");
+    EXPECT_EQ(std::count(cells.events.begin(), cells.events.end(), "<i>"), 1);
+
+    // At most 16 formatting elements are opened again, and no more than the document's size of them.
+    std::string deep;
+    for (int i = 0; i < 20; ++i) deep += "<b>";
+    const Parsed reopened = parse(deep + "x<p>y");
+    EXPECT_EQ(std::count(reopened.events.begin(), reopened.events.end(), "<b>"), 20 + 16);
+    std::string many = "<b title=\"" + std::string(20000, 't') + "\">x";
+    for (int i = 0; i < 1000; ++i) many += "<p>y";
+    const Parsed bounded = parse(many);
+    const auto copies = std::count_if(bounded.events.begin(), bounded.events.end(), [](const std::string& e) { return e.starts_with("<b "); });
+    EXPECT_GE(copies, 3);
+    EXPECT_LE(copies, 5);
 }
 
 TEST(RTHTMLParserTests, StyleAndScriptContentsComeAsRawCDATA) {

@@ -24,20 +24,45 @@ std::string ReferenceJPEG::encode() const {
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    if (exifOrientation > 0) {
-        // A minimal big-endian EXIF block holding only the orientation tag.
-        const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-                                      0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, static_cast<unsigned char>(exifOrientation), 0, 0,
-                                      0, 0, 0, 0};
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
+    if (exifOrientation > 0 || !exifThumbnail.empty()) {
+        // A big-endian EXIF block: the first directory holds the orientation tag, the second (when there is a
+        // thumbnail) where the thumbnail lies, right after it.
+        std::vector<unsigned char> exif = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8};
+        const auto u16 = [&](unsigned v) {
+            exif.push_back(static_cast<unsigned char>(v >> 8));
+            exif.push_back(static_cast<unsigned char>(v));
+        };
+        const auto u32 = [&](unsigned long v) {
+            u16(static_cast<unsigned>(v >> 16));
+            u16(static_cast<unsigned>(v & 0xFFFF));
+        };
+        const unsigned first = exifOrientation > 0 ? 1 : 0;
+        u16(first);
+        if (first) {
+            u16(0x0112), u16(3), u32(1), u16(static_cast<unsigned>(exifOrientation)), u16(0);
+        }
+        const unsigned long second = 8 + 2 + 12 * first + 4;
+        u32(exifThumbnail.empty() ? 0 : second);
+        if (!exifThumbnail.empty()) {
+            u16(2);
+            u16(0x0201), u16(4), u32(1), u32(second + 2 + 24 + 4);
+            u16(0x0202), u16(4), u32(1), u32(exifThumbnail.size());
+            u32(0);
+            exif.insert(exif.end(), exifThumbnail.begin(), exifThumbnail.end());
+        }
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
     }
     std::vector<unsigned char> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(components));
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < components; ++c)
-                row[static_cast<std::size_t>(x) * static_cast<std::size_t>(components) + static_cast<std::size_t>(c)] =
-                    sample(x, y, c);
+        if (fillRow) {
+            fillRow(y, row.data());
+        } else {
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < components; ++c)
+                    row[static_cast<std::size_t>(x) * static_cast<std::size_t>(components) + static_cast<std::size_t>(c)] =
+                        sample(x, y, c);
+        }
         JSAMPROW pointer = row.data();
         jpeg_write_scanlines(&cinfo, &pointer, 1);
     }

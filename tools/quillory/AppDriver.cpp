@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "app/service/BaseNetHTTPManager.h"
 #include "app/shell/AppStart.h"
@@ -11,6 +12,7 @@
 #include "platform/device/ViewQuery.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
@@ -20,6 +22,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
+#include "tools/standin-service/StandinService.h"
 
 namespace ql::quillory {
 
@@ -98,6 +101,10 @@ void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
             return;
         }
         if (auto text = sim::textOf(view); text && !text->empty()) texts.push_back(*text);
+        // The overlay's spinner says "wait" without words.
+        if (auto spinner = dynamic_cast<const ui::ActivityIndicatorView*>(&view); spinner && spinner->isAnimating()) {
+            texts.push_back("(spinner)");
+        }
     }
     for (const auto& subview : inReadingOrder(view)) collectTexts(*subview, texts);
 }
@@ -108,9 +115,16 @@ AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirecto
     : device_(profile), shotsDirectory_(std::move(shotsDirectory)) {}
 
 void AppDriver::boot() {
+    bootWithoutWaiting();
+    settle();
+    launchUnsettled_ = false;
+}
+
+void AppDriver::bootWithoutWaiting() {
     registerAppLoadHooks();
     device_.boot(&makeAppDelegate);
-    settle();
+    device_.runUntilIdle(kIdleHorizon);
+    launchUnsettled_ = true;
 }
 
 namespace {
@@ -172,8 +186,10 @@ std::string AppDriver::shot(const std::string& name) {
 std::string AppDriver::run(const ScriptCommand& command) {
     std::string output;
     try {
+        if (std::exchange(launchUnsettled_, false) && command.waits) settle();
         perform(command, output);
-        settle();
+        if (command.waits) settle();
+        else device_.runUntilIdle(kIdleHorizon);
     } catch (const ScriptError& error) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
         if (std::string_view(error.what()).starts_with(prefix)) throw;
@@ -222,6 +238,12 @@ void AppDriver::perform(const ScriptCommand& command, std::string& output) {
             device_.tap(*bar->buttonBack());
             break;
         }
+        case Kind::Release:
+            if (!standin_) throw ScriptError("release needs the in-process stand-in service, which --service replaces");
+            // Holds are the command line's only faults: what comes after the release is answered at once.
+            standin_->clearFaults();
+            standin_->releaseHeldReplies();
+            break;
     }
 }
 

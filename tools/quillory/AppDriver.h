@@ -3,17 +3,23 @@
 // starts (load hooks, then the application delegate), worked by the script commands, and read back as a
 // screen summary (the top controller, its title and the visible texts, overlays and toasts included).
 // After every command it waits until the app is quiet: no service call unanswered and nothing due on the
-// main run loop soon, and no picture still coming.
+// main run loop soon, and no picture still coming; a command marked nowait waits only for the screen to
+// stop moving, so what it leaves on its way can be looked at.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/service/BaseNetHTTPManager.h"
 #include "platform/device/Device.h"
 #include "tools/quillory/ScriptCommand.h"
 
 namespace ql::ui {
 class ViewController;
+}
+
+namespace ql::standin {
+class StandinService;
 }
 
 namespace ql::quillory {
@@ -26,17 +32,26 @@ struct ScreenSummary {
 
 class AppDriver {
 public:
-    // How long a service call may stay unanswered (real seconds) before settle() gives up on it.
-    static constexpr double kReplyTimeout = 30;
+    // How long a service call may stay unanswered (real seconds) before settle() gives up on it: longer
+    // than the app's own request time-out, so that a slow service ends in the app's failure, as a student
+    // would see it, and only a call the app itself never ends stops the run command.
+    static constexpr double kReplyTimeout = BaseNetHTTPManager::kRequestTimeout + 30;
 
     AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory);
 
+    // Boots the app and waits until it is quiet.
     void boot();
+    // Boots the app and lets the screen settle without waiting for the service: the first command waits
+    // for the launch's replies before it runs, unless it is a nowait one, which sees the launch as it is.
+    void bootWithoutWaiting();
     // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout.
     void settle();
-    // Runs one command and settles; gives what the command prints (the tree, the shot's path) or "".
-    // Raises ScriptError naming the command's line when it cannot be done.
+    // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
+    // prints (the tree, the shot's path) or "". Raises ScriptError naming the command's line when it
+    // cannot be done.
     std::string run(const ScriptCommand& command);
+    // The in-process stand-in whose held replies `release` sends; none with a real service.
+    void setStandin(standin::StandinService* service) { standin_ = service; }
 
     ScreenSummary screen() const;
     static std::string describe(const ScreenSummary& summary);
@@ -52,6 +67,8 @@ private:
 
     sim::Device device_;
     std::string shotsDirectory_;
+    standin::StandinService* standin_ = nullptr;
+    bool launchUnsettled_ = false;
 };
 
 }  // namespace ql::quillory

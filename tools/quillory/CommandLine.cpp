@@ -1,6 +1,7 @@
 #include "tools/quillory/CommandLine.h"
 
 #include "platform/foundation/URL.h"
+#include "tools/standin-service/ServiceOperations.h"
 
 namespace ql::quillory {
 
@@ -11,6 +12,14 @@ void checkService(const std::string& text) {
     const std::string scheme = url && url->scheme() ? *url->scheme() : std::string();
     if ((scheme != "http" && scheme != "https") || !url->host() || url->host()->empty()) {
         throw UsageError("--service needs an http or https URL such as http://127.0.0.1:8080/, not \"" + text + "\"");
+    }
+}
+
+void checkHeld(const std::string& path) {
+    const std::string_view operation = std::string_view(path).substr(path.starts_with('/') ? 1 : 0);
+    if (!standin::serviceOperations().contains(operation)) {
+        throw UsageError("--hold needs the path of a service operation such as Mobile/StudentLogin, not \"" + path +
+                         "\"");
     }
 }
 
@@ -27,7 +36,7 @@ const std::map<std::string, sim::ScreenProfile>& deviceProfiles() {
 
 std::string usage() {
     return "usage: quillory [--service URL] [--device iphone4|iphone5|iphone6|iphone6p|ipad]\n"
-           "                [--script FILE|-] [--shots DIR] [--home DIR]\n";
+           "                [--script FILE|-] [--shots DIR] [--home DIR] [--hold PATH]...\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -39,7 +48,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return line;
         }
         if (option != "--service" && option != "--device" && option != "--script" && option != "--shots" &&
-            option != "--home") {
+            option != "--home" && option != "--hold") {
             throw UsageError("unknown option " + option);
         }
         if (i + 1 >= arguments.size()) throw UsageError("missing value after " + option);
@@ -55,9 +64,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.script = value;
         } else if (option == "--shots") {
             line.shots = value;
+        } else if (option == "--hold") {
+            checkHeld(value);
+            line.hold.push_back(value);
         } else {
             line.home = value;
         }
+    }
+    if (!line.hold.empty() && line.service) {
+        throw UsageError("--hold works with the in-process stand-in service only, not with --service");
+    }
+    if (!line.hold.empty() && !line.script) {
+        throw UsageError("--hold needs a --script, whose release sends what is held");
     }
     return line;
 }

@@ -24,6 +24,9 @@ struct CommandLine {
     std::optional<std::string> script;   // a file, or "-" for standard input
     std::string shots = "quillory-shots";
     std::optional<std::string> home;     // the app's sandbox, kept between launches; a fresh one when absent
+    // Service operations ("Mobile/StudentLogin") whose replies the in-process stand-in holds until the
+    // script's `release`, so that the screen can be seen while they are on their way.
+    std::vector<std::string> hold;
     bool help = false;
 };
 
@@ -33,7 +36,8 @@ const std::map<std::string, sim::ScreenProfile>& deviceProfiles();
 std::string usage();
 
 // The arguments after the program's name. Raises UsageError for an unknown option, a missing or
-// empty value, an unknown device or a service that is no http or https URL.
+// empty value, an unknown device, a service that is no http or https URL, or a held path that is no
+// operation of the stand-in service, or held with --service or without a script.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace ql::quillory

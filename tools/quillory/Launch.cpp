@@ -21,6 +21,7 @@ Launch::Launch(const CommandLine& line) {
         service_ = std::make_unique<standin::StandinService>(0, standin::StandinService::defaultFixturesDirectory(),
                                                              serviceState);
         serviceURL_ = service_->baseURL();
+        for (const std::string& path : line.hold) service_->setFault(path, standin::Fault::held());
     }
     ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), serviceURL_.c_str(), 1);
 }

@@ -27,6 +27,14 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line, int lineNumb
     const std::string_view word = content.substr(0, space);
     const std::string_view argument = space == std::string_view::npos ? std::string_view() : trimmed(content.substr(space));
 
+    if (word == "nowait") {
+        auto command = argument.empty() ? std::nullopt : parseScriptLine(argument, lineNumber);
+        if (!command) fail(lineNumber, "nowait needs a command after it");
+        if (!command->waits) fail(lineNumber, "one nowait is enough");
+        command->waits = false;
+        return command;
+    }
+
     ScriptCommand command;
     command.line = lineNumber;
     command.text = std::string(argument);
@@ -74,6 +82,9 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line, int lineNumb
     } else if (word == "back") {
         takesNothing();
         command.kind = ScriptCommand::Kind::Back;
+    } else if (word == "release") {
+        takesNothing();
+        command.kind = ScriptCommand::Kind::Release;
     } else {
         fail(lineNumber, "unknown command \"" + std::string(word) + "\"");
     }

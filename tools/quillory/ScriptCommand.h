@@ -10,6 +10,11 @@
 //   shot NAME       write a screenshot NAME.png into the shots folder
 //   tree            print the screen: the top controller, its title and every visible text
 //   back            tap the title bar's back button
+//   release         send the replies the in-process stand-in holds (quillory --hold PATH) and hold no more
+//
+// After a command the app is waited for until it is quiet: every service call answered, the screen
+// still. `nowait COMMAND` runs the command without waiting for the service, so the screen can be looked
+// at while a reply is on its way ("nowait tap 登 录", then "tree" shows the sign-in overlay).
 
 #include <optional>
 #include <stdexcept>
@@ -27,13 +32,14 @@ public:
 };
 
 struct ScriptCommand {
-    enum class Kind { Tap, Type, Clear, Swipe, Wait, Shot, Tree, Back };
+    enum class Kind { Tap, Type, Clear, Swipe, Wait, Shot, Tree, Back, Release };
 
     Kind kind = Kind::Tree;
     std::string text;  // what tap and type take, the name of a shot
     sim::Device::Direction direction = sim::Device::Direction::Left;
     double seconds = 0;
     int line = 0;
+    bool waits = true;  // false after "nowait"
 };
 
 // Nothing for a blank line or a comment; raises ScriptError ("line N: …") for anything it cannot read.

@@ -1,12 +1,14 @@
 // quillory [--service URL] [--device iphone4|iphone5|iphone6|iphone6p|ipad] [--script FILE|-] [--shots DIR]
-//          [--home DIR]
+//          [--home DIR] [--hold PATH]...
 //
 // Boots the app on the headless device. Without --home it runs in a fresh sandbox (a first launch) that
 // goes when it ends; with one, the app's sandbox is that folder and stays, and so does the in-process
 // stand-in service's state (under DIR/standin-service), so the next launch goes on from there. Without
 // --service it starts the stand-in service on a free loopback port and points the app at it. Without
 // --script it walks the default tour, printing each screen it reaches and writing its screenshot; with one,
-// it runs the script's commands as they arrive (see ScriptCommand.h), flushing after each. Exit status 0
+// it runs the script's commands as they arrive (see ScriptCommand.h), flushing after each; the launch is
+// waited for before the first command unless that is a nowait one. --hold PATH (again for more) makes the
+// in-process stand-in hold the replies of that operation until the script's `release`. Exit status 0
 // only when every step or command succeeded.
 
 #include <cstdio>
@@ -34,15 +36,18 @@ int run(const quillory::CommandLine& line) {
               << launch.home() << (launch.isKept() ? "" : " (fresh)") << ", screenshots in "
               << std::filesystem::absolute(line.shots).string() << "\n";
     quillory::AppDriver driver(quillory::deviceProfiles().at(line.device), line.shots);
-    driver.boot();
+    driver.setStandin(launch.service());
     bool succeeded;
     if (!line.script) {
+        driver.boot();
         succeeded = quillory::runTour(driver, quillory::defaultTour(), std::cout);
         std::cout << (succeeded ? "tour complete\n" : "tour failed\n");
     } else if (*line.script == "-") {
+        driver.bootWithoutWaiting();
         succeeded = quillory::runScript(driver, std::cin, std::cout, std::cerr);
     } else {
         std::ifstream file = quillory::openScript(*line.script);
+        driver.bootWithoutWaiting();
         succeeded = quillory::runScript(driver, file, std::cout, std::cerr);
     }
     std::cout << std::flush;

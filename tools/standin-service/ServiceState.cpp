@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/JSONSerialization.h"
 
 namespace ql::standin {
@@ -163,15 +164,14 @@ void loadUploads(ServiceState& state, const std::string& directory) {
     }
 }
 
+// Atomic: the next start reads the old file or the new one, and a write that fails (a full disk) leaves
+// nothing behind to eat what space is left.
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    const std::filesystem::path part = path.string() + ".part";
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        if (!out.flush()) throw std::runtime_error("stand-in service: cannot write " + part.string());
-    }
-    std::filesystem::rename(part, path);
+    const auto& files = ns::FileManager::defaultManager();
+    ns::Error error("", 0);
+    if (!files.createDirectoryAtPath(path.parent_path().string(), true, {}, &error) ||
+        !files.writeAtomically(path.string(), ns::Data(bytes), std::nullopt, &error))
+        throw std::runtime_error("stand-in service: cannot write " + path.string() + ": " + error.localizedDescription());
 }
 
 void writeFixture(const std::string& directory, const std::string& name, ns::Dictionary fixture) {

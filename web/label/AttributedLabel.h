@@ -58,6 +58,8 @@ struct LabelAccessibilityElement {
     // In the window's coordinates.
     cg::Rect frame;
     bool isLink = false;
+
+    bool operator==(const LabelAccessibilityElement&) const = default;
 };
 
 class AttributedLabel : public ui::Label, public ns::Coding {
@@ -210,6 +212,8 @@ public:
     // The label is a container: one element per link inside the text, then one for the whole label.
     std::int64_t accessibilityElementCount();
     std::optional<LabelAccessibilityElement> accessibilityElementAtIndex(std::int64_t index);
+    // Where an element equal to `element` stands among them; NotFound when none is.
+    std::int64_t indexOfAccessibilityElement(const LabelAccessibilityElement& element);
     const std::vector<LabelAccessibilityElement>& accessibilityElements();
 
     // ---- Archiving (AttributedLabelArchiving.cpp) ----

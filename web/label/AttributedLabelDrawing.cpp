@@ -28,6 +28,16 @@ double numberAttribute(const ns::Dictionary& attributes, std::string_view key) {
     return value && value->isNumber() ? static_cast<float>(value->doubleValue()) : 0.0;
 }
 
+// Where a run's box or strike starts along its line: at the caret of its first character or, for a
+// right-to-left run, at the caret just past it on its own side (after its last character), its left end
+// whatever follows it.
+double runOffset(const ct::Line& line, const ct::Run& run) {
+    if (!run.isRightToLeft()) return ct::offsetForStringIndex(line, run.stringRange().location);
+    double afterRun = 0;
+    ct::offsetForStringIndex(line, run.stringRange().end(), &afterRun);
+    return afterRun;
+}
+
 // The text with every font replaced by the same face at the scaled size, whole points down.
 ct::AttributedString shrinkFonts(const ct::AttributedString& text, double scale) {
     ct::AttributedString shrunk = text;
@@ -220,7 +230,7 @@ void AttributedLabel::drawBackground(const ct::Frame& frame, std::size_t lineCou
 
             const double ascent = run.font().ascent();
             const double descent = run.font().descent();
-            const double x = start + ct::offsetForStringIndex(line, run.stringRange().location);
+            const double x = start + runOffset(line, run);
             cg::Rect box{x - padding.left, origin.y - padding.bottom - descent,
                          std::min(run.width() + padding.left + padding.right, line.width()),
                          ascent + descent + padding.top + padding.bottom};
@@ -265,7 +275,7 @@ void AttributedLabel::drawStrike(const ct::Frame& frame, std::size_t lineCount, 
             const double width = std::min(run.width(), line.width());
             const double ascent = run.font().ascent();
             const double descent = run.font().descent();
-            const double x = start + ct::offsetForStringIndex(line, run.stringRange().location);
+            const double x = start + runOffset(line, run);
             double y = origin.y - descent;
             const double height = ascent + descent;
             if (shift == 1) y -= 0.47 * ascent;

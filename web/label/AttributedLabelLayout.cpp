@@ -129,10 +129,9 @@ std::vector<cg::Rect> AttributedLabel::boundingRectsForCharacterRanges(const std
             const std::uint64_t to = std::min(lineRange.end(), range.end());
             if (from >= to) continue;
             const cg::Point origin = frame.lineOrigins()[static_cast<std::size_t>(it - lines.begin())];
-            const double x0 = origin.x + ct::offsetForStringIndex(*it, from);
-            const double x1 = origin.x + ct::offsetForStringIndex(*it, to);
+            const auto [left, right] = ct::horizontalExtent(*it, {from, to - from});
             const double baseline = size.height - origin.y;
-            const cg::Rect piece{x0, baseline - it->ascent(), x1 - x0, it->ascent() + it->descent()};
+            const cg::Rect piece{origin.x + left, baseline - it->ascent(), right - left, it->ascent() + it->descent()};
             rects[r] = cg::rectUnion(rects[r], piece);
         }
     }

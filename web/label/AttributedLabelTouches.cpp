@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "platform/foundation/Text.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Touch.h"
@@ -178,6 +180,13 @@ std::optional<LabelAccessibilityElement> AttributedLabel::accessibilityElementAt
     const auto& elements = accessibilityElements();
     if (index < 0 || static_cast<std::size_t>(index) >= elements.size()) return std::nullopt;
     return elements[static_cast<std::size_t>(index)];
+}
+
+std::int64_t AttributedLabel::indexOfAccessibilityElement(const LabelAccessibilityElement& element) {
+    const auto& elements = accessibilityElements();
+    auto found = std::find(elements.begin(), elements.end(), element);
+    if (found == elements.end()) return static_cast<std::int64_t>(ns::NotFound);
+    return found - elements.begin();
 }
 
 }  // namespace ql

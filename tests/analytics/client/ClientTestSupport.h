@@ -16,6 +16,7 @@
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
 #include "analytics/client/RezOzovaEnvelope.h"
+#include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
@@ -70,13 +71,11 @@ inline void storeImprint(const std::map<std::string, std::string>& properties) {
 inline void resetAnalyticsClient() {
     RezOzovaRecords::sharedInstance().clearAll();
     RezOzovaRecords::sharedInstance().setIdTracking(nullptr);
-    auto& session = RezOzovaSession::sharedInstance();
-    session.setSessionStatus(0);
-    session.setAppInBackGround(false);
-    session.setAppBeKilling(false);
-    session.setSessionId(std::nullopt);
+    RezOzovaInternal::sharedInstance().timedEvents().clear();
+    RezOzovaSession::sharedInstance().resetForTesting();
     auto& app = RezOzovaApp::sharedInstance();
     app.setAppid("test-app-key");
+    app.setChannel("App Store");
     app.setHostReportPolicy(1);
     app.setIntegratedTestMode(false);
     app.setLogSendInterval(90);

@@ -6,11 +6,12 @@
 #include "analytics/StatEnvelope.h"
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
-#include "analytics/WireInstantMsg.h"
+#include "analytics/WireLogEntry.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatClientConstants.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/analytics/client/ClientTestSupport.h"
@@ -25,7 +26,11 @@ const std::string HexMD5 = test::pythonCommand("import sys,hashlib; print(hashli
 
 class EnvelopeTest : public test::AnalyticsClientTest {
 protected:
-    EnvelopeTest() { RezOzovaEnvelope::sharedInstance().reload(); }
+    EnvelopeTest() {
+        RezOzovaEnvelope::sharedInstance().reload();
+        // As after the first launch: the activation message, which rides in the first entry alone, has gone.
+        RezOzovaConfig::setConfigure(ns::Value(1), "statActivateMsg");
+    }
 
     static void addEvent(const std::string& id) {
         auto event = std::make_shared<StatEvent>();
@@ -40,10 +45,18 @@ protected:
     }
 
     // The log entry inside a plain payload, inflated by an independent zlib.
-    static std::shared_ptr<WireInstantMsg> entryOf(const ns::Data& payload) {
+    static std::shared_ptr<WireLogEntry> logEntryOf(const ns::Data& payload) {
         auto inflated = test::runPeer(Inflate, payload.view());
         EXPECT_TRUE(inflated);
-        return test::decodedRecord<WireInstantMsg>(ns::Data(inflated.value_or("")));
+        return test::decodedRecord<WireLogEntry>(ns::Data(inflated.value_or("")));
+    }
+
+    // The events and errors of the entry, which gathers them in one instant message.
+    static std::shared_ptr<WireInstantMsg> entryOf(const ns::Data& payload) {
+        const auto entry = logEntryOf(payload);
+        EXPECT_TRUE(entry->instant_msgs() && entry->instant_msgs()->size() == 1u);
+        if (!entry->instant_msgs() || entry->instant_msgs()->empty()) return std::make_shared<WireInstantMsg>();
+        return entry->instant_msgs()->front();
     }
 
     static std::int32_t timestampFromGUID(const std::shared_ptr<StatEnvelope>& envelope, const ns::Data& signature) {
@@ -84,12 +97,13 @@ TEST_F(EnvelopeTest, TheFirstEnvelopeDecodesBackAndItsChecksumVerifies) {
     EXPECT_TRUE(envelope.verifyTimestamp());
     EXPECT_TRUE(envelope.verifyChecksum());
 
+    const auto logEntry = logEntryOf(*record->entity());
     const auto entry = entryOf(*record->entity());
     ASSERT_TRUE(entry->events());
     ASSERT_EQ(entry->events()->size(), 1u);
     EXPECT_EQ((*entry->events())[0]->name(), "opened-book");
     EXPECT_EQ(entry->id(), StatSharedUDID::value());
-    EXPECT_EQ(record->length(), static_cast<std::int32_t>(test::serializedRecord(*entry).length()));
+    EXPECT_EQ(record->length(), static_cast<std::int32_t>(test::serializedRecord(*logEntry).length()));
 
     const std::string checked = *record->signature() + "1" + "1700000000" + std::to_string(*std::optional(record->length())) +
                                 *record->guid();
@@ -240,6 +254,16 @@ TEST_F(EnvelopeTest, StoredCountsAtTheEndsOfSixtyFourBitsStayThere) {
     RezOzovaConfig::setConfigure(ns::Value(least), "statPeriodEvtCount");
     RezOzovaConfig::addToCount("statPeriodEvtCount", -5);
     EXPECT_EQ(defaults.integerForKey("statPeriodEvtCount"), least);
+}
+
+TEST_F(EnvelopeTest, PrintBytesLogsEachByteInLowerCaseHexBetweenBrackets) {
+    const std::uint8_t bytes[] = {0x0a, 0xff, 0x00, 0x7f};
+    ns::Log::Capture capture;
+    RezOzovaEnvelope::printBytes(bytes, sizeof bytes);
+    RezOzovaApp::sharedInstance().setLogEnabled(true);
+    RezOzovaEnvelope::printBytes(bytes, sizeof bytes);
+    RezOzovaEnvelope::printBytes(bytes, 0);
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"STATLOG: < 0a ff 00 7f >", "STATLOG: < >"}));
 }
 
 TEST_F(EnvelopeTest, AnEntryTooLargeToSendIsDroppedWithItsRecords) {

@@ -81,6 +81,29 @@ TEST_F(JobTest, ReportPolicyThresholds) {
     EXPECT_EQ(RezOzovaApp::sharedInstance().reportPolicy(), 1);
 }
 
+TEST_F(JobTest, AStoredExperimentValueOutranksEveryOtherPolicyOutsideIntegratedTesting) {
+    auto& app = RezOzovaApp::sharedInstance();
+    app.setHostReportPolicy(6);
+    policy(8);
+    test::storeImprint({{"report_policy", "6"}});
+    EXPECT_EQ(app.reportPolicy(), 6);
+
+    RezOzovaConfig::setConfigure(ns::Value(8), "statExperimentReportPolicy");
+    EXPECT_EQ(app.reportPolicy(), 8);
+    RezOzovaConfig::setConfigure(ns::Value("6"), "statExperimentReportPolicy");  // as text, too
+    EXPECT_EQ(app.reportPolicy(), 6);
+    // It is checked like every other: 0 is for integrated testing only, and anything unknown counts as 1.
+    RezOzovaConfig::setConfigure(ns::Value(0), "statExperimentReportPolicy");
+    EXPECT_EQ(app.reportPolicy(), 1);
+    RezOzovaConfig::setConfigure(ns::Value(3), "statExperimentReportPolicy");
+    EXPECT_EQ(app.reportPolicy(), 1);
+
+    // In integrated test mode the experiment is left out and the imprint decides again.
+    RezOzovaConfig::setConfigure(ns::Value(8), "statExperimentReportPolicy");
+    app.setIntegratedTestMode(true);
+    EXPECT_EQ(app.reportPolicy(), 6);
+}
+
 TEST_F(JobTest, NothingIsCommittedWhilePendingKilledOrOffline) {
     policy(1);
     EXPECT_TRUE(RezOzovaJob::shouldCommitJob(0));

@@ -107,6 +107,14 @@ TEST_F(UtilsTest, TheLogPrintsMessagesAsDataWithPrefixAndThread) {
     EXPECT_TRUE(lines[2].ends_with("] - nil")) << lines[2];
 }
 
+TEST_F(UtilsTest, ThereIsNoStoreSoTheStoreSheetAnswersFalseAndNeverCallsBack) {
+    int calls = 0;
+    EXPECT_FALSE(StatUtils::presentStoreProductForApp("123456", nullptr, [&](bool, const ns::Error*) { ++calls; }));
+    EXPECT_FALSE(StatUtils::presentStoreProductForApp("123456", nullptr, {}));
+    pumpUntil([] { return false; }, 0);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST_F(UtilsTest, ViewTreesPrintIndented) {
     auto root = std::make_shared<ui::View>();
     auto child = std::make_shared<ui::View>();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 #include "analytics/StatEvent.h"
 #include "analytics/WireResponse.h"
@@ -76,12 +77,13 @@ TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePri
     EXPECT_EQ(count("statSuccessfulRequests"), 3);
     EXPECT_DOUBLE_EQ(ns::UserDefaults::standard().doubleForKey("lastPostInterval"), ns::Clock::now());
     EXPECT_EQ(RezOzovaRecords::imprintPropertyValueWithKey("umid"), "u-1");
-    // The identifier tracking was kept without its journal.
+    // The identifier tracking was stored, its journal with it: these files carried none of it.
     const ns::Value tracking = ns::UserDefaults::standard().objectForKey("statIDTracking");
     ASSERT_TRUE(tracking.isData());
     const auto stored = test::decodedRecord<WireIdTracking>(*tracking.asData());
     EXPECT_EQ(stored->snapshots()->size(), 1u);
-    EXPECT_FALSE(stored->journalsIsSet());
+    ASSERT_TRUE(stored->journals());
+    EXPECT_EQ(stored->journals()->size(), 1u);
 
     const auto tried = primary_.requests("/app_logs");
     const auto taken = backup_.requests("/app_logs");
@@ -187,6 +189,75 @@ TEST_F(WorkerTest, TheJobStarterPacksRecordsAndQueuesTheWorker) {
     EXPECT_EQ(count("statPeriodEvtCount"), 1);
     EXPECT_EQ(primary_.requestCount(), 1u);
     EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+}
+
+TEST_F(WorkerTest, IdentityChangesJournaledWhileAnUploadIsOnItsWayWaitForTheNextEntry) {
+    auto& records = RezOzovaRecords::sharedInstance();
+    auto record = [&records](const std::string& name) {
+        auto event = std::make_shared<StatEvent>();
+        event->event_id = name;
+        records.add(RezOzovaRecords::Kind::Events, event);
+        RezOzovaInternal::sharedInstance().generateEnvelopeFile();
+    };
+    // Encrypted, so that what an entry carried is read back through its envelope's own key.
+    RezOzovaApp::sharedInstance().setEncryptEnabled(true);
+    RezOzovaEnvelope::sharedInstance().reload();
+    records.signIn("student-1", "school");
+    record("read");
+    const auto paths = RezOzovaUtility::envelopeFiles();
+    ASSERT_EQ(paths.size(), 1u);
+    // As after a relaunch: the tracking comes back from the record cache, as other objects with equal fields.
+    ASSERT_TRUE(records.saveCache());
+    records.setIdTracking(nullptr);
+    records.reloadCache();
+    ASSERT_TRUE(records.idTracking() && records.idTracking()->journals());
+    ASSERT_EQ(records.idTracking()->journals()->size(), 2u);
+
+    // The collector holds its reply until the student has signed off.
+    auto arrived = std::make_shared<test::Gate>();
+    auto release = std::make_shared<test::Gate>();
+    primary_.handle("/app_logs", [=](const httplib::Request&, httplib::Response& response) {
+        arrived->open();
+        release->wait();
+        response.set_content(replyBytes(1), WireType);
+    });
+    std::thread upload([&paths] { StatWorker(paths).main(); });
+    EXPECT_TRUE(arrived->wait());
+    ns::Clock::advance(60);
+    records.signOff();
+    release->open();
+    upload.join();
+    ASSERT_EQ(primary_.requestCount(), 1u);
+
+    // What the accepted entry carried is done with; the sign-off waits for the next entry, in memory and in
+    // the stored record, which names no account any more.
+    auto expectSignOffWaiting = [](const WireIdTracking& tracking) {
+        EXPECT_TRUE(!tracking.snapshots() || tracking.snapshots()->empty());
+        ASSERT_TRUE(tracking.journals());
+        ASSERT_EQ(tracking.journals()->size(), 2u);
+        const auto& puid = *tracking.journals()->at(0);
+        const auto& provider = *tracking.journals()->at(1);
+        EXPECT_EQ(puid.domain(), "puid");
+        EXPECT_EQ(puid.old_id(), "student-1");
+        EXPECT_EQ(puid.new_id(), "");
+        EXPECT_EQ(puid.ts(), 1'700'000'060'000);
+        EXPECT_EQ(provider.domain(), "provider");
+        EXPECT_EQ(provider.old_id(), "school");
+    };
+    expectSignOffWaiting(*records.idTracking());
+    const ns::Value stored = ns::UserDefaults::standard().objectForKey("statIDTracking");
+    ASSERT_TRUE(stored.isData());
+    expectSignOffWaiting(*test::decodedRecord<WireIdTracking>(*stored.asData()));
+
+    // The next entry carries the sign-off; once it is accepted nothing is left to send.
+    answer(primary_, 200, WireType, replyBytes(1));
+    record("after");
+    StatWorker(RezOzovaUtility::envelopeFiles()).main();
+    EXPECT_EQ(primary_.requestCount(), 2u);
+    EXPECT_FALSE(records.idTracking()->journalsIsSet());
+    const ns::Value last = ns::UserDefaults::standard().objectForKey("statIDTracking");
+    ASSERT_TRUE(last.isData());
+    EXPECT_FALSE(test::decodedRecord<WireIdTracking>(*last.asData())->journalsIsSet());
 }
 
 }  // namespace

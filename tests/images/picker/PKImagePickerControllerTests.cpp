@@ -16,6 +16,7 @@
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Screen.h"
 #include "tests/images/picker/PickerTestSupport.h"
+#include "tests/platform/photos/FolderReads.h"
 
 using namespace ql;
 
@@ -360,6 +361,30 @@ TEST_F(PickerTest, APreviewOfChosenPhotosOneOfWhichWasDeletedShowsTheRest) {
     EXPECT_EQ(browser->numberLabel()->text(), "1/1");
     EXPECT_DOUBLE_EQ(top(*browser), 0);
     EXPECT_FALSE(controller.isShow());
+}
+
+TEST_F(PickerTest, OpeningListsEachAlbumOnceAndPreviewingTheChoiceListsNone) {
+    picker.photos.addPictures("Saved Photos", 40);
+    picker.photos.addPictures("Albums/Zoo", 2);
+    const std::filesystem::path root = al::AssetsLibrary::folder();
+    test::FolderReads reads;
+    ASSERT_TRUE(reads.ready());
+    for (const auto& folder : {root / "Saved Photos", root / "Albums", root / "Albums/Zoo"}) ASSERT_TRUE(reads.watch(folder));
+    picker.present(1, 3);
+    auto& controller = *picker.picker;
+    auto& device = picker.app.device;
+    ASSERT_EQ(controller.assetsArray().size(), 40u);
+    for (const auto& [folder, count] : reads.take()) EXPECT_EQ(count, 1) << folder;
+
+    for (int item : {38, 39, 40}) device.tap(*picker.cell(item)->checkButton());
+    ASSERT_EQ(controller.selectedAssetArray().size(), 3u);
+    device.tap(*controller.selectButton());
+    device.advance(1);
+    auto browser = openBrowser(*device.keyWindow());
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->numberLabel()->text(), "1/3");
+    EXPECT_EQ(browser->assetsArray().back()->assetURL(), controller.assetsArray().back()->assetURL());
+    EXPECT_EQ(reads.takeTotal(), 0) << "the chosen photos are looked up without listing the library again";
 }
 
 TEST(PKPhotoBrowser, ACurrentPageOutsideTheAssetsIsClampedAndAPictureFitsItsPage) {

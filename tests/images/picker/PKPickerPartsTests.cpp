@@ -108,6 +108,14 @@ TEST(PKUtil, ColoursNeedSixHexDigitsAndImagesStretch) {
     ASSERT_TRUE(stretched);
     EXPECT_EQ(stretched->resizingMode(), ui::ImageResizingMode::Stretch);
     EXPECT_EQ(stretched->capInsets(), (cg::EdgeInsets{5, 5, 5, 5}));
+
+    auto mark = PKUtil::loadImageFromBundle("ImageResources.bundle/FriendsSendsPicturesSelectBigNIcon.png");
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->size(), ui::Image::imageNamed("ImageResources.bundle/FriendsSendsPicturesSelectBigNIcon.png")->size());
+    EXPECT_TRUE(PKUtil::loadImageFromBundle("/ImageResources.bundle/FriendsSendsPicturesSelectBigYIcon.png"))
+        << "a leading separator joins as one";
+    EXPECT_FALSE(PKUtil::loadImageFromBundle("ImageResources.bundle/none.png"));
+    EXPECT_FALSE(PKUtil::loadImageFromBundle("Info.plist")) << "a file that is no image";
 }
 
 TEST(PKPromptView, APromptFadesInStaysTwoSecondsAndTheFirstPendingHideActsOnTheSlot) {

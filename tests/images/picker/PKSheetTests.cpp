@@ -7,6 +7,8 @@
 #include "images/picker/PKActionSheet.h"
 #include "images/picker/PKPickerFrame.h"
 #include "images/picker/PKSideScrollingImagePicker.h"
+#include "platform/photos/AssetImages.h"
+#include "platform/ui/VisualEffectView.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Label.h"
@@ -151,6 +153,8 @@ protected:
         });
         app.rootView().addSubview(sheet);
         app.device.advance(0.5);
+        al::waitForAssetImageRequests();
+        app.device.advance(0);
         return sheet;
     }
 
@@ -178,6 +182,22 @@ TEST_F(SideScrollingTest, TheStripSitsAboveTheButtonsAndTheFirstTitleCountsTheCh
     ASSERT_TRUE(first);
     EXPECT_EQ(first->frame().size, (cg::Size{224, 168})) << "thumbnails keep their proportions at the strip's height";
     shoot(app.device, "side-scrolling-320x568");
+    {
+        // The panel is a light blur view: where no button covers it, between the last title and the cancel
+        // button, its own colour shows lightened, alike across the width.
+        ASSERT_TRUE(std::dynamic_pointer_cast<ui::VisualEffectView>(panel));
+        const auto shot = app.device.screenshot();
+        const double scale = shot->width() / 320.0;
+        const int row = static_cast<int>((568 - 336.5 + 283) * scale);
+        const auto left = shot->pixel(static_cast<int>(20 * scale), row), right = shot->pixel(static_cast<int>(300 * scale), row);
+        EXPECT_EQ(left, right);
+        EXPECT_GE(left.r, 223 + 5);
+        EXPECT_GE(left.g, 226 + 5);
+        EXPECT_GE(left.b, 236 + 5);
+        EXPECT_LE(left.b, 255);
+        const auto thumbnail = shot->pixel(static_cast<int>(100 * scale), static_cast<int>((568 - 336.5 + 80) * scale));
+        EXPECT_NE(thumbnail, left) << "the thumbnails are drawn sharp over the panel";
+    }
 
     app.device.tap(*strip->cellForItemAtIndexPath({0, 0}));
     app.device.advance(0.5);

@@ -10,6 +10,7 @@
 
 #include "images/picker/PKAssetsViewCell.h"
 #include "images/picker/PKImagePickerController.h"
+#include "platform/photos/AssetImages.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/platform/photos/PhotoLibraryFixture.h"
 #include "tests/ui/BootedDevice.h"
@@ -46,7 +47,12 @@ public:
         settle();
     }
 
-    void settle() { app.device.advance(1); }
+    // Runs the app a second on, and hands it the thumbnails it asked for meanwhile.
+    void settle() {
+        app.device.advance(1);
+        al::waitForAssetImageRequests();
+        app.device.advance(0);
+    }
 
     std::shared_ptr<PKAssetsViewCell> cell(std::int64_t item) {
         return std::dynamic_pointer_cast<PKAssetsViewCell>(picker->collectionView()->cellForItemAtIndexPath({0, item}));

@@ -8,10 +8,12 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/Application.h"
 #include "tests/images/webimage/WebImageTestSupport.h"
+#include "tests/support/FaultyVolume.h"
 
 namespace ql {
 namespace {
@@ -105,6 +107,67 @@ TEST_F(ImageCacheTests, StoringChoosesTheBytesAndWritesWholeFiles) {
     EXPECT_FALSE(files().fileExistsAtPath(cache->defaultCachePathForKey("k/none")));
     // Only whole images are left in the folder: no temporary files.
     EXPECT_EQ(folderContents().size(), 5u);
+}
+
+TEST_F(ImageCacheTests, ADiskThatCannotWriteIsLoggedOnceWithItsReasonAndMemoryStillServes) {
+    const auto cacheLines = [](const ns::Log::Capture& log) {
+        std::vector<std::string> lines = log.lines();
+        std::erase_if(lines, [](const std::string& line) { return !line.starts_with("ImageCache:"); });
+        return lines;
+    };
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        test::FaultyVolume volume(kind, sandbox.path() + "/volume-" + std::to_string(static_cast<int>(kind)));
+        auto onVolume = ImageCache::create("faults", volume.folder());
+        const auto store = [&](const std::string& key) {
+            onVolume->storeImage(opaqueImage(), key);
+            onVolume->ioQueue()->sync([] {});
+        };
+        const auto onDisk = [&] {
+            auto names = files().contentsOfDirectoryAtPath(onVolume->diskCachePath()).value_or(std::vector<std::string>{});
+            std::sort(names.begin(), names.end());
+            return names;
+        };
+        store("k/before");
+        ASSERT_TRUE(onVolume->diskImageExistsWithKey("k/before"));
+
+        volume.fill();
+        {
+            ns::Log::Capture log;
+            store("k/full-1");
+            store("k/full-2");
+            const auto lines = cacheLines(log);
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_NE(lines[0].find("isn\u2019t enough space"), std::string::npos) << lines[0];
+        }
+        EXPECT_TRUE(onVolume->imageFromMemoryCacheForKey("k/full-1"));
+        EXPECT_TRUE(onVolume->imageFromMemoryCacheForKey("k/full-2"));
+        // Nothing half-written is left behind.
+        EXPECT_EQ(onDisk(), std::vector<std::string>{ImageCache::cachedFileNameForKey("k/before")});
+
+        volume.restore();
+        volume.makeReadOnly();
+        {
+            ns::Log::Capture log;
+            store("k/read-only-1");
+            store("k/read-only-2");
+            const auto lines = cacheLines(log);
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_NE(lines[0].find("the volume is read only"), std::string::npos) << lines[0];
+        }
+        EXPECT_TRUE(onVolume->imageFromMemoryCacheForKey("k/read-only-2"));
+        onVolume->clearMemory();
+        EXPECT_TRUE(onVolume->imageFromDiskCacheForKey("k/before"));
+
+        // A write that succeeds ends the run: the next failure is logged again.
+        volume.restore();
+        store("k/after");
+        EXPECT_TRUE(onVolume->diskImageExistsWithKey("k/after"));
+        volume.fill();
+        ns::Log::Capture log;
+        store("k/full-again");
+        EXPECT_EQ(cacheLines(log).size(), 1u);
+    }
 }
 
 TEST_F(ImageCacheTests, QueriesAnswerFromMemoryAtOnceAndFromDiskOnTheMainQueue) {

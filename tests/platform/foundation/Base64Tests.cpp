@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "platform/foundation/Base64.h"
@@ -80,4 +81,15 @@ TEST(UUID, RandomVersion4InUpperCaseText) {
     EXPECT_EQ(text[14], '4');
     EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos);
     EXPECT_EQ(first.bytes()[6] >> 4, 4);
+
+    EXPECT_EQ(UUID::fromString(text), first);
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(UUID::fromString(lower), first);
+    EXPECT_FALSE(UUID::fromString(text.substr(1)));
+    EXPECT_FALSE(UUID::fromString(text + "0"));
+    std::string shifted = text;
+    std::swap(shifted[8], shifted[9]);  // a hyphen out of place
+    EXPECT_FALSE(UUID::fromString(shifted));
+    EXPECT_FALSE(UUID::fromString("G" + text.substr(1)));
 }

@@ -63,3 +63,15 @@ TEST(Digest, HexStringInBothCases) {
     EXPECT_EQ(hexString(Data(bytes, sizeof bytes), HexCase::Upper), "000FA0FF");
     EXPECT_EQ(hexString(Data()), "");
 }
+
+TEST(Digest, HexTextGoesBackToItsBytes) {
+    const Data bytes(std::string_view("\x00\x01\x7f\x80\xab\xff", 6));
+    EXPECT_EQ(dataFromHexString(hexString(bytes)), bytes);
+    EXPECT_EQ(dataFromHexString(hexString(bytes, HexCase::Upper)), bytes);
+    EXPECT_EQ(dataFromHexString("DeadBeef"), Data(std::string_view("\xde\xad\xbe\xef", 4)));
+    EXPECT_EQ(dataFromHexString(""), Data());
+    EXPECT_FALSE(dataFromHexString("abc"));   // half a byte
+    EXPECT_FALSE(dataFromHexString("0g"));    // no digit
+    EXPECT_FALSE(dataFromHexString("0 "));
+    EXPECT_FALSE(dataFromHexString("+1"));
+}

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -176,6 +179,21 @@ TEST_F(UserDefaultsTest, StoresOverOneFileMergeKeyByKey) {
     Dictionary expected{{"first", "a"}, {"second", "b"}, {"shared", "shared by second"}};
     EXPECT_EQ(first.dictionaryRepresentation(), expected);
     EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), expected);
+
+    // Another store replaces the file twice with one of the same size and, as a coarse clock may leave it,
+    // the same modification time; a file system may hand the first store's file number out again too.
+    struct stat seen {};
+    ASSERT_EQ(::stat(path.c_str(), &seen), 0);
+    second.setObject("shared by SECOND", "shared");
+    ASSERT_TRUE(second.synchronize());
+    second.setObject("shared by Second", "shared");
+    ASSERT_TRUE(second.synchronize());
+    const struct timespec times[2] = {seen.st_atim, seen.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    first.setObject("c", "third");
+    ASSERT_TRUE(first.synchronize());
+    EXPECT_EQ(UserDefaults(path).stringForKey("shared"), "shared by Second");
+    EXPECT_EQ(first.stringForKey("shared"), "shared by Second");
 }
 
 TEST_F(UserDefaultsTest, StandardStoreLivesInThePreferencesAndFollowsTheSandbox) {
@@ -219,4 +237,55 @@ TEST_F(UserDefaultsTest, AnnouncesChangesAndSurvivesConcurrentUse) {
     for (auto& thread : threads) thread.join();
     ASSERT_TRUE(defaults->synchronize());
     EXPECT_EQ(UserDefaults(path).dictionaryRepresentation().size(), 200u);
+}
+
+TEST_F(UserDefaultsTest, AppsSharingOneHomeLoseNoKeyAnotherWrote) {
+    constexpr int Apps = 4;
+    constexpr int Rounds = 40;
+    UserDefaults::standard().setObject("before the apps", "parent");
+    ASSERT_TRUE(UserDefaults::standard().synchronize());
+    // Each app writes keys of its own, one synchronize a round, all starting together.
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> apps;
+    for (int app = 0; app < Apps; ++app) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(go[1]);
+            char start = 0;
+            if (::read(go[0], &start, 1) != 0) ::_exit(2);
+            UserDefaults& defaults = UserDefaults::standard();
+            for (int round = 0; round < Rounds; ++round) {
+                defaults.setInteger(round, "app" + std::to_string(app) + "-" + std::to_string(round));
+                if (round > 0) defaults.removeObjectForKey("app" + std::to_string(app) + "-scratch-" + std::to_string(round - 1));
+                defaults.setBool(true, "app" + std::to_string(app) + "-scratch-" + std::to_string(round));
+                if (!defaults.synchronize()) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        apps.push_back(child);
+    }
+    ::close(go[0]);
+    ::close(go[1]);  // the apps start reading end-of-file at once
+    for (pid_t app : apps) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(app, &status, 0), app);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    UserDefaults after(UserDefaults::standard().path());
+    const Dictionary stored = after.dictionaryRepresentation();
+    EXPECT_EQ(stored.size(), std::size_t{Apps * (Rounds + 1) + 1});
+    EXPECT_EQ(after.stringForKey("parent"), "before the apps");
+    for (int app = 0; app < Apps; ++app) {
+        for (int round = 0; round < Rounds; ++round) {
+            const std::string key = "app" + std::to_string(app) + "-" + std::to_string(round);
+            EXPECT_EQ(after.stringForKey(key), std::to_string(round)) << key;
+            EXPECT_EQ(after.boolForKey("app" + std::to_string(app) + "-scratch-" + std::to_string(round)), round == Rounds - 1)
+                << app << " " << round;
+        }
+    }
+    // This process picks their keys up too.
+    ASSERT_TRUE(UserDefaults::standard().synchronize());
+    EXPECT_EQ(UserDefaults::standard().dictionaryRepresentation(), stored);
 }

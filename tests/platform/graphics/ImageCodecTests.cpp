@@ -8,7 +8,13 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/ImageFile.h"
 #include "platform/graphics/ImageCodecs.h"
 #include "platform/graphics/ImageEncoding.h"
 #include "platform/graphics/ImageSource.h"
@@ -540,6 +546,85 @@ TEST(ImageCodecTests, AFrameLargerThanTheScreenCountsWithItsOwnArea) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 2);
     EXPECT_EQ(image->pixel(1, 1).g, 255);
+}
+
+// A file of those bytes in a folder of its own, gone with the object.
+class PictureFile {
+public:
+    explicit PictureFile(const Bytes& bytes) {
+        char folder[] = "/tmp/quillory-picture-XXXXXX";
+        folder_ = ::mkdtemp(folder);
+        std::ofstream(path(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~PictureFile() { std::filesystem::remove_all(folder_); }
+    std::string path() const { return folder_ + "/picture"; }
+
+private:
+    std::string folder_;
+};
+
+// Whether `reduced` keeps every n-th pixel of every n-th row of `whole`.
+::testing::AssertionResult subsampled(const Image& reduced, const Image& whole, int n) {
+    if (reduced.width() != (whole.width() + n - 1) / n || reduced.height() != (whole.height() + n - 1) / n)
+        return ::testing::AssertionFailure() << reduced.width() << "x" << reduced.height();
+    for (int y = 0; y < reduced.height(); ++y) {
+        for (int x = 0; x < reduced.width(); ++x) {
+            if (!(reduced.pixel(x, y) == whole.pixel(x * n, y * n))) return ::testing::AssertionFailure() << "at " << x << "," << y;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ImageCodecTests, PictureFilesDecodeReducedByKeepingEveryNthPixel) {
+    const auto picture = samplePicture(40, 30, true);
+    const std::vector<std::uint8_t> rgba = picture->rgbaBytes();
+    Bytes interlacedSamples;
+    for (std::size_t i = 0; i < rgba.size(); i += 4) interlacedSamples.insert(interlacedSamples.end(), rgba.begin() + i, rgba.begin() + i + 3);
+    std::vector<GifPixelType> indices(40 * 30);
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<GifPixelType>((i * 7 / 5 + i / 40) % 4);
+    const GifFrame frame{0, 0, 40, 30, indices, -1, NO_TRANSPARENT_COLOR, DISPOSE_DO_NOT};
+    const auto png = encodePNG(*picture);
+    ASSERT_TRUE(png);
+    const Bytes plain(png->bytes(), png->bytes() + png->length());
+    for (const Bytes& bytes : {plain, writeInterlacedPNG(40, 30, interlacedSamples), writeGIF(40, 30, {frame})}) {
+        const auto whole = decodeImage(ns::Data(bytes));
+        ASSERT_TRUE(whole);
+        const PictureFile file(bytes);
+        auto opened = ImageFile::open(file.path());
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->properties().pixelWidth, 40);
+        EXPECT_EQ(opened->properties().pixelHeight, 30);
+        for (int n : {1, 3, 4}) {
+            const auto reduced = opened->createImage(n + 0.5);
+            ASSERT_TRUE(reduced) << n;
+            EXPECT_TRUE(subsampled(*reduced, *whole, n)) << int(imageTypeOf(bytes)) << " by " << n;
+        }
+    }
+
+    // JPEG by its scaled transform, to the eighth at most.
+    const Bytes jpeg = writeJPEG(64, 48, 3, false);
+    const PictureFile jpegFile(jpeg);
+    auto opened = ImageFile::open(jpegFile.path());
+    ASSERT_TRUE(opened);
+    const auto whole = decodeImage(ns::Data(jpeg));
+    EXPECT_TRUE(samePixels(*opened->createImage(1), *whole));
+    EXPECT_EQ(opened->createImage(2)->size(), (Size{32, 24}));
+    EXPECT_EQ(opened->createImage(3)->size(), (Size{24, 18})) << "three eighths";
+    EXPECT_EQ(opened->createImage(100)->size(), (Size{8, 6}));
+
+    // A picture over the pixel budget is reduced as far as it takes, where the source refuses it.
+    const int side = 5800;
+    const Bytes stripes(static_cast<std::size_t>(side / 8) * side, 0xF0);
+    const Bytes over = writePNG(side, side, PNG_COLOR_TYPE_GRAY, 1, nullptr, stripes);
+    EXPECT_FALSE(decodeImage(ns::Data(over)));
+    const PictureFile overFile(over);
+    auto large = ImageFile::open(overFile.path());
+    ASSERT_TRUE(large);
+    const auto reduced = large->createImage(1);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced->width(), side / 2);
+    EXPECT_EQ(reduced->pixel(0, 0).r, 255);
+    EXPECT_EQ(reduced->pixel(2, 0).r, 0) << "every other pixel of the white-four, black-four stripes";
 }
 
 }  // namespace

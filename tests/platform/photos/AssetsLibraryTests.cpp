@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,6 +13,7 @@
 #include "platform/photos/CaptureDevice.h"
 #include "platform/photos/ImagePickerController.h"
 #include "platform/photos/SavedPhotosAlbum.h"
+#include "tests/platform/photos/FolderReads.h"
 #include "tests/platform/photos/PhotoLibraryFixture.h"
 
 using namespace ql;
@@ -205,4 +211,101 @@ TEST_F(AssetsLibraryTest, TheCameraIsThereOnlyWithAPictureAndHandsItOver) {
     test::PhotoLibraryFixture::pump();
     EXPECT_FALSE(result);
     EXPECT_EQ(groups(al::AssetsGroupSavedPhotos)[0]->numberOfAssets(), 1);
+}
+
+namespace {
+
+// The URL the library gives a file at that path inside it, made here from the platform's format.
+std::string urlForLibraryPath(const std::string& relativePath, const std::string& ext) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(relativePath.data(), relativePath.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", digest[i]);
+        hex += pair;
+        if (i == 3 || i == 5 || i == 7 || i == 9) hex += '-';
+    }
+    return "assets-library://asset/asset." + ext + "?id=" + hex + "&ext=" + ext;
+}
+
+}  // namespace
+
+TEST_F(AssetsLibraryTest, ALookupListsNoFolderAndAnswersAsTheListingDoes) {
+    namespace fs = std::filesystem;
+    photos.addPictures("Saved Photos", 12);
+    photos.addPictures("Albums/Trip", 1);
+    const fs::path root = al::AssetsLibrary::folder();
+    const fs::path roll = root / "Saved Photos";
+    fs::create_symlink(roll / "IMG_0007.PNG", root / "Albums/Trip/IMG_0007.PNG");
+    const fs::path away = fs::path(photos.sandbox.path()) / "away.PNG";
+    std::ofstream(away, std::ios::binary) << test::pngOf(8, 8, 0x336699FF);
+    fs::create_symlink(away, root / "Albums/Trip/away.PNG");
+
+    std::map<std::string, std::string> listed;  // URL → file
+    for (const auto& group : groups(al::AssetsGroupAll)) {
+        group->enumerateAssetsUsingBlock([&](const std::shared_ptr<al::Asset>& asset, std::int64_t, bool*) {
+            if (asset) listed[asset->assetURL().absoluteString()] = asset->path();
+        });
+    }
+    ASSERT_EQ(listed.size(), 14u) << "the roll's twelve, the album's own and the picture outside the library";
+    const auto lookUp = [&](const std::string& url) {
+        std::shared_ptr<al::Asset> found;
+        bool answered = false;
+        library->assetForURL(*ns::URL::fromString(url), [&](const std::shared_ptr<al::Asset>& asset) {
+            answered = true;
+            found = asset;
+        }, [](const ns::Error& error) { ADD_FAILURE() << error.description(); });
+        test::PhotoLibraryFixture::pump();
+        EXPECT_TRUE(answered) << url;
+        return found;
+    };
+    const auto urlOf = [&](const fs::path& file) {
+        for (const auto& [url, path] : listed) {
+            if (path == fs::canonical(file).string()) return url;
+        }
+        ADD_FAILURE() << file << " was not listed";
+        return std::string();
+    };
+
+    test::FolderReads reads;
+    ASSERT_TRUE(reads.ready());
+    for (const auto& folder : {root, roll, root / "Albums", root / "Albums/Trip"}) ASSERT_TRUE(reads.watch(folder));
+    for (const auto& [url, path] : listed) {
+        if (path == fs::canonical(away).string()) continue;
+        auto asset = lookUp(url);
+        ASSERT_TRUE(asset) << url;
+        EXPECT_EQ(asset->path(), path);
+        EXPECT_EQ(asset->assetURL().absoluteString(), url);
+    }
+    EXPECT_EQ(reads.takeTotal(), 0) << "every asset of the library found without listing a folder";
+
+    // Gone, made a FIFO or a link to another photo: as the listing would, none; still no folder listed.
+    const std::string removed = urlOf(roll / "IMG_0003.PNG"), fifo = urlOf(roll / "IMG_0004.PNG"),
+                      relinked = urlOf(roll / "IMG_0005.PNG"), linkedToo = urlOf(roll / "IMG_0007.PNG"),
+                      outside = urlOf(away);
+    fs::remove(roll / "IMG_0003.PNG");
+    fs::remove(roll / "IMG_0004.PNG");
+    ASSERT_EQ(::mkfifo((roll / "IMG_0004.PNG").c_str(), 0600), 0);
+    fs::remove(roll / "IMG_0005.PNG");
+    fs::create_symlink(roll / "IMG_0006.PNG", roll / "IMG_0005.PNG");
+    fs::remove(root / "Albums/Trip/IMG_0007.PNG");
+    EXPECT_FALSE(lookUp(removed));
+    EXPECT_FALSE(lookUp(fifo));
+    EXPECT_FALSE(lookUp(relinked));
+    EXPECT_TRUE(lookUp(linkedToo)) << "the roll still holds the photo the album linked to";
+    EXPECT_EQ(reads.takeTotal(), 0);
+
+    // A picture outside the library is one only while an album links to it.
+    EXPECT_TRUE(lookUp(outside));
+    fs::remove(root / "Albums/Trip/away.PNG");
+    EXPECT_FALSE(lookUp(outside));
+
+    // A URL this process never made (kept from an earlier run) is still found.
+    const std::string name = "IMG_" + fs::path(photos.sandbox.path()).filename().string() + ".PNG";
+    photos.addFile("Saved Photos", name, test::pngOf(8, 8, 0xFF9900FF));
+    auto earlier = lookUp(urlForLibraryPath("Saved Photos/" + name, "PNG"));
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->path(), fs::canonical(roll / name).string());
 }

@@ -11,6 +11,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Sandbox.h"
+#include "tests/support/FaultyVolume.h"
 
 namespace ql::sec {
 namespace {
@@ -146,6 +147,66 @@ TEST(KeychainItems, RefusesMalformedQueries) {
     ASSERT_EQ(itemAdd(item("it's", "x' OR '1'='1")), StatusSuccess);
     EXPECT_EQ(itemDelete(item("mail", "x' OR '1'='1")), StatusItemNotFound);
     EXPECT_EQ(itemDelete(item("it's", "x' OR '1'='1")), StatusSuccess);
+}
+
+ns::Dictionary readingData(std::string_view service, std::string_view account) {
+    return with(item(service, account), ReturnData, ns::Value(true));
+}
+
+std::string passwordOf(std::string_view service, std::string_view account) {
+    ns::Value result;
+    if (itemCopyMatching(readingData(service, account), &result) != StatusSuccess || !result.asData()) return "(none)";
+    return result.asData()->toString();
+}
+
+TEST(KeychainItems, AReadOnlyVolumeStillReadsAndRefusesChangesWithAReason) {
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox sandbox;
+        test::FaultyVolume volume(kind, sandbox.path() + "/Library/Keychains");
+        // Before anything was stored there is nothing to read, and nothing can be stored.
+        volume.makeReadOnly();
+        EXPECT_EQ(itemCopyMatching(readingData("mail", "ann"), nullptr), StatusItemNotFound);
+        EXPECT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data("secret")))), StatusReadOnly);
+        EXPECT_NE(failureReason().find("keychain.db: Read-only file system"), std::string::npos) << failureReason();
+
+        volume.restore();
+        ASSERT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data("secret")))), StatusSuccess);
+        volume.makeReadOnly();
+        EXPECT_EQ(passwordOf("mail", "ann"), "secret");
+        EXPECT_TRUE(failureReason().empty());
+        ns::Dictionary changes;
+        changes.set(std::string(ValueData), ns::Value(ns::Data("other")));
+        EXPECT_EQ(itemUpdate(item("mail", "ann"), changes), StatusReadOnly);
+        EXPECT_FALSE(failureReason().empty());
+        EXPECT_EQ(itemDelete(item("mail", "ann")), StatusReadOnly);
+        EXPECT_EQ(itemAdd(item("mail", "bob")), StatusReadOnly);
+        EXPECT_EQ(passwordOf("mail", "ann"), "secret");
+        EXPECT_EQ(itemCopyMatching(readingData("mail", "bob"), nullptr), StatusItemNotFound);
+    }
+}
+
+TEST(KeychainItems, AFullVolumeIsAnIOErrorWithItsReasonAndLosesNothing) {
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox sandbox;
+        test::FaultyVolume volume(kind, sandbox.path() + "/Library/Keychains");
+        ASSERT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data("secret")))), StatusSuccess);
+        volume.fill();
+        const ns::Data large(std::string(256 * 1024, 'p'));
+        EXPECT_EQ(itemAdd(with(item("mail", "bob"), ValueData, ns::Value(large))), StatusIO);
+        EXPECT_NE(failureReason().find("keychain.db: database or disk is full"), std::string::npos) << failureReason();
+        ns::Dictionary changes;
+        changes.set(std::string(ValueData), ns::Value(large));
+        EXPECT_EQ(itemUpdate(item("mail", "ann"), changes), StatusIO);
+        EXPECT_EQ(passwordOf("mail", "ann"), "secret");
+        EXPECT_EQ(itemCopyMatching(readingData("mail", "bob"), nullptr), StatusItemNotFound);
+
+        // Once there is room again the same changes go through.
+        volume.restore();
+        EXPECT_EQ(itemAdd(with(item("mail", "bob"), ValueData, ns::Value(ns::Data("second")))), StatusSuccess);
+        EXPECT_EQ(passwordOf("mail", "bob"), "second");
+    }
 }
 
 }  // namespace

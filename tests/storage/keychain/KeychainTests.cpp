@@ -6,6 +6,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Sandbox.h"
 #include "storage/keychain/KeychainQuery.h"
+#include "tests/support/FaultyVolume.h"
 
 namespace ql {
 namespace {
@@ -130,6 +131,38 @@ TEST(Keychain, ListingsAndSynchronization) {
     EXPECT_EQ((*listed)[0]["svce"].asString(), "news");
     EXPECT_EQ((*listed)[0]["pdmn"].asString(), "ck");
     EXPECT_EQ(Keychain::accessibilityType(), sec::Accessibility::AfterFirstUnlock);
+}
+
+TEST(Keychain, AVolumeThatCannotWriteGivesClearErrorsAndPasswordsStillRead) {
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox sandbox;
+        test::FaultyVolume volume(kind, sandbox.path() + "/Library/Keychains");
+        ASSERT_TRUE(Keychain::setPassword("first", "mail", "ann"));
+
+        volume.makeReadOnly();
+        EXPECT_EQ(Keychain::passwordForService("mail", "ann"), "first");
+        ns::Error error = noError();
+        EXPECT_FALSE(Keychain::setPassword("second", "mail", "ann", &error));
+        EXPECT_EQ(error.code(), -25292);
+        EXPECT_EQ(error.localizedDescription(), "errSecReadOnly");
+        EXPECT_NE(error.localizedFailureReason().value_or("").find("Read-only file system"), std::string::npos);
+        volume.restore();
+
+        volume.fill();
+        error = noError();
+        EXPECT_FALSE(Keychain::setPassword(std::string(256 * 1024, 'p'), "mail", "bob", &error));
+        EXPECT_EQ(error.code(), -36);
+        EXPECT_EQ(error.localizedDescription(), "errSecIO");
+        EXPECT_NE(error.localizedFailureReason().value_or("").find("full"), std::string::npos);
+        EXPECT_EQ(Keychain::passwordForService("mail", "ann"), "first");
+        // A failure that never reached the keychain has no reason of an earlier one.
+        KeychainQuery incomplete;
+        error = noError();
+        EXPECT_FALSE(incomplete.save(&error));
+        EXPECT_EQ(error.code(), -1001);
+        EXPECT_FALSE(error.localizedFailureReason());
+    }
 }
 
 }  // namespace

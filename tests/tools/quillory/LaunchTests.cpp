@@ -6,14 +6,15 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/service/AccountModels.h"
 #include "app/session/Account.h"
-#include "app/shell/AppStart.h"
 #include "platform/foundation/Sandbox.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/Launch.h"
+#include "tools/quillory/ScriptRunner.h"
 #include "tools/quillory/Tour.h"
 #include "tools/standin-service/StandinService.h"
 
@@ -48,27 +49,43 @@ TEST(Launch, AKeptHomeBringsTheAppAndTheServiceBackAsTheyWereLeft) {
         ASSERT_TRUE(runTour(app, defaultTour(), out)) << out.str();
     }
     EXPECT_TRUE(std::filesystem::exists(home + "/standin-service/students.json"));
+    // A new process knows no student until it signs in.
+    Account::share().setInfo(nullptr);
+    Account::share().setStuIndex(nullptr);
     {
-        // No guide: the shell is up before the silent sign-in's reply, which the kept service accepts.
-        const Launch launch(line);
-        // The reply is held until the shell has been seen.
-        launch.service()->setFault("Mobile/StudentLogin", standin::Fault::held());
+        // No guide: the shell is up before the silent sign-in's reply, which the kept service accepts. The
+        // reply is held until the script has looked at the shell.
+        std::vector<std::string> arguments = {"--home", home, "--hold", "Mobile/StudentLogin", "--script", "-"};
+        const Launch launch(parseCommandLine(arguments));
         AppDriver app(deviceProfiles().at("iphone6"), folder.path());
-        registerAppLoadHooks();
-        app.device().boot(&makeAppDelegate);
-        app.device().runUntilIdle(0.5);
+        app.setStandin(launch.service());
+        app.bootWithoutWaiting();
         ASSERT_TRUE(launch.service()->waitForRequests("Mobile/StudentLogin", 1));
-        app.device().runUntilIdle(0.5);
-        EXPECT_EQ(app.screen().controller, "HomeVC");
-        launch.service()->clearFault("Mobile/StudentLogin");
-        launch.service()->releaseHeldReplies();
-        app.settle();
+        std::istringstream script("nowait tree\nrelease\ntree\n");
+        std::ostringstream out, errors;
+        ASSERT_TRUE(runScript(app, script, out, errors)) << errors.str();
+        EXPECT_EQ(out.str().rfind("HomeVC \"首页\"\n  首页 | 未登录 | 为你推荐 | 首页 | 书城 | 我的 | (spinner)\nok 1\nok 2\n"
+                                  "HomeVC \"首页\"\n  首页 | 陈思远  小书虫 | ",
+                                  0),
+                  0u)
+            << out.str();
         ASSERT_TRUE(Account::share().info());
         EXPECT_EQ(Account::share().info()->mobile, "13800000002");
         const auto signIns = launch.service()->journal("Mobile/StudentLogin");
         ASSERT_EQ(signIns.size(), 1u);
         EXPECT_EQ(signIns[0].field("password"), "reading2");
         EXPECT_EQ(app.screen().controller, "HomeVC");
+    }
+    Account::share().setInfo(nullptr);
+    {
+        // A script's first command waits for the launch's replies, as every command waits for its own.
+        const Launch launch(line);
+        AppDriver app(deviceProfiles().at("iphone6"), folder.path());
+        app.bootWithoutWaiting();
+        std::istringstream script("tree\n");
+        std::ostringstream out, errors;
+        ASSERT_TRUE(runScript(app, script, out, errors)) << errors.str();
+        EXPECT_EQ(out.str().rfind("HomeVC \"首页\"\n  首页 | 陈思远  小书虫 | ", 0), 0u) << out.str();
     }
     Account::share().setInfo(nullptr);
     {

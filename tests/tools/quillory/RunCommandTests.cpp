@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/service/BaseNetHTTPManager.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/AlertView.h"
@@ -158,4 +159,70 @@ TEST(RunCommand, AnAlertIsReadTypedIntoAndAnsweredByTheScript) {
     EXPECT_EQ(answers->heard, std::vector<std::string>{"OK 小明"});
     EXPECT_FALSE(prompt->isVisible());
     EXPECT_FALSE(app.run("tap OK\n")) << "the alert is gone";
+}
+
+TEST(RunCommand, NowaitReleaseAndHeldPathsAreReadOrRefusedPlainly) {
+    const auto command = parseScriptLine("  nowait tap 登 录", 4);
+    ASSERT_TRUE(command);
+    EXPECT_FALSE(command->waits);
+    EXPECT_EQ(command->kind, ScriptCommand::Kind::Tap);
+    EXPECT_EQ(command->text, "登 录");
+    EXPECT_EQ(command->line, 4);
+    EXPECT_TRUE(parseScriptLine("tap 登 录", 1)->waits);
+    EXPECT_EQ(parseScriptLine("release", 1)->kind, ScriptCommand::Kind::Release);
+    auto scriptErrorOf = [](std::string_view line) {
+        try {
+            parseScriptLine(line, 2);
+        } catch (const ScriptError& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(scriptErrorOf("nowait"), "line 2: nowait needs a command after it");
+    EXPECT_EQ(scriptErrorOf("nowait # a comment"), "line 2: nowait needs a command after it");
+    EXPECT_EQ(scriptErrorOf("nowait nowait tree"), "line 2: one nowait is enough");
+    EXPECT_EQ(scriptErrorOf("nowait wait soon"), "line 2: wait needs a number of seconds, not \"soon\"");
+    EXPECT_EQ(scriptErrorOf("release all"), "line 2: release takes nothing after it");
+
+    EXPECT_EQ(parseCommandLine({"--hold", "Mobile/StudentLogin", "--script", "-", "--hold", "/Mobile/GetBookList"}).hold,
+              (std::vector<std::string>{"Mobile/StudentLogin", "/Mobile/GetBookList"}));
+    EXPECT_EQ(usageErrorOf({"--script", "-", "--hold", "Mobile/Nothing"}),
+              "--hold needs the path of a service operation such as Mobile/StudentLogin, not \"Mobile/Nothing\"");
+    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/StudentLogin", "--script", "-", "--service", "http://127.0.0.1:8080/"}),
+              "--hold works with the in-process stand-in service only, not with --service");
+    EXPECT_EQ(usageErrorOf({"--hold", "Mobile/StudentLogin"}), "--hold needs a --script, whose release sends what is held");
+}
+
+TEST(RunCommand, TheSignInOverlayShowsWhileTheReplyIsHeldAndTheAppsTimeOutEndsTheWait) {
+    // The run command outwaits the app: a service slower than the app's own time-out ends in the app's
+    // failure, not in the run command giving up.
+    EXPECT_GT(AppDriver::kReplyTimeout, BaseNetHTTPManager::kRequestTimeout);
+
+    ScriptedApp app(sim::ScreenProfile::phone320x480());
+    app.service.setFault("Mobile/StudentLogin", standin::Fault::held());
+    ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 13800000001\ntap Next\n"
+                        "type 123456\ntap Done\nnowait tap 登 录\nnowait tree\n"))
+        << app.errors.str();
+    EXPECT_NE(app.out.str().find("LoginViewController\n  快乐阅读 天天进步 | 13800000001 | ****** | 登 录 | 忘记密码？ | "
+                                 "登录中 | (spinner)\nok 10\n"),
+              std::string::npos)
+        << app.out.str();
+    ASSERT_TRUE(app.service.waitForRequests("Mobile/StudentLogin", 1));
+
+    // A minute of the app's clock: the app gives up on the reply as a student's phone would.
+    ASSERT_TRUE(app.run("nowait wait 59\nnowait tree\nwait 1\ntree\n")) << app.errors.str();
+    const std::string out = app.out.str();
+    EXPECT_NE(out.find("登录中 | (spinner)\nok 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("LoginViewController\n  快乐阅读 天天进步 | 13800000001 | ****** | 登 录 | 忘记密码？ | 无网络连接\nok 4\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(BaseNetHTTPManager::formPostsInFlight(), 0u);
+
+    // Without the in-process stand-in there is nothing to release.
+    EXPECT_FALSE(app.run("release\n"));
+    EXPECT_EQ(app.errors.str(), "quillory: line 1: release needs the in-process stand-in service, which --service replaces\n");
+    // With it, release sends what is held and holds no more: the next sign-in goes through.
+    app.app.setStandin(&app.service);
+    ASSERT_TRUE(app.run("release\ntap 登 录\ntree\n")) << app.errors.str();
+    EXPECT_NE(app.out.str().find("ok 2\nHomeVC \"首页\"\n"), std::string::npos) << app.out.str();
 }

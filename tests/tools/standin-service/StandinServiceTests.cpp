@@ -6,13 +6,19 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <map>
+#include <sstream>
 
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/Digest.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Sandbox.h"
 #include "tools/standin-service/ServiceOperations.h"
 #include "tools/standin-service/StandinService.h"
+#include "tests/support/FaultyVolume.h"
 
 using namespace ql;
 using namespace ql::standin;
@@ -378,6 +384,38 @@ TEST(StandinServiceStateTest, OperationsAreSavedTogetherAfterADelayAndAllOfThemO
     auto signedIn = client.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
     ASSERT_TRUE(signedIn);
     EXPECT_EQ(parse(signedIn->body)["collectionNum"], Value(3));
+}
+
+// Every file below the folder with the digest of its bytes.
+std::map<std::string, std::string> folderFiles(const std::string& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ostringstream bytes;
+        bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+        found[std::filesystem::relative(entry.path(), folder).string()] = ns::hexString(ns::md5(bytes.str()));
+    }
+    return found;
+}
+
+TEST(StandinServiceStateTest, ASaveThatFailsLeavesTheLastOneAndNothingElse) {
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox folder;
+        test::FaultyVolume volume(kind, folder.path() + "/volume");
+        const std::string saves = volume.folder() + "/standin-service";
+        ServiceState state(StandinService::defaultFixturesDirectory());
+        state.save(saves);
+        const auto saved = folderFiles(saves);
+        ASSERT_TRUE(saved.contains("students.json"));
+
+        state.students.front().realName = std::string(64 * 1024, 'n');
+        volume.fill();
+        EXPECT_THROW(state.save(saves), std::runtime_error);
+        // No partial file is left to eat what little space there is.
+        EXPECT_EQ(folderFiles(saves), saved);
+        volume.restore();
+    }
 }
 
 TEST(StandinServiceProgramTest, RunsOnItsOwnAndReportsItsPort) {

@@ -267,4 +267,23 @@ TEST(HeightCache, RowsInsertedInAnyOrderLandWhereTheTableCountsThem) {
     t.rows->counts = {5};
     t.table->insertRowsAtIndexPaths({IndexPath(0, 3), IndexPath(0, 1)}, TableViewRowAnimation::None);
     EXPECT_EQ(t.firstRows(5), (std::vector<double>{10, -1, 20, -1, 30}));
+
+    // Shuffled across two sections, one row past the end: each cached row ends where the table shows it,
+    // in both orientations.
+    t.rows->counts = {5, 2};
+    t.table->reloadData();
+    for (std::int64_t row = 0; row < 5; ++row) t.cache().cacheHeight(double(row + 1), IndexPath(0, row));
+    t.cache().cacheHeight(7, IndexPath(1, 0));
+    t.cache().cacheHeight(8, IndexPath(1, 1));
+    t.rows->counts = {8, 4};
+    t.table->insertRowsAtIndexPaths(
+        {IndexPath(1, 3), IndexPath(0, 6), IndexPath(1, 0), IndexPath(0, 0), IndexPath(0, 7)}, TableViewRowAnimation::None);
+    EXPECT_EQ(t.firstRows(8), (std::vector<double>{-1, 1, 2, 3, 4, 5, -1, -1}));
+    const auto second = t.section(1);
+    ASSERT_GE(second.size(), 4u);
+    EXPECT_EQ(std::vector<double>(second.begin(), second.begin() + 4), (std::vector<double>{-1, 7, 8, -1}));
+    const auto& landscape = t.cache().heightsBySectionForLandscape();
+    ASSERT_EQ(landscape.size(), 2u);
+    EXPECT_GE(landscape[0].size(), 8u);
+    EXPECT_GE(landscape[1].size(), 4u);
 }

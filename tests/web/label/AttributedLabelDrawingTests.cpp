@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "platform/text/Framesetter.h"
+#include "platform/text/LinePositions.h"
+#include "platform/text/ParagraphStyleObject.h"
 #include "platform/ui/GeometryValue.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/web/label/LabelTestSupport.h"
@@ -156,6 +158,48 @@ TEST(AttributedLabelDrawing, StrikeThroughAndBackgroundBoxesShowOnThePixels) {
     padded->setLinkBackgroundEdgeInset({0, 0, 0, 0});
     auto [boxLeft, boxRight] = columnsOf(*test::drawLabel(*padded), Green);
     EXPECT_LE(boxRight - boxLeft + 1, std::ceil(ct::createLine(attributed("box")).width()) + 1);
+}
+
+// Boxes and strikes of right-to-left runs cover their own glyphs: in a left-to-right paragraph, where the
+// space after the run runs the other way, and in a right-to-left one.
+TEST(AttributedLabelDrawing, BoxesAndStrikesOfRightToLeftRunsCoverTheirOwnGlyphs) {
+    struct Case {
+        const char* text;
+        ct::WritingDirection direction;
+    };
+    for (const Case& c : {Case{"read שלום עולם now", ct::WritingDirection::Natural},
+                          Case{"שלום עולם read now", ct::WritingDirection::RightToLeft}}) {
+        SCOPED_TRACE(c.text);
+        auto label = makeLabel({0, 0, 300, 40}, 1, ui::LineBreakMode::TruncatingTail);
+        ct::ParagraphStyle paragraph;
+        paragraph.baseWritingDirection = c.direction;
+        ct::AttributedString text = attributed(c.text);
+        text.addAttribute(ct::ParagraphStyleAttributeName, ns::Value(std::make_shared<ct::ParagraphStyleObject>(paragraph)),
+                          {0, text.length()});
+        const std::u16string string = text.u16string();
+        const ns::Range boxed{string.find(u"עולם"), 4};
+        const ns::Range struck{string.find(u"שלום"), 4};
+        text.addAttribute(LabelBackgroundFillColor, ns::Value(ui::Color::greenColor()), boxed);
+        text.addAttribute(LabelStrikeOutAttribute, ns::Value(true), struck);
+        text.addAttribute(ct::ForegroundColorAttributeName, ns::Value(ui::Color::redColor()), struck);
+        label->setText(text);
+        label->setLinkBackgroundEdgeInset({0, 0, 0, 0});
+        const double scale = 3;
+        auto image = test::drawLabel(*label, scale);
+        test::saveForInspection(*image, std::string("label-rtl-") + (c.direction == ct::WritingDirection::Natural ? "ltr" : "rtl"));
+
+        const ct::Frame frame = label->framesetter()->createFrame({0, 0}, {0, 0, 300, 40});
+        const ct::Line& line = frame.lines()[0];
+        const double start = frame.lineRooms()[0].x + line.penOffsetForFlush(0, frame.lineRooms()[0].width);
+        auto expectColumns = [&](cg::RGBA colour, ns::Range range) {
+            const auto [left, right] = ct::horizontalExtent(line, range);
+            const auto [first, last] = columnsOf(*image, colour);
+            EXPECT_NEAR(first, (start + left) * scale, 3);
+            EXPECT_NEAR(last + 1, (start + right) * scale, 3);
+        };
+        expectColumns(Green, boxed);
+        expectColumns(Red, struck);
+    }
 }
 
 // The row (in pixels from the top) holding most of the strike's red.

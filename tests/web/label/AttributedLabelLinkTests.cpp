@@ -202,6 +202,11 @@ TEST(AttributedLabelLinks, AccessibilityHasAnElementPerLinkInsideTheTextAndOneFo
     EXPECT_EQ(whole->label, label->text());
     EXPECT_EQ(whole->frame, label->bounds());
     EXPECT_FALSE(label->accessibilityElementAtIndex(4));
+    // Each element is found where it stands; one that is not among them is not found.
+    for (std::int64_t i = 0; i < 4; ++i) EXPECT_EQ(label->indexOfAccessibilityElement(*label->accessibilityElementAtIndex(i)), i);
+    LabelAccessibilityElement stranger = *phone;
+    stranger.label = "555 0199";
+    EXPECT_EQ(label->indexOfAccessibilityElement(stranger), static_cast<std::int64_t>(ns::NotFound));
     // New links drop the cached elements.
     label->addLinkToURL(url("https://again.test"), {0, 4});
     EXPECT_EQ(label->accessibilityElementCount(), 5);

@@ -82,5 +82,82 @@ TEST(AttributedLabelScreenshots, ChineseAndLatinTextWithLinksFitsEveryDevice) {
     }
 }
 
+// A pupil's page of mixed scripts: Chinese, Latin, Hebrew and Arabic in one paragraph with a name
+// carrying emoji, a right-to-left paragraph with a box and a strike, and a right-to-left line cut short.
+TEST(AttributedLabelScreenshots, MixedScriptsAndEmojiFitEveryDevice) {
+    auto colourful = [](const cg::Image& image, const cg::Rect& area) {
+        int count = 0;
+        for (int y = static_cast<int>(area.origin.y); y < static_cast<int>(cg::maxY(area)); ++y)
+            for (int x = static_cast<int>(area.origin.x); x < static_cast<int>(cg::maxX(area)); ++x) {
+                const auto p = image.pixel(x, y);
+                if (std::abs(p.r - p.b) > 100 && p.g > 120) ++count;  // the faces' yellow and orange
+            }
+        return count;
+    };
+    for (const Device& device : Devices) {
+        SCOPED_TRACE(device.name);
+        test::UIHarness harness({0, 0, device.size.width, device.size.height});
+        harness.root->view()->setBackgroundColor(ui::Color::whiteColor());
+        const double width = device.size.width - 32;
+
+        auto mixed = std::make_shared<AttributedLabel>(cg::Rect{16, 40, width, 10});
+        mixed->setNumberOfLines(0);
+        mixed->setFont(ui::Font::systemFontOfSize(17));
+        mixed->setText(std::optional<std::string>(
+            "小狐狸 Lily 读了一本书：שלום עולם 和 مرحبا بالعالم，2027 年借给了陈思远 😀👨‍👩‍👧 和 Noa 🇨🇳👍🏽。"));
+        const cg::Size mixedSize = mixed->sizeThatFits({width, 100000});
+        EXPECT_LE(mixedSize.width, width);
+        mixed->setFrame({16, 40, width, mixedSize.height});
+        harness.root->view()->addSubview(mixed);
+
+        const double secondTop = 60 + mixedSize.height;
+        auto rightToLeft = std::make_shared<AttributedLabel>(cg::Rect{16, secondTop, width, 10});
+        rightToLeft->setNumberOfLines(0);
+        rightToLeft->setFont(ui::Font::systemFontOfSize(17));
+        rightToLeft->setTextAlignment(ui::TextAlignment::Right);
+        rightToLeft->setText(std::string_view("ספר חדש בספרייה: «小王子» و مرحبا بالعالم 2027 📚 להשאלה עד יום ראשון"),
+                             [](ct::AttributedString text) {
+                                 const std::u16string string = text.u16string();
+                                 const ns::Range word{string.find(u"חדש"), 3};
+                                 text.addAttribute(LabelBackgroundFillColor, ns::Value(ui::Color::greenColor()), word);
+                                 text.addAttribute(LabelBackgroundCornerRadius, ns::Value(4), word);
+                                 text.addAttribute(LabelStrikeOutAttribute, ns::Value(true), {string.find(u"مرحبا"), 5});
+                                 return text;
+                             });
+        const cg::Size rtlSize = rightToLeft->sizeThatFits({width, 100000});
+        rightToLeft->setFrame({16, secondTop, width, rtlSize.height});
+        harness.root->view()->addSubview(rightToLeft);
+
+        const double thirdTop = secondTop + rtlSize.height + 20;
+        auto cut = std::make_shared<AttributedLabel>(cg::Rect{16, thirdTop, width, 30});
+        cut->setLineBreakMode(ui::LineBreakMode::TruncatingTail);
+        cut->setTextAlignment(ui::TextAlignment::Right);
+        cut->setText(std::optional<std::string>(
+            "قرأ الثعلب الصغير كتابا في الغابة ثم أعاده إلى المكتبة وأخبر أصدقاءه البوم والأرانب بما تعلمه"));
+        harness.root->view()->addSubview(cut);
+
+        auto image = renderWindow(harness);
+        test::saveForInspection(*image, std::string("label-mixed-") + device.name);
+        const test::InkBounds ink = test::inkBounds(*image);
+        ASSERT_FALSE(ink.empty());
+        EXPECT_GE(ink.left, 2 * 16 - 2);
+        EXPECT_LE(ink.right, 2 * (16 + width) + 2);
+        EXPECT_LE(ink.bottom, 2 * (thirdTop + 30));
+        // The emoji are pictures in colour, in the first label.
+        EXPECT_GT(colourful(*image, {2 * 16, 2 * 40, 2 * width, 2 * mixedSize.height}), 200);
+        // The box stands on the right half, by the paragraph's first words, on its first line.
+        const cg::Rect second{2 * 16, 2 * secondTop, 2 * width, 2 * rtlSize.height};
+        const cg::Rect rightHalf{2 * (16 + width / 2), 2 * secondTop, width, 2 * 26};
+        EXPECT_GT(test::pixelsNear(*image, rightHalf, {0, 1, 0, 1}, 40), 200);
+        EXPECT_EQ(test::pixelsNear(*image, second, {0, 1, 0, 1}, 40), test::pixelsNear(*image, rightHalf, {0, 1, 0, 1}, 40));
+        // The cut line reaches the right edge and ends on the left with its token.
+        const auto line = image->cropped({2 * 16, 2 * thirdTop, 2 * width, 60});
+        const test::InkBounds lineInk = test::inkBounds(*line);
+        ASSERT_FALSE(lineInk.empty());
+        EXPECT_GE(lineInk.right, 2 * width - 8);
+        EXPECT_LE(lineInk.left, 2 * width / 3);
+    }
+}
+
 }  // namespace
 }  // namespace ql

@@ -1,0 +1,104 @@
+#include "app/service/FormPostCall.h"
+
+#include <utility>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Timer.h"
+#include "platform/net/URLError.h"
+
+namespace ql {
+
+namespace {
+
+std::atomic<std::size_t> callsInFlight{0};
+
+}  // namespace
+
+std::size_t FormPostCall::inFlight() { return callsInFlight.load(); }
+
+FormPostCall::FormPostCall(Failure timedOut) : timedOut_(std::move(timedOut)) { ++callsInFlight; }
+
+// A call whose blocks went without running (nothing can answer it any more) is no longer in flight.
+FormPostCall::~FormPostCall() { answer(); }
+
+bool FormPostCall::answer() {
+    std::shared_ptr<ns::Timer> deadline;
+    {
+        std::lock_guard lock(mutex_);
+        if (answered_) return false;
+        answered_ = true;
+        deadline = std::move(deadline_);
+    }
+    if (deadline) deadline->invalidate();
+    --callsInFlight;
+    return true;
+}
+
+NetHTTPRequestOperation::SuccessBlock FormPostCall::success(NetHTTPRequestOperation::SuccessBlock block) {
+    return [self = shared_from_this(), block = std::move(block)](const auto& operation, const ns::Value& reply) {
+        if (self->answer()) block(operation, reply);
+    };
+}
+
+NetHTTPRequestOperation::FailureBlock FormPostCall::failure(NetHTTPRequestOperation::FailureBlock block) {
+    return [self = shared_from_this(), block = std::move(block)](const auto& operation, const ns::Error& error) {
+        if (self->answer()) block(operation, error);
+    };
+}
+
+void FormPostCall::watch(const std::shared_ptr<NetHTTPRequestOperation>& operation, double timeout) {
+    if (!operation) return;
+    std::weak_ptr<FormPostCall> weakSelf = weak_from_this();
+    operation->setDownloadProgressBlock([weakSelf](std::uint64_t, std::int64_t, std::int64_t) {
+        if (auto self = weakSelf.lock()) {
+            std::lock_guard lock(self->mutex_);
+            self->lastHeard_ = ns::Clock::now();
+        }
+    });
+    {
+        std::lock_guard lock(mutex_);
+        operation_ = operation;
+        url_ = operation->request().URL();
+        timeout_ = timeout;
+        lastHeard_ = ns::Clock::now();
+    }
+    armDeadline(timeout);
+}
+
+void FormPostCall::armDeadline(double seconds) {
+    std::weak_ptr<FormPostCall> weakSelf = weak_from_this();
+    auto deadline = ns::Timer::timer(seconds, false, [weakSelf](ns::Timer&) {
+        if (auto self = weakSelf.lock()) self->deadlineCame();
+    });
+    {
+        std::lock_guard lock(mutex_);
+        if (answered_) return;
+        deadline_ = deadline;
+    }
+    // In every mode, so that a scrolling student still sees the call end.
+    ns::RunLoop::main()->addTimer(deadline, ns::RunLoopCommonModes);
+}
+
+void FormPostCall::deadlineCame() {
+    std::shared_ptr<NetHTTPRequestOperation> operation;
+    std::optional<ns::URL> url;
+    double left = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (answered_) return;
+        left = lastHeard_ + timeout_ - ns::Clock::now();
+        operation = operation_.lock();
+        url = url_;
+    }
+    // A reply still coming in is not cut: the deadline counts from the last piece of it.
+    if (left > 0) {
+        armDeadline(left);
+        return;
+    }
+    if (!answer()) return;
+    if (operation) operation->cancel();
+    if (timedOut_) timedOut_(ns::urlError(ns::URLErrorTimedOut, url).localizedDescription());
+}
+
+}  // namespace ql

@@ -1,0 +1,288 @@
+#include "richtext/RTHTMLInputRepair.h"
+
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/foundation/Text.h"
+#include "richtext/RTHTMLCharacterReferences.h"
+#include "richtext/RTHTMLEdits.h"
+#include "richtext/RTHTMLOpenElements.h"
+#include "richtext/RTLog.h"
+
+namespace ql {
+
+namespace {
+
+constexpr std::string_view Replacement = "\uFFFD";
+
+// Classes of bytes, as the reader reads names and tags.
+enum : std::uint8_t {
+    Blank = 1,       // the white space of tags
+    Letter = 2,
+    NameStart = 4,   // letters and "_:."
+    NameChar = 8,    // those, digits and "-"
+    TextStop = 16,   // where a walk through text stops: markup, a reference, a NUL (also the one past the end)
+    ValueStop = 32,  // where a walk through an attribute value stops: a reference, a NUL
+};
+constexpr std::array<std::uint8_t, 256> Classes = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (char c : std::string_view(" \t\n\r")) classes[static_cast<unsigned char>(c)] |= Blank;
+    for (int c = 0; c < 256; ++c) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool nameStart = letter || c == '_' || c == ':' || c == '.';
+        if (letter) classes[c] |= Letter;
+        if (nameStart) classes[c] |= NameStart;
+        if (nameStart || (c >= '0' && c <= '9') || c == '-') classes[c] |= NameChar;
+    }
+    classes['<'] |= TextStop;
+    classes['&'] |= TextStop | ValueStop;
+    classes[0] |= TextStop | ValueStop;
+    return classes;
+}();
+
+bool is(char c, std::uint8_t which) { return (Classes[static_cast<unsigned char>(c)] & which) != 0; }
+bool isBlank(char c) { return is(c, Blank); }
+bool isLetter(char c) { return is(c, Letter); }
+bool isNameStart(char c) { return is(c, NameStart); }
+bool isNameChar(char c) { return is(c, NameChar); }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+class Scanner {
+public:
+    explicit Scanner(const std::string& document)
+        : bytes_(document.c_str()), size_(document.size()), source_(document), edits_(source_), open_(source_, edits_) {}
+
+    // The repaired document, or nothing when it needs no change.
+    std::optional<std::string> run() {
+        while (at_ < size_) {
+            if (open_.reopensBeforeText() && textFollows()) open_.text(at_);
+            readText();
+            if (at_ < size_) readMarkup();
+        }
+        if (!edits_.changed()) return std::nullopt;
+        return edits_.finish();
+    }
+
+private:
+    // A change inside the tag being read: made once the repair has seen the tag, which may write before it.
+    struct Change {
+        std::size_t from, to;
+        std::string text;
+    };
+
+    bool startsMarkup(std::size_t at) const {
+        const char next = bytes_[at + 1];
+        return isLetter(next) || next == '!' || next == '?' || (next == '/' && isLetter(bytes_[at + 2]));
+    }
+
+    // Whether text with something to show comes before the next markup.
+    bool textFollows() const {
+        for (std::size_t at = at_; at < size_; ++at) {
+            const char c = bytes_[at];
+            if (c == '<') return !startsMarkup(at);
+            if (!isBlank(c) && c != '\0') return true;
+        }
+        return false;
+    }
+
+    // Up to the next markup (or the end).
+    void readText() {
+        for (;;) {
+            std::size_t at = at_;
+            while (!is(bytes_[at], TextStop)) ++at;
+            if (at >= size_) {
+                at_ = size_;
+                return;
+            }
+            if (bytes_[at] == '\0') {
+                edits_.remove(at, at + 1);
+                at_ = at + 1;
+            } else if (bytes_[at] == '&') {
+                at_ = at + 1;
+                if (auto rewrite = rewriteCharacterReference(source_.substr(at), false)) {
+                    edits_.replace(at, at + rewrite->length, rewrite->replacement);
+                    at_ = at + rewrite->length;
+                }
+            } else if (startsMarkup(at)) {
+                at_ = at;
+                return;
+            } else {
+                at_ = at + 1;
+            }
+        }
+    }
+
+    void readMarkup() {
+        const char next = bytes_[at_ + 1];
+        if (next == '/') return readEndTag();
+        if (isLetter(next)) return readStartTag();
+        std::size_t end;
+        if (next == '!' && bytes_[at_ + 2] == '-' && bytes_[at_ + 3] == '-') {
+            end = source_.find("-->", at_ + 4);
+            end = end == std::string_view::npos ? size_ : end + 3;
+        } else {
+            end = source_.find('>', at_ + 2);
+            end = end == std::string_view::npos ? size_ : end + 1;
+        }
+        replaceNULs(at_, end);
+        at_ = end;
+    }
+
+    void replaceNULs(std::size_t from, std::size_t to) {
+        for (const char* nul; (nul = static_cast<const char*>(std::memchr(bytes_ + from, 0, to - from)));) {
+            const std::size_t at = static_cast<std::size_t>(nul - bytes_);
+            edits_.replace(at, at + 1, Replacement);
+            from = at + 1;
+        }
+    }
+
+    // The name from `at` to the returned end, in `name_`.
+    std::size_t readName(std::size_t at) {
+        const std::size_t start = at;
+        while (isNameChar(bytes_[at])) ++at;
+        name_ = source_.substr(start, at - start);
+        return at;
+    }
+
+    void readEndTag() {
+        const std::size_t from = at_;
+        const std::size_t close = source_.find('>', readName(from + 2));
+        const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
+        at_ = end;
+        // A NUL makes a name no element has.
+        if (std::memchr(bytes_ + from, 0, end - from)) return replaceNULs(from, end);
+        open_.endTag(RTHTMLOpenElements::tagNamed(name_), from, end);
+    }
+
+    // An attribute's value from `from` to `to`: its references and NULs.
+    void readValue(std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at < to; ++at) {
+            if (!is(bytes_[at], ValueStop)) continue;
+            if (bytes_[at] == '\0') {
+                changes_.push_back({at, at + 1, std::string(Replacement)});
+            } else if (bytes_[at] == '&') {
+                if (auto rewrite = rewriteCharacterReference(source_.substr(at, to - at), true)) {
+                    changes_.push_back({at, at + rewrite->length, std::move(rewrite->replacement)});
+                    at += rewrite->length - 1;
+                }
+            }
+        }
+    }
+
+    void readStartTag() {
+        const std::size_t from = at_;
+        std::size_t at = readName(from + 1);
+        changes_.clear();
+        std::size_t attributes = 0;
+        std::size_t cut = 0;
+        bool selfClosing = false;
+        std::size_t attributesEnd = size_;
+        std::size_t end = size_;
+        for (;;) {
+            while (isBlank(bytes_[at])) ++at;
+            if (at >= size_) break;
+            if (bytes_[at] == '>' || (bytes_[at] == '/' && bytes_[at + 1] == '>')) {
+                selfClosing = bytes_[at] == '/';
+                attributesEnd = at;
+                end = at + (selfClosing ? 2 : 1);
+                break;
+            }
+            const bool kept = attributes < RTHTMLMaximumAttributes;
+            if (!isNameStart(bytes_[at])) {
+                // Not an attribute: the reader passes over it to the next blank or the tag's end.
+                for (; at < size_ && !isBlank(bytes_[at]) && bytes_[at] != '>' && !(bytes_[at] == '/' && bytes_[at + 1] == '>'); ++at) {
+                    if (bytes_[at] == '\0' && kept) changes_.push_back({at, at + 1, std::string(Replacement)});
+                }
+                continue;
+            }
+            if (!kept && attributes == RTHTMLMaximumAttributes) cut = at;
+            ++attributes;
+            while (isNameChar(bytes_[at])) ++at;
+            std::size_t value = at;
+            while (isBlank(bytes_[value])) ++value;
+            if (bytes_[value] != '=') continue;
+            ++value;
+            while (isBlank(bytes_[value])) ++value;
+            at = value;
+            if (bytes_[at] == '"' || bytes_[at] == '\'') {
+                const std::size_t close = source_.find(bytes_[at], at + 1);
+                const std::size_t valueEnd = close == std::string_view::npos ? size_ : close;
+                if (kept) readValue(at + 1, valueEnd);
+                at = close == std::string_view::npos ? size_ : close + 1;
+            } else {
+                while (at < size_ && !isBlank(bytes_[at]) && bytes_[at] != '>') ++at;
+                if (kept) readValue(value, at);
+            }
+        }
+        if (attributes > RTHTMLMaximumAttributes) {
+            changes_.push_back({cut, attributesEnd, {}});
+            RTLogMessage(RTLogLevelWarning, "Element <" + ns::lowercasedASCII(name_) + "> has " + std::to_string(attributes) + " attributes; only the first " +
+                                                std::to_string(RTHTMLMaximumAttributes) + " are read");
+        }
+
+        std::string_view tag = source_.substr(from, end - from);
+        if (!changes_.empty()) {
+            rewritten_.clear();
+            std::size_t copied = from;
+            for (const Change& change : changes_) {
+                rewritten_.append(source_.substr(copied, change.from - copied));
+                rewritten_ += change.text;
+                copied = change.to;
+            }
+            rewritten_.append(source_.substr(copied, end - copied));
+            tag = rewritten_;
+        }
+        const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
+        const bool beforeBlock = !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
+        if (!open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
+            for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
+        }
+        at_ = end;
+        if (!selfClosing && RTHTMLOpenElements::isRawTextTag(id)) skipRawText();
+    }
+
+    // Whether a block's start tag follows after nothing but white space.
+    bool blockStartsAt(std::size_t at) const {
+        while (isBlank(bytes_[at])) ++at;
+        if (bytes_[at] != '<' || !isLetter(bytes_[at + 1])) return false;
+        const std::size_t start = at + 1;
+        for (at = start; isNameChar(bytes_[at]); ++at) {
+        }
+        return RTHTMLOpenElements::isBlockTag(RTHTMLOpenElements::tagNamed(source_.substr(start, at - start)));
+    }
+
+    // The contents of a style or script element, to the end tag of its name.
+    void skipRawText() {
+        std::size_t at = at_;
+        for (; (at = source_.find("</", at)) != std::string_view::npos; at += 2) {
+            std::size_t matched = 0;
+            while (matched < name_.size() && lower(bytes_[at + 2 + matched]) == lower(name_[matched])) ++matched;
+            if (matched == name_.size()) break;
+        }
+        const std::size_t end = at == std::string_view::npos ? size_ : at;
+        replaceNULs(at_, end);
+        at_ = end;
+    }
+
+    const char* bytes_;  // the document's, followed by a NUL
+    std::size_t size_;
+    std::string_view source_;
+    RTHTMLEdits edits_;
+    RTHTMLOpenElements open_;
+    std::size_t at_ = 0;
+    std::string_view name_;  // of the tag being read, as written
+    std::vector<Change> changes_;
+    std::string rewritten_;
+};
+
+}  // namespace
+
+void repairHTMLInput(std::string& document) {
+    if (std::optional<std::string> repaired = Scanner(document).run()) document = std::move(*repaired);
+}
+
+}  // namespace ql

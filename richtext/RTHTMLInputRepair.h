@@ -1,0 +1,24 @@
+#pragma once
+// What the HTML reader (libxml2) is handed: the document with what it would read otherwise than a browser
+// changed first, in one pass over the bytes, in time linear in their number.
+// - A tag keeps its first 2,000 attributes; the rest are left out and counted in the library's log (RTLog.h).
+//   The reader checks each attribute of a tag against all before it, so a tag of a million would take it
+//   minutes.
+// - A NUL byte in text is dropped; in a tag, a comment or the contents of a style or script element it
+//   becomes U+FFFD. The reader would take it as the end of its input there.
+// - Character references as HTML reads them (RTHTMLCharacterReferences.h), in text and attribute values.
+// - Misnested formatting elements and stray "</p>" as a browser repairs them (RTHTMLOpenElements.h).
+// Tags are found as the reader finds them: names of letters, digits and ":-_.", values quoted or not,
+// comments from "<!--" to the next "-->", the contents of style and script elements up to their end tag.
+
+#include <cstddef>
+#include <string>
+
+namespace ql {
+
+// Nothing is copied when the document needs no change.
+void repairHTMLInput(std::string& document);
+
+constexpr std::size_t RTHTMLMaximumAttributes = 2000;
+
+}  // namespace ql

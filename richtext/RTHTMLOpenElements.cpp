@@ -1,0 +1,284 @@
+#include "richtext/RTHTMLOpenElements.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "richtext/RTHTMLNameTable.h"
+
+namespace ql {
+
+namespace {
+
+// The tags the repair tells apart; every other tag is an inline element of no concern.
+enum Tag : std::uint8_t {
+    Other,
+    // Formatting elements.
+    A, B, Big, Code, Em, Font, I, Nobr, S, Small, Strike, Strong, Tt, U,
+    // Blocks, held for their scopes; each closes an open p where it starts.
+    Address, Article, Aside, Blockquote, Center, Details, Dialog, Dir, Div, Dl, Fieldset, Figcaption, Figure,
+    Footer, Form, Header, Hgroup, Listing, Main, Menu, Nav, Ol, P, Plaintext, Pre, Search, Section, Summary, Ul,
+    Xmp, H1, H2, H3, H4, H5, H6, Li, Dd, Dt,
+    // Table elements, held for their scopes, and left nested.
+    Table, Caption, Tbody, Thead, Tfoot, Tr, Td, Th,
+    Held,
+    // A block with no content, and the ends of the document.
+    Hr = Held, Body, Html,
+    // Elements with contents that are no markup.
+    Script, Style,
+    // Elements a browser reads as it would in the document's head: nothing opens again before them.
+    Quiet,
+};
+
+constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
+constexpr bool isBlock(std::uint8_t tag) { return (tag >= Address && tag <= Dt) || tag == Hr; }
+constexpr bool isHeld(std::uint8_t tag) { return tag >= Address && tag < Held; }
+constexpr bool isMarker(std::uint8_t tag) { return tag == Caption || tag == Td || tag == Th; }
+constexpr bool isHeading(std::uint8_t tag) { return tag >= H1 && tag <= H6; }
+
+// The formatting elements' names by their tags, as the repair writes their end tags.
+constexpr std::string_view FormattingNames[] = {"", "a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small",
+                                                 "strike", "strong", "tt", "u"};
+
+constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
+    {"a", A},         {"address", Address}, {"article", Article}, {"aside", Aside},   {"b", B},
+    {"base", Quiet},  {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
+    {"center", Center}, {"code", Code},     {"dd", Dd},           {"details", Details}, {"dialog", Dialog},
+    {"dir", Dir},     {"div", Div},         {"dl", Dl},           {"dt", Dt},         {"em", Em},
+    {"fieldset", Fieldset}, {"figcaption", Figcaption}, {"figure", Figure}, {"font", Font}, {"footer", Footer},
+    {"form", Form},   {"h1", H1},           {"h2", H2},           {"h3", H3},         {"h4", H4},
+    {"h5", H5},       {"h6", H6},           {"head", Quiet},      {"header", Header}, {"hgroup", Hgroup},
+    {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", Quiet},
+    {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", Quiet},    {"nav", Nav},
+    {"nobr", Nobr},   {"noscript", Quiet},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
+    {"pre", Pre},     {"s", S},             {"script", Script},   {"search", Search}, {"section", Section},
+    {"small", Small}, {"strike", Strike},   {"strong", Strong},   {"style", Style},   {"summary", Summary},
+    {"table", Table}, {"tbody", Tbody},     {"td", Td},           {"template", Quiet}, {"tfoot", Tfoot},
+    {"th", Th},       {"thead", Thead},     {"title", Quiet},     {"tr", Tr},         {"tt", Tt},
+    {"u", U},         {"ul", Ul},           {"xmp", Xmp},
+};
+constexpr RTHTMLNameTable<8> TagTable{TagEntries};
+
+constexpr std::uint64_t bit(std::uint8_t tag) { return std::uint64_t{1} << tag; }
+
+// What an end tag or a start that closes an element does not reach past: a cell's or a caption's content
+// stays inside them, and a table's parts inside their table.
+constexpr std::uint64_t DefaultScope = bit(Table) | bit(Caption) | bit(Td) | bit(Th);
+constexpr std::uint64_t ListItemScope = DefaultScope | bit(Ol) | bit(Ul);
+constexpr std::uint64_t DefinitionScope = DefaultScope | bit(Dl);
+constexpr std::uint64_t TableScope = bit(Table);
+constexpr std::uint64_t Headings = bit(H1) | bit(H2) | bit(H3) | bit(H4) | bit(H5) | bit(H6);
+constexpr std::uint64_t Cells = bit(Td) | bit(Th);
+constexpr std::uint64_t Definitions = bit(Dd) | bit(Dt);
+constexpr std::uint64_t Sections = bit(Tbody) | bit(Thead) | bit(Tfoot);
+static_assert(Held <= 64, "held tags are sets of bits");
+
+}  // namespace
+
+RTHTMLOpenElements::RTHTMLOpenElements(std::string_view source, RTHTMLEdits& edits)
+    : source_(source), edits_(edits), reopenBudget_(std::max<std::size_t>(source.size(), 64 * 1024)) {
+    innermost_.fill(-1);
+}
+
+void RTHTMLOpenElements::clearToLastMarker() {
+    active_.resize(segment_ > 0 ? segment_ - 1 : 0);
+    segment_ = active_.size();
+    while (segment_ > 0 && active_[segment_ - 1].tag != Other) --segment_;
+    // The formatting around the table, as the cell found it.
+    reopenFrom_ = segment_;
+    while (reopenFrom_ < active_.size() && active_[reopenFrom_].open) ++reopenFrom_;
+}
+
+void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) {
+    const std::size_t first = segment_;
+    if (first >= reopenFrom_) return;
+    written_.clear();
+    for (std::size_t entry = reopenFrom_; entry-- > first;) {
+        written_ += "</";
+        written_ += FormattingNames[active_[entry].tag];
+        written_ += '>';
+        active_[entry].open = false;
+    }
+    reopenFrom_ = first;
+    edits_.insert(at, written_);
+}
+
+void RTHTMLOpenElements::reopen(std::size_t at) {
+    if (reopenFrom_ >= active_.size()) [[likely]]
+        return;
+    written_.clear();
+    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) written_ += startTagText(active_[entry]);
+    if (written_.size() > reopenBudget_) {
+        // Spent: what was to open again is forgotten, as the reader would have had it.
+        active_.resize(reopenFrom_);
+        return;
+    }
+    reopenBudget_ -= written_.size();
+    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
+    reopenFrom_ = active_.size();
+    edits_.insert(at, written_);
+}
+
+void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
+
+std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
+bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
+bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
+bool RTHTMLOpenElements::isRawTextTag(std::uint8_t tag) { return tag == Script || tag == Style; }
+
+bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
+                                  bool beforeBlock) {
+    if (tag == Other) {
+        reopen(from);
+        return false;
+    }
+    if (isFormatting(tag)) {
+        // A link inside a link ends the outer one first.
+        if (tag == A) endFormatting(A, from, from, true);
+        if (selfClosing || active_.size() - segment_ >= MaximumFormattingElements) {
+            reopen(from);
+            return false;
+        }
+        Active entry{tag, !beforeBlock, -1, from, to - from};
+        if (text.data() != source_.data() + from) {
+            entry.rewritten = static_cast<std::int32_t>(rewrittenTags_.size());
+            rewrittenTags_.emplace_back(text);
+        }
+        if (beforeBlock) {
+            // Active, to be opened inside the block.
+            edits_.remove(from, to);
+            active_.push_back(std::move(entry));
+            return true;
+        }
+        reopen(from);
+        active_.push_back(std::move(entry));
+        reopenFrom_ = active_.size();
+        return false;
+    }
+    if (isBlock(tag)) {
+        closeOpenFormatting(from);
+        startBlock(tag);
+        if (!selfClosing && isHeld(tag)) push(tag);
+        return false;
+    }
+    if (isHeld(tag)) {
+        startBlock(tag);
+        if (selfClosing) return false;
+        push(tag);
+        if (isMarker(tag)) {
+            active_.push_back(Active{});
+            segment_ = reopenFrom_ = active_.size();
+        }
+        return false;
+    }
+    // The ends of the document and what a browser reads as part of its head open nothing again.
+    return false;
+}
+
+void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t to) {
+    // Most end tags end the element opened last: a formatting element, or a block with no formatting open in it.
+    if (tag == Other) return;
+    if (!active_.empty() && active_.back().tag == tag && reopenFrom_ == active_.size()) {
+        active_.pop_back();
+        reopenFrom_ = active_.size();
+        return;
+    }
+    if (!stack_.empty() && stack_.back().tag == tag && reopenFrom_ <= segment_) {
+        popThrough(stack_.size() - 1);
+        return;
+    }
+    if (isFormatting(tag)) {
+        endFormatting(tag, from, to, false);
+        return;
+    }
+    if (isBlock(tag) || tag == Body || tag == Html) closeOpenFormatting(from);
+    if (isHeld(tag)) endBlock(tag, from);
+}
+
+void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
+    std::size_t entry = active_.size();
+    const std::size_t first = segment_;
+    while (entry > first && active_[entry - 1].tag != tag) --entry;
+    if (entry == first) {
+        // Nothing of the name is open: the reader would drop the end tag anyway.
+        if (!synthesized) edits_.remove(from, to);
+        return;
+    }
+    --entry;
+    if (active_[entry].open) {
+        written_.clear();
+        for (std::size_t inner = reopenFrom_; inner-- > entry + 1;) {
+            written_ += "</";
+            written_ += FormattingNames[active_[inner].tag];
+            written_ += '>';
+            active_[inner].open = false;
+        }
+        if (synthesized) {
+            written_ += "</";
+            written_ += FormattingNames[tag];
+            written_ += '>';
+        }
+        if (!written_.empty()) edits_.insert(from, written_);
+        reopenFrom_ = entry;
+    } else if (!synthesized) {
+        edits_.remove(from, to);
+    }
+    active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
+    if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
+}
+
+void RTHTMLOpenElements::push(std::uint8_t tag) {
+    stack_.push_back({tag, innermost_[tag]});
+    innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
+}
+
+void RTHTMLOpenElements::popThrough(std::size_t depth) {
+    while (stack_.size() > depth) {
+        const OpenBlock held = stack_.back();
+        stack_.pop_back();
+        innermost_[held.tag] = held.outer;
+        if (isMarker(held.tag)) clearToLastMarker();
+    }
+}
+
+std::int32_t RTHTMLOpenElements::deepest(std::uint64_t tags) const {
+    std::int32_t depth = -1;
+    for (; tags != 0; tags &= tags - 1) depth = std::max(depth, innermost_[static_cast<std::size_t>(std::countr_zero(tags))]);
+    return depth;
+}
+
+std::int32_t RTHTMLOpenElements::inScope(std::uint64_t tags, std::uint64_t boundaries) const {
+    const std::int32_t depth = deepest(tags);
+    return depth >= 0 && deepest(boundaries & ~tags) < depth ? depth : -1;
+}
+
+void RTHTMLOpenElements::closeIfOpen(std::int32_t depth) {
+    if (depth >= 0) popThrough(static_cast<std::size_t>(depth));
+}
+
+void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
+    if (isBlock(tag) && innermost_[P] >= 0) closeIfOpen(inScope(bit(P), DefaultScope));
+    if (tag == Li) closeIfOpen(inScope(bit(Li), ListItemScope));
+    else if (tag == Dd || tag == Dt) closeIfOpen(inScope(Definitions, DefinitionScope));
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag)) popThrough(stack_.size() - 1);
+    else if (tag == Td || tag == Th) closeIfOpen(inScope(Cells, TableScope));
+    else if (tag == Tr) closeIfOpen(inScope(bit(Tr), TableScope));
+    else if (tag == Tbody || tag == Thead || tag == Tfoot) closeIfOpen(inScope(Sections, TableScope));
+}
+
+void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from) {
+    if (tag == P) {
+        const std::int32_t depth = inScope(bit(P), DefaultScope);
+        // A browser makes an empty paragraph of an end tag with no p open.
+        if (depth < 0) edits_.insert(from, "<p>");
+        closeIfOpen(depth);
+    } else if (tag == Li) {
+        closeIfOpen(inScope(bit(Li), ListItemScope));
+    } else if (isHeading(tag)) {
+        closeIfOpen(inScope(Headings, DefaultScope));
+    } else {
+        closeIfOpen(inScope(bit(tag), tag >= Table ? TableScope : DefaultScope));
+    }
+}
+
+}  // namespace ql

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "analytics/StatEnvelope.h"
+#include "analytics/StatEvent.h"
+#include "analytics/WireResponse.h"
+#include "analytics/client/RezOzovaInternal.h"
+#include "analytics/client/RezOzovaRecordCache.h"
+#include "analytics/client/RezOzovaUtility.h"
+#include "analytics/client/StatWorkDispatch.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+#include "tests/analytics/client/ClientTestSupport.h"
+#include "tests/analytics/client/IndependentReader.h"
+#include "tests/support/FaultyVolume.h"
+#include "tests/support/LoopbackServer.h"
+
+namespace ql {
+namespace {
+
+using test::field;
+
+constexpr const char* ReplyType = "application/x-wire-records";
+
+class RecordingTest : public test::AnalyticsClientTest {
+protected:
+    RecordingTest() { startInstallation(); }
+
+    static void startInstallation() {
+        test::resetAnalyticsClient();
+        RezOzovaEnvelope::sharedInstance().reload();
+        // Sends are driven by hand here: in the background a session start considers none.
+        RezOzovaSession::sharedInstance().setAppInBackGround(true);
+        RezOzovaApp::sharedInstance().setLogEnabled(true);
+    }
+
+    static void work(std::int16_t type, ns::Value object = {}) {
+        StatDispatchEvent event;
+        event.setEEventType(type);
+        event.setObject(std::move(object));
+        RezOzovaInternal::sharedInstance().workEvent(event);
+    }
+
+    static std::shared_ptr<StatEvent> event(std::string id, std::optional<std::string> label = std::nullopt) {
+        auto record = std::make_shared<StatEvent>();
+        record->event_id = std::move(id);
+        record->label = std::move(label);
+        return record;
+    }
+
+    static std::vector<std::string> pendingIds(RezOzovaRecords::Kind kind = RezOzovaRecords::Kind::Events) {
+        std::vector<std::string> ids;
+        for (const auto& record : RezOzovaRecords::sharedInstance().pending(kind))
+            ids.push_back(std::dynamic_pointer_cast<StatEvent>(record)->event_id.value_or(""));
+        return ids;
+    }
+
+    static bool logged(const ns::Log::Capture& capture, std::string_view start) {
+        for (const auto& line : capture.lines())
+            if (line.starts_with(start)) return true;
+        return false;
+    }
+
+    // Points the log endpoints at the collector, which takes every envelope.
+    static void collectInto(test::LoopbackServer& collector) {
+        const std::string host = "http://127.0.0.1:" + std::to_string(collector.port());
+        StatEndpoints::setHostsForTesting(StatEndpoints::Hosts{host, host, "", ""});
+        const std::string reply = test::serializedRecord(WireResponse(1, "ok", nullptr)).toString();
+        collector.handle("/app_logs", [reply](const httplib::Request&, httplib::Response& response) {
+            response.set_content(reply, ReplyType);
+        });
+    }
+
+    // The log entries of every envelope the collector was given, read independently.
+    static std::vector<ns::Value> collectedEntries(const test::LoopbackServer& collector) {
+        std::vector<ns::Value> entries;
+        for (const auto& request : collector.requests("/app_logs"))
+            entries.push_back(field(test::readEnvelopeIndependently(ns::Data(request.body)), 7));
+        return entries;
+    }
+
+    static void runJob() {
+        auto& internal = RezOzovaInternal::sharedInstance();
+        internal.beginPerformJob();
+        internal.sendLogQueue()->waitUntilAllOperationsAreFinished();
+    }
+
+    // Forgets what this process holds in memory, as a new launch starts without it.
+    static void relaunch() {
+        RezOzovaRecords::sharedInstance().clearAll();
+        RezOzovaRecords::sharedInstance().setIdTracking(nullptr);
+        RezOzovaSession::sharedInstance().resetForTesting();
+        RezOzovaSession::sharedInstance().setAppInBackGround(true);
+    }
+};
+
+TEST_F(RecordingTest, TimedEventsTakeTheirDurationFromTheClock) {
+    ns::Log::Capture capture;
+    work(5, ns::Value(event("reading", "chapter-1")));
+    work(7, ns::Value(event("reading", "chapter-1")));  // with values: timed apart from the plain one
+    ns::Clock::advance(1.5);
+    work(6, ns::Value(event("reading", "chapter-1")));
+    ASSERT_EQ(pendingIds(), std::vector<std::string>{"reading"});
+    auto ended = std::dynamic_pointer_cast<StatEvent>(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[0]);
+    EXPECT_EQ(ended->du, 1500);
+    EXPECT_EQ(ended->label, "chapter-1");
+    EXPECT_TRUE(pendingIds(RezOzovaRecords::Kind::EventsWithValues).empty());
+
+    // Only the same identifier and label end it, and only once.
+    work(6, ns::Value(event("reading", "chapter-1")));
+    work(8, ns::Value(event("reading", "chapter-2")));
+    EXPECT_TRUE(logged(capture, "STATLOG: timed event ended without a beginning: reading"));
+    EXPECT_EQ(pendingIds().size(), 1u);
+    ns::Clock::advance(0.5);
+    work(8, ns::Value(event("reading", "chapter-1")));
+    ASSERT_EQ(pendingIds(RezOzovaRecords::Kind::EventsWithValues), std::vector<std::string>{"reading"});
+    EXPECT_EQ(std::dynamic_pointer_cast<StatEvent>(
+                  RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::EventsWithValues)[0])->du,
+              2000);
+
+    // Begun again, it starts over.
+    work(5, ns::Value(event("quiz")));
+    ns::Clock::advance(4);
+    work(5, ns::Value(event("quiz")));
+    ns::Clock::advance(1);
+    work(6, ns::Value(event("quiz")));
+    EXPECT_EQ(std::dynamic_pointer_cast<StatEvent>(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[1])->du,
+              1000);
+}
+
+TEST_F(RecordingTest, PagesTravelInTheirSessionWhichTheCacheKeepsUntilTheNextLaunch) {
+    ns::Log::Capture capture;
+    work(0);
+    const auto sessionId = RezOzovaSession::sharedInstance().sessionId();
+    ASSERT_TRUE(sessionId);
+    EXPECT_EQ(RezOzovaSession::sharedInstance().sessionStatus(), 1);
+    work(2, ns::Value(event("opened")));
+    EXPECT_EQ(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[0]->session_id, sessionId);
+
+    work(10, ns::Value("Library"));
+    ns::Clock::advance(3);
+    work(11, ns::Value("Library"));
+    work(9, ns::Value(std::make_shared<WirePage>("Cover", 1200)));
+    work(11, ns::Value("Never begun"));
+    EXPECT_TRUE(logged(capture, "STATLOG: page ended without a beginning: Never begun"));
+    ns::Clock::advance(7);
+    work(1, ns::Value(ns::Clock::now() - 2));  // the session ended two seconds before the work ran
+
+    EXPECT_EQ(RezOzovaSession::sharedInstance().sessionStatus(), 0);
+    // The session end saved everything to the cache and let it go here.
+    EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
+    EXPECT_TRUE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
+    work(9, ns::Value(std::make_shared<WirePage>("Outside", 5)));
+    EXPECT_TRUE(logged(capture, "STATLOG: no session to keep the page in, page dropped"));
+
+    relaunch();
+    work(0);
+    EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
+    EXPECT_EQ(pendingIds(), std::vector<std::string>{"opened"});
+    const auto sessions = RezOzovaRecords::sharedInstance().pendingSessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    const auto& session = *sessions[0];
+    EXPECT_EQ(session.id(), sessionId);
+    EXPECT_EQ(session.start_time(), 1'700'000'000'000);
+    EXPECT_EQ(session.end_time(), 1'700'000'008'000);
+    EXPECT_EQ(session.duration(), 8000);
+    ASSERT_TRUE(session.pages());
+    ASSERT_EQ(session.pages()->size(), 2u);
+    EXPECT_EQ((*session.pages())[0]->page_name(), "Library");
+    EXPECT_EQ((*session.pages())[0]->duration(), 3000);
+    EXPECT_EQ((*session.pages())[1]->page_name(), "Cover");
+    EXPECT_EQ((*session.pages())[1]->duration(), 1200);
+    // The new launch runs a session of its own.
+    EXPECT_NE(RezOzovaSession::sharedInstance().sessionId(), sessionId);
+
+    // Taken back once: a second start finds nothing more. (The second launch's session was saved with them.)
+    work(1);
+    relaunch();
+    work(0);
+    work(0);
+    EXPECT_EQ(pendingIds(), std::vector<std::string>{"opened"});
+    EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 2u);
+}
+
+TEST_F(RecordingTest, ADamagedCacheIsSetAsideAndLoggedAndCostsNoRecord) {
+    const std::string path = RezOzovaRecordCache::path();
+    const std::string folder = RezOzovaUtility::analyticsFolder();
+    auto damagedFiles = [&] {
+        std::vector<std::string> names;
+        const auto all = ns::FileManager::defaultManager().contentsOfDirectoryAtPath(folder);
+        for (const auto& name : all.value_or(std::vector<std::string>{}))
+            if (name.starts_with("records-damaged-")) names.push_back(name);
+        return names;
+    };
+    ns::Error error("", 0);
+    const std::vector<ns::Data> damaged{
+        ns::Data(std::string_view("not an archive at all")),
+        // A readable archive that holds no records.
+        *ns::KeyedArchiver::archivedDataWithRootObject(ns::Value("a text"), &error),
+        *ns::KeyedArchiver::archivedDataWithRootObject(
+            ns::Value(ns::Dictionary{{"events", ns::Value(ns::Array{ns::Value(7)})}}), &error),
+    };
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        ASSERT_TRUE(ns::FileManager::defaultManager().writeAtomically(path, damaged[i], 0600));
+        work(2, ns::Value(event("kept-" + std::to_string(i))));
+        ns::Log::Capture capture;
+        work(0);
+        EXPECT_TRUE(logged(capture, "STATLOG: Record cache damaged (")) << i;
+        ASSERT_EQ(damagedFiles().size(), i + 1);
+        EXPECT_EQ(ns::FileManager::defaultManager().contentsAtPath(folder + "/" + damagedFiles().back()), damaged[i]);
+        EXPECT_EQ(pendingIds(), std::vector<std::string>{"kept-" + std::to_string(i)});
+        // The next save writes a sound cache, and the next launch finds the record there.
+        work(1);
+        relaunch();
+        work(0);
+        EXPECT_EQ(pendingIds(), std::vector<std::string>{"kept-" + std::to_string(i)});
+        work(1);
+        relaunch();
+        RezOzovaUtility::removeFile(path);
+    }
+
+    // A pipe in the cache's place is not opened (it would wait for a writer), and is set aside too.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    work(2, ns::Value(event("beside-a-pipe")));
+    work(1);
+    EXPECT_EQ(damagedFiles().size(), damaged.size() + 1);
+    relaunch();
+    work(0);
+    EXPECT_EQ(pendingIds(), std::vector<std::string>{"beside-a-pipe"});
+}
+
+TEST_F(RecordingTest, TheFirstJobOfAnInstallationSendsTheActivationMessageEvenWithNothingRecorded) {
+    test::LoopbackServer collector;
+    collectInto(collector);
+    runJob();
+    auto entries = collectedEntries(collector);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(field(field(entries[0], 5), 1).int64Value(), 1'700'000'000'000);
+    EXPECT_TRUE(field(entries[0], 6).isNil());
+    EXPECT_EQ(field(field(entries[0], 2), 1).stringValue(), "test-app-key");
+    EXPECT_EQ(ns::UserDefaults::standard().integerForKey("statActivateMsg"), 1'700'000'000'000);
+
+    // Sent once: later jobs with nothing recorded send nothing.
+    runJob();
+    EXPECT_EQ(collector.requestCount(), 1u);
+    EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+}
+
+TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpaceReturns) {
+    for (const test::VolumeKind kind : test::volumeKinds()) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox installation;
+        startInstallation();
+        test::LoopbackServer collector;
+        collectInto(collector);
+        {
+            test::FaultyVolume disk(kind, ns::Sandbox::caches());
+            disk.fill();
+            work(0);
+            for (int i = 0; i < 10; ++i) work(2, ns::Value(event("e" + std::to_string(i))));
+
+            // No envelope can be written: the records stay, and so does the activation message.
+            RezOzovaInternal::sharedInstance().generateEnvelopeFile();
+            EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+            EXPECT_EQ(pendingIds().size(), 10u);
+            EXPECT_TRUE(RezOzovaRecords::activateMsgPending());
+            // Nor can the cache at the session's end; a job started meanwhile has nothing to post.
+            work(1);
+            EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
+            EXPECT_EQ(pendingIds().size(), 10u);
+            EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 1u);
+            runJob();
+            EXPECT_EQ(collector.requestCount(), 0u);
+            EXPECT_EQ(pendingIds().size(), 10u);
+
+            disk.restore();
+            work(0);
+            work(2, ns::Value(event("after")));
+            runJob();
+            EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
+            EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
+        }
+
+        const auto entries = collectedEntries(collector);
+        ASSERT_EQ(entries.size(), 1u);
+        std::vector<std::string> names;
+        const ns::Value& events = field(field(entries[0], 6)[0], 3);
+        for (std::size_t i = 0; i < events.count(); ++i) names.push_back(field(events[i], 1).stringValue());
+        std::vector<std::string> expected;
+        for (int i = 0; i < 10; ++i) expected.push_back("e" + std::to_string(i));
+        expected.push_back("after");
+        EXPECT_EQ(names, expected);
+        EXPECT_EQ(field(entries[0], 7).count(), 1u);  // the session that ended while the disk was full
+        EXPECT_FALSE(field(entries[0], 5).isNil());
+        EXPECT_FALSE(RezOzovaRecords::activateMsgPending());
+    }
+}
+
+}  // namespace
+}  // namespace ql
