@@ -47,6 +47,8 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
     page->send("Runtime.enable", {});
     page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
     page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
+    // Held requests then name the navigation they belong to (its loader); no bodies are kept for the domain.
+    page->send("Network.enable", {{"maxTotalBufferSize", ns::Value(0)}, {"maxResourceBufferSize", ns::Value(0)}});
     ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
     // Nothing may reach the network past the platform's URL loading, so the page waits for this.
     if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {

@@ -261,7 +261,8 @@ private:
     std::optional<OwnNavigation> ownNavigation_;
     std::map<std::string, FrameLoad> frameLoads_;
     std::map<std::string, WebViewNavigationType> navigationReasons_;
-    std::map<std::string, StartedNavigation> startedNavigations_;
+    // Each frame's last few navigations started, the latest last.
+    std::map<std::string, std::vector<StartedNavigation>> startedNavigations_;
     std::uint64_t navigationsStarted_ = 0;
     // Main-frame navigations numbered below this were replaced by one of the view's own.
     std::uint64_t staleBefore_ = 0;

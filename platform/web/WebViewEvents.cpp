@@ -55,7 +55,12 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
 }
 
 void WebView::navigationStarted(const std::string& frame, const std::string& loader) {
-    startedNavigations_[frame] = StartedNavigation{loader, ++navigationsStarted_};
+    // A document request comes after its navigation's start, but may come after a later one's: a few are
+    // kept to tell which it belongs to.
+    constexpr std::size_t kKept = 8;
+    auto& started = startedNavigations_[frame];
+    started.push_back(StartedNavigation{loader, ++navigationsStarted_});
+    if (started.size() > kKept) started.erase(started.begin());
 }
 
 // The engine has handled the command after an own navigation's: the main frame's last navigation started is
@@ -63,16 +68,17 @@ void WebView::navigationStarted(const std::string& frame, const std::string& loa
 void WebView::ownNavigationPlaced(std::uint64_t number) {
     --placing_;
     const auto started = startedNavigations_.find(page_->mainFrame());
-    if (started != startedNavigations_.end()) {
+    if (started != startedNavigations_.end() && !started->second.empty()) {
+        const StartedNavigation& last = started->second.back();
         if (ownNavigation_ && ownNavigation_->number == number && ownNavigation_->loader.empty()) {
             // Navigations started before it were replaced by it.
-            staleBefore_ = std::max(staleBefore_, started->second.number);
-            ownNavigation_->loader = started->second.loader;
-            ownNavigation_->started = started->second.number;
-            if (auto load = frameLoads_.find(page_->mainFrame()); load != frameLoads_.end()) load->second.loader = started->second.loader;
+            staleBefore_ = std::max(staleBefore_, last.number);
+            ownNavigation_->loader = last.loader;
+            ownNavigation_->started = last.number;
+            if (auto load = frameLoads_.find(page_->mainFrame()); load != frameLoads_.end()) load->second.loader = last.loader;
         } else {
             // Given up before the engine placed it: it is not loaded either.
-            staleBefore_ = std::max(staleBefore_, started->second.number + 1);
+            staleBefore_ = std::max(staleBefore_, last.number + 1);
         }
     }
     if (placing_ > 0) return;
@@ -94,11 +100,16 @@ void WebView::requestPaused(const ns::Dictionary& params) {
         serve(requestID, request, "");
         return;
     }
-    // The engine asks for a navigation's document after reporting its start, and before it starts another
-    // in the frame.
+    // The request names its navigation's loader (as the network domain knows it).
     const std::string frame = textField(params, "frameId");
-    const auto started = startedNavigations_.find(frame);
-    const StartedNavigation navigation = started != startedNavigations_.end() ? started->second : StartedNavigation{};
+    const std::string loader = textField(params, "networkId");
+    // One no longer among those kept started long ago.
+    StartedNavigation navigation{loader, 0};
+    if (const auto started = startedNavigations_.find(frame); started != startedNavigations_.end() && !started->second.empty()) {
+        const auto& list = started->second;
+        const auto named = std::find_if(list.rbegin(), list.rend(), [&](const StartedNavigation& each) { return each.loader == loader; });
+        if (named != list.rend()) navigation = *named;
+    }
     const bool redirected = params.contains("redirectedRequestId");
     if (frame == page_->mainFrame() && placing_ > 0) {
         heldDocuments_.push_back(HeldDocument{requestID, std::move(request), redirected, navigation});
@@ -110,12 +121,15 @@ void WebView::requestPaused(const ns::Dictionary& params) {
 void WebView::documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
                                 bool redirected, const StartedNavigation& navigation) {
     const bool mainFrame = frame == page_->mainFrame();
-    if (mainFrame && !redirected && navigation.number < staleBefore_) {
-        // A navigation the view's own replaced, or one the view gave up before the engine reached it.
+    const bool own = mainFrame && ownNavigation_ && !ownNavigation_->loader.empty() && ownNavigation_->loader == navigation.loader;
+    const auto current = frameLoads_.find(frame);
+    const bool ofTheLoad = current != frameLoads_.end() && !current->second.loader.empty() && current->second.loader == navigation.loader;
+    if (mainFrame && navigation.number < staleBefore_ && !own && !ofTheLoad) {
+        // A navigation the view's own replaced, one the view gave up before the engine reached it, or one a
+        // document that has since been replaced started.
         page_->send("Fetch.fulfillRequest", noContent(requestID));
         return;
     }
-    const bool own = mainFrame && ownNavigation_ && !ownNavigation_->loader.empty() && ownNavigation_->loader == navigation.loader;
     if (own && !ownNavigation_->reached && !redirected) {
         // Asked already when the view started it.
         ownNavigation_->reached = true;
@@ -148,10 +162,9 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
     if (type == WebViewNavigationType::Other && request.HTTPMethod() == "POST" && !redirected) {
         type = WebViewNavigationType::FormSubmitted;
     }
-    auto frameLoad = frameLoads_.find(frame);
-    const bool continuing = redirected && frameLoad != frameLoads_.end() && frameLoad->second.loader == navigation.loader;
+    const bool continuing = redirected && ofTheLoad;
     // A redirect's reply was no document: the frame awaits the one at the new address.
-    if (continuing) frameLoad->second.answered = false;
+    if (continuing) current->second.answered = false;
     bool allowed = false;
     const std::uint64_t serial = pageSerial_;
     std::uint64_t load = load_;
@@ -235,6 +248,8 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
 void WebView::frameNavigated(const ns::Dictionary& frame) {
     const std::string id = textField(frame, "id");
     const std::string url = textField(frame, "url");
+    // Navigations started so far came from documents that are gone now.
+    if (id == page_->mainFrame()) staleBefore_ = std::max(staleBefore_, navigationsStarted_ + 1);
     auto found = frameLoads_.find(id);
     // Only the document of the load's own navigation answers it; one of an earlier navigation does not.
     if (found == frameLoads_.end() || found->second.loader.empty() || found->second.loader != textField(frame, "loaderId")) return;
