@@ -5,7 +5,6 @@
 
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TextField.h"
-#include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineFields.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebView.h"
