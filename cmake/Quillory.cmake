@@ -1,6 +1,7 @@
 # Build-wide settings and the helpers every folder uses to declare its library and tests.
 
 option(QL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(QL_SANITIZE_THREAD "Build with ThreadSanitizer (not together with QL_SANITIZE)" OFF)
 option(QL_BUILD_BENCHMARKS "Build the Google Benchmark programs under bench/" OFF)
 option(QL_FUZZ "Build the libFuzzer targets under tests/fuzz (clang; see scripts/fuzz)" OFF)
 
@@ -9,6 +10,14 @@ add_compile_options(-Wall -Wextra -Werror)
 if(QL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(QL_SANITIZE_THREAD)
+  if(QL_SANITIZE)
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer: use the tsan preset")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 # Each test program carries the debug information of every library it links; compressed, a tree of them
@@ -51,7 +60,7 @@ function(ql_test name)
   string(REPLACE "/" ";" labels "${rel}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
-    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan-suppressions.txt")
 endfunction()
 
 # ql_benchmark(<name> SOURCES ... DEPENDS ...)

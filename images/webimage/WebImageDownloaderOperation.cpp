@@ -159,6 +159,7 @@ void WebImageDownloaderOperation::cancel() {
         auto self = std::static_pointer_cast<WebImageDownloaderOperation>(shared_from_this());
         thread_->runLoop()->performBlock([self] { self->cancelInternalAndStop(); });
     } else {
+        // No thread, no connection: they come and go together, under this lock.
         cancelInternal();
     }
 }
@@ -170,17 +171,24 @@ void WebImageDownloaderOperation::cancelInternalAndStop() {
 }
 
 void WebImageDownloaderOperation::cancelInternal() {
-    std::lock_guard guard(lock_);
-    if (isFinished()) return;
-    ns::Operation::cancel();
-    if (cancelBlock_) cancelBlock_();
-    if (connection_) {
-        connection_->cancel();
-        post(WebImageDownloadStopNotification);
-        setExecuting(false);
-        setFinished(true);
+    std::shared_ptr<ns::URLConnection> connection;
+    {
+        std::lock_guard guard(lock_);
+        if (isFinished()) return;
+        ns::Operation::cancel();
+        if (cancelBlock_) cancelBlock_();
+        connection = connection_;
+        if (connection) {
+            post(WebImageDownloadStopNotification);
+            setExecuting(false);
+            setFinished(true);
+        }
+        reset();
     }
-    reset();
+    // A connection's cancel takes the lock it holds around each delegate call, and those calls take ours:
+    // it is cancelled outside ours, so the two are only ever taken in that order. There is a connection
+    // only on the operation's own thread, whose callbacks cannot come between the two.
+    if (connection) connection->cancel();
 }
 
 void WebImageDownloaderOperation::done() {
@@ -289,11 +297,17 @@ void WebImageDownloaderOperation::reportPartialImage() {
 }
 
 void WebImageDownloaderOperation::connectionDidFinishLoading(ns::URLConnection&) {
+    ns::Data data;
+    std::unique_ptr<cg::ImageSource> source;
     {
         std::lock_guard guard(lock_);
         stopRunLoop();
+        // Without a thread, a cancel resets the operation on the thread that asks for it, at any moment from
+        // here on: the bytes and the source leave the operation with the thread, so the decode below owns them.
         thread_ = nullptr;
         connection_ = nullptr;
+        data = std::exchange(imageData_, ns::Data());
+        source = std::move(progressiveSource_);
         ns::DispatchQueue::main()->async([self = shared_from_this()] {
             ns::NotificationCenter::defaultCenter().post(WebImageDownloadStopNotification, self.get());
             ns::NotificationCenter::defaultCenter().post(WebImageDownloadFinishNotification, self.get());
@@ -302,10 +316,9 @@ void WebImageDownloaderOperation::connectionDidFinishLoading(ns::URLConnection&)
     if (!ns::URLCache::sharedURLCache()->cachedResponseForRequest(request_)) responseFromCached_ = false;
     // A still picture loaded progressively is finished by the source that has read it so far; an animation
     // is decoded whole from the data.
-    cg::ImageSource* source = progressiveSource_.get();
     if (source && source->type() != cg::ImageType::PNG && source->type() != cg::ImageType::JPEG) source = nullptr;
-    if (source) source->updateData(imageData_, true);
-    completeWithData(imageData_, source);
+    if (source) source->updateData(data, true);
+    completeWithData(data, source.get());
     done();
 }
 

@@ -118,7 +118,8 @@ private:
     std::shared_ptr<ns::Thread> thread_;
     ui::BackgroundTaskIdentifier backgroundTaskId_ = ui::BackgroundTaskInvalid;
 
-    // Touched on the operation's thread only.
+    // Touched on the operation's thread while it has one: a finish takes them under the lock as it lets go
+    // of the thread (a failure reads them no more), so a reset from another thread never meets a reader.
     ns::Data imageData_;
     // A progressive load reads the data once, as it comes, and makes partial images no more often than
     // their cost allows (see updatePartialImage).

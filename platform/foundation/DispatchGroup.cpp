@@ -8,6 +8,7 @@
 
 #include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/RaceDetector.h"
 
 namespace ql::ns {
 
@@ -85,6 +86,7 @@ DispatchSemaphore::DispatchSemaphore(long value) {
 DispatchSemaphore::~DispatchSemaphore() { sem_destroy(&semaphore_); }
 
 void DispatchSemaphore::signal() {
+    race::happensBefore(&semaphore_);
     if (sem_post(&semaphore_) != 0)
         throw Exception(RangeException, "a semaphore cannot count above " + std::to_string(SEM_VALUE_MAX));
 }
@@ -109,6 +111,8 @@ bool DispatchSemaphore::wait(double timeoutSeconds) {
     while (sem_clockwait(&semaphore_, CLOCK_MONOTONIC, &deadline) != 0) {
         if (errno == ETIMEDOUT) return false;
     }
+    // The race detector's runtime sees the other waits take the count, but not this one.
+    race::happensAfter(&semaphore_);
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <optional>
 
 #include "platform/graphics/ImageCodecs.h"
 
@@ -28,32 +29,45 @@ struct TIFFReader {
     }
 };
 
-// The value of a one-number SHORT or LONG entry of the directory at `ifd`.
-std::optional<std::uint32_t> numberEntry(const TIFFReader& r, std::size_t ifd, std::uint16_t tag) {
-    if (!r.has(ifd, 2)) return std::nullopt;
-    const std::size_t entries = r.u16(ifd);
-    for (std::size_t i = 0; i < entries; ++i) {
-        const std::size_t entry = ifd + 2 + 12 * i;
-        if (!r.has(entry, 12)) return std::nullopt;
-        if (r.u16(entry) != tag) continue;
-        if (r.u32(entry + 4) != 1) return std::nullopt;
-        const std::uint16_t type = r.u16(entry + 2);
-        if (type == kShortType) return r.u16(entry + 8);
-        if (type == kLongType) return r.u32(entry + 8);
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
-std::optional<std::span<const std::uint8_t>> exifThumbnail(std::span<const std::uint8_t> tiff) {
+// The TIFF block's reader once its byte order and magic number check out.
+std::optional<TIFFReader> tiffReader(std::span<const std::uint8_t> tiff) {
     if (tiff.size() < 8) return std::nullopt;
     const bool little = tiff[0] == 'I' && tiff[1] == 'I';
     const bool big = tiff[0] == 'M' && tiff[1] == 'M';
     if (!little && !big) return std::nullopt;
     const TIFFReader r{tiff, big};
     if (r.u16(2) != 42) return std::nullopt;
+    return r;
+}
+
+// Where the directory at `ifd` keeps the entry of the tag; nothing when it has none or is cut short first.
+std::optional<std::size_t> findEntry(const TIFFReader& r, std::size_t ifd, std::uint16_t tag) {
+    if (!r.has(ifd, 2)) return std::nullopt;
+    const std::size_t entries = r.u16(ifd);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * i;
+        if (!r.has(entry, 12)) return std::nullopt;
+        if (r.u16(entry) == tag) return entry;
+    }
+    return std::nullopt;
+}
+
+// The value of a one-number SHORT or LONG entry of the directory at `ifd`.
+std::optional<std::uint32_t> numberEntry(const TIFFReader& r, std::size_t ifd, std::uint16_t tag) {
+    const auto entry = findEntry(r, ifd, tag);
+    if (!entry || r.u32(*entry + 4) != 1) return std::nullopt;
+    const std::uint16_t type = r.u16(*entry + 2);
+    if (type == kShortType) return r.u16(*entry + 8);
+    if (type == kLongType) return r.u32(*entry + 8);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::span<const std::uint8_t>> exifThumbnail(std::span<const std::uint8_t> tiff) {
+    const auto reader = tiffReader(tiff);
+    if (!reader) return std::nullopt;
+    const TIFFReader& r = *reader;
     // The thumbnail's directory follows the picture's: its offset is stored right after the first one's entries.
     const std::size_t first = r.u32(4);
     if (!r.has(first, 2)) return std::nullopt;
@@ -68,25 +82,14 @@ std::optional<std::span<const std::uint8_t>> exifThumbnail(std::span<const std::
 }
 
 std::optional<int> exifOrientation(std::span<const std::uint8_t> tiff) {
-    if (tiff.size() < 8) return std::nullopt;
-    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
-    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
-    if (!little && !big) return std::nullopt;
-    const TIFFReader r{tiff, big};
-    if (r.u16(2) != 42) return std::nullopt;
-    const std::size_t ifd = r.u32(4);
-    if (!r.has(ifd, 2)) return std::nullopt;
-    const std::size_t entries = r.u16(ifd);
-    for (std::size_t i = 0; i < entries; ++i) {
-        const std::size_t entry = ifd + 2 + 12 * i;
-        if (!r.has(entry, 12)) return std::nullopt;
-        if (r.u16(entry) != kOrientationTag) continue;
-        if (r.u16(entry + 2) != kShortType || r.u32(entry + 4) < 1) return std::nullopt;
-        const int orientation = r.u16(entry + 8);
-        // A value no orientation has is shown upright, and said to be.
-        return orientation >= 1 && orientation <= 8 ? orientation : 1;
-    }
-    return std::nullopt;
+    const auto reader = tiffReader(tiff);
+    if (!reader) return std::nullopt;
+    const TIFFReader& r = *reader;
+    const auto entry = findEntry(r, r.u32(4), kOrientationTag);
+    if (!entry || r.u16(*entry + 2) != kShortType || r.u32(*entry + 4) < 1) return std::nullopt;
+    const int orientation = r.u16(*entry + 8);
+    // A value no orientation has is shown upright, and said to be.
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
 std::vector<std::uint8_t> exifBlockWithOrientation(int orientation) {

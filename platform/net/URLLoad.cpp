@@ -273,6 +273,14 @@ void URLLoad::startLeg(URLRequest request, bool replacesCurrent) {
     startExchange(std::move(request), leg);
 }
 
+bool URLLoad::bodyStreamUnread(const std::shared_ptr<InputStream>& stream) const {
+    {
+        std::lock_guard lock(mutex_);
+        if (stream == streamHandedOut_) return false;
+    }
+    return stream->streamStatus() == StreamStatus::NotOpen;
+}
+
 void URLLoad::startExchange(URLRequest request, std::uint64_t leg) {
     // What is sent is the request with the fields the load adds; the load keeps the request as it was.
     URLRequest& sent = request;
@@ -325,15 +333,14 @@ void URLLoad::startExchange(URLRequest request, std::uint64_t leg) {
             if (request.HTTPBody()) {
                 setup.body = RequestBody::fromData(*request.HTTPBody());
             } else if (const auto& stream = request.HTTPBodyStream()) {
-                if (stream->streamStatus() != StreamStatus::NotOpen) {
+                if (!bodyStreamUnread(stream)) {
                     // Read by an earlier leg: the owner must give the body again.
                     std::weak_ptr<URLLoad> weak = weak_from_this();
                     return report([&](URLLoadClient& client) {
                         client.loadNeedsNewBodyStream([weak, leg](std::shared_ptr<InputStream> fresh) {
                             auto self = weak.lock();
                             if (!self || !self->isCurrent(leg)) return;
-                            if (!fresh || fresh->streamStatus() != StreamStatus::NotOpen)
-                                return self->fail(URLErrorRequestBodyStreamExhausted);
+                            if (!fresh || !self->bodyStreamUnread(fresh)) return self->fail(URLErrorRequestBodyStreamExhausted);
                             URLRequest again = self->currentRequest();
                             again.setHTTPBodyStream(std::move(fresh));
                             self->startLeg(std::move(again));
@@ -344,6 +351,10 @@ void URLLoad::startExchange(URLRequest request, std::uint64_t leg) {
                 if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
                     auto [end, error] = std::from_chars(length->data(), length->data() + length->size(), declared);
                     if (error != std::errc() || end != length->data() + length->size() || declared < 0) declared = -1;
+                }
+                {
+                    std::lock_guard lock(mutex_);
+                    streamHandedOut_ = stream;
                 }
                 setup.body = RequestBody::fromStream(stream, declared);
             }

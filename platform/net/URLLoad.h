@@ -126,6 +126,8 @@ private:
     bool isCurrent(std::uint64_t leg) const;
     bool isCurrent(const HTTPExchange& exchange) const;
     bool isCurrent(const URLProtocol& protocol) const;
+    // Whether a leg can send `stream` from its start: it was given to no earlier leg and nobody opened it.
+    bool bodyStreamUnread(const std::shared_ptr<InputStream>& stream) const;
 
     void storeCookies(const URLResponse& response);
     void deliverCached(const std::shared_ptr<CachedURLResponse>& cached);
@@ -188,6 +190,9 @@ private:
     int redirects_ = 0;
     int passwordAttempts_ = 0;
     std::optional<std::string> authorization_;  // sent with every leg once a password was given
+    // The body stream last given to a leg. That leg's body reads it on a thread of its own, and may still
+    // open or close it after the leg has ended, so its state is never asked again here.
+    std::shared_ptr<InputStream> streamHandedOut_;
     std::optional<Data> acceptedLeaf_;
     bool suspended_ = false;
     bool backpressure_ = false;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/text/LinePositions.h"
+
 namespace ql::ct {
 
 namespace {
@@ -26,7 +28,38 @@ Line truncateTail(const Line& paragraph, bool textFollows, double width, const L
     return paragraph.truncated(width, LineTruncationType::End, token).value_or(paragraph.prefix(width));
 }
 
+// Where the line or paragraph separator that ends `range` starts, else its end.
+std::uint64_t separatorStart(const Typesetter& typesetter, ns::Range range) {
+    const std::uint64_t end = range.end();
+    if (range.length == 0 || !isLineSeparator(typesetter.text().string()[end - 1])) return end;
+    // A carriage return and line feed are one character.
+    std::uint64_t start = end - 1;
+    while (start > range.location && !typesetter.breaks().isCharacterBoundary(start)) --start;
+    return start;
+}
+
 }  // namespace
+
+double TextLayout::PlacedLine::caretOffset(std::uint64_t index) const {
+    return origin.x + offsetForStringIndex(line, index);
+}
+
+std::uint64_t TextLayout::PlacedLine::stringIndexAt(double x) const {
+    return std::min(stringIndexForPosition(line, {x - origin.x, 0}), caretEnd);
+}
+
+std::size_t TextLayout::lineIndexForStringIndex(std::uint64_t index) const {
+    // Lines follow one another in text order.
+    const auto after = std::partition_point(lines_.begin(), lines_.end(), [&](const PlacedLine& placed) {
+        return placed.line.stringRange().location <= index;
+    });
+    return after == lines_.begin() ? 0 : static_cast<std::size_t>(after - lines_.begin()) - 1;
+}
+
+std::size_t TextLayout::lineIndexAtHeight(double y) const {
+    const auto after = std::partition_point(lines_.begin(), lines_.end(), [&](const PlacedLine& placed) { return placed.top <= y; });
+    return after == lines_.begin() ? 0 : static_cast<std::size_t>(after - lines_.begin()) - 1;
+}
 
 TextLayout::TextLayout(const Typesetter& typesetter, const ParagraphStyle& style, const LayoutBox& box)
     : style_(style), box_(box) {
@@ -65,6 +98,7 @@ TextLayout::TextLayout(const Typesetter& typesetter, const ParagraphStyle& style
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const bool last = i + 1 == lines.size();
         const std::uint64_t end = lines[i].stringRange().end();
+        const std::uint64_t caretEnd = separatorStart(typesetter, lines[i].stringRange());
         const bool endsParagraph = end >= typesetter.length() || typesetter.breaks().isMandatoryBreak(end);
         Line shown = style.alignment == TextAlignment::Justified && !endsParagraph && !(last && truncated_)
                          ? lines[i].justified(flushWidth)
@@ -73,7 +107,7 @@ TextLayout::TextLayout(const Typesetter& typesetter, const ParagraphStyle& style
         cg::Point origin{shown.penOffsetForFlush(flush, flushWidth), y + shown.ascent()};
         double top = y;
         y += lineHeight(shown);
-        lines_.push_back({std::move(shown), origin, top});
+        lines_.push_back({std::move(shown), origin, top, caretEnd});
     }
     size_ = {widest, y};
 }

@@ -38,6 +38,16 @@ public:
         cg::Point origin;
         // The top of the line's height.
         double top = 0;
+        // Where the separator that ends the line starts (a line feed, carriage return and line feed, line
+        // or paragraph separator), else the line's end: the caret after a separator stands on the next
+        // line, so no point on this one finds it.
+        std::uint64_t caretEnd = 0;
+
+        // The caret before the character at `index` (at most the line's end), from the box's left: the
+        // primary offset, at the character's leading edge in whichever direction it runs.
+        double caretOffset(std::uint64_t index) const;
+        // The string index whose caret lies nearest to `x` (from the box's left) on what the line shows.
+        std::uint64_t stringIndexAt(double x) const;
     };
 
     TextLayout(const Typesetter& typesetter, const ParagraphStyle& style, const LayoutBox& box);
@@ -47,6 +57,11 @@ public:
     cg::Size size() const { return size_; }
     // Whether text was left out or cut.
     bool isTruncated() const { return truncated_; }
+    // The line that shows the caret before `index`: the one holding the character there, the last one
+    // for an index past them. 0 without lines.
+    std::size_t lineIndexForStringIndex(std::uint64_t index) const;
+    // The line at `y` from the box's top: the first one above them, the last one below them.
+    std::size_t lineIndexAtHeight(double y) const;
 
     // Draws the lines with the box's top left corner at `origin` of a context whose user space has y
     // growing downwards, as the view layer's contexts do.

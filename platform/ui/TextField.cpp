@@ -312,19 +312,48 @@ std::string TextField::displayedText() const {
     return dots;
 }
 
-void TextField::drawTextInRect(const cg::Rect& rect) {
+cg::Rect TextField::lineRectIn(const cg::Rect& rect) const {
     const double line = font_->lineHeight();
-    const cg::Rect lineRect{rect.origin.x, cg::midY(rect) - line / 2, rect.size.width, line};
-    if (cg::Context* context = GraphicsGetCurrentContext()) context->setFillColor(textColor_->CGColor());
-    drawInRect(displayedText(), lineRect, *font_, LineBreakMode::Clipping, alignment_);
+    return {rect.origin.x, cg::midY(rect) - line / 2, rect.size.width, line};
+}
+
+ct::TextLayout TextField::displayedLayout(const cg::Rect& line) const {
+    return layoutWithFont(displayedText(), *font_, line.size, LineBreakMode::Clipping, alignment_);
+}
+
+cg::Rect TextField::currentLineRect() const {
+    return lineRectIn(editing_ ? editingRectForBounds(bounds()) : textRectForBounds(bounds()));
+}
+
+void TextField::drawTextInRect(const cg::Rect& rect) {
+    cg::Context* context = GraphicsGetCurrentContext();
+    if (!context) return;
+    context->setFillColor(textColor_->CGColor());
+    const cg::Rect line = lineRectIn(rect);
+    displayedLayout(line).draw(*context, line.origin);
 }
 
 void TextField::drawPlaceholderInRect(const cg::Rect& rect) {
     if (!placeholder_) return;
-    const double line = font_->lineHeight();
-    const cg::Rect lineRect{rect.origin.x, cg::midY(rect) - line / 2, rect.size.width, line};
     if (cg::Context* context = GraphicsGetCurrentContext()) context->setFillColor(cg::Color::gray(0.7, 1));
-    drawInRect(*placeholder_, lineRect, *font_, LineBreakMode::TruncatingTail, alignment_);
+    drawInRect(*placeholder_, lineRectIn(rect), *font_, LineBreakMode::TruncatingTail, alignment_);
+}
+
+cg::Rect TextField::caretRectForPosition(std::uint64_t position) const {
+    position = std::min(position, textLength_);
+    const cg::Rect line = currentLineRect();
+    const ct::TextLayout layout = displayedLayout(line);
+    if (layout.lines().empty()) return {line.origin.x, line.origin.y, 2, line.size.height};
+    const auto& placed = layout.lines()[layout.lineIndexForStringIndex(position)];
+    return {line.origin.x + placed.caretOffset(position), line.origin.y + placed.top, 2, placed.line.height()};
+}
+
+std::uint64_t TextField::closestPositionToPoint(cg::Point point) const {
+    const cg::Rect line = currentLineRect();
+    const ct::TextLayout layout = displayedLayout(line);
+    if (layout.lines().empty()) return 0;
+    const auto& placed = layout.lines()[layout.lineIndexAtHeight(point.y - line.origin.y)];
+    return placed.stringIndexAt(point.x - line.origin.x);
 }
 
 void TextField::drawRect(const cg::Rect&) {
@@ -396,7 +425,8 @@ void TextField::touchesEnded(const TouchSet& touches, Event* event) {
         announceChange();
         return;
     }
-    if (!isFirstResponder()) becomeFirstResponder();
+    if (isFirstResponder()) setSelectedRange({closestPositionToPoint(p), 0});
+    else becomeFirstResponder();
 }
 
 std::string TextField::description() const {

@@ -1,6 +1,6 @@
 #pragma once
 // ui::TextField: one line of editable text. A tap makes it first responder (the delegate may refuse),
-// which brings the keyboard; typed text goes through the delegate's consent and is announced with
+// which brings the keyboard, and one while editing puts the caret where it touched; typed text goes through the delegate's consent and is announced with
 // "UITextFieldTextDidChangeNotification" and the editing-changed event; the return key asks the delegate
 // and sends editing-did-end-on-exit. Begin and end of editing are announced the same three ways.
 
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/foundation/Range.h"
+#include "platform/text/TextLayout.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/KeyInput.h"
 #include "platform/ui/TextTypes.h"
@@ -93,6 +94,12 @@ public:
     ns::Range selectedRange() const { return selection_; }
     void setSelectedRange(ns::Range range);
 
+    // The caret before the character at `position` (UTF-16 units), in the field's bounds, where the text
+    // is drawn.
+    cg::Rect caretRectForPosition(std::uint64_t position) const;
+    // The position whose caret lies nearest to `point` (in the field's bounds).
+    std::uint64_t closestPositionToPoint(cg::Point point) const;
+
     std::shared_ptr<View> inputView() const override { return inputView_; }
     void setInputView(std::shared_ptr<View> view) { inputView_ = std::move(view); }
     std::shared_ptr<View> inputAccessoryView() const override { return inputAccessoryView_; }
@@ -139,6 +146,12 @@ private:
     void announceChange();
     std::string displayedText() const;
     cg::Rect insetTextRect(const cg::Rect& bounds) const;
+    // The line the text is drawn on within `rect`: the font's line height, centred.
+    cg::Rect lineRectIn(const cg::Rect& rect) const;
+    // The displayed text set as it is drawn on `line`.
+    ct::TextLayout displayedLayout(const cg::Rect& line) const;
+    // Where the text stands now: the line in the editing or the text rectangle.
+    cg::Rect currentLineRect() const;
 
     std::string text_;
     std::uint64_t textLength_ = 0;

@@ -125,13 +125,19 @@ cg::Size TextView::sizeThatFits(cg::Size size) const {
     return {viewWidth, std::ceil(height + textContainerInset_.top + textContainerInset_.bottom)};
 }
 
+cg::Point TextView::textOrigin() const { return {textContainerInset_.left + kLineFragmentPadding, textContainerInset_.top}; }
+
 cg::Rect TextView::caretRectForPosition(std::uint64_t position) const {
     position = std::min(position, ns::utf16Length(text_));
-    const double left = textContainerInset_.left + kLineFragmentPadding;
-    const double top = textContainerInset_.top;
+    const cg::Point origin = textOrigin();
     const std::optional<cg::Rect> caret = plainLayout(bounds().size.width).caretRect(text_, position);
-    if (!caret) return {left, top, 2, font_->lineHeight()};
-    return cg::rectOffset(*caret, left, top);
+    if (!caret) return {origin.x, origin.y, 2, font_->lineHeight()};
+    return cg::rectOffset(*caret, origin.x, origin.y);
+}
+
+std::uint64_t TextView::closestPositionToPoint(cg::Point point) const {
+    const cg::Point origin = textOrigin();
+    return plainLayout(bounds().size.width).positionAt(text_, {point.x - origin.x, point.y - origin.y});
 }
 
 void TextView::scrollRangeToVisible(ns::Range range) {
@@ -216,8 +222,7 @@ void TextView::drawRect(const cg::Rect& rect) {
     if (!context || text_.empty()) return;
     const cg::Rect b = bounds();
     // Drawn in content coordinates: the bounds' origin is the scroll offset.
-    const cg::Rect area{textContainerInset_.left + kLineFragmentPadding, textContainerInset_.top,
-                        textWidth(b.size.width), 1e9};
+    const cg::Rect area{textOrigin(), {textWidth(b.size.width), 1e9}};
     if (attributedText_) {
         drawAttributedStringInRect(*attributedText_, area, *font_, textColor_);
         return;
@@ -229,9 +234,11 @@ void TextView::drawRect(const cg::Rect& rect) {
 }
 
 void TextView::touchesEnded(const TouchSet& touches, Event*) {
-    if (!editable_ || isFirstResponder() || touches.empty()) return;
+    if (!editable_ || touches.empty()) return;
     const cg::Point p = (*touches.begin())->locationInView(this);
-    if (cg::rectContainsPoint(bounds(), p)) becomeFirstResponder();
+    if (!cg::rectContainsPoint(bounds(), p)) return;
+    if (isFirstResponder()) setSelectedRange({closestPositionToPoint(p), 0});
+    else becomeFirstResponder();
 }
 
 }  // namespace ql::ui

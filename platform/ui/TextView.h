@@ -89,6 +89,8 @@ public:
 
     // The caret before the character at `position` (UTF-16 units), in the view's content coordinates.
     cg::Rect caretRectForPosition(std::uint64_t position) const;
+    // The position whose caret lies nearest to `point` (content coordinates).
+    std::uint64_t closestPositionToPoint(cg::Point point) const;
 
     // KeyInput.
     bool hasText() const override { return !text_.empty(); }
@@ -103,7 +105,8 @@ public:
     void layoutSubviews() override;
     cg::Size sizeThatFits(cg::Size size) const override;
     void drawRect(const cg::Rect& rect) override;
-    // The text view keeps its touches; a tap ends in editing.
+    // The text view keeps its touches; a tap begins editing, and one while editing puts the caret where
+    // it touched.
     void touchesBegan(const TouchSet&, Event*) override {}
     void touchesMoved(const TouchSet&, Event*) override {}
     void touchesEnded(const TouchSet& touches, Event* event) override;
@@ -116,6 +119,8 @@ protected:
 private:
     bool replace(ns::Range range, const std::string& replacement);
     double textWidth(double viewWidth) const;
+    // Where the text's top left stands in content coordinates.
+    cg::Point textOrigin() const;
     // The content size follows the text.
     void textChanged();
     // The plain text's layout within the width the view's `viewWidth` leaves it, laid out anew when the

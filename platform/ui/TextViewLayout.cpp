@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/foundation/Text.h"
+#include "platform/text/Typesetter.h"
 
 namespace ql::ui {
 
@@ -78,11 +79,11 @@ void TextViewLayout::textDidReplace(std::string_view text, ns::Range replaced) {
 
 const ct::TextLayout& TextViewLayout::laidOut(std::string_view text, Paragraph& paragraph, std::size_t start) {
     if (!paragraph.layout) {
-        paragraph.typesetter = std::make_shared<const ct::Typesetter>(ct::StyledText(text.substr(start, paragraph.bytes), *style_));
+        const ct::Typesetter typesetter(ct::StyledText(text.substr(start, paragraph.bytes), *style_));
         ct::LayoutBox box;
         box.width = width_;
         paragraph.layout = std::make_shared<const ct::TextLayout>(
-            *paragraph.typesetter, ct::ParagraphStyle{alignment_, ct::LineBreakMode::WordWrapping}, box);
+            typesetter, ct::ParagraphStyle{alignment_, ct::LineBreakMode::WordWrapping}, box);
     }
     return *paragraph.layout;
 }
@@ -114,24 +115,38 @@ std::optional<cg::Rect> TextViewLayout::caretRect(std::string_view text, std::ui
         const auto& lines = layout.lines();
         if (lines.empty()) return std::nullopt;
         const std::uint64_t local = position - at;
-        std::size_t line = lines.size() - 1;
-        for (std::size_t each = 0; each < lines.size(); ++each) {
-            const ns::Range range = lines[each].line.stringRange();
-            if (local >= range.location && local < range.end()) {
-                line = each;
-                break;
-            }
-        }
+        const std::size_t line = layout.lineIndexForStringIndex(local);
         for (std::size_t before = 0; before < line; ++before) y += lines[before].line.height();
         const auto& placed = lines[line];
         const double height = placed.line.height();
         if (last && local >= paragraph.units && paragraph.endsWithLineFeed) return cg::Rect{0, y + height, 2, height};
-        const ns::Range range = placed.line.stringRange();
-        double x = placed.origin.x;
-        if (local > range.location) x += paragraph.typesetter->createLine({range.location, local - range.location}).width();
-        return cg::Rect{x, y, 2, height};
+        return cg::Rect{placed.caretOffset(local), y, 2, height};
     }
     return std::nullopt;
+}
+
+std::uint64_t TextViewLayout::positionAt(std::string_view text, cg::Point point) {
+    double y = 0;
+    std::uint64_t at = 0;
+    std::size_t start = 0;
+    for (std::size_t index = 0; index < paragraphs_.size(); ++index) {
+        Paragraph& paragraph = paragraphs_[index];
+        const ct::TextLayout& layout = laidOut(text, paragraph, start);
+        double bottom = y;
+        for (const auto& placed : layout.lines()) bottom += placed.line.height();
+        const bool last = index + 1 == paragraphs_.size();
+        // Below a final line feed lies the empty line after it.
+        if (last && paragraph.endsWithLineFeed && point.y >= bottom) return at + paragraph.units;
+        if (point.y < bottom || last) {
+            const auto& lines = layout.lines();
+            if (lines.empty()) return at;
+            return at + lines[layout.lineIndexAtHeight(point.y - y)].stringIndexAt(point.x);
+        }
+        y = bottom;
+        at += paragraph.units;
+        start += paragraph.bytes;
+    }
+    return at;
 }
 
 void TextViewLayout::draw(std::string_view text, cg::Context& context, cg::Point origin, const cg::Rect& area) {

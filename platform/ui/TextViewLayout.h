@@ -18,7 +18,6 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/text/StyledText.h"
 #include "platform/text/TextLayout.h"
-#include "platform/text/Typesetter.h"
 
 namespace ql::cg {
 class Context;
@@ -39,9 +38,14 @@ public:
     // The lines' heights added up (nothing for an empty text).
     double height(std::string_view text);
     // The caret before the UTF-16 unit `position` (at most the text's length), from the text's top left,
-    // as high as its line; a caret after a final line feed stands at the start of the empty line below.
+    // as high as its line, at the leading edge of the character there whichever way it runs; a caret
+    // after a final line feed stands at the start of the empty line below.
     // Nothing for an empty text.
     std::optional<cg::Rect> caretRect(std::string_view text, std::uint64_t position);
+    // The UTF-16 position whose caret lies nearest to `point` (from the text's top left), on the line at
+    // its height: the first line above the text, the last one below it (the empty line after a final
+    // line feed). 0 for an empty text.
+    std::uint64_t positionAt(std::string_view text, cg::Point point);
     // Draws the paragraphs that meet `area` (relative to the text's top left) with the text's top left at
     // `origin`.
     void draw(std::string_view text, cg::Context& context, cg::Point origin, const cg::Rect& area);
@@ -52,7 +56,6 @@ private:
         std::uint64_t units = 0;  // UTF-16, likewise
         bool endsWithLineFeed = false;
         // Null until laid out.
-        std::shared_ptr<const ct::Typesetter> typesetter;
         std::shared_ptr<const ct::TextLayout> layout;
     };
     static std::vector<Paragraph> split(std::string_view text);

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/foundation/RunLoop.h"
+
 namespace ql::test {
 
 namespace {
@@ -139,8 +141,13 @@ void LoopbackServer::remember(const httplib::Request& request) {
     seen.path = request.target;
     for (const auto& [name, value] : request.headers) seen.headers.emplace_back(name, value);
     seen.remotePort = request.remote_port;
-    std::lock_guard lock(mutex_);
-    requests_.push_back(std::move(seen));
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(seen));
+    }
+    // Tests wait on the main run loop for a request to arrive; when its reply is held, nothing else would
+    // wake the loop to look again before its time limit.
+    ns::RunLoop::main()->wakeUp();
 }
 
 std::vector<SeenRequest> LoopbackServer::requests() const {

@@ -7,9 +7,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analytics/StatEvent.h"
 #include "analytics/WireBinaryProtocol.h"
 #include "analytics/WireImprint.h"
 #include "analytics/WireMemoryBuffer.h"
@@ -20,9 +22,11 @@
 #include "analytics/client/RezOzovaJob.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaSession.h"
+#include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatEndpoints.h"
 #include "analytics/client/StatSharedUDID.h"
 #include "analytics/client/StatUtils.h"
+#include "analytics/client/StatWorkDispatch.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Sandbox.h"
@@ -66,6 +70,31 @@ inline std::shared_ptr<WireImprint> imprintOf(const std::map<std::string, std::s
 // As if the log endpoint had handed out an imprint with these properties.
 inline void storeImprint(const std::map<std::string, std::string>& properties) {
     RezOzovaConfig::setConfigure(ns::Value(serializedRecord(*imprintOf(properties))), "statImprint");
+}
+
+// Runs the dispatched work for the type now, as the main thread would.
+inline void workEvent(std::int16_t type, ns::Value object = {}) {
+    StatDispatchEvent event;
+    event.setEEventType(type);
+    event.setObject(std::move(object));
+    RezOzovaInternal::sharedInstance().workEvent(event);
+}
+
+inline std::shared_ptr<StatEvent> eventRecord(std::string id, std::optional<std::string> label = std::nullopt) {
+    auto record = std::make_shared<StatEvent>();
+    record->event_id = std::move(id);
+    record->label = std::move(label);
+    return record;
+}
+
+// Envelope files with distinct bodies, oldest first.
+inline std::vector<std::string> envelopeFiles(int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        paths.push_back(RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(1700000000000 + i)));
+        RezOzovaUtility::saveData(ns::Data("envelope body " + std::to_string(i)), paths.back());
+    }
+    return paths;
 }
 
 inline void resetAnalyticsClient() {

@@ -30,21 +30,6 @@ protected:
     }
     ~LogEntryTest() override { ns::Locale::setPreferredLanguages(std::nullopt); }
 
-    // Runs the dispatched work for the type now, as the main thread would.
-    static void work(std::int16_t type, ns::Value object = {}) {
-        StatDispatchEvent event;
-        event.setEEventType(type);
-        event.setObject(std::move(object));
-        RezOzovaInternal::sharedInstance().workEvent(event);
-    }
-
-    static std::shared_ptr<StatEvent> event(std::string id, std::optional<std::string> label = std::nullopt) {
-        auto record = std::make_shared<StatEvent>();
-        record->event_id = std::move(id);
-        record->label = std::move(label);
-        return record;
-    }
-
     // Every envelope file, oldest first, as the service's independent reader sees it; the files are gone after.
     static std::vector<ns::Value> takeEnvelopes() {
         std::vector<ns::Value> envelopes;
@@ -67,11 +52,11 @@ TEST_F(LogEntryTest, TheServiceReadsTheLabelTheFourRecordsAndTheActivationMessag
     RezOzovaConfig::setConfigure(ns::Value(40), "statLastRequestSpentMS");
     RezOzovaJob::sharedInstance().setLatency(7);
 
-    auto labelled = event("opened-book", "chapter-1");
+    auto labelled = test::eventRecord("opened-book", "chapter-1");
     labelled->values = ns::Dictionary{{"pages", ns::Value(12)}, {"book", ns::Value("Fox")}};
     RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::EventsWithValues, labelled);
     // 259 bytes: cut to 256 on a character boundary, so the third character does not fit.
-    auto longLabel = event("long", std::string(250, 'y') + "一二三");
+    auto longLabel = test::eventRecord("long", std::string(250, 'y') + "一二三");
     RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, longLabel);
     auto error = std::make_shared<StatError>();
     error->context = "boom";
@@ -139,7 +124,7 @@ TEST_F(LogEntryTest, TheServiceReadsTheLabelTheFourRecordsAndTheActivationMessag
     // Later entries leave the activation message out, and its kept time stays the first one.
     ns::Clock::advance(60);
     test::storeImprint({{"umid", "u-1"}});
-    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("next"));
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, test::eventRecord("next"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();
     const auto later = takeEnvelopes();
     ASSERT_EQ(later.size(), 1u);
@@ -152,7 +137,7 @@ TEST_F(LogEntryTest, TheServiceReadsTheLabelTheFourRecordsAndTheActivationMessag
 }
 
 TEST_F(LogEntryTest, TheVendorIdentifierReadBackIsTheSameAcrossTwoLaunchesOnOneHome) {
-    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("first-launch"));
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, test::eventRecord("first-launch"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();
 
     // The second launch: another process on the same home, which reads its identity afresh.
@@ -160,7 +145,7 @@ TEST_F(LogEntryTest, TheVendorIdentifierReadBackIsTheSameAcrossTwoLaunchesOnOneH
     if (child == 0) {
         StatSharedUDID::scheme().clearCache();
         RezOzovaEnvelope::sharedInstance().reload();
-        RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("second-launch"));
+        RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, test::eventRecord("second-launch"));
         RezOzovaInternal::sharedInstance().generateEnvelopeFile();
         ::_exit(RezOzovaInternal::sharedInstance().hasJob() ? 1 : 0);
     }
@@ -192,11 +177,11 @@ TEST_F(LogEntryTest, TheVendorIdentifierReadBackIsTheSameAcrossTwoLaunchesOnOneH
 }
 
 TEST_F(LogEntryTest, SignInAndSignOffTravelAsTheAccountsIdentitiesAndTheirJournal) {
-    work(12, ns::Value(ns::Dictionary{{"puid", ns::Value("student-42")}, {"provider", ns::Value("school")}}));
+    test::workEvent(12, ns::Value(ns::Dictionary{{"puid", ns::Value("student-42")}, {"provider", ns::Value("school")}}));
     ns::Clock::advance(5);
-    work(12, ns::Value(ns::Dictionary{{"puid", ns::Value("student-43")}}));
-    work(12, ns::Value(ns::Dictionary{{"provider", ns::Value("no id")}}));  // refused: no account
-    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("read"));
+    test::workEvent(12, ns::Value(ns::Dictionary{{"puid", ns::Value("student-43")}}));
+    test::workEvent(12, ns::Value(ns::Dictionary{{"provider", ns::Value("no id")}}));  // refused: no account
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, test::eventRecord("read"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();
 
     // What the client reads back from its own file, once the service has accepted it.
@@ -226,8 +211,8 @@ TEST_F(LogEntryTest, SignInAndSignOffTravelAsTheAccountsIdentitiesAndTheirJourna
 
     // Once the service took an entry the journal is done with; the account stays, and signing off says so.
     RezOzovaRecords::sharedInstance().saveIdTracking(delivered->id_tracking().get());
-    work(13);
-    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, event("after"));
+    test::workEvent(13);
+    RezOzovaRecords::sharedInstance().add(RezOzovaRecords::Kind::Events, test::eventRecord("after"));
     RezOzovaInternal::sharedInstance().generateEnvelopeFile();
     envelopes = takeEnvelopes();
     ASSERT_EQ(envelopes.size(), 1u);

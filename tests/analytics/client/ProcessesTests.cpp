@@ -54,16 +54,6 @@ protected:
         RezOzovaEnvelope::sharedInstance().reload();
         RezOzovaConfig::setConfigure(ns::Value(1), "statActivateMsg");
     }
-
-    // Envelope files with distinct bodies, oldest first.
-    static std::vector<std::string> files(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(1700000000000 + i)));
-            RezOzovaUtility::saveData(ns::Data("envelope body " + std::to_string(i)), paths.back());
-        }
-        return paths;
-    }
 };
 
 TEST_F(ProcessesTest, TwoAppsRecordingIntoOneHomeGiveNoSerialNumberTwiceAndLoseNoEvent) {
@@ -176,7 +166,7 @@ TEST_F(ProcessesTest, AnAppWhoseSerialNumberWasNotWrittenDoesNotPutItBackOverAno
 
 TEST_F(ProcessesTest, TwoAppsUploadingOneFolderToASlowCollectorPostEachFileOnce) {
     constexpr int Files = 6;
-    const auto paths = files(Files);
+    const auto paths = test::envelopeFiles(Files);
     int portPipe[2][2];
     std::vector<pid_t> apps;
     for (int app = 0; app < 2; ++app) {
@@ -225,7 +215,7 @@ TEST_F(ProcessesTest, TwoAppsUploadingOneFolderToASlowCollectorPostEachFileOnce)
 }
 
 TEST_F(ProcessesTest, TheClaimOfAnAppThatDiedIsTakenBack) {
-    const auto paths = files(2);
+    const auto paths = test::envelopeFiles(2);
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     // An app that claimed the first file and died while posting it.

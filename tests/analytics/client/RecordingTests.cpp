@@ -37,20 +37,6 @@ protected:
         RezOzovaApp::sharedInstance().setLogEnabled(true);
     }
 
-    static void work(std::int16_t type, ns::Value object = {}) {
-        StatDispatchEvent event;
-        event.setEEventType(type);
-        event.setObject(std::move(object));
-        RezOzovaInternal::sharedInstance().workEvent(event);
-    }
-
-    static std::shared_ptr<StatEvent> event(std::string id, std::optional<std::string> label = std::nullopt) {
-        auto record = std::make_shared<StatEvent>();
-        record->event_id = std::move(id);
-        record->label = std::move(label);
-        return record;
-    }
-
     static std::vector<std::string> pendingIds(RezOzovaRecords::Kind kind = RezOzovaRecords::Kind::Events) {
         std::vector<std::string> ids;
         for (const auto& record : RezOzovaRecords::sharedInstance().pending(kind))
@@ -99,10 +85,10 @@ protected:
 
 TEST_F(RecordingTest, TimedEventsTakeTheirDurationFromTheClock) {
     ns::Log::Capture capture;
-    work(5, ns::Value(event("reading", "chapter-1")));
-    work(7, ns::Value(event("reading", "chapter-1")));  // with values: timed apart from the plain one
+    test::workEvent(5, ns::Value(test::eventRecord("reading", "chapter-1")));
+    test::workEvent(7, ns::Value(test::eventRecord("reading", "chapter-1")));  // with values: timed apart from the plain one
     ns::Clock::advance(1.5);
-    work(6, ns::Value(event("reading", "chapter-1")));
+    test::workEvent(6, ns::Value(test::eventRecord("reading", "chapter-1")));
     ASSERT_EQ(pendingIds(), std::vector<std::string>{"reading"});
     auto ended = std::dynamic_pointer_cast<StatEvent>(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[0]);
     EXPECT_EQ(ended->du, 1500);
@@ -110,54 +96,54 @@ TEST_F(RecordingTest, TimedEventsTakeTheirDurationFromTheClock) {
     EXPECT_TRUE(pendingIds(RezOzovaRecords::Kind::EventsWithValues).empty());
 
     // Only the same identifier and label end it, and only once.
-    work(6, ns::Value(event("reading", "chapter-1")));
-    work(8, ns::Value(event("reading", "chapter-2")));
+    test::workEvent(6, ns::Value(test::eventRecord("reading", "chapter-1")));
+    test::workEvent(8, ns::Value(test::eventRecord("reading", "chapter-2")));
     EXPECT_TRUE(logged(capture, "STATLOG: timed event ended without a beginning: reading"));
     EXPECT_EQ(pendingIds().size(), 1u);
     ns::Clock::advance(0.5);
-    work(8, ns::Value(event("reading", "chapter-1")));
+    test::workEvent(8, ns::Value(test::eventRecord("reading", "chapter-1")));
     ASSERT_EQ(pendingIds(RezOzovaRecords::Kind::EventsWithValues), std::vector<std::string>{"reading"});
     EXPECT_EQ(std::dynamic_pointer_cast<StatEvent>(
                   RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::EventsWithValues)[0])->du,
               2000);
 
     // Begun again, it starts over.
-    work(5, ns::Value(event("quiz")));
+    test::workEvent(5, ns::Value(test::eventRecord("quiz")));
     ns::Clock::advance(4);
-    work(5, ns::Value(event("quiz")));
+    test::workEvent(5, ns::Value(test::eventRecord("quiz")));
     ns::Clock::advance(1);
-    work(6, ns::Value(event("quiz")));
+    test::workEvent(6, ns::Value(test::eventRecord("quiz")));
     EXPECT_EQ(std::dynamic_pointer_cast<StatEvent>(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[1])->du,
               1000);
 }
 
 TEST_F(RecordingTest, PagesTravelInTheirSessionWhichTheCacheKeepsUntilTheNextLaunch) {
     ns::Log::Capture capture;
-    work(0);
+    test::workEvent(0);
     const auto sessionId = RezOzovaSession::sharedInstance().sessionId();
     ASSERT_TRUE(sessionId);
     EXPECT_EQ(RezOzovaSession::sharedInstance().sessionStatus(), 1);
-    work(2, ns::Value(event("opened")));
+    test::workEvent(2, ns::Value(test::eventRecord("opened")));
     EXPECT_EQ(RezOzovaRecords::sharedInstance().pending(RezOzovaRecords::Kind::Events)[0]->session_id, sessionId);
 
-    work(10, ns::Value("Library"));
+    test::workEvent(10, ns::Value("Library"));
     ns::Clock::advance(3);
-    work(11, ns::Value("Library"));
-    work(9, ns::Value(std::make_shared<WirePage>("Cover", 1200)));
-    work(11, ns::Value("Never begun"));
+    test::workEvent(11, ns::Value("Library"));
+    test::workEvent(9, ns::Value(std::make_shared<WirePage>("Cover", 1200)));
+    test::workEvent(11, ns::Value("Never begun"));
     EXPECT_TRUE(logged(capture, "STATLOG: page ended without a beginning: Never begun"));
     ns::Clock::advance(7);
-    work(1, ns::Value(ns::Clock::now() - 2));  // the session ended two seconds before the work ran
+    test::workEvent(1, ns::Value(ns::Clock::now() - 2));  // the session ended two seconds before the work ran
 
     EXPECT_EQ(RezOzovaSession::sharedInstance().sessionStatus(), 0);
     // The session end saved everything to the cache and let it go here.
     EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
     EXPECT_TRUE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
-    work(9, ns::Value(std::make_shared<WirePage>("Outside", 5)));
+    test::workEvent(9, ns::Value(std::make_shared<WirePage>("Outside", 5)));
     EXPECT_TRUE(logged(capture, "STATLOG: no session to keep the page in, page dropped"));
 
     relaunch();
-    work(0);
+    test::workEvent(0);
     EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"opened"});
     const auto sessions = RezOzovaRecords::sharedInstance().pendingSessions();
@@ -177,10 +163,10 @@ TEST_F(RecordingTest, PagesTravelInTheirSessionWhichTheCacheKeepsUntilTheNextLau
     EXPECT_NE(RezOzovaSession::sharedInstance().sessionId(), sessionId);
 
     // Taken back once: a second start finds nothing more. (The second launch's session was saved with them.)
-    work(1);
+    test::workEvent(1);
     relaunch();
-    work(0);
-    work(0);
+    test::workEvent(0);
+    test::workEvent(0);
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"opened"});
     EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 2u);
 }
@@ -205,30 +191,30 @@ TEST_F(RecordingTest, ADamagedCacheIsSetAsideAndLoggedAndCostsNoRecord) {
     };
     for (std::size_t i = 0; i < damaged.size(); ++i) {
         ASSERT_TRUE(ns::FileManager::defaultManager().writeAtomically(path, damaged[i], 0600));
-        work(2, ns::Value(event("kept-" + std::to_string(i))));
+        test::workEvent(2, ns::Value(test::eventRecord("kept-" + std::to_string(i))));
         ns::Log::Capture capture;
-        work(0);
+        test::workEvent(0);
         EXPECT_TRUE(logged(capture, "STATLOG: Record cache damaged (")) << i;
         ASSERT_EQ(damagedFiles().size(), i + 1);
         EXPECT_EQ(ns::FileManager::defaultManager().contentsAtPath(folder + "/" + damagedFiles().back()), damaged[i]);
         EXPECT_EQ(pendingIds(), std::vector<std::string>{"kept-" + std::to_string(i)});
         // The next save writes a sound cache, and the next launch finds the record there.
-        work(1);
+        test::workEvent(1);
         relaunch();
-        work(0);
+        test::workEvent(0);
         EXPECT_EQ(pendingIds(), std::vector<std::string>{"kept-" + std::to_string(i)});
-        work(1);
+        test::workEvent(1);
         relaunch();
         RezOzovaUtility::removeFile(path);
     }
 
     // A pipe in the cache's place is not opened (it would wait for a writer), and is set aside too.
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    work(2, ns::Value(event("beside-a-pipe")));
-    work(1);
+    test::workEvent(2, ns::Value(test::eventRecord("beside-a-pipe")));
+    test::workEvent(1);
     EXPECT_EQ(damagedFiles().size(), damaged.size() + 1);
     relaunch();
-    work(0);
+    test::workEvent(0);
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"beside-a-pipe"});
 }
 
@@ -259,8 +245,8 @@ TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpace
         {
             test::FaultyVolume disk(kind, ns::Sandbox::caches());
             disk.fill();
-            work(0);
-            for (int i = 0; i < 10; ++i) work(2, ns::Value(event("e" + std::to_string(i))));
+            test::workEvent(0);
+            for (int i = 0; i < 10; ++i) test::workEvent(2, ns::Value(test::eventRecord("e" + std::to_string(i))));
 
             // No envelope can be written: the records stay, and so does the activation message.
             RezOzovaInternal::sharedInstance().generateEnvelopeFile();
@@ -268,7 +254,7 @@ TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpace
             EXPECT_EQ(pendingIds().size(), 10u);
             EXPECT_TRUE(RezOzovaRecords::activateMsgPending());
             // Nor can the cache at the session's end; a job started meanwhile has nothing to post.
-            work(1);
+            test::workEvent(1);
             EXPECT_FALSE(RezOzovaUtility::isExistAtPath(RezOzovaRecordCache::path()));
             EXPECT_EQ(pendingIds().size(), 10u);
             EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 1u);
@@ -277,8 +263,8 @@ TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpace
             EXPECT_EQ(pendingIds().size(), 10u);
 
             disk.restore();
-            work(0);
-            work(2, ns::Value(event("after")));
+            test::workEvent(0);
+            test::workEvent(2, ns::Value(test::eventRecord("after")));
             runJob();
             EXPECT_FALSE(RezOzovaRecords::sharedInstance().hasPending());
             EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());

@@ -41,16 +41,6 @@ protected:
         });
     }
 
-    // Envelope files with distinct bodies, oldest first.
-    static std::vector<std::string> files(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(RezOzovaUtility::generateEnvelopeFileNameWithTS(std::to_string(1700000000000 + i)));
-            RezOzovaUtility::saveData(ns::Data("envelope body " + std::to_string(i)), paths.back());
-        }
-        return paths;
-    }
-
     static std::int64_t count(std::string_view key) { return ns::UserDefaults::standard().integerForKey(key); }
 
     test::LoopbackServer primary_;
@@ -60,7 +50,7 @@ protected:
 TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePrimaryAgain) {
     answer(primary_, 503, WireType, replyBytes(1));
     answer(backup_, 200, WireType, replyBytes(1));
-    const auto paths = files(3);
+    const auto paths = test::envelopeFiles(3);
     auto snapshots = std::make_shared<WireRecordMap<WireIdSnapshot>>();
     (*snapshots)["udid"] = std::make_shared<WireIdSnapshot>("abc", 1, 1);
     auto journals = std::make_shared<WireRecordList<WireIdJournal>>();
@@ -103,7 +93,7 @@ TEST_F(WorkerTest, ThePrimaryRefusesTheBackupTakesEveryFileAndEachStartsAtThePri
 TEST_F(WorkerTest, WrongContentTypeOrStatusLeavesTheFileAndStopsTheJob) {
     answer(primary_, 200, std::string(WireType) + "; charset=utf-8", replyBytes(1));
     answer(backup_, 500, WireType, replyBytes(1));
-    const auto paths = files(2);
+    const auto paths = test::envelopeFiles(2);
     ns::Log::Capture capture;
     StatWorker worker(paths);
     worker.main();
@@ -123,7 +113,7 @@ TEST_F(WorkerTest, UnderDefconAFailureGivesUpEveryFileOfTheJob) {
     RezOzovaJob::sharedInstance().setDefcon(1);
     answer(primary_, 500, WireType, replyBytes(1));
     answer(backup_, 200, WireType, replyBytes(1));
-    StatWorker worker(files(3));
+    StatWorker worker(test::envelopeFiles(3));
     worker.main();
     EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
     EXPECT_EQ(primary_.requestCount(), 1u);
@@ -134,7 +124,7 @@ TEST_F(WorkerTest, UnderDefconAFailureGivesUpEveryFileOfTheJob) {
 TEST_F(WorkerTest, AReplyThatDoesNotVerifyStillDeliversTheFile) {
     answer(primary_, 200, WireType, replyBytes(0));
     ns::Log::Capture capture;
-    StatWorker worker(files(1));
+    StatWorker worker(test::envelopeFiles(1));
     worker.main();
     EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
     EXPECT_EQ(count("statFailedRequests"), 1);
@@ -146,7 +136,7 @@ TEST_F(WorkerTest, AReplyThatDoesNotVerifyStillDeliversTheFile) {
 
 TEST_F(WorkerTest, InTheBackgroundWithoutBackgroundSendingTheWorkerStopsAfterTheFileInHand) {
     answer(primary_, 200, WireType, replyBytes(1));
-    const auto paths = files(3);
+    const auto paths = test::envelopeFiles(3);
     RezOzovaSession::sharedInstance().setAppInBackGround(true);
     StatWorker worker(paths);
     worker.main();
@@ -160,7 +150,7 @@ TEST_F(WorkerTest, WithBackgroundSendingTheWorkerAsksForTimeAndGoesOn) {
     RezOzovaSession::sharedInstance().setAppInBackGround(true);
     auto& application = ui::Application::sharedApplication();
     const auto tasks = application.backgroundTaskCount();
-    StatWorker worker(files(3));
+    StatWorker worker(test::envelopeFiles(3));
     worker.main();
     EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
     ASSERT_TRUE(pumpUntil([&] { return application.backgroundTaskCount() == tasks + 1; }));
