@@ -20,6 +20,8 @@ std::optional<std::string> descriptionFor(std::int64_t code, const std::optional
         case URLErrorZeroByteResource: return "zero byte resource";
         case URLErrorRequestBodyStreamExhausted: return "request body stream exhausted";
         case URLErrorFileDoesNotExist: return "The requested URL was not found on this server.";
+        case URLErrorFileIsDirectory: return "file is directory";
+        case URLErrorNoPermissionsToReadFile: return "no permission to read file";
         case URLErrorCannotCreateFile: return "cannot create file";
         case URLErrorCannotWriteToFile: return "cannot write to file";
         case URLErrorSecureConnectionFailed:

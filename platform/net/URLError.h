@@ -27,6 +27,8 @@ enum URLErrorCode : std::int64_t {
     URLErrorZeroByteResource = -1014,
     URLErrorRequestBodyStreamExhausted = -1021,
     URLErrorFileDoesNotExist = -1100,
+    URLErrorFileIsDirectory = -1101,
+    URLErrorNoPermissionsToReadFile = -1102,
     URLErrorCannotCreateFile = -3000,
     URLErrorCannotWriteToFile = -3003,
     URLErrorSecureConnectionFailed = -1200,

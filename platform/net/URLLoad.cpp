@@ -9,6 +9,7 @@
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Locked.h"
 #include "platform/foundation/Stream.h"
+#include "platform/net/FileURLProtocol.h"
 #include "platform/net/HTTPCaching.h"
 
 namespace ql::ns {
@@ -266,6 +267,7 @@ void URLLoad::startLeg(URLRequest request, bool replacesCurrent) {
     if (!url || !url->scheme() || url->absoluteString().empty()) return fail(URLErrorBadURL);
     if (auto registration = URLProtocol::registrationForRequest(request))
         return startProtocol(*registration, request, leg);
+    if (FileURLProtocol::canInitWithRequest(request)) return startProtocol(FileURLProtocol::registration(), request, leg);
     if (!isHTTP(*url)) return fail(URLErrorUnsupportedURL);
     if (!url->host() || url->host()->empty()) return fail(URLErrorBadURL);
     startExchange(std::move(request), leg);

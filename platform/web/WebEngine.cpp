@@ -1,10 +1,7 @@
 #include "platform/web/WebEngine.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,16 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <vector>
 
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/JSONSerialization.h"
-#include "platform/foundation/Sandbox.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngineError.h"
-
-extern char** environ;
+#include "platform/web/WebEngineFields.h"
 
 namespace ql::ui {
 namespace {
@@ -80,73 +74,53 @@ std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
 
 bool WebEngine::launch(ns::Error* error) {
     const std::string program = executable();
-    std::string folder = ns::temporaryDirectory() + "web-engine-XXXXXX";
+    const auto cannotStart = [&](const std::string& why) {
+        if (error) *error = webEngineError(WebEngineErrorCannotStart, "The web engine (" + program + ") could not be started: " + why + ".");
+        return false;
+    };
+    std::string problem;
+    profile_ = WebEngineProfile::make(&problem);
+    if (!profile_) return cannotStart(problem);
     int commands[2];
     int replies[2];
-    if (!mkdtemp(folder.data()) || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0) {
-        if (error) *error = webEngineError(WebEngineErrorCannotStart, "The web engine could not be started: " + std::string(std::strerror(errno)) + ".");
-        return false;
-    }
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0) return cannotStart(std::strerror(errno));
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, replies) != 0) {
+        const int failure = errno;
         close(commands[0]);
         close(commands[1]);
-        if (error) *error = webEngineError(WebEngineErrorCannotStart, "The web engine could not be started: " + std::string(std::strerror(errno)) + ".");
-        return false;
+        return cannotStart(std::strerror(failure));
     }
-    profileFolder_ = folder;
     for (int* fd : {&commands[0], &commands[1], &replies[0], &replies[1]}) *fd = highDescriptor(*fd);
 
     std::vector<std::string> arguments{program,
                                        "--headless",
                                        "--remote-debugging-pipe",
-                                       "--user-data-dir=" + profileFolder_,
+                                       "--user-data-dir=" + profile_->path(),
                                        "--no-first-run",
                                        "--hide-scrollbars",
                                        "--mute-audio",
-                                       // Pages and frames run inside the engine process, so one page
-                                       // session sees every frame of its page and a navigation never
-                                       // moves a page to another process; history loads pages again
-                                       // instead of keeping them whole.
-                                       "--single-process",
+                                       // A page cannot open windows: the engine reports each one asked for
+                                       // and opens none, so the view decides about it as a navigation.
+                                       "--block-new-web-contents",
+                                       // Each view's page gets a process of its own (every target starts a
+                                       // browsing instance of its own), so a page that waits on a dialog or
+                                       // runs a script without end holds up no other view. Without site
+                                       // isolation every frame of a page shares its process, so one page
+                                       // session sees them all; history loads pages again instead of keeping
+                                       // them whole.
                                        "--disable-features=IsolateOrigins,site-per-process,BackForwardCache",
                                        // The screen's scale from the start: a page drawn before an
                                        // emulated scale reaches it comes out at the wrong size.
-                                       "--force-device-scale-factor=" + std::to_string(ui::Screen::mainScreen().scale()),
-                                       "about:blank"};
+                                       "--force-device-scale-factor=" + std::to_string(ui::Screen::mainScreen().scale())};
     if (geteuid() == 0) arguments.insert(arguments.begin() + 1, "--no-sandbox");
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, commands[1], 3);
-    posix_spawn_file_actions_adddup2(&actions, replies[1], 4);
-    // A group of its own, so that stopping it reaches the engine behind any launcher script and its helpers.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    const int failed = process_.start(arguments, commands[1], replies[1]);
     close(commands[1]);
     close(replies[1]);
     if (failed != 0) {
         close(commands[0]);
         close(replies[0]);
-        std::filesystem::remove_all(profileFolder_);
-        if (error) {
-            *error = webEngineError(WebEngineErrorCannotStart, "The web engine (" + program + ") could not be started: " +
-                                                                  std::strerror(failed) + ".");
-        }
-        return false;
+        return cannotStart(std::strerror(failed));
     }
-    pid_ = pid;
     commandFd_ = commands[0];
     replyFd_ = replies[0];
     alive_ = true;
@@ -157,23 +131,16 @@ bool WebEngine::launch(ns::Error* error) {
 WebEngine::~WebEngine() {
     closing_ = true;
     if (commandFd_ >= 0) shutdown(commandFd_, SHUT_RDWR);
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
+    process_.kill();
     if (reader_.joinable()) reader_.join();
     if (commandFd_ >= 0) close(commandFd_);
     if (replyFd_ >= 0) close(replyFd_);
-    if (!profileFolder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(profileFolder_, ignored);
-    }
 }
 
 void WebEngine::terminate() {
     // Taken as gone at once, so that the next view asking for the engine gets a fresh one rather than
     // this one before its reader has seen it end.
-    if (pid_ > 0 && alive_.exchange(false)) kill(-pid_, SIGKILL);
+    if (alive_.exchange(false)) process_.kill();
 }
 
 void WebEngine::readLoop() {
@@ -227,6 +194,7 @@ void WebEngine::dispatch(std::string_view frame) {
     if (!method || closing_) return;
     const ns::Value* session = fields->find("sessionId");
     const ns::Value* params = fields->find("params");
+    if (session) noteEvent(session->asString(), method->asString(), params);
     std::weak_ptr<WebEngine> weak = weak_from_this();
     ns::DispatchQueue::main()->async([weak, name = method->stringValue(), key = session ? session->stringValue() : "",
                                       value = params ? *params : ns::Value()] {
@@ -237,10 +205,54 @@ void WebEngine::dispatch(std::string_view frame) {
             std::lock_guard lock(self->mutex_);
             auto found = self->sessions_.find(key);
             if (found == self->sessions_.end()) return;
-            handler = found->second;
+            handler = found->second.handler;
         }
         handler(name, value);
     });
+}
+
+void WebEngine::noteEvent(std::string_view session, std::string_view method, const ns::Value* params) {
+    const ns::Dictionary& fields = params ? fieldsOf(*params) : fieldsOf(ns::Value());
+    std::lock_guard lock(mutex_);
+    auto found = sessions_.find(session);
+    if (found == sessions_.end()) return;
+    Session& page = found->second;
+    if (method == "Page.javascriptDialogOpening") {
+        page.inDialog = true;
+    } else if (method == "Page.javascriptDialogClosed") {
+        page.inDialog = false;
+    } else if (method == "Page.frameNavigated" && textField(fieldsOf(fields["frame"]), "id") == page.mainFrame) {
+        // A new document in the main frame: a dialog of the one before went with it.
+        page.inDialog = false;
+    } else if (method == "Fetch.requestPaused" && textField(fields, "resourceType") == "Document" &&
+               textField(fields, "frameId") == page.mainFrame) {
+        page.awaitedDocuments.insert(textField(fields, "requestId"));
+    } else {
+        return;
+    }
+    if (!page.holdsScripts()) return;
+    for (auto it = waiters_.begin(); it != waiters_.end();) {
+        if (it->second->runsScript && it->second->session == session) {
+            it->second->done = true;
+            it->second->error = std::string(kScriptsHeld);
+            it = waiters_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    answered_.notify_all();
+}
+
+void WebEngine::noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params) {
+    if (session.empty() || !method.starts_with("Fetch.")) return;
+    const ns::Value* request = params.find("requestId");
+    if (!request) return;
+    std::lock_guard lock(mutex_);
+    if (auto found = sessions_.find(session); found != sessions_.end()) {
+        if (auto held = found->second.awaitedDocuments.find(request->asString()); held != found->second.awaitedDocuments.end()) {
+            found->second.awaitedDocuments.erase(held);
+        }
+    }
 }
 
 void WebEngine::ended() {
@@ -263,12 +275,12 @@ void WebEngine::ended() {
 }
 
 void WebEngine::deliverEnded() {
-    std::map<std::string, EventHandler, std::less<>> sessions;
+    std::map<std::string, Session, std::less<>> sessions;
     {
         std::lock_guard lock(mutex_);
         sessions.swap(sessions_);
     }
-    for (auto& [key, handler] : sessions) handler(kEngineEnded, ns::Value());
+    for (auto& [key, page] : sessions) page.handler(kEngineEnded, ns::Value());
 }
 
 bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
@@ -288,6 +300,7 @@ bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary 
 }
 
 void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
+    noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
     const std::uint64_t id = nextID_++;
     if (reply) replies_[id] = std::move(reply);
@@ -301,7 +314,14 @@ void WebEngine::send(std::string_view method, ns::Dictionary params, const std::
 ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const std::string& session,
                           std::string* error, double timeout) {
     auto waiter = std::make_shared<Waiter>();
+    waiter->session = session;
+    waiter->runsScript = method.starts_with("Runtime.");
+    noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
+    if (auto page = sessions_.find(session); waiter->runsScript && page != sessions_.end() && page->second.holdsScripts()) {
+        if (error) *error = std::string(kScriptsHeld);
+        return ns::Value();
+    }
     const std::uint64_t id = nextID_++;
     waiters_[id] = waiter;
     lock.unlock();
@@ -318,7 +338,7 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
         // An engine that does not answer within the bound is taken as hung: stopping it ends every load
         // on it with an error, and the next load starts a fresh one. A page's silence alone is not enough.
         if (session.empty() || !answersPing()) terminate();
-        if (error) *error = "the web engine did not answer";
+        if (error) *error = std::string(kNoAnswer);
         return ns::Value();
     }
     if (waiter->error) {
@@ -332,9 +352,9 @@ bool WebEngine::answersPing() {
     return !call("Browser.getVersion", {}, "", nullptr, kPingTimeout).isNil();
 }
 
-void WebEngine::setSessionHandler(const std::string& session, EventHandler handler) {
+void WebEngine::setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler) {
     std::lock_guard lock(mutex_);
-    sessions_[session] = std::move(handler);
+    sessions_[session] = Session{std::move(handler), mainFrame};
 }
 
 void WebEngine::removeSession(const std::string& session) {
@@ -359,7 +379,7 @@ std::uint64_t WebEngine::residentMemory() const {
         if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2) children[parent].push_back(std::stol(name));
     }
     std::uint64_t total = 0;
-    std::vector<long> pending{static_cast<long>(pid_)};
+    std::vector<long> pending{static_cast<long>(process_.group())};
     const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
     while (!pending.empty()) {
         const long pid = pending.back();

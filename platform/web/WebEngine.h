@@ -4,7 +4,9 @@
 // and writes replies and events on its descriptor 4, one JSON message per NUL-terminated frame. A thread
 // of its own reads what comes back and hands it to the main queue; a call that needs an answer waits for
 // it with a bound. An engine that ends (crash, kill, hang) is not restarted in place: the next view that
-// asks gets a fresh one, and every session of the old one hears "engine ended".
+// asks gets a fresh one, and every session of the old one hears "engine ended". The engine never outlives
+// the app (WebEngineProcess), and pages cannot open windows of their own: the engine tells of each window
+// a page asks for (Page.windowOpen) and opens none.
 
 #include <atomic>
 #include <condition_variable>
@@ -14,12 +16,15 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
+#include "platform/web/WebEngineProcess.h"
+#include "platform/web/WebEngineProfile.h"
 
 namespace ql::ui {
 
@@ -34,6 +39,12 @@ public:
     static constexpr double kCallTimeout = 10;
     // How long the browser itself may take to answer when a page's command went unanswered.
     static constexpr double kPingTimeout = 3;
+    // Why a call got no answer within its bound.
+    static constexpr std::string_view kNoAnswer = "the web engine did not answer";
+    // Why a call that runs the page's script got no answer: the page holds its scripts, while it shows a
+    // dialog (until the dialog is answered) or awaits its main frame's next document (until the request for
+    // it is answered).
+    static constexpr std::string_view kScriptsHeld = "the page holds its scripts";
 
     using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
@@ -47,7 +58,8 @@ public:
     ~WebEngine();
 
     bool isAlive() const { return alive_; }
-    std::uint64_t processID() const { return static_cast<std::uint64_t>(pid_); }
+    // The engine's process group (every process of the engine is in it).
+    std::uint64_t processID() const { return static_cast<std::uint64_t>(process_.group()); }
     // The engine's resident memory (its own process and its helpers), in bytes; 0 when it is gone.
     std::uint64_t residentMemory() const;
 
@@ -57,19 +69,30 @@ public:
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
     // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
     // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
-    // shows a dialog) does so only when the browser then fails to answer a ping as well.
+    // runs a script) does so only when the browser then fails to answer a ping as well. A call that runs the
+    // page's script (Runtime) ends at once while the page holds its scripts: what would let them go (a
+    // dialog's answer, the document's reply) could not come while the call waits.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
-    // Events of a session go to its handler on the main queue.
-    void setSessionHandler(const std::string& session, EventHandler handler);
+    // Events of a session (a page whose main frame has the given id) go to its handler on the main queue.
+    void setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler);
     void removeSession(const std::string& session);
 
     // Ends the engine process at once (as a crash would).
     void terminate();
 
 private:
+    struct Session {
+        EventHandler handler;
+        std::string mainFrame;
+        bool inDialog = false;
+        std::set<std::string, std::less<>> awaitedDocuments{};  // main-frame document requests held unanswered
+        bool holdsScripts() const { return inDialog || !awaitedDocuments.empty(); }
+    };
     struct Waiter {
+        std::string session;
+        bool runsScript = false;
         bool done = false;
         ns::Value result;
         std::optional<std::string> error;
@@ -79,15 +102,18 @@ private:
     bool launch(ns::Error* error);
     void readLoop();
     void dispatch(std::string_view frame);
+    // Follows what holds a page's scripts, from its events and from the commands sent for it.
+    void noteEvent(std::string_view session, std::string_view method, const ns::Value* params);
+    void noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params);
     void ended();
     void deliverEnded();
     bool answersPing();
     bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
-    int pid_ = -1;
+    std::unique_ptr<WebEngineProfile> profile_;  // goes after the process that uses it
+    WebEngineProcess process_;
     int commandFd_ = -1;
     int replyFd_ = -1;
-    std::string profileFolder_;
     std::thread reader_;
     std::atomic<bool> alive_{false};
     std::atomic<bool> closing_{false};
@@ -98,7 +124,7 @@ private:
     std::uint64_t nextID_ = 1;
     std::map<std::uint64_t, ReplyHandler> replies_;
     std::map<std::uint64_t, std::shared_ptr<Waiter>> waiters_;
-    std::map<std::string, EventHandler, std::less<>> sessions_;
+    std::map<std::string, Session, std::less<>> sessions_;
 };
 
 }  // namespace ql::ui

@@ -39,7 +39,7 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
         if (error) *error = refused(problem.empty() ? "no session" : problem);
         return nullptr;
     }
-    engine->setSessionHandler(session, std::move(handler));
+    engine->setSessionHandler(session, target, std::move(handler));
     std::unique_ptr<WebPage> page(new WebPage(engine, target, session));
     page->call("Page.enable", {});
     // Input goes to the page as to the one in front, whether or not the engine thinks it is.
@@ -47,6 +47,8 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
     page->send("Runtime.enable", {});
     page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
     page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
+    // Held requests then name the navigation they belong to (its loader); no bodies are kept for the domain.
+    page->send("Network.enable", {{"maxTotalBufferSize", ns::Value(0)}, {"maxResourceBufferSize", ns::Value(0)}});
     ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
     // Nothing may reach the network past the platform's URL loading, so the page waits for this.
     if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {

@@ -16,9 +16,6 @@
 namespace ql::ui {
 namespace {
 
-// The platform's code for a file the loader may not read.
-constexpr std::int64_t kNoPermissionsToReadFile = -1102;
-
 // Fields that describe the bytes as they travelled; the body handed over is already decoded and whole.
 bool travelsOnlyOnTheWire(std::string_view name) {
     return ns::equalsIgnoringASCIICase(name, "Content-Encoding") || ns::equalsIgnoringASCIICase(name, "Content-Length") ||
@@ -83,7 +80,7 @@ std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {
     }
     ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("A page may not read files outside the app.")},
                         {std::string(ns::URLErrorFailingURLStringErrorKey), ns::Value(request.URL()->absoluteString())}};
-    return ns::Error(std::string(ns::URLErrorDomain), kNoPermissionsToReadFile, std::move(info));
+    return ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorNoPermissionsToReadFile, std::move(info));
 }
 
 std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, PageReplyHandler handler) {
@@ -133,7 +130,7 @@ ns::Dictionary failure(const std::string& requestID, const ns::Error& error) {
             case ns::URLErrorTimedOut: reason = "TimedOut"; break;
             case ns::URLErrorCannotFindHost: reason = "NameNotResolved"; break;
             case ns::URLErrorCannotConnectToHost: reason = "ConnectionRefused"; break;
-            case kNoPermissionsToReadFile: reason = "AccessDenied"; break;
+            case ns::URLErrorNoPermissionsToReadFile: reason = "AccessDenied"; break;
             default: reason = "ConnectionFailed"; break;
         }
     }

@@ -11,29 +11,15 @@
 #include "platform/web/WebEngineFields.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebRequestServing.h"
+#include "platform/web/WebNavigation.h"
 
 namespace ql::ui {
 namespace {
 
 // How long a script may run in the page before the engine stops it; the wait for its answer is bounded
-// a little beyond.
+// a little beyond, and a page whose own script holds it past that bound has that script stopped.
 constexpr double kScriptTimeout = 2;
-constexpr std::size_t kSupersededKept = 8;
-
-ns::Error cancelledError(const std::optional<ns::URLRequest>& request) {
-    ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("cancelled")}};
-    if (request && request->URL()) {
-        info.set(std::string(ns::URLErrorFailingURLStringErrorKey), ns::Value(request->URL()->absoluteString()));
-    }
-    return ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorCancelled, std::move(info));
-}
-
-WebViewNavigationType navigationTypeForReason(std::string_view reason) {
-    if (reason == "anchorClick") return WebViewNavigationType::LinkClicked;
-    if (reason == "formSubmissionGet" || reason == "formSubmissionPost") return WebViewNavigationType::FormSubmitted;
-    if (reason == "reload") return WebViewNavigationType::Reload;
-    return WebViewNavigationType::Other;
-}
+constexpr double kScriptAnswerTimeout = kScriptTimeout + 3;
 
 bool servedByInterception(const std::optional<ns::URL>& url) {
     if (!url) return false;
@@ -51,14 +37,15 @@ WebView::WebView(const cg::Rect& frame) : View(frame), scrollView_(std::make_sha
 }
 
 WebView::~WebView() {
+    dismissDialog();
     for (auto& [id, task] : serving_) task->cancel();
     if (loadTimer_) loadTimer_->invalidate();
 }
 
 WebPage* WebView::page(ns::Error* error) {
     if (page_ && page_->isAlive()) return page_.get();
-    page_.reset();
-    const std::uint64_t serial = ++pageSerial_;
+    forgetPage();
+    const std::uint64_t serial = pageSerial_;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     page_ = WebPage::open(
         [weak, serial](std::string_view method, const ns::Value& params) {
@@ -83,6 +70,7 @@ bool WebView::begin(const ns::URLRequest& asked, WebViewNavigationType type) {
     // The view's own loads are the main document's.
     if (!request.mainDocumentURL()) request.setMainDocumentURL(request.URL());
     if (!askDelegate(request, type)) return false;
+    dismissDialog();
     if (loading_ && page_ && page_->isAlive()) page_->send("Page.stopLoading", {});
     abandonLoad(cancelledError(request_));
     ++load_;
@@ -109,7 +97,9 @@ void WebView::startLoadTimer(double interval) {
     loadTimer_ = ns::Timer::scheduledTimer(interval, false, [weak, load](ns::Timer&) {
         auto self = weak.lock();
         if (!self || self->load_ != load || !self->loading_) return;
-        // A page that never finishes (an endless reply, a load event that never comes) is stopped here.
+        // A page that never finishes (an endless reply, a load event that never comes, a script without end)
+        // is stopped here.
+        self->stopPageScript();
         if (self->page_ && self->page_->isAlive()) self->page_->send("Page.stopLoading", {});
         ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("The page did not finish loading in time.")}};
         self->abandonLoad(ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorTimedOut, std::move(info)));
@@ -129,17 +119,29 @@ void WebView::abandonLoad(const ns::Error& error) {
     if (!loading_) return;
     loading_ = false;
     frameLoads_.clear();
-    if (ownNavigation_ && !ownNavigation_->reached) {
-        // Kept to recognise its request should the engine still make it; only the latest few can be late.
-        supersededURLs_.push_back(ownNavigation_->URL);
-        if (supersededURLs_.size() > kSupersededKept) supersededURLs_.erase(supersededURLs_.begin());
-    }
-    ownNavigation_.reset();
+    endOwnNavigation();
     arrivingDocument_.reset();
-    for (auto& [id, task] : serving_) task->cancel();
+    // The engine holds each of these requests until it is answered: the page (and a navigation that waits
+    // for its document, holding the page's scripts meanwhile) hears at once that it will not come.
+    const bool answering = page_ && page_->isAlive();
+    for (auto& [id, task] : serving_) {
+        task->cancel();
+        if (answering) page_->send("Fetch.failRequest", {{"requestId", ns::Value(id)}, {"errorReason", ns::Value("Aborted")}});
+    }
     serving_.clear();
     if (loadTimer_) loadTimer_->invalidate();
     if (auto delegate = delegate_.lock()) delegate->webViewDidFailLoadWithError(*this, error);
+}
+
+void WebView::endOwnNavigation() {
+    if (ownNavigation_ && !ownNavigation_->reached && !ownNavigation_->loader.empty()) {
+        staleBefore_ = std::max(staleBefore_, ownNavigation_->started + 1);
+    }
+    ownNavigation_.reset();
+}
+
+void WebView::stopPageScript() {
+    if (page_ && page_->isAlive()) page_->send("Runtime.terminateExecution", {});
 }
 
 void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Dictionary params) {
@@ -149,13 +151,16 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         failSoon(load_, error);
         return;
     }
+    navigation.number = ++ownNavigations_;
+    const std::uint64_t number = navigation.number;
     frameLoads_[target->mainFrame()] = FrameLoad{};
     ownNavigation_ = std::move(navigation);
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     const std::uint64_t load = load_;
-    target->send(method, std::move(params), [weak, load](const ns::Value& result, const std::optional<std::string>& refusal) {
+    const std::uint64_t serial = pageSerial_;
+    target->send(method, std::move(params), [weak, load, serial](const ns::Value& result, const std::optional<std::string>& refusal) {
         auto self = weak.lock();
-        if (!self || self->load_ != load || !self->loading_ || !self->page_) return;
+        if (!self || self->load_ != load || self->pageSerial_ != serial || !self->loading_ || !self->page_) return;
         const std::string failed = refusal ? *refusal : textField(fieldsOf(result), "errorText");
         if (failed.empty()) return;
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
@@ -171,12 +176,18 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         }
         self->endFrameLoad(frame->first);
     });
+    // Answered once the engine has handled the navigation's command, which starts the navigation.
+    ++placing_;
+    target->send("Page.getNavigationHistory", {}, [weak, serial, number](const ns::Value&, const std::optional<std::string>&) {
+        auto self = weak.lock();
+        if (self && self->pageSerial_ == serial) self->ownNavigationPlaced(number);
+    });
 }
 
 void WebView::loadRequest(const ns::URLRequest& request) {
     if (!begin(request, WebViewNavigationType::Other)) return;
     const std::string url = request.URL() ? request.URL()->absoluteString() : std::string();
-    navigate(OwnNavigation{url, request, std::nullopt}, "Page.navigate", {{"url", ns::Value(url)}});
+    navigate(OwnNavigation{.URL = url, .request = request}, "Page.navigate", {{"url", ns::Value(url)}});
 }
 
 void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const std::string& textEncodingName,
@@ -186,15 +197,14 @@ void WebView::loadData(const ns::Data& data, const std::string& MIMEType, const 
     GivenDocument document{data, MIMEType, textEncodingName};
     if (servedByInterception(baseURL)) {
         const std::string address = baseURL->absoluteString();
-        navigate(OwnNavigation{address, std::nullopt, document}, "Page.navigate", {{"url", ns::Value(address)}});
+        navigate(OwnNavigation{.URL = address, .document = document}, "Page.navigate", {{"url", ns::Value(address)}});
         return;
     }
     // Only the network schemes pass through the engine's interception; any other document is handed over
     // as a data address.
     const std::string address = "data:" + contentType(MIMEType, textEncodingName) + ";base64," + ns::base64EncodedString(data);
-    navigate(OwnNavigation{address, std::nullopt, std::nullopt}, "Page.navigate", {{"url", ns::Value(address)}});
+    navigate(OwnNavigation{.URL = address}, "Page.navigate", {{"url", ns::Value(address)}});
     arrivingDocument_ = ShownDocument{document, baseURL};
-    if (page_) frameLoads_[page_->mainFrame()].answered = true;
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<ns::URL>& baseURL) {
@@ -203,6 +213,7 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<ns::UR
 
 void WebView::stopLoading() {
     assertMainThread();
+    dismissDialog();
     const bool wasLoading = loading_;
     abandonLoad(cancelledError(request_));
     if (wasLoading && page_ && page_->isAlive()) page_->send("Page.stopLoading", {});
@@ -216,7 +227,7 @@ void WebView::reload() {
     const ns::URLRequest current = *request_;
     if (!begin(current, WebViewNavigationType::Reload)) return;
     const std::string url = current.URL() ? current.URL()->absoluteString() : std::string();
-    navigate(OwnNavigation{url, std::nullopt, std::nullopt}, "Page.reload", {});
+    navigate(OwnNavigation{.URL = url}, "Page.reload", {});
 }
 
 ns::Value WebView::navigationHistory() const {
@@ -272,8 +283,7 @@ void WebView::travel(int step) {
     const std::string url = textField(entry, "url");
     if (!begin(ns::URLRequest(ns::URL::fromString(url)), WebViewNavigationType::BackForward)) return;
     const ns::Value* id = entry.find("id");
-    navigate(OwnNavigation{url, std::nullopt, std::nullopt}, "Page.navigateToHistoryEntry",
-             {{"entryId", id ? *id : ns::Value(0)}});
+    navigate(OwnNavigation{.URL = url}, "Page.navigateToHistoryEntry", {{"entryId", id ? *id : ns::Value(0)}});
 }
 
 std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
@@ -281,12 +291,16 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
     if (!page_ || !page_->isAlive()) return "";
     // While the page's next document is on its way the engine runs no script in it until that document's
     // reply has come, and the reply is served on this thread: asking now could only wait out the bound.
-    if (awaitingMainDocument()) return "";
+    // A page showing a dialog runs no script until the dialog is answered, which only this thread can do.
+    if (awaitingMainDocument() || dialog_) return "";
+    std::string problem;
     const ns::Value reply = page_->call("Runtime.evaluate",
                                         {{"expression", ns::Value(script)},
                                          {"returnByValue", ns::Value(true)},
                                          {"timeout", ns::Value(kScriptTimeout * 1000)}},
-                                        nullptr, kScriptTimeout + 3);
+                                        &problem, kScriptAnswerTimeout);
+    // The page's own script held the page past the bound: it is stopped, so the page answers again.
+    if (problem == WebEngine::kNoAnswer) stopPageScript();
     const auto& fields = fieldsOf(reply);
     if (fields.contains("exceptionDetails")) return "";
     const auto& result = fieldsOf(fields["result"]);
@@ -307,7 +321,7 @@ void WebView::endFrameLoad(std::string frame) {
     frameLoads_.erase(found);
     const bool mainFrame = page_ && frame == page_->mainFrame();
     if (mainFrame) {
-        ownNavigation_.reset();
+        endOwnNavigation();
         if (arrivingDocument_ && !error) {
             documentData_ = arrivingDocument_->document.data;
             documentMIMEType_ = arrivingDocument_->document.MIMEType;
@@ -328,177 +342,6 @@ void WebView::endFrameLoad(std::string frame) {
             delegate->webViewDidFinishLoad(*this);
         }
     }
-}
-
-void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params) {
-    if (pageSerial != pageSerial_ || !page_) return;
-    const auto& fields = fieldsOf(params);
-    if (method == WebEngine::kEngineEnded) {
-        page_->markEnded();
-        abandonLoad(webEngineError(WebEngineErrorEnded, "The web engine ended while the page was loading."));
-    } else if (method == "Fetch.requestPaused") {
-        requestPaused(fields);
-    } else if (method == "Page.frameNavigated") {
-        frameNavigated(fieldsOf(fields["frame"]));
-    } else if (method == "Page.frameStoppedLoading") {
-        const std::string frame = textField(fields, "frameId");
-        auto found = frameLoads_.find(frame);
-        if (found != frameLoads_.end() && found->second.answered) endFrameLoad(frame);
-    } else if (method == "Page.frameRequestedNavigation" || method == "Page.frameScheduledNavigation") {
-        navigationReasons_[textField(fields, "frameId")] = navigationTypeForReason(textField(fields, "reason"));
-    } else if (method == "Page.navigatedWithinDocument") {
-        navigatedWithinDocument(textField(fields, "frameId"), textField(fields, "url"));
-    } else if (method == "Runtime.bindingCalled" && textField(fields, "name") == WebPage::kFocusBinding) {
-        pageFocusChanged(textField(fields, "payload") == "editing");
-    } else if (method == "Page.frameDetached") {
-        // The frame went with its document; its load cannot end any more.
-        frameLoads_.erase(textField(fields, "frameId"));
-        navigationReasons_.erase(textField(fields, "frameId"));
-    }
-}
-
-void WebView::frameNavigated(const ns::Dictionary& frame) {
-    const std::string id = textField(frame, "id");
-    const std::string url = textField(frame, "url");
-    auto found = frameLoads_.find(id);
-    // The engine's error page shows a failure; one that comes while a load has not failed is an earlier one's.
-    const bool errorPage = frame.contains("unreachableUrl") || url.rfind("chrome-error:", 0) == 0;
-    if (found != frameLoads_.end() && (!errorPage || found->second.error)) found->second.answered = true;
-    if (id != page_->mainFrame()) return;
-    // The address the document came from in the end (after redirects); an error page keeps the asked one.
-    if (request_ && url.rfind("http", 0) == 0) request_->setURL(ns::URL::fromString(url));
-    if (loading_) showNewDocumentFromTop();
-}
-
-void WebView::navigatedWithinDocument(const std::string& frame, const std::string& url) {
-    auto reason = navigationReasons_.find(frame);
-    const auto type = reason == navigationReasons_.end() ? WebViewNavigationType::LinkClicked : reason->second;
-    if (reason != navigationReasons_.end()) navigationReasons_.erase(reason);
-    ns::URLRequest request(ns::URL::fromString(url));
-    const bool mainFrame = frame == page_->mainFrame();
-    request.setMainDocumentURL(mainFrame ? request.URL() : (request_ ? request_->URL() : std::nullopt));
-    // The jump has happened by the time the engine tells of it; the delegate hears of it all the same.
-    askDelegate(request, type);
-    if (mainFrame && request_) request_->setURL(request.URL());
-}
-
-void WebView::requestPaused(const ns::Dictionary& params) {
-    const std::string requestID = textField(params, "requestId");
-    ns::URLRequest request = platformRequestFromPage(params["request"]);
-    if (textField(params, "resourceType") == "Document") {
-        documentRequested(requestID, textField(params, "frameId"), std::move(request), params.contains("redirectedRequestId"));
-        return;
-    }
-    request.setMainDocumentURL(request_ ? request_->URL() : std::nullopt);
-    serve(requestID, request, "");
-}
-
-void WebView::documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
-                                bool redirected) {
-    const bool mainFrame = frame == page_->mainFrame();
-    const std::string url = request.URL() ? request.URL()->absoluteString() : std::string();
-    if (mainFrame && !redirected) {
-        auto superseded = std::find(supersededURLs_.begin(), supersededURLs_.end(), url);
-        if (superseded != supersededURLs_.end() && !(ownNavigation_ && !ownNavigation_->reached && ownNavigation_->URL == url)) {
-            // A navigation this view gave up before the engine reached it.
-            supersededURLs_.erase(superseded);
-            page_->send("Fetch.fulfillRequest", noContent(requestID));
-            return;
-        }
-    }
-    if (mainFrame && ownNavigation_ && !ownNavigation_->reached && !redirected) {
-        // Asked already when the view started it (the engine may have written its address differently).
-        ownNavigation_->reached = true;
-        OwnNavigation own = *ownNavigation_;
-        if (own.document) {
-            arrivingDocument_ = ShownDocument{*own.document, request.URL()};
-            frameLoads_[frame].answered = true;
-            page_->send("Fetch.fulfillRequest", fulfilment(requestID, own.document->data, own.document->MIMEType,
-                                                           own.document->textEncodingName));
-            return;
-        }
-        ns::URLRequest sent = own.request.value_or(request);
-        sent.setMainDocumentURL(sent.URL());
-        serve(requestID, sent, frame);
-        return;
-    }
-    request.setMainDocumentURL(mainFrame ? request.URL() : (request_ ? request_->URL() : std::nullopt));
-    auto reason = navigationReasons_.find(frame);
-    auto type = WebViewNavigationType::Other;
-    if (reason != navigationReasons_.end()) {
-        if (!redirected) type = reason->second;
-        navigationReasons_.erase(reason);
-    }
-    if (type == WebViewNavigationType::Other && request.HTTPMethod() == "POST" && !redirected) {
-        type = WebViewNavigationType::FormSubmitted;
-    }
-    const bool continuing = redirected && frameLoads_.contains(frame);
-    // A redirect's reply was no document: the frame awaits the one at the new address.
-    if (continuing) frameLoads_[frame].answered = false;
-    bool allowed = false;
-    {
-        MainDocumentAsked asked(*this, mainFrame);
-        allowed = askDelegate(request, type);
-    }
-    if (!allowed) {
-        page_->send("Fetch.failRequest", {{"requestId", ns::Value(requestID)}, {"errorReason", ns::Value("Aborted")}});
-        if (continuing) {
-            frameLoads_[frame].error = cancelledError(request);
-            endFrameLoad(frame);
-        }
-        return;
-    }
-    if (!continuing) {
-        if (mainFrame) {
-            // The page went to another document on its own (a link, a form, a script).
-            abandonLoad(cancelledError(request_));
-            ++load_;
-            request_ = request;
-            startLoadTimer(request.timeoutInterval());
-        } else if (!loading_) {
-            startLoadTimer(request.timeoutInterval());
-        }
-        loading_ = true;
-        frameLoads_[frame] = FrameLoad{};
-        if (auto delegate = delegate_.lock()) delegate->webViewDidStartLoad(*this);
-    }
-    if (mainFrame) request_ = request;
-    serve(requestID, request, frame);
-}
-
-void WebView::serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame) {
-    if (auto refusal = refusalForPage(request)) {
-        if (auto frame = frameLoads_.find(documentFrame); !documentFrame.empty() && frame != frameLoads_.end()) {
-            frame->second.answered = true;
-            frame->second.error = *refusal;
-        }
-        page_->send("Fetch.failRequest", failure(requestID, *refusal));
-        return;
-    }
-    std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
-    const std::uint64_t serial = pageSerial_;
-    auto task = loadForPage(request, [weak, serial, requestID, documentFrame](
-                                         const ns::Data& body, const std::shared_ptr<ns::URLResponse>& response,
-                                         const std::optional<ns::Error>& error) {
-        auto self = weak.lock();
-        if (!self || serial != self->pageSerial_ || !self->page_) return;
-        if (!self->serving_.erase(requestID)) return;
-        auto frame = self->frameLoads_.find(documentFrame);
-        const bool document = !documentFrame.empty() && frame != self->frameLoads_.end();
-        if (document) frame->second.answered = true;
-        if (error) {
-            if (document) frame->second.error = *error;
-            self->page_->send("Fetch.failRequest", failure(requestID, *error));
-            return;
-        }
-        if (document && documentFrame == self->page_->mainFrame()) {
-            self->arrivingDocument_ = ShownDocument{
-                GivenDocument{body, response->MIMEType().value_or(""), response->textEncodingName().value_or("")},
-                response->URL()};
-        }
-        self->page_->send("Fetch.fulfillRequest", fulfilment(requestID, body, *response));
-    });
-    if (task) serving_[requestID] = task;
 }
 
 }  // namespace ql::ui

@@ -5,6 +5,14 @@
 // load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
 // pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
 // hangs, or a page that does not finish within its request's time-out, ends it with one error.
+//
+// As on the platform, a page cannot open windows: a window it asks for (window.open, a link or form with
+// a target) is asked of the delegate as a navigation of this view and, if allowed, loads here. A link or
+// script navigation to a scheme no page loads (mailto:, tel:, sms:, an app's own) is asked of the delegate
+// and, if allowed, handed to the application to open. The page's dialogs (alert, confirm, prompt) show as
+// the platform's alert and the page's script waits for the answer; a new load, stopLoading or the view's
+// end dismisses one as cancelled, and a page about to be left cannot hold up the view's own navigation
+// with dialogs (leave-page questions are always answered "leave").
 
 #include <cstdint>
 #include <map>
@@ -50,7 +58,9 @@ public:
     virtual void webViewDidFailLoadWithError(WebView&, const ns::Error&) {}
 };
 
+class AlertView;
 class WebPage;
+class WebViewDialogAnswer;
 
 class WebView : public View, public KeyInput {
     QL_OBJECT_NAMED(WebView, View, "UIWebView")
@@ -119,18 +129,43 @@ private:
         GivenDocument document;
         std::optional<ns::URL> URL;
     };
-    // A main-frame navigation this view started and already asked its delegate about.
+    // A main-frame navigation this view started and already asked its delegate about. The engine reports
+    // every navigation it starts; the view's own is the main frame's last one reported before the engine
+    // answers the command sent right after the navigation's own (it starts the navigation while it handles
+    // that), which ties the view's load to the engine's id for it (its loader).
     struct OwnNavigation {
-        std::string URL;
-        std::optional<ns::URLRequest> request;  // sent as given (method, body) unless the engine's own
-        std::optional<GivenDocument> document;  // served instead of loading
+        std::uint64_t number = 0;               // counts the view's own navigations
+        std::string URL{};
+        std::optional<ns::URLRequest> request{};  // sent as given (method, body) unless the engine's own
+        std::optional<GivenDocument> document{};  // served instead of loading
+        std::string loader{};                     // the engine's id for it, once placed
+        std::uint64_t started = 0;                // the number of its start among the engine's reports
         bool reached = false;                   // the engine has asked for its document
+        bool committed = false;                 // its document is the page's
+        int resends = 0;                        // sent again after the page being left took its place
+    };
+    // The last navigation the engine started in a frame, numbered in the order of the engine's reports.
+    struct StartedNavigation {
+        std::string loader;
+        std::uint64_t number = 0;
     };
     // A frame's load ends when the engine stops loading the frame after its document has come (the view
-    // answered the engine's request for it, or the engine showed it).
+    // answered the engine's request for it, or the engine showed the document of the load's navigation).
     struct FrameLoad {
         bool answered = false;
-        std::optional<ns::Error> error;
+        std::optional<ns::Error> error{};
+        std::string loader{};  // the load's navigation, once known
+    };
+    // A main-frame document request that came while the view's own navigation was not yet placed.
+    struct HeldDocument {
+        std::string requestID;
+        ns::URLRequest request;
+        bool redirected = false;
+        StartedNavigation navigation;
+    };
+    struct OpenDialog {
+        std::shared_ptr<AlertView> alert;
+        std::shared_ptr<WebViewDialogAnswer> answer;
     };
 
     // Asks the delegate and, when it agrees, ends the current load and numbers a new one.
@@ -141,6 +176,8 @@ private:
     void startLoadTimer(double interval);
     void failSoon(std::uint64_t load, const ns::Error& error);
     void abandonLoad(const ns::Error& error);
+    // The view's own navigation is over: should the engine still ask for its document, it is not loaded.
+    void endOwnNavigation();
     // Takes the frame id by value: callers pass keys of the loads it erases.
     void endFrameLoad(std::string frame);
     // The engine holds a document request of the main frame, being asked about or not yet answered.
@@ -159,17 +196,40 @@ private:
         WebView& view_;
         bool was_;
     };
+    // Stops whatever script the page is running (one without end, say); the page goes on.
+    void stopPageScript();
 
+    // The engine's events (WebViewEvents.cpp).
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
+    void navigationStarted(const std::string& frame, const std::string& loader);
+    void ownNavigationPlaced(std::uint64_t number);
     void requestPaused(const ns::Dictionary& params);
     void documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
-                           bool redirected);
+                           bool redirected, const StartedNavigation& navigation);
     void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame);
     void frameNavigated(const ns::Dictionary& frame);
     void navigatedWithinDocument(const std::string& frame, const std::string& url);
+    void navigationRequested(const std::string& frame, const std::string& url, const std::string& reason);
+    void windowRequested(const std::string& url, bool userGesture);
+    // A navigation to a scheme no page loads: the application opens it when the delegate allows.
+    void handOn(const ns::URL& url, const std::string& frame, WebViewNavigationType type);
     bool askDelegate(const ns::URLRequest& request, WebViewNavigationType type);
     ns::Value navigationHistory() const;
     void travel(int step);
+
+    // Dialogs (WebViewDialogs.cpp).
+    void dialogOpening(const ns::Dictionary& params);
+    void dialogClosed();
+    void answerDialog(bool accept, const std::string& text);
+    // Takes an open dialog off the screen and answers it as cancelled.
+    void dismissDialog();
+    // The page is held by a dialog nothing can answer any more: the view's own navigation goes on in a
+    // page of its own.
+    void replacePage();
+    void forgetPage();
+    // The page being left started a navigation after the view's own, which the engine gave up for it: the
+    // view's goes again (in a page of its own if the page keeps doing so).
+    void resendOwnNavigation();
 
     // Rendering and input.
     void applyViewport();
@@ -193,14 +253,25 @@ private:
     bool loading_ = false;
     bool scalesPageToFit_ = false;
     std::uint64_t load_ = 0;
+    std::uint64_t ownNavigations_ = 0;
 
+    // What belongs to the page on the engine; a fresh page starts it afresh.
     std::unique_ptr<WebPage> page_;
     std::uint64_t pageSerial_ = 0;
     std::optional<OwnNavigation> ownNavigation_;
-    std::vector<std::string> supersededURLs_;
     std::map<std::string, FrameLoad> frameLoads_;
     std::map<std::string, WebViewNavigationType> navigationReasons_;
+    // Each frame's last few navigations started, the latest last.
+    std::map<std::string, std::vector<StartedNavigation>> startedNavigations_;
+    std::uint64_t navigationsStarted_ = 0;
+    // Main-frame navigations numbered below this were replaced by one of the view's own.
+    std::uint64_t staleBefore_ = 0;
+    // Own navigations sent whose place among the engine's reports is not known yet.
+    int placing_ = 0;
+    std::vector<HeldDocument> heldDocuments_;
     std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
+    std::optional<OpenDialog> dialog_;
+
     std::optional<ShownDocument> arrivingDocument_;
     std::shared_ptr<ns::Timer> loadTimer_;
     std::uint64_t rendering_ = 0;

@@ -14,6 +14,8 @@
 #include "app/service/BaseNetHTTPManager.h"
 #include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/TextField.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/ScriptCommand.h"
@@ -131,6 +133,32 @@ TEST(RunCommand, TheTreeListsARowsTopToBottom) {
     EXPECT_LT(position("小王子"), position("唐诗三百首"));
     EXPECT_LT(position("唐诗三百首"), position("稻草人"));
     EXPECT_LT(position("稻草人"), std::ptrdiff_t(texts.size()));
+}
+
+namespace {
+
+class AlertAnswers final : public ui::AlertViewDelegate {
+public:
+    void alertViewClickedButtonAtIndex(ui::AlertView& alert, std::int64_t index) override {
+        heard.push_back(alert.buttonTitleAtIndex(index) + " " + alert.textFieldAtIndex(0)->text());
+    }
+    std::vector<std::string> heard;
+};
+
+}  // namespace
+
+TEST(RunCommand, AnAlertIsReadTypedIntoAndAnsweredByTheScript) {
+    ScriptedApp app;
+    auto answers = std::make_shared<AlertAnswers>();
+    auto prompt = std::make_shared<ui::AlertView>("127.0.0.1", "你叫什么名字？", answers, "Cancel", std::vector<std::string>{"OK"});
+    prompt->setAlertViewStyle(ui::AlertViewStyle::PlainTextInput);
+    prompt->textFieldAtIndex(0)->setText("名字");
+    prompt->show();
+    ASSERT_TRUE(app.run("tree\nclear\ntype 小明\ntap OK\n")) << app.errors.str();
+    EXPECT_NE(app.out.str().find("127.0.0.1 | 你叫什么名字？ | 名字 | Cancel | OK"), std::string::npos) << app.out.str();
+    EXPECT_EQ(answers->heard, std::vector<std::string>{"OK 小明"});
+    EXPECT_FALSE(prompt->isVisible());
+    EXPECT_FALSE(app.run("tap OK\n")) << "the alert is gone";
 }
 
 TEST(RunCommand, NowaitReleaseAndHeldPathsAreReadOrRefusedPlainly) {

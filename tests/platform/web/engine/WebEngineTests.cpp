@@ -219,12 +219,15 @@ TEST(WebEngine, APageCommandLeftUnansweredLeavesAHealthyEngineRunning) {
                                   &error);
     ASSERT_TRUE(page);
     const auto pid = page->engine().processID();
-    // The page's document request is held by the engine and never served: the page runs no script meanwhile.
+    // The page's document request is held by the engine and never served: the page answers nothing of its
+    // document meanwhile. A script, which could only wait, is refused at once.
     page->send("Page.navigate", {{"url", ns::Value(server.url("/held"))}});
     ASSERT_TRUE(pumpUntil([&] { return held; }));
     std::string problem;
-    EXPECT_TRUE(page->call("Runtime.evaluate", {{"expression", ns::Value("document.readyState")}}, &problem, 1).isNil());
-    EXPECT_EQ(problem, "the web engine did not answer");
+    EXPECT_TRUE(page->call("DOM.getDocument", {}, &problem, 1).isNil());
+    EXPECT_EQ(problem, ui::WebEngine::kNoAnswer);
+    EXPECT_TRUE(page->call("Runtime.evaluate", {{"expression", ns::Value("document.readyState")}}, &problem, 30).isNil());
+    EXPECT_EQ(problem, ui::WebEngine::kScriptsHeld);
     EXPECT_TRUE(page->isAlive());
     EXPECT_EQ(ui::WebEngine::running(&error)->processID(), pid);
     EXPECT_FALSE(page->engine().call("Target.getTargets", {}, "").isNil());

@@ -150,6 +150,62 @@ TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
     EXPECT_EQ(server.requests("/held").size(), 1u) << "stopping never loads again";
 }
 
+TEST(BrowserOnEngine, ProgressOnAPageThatNavigatesItselfStaysInRangeAndEndsAtOneOnce) {
+    LoopbackServer server;
+    server.serveText("/self", "<title>self</title><script>setTimeout(function() { location.href = '/self?' + Math.random(); }, 10);</script>",
+                     "text/html");
+    server.serveText("/plain.html", "<title>plain</title><p>plain</p>", "text/html");
+    for (int round = 0; round < 3; ++round) {
+        EstimatedPage page;
+        page.load(server.url("/self"));
+        const std::size_t before = server.requestCount();
+        ASSERT_TRUE(pumpUntil([&] { return server.requestCount() > before + 5 + static_cast<std::size_t>(round); }));
+        page.load(server.url("/plain.html"));
+        ASSERT_TRUE(pumpUntil([&] {
+            return !page.webView->isLoading() && page.webView->request()->URL()->path() == "/plain.html" &&
+                   !page.values.empty() && page.values.back() == 1.0f;
+        })) << round;
+        for (const float value : page.values) EXPECT_TRUE(value >= 0 && value <= 1) << round << ": " << value;
+        // Since the app's load reset it: rising from 0 (the page's load given up for it may complete it at
+        // once, as any failure does), ending at 1, reached once.
+        const auto last = page.sinceLastReset();
+        ASSERT_GE(last.size(), 2u) << round;
+        EXPECT_EQ(last.front(), 0) << round;
+        for (std::size_t i = 1; i < last.size(); ++i) EXPECT_GT(last[i], last[i - 1]) << round;
+        EXPECT_EQ(last.back(), 1.0f) << round;
+        EXPECT_EQ(std::count(last.begin(), last.end(), 1.0f), 1) << round;
+        EXPECT_EQ(page.webView->stringByEvaluatingJavaScriptFromString("document.title"), "plain") << round;
+    }
+}
+
+TEST(BrowserOnEngine, AMailLinkIsAskedAndHandedToTheApplication) {
+    LoopbackServer server;
+    server.serveText("/contact",
+                     "<html><head><title>Contact</title></head><body style=\"margin:0\">"
+                     "<a href=\"mailto:teacher@example.com\" style=\"display:block;height:2000px\">Write to us</a></body></html>",
+                     "text/html");
+    BrowserHarness h(sim::ScreenProfile::phone375x667(), sim::Device::Time::Real);
+    auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/contact")));
+    std::vector<std::string> asked;
+    browser->setShouldStartLoadRequestHandler([&](const ns::URLRequest& request, ui::WebViewNavigationType type) {
+        asked.push_back(request.URL()->absoluteString() + (type == ui::WebViewNavigationType::LinkClicked ? " link" : " other"));
+        return true;
+    });
+    h.push(browser);
+    ASSERT_TRUE(h.device.runUntil([&] { return browser->title() == "Contact" && browser->pageIsComplete(); }, 30));
+    asked.clear();
+    h.device.tap(cg::Point{180, 300});
+    ASSERT_TRUE(h.device.runUntil([&] { return !asked.empty(); }, 30));
+    EXPECT_EQ(asked, std::vector<std::string>{"mailto:teacher@example.com link"});
+    ASSERT_FALSE(h.device.application().openedURLs().empty());
+    EXPECT_EQ(h.device.application().openedURLs().back().absoluteString(), "mailto:teacher@example.com");
+    // Another application's address neither resets the page's progress nor leaves it.
+    EXPECT_TRUE(browser->pageIsComplete());
+    EXPECT_EQ(browser->progressManager()->progress(), 1.0f);
+    EXPECT_EQ(browser->webView()->request()->URL()->path(), "/contact");
+    EXPECT_FALSE(browser->webView()->isLoading());
+}
+
 // The browser showing a page on every device; screenshots when QL_BROWSER_SHOTS names a folder.
 TEST(BrowserOnEngine, ShowsTheRenderedPage) {
     LoopbackServer server;

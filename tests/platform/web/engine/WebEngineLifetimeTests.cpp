@@ -1,0 +1,169 @@
+// The engine never outlives the process that started it, however that process ends, and a profile folder
+// such a process left behind is removed by the next start.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/foundation/Sandbox.h"
+#include "platform/web/WebEngine.h"
+#include "platform/web/WebEngineProfile.h"
+
+extern char** environ;
+
+namespace ql {
+namespace {
+
+constexpr std::string_view kMarkerVariable = "QL_ENGINE_HOLDER_RUN";
+
+// Live processes whose environment holds the marker: the engine's processes inherit it from the holder
+// whatever group they put themselves in.
+std::vector<pid_t> processesMarked(const std::string& marker) {
+    const std::string wanted = std::string(kMarkerVariable) + "=" + marker;
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        if (line.size() > line.rfind(')') + 2 && line[line.rfind(')') + 2] == 'Z') continue;  // gone, awaiting its parent
+        std::ifstream environment(entry.path() / "environ", std::ios::binary);
+        std::string variable;
+        while (std::getline(environment, variable, '\0')) {
+            if (variable == wanted) {
+                found.push_back(static_cast<pid_t>(std::stol(name)));
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+struct Holder {
+    pid_t pid = -1;
+    std::uint64_t group = 0;
+    std::string marker;
+};
+
+// Starts the holder in the sandbox at `home`; its engine's group once it has a page, or a failed test.
+Holder startHolder(const std::string& mode, const std::string& home) {
+    static std::mt19937_64 random(std::random_device{}());
+    Holder holder;
+    holder.marker = std::to_string(getpid()) + "-" + mode + "-" + std::to_string(random());
+    std::vector<std::string> variables{std::string(kMarkerVariable) + "=" + holder.marker, "QUILLORY_HOME=" + home};
+    for (char** variable = environ; *variable; ++variable) {
+        if (std::string_view(*variable).rfind("QUILLORY_HOME=", 0) != 0) variables.emplace_back(*variable);
+    }
+    std::vector<char*> envp;
+    for (auto& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string program = QL_ENGINE_HOLDER;
+    std::vector<char*> argv{program.data(), const_cast<char*>(mode.c_str()), nullptr};
+    int out[2];
+    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    EXPECT_EQ(posix_spawn(&holder.pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string line;
+    pollfd ready{out[0], POLLIN, 0};
+    char byte = 0;
+    while (line.find('\n') == std::string::npos && poll(&ready, 1, 60'000) == 1 && read(out[0], &byte, 1) == 1) line += byte;
+    close(out[0]);
+    EXPECT_NE(line.find('\n'), std::string::npos) << mode << ": the holder told no engine";
+    if (!line.empty()) holder.group = std::stoull(line);
+    return holder;
+}
+
+bool groupGone(std::uint64_t group) {
+    // Members that ended but were not yet collected by their new parent still count as the group's.
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        char state = 0;
+        long parent = 0;
+        long processGroup = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld", &state, &parent, &processGroup) == 3 &&
+            state != 'Z' && static_cast<std::uint64_t>(processGroup) == group) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> profileFolders(const std::string& home) {
+    std::vector<std::string> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "/tmp")) {
+        if (entry.path().filename().string().rfind("web-engine-", 0) == 0) folders.push_back(entry.path().string());
+    }
+    return folders;
+}
+
+TEST(WebEngineLifetime, NoEngineProcessOutlivesItsAppHoweverTheAppEnds) {
+    ns::TemporarySandbox sandbox;
+    // One stays alive throughout: its engine and its profile folder are left alone.
+    Holder alive = startHolder("wait", sandbox.path());
+    std::vector<std::pair<std::string, Holder>> ending;
+    for (const std::string mode : {"kill", "quit", "exit", "crash"}) ending.emplace_back(mode, startHolder(mode == "kill" ? "wait" : mode, sandbox.path()));
+    ASSERT_GT(alive.group, 0u);
+    EXPECT_GE(processesMarked(alive.marker).size(), 3u) << "the holder, the engine's watcher and the engine";
+
+    for (auto& [mode, holder] : ending) {
+        ASSERT_GT(holder.group, 0u) << mode;
+        if (mode == "kill") kill(holder.pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(holder.pid, &status, 0), holder.pid) << mode;
+    }
+    const auto ended = std::chrono::steady_clock::now();
+    for (auto& [mode, holder] : ending) {
+        const std::string& marker = holder.marker;
+        const std::uint64_t group = holder.group;
+        while ((!processesMarked(marker).empty() || !groupGone(group)) && std::chrono::steady_clock::now() - ended < std::chrono::seconds(2)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(processesMarked(marker).empty()) << mode;
+        EXPECT_TRUE(groupGone(group)) << mode;
+    }
+    EXPECT_FALSE(processesMarked(alive.marker).empty());
+    EXPECT_FALSE(groupGone(alive.group));
+
+    // The next start removes what the ended ones left in the sandbox, and only that.
+    const auto before = profileFolders(sandbox.path());
+    EXPECT_GE(before.size(), 3u);
+    std::string problem;
+    auto profile = ui::WebEngineProfile::make(&problem);
+    ASSERT_TRUE(profile) << problem;
+    const auto after = profileFolders(sandbox.path());
+    EXPECT_EQ(after.size(), 2u) << "the live holder's and the new one";
+    EXPECT_NE(std::find(after.begin(), after.end(), profile->path()), after.end());
+
+    kill(alive.pid, SIGKILL);
+    waitpid(alive.pid, nullptr, 0);
+    const auto killed = std::chrono::steady_clock::now();
+    while (!processesMarked(alive.marker).empty() && std::chrono::steady_clock::now() - killed < std::chrono::seconds(2)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(processesMarked(alive.marker).empty());
+}
+
+}  // namespace
+}  // namespace ql
