@@ -88,65 +88,67 @@ const ct::TextLayout& TextViewLayout::laidOut(std::string_view text, Paragraph& 
     return *paragraph.layout;
 }
 
-double TextViewLayout::height(std::string_view text) {
-    double y = 0;
-    std::size_t start = 0;
-    for (Paragraph& paragraph : paragraphs_) {
-        for (const auto& placed : laidOut(text, paragraph, start).lines()) y += placed.line.height();
-        start += paragraph.bytes;
-    }
-    return y;
-}
-
-std::optional<cg::Rect> TextViewLayout::caretRect(std::string_view text, std::uint64_t position) {
-    double y = 0;
+template <class Visit>
+void TextViewLayout::walk(std::string_view text, Visit&& visit) {
+    double top = 0;
     std::uint64_t at = 0;
     std::size_t start = 0;
     for (std::size_t index = 0; index < paragraphs_.size(); ++index) {
         Paragraph& paragraph = paragraphs_[index];
         const ct::TextLayout& layout = laidOut(text, paragraph, start);
-        const bool last = index + 1 == paragraphs_.size();
-        if (position >= at + paragraph.units && !last) {
-            for (const auto& placed : layout.lines()) y += placed.line.height();
-            at += paragraph.units;
-            start += paragraph.bytes;
-            continue;
-        }
-        const auto& lines = layout.lines();
-        if (lines.empty()) return std::nullopt;
-        const std::uint64_t local = position - at;
-        const std::size_t line = layout.lineIndexForStringIndex(local);
-        for (std::size_t before = 0; before < line; ++before) y += lines[before].line.height();
-        const auto& placed = lines[line];
-        const double height = placed.line.height();
-        if (last && local >= paragraph.units && paragraph.endsWithLineFeed) return cg::Rect{0, y + height, 2, height};
-        return cg::Rect{placed.caretOffset(local), y, 2, height};
-    }
-    return std::nullopt;
-}
-
-std::uint64_t TextViewLayout::positionAt(std::string_view text, cg::Point point) {
-    double y = 0;
-    std::uint64_t at = 0;
-    std::size_t start = 0;
-    for (std::size_t index = 0; index < paragraphs_.size(); ++index) {
-        Paragraph& paragraph = paragraphs_[index];
-        const ct::TextLayout& layout = laidOut(text, paragraph, start);
-        double bottom = y;
+        double bottom = top;
         for (const auto& placed : layout.lines()) bottom += placed.line.height();
-        const bool last = index + 1 == paragraphs_.size();
-        // Below a final line feed lies the empty line after it.
-        if (last && paragraph.endsWithLineFeed && point.y >= bottom) return at + paragraph.units;
-        if (point.y < bottom || last) {
-            const auto& lines = layout.lines();
-            if (lines.empty()) return at;
-            return at + lines[layout.lineIndexAtHeight(point.y - y)].stringIndexAt(point.x);
-        }
-        y = bottom;
+        if (visit(Placed{paragraph, layout, top, bottom, at, index + 1 == paragraphs_.size()})) return;
+        top = bottom;
         at += paragraph.units;
         start += paragraph.bytes;
     }
-    return at;
+}
+
+double TextViewLayout::height(std::string_view text) {
+    double height = 0;
+    walk(text, [&](const Placed& placed) {
+        height = placed.bottom;
+        return false;
+    });
+    return height;
+}
+
+std::optional<cg::Rect> TextViewLayout::caretRect(std::string_view text, std::uint64_t position) {
+    std::optional<cg::Rect> caret;
+    walk(text, [&](const Placed& placed) {
+        if (position >= placed.at + placed.paragraph.units && !placed.last) return false;
+        const auto& lines = placed.layout.lines();
+        if (lines.empty()) return true;
+        const std::uint64_t local = position - placed.at;
+        const std::size_t line = placed.layout.lineIndexForStringIndex(local);
+        double y = placed.top;
+        for (std::size_t before = 0; before < line; ++before) y += lines[before].line.height();
+        const double height = lines[line].line.height();
+        if (placed.last && local >= placed.paragraph.units && placed.paragraph.endsWithLineFeed)
+            caret = cg::Rect{0, y + height, 2, height};
+        else
+            caret = cg::Rect{lines[line].caretOffset(local), y, 2, height};
+        return true;
+    });
+    return caret;
+}
+
+std::uint64_t TextViewLayout::positionAt(std::string_view text, cg::Point point) {
+    std::uint64_t position = 0;
+    walk(text, [&](const Placed& placed) {
+        // Below a final line feed lies the empty line after it.
+        if (placed.last && placed.paragraph.endsWithLineFeed && point.y >= placed.bottom) {
+            position = placed.at + placed.paragraph.units;
+            return true;
+        }
+        if (point.y >= placed.bottom && !placed.last) return false;
+        const auto& lines = placed.layout.lines();
+        position = placed.at;
+        if (!lines.empty()) position += lines[placed.layout.lineIndexAtHeight(point.y - placed.top)].stringIndexAt(point.x);
+        return true;
+    });
+    return position;
 }
 
 void TextViewLayout::draw(std::string_view text, cg::Context& context, cg::Point origin, const cg::Rect& area) {

@@ -61,6 +61,18 @@ private:
     static std::vector<Paragraph> split(std::string_view text);
     // The paragraph laid out; `start` is its first byte in `text`.
     const ct::TextLayout& laidOut(std::string_view text, Paragraph& paragraph, std::size_t start);
+    // A paragraph laid out, where its lines start and end from the text's top, and its first UTF-16 unit.
+    struct Placed {
+        const Paragraph& paragraph;
+        const ct::TextLayout& layout;
+        double top;
+        double bottom;
+        std::uint64_t at;
+        bool last;
+    };
+    // Lays the paragraphs out from the top until `visit` (given each Placed) answers true.
+    template <class Visit>
+    void walk(std::string_view text, Visit&& visit);
 
     std::vector<Paragraph> paragraphs_;
     std::optional<ct::TextStyle> style_;

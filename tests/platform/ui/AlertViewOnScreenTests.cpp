@@ -15,20 +15,10 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/WindowShell.h"
 
 namespace ql {
 namespace {
-
-class Shell : public ui::ApplicationDelegate {
-public:
-    std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
-    std::shared_ptr<ui::Window> window() const override { return window_; }
-    bool applicationDidFinishLaunchingWithOptions(ui::Application&, const ns::Dictionary&) override {
-        window_->setRootViewController(std::make_shared<ui::ViewController>());
-        window_->makeKeyAndVisible();
-        return true;
-    }
-};
 
 class Answers final : public ui::AlertViewDelegate {
 public:
@@ -47,7 +37,7 @@ TEST(AlertViewOnScreen, ButtonsAreTappedAndAFieldTakesTypingOnEveryScreen) {
                                 sim::ScreenProfile::pad768x1024()}) {
         const std::string screen = std::to_string(int(profile.portraitSize.width)) + "x" + std::to_string(int(profile.portraitSize.height));
         sim::Device device(profile);
-        auto shell = std::make_shared<Shell>();
+        auto shell = std::make_shared<test::WindowShell>();
         device.boot([&] { return shell; });
         auto answers = std::make_shared<Answers>();
 

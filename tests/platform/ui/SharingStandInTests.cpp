@@ -15,22 +15,10 @@
 #include "platform/ui/PopoverController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "tests/support/WindowShell.h"
 
 namespace ql {
 namespace {
-
-class Shell : public ui::ApplicationDelegate {
-public:
-    explicit Shell(std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>()) : root_(std::move(root)) {}
-    std::shared_ptr<ui::ViewController> root_;
-    std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
-    std::shared_ptr<ui::Window> window() const override { return window_; }
-    bool applicationDidFinishLaunchingWithOptions(ui::Application&, const ns::Dictionary&) override {
-        window_->setRootViewController(root_);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-};
 
 // A controller that notes the trait changes it hears.
 class TraitWatcher : public ui::ViewController {
@@ -72,7 +60,7 @@ TEST(SharingStandIns, URLsOpenOnlyWhereAnAppTakesTheScheme) {
 
 TEST(SharingStandIns, ActivitySheetOffersPerformsAndGoesAway) {
     sim::Device device;
-    device.boot([] { return std::make_shared<Shell>(); });
+    device.boot([] { return std::make_shared<test::WindowShell>(); });
     auto root = device.keyWindow()->rootViewController();
     auto refusing = std::make_shared<ui::Activity>();
     auto open = std::make_shared<OpenActivity>();
@@ -120,7 +108,7 @@ struct SheetRecorder : ui::ActionSheetDelegate, ui::PopoverControllerDelegate, u
 
 TEST(SharingStandIns, ActionSheetPopoverAndComposers) {
     sim::Device device;
-    device.boot([] { return std::make_shared<Shell>(); });
+    device.boot([] { return std::make_shared<test::WindowShell>(); });
     auto recorder = std::make_shared<SheetRecorder>();
     auto sheet = std::make_shared<ui::ActionSheet>(std::nullopt, recorder, "Cancel", std::nullopt,
                                                    std::vector<std::string>{"Copy"});
@@ -165,7 +153,7 @@ TEST(SharingStandIns, ActionSheetPopoverAndComposers) {
 TEST(SharingStandIns, NavigationToolbarAndSizeClasses) {
     sim::Device device(sim::ScreenProfile::phone414x736());
     auto watcher = std::make_shared<TraitWatcher>();
-    device.boot([&] { return std::make_shared<Shell>(std::make_shared<ui::NavigationController>(watcher)); });
+    device.boot([&] { return std::make_shared<test::WindowShell>(std::make_shared<ui::NavigationController>(watcher)); });
     auto navigation = watcher->navigationController();
     ASSERT_NE(navigation, nullptr);
     EXPECT_TRUE(navigation->isToolbarHidden());

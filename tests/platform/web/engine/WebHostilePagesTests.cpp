@@ -31,6 +31,7 @@
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/WindowShell.h"
 
 namespace ql {
 namespace {
@@ -70,25 +71,13 @@ std::vector<std::string> buttonsOf(const ui::AlertView& alert) {
     return titles;
 }
 
-// A device showing web views in its window, with fingers and a keyboard.
-class DeviceShell : public ui::ApplicationDelegate {
-public:
-    std::shared_ptr<ui::Window> window_ = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
-    std::shared_ptr<ui::Window> window() const override { return window_; }
-    bool applicationDidFinishLaunchingWithOptions(ui::Application&, const ns::Dictionary&) override {
-        window_->setRootViewController(std::make_shared<ui::ViewController>());
-        window_->makeKeyAndVisible();
-        return true;
-    }
-};
-
 struct OnDevice {
     OnDevice() : device(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real) {
         device.boot([this] { return shell; });
         shell->window_->rootViewController()->view()->addSubview(page.view);
     }
     sim::Device device;
-    std::shared_ptr<DeviceShell> shell = std::make_shared<DeviceShell>();
+    std::shared_ptr<test::WindowShell> shell = std::make_shared<test::WindowShell>();
     Page page;
 };
 
