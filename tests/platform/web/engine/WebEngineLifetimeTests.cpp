@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/foundation/Sandbox.h"
@@ -93,9 +93,12 @@ Holder startHolder(const std::string& mode, const std::string& home) {
     return holder;
 }
 
-bool groupGone(std::uint64_t group) {
+std::vector<pid_t> groupMembers(std::uint64_t group) {
     // Members that ended but were not yet collected by their new parent still count as the group's.
+    std::vector<pid_t> members;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         std::ifstream stat(entry.path() / "stat");
         std::string line;
         if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
@@ -104,10 +107,31 @@ bool groupGone(std::uint64_t group) {
         long processGroup = 0;
         if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld", &state, &parent, &processGroup) == 3 &&
             state != 'Z' && static_cast<std::uint64_t>(processGroup) == group) {
-            return false;
+            members.push_back(static_cast<pid_t>(std::stol(name)));
         }
     }
-    return true;
+    return members;
+}
+
+bool groupGone(std::uint64_t group) { return groupMembers(group).empty(); }
+
+// Waits until the processes `live()` finds are gone or `within` has passed. Each process found is watched
+// through a descriptor the system makes readable when it ends, so the wait wakes on an ending, not a timer.
+template <class Find>
+void awaitEnding(Find live, std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+        const std::vector<pid_t> found = live();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (found.empty() || left.count() <= 0) return;
+        std::vector<pollfd> watched;
+        for (pid_t pid : found) {
+            const int descriptor = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+            if (descriptor >= 0) watched.push_back({descriptor, POLLIN, 0});
+        }
+        if (!watched.empty()) poll(watched.data(), watched.size(), static_cast<int>(left.count()));
+        for (const pollfd& one : watched) close(one.fd);
+    }
 }
 
 std::vector<std::string> profileFolders(const std::string& home) {
@@ -133,13 +157,14 @@ TEST(WebEngineLifetime, NoEngineProcessOutlivesItsAppHoweverTheAppEnds) {
         int status = 0;
         ASSERT_EQ(waitpid(holder.pid, &status, 0), holder.pid) << mode;
     }
-    const auto ended = std::chrono::steady_clock::now();
     for (auto& [mode, holder] : ending) {
         const std::string& marker = holder.marker;
         const std::uint64_t group = holder.group;
-        while ((!processesMarked(marker).empty() || !groupGone(group)) && std::chrono::steady_clock::now() - ended < std::chrono::seconds(2)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        awaitEnding([&] {
+            std::vector<pid_t> live = processesMarked(marker);
+            for (pid_t member : groupMembers(group)) live.push_back(member);
+            return live;
+        }, std::chrono::seconds(2));
         EXPECT_TRUE(processesMarked(marker).empty()) << mode;
         EXPECT_TRUE(groupGone(group)) << mode;
     }
@@ -158,10 +183,7 @@ TEST(WebEngineLifetime, NoEngineProcessOutlivesItsAppHoweverTheAppEnds) {
 
     kill(alive.pid, SIGKILL);
     waitpid(alive.pid, nullptr, 0);
-    const auto killed = std::chrono::steady_clock::now();
-    while (!processesMarked(alive.marker).empty() && std::chrono::steady_clock::now() - killed < std::chrono::seconds(2)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    awaitEnding([&] { return processesMarked(alive.marker); }, std::chrono::seconds(2));
     EXPECT_TRUE(processesMarked(alive.marker).empty());
 }
 
