@@ -50,6 +50,13 @@ void closeFrom(int lowest) { close_range(static_cast<unsigned>(lowest), ~0U, 0);
 void appEnded(int) { endGroup(); }
 
 [[noreturn]] void runEngine(const char* path, char* const* argv, int devNull, int commandFd, int replyFd, int status) {
+    // A descriptor handed over may already sit where another one goes, or where it goes itself (which
+    // would keep it closed at exec): each is first copied above them all, then put in its place.
+    const int lowestFree = kEngineExecStatus + 1;
+    devNull = fcntl(devNull, F_DUPFD, lowestFree);
+    commandFd = fcntl(commandFd, F_DUPFD, lowestFree);
+    replyFd = fcntl(replyFd, F_DUPFD, lowestFree);
+    status = fcntl(status, F_DUPFD, lowestFree);
     dup2(devNull, 0);
     dup2(devNull, 1);
     dup2(devNull, 2);
