@@ -1,6 +1,7 @@
 #include "platform/foundation/Stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,9 +82,17 @@ public:
 
     void open() override {
         if (streamStatus() != StreamStatus::NotOpen) return;
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        // Opening a FIFO for reading waits for a writer: opened without waiting, and only a regular file
+        // is read, so a stream on whatever was put where a file belongs fails instead of hanging its reader.
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) return fail(posixError(errno));
         fd_.reset(fd);
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) return fail(posixError(errno));
+        if (!S_ISREG(info.st_mode)) {
+            fd_.reset();
+            return fail(posixError(S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP));
+        }
         setStreamStatus(StreamStatus::Open);
     }
     void close() override {

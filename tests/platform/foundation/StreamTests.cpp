@@ -6,6 +6,7 @@
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/Stream.h"
 #include "platform/foundation/URL.h"
+#include "tests/support/HostileFiles.h"
 
 using namespace ql::ns;
 
@@ -50,6 +51,33 @@ TEST(StreamTests, InputStreamsReadDataAndFiles) {
     EXPECT_EQ(missing->streamError()->domain(), POSIXErrorDomain);
     EXPECT_EQ(missing->read(&byte, 1), -1);
     EXPECT_FALSE(InputStream::inputStreamWithURL(*URL::fromString("http://h/")));
+}
+
+TEST(StreamTests, AFileStreamReadsOnlyARegularFileAndNeverWaitsToOpen) {
+    TemporarySandbox sandbox;
+    const std::string path = sandbox.path() + "/photo.jpg";
+    for (const ql::test::HostileFile kind : ql::test::hostileFiles()) {
+        ql::test::placeHostileFile(kind, path, 1 << 20);
+        const ql::test::HangGuard guard("a stream on " + ql::test::describe(kind));
+        auto stream = InputStream::inputStreamWithFileAtPath(path);
+        stream->open();
+        std::uint8_t byte = 0;
+        if (kind == ql::test::HostileFile::Oversized) {
+            // Large is no reason to refuse a stream: it is read a piece at a time.
+            EXPECT_EQ(stream->streamStatus(), StreamStatus::Open);
+            EXPECT_EQ(stream->read(&byte, 1), 1);
+            continue;
+        }
+        EXPECT_EQ(stream->streamStatus(), StreamStatus::Error) << ql::test::describe(kind);
+        // A socket cannot even be opened; a FIFO or a device opens without waiting and is turned down.
+        EXPECT_EQ(stream->streamError()->code(), kind == ql::test::HostileFile::Socket ? ENXIO : ENOTSUP)
+            << ql::test::describe(kind);
+        EXPECT_EQ(stream->read(&byte, 1), -1);
+    }
+    auto folder = InputStream::inputStreamWithFileAtPath(sandbox.path());
+    folder->open();
+    EXPECT_EQ(folder->streamStatus(), StreamStatus::Error);
+    EXPECT_EQ(folder->streamError()->code(), EISDIR);
 }
 
 TEST(StreamTests, OutputStreamsWriteToMemoryAndFiles) {
