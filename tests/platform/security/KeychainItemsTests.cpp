@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,6 +13,7 @@
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Sandbox.h"
 #include "tests/support/FaultyVolume.h"
+#include "tests/support/HostileFiles.h"
 
 namespace ql::sec {
 namespace {
@@ -206,6 +208,19 @@ TEST(KeychainItems, AFullVolumeIsAnIOErrorWithItsReasonAndLosesNothing) {
         volume.restore();
         EXPECT_EQ(itemAdd(with(item("mail", "bob"), ValueData, ns::Value(ns::Data("second")))), StatusSuccess);
         EXPECT_EQ(passwordOf("mail", "bob"), "second");
+    }
+}
+
+TEST(KeychainItems, WhatIsNoRegularFileWhereTheStoreBelongsFailsWithoutWaiting) {
+    for (const test::HostileFile kind : {test::HostileFile::FIFO, test::HostileFile::Socket, test::HostileFile::EndlessDevice}) {
+        SCOPED_TRACE(test::describe(kind));
+        ns::TemporarySandbox sandbox;
+        std::filesystem::create_directories(sandbox.path() + "/Library/Keychains");
+        test::placeHostileFile(kind, sandbox.path() + "/Library/Keychains/keychain.db", 0);
+        const test::HangGuard guard("the keychain on " + test::describe(kind));
+        EXPECT_EQ(itemCopyMatching(readingData("mail", "ann"), nullptr), StatusIO);
+        EXPECT_NE(failureReason().find("keychain.db"), std::string::npos) << failureReason();
+        EXPECT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data("secret")))), StatusIO);
     }
 }
 
