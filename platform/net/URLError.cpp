@@ -22,6 +22,7 @@ std::optional<std::string> descriptionFor(std::int64_t code, const std::optional
         case URLErrorFileDoesNotExist: return "The requested URL was not found on this server.";
         case URLErrorFileIsDirectory: return "file is directory";
         case URLErrorNoPermissionsToReadFile: return "no permission to read file";
+        case URLErrorDataLengthExceedsMaximum: return "resource exceeds maximum size";
         case URLErrorCannotCreateFile: return "cannot create file";
         case URLErrorCannotWriteToFile: return "cannot write to file";
         case URLErrorSecureConnectionFailed:

@@ -29,6 +29,7 @@ enum URLErrorCode : std::int64_t {
     URLErrorFileDoesNotExist = -1100,
     URLErrorFileIsDirectory = -1101,
     URLErrorNoPermissionsToReadFile = -1102,
+    URLErrorDataLengthExceedsMaximum = -1103,
     URLErrorCannotCreateFile = -3000,
     URLErrorCannotWriteToFile = -3003,
     URLErrorSecureConnectionFailed = -1200,

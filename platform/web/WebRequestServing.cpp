@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/DispatchQueue.h"
@@ -22,19 +24,79 @@ bool travelsOnlyOnTheWire(std::string_view name) {
            ns::equalsIgnoringASCIICase(name, "Transfer-Encoding") || ns::equalsIgnoringASCIICase(name, "Connection");
 }
 
-class RedirectHandback final : public ns::URLSessionTaskDelegate {
+// The engine takes each reply whole, in one message; a body that grows past this (an endless stream, a
+// camera's picture feed) is given up rather than held until memory runs out.
+constexpr std::size_t kPageReplyLimit = 128u << 20;
+
+// Loads for pages: redirects are handed back as they came, and each reply's body is gathered here, within
+// the bound, until its task ends. Called on the session's delegate queue.
+class PageLoads final : public ns::URLSessionDataDelegate {
 public:
+    void add(std::uint64_t task, PageReplyHandler handler) {
+        std::lock_guard lock(mutex_);
+        pending_[task].handler = std::move(handler);
+    }
+
     void URLSessionTaskWillPerformHTTPRedirection(ns::URLSession&, ns::URLSessionTask&,
                                                   const std::shared_ptr<ns::HTTPURLResponse>&, const ns::URLRequest&,
                                                   std::function<void(std::optional<ns::URLRequest>)> completion) override {
         completion(std::nullopt);
     }
+
+    void URLSessionDataTaskDidReceiveData(ns::URLSession&, ns::URLSessionDataTask& task, const ns::Data& data) override {
+        std::unique_lock lock(mutex_);
+        const auto found = pending_.find(task.taskIdentifier());
+        if (found == pending_.end() || found->second.tooLarge) return;
+        Pending& pending = found->second;
+        if (pending.body.length() + data.length() > kPageReplyLimit) {
+            pending.tooLarge = true;
+            pending.body = ns::Data();
+            lock.unlock();
+            task.cancel();
+            return;
+        }
+        pending.body.append(data);
+    }
+
+    void URLSessionTaskDidCompleteWithError(ns::URLSession&, ns::URLSessionTask& task,
+                                            const std::optional<ns::Error>& error) override {
+        std::unique_lock lock(mutex_);
+        const auto found = pending_.find(task.taskIdentifier());
+        if (found == pending_.end()) return;
+        Pending pending = std::move(found->second);
+        pending_.erase(found);
+        lock.unlock();
+        std::optional<ns::Error> outcome = error;
+        const auto response = task.response();
+        if (pending.tooLarge) {
+            outcome = ns::urlError(ns::URLErrorDataLengthExceedsMaximum, task.originalRequest().URL());
+        } else if (!error && !response) {
+            outcome = ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorBadServerResponse);
+        }
+        ns::DispatchQueue::main()->async(
+            [handler = std::move(pending.handler), body = std::move(pending.body), response, outcome] {
+                handler(body, response, outcome);
+            });
+    }
+
+private:
+    struct Pending {
+        PageReplyHandler handler;
+        ns::Data body;
+        bool tooLarge = false;
+    };
+    std::mutex mutex_;
+    std::unordered_map<std::uint64_t, Pending> pending_;
 };
 
+const std::shared_ptr<PageLoads>& pageLoads() {
+    static const auto loads = std::make_shared<PageLoads>();  // the session holds it weakly
+    return loads;
+}
+
 const std::shared_ptr<ns::URLSession>& pageSession() {
-    static const auto handback = std::make_shared<RedirectHandback>();  // the session holds it weakly
     static const auto session = ns::URLSession::sessionWithConfiguration(
-        ns::URLSessionConfiguration::defaultSessionConfiguration(), handback, nullptr);
+        ns::URLSessionConfiguration::defaultSessionConfiguration(), pageLoads(), nullptr);
     return session;
 }
 
@@ -84,19 +146,10 @@ std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {
 }
 
 std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, PageReplyHandler handler) {
-    auto task = pageSession()->dataTaskWithRequest(
-        request, [handler = std::move(handler)](const std::optional<ns::Data>& data,
-                                                const std::shared_ptr<ns::URLResponse>& response,
-                                                const std::optional<ns::Error>& error) {
-            ns::DispatchQueue::main()->async([handler, body = data.value_or(ns::Data()), response, error] {
-                if (!error && !response) {
-                    handler(body, response, ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorBadServerResponse));
-                } else {
-                    handler(body, response, error);
-                }
-            });
-        });
-    if (task) task->resume();
+    auto task = pageSession()->dataTaskWithRequest(request);
+    if (!task) return nullptr;
+    pageLoads()->add(task->taskIdentifier(), std::move(handler));
+    task->resume();
     return task;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -263,6 +264,22 @@ std::size_t pageTargetsShowing(const std::string& part) {
         for (const auto& info : *list) count += ui::textField(ui::fieldsOf(info), "url").find(part) != std::string::npos;
     }
     return count;
+}
+
+TEST(WebHostilePages, AReplyWithoutEndIsGivenUpAtItsBoundRatherThanHeldUntilMemoryRunsOut) {
+    LoopbackServer server;
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    server.serveBytes("/endless", std::size_t{1} << 40, sent);  // a terabyte: no end within the test
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    Page page;
+    page.start(server.url("/endless"));
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /endless other", "start", "fail -1103"}));
+    EXPECT_LT(sent->load(), std::size_t{1} << 30) << "the load stopped reading";
+
+    page.delegate->events.clear();
+    page.load(server.url("/plain"));
+    EXPECT_EQ(page.title(), "plain");
 }
 
 TEST(WebHostilePages, WindowsAPageOpensAreNavigationsOfItsViewAskedOfTheDelegate) {
