@@ -20,6 +20,14 @@ namespace {
 
 Error posixError(int code) { return Error(std::string(POSIXErrorDomain), code); }
 
+// 0 when the descriptor is a regular file's, else the errno that says why it is not read or written.
+int regularFileRefusal(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return errno;
+    if (S_ISREG(info.st_mode)) return 0;
+    return S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP;
+}
+
 bool isReadable(StreamStatus status) {
     return status == StreamStatus::Open || status == StreamStatus::Reading || status == StreamStatus::Writing;
 }
@@ -87,11 +95,9 @@ public:
         const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) return fail(posixError(errno));
         fd_.reset(fd);
-        struct stat info {};
-        if (::fstat(fd, &info) != 0) return fail(posixError(errno));
-        if (!S_ISREG(info.st_mode)) {
+        if (const int refusal = regularFileRefusal(fd)) {
             fd_.reset();
-            return fail(posixError(S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP));
+            return fail(posixError(refusal));
         }
         setStreamStatus(StreamStatus::Open);
     }
@@ -144,10 +150,16 @@ public:
 
     void open() override {
         if (streamStatus() != StreamStatus::NotOpen) return;
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append_ ? O_APPEND : O_TRUNC);
+        // As for reading: without waiting for a FIFO's reader, and only into a regular file, so that a
+        // reader going away cannot end the process with SIGPIPE either.
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append_ ? O_APPEND : O_TRUNC);
         const int fd = ::open(path_.c_str(), flags, 0666);
         if (fd < 0) return fail(posixError(errno));
         fd_.reset(fd);
+        if (const int refusal = regularFileRefusal(fd)) {
+            fd_.reset();
+            return fail(posixError(refusal));
+        }
         setStreamStatus(StreamStatus::Open);
     }
     void close() override {

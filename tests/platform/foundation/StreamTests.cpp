@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -78,6 +81,21 @@ TEST(StreamTests, AFileStreamReadsOnlyARegularFileAndNeverWaitsToOpen) {
     folder->open();
     EXPECT_EQ(folder->streamStatus(), StreamStatus::Error);
     EXPECT_EQ(folder->streamError()->code(), EISDIR);
+
+    // Writing: a FIFO is refused whether or not something reads it, never waited on, never written into.
+    const std::string fifo = sandbox.path() + "/body.part";
+    ql::test::placeHostileFile(ql::test::HostileFile::FIFO, fifo, 0);
+    const ql::test::HangGuard guard("a stream into a FIFO");
+    auto unread = OutputStream::outputStreamToFileAtPath(fifo, false);
+    unread->open();
+    EXPECT_EQ(unread->streamStatus(), StreamStatus::Error);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    auto read = OutputStream::outputStreamToFileAtPath(fifo, true);
+    read->open();
+    EXPECT_EQ(read->streamStatus(), StreamStatus::Error);
+    EXPECT_EQ(read->streamError()->code(), ENOTSUP);
+    ::close(reader);
 }
 
 TEST(StreamTests, OutputStreamsWriteToMemoryAndFiles) {
