@@ -173,13 +173,9 @@ bool fail(Error* slot, Error error) {
 // Copies one regular file's bytes, mode and times to a new file. Reports read failures against the source
 // and write failures against the destination.
 bool copyRegularFile(const std::string& from, const std::string& to, const struct stat& st, Error* error) {
-    // The name may have been given to a FIFO since it was looked at, whose opening would wait for a writer:
-    // opened without waiting, and looked at again.
-    FileDescriptor in(openRetrying(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW));
+    // The name may have been given to a FIFO since it was looked at, whose opening would wait for a writer.
+    FileDescriptor in(openRegularFile(from, O_RDONLY | O_NOFOLLOW));
     if (!in) return fail(error, fileErrorFromPOSIX(errno, from, false));
-    struct stat opened {};
-    if (::fstat(in.get(), &opened) != 0) return fail(error, fileErrorFromPOSIX(errno, from, false));
-    if (!S_ISREG(opened.st_mode)) return fail(error, fileErrorFromPOSIX(ENOTSUP, from, false));
     FileDescriptor out(openRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
     if (!out) return fail(error, fileErrorFromPOSIX(errno, to, true));
     bool kernelCopy = true;

@@ -52,6 +52,26 @@ std::optional<RegularFile> RegularFile::open(const std::string& path, std::uint6
     return file;
 }
 
+int openRegularFile(const std::string& path, int flags, mode_t mode) {
+    const auto refusal = [](const struct stat& info) { return S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP; };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = refusal(info);
+        return -1;
+    }
+    int descriptor;
+    do descriptor = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return -1;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int failure = S_ISREG(info.st_mode) ? errno : refusal(info);
+        ::close(descriptor);
+        errno = failure;
+        return -1;
+    }
+    return descriptor;
+}
+
 RegularFile::RegularFile(RegularFile&& other) noexcept
     : path_(std::move(other.path_)),
       descriptor_(std::exchange(other.descriptor_, -1)),

@@ -51,4 +51,10 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// The same care for callers that open a file their own way (to write it, to create it, or to stream it
+// whatever its size): `path` opened with `flags` (close-on-exec and non-blocking added) only when it names a
+// regular file, looked at before and again after opening. The descriptor, or -1 with errno set: EISDIR for
+// a folder, ENOTSUP for a FIFO, socket or device, else what the system said.
+int openRegularFile(const std::string& path, int flags, mode_t mode = 0);
+
 }  // namespace ql::ns

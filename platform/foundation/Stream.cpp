@@ -1,7 +1,6 @@
 #include "platform/foundation/Stream.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <mutex>
 
 #include "platform/foundation/DispatchPool.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/foundation/URL.h"
 
 namespace ql::ns {
@@ -19,14 +19,6 @@ namespace ql::ns {
 namespace {
 
 Error posixError(int code) { return Error(std::string(POSIXErrorDomain), code); }
-
-// 0 when the descriptor is a regular file's, else the errno that says why it is not read or written.
-int regularFileRefusal(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return errno;
-    if (S_ISREG(info.st_mode)) return 0;
-    return S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP;
-}
 
 bool isReadable(StreamStatus status) {
     return status == StreamStatus::Open || status == StreamStatus::Reading || status == StreamStatus::Writing;
@@ -92,13 +84,9 @@ public:
         if (streamStatus() != StreamStatus::NotOpen) return;
         // Opening a FIFO for reading waits for a writer: opened without waiting, and only a regular file
         // is read, so a stream on whatever was put where a file belongs fails instead of hanging its reader.
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        const int fd = openRegularFile(path_, O_RDONLY);
         if (fd < 0) return fail(posixError(errno));
         fd_.reset(fd);
-        if (const int refusal = regularFileRefusal(fd)) {
-            fd_.reset();
-            return fail(posixError(refusal));
-        }
         setStreamStatus(StreamStatus::Open);
     }
     void close() override {
@@ -152,14 +140,9 @@ public:
         if (streamStatus() != StreamStatus::NotOpen) return;
         // As for reading: without waiting for a FIFO's reader, and only into a regular file, so that a
         // reader going away cannot end the process with SIGPIPE either.
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append_ ? O_APPEND : O_TRUNC);
-        const int fd = ::open(path_.c_str(), flags, 0666);
+        const int fd = openRegularFile(path_, O_WRONLY | O_CREAT | (append_ ? O_APPEND : O_TRUNC), 0666);
         if (fd < 0) return fail(posixError(errno));
         fd_.reset(fd);
-        if (const int refusal = regularFileRefusal(fd)) {
-            fd_.reset();
-            return fail(posixError(refusal));
-        }
         setStreamStatus(StreamStatus::Open);
     }
     void close() override {

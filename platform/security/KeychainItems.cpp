@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/VolumeFault.h"
 
@@ -95,12 +96,10 @@ int prepareStoreFile(const std::string& folder, const std::string& path, bool cr
     const bool exists = ::lstat(path.c_str(), &existing) == 0;
     if (!exists && !create) return ENOENT;
     if (const int fault = ns::volumeFaultForTesting(path); fault == EROFS || (fault && create && !exists)) return fault;
-    // Without waiting, and only a regular file: whatever else lies there is no store.
-    const int fd = ::open(path.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    // Only a regular file: whatever else lies there is no store.
+    const int fd = ns::openRegularFile(path, O_RDWR | (create ? O_CREAT : 0) | O_NOFOLLOW, 0600);
     if (fd < 0) return errno;
-    struct stat opened {};
-    int failure = ::fstat(fd, &opened) != 0 ? errno : S_ISREG(opened.st_mode) ? 0 : ENOTSUP;
-    if (failure == 0 && ::fchmod(fd, 0600) != 0) failure = errno;
+    const int failure = ::fchmod(fd, 0600) == 0 ? 0 : errno;
     ::close(fd);
     return failure;
 }

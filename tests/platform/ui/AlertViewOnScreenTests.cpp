@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/device/Screenshot.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Keyboard.h"
@@ -15,6 +16,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/ReferenceImage.h"
 #include "tests/support/WindowShell.h"
 
 namespace ql {
@@ -48,6 +50,7 @@ TEST(AlertViewOnScreen, ButtonsAreTappedAndAFieldTakesTypingOnEveryScreen) {
                                                        std::vector<std::string>{"OK"});
         confirm->show();
         device.runUntilIdle();
+        test::saveForInspection(*sim::renderWindow(*confirm->window()), "alert-confirm-" + screen);
         EXPECT_EQ(device.keyWindow(), shell->window_) << screen << ": an alert without a field leaves the key window be";
         const cg::Rect bounds = ui::Screen::mainScreen().bounds();
         EXPECT_TRUE(cg::rectContainsRect(bounds, onScreen(*confirm))) << screen;
@@ -69,6 +72,7 @@ TEST(AlertViewOnScreen, ButtonsAreTappedAndAFieldTakesTypingOnEveryScreen) {
         prompt->show();
         device.runUntilIdle();
         ASSERT_TRUE(ui::Keyboard::shared().isVisible()) << screen;
+        test::saveForInspection(*sim::renderWindow(*prompt->window()), "alert-prompt-" + screen);
         EXPECT_FALSE(cg::rectIntersectsRect(onScreen(*prompt), ui::Keyboard::shared().frame())) << screen;
         EXPECT_TRUE(cg::rectContainsRect(bounds, onScreen(*prompt))) << screen;
         device.pressBackspace(7);

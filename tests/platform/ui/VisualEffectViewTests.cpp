@@ -6,6 +6,7 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/VisualEffectView.h"
+#include "tests/support/ReferenceImage.h"
 
 using namespace ql;
 using namespace ql::ui;
@@ -45,6 +46,7 @@ TEST(VisualEffectView, TheLightBlurShowsWhatLiesBeneathBlurredAndLightenedWithIt
     for (double scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
         const auto image = scene.render(scale);
+        test::saveForInspection(*image, "visual-effect-light-" + std::to_string(int(scale)) + "x");
         const auto at = [&](double x, double y) {
             return image->pixel(static_cast<int>(x * scale), static_cast<int>(y * scale));
         };

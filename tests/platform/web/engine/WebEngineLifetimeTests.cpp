@@ -31,10 +31,10 @@ namespace {
 
 constexpr std::string_view kMarkerVariable = "QL_ENGINE_HOLDER_RUN";
 
-// Live processes whose environment holds the marker: the engine's processes inherit it from the holder
-// whatever group they put themselves in.
-std::vector<pid_t> processesMarked(const std::string& marker) {
-    const std::string wanted = std::string(kMarkerVariable) + "=" + marker;
+// The live processes (not those that ended and await their parent) for which `wanted(folder, group)` holds,
+// `folder` being the process's folder under /proc.
+template <class Wanted>
+std::vector<pid_t> liveProcesses(Wanted wanted) {
     std::vector<pid_t> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
@@ -42,17 +42,28 @@ std::vector<pid_t> processesMarked(const std::string& marker) {
         std::ifstream stat(entry.path() / "stat");
         std::string line;
         if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-        if (line.size() > line.rfind(')') + 2 && line[line.rfind(')') + 2] == 'Z') continue;  // gone, awaiting its parent
-        std::ifstream environment(entry.path() / "environ", std::ios::binary);
-        std::string variable;
-        while (std::getline(environment, variable, '\0')) {
-            if (variable == wanted) {
-                found.push_back(static_cast<pid_t>(std::stol(name)));
-                break;
-            }
-        }
+        char state = 0;
+        long parent = 0;
+        long group = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld", &state, &parent, &group) != 3 || state == 'Z')
+            continue;
+        if (wanted(entry.path(), static_cast<std::uint64_t>(group))) found.push_back(static_cast<pid_t>(std::stol(name)));
     }
     return found;
+}
+
+// Live processes whose environment holds the marker: the engine's processes inherit it from the holder
+// whatever group they put themselves in.
+std::vector<pid_t> processesMarked(const std::string& marker) {
+    const std::string wanted = std::string(kMarkerVariable) + "=" + marker;
+    return liveProcesses([&](const std::filesystem::path& folder, std::uint64_t) {
+        std::ifstream environment(folder / "environ", std::ios::binary);
+        std::string variable;
+        while (std::getline(environment, variable, '\0')) {
+            if (variable == wanted) return true;
+        }
+        return false;
+    });
 }
 
 struct Holder {
@@ -94,23 +105,7 @@ Holder startHolder(const std::string& mode, const std::string& home) {
 }
 
 std::vector<pid_t> groupMembers(std::uint64_t group) {
-    // Members that ended but were not yet collected by their new parent still count as the group's.
-    std::vector<pid_t> members;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-        char state = 0;
-        long parent = 0;
-        long processGroup = 0;
-        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld", &state, &parent, &processGroup) == 3 &&
-            state != 'Z' && static_cast<std::uint64_t>(processGroup) == group) {
-            members.push_back(static_cast<pid_t>(std::stol(name)));
-        }
-    }
-    return members;
+    return liveProcesses([&](const std::filesystem::path&, std::uint64_t processGroup) { return processGroup == group; });
 }
 
 bool groupGone(std::uint64_t group) { return groupMembers(group).empty(); }
