@@ -8,6 +8,9 @@
 //   becomes U+FFFD. The reader would take it as the end of its input there.
 // - Character references as HTML reads them (RTHTMLCharacterReferences.h), in text and attribute values.
 // - Misnested formatting elements and stray "</p>" as a browser repairs them (RTHTMLOpenElements.h).
+// - Markup from "<!" that is neither a comment nor a doctype ("<![CDATA[...]]>", a word processor's
+//   "<![if ...]>" and "<![endif]>") is left out, as a browser reads it as a comment up to the first ">".
+// - "</br>" becomes "<br>", a line break as in a browser.
 // Tags are found as the reader finds them: names of letters, digits and ":-_.", values quoted or not,
 // comments from "<!--" to the next "-->", the contents of style and script elements up to their end tag.
 
