@@ -8,11 +8,14 @@
 #include <benchmark/benchmark.h>
 #include <libxml/HTMLparser.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "richtext/NSAttributedStringHTML.h"
 #include "richtext/NSStringCSS.h"
+#include "richtext/RTHTMLInputRepair.h"
 #include "richtext/RTHTMLParser.h"
 
 using namespace ql;
@@ -135,6 +138,63 @@ void BM_HTMLImportOfHostileInput(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
 }
 BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+// Paragraphs of plain prose until the document holds `bytes`, or `count` of them; the first `stray` of them
+// open a "<u>" they never close.
+std::string prose(std::size_t bytes, int count = 0, int stray = 0) {
+    std::string html;
+    for (int i = 0; count > 0 ? i < count : html.size() < bytes; ++i) {
+        html += "<p>";
+        if (i < stray) html += "<u>";
+        html += "Paragraph " + std::to_string(i) + " tells how the river rose in spring and the children watched it.</p>\n";
+    }
+    return html;
+}
+
+// `tags` tags of `attributes` attributes each, with a word inside.
+std::string manyAttributes(int tags, std::size_t attributes) {
+    std::string tag = "<span";
+    for (std::size_t i = 0; i < attributes; ++i) tag += " a" + std::to_string(i) + "=\"v\"";
+    tag += ">x</span>\n";
+    std::string html;
+    for (int i = 0; i < tags; ++i) html += tag;
+    return html;
+}
+
+// Documents whose cost could grow faster than their size, each against plain prose of the same size (the
+// counter "x prose" is the ratio of their times): 60,000 paragraphs after 16 stray "<u>" tags, 250 tags of
+// 2,000 attributes, and 3.7 MB of tags with as many attributes as are read.
+std::string costlyDocument(std::int64_t kind) {
+    switch (kind) {
+    case 0: return prose(0, 60000, 16);
+    case 1: return manyAttributes(250, 2000);
+    default: {
+        const std::string one = manyAttributes(1, RTHTMLMaximumAttributes);
+        return manyAttributes(static_cast<int>(manyAttributes(250, 2000).size() / one.size()), RTHTMLMaximumAttributes);
+    }
+    }
+}
+
+double secondsToImport(const ns::Data& data) {
+    const auto start = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(initWithHTMLData(data, {}));
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_HTMLImportAgainstProse(benchmark::State& state) {
+    static const char* const Labels[] = {"16 stray tags", "250 tags of 2,000 attributes", "tags at the attribute cap"};
+    const std::string html = costlyDocument(state.range(0));
+    const std::string plain = prose(html.size());
+    const ns::Data data{std::string_view(html)}, plainData{std::string_view(plain)};
+    double proseSeconds = secondsToImport(plainData);
+    for (int i = 0; i < 2; ++i) proseSeconds = std::min(proseSeconds, secondsToImport(plainData));
+    double seconds = 0;
+    for (auto _ : state) seconds += secondsToImport(data);
+    state.counters["x prose"] = seconds / static_cast<double>(state.iterations()) / proseSeconds;
+    state.SetLabel(Labels[state.range(0)]);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
+}
+BENCHMARK(BM_HTMLImportAgainstProse)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -323,6 +323,11 @@ void RTCSSStylesheet::parseStyleBlock(std::string_view css) {
             at = end + 1;
             continue;
         }
+        // The HTML comment markers around a style element's text (as word processors write it) belong to no rule.
+        if (level == 0 && (css.substr(at, 4) == "<!--" || css.substr(at, 3) == "-->")) {
+            at += c == '<' ? 3 : 2;
+            continue;
+        }
         if (c == '{') {
             if (level == 0) {
                 selectorGroup = joined(words(pending), " ");

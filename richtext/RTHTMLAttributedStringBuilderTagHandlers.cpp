@@ -130,7 +130,7 @@ void RTHTMLAttributedStringBuilder::startFont() {
     }
     if (const std::optional<std::string> face = font.attributeForKey("face")) {
         // The previous traits do not carry over: the face names the font.
-        font.setFontDescriptor(std::make_shared<RichTextFontDescriptor>(ct::Font::withName(*face, size)));
+        font.setFontDescriptor(std::make_shared<RichTextFontDescriptor>(ct::Font::closestToName(*face, size)));
     } else {
         font.mutableFontDescriptor().setPointSize(size);
     }

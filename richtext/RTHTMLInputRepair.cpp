@@ -18,6 +18,7 @@ namespace ql {
 namespace {
 
 constexpr std::string_view Replacement = "\uFFFD";
+constexpr std::string_view LineBreak = "<br>";
 
 // Classes of bytes, as the reader reads names and tags.
 enum : std::uint8_t {
@@ -127,9 +128,24 @@ private:
         } else {
             end = source_.find('>', at_ + 2);
             end = end == std::string_view::npos ? size_ : end + 1;
+            if (next == '!' && !isDoctype(at_ + 2)) {
+                // "<![CDATA[...]]>", "<![if ...]>", "<![endif]>" and the like: a browser reads them as comments
+                // ending at the first ">", where the reader would show them as text.
+                edits_.remove(at_, end);
+                at_ = end;
+                return;
+            }
         }
         replaceNULs(at_, end);
         at_ = end;
+    }
+
+    bool isDoctype(std::size_t at) const {
+        constexpr std::string_view Doctype = "doctype";
+        for (std::size_t i = 0; i < Doctype.size(); ++i) {
+            if (lower(bytes_[at + i]) != Doctype[i]) return false;  // the NUL after the document stops it
+        }
+        return true;
     }
 
     void replaceNULs(std::size_t from, std::size_t to) {
@@ -155,7 +171,14 @@ private:
         at_ = end;
         // A NUL makes a name no element has.
         if (std::memchr(bytes_ + from, 0, end - from)) return replaceNULs(from, end);
-        open_.endTag(RTHTMLOpenElements::tagNamed(name_), from, end);
+        const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
+        if (ns::equalsIgnoringASCIICase(name_, "br")) {
+            // A browser reads "</br>" as a line break, where the reader drops it.
+            open_.startTag(id, from, end, LineBreak, false);
+            edits_.replace(from, end, LineBreak);
+            return;
+        }
+        open_.endTag(id, from, end);
     }
 
     // An attribute's value from `from` to `to`: its references and NULs.

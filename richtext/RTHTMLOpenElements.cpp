@@ -59,6 +59,23 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
+const std::string KeepOpenStart = "<" + std::string(RTHTMLKeepOpenTag) + ">";
+const std::string KeepOpenEnd = "</" + std::string(RTHTMLKeepOpenTag) + ">";
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// A start tag's attributes as written: what follows its name, without the blanks around it and the ">".
+std::string_view attributesOf(std::string_view tag) {
+    std::size_t from = 1;
+    while (from < tag.size() && !isBlank(tag[from]) && tag[from] != '/' && tag[from] != '>') ++from;
+    std::size_t to = tag.size();
+    if (to > from && tag[to - 1] == '>') --to;
+    if (to > from && tag[to - 1] == '/') --to;
+    while (from < to && isBlank(tag[from])) ++from;
+    while (to > from && isBlank(tag[to - 1])) --to;
+    return tag.substr(from, to - from);
+}
+
 constexpr std::uint64_t bit(std::uint8_t tag) { return std::uint64_t{1} << tag; }
 
 // What an end tag or a start that closes an element does not reach past: a cell's or a caption's content
@@ -81,7 +98,9 @@ RTHTMLOpenElements::RTHTMLOpenElements(std::string_view source, RTHTMLEdits& edi
 }
 
 void RTHTMLOpenElements::clearToLastMarker() {
-    active_.resize(segment_ > 0 ? segment_ - 1 : 0);
+    const std::size_t kept = segment_ > 0 ? segment_ - 1 : 0;
+    for (std::size_t at = kept; at < active_.size(); ++at) forgotten_ -= active_[at].forgotten;
+    active_.resize(kept);
     segment_ = active_.size();
     while (segment_ > 0 && active_[segment_ - 1].tag != Other) --segment_;
     // The formatting around the table, as the cell found it.
@@ -101,6 +120,35 @@ void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) {
     }
     reopenFrom_ = first;
     edits_.insert(at, written_);
+    dropClosedForgotten();
+}
+
+void RTHTMLOpenElements::dropClosedForgotten() {
+    if (forgotten_ == 0) [[likely]]
+        return;
+    // Closed entries all come at or after `reopenFrom_`, so no index kept elsewhere moves.
+    forgotten_ -= std::erase_if(active_, [](const Active& entry) { return entry.forgotten && !entry.open; });
+}
+
+bool RTHTMLOpenElements::identical(const Active& a, const Active& b) const {
+    return a.tag == b.tag && attributesOf(startTagText(a)) == attributesOf(startTagText(b));
+}
+
+void RTHTMLOpenElements::forgetBeyondThreeIdentical(const Active& entry) {
+    std::size_t identicals = 0;
+    std::size_t earliest = 0;
+    for (std::size_t at = segment_; at < active_.size(); ++at) {
+        if (active_[at].forgotten || active_[at].tag != entry.tag || !identical(active_[at], entry)) continue;
+        if (identicals++ == 0) earliest = at;
+    }
+    if (identicals < 3) return;
+    if (active_[earliest].open) {
+        // Still in effect where it is; the reader ends it with its block.
+        active_[earliest].forgotten = true;
+        ++forgotten_;
+    } else {
+        active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(earliest));
+    }
 }
 
 void RTHTMLOpenElements::reopen(std::size_t at) {
@@ -128,6 +176,7 @@ bool RTHTMLOpenElements::isRawTextTag(std::uint8_t tag) { return tag == Script |
 
 bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                                   bool beforeBlock) {
+    at_ = from;
     if (tag == Other) {
         reopen(from);
         return false;
@@ -147,10 +196,12 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         if (beforeBlock) {
             // Active, to be opened inside the block.
             edits_.remove(from, to);
+            forgetBeyondThreeIdentical(entry);
             active_.push_back(std::move(entry));
             return true;
         }
         reopen(from);
+        forgetBeyondThreeIdentical(entry);
         active_.push_back(std::move(entry));
         reopenFrom_ = active_.size();
         return false;
@@ -158,7 +209,11 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     if (isBlock(tag)) {
         closeOpenFormatting(from);
         startBlock(tag);
-        if (!selfClosing && isHeld(tag)) push(tag);
+        if (!selfClosing && isHeld(tag)) {
+            const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
+            if (keptOpen) edits_.insert(from, KeepOpenStart);
+            push(tag, keptOpen);
+        }
         return false;
     }
     if (isHeld(tag)) {
@@ -178,7 +233,9 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
 void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t to) {
     // Most end tags end the element opened last: a formatting element, or a block with no formatting open in it.
     if (tag == Other) return;
+    at_ = from;
     if (!active_.empty() && active_.back().tag == tag && reopenFrom_ == active_.size()) {
+        if (active_.back().forgotten) --forgotten_;
         active_.pop_back();
         reopenFrom_ = active_.size();
         return;
@@ -196,9 +253,15 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t 
 }
 
 void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
-    std::size_t entry = active_.size();
     const std::size_t first = segment_;
-    while (entry > first && active_[entry - 1].tag != tag) --entry;
+    // The last of the name the repair remembers, else the last it forgot.
+    const auto find = [&](bool forgotten) {
+        std::size_t entry = active_.size();
+        while (entry > first && (active_[entry - 1].tag != tag || active_[entry - 1].forgotten != forgotten)) --entry;
+        return entry;
+    };
+    std::size_t entry = find(false);
+    if (entry == first && forgotten_ > 0) entry = find(true);
     if (entry == first) {
         // Nothing of the name is open: the reader would drop the end tag anyway.
         if (!synthesized) edits_.remove(from, to);
@@ -223,12 +286,14 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
     } else if (!synthesized) {
         edits_.remove(from, to);
     }
+    if (active_[entry].forgotten) --forgotten_;
     active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
     if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
+    dropClosedForgotten();
 }
 
-void RTHTMLOpenElements::push(std::uint8_t tag) {
-    stack_.push_back({tag, innermost_[tag]});
+void RTHTMLOpenElements::push(std::uint8_t tag, bool keptOpen) {
+    stack_.push_back({tag, innermost_[tag], keptOpen});
     innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
 }
 
@@ -237,6 +302,7 @@ void RTHTMLOpenElements::popThrough(std::size_t depth) {
         const OpenBlock held = stack_.back();
         stack_.pop_back();
         innermost_[held.tag] = held.outer;
+        if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
 }

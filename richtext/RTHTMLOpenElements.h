@@ -17,7 +17,14 @@
 // The rendering is a browser's; the tree is not quite: copies stand where a browser has one element around a
 // block, so a selector such as "b p" no longer matches, and a link around blocks becomes one link per block.
 // At most 16 formatting elements are remembered at once (more nest unrepaired), and the copies opened again
-// come to at most the size of the document, so no input makes the repaired one much larger.
+// come to at most the size of the document, so no input makes the repaired one much larger. As in a browser,
+// at most three identical ones (same name, attributes written alike) are remembered after the last cell:
+// a fourth makes the repair forget the first, so a stray "<u>" in each of many paragraphs underlines the
+// ones after it three times over, not once per stray tag.
+//
+// The reader also closes a heading where a p starts right inside it; a browser keeps the p in the heading.
+// The repair puts an element of its own (RTHTMLKeepOpenTag) between them, which the reader does not close
+// for a p, and ends it where the p ends; the parser never reports it.
 
 #include <array>
 #include <cstddef>
@@ -29,6 +36,9 @@
 #include "richtext/RTHTMLEdits.h"
 
 namespace ql {
+
+// The element the repair keeps a heading open with; never reported (a document's own of the name neither).
+inline constexpr std::string_view RTHTMLKeepOpenTag = "ql-keep-open";
 
 class RTHTMLOpenElements {
 public:
@@ -62,20 +72,29 @@ private:
         bool open = false;     // in the reader's input at this point
         std::int32_t rewritten = -1;  // the start tag's place in `rewrittenTags_` when it was rewritten
         std::size_t from = 0, length = 0;  // else where it is in the source
+        // Forgotten for a fourth identical element while open in the reader's input: ended with its block,
+        // or by an end tag that finds no other of its name, and never opened again.
+        bool forgotten = false;
     };
     std::string_view startTagText(const Active& entry) const {
         return entry.rewritten >= 0 ? std::string_view(rewrittenTags_[static_cast<std::size_t>(entry.rewritten)])
                                     : source_.substr(entry.from, entry.length);
     }
 
+    // Whether two entries have the same name and the same attributes, written alike.
+    bool identical(const Active& a, const Active& b) const;
+    // Makes room for `entry`: forgets the earliest of three identical ones after the last marker.
+    void forgetBeyondThreeIdentical(const Active& entry);
     void endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized);
+    // Entries forgotten while open leave once the reader's input has ended them.
+    void dropClosedForgotten();
     // Ends the formatting elements open since the last marker, before `at`; they stay active.
     void closeOpenFormatting(std::size_t at);
     void reopen(std::size_t at);
     void clearToLastMarker();
 
     // Blocks, cells and the like, for their scopes.
-    void push(std::uint8_t tag);
+    void push(std::uint8_t tag, bool keptOpen = false);
     void popThrough(std::size_t depth);
     void closeIfOpen(std::int32_t depth);
     // The depth of the innermost open element with one of the tags (a set of bits by tag), -1 when none.
@@ -88,6 +107,7 @@ private:
     std::string_view source_;
     RTHTMLEdits& edits_;
     std::vector<Active> active_;
+    std::size_t forgotten_ = 0;  // entries marked forgotten
     // Where the entries after the last marker begin.
     std::size_t segment_ = 0;
     // Entries from here on are closed in the reader's input (to be opened again); those before, after the last
@@ -99,7 +119,10 @@ private:
     struct OpenBlock {
         std::uint8_t tag;
         std::int32_t outer;  // the depth of the next element of the tag further out, -1 when none
+        bool keptOpen = false;  // a p inside RTHTMLKeepOpenTag, which ends with it
     };
+    // Where the tag being handled begins: elements it ends are ended there.
+    std::size_t at_ = 0;
     std::vector<OpenBlock> stack_;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
 };

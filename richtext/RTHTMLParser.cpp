@@ -14,6 +14,7 @@
 #include "platform/foundation/QuietLibXML.h"
 #include "platform/foundation/Text.h"
 #include "richtext/RTHTMLInputRepair.h"
+#include "richtext/RTHTMLOpenElements.h"
 
 namespace ql {
 
@@ -169,7 +170,8 @@ struct RTHTMLParser::Run {
 
     static void startElement(void* userData, const xmlChar* name, const xmlChar** attributes) {
         Run& run = of(userData);
-        const bool reported = run.open.size() < MaximumDepth;
+        // The element the input repair keeps a heading open with is no element of the document.
+        const bool reported = run.open.size() < MaximumDepth && text(name) != RTHTMLKeepOpenTag;
         run.open.push_back({std::string(text(name)), reported});
         if (!reported) return;
         run.report([&] {

@@ -14,6 +14,7 @@
 #include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/text/FontCatalog.h"
 #include "platform/ui/Font.h"
 #include "richtext/RichTextFontCollection.h"
 
@@ -256,14 +257,18 @@ std::optional<ct::Font> RichTextFontDescriptor::findMatchingFont() const {
         font = ct::Font::withName(overrideName ? *overrideName : *fontName_, pointSize_);
     } else {
         const std::uint32_t faceTraits = stylisticTraits_ & (ct::FontBoldTrait | ct::FontItalicTrait);
-        // The family with the traits, then the family's own face, then the fallback family.
-        if (fontFamily_) font = ct::Font::withFamily(*fontFamily_, pointSize_, faceTraits);
-        if (!font && fontFamily_) font = ct::Font::withExistingName(*fontFamily_, pointSize_);
-        if (!font) {
-            const std::string fallback = fallbackFontFamily();
-            font = ct::Font::withFamily(fallback, pointSize_, faceTraits);
-            if (!font) font = ct::Font::withExistingName(fallback, pointSize_);
+        // The family with the traits, else the family's own face.
+        const auto inFamily = [&](std::string_view family) {
+            std::optional<ct::Font> found = ct::Font::withFamily(family, pointSize_, faceTraits);
+            return found ? found : ct::Font::withExistingName(family, pointSize_);
+        };
+        if (fontFamily_) font = inFamily(*fontFamily_);
+        // A family not installed that fontconfig knows ("Courier New", "宋体"): the installed one it picks.
+        if (!font && fontFamily_) {
+            const auto closest = ct::FontCatalog::shared().closestFamily(*fontFamily_);
+            if (closest && closest->known) font = inFamily(closest->family);
         }
+        if (!font) font = inFamily(fallbackFontFamily());
     }
     if (!font) return std::nullopt;
     const bool oblique = (font->symbolicTraits() & ct::FontItalicTrait) != 0 || font->syntheticShear() >= 0.01;

@@ -32,6 +32,14 @@ std::optional<Font> Font::withExistingName(std::string_view name, double size) {
     return Font(*record, size, cg::AffineTransform::identity());
 }
 
+Font Font::closestToName(std::string_view name, double size) {
+    if (std::optional<Font> font = withExistingName(name, size)) return *font;
+    if (const auto closest = FontCatalog::shared().closestFamily(name)) {
+        if (std::optional<Font> font = withExistingName(closest->family, size)) return *font;
+    }
+    return withName(name, size);
+}
+
 std::optional<Font> Font::withFamily(std::string_view family, double size, std::uint32_t traits) {
     const FontRecord* record = FontCatalog::shared().fontInFamily(family, traits);
     if (!record) return std::nullopt;

@@ -27,6 +27,9 @@ public:
                          const cg::AffineTransform& matrix = cg::AffineTransform::identity());
     // The same, but nullopt for a name no font bears.
     static std::optional<Font> withExistingName(std::string_view name, double size);
+    // The same, but a name no font bears gives the regular face of the family fontconfig's matching picks for
+    // it (FontCatalog::closestFamily), and only when it picks none the substitute font.
+    static Font closestToName(std::string_view name, double size);
     // The face of a family with exactly the bold and italic bits of `traits`; nullopt when there is none.
     static std::optional<Font> withFamily(std::string_view family, double size, std::uint32_t traits = 0);
     // The system font with the bold and italic bits of `traits`.

@@ -9,48 +9,14 @@
 
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
+#include "platform/text/FontCatalogMatcher.h"
+#include "platform/text/FontconfigSupport.h"
 
 namespace ql::ct {
 
+using namespace detail;
+
 namespace {
-
-// fontconfig's numeric properties may be integers or doubles depending on its version and the font.
-std::optional<double> number(FcPattern* pattern, const char* object) {
-    FcValue value;
-    if (FcPatternGet(pattern, object, 0, &value) != FcResultMatch) return std::nullopt;
-    if (value.type == FcTypeInteger) return value.u.i;
-    if (value.type == FcTypeDouble) return value.u.d;
-    return std::nullopt;
-}
-
-std::string text(FcPattern* pattern, const char* object, int index = 0) {
-    FcChar8* value = nullptr;
-    if (FcPatternGetString(pattern, object, index, &value) != FcResultMatch || !value) return {};
-    return reinterpret_cast<const char*>(value);
-}
-
-// The family name in English when the font lists several languages.
-std::string englishFamily(FcPattern* pattern) {
-    for (int i = 0;; ++i) {
-        FcChar8* lang = nullptr;
-        if (FcPatternGetString(pattern, FC_FAMILYLANG, i, &lang) != FcResultMatch) break;
-        if (std::string_view(reinterpret_cast<const char*>(lang)) == "en") return text(pattern, FC_FAMILY, i);
-    }
-    return text(pattern, FC_FAMILY);
-}
-
-struct ConfigDeleter {
-    void operator()(FcConfig* c) const { FcConfigDestroy(c); }
-};
-struct PatternDeleter {
-    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
-};
-struct ObjectSetDeleter {
-    void operator()(FcObjectSet* s) const { FcObjectSetDestroy(s); }
-};
-struct FontSetDeleter {
-    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
-};
 
 constexpr int RegularWeight = FC_WEIGHT_REGULAR;
 constexpr int BoldWeight = FC_WEIGHT_BOLD;
@@ -126,7 +92,7 @@ const FontCatalog& FontCatalog::shared() {
     return *catalog;
 }
 
-FontCatalog::FontCatalog() {
+FontCatalog::FontCatalog() : matcher_(std::make_unique<Matcher>()) {
     addInstalledFonts();
     addPlatformFamilies();
     for (const char* family : fallbackFamilies) {
@@ -138,14 +104,14 @@ FontCatalog::FontCatalog() {
 }
 
 void FontCatalog::addInstalledFonts() {
-    // A private configuration: the list is read once and nothing of fontconfig is kept afterwards.
-    std::unique_ptr<FcConfig, ConfigDeleter> config(FcInitLoadConfigAndFonts());
+    // A private configuration, read once: the list comes from it and closestFamily matches with it.
+    FcConfig* config = matcher_->configuration();
     if (!config) return;
     std::unique_ptr<FcPattern, PatternDeleter> all(FcPatternCreate());
     std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
         FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_STYLE, FC_FULLNAME, FC_POSTSCRIPT_NAME, FC_WEIGHT, FC_SLANT,
                          FC_WIDTH, FC_SPACING, FC_FILE, FC_INDEX, FC_OUTLINE, FC_COLOR, nullptr));
-    std::unique_ptr<FcFontSet, FontSetDeleter> fonts(FcFontList(config.get(), all.get(), objects.get()));
+    std::unique_ptr<FcFontSet, FontSetDeleter> fonts(FcFontList(config, all.get(), objects.get()));
     if (!fonts) return;
 
     std::vector<FontRecord> installed;

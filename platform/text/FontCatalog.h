@@ -2,10 +2,12 @@
 // ct::FontCatalog: the fonts the text layer can hand out, found once per process. Installed faces come
 // from fontconfig's list (outline faces, and colour faces such as Noto Color Emoji's pictures); the
 // platform's own families (Helvetica, Helvetica Neue, Times New Roman, Courier and the system font) are
-// entries of their own, with the platform's names, drawn with the installed DejaVu faces. Lookups read
-// only this table, so the result never depends on fontconfig's substitution rules of the host.
+// entries of their own, with the platform's names, drawn with the installed DejaVu faces. Lookups by name
+// read only this table, so their result never depends on fontconfig's substitution rules of the host; only
+// a name the table lacks is handed to fontconfig's matching (closestFamily).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +60,18 @@ public:
     // the family's regular face as there is); nullptr when the family has no such face.
     const FontRecord* fontInFamily(std::string_view family, std::uint32_t traits) const;
 
+    // The installed family fontconfig's matching picks for a family name the catalog does not have
+    // ("Courier New" gives DejaVu Sans Mono, "Georgia" DejaVu Serif); a Chinese face's name ("宋体",
+    // "SimSun", "Microsoft YaHei") is matched for Chinese text, so it gives an installed Chinese family.
+    // `known` tells whether fontconfig matched the name by rules of its own for it (its aliases and
+    // classes of families, or a Chinese face), rather than as it matches any name it does not know.
+    // Nothing when the catalog has the family itself, or fontconfig picks no family of the catalog.
+    struct FamilyMatch {
+        std::string family;
+        bool known = false;
+    };
+    std::optional<FamilyMatch> closestFamily(std::string_view family) const;
+
     // The system font's faces and the face of the fallback used when a name is unknown.
     const FontRecord& systemFont(std::uint32_t traits) const;
     const FontRecord& substituteFont() const;
@@ -77,6 +91,8 @@ private:
     void addInstalledFonts();
     void addPlatformFamilies();
 
+    class Matcher;
+    std::unique_ptr<Matcher> matcher_;  // fontconfig's configuration, kept for closestFamily
     std::vector<FontRecord> records_;
     std::vector<const FontRecord*> fallbacks_;
     const FontRecord* emoji_ = nullptr;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -652,3 +653,95 @@ TEST(RTHTMLAttributedStringBuilderTests, ItemsOfOneStyleShareTheirAttributes) {
     EXPECT_NE(at(u"x"), at(u"a"));
     EXPECT_EQ(result.attributeAtIndex(RTTextListsAttribute, indexOf(result, u"x")).asArray()->size(), 1u);
 }
+
+namespace {
+
+// Each expectation below is read off a browser's computed style for the same input, its default of 16 pixels
+// being the import's 12 points: sizes in pixels are the same numbers here, "em" sizes three quarters of them.
+TEST(RTHTMLAttributedStringBuilderTests, MarkupOfPastedPagesShowsAsInABrowser) {
+    EXPECT_EQ(text("<p>before<![CDATA[cdata text]]>after</p><p>a<![if !supportLists]>b<![endif]>c<!x>d</p>"), "beforeafter\nabcd\n");
+    // The first rule after "<!--" and the rule before "-->" both apply.
+    const ct::AttributedString styled =
+        import("<style><!--\n/* c */ p.m {font-size:20px}\n p.n {font-size:10px}\n--></style><p class=m>x</p><p class=n>y</p>");
+    EXPECT_DOUBLE_EQ(fontAt(styled, indexOf(styled, u"x")).pointSize(), 20);
+    EXPECT_DOUBLE_EQ(fontAt(styled, indexOf(styled, u"y")).pointSize(), 10);
+    EXPECT_EQ(text("<p>end</br>slash-br</p>"), "end\u2028slash-br\n");
+    // A paragraph inside a heading: the heading's size and weight, the paragraph's margins of 1em of it.
+    const ct::AttributedString heading = import("<h2><p>Chapter Two</p></h2><p>after</p>");
+    EXPECT_DOUBLE_EQ(fontAt(heading, 0).pointSize(), 18);
+    EXPECT_TRUE(fontAt(heading, 0).symbolicTraits() & ct::FontBoldTrait);
+    EXPECT_DOUBLE_EQ(paragraphAt(heading, 0).paragraphSpacing, 18);
+    EXPECT_DOUBLE_EQ(fontAt(heading, indexOf(heading, u"after")).pointSize(), 12);
+}
+
+TEST(RTHTMLAttributedStringBuilderTests, FontNamesResolveToTheClosestInstalledFamily) {
+    // The installed family fontconfig's matching picks for each name (as fc-match does with the fonts setup
+    // installs; Chinese faces matched for Chinese text), whether named by a font element or a style.
+    const std::pair<std::string, std::string> expected[] = {
+        {"Courier New", "DejaVu Sans Mono"}, {"Times New Roman", "Times New Roman"}, {"Georgia", "DejaVu Serif"},         {"SimSun", "WenQuanYi Micro Hei"},       {"宋体", "WenQuanYi Micro Hei"},
+        {"Microsoft YaHei", "WenQuanYi Micro Hei"}, {"微软雅黑", "WenQuanYi Micro Hei"}, {"KaiTi", "WenQuanYi Micro Hei"},
+        {"楷体", "WenQuanYi Micro Hei"},     {"SimHei", "WenQuanYi Micro Hei"},       {"黑体", "WenQuanYi Micro Hei"},
+    };
+    for (const auto& [name, family] : expected) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(fontAt(import("<font face=\"" + name + "\">x</font>"), 0).familyName(), family);
+        EXPECT_EQ(fontAt(import("<span style=\"font-family:'" + name + "'\">x</span>"), 0).familyName(), family);
+    }
+    // A style's family goes by the app's list of override names first (Arial is drawn as Helvetica), a font
+    // element's face by fontconfig.
+    EXPECT_EQ(fontAt(import("<font face=\"Arial\">x</font>"), 0).familyName(), "DejaVu Sans");
+    EXPECT_EQ(fontAt(import("<span style=\"font-family:Arial\">x</span>"), 0).familyName(), "Helvetica");
+    // The generic families, and names fontconfig has no rule for: a font element gets its pick, a style the
+    // fallback family.
+    EXPECT_EQ(fontAt(import("<span style=\"font-family:monospace\">x</span>"), 0).familyName(), "Courier");
+    EXPECT_EQ(fontAt(import("<span style=\"font-family:serif\">x</span>"), 0).familyName(), "Times New Roman");
+    EXPECT_EQ(fontAt(import("<span style=\"font-family:sans-serif\">x</span>"), 0).familyName(), "Helvetica");
+    EXPECT_EQ(fontAt(import("<font face=\"Verdana\">x</font>"), 0).familyName(), "DejaVu Sans");
+    EXPECT_EQ(fontAt(import("<span style=\"font-family:Verdana\">x</span>"), 0).familyName(), "Times New Roman");
+    // Bold and italic carry over to the family picked.
+    const ct::Font code = fontAt(import("<b><i><span style=\"font-family:'Courier New'\">x</span></i></b>"), 0);
+    EXPECT_EQ(code.familyName(), "DejaVu Sans Mono");
+    EXPECT_TRUE(code.symbolicTraits() & ct::FontBoldTrait);
+    EXPECT_TRUE(code.symbolicTraits() & ct::FontItalicTrait);
+}
+
+// A word processor's "web page": its conditional comments, a style sheet inside comment markers with its own
+// at-rules and "mso-" properties, list markers kept for browsers between "<![if !supportLists]>" and
+// "<![endif]>", "o:p" elements, and faces named in English and in Chinese.
+TEST(RTHTMLAttributedStringBuilderTests, AWordProcessorsWebPageShowsAsInABrowser) {
+    std::ifstream file(std::string(QL_RICHTEXT_DOCUMENTS) + "/word-export.html", std::ios::binary);
+    ASSERT_TRUE(file);
+    const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const ct::AttributedString result = import(html);
+    const std::string shown = result.string();
+    for (const std::string_view hidden : {"<!", "Teacher", "mso", "if !supportLists", "endif"})
+        EXPECT_EQ(shown.find(hidden), std::string::npos) << hidden << " in " << shown;
+
+    // Each word: size, bold, family, and the space after its paragraph, as the browser computes them.
+    struct Expected {
+        std::u16string word;
+        double size;
+        bool bold;
+        std::string family;
+        double spacingAfter;
+    };
+    const Expected expected[] = {
+        {u"Chapter Two", 18, true, "Helvetica", 6},
+        {u"The river rose in spring.", 16, false, "Times New Roman", 0},
+        {u"1.", 16, false, "Times New Roman", 0},
+        {u"First point", 16, false, "Times New Roman", 0},
+        {u"print(word)", 16, true, "DejaVu Sans Mono", 0},
+        {u"春天来了。", 16, false, "WenQuanYi Micro Hei", 0},
+    };
+    for (const Expected& want : expected) {
+        SCOPED_TRACE(std::string(want.word.begin(), want.word.end()));
+        const std::uint64_t at = indexOf(result, want.word);
+        const ct::Font font = fontAt(result, at);
+        EXPECT_DOUBLE_EQ(font.pointSize(), want.size);
+        EXPECT_EQ((font.symbolicTraits() & ct::FontBoldTrait) != 0, want.bold);
+        EXPECT_EQ(font.familyName(), want.family);
+        EXPECT_NEAR(paragraphAt(result, at).paragraphSpacing, want.spacingAfter, 1e-3);  // points read as 4/3 pixels
+    }
+}
+
+}  // namespace

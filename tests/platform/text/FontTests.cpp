@@ -80,6 +80,29 @@ TEST(Font, UnknownNamesAndSizes) {
     EXPECT_EQ(Font::systemFont(-3).pointSize(), 12);
 }
 
+TEST(Font, NamesTheCatalogLacksGoToFontconfigsPick) {
+    const FontCatalog& catalog = FontCatalog::shared();
+    // As fc-match picks with the fonts setup installs; a Chinese face's name is matched for Chinese text.
+    const auto courier = catalog.closestFamily("courier new");
+    ASSERT_TRUE(courier);
+    EXPECT_EQ(courier->family, "DejaVu Sans Mono");
+    EXPECT_TRUE(courier->known);
+    EXPECT_EQ(catalog.closestFamily("宋体")->family, "WenQuanYi Micro Hei");
+    EXPECT_EQ(catalog.closestFamily("NSimSun")->family, "WenQuanYi Micro Hei");
+    // A name fontconfig has no rule for still gets its pick, marked as such; the catalog's own families and
+    // names fontconfig is not handed (too long, not UTF-8) get none.
+    const auto unknown = catalog.closestFamily("No Such Family");
+    ASSERT_TRUE(unknown);
+    EXPECT_FALSE(unknown->known);
+    EXPECT_FALSE(catalog.closestFamily("Courier"));
+    EXPECT_FALSE(catalog.closestFamily(std::string(200, 'x')));
+    EXPECT_FALSE(catalog.closestFamily("\xff\xfe"));
+    // Many names, more than are remembered, each answered alike.
+    for (int i = 0; i < 600; ++i) EXPECT_EQ(catalog.closestFamily("Georgia " + std::to_string(i % 300))->known, false);
+    EXPECT_EQ(Font::closestToName("Georgia", 14).familyName(), "DejaVu Serif");
+    EXPECT_EQ(Font::closestToName("Courier", 14).fontName(), "Courier");
+}
+
 TEST(Font, FallbackFacesFollowTheStyleOfTheFontTheyStandInFor) {
     const FontCatalog& catalog = FontCatalog::shared();
     ASSERT_FALSE(catalog.fallbackFonts().empty());
