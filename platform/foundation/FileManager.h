@@ -168,6 +168,8 @@ public:
     // Writes the data to a temporary file in the same folder, flushes it to disk, then renames it over the
     // path, so readers see the old contents or the new, never a mix, whatever happens in between. The mode is
     // applied exactly; without one a new file gets 0666 less the umask and a replaced file keeps its mode.
+    // What a write cut short by the end of its process leaves is removed by removeStaleAtomicWriteTemporaries
+    // (AtomicWriteTemporary.h), which stores call when they open.
     bool writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
                          Error* error = nullptr) const;
 
