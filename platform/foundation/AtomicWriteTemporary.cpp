@@ -1,5 +1,6 @@
 #include "platform/foundation/AtomicWriteTemporary.h"
 
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -80,14 +81,29 @@ std::optional<AtomicWriteTemporary> AtomicWriteTemporary::create(const std::stri
 
 int AtomicWriteTemporary::replace(const std::string& targetPath) {
     const int failure = ::rename(path_.c_str(), targetPath.c_str()) == 0 ? 0 : errno;
-    if (failure) ::unlink(path_.c_str());
-    writing_ = FileDescriptor();
-    lock_ = FileDescriptor();
+    if (failure) discard();
+    else lettingGo();
+    return failure;
+}
+
+int AtomicWriteTemporary::install(const std::string& targetPath) {
+    int failure = ::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, targetPath.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    if (failure == EINVAL || failure == ENOSYS) {
+        // A file system without such renames: a hard link is made only where nothing is either.
+        failure = ::link(path_.c_str(), targetPath.c_str()) == 0 ? 0 : errno;
+        if (!failure) ::unlink(path_.c_str());
+    }
+    if (failure) discard();
+    else lettingGo();
     return failure;
 }
 
 void AtomicWriteTemporary::discard() {
     ::unlink(path_.c_str());
+    lettingGo();
+}
+
+void AtomicWriteTemporary::lettingGo() {
     writing_ = FileDescriptor();
     lock_ = FileDescriptor();
 }

@@ -34,12 +34,16 @@ public:
     int finishWriting() { return writing_.close(); }
     // Renames it over the target and lets go of it: 0, or the errno (it is removed then).
     int replace(const std::string& targetPath);
+    // Renames it to the target only where nothing is (EEXIST otherwise), and lets go of it: 0, or the errno
+    // (it is removed then).
+    int install(const std::string& targetPath);
     // Removes it and lets go of it.
     void discard();
 
 private:
     AtomicWriteTemporary(std::string path, FileDescriptor writing, FileDescriptor lock)
         : path_(std::move(path)), writing_(std::move(writing)), lock_(std::move(lock)) {}
+    void lettingGo();
 
     std::string path_;
     FileDescriptor writing_;

@@ -467,8 +467,12 @@ std::optional<Data> FileManager::contentsAtPath(const std::string& path) const {
     return dataWithContentsOfFile(path, nullptr);
 }
 
-bool FileManager::writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
-                                  Error* error) const {
+namespace {
+
+enum class Placing { Replacing, WhereNothingIs };
+
+bool writeThroughTemporary(const std::string& path, const Data& data, std::optional<unsigned> mode, Placing placing,
+                           Error* error) {
     if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     struct stat existing {};
     if (!mode && ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
@@ -494,9 +498,22 @@ bool FileManager::writeAtomically(const std::string& path, const Data& data, std
     }
     if (hook) hook(temporary->path());
 
-    if (int replaceFailure = temporary->replace(path)) return fail(error, fileErrorFromPOSIX(replaceFailure, path, true));
+    failure = placing == Placing::Replacing ? temporary->replace(path) : temporary->install(path);
+    if (failure) return fail(error, fileErrorFromPOSIX(failure, path, true));
     syncDirectory(parentOf(path));
     return true;
+}
+
+}  // namespace
+
+bool FileManager::writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
+                                  Error* error) const {
+    return writeThroughTemporary(path, data, mode, Placing::Replacing, error);
+}
+
+bool FileManager::createAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
+                                   Error* error) const {
+    return writeThroughTemporary(path, data, mode, Placing::WhereNothingIs, error);
 }
 
 void FileManager::setBeforeAtomicReplaceHookForTesting(std::function<void(const std::string&)> hook) {
@@ -526,7 +543,10 @@ bool writeToFile(const Data& data, const std::string& path, unsigned options, Er
     struct stat st {};
     if ((options & DataWritingWithoutOverwriting) && ::lstat(path.c_str(), &st) == 0)
         return fail(error, fileErrorFromPOSIX(EEXIST, path, true));
-    if (options & DataWritingAtomic) return FileManager::defaultManager().writeAtomically(path, data, std::nullopt, error);
+    if (options & DataWritingAtomic)
+        return options & DataWritingWithoutOverwriting
+                   ? FileManager::defaultManager().createAtomically(path, data, std::nullopt, error)
+                   : FileManager::defaultManager().writeAtomically(path, data, std::nullopt, error);
     if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     int flags = O_WRONLY | O_CREAT | ((options & DataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
     FileDescriptor file(openRetrying(path.c_str(), flags, 0666));

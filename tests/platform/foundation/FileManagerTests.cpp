@@ -242,6 +242,22 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesOnly) {
     EXPECT_FALSE(files.contentsAtPath(at("absent")));
 }
 
+TEST_F(FileManagerTest, AtomicCreationsKeepTheFirstFileOfARace) {
+    ASSERT_TRUE(files.createAtomically(at("once"), Data("first"), 0600u));
+    EXPECT_EQ(files.attributesOfItemAtPath(at("once"))->posixPermissions, 0600u);
+    Error error = blank();
+    EXPECT_FALSE(files.createAtomically(at("once"), Data("second"), std::nullopt, &error));
+    expectError(error, FileWriteFileExistsError, at("once"));
+
+    // Another writer's file arrives while this one's is being written: it stays, and this one goes.
+    HookGuard guard;
+    FileManager::setBeforeAtomicReplaceHookForTesting([&](const std::string&) { write("raced", "the other's"); });
+    EXPECT_FALSE(writeToFile(Data("mine"), at("raced"), DataWritingAtomic | DataWritingWithoutOverwriting, &error));
+    expectError(error, FileWriteFileExistsError, at("raced"));
+    EXPECT_EQ(read("raced"), "the other's");
+    EXPECT_EQ(*files.contentsOfDirectoryAtPath(root), (std::vector<std::string>{"once", "raced"}));
+}
+
 TEST_F(FileManagerTest, WhatWritesLeftWhenTheirProcessDiedGoesAndWritesAtWorkStay) {
     const auto temporaries = [&] {
         std::vector<std::string> names;
