@@ -112,34 +112,26 @@ protected:
         }
     }
 
-    struct Arrivals {
+    // Session A's records arrived exactly once, session B's unsaved events at most once. Session A is told by
+    // its start: `startOfA`, the clock when the app that recorded it was forked.
+    static void expectEachRecordOnce(const test::LoopbackServer& collector, double startOfA) {
         std::map<std::string, int> events;
         int sessionsOfA = 0;
-    };
-    // Session A is told by its start: `startOfA`, the clock when the app that recorded it was forked.
-    static Arrivals arrivals(const test::LoopbackServer& collector, double startOfA) {
-        Arrivals arrived;
         for (const ns::Value& entry : collectedEntries(collector)) {
             const ns::Value& messages = field(entry, 6);
             for (std::size_t m = 0; m < messages.count(); ++m) {
-                const ns::Value& events = field(messages[m], 3);
-                for (std::size_t i = 0; i < events.count(); ++i) ++arrived.events[field(events[i], 1).stringValue()];
+                const ns::Value& sent = field(messages[m], 3);
+                for (std::size_t i = 0; i < sent.count(); ++i) ++events[field(sent[i], 1).stringValue()];
             }
             const ns::Value& sessions = field(entry, 7);
             for (std::size_t i = 0; i < sessions.count(); ++i)
-                arrived.sessionsOfA += field(sessions[i], 2).int64Value() == static_cast<std::int64_t>(startOfA * 1000);
+                sessionsOfA += field(sessions[i], 2).int64Value() == static_cast<std::int64_t>(startOfA * 1000);
         }
-        return arrived;
-    }
-
-    // Session A's records exactly once, session B's unsaved events at most once.
-    static void expectEachRecordOnce(const test::LoopbackServer& collector, double startOfA) {
-        Arrivals arrived = arrivals(collector, startOfA);
         for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(arrived.events["A" + std::to_string(i)], 1) << i;
-            EXPECT_LE(arrived.events["B" + std::to_string(i)], 1) << i;
+            EXPECT_EQ(events["A" + std::to_string(i)], 1) << i;
+            EXPECT_LE(events["B" + std::to_string(i)], 1) << i;
         }
-        EXPECT_EQ(arrived.sessionsOfA, 1);
+        EXPECT_EQ(sessionsOfA, 1);
     }
 
     static std::vector<std::string> analyticsFolderNames(std::string_view containing) {
