@@ -8,6 +8,7 @@
 #include "debug/DuvPendingException.h"
 #include "debug/DuvPendingSignal.h"
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/FileManager.h"
@@ -50,15 +51,6 @@ ns::Dictionary exceptionRecord(const ns::Exception& exception) {
     return ns::Dictionary{{"type", "exception"}, {"info", std::move(info)}};
 }
 
-// A save cut short by a crash leaves the temporary file of its atomic write (".<key>.plist.tmp-…").
-void removeLeftOverTemporaryFiles(const std::string& folder) {
-    const auto& files = ns::FileManager::defaultManager();
-    for (const std::string& name : files.contentsOfDirectoryAtPath(folder).value_or(std::vector<std::string>{})) {
-        if (name.starts_with('.') && name.find(".plist.tmp-") != std::string::npos)
-            ::unlink((folder + "/" + name).c_str());
-    }
-}
-
 }  // namespace
 
 DuvCrashHelper& DuvCrashHelper::sharedInstance() {
@@ -71,7 +63,8 @@ DuvCrashHelper& DuvCrashHelper::sharedInstance() {
 
 DuvCrashHelper::DuvCrashHelper(std::string folder) : folder_(std::move(folder)) {
     ns::FileManager::defaultManager().createDirectoryAtPath(folder_, true);
-    removeLeftOverTemporaryFiles(folder_);
+    // A save cut short by a crash left the temporary of its atomic write; another app's save at work stays.
+    ns::removeStaleAtomicWriteTemporaries(folder_);
     if (auto index = readPropertyList(folder_ + "/crashLog.plist"); index && index->isArray()) {
         for (const ns::Value& key : *index->asArray()) {
             if (key.isString()) index_.push_back(key.stringValue());

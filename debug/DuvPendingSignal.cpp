@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <climits>
 #include <cstring>
 
+#include "debug/DuvFirstFault.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 
@@ -22,11 +22,12 @@ constexpr std::string_view kFilePrefix = "pending-signal-";
 // A line is a few dozen bytes; anything much longer is not ours.
 constexpr std::uint64_t kLargestNote = 4096;
 
-// The prefix is filled before any handler is set; the handler, once per process (gRecorded), appends the
+// The prefix is filled before any handler is set; the handler, once per process (gFirstFault), appends the
 // process id behind it. Static, so the handler itself needs next to no stack.
 char gPath[PATH_MAX + 24];
 std::size_t gPathPrefixLength = 0;
-std::atomic_flag gRecorded = ATOMIC_FLAG_INIT;
+// Writing the note takes an open, a write and a close: threads faulting with the first wait this long at most.
+constinit DuvFirstFault gFirstFault(3'000'000'000);
 
 // Appends the decimal digits of a non-negative number; answers the new end.
 char* appendNumber(char* out, std::int64_t number) {
@@ -43,7 +44,8 @@ char* appendNumber(char* out, std::int64_t number) {
 // Only async-signal-safe calls from here on: no allocation, no locks, no stdio.
 void record(int signal) {
     *appendNumber(gPath + gPathPrefixLength, ::getpid()) = '\0';
-    const int file = ::open(gPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Never waiting for a reader of a pipe put in the note's place, nor writing where a link leads.
+    const int file = ::open(gPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
     if (file < 0) return;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
@@ -58,9 +60,13 @@ void record(int signal) {
 }
 
 // A plain return would run the faulting instruction again, so the default action is restored and the
-// signal raised anew. Only the first fatal signal of the process is recorded.
+// signal raised anew. Only the first fatal signal of the process is recorded, and threads that take one
+// meanwhile end the process only once its note is written (or the wait for it has been given up).
 void onSignal(int signal) {
-    if (!gRecorded.test_and_set()) record(signal);
+    if (gFirstFault.begin()) {
+        record(signal);
+        gFirstFault.noted();
+    }
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }

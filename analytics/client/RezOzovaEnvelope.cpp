@@ -9,6 +9,7 @@
 #include "analytics/WireMemoryBuffer.h"
 #include "analytics/client/RezOzovaApp.h"
 #include "analytics/client/RezOzovaConfig.h"
+#include "analytics/client/RezOzovaRecordHold.h"
 #include "analytics/client/RezOzovaRecords.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatProtocolData.h"
@@ -204,8 +205,8 @@ void RezOzovaEnvelope::keepLockedSerialNum(const ns::FileLock& lock) {
 std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     const auto payload = RezOzovaRecords::sharedInstance().entityData();
     timestamp_ = static_cast<std::int32_t>(ns::Clock::now());
-    ns::FileLock lock(RezOzovaUtility::folderLockPath());
-    adoptLockedSerialNum(lock);
+    const RezOzovaFolderLock lock;
+    adoptLockedSerialNum(lock.file());
     {
         // Another app on this home may have made the installation's signature since this one looked.
         std::lock_guard signatureLock(mutex_);
@@ -214,10 +215,10 @@ std::optional<ns::Data> RezOzovaEnvelope::makeEnvelopeData() {
     auto data = toDataWithEntity(payload);
     // A save that fails (a full or read-only disk) is not reported, but what it was to keep is not let go:
     // without an answer the caller keeps the records for the next envelope.
-    if (data && !RezOzovaUtility::saveData(data, nextEnvelopePath())) data.reset();
+    if (data && !RezOzovaRecords::sharedInstance().saveEnvelopeLocked(*data, nextEnvelopePath())) data.reset();
     if (data) RezOzovaRecords::sharedInstance().setActivateMsgFlag();
     RezOzovaConfig::addToCount("statSerialNum", 1);
-    keepLockedSerialNum(lock);
+    keepLockedSerialNum(lock.file());
     checkExchangeData();
     return data;
 }

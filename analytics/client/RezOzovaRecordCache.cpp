@@ -1,16 +1,19 @@
 #include "analytics/client/RezOzovaRecordCache.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "analytics/StatError.h"
 #include "analytics/StatEvent.h"
 #include "analytics/StatLog.h"
+#include "analytics/client/RezOzovaRecordHold.h"
 #include "analytics/client/RezOzovaUtility.h"
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Text.h"
 
 namespace ql {
 
@@ -98,14 +101,20 @@ std::optional<RezOzovaCachedRecords> readLocked(const std::string& path) {
     return RezOzovaCachedRecords{};
 }
 
+template <class Records>
+void append(Records& into, Records&& later, std::size_t limit) {
+    into.insert(into.end(), std::make_move_iterator(later.begin()), std::make_move_iterator(later.end()));
+    keepNewest(into, limit);
+}
+
 }  // namespace
 
 std::string RezOzovaRecordCache::path() { return RezOzovaUtility::analyticsFolder() + "/records.cache"; }
 
-bool RezOzovaRecordCache::save(const RezOzovaCachedRecords& records) {
-    if (records.empty()) return true;
+bool RezOzovaRecordCache::save(const RezOzovaCachedRecords& records, RezOzovaRecordHold* hold) {
+    if (records.empty() && !hold) return true;
     const std::string file = path();
-    ns::FileLock lock(RezOzovaUtility::folderLockPath());
+    const RezOzovaFolderLock lock;
     auto merged = readLocked(file);
     if (!merged) return false;
     merged->events.insert(merged->events.end(), records.events.begin(), records.events.end());
@@ -123,17 +132,39 @@ bool RezOzovaRecordCache::save(const RezOzovaCachedRecords& records) {
     if (merged->idTracking) root.set("idTracking", ns::Value(merged->idTracking));
     ns::Error error("", 0);
     const auto archive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(std::move(root)), &error);
-    return archive && ns::FileManager::defaultManager().writeAtomically(file, *archive, 0600);
+    if (!archive) return false;
+    if (hold) return hold->release(RezOzovaRecordHold::Output{ns::lastPathComponent(file), *archive, 0600});
+    return ns::FileManager::defaultManager().writeAtomically(file, *archive, 0600);
 }
 
-RezOzovaCachedRecords RezOzovaRecordCache::take() {
+RezOzovaCachedRecords RezOzovaRecordCache::take(std::shared_ptr<RezOzovaRecordHold>& hold, std::size_t limit) {
     const std::string file = path();
-    ns::FileLock lock(RezOzovaUtility::folderLockPath());
-    auto records = readLocked(file);
-    if (!records || records->empty()) return {};
-    // Taken back only when the file can go: otherwise the next start would take the same records again.
-    if (!ns::FileManager::defaultManager().removeItemAtPath(file)) return {};
-    return std::move(*records);
+    const RezOzovaFolderLock lock;
+    ns::removeStaleAtomicWriteTemporaries(RezOzovaUtility::analyticsFolder());
+    const auto leftBehind = RezOzovaRecordHold::leftBehind();
+    // Whatever is in the cache's place, a file or not, is taken: what cannot be read is set aside from the hold.
+    const bool cached = ns::FileManager::defaultManager().attributesOfItemAtPath(file).has_value();
+    if (leftBehind.empty() && !cached) return {};
+    if (!hold) hold = RezOzovaRecordHold::make();
+    if (!hold) return {};
+    std::vector<std::string> taken;
+    for (const std::string& folder : leftBehind) {
+        auto adopted = hold->adoptLeftBehind(folder);
+        taken.insert(taken.end(), adopted.begin(), adopted.end());
+    }
+    if (auto adopted = cached ? hold->adopt(file) : std::nullopt) taken.push_back(std::move(*adopted));
+
+    RezOzovaCachedRecords records;
+    for (const std::string& path : taken) {
+        auto read = readLocked(path);
+        if (!read) continue;
+        append(records.events, std::move(read->events), limit);
+        append(records.eventsWithValues, std::move(read->eventsWithValues), limit);
+        append(records.errors, std::move(read->errors), limit);
+        append(records.sessions, std::move(read->sessions), limit);
+        if (read->idTracking) records.idTracking = std::move(read->idTracking);
+    }
+    return records;
 }
 
 }  // namespace ql

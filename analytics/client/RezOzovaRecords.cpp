@@ -16,9 +16,12 @@
 #include "analytics/client/RezOzovaEntryFacts.h"
 #include "analytics/client/RezOzovaEnvelope.h"
 #include "analytics/client/RezOzovaRecordCache.h"
+#include "analytics/client/RezOzovaRecordHold.h"
+#include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatProtocolData.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Locked.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/Zlib.h"
 
 namespace ql {
@@ -107,11 +110,7 @@ std::shared_ptr<WireIdTracking> trackingToSend(const std::shared_ptr<WireIdTrack
 template <class Records>
 void prepend(Records& held, Records&& earlier) {
     held.insert(held.begin(), std::make_move_iterator(earlier.begin()), std::make_move_iterator(earlier.end()));
-    if (held.size() > RezOzovaRecords::MaxWaitingRecords) {
-        statLog("event limit reached, " + std::to_string(held.size() - RezOzovaRecords::MaxWaitingRecords) +
-                " cached records dropped");
-        held.erase(held.begin(), held.end() - static_cast<std::ptrdiff_t>(RezOzovaRecords::MaxWaitingRecords));
-    }
+    keepNewest(held, RezOzovaRecords::MaxWaitingRecords);
 }
 
 }  // namespace
@@ -178,8 +177,7 @@ void RezOzovaRecords::clearPacked() {
     packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
 }
 
-void RezOzovaRecords::clearAll() {
-    std::lock_guard lock(mutex_);
+void RezOzovaRecords::clearLocked() {
     events_.clear();
     eventsWithValues_.clear();
     errors_.clear();
@@ -187,8 +185,27 @@ void RezOzovaRecords::clearAll() {
     packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
 }
 
+void RezOzovaRecords::clearAll() {
+    std::lock_guard lock(mutex_);
+    clearLocked();
+    hold_.reset();
+}
+
+void RezOzovaRecords::dropAll() {
+    std::shared_ptr<RezOzovaRecordHold> hold;
+    {
+        std::lock_guard lock(mutex_);
+        clearLocked();
+        hold = std::exchange(hold_, nullptr);
+    }
+    if (!hold) return;
+    const RezOzovaFolderLock folder;
+    hold->release(std::nullopt);
+}
+
 bool RezOzovaRecords::saveCache() {
     RezOzovaCachedRecords records;
+    std::shared_ptr<RezOzovaRecordHold> hold;
     {
         std::lock_guard lock(mutex_);
         records.events = events_;
@@ -196,10 +213,12 @@ bool RezOzovaRecords::saveCache() {
         records.errors = errors_;
         records.sessions = sessions_;
         records.idTracking = idTracking_;
+        hold = hold_;
     }
-    if (!RezOzovaRecordCache::save(records)) return false;
+    if (!RezOzovaRecordCache::save(records, hold.get())) return false;
     // Only what was saved leaves; the main thread adds records, and it is the one saving.
     std::lock_guard lock(mutex_);
+    if (hold_ == hold) hold_.reset();
     auto dropSaved = [](auto& held, const auto& saved) {
         held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(std::min(saved.size(), held.size())));
     };
@@ -212,15 +231,28 @@ bool RezOzovaRecords::saveCache() {
 }
 
 void RezOzovaRecords::reloadCache() {
-    RezOzovaCachedRecords cached = RezOzovaRecordCache::take();
-    if (cached.empty()) return;
+    auto hold = ns::lockedCopy(mutex_, hold_);
+    RezOzovaCachedRecords cached = RezOzovaRecordCache::take(hold, MaxWaitingRecords);
     std::lock_guard lock(mutex_);
+    hold_ = std::move(hold);
+    if (cached.empty()) return;
     prepend(events_, std::move(cached.events));
     prepend(eventsWithValues_, std::move(cached.eventsWithValues));
     prepend(errors_, std::move(cached.errors));
     prepend(sessions_, std::move(cached.sessions));
     if (!idTracking_) idTracking_ = std::move(cached.idTracking);
     packedEvents_ = packedEventsWithValues_ = packedErrors_ = packedSessions_ = 0;
+}
+
+bool RezOzovaRecords::saveEnvelopeLocked(const ns::Data& envelope, const std::string& path) {
+    const auto hold = ns::lockedCopy(mutex_, hold_);
+    if (!hold) return RezOzovaUtility::saveData(envelope, path);
+    if (RezOzovaUtility::isExistAtPath(path) ||
+        !hold->release(RezOzovaRecordHold::Output{ns::lastPathComponent(path), envelope, std::nullopt}))
+        return false;
+    std::lock_guard lock(mutex_);
+    if (hold_ == hold) hold_.reset();
+    return true;
 }
 
 bool RezOzovaRecords::activateMsgPending() { return RezOzovaConfig::configureWithKey("statActivateMsg").isNil(); }
@@ -256,13 +288,13 @@ std::optional<ns::Data> RezOzovaRecords::entityData() {
 
     const ns::Data bytes = serialized(entry);
     if (bytes.length() >= MaxSerializedLength) {
-        clearAll();
+        dropAll();
         return std::nullopt;
     }
     RezOzovaEnvelope::sharedInstance().setLength(static_cast<std::int32_t>(bytes.length()));
     auto compressed = ns::zlibCompress(bytes);
     if (!compressed || compressed->length() >= MaxCompressedLength) {
-        clearAll();
+        dropAll();
         return std::nullopt;
     }
     return compressed;

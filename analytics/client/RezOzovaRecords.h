@@ -20,6 +20,8 @@
 
 namespace ql {
 
+class RezOzovaRecordHold;
+
 class RezOzovaRecords {
 public:
     using Container = std::vector<std::shared_ptr<StatBaseEvent>>;
@@ -50,15 +52,20 @@ public:
     std::size_t packedCount() const;
     // Forgets the records the last entityData packed (records added since stay).
     void clearPacked();
-    // Forgets every waiting record.
+    // Forgets every waiting record here, as the app's end would: those taken back from the record cache
+    // are still held on disk, for the next app (or the next start) to take over.
     void clearAll();
 
     // Moves the waiting records, and the identifier tracking with them, to the record cache on disk. False
     // when they could not be written; they then stay here for the next envelope or the next save.
     bool saveCache();
     // Takes the cached records back, before those waiting here (they are older); the cached tracking is
-    // taken when none is held.
+    // taken when none is held. They stay on disk, held, until an envelope or the cache has them again.
     void reloadCache();
+    // Under the folder lock (RezOzovaFolderLock), once the last entityData packed every waiting record: saves
+    // the envelope at the path, when nothing is there yet; the records held on disk leave in the same step.
+    // False, with everything as it was, when it could not be saved.
+    bool saveEnvelopeLocked(const ns::Data& envelope, const std::string& path);
 
     // Whether no activation message was ever sent from this installation.
     static bool activateMsgPending();
@@ -92,6 +99,9 @@ public:
 private:
     Container& container(Kind kind);
     const Container& container(Kind kind) const;
+    void clearLocked();
+    // Drops every waiting record for good, those held on disk too (an entry too large to send).
+    void dropAll();
     std::shared_ptr<WireIdTracking>& trackingLocked();
     void changeIdentityLocked(const std::string& domain, const std::optional<std::string>& identity);
 
@@ -106,6 +116,8 @@ private:
     std::size_t packedErrors_ = 0;
     std::size_t packedSessions_ = 0;
     std::shared_ptr<WireIdTracking> idTracking_;
+    // Where the records taken back from the cache (the oldest waiting) are held on disk meanwhile.
+    std::shared_ptr<RezOzovaRecordHold> hold_;
     // The time of the activation message the last entry carried.
     std::optional<std::int64_t> entryActivateMsgTs_;
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "images/webimage/ImageDecoding.h"
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
@@ -37,6 +38,24 @@ std::string pathExtensionOf(std::string_view key) {
     return std::string(last.substr(dot + 1));
 }
 
+struct DiskUsage {
+    std::uint64_t count = 0;
+    std::uint64_t size = 0;
+};
+
+// Every entry of the folder tree but hidden ones, which are no images: the temporaries of writes at work, or
+// those writes cut short left.
+DiskUsage diskUsageOf(const std::string& folder) {
+    DiskUsage usage;
+    auto walk = ns::FileManager::defaultManager().enumeratorAtPath(folder, ns::DirectoryEnumerationSkipsHiddenFiles);
+    if (!walk) return usage;
+    while (walk->nextObject()) {
+        usage.size += walk->fileAttributes().size;
+        ++usage.count;
+    }
+    return usage;
+}
+
 }  // namespace
 
 std::uint64_t ImageMemoryCost(const ui::Image& image) {
@@ -64,6 +83,8 @@ ImageCache::~ImageCache() { ns::NotificationCenter::defaultCenter().removeObserv
 std::shared_ptr<ImageCache> ImageCache::create(std::string nameSpace, const std::optional<std::string>& directory) {
     auto cache = std::make_shared<ImageCache>(Key(), std::move(nameSpace), directory);
     cache->observeApplication();
+    // The cleaner passes hidden files by: what writes cut short by the end of their process left would stay.
+    cache->ioQueue_->async([folder = cache->diskCachePath_] { ns::removeStaleAtomicWriteTemporaries(folder); });
     return cache;
 }
 
@@ -321,37 +342,21 @@ void ImageCache::backgroundCleanDisk() {
 
 std::uint64_t ImageCache::getSize() {
     std::uint64_t size = 0;
-    ioQueue_->sync([&] {
-        auto walk = ns::FileManager::defaultManager().enumeratorAtPath(diskCachePath_);
-        if (!walk) return;
-        while (walk->nextObject()) size += walk->fileAttributes().size;
-    });
+    ioQueue_->sync([&] { size = diskUsageOf(diskCachePath_).size; });
     return size;
 }
 
 std::uint64_t ImageCache::getDiskCount() {
     std::uint64_t count = 0;
-    ioQueue_->sync([&] {
-        auto walk = ns::FileManager::defaultManager().enumeratorAtPath(diskCachePath_);
-        if (!walk) return;
-        while (walk->nextObject()) ++count;
-    });
+    ioQueue_->sync([&] { count = diskUsageOf(diskCachePath_).count; });
     return count;
 }
 
 void ImageCache::calculateSize(SizeCompletion completion) {
     auto self = std::static_pointer_cast<ImageCache>(shared_from_this());
     ioQueue_->async([self, completion = std::move(completion)] {
-        std::uint64_t count = 0, size = 0;
-        auto walk = ns::FileManager::defaultManager().enumeratorAtPath(self->diskCachePath_,
-                                                                       ns::DirectoryEnumerationSkipsHiddenFiles);
-        if (walk) {
-            while (walk->nextObject()) {
-                size += walk->fileAttributes().size;
-                ++count;
-            }
-        }
-        if (completion) ns::DispatchQueue::main()->async([completion, count, size] { completion(count, size); });
+        const DiskUsage usage = diskUsageOf(self->diskCachePath_);
+        if (completion) ns::DispatchQueue::main()->async([completion, usage] { completion(usage.count, usage.size); });
     });
 }
 

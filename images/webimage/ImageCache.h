@@ -2,7 +2,8 @@
 // ImageCache: decoded remote images in memory and their encoded bytes on disk, one file per image in a
 // folder of the caches directory named by the MD5 of the image's key. The web image manager asks it before
 // any download and stores every downloaded image in it; it trims its folder by age and size when the app
-// terminates or goes to the background. File work runs on one serial I/O queue.
+// terminates or goes to the background, and removes what writes cut short by a kill left when it opens.
+// File work runs on one serial I/O queue.
 
 #include <atomic>
 #include <cstdint>
@@ -96,7 +97,7 @@ public:
     void backgroundCleanDisk();
 
     // ---- Sizes ----
-    // Wait for the I/O queue; never call them from it.
+    // Of the images only (hidden files are none). Wait for the I/O queue; never call them from it.
     std::uint64_t getSize();
     std::uint64_t getDiskCount();
     void calculateSize(SizeCompletion completion);

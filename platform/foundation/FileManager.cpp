@@ -12,9 +12,10 @@
 #include <cmath>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <utility>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/RegularFile.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/VolumeFault.h"
@@ -22,40 +23,6 @@
 namespace ql::ns {
 
 namespace {
-
-// Owns one file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now and answers the errno of a failed close (0 on success), which may report a deferred write error.
-    int close() {
-        int result = ::close(std::exchange(fd_, -1)) == 0 ? 0 : errno;
-        return result == EINTR ? 0 : result;
-    }
-
-private:
-    int fd_;
-};
-
-int openRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do fd = ::open(path, flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
 // Answers 0 or the errno of the failed write.
 int writeAll(int fd, const std::uint8_t* bytes, std::size_t length) {
@@ -131,17 +98,6 @@ std::optional<unsigned> permissionsIn(const Dictionary& attributes) {
     const Value& v = attributes[FilePosixPermissions];
     if (!v.isNumber()) return std::nullopt;
     return static_cast<unsigned>(v.uint64Value() & 07777);
-}
-
-// A name for a temporary sibling of the path, hidden so that walks skipping hidden files pass it by.
-std::string temporarySiblingPath(const std::string& path, int attempt) {
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string suffix(8, 'x');
-    for (char& c : suffix) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
-    std::string parent = std::filesystem::path(path).parent_path().string();
-    std::string name = "." + lastPathComponent(path) + ".tmp-" + suffix + std::to_string(attempt);
-    return parent.empty() ? name : parent + "/" + name;
 }
 
 void syncDirectory(const std::string& path) {
@@ -511,29 +467,27 @@ std::optional<Data> FileManager::contentsAtPath(const std::string& path) const {
     return dataWithContentsOfFile(path, nullptr);
 }
 
-bool FileManager::writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
-                                  Error* error) const {
+namespace {
+
+enum class Placing { Replacing, WhereNothingIs };
+
+bool writeThroughTemporary(const std::string& path, const Data& data, std::optional<unsigned> mode, Placing placing,
+                           Error* error) {
     if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     struct stat existing {};
     if (!mode && ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
 
-    std::string temporaryPath;
-    FileDescriptor file;
-    for (int attempt = 0; !file && attempt < 100; ++attempt) {
-        temporaryPath = temporarySiblingPath(path, attempt);
-        // 0666 lets the umask decide a new file's mode when none is asked for.
-        file = FileDescriptor(openRetrying(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode ? 0600 : 0666));
-        if (!file && errno != EEXIST) break;
-    }
-    if (!file) return fail(error, fileErrorFromPOSIX(errno, path, true));
+    // 0666 lets the umask decide a new file's mode when none is asked for.
+    auto temporary = AtomicWriteTemporary::create(path, mode ? 0600 : 0666);
+    if (!temporary) return fail(error, fileErrorFromPOSIX(errno, path, true));
 
     int failure = 0;
-    if (mode && ::fchmod(file.get(), *mode) != 0) failure = errno;
-    if (!failure) failure = writeAll(file.get(), data.bytes(), data.length());
-    if (!failure && ::fsync(file.get()) != 0) failure = errno;
-    if (int closeFailure = file.close(); !failure) failure = closeFailure;
+    if (mode && ::fchmod(temporary->descriptor(), *mode) != 0) failure = errno;
+    if (!failure) failure = writeAll(temporary->descriptor(), data.bytes(), data.length());
+    if (!failure && ::fsync(temporary->descriptor()) != 0) failure = errno;
+    if (int closeFailure = temporary->finishWriting(); !failure) failure = closeFailure;
     if (failure) {
-        ::unlink(temporaryPath.c_str());
+        temporary->discard();
         return fail(error, fileErrorFromPOSIX(failure, path, true));
     }
 
@@ -542,15 +496,24 @@ bool FileManager::writeAtomically(const std::string& path, const Data& data, std
         std::lock_guard lock(hookMutex);
         hook = beforeReplaceHook();
     }
-    if (hook) hook(temporaryPath);
+    if (hook) hook(temporary->path());
 
-    if (::rename(temporaryPath.c_str(), path.c_str()) != 0) {
-        failure = errno;
-        ::unlink(temporaryPath.c_str());
-        return fail(error, fileErrorFromPOSIX(failure, path, true));
-    }
+    failure = placing == Placing::Replacing ? temporary->replace(path) : temporary->install(path);
+    if (failure) return fail(error, fileErrorFromPOSIX(failure, path, true));
     syncDirectory(parentOf(path));
     return true;
+}
+
+}  // namespace
+
+bool FileManager::writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
+                                  Error* error) const {
+    return writeThroughTemporary(path, data, mode, Placing::Replacing, error);
+}
+
+bool FileManager::createAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
+                                   Error* error) const {
+    return writeThroughTemporary(path, data, mode, Placing::WhereNothingIs, error);
 }
 
 void FileManager::setBeforeAtomicReplaceHookForTesting(std::function<void(const std::string&)> hook) {
@@ -580,7 +543,10 @@ bool writeToFile(const Data& data, const std::string& path, unsigned options, Er
     struct stat st {};
     if ((options & DataWritingWithoutOverwriting) && ::lstat(path.c_str(), &st) == 0)
         return fail(error, fileErrorFromPOSIX(EEXIST, path, true));
-    if (options & DataWritingAtomic) return FileManager::defaultManager().writeAtomically(path, data, std::nullopt, error);
+    if (options & DataWritingAtomic)
+        return options & DataWritingWithoutOverwriting
+                   ? FileManager::defaultManager().createAtomically(path, data, std::nullopt, error)
+                   : FileManager::defaultManager().writeAtomically(path, data, std::nullopt, error);
     if (int fault = volumeFaultForTesting(path)) return fail(error, fileErrorFromPOSIX(fault, path, true));
     int flags = O_WRONLY | O_CREAT | ((options & DataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
     FileDescriptor file(openRetrying(path.c_str(), flags, 0666));

@@ -168,8 +168,15 @@ public:
     // Writes the data to a temporary file in the same folder, flushes it to disk, then renames it over the
     // path, so readers see the old contents or the new, never a mix, whatever happens in between. The mode is
     // applied exactly; without one a new file gets 0666 less the umask and a replaced file keeps its mode.
+    // What a write cut short by the end of its process leaves is removed by removeStaleAtomicWriteTemporaries
+    // (AtomicWriteTemporary.h), which stores call when they open.
     bool writeAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
                          Error* error = nullptr) const;
+
+    // The same write, made only where nothing is yet: of writers racing for one path, the first one's file
+    // stays and the others fail with FileWriteFileExistsError.
+    bool createAtomically(const std::string& path, const Data& data, std::optional<unsigned> mode,
+                          Error* error = nullptr) const;
 
     // Called once the temporary file of an atomic write is complete and flushed, just before it replaces the
     // target: tests use it to stop the process at the worst moment. An empty function removes it.
@@ -183,7 +190,7 @@ inline constexpr std::uint64_t MaxFileReadLength = std::uint64_t{1} << 30;
 std::optional<Data> dataWithContentsOfFile(const std::string& path, std::uint64_t maxLength, Error* error = nullptr);
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);
 // Writes the data to a file, atomically with DataWritingAtomic; DataWritingWithoutOverwriting refuses an
-// existing file.
+// existing file (with both, one there by the time the write is complete).
 bool writeToFile(const Data& data, const std::string& path, unsigned options, Error* error = nullptr);
 
 // The resource key of the flag that keeps a file out of device backups.

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileLock.h"
@@ -100,6 +102,8 @@ void UserDefaults::flushBeforeLeaving() {
 }
 
 void UserDefaults::load() {
+    // A write cut short by the end of its process (a kill during synchronize) left its temporary beside the file.
+    removeStaleAtomicWriteTemporaries(std::filesystem::path(path_).parent_path().string(), lastPathComponent(path_));
     loadError_.reset();
     fileUnreadable_ = false;
     values_.clear();

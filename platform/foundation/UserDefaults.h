@@ -5,6 +5,7 @@
 // file that cannot be read as a property list is set aside under another name and reported, never
 // overwritten. Safe to use from any thread, and from several processes over one file (two apps on one
 // home): a synchronize reads, merges and writes under a lock they all take (the file's name + ".lock").
+// Reading the file also removes what writes of it cut short by the end of their process left beside it.
 
 #include <sys/types.h>
 

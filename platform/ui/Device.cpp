@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Text.h"
 
 namespace ql::ui {
 
@@ -34,20 +36,15 @@ ns::UUID Device::identifierForVendor() const {
     const std::string path = ns::Sandbox::library() + "/VendorIdentifier";
     if (auto kept = readIdentifier(path)) return *kept;
     auto& files = ns::FileManager::defaultManager();
-    const ns::UUID fresh;
-    const ns::Data text(fresh.UUIDString() + "\n");
-    bool stored = false;
-    if (files.attributesOfItemAtPath(path)) {
-        // Something that is no identifier: nothing can be recovered from it, so a new one replaces it.
-        stored = files.writeAtomically(path, text, 0600);
-    } else {
-        // Made beside it and moved in without replacing, so that of two apps starting together on one home
-        // the first to arrive decides and the other reads its identifier.
-        const std::string made = path + "." + fresh.UUIDString();
-        stored = files.writeAtomically(made, text, 0600) && files.moveItemAtPath(made, path);
-        files.removeItemAtPath(made);
-        stored = stored || files.attributesOfItemAtPath(path).has_value();
-    }
+    // A write of it that a kill cut short left its temporary beside it.
+    ns::removeStaleAtomicWriteTemporaries(ns::Sandbox::library(), ns::lastPathComponent(path));
+    const ns::Data text(ns::UUID().UUIDString() + "\n");
+    // Something that is no identifier: nothing can be recovered from it, so a new one replaces it. Otherwise
+    // one is made only where nothing is, so that of two apps starting together on one home the first to
+    // arrive decides and the other reads its identifier.
+    const bool stored = files.attributesOfItemAtPath(path)
+                            ? files.writeAtomically(path, text, 0600)
+                            : files.createAtomically(path, text, 0600) || files.attributesOfItemAtPath(path).has_value();
     if (stored)
         if (auto kept = readIdentifier(path)) return *kept;
     static const ns::UUID forThisProcess;

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/FileLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyListSerialization.h"
@@ -168,6 +169,8 @@ void Pasteboard::store(const Contents& contents) {
     }
     const ns::Value plist(ns::Dictionary{{std::string(ItemsKey), ns::Value(contents.items)},
                                          {std::string(ChangeCountKey), contents.changeCount}});
+    // Writes of any app's pasteboards a kill cut short left their temporaries in the shared folder.
+    ns::removeStaleAtomicWriteTemporaries(folderPath());
     if (auto data = ns::PropertyListSerialization::dataWithPropertyList(plist, ns::PropertyListFormat::Binary,
                                                                          nullptr))
         ns::FileManager::defaultManager().writeAtomically(path(), *data, 0644);

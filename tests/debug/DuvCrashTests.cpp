@@ -4,16 +4,19 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "debug/DuvCrashHelper.h"
 #include "debug/DuvDebugTool.h"
+#include "debug/DuvFirstFault.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileManager.h"
@@ -24,15 +27,17 @@
 namespace ql {
 namespace {
 
+std::vector<std::string> recordFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename() != "crashLog.plist") names.push_back(entry.path().filename());
+    return names;
+}
+
 class DuvCrash : public ::testing::Test {
 protected:
     std::string folder() const { return sandbox_.path() + "/crashes"; }
-    std::size_t recordFiles() const {
-        std::size_t count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder()))
-            count += entry.path().filename() != "crashLog.plist";
-        return count;
-    }
+    std::size_t recordFiles() const { return recordFilesIn(folder()).size(); }
 
     ns::TemporarySandbox sandbox_;
     ns::ManualClockScope clock_;
@@ -205,6 +210,80 @@ TEST_F(DuvCrash, ABrokenPipeTheProcessIgnoresIsAnErrorNotACrash) {
               }),
               killedBy(SIGPIPE));
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGPIPE);
+}
+
+// Read through a volatile so that the compiler cannot see the fault coming (and put a trap of its own there).
+int* volatile gNowhere = nullptr;
+
+[[gnu::noinline, gnu::no_sanitize("undefined")]] void dereferenceNull() { *gNowhere = 1; }
+
+TEST_F(DuvCrash, ThreadsFaultingAtOnceLeaveTheFirstFaultsRecordComplete) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    constexpr int kRounds = 40;
+    constexpr int kThreads = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ns::FileManager::defaultManager().removeItemAtPath(caches);
+        ASSERT_EQ(childEnding([] {
+                      DuvCrashHelper::sharedInstance().install();
+                      std::atomic<int> ready{0};
+                      std::vector<std::thread> threads;
+                      for (int i = 0; i < kThreads; ++i) {
+                          threads.emplace_back([&ready] {
+                              ready.fetch_add(1);
+                              while (ready.load() < kThreads) {
+                              }
+                              dereferenceNull();
+                          });
+                      }
+                      for (auto& thread : threads) thread.join();
+                  }),
+                  killedBy(SIGSEGV));
+        const auto logs = DuvCrashHelper(caches).crashLogs();
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGSEGV);
+    }
+}
+
+TEST_F(DuvCrash, APipeWhereTheNoteGoesDoesNotHoldTheCrashingProcess) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    EXPECT_EQ(childEnding([&] {
+                  DuvCrashHelper::sharedInstance().install();
+                  const std::string note = caches + "/pending-signal-" + std::to_string(::getpid());
+                  if (::mkfifo(note.c_str(), 0600) != 0) ::_exit(2);
+                  dereferenceNull();
+              }),
+              killedBy(SIGSEGV));
+    EXPECT_TRUE(DuvCrashHelper(caches).crashPlist().empty());
+    EXPECT_TRUE(recordFilesIn(caches).empty());
+}
+
+TEST(DuvFirstFaultTurns, TheFirstNotesTheOthersWaitForItBoundedAndTheNoterEnteringAgainGoesOn) {
+    const test::HangGuard guard("threads taking turns at a crash note");
+    DuvFirstFault turn(std::int64_t{60'000'000'000});
+    ASSERT_TRUE(turn.begin());
+    // A fault inside the handler, on the noting thread: waiting would wait for itself for a minute.
+    EXPECT_FALSE(turn.begin());
+
+    std::atomic<bool> entering{false}, noted{false};
+    bool answer = true, sawTheNote = false;
+    std::thread other([&] {
+        entering = true;
+        answer = turn.begin();
+        sawTheNote = noted.load();
+    });
+    while (!entering) std::this_thread::yield();
+    noted = true;
+    turn.noted();
+    other.join();
+    EXPECT_FALSE(answer);
+    EXPECT_TRUE(sawTheNote);
+
+    // A noter that never finishes holds the others only for the limit.
+    DuvFirstFault stuck(std::int64_t{20'000'000});
+    ASSERT_TRUE(stuck.begin());
+    std::thread([&] { answer = stuck.begin(); }).join();
+    EXPECT_FALSE(answer);
 }
 
 // Never reached: it only keeps the recursion below from being seen as endless and folded away.

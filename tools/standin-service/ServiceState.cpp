@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/JSONSerialization.h"
@@ -154,7 +155,8 @@ void loadUploads(ServiceState& state, const std::string& directory) {
     std::error_code error;
     if (!std::filesystem::is_directory(root, error)) return;
     for (const auto& file : std::filesystem::recursive_directory_iterator(root)) {
-        if (!file.is_regular_file()) continue;
+        // A picture another process is saving right now is not one yet.
+        if (!file.is_regular_file() || ns::isAtomicWriteTemporaryName(file.path().filename().string())) continue;
         // Each came in one request body.
         ns::Error error("", 0);
         auto bytes = ns::dataWithContentsOfFile(file.path().string(), StandinService::MaximumBodyLength, &error);
@@ -215,6 +217,16 @@ bool ServiceState::isSaved(const std::string& directory) {
         if (!std::filesystem::is_regular_file(std::filesystem::path(directory) / name, error)) return false;
     }
     return true;
+}
+
+void ServiceState::removeLeftovers(const std::string& directory) {
+    ns::removeStaleAtomicWriteTemporaries(directory);
+    const std::filesystem::path uploads = std::filesystem::path(directory) / "uploads";
+    std::error_code error;
+    if (!std::filesystem::is_directory(uploads, error)) return;
+    ns::removeStaleAtomicWriteTemporaries(uploads.string());
+    for (std::filesystem::recursive_directory_iterator it(uploads, error), end; !error && it != end; it.increment(error))
+        if (it->is_directory(error)) ns::removeStaleAtomicWriteTemporaries(it->path().string());
 }
 
 void ServiceState::save(const std::string& directory) const {

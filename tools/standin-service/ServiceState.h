@@ -141,6 +141,9 @@ public:
     void save(const std::string& directory) const;
     // Whether the folder holds a saved state to start from.
     static bool isSaved(const std::string& directory);
+    // Removes what saves into the folder cut short by the end of their process left (the temporaries of
+    // their atomic writes, pictures' included); a save at work in another process keeps its own.
+    static void removeLeftovers(const std::string& directory);
 
     std::vector<Student> students;
     std::string defaultCode;

@@ -132,6 +132,13 @@ bool readMultipart(const httplib::ContentReader& reader, httplib::Request& reque
         });
 }
 
+// The saved state when there is one, else the fixtures; what a save a kill cut short left goes first.
+std::string folderToStartFrom(const std::string& fixturesDirectory, const std::optional<std::string>& stateDirectory) {
+    if (!stateDirectory) return fixturesDirectory;
+    ServiceState::removeLeftovers(*stateDirectory);
+    return ServiceState::isSaved(*stateDirectory) ? *stateDirectory : fixturesDirectory;
+}
+
 }  // namespace
 
 std::optional<std::string> JournalEntry::header(std::string_view name) const {
@@ -146,7 +153,7 @@ std::optional<std::string> JournalEntry::field(std::string_view name) const { re
 struct StandinService::Impl {
     Impl(const std::string& fixturesDirectory, std::optional<std::string> stateFolder, std::chrono::milliseconds delay)
         : stateDirectory(std::move(stateFolder)),
-          state(stateDirectory && ServiceState::isSaved(*stateDirectory) ? *stateDirectory : fixturesDirectory),
+          state(folderToStartFrom(fixturesDirectory, stateDirectory)),
           saveDelay(delay) {
         if (stateDirectory) saver = std::thread([this] { saveLoop(); });
     }

@@ -4,6 +4,8 @@
 // starting state.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -95,6 +97,20 @@ inline std::vector<std::string> envelopeFiles(int count) {
         RezOzovaUtility::saveData(ns::Data("envelope body " + std::to_string(i)), paths.back());
     }
     return paths;
+}
+
+// Runs the body in a child process, another app on the same home; its exit status is the body's answer.
+inline pid_t inAnotherApp(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    return child;
+}
+
+// The child's exit status, or minus the signal that ended it.
+inline int exitStatus(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) return -1000;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 inline void resetAnalyticsClient() {

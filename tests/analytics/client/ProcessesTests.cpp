@@ -33,19 +33,6 @@ namespace {
 
 constexpr const char* ReplyType = "application/x-wire-records";
 
-// Runs the body in a child process; its exit status is the body's answer.
-pid_t inAnotherApp(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(body());
-    return child;
-}
-
-int exitStatus(pid_t child) {
-    int status = 0;
-    if (::waitpid(child, &status, 0) != child) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string replyBytes() { return test::serializedRecord(WireResponse(1, "ok", nullptr)).toString(); }
 
 class ProcessesTest : public test::AnalyticsClientTest {
@@ -67,7 +54,7 @@ TEST_F(ProcessesTest, TwoAppsRecordingIntoOneHomeGiveNoSerialNumberTwiceAndLoseN
     for (int app = 0; app < 2; ++app) {
         ASSERT_EQ(::pipe(go[app]), 0);
         ASSERT_EQ(::pipe(done[app]), 0);
-        apps.push_back(inAnotherApp([app, start = go[app][0], finished = done[app][1]] {
+        apps.push_back(test::inAnotherApp([app, start = go[app][0], finished = done[app][1]] {
             auto& records = RezOzovaRecords::sharedInstance();
             for (int round = 0; round < Rounds; ++round) {
                 char signal = 0;
@@ -98,7 +85,7 @@ TEST_F(ProcessesTest, TwoAppsRecordingIntoOneHomeGiveNoSerialNumberTwiceAndLoseN
     for (int app = 0; app < 2; ++app) {
         ::close(go[app][1]);
         ::close(done[app][0]);
-        EXPECT_EQ(exitStatus(apps[app]), 0);
+        EXPECT_EQ(test::exitStatus(apps[app]), 0);
     }
 
     std::map<std::string, int> seen;
@@ -127,7 +114,7 @@ TEST_F(ProcessesTest, AnAppWhoseSerialNumberWasNotWrittenDoesNotPutItBackOverAno
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
     // The other app starts on this home now, and makes two envelopes when told.
-    const pid_t other = inAnotherApp([start = go[0], unused = go[1]] {
+    const pid_t other = test::inAnotherApp([start = go[0], unused = go[1]] {
         ::close(unused);
         char signal = 0;
         if (::read(start, &signal, 1) != 1) return 2;
@@ -153,7 +140,7 @@ TEST_F(ProcessesTest, AnAppWhoseSerialNumberWasNotWrittenDoesNotPutItBackOverAno
     ns::setVolumeFaultForTesting(ns::Sandbox::preferences(), 0);
     ASSERT_EQ(::write(go[1], "g", 1), 1);
     ::close(go[1]);
-    ASSERT_EQ(exitStatus(other), 0);
+    ASSERT_EQ(test::exitStatus(other), 0);
     // The other app found no number in the settings, and this app's waiting write now puts back an older
     // one than the other left: the number kept in the lock file is the one both go on from.
     record("mine 1");
@@ -171,7 +158,7 @@ TEST_F(ProcessesTest, TwoAppsUploadingOneFolderToASlowCollectorPostEachFileOnce)
     std::vector<pid_t> apps;
     for (int app = 0; app < 2; ++app) {
         ASSERT_EQ(::pipe(portPipe[app]), 0);
-        apps.push_back(inAnotherApp([&paths, readEnd = portPipe[app][0]] {
+        apps.push_back(test::inAnotherApp([&paths, readEnd = portPipe[app][0]] {
             int port = 0;
             if (::read(readEnd, &port, sizeof port) != static_cast<ssize_t>(sizeof port)) return 2;
             const std::string host = "http://127.0.0.1:" + std::to_string(port);
@@ -204,7 +191,7 @@ TEST_F(ProcessesTest, TwoAppsUploadingOneFolderToASlowCollectorPostEachFileOnce)
         ASSERT_EQ(::write(portPipe[app][1], &port, sizeof port), static_cast<ssize_t>(sizeof port));
         ::close(portPipe[app][1]);
     }
-    for (pid_t app : apps) EXPECT_EQ(exitStatus(app), 0);
+    for (pid_t app : apps) EXPECT_EQ(test::exitStatus(app), 0);
 
     const auto posts = collector.requests("/app_logs");
     std::multiset<std::string> bodies;
@@ -219,7 +206,7 @@ TEST_F(ProcessesTest, TheClaimOfAnAppThatDiedIsTakenBack) {
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     // An app that claimed the first file and died while posting it.
-    const pid_t holder = inAnotherApp([&paths, ready] {
+    const pid_t holder = test::inAnotherApp([&paths, ready] {
         auto claim = ns::FileLock::claim(paths[0]);
         const char byte = claim ? 'y' : 'n';
         if (::write(ready[1], &byte, 1) != 1) return 1;
@@ -249,7 +236,7 @@ TEST_F(ProcessesTest, TheClaimOfAnAppThatDiedIsTakenBack) {
     EXPECT_EQ(RezOzovaUtility::envelopeFiles(), std::vector<std::string>{paths[0]});
 
     ASSERT_EQ(::kill(holder, SIGKILL), 0);
-    EXPECT_EQ(exitStatus(holder), -1);
+    EXPECT_EQ(test::exitStatus(holder), -SIGKILL);
     post(paths);
     ASSERT_EQ(collector.requestCount(), 2u);
     EXPECT_EQ(collector.requests("/app_logs")[1].body, "envelope body 0");

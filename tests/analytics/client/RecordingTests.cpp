@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
 
 #include "analytics/StatEnvelope.h"
 #include "analytics/StatEvent.h"
 #include "analytics/WireResponse.h"
 #include "analytics/client/RezOzovaInternal.h"
 #include "analytics/client/RezOzovaRecordCache.h"
+#include "analytics/client/RezOzovaRecordHold.h"
 #include "analytics/client/RezOzovaUtility.h"
 #include "analytics/client/StatWorkDispatch.h"
 #include "platform/foundation/FileManager.h"
@@ -81,6 +86,60 @@ protected:
         RezOzovaRecords::sharedInstance().setIdTracking(nullptr);
         RezOzovaSession::sharedInstance().resetForTesting();
         RezOzovaSession::sharedInstance().setAppInBackGround(true);
+    }
+
+    // Session A records five events and ends, so the cache keeps them; session B starts, taking them back,
+    // and records five more. Nothing is sent meanwhile: the app is in the background.
+    static void recordTwoSessions() {
+        test::workEvent(0);
+        for (int i = 0; i < 5; ++i) test::workEvent(2, ns::Value(test::eventRecord("A" + std::to_string(i))));
+        ns::Clock::advance(60);
+        test::workEvent(1);
+        ns::Clock::advance(60);
+        test::workEvent(0);
+        for (int i = 0; i < 5; ++i) test::workEvent(2, ns::Value(test::eventRecord("B" + std::to_string(i))));
+    }
+
+    // Launches that follow, with the service back, until everything waiting has been sent.
+    static void launchUntilAllIsSent() {
+        ns::Clock::advance(3600);  // the sessions of these launches start after session A
+        for (int launch = 0; launch < 2; ++launch) {
+            test::workEvent(0);
+            runJob();  // the envelopes left waiting, if any
+            runJob();  // what waited in the cache
+            test::workEvent(1);
+            relaunch();
+        }
+    }
+
+    // Session A's records arrived exactly once, session B's unsaved events at most once. Session A is told by
+    // its start: `startOfA`, the clock when the app that recorded it was forked.
+    static void expectEachRecordOnce(const test::LoopbackServer& collector, double startOfA) {
+        std::map<std::string, int> events;
+        int sessionsOfA = 0;
+        for (const ns::Value& entry : collectedEntries(collector)) {
+            const ns::Value& messages = field(entry, 6);
+            for (std::size_t m = 0; m < messages.count(); ++m) {
+                const ns::Value& sent = field(messages[m], 3);
+                for (std::size_t i = 0; i < sent.count(); ++i) ++events[field(sent[i], 1).stringValue()];
+            }
+            const ns::Value& sessions = field(entry, 7);
+            for (std::size_t i = 0; i < sessions.count(); ++i)
+                sessionsOfA += field(sessions[i], 2).int64Value() == static_cast<std::int64_t>(startOfA * 1000);
+        }
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(events["A" + std::to_string(i)], 1) << i;
+            EXPECT_LE(events["B" + std::to_string(i)], 1) << i;
+        }
+        EXPECT_EQ(sessionsOfA, 1);
+    }
+
+    static std::vector<std::string> analyticsFolderNames(std::string_view containing) {
+        auto names = ns::FileManager::defaultManager().contentsOfDirectoryAtPath(RezOzovaUtility::analyticsFolder());
+        std::vector<std::string> found;
+        for (const auto& name : names.value_or(std::vector<std::string>{}))
+            if (name.find(containing) != std::string::npos) found.push_back(name);
+        return found;
     }
 };
 
@@ -304,6 +363,94 @@ TEST_F(RecordingTest, EventsRecordedWhileTheDiskIsFullArriveExactlyOnceWhenSpace
         EXPECT_FALSE(field(entries[0], 5).isNil());
         EXPECT_FALSE(RezOzovaRecords::activateMsgPending());
     }
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+TEST_F(RecordingTest, RecordsOfAFinishedSessionOutliveAKillInTheNextOneAndArriveOnce) {
+    const double startOfA = ns::Clock::now();
+    const pid_t app = test::inAnotherApp([] {
+        recordTwoSessions();
+        ::raise(SIGKILL);
+        return 0;
+    });
+    ASSERT_EQ(test::exitStatus(app), -SIGKILL);
+    // Writes of the analytics folder a kill cut short leave their temporaries: the next start removes them.
+    const std::string folder = RezOzovaUtility::analyticsFolder();
+    ASSERT_TRUE(ns::writeToFile(ns::Data("cut"), folder + "/.records.cache.tmp-Ab12Cd0", 0));
+    ASSERT_TRUE(ns::writeToFile(ns::Data("cut"), folder + "/.1700000000000_envelope.log.tmp-Ef34Gh0", 0));
+
+    test::LoopbackServer collector;
+    collectInto(collector);
+    launchUntilAllIsSent();
+    expectEachRecordOnce(collector, startOfA);
+    EXPECT_TRUE(analyticsFolderNames(".tmp-").empty());
+    EXPECT_TRUE(analyticsFolderNames("held-").empty());
+}
+
+TEST_F(RecordingTest, AKillAtAnyStepOfLettingGoOfTakenBackRecordsLosesNoneAndSendsNoneTwice) {
+    const std::vector<std::pair<std::string, std::function<void()>>> waysToLetGo{
+        {"packing an envelope", [] { RezOzovaInternal::sharedInstance().generateEnvelopeFile(); }},
+        {"ending the session", [] { test::workEvent(1); }},
+    };
+    for (const auto& [way, letGo] : waysToLetGo) {
+        for (const std::string step : {"writing", "written", "committed", "moved"}) {
+            SCOPED_TRACE(way + ", killed at " + step);
+            ns::TemporarySandbox installation;
+            startInstallation();
+            const double startOfA = ns::Clock::now();
+            const pid_t app = test::inAnotherApp([&letGo, &step] {
+                recordTwoSessions();
+                // Only the file that takes the taken-back records' place: other atomic writes go through.
+                ns::FileManager::setBeforeAtomicReplaceHookForTesting([&step](const std::string& temporary) {
+                    if (step == "writing" && temporary.find("/held-") != std::string::npos) ::raise(SIGKILL);
+                });
+                RezOzovaRecordHold::setStepHookForTesting([&step](std::string_view reached) {
+                    if (reached == step) ::raise(SIGKILL);
+                });
+                letGo();
+                return 0;
+            });
+            ASSERT_EQ(test::exitStatus(app), -SIGKILL);
+
+            test::LoopbackServer collector;
+            collectInto(collector);
+            launchUntilAllIsSent();
+            expectEachRecordOnce(collector, startOfA);
+            EXPECT_TRUE(analyticsFolderNames("held-").empty());
+            EXPECT_TRUE(analyticsFolderNames("consumed-").empty());
+        }
+    }
+}
+
+TEST_F(RecordingTest, RecordsAnotherAppTookBackAreLeftToItUntilItEnds) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t other = test::inAnotherApp([ready] {
+        recordTwoSessions();
+        if (::write(ready[1], "r", 1) != 1) return 2;
+        ::pause();
+        return 0;
+    });
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+
+    test::workEvent(0);
+    EXPECT_TRUE(pendingIds().empty());
+    EXPECT_TRUE(RezOzovaRecords::sharedInstance().pendingSessions().empty());
+
+    ASSERT_EQ(::kill(other, SIGKILL), 0);
+    ASSERT_EQ(test::exitStatus(other), -SIGKILL);
+    relaunch();
+    test::workEvent(0);
+    EXPECT_EQ(pendingIds(), (std::vector<std::string>{"A0", "A1", "A2", "A3", "A4"}));
+    EXPECT_EQ(RezOzovaRecords::sharedInstance().pendingSessions().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -312,6 +316,47 @@ TEST_F(ImageCacheTests, SynchronousReadsRemovalAndSizes) {
     ASSERT_TRUE(test::pumpUntil([&] { return cleared; }));
     EXPECT_TRUE(files().fileExistsAtPath(cache->diskCachePath()));
     EXPECT_TRUE(folderContents().empty());
+}
+
+TEST_F(ImageCacheTests, WhatAKilledWriteLeftGoesWhenTheCacheOpensAndOnlyImagesAreCounted) {
+    cache->storeImage(opaqueImage(), "k/a");
+    settle();
+    const std::string image = cache->defaultCachePathForKey("k/a");
+    // Killed between writing an image whole beside its name and renaming it in place.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+        const ns::Data bytes = files().contentsAtPath(image).value();
+        files().writeAtomically(cache->defaultCachePathForKey("k/b"), bytes, std::nullopt);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const auto leftovers = [&] {
+        std::vector<std::string> names = folderContents();
+        std::erase_if(names, [](const std::string& name) { return !name.starts_with('.'); });
+        return names;
+    };
+    ASSERT_EQ(leftovers().size(), 1u);
+
+    // Hidden, it outlives every clean however old it is, but it is no image to count or size.
+    const ns::Date monthOld = ns::Date::fromTimeIntervalSince1970(ns::Clock::now() - 30 * 86400);
+    ASSERT_TRUE(files().setAttributes({{std::string(ns::FileModificationDate), ns::Value(monthOld)}},
+                                      cache->diskCachePath() + "/" + leftovers()[0]));
+    bool cleaned = false;
+    cache->cleanDisk([&] { cleaned = true; });
+    ASSERT_TRUE(test::pumpUntil([&] { return cleaned; }));
+    EXPECT_EQ(leftovers().size(), 1u);
+    const std::uint64_t imageSize = files().attributesOfItemAtPath(image).value().size;
+    EXPECT_EQ(cache->getDiskCount(), 1u);
+    EXPECT_EQ(cache->getSize(), imageSize);
+
+    // The cache's next opening removes it.
+    const auto reopened = ImageCache::create("tests", sandbox.path());
+    EXPECT_EQ(reopened->getDiskCount(), 1u);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(reopened->diskImageExistsWithKey("k/a"));
 }
 
 TEST_F(ImageCacheTests, CleaningRemovesWhatIsOlderThanAWeek) {

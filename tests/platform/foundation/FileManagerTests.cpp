@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/AtomicWriteTemporary.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Sandbox.h"
 
@@ -40,6 +43,18 @@ protected:
 };
 
 Error blank() { return Error("", 0); }
+
+// Removes the atomic-write hook however the test leaves.
+struct HookGuard {
+    ~HookGuard() { FileManager::setBeforeAtomicReplaceHookForTesting(nullptr); }
+};
+
+// The exit status of a child, or -signal when a signal ended it.
+int ending(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) return -1000;
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
 
 }  // namespace
 
@@ -225,4 +240,83 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesOnly) {
     EXPECT_FALSE(dataWithContentsOfFile(root, &error));
     EXPECT_EQ(error.code(), FileReadUnknownError);
     EXPECT_FALSE(files.contentsAtPath(at("absent")));
+}
+
+TEST_F(FileManagerTest, AtomicCreationsKeepTheFirstFileOfARace) {
+    ASSERT_TRUE(files.createAtomically(at("once"), Data("first"), 0600u));
+    EXPECT_EQ(files.attributesOfItemAtPath(at("once"))->posixPermissions, 0600u);
+    Error error = blank();
+    EXPECT_FALSE(files.createAtomically(at("once"), Data("second"), std::nullopt, &error));
+    expectError(error, FileWriteFileExistsError, at("once"));
+
+    // Another writer's file arrives while this one's is being written: it stays, and this one goes.
+    HookGuard guard;
+    FileManager::setBeforeAtomicReplaceHookForTesting([&](const std::string&) { write("raced", "the other's"); });
+    EXPECT_FALSE(writeToFile(Data("mine"), at("raced"), DataWritingAtomic | DataWritingWithoutOverwriting, &error));
+    expectError(error, FileWriteFileExistsError, at("raced"));
+    EXPECT_EQ(read("raced"), "the other's");
+    EXPECT_EQ(*files.contentsOfDirectoryAtPath(root), (std::vector<std::string>{"once", "raced"}));
+}
+
+TEST_F(FileManagerTest, WhatWritesLeftWhenTheirProcessDiedGoesAndWritesAtWorkStay) {
+    const auto temporaries = [&] {
+        std::vector<std::string> names;
+        for (const auto& name : files.contentsOfDirectoryAtPath(root).value_or(std::vector<std::string>{}))
+            if (name.find(".tmp-") != std::string::npos) names.push_back(name);
+        return names;
+    };
+    // Killed at the worst moment: the new contents complete beside the target, which they never replace.
+    for (const std::string target : {"prefs", "other"}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+            files.writeAtomically(at(target), Data("cut"), std::nullopt);
+            ::_exit(0);
+        }
+        ASSERT_EQ(ending(child), -SIGKILL);
+    }
+    ASSERT_EQ(temporaries().size(), 2u);
+    write(".prefs.tmp-a1b2c3d40", "left by an older version");
+    write(".unrelated", "hidden, but no temporary");
+    ASSERT_EQ(::mkfifo(at(".pipe.tmp-Ab12Cd0").c_str(), 0600), 0);
+
+    // Another app on this home is writing right now, its temporary complete and not yet renamed.
+    int reached[2], goOn[2];
+    ASSERT_EQ(::pipe(reached), 0);
+    ASSERT_EQ(::pipe(goOn), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        FileManager::setBeforeAtomicReplaceHookForTesting([&](const std::string&) {
+            char byte = 'r';
+            if (::write(reached[1], &byte, 1) != 1 || ::read(goOn[0], &byte, 1) != 1) ::_exit(3);
+        });
+        ::_exit(files.writeAtomically(at("live"), Data("written by the other app"), std::nullopt) ? 0 : 2);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(reached[0], &byte, 1), 1);
+
+    // Only the target's own leftovers when one is named; the others' after.
+    EXPECT_EQ(removeStaleAtomicWriteTemporaries(root, "prefs"), 2u);
+    EXPECT_EQ(temporaries().size(), 3u);  // "other"'s, the pipe and the live write's
+    EXPECT_EQ(removeStaleAtomicWriteTemporaries(root), 1u);
+    const auto left = temporaries();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_TRUE(isAtomicWriteTemporaryName(left[0], "live")) << left[0];
+    EXPECT_EQ(left[1], ".pipe.tmp-Ab12Cd0");
+    EXPECT_EQ(read(".unrelated"), "hidden, but no temporary");
+
+    ASSERT_EQ(::write(goOn[1], "g", 1), 1);
+    EXPECT_EQ(ending(writer), 0);
+    EXPECT_EQ(read("live"), "written by the other app");
+    for (int fd : {reached[0], reached[1], goOn[0], goOn[1]}) ::close(fd);
+
+    // A write of this very process at work stays too, and still completes.
+    HookGuard guard;
+    std::size_t removedMeanwhile = 99;
+    FileManager::setBeforeAtomicReplaceHookForTesting(
+        [&](const std::string&) { removedMeanwhile = removeStaleAtomicWriteTemporaries(root); });
+    ASSERT_TRUE(files.writeAtomically(at("prefs"), Data("mine"), std::nullopt));
+    EXPECT_EQ(removedMeanwhile, 0u);
+    EXPECT_EQ(read("prefs"), "mine");
+    EXPECT_EQ(temporaries(), std::vector<std::string>{".pipe.tmp-Ab12Cd0"});
 }

@@ -133,7 +133,18 @@ TEST_F(UserDefaultsTest, ACrashBetweenWriteAndRenameLeavesTheOldFile) {
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(dataWithContentsOfFile(path), before);
+    // The cut write's temporary stays until the store opens again; another store's is not this one's to take.
+    const auto leftovers = [&] {
+        std::vector<std::string> names;
+        const auto all = FileManager::defaultManager().contentsOfDirectoryAtPath(Sandbox::preferences());
+        for (const auto& name : all.value_or(std::vector<std::string>{}))
+            if (name.find(".tmp-") != std::string::npos) names.push_back(name);
+        return names;
+    };
+    ASSERT_EQ(leftovers().size(), 1u);
+    ASSERT_TRUE(writeToFile(Data("x"), Sandbox::preferences() + "/.other.plist.tmp-Ab12Cd0", 0));
     UserDefaults reopened(path);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{".other.plist.tmp-Ab12Cd0"});
     EXPECT_FALSE(reopened.loadError());
     expectFilled(reopened);
 }

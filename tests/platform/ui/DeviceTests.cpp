@@ -1,5 +1,6 @@
 #include "platform/ui/Device.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +69,30 @@ TEST(Device, AnIdentifierFileThatHoldsNoIdentifierIsReplacedOnce) {
     const std::string fromPipe = Device::currentDevice().identifierForVendor().UUIDString();
     EXPECT_EQ(keptText(sandbox.path()), fromPipe);
     EXPECT_EQ(Device::currentDevice().identifierForVendor().UUIDString(), fromPipe);
+}
+
+TEST(Device, AKillWhileTheIdentifierIsWrittenLeavesNothingOnceOneIs) {
+    ns::TemporarySandbox sandbox;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+        Device::currentDevice().identifierForVendor();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const auto identifierFiles = [] {
+        std::vector<std::string> names;
+        const auto all = ns::FileManager::defaultManager().contentsOfDirectoryAtPath(ns::Sandbox::library());
+        for (const auto& name : all.value_or(std::vector<std::string>{}))
+            if (name.find("VendorIdentifier") != std::string::npos) names.push_back(name);
+        return names;
+    };
+    ASSERT_EQ(identifierFiles().size(), 1u);
+    const std::string kept = Device::currentDevice().identifierForVendor().UUIDString();
+    EXPECT_EQ(identifierFiles(), std::vector<std::string>{"VendorIdentifier"});
+    EXPECT_EQ(keptText(sandbox.path()), kept);
 }
 
 }  // namespace

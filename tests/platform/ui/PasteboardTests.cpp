@@ -1,5 +1,6 @@
 #include "platform/ui/Pasteboard.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Sandbox.h"
 
 namespace ql::ui {
@@ -51,6 +53,25 @@ TEST_F(PasteboardTest, TheGeneralPasteboardIsSharedWithOtherProcesses) {
     general->setData(ns::Data(std::string_view("\x01\x02")), "org.example.bytes");
     EXPECT_FALSE(general->string());
     EXPECT_EQ(general->dataForPasteboardType("org.example.bytes"), ns::Data(std::string_view("\x01\x02")));
+}
+
+TEST_F(PasteboardTest, WhatACopyCutShortByAKillLeftGoesWithTheNextCopy) {
+    EXPECT_EQ(inAnotherProcess([] {
+                  ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+                  Pasteboard::generalPasteboard()->setString("cut short");
+                  return 0;
+              }),
+              -1);
+    const auto leftovers = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(Pasteboard::sharedFolder()))
+            if (entry.path().filename().string().find(".tmp-") != std::string::npos) names.push_back(entry.path());
+        return names;
+    };
+    ASSERT_EQ(leftovers().size(), 1u);
+    Pasteboard::generalPasteboard()->setString("whole");
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(Pasteboard::generalPasteboard()->string(), "whole");
 }
 
 TEST_F(PasteboardTest, NamedPasteboardsAreLocalUntilMadePersistent) {

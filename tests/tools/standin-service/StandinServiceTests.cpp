@@ -14,6 +14,7 @@
 
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Sandbox.h"
 #include "tools/standin-service/ServiceOperations.h"
@@ -384,6 +385,34 @@ TEST(StandinServiceStateTest, OperationsAreSavedTogetherAfterADelayAndAllOfThemO
     auto signedIn = client.Post("/Mobile/StudentLogin", httplib::Params{{"userName", "20160302"}, {"password", "abcdef"}});
     ASSERT_TRUE(signedIn);
     EXPECT_EQ(parse(signedIn->body)["collectionNum"], Value(3));
+}
+
+TEST(StandinServiceStateTest, WhatAKilledSaveLeftGoesWhenTheNextServiceOpensItsFolder) {
+    ns::TemporarySandbox folder;
+    const std::string state = folder.path() + "/standin-service";
+    ServiceState saved(StandinService::defaultFixturesDirectory());
+    saved.storeUpload("Photo", "1002.jpg", ns::Data(std::string_view("\xff\xd8\xff\xe0 face")));
+    saved.save(state);
+    // Killed while it wrote: the temporaries of its atomic writes beside the files, pictures included.
+    const auto leftovers = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(state))
+            if (entry.path().filename().string().find(".tmp-") != std::string::npos) found.push_back(entry.path());
+        return found;
+    };
+    ASSERT_TRUE(ns::writeToFile(ns::Data("{\"notes\": ["), state + "/.notes.json.tmp-Ab12Cd0", 0));
+    ASSERT_TRUE(ns::writeToFile(ns::Data("\xff\xd8"), state + "/uploads/Upload/Photo/.1002.jpg.tmp-Ef34Gh0", 0));
+    ASSERT_EQ(leftovers().size(), 2u);
+
+    { StandinService reopened(0, StandinService::defaultFixturesDirectory(), state); }
+    EXPECT_TRUE(leftovers().empty());
+    // Nothing but the pictures saved is taken for one.
+    const auto paths = [](const ServiceState& known) {
+        std::vector<std::string> found;
+        for (const auto& [path, bytes] : known.uploads) found.push_back(path);
+        return found;
+    };
+    EXPECT_EQ(paths(ServiceState(state)), paths(saved));
 }
 
 // Every file below the folder with the digest of its bytes.
