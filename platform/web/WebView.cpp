@@ -48,7 +48,7 @@ WebPage* WebView::page(ns::Error* error) {
     const std::uint64_t serial = pageSerial_;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     page_ = WebPage::open(
-        [weak, serial](std::string_view method, const ns::Value& params) {
+        eventsListenedFor(), [weak, serial](std::string_view method, const ns::Value& params) {
             if (auto self = weak.lock()) self->handleEvent(serial, method, params);
         },
         error);

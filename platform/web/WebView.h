@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/Data.h"
@@ -200,6 +201,9 @@ private:
     void stopPageScript();
 
     // The engine's events (WebViewEvents.cpp).
+    using EventAction = void (*)(WebView&, const ns::Dictionary&);
+    static const std::map<std::string_view, EventAction>& eventActions();
+    static std::vector<std::string_view> eventsListenedFor();
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void navigationStarted(const std::string& frame, const std::string& loader);
     void ownNavigationPlaced(std::uint64_t number);
