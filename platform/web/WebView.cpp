@@ -82,12 +82,18 @@ bool WebView::begin(const ns::URLRequest& asked, WebViewNavigationType type) {
 }
 
 void WebView::reportStart(std::uint64_t load) {
+    startPending_ = load;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     ns::DispatchQueue::main()->async([weak, load] {
         auto self = weak.lock();
-        if (!self || self->load_ != load || !self->loading_) return;
-        if (auto delegate = self->delegate_.lock()) delegate->webViewDidStartLoad(*self);
+        if (self && self->startPending_ == load) self->tellPendingStart();
     });
+}
+
+void WebView::tellPendingStart() {
+    if (startPending_ == 0) return;
+    startPending_ = 0;
+    if (auto delegate = delegate_.lock()) delegate->webViewDidStartLoad(*this);
 }
 
 void WebView::startLoadTimer(double interval) {
@@ -130,6 +136,8 @@ void WebView::abandonLoad(const ns::Error& error) {
     }
     serving_.clear();
     if (loadTimer_) loadTimer_->invalidate();
+    // A load ended before its start was told is told of as started first.
+    tellPendingStart();
     if (auto delegate = delegate_.lock()) delegate->webViewDidFailLoadWithError(*this, error);
 }
 
@@ -335,6 +343,7 @@ void WebView::endFrameLoad(std::string frame) {
         if (loadTimer_) loadTimer_->invalidate();
     }
     if (mainFrame) renderNewDocument();
+    tellPendingStart();
     if (auto delegate = delegate_.lock()) {
         if (error) {
             delegate->webViewDidFailLoadWithError(*this, *error);

@@ -173,7 +173,10 @@ private:
     bool begin(const ns::URLRequest& request, WebViewNavigationType type);
     void navigate(OwnNavigation navigation, std::string_view method, ns::Dictionary params);
     WebPage* page(ns::Error* error);
+    // The start of the view's own load is told on the main queue, unless the load ends first: then it is told
+    // right before the end, so that the delegate hears every load it hears of start before it ends.
     void reportStart(std::uint64_t load);
+    void tellPendingStart();
     void startLoadTimer(double interval);
     void failSoon(std::uint64_t load, const ns::Error& error);
     void abandonLoad(const ns::Error& error);
@@ -257,6 +260,7 @@ private:
     bool loading_ = false;
     bool scalesPageToFit_ = false;
     std::uint64_t load_ = 0;
+    std::uint64_t startPending_ = 0;  // the load whose start is yet to be told
     std::uint64_t ownNavigations_ = 0;
 
     // What belongs to the page on the engine; a fresh page starts it afresh.

@@ -316,6 +316,31 @@ TEST(WebHostilePages, WindowsAPageOpensAreNavigationsOfItsViewAskedOfTheDelegate
     EXPECT_EQ(pageTargetsShowing("/w7"), 1u);
 }
 
+TEST(WebHostilePages, EveryLoadTheDelegateHearsOfStartsBeforeItEnds) {
+    LoopbackServer server;
+    server.serveText("/a", "<title>a</title>", "text/html");
+    server.serveText("/b", "<title>b</title>", "text/html");
+    server.serveText("/opener", "<script>for (var i = 0; i < 100; i++) window.open('/w' + i);</script>", "text/html");
+    for (int i = 0; i < 100; ++i) server.serveText("/w" + std::to_string(i), "<title>w" + std::to_string(i) + "</title>", "text/html");
+    Page page;
+    // Two loads asked for in one turn: the first is told started, then given up.
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/a"))));
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/b"))));
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.delegate->events,
+              (std::vector<std::string>{"should /a other", "should /b other", "start", "fail -999", "start", "finish"}));
+    EXPECT_EQ(page.title(), "b");
+
+    // A page opening windows in a loop: each one given up for the next was told started.
+    page.delegate->events.clear();
+    page.start(server.url("/opener"));
+    ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("should /w99 other") == 1 && !page.view->isLoading(); }));
+    EXPECT_TRUE(page.delegate->startsPairWithEnds());
+    EXPECT_EQ(page.delegate->events.back(), "finish");
+    EXPECT_GE(page.delegate->count("fail -999"), 50u);
+    EXPECT_EQ(page.title(), "w99");
+}
+
 // Notes every question with the whole address.
 class AddressRecorder final : public ui::WebViewDelegate {
 public:
