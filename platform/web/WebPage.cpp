@@ -66,8 +66,8 @@ WebPage::~WebPage() {
     if (isAlive()) engine_->send("Target.closeTarget", {{"targetId", ns::Value(target_)}}, "");
 }
 
-void WebPage::send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply) const {
-    engine_->send(method, std::move(params), session_, std::move(reply));
+bool WebPage::send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply) const {
+    return engine_->send(method, std::move(params), session_, std::move(reply));
 }
 
 ns::Value WebPage::call(std::string_view method, ns::Dictionary params, std::string* error, double timeout) const {

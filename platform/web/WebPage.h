@@ -36,7 +36,8 @@ public:
     const std::string& mainFrame() const { return target_; }
     WebEngine& engine() const { return *engine_; }
 
-    void send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply = {}) const;
+    // False when the command was not sent (see WebEngine::send).
+    bool send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply = {}) const;
     ns::Value call(std::string_view method, ns::Dictionary params, std::string* error = nullptr,
                    double timeout = WebEngine::kCallTimeout) const;
 

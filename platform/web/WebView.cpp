@@ -29,7 +29,8 @@ bool servedByInterception(const std::optional<ns::URL>& url) {
 
 }  // namespace
 
-WebView::WebView(const cg::Rect& frame) : View(frame), scrollView_(std::make_shared<ScrollView>(bounds())) {
+WebView::WebView(const cg::Rect& frame)
+    : View(frame), scrollView_(std::make_shared<ScrollView>(bounds())), replyBudget_(viewReplyBudget()) {
     scrollView_->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     addSubview(scrollView_);
     contentView_ = std::make_shared<WebBrowserView>(bounds());

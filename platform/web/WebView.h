@@ -31,6 +31,7 @@
 #include "platform/ui/KeyInput.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
+#include "platform/web/WebReplyBudget.h"
 
 namespace ql::ui {
 
@@ -214,6 +215,9 @@ private:
     void documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
                            bool redirected, const StartedNavigation& navigation);
     void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame);
+    // Hands the held request its reply; one larger than the engine takes fails the request instead, and the
+    // frame's load it was asked for, if any, with it.
+    void answerHeld(const std::string& requestID, ns::Dictionary reply, FrameLoad* load, const std::optional<ns::URL>& url);
     void frameNavigated(const ns::Dictionary& frame);
     void navigatedWithinDocument(const std::string& frame, const std::string& url);
     void navigationRequested(const std::string& frame, const std::string& url, const std::string& reason);
@@ -278,6 +282,8 @@ private:
     int placing_ = 0;
     std::vector<HeldDocument> heldDocuments_;
     std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
+    // What the replies being gathered for the page hold at once.
+    std::shared_ptr<WebReplyBudget> replyBudget_;
     std::optional<OpenDialog> dialog_;
 
     std::optional<ShownDocument> arrivingDocument_;

@@ -158,9 +158,11 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         const OwnNavigation& started = *ownNavigation_;
         if (started.document) {
             arrivingDocument_ = ShownDocument{*started.document, request.URL()};
-            frameLoads_[frame].answered = true;
-            page_->send("Fetch.fulfillRequest", fulfilment(requestID, started.document->data, started.document->MIMEType,
-                                                           started.document->textEncodingName));
+            FrameLoad& load = frameLoads_[frame];
+            load.answered = true;
+            answerHeld(requestID,
+                       fulfilment(requestID, started.document->data, started.document->MIMEType, started.document->textEncodingName),
+                       &load, request.URL());
             return;
         }
         ns::URLRequest sent = started.request.value_or(request);
@@ -242,8 +244,8 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
     const std::uint64_t serial = pageSerial_;
     const auto asked = frameLoads_.find(documentFrame);
     const std::string loader = asked != frameLoads_.end() ? asked->second.loader : std::string();
-    auto task = loadForPage(request, [weak, serial, requestID, documentFrame, loader](
-                                         const ns::Data& body, const std::shared_ptr<ns::URLResponse>& response,
+    auto task = loadForPage(request, replyBudget_, [weak, serial, requestID, documentFrame, loader](
+                                         const WebReplyBody& body, const std::shared_ptr<ns::URLResponse>& response,
                                          const std::optional<ns::Error>& error) {
         auto self = weak.lock();
         if (!self || serial != self->pageSerial_ || !self->page_) return;
@@ -259,12 +261,20 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
         }
         if (document && documentFrame == self->page_->mainFrame()) {
             self->arrivingDocument_ = ShownDocument{
-                GivenDocument{body, response->MIMEType().value_or(""), response->textEncodingName().value_or("")},
+                GivenDocument{body.data(), response->MIMEType().value_or(""), response->textEncodingName().value_or("")},
                 response->URL()};
         }
-        self->page_->send("Fetch.fulfillRequest", fulfilment(requestID, body, *response));
+        self->answerHeld(requestID, fulfilment(requestID, body, *response), document ? &frame->second : nullptr, response->URL());
     });
     if (task) serving_[requestID] = task;
+}
+
+void WebView::answerHeld(const std::string& requestID, ns::Dictionary reply, FrameLoad* load, const std::optional<ns::URL>& url) {
+    if (page_->send("Fetch.fulfillRequest", std::move(reply)) || !page_->isAlive()) return;
+    // Larger than the engine takes in one message: given up as a reply past its bound is.
+    const ns::Error tooLarge = ns::urlError(ns::URLErrorDataLengthExceedsMaximum, url);
+    if (load) load->error = tooLarge;
+    page_->send("Fetch.failRequest", failure(requestID, tooLarge));
 }
 
 void WebView::frameNavigated(const ns::Dictionary& frame) {

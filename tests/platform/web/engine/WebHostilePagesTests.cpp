@@ -29,6 +29,7 @@
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineFields.h"
+#include "platform/web/WebRequestServing.h"
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
@@ -280,6 +281,44 @@ TEST(WebHostilePages, AReplyWithoutEndIsGivenUpAtItsBoundRatherThanHeldUntilMemo
     page.delegate->events.clear();
     page.load(server.url("/plain"));
     EXPECT_EQ(page.title(), "plain");
+}
+
+TEST(WebHostilePages, AReplyLargerThanTheEngineTakesFailsInItsOwnViewAlone) {
+    LoopbackServer server;
+    server.serveBytes("/largest", ui::kPageReplyLimit);
+    server.serveText("/fetcher",
+                     "<title>fetcher</title><script>fetch('/largest').then(function(reply) { return reply.arrayBuffer(); })"
+                     ".then(function(body) { location.hash = body.byteLength; });</script>",
+                     "text/html");
+    server.serveBytes("/80MB", std::size_t{80} << 20);
+    server.serveBytes("/120MB", std::size_t{120} << 20);
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    Page page;
+    Page other;
+    other.load(server.url("/plain"));
+    ns::Error error = ui::webEngineError(0, "");
+    const auto engine = ui::WebEngine::running(&error)->processID();
+
+    // The largest reply a page is handed reaches it whole.
+    page.load(server.url("/fetcher"));
+    const std::string whole = "should /fetcher#" + std::to_string(ui::kPageReplyLimit);
+    EXPECT_TRUE(pumpUntil([&] { return page.delegate->events.back().starts_with(whole); }));
+    for (const std::string path : {"/80MB", "/120MB"}) {
+        page.delegate->events.clear();
+        page.delegate->errors.clear();
+        page.load(server.url(path));
+        EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should " + path + " other", "start", "fail -1103"}));
+        ASSERT_EQ(page.delegate->errors.size(), 1u);
+        EXPECT_EQ(page.delegate->errors[0].domain(), ns::URLErrorDomain);
+        EXPECT_EQ(page.delegate->errors[0].localizedDescription(), "resource exceeds maximum size");
+        EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine) << path;
+    }
+    // The other view kept its page and loads on the same engine.
+    EXPECT_EQ(other.title(), "plain");
+    other.delegate->events.clear();
+    other.load(server.url("/plain"));
+    EXPECT_EQ(other.delegate->events, (std::vector<std::string>{"should /plain other", "start", "finish"}));
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine);
 }
 
 TEST(WebHostilePages, WindowsAPageOpensAreNavigationsOfItsViewAskedOfTheDelegate) {
