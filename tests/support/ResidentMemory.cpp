@@ -7,9 +7,13 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QL_ADDRESS_SANITIZER 1
+#elif defined(__SANITIZE_THREAD__)
+#define QL_THREAD_SANITIZER 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define QL_ADDRESS_SANITIZER 1
+#elif __has_feature(thread_sanitizer)
+#define QL_THREAD_SANITIZER 1
 #endif
 #endif
 
@@ -18,6 +22,14 @@ extern "C" void __sanitizer_purge_allocator();
 #endif
 
 namespace ql::test {
+
+bool residentCountsTellWhatIsHeld() {
+#ifdef QL_THREAD_SANITIZER
+    return false;
+#else
+    return true;
+#endif
+}
 
 std::size_t residentBytes() {
     std::ifstream statm("/proc/self/statm");

@@ -6,6 +6,10 @@
 
 namespace ql::test {
 
+// False under the thread sanitizer, whose shadow memory (several times all the memory touched) the counts
+// include, so that they tell little of what the code under test holds.
+bool residentCountsTellWhatIsHeld();
+
 std::size_t residentBytes();
 // Starts the peak count afresh (the system's high-water mark of resident memory).
 void resetPeakResident();

@@ -69,7 +69,9 @@ TEST(WebFloods, ConsoleOutputFarBeyondWhatTheAppReadsEndsNeitherTheEngineNorAnyV
     page.load(server.url("/console"));
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /console other", "start", "finish"}));
     EXPECT_EQ(page.title(), "console");
-    EXPECT_LT(test::peakResidentBytes(), before + 32 * kMB) << "the output was passed over, not gathered";
+    if (test::residentCountsTellWhatIsHeld()) {
+        EXPECT_LT(test::peakResidentBytes(), before + 32 * kMB) << "the output was passed over, not gathered";
+    }
     EXPECT_EQ(engineProcess(), engine);
     EXPECT_EQ(other.title(), "plain");
     for (Page* each : {&page, &other}) {
@@ -107,13 +109,17 @@ TEST(WebFloods, RepliesWithoutEndFromSeveralHostsHoldNoMoreThanTheViewsBoundAndG
                   "String(Array.from(document.images).filter(function(image) { return image.naturalWidth == 0; }).length)"),
               "24");
     const std::size_t peak = test::peakResidentBytes();
-    EXPECT_LT(peak, before + ui::kViewRepliesLimit + 300 * kMB) << "peak " << peak / kMB << " MB from " << before / kMB;
+    if (test::residentCountsTellWhatIsHeld()) {
+        EXPECT_LT(peak, before + ui::kViewRepliesLimit + 300 * kMB) << "peak " << peak / kMB << " MB from " << before / kMB;
+    }
 
     page.load(server.url("/plain"));
     EXPECT_EQ(page.delegate->events, kLoaded);
     test::releaseSanitizerHeldMemory();
     const std::size_t after = test::residentBytes();
-    EXPECT_LT(after, before + 100 * kMB) << "after " << after / kMB << " MB from " << before / kMB;
+    if (test::residentCountsTellWhatIsHeld()) {
+        EXPECT_LT(after, before + 100 * kMB) << "after " << after / kMB << " MB from " << before / kMB;
+    }
     EXPECT_EQ(engineProcess(), engine);
 }
 

@@ -313,6 +313,13 @@ TEST(WebHostilePages, AReplyLargerThanTheEngineTakesFailsInItsOwnViewAlone) {
         EXPECT_EQ(page.delegate->errors[0].localizedDescription(), "resource exceeds maximum size");
         EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine) << path;
     }
+    // So does a document the app gives whose message would be larger than the engine takes.
+    page.delegate->events.clear();
+    page.view->loadData(ns::Data(std::string(std::size_t{76} << 20, 'x')), "text/plain", "", ns::URL::fromString(server.url("/given")));
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /given other", "start", "fail -1103"}));
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine);
+
     // The other view kept its page and loads on the same engine.
     EXPECT_EQ(other.title(), "plain");
     other.delegate->events.clear();
