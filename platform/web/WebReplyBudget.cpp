@@ -1,6 +1,14 @@
 #include "platform/web/WebReplyBudget.h"
 
+#include <malloc.h>
+
 namespace ql::ui {
+namespace {
+
+// What must have passed through the widest budget before its emptying is worth handing memory back for.
+constexpr std::size_t kReturnMemoryAfter = std::size_t{16} << 20;
+
+}  // namespace
 
 bool WebReplyBudget::take(std::size_t bytes) {
     std::size_t held = held_.load(std::memory_order_relaxed);
@@ -11,12 +19,17 @@ bool WebReplyBudget::take(std::size_t bytes) {
         held_.fetch_sub(bytes, std::memory_order_relaxed);
         return false;
     }
+    if (!wider_) takenSinceEmpty_.fetch_add(bytes, std::memory_order_relaxed);
     return true;
 }
 
 void WebReplyBudget::giveBack(std::size_t bytes) {
-    held_.fetch_sub(bytes, std::memory_order_relaxed);
-    if (wider_) wider_->giveBack(bytes);
+    const std::size_t left = held_.fetch_sub(bytes, std::memory_order_relaxed) - bytes;
+    if (wider_) {
+        wider_->giveBack(bytes);
+    } else if (left == 0 && takenSinceEmpty_.exchange(0, std::memory_order_relaxed) >= kReturnMemoryAfter) {
+        malloc_trim(0);
+    }
 }
 
 }  // namespace ql::ui

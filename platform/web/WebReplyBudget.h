@@ -2,6 +2,10 @@
 // What the replies gathered for pages hold at once, in bytes, within a bound. A budget may draw on a wider
 // one as well (one reply's on its view's, a view's on the one every view shares): bytes are granted only
 // when every level has room for them, and given back to every level.
+//
+// The widest budget also hands the heap's free memory back to the system when it empties after much has
+// passed through it: a reply's body arrives in small pieces, freed as they are gathered, which the
+// allocator would otherwise keep in its arenas, scattered among what stays.
 
 #include <atomic>
 #include <cstddef>
@@ -27,6 +31,7 @@ private:
     const std::size_t limit_;
     const std::shared_ptr<WebReplyBudget> wider_;
     std::atomic<std::size_t> held_{0};
+    std::atomic<std::size_t> takenSinceEmpty_{0};
 };
 
 }  // namespace ql::ui
