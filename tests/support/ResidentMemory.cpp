@@ -5,17 +5,7 @@
 #include <fstream>
 #include <string>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QL_ADDRESS_SANITIZER 1
-#elif defined(__SANITIZE_THREAD__)
-#define QL_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QL_ADDRESS_SANITIZER 1
-#elif __has_feature(thread_sanitizer)
-#define QL_THREAD_SANITIZER 1
-#endif
-#endif
+#include "tests/support/Sanitizers.h"
 
 #ifdef QL_ADDRESS_SANITIZER
 extern "C" void __sanitizer_purge_allocator();

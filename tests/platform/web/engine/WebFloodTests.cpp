@@ -15,8 +15,9 @@
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ResidentMemory.h"
+#include "tests/support/Sanitizers.h"
 
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef QL_ADDRESS_SANITIZER
 // The address sanitizer holds up to 256 MB of freed memory back by default; the app's own allocator does not,
 // and what the app holds is measured here.
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
