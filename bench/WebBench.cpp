@@ -124,7 +124,7 @@ public:
         session_ = ui::textField(
             ui::fieldsOf(engine.call("Target.attachToTarget", {{"targetId", ns::Value(target_)}, {"flatten", ns::Value(true)}}, "")),
             "sessionId");
-        engine.setSessionHandler(session_, target_, [this](std::string_view method, const ns::Value& params) {
+        engine.setSessionHandler(session_, target_, {"Page.frameNavigated", "Page.frameStoppedLoading"}, [this](std::string_view method, const ns::Value& params) {
             // The load's end is the stop after the new document came (an earlier document's stop may still be on
             // its way).
             const auto& fields = ui::fieldsOf(params);

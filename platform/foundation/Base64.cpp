@@ -21,51 +21,51 @@ constexpr std::array<std::int8_t, 256> makeDecodingTable() {
 
 constexpr std::array<std::int8_t, 256> kDecodingTable = makeDecodingTable();
 
+// The text on one line, written straight into place: large bodies are encoded for the web engine.
+std::string encodedOnOneLine(std::span<const std::uint8_t> bytes) {
+    std::string text((bytes.size() + 2) / 3 * 4, '=');
+    const std::uint8_t* in = bytes.data();
+    char* out = text.data();
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3, out += 4) {
+        const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+        out[0] = kAlphabet[group >> 18];
+        out[1] = kAlphabet[(group >> 12) & 63];
+        out[2] = kAlphabet[(group >> 6) & 63];
+        out[3] = kAlphabet[group & 63];
+    }
+    if (const std::size_t rest = bytes.size() - i) {
+        std::uint32_t group = std::uint32_t{in[i]} << 16;
+        if (rest == 2) group |= std::uint32_t{in[i + 1]} << 8;
+        out[0] = kAlphabet[group >> 18];
+        out[1] = kAlphabet[(group >> 12) & 63];
+        if (rest == 2) out[2] = kAlphabet[(group >> 6) & 63];
+    }
+    return text;
+}
+
 }  // namespace
 
-std::string base64EncodedString(const Data& data, unsigned options) {
+std::string base64EncodedString(std::span<const std::uint8_t> bytes, unsigned options) {
     std::size_t lineLength = 0;
     if (options & Base64Encoding64CharacterLineLength)
         lineLength = 64;
     else if (options & Base64Encoding76CharacterLineLength)
         lineLength = 76;
+    std::string text = encodedOnOneLine(bytes);
+    if (lineLength == 0 || text.size() <= lineLength) return text;
     std::string lineEnd;
     const bool cr = options & Base64EncodingEndLineWithCarriageReturn;
     const bool lf = options & Base64EncodingEndLineWithLineFeed;
     if (cr || !lf) lineEnd += '\r';
     if (lf || !cr) lineEnd += '\n';
-
-    const std::uint8_t* in = data.bytes();
-    const std::size_t length = data.length();
-    std::string text;
-    const std::size_t encodedLength = (length + 2) / 3 * 4;
-    text.reserve(encodedLength + (lineLength ? encodedLength / lineLength * lineEnd.size() : 0));
-    std::size_t column = 0;
-    auto put = [&](char c) {
-        if (lineLength && column == lineLength) {
-            text += lineEnd;
-            column = 0;
-        }
-        text += c;
-        ++column;
-    };
-    std::size_t i = 0;
-    for (; i + 3 <= length; i += 3) {
-        std::uint32_t group = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
-        put(kAlphabet[group >> 18]);
-        put(kAlphabet[(group >> 12) & 63]);
-        put(kAlphabet[(group >> 6) & 63]);
-        put(kAlphabet[group & 63]);
+    std::string lines;
+    lines.reserve(text.size() + text.size() / lineLength * lineEnd.size());
+    for (std::size_t at = 0; at < text.size(); at += lineLength) {
+        if (at > 0) lines += lineEnd;
+        lines.append(text, at, lineLength);
     }
-    if (std::size_t rest = length - i) {
-        std::uint32_t group = std::uint32_t{in[i]} << 16;
-        if (rest == 2) group |= std::uint32_t{in[i + 1]} << 8;
-        put(kAlphabet[group >> 18]);
-        put(kAlphabet[(group >> 12) & 63]);
-        put(rest == 2 ? kAlphabet[(group >> 6) & 63] : '=');
-        put('=');
-    }
-    return text;
+    return lines;
 }
 
 std::optional<Data> dataWithBase64EncodedString(std::string_view text, unsigned options) {

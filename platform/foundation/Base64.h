@@ -2,7 +2,9 @@
 // Base64 (RFC 4648 alphabet, "=" padding) with the platform's options for data: optional line breaks
 // when encoding, and strict decoding unless unknown characters are to be ignored.
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,7 +25,8 @@ enum Base64DecodingOptions : unsigned {
 
 // Without a line-length option the text is one line. With one, lines are 64 (or 76) characters, joined by
 // CR LF unless only one of the two end-of-line options is given; the last line has no line end.
-std::string base64EncodedString(const Data& data, unsigned options = 0);
+std::string base64EncodedString(std::span<const std::uint8_t> bytes, unsigned options = 0);
+inline std::string base64EncodedString(const Data& data, unsigned options = 0) { return base64EncodedString(data.span(), options); }
 
 // Nothing when the text is not Base64: a character outside the alphabet (line breaks included, unless
 // unknown characters are ignored), a length that is not a multiple of four, or misplaced padding.

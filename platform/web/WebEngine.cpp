@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -16,13 +17,22 @@
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebEngineFrames.h"
 #include "platform/web/WebEngineFields.h"
 
 namespace ql::ui {
 namespace {
 
-// No message the engine sends comes near this; a stream that does is not the engine's.
-constexpr std::size_t kMaxFrame = 256u << 20;
+// The largest message read from the engine: far above any answer the app asks for or event it listens
+// to. A larger one (a page's own data sent along) is passed over.
+constexpr std::size_t kLargestFrame = std::size_t{128} << 20;
+
+// The events that tell whether a page holds its scripts, read whoever listens.
+constexpr std::string_view kDialogOpening = "Page.javascriptDialogOpening";
+constexpr std::string_view kDialogClosed = "Page.javascriptDialogClosed";
+constexpr std::string_view kFrameNavigated = "Page.frameNavigated";
+constexpr std::string_view kRequestPaused = "Fetch.requestPaused";
+constexpr std::string_view kFollowedEvents[] = {kDialogOpening, kDialogClosed, kFrameNavigated, kRequestPaused};
 
 std::shared_ptr<WebEngine>& instance() {
     static std::shared_ptr<WebEngine> engine;
@@ -68,8 +78,15 @@ std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
     engine.reset();
     std::shared_ptr<WebEngine> fresh(new WebEngine());
     if (!fresh->launch(error)) return nullptr;
+    // Views still holding the engine keep it from being destroyed at exit: it is shut down there, before the
+    // holder above goes.
+    [[maybe_unused]] static const bool shutDownAtExitArranged = std::atexit(shutDownAtExit) == 0;
     engine = fresh;
     return engine;
+}
+
+void WebEngine::shutDownAtExit() {
+    if (const auto& engine = instance()) engine->shutDown();
 }
 
 bool WebEngine::launch(ns::Error* error) {
@@ -129,12 +146,18 @@ bool WebEngine::launch(ns::Error* error) {
 }
 
 WebEngine::~WebEngine() {
-    closing_ = true;
-    if (commandFd_ >= 0) shutdown(commandFd_, SHUT_RDWR);
-    process_.kill();
-    if (reader_.joinable()) reader_.join();
+    shutDown();
     if (commandFd_ >= 0) close(commandFd_);
     if (replyFd_ >= 0) close(replyFd_);
+}
+
+void WebEngine::shutDown() {
+    closing_ = true;
+    if (commandFd_ >= 0) shutdown(commandFd_, SHUT_RDWR);
+    // The profile goes only once nothing of the engine can write into it any more.
+    process_.end();
+    if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) reader_.join();
+    profile_.reset();
 }
 
 void WebEngine::terminate() {
@@ -144,23 +167,44 @@ void WebEngine::terminate() {
 }
 
 void WebEngine::readLoop() {
-    std::string buffer;
+    WebEngineFrames frames(
+        kLargestFrame, [this](std::string_view method) { return listensFor(method); },
+        [this](std::string_view frame) { dispatch(frame); },
+        [this](std::uint64_t id) { answer(id, ns::Value(), std::string(kAnswerTooLarge)); });
     std::vector<char> chunk(1 << 16);
     for (;;) {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        const std::size_t scanFrom = buffer.size();
-        buffer.append(chunk.data(), static_cast<std::size_t>(n));
-        std::size_t start = 0;
-        for (std::size_t nul = buffer.find('\0', scanFrom); nul != std::string::npos; nul = buffer.find('\0', start)) {
-            dispatch(std::string_view(buffer).substr(start, nul - start));
-            start = nul + 1;
-        }
-        buffer.erase(0, start);
-        if (buffer.size() > kMaxFrame) break;
+        frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
+}
+
+bool WebEngine::listensFor(std::string_view method) {
+    if (std::find(std::begin(kFollowedEvents), std::end(kFollowedEvents), method) != std::end(kFollowedEvents)) return true;
+    std::lock_guard lock(mutex_);
+    return listened_.contains(method);
+}
+
+void WebEngine::answer(std::uint64_t id, ns::Value result, std::optional<std::string> error) {
+    std::unique_lock lock(mutex_);
+    if (auto waiter = waiters_.find(id); waiter != waiters_.end()) {
+        waiter->second->done = true;
+        waiter->second->result = std::move(result);
+        waiter->second->error = std::move(error);
+        waiters_.erase(waiter);
+        answered_.notify_all();
+        return;
+    }
+    auto handler = replies_.find(id);
+    if (handler == replies_.end()) return;
+    ReplyHandler reply = std::move(handler->second);
+    replies_.erase(handler);
+    lock.unlock();
+    if (closing_) return;
+    ns::DispatchQueue::main()->async(
+        [reply = std::move(reply), result = std::move(result), error = std::move(error)] { reply(result, error); });
 }
 
 void WebEngine::dispatch(std::string_view frame) {
@@ -168,26 +212,8 @@ void WebEngine::dispatch(std::string_view frame) {
     const ns::Dictionary* fields = message.asDictionary();
     if (!fields) return;
     if (const ns::Value* id = fields->find("id")) {
-        const std::uint64_t key = id->uint64Value();
         const ns::Value* result = fields->find("result");
-        std::optional<std::string> error = errorText(*fields);
-        std::unique_lock lock(mutex_);
-        if (auto waiter = waiters_.find(key); waiter != waiters_.end()) {
-            waiter->second->done = true;
-            waiter->second->result = result ? *result : ns::Value();
-            waiter->second->error = std::move(error);
-            waiters_.erase(waiter);
-            answered_.notify_all();
-            return;
-        }
-        auto handler = replies_.find(key);
-        if (handler == replies_.end()) return;
-        ReplyHandler reply = std::move(handler->second);
-        replies_.erase(handler);
-        lock.unlock();
-        if (closing_) return;
-        ns::DispatchQueue::main()->async([reply = std::move(reply), value = result ? *result : ns::Value(),
-                                          error = std::move(error)] { reply(value, error); });
+        answer(id->uint64Value(), result ? *result : ns::Value(), errorText(*fields));
         return;
     }
     const ns::Value* method = fields->find("method");
@@ -217,14 +243,14 @@ void WebEngine::noteEvent(std::string_view session, std::string_view method, con
     auto found = sessions_.find(session);
     if (found == sessions_.end()) return;
     Session& page = found->second;
-    if (method == "Page.javascriptDialogOpening") {
+    if (method == kDialogOpening) {
         page.inDialog = true;
-    } else if (method == "Page.javascriptDialogClosed") {
+    } else if (method == kDialogClosed) {
         page.inDialog = false;
-    } else if (method == "Page.frameNavigated" && textField(fieldsOf(fields["frame"]), "id") == page.mainFrame) {
+    } else if (method == kFrameNavigated && textField(fieldsOf(fields["frame"]), "id") == page.mainFrame) {
         // A new document in the main frame: a dialog of the one before went with it.
         page.inDialog = false;
-    } else if (method == "Fetch.requestPaused" && textField(fields, "resourceType") == "Document" &&
+    } else if (method == kRequestPaused && textField(fields, "resourceType") == "Document" &&
                textField(fields, "frameId") == page.mainFrame) {
         page.awaitedDocuments.insert(textField(fields, "requestId"));
     } else {
@@ -279,36 +305,39 @@ void WebEngine::deliverEnded() {
     {
         std::lock_guard lock(mutex_);
         sessions.swap(sessions_);
+        listened_.clear();
     }
     for (auto& [key, page] : sessions) page.handler(kEngineEnded, ns::Value());
 }
 
-bool WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
+WebEngine::Sent WebEngine::write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session) {
     ns::Dictionary message{{"id", ns::Value(id)}, {"method", ns::Value(method)}, {"params", ns::Value(std::move(params))}};
     if (!session.empty()) message.set("sessionId", ns::Value(session));
     auto json = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(message)), 0, nullptr);
-    if (!json) return false;
-    std::string frame(json->view());
-    frame.push_back('\0');
+    if (!json) return Sent::EngineGone;
+    if (json->length() > kLargestCommand) return Sent::TooLarge;
     std::lock_guard lock(writeMutex_);
-    if (!alive_) return false;
-    if (writeAll(commandFd_, frame)) return true;
+    if (!alive_) return Sent::EngineGone;
+    // The frame's end goes apart rather than the whole message being copied to carry it.
+    if (writeAll(commandFd_, json->view()) && writeAll(commandFd_, std::string_view("\0", 1))) return Sent::Written;
     // The engine let go of its end of the pipe: it is gone, whether or not its reader has seen it end
     // yet, so the next view asking for an engine starts a fresh one instead of being handed this one.
     alive_ = false;
-    return false;
+    return Sent::EngineGone;
 }
 
-void WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
+bool WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
     noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
     const std::uint64_t id = nextID_++;
     if (reply) replies_[id] = std::move(reply);
     lock.unlock();
-    if (!write(id, method, std::move(params), session)) {
-        lock.lock();
-        replies_.erase(id);
-    }
+    const Sent sent = write(id, method, std::move(params), session);
+    if (sent == Sent::TooLarge) answer(id, ns::Value(), std::string(kCommandTooLarge));
+    if (sent == Sent::Written) return true;
+    lock.lock();
+    replies_.erase(id);
+    return false;
 }
 
 ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const std::string& session,
@@ -325,10 +354,10 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     const std::uint64_t id = nextID_++;
     waiters_[id] = waiter;
     lock.unlock();
-    if (!write(id, method, std::move(params), session)) {
+    if (const Sent sent = write(id, method, std::move(params), session); sent != Sent::Written) {
         lock.lock();
         waiters_.erase(id);
-        if (error) *error = "the web engine is not running";
+        if (error) *error = sent == Sent::TooLarge ? std::string(kCommandTooLarge) : "the web engine is not running";
         return ns::Value();
     }
     lock.lock();
@@ -352,14 +381,28 @@ bool WebEngine::answersPing() {
     return !call("Browser.getVersion", {}, "", nullptr, kPingTimeout).isNil();
 }
 
-void WebEngine::setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler) {
+void WebEngine::setSessionHandler(const std::string& session, const std::string& mainFrame,
+                                  const std::vector<std::string_view>& methods, EventHandler handler) {
     std::lock_guard lock(mutex_);
-    sessions_[session] = Session{std::move(handler), mainFrame};
+    Session& page = sessions_[session];
+    forget(page.methods);
+    page = Session{std::move(handler), std::vector<std::string>(methods.begin(), methods.end()), mainFrame};
+    for (const auto& method : page.methods) ++listened_[method];
 }
 
 void WebEngine::removeSession(const std::string& session) {
     std::lock_guard lock(mutex_);
-    sessions_.erase(session);
+    auto found = sessions_.find(session);
+    if (found == sessions_.end()) return;
+    forget(found->second.methods);
+    sessions_.erase(found);
+}
+
+void WebEngine::forget(const std::vector<std::string>& methods) {
+    for (const auto& method : methods) {
+        auto listened = listened_.find(method);
+        if (listened != listened_.end() && --listened->second == 0) listened_.erase(listened);
+    }
 }
 
 std::uint64_t WebEngine::residentMemory() const {

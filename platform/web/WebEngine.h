@@ -5,8 +5,12 @@
 // of its own reads what comes back and hands it to the main queue; a call that needs an answer waits for
 // it with a bound. An engine that ends (crash, kill, hang) is not restarted in place: the next view that
 // asks gets a fresh one, and every session of the old one hears "engine ended". The engine never outlives
-// the app (WebEngineProcess), and pages cannot open windows of their own: the engine tells of each window
-// a page asks for (Page.windowOpen) and opens none.
+// the app (WebEngineProcess), and its profile folder goes with it when the app exits. Pages cannot open
+// windows of their own: the engine tells of each window a page asks for (Page.windowOpen) and opens none.
+//
+// Only events some session listens for are read: the engine reports far more (every console message of a
+// page, at any size), and those are passed over unread. A message the engine cannot take is not sent: it
+// stops reading its pipe altogether at its intake bound, which would end it for every view.
 
 #include <atomic>
 #include <condition_variable>
@@ -20,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
@@ -41,6 +46,13 @@ public:
     static constexpr double kPingTimeout = 3;
     // Why a call got no answer within its bound.
     static constexpr std::string_view kNoAnswer = "the web engine did not answer";
+    // The largest message the engine takes, measured: 100 MiB with its terminating NUL. One byte more and
+    // the engine reads nothing more from the app.
+    static constexpr std::size_t kLargestCommand = (std::size_t{100} << 20) - 1;
+    // Why a command was not sent.
+    static constexpr std::string_view kCommandTooLarge = "the command is larger than the web engine takes";
+    // Why a call's answer did not come: the engine's answer was larger than the app reads.
+    static constexpr std::string_view kAnswerTooLarge = "the web engine's answer is larger than the app reads";
     // Why a call that runs the page's script got no answer: the page holds its scripts, while it shows a
     // dialog (until the dialog is answered) or awaits its main frame's next document (until the request for
     // it is answered).
@@ -64,8 +76,9 @@ public:
     std::uint64_t residentMemory() const;
 
     // Sends a command of the session ("" for the browser itself); the reply, if asked for, comes on the
-    // main queue, unless the engine ends first.
-    void send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
+    // main queue, unless the engine ends first. False when it was not sent: the engine is gone, or the
+    // command is larger than it takes (a reply asked for then comes with kCommandTooLarge).
+    bool send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
     // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
     // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
@@ -75,8 +88,10 @@ public:
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
-    // Events of a session (a page whose main frame has the given id) go to its handler on the main queue.
-    void setSessionHandler(const std::string& session, const std::string& mainFrame, EventHandler handler);
+    // Events of a session (a page whose main frame has the given id) of the methods named go to its handler
+    // on the main queue.
+    void setSessionHandler(const std::string& session, const std::string& mainFrame,
+                           const std::vector<std::string_view>& methods, EventHandler handler);
     void removeSession(const std::string& session);
 
     // Ends the engine process at once (as a crash would).
@@ -85,6 +100,7 @@ public:
 private:
     struct Session {
         EventHandler handler;
+        std::vector<std::string> methods;
         std::string mainFrame;
         bool inDialog = false;
         std::set<std::string, std::less<>> awaitedDocuments{};  // main-frame document requests held unanswered
@@ -98,17 +114,26 @@ private:
         std::optional<std::string> error;
     };
 
+    enum class Sent { Written, TooLarge, EngineGone };
+
     WebEngine() = default;
     bool launch(ns::Error* error);
+    // Ends the process and waits for it, then removes its profile folder; nothing is heard of the end.
+    void shutDown();
+    static void shutDownAtExit();
     void readLoop();
+    bool listensFor(std::string_view method);
     void dispatch(std::string_view frame);
+    void answer(std::uint64_t id, ns::Value result, std::optional<std::string> error);
     // Follows what holds a page's scripts, from its events and from the commands sent for it.
     void noteEvent(std::string_view session, std::string_view method, const ns::Value* params);
     void noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params);
+    // No longer listens for these methods on behalf of a session (called with the lock held).
+    void forget(const std::vector<std::string>& methods);
     void ended();
     void deliverEnded();
     bool answersPing();
-    bool write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
+    Sent write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
     std::unique_ptr<WebEngineProfile> profile_;  // goes after the process that uses it
     WebEngineProcess process_;
@@ -125,6 +150,7 @@ private:
     std::map<std::uint64_t, ReplyHandler> replies_;
     std::map<std::uint64_t, std::shared_ptr<Waiter>> waiters_;
     std::map<std::string, Session, std::less<>> sessions_;
+    std::map<std::string, int, std::less<>> listened_;  // how many sessions listen for each method
 };
 
 }  // namespace ql::ui

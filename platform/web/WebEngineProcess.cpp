@@ -160,12 +160,14 @@ void WebEngineProcess::kill() const {
     if (group_ > 0) ::kill(-group_, SIGKILL);
 }
 
-WebEngineProcess::~WebEngineProcess() {
+void WebEngineProcess::end() {
     if (group_ > 0) {
         kill();
         waitpid(group_, nullptr, 0);
+        group_ = -1;
     }
     if (lifeline_ >= 0) close(lifeline_);
+    lifeline_ = -1;
 }
 
 }  // namespace ql::ui

@@ -17,8 +17,7 @@ public:
     WebEngineProcess() = default;
     WebEngineProcess(const WebEngineProcess&) = delete;
     WebEngineProcess& operator=(const WebEngineProcess&) = delete;
-    // Ends the group and waits for the watcher.
-    ~WebEngineProcess();
+    ~WebEngineProcess() { end(); }
 
     // Runs the program `arguments[0]` (looked up on PATH when it names no folder) with the engine's side of the
     // pipe on descriptors 3 (commands) and 4 (replies) and /dev/null on 0 to 2. 0, or the errno value of why
@@ -29,6 +28,8 @@ public:
     pid_t group() const { return group_; }
     // Kills every process of the group at once.
     void kill() const;
+    // Kills the group, waits for the watcher and forgets the group, whose id may then be reused.
+    void end();
 
 private:
     pid_t group_ = -1;

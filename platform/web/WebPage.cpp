@@ -21,7 +21,8 @@ std::string focusWatcher() {
 
 }  // namespace
 
-std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Error* error) {
+std::unique_ptr<WebPage> WebPage::open(const std::vector<std::string_view>& methods, WebEngine::EventHandler handler,
+                                       ns::Error* error) {
     auto engine = WebEngine::running(error);
     if (!engine) return nullptr;
     std::string problem;
@@ -39,11 +40,13 @@ std::unique_ptr<WebPage> WebPage::open(WebEngine::EventHandler handler, ns::Erro
         if (error) *error = refused(problem.empty() ? "no session" : problem);
         return nullptr;
     }
-    engine->setSessionHandler(session, target, std::move(handler));
+    engine->setSessionHandler(session, target, methods, std::move(handler));
     std::unique_ptr<WebPage> page(new WebPage(engine, target, session));
     page->call("Page.enable", {});
     // Input goes to the page as to the one in front, whether or not the engine thinks it is.
     page->send("Emulation.setFocusEmulationEnabled", {{"enabled", ns::Value(true)}});
+    // For the focus binding's reports, which the engine makes only with the runtime domain on; its other
+    // events (console messages among them) are not listened for, so they are passed over unread.
     page->send("Runtime.enable", {});
     page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
     page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
@@ -63,8 +66,8 @@ WebPage::~WebPage() {
     if (isAlive()) engine_->send("Target.closeTarget", {{"targetId", ns::Value(target_)}}, "");
 }
 
-void WebPage::send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply) const {
-    engine_->send(method, std::move(params), session_, std::move(reply));
+bool WebPage::send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply) const {
+    return engine_->send(method, std::move(params), session_, std::move(reply));
 }
 
 ns::Value WebPage::call(std::string_view method, ns::Dictionary params, std::string* error, double timeout) const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
@@ -19,9 +20,10 @@ public:
     // ("editing") or none has it ("none").
     static constexpr std::string_view kFocusBinding = "__qlFocusChanged";
 
-    // A page on the running engine (started when needed) whose events go to `handler` on the main queue;
-    // null with the reason when there is no engine or it refuses.
-    static std::unique_ptr<WebPage> open(WebEngine::EventHandler handler, ns::Error* error);
+    // A page on the running engine (started when needed) whose events of the methods named go to `handler`
+    // on the main queue; null with the reason when there is no engine or it refuses.
+    static std::unique_ptr<WebPage> open(const std::vector<std::string_view>& methods, WebEngine::EventHandler handler,
+                                         ns::Error* error);
 
     WebPage(const WebPage&) = delete;
     WebPage& operator=(const WebPage&) = delete;
@@ -34,7 +36,8 @@ public:
     const std::string& mainFrame() const { return target_; }
     WebEngine& engine() const { return *engine_; }
 
-    void send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply = {}) const;
+    // False when the command was not sent (see WebEngine::send).
+    bool send(std::string_view method, ns::Dictionary params, WebEngine::ReplyHandler reply = {}) const;
     ns::Value call(std::string_view method, ns::Dictionary params, std::string* error = nullptr,
                    double timeout = WebEngine::kCallTimeout) const;
 

@@ -24,17 +24,21 @@ bool travelsOnlyOnTheWire(std::string_view name) {
            ns::equalsIgnoringASCIICase(name, "Transfer-Encoding") || ns::equalsIgnoringASCIICase(name, "Connection");
 }
 
-// The engine takes each reply whole, in one message; a body that grows past this (an endless stream, a
-// camera's picture feed) is given up rather than held until memory runs out.
-constexpr std::size_t kPageReplyLimit = 128u << 20;
+static_assert((kPageReplyLimit + 2) / 3 * 4 + (std::size_t{4} << 20) <= WebEngine::kLargestCommand + 1);
+
+const std::shared_ptr<WebReplyBudget>& allReplies() {
+    static const auto budget = std::make_shared<WebReplyBudget>(kAllRepliesLimit);
+    return budget;
+}
 
 // Loads for pages: redirects are handed back as they came, and each reply's body is gathered here, within
-// the bound, until its task ends. Called on the session's delegate queue.
+// the bounds, until its task ends. Called on the session's delegate queue.
 class PageLoads final : public ns::URLSessionDataDelegate {
 public:
-    void add(std::uint64_t task, PageReplyHandler handler) {
+    void add(std::uint64_t task, const std::shared_ptr<WebReplyBudget>& viewBudget, PageReplyHandler handler) {
         std::lock_guard lock(mutex_);
-        pending_[task].handler = std::move(handler);
+        pending_.emplace(task, Pending{std::move(handler),
+                                       std::make_shared<WebReplyBody>(std::make_shared<WebReplyBudget>(kPageReplyLimit, viewBudget))});
     }
 
     void URLSessionTaskWillPerformHTTPRedirection(ns::URLSession&, ns::URLSessionTask&,
@@ -48,14 +52,13 @@ public:
         const auto found = pending_.find(task.taskIdentifier());
         if (found == pending_.end() || found->second.tooLarge) return;
         Pending& pending = found->second;
-        if (pending.body.length() + data.length() > kPageReplyLimit) {
+        if (!pending.body->append(data.span())) {
+            // Its memory goes back at once, for the replies that go on.
             pending.tooLarge = true;
-            pending.body = ns::Data();
+            pending.body->clear();
             lock.unlock();
             task.cancel();
-            return;
         }
-        pending.body.append(data);
     }
 
     void URLSessionTaskDidCompleteWithError(ns::URLSession&, ns::URLSessionTask& task,
@@ -75,14 +78,14 @@ public:
         }
         ns::DispatchQueue::main()->async(
             [handler = std::move(pending.handler), body = std::move(pending.body), response, outcome] {
-                handler(body, response, outcome);
+                handler(*body, response, outcome);
             });
     }
 
 private:
     struct Pending {
         PageReplyHandler handler;
-        ns::Data body;
+        std::shared_ptr<WebReplyBody> body;
         bool tooLarge = false;
     };
     std::mutex mutex_;
@@ -104,11 +107,11 @@ ns::Value header(std::string_view name, std::string_view value) {
     return ns::Value(ns::Dictionary{{"name", ns::Value(name)}, {"value", ns::Value(value)}});
 }
 
-ns::Dictionary fulfil(const std::string& requestID, std::int64_t status, ns::Array headers, const ns::Data& body) {
+ns::Dictionary fulfil(const std::string& requestID, std::int64_t status, ns::Array headers, std::string base64Body) {
     return {{"requestId", ns::Value(requestID)},
             {"responseCode", ns::Value(status)},
             {"responseHeaders", ns::Value(std::move(headers))},
-            {"body", ns::Value(ns::base64EncodedString(body))}};
+            {"body", ns::Value(std::move(base64Body))}};
 }
 
 }  // namespace
@@ -145,15 +148,18 @@ std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {
     return ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorNoPermissionsToReadFile, std::move(info));
 }
 
-std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, PageReplyHandler handler) {
+std::shared_ptr<WebReplyBudget> viewReplyBudget() { return std::make_shared<WebReplyBudget>(kViewRepliesLimit, allReplies()); }
+
+std::shared_ptr<ns::URLSessionTask> loadForPage(const ns::URLRequest& request, const std::shared_ptr<WebReplyBudget>& budget,
+                                                PageReplyHandler handler) {
     auto task = pageSession()->dataTaskWithRequest(request);
     if (!task) return nullptr;
-    pageLoads()->add(task->taskIdentifier(), std::move(handler));
+    pageLoads()->add(task->taskIdentifier(), budget, std::move(handler));
     task->resume();
     return task;
 }
 
-ns::Dictionary fulfilment(const std::string& requestID, const ns::Data& body, const ns::URLResponse& response) {
+ns::Dictionary fulfilment(const std::string& requestID, const WebReplyBody& body, const ns::URLResponse& response) {
     ns::Array headers;
     std::int64_t status = 200;
     if (const auto* http = dynamic_cast<const ns::HTTPURLResponse*>(&response)) {
@@ -165,15 +171,16 @@ ns::Dictionary fulfilment(const std::string& requestID, const ns::Data& body, co
         headers.push_back(header("Content-Type", contentType(response.MIMEType().value_or("application/octet-stream"),
                                                              response.textEncodingName().value_or(""))));
     }
-    return fulfil(requestID, status, std::move(headers), body);
+    return fulfil(requestID, status, std::move(headers), body.base64EncodedString());
 }
 
 ns::Dictionary fulfilment(const std::string& requestID, const ns::Data& body, const std::string& MIMEType,
                           const std::string& textEncodingName) {
-    return fulfil(requestID, 200, ns::Array{header("Content-Type", contentType(MIMEType, textEncodingName))}, body);
+    return fulfil(requestID, 200, ns::Array{header("Content-Type", contentType(MIMEType, textEncodingName))},
+                  ns::base64EncodedString(body));
 }
 
-ns::Dictionary noContent(const std::string& requestID) { return fulfil(requestID, 204, ns::Array{}, ns::Data()); }
+ns::Dictionary noContent(const std::string& requestID) { return fulfil(requestID, 204, ns::Array{}, ""); }
 
 ns::Dictionary failure(const std::string& requestID, const ns::Error& error) {
     std::string reason = "Failed";

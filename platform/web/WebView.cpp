@@ -29,7 +29,8 @@ bool servedByInterception(const std::optional<ns::URL>& url) {
 
 }  // namespace
 
-WebView::WebView(const cg::Rect& frame) : View(frame), scrollView_(std::make_shared<ScrollView>(bounds())) {
+WebView::WebView(const cg::Rect& frame)
+    : View(frame), scrollView_(std::make_shared<ScrollView>(bounds())), replyBudget_(viewReplyBudget()) {
     scrollView_->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     addSubview(scrollView_);
     contentView_ = std::make_shared<WebBrowserView>(bounds());
@@ -48,7 +49,7 @@ WebPage* WebView::page(ns::Error* error) {
     const std::uint64_t serial = pageSerial_;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     page_ = WebPage::open(
-        [weak, serial](std::string_view method, const ns::Value& params) {
+        eventsListenedFor(), [weak, serial](std::string_view method, const ns::Value& params) {
             if (auto self = weak.lock()) self->handleEvent(serial, method, params);
         },
         error);
@@ -82,12 +83,18 @@ bool WebView::begin(const ns::URLRequest& asked, WebViewNavigationType type) {
 }
 
 void WebView::reportStart(std::uint64_t load) {
+    startPending_ = load;
     std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
     ns::DispatchQueue::main()->async([weak, load] {
         auto self = weak.lock();
-        if (!self || self->load_ != load || !self->loading_) return;
-        if (auto delegate = self->delegate_.lock()) delegate->webViewDidStartLoad(*self);
+        if (self && self->startPending_ == load) self->tellPendingStart();
     });
+}
+
+void WebView::tellPendingStart() {
+    if (startPending_ == 0) return;
+    startPending_ = 0;
+    if (auto delegate = delegate_.lock()) delegate->webViewDidStartLoad(*this);
 }
 
 void WebView::startLoadTimer(double interval) {
@@ -130,6 +137,8 @@ void WebView::abandonLoad(const ns::Error& error) {
     }
     serving_.clear();
     if (loadTimer_) loadTimer_->invalidate();
+    // A load ended before its start was told is told of as started first.
+    tellPendingStart();
     if (auto delegate = delegate_.lock()) delegate->webViewDidFailLoadWithError(*this, error);
 }
 
@@ -335,6 +344,7 @@ void WebView::endFrameLoad(std::string frame) {
         if (loadTimer_) loadTimer_->invalidate();
     }
     if (mainFrame) renderNewDocument();
+    tellPendingStart();
     if (auto delegate = delegate_.lock()) {
         if (error) {
             delegate->webViewDidFailLoadWithError(*this, *error);

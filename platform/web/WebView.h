@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/Data.h"
@@ -30,6 +31,7 @@
 #include "platform/ui/KeyInput.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
+#include "platform/web/WebReplyBudget.h"
 
 namespace ql::ui {
 
@@ -172,7 +174,10 @@ private:
     bool begin(const ns::URLRequest& request, WebViewNavigationType type);
     void navigate(OwnNavigation navigation, std::string_view method, ns::Dictionary params);
     WebPage* page(ns::Error* error);
+    // The start of the view's own load is told on the main queue, unless the load ends first: then it is told
+    // right before the end, so that the delegate hears every load it hears of start before it ends.
     void reportStart(std::uint64_t load);
+    void tellPendingStart();
     void startLoadTimer(double interval);
     void failSoon(std::uint64_t load, const ns::Error& error);
     void abandonLoad(const ns::Error& error);
@@ -200,6 +205,9 @@ private:
     void stopPageScript();
 
     // The engine's events (WebViewEvents.cpp).
+    using EventAction = void (*)(WebView&, const ns::Dictionary&);
+    static const std::map<std::string_view, EventAction>& eventActions();
+    static std::vector<std::string_view> eventsListenedFor();
     void handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params);
     void navigationStarted(const std::string& frame, const std::string& loader);
     void ownNavigationPlaced(std::uint64_t number);
@@ -207,6 +215,9 @@ private:
     void documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
                            bool redirected, const StartedNavigation& navigation);
     void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame);
+    // Hands the held request its reply; one larger than the engine takes fails the request instead, and the
+    // frame's load it was asked for, if any, with it.
+    void answerHeld(const std::string& requestID, ns::Dictionary reply, FrameLoad* load, const std::optional<ns::URL>& url);
     void frameNavigated(const ns::Dictionary& frame);
     void navigatedWithinDocument(const std::string& frame, const std::string& url);
     void navigationRequested(const std::string& frame, const std::string& url, const std::string& reason);
@@ -253,6 +264,7 @@ private:
     bool loading_ = false;
     bool scalesPageToFit_ = false;
     std::uint64_t load_ = 0;
+    std::uint64_t startPending_ = 0;  // the load whose start is yet to be told
     std::uint64_t ownNavigations_ = 0;
 
     // What belongs to the page on the engine; a fresh page starts it afresh.
@@ -270,6 +282,8 @@ private:
     int placing_ = 0;
     std::vector<HeldDocument> heldDocuments_;
     std::map<std::string, std::shared_ptr<ns::URLSessionTask>> serving_;
+    // What the replies being gathered for the page hold at once.
+    std::shared_ptr<WebReplyBudget> replyBudget_;
     std::optional<OpenDialog> dialog_;
 
     std::optional<ShownDocument> arrivingDocument_;

@@ -15,43 +15,65 @@
 
 namespace ql::ui {
 
+// What the view does with each kind of event it listens for; the engine passes every other kind over.
+const std::map<std::string_view, WebView::EventAction>& WebView::eventActions() {
+    using Fields = const ns::Dictionary&;
+    static const std::map<std::string_view, EventAction> actions{
+        {"Page.frameStartedNavigating",
+         [](WebView& view, Fields fields) { view.navigationStarted(textField(fields, "frameId"), textField(fields, "loaderId")); }},
+        {"Fetch.requestPaused", [](WebView& view, Fields fields) { view.requestPaused(fields); }},
+        {"Page.frameNavigated", [](WebView& view, Fields fields) { view.frameNavigated(fieldsOf(fields["frame"])); }},
+        {"Page.frameStoppedLoading",
+         [](WebView& view, Fields fields) {
+             const std::string frame = textField(fields, "frameId");
+             auto found = view.frameLoads_.find(frame);
+             if (found != view.frameLoads_.end() && found->second.answered) view.endFrameLoad(frame);
+         }},
+        {"Page.frameRequestedNavigation",
+         [](WebView& view, Fields fields) {
+             view.navigationRequested(textField(fields, "frameId"), textField(fields, "url"), textField(fields, "reason"));
+         }},
+        {"Page.windowOpen",
+         [](WebView& view, Fields fields) {
+             const ns::Value* gesture = fields.find("userGesture");
+             view.windowRequested(textField(fields, "url"), gesture && gesture->boolValue());
+         }},
+        {"Page.navigatedWithinDocument",
+         [](WebView& view, Fields fields) { view.navigatedWithinDocument(textField(fields, "frameId"), textField(fields, "url")); }},
+        {"Page.javascriptDialogOpening", [](WebView& view, Fields fields) { view.dialogOpening(fields); }},
+        {"Page.javascriptDialogClosed", [](WebView& view, Fields) { view.dialogClosed(); }},
+        {"Runtime.bindingCalled",
+         [](WebView& view, Fields fields) {
+             if (textField(fields, "name") == WebPage::kFocusBinding) view.pageFocusChanged(textField(fields, "payload") == "editing");
+         }},
+        {"Page.frameDetached",
+         [](WebView& view, Fields fields) {
+             // The frame went with its document; its load cannot end any more.
+             const std::string frame = textField(fields, "frameId");
+             view.frameLoads_.erase(frame);
+             view.navigationReasons_.erase(frame);
+             view.startedNavigations_.erase(frame);
+         }},
+    };
+    return actions;
+}
+
+std::vector<std::string_view> WebView::eventsListenedFor() {
+    std::vector<std::string_view> methods;
+    for (const auto& [method, action] : eventActions()) methods.push_back(method);
+    return methods;
+}
+
 void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, const ns::Value& params) {
     if (pageSerial != pageSerial_ || !page_) return;
-    const auto& fields = fieldsOf(params);
     if (method == WebEngine::kEngineEnded) {
         page_->markEnded();
         dismissDialog();
         abandonLoad(webEngineError(WebEngineErrorEnded, "The web engine ended while the page was loading."));
-    } else if (method == "Page.frameStartedNavigating") {
-        navigationStarted(textField(fields, "frameId"), textField(fields, "loaderId"));
-    } else if (method == "Fetch.requestPaused") {
-        requestPaused(fields);
-    } else if (method == "Page.frameNavigated") {
-        frameNavigated(fieldsOf(fields["frame"]));
-    } else if (method == "Page.frameStoppedLoading") {
-        const std::string frame = textField(fields, "frameId");
-        auto found = frameLoads_.find(frame);
-        if (found != frameLoads_.end() && found->second.answered) endFrameLoad(frame);
-    } else if (method == "Page.frameRequestedNavigation") {
-        navigationRequested(textField(fields, "frameId"), textField(fields, "url"), textField(fields, "reason"));
-    } else if (method == "Page.windowOpen") {
-        const ns::Value* gesture = fields.find("userGesture");
-        windowRequested(textField(fields, "url"), gesture && gesture->boolValue());
-    } else if (method == "Page.navigatedWithinDocument") {
-        navigatedWithinDocument(textField(fields, "frameId"), textField(fields, "url"));
-    } else if (method == "Page.javascriptDialogOpening") {
-        dialogOpening(fields);
-    } else if (method == "Page.javascriptDialogClosed") {
-        dialogClosed();
-    } else if (method == "Runtime.bindingCalled" && textField(fields, "name") == WebPage::kFocusBinding) {
-        pageFocusChanged(textField(fields, "payload") == "editing");
-    } else if (method == "Page.frameDetached") {
-        // The frame went with its document; its load cannot end any more.
-        const std::string frame = textField(fields, "frameId");
-        frameLoads_.erase(frame);
-        navigationReasons_.erase(frame);
-        startedNavigations_.erase(frame);
+        return;
     }
+    const auto action = eventActions().find(method);
+    if (action != eventActions().end()) action->second(*this, fieldsOf(params));
 }
 
 void WebView::navigationStarted(const std::string& frame, const std::string& loader) {
@@ -136,9 +158,11 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         const OwnNavigation& started = *ownNavigation_;
         if (started.document) {
             arrivingDocument_ = ShownDocument{*started.document, request.URL()};
-            frameLoads_[frame].answered = true;
-            page_->send("Fetch.fulfillRequest", fulfilment(requestID, started.document->data, started.document->MIMEType,
-                                                           started.document->textEncodingName));
+            FrameLoad& load = frameLoads_[frame];
+            load.answered = true;
+            answerHeld(requestID,
+                       fulfilment(requestID, started.document->data, started.document->MIMEType, started.document->textEncodingName),
+                       &load, request.URL());
             return;
         }
         ns::URLRequest sent = started.request.value_or(request);
@@ -220,8 +244,8 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
     const std::uint64_t serial = pageSerial_;
     const auto asked = frameLoads_.find(documentFrame);
     const std::string loader = asked != frameLoads_.end() ? asked->second.loader : std::string();
-    auto task = loadForPage(request, [weak, serial, requestID, documentFrame, loader](
-                                         const ns::Data& body, const std::shared_ptr<ns::URLResponse>& response,
+    auto task = loadForPage(request, replyBudget_, [weak, serial, requestID, documentFrame, loader](
+                                         const WebReplyBody& body, const std::shared_ptr<ns::URLResponse>& response,
                                          const std::optional<ns::Error>& error) {
         auto self = weak.lock();
         if (!self || serial != self->pageSerial_ || !self->page_) return;
@@ -237,12 +261,20 @@ void WebView::serve(const std::string& requestID, const ns::URLRequest& request,
         }
         if (document && documentFrame == self->page_->mainFrame()) {
             self->arrivingDocument_ = ShownDocument{
-                GivenDocument{body, response->MIMEType().value_or(""), response->textEncodingName().value_or("")},
+                GivenDocument{body.data(), response->MIMEType().value_or(""), response->textEncodingName().value_or("")},
                 response->URL()};
         }
-        self->page_->send("Fetch.fulfillRequest", fulfilment(requestID, body, *response));
+        self->answerHeld(requestID, fulfilment(requestID, body, *response), document ? &frame->second : nullptr, response->URL());
     });
     if (task) serving_[requestID] = task;
+}
+
+void WebView::answerHeld(const std::string& requestID, ns::Dictionary reply, FrameLoad* load, const std::optional<ns::URL>& url) {
+    if (page_->send("Fetch.fulfillRequest", std::move(reply)) || !page_->isAlive()) return;
+    // Larger than the engine takes in one message: given up as a reply past its bound is.
+    const ns::Error tooLarge = ns::urlError(ns::URLErrorDataLengthExceedsMaximum, url);
+    if (load) load->error = tooLarge;
+    page_->send("Fetch.failRequest", failure(requestID, tooLarge));
 }
 
 void WebView::frameNavigated(const ns::Dictionary& frame) {

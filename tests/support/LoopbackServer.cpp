@@ -88,6 +88,10 @@ std::optional<std::string> SeenRequest::header(std::string_view name) const {
 
 LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) { start(); }
 
+LoopbackServer::LoopbackServer(std::string host) : server_(std::make_unique<httplib::Server>()), host_(std::move(host)) {
+    start();
+}
+
 LoopbackServer::LoopbackServer(const TestIdentity& identity) : secure_(true) {
     const std::string chain = TestCertificates::shared().chainPEM(identity);
     const std::string key = identity.privateKeyPEM;
@@ -116,7 +120,7 @@ void LoopbackServer::start() {
     server_->Patch(".*", route);
     server_->Delete(".*", route);
     server_->Options(".*", route);
-    port_ = server_->bind_to_any_port("127.0.0.1");
+    port_ = server_->bind_to_any_port(host_);
     if (port_ <= 0) throw std::runtime_error("the loopback server could not bind");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     while (!server_->is_running()) std::this_thread::yield();
@@ -132,7 +136,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::url(std::string_view path) const {
-    return std::string(secure_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(secure_ ? "https" : "http") + "://" + host_ + ":" + std::to_string(port_) + std::string(path);
 }
 
 void LoopbackServer::remember(const httplib::Request& request) {

@@ -54,6 +54,8 @@ public:
 
     // Plain HTTP.
     LoopbackServer();
+    // Plain HTTP on another loopback address ("127.0.0.2", say): another host for the client.
+    explicit LoopbackServer(std::string host);
     // HTTPS, presenting the identity's certificate and its chain.
     explicit LoopbackServer(const TestIdentity& identity);
     ~LoopbackServer();
@@ -61,7 +63,7 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:<port><path>" (https for an HTTPS server); `path` starts with "/".
+    // "http://<host>:<port><path>" (https for an HTTPS server); `path` starts with "/".
     std::string url(std::string_view path) const;
 
     // Every method for exactly this path (without the query); a later handler for it replaces an earlier one.
@@ -101,6 +103,7 @@ private:
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    std::string host_ = "127.0.0.1";
     int port_ = 0;
     bool secure_ = false;
     mutable std::mutex mutex_;

@@ -1,6 +1,6 @@
-// A program that starts the web engine with a page on it, tells its process group on standard output, then
-// ends as its argument says: "wait" (until killed), "quit" (at once, tidying nothing up, as after a fatal
-// error), "exit" (through exit), "crash" (by abort).
+// A program that shows a page in a web view, tells the engine's process group on standard output, then ends
+// as its argument says: "wait" (until killed), "quit" (at once, tidying nothing up, as after a fatal error),
+// "exit" (through exit, with the view still open), "crash" (by abort).
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,21 +8,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
-#include "platform/web/WebPage.h"
+#include "platform/web/WebView.h"
 
 int main(int argc, char** argv) {
     using namespace ql;
     if (argc != 2) return 2;
+    auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480});
+    view->loadHTMLString("<title>held</title>", std::nullopt);
+    ns::RunLoop::main()->runUntil([&] { return !view->isLoading(); }, 60);
     ns::Error error = ui::webEngineError(0, "");
-    auto page = ui::WebPage::open([](std::string_view, const ns::Value&) {}, &error);
-    if (!page) {
-        std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
+    const auto engine = ui::WebEngine::running(&error);
+    if (view->stringByEvaluatingJavaScriptFromString("document.title") != "held" || !engine) {
+        std::fprintf(stderr, "no page shown: %s\n", error.localizedDescription().c_str());
         return 1;
     }
-    std::printf("%llu\n", static_cast<unsigned long long>(page->engine().processID()));
+    std::printf("%llu\n", static_cast<unsigned long long>(engine->processID()));
     std::fflush(stdout);
     const char* mode = argv[1];
     if (std::strcmp(mode, "quit") == 0) _exit(0);

@@ -1,5 +1,5 @@
-// The engine never outlives the process that started it, however that process ends, and a profile folder
-// such a process left behind is removed by the next start.
+// The engine never outlives the process that started it, however that process ends; its profile folder goes
+// with a process that exits, and one that a process ending otherwise left behind is removed by the next start.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -180,6 +180,18 @@ TEST(WebEngineLifetime, NoEngineProcessOutlivesItsAppHoweverTheAppEnds) {
     waitpid(alive.pid, nullptr, 0);
     awaitEnding([&] { return processesMarked(alive.marker); }, std::chrono::seconds(2));
     EXPECT_TRUE(processesMarked(alive.marker).empty());
+}
+
+TEST(WebEngineLifetime, AnAppThatExitsWithAViewOpenLeavesNoProfileFolder) {
+    ns::TemporarySandbox sandbox;
+    const Holder holder = startHolder("exit", sandbox.path());
+    ASSERT_GT(holder.group, 0u);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder.pid, &status, 0), holder.pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(profileFolders(sandbox.path()).empty());
+    awaitEnding([&] { return groupMembers(holder.group); }, std::chrono::seconds(2));
+    EXPECT_TRUE(groupGone(holder.group));
 }
 
 }  // namespace

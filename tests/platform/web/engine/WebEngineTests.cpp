@@ -215,8 +215,8 @@ TEST(WebEngine, APageCommandLeftUnansweredLeavesAHealthyEngineRunning) {
     server.serveHeld("/held", gate);
     bool held = false;
     ns::Error error = ui::webEngineError(0, "");
-    auto page = ui::WebPage::open([&](std::string_view method, const ns::Value&) { held |= method == "Fetch.requestPaused"; },
-                                  &error);
+    auto page = ui::WebPage::open({"Fetch.requestPaused"},
+                                  [&](std::string_view method, const ns::Value&) { held |= method == "Fetch.requestPaused"; }, &error);
     ASSERT_TRUE(page);
     const auto pid = page->engine().processID();
     // The page's document request is held by the engine and never served: the page answers nothing of its

@@ -29,6 +29,7 @@
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineFields.h"
+#include "platform/web/WebRequestServing.h"
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
@@ -282,6 +283,51 @@ TEST(WebHostilePages, AReplyWithoutEndIsGivenUpAtItsBoundRatherThanHeldUntilMemo
     EXPECT_EQ(page.title(), "plain");
 }
 
+TEST(WebHostilePages, AReplyLargerThanTheEngineTakesFailsInItsOwnViewAlone) {
+    LoopbackServer server;
+    server.serveBytes("/largest", ui::kPageReplyLimit);
+    server.serveText("/fetcher",
+                     "<title>fetcher</title><script>fetch('/largest').then(function(reply) { return reply.arrayBuffer(); })"
+                     ".then(function(body) { location.hash = body.byteLength; });</script>",
+                     "text/html");
+    server.serveBytes("/80MB", std::size_t{80} << 20);
+    server.serveBytes("/120MB", std::size_t{120} << 20);
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    Page page;
+    Page other;
+    other.load(server.url("/plain"));
+    ns::Error error = ui::webEngineError(0, "");
+    const auto engine = ui::WebEngine::running(&error)->processID();
+
+    // The largest reply a page is handed reaches it whole.
+    page.load(server.url("/fetcher"));
+    const std::string whole = "should /fetcher#" + std::to_string(ui::kPageReplyLimit);
+    EXPECT_TRUE(pumpUntil([&] { return page.delegate->events.back().starts_with(whole); }));
+    for (const std::string path : {"/80MB", "/120MB"}) {
+        page.delegate->events.clear();
+        page.delegate->errors.clear();
+        page.load(server.url(path));
+        EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should " + path + " other", "start", "fail -1103"}));
+        ASSERT_EQ(page.delegate->errors.size(), 1u);
+        EXPECT_EQ(page.delegate->errors[0].domain(), ns::URLErrorDomain);
+        EXPECT_EQ(page.delegate->errors[0].localizedDescription(), "resource exceeds maximum size");
+        EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine) << path;
+    }
+    // So does a document the app gives whose message would be larger than the engine takes.
+    page.delegate->events.clear();
+    page.view->loadData(ns::Data(std::string(std::size_t{76} << 20, 'x')), "text/plain", "", ns::URL::fromString(server.url("/given")));
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /given other", "start", "fail -1103"}));
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine);
+
+    // The other view kept its page and loads on the same engine.
+    EXPECT_EQ(other.title(), "plain");
+    other.delegate->events.clear();
+    other.load(server.url("/plain"));
+    EXPECT_EQ(other.delegate->events, (std::vector<std::string>{"should /plain other", "start", "finish"}));
+    EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine);
+}
+
 TEST(WebHostilePages, WindowsAPageOpensAreNavigationsOfItsViewAskedOfTheDelegate) {
     LoopbackServer server;
     server.serveText("/opener",
@@ -314,6 +360,31 @@ TEST(WebHostilePages, WindowsAPageOpensAreNavigationsOfItsViewAskedOfTheDelegate
     ASSERT_TRUE(on.device.runUntil([&] { return on.page.title() == "w7"; }, 30));
     EXPECT_EQ(delegate->asked, std::vector<std::string>{"/w7 link"});
     EXPECT_EQ(pageTargetsShowing("/w7"), 1u);
+}
+
+TEST(WebHostilePages, EveryLoadTheDelegateHearsOfStartsBeforeItEnds) {
+    LoopbackServer server;
+    server.serveText("/a", "<title>a</title>", "text/html");
+    server.serveText("/b", "<title>b</title>", "text/html");
+    server.serveText("/opener", "<script>for (var i = 0; i < 100; i++) window.open('/w' + i);</script>", "text/html");
+    for (int i = 0; i < 100; ++i) server.serveText("/w" + std::to_string(i), "<title>w" + std::to_string(i) + "</title>", "text/html");
+    Page page;
+    // Two loads asked for in one turn: the first is told started, then given up.
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/a"))));
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/b"))));
+    ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    EXPECT_EQ(page.delegate->events,
+              (std::vector<std::string>{"should /a other", "should /b other", "start", "fail -999", "start", "finish"}));
+    EXPECT_EQ(page.title(), "b");
+
+    // A page opening windows in a loop: each one given up for the next was told started.
+    page.delegate->events.clear();
+    page.start(server.url("/opener"));
+    ASSERT_TRUE(pumpUntil([&] { return page.delegate->count("should /w99 other") == 1 && !page.view->isLoading(); }));
+    EXPECT_TRUE(page.delegate->startsPairWithEnds());
+    EXPECT_EQ(page.delegate->events.back(), "finish");
+    EXPECT_GE(page.delegate->count("fail -999"), 50u);
+    EXPECT_EQ(page.title(), "w99");
 }
 
 // Notes every question with the whole address.

@@ -50,6 +50,15 @@ public:
         for (const auto& e : events) n += e == event;
         return n;
     }
+    // Whether each load's end (finish or fail) follows a start not yet ended, and every start has ended.
+    bool startsPairWithEnds() const {
+        int open = 0;
+        for (const auto& event : events) {
+            open += event == "start";
+            if ((event == "finish" || event.rfind("fail", 0) == 0) && --open < 0) return false;
+        }
+        return open == 0;
+    }
 
     std::set<std::string> refusedPaths;
     std::vector<std::string> events;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/web/browser/BrowserHarness.h"
 
@@ -176,6 +177,29 @@ TEST(BrowserOnEngine, ProgressOnAPageThatNavigatesItselfStaysInRangeAndEndsAtOne
         EXPECT_EQ(std::count(last.begin(), last.end(), 1.0f), 1) << round;
         EXPECT_EQ(page.webView->stringByEvaluatingJavaScriptFromString("document.title"), "plain") << round;
     }
+}
+
+TEST(BrowserOnEngine, LoadsGivenUpAtOnceKeepTheEstimatesCountsPaired) {
+    LoopbackServer server;
+    server.serveText("/a", "<title>a</title>", "text/html");
+    server.serveText("/b", "<title>b</title>", "text/html");
+    server.serveText("/opener", "<script>for (var i = 0; i < 60; i++) window.open('/w' + i);</script>", "text/html");
+    for (int i = 0; i < 60; ++i) server.serveText("/w" + std::to_string(i), "<title>w" + std::to_string(i) + "</title>", "text/html");
+    EstimatedPage page;
+    auto heard = std::make_shared<test::WebViewRecorder>();
+    page.progress->setWebViewProxyDelegate(heard);
+    // Two loads asked for in one turn, then a page whose windows each give up the load before.
+    page.load(server.url("/a"));
+    page.load(server.url("/b"));
+    ASSERT_TRUE(pumpUntil([&] { return !page.webView->isLoading() && page.progress->progress() == 1.0f; }));
+    EXPECT_TRUE(heard->startsPairWithEnds());
+    page.load(server.url("/opener"));
+    ASSERT_TRUE(pumpUntil([&] { return heard->count("should /w59 other") == 1 && !page.webView->isLoading(); }));
+    ASSERT_TRUE(pumpUntil([&] { return page.progress->progress() == 1.0f; }));
+    EXPECT_TRUE(heard->startsPairWithEnds());
+    EXPECT_GE(heard->count("fail -999"), 30u);
+    for (const float value : page.values) EXPECT_TRUE(value >= 0 && value <= 1) << value;
+    EXPECT_EQ(page.webView->stringByEvaluatingJavaScriptFromString("document.title"), "w59");
 }
 
 TEST(BrowserOnEngine, AMailLinkIsAskedAndHandedToTheApplication) {
