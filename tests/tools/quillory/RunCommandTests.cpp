@@ -82,6 +82,30 @@ TEST(RunCommand, TheCommandLineNamesWhatIsWrongWithIt) {
     EXPECT_FALSE(line.help);
     EXPECT_TRUE(parseCommandLine({"--device", "iphone4", "--help"}).help);
     EXPECT_FALSE(parseCommandLine({}).home);  // a fresh sandbox unless asked
+
+    // The app's own override of the service names the run command's service too; --service wins over it,
+    // and an empty one counts as unset.
+    EXPECT_EQ(parseCommandLine({}, "http://127.0.0.1:8080/").service, "http://127.0.0.1:8080/");
+    EXPECT_EQ(parseCommandLine({"--service", "http://127.0.0.1:9090/"}, "http://127.0.0.1:8080/").service,
+              "http://127.0.0.1:9090/");
+    EXPECT_FALSE(parseCommandLine({}, "").service);
+    EXPECT_FALSE(parseCommandLine({}, nullptr).service);
+    std::string environmentError;
+    try {
+        parseCommandLine({}, "127.0.0.1:8080");
+    } catch (const UsageError& error) {
+        environmentError = error.what();
+    }
+    EXPECT_EQ(environmentError,
+              "QUILLORY_SERVICE_URL needs an http or https URL such as http://127.0.0.1:8080/, not \"127.0.0.1:8080\"");
+    EXPECT_NO_THROW(parseCommandLine({"--service", "http://127.0.0.1:9090/"}, "127.0.0.1:8080"));
+    try {
+        parseCommandLine({"--script", "-", "--hold", "Mobile/StudentLogin"}, "http://127.0.0.1:8080/");
+        ADD_FAILURE() << "held with another service";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "--hold works with the in-process stand-in service only, not with QUILLORY_SERVICE_URL");
+    }
 }
 
 TEST(RunCommand, AScriptThatIsAFolderOrUnreadableIsRefused) {
