@@ -103,6 +103,8 @@ void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std:
 
 std::size_t BaseNetHTTPManager::formPostsInFlight() { return FormPostCall::inFlight(); }
 
+std::vector<std::string> BaseNetHTTPManager::formPostURLsInFlight() { return FormPostCall::urlsInFlight(); }
+
 void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std::string_view path,
                                                      const ns::Value& parameters, const ns::Data& data,
                                                      Completion completion, Failure failure) {

@@ -1,5 +1,6 @@
 #include "app/service/FormPostCall.h"
 
+#include <set>
 #include <utility>
 
 #include "platform/foundation/Clock.h"
@@ -13,9 +14,26 @@ namespace {
 
 std::atomic<std::size_t> callsInFlight{0};
 
+struct WatchedURLs {
+    std::mutex mutex;
+    std::multiset<std::string> urls;
+};
+
+// Never destroyed: a call may still end while the process exits.
+WatchedURLs& watchedURLs() {
+    static auto* watched = new WatchedURLs;
+    return *watched;
+}
+
 }  // namespace
 
 std::size_t FormPostCall::inFlight() { return callsInFlight.load(); }
+
+std::vector<std::string> FormPostCall::urlsInFlight() {
+    WatchedURLs& watched = watchedURLs();
+    std::lock_guard lock(watched.mutex);
+    return {watched.urls.begin(), watched.urls.end()};
+}
 
 FormPostCall::FormPostCall(Failure timedOut) : timedOut_(std::move(timedOut)) { ++callsInFlight; }
 
@@ -24,13 +42,20 @@ FormPostCall::~FormPostCall() { answer(); }
 
 bool FormPostCall::answer() {
     std::shared_ptr<ns::Timer> deadline;
+    std::optional<std::string> watchedURL;
     {
         std::lock_guard lock(mutex_);
         if (answered_) return false;
         answered_ = true;
         deadline = std::move(deadline_);
+        if (url_) watchedURL = url_->absoluteString();
     }
     if (deadline) deadline->invalidate();
+    if (watchedURL) {
+        WatchedURLs& watched = watchedURLs();
+        std::lock_guard lock(watched.mutex);
+        watched.urls.erase(watched.urls.find(*watchedURL));
+    }
     --callsInFlight;
     return true;
 }
@@ -58,10 +83,16 @@ void FormPostCall::watch(const std::shared_ptr<NetHTTPRequestOperation>& operati
     });
     {
         std::lock_guard lock(mutex_);
+        if (answered_) return;
         operation_ = operation;
         url_ = operation->request().URL();
         timeout_ = timeout;
         lastHeard_ = ns::Clock::now();
+        if (url_) {
+            WatchedURLs& watched = watchedURLs();
+            std::lock_guard watchedLock(watched.mutex);
+            watched.urls.insert(url_->absoluteString());
+        }
     }
     armDeadline(timeout);
 }

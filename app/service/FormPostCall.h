@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/NetHTTPRequestOperation.h"
 #include "platform/foundation/URL.h"
@@ -32,6 +33,9 @@ public:
 
     // Calls made and not yet answered, in the whole process.
     static std::size_t inFlight();
+    // The request URLs of the calls in flight that are watched (one whose request could not be made has
+    // none), once each per call.
+    static std::vector<std::string> urlsInFlight();
 
     // `timedOut` runs with the time-out's message when the deadline comes first.
     explicit FormPostCall(Failure timedOut);

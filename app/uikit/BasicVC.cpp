@@ -30,9 +30,18 @@ BasicVC::~BasicVC() {
     ns::Log::write((screenClassName_.empty() ? std::string(className()) : screenClassName_) + " dealloc");
 }
 
+void BasicVC::rememberScreenClass() {
+    if (screenClassName_.empty()) screenClassName_ = std::string(className());
+}
+
+void BasicVC::willMoveToParentViewController(ui::ViewController* parent) {
+    ui::ViewController::willMoveToParentViewController(parent);
+    rememberScreenClass();
+}
+
 void BasicVC::viewDidLoad() {
     ui::ViewController::viewDidLoad();
-    screenClassName_ = std::string(className());
+    rememberScreenClass();
     if (auto* navigation = navigationController()) {
         if (auto swipeBack = navigation->interactivePopGestureRecognizer()) swipeBack->setEnabled(false);
         navigation->setNavigationBarHidden(true);

@@ -18,6 +18,7 @@
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
+#include "tests/support/OnScopeExit.h"
 #include "tests/ui/BootedDevice.h"
 
 namespace ql {
@@ -90,17 +91,29 @@ TEST_F(DuvScreens, TheStatusButtonTogglesTheInspectorOverTheTopController) {
     EXPECT_EQ(DuvDebugTool::number2String(1073741824), "1.0G");
     EXPECT_EQ(DuvDebugTool::number2String(1536), "1.5K");
 
+    {
+        // The shared tool keeps its strip once shown, whichever test showed it: the strip's first showing
+        // is watched on a tool of its own, put away again however this part ends.
+        auto fresh = std::make_shared<DuvDebugTool>();
+        const test::OnScopeExit putAway([&] {
+            if (fresh->debugTimer()) fresh->debugTimer()->invalidate();
+            if (fresh->debugWin()) fresh->debugWin()->setHidden(true);
+        });
+        fresh->enableDebugMode();
+        EXPECT_TRUE(!fresh->debugBtn());
+        device().advance(0.1);
+        ASSERT_TRUE(fresh->debugBtn());
+        EXPECT_FALSE(fresh->debugWin()->isHidden());
+        EXPECT_EQ(fresh->debugBtn()->titleForState(ui::ControlStateNormal), "Debug Starting");
+        EXPECT_TRUE(device_.window().isKeyWindow());  // the strip never takes the key
+        device().advance(1);
+        EXPECT_TRUE(std::regex_match(fresh->debugBtn()->titleForState(ui::ControlStateNormal).value_or(""),
+                                     std::regex(R"(Debug\(\d+(\.\d)?[BKMG]\))")));
+    }
+
     tool_->enableDebugMode();
-    EXPECT_TRUE(!tool_->debugBtn());
     device().advance(0.1);
     ASSERT_TRUE(tool_->debugBtn());
-    EXPECT_FALSE(tool_->debugWin()->isHidden());
-    EXPECT_EQ(tool_->debugBtn()->titleForState(ui::ControlStateNormal), "Debug Starting");
-    EXPECT_TRUE(device_.window().isKeyWindow());  // the strip never takes the key
-    device().advance(1);
-    EXPECT_TRUE(std::regex_match(tool_->debugBtn()->titleForState(ui::ControlStateNormal).value_or(""),
-                                 std::regex(R"(Debug\(\d+(\.\d)?[BKMG]\))")));
-
     auto root = device_.delegate->root;
     device().tap(*tool_->debugBtn());
     device().advance(0.5);

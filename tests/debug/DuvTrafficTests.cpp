@@ -11,6 +11,7 @@
 #include "net/NetHTTPSessionManager.h"
 #include "platform/net/URLConnection.h"
 #include "tests/net/NetLoadingTestSupport.h"
+#include "tests/support/OnScopeExit.h"
 
 namespace ql {
 namespace {
@@ -186,6 +187,7 @@ TEST_F(DuvTraffic, TheProtocolRecorderTakesMarkedlessHTTPLoadsAndRecordsEachOnce
     DuvDebugTool::shareInstance()->setArrOnlyHosts(std::nullopt);
 
     ASSERT_TRUE(ns::URLProtocol::registerClass<DuvHttpProtocol>());
+    const test::OnScopeExit unregister([] { ns::URLProtocol::unregisterClass<DuvHttpProtocol>(); });
     ReloadCounter reloads;
     std::shared_ptr<ns::URLResponse> response;
     const auto body = ns::URLConnection::sendSynchronousRequest(request(server.url("/plain")), &response, nullptr);
@@ -212,6 +214,7 @@ TEST_F(DuvTraffic, InTheDebugModeTheOperationManagersRequestsAreRecordedOnceEach
     LoopbackServer server;
     server.serveText("/Mobile/StudentLogin", R"({"result":1,"msg":"ok"})", "application/json");
     ASSERT_TRUE(ns::URLProtocol::registerClass<DuvHttpProtocol>());
+    const test::OnScopeExit unregister([] { ns::URLProtocol::unregisterClass<DuvHttpProtocol>(); });
     ReloadCounter reloads;
     test::BlockOutcome<NetHTTPRequestOperation> outcome;
     NetHTTPRequestOperationManager::manager()->POST(server.url("/Mobile/StudentLogin"),

@@ -275,6 +275,7 @@ TEST(NetURLConnectionOperation, ArchivingAnExecutingOperationPausesItAndStoresIt
     LoopbackServer server;
     auto gate = server.makeGate();
     server.serveInTwoParts("/slow", "first", "-rest", gate);
+    NotificationLog finished(NetNetworkingOperationDidFinishNotification);
     auto operation = operationFor(server, "/slow");
     operation->start();
     ASSERT_TRUE(pumpUntil([&] { return operation->totalBytesRead() == 5; }));
@@ -283,6 +284,8 @@ TEST(NetURLConnectionOperation, ArchivingAnExecutingOperationPausesItAndStoresIt
     const auto archive = ns::KeyedArchiver::archivedDataWithRootObject(ns::Value(operation), &error);
     ASSERT_TRUE(archive) << error.description();
     EXPECT_TRUE(operation->isPaused());
+    // The pause announces a finish on the main queue: heard here, not by whatever test runs next.
+    ASSERT_TRUE(pumpUntil([&] { return finished.count(operation.get()) == 1; }));
 
     const ns::Value decoded =
         ns::KeyedUnarchiver::unarchivedObjectOfClass(NetURLConnectionOperation::classObject(), *archive, &error);
@@ -299,11 +302,13 @@ TEST(NetURLConnectionOperation, ArchivingAnExecutingOperationPausesItAndStoresIt
 TEST(NetURLConnectionOperation, AnOutputStreamThatTakesNothingEndsTheOperationWithAnError) {
     LoopbackServer server;
     server.serveText("/text", "some body");
+    NotificationLog finished(NetNetworkingOperationDidFinishNotification);
     for (const bool failsWhenWritten : {false, true}) {
         auto operation = operationFor(server, "/text");
         operation->setOutputStream(std::make_shared<StuckStream>(failsWhenWritten));
         operation->start();
-        ASSERT_TRUE(pumpUntil([&] { return operation->isFinished(); }));
+        // Its finish is announced on the main queue after the state moves: heard here, not by the next test.
+        ASSERT_TRUE(pumpUntil([&] { return operation->isFinished() && finished.count(operation.get()) == 1; }));
         ASSERT_TRUE(operation->error());
         if (failsWhenWritten) {
             EXPECT_EQ(operation->error()->domain(), ns::POSIXErrorDomain);

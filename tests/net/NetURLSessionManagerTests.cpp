@@ -24,6 +24,7 @@
 #include "tests/net/NetLoadingTestSupport.h"
 #include "tests/platform/net/RangedFile.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OnScopeExit.h"
 
 namespace ql {
 namespace {
@@ -396,6 +397,7 @@ TEST(NetURLSessionManager, ForwardsToTheTaskDelegateThroughTheInterceptableDispa
     server.serveText("/echo", "reply body", "text/plain");
     auto observer = std::make_shared<DispatchObserver>();
     ns::URLSessionDelegateDispatch::addInterceptor(observer);
+    const test::OnScopeExit removeObserver([&] { ns::URLSessionDelegateDispatch::removeInterceptor(observer); });
     auto manager = std::make_shared<NetURLSessionManager>();
     manager->setResponseSerializer(nullptr);
 
@@ -415,7 +417,6 @@ TEST(NetURLSessionManager, ForwardsToTheTaskDelegateThroughTheInterceptableDispa
     EXPECT_EQ(progress->totalUnitCount(), 7);
     task->resume();
     ASSERT_TRUE(pumpUntil([&] { return reply.calls == 1; }));
-    ns::URLSessionDelegateDispatch::removeInterceptor(observer);
     EXPECT_FALSE(reply.error);
     EXPECT_EQ(server.requests("/echo").at(0).body, "payload");
     EXPECT_EQ(progress->completedUnitCount(), 7);

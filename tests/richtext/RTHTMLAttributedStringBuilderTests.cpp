@@ -27,6 +27,7 @@
 #include "richtext/RTTextBlock.h"
 #include "richtext/RichTextFontDescriptor.h"
 #include "richtext/RichTextParagraphStyle.h"
+#include "tests/support/OnScopeExit.h"
 
 using namespace ql;
 
@@ -446,6 +447,7 @@ TEST(RTHTMLAttributedStringBuilderTests, ElementsInTheSamePlaceOfTheirQuestionsS
 TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFiles) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("rt-builder-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
+    const test::OnScopeExit removeFolder([&] { std::filesystem::remove_all(folder); });
     std::ofstream(folder / "q.css") << "p { color: #123456 }";
     const ns::Dictionary base{{std::string(NSBaseURLDocumentOption), ns::URL::fileURLWithPath(folder.string(), true).boxed()}};
     const ct::AttributedString local = import("<link rel=\"stylesheet\" type=\"TEXT/CSS\" href=\"q.css\"><p>x</p>", base);
@@ -456,6 +458,7 @@ TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFi
         EXPECT_EQ(level, RTLogLevelWarning);
         messages.emplace_back(message);
     });
+    const test::OnScopeExit removeHook([] { RTSetLogHook(nullptr); });
     const ct::AttributedString remote = import("<link type=\"text/css\" href=\"http://example.com/q.css\"><p>x</p>", base);
     EXPECT_EQ(colorAt(remote, 0), "000000");
     ASSERT_EQ(messages.size(), 1u);
@@ -464,8 +467,6 @@ TEST(RTHTMLAttributedStringBuilderTests, LinkedStylesheetsAreReadOnlyFromLocalFi
     const ct::AttributedString device = import("<link type=\"text/css\" href=\"file:///dev/zero\"><p>x</p>", base);
     EXPECT_EQ(device.string(), "x\n");
     EXPECT_EQ(messages.size(), 2u);
-    RTSetLogHook(nullptr);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(RTHTMLAttributedStringBuilderTests, FlushCallbackSeesBlocksAndItsExceptionsReachTheCaller) {

@@ -136,17 +136,31 @@ bool waitingForTheNetwork() {
 
 }  // namespace
 
+bool AppDriver::waitingOnlyForHeldReplies() const {
+    if (!standin_ || WebImageManager::sharedManager()->isRunning()) return false;
+    const std::vector<std::string> urls = BaseNetHTTPManager::formPostURLsInFlight();
+    if (urls.size() != BaseNetHTTPManager::formPostsInFlight()) return false;
+    const std::string base = standin_->baseURL();
+    return std::ranges::all_of(urls, [&](const std::string& url) {
+        return url.starts_with(base) && standin_->holds(std::string_view(url).substr(base.size()));
+    });
+}
+
 void AppDriver::settle() {
     for (;;) {
         device_.runUntilIdle(kIdleHorizon);
         if (!waitingForTheNetwork()) return;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
-        // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
         while (waitingForTheNetwork()) {
             if (std::chrono::steady_clock::now() > giveUp) {
                 throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
             }
-            device_.runUntil([] { return !waitingForTheNetwork(); }, 0.001);
+            // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
+            // A held reply comes only after the script's release, which no settling command can reach: then
+            // the clock goes from deadline to deadline up to the app's own time-out, so no real time passes
+            // that anything could race.
+            const double step = waitingOnlyForHeldReplies() ? BaseNetHTTPManager::kRequestTimeout : 0.001;
+            device_.runUntil([] { return !waitingForTheNetwork(); }, step);
         }
     }
 }

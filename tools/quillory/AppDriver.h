@@ -64,6 +64,8 @@ public:
 
 private:
     void perform(const ScriptCommand& command, std::string& output);
+    // Every service call in flight waits for a reply the in-process stand-in holds, and no picture is coming.
+    bool waitingOnlyForHeldReplies() const;
 
     sim::Device device_;
     std::string shotsDirectory_;

@@ -1,5 +1,6 @@
 #include "tools/quillory/CommandLine.h"
 
+#include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/URL.h"
 #include "tools/standin-service/ServiceOperations.h"
 
@@ -7,11 +8,13 @@ namespace ql::quillory {
 
 namespace {
 
-void checkService(const std::string& text) {
+// `source` names where the URL came from: the option or the environment variable.
+void checkService(const std::string& text, std::string_view source) {
     const auto url = ns::URL::fromString(text);
     const std::string scheme = url && url->scheme() ? *url->scheme() : std::string();
     if ((scheme != "http" && scheme != "https") || !url->host() || url->host()->empty()) {
-        throw UsageError("--service needs an http or https URL such as http://127.0.0.1:8080/, not \"" + text + "\"");
+        throw UsageError(std::string(source) + " needs an http or https URL such as http://127.0.0.1:8080/, not \"" +
+                         text + "\"");
     }
 }
 
@@ -36,10 +39,12 @@ const std::map<std::string, sim::ScreenProfile>& deviceProfiles() {
 
 std::string usage() {
     return "usage: quillory [--service URL] [--device iphone4|iphone5|iphone6|iphone6p|ipad]\n"
-           "                [--script FILE|-] [--shots DIR] [--home DIR] [--hold PATH]...\n";
+           "                [--script FILE|-] [--shots DIR] [--home DIR] [--hold PATH]...\n"
+           "Without --service, " + std::string(ServiceBaseURLEnvironmentVariable) +
+           " names the service when set; without either, the in-process stand-in serves.\n";
 }
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* serviceFromEnvironment) {
     CommandLine line;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
@@ -55,7 +60,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         const std::string& value = arguments[++i];
         if (value.empty()) throw UsageError(option + " needs a value, not an empty text");
         if (option == "--service") {
-            checkService(value);
+            checkService(value, option);
             line.service = value;
         } else if (option == "--device") {
             if (!deviceProfiles().contains(value)) throw UsageError("unknown device " + value);
@@ -71,8 +76,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.home = value;
         }
     }
+    const std::string_view environmentName = ServiceBaseURLEnvironmentVariable;
+    const bool serviceFromOption = line.service.has_value();
+    if (!serviceFromOption && serviceFromEnvironment && *serviceFromEnvironment) {
+        checkService(serviceFromEnvironment, environmentName);
+        line.service = serviceFromEnvironment;
+    }
     if (!line.hold.empty() && line.service) {
-        throw UsageError("--hold works with the in-process stand-in service only, not with --service");
+        throw UsageError("--hold works with the in-process stand-in service only, not with " +
+                         std::string(serviceFromOption ? "--service" : environmentName));
     }
     if (!line.hold.empty() && !line.script) {
         throw UsageError("--hold needs a --script, whose release sends what is held");

@@ -35,9 +35,11 @@ const std::map<std::string, sim::ScreenProfile>& deviceProfiles();
 
 std::string usage();
 
-// The arguments after the program's name. Raises UsageError for an unknown option, a missing or
-// empty value, an unknown device, a service that is no http or https URL, or a held path that is no
-// operation of the stand-in service, or held with --service or without a script.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+// The arguments after the program's name, and the service base URL of the environment
+// (QUILLORY_SERVICE_URL: null or empty when unset), which the app's own override names and --service
+// overrides in turn. Raises UsageError for an unknown option, a missing or empty value, an unknown device,
+// a service that is no http or https URL, or a held path that is no operation of the stand-in service, or
+// held with another service or without a script.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* serviceFromEnvironment = nullptr);
 
 }  // namespace ql::quillory

@@ -14,7 +14,8 @@
 //
 // After a command the app is waited for until it is quiet: every service call answered, the screen
 // still. `nowait COMMAND` runs the command without waiting for the service, so the screen can be looked
-// at while a reply is on its way ("nowait tap 登 录", then "tree" shows the sign-in overlay).
+// at while a reply is on its way (with the reply held, "nowait tap 登 录" then "nowait tree" shows the
+// sign-in overlay).
 
 #include <optional>
 #include <stdexcept>

@@ -3,8 +3,9 @@
 //
 // Boots the app on the headless device. Without --home it runs in a fresh sandbox (a first launch) that
 // goes when it ends; with one, the app's sandbox is that folder and stays, and so does the in-process
-// stand-in service's state (under DIR/standin-service), so the next launch goes on from there. Without
-// --service it starts the stand-in service on a free loopback port and points the app at it. Without
+// stand-in service's state (under DIR/standin-service; kept by one launch of the home at a time), so the
+// next launch goes on from there. Without --service (or QUILLORY_SERVICE_URL, which --service overrides)
+// it starts the stand-in service on a free loopback port and points the app at it. Without
 // --script it walks the default tour, printing each screen it reaches and writing its screenshot; with one,
 // it runs the script's commands as they arrive (see ScriptCommand.h), flushing after each; the launch is
 // waited for before the first command unless that is a nowait one. --hold PATH (again for more) makes the
@@ -12,12 +13,14 @@
 // only when every step or command succeeded.
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Exception.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
@@ -35,6 +38,10 @@ int run(const quillory::CommandLine& line) {
     std::cout << "quillory: service " << launch.serviceURL() << ", device " << line.device << ", home "
               << launch.home() << (launch.isKept() ? "" : " (fresh)") << ", screenshots in "
               << std::filesystem::absolute(line.shots).string() << "\n";
+    if (launch.isKept() && launch.service() && !launch.keepsServiceState()) {
+        std::cerr << "quillory: another launch on this home keeps the stand-in service's state: what this one "
+                     "changes in the service is not kept\n";
+    }
     quillory::AppDriver driver(quillory::deviceProfiles().at(line.device), line.shots);
     driver.setStandin(launch.service());
     bool succeeded;
@@ -59,7 +66,8 @@ int run(const quillory::CommandLine& line) {
 int main(int argc, char** argv) {
     quillory::CommandLine line;
     try {
-        line = quillory::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        line = quillory::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                          std::getenv(std::string(ServiceBaseURLEnvironmentVariable).c_str()));
     } catch (const quillory::UsageError& error) {
         std::fprintf(stderr, "quillory: %s\n%s", error.what(), quillory::usage().c_str());
         return 2;

@@ -21,8 +21,6 @@ namespace ql::standin {
 namespace {
 
 constexpr std::string_view JSONContentType = "application/json; charset=utf-8";
-// A held reply never outlives this, so a test that forgets to release cannot hang a server thread.
-constexpr auto LongestHold = std::chrono::seconds(60);
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) { return std::tolower(x) == std::tolower(y); });
@@ -192,6 +190,7 @@ struct StandinService::Impl {
     std::vector<JournalEntry> journal;
     std::map<std::string, Fault, std::less<>> faults;
     std::uint64_t releases = 0;
+    std::size_t held = 0;  // requests waiting for a release now
     bool stopping = false;
 };
 
@@ -299,9 +298,13 @@ std::optional<Fault> StandinService::Impl::faultFor(const std::string& path) con
     return it == faults.end() ? std::nullopt : std::optional<Fault>(it->second);
 }
 
+// However long it takes: a time limit of its own would meet the client's time-out at some moment and race
+// it. Stopping the service sends what it holds, so no server thread outlives it.
 void StandinService::Impl::waitForReleaseAfter(std::uint64_t releasesOnArrival) {
     std::unique_lock lock(mutex);
-    changed.wait_for(lock, LongestHold, [&] { return stopping || releases != releasesOnArrival; });
+    ++held;
+    changed.wait(lock, [&] { return stopping || releases != releasesOnArrival; });
+    --held;
 }
 
 void StandinService::Impl::stateChanged() {
@@ -440,6 +443,16 @@ bool StandinService::waitForRequests(std::string_view path, std::size_t count, d
 void StandinService::setFault(std::string_view path, Fault fault) {
     std::lock_guard lock(impl_->mutex);
     impl_->faults[withLeadingSlash(path)] = std::move(fault);
+}
+
+bool StandinService::holds(std::string_view path) const {
+    const auto fault = impl_->faultFor(withLeadingSlash(path));
+    return fault && fault->kind == Fault::Kind::Held;
+}
+
+std::size_t StandinService::heldReplies() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->held;
 }
 
 void StandinService::clearFault(std::string_view path) {

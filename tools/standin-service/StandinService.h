@@ -53,7 +53,7 @@ struct Fault {
         ContentType,       // the operation's reply under another content type ("text/html")
         NonJSONBody,       // a body that is no JSON, declared as JSON
         JSONArray,         // the operation's reply inside a JSON array
-        Held,              // the operation's reply, once releaseHeldReplies is called
+        Held,              // the operation's reply, once releaseHeldReplies is called or the service stops
         ClosedConnection,  // the head of a reply, then the connection closes
     };
 
@@ -104,10 +104,14 @@ public:
     bool waitForRequests(std::string_view path, std::size_t count, double seconds = 10) const;
 
     void setFault(std::string_view path, Fault fault);
+    // Whether requests for the path are held now.
+    bool holds(std::string_view path) const;
     void clearFault(std::string_view path);
     void clearFaults();
     // Sends every reply held so far; the fault stays, so later requests are held again.
     void releaseHeldReplies();
+    // Requests waiting for a release now (also those whose client has stopped waiting).
+    std::size_t heldReplies() const;
 
 private:
     struct Impl;

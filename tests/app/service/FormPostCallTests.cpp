@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -66,6 +67,11 @@ TEST(FormPostCall, AReplyThatDoesNotComeFailsAsTimedOutWhenTheAppsClockPassesThe
         });
     ASSERT_TRUE(serverSaw(server, 1));
     EXPECT_EQ(BaseNetHTTPManager::formPostsInFlight(), before + 1);
+    const auto slowCalls = [&] {
+        const auto urls = BaseNetHTTPManager::formPostURLsInFlight();
+        return std::ranges::count(urls, server.url("/Mobile/Slow"));
+    };
+    EXPECT_EQ(slowCalls(), 1);
 
     ns::Clock::advanceTo(sent + BaseNetHTTPManager::kRequestTimeout - 0.5);
     ns::RunLoop::main()->runUntil([] { return false; }, 0);
@@ -77,6 +83,7 @@ TEST(FormPostCall, AReplyThatDoesNotComeFailsAsTimedOutWhenTheAppsClockPassesThe
     EXPECT_EQ(answers.failures, 1);
     EXPECT_EQ(answers.message, timedOutMessage(server.url("/Mobile/Slow")));
     EXPECT_EQ(BaseNetHTTPManager::formPostsInFlight(), before);
+    EXPECT_EQ(slowCalls(), 0);
 }
 
 TEST(FormPostCall, AReplyStillArrivingIsNotCutAndTheCallerHearsOnce) {

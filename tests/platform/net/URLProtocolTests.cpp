@@ -7,10 +7,12 @@
 #include "platform/net/URLSession.h"
 #include "tests/platform/net/Recorders.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OnScopeExit.h"
 
 using namespace ql;
 using namespace ql::ns;
 using ql::test::LoopbackServer;
+using ql::test::OnScopeExit;
 using ql::test::RecordingConnectionDelegate;
 using ql::test::waitFor;
 
@@ -116,6 +118,10 @@ private:
 
 TEST(URLProtocolTests, ARegisteredProtocolLoadsWithTheRequestsProperties) {
     ASSERT_TRUE(URLProtocol::registerClass<EchoProtocol>());
+    const OnScopeExit unregister([] {
+        URLProtocol::unregisterClass<LaterProtocol>();
+        URLProtocol::unregisterClass<EchoProtocol>();
+    });
     EXPECT_FALSE(URLProtocol::registerClass<EchoProtocol>());
     URLRequest request(URL::fromString("qltest://anything/echo"));
     URLProtocol::setProperty(Value("hello"), "from caller", request);
@@ -146,6 +152,7 @@ TEST(URLProtocolTests, AProtocolCanLoadThroughItsOwnConnection) {
     RelayProtocol::taken = 0;
     RelayProtocol::stops = 0;
     ASSERT_TRUE(URLProtocol::registerClass<RelayProtocol>());
+    const OnScopeExit unregister([] { URLProtocol::unregisterClass<RelayProtocol>(); });
     auto delegate = load(URLRequest(URL::fromString(server.url("/relayed"))));
     EXPECT_EQ(delegate->body.toString(), "through the relay");
     EXPECT_EQ(RelayProtocol::taken, 1);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "app/shell/MainViewController.h"
 #include "app/uikit/AppScreens.h"
 #include "app/uikit/NoNetwork.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Window.h"
 #include "screens/books/BookStoreVC.h"
@@ -107,6 +109,30 @@ TEST(TabRoots, AFailedListLoadsAgainTheNextTimeItsTabAppearsOnEveryDevice) {
         EXPECT_EQ(app.requests(kBookList), 3u);
         EXPECT_EQ(app.requests(kHomeIndex), 3u);
         EXPECT_FALSE(ProgressHUD::isVisible());
+    }
+}
+
+TEST(TabRoots, EveryTabScreenLogsItsOwnClassWhenItGoes) {
+    ns::Log::Capture log;
+    {
+        AppHarness app;
+        signedIn(app);
+        ASSERT_EQ(app.top(), "HomeVC");
+        // The book store and me tabs were made with the shell but never shown: their views never loaded.
+        ASSERT_FALSE(shell()->bookStoreVc()->topViewController()->isViewLoaded());
+        ASSERT_FALSE(shell()->mineVc()->topViewController()->isViewLoaded());
+    }
+    std::map<std::string, int> deallocs;
+    for (const std::string& line : log.lines()) {
+        if (line.ends_with(" dealloc")) ++deallocs[line];
+    }
+    for (const char* screen : {"HomeVC dealloc", "BookStoreVC dealloc", "MineVC dealloc", "LoginViewController dealloc",
+                               "MainViewController dealloc"}) {
+        EXPECT_EQ(deallocs[screen], 1) << screen;
+    }
+    // No line names a base class in place of the screen's own.
+    for (const char* base : {"BasicVC dealloc", "InputVC dealloc", "TabRootScreen dealloc"}) {
+        EXPECT_EQ(deallocs.count(base), 0u) << base;
     }
 }
 

@@ -11,11 +11,13 @@
 #include "app/service/AccountModels.h"
 #include "app/session/Account.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/net/URLConnection.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/Launch.h"
 #include "tools/quillory/ScriptRunner.h"
 #include "tools/quillory/Tour.h"
+#include "tools/standin-service/ServiceState.h"
 #include "tools/standin-service/StandinService.h"
 
 using namespace ql;
@@ -95,4 +97,45 @@ TEST(Launch, AKeptHomeBringsTheAppAndTheServiceBackAsTheyWereLeft) {
         app.boot();
         EXPECT_EQ(app.screen().controller, "GuideViewController");
     }
+}
+
+namespace {
+
+// Student 1002's password changed through the launch's service, as the me tab does it.
+bool changePassword(const Launch& launch, const std::string& from, const std::string& to) {
+    ns::URLRequest request(ns::URL::fromString(launch.serviceURL() + "Mobile/SetNewPassword"));
+    request.setHTTPMethod("POST");
+    request.setValue("application/x-www-form-urlencoded", "Content-Type");
+    request.setHTTPBody(ns::Data("uid=1002&type=1&oldPassword=" + from + "&NEWPassword=" + to));
+    ns::Error error("", 0);
+    const auto reply = ns::URLConnection::sendSynchronousRequest(request, nullptr, &error);
+    return reply && reply->toString().find("\"result\":1") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(Launch, OfTwoLaunchesOnOneHomeOnlyTheFirstKeepsTheServiceStateSoNeitherUndoesTheOther) {
+    ns::TemporarySandbox folder;
+    const std::string home = folder.path() + "/quillory-home";
+    const CommandLine line = parseCommandLine({"--home", home});
+    auto first = std::make_unique<Launch>(line);
+    EXPECT_TRUE(first->keepsServiceState());
+    // Started before the first changes anything, so it knows the password as it was.
+    auto second = std::make_unique<Launch>(line);
+    EXPECT_FALSE(second->keepsServiceState());
+
+    ASSERT_TRUE(changePassword(*first, "abcdef", "first-change"));
+    first.reset();  // saved as it stops
+    // The second goes on with what it knew; what it changes goes with it.
+    ASSERT_TRUE(changePassword(*second, "abcdef", "second-change"));
+    second.reset();
+
+    standin::ServiceState saved(home + "/standin-service");
+    ASSERT_TRUE(saved.student(1002));
+    EXPECT_EQ(saved.student(1002)->password, "first-change");
+
+    // The home's state is free again for the next launch, which starts from it.
+    const Launch third(line);
+    EXPECT_TRUE(third.keepsServiceState());
+    EXPECT_TRUE(changePassword(third, "first-change", "third-change"));
 }

@@ -82,6 +82,30 @@ TEST(RunCommand, TheCommandLineNamesWhatIsWrongWithIt) {
     EXPECT_FALSE(line.help);
     EXPECT_TRUE(parseCommandLine({"--device", "iphone4", "--help"}).help);
     EXPECT_FALSE(parseCommandLine({}).home);  // a fresh sandbox unless asked
+
+    // The app's own override of the service names the run command's service too; --service wins over it,
+    // and an empty one counts as unset.
+    EXPECT_EQ(parseCommandLine({}, "http://127.0.0.1:8080/").service, "http://127.0.0.1:8080/");
+    EXPECT_EQ(parseCommandLine({"--service", "http://127.0.0.1:9090/"}, "http://127.0.0.1:8080/").service,
+              "http://127.0.0.1:9090/");
+    EXPECT_FALSE(parseCommandLine({}, "").service);
+    EXPECT_FALSE(parseCommandLine({}, nullptr).service);
+    std::string environmentError;
+    try {
+        parseCommandLine({}, "127.0.0.1:8080");
+    } catch (const UsageError& error) {
+        environmentError = error.what();
+    }
+    EXPECT_EQ(environmentError,
+              "QUILLORY_SERVICE_URL needs an http or https URL such as http://127.0.0.1:8080/, not \"127.0.0.1:8080\"");
+    EXPECT_NO_THROW(parseCommandLine({"--service", "http://127.0.0.1:9090/"}, "127.0.0.1:8080"));
+    try {
+        parseCommandLine({"--script", "-", "--hold", "Mobile/StudentLogin"}, "http://127.0.0.1:8080/");
+        ADD_FAILURE() << "held with another service";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "--hold works with the in-process stand-in service only, not with QUILLORY_SERVICE_URL");
+    }
 }
 
 TEST(RunCommand, AScriptThatIsAFolderOrUnreadableIsRefused) {
@@ -225,4 +249,32 @@ TEST(RunCommand, TheSignInOverlayShowsWhileTheReplyIsHeldAndTheAppsTimeOutEndsTh
     app.app.setStandin(&app.service);
     ASSERT_TRUE(app.run("release\ntap 登 录\ntree\n")) << app.errors.str();
     EXPECT_NE(app.out.str().find("ok 2\nHomeVC \"首页\"\n"), std::string::npos) << app.out.str();
+}
+
+TEST(RunCommand, AHeldReplyStaysHeldPastTheAppsTimeOutWhileACommandWaitsOnIt) {
+    ScriptedApp app;
+    app.app.setStandin(&app.service);
+    app.service.setFault("Mobile/StudentLogin", standin::Fault::held());
+    const std::string timedOut =
+        "LoginViewController\n  快乐阅读 天天进步 | 13800000001 | ****** | 登 录 | 忘记密码？ | 无网络连接\n";
+    // The tap waits for the app to hear back: only the app's own time-out can end that wait, and it does
+    // without the stand-in letting go of the reply.
+    ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 13800000001\ntap Next\n"
+                        "type 123456\ntap Done\ntap 登 录\ntree\n"))
+        << app.errors.str();
+    EXPECT_NE(app.out.str().find(timedOut + "ok 10\n"), std::string::npos) << app.out.str();
+    EXPECT_EQ(app.service.heldReplies(), 1u);
+    EXPECT_EQ(BaseNetHTTPManager::formPostsInFlight(), 0u);
+
+    // Held however long the app's clock runs on, and a second try is held as well.
+    ASSERT_TRUE(app.run("wait 120\ntap 登 录\ntree\n")) << app.errors.str();
+    EXPECT_NE(app.out.str().find(timedOut + "ok 3\n"), std::string::npos) << app.out.str();
+    EXPECT_EQ(app.service.heldReplies(), 2u);
+    EXPECT_EQ(app.service.journal("Mobile/StudentLogin").size(), 2u);
+
+    // Released, the replies go to calls the app gave up on: the screen stays; the next sign-in goes through.
+    ASSERT_TRUE(app.run("release\ntree\n")) << app.errors.str();
+    EXPECT_EQ(app.out.str().rfind("ok 1\nLoginViewController\n", 0), 0u) << app.out.str();
+    ASSERT_TRUE(app.run("tap 登 录\ntree\n")) << app.errors.str();
+    EXPECT_NE(app.out.str().find("HomeVC \"首页\"\n"), std::string::npos) << app.out.str();
 }
