@@ -14,12 +14,7 @@
 
 namespace ql {
 
-DuvBaseVC::~DuvBaseVC() { ns::Log::write(screenClassName_ + " dealloc"); }
-
-void DuvBaseVC::viewDidLoad() {
-    ui::ViewController::viewDidLoad();
-    screenClassName_ = std::string(objectClass().name());
-}
+DuvBaseVC::~DuvBaseVC() { ns::Log::write(std::string(ownClassName()) + " dealloc"); }
 
 void DuvBaseVC::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();

@@ -20,7 +20,6 @@ public:
     // Logs "<class> dealloc".
     ~DuvBaseVC() override;
 
-    void viewDidLoad() override;
     // The screen's scroller keeps its content clear of the bars.
     void viewDidLayoutSubviews() override;
 
@@ -37,8 +36,6 @@ protected:
     void setAdjustedScrollView(std::shared_ptr<ui::ScrollView> scrollView) { adjustedScrollView_ = std::move(scrollView); }
 
 private:
-    // Known once the view loads: a destructor no longer knows the subclass.
-    std::string screenClassName_ = "DuvBaseVC";
     std::shared_ptr<ui::ScrollView> adjustedScrollView_;
 };
 

@@ -26,22 +26,10 @@ std::shared_ptr<ui::ImageView> fullScreenBackground(std::shared_ptr<ui::Image> i
 
 BasicVC::BasicVC(std::string nibName) : ui::ViewController(std::move(nibName)) {}
 
-BasicVC::~BasicVC() {
-    ns::Log::write((screenClassName_.empty() ? std::string(className()) : screenClassName_) + " dealloc");
-}
-
-void BasicVC::rememberScreenClass() {
-    if (screenClassName_.empty()) screenClassName_ = std::string(className());
-}
-
-void BasicVC::willMoveToParentViewController(ui::ViewController* parent) {
-    ui::ViewController::willMoveToParentViewController(parent);
-    rememberScreenClass();
-}
+BasicVC::~BasicVC() { ns::Log::write(std::string(ownClassName()) + " dealloc"); }
 
 void BasicVC::viewDidLoad() {
     ui::ViewController::viewDidLoad();
-    rememberScreenClass();
     if (auto* navigation = navigationController()) {
         if (auto swipeBack = navigation->interactivePopGestureRecognizer()) swipeBack->setEnabled(false);
         navigation->setNavigationBarHidden(true);

@@ -23,7 +23,6 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void willMoveToParentViewController(ui::ViewController* parent) override;
     // Goes back one screen; screens that must do something else on back override it.
     void TarnNavigationBar_onButtonBack() override;
 
@@ -38,13 +37,7 @@ public:
     }
 
 private:
-    // The dealloc line names the screen's own class, which a destructor no longer sees: it is taken while
-    // the object is whole, the first time the screen goes into a container or loads its view (whichever
-    // comes first: a tab that is never shown only goes into its navigation controller).
-    void rememberScreenClass();
-
     std::shared_ptr<CustomNavigationBar> navgationBar_;
-    std::string screenClassName_;
 };
 
 // Closes the keyboard on a tap anywhere on the screen and lets the keyboard manager keep fields in view

@@ -54,6 +54,7 @@ ViewController::~ViewController() {
 const std::shared_ptr<View>& ViewController::view() {
     if (!view_) {
         assertMainThread();
+        noteOwnClass();
         loadView();
         if (!view_) {
             throw ns::Exception(ns::InternalInconsistencyException,
@@ -198,6 +199,7 @@ void ViewController::addChildViewController(const std::shared_ptr<ViewController
     if (!child || child.get() == this) return;
     if (child->parent_ == this) return;
     if (child->parent_) child->removeFromParentViewController();
+    child->noteOwnClass();
     child->willMoveToParentViewController(this);
     children_.push_back(child);
     child->parent_ = this;

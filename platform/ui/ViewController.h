@@ -206,13 +206,22 @@ protected:
     static void finishPendingTransition();
     // Puts the children in this order; the list holds the same controllers as the children.
     void reorderChildViewControllers(std::vector<std::shared_ptr<ViewController>> order);
+    // The controller's own class for its destructors, which only see the class they belong to: taken while
+    // the object is whole, the first time it loads its view or goes into a container (a tab never shown
+    // only goes into its navigation controller).
+    std::string_view ownClassName() const { return ownClass_ ? ownClass_->name() : className(); }
 
 private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
 
     void dismissPresented(bool animated, std::function<void()> completion);
 
+    void noteOwnClass() {
+        if (!ownClass_) ownClass_ = &objectClass();
+    }
+
     std::string nibName_;
+    const ns::Class* ownClass_ = nullptr;
     std::shared_ptr<View> view_;
     std::optional<std::string> title_;
     std::shared_ptr<LayoutGuide> topLayoutGuide_;

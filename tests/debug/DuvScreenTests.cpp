@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <regex>
 
 #include "debug/DuvCrashHelper.h"
@@ -139,6 +140,26 @@ TEST_F(DuvScreens, TheStatusButtonTogglesTheInspectorOverTheTopController) {
     device().tap(*tool_->debugBtn());
     device().advance(0.5);
     EXPECT_EQ(sheet->presentedViewController(), tool_->debugVC());
+}
+
+TEST_F(DuvScreens, EveryTabScreenLogsItsOwnClassWhenItGoes) {
+    ns::Log::Capture log;
+    {
+        auto inspector = std::make_shared<DuvDebugVC>();
+        inspector->makeTabs();
+        // Made with the inspector but never shown: no tab's view loaded.
+        for (const auto& navigation : inspector->viewControllers()) {
+            auto stack = std::dynamic_pointer_cast<ui::NavigationController>(navigation);
+            ASSERT_TRUE(stack);
+            ASSERT_FALSE(stack->topViewController()->isViewLoaded());
+        }
+    }
+    std::map<std::string, int> deallocs;
+    for (const std::string& line : log.lines()) {
+        if (line.ends_with(" dealloc")) ++deallocs[line];
+    }
+    for (const char* screen : {"DuvHttpVC dealloc", "DuvCrashVC dealloc", "DuvLogVC dealloc"}) EXPECT_EQ(deallocs[screen], 1) << screen;
+    EXPECT_EQ(deallocs.count("DuvBaseVC dealloc"), 0u);
 }
 
 TEST_F(DuvScreens, TheHttpTabListsDetailsAndCopies) {
