@@ -23,10 +23,13 @@ public:
     // errno set, when none can be made.
     static std::optional<AtomicWriteTemporary> create(const std::string& targetPath, mode_t mode);
 
-    // Going without replace() or discard() (a write that throws) leaves the file, no longer locked: the
-    // next opening of its store removes it.
+    // Going without replace(), install() or discard() (a write given up on its way, by a return or a throw)
+    // removes the file. Only a process that ends half-way leaves it, for the next opening of its store.
+    ~AtomicWriteTemporary() {
+        if (lock_) discard();
+    }
     AtomicWriteTemporary(AtomicWriteTemporary&&) noexcept = default;
-    AtomicWriteTemporary& operator=(AtomicWriteTemporary&&) noexcept = default;
+    AtomicWriteTemporary& operator=(AtomicWriteTemporary&&) = delete;
 
     const std::string& path() const { return path_; }
     int descriptor() const { return writing_.get(); }

@@ -486,10 +486,7 @@ bool writeThroughTemporary(const std::string& path, const Data& data, std::optio
     if (!failure) failure = writeAll(temporary->descriptor(), data.bytes(), data.length());
     if (!failure && ::fsync(temporary->descriptor()) != 0) failure = errno;
     if (int closeFailure = temporary->finishWriting(); !failure) failure = closeFailure;
-    if (failure) {
-        temporary->discard();
-        return fail(error, fileErrorFromPOSIX(failure, path, true));
-    }
+    if (failure) return fail(error, fileErrorFromPOSIX(failure, path, true));
 
     std::function<void(const std::string&)> hook;
     {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -222,6 +224,15 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesOnly) {
 
     ASSERT_TRUE(files.writeAtomically(at("secret"), Data("s"), 0600u));
     EXPECT_EQ(files.attributesOfItemAtPath(at("secret"))->posixPermissions, 0600u);
+
+    // A write given up by a throw on its way leaves the target as it was and no temporary behind.
+    {
+        HookGuard guard;
+        FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { throw std::runtime_error("given up"); });
+        EXPECT_THROW(files.writeAtomically(at("prefs"), Data("never"), std::nullopt), std::runtime_error);
+    }
+    EXPECT_EQ(read("prefs"), "new");
+    EXPECT_EQ(*files.contentsOfDirectoryAtPath(root), (std::vector<std::string>{"prefs", "secret"}));
 
     Error error = blank();
     EXPECT_FALSE(files.writeAtomically(at("no/such/folder/f"), Data("x"), std::nullopt, &error));
