@@ -27,7 +27,10 @@ enum Tag : std::uint8_t {
     // Elements with contents that are no markup.
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
-    Quiet,
+    Quiet, Title,
+    // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
+    // before them as before any other.
+    Textarea, Iframe, Noembed, Noframes, Svg, Math,
 };
 
 constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
@@ -54,8 +57,9 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"pre", Pre},     {"s", S},             {"script", Script},   {"search", Search}, {"section", Section},
     {"small", Small}, {"strike", Strike},   {"strong", Strong},   {"style", Style},   {"summary", Summary},
     {"table", Table}, {"tbody", Tbody},     {"td", Td},           {"template", Quiet}, {"tfoot", Tfoot},
-    {"th", Th},       {"thead", Thead},     {"title", Quiet},     {"tr", Tr},         {"tt", Tt},
-    {"u", U},         {"ul", Ul},           {"xmp", Xmp},
+    {"th", Th},       {"thead", Thead},     {"title", Title},     {"tr", Tr},         {"tt", Tt},
+    {"u", U},         {"ul", Ul},           {"xmp", Xmp},         {"textarea", Textarea}, {"iframe", Iframe},
+    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
@@ -172,12 +176,31 @@ void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
 bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
-bool RTHTMLOpenElements::isRawTextTag(std::uint8_t tag) { return tag == Script || tag == Style; }
+bool RTHTMLOpenElements::opensForeignContent(std::uint8_t tag) { return tag == Svg || tag == Math; }
+bool RTHTMLOpenElements::dropsLeadingNewline(std::uint8_t tag) { return tag == Pre || tag == Listing || tag == Textarea; }
+bool RTHTMLOpenElements::endsParagraphInReader(std::uint8_t tag) { return tag == Title; }
+
+RTHTMLRawContents RTHTMLOpenElements::rawContentsOf(std::uint8_t tag) {
+    switch (tag) {
+    case Script: return RTHTMLRawContents::Script;
+    case Style: return RTHTMLRawContents::Kept;
+    case Iframe:
+    case Noembed:
+    case Noframes: return RTHTMLRawContents::Hidden;
+    case Xmp: return RTHTMLRawContents::Text;
+    case Textarea:
+    case Title: return RTHTMLRawContents::TextWithReferences;
+    case Plaintext: return RTHTMLRawContents::TextToTheEnd;
+    default: return RTHTMLRawContents::Markup;
+    }
+}
+
+bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
 
 bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                                   bool beforeBlock) {
     at_ = from;
-    if (tag == Other) {
+    if (tag == Other || tag >= Textarea) {
         reopen(from);
         return false;
     }
