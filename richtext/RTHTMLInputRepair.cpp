@@ -62,6 +62,7 @@ public:
     // The repaired document, or nothing when it needs no change.
     std::optional<std::string> run() {
         while (at_ < size_) {
+            if (!bodyStarted_ && textFollows()) bodyStarted_ = true;
             if (open_.reopensBeforeText() && textFollows()) open_.text(at_);
             readText();
             if (at_ < size_) readMarkup();
@@ -231,12 +232,19 @@ private:
         const std::size_t close = source_.find('>', readName(from + 2));
         const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
         at_ = end;
+        const bool lineBreak = ns::equalsIgnoringASCIICase(name_, "br");
+        if (!started_ && !bodyStarted_ && !lineBreak) {
+            // Before any element or text a browser ignores an end tag, where the reader would drop the document.
+            edits_.remove(from, end);
+            return;
+        }
         // A NUL makes a name no element has.
         if (std::memchr(bytes_ + from, 0, end - from)) return replaceNULs(from, end);
         if (foreign_.active()) foreign_.endTag(name_);
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
-        if (ns::equalsIgnoringASCIICase(name_, "br")) {
+        if (lineBreak) {
             // A browser reads "</br>" as a line break, where the reader drops it.
+            startElement(id, from);
             open_.startTag(id, from, end, LineBreak, false);
             edits_.replace(from, end, LineBreak);
             return;
@@ -335,6 +343,7 @@ private:
             edits_.remove(from, at_);
             return;
         }
+        startElement(id, from);
         const bool beforeBlock = !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
         if (!open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
             for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
@@ -345,6 +354,21 @@ private:
         // The reader reads scripts and style sheets as no markup wherever they are; a browser, the others only
         // as HTML elements.
         if (html || contents == RTHTMLRawContents::Script || contents == RTHTMLRawContents::Kept) readRawContents(contents);
+    }
+
+    // An element starts at `from`. Once the document's head has begun, the reader keeps in it (and so never
+    // shows) an element it does not know to end the head, such as ruby, label, button, textarea, svg, math or
+    // one of a name of the page's own, where a browser starts the body with any element that does not belong
+    // in the head: the reader is handed the body's start tag before it.
+    void startElement(std::uint8_t id, std::size_t from) {
+        started_ = true;
+        if (bodyStarted_ || RTHTMLOpenElements::isHtmlTag(id)) return;
+        if (RTHTMLOpenElements::belongsInHead(id)) {
+            headStarted_ = true;
+            return;
+        }
+        bodyStarted_ = true;
+        if (headStarted_ && !RTHTMLOpenElements::isBodyTag(id)) edits_.insert(from, "<body>");
     }
 
     void dropLeadingNewline() {
@@ -403,6 +427,9 @@ private:
     RTHTMLEdits edits_;
     RTHTMLOpenElements open_;
     RTHTMLForeignContent foreign_;
+    bool started_ = false;      // an element
+    bool headStarted_ = false;  // an element of the head, before the body
+    bool bodyStarted_ = false;  // text with something to show or an element of the body
     std::size_t at_ = 0;
     std::string_view name_;  // of the tag being read, as written
     std::vector<Change> changes_;

@@ -24,6 +24,10 @@
 //   As HTML elements only: inside SVG and MathML these are elements like any other.
 // - A title inside a paragraph is left out: the reader would end the paragraph at it.
 // - The line feed right after a pre, listing or textarea start tag is left out, as in a browser.
+// - An end tag before any element or text is left out, as a browser ignores it; the reader would drop the whole
+//   document. Once the head has begun, the body's start tag is written before the first element that does not
+//   belong in the head, where a browser starts the body: the reader keeps some (ruby, label, button, textarea,
+//   svg, math, elements of a page's own names) in the head, where they never show.
 // Tags are found as the reader finds them: names of letters, digits and ":-_.", values quoted or not,
 // comments from "<!--" to the next "-->" or "--!>", the contents of style and script elements up to their
 // end tag.

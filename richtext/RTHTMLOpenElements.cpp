@@ -179,6 +179,11 @@ bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
 bool RTHTMLOpenElements::opensForeignContent(std::uint8_t tag) { return tag == Svg || tag == Math; }
 bool RTHTMLOpenElements::dropsLeadingNewline(std::uint8_t tag) { return tag == Pre || tag == Listing || tag == Textarea; }
 bool RTHTMLOpenElements::endsParagraphInReader(std::uint8_t tag) { return tag == Title; }
+bool RTHTMLOpenElements::belongsInHead(std::uint8_t tag) {
+    return tag == Script || tag == Style || tag == Quiet || tag == Title || tag == Noframes;
+}
+bool RTHTMLOpenElements::isHtmlTag(std::uint8_t tag) { return tag == Html; }
+bool RTHTMLOpenElements::isBodyTag(std::uint8_t tag) { return tag == Body; }
 
 RTHTMLRawContents RTHTMLOpenElements::rawContentsOf(std::uint8_t tag) {
     switch (tag) {

@@ -67,6 +67,10 @@ public:
     static bool dropsLeadingNewline(std::uint8_t tag);
     // Title, at which the reader ends an open p (a browser does not).
     static bool endsParagraphInReader(std::uint8_t tag);
+    // Elements of a document's head (title, style, script, meta, link, base, noframes, noscript, template, head).
+    static bool belongsInHead(std::uint8_t tag);
+    static bool isHtmlTag(std::uint8_t tag);
+    static bool isBodyTag(std::uint8_t tag);
 
     // A start tag at [from, to), its name's number `tag`; `text` is the tag as the reader gets it (when it was
     // rewritten, a text of the caller's, read during the call). True when the repair took the tag out, to

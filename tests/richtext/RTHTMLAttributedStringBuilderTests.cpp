@@ -773,4 +773,14 @@ TEST(RTHTMLAttributedStringBuilderTests, MarkupABrowserReadsAsTextShowsAsInABrow
     }
 }
 
+// What a browser shows of documents that begin with an end tag, or with a style sheet, a script or a title
+// followed by elements the reader kept in the head.
+TEST(RTHTMLAttributedStringBuilderTests, TheStartOfADocumentShowsAsInABrowser) {
+    EXPECT_EQ(text("</div>x<p>y</p>"), "x\ny\n");
+    EXPECT_EQ(text("<style>p{}</style><ruby>汉<rt>hàn</rt></ruby>字<p>y</p>"), "汉hàn字\ny\n");
+    EXPECT_EQ(text("<script>v</script><svg><text>s</text></svg><p>y</p>"), "s\ny\n");
+    EXPECT_EQ(text("<meta charset=utf-8><label>l</label> <button>b</button><custom-x>c</custom-x>"), "l bc");
+    EXPECT_EQ(text("<html><head><title>T</title></head><p>x</p>"), "x\n");
+}
+
 }  // namespace

@@ -408,6 +408,23 @@ TEST(RTHTMLParserTests, CDATAIsTextInsideSVGAndMathMLOnly) {
     EXPECT_EQ(texts(std::string_view("<p>a<svg><text><![CDATA[x\0y]]></text></svg></p>", 47)), "a|x\uFFFDy|");
 }
 
+TEST(RTHTMLParserTests, TheBodyStartsWhereABrowserStartsIt) {
+    // An end tag before any element is nothing to a browser (the reader dropped the whole document); after the
+    // head's elements any other element starts the body (the reader kept some in the head, never shown).
+    EXPECT_EQ(textsAndDepths(parse("</div>x<p>y</p>"), "p").first, "x|y|");
+    EXPECT_EQ(textsAndDepths(parse("<!-- c --></span>x"), "p").first, "x|");
+    EXPECT_EQ(parse("</p>x").events, (Events{"<html>", "<body>", "<p>", "'x'", "</p>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<style>p{}</style><ruby>r</ruby>").events,
+              (Events{"<html>", "<head>", "<style>", "[p{}]", "</style>", "</head>", "<body>", "<ruby>", "'r'", "</ruby>", "</body>",
+                      "</html>", "end"}));
+    for (const std::string_view html : {"<title>t</title><textarea>a</textarea>", "<script>v</script><svg><text>a</text></svg>",
+                                        "<meta charset=utf-8><label>a</label>", "<noframes>f</noframes><custom-x>a</custom-x>"}) {
+        const Parsed parsed = parse(html);
+        const auto body = std::find(parsed.events.begin(), parsed.events.end(), "<body>");
+        EXPECT_NE(std::find(body, parsed.events.end(), "'a'"), parsed.events.end()) << html;
+    }
+}
+
 TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
     // Far beyond one piece of the reader's input, with characters of every UTF-8 length and tags crossing
     // the places where the input is cut.
