@@ -81,14 +81,32 @@ bool RTHTMLForeignContent::holdsHTML(const Open& element) const {
 
 bool RTHTMLForeignContent::inForeignElement() const { return !open_.empty() && open_.back().kind != Kind::HTML; }
 
+std::size_t RTHTMLForeignContent::initialOf(std::string_view name) {
+    const char c = static_cast<char>(name.empty() ? 0 : name.front() | 0x20);
+    return c >= 'a' && c <= 'z' ? static_cast<std::size_t>(c - 'a') : 26;
+}
+
 void RTHTMLForeignContent::push(std::string_view name, Kind kind) {
-    if (open_.size() < MaximumDepth) open_.push_back({name, kind});
-    else ++deeper_;
+    if (open_.size() >= MaximumDepth) {
+        ++deeper_;
+        return;
+    }
+    open_.push_back({name, kind});
+    ++initials_[initialOf(name)];
+    htmlElements_ += kind == Kind::HTML;
 }
 
 void RTHTMLForeignContent::pop() {
     if (deeper_ > 0) --deeper_;
-    else open_.pop_back();
+    else popTo(open_.size() - 1);
+}
+
+void RTHTMLForeignContent::popTo(std::size_t depth) {
+    for (std::size_t at = depth; at < open_.size(); ++at) {
+        --initials_[initialOf(open_[at].name)];
+        htmlElements_ -= open_[at].kind == Kind::HTML;
+    }
+    open_.resize(depth);
 }
 
 bool RTHTMLForeignContent::startTag(std::string_view name, std::string_view attributes, bool selfClosing) {
@@ -126,15 +144,19 @@ void RTHTMLForeignContent::endTag(std::string_view name) {
     }
     // The innermost element of the name, short of the outside of the HTML an element holds (where HTML's end
     // tags do not reach).
-    for (std::size_t at = open_.size(); at-- > 0;) {
-        if (is(open_[at].name, name)) {
-            open_.resize(at);
-            return;
+    if (initials_[initialOf(name)] > 0) {
+        for (std::size_t at = open_.size(); at-- > 0;) {
+            if (is(open_[at].name, name)) {
+                popTo(at);
+                return;
+            }
+            if (open_[at].kind == Kind::HTML && at > 0 && open_[at - 1].kind != Kind::HTML) return;
         }
-        if (open_[at].kind == Kind::HTML && at > 0 && open_[at - 1].kind != Kind::HTML) return;
+    } else if (htmlElements_ > 0) {
+        return;  // where looking through them would have stopped
     }
     // An HTML element's end tag with none open inside: it closes one outside, and what it holds.
-    if (has(name, EndsForeignContent)) open_.clear();
+    if (has(name, EndsForeignContent)) popTo(0);
 }
 
 }  // namespace ql

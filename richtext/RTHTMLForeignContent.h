@@ -10,6 +10,7 @@
 // a comment and an svg or math element starts such content anew. End tags close the innermost element of
 // their name, and nothing at an HTML element. Past 256 nested elements the names are no longer told apart.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -41,9 +42,15 @@ private:
     bool holdsHTML(const Open& element) const;
     void push(std::string_view name, Kind kind);
     void pop();
+    void popTo(std::size_t depth);
+    static std::size_t initialOf(std::string_view name);
 
     std::vector<Open> open_;
     std::size_t deeper_ = 0;  // elements open past the deepest held
+    // How many of those held begin with each letter (and with anything else): an end tag of no open element's
+    // initial is passed over at once, where looking through them all for each would cost 256 steps a tag.
+    std::array<std::uint32_t, 27> initials_{};
+    std::size_t htmlElements_ = 0;  // of those held
 };
 
 }  // namespace ql
