@@ -244,7 +244,7 @@ private:
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
         if (lineBreak) {
             // A browser reads "</br>" as a line break, where the reader drops it.
-            startElement(id, from);
+            if (!bodyStarted_) startElementBeforeBody(RTHTMLOpenElements::startTagTraits(id), from);
             open_.startTag(id, from, end, LineBreak, false);
             edits_.replace(from, end, LineBreak);
             return;
@@ -332,10 +332,11 @@ private:
             tag = rewritten_;
         }
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
-        const bool html = (!foreign_.active() && !RTHTMLOpenElements::opensForeignContent(id)) ||
-                          foreign_.startTag(name_, source_.substr(nameEnd, attributesEnd - nameEnd), selfClosing);
-        const RTHTMLRawContents contents = selfClosing ? RTHTMLRawContents::Markup : RTHTMLOpenElements::rawContentsOf(id);
-        if (html && RTHTMLOpenElements::endsParagraphInReader(id) && open_.paragraphOpen()) {
+        const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
+        bool html = true;
+        if (foreign_.active() || traits.opensForeignContent) [[unlikely]]
+            html = foreign_.startTag(name_, source_.substr(nameEnd, attributesEnd - nameEnd), selfClosing);
+        if (html && traits.endsParagraphInReader && open_.paragraphOpen()) {
             // A title in a paragraph: the reader would end the paragraph at it, where a browser keeps the
             // paragraph and shows nothing of the title.
             const std::size_t close = selfClosing ? end - 1 : source_.find('>', RTHTMLRawTextEnd(source_, end, name_));
@@ -343,32 +344,35 @@ private:
             edits_.remove(from, at_);
             return;
         }
-        startElement(id, from);
+        if (!bodyStarted_) [[unlikely]]
+            startElementBeforeBody(traits, from);
         const bool beforeBlock = !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
         if (!open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
             for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
         }
         at_ = end;
         if (selfClosing) return;
-        if (html && RTHTMLOpenElements::dropsLeadingNewline(id)) dropLeadingNewline();
+        if (html && traits.dropsLeadingNewline) dropLeadingNewline();
         // The reader reads scripts and style sheets as no markup wherever they are; a browser, the others only
         // as HTML elements.
-        if (html || contents == RTHTMLRawContents::Script || contents == RTHTMLRawContents::Kept) readRawContents(contents);
+        if (traits.contents != RTHTMLRawContents::Markup &&
+            (html || traits.contents == RTHTMLRawContents::Script || traits.contents == RTHTMLRawContents::Kept))
+            readRawContents(traits.contents);
     }
 
-    // An element starts at `from`. Once the document's head has begun, the reader keeps in it (and so never
+    // An element starts at `from` before the body has. Once the document's head has begun, the reader keeps in it (and so never
     // shows) an element it does not know to end the head, such as ruby, label, button, textarea, svg, math or
     // one of a name of the page's own, where a browser starts the body with any element that does not belong
     // in the head: the reader is handed the body's start tag before it.
-    void startElement(std::uint8_t id, std::size_t from) {
+    void startElementBeforeBody(RTHTMLOpenElements::StartTagTraits traits, std::size_t from) {
         started_ = true;
-        if (bodyStarted_ || RTHTMLOpenElements::isHtmlTag(id)) return;
-        if (RTHTMLOpenElements::belongsInHead(id)) {
+        if (traits.isHtml) return;
+        if (traits.belongsInHead) {
             headStarted_ = true;
             return;
         }
         bodyStarted_ = true;
-        if (headStarted_ && !RTHTMLOpenElements::isBodyTag(id)) edits_.insert(from, "<body>");
+        if (headStarted_ && !traits.isBody) edits_.insert(from, "<body>");
     }
 
     void dropLeadingNewline() {
@@ -427,7 +431,7 @@ private:
     RTHTMLEdits edits_;
     RTHTMLOpenElements open_;
     RTHTMLForeignContent foreign_;
-    bool started_ = false;      // an element
+    bool started_ = false;      // an element, before the body
     bool headStarted_ = false;  // an element of the head, before the body
     bool bodyStarted_ = false;  // text with something to show or an element of the body
     std::size_t at_ = 0;

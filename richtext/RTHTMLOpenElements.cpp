@@ -176,28 +176,33 @@ void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
 bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
-bool RTHTMLOpenElements::opensForeignContent(std::uint8_t tag) { return tag == Svg || tag == Math; }
-bool RTHTMLOpenElements::dropsLeadingNewline(std::uint8_t tag) { return tag == Pre || tag == Listing || tag == Textarea; }
-bool RTHTMLOpenElements::endsParagraphInReader(std::uint8_t tag) { return tag == Title; }
-bool RTHTMLOpenElements::belongsInHead(std::uint8_t tag) {
-    return tag == Script || tag == Style || tag == Quiet || tag == Title || tag == Noframes;
-}
-bool RTHTMLOpenElements::isHtmlTag(std::uint8_t tag) { return tag == Html; }
-bool RTHTMLOpenElements::isBodyTag(std::uint8_t tag) { return tag == Body; }
-
-RTHTMLRawContents RTHTMLOpenElements::rawContentsOf(std::uint8_t tag) {
-    switch (tag) {
-    case Script: return RTHTMLRawContents::Script;
-    case Style: return RTHTMLRawContents::Kept;
-    case Iframe:
-    case Noembed:
-    case Noframes: return RTHTMLRawContents::Hidden;
-    case Xmp: return RTHTMLRawContents::Text;
-    case Textarea:
-    case Title: return RTHTMLRawContents::TextWithReferences;
-    case Plaintext: return RTHTMLRawContents::TextToTheEnd;
-    default: return RTHTMLRawContents::Markup;
-    }
+RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8_t tag) {
+    static constexpr auto Table = [] {
+        std::array<StartTagTraits, 256> table{};
+        for (std::size_t tag = 0; tag < table.size(); ++tag) {
+            StartTagTraits& traits = table[tag];
+            switch (tag) {
+            case Script: traits.contents = RTHTMLRawContents::Script; break;
+            case Style: traits.contents = RTHTMLRawContents::Kept; break;
+            case Iframe:
+            case Noembed:
+            case Noframes: traits.contents = RTHTMLRawContents::Hidden; break;
+            case Xmp: traits.contents = RTHTMLRawContents::Text; break;
+            case Textarea:
+            case Title: traits.contents = RTHTMLRawContents::TextWithReferences; break;
+            case Plaintext: traits.contents = RTHTMLRawContents::TextToTheEnd; break;
+            default: break;
+            }
+            traits.opensForeignContent = tag == Svg || tag == Math;
+            traits.dropsLeadingNewline = tag == Pre || tag == Listing || tag == Textarea;
+            traits.endsParagraphInReader = tag == Title;
+            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Title || tag == Noframes;
+            traits.isHtml = tag == Html;
+            traits.isBody = tag == Body;
+        }
+        return table;
+    }();
+    return Table[tag];
 }
 
 bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }

@@ -60,17 +60,17 @@ public:
     static std::uint8_t tagNamed(std::string_view name);
     static bool isFormattingTag(std::uint8_t tag);
     static bool isBlockTag(std::uint8_t tag);
-    static RTHTMLRawContents rawContentsOf(std::uint8_t tag);
-    // Svg and math, whose contents a browser reads as SVG and MathML (RTHTMLForeignContent.h).
-    static bool opensForeignContent(std::uint8_t tag);
-    // Pre, listing and textarea, whose first line feed right after the start tag a browser leaves out.
-    static bool dropsLeadingNewline(std::uint8_t tag);
-    // Title, at which the reader ends an open p (a browser does not).
-    static bool endsParagraphInReader(std::uint8_t tag);
-    // Elements of a document's head (title, style, script, meta, link, base, noframes, noscript, template, head).
-    static bool belongsInHead(std::uint8_t tag);
-    static bool isHtmlTag(std::uint8_t tag);
-    static bool isBodyTag(std::uint8_t tag);
+    // What else the input repair makes of a start tag, all at once: it asks of every one.
+    struct StartTagTraits {
+        RTHTMLRawContents contents : 3 = RTHTMLRawContents::Markup;
+        bool opensForeignContent : 1 = false;    // svg, math (RTHTMLForeignContent.h)
+        bool dropsLeadingNewline : 1 = false;    // pre, listing, textarea: a line feed right after the tag is no text
+        bool endsParagraphInReader : 1 = false;  // title: the reader ends an open p there (a browser does not)
+        bool belongsInHead : 1 = false;  // title, style, script, meta, link, base, noframes, noscript, template, head
+        bool isHtml : 1 = false;
+        bool isBody : 1 = false;
+    };
+    static StartTagTraits startTagTraits(std::uint8_t tag);
 
     // A start tag at [from, to), its name's number `tag`; `text` is the tag as the reader gets it (when it was
     // rewritten, a text of the caller's, read during the call). True when the repair took the tag out, to
