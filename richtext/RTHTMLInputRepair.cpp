@@ -360,10 +360,10 @@ private:
             readRawContents(traits.contents);
     }
 
-    // An element starts at `from` before the body has. Once the document's head has begun, the reader keeps in it (and so never
-    // shows) an element it does not know to end the head, such as ruby, label, button, textarea, svg, math or
-    // one of a name of the page's own, where a browser starts the body with any element that does not belong
-    // in the head: the reader is handed the body's start tag before it.
+    // An element starts at `from`, before the body has. Once the document's head has begun, the reader keeps in
+    // it (and so never shows) an element it does not know to end the head, such as ruby, label, button,
+    // textarea, svg, math or one of a name of the page's own, where a browser starts the body with any element
+    // that does not belong in the head: the reader is handed the body's start tag before it.
     void startElementBeforeBody(RTHTMLOpenElements::StartTagTraits traits, std::size_t from) {
         started_ = true;
         if (traits.isHtml) return;
