@@ -104,7 +104,9 @@ BENCHMARK(BM_HTMLImport)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 // Hostile documents, each read in time linear in its size: one tag with a million attributes (of which the
 // first 2,000 are read), a million NUL bytes in text, 200,000 references without their ";", 100,000
 // misnested formatting elements, three formatting elements around 100,000 paragraphs (opened again in each),
-// and one with a 64 KB attribute around them (opened again only as far as the document's size allows).
+// one with a 64 KB attribute around them (opened again only as far as the document's size allows), a million
+// end tags of no open element inside 256 nested SVG elements, and a script whose text switches between its
+// escaped states 200,000 times.
 std::string hostileDocument(std::int64_t kind) {
     std::string html;
     switch (kind) {
@@ -122,22 +124,31 @@ std::string hostileDocument(std::int64_t kind) {
     case 4:
         for (int i = 0; i < 100000; ++i) html += "<p>x";
         return "<b><i><u>" + html;
-    default:
+    case 5:
         for (int i = 0; i < 100000; ++i) html += "<p>x";
         return "<b title=\"" + std::string(64 * 1024, 't') + "\">" + html;
+    case 6:
+        html = "<p>x<svg>";
+        for (int i = 0; i < 255; ++i) html += "<g>";
+        for (int i = 0; i < 1000000; ++i) html += "</x>";
+        return html;
+    default:
+        for (int i = 0; i < 200000; ++i) html += "<script></script>--><!--";
+        return "<script><!--" + html + "</script><p>x";
     }
 }
 
 void BM_HTMLImportOfHostileInput(benchmark::State& state) {
-    static const char* const Labels[] = {"a million attributes", "a million NULs", "references without ;",
-                                         "misnested formatting", "formatting around blocks", "a long tag around blocks"};
+    static const char* const Labels[] = {"a million attributes",     "a million NULs",           "references without ;",
+                                         "misnested formatting",     "formatting around blocks", "a long tag around blocks",
+                                         "end tags inside deep SVG", "a script changing states"};
     const std::string html = hostileDocument(state.range(0));
     const ns::Data data{std::string_view(html)};
     for (auto _ : state) benchmark::DoNotOptimize(initWithHTMLData(data, {}));
     state.SetLabel(Labels[state.range(0)]);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
 }
-BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
 
 // Paragraphs of plain prose until the document holds `bytes`, or `count` of them; the first `stray` of them
 // open a "<u>" they never close.

@@ -10,10 +10,27 @@
 // - Character references as HTML reads them (RTHTMLCharacterReferences.h), in text and attribute values.
 // - Misnested formatting elements and stray "</p>" as a browser repairs them (RTHTMLOpenElements.h).
 // - Markup from "<!" that is neither a comment nor a doctype ("<![CDATA[...]]>", a word processor's
-//   "<![if ...]>" and "<![endif]>") is left out, as a browser reads it as a comment up to the first ">".
-// - "</br>" becomes "<br>", a line break as in a browser.
+//   "<![if ...]>" and "<![endif]>") is left out, as a browser reads it as a comment up to the first ">";
+//   but inside SVG and MathML (RTHTMLForeignContent.h) a CDATA section is text, as in a browser.
+// - "<!-->" and "<!--->" are empty comments, as in a browser; the reader would look for a "-->" after them.
+// - "</" followed by anything but a letter is a comment up to the first ">" ("</>" nothing), as in a browser;
+//   "</br>" becomes "<br>", a line break as in a browser. A "<" or "</" that ends the document is text.
+// - The contents of elements a browser reads as no markup (RTHTMLRawText.h): those of xmp, textarea, title
+//   and plaintext (the rest of the document) are handed over as text, references read only in textarea
+//   and title; those of iframe, noembed and noframes, which a browser never shows, are left out; in scripts
+//   and style sheets, which the reader also reads as no markup but ends at the first "</" and their name,
+//   such an end tag before the browser's end becomes "<\/" (after "<!--" a script's text may hold whole
+//   script elements). A noscript element's contents stay markup, as for a browser that runs no scripts.
+//   As HTML elements only: inside SVG and MathML these are elements like any other.
+// - A title inside a paragraph is left out: the reader would end the paragraph at it.
+// - The line feed right after a pre, listing or textarea start tag is left out, as in a browser.
+// - An end tag before any element or text is left out, as a browser ignores it; the reader would drop the whole
+//   document. Once the head has begun, the body's start tag is written before the first element that does not
+//   belong in the head, where a browser starts the body: the reader keeps some (ruby, label, button, textarea,
+//   svg, math, elements of a page's own names) in the head, where they never show.
 // Tags are found as the reader finds them: names of letters, digits and ":-_.", values quoted or not,
-// comments from "<!--" to the next "-->", the contents of style and script elements up to their end tag.
+// comments from "<!--" to the next "-->" or "--!>", the contents of style and script elements up to their
+// end tag.
 
 #include <cstddef>
 #include <string>

@@ -27,7 +27,10 @@ enum Tag : std::uint8_t {
     // Elements with contents that are no markup.
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
-    Quiet,
+    Quiet, Title,
+    // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
+    // before them as before any other.
+    Textarea, Iframe, Noembed, Noframes, Svg, Math,
 };
 
 constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
@@ -54,8 +57,9 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"pre", Pre},     {"s", S},             {"script", Script},   {"search", Search}, {"section", Section},
     {"small", Small}, {"strike", Strike},   {"strong", Strong},   {"style", Style},   {"summary", Summary},
     {"table", Table}, {"tbody", Tbody},     {"td", Td},           {"template", Quiet}, {"tfoot", Tfoot},
-    {"th", Th},       {"thead", Thead},     {"title", Quiet},     {"tr", Tr},         {"tt", Tt},
-    {"u", U},         {"ul", Ul},           {"xmp", Xmp},
+    {"th", Th},       {"thead", Thead},     {"title", Title},     {"tr", Tr},         {"tt", Tt},
+    {"u", U},         {"ul", Ul},           {"xmp", Xmp},         {"textarea", Textarea}, {"iframe", Iframe},
+    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
@@ -172,12 +176,41 @@ void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
 bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
-bool RTHTMLOpenElements::isRawTextTag(std::uint8_t tag) { return tag == Script || tag == Style; }
+RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8_t tag) {
+    static constexpr auto Table = [] {
+        std::array<StartTagTraits, 256> table{};
+        for (std::size_t tag = 0; tag < table.size(); ++tag) {
+            StartTagTraits& traits = table[tag];
+            switch (tag) {
+            case Script: traits.contents = RTHTMLRawContents::Script; break;
+            case Style: traits.contents = RTHTMLRawContents::Kept; break;
+            case Iframe:
+            case Noembed:
+            case Noframes: traits.contents = RTHTMLRawContents::Hidden; break;
+            case Xmp: traits.contents = RTHTMLRawContents::Text; break;
+            case Textarea:
+            case Title: traits.contents = RTHTMLRawContents::TextWithReferences; break;
+            case Plaintext: traits.contents = RTHTMLRawContents::TextToTheEnd; break;
+            default: break;
+            }
+            traits.opensForeignContent = tag == Svg || tag == Math;
+            traits.dropsLeadingNewline = tag == Pre || tag == Listing || tag == Textarea;
+            traits.endsParagraphInReader = tag == Title;
+            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Title || tag == Noframes;
+            traits.isHtml = tag == Html;
+            traits.isBody = tag == Body;
+        }
+        return table;
+    }();
+    return Table[tag];
+}
+
+bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
 
 bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                                   bool beforeBlock) {
     at_ = from;
-    if (tag == Other) {
+    if (tag == Other || tag >= Textarea) {
         reopen(from);
         return false;
     }

@@ -40,6 +40,17 @@ namespace ql {
 // The element the repair keeps a heading open with; never reported (a document's own of the name neither).
 inline constexpr std::string_view RTHTMLKeepOpenTag = "ql-keep-open";
 
+// What becomes of the contents of an HTML element a browser reads as no markup, to its end tag (RTHTMLRawText.h).
+enum class RTHTMLRawContents : std::uint8_t {
+    Markup,              // none: the contents are markup
+    Script,              // script: the reader too reads them as no markup, to its first "</script"
+    Kept,                // style: the same, to its first "</style"
+    Hidden,              // iframe, noembed, noframes: a browser shows nothing of them
+    Text,                // xmp: shown as written
+    TextWithReferences,  // textarea, title: shown as written but for character references
+    TextToTheEnd,        // plaintext: the rest of the document is its text, shown as written
+};
+
 class RTHTMLOpenElements {
 public:
     // `source` is the document the positions refer to, and outlives the repair.
@@ -49,8 +60,17 @@ public:
     static std::uint8_t tagNamed(std::string_view name);
     static bool isFormattingTag(std::uint8_t tag);
     static bool isBlockTag(std::uint8_t tag);
-    // Script and style, whose contents are no markup.
-    static bool isRawTextTag(std::uint8_t tag);
+    // What else the input repair makes of a start tag, all at once: it asks of every one.
+    struct StartTagTraits {
+        RTHTMLRawContents contents : 3 = RTHTMLRawContents::Markup;
+        bool opensForeignContent : 1 = false;    // svg, math (RTHTMLForeignContent.h)
+        bool dropsLeadingNewline : 1 = false;    // pre, listing, textarea: a line feed right after the tag is no text
+        bool endsParagraphInReader : 1 = false;  // title: the reader ends an open p there (a browser does not)
+        bool belongsInHead : 1 = false;  // title, style, script, meta, link, base, noframes, noscript, template, head
+        bool isHtml : 1 = false;
+        bool isBody : 1 = false;
+    };
+    static StartTagTraits startTagTraits(std::uint8_t tag);
 
     // A start tag at [from, to), its name's number `tag`; `text` is the tag as the reader gets it (when it was
     // rewritten, a text of the caller's, read during the call). True when the repair took the tag out, to
@@ -63,6 +83,7 @@ public:
     void text(std::size_t at);
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
     bool reopensBeforeText() const { return reopenFrom_ < active_.size(); }
+    bool paragraphOpen() const;
 
     static constexpr std::size_t MaximumFormattingElements = 16;
 

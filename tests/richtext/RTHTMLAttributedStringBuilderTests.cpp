@@ -745,4 +745,42 @@ TEST(RTHTMLAttributedStringBuilderTests, AWordProcessorsWebPageShowsAsInABrowser
     }
 }
 
+// Between ordinary paragraphs, each kind of markup a browser reads otherwise than as tags: empty comments, end
+// tags without a name, an old page's script that writes a script, xmp, a textarea, a title in a paragraph,
+// frames, CDATA inside SVG and MathML and outside them, and plaintext to the end. The text and fonts are the
+// ones the browser shows: its blank lines between paragraphs are single line ends here, the iframe's box an
+// attachment, and the SVG's and MathML's text runs in line with the paragraph.
+TEST(RTHTMLAttributedStringBuilderTests, MarkupABrowserReadsAsTextShowsAsInABrowser) {
+    std::ifstream file(std::string(QL_RICHTEXT_DOCUMENTS) + "/markup-read-as-text.html", std::ios::binary);
+    ASSERT_TRUE(file);
+    const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const ct::AttributedString result = import(html);
+    EXPECT_EQ(result.string(),
+              "Before the comments.\nab\nBetween the comments.\ncd\nAfter the comments.\none two three four five\n"
+              "After the end tags.\nAfter the script.\n<b>Bold?</b> &amp; <i>no</i>\nAfter the xmp.\nType <b>x</b> < y here.\n"
+              "After the textarea.\nA title in a paragraph.\nFrames \uFFFC end.\nAfter the frames.\nShape x < y & z and n<m end.\n"
+              "Outside end.\nBefore the plain text.\n<p>Shown as written & so on</p>\n");
+    // Monospace text in xmp, textarea (of normal weight inside a b) and plaintext, the default font elsewhere.
+    const std::pair<std::u16string, std::string> families[] = {
+        {u"<b>Bold?</b>", "Courier"}, {u"<b>x</b> < y", "Courier"}, {u"<p>Shown", "Courier"},
+        {u"Type", "Times New Roman"}, {u"x < y & z", "Times New Roman"}, {u"After the xmp.", "Times New Roman"},
+    };
+    for (const auto& [words, family] : families) {
+        SCOPED_TRACE(family);
+        const ct::Font font = fontAt(result, indexOf(result, words));
+        EXPECT_EQ(font.familyName(), family);
+        EXPECT_FALSE(font.symbolicTraits() & ct::FontBoldTrait);
+    }
+}
+
+// What a browser shows of documents that begin with an end tag, or with a style sheet, a script or a title
+// followed by elements the reader kept in the head.
+TEST(RTHTMLAttributedStringBuilderTests, TheStartOfADocumentShowsAsInABrowser) {
+    EXPECT_EQ(text("</div>x<p>y</p>"), "x\ny\n");
+    EXPECT_EQ(text("<style>p{}</style><ruby>汉<rt>hàn</rt></ruby>字<p>y</p>"), "汉hàn字\ny\n");
+    EXPECT_EQ(text("<script>v</script><svg><text>s</text></svg><p>y</p>"), "s\ny\n");
+    EXPECT_EQ(text("<meta charset=utf-8><label>l</label> <button>b</button><custom-x>c</custom-x>"), "l bc");
+    EXPECT_EQ(text("<html><head><title>T</title></head><p>x</p>"), "x\n");
+}
+
 }  // namespace

@@ -330,6 +330,101 @@ TEST(RTHTMLParserTests, StyleAndScriptContentsComeAsRawCDATA) {
               0);
 }
 
+TEST(RTHTMLParserTests, CommentsAndEndTagsWithoutANameReadAsABrowserReadsThem) {
+    // The texts a browser shows (checked against one): "<!-->" and "<!--->" are empty comments, a comment ends
+    // at "-->" or "--!>", and "</" followed by anything but a letter is a comment up to the first ">".
+    const auto texts = [](std::string_view html) { return textsAndDepths(parse(html), "p").first; };
+    EXPECT_EQ(texts("<p>a<!-->b</p><p>c</p>"), "ab|c|");
+    EXPECT_EQ(texts("<p>d<!--->e</p><p>f</p>"), "de|f|");
+    EXPECT_EQ(texts("<p>g<!---->h<!-- x --!>i<!-- y -- >z --->j</p><p>k</p>"), "ghij|k|");
+    EXPECT_EQ(texts("<p>one</ p>two</ br>three</>four</3 x>five</p><p>six</p>"), "onetwothreefourfive|six|");
+    // Unclosed, both run to the end of the document; a "<" or "</" at its very end is text.
+    EXPECT_EQ(texts("<p>l<!-- unclosed</p><p>m</p>"), "l|");
+    EXPECT_EQ(texts("<p>seven</ p"), "seven|");
+    EXPECT_EQ(texts("<p>end</"), "end</|");
+    EXPECT_EQ(texts("<p>end<"), "end<|");
+    // Formatting after a comment that ends at "--!>" is repaired as elsewhere.
+    EXPECT_EQ(textsAndDepths(parse("<p>j<!-- x --!>k<b>y</p><p>l</p>"), "b").second, (std::vector<int>{0, 1, 1}));
+}
+
+TEST(RTHTMLParserTests, AScriptEndsWhereABrowserEndsIt) {
+    // The texts a browser shows around old pages' scripts (checked against one): after "<!--" in a script, a
+    // "<script" tag makes the next "</script>" part of the script, until a "-->"; "<scripts>" is no script tag
+    // and "</scripts>" no end tag.
+    const auto texts = [](std::string_view html) { return textsAndDepths(parse(html), "p").first; };
+    EXPECT_EQ(texts("<p>a</p><script><!--\ndocument.write('<script src=\"x.js\"></script>');\n//--></script><p>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<p>a</p><script><!-- x <SCRIPT/> y </script\n> z --></script><p>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<p>a</p><script><!-- x <script> y --> z </script><p>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<p>a</p><script><!-- x <scripts> y </script> z</script><p>b</p>"), "a| z|b|");
+    EXPECT_EQ(texts("<p>a</p><script>x = \"</scripts>\";</script><p>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<p>a</p><script><!--<script>\n<p>b</p>"), "a|");
+    // The script's text comes whole, an end tag the reader would take written "<\/"; so does a style sheet's.
+    const Parsed script = parse("<script><!-- a <script> b </script> c --></script><p>d</p>");
+    const auto at = std::find(script.events.begin(), script.events.end(), "<script>");
+    ASSERT_LT(at + 2, script.events.end());
+    EXPECT_EQ(*(at + 1), "[<!-- a <script> b <\\/script> c -->]");
+    EXPECT_EQ(*(at + 2), "</script>");
+    const Parsed style = parse("<style>/* </styles> */ p{}</style>");
+    EXPECT_NE(std::find(style.events.begin(), style.events.end(), "[/* <\\/styles> */ p{}]"), style.events.end());
+}
+
+TEST(RTHTMLParserTests, ElementsABrowserReadsAsTextKeepTheirMarkupAsText) {
+    // What a browser shows of each (checked against one): xmp and plaintext (to the end) as written, textarea
+    // as written but for references (and without the line feed right after its start tag); nothing of
+    // iframe, noembed, noframes, and of a title, where the paragraph goes on.
+    const auto texts = [](std::string_view html) { return textsAndDepths(parse(html), "p").first; };
+    EXPECT_EQ(texts("<p>a</p><xmp><b>Hello</b> &amp; <!-- x --> </xmps></xmp><p>b</p>"), "a|<b>Hello</b> &amp; <!-- x --> </xmps>|b|");
+    EXPECT_EQ(texts("<p>a<textarea>\n<b>t</b> &lt; &amp;amp</textarea>b</p>"), "a|<b>t</b> < &amp|b|");
+    EXPECT_EQ(texts("<p>a</p><plaintext><b>Hello</b> &amp; x</plaintext><p>b</p>"), "a|<b>Hello</b> &amp; x</plaintext><p>b</p>|");
+    EXPECT_EQ(texts("<p>a<iframe src=f.html>x<p>y</p>z</iframe>b<noembed>x<p>y</p>z</noembed>c<noframes>x<p>y</p>z</noframes>d</p>"), "a|b|c|d|");
+    EXPECT_EQ(parse("<p>a<title>x<p>y</p>z</title>b</p><p>c</p>").events,
+              (Events{"<html>", "<body>", "<p>", "'ab'", "</p>", "<p>", "'c'", "</p>", "</body>", "</html>", "end"}));
+    // A title elsewhere is kept, its text as written; a pre and a listing lose the line feed too.
+    EXPECT_EQ(texts("<html><head><title>a<b>b</b></title></head></html>"), "a<b>b</b>|");
+    EXPECT_EQ(texts("<pre>\nx\ny</pre><listing>\r\nz</listing>"), "x\ny|z|");
+    // A noscript element's markup is read, as by a browser that runs no scripts.
+    EXPECT_EQ(textsAndDepths(parse("<p>a<noscript><b>n</b></noscript>b</p>"), "b").second, (std::vector<int>{0, 1, 0}));
+    // NULs read as U+FFFD there; inside SVG these elements' contents are markup (the tree a browser builds).
+    EXPECT_EQ(texts(std::string_view("<xmp>x\0y</xmp><textarea>x\0y</textarea>", 38)), "x\uFFFDy|x\uFFFDy|");
+    const Parsed svg = parse("<p>a<svg><textarea><tspan>x</tspan></textarea></svg>b</p>");
+    EXPECT_NE(std::find(svg.events.begin(), svg.events.end(), "<tspan>"), svg.events.end());
+}
+
+TEST(RTHTMLParserTests, CDATAIsTextInsideSVGAndMathMLOnly) {
+    // The texts a browser shows (checked against one): inside an SVG or MathML element a CDATA section is text,
+    // to "]]>" or the end; outside them, and inside HTML elements there (a foreignObject's, an mi's, or one
+    // such as b that ends the SVG), a comment up to the first ">".
+    const auto texts = [](std::string_view html) { return textsAndDepths(parse(html), "p").first; };
+    EXPECT_EQ(texts("<p>a<svg><text><![CDATA[x<y & z]]></text></svg>b<![CDATA[c]]>d</p>"), "a|x<y & z|bd|");
+    EXPECT_EQ(texts("<p>a<SVG><Text><![CDATA[q]]></Text></SVG>b</p>"), "a|q|b|");
+    EXPECT_EQ(texts("<p>a<math><mi><![CDATA[x]]><b>y<![CDATA[z]]></b></mi></math></p>"), "a|x|y|");
+    EXPECT_EQ(texts("<p>a<svg><foreignObject><![CDATA[f]]><p>g<![CDATA[h]]>i</p></foreignObject></svg>b</p>"), "a|f|gi|b|");
+    EXPECT_EQ(texts("<p>a<svg><foreignObject><svg><text><![CDATA[z]]></text></svg></foreignObject></svg>b</p>"), "a|z|b|");
+    EXPECT_EQ(texts("<p>a<svg><b>bold</b><![CDATA[y]]>b</p>"), "a|bold|b|");
+    EXPECT_EQ(texts("<p>a<svg><font color=red><![CDATA[q]]>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<p>a<svg/><![CDATA[y]]>b</p>"), "a|b|");
+    EXPECT_EQ(texts("<div>a<svg><g><text>t</div><![CDATA[z]]>c"), "a|t|c|");
+    EXPECT_EQ(texts("<p>a<svg><text><![CDATA[x</text></svg>b</p><p>c</p>"), "a|x</text></svg>b</p><p>c</p>|");
+    EXPECT_EQ(texts(std::string_view("<p>a<svg><text><![CDATA[x\0y]]></text></svg></p>", 47)), "a|x\uFFFDy|");
+}
+
+TEST(RTHTMLParserTests, TheBodyStartsWhereABrowserStartsIt) {
+    // An end tag before any element is nothing to a browser (the reader dropped the whole document); after the
+    // head's elements any other element starts the body (the reader kept some in the head, never shown).
+    EXPECT_EQ(textsAndDepths(parse("</div>x<p>y</p>"), "p").first, "x|y|");
+    EXPECT_EQ(textsAndDepths(parse("<!-- c --></span>x"), "p").first, "x|");
+    EXPECT_EQ(parse("</p>x").events, (Events{"<html>", "<body>", "<p>", "'x'", "</p>", "</body>", "</html>", "end"}));
+    EXPECT_EQ(parse("<style>p{}</style><ruby>r</ruby>").events,
+              (Events{"<html>", "<head>", "<style>", "[p{}]", "</style>", "</head>", "<body>", "<ruby>", "'r'", "</ruby>", "</body>",
+                      "</html>", "end"}));
+    for (const std::string_view html : {"<title>t</title><textarea>a</textarea>", "<script>v</script><svg><text>a</text></svg>",
+                                        "<meta charset=utf-8><label>a</label>", "<noframes>f</noframes><custom-x>a</custom-x>"}) {
+        const Parsed parsed = parse(html);
+        const auto body = std::find(parsed.events.begin(), parsed.events.end(), "<body>");
+        EXPECT_NE(std::find(body, parsed.events.end(), "'a'"), parsed.events.end()) << html;
+    }
+}
+
 TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
     // Far beyond one piece of the reader's input, with characters of every UTF-8 length and tags crossing
     // the places where the input is cut.
