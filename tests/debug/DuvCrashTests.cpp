@@ -136,30 +136,41 @@ TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
 }
 
-TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreStillRecordsAndDies) {
+TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreAndTheLogStillRecordsAndDies) {
     const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
-    EXPECT_EQ(childEnding([&] {
-                  DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
-                  store.install();
-                  // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log
-                  // line, after its record is written and before it lets go of the store.
-                  int pipe[2];
-                  if (::pipe(pipe) != 0) ::_exit(2);
-                  ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
-                  const char filler[512] = {};
-                  while (::write(pipe[1], filler, sizeof filler) > 0) {
-                  }
-                  ::fcntl(pipe[1], F_SETFL, 0);
-                  ::dup2(pipe[1], STDERR_FILENO);
-                  const std::size_t before = plistFiles(caches);
-                  std::thread([&store] { store.saveToFile(ns::Dictionary{{"held", true}}); }).detach();
-                  while (plistFiles(caches) == before) std::this_thread::yield();
-                  ::raise(SIGSEGV);
-              }),
-              killedBy(SIGSEGV));
+    const auto whileASaveIsHeld = [&](const std::function<void()>& fault) {
+        return childEnding([&] {
+            DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
+            store.install();
+            // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log line,
+            // after its record is written and before it lets go of the store, the log and standard error.
+            int pipe[2];
+            if (::pipe(pipe) != 0) ::_exit(2);
+            ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+            const char filler[512] = {};
+            while (::write(pipe[1], filler, sizeof filler) > 0) {
+            }
+            ::fcntl(pipe[1], F_SETFL, 0);
+            ::dup2(pipe[1], STDERR_FILENO);
+            const std::size_t before = plistFiles(caches);
+            std::thread([&store] { store.saveToFile(ns::Dictionary{{"held", true}}); }).detach();
+            while (plistFiles(caches) == before) std::this_thread::yield();
+            fault();
+        });
+    };
+    EXPECT_EQ(whileASaveIsHeld([] { ::raise(SIGSEGV); }), killedBy(SIGSEGV));
     const auto report = DuvCrashHelper(caches).crashReport();
     ASSERT_TRUE(report);
     EXPECT_EQ((*report)["signal type"].int64Value(), SIGSEGV);
+
+    // Nothing on the way out of an uncaught exception writes to standard error either.
+    ns::FileManager::defaultManager().removeItemAtPath(caches);
+    EXPECT_EQ(whileASaveIsHeld([] { std::thread([] { throw ns::Exception(ns::RangeException, "held"); }).join(); }),
+              killedBy(SIGABRT));
+    const auto logs = DuvCrashHelper(caches).crashLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGABRT);
+    EXPECT_EQ(logs[1]["info"]["reason"].stringValue(), "held");
 }
 
 TEST_F(DuvCrash, AnExceptionThatLeavesASaveHoldingTheStoreEndsTheProcessWithItsRecord) {
