@@ -1,6 +1,7 @@
 #include "platform/foundation/UncaughtException.h"
 
 #include <execinfo.h>
+#include <signal.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -44,7 +45,9 @@ std::terminate_handler previousTerminate = nullptr;
                 (*handler)(described);
             }
             // The handler has told of it. The runtime's own message would be written under the standard
-            // error's lock, which a thread that faulted or blocked while logging may hold for good.
+            // error's lock, which a thread that faulted or blocked while logging may hold for good; abort()
+            // itself may take a lock or flush the standard streams, so the signal is raised first.
+            ::raise(SIGABRT);
             std::abort();
         }
     }
@@ -57,7 +60,10 @@ std::terminate_handler previousTerminate = nullptr;
 void setUncaughtExceptionHandler(UncaughtExceptionHandler handler) {
     std::lock_guard lock(settingMutex);
     const UncaughtExceptionHandler* installed = nullptr;
-    if (handler) installed = everSet.emplace_back(std::make_unique<const UncaughtExceptionHandler>(std::move(handler))).get();
+    if (handler) {
+        everSet.push_back(std::make_unique<const UncaughtExceptionHandler>(std::move(handler)));
+        installed = everSet.back().get();
+    }
     installedHandler.store(installed);
     static std::once_flag once;
     std::call_once(once, [] { previousTerminate = std::set_terminate(&onTerminate); });

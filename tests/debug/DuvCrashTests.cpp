@@ -325,7 +325,8 @@ std::string crashNotesIn(const std::string& folder) {
                            !info["callStack"].asArray()->empty();
         found.push_back(whole ? "exception " + info["reason"].stringValue() : "a partial exception");
     }
-    for (const auto& signal : duv_pending_signal::collect(folder)) found.push_back("signal " + std::to_string(signal.signal));
+    for (const auto& signal : duv_pending_signal::collect(folder))
+        found.push_back("signal " + std::to_string(signal.signal));
     std::string text;
     for (const std::string& note : found) text += (text.empty() ? "" : " + ") + note;
     return text.empty() ? "nothing" : text;
@@ -354,8 +355,8 @@ TEST_F(DuvCrash, ThreadsThrowingAbortingAndFaultingAtOnceLeaveTheFirstFaultsReco
         tally(std::vector<Fault>(8, Fault::Throw), std::regex("exception thread [0-7] \\+ signal 6"));
     }
     SCOPED_TRACE("eight threads throwing, aborting and faulting");
-    std::vector<Fault> mixed;
-    for (int i = 0; i < 8; ++i) mixed.push_back(i % 3 == 0 ? Fault::Throw : i % 3 == 1 ? Fault::Abort : Fault::Segfault);
+    const std::vector<Fault> mixed{Fault::Throw, Fault::Abort, Fault::Segfault, Fault::Throw,
+                                   Fault::Abort, Fault::Segfault, Fault::Throw, Fault::Abort};
     // Whichever came first: an exception, an abort or a fault.
     tally(mixed, std::regex("exception thread [0-7] \\+ signal 6|signal 6|signal 11"));
 }

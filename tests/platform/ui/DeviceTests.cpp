@@ -112,7 +112,8 @@ TEST(Device, ALeftoverOfAKilledWriteBesideAKeptIdentifierGoesWhenItIsFirstRead) 
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     const auto identifierFiles = [] {
         auto names = ns::FileManager::defaultManager().contentsOfDirectoryAtPath(ns::Sandbox::library()).value();
-        std::erase_if(names, [](const std::string& name) { return name.find("VendorIdentifier") == std::string::npos; });
+        std::erase_if(names,
+                      [](const std::string& name) { return name.find("VendorIdentifier") == std::string::npos; });
         return names;
     };
     ASSERT_EQ(identifierFiles().size(), 2u);
