@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "debug/DuvFirstFault.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyListSerialization.h"
 
@@ -19,6 +20,7 @@ constexpr std::size_t kLargestNote = 4 << 20;
 }  // namespace
 
 void note(const std::string& folder, const ns::Dictionary& record) {
+    if (processFirstFault().begin() != DuvFirstFault::Turn::First) return;
     const ns::Dictionary pending{{"seconds", static_cast<std::int64_t>(std::time(nullptr))}, {"record", record}};
     const auto data =
         ns::PropertyListSerialization::dataWithPropertyList(ns::Value(pending), ns::PropertyListFormat::XML, nullptr);

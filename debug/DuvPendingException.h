@@ -19,7 +19,9 @@ struct PendingException {
     ns::Dictionary record;
 };
 
-// Writes the note of this process; a second note of the same process is dropped.
+// Writes the note of this process when its exception is the process's first fault (DuvFirstFault.h); the
+// abort that follows completes it. The thread of a later fault waits here until the first fault's note is
+// written, so that its abort cannot end the process before.
 void note(const std::string& folder, const ns::Dictionary& record);
 
 // The notes left in the folder, oldest first; their files are removed. Notes that cannot be read are

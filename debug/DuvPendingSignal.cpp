@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <cstring>
@@ -26,8 +27,9 @@ constexpr std::uint64_t kLargestNote = 4096;
 // process id behind it. Static, so the handler itself needs next to no stack.
 char gPath[PATH_MAX + 24];
 std::size_t gPathPrefixLength = 0;
-// Writing the note takes an open, a write and a close: threads faulting with the first wait this long at most.
-constinit DuvFirstFault gFirstFault(3'000'000'000);
+// A process notes one fatal signal: the first fault's own, or the abort that follows the note of an uncaught
+// exception that was the first fault (see DuvFirstFault.h).
+std::atomic<bool> gSignalNoted{false};
 
 // Appends the decimal digits of a non-negative number; answers the new end.
 char* appendNumber(char* out, std::int64_t number) {
@@ -60,12 +62,13 @@ void record(int signal) {
 }
 
 // A plain return would run the faulting instruction again, so the default action is restored and the
-// signal raised anew. Only the first fatal signal of the process is recorded, and threads that take one
-// meanwhile end the process only once its note is written (or the wait for it has been given up).
+// signal raised anew. Threads whose fault came later end the process only once the first fault's note is
+// written (or the wait for it has been given up); that note is whole once its thread's signal is recorded.
 void onSignal(int signal) {
-    if (gFirstFault.begin()) {
+    DuvFirstFault& order = processFirstFault();
+    if (order.begin() != DuvFirstFault::Turn::Later && !gSignalNoted.exchange(true)) {
         record(signal);
-        gFirstFault.noted();
+        order.noted();
     }
     ::signal(signal, SIG_DFL);
     ::raise(signal);

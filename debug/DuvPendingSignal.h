@@ -18,8 +18,9 @@ struct PendingSignal {
 // Remembers the folder the handler writes into and sets it for the given signals, except those the process
 // ignores, which stay ignored. The handler runs on a signal stack of the installing thread's own, so a
 // stack overflow of that thread is recorded too; it then restores the default action and raises the
-// signal again, so the process still ends by it. Of threads faulting at once, the first notes its signal
-// and the others wait for its note before they go on (DuvFirstFault.h).
+// signal again, so the process still ends by it. Only the first fault of the process is noted, whether a
+// signal or an uncaught exception (DuvFirstFault.h): threads faulting with it wait for its note before they
+// go on. An exception's note is whole once the abort that follows it is noted here too.
 void install(const std::string& folder, const std::vector<int>& signals);
 
 // The signals recorded in the folder by processes that have ended, oldest first; their files are removed.

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Text.h"
@@ -124,6 +126,15 @@ std::size_t removeStaleAtomicWriteTemporaries(const std::string& folder, std::st
     for (const std::string& name : names.value_or(std::vector<std::string>{}))
         if (isAtomicWriteTemporaryName(name, targetName) && removeIfStale(folder + "/" + name)) ++removed;
     return removed;
+}
+
+std::size_t removeStaleAtomicWriteTemporariesAtFirstOpening(const std::string& folder, std::string_view targetName) {
+    static std::mutex mutex;
+    static std::set<std::string> opened;  // guarded by mutex: folder, a NUL, the target's name
+    // Held through the removal, so a store's second opening finds its leftovers gone; the removal never waits.
+    std::lock_guard lock(mutex);
+    if (!opened.insert(folder + '\0' + std::string(targetName)).second) return 0;
+    return removeStaleAtomicWriteTemporaries(folder, targetName);
 }
 
 }  // namespace ql::ns

@@ -62,4 +62,9 @@ bool isAtomicWriteTemporaryName(std::string_view name, std::string_view targetNa
 // anything under such a name that is no regular file. Never waits.
 std::size_t removeStaleAtomicWriteTemporaries(const std::string& folder, std::string_view targetName = {});
 
+// The same the first time a process asks it for that folder and target name, and nothing (0) after: for a
+// store read from its file at every access, whose first access is its opening.
+std::size_t removeStaleAtomicWriteTemporariesAtFirstOpening(const std::string& folder,
+                                                            std::string_view targetName = {});
+
 }  // namespace ql::ns

@@ -1,7 +1,9 @@
 #pragma once
 // What happens to an exception nothing catches: the handler set here sees it (as an ns::Exception with the
 // stack where it went uncaught; any other exception is described as an NSGenericException) and the process
-// then aborts as it would have. The handler runs once, on the thread that failed.
+// then aborts (without the runtime's message, which takes a lock, once a handler has seen the exception).
+// The handler runs once, on the thread that failed, reached without a lock; a handler once set is kept for
+// the process, so keep what it captures small.
 
 #include <cstddef>
 #include <functional>

@@ -34,10 +34,10 @@ Device& Device::currentDevice() {
 
 ns::UUID Device::identifierForVendor() const {
     const std::string path = ns::Sandbox::library() + "/VendorIdentifier";
+    // A write of it that a kill cut short left its temporary beside it, whether or not one is kept now.
+    ns::removeStaleAtomicWriteTemporariesAtFirstOpening(ns::Sandbox::library(), ns::lastPathComponent(path));
     if (auto kept = readIdentifier(path)) return *kept;
     auto& files = ns::FileManager::defaultManager();
-    // A write of it that a kill cut short left its temporary beside it.
-    ns::removeStaleAtomicWriteTemporaries(ns::Sandbox::library(), ns::lastPathComponent(path));
     const ns::Data text(ns::UUID().UUIDString() + "\n");
     // Something that is no identifier: nothing can be recovered from it, so a new one replaces it. Otherwise
     // one is made only where nothing is, so that of two apps starting together on one home the first to

@@ -62,6 +62,9 @@ std::string folderPath() {
         }
     }
     ns::FileManager::defaultManager().createDirectoryAtPath(folder, true);
+    // Writes of any app's pasteboards that a kill cut short left their temporaries here: they go when this
+    // process first reads or writes a pasteboard of the folder, and at every write.
+    ns::removeStaleAtomicWriteTemporariesAtFirstOpening(folder);
     return folder;
 }
 
@@ -169,7 +172,7 @@ void Pasteboard::store(const Contents& contents) {
     }
     const ns::Value plist(ns::Dictionary{{std::string(ItemsKey), ns::Value(contents.items)},
                                          {std::string(ChangeCountKey), contents.changeCount}});
-    // Writes of any app's pasteboards a kill cut short left their temporaries in the shared folder.
+    // Apps sharing the folder may have been killed mid-write since this one first opened it.
     ns::removeStaleAtomicWriteTemporaries(folderPath());
     if (auto data = ns::PropertyListSerialization::dataWithPropertyList(plist, ns::PropertyListFormat::Binary,
                                                                          nullptr))

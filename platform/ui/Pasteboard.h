@@ -1,8 +1,8 @@
 #pragma once
 // ui::Pasteboard: named stores of typed data that outlive a copy and paste. The general pasteboard and
 // persistent named ones are files in a folder shared by every app of the machine, each replaced atomically,
-// so another process (another app) reads what this one wrote (each write removes what writes a kill cut
-// short left in the folder); a named pasteboard that is not persistent
+// so another process (another app) reads what this one wrote (what writes a kill cut short left in the
+// folder goes at the first access and at every write); a named pasteboard that is not persistent
 // lives only in this process, as it would vanish when its app quits.
 
 #include <cstdint>

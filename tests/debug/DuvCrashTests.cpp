@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,11 +13,15 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <thread>
 
 #include "debug/DuvCrashHelper.h"
 #include "debug/DuvDebugTool.h"
 #include "debug/DuvFirstFault.h"
+#include "debug/DuvPendingException.h"
+#include "debug/DuvPendingSignal.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileManager.h"
@@ -136,30 +141,41 @@ TEST_F(DuvCrash, ACrashingProcessLeavesItsRecordsAndStillDies) {
     EXPECT_EQ(DuvCrashHelper(caches).crashReport().value()["signal type"].int64Value(), SIGSEGV);
 }
 
-TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreStillRecordsAndDies) {
+TEST_F(DuvCrash, AFaultWhileAnotherThreadHoldsTheStoreAndTheLogStillRecordsAndDies) {
     const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
-    EXPECT_EQ(childEnding([&] {
-                  DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
-                  store.install();
-                  // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log
-                  // line, after its record is written and before it lets go of the store.
-                  int pipe[2];
-                  if (::pipe(pipe) != 0) ::_exit(2);
-                  ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
-                  const char filler[512] = {};
-                  while (::write(pipe[1], filler, sizeof filler) > 0) {
-                  }
-                  ::fcntl(pipe[1], F_SETFL, 0);
-                  ::dup2(pipe[1], STDERR_FILENO);
-                  const std::size_t before = plistFiles(caches);
-                  std::thread([&store] { store.saveToFile(ns::Dictionary{{"held", true}}); }).detach();
-                  while (plistFiles(caches) == before) std::this_thread::yield();
-                  ::raise(SIGSEGV);
-              }),
-              killedBy(SIGSEGV));
+    const auto whileASaveIsHeld = [&](const std::function<void()>& fault) {
+        return childEnding([&] {
+            DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
+            store.install();
+            // Standard error becomes a full pipe that nobody reads: the saving thread blocks in its log line,
+            // after its record is written and before it lets go of the store, the log and standard error.
+            int pipe[2];
+            if (::pipe(pipe) != 0) ::_exit(2);
+            ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+            const char filler[512] = {};
+            while (::write(pipe[1], filler, sizeof filler) > 0) {
+            }
+            ::fcntl(pipe[1], F_SETFL, 0);
+            ::dup2(pipe[1], STDERR_FILENO);
+            const std::size_t before = plistFiles(caches);
+            std::thread([&store] { store.saveToFile(ns::Dictionary{{"held", true}}); }).detach();
+            while (plistFiles(caches) == before) std::this_thread::yield();
+            fault();
+        });
+    };
+    EXPECT_EQ(whileASaveIsHeld([] { ::raise(SIGSEGV); }), killedBy(SIGSEGV));
     const auto report = DuvCrashHelper(caches).crashReport();
     ASSERT_TRUE(report);
     EXPECT_EQ((*report)["signal type"].int64Value(), SIGSEGV);
+
+    // Nothing on the way out of an uncaught exception writes to standard error either.
+    ns::FileManager::defaultManager().removeItemAtPath(caches);
+    EXPECT_EQ(whileASaveIsHeld([] { std::thread([] { throw ns::Exception(ns::RangeException, "held"); }).join(); }),
+              killedBy(SIGABRT));
+    const auto logs = DuvCrashHelper(caches).crashLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0]["signal type"].int64Value(), SIGABRT);
+    EXPECT_EQ(logs[1]["info"]["reason"].stringValue(), "held");
 }
 
 TEST_F(DuvCrash, AnExceptionThatLeavesASaveHoldingTheStoreEndsTheProcessWithItsRecord) {
@@ -245,6 +261,106 @@ TEST_F(DuvCrash, ThreadsFaultingAtOnceLeaveTheFirstFaultsRecordComplete) {
     }
 }
 
+// More threads than cores, as on a small device: a thread is then set aside in the middle of what it does
+// (its crash note, say) while others run on.
+void keepToTwoCores() {
+    cpu_set_t allowed, two;
+    CPU_ZERO(&allowed);
+    CPU_ZERO(&two);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < 2; ++cpu) {
+        if (!CPU_ISSET(cpu, &allowed)) continue;
+        CPU_SET(cpu, &two);
+        ++taken;
+    }
+    ::sched_setaffinity(0, sizeof two, &two);
+}
+
+enum class Fault { Throw, Abort, Segfault };
+
+// Eight threads fault at the same moment, each in its own way, while a ninth saves a record of its own.
+std::string faultTogether(const std::vector<Fault>& faults) {
+    return childEnding([&faults] {
+        keepToTwoCores();
+        DuvCrashHelper& store = DuvCrashHelper::sharedInstance();
+        store.install();
+        const int everyone = static_cast<int>(faults.size()) + 1;
+        std::atomic<int> ready{0};
+        const auto arrive = [&] {
+            ready.fetch_add(1);
+            while (ready.load() < everyone) std::this_thread::yield();
+        };
+        std::vector<std::thread> threads;
+        threads.emplace_back([&] {
+            arrive();
+            store.saveToFile(ns::Dictionary{{"saved", true}});
+        });
+        for (std::size_t i = 0; i < faults.size(); ++i) {
+            threads.emplace_back([&arrive, fault = faults[i], i] {
+                arrive();
+                switch (fault) {
+                case Fault::Throw:
+                    // What the exception carries makes its note take a moment to write.
+                    throw ns::Exception(ns::InvalidArgumentException, "thread " + std::to_string(i),
+                                        ns::Dictionary{{"context", ns::Value(ns::Data(std::string(16 << 10, 'x')))}});
+                case Fault::Abort: std::abort();
+                case Fault::Segfault: dereferenceNull();
+                }
+            });
+        }
+        for (auto& thread : threads) thread.join();
+    });
+}
+
+// What the crash of one process noted for the next launch, as the store files it: "exception <reason> +
+// signal 6", "signal 11", or whatever else was found. The notes are read as the store reads them when it
+// opens, without the cost of filing them as records.
+std::string crashNotesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& exception : duv_pending_exception::collect(folder)) {
+        const ns::Value& info = exception.record["info"];
+        const bool whole = exception.record["type"].stringValue() == "exception" &&
+                           info["name"].stringValue() == ns::InvalidArgumentException &&
+                           info["reason"].stringValue().starts_with("thread ") && info["callStack"].asArray() &&
+                           !info["callStack"].asArray()->empty();
+        found.push_back(whole ? "exception " + info["reason"].stringValue() : "a partial exception");
+    }
+    for (const auto& signal : duv_pending_signal::collect(folder))
+        found.push_back("signal " + std::to_string(signal.signal));
+    std::string text;
+    for (const std::string& note : found) text += (text.empty() ? "" : " + ") + note;
+    return text.empty() ? "nothing" : text;
+}
+
+TEST_F(DuvCrash, ThreadsThrowingAbortingAndFaultingAtOnceLeaveTheFirstFaultsRecordWhole) {
+    const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
+    constexpr int kTrials = 200;
+    const auto tally = [&](const std::vector<Fault>& faults, const std::regex& whole) {
+        std::map<std::string, int> outcomes;
+        int lost = 0;
+        for (int trial = 0; trial < kTrials; ++trial) {
+            ns::FileManager::defaultManager().removeItemAtPath(caches);
+            const std::string ending = faultTogether(faults);
+            const std::string notes = crashNotesIn(caches);
+            lost += !((ending == killedBy(SIGABRT) || ending == killedBy(SIGSEGV)) && std::regex_match(notes, whole));
+            ++outcomes[ending + ": " + notes];
+        }
+        std::string seen;
+        for (const auto& [outcome, count] : outcomes) seen += "\n  " + std::to_string(count) + " × " + outcome;
+        EXPECT_EQ(lost, 0) << "of " << kTrials << " trials:" << seen;
+    };
+    {
+        SCOPED_TRACE("eight threads throwing");
+        // An uncaught exception's note, then that of the abort that ends its thread.
+        tally(std::vector<Fault>(8, Fault::Throw), std::regex("exception thread [0-7] \\+ signal 6"));
+    }
+    SCOPED_TRACE("eight threads throwing, aborting and faulting");
+    const std::vector<Fault> mixed{Fault::Throw, Fault::Abort, Fault::Segfault, Fault::Throw,
+                                   Fault::Abort, Fault::Segfault, Fault::Throw, Fault::Abort};
+    // Whichever came first: an exception, an abort or a fault.
+    tally(mixed, std::regex("exception thread [0-7] \\+ signal 6|signal 6|signal 11"));
+}
+
 TEST_F(DuvCrash, APipeWhereTheNoteGoesDoesNotHoldTheCrashingProcess) {
     const std::string caches = ns::Sandbox::caches() + "/DuvCrashLog";
     EXPECT_EQ(childEnding([&] {
@@ -259,14 +375,16 @@ TEST_F(DuvCrash, APipeWhereTheNoteGoesDoesNotHoldTheCrashingProcess) {
 }
 
 TEST(DuvFirstFaultTurns, TheFirstNotesTheOthersWaitForItBoundedAndTheNoterEnteringAgainGoesOn) {
+    using Turn = DuvFirstFault::Turn;
     const test::HangGuard guard("threads taking turns at a crash note");
     DuvFirstFault turn(std::int64_t{60'000'000'000});
-    ASSERT_TRUE(turn.begin());
+    ASSERT_EQ(turn.begin(), Turn::First);
     // A fault inside the handler, on the noting thread: waiting would wait for itself for a minute.
-    EXPECT_FALSE(turn.begin());
+    EXPECT_EQ(turn.begin(), Turn::Again);
 
     std::atomic<bool> entering{false}, noted{false};
-    bool answer = true, sawTheNote = false;
+    Turn answer = Turn::First;
+    bool sawTheNote = false;
     std::thread other([&] {
         entering = true;
         answer = turn.begin();
@@ -276,14 +394,16 @@ TEST(DuvFirstFaultTurns, TheFirstNotesTheOthersWaitForItBoundedAndTheNoterEnteri
     noted = true;
     turn.noted();
     other.join();
-    EXPECT_FALSE(answer);
+    EXPECT_EQ(answer, Turn::Later);
     EXPECT_TRUE(sawTheNote);
+    // The noting thread still goes on at once after its note.
+    EXPECT_EQ(turn.begin(), Turn::Again);
 
     // A noter that never finishes holds the others only for the limit.
     DuvFirstFault stuck(std::int64_t{20'000'000});
-    ASSERT_TRUE(stuck.begin());
+    ASSERT_EQ(stuck.begin(), Turn::First);
     std::thread([&] { answer = stuck.begin(); }).join();
-    EXPECT_FALSE(answer);
+    EXPECT_EQ(answer, Turn::Later);
 }
 
 // Never reached: it only keeps the recursion below from being seen as endless and folded away.

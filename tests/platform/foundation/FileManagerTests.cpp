@@ -331,3 +331,14 @@ TEST_F(FileManagerTest, WhatWritesLeftWhenTheirProcessDiedGoesAndWritesAtWorkSta
     EXPECT_EQ(read("prefs"), "mine");
     EXPECT_EQ(temporaries(), std::vector<std::string>{".pipe.tmp-Ab12Cd0"});
 }
+
+TEST_F(FileManagerTest, AStoreReadAtEveryAccessRemovesLeftoversAtItsFirstOpeningInTheProcessOnly) {
+    write(".prefs.tmp-a1b2c3d40", "left by a killed write");
+    write(".other.tmp-e5f6g7h81", "left by a killed write");
+    EXPECT_EQ(removeStaleAtomicWriteTemporariesAtFirstOpening(root, "prefs"), 1u);
+    write(".prefs.tmp-a1b2c3d42", "left since");
+    EXPECT_EQ(removeStaleAtomicWriteTemporariesAtFirstOpening(root, "prefs"), 0u);
+    // Another store of the same folder opens on its own.
+    EXPECT_EQ(removeStaleAtomicWriteTemporariesAtFirstOpening(root, "other"), 1u);
+    EXPECT_EQ(*files.contentsOfDirectoryAtPath(root), std::vector<std::string>{".prefs.tmp-a1b2c3d42"});
+}

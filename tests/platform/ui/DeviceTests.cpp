@@ -95,5 +95,31 @@ TEST(Device, AKillWhileTheIdentifierIsWrittenLeavesNothingOnceOneIs) {
     EXPECT_EQ(keptText(sandbox.path()), kept);
 }
 
+TEST(Device, ALeftoverOfAKilledWriteBesideAKeptIdentifierGoesWhenItIsFirstRead) {
+    ns::TemporarySandbox sandbox;
+    const std::string path = ns::Sandbox::library() + "/VendorIdentifier";
+    const std::string kept = ns::UUID().UUIDString();
+    ASSERT_TRUE(ns::FileManager::defaultManager().writeAtomically(path, ns::Data(kept + "\n"), 0600));
+    // Another app on the home killed while it replaced the file.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+        ns::FileManager::defaultManager().writeAtomically(path, ns::Data(ns::UUID().UUIDString() + "\n"), 0600);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const auto identifierFiles = [] {
+        auto names = ns::FileManager::defaultManager().contentsOfDirectoryAtPath(ns::Sandbox::library()).value();
+        std::erase_if(names,
+                      [](const std::string& name) { return name.find("VendorIdentifier") == std::string::npos; });
+        return names;
+    };
+    ASSERT_EQ(identifierFiles().size(), 2u);
+    EXPECT_EQ(Device::currentDevice().identifierForVendor().UUIDString(), kept);
+    EXPECT_EQ(identifierFiles(), std::vector<std::string>{"VendorIdentifier"});
+}
+
 }  // namespace
 }  // namespace ql::ui

@@ -55,19 +55,29 @@ TEST_F(PasteboardTest, TheGeneralPasteboardIsSharedWithOtherProcesses) {
     EXPECT_EQ(general->dataForPasteboardType("org.example.bytes"), ns::Data(std::string_view("\x01\x02")));
 }
 
-TEST_F(PasteboardTest, WhatACopyCutShortByAKillLeftGoesWithTheNextCopy) {
-    EXPECT_EQ(inAnotherProcess([] {
-                  ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
-                  Pasteboard::generalPasteboard()->setString("cut short");
-                  return 0;
-              }),
-              -1);
-    const auto leftovers = [&] {
+TEST_F(PasteboardTest, WhatACopyCutShortByAKillLeftGoesAtTheFirstReadAndAtTheNextCopy) {
+    const auto copyKilledHalfWay = [] {
+        return inAnotherProcess([] {
+            ns::FileManager::setBeforeAtomicReplaceHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+            Pasteboard::generalPasteboard()->setString("cut short");
+            return 0;
+        });
+    };
+    // Looked at without opening the pasteboards, which would take them away.
+    const auto leftovers = [folder = sandbox_.path() + "/shared"] {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(Pasteboard::sharedFolder()))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
             if (entry.path().filename().string().find(".tmp-") != std::string::npos) names.push_back(entry.path());
         return names;
     };
+    ASSERT_EQ(copyKilledHalfWay(), -1);
+    ASSERT_EQ(leftovers().size(), 1u);
+    // A launch that only pastes.
+    EXPECT_FALSE(Pasteboard::generalPasteboard()->string());
+    EXPECT_TRUE(leftovers().empty());
+
+    // Another app killed while this one runs: its leftover goes with this one's next copy.
+    ASSERT_EQ(copyKilledHalfWay(), -1);
     ASSERT_EQ(leftovers().size(), 1u);
     Pasteboard::generalPasteboard()->setString("whole");
     EXPECT_TRUE(leftovers().empty());
