@@ -75,6 +75,7 @@ std::optional<std::string> errorText(const ns::Dictionary& message) {
 std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
     auto& engine = instance();
     if (engine && engine->isAlive()) return engine;
+    if (engine && !engine->startedHere()) keepInherited(std::move(engine));
     engine.reset();
     std::shared_ptr<WebEngine> fresh(new WebEngine());
     if (!fresh->launch(error)) return nullptr;
@@ -86,7 +87,19 @@ std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
 }
 
 void WebEngine::shutDownAtExit() {
-    if (const auto& engine = instance()) engine->shutDown();
+    // The handler is inherited by a child the app forks, which may exit through it too.
+    auto& engine = instance();
+    if (!engine) return;
+    if (engine->startedHere()) {
+        engine->shutDown();
+    } else {
+        keepInherited(std::move(engine));
+    }
+}
+
+void WebEngine::keepInherited(std::shared_ptr<WebEngine> engine) {
+    static auto* const inherited = new std::vector<std::shared_ptr<WebEngine>>();  // never destroyed
+    inherited->push_back(std::move(engine));
 }
 
 bool WebEngine::launch(ns::Error* error) {
@@ -140,6 +153,7 @@ bool WebEngine::launch(ns::Error* error) {
     }
     commandFd_ = commands[0];
     replyFd_ = replies[0];
+    starter_ = getpid();
     alive_ = true;
     reader_ = std::thread([this] { readLoop(); });
     return true;
@@ -163,7 +177,7 @@ void WebEngine::shutDown() {
 void WebEngine::terminate() {
     // Taken as gone at once, so that the next view asking for the engine gets a fresh one rather than
     // this one before its reader has seen it end.
-    if (alive_.exchange(false)) process_.kill();
+    if (startedHere() && alive_.exchange(false)) process_.kill();
 }
 
 void WebEngine::readLoop() {
@@ -316,6 +330,8 @@ WebEngine::Sent WebEngine::write(std::uint64_t id, std::string_view method, ns::
     auto json = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(message)), 0, nullptr);
     if (!json) return Sent::EngineGone;
     if (json->length() > kLargestCommand) return Sent::TooLarge;
+    // Checked before the lock, which a forked child may have inherited held.
+    if (!startedHere()) return Sent::EngineGone;
     std::lock_guard lock(writeMutex_);
     if (!alive_) return Sent::EngineGone;
     // The frame's end goes apart rather than the whole message being copied to carry it.
