@@ -19,12 +19,14 @@
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineFrames.h"
 #include "platform/web/WebEngineFields.h"
+#include "platform/web/WebEngineHeldEvent.h"
 
 namespace ql::ui {
 namespace {
 
 // The largest message read from the engine: far above any answer the app asks for or event it listens
-// to. A larger one (a page's own data sent along) is passed over.
+// to. A larger one (a page's own data sent along) is passed over; one that holds its page is kept within it
+// by leaving the page's data out, or else answered as refused.
 constexpr std::size_t kLargestFrame = std::size_t{128} << 20;
 
 // The events that tell whether a page holds its scripts, read whoever listens.
@@ -184,7 +186,8 @@ void WebEngine::readLoop() {
     WebEngineFrames frames(
         kLargestFrame, [this](std::string_view method) { return listensFor(method); },
         [this](std::string_view frame) { dispatch(frame); },
-        [this](std::uint64_t id) { answer(id, ns::Value(), std::string(kAnswerTooLarge)); });
+        [this](std::uint64_t id) { answer(id, ns::Value(), std::string(kAnswerTooLarge)); },
+        [this](const WebEngineHeldEvent& event) { releaseHeld(event); });
     std::vector<char> chunk(1 << 16);
     for (;;) {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
@@ -193,6 +196,17 @@ void WebEngine::readLoop() {
         frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
+}
+
+void WebEngine::releaseHeld(const WebEngineHeldEvent& event) {
+    if (event.session().empty()) return;
+    // Answered at once from here: the page waits meanwhile, and its view never hears of it.
+    if (event.method() == kRequestPaused && !event.requestID().empty()) {
+        send("Fetch.failRequest", {{"requestId", ns::Value(event.requestID())}, {"errorReason", ns::Value("Failed")}},
+             event.session());
+    } else if (event.method() == kDialogOpening) {
+        send("Page.handleJavaScriptDialog", {{"accept", ns::Value(false)}}, event.session());
+    }
 }
 
 bool WebEngine::listensFor(std::string_view method) {

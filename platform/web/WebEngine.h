@@ -10,7 +10,10 @@
 // windows of their own: the engine tells of each window a page asks for (Page.windowOpen) and opens none.
 //
 // Only events some session listens for are read: the engine reports far more (every console message of a
-// page, at any size), and those are passed over unread. A message the engine cannot take is not sent: it
+// page, at any size), and those are passed over unread. An event that holds its page until answered (a
+// held request, a dialog) is kept within the reader's bound by leaving the page's data out of it
+// (WebEngineHeldEvent), or else answered at once as refused, so that no page waits for ever on one the app
+// could not take in. A message the engine cannot take is not sent: it
 // stops reading its pipe altogether at its intake bound, which would end it for every view.
 
 #include <unistd.h>
@@ -35,6 +38,8 @@
 #include "platform/web/WebEngineProfile.h"
 
 namespace ql::ui {
+
+class WebEngineHeldEvent;
 
 class WebEngine : public std::enable_shared_from_this<WebEngine> {
 public:
@@ -130,6 +135,9 @@ private:
     // engine, remove its folder and wait for a reader thread the child does not have.
     static void keepInherited(std::shared_ptr<WebEngine> engine);
     void readLoop();
+    // Answers an event that holds its page, passed over for its size: a held request fails, a dialog is
+    // cancelled.
+    void releaseHeld(const WebEngineHeldEvent& event);
     bool listensFor(std::string_view method);
     void dispatch(std::string_view frame);
     void answer(std::uint64_t id, ns::Value result, std::optional<std::string> error);
