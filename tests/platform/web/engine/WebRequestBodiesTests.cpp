@@ -30,19 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-struct Page {
-    Page() : view(std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480})), delegate(std::make_shared<WebViewRecorder>()) {
-        view->setDelegate(delegate);
-    }
-    void load(const std::string& url) {
-        delegate->events.clear();
-        view->loadRequest(ns::URLRequest(ns::URL::fromString(url)));
-        ASSERT_TRUE(pumpUntil([&] { return !view->isLoading(); }, 60));
-    }
-    std::string title() { return view->stringByEvaluatingJavaScriptFromString("document.title"); }
-    std::shared_ptr<ui::WebView> view;
-    std::shared_ptr<WebViewRecorder> delegate;
-};
+using Page = test::RecordedPage;
 
 // The body the server received at `path`, or "(none)".
 std::string received(const LoopbackServer& server, const std::string& path) {
