@@ -52,8 +52,6 @@ std::optional<std::string> unwritableReason(const Value& v) {
     }
 }
 
-constexpr std::size_t keptWriteCapacity = std::size_t{4} << 20;
-
 // Texts longer than this are escaped piece by piece, so that the room asked for the worst case stays small.
 constexpr std::size_t textSlice = 4096;
 
@@ -321,12 +319,17 @@ private:
     std::string failure_;
 };
 
+// The text is assembled in a buffer kept per thread (up to a few megabytes), then copied out at its size, so
+// that writing neither regrows nor faults in fresh memory on every call.
+std::string& writeScratch() {
+    thread_local std::string scratch;
+    return scratch;
+}
+
 }  // namespace
 
 WrittenJSON writeJSON(const Value& value, bool pretty) {
-    // The text is assembled in a buffer kept per thread (up to a few megabytes), then copied out at its
-    // size, so that writing neither regrows nor faults in fresh memory on every call.
-    thread_local std::string scratch;
+    std::string& scratch = writeScratch();
     WrittenJSON result;
     {
         JSONWriter writer(pretty, scratch);
@@ -340,9 +343,12 @@ WrittenJSON writeJSON(const Value& value, bool pretty) {
             result.text = Data(text.data(), text.size());
         }
     }
-    if (scratch.size() > keptWriteCapacity) scratch = std::string();
+    // Swapped out rather than assigned an empty text, which would keep the capacity.
+    if (scratch.capacity() > keptWriteBytes) std::string().swap(scratch);
     return result;
 }
+
+std::size_t keptWriteScratchBytes() { return writeScratch().capacity(); }
 
 namespace {
 

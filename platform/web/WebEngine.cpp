@@ -19,12 +19,14 @@
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineFrames.h"
 #include "platform/web/WebEngineFields.h"
+#include "platform/web/WebEngineHeldEvent.h"
 
 namespace ql::ui {
 namespace {
 
 // The largest message read from the engine: far above any answer the app asks for or event it listens
-// to. A larger one (a page's own data sent along) is passed over.
+// to. A larger one (a page's own data sent along) is passed over; one that holds its page is kept within it
+// by leaving the page's data out, or else answered as refused.
 constexpr std::size_t kLargestFrame = std::size_t{128} << 20;
 
 // The events that tell whether a page holds its scripts, read whoever listens.
@@ -75,6 +77,7 @@ std::optional<std::string> errorText(const ns::Dictionary& message) {
 std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
     auto& engine = instance();
     if (engine && engine->isAlive()) return engine;
+    if (engine && !engine->startedHere()) keepInherited(std::move(engine));
     engine.reset();
     std::shared_ptr<WebEngine> fresh(new WebEngine());
     if (!fresh->launch(error)) return nullptr;
@@ -86,7 +89,19 @@ std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
 }
 
 void WebEngine::shutDownAtExit() {
-    if (const auto& engine = instance()) engine->shutDown();
+    // The handler is inherited by a child the app forks, which may exit through it too.
+    auto& engine = instance();
+    if (!engine) return;
+    if (engine->startedHere()) {
+        engine->shutDown();
+    } else {
+        keepInherited(std::move(engine));
+    }
+}
+
+void WebEngine::keepInherited(std::shared_ptr<WebEngine> engine) {
+    static auto* const inherited = new std::vector<std::shared_ptr<WebEngine>>();  // never destroyed
+    inherited->push_back(std::move(engine));
 }
 
 bool WebEngine::launch(ns::Error* error) {
@@ -140,6 +155,7 @@ bool WebEngine::launch(ns::Error* error) {
     }
     commandFd_ = commands[0];
     replyFd_ = replies[0];
+    starter_ = getpid();
     alive_ = true;
     reader_ = std::thread([this] { readLoop(); });
     return true;
@@ -163,14 +179,15 @@ void WebEngine::shutDown() {
 void WebEngine::terminate() {
     // Taken as gone at once, so that the next view asking for the engine gets a fresh one rather than
     // this one before its reader has seen it end.
-    if (alive_.exchange(false)) process_.kill();
+    if (startedHere() && alive_.exchange(false)) process_.kill();
 }
 
 void WebEngine::readLoop() {
     WebEngineFrames frames(
         kLargestFrame, [this](std::string_view method) { return listensFor(method); },
         [this](std::string_view frame) { dispatch(frame); },
-        [this](std::uint64_t id) { answer(id, ns::Value(), std::string(kAnswerTooLarge)); });
+        [this](std::uint64_t id) { answer(id, ns::Value(), std::string(kAnswerTooLarge)); },
+        [this](const WebEngineHeldEvent& event) { releaseHeld(event); });
     std::vector<char> chunk(1 << 16);
     for (;;) {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
@@ -179,6 +196,17 @@ void WebEngine::readLoop() {
         frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
+}
+
+void WebEngine::releaseHeld(const WebEngineHeldEvent& event) {
+    if (event.session().empty()) return;
+    // Answered at once from here: the page waits meanwhile, and its view never hears of it.
+    if (event.method() == kRequestPaused && !event.requestID().empty()) {
+        send("Fetch.failRequest", {{"requestId", ns::Value(event.requestID())}, {"errorReason", ns::Value("Failed")}},
+             event.session());
+    } else if (event.method() == kDialogOpening) {
+        send("Page.handleJavaScriptDialog", {{"accept", ns::Value(false)}}, event.session());
+    }
 }
 
 bool WebEngine::listensFor(std::string_view method) {
@@ -316,6 +344,8 @@ WebEngine::Sent WebEngine::write(std::uint64_t id, std::string_view method, ns::
     auto json = ns::JSONSerialization::dataWithJSONObject(ns::Value(std::move(message)), 0, nullptr);
     if (!json) return Sent::EngineGone;
     if (json->length() > kLargestCommand) return Sent::TooLarge;
+    // Checked before the lock, which a forked child may have inherited held.
+    if (!startedHere()) return Sent::EngineGone;
     std::lock_guard lock(writeMutex_);
     if (!alive_) return Sent::EngineGone;
     // The frame's end goes apart rather than the whole message being copied to carry it.

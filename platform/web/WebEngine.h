@@ -5,12 +5,18 @@
 // of its own reads what comes back and hands it to the main queue; a call that needs an answer waits for
 // it with a bound. An engine that ends (crash, kill, hang) is not restarted in place: the next view that
 // asks gets a fresh one, and every session of the old one hears "engine ended". The engine never outlives
-// the app (WebEngineProcess), and its profile folder goes with it when the app exits. Pages cannot open
+// the app (WebEngineProcess), and its profile folder goes with it when the app exits; a child the app
+// forks neither drives nor ends it, nor removes the folder, when it exits. Pages cannot open
 // windows of their own: the engine tells of each window a page asks for (Page.windowOpen) and opens none.
 //
 // Only events some session listens for are read: the engine reports far more (every console message of a
-// page, at any size), and those are passed over unread. A message the engine cannot take is not sent: it
+// page, at any size), and those are passed over unread. An event that holds its page until answered (a
+// held request, a dialog) is kept within the reader's bound by leaving the page's data out of it
+// (WebEngineHeldEvent), or else answered at once as refused, so that no page waits for ever on one the app
+// could not take in. A message the engine cannot take is not sent: it
 // stops reading its pipe altogether at its intake bound, which would end it for every view.
+
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -32,6 +38,8 @@
 #include "platform/web/WebEngineProfile.h"
 
 namespace ql::ui {
+
+class WebEngineHeldEvent;
 
 class WebEngine : public std::enable_shared_from_this<WebEngine> {
 public:
@@ -69,7 +77,8 @@ public:
     WebEngine& operator=(const WebEngine&) = delete;
     ~WebEngine();
 
-    bool isAlive() const { return alive_; }
+    // False in a child the app forked: the engine, its pipe and its folder are the parent's alone.
+    bool isAlive() const { return alive_ && startedHere(); }
     // The engine's process group (every process of the engine is in it).
     std::uint64_t processID() const { return static_cast<std::uint64_t>(process_.group()); }
     // The engine's resident memory (its own process and its helpers), in bytes; 0 when it is gone.
@@ -118,10 +127,17 @@ private:
 
     WebEngine() = default;
     bool launch(ns::Error* error);
+    bool startedHere() const { return getpid() == starter_; }
     // Ends the process and waits for it, then removes its profile folder; nothing is heard of the end.
     void shutDown();
     static void shutDownAtExit();
+    // Keeps for good a forked child's copy of its parent's engine: destroying it would end the parent's
+    // engine, remove its folder and wait for a reader thread the child does not have.
+    static void keepInherited(std::shared_ptr<WebEngine> engine);
     void readLoop();
+    // Answers an event that holds its page, passed over for its size: a held request fails, a dialog is
+    // cancelled.
+    void releaseHeld(const WebEngineHeldEvent& event);
     bool listensFor(std::string_view method);
     void dispatch(std::string_view frame);
     void answer(std::uint64_t id, ns::Value result, std::optional<std::string> error);
@@ -135,6 +151,7 @@ private:
     bool answersPing();
     Sent write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
+    pid_t starter_ = -1;                         // the process that started the engine
     std::unique_ptr<WebEngineProfile> profile_;  // goes after the process that uses it
     WebEngineProcess process_;
     int commandFd_ = -1;

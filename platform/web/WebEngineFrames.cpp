@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <string>
 #include <utility>
+
+#include "platform/web/WebEngineFrameBuffer.h"
 
 namespace ql::ui {
 namespace {
@@ -24,28 +27,41 @@ std::optional<std::uint64_t> replyID(std::string_view head) {
     return id;
 }
 
-void giveBack(std::vector<char>& buffer) { std::vector<char>().swap(buffer); }
+// The method an event's head names, once the head is long enough to name it whole.
+std::optional<std::string_view> eventMethod(std::string_view head) {
+    if (!head.starts_with(kEventHead)) return std::nullopt;
+    const std::string_view name = head.substr(kEventHead.size());
+    const std::size_t quote = name.find('"');
+    if (quote == std::string_view::npos) return std::nullopt;
+    return name.substr(0, quote);
+}
+
+std::string_view viewOf(const std::vector<char>& bytes) { return std::string_view(bytes.data(), bytes.size()); }
 
 }  // namespace
 
 WebEngineFrames::WebEngineFrames(std::size_t largestFrame, Listened listened, FrameHandler frame,
-                                 OversizedReplyHandler oversized)
-    : largestFrame_(largestFrame), listened_(std::move(listened)), frame_(std::move(frame)), oversized_(std::move(oversized)) {}
+                                 OversizedReplyHandler oversizedReply, OversizedHeldEventHandler oversizedHeldEvent)
+    : largestFrame_(largestFrame),
+      listened_(std::move(listened)),
+      frame_(std::move(frame)),
+      oversizedReply_(std::move(oversizedReply)),
+      oversizedHeldEvent_(std::move(oversizedHeldEvent)) {}
 
 WebEngineFrames::Verdict WebEngineFrames::judge(std::string_view head, bool whole) const {
     if (!head.starts_with(kEventHead)) {
         const bool mayStillBeAnEvent = head.size() < kEventHead.size() && kEventHead.starts_with(head);
         return mayStillBeAnEvent && !whole ? Verdict::Undecided : Verdict::Take;
     }
-    const std::string_view name = head.substr(kEventHead.size());
-    const std::size_t quote = name.find('"');
-    if (quote == std::string_view::npos) return whole || head.size() >= kHeadLength ? Verdict::Take : Verdict::Undecided;
-    return listened_(name.substr(0, quote)) ? Verdict::Take : Verdict::PassOver;
+    const auto method = eventMethod(head);
+    if (!method) return whole || head.size() >= kHeadLength ? Verdict::Take : Verdict::Undecided;
+    if (!listened_(*method)) return Verdict::PassOver;
+    return WebEngineHeldEvent::holdsItsPage(*method) ? Verdict::Hold : Verdict::Take;
 }
 
 void WebEngineFrames::passOverOversized(std::string_view head) {
     verdict_ = Verdict::PassOver;
-    if (const auto id = replyID(head)) oversized_(*id);
+    if (const auto id = replyID(head)) oversizedReply_(*id);
 }
 
 void WebEngineFrames::take(std::string_view bytes) {
@@ -54,37 +70,59 @@ void WebEngineFrames::take(std::string_view bytes) {
         const bool ends = nul != std::string_view::npos;
         const std::string_view piece = bytes.substr(0, ends ? nul : bytes.size());
         bytes.remove_prefix(ends ? nul + 1 : bytes.size());
-        if (verdict_ != Verdict::PassOver) {
-            if (partial_.empty() && ends) {
-                // Whole within one read: handed on from where it lies.
-                if (piece.size() > largestFrame_) {
-                    passOverOversized(piece);
-                } else if (judge(piece, true) == Verdict::Take) {
-                    frame_(piece);
-                }
+        if (verdict_ == Verdict::Undecided && partial_.empty() && ends && piece.size() <= largestFrame_) {
+            // Whole within one read: handed on from where it lies, unless it holds its page.
+            const Verdict verdict = judge(piece, true);
+            if (verdict != Verdict::Hold) {
+                if (verdict == Verdict::Take) frame_(piece);
                 endFrame();
                 continue;
             }
+        }
+        gather(piece, ends);
+        if (!ends) return;
+        if (verdict_ == Verdict::Hold && held_->passedOver()) {
+            oversizedHeldEvent_(*held_);
+        } else if (verdict_ == Verdict::Take || verdict_ == Verdict::Hold) {
+            frame_(viewOf(partial_));
+        }
+        endFrame();
+    }
+}
+
+void WebEngineFrames::gather(std::string_view piece, bool ends) {
+    if (verdict_ == Verdict::Undecided) {
+        // The head is read first, whatever the bound: it tells what the rest is.
+        const std::size_t headPart = std::min(piece.size(), kHeadLength - std::min(kHeadLength, partial_.size()));
+        partial_.insert(partial_.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(headPart));
+        piece.remove_prefix(headPart);
+        verdict_ = judge(viewOf(partial_), ends && piece.empty());
+        if (verdict_ == Verdict::PassOver) giveBack(partial_);
+        if (verdict_ == Verdict::Hold) {
+            const std::string head(viewOf(partial_));
+            partial_.clear();
+            held_.emplace(*eventMethod(head), largestFrame_);
+            held_->take(head, partial_);
+        }
+    }
+    switch (verdict_) {
+        case Verdict::Undecided:
+        case Verdict::PassOver: return;
+        case Verdict::Hold: held_->take(piece, partial_); return;
+        case Verdict::Take:
             if (partial_.size() + piece.size() > largestFrame_) {
-                passOverOversized(partial_.empty() ? piece : std::string_view(partial_.data(), partial_.size()));
+                passOverOversized(viewOf(partial_));
                 giveBack(partial_);
             } else {
-                // Grown by doubling as usual, but never reserving beyond the bound.
-                const std::size_t needed = partial_.size() + piece.size();
-                if (needed > partial_.capacity()) partial_.reserve(std::min(std::max(needed, 2 * partial_.capacity()), largestFrame_));
-                partial_.insert(partial_.end(), piece.begin(), piece.end());
-                if (verdict_ == Verdict::Undecided) verdict_ = judge(std::string_view(partial_.data(), partial_.size()), ends);
-                if (verdict_ == Verdict::PassOver) giveBack(partial_);
+                appendWithin(partial_, piece, largestFrame_);
             }
-        }
-        if (!ends) return;
-        if (verdict_ == Verdict::Take) frame_(std::string_view(partial_.data(), partial_.size()));
-        endFrame();
+            return;
     }
 }
 
 void WebEngineFrames::endFrame() {
     verdict_ = Verdict::Undecided;
+    held_.reset();
     if (partial_.capacity() > kKeptCapacity) {
         giveBack(partial_);
     } else {

@@ -120,16 +120,42 @@ std::string contentType(const std::string& MIMEType, const std::string& textEnco
     return textEncodingName.empty() ? MIMEType : MIMEType + "; charset=" + textEncodingName;
 }
 
-ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest) {
+PageRequest pageRequestFromEvent(const ns::Value& pageRequest) {
     const ns::Dictionary& fields = fieldsOf(pageRequest);
-    ns::URLRequest request(ns::URL::fromString(textField(fields, "url")));
+    PageRequest page{ns::URLRequest(ns::URL::fromString(textField(fields, "url"))), std::nullopt};
+    ns::URLRequest& request = page.request;
     if (const ns::Value* method = fields.find("method")) request.setHTTPMethod(method->stringValue());
     for (const auto& [name, value] : fieldsOf(fields["headers"])) {
         if (ns::equalsIgnoringASCIICase(name, "Cookie")) continue;
         request.setValue(value.stringValue(), name);
     }
-    if (const ns::Value* body = fields.find("postData")) request.setHTTPBody(ns::Data(body->stringValue()));
-    return request;
+    const ns::Value* hasBody = fields.find("hasPostData");
+    if (!hasBody || !hasBody->boolValue()) return page;
+    const ns::Value* entries = fields.find("postDataEntries");
+    const ns::Array* pieces = entries ? entries->asArray() : nullptr;
+    if (!pieces) {
+        page.unsendable = ns::urlError(ns::URLErrorRequestBodyStreamExhausted, request.URL());
+        return page;
+    }
+    ns::Data body;
+    for (const auto& piece : *pieces) {
+        const ns::Value& bytes = fieldsOf(piece)["bytes"];
+        // Left out for its size (null), or never there: a stream the page writes as it goes, which the
+        // engine does not hand over.
+        auto decoded = bytes.isString() ? ns::dataWithBase64EncodedString(bytes.asString()) : std::nullopt;
+        if (!decoded) {
+            page.unsendable = ns::urlError(bytes.isNull() ? ns::URLErrorDataLengthExceedsMaximum : ns::URLErrorRequestBodyStreamExhausted,
+                                           request.URL());
+            return page;
+        }
+        if (body.empty()) {
+            body = std::move(*decoded);
+        } else {
+            body.append(*decoded);
+        }
+    }
+    request.setHTTPBody(std::move(body));
+    return page;
 }
 
 std::optional<ns::Error> refusalForPage(const ns::URLRequest& request) {

@@ -36,9 +36,17 @@ inline constexpr std::size_t kAllRepliesLimit = std::size_t{256} << 20;
 // A budget for the replies of one view, within the one every view shares.
 std::shared_ptr<WebReplyBudget> viewReplyBudget();
 
-// The platform request for the request a page made (the "request" of a held request's event); the
-// engine's own cookie header is left out, since the platform's cookie storage supplies the cookies.
-ns::URLRequest platformRequestFromPage(const ns::Value& pageRequest);
+// A request a page made, as the platform's: from the "request" of a held request's event, with the body its
+// body entries carry byte for byte (the body's text cannot give back bytes that are not UTF-8, and is left
+// out as the event is read). The engine's own cookie header is left out, since the platform's cookie storage
+// supplies the cookies.
+struct PageRequest {
+    ns::URLRequest request;
+    // Why it cannot be sent as the page made it, if it cannot: the event does not carry the whole body (one
+    // the page streams, or one left out for its size). Such a request is failed, never sent short.
+    std::optional<ns::Error> unsendable;
+};
+PageRequest pageRequestFromEvent(const ns::Value& pageRequest);
 
 // Why a page may not make the request, if it may not: a file outside the app's sandbox.
 std::optional<ns::Error> refusalForPage(const ns::URLRequest& request);

@@ -32,6 +32,7 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 #include "platform/web/WebReplyBudget.h"
+#include "platform/web/WebRequestServing.h"
 
 namespace ql::ui {
 
@@ -161,7 +162,7 @@ private:
     // A main-frame document request that came while the view's own navigation was not yet placed.
     struct HeldDocument {
         std::string requestID;
-        ns::URLRequest request;
+        PageRequest page;
         bool redirected = false;
         StartedNavigation navigation;
     };
@@ -212,9 +213,11 @@ private:
     void navigationStarted(const std::string& frame, const std::string& loader);
     void ownNavigationPlaced(std::uint64_t number);
     void requestPaused(const ns::Dictionary& params);
-    void documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
+    void documentRequested(const std::string& requestID, const std::string& frame, PageRequest page,
                            bool redirected, const StartedNavigation& navigation);
-    void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame);
+    // Serves the held request, or fails it when it cannot be sent as the page made it or a page may not make it.
+    void serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame,
+               const std::optional<ns::Error>& unsendable);
     // Hands the held request its reply; one larger than the engine takes fails the request instead, and the
     // frame's load it was asked for, if any, with it.
     void answerHeld(const std::string& requestID, ns::Dictionary reply, FrameLoad* load, const std::optional<ns::URL>& url);

@@ -109,17 +109,18 @@ void WebView::ownNavigationPlaced(std::uint64_t number) {
     const std::uint64_t serial = pageSerial_;
     for (auto& document : held) {
         if (pageSerial_ != serial) return;
-        documentRequested(document.requestID, page_->mainFrame(), std::move(document.request), document.redirected,
+        documentRequested(document.requestID, page_->mainFrame(), std::move(document.page), document.redirected,
                           document.navigation);
     }
 }
 
 void WebView::requestPaused(const ns::Dictionary& params) {
     const std::string requestID = textField(params, "requestId");
-    ns::URLRequest request = platformRequestFromPage(params["request"]);
+    PageRequest page = pageRequestFromEvent(params["request"]);
+    ns::URLRequest& request = page.request;
     if (textField(params, "resourceType") != "Document") {
         request.setMainDocumentURL(request_ ? request_->URL() : std::nullopt);
-        serve(requestID, request, "");
+        serve(requestID, request, "", page.unsendable);
         return;
     }
     // The request names its navigation's loader (as the network domain knows it).
@@ -134,14 +135,15 @@ void WebView::requestPaused(const ns::Dictionary& params) {
     }
     const bool redirected = params.contains("redirectedRequestId");
     if (frame == page_->mainFrame() && placing_ > 0) {
-        heldDocuments_.push_back(HeldDocument{requestID, std::move(request), redirected, navigation});
+        heldDocuments_.push_back(HeldDocument{requestID, std::move(page), redirected, navigation});
         return;
     }
-    documentRequested(requestID, frame, std::move(request), redirected, navigation);
+    documentRequested(requestID, frame, std::move(page), redirected, navigation);
 }
 
-void WebView::documentRequested(const std::string& requestID, const std::string& frame, ns::URLRequest request,
+void WebView::documentRequested(const std::string& requestID, const std::string& frame, PageRequest page,
                                 bool redirected, const StartedNavigation& navigation) {
+    ns::URLRequest& request = page.request;
     const bool mainFrame = frame == page_->mainFrame();
     const bool own = mainFrame && ownNavigation_ && !ownNavigation_->loader.empty() && ownNavigation_->loader == navigation.loader;
     const auto current = frameLoads_.find(frame);
@@ -165,9 +167,10 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
                        &load, request.URL());
             return;
         }
+        // The view's own request goes with its own body; the engine's (a reload's) with the one it carries.
         ns::URLRequest sent = started.request.value_or(request);
         sent.setMainDocumentURL(sent.URL());
-        serve(requestID, sent, frame);
+        serve(requestID, sent, frame, started.request ? std::nullopt : page.unsendable);
         return;
     }
     if (mainFrame && !redirected && !own && ownNavigation_ && !ownNavigation_->loader.empty() && !ownNavigation_->committed) {
@@ -228,11 +231,12 @@ void WebView::documentRequested(const std::string& requestID, const std::string&
         return;
     }
     if (mainFrame) request_ = request;
-    serve(requestID, request, frame);
+    serve(requestID, request, frame, page.unsendable);
 }
 
-void WebView::serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame) {
-    if (auto refusal = refusalForPage(request)) {
+void WebView::serve(const std::string& requestID, const ns::URLRequest& request, const std::string& documentFrame,
+                    const std::optional<ns::Error>& unsendable) {
+    if (auto refusal = unsendable ? unsendable : refusalForPage(request)) {
         if (auto frame = frameLoads_.find(documentFrame); !documentFrame.empty() && frame != frameLoads_.end()) {
             frame->second.answered = true;
             frame->second.error = *refusal;

@@ -21,6 +21,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/ValueArena.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/JSONWriter.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 #include "tests/support/PeerProcess.h"
 
@@ -657,6 +658,38 @@ TEST(JSONSerialization, LargeTextsAndDepth) {
     const Value tooDeepInDictionaries = nested(JSONMaxNestingDepth, Value(Dictionary{{"k", Value(1)}}));
     EXPECT_EQ(writeRefusal(tooDeepInDictionaries, JSONWritingPrettyPrinted),
               "Too many nested arrays or dictionaries in JSON write");
+}
+
+TEST(JSONSerialization, ALargeWriteGivesItsBufferBackOnEveryThread) {
+    using ql::ns::detail::keptWriteBytes;
+    using ql::ns::detail::keptWriteScratchBytes;
+    const Value small(Array{Value(std::string(keptWriteBytes / 2, 'a'))});
+    const Value large(Array{Value(std::string(3 * keptWriteBytes, 'b'))});
+    const auto writeOnThisThread = [&] {
+        // A write within the bound keeps its buffer for the next one; a larger one gives it all back.
+        std::vector<std::size_t> kept;
+        kept.push_back(write(small).size());
+        kept.push_back(keptWriteScratchBytes());
+        kept.push_back(write(large).size());
+        kept.push_back(keptWriteScratchBytes());
+        kept.push_back(write(small).size());
+        kept.push_back(keptWriteScratchBytes());
+        return kept;
+    };
+    const auto check = [&](const std::vector<std::size_t>& kept, const char* where) {
+        ASSERT_EQ(kept.size(), 6u) << where;
+        EXPECT_EQ(kept[0], keptWriteBytes / 2 + 4) << where;
+        EXPECT_GE(kept[1], keptWriteBytes / 2) << where;
+        EXPECT_LE(kept[1], keptWriteBytes) << where;
+        EXPECT_EQ(kept[2], 3 * keptWriteBytes + 4) << where;
+        EXPECT_LE(kept[3], keptWriteBytes) << where;
+        EXPECT_EQ(kept[4], keptWriteBytes / 2 + 4) << where;
+        EXPECT_LE(kept[5], keptWriteBytes) << where;
+    };
+    check(writeOnThisThread(), "main thread");
+    std::vector<std::size_t> other;
+    std::thread([&] { other = writeOnThisThread(); }).join();
+    check(other, "another thread");
 }
 
 // A reply of `records` small dictionaries, about 35 bytes each.

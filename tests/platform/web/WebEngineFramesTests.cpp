@@ -1,5 +1,6 @@
 // The engine's messages are taken apart wherever reads end; what nobody listens for and what is too large
-// is passed over without being gathered, and reading goes on after it.
+// is passed over without being gathered, and reading goes on after it. An event that holds its page is kept
+// within the bound by leaving the page's data out, and one passed over all the same is told of by its ids.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/JSONSerialization.h"
+#include "platform/web/WebEngineFields.h"
 #include "platform/web/WebEngineFrames.h"
 
 namespace ql {
@@ -16,9 +19,15 @@ namespace {
 struct Taken {
     explicit Taken(std::size_t largestFrame)
         : frames(
-              largestFrame, [](std::string_view method) { return method == "Page.frameNavigated"; },
+              largestFrame,
+              [](std::string_view method) {
+                  return method == "Page.frameNavigated" || method == "Fetch.requestPaused" || method == "Page.javascriptDialogOpening";
+              },
               [this](std::string_view frame) { kept.emplace_back(frame); },
-              [this](std::uint64_t id) { oversizedReplies.push_back(id); }) {}
+              [this](std::uint64_t id) { oversizedReplies.push_back(id); },
+              [this](const ui::WebEngineHeldEvent& event) {
+                  oversizedHeldEvents.push_back(event.method() + " " + event.session() + " " + event.requestID());
+              }) {}
     // Hands the bytes over in pieces of `piece` bytes, noting the most held meanwhile.
     void take(const std::string& bytes, std::size_t piece) {
         for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -29,6 +38,7 @@ struct Taken {
     ui::WebEngineFrames frames;
     std::vector<std::string> kept;
     std::vector<std::uint64_t> oversizedReplies;
+    std::vector<std::string> oversizedHeldEvents;
     std::size_t mostHeld = 0;
 };
 
@@ -79,6 +89,86 @@ TEST(WebEngineFrames, WhatIsPassedOverIsNotGatheredAndReadingGoesOn) {
     ASSERT_EQ(taken.kept.size(), 2u);
     EXPECT_EQ(taken.kept[0], large);
     EXPECT_LT(taken.frames.heldBytes(), 1u << 20);
+}
+
+// A held request's event as the engine writes it, with the given header fields and body entries' texts.
+std::string pausedRequest(const std::string& headers, const std::string& text, const std::vector<std::string>& entries,
+                          const std::string& id = "interception-job-7.0") {
+    std::string list;
+    for (const auto& entry : entries) list += (list.empty() ? "" : ",") + entry;
+    return R"({"method":"Fetch.requestPaused","params":{"requestId":")" + id +
+           R"(","request":{"url":"http://127.0.0.1/echo","method":"POST","headers":{)" + headers + R"(},"postData":")" +
+           text + R"(","hasPostData":true,"postDataEntries":[)" + list +
+           R"(],"initialPriority":"High"},"frameId":"F1","resourceType":"XHR","networkId":"N1"},"sessionId":"S1"})";
+}
+
+std::string entry(const std::string& base64) { return R"({"bytes":")" + base64 + "\"}"; }
+
+ns::Value parsed(const std::string& frame) { return ns::JSONSerialization::JSONObjectWithData(ns::Data(frame), 0, nullptr); }
+
+const ns::Dictionary& requestOf(const ns::Value& message) {
+    return ui::fieldsOf(ui::fieldsOf(ui::fieldsOf(message)["params"])["request"]);
+}
+
+TEST(WebEngineFrames, AHeldRequestKeepsItsBodyEntriesAndLeavesItsTextOut) {
+    // Quotes, backslashes and the names of the fields left out inside texts, wherever reads end.
+    const std::string headers = R"("postData":"a\"postData\":\"b","X-Tail":"c\\")";
+    const std::string text = R"(\"postData\":\"x\\\"\u00e9\ufffd)";
+    const std::string message = pausedRequest(headers, text, {entry("AAEC"), R"({"bytes":""})", entry("/w==")});
+    const std::string navigated = R"({"method":"Page.frameNavigated","params":{}})";
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{64}, std::size_t{4096}}) {
+        Taken taken(1 << 20);
+        taken.take(frame(message) + frame(navigated), piece);
+        ASSERT_EQ(taken.kept.size(), 2u) << piece;
+        EXPECT_EQ(taken.kept[1], navigated) << piece;
+        const ns::Value kept = parsed(taken.kept[0]);
+        const auto& request = requestOf(kept);
+        EXPECT_TRUE(request["postData"].isNull()) << piece;
+        EXPECT_EQ(ui::fieldsOf(request["headers"])["postData"].stringValue(), "a\"postData\":\"b") << piece;
+        EXPECT_EQ(ui::fieldsOf(request["headers"])["X-Tail"].stringValue(), "c\\") << piece;
+        const auto* entries = request["postDataEntries"].asArray();
+        ASSERT_TRUE(entries) << piece;
+        ASSERT_EQ(entries->size(), 3u) << piece;
+        EXPECT_EQ(ui::textField(ui::fieldsOf((*entries)[0]), "bytes"), "AAEC") << piece;
+        EXPECT_EQ(ui::textField(ui::fieldsOf((*entries)[1]), "bytes"), "") << piece;
+        EXPECT_EQ(ui::textField(ui::fieldsOf((*entries)[2]), "bytes"), "/w==") << piece;
+        EXPECT_EQ(ui::textField(ui::fieldsOf(ui::fieldsOf(kept)["params"]), "networkId"), "N1") << piece;
+        EXPECT_EQ(ui::textField(ui::fieldsOf(kept), "sessionId"), "S1") << piece;
+        EXPECT_TRUE(taken.oversizedHeldEvents.empty()) << piece;
+    }
+}
+
+TEST(WebEngineFrames, AHeldRequestPastTheBoundLeavesItsBodyOutOrIsToldOfByItsIDs) {
+    constexpr std::size_t kBound = 1 << 20;
+    const std::string small = R"({"id":1,"result":{}})";
+    // Bodies that fit are kept; from the one that would pass the bound on, each is left out.
+    const std::string fits(kBound / 4, 'A');
+    const std::string tooMuch(kBound, 'B');
+    const std::string bodies = pausedRequest(R"("A":"1")", std::string(3 * kBound, 'x'), {entry(fits), entry(tooMuch), entry("AAAA")});
+    // Header fields past the bound on their own cannot be left out: the event is passed over.
+    const std::string headers = pausedRequest(R"("A":")" + std::string(2 * kBound, 'h') + "\"", "", {}, "interception-job-9.0");
+    const std::string dialog = R"({"method":"Page.javascriptDialogOpening","params":{"url":"http://127.0.0.1/","message":"q",)"
+                               R"("type":"prompt","defaultPrompt":")" + std::string(2 * kBound, 'd') + R"("},"sessionId":"S2"})";
+    Taken taken(kBound);
+    taken.take(frame(bodies) + frame(small) + frame(headers) + frame(small) + frame(dialog) + frame(small), 64 * 1024);
+    EXPECT_LE(taken.mostHeld, kBound);
+    ASSERT_EQ(taken.kept.size(), 4u);
+    const ns::Value kept = parsed(taken.kept[0]);
+    const auto& request = requestOf(kept);
+    const auto* entries = request["postDataEntries"].asArray();
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 3u);
+    EXPECT_EQ(ui::textField(ui::fieldsOf((*entries)[0]), "bytes"), fits);
+    EXPECT_TRUE(ui::fieldsOf((*entries)[1])["bytes"].isNull());
+    EXPECT_TRUE(ui::fieldsOf((*entries)[2])["bytes"].isNull());
+    EXPECT_EQ(ui::textField(request, "url"), "http://127.0.0.1/echo");
+    EXPECT_EQ(ui::textField(ui::fieldsOf(ui::fieldsOf(kept)["params"]), "frameId"), "F1");
+    EXPECT_EQ(ui::textField(ui::fieldsOf(kept), "sessionId"), "S1");
+    EXPECT_EQ(taken.kept[1], small);
+    EXPECT_EQ(taken.kept[2], small);
+    EXPECT_EQ(taken.kept[3], small);
+    EXPECT_EQ(taken.oversizedHeldEvents, (std::vector<std::string>{"Fetch.requestPaused S1 interception-job-9.0",
+                                                                    "Page.javascriptDialogOpening S2 "}));
 }
 
 }  // namespace

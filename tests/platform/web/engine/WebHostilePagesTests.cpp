@@ -132,6 +132,35 @@ TEST(WebHostilePages, DialogsAreThePlatformsAlertsAnsweredByTaps) {
     EXPECT_TRUE(on.device.runUntil([&] { return page.title() == "false|小明"; }, 30));
 }
 
+TEST(WebHostilePages, DialogsOfAnyLengthAreAnsweredAndTheLoadFinishes) {
+    LoopbackServer server;
+    // The engine cuts an alert's text before it reports it, but not a prompt's default text.
+    server.serveText("/long",
+                     "<title>long</title><script>alert('x'.repeat(50 * 1000 * 1000)); document.title = 'alerted';"
+                     "document.title = 'prompted ' + prompt('Name?', '\u4e2d'.repeat(23 * 1000 * 1000));</script>",
+                     "text/html");
+    OnDevice on;
+    auto& page = on.page;
+    page.start(server.url("/long"));
+    ASSERT_TRUE(on.device.runUntil([&] { return shownAlert() != nullptr; }, 30));
+    // Shown as a small one is, with what the engine kept of the text, and the page waits for the answer.
+    const auto alert = shownAlert();
+    EXPECT_EQ(alert->title(), "127.0.0.1");
+    EXPECT_EQ(buttonsOf(*alert), std::vector<std::string>{"OK"});
+    EXPECT_GE(alert->message().size(), 10'000u);
+    EXPECT_LT(alert->message().size(), 100'000u);
+    EXPECT_EQ(alert->message().find_first_not_of('x'), std::string::npos);
+    EXPECT_TRUE(page.view->isLoading());
+    EXPECT_EQ(page.title(), "");
+    on.device.tap("OK");
+
+    // The prompt's report is too long to read: it is answered as cancelled rather than left waiting.
+    ASSERT_TRUE(on.device.runUntil([&] { return !page.view->isLoading(); }, 30));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /long other", "start", "finish"}));
+    EXPECT_EQ(page.title(), "prompted null");
+    EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+}
+
 TEST(WebHostilePages, AThousandAlertsHoldUpNeitherOtherViewsNorTheAppsOwnLoads) {
     LoopbackServer server;
     server.serveText("/alerts", "<title>alerts</title><script>for (var i = 0; i < 1000; i++) alert('Alert ' + i);</script>",

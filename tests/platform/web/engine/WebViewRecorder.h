@@ -1,8 +1,11 @@
 #pragma once
 // What a web view told its delegate, as short lines: "should /path#fragment type", "start", "finish",
-// "fail CODE".
+// "fail CODE"; and a web view that records them.
+
+#include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,6 +66,23 @@ public:
     std::set<std::string> refusedPaths;
     std::vector<std::string> events;
     std::vector<ns::Error> errors;
+};
+
+// A web view whose delegate records what it is told.
+struct RecordedPage {
+    RecordedPage()
+        : view(std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480})), delegate(std::make_shared<WebViewRecorder>()) {
+        view->setDelegate(delegate);
+    }
+    // Loads the address with only this load's events recorded.
+    void load(const std::string& url) {
+        delegate->events.clear();
+        view->loadRequest(ns::URLRequest(ns::URL::fromString(url)));
+        ASSERT_TRUE(pumpUntil([&] { return !view->isLoading(); }, 60));
+    }
+    std::string title() { return view->stringByEvaluatingJavaScriptFromString("document.title"); }
+    std::shared_ptr<ui::WebView> view;
+    std::shared_ptr<WebViewRecorder> delegate;
 };
 
 }  // namespace ql::test
