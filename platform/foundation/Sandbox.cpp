@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/foundation/BackgroundWork.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 
 namespace ql::ns {
 
@@ -97,7 +100,13 @@ SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(pat
     Sandbox::setHomeForTesting(path_);
 }
 
-SandboxHome::~SandboxHome() { Sandbox::setHomeForTesting(previousOverride_); }
+SandboxHome::~SandboxHome() {
+    // What the app queued for this home lands in it before the home changes or goes.
+    if (!DispatchQueue::finishBackgroundWork(BackgroundWork::kEndAllowance)) {
+        Log::write("background work still under way as the sandbox " + path_ + " ends: it goes on without it");
+    }
+    Sandbox::setHomeForTesting(previousOverride_);
+}
 
 namespace {
 

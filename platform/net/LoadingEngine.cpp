@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPExchange.h"
 
@@ -226,6 +228,8 @@ void LoadingEngine::runOnce(long longestWaitMilliseconds) {
 
 void LoadingEngine::runRound() {
     if (!multi_) return;  // shut down
+    // Once the process ends, the driving thread stops here for good: curl is left as it is.
+    BackgroundWork work;
     const std::thread::id previous = driving_.exchange(std::this_thread::get_id());
     LoadingEngine* const outer = std::exchange(drivenByThisThread, this);
     runCommands();
