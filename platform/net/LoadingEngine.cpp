@@ -43,12 +43,18 @@ thread_local LoadingEngine* drivenByThisThread = nullptr;
 struct ThreadEngine {
     ThreadEngine() { engine->owner_ = std::this_thread::get_id(); }
     ~ThreadEngine() { engine->shutDown(); }
-    std::shared_ptr<LoadingEngine> engine = std::make_shared<LoadingEngine>(LoadingEngine::Key{});
+    std::shared_ptr<LoadingEngine> engine = LoadingEngine::make();
 };
+
+std::shared_ptr<LoadingEngine> LoadingEngine::make() {
+    auto engine = std::make_shared<LoadingEngine>(Key{});
+    Clock::addClient(engine);
+    return engine;
+}
 
 const std::shared_ptr<LoadingEngine>& LoadingEngine::shared() {
     static const auto* engine = [] {
-        auto* created = new std::shared_ptr<LoadingEngine>(std::make_shared<LoadingEngine>(Key{}));
+        auto* created = new std::shared_ptr<LoadingEngine>(make());
         std::thread([engine = *created] {
             pthread_setname_np(pthread_self(), "ql.net.io");
             engine->runForever();
@@ -63,7 +69,7 @@ const std::shared_ptr<LoadingEngine>& LoadingEngine::ofCurrentThread() {
     return own.engine;
 }
 
-std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return std::make_shared<LoadingEngine>(Key{}); }
+std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return make(); }
 
 LoadingEngine::LoadingEngine(Key) : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -189,8 +195,12 @@ void LoadingEngine::collectFinished() {
     }
 }
 
+double LoadingEngine::nextDeadlineAfter(double) const { return Clock::kNever; }
+
+void LoadingEngine::clockChanged() { wakeUp(); }
+
 void LoadingEngine::expireDeadlines() {
-    const auto now = std::chrono::steady_clock::now();
+    const double now = Clock::now();
     std::vector<std::shared_ptr<HTTPExchange>> expired;
     for (const auto& [handle, exchange] : active_) {
         auto deadline = exchange->nextDeadline();
@@ -209,11 +219,12 @@ long LoadingEngine::waitMilliseconds(long longest) {
     long curlWait = -1;
     curl_multi_timeout(multi_, &curlWait);
     if (curlWait >= 0) wait = std::min(wait, curlWait);
-    const auto now = std::chrono::steady_clock::now();
+    // On a manual clock this is no real time at all, but the wait is short, and moving the clock wakes it.
+    const double now = Clock::now();
     for (const auto& [handle, exchange] : active_) {
         if (auto deadline = exchange->nextDeadline()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - now).count() + 1;
-            wait = std::min<long>(wait, std::max<long>(0, static_cast<long>(left)));
+            const double left = std::ceil((*deadline - now) * 1000) + 1;
+            wait = std::min<long>(wait, std::max<long>(0, static_cast<long>(std::min<double>(left, double(wait)))));
         }
     }
     return wait;
