@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -51,12 +54,17 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 // Waits for the child to end, at most `seconds`; kills it when it does not.
 int waitFor(pid_t child, double seconds, bool& ended) {
     const int handle = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+    ended = true;  // without a handle to watch it, it is waited for as long as it takes
     if (handle >= 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         pollfd watch{handle, POLLIN, 0};
-        ended = ::poll(&watch, 1, static_cast<int>(seconds * 1000)) == 1;
+        int ready = 0;
+        do {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            ready = ::poll(&watch, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        } while (ready < 0 && errno == EINTR);
+        ended = ready == 1;
         ::close(handle);
-    } else {
-        ended = true;  // no way to watch it: wait as long as it takes
     }
     if (!ended) ::kill(child, SIGKILL);
     int status = 0;
