@@ -197,15 +197,22 @@ void LoadingEngine::collectFinished() {
 
 double LoadingEngine::nextDeadlineAfter(double) const { return Clock::kNever; }
 
-void LoadingEngine::clockChanged() { wakeUp(); }
+void LoadingEngine::clockChanged() {
+    // A manual clock steps through every animation's moments: only one that reached a time-out wakes the thread.
+    if (Clock::now() >= earliestDeadline_.load()) wakeUp();
+}
 
 void LoadingEngine::expireDeadlines() {
     const double now = Clock::now();
+    double earliest = Clock::kNever;
     std::vector<std::shared_ptr<HTTPExchange>> expired;
     for (const auto& [handle, exchange] : active_) {
-        auto deadline = exchange->nextDeadline();
-        if (deadline && *deadline <= now) expired.push_back(exchange);
+        const auto deadline = exchange->nextDeadline();
+        if (!deadline) continue;
+        if (*deadline <= now) expired.push_back(exchange);
+        else earliest = std::min(earliest, *deadline);
     }
+    earliestDeadline_.store(earliest);
     for (const auto& exchange : expired) exchange->timeOut();
 }
 

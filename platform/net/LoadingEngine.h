@@ -110,6 +110,9 @@ private:
     // pending is not signalled again: commands given before the woken thread takes them need no second one.
     const int wakeFd_;
     std::atomic<bool> wakePending_{false};
+    // The earliest time-out of the exchanges as the last round left them; the clock wakes the thread once
+    // it gets there.
+    std::atomic<double> earliestDeadline_{Clock::kNever};
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::vector<std::function<void()>> running_;  // driving thread; keeps its capacity between rounds
