@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 
@@ -101,9 +102,14 @@ SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(pat
 }
 
 SandboxHome::~SandboxHome() {
-    // What the app queued for this home lands in it before the home changes or goes.
-    if (!DispatchQueue::finishBackgroundWork(BackgroundWork::kEndAllowance)) {
-        Log::write("background work still under way as the sandbox " + path_ + " ends: it goes on without it");
+    // What the app queued for this home lands in it before the home changes or goes. The main queue's blocks
+    // run meanwhile, and one may raise: the home changes all the same.
+    try {
+        if (!DispatchQueue::finishBackgroundWork(BackgroundWork::kEndAllowance)) {
+            Log::write("background work still under way as the sandbox " + path_ + " ends: it goes on without it");
+        }
+    } catch (const std::exception& error) {
+        Log::write("the sandbox " + path_ + " ends without waiting for the rest of its work: " + error.what());
     }
     Sandbox::setHomeForTesting(previousOverride_);
 }

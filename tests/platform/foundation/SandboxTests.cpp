@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "platform/foundation/DispatchQueue.h"
@@ -111,4 +112,24 @@ TEST(Sandbox, AtItsEndTheWorkQueuedForItLandsAndTheFolderGoesWhole) {
     // Had the sandbox gone first, the write would make the folder again once the main thread turned.
     RunLoop::main()->runUntil([&] { return wrote->load(); }, 5);
     EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(home));
+}
+
+// The main queue runs while a sandbox waits for its work; a block there that raises does not keep the home.
+TEST(Sandbox, ABlockThatRaisesWhileItsSandboxEndsLeavesTheHomeChangedAllTheSame) {
+    TemporarySandbox outer;
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    std::string innerPath;
+    {
+        TemporarySandbox inner;
+        innerPath = inner.path();
+        DispatchQueue::main()->async([] { throw std::runtime_error("a block of the app raised"); });
+        DispatchQueue::serial("sandbox.raise")->async([released] {
+            DispatchQueue::main()->sync([] {});
+            *released = true;
+            RunLoop::main()->wakeUp();
+        });
+    }
+    EXPECT_EQ(Sandbox::home(), outer.path());
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(innerPath));
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return released->load(); }, 5));
 }
