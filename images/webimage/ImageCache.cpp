@@ -71,11 +71,11 @@ bool DataBeginsWithPNGSignature(const ns::Data& data) {
 // ---- Making ----
 
 ImageCache::ImageCache(Key, std::string nameSpace, const std::optional<std::string>& directory)
-    : diskCachePath_(joinPath(directory.value_or(makeDiskCachePath(nameSpace)),
-                              std::string(ImageCacheNamespacePrefix) + nameSpace)),
+    : nameSpace_(std::move(nameSpace)),
+      directory_(directory),
       memCache_(std::make_shared<ns::Cache>()),
       ioQueue_(ns::DispatchQueue::serial(std::string(ImageCacheIOQueueLabel))) {
-    memCache_->setName(std::string(ImageCacheNamespacePrefix) + nameSpace);
+    memCache_->setName(std::string(ImageCacheNamespacePrefix) + nameSpace_);
 }
 
 ImageCache::~ImageCache() { ns::NotificationCenter::defaultCenter().removeObserver(this); }
@@ -84,7 +84,7 @@ std::shared_ptr<ImageCache> ImageCache::create(std::string nameSpace, const std:
     auto cache = std::make_shared<ImageCache>(Key(), std::move(nameSpace), directory);
     cache->observeApplication();
     // The cleaner passes hidden files by: what writes cut short by the end of their process left would stay.
-    cache->ioQueue_->async([folder = cache->diskCachePath_] { ns::removeStaleAtomicWriteTemporaries(folder); });
+    cache->ioQueue_->async([folder = cache->diskCachePath()] { ns::removeStaleAtomicWriteTemporaries(folder); });
     return cache;
 }
 
@@ -94,6 +94,17 @@ std::shared_ptr<ImageCache> ImageCache::sharedImageCache() {
 }
 
 std::string ImageCache::makeDiskCachePath(std::string_view name) { return joinPath(ns::Sandbox::caches(), name); }
+
+std::string ImageCache::diskCachePath() const {
+    const std::string name = std::string(ImageCacheNamespacePrefix) + nameSpace_;
+    if (directory_) return joinPath(*directory_, name);
+    std::lock_guard lock(folderMutex_);
+    if (const std::uint64_t generation = ns::Sandbox::generation(); generation != folderGeneration_) {
+        folder_ = joinPath(makeDiskCachePath(nameSpace_), name);
+        folderGeneration_ = generation;
+    }
+    return folder_;
+}
 
 void ImageCache::observeApplication() {
     auto& center = ns::NotificationCenter::defaultCenter();
@@ -132,7 +143,7 @@ std::string ImageCache::cachePathForKey(std::string_view key, const std::string&
 }
 
 std::string ImageCache::defaultCachePathForKey(std::string_view key) const {
-    return cachePathForKey(key, diskCachePath_);
+    return cachePathForKey(key, diskCachePath());
 }
 
 // ---- Storing ----
@@ -161,10 +172,10 @@ void ImageCache::writeToDisk(const std::shared_ptr<ui::Image>& image, bool recal
     }
     if (!bytes) return;
     const auto& files = ns::FileManager::defaultManager();
-    const std::string path = defaultCachePathForKey(key);
+    const std::string folder = diskCachePath();
+    const std::string path = cachePathForKey(key, folder);
     ns::Error error("", 0);
-    const bool written = (files.fileExistsAtPath(diskCachePath_) ||
-                          files.createDirectoryAtPath(diskCachePath_, true, {}, &error)) &&
+    const bool written = (files.fileExistsAtPath(folder) || files.createDirectoryAtPath(folder, true, {}, &error)) &&
                          files.writeAtomically(path, *bytes, std::nullopt, &error);
     if (!written) {
         // A full or read-only disk fails every write that follows: one line says why, not one per image.
@@ -271,8 +282,9 @@ void ImageCache::clearDisk(Completion completion) {
     auto self = std::static_pointer_cast<ImageCache>(shared_from_this());
     ioQueue_->async([self, completion = std::move(completion)] {
         const auto& files = ns::FileManager::defaultManager();
-        files.removeItemAtPath(self->diskCachePath_);
-        files.createDirectoryAtPath(self->diskCachePath_, true);
+        const std::string folder = self->diskCachePath();
+        files.removeItemAtPath(folder);
+        files.createDirectoryAtPath(folder, true);
         if (completion) ns::DispatchQueue::main()->async(completion);
     });
 }
@@ -291,7 +303,8 @@ void ImageCache::cleanDiskNow() {
         ns::Date modified;
         std::uint64_t size;
     };
-    auto walk = ns::FileManager::defaultManager().enumeratorAtPath(diskCachePath_, ns::DirectoryEnumerationSkipsHiddenFiles);
+    const std::string folder = diskCachePath();
+    auto walk = ns::FileManager::defaultManager().enumeratorAtPath(folder, ns::DirectoryEnumerationSkipsHiddenFiles);
     if (!walk) return;
     const ns::Date expiration =
         ns::Date::fromTimeIntervalSince1970(ns::Date::now().timeIntervalSince1970() - static_cast<double>(maxCacheAge()));
@@ -301,7 +314,7 @@ void ImageCache::cleanDiskNow() {
     while (auto relative = walk->nextObject()) {
         const ns::FileAttributes& attributes = walk->fileAttributes();
         if (attributes.isDirectory()) continue;
-        std::string path = joinPath(diskCachePath_, *relative);
+        std::string path = joinPath(folder, *relative);
         if (attributes.modificationDate.timeIntervalSince1970() <= expiration.timeIntervalSince1970()) {
             expired.push_back(std::move(path));
             continue;
@@ -342,20 +355,20 @@ void ImageCache::backgroundCleanDisk() {
 
 std::uint64_t ImageCache::getSize() {
     std::uint64_t size = 0;
-    ioQueue_->sync([&] { size = diskUsageOf(diskCachePath_).size; });
+    ioQueue_->sync([&] { size = diskUsageOf(diskCachePath()).size; });
     return size;
 }
 
 std::uint64_t ImageCache::getDiskCount() {
     std::uint64_t count = 0;
-    ioQueue_->sync([&] { count = diskUsageOf(diskCachePath_).count; });
+    ioQueue_->sync([&] { count = diskUsageOf(diskCachePath()).count; });
     return count;
 }
 
 void ImageCache::calculateSize(SizeCompletion completion) {
     auto self = std::static_pointer_cast<ImageCache>(shared_from_this());
     ioQueue_->async([self, completion = std::move(completion)] {
-        const DiskUsage usage = diskUsageOf(self->diskCachePath_);
+        const DiskUsage usage = diskUsageOf(self->diskCachePath());
         if (completion) ns::DispatchQueue::main()->async([completion, usage] { completion(usage.count, usage.size); });
     });
 }

@@ -53,7 +53,9 @@ public:
     // The process-wide cache, namespace "default": Caches/default/com.Pimbrook.WebImageCache.default.
     static std::shared_ptr<ImageCache> sharedImageCache();
     // The folder is `directory` (the caches folder plus the namespace when none is given) with
-    // "com.Pimbrook.WebImageCache.<namespace>" appended.
+    // "com.Pimbrook.WebImageCache.<namespace>" appended. Without a directory the folder is in the caches
+    // folder of the sandbox in use, whichever that is: the process-wide cache outlives a test's or a
+    // benchmark's sandbox, and must not write into one that has gone.
     static std::shared_ptr<ImageCache> create(std::string nameSpace,
                                               const std::optional<std::string>& directory = std::nullopt);
     // The caches folder with `name` appended.
@@ -106,7 +108,7 @@ public:
     static std::string cachedFileNameForKey(std::string_view key);
     std::string cachePathForKey(std::string_view key, const std::string& folder) const;
     std::string defaultCachePathForKey(std::string_view key) const;
-    const std::string& diskCachePath() const { return diskCachePath_; }
+    std::string diskCachePath() const;
 
     // ---- Settings ----
     bool shouldDecompressImages() const { return shouldDecompressImages_.load(); }
@@ -132,7 +134,12 @@ private:
     void cleanDiskNow();
     std::vector<std::string> readOnlyPaths() const;
 
-    const std::string diskCachePath_;
+    const std::string nameSpace_;
+    const std::optional<std::string> directory_;
+    // The folder in the sandbox of that generation, when no directory was given.
+    mutable std::mutex folderMutex_;
+    mutable std::uint64_t folderGeneration_ = 0;
+    mutable std::string folder_;
     const std::shared_ptr<ns::Cache> memCache_;
     const std::shared_ptr<ns::DispatchQueue> ioQueue_;
     mutable std::mutex pathsMutex_;

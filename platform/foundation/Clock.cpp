@@ -17,6 +17,7 @@ namespace {
 
 std::atomic<bool> manual{false};
 std::atomic<double> manualTime{0};
+std::atomic<double> realTimeShift{0};
 
 struct Clients {
     std::mutex mutex;
@@ -53,7 +54,7 @@ void notifyClients() {
 double Clock::now() {
     if (manual.load(std::memory_order_acquire)) return manualTime.load(std::memory_order_acquire);
     using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
+    return duration<double>(system_clock::now().time_since_epoch()).count() + realTimeShift.load(std::memory_order_relaxed);
 }
 
 void Clock::useManualTime(double start) {
@@ -68,6 +69,13 @@ void Clock::useRealTime() {
 }
 
 bool Clock::isManual() { return manual.load(std::memory_order_acquire); }
+
+void Clock::shiftRealTimeForTesting(double seconds) {
+    double shift = realTimeShift.load();
+    while (!realTimeShift.compare_exchange_weak(shift, shift + seconds)) {
+    }
+    notifyClients();
+}
 
 double Clock::nextDeadline() {
     const double current = now();

@@ -19,6 +19,9 @@ public:
     static void useManualTime(double start);
     static void useRealTime();
     static bool isManual();
+    // For tests: real time reads `seconds` later from now on (a negative shift takes it back), as if that much
+    // had passed, and every client hears that the clock changed. A manual clock does not move.
+    static void shiftRealTimeForTesting(double seconds);
 
     // Manual clock only (raises otherwise): moves time forward by `seconds`, stopping at every deadline
     // of a client on the way, so each timer and delayed block fires at its own time and in order. On the

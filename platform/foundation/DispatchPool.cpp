@@ -11,6 +11,7 @@ namespace ql::ns {
 namespace {
 
 thread_local bool isWorkerThread = false;
+std::atomic<DispatchPool*> made{nullptr};
 
 std::size_t levelOf(DispatchQueue::Priority priority) { return static_cast<std::size_t>(priority); }
 
@@ -22,10 +23,13 @@ DispatchPool& DispatchPool::shared() {
     return *pool;
 }
 
+DispatchPool* DispatchPool::existing() { return made.load(); }
+
 DispatchPool::DispatchPool()
     : baseWorkers_(std::max(2, static_cast<int>(std::thread::hardware_concurrency()))),
       maxWorkers_(std::max(64, 4 * baseWorkers_)) {
     sem_init(&wakeUps_, 0, 0);
+    made.store(this);
 }
 
 void DispatchPool::submit(DispatchQueue::Priority priority, std::function<void()> job) {
@@ -68,10 +72,15 @@ void DispatchPool::workerMain() {
         --queued_;
         ++running_;
         lock.unlock();
-        job();
-        job = nullptr;  // what the job captured goes before the pool counts it as done
+        {
+            // Once the process ends, the worker stops here for good and the job is given up.
+            BackgroundWork work;
+            job();
+            job = nullptr;  // what the job captured goes before the pool counts it as done
+        }
         lock.lock();
         --running_;
+        notifyQuietWaitersLocked();
         std::vector<std::weak_ptr<RunLoop>> toWake;
         notifyIdleLocked(toWake);
         if (!toWake.empty()) {
@@ -88,6 +97,34 @@ bool DispatchPool::hasRunnableWork() {
 }
 
 bool DispatchPool::hasWaitingJobs() { return queued_.load(std::memory_order_relaxed) > 0; }
+
+void DispatchPool::notifyQuietWaitersLocked() {
+    if (quietWaiters_ > 0) quieter_.notify_all();
+}
+
+bool DispatchPool::waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time_point deadline,
+                                  const std::function<void()>& meanwhile) {
+    const int own = isWorkerThread ? 1 : 0;
+    // A worker waiting here is a blocked one, so the pool can run the rest meanwhile.
+    BlockingScope blocking;
+    std::unique_lock lock(mutex_);
+    ++quietWaiters_;
+    for (;;) {
+        const bool quiet = queued_ == 0 && (everyJob ? running_ <= own : running_ <= blocked_);
+        if (quiet || std::chrono::steady_clock::now() >= deadline) break;
+        if (meanwhile && blocked_ > own) {
+            lock.unlock();
+            meanwhile();
+            lock.lock();
+            // What the caller runs does not tell the pool: look again soon.
+            quieter_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+        } else {
+            quieter_.wait_until(lock, deadline);
+        }
+    }
+    --quietWaiters_;
+    return queued_ == 0 && (everyJob ? running_ <= own : running_ <= blocked_);
+}
 
 void DispatchPool::notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake) {
     if (idleWaiters_.empty() || queued_ > 0 || running_ > blocked_) return;
@@ -120,6 +157,7 @@ DispatchPool::BlockingScope::BlockingScope() : onWorker_(isWorkerThread) {
         ++pool.blocked_;
         pool.spawnIfNeededLocked();
         pool.notifyIdleLocked(toWake);
+        pool.notifyQuietWaitersLocked();
     }
     wake(toWake);
 }

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/DispatchQueue.h"
 
 namespace ql::ns {
@@ -23,6 +26,8 @@ class RunLoop;
 class DispatchPool {
 public:
     static DispatchPool& shared();
+    // The pool if it has been made: looking at it makes none.
+    static DispatchPool* existing();
 
     void submit(DispatchQueue::Priority priority, std::function<void()> job);
     // True when jobs are queued or running and not all of them are blocked in waits.
@@ -31,6 +36,12 @@ public:
     void wakeWhenIdle(const std::weak_ptr<RunLoop>& loop);
     // Whether jobs are waiting for a worker; a long-running drain yields when they are.
     bool hasWaitingJobs();
+    // Waits, at most until `deadline`, until no job is queued and every job has ended (`everyJob`), or until
+    // only jobs blocked in a wait are left (otherwise). A job of the calling worker is not waited for. While
+    // a job is blocked, `meanwhile` (when given) runs between looks: the job may be waiting for the caller.
+    // Returns whether the pool got there.
+    bool waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time_point deadline,
+                        const std::function<void()>& meanwhile = {});
 
     // Wraps a wait that may block the calling thread; on a worker it lets the pool add a worker.
     class BlockingScope {
@@ -42,6 +53,7 @@ public:
 
     private:
         bool onWorker_;
+        BackgroundWork::Pause pause_;
     };
 
 private:
@@ -49,6 +61,8 @@ private:
     void workerMain();
     void spawnIfNeededLocked();
     void notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake);
+    // Under the lock: a job ended or blocked, which a quiet waiter looks at.
+    void notifyQuietWaitersLocked();
     static void wake(std::vector<std::weak_ptr<RunLoop>>& loops);
 
     static constexpr std::size_t kLevels = 4;
@@ -67,6 +81,8 @@ private:
     int blocked_ = 0;
     int running_ = 0;
     std::vector<std::weak_ptr<RunLoop>> idleWaiters_;
+    std::condition_variable quieter_;
+    int quietWaiters_ = 0;
 };
 
 }  // namespace ql::ns

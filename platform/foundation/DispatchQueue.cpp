@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <iterator>
 
 #include "platform/foundation/Clock.h"
@@ -335,6 +336,18 @@ void DispatchQueue::syncOntoPool(std::function<void()> block, bool barrier) {
     });
     FrameScope frame(this);
     block();
+}
+
+// ---- The end of background work ----
+
+bool DispatchQueue::finishBackgroundWork(double realSeconds) {
+    DispatchPool* pool = DispatchPool::existing();
+    if (!pool) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                                 std::chrono::duration<double>(std::max(realSeconds, 0.0)));
+    std::function<void()> serveMainQueue;
+    if (Thread::isMainThread()) serveMainQueue = [] { main()->drainMain(); };
+    return pool->waitUntilQuiet(true, deadline, serveMainQueue);
 }
 
 // ---- Suspension ----

@@ -56,6 +56,13 @@ public:
     bool isCurrent() const;
     static bool isMainThread();
 
+    // Lets the work of the queues other than the main one end before what it uses goes (a sandbox at its end,
+    // say): waits until none is queued or running any more, what it queues in turn included, for at most
+    // `realSeconds`. On the main thread the main queue runs meanwhile while some of that work waits, since it
+    // may be waiting for the main thread (what such a block raises comes out of here). Returns whether all of it
+    // ended; what has not goes on afterwards.
+    static bool finishBackgroundWork(double realSeconds);
+
     // Suspension stops new blocks from starting (the running ones finish); calls nest.
     void suspend();
     void resume();

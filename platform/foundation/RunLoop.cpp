@@ -2,7 +2,9 @@
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Thread.h"
@@ -358,6 +360,9 @@ void RunLoop::cancelPerforms(const Object* target) {
 // ---- Running ----
 
 bool RunLoop::runPass(std::string_view mode, bool* firedTimer) {
+    // A pass of another thread's loop is background work: once the process ends, that thread stops here.
+    std::optional<BackgroundWork> work;
+    if (!isMain_) work.emplace();
     const bool fired = fireDueTimers(mode);
     if (firedTimer) *firedTimer = fired;
     bool handled = runBlocks(mode);

@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 
+#include "platform/foundation/BackgroundWork.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 
 namespace ql::ns {
 
@@ -97,7 +101,18 @@ SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(pat
     Sandbox::setHomeForTesting(path_);
 }
 
-SandboxHome::~SandboxHome() { Sandbox::setHomeForTesting(previousOverride_); }
+SandboxHome::~SandboxHome() {
+    // What the app queued for this home lands in it before the home changes or goes. The main queue's blocks
+    // run meanwhile, and one may raise: the home changes all the same.
+    try {
+        if (!DispatchQueue::finishBackgroundWork(BackgroundWork::kEndAllowance)) {
+            Log::write("background work still under way as the sandbox " + path_ + " ends: it goes on without it");
+        }
+    } catch (const std::exception& error) {
+        Log::write("the sandbox " + path_ + " ends without waiting for the rest of its work: " + error.what());
+    }
+    Sandbox::setHomeForTesting(previousOverride_);
+}
 
 namespace {
 

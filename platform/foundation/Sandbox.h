@@ -31,7 +31,9 @@ public:
 };
 
 // A folder made the sandbox's home for the lifetime of the scope (created when missing); afterwards the
-// previous home is restored. The folder and what the app left in it stay.
+// previous home is restored. The folder and what the app left in it stay. At its end, the work queued on
+// background queues is let finish first (DispatchQueue::finishBackgroundWork), so that what the app queued for
+// this home (a cache's writes, say) lands in it and not in the next one or a folder already gone.
 class SandboxHome {
 public:
     explicit SandboxHome(std::string path);
@@ -47,7 +49,7 @@ private:
 };
 
 // A fresh, empty temporary folder made the sandbox's home for the lifetime of the scope; afterwards the
-// previous home is restored and the folder removed with everything in it.
+// background work is let finish, the previous home is restored and the folder removed with everything in it.
 class TemporarySandbox {
 public:
     TemporarySandbox();

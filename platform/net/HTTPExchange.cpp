@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/Clock.h"
 #include "platform/net/LoadingEngine.h"
 #include "platform/net/ReceivedPiecePool.h"
 #include "platform/net/URLError.h"
@@ -18,8 +19,6 @@
 namespace ql::ns {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Reads of a reply are this large: few large reads cost the loading thread least (parallel downloads ran
 // slower with 128 and 256 KB reads), and a round's reads of a transfer are handed on as one piece (see
@@ -177,7 +176,7 @@ struct HTTPExchange::Transfer {
     std::uint64_t id = 0;
     curl_slist* headers = nullptr;
     bool finished = false;
-    Clock::time_point lastActivity = Clock::now();
+    double lastActivity = Clock::now();
 
     // The reply head being read.
     std::int64_t status = 0;
@@ -375,12 +374,11 @@ void HTTPExchange::begin() {
     engine_->add(shared_from_this(), h);
 }
 
-std::optional<std::chrono::steady_clock::time_point> HTTPExchange::nextDeadline() const {
+std::optional<double> HTTPExchange::nextDeadline() const {
     const Transfer* t = transfer_.get();
     // A held reply waits for its owner, however long it takes to decide.
     if (!t || t->finished || t->pauseReasons || (t->held && !t->released)) return std::nullopt;
-    auto idle = t->lastActivity + std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double>(std::max(setup_.idleTimeout, 0.0)));
+    const double idle = t->lastActivity + std::max(setup_.idleTimeout, 0.0);
     if (setup_.deadline) return std::min(idle, *setup_.deadline);
     return idle;
 }

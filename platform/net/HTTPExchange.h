@@ -7,7 +7,6 @@
 // system.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,9 +52,11 @@ struct HTTPExchangeSetup {
     std::shared_ptr<LoadingEngine> engine;
     URLRequest request;  // sent as it is: URL, method, header fields; its body comes from `body`
     std::shared_ptr<RequestBody> body;
+    // Both on the app's clock (ns::Clock), as the rest of the app's time: a manual clock stands still for
+    // them however long the process waits in real time.
     double idleTimeout = URLRequest::kDefaultTimeoutInterval;
     // When the whole load must be over, whatever its progress.
-    std::optional<std::chrono::steady_clock::time_point> deadline;
+    std::optional<double> deadline;
     // Without an owner that judges server trust, a chain is judged by the system's roots and the host name.
     bool ownerJudgesServerTrust = false;
     // The leaf certificate (DER) the owner accepted for this server; connections that presented it are
@@ -112,7 +113,7 @@ private:
     void stopTransfer();
     void abort();
     void timeOut();
-    std::optional<std::chrono::steady_clock::time_point> nextDeadline() const;
+    std::optional<double> nextDeadline() const;
     int verifyServerChain(void* storeContext);
     void configureTLS(void* sslContext);
 

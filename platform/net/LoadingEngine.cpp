@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPExchange.h"
 
@@ -41,12 +43,18 @@ thread_local LoadingEngine* drivenByThisThread = nullptr;
 struct ThreadEngine {
     ThreadEngine() { engine->owner_ = std::this_thread::get_id(); }
     ~ThreadEngine() { engine->shutDown(); }
-    std::shared_ptr<LoadingEngine> engine = std::make_shared<LoadingEngine>(LoadingEngine::Key{});
+    std::shared_ptr<LoadingEngine> engine = LoadingEngine::make();
 };
+
+std::shared_ptr<LoadingEngine> LoadingEngine::make() {
+    auto engine = std::make_shared<LoadingEngine>(Key{});
+    Clock::addClient(engine);
+    return engine;
+}
 
 const std::shared_ptr<LoadingEngine>& LoadingEngine::shared() {
     static const auto* engine = [] {
-        auto* created = new std::shared_ptr<LoadingEngine>(std::make_shared<LoadingEngine>(Key{}));
+        auto* created = new std::shared_ptr<LoadingEngine>(make());
         std::thread([engine = *created] {
             pthread_setname_np(pthread_self(), "ql.net.io");
             engine->runForever();
@@ -61,7 +69,7 @@ const std::shared_ptr<LoadingEngine>& LoadingEngine::ofCurrentThread() {
     return own.engine;
 }
 
-std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return std::make_shared<LoadingEngine>(Key{}); }
+std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return make(); }
 
 LoadingEngine::LoadingEngine(Key) : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -187,13 +195,24 @@ void LoadingEngine::collectFinished() {
     }
 }
 
+double LoadingEngine::nextDeadlineAfter(double) const { return Clock::kNever; }
+
+void LoadingEngine::clockChanged() {
+    // A manual clock steps through every animation's moments: only one that reached a time-out wakes the thread.
+    if (Clock::now() >= earliestDeadline_.load()) wakeUp();
+}
+
 void LoadingEngine::expireDeadlines() {
-    const auto now = std::chrono::steady_clock::now();
+    const double now = Clock::now();
+    double earliest = Clock::kNever;
     std::vector<std::shared_ptr<HTTPExchange>> expired;
     for (const auto& [handle, exchange] : active_) {
-        auto deadline = exchange->nextDeadline();
-        if (deadline && *deadline <= now) expired.push_back(exchange);
+        const auto deadline = exchange->nextDeadline();
+        if (!deadline) continue;
+        if (*deadline <= now) expired.push_back(exchange);
+        else earliest = std::min(earliest, *deadline);
     }
+    earliestDeadline_.store(earliest);
     for (const auto& exchange : expired) exchange->timeOut();
 }
 
@@ -207,11 +226,12 @@ long LoadingEngine::waitMilliseconds(long longest) {
     long curlWait = -1;
     curl_multi_timeout(multi_, &curlWait);
     if (curlWait >= 0) wait = std::min(wait, curlWait);
-    const auto now = std::chrono::steady_clock::now();
+    // On a manual clock this is no real time at all, but the wait is short, and moving the clock wakes it.
+    const double now = Clock::now();
     for (const auto& [handle, exchange] : active_) {
         if (auto deadline = exchange->nextDeadline()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - now).count() + 1;
-            wait = std::min<long>(wait, std::max<long>(0, static_cast<long>(left)));
+            const double left = std::ceil((*deadline - now) * 1000) + 1;
+            wait = std::min<long>(wait, std::max<long>(0, static_cast<long>(std::min<double>(left, double(wait)))));
         }
     }
     return wait;
@@ -226,6 +246,8 @@ void LoadingEngine::runOnce(long longestWaitMilliseconds) {
 
 void LoadingEngine::runRound() {
     if (!multi_) return;  // shut down
+    // Once the process ends, the driving thread stops here for good: curl is left as it is.
+    BackgroundWork work;
     const std::thread::id previous = driving_.exchange(std::this_thread::get_id());
     LoadingEngine* const outer = std::exchange(drivenByThisThread, this);
     runCommands();

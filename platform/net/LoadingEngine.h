@@ -4,7 +4,11 @@
 // asynchronous load. A thread that loads synchronously drives an engine of its own while it waits (it is
 // blocked anyway), which spares two thread hops per request; its connections are kept for its later
 // synchronous loads. Everything that touches curl happens on an engine's driving thread; other threads
-// hand it work through perform(). Internal to the loading system.
+// hand it work through perform(). The exchanges' time-outs run on the app's clock (ns::Clock): when the clock
+// moves or is switched, the engine's thread looks at them again. They are no stops of a manual clock's
+// advance, though: what a transfer does is its thread's business, and moving the clock past a time-out makes
+// it happen there soon after. A round is background work: once the process ends, no engine starts another.
+// Internal to the loading system.
 
 #include <curl/curl.h>
 
@@ -17,11 +21,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/foundation/Clock.h"
+
 namespace ql::ns {
 
 class HTTPExchange;
 
-class LoadingEngine {
+class LoadingEngine final : public Clock::Client {
 public:
     // The process's engine, made on first use and never destroyed: its thread serves the process until
     // it exits.
@@ -37,7 +43,7 @@ public:
     // That engine, once the calling thread's run loop drives it; null otherwise.
     static std::shared_ptr<LoadingEngine> ofCurrentRunLoop();
 
-    ~LoadingEngine();
+    ~LoadingEngine() override;
     LoadingEngine(const LoadingEngine&) = delete;
     LoadingEngine& operator=(const LoadingEngine&) = delete;
 
@@ -70,6 +76,10 @@ public:
     static void unregisterExchange(std::uint64_t id);
     static HTTPExchange* exchangeWithID(std::uint64_t id);
 
+    // Clock::Client: wakes the driving thread, which looks at the time-outs again.
+    double nextDeadlineAfter(double time) const override;
+    void clockChanged() override;
+
 private:
     struct Key {};
 
@@ -77,6 +87,8 @@ public:
     explicit LoadingEngine(Key);
 
 private:
+    // Made and known to the clock.
+    static std::shared_ptr<LoadingEngine> make();
     void runForever();
     class RunLoopDriver;
     // The two halves of runOnce: the round's work, and the wait for what comes next.
@@ -98,6 +110,9 @@ private:
     // pending is not signalled again: commands given before the woken thread takes them need no second one.
     const int wakeFd_;
     std::atomic<bool> wakePending_{false};
+    // The earliest time-out of the exchanges as the last round left them; the clock wakes the thread once
+    // it gets there.
+    std::atomic<double> earliestDeadline_{Clock::kNever};
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::vector<std::function<void()>> running_;  // driving thread; keeps its capacity between rounds

@@ -46,10 +46,10 @@ std::optional<std::string> realmOf(const HTTPURLResponse& response) {
     return std::string(rest.substr(0, rest.find_first_of(", ")));
 }
 
-std::optional<std::chrono::steady_clock::time_point> deadlineAfter(double seconds) {
+// On the app's clock, as every time-out of a load.
+std::optional<double> deadlineAfter(double seconds) {
     if (!std::isfinite(seconds) || seconds > 365.0 * 24 * 3600) return std::nullopt;
-    return std::chrono::steady_clock::now() +
-           std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return Clock::now() + seconds;
 }
 
 }  // namespace

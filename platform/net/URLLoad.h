@@ -5,7 +5,6 @@
 // owner. Nothing here waits for an answer: a question carries a function to call with it, from any
 // thread, and the load goes on from there. Internal to the loading system.
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -176,7 +175,7 @@ private:
         URLProtocol& protocol, const std::shared_ptr<URLAuthenticationChallenge>& challenge) override;
 
     const URLLoadOptions options_;
-    const std::optional<std::chrono::steady_clock::time_point> deadline_;
+    const std::optional<double> deadline_;  // of ns::Clock
 
     mutable std::mutex mutex_;
     std::shared_ptr<URLLoadClient> client_;  // dropped when the load ends

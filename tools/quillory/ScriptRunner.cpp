@@ -40,7 +40,11 @@ bool runScript(AppDriver& driver, std::istream& in, std::ostream& out, std::ostr
 
 std::ifstream openScript(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) throw ScriptError("cannot read the script " + path + ": it is a folder");
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        throw ScriptError("cannot read the script " + path + ": there is no such file");
+    }
+    if (std::filesystem::is_directory(status)) throw ScriptError("cannot read the script " + path + ": it is a folder");
     std::ifstream file(path);
     if (!file) throw ScriptError("cannot read the script " + path);
     return file;

@@ -15,7 +15,7 @@ class AppDriver;
 // "quillory: line N: why" to `errors`. A byte-order mark before the first line is skipped.
 bool runScript(AppDriver& driver, std::istream& in, std::ostream& out, std::ostream& errors);
 
-// The script file, open for reading; raises ScriptError naming it when it is a folder or cannot be read.
+// The script file, open for reading; raises ScriptError naming it when it is missing, a folder or cannot be read.
 std::ifstream openScript(const std::string& path);
 
 }  // namespace ql::quillory

@@ -10,13 +10,16 @@
 // it runs the script's commands as they arrive (see ScriptCommand.h), flushing after each; the launch is
 // waited for before the first command unless that is a nowait one. --hold PATH (again for more) makes the
 // in-process stand-in hold the replies of that operation until the script's `release`. Exit status 0
-// only when every step or command succeeded.
+// only when every step or command succeeded, 2 (with the usage) for a command line that cannot be followed,
+// a script file that cannot be read included, before anything starts.
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +35,8 @@ using namespace ql;
 
 namespace {
 
-int run(const quillory::CommandLine& line) {
+// `script` is the opened script file, or null for the tour or standard input.
+int run(const quillory::CommandLine& line, std::istream* script) {
     std::filesystem::create_directories(line.shots);
     const quillory::Launch launch(line);
     std::cout << "quillory: service " << launch.serviceURL() << ", device " << line.device << ", home "
@@ -49,16 +53,17 @@ int run(const quillory::CommandLine& line) {
         driver.boot();
         succeeded = quillory::runTour(driver, quillory::defaultTour(), std::cout);
         std::cout << (succeeded ? "tour complete\n" : "tour failed\n");
-    } else if (*line.script == "-") {
-        driver.bootWithoutWaiting();
-        succeeded = quillory::runScript(driver, std::cin, std::cout, std::cerr);
     } else {
-        std::ifstream file = quillory::openScript(*line.script);
         driver.bootWithoutWaiting();
-        succeeded = quillory::runScript(driver, file, std::cout, std::cerr);
+        succeeded = quillory::runScript(driver, script ? *script : std::cin, std::cout, std::cerr);
     }
     std::cout << std::flush;
     return succeeded ? 0 : 1;
+}
+
+int refuseCommandLine(const char* why) {
+    std::fprintf(stderr, "quillory: %s\n%s", why, quillory::usage().c_str());
+    return 2;
 }
 
 }  // namespace
@@ -69,15 +74,24 @@ int main(int argc, char** argv) {
         line = quillory::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc),
                                           std::getenv(std::string(ServiceBaseURLEnvironmentVariable).c_str()));
     } catch (const quillory::UsageError& error) {
-        std::fprintf(stderr, "quillory: %s\n%s", error.what(), quillory::usage().c_str());
-        return 2;
+        return refuseCommandLine(error.what());
     }
     if (line.help) {
         std::fputs(quillory::usage().c_str(), stdout);
         return 0;
     }
+    // Opened before the sandbox is made and the stand-in started: a script that cannot be read is a command
+    // line that cannot be followed.
+    std::optional<std::ifstream> scriptFile;
+    if (line.script && *line.script != "-") {
+        try {
+            scriptFile = quillory::openScript(*line.script);
+        } catch (const quillory::ScriptError& error) {
+            return refuseCommandLine(error.what());
+        }
+    }
     try {
-        return run(line);
+        return run(line, scriptFile ? &*scriptFile : nullptr);
     } catch (const ns::Exception& error) {
         std::fprintf(stderr, "quillory: %s\n", error.reason().c_str());
     } catch (const std::exception& error) {

@@ -61,6 +61,29 @@ TEST_F(ImageCacheTests, FolderAndFileNames) {
     EXPECT_FALSE(files().fileExistsAtPath(cache->diskCachePath()));
 }
 
+// The process-wide cache outlives the sandboxes of tests and benchmarks: it keeps its pictures in the sandbox in
+// use, so one that has ended is removed whole and never made again by a later write.
+TEST_F(ImageCacheTests, TheSharedCacheKeepsItsPicturesInTheSandboxInUse) {
+    const auto shared = ImageCache::sharedImageCache();
+    const std::string outer = shared->diskCachePath();
+    std::string inner;
+    std::string innerHome;
+    {
+        ns::TemporarySandbox next;
+        innerHome = next.path();
+        inner = shared->diskCachePath();
+        EXPECT_EQ(inner, ns::Sandbox::caches() + "/default/com.Pimbrook.WebImageCache.default");
+        shared->storeImage(opaqueImage(), "http://h/in-the-next-sandbox.jpg");
+    }
+    EXPECT_FALSE(files().fileExistsAtPath(innerHome));
+    EXPECT_EQ(shared->diskCachePath(), outer);
+    shared->storeImage(opaqueImage(), "http://h/back-again.jpg");
+    shared->ioQueue()->sync([] {});
+    EXPECT_FALSE(files().fileExistsAtPath(innerHome));
+    EXPECT_TRUE(files().fileExistsAtPath(shared->defaultCachePathForKey("http://h/back-again.jpg")));
+    shared->removeImageForKey(std::string("http://h/back-again.jpg"));
+}
+
 TEST_F(ImageCacheTests, AKeyWithALongTextAfterItsLastDotIsStillStoredOnDisk) {
     // What follows the last dot of a URL may be a long query; as a file name extension it would make a
     // name no file system takes, and the image would silently never reach the disk.

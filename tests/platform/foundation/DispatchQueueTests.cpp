@@ -236,3 +236,36 @@ TEST(DispatchQueue, MainQueueKeepsItsOrderThroughNestedRunsAndSuspension) {
     main->resume();
     EXPECT_TRUE(RunLoop::main()->runUntil([&] { return !order.empty(); }, 30));
 }
+
+TEST(DispatchQueue, FinishingBackgroundWorkWaitsForWhatWasQueuedAndWhatThatQueuedInTurn) {
+    auto serial = DispatchQueue::serial("test.finish");
+    auto done = std::make_shared<std::atomic<int>>(0);
+    for (int i = 0; i < 20; ++i) {
+        serial->async([serial, done] {
+            DispatchQueue::global(DispatchQueue::Priority::Background)->async([serial, done] {
+                ++*done;
+                serial->async([done] { ++*done; });
+            });
+        });
+    }
+    EXPECT_TRUE(DispatchQueue::finishBackgroundWork(60));
+    EXPECT_EQ(done->load(), 40);
+
+    // Work waiting for something that does not come is left to go on once the allowance is spent.
+    auto gate = std::make_shared<DispatchSemaphore>(0);
+    DispatchQueue::global()->async([gate, done] {
+        gate->wait();
+        ++*done;
+    });
+    EXPECT_FALSE(DispatchQueue::finishBackgroundWork(0.2));
+    EXPECT_EQ(done->load(), 40);
+    gate->signal();
+    EXPECT_TRUE(DispatchQueue::finishBackgroundWork(60));
+    EXPECT_EQ(done->load(), 41);
+
+    // Called from the pool's own work, it does not wait for that work.
+    auto inner = std::make_shared<std::atomic<bool>>(false);
+    DispatchQueue::global()->async([inner] { *inner = DispatchQueue::finishBackgroundWork(60); });
+    EXPECT_TRUE(DispatchQueue::finishBackgroundWork(60));
+    EXPECT_TRUE(*inner);
+}

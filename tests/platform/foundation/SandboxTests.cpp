@@ -2,9 +2,14 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Sandbox.h"
 
 using namespace ql::ns;
@@ -84,4 +89,47 @@ TEST(Sandbox, DefaultHomeComesFromTheEnvironment) {
                                ? 0
                                : 1),
                 ::testing::ExitedWithCode(0), "");
+}
+
+// What the app queued in the background for a sandbox lands in it before the sandbox ends, even work that
+// first waits for the main thread, so the temporary folder goes whole and nothing turns up in it afterwards.
+TEST(Sandbox, AtItsEndTheWorkQueuedForItLandsAndTheFolderGoesWhole) {
+    auto wrote = std::make_shared<std::atomic<bool>>(false);
+    std::string home;
+    {
+        TemporarySandbox sandbox;
+        home = sandbox.path();
+        const std::string covers = Sandbox::caches() + "/covers";
+        DispatchQueue::serial("sandbox.end")->async([covers, wrote] {
+            DispatchQueue::main()->sync([] {});  // as a download reports to the main thread before it is kept
+            FileManager::defaultManager().createDirectoryAtPath(covers, true);
+            FileManager::defaultManager().createFileAtPath(covers + "/8.jpg", Data("cover"));
+            *wrote = true;
+        });
+    }
+    EXPECT_TRUE(*wrote);
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(home));
+    // Had the sandbox gone first, the write would make the folder again once the main thread turned.
+    RunLoop::main()->runUntil([&] { return wrote->load(); }, 5);
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(home));
+}
+
+// The main queue runs while a sandbox waits for its work; a block there that raises does not keep the home.
+TEST(Sandbox, ABlockThatRaisesWhileItsSandboxEndsLeavesTheHomeChangedAllTheSame) {
+    TemporarySandbox outer;
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    std::string innerPath;
+    {
+        TemporarySandbox inner;
+        innerPath = inner.path();
+        DispatchQueue::main()->async([] { throw std::runtime_error("a block of the app raised"); });
+        DispatchQueue::serial("sandbox.raise")->async([released] {
+            DispatchQueue::main()->sync([] {});
+            *released = true;
+            RunLoop::main()->wakeUp();
+        });
+    }
+    EXPECT_EQ(Sandbox::home(), outer.path());
+    EXPECT_FALSE(FileManager::defaultManager().fileExistsAtPath(innerPath));
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return released->load(); }, 5));
 }

@@ -12,6 +12,7 @@
 #include "platform/net/URLError.h"
 #include "tests/platform/net/Recorders.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OnScopeExit.h"
 
 using namespace ql;
 using namespace ql::ns;
@@ -216,6 +217,46 @@ TEST_F(URLConnectionTests, TimesOutWithoutProgress) {
     ASSERT_TRUE(delegate->error);
     EXPECT_EQ(delegate->error->code(), URLErrorTimedOut);
     EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /held", "fail -1001"}));
+}
+
+// The app runs on its own clock, and so do a load's time-outs: real time passing ends a wait only while the
+// app's clock is real time.
+TEST_F(URLConnectionTests, TimeOutsRunOnTheAppsClock) {
+    auto gate = server.makeGate();
+    server.serveHeld("/held-by-the-clock", gate);
+    server.serveText("/probe", "here");
+    auto sent = [&](std::size_t count) {
+        return RunLoop::main()->runUntil([&] { return server.requests("/held-by-the-clock").size() >= count; }, 10);
+    };
+    URLRequest held = requestFor(server, "/held-by-the-clock");
+    held.setTimeoutInterval(30);
+    {
+        auto delegate = std::make_shared<RecordingConnectionDelegate>();
+        auto connection = URLConnection::connectionWithRequest(held, delegate);
+        ASSERT_TRUE(sent(1));
+        Clock::shiftRealTimeForTesting(31);
+        test::OnScopeExit back([] { Clock::shiftRealTimeForTesting(-31); });
+        // Sooner than the 30 s would pass in real time.
+        ASSERT_TRUE(waitFor([&] { return delegate->done.load(); }, 20));
+        EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /held-by-the-clock", "fail -1001"}));
+    }
+    ManualClockScope clock;
+    auto delegate = std::make_shared<RecordingConnectionDelegate>();
+    auto connection = URLConnection::connectionWithRequest(held, delegate);
+    ASSERT_TRUE(sent(2));
+    Clock::shiftRealTimeForTesting(61);
+    test::OnScopeExit back([] { Clock::shiftRealTimeForTesting(-61); });
+    // Two loads one after the other on the same engine: it has looked at the held one's time-out since.
+    for (int probe = 0; probe < 2; ++probe) {
+        auto answered = std::make_shared<RecordingConnectionDelegate>();
+        auto probing = URLConnection::connectionWithRequest(requestFor(server, "/probe"), answered);
+        ASSERT_TRUE(RunLoop::main()->runUntil([&] { return answered->done.load(); }, 10));
+        EXPECT_EQ(answered->body.toString(), "here");
+    }
+    EXPECT_FALSE(delegate->done.load()) << "given up on real time";
+    Clock::advance(31);
+    ASSERT_TRUE(RunLoop::main()->runUntil([&] { return delegate->done.load(); }, 10));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will send /held-by-the-clock", "fail -1001"}));
 }
 
 TEST_F(URLConnectionTests, RedirectsFollowTheDelegatesDecision) {

@@ -13,9 +13,11 @@
 
 #include "app/service/BaseNetHTTPManager.h"
 #include "app/service/StudentNetWorkApiManager.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TextField.h"
+#include "tests/support/OnScopeExit.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/ScriptCommand.h"
@@ -277,4 +279,24 @@ TEST(RunCommand, AHeldReplyStaysHeldPastTheAppsTimeOutWhileACommandWaitsOnIt) {
     EXPECT_EQ(app.out.str().rfind("ok 1\nLoginViewController\n", 0), 0u) << app.out.str();
     ASSERT_TRUE(app.run("tap 登 录\ntree\n")) << app.errors.str();
     EXPECT_NE(app.out.str().find("HomeVC \"首页\"\n"), std::string::npos) << app.out.str();
+}
+
+// However long a person looks at the held sign-in in real time, the app's clock decides when it is given up:
+// a minute and more of real time later the overlay still shows, and the released reply goes through.
+TEST(RunCommand, AHeldReplyOutlastsAMinuteOfRealTime) {
+    ScriptedApp app;
+    app.app.setStandin(&app.service);
+    app.service.setFault("Mobile/StudentLogin", standin::Fault::held());
+    ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 20160302\ntap Next\n"
+                        "type abcdef\ntap Done\nnowait tap 登 录\nnowait tree\n"))
+        << app.errors.str();
+    ASSERT_TRUE(app.service.waitForRequests("Mobile/StudentLogin", 1));
+    ns::Clock::shiftRealTimeForTesting(65);
+    test::OnScopeExit back([] { ns::Clock::shiftRealTimeForTesting(-65); });
+    ASSERT_TRUE(app.run("nowait tree\nrelease\ntree\n")) << app.errors.str();
+    EXPECT_EQ(app.out.str().rfind("LoginViewController\n  快乐阅读 天天进步 | 20160302 | ****** | 登 录 | 忘记密码？ | 登录中 | "
+                                  "(spinner)\nok 1\nok 2\nBindViewController \"绑定手机\"\n",
+                                  0),
+              0u)
+        << app.out.str();
 }

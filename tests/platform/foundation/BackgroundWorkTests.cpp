@@ -1,0 +1,47 @@
+// The end of a process with background work under way: the work already queued ends before anything it uses
+// is torn down, whether main returns or calls exit, and work left waiting for the main thread does not hold
+// the process.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/foundation/Sandbox.h"
+#include "tests/support/ChildProgram.h"
+
+using namespace ql;
+
+namespace {
+
+// How long a run may take before it counts as hung: far more than the program's work and the end's allowance.
+constexpr double kRunLimit = 60;
+
+}  // namespace
+
+TEST(BackgroundWork, TheProcessEndsAfterItsQueuedWorkWithoutTearingAnythingDownUnderIt) {
+    ns::TemporarySandbox folder;
+    // The end of main races the job: a few runs each way.
+    for (int run = 0; run < 4; ++run) {
+        for (const std::string how : {"return", "exit"}) {
+            const std::string marker = folder.path() + "/done-" + how + std::to_string(run);
+            const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, marker, how}, {}, "", kRunLimit);
+            EXPECT_TRUE(child.succeeded()) << how << ": " << child.describe();
+            EXPECT_FALSE(child.hasSanitizerReport()) << how << ": " << child.describe();
+            EXPECT_TRUE(std::filesystem::exists(marker)) << how << ": the job was cut short";
+            EXPECT_EQ(child.err.find("given up"), std::string::npos) << child.err;
+        }
+    }
+}
+
+TEST(BackgroundWork, WorkLeftWaitingForTheMainQueueDoesNotHoldTheEnd) {
+    ns::TemporarySandbox folder;
+    const std::string marker = folder.path() + "/done";
+    const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, marker, "waits-for-main"}, {}, "", kRunLimit);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    // Given up without waiting out the allowance: the main queue never runs again, so the job never goes on.
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_EQ(child.err.find("given up"), std::string::npos) << child.err;
+}
