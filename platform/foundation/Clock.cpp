@@ -71,9 +71,7 @@ void Clock::useRealTime() {
 bool Clock::isManual() { return manual.load(std::memory_order_acquire); }
 
 void Clock::shiftRealTimeForTesting(double seconds) {
-    double shift = realTimeShift.load();
-    while (!realTimeShift.compare_exchange_weak(shift, shift + seconds)) {
-    }
+    realTimeShift.fetch_add(seconds);
     notifyClients();
 }
 

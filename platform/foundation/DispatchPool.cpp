@@ -108,10 +108,10 @@ bool DispatchPool::waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time
     // A worker waiting here is a blocked one, so the pool can run the rest meanwhile.
     BlockingScope blocking;
     std::unique_lock lock(mutex_);
+    const auto quiet = [&] { return queued_ == 0 && running_ <= (everyJob ? own : blocked_); };
     ++quietWaiters_;
     for (;;) {
-        const bool quiet = queued_ == 0 && (everyJob ? running_ <= own : running_ <= blocked_);
-        if (quiet || std::chrono::steady_clock::now() >= deadline) break;
+        if (quiet() || std::chrono::steady_clock::now() >= deadline) break;
         if (meanwhile && blocked_ > own) {
             lock.unlock();
             meanwhile();
@@ -123,7 +123,7 @@ bool DispatchPool::waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time
         }
     }
     --quietWaiters_;
-    return queued_ == 0 && (everyJob ? running_ <= own : running_ <= blocked_);
+    return quiet();
 }
 
 void DispatchPool::notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake) {
