@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -512,14 +513,28 @@ TEST_F(DuvCrash, WhatTheWorldPutsInPlaceOfNotesIndexOrRecordsIsPassedOverWithout
     }
 }
 
-// Out of the crash store's way, but it needs a process in which nothing has made the tool yet.
+// Run in a process of its own, started afresh from the test program, since it needs a process in which
+// nothing has made the tool yet: a forked child would inherit this one's tool, as would a repeated run.
 TEST(DuvDebugToolThreads, AToolFirstReachedFromANetworkThreadBuildsItsWindowOnTheMainThread) {
-    std::shared_ptr<DuvDebugTool> tool;
-    std::thread([&] { tool = DuvDebugTool::shareInstance(); }).join();
-    EXPECT_FALSE(tool->debugWin());
-    ASSERT_TRUE(ns::RunLoop::main()->runUntil([&] { return tool->debugWin() != nullptr; }, 30));
-    EXPECT_TRUE(tool->debugTimer()->isValid());
-    EXPECT_TRUE(tool->debugWin()->isHidden());
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto firstReached = [] {
+        std::shared_ptr<DuvDebugTool> tool;
+        std::thread([&] { tool = DuvDebugTool::shareInstance(); }).join();
+        if (tool->debugWin()) return "a window built off the main thread";
+        if (!ns::RunLoop::main()->runUntil([&] { return tool->debugWin() != nullptr; }, 30)) return "no window";
+        if (!tool->debugTimer()->isValid()) return "no running timer";
+        if (!tool->debugWin()->isHidden()) return "a window shown";
+        return "";
+    };
+    EXPECT_EXIT(
+        {
+            const std::string fault = firstReached();
+            std::fputs(fault.c_str(), stderr);
+            std::_Exit(fault.empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 }  // namespace

@@ -75,8 +75,11 @@ protected:
 
 TEST_F(EnvelopeTest, TheFirstEnvelopeDecodesBackAndItsChecksumVerifies) {
     // The shared builder never names a file before the last one it named, and every test's clock starts at
-    // the same moment: this test's envelope is made a day after any other test's.
-    ns::Clock::advance(86'400);
+    // the same moment: this test's envelope is made a day after any other test's, and a day after its own
+    // when the tests are run again in the process.
+    static int runs = 0;
+    const std::int64_t seconds = 1'700'000'000 + 86'400 * std::int64_t{++runs};
+    ns::Clock::advance(static_cast<double>(seconds - 1'700'000'000));
     auto& envelope = RezOzovaEnvelope::sharedInstance();
     addEvent("opened-book");
     const auto data = envelope.makeEnvelopeData();
@@ -84,19 +87,19 @@ TEST_F(EnvelopeTest, TheFirstEnvelopeDecodesBackAndItsChecksumVerifies) {
 
     const auto files = RezOzovaUtility::envelopeFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(ns::lastPathComponent(files[0]), "1700086400000_envelope.log");
+    EXPECT_EQ(ns::lastPathComponent(files[0]), std::to_string(seconds) + "000_envelope.log");
     const auto record = readEnvelope(files[0]);
     EXPECT_EQ(record->version(), "V1.0");
     EXPECT_EQ(record->address(), "test-app-key");
     EXPECT_EQ(record->serial_num(), 1);
-    EXPECT_EQ(record->ts_secs(), 1'700'086'400);
+    EXPECT_EQ(record->ts_secs(), seconds);
     EXPECT_EQ(record->codex(), 0);
 
     const ns::Value signature = ns::UserDefaults::standard().objectForKey("statSignature");
     ASSERT_TRUE(signature.isData());
     ASSERT_EQ(signature.asData()->length(), 32u);
     EXPECT_EQ(record->signature(), ns::hexString(*signature.asData()));
-    EXPECT_EQ(timestampFromGUID(record, *signature.asData()), 1'700'086'400);
+    EXPECT_EQ(timestampFromGUID(record, *signature.asData()), seconds);
     EXPECT_TRUE(envelope.verifyTimestamp());
     EXPECT_TRUE(envelope.verifyChecksum());
 
@@ -108,7 +111,7 @@ TEST_F(EnvelopeTest, TheFirstEnvelopeDecodesBackAndItsChecksumVerifies) {
     EXPECT_EQ(entry->id(), StatSharedUDID::value());
     EXPECT_EQ(record->length(), static_cast<std::int32_t>(test::serializedRecord(*logEntry).length()));
 
-    const std::string checked = *record->signature() + "1" + "1700086400" + std::to_string(*std::optional(record->length())) +
+    const std::string checked = *record->signature() + "1" + std::to_string(seconds) + std::to_string(*std::optional(record->length())) +
                                 *record->guid();
     EXPECT_EQ(record->checksum(), test::runPeer(HexMD5, checked));
     EXPECT_EQ(ns::UserDefaults::standard().integerForKey("statSerialNum"), 2);

@@ -14,6 +14,7 @@
 #include "tests/analytics/client/ClientTestSupport.h"
 #include "tests/support/HostileFiles.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OnScopeExit.h"
 
 namespace ql {
 namespace {
@@ -177,6 +178,14 @@ TEST_F(WorkerTest, WithBackgroundSendingTheWorkerAsksForTimeAndGoesOn) {
     RezOzovaSession::sharedInstance().setAppInBackGround(true);
     auto& application = ui::Application::sharedApplication();
     const auto tasks = application.backgroundTaskCount();
+    // The task runs until the background allowance is over: let it run out, so that a later test (or this one
+    // run again) finds none of the client's running.
+    const test::OnScopeExit endTask([&] {
+        application.enterBackground();
+        ns::Clock::advance(ui::Application::kBackgroundTimeAllowance);
+        EXPECT_TRUE(pumpUntil([&] { return application.backgroundTaskCount() == tasks; }));
+        application.enterForeground();
+    });
     StatWorker worker(test::envelopeFiles(3));
     worker.main();
     EXPECT_TRUE(RezOzovaUtility::envelopeFiles().empty());
