@@ -21,7 +21,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/ValueArena.h"
 #include "platform/foundation/JSONSyntax.h"
-#include "platform/foundation/JSONWriter.h"
+#include "platform/foundation/JSONTextBuffer.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 #include "tests/support/PeerProcess.h"
 
@@ -690,6 +690,52 @@ TEST(JSONSerialization, ALargeWriteGivesItsBufferBackOnEveryThread) {
     std::vector<std::size_t> other;
     std::thread([&] { other = writeOnThisThread(); }).join();
     check(other, "another thread");
+}
+
+TEST(JSONSerialization, ATextLargerThanTheThreadKeepsComesOutWholeAcrossItsPieces) {
+    // Past what the thread keeps, the text goes on in pieces of its own, joined at the end: no seam may lose,
+    // repeat or reorder a byte, whether it falls in a long text, between short members or in an indent.
+    // Checked against Python's json, which writes the same forms but leaves '/' unescaped.
+    using ql::ns::detail::keptWriteBytes;
+    // Pieces of text as they stand in JSON: plain, escaped, and characters of two, three and four bytes.
+    const std::vector<std::string> pieces = {"a",      "Z",      "0",       " ",       "\\\"",    "\\\\",
+                                             "/",      "\\n",    "\\t",     "\\u0001", "\\u001f", "\u00e9",
+                                             "\u4e2d", "\U0001F600"};
+    std::mt19937 random(20240601);
+    const auto someText = [&] {
+        // Mostly short texts, some past the length escaped in slices, a few of many slices.
+        const std::uint32_t kind = random() % 20;
+        const std::uint32_t length = kind < 14 ? random() % 40 : kind < 19 ? random() % 3000 : random() % 40000;
+        std::string out = "\"";
+        for (std::uint32_t i = 0; i < length; ++i) out += pieces[random() % pieces.size()];
+        return out + "\"";
+    };
+    std::string text = "[";
+    for (int record = 0; text.size() < 2 * keptWriteBytes + keptWriteBytes / 2; ++record) {
+        const std::string id = std::to_string(record);
+        text += (record ? ",{" : "{") + "\"id\":"s + id + ",\"text\":" + someText() + ",\"list\":[" + id + "," +
+                someText() + ",true,null,-" + id + "],\"" + std::to_string(random()) + "\":" + someText() + "}";
+    }
+    text += "]";
+    const auto peer = ql::test::runPeer(
+        ql::test::pythonCommand(R"(import sys,json
+v = json.loads(sys.stdin.buffer.read())
+form = lambda **how: json.dumps(v, sort_keys=True, ensure_ascii=False, **how).replace("/", "\\/").encode()
+sys.stdout.buffer.write(form(separators=(",", ":")) + b"\0" + form(indent=2, separators=(",", " : ")))
+)"),
+        text);
+    ASSERT_TRUE(peer.has_value());
+    const std::size_t split = peer->find('\0');
+    ASSERT_NE(split, std::string::npos);
+    const Value tree = read(text);
+    const std::string compact = write(tree);
+    const std::string pretty = write(tree, JSONWritingPrettyPrinted);
+    // Both go past the kept scratch and at least one piece of their own.
+    ASSERT_GT(compact.size(), 2 * keptWriteBytes);
+    ASSERT_GT(pretty.size(), 2 * keptWriteBytes);
+    EXPECT_TRUE(compact == peer->substr(0, split)) << "the compact text differs from the peer's";
+    EXPECT_TRUE(pretty == peer->substr(split + 1)) << "the pretty text differs from the peer's";
+    EXPECT_LE(ql::ns::detail::keptWriteScratchBytes(), keptWriteBytes);
 }
 
 // A reply of `records` small dictionaries, about 35 bytes each.
