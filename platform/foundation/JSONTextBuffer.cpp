@@ -1,8 +1,12 @@
 #include "platform/foundation/JSONTextBuffer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+
+#include "platform/foundation/JSONKeptMemory.h"
 
 namespace ql::ns::detail {
 
@@ -10,8 +14,63 @@ namespace {
 
 // The scratch's room on a thread's first write; it doubles from there, up to keptWriteBytes.
 constexpr std::size_t firstScratchBytes = 4096;
+// A block's size; the room asked for at once is far less.
+constexpr std::size_t blockBytes = keptWriteBytes;
+
+// The spare blocks, shared by the writes of all threads. Nothing here allocates, so that blocks are kept
+// and given back from destructors.
+class SpareBlocks {
+public:
+    static SpareBlocks& shared() {
+        static SpareBlocks* spares = new SpareBlocks;  // never destroyed: writes may run during static destruction
+        return *spares;
+    }
+
+    // A spare block, or a fresh one.
+    std::unique_ptr<char[]> take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (count_ > 0) return std::move(blocks_[--count_]);
+        }
+        return std::make_unique_for_overwrite<char[]>(blockBytes);
+    }
+
+    // Keeps the block unless as many are kept already (large texts written at once on several threads);
+    // the caller's goes when it lets go of it.
+    void keep(std::unique_ptr<char[]>& block) noexcept {
+        std::lock_guard lock(mutex_);
+        if (count_ < blocks_.size()) blocks_[count_++] = std::move(block);
+    }
+
+    std::size_t bytes() {
+        std::lock_guard lock(mutex_);
+        return count_ * blockBytes;
+    }
+
+    void release() noexcept {
+        Blocks gone;
+        {
+            std::lock_guard lock(mutex_);
+            for (std::size_t i = 0; i < count_; ++i) gone[i] = std::move(blocks_[i]);
+            count_ = 0;
+        }
+    }
+
+private:
+    using Blocks = std::array<std::unique_ptr<char[]>, maxSpareWriteBlocks>;
+
+    SpareBlocks() = default;
+
+    std::mutex mutex_;
+    Blocks blocks_;
+    std::size_t count_ = 0;  // the spares, first in blocks_
+};
 
 }  // namespace
+
+std::size_t spareWriteBlockBytes() { return SpareBlocks::shared().bytes(); }
+
+void releaseSpareWriteBlocks() noexcept { SpareBlocks::shared().release(); }
 
 JSONTextBuffer::Piece& JSONTextBuffer::threadScratch() {
     thread_local Piece scratch;
@@ -29,8 +88,18 @@ JSONTextBuffer::JSONTextBuffer() : scratch_(threadScratch()) {
     end_ = at_ + scratch_.size;
 }
 
+JSONTextBuffer::~JSONTextBuffer() {
+    if (blocks_.size() > maxSpareWriteBlocks) return;
+    for (Piece& block : blocks_)
+        if (block.size == blockBytes) SpareBlocks::shared().keep(block.bytes);
+}
+
 void JSONTextBuffer::makeRoom(std::size_t n) {
-    if (blocks_.empty() && growScratch(n)) return;
+    if (blocks_.empty()) {
+        if (growScratch(n)) return;
+        // A large text: spare blocks are kept while such texts keep coming.
+        noteLargeJSONText();
+    }
     Piece& full = blocks_.empty() ? scratch_ : blocks_.back();
     full.length = lengthOf(full);
     startBlock(n);
@@ -50,8 +119,9 @@ bool JSONTextBuffer::growScratch(std::size_t n) {
 }
 
 void JSONTextBuffer::startBlock(std::size_t n) {
-    const std::size_t size = std::max(keptWriteBytes, n);
-    blocks_.push_back(Piece{std::make_unique_for_overwrite<char[]>(size), size, 0});
+    const std::size_t size = std::max(blockBytes, n);
+    auto bytes = size == blockBytes ? SpareBlocks::shared().take() : std::make_unique_for_overwrite<char[]>(size);
+    blocks_.push_back(Piece{std::move(bytes), size, 0});
     at_ = blocks_.back().bytes.get();
     end_ = at_ + size;
 }

@@ -2,9 +2,13 @@
 // Where the JSON writer puts its text. Not part of the public interface.
 //
 // A text goes first into a scratch buffer the thread keeps between writes (up to keptWriteBytes), so that
-// writing neither regrows nor faults in fresh memory on every call. A larger text goes on in blocks of its
-// own, each the size of the kept scratch, which never move once written and go when the text has been
-// joined: one copy of every byte, as for a small text, and nothing large left on the thread.
+// writing neither regrows nor faults in fresh memory on every call. A larger text goes on in blocks, each
+// the size of the kept scratch, which never move once written and are joined into the result at the end:
+// one copy of every byte, as for a small text, and nothing large left on the thread. The blocks of a text
+// of up to maxSpareWriteBlocks blocks (about 32 MB in all) are kept as spares for the next large text on
+// any thread, for as long as large texts keep coming (JSONKeptMemory.h), so that a run of large writes
+// reuses memory already in use rather than faulting in fresh memory every time; a larger text gives all its
+// blocks back at once.
 
 #include <cstddef>
 #include <memory>
@@ -19,12 +23,19 @@ namespace ql::ns::detail {
 inline constexpr std::size_t keptWriteBytes = std::size_t{4} << 20;
 std::size_t keptWriteScratchBytes();
 
+// The spare blocks kept, in bytes, and their release.
+inline constexpr std::size_t maxSpareWriteBlocks = 7;
+std::size_t spareWriteBlockBytes();
+void releaseSpareWriteBlocks() noexcept;
+
 class JSONTextBuffer {
 public:
-    // Writes into the calling thread's kept scratch, then into blocks of its own.
+    // Writes into the calling thread's kept scratch, then into blocks.
     JSONTextBuffer();
     JSONTextBuffer(const JSONTextBuffer&) = delete;
     JSONTextBuffer& operator=(const JSONTextBuffer&) = delete;
+    // Keeps the blocks as spares, or gives them back.
+    ~JSONTextBuffer();
 
     // Room for `n` more bytes in one piece at the cursor; what is written there counts once the cursor is
     // moved past it.
