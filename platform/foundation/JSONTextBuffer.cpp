@@ -17,8 +17,8 @@ constexpr std::size_t firstScratchBytes = 4096;
 // A block's size; the room asked for at once is far less.
 constexpr std::size_t blockBytes = keptWriteBytes;
 
-// The spare blocks, shared by the writes of all threads. Nothing here allocates, so that blocks are kept
-// and given back from destructors.
+// The spare blocks, shared by the writes of all threads. Keeping and releasing allocate nothing, so that
+// blocks are kept from destructors.
 class SpareBlocks {
 public:
     static SpareBlocks& shared() {
@@ -48,7 +48,7 @@ public:
     }
 
     void release() noexcept {
-        Blocks gone;
+        Blocks gone;  // freed once the lock is let go
         {
             std::lock_guard lock(mutex_);
             for (std::size_t i = 0; i < count_; ++i) gone[i] = std::move(blocks_[i]);
