@@ -16,13 +16,10 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/foundation/Clock.h"
-#include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/JSONKeptMemory.h"
 #include "platform/foundation/JSONMemberOrder.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/JSONSyntax.h"
-#include "platform/foundation/MemoryWarning.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/ValueArena.h"
 
 namespace ql::ns::detail {
@@ -85,50 +82,6 @@ private:
 
     std::mutex mutex_;
     std::unique_ptr<simdjson::dom::parser> parser_;
-};
-
-// From the first read on, a memory warning gives back what reads keep between them.
-void observeMemoryWarnings() {
-    static const std::shared_ptr<Object> observer = NotificationCenter::defaultCenter().addObserverForName(
-        MemoryWarningNotification, nullptr, nullptr, [](const Notification&) { releaseKeptJSONMemory(); });
-}
-
-// What large reads keep goes back once none has come for a while: a check is scheduled after a large read
-// and again while reads keep coming. Only the latest scheduled check counts; one is scheduled anew when the
-// pending one lies too far ahead (a test switched to the manual clock, which lags real time).
-class IdleRelease {
-public:
-    static IdleRelease& shared() {
-        static IdleRelease* release = new IdleRelease;  // never destroyed: a check may be queued at exit
-        return *release;
-    }
-
-    void noteRead() {
-        std::lock_guard lock(mutex_);
-        lastRead_ = Clock::now();
-        if (due_ == 0 || due_ > lastRead_ + keptJSONMemoryIdleSeconds) schedule(lastRead_ + keptJSONMemoryIdleSeconds);
-    }
-
-private:
-    // Under mutex_.
-    void schedule(double due) {
-        due_ = due;
-        DispatchQueue::global(DispatchQueue::Priority::Background)->after(due - Clock::now(), [this, due] { check(due); });
-    }
-
-    void check(double due) {
-        {
-            std::lock_guard lock(mutex_);
-            if (due != due_) return;
-            if (Clock::now() < lastRead_ + keptJSONMemoryIdleSeconds) return schedule(lastRead_ + keptJSONMemoryIdleSeconds);
-            due_ = 0;
-        }
-        releaseKeptJSONMemory();
-    }
-
-    std::mutex mutex_;
-    double lastRead_ = 0;
-    double due_ = 0;  // of the pending check; 0 when none is
 };
 
 // Lays out simdjson's document as a tree of Values in an arena; the parser has checked the text and bounded
@@ -355,9 +308,9 @@ Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parse
 }  // namespace
 
 Value readJSON(std::string_view utf8, unsigned options) {
-    observeMemoryWarnings();
+    giveBackKeptJSONMemoryOnMemoryWarnings();
     if (utf8.size() >= largeText) {
-        IdleRelease::shared().noteRead();
+        noteLargeJSONText();
         ValueArena::keepChunks();
     }
     if (utf8.size() <= perThreadParserCapacity) {
@@ -387,14 +340,10 @@ Value readJSON(std::string_view utf8, unsigned options) {
     return own ? read(utf8, options, *own, scratch) : Value();
 }
 
-KeptJSONMemory keptJSONMemory() {
-    return {KeptParser::shared().capacity(), ValueArena::keptBytes(), threadScratch().bytes()};
-}
+std::size_t sharedParserCapacity() { return KeptParser::shared().capacity(); }
 
-void releaseKeptJSONMemory() noexcept {
-    // Chunks first: once nothing is kept, trees let go afterwards are not kept either.
-    ValueArena::releaseKeptChunks();
-    KeptParser::shared().release();
-}
+void releaseSharedParser() noexcept { KeptParser::shared().release(); }
+
+std::size_t threadReadScratchBytes() { return threadScratch().bytes(); }
 
 }  // namespace ql::ns::detail

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/JSONTextBuffer.h"
 
 namespace ql::ns::detail {
 
@@ -66,12 +67,7 @@ bool tooDeep(int level) { return level >= JSONMaxNestingDepth; }
 
 class JSONWriter {
 public:
-    // Writes into `storage`, whose size is the room it has; output() is what was written.
-    JSONWriter(bool pretty, std::string& storage) : pretty_(pretty), storage_(storage) {
-        if (storage_.size() < 4096) storage_.resize(4096);
-        at_ = storage_.data();
-        end_ = at_ + storage_.size();
-    }
+    explicit JSONWriter(bool pretty) : pretty_(pretty) {}
 
     bool write(const Value& v, int level) {
         switch (v.kind()) {
@@ -83,7 +79,7 @@ public:
                 const double d = v.doubleValue();
                 if (!std::isfinite(d)) [[unlikely]]
                     return fail(*unwritableReason(v));
-                at_ = writeShortestDoubleText(d, room(shortestDoubleTextCapacity));
+                out_.moveCursor(writeShortestDoubleText(d, out_.room(shortestDoubleTextCapacity)));
                 return true;
             }
             case Value::Kind::String: return appendText(v.asString()), true;
@@ -103,9 +99,7 @@ public:
         }
     }
 
-    std::string_view output() const {
-        return std::string_view(storage_.data(), static_cast<std::size_t>(at_ - storage_.data()));
-    }
+    Data output() const { return out_.joined(); }
     std::string& failure() { return failure_; }
 
 private:
@@ -114,49 +108,39 @@ private:
         return false;
     }
 
-    // Room for `n` more bytes at the cursor.
-    char* room(std::size_t n) {
-        if (static_cast<std::size_t>(end_ - at_) < n) [[unlikely]]
-            grow(n);
-        return at_;
-    }
-    [[gnu::noinline]] void grow(std::size_t n) {
-        std::size_t used = static_cast<std::size_t>(at_ - storage_.data());
-        storage_.resize(std::max(storage_.size() * 2, used + n));
-        at_ = storage_.data() + used;
-        end_ = storage_.data() + storage_.size();
-    }
     void append(std::string_view s) {
-        std::memcpy(room(s.size()), s.data(), s.size());
-        at_ += s.size();
+        char* at = out_.room(s.size());
+        std::memcpy(at, s.data(), s.size());
+        out_.moveCursor(at + s.size());
     }
     void append(char c) {
-        *room(1) = c;
-        ++at_;
+        char* at = out_.room(1);
+        *at = c;
+        out_.moveCursor(at + 1);
     }
 
     template <class Integer>
     void appendInteger(Integer i) {
-        char* start = room(24);
-        at_ = std::to_chars(start, start + 24, i).ptr;
+        char* start = out_.room(24);
+        out_.moveCursor(std::to_chars(start, start + 24, i).ptr);
     }
 
     void appendText(std::string_view s) {
         // Room for the worst case, six bytes per byte, is asked for in slices, so that it stays small.
         if (s.size() > textSlice) [[unlikely]]
             return appendLongText(s);
-        char* w = room(s.size() * 6 + 2);
+        char* w = out_.room(s.size() * 6 + 2);
         *w++ = '"';
         w = escapeInto(w, s);
         *w++ = '"';
-        at_ = w;
+        out_.moveCursor(w);
     }
 
     [[gnu::noinline]] void appendLongText(std::string_view s) {
         append('"');
         for (std::size_t i = 0; i < s.size(); i += textSlice) {
             std::string_view part = s.substr(i, textSlice);
-            at_ = escapeInto(room(part.size() * 6), part);
+            out_.moveCursor(escapeInto(out_.room(part.size() * 6), part));
         }
         append('"');
     }
@@ -277,10 +261,10 @@ private:
     // keeps its blank line ("[\n\n]"), as the platform prints it.
     void breakLine(int level) {
         std::size_t indent = static_cast<std::size_t>(level) * 2;
-        char* start = room(indent + 1);
+        char* start = out_.room(indent + 1);
         start[0] = '\n';
         std::memset(start + 1, ' ', indent);
-        at_ = start + 1 + indent;
+        out_.moveCursor(start + 1 + indent);
     }
 
     static const Value& valueOf(const Value& v) { return v; }
@@ -313,42 +297,25 @@ private:
     }
 
     bool pretty_;
-    std::string& storage_;
-    char* at_;   // the cursor
-    char* end_;  // the end of the room
+    JSONTextBuffer out_;
     std::string failure_;
 };
-
-// The text is assembled in a buffer kept per thread (up to a few megabytes), then copied out at its size, so
-// that writing neither regrows nor faults in fresh memory on every call.
-std::string& writeScratch() {
-    thread_local std::string scratch;
-    return scratch;
-}
 
 }  // namespace
 
 WrittenJSON writeJSON(const Value& value, bool pretty) {
-    std::string& scratch = writeScratch();
+    JSONWriter writer(pretty);
     WrittenJSON result;
-    {
-        JSONWriter writer(pretty, scratch);
-        std::string_view text;
-        if (!writer.write(value, 0)) {
-            result.failure = std::move(writer.failure());
-        } else if (text = writer.output(); !simdjson::validate_utf8(text.data(), text.size())) {
-            // Texts are UTF-8 by contract; one pass over the output makes sure no broken text gets out.
-            result.failure = invalidTextReason;
-        } else {
-            result.text = Data(text.data(), text.size());
-        }
+    if (!writer.write(value, 0)) {
+        result.failure = std::move(writer.failure());
+        return result;
     }
-    // Swapped out rather than assigned an empty text, which would keep the capacity.
-    if (scratch.capacity() > keptWriteBytes) std::string().swap(scratch);
+    Data text = writer.output();
+    // Texts are UTF-8 by contract; one pass over the output makes sure no broken text gets out.
+    if (simdjson::validate_utf8(text.view().data(), text.length())) result.text = std::move(text);
+    else result.failure = invalidTextReason;
     return result;
 }
-
-std::size_t keptWriteScratchBytes() { return writeScratch().capacity(); }
 
 namespace {
 

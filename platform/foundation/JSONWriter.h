@@ -2,7 +2,6 @@
 // The writer behind JSONSerialization: ns::Value trees as compact or pretty-printed JSON text, escaped as
 // the platform escapes. Not part of the public interface.
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -22,10 +21,5 @@ WrittenJSON writeJSON(const Value& value, bool pretty);
 
 // Whether writeJSON would write the value.
 bool isWritableJSON(const Value& value);
-
-// What writing keeps on the calling thread between writes: its buffer, which keeps no more than
-// keptWriteBytes after a write, however large the write was.
-inline constexpr std::size_t keptWriteBytes = std::size_t{4} << 20;
-std::size_t keptWriteScratchBytes();
 
 }  // namespace ql::ns::detail

@@ -14,6 +14,7 @@
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/JSONKeptMemory.h"
 #include "platform/foundation/JSONReader.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/MemoryWarning.h"
@@ -21,7 +22,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/ValueArena.h"
 #include "platform/foundation/JSONSyntax.h"
-#include "platform/foundation/JSONWriter.h"
+#include "platform/foundation/JSONTextBuffer.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 #include "tests/support/PeerProcess.h"
 
@@ -666,7 +667,8 @@ TEST(JSONSerialization, ALargeWriteGivesItsBufferBackOnEveryThread) {
     const Value small(Array{Value(std::string(keptWriteBytes / 2, 'a'))});
     const Value large(Array{Value(std::string(3 * keptWriteBytes, 'b'))});
     const auto writeOnThisThread = [&] {
-        // A write within the bound keeps its buffer for the next one; a larger one gives it all back.
+        // A write within the bound keeps its buffer for the next one; a larger one leaves no more than that
+        // on the thread.
         std::vector<std::size_t> kept;
         kept.push_back(write(small).size());
         kept.push_back(keptWriteScratchBytes());
@@ -690,6 +692,96 @@ TEST(JSONSerialization, ALargeWriteGivesItsBufferBackOnEveryThread) {
     std::vector<std::size_t> other;
     std::thread([&] { other = writeOnThisThread(); }).join();
     check(other, "another thread");
+}
+
+TEST(JSONSerialization, ATextLargerThanTheThreadKeepsComesOutWholeAcrossItsPieces) {
+    // Past what the thread keeps, the text goes on in pieces of its own, joined at the end: no seam may lose,
+    // repeat or reorder a byte, whether it falls in a long text, between short members or in an indent.
+    // Checked against Python's json, which writes the same forms but leaves '/' unescaped.
+    using ql::ns::detail::keptWriteBytes;
+    // Pieces of text as they stand in JSON: plain, escaped, and characters of two, three and four bytes.
+    const std::vector<std::string> pieces = {"a",      "Z",      "0",       " ",       "\\\"",    "\\\\",
+                                             "/",      "\\n",    "\\t",     "\\u0001", "\\u001f", "\u00e9",
+                                             "\u4e2d", "\U0001F600"};
+    std::mt19937 random(20240601);
+    const auto someText = [&] {
+        // Mostly short texts, some past the length escaped in slices, a few of many slices.
+        const std::uint32_t kind = random() % 20;
+        const std::uint32_t length = kind < 14 ? random() % 40 : kind < 19 ? random() % 3000 : random() % 40000;
+        std::string out = "\"";
+        for (std::uint32_t i = 0; i < length; ++i) out += pieces[random() % pieces.size()];
+        return out + "\"";
+    };
+    std::string text = "[";
+    for (int record = 0; text.size() < 2 * keptWriteBytes + keptWriteBytes / 2; ++record) {
+        const std::string id = std::to_string(record);
+        text += (record ? ",{" : "{") + "\"id\":"s + id + ",\"text\":" + someText() + ",\"list\":[" + id + "," +
+                someText() + ",true,null,-" + id + "],\"" + std::to_string(random()) + "\":" + someText() + "}";
+    }
+    text += "]";
+    const auto peer = ql::test::runPeer(
+        ql::test::pythonCommand(R"(import sys,json
+v = json.loads(sys.stdin.buffer.read())
+form = lambda **how: json.dumps(v, sort_keys=True, ensure_ascii=False, **how).replace("/", "\\/").encode()
+sys.stdout.buffer.write(form(separators=(",", ":")) + b"\0" + form(indent=2, separators=(",", " : ")))
+)"),
+        text);
+    ASSERT_TRUE(peer.has_value());
+    const std::size_t split = peer->find('\0');
+    ASSERT_NE(split, std::string::npos);
+    const Value tree = read(text);
+    const std::string compact = write(tree);
+    const std::string pretty = write(tree, JSONWritingPrettyPrinted);
+    // Both go past the kept scratch and at least one piece of their own.
+    ASSERT_GT(compact.size(), 2 * keptWriteBytes);
+    ASSERT_GT(pretty.size(), 2 * keptWriteBytes);
+    EXPECT_TRUE(compact == peer->substr(0, split)) << "the compact text differs from the peer's";
+    EXPECT_TRUE(pretty == peer->substr(split + 1)) << "the pretty text differs from the peer's";
+    EXPECT_LE(ql::ns::detail::keptWriteScratchBytes(), keptWriteBytes);
+}
+
+TEST(JSONSerialization, LargeWritesKeepBoundedSpareBlocksWhileTheyKeepComing) {
+    ManualClockScope clock;
+    using ql::ns::detail::keptWriteBytes;
+    using ql::ns::detail::maxSpareWriteBlocks;
+    const auto spare = [] { return ql::ns::detail::keptJSONMemory().writeBlockBytes; };
+    ql::ns::detail::releaseKeptJSONMemory();
+    // Past the thread's scratch, a text's blocks are kept for the next one, which takes them again.
+    const Value large(Array{Value(std::string(3 * keptWriteBytes, 'a'))});
+    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
+    const std::size_t kept = spare();
+    EXPECT_GT(kept, 0u);
+    EXPECT_LE(kept, maxSpareWriteBlocks * keptWriteBytes);
+    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
+    EXPECT_EQ(spare(), kept);
+    // A text of more blocks than are kept gives back every one, those it took from the spares too.
+    const Value huge(Array{Value(std::string((maxSpareWriteBlocks + 2) * keptWriteBytes, 'b'))});
+    EXPECT_EQ(write(huge).size(), (maxSpareWriteBlocks + 2) * keptWriteBytes + 4);
+    EXPECT_EQ(spare(), 0u);
+    // Large texts written at once on several threads keep no more than the bound.
+    std::vector<std::thread> writers;
+    std::atomic<int> good{0};
+    for (int i = 0; i < 4; ++i)
+        writers.emplace_back([&] {
+            if (write(large).size() == 3 * keptWriteBytes + 4) ++good;
+        });
+    for (auto& writer : writers) writer.join();
+    EXPECT_EQ(good, 4);
+    EXPECT_GT(spare(), 0u);
+    EXPECT_LE(spare(), maxSpareWriteBlocks * keptWriteBytes);
+    // The application's memory warning gives them back.
+    NotificationCenter::defaultCenter().post(MemoryWarningNotification);
+    EXPECT_EQ(spare(), 0u);
+    // So does a while without large texts: writes that keep coming keep them.
+    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
+    Clock::advance(keptJSONMemoryIdleSeconds - 1);
+    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
+    Clock::advance(5);
+    EXPECT_GT(spare(), 0u);
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return spare() == 0; }, 3 * keptJSONMemoryIdleSeconds));
+    // Small texts keep none.
+    EXPECT_EQ(write(Value(Array{Value("small")})), "[\"small\"]");
+    EXPECT_EQ(spare(), 0u);
 }
 
 // A reply of `records` small dictionaries, about 35 bytes each.
