@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/Sandbox.h"
@@ -17,6 +18,18 @@ namespace {
 
 // How long a run may take before it counts as hung: far more than the program's work and the end's allowance.
 constexpr double kRunLimit = 60;
+
+// Runs the program in a way that leaves its background work going for ever; answers how it ended.
+test::ChildRun endWithEndlessWork(const std::string& how) {
+    const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, "-", how}, {}, "", kRunLimit);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    EXPECT_EQ(child.err.find("ran after the exit handlers began"), std::string::npos) << child.err;
+    const std::optional<double> seconds = child.secondsOfItsEnd();
+    EXPECT_TRUE(seconds.has_value()) << child.out;
+    EXPECT_LE(seconds.value_or(0), test::kLongestEnd);
+    return child;
+}
 
 }  // namespace
 
@@ -44,4 +57,17 @@ TEST(BackgroundWork, WorkLeftWaitingForTheMainQueueDoesNotHoldTheEnd) {
     // Given up without waiting out the allowance: the main queue never runs again, so the job never goes on.
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_EQ(child.err.find("given up"), std::string::npos) << child.err;
+}
+
+TEST(BackgroundWork, ARunLoopRunningInsideAJobStopsAtTheEnd) {
+    // The job's thread waits in its loop between the timer's firings: the end need not wait for it, and the
+    // timer never fires again once it has begun.
+    endWithEndlessWork("run-loop-timer");
+}
+
+TEST(BackgroundWork, ASerialQueueThatKeepsRefillingTakesNoItemOnceTheEndBegins) {
+    // The queue has work to the last moment of the allowance; what it still holds then is given up, and the
+    // block under way is the last to run.
+    const test::ChildRun child = endWithEndlessWork("refilling");
+    EXPECT_NE(child.err.find("given up"), std::string::npos) << child.err;
 }
