@@ -1,6 +1,7 @@
 // The end of a process with background work under way: the work already queued ends before anything it uses
 // is torn down, whether main returns or calls exit, and work left waiting for the main thread does not hold
-// the process.
+// the process. Work that would go on for ever stops within the end's allowance, never running into the exit
+// handlers: at its next step, or fenced off from them when it never comes to one.
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ test::ChildRun endWithEndlessWork(const std::string& how) {
     const std::optional<double> seconds = child.secondsOfItsEnd();
     EXPECT_TRUE(seconds.has_value()) << child.out;
     EXPECT_LE(seconds.value_or(0), test::kLongestEnd);
+    EXPECT_NE(child.out.find("a line left in the buffer"), std::string::npos) << child.out;
     return child;
 }
 
@@ -70,4 +72,11 @@ TEST(BackgroundWork, ASerialQueueThatKeepsRefillingTakesNoItemOnceTheEndBegins) 
     // block under way is the last to run.
     const test::ChildRun child = endWithEndlessWork("refilling");
     EXPECT_NE(child.err.find("given up"), std::string::npos) << child.err;
+}
+
+TEST(BackgroundWork, ABlockStillRunningAtTheEndOfTheAllowanceIsFencedOffFromTheExitHandlers) {
+    // It never comes to a stop: the process ends at once with the status main gave, standard output kept,
+    // and no exit handler runs under the block.
+    const test::ChildRun child = endWithEndlessWork("endless-block");
+    EXPECT_NE(child.err.find("the process ends without its exit handlers"), std::string::npos) << child.err;
 }

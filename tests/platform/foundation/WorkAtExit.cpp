@@ -8,14 +8,17 @@
 //   digest every 5 ms; main returns once the timer has fired.
 // refilling: a block on a serial queue takes a digest, logs it and queues itself again, for ever; main returns
 //   once it has run.
-// In the last two, the program's own exit handler is a slow one (half a second). Background work that still
+// endless-block: a block on a serial queue takes digests for ever; main returns once it has begun.
+// In the last three, the program's own exit handler is a slow one (half a second). Background work that still
 // runs once the exit handlers have begun says "ran after the exit handlers began" on standard error and ends the
-// process with status 3. The end's beginning is told on standard output (tellTheEndBegins).
+// process with status 3. The end's beginning is told on standard output (tellTheEndBegins), and so is, without
+// flushing, "a line left in the buffer".
 
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -111,11 +114,17 @@ int endWithEndlessWork(const std::string& how) {
                                          DefaultRunLoopMode);
             RunLoop::current()->runUntilDate(Date::fromTimeIntervalSince1970(Clock::now() + 60));
         });
-    } else {
+    } else if (how == "refilling") {
         keepRefilling(DispatchQueue::serial("refilling"), 0, ran);
+    } else {
+        DispatchQueue::serial("endless")->async([] {
+            ran->signal();
+            for (int round = 1;; ++round) step(round);
+        });
     }
     ran->wait();
     ql::test::tellTheEndBegins();
+    std::printf("a line left in the buffer\n");
     return 0;
 }
 
@@ -124,6 +133,6 @@ int endWithEndlessWork(const std::string& how) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string how = argc > 2 ? argv[2] : "return";
-    if (how == "run-loop-timer" || how == "refilling") return endWithEndlessWork(how);
+    if (how == "run-loop-timer" || how == "refilling" || how == "endless-block") return endWithEndlessWork(how);
     return endWithWorkUnderWay(argv[1], how);
 }
