@@ -38,14 +38,6 @@ void leave() {
     workingHere = false;
 }
 
-// Called as a stretch starts or comes back from a wait, once counted: the end either sees it under way and
-// waits for it, or it sees the end.
-void stopHereOnceTheEndHasBegun() {
-    if (!ending.load() || endsTheProcess) return;
-    if (workingHere) leave();
-    for (;;) ::pause();
-}
-
 SteadyTime secondsFromNow(double seconds) {
     return std::chrono::steady_clock::now() +
            std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
@@ -129,6 +121,14 @@ thread_local EndOfTheMainThread endOfTheMainThread;
 [[maybe_unused]] const pid_t armedFor = endOfTheMainThread.process;
 
 }  // namespace
+
+// Called as a stretch starts or comes back from a wait, once counted: the end either sees it under way and
+// waits for it, or it sees the end.
+void BackgroundWork::stopHereOnceTheEndHasBegun() {
+    if (!ending.load() || endsTheProcess) return;
+    if (workingHere) leave();
+    for (;;) ::pause();
+}
 
 bool BackgroundWork::finishQueuedWork() {
     const bool finished = DispatchQueue::finishBackgroundWork(endOfTheAllowance() - kStopPart);

@@ -40,6 +40,10 @@ public:
     BackgroundWork(const BackgroundWork&) = delete;
     BackgroundWork& operator=(const BackgroundWork&) = delete;
 
+    // Inside a stretch, before a piece of work that counts as a stretch of its own (a serial queue's next block):
+    // the same look at the end as entering one, without the count.
+    static void stopHereOnceTheEndHasBegun();
+
     // A wait inside a stretch of work (for another thread, a semaphore, the main queue, the network): the end
     // does not wait for the stretch while it waits. A stretch that wakes once the end has begun stops for good
     // as the wait ends; one that wakes before goes on.

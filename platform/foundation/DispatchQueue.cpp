@@ -212,7 +212,7 @@ void DispatchQueue::drainSerial() {
             Item item = std::move(batch.front());
             batch.pop_front();
             // Each block is a stretch of its own: once the process ends, the drain stops before the next one.
-            BackgroundWork work;
+            BackgroundWork::stopHereOnceTheEndHasBegun();
             item.block();
         }
         // A busy queue gives its worker back when other jobs wait; the queue stays claimed meanwhile.
