@@ -2,32 +2,51 @@
 // Work that threads do in the background, as the end of the process sees it. The process ends when main
 // returns or the main thread calls exit(); before any object of static storage is destroyed and before any
 // exit handler runs (both would pull what that work uses from under it), the end
-//   1. lets the work queued on the queues other than the main one finish, what it queues in turn included, for
-//      at most kEndAllowance seconds of real time (the main queue no longer runs: its thread is the one
-//      ending, so work waiting for it is left waiting);
-//   2. stops background threads from starting anything new: a pool worker stops for good where it would take
-//      its next job, a run loop of another thread where it would run its next pass, a loading engine where
-//      it would run its next round, so what is still queued then is given up, never run nor destroyed;
-//   3. waits, within the same allowance, for the stretches of work under way to end.
+//   1. lets the work queued on the queues other than the main one finish, what it queues in turn included,
+//      within its allowance but for the last kStopAllowance seconds (the main queue no longer runs: its thread
+//      is the one ending, so work waiting for it is left waiting);
+//   2. stops background threads from starting anything new: a thread stops for good where it would start a
+//      stretch of work (a pool job, a block of a serial queue, a pass of another thread's run loop, a round of
+//      a loading engine, inside a job or not) or come back to one from a wait, so what is still queued then
+//      is given up, never run nor destroyed;
+//   3. waits, up to the end of its allowance, for the stretches under way to come to that stop. A stretch still
+//      under way then is fenced off: the process ends at once, with the status it was given and without its
+//      exit handlers, which would tear down what that stretch still uses.
+// The allowance is kEndAllowance seconds of real time in all: a sandbox's end that waited for the same spell
+// of background work just before (at the end of the app's main, say) has spent its part of it already.
 // Only the process that armed the end ends this way: a child forked from it ends as it would otherwise.
 
 namespace ql::ns {
 
 class BackgroundWork {
 public:
-    // How long the end waits for background work, in real seconds.
+    // How long the ends wait for one spell of background work, in real seconds in all.
     static constexpr double kEndAllowance = 10;
+    // The last part of it, kept for the stretches under way to come to their stop once nothing new starts.
+    static constexpr double kStopAllowance = 1;
 
-    // Enters a stretch of work a background thread starts on its own (a job, a pass of its run loop, a round
-    // of transfers); nested stretches count once. Once the end has begun, a thread other than the ending one
-    // does not come back from here: it stops for good, before the work.
+    // Lets the work queued on the queues other than the main one finish (DispatchQueue::finishBackgroundWork),
+    // as the end of a sandbox does before its home changes or goes: within the end's allowance but for its
+    // last kStopAllowance seconds. The ends that wait one after the other for one unbroken spell of the pool's
+    // work (the pool never ran out of jobs in between) share one allowance, which a wait that sees the work
+    // through gives back. Returns whether the work finished.
+    static bool finishQueuedWork();
+
+    // Enters a stretch of work a background thread starts on its own (a job, a block of a serial queue, a pass
+    // of its run loop, a round of transfers); nested stretches count once. Once the end has begun, a thread
+    // other than the ending one does not come back from here: it stops for good, before the work.
     BackgroundWork();
     ~BackgroundWork();
     BackgroundWork(const BackgroundWork&) = delete;
     BackgroundWork& operator=(const BackgroundWork&) = delete;
 
+    // Inside a stretch, before a piece of work that counts as a stretch of its own (a serial queue's next block):
+    // the same look at the end as entering one, without the count.
+    static void stopHereOnceTheEndHasBegun();
+
     // A wait inside a stretch of work (for another thread, a semaphore, the main queue, the network): the end
-    // does not wait for the stretch while it waits. A stretch that wakes afterwards goes on to its end.
+    // does not wait for the stretch while it waits. A stretch that wakes once the end has begun stops for good
+    // as the wait ends; one that wakes before goes on.
     class Pause {
     public:
         Pause();

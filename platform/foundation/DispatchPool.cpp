@@ -34,6 +34,7 @@ DispatchPool::DispatchPool()
 
 void DispatchPool::submit(DispatchQueue::Priority priority, std::function<void()> job) {
     std::unique_lock lock(mutex_);
+    if (queued_ == 0 && running_ == 0) ++busySpells_;
     jobs_[levelOf(priority)].push_back(std::move(job));
     ++queued_;
     if (idle_ > 0) {
@@ -97,6 +98,11 @@ bool DispatchPool::hasRunnableWork() {
 }
 
 bool DispatchPool::hasWaitingJobs() { return queued_.load(std::memory_order_relaxed) > 0; }
+
+std::uint64_t DispatchPool::busySpell() {
+    std::lock_guard lock(mutex_);
+    return busySpells_;
+}
 
 void DispatchPool::notifyQuietWaitersLocked() {
     if (quietWaiters_ > 0) quieter_.notify_all();

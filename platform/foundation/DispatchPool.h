@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -36,6 +37,9 @@ public:
     void wakeWhenIdle(const std::weak_ptr<RunLoop>& loop);
     // Whether jobs are waiting for a worker; a long-running drain yields when they are.
     bool hasWaitingJobs();
+    // Counts the times the pool went from having no job, queued or running, to having one: two looks that get
+    // the same number saw one unbroken spell of work.
+    std::uint64_t busySpell();
     // Waits, at most until `deadline`, until no job is queued and every job has ended (`everyJob`), or until
     // only jobs blocked in a wait are left (otherwise). A job of the calling worker is not waited for. While
     // a job is blocked, `meanwhile` (when given) runs between looks: the job may be waiting for the caller.
@@ -76,6 +80,7 @@ private:
     std::array<std::deque<std::function<void()>>, kLevels> jobs_;
     // Changed under the lock; read without it by hasWaitingJobs, which a draining queue asks per batch.
     std::atomic<std::size_t> queued_{0};
+    std::uint64_t busySpells_ = 0;
     int workers_ = 0;
     int idle_ = 0;  // sleeping workers that no post has claimed yet
     int blocked_ = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <iterator>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DelayedDispatch.h"
 #include "platform/foundation/DispatchPool.h"
@@ -210,6 +211,8 @@ void DispatchQueue::drainSerial() {
             }
             Item item = std::move(batch.front());
             batch.pop_front();
+            // Each block is a stretch of its own: once the process ends, the drain stops before the next one.
+            BackgroundWork::stopHereOnceTheEndHasBegun();
             item.block();
         }
         // A busy queue gives its worker back when other jobs wait; the queue stays claimed meanwhile.
@@ -341,10 +344,14 @@ void DispatchQueue::syncOntoPool(std::function<void()> block, bool barrier) {
 // ---- The end of background work ----
 
 bool DispatchQueue::finishBackgroundWork(double realSeconds) {
+    return finishBackgroundWork(std::chrono::steady_clock::now() +
+                                std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                    std::chrono::duration<double>(std::max(realSeconds, 0.0))));
+}
+
+bool DispatchQueue::finishBackgroundWork(std::chrono::steady_clock::time_point deadline) {
     DispatchPool* pool = DispatchPool::existing();
     if (!pool) return true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                                 std::chrono::duration<double>(std::max(realSeconds, 0.0)));
     std::function<void()> serveMainQueue;
     if (Thread::isMainThread()) serveMainQueue = [] { main()->drainMain(); };
     return pool->waitUntilQuiet(true, deadline, serveMainQueue);

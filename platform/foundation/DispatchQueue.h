@@ -6,6 +6,7 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -62,6 +63,8 @@ public:
     // may be waiting for the main thread (what such a block raises comes out of here). Returns whether all of it
     // ended; what has not goes on afterwards.
     static bool finishBackgroundWork(double realSeconds);
+    // The same, until `deadline`.
+    static bool finishBackgroundWork(std::chrono::steady_clock::time_point deadline);
 
     // Suspension stops new blocks from starting (the running ones finish); calls nest.
     void suspend();

@@ -360,7 +360,8 @@ void RunLoop::cancelPerforms(const Object* target) {
 // ---- Running ----
 
 bool RunLoop::runPass(std::string_view mode, bool* firedTimer) {
-    // A pass of another thread's loop is background work: once the process ends, that thread stops here.
+    // A pass of another thread's loop is background work: once the process ends, that thread stops here, inside
+    // a job too.
     std::optional<BackgroundWork> work;
     if (!isMain_) work.emplace();
     const bool fired = fireDueTimers(mode);

@@ -10,7 +10,6 @@
 #include <mutex>
 
 #include "platform/foundation/BackgroundWork.h"
-#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
@@ -105,7 +104,7 @@ SandboxHome::~SandboxHome() {
     // What the app queued for this home lands in it before the home changes or goes. The main queue's blocks
     // run meanwhile, and one may raise: the home changes all the same.
     try {
-        if (!DispatchQueue::finishBackgroundWork(BackgroundWork::kEndAllowance)) {
+        if (!BackgroundWork::finishQueuedWork()) {
             Log::write("background work still under way as the sandbox " + path_ + " ends: it goes on without it");
         }
     } catch (const std::exception& error) {

@@ -32,8 +32,9 @@ public:
 
 // A folder made the sandbox's home for the lifetime of the scope (created when missing); afterwards the
 // previous home is restored. The folder and what the app left in it stay. At its end, the work queued on
-// background queues is let finish first (DispatchQueue::finishBackgroundWork), so that what the app queued for
-// this home (a cache's writes, say) lands in it and not in the next one or a folder already gone.
+// background queues is let finish first, within the allowance of the end of background work
+// (BackgroundWork::finishQueuedWork), so that what the app queued for this home (a cache's writes, say) lands in
+// it and not in the next one or a folder already gone.
 class SandboxHome {
 public:
     explicit SandboxHome(std::string path);

@@ -2,8 +2,11 @@
 
 #include <execinfo.h>
 #include <signal.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -15,11 +18,35 @@ namespace {
 
 // The way out of an uncaught exception takes no lock: the failing thread may hold any, nothing having been
 // unwound. So the handler is reached through an atomic pointer, and every handler ever set stays alive for
-// the process, since a thread on its way out may still be running one that a later call replaced.
+// the process, since a thread on its way out may still be running one that a later call replaced. They are
+// kept where the exit handlers never reach: a thread may fail while they run.
 std::mutex settingMutex;
-std::vector<std::unique_ptr<const UncaughtExceptionHandler>> everSet;  // guarded by settingMutex
+std::vector<std::unique_ptr<const UncaughtExceptionHandler>>& everSet() {  // guarded by settingMutex
+    static auto* const handlers = new std::vector<std::unique_ptr<const UncaughtExceptionHandler>>;
+    return *handlers;
+}
 std::atomic<const UncaughtExceptionHandler*> installedHandler{nullptr};
 std::terminate_handler previousTerminate = nullptr;
+
+// Threads on their way out of an uncaught exception, the handler at work or done: each then ends the process.
+std::atomic<int> failing{0};
+// Set by the last of the exit handlers: a thread failing after it could not finish before the process is gone.
+std::atomic<bool> exitHandlersOver{false};
+
+// Made before any other object of static storage of the program (the earliest priority a program may ask
+// for), so destroyed after all of them: the last exit handler. The process is not gone before a handler at work
+// has told of its exception (it then ends the process itself), a little while at most.
+struct LastExitHandler {
+    ~LastExitHandler() {
+        exitHandlersOver.store(true);
+        const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (failing.load() > 0 && std::chrono::steady_clock::now() < giveUpAt) {
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+};
+__attribute__((init_priority(101))) LastExitHandler lastExitHandler;
 
 [[noreturn]] void onTerminate() {
     static thread_local bool terminating = false;
@@ -27,6 +54,10 @@ std::terminate_handler previousTerminate = nullptr;
         terminating = true;
         const UncaughtExceptionHandler* handler = installedHandler.load();
         if (const std::exception_ptr current = std::current_exception(); current && handler) {
+            failing.fetch_add(1);
+            // The process ends as main asked, at any moment now, and would cut the handler's work short.
+            if (exitHandlersOver.load())
+                for (;;) ::pause();
             // The stack has not been unwound: what is captured here is where the exception was thrown.
             std::vector<std::string> stack = callStackSymbols();
             try {
@@ -61,8 +92,8 @@ void setUncaughtExceptionHandler(UncaughtExceptionHandler handler) {
     std::lock_guard lock(settingMutex);
     const UncaughtExceptionHandler* installed = nullptr;
     if (handler) {
-        everSet.push_back(std::make_unique<const UncaughtExceptionHandler>(std::move(handler)));
-        installed = everSet.back().get();
+        everSet().push_back(std::make_unique<const UncaughtExceptionHandler>(std::move(handler)));
+        installed = everSet().back().get();
     }
     installedHandler.store(installed);
     static std::once_flag once;

@@ -246,7 +246,7 @@ void LoadingEngine::runOnce(long longestWaitMilliseconds) {
 
 void LoadingEngine::runRound() {
     if (!multi_) return;  // shut down
-    // Once the process ends, the driving thread stops here for good: curl is left as it is.
+    // Once the process ends, the driving thread stops here for good, inside a job too: curl is left as it is.
     BackgroundWork work;
     const std::thread::id previous = driving_.exchange(std::this_thread::get_id());
     LoadingEngine* const outer = std::exchange(drivenByThisThread, this);
@@ -274,7 +274,12 @@ void LoadingEngine::waitForActivity(long longestWaitMilliseconds) {
     const long wait = waitMilliseconds(longestWaitMilliseconds);
     if (wait <= 0) return;
     curl_waitfd woken{wakeFd_, CURL_WAIT_POLLIN, 0};
-    curl_multi_poll(multi_, &woken, 1, static_cast<int>(wait), nullptr);
+    {
+        // Waiting for the network is no work under way (a synchronous load's in a job, say): the end does not
+        // wait for it, and once the process ends the thread stops as the wait ends.
+        BackgroundWork::Pause waiting;
+        curl_multi_poll(multi_, &woken, 1, static_cast<int>(wait), nullptr);
+    }
     if (!(woken.revents & CURL_WAIT_POLLIN)) return;
     // Taken back before the round that follows looks at the commands, so that a command given after that
     // look wakes the thread again.

@@ -7,7 +7,8 @@
 // hand it work through perform(). The exchanges' time-outs run on the app's clock (ns::Clock): when the clock
 // moves or is switched, the engine's thread looks at them again. They are no stops of a manual clock's
 // advance, though: what a transfer does is its thread's business, and moving the clock past a time-out makes
-// it happen there soon after. A round is background work: once the process ends, no engine starts another.
+// it happen there soon after. A round is background work, and a wait for the network a pause in it: once the
+// process ends, no engine starts another round.
 // Internal to the loading system.
 
 #include <curl/curl.h>

@@ -28,6 +28,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Sandbox.h"
+#include "tests/support/ChildProgram.h"
 #include "tests/support/HostileFiles.h"
 
 namespace ql {
@@ -360,6 +361,36 @@ TEST_F(DuvCrash, ThreadsThrowingAbortingAndFaultingAtOnceLeaveTheFirstFaultsReco
                                    Fault::Abort, Fault::Segfault, Fault::Throw, Fault::Abort};
     // Whichever came first: an exception, an abort or a fault.
     tally(mixed, std::regex("exception thread [0-7] \\+ signal 6|signal 6|signal 11"));
+}
+
+TEST_F(DuvCrash, ThreadsThrowingWhileTheProcessEndsLeaveTheFirstExceptionsRecordWhole) {
+    // The end of the process tears down what it owns while the threads throw: the handler they reach, and
+    // what it reaches, stay, and the process is not gone before the first note is whole. A trial whose end
+    // was over before any thread threw ends as main asked, with nothing noted.
+    const std::string notes = folder() + "/notes";
+    constexpr int kTrials = 200;
+    std::map<std::string, int> outcomes;
+    int broken = 0;
+    int thrown = 0;
+    int trial = 0;
+    // A broken trial may hang until it is killed: three of them tell enough.
+    for (; trial < kTrials && broken < 3; ++trial) {
+        ns::FileManager::defaultManager().removeItemAtPath(notes);
+        // Half the trials let the end go on at once: the process waits for the handler at work.
+        const test::ChildRun child = test::runChild({QL_THROW_AT_EXIT, notes, trial % 2 ? "quick" : "slow"}, {}, "", 30);
+        const std::string noted = crashNotesIn(notes);
+        const bool aborted = child.ended && child.signal == SIGABRT;
+        const bool whole = aborted && std::regex_match(noted, std::regex("exception thread [0-7] \\+ signal 6"));
+        const bool untouched = child.succeeded() && noted == "nothing";
+        broken += !(whole || untouched) || child.hasSanitizerReport();
+        thrown += aborted;
+        ++outcomes[child.describe().substr(0, child.describe().find(';')) + ": " + noted +
+                   (child.hasSanitizerReport() ? " (with a sanitizer's report)" : "")];
+    }
+    std::string seen;
+    for (const auto& [outcome, count] : outcomes) seen += "\n  " + std::to_string(count) + " × " + outcome;
+    EXPECT_EQ(broken, 0) << "of " << trial << " trials:" << seen;
+    EXPECT_GT(thrown, 0) << "no thread threw before the end was over:" << seen;
 }
 
 TEST_F(DuvCrash, APipeWhereTheNoteGoesDoesNotHoldTheCrashingProcess) {

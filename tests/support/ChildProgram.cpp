@@ -79,6 +79,27 @@ bool ChildRun::hasSanitizerReport() const {
     return err.find("Sanitizer") != std::string::npos || err.find("runtime error:") != std::string::npos;
 }
 
+namespace {
+
+constexpr std::string_view kEndBegins = "the end begins at ";
+
+}  // namespace
+
+void tellTheEndBegins() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("%s%lld\n", kEndBegins.data(),
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+    std::fflush(stdout);
+}
+
+std::optional<double> ChildRun::secondsOfItsEnd() const {
+    const auto said = out.find(kEndBegins);
+    if (said == std::string::npos) return std::nullopt;
+    const long long began = std::stoll(out.substr(said + kEndBegins.size()));
+    const auto gone = std::chrono::duration_cast<std::chrono::nanoseconds>(endedAt.time_since_epoch()).count();
+    return static_cast<double>(gone - began) / 1e9;
+}
+
 std::string ChildRun::describe() const {
     std::string text = !ended ? "still running, killed" : signal ? "ended by signal " + std::to_string(signal)
                                                                  : "exit status " + std::to_string(status);
@@ -107,6 +128,7 @@ ChildRun runChild(const std::vector<std::string>& arguments, const std::map<std:
 
     ChildRun run;
     const int status = waitFor(child, seconds, run.ended);
+    run.endedAt = std::chrono::steady_clock::now();
     if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     run.out = readWhole(outPath);

@@ -2,12 +2,20 @@
 // Runs one of the system's own programs as a child process, as a person would from the shell, so a test can
 // look at how the whole process ends: its status, what it wrote on both streams, and whether it ended at all.
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/BackgroundWork.h"
+
 namespace ql::test {
+
+// The longest a child program's end may take: the end's allowance for its background work and a margin for
+// what comes after it (the exit handlers, a loaded machine). An end that waited out the allowance twice is well
+// beyond it.
+inline constexpr double kLongestEnd = ns::BackgroundWork::kEndAllowance + 4;
 
 struct ChildRun {
     bool ended = false;  // false: it was still running after the time allowed and was killed
@@ -15,6 +23,11 @@ struct ChildRun {
     int signal = 0;      // the signal that ended it, 0 when it exited
     std::string out;
     std::string err;
+    std::chrono::steady_clock::time_point endedAt;  // when it was seen gone
+
+    // How long the child's end took: from the moment it said its end began (tellTheEndBegins) to the moment it
+    // was gone. Nothing when it never said so.
+    std::optional<double> secondsOfItsEnd() const;
 
     bool succeeded() const { return ended && status == 0; }
     // A report of AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer on its standard error.
@@ -27,5 +40,9 @@ struct ChildRun {
 // unsets the variable), `input` on its standard input, for at most `seconds` of real time.
 ChildRun runChild(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
                   const std::string& input, double seconds);
+
+// For the child program: says on standard output that its end begins now (main is about to return), on the
+// steady clock, which is the machine's own and so the same in the test that runs it.
+void tellTheEndBegins();
 
 }  // namespace ql::test

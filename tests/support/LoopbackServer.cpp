@@ -375,4 +375,21 @@ std::string RefusingPort::url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
+SilentListener::SilentListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(bindToLoopback(socket_)) {
+    if (port_ != 0 && ::listen(socket_, 16) == 0) return;
+    if (socket_ >= 0) ::close(socket_);
+    throw std::runtime_error("no loopback port could be listened on");
+}
+
+SilentListener::~SilentListener() { ::close(socket_); }
+
+std::string SilentListener::url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+bool SilentListener::waitForConnection(double seconds) const {
+    pollfd waiting{socket_, POLLIN, 0};
+    return ::poll(&waiting, 1, static_cast<int>(seconds * 1000)) == 1;
+}
+
 }  // namespace ql::test

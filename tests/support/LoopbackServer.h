@@ -154,4 +154,21 @@ private:
     int port_ = 0;
 };
 
+// A loopback port that takes connections and never answers them: the system completes each into the listening
+// queue, and nothing reads what it sends. A load sent there stays in flight for as long as this lives.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    std::string url(std::string_view path) const;
+    // Waits at most `seconds` of real time for a connection to arrive; answers whether one did.
+    bool waitForConnection(double seconds) const;
+
+private:
+    int socket_ = -1;
+    int port_ = 0;
+};
+
 }  // namespace ql::test

@@ -12,6 +12,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/analytics/client/ClientTestSupport.h"
+#include "tests/support/ChildProgram.h"
 #include "tests/support/HostileFiles.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/OnScopeExit.h"
@@ -285,6 +286,17 @@ TEST_F(WorkerTest, IdentityChangesJournaledWhileAnUploadIsOnItsWayWaitForTheNext
     const ns::Value last = ns::UserDefaults::standard().objectForKey("statIDTracking");
     ASSERT_TRUE(last.isData());
     EXPECT_FALSE(test::decodedRecord<WireIdTracking>(*last.asData())->journalsIsSet());
+}
+
+TEST(StatWorkerAtExit, AnUploadTheCollectorNeverAnswersHoldsTheEndOnceAndNoLonger) {
+    // The sandbox's end waits for the upload, and the process's end only for what is left of the same
+    // allowance: the upload, waiting for a reply, is then no work under way, and never goes on.
+    const test::ChildRun child = test::runChild({QL_UPLOAD_AT_EXIT}, {}, "", 60);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    const std::optional<double> seconds = child.secondsOfItsEnd();
+    ASSERT_TRUE(seconds.has_value()) << child.out;
+    EXPECT_LE(*seconds, test::kLongestEnd);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The end of a process with background work under way: the work already queued ends before anything it uses
 // is torn down, whether main returns or calls exit, and work left waiting for the main thread does not hold
-// the process.
+// the process. Work that would go on for ever stops within the end's allowance, never running into the exit
+// handlers: at its next step, or fenced off from them when it never comes to one.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/Sandbox.h"
@@ -17,6 +19,19 @@ namespace {
 
 // How long a run may take before it counts as hung: far more than the program's work and the end's allowance.
 constexpr double kRunLimit = 60;
+
+// Runs the program in a way that leaves its background work going for ever; answers how it ended.
+test::ChildRun endWithEndlessWork(const std::string& how) {
+    const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, "-", how}, {}, "", kRunLimit);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    EXPECT_EQ(child.err.find("ran after the exit handlers began"), std::string::npos) << child.err;
+    const std::optional<double> seconds = child.secondsOfItsEnd();
+    EXPECT_TRUE(seconds.has_value()) << child.out;
+    EXPECT_LE(seconds.value_or(0), test::kLongestEnd);
+    EXPECT_NE(child.out.find("a line left in the buffer"), std::string::npos) << child.out;
+    return child;
+}
 
 }  // namespace
 
@@ -44,4 +59,24 @@ TEST(BackgroundWork, WorkLeftWaitingForTheMainQueueDoesNotHoldTheEnd) {
     // Given up without waiting out the allowance: the main queue never runs again, so the job never goes on.
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_EQ(child.err.find("given up"), std::string::npos) << child.err;
+}
+
+TEST(BackgroundWork, ARunLoopRunningInsideAJobStopsAtTheEnd) {
+    // The job's thread waits in its loop between the timer's firings: the end need not wait for it, and the
+    // timer never fires again once it has begun.
+    endWithEndlessWork("run-loop-timer");
+}
+
+TEST(BackgroundWork, ASerialQueueThatKeepsRefillingTakesNoItemOnceTheEndBegins) {
+    // The queue has work to the last moment of the allowance; what it still holds then is given up, and the
+    // block under way is the last to run.
+    const test::ChildRun child = endWithEndlessWork("refilling");
+    EXPECT_NE(child.err.find("given up"), std::string::npos) << child.err;
+}
+
+TEST(BackgroundWork, ABlockStillRunningAtTheEndOfTheAllowanceIsFencedOffFromTheExitHandlers) {
+    // It never comes to a stop: the process ends at once with the status main gave, standard output kept,
+    // and no exit handler runs under the block.
+    const test::ChildRun child = endWithEndlessWork("endless-block");
+    EXPECT_NE(child.err.find("the process ends without its exit handlers"), std::string::npos) << child.err;
 }

@@ -1,19 +1,37 @@
-// A program that ends while its background work is still going, for BackgroundWorkTests. A serial queue's job
-// writes log lines and digests for a while, and performs blocks that log on another thread's run loop, then
-// writes the file named by its first argument; main returns (or, with "exit", calls exit) as soon as that job
-// has started. With "waits-for-main", the job waits for the main queue first, which never runs again.
-//   foundation_work_at_exit MARKER [return|exit|waits-for-main]
+// A program that ends while its background work is still going, for BackgroundWorkTests.
+//   foundation_work_at_exit MARKER [return|exit|waits-for-main|run-loop-timer|refilling]
+// return, exit, waits-for-main: a serial queue's job writes log lines and digests for a while, and performs
+//   blocks that log on another thread's run loop, then writes the file MARKER; main returns (or, with "exit",
+//   calls exit) as soon as that job has started. With "waits-for-main", the job waits for the main queue first,
+//   which never runs again.
+// run-loop-timer: a job on a global queue runs its thread's run loop for a minute, with a timer that takes a
+//   digest every 5 ms; main returns once the timer has fired.
+// refilling: a block on a serial queue takes a digest, logs it and queues itself again, for ever; main returns
+//   once it has run.
+// endless-block: a block on a serial queue takes digests for ever; main returns once it has begun.
+// In the last three, the program's own exit handler is a slow one (half a second). Background work that still
+// runs once the exit handlers have begun says "ran after the exit handlers began" on standard error and ends the
+// process with status 3. The end's beginning is told on standard output (tellTheEndBegins), and so is, without
+// flushing, "a line left in the buffer".
 
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
+#include "platform/foundation/Timer.h"
+#include "tests/support/ChildProgram.h"
 
 using namespace ql::ns;
 
@@ -31,12 +49,7 @@ std::shared_ptr<RunLoop> loggingThreadLoop() {
     return thread->runLoop();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) return 2;
-    const std::string marker = argv[1];
-    const std::string how = argc > 2 ? argv[2] : "return";
+int endWithWorkUnderWay(const std::string& marker, const std::string& how) {
     static auto* started = new DispatchSemaphore(0);
     auto loop = loggingThreadLoop();
     DispatchQueue::serial("work-at-exit")->async([=] {
@@ -53,4 +66,73 @@ int main(int argc, char** argv) {
     started->wait();
     if (how == "exit") std::exit(0);
     return 0;
+}
+
+// ---- Work that would go on for ever, watched by a slow exit handler ----
+
+std::atomic<bool> exitHandlersBegan{false};
+
+// Gives background work half a second to show itself, as a slow exit handler would.
+void slowExitHandler() {
+    exitHandlersBegan.store(true);
+    const timespec halfASecond{0, 500'000'000};
+    ::nanosleep(&halfASecond, nullptr);
+}
+
+// The background work's own step: what the exit handlers tear down (the digests' library, the log) is in use.
+void step(int round) {
+    if (exitHandlersBegan.load()) {
+        static constexpr char kTold[] = "ran after the exit handlers began\n";
+        [[maybe_unused]] const auto written = ::write(2, kTold, sizeof kTold - 1);
+        ::_exit(3);
+    }
+    const std::string digest = hexString(md5(std::string(4096, static_cast<char>('a' + round % 26))));
+    if (round % 10000 == 0) Log::write("step " + std::to_string(round) + " " + digest);
+}
+
+void keepRefilling(const std::shared_ptr<DispatchQueue>& queue, int round, DispatchSemaphore* ran) {
+    queue->async([queue, round, ran] {
+        step(round);
+        if (round == 0) ran->signal();
+        keepRefilling(queue, round + 1, ran);
+    });
+}
+
+int endWithEndlessWork(const std::string& how) {
+    // What the work uses is set up before the exit handler is registered, so that it is torn down after it.
+    step(0);
+    std::atexit(slowExitHandler);
+    static auto* ran = new DispatchSemaphore(0);
+    if (how == "run-loop-timer") {
+        DispatchQueue::global()->async([] {
+            auto round = std::make_shared<int>(0);
+            RunLoop::current()->addTimer(Timer::timer(0.005, true,
+                                                      [round](Timer&) {
+                                                          step(++*round);
+                                                          if (*round == 1) ran->signal();
+                                                      }),
+                                         DefaultRunLoopMode);
+            RunLoop::current()->runUntilDate(Date::fromTimeIntervalSince1970(Clock::now() + 60));
+        });
+    } else if (how == "refilling") {
+        keepRefilling(DispatchQueue::serial("refilling"), 0, ran);
+    } else {
+        DispatchQueue::serial("endless")->async([] {
+            ran->signal();
+            for (int round = 1;; ++round) step(round);
+        });
+    }
+    ran->wait();
+    ql::test::tellTheEndBegins();
+    std::printf("a line left in the buffer\n");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::string how = argc > 2 ? argv[2] : "return";
+    if (how == "run-loop-timer" || how == "refilling" || how == "endless-block") return endWithEndlessWork(how);
+    return endWithWorkUnderWay(argv[1], how);
 }

@@ -11,6 +11,7 @@
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLError.h"
 #include "tests/platform/net/Recorders.h"
+#include "tests/support/ChildProgram.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/OnScopeExit.h"
 
@@ -595,4 +596,15 @@ TEST_F(URLConnectionTests, LoadsSynchronously) {
     request.setTimeoutInterval(0.2);
     EXPECT_FALSE(URLConnection::sendSynchronousRequest(request, nullptr, &error));
     EXPECT_EQ(error.code(), URLErrorTimedOut);
+}
+
+TEST(URLConnectionAtExit, ASynchronousLoadLeftInFlightOnAJobHoldsTheEndOnceAndNoLonger) {
+    // The sandbox's end waits for the job, and the process's end only for what is left of the same allowance:
+    // the load, waiting for a reply, is then no work under way, and its thread never runs another round.
+    const test::ChildRun child = test::runChild({QL_LOAD_AT_EXIT}, {}, "", 60);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    const std::optional<double> seconds = child.secondsOfItsEnd();
+    ASSERT_TRUE(seconds.has_value()) << child.out;
+    EXPECT_LE(*seconds, test::kLongestEnd);
 }
