@@ -1,7 +1,6 @@
 #include "tools/quillory/AppDriver.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include "app/service/BaseNetHTTPManager.h"
@@ -9,7 +8,9 @@
 #include "app/shell/MainViewController.h"
 #include "app/uikit/BasicVC.h"
 #include "images/webimage/WebImageManager.h"
+#include "platform/device/RealTimePace.h"
 #include "platform/device/ViewQuery.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActivityIndicatorView.h"
@@ -115,8 +116,9 @@ AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirecto
     : device_(profile), shotsDirectory_(std::move(shotsDirectory)) {}
 
 void AppDriver::boot() {
+    sim::RealTimePace pace;
     bootWithoutWaiting();
-    settle();
+    settle(pace);
     launchUnsettled_ = false;
 }
 
@@ -147,20 +149,36 @@ bool AppDriver::waitingOnlyForHeldReplies() const {
 }
 
 void AppDriver::settle() {
+    sim::RealTimePace pace;
+    settle(pace);
+}
+
+void AppDriver::settle(sim::RealTimePace& pace) {
     for (;;) {
+        waitForTheNetwork(pace);
         device_.runUntilIdle(kIdleHorizon);
         if (!waitingForTheNetwork()) return;
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
-        while (waitingForTheNetwork()) {
-            if (std::chrono::steady_clock::now() > giveUp) {
-                throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
-            }
-            // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
-            // A held reply comes only after the script's release, which no settling command can reach: then
-            // the clock goes from deadline to deadline up to the app's own time-out, so no real time passes
-            // that anything could race.
-            const double step = waitingOnlyForHeldReplies() ? BaseNetHTTPManager::kRequestTimeout : 0.001;
-            device_.runUntil([] { return !waitingForTheNetwork(); }, step);
+    }
+}
+
+void AppDriver::waitForTheNetwork(sim::RealTimePace& pace) {
+    const double giveUp = ns::Clock::steadyRealTime() + kReplyTimeout;
+    const auto heldOnly = [this] { return waitingForTheNetwork() && waitingOnlyForHeldReplies(); };
+    while (waitingForTheNetwork()) {
+        const double left = giveUp - ns::Clock::steadyRealTime();
+        if (left <= 0) {
+            throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
+        }
+        if (heldOnly()) {
+            // A held reply comes only after the script's release, which no settling command can reach: the
+            // clock goes from deadline to deadline up to the app's own time-out, so no real time passes that
+            // anything could race.
+            device_.runUntil([&] { return !heldOnly(); }, BaseNetHTTPManager::kRequestTimeout);
+            pace.restart();
+        } else {
+            // The service answers in real time, and the app's clock keeps pace with it: a reply slower than the
+            // app's own time-out comes too late for the app, as on a phone.
+            pace.runUntil([&] { return !waitingForTheNetwork() || heldOnly(); }, left);
         }
     }
 }
@@ -200,9 +218,11 @@ std::string AppDriver::shot(const std::string& name) {
 std::string AppDriver::run(const ScriptCommand& command) {
     std::string output;
     try {
-        if (std::exchange(launchUnsettled_, false) && command.waits) settle();
+        // Real time counts from the command's start, so that what passes while it is done passes for the app.
+        sim::RealTimePace pace;
+        if (std::exchange(launchUnsettled_, false) && command.waits) settle(pace);
         perform(command, output);
-        if (command.waits) settle();
+        if (command.waits) settle(pace);
         else device_.runUntilIdle(kIdleHorizon);
     } catch (const ScriptError& error) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
