@@ -51,14 +51,19 @@ std::shared_ptr<ui::ViewController> topOf(std::shared_ptr<ui::ViewController> co
     return controller;
 }
 
-bool onScreen(const ui::View& view) {
-    const ui::Window* window = view.window();
-    if (!window || !sim::isShown(view)) return false;
+// The part of a view in a window that lies inside every clipping view above it and the window, in the
+// window's coordinates.
+cg::Rect visiblePart(const ui::View& view) {
     cg::Rect visible = view.convertRectToView(view.bounds(), nullptr);
     for (const ui::View* v = view.superview(); v; v = v->superview()) {
         if (v->clipsToBounds()) visible = cg::rectIntersection(visible, v->convertRectToView(v->bounds(), nullptr));
     }
-    return !cg::rectIsEmpty(cg::rectIntersection(visible, window->bounds()));
+    return cg::rectIntersection(visible, view.window()->bounds());
+}
+
+bool onScreen(const ui::View& view) {
+    if (!view.window() || !sim::isShown(view)) return false;
+    return !cg::rectIsEmpty(visiblePart(view));
 }
 
 // A view of its own screen lies over it: a person does not see it at all (an overlay in a window of its own
@@ -69,6 +74,32 @@ bool hiddenWithinItsWindow(ui::View& view) {
     const cg::Rect frame = view.convertRectToView(view.bounds(), nullptr);
     const ui::View* hit = window->hitTest({cg::midX(frame), cg::midY(frame)}, nullptr);
     return !hit || !(hit == &view || hit->isDescendantOfView(&view) || view.isDescendantOfView(hit));
+}
+
+// The largest scrolling view a finger reaches in the window that scrolls the way of the swipe.
+ui::ScrollView* largestScrollingAlong(ui::View& view, bool horizontal, ui::ScrollView* largest, double& largestArea) {
+    if (!sim::isShown(view)) return largest;
+    if (auto* scroll = dynamic_cast<ui::ScrollView*>(&view); scroll && scroll->isScrollEnabled()) {
+        const cg::Point least = scroll->minimumContentOffset(), most = scroll->maximumContentOffset();
+        const bool scrolls = horizontal ? most.x > least.x : most.y > least.y;
+        const cg::Rect visible = onScreen(view) ? visiblePart(view) : cg::Rect::zero();
+        const double area = visible.size.width * visible.size.height;
+        if (scrolls && area > largestArea && !hiddenWithinItsWindow(view)) {
+            largest = scroll;
+            largestArea = area;
+        }
+    }
+    for (const auto& subview : view.subviews()) largest = largestScrollingAlong(*subview, horizontal, largest, largestArea);
+    return largest;
+}
+
+// What a person swipes across: the list or the pages the screen shows (the largest that scrolls that way), so
+// that a swipe starts on them and not on a header above them; the whole window when nothing scrolls so.
+ui::View& swipedView(ui::Window& window, sim::Device::Direction direction) {
+    const bool horizontal = direction == sim::Device::Direction::Left || direction == sim::Device::Direction::Right;
+    double area = 0;
+    ui::ScrollView* list = largestScrollingAlong(window, horizontal, nullptr, area);
+    return list ? static_cast<ui::View&>(*list) : window;
 }
 
 // Subviews in the order a person reads them: as drawn, except that the rows of a list (which it keeps in
@@ -257,7 +288,7 @@ void AppDriver::perform(const ScriptCommand& command, std::string& output) {
         case Kind::Swipe: {
             auto window = device_.keyWindow();
             if (!window) throw ScriptError("nothing is on the screen");
-            device_.swipe(*window, command.direction);
+            device_.swipe(swipedView(*window, command.direction), command.direction);
             break;
         }
         case Kind::Wait: device_.advance(command.seconds); break;
