@@ -23,6 +23,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
+#include "tools/quillory/Interruption.h"
 #include "tools/standin-service/StandinService.h"
 
 namespace ql::quillory {
@@ -196,6 +197,7 @@ void AppDriver::waitForTheNetwork(sim::RealTimePace& pace) {
     const double giveUp = ns::Clock::steadyRealTime() + kReplyTimeout;
     const auto heldOnly = [this] { return waitingForTheNetwork() && waitingOnlyForHeldReplies(); };
     while (waitingForTheNetwork()) {
+        Interruption::check();
         const double left = giveUp - ns::Clock::steadyRealTime();
         if (left <= 0) {
             throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
@@ -204,12 +206,12 @@ void AppDriver::waitForTheNetwork(sim::RealTimePace& pace) {
             // A held reply comes only after the script's release, which no settling command can reach: the
             // clock goes from deadline to deadline up to the app's own time-out, so no real time passes that
             // anything could race.
-            device_.runUntil([&] { return !heldOnly(); }, BaseNetHTTPManager::kRequestTimeout);
+            device_.runUntil([&] { return Interruption::requested() || !heldOnly(); }, BaseNetHTTPManager::kRequestTimeout);
             pace.restart();
         } else {
             // The service answers in real time, and the app's clock keeps pace with it: a reply slower than the
             // app's own time-out comes too late for the app, as on a phone.
-            pace.runUntil([&] { return !waitingForTheNetwork() || heldOnly(); }, left);
+            pace.runUntil([&] { return Interruption::requested() || !waitingForTheNetwork() || heldOnly(); }, left);
         }
     }
 }
@@ -247,6 +249,7 @@ std::string AppDriver::shot(const std::string& name) {
 }
 
 std::string AppDriver::run(const ScriptCommand& command) {
+    Interruption::check();
     std::string output;
     try {
         // Real time counts from the command's start, so that what passes while it is done passes for the app.

@@ -51,10 +51,11 @@ public:
     // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout. While it waits
     // for the service, the app's clock keeps pace with real time, unless every call waits for a reply the
     // in-process stand-in holds: then it goes from deadline to deadline up to the app's own time-out.
+    // Raises Interrupted once the run is interrupted.
     void settle();
     // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
     // prints (the tree, the shot's path) or "". Raises ScriptError naming the command's line when it
-    // cannot be done.
+    // cannot be done, and Interrupted once the run is interrupted.
     std::string run(const ScriptCommand& command);
     // The in-process stand-in whose held replies `release` sends; none with a real service.
     void setStandin(standin::StandinService* service) { standin_ = service; }
