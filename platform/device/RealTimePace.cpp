@@ -19,16 +19,22 @@ bool RealTimePace::runUntil(const std::function<bool()>& condition, double timeo
     const double giveUp = ns::Clock::steadyRealTime() + timeout;
     for (;;) {
         const double real = ns::Clock::steadyRealTime();
+        const double behind = std::max(real - counted_, 0.0);
+        // Moving the clock wakes every run loop, this one too: it moves on once a deadline has come or a step's
+        // worth of real time has passed, and the loop waits in between.
+        const double untilDue = ns::Clock::nextDeadline() - ns::Clock::now();
+        const double step = behind >= untilDue || behind >= kLongestStep ? behind : 0;
         const double before = ns::Clock::now();
-        if (MainLoop::advanceUntil(condition, std::max(real - counted_, 0.0))) {
+        if (MainLoop::advanceUntil(condition, step)) {
             // Stopped at a deadline short of real time: the rest is added at the next run.
             counted_ = std::min(real, counted_ + (ns::Clock::now() - before));
             return true;
         }
-        counted_ = real;
+        counted_ += step;
         if (real >= giveUp) return false;
-        const double untilDue = ns::Clock::nextDeadline() - ns::Clock::now();
-        ns::RunLoop::main()->waitForWorkFor(std::min({untilDue, giveUp - real, kLongestQuietWait}));
+        const double lag = real - counted_;
+        const double nextDue = ns::Clock::nextDeadline() - ns::Clock::now() - lag;
+        ns::RunLoop::main()->waitForWorkFor(std::min({nextDue, kLongestStep - lag, giveUp - real}));
     }
 }
 

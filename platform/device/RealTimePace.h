@@ -10,8 +10,8 @@ namespace ql::sim {
 
 class RealTimePace {
 public:
-    // The longest real wait between two looks at the clock when nothing happens.
-    static constexpr double kLongestQuietWait = 0.1;
+    // Between deadlines the clock moves on in steps of this much real time (each move wakes the run loops).
+    static constexpr double kLongestStep = 0.1;
 
     // Real time counts from now.
     RealTimePace();
@@ -21,9 +21,9 @@ public:
     void restart();
 
     // Runs until `condition` holds or `timeout` seconds of real time have passed. A manual clock moves on by
-    // the real time passed since the start (or the last run), through each deadline on the way, asking the
-    // condition after the work of each; in between the main run loop waits for work from other threads until
-    // the next deadline is due. On real time the loop simply runs. Returns whether the condition held.
+    // the real time passed since the start (or the last run) as each deadline comes, and at least every
+    // kLongestStep, asking the condition after the work of each deadline; in between the main run loop waits
+    // for work from other threads. On real time the loop simply runs. Returns whether the condition held.
     bool runUntil(const std::function<bool()>& condition, double timeout);
 
 private:

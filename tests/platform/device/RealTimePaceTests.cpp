@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,4 +78,28 @@ TEST(RealTimePace, WorkFromAnotherThreadEndsTheWaitWithoutTheClockRunningAhead) 
     EXPECT_TRUE(pace.runUntil([&] { return seen; }, 60));
     // Only as much as really passed: the clock did not jump to the end of the minute.
     EXPECT_LT(ns::Clock::now(), start + 30);
+}
+
+namespace {
+
+// Counts the clock's moves.
+class ClockWatch final : public ns::Clock::Client {
+public:
+    double nextDeadlineAfter(double) const override { return ns::Clock::kNever; }
+    void clockChanged() override { ++moves; }
+    std::atomic<int> moves{0};
+};
+
+}  // namespace
+
+TEST(RealTimePace, BetweenDeadlinesTheClockMovesInStepsSoThatTheLoopWaitsInBetween) {
+    ns::ManualClockScope clock;
+    auto watch = std::make_shared<ClockWatch>();
+    ns::Clock::addClient(watch);
+    sim::RealTimePace pace;
+    // Each move wakes the main loop: moving at every look would never let it wait. However slowly this runs,
+    // a third of a second holds at most four steps.
+    const double timeout = 3.5 * sim::RealTimePace::kLongestStep;
+    EXPECT_FALSE(pace.runUntil([] { return false; }, timeout));
+    EXPECT_LE(watch->moves.load(), 4);
 }
