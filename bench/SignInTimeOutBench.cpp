@@ -7,21 +7,18 @@
 // One sign-in per case (each takes a minute): build/release/bench/sign_in_time_out_bench.
 
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Sandbox.h"
+#include "tests/support/LoopbackServer.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/ScriptCommand.h"
 
@@ -31,32 +28,6 @@ namespace {
 
 constexpr const char* kFillIn[] = {"swipe left", "swipe left", "tap 进入App", "tap 手机号码", "type 20160302",
                                    "tap Next",   "type abcdef", "tap Done"};
-
-// A port on 127.0.0.1 whose connections the system takes and nobody answers.
-class SilentService {
-public:
-    SilentService() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 16) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("no loopback port");
-        }
-        url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    }
-    ~SilentService() { ::close(fd_); }
-    SilentService(const SilentService&) = delete;
-    SilentService& operator=(const SilentService&) = delete;
-
-    const std::string& url() const { return url_; }
-
-private:
-    int fd_ = -1;
-    std::string url_;
-};
 
 // `count` threads spinning for as long as the object lives.
 class BusyLoops {
@@ -86,8 +57,8 @@ void run(quillory::AppDriver& app, const std::string& line) {
 }
 
 void SignInAgainstASilentService(benchmark::State& state) {
-    const SilentService service;
-    ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.url().c_str(), 1);
+    const test::SilentPort service;
+    ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.url("/").c_str(), 1);
     for (auto _ : state) {
         ns::TemporarySandbox sandbox;
         quillory::AppDriver app(sim::ScreenProfile::phone375x667(), sandbox.path());

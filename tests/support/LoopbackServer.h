@@ -154,4 +154,26 @@ private:
     int port_ = 0;
 };
 
+// A loopback port that takes every connection and never answers on it, for as long as this lives: a service
+// that has gone quiet. The system takes the connections (up to a backlog); a test may take them itself to tell
+// when a call has come.
+class SilentPort {
+public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+    int port() const { return port_; }
+    std::string url(std::string_view path) const;
+    // Waits up to `seconds` of real time for a call to come, takes it and leaves it unanswered until hangUp.
+    bool takeCall(double seconds);
+    // Closes the calls taken.
+    void hangUp();
+
+private:
+    int socket_ = -1;
+    int port_ = 0;
+    std::vector<int> calls_;
+};
+
 }  // namespace ql::test

@@ -14,6 +14,8 @@
 // a script file that cannot be read included, before anything starts. Interrupted (SIGINT, SIGTERM, SIGHUP),
 // it ends the app and removes a fresh sandbox as at any end, then ends by that signal.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -23,8 +25,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "app/service/StudentNetWorkApiManager.h"
 #include "platform/foundation/Exception.h"

@@ -8,25 +8,21 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Sandbox.h"
 #include "tests/support/ChildJob.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/tools/quillory/RunCommandProcess.h"
 
 using namespace ql;
@@ -81,46 +77,6 @@ public:
 
 private:
     int previous_ = 0;
-};
-
-// A port on 127.0.0.1 that takes connections and never answers on them.
-class SilentService {
-public:
-    SilentService() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 64) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("no loopback port");
-        }
-        url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    }
-    ~SilentService() { ::close(fd_); }
-    SilentService(const SilentService&) = delete;
-    SilentService& operator=(const SilentService&) = delete;
-
-    const std::string& url() const { return url_; }
-    // Waits up to `seconds` of real time for a call to come in, takes it and keeps it unanswered.
-    bool takeCall(double seconds) {
-        pollfd waiting{fd_, POLLIN, 0};
-        if (::poll(&waiting, 1, static_cast<int>(seconds * 1000)) != 1) return false;
-        const int call = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (call < 0) return false;
-        calls_.push_back(call);
-        return true;
-    }
-    void hangUp() {
-        for (const int call : calls_) ::close(call);
-        calls_.clear();
-    }
-
-private:
-    int fd_ = -1;
-    std::string url_;
-    std::vector<int> calls_;
 };
 
 // How the interrupt is sent: Ctrl-C reaches the whole job, `kill PID` the program alone.
@@ -178,7 +134,7 @@ TEST_F(Interrupting, MidTour) {
 }
 
 TEST_F(Interrupting, MidSignIn) {
-    SilentService silent;
+    test::SilentPort silent;
     for (const int signal : {SIGINT, SIGTERM}) {
         for (int run = 0; run < runs(); ++run) {
             // Half the time the command waits for a service that never answers; the other half the reply is
@@ -188,7 +144,7 @@ TEST_F(Interrupting, MidSignIn) {
                                      (waitsForTheService ? " waiting for the service" : " waiting for the next line") +
                                      " in run " + std::to_string(run);
             test::ChildJob signIn = waitsForTheService
-                                        ? start({"--service", silent.url(), "--script", "-"})
+                                        ? start({"--service", silent.url("/"), "--script", "-"})
                                         : start({"--hold", "Mobile/StudentLogin", "--script", "-"});
             if (waitsForTheService) {
                 ASSERT_TRUE(signIn.write(std::string(kFillIn) + "tap 登 录\ntree\n")) << when;

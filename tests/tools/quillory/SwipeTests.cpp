@@ -14,6 +14,7 @@
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
+#include "tests/support/OnScopeExit.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/ScriptCommand.h"
@@ -65,6 +66,7 @@ TEST(Swipe, ScrollsTheBookListDownAndBackUpOnEveryDevice) {
     for (const auto& [device, profile] : quillory::deviceProfiles()) {
         standin::StandinService service(0, fixtures);
         ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.baseURL().c_str(), 1);
+        const test::OnScopeExit unset([] { ::unsetenv(std::string(ServiceBaseURLEnvironmentVariable).c_str()); });
         ns::TemporarySandbox sandbox;
         quillory::AppDriver app(profile, sandbox.path());
         app.boot();
@@ -85,6 +87,5 @@ TEST(Swipe, ScrollsTheBookListDownAndBackUpOnEveryDevice) {
         run(app, "swipe down");
         EXPECT_LT(list->contentOffset().y, scrolled) << device << ": swipe down did not scroll the list back";
         EXPECT_EQ(list->contentOffset().y, top) << device;
-        ::unsetenv(std::string(ServiceBaseURLEnvironmentVariable).c_str());
     }
 }
