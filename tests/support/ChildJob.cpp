@@ -40,9 +40,12 @@ void closeIfOpen(int& fd) {
 }  // namespace
 
 ChildJob::ChildJob(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment) {
-    int input[2], output[2], errors[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) throw std::runtime_error("no socket pair");
-    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0) throw std::runtime_error("no pipes");
+    int input[2] = {-1, -1}, output[2] = {-1, -1}, errors[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0 || ::pipe2(output, O_CLOEXEC) != 0 ||
+        ::pipe2(errors, O_CLOEXEC) != 0) {
+        for (int* fd : {&input[0], &input[1], &output[0], &output[1], &errors[0], &errors[1]}) closeIfOpen(*fd);
+        throw std::runtime_error("no pipes for the child's streams");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[1], 0);

@@ -98,7 +98,13 @@ int main(int argc, char** argv) {
         }
     }
     // Before the sandbox is made and the stand-in's threads start, which keep the signals blocked.
-    quillory::Interruption interruption;
+    std::optional<quillory::Interruption> interruption;
+    try {
+        interruption.emplace();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quillory: %s\n", error.what());
+        return 1;
+    }
     int status = 1;
     try {
         status = run(line, scriptFile ? &*scriptFile : nullptr);
@@ -109,6 +115,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quillory: %s\n", error.what());
     }
-    interruption.endProcessIfInterrupted();
+    interruption->endProcessIfInterrupted();
     return status;
 }
