@@ -22,6 +22,7 @@
 #include "platform/foundation/Timer.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageEncoding.h"
+#include "bench/BenchmarkMain.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ReferenceJPEG.h"
 
@@ -112,10 +113,9 @@ struct Fixture {
     test::LoopbackServer server;
 };
 
-Fixture& fixture() {
-    static Fixture* made = new Fixture;
-    return *made;
-}
+bench::SharedFixture<Fixture> shared;
+
+Fixture& fixture() { return shared.get(); }
 
 // One download to its end on the main run loop; the partial images it reported.
 int download(const std::string& path, bool progressive, double* seconds) {
@@ -171,4 +171,4 @@ BENCHMARK_CAPTURE(BM_ProgressiveAgainstPlainLoad, gif, GIF)->Arg(1)->Arg(4)->Arg
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return ql::bench::runBenchmarksThenEnd(argc, argv, shared); }

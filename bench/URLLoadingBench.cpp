@@ -33,6 +33,7 @@
 #include "platform/net/HTTPCookieStorage.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLSession.h"
+#include "bench/BenchmarkMain.h"
 #include "bench/ServerProcess.h"
 #include "tests/support/LoopbackServer.h"
 
@@ -526,9 +527,7 @@ BENCHMARK(BM_ParallelDownloadsToFilesWithSessionTasks)->Unit(benchmark::kMillise
 
 int main(int argc, char** argv) {
     serverBase = ql::bench::startServerProcess(setUpServer);  // before any thread starts
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    // The downloads' files go into a sandbox of the run's own, not into the user's app home.
+    const ql::ns::TemporarySandbox sandbox;
+    return ql::bench::runBenchmarks(argc, argv);
 }

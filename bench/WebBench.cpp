@@ -14,7 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "bench/BenchmarkMain.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
@@ -216,4 +218,8 @@ BENCHMARK(BM_WarmLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LargePage_EngineAlone)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LargePage_WebView)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // The engine's folders go into a sandbox of the run's own, not into the user's app home.
+    const ns::TemporarySandbox sandbox;
+    return bench::runBenchmarks(argc, argv);
+}

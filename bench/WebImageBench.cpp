@@ -24,6 +24,7 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "bench/BenchmarkMain.h"
 #include "tests/support/ReferenceJPEG.h"
 
 using namespace ql;
@@ -75,10 +76,9 @@ struct Fixture {
     }
 };
 
-Fixture& fixture() {
-    static Fixture* made = new Fixture;
-    return *made;
-}
+bench::SharedFixture<Fixture> shared;
+
+Fixture& fixture() { return shared.get(); }
 
 // The file read and decoded by libjpeg alone, to RGB rows.
 void BM_DirectLibjpegDecode(benchmark::State& state) {
@@ -190,4 +190,4 @@ BENCHMARK(BM_TableRowsFromDiskCache)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return ql::bench::runBenchmarksThenEnd(argc, argv, shared); }

@@ -68,11 +68,13 @@ function(ql_test name)
 endfunction()
 
 # ql_benchmark(<name> SOURCES ... DEPENDS ...)
+# Every benchmark is listed in the global property QL_BENCHMARKS, for checks over all of them.
 function(ql_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   find_package(benchmark REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+  set_property(GLOBAL APPEND PROPERTY QL_BENCHMARKS ${name})
 endfunction()
 
 # ql_add_subfolders([EXCEPT name...])

@@ -37,18 +37,24 @@ bool MainLoop::runReadyWork() {
 }
 
 void MainLoop::advance(double seconds) {
+    advanceUntil([] { return false; }, seconds);
+}
+
+bool MainLoop::advanceUntil(const std::function<bool()>& condition, double seconds) {
     if (!(seconds >= 0)) {
         throw ns::Exception(ns::InvalidArgumentException, "time only moves forward, not by " + std::to_string(seconds));
     }
     const double end = ns::Clock::now() + seconds;
     for (;;) {
         runReadyWork();
+        if (condition()) return true;
         const double next = ns::Clock::nextDeadline();
         if (next > end) break;
         passTo(next);
     }
     if (ns::Clock::now() < end) passTo(end);
     runReadyWork();
+    return condition();
 }
 
 bool MainLoop::runUntilIdle(double horizon, double limit) {

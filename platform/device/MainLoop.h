@@ -22,6 +22,9 @@ public:
     // Lets `seconds` of clock time pass, running everything that falls due on the way at its own moment
     // and the ready work after it.
     static void advance(double seconds);
+    // Like advance, but asks `condition` before the first deadline and after the work of each, and stops as
+    // soon as it holds: the clock then stays where that happened. Returns whether it held.
+    static bool advanceUntil(const std::function<bool()>& condition, double seconds);
 
     // Runs until the main thread is idle: nothing ready, and no deadline of the clock within `horizon`
     // seconds (time moves to each deadline inside it, so animations, the keyboard's slide and

@@ -70,6 +70,11 @@ void Clock::useRealTime() {
 
 bool Clock::isManual() { return manual.load(std::memory_order_acquire); }
 
+double Clock::steadyRealTime() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count() + realTimeShift.load(std::memory_order_relaxed);
+}
+
 void Clock::shiftRealTimeForTesting(double seconds) {
     realTimeShift.fetch_add(seconds);
     notifyClients();

@@ -22,6 +22,9 @@ public:
     // For tests: real time reads `seconds` later from now on (a negative shift takes it back), as if that much
     // had passed, and every client hears that the clock changed. A manual clock does not move.
     static void shiftRealTimeForTesting(double seconds);
+    // Real time whichever clock is in use, in seconds from an arbitrary start: it never jumps with the system's
+    // date, only with shiftRealTimeForTesting. For keeping the manual clock in step with real time.
+    static double steadyRealTime();
 
     // Manual clock only (raises otherwise): moves time forward by `seconds`, stopping at every deadline
     // of a client on the way, so each timer and delayed block fires at its own time and in order. On the

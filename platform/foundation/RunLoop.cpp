@@ -474,6 +474,10 @@ void RunLoop::runDueWork() {
     runPass(DefaultRunLoopMode);
 }
 
+bool RunLoop::waitForWorkFor(double seconds) {
+    return waitForWork(DefaultRunLoopMode, Clock::kNever, realDeadlineAfter(seconds));
+}
+
 bool RunLoop::runUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     const std::string_view mode = DefaultRunLoopMode;
     const double limit = Clock::now() + timeoutSeconds;

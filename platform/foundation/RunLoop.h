@@ -125,6 +125,10 @@ public:
     // process once the dispatch pool has nothing runnable; waiting for other threads is bounded by the
     // same number of real seconds so a test cannot hang.
     bool runUntil(const std::function<bool()>& condition, double timeoutSeconds);
+    // On the loop's own thread: waits at most `seconds` of real time for something to run in the default mode
+    // (a performed block, a signalled source, main-queue work, a due timer) or a wake-up, without running it
+    // and without moving a manual clock. False when the time ran out first.
+    bool waitForWorkFor(double seconds);
 
     bool isMainRunLoop() const;
 

@@ -32,6 +32,8 @@ std::string readWhole(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+}  // namespace
+
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& changes) {
     std::vector<std::string> entries;
     for (char** entry = environ; *entry; ++entry) {
@@ -50,6 +52,8 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     pointers.push_back(nullptr);
     return pointers;
 }
+
+namespace {
 
 // Waits for the child to end, at most `seconds`; kills it when it does not.
 int waitFor(pid_t child, double seconds, bool& ended) {

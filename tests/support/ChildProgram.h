@@ -36,6 +36,11 @@ struct ChildRun {
     std::string describe() const;
 };
 
+// The test's own environment with `changes` on top (an empty value unsets the variable), as NAME=VALUE texts.
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& changes);
+// The texts as a null-terminated list for exec and spawn; valid while the texts are.
+std::vector<char*> pointersTo(std::vector<std::string>& texts);
+
 // Runs `arguments` (the program's path first) with `environment` set on top of the test's own (an empty value
 // unsets the variable), `input` on its standard input, for at most `seconds` of real time.
 ChildRun runChild(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,

@@ -375,21 +375,33 @@ std::string RefusingPort::url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
-SilentListener::SilentListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(bindToLoopback(socket_)) {
-    if (port_ != 0 && ::listen(socket_, 16) == 0) return;
+SilentPort::SilentPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(bindToLoopback(socket_)) {
+    if (port_ != 0 && ::listen(socket_, 64) == 0) return;
     if (socket_ >= 0) ::close(socket_);
     throw std::runtime_error("no loopback port could be listened on");
 }
 
-SilentListener::~SilentListener() { ::close(socket_); }
+SilentPort::~SilentPort() {
+    hangUp();
+    ::close(socket_);
+}
 
-std::string SilentListener::url(std::string_view path) const {
+std::string SilentPort::url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
-bool SilentListener::waitForConnection(double seconds) const {
+bool SilentPort::takeCall(double seconds) {
     pollfd waiting{socket_, POLLIN, 0};
-    return ::poll(&waiting, 1, static_cast<int>(seconds * 1000)) == 1;
+    if (::poll(&waiting, 1, static_cast<int>(seconds * 1000)) != 1) return false;
+    const int call = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (call < 0) return false;
+    calls_.push_back(call);
+    return true;
+}
+
+void SilentPort::hangUp() {
+    for (const int call : calls_) ::close(call);
+    calls_.clear();
 }
 
 }  // namespace ql::test

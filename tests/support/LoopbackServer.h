@@ -154,21 +154,26 @@ private:
     int port_ = 0;
 };
 
-// A loopback port that takes connections and never answers them: the system completes each into the listening
-// queue, and nothing reads what it sends. A load sent there stays in flight for as long as this lives.
-class SilentListener {
+// A loopback port that takes every connection and never answers on it, for as long as this lives: a service
+// that has gone quiet. The system takes the connections (up to a backlog); a test may take them itself to tell
+// when a call has come.
+class SilentPort {
 public:
-    SilentListener();
-    ~SilentListener();
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+    int port() const { return port_; }
     std::string url(std::string_view path) const;
-    // Waits at most `seconds` of real time for a connection to arrive; answers whether one did.
-    bool waitForConnection(double seconds) const;
+    // Waits up to `seconds` of real time for a call to come, takes it and leaves it unanswered until hangUp.
+    bool takeCall(double seconds);
+    // Closes the calls taken.
+    void hangUp();
 
 private:
     int socket_ = -1;
     int port_ = 0;
+    std::vector<int> calls_;
 };
 
 }  // namespace ql::test

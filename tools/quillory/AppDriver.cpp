@@ -1,7 +1,6 @@
 #include "tools/quillory/AppDriver.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include "app/service/BaseNetHTTPManager.h"
@@ -9,7 +8,9 @@
 #include "app/shell/MainViewController.h"
 #include "app/uikit/BasicVC.h"
 #include "images/webimage/WebImageManager.h"
+#include "platform/device/RealTimePace.h"
 #include "platform/device/ViewQuery.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActivityIndicatorView.h"
@@ -22,6 +23,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
+#include "tools/quillory/Interruption.h"
 #include "tools/standin-service/StandinService.h"
 
 namespace ql::quillory {
@@ -50,14 +52,19 @@ std::shared_ptr<ui::ViewController> topOf(std::shared_ptr<ui::ViewController> co
     return controller;
 }
 
-bool onScreen(const ui::View& view) {
-    const ui::Window* window = view.window();
-    if (!window || !sim::isShown(view)) return false;
+// The part of a view in a window that lies inside every clipping view above it and the window, in the
+// window's coordinates.
+cg::Rect visiblePart(const ui::View& view) {
     cg::Rect visible = view.convertRectToView(view.bounds(), nullptr);
     for (const ui::View* v = view.superview(); v; v = v->superview()) {
         if (v->clipsToBounds()) visible = cg::rectIntersection(visible, v->convertRectToView(v->bounds(), nullptr));
     }
-    return !cg::rectIsEmpty(cg::rectIntersection(visible, window->bounds()));
+    return cg::rectIntersection(visible, view.window()->bounds());
+}
+
+bool onScreen(const ui::View& view) {
+    if (!view.window() || !sim::isShown(view)) return false;
+    return !cg::rectIsEmpty(visiblePart(view));
 }
 
 // A view of its own screen lies over it: a person does not see it at all (an overlay in a window of its own
@@ -68,6 +75,32 @@ bool hiddenWithinItsWindow(ui::View& view) {
     const cg::Rect frame = view.convertRectToView(view.bounds(), nullptr);
     const ui::View* hit = window->hitTest({cg::midX(frame), cg::midY(frame)}, nullptr);
     return !hit || !(hit == &view || hit->isDescendantOfView(&view) || view.isDescendantOfView(hit));
+}
+
+// The largest scrolling view a finger reaches in the window that scrolls the way of the swipe.
+ui::ScrollView* largestScrollingAlong(ui::View& view, bool horizontal, ui::ScrollView* largest, double& largestArea) {
+    if (!sim::isShown(view)) return largest;
+    if (auto* scroll = dynamic_cast<ui::ScrollView*>(&view); scroll && scroll->isScrollEnabled()) {
+        const cg::Point least = scroll->minimumContentOffset(), most = scroll->maximumContentOffset();
+        const bool scrolls = horizontal ? most.x > least.x : most.y > least.y;
+        const cg::Rect visible = onScreen(view) ? visiblePart(view) : cg::Rect::zero();
+        const double area = visible.size.width * visible.size.height;
+        if (scrolls && area > largestArea && !hiddenWithinItsWindow(view)) {
+            largest = scroll;
+            largestArea = area;
+        }
+    }
+    for (const auto& subview : view.subviews()) largest = largestScrollingAlong(*subview, horizontal, largest, largestArea);
+    return largest;
+}
+
+// What a person swipes across: the list or the pages the screen shows (the largest that scrolls that way), so
+// that a swipe starts on them and not on a header above them; the whole window when nothing scrolls so.
+ui::View& swipedView(ui::Window& window, sim::Device::Direction direction) {
+    const bool horizontal = direction == sim::Device::Direction::Left || direction == sim::Device::Direction::Right;
+    double area = 0;
+    ui::ScrollView* list = largestScrollingAlong(window, horizontal, nullptr, area);
+    return list ? static_cast<ui::View&>(*list) : window;
 }
 
 // Subviews in the order a person reads them: as drawn, except that the rows of a list (which it keeps in
@@ -115,8 +148,9 @@ AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirecto
     : device_(profile), shotsDirectory_(std::move(shotsDirectory)) {}
 
 void AppDriver::boot() {
+    sim::RealTimePace pace;
     bootWithoutWaiting();
-    settle();
+    settle(pace);
     launchUnsettled_ = false;
 }
 
@@ -147,20 +181,37 @@ bool AppDriver::waitingOnlyForHeldReplies() const {
 }
 
 void AppDriver::settle() {
+    sim::RealTimePace pace;
+    settle(pace);
+}
+
+void AppDriver::settle(sim::RealTimePace& pace) {
     for (;;) {
+        waitForTheNetwork(pace);
         device_.runUntilIdle(kIdleHorizon);
         if (!waitingForTheNetwork()) return;
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(kReplyTimeout);
-        while (waitingForTheNetwork()) {
-            if (std::chrono::steady_clock::now() > giveUp) {
-                throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
-            }
-            // A millisecond of the app's clock at a time, so the clock barely moves while the service answers.
-            // A held reply comes only after the script's release, which no settling command can reach: then
-            // the clock goes from deadline to deadline up to the app's own time-out, so no real time passes
-            // that anything could race.
-            const double step = waitingOnlyForHeldReplies() ? BaseNetHTTPManager::kRequestTimeout : 0.001;
-            device_.runUntil([] { return !waitingForTheNetwork(); }, step);
+    }
+}
+
+void AppDriver::waitForTheNetwork(sim::RealTimePace& pace) {
+    const double giveUp = ns::Clock::steadyRealTime() + kReplyTimeout;
+    const auto heldOnly = [this] { return waitingForTheNetwork() && waitingOnlyForHeldReplies(); };
+    while (waitingForTheNetwork()) {
+        Interruption::check();
+        const double left = giveUp - ns::Clock::steadyRealTime();
+        if (left <= 0) {
+            throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
+        }
+        if (heldOnly()) {
+            // A held reply comes only after the script's release, which no settling command can reach: the
+            // clock goes from deadline to deadline up to the app's own time-out, so no real time passes that
+            // anything could race.
+            device_.runUntil([&] { return Interruption::requested() || !heldOnly(); }, BaseNetHTTPManager::kRequestTimeout);
+            pace.restart();
+        } else {
+            // The service answers in real time, and the app's clock keeps pace with it: a reply slower than the
+            // app's own time-out comes too late for the app, as on a phone.
+            pace.runUntil([&] { return Interruption::requested() || !waitingForTheNetwork() || heldOnly(); }, left);
         }
     }
 }
@@ -198,11 +249,14 @@ std::string AppDriver::shot(const std::string& name) {
 }
 
 std::string AppDriver::run(const ScriptCommand& command) {
+    Interruption::check();
     std::string output;
     try {
-        if (std::exchange(launchUnsettled_, false) && command.waits) settle();
+        // Real time counts from the command's start, so that what passes while it is done passes for the app.
+        sim::RealTimePace pace;
+        if (std::exchange(launchUnsettled_, false) && command.waits) settle(pace);
         perform(command, output);
-        if (command.waits) settle();
+        if (command.waits) settle(pace);
         else device_.runUntilIdle(kIdleHorizon);
     } catch (const ScriptError& error) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
@@ -237,7 +291,7 @@ void AppDriver::perform(const ScriptCommand& command, std::string& output) {
         case Kind::Swipe: {
             auto window = device_.keyWindow();
             if (!window) throw ScriptError("nothing is on the screen");
-            device_.swipe(*window, command.direction);
+            device_.swipe(swipedView(*window, command.direction), command.direction);
             break;
         }
         case Kind::Wait: device_.advance(command.seconds); break;

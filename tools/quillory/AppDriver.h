@@ -18,6 +18,10 @@ namespace ql::ui {
 class ViewController;
 }
 
+namespace ql::sim {
+class RealTimePace;
+}
+
 namespace ql::standin {
 class StandinService;
 }
@@ -44,11 +48,14 @@ public:
     // Boots the app and lets the screen settle without waiting for the service: the first command waits
     // for the launch's replies before it runs, unless it is a nowait one, which sees the launch as it is.
     void bootWithoutWaiting();
-    // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout.
+    // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout. While it waits
+    // for the service, the app's clock keeps pace with real time, unless every call waits for a reply the
+    // in-process stand-in holds: then it goes from deadline to deadline up to the app's own time-out.
+    // Raises Interrupted once the run is interrupted.
     void settle();
     // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
     // prints (the tree, the shot's path) or "". Raises ScriptError naming the command's line when it
-    // cannot be done.
+    // cannot be done, and Interrupted once the run is interrupted.
     std::string run(const ScriptCommand& command);
     // The in-process stand-in whose held replies `release` sends; none with a real service.
     void setStandin(standin::StandinService* service) { standin_ = service; }
@@ -63,6 +70,8 @@ public:
     std::shared_ptr<ui::ViewController> topController() const;
 
 private:
+    void settle(sim::RealTimePace& pace);
+    void waitForTheNetwork(sim::RealTimePace& pace);
     void perform(const ScriptCommand& command, std::string& output);
     // Every service call in flight waits for a reply the in-process stand-in holds, and no picture is coming.
     bool waitingOnlyForHeldReplies() const;

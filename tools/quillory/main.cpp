@@ -11,7 +11,10 @@
 // waited for before the first command unless that is a nowait one. --hold PATH (again for more) makes the
 // in-process stand-in hold the replies of that operation until the script's `release`. Exit status 0
 // only when every step or command succeeded, 2 (with the usage) for a command line that cannot be followed,
-// a script file that cannot be read included, before anything starts.
+// a script file that cannot be read included, before anything starts. Interrupted (SIGINT, SIGTERM, SIGHUP),
+// it ends the app and removes a fresh sandbox as at any end, then ends by that signal.
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +30,8 @@
 #include "platform/foundation/Exception.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
+#include "tools/quillory/InterruptibleInput.h"
+#include "tools/quillory/Interruption.h"
 #include "tools/quillory/Launch.h"
 #include "tools/quillory/ScriptRunner.h"
 #include "tools/quillory/Tour.h"
@@ -55,7 +60,9 @@ int run(const quillory::CommandLine& line, std::istream* script) {
         std::cout << (succeeded ? "tour complete\n" : "tour failed\n");
     } else {
         driver.bootWithoutWaiting();
-        succeeded = quillory::runScript(driver, script ? *script : std::cin, std::cout, std::cerr);
+        quillory::InterruptibleInput standardInput(STDIN_FILENO, quillory::Interruption::descriptor());
+        std::istream lines(&standardInput);
+        succeeded = quillory::runScript(driver, script ? *script : lines, std::cout, std::cerr);
     }
     std::cout << std::flush;
     return succeeded ? 0 : 1;
@@ -90,12 +97,24 @@ int main(int argc, char** argv) {
             return refuseCommandLine(error.what());
         }
     }
+    // Before the sandbox is made and the stand-in's threads start, which keep the signals blocked.
+    std::optional<quillory::Interruption> interruption;
     try {
-        return run(line, scriptFile ? &*scriptFile : nullptr);
+        interruption.emplace();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quillory: %s\n", error.what());
+        return 1;
+    }
+    int status = 1;
+    try {
+        status = run(line, scriptFile ? &*scriptFile : nullptr);
+    } catch (const quillory::Interrupted&) {
+        // Everything has ended on the way here: the process ends by the signal below.
     } catch (const ns::Exception& error) {
         std::fprintf(stderr, "quillory: %s\n", error.reason().c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quillory: %s\n", error.what());
     }
-    return 1;
+    interruption->endProcessIfInterrupted();
+    return status;
 }

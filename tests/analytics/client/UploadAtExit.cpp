@@ -17,7 +17,7 @@ using namespace ql;
 int main() {
     const ns::TemporarySandbox sandbox;
     // Open until the process is gone: the upload stays in flight through the whole end.
-    static const test::SilentListener* const collector = new test::SilentListener;
+    static test::SilentPort* const collector = new test::SilentPort;
     const std::string host = collector->url("");
     StatEndpoints::setHostsForTesting(StatEndpoints::Hosts{host, host, "", ""});
     const std::string envelope = RezOzovaUtility::generateEnvelopeFileNameWithTS("1700000000000");
@@ -26,7 +26,7 @@ int main() {
     const auto sendQueue = std::make_shared<ns::OperationQueue>();
     sendQueue->setMaxConcurrentOperationCount(1);
     sendQueue->addOperation(std::make_shared<StatWorker>(std::vector{envelope}));
-    if (!collector->waitForConnection(30)) return 2;
+    if (!collector->takeCall(30)) return 2;
     test::tellTheEndBegins();
     return 0;
 }

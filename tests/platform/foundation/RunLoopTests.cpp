@@ -308,6 +308,34 @@ TEST(RunLoop, RunUntilWakesForConditionsMetElsewhere) {
     EXPECT_EQ(Clock::now(), start + 30);
 }
 
+TEST(RunLoop, AWaitForWorkEndsWithWorkFromElsewhereOrTheRealTimeAndLeavesAManualClockWhereItIs) {
+    ManualClockScope clock;
+    const double start = Clock::now();
+    // A wake-up ends the wait at once (that of installing the manual clock as well); after it, nothing comes:
+    // the wait ends with its real time, and the manual clock has not moved.
+    RunLoop::main()->wakeUp();
+    EXPECT_TRUE(RunLoop::main()->waitForWorkFor(60));
+    EXPECT_FALSE(RunLoop::main()->waitForWorkFor(0.01));
+    EXPECT_EQ(Clock::now(), start);
+
+    // A block performed from another thread ends the wait; it runs only when the loop runs.
+    bool ran = false;
+    std::thread other([&ran] { RunLoop::main()->performBlock([&ran] { ran = true; }); });
+    EXPECT_TRUE(RunLoop::main()->waitForWorkFor(60));
+    other.join();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(RunLoop::main()->runUntil([&] { return ran; }, 0));
+    EXPECT_EQ(Clock::now(), start);
+
+    // Real time read steadily, whichever clock is in use, moves with the test hook as the real clock does.
+    const double before = Clock::steadyRealTime();
+    Clock::shiftRealTimeForTesting(100);
+    const double after = Clock::steadyRealTime();
+    Clock::shiftRealTimeForTesting(-100);
+    EXPECT_GE(after - before, 100);
+    EXPECT_LT(Clock::steadyRealTime(), after);
+}
+
 TEST(RunLoop, SignalledSourcesAreHandledInTheirModesAndStopEndsARun) {
     std::vector<std::string> performed;  // touched on the worker only, read after it has finished
     auto tracked = std::make_shared<RunLoopSource>([&] { performed.push_back("tracked"); });

@@ -15,11 +15,11 @@ using namespace ql;
 int main() {
     const ns::TemporarySandbox sandbox;
     // Open until the process is gone: the load stays in flight through the whole end.
-    static const test::SilentListener* const silent = new test::SilentListener;
+    static test::SilentPort* const silent = new test::SilentPort;
     ns::DispatchQueue::global()->async([url = silent->url("/never")] {
         ns::URLConnection::sendSynchronousRequest(ns::URLRequest(ns::URL::fromString(url)), nullptr, nullptr);
     });
-    if (!silent->waitForConnection(30)) return 2;
+    if (!silent->takeCall(30)) return 2;
     test::tellTheEndBegins();
     return 0;
 }

@@ -22,8 +22,11 @@
 
 #include "platform/foundation/Sandbox.h"
 #include "tests/support/ChildProgram.h"
+#include "tests/tools/quillory/RunCommandProcess.h"
 
 using namespace ql;
+using test::leftIn;
+using test::program;
 
 namespace {
 
@@ -32,21 +35,9 @@ constexpr const char* kSignIn =
 // Far longer than a run takes under the sanitizers, so that only a run that hangs reaches it.
 constexpr double kRunLimit = 120;
 
-std::string program(const char* variable, const char* built) {
-    const char* other = std::getenv(variable);
-    return other && *other ? other : built;
-}
-
 int runs() {
     const char* count = std::getenv("QL_EXIT_RUNS");
     return count && std::atoi(count) > 0 ? std::atoi(count) : 10;
-}
-
-// What a run left in the temporary folder it was given.
-std::vector<std::string> leftIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
 }
 
 // `standin-service --port 0` in a process of its own, for as long as the object lives.

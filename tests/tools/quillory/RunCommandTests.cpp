@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/service/BaseNetHTTPManager.h"
@@ -299,4 +304,58 @@ TEST(RunCommand, AHeldReplyOutlastsAMinuteOfRealTime) {
                                   0),
               0u)
         << app.out.str();
+}
+
+// A service that answers in real time, as --service names one: the app's clock keeps pace with real time while
+// the command waits, so a reply that comes later than the app's own minute finds the app given up already
+// ("无网络连接"), and one that comes within it signs in. Real time is moved with the clock's test hook once the
+// service has the request; the late reply is sent once the command is done (or, should the app not give up on
+// its own, after ten seconds, when it would sign in).
+TEST(RunCommand, AServiceSlowerThanTheAppsMinuteInRealTimeEndsInNoConnectionAndAQuickerOneSignsIn) {
+    for (const double seconds : {65.0, 55.0}) {
+        const bool inTime = seconds < BaseNetHTTPManager::kRequestTimeout;
+        ScriptedApp app;
+        app.service.setFault("Mobile/StudentLogin", standin::Fault::held());
+        ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 20160302\ntap Next\n"
+                            "type abcdef\ntap Done\n"))
+            << app.errors.str();
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool tapDone = false;
+        std::atomic<bool> shifted{false};
+        std::thread service([&] {
+            if (!app.service.waitForRequests("Mobile/StudentLogin", 1, 60)) return;
+            ns::Clock::shiftRealTimeForTesting(seconds);
+            shifted = true;
+            if (!inTime) {
+                std::unique_lock lock(mutex);
+                changed.wait_for(lock, std::chrono::seconds(10), [&] { return tapDone; });
+            }
+            app.service.releaseHeldReplies();
+        });
+        const auto markTapDone = [&] {
+            {
+                std::lock_guard lock(mutex);
+                tapDone = true;
+            }
+            changed.notify_all();
+        };
+        const test::OnScopeExit back([&] {
+            markTapDone();
+            service.join();
+            if (shifted) ns::Clock::shiftRealTimeForTesting(-seconds);
+        });
+        const bool tapped = app.run("tap 登 录\n");
+        markTapDone();
+        ASSERT_TRUE(tapped) << seconds << " s: " << app.errors.str();
+        ASSERT_TRUE(app.run("tree\n")) << app.errors.str();
+        EXPECT_TRUE(shifted) << seconds << " s";
+        if (inTime) {
+            EXPECT_EQ(app.out.str().rfind("BindViewController \"绑定手机\"\n", 0), 0u) << seconds << " s: " << app.out.str();
+        } else {
+            EXPECT_EQ(app.out.str(), "LoginViewController\n  快乐阅读 天天进步 | 20160302 | ****** | 登 录 | 忘记密码？ | "
+                                     "无网络连接\nok 1\n")
+                << seconds << " s";
+        }
+    }
 }
