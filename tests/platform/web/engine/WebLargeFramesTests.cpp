@@ -191,6 +191,16 @@ TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheApp
         EXPECT_EQ(page.delegate->events, kPlainLoaded);
         EXPECT_EQ(page.title(), "plain");
     }
+
+    // An answer larger than the engine takes (only a text put into the field could make one) goes as
+    // cancelled.
+    const std::string path = "/prompt-" + std::to_string(lengths[0]);
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url(path))));
+    ASSERT_TRUE(device.runUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }, 120));
+    ui::AlertView::visibleAlerts().back()->textFieldAtIndex(0)->setText(std::string(ui::WebEngine::kLargestCommand, 'y'));
+    device.tap("OK");
+    ASSERT_TRUE(device.runUntil([&] { return !page.view->isLoading(); }, 60));
+    EXPECT_EQ(page.title(), "cancelled");
 }
 
 }  // namespace
