@@ -2,13 +2,22 @@
 // cold for it (process start, page target, load, drawing asked for), and a warm load of the same page on a
 // running engine. Both report the engine's resident memory (its process and helpers) after the load.
 //
-// A 20 MB page, loaded by the web view (every request served through the platform's URL loading) and by
-// the engine alone (a page target of the same engine that loads from the server itself, shown at the same
-// size), each from asking until the load has ended and the page answers a script; the web view's case
-// reports its time over the engine's alone (vs_engine_alone).
+// A warm load of the 100 KB page and a 20 MB page, each loaded by the web view (every request served
+// through the platform's URL loading) and by the engine alone (a page target of the same engine that loads
+// from the server itself, shown at the same size), each from asking until the load has ended and the page
+// answers a script; the web view's cases report their time over the engine's alone (vs_engine_alone).
+//
+// A page's prompt with a default text of 1 KB, of 60 MiB and of 20 million "é": the main thread's longest
+// stall (the longest time between two turns of its run loop, as a timer due every millisecond sees it) from
+// asking for the page (once the view is at rest) until the page has the answer, the prompt shown as an alert
+// and answered with OK in between, and the most processor time the main thread itself spent between two turns (its own work: while
+// the engine makes a large prompt for seconds, a loaded machine also keeps the idle main thread waiting for
+// a processor now and then); the large ones report both over the 1 KB one's (stall_vs_1KB, work_vs_1KB).
 
 #include <benchmark/benchmark.h>
+#include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -17,6 +26,8 @@
 #include "bench/BenchmarkMain.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Sandbox.h"
+#include "platform/foundation/Timer.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
@@ -49,11 +60,22 @@ std::string reply(const std::string& body) {
 // Each reply written whole as soon as its request has come: an HTTP server of the test library, which writes
 // a large body in small pieces, holds the engine's own loads back (its reads stall on each piece) although
 // the platform's URL loading reads the same body at once, which would flatter the web view.
+// A page asking for a name with the default text the script makes, telling the answer's length in its title.
+std::string promptPage(const std::string& text) {
+    return "<title>prompt</title><script>var answer = prompt('Name?', " + text + ");"
+           "document.title = 'answered ' + (answer === null ? -1 : answer.length);</script>";
+}
+
+const std::string kPromptTexts[] = {"'x'.repeat(1024)", "'x'.repeat(60 * 1048576)", "'\\u00e9'.repeat(20000000)"};
+
 ScriptedServer& server() {
     static ScriptedServer* s = [] {
         static const std::string small = reply(page(kPageSize));
         static const std::string large = reply(page(kLargePageSize));
+        static const std::string prompts[] = {reply(promptPage(kPromptTexts[0])), reply(promptPage(kPromptTexts[1])),
+                                              reply(promptPage(kPromptTexts[2]))};
         return new ScriptedServer([](const std::string& head) -> std::string {
+            if (head.rfind("GET /prompt", 0) == 0) return prompts[std::clamp(head[11] - '0', 0, 2)];
             return head.rfind("GET /large ", 0) == 0 ? large : small;
         });
     }();
@@ -102,20 +124,11 @@ void BM_ColdFirstLoad(benchmark::State& state) {
     }
 }
 
-void BM_WarmLoad(benchmark::State& state) {
-    auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 375, 667});
-    if (!load(*view, "/page")) state.SkipWithError("the first load failed");
-    for (auto _ : state) {
-        if (!load(*view, "/page")) state.SkipWithError("the load failed");
-    }
-    reportMemory(state);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPageSize));
-}
-
-// Seconds per load of the large page by the engine alone, for the web view's case to compare with.
-double& engineAloneSeconds() {
-    static double seconds = 0;
-    return seconds;
+// Seconds per load by the engine alone, of the 100 KB page warm and of the large page, for the web view's
+// cases to compare with.
+double& engineAloneSeconds(bool large) {
+    static double seconds[2] = {0, 0};
+    return seconds[large ? 1 : 0];
 }
 
 // A page target of the running engine, driven directly: no request interception, no web view.
@@ -166,6 +179,40 @@ private:
     bool stopped_ = false;
 };
 
+void BM_WarmLoad_EngineAlone(benchmark::State& state) {
+    auto engine = runningEngine();
+    if (!engine) {
+        state.SkipWithError("no engine");
+        return;
+    }
+    BarePage bare(*engine);
+    if (!bare.load("/page")) state.SkipWithError("the first load failed");
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (!bare.load("/page")) {
+            state.SkipWithError("the load failed");
+            break;
+        }
+    }
+    engineAloneSeconds(false) = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                                static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPageSize));
+}
+
+void BM_WarmLoad(benchmark::State& state) {
+    auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 375, 667});
+    if (!load(*view, "/page")) state.SkipWithError("the first load failed");
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (!load(*view, "/page")) state.SkipWithError("the load failed");
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                           static_cast<double>(state.iterations());
+    if (engineAloneSeconds(false) > 0) state.counters["vs_engine_alone"] = seconds / engineAloneSeconds(false);
+    reportMemory(state);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPageSize));
+}
+
 void BM_LargePage_EngineAlone(benchmark::State& state) {
     auto engine = runningEngine();
     if (!engine) {
@@ -186,7 +233,7 @@ void BM_LargePage_EngineAlone(benchmark::State& state) {
         bare.load("/page");  // the next load starts from the same small page as the web view's
         state.ResumeTiming();
     }
-    engineAloneSeconds() = total / static_cast<double>(state.iterations());
+    engineAloneSeconds(true) = total / static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kLargePageSize));
 }
 
@@ -206,17 +253,105 @@ void BM_LargePage_WebView(benchmark::State& state) {
         state.ResumeTiming();
     }
     const double seconds = total / static_cast<double>(state.iterations());
-    if (engineAloneSeconds() > 0) state.counters["vs_engine_alone"] = seconds / engineAloneSeconds();
+    if (engineAloneSeconds(true) > 0) state.counters["vs_engine_alone"] = seconds / engineAloneSeconds(true);
     reportMemory(state);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kLargePageSize));
+}
+
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The main thread's longest stall while it lives, as a timer due every millisecond sees it: the longest
+// time between two of its turns, and the most of its own processor time spent between two (its work,
+// without the time the system gave its processor to others).
+class StallMeter {
+public:
+    StallMeter()
+        : last_(std::chrono::steady_clock::now()), lastWork_(threadSeconds()),
+          timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
+              const auto now = std::chrono::steady_clock::now();
+              const double work = threadSeconds();
+              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+              longestWork_ = std::max(longestWork_, work - lastWork_);
+              last_ = now;
+              lastWork_ = work;
+          })) {}
+    ~StallMeter() { timer_->invalidate(); }
+    StallMeter(const StallMeter&) = delete;
+    StallMeter& operator=(const StallMeter&) = delete;
+    double longest() const { return longest_; }
+    double longestWork() const { return longestWork_; }
+
+private:
+    std::chrono::steady_clock::time_point last_;
+    double lastWork_;
+    double longest_ = 0;
+    double longestWork_ = 0;
+    std::shared_ptr<ns::Timer> timer_;
+};
+
+// The 1 KB prompt's longest stall and longest work, for the large ones to compare with.
+double& shortPrompt(bool work) {
+    static double seconds[2] = {0, 0};
+    return seconds[work ? 1 : 0];
+}
+
+void BM_PromptStall(benchmark::State& state) {
+    const auto kind = state.range(0);
+    auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 375, 667});
+    // The page is opened on the engine first, and its first prompt shown once, so that neither is measured.
+    const std::string path = "/prompt" + std::to_string(kind);
+    const auto answer = [&] {
+        view->loadRequest(ns::URLRequest(ns::URL::fromString(server().url(path))));
+        if (!ns::RunLoop::main()->runUntil([] { return !ui::AlertView::visibleAlerts().empty(); }, 300)) return false;
+        // As a tap on OK does.
+        ui::AlertView::visibleAlerts().back()->dismissWithClickedButtonIndex(1, true);
+        return ns::RunLoop::main()->runUntil([&] { return !view->isLoading(); }, 300);
+    };
+    if (!load(*view, "/page") || !answer()) state.SkipWithError("the first prompt failed");
+    double longest = 0;
+    double longestWork = 0;
+    // What the view does once a page has loaded (its picture asked for and drawn) is left out: the view comes
+    // to rest before each prompt.
+    const auto rest = [] { ns::RunLoop::main()->runUntil([] { return false; }, 0.5); };
+    for (auto _ : state) {
+        state.PauseTiming();
+        rest();
+        state.ResumeTiming();
+        StallMeter stalls;
+        if (!answer()) {
+            state.SkipWithError("the prompt was not answered");
+            break;
+        }
+        longest = std::max(longest, stalls.longest());
+        longestWork = std::max(longestWork, stalls.longestWork());
+    }
+    if (view->stringByEvaluatingJavaScriptFromString("document.title") != "answered " + std::to_string(kind == 0 ? 1024 : 10240)) {
+        state.SkipWithError("the page did not get the answer expected");
+    }
+    state.counters["longest_stall_ms"] = longest * 1000;
+    state.counters["longest_work_ms"] = longestWork * 1000;
+    if (kind == 0) {
+        shortPrompt(false) = longest;
+        shortPrompt(true) = longestWork;
+    } else if (shortPrompt(false) > 0 && shortPrompt(true) > 0) {
+        state.counters["stall_vs_1KB"] = longest / shortPrompt(false);
+        state.counters["work_vs_1KB"] = longestWork / shortPrompt(true);
+    }
 }
 
 }  // namespace
 
 BENCHMARK(BM_ColdFirstLoad)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_WarmLoad_EngineAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WarmLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LargePage_EngineAlone)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LargePage_WebView)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+// 0: 1 KB, 1: 60 MiB, 2: 20 million "é".
+BENCHMARK(BM_PromptStall)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 int main(int argc, char** argv) {
     // The engine's folders go into a sandbox of the run's own, not into the user's app home.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
@@ -31,6 +32,21 @@ double horizontalPadding(TextBorderStyle style) {
 }
 
 void post(std::string_view name, const TextField* field) { ns::NotificationCenter::defaultCenter().post(name, field); }
+
+// The text's start of at most `limit` UTF-16 units, ending between characters' code points, with its
+// length in units; found without reading past it.
+std::pair<std::string_view, std::uint64_t> startOfText(std::string_view text, std::uint64_t limit) {
+    std::uint64_t units = 0;
+    std::size_t at = 0;
+    for (; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
+        const std::uint64_t width = byte >= 0xF0 ? 2 : 1;
+        if (units + width > limit) break;
+        units += width;
+    }
+    return {text.substr(0, at), units};
+}
 
 }  // namespace
 
@@ -305,10 +321,16 @@ void TextField::layoutSubviews() {
 
 // ---- Drawing ----
 
+std::uint64_t TextField::laidOutLength() const {
+    const double width = std::max(0.0, bounds().size.width);
+    return 256 + static_cast<std::uint64_t>(std::ceil(8 * width / std::max(1.0, font_->pointSize())));
+}
+
 std::string TextField::displayedText() const {
-    if (!isSecureTextEntry()) return text_;
+    const std::uint64_t limit = laidOutLength();
+    if (!isSecureTextEntry()) return std::string(startOfText(text_, limit).first);
     std::string dots;
-    for (std::uint64_t i = 0, n = ns::utf16Length(text_); i < n; ++i) dots += "\u2022";
+    for (std::uint64_t i = 0, n = std::min(textLength_, limit); i < n; ++i) dots += "\u2022";
     return dots;
 }
 
@@ -340,7 +362,8 @@ void TextField::drawPlaceholderInRect(const cg::Rect& rect) {
 }
 
 cg::Rect TextField::caretRectForPosition(std::uint64_t position) const {
-    position = std::min(position, textLength_);
+    // A position past the start laid out sits at its end.
+    position = std::min({position, textLength_, isSecureTextEntry() ? laidOutLength() : startOfText(text_, laidOutLength()).second});
     const cg::Rect line = currentLineRect();
     const ct::TextLayout layout = displayedLayout(line);
     if (layout.lines().empty()) return {line.origin.x, line.origin.y, 2, line.size.height};

@@ -3,6 +3,11 @@
 // which brings the keyboard, and one while editing puts the caret where it touched; typed text goes through the delegate's consent and is announced with
 // "UITextFieldTextDidChangeNotification" and the editing-changed event; the return key asks the delegate
 // and sends editing-did-end-on-exit. Begin and end of editing are announced the same three ways.
+//
+// The line shows the start of the text, clipped at the field's edge. Only that start is laid out, to draw
+// the field, place its caret and find where a touch falls: at most laidOutLength() UTF-16 units, more than
+// the widest field shows of any text whose characters take room, so that a text of any length costs the
+// same to show (a caret placed past that start sits at its end, beyond the edge, as it would anyway).
 
 #include <memory>
 #include <optional>
@@ -99,6 +104,9 @@ public:
     cg::Rect caretRectForPosition(std::uint64_t position) const;
     // The position whose caret lies nearest to `point` (in the field's bounds).
     std::uint64_t closestPositionToPoint(cg::Point point) const;
+    // How much of the text's start is laid out, in UTF-16 units: 256, and eight for each font size of the
+    // field's width (a character narrower than an eighth of its font's size is rare).
+    std::uint64_t laidOutLength() const;
 
     std::shared_ptr<View> inputView() const override { return inputView_; }
     void setInputView(std::shared_ptr<View> view) { inputView_ = std::move(view); }
@@ -144,6 +152,7 @@ private:
     bool replace(ns::Range range, const std::string& replacement);
     void storeText(std::string text);
     void announceChange();
+    // The text as shown (dots for secure entry), as far as it is laid out.
     std::string displayedText() const;
     cg::Rect insetTextRect(const cg::Rect& bounds) const;
     // The line the text is drawn on within `rect`: the font's line height, centred.
@@ -154,8 +163,8 @@ private:
     cg::Rect currentLineRect() const;
 
     std::string text_;
-    std::uint64_t textLength_ = 0;
-    cg::Point touchDown_;  // in the window, where the finger came down  // text_ in UTF-16 units, kept so that typing at the end stays cheap
+    std::uint64_t textLength_ = 0;  // text_ in UTF-16 units, kept so that typing at the end stays cheap
+    cg::Point touchDown_;  // in the window, where the finger came down
     std::optional<std::string> placeholder_;
     std::shared_ptr<Font> font_;
     std::shared_ptr<Color> textColor_;

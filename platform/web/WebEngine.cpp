@@ -20,6 +20,7 @@
 #include "platform/web/WebEngineFrames.h"
 #include "platform/web/WebEngineFields.h"
 #include "platform/web/WebEngineHeldEvent.h"
+#include "platform/web/WebEngineWork.h"
 
 namespace ql::ui {
 namespace {
@@ -193,6 +194,7 @@ void WebEngine::readLoop() {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
+        bytesArrived_ += static_cast<std::uint64_t>(n);
         frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
@@ -391,12 +393,18 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
         return ns::Value();
     }
     lock.lock();
-    if (!answered_.wait_for(lock, std::chrono::duration<double>(timeout), [&] { return waiter->done; })) {
+    if (!answered_.wait_for(lock, std::chrono::duration<double>(timeout), [&] { return waiter->done; }) &&
+        awaitEitherAnswer(lock, waiter) == Health::Hung && !waiter->done) {
         waiters_.erase(id);
         lock.unlock();
-        // An engine that does not answer within the bound is taken as hung: stopping it ends every load
-        // on it with an error, and the next load starts a fresh one. A page's silence alone is not enough.
-        if (session.empty() || !answersPing()) terminate();
+        // Stopping a hung engine ends every load on it with an error, and the next load starts a fresh one.
+        terminate();
+        if (error) *error = std::string(kNoAnswer);
+        return ns::Value();
+    }
+    if (!waiter->done) {
+        // The browser answered, the command did not: its page holds it back.
+        waiters_.erase(id);
         if (error) *error = std::string(kNoAnswer);
         return ns::Value();
     }
@@ -407,8 +415,47 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     return waiter->result;
 }
 
-bool WebEngine::answersPing() {
-    return !call("Browser.getVersion", {}, "", nullptr, kPingTimeout).isNil();
+namespace {
+
+std::atomic<double>& busyLimit() {
+    static std::atomic<double> limit{WebEngine::kBusyLimit};
+    return limit;
+}
+
+}  // namespace
+
+void WebEngine::setBusyLimitForTesting(double seconds) { busyLimit() = seconds; }
+
+WebEngine::Health WebEngine::awaitEitherAnswer(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Waiter>& call) {
+    using Clock = WebEngineWork::Clock;
+    auto ping = std::make_shared<Waiter>();
+    const std::uint64_t id = nextID_++;
+    waiters_[id] = ping;
+    lock.unlock();
+    const bool sent = write(id, "Browser.getVersion", {}, "") == Sent::Written;
+    WebEngineWork work(bytesArrived_, [this] { return process_.program(); });
+    work.looksAtWork();
+    lock.lock();
+    const auto answered = [&] { return call->done || ping->done; };
+    const auto start = Clock::now();
+    auto lastSign = start;
+    auto lastByte = start;
+    while (sent && !answered()) {
+        if (answered_.wait_for(lock, std::chrono::milliseconds(100), answered)) break;
+        lock.unlock();
+        bool bytes = false;
+        const bool atWork = work.looksAtWork(&bytes);
+        lock.lock();
+        const auto now = Clock::now();
+        if (atWork) lastSign = now;
+        if (bytes) lastByte = now;
+        if (now - lastSign > std::chrono::duration<double>(kPingTimeout) ||
+            now - lastByte > std::chrono::duration<double>(busyLimit().load())) {
+            break;
+        }
+    }
+    waiters_.erase(id);
+    return answered() ? Health::Answering : Health::Hung;
 }
 
 void WebEngine::setSessionHandler(const std::string& session, const std::string& mainFrame,

@@ -50,8 +50,14 @@ public:
     static constexpr std::string_view kEngineEnded = "";
     // How long a call waits for its answer by default.
     static constexpr double kCallTimeout = 10;
-    // How long the browser itself may take to answer when a page's command went unanswered.
+    // Once a call has waited out its bound, the browser itself is asked whether it is well (a ping): it is
+    // taken as hung when it shows no sign of work (WebEngineWork: bytes arriving from it, or its process
+    // using the processor) for this long before either answer comes...
     static constexpr double kPingTimeout = 3;
+    // ... or goes this long without a byte coming, whatever else it does (a browser spinning without end
+    // answers nothing). A message the engine takes long to make and hand over, which the answers wait
+    // behind, takes far less.
+    static constexpr double kBusyLimit = 60;
     // Why a call got no answer within its bound.
     static constexpr std::string_view kNoAnswer = "the web engine did not answer";
     // The largest message the engine takes, measured: 100 MiB with its terminating NUL. One byte more and
@@ -89,11 +95,13 @@ public:
     // command is larger than it takes (a reply asked for then comes with kCommandTooLarge).
     bool send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
-    // engine refuses, ends or does not answer within `timeout` seconds. An unanswered command of the
-    // browser stops the engine as hung; one of a page (which its page may hold back, while it navigates or
-    // runs a script) does so only when the browser then fails to answer a ping as well. A call that runs the
-    // page's script (Runtime) ends at once while the page holds its scripts: what would let them go (a
-    // dialog's answer, the document's reply) could not come while the call waits.
+    // engine refuses or ends, or when the command is still unanswered after `timeout` seconds and the
+    // browser answers a ping first (a page may hold its command back, while it navigates or runs a script).
+    // The reply is still taken while the ping waits: both wait behind whatever the engine is still making
+    // or handing over, for as long as it shows signs of work; an engine that answers neither and shows none
+    // (see kPingTimeout and kBusyLimit) is stopped as hung. A call that runs the page's script (Runtime) ends
+    // at once while the page holds its scripts: what would let them go (a dialog's answer, the document's
+    // reply) could not come while the call waits.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -105,6 +113,9 @@ public:
 
     // Ends the engine process at once (as a crash would).
     void terminate();
+
+    // Tests make an engine that spins without end found hung sooner.
+    static void setBusyLimitForTesting(double seconds);
 
 private:
     struct Session {
@@ -124,6 +135,7 @@ private:
     };
 
     enum class Sent { Written, TooLarge, EngineGone };
+    enum class Health { Answering, Hung };
 
     WebEngine() = default;
     bool launch(ns::Error* error);
@@ -148,7 +160,9 @@ private:
     void forget(const std::vector<std::string>& methods);
     void ended();
     void deliverEnded();
-    bool answersPing();
+    // Pings the browser for a call left unanswered, and waits (the lock held) until either answers or the
+    // engine is taken as hung.
+    Health awaitEitherAnswer(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Waiter>& call);
     Sent write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
 
     pid_t starter_ = -1;                         // the process that started the engine
@@ -159,6 +173,7 @@ private:
     std::thread reader_;
     std::atomic<bool> alive_{false};
     std::atomic<bool> closing_{false};
+    std::atomic<std::uint64_t> bytesArrived_{0};  // counted by the reader, as a sign of the engine's work
     std::mutex writeMutex_;
 
     std::mutex mutex_;  // guards what follows

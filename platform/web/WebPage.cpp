@@ -50,8 +50,12 @@ std::unique_ptr<WebPage> WebPage::open(const std::vector<std::string_view>& meth
     page->send("Runtime.enable", {});
     page->send("Runtime.addBinding", {{"name", ns::Value(kFocusBinding)}});
     page->send("Page.addScriptToEvaluateOnNewDocument", {{"source", ns::Value(focusWatcher())}});
-    // Held requests then name the navigation they belong to (its loader); no bodies are kept for the domain.
-    page->send("Network.enable", {{"maxTotalBufferSize", ns::Value(0)}, {"maxResourceBufferSize", ns::Value(0)}});
+    // Held requests then name the navigation they belong to (its loader); no bodies are kept for the domain,
+    // and its own events, which are not listened for, carry no request body (the held request's event has
+    // it): a large one would take the engine as long again to make and hand over.
+    page->send("Network.enable", {{"maxTotalBufferSize", ns::Value(0)},
+                                  {"maxResourceBufferSize", ns::Value(0)},
+                                  {"maxPostDataSize", ns::Value(1)}});
     ns::Array patterns{ns::Value(ns::Dictionary{{"urlPattern", ns::Value("*")}})};
     // Nothing may reach the network past the platform's URL loading, so the page waits for this.
     if (page->call("Fetch.enable", {{"patterns", ns::Value(std::move(patterns))}}, &problem).isNil()) {

@@ -12,7 +12,10 @@
 // and, if allowed, handed to the application to open. The page's dialogs (alert, confirm, prompt) show as
 // the platform's alert and the page's script waits for the answer; a new load, stopLoading or the view's
 // end dismisses one as cancelled, and a page about to be left cannot hold up the view's own navigation
-// with dialogs (leave-page questions are always answered "leave").
+// with dialogs (leave-page questions are always answered "leave"). A dialog's texts are cut to their first
+// 10,240 UTF-16 units (the engine cuts the message, the app a prompt's default text as it reads it): a
+// prompt's field holds that much of its default text, and OK answers what the field holds; an answer
+// larger than the engine takes (typed or pasted in) goes as cancelled. Every dialog is answered.
 
 #include <cstdint>
 #include <map>

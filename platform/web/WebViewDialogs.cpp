@@ -76,7 +76,11 @@ void WebView::dialogOpening(const ns::Dictionary& params) {
 
 void WebView::answerDialog(bool accept, const std::string& text) {
     dialog_.reset();
-    if (page_ && page_->isAlive()) page_->send(kAnswer, {{"accept", ns::Value(accept)}, {"promptText", ns::Value(text)}});
+    if (!page_ || !page_->isAlive()) return;
+    if (page_->send(kAnswer, {{"accept", ns::Value(accept)}, {"promptText", ns::Value(text)}}) || !page_->isAlive()) return;
+    // An answer larger than the engine takes (a prompt's default text is cut as it comes, so only a text
+    // typed or pasted into the field could make one) goes as cancelled: the page never waits for ever.
+    page_->send(kAnswer, {{"accept", ns::Value(false)}});
 }
 
 // The engine closed the dialog itself (its document went): the alert goes with it.

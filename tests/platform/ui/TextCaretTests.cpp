@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "platform/foundation/Text.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/ui/Layer.h"
 #include "platform/text/TextLayout.h"
 #include "platform/text/Typesetter.h"
 #include "platform/ui/Font.h"
@@ -172,4 +177,80 @@ TEST(TextCaret, TextViewsSetEachParagraphInItsOwnDirection) {
     const ns::Range secondLine = layout.lines()[1].line.stringRange();
     EXPECT_NEAR(caret(secondLine.location).origin.x, right, 1e-9);
     EXPECT_GT(caret(secondLine.location).origin.y, caret(0).origin.y);
+}
+
+namespace {
+
+// The processor time this thread spends on `work`, the least of three tries, in seconds.
+template <class Work>
+double threadSeconds(Work work) {
+    double least = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        timespec before{};
+        timespec after{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+        work();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        least = std::min(least, double(after.tv_sec - before.tv_sec) + double(after.tv_nsec - before.tv_nsec) / 1e9);
+    }
+    return least;
+}
+
+}  // namespace
+
+TEST(TextCaret, AFieldShowsTheStartOfALongTextForWhatItsStartAloneCosts) {
+    test::UIHarness harness;
+    auto whole = std::make_shared<TextField>(cg::Rect{10, 60, 300, 40});
+    auto start = std::make_shared<TextField>(cg::Rect{10, 160, 300, 40});
+    harness.root->view()->addSubview(whole);
+    harness.root->view()->addSubview(start);
+    // 300 points at 17: 256 units and 8 for each 17 points.
+    EXPECT_EQ(whole->laidOutLength(), 256u + 142u);
+    const auto render = [&] {
+        harness.settle();
+        auto context = cg::BitmapContext::createForImage(harness.window->bounds().size, false, 1);
+        harness.window->layer()->renderInContext(*context);
+        return context->makeImage();
+    };
+    // Characters of one, two and three UTF-8 bytes and one beyond the first plane (two units), in 1 MiB of
+    // text (a little less for two of them): far more than its start.
+    for (const std::string character : {"x", "\u00e9", "\u4e2d", "\U0001F600"}) {
+        SCOPED_TRACE(character);
+        std::string text;
+        while (text.size() < (std::size_t{1} << 20) / character.size() * character.size()) text += character;
+        whole->setText(text);
+        // What is laid out of it: as many whole characters as the units allow.
+        const std::size_t characters = whole->laidOutLength() / ns::utf16Length(character);
+        std::string shown;
+        for (std::size_t i = 0; i < characters; ++i) shown += character;
+        start->setText(shown);
+        const std::uint64_t shownEnd = ns::utf16Length(shown);
+
+        // The same line, the same carets (a caret past the start sits at its end), the same touches.
+        for (const std::uint64_t position : {std::uint64_t{0}, std::uint64_t{4}, shownEnd}) {
+            EXPECT_EQ(whole->caretRectForPosition(position).origin.x, start->caretRectForPosition(position).origin.x) << position;
+        }
+        EXPECT_EQ(whole->caretRectForPosition(ns::utf16Length(text)).origin.x, start->caretRectForPosition(shownEnd).origin.x);
+        for (const double x : {0.0, 30.0, 150.0, 299.0}) {
+            EXPECT_EQ(whole->closestPositionToPoint({x, 20}), start->closestPositionToPoint({x, 20})) << x;
+        }
+        EXPECT_EQ(whole->intrinsicContentSize().width, start->intrinsicContentSize().width);
+        const auto image = render();
+        bool same = true;
+        for (int y = 60; y < 100 && same; ++y) {
+            for (int x = 10; x < 310 && same; ++x) same = image->pixel(x, y) == image->pixel(x, y + 100);
+        }
+        EXPECT_TRUE(same) << "the two fields look the same";
+
+        // And for what its start costs: the text's length does not come into it.
+        const auto layOut = [](const TextField& field) {
+            return [&field] {
+                field.caretRectForPosition(0);
+                field.closestPositionToPoint({150, 20});
+            };
+        };
+        const double shownSeconds = threadSeconds(layOut(*start));
+        const double wholeSeconds = threadSeconds(layOut(*whole));
+        EXPECT_LT(wholeSeconds, 3 * shownSeconds + 0.01) << wholeSeconds << " s against " << shownSeconds << " s";
+    }
 }

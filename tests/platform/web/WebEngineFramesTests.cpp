@@ -113,7 +113,7 @@ const ns::Dictionary& requestOf(const ns::Value& message) {
 TEST(WebEngineFrames, AHeldRequestKeepsItsBodyEntriesAndLeavesItsTextOut) {
     // Quotes, backslashes and the names of the fields left out inside texts, wherever reads end.
     const std::string headers = R"("postData":"a\"postData\":\"b","X-Tail":"c\\")";
-    const std::string text = R"(\"postData\":\"x\\\"\u00e9\ufffd)";
+    const std::string text = R"(\"postData\":\"x\\\"\u00e9\ufffd\\\\\\\\\"\\\\)";
     const std::string message = pausedRequest(headers, text, {entry("AAEC"), R"({"bytes":""})", entry("/w==")});
     const std::string navigated = R"({"method":"Page.frameNavigated","params":{}})";
     for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{64}, std::size_t{4096}}) {
@@ -147,8 +147,9 @@ TEST(WebEngineFrames, AHeldRequestPastTheBoundLeavesItsBodyOutOrIsToldOfByItsIDs
     const std::string bodies = pausedRequest(R"("A":"1")", std::string(3 * kBound, 'x'), {entry(fits), entry(tooMuch), entry("AAAA")});
     // Header fields past the bound on their own cannot be left out: the event is passed over.
     const std::string headers = pausedRequest(R"("A":")" + std::string(2 * kBound, 'h') + "\"", "", {}, "interception-job-9.0");
-    const std::string dialog = R"({"method":"Page.javascriptDialogOpening","params":{"url":"http://127.0.0.1/","message":"q",)"
-                               R"("type":"prompt","defaultPrompt":")" + std::string(2 * kBound, 'd') + R"("},"sessionId":"S2"})";
+    // A dialog's texts are cut as they come; its address is not.
+    const std::string dialog = R"({"method":"Page.javascriptDialogOpening","params":{"url":"http://127.0.0.1/)" +
+                               std::string(2 * kBound, 'u') + R"(","message":"q","type":"prompt","defaultPrompt":"d"},"sessionId":"S2"})";
     Taken taken(kBound);
     taken.take(frame(bodies) + frame(small) + frame(headers) + frame(small) + frame(dialog) + frame(small), 64 * 1024);
     EXPECT_LE(taken.mostHeld, kBound);
@@ -169,6 +170,64 @@ TEST(WebEngineFrames, AHeldRequestPastTheBoundLeavesItsBodyOutOrIsToldOfByItsIDs
     EXPECT_EQ(taken.kept[3], small);
     EXPECT_EQ(taken.oversizedHeldEvents, (std::vector<std::string>{"Fetch.requestPaused S1 interception-job-9.0",
                                                                     "Page.javascriptDialogOpening S2 "}));
+}
+
+// A dialog as the engine writes it, with the given texts (as written in JSON).
+std::string dialogOpening(const std::string& message, const std::string& defaultPrompt) {
+    return R"({"method":"Page.javascriptDialogOpening","params":{"url":"http://127.0.0.1/","frameId":"F","message":")" + message +
+           R"(","type":"prompt","hasBrowserHandler":false,"defaultPrompt":")" + defaultPrompt + R"("},"sessionId":"S3"})";
+}
+
+std::string times(std::size_t count, const std::string& piece) {
+    std::string all;
+    for (std::size_t i = 0; i < count; ++i) all += piece;
+    return all;
+}
+
+TEST(WebEngineFrames, ADialogsTextsAreCutToTheirFirstUnitsNeverInsideACharacter) {
+    constexpr std::size_t kLimit = ui::WebEngineHeldEvent::kLongestDialogText;
+    const std::string smile = "\U0001F600";
+    const struct {
+        std::string written;
+        std::string read;
+    } cases[] = {
+        {"short \\u00e9 \\\"quoted\\\"", "short \u00e9 \"quoted\""},
+        {std::string(2 * kLimit, 'd'), std::string(kLimit, 'd')},
+        // Every character beyond ASCII escaped, as the engine writes it; escapes of one character.
+        {times(kLimit + 5, "\\u00e9"), times(kLimit, "\u00e9")},
+        {times(kLimit + 3, "\\\""), std::string(kLimit, '"')},
+        {times(kLimit / 2 + 3, "\\\\\\n"), times(kLimit / 2, "\\\n")},
+        // A pair of surrogates is kept whole or not at all.
+        {std::string(kLimit - 1, 'a') + "\\ud83d\\ude00b", std::string(kLimit - 1, 'a')},
+        {std::string(kLimit - 2, 'a') + "\\ud83d\\ude00b", std::string(kLimit - 2, 'a') + smile},
+        // Written as UTF-8 bytes, which JSON allows as well: characters of three bytes, of four (two units).
+        {times(kLimit + 1, "\u4e2d"), times(kLimit, "\u4e2d")},
+        {"a" + times(kLimit / 2, smile), "a" + times(kLimit / 2 - 1, smile)},
+    };
+    for (const auto& each : cases) {
+        const std::string written = dialogOpening(each.written, each.written);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{4096}}) {
+            SCOPED_TRACE(each.read.substr(0, 20) + " in pieces of " + std::to_string(piece));
+            Taken taken(1 << 20);
+            taken.take(frame(written) + frame(R"({"id":1,"result":{}})"), piece);
+            ASSERT_EQ(taken.kept.size(), 2u);
+            const ns::Value kept = parsed(taken.kept[0]);
+            const auto& params = ui::fieldsOf(ui::fieldsOf(kept)["params"]);
+            EXPECT_EQ(ui::textField(params, "defaultPrompt"), each.read);
+            EXPECT_EQ(ui::textField(params, "message"), each.read);
+            EXPECT_EQ(ui::textField(params, "type"), "prompt");
+            EXPECT_EQ(ui::textField(params, "url"), "http://127.0.0.1/");
+        }
+    }
+
+    // A default text far past the bound is cut all the same: the dialog is kept, within a little of its cut.
+    Taken taken(1 << 20);
+    taken.take(frame(dialogOpening("q", times(std::size_t{8} << 20, "\\u00e9"))), 64 * 1024);
+    ASSERT_EQ(taken.kept.size(), 1u);
+    const ns::Value kept = parsed(taken.kept[0]);
+    EXPECT_EQ(ui::textField(ui::fieldsOf(ui::fieldsOf(kept)["params"]), "defaultPrompt"), times(kLimit, "\u00e9"));
+    EXPECT_LT(taken.mostHeld, std::size_t{256} << 10);
+    EXPECT_TRUE(taken.oversizedHeldEvents.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,8 +66,36 @@ TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
     unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
     ASSERT_TRUE(engine);
     std::string problem;
+    const auto asked = std::chrono::steady_clock::now();
     EXPECT_TRUE(engine->call("Runtime.evaluate", {}, "a-page", &problem, 1).isNil());
     EXPECT_EQ(problem, "the web engine did not answer");
+    // The call's bound, then the ping's time without a sign of work.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count(), 1 + ui::WebEngine::kPingTimeout + 3);
+    EXPECT_TRUE(pumpUntil([&] { return !engine->isAlive(); }));
+    std::filesystem::remove(script);
+}
+
+TEST(WebEngineMissing, AnEngineThatSpinsWithoutEverAnsweringIsStoppedAtTheBusyLimit) {
+    // It uses the processor without end and writes nothing: a sign of work, for a while.
+    const std::string script = ns::temporaryDirectory() + "spinning-engine-" + std::to_string(getpid());
+    std::ofstream(script) << "#!/bin/sh\nwhile :; do :; done\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script.c_str(), 1);
+    ns::Error error = ui::webEngineError(0, "");
+    auto engine = ui::WebEngine::running(&error);
+    unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    ASSERT_TRUE(engine);
+    constexpr double kLimit = 6;
+    ui::WebEngine::setBusyLimitForTesting(kLimit);
+    const auto asked = std::chrono::steady_clock::now();
+    std::string problem;
+    EXPECT_TRUE(engine->call("Runtime.evaluate", {}, "a-page", &problem, 1).isNil());
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    ui::WebEngine::setBusyLimitForTesting(ui::WebEngine::kBusyLimit);
+    EXPECT_EQ(problem, "the web engine did not answer");
+    // Kept past the time an idle engine gets, as long as the limit allows a busy one.
+    EXPECT_GE(waited, 1 + kLimit - 0.5);
+    EXPECT_LT(waited, 1 + kLimit + 5);
     EXPECT_TRUE(pumpUntil([&] { return !engine->isAlive(); }));
     std::filesystem::remove(script);
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,8 +16,10 @@
 #include <vector>
 
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/Sandbox.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
+#include "platform/web/WebEngineFields.h"
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
@@ -162,6 +166,53 @@ TEST(WebRequestBodies, ABodyTooLargeToTakeInFailsInThePageAndTheViewLoadsAgain) 
     EXPECT_EQ(page.title(), "plain");
     EXPECT_EQ(other.title(), "plain");
     EXPECT_EQ(ui::WebEngine::running(&error)->processID(), engine);
+}
+
+TEST(WebRequestBodies, AFormWhoseFileInputWasFilledFromDiskSendsNothing) {
+    LoopbackServer server;
+    server.serveText("/form",
+                     "<title>form</title><form method=post action=/posted enctype=multipart/form-data>"
+                     "<input type=file name=f><input name=t value=x></form>",
+                     "text/html");
+    server.serveText("/posted", "<title>posted</title>", "text/html");
+    const std::string file = ns::temporaryDirectory() + "chosen-" + std::to_string(getpid()) + ".txt";
+    std::ofstream(file) << "from disk";
+    Page page;
+    page.load(server.url("/form"));
+    // The view has no file chooser: only the engine's own tools fill such an input, here through a second
+    // session on the view's page.
+    ns::Error error = ui::webEngineError(0, "");
+    const auto engine = ui::WebEngine::running(&error);
+    std::string target;
+    const ns::Value listed = engine->call("Target.getTargets", {}, "");
+    if (const auto* targets = ui::fieldsOf(listed)["targetInfos"].asArray()) {
+        for (const auto& info : *targets) {
+            if (ui::textField(ui::fieldsOf(info), "url").ends_with("/form")) target = ui::textField(ui::fieldsOf(info), "targetId");
+        }
+    }
+    ASSERT_FALSE(target.empty());
+    const std::string session = ui::textField(
+        ui::fieldsOf(engine->call("Target.attachToTarget", {{"targetId", ns::Value(target)}, {"flatten", ns::Value(true)}}, "")),
+        "sessionId");
+    const ns::Value document = engine->call("DOM.getDocument", {}, session);
+    const ns::Value root = ui::fieldsOf(ui::fieldsOf(document)["root"])["nodeId"];
+    const ns::Value found = engine->call("DOM.querySelector", {{"nodeId", root}, {"selector", ns::Value("input[type=file]")}}, session);
+    const ns::Value input = ui::fieldsOf(found)["nodeId"];
+    std::string problem;
+    engine->call("DOM.setFileInputFiles", {{"files", ns::Value(ns::Array{ns::Value(file)})}, {"nodeId", input}}, session, &problem);
+    EXPECT_EQ(problem, "");
+    engine->send("Target.detachFromTarget", {{"sessionId", ns::Value(session)}}, "");
+    EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.forms[0].f.files[0].name"), std::filesystem::path(file).filename().string());
+
+    // The engine hands the app no bytes for the file: the form's load fails, and nothing is sent.
+    page.delegate->events.clear();
+    page.view->stringByEvaluatingJavaScriptFromString("document.forms[0].submit()");
+    ASSERT_TRUE(pumpUntil([&] { return !page.delegate->events.empty() && page.delegate->events.back().starts_with("fail"); }, 60));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /posted form", "start", "fail -1021"}));
+    EXPECT_EQ(received(server, "/posted"), "(none)");
+    page.load(server.url("/form"));
+    EXPECT_EQ(page.title(), "form");
+    std::filesystem::remove(file);
 }
 
 }  // namespace

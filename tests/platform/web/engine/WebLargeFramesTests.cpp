@@ -1,0 +1,207 @@
+// The engine under messages far larger than usual, which it takes seconds to make and hand over: a page's
+// large upload while the app evaluates script in its view, and dialogs whose texts are longer than the
+// largest command the app sends. An engine at work is never taken for a hung one, and every page gets its
+// answer; an engine that really stops is still found hung and replaced.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/Timer.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+#include "platform/web/WebEngine.h"
+#include "platform/web/WebEngineError.h"
+#include "platform/web/WebView.h"
+#include "tests/platform/web/engine/WebViewRecorder.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/WindowShell.h"
+
+namespace ql {
+namespace {
+
+using test::LoopbackServer;
+using test::pumpUntil;
+using Page = test::RecordedPage;
+using Clock = std::chrono::steady_clock;
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+std::shared_ptr<ui::WebEngine> runningEngine() {
+    ns::Error error = ui::webEngineError(0, "");
+    return ui::WebEngine::running(&error);
+}
+
+const std::vector<std::string> kPlainLoaded{"should /plain other", "start", "finish"};
+
+TEST(WebLargeFrames, ALargeUploadWhileTheAppEvaluatesScriptIsNotTakenForAHungEngine) {
+    LoopbackServer server;
+    server.handle("/upload", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content("got " + std::to_string(request.body.size()), "text/plain");
+    });
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    // 92 MiB of zeros, as a new array holds: the engine's event for it escapes every byte of its text.
+    server.serveText("/uploader",
+                     "<title>uploader</title><script>addEventListener('load', function() {"
+                     "fetch('/upload', {method: 'POST', body: new Uint8Array(92 * 1048576),"
+                     " headers: {'Content-Type': 'application/octet-stream'}})"
+                     ".then(function(r) { return r.text().then(function(t) { return r.status + ' ' + t; }); })"
+                     ".then(function(t) { document.title = 'done ' + t; }, function(e) { document.title = 'failed ' + e; });"
+                     "document.title = 'sending'; });</script>",
+                     "text/html");
+    Page page;
+    Page other;
+    other.load(server.url("/plain"));
+    page.load(server.url("/plain"));
+    const auto engine = runningEngine()->processID();
+    // A view whose page is opened while the upload is under way.
+    std::unique_ptr<Page> fresh;
+
+    // The app evaluates in the view every 0.2 s, as a browser screen does on its delegate's calls; once the
+    // page sends, the other views load.
+    std::string title;
+    auto evaluations = ns::Timer::scheduledTimer(0.2, true, [&](ns::Timer&) {
+        title = page.view->stringByEvaluatingJavaScriptFromString("document.title");
+        if (title != "sending" || fresh) return;
+        fresh = std::make_unique<Page>();
+        for (Page* each : {&other, fresh.get()}) {
+            each->delegate->events.clear();
+            each->view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/plain"))));
+        }
+    });
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/uploader"))));
+    EXPECT_TRUE(pumpUntil([&] { return title.starts_with("done") || title.starts_with("failed") || !runningEngine() ||
+                                       runningEngine()->processID() != engine; },
+                          240));
+    evaluations->invalidate();
+    EXPECT_EQ(title, "done 200 got " + std::to_string(92 * kMiB));
+    EXPECT_EQ(runningEngine()->processID(), engine) << "the engine was not restarted";
+    ASSERT_TRUE(fresh);
+    for (Page* each : {&other, fresh.get()}) {
+        EXPECT_TRUE(pumpUntil([&] { return !each->view->isLoading(); }, 60));
+        EXPECT_EQ(each->delegate->events, kPlainLoaded);
+        EXPECT_EQ(each->title(), "plain");
+    }
+    EXPECT_EQ(page.title(), title);
+}
+
+TEST(WebLargeFrames, AnEngineThatStopsIsStillFoundHungAndReplaced) {
+    LoopbackServer server;
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    Page page;
+    page.load(server.url("/plain"));
+    const auto engine = runningEngine();
+    const auto group = engine->processID();
+    // Every process of the engine stops: nothing comes from it and it uses no processor.
+    ASSERT_EQ(kill(-static_cast<pid_t>(group), SIGSTOP), 0);
+    const auto asked = Clock::now();
+    EXPECT_EQ(page.title(), "");
+    const double waited = std::chrono::duration<double>(Clock::now() - asked).count();
+    // The evaluation's bound, then the ping's time without a sign of work.
+    EXPECT_LT(waited, 5 + ui::WebEngine::kPingTimeout + 5);
+    EXPECT_FALSE(engine->isAlive());
+    EXPECT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
+    // The next load starts a fresh engine.
+    page.load(server.url("/plain"));
+    EXPECT_EQ(page.delegate->events, kPlainLoaded);
+    EXPECT_EQ(page.title(), "plain");
+    EXPECT_NE(runningEngine()->processID(), group);
+}
+
+// The main thread's longest stall while it lives: the longest time between two turns of its run loop, as a
+// timer due every millisecond sees it.
+class StallMeter {
+public:
+    StallMeter()
+        : last_(Clock::now()), timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
+              const auto now = Clock::now();
+              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+              last_ = now;
+          })) {}
+    ~StallMeter() { timer_->invalidate(); }
+    StallMeter(const StallMeter&) = delete;
+    StallMeter& operator=(const StallMeter&) = delete;
+    double longest() const { return longest_; }
+
+private:
+    Clock::time_point last_;
+    double longest_ = 0;
+    std::shared_ptr<ns::Timer> timer_;
+};
+
+TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheAppStaysResponsive) {
+    sim::Device device(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real);
+    auto shell = std::make_shared<test::WindowShell>();
+    device.boot([&] { return shell; });
+    Page page;
+    shell->window_->rootViewController()->view()->addSubview(page.view);
+    LoopbackServer server;
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    constexpr std::size_t kCut = 10240;
+    // A short text; one whose prompt took the app's main thread for half a minute; one just under and one
+    // over the largest command the app sends, which an answer with the whole text would be.
+    const std::size_t lengths[] = {1024, 60 * kMiB, ui::WebEngine::kLargestCommand - 64 * 1024, ui::WebEngine::kLargestCommand + 1};
+    // The page is opened on the engine before anything is measured.
+    page.load(server.url("/plain"));
+    double shortStall = 0;
+    for (const std::size_t length : lengths) {
+        SCOPED_TRACE(length);
+        const std::string path = "/prompt-" + std::to_string(length);
+        server.serveText(path,
+                         "<title>prompt</title><script>var answer = prompt('Name?', 'x'.repeat(" + std::to_string(length) + "));"
+                         "document.title = answer === null ? 'cancelled' : 'answered ' + answer.length + ' ' + /^x*$/.test(answer);"
+                         "</script>",
+                         "text/html");
+        page.delegate->events.clear();
+        std::unique_ptr<StallMeter> stalls = std::make_unique<StallMeter>();
+        page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url(path))));
+        ASSERT_TRUE(device.runUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }, 120));
+        const auto alert = ui::AlertView::visibleAlerts().back();
+        EXPECT_EQ(alert->message(), "Name?");
+        ASSERT_TRUE(alert->textFieldAtIndex(0));
+        // The field holds the start of the text, and lays out only what its line can show of that.
+        const auto field = alert->textFieldAtIndex(0);
+        const std::size_t held = std::min(length, kCut);
+        EXPECT_EQ(field->text().size(), held);
+        EXPECT_EQ(field->text().find_first_not_of('x'), std::string::npos);
+        EXPECT_LT(field->laidOutLength(), 1024u);
+        device.tap("OK");
+        ASSERT_TRUE(device.runUntil([&] { return !page.view->isLoading(); }, 60));
+        const double stall = stalls->longest();
+        stalls.reset();
+        // OK answers what the field holds.
+        EXPECT_EQ(page.title(), "answered " + std::to_string(held) + " true");
+        EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should " + path + " other", "start", "finish"}));
+        // Showing and answering it takes the main thread no longer than for a short text (within what a
+        // loaded machine adds): before, a 60 MiB text held it for 22 s.
+        if (length == lengths[0]) {
+            shortStall = stall;
+        } else {
+            EXPECT_LT(stall, 2 * shortStall + 0.5) << stall << " s against " << shortStall << " s";
+        }
+        // The view goes on loading.
+        page.load(server.url("/plain"));
+        EXPECT_EQ(page.delegate->events, kPlainLoaded);
+        EXPECT_EQ(page.title(), "plain");
+    }
+
+    // An answer larger than the engine takes (only a text put into the field could make one) goes as
+    // cancelled.
+    const std::string path = "/prompt-" + std::to_string(lengths[0]);
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url(path))));
+    ASSERT_TRUE(device.runUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }, 120));
+    ui::AlertView::visibleAlerts().back()->textFieldAtIndex(0)->setText(std::string(ui::WebEngine::kLargestCommand, 'y'));
+    device.tap("OK");
+    ASSERT_TRUE(device.runUntil([&] { return !page.view->isLoading(); }, 60));
+    EXPECT_EQ(page.title(), "cancelled");
+}
+
+}  // namespace
+}  // namespace ql
