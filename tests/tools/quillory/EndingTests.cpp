@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,10 +34,7 @@ constexpr const char* kSignIn =
 // Far longer than a run takes under the sanitizers, so that only a run that hangs reaches it.
 constexpr double kRunLimit = 120;
 
-int runs() {
-    const char* count = std::getenv("QL_EXIT_RUNS");
-    return count && std::atoi(count) > 0 ? std::atoi(count) : 10;
-}
+int runs() { return test::runsFrom("QL_EXIT_RUNS", 10); }
 
 // `standin-service --port 0` in a process of its own, for as long as the object lives.
 class StandinProcess {

@@ -13,7 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,10 +33,7 @@ constexpr const char* kFillIn =
 // Far longer than any moment of these runs takes under the sanitizers, so that only a run that hangs reaches it.
 constexpr double kLimit = 120;
 
-int runs() {
-    const char* count = std::getenv("QL_INTERRUPT_RUNS");
-    return count && std::atoi(count) > 0 ? std::atoi(count) : 10;
-}
+int runs() { return test::runsFrom("QL_INTERRUPT_RUNS", 10); }
 
 std::string quillory() { return test::program("QL_QUILLORY_PROGRAM", QL_QUILLORY_PROGRAM); }
 
