@@ -1,10 +1,11 @@
 #pragma once
-// Signs that the engine is at work while the app waits for one of its answers: bytes arriving from it, or
-// its own process (the browser, which answers the app's commands) using the processor. The engine writes
-// its messages in order, so an answer waits behind whatever it wrote before: a held request with a large
-// body, say, which the engine takes seconds to make (its text, every byte of it perhaps escaped, and its
-// Base64 entries: a 92 MiB body makes more than 600 MiB) before a byte of it comes, and seconds more to
-// hand over. An engine that shows neither sign (stopped, or waiting on itself) is doing nothing.
+// Signs that the engine is at work while the app waits on it (for one of its answers, or for it to take a
+// command): bytes arriving from it, or its own process (the browser, which answers the app's commands)
+// using the processor. The engine writes its messages in order, so an answer waits behind whatever it
+// wrote before: a held request with a large body, say, which the engine takes seconds to make (its text,
+// every byte of it perhaps escaped, and its Base64 entries: a 92 MiB body makes more than 600 MiB) before
+// a byte of it comes, and seconds more to hand over. An engine that shows neither sign (stopped, or
+// waiting on itself) is doing nothing.
 
 #include <sys/types.h>
 
