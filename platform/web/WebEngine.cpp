@@ -196,7 +196,8 @@ void WebEngine::readLoop() {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        bytesArrived_ += static_cast<std::uint64_t>(n);
+        reading_.arrived += static_cast<std::uint64_t>(n);
+        const WebEngineReading::Marked digesting(reading_, true);
         frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
@@ -205,6 +206,7 @@ void WebEngine::readLoop() {
 void WebEngine::releaseHeld(const WebEngineHeldEvent& event) {
     if (event.session().empty()) return;
     // Answered at once from here: the page waits meanwhile, and its view never hears of it.
+    const WebEngineReading::Marked writing(reading_, false);
     if (event.method() == kRequestPaused && !event.requestID().empty()) {
         send("Fetch.failRequest", {{"requestId", ns::Value(event.requestID())}, {"errorReason", ns::Value("Failed")}},
              event.session());
@@ -391,7 +393,7 @@ WebEngine::Sent WebEngine::writeFrame(std::string_view message) {
 }
 
 WebEngineLiveness WebEngine::liveness() const {
-    return WebEngineLiveness(bytesArrived_, [this] { return process_.program(); }, {kPingTimeout, busyLimit().load()});
+    return WebEngineLiveness(reading_, process_.group(), {kPingTimeout, busyLimit().load()});
 }
 
 bool WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {

@@ -37,6 +37,7 @@
 #include "platform/web/WebEngineLiveness.h"
 #include "platform/web/WebEngineProcess.h"
 #include "platform/web/WebEngineProfile.h"
+#include "platform/web/WebEngineReading.h"
 
 namespace ql::ui {
 
@@ -52,8 +53,8 @@ public:
     // How long a call waits for its answer by default.
     static constexpr double kCallTimeout = 10;
     // Once a call has waited out its bound, the browser itself is asked whether it is well (a ping): it is
-    // taken as hung when it shows no sign of work (WebEngineWork: bytes arriving from it, or its process
-    // using the processor) for this long before either answer comes...
+    // taken as hung when it shows no sign of work (WebEngineWork: bytes arriving from it, the app's reader
+    // at work on what came, or its processes using the processor) for this long before either answer comes...
     static constexpr double kPingTimeout = 3;
     // ... or goes this long without a byte coming, whatever else it does (a browser spinning without end
     // answers nothing). A message the engine takes long to make and hand over, which the answers wait
@@ -183,7 +184,7 @@ private:
     std::thread reader_;
     std::atomic<bool> alive_{false};
     std::atomic<bool> closing_{false};
-    std::atomic<std::uint64_t> bytesArrived_{0};  // counted by the reader, as a sign of the engine's work
+    WebEngineReading reading_;  // told by the reader, as signs of the engine's work
     std::mutex writeMutex_;
 
     std::mutex mutex_;  // guards what follows

@@ -1,12 +1,11 @@
 #include "platform/web/WebEngineLiveness.h"
 
 #include <chrono>
-#include <utility>
 
 namespace ql::ui {
 
-WebEngineLiveness::WebEngineLiveness(const std::atomic<std::uint64_t>& arrived, std::function<pid_t()> program, Limits limits)
-    : work_(arrived, std::move(program)), limits_(limits) {}
+WebEngineLiveness::WebEngineLiveness(const WebEngineReading& reading, pid_t group, Limits limits)
+    : work_(reading, group), limits_(limits) {}
 
 bool WebEngineLiveness::stillAlive(bool tookBytes) {
     bool arrived = false;

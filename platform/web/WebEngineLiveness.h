@@ -7,9 +7,6 @@
 
 #include <sys/types.h>
 
-#include <atomic>
-#include <cstdint>
-#include <functional>
 
 #include "platform/web/WebEngineWork.h"
 
@@ -22,8 +19,8 @@ public:
         double withoutByte;
     };
 
-    // Follows the bytes counted in `arrived` and the process `program` names, as WebEngineWork does.
-    WebEngineLiveness(const std::atomic<std::uint64_t>& arrived, std::function<pid_t()> program, Limits limits);
+    // Follows what the app's reader tells and the processes of the group `group`, as WebEngineWork does.
+    WebEngineLiveness(const WebEngineReading& reading, pid_t group, Limits limits);
 
     // Looks again, `tookBytes` telling whether the engine took bytes from the app since the last look. False
     // once the engine has gone past either limit.
