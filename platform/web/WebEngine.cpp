@@ -1,6 +1,7 @@
 #include "platform/web/WebEngine.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@
 #include "platform/web/WebEngineFrames.h"
 #include "platform/web/WebEngineFields.h"
 #include "platform/web/WebEngineHeldEvent.h"
-#include "platform/web/WebEngineWork.h"
+#include "platform/web/WebEngineLiveness.h"
 
 namespace ql::ui {
 namespace {
@@ -36,6 +37,12 @@ constexpr std::string_view kDialogClosed = "Page.javascriptDialogClosed";
 constexpr std::string_view kFrameNavigated = "Page.frameNavigated";
 constexpr std::string_view kRequestPaused = "Fetch.requestPaused";
 constexpr std::string_view kFollowedEvents[] = {kDialogOpening, kDialogClosed, kFrameNavigated, kRequestPaused};
+
+// Why a command was not sent to an engine that is gone.
+constexpr std::string_view kNotRunning = "the web engine is not running";
+
+// How often the engine is looked at for signs of work while the app waits on it.
+constexpr std::chrono::milliseconds kLookInterval{100};
 
 std::shared_ptr<WebEngine>& instance() {
     static std::shared_ptr<WebEngine> engine;
@@ -54,14 +61,9 @@ std::string executable() {
     return chosen && *chosen ? std::string(chosen) : std::string(WebEngine::kExecutable);
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+std::atomic<double>& busyLimit() {
+    static std::atomic<double> limit{WebEngine::kBusyLimit};
+    return limit;
 }
 
 std::optional<std::string> errorText(const ns::Dictionary& message) {
@@ -194,7 +196,8 @@ void WebEngine::readLoop() {
         const ssize_t n = read(replyFd_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        bytesArrived_ += static_cast<std::uint64_t>(n);
+        reading_.arrived += static_cast<std::uint64_t>(n);
+        const WebEngineReading::Marked digesting(reading_, true);
         frames.take(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
     ended();
@@ -203,6 +206,7 @@ void WebEngine::readLoop() {
 void WebEngine::releaseHeld(const WebEngineHeldEvent& event) {
     if (event.session().empty()) return;
     // Answered at once from here: the page waits meanwhile, and its view never hears of it.
+    const WebEngineReading::Marked writing(reading_, false);
     if (event.method() == kRequestPaused && !event.requestID().empty()) {
         send("Fetch.failRequest", {{"requestId", ns::Value(event.requestID())}, {"errorReason", ns::Value("Failed")}},
              event.session());
@@ -350,12 +354,46 @@ WebEngine::Sent WebEngine::write(std::uint64_t id, std::string_view method, ns::
     if (!startedHere()) return Sent::EngineGone;
     std::lock_guard lock(writeMutex_);
     if (!alive_) return Sent::EngineGone;
+    const Sent sent = writeFrame(json->view());
+    if (sent == Sent::Hung) {
+        // Stopped before the lock goes, so that no command waiting for it is written to a hung engine.
+        terminate();
+    } else if (sent == Sent::EngineGone) {
+        // The engine let go of its end of the pipe: it is gone, whether or not its reader has seen it end
+        // yet, so the next view asking for an engine starts a fresh one instead of being handed this one.
+        alive_ = false;
+    }
+    return sent;
+}
+
+WebEngine::Sent WebEngine::writeFrame(std::string_view message) {
+    // Looked at only once the engine keeps a write waiting: most commands go whole at the first try.
+    std::optional<WebEngineLiveness> watch;
+    bool took = false;
     // The frame's end goes apart rather than the whole message being copied to carry it.
-    if (writeAll(commandFd_, json->view()) && writeAll(commandFd_, std::string_view("\0", 1))) return Sent::Written;
-    // The engine let go of its end of the pipe: it is gone, whether or not its reader has seen it end
-    // yet, so the next view asking for an engine starts a fresh one instead of being handed this one.
-    alive_ = false;
-    return Sent::EngineGone;
+    for (std::string_view bytes : {message, std::string_view("\0", 1)}) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::send(commandFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+                took = true;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Sent::EngineGone;
+            // Room, or the pipe's end (which the next send tells of), ends the wait at once.
+            pollfd room{commandFd_, POLLOUT, 0};
+            if (poll(&room, 1, static_cast<int>(kLookInterval.count())) > 0) continue;
+            if (!watch) watch.emplace(liveness());
+            if (!watch->stillAlive(took)) return Sent::Hung;
+            took = false;
+        }
+    }
+    return Sent::Written;
+}
+
+WebEngineLiveness WebEngine::liveness() const {
+    return WebEngineLiveness(reading_, process_.group(), {kPingTimeout, busyLimit().load()});
 }
 
 bool WebEngine::send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply) {
@@ -389,7 +427,8 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     if (const Sent sent = write(id, method, std::move(params), session); sent != Sent::Written) {
         lock.lock();
         waiters_.erase(id);
-        if (error) *error = sent == Sent::TooLarge ? std::string(kCommandTooLarge) : "the web engine is not running";
+        // An engine found hung while it was to take the command fails the call as one found hung later would.
+        if (error) *error = std::string(sent == Sent::TooLarge ? kCommandTooLarge : sent == Sent::Hung ? kNoAnswer : kNotRunning);
         return ns::Value();
     }
     lock.lock();
@@ -415,44 +454,24 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     return waiter->result;
 }
 
-namespace {
-
-std::atomic<double>& busyLimit() {
-    static std::atomic<double> limit{WebEngine::kBusyLimit};
-    return limit;
-}
-
-}  // namespace
-
 void WebEngine::setBusyLimitForTesting(double seconds) { busyLimit() = seconds; }
 
 WebEngine::Health WebEngine::awaitEitherAnswer(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Waiter>& call) {
-    using Clock = WebEngineWork::Clock;
     auto ping = std::make_shared<Waiter>();
     const std::uint64_t id = nextID_++;
     waiters_[id] = ping;
     lock.unlock();
     const bool sent = write(id, "Browser.getVersion", {}, "") == Sent::Written;
-    WebEngineWork work(bytesArrived_, [this] { return process_.program(); });
-    work.looksAtWork();
+    WebEngineLiveness watch = liveness();
+    watch.stillAlive();
     lock.lock();
     const auto answered = [&] { return call->done || ping->done; };
-    const auto start = Clock::now();
-    auto lastSign = start;
-    auto lastByte = start;
     while (sent && !answered()) {
-        if (answered_.wait_for(lock, std::chrono::milliseconds(100), answered)) break;
+        if (answered_.wait_for(lock, kLookInterval, answered)) break;
         lock.unlock();
-        bool bytes = false;
-        const bool atWork = work.looksAtWork(&bytes);
+        const bool alive = watch.stillAlive();
         lock.lock();
-        const auto now = Clock::now();
-        if (atWork) lastSign = now;
-        if (bytes) lastByte = now;
-        if (now - lastSign > std::chrono::duration<double>(kPingTimeout) ||
-            now - lastByte > std::chrono::duration<double>(busyLimit().load())) {
-            break;
-        }
+        if (!alive) break;
     }
     waiters_.erase(id);
     return answered() ? Health::Answering : Health::Hung;

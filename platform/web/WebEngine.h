@@ -34,8 +34,10 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
+#include "platform/web/WebEngineLiveness.h"
 #include "platform/web/WebEngineProcess.h"
 #include "platform/web/WebEngineProfile.h"
+#include "platform/web/WebEngineReading.h"
 
 namespace ql::ui {
 
@@ -51,12 +53,13 @@ public:
     // How long a call waits for its answer by default.
     static constexpr double kCallTimeout = 10;
     // Once a call has waited out its bound, the browser itself is asked whether it is well (a ping): it is
-    // taken as hung when it shows no sign of work (WebEngineWork: bytes arriving from it, or its process
-    // using the processor) for this long before either answer comes...
+    // taken as hung when it shows no sign of work (WebEngineWork: bytes arriving from it, the app's reader
+    // at work on what came, or its processes using the processor) for this long before either answer comes...
     static constexpr double kPingTimeout = 3;
     // ... or goes this long without a byte coming, whatever else it does (a browser spinning without end
     // answers nothing). A message the engine takes long to make and hand over, which the answers wait
-    // behind, takes far less.
+    // behind, takes far less. A command the engine is slow to take is written by the same rule, the bytes
+    // it takes counting as signs of work and bytes moved (WebEngineLiveness).
     static constexpr double kBusyLimit = 60;
     // Why a call got no answer within its bound.
     static constexpr std::string_view kNoAnswer = "the web engine did not answer";
@@ -91,17 +94,19 @@ public:
     std::uint64_t residentMemory() const;
 
     // Sends a command of the session ("" for the browser itself); the reply, if asked for, comes on the
-    // main queue, unless the engine ends first. False when it was not sent: the engine is gone, or the
-    // command is larger than it takes (a reply asked for then comes with kCommandTooLarge).
+    // main queue, unless the engine ends first. False when it was not sent: the engine is gone, or found
+    // hung while it was to take the command (it is stopped then, as a hung one is), or the command is
+    // larger than it takes (a reply asked for then comes with kCommandTooLarge).
     bool send(std::string_view method, ns::Dictionary params, const std::string& session, ReplyHandler reply = {});
     // Sends and waits for the reply, running nothing else meanwhile. Nil with the error's text when the
     // engine refuses or ends, or when the command is still unanswered after `timeout` seconds and the
     // browser answers a ping first (a page may hold its command back, while it navigates or runs a script).
     // The reply is still taken while the ping waits: both wait behind whatever the engine is still making
     // or handing over, for as long as it shows signs of work; an engine that answers neither and shows none
-    // (see kPingTimeout and kBusyLimit) is stopped as hung. A call that runs the page's script (Runtime) ends
-    // at once while the page holds its scripts: what would let them go (a dialog's answer, the document's
-    // reply) could not come while the call waits.
+    // (see kPingTimeout and kBusyLimit) is stopped as hung, as is one found hung while it was to take the
+    // command (kNoAnswer either way). A call that runs the page's script (Runtime) ends at once while the
+    // page holds its scripts: what would let them go (a dialog's answer, the document's reply) could not
+    // come while the call waits.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -134,7 +139,7 @@ private:
         std::optional<std::string> error;
     };
 
-    enum class Sent { Written, TooLarge, EngineGone };
+    enum class Sent { Written, TooLarge, EngineGone, Hung };
     enum class Health { Answering, Hung };
 
     WebEngine() = default;
@@ -164,6 +169,12 @@ private:
     // engine is taken as hung.
     Health awaitEitherAnswer(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Waiter>& call);
     Sent write(std::uint64_t id, std::string_view method, ns::Dictionary params, const std::string& session);
+    // Writes one frame (the write lock held) for as long as the engine takes it or shows signs of work, so
+    // that an engine that stopped reading holds the writer, and every command queued behind it, no longer
+    // than a hung engine holds a call.
+    Sent writeFrame(std::string_view message);
+    // The rule a wait on the engine goes by.
+    WebEngineLiveness liveness() const;
 
     pid_t starter_ = -1;                         // the process that started the engine
     std::unique_ptr<WebEngineProfile> profile_;  // goes after the process that uses it
@@ -173,7 +184,7 @@ private:
     std::thread reader_;
     std::atomic<bool> alive_{false};
     std::atomic<bool> closing_{false};
-    std::atomic<std::uint64_t> bytesArrived_{0};  // counted by the reader, as a sign of the engine's work
+    WebEngineReading reading_;  // told by the reader, as signs of the engine's work
     std::mutex writeMutex_;
 
     std::mutex mutex_;  // guards what follows

@@ -1,6 +1,5 @@
 #include "platform/web/WebEngineProcess.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -159,36 +158,6 @@ int WebEngineProcess::start(const std::vector<std::string>& arguments, int comma
     return n == static_cast<ssize_t>(sizeof failure) ? failure : 0;
 }
 
-pid_t WebEngineProcess::program() const {
-    if (program_ > 0 || group_ <= 0) return program_;
-    // The watcher's only child; its process may not be listed yet right after the start.
-    DIR* processes = opendir("/proc");
-    if (!processes) return -1;
-    while (const dirent* entry = readdir(processes)) {
-        char* end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0') continue;
-        const std::string path = std::string("/proc/") + entry->d_name + "/stat";
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        char line[512];
-        const ssize_t n = read(fd, line, sizeof line - 1);
-        close(fd);
-        if (n <= 0) continue;
-        line[n] = '\0';
-        // The name in parentheses may hold anything: the fields go on after the last one.
-        const char* close = std::strrchr(line, ')');
-        char state = 0;
-        long parent = 0;
-        if (close && std::sscanf(close + 1, " %c %ld", &state, &parent) == 2 && parent == group_) {
-            program_ = static_cast<pid_t>(pid);
-            break;
-        }
-    }
-    closedir(processes);
-    return program_;
-}
-
 void WebEngineProcess::kill() const {
     if (group_ > 0) ::kill(-group_, SIGKILL);
 }
@@ -198,7 +167,6 @@ void WebEngineProcess::end() {
         kill();
         waitpid(group_, nullptr, 0);
         group_ = -1;
-        program_ = -1;
     }
     if (lifeline_ >= 0) close(lifeline_);
     lifeline_ = -1;

@@ -7,7 +7,6 @@
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -27,8 +26,6 @@ public:
 
     // The group's id (the watcher's process id); -1 before a start.
     pid_t group() const { return group_; }
-    // The program's own process (the watcher's child), found once asked for; -1 when there is none (yet).
-    pid_t program() const;
     // Kills every process of the group at once.
     void kill() const;
     // Kills the group, waits for the watcher and forgets the group, whose id may then be reused.
@@ -37,7 +34,6 @@ public:
 private:
     pid_t group_ = -1;
     int lifeline_ = -1;  // the app's end, never written
-    mutable std::atomic<pid_t> program_{-1};
 };
 
 }  // namespace ql::ui

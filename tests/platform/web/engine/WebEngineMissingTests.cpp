@@ -75,15 +75,34 @@ TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
     std::filesystem::remove(script);
 }
 
+// An engine that uses the processor without end and neither reads nor writes a byte: a sign of work, for a
+// while. The script goes with it.
+class SpinningEngine {
+public:
+    SpinningEngine() {
+        std::ofstream(script_) << "#!/bin/sh\nwhile :; do :; done\n";
+        std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
+        setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script_.c_str(), 1);
+        ns::Error error = ui::webEngineError(0, "");
+        engine_ = ui::WebEngine::running(&error);
+        unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    }
+    ~SpinningEngine() {
+        if (engine_) engine_->terminate();
+        std::filesystem::remove(script_);
+    }
+    SpinningEngine(const SpinningEngine&) = delete;
+    SpinningEngine& operator=(const SpinningEngine&) = delete;
+    const std::shared_ptr<ui::WebEngine>& engine() const { return engine_; }
+
+private:
+    std::string script_ = ns::temporaryDirectory() + "spinning-engine-" + std::to_string(getpid());
+    std::shared_ptr<ui::WebEngine> engine_;
+};
+
 TEST(WebEngineMissing, AnEngineThatSpinsWithoutEverAnsweringIsStoppedAtTheBusyLimit) {
-    // It uses the processor without end and writes nothing: a sign of work, for a while.
-    const std::string script = ns::temporaryDirectory() + "spinning-engine-" + std::to_string(getpid());
-    std::ofstream(script) << "#!/bin/sh\nwhile :; do :; done\n";
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script.c_str(), 1);
-    ns::Error error = ui::webEngineError(0, "");
-    auto engine = ui::WebEngine::running(&error);
-    unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
+    SpinningEngine spinning;
+    const auto& engine = spinning.engine();
     ASSERT_TRUE(engine);
     constexpr double kLimit = 6;
     ui::WebEngine::setBusyLimitForTesting(kLimit);
@@ -97,7 +116,24 @@ TEST(WebEngineMissing, AnEngineThatSpinsWithoutEverAnsweringIsStoppedAtTheBusyLi
     EXPECT_GE(waited, 1 + kLimit - 0.5);
     EXPECT_LT(waited, 1 + kLimit + 5);
     EXPECT_TRUE(pumpUntil([&] { return !engine->isAlive(); }));
-    std::filesystem::remove(script);
+}
+
+TEST(WebEngineMissing, AnEngineThatSpinsWithoutReadingIsStoppedAtTheBusyLimitWhileACommandWaitsForIt) {
+    SpinningEngine spinning;
+    const auto& engine = spinning.engine();
+    ASSERT_TRUE(engine);
+    constexpr double kLimit = 6;
+    ui::WebEngine::setBusyLimitForTesting(kLimit);
+    const auto asked = std::chrono::steady_clock::now();
+    // Many times what the pipe holds, so the engine has to read it for the send to end.
+    const bool sent = engine->send("Target.createTarget", {{"url", ns::Value("data:text/plain," + std::string(std::size_t{32} << 20, 'x'))}}, "");
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    ui::WebEngine::setBusyLimitForTesting(ui::WebEngine::kBusyLimit);
+    EXPECT_FALSE(sent);
+    // Kept past the time an idle engine gets, as long as the limit allows a busy one; then stopped.
+    EXPECT_GE(waited, kLimit - 0.5);
+    EXPECT_LT(waited, kLimit + 5);
+    EXPECT_FALSE(engine->isAlive());
 }
 
 TEST(WebEngineMissing, AnEngineThatStopsReadingIsReplacedByAFreshOne) {

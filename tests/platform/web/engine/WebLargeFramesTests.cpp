@@ -1,7 +1,8 @@
 // The engine under messages far larger than usual, which it takes seconds to make and hand over: a page's
 // large upload while the app evaluates script in its view, and dialogs whose texts are longer than the
 // largest command the app sends. An engine at work is never taken for a hung one, and every page gets its
-// answer; an engine that really stops is still found hung and replaced.
+// answer; an engine that really stops is still found hung and replaced, whether the app waits for its answer
+// or for it to take a command larger than the pipe holds.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -40,6 +41,33 @@ std::shared_ptr<ui::WebEngine> runningEngine() {
 }
 
 const std::vector<std::string> kPlainLoaded{"should /plain other", "start", "finish"};
+
+// Stops every process of the engine but its watcher, which goes on so that the engine still ends with the
+// test however the test ends.
+bool stopEngine(std::uint64_t group) {
+    return kill(-static_cast<pid_t>(group), SIGSTOP) == 0 && kill(static_cast<pid_t>(group), SIGCONT) == 0;
+}
+
+// The main thread's longest stall while it lives: the longest time between two turns of its run loop, as a
+// timer due every millisecond sees it.
+class StallMeter {
+public:
+    StallMeter()
+        : last_(Clock::now()), timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
+              const auto now = Clock::now();
+              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+              last_ = now;
+          })) {}
+    ~StallMeter() { timer_->invalidate(); }
+    StallMeter(const StallMeter&) = delete;
+    StallMeter& operator=(const StallMeter&) = delete;
+    double longest() const { return longest_; }
+
+private:
+    Clock::time_point last_;
+    double longest_ = 0;
+    std::shared_ptr<ns::Timer> timer_;
+};
 
 TEST(WebLargeFrames, ALargeUploadWhileTheAppEvaluatesScriptIsNotTakenForAHungEngine) {
     LoopbackServer server;
@@ -99,8 +127,8 @@ TEST(WebLargeFrames, AnEngineThatStopsIsStillFoundHungAndReplaced) {
     page.load(server.url("/plain"));
     const auto engine = runningEngine();
     const auto group = engine->processID();
-    // Every process of the engine stops: nothing comes from it and it uses no processor.
-    ASSERT_EQ(kill(-static_cast<pid_t>(group), SIGSTOP), 0);
+    // The engine stops: nothing comes from it and it uses no processor.
+    ASSERT_TRUE(stopEngine(group));
     const auto asked = Clock::now();
     EXPECT_EQ(page.title(), "");
     const double waited = std::chrono::duration<double>(Clock::now() - asked).count();
@@ -115,26 +143,69 @@ TEST(WebLargeFrames, AnEngineThatStopsIsStillFoundHungAndReplaced) {
     EXPECT_NE(runningEngine()->processID(), group);
 }
 
-// The main thread's longest stall while it lives: the longest time between two turns of its run loop, as a
-// timer due every millisecond sees it.
-class StallMeter {
-public:
-    StallMeter()
-        : last_(Clock::now()), timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
-              const auto now = Clock::now();
-              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
-              last_ = now;
-          })) {}
-    ~StallMeter() { timer_->invalidate(); }
-    StallMeter(const StallMeter&) = delete;
-    StallMeter& operator=(const StallMeter&) = delete;
-    double longest() const { return longest_; }
+TEST(WebLargeFrames, ACommandLargerThanThePipeHoldsFailsWithinTheBoundWhenTheEngineHasStopped) {
+    LoopbackServer server;
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    auto gate = server.makeGate();
+    server.serveHeld("/held", gate);
+    Page page;
+    page.load(server.url("/plain"));
+    // A load under way on the engine.
+    Page loading;
+    loading.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/held"))));
+    ASSERT_TRUE(pumpUntil([&] { return server.requests("/held").size() == 1; }));
+    const auto engine = runningEngine();
+    const auto group = engine->processID();
+    ASSERT_TRUE(stopEngine(group));
+    // As large as the command answering a held request with a body of tens of MiB: many times what the
+    // pipe holds, so the engine has to read it for the call to go on.
+    std::string problem;
+    const auto asked = Clock::now();
+    EXPECT_TRUE(engine->call("Target.createTarget", {{"url", ns::Value("data:text/plain," + std::string(32 * kMiB, 'x'))}}, "", &problem)
+                    .isNil());
+    const double waited = std::chrono::duration<double>(Clock::now() - asked).count();
+    EXPECT_EQ(problem, ui::WebEngine::kNoAnswer);
+    // The time without a sign of work, and what making the command takes.
+    EXPECT_LT(waited, ui::WebEngine::kPingTimeout + 5);
+    EXPECT_FALSE(engine->isAlive());
+    // Every load on the engine ends with an error, and the next one starts a fresh engine.
+    EXPECT_TRUE(pumpUntil([&] { return !loading.view->isLoading(); }));
+    gate->open();
+    EXPECT_EQ(loading.delegate->events, (std::vector<std::string>{"should /held other", "start", "fail 2"}));
+    page.load(server.url("/plain"));
+    EXPECT_EQ(page.delegate->events, kPlainLoaded);
+    EXPECT_EQ(page.title(), "plain");
+    EXPECT_NE(runningEngine()->processID(), group);
+}
 
-private:
-    Clock::time_point last_;
-    double longest_ = 0;
-    std::shared_ptr<ns::Timer> timer_;
-};
+TEST(WebLargeFrames, AReplyLargerThanThePipeHoldsStallsTheAppNoLongerThanTheBoundWhenTheEngineHasStopped) {
+    std::atomic<bool> stopped{false};
+    LoopbackServer server;
+    server.serveText("/plain", "<title>plain</title>", "text/html");
+    Page page;
+    page.load(server.url("/plain"));
+    const auto group = runningEngine()->processID();
+    // The engine stops while the app fetches the document it asked for; the app then answers it from the
+    // main thread with the body, many times what the pipe holds.
+    server.handle("/large", [&stopped, group](const httplib::Request&, httplib::Response& response) {
+        stopped = stopEngine(group);
+        response.set_content("<title>large</title>" + std::string(32 * kMiB, 'x'), "text/html");
+    });
+    page.delegate->events.clear();
+    auto stalls = std::make_unique<StallMeter>();
+    page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/large"))));
+    EXPECT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }, 60));
+    const double stall = stalls->longest();
+    stalls.reset();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /large other", "start", "fail 2"}));
+    // The time without a sign of work, and what making the answer takes.
+    EXPECT_LT(stall, ui::WebEngine::kPingTimeout + 5);
+    page.load(server.url("/plain"));
+    EXPECT_EQ(page.delegate->events, kPlainLoaded);
+    EXPECT_EQ(page.title(), "plain");
+    EXPECT_NE(runningEngine()->processID(), group);
+}
 
 TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheAppStaysResponsive) {
     sim::Device device(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real);
