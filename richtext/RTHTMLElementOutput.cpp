@@ -403,6 +403,23 @@ void RTHTMLElement::styleDidChange() {
     textContentAttributes_.reset();
 }
 
+bool RTHTMLElement::beginsLine() const {
+    for (const RTHTMLElement* element = this;;) {
+        if (element->displayStyle() != RTHTMLElementDisplayStyle::Inline) return true;
+        if (element->textAttachment() || !element->hasChildList()) return false;
+        const RTHTMLElement* first = nullptr;
+        for (const std::shared_ptr<RTHTMLParserNode>& node : element->children()) {
+            if (!node->isElement()) continue;
+            const auto& child = static_cast<const RTHTMLElement&>(*node);
+            if (child.displayStyle() == RTHTMLElementDisplayStyle::None || child.didOutput()) continue;
+            first = &child;
+            break;
+        }
+        if (!first) return false;
+        element = first;
+    }
+}
+
 bool RTHTMLElement::needsOutput() const {
     // Child by child rather than a copy of the list: this runs for every element the builder flushes.
     if (!hasChildList()) return true;
@@ -424,7 +441,8 @@ bool isExactly(const RTHTMLElement& element) {
 
 // The texts of the element's visible children joined at the end of `text`, whose part from `start` on is
 // the element's own so far: where two meet, the second's leading white space goes after white space, and
-// a block after inline content begins a line. Each child writes its text in place.
+// a child that begins a line (a block, a table, a list item, or an inline element that begins with one) after
+// inline content begins a line. Each child writes its text in place.
 void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std::uint64_t start) {
     const RTHTMLElement* previous = nullptr;
     // The children's texts do not change the child list, so it is walked in place.
@@ -433,8 +451,7 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         if (!children[at]->isElement()) continue;
         auto* child = static_cast<RTHTMLElement*>(children[at].get());
         if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
-        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
-            child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
+        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline && child->beginsLine()) {
             removeTrailingIgnorableWhitespace(text, start);
             appendString(text, "\n", start);
         }
