@@ -82,8 +82,6 @@ bool RTHTMLForeignContent::holdsHTML(const Open& element) const {
     return false;
 }
 
-bool RTHTMLForeignContent::inForeignElement() const { return !open_.empty() && open_.back().kind != Kind::HTML; }
-
 std::size_t RTHTMLForeignContent::initialOf(std::string_view name) {
     const char c = static_cast<char>(name.empty() ? 0 : name.front() | 0x20);
     return c >= 'a' && c <= 'z' ? static_cast<std::size_t>(c - 'a') : 26;

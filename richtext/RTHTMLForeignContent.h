@@ -23,7 +23,7 @@ public:
     // Whether anything is open: while nothing is, only start tags of svg and math elements need be told.
     bool active() const { return !open_.empty(); }
     // Whether the element opened last is an SVG or MathML element, in which a CDATA section is text.
-    bool inForeignElement() const;
+    bool inForeignElement() const { return !open_.empty() && open_.back().kind != Kind::HTML; }
 
     // Elements open, counting those past the deepest held.
     std::size_t depth() const { return open_.size() + deeper_; }

@@ -280,13 +280,14 @@ private:
         const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
         if (lineBreak) {
             // A browser reads "</br>" as a line break, where the reader drops it.
-            tableText_.startTag(id, name_, traits, from, false, true, foreign_.inForeignElement());
+            if (tableText_.moving() || open_.inTableBody()) tableText_.startTag(id, name_, traits, from, false, true, foreign_.inForeignElement());
             if (!bodyStarted_) startElementBeforeBody(traits, from);
             open_.startTag(id, from, end, LineBreak, false);
             edits_.replace(from, end, LineBreak);
             return;
         }
-        if (!tableText_.endTag(id, name_, traits, from) || ((traits.isBody || traits.isHtml) && !onlyBlanksFrom(end))) {
+        if ((tableText_.moving() && !tableText_.endTag(id, name_, traits, from)) ||
+            ((traits.isBody || traits.isHtml) && !onlyBlanksFrom(end))) {
             // Ignored by a browser: an end tag of an element outside the table whose content is moved before it;
             // "</body>" and "</html>" with more after them, which goes into the body as before (the reader would
             // drop it).
@@ -440,8 +441,10 @@ private:
             at_ = end;
             return;
         }
-        tableText_.startTag(id, name_, traits, from, !selfClosing && !(html && RTHTMLForeignContent::isVoidHTMLElement(name_)), html,
-                            inForeignElement);
+        if (tableText_.moving() || open_.inTableBody()) [[unlikely]] {
+            const bool opensElement = !selfClosing && !(html && RTHTMLForeignContent::isVoidHTMLElement(name_));
+            tableText_.startTag(id, name_, traits, from, opensElement, html, inForeignElement);
+        }
         if (!bodyStarted_) [[unlikely]]
             startElementBeforeBody(traits, from);
         const bool beforeBlock = html && !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);

@@ -256,8 +256,6 @@ bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
 
 bool RTHTMLOpenElements::tableOpen() const { return innermost_[Table] >= 0; }
 
-bool RTHTMLOpenElements::inTableBody() const { return !stack_.empty() && isTableBody(stack_.back().tag); }
-
 RTHTMLEdits::Place& RTHTMLOpenElements::tablePlace() { return stack_[static_cast<std::size_t>(innermost_[Table])].place; }
 
 bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) const {
@@ -398,7 +396,7 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
 }
 
 void RTHTMLOpenElements::push(std::uint8_t tag, bool keptOpen) {
-    stack_.push_back({tag, innermost_[tag], keptOpen});
+    stack_.push_back({tag, innermost_[tag], keptOpen, isTableBody(tag)});
     innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
 }
 

@@ -102,7 +102,7 @@ public:
     void setQuirksMode(bool quirks) { quirks_ = quirks; }
     bool tableOpen() const;
     // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
-    bool inTableBody() const;
+    bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
     // Where the innermost open table begins, for what goes before it.
     RTHTMLEdits::Place& tablePlace();
 
@@ -192,6 +192,7 @@ private:
         std::uint8_t tag;
         std::int32_t outer;  // the depth of the next element of the tag further out, -1 when none
         bool keptOpen = false;  // a p inside RTHTMLKeepOpenTag, which ends with it
+        bool tableBody = false;  // a table, row group or row
         RTHTMLEdits::Place place{};  // a table's: where it begins
     };
     // Where the tag being handled begins: elements it ends are ended there.

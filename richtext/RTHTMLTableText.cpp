@@ -39,7 +39,6 @@ void RTHTMLTableText::startTag(std::uint8_t tag, std::string_view name, RTHTMLOp
 
 bool RTHTMLTableText::endTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits,
                              std::size_t from) {
-    if (!moving_) return true;
     if (traits.endsTableText) {
         end(from);
         return true;

@@ -37,7 +37,7 @@ public:
     // an SVG or MathML element.
     void startTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits, std::size_t from,
                   bool opensElement, bool html, bool inForeignElement);
-    // An end tag at `from`: false when the repair leaves it out.
+    // An end tag at `from`, while moving: false when the repair leaves it out.
     bool endTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits, std::size_t from);
     // The document ends at `at`.
     void finish(std::size_t at) {
