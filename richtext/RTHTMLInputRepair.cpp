@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Text.h"
@@ -278,6 +279,15 @@ private:
         }
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
         const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
+        if (traits.isForm && !foreignElement) {
+            const bool opened = std::exchange(formOpen_, false);
+            if (!opened || !open_.formIsCurrent()) {
+                // Of no form a start tag opened, or of one that holds elements still open: a browser ignores it,
+                // or ends the form alone and leaves those open, where the reader would end them with the form.
+                edits_.remove(from, end);
+                return;
+            }
+        }
         if (lineBreak) {
             // A browser reads "</br>" as a line break, where the reader drops it.
             if (tableText_.moving() || open_.inTableBody()) tableText_.startTag(id, name_, traits, from, false, true, foreign_.inForeignElement());
@@ -434,13 +444,16 @@ private:
             edits_.remove(from, at_);
             return;
         }
-        if (html && traits.emptyInTable && (tableText_.moving() || open_.inTableBody())) {
-            // A form's start tag in a table, outside its cells: a browser makes an empty form there (and ignores
-            // the end tag), which shows nothing; the reader would hold the rows in it, or end a paragraph there.
+        if (html && traits.isForm && (formOpen_ || tableText_.moving() || open_.inTableBody())) {
+            // A form's start tag inside a form a browser ignores; in a table, outside its cells, it makes an empty
+            // form there (and ignores the end tag), which shows nothing. The reader would end the form, or a
+            // paragraph, there, or hold the table's rows in the form.
+            formOpen_ = true;
             edits_.remove(from, end);
             at_ = end;
             return;
         }
+        if (html && traits.isForm) formOpen_ = true;
         if (tableText_.moving() || open_.inTableBody()) [[unlikely]] {
             const bool opensElement = !selfClosing && !(html && RTHTMLForeignContent::isVoidHTMLElement(name_));
             tableText_.startTag(id, name_, traits, from, opensElement, html, inForeignElement);
@@ -584,6 +597,7 @@ private:
     RTHTMLTableText tableText_{edits_, open_};
     bool started_ = false;      // an element, before the body
     bool doctype_ = false;      // a doctype, before any element or text
+    bool formOpen_ = false;     // since a form's start tag, until an end tag of a form
     bool headStarted_ = false;  // an element of the head, before the body
     bool bodyStarted_ = false;  // text with something to show or an element of the body
     std::size_t at_ = 0;

@@ -126,12 +126,10 @@ constexpr std::uint64_t ButtonScope = DefaultScope | bit(Button);
 constexpr std::uint64_t ListItemScope = DefaultScope | bit(Ol) | bit(Ul);
 // What an item's start tag does not end an item past: any held element but address, div and p.
 constexpr std::uint64_t ItemStartScope = ((std::uint64_t{1} << Held) - 1) & ~(bit(Other) | bit(Address) | bit(Div) | bit(P));
-constexpr std::uint64_t DefinitionScope = DefaultScope | bit(Dl);
 constexpr std::uint64_t TableScope = bit(Table);
 constexpr std::uint64_t Headings = bit(H1) | bit(H2) | bit(H3) | bit(H4) | bit(H5) | bit(H6);
 constexpr std::uint64_t Cells = bit(Td) | bit(Th);
 constexpr std::uint64_t Definitions = bit(Dd) | bit(Dt);
-constexpr std::uint64_t Sections = bit(Tbody) | bit(Thead) | bit(Tfoot);
 static_assert(Held <= 64, "held tags are sets of bits");
 
 }  // namespace
@@ -242,7 +240,7 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
             traits.isTablePart = isTablePart(tag);
             traits.endsTableText = isTablePart(tag) || tag == Table;
             traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || tag == Quiet || tag == Form;
-            traits.emptyInTable = tag == Form;
+            traits.isForm = tag == Form;
             traits.isHtml = tag == Html;
             traits.isBody = tag == Body;
             traits.isParagraph = tag == P;
@@ -255,6 +253,17 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
 bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
 
 bool RTHTMLOpenElements::tableOpen() const { return innermost_[Table] >= 0; }
+
+bool RTHTMLOpenElements::formIsCurrent() const {
+    // Past the elements whose end tags a form's end tag implies (a few at most, to bound the search).
+    constexpr std::size_t Implied = 8;
+    for (std::size_t depth = stack_.size(); depth-- > 0 && stack_.size() - depth <= Implied;) {
+        const std::uint8_t tag = stack_[depth].tag;
+        if (tag == Form) return true;
+        if (tag != P && tag != Li && tag != Dd && tag != Dt) return false;
+    }
+    return false;
+}
 
 RTHTMLEdits::Place& RTHTMLOpenElements::tablePlace() { return stack_[static_cast<std::size_t>(innermost_[Table])].place; }
 
@@ -305,8 +314,9 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isBlock(tag)) {
+        const std::size_t openBefore = reopenFrom_;
         closeOpenFormatting(from);
-        startBlock(tag);
+        startBlock(tag, openBefore);
         const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
         if (keptOpen || readerEnds(tag)) edits_.insert(from, KeepOpenStart);
         if (!selfClosing && isHeld(tag)) push(tag, keptOpen);
@@ -318,7 +328,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     }
     if (isHeld(tag)) {
         if (tag == Table) startTable(from);
-        else startBlock(tag);
+        else startBlock(tag, reopenFrom_);
         if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);
@@ -396,7 +406,7 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
 }
 
 void RTHTMLOpenElements::push(std::uint8_t tag, bool keptOpen) {
-    stack_.push_back({tag, innermost_[tag], keptOpen, isTableBody(tag)});
+    stack_.push_back({tag, innermost_[tag], keptOpen, isTableBody(tag), active_.size()});
     innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
 }
 
@@ -467,12 +477,20 @@ void RTHTMLOpenElements::clearToTableContext() {
     if (table >= 0) endAndTellReader(table + 1);
 }
 
-void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
-    if (isBlock(tag) && innermost_[P] >= 0) closeParagraph();
+void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting) {
+    if (isBlock(tag) && innermost_[P] >= 0) {
+        const std::int32_t paragraph = inScope(bit(P), ButtonScope);
+        // The formatting elements opened in the paragraph end with it.
+        if (paragraph >= 0) openFormatting = std::min<std::size_t>(openFormatting, stack_[static_cast<std::size_t>(paragraph)].formatting);
+        endAndTellReader(paragraph);
+    }
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
     if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
     else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
-    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag)) endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
+    // A heading ends a heading that is the current element: none of the formatting opened in it is open.
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) &&
+             openFormatting <= std::max(segment_, stack_.back().formatting))
+        endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
     else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
     else if (tag == Tr) {
         // The row it is in or, where the browser implies the row, the cell.

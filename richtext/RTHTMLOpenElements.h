@@ -82,7 +82,7 @@ public:
         // A table part or table, or a script, style sheet, element of the head or form, which a browser leaves
         // where it is in a table; any other element there goes before the table (RTHTMLTableText.h).
         bool staysInTable : 1 = false;
-        bool emptyInTable : 1 = false;  // form: outside a table's cells a browser makes it empty
+        bool isForm : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
 
@@ -101,6 +101,8 @@ public:
     // A doctype that does not set quirks mode makes a table end an open paragraph (RTHTMLDoctype.h).
     void setQuirksMode(bool quirks) { quirks_ = quirks; }
     bool tableOpen() const;
+    // Whether the element opened last of those held is a form, once the paragraphs and items in it end.
+    bool formIsCurrent() const;
     // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
     bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
     // Where the innermost open table begins, for what goes before it.
@@ -173,7 +175,8 @@ private:
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
-    void startBlock(std::uint8_t tag);
+    // `openFormatting`: the formatting elements from there on were not open before the tag.
+    void startBlock(std::uint8_t tag, std::size_t openFormatting);
     void endBlock(std::uint8_t tag, std::size_t from, std::size_t to);
 
     std::string_view source_;
@@ -193,6 +196,7 @@ private:
         std::int32_t outer;  // the depth of the next element of the tag further out, -1 when none
         bool keptOpen = false;  // a p inside RTHTMLKeepOpenTag, which ends with it
         bool tableBody = false;  // a table, row group or row
+        std::size_t formatting = 0;  // the formatting elements remembered when it began
         RTHTMLEdits::Place place{};  // a table's: where it begins
     };
     // Where the tag being handled begins: elements it ends are ended there.

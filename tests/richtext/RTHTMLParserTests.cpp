@@ -384,6 +384,16 @@ TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
     EXPECT_EQ(parsed.events[3], "'" + text + "'");
     EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</b>"), 3000);
     EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "<b title=t2999>"), 1);
+
+    // A script's or style sheet's end tag where a piece of the reader's input (16 KB) ends: what follows it
+    // shows (checked against a browser: "a", "b" and "c").
+    for (const std::string_view element : {"script", "style"}) {
+        for (std::size_t cut = 0; cut < 12; ++cut) {
+            const std::string head = "<p>a</p><" + std::string(element) + ">";
+            const std::string html = head + std::string(16 * 1024 - cut - head.size(), ' ') + "</" + std::string(element) + "><p>b</p><p>c</p>";
+            EXPECT_EQ(textsAndDepths(parse(html), "p").first, "a|b|c|") << element << " cut " << cut;
+        }
+    }
 }
 
 TEST(RTHTMLParserTests, DetectsEncodingsFromBytesAndMeta) {

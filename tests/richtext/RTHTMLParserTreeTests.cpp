@@ -2,7 +2,8 @@
 // paragraph or another element ends, what a table may hold, what "<?" and SVG and MathML make of the markup.
 // Each expectation is the headless browser's tree of the same document (its body's innerHTML, read after
 // loading the document as a file), less the tbody it adds to tables, the quotes around attribute values,
-// comments, and the text of style sheets and scripts (which the parser reports apart).
+// comments, and the text of style sheets and scripts (which the parser reports apart); formatting around a
+// block is written as copies inside and after it, as the repair writes it (RTHTMLOpenElements.h).
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,9 @@ TEST(RTHTMLParserTreeTests, ElementsEndWhereABrowserEndsThem) {
     // A heading's start tag ends a heading, any heading's end tag the open one.
     EXPECT_EQ(bodyMarkup("<h1>a<h2>b</h2>c"), "<h1>a</h1><h2>b</h2>c");
     EXPECT_EQ(bodyMarkup("<h3>a</h2>b"), "<h3>a</h3>b");
+    EXPECT_EQ(bodyMarkup("<p>x</p><h4><u>a<h2>b</h2>c</u></h4>d"), "<p>x</p><h4><u>a</u><h2><u>b</u></h2><u>c</u></h4>d");
+    EXPECT_EQ(bodyMarkup("<p>x</p><h4><p><u>a<h2>b</h2>c</u></h4>d"), "<p>x</p><h4><p><u>a</u></p></h4><h2><u>b</u></h2><u>c</u>d");
+    EXPECT_EQ(bodyMarkup("<p>x</p><u><h4>a<h2>b</h2>c</h4>d"), "<p>x</p><h4><u>a</u></h4><h2><u>b</u></h2><u>c</u><u>d</u>");
     EXPECT_EQ(bodyMarkup("<h2><p>a</p></p>b</h2>c"), "<h2><p>a</p><p></p>b</h2>c");
     // Lists without items, blocks in preformatted text and headings, items in blocks stay where they start; an
     // item's start tag ends an item it is in past a div.
@@ -35,6 +39,11 @@ TEST(RTHTMLParserTreeTests, ElementsEndWhereABrowserEndsThem) {
     EXPECT_EQ(bodyMarkup("<p>a<marquee><p>b</marquee>c</p>d"), "<p>a<marquee><p>b</p></marquee>c</p>d");
     EXPECT_EQ(bodyMarkup("<p>a<body>b</p>c"), "<p>ab</p>c");
     EXPECT_EQ(bodyMarkup("<p>a<head>b</p>c"), "<p>ab</p>c");
+    // A form's start tag inside a form is nothing, until a form's end tag.
+    EXPECT_EQ(bodyMarkup("<p>x</p><form><p>a<form>b</form>c</p></form>d"), "<p>x</p><form><p>ab</p></form>c<p></p>d");
+    EXPECT_EQ(bodyMarkup("<p>x</p><div><form></div><form>b</form>c"), "<p>x</p><div><form></form></div>bc");
+    // A form's end tag ends only the form.
+    EXPECT_EQ(bodyMarkup("<p>x</p><form><h3>a</form>b</h3>"), "<p>x</p><form><h3>ab</h3></form>");
 }
 
 TEST(RTHTMLParserTreeTests, ATableEndsAParagraphOutsideQuirksModeOnly) {

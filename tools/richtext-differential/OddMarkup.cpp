@@ -99,6 +99,12 @@ std::string OddMarkup::words() {
     return text;
 }
 
+std::string OddMarkup::filler() {
+    std::string text;
+    for (std::size_t count = 300 + below(400); count-- > 0;) text += words() + ' ';
+    return text;
+}
+
 std::string OddMarkup::fill(std::string_view pattern, int depth) {
     std::string text;
     for (const char c : pattern) {
@@ -118,6 +124,8 @@ std::string OddMarkup::document() {
     for (std::size_t count = 3 + below(6); count-- > 0;) {
         html += below(2) == 0 ? "<p>" + words() + ".</p>" : piece(2);
         if (below(2) == 0) html += '\n';
+        // Now and then a long paragraph or script, so that tags come where the reader's pieces of input end.
+        if (below(8) == 0) html += below(2) == 0 ? "<p>" + filler() + "</p>" : "<script>/* " + filler() + " */</script>";
     }
     return html + fill(Endings[below(std::size(Endings))], 0);
 }
