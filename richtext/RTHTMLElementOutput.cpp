@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/SmallVector.h"
@@ -15,6 +17,7 @@
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSScannerHTML.h"
 #include "richtext/NSStringCSS.h"
+#include "richtext/NSStringHTML.h"
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
@@ -403,20 +406,56 @@ void RTHTMLElement::styleDidChange() {
     textContentAttributes_.reset();
 }
 
+namespace {
+
+// What an element's text begins with, as far as lines go.
+enum class Beginning { Nothing, Line, Text };
+
+// An element's own beginning, or nothing when it is told by its children's.
+std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
+    if (element.displayStyle() == RTHTMLElementDisplayStyle::None || element.didOutput()) return Beginning::Nothing;
+    if (element.displayStyle() != RTHTMLElementDisplayStyle::Inline) return Beginning::Line;
+    if (&element.objectClass() == &RTTextHTMLElement::classObject())
+        return isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(element).text()) ? Beginning::Nothing : Beginning::Text;
+    // Other elements of their own class (a line break, an attachment) write something; one without children
+    // writes nothing.
+    if (&element.objectClass() != &RTHTMLElement::classObject()) return Beginning::Text;
+    if (!element.hasChildList()) return Beginning::Nothing;
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool RTHTMLElement::beginsLine() const {
-    for (const RTHTMLElement* element = this;;) {
-        if (element->displayStyle() != RTHTMLElementDisplayStyle::Inline) return true;
-        if (element->textAttachment() || !element->hasChildList()) return false;
-        const RTHTMLElement* first = nullptr;
-        for (const std::shared_ptr<RTHTMLParserNode>& node : element->children()) {
-            if (!node->isElement()) continue;
-            const auto& child = static_cast<const RTHTMLElement&>(*node);
-            if (child.displayStyle() == RTHTMLElementDisplayStyle::None || child.didOutput()) continue;
-            first = &child;
-            break;
+    // Depth first to the first element that shows something, passing over empty ones; past some depth of
+    // elements in line the text is taken to begin in line, as the rules have it.
+    constexpr std::size_t Deepest = 16;
+    struct Step {
+        const RTHTMLElement* element;
+        std::size_t next;  // child
+    };
+    Step path[Deepest];  // the elements entered
+    std::size_t depth = 0;
+    const RTHTMLElement* element = this;
+    for (;;) {
+        if (element) {
+            const std::optional<Beginning> own = ownBeginning(*element);
+            if (own == Beginning::Line) return true;
+            if (own == Beginning::Text) return false;
+            if (!own) {
+                if (depth == Deepest) return false;
+                path[depth++] = {element, 0};
+            }
         }
-        if (!first) return false;
-        element = first;
+        if (depth == 0) return false;
+        Step& step = path[depth - 1];
+        const auto children = step.element->children();
+        element = nullptr;
+        while (step.next < children.size() && !element) {
+            const std::shared_ptr<RTHTMLParserNode>& node = children[step.next++];
+            if (node->isElement()) element = static_cast<const RTHTMLElement*>(node.get());
+        }
+        if (!element) --depth;
     }
 }
 
@@ -451,7 +490,9 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         if (!children[at]->isElement()) continue;
         auto* child = static_cast<RTHTMLElement*>(children[at].get());
         if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
-        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline && child->beginsLine()) {
+        // (A text of its own, the most common child, begins no line.)
+        if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
+            (child->displayStyle() != RTHTMLElementDisplayStyle::Inline || (child->hasChildList() && child->beginsLine()))) {
             removeTrailingIgnorableWhitespace(text, start);
             appendString(text, "\n", start);
         }

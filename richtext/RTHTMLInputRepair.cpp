@@ -296,6 +296,9 @@ private:
             edits_.replace(from, end, LineBreak);
             return;
         }
+        // "</p>" with no p open makes an empty paragraph, which in a table goes before it.
+        if (traits.isParagraph && open_.inTableBody() && !tableText_.moving() && !open_.paragraphInScope())
+            tableText_.startTag(id, name_, traits, from, false, true, false);
         if ((tableText_.moving() && !tableText_.endTag(id, name_, traits, from)) ||
             ((traits.isBody || traits.isHtml) && !onlyBlanksFrom(end))) {
             // Ignored by a browser: an end tag of an element outside the table whose content is moved before it;

@@ -252,6 +252,8 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
 
 bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
 
+bool RTHTMLOpenElements::paragraphInScope() const { return inScope(bit(P), ButtonScope) >= 0; }
+
 bool RTHTMLOpenElements::tableOpen() const { return innermost_[Table] >= 0; }
 
 bool RTHTMLOpenElements::formIsCurrent() const {

@@ -98,6 +98,8 @@ public:
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
     bool reopensBeforeText() const { return reopenFrom_ < active_.size(); }
     bool paragraphOpen() const;
+    // Whether a p is open where a start or end tag reaches it (no table, cell or the like between).
+    bool paragraphInScope() const;
     // A doctype that does not set quirks mode makes a table end an open paragraph (RTHTMLDoctype.h).
     void setQuirksMode(bool quirks) { quirks_ = quirks; }
     bool tableOpen() const;

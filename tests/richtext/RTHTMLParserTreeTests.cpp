@@ -84,6 +84,8 @@ TEST(RTHTMLParserTreeTests, ATableHoldsOnlyItsPartsAndTheRestGoesBeforeIt) {
     EXPECT_EQ(bodyMarkup("<table><tr><td>1<table><tr><td>2</td></tr>3</table>4</td></tr></table>"),
               "<table><tr><td>13<table><tr><td>2</td></tr></table>4</td></tr></table>");
     EXPECT_EQ(bodyMarkup("<div><table><tr><td>a</td></tr>b</div>c</table>"), "<div>bc<table><tr><td>a</td></tr></table></div>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>a</td></tr></p><tr><td>b</td></tr></table>"),
+              "<p>x</p><p></p><table><tr><td>a</td></tr><tr><td>b</td></tr></table>");
     // A form there is empty; a table there ends it; a caption or row group ends the cell it is in.
     EXPECT_EQ(bodyMarkup("<table><tr><td>a</td></tr><p>b<form>c</form>d</p></table>"), "<p>bcd</p><table><tr><td>a</td></tr></table>");
     EXPECT_EQ(bodyMarkup("<table><tr><td>a</td></tr><table><tr><td>b</td></tr></table>c"),

@@ -33,6 +33,7 @@ TEST(RTHTMLStrayMarkupTests, SentencesAfterATableInAParagraphBeginTheirOwnLine) 
     // A table after text inside a block, or a block at the start of an element in line, begins a line.
     EXPECT_EQ(lines("<div>a<table><tr><td>b</td></tr></table>c</div>"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(lines("<span>a</span><span><div>b</div></span>c"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(lines("<span>a</span><span><b></b> <div>b</div></span>c"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(lines("<span>a</span><div><script>x</script></div>c"), (Lines{"a", "c"}));
 }
 
