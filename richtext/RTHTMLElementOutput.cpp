@@ -21,6 +21,7 @@
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
 
@@ -417,9 +418,8 @@ std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
     if (element.displayStyle() != RTHTMLElementDisplayStyle::Inline) return Beginning::Line;
     if (&element.objectClass() == &RTTextHTMLElement::classObject())
         return isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(element).text()) ? Beginning::Nothing : Beginning::Text;
-    // Other elements of their own class (a line break, an attachment) write something; one without children
-    // writes nothing.
-    if (&element.objectClass() != &RTHTMLElement::classObject()) return Beginning::Text;
+    // A line break and an attachment write something of their own; any other element only its children's.
+    if (element.textAttachment() || &element.objectClass() == &RTBreakHTMLElement::classObject()) return Beginning::Text;
     if (!element.hasChildList()) return Beginning::Nothing;
     return std::nullopt;
 }

@@ -34,6 +34,7 @@ TEST(RTHTMLStrayMarkupTests, SentencesAfterATableInAParagraphBeginTheirOwnLine) 
     EXPECT_EQ(lines("<div>a<table><tr><td>b</td></tr></table>c</div>"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(lines("<span>a</span><span><div>b</div></span>c"), (Lines{"a", "b", "c"}));
     EXPECT_EQ(lines("<span>a</span><span><b></b> <div>b</div></span>c"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(lines("<p>x</p><b>H</b><a href=x><table><tr><td>T</td></tr></table>z"), (Lines{"x", "H", "T", "z"}));
     EXPECT_EQ(lines("<span>a</span><div><script>x</script></div>c"), (Lines{"a", "c"}));
 }
 

@@ -12,10 +12,12 @@ constexpr double LoadTimeout = 30;
 // Tells an empty body apart from a page that did not answer, which reads as "".
 constexpr std::string_view Marker = "\x01";
 const std::string Script = R"js((() => {
-    // The blocks a browser's own style sheet has and the import's has not run inline, as in the import.
+    // The blocks a browser's own style sheet has and the import's has not run inline, as in the import; a
+    // nobr keeps the white space around it (the import's style sheet has no rule for it either).
     const inline = document.createElement('style');
     inline.textContent = 'address, blockquote, caption, dd, dl, dt, fieldset, figcaption, figure, form, legend, main, ' +
-        'search, tbody, td, tfoot, th, thead, tr { display: inline }';
+        'search, tbody, td, tfoot, th, thead, tr { display: inline } colgroup, col { display: none } ' +
+        'nobr { white-space: inherit }';
     document.documentElement.appendChild(inline);
     for (const area of document.querySelectorAll('textarea')) {
         if (!(area instanceof HTMLTextAreaElement)) continue;

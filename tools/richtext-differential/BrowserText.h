@@ -3,7 +3,8 @@
 // on the shared engine) and its body's rendered text read back (innerText), with changes that stand for what
 // the import shows by design, so that what differs is where the two read the markup differently:
 // - elements the import's default style sheet gives no block (table cells, rows and captions, dl, dd, dt,
-//   blockquote, form, figure and others) run inline;
+//   blockquote, form, figure and others) run inline, and a nobr keeps the white space around it (no rule for
+//   it there either);
 // - a textarea's contents show as written in its place (innerText leaves a form control's text out);
 // - SVG and MathML show their text in line, all but that of style sheets, scripts and titles, and the HTML
 //   they hold as HTML (the browser lays out only some of their text, each piece on a line of its own).
