@@ -71,6 +71,8 @@ public:
             readText();
             if (at_ < size_) readMarkup();
         }
+        // Moved before a table, what the document ends inside would take in the table after it.
+        if (tableText_.moving()) edits_.insert(size_, unterminated_);
         tableText_.finish(size_);
         if (!edits_.changed()) return std::nullopt;
         return edits_.finish();
@@ -182,6 +184,7 @@ private:
 
     void readComment() {
         const std::size_t end = RTHTMLCommentEnd(source_, at_);
+        if (end == size_ && !source_.ends_with("-->") && !source_.ends_with("--!>")) unterminated_ = "-->";
         if (bytes_[at_ + 4] == '>' || (bytes_[at_ + 4] == '-' && bytes_[at_ + 5] == '>')) {
             // "<!-->" and "<!--->" are empty comments to a browser; the reader would look for a "-->" after them.
             edits_.remove(at_, end);
@@ -258,7 +261,8 @@ private:
             return;
         }
         const std::size_t close = source_.find('>', readName(from + 2));
-        const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
+        if (close == std::string_view::npos) return leaveOutTagAtTheEnd(from);
+        const std::size_t end = close + 1;
         at_ = end;
         const bool lineBreak = ns::equalsIgnoringASCIICase(name_, "br");
         if (!started_ && !bodyStarted_ && !lineBreak) {
@@ -321,6 +325,7 @@ private:
         written_.clear();
         for (std::size_t at = 0; at < ended.size(); ++at) {
             const std::size_t level = depth - 1 - at;  // the element's place among those open
+            if (tableText_.moving()) tableText_.elementEnded(ended[at].name);
             if (rawForeignDepth_ > 0 && level >= rawForeignDepth_) continue;
             if (ended[at].name.empty() || (ownEndTag && at + 1 == ended.size())) continue;
             written_ += "</";
@@ -329,6 +334,12 @@ private:
         }
         if (foreign_.depth() < rawForeignDepth_) rawForeignDepth_ = 0;
         edits_.insert(from, written_);
+    }
+
+    // A tag that the document ends inside is nothing to a browser.
+    void leaveOutTagAtTheEnd(std::size_t from) {
+        edits_.remove(from, size_);
+        at_ = size_;
     }
 
     // An attribute's value from `from` to `to`: its references and NULs.
@@ -405,6 +416,7 @@ private:
             [&](std::size_t at) {
                 if (bytes_[at] == '\0' && attributes < RTHTMLMaximumAttributes) changes_.push_back({at, at + 1, std::string(Replacement)});
             });
+        if (attributesEnd == size_) return leaveOutTagAtTheEnd(from);
         if (attributes > RTHTMLMaximumAttributes) {
             changes_.push_back({cut, attributesEnd, {}});
             RTLogMessage(RTLogLevelWarning, "Element <" + ns::lowercasedASCII(name_) + "> has " + std::to_string(attributes) + " attributes; only the first " +
@@ -589,6 +601,7 @@ private:
         }
         replaceNULs(from, end);
         at_ = end;
+        if (end == size_) unterminated_ = "</" + std::string(name_) + ">";
     }
 
     const char* bytes_;  // the document's, followed by a NUL
@@ -608,6 +621,8 @@ private:
     std::vector<Change> changes_;
     std::string rewritten_;
     std::string written_;  // scratch for end tags the repair writes
+    // What ends the comment, script or style sheet the document ends inside, if it does.
+    std::string unterminated_;
     // While the main loop reads the tag that ends a style sheet or script inside SVG or MathML, whose text the
     // reader reads as no markup: how many elements were open with it, itself the innermost.
     std::size_t rawForeignDepth_ = 0;

@@ -39,6 +39,10 @@ public:
                   bool opensElement, bool html, bool inForeignElement);
     // An end tag at `from`, while moving: false when the repair leaves it out.
     bool endTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits, std::size_t from);
+    // While moving: an element the repair ends otherwise than by its end tag (an SVG element an HTML one ends).
+    void elementEnded(std::string_view name) {
+        if (!open_.empty() && open_.back().size() == name.size() && open_.back() == name) open_.pop_back();
+    }
     // The document ends at `at`.
     void finish(std::size_t at) {
         if (moving_) end(at);

@@ -86,6 +86,11 @@ TEST(RTHTMLParserTreeTests, ATableHoldsOnlyItsPartsAndTheRestGoesBeforeIt) {
     EXPECT_EQ(bodyMarkup("<div><table><tr><td>a</td></tr>b</div>c</table>"), "<div>bc<table><tr><td>a</td></tr></table></div>");
     EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>a</td></tr></p><tr><td>b</td></tr></table>"),
               "<p>x</p><p></p><table><tr><td>a</td></tr><tr><td>b</td></tr></table>");
+    // Where the document ends in a comment or a tag, or SVG moved before a table ends, the table stays whole.
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>A</td></tr>B<!-- c"), "<p>x</p>B<table><tr><td>A</td></tr></table>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>A</td></tr>B<span title=\"x"), "<p>x</p>B<table><tr><td>A</td></tr></table>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><p>a<svg><p>b</svg><colgroup>c</p><tr><td>d</td></tr></table>"),
+              "<p>x</p><p>a<svg></svg></p><p>b</p>c<p></p><table><colgroup></colgroup><tr><td>d</td></tr></table>");
     // A form there is empty; a table there ends it; a caption or row group ends the cell it is in.
     EXPECT_EQ(bodyMarkup("<table><tr><td>a</td></tr><p>b<form>c</form>d</p></table>"), "<p>bcd</p><table><tr><td>a</td></tr></table>");
     EXPECT_EQ(bodyMarkup("<table><tr><td>a</td></tr><table><tr><td>b</td></tr></table>c"),
