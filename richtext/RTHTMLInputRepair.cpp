@@ -325,9 +325,9 @@ private:
         written_.clear();
         for (std::size_t at = 0; at < ended.size(); ++at) {
             const std::size_t level = depth - 1 - at;  // the element's place among those open
-            if (tableText_.moving()) tableText_.elementEnded(ended[at].name);
             if (rawForeignDepth_ > 0 && level >= rawForeignDepth_) continue;
             if (ended[at].name.empty() || (ownEndTag && at + 1 == ended.size())) continue;
+            if (tableText_.moving()) tableText_.elementEnded(ended[at].name);
             written_ += "</";
             written_ += ended[at].name;
             written_ += '>';

@@ -89,6 +89,8 @@ TEST(RTHTMLParserTreeTests, ATableHoldsOnlyItsPartsAndTheRestGoesBeforeIt) {
     // Where the document ends in a comment or a tag, or SVG moved before a table ends, the table stays whole.
     EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>A</td></tr>B<!-- c"), "<p>x</p>B<table><tr><td>A</td></tr></table>");
     EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>A</td></tr>B<span title=\"x"), "<p>x</p>B<table><tr><td>A</td></tr></table>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><tr><td>A</td></tr><svg><style>s</style></svg></table>B"),
+              "<p>x</p><svg><style></style></svg><table><tr><td>A</td></tr></table>B");
     EXPECT_EQ(bodyMarkup("<p>x</p><table><p>a<svg><p>b</svg><colgroup>c</p><tr><td>d</td></tr></table>"),
               "<p>x</p><p>a<svg></svg></p><p>b</p>c<p></p><table><colgroup></colgroup><tr><td>d</td></tr></table>");
     // A form there is empty; a table there ends it; a caption or row group ends the cell it is in.
