@@ -67,6 +67,8 @@ bool isIgnorableWhitespace(char16_t c) {
 
 }  // namespace
 
+bool endsInsideLine(const ct::AttributedString& string) { return string.length() > 0 && string.u16string().back() != u'\n'; }
+
 bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from) {
     return string.length() > from && isIgnorableWhitespace(string.u16string().back());
 }

@@ -25,6 +25,8 @@ ns::Dictionary paragraphAttributes(const ns::Dictionary& attributes, std::size_t
 // the last character (under both the typesetting and the view-layer keys), so the paragraph ends in its
 // own style without extending links or decorations. To an empty string it appends a bare "\n".
 void appendEndOfParagraph(ct::AttributedString& string);
+// Whether the text ends inside a line: it is not empty and its last character is no line end ("\n").
+bool endsInsideLine(const ct::AttributedString& string);
 // Whether the text ends with a character of the ignorable white-space set (NSCharacterSetHTML.h).
 bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from = 0);
 // Removes characters of the ignorable white-space set from the end, all in one deletion.

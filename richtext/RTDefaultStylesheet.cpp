@@ -34,7 +34,6 @@ sub { font-size:smaller; vertical-align:sub }
 sup { font-size:smaller; vertical-align:super }
 s,strike,del { text-decoration:line-through }
 tt,code,kbd,samp { font-family:monospace }
-textarea { font-family:monospace; font-weight:normal; font-style:normal; white-space:pre-wrap }
 pre,xmp,plaintext,listing { display:block; font-family:monospace; white-space:pre; margin-top:1em; margin-right:0; margin-bottom:1em; margin-left:0 }
 
 /* Headers. */

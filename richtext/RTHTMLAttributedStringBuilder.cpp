@@ -486,10 +486,31 @@ void RTHTMLAttributedStringBuilder::trimDocumentEnd() {
     if (keep < units.size()) text.deleteCharactersInRange({keep, units.size() - keep});
 }
 
+namespace {
+
+// Whether all the element's children are hidden (it has some).
+bool hidesAllChildren(const RTHTMLElement& element) {
+    if (!element.hasChildList()) return false;
+    for (const std::shared_ptr<RTHTMLParserNode>& node : element.children()) {
+        if (!node->isElement() || static_cast<const RTHTMLElement&>(*node).displayStyle() != RTHTMLElementDisplayStyle::None) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void RTHTMLAttributedStringBuilder::flushElement(RTHTMLElement& element) {
-    if (!element.needsOutput()) return;
+    if (!element.needsOutput()) {
+        // A block of hidden elements only (a div around a script) writes nothing, but the text after it begins a
+        // line, as in a browser.
+        if (!element.didOutput() && element.beginsLine() && hidesAllChildren(element) && endsInsideLine(*tmpString_)) {
+            removeTrailingIgnorableWhitespace(*tmpString_);
+            appendString(*tmpString_, "\n");
+        }
+        return;
+    }
     if (willFlushCallback_) willFlushCallback_(std::static_pointer_cast<RTHTMLElement>(element.shared_from_this()));
-    if (!appendPiece(element, element.displayStyle() != RTHTMLElementDisplayStyle::Inline)) return;
+    if (!appendPiece(element, element.beginsLine())) return;
     element.setDidOutput(true);
     if (!shouldKeepDocumentNodeTree_) element.removeAllChildNodes();
 }
@@ -497,7 +518,7 @@ void RTHTMLAttributedStringBuilder::flushElement(RTHTMLElement& element) {
 bool RTHTMLAttributedStringBuilder::appendPiece(RTHTMLElement& source, bool beginsLine) {
     ct::AttributedString& output = *tmpString_;
     const std::uint64_t own = output.length();
-    const bool lineOpen = own > 0 && output.u16string().back() != u'\n';
+    const bool lineOpen = endsInsideLine(output);
     const bool joinsWhitespace = !source.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(output);
     if (!source.appendAttributedStringTo(output)) return false;
     if (beginsLine && lineOpen) {

@@ -1,7 +1,7 @@
 // The tags whose elements need more than their CSS: indents of quotations, paragraphs and lists, header
-// levels, links, the legacy font tag, and what is only complete at an end tag (style sheets, linked CSS
-// files, object and video contents). Start handlers run once the element is styled and current; end
-// handlers while it is still current, before it is flushed.
+// levels, links, the legacy font tag, a text area's line ends, and what is only complete at an end tag (style
+// sheets, linked CSS files, object and video contents). Start handlers run once the element is styled and
+// current; end handlers while it is still current, before it is flushed.
 
 #include <algorithm>
 #include <array>
@@ -77,6 +77,11 @@ void RTHTMLAttributedStringBuilder::tagDidStart(std::string_view name) {
         return;
     case 4:
         if (name == "font") startFont();
+        return;
+    case 8:
+        // A text area shows its text as written, line ends and runs of spaces kept, whatever the rules say;
+        // the default style sheet has no rule for it.
+        if (name == "textarea") currentTag_->setPreserveNewlines(true);
         return;
     case 10:
         if (name == "blockquote") startBlockquote();

@@ -191,8 +191,9 @@ void RTHTMLElement::applyStyleDictionary(const ns::Dictionary& styles) {
     }
     if (const auto width = declarations.text(RTCSSProperty::Width); width && *width != "auto") size_.width = length(*width);
     if (const auto height = declarations.text(RTCSSProperty::Height); height && *height != "auto") size_.height = length(*height);
-    const auto whiteSpace = declarations.text(RTCSSProperty::WhiteSpace);
-    preserveNewlines_ = whiteSpace && whiteSpace->starts_with("pre");
+    // Inherited unless the rules say otherwise: bold text inside a pre keeps its line ends.
+    if (const auto whiteSpace = declarations.lowerText(RTCSSProperty::WhiteSpace); whiteSpace && *whiteSpace != "inherit")
+        preserveNewlines_ = whiteSpace->starts_with("pre");
     if (const auto display = declarations.text(RTCSSProperty::Display)) {
         if (*display == "none") displayStyle_ = RTHTMLElementDisplayStyle::None;
         else if (*display == "block") displayStyle_ = RTHTMLElementDisplayStyle::Block;

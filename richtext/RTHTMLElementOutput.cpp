@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/SmallVector.h"
@@ -15,9 +17,11 @@
 #include "richtext/NSMutableAttributedStringHTML.h"
 #include "richtext/NSScannerHTML.h"
 #include "richtext/NSStringCSS.h"
+#include "richtext/NSStringHTML.h"
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
 
@@ -403,6 +407,58 @@ void RTHTMLElement::styleDidChange() {
     textContentAttributes_.reset();
 }
 
+namespace {
+
+// What an element's text begins with, as far as lines go.
+enum class Beginning { Nothing, Line, Text };
+
+// An element's own beginning, or nothing when it is told by its children's.
+std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
+    if (element.displayStyle() == RTHTMLElementDisplayStyle::None || element.didOutput()) return Beginning::Nothing;
+    if (element.displayStyle() != RTHTMLElementDisplayStyle::Inline) return Beginning::Line;
+    if (&element.objectClass() == &RTTextHTMLElement::classObject())
+        return isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(element).text()) ? Beginning::Nothing : Beginning::Text;
+    // A line break and an attachment write something of their own; any other element only its children's.
+    if (element.textAttachment() || &element.objectClass() == &RTBreakHTMLElement::classObject()) return Beginning::Text;
+    if (!element.hasChildList()) return Beginning::Nothing;
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool RTHTMLElement::beginsLine() const {
+    // Depth first to the first element that shows something, passing over empty ones; past some depth of
+    // elements in line the text is taken to begin in line, as the rules have it.
+    constexpr std::size_t Deepest = 16;
+    struct Step {
+        const RTHTMLElement* element;
+        std::size_t next;  // child
+    };
+    Step path[Deepest];  // the elements entered
+    std::size_t depth = 0;
+    const RTHTMLElement* element = this;
+    for (;;) {
+        if (element) {
+            const std::optional<Beginning> own = ownBeginning(*element);
+            if (own == Beginning::Line) return true;
+            if (own == Beginning::Text) return false;
+            if (!own) {
+                if (depth == Deepest) return false;
+                path[depth++] = {element, 0};
+            }
+        }
+        if (depth == 0) return false;
+        Step& step = path[depth - 1];
+        const auto children = step.element->children();
+        element = nullptr;
+        while (step.next < children.size() && !element) {
+            const std::shared_ptr<RTHTMLParserNode>& node = children[step.next++];
+            if (node->isElement()) element = static_cast<const RTHTMLElement*>(node.get());
+        }
+        if (!element) --depth;
+    }
+}
+
 bool RTHTMLElement::needsOutput() const {
     // Child by child rather than a copy of the list: this runs for every element the builder flushes.
     if (!hasChildList()) return true;
@@ -424,7 +480,8 @@ bool isExactly(const RTHTMLElement& element) {
 
 // The texts of the element's visible children joined at the end of `text`, whose part from `start` on is
 // the element's own so far: where two meet, the second's leading white space goes after white space, and
-// a block after inline content begins a line. Each child writes its text in place.
+// a child that begins a line (a block, a table, a list item, or an inline element that begins with one) after
+// inline content begins a line. Each child writes its text in place.
 void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std::uint64_t start) {
     const RTHTMLElement* previous = nullptr;
     // The children's texts do not change the child list, so it is walked in place.
@@ -433,8 +490,9 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         if (!children[at]->isElement()) continue;
         auto* child = static_cast<RTHTMLElement*>(children[at].get());
         if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
+        // (A text of its own, the most common child, begins no line.)
         if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
-            child->displayStyle() == RTHTMLElementDisplayStyle::Block) {
+            (child->displayStyle() != RTHTMLElementDisplayStyle::Inline || (child->hasChildList() && child->beginsLine()))) {
             removeTrailingIgnorableWhitespace(text, start);
             appendString(text, "\n", start);
         }

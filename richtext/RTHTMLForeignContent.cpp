@@ -30,7 +30,8 @@ constexpr RTHTMLNameTable<7>::Entry HTMLEntries[] = {
     {"ul", EndsForeignContent},     {"var", EndsForeignContent},        {"area", Void},
     {"base", Void},                 {"col", Void},                      {"input", Void},
     {"link", Void},                 {"param", Void},                    {"source", Void},
-    {"track", Void},                {"wbr", Void},
+    {"track", Void},                {"wbr", Void},                      {"basefont", Void},
+    {"bgsound", Void},              {"frame", Void},                    {"keygen", Void},
 };
 constexpr RTHTMLNameTable<7> HTMLTable{HTMLEntries};
 
@@ -63,11 +64,13 @@ bool fontEndsForeignContent(std::string_view attributes) {
     return false;
 }
 
-bool endsForeignContent(std::string_view name, std::string_view attributes) {
+bool isBreakout(std::string_view name, std::string_view attributes) {
     return has(name, EndsForeignContent) || (is(name, "font") && fontEndsForeignContent(attributes));
 }
 
 }  // namespace
+
+bool RTHTMLForeignContent::isVoidHTMLElement(std::string_view name) { return has(name, Void); }
 
 bool RTHTMLForeignContent::holdsHTML(const Open& element) const {
     switch (element.kind) {
@@ -78,8 +81,6 @@ bool RTHTMLForeignContent::holdsHTML(const Open& element) const {
     }
     return false;
 }
-
-bool RTHTMLForeignContent::inForeignElement() const { return !open_.empty() && open_.back().kind != Kind::HTML; }
 
 std::size_t RTHTMLForeignContent::initialOf(std::string_view name) {
     const char c = static_cast<char>(name.empty() ? 0 : name.front() | 0x20);
@@ -97,8 +98,13 @@ void RTHTMLForeignContent::push(std::string_view name, Kind kind) {
 }
 
 void RTHTMLForeignContent::pop() {
-    if (deeper_ > 0) --deeper_;
-    else popTo(open_.size() - 1);
+    if (deeper_ > 0) {
+        --deeper_;
+        ended_.push_back({{}, true});
+        return;
+    }
+    ended_.push_back({open_.back().name, open_.back().kind != Kind::HTML});
+    popTo(open_.size() - 1);
 }
 
 void RTHTMLForeignContent::popTo(std::size_t depth) {
@@ -109,19 +115,25 @@ void RTHTMLForeignContent::popTo(std::size_t depth) {
     open_.resize(depth);
 }
 
+bool RTHTMLForeignContent::takesHTML(std::string_view name) const {
+    const Open& current = open_.back();
+    return holdsHTML(current) && !(current.kind == Kind::MathML && (is(name, "mglyph") || is(name, "malignmark")));
+}
+
+bool RTHTMLForeignContent::endsForeignContent(std::string_view name, std::string_view attributes) const {
+    return !open_.empty() && open_.back().kind != Kind::HTML && !takesHTML(name) && isBreakout(name, attributes);
+}
+
 bool RTHTMLForeignContent::startTag(std::string_view name, std::string_view attributes, bool selfClosing) {
+    ended_.clear();
     const bool svg = is(name, "svg");
     const bool math = !svg && is(name, "math");
-    if (!open_.empty() && open_.back().kind != Kind::HTML) {
-        const Open& current = open_.back();
-        const bool takesHTML = holdsHTML(current) && !(current.kind == Kind::MathML && (is(name, "mglyph") || is(name, "malignmark")));
-        if (!takesHTML) {
-            if (!endsForeignContent(name, attributes)) {
-                if (!selfClosing) push(name, current.kind);
-                return false;
-            }
-            while (!open_.empty() && !holdsHTML(open_.back())) pop();
+    if (!open_.empty() && open_.back().kind != Kind::HTML && !takesHTML(name)) {
+        if (!isBreakout(name, attributes)) {
+            if (!selfClosing) push(name, open_.back().kind);
+            return false;
         }
+        while (!open_.empty() && !holdsHTML(open_.back())) pop();
     }
     if (svg || math) {
         if (!selfClosing) push(name, svg ? Kind::SVG : Kind::MathML);
@@ -132,31 +144,31 @@ bool RTHTMLForeignContent::startTag(std::string_view name, std::string_view attr
     return true;
 }
 
-void RTHTMLForeignContent::endTag(std::string_view name) {
-    if (open_.empty()) return;
-    if (deeper_ > 0) {
-        --deeper_;
-        return;
-    }
+std::size_t RTHTMLForeignContent::depthAfterEndTag(std::string_view name) const {
+    if (open_.empty()) return 0;
+    if (deeper_ > 0) return depth() - 1;
     if (open_.back().kind != Kind::HTML && (is(name, "p") || is(name, "br"))) {
-        while (!open_.empty() && !holdsHTML(open_.back())) pop();
-        return;
+        std::size_t at = open_.size();
+        while (at > 0 && !holdsHTML(open_[at - 1])) --at;
+        return at;
     }
     // The innermost element of the name, short of the outside of the HTML an element holds (where HTML's end
     // tags do not reach).
     if (initials_[initialOf(name)] > 0) {
         for (std::size_t at = open_.size(); at-- > 0;) {
-            if (is(open_[at].name, name)) {
-                popTo(at);
-                return;
-            }
-            if (open_[at].kind == Kind::HTML && at > 0 && open_[at - 1].kind != Kind::HTML) return;
+            if (is(open_[at].name, name)) return at;
+            if (open_[at].kind == Kind::HTML && at > 0 && open_[at - 1].kind != Kind::HTML) return depth();
         }
     } else if (htmlElements_ > 0) {
-        return;  // where looking through them would have stopped
+        return depth();  // where looking through them would have stopped
     }
     // An HTML element's end tag with none open inside: it closes one outside, and what it holds.
-    if (has(name, EndsForeignContent)) popTo(0);
+    return has(name, EndsForeignContent) ? 0 : depth();
+}
+
+void RTHTMLForeignContent::endTag(std::string_view name) {
+    ended_.clear();
+    for (const std::size_t target = depthAfterEndTag(name); depth() > target;) pop();
 }
 
 }  // namespace ql

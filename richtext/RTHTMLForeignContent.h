@@ -23,13 +23,29 @@ public:
     // Whether anything is open: while nothing is, only start tags of svg and math elements need be told.
     bool active() const { return !open_.empty(); }
     // Whether the element opened last is an SVG or MathML element, in which a CDATA section is text.
-    bool inForeignElement() const;
+    bool inForeignElement() const { return !open_.empty() && open_.back().kind != Kind::HTML; }
+
+    // Elements open, counting those past the deepest held.
+    std::size_t depth() const { return open_.size() + deeper_; }
 
     // A start tag, its name as written; `attributes` is what follows the name in the tag, read only for a
     // font element, which ends foreign content when it has a colour, face or size. Returns whether the
     // element is an HTML element (read as HTML reads it), false for an SVG or MathML one.
     bool startTag(std::string_view name, std::string_view attributes, bool selfClosing);
     void endTag(std::string_view name);
+    // Whether a start tag would end the SVG or MathML it comes in (an HTML element that cannot go there).
+    bool endsForeignContent(std::string_view name, std::string_view attributes) const;
+    // The depth left after an end tag of the name: that of the elements it ends, or depth() when it ends none.
+    std::size_t depthAfterEndTag(std::string_view name) const;
+    // The elements the last start or end tag ended, the innermost first: their names as written (empty for
+    // those past the deepest held), and whether each is an SVG or MathML element.
+    struct Ended {
+        std::string_view name;
+        bool foreign;
+    };
+    const std::vector<Ended>& ended() const { return ended_; }
+    // Whether a name is that of an HTML element with no end tag (br, img, input...).
+    static bool isVoidHTMLElement(std::string_view name);
 
 private:
     static constexpr std::size_t MaximumDepth = 256;
@@ -40,6 +56,10 @@ private:
         Kind kind;
     };
     bool holdsHTML(const Open& element) const;
+    // Whether the element opened last holds HTML elements of the name (a MathML text element holds all but
+    // mglyph and malignmark).
+    bool takesHTML(std::string_view name) const;
+
     void push(std::string_view name, Kind kind);
     void pop();
     void popTo(std::size_t depth);
@@ -51,6 +71,7 @@ private:
     // initial is passed over at once, where looking through them all for each would cost 256 steps a tag.
     std::array<std::uint32_t, 27> initials_{};
     std::size_t htmlElements_ = 0;  // of those held
+    std::vector<Ended> ended_;
 };
 
 }  // namespace ql

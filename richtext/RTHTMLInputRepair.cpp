@@ -5,14 +5,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Text.h"
 #include "richtext/RTHTMLCharacterReferences.h"
+#include "richtext/RTHTMLDoctype.h"
 #include "richtext/RTHTMLEdits.h"
 #include "richtext/RTHTMLForeignContent.h"
 #include "richtext/RTHTMLOpenElements.h"
 #include "richtext/RTHTMLRawText.h"
+#include "richtext/RTHTMLTableText.h"
 #include "richtext/RTLog.h"
 
 namespace ql {
@@ -62,11 +65,15 @@ public:
     // The repaired document, or nothing when it needs no change.
     std::optional<std::string> run() {
         while (at_ < size_) {
-            if (!bodyStarted_ && textFollows()) bodyStarted_ = true;
+            if (!bodyStarted_ && textFollows()) startBodyWithText();
+            if (open_.inTableBody() && !foreign_.inForeignElement() && textFollows()) tableText_.text(at_);
             if (open_.reopensBeforeText() && textFollows()) open_.text(at_);
             readText();
             if (at_ < size_) readMarkup();
         }
+        // Moved before a table, what the document ends inside would take in the table after it.
+        if (tableText_.moving()) edits_.insert(size_, unterminated_);
+        tableText_.finish(size_);
         if (!edits_.changed()) return std::nullopt;
         return edits_.finish();
     }
@@ -94,6 +101,31 @@ private:
         return false;
     }
 
+    // Whether nothing but NULs (which the repair drops from text) comes from `at` on.
+    bool onlyNULsFrom(std::size_t at) const {
+        while (at < size_ && bytes_[at] == '\0') ++at;
+        return at >= size_;
+    }
+
+    // Whether nothing but white space comes from `at` on.
+    bool onlyBlanksFrom(std::size_t at) const {
+        while (at < size_ && isBlank(bytes_[at])) ++at;
+        return at >= size_;
+    }
+
+    // Text with something to show begins the body at at_. Right after a doctype (and comments), the reader does
+    // not read text of a single byte that ends the document ("<!DOCTYPE html>5"): it is handed over as a
+    // character reference.
+    void startBodyWithText() {
+        bodyStarted_ = true;
+        if (!doctype_ || started_) return;
+        std::size_t at = at_;
+        while (isBlank(bytes_[at]) || (bytes_[at] == '\0' && at < size_)) ++at;
+        const auto byte = static_cast<unsigned char>(bytes_[at]);
+        if (byte >= 0x80 || byte == '<' || byte == '&' || !onlyNULsFrom(at + 1)) return;
+        edits_.replace(at, at + 1, "&#" + std::to_string(byte) + ";");
+    }
+
     // Up to the next markup (or the end).
     void readText() {
         for (;;) {
@@ -111,6 +143,9 @@ private:
                 if (auto rewrite = rewriteCharacterReference(source_.substr(at), false)) {
                     edits_.replace(at, at + rewrite->length, rewrite->replacement);
                     at_ = at + rewrite->length;
+                } else if (onlyNULsFrom(at + 1)) {
+                    // An "&" that ends the document is text to a browser; the reader drops it.
+                    edits_.replace(at, at + 1, "&amp;");
                 }
             } else if (startsMarkup(at)) {
                 at_ = at;
@@ -131,35 +166,31 @@ private:
         if (next == '!' && foreign_.inForeignElement() && source_.substr(at_ + 2, 7) == "[CDATA[") return readCDATA();
         const std::size_t close = source_.find('>', at_ + 2);
         const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
-        if (next == '!' && !isDoctype(at_ + 2)) {
-            // "<![CDATA[...]]>" outside SVG and MathML, "<![if ...]>", "<![endif]>" and the like: a browser
-            // reads them as comments ending at the first ">", where the reader would show them as text.
+        if (next == '?' || !isDoctype(at_ + 2)) {
+            // "<![CDATA[...]]>" outside SVG and MathML, "<![if ...]>", "<![endif]>" and the like, and whatever
+            // begins "<?" (a template's "<?= $name ?>", "<?xml ...?>"): a browser reads them as comments ending at
+            // the first ">", where the reader would show them, or some of them, as text.
             edits_.remove(at_, end);
             at_ = end;
             return;
+        }
+        if (!started_ && !bodyStarted_ && !doctype_) {
+            doctype_ = true;
+            open_.setQuirksMode(RTHTMLDoctypeSetsQuirksMode(source_.substr(at_, end - at_)));
         }
         replaceNULs(at_, end);
         at_ = end;
     }
 
     void readComment() {
-        const std::size_t body = at_ + 4;
-        if (bytes_[body] == '>' || (bytes_[body] == '-' && bytes_[body + 1] == '>')) {
+        const std::size_t end = RTHTMLCommentEnd(source_, at_);
+        if (end == size_ && !source_.ends_with("-->") && !source_.ends_with("--!>")) unterminated_ = "-->";
+        if (bytes_[at_ + 4] == '>' || (bytes_[at_ + 4] == '-' && bytes_[at_ + 5] == '>')) {
             // "<!-->" and "<!--->" are empty comments to a browser; the reader would look for a "-->" after them.
-            const std::size_t end = body + (bytes_[body] == '>' ? 1 : 2);
             edits_.remove(at_, end);
-            at_ = end;
-            return;
+        } else {
+            replaceNULs(at_, end);
         }
-        // To the first "-->" or "--!>", for the reader as for a browser.
-        std::size_t end = size_;
-        for (std::size_t dashes = body; (dashes = source_.find("--", dashes)) != std::string_view::npos; ++dashes) {
-            if (bytes_[dashes + 2] == '>' || (bytes_[dashes + 2] == '!' && bytes_[dashes + 3] == '>')) {
-                end = dashes + (bytes_[dashes + 2] == '>' ? 3 : 4);
-                break;
-            }
-        }
-        replaceNULs(at_, end);
         at_ = end;
     }
 
@@ -230,7 +261,8 @@ private:
             return;
         }
         const std::size_t close = source_.find('>', readName(from + 2));
-        const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
+        if (close == std::string_view::npos) return leaveOutTagAtTheEnd(from);
+        const std::size_t end = close + 1;
         at_ = end;
         const bool lineBreak = ns::equalsIgnoringASCIICase(name_, "br");
         if (!started_ && !bodyStarted_ && !lineBreak) {
@@ -240,16 +272,74 @@ private:
         }
         // A NUL makes a name no element has.
         if (std::memchr(bytes_ + from, 0, end - from)) return replaceNULs(from, end);
-        if (foreign_.active()) foreign_.endTag(name_);
+        // An end tag of an SVG or MathML element is none of HTML's.
+        bool foreignElement = false;
+        if (foreign_.active()) {
+            const std::size_t depth = foreign_.depth();
+            foreign_.endTag(name_);
+            const auto& ended = foreign_.ended();
+            foreignElement = !ended.empty() && ended.back().foreign && ns::equalsIgnoringASCIICase(ended.back().name, name_);
+            endForeignElements(from, depth, foreignElement);
+        }
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
+        const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
+        if (traits.isForm && !foreignElement) {
+            const bool opened = std::exchange(formOpen_, false);
+            if (!opened || !open_.formIsCurrent()) {
+                // Of no form a start tag opened, or of one that holds elements still open: a browser ignores it,
+                // or ends the form alone and leaves those open, where the reader would end them with the form.
+                edits_.remove(from, end);
+                return;
+            }
+        }
         if (lineBreak) {
             // A browser reads "</br>" as a line break, where the reader drops it.
-            if (!bodyStarted_) startElementBeforeBody(RTHTMLOpenElements::startTagTraits(id), from);
+            if (tableText_.moving() || open_.inTableBody()) tableText_.startTag(id, name_, traits, from, false, true, foreign_.inForeignElement());
+            if (!bodyStarted_) startElementBeforeBody(traits, from);
             open_.startTag(id, from, end, LineBreak, false);
             edits_.replace(from, end, LineBreak);
             return;
         }
-        open_.endTag(id, from, end);
+        // "</p>" with no p open makes an empty paragraph, which in a table goes before it.
+        if (traits.isParagraph && open_.inTableBody() && !tableText_.moving() && !open_.paragraphInScope())
+            tableText_.startTag(id, name_, traits, from, false, true, false);
+        if ((tableText_.moving() && !tableText_.endTag(id, name_, traits, from)) ||
+            ((traits.isBody || traits.isHtml) && !onlyBlanksFrom(end))) {
+            // Ignored by a browser: an end tag of an element outside the table whose content is moved before it;
+            // "</body>" and "</html>" with more after them, which goes into the body as before (the reader would
+            // drop it).
+            edits_.remove(from, end);
+            return;
+        }
+        if (!foreignElement) open_.endTag(id, from, end);
+    }
+
+    // The elements of SVG or MathML the tag at `from` ended (`depth` were open before it) end for the reader
+    // too, before it, in the order a browser ends them: those it would keep open around what follows, as it
+    // does not know where they end; all but the outermost when the tag is its own end tag. Elements inside a
+    // style sheet or script whose text the reader takes as no markup never opened for it, and that element
+    // ends with its own end tag.
+    void endForeignElements(std::size_t from, std::size_t depth, bool ownEndTag) {
+        const auto& ended = foreign_.ended();
+        if (ended.empty()) return;
+        written_.clear();
+        for (std::size_t at = 0; at < ended.size(); ++at) {
+            const std::size_t level = depth - 1 - at;  // the element's place among those open
+            if (rawForeignDepth_ > 0 && level >= rawForeignDepth_) continue;
+            if (ended[at].name.empty() || (ownEndTag && at + 1 == ended.size())) continue;
+            if (tableText_.moving()) tableText_.elementEnded(ended[at].name);
+            written_ += "</";
+            written_ += ended[at].name;
+            written_ += '>';
+        }
+        if (foreign_.depth() < rawForeignDepth_) rawForeignDepth_ = 0;
+        edits_.insert(from, written_);
+    }
+
+    // A tag that the document ends inside is nothing to a browser.
+    void leaveOutTagAtTheEnd(std::size_t from) {
+        edits_.remove(from, size_);
+        at_ = size_;
     }
 
     // An attribute's value from `from` to `to`: its references and NULs.
@@ -267,52 +357,66 @@ private:
         }
     }
 
-    void readStartTag() {
-        const std::size_t from = at_;
-        const std::size_t nameEnd = readName(from + 1);
-        std::size_t at = nameEnd;
-        changes_.clear();
-        std::size_t attributes = 0;
-        std::size_t cut = 0;
+    struct TagEnd {
+        std::size_t attributesEnd = 0;  // at the tag's ">" or "/>" (or the end of the document)
+        std::size_t end = 0;            // past them
         bool selfClosing = false;
-        std::size_t attributesEnd = size_;
-        std::size_t end = size_;
+    };
+
+    // A start tag's attributes from `at`, after its name, to the tag's end, as the reader reads them:
+    // `attribute(at)` at each attribute's name, then `value(from, to)` for its value if it has one; `junk(at)` for
+    // each byte the reader passes over as no attribute.
+    template <class Attribute, class Value, class Junk>
+    TagEnd readAttributes(std::size_t at, Attribute&& attribute, Value&& value, Junk&& junk) const {
         for (;;) {
             while (isBlank(bytes_[at])) ++at;
-            if (at >= size_) break;
+            if (at >= size_) return {size_, size_, false};
             if (bytes_[at] == '>' || (bytes_[at] == '/' && bytes_[at + 1] == '>')) {
-                selfClosing = bytes_[at] == '/';
-                attributesEnd = at;
-                end = at + (selfClosing ? 2 : 1);
-                break;
+                const bool selfClosing = bytes_[at] == '/';
+                return {at, at + (selfClosing ? 2 : 1), selfClosing};
             }
-            const bool kept = attributes < RTHTMLMaximumAttributes;
             if (!isNameStart(bytes_[at])) {
                 // Not an attribute: the reader passes over it to the next blank or the tag's end.
-                for (; at < size_ && !isBlank(bytes_[at]) && bytes_[at] != '>' && !(bytes_[at] == '/' && bytes_[at + 1] == '>'); ++at) {
-                    if (bytes_[at] == '\0' && kept) changes_.push_back({at, at + 1, std::string(Replacement)});
-                }
+                for (; at < size_ && !isBlank(bytes_[at]) && bytes_[at] != '>' && !(bytes_[at] == '/' && bytes_[at + 1] == '>'); ++at) junk(at);
                 continue;
             }
-            if (!kept && attributes == RTHTMLMaximumAttributes) cut = at;
-            ++attributes;
+            attribute(at);
             while (isNameChar(bytes_[at])) ++at;
-            std::size_t value = at;
-            while (isBlank(bytes_[value])) ++value;
-            if (bytes_[value] != '=') continue;
-            ++value;
-            while (isBlank(bytes_[value])) ++value;
-            at = value;
+            std::size_t start = at;
+            while (isBlank(bytes_[start])) ++start;
+            if (bytes_[start] != '=') continue;
+            ++start;
+            while (isBlank(bytes_[start])) ++start;
+            at = start;
             if (bytes_[at] == '"' || bytes_[at] == '\'') {
                 const std::size_t close = source_.find(bytes_[at], at + 1);
-                const std::size_t valueEnd = close == std::string_view::npos ? size_ : close;
-                if (kept) readValue(at + 1, valueEnd);
+                value(at + 1, close == std::string_view::npos ? size_ : close);
                 at = close == std::string_view::npos ? size_ : close + 1;
             } else {
                 while (at < size_ && !isBlank(bytes_[at]) && bytes_[at] != '>') ++at;
-                if (kept) readValue(value, at);
+                value(start, at);
             }
         }
+    }
+
+    void readStartTag() {
+        const std::size_t from = at_;
+        const std::size_t nameEnd = readName(from + 1);
+        changes_.clear();
+        std::size_t attributes = 0;
+        std::size_t cut = 0;
+        const auto [attributesEnd, end, selfClosing] = readAttributes(
+            nameEnd,
+            [&](std::size_t at) {
+                if (attributes++ == RTHTMLMaximumAttributes) cut = at;
+            },
+            [&](std::size_t valueFrom, std::size_t valueTo) {
+                if (attributes <= RTHTMLMaximumAttributes) readValue(valueFrom, valueTo);
+            },
+            [&](std::size_t at) {
+                if (bytes_[at] == '\0' && attributes < RTHTMLMaximumAttributes) changes_.push_back({at, at + 1, std::string(Replacement)});
+            });
+        if (attributesEnd == size_) return leaveOutTagAtTheEnd(from);
         if (attributes > RTHTMLMaximumAttributes) {
             changes_.push_back({cut, attributesEnd, {}});
             RTLogMessage(RTLogLevelWarning, "Element <" + ns::lowercasedASCII(name_) + "> has " + std::to_string(attributes) + " attributes; only the first " +
@@ -333,9 +437,20 @@ private:
         }
         const std::uint8_t id = RTHTMLOpenElements::tagNamed(name_);
         const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
+        const bool inForeignElement = foreign_.inForeignElement();
         bool html = true;
-        if (foreign_.active() || traits.opensForeignContent) [[unlikely]]
+        if (foreign_.active() || traits.opensForeignContent) [[unlikely]] {
+            const std::size_t depth = foreign_.depth();
             html = foreign_.startTag(name_, source_.substr(nameEnd, attributesEnd - nameEnd), selfClosing);
+            endForeignElements(from, depth, false);
+        }
+        if (html && ((traits.isTablePart && !open_.tableOpen()) || (traits.ignoredInBody && bodyStarted_))) {
+            // A part of a table outside any table, a head, body or frameset inside the body: a browser ignores
+            // them, where the reader would end an open paragraph there.
+            edits_.remove(from, end);
+            at_ = end;
+            return;
+        }
         if (html && traits.endsParagraphInReader && open_.paragraphOpen()) {
             // A title in a paragraph: the reader would end the paragraph at it, where a browser keeps the
             // paragraph and shows nothing of the title.
@@ -344,10 +459,24 @@ private:
             edits_.remove(from, at_);
             return;
         }
+        if (html && traits.isForm && (formOpen_ || tableText_.moving() || open_.inTableBody())) {
+            // A form's start tag inside a form a browser ignores; in a table, outside its cells, it makes an empty
+            // form there (and ignores the end tag), which shows nothing. The reader would end the form, or a
+            // paragraph, there, or hold the table's rows in the form.
+            formOpen_ = true;
+            edits_.remove(from, end);
+            at_ = end;
+            return;
+        }
+        if (html && traits.isForm) formOpen_ = true;
+        if (tableText_.moving() || open_.inTableBody()) [[unlikely]] {
+            const bool opensElement = !selfClosing && !(html && RTHTMLForeignContent::isVoidHTMLElement(name_));
+            tableText_.startTag(id, name_, traits, from, opensElement, html, inForeignElement);
+        }
         if (!bodyStarted_) [[unlikely]]
             startElementBeforeBody(traits, from);
-        const bool beforeBlock = !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
-        if (!open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
+        const bool beforeBlock = html && !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
+        if (!html || !open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
             for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
         }
         at_ = end;
@@ -355,9 +484,8 @@ private:
         if (html && traits.dropsLeadingNewline) dropLeadingNewline();
         // The reader reads scripts and style sheets as no markup wherever they are; a browser, the others only
         // as HTML elements.
-        if (traits.contents != RTHTMLRawContents::Markup &&
-            (html || traits.contents == RTHTMLRawContents::Script || traits.contents == RTHTMLRawContents::Kept))
-            readRawContents(traits.contents);
+        if (html) readRawContents(traits.contents);
+        else if (traits.contents == RTHTMLRawContents::Script || traits.contents == RTHTMLRawContents::Kept) readForeignRawText();
     }
 
     // An element starts at `from`, before the body has. Once the document's head has begun, the reader keeps in
@@ -400,6 +528,56 @@ private:
         }
     }
 
+    // The contents of a style sheet or script inside SVG or MathML, from at_. A browser reads them as markup: an
+    // element that cannot go there (b, p, span...) ends the SVG or MathML and the style sheet with it, as does an
+    // end tag of an element outside it, and other elements are ones of SVG or MathML, never shown. The reader
+    // reads them as no markup, to the first "</style" (or "</script"): they are handed over as they are, to the
+    // tag where a browser ends the element, which the main loop reads next, writing the element's end tag
+    // before it; an earlier "</style" (in a comment, or ending an element inside) is written "<\/style", and
+    // NULs U+FFFD.
+    void readForeignRawText() {
+        const std::size_t depth = foreign_.depth();
+        const std::string_view own = name_;
+        std::size_t at = at_;
+        for (;;) {
+            at = source_.find('<', at);
+            if (at == std::string_view::npos) break;
+            const char next = bytes_[at + 1];
+            std::size_t end = at + 1;
+            if (next == '!' && bytes_[at + 2] == '-' && bytes_[at + 3] == '-') {
+                end = RTHTMLCommentEnd(source_, at);
+            } else if (next == '!' && foreign_.inForeignElement() && source_.substr(at + 2, 7) == "[CDATA[") {
+                const std::size_t close = source_.find("]]>", at + 9);
+                end = close == std::string_view::npos ? size_ : close + 3;
+            } else if (next == '/' && isLetter(bytes_[at + 2])) {
+                const std::size_t close = source_.find('>', readName(at + 2));
+                end = close == std::string_view::npos ? size_ : close + 1;
+                if (foreign_.depthAfterEndTag(name_) < depth) {
+                    rawForeignDepth_ = depth;
+                    break;
+                }
+                foreign_.endTag(name_);
+            } else if (isLetter(next)) {
+                const std::size_t nameEnd = readName(at + 1);
+                const TagEnd tag = readAttributes(nameEnd, [](std::size_t) {}, [](std::size_t, std::size_t) {}, [](std::size_t) {});
+                const std::string_view attributes = source_.substr(nameEnd, tag.attributesEnd - nameEnd);
+                if (foreign_.endsForeignContent(name_, attributes)) {
+                    rawForeignDepth_ = depth;
+                    break;
+                }
+                foreign_.startTag(name_, attributes, tag.selfClosing);
+                end = tag.end;
+            } else if (next == '/' || next == '!' || next == '?') {
+                // Comments up to the first ">" for a browser.
+                const std::size_t close = source_.find('>', at + 2);
+                end = close == std::string_view::npos ? size_ : close + 1;
+            }
+            at = end;
+        }
+        name_ = own;
+        keepForReader(at == std::string_view::npos ? size_ : at);
+    }
+
     // Whether a block's start tag follows after nothing but white space.
     bool blockStartsAt(std::size_t at) const {
         while (isBlank(bytes_[at])) ++at;
@@ -423,6 +601,7 @@ private:
         }
         replaceNULs(from, end);
         at_ = end;
+        if (end == size_) unterminated_ = "</" + std::string(name_) + ">";
     }
 
     const char* bytes_;  // the document's, followed by a NUL
@@ -431,13 +610,22 @@ private:
     RTHTMLEdits edits_;
     RTHTMLOpenElements open_;
     RTHTMLForeignContent foreign_;
+    RTHTMLTableText tableText_{edits_, open_};
     bool started_ = false;      // an element, before the body
+    bool doctype_ = false;      // a doctype, before any element or text
+    bool formOpen_ = false;     // since a form's start tag, until an end tag of a form
     bool headStarted_ = false;  // an element of the head, before the body
     bool bodyStarted_ = false;  // text with something to show or an element of the body
     std::size_t at_ = 0;
     std::string_view name_;  // of the tag being read, as written
     std::vector<Change> changes_;
     std::string rewritten_;
+    std::string written_;  // scratch for end tags the repair writes
+    // What ends the comment, script or style sheet the document ends inside, if it does.
+    std::string unterminated_;
+    // While the main loop reads the tag that ends a style sheet or script inside SVG or MathML, whose text the
+    // reader reads as no markup: how many elements were open with it, itself the innermost.
+    std::size_t rawForeignDepth_ = 0;
 };
 
 }  // namespace

@@ -13,21 +13,25 @@ namespace {
 // The tags the repair tells apart; every other tag is an inline element of no concern.
 enum Tag : std::uint8_t {
     Other,
-    // Formatting elements.
-    A, B, Big, Code, Em, Font, I, Nobr, S, Small, Strike, Strong, Tt, U,
-    // Blocks, held for their scopes; each closes an open p where it starts.
+    // Blocks, held for their scopes (one bit each in sets of tags); each closes an open p where it starts.
     Address, Article, Aside, Blockquote, Center, Details, Dialog, Dir, Div, Dl, Fieldset, Figcaption, Figure,
     Footer, Form, Header, Hgroup, Listing, Main, Menu, Nav, Ol, P, Plaintext, Pre, Search, Section, Summary, Ul,
     Xmp, H1, H2, H3, H4, H5, H6, Li, Dd, Dt,
     // Table elements, held for their scopes, and left nested.
     Table, Caption, Tbody, Thead, Tfoot, Tr, Td, Th,
+    // Inline elements that bound scopes, as a cell does (a button only a p's).
+    Applet, Marquee, Object, Button,
     Held,
     // A block with no content, and the ends of the document.
     Hr = Held, Body, Html,
+    // Formatting elements.
+    A, B, Big, Code, Em, Font, I, Nobr, S, Small, Strike, Strong, Tt, U,
     // Elements with contents that are no markup.
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
-    Quiet, Title,
+    Quiet, Head, Title,
+    // Parts of tables that hold no text, and of documents of frames.
+    Col, Colgroup, Frameset, Frame,
     // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
     // before them as before any other.
     Textarea, Iframe, Noembed, Noframes, Svg, Math,
@@ -36,21 +40,28 @@ enum Tag : std::uint8_t {
 constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
 constexpr bool isBlock(std::uint8_t tag) { return (tag >= Address && tag <= Dt) || tag == Hr; }
 constexpr bool isHeld(std::uint8_t tag) { return tag >= Address && tag < Held; }
-constexpr bool isMarker(std::uint8_t tag) { return tag == Caption || tag == Td || tag == Th; }
+constexpr bool isMarker(std::uint8_t tag) { return tag == Caption || tag == Td || tag == Th || (tag >= Applet && tag <= Object); }
 constexpr bool isHeading(std::uint8_t tag) { return tag >= H1 && tag <= H6; }
+constexpr bool isTablePart(std::uint8_t tag) { return (tag >= Caption && tag <= Th) || tag == Col || tag == Colgroup; }
+// Where a table's own text goes: directly in it, its row groups or rows, outside cells and captions.
+constexpr bool isTableBody(std::uint8_t tag) { return tag == Table || (tag >= Tbody && tag <= Tr); }
 
 // The formatting elements' names by their tags, as the repair writes their end tags.
-constexpr std::string_view FormattingNames[] = {"", "a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small",
+constexpr std::string_view FormattingNames[] = {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small",
                                                  "strike", "strong", "tt", "u"};
+static_assert(U - A + 1 == std::size(FormattingNames));
+constexpr std::string_view formattingName(std::uint8_t tag) { return FormattingNames[tag - A]; }
 
 constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
-    {"a", A},         {"address", Address}, {"article", Article}, {"aside", Aside},   {"b", B},
+    {"a", A},         {"address", Address}, {"applet", Applet}, {"article", Article}, {"aside", Aside},   {"b", B},
+    {"button", Button}, {"marquee", Marquee}, {"object", Object},
     {"base", Quiet},  {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
+    {"col", Col},     {"colgroup", Colgroup}, {"frame", Frame},   {"frameset", Frameset},
     {"center", Center}, {"code", Code},     {"dd", Dd},           {"details", Details}, {"dialog", Dialog},
     {"dir", Dir},     {"div", Div},         {"dl", Dl},           {"dt", Dt},         {"em", Em},
     {"fieldset", Fieldset}, {"figcaption", Figcaption}, {"figure", Figure}, {"font", Font}, {"footer", Footer},
     {"form", Form},   {"h1", H1},           {"h2", H2},           {"h3", H3},         {"h4", H4},
-    {"h5", H5},       {"h6", H6},           {"head", Quiet},      {"header", Header}, {"hgroup", Hgroup},
+    {"h5", H5},       {"h6", H6},           {"head", Head},      {"header", Header}, {"hgroup", Hgroup},
     {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", Quiet},
     {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", Quiet},    {"nav", Nav},
     {"nobr", Nobr},   {"noscript", Quiet},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
@@ -62,6 +73,15 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
+
+// The held elements' names by their tags, as the repair writes their end tags.
+constexpr auto HeldNames = [] {
+    std::array<std::string_view, Held> names{};
+    for (const auto& entry : TagEntries) {
+        if (entry.value < Held) names[entry.value] = entry.name;
+    }
+    return names;
+}();
 
 const std::string KeepOpenStart = "<" + std::string(RTHTMLKeepOpenTag) + ">";
 const std::string KeepOpenEnd = "</" + std::string(RTHTMLKeepOpenTag) + ">";
@@ -82,16 +102,34 @@ std::string_view attributesOf(std::string_view tag) {
 
 constexpr std::uint64_t bit(std::uint8_t tag) { return std::uint64_t{1} << tag; }
 
+// By the tag of the element the reader is in, the start tags at which it ends that element where a browser
+// keeps it open around the new one: lists nested without items, blocks in preformatted text and headings.
+// (A p it ends at a table in quirks mode, and in a heading, is handled apart.)
+constexpr auto ReaderEndsAt = [] {
+    std::array<std::uint64_t, Held> ends{};
+    const std::uint64_t definitions = bit(Dd) | bit(Dl) | bit(Dt);
+    ends[Menu] = ends[Dir] = definitions | bit(Form) | bit(Ul);
+    ends[Ol] = bit(Form) | bit(Ul);
+    ends[Ul] = bit(Address) | bit(Form) | bit(Menu) | bit(Ol) | bit(Pre);
+    ends[Pre] = ends[Listing] = definitions | bit(Fieldset) | bit(Form) | bit(Li) | bit(Ul) | bit(Table);
+    for (std::uint8_t heading = H1; heading <= H6; ++heading) ends[heading] = bit(Fieldset) | bit(Form) | bit(Li) | bit(Table);
+    ends[Dl] = bit(Form) | bit(Li);
+    ends[Dt] = bit(Dl);
+    ends[Address] = definitions | bit(Form) | bit(Li) | bit(Ul);
+    return ends;
+}();
+
 // What an end tag or a start that closes an element does not reach past: a cell's or a caption's content
 // stays inside them, and a table's parts inside their table.
-constexpr std::uint64_t DefaultScope = bit(Table) | bit(Caption) | bit(Td) | bit(Th);
+constexpr std::uint64_t DefaultScope = bit(Table) | bit(Caption) | bit(Td) | bit(Th) | bit(Applet) | bit(Marquee) | bit(Object);
+constexpr std::uint64_t ButtonScope = DefaultScope | bit(Button);
 constexpr std::uint64_t ListItemScope = DefaultScope | bit(Ol) | bit(Ul);
-constexpr std::uint64_t DefinitionScope = DefaultScope | bit(Dl);
+// What an item's start tag does not end an item past: any held element but address, div and p.
+constexpr std::uint64_t ItemStartScope = ((std::uint64_t{1} << Held) - 1) & ~(bit(Other) | bit(Address) | bit(Div) | bit(P));
 constexpr std::uint64_t TableScope = bit(Table);
 constexpr std::uint64_t Headings = bit(H1) | bit(H2) | bit(H3) | bit(H4) | bit(H5) | bit(H6);
 constexpr std::uint64_t Cells = bit(Td) | bit(Th);
 constexpr std::uint64_t Definitions = bit(Dd) | bit(Dt);
-constexpr std::uint64_t Sections = bit(Tbody) | bit(Thead) | bit(Tfoot);
 static_assert(Held <= 64, "held tags are sets of bits");
 
 }  // namespace
@@ -112,13 +150,14 @@ void RTHTMLOpenElements::clearToLastMarker() {
     while (reopenFrom_ < active_.size() && active_[reopenFrom_].open) ++reopenFrom_;
 }
 
-void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) {
-    const std::size_t first = segment_;
+void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) { closeFormattingFrom(segment_, at); }
+
+void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) {
     if (first >= reopenFrom_) return;
     written_.clear();
     for (std::size_t entry = reopenFrom_; entry-- > first;) {
         written_ += "</";
-        written_ += FormattingNames[active_[entry].tag];
+        written_ += formattingName(active_[entry].tag);
         written_ += '>';
         active_[entry].open = false;
     }
@@ -177,7 +216,7 @@ std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTab
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
 bool RTHTMLOpenElements::isBlockTag(std::uint8_t tag) { return isBlock(tag); }
 RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8_t tag) {
-    static constexpr auto Table = [] {
+    static constexpr auto ByTag = [] {
         std::array<StartTagTraits, 256> table{};
         for (std::size_t tag = 0; tag < table.size(); ++tag) {
             StartTagTraits& traits = table[tag];
@@ -196,16 +235,53 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
             traits.opensForeignContent = tag == Svg || tag == Math;
             traits.dropsLeadingNewline = tag == Pre || tag == Listing || tag == Textarea;
             traits.endsParagraphInReader = tag == Title;
-            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Title || tag == Noframes;
+            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Head || tag == Title || tag == Noframes;
+            traits.ignoredInBody = tag == Head || tag == Body || tag == Frameset || tag == Frame;
+            traits.isTablePart = isTablePart(tag);
+            traits.endsTableText = isTablePart(tag) || tag == Table;
+            traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || tag == Quiet || tag == Form;
+            traits.isForm = tag == Form;
             traits.isHtml = tag == Html;
             traits.isBody = tag == Body;
+            traits.isParagraph = tag == P;
         }
         return table;
     }();
-    return Table[tag];
+    return ByTag[tag];
 }
 
 bool RTHTMLOpenElements::paragraphOpen() const { return innermost_[P] >= 0; }
+
+bool RTHTMLOpenElements::paragraphInScope() const { return inScope(bit(P), ButtonScope) >= 0; }
+
+bool RTHTMLOpenElements::tableOpen() const { return innermost_[Table] >= 0; }
+
+bool RTHTMLOpenElements::formIsCurrent() const {
+    // Past the elements whose end tags a form's end tag implies (a few at most, to bound the search).
+    constexpr std::size_t Implied = 8;
+    for (std::size_t depth = stack_.size(); depth-- > 0 && stack_.size() - depth <= Implied;) {
+        const std::uint8_t tag = stack_[depth].tag;
+        if (tag == Form) return true;
+        if (tag != P && tag != Li && tag != Dd && tag != Dt) return false;
+    }
+    return false;
+}
+
+RTHTMLEdits::Place& RTHTMLOpenElements::tablePlace() { return stack_[static_cast<std::size_t>(innermost_[Table])].place; }
+
+bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) const {
+    if (isHeld(tag)) return innermost_[tag] >= static_cast<std::int32_t>(start.depth);
+    for (std::size_t entry = std::max(start.formatting, segment_); entry < active_.size(); ++entry) {
+        if (active_[entry].tag == tag && active_[entry].open) return true;
+    }
+    return false;
+}
+
+void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
+    at_ = at;
+    closeFormattingFrom(std::max(start.formatting, segment_), at);
+    if (stack_.size() > start.depth) popThrough(start.depth);
+}
 
 bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                                   bool beforeBlock) {
@@ -240,19 +316,25 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isBlock(tag)) {
+        const std::size_t openBefore = reopenFrom_;
         closeOpenFormatting(from);
-        startBlock(tag);
-        if (!selfClosing && isHeld(tag)) {
-            const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
-            if (keptOpen) edits_.insert(from, KeepOpenStart);
-            push(tag, keptOpen);
-        }
+        startBlock(tag, openBefore);
+        const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
+        if (keptOpen || readerEnds(tag)) edits_.insert(from, KeepOpenStart);
+        if (!selfClosing && isHeld(tag)) push(tag, keptOpen);
+        return false;
+    }
+    if (tag == Col || tag == Colgroup) {
+        clearToTableContext();
         return false;
     }
     if (isHeld(tag)) {
-        startBlock(tag);
+        if (tag == Table) startTable(from);
+        else startBlock(tag, reopenFrom_);
+        if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);
+        if (tag == Table) stack_.back().place = edits_.placeOf(from);
         if (isMarker(tag)) {
             active_.push_back(Active{});
             segment_ = reopenFrom_ = active_.size();
@@ -282,7 +364,7 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t 
         return;
     }
     if (isBlock(tag) || tag == Body || tag == Html) closeOpenFormatting(from);
-    if (isHeld(tag)) endBlock(tag, from);
+    if (isHeld(tag)) endBlock(tag, from, to);
 }
 
 void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
@@ -305,13 +387,13 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
         written_.clear();
         for (std::size_t inner = reopenFrom_; inner-- > entry + 1;) {
             written_ += "</";
-            written_ += FormattingNames[active_[inner].tag];
+            written_ += formattingName(active_[inner].tag);
             written_ += '>';
             active_[inner].open = false;
         }
         if (synthesized) {
             written_ += "</";
-            written_ += FormattingNames[tag];
+            written_ += formattingName(tag);
             written_ += '>';
         }
         if (!written_.empty()) edits_.insert(from, written_);
@@ -326,15 +408,19 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
 }
 
 void RTHTMLOpenElements::push(std::uint8_t tag, bool keptOpen) {
-    stack_.push_back({tag, innermost_[tag], keptOpen});
+    stack_.push_back({tag, innermost_[tag], keptOpen, isTableBody(tag), active_.size()});
     innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
 }
 
-void RTHTMLOpenElements::popThrough(std::size_t depth) {
+void RTHTMLOpenElements::popThrough(std::size_t depth, bool tellReader) {
     while (stack_.size() > depth) {
         const OpenBlock held = stack_.back();
         stack_.pop_back();
         innermost_[held.tag] = held.outer;
+        if (tellReader) {
+            written_.assign("</").append(HeldNames[held.tag]).append(">");
+            edits_.insert(at_, written_);
+        }
         if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
@@ -355,28 +441,83 @@ void RTHTMLOpenElements::closeIfOpen(std::int32_t depth) {
     if (depth >= 0) popThrough(static_cast<std::size_t>(depth));
 }
 
-void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
-    if (isBlock(tag) && innermost_[P] >= 0) closeIfOpen(inScope(bit(P), DefaultScope));
-    if (tag == Li) closeIfOpen(inScope(bit(Li), ListItemScope));
-    else if (tag == Dd || tag == Dt) closeIfOpen(inScope(Definitions, DefinitionScope));
-    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag)) popThrough(stack_.size() - 1);
-    else if (tag == Td || tag == Th) closeIfOpen(inScope(Cells, TableScope));
-    else if (tag == Tr) closeIfOpen(inScope(bit(Tr), TableScope));
-    else if (tag == Tbody || tag == Thead || tag == Tfoot) closeIfOpen(inScope(Sections, TableScope));
+void RTHTMLOpenElements::closeParagraph() { endAndTellReader(inScope(bit(P), ButtonScope)); }
+
+void RTHTMLOpenElements::startTable(std::size_t from) {
+    // A table directly in a table ends it first, where the reader would nest the two.
+    if (inTableBody()) {
+        edits_.insert(from, "</table>");
+        popThrough(static_cast<std::size_t>(innermost_[Table]));
+    }
+    const bool inParagraph = inScope(bit(P), ButtonScope) >= 0;
+    if (inParagraph && !quirks_) {
+        closeOpenFormatting(from);
+        closeParagraph();
+    }
+    if ((inParagraph && quirks_) || readerEnds(Table)) {
+        // The reader would end the paragraph (in quirks mode), heading, pre, listing or link it is in at the
+        // table, where a browser keeps them open around it.
+        edits_.insert(from, KeepOpenStart);
+    }
 }
 
-void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from) {
+bool RTHTMLOpenElements::readerEnds(std::uint8_t tag) const {
+    if (!stack_.empty() && (ReaderEndsAt[stack_.back().tag] & bit(tag))) return true;
+    if (tag != Table) return false;
+    for (std::size_t entry = segment_; entry < reopenFrom_; ++entry) {
+        if (active_[entry].tag == A) return true;
+    }
+    return false;
+}
+
+void RTHTMLOpenElements::endAndTellReader(std::int32_t depth) {
+    if (depth >= 0) popThrough(static_cast<std::size_t>(depth), true);
+}
+
+void RTHTMLOpenElements::clearToTableContext() {
+    const std::int32_t table = inScope(bit(Table), TableScope);
+    if (table >= 0) endAndTellReader(table + 1);
+}
+
+void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting) {
+    if (isBlock(tag) && innermost_[P] >= 0) {
+        const std::int32_t paragraph = inScope(bit(P), ButtonScope);
+        // The formatting elements opened in the paragraph end with it.
+        if (paragraph >= 0) openFormatting = std::min<std::size_t>(openFormatting, stack_[static_cast<std::size_t>(paragraph)].formatting);
+        endAndTellReader(paragraph);
+    }
+    // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
+    if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
+    else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
+    // A heading ends a heading that is the current element: none of the formatting opened in it is open.
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) &&
+             openFormatting <= std::max(segment_, stack_.back().formatting))
+        endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
+    else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
+    else if (tag == Tr) {
+        // The row it is in or, where the browser implies the row, the cell.
+        const std::int32_t row = inScope(bit(Tr), TableScope);
+        endAndTellReader(row >= 0 ? row : inScope(Cells, TableScope));
+    }
+    else if (tag == Tbody || tag == Thead || tag == Tfoot || tag == Caption) clearToTableContext();
+}
+
+void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from, std::size_t to) {
     if (tag == P) {
-        const std::int32_t depth = inScope(bit(P), DefaultScope);
-        // A browser makes an empty paragraph of an end tag with no p open.
-        if (depth < 0) edits_.insert(from, "<p>");
+        const std::int32_t depth = inScope(bit(P), ButtonScope);
+        // A browser makes an empty paragraph of an end tag with no p open (kept in a heading, as above).
+        if (depth < 0) edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
         closeIfOpen(depth);
     } else if (tag == Li) {
         closeIfOpen(inScope(bit(Li), ListItemScope));
     } else if (isHeading(tag)) {
-        closeIfOpen(inScope(Headings, DefaultScope));
+        const std::int32_t depth = inScope(Headings, DefaultScope);
+        const std::uint8_t open = depth >= 0 ? stack_[static_cast<std::size_t>(depth)].tag : tag;
+        closeIfOpen(depth);
+        // Any heading's end tag ends the open heading; the reader is given that one's name, or would ignore it.
+        if (open != tag) edits_.replace(from, to, written_.assign("</").append(HeldNames[open]).append(">"));
     } else {
-        closeIfOpen(inScope(bit(tag), tag >= Table ? TableScope : DefaultScope));
+        closeIfOpen(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope));
     }
 }
 

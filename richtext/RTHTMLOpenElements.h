@@ -11,8 +11,9 @@
 // it are ended; before the next text with something to show (or inline element) they are opened again, as
 // copies with the same attributes. An end tag of a formatting element ends the elements opened after it too,
 // and those are opened again after it. Tables are left nested as they are written (the reader keeps them
-// inside formatting, as a browser does); their cells and captions start afresh, as in a browser. An end tag
-// "</p>" with no p open becomes an empty paragraph ("<div>a</p>b</div>" shows two lines).
+// inside formatting, as a browser does), but for a table that ends a paragraph, where the formatting in the
+// paragraph ends with it; cells and captions start afresh, as in a browser, as do applet, marquee and object
+// elements. An end tag "</p>" with no p open becomes an empty paragraph ("<div>a</p>b</div>" shows two lines).
 //
 // The rendering is a browser's; the tree is not quite: copies stand where a browser has one element around a
 // block, so a selector such as "b p" no longer matches, and a link around blocks becomes one link per block.
@@ -22,9 +23,14 @@
 // a fourth makes the repair forget the first, so a stray "<u>" in each of many paragraphs underlines the
 // ones after it three times over, not once per stray tag.
 //
-// The reader also closes a heading where a p starts right inside it; a browser keeps the p in the heading.
-// The repair puts an element of its own (RTHTMLKeepOpenTag) between them, which the reader does not close
-// for a p, and ends it where the p ends; the parser never reports it.
+// Where the repair's held elements end, the reader is made to end them too, and nothing else: an open p
+// ends before a block's start tag even where the reader would not end it (inside a span, or at an article
+// or figure, which it does not know), and before a table but in quirks mode (RTHTMLDoctype.h); parts of tables
+// and items ended by others, and a heading by another, are given their end tags. Where the reader would end
+// an element that a browser keeps open around a new one (a heading, pre or list at a list inside it, a p in a
+// heading, a paragraph in quirks mode, a heading, pre or link at a table), the repair puts an element of its
+// own (RTHTMLKeepOpenTag) between them, which the reader ends only with what holds it (a p in a heading with
+// the p); the parser never reports it.
 
 #include <array>
 #include <cstddef>
@@ -37,7 +43,7 @@
 
 namespace ql {
 
-// The element the repair keeps a heading open with; never reported (a document's own of the name neither).
+// The element the repair keeps an element open with; never reported (a document's own of the name neither).
 inline constexpr std::string_view RTHTMLKeepOpenTag = "ql-keep-open";
 
 // What becomes of the contents of an HTML element a browser reads as no markup, to its end tag (RTHTMLRawText.h).
@@ -69,6 +75,14 @@ public:
         bool belongsInHead : 1 = false;  // title, style, script, meta, link, base, noframes, noscript, template, head
         bool isHtml : 1 = false;
         bool isBody : 1 = false;
+        bool isParagraph : 1 = false;
+        bool ignoredInBody : 1 = false;  // head, body, frameset, frame: a browser ignores them once the body began
+        bool isTablePart : 1 = false;    // caption, col, colgroup, tbody, thead, tfoot, tr, td, th
+        bool endsTableText : 1 = false;  // a table part or a table: what a table holds itself
+        // A table part or table, or a script, style sheet, element of the head or form, which a browser leaves
+        // where it is in a table; any other element there goes before the table (RTHTMLTableText.h).
+        bool staysInTable : 1 = false;
+        bool isForm : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
 
@@ -84,6 +98,29 @@ public:
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
     bool reopensBeforeText() const { return reopenFrom_ < active_.size(); }
     bool paragraphOpen() const;
+    // Whether a p is open where a start or end tag reaches it (no table, cell or the like between).
+    bool paragraphInScope() const;
+    // A doctype that does not set quirks mode makes a table end an open paragraph (RTHTMLDoctype.h).
+    void setQuirksMode(bool quirks) { quirks_ = quirks; }
+    bool tableOpen() const;
+    // Whether the element opened last of those held is a form, once the paragraphs and items in it end.
+    bool formIsCurrent() const;
+    // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
+    bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
+    // Where the innermost open table begins, for what goes before it.
+    RTHTMLEdits::Place& tablePlace();
+
+    // What is open when content begins to go before a table (RTHTMLTableText.h), to end what it opened.
+    struct MoveStart {
+        std::size_t formatting;  // entries of formatting elements from here on were closed or are new
+        std::size_t depth;       // held elements above this depth are new
+    };
+    MoveStart moveStart() const { return {reopenFrom_, stack_.size()}; }
+    // Whether an element of the tag opened since the move began is open.
+    bool openSince(const MoveStart& start, std::uint8_t tag) const;
+    // Ends, before `at`, the formatting elements opened since the move began (they stay active) and leaves
+    // the held ones, whose end tags the caller writes.
+    void endMove(const MoveStart& start, std::size_t at);
 
     static constexpr std::size_t MaximumFormattingElements = 16;
 
@@ -114,16 +151,35 @@ private:
     void reopen(std::size_t at);
     void clearToLastMarker();
 
+    // Ends the formatting elements open in the reader's input from `first` on, before `at`; they stay active.
+    void closeFormattingFrom(std::size_t first, std::size_t at);
+    // Ends an open p before a block or table starts at at_, telling the reader, which would not end it
+    // where it holds other elements inside, or where it does not know the tag for a block.
+    void closeParagraph();
+
+    // A table starts at `from`: a table it is directly in ends, as does an open p where not in quirks mode;
+    // where the reader would end what the table is in and a browser would not, RTHTMLKeepOpenTag goes between.
+    void startTable(std::size_t from);
+    // Whether the reader would end the element the tag starts in, where a browser keeps it open around it.
+    bool readerEnds(std::uint8_t tag) const;
+    // What a caption, row group or column group ends: the parts of the innermost table open inside it.
+    void clearToTableContext();
+    // Ends the held elements through `depth` (when not -1), writing their end tags for the reader, which would
+    // not end them all there itself.
+    void endAndTellReader(std::int32_t depth);
+
     // Blocks, cells and the like, for their scopes.
     void push(std::uint8_t tag, bool keptOpen = false);
-    void popThrough(std::size_t depth);
+    // Ends the held elements through `depth`, with `tellReader` writing their end tags.
+    void popThrough(std::size_t depth, bool tellReader = false);
     void closeIfOpen(std::int32_t depth);
     // The depth of the innermost open element with one of the tags (a set of bits by tag), -1 when none.
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
-    void startBlock(std::uint8_t tag);
-    void endBlock(std::uint8_t tag, std::size_t from);
+    // `openFormatting`: the formatting elements from there on were not open before the tag.
+    void startBlock(std::uint8_t tag, std::size_t openFormatting);
+    void endBlock(std::uint8_t tag, std::size_t from, std::size_t to);
 
     std::string_view source_;
     RTHTMLEdits& edits_;
@@ -141,10 +197,14 @@ private:
         std::uint8_t tag;
         std::int32_t outer;  // the depth of the next element of the tag further out, -1 when none
         bool keptOpen = false;  // a p inside RTHTMLKeepOpenTag, which ends with it
+        bool tableBody = false;  // a table, row group or row
+        std::size_t formatting = 0;  // the formatting elements remembered when it began
+        RTHTMLEdits::Place place{};  // a table's: where it begins
     };
     // Where the tag being handled begins: elements it ends are ended there.
     std::size_t at_ = 0;
     std::vector<OpenBlock> stack_;
+    bool quirks_ = true;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
 };
 

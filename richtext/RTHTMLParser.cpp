@@ -84,6 +84,20 @@ std::optional<ByteOrderMark> byteOrderMark(std::string_view bytes) {
     return std::nullopt;
 }
 
+// Where the piece of the reader's input that begins at `at` ends: after at most ChunkSize bytes, between
+// characters, so the reader never sees half of one, and before a tag the piece would cut, so it never sees half
+// of one either (it takes a script's or style sheet's end tag cut by the end of a piece for text, and then the
+// rest of the document for the script's).
+std::size_t pieceEnd(std::string_view input, std::size_t at) {
+    std::size_t end = std::min(at + ChunkSize, input.size());
+    if (end == input.size()) return end;
+    while (end > at + 1 && (static_cast<unsigned char>(input[end]) & 0xC0) == 0x80) --end;
+    const std::string_view piece = input.substr(at, end - at);
+    const std::size_t open = piece.rfind('<');
+    if (open != std::string_view::npos && open > 0 && piece.find('>', open) == std::string_view::npos) end = at + open;
+    return end;
+}
+
 struct ContextFree {
     void operator()(htmlParserCtxt* context) const {
         if (context->myDoc) xmlFreeDoc(context->myDoc);
@@ -287,9 +301,7 @@ bool RTHTMLParser::parse() {
 
     const std::string_view utf8 = *document;
     for (std::size_t at = 0; at < utf8.size() && run.reporting() && !context->disableSAX;) {
-        std::size_t end = std::min(at + ChunkSize, utf8.size());
-        // Pieces end between characters, so the reader never sees half of one.
-        while (end < utf8.size() && end > at + 1 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+        const std::size_t end = pieceEnd(utf8, at);
         htmlParseChunk(context.get(), utf8.data() + at, static_cast<int>(end - at), 0);
         at = end;
     }

@@ -7,7 +7,8 @@
 // the document (RTHTMLInputRepair.h), NUL bytes, character references and misnested formatting are made to
 // read as in a browser: "<b>a <i>b</b> c</i>" shows "c" italic, "<div>x <b>y</div><p>z" and "<b><p>t</p></b>"
 // keep their text bold, and "<div>a</p>b</div>" shows two lines (formatting around a block is reported as
-// formatting opened again inside it; RTHTMLOpenElements.h says where the tree differs from a browser's). Other
+// formatting opened again inside it; RTHTMLOpenElements.h says where the tree differs from a browser's);
+// elements end where a browser ends them, and text a table cannot hold comes before the table. Other
 // misnesting is repaired as the reader repairs it, which a browser may not. Every reported start gets exactly
 // one end, properly nested, before the end of the document, whatever the reader does.
 //

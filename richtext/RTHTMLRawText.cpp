@@ -27,6 +27,17 @@ bool RTHTMLStartsEndTagPrefix(std::string_view source, std::size_t at, std::stri
     return source.substr(at, 2) == "</" && ns::equalsIgnoringASCIICase(source.substr(at + 2, name.size()), name);
 }
 
+std::size_t RTHTMLCommentEnd(std::string_view source, std::size_t at) {
+    const std::size_t body = at + 4;
+    if (source.substr(body, 1) == ">") return body + 1;
+    if (source.substr(body, 2) == "->") return body + 2;
+    for (std::size_t dashes = body; (dashes = source.find("--", dashes)) != std::string_view::npos; ++dashes) {
+        if (source.substr(dashes + 2, 1) == ">") return dashes + 3;
+        if (source.substr(dashes + 2, 2) == "!>") return dashes + 4;
+    }
+    return source.size();
+}
+
 std::size_t RTHTMLRawTextEnd(std::string_view source, std::size_t from, std::string_view name) {
     for (std::size_t at = from; (at = source.find("</", at)) != std::string_view::npos; at += 2) {
         if (endTagAt(source, at, name)) return at;

@@ -18,6 +18,10 @@ namespace ql {
 std::size_t RTHTMLRawTextEnd(std::string_view source, std::size_t from, std::string_view name);
 std::size_t RTHTMLScriptEnd(std::string_view source, std::size_t from);
 
+// Where a comment that begins with "<!--" at `at` ends, for a browser as for the reader: past its first "-->"
+// or "--!>" ("<!-->" and "<!--->" are whole empty comments to a browser), or at the end of the document.
+std::size_t RTHTMLCommentEnd(std::string_view source, std::size_t at);
+
 // Whether "</" and `name`, in any case, begin at `at`, whatever follows: where the reader (libxml2) ends
 // such contents.
 bool RTHTMLStartsEndTagPrefix(std::string_view source, std::size_t at, std::string_view name);

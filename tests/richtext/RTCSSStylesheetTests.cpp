@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -171,6 +172,9 @@ TEST(RTCSSStylesheetTests, DefaultStylesheet) {
     const RTCSSStylesheet& sheet = RTCSSStylesheet::defaultStyleSheet();
     EXPECT_EQ(&sheet, &RTCSSStylesheet::defaultStyleSheet());
     EXPECT_EQ(sheet.orderedSelectors().front(), "html");
+    // The 39 rules' 58 selectors, none for a text area.
+    EXPECT_EQ(sheet.orderedSelectors().size(), 58u);
+    EXPECT_EQ(std::count(sheet.orderedSelectors().begin(), sheet.orderedSelectors().end(), "textarea"), 0);
     EXPECT_EQ(text(sheet.stylesForSelector("code"), "font-family"), "monospace");
     EXPECT_EQ(text(sheet.stylesForSelector("pre"), "margin-right"), "0");
     EXPECT_EQ(text(sheet.stylesForSelector("listing"), "margin-top"), "1em");

@@ -231,7 +231,7 @@ TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
     EXPECT_EQ(span->fontVariant(), RTHTMLElementFontVariant::SmallCaps);
     EXPECT_EQ(span->beforeContent().value_or(""), "\u2022");
     EXPECT_EQ(span->shadows().size(), 1u);
-    EXPECT_FALSE(span->preserveNewlines());  // absent white-space turns it off
+    EXPECT_TRUE(span->preserveNewlines());  // absent white-space leaves the parent's
     EXPECT_EQ(span->backgroundStrokeWidth(), 0);
     EXPECT_EQ(body->paragraphStyle()->alignment, ct::TextAlignment::Natural);  // the parent's copy is untouched
 
@@ -243,6 +243,9 @@ TEST(RTHTMLElementCSSTests, TextPropertiesAndLineHeights) {
     const auto normal = styled(pre, "span", {{"line-height", ns::Value("normal")}});
     EXPECT_EQ(normal->paragraphStyle()->lineHeightMultiple, 0);
     EXPECT_EQ(normal->paragraphStyle()->minimumLineHeight, 0);
+    EXPECT_TRUE(normal->preserveNewlines());
+    EXPECT_FALSE(styled(pre, "span", {{"white-space", ns::Value("Normal")}})->preserveNewlines());
+    EXPECT_TRUE(styled(pre, "span", {{"white-space", ns::Value("inherit")}})->preserveNewlines());
 
     const auto untouched = styled(pre, "span", {});
     EXPECT_TRUE(untouched->preserveNewlines());

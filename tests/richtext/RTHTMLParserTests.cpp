@@ -9,66 +9,13 @@
 #include "platform/foundation/Value.h"
 #include "richtext/RTHTMLInputRepair.h"
 #include "richtext/RTLog.h"
+#include "tests/richtext/ParserEvents.h"
 
 using namespace ql;
+using namespace ql::test;
 
 namespace {
 
-// Writes every event as one line: "<name a=1>", "</name>", "'text'", "[cdata]", "end".
-class Recorder : public RTHTMLParserDelegate {
-public:
-    std::vector<std::string> events;
-    std::string abortAt;
-    bool throwAt = false;
-
-    void parserDidStartElement(RTHTMLParser& parser, std::string_view name, const ns::Dictionary& attributes) override {
-        std::string event = "<" + std::string(name);
-        for (const auto& [key, value] : attributes) event += " " + key + "=" + value.stringValue();
-        record(parser, event + ">");
-    }
-    void parserDidEndElement(RTHTMLParser& parser, std::string_view name) override {
-        record(parser, "</" + std::string(name) + ">");
-    }
-    void parserFoundCharacters(RTHTMLParser& parser, std::string_view characters) override {
-        // Adjacent pieces of one run of text are joined, since the reader may split a run.
-        if (!events.empty() && events.back().front() == '\'') {
-            events.back().insert(events.back().size() - 1, characters);
-            return;
-        }
-        record(parser, "'" + std::string(characters) + "'");
-    }
-    void parserFoundCDATA(RTHTMLParser& parser, const ns::Data& data) override {
-        if (!events.empty() && events.back().front() == '[') {
-            events.back().insert(events.back().size() - 1, data.view());
-            return;
-        }
-        record(parser, "[" + data.toString() + "]");
-    }
-    void parserDidEndDocument(RTHTMLParser& parser) override { record(parser, "end"); }
-
-private:
-    void record(RTHTMLParser& parser, std::string event) {
-        events.push_back(event);
-        if (event == abortAt) parser.abortParsing();
-        if (throwAt && event == "'boom'") throw std::runtime_error("delegate failed");
-    }
-};
-
-struct Parsed {
-    bool ok;
-    std::vector<std::string> events;
-    std::optional<ns::StringEncoding> encoding;
-};
-
-Parsed parse(std::string_view bytes, ns::StringEncoding encoding = 0) {
-    auto parser = std::make_shared<RTHTMLParser>(ns::Data(bytes), encoding);
-    auto recorder = std::make_shared<Recorder>();
-    parser->setDelegate(recorder);
-    const bool ok = parser->parse();
-    return {ok, recorder->events, parser->documentEncoding()};
-}
-
-using Events = std::vector<std::string>;
 
 TEST(RTHTMLParserTests, ReportsFragmentsInDocumentOrderWithImpliedHtmlAndBody) {
     const Parsed parsed = parse("<b>Bold</b> and <I CLASS=\"x\" data-n='1'>it&amp;al</I><br>");
@@ -437,6 +384,16 @@ TEST(RTHTMLParserTests, LongDocumentsArriveWhole) {
     EXPECT_EQ(parsed.events[3], "'" + text + "'");
     EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "</b>"), 3000);
     EXPECT_EQ(std::count(parsed.events.begin(), parsed.events.end(), "<b title=t2999>"), 1);
+
+    // A script's or style sheet's end tag where a piece of the reader's input (16 KB) ends: what follows it
+    // shows (checked against a browser: "a", "b" and "c").
+    for (const std::string_view element : {"script", "style"}) {
+        for (std::size_t cut = 0; cut < 12; ++cut) {
+            const std::string head = "<p>a</p><" + std::string(element) + ">";
+            const std::string html = head + std::string(16 * 1024 - cut - head.size(), ' ') + "</" + std::string(element) + "><p>b</p><p>c</p>";
+            EXPECT_EQ(textsAndDepths(parse(html), "p").first, "a|b|c|") << element << " cut " << cut;
+        }
+    }
 }
 
 TEST(RTHTMLParserTests, DetectsEncodingsFromBytesAndMeta) {

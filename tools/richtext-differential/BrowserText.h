@@ -1,0 +1,34 @@
+#pragma once
+// The text the headless browser shows of a document: the document is loaded into a web view (the app's own,
+// on the shared engine) and its body's rendered text read back (innerText), with changes that stand for what
+// the import shows by design, so that what differs is where the two read the markup differently:
+// - elements the import's default style sheet gives no block (table cells, rows and captions, dl, dd, dt,
+//   blockquote, form, figure and others) run inline, and a nobr keeps the white space around it (no rule for
+//   it there either);
+// - a textarea's contents show as written in its place (innerText leaves a form control's text out);
+// - SVG and MathML show their text in line, all but that of style sheets, scripts and titles, and the HTML
+//   they hold as HTML (the browser lays out only some of their text, each piece on a line of its own).
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ql::ui {
+class WebView;
+}
+
+namespace ql::tools {
+
+class BrowserText {
+public:
+    BrowserText();
+    ~BrowserText();
+
+    // Nothing when the page did not load or answer in time.
+    std::optional<std::string> of(const std::string& html);
+
+private:
+    std::shared_ptr<ui::WebView> view_;
+};
+
+}  // namespace ql::tools
