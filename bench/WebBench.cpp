@@ -179,17 +179,25 @@ private:
     bool stopped_ = false;
 };
 
-void BM_WarmLoad_EngineAlone(benchmark::State& state) {
+// A bare page of the running engine with its first load done; none when there is no engine. Either failure
+// skips the benchmark.
+std::unique_ptr<BarePage> loadedBarePage(benchmark::State& state) {
     auto engine = runningEngine();
     if (!engine) {
         state.SkipWithError("no engine");
-        return;
+        return nullptr;
     }
-    BarePage bare(*engine);
-    if (!bare.load("/page")) state.SkipWithError("the first load failed");
+    auto bare = std::make_unique<BarePage>(*engine);
+    if (!bare->load("/page")) state.SkipWithError("the first load failed");
+    return bare;
+}
+
+void BM_WarmLoad_EngineAlone(benchmark::State& state) {
+    const auto bare = loadedBarePage(state);
+    if (!bare) return;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        if (!bare.load("/page")) {
+        if (!bare->load("/page")) {
             state.SkipWithError("the load failed");
             break;
         }
@@ -214,23 +222,18 @@ void BM_WarmLoad(benchmark::State& state) {
 }
 
 void BM_LargePage_EngineAlone(benchmark::State& state) {
-    auto engine = runningEngine();
-    if (!engine) {
-        state.SkipWithError("no engine");
-        return;
-    }
-    BarePage bare(*engine);
-    if (!bare.load("/page")) state.SkipWithError("the first load failed");
+    const auto bare = loadedBarePage(state);
+    if (!bare) return;
     double total = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        if (!bare.load("/large")) {
+        if (!bare->load("/large")) {
             state.SkipWithError("the load failed");
             break;
         }
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
-        bare.load("/page");  // the next load starts from the same small page as the web view's
+        bare->load("/page");  // the next load starts from the same small page as the web view's
         state.ResumeTiming();
     }
     engineAloneSeconds(true) = total / static_cast<double>(state.iterations());
