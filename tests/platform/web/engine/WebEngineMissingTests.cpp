@@ -76,10 +76,11 @@ TEST(WebEngineMissing, AnEngineThatNeverAnswersIsStoppedAndTheLoadFails) {
 }
 
 // An engine that uses the processor without end and neither reads nor writes a byte: a sign of work, for a
-// while. The script goes with it.
+// while, which the app allows for `busyLimit` seconds while it lives. The script goes with it.
 class SpinningEngine {
 public:
-    SpinningEngine() {
+    explicit SpinningEngine(double busyLimit) {
+        ui::WebEngine::setBusyLimitForTesting(busyLimit);
         std::ofstream(script_) << "#!/bin/sh\nwhile :; do :; done\n";
         std::filesystem::permissions(script_, std::filesystem::perms::owner_all);
         setenv(std::string(ui::WebEngine::kExecutableVariable).c_str(), script_.c_str(), 1);
@@ -88,6 +89,7 @@ public:
         unsetenv(std::string(ui::WebEngine::kExecutableVariable).c_str());
     }
     ~SpinningEngine() {
+        ui::WebEngine::setBusyLimitForTesting(ui::WebEngine::kBusyLimit);
         if (engine_) engine_->terminate();
         std::filesystem::remove(script_);
     }
@@ -101,16 +103,14 @@ private:
 };
 
 TEST(WebEngineMissing, AnEngineThatSpinsWithoutEverAnsweringIsStoppedAtTheBusyLimit) {
-    SpinningEngine spinning;
+    constexpr double kLimit = 6;
+    SpinningEngine spinning(kLimit);
     const auto& engine = spinning.engine();
     ASSERT_TRUE(engine);
-    constexpr double kLimit = 6;
-    ui::WebEngine::setBusyLimitForTesting(kLimit);
     const auto asked = std::chrono::steady_clock::now();
     std::string problem;
     EXPECT_TRUE(engine->call("Runtime.evaluate", {}, "a-page", &problem, 1).isNil());
     const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
-    ui::WebEngine::setBusyLimitForTesting(ui::WebEngine::kBusyLimit);
     EXPECT_EQ(problem, "the web engine did not answer");
     // Kept past the time an idle engine gets, as long as the limit allows a busy one.
     EXPECT_GE(waited, 1 + kLimit - 0.5);
@@ -119,16 +119,14 @@ TEST(WebEngineMissing, AnEngineThatSpinsWithoutEverAnsweringIsStoppedAtTheBusyLi
 }
 
 TEST(WebEngineMissing, AnEngineThatSpinsWithoutReadingIsStoppedAtTheBusyLimitWhileACommandWaitsForIt) {
-    SpinningEngine spinning;
+    constexpr double kLimit = 6;
+    SpinningEngine spinning(kLimit);
     const auto& engine = spinning.engine();
     ASSERT_TRUE(engine);
-    constexpr double kLimit = 6;
-    ui::WebEngine::setBusyLimitForTesting(kLimit);
     const auto asked = std::chrono::steady_clock::now();
     // Many times what the pipe holds, so the engine has to read it for the send to end.
     const bool sent = engine->send("Target.createTarget", {{"url", ns::Value("data:text/plain," + std::string(std::size_t{32} << 20, 'x'))}}, "");
     const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
-    ui::WebEngine::setBusyLimitForTesting(ui::WebEngine::kBusyLimit);
     EXPECT_FALSE(sent);
     // Kept past the time an idle engine gets, as long as the limit allows a busy one; then stopped.
     EXPECT_GE(waited, kLimit - 0.5);
