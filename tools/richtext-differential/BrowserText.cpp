@@ -33,7 +33,7 @@ const std::string Script = R"js((() => {
         if (['style', 'script', 'title'].includes(element.localName)) element.remove();
         else element.replaceWith(...element.childNodes);
     }
-    return '\x01' + (document.body ? document.body.innerText : '');
+    return ')js" + std::string(Marker) + R"js(' + (document.body ? document.body.innerText : '');
 })())js";
 
 }  // namespace
