@@ -79,4 +79,7 @@ private:
     bool changed_ = false;
 };
 
+// Appends "</name>" to `text`: the end tags the repair writes for elements it ends.
+inline void RTHTMLAppendEndTag(std::string& text, std::string_view name) { text.append("</").append(name).append(">"); }
+
 }  // namespace ql

@@ -328,9 +328,7 @@ private:
             if (rawForeignDepth_ > 0 && level >= rawForeignDepth_) continue;
             if (ended[at].name.empty() || (ownEndTag && at + 1 == ended.size())) continue;
             if (tableText_.moving()) tableText_.elementEnded(ended[at].name);
-            written_ += "</";
-            written_ += ended[at].name;
-            written_ += '>';
+            RTHTMLAppendEndTag(written_, ended[at].name);
         }
         if (foreign_.depth() < rawForeignDepth_) rawForeignDepth_ = 0;
         edits_.insert(from, written_);

@@ -156,9 +156,7 @@ void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) 
     if (first >= reopenFrom_) return;
     written_.clear();
     for (std::size_t entry = reopenFrom_; entry-- > first;) {
-        written_ += "</";
-        written_ += formattingName(active_[entry].tag);
-        written_ += '>';
+        RTHTMLAppendEndTag(written_, formattingName(active_[entry].tag));
         active_[entry].open = false;
     }
     reopenFrom_ = first;
@@ -386,16 +384,10 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
     if (active_[entry].open) {
         written_.clear();
         for (std::size_t inner = reopenFrom_; inner-- > entry + 1;) {
-            written_ += "</";
-            written_ += formattingName(active_[inner].tag);
-            written_ += '>';
+            RTHTMLAppendEndTag(written_, formattingName(active_[inner].tag));
             active_[inner].open = false;
         }
-        if (synthesized) {
-            written_ += "</";
-            written_ += formattingName(tag);
-            written_ += '>';
-        }
+        if (synthesized) RTHTMLAppendEndTag(written_, formattingName(tag));
         if (!written_.empty()) edits_.insert(from, written_);
         reopenFrom_ = entry;
     } else if (!synthesized) {
@@ -412,15 +404,18 @@ void RTHTMLOpenElements::push(std::uint8_t tag, bool keptOpen) {
     innermost_[tag] = static_cast<std::int32_t>(stack_.size() - 1);
 }
 
+const std::string& RTHTMLOpenElements::heldEndTag(std::uint8_t tag) {
+    written_.clear();
+    RTHTMLAppendEndTag(written_, HeldNames[tag]);
+    return written_;
+}
+
 void RTHTMLOpenElements::popThrough(std::size_t depth, bool tellReader) {
     while (stack_.size() > depth) {
         const OpenBlock held = stack_.back();
         stack_.pop_back();
         innermost_[held.tag] = held.outer;
-        if (tellReader) {
-            written_.assign("</").append(HeldNames[held.tag]).append(">");
-            edits_.insert(at_, written_);
-        }
+        if (tellReader) edits_.insert(at_, heldEndTag(held.tag));
         if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
@@ -515,7 +510,7 @@ void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from, std::size_
         const std::uint8_t open = depth >= 0 ? stack_[static_cast<std::size_t>(depth)].tag : tag;
         closeIfOpen(depth);
         // Any heading's end tag ends the open heading; the reader is given that one's name, or would ignore it.
-        if (open != tag) edits_.replace(from, to, written_.assign("</").append(HeldNames[open]).append(">"));
+        if (open != tag) edits_.replace(from, to, heldEndTag(open));
     } else {
         closeIfOpen(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope));
     }

@@ -170,6 +170,8 @@ private:
 
     // Blocks, cells and the like, for their scopes.
     void push(std::uint8_t tag, bool keptOpen = false);
+    // The end tag of a held element, written to the scratch text.
+    const std::string& heldEndTag(std::uint8_t tag);
     // Ends the held elements through `depth`, with `tellReader` writing their end tags.
     void popThrough(std::size_t depth, bool tellReader = false);
     void closeIfOpen(std::int32_t depth);

@@ -12,11 +12,7 @@ void RTHTMLTableText::begin(std::size_t at) {
 
 void RTHTMLTableText::end(std::size_t at) {
     written_.clear();
-    for (auto name = open_.rbegin(); name != open_.rend(); ++name) {
-        written_ += "</";
-        written_ += *name;
-        written_ += '>';
-    }
+    for (auto name = open_.rbegin(); name != open_.rend(); ++name) RTHTMLAppendEndTag(written_, *name);
     edits_.insert(at, written_);
     open_.clear();
     elements_.endMove(start_, at);
