@@ -220,10 +220,10 @@ public:
     void setStyles(ns::Dictionary styles);
     bool didOutput() const { return didOutput_; }
     void setDidOutput(bool didOutput) { didOutput_ = didOutput; }
-    // Whether the element has a text to write: it is shown and not written yet.
     // Whether its text begins a line after inline text: a block, a table or a list item, or an inline element
     // whose first visible child begins one (a block inside a span or a cell).
     bool beginsLine() const;
+    // Whether the element has a text to write: it is shown and not written yet.
     bool writesText() const { return displayStyle_ != RTHTMLElementDisplayStyle::None && !didOutput_; }
     const cg::EdgeInsets& margins() const { return margins_; }
     void setMargins(const cg::EdgeInsets& margins) { margins_ = margins; }

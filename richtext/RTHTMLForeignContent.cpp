@@ -121,14 +121,14 @@ bool RTHTMLForeignContent::takesHTML(std::string_view name) const {
 }
 
 bool RTHTMLForeignContent::endsForeignContent(std::string_view name, std::string_view attributes) const {
-    return !open_.empty() && open_.back().kind != Kind::HTML && !takesHTML(name) && isBreakout(name, attributes);
+    return inForeignElement() && !takesHTML(name) && isBreakout(name, attributes);
 }
 
 bool RTHTMLForeignContent::startTag(std::string_view name, std::string_view attributes, bool selfClosing) {
     ended_.clear();
     const bool svg = is(name, "svg");
     const bool math = !svg && is(name, "math");
-    if (!open_.empty() && open_.back().kind != Kind::HTML && !takesHTML(name)) {
+    if (inForeignElement() && !takesHTML(name)) {
         if (!isBreakout(name, attributes)) {
             if (!selfClosing) push(name, open_.back().kind);
             return false;

@@ -444,7 +444,7 @@ void RTHTMLOpenElements::startTable(std::size_t from) {
         edits_.insert(from, "</table>");
         popThrough(static_cast<std::size_t>(innermost_[Table]));
     }
-    const bool inParagraph = inScope(bit(P), ButtonScope) >= 0;
+    const bool inParagraph = paragraphInScope();
     if (inParagraph && !quirks_) {
         closeOpenFormatting(from);
         closeParagraph();

@@ -41,7 +41,7 @@ public:
     bool endTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits, std::size_t from);
     // While moving: an element the repair ends otherwise than by its end tag (an SVG element an HTML one ends).
     void elementEnded(std::string_view name) {
-        if (!open_.empty() && open_.back().size() == name.size() && open_.back() == name) open_.pop_back();
+        if (!open_.empty() && open_.back() == name) open_.pop_back();
     }
     // The document ends at `at`.
     void finish(std::size_t at) {
