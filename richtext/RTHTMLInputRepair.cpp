@@ -101,6 +101,12 @@ private:
         return false;
     }
 
+    // Past the first `what` from `from` on, or the end of the document when none comes.
+    std::size_t pastNext(std::string_view what, std::size_t from) const {
+        const std::size_t found = source_.find(what, from);
+        return found == std::string_view::npos ? size_ : found + what.size();
+    }
+
     // Whether nothing but NULs (which the repair drops from text) comes from `at` on.
     bool onlyNULsFrom(std::size_t at) const {
         while (at < size_ && bytes_[at] == '\0') ++at;
@@ -164,8 +170,7 @@ private:
         if (isLetter(next)) return readStartTag();
         if (next == '!' && bytes_[at_ + 2] == '-' && bytes_[at_ + 3] == '-') return readComment();
         if (next == '!' && foreign_.inForeignElement() && source_.substr(at_ + 2, 7) == "[CDATA[") return readCDATA();
-        const std::size_t close = source_.find('>', at_ + 2);
-        const std::size_t end = close == std::string_view::npos ? size_ : close + 1;
+        const std::size_t end = pastNext(">", at_ + 2);
         if (next == '?' || !isDoctype(at_ + 2)) {
             // "<![CDATA[...]]>" outside SVG and MathML, "<![if ...]>", "<![endif]>" and the like, and whatever
             // begins "<?" (a template's "<?= $name ?>", "<?xml ...?>"): a browser reads them as comments ending at
@@ -255,8 +260,7 @@ private:
         if (!isLetter(bytes_[from + 2])) {
             // "</>" is nothing to a browser, and "</" followed by anything else but a letter a comment up to the
             // first ">"; the reader would show what follows the "</".
-            const std::size_t close = source_.find('>', from + 2);
-            at_ = close == std::string_view::npos ? size_ : close + 1;
+            at_ = pastNext(">", from + 2);
             edits_.remove(from, at_);
             return;
         }
@@ -452,8 +456,7 @@ private:
         if (html && traits.endsParagraphInReader && open_.paragraphOpen()) {
             // A title in a paragraph: the reader would end the paragraph at it, where a browser keeps the
             // paragraph and shows nothing of the title.
-            const std::size_t close = selfClosing ? end - 1 : source_.find('>', RTHTMLRawTextEnd(source_, end, name_));
-            at_ = close == std::string_view::npos ? size_ : close + 1;
+            at_ = selfClosing ? end : pastNext(">", RTHTMLRawTextEnd(source_, end, name_));
             edits_.remove(from, at_);
             return;
         }
@@ -545,11 +548,9 @@ private:
             if (next == '!' && bytes_[at + 2] == '-' && bytes_[at + 3] == '-') {
                 end = RTHTMLCommentEnd(source_, at);
             } else if (next == '!' && foreign_.inForeignElement() && source_.substr(at + 2, 7) == "[CDATA[") {
-                const std::size_t close = source_.find("]]>", at + 9);
-                end = close == std::string_view::npos ? size_ : close + 3;
+                end = pastNext("]]>", at + 9);
             } else if (next == '/' && isLetter(bytes_[at + 2])) {
-                const std::size_t close = source_.find('>', readName(at + 2));
-                end = close == std::string_view::npos ? size_ : close + 1;
+                end = pastNext(">", readName(at + 2));
                 if (foreign_.depthAfterEndTag(name_) < depth) {
                     rawForeignDepth_ = depth;
                     break;
@@ -567,8 +568,7 @@ private:
                 end = tag.end;
             } else if (next == '/' || next == '!' || next == '?') {
                 // Comments up to the first ">" for a browser.
-                const std::size_t close = source_.find('>', at + 2);
-                end = close == std::string_view::npos ? size_ : close + 1;
+                end = pastNext(">", at + 2);
             }
             at = end;
         }
