@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/foundation/Text.h"
+#include "richtext/RTHTMLBlanks.h"
 
 namespace ql {
 
@@ -72,8 +73,6 @@ constexpr std::string_view QuirkyWithoutSystemPrefixes[] = {
     "-//W3C//DTD HTML 4.01 Transitional//",
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && ns::equalsIgnoringASCIICase(text.substr(0, prefix.size()), prefix);
 }
@@ -92,7 +91,7 @@ public:
         Doctype doctype;
         skipBlanks();
         const std::size_t name = at_;
-        while (at_ < text_.size() && !isBlank(text_[at_]) && text_[at_] != '>') ++at_;
+        while (at_ < text_.size() && !RTHTMLIsBlank(text_[at_]) && text_[at_] != '>') ++at_;
         if (at_ == name) return std::nullopt;
         doctype.name = text_.substr(name, at_ - name);
         skipBlanks();
@@ -115,7 +114,7 @@ public:
 
 private:
     void skipBlanks() {
-        while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
+        while (at_ < text_.size() && RTHTMLIsBlank(text_[at_])) ++at_;
     }
     bool ended() const { return at_ < text_.size() && text_[at_] == '>'; }
 

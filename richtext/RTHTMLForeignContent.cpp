@@ -1,6 +1,7 @@
 #include "richtext/RTHTMLForeignContent.h"
 
 #include "platform/foundation/Text.h"
+#include "richtext/RTHTMLBlanks.h"
 #include "richtext/RTHTMLNameTable.h"
 
 namespace ql {
@@ -38,27 +39,25 @@ constexpr RTHTMLNameTable<7> HTMLTable{HTMLEntries};
 bool is(std::string_view name, std::string_view expected) { return ns::equalsIgnoringASCIICase(name, expected); }
 bool has(std::string_view name, std::uint8_t flag) { return (HTMLTable.find(name, true) & flag) != 0; }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 // Whether a font element's attributes name a colour, a face or a size.
 bool fontEndsForeignContent(std::string_view attributes) {
     for (std::size_t at = 0; at < attributes.size();) {
-        while (at < attributes.size() && (isBlank(attributes[at]) || attributes[at] == '/')) ++at;
+        while (at < attributes.size() && (RTHTMLIsBlank(attributes[at]) || attributes[at] == '/')) ++at;
         const std::size_t start = at;
-        while (at < attributes.size() && !isBlank(attributes[at]) && attributes[at] != '=' && attributes[at] != '>' && attributes[at] != '/') ++at;
+        while (at < attributes.size() && !RTHTMLIsBlank(attributes[at]) && attributes[at] != '=' && attributes[at] != '>' && attributes[at] != '/') ++at;
         const std::string_view name = attributes.substr(start, at - start);
         if (is(name, "color") || is(name, "face") || is(name, "size")) return true;
-        while (at < attributes.size() && isBlank(attributes[at])) ++at;
+        while (at < attributes.size() && RTHTMLIsBlank(attributes[at])) ++at;
         if (at >= attributes.size() || attributes[at] != '=') {
             if (at == start) ++at;  // a ">" or stray "=" of no name
             continue;
         }
-        for (++at; at < attributes.size() && isBlank(attributes[at]);) ++at;
+        for (++at; at < attributes.size() && RTHTMLIsBlank(attributes[at]);) ++at;
         if (at < attributes.size() && (attributes[at] == '"' || attributes[at] == '\'')) {
             const std::size_t close = attributes.find(attributes[at], at + 1);
             at = close == std::string_view::npos ? attributes.size() : close + 1;
         } else {
-            while (at < attributes.size() && !isBlank(attributes[at]) && attributes[at] != '>') ++at;
+            while (at < attributes.size() && !RTHTMLIsBlank(attributes[at]) && attributes[at] != '>') ++at;
         }
     }
     return false;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <utility>
 
+#include "richtext/RTHTMLBlanks.h"
 #include "richtext/RTHTMLNameTable.h"
 
 namespace ql {
@@ -86,17 +87,15 @@ constexpr auto HeldNames = [] {
 const std::string KeepOpenStart = "<" + std::string(RTHTMLKeepOpenTag) + ">";
 const std::string KeepOpenEnd = "</" + std::string(RTHTMLKeepOpenTag) + ">";
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 // A start tag's attributes as written: what follows its name, without the blanks around it and the ">".
 std::string_view attributesOf(std::string_view tag) {
     std::size_t from = 1;
-    while (from < tag.size() && !isBlank(tag[from]) && tag[from] != '/' && tag[from] != '>') ++from;
+    while (from < tag.size() && !RTHTMLIsBlank(tag[from]) && tag[from] != '/' && tag[from] != '>') ++from;
     std::size_t to = tag.size();
     if (to > from && tag[to - 1] == '>') --to;
     if (to > from && tag[to - 1] == '/') --to;
-    while (from < to && isBlank(tag[from])) ++from;
-    while (to > from && isBlank(tag[to - 1])) --to;
+    while (from < to && RTHTMLIsBlank(tag[from])) ++from;
+    while (to > from && RTHTMLIsBlank(tag[to - 1])) --to;
     return tag.substr(from, to - from);
 }
 
