@@ -21,14 +21,12 @@ int digitValue(char c) {
     return (c | 0x20) - 'a' + 10;
 }
 
-// Letters numbered from 0 (A) to 51 (z), -1 for any other byte: the order of the table's first letters.
+// Letters numbered from 0 (A) to 51 (z), -1 for any other byte.
 constexpr int letterIndex(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : -1; }
 
 constexpr std::string_view nameOf(const RTHTMLNamedReference& reference) {
     return RTHTMLNamedReferenceNames.substr(reference.nameAt, reference.nameLength);
 }
-
-static_assert(std::ranges::is_sorted(RTHTMLNamedReferences, {}, nameOf), "the search needs the names in order");
 
 constexpr std::size_t longestName(bool legacyOnly) {
     std::size_t longest = 0;
@@ -40,22 +38,34 @@ constexpr std::size_t longestName(bool legacyOnly) {
 constexpr std::size_t LongestName = longestName(false);
 constexpr std::size_t LongestLegacyName = longestName(true);
 
-// Where the names of each first letter begin in the table, and (at 52) its end: a search looks among those
-// alone.
-constexpr std::array<std::uint16_t, 53> FirstLetterStarts = [] {
-    std::array<std::uint16_t, 53> starts{};
-    for (const auto& reference : RTHTMLNamedReferences) ++starts[static_cast<std::size_t>(letterIndex(nameOf(reference)[0])) + 1];
-    for (std::size_t letter = 1; letter < starts.size(); ++letter) starts[letter] = static_cast<std::uint16_t>(starts[letter] + starts[letter - 1]);
-    return starts;
+// Each name's row, by a hash of the name, made at compile time: a search hashes a few bytes and compares one
+// or two names, where a binary search through the table took hundreds of instructions.
+constexpr std::size_t SlotBits = 12;
+static_assert(std::size(RTHTMLNamedReferences) * 3 < (std::size_t{1} << SlotBits) * 2, "a third of the slots free, or searches grow long");
+
+constexpr std::size_t slotOf(std::string_view name) {
+    std::uint64_t hash = name.size();
+    for (const char c : name) hash = (hash << 5) + hash + static_cast<unsigned char>(c);
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - SlotBits));
+}
+
+constexpr std::array<std::uint16_t, std::size_t{1} << SlotBits> Slots = [] {
+    std::array<std::uint16_t, std::size_t{1} << SlotBits> slots{};  // a row's number + 1, 0 for none
+    for (std::size_t row = 0; row < std::size(RTHTMLNamedReferences); ++row) {
+        std::size_t at = slotOf(nameOf(RTHTMLNamedReferences[row]));
+        while (slots[at] != 0) at = (at + 1) % slots.size();
+        slots[at] = static_cast<std::uint16_t>(row + 1);
+    }
+    return slots;
 }();
 
 const RTHTMLNamedReference* findName(std::string_view name) {
-    const int letter = letterIndex(name[0]);
-    if (letter < 0) return nullptr;
-    const auto first = std::begin(RTHTMLNamedReferences) + FirstLetterStarts[static_cast<std::size_t>(letter)];
-    const auto last = std::begin(RTHTMLNamedReferences) + FirstLetterStarts[static_cast<std::size_t>(letter) + 1];
-    const auto found = std::ranges::lower_bound(first, last, name, {}, nameOf);
-    return found != last && nameOf(*found) == name ? &*found : nullptr;
+    if (name.size() > LongestName) return nullptr;
+    for (std::size_t at = slotOf(name);; at = (at + 1) % Slots.size()) {
+        if (Slots[at] == 0) return nullptr;
+        const RTHTMLNamedReference& reference = RTHTMLNamedReferences[Slots[at] - 1];
+        if (nameOf(reference) == name) return &reference;
+    }
 }
 
 // By a name's first letter, the second letters with which a legacy name begins: most names (ldquo, mdash,
@@ -87,19 +97,25 @@ const RTHTMLNamedReference* longestLegacyPrefix(std::string_view name) {
 // takes for that character alone, where typed it could join what is around it: into markup after a "<" of
 // text ("<&sol;b>"), into a reference with what comes before it ("&hellip&semi;", "&&num;60;"), or into the
 // end of an attribute value without quotes ("a&Tab;b").
+void appendSpelling(std::string& text, char32_t character) {
+    if (character >= 0x80) return ns::appendUTF8(text, character);
+    text += "&#";
+    if (character >= 100) text += static_cast<char>('0' + character / 100);
+    if (character >= 10) text += static_cast<char>('0' + character / 10 % 10);
+    text += static_cast<char>('0' + character % 10);
+    text += ';';
+}
+
 std::string spelling(char32_t character) {
     std::string text;
-    if (character < 0x80) {
-        text = "&#" + std::to_string(character) + ";";
-    } else {
-        ns::appendUTF8(text, character);
-    }
+    appendSpelling(text, character);
     return text;
 }
 
 std::string spelling(const RTHTMLNamedReference& reference) {
-    std::string text = spelling(reference.character);
-    if (reference.secondCharacter) text += spelling(reference.secondCharacter);
+    std::string text;
+    appendSpelling(text, reference.character);
+    if (reference.secondCharacter) appendSpelling(text, reference.secondCharacter);
     return text;
 }
 
