@@ -1,7 +1,7 @@
 #pragma once
-// A fixed table of short ASCII names (tag names, reference names) to numbers, made at compile time
-// and searched by a hash of the name's first eight bytes and its length: the input repair looks up every
-// tag and reference of a document, where a search through a sorted list cost hundreds of instructions.
+// A fixed table of short ASCII names (tag names) to numbers, made at compile time and searched by a hash of
+// the name's first eight bytes and its length: the input repair looks up every tag of a document, where a
+// search through a sorted list cost hundreds of instructions.
 
 #include <array>
 #include <cstddef>

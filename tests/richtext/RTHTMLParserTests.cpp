@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Value.h"
 #include "richtext/RTHTMLInputRepair.h"
 #include "richtext/RTLog.h"
@@ -118,6 +123,86 @@ TEST(RTHTMLParserTests, CharacterReferencesReadAsHTMLReadsThem) {
               "a\"b'c\uFFFDd&amp=x\u00A9\u20AC<&copy2<.&");
     EXPECT_EQ(textAndTitle("<i title='&quot;&#39;' id=a&lt;b>x</i>").second, "\"'");
     EXPECT_EQ(parse("<a href=\"?a=1&copy=2&amp;b=&#60;\">x</a>").events[2], "<a href=?a=1&copy=2&b=<>");
+}
+
+TEST(RTHTMLParserTests, NamesOfLaterHTMLReadAsABrowserReadsThem) {
+    // As a browser reads them (checked against one): names HTML 4 lacks, lang and rang as HTML has them now, names
+    // of two characters, and characters that would be markup or end a value if they came as typed.
+    EXPECT_EQ(textAndTitle("&ccaron;esky &check; &frac13; &hyphen; &lang;x&rang;").first, "\u010Desky \u2713 \u2153 \u2010 \u27E8x\u27E9");
+    EXPECT_EQ(textAndTitle("&nvlt; &fjlig;ord &NotEqualTilde; &bne;").first, "<\u20D2 fjord \u2242\u0338 =\u20E5");
+    EXPECT_EQ(textAndTitle("a<&sol;i>b<&excl;-- c --> &lt&excl;x").first, "a</i>b<!-- c --> <!x");
+    EXPECT_EQ(textAndTitle("&hellip&semi; &&num;60; &ampamp&semi;").first, "&hellip; &#60; &amp;");
+    // Without a ";" such a name reads as the longest legacy name it begins with, if any; and nothing is read twice.
+    EXPECT_EQ(textAndTitle("&check &centerdot &notinva &hyphen &notinva; &amp;lt; &ampfjlig;").first,
+              "&check \u00A2erdot \u00ACinva &hyphen \u2209 &lt; &fjlig;");
+    EXPECT_EQ(textAndTitle("<i title=\"&ccaron;&Tab;&sol;&centerdot&NewLine;&centerdot;&notit;&AMP;x\">x</i>").second,
+              "\u010D\t/&centerdot\n\u00B7&notit;&x");
+    EXPECT_EQ(textAndTitle("<i title=a&Tab;b&sol;>x</i>").second, "a\tb/");
+}
+
+// Each form's text and title, read from "<i title="FORM">[FORM]</i>" for each in turn.
+std::vector<std::pair<std::string, std::string>> textsAndTitles(const std::vector<std::string>& forms) {
+    std::string html = "<div>";
+    for (const std::string& form : forms) html += "<i title=\"" + form + "\">[" + form + "]</i>";
+    const Parsed parsed = parse(html + "</div>");
+    std::vector<std::pair<std::string, std::string>> read;
+    for (std::size_t at = 0; at + 1 < parsed.events.size(); ++at) {
+        const std::string& tag = parsed.events[at];
+        const std::string& text = parsed.events[at + 1];
+        if (!tag.starts_with("<i title=") || !text.starts_with("'[")) continue;
+        read.emplace_back(text.substr(2, text.size() - 4), tag.substr(9, tag.size() - 10));
+    }
+    return read;
+}
+
+TEST(RTHTMLParserTests, EveryNameOfHTMLsTableReadsAsTheTableHasIt) {
+    // The table as Python has it (html.entities.html5), written unchanged by tools/character-references/generate.py.
+    std::ifstream file(QL_RICHTEXT_DOCUMENTS "/named-character-references.json", std::ios::binary);
+    const std::string json{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const ns::Value parsed = ns::JSONSerialization::JSONObjectWithData(json, 0, nullptr);
+    const ns::Dictionary* table = parsed.asDictionary();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->size(), 2231u);
+    std::map<std::string, std::string, std::less<>> legacy;  // the names read without a ";"
+    for (const auto& [key, value] : *table) {
+        if (!key.ends_with(';')) legacy.emplace(key.view(), value.asString());
+    }
+    // What a name without its ";" reads as, outside and inside an attribute value: the longest legacy name that
+    // begins it, but in a value not when a letter or a digit follows.
+    const auto withoutSemicolon = [&legacy](std::string_view name) -> std::pair<std::string, std::string> {
+        for (std::size_t length = name.size(); length > 0; --length) {
+            const auto found = legacy.find(name.substr(0, length));
+            if (found == legacy.end()) continue;
+            const std::string text = found->second + std::string(name.substr(length));
+            return {text, length == name.size() ? text : "&" + std::string(name)};
+        }
+        return {"&" + std::string(name), "&" + std::string(name)};
+    };
+
+    std::vector<std::string> forms;
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const auto& [entry, value] : *table) {
+        const std::string key = entry;
+        const std::string name = key.ends_with(';') ? key.substr(0, key.size() - 1) : key;
+        forms.push_back("&" + key);
+        expected.emplace_back(value.asString(), value.asString());
+        if (key.ends_with(';') && !legacy.contains(name)) {
+            forms.push_back("&" + name);
+            expected.push_back(withoutSemicolon(name));
+        }
+        if (!key.ends_with(';')) {
+            forms.push_back("&" + key + "=");
+            expected.emplace_back(std::string(value.asString()) + "=", "&" + key + "=");
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> read = textsAndTitles(forms);
+    ASSERT_EQ(read.size(), forms.size());
+    std::size_t wrong = 0;
+    for (std::size_t at = 0; at < forms.size(); ++at) {
+        if (read[at] == expected[at]) continue;
+        if (++wrong <= 20) ADD_FAILURE() << forms[at] << " reads as " << read[at].first << " | " << read[at].second;
+    }
+    EXPECT_EQ(wrong, 0u) << " of " << forms.size() << " forms";
 }
 
 TEST(RTHTMLParserTests, ATagOfAMillionAttributesKeepsOnlyItsFirstOnes) {
