@@ -1,7 +1,9 @@
 #pragma once
-// The text the headless browser shows of a document: the document is loaded into a web view (the app's own,
-// on the shared engine) and its body's rendered text read back (innerText), with changes that stand for what
-// the import shows by design, so that what differs is where the two read the markup differently:
+// The text the headless browser shows of a document: the document is written into a frame that runs no
+// scripts, in a web view (the app's own, on the shared engine), and its body's rendered text read back
+// (innerText), as a browser with scripts off shows it (the import runs none, and shows a noscript element's
+// contents), with changes that stand for what the import shows by design, so that what differs is where the
+// two read the markup differently:
 // - elements the import's default style sheet gives no block (table cells, rows and captions, dl, dd, dt,
 //   blockquote, form, figure and others) run inline, and a nobr keeps the white space around it (no rule for
 //   it there either);
@@ -28,7 +30,10 @@ public:
     std::optional<std::string> of(const std::string& html);
 
 private:
+    bool loadPage();
+
     std::shared_ptr<ui::WebView> view_;
+    bool pageLoaded_ = false;
 };
 
 }  // namespace ql::tools
