@@ -21,6 +21,7 @@
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTTextAttachment.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
@@ -524,6 +525,9 @@ bool RTHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
     if (textAttachment_) {
         text.appendAttributedString(
             ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation()));
+        // The import shows no object's contents itself: its fallback content shows too, as a browser shows it for
+        // an object it cannot show (a plug-in's film, say). The attachment stays, with the fallback's nodes.
+        if (dynamic_cast<const RTObjectTextAttachment*>(textAttachment_.get())) appendChildrenTexts(*this, text, own);
     } else {
         appendChildrenTexts(*this, text, own);
     }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <utility>
 
+#include "platform/foundation/Text.h"
 #include "richtext/RTHTMLBlanks.h"
 #include "richtext/RTHTMLNameTable.h"
 
@@ -31,11 +32,15 @@ enum Tag : std::uint8_t {
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
     Quiet, Head, Title,
+    // A noscript element, and what one in the head may hold (link and meta elements, style sheets, noframes).
+    Noscript, HeadMeta,
     // Parts of tables that hold no text, and of documents of frames.
     Col, Colgroup, Frameset, Frame,
     // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
     // before them as before any other.
     Textarea, Iframe, Noembed, Noframes, Svg, Math,
+    // An element in line that an end tag of another does not reach past, as a block does not.
+    Select,
 };
 
 constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
@@ -63,15 +68,15 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"fieldset", Fieldset}, {"figcaption", Figcaption}, {"figure", Figure}, {"font", Font}, {"footer", Footer},
     {"form", Form},   {"h1", H1},           {"h2", H2},           {"h3", H3},         {"h4", H4},
     {"h5", H5},       {"h6", H6},           {"head", Head},      {"header", Header}, {"hgroup", Hgroup},
-    {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", Quiet},
-    {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", Quiet},    {"nav", Nav},
-    {"nobr", Nobr},   {"noscript", Quiet},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
+    {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", HeadMeta},
+    {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", HeadMeta},    {"nav", Nav},
+    {"nobr", Nobr},   {"noscript", Noscript},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
     {"pre", Pre},     {"s", S},             {"script", Script},   {"search", Search}, {"section", Section},
     {"small", Small}, {"strike", Strike},   {"strong", Strong},   {"style", Style},   {"summary", Summary},
     {"table", Table}, {"tbody", Tbody},     {"td", Td},           {"template", Quiet}, {"tfoot", Tfoot},
     {"th", Th},       {"thead", Thead},     {"title", Title},     {"tr", Tr},         {"tt", Tt},
     {"u", U},         {"ul", Ul},           {"xmp", Xmp},         {"textarea", Textarea}, {"iframe", Iframe},
-    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},
+    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},     {"select", Select},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
@@ -202,12 +207,42 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
         return;
     }
     reopenBudget_ -= written_.size();
-    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
+    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) {
+        active_[entry].open = true;
+        active_[entry].deferred = false;
+    }
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
 }
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
+
+bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select; }
+
+void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
+    if (inline_.size() == MaximumInlineElements) [[unlikely]] {
+        inlineUnrecordedFrom_ = std::min(inlineUnrecordedFrom_, stack_.size());
+        return;
+    }
+    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag == Select});
+}
+
+bool RTHTMLOpenElements::endInline(std::string_view name, std::size_t from) {
+    const std::size_t depth = stack_.size();
+    if (inlineUnrecordedFrom_ <= depth) [[unlikely]]
+        return true;
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == depth;) {
+        if (ns::equalsIgnoringASCIICase(inline_[entry].name, name)) {
+            // The formatting elements opened inside it end with it in the reader; a browser keeps them in effect,
+            // so they open again before the next text.
+            closeFormattingFrom(std::max<std::size_t>(inline_[entry].formatting, segment_), from);
+            inline_.resize(entry);
+            return true;
+        }
+        if (inline_[entry].boundary) break;
+    }
+    return false;
+}
 
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
@@ -232,11 +267,14 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
             traits.opensForeignContent = tag == Svg || tag == Math;
             traits.dropsLeadingNewline = tag == Pre || tag == Listing || tag == Textarea;
             traits.endsParagraphInReader = tag == Title;
-            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Head || tag == Title || tag == Noframes;
+            const bool quiet = tag == Quiet || tag == Noscript || tag == HeadMeta;
+            traits.belongsInHead = tag == Script || tag == Style || quiet || tag == Head || tag == Title || tag == Noframes;
+            traits.isNoscript = tag == Noscript;
+            traits.staysInHeadNoscript = tag == HeadMeta || tag == Style || tag == Noframes;
             traits.ignoredInBody = tag == Head || tag == Body || tag == Frameset || tag == Frame;
             traits.isTablePart = isTablePart(tag);
             traits.endsTableText = isTablePart(tag) || tag == Table;
-            traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || tag == Quiet || tag == Form;
+            traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || quiet || tag == Form;
             traits.isForm = tag == Form;
             traits.isHtml = tag == Html;
             traits.isBody = tag == Body;
@@ -301,6 +339,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         }
         if (beforeBlock) {
             // Active, to be opened inside the block.
+            entry.deferred = true;
             edits_.remove(from, to);
             forgetBeyondThreeIdentical(entry);
             active_.push_back(std::move(entry));
@@ -342,9 +381,14 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     return false;
 }
 
-void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t to) {
+void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to) {
+    if (tracksInline(tag)) {
+        // A browser ignores the end tag of an element in line that a block (or a select) was opened inside; the
+        // reader would end the block with it.
+        if (!endInline(name, from)) edits_.remove(from, to);
+        return;
+    }
     // Most end tags end the element opened last: a formatting element, or a block with no formatting open in it.
-    if (tag == Other) return;
     at_ = from;
     if (!active_.empty() && active_.back().tag == tag && reopenFrom_ == active_.size()) {
         if (active_.back().forgotten) --forgotten_;
@@ -418,6 +462,9 @@ void RTHTMLOpenElements::popThrough(std::size_t depth, bool tellReader) {
         if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
+    // The elements in line opened inside those end with them.
+    while (!inline_.empty() && inline_.back().depth > stack_.size()) inline_.pop_back();
+    if (stack_.size() < inlineUnrecordedFrom_) inlineUnrecordedFrom_ = SIZE_MAX;
 }
 
 std::int32_t RTHTMLOpenElements::deepest(std::uint64_t tags) const {
@@ -431,8 +478,20 @@ std::int32_t RTHTMLOpenElements::inScope(std::uint64_t tags, std::uint64_t bound
     return depth >= 0 && deepest(boundaries & ~tags) < depth ? depth : -1;
 }
 
-void RTHTMLOpenElements::closeIfOpen(std::int32_t depth) {
-    if (depth >= 0) popThrough(static_cast<std::size_t>(depth));
+void RTHTMLOpenElements::endByEndTag(std::int32_t depth, std::size_t from, std::size_t to) {
+    if (depth < 0) {
+        edits_.remove(from, to);
+        return;
+    }
+    const auto held = static_cast<std::size_t>(depth);
+    // Formatting opened inside it ends with it (a browser keeps it in effect, to open again).
+    closeFormattingFrom(std::max(stack_[held].formatting, segment_), from);
+    popThrough(held + 1, true);
+    popThrough(held);
+}
+
+bool RTHTMLOpenElements::formattingOnStack(std::size_t first, std::size_t openBefore) const {
+    return openBefore > first || (active_.size() > first && active_.back().deferred);
 }
 
 void RTHTMLOpenElements::closeParagraph() { endAndTellReader(inScope(bit(P), ButtonScope)); }
@@ -483,9 +542,9 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
     if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
     else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
-    // A heading ends a heading that is the current element: none of the formatting opened in it is open.
+    // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
     else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) &&
-             openFormatting <= std::max(segment_, stack_.back().formatting))
+             !formattingOnStack(std::max(segment_, stack_.back().formatting), openFormatting) && !inlineOpenInside())
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
     else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
     else if (tag == Tr) {
@@ -501,17 +560,17 @@ void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from, std::size_
         const std::int32_t depth = inScope(bit(P), ButtonScope);
         // A browser makes an empty paragraph of an end tag with no p open (kept in a heading, as above).
         if (depth < 0) edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
-        closeIfOpen(depth);
+        else endByEndTag(depth, from, to);
     } else if (tag == Li) {
-        closeIfOpen(inScope(bit(Li), ListItemScope));
+        endByEndTag(inScope(bit(Li), ListItemScope), from, to);
     } else if (isHeading(tag)) {
         const std::int32_t depth = inScope(Headings, DefaultScope);
         const std::uint8_t open = depth >= 0 ? stack_[static_cast<std::size_t>(depth)].tag : tag;
-        closeIfOpen(depth);
+        endByEndTag(depth, from, to);
         // Any heading's end tag ends the open heading; the reader is given that one's name, or would ignore it.
-        if (open != tag) edits_.replace(from, to, heldEndTag(open));
+        if (depth >= 0 && open != tag) edits_.replace(from, to, heldEndTag(open));
     } else {
-        closeIfOpen(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope));
+        endByEndTag(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope), from, to);
     }
 }
 

@@ -83,6 +83,10 @@ public:
         // where it is in a table; any other element there goes before the table (RTHTMLTableText.h).
         bool staysInTable : 1 = false;
         bool isForm : 1 = false;
+        bool isNoscript : 1 = false;
+        // link, meta, style, noframes: what a noscript element in the head holds; a browser that runs no scripts
+        // ends the noscript element, and the head, at anything else.
+        bool staysInHeadNoscript : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
 
@@ -92,7 +96,13 @@ public:
     // start tag) would leave empty but for that white space, which the reader would keep as a line of its own.
     bool startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                   bool beforeBlock = false);
-    void endTag(std::uint8_t tag, std::size_t from, std::size_t to);
+    // An element in line of no concern otherwise (`tracksInline`), `name` as written, began at the tag just
+    // handled and ends later (not void, not written self-closing).
+    static bool tracksInline(std::uint8_t tag);
+    void startInline(std::uint8_t tag, std::string_view name);
+    // An end tag at [from, to), `name` as written. Where a browser ignores it, the repair leaves it out; where
+    // it ends elements open inside the one it ends, the reader is given their end tags too.
+    void endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to);
     // Text with something to show begins at `at`.
     void text(std::size_t at);
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
@@ -133,6 +143,8 @@ private:
         // Forgotten for a fourth identical element while open in the reader's input: ended with its block,
         // or by an end tag that finds no other of its name, and never opened again.
         bool forgotten = false;
+        // Taken out before a block's start tag, to be opened inside it: still the current element there.
+        bool deferred = false;
     };
     std::string_view startTagText(const Active& entry) const {
         return entry.rewritten >= 0 ? std::string_view(rewrittenTags_[static_cast<std::size_t>(entry.rewritten)])
@@ -174,7 +186,18 @@ private:
     const std::string& heldEndTag(std::uint8_t tag);
     // Ends the held elements through `depth`, with `tellReader` writing their end tags.
     void popThrough(std::size_t depth, bool tellReader = false);
-    void closeIfOpen(std::int32_t depth);
+    // What an end tag at [from, to) does to the held element at `depth` its name reaches: ends it with those
+    // inside it, whose end tags the reader is given first (it would ignore the end tag while a div is open
+    // inside, say); or, at -1, nothing, and the reader is not given the end tag.
+    void endByEndTag(std::int32_t depth, std::size_t from, std::size_t to);
+    // Whether a formatting element from `first` on is the current element's or inside it, at a block's start:
+    // open in the reader's input before the block (`openBefore`), or taken out to open inside the block.
+    bool formattingOnStack(std::size_t first, std::size_t openBefore) const;
+    // Whether an element in line is open inside the innermost held one.
+    bool inlineOpenInside() const { return !inline_.empty() && inline_.back().depth == stack_.size(); }
+    // An end tag of an element in line: true when a browser ends an element with it (one of the name open
+    // inside the innermost held element, with no select between).
+    bool endInline(std::string_view name, std::size_t from);
     // The depth of the innermost open element with one of the tags (a set of bits by tag), -1 when none.
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
@@ -208,6 +231,19 @@ private:
     std::vector<OpenBlock> stack_;
     bool quirks_ = true;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
+    // Elements in line open, of no concern otherwise (span, label, ruby, select...), at most
+    // MaximumInlineElements; each ends with the held element it began in.
+    struct OpenInline {
+        std::string_view name;   // as written
+        std::uint32_t depth;     // the number of held elements open when it began
+        std::uint32_t formatting;  // the formatting elements remembered then
+        bool boundary;           // a select, past which no end tag of another reaches
+    };
+    std::vector<OpenInline> inline_;
+    // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there
+    // may end one, so it is left alone.
+    std::size_t inlineUnrecordedFrom_ = SIZE_MAX;
+    static constexpr std::size_t MaximumInlineElements = 64;
 };
 
 }  // namespace ql
