@@ -209,7 +209,9 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
     reopenBudget_ -= written_.size();
     for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) {
         active_[entry].open = true;
-        active_[entry].deferred = false;
+        // A browser opens again here what it ended; the others the repair opens as copies of what a browser
+        // still has open further out.
+        if (active_[entry].depth == Ended) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
     }
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
@@ -217,14 +219,14 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
 
-bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select; }
+bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select || tag == Noscript; }
 
 void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
     if (inline_.size() == MaximumInlineElements) [[unlikely]] {
         inlineUnrecordedFrom_ = std::min(inlineUnrecordedFrom_, stack_.size());
         return;
     }
-    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag == Select});
+    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag});
 }
 
 bool RTHTMLOpenElements::endInline(std::string_view name, std::size_t from) {
@@ -235,11 +237,13 @@ bool RTHTMLOpenElements::endInline(std::string_view name, std::size_t from) {
         if (ns::equalsIgnoringASCIICase(inline_[entry].name, name)) {
             // The formatting elements opened inside it end with it in the reader; a browser keeps them in effect,
             // so they open again before the next text.
-            closeFormattingFrom(std::max<std::size_t>(inline_[entry].formatting, segment_), from);
+            const std::size_t formatting = std::max<std::size_t>(inline_[entry].formatting, segment_);
+            closeFormattingFrom(formatting, from);
+            endedByBrowser(formatting);
             inline_.resize(entry);
             return true;
         }
-        if (inline_[entry].boundary) break;
+        if (inline_[entry].tag != Other) break;
     }
     return false;
 }
@@ -315,6 +319,7 @@ bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) con
 void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
     at_ = at;
     closeFormattingFrom(std::max(start.formatting, segment_), at);
+    endedByBrowser(std::max(start.formatting, segment_));
     if (stack_.size() > start.depth) popThrough(start.depth);
 }
 
@@ -332,14 +337,13 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
             reopen(from);
             return false;
         }
-        Active entry{tag, !beforeBlock, -1, from, to - from};
+        Active entry{tag, !beforeBlock, -1, from, to - from, false, static_cast<std::uint32_t>(stack_.size())};
         if (text.data() != source_.data() + from) {
             entry.rewritten = static_cast<std::int32_t>(rewrittenTags_.size());
             rewrittenTags_.emplace_back(text);
         }
         if (beforeBlock) {
             // Active, to be opened inside the block.
-            entry.deferred = true;
             edits_.remove(from, to);
             forgetBeyondThreeIdentical(entry);
             active_.push_back(std::move(entry));
@@ -352,9 +356,8 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isBlock(tag)) {
-        const std::size_t openBefore = reopenFrom_;
         closeOpenFormatting(from);
-        startBlock(tag, openBefore);
+        startBlock(tag);
         const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
         if (keptOpen || readerEnds(tag)) edits_.insert(from, KeepOpenStart);
         if (!selfClosing && isHeld(tag)) push(tag, keptOpen);
@@ -366,7 +369,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     }
     if (isHeld(tag)) {
         if (tag == Table) startTable(from);
-        else startBlock(tag, reopenFrom_);
+        else startBlock(tag);
         if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);
@@ -396,7 +399,7 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::si
         reopenFrom_ = active_.size();
         return;
     }
-    if (!stack_.empty() && stack_.back().tag == tag && reopenFrom_ <= segment_) {
+    if (!stack_.empty() && stack_.back().tag == tag && reopenFrom_ <= segment_ && !inlineOpenInside()) [[likely]] {
         popThrough(stack_.size() - 1);
         return;
     }
@@ -404,8 +407,46 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::si
         endFormatting(tag, from, to, false);
         return;
     }
-    if (isBlock(tag) || tag == Body || tag == Html) closeOpenFormatting(from);
-    if (isHeld(tag)) endBlock(tag, from, to);
+    if (!isHeld(tag)) {
+        if (tag == Body || tag == Html) closeOpenFormatting(from);
+        return;
+    }
+    const std::int32_t depth = reachOf(tag);
+    if ((depth < 0 && tag != P) || (isBlock(tag) && selectOpenInside())) {
+        // A browser ignores it: no element of the name is in scope, or a select (which holds only options) is
+        // open inside the current element. Nothing ends, the formatting in effect neither.
+        edits_.remove(from, to);
+        return;
+    }
+    // (The empty paragraph a "</p>" makes in a table goes before the table, inside the formatting around it.)
+    if (isBlock(tag) && !(depth < 0 && inTableBody())) closeOpenFormatting(from);
+    endBlock(tag, depth, from, to);
+}
+
+std::int32_t RTHTMLOpenElements::reachOf(std::uint8_t tag) const {
+    if (tag == P) return inScope(bit(P), ButtonScope);
+    if (tag == Li) return inScope(bit(Li), ListItemScope);
+    // Any heading's end tag ends the open heading.
+    if (isHeading(tag)) return inScope(Headings, DefaultScope);
+    return inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope);
+}
+
+bool RTHTMLOpenElements::endTagReaches(std::uint8_t tag) const { return isHeld(tag) && reachOf(tag) >= 0; }
+
+bool RTHTMLOpenElements::selectOpenInside() const {
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == stack_.size();) {
+        if (inline_[entry].tag == Select) return true;
+    }
+    return false;
+}
+
+void RTHTMLOpenElements::endImpliedAt(std::size_t at) {
+    at_ = at;
+    if (reachOf(Form) < 0 || !heldIsCurrent()) return;
+    std::size_t depth = stack_.size();
+    while (depth > 0 && (stack_[depth - 1].tag == P || stack_[depth - 1].tag == Li || stack_[depth - 1].tag == Dd || stack_[depth - 1].tag == Dt))
+        --depth;
+    popThrough(depth, true);
 }
 
 void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
@@ -462,8 +503,9 @@ void RTHTMLOpenElements::popThrough(std::size_t depth, bool tellReader) {
         if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
-    // The elements in line opened inside those end with them.
+    // The elements in line and formatting elements a browser opened inside those end with them.
     while (!inline_.empty() && inline_.back().depth > stack_.size()) inline_.pop_back();
+    endedByBrowser(segment_, stack_.size() + 1);
     if (stack_.size() < inlineUnrecordedFrom_) inlineUnrecordedFrom_ = SIZE_MAX;
 }
 
@@ -478,20 +520,18 @@ std::int32_t RTHTMLOpenElements::inScope(std::uint64_t tags, std::uint64_t bound
     return depth >= 0 && deepest(boundaries & ~tags) < depth ? depth : -1;
 }
 
-void RTHTMLOpenElements::endByEndTag(std::int32_t depth, std::size_t from, std::size_t to) {
-    if (depth < 0) {
-        edits_.remove(from, to);
-        return;
+bool RTHTMLOpenElements::heldIsCurrent() const {
+    if (inlineOpenInside()) return false;
+    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
+        if (active_[entry].depth == stack_.size()) return false;
     }
-    const auto held = static_cast<std::size_t>(depth);
-    // Formatting opened inside it ends with it (a browser keeps it in effect, to open again).
-    closeFormattingFrom(std::max(stack_[held].formatting, segment_), from);
-    popThrough(held + 1, true);
-    popThrough(held);
+    return true;
 }
 
-bool RTHTMLOpenElements::formattingOnStack(std::size_t first, std::size_t openBefore) const {
-    return openBefore > first || (active_.size() > first && active_.back().deferred);
+void RTHTMLOpenElements::endedByBrowser(std::size_t first, std::size_t depth) {
+    for (std::size_t entry = first; entry < active_.size(); ++entry) {
+        if (active_[entry].depth != Ended && active_[entry].depth >= depth) active_[entry].depth = Ended;
+    }
 }
 
 void RTHTMLOpenElements::closeParagraph() { endAndTellReader(inScope(bit(P), ButtonScope)); }
@@ -532,21 +572,17 @@ void RTHTMLOpenElements::clearToTableContext() {
     if (table >= 0) endAndTellReader(table + 1);
 }
 
-void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting) {
-    if (isBlock(tag) && innermost_[P] >= 0) {
-        const std::int32_t paragraph = inScope(bit(P), ButtonScope);
-        // The formatting elements opened in the paragraph end with it.
-        if (paragraph >= 0) openFormatting = std::min<std::size_t>(openFormatting, stack_[static_cast<std::size_t>(paragraph)].formatting);
-        endAndTellReader(paragraph);
-    }
+void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
+    if (isBlock(tag) && innermost_[P] >= 0) endAndTellReader(inScope(bit(P), ButtonScope));
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
     if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
     else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
     // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
-    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) &&
-             !formattingOnStack(std::max(segment_, stack_.back().formatting), openFormatting) && !inlineOpenInside())
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && heldIsCurrent())
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
     else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
+    // A button ends a button, where the reader would nest them.
+    else if (tag == Button) endAndTellReader(inScope(bit(Button), DefaultScope));
     else if (tag == Tr) {
         // The row it is in or, where the browser implies the row, the cell.
         const std::int32_t row = inScope(bit(Tr), TableScope);
@@ -555,23 +591,21 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting
     else if (tag == Tbody || tag == Thead || tag == Tfoot || tag == Caption) clearToTableContext();
 }
 
-void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from, std::size_t to) {
-    if (tag == P) {
-        const std::int32_t depth = inScope(bit(P), ButtonScope);
-        // A browser makes an empty paragraph of an end tag with no p open (kept in a heading, as above).
-        if (depth < 0) edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
-        else endByEndTag(depth, from, to);
-    } else if (tag == Li) {
-        endByEndTag(inScope(bit(Li), ListItemScope), from, to);
-    } else if (isHeading(tag)) {
-        const std::int32_t depth = inScope(Headings, DefaultScope);
-        const std::uint8_t open = depth >= 0 ? stack_[static_cast<std::size_t>(depth)].tag : tag;
-        endByEndTag(depth, from, to);
-        // Any heading's end tag ends the open heading; the reader is given that one's name, or would ignore it.
-        if (depth >= 0 && open != tag) edits_.replace(from, to, heldEndTag(open));
-    } else {
-        endByEndTag(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope), from, to);
+void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to) {
+    if (depth < 0) {
+        // A browser makes an empty paragraph of a "</p>" with no p open (kept in a heading, as above).
+        edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
+        return;
     }
+    const auto held = static_cast<std::size_t>(depth);
+    const std::uint8_t open = stack_[held].tag;
+    // Formatting opened inside it ends with it (a browser keeps it in effect, to open again); the elements open
+    // inside it are ended for the reader first.
+    closeFormattingFrom(std::max(stack_[held].formatting, segment_), from);
+    popThrough(held + 1, true);
+    popThrough(held);
+    // A heading's end tag ends another heading: the reader is given that one's name, or would ignore it.
+    if (open != tag) edits_.replace(from, to, heldEndTag(open));
 }
 
 }  // namespace ql

@@ -115,8 +115,15 @@ public:
     bool tableOpen() const;
     // Whether the element opened last of those held is a form, once the paragraphs and items in it end.
     bool formIsCurrent() const;
+    // A form's end tag at `at` that the repair leaves out (elements inside the form are still open) ends the
+    // paragraphs and items open last, as a browser ends them before it takes the form out of the elements open
+    // (where the form is one and in scope).
+    void endImpliedAt(std::size_t at);
     // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
     bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
+    // Whether an end tag of the tag ends an element: one of its name (or for a heading, any heading) is open, with
+    // no element between that bounds its reach.
+    bool endTagReaches(std::uint8_t tag) const;
     // Where the innermost open table begins, for what goes before it.
     RTHTMLEdits::Place& tablePlace();
 
@@ -143,9 +150,11 @@ private:
         // Forgotten for a fourth identical element while open in the reader's input: ended with its block,
         // or by an end tag that finds no other of its name, and never opened again.
         bool forgotten = false;
-        // Taken out before a block's start tag, to be opened inside it: still the current element there.
-        bool deferred = false;
+        // Where a browser has it open: the number of held elements open where it began, or where the browser
+        // opened it again; Ended once the browser ended it (with a block it was in, say), to open again.
+        std::uint32_t depth = 0;
     };
+    static constexpr std::uint32_t Ended = UINT32_MAX;
     std::string_view startTagText(const Active& entry) const {
         return entry.rewritten >= 0 ? std::string_view(rewrittenTags_[static_cast<std::size_t>(entry.rewritten)])
                                     : source_.substr(entry.from, entry.length);
@@ -186,13 +195,16 @@ private:
     const std::string& heldEndTag(std::uint8_t tag);
     // Ends the held elements through `depth`, with `tellReader` writing their end tags.
     void popThrough(std::size_t depth, bool tellReader = false);
-    // What an end tag at [from, to) does to the held element at `depth` its name reaches: ends it with those
-    // inside it, whose end tags the reader is given first (it would ignore the end tag while a div is open
-    // inside, say); or, at -1, nothing, and the reader is not given the end tag.
-    void endByEndTag(std::int32_t depth, std::size_t from, std::size_t to);
-    // Whether a formatting element from `first` on is the current element's or inside it, at a block's start:
-    // open in the reader's input before the block (`openBefore`), or taken out to open inside the block.
-    bool formattingOnStack(std::size_t first, std::size_t openBefore) const;
+    // The depth of the held element an end tag of the tag ends, -1 when none is in scope.
+    std::int32_t reachOf(std::uint8_t tag) const;
+    // Whether a select is open inside the innermost held element.
+    bool selectOpenInside() const;
+    // Whether the innermost held element is a browser's current element: no formatting element or other element
+    // in line is open inside it (as a browser has them open, not as the reader's input has).
+    bool heldIsCurrent() const;
+    // Formatting elements from `first` on that a browser has open at `depth` or deeper are ended there, to be
+    // opened again.
+    void endedByBrowser(std::size_t first, std::size_t depth = 0);
     // Whether an element in line is open inside the innermost held one.
     bool inlineOpenInside() const { return !inline_.empty() && inline_.back().depth == stack_.size(); }
     // An end tag of an element in line: true when a browser ends an element with it (one of the name open
@@ -202,9 +214,11 @@ private:
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
-    // `openFormatting`: the formatting elements from there on were not open before the tag.
-    void startBlock(std::uint8_t tag, std::size_t openFormatting);
-    void endBlock(std::uint8_t tag, std::size_t from, std::size_t to);
+    void startBlock(std::uint8_t tag);
+    // The end tag at [from, to) ends the held element at `depth` (reachOf), with those inside it, whose end tags
+    // the reader is given first (it would ignore the end tag while a div is open inside, say); a "</p>" at -1
+    // makes an empty paragraph.
+    void endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to);
 
     std::string_view source_;
     RTHTMLEdits& edits_;
@@ -231,13 +245,14 @@ private:
     std::vector<OpenBlock> stack_;
     bool quirks_ = true;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
-    // Elements in line open, of no concern otherwise (span, label, ruby, select...), at most
+    // Elements in line open as a browser has them open, of no concern otherwise (span, label, ruby, select,
+    // noscript...), at most
     // MaximumInlineElements; each ends with the held element it began in.
     struct OpenInline {
         std::string_view name;   // as written
         std::uint32_t depth;     // the number of held elements open when it began
         std::uint32_t formatting;  // the formatting elements remembered then
-        bool boundary;           // a select, past which no end tag of another reaches
+        std::uint8_t tag;        // a select or noscript is one past which no end tag of another reaches
     };
     std::vector<OpenInline> inline_;
     // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there

@@ -47,6 +47,16 @@ std::string scriptFor(const std::string& html) {
         shown.textContent = area.value;
         area.replaceWith(shown);
     }
+    // A select shows its options' text in line, and a template its contents, as in the import.
+    for (const select of doc.querySelectorAll('select')) {
+        if (select.namespaceURI !== xhtml) continue;
+        const shown = doc.createElement('span');
+        shown.textContent = select.textContent;
+        select.replaceWith(shown);
+    }
+    for (const template of doc.querySelectorAll('template')) {
+        if (template.namespaceURI === xhtml) template.replaceWith(template.content);
+    }
     // SVG and MathML elements give way to what they hold, but for style sheets, scripts and titles, whose text
     // the import does not show; HTML inside them stays as it is. Inner elements go first.
     for (const element of Array.from(doc.body ? doc.body.querySelectorAll('*') : []).reverse()) {

@@ -7,7 +7,8 @@
 // - elements the import's default style sheet gives no block (table cells, rows and captions, dl, dd, dt,
 //   blockquote, form, figure and others) run inline, and a nobr keeps the white space around it (no rule for
 //   it there either);
-// - a textarea's contents show as written in its place (innerText leaves a form control's text out);
+// - a textarea's contents show as written in its place (innerText leaves a form control's text out), a select's
+//   options in line, and a template's contents (the import does not tell templates apart);
 // - SVG and MathML show their text in line, all but that of style sheets, scripts and titles, and the HTML
 //   they hold as HTML (the browser lays out only some of their text, each piece on a line of its own).
 
