@@ -154,7 +154,14 @@ void RTHTMLOpenElements::clearToLastMarker() {
     while (reopenFrom_ < active_.size() && active_[reopenFrom_].open) ++reopenFrom_;
 }
 
-void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) { closeFormattingFrom(segment_, at); }
+void RTHTMLOpenElements::closeOpenFormatting(std::size_t at, std::size_t depth) {
+    std::size_t first = segment_;
+    // A button ends no formatting where it starts: what the reader has open around one stays open inside it.
+    const std::int32_t button = innermost_[Button];
+    if (button >= 0 && static_cast<std::size_t>(button) < std::min(depth, stack_.size()))
+        first = std::max(first, stack_[static_cast<std::size_t>(button)].formatting);
+    closeFormattingFrom(first, at);
+}
 
 void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) {
     if (first >= reopenFrom_) return;
@@ -166,6 +173,9 @@ void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) 
     reopenFrom_ = first;
     edits_.insert(at, written_);
     dropClosedForgotten();
+    // The elements in line opened inside those end with them in the reader, not in a browser.
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == stack_.size() && inline_[entry].formatting > first;)
+        inline_[entry].readerOpen = false;
 }
 
 void RTHTMLOpenElements::dropClosedForgotten() {
@@ -226,13 +236,13 @@ void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
         inlineUnrecordedFrom_ = std::min(inlineUnrecordedFrom_, stack_.size());
         return;
     }
-    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag});
+    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag, true});
 }
 
-bool RTHTMLOpenElements::endInline(std::string_view name, std::size_t from) {
+void RTHTMLOpenElements::endInline(std::string_view name, std::size_t from, std::size_t to) {
     const std::size_t depth = stack_.size();
     if (inlineUnrecordedFrom_ <= depth) [[unlikely]]
-        return true;
+        return;
     for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == depth;) {
         if (ns::equalsIgnoringASCIICase(inline_[entry].name, name)) {
             // The formatting elements opened inside it end with it in the reader; a browser keeps them in effect,
@@ -240,12 +250,16 @@ bool RTHTMLOpenElements::endInline(std::string_view name, std::size_t from) {
             const std::size_t formatting = std::max<std::size_t>(inline_[entry].formatting, segment_);
             closeFormattingFrom(formatting, from);
             endedByBrowser(formatting);
+            // One the reader ended already (with formatting around it) would end another of the name further out.
+            if (!inline_[entry].readerOpen) edits_.remove(from, to);
             inline_.resize(entry);
-            return true;
+            return;
         }
         if (inline_[entry].tag != Other) break;
     }
-    return false;
+    // A browser ignores it: a block (or a select or noscript) was opened inside the element; the reader would
+    // end the block with it.
+    edits_.remove(from, to);
 }
 
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
@@ -386,9 +400,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
 
 void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to) {
     if (tracksInline(tag)) {
-        // A browser ignores the end tag of an element in line that a block (or a select) was opened inside; the
-        // reader would end the block with it.
-        if (!endInline(name, from)) edits_.remove(from, to);
+        endInline(name, from, to);
         return;
     }
     // Most end tags end the element opened last: a formatting element, or a block with no formatting open in it.
@@ -408,7 +420,7 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::si
         return;
     }
     if (!isHeld(tag)) {
-        if (tag == Body || tag == Html) closeOpenFormatting(from);
+        if (tag == Body || tag == Html) closeOpenFormatting(from, 0);
         return;
     }
     const std::int32_t depth = reachOf(tag);
@@ -419,7 +431,7 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::si
         return;
     }
     // (The empty paragraph a "</p>" makes in a table goes before the table, inside the formatting around it.)
-    if (isBlock(tag) && !(depth < 0 && inTableBody())) closeOpenFormatting(from);
+    if (isBlock(tag) && !(depth < 0 && inTableBody())) closeOpenFormatting(from, depth < 0 ? stack_.size() : static_cast<std::size_t>(depth));
     endBlock(tag, depth, from, to);
 }
 
@@ -478,6 +490,8 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
         edits_.remove(from, to);
     }
     if (active_[entry].forgotten) --forgotten_;
+    // A browser ends those opened inside it with it, to open again.
+    endedByBrowser(entry + 1);
     active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
     if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
     dropClosedForgotten();

@@ -167,8 +167,9 @@ private:
     void endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized);
     // Entries forgotten while open leave once the reader's input has ended them.
     void dropClosedForgotten();
-    // Ends the formatting elements open since the last marker, before `at`; they stay active.
-    void closeOpenFormatting(std::size_t at);
+    // Ends the formatting elements the reader has open inside the held elements from `depth` on (all since the
+    // last marker but those around a button further out), before `at`; they stay active.
+    void closeOpenFormatting(std::size_t at, std::size_t depth = SIZE_MAX);
     void reopen(std::size_t at);
     void clearToLastMarker();
 
@@ -207,9 +208,9 @@ private:
     void endedByBrowser(std::size_t first, std::size_t depth = 0);
     // Whether an element in line is open inside the innermost held one.
     bool inlineOpenInside() const { return !inline_.empty() && inline_.back().depth == stack_.size(); }
-    // An end tag of an element in line: true when a browser ends an element with it (one of the name open
-    // inside the innermost held element, with no select between).
-    bool endInline(std::string_view name, std::size_t from);
+    // An end tag of an element in line at [from, to): it ends one of the name open inside the innermost held
+    // element, with no select or noscript between; else a browser ignores it, and the reader is not given it.
+    void endInline(std::string_view name, std::size_t from, std::size_t to);
     // The depth of the innermost open element with one of the tags (a set of bits by tag), -1 when none.
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
@@ -253,6 +254,7 @@ private:
         std::uint32_t depth;     // the number of held elements open when it began
         std::uint32_t formatting;  // the formatting elements remembered then
         std::uint8_t tag;        // a select or noscript is one past which no end tag of another reaches
+        bool readerOpen;         // not yet ended in the reader's input by formatting around it
     };
     std::vector<OpenInline> inline_;
     // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there

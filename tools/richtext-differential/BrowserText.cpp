@@ -33,11 +33,12 @@ std::string scriptFor(const std::string& html) {
     doc.write(new TextDecoder().decode(bytes));
     doc.close();
     // The blocks a browser's own style sheet has and the import's has not run inline, as in the import; a
-    // nobr keeps the white space around it (the import's style sheet has no rule for it either).
+    // nobr keeps the white space around it (the import's style sheet has no rule for it either), and a ruby
+    // element lays out what it holds as any element in line (the import has no ruby layout).
     const inline = doc.createElement('style');
     inline.textContent = 'address, blockquote, caption, dd, dl, dt, fieldset, figcaption, figure, form, legend, main, ' +
         'search, tbody, td, tfoot, th, thead, tr { display: inline } colgroup, col { display: none } ' +
-        'nobr { white-space: inherit }';
+        'nobr { white-space: inherit } ruby { display: inline }';
     doc.documentElement.appendChild(inline);
     const xhtml = 'http://www.w3.org/1999/xhtml';
     for (const area of doc.querySelectorAll('textarea')) {

@@ -5,8 +5,8 @@
 // contents), with changes that stand for what the import shows by design, so that what differs is where the
 // two read the markup differently:
 // - elements the import's default style sheet gives no block (table cells, rows and captions, dl, dd, dt,
-//   blockquote, form, figure and others) run inline, and a nobr keeps the white space around it (no rule for
-//   it there either);
+//   blockquote, form, figure and others) run inline, a nobr keeps the white space around it (no rule for
+//   it there either), and a ruby element is laid out as any element in line (blocks inside it are blocks);
 // - a textarea's contents show as written in its place (innerText leaves a form control's text out), a select's
 //   options in line, and a template's contents (the import does not tell templates apart);
 // - SVG and MathML show their text in line, all but that of style sheets, scripts and titles, and the HTML
