@@ -118,8 +118,10 @@ constexpr auto ReaderEndsAt = [] {
     ends[Pre] = ends[Listing] = definitions | bit(Fieldset) | bit(Form) | bit(Li) | bit(Ul) | bit(Table);
     for (std::uint8_t heading = H1; heading <= H6; ++heading) ends[heading] = bit(Fieldset) | bit(Form) | bit(Li) | bit(Table);
     ends[Dl] = bit(Form) | bit(Li);
-    ends[Dt] = bit(Dl);
     ends[Address] = definitions | bit(Form) | bit(Li) | bit(Ul);
+    // (An item a browser keeps open around another: where a table between them bounds the item's reach.)
+    ends[Li] = bit(Li);
+    ends[Dd] = ends[Dt] = definitions;
     return ends;
 }();
 
@@ -490,8 +492,8 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
         edits_.remove(from, to);
     }
     if (active_[entry].forgotten) --forgotten_;
-    // A browser ends those opened inside it with it, to open again.
-    endedByBrowser(entry + 1);
+    // Where it is open in the current element, a browser ends those opened inside it with it, to open again.
+    if (active_[entry].depth == stack_.size()) endedByBrowser(entry + 1, stack_.size());
     active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
     if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
     dropClosedForgotten();
@@ -569,7 +571,9 @@ void RTHTMLOpenElements::startTable(std::size_t from) {
 }
 
 bool RTHTMLOpenElements::readerEnds(std::uint8_t tag) const {
-    if (!stack_.empty() && (ReaderEndsAt[stack_.back().tag] & bit(tag))) return true;
+    // What starts directly in a table goes before it, into the element the table is in.
+    const std::int32_t current = inTableBody() ? innermost_[Table] - 1 : static_cast<std::int32_t>(stack_.size()) - 1;
+    if (current >= 0 && (ReaderEndsAt[stack_[static_cast<std::size_t>(current)].tag] & bit(tag))) return true;
     if (tag != Table) return false;
     for (std::size_t entry = segment_; entry < reopenFrom_; ++entry) {
         if (active_[entry].tag == A) return true;
