@@ -219,12 +219,12 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
         return;
     }
     reopenBudget_ -= written_.size();
-    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) {
-        active_[entry].open = true;
-        // A browser opens again here what it ended; the others the repair opens as copies of what a browser
-        // still has open further out.
-        if (active_[entry].depth == Ended) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
-    }
+    // A browser opens again here what it ended after the last it still has open; the others the repair opens as
+    // copies of what a browser has open further out.
+    std::size_t reopened = active_.size();
+    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
+    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
+    for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
 }
