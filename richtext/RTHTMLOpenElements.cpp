@@ -347,8 +347,8 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isFormatting(tag)) {
-        // A link inside a link ends the outer one first.
-        if (tag == A) endFormatting(A, from, from, true);
+        // A link inside a link, or a nobr inside a nobr, ends the outer one first.
+        if (tag == A || tag == Nobr) endFormatting(tag, from, from, true);
         if (selfClosing || active_.size() - segment_ >= MaximumFormattingElements) {
             reopen(from);
             return false;

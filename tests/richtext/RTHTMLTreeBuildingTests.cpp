@@ -72,6 +72,8 @@ TEST(RTHTMLTreeBuildingTests, AHeadingEndsAnotherOnlyWhereThatOneIsTheCurrentEle
     EXPECT_EQ(bodyMarkup("<p>x</p><pre><b></pre><h1>alpha<h2></h1>beta</h2>gamma"),
               "<p>x</p><pre><b></b></pre><h1><b>alpha</b><h2></h2><b>beta</b></h1><b>gamma</b>");
     EXPECT_EQ(lines("<p>x</p><i><b><p></i><h2>alpha<h3></h3>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+    // A nobr inside a nobr ends the outer one, as a link inside a link does.
+    EXPECT_EQ(lines("<p>x</p><h1><nobr><nobr></nobr><h2></h1>alpha</h2>beta"), (Lines{"x", "alphabeta"}));
 }
 
 TEST(RTHTMLTreeBuildingTests, AnEndTagABrowserIgnoresIsNothing) {
