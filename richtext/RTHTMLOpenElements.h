@@ -23,6 +23,12 @@
 // a fourth makes the repair forget the first, so a stray "<u>" in each of many paragraphs underlines the
 // ones after it three times over, not once per stray tag.
 //
+// Where an end tag ends held elements, the reader is given the end tags of those inside the one it ends (it
+// ignores an end tag while a div is open inside its element); an end tag a browser ignores (none of its name in
+// scope, or an element in line's that a block was opened inside) the reader is not given. The repair knows the
+// elements in line a browser has open inside each held element, and where a browser has each formatting element
+// open, so that a heading ends another only where that one is a browser's current element.
+//
 // Where the repair's held elements end, the reader is made to end them too, and nothing else: an open p
 // ends before a block's start tag even where the reader would not end it (inside a span, or at an article
 // or figure, which it does not know), and before a table but in quirks mode (RTHTMLDoctype.h); parts of tables
@@ -247,8 +253,7 @@ private:
     bool quirks_ = true;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
     // Elements in line open as a browser has them open, of no concern otherwise (span, label, ruby, select,
-    // noscript...), at most
-    // MaximumInlineElements; each ends with the held element it began in.
+    // noscript...), at most MaximumInlineElements; each ends with the held element it began in.
     struct OpenInline {
         std::string_view name;   // as written
         std::uint32_t depth;     // the number of held elements open when it began
