@@ -333,12 +333,12 @@ private:
             edits_.remove(from, end);
             return;
         }
-        if (headNoscript_ && !traits.isNoscript && !lineBreak) {
+        if (headNoscript_) {
             // In a noscript element in the head, a browser that runs no scripts ignores any other end tag.
-            edits_.remove(from, end);
+            if (!traits.isNoscript) edits_.remove(from, end);
+            headNoscript_ = !traits.isNoscript;
             return;
         }
-        if (traits.isNoscript) headNoscript_ = false;
         if (!foreignElement) open_.endTag(id, name_, from, end);
     }
 
@@ -506,7 +506,9 @@ private:
         }
         at_ = end;
         if (selfClosing) return;
-        if (html && RTHTMLOpenElements::tracksInline(id) && !RTHTMLForeignContent::isVoidHTMLElement(name_)) open_.startInline(id, name_);
+        // (A noscript element in the head is followed apart.)
+        if (html && bodyStarted_ && RTHTMLOpenElements::tracksInline(id) && !RTHTMLForeignContent::isVoidHTMLElement(name_))
+            open_.startInline(id, name_);
         if (html && traits.dropsLeadingNewline) dropLeadingNewline();
         // The reader reads scripts and style sheets as no markup wherever they are; a browser, the others only
         // as HTML elements.

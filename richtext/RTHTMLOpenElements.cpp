@@ -409,6 +409,7 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::si
     at_ = from;
     if (!active_.empty() && active_.back().tag == tag && reopenFrom_ == active_.size()) {
         if (active_.back().forgotten) --forgotten_;
+        endedWithFormatting(active_.size() - 1);
         active_.pop_back();
         reopenFrom_ = active_.size();
         return;
@@ -492,8 +493,7 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
         edits_.remove(from, to);
     }
     if (active_[entry].forgotten) --forgotten_;
-    // Where it is open in the current element, a browser ends those opened inside it with it, to open again.
-    if (active_[entry].depth == stack_.size()) endedByBrowser(entry + 1, stack_.size());
+    endedWithFormatting(entry);
     active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
     if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
     dropClosedForgotten();
@@ -542,6 +542,14 @@ bool RTHTMLOpenElements::heldIsCurrent() const {
         if (active_[entry].depth == stack_.size()) return false;
     }
     return true;
+}
+
+void RTHTMLOpenElements::endedWithFormatting(std::size_t entry) {
+    // Where it is open in the current element, a browser ends what was opened inside it with it: formatting, to
+    // open again, and elements in line.
+    if (active_[entry].depth != stack_.size()) return;
+    endedByBrowser(entry + 1, stack_.size());
+    while (!inline_.empty() && inline_.back().depth == stack_.size() && inline_.back().formatting > entry) inline_.pop_back();
 }
 
 void RTHTMLOpenElements::endedByBrowser(std::size_t first, std::size_t depth) {

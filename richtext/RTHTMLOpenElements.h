@@ -209,6 +209,8 @@ private:
     // Whether the innermost held element is a browser's current element: no formatting element or other element
     // in line is open inside it (as a browser has them open, not as the reader's input has).
     bool heldIsCurrent() const;
+    // The formatting element at `entry` ends by its end tag: what a browser opened inside it ends with it.
+    void endedWithFormatting(std::size_t entry);
     // Formatting elements from `first` on that a browser has open at `depth` or deeper are ended there, to be
     // opened again.
     void endedByBrowser(std::size_t first, std::size_t depth = 0);

@@ -83,6 +83,8 @@ TEST(RTHTMLTreeBuildingTests, AnEndTagABrowserIgnoresIsNothing) {
         EXPECT_EQ(lines(html), (Lines{"Read the text carefully.", "Next line."})) << name;
     }
     EXPECT_EQ(bodyMarkup("<p>x</p><noscript><li>alpha</noscript>beta"), "<p>x</p><noscript><li>alphabeta</li></noscript>");
+    // One that a misnested end tag of formatting around it ended already, past a heading.
+    EXPECT_EQ(lines("<p>x</p><span><h2><small>a<span>b</small>c</span>d<h3>e</h3>f</h2>g"), (Lines{"x", "abcd", "e", "fg"}));
     // An item's end tag with no item open in its list.
     EXPECT_EQ(bodyMarkup("<ol><li>alpha<ol><li>beta</li></li>gamma</ol>delta</ol>epsilon"),
               "<ol><li>alpha<ol><li>beta</li>gamma</ol>delta</li></ol>epsilon");
