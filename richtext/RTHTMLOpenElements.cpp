@@ -158,10 +158,13 @@ void RTHTMLOpenElements::clearToLastMarker() {
 
 void RTHTMLOpenElements::closeOpenFormatting(std::size_t at, std::size_t depth) {
     std::size_t first = segment_;
-    // A button ends no formatting where it starts: what the reader has open around one stays open inside it.
-    const std::int32_t button = innermost_[Button];
-    if (button >= 0 && static_cast<std::size_t>(button) < std::min(depth, stack_.size()))
-        first = std::max(first, stack_[static_cast<std::size_t>(button)].formatting);
+    // A button or a table ends no formatting where it starts: what the reader has open around one stays open
+    // inside it, and around what goes before a table.
+    for (const std::uint8_t tag : {Button, Table}) {
+        const std::int32_t held = innermost_[tag];
+        if (held >= 0 && static_cast<std::size_t>(held) < std::min(depth, stack_.size()))
+            first = std::max(first, stack_[static_cast<std::size_t>(held)].formatting);
+    }
     closeFormattingFrom(first, at);
 }
 

@@ -174,7 +174,7 @@ private:
     // Entries forgotten while open leave once the reader's input has ended them.
     void dropClosedForgotten();
     // Ends the formatting elements the reader has open inside the held elements from `depth` on (all since the
-    // last marker but those around a button further out), before `at`; they stay active.
+    // last marker but those around a button or table further out), before `at`; they stay active.
     void closeOpenFormatting(std::size_t at, std::size_t depth = SIZE_MAX);
     void reopen(std::size_t at);
     void clearToLastMarker();

@@ -104,6 +104,9 @@ TEST(RTHTMLTreeBuildingTests, ButtonsFormsAndItemsEndAsABrowserEndsThem) {
     EXPECT_EQ(bodyMarkup("<p>x</p><button>alpha<button>beta</button>gamma"), "<p>x</p><button>alpha</button><button>beta</button>gamma");
     // A form's end tag with elements still open ends the item open last.
     EXPECT_EQ(linesWithoutMarkers("<p>x</p><form><ul><li>alpha</form>beta</ul>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // What goes before a table in formatting stays in the formatting, a block too (no doctype: the table is the
+    // paragraph's).
+    EXPECT_EQ(lines("<p>x</p><p><i><table>alpha beta<dt>gamma"), (Lines{"x", "alpha betagamma"}));
     // An item before a table in an item stays in that item.
     EXPECT_EQ(bodyMarkup("<p>x</p><li><table><li></table>alpha</li>beta"), "<p>x</p><li><li></li><table></table>alpha</li>beta");
 }
