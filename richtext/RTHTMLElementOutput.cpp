@@ -21,6 +21,7 @@
 #include "richtext/NSStringParagraphs.h"
 #include "richtext/RTAttributeNames.h"
 #include "richtext/RTHTMLElement.h"
+#include "richtext/RTTextAttachment.h"
 #include "richtext/RTSimpleHTMLElements.h"
 #include "richtext/RTTextHTMLElement.h"
 #include "richtext/RTTextAttachmentRunDelegate.h"
@@ -409,6 +410,13 @@ void RTHTMLElement::styleDidChange() {
 
 namespace {
 
+// An object shows its fallback content, where it has any, as a browser shows it for an object it cannot show (a
+// plug-in's film, say): the import shows no object's contents itself. The attachment stays on the element, with
+// the fallback's nodes.
+bool mayShowFallback(const RTHTMLElement& element) {
+    return element.hasChildList() && dynamic_cast<const RTObjectTextAttachment*>(element.textAttachment().get());
+}
+
 // What an element's text begins with, as far as lines go.
 enum class Beginning { Nothing, Line, Text };
 
@@ -419,7 +427,8 @@ std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
     if (&element.objectClass() == &RTTextHTMLElement::classObject())
         return isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(element).text()) ? Beginning::Nothing : Beginning::Text;
     // A line break and an attachment write something of their own; any other element only its children's.
-    if (element.textAttachment() || &element.objectClass() == &RTBreakHTMLElement::classObject()) return Beginning::Text;
+    if ((element.textAttachment() && !mayShowFallback(element)) || &element.objectClass() == &RTBreakHTMLElement::classObject())
+        return Beginning::Text;
     if (!element.hasChildList()) return Beginning::Nothing;
     return std::nullopt;
 }
@@ -522,8 +531,15 @@ bool RTHTMLElement::appendAttributedStringTo(ct::AttributedString& text) {
     if (!writesText()) return false;
     const std::uint64_t own = text.length();
     if (textAttachment_) {
-        text.appendAttributedString(
-            ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation()));
+        if (mayShowFallback(*this)) {
+            appendChildrenTexts(*this, text, own);
+            // Nothing but white space shows nothing.
+            if (text.u16string().find_first_not_of(u" \n", own) == std::u16string::npos) text.deleteCharactersInRange({own, text.length() - own});
+        }
+        if (text.length() == own) {
+            text.appendAttributedString(
+                ct::AttributedString(std::u16string(1, ObjectReplacementCharacter), attributesForAttributedStringRepresentation()));
+        }
     } else {
         appendChildrenTexts(*this, text, own);
     }

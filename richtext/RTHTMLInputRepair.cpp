@@ -124,6 +124,7 @@ private:
     // character reference.
     void startBodyWithText() {
         bodyStarted_ = true;
+        endHeadNoscript(at_);
         if (!doctype_ || started_) return;
         std::size_t at = at_;
         while (isBlank(bytes_[at]) || (bytes_[at] == '\0' && at < size_)) ++at;
@@ -264,18 +265,34 @@ private:
             edits_.remove(from, at_);
             return;
         }
-        const std::size_t close = source_.find('>', readName(from + 2));
-        if (close == std::string_view::npos) return leaveOutTagAtTheEnd(from);
-        const std::size_t end = close + 1;
-        at_ = end;
+        const std::size_t nameEnd = readName(from + 2);
+        // Attributes are read as a start tag's, quotes and all, and dropped; the reader would end the tag at the
+        // first ">" and show the rest.
+        const TagEnd tag = readAttributes(nameEnd, [](std::size_t) {}, [](std::size_t, std::size_t) {}, [](std::size_t) {});
+        if (tag.attributesEnd == size_) return leaveOutTagAtTheEnd(from);
+        at_ = tag.end;
+        if (bytes_[nameEnd] == '\0') {
+            // A NUL makes a name no element has: a browser ignores the end tag.
+            edits_.remove(from, tag.end);
+            return;
+        }
+        const std::string_view name = name_;
+        readEndTag(from, tag.end);
+        if (tag.end != nameEnd + 1 && edits_.end() <= from) {
+            written_.clear();
+            RTHTMLAppendEndTag(written_, name);
+            edits_.replace(from, tag.end, written_);
+        }
+    }
+
+    // An end tag at [from, end), its name in `name_`.
+    void readEndTag(std::size_t from, std::size_t end) {
         const bool lineBreak = ns::equalsIgnoringASCIICase(name_, "br");
         if (!started_ && !bodyStarted_ && !lineBreak) {
             // Before any element or text a browser ignores an end tag, where the reader would drop the document.
             edits_.remove(from, end);
             return;
         }
-        // A NUL makes a name no element has.
-        if (std::memchr(bytes_ + from, 0, end - from)) return replaceNULs(from, end);
         // An end tag of an SVG or MathML element is none of HTML's.
         bool foreignElement = false;
         if (foreign_.active()) {
@@ -292,6 +309,7 @@ private:
             if (!opened || !open_.formIsCurrent()) {
                 // Of no form a start tag opened, or of one that holds elements still open: a browser ignores it,
                 // or ends the form alone and leaves those open, where the reader would end them with the form.
+                if (opened) open_.endImpliedAt(from);
                 edits_.remove(from, end);
                 return;
             }
@@ -315,7 +333,13 @@ private:
             edits_.remove(from, end);
             return;
         }
-        if (!foreignElement) open_.endTag(id, from, end);
+        if (headNoscript_) {
+            // In a noscript element in the head, a browser that runs no scripts ignores any other end tag.
+            if (!traits.isNoscript) edits_.remove(from, end);
+            headNoscript_ = !traits.isNoscript;
+            return;
+        }
+        if (!foreignElement) open_.endTag(id, name_, from, end);
     }
 
     // The elements of SVG or MathML the tag at `from` ended (`depth` were open before it) end for the reader
@@ -482,6 +506,9 @@ private:
         }
         at_ = end;
         if (selfClosing) return;
+        // (A noscript element in the head is followed apart.)
+        if (html && bodyStarted_ && RTHTMLOpenElements::tracksInline(id) && !RTHTMLForeignContent::isVoidHTMLElement(name_))
+            open_.startInline(id, name_);
         if (html && traits.dropsLeadingNewline) dropLeadingNewline();
         // The reader reads scripts and style sheets as no markup wherever they are; a browser, the others only
         // as HTML elements.
@@ -496,12 +523,23 @@ private:
     void startElementBeforeBody(RTHTMLOpenElements::StartTagTraits traits, std::size_t from) {
         started_ = true;
         if (traits.isHtml) return;
+        if (!traits.staysInHeadNoscript) endHeadNoscript(from);
         if (traits.belongsInHead) {
             headStarted_ = true;
+            headNoscript_ = traits.isNoscript;
             return;
         }
         bodyStarted_ = true;
         if (headStarted_ && !traits.isBody) edits_.insert(from, "<body>");
+    }
+
+    // A browser that runs no scripts ends a noscript element in the head, and the head, at anything the
+    // element cannot hold there (an image, a div, text): the rest is the body's. The reader would keep the rest of
+    // the document in the noscript element, and show none of it.
+    void endHeadNoscript(std::size_t at) {
+        if (!headNoscript_) return;
+        headNoscript_ = false;
+        edits_.insert(at, "</noscript>");
     }
 
     void dropLeadingNewline() {
@@ -613,6 +651,7 @@ private:
     bool doctype_ = false;      // a doctype, before any element or text
     bool formOpen_ = false;     // since a form's start tag, until an end tag of a form
     bool headStarted_ = false;  // an element of the head, before the body
+    bool headNoscript_ = false;  // in a noscript element in the head
     bool bodyStarted_ = false;  // text with something to show or an element of the body
     std::size_t at_ = 0;
     std::string_view name_;  // of the tag being read, as written

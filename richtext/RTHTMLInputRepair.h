@@ -37,6 +37,9 @@
 // - What ends the document as a browser reads it: "</body>" and "</html>" with more after them are left out
 //   (the reader dropped what followed); an "&" that ends the document is "&amp;", and text of a single byte
 //   right after a doctype a character reference (the reader does not read either).
+// - An end tag's attributes are read as a start tag's (quotes and all) and dropped; the reader would end the tag
+//   at the first ">". A noscript element in the head ends, with the head, at anything it cannot hold (an image,
+//   a div, text), as in a browser that runs no scripts; the reader would keep the rest of the document in it.
 // - An end tag before any element or text is left out, as a browser ignores it; the reader would drop the whole
 //   document. Once the head has begun, the body's start tag is written before the first element that does not
 //   belong in the head, where a browser starts the body: the reader keeps some (ruby, label, button, textarea,

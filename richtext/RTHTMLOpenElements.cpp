@@ -4,6 +4,7 @@
 #include <bit>
 #include <utility>
 
+#include "platform/foundation/Text.h"
 #include "richtext/RTHTMLBlanks.h"
 #include "richtext/RTHTMLNameTable.h"
 
@@ -31,11 +32,15 @@ enum Tag : std::uint8_t {
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
     Quiet, Head, Title,
+    // A noscript element, and what one in the head may hold (link and meta elements, style sheets, noframes).
+    Noscript, HeadMeta,
     // Parts of tables that hold no text, and of documents of frames.
     Col, Colgroup, Frameset, Frame,
     // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
     // before them as before any other.
     Textarea, Iframe, Noembed, Noframes, Svg, Math,
+    // An element in line that an end tag of another does not reach past, as a block does not.
+    Select,
 };
 
 constexpr bool isFormatting(std::uint8_t tag) { return tag >= A && tag <= U; }
@@ -63,15 +68,15 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"fieldset", Fieldset}, {"figcaption", Figcaption}, {"figure", Figure}, {"font", Font}, {"footer", Footer},
     {"form", Form},   {"h1", H1},           {"h2", H2},           {"h3", H3},         {"h4", H4},
     {"h5", H5},       {"h6", H6},           {"head", Head},      {"header", Header}, {"hgroup", Hgroup},
-    {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", Quiet},
-    {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", Quiet},    {"nav", Nav},
-    {"nobr", Nobr},   {"noscript", Quiet},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
+    {"hr", Hr},       {"html", Html},       {"i", I},             {"li", Li},         {"link", HeadMeta},
+    {"listing", Listing}, {"main", Main},   {"menu", Menu},       {"meta", HeadMeta},    {"nav", Nav},
+    {"nobr", Nobr},   {"noscript", Noscript},  {"ol", Ol},           {"p", P},           {"plaintext", Plaintext},
     {"pre", Pre},     {"s", S},             {"script", Script},   {"search", Search}, {"section", Section},
     {"small", Small}, {"strike", Strike},   {"strong", Strong},   {"style", Style},   {"summary", Summary},
     {"table", Table}, {"tbody", Tbody},     {"td", Td},           {"template", Quiet}, {"tfoot", Tfoot},
     {"th", Th},       {"thead", Thead},     {"title", Title},     {"tr", Tr},         {"tt", Tt},
     {"u", U},         {"ul", Ul},           {"xmp", Xmp},         {"textarea", Textarea}, {"iframe", Iframe},
-    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},
+    {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},     {"select", Select},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
@@ -113,8 +118,10 @@ constexpr auto ReaderEndsAt = [] {
     ends[Pre] = ends[Listing] = definitions | bit(Fieldset) | bit(Form) | bit(Li) | bit(Ul) | bit(Table);
     for (std::uint8_t heading = H1; heading <= H6; ++heading) ends[heading] = bit(Fieldset) | bit(Form) | bit(Li) | bit(Table);
     ends[Dl] = bit(Form) | bit(Li);
-    ends[Dt] = bit(Dl);
     ends[Address] = definitions | bit(Form) | bit(Li) | bit(Ul);
+    // (An item a browser keeps open around another: where a table between them bounds the item's reach.)
+    ends[Li] = bit(Li);
+    ends[Dd] = ends[Dt] = definitions;
     return ends;
 }();
 
@@ -149,7 +156,17 @@ void RTHTMLOpenElements::clearToLastMarker() {
     while (reopenFrom_ < active_.size() && active_[reopenFrom_].open) ++reopenFrom_;
 }
 
-void RTHTMLOpenElements::closeOpenFormatting(std::size_t at) { closeFormattingFrom(segment_, at); }
+void RTHTMLOpenElements::closeOpenFormatting(std::size_t at, std::size_t depth) {
+    std::size_t first = segment_;
+    // A button or a table ends no formatting where it starts: what the reader has open around one stays open
+    // inside it, and around what goes before a table.
+    for (const std::uint8_t tag : {Button, Table}) {
+        const std::int32_t held = innermost_[tag];
+        if (held >= 0 && static_cast<std::size_t>(held) < std::min(depth, stack_.size()))
+            first = std::max(first, stack_[static_cast<std::size_t>(held)].formatting);
+    }
+    closeFormattingFrom(first, at);
+}
 
 void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) {
     if (first >= reopenFrom_) return;
@@ -161,6 +178,9 @@ void RTHTMLOpenElements::closeFormattingFrom(std::size_t first, std::size_t at) 
     reopenFrom_ = first;
     edits_.insert(at, written_);
     dropClosedForgotten();
+    // The elements in line opened inside those end with them in the reader, not in a browser.
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == stack_.size() && inline_[entry].formatting > first;)
+        inline_[entry].readerOpen = false;
 }
 
 void RTHTMLOpenElements::dropClosedForgotten() {
@@ -202,12 +222,50 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
         return;
     }
     reopenBudget_ -= written_.size();
+    // A browser opens again here what it ended after the last it still has open; the others the repair opens as
+    // copies of what a browser has open further out.
+    std::size_t reopened = active_.size();
+    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
+    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
     for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
 }
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
+
+bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select || tag == Noscript; }
+
+void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
+    if (inline_.size() == MaximumInlineElements) [[unlikely]] {
+        inlineUnrecordedFrom_ = std::min(inlineUnrecordedFrom_, stack_.size());
+        return;
+    }
+    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag, true});
+}
+
+void RTHTMLOpenElements::endInline(std::string_view name, std::size_t from, std::size_t to) {
+    const std::size_t depth = stack_.size();
+    if (inlineUnrecordedFrom_ <= depth) [[unlikely]]
+        return;
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == depth;) {
+        if (ns::equalsIgnoringASCIICase(inline_[entry].name, name)) {
+            // The formatting elements opened inside it end with it in the reader; a browser keeps them in effect,
+            // so they open again before the next text.
+            const std::size_t formatting = std::max<std::size_t>(inline_[entry].formatting, segment_);
+            closeFormattingFrom(formatting, from);
+            endedByBrowser(formatting);
+            // One the reader ended already (with formatting around it) would end another of the name further out.
+            if (!inline_[entry].readerOpen) edits_.remove(from, to);
+            inline_.resize(entry);
+            return;
+        }
+        if (inline_[entry].tag != Other) break;
+    }
+    // A browser ignores it: a block (or a select or noscript) was opened inside the element; the reader would
+    // end the block with it.
+    edits_.remove(from, to);
+}
 
 std::uint8_t RTHTMLOpenElements::tagNamed(std::string_view name) { return TagTable.find(name, true); }
 bool RTHTMLOpenElements::isFormattingTag(std::uint8_t tag) { return isFormatting(tag); }
@@ -232,11 +290,14 @@ RTHTMLOpenElements::StartTagTraits RTHTMLOpenElements::startTagTraits(std::uint8
             traits.opensForeignContent = tag == Svg || tag == Math;
             traits.dropsLeadingNewline = tag == Pre || tag == Listing || tag == Textarea;
             traits.endsParagraphInReader = tag == Title;
-            traits.belongsInHead = tag == Script || tag == Style || tag == Quiet || tag == Head || tag == Title || tag == Noframes;
+            const bool quiet = tag == Quiet || tag == Noscript || tag == HeadMeta;
+            traits.belongsInHead = tag == Script || tag == Style || quiet || tag == Head || tag == Title || tag == Noframes;
+            traits.isNoscript = tag == Noscript;
+            traits.staysInHeadNoscript = tag == HeadMeta || tag == Style || tag == Noframes;
             traits.ignoredInBody = tag == Head || tag == Body || tag == Frameset || tag == Frame;
             traits.isTablePart = isTablePart(tag);
             traits.endsTableText = isTablePart(tag) || tag == Table;
-            traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || tag == Quiet || tag == Form;
+            traits.staysInTable = traits.endsTableText || tag == Script || tag == Style || quiet || tag == Form;
             traits.isForm = tag == Form;
             traits.isHtml = tag == Html;
             traits.isBody = tag == Body;
@@ -277,6 +338,7 @@ bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) con
 void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
     at_ = at;
     closeFormattingFrom(std::max(start.formatting, segment_), at);
+    endedByBrowser(std::max(start.formatting, segment_));
     if (stack_.size() > start.depth) popThrough(start.depth);
 }
 
@@ -288,13 +350,13 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isFormatting(tag)) {
-        // A link inside a link ends the outer one first.
-        if (tag == A) endFormatting(A, from, from, true);
+        // A link inside a link, or a nobr inside a nobr, ends the outer one first.
+        if (tag == A || tag == Nobr) endFormatting(tag, from, from, true);
         if (selfClosing || active_.size() - segment_ >= MaximumFormattingElements) {
             reopen(from);
             return false;
         }
-        Active entry{tag, !beforeBlock, -1, from, to - from};
+        Active entry{tag, !beforeBlock, -1, from, to - from, false, static_cast<std::uint32_t>(stack_.size())};
         if (text.data() != source_.data() + from) {
             entry.rewritten = static_cast<std::int32_t>(rewrittenTags_.size());
             rewrittenTags_.emplace_back(text);
@@ -313,9 +375,8 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isBlock(tag)) {
-        const std::size_t openBefore = reopenFrom_;
         closeOpenFormatting(from);
-        startBlock(tag, openBefore);
+        startBlock(tag);
         const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
         if (keptOpen || readerEnds(tag)) edits_.insert(from, KeepOpenStart);
         if (!selfClosing && isHeld(tag)) push(tag, keptOpen);
@@ -327,7 +388,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     }
     if (isHeld(tag)) {
         if (tag == Table) startTable(from);
-        else startBlock(tag, reopenFrom_);
+        else startBlock(tag);
         if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);
@@ -342,17 +403,21 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     return false;
 }
 
-void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t to) {
+void RTHTMLOpenElements::endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to) {
+    if (tracksInline(tag)) {
+        endInline(name, from, to);
+        return;
+    }
     // Most end tags end the element opened last: a formatting element, or a block with no formatting open in it.
-    if (tag == Other) return;
     at_ = from;
     if (!active_.empty() && active_.back().tag == tag && reopenFrom_ == active_.size()) {
         if (active_.back().forgotten) --forgotten_;
+        endedWithFormatting(active_.size() - 1);
         active_.pop_back();
         reopenFrom_ = active_.size();
         return;
     }
-    if (!stack_.empty() && stack_.back().tag == tag && reopenFrom_ <= segment_) {
+    if (!stack_.empty() && stack_.back().tag == tag && reopenFrom_ <= segment_ && !inlineOpenInside()) [[likely]] {
         popThrough(stack_.size() - 1);
         return;
     }
@@ -360,8 +425,46 @@ void RTHTMLOpenElements::endTag(std::uint8_t tag, std::size_t from, std::size_t 
         endFormatting(tag, from, to, false);
         return;
     }
-    if (isBlock(tag) || tag == Body || tag == Html) closeOpenFormatting(from);
-    if (isHeld(tag)) endBlock(tag, from, to);
+    if (!isHeld(tag)) {
+        if (tag == Body || tag == Html) closeOpenFormatting(from, 0);
+        return;
+    }
+    const std::int32_t depth = reachOf(tag);
+    if ((depth < 0 && tag != P) || (isBlock(tag) && selectOpenInside())) {
+        // A browser ignores it: no element of the name is in scope, or a select (which holds only options) is
+        // open inside the current element. Nothing ends, the formatting in effect neither.
+        edits_.remove(from, to);
+        return;
+    }
+    // (The empty paragraph a "</p>" makes in a table goes before the table, inside the formatting around it.)
+    if (isBlock(tag) && !(depth < 0 && inTableBody())) closeOpenFormatting(from, depth < 0 ? stack_.size() : static_cast<std::size_t>(depth));
+    endBlock(tag, depth, from, to);
+}
+
+std::int32_t RTHTMLOpenElements::reachOf(std::uint8_t tag) const {
+    if (tag == P) return inScope(bit(P), ButtonScope);
+    if (tag == Li) return inScope(bit(Li), ListItemScope);
+    // Any heading's end tag ends the open heading.
+    if (isHeading(tag)) return inScope(Headings, DefaultScope);
+    return inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope);
+}
+
+bool RTHTMLOpenElements::endTagReaches(std::uint8_t tag) const { return isHeld(tag) && reachOf(tag) >= 0; }
+
+bool RTHTMLOpenElements::selectOpenInside() const {
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth == stack_.size();) {
+        if (inline_[entry].tag == Select) return true;
+    }
+    return false;
+}
+
+void RTHTMLOpenElements::endImpliedAt(std::size_t at) {
+    at_ = at;
+    if (reachOf(Form) < 0 || !heldIsCurrent()) return;
+    std::size_t depth = stack_.size();
+    while (depth > 0 && (stack_[depth - 1].tag == P || stack_[depth - 1].tag == Li || stack_[depth - 1].tag == Dd || stack_[depth - 1].tag == Dt))
+        --depth;
+    popThrough(depth, true);
 }
 
 void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
@@ -393,6 +496,7 @@ void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::
         edits_.remove(from, to);
     }
     if (active_[entry].forgotten) --forgotten_;
+    endedWithFormatting(entry);
     active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(entry));
     if (reopenFrom_ > active_.size()) reopenFrom_ = active_.size();
     dropClosedForgotten();
@@ -418,6 +522,10 @@ void RTHTMLOpenElements::popThrough(std::size_t depth, bool tellReader) {
         if (held.keptOpen) edits_.insert(at_, KeepOpenEnd);
         if (isMarker(held.tag)) clearToLastMarker();
     }
+    // The elements in line and formatting elements a browser opened inside those end with them.
+    while (!inline_.empty() && inline_.back().depth > stack_.size()) inline_.pop_back();
+    endedByBrowser(segment_, stack_.size() + 1);
+    if (stack_.size() < inlineUnrecordedFrom_) inlineUnrecordedFrom_ = SIZE_MAX;
 }
 
 std::int32_t RTHTMLOpenElements::deepest(std::uint64_t tags) const {
@@ -431,8 +539,26 @@ std::int32_t RTHTMLOpenElements::inScope(std::uint64_t tags, std::uint64_t bound
     return depth >= 0 && deepest(boundaries & ~tags) < depth ? depth : -1;
 }
 
-void RTHTMLOpenElements::closeIfOpen(std::int32_t depth) {
-    if (depth >= 0) popThrough(static_cast<std::size_t>(depth));
+bool RTHTMLOpenElements::heldIsCurrent() const {
+    if (inlineOpenInside()) return false;
+    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
+        if (active_[entry].depth == stack_.size()) return false;
+    }
+    return true;
+}
+
+void RTHTMLOpenElements::endedWithFormatting(std::size_t entry) {
+    // Where it is open in the current element, a browser ends what was opened inside it with it: formatting, to
+    // open again, and elements in line.
+    if (active_[entry].depth != stack_.size()) return;
+    endedByBrowser(entry + 1, stack_.size());
+    while (!inline_.empty() && inline_.back().depth == stack_.size() && inline_.back().formatting > entry) inline_.pop_back();
+}
+
+void RTHTMLOpenElements::endedByBrowser(std::size_t first, std::size_t depth) {
+    for (std::size_t entry = first; entry < active_.size(); ++entry) {
+        if (active_[entry].depth != Ended && active_[entry].depth >= depth) active_[entry].depth = Ended;
+    }
 }
 
 void RTHTMLOpenElements::closeParagraph() { endAndTellReader(inScope(bit(P), ButtonScope)); }
@@ -456,7 +582,9 @@ void RTHTMLOpenElements::startTable(std::size_t from) {
 }
 
 bool RTHTMLOpenElements::readerEnds(std::uint8_t tag) const {
-    if (!stack_.empty() && (ReaderEndsAt[stack_.back().tag] & bit(tag))) return true;
+    // What starts directly in a table goes before it, into the element the table is in.
+    const std::int32_t current = inTableBody() ? innermost_[Table] - 1 : static_cast<std::int32_t>(stack_.size()) - 1;
+    if (current >= 0 && (ReaderEndsAt[stack_[static_cast<std::size_t>(current)].tag] & bit(tag))) return true;
     if (tag != Table) return false;
     for (std::size_t entry = segment_; entry < reopenFrom_; ++entry) {
         if (active_[entry].tag == A) return true;
@@ -473,21 +601,17 @@ void RTHTMLOpenElements::clearToTableContext() {
     if (table >= 0) endAndTellReader(table + 1);
 }
 
-void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting) {
-    if (isBlock(tag) && innermost_[P] >= 0) {
-        const std::int32_t paragraph = inScope(bit(P), ButtonScope);
-        // The formatting elements opened in the paragraph end with it.
-        if (paragraph >= 0) openFormatting = std::min<std::size_t>(openFormatting, stack_[static_cast<std::size_t>(paragraph)].formatting);
-        endAndTellReader(paragraph);
-    }
+void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
+    if (isBlock(tag) && innermost_[P] >= 0) endAndTellReader(inScope(bit(P), ButtonScope));
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
     if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
     else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
-    // A heading ends a heading that is the current element: none of the formatting opened in it is open.
-    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) &&
-             openFormatting <= std::max(segment_, stack_.back().formatting))
+    // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && heldIsCurrent())
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
     else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
+    // A button ends a button, where the reader would nest them.
+    else if (tag == Button) endAndTellReader(inScope(bit(Button), DefaultScope));
     else if (tag == Tr) {
         // The row it is in or, where the browser implies the row, the cell.
         const std::int32_t row = inScope(bit(Tr), TableScope);
@@ -496,23 +620,21 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag, std::size_t openFormatting
     else if (tag == Tbody || tag == Thead || tag == Tfoot || tag == Caption) clearToTableContext();
 }
 
-void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::size_t from, std::size_t to) {
-    if (tag == P) {
-        const std::int32_t depth = inScope(bit(P), ButtonScope);
-        // A browser makes an empty paragraph of an end tag with no p open (kept in a heading, as above).
-        if (depth < 0) edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
-        closeIfOpen(depth);
-    } else if (tag == Li) {
-        closeIfOpen(inScope(bit(Li), ListItemScope));
-    } else if (isHeading(tag)) {
-        const std::int32_t depth = inScope(Headings, DefaultScope);
-        const std::uint8_t open = depth >= 0 ? stack_[static_cast<std::size_t>(depth)].tag : tag;
-        closeIfOpen(depth);
-        // Any heading's end tag ends the open heading; the reader is given that one's name, or would ignore it.
-        if (open != tag) edits_.replace(from, to, heldEndTag(open));
-    } else {
-        closeIfOpen(inScope(bit(tag), isTablePart(tag) || tag == Table ? TableScope : DefaultScope));
+void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to) {
+    if (depth < 0) {
+        // A browser makes an empty paragraph of a "</p>" with no p open (kept in a heading, as above).
+        edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
+        return;
     }
+    const auto held = static_cast<std::size_t>(depth);
+    const std::uint8_t open = stack_[held].tag;
+    // Formatting opened inside it ends with it (a browser keeps it in effect, to open again); the elements open
+    // inside it are ended for the reader first.
+    closeFormattingFrom(std::max(stack_[held].formatting, segment_), from);
+    popThrough(held + 1, true);
+    popThrough(held);
+    // A heading's end tag ends another heading: the reader is given that one's name, or would ignore it.
+    if (open != tag) edits_.replace(from, to, heldEndTag(open));
 }
 
 }  // namespace ql

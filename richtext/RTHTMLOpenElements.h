@@ -23,6 +23,12 @@
 // a fourth makes the repair forget the first, so a stray "<u>" in each of many paragraphs underlines the
 // ones after it three times over, not once per stray tag.
 //
+// Where an end tag ends held elements, the reader is given the end tags of those inside the one it ends (it
+// ignores an end tag while a div is open inside its element); an end tag a browser ignores (none of its name in
+// scope, or an element in line's that a block was opened inside) the reader is not given. The repair knows the
+// elements in line a browser has open inside each held element, and where a browser has each formatting element
+// open, so that a heading ends another only where that one is a browser's current element.
+//
 // Where the repair's held elements end, the reader is made to end them too, and nothing else: an open p
 // ends before a block's start tag even where the reader would not end it (inside a span, or at an article
 // or figure, which it does not know), and before a table but in quirks mode (RTHTMLDoctype.h); parts of tables
@@ -83,6 +89,10 @@ public:
         // where it is in a table; any other element there goes before the table (RTHTMLTableText.h).
         bool staysInTable : 1 = false;
         bool isForm : 1 = false;
+        bool isNoscript : 1 = false;
+        // link, meta, style, noframes: what a noscript element in the head holds; a browser that runs no scripts
+        // ends the noscript element, and the head, at anything else.
+        bool staysInHeadNoscript : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
 
@@ -92,7 +102,13 @@ public:
     // start tag) would leave empty but for that white space, which the reader would keep as a line of its own.
     bool startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                   bool beforeBlock = false);
-    void endTag(std::uint8_t tag, std::size_t from, std::size_t to);
+    // An element in line of no concern otherwise (`tracksInline`), `name` as written, began at the tag just
+    // handled and ends later (not void, not written self-closing).
+    static bool tracksInline(std::uint8_t tag);
+    void startInline(std::uint8_t tag, std::string_view name);
+    // An end tag at [from, to), `name` as written. Where a browser ignores it, the repair leaves it out; where
+    // it ends elements open inside the one it ends, the reader is given their end tags too.
+    void endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to);
     // Text with something to show begins at `at`.
     void text(std::size_t at);
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
@@ -105,8 +121,15 @@ public:
     bool tableOpen() const;
     // Whether the element opened last of those held is a form, once the paragraphs and items in it end.
     bool formIsCurrent() const;
+    // A form's end tag at `at` that the repair leaves out (elements inside the form are still open) ends the
+    // paragraphs and items open last, as a browser ends them before it takes the form out of the elements open
+    // (where the form is one and in scope).
+    void endImpliedAt(std::size_t at);
     // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
     bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
+    // Whether an end tag of the tag ends an element: one of its name (or for a heading, any heading) is open, with
+    // no element between that bounds its reach.
+    bool endTagReaches(std::uint8_t tag) const;
     // Where the innermost open table begins, for what goes before it.
     RTHTMLEdits::Place& tablePlace();
 
@@ -133,7 +156,11 @@ private:
         // Forgotten for a fourth identical element while open in the reader's input: ended with its block,
         // or by an end tag that finds no other of its name, and never opened again.
         bool forgotten = false;
+        // Where a browser has it open: the number of held elements open where it began, or where the browser
+        // opened it again; Ended once the browser ended it (with a block it was in, say), to open again.
+        std::uint32_t depth = 0;
     };
+    static constexpr std::uint32_t Ended = UINT32_MAX;
     std::string_view startTagText(const Active& entry) const {
         return entry.rewritten >= 0 ? std::string_view(rewrittenTags_[static_cast<std::size_t>(entry.rewritten)])
                                     : source_.substr(entry.from, entry.length);
@@ -146,8 +173,9 @@ private:
     void endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized);
     // Entries forgotten while open leave once the reader's input has ended them.
     void dropClosedForgotten();
-    // Ends the formatting elements open since the last marker, before `at`; they stay active.
-    void closeOpenFormatting(std::size_t at);
+    // Ends the formatting elements the reader has open inside the held elements from `depth` on (all since the
+    // last marker but those around a button or table further out), before `at`; they stay active.
+    void closeOpenFormatting(std::size_t at, std::size_t depth = SIZE_MAX);
     void reopen(std::size_t at);
     void clearToLastMarker();
 
@@ -174,14 +202,32 @@ private:
     const std::string& heldEndTag(std::uint8_t tag);
     // Ends the held elements through `depth`, with `tellReader` writing their end tags.
     void popThrough(std::size_t depth, bool tellReader = false);
-    void closeIfOpen(std::int32_t depth);
+    // The depth of the held element an end tag of the tag ends, -1 when none is in scope.
+    std::int32_t reachOf(std::uint8_t tag) const;
+    // Whether a select is open inside the innermost held element.
+    bool selectOpenInside() const;
+    // Whether the innermost held element is a browser's current element: no formatting element or other element
+    // in line is open inside it (as a browser has them open, not as the reader's input has).
+    bool heldIsCurrent() const;
+    // The formatting element at `entry` ends by its end tag: what a browser opened inside it ends with it.
+    void endedWithFormatting(std::size_t entry);
+    // Formatting elements from `first` on that a browser has open at `depth` or deeper are ended there, to be
+    // opened again.
+    void endedByBrowser(std::size_t first, std::size_t depth = 0);
+    // Whether an element in line is open inside the innermost held one.
+    bool inlineOpenInside() const { return !inline_.empty() && inline_.back().depth == stack_.size(); }
+    // An end tag of an element in line at [from, to): it ends one of the name open inside the innermost held
+    // element, with no select or noscript between; else a browser ignores it, and the reader is not given it.
+    void endInline(std::string_view name, std::size_t from, std::size_t to);
     // The depth of the innermost open element with one of the tags (a set of bits by tag), -1 when none.
     std::int32_t deepest(std::uint64_t tags) const;
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
-    // `openFormatting`: the formatting elements from there on were not open before the tag.
-    void startBlock(std::uint8_t tag, std::size_t openFormatting);
-    void endBlock(std::uint8_t tag, std::size_t from, std::size_t to);
+    void startBlock(std::uint8_t tag);
+    // The end tag at [from, to) ends the held element at `depth` (reachOf), with those inside it, whose end tags
+    // the reader is given first (it would ignore the end tag while a div is open inside, say); a "</p>" at -1
+    // makes an empty paragraph.
+    void endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to);
 
     std::string_view source_;
     RTHTMLEdits& edits_;
@@ -208,6 +254,20 @@ private:
     std::vector<OpenBlock> stack_;
     bool quirks_ = true;
     std::array<std::int32_t, 64> innermost_;  // by tag, the depth of the innermost one open, -1 when none
+    // Elements in line open as a browser has them open, of no concern otherwise (span, label, ruby, select,
+    // noscript...), at most MaximumInlineElements; each ends with the held element it began in.
+    struct OpenInline {
+        std::string_view name;   // as written
+        std::uint32_t depth;     // the number of held elements open when it began
+        std::uint32_t formatting;  // the formatting elements remembered then
+        std::uint8_t tag;        // a select or noscript is one past which no end tag of another reaches
+        bool readerOpen;         // not yet ended in the reader's input by formatting around it
+    };
+    std::vector<OpenInline> inline_;
+    // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there
+    // may end one, so it is left alone.
+    std::size_t inlineUnrecordedFrom_ = SIZE_MAX;
+    static constexpr std::size_t MaximumInlineElements = 64;
 };
 
 }  // namespace ql

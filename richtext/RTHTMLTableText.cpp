@@ -36,6 +36,9 @@ void RTHTMLTableText::startTag(std::uint8_t tag, std::string_view name, RTHTMLOp
 bool RTHTMLTableText::endTag(std::uint8_t tag, std::string_view name, RTHTMLOpenElements::StartTagTraits traits,
                              std::size_t from) {
     if (traits.endsTableText) {
+        // A table's end tag ends what was moved, as does that of a row or row group open in it; a browser ignores
+        // the others there (a cell's, a caption's, a column group's).
+        if (!elements_.endTagReaches(tag)) return false;
         end(from);
         return true;
     }

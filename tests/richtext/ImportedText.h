@@ -76,4 +76,16 @@ inline std::vector<std::string> lines(std::string_view html) {
     return shown;
 }
 
+// The same without the markers the import writes before a list item's text ("1.\t", "\u2022\t", one for each list
+// an item begins), which a browser's visible text leaves out.
+inline std::vector<std::string> linesWithoutMarkers(std::string_view html) {
+    std::vector<std::string> shown = lines(html);
+    for (std::string& line : shown) {
+        for (std::size_t tab; (tab = line.find('\t')) != std::string::npos && tab > 0 && tab <= 12 &&
+                              line.find(' ') > tab;)
+            line.erase(0, tab + 1);
+    }
+    return shown;
+}
+
 }  // namespace ql::test

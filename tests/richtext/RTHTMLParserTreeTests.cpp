@@ -25,7 +25,7 @@ TEST(RTHTMLParserTreeTests, ElementsEndWhereABrowserEndsThem) {
     EXPECT_EQ(bodyMarkup("<h3>a</h2>b"), "<h3>a</h3>b");
     EXPECT_EQ(bodyMarkup("<p>x</p><h4><u>a<h2>b</h2>c</u></h4>d"), "<p>x</p><h4><u>a</u><h2><u>b</u></h2><u>c</u></h4>d");
     EXPECT_EQ(bodyMarkup("<p>x</p><h4><p><u>a<h2>b</h2>c</u></h4>d"), "<p>x</p><h4><p><u>a</u></p></h4><h2><u>b</u></h2><u>c</u>d");
-    EXPECT_EQ(bodyMarkup("<p>x</p><u><h4>a<h2>b</h2>c</h4>d"), "<p>x</p><h4><u>a</u></h4><h2><u>b</u></h2><u>c</u><u>d</u>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><u><h4>a<h2>b</h2>c</h4>d"), "<p>x</p><h4><u>a</u></h4><h2><u>b</u></h2><u>cd</u>");
     EXPECT_EQ(bodyMarkup("<h2><p>a</p></p>b</h2>c"), "<h2><p>a</p><p></p>b</h2>c");
     // Lists without items, blocks in preformatted text and headings, items in blocks stay where they start; an
     // item's start tag ends an item it is in past a div.

@@ -89,6 +89,11 @@ constexpr std::array<std::string_view, 8> Words = {"alpha", "bravo", "cocoa", "d
 
 }  // namespace
 
+const MarkupGrammar& oddMarkupGrammar() {
+    static const MarkupGrammar grammar{Pieces, Beginnings, Endings};
+    return grammar;
+}
+
 std::string OddMarkup::words() {
     std::string text;
     for (std::size_t count = 1 + below(3); count-- > 0;) {
@@ -115,19 +120,19 @@ std::string OddMarkup::fill(std::string_view pattern, int depth) {
     return text;
 }
 
-std::string OddMarkup::piece(int depth) { return fill(Pieces[below(std::size(Pieces))], depth); }
+std::string OddMarkup::piece(int depth) { return fill(grammar_.pieces[below(grammar_.pieces.size())], depth); }
 
 std::string OddMarkup::document() {
     // A paragraph first: text that begins a document goes into a paragraph of the reader's own, which ends where
     // a browser's block does, also at elements the import shows in line by design (dl, address...).
-    std::string html = fill(Beginnings[below(std::size(Beginnings))], 0) + "<p>" + words() + ".</p>";
+    std::string html = fill(grammar_.beginnings[below(grammar_.beginnings.size())], 0) + "<p>" + words() + ".</p>";
     for (std::size_t count = 3 + below(6); count-- > 0;) {
         html += below(2) == 0 ? "<p>" + words() + ".</p>" : piece(2);
         if (below(2) == 0) html += '\n';
         // Now and then a long paragraph or script, so that tags come where the reader's pieces of input end.
         if (below(8) == 0) html += below(2) == 0 ? "<p>" + filler() + "</p>" : "<script>/* " + filler() + " */</script>";
     }
-    return html + fill(Endings[below(std::size(Endings))], 0);
+    return html + fill(grammar_.endings[below(grammar_.endings.size())], 0);
 }
 
 }  // namespace ql::tools

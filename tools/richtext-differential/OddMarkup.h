@@ -6,17 +6,28 @@
 // comments and markup read as text, a doctype before text, a lone "&" at the end), and now and then a long
 // paragraph or script, past which tags come where the reader's input is cut into pieces. Each word is written
 // once, so a word out of place shows in the comparison. The same seed gives the same documents.
+// Another grammar (TreeMarkup.h) aims at how the tree is built instead.
 
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace ql::tools {
 
+// What documents are made of: pieces, where "$" is filled with words or another piece and "#" with words only;
+// what a document may begin and end with (filled the same way, words only).
+struct MarkupGrammar {
+    std::span<const std::string_view> pieces, beginnings, endings;
+};
+
+// Odd markup around prose, as above.
+const MarkupGrammar& oddMarkupGrammar();
+
 class OddMarkup {
 public:
-    explicit OddMarkup(std::uint32_t seed) : random_(seed) {}
+    explicit OddMarkup(std::uint32_t seed, const MarkupGrammar& grammar = oddMarkupGrammar()) : grammar_(grammar), random_(seed) {}
 
     std::string document();
 
@@ -30,6 +41,7 @@ private:
     std::string filler();
     std::size_t below(std::size_t count) { return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_); }
 
+    const MarkupGrammar& grammar_;
     std::mt19937 random_;
     unsigned word_ = 0;
 };

@@ -1,7 +1,8 @@
-// richtext-differential COUNT [SEED [DIR]]: reads COUNT random documents of odd markup around ordinary prose
-// (OddMarkup.h) with the rich text import and in the headless browser, and tells how many show other visible
-// lines (VisibleLines.h) in the import than in the browser; each such document goes to DIR (when given) as
-// N.html with N.txt beside it, both readers' lines side by side.
+// richtext-differential [--tree] COUNT [SEED [DIR]]: reads COUNT random documents of odd markup around ordinary
+// prose (OddMarkup.h; with --tree, markup aimed at how the tree is built, TreeMarkup.h) with the rich text
+// import and in the headless browser, and tells how many show other visible lines (VisibleLines.h) in the
+// import than in the browser; each such document goes to DIR (when given) as N.html with N.txt beside it, both
+// readers' lines side by side.
 // richtext-differential --files FILE...: the same for the documents in the files, each one's lines shown.
 // Status 0 when every document reads alike, 1 when one differs, 2 on bad arguments or a browser that fails.
 
@@ -19,6 +20,7 @@
 #include "richtext/NSAttributedStringHTML.h"
 #include "tools/richtext-differential/BrowserText.h"
 #include "tools/richtext-differential/OddMarkup.h"
+#include "tools/richtext-differential/TreeMarkup.h"
 #include "tools/richtext-differential/VisibleLines.h"
 
 using namespace ql;
@@ -58,7 +60,7 @@ std::string sideBySide(const Comparison& comparison) {
 void write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 int usage() {
-    std::fprintf(stderr, "usage: richtext-differential COUNT [SEED [DIR]]\n       richtext-differential --files FILE...\n");
+    std::fprintf(stderr, "usage: richtext-differential [--tree] COUNT [SEED [DIR]]\n       richtext-differential --files FILE...\n");
     return 2;
 }
 
@@ -82,8 +84,9 @@ int compareFiles(tools::BrowserText& browser, const std::vector<std::string>& pa
     return status;
 }
 
-int compareRandom(tools::BrowserText& browser, unsigned long count, std::uint32_t seed, const char* folder) {
-    tools::OddMarkup markup(seed);
+int compareRandom(tools::BrowserText& browser, const tools::MarkupGrammar& grammar, unsigned long count, std::uint32_t seed,
+                  const char* folder) {
+    tools::OddMarkup markup(seed, grammar);
     unsigned long different = 0;
     for (unsigned long n = 0; n < count; ++n) {
         const std::string html = markup.document();
@@ -110,17 +113,21 @@ int compareRandom(tools::BrowserText& browser, unsigned long count, std::uint32_
 int main(int argc, char** argv) {
     try {
         if (argc < 2) return usage();
-        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        std::vector<std::string> arguments(argv + 1, argv + argc);
         tools::BrowserText browser;
         if (arguments[0] == "--files") {
             if (arguments.size() < 2) return usage();
             return compareFiles(browser, {arguments.begin() + 1, arguments.end()});
         }
+        const bool tree = arguments[0] == "--tree";
+        if (tree) arguments.erase(arguments.begin());
+        if (arguments.empty() || arguments.size() > 3) return usage();
         char* end = nullptr;
-        const unsigned long count = std::strtoul(argv[1], &end, 10);
-        if (*end != '\0' || count == 0 || argc > 4) return usage();
-        const std::uint32_t seed = argc > 2 ? static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1;
-        return compareRandom(browser, count, seed, argc > 3 ? argv[3] : nullptr);
+        const unsigned long count = std::strtoul(arguments[0].c_str(), &end, 10);
+        if (*end != '\0' || count == 0) return usage();
+        const std::uint32_t seed = arguments.size() > 1 ? static_cast<std::uint32_t>(std::strtoul(arguments[1].c_str(), nullptr, 10)) : 1;
+        return compareRandom(browser, tree ? tools::treeMarkupGrammar() : tools::oddMarkupGrammar(), count, seed,
+                             arguments.size() > 2 ? arguments[2].c_str() : nullptr);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "richtext-differential: %s\n", error.what());
         return 2;

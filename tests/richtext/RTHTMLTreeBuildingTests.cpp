@@ -1,0 +1,127 @@
+// How the import builds the tree where the reader underneath would build another than a browser does: a
+// noscript element in the head, an object's fallback content, end tags with attributes, end tags through
+// blocks left open, headings inside headings, end tags a browser ignores. Each expectation is the headless
+// browser's with scripts off (the import runs none): the lines of its visible text, or its body's tree (as in
+// RTHTMLParserTreeTests.cpp; formatting around a block is written as copies inside and after it).
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/richtext/ImportedText.h"
+#include "tests/richtext/ParserEvents.h"
+
+using namespace ql;
+using namespace ql::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(RTHTMLTreeBuildingTests, ANoscriptElementInTheHeadEndsTheHeadAtWhatItCannotHold) {
+    // The tracking pixel many pages carry, and a block or formatting inside: the page after them shows.
+    EXPECT_EQ(lines("<!DOCTYPE html><html><head><title>Story</title><noscript><img height=\"1\" width=\"1\" style=\"display:none\" "
+                    "src=\"https://example.com/px.gif\"/></noscript></head><body><h1>The Fox</h1><p>Once upon a time.</p></body></html>"),
+              (Lines{"The Fox", "Once upon a time."}));
+    EXPECT_EQ(lines("<head><noscript><img src=x></noscript></head><body><p>Hello world</p>"), Lines{"Hello world"});
+    EXPECT_EQ(bodyMarkup("<head><noscript><div>x</div></noscript></head><body><p>Hello</p><p>World</p>"), "<div>x</div><p>Hello</p><p>World</p>");
+    EXPECT_EQ(bodyMarkup("<head><noscript><b>x</b></noscript></head><body><p>Hello</p><p>World</p>"), "<b>x</b><p>Hello</p><p>World</p>");
+    // Text ends it too; an end tag inside it is nothing; what a noscript in the head may hold stays there.
+    EXPECT_EQ(lines("<head><noscript>x</noscript></head><p>Hello</p>"), (Lines{"x", "Hello"}));
+    EXPECT_EQ(bodyMarkup("<head><noscript></p><div>x</div></noscript></head><p>Hello</p>"), "<div>x</div><p>Hello</p>");
+    EXPECT_EQ(bodyMarkup("<head><noscript><link rel=stylesheet href=a.css><style>p { color: #ff0000 }</style></noscript></head><p>Hello</p>"),
+              "<p>Hello</p>");
+}
+
+TEST(RTHTMLTreeBuildingTests, AnObjectShowsItsFallbackContent) {
+    EXPECT_EQ(lines("<!doctype html><p>Watch:</p><object type=\"application/x-shockwave-flash\" data=\"movie.swf\"><p>You need Flash to "
+                    "see the film. Read the story below instead.</p></object><p>End.</p>"),
+              (Lines{"Watch:", "You need Flash to see the film. Read the story below instead.", "End."}));
+    EXPECT_EQ(lines("<p>a<object data=x.swf><param name=a value=b>fall <b>back</b></object>b</p>"), Lines{"afall backb"});
+    // Without any, its attachment stands in its place.
+    EXPECT_EQ(text("<p>a<object data=x.swf><param name=a value=b> </object>b</p>"), "a\uFFFCb\n");
+}
+
+TEST(RTHTMLTreeBuildingTests, AnEndTagsAttributesAreReadAndDropped) {
+    EXPECT_EQ(lines("<p>a</p foo=\">\">b"), (Lines{"a", "b"}));
+    EXPECT_EQ(lines("FOO<script></script foo=\">\" dd>BAR"), Lines{"FOOBAR"});
+    // A NUL in its name makes it the end tag of no element.
+    EXPECT_EQ(bodyMarkup(std::string("<p>a</p\0>b</p>c", 15)), "<p>ab</p>c");
+}
+
+TEST(RTHTMLTreeBuildingTests, AnEndTagEndsTheBlocksLeftOpenInsideItsElement) {
+    EXPECT_EQ(bodyMarkup("<h2><div>Unit 3</h2><p>Read the story.</p>"), "<h2><div>Unit 3</div></h2><p>Read the story.</p>");
+    EXPECT_EQ(bodyMarkup("<h2><center>Unit 3</h2><p>Read the story.</p>"), "<h2><center>Unit 3</center></h2><p>Read the story.</p>");
+    EXPECT_EQ(bodyMarkup("<h2><article>Unit 3</h2><p>Read the story.</p>"), "<h2><article>Unit 3</article></h2><p>Read the story.</p>");
+    EXPECT_EQ(bodyMarkup("<ul><li><div>Apples</ul><p>Which is red?</p><p>Why?</p>"),
+              "<ul><li><div>Apples</div></li></ul><p>Which is red?</p><p>Why?</p>");
+    EXPECT_EQ(bodyMarkup("<ul><li><button>Apples</ul><p>Which is red?</p>"), "<ul><li><button>Apples</button></li></ul><p>Which is red?</p>");
+    EXPECT_EQ(linesWithoutMarkers("<ol><li>One<div>note</ol>Question two."), (Lines{"One", "note", "Question two."}));
+    // The question after the heading is no heading.
+    const ct::AttributedString shown = import("<h2><div>Unit 3</h2><p>Read the story.</p>");
+    EXPECT_EQ(fontAt(shown, indexOf(shown, u"Read")).pointSize(), fontAt(import("<p>Read the story.</p>"), 0).pointSize());
+}
+
+TEST(RTHTMLTreeBuildingTests, AHeadingEndsAnotherOnlyWhereThatOneIsTheCurrentElement) {
+    EXPECT_EQ(bodyMarkup("<h2><b><h3>alpha</h3>beta</b></h2>gamma"), "<h2><h3><b>alpha</b></h3><b>beta</b></h2>gamma");
+    EXPECT_EQ(lines("<h2><b><h3>alpha</h3>beta</b></h2>gamma"), (Lines{"alpha", "beta", "gamma"}));
+    // Formatting a browser opens again inside the first keeps it open; formatting it ended with a block does not.
+    EXPECT_EQ(bodyMarkup("<p>x</p><pre><b></pre><h1>alpha<h2></h1>beta</h2>gamma"),
+              "<p>x</p><pre><b></b></pre><h1><b>alpha</b><h2></h2><b>beta</b></h1><b>gamma</b>");
+    EXPECT_EQ(lines("<p>x</p><i><b><p></i><h2>alpha<h3></h3>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+    // A nobr inside a nobr ends the outer one, as a link inside a link does.
+    EXPECT_EQ(lines("<p>x</p><h1><nobr><nobr></nobr><h2></h1>alpha</h2>beta"), (Lines{"x", "alphabeta"}));
+}
+
+TEST(RTHTMLTreeBuildingTests, AnEndTagABrowserIgnoresIsNothing) {
+    // An element in line that a block was opened inside.
+    for (const std::string_view name : {"span", "label", "ruby", "sup"}) {
+        const std::string html = "<" + std::string(name) + "><p>Read the text</" + std::string(name) + "> carefully.</p>Next line.";
+        EXPECT_EQ(lines(html), (Lines{"Read the text carefully.", "Next line."})) << name;
+    }
+    EXPECT_EQ(bodyMarkup("<p>x</p><noscript><li>alpha</noscript>beta"), "<p>x</p><noscript><li>alphabeta</li></noscript>");
+    // One that a misnested end tag of formatting around it ended already, past a heading.
+    EXPECT_EQ(lines("<p>x</p><span><h2><small>a<span>b</small>c</span>d<h3>e</h3>f</h2>g"), (Lines{"x", "abcd", "e", "fg"}));
+    // An item's end tag with no item open in its list.
+    EXPECT_EQ(bodyMarkup("<ol><li>alpha<ol><li>beta</li></li>gamma</ol>delta</ol>epsilon"),
+              "<ol><li>alpha<ol><li>beta</li>gamma</ol>delta</li></ol>epsilon");
+    // A "</p>" in a table in formatting in a paragraph (no doctype: the table is the paragraph's) makes an empty
+    // paragraph before the table, in the formatting.
+    EXPECT_EQ(bodyMarkup("<p><i>alpha <table></p></table> beta</p>gamma"), "<p><i>alpha <p></p><table></table> beta</i></p><i>gamma</i>");
+    EXPECT_EQ(lines("<p><i>alpha <table></p></table> beta</p>gamma"), (Lines{"alpha", "beta", "gamma"}));
+    // A table part's end tag among what goes before a table, and a block's inside a select.
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><li>alpha</colgroup>beta</table>gamma"), "<p>x</p><li>alphabeta</li><table></table>gamma");
+    EXPECT_EQ(lines("<p>x</p><table><tr><td><p>alpha<select><option>beta</p>gamma</select>delta</p>epsilon</td></tr></table>zeta"),
+              (Lines{"x", "alphabetagammadelta", "epsilon", "zeta"}));
+}
+
+TEST(RTHTMLTreeBuildingTests, ButtonsFormsAndItemsEndAsABrowserEndsThem) {
+    // A block in a button in formatting in a paragraph; a button in a button.
+    EXPECT_EQ(lines("<p>x</p><b><p><button><p></button>beta</p>gamma"), (Lines{"x", "beta", "gamma"}));
+    EXPECT_EQ(bodyMarkup("<p>x</p><button>alpha<button>beta</button>gamma"), "<p>x</p><button>alpha</button><button>beta</button>gamma");
+    // A form's end tag with elements still open ends the item open last.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><form><ul><li>alpha</form>beta</ul>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // What goes before a table in formatting stays in the formatting, a block too (no doctype: the table is the
+    // paragraph's).
+    EXPECT_EQ(lines("<p>x</p><p><i><table>alpha beta<dt>gamma"), (Lines{"x", "alpha betagamma"}));
+    // An item before a table in an item stays in that item.
+    EXPECT_EQ(bodyMarkup("<p>x</p><li><table><li></table>alpha</li>beta"), "<p>x</p><li><li></li><table></table>alpha</li>beta");
+}
+
+// Between ordinary paragraphs, each kind of markup above: every paragraph's text shows, in the browser's order.
+TEST(RTHTMLTreeBuildingTests, APageOfEveryKindShowsItsLinesInTheBrowsersOrder) {
+    std::ifstream file(std::string(QL_RICHTEXT_DOCUMENTS) + "/tree-building.html", std::ios::binary);
+    ASSERT_TRUE(file);
+    const std::string html{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(linesWithoutMarkers(html),
+              (Lines{"The Fox", "The foxes of Green Hill live in three dens.", "Watch:", "You need Flash to see the film. Read the story below instead.",
+                     "Each den has one way in.", "Unit 3", "Read the story.", "Apples", "Which is red?", "One", "note", "Question two.", "alpha",
+                     "beta", "gamma", "Read the text carefully.", "Next line.", "first", "second", "third", "fourth", "fifth",
+                     "The foxes sleep by day.", "A button.", "After the button.", "A form's item", "after its end.", "An item before a table.",
+                     "They hunt at night.", "The end of the story."}));
+}
+
+}  // namespace
