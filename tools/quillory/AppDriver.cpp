@@ -126,8 +126,7 @@ void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
     if (onScreen(view)) {
         if (auto field = dynamic_cast<const ui::TextField*>(&view)) {
             if (!field->text().empty()) {
-                texts.push_back(field->isSecureTextEntry() ? std::string(ns::utf16Length(field->text()), '*')
-                                                           : field->text());
+                texts.push_back(*sim::textOf(*field));
             } else if (field->placeholder()) {
                 texts.push_back("[" + *field->placeholder() + "]");
             }

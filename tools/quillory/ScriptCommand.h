@@ -2,7 +2,8 @@
 // The run command's script language: one command a line, blank lines and lines starting with "#" are
 // skipped.
 //
-//   tap TEXT        tap the frontmost visible view showing TEXT
+//   tap TEXT        tap the frontmost visible view showing TEXT (a filled password field shows a "*" for
+//                   each character)
 //   type TEXT       type TEXT into the focused field
 //   clear           empty the focused field
 //   swipe DIR       swipe left, right, up or down across the screen
