@@ -16,8 +16,9 @@
 namespace ql::test {
 
 struct ScriptedApp {
-    explicit ScriptedApp(const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667())
-        : app(profile, sandbox.path()) {
+    explicit ScriptedApp(const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667(),
+                         double replyLimit = quillory::AppDriver::kReplyTimeout)
+        : app(profile, sandbox.path(), replyLimit) {
         ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.baseURL().c_str(), 1);
         app.boot();
     }
