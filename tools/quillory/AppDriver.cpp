@@ -250,6 +250,16 @@ void AppDriver::waitForTheNetwork(Waiting& waiting) {
     }
 }
 
+namespace {
+
+// What a finger, the keyboard or a released reply does, as against looking at the screen or letting time pass.
+bool changesTheScreen(const ScriptCommand& command) {
+    using Kind = ScriptCommand::Kind;
+    return command.kind != Kind::Wait && command.kind != Kind::Tree && command.kind != Kind::Shot;
+}
+
+}  // namespace
+
 std::shared_ptr<ui::ViewController> AppDriver::topController() const {
     auto window = device_.keyWindow();
     return window ? topOf(window->rootViewController()) : nullptr;
@@ -290,8 +300,15 @@ std::string AppDriver::run(const ScriptCommand& command) {
         Waiting waiting(replyLimit_);
         if (std::exchange(launchUnsettled_, false) && command.waits) settle(waiting);
         perform(command, output);
-        if (command.waits) settle(waiting);
-        else device_.runUntilIdle(kIdleHorizon);
+        if (!changesTheScreen(command)) {
+            // Looking and waiting move the app's clock no further than the script asks: letting the screen come
+            // to rest would run what falls due soon after. Only a reply still on its way is waited for.
+            if (command.waits && waitingForTheNetwork()) settle(waiting);
+        } else if (command.waits) {
+            settle(waiting);
+        } else {
+            device_.runUntilIdle(kIdleHorizon);
+        }
     } catch (const ScriptError& error) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
         if (std::string_view(error.what()).starts_with(prefix)) throw;

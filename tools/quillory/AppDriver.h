@@ -53,8 +53,9 @@ public:
     // Raises Interrupted once the run is interrupted.
     void settle();
     // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
-    // prints (the tree, the shot's path) or "". Raises ScriptError naming the command's line when it
-    // cannot be done, and Interrupted once the run is interrupted.
+    // prints (the tree, the shot's path) or "". A wait moves the app's clock by its seconds and no further:
+    // it settles only while a reply is still on its way. Raises ScriptError naming the command's line when
+    // it cannot be done, and Interrupted once the run is interrupted.
     std::string run(const ScriptCommand& command);
     // The in-process stand-in whose held replies `release` sends; none with a real service.
     void setStandin(standin::StandinService* service) { standin_ = service; }

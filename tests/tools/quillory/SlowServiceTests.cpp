@@ -115,7 +115,8 @@ constexpr const char* kSignInFilled =
 
 // Each call waits 31 s for its reply, well within the run command's limit for one call, and binding makes
 // three such calls one after the other (the binding, then the sign-in and the home tab's content it leads
-// to): the script goes through as the app does. What the tree prints for the filled password field taps it.
+// to): the script goes through as the app does. The countdown's first tick comes a second after the code's
+// reply, and what the tree prints for the filled password field taps it.
 TEST(SlowService, EveryReplyHalfAMinuteLateStillBindsAndReachesTheHomeTab) {
     ScriptedApp app;
     DelayedReplies slow(app.service, 31);
@@ -130,7 +131,13 @@ TEST(SlowService, EveryReplyHalfAMinuteLateStillBindsAndReachesTheHomeTab) {
     EXPECT_NE(app.out.str().find("BindViewController \"绑定手机\""), std::string::npos) << app.out.str();
     EXPECT_EQ(slow.delays(), 1);
 
-    ASSERT_TRUE(app.run("tap 手机号码\ntype 13800000002\ntap Next\ntap 获取验证码\n")) << app.errors.str();
+    ASSERT_TRUE(app.run("tap 手机号码\ntype 13800000002\ntap Next\ntap 获取验证码\nwait 0.5\ntree\nwait 0.5\ntree\n"))
+        << app.errors.str();
+    const std::string countdown = app.out.str();
+    const std::size_t halfASecond = countdown.find("ok 5\n"), aSecond = countdown.find("ok 7\n");
+    ASSERT_NE(aSecond, std::string::npos) << countdown;
+    EXPECT_NE(countdown.find("13800000002 | [验证码] | 获取验证码 | 绑 定", halfASecond), std::string::npos) << countdown;
+    EXPECT_NE(countdown.find("13800000002 | [验证码] | (60)秒 | 绑 定", aSecond), std::string::npos) << countdown;
     EXPECT_EQ(slow.delays(), 2);
 
     ASSERT_TRUE(app.run("tap 验证码\ntype 520520\ntap Done\ntap 绑 定\ntree\n")) << app.errors.str();
