@@ -2,9 +2,10 @@
 // The app running on the headless device as the run command drives it: booted the way the program
 // starts (load hooks, then the application delegate), worked by the script commands, and read back as a
 // screen summary (the top controller, its title and the visible texts, overlays and toasts included).
-// After every command it waits until the app is quiet: no service call unanswered and nothing due on the
-// main run loop soon, and no picture still coming; a command marked nowait waits only for the screen to
-// stop moving, so what it leaves on its way can be looked at.
+// After every command that acts it waits until the app is quiet: no service call unanswered and nothing due
+// on the main run loop soon, and no picture still coming; after a wait, a tree or a shot only for what is
+// still coming, so that the app's clock moves no further than the script says. A command marked nowait waits
+// only for the screen to stop moving, so what it leaves on its way can be looked at.
 
 #include <memory>
 #include <string>
@@ -53,9 +54,9 @@ public:
     // Raises Interrupted once the run is interrupted.
     void settle();
     // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
-    // prints (the tree, the shot's path) or "". A wait moves the app's clock by its seconds and no further:
-    // it settles only while a reply is still on its way. Raises ScriptError naming the command's line when
-    // it cannot be done, and Interrupted once the run is interrupted.
+    // prints (the tree, the shot's path) or "". A wait, a tree or a shot moves the app's clock no further
+    // than it says: it settles only while a reply is still on its way. Raises ScriptError naming the
+    // command's line when it cannot be done, and Interrupted once the run is interrupted.
     std::string run(const ScriptCommand& command);
     // The in-process stand-in whose held replies `release` sends; none with a real service.
     void setStandin(standin::StandinService* service) { standin_ = service; }
