@@ -103,7 +103,7 @@ void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std:
 
 std::size_t BaseNetHTTPManager::formPostsInFlight() { return FormPostCall::inFlight(); }
 
-std::vector<std::string> BaseNetHTTPManager::formPostURLsInFlight() { return FormPostCall::urlsInFlight(); }
+std::vector<FormPostInFlight> BaseNetHTTPManager::formPostCallsInFlight() { return FormPostCall::watchedInFlight(); }
 
 void BaseNetHTTPManager::postRequestOperationForHost(std::string_view host, std::string_view path,
                                                      const ns::Value& parameters, const ns::Data& data,

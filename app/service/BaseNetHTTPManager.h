@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/service/FormPostInFlight.h"
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/URLRequest.h"
@@ -52,8 +53,9 @@ public:
     // Form POSTs sent whose completion or failure block has not run yet. The run command and the
     // end-to-end tests wait for it to reach 0 to know that the app has heard back from the service.
     static std::size_t formPostsInFlight();
-    // The request URLs of those calls, so that a driver can tell what the app is waiting for.
-    static std::vector<std::string> formPostURLsInFlight();
+    // Those calls with their request URLs, so that a driver can tell what the app is waiting for (one whose
+    // request could not be made, its failure on its way, is not among them).
+    static std::vector<FormPostInFlight> formPostCallsInFlight();
     // Multipart: the parameters plus the data as one PNG file part named "faceImg".
     static void postRequestOperationForHost(std::string_view host, std::string_view path, const ns::Value& parameters,
                                             const ns::Data& data, Completion completion, Failure failure);

@@ -1,6 +1,6 @@
 #include "app/service/FormPostCall.h"
 
-#include <set>
+#include <map>
 #include <utility>
 
 #include "platform/foundation/Clock.h"
@@ -13,15 +13,16 @@ namespace ql {
 namespace {
 
 std::atomic<std::size_t> callsInFlight{0};
+std::atomic<std::uint64_t> lastSerial{0};
 
-struct WatchedURLs {
+struct WatchedCalls {
     std::mutex mutex;
-    std::multiset<std::string> urls;
+    std::map<std::uint64_t, std::string> urls;  // by serial
 };
 
 // Never destroyed: a call may still end while the process exits.
-WatchedURLs& watchedURLs() {
-    static auto* watched = new WatchedURLs;
+WatchedCalls& watchedCalls() {
+    static auto* watched = new WatchedCalls;
     return *watched;
 }
 
@@ -29,32 +30,35 @@ WatchedURLs& watchedURLs() {
 
 std::size_t FormPostCall::inFlight() { return callsInFlight.load(); }
 
-std::vector<std::string> FormPostCall::urlsInFlight() {
-    WatchedURLs& watched = watchedURLs();
+std::vector<FormPostInFlight> FormPostCall::watchedInFlight() {
+    WatchedCalls& watched = watchedCalls();
     std::lock_guard lock(watched.mutex);
-    return {watched.urls.begin(), watched.urls.end()};
+    std::vector<FormPostInFlight> calls;
+    calls.reserve(watched.urls.size());
+    for (const auto& [serial, url] : watched.urls) calls.push_back({serial, url});
+    return calls;
 }
 
-FormPostCall::FormPostCall(Failure timedOut) : timedOut_(std::move(timedOut)) { ++callsInFlight; }
+FormPostCall::FormPostCall(Failure timedOut) : serial_(++lastSerial), timedOut_(std::move(timedOut)) { ++callsInFlight; }
 
 // A call whose blocks went without running (nothing can answer it any more) is no longer in flight.
 FormPostCall::~FormPostCall() { answer(); }
 
 bool FormPostCall::answer() {
     std::shared_ptr<ns::Timer> deadline;
-    std::optional<std::string> watchedURL;
+    bool watchedCall = false;
     {
         std::lock_guard lock(mutex_);
         if (answered_) return false;
         answered_ = true;
         deadline = std::move(deadline_);
-        if (url_) watchedURL = url_->absoluteString();
+        watchedCall = url_.has_value();
     }
     if (deadline) deadline->invalidate();
-    if (watchedURL) {
-        WatchedURLs& watched = watchedURLs();
+    if (watchedCall) {
+        WatchedCalls& watched = watchedCalls();
         std::lock_guard lock(watched.mutex);
-        watched.urls.erase(watched.urls.find(*watchedURL));
+        watched.urls.erase(serial_);
     }
     --callsInFlight;
     return true;
@@ -89,9 +93,9 @@ void FormPostCall::watch(const std::shared_ptr<NetHTTPRequestOperation>& operati
         timeout_ = timeout;
         lastHeard_ = ns::Clock::now();
         if (url_) {
-            WatchedURLs& watched = watchedURLs();
+            WatchedCalls& watched = watchedCalls();
             std::lock_guard watchedLock(watched.mutex);
-            watched.urls.insert(url_->absoluteString());
+            watched.urls.emplace(serial_, url_->absoluteString());
         }
     }
     armDeadline(timeout);

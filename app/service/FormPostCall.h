@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/service/FormPostInFlight.h"
 #include "net/NetHTTPRequestOperation.h"
 #include "platform/foundation/URL.h"
 
@@ -33,9 +35,8 @@ public:
 
     // Calls made and not yet answered, in the whole process.
     static std::size_t inFlight();
-    // The request URLs of the calls in flight that are watched (one whose request could not be made has
-    // none), once each per call.
-    static std::vector<std::string> urlsInFlight();
+    // The calls in flight that are watched (one whose request could not be made has no request URL).
+    static std::vector<FormPostInFlight> watchedInFlight();
 
     // `timedOut` runs with the time-out's message when the deadline comes first.
     explicit FormPostCall(Failure timedOut);
@@ -59,6 +60,7 @@ private:
     void armDeadline(double seconds);
     void deadlineCame();
 
+    const std::uint64_t serial_;
     Failure timedOut_;
     std::mutex mutex_;
     bool answered_ = false;

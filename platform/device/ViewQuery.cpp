@@ -1,5 +1,6 @@
 #include "platform/device/ViewQuery.h"
 
+#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
@@ -31,7 +32,10 @@ std::optional<std::string> titleOf(const ui::View& view) {
 
 std::optional<std::string> textOf(const ui::View& view) {
     if (const auto* label = dynamic_cast<const ui::Label*>(&view)) return label->text();
-    if (const auto* field = dynamic_cast<const ui::TextField*>(&view)) return field->text();
+    if (const auto* field = dynamic_cast<const ui::TextField*>(&view)) {
+        if (field->isSecureTextEntry()) return std::string(ns::utf16Length(field->text()), '*');
+        return field->text();
+    }
     if (const auto* text = dynamic_cast<const ui::TextView*>(&view)) return text->text();
     return std::nullopt;
 }

@@ -16,7 +16,9 @@ namespace ql::sim {
 
 // A button's current title; nullopt for views without one.
 std::optional<std::string> titleOf(const ui::View& view);
-// The text of a label, a text field or a text view; nullopt for other views.
+// The text of a label, a text field or a text view as a person reads it; nullopt for other views. A secure
+// text field hides what it holds behind a dot for each character: its text reads as a "*" for each, which a
+// script can type, and never as the secret.
 std::optional<std::string> textOf(const ui::View& view);
 // A text field's placeholder; nullopt for other views.
 std::optional<std::string> placeholderOf(const ui::View& view);

@@ -1,7 +1,9 @@
 #include "tools/quillory/AppDriver.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
+#include <vector>
 
 #include "app/service/BaseNetHTTPManager.h"
 #include "app/shell/AppStart.h"
@@ -24,6 +26,7 @@
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
 #include "tools/quillory/Interruption.h"
+#include "tools/quillory/ReplyLimit.h"
 #include "tools/standin-service/StandinService.h"
 
 namespace ql::quillory {
@@ -126,8 +129,7 @@ void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
     if (onScreen(view)) {
         if (auto field = dynamic_cast<const ui::TextField*>(&view)) {
             if (!field->text().empty()) {
-                texts.push_back(field->isSecureTextEntry() ? std::string(ns::utf16Length(field->text()), '*')
-                                                           : field->text());
+                texts.push_back(*sim::textOf(*field));
             } else if (field->placeholder()) {
                 texts.push_back("[" + *field->placeholder() + "]");
             }
@@ -144,13 +146,22 @@ void collectTexts(const ui::View& view, std::vector<std::string>& texts) {
 
 }  // namespace
 
-AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory)
-    : device_(profile), shotsDirectory_(std::move(shotsDirectory)) {}
+AppDriver::AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory, double replyLimit)
+    : device_(profile), shotsDirectory_(std::move(shotsDirectory)), replyLimit_(replyLimit) {}
+
+// What waiting for the app keeps within one command: the app's clock keeping pace with real time from the
+// command's start, and how long each reply has been waited for.
+struct AppDriver::Waiting {
+    explicit Waiting(double replyLimit) : replies(replyLimit) {}
+
+    sim::RealTimePace pace;
+    ReplyLimit replies;
+};
 
 void AppDriver::boot() {
-    sim::RealTimePace pace;
+    Waiting waiting(replyLimit_);
     bootWithoutWaiting();
-    settle(pace);
+    settle(waiting);
     launchUnsettled_ = false;
 }
 
@@ -168,53 +179,86 @@ bool waitingForTheNetwork() {
     return BaseNetHTTPManager::formPostsInFlight() != 0 || WebImageManager::sharedManager()->isRunning();
 }
 
+// The replies the app awaits, each by a key of its own for as long as it is awaited: a service call by its
+// serial; the calls whose request could not be made (their failure on its way) as one, and the pictures
+// coming as one, each of which has a time-out of its own in the app.
+constexpr ReplyLimit::Key kCallsWithoutRequest = std::numeric_limits<ReplyLimit::Key>::max();
+constexpr ReplyLimit::Key kPictures = kCallsWithoutRequest - 1;
+
+std::vector<ReplyLimit::Key> awaitedReplies() {
+    std::vector<ReplyLimit::Key> keys;
+    const std::vector<FormPostInFlight> calls = BaseNetHTTPManager::formPostCallsInFlight();
+    for (const FormPostInFlight& call : calls) keys.push_back(call.serial);
+    if (BaseNetHTTPManager::formPostsInFlight() > calls.size()) keys.push_back(kCallsWithoutRequest);
+    if (WebImageManager::sharedManager()->isRunning()) keys.push_back(kPictures);
+    return keys;
+}
+
 }  // namespace
 
 bool AppDriver::waitingOnlyForHeldReplies() const {
     if (!standin_ || WebImageManager::sharedManager()->isRunning()) return false;
-    const std::vector<std::string> urls = BaseNetHTTPManager::formPostURLsInFlight();
-    if (urls.size() != BaseNetHTTPManager::formPostsInFlight()) return false;
+    const std::vector<FormPostInFlight> calls = BaseNetHTTPManager::formPostCallsInFlight();
+    if (calls.size() != BaseNetHTTPManager::formPostsInFlight()) return false;
     const std::string base = standin_->baseURL();
-    return std::ranges::all_of(urls, [&](const std::string& url) {
-        return url.starts_with(base) && standin_->holds(std::string_view(url).substr(base.size()));
+    return std::ranges::all_of(calls, [&](const FormPostInFlight& call) {
+        return call.url.starts_with(base) && standin_->holds(std::string_view(call.url).substr(base.size()));
     });
 }
 
 void AppDriver::settle() {
-    sim::RealTimePace pace;
-    settle(pace);
+    Waiting waiting(replyLimit_);
+    settle(waiting);
 }
 
-void AppDriver::settle(sim::RealTimePace& pace) {
+void AppDriver::settle(Waiting& waiting) {
     for (;;) {
-        waitForTheNetwork(pace);
+        waitForTheNetwork(waiting);
         device_.runUntilIdle(kIdleHorizon);
         if (!waitingForTheNetwork()) return;
     }
 }
 
-void AppDriver::waitForTheNetwork(sim::RealTimePace& pace) {
-    const double giveUp = ns::Clock::steadyRealTime() + kReplyTimeout;
+void AppDriver::waitForTheNetwork(Waiting& waiting) {
     const auto heldOnly = [this] { return waitingForTheNetwork() && waitingOnlyForHeldReplies(); };
+    // Looked at whenever the clock has moved, so that a call sent meanwhile counts from then on.
+    const auto overdue = [&waiting] {
+        const double now = ns::Clock::steadyRealTime();
+        waiting.replies.note(awaitedReplies(), now);
+        return waiting.replies.left(now) <= 0;
+    };
     while (waitingForTheNetwork()) {
         Interruption::check();
-        const double left = giveUp - ns::Clock::steadyRealTime();
-        if (left <= 0) {
-            throw ScriptError("the service did not answer within " + std::to_string(int(kReplyTimeout)) + " s");
+        if (overdue()) {
+            throw ScriptError("a reply from the service did not come in full within " + std::to_string(int(replyLimit_)) +
+                              " s");
         }
         if (heldOnly()) {
             // A held reply comes only after the script's release, which no settling command can reach: the
             // clock goes from deadline to deadline up to the app's own time-out, so no real time passes that
             // anything could race.
             device_.runUntil([&] { return Interruption::requested() || !heldOnly(); }, BaseNetHTTPManager::kRequestTimeout);
-            pace.restart();
+            waiting.pace.restart();
         } else {
             // The service answers in real time, and the app's clock keeps pace with it: a reply slower than the
-            // app's own time-out comes too late for the app, as on a phone.
-            pace.runUntil([&] { return Interruption::requested() || !waitingForTheNetwork() || heldOnly(); }, left);
+            // app's own time-out comes too late for the app, as on a phone. An overdue reply is seen before the
+            // clock moves on for the real time that made it overdue.
+            waiting.pace.runUntil(
+                [&] { return Interruption::requested() || !waitingForTheNetwork() || heldOnly() || overdue(); },
+                waiting.replies.left(ns::Clock::steadyRealTime()));
         }
     }
 }
+
+namespace {
+
+// What a finger, the keyboard or a released reply does, as against looking at the screen or letting time pass.
+bool changesTheScreen(const ScriptCommand& command) {
+    using Kind = ScriptCommand::Kind;
+    return command.kind != Kind::Wait && command.kind != Kind::Tree && command.kind != Kind::Shot;
+}
+
+}  // namespace
 
 std::shared_ptr<ui::ViewController> AppDriver::topController() const {
     auto window = device_.keyWindow();
@@ -253,11 +297,18 @@ std::string AppDriver::run(const ScriptCommand& command) {
     std::string output;
     try {
         // Real time counts from the command's start, so that what passes while it is done passes for the app.
-        sim::RealTimePace pace;
-        if (std::exchange(launchUnsettled_, false) && command.waits) settle(pace);
+        Waiting waiting(replyLimit_);
+        if (std::exchange(launchUnsettled_, false) && command.waits) settle(waiting);
         perform(command, output);
-        if (command.waits) settle(pace);
-        else device_.runUntilIdle(kIdleHorizon);
+        if (!changesTheScreen(command)) {
+            // Looking and waiting move the app's clock no further than the script asks: letting the screen come
+            // to rest would run what falls due soon after. Only a reply still on its way is waited for.
+            if (command.waits && waitingForTheNetwork()) settle(waiting);
+        } else if (command.waits) {
+            settle(waiting);
+        } else {
+            device_.runUntilIdle(kIdleHorizon);
+        }
     } catch (const ScriptError& error) {
         const std::string prefix = "line " + std::to_string(command.line) + ": ";
         if (std::string_view(error.what()).starts_with(prefix)) throw;

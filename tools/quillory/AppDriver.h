@@ -2,9 +2,10 @@
 // The app running on the headless device as the run command drives it: booted the way the program
 // starts (load hooks, then the application delegate), worked by the script commands, and read back as a
 // screen summary (the top controller, its title and the visible texts, overlays and toasts included).
-// After every command it waits until the app is quiet: no service call unanswered and nothing due on the
-// main run loop soon, and no picture still coming; a command marked nowait waits only for the screen to
-// stop moving, so what it leaves on its way can be looked at.
+// After every command that acts it waits until the app is quiet: no service call unanswered and nothing due
+// on the main run loop soon, and no picture still coming; after a wait, a tree or a shot only for what is
+// still coming, so that the app's clock moves no further than the script says. A command marked nowait waits
+// only for the screen to stop moving, so what it leaves on its way can be looked at.
 
 #include <memory>
 #include <string>
@@ -16,10 +17,6 @@
 
 namespace ql::ui {
 class ViewController;
-}
-
-namespace ql::sim {
-class RealTimePace;
 }
 
 namespace ql::standin {
@@ -36,26 +33,30 @@ struct ScreenSummary {
 
 class AppDriver {
 public:
-    // How long a service call may stay unanswered (real seconds) before settle() gives up on it: longer
-    // than the app's own request time-out, so that a slow service ends in the app's failure, as a student
-    // would see it, and only a call the app itself never ends stops the run command.
+    // How long each reply may take to come in full (real seconds), from when a command began waiting for
+    // it, before settle() gives up (ReplyLimit): longer than the app's own request time-out, so that a
+    // service that goes quiet ends in the app's failure, as a student would see it, and each call of a chain
+    // has it to itself. A reply still trickling in by then stops the run command, so nothing keeps it waiting
+    // for ever.
     static constexpr double kReplyTimeout = BaseNetHTTPManager::kRequestTimeout + 30;
 
-    AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory);
+    // `replyLimit` in place of kReplyTimeout lets a test reach the limit without waiting a minute and a half.
+    AppDriver(const sim::ScreenProfile& profile, std::string shotsDirectory, double replyLimit = kReplyTimeout);
 
     // Boots the app and waits until it is quiet.
     void boot();
     // Boots the app and lets the screen settle without waiting for the service: the first command waits
     // for the launch's replies before it runs, unless it is a nowait one, which sees the launch as it is.
     void bootWithoutWaiting();
-    // Runs until the app is quiet; raises when a service call gets no answer in kReplyTimeout. While it waits
-    // for the service, the app's clock keeps pace with real time, unless every call waits for a reply the
-    // in-process stand-in holds: then it goes from deadline to deadline up to the app's own time-out.
+    // Runs until the app is quiet; raises when a reply has not come in full within the limit. While it
+    // waits for the service, the app's clock keeps pace with real time, unless every call waits for a reply
+    // the in-process stand-in holds: then it goes from deadline to deadline up to the app's own time-out.
     // Raises Interrupted once the run is interrupted.
     void settle();
     // Runs one command and settles (for a nowait command, lets the screen settle); gives what the command
-    // prints (the tree, the shot's path) or "". Raises ScriptError naming the command's line when it
-    // cannot be done, and Interrupted once the run is interrupted.
+    // prints (the tree, the shot's path) or "". A wait, a tree or a shot moves the app's clock no further
+    // than it says: it settles only while a reply is still on its way. Raises ScriptError naming the
+    // command's line when it cannot be done, and Interrupted once the run is interrupted.
     std::string run(const ScriptCommand& command);
     // The in-process stand-in whose held replies `release` sends; none with a real service.
     void setStandin(standin::StandinService* service) { standin_ = service; }
@@ -70,8 +71,10 @@ public:
     std::shared_ptr<ui::ViewController> topController() const;
 
 private:
-    void settle(sim::RealTimePace& pace);
-    void waitForTheNetwork(sim::RealTimePace& pace);
+    struct Waiting;
+
+    void settle(Waiting& waiting);
+    void waitForTheNetwork(Waiting& waiting);
     void perform(const ScriptCommand& command, std::string& output);
     // Every service call in flight waits for a reply the in-process stand-in holds, and no picture is coming.
     bool waitingOnlyForHeldReplies() const;
@@ -79,6 +82,7 @@ private:
     sim::Device device_;
     std::string shotsDirectory_;
     standin::StandinService* standin_ = nullptr;
+    double replyLimit_;
     bool launchUnsettled_ = false;
 };
 

@@ -164,6 +164,8 @@ struct StandinService::Impl {
     std::optional<Fault> faultFor(const std::string& path) const;
     // Counted from the request's arrival, so a release that comes before its handler gets here still sends it.
     void waitForReleaseAfter(std::uint64_t releasesOnArrival);
+    // Sends what is held: the requests waiting now go, and no longer count as held.
+    void release();
     void stateChanged();
     void saveLoop();
     // Saves what is pending and ends the saver; nothing changes the state afterwards.
@@ -190,7 +192,7 @@ struct StandinService::Impl {
     std::vector<JournalEntry> journal;
     std::map<std::string, Fault, std::less<>> faults;
     std::uint64_t releases = 0;
-    std::size_t held = 0;  // requests waiting for a release now
+    std::size_t held = 0;  // requests waiting for a release that has not come
     bool stopping = false;
 };
 
@@ -280,11 +282,7 @@ void StandinService::Impl::control(const httplib::Request& request, httplib::Res
         else faults.clear();
         ok();
     } else if (request.path == "/__release" && request.method == "POST") {
-        {
-            std::lock_guard lock(mutex);
-            ++releases;
-        }
-        changed.notify_all();
+        release();
         ok();
     } else {
         response.status = 404;
@@ -302,9 +300,19 @@ std::optional<Fault> StandinService::Impl::faultFor(const std::string& path) con
 // it. Stopping the service sends what it holds, so no server thread outlives it.
 void StandinService::Impl::waitForReleaseAfter(std::uint64_t releasesOnArrival) {
     std::unique_lock lock(mutex);
+    if (releases != releasesOnArrival) return;
     ++held;
+    changed.notify_all();
     changed.wait(lock, [&] { return stopping || releases != releasesOnArrival; });
-    --held;
+}
+
+void StandinService::Impl::release() {
+    {
+        std::lock_guard lock(mutex);
+        ++releases;
+        held = 0;
+    }
+    changed.notify_all();
 }
 
 void StandinService::Impl::stateChanged() {
@@ -465,12 +473,11 @@ void StandinService::clearFaults() {
     impl_->faults.clear();
 }
 
-void StandinService::releaseHeldReplies() {
-    {
-        std::lock_guard lock(impl_->mutex);
-        ++impl_->releases;
-    }
-    impl_->changed.notify_all();
+void StandinService::releaseHeldReplies() { impl_->release(); }
+
+bool StandinService::waitForHeldReplies(std::size_t count, double seconds) const {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return impl_->held >= count; });
 }
 
 }  // namespace ql::standin

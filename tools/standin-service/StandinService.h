@@ -110,8 +110,11 @@ public:
     void clearFaults();
     // Sends every reply held so far; the fault stays, so later requests are held again.
     void releaseHeldReplies();
-    // Requests waiting for a release now (also those whose client has stopped waiting).
+    // Requests waiting for a release now (also those whose client has stopped waiting); those a release has
+    // sent no longer count.
     std::size_t heldReplies() const;
+    // Waits up to `seconds` of real time until `count` requests wait for a release.
+    bool waitForHeldReplies(std::size_t count, double seconds = 10) const;
 
 private:
     struct Impl;

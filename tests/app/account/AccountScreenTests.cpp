@@ -7,6 +7,7 @@
 
 #include "app/account/BindViewController.h"
 #include "app/account/ChangeBindPhone.h"
+#include "app/account/ChangePwdViewController.h"
 #include "app/account/ForgetPwdVC.h"
 #include "app/account/SetPassWordVC.h"
 #include "app/service/AccountModels.h"
@@ -128,12 +129,15 @@ TEST(ForgottenPassword, ACodeThenANewPasswordLeadBackToSignIn) {
     EXPECT_TRUE(app.shows("请输入新密码"));
     app.run({"wait 2", "tap 新密码", "type 12345", "tap 确 定"});
     EXPECT_TRUE(app.shows("密码只能6位~20位"));
-    app.run({"wait 2", "tap 12345", "type 6", "tap 确 定"});
+    app.run({"wait 2", "tap *****", "type 6", "tap 确 定"});
     EXPECT_TRUE(app.shows("请确认新密码"));
     app.run({"wait 2", "tap 确认新密码", "type 123457", "tap 确 定"});
     EXPECT_TRUE(app.shows("两次密码不一致"));
     EXPECT_EQ(app.requests("Mobile/SetNewPassword"), 0u);
-    app.run({"wait 2", "tap 123457", "clear", "type 123456", "tap 确 定"});
+    // Both fields read "******" now: the confirmation is tapped where it lies.
+    app.run({"wait 2"});
+    app.device().tap(*app.topAs<SetPassWordVC>()->againTextField());
+    app.run({"clear", "type 123456", "tap 确 定"});
     EXPECT_EQ(app.top(), "LoginViewController");
     const auto request = app.service.journal("Mobile/SetNewPassword").at(0);
     EXPECT_EQ(request.field("NEWPassword"), "123456");
@@ -152,20 +156,26 @@ TEST(ChangePassword, ChecksThenWipesTheSavedPasswordAndSignsOut) {
     EXPECT_TRUE(app.shows("请确认旧密码"));
     app.run({"wait 2", "tap 旧密码", "type 000000", "tap 确认修改"});
     EXPECT_TRUE(app.shows("密码大于等于6小于等于20"));
-    app.run({"wait 2", "tap 12345", "type 7", "tap 确认修改"});
+    app.run({"wait 2", "tap *****", "type 7", "tap 确认修改"});
     EXPECT_TRUE(app.shows("请确认新密码"));
     app.run({"wait 2", "tap 确认新密码", "type 123458", "tap 确认修改"});
     EXPECT_TRUE(app.shows("两次密码不一致"));
     EXPECT_EQ(app.requests("Mobile/SetNewPassword"), 0u);
 
     // A wrong old password: the service's message, nothing changed.
-    app.run({"wait 2", "tap 123458", "clear", "type 123457", "tap 确认修改"});
+    // Every field reads "******" now: each is tapped where it lies.
+    auto screen = app.topAs<ChangePwdViewController>();
+    app.run({"wait 2"});
+    app.device().tap(*screen->againTextField());
+    app.run({"clear", "type 123457", "tap 确认修改"});
     EXPECT_EQ(app.top(), "ChangePwdViewController");
     EXPECT_EQ(app.requests("Mobile/SetNewPassword"), 1u);
     EXPECT_TRUE(UnitMetiodManager::isAutoLogin());
     EXPECT_EQ(UnitMetiodManager::getTheSavedUserPhoneNumAndPassword()->loginPassword, "123456");
 
-    app.run({"wait 2", "tap 000000", "clear", "type 123456", "tap 确认修改"});
+    app.run({"wait 2"});
+    app.device().tap(*screen->oldTextField());
+    app.run({"clear", "type 123456", "tap 确认修改"});
     EXPECT_EQ(app.top(), "LoginViewController");
     EXPECT_FALSE(UnitMetiodManager::isAutoLogin());
     auto saved = UnitMetiodManager::getTheSavedUserPhoneNumAndPassword();

@@ -29,7 +29,7 @@ TEST(SignIn, FieldChecksStopAtTheFirstProblemAndSendNothing) {
 
     // Twenty characters at most can be typed into the password; deleting always works.
     auto screen = app.topAs<LoginViewController>();
-    app.run({"tap 12345", "clear", "type 123456789012345678901234"});
+    app.run({"tap *****", "clear", "type 123456789012345678901234"});
     EXPECT_EQ(screen->userPwd()->text(), "12345678901234567890");
     app.device().pressBackspace();
     EXPECT_EQ(screen->userPwd()->text(), "1234567890123456789");

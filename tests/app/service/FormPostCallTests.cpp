@@ -68,8 +68,8 @@ TEST(FormPostCall, AReplyThatDoesNotComeFailsAsTimedOutWhenTheAppsClockPassesThe
     ASSERT_TRUE(serverSaw(server, 1));
     EXPECT_EQ(BaseNetHTTPManager::formPostsInFlight(), before + 1);
     const auto slowCalls = [&] {
-        const auto urls = BaseNetHTTPManager::formPostURLsInFlight();
-        return std::ranges::count(urls, server.url("/Mobile/Slow"));
+        const auto calls = BaseNetHTTPManager::formPostCallsInFlight();
+        return std::ranges::count(calls, server.url("/Mobile/Slow"), &FormPostInFlight::url);
     };
     EXPECT_EQ(slowCalls(), 1);
 

@@ -22,7 +22,9 @@
 #include "platform/foundation/Sandbox.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
 #include "tests/support/OnScopeExit.h"
+#include "tests/tools/quillory/ScriptedApp.h"
 #include "tools/quillory/AppDriver.h"
 #include "tools/quillory/CommandLine.h"
 #include "tools/quillory/ScriptCommand.h"
@@ -31,6 +33,7 @@
 
 using namespace ql;
 using namespace ql::quillory;
+using ql::test::ScriptedApp;
 
 namespace {
 
@@ -42,29 +45,6 @@ std::string usageErrorOf(const std::vector<std::string>& arguments) {
     }
     return "accepted";
 }
-
-// The app against the in-process stand-in in a fresh sandbox, worked by scripts.
-struct ScriptedApp {
-    explicit ScriptedApp(const sim::ScreenProfile& profile = sim::ScreenProfile::phone375x667())
-        : app(profile, sandbox.path()) {
-        ::setenv(std::string(ServiceBaseURLEnvironmentVariable).c_str(), service.baseURL().c_str(), 1);
-        app.boot();
-    }
-    ~ScriptedApp() { ::unsetenv(std::string(ServiceBaseURLEnvironmentVariable).c_str()); }
-
-    // Runs the script; true when every line ran. What it printed and what it complained of are kept.
-    bool run(const std::string& script) {
-        std::istringstream in(script);
-        out.str("");
-        errors.str("");
-        return runScript(app, in, out, errors);
-    }
-
-    standin::StandinService service;
-    ns::TemporarySandbox sandbox;
-    AppDriver app;
-    std::ostringstream out, errors;
-};
 
 }  // namespace
 
@@ -358,4 +338,57 @@ TEST(RunCommand, AServiceSlowerThanTheAppsMinuteInRealTimeEndsInNoConnectionAndA
                 << seconds << " s";
         }
     }
+}
+
+// `wait` moves the app's clock by what it says and no further. The countdown's first tick comes a second
+// after the code's reply: not after half a second, but after a second; `nowait wait` moves it the same. The
+// toast of a sign-in the app gave up on stays a second and a half: 0.8 s in it shows, 1.8 s in it is gone.
+TEST(RunCommand, WaitMovesTheAppsClockByWhatItSaysAndNoFurther) {
+    {
+        ScriptedApp app;
+        ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 20160302\ntap Next\ntype abcdef\n"
+                            "tap Done\ntap 登 录\ntap 手机号码\ntype 13800000002\ntap Next\ntap 获取验证码\n"))
+            << app.errors.str();
+        ASSERT_TRUE(app.run("wait 0.5\ntree\nwait 0.5\ntree\nnowait wait 0.5\ntree\nnowait wait 0.5\ntree\n"))
+            << app.errors.str();
+        const std::string bind = "BindViewController \"绑定手机\"\n  13800000002 | [验证码] | ";
+        EXPECT_EQ(app.out.str(), "ok 1\n" + bind + "获取验证码 | 绑 定 | 绑定手机 | 验证码 | Done\nok 2\nok 3\n" + bind +
+                                     "(60)秒 | 绑 定 | 绑定手机 | 验证码 | Done\nok 4\nok 5\n" + bind +
+                                     "(60)秒 | 绑 定 | 绑定手机 | 验证码 | Done\nok 6\nok 7\n" + bind +
+                                     "(59)秒 | 绑 定 | 绑定手机 | 验证码 | Done\nok 8\n");
+    }
+    ScriptedApp app;
+    app.service.setFault("Mobile/StudentLogin", standin::Fault::held());
+    ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 20160302\ntap Next\ntype abcdef\n"
+                        "tap Done\nnowait tap 登 录\n"))
+        << app.errors.str();
+    ASSERT_TRUE(app.service.waitForRequests("Mobile/StudentLogin", 1));
+    ASSERT_TRUE(app.run("wait 60\ntree\nwait 0.8\ntree\nwait 1\ntree\n")) << app.errors.str();
+    const std::string signIn = "LoginViewController\n  快乐阅读 天天进步 | 20160302 | ****** | 登 录 | 忘记密码？";
+    EXPECT_EQ(app.out.str(), "ok 1\n" + signIn + " | 无网络连接\nok 2\nok 3\n" + signIn + " | 无网络连接\nok 4\nok 5\n" +
+                                 signIn + "\nok 6\n");
+}
+
+// A filled password field shows a star for each character it hides. What the tree prints taps it; the
+// secret itself finds nothing, as a person could not read it, and a message naming the field shows the stars.
+TEST(RunCommand, AFilledPasswordFieldIsTappedByTheStarsTheTreePrintsAndNeverByItsSecret) {
+    {
+        ScriptedApp app;
+        ASSERT_TRUE(app.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 20160302\ntap Next\ntype abcdef\n"
+                            "tap Done\ntap ******\n"))
+            << app.errors.str();
+        auto* field = dynamic_cast<ui::TextField*>(app.app.device().keyWindow()->firstResponder());
+        ASSERT_NE(field, nullptr);
+        EXPECT_TRUE(field->isSecureTextEntry());
+        EXPECT_EQ(field->text(), "abcdef");
+        EXPECT_FALSE(app.run("tap Done\ntap abcdef\n"));
+        EXPECT_EQ(app.errors.str(), "quillory: line 2: nothing on the screen shows \"abcdef\"\n");
+    }
+    // On the smallest phone the keyboard covers the filled field while the number is typed.
+    ScriptedApp small(sim::ScreenProfile::phone320x480());
+    ASSERT_TRUE(small.run("swipe left\nswipe left\ntap 进入App\ntap 手机号码\ntype 2\ntap Next\ntype secret\ntap Previous\n"))
+        << small.errors.str();
+    EXPECT_FALSE(small.run("tap ******\n"));
+    EXPECT_EQ(small.errors.str().rfind("quillory: line 1: cannot tap UITextField \"******\" is covered by ", 0), 0u)
+        << small.errors.str();
 }

@@ -220,10 +220,15 @@ TEST_F(StandinServiceTest, PathsFailAsTheyAreTold) {
         return result ? parse(result->body) : Value();
     });
     ASSERT_TRUE(service.waitForRequests("Mobile/StudentLogin", 1));
+    ASSERT_TRUE(service.waitForHeldReplies(1));
     EXPECT_EQ(call("Mobile/GetBookSortTree", {})["result"], Value(1));
     // Asked without waiting, after a later request was answered in full.
     EXPECT_EQ(held.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    EXPECT_EQ(service.heldReplies(), 1u);
     service.releaseHeldReplies();
+    // Released, it no longer counts, however soon its reply leaves.
+    EXPECT_EQ(service.heldReplies(), 0u);
+    EXPECT_FALSE(service.waitForHeldReplies(1, 0.05));
     EXPECT_EQ(held.get()["result"], Value(1));
 
     // The same through the control endpoints.
