@@ -114,10 +114,10 @@ void JSONTextBuffer::growPages(std::size_t n) {
         pages_ = SparePages::shared().take();
     }
     if (pages_.size() < used + n) {
-        // Doubling keeps the moves few, and pages never written take no memory.
-        const std::size_t size = std::max(2 * std::max(pages_.size(), keptWriteBytes), used + n);
-        if (pages_.data()) pages_.resize(size);
-        else pages_ = PageMemory(size);
+        // Pages never written take no memory: room for any text that may be kept means that such a text is
+        // never copied as it grows (a spare too small for it is, once), and doubling keeps the copies of
+        // larger ones few.
+        pages_.resize(std::max({2 * pages_.size(), used + n, maxSpareWriteBytes}));
         adviseLargePages(pages_.data(), pages_.size());
     }
     if (fromScratch) std::memcpy(pages_.data(), scratch_.bytes.get(), used);
@@ -128,9 +128,9 @@ void JSONTextBuffer::growPages(std::size_t n) {
 Data JSONTextBuffer::take() {
     const std::size_t used = length();
     if (!pages_.data()) return Data(scratch_.bytes.get(), used);
-    // Pages far past the text (of a larger one before) go back now rather than stay with a result that
-    // may be kept for long.
-    if (pages_.size() / 2 > used) pages_.resize(used);
+    // What lies past twice the text goes back now: a result may be kept for long, and the next text is
+    // likely of a similar size.
+    if (pages_.size() / 2 > used) pages_.resize(2 * used);
     return Data(std::move(pages_).share(keepForTheNextText), used);
 }
 

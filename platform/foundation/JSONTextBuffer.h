@@ -3,11 +3,11 @@
 //
 // A text goes first into a scratch buffer the thread keeps between writes (up to keptWriteBytes), so that
 // writing neither regrows nor faults in fresh memory on every call; the result is a copy of it. A larger
-// text moves on into pages mapped for it (PageMemory), which grow without copying (the system moves the
-// pages) and become the result itself: what was written is not copied again. When the caller lets go of
-// the result, its pages are kept for the next large text on any thread for as long as large texts keep
-// coming (JSONKeptMemory.h), so that a run of large writes reuses memory already in use rather than
-// faulting in fresh pages every time; otherwise, and when they are released, they leave the process.
+// text moves on into pages mapped for it (PageMemory), with room for any text that may be kept, which
+// become the result itself: what was written is not copied again. When the caller lets go of the result,
+// its pages are kept for the next large text on any thread for as long as large texts keep coming
+// (JSONKeptMemory.h), so that a run of large writes reuses memory already in use rather than faulting in
+// fresh pages every time; otherwise, and when they are released, they leave the process.
 
 #include <cstddef>
 #include <memory>

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -56,11 +57,14 @@ void PageMemory::resize(std::size_t size) {
         return;
     }
     const std::size_t mapped = wholePages(size);
-    if (mapped == size_) return;
-    void* moved = mremap(bytes_, size_, mapped, MREMAP_MAYMOVE);
-    if (moved == MAP_FAILED) throw std::bad_alloc();
-    bytes_ = static_cast<char*>(moved);
-    size_ = mapped;
+    if (mapped < size_) {
+        unmap(bytes_ + mapped, size_ - mapped);
+        size_ = mapped;
+    } else if (mapped > size_) {
+        PageMemory larger(mapped);
+        std::memcpy(larger.bytes_, bytes_, size_);
+        *this = std::move(larger);
+    }
 }
 
 std::shared_ptr<const std::uint8_t> PageMemory::share(Done done) && {

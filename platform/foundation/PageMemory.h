@@ -23,8 +23,9 @@ public:
     // What is mapped: `size` rounded up to whole pages.
     std::size_t size() const { return size_; }
 
-    // Grows or shrinks to at least `size` bytes, keeping what lies within both (the system moves the pages
-    // without copying them, perhaps to another address); throws std::bad_alloc when refused.
+    // Shrinks to `size` bytes, giving back the pages past them, or grows into new pages at least that large,
+    // with what it held copied there; throws std::bad_alloc when refused. (The system could move the pages
+    // instead of copying them, but the thread sanitizer cannot follow that.)
     void resize(std::size_t size);
 
     // Hands the memory over to shared owners; when the last of them goes, `done` gets it back, to keep it for
