@@ -163,7 +163,7 @@ void SimdjsonDOMParseFeed(benchmark::State& state) {
 }
 
 // Writing back the tree read from `text`, with the page faults each write takes: past the few megabytes a
-// thread keeps for writing, every text is made in memory of its own.
+// thread keeps for writing, a text is made in pages of its own, those of the text before once let go.
 void writeTreeOf(benchmark::State& state, const std::string& text) {
     const Value tree = JSONSerialization::JSONObjectWithData(Data(text), 0, nullptr);
     std::size_t written = 0;

@@ -22,15 +22,27 @@ Data::Data(std::shared_ptr<std::vector<std::uint8_t>> storage) {
     if (storage && !storage->empty()) bytes_ = std::move(storage);
 }
 
+Data::Data(std::shared_ptr<const std::uint8_t> bytes, std::size_t length) {
+    if (bytes && length > 0) {
+        shared_ = std::move(bytes);
+        sharedLength_ = length;
+    }
+}
+
 const std::uint8_t* Data::bytes() const {
     static constexpr std::uint8_t empty[1] = {0};
+    if (shared_) return shared_.get();
     return bytes_ && !bytes_->empty() ? bytes_->data() : empty;
 }
 
-std::size_t Data::length() const { return bytes_ ? bytes_->size() : 0; }
+std::size_t Data::length() const { return shared_ ? sharedLength_ : bytes_ ? bytes_->size() : 0; }
 
 std::vector<std::uint8_t>& Data::detach() {
-    if (!bytes_) {
+    if (shared_) {
+        bytes_ = std::make_shared<std::vector<std::uint8_t>>(shared_.get(), shared_.get() + sharedLength_);
+        shared_.reset();
+        sharedLength_ = 0;
+    } else if (!bytes_) {
         bytes_ = std::make_shared<std::vector<std::uint8_t>>();
     } else if (bytes_.use_count() > 1) {
         bytes_ = std::make_shared<std::vector<std::uint8_t>>(*bytes_);

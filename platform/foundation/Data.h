@@ -19,6 +19,9 @@ public:
     explicit Data(std::string_view bytes);
     // Shares storage its maker owns, with a deleter of its own (one that keeps the memory for reuse, say).
     explicit Data(std::shared_ptr<std::vector<std::uint8_t>> storage);
+    // Shares `length` bytes at `bytes`, which the pointer's deleter lets go of once the last copy has gone
+    // (memory mapped for the purpose, say). They are never written: mutation copies them first.
+    Data(std::shared_ptr<const std::uint8_t> bytes, std::size_t length);
 
     const std::uint8_t* bytes() const;
     std::size_t length() const;
@@ -46,6 +49,9 @@ public:
 private:
     std::vector<std::uint8_t>& detach();
     std::shared_ptr<std::vector<std::uint8_t>> bytes_;
+    // Shared bytes of a maker's, instead of bytes_ (see the constructor).
+    std::shared_ptr<const std::uint8_t> shared_;
+    std::size_t sharedLength_ = 0;
 };
 
 }  // namespace ql::ns

@@ -56,14 +56,14 @@ private:
 }  // namespace
 
 KeptJSONMemory keptJSONMemory() {
-    return {sharedParserCapacity(), ValueArena::keptBytes(), threadReadScratchBytes(), spareWriteBlockBytes()};
+    return {sharedParserCapacity(), ValueArena::keptBytes(), threadReadScratchBytes(), spareWritePageBytes()};
 }
 
 void releaseKeptJSONMemory() noexcept {
     // Chunks first: once nothing is kept, trees let go afterwards are not kept either.
     ValueArena::releaseKeptChunks();
     releaseSharedParser();
-    releaseSpareWriteBlocks();
+    releaseSpareWritePages();
 }
 
 void giveBackKeptJSONMemoryOnMemoryWarnings() {

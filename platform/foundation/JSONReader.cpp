@@ -310,8 +310,9 @@ Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parse
 Value readJSON(std::string_view utf8, unsigned options) {
     giveBackKeptJSONMemoryOnMemoryWarnings();
     if (utf8.size() >= largeText) {
-        noteLargeJSONText();
+        // Keeping starts before the text is noted, so that the release it schedules comes after it.
         ValueArena::keepChunks();
+        noteLargeJSONText();
     }
     if (utf8.size() <= perThreadParserCapacity) {
         thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);

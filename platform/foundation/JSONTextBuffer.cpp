@@ -1,10 +1,9 @@
 #include "platform/foundation/JSONTextBuffer.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/foundation/JSONKeptMemory.h"
 
@@ -14,66 +13,65 @@ namespace {
 
 // The scratch's room on a thread's first write; it doubles from there, up to keptWriteBytes.
 constexpr std::size_t firstScratchBytes = 4096;
-// A block's size; the room asked for at once is far less.
-constexpr std::size_t blockBytes = keptWriteBytes;
 
-// The spare blocks, shared by the writes of all threads. Keeping and releasing allocate nothing, so that
-// blocks are kept from destructors.
-class SpareBlocks {
+// The spare pages: those of the latest large text let go while large texts keep coming. Keeping and
+// releasing allocate nothing, so that pages are kept from a result's last owner, and unmap outside the lock.
+class SparePages {
 public:
-    static SpareBlocks& shared() {
-        static SpareBlocks* spares = new SpareBlocks;  // never destroyed: writes may run during static destruction
+    static SparePages& shared() {
+        static SparePages* spares = new SparePages;  // never destroyed: results may go during static destruction
         return *spares;
     }
 
-    // A spare block, or a fresh one.
-    std::unique_ptr<char[]> take() {
-        {
-            std::lock_guard lock(mutex_);
-            if (count_ > 0) return std::move(blocks_[--count_]);
-        }
-        return std::make_unique_for_overwrite<char[]>(blockBytes);
+    // From a large text on, until the release.
+    void keepWhileLargeTextsCome() noexcept {
+        std::lock_guard lock(mutex_);
+        keeping_ = true;
     }
 
-    // Keeps the block unless as many are kept already (large texts written at once on several threads);
-    // the caller's goes when it lets go of it.
-    void keep(std::unique_ptr<char[]>& block) noexcept {
+    PageMemory take() noexcept {
         std::lock_guard lock(mutex_);
-        if (count_ < blocks_.size()) blocks_[count_++] = std::move(block);
+        return std::move(spare_);
+    }
+
+    // Keeps `pages` in place of the spare there was, if keeping is on; else they go with the call.
+    void keep(PageMemory pages) noexcept {
+        if (pages.size() > maxSpareWriteBytes) return;
+        PageMemory gone;
+        std::lock_guard lock(mutex_);
+        if (keeping_) gone = std::exchange(spare_, std::move(pages));
     }
 
     std::size_t bytes() {
         std::lock_guard lock(mutex_);
-        return count_ * blockBytes;
+        return spare_.size();
     }
 
     void release() noexcept {
-        Blocks gone;  // freed once the lock is let go
-        {
-            std::lock_guard lock(mutex_);
-            for (std::size_t i = 0; i < count_; ++i) gone[i] = std::move(blocks_[i]);
-            count_ = 0;
-        }
+        PageMemory gone;
+        std::lock_guard lock(mutex_);
+        gone = std::move(spare_);
+        keeping_ = false;
     }
 
 private:
-    using Blocks = std::array<std::unique_ptr<char[]>, maxSpareWriteBlocks>;
-
-    SpareBlocks() = default;
+    SparePages() = default;
 
     std::mutex mutex_;
-    Blocks blocks_;
-    std::size_t count_ = 0;  // the spares, first in blocks_
+    PageMemory spare_;
+    bool keeping_ = false;
 };
+
+void keepForTheNextText(PageMemory pages) noexcept { SparePages::shared().keep(std::move(pages)); }
 
 }  // namespace
 
-std::size_t spareWriteBlockBytes() { return SpareBlocks::shared().bytes(); }
+std::size_t spareWritePageBytes() { return SparePages::shared().bytes(); }
 
-void releaseSpareWriteBlocks() noexcept { SpareBlocks::shared().release(); }
+void releaseSpareWritePages() noexcept { SparePages::shared().release(); }
 
-JSONTextBuffer::Piece& JSONTextBuffer::threadScratch() {
-    thread_local Piece scratch;
+JSONTextBuffer::Scratch& JSONTextBuffer::threadScratch() {
+    thread_local Scratch scratch;
     return scratch;
 }
 
@@ -88,25 +86,12 @@ JSONTextBuffer::JSONTextBuffer() : scratch_(threadScratch()) {
     end_ = at_ + scratch_.size;
 }
 
-JSONTextBuffer::~JSONTextBuffer() {
-    if (blocks_.size() > maxSpareWriteBlocks) return;
-    for (Piece& block : blocks_)
-        if (block.size == blockBytes) SpareBlocks::shared().keep(block.bytes);
-}
-
 void JSONTextBuffer::makeRoom(std::size_t n) {
-    if (blocks_.empty()) {
-        if (growScratch(n)) return;
-        // A large text: spare blocks are kept while such texts keep coming.
-        noteLargeJSONText();
-    }
-    Piece& full = blocks_.empty() ? scratch_ : blocks_.back();
-    full.length = lengthOf(full);
-    startBlock(n);
+    if (pages_.data() || !growScratch(n)) growPages(n);
 }
 
 bool JSONTextBuffer::growScratch(std::size_t n) {
-    const std::size_t used = static_cast<std::size_t>(at_ - scratch_.bytes.get());
+    const std::size_t used = length();
     if (used + n > keptWriteBytes) return false;
     const std::size_t size = std::min(std::max(scratch_.size * 2, used + n), keptWriteBytes);
     auto bytes = std::make_unique_for_overwrite<char[]>(size);
@@ -118,32 +103,35 @@ bool JSONTextBuffer::growScratch(std::size_t n) {
     return true;
 }
 
-void JSONTextBuffer::startBlock(std::size_t n) {
-    const std::size_t size = std::max(blockBytes, n);
-    auto bytes = size == blockBytes ? SpareBlocks::shared().take() : std::make_unique_for_overwrite<char[]>(size);
-    blocks_.push_back(Piece{std::move(bytes), size, 0});
-    at_ = blocks_.back().bytes.get();
-    end_ = at_ + size;
+void JSONTextBuffer::growPages(std::size_t n) {
+    const std::size_t used = length();
+    const bool fromScratch = !pages_.data();
+    if (fromScratch) {
+        // A large text: the pages of the last one are kept while such texts keep coming. Keeping starts
+        // before the text is noted, so that the release it schedules comes after it.
+        SparePages::shared().keepWhileLargeTextsCome();
+        noteLargeJSONText();
+        pages_ = SparePages::shared().take();
+    }
+    if (pages_.size() < used + n) {
+        // Pages never written take no memory: room for any text that may be kept means that such a text is
+        // never copied as it grows (a spare too small for it is, once), and doubling keeps the copies of
+        // larger ones few.
+        pages_.resize(std::max({2 * pages_.size(), used + n, maxSpareWriteBytes}));
+        adviseLargePages(pages_.data(), pages_.size());
+    }
+    if (fromScratch) std::memcpy(pages_.data(), scratch_.bytes.get(), used);
+    at_ = pages_.data() + used;
+    end_ = pages_.data() + pages_.size();
 }
 
-std::size_t JSONTextBuffer::lengthOf(const Piece& piece) const {
-    const Piece& current = blocks_.empty() ? scratch_ : blocks_.back();
-    return &piece == &current ? static_cast<std::size_t>(at_ - piece.bytes.get()) : piece.length;
-}
-
-Data JSONTextBuffer::joined() const {
-    if (blocks_.empty()) return Data(scratch_.bytes.get(), lengthOf(scratch_));
-    std::size_t length = lengthOf(scratch_);
-    for (const Piece& block : blocks_) length += lengthOf(block);
-    std::vector<std::uint8_t> text;
-    text.reserve(length);
-    const auto append = [&](const Piece& piece) {
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(piece.bytes.get());
-        text.insert(text.end(), bytes, bytes + lengthOf(piece));
-    };
-    append(scratch_);
-    for (const Piece& block : blocks_) append(block);
-    return Data(std::move(text));
+Data JSONTextBuffer::take() {
+    const std::size_t used = length();
+    if (!pages_.data()) return Data(scratch_.bytes.get(), used);
+    // What lies past twice the text goes back now: a result may be kept for long, and the next text is
+    // likely of a similar size.
+    if (pages_.size() / 2 > used) pages_.resize(2 * used);
+    return Data(std::move(pages_).share(keepForTheNextText), used);
 }
 
 }  // namespace ql::ns::detail

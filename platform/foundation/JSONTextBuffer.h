@@ -2,19 +2,18 @@
 // Where the JSON writer puts its text. Not part of the public interface.
 //
 // A text goes first into a scratch buffer the thread keeps between writes (up to keptWriteBytes), so that
-// writing neither regrows nor faults in fresh memory on every call. A larger text goes on in blocks, each
-// the size of the kept scratch, which never move once written and are joined into the result at the end:
-// one copy of every byte, as for a small text, and nothing large left on the thread. The blocks of a text
-// of up to maxSpareWriteBlocks blocks (about 32 MB in all) are kept as spares for the next large text on
-// any thread, for as long as large texts keep coming (JSONKeptMemory.h), so that a run of large writes
-// reuses memory already in use rather than faulting in fresh memory every time; a larger text gives all its
-// blocks back at once.
+// writing neither regrows nor faults in fresh memory on every call; the result is a copy of it. A larger
+// text moves on into pages mapped for it (PageMemory), with room for any text that may be kept, which
+// become the result itself: what was written is not copied again. When the caller lets go of the result,
+// its pages are kept for the next large text on any thread for as long as large texts keep coming
+// (JSONKeptMemory.h), so that a run of large writes reuses memory already in use rather than faulting in
+// fresh pages every time; otherwise, and when they are released, they leave the process.
 
 #include <cstddef>
 #include <memory>
-#include <vector>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/PageMemory.h"
 
 namespace ql::ns::detail {
 
@@ -23,19 +22,18 @@ namespace ql::ns::detail {
 inline constexpr std::size_t keptWriteBytes = std::size_t{4} << 20;
 std::size_t keptWriteScratchBytes();
 
-// The spare blocks kept, in bytes, and their release.
-inline constexpr std::size_t maxSpareWriteBlocks = 7;
-std::size_t spareWriteBlockBytes();
-void releaseSpareWriteBlocks() noexcept;
+// The pages of one large text let go by its caller, kept for the next (their size in bytes, 0 when none
+// are), and their release. Pages of more than maxSpareWriteBytes are never kept.
+inline constexpr std::size_t maxSpareWriteBytes = std::size_t{64} << 20;
+std::size_t spareWritePageBytes();
+void releaseSpareWritePages() noexcept;
 
 class JSONTextBuffer {
 public:
-    // Writes into the calling thread's kept scratch, then into blocks.
+    // Writes into the calling thread's kept scratch, then into pages of its own.
     JSONTextBuffer();
     JSONTextBuffer(const JSONTextBuffer&) = delete;
     JSONTextBuffer& operator=(const JSONTextBuffer&) = delete;
-    // Keeps the blocks as spares, or gives them back.
-    ~JSONTextBuffer();
 
     // Room for `n` more bytes in one piece at the cursor; what is written there counts once the cursor is
     // moved past it.
@@ -46,31 +44,31 @@ public:
     }
     void moveCursor(char* to) { at_ = to; }
 
-    // The text written so far, in one piece.
-    Data joined() const;
+    // The text written, in one piece; a large text hands over its pages, so this is called once.
+    Data take();
 
 private:
     friend std::size_t keptWriteScratchBytes();
 
-    // A piece of the text: the scratch, or a block.
-    struct Piece {
+    struct Scratch {
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
-        std::size_t length = 0;  // what was written in it, once the writing moved on to the next piece
     };
-    static Piece& threadScratch();
+    static Scratch& threadScratch();
 
     [[gnu::noinline]] void makeRoom(std::size_t n);
     // Grows the scratch to room for `n` more bytes, unless that takes it past what the thread keeps.
     bool growScratch(std::size_t n);
-    void startBlock(std::size_t n);
-    // What was written in a piece: up to the cursor in the one being written.
-    std::size_t lengthOf(const Piece& piece) const;
+    // Grows the text's own pages to room for `n` more bytes, moving the text there from the scratch first
+    // (into the spare pages, if there are any).
+    void growPages(std::size_t n);
+    char* start() const { return pages_.data() ? pages_.data() : scratch_.bytes.get(); }
+    std::size_t length() const { return static_cast<std::size_t>(at_ - start()); }
 
-    Piece& scratch_;
-    std::vector<Piece> blocks_;
-    char* at_;   // the cursor
-    char* end_;  // the end of the room
+    Scratch& scratch_;
+    PageMemory pages_;  // a large text's, once it has outgrown the scratch
+    char* at_;          // the cursor
+    char* end_;         // the end of the room
 };
 
 }  // namespace ql::ns::detail

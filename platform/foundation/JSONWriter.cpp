@@ -99,7 +99,7 @@ public:
         }
     }
 
-    Data output() const { return out_.joined(); }
+    Data output() { return out_.take(); }
     std::string& failure() { return failure_; }
 
 private:

@@ -1,12 +1,12 @@
 #include "platform/foundation/ValueArena.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <array>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+
+#include "platform/foundation/PageMemory.h"
 
 namespace ql::ns {
 
@@ -98,17 +98,6 @@ private:
     std::size_t bytes_ = 0;
     bool keepingLarge_ = false;
 };
-
-// A chunk of several megabytes is written front to back and then read all over: in pages of 2 MB where
-// the system offers them, its writing and reading take a small fraction of the address translations. (At
-// most the 2 MB around the last byte written is taken beyond what is used.)
-void adviseLargePages(void* block, std::size_t size) {
-    constexpr std::uintptr_t largePage = std::uintptr_t{2} << 20;
-    if (size < 2 * largePage) return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + largePage - 1) & ~(largePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(largePage - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -14,6 +15,7 @@
 
 #include "platform/foundation/Class.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/JSONKeptMemory.h"
 #include "platform/foundation/JSONReader.h"
 #include "platform/foundation/JSONSerialization.h"
@@ -25,6 +27,7 @@
 #include "platform/foundation/JSONTextBuffer.h"
 #include "tests/platform/foundation/ValueCorpus.h"
 #include "tests/support/PeerProcess.h"
+#include "tests/support/ResidentMemory.h"
 
 using namespace ql::ns;
 using namespace std::string_literals;
@@ -694,9 +697,10 @@ TEST(JSONSerialization, ALargeWriteGivesItsBufferBackOnEveryThread) {
     check(other, "another thread");
 }
 
-TEST(JSONSerialization, ATextLargerThanTheThreadKeepsComesOutWholeAcrossItsPieces) {
-    // Past what the thread keeps, the text goes on in pieces of its own, joined at the end: no seam may lose,
-    // repeat or reorder a byte, whether it falls in a long text, between short members or in an indent.
+TEST(JSONSerialization, ATextLargerThanTheThreadKeepsComesOutWholeAcrossItsMoves) {
+    // Past what the thread keeps, the text moves from the scratch into pages of its own, which move again as
+    // they grow: no move may lose, repeat or reorder a byte, whether it falls in a long text, between short
+    // members or in an indent.
     // Checked against Python's json, which writes the same forms but leaves '/' unescaped.
     using ql::ns::detail::keptWriteBytes;
     // Pieces of text as they stand in JSON: plain, escaped, and characters of two, three and four bytes.
@@ -730,9 +734,11 @@ sys.stdout.buffer.write(form(separators=(",", ":")) + b"\0" + form(indent=2, sep
     const std::size_t split = peer->find('\0');
     ASSERT_NE(split, std::string::npos);
     const Value tree = read(text);
+    // Without spare pages, the first text starts in pages of the least size.
+    ql::ns::detail::releaseKeptJSONMemory();
     const std::string compact = write(tree);
     const std::string pretty = write(tree, JSONWritingPrettyPrinted);
-    // Both go past the kept scratch and at least one piece of their own.
+    // Both go past the kept scratch and the first pages of their own.
     ASSERT_GT(compact.size(), 2 * keptWriteBytes);
     ASSERT_GT(pretty.size(), 2 * keptWriteBytes);
     EXPECT_TRUE(compact == peer->substr(0, split)) << "the compact text differs from the peer's";
@@ -740,37 +746,63 @@ sys.stdout.buffer.write(form(separators=(",", ":")) + b"\0" + form(indent=2, sep
     EXPECT_LE(ql::ns::detail::keptWriteScratchBytes(), keptWriteBytes);
 }
 
-TEST(JSONSerialization, LargeWritesKeepBoundedSpareBlocksWhileTheyKeepComing) {
+TEST(JSONSerialization, LargeWritesKeepTheLastTextsPagesWhileTheyKeepComing) {
     ManualClockScope clock;
     using ql::ns::detail::keptWriteBytes;
-    using ql::ns::detail::maxSpareWriteBlocks;
-    const auto spare = [] { return ql::ns::detail::keptJSONMemory().writeBlockBytes; };
+    using ql::ns::detail::maxSpareWriteBytes;
+    const auto spare = [] { return ql::ns::detail::keptJSONMemory().writePageBytes; };
+    // Pages past twice a text's length are not kept with it.
+    const auto atMostTwice = [](std::size_t length) { return 2 * length + static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); };
+    const auto writeData = [](const Value& v) { return *JSONSerialization::dataWithJSONObject(v, 0, nullptr); };
     ql::ns::detail::releaseKeptJSONMemory();
-    // Past the thread's scratch, a text's blocks are kept for the next one, which takes them again.
+    // Past the thread's scratch, a text's pages are its result; they are kept once the caller lets go of it,
+    // and the next large text is written into them.
     const Value large(Array{Value(std::string(3 * keptWriteBytes, 'a'))});
-    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
-    const std::size_t kept = spare();
-    EXPECT_GT(kept, 0u);
-    EXPECT_LE(kept, maxSpareWriteBlocks * keptWriteBytes);
-    EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
-    EXPECT_EQ(spare(), kept);
-    // A text of more blocks than are kept gives back every one, those it took from the spares too.
-    const Value huge(Array{Value(std::string((maxSpareWriteBlocks + 2) * keptWriteBytes, 'b'))});
-    EXPECT_EQ(write(huge).size(), (maxSpareWriteBlocks + 2) * keptWriteBytes + 4);
+    const std::uint8_t* pages = nullptr;
+    {
+        const Data first = writeData(large);
+        EXPECT_EQ(first.length(), 3 * keptWriteBytes + 4);
+        EXPECT_EQ(spare(), 0u) << "pages in use are not spare";
+        pages = first.bytes();
+    }
+    EXPECT_GE(spare(), 3 * keptWriteBytes + 4);
+    EXPECT_LE(spare(), atMostTwice(3 * keptWriteBytes + 4));
+    {
+        const Data second = writeData(large);
+        EXPECT_EQ(second.bytes(), pages);
+        EXPECT_EQ(spare(), 0u);
+        // A copy shares them; changing it changes only the copy.
+        Data copy = second;
+        copy.mutableBytes()[2] = 'x';
+        EXPECT_EQ(second.view().substr(0, 4), "[\"aa");
+        EXPECT_EQ(copy.view().substr(0, 4), "[\"xa");
+        EXPECT_EQ(copy.length(), second.length());
+    }
+    // A smaller large text does not keep the spare's pages past twice its own size.
+    const Value smaller(Array{Value(std::string(keptWriteBytes + keptWriteBytes / 4, 'c'))});
+    EXPECT_EQ(writeData(smaller).length(), keptWriteBytes + keptWriteBytes / 4 + 4);
+    EXPECT_LE(spare(), atMostTwice(keptWriteBytes + keptWriteBytes / 4 + 4));
+    // Texts larger than the bound are never kept.
+    const Value huge(Array{Value(std::string(maxSpareWriteBytes, 'b'))});
+    EXPECT_EQ(writeData(huge).length(), maxSpareWriteBytes + 4);
     EXPECT_EQ(spare(), 0u);
-    // Large texts written at once on several threads keep no more than the bound.
+    // Large texts written at once on several threads each get pages; one text's are kept.
     std::vector<std::thread> writers;
     std::atomic<int> good{0};
     for (int i = 0; i < 4; ++i)
         writers.emplace_back([&] {
-            if (write(large).size() == 3 * keptWriteBytes + 4) ++good;
+            if (write(large) == "[\"" + std::string(3 * keptWriteBytes, 'a') + "\"]") ++good;
         });
     for (auto& writer : writers) writer.join();
     EXPECT_EQ(good, 4);
     EXPECT_GT(spare(), 0u);
-    EXPECT_LE(spare(), maxSpareWriteBlocks * keptWriteBytes);
-    // The application's memory warning gives them back.
+    EXPECT_LE(spare(), atMostTwice(3 * keptWriteBytes + 4));
+    // The application's memory warning gives them back, and a result let go afterwards is not kept.
+    std::optional<Data> held = writeData(large);
     NotificationCenter::defaultCenter().post(MemoryWarningNotification);
+    EXPECT_EQ(spare(), 0u);
+    EXPECT_EQ(held->view().substr(held->length() - 4), "aa\"]");
+    held.reset();
     EXPECT_EQ(spare(), 0u);
     // So does a while without large texts: writes that keep coming keep them.
     EXPECT_EQ(write(large).size(), 3 * keptWriteBytes + 4);
@@ -782,6 +814,58 @@ TEST(JSONSerialization, LargeWritesKeepBoundedSpareBlocksWhileTheyKeepComing) {
     // Small texts keep none.
     EXPECT_EQ(write(Value(Array{Value("small")})), "[\"small\"]");
     EXPECT_EQ(spare(), 0u);
+}
+
+// JSON text of a feed of posts, each with its user, past `megabytes` MB: short texts, numbers, flags and a
+// body of some hundred bytes. Written as the writer writes it: keys in order, '/' escaped, nothing else.
+std::string feedText(std::size_t megabytes) {
+    std::string text = "[";
+    for (int i = 0; text.size() < (megabytes << 20); ++i) {
+        text += (i ? ",{" : "{") + "\"favorited\":false,\"id\":"s + std::to_string(500'000'000'000 + i) +
+                ",\"place\":null,\"text\":\"Post " + std::to_string(i) + " \u00e9t\u00e9 \\/ " +
+                std::string(100 + i % 200, static_cast<char>('a' + i % 26)) + "\",\"user\":{\"followers\":" +
+                std::to_string(i * 37 % 100'000) + ",\"id\":" + std::to_string(100'000 + i % 977) +
+                ",\"name\":\"user_" + std::to_string(i % 977) + "\",\"verified\":" + (i % 5 ? "false" : "true") +
+                "}}";
+    }
+    return text + "]";
+}
+
+TEST(JSONSerialization, LargeWritesGiveTheirMemoryBackToTheSystemOnceTheyStop) {
+    // What the process holds as the system counts it, not the writer's own books: memory freed to the C
+    // library's heap stays resident. The caller reads a large text, as the app reads a reply, and has no
+    // run loop, so whatever gives the memory back must not need one.
+    if (!ql::test::residentCountsTellWhatIsHeld()) GTEST_SKIP() << "resident counts include the sanitizer's shadow";
+    ManualClockScope clock;
+    constexpr std::size_t MiB = std::size_t{1} << 20;
+    const std::string text = feedText(20);
+    const Value feed = read(text);
+    ASSERT_EQ(feed[feed.count() - 1]["id"].int64Value(), 500'000'000'000 + static_cast<std::int64_t>(feed.count()) - 1);
+    std::thread([&] {
+        // Under the address sanitizer, memory freed to the allocator is held back (to catch use after free)
+        // instead of being reused: with what it held handed back first, everything the writes free to the
+        // allocator from here on stays in the count, which makes the check stricter still.
+        ql::test::releaseSanitizerHeldMemory();
+        // Counted from when the thread's own scratch, kept by design, has grown, and the read's kept memory
+        // has gone.
+        EXPECT_EQ(write(Value(Array{Value(std::string(3 * MiB, 's'))})).size(), 3 * MiB + 4);
+        ql::ns::detail::releaseKeptJSONMemory();
+        const std::size_t before = ql::test::residentBytes();
+        for (int i = 0; i < 3; ++i) {
+            const auto written = JSONSerialization::dataWithJSONObject(feed, 0, nullptr);
+            ASSERT_TRUE(written);
+            ASSERT_GT(written->length(), 20 * MiB);
+            EXPECT_TRUE(written->view() == text);
+            // The count sees the text.
+            EXPECT_GT(ql::test::residentBytes(), before + 20 * MiB);
+        }
+        Clock::advance(keptJSONMemoryIdleSeconds + 1);
+        ASSERT_TRUE(DispatchPool::shared().waitUntilQuiet(true, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+        EXPECT_EQ(ql::ns::detail::keptJSONMemory().writePageBytes, 0u);
+        EXPECT_LE(ql::test::residentBytes(), before + 8 * MiB)
+            << "resident: " << (static_cast<double>(ql::test::residentBytes()) - static_cast<double>(before)) / MiB
+            << " MiB more than before the writes";
+    }).join();
 }
 
 // A reply of `records` small dictionaries, about 35 bytes each.
