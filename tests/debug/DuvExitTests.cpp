@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "debug/DuvCrashHelper.h"
@@ -70,22 +69,13 @@ std::pair<int, std::string> runTrials(
     return {bad, tally};
 }
 
-// Six pictures whose bytes come in pieces, so that the loads are still running when the process ends.
-void servePicturesSlowly(test::LoopbackServer& server) {
+// The six pictures the downloads take one after the other, and the quick reply whose load ends the process.
+void servePictures(test::LoopbackServer& server) {
     test::ReferenceJPEG picture;
     picture.width = 192;
     picture.height = 128;
-    const auto jpeg = std::make_shared<const std::string>(picture.encode());
-    for (int i = 0; i < 6; ++i) {
-        server.handle("/image/" + std::to_string(i), [jpeg](const httplib::Request&, httplib::Response& response) {
-            response.set_content_provider(
-                jpeg->size(), "image/jpeg", [jpeg](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                    // The stand-in of a slow network: a piece every few milliseconds.
-                    std::this_thread::sleep_for(std::chrono::milliseconds(4));
-                    return sink.write(jpeg->data() + offset, std::min<std::size_t>(length, 2048));
-                });
-        });
-    }
+    const std::string jpeg = picture.encode();
+    for (int i = 0; i < 6; ++i) server.serveText("/image/" + std::to_string(i), jpeg, "image/jpeg");
     server.serveText("/quick", "done");
 }
 
@@ -101,7 +91,7 @@ TEST(DuvExit, ExitFromAPoolJobWhileEightQueuesDigestAndWriteEndsCleanly) {
 
 TEST(DuvExit, ExitFromALoadsCompletionHandlerOrAMainThreadTimerWhileSixDownloadsRunEndsCleanly) {
     test::LoopbackServer server;
-    servePicturesSlowly(server);
+    servePictures(server);
     for (const std::string from : {"handler", "main-timer"}) {
         ns::TemporarySandbox home;
         const auto [bad, tally] = runTrials(home, [&](const std::string&, const std::string& crashes) {
