@@ -23,6 +23,8 @@ using namespace ql;
 namespace {
 
 constexpr int kTrials = 100;
+// exit() on the main thread ended the process cleanly already: fewer trials guard it.
+constexpr int kTrialsFromTheMainThread = 50;
 // Children running at once: the trials take a fraction of the time, and the machine stays responsive.
 constexpr int kAtOnce = 4;
 // Far more than a trial's work and the end's allowance: a child still running then has hung.
@@ -33,17 +35,17 @@ struct Trial {
     std::string crashes;  // the crash store's folder
 };
 
-// Runs kTrials children, kAtOnce at a time, each in a home of its own inside `home`; `arguments` makes a trial's
+// Runs `trials` children, kAtOnce at a time, each in a home of its own inside `home`; `arguments` makes a trial's
 // command line from its home and its crash store's folder. Answers how many ended badly, with a tally of how all
 // of them ended.
 std::pair<int, std::string> runTrials(
-    const ns::TemporarySandbox& home,
+    int trials, const ns::TemporarySandbox& home,
     const std::function<std::vector<std::string>(const std::string& trialHome, const std::string& crashes)>& arguments) {
     int bad = 0;
     std::map<std::string, int> outcomes;
-    for (int first = 0; first < kTrials; first += kAtOnce) {
+    for (int first = 0; first < trials; first += kAtOnce) {
         std::vector<std::future<Trial>> batch;
-        for (int t = first; t < first + kAtOnce && t < kTrials; ++t) {
+        for (int t = first; t < first + kAtOnce && t < trials; ++t) {
             const std::string trialHome = home.path() + "/trial-" + std::to_string(t);
             const std::string crashes = trialHome + "/crashes";
             ns::FileManager::defaultManager().createDirectoryAtPath(crashes, true);
@@ -83,7 +85,7 @@ void servePictures(test::LoopbackServer& server) {
 
 TEST(DuvExit, ExitFromAPoolJobWhileEightQueuesDigestAndWriteEndsCleanly) {
     ns::TemporarySandbox home;
-    const auto [bad, tally] = runTrials(home, [](const std::string& trialHome, const std::string& crashes) {
+    const auto [bad, tally] = runTrials(kTrials, home, [](const std::string& trialHome, const std::string& crashes) {
         return std::vector<std::string>{QL_EXIT_MID_WORK, crashes, "digests", trialHome};
     });
     EXPECT_EQ(bad, 0) << "of " << kTrials << " trials:" << tally;
@@ -94,9 +96,10 @@ TEST(DuvExit, ExitFromALoadsCompletionHandlerOrAMainThreadTimerWhileSixDownloads
     servePictures(server);
     for (const std::string from : {"handler", "main-timer"}) {
         ns::TemporarySandbox home;
-        const auto [bad, tally] = runTrials(home, [&](const std::string&, const std::string& crashes) {
+        const int trials = from == "handler" ? kTrials : kTrialsFromTheMainThread;
+        const auto [bad, tally] = runTrials(trials, home, [&](const std::string&, const std::string& crashes) {
             return std::vector<std::string>{QL_EXIT_MID_WORK, crashes, "downloads", server.url("/"), from};
         });
-        EXPECT_EQ(bad, 0) << "exit from the " << from << ", of " << kTrials << " trials:" << tally;
+        EXPECT_EQ(bad, 0) << "exit from the " << from << ", of " << trials << " trials:" << tally;
     }
 }
