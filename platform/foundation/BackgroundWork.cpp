@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -11,10 +12,12 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Thread.h"
 
 namespace ql::ns {
 
@@ -22,6 +25,9 @@ namespace {
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
+// A thread has taken the end on: any other that comes to it stops.
+std::atomic<bool> begun{false};
+// The other threads stop at their next stretch or wait.
 std::atomic<bool> ending{false};
 // Stretches under way on threads that are not waiting inside them.
 std::atomic<int> working{0};
@@ -92,33 +98,69 @@ void tellWithoutALock(std::string_view line) {
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
 }
 
-void endProcess() {
+std::mutex promisesMutex;
+
+std::vector<std::function<void()>>& promises() {
+    // May be reached while other objects of static storage are made: made on first use, never destroyed.
+    static auto* writes = new std::vector<std::function<void()>>;
+    return *writes;
+}
+
+void keepThePromises() {
+    std::vector<std::function<void()>> writes;
+    {
+        std::lock_guard lock(promisesMutex);
+        writes = promises();
+    }
+    for (const auto& write : writes) {
+        try {
+            write();
+        } catch (...) {
+            // The end goes on: the others are written still.
+            tellWithoutALock("a write promised for the end of the process failed\n");
+        }
+    }
+}
+
+void endProcess(double allowance) {
+    if (endsTheProcess) return;  // over already: ended on this thread before main returned or exit() was called
+    if (begun.exchange(true)) {
+        // Another thread is ending the process (it called exit() too, or main returned meanwhile): this one stops
+        // as any other does, and that one goes on to the exit handlers.
+        if (workingHere) leave();
+        for (;;) ::pause();
+    }
     endsTheProcess = true;
-    const SteadyTime end = endOfTheAllowance();
+    const SteadyTime end = std::min(endOfTheAllowance(), secondsFromNow(allowance));
     bool queuedWorkFinished = true;
     if (DispatchPool* pool = DispatchPool::existing()) queuedWorkFinished = pool->waitUntilQuiet(false, end - kStopPart);
     if (workingHere) leave();  // the end does not wait for what the ending thread itself was doing
     ending.store(true);
     if (stretchesEndedBy(end)) {
         if (!queuedWorkFinished) Log::write("background work still queued as the process ends: given up");
+        keepThePromises();
         return;
     }
     tellWithoutALock("background work still under way at the end of its allowance as the process ends: given up, "
                      "and the process ends without its exit handlers\n");
+    keepThePromises();
     // Registered after every other exit handler, so run before all of them.
     ::on_exit(&endAtOnce, nullptr);
 }
 
-// Made on the main thread while the program initialises, so destroyed as that thread ends: before any object
-// of static storage.
-struct EndOfTheMainThread {
-    const pid_t process = ::getpid();
-    ~EndOfTheMainThread() {
-        if (::getpid() == process) endProcess();
+const pid_t armedProcess = ::getpid();
+
+// exit() destroys the calling thread's thread storage before it runs any exit handler or destroys any object of
+// static storage: this object, on the main thread and on the threads the system starts, ends the process there.
+struct EndOnExit {
+    bool endedOnItsOwn = false;
+    ~EndOnExit() {
+        if (!endedOnItsOwn && ::getpid() == armedProcess) endProcess(BackgroundWork::kEndAllowance);
     }
 };
-thread_local EndOfTheMainThread endOfTheMainThread;
-[[maybe_unused]] const pid_t armedFor = endOfTheMainThread.process;
+thread_local EndOnExit endOnExit;
+// The main thread's, made while the program initialises: destroyed as main returns or exit() is called there.
+[[maybe_unused]] const bool mainThreadArmed = !endOnExit.endedOnItsOwn;
 
 }  // namespace
 
@@ -129,6 +171,17 @@ void BackgroundWork::stopHereOnceTheEndHasBegun() {
     if (workingHere) leave();
     for (;;) ::pause();
 }
+
+void BackgroundWork::endTheProcess(double allowance) { endProcess(allowance); }
+
+void BackgroundWork::writeAtTheEnd(std::function<void()> write) {
+    std::lock_guard lock(promisesMutex);
+    promises().push_back(std::move(write));
+}
+
+BackgroundWork::ThreadBody::ThreadBody() { endOnExit.endedOnItsOwn = false; }
+
+BackgroundWork::ThreadBody::~ThreadBody() { endOnExit.endedOnItsOwn = true; }
 
 bool BackgroundWork::finishQueuedWork() {
     const bool finished = DispatchQueue::finishBackgroundWork(endOfTheAllowance() - kStopPart);
@@ -150,8 +203,11 @@ BackgroundWork::Pause::Pause() : wasWorking_(workingHere) {
 }
 
 BackgroundWork::Pause::~Pause() {
-    if (!wasWorking_) return;
-    if (!workingHere) enter();
+    if (wasWorking_) {
+        if (!workingHere) enter();
+    } else if (!Thread::isMainThread()) {
+        return;  // no stretch: a thread of the app's own, whose waits its exit handlers may end
+    }
     stopHereOnceTheEndHasBegun();
 }
 

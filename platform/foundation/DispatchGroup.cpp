@@ -58,9 +58,14 @@ void DispatchGroup::notify(const std::shared_ptr<DispatchQueue>& queue, std::fun
 }
 
 bool DispatchGroup::wait(double timeoutSeconds) {
-    std::unique_lock lock(mutex_);
-    if (count_ == 0) return true;
+    {
+        std::lock_guard lock(mutex_);
+        if (count_ == 0) return true;
+    }
+    // Entered before the lock is taken, so left after it is let go: a thread the end of the process stops as the
+    // wait ends holds no lock of the group's.
     DispatchPool::BlockingScope blocking;
+    std::unique_lock lock(mutex_);
     auto empty = [&] { return count_ == 0; };
     if (timeoutSeconds < 0) {
         emptied_.wait(lock, empty);

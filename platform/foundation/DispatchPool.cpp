@@ -54,6 +54,8 @@ void DispatchPool::spawnIfNeededLocked() {
 }
 
 void DispatchPool::workerMain() {
+    // A job may call exit(): the process then ends from here as it would from main.
+    BackgroundWork::ThreadBody body;
     isWorkerThread = true;
     pthread_setname_np(pthread_self(), "ql.dispatch");
     std::unique_lock lock(mutex_);

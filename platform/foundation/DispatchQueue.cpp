@@ -310,19 +310,26 @@ void DispatchQueue::syncOntoPool(std::function<void()> block, bool barrier) {
     if (exclusive && isCurrent())
         throw Exception(InternalInconsistencyException,
                         "sync onto the queue \"" + label_ + "\" from its own block would deadlock");
+    SyncWaiter waiter;
+    bool free;
     {
-        std::unique_lock lock(mutex_);
-        const bool free = suspendCount_ == 0 && items_.empty() && !barrierRunning_ && (!exclusive || running_ == 0);
+        std::lock_guard lock(mutex_);
+        free = suspendCount_ == 0 && items_.empty() && !barrierRunning_ && (!exclusive || running_ == 0);
         if (free) {
             if (barrier) barrierRunning_ = true;
             else ++running_;
         } else {
-            SyncWaiter waiter;
             items_.push_back(Item{{}, &waiter, barrier});
             ++syncWaiters_;
-            DispatchPool::BlockingScope blocking;
-            waiter.granted.wait(lock, [&] { return waiter.isGranted; });
         }
+    }
+    if (!free) {
+        // Entered before the lock is taken, so left after it is let go: a thread the end of the process stops as
+        // the wait ends holds no lock of the queue's. It keeps the turn it was given: what is queued after it is
+        // given up with it.
+        DispatchPool::BlockingScope blocking;
+        std::unique_lock lock(mutex_);
+        waiter.granted.wait(lock, [&] { return waiter.isGranted; });
     }
     Finally release([&] {
         if (kind_ == Kind::Serial) {

@@ -2,7 +2,6 @@
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/DispatchPool.h"
@@ -360,10 +359,9 @@ void RunLoop::cancelPerforms(const Object* target) {
 // ---- Running ----
 
 bool RunLoop::runPass(std::string_view mode, bool* firedTimer) {
-    // A pass of another thread's loop is background work: once the process ends, that thread stops here, inside
-    // a job too.
-    std::optional<BackgroundWork> work;
-    if (!isMain_) work.emplace();
+    // A pass of a loop is background work: once the process ends, a thread other than the ending one stops here,
+    // inside a job too, and so does the main thread when another thread ends the process.
+    BackgroundWork work;
     const bool fired = fireDueTimers(mode);
     if (firedTimer) *firedTimer = fired;
     bool handled = runBlocks(mode);

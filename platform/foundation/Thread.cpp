@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <thread>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -69,6 +70,8 @@ void Thread::start() {
 }
 
 void Thread::enter() {
+    // Its body may call exit(): the process then ends from here as it would from main.
+    BackgroundWork::ThreadBody lifetime;
     currentThread = std::static_pointer_cast<Thread>(shared_from_this());
     runLoop_->bind(std::this_thread::get_id());
     {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/foundation/AtomicWriteTemporary.h"
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileLock.h"
@@ -59,12 +60,19 @@ const Class& UserDefaults::classObject() {
 }
 
 UserDefaults& UserDefaults::standard() {
-    // Destroyed at exit, which writes what was never synchronized.
+    // Destroyed at exit, which writes what was never synchronized. The end of background work writes it first:
+    // when that end gives up on a job still running, the process ends without destroying anything.
     static const std::shared_ptr<UserDefaults> instance = [] {
         std::uint64_t generation = Sandbox::generation();
         auto defaults = std::make_shared<UserDefaults>(standardPath());
         std::lock_guard lock(defaults->mutex_);
         defaults->sandboxGeneration_ = generation;
+        BackgroundWork::writeAtTheEnd([store = std::weak_ptr<UserDefaults>(defaults)] {
+            if (const auto alive = store.lock()) {
+                std::lock_guard held(alive->mutex_);
+                alive->flushBeforeLeaving();
+            }
+        });
         return defaults;
     }();
     instance->rebindIfSandboxMoved();

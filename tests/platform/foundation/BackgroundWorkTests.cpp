@@ -1,12 +1,15 @@
 // The end of a process with background work under way: the work already queued ends before anything it uses
 // is torn down, whether main returns or calls exit, and work left waiting for the main thread does not hold
 // the process. Work that would go on for ever stops within the end's allowance, never running into the exit
-// handlers: at its next step, or fenced off from them when it never comes to one.
+// handlers: at its next step, or fenced off from them when it never comes to one. A thread stopped as it comes
+// back from a wait holds no lock an exit handler needs, and what a store promised to write at the end is written
+// even when the end gives up.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -79,4 +82,31 @@ TEST(BackgroundWork, ABlockStillRunningAtTheEndOfTheAllowanceIsFencedOffFromTheE
     // and no exit handler runs under the block.
     const test::ChildRun child = endWithEndlessWork("endless-block");
     EXPECT_NE(child.err.find("the process ends without its exit handlers"), std::string::npos) << child.err;
+}
+
+TEST(BackgroundWork, AnExitHandlerWaitingForWhatAStoppedJobWaitedOnEndsWithinTheBound) {
+    // The job's thread wakes once the end has begun and stops for good there: it must hold none of the group's
+    // or the queue's locks then, or the exit handler waits for ever. A hang shows as a child killed at the limit.
+    for (const std::string how : {"handler-waits-on-group", "handler-queues-onto-sync"}) {
+        const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, "-", how}, {}, "", kRunLimit);
+        EXPECT_TRUE(child.ended) << how << ": hung";
+        EXPECT_TRUE(child.succeeded()) << how << ": " << child.describe();
+        EXPECT_FALSE(child.hasSanitizerReport()) << how << ": " << child.describe();
+        EXPECT_TRUE(child.secondsOfItsEnd().has_value()) << how << ": " << child.out;
+        EXPECT_EQ(child.err.find("given up"), std::string::npos) << how << ": " << child.err;
+    }
+}
+
+TEST(BackgroundWork, WhatTheUserDefaultsPromisedIsWrittenWhenTheEndGivesUpOnABusyJob) {
+    ns::TemporarySandbox home;
+    const std::map<std::string, std::string> inHome{{"QUILLORY_HOME", home.path()}};
+    const test::ChildRun ending = test::runChild({QL_WORK_AT_EXIT, "-", "defaults-given-up"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(ending.succeeded()) << ending.describe();
+    EXPECT_FALSE(ending.hasSanitizerReport()) << ending.describe();
+    // The job never stops, so its end is fenced off from the exit handlers, which would have written the value.
+    EXPECT_NE(ending.err.find("the process ends without its exit handlers"), std::string::npos) << ending.err;
+
+    const test::ChildRun next = test::runChild({QL_WORK_AT_EXIT, "-", "read-default"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(next.succeeded()) << next.describe();
+    EXPECT_EQ(next.out, "kept\n");
 }

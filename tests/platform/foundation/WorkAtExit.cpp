@@ -1,5 +1,6 @@
 // A program that ends while its background work is still going, for BackgroundWorkTests.
-//   foundation_work_at_exit MARKER [return|exit|waits-for-main|run-loop-timer|refilling]
+//   foundation_work_at_exit MARKER [return|exit|waits-for-main|run-loop-timer|refilling|endless-block|
+//                                   handler-waits-on-group|handler-queues-onto-sync|defaults-given-up|read-default]
 // return, exit, waits-for-main: a serial queue's job writes log lines and digests for a while, and performs
 //   blocks that log on another thread's run loop, then writes the file MARKER; main returns (or, with "exit",
 //   calls exit) as soon as that job has started. With "waits-for-main", the job waits for the main queue first,
@@ -13,6 +14,13 @@
 // runs once the exit handlers have begun says "ran after the exit handlers began" on standard error and ends the
 // process with status 3. The end's beginning is told on standard output (tellTheEndBegins), and so is, without
 // flushing, "a line left in the buffer".
+// handler-waits-on-group: a job waits on a group the main thread entered; main returns, and an exit handler leaves
+//   the group, gives the job's thread a moment to wake, then waits on the group for 0.1 s.
+// handler-queues-onto-sync: a job is blocked in a sync onto a suspended serial queue; main returns, and an exit
+//   handler resumes the queue, gives the job's thread a moment to wake, then queues a block onto it.
+// defaults-given-up: sets the user default "promise" to "kept" without synchronizing it, starts a job that takes
+//   digests for ever and ends its background work with an allowance of a second and a half before main returns.
+// read-default: prints the user default "promise", or "nothing".
 
 #include <unistd.h>
 
@@ -24,6 +32,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
@@ -31,6 +40,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
 #include "platform/foundation/Timer.h"
+#include "platform/foundation/UserDefaults.h"
 #include "tests/support/ChildProgram.h"
 
 using namespace ql::ns;
@@ -128,11 +138,81 @@ int endWithEndlessWork(const std::string& how) {
     return 0;
 }
 
+// ---- Exit handlers that wait for what a stopped thread waited on ----
+
+// Long enough for a woken thread to take the lock its wait gives back, and to stop there if it is to.
+void giveTheWokenThreadAMoment() {
+    const timespec aFifthOfASecond{0, 200'000'000};
+    ::nanosleep(&aFifthOfASecond, nullptr);
+}
+
+std::shared_ptr<DispatchGroup> waitedGroup;
+std::shared_ptr<DispatchQueue> syncedQueue;
+
+void leaveTheGroupThenWaitOnIt() {
+    waitedGroup->leave();
+    giveTheWokenThreadAMoment();
+    waitedGroup->wait(0.1);
+}
+
+void resumeTheQueueThenQueueOntoIt() {
+    syncedQueue->resume();
+    giveTheWokenThreadAMoment();
+    syncedQueue->async([] {});
+}
+
+int endWithAJobBlocked(const std::string& how) {
+    static auto* started = new DispatchSemaphore(0);
+    if (how == "handler-waits-on-group") {
+        waitedGroup = std::make_shared<DispatchGroup>();
+        waitedGroup->enter();
+        DispatchQueue::global()->async([] {
+            started->signal();
+            waitedGroup->wait(-1);
+        });
+        std::atexit(leaveTheGroupThenWaitOnIt);
+    } else {
+        syncedQueue = DispatchQueue::serial("synced");
+        syncedQueue->suspend();
+        DispatchQueue::global()->async([] {
+            started->signal();
+            syncedQueue->sync([] {});
+        });
+        std::atexit(resumeTheQueueThenQueueOntoIt);
+    }
+    started->wait();
+    ql::test::tellTheEndBegins();
+    return 0;
+}
+
+// ---- What the user defaults promised, when the end gives up ----
+
+// Short, so the end gives up soon; long enough for a loaded machine's queued work to finish first.
+constexpr double kShortAllowance = 1.5;
+
+int endGivingUpWithADefaultUnsynchronized() {
+    UserDefaults::standard().setObject(ql::ns::Value("kept"), "promise");
+    static auto* started = new DispatchSemaphore(0);
+    DispatchQueue::global()->async([] {
+        started->signal();
+        for (int round = 0;; ++round) hexString(md5(std::string(4096, static_cast<char>('a' + round % 26))));
+    });
+    started->wait();
+    BackgroundWork::endTheProcess(kShortAllowance);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string how = argc > 2 ? argv[2] : "return";
     if (how == "run-loop-timer" || how == "refilling" || how == "endless-block") return endWithEndlessWork(how);
+    if (how == "handler-waits-on-group" || how == "handler-queues-onto-sync") return endWithAJobBlocked(how);
+    if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
+    if (how == "read-default") {
+        std::printf("%s\n", UserDefaults::standard().stringForKey("promise").value_or("nothing").c_str());
+        return 0;
+    }
     return endWithWorkUnderWay(argv[1], how);
 }
