@@ -222,14 +222,18 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
         return;
     }
     reopenBudget_ -= written_.size();
-    // A browser opens again here what it ended after the last it still has open; the others the repair opens as
-    // copies of what a browser has open further out.
-    std::size_t reopened = active_.size();
-    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
-    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
+    reopenedByBrowser();
     for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
+}
+
+void RTHTMLOpenElements::reopenedByBrowser() {
+    // A browser opens again what it ended after the last it still has open; the others the repair opens as copies
+    // of what a browser has open further out.
+    std::size_t reopened = active_.size();
+    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
+    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
 }
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
@@ -389,11 +393,12 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isHeld(tag)) {
-        if (tag == Table) startTable(from);
-        else startBlock(tag);
         // Formatting around a button opens again inside it, as copies: the reader would end the button with the
         // formatting's end tag inside it, where a browser keeps the button and what it holds open.
         if (tag == Button) closeOpenFormatting(from);
+        if (tag == Table) startTable(from);
+        else startBlock(tag);
+        if (tag == Button) reopenedByBrowser();
         else if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);

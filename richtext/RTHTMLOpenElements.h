@@ -178,6 +178,9 @@ private:
     // last marker but those around a table further out), before `at`; they stay active.
     void closeOpenFormatting(std::size_t at, std::size_t depth = SIZE_MAX);
     void reopen(std::size_t at);
+    // Where a browser opens the formatting elements it ended again (before text, or a button's start), they are
+    // open at the current depth.
+    void reopenedByBrowser();
     void clearToLastMarker();
 
     // Ends the formatting elements open in the reader's input from `first` on, before `at`; they stay active.

@@ -134,6 +134,8 @@ TEST(RTHTMLTreeBuildingTests, FormattingEndedAcrossBlocksEndsWhatWasOpenedInTheI
     EXPECT_EQ(bodyMarkup("<p>x</p><i><button><p>alpha</i>beta"), "<p>x</p><i></i><button><p><i>alpha</i>beta</p></button>");
     EXPECT_EQ(lines("<p>x</p><b>alpha<button>beta<p>gamma</b>delta</p>epsilon</button>zeta"),
               (Lines{"x", "alphabeta", "gammadelta", "epsilonzeta"}));
+    // A button that ends another opens the formatting that one ended again around itself, not in the item inside it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><button><b><button><form><li>gamma</form>hazel"), (Lines{"x", "gamma", "hazel"}));
 }
 
 // Between ordinary paragraphs, each kind of markup above: every paragraph's text shows, in the browser's order.
