@@ -475,7 +475,9 @@ void RTHTMLOpenElements::endFormLeftOpen(std::size_t at) {
     std::size_t depth = stack_.size();
     while (depth > static_cast<std::size_t>(form) + 1 && isImplied(stack_[depth - 1].tag) && !anythingOpenIn(depth)) --depth;
     popThrough(depth, true);
-    removeHeld(static_cast<std::size_t>(form));
+    // Deeper inside, the form stays in the record (as the reader keeps it), so that no input makes every end tag
+    // move what is open above it.
+    if (stack_.size() - static_cast<std::size_t>(form) <= MaximumInsideRemovedForm) removeHeld(static_cast<std::size_t>(form));
 }
 
 void RTHTMLOpenElements::removeHeld(std::size_t depth) {
@@ -492,9 +494,9 @@ void RTHTMLOpenElements::removeHeld(std::size_t depth) {
         if (innermost == static_cast<std::int32_t>(depth)) innermost = removed.outer;
         else if (innermost > static_cast<std::int32_t>(depth)) --innermost;
     }
-    // What began inside it is now in the element around it.
-    for (Active& entry : active_) {
-        if (entry.depth != Ended) shifted(entry.depth);
+    // What began inside it is now in the element around it (formatting before the last marker began outside).
+    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
+        if (active_[entry].depth != Ended) shifted(active_[entry].depth);
     }
     for (OpenInline& element : inline_) shifted(element.depth);
     if (inlineUnrecordedFrom_ != SIZE_MAX) shifted(inlineUnrecordedFrom_);

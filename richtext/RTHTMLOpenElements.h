@@ -147,6 +147,9 @@ public:
     void endMove(const MoveStart& start, std::size_t at);
 
     static constexpr std::size_t MaximumFormattingElements = 16;
+    // A form's end tag left out takes the form out of the record only where at most this many held elements are
+    // open in it, the form included.
+    static constexpr std::size_t MaximumInsideRemovedForm = 32;
 
 private:
     struct Active {
