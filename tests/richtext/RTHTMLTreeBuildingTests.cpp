@@ -148,6 +148,7 @@ TEST(RTHTMLTreeBuildingTests, APageOfEveryKindShowsItsLinesInTheBrowsersOrder) {
                      "Each den has one way in.", "Unit 3", "Read the story.", "Apples", "Which is red?", "One", "note", "Question two.", "alpha",
                      "beta", "gamma", "Read the text carefully.", "Next line.", "first", "second", "third", "fourth", "fifth",
                      "The foxes sleep by day.", "A button.", "After the button.", "A form's item", "after its end.", "An item before a table.",
+                     "Inside the form.", "A heading after it.", "After the heading.Not in a heading.", "A button's paragraph goes on.",
                      "They hunt at night.", "The end of the story."}));
 }
 
