@@ -105,8 +105,8 @@ BENCHMARK(BM_HTMLImport)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 // first 2,000 are read), a million NUL bytes in text, 200,000 references without their ";", 100,000
 // misnested formatting elements, three formatting elements around 100,000 paragraphs (opened again in each),
 // one with a 64 KB attribute around them (opened again only as far as the document's size allows), a million
-// end tags of no open element inside 256 nested SVG elements, and a script whose text switches between its
-// escaped states 200,000 times.
+// end tags of no open element inside 256 nested SVG elements, a script whose text switches between its
+// escaped states 200,000 times, and 100,000 forms each ended while a block inside it is open (the blocks nest).
 std::string hostileDocument(std::int64_t kind) {
     std::string html;
     switch (kind) {
@@ -132,23 +132,26 @@ std::string hostileDocument(std::int64_t kind) {
         for (int i = 0; i < 255; ++i) html += "<g>";
         for (int i = 0; i < 1000000; ++i) html += "</x>";
         return html;
-    default:
+    case 7:
         for (int i = 0; i < 200000; ++i) html += "<script></script>--><!--";
         return "<script><!--" + html + "</script><p>x";
+    default:
+        for (int i = 0; i < 100000; ++i) html += "<form><div></form>x";
+        return html;
     }
 }
 
 void BM_HTMLImportOfHostileInput(benchmark::State& state) {
     static const char* const Labels[] = {"a million attributes",     "a million NULs",           "references without ;",
                                          "misnested formatting",     "formatting around blocks", "a long tag around blocks",
-                                         "end tags inside deep SVG", "a script changing states"};
+                                         "end tags inside deep SVG", "a script changing states", "forms ended inside blocks"};
     const std::string html = hostileDocument(state.range(0));
     const ns::Data data{std::string_view(html)};
     for (auto _ : state) benchmark::DoNotOptimize(initWithHTMLData(data, {}));
     state.SetLabel(Labels[state.range(0)]);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.length()));
 }
-BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HTMLImportOfHostileInput)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
 
 // Paragraphs of plain prose until the document holds `bytes`, or `count` of them; the first `stray` of them
 // open a "<u>" they never close.

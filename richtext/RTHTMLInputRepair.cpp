@@ -309,7 +309,7 @@ private:
             if (!opened || !open_.formIsCurrent()) {
                 // Of no form a start tag opened, or of one that holds elements still open: a browser ignores it,
                 // or ends the form alone and leaves those open, where the reader would end them with the form.
-                if (opened) open_.endImpliedAt(from);
+                if (opened) open_.endFormLeftOpen(from);
                 edits_.remove(from, end);
                 return;
             }

@@ -48,6 +48,8 @@ constexpr bool isBlock(std::uint8_t tag) { return (tag >= Address && tag <= Dt) 
 constexpr bool isHeld(std::uint8_t tag) { return tag >= Address && tag < Held; }
 constexpr bool isMarker(std::uint8_t tag) { return tag == Caption || tag == Td || tag == Th || (tag >= Applet && tag <= Object); }
 constexpr bool isHeading(std::uint8_t tag) { return tag >= H1 && tag <= H6; }
+// The held elements whose end tags a browser implies before a form's end tag.
+constexpr bool isImplied(std::uint8_t tag) { return tag == P || tag == Li || tag == Dd || tag == Dt; }
 constexpr bool isTablePart(std::uint8_t tag) { return (tag >= Caption && tag <= Th) || tag == Col || tag == Colgroup; }
 // Where a table's own text goes: directly in it, its row groups or rows, outside cells and captions.
 constexpr bool isTableBody(std::uint8_t tag) { return tag == Table || (tag >= Tbody && tag <= Tr); }
@@ -158,13 +160,11 @@ void RTHTMLOpenElements::clearToLastMarker() {
 
 void RTHTMLOpenElements::closeOpenFormatting(std::size_t at, std::size_t depth) {
     std::size_t first = segment_;
-    // A button or a table ends no formatting where it starts: what the reader has open around one stays open
-    // inside it, and around what goes before a table.
-    for (const std::uint8_t tag : {Button, Table}) {
-        const std::int32_t held = innermost_[tag];
-        if (held >= 0 && static_cast<std::size_t>(held) < std::min(depth, stack_.size()))
-            first = std::max(first, stack_[static_cast<std::size_t>(held)].formatting);
-    }
+    // A table ends no formatting where it starts: what the reader has open around one stays open inside it, and
+    // around what goes before it.
+    const std::int32_t table = innermost_[Table];
+    if (table >= 0 && static_cast<std::size_t>(table) < std::min(depth, stack_.size()))
+        first = std::max(first, stack_[static_cast<std::size_t>(table)].formatting);
     closeFormattingFrom(first, at);
 }
 
@@ -222,14 +222,18 @@ void RTHTMLOpenElements::reopen(std::size_t at) {
         return;
     }
     reopenBudget_ -= written_.size();
-    // A browser opens again here what it ended after the last it still has open; the others the repair opens as
-    // copies of what a browser has open further out.
-    std::size_t reopened = active_.size();
-    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
-    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
+    reopenedByBrowser();
     for (std::size_t entry = reopenFrom_; entry < active_.size(); ++entry) active_[entry].open = true;
     reopenFrom_ = active_.size();
     edits_.insert(at, written_);
+}
+
+void RTHTMLOpenElements::reopenedByBrowser() {
+    // A browser opens again what it ended after the last it still has open; the others the repair opens as copies
+    // of what a browser has open further out.
+    std::size_t reopened = active_.size();
+    while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
+    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
 }
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
@@ -315,12 +319,14 @@ bool RTHTMLOpenElements::paragraphInScope() const { return inScope(bit(P), Butto
 bool RTHTMLOpenElements::tableOpen() const { return innermost_[Table] >= 0; }
 
 bool RTHTMLOpenElements::formIsCurrent() const {
-    // Past the elements whose end tags a form's end tag implies (a few at most, to bound the search).
+    // Past the elements whose end tags a form's end tag implies (a few at most, to bound the search), each the
+    // current element once those inside it end.
     constexpr std::size_t Implied = 8;
     for (std::size_t depth = stack_.size(); depth-- > 0 && stack_.size() - depth <= Implied;) {
+        if (anythingOpenIn(depth + 1)) return false;
         const std::uint8_t tag = stack_[depth].tag;
         if (tag == Form) return true;
-        if (tag != P && tag != Li && tag != Dd && tag != Dt) return false;
+        if (!isImplied(tag)) return false;
     }
     return false;
 }
@@ -387,9 +393,13 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
         return false;
     }
     if (isHeld(tag)) {
+        // Formatting around a button opens again inside it, as copies: the reader would end the button with the
+        // formatting's end tag inside it, where a browser keeps the button and what it holds open.
+        if (tag == Button) closeOpenFormatting(from);
         if (tag == Table) startTable(from);
         else startBlock(tag);
-        if (tag >= Applet) reopen(from);
+        if (tag == Button) reopenedByBrowser();
+        else if (tag >= Applet) reopen(from);
         if (selfClosing) return false;
         push(tag);
         if (tag == Table) stack_.back().place = edits_.placeOf(from);
@@ -458,13 +468,38 @@ bool RTHTMLOpenElements::selectOpenInside() const {
     return false;
 }
 
-void RTHTMLOpenElements::endImpliedAt(std::size_t at) {
+void RTHTMLOpenElements::endFormLeftOpen(std::size_t at) {
     at_ = at;
-    if (reachOf(Form) < 0 || !heldIsCurrent()) return;
+    const std::int32_t form = reachOf(Form);
+    if (form < 0) return;
     std::size_t depth = stack_.size();
-    while (depth > 0 && (stack_[depth - 1].tag == P || stack_[depth - 1].tag == Li || stack_[depth - 1].tag == Dd || stack_[depth - 1].tag == Dt))
-        --depth;
+    while (depth > static_cast<std::size_t>(form) + 1 && isImplied(stack_[depth - 1].tag) && !anythingOpenIn(depth)) --depth;
     popThrough(depth, true);
+    // Deeper inside, the form stays in the record (as the reader keeps it), so that no input makes every end tag
+    // move what is open above it.
+    if (stack_.size() - static_cast<std::size_t>(form) <= MaximumInsideRemovedForm) removeHeld(static_cast<std::size_t>(form));
+}
+
+void RTHTMLOpenElements::removeHeld(std::size_t depth) {
+    const OpenBlock removed = stack_[depth];
+    stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(depth));
+    const auto shifted = [depth](auto& inside) {
+        if (inside > depth) --inside;
+    };
+    for (std::size_t above = depth; above < stack_.size(); ++above) {
+        if (stack_[above].outer == static_cast<std::int32_t>(depth)) stack_[above].outer = removed.outer;
+        else if (stack_[above].outer > static_cast<std::int32_t>(depth)) --stack_[above].outer;
+    }
+    for (std::int32_t& innermost : innermost_) {
+        if (innermost == static_cast<std::int32_t>(depth)) innermost = removed.outer;
+        else if (innermost > static_cast<std::int32_t>(depth)) --innermost;
+    }
+    // What began inside it is now in the element around it (formatting before the last marker began outside).
+    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
+        if (active_[entry].depth != Ended) shifted(active_[entry].depth);
+    }
+    for (OpenInline& element : inline_) shifted(element.depth);
+    if (inlineUnrecordedFrom_ != SIZE_MAX) shifted(inlineUnrecordedFrom_);
 }
 
 void RTHTMLOpenElements::endFormatting(std::uint8_t tag, std::size_t from, std::size_t to, bool synthesized) {
@@ -539,18 +574,21 @@ std::int32_t RTHTMLOpenElements::inScope(std::uint64_t tags, std::uint64_t bound
     return depth >= 0 && deepest(boundaries & ~tags) < depth ? depth : -1;
 }
 
-bool RTHTMLOpenElements::heldIsCurrent() const {
-    if (inlineOpenInside()) return false;
-    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
-        if (active_[entry].depth == stack_.size()) return false;
+bool RTHTMLOpenElements::anythingOpenIn(std::size_t level) const {
+    for (std::size_t entry = inline_.size(); entry-- > 0 && inline_[entry].depth >= level;) {
+        if (inline_[entry].depth == level) return true;
     }
-    return true;
+    for (std::size_t entry = segment_; entry < active_.size(); ++entry) {
+        if (active_[entry].depth == level) return true;
+    }
+    return false;
 }
 
 void RTHTMLOpenElements::endedWithFormatting(std::size_t entry) {
-    // Where it is open in the current element, a browser ends what was opened inside it with it: formatting, to
-    // open again, and elements in line.
-    if (active_[entry].depth != stack_.size()) return;
+    // A browser ends what was opened after it in the innermost held element with it: formatting, to open again,
+    // and elements in line. Where it is open further out, blocks began inside it; the browser moves them out of it
+    // and a copy of it into them, down to the innermost, where that copy ends with what follows it.
+    if (active_[entry].depth == Ended) return;
     endedByBrowser(entry + 1, stack_.size());
     while (!inline_.empty() && inline_.back().depth == stack_.size() && inline_.back().formatting > entry) inline_.pop_back();
 }
@@ -607,7 +645,7 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
     if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
     else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
     // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
-    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && heldIsCurrent())
+    else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && !anythingOpenIn(stack_.size()))
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
     else if (tag == Td || tag == Th) endAndTellReader(inScope(Cells, TableScope));
     // A button ends a button, where the reader would nest them.

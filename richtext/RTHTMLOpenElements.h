@@ -119,12 +119,13 @@ public:
     // A doctype that does not set quirks mode makes a table end an open paragraph (RTHTMLDoctype.h).
     void setQuirksMode(bool quirks) { quirks_ = quirks; }
     bool tableOpen() const;
-    // Whether the element opened last of those held is a form, once the paragraphs and items in it end.
+    // Whether a browser's current element is a form, once the paragraphs and items in it end.
     bool formIsCurrent() const;
-    // A form's end tag at `at` that the repair leaves out (elements inside the form are still open) ends the
-    // paragraphs and items open last, as a browser ends them before it takes the form out of the elements open
-    // (where the form is one and in scope).
-    void endImpliedAt(std::size_t at);
+    // A form's end tag at `at` that the repair leaves out (elements inside the form are still open), where the
+    // form is in scope: as a browser, the repair ends the paragraphs and items that are current, then takes the
+    // form out of the elements open and leaves those inside it open. The reader keeps the form open until what
+    // holds it ends; a form shows nothing of its own, and ends with any element around it.
+    void endFormLeftOpen(std::size_t at);
     // Whether what comes now is directly in a table, a row group or a row, outside cells and captions.
     bool inTableBody() const { return !stack_.empty() && stack_.back().tableBody; }
     // Whether an end tag of the tag ends an element: one of its name (or for a heading, any heading) is open, with
@@ -146,6 +147,9 @@ public:
     void endMove(const MoveStart& start, std::size_t at);
 
     static constexpr std::size_t MaximumFormattingElements = 16;
+    // A form's end tag left out takes the form out of the record only where at most this many held elements are
+    // open in it, the form included.
+    static constexpr std::size_t MaximumInsideRemovedForm = 32;
 
 private:
     struct Active {
@@ -174,9 +178,12 @@ private:
     // Entries forgotten while open leave once the reader's input has ended them.
     void dropClosedForgotten();
     // Ends the formatting elements the reader has open inside the held elements from `depth` on (all since the
-    // last marker but those around a button or table further out), before `at`; they stay active.
+    // last marker but those around a table further out), before `at`; they stay active.
     void closeOpenFormatting(std::size_t at, std::size_t depth = SIZE_MAX);
     void reopen(std::size_t at);
+    // Where a browser opens the formatting elements it ended again (before text, or a button's start), they are
+    // open at the current depth.
+    void reopenedByBrowser();
     void clearToLastMarker();
 
     // Ends the formatting elements open in the reader's input from `first` on, before `at`; they stay active.
@@ -206,9 +213,12 @@ private:
     std::int32_t reachOf(std::uint8_t tag) const;
     // Whether a select is open inside the innermost held element.
     bool selectOpenInside() const;
-    // Whether the innermost held element is a browser's current element: no formatting element or other element
-    // in line is open inside it (as a browser has them open, not as the reader's input has).
-    bool heldIsCurrent() const;
+    // Whether a formatting element or other element in line is open directly inside the held element at `level`
+    // less one (as a browser has them open, not as the reader's input has): then that one is not a browser's
+    // current element once those inside it end.
+    bool anythingOpenIn(std::size_t level) const;
+    // Takes the held element at `depth` out, those inside it staying open.
+    void removeHeld(std::size_t depth);
     // The formatting element at `entry` ends by its end tag: what a browser opened inside it ends with it.
     void endedWithFormatting(std::size_t entry);
     // Formatting elements from `first` on that a browser has open at `depth` or deeper are ended there, to be

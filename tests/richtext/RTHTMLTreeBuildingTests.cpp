@@ -111,6 +111,33 @@ TEST(RTHTMLTreeBuildingTests, ButtonsFormsAndItemsEndAsABrowserEndsThem) {
     EXPECT_EQ(bodyMarkup("<p>x</p><li><table><li></table>alpha</li>beta"), "<p>x</p><li><li></li><table></table>alpha</li>beta");
 }
 
+TEST(RTHTMLTreeBuildingTests, AFormsEndTagWithElementsStillOpenTakesOnlyTheFormOut) {
+    // What was open inside the form stays open; the heading around it is the current element again.
+    EXPECT_EQ(bodyMarkup("<p>x</p><h2><form><div></form></div><h3></h3>alpha</h2>beta"),
+              "<p>x</p><h2><form><div></div></form></h2><h3></h3>alphabeta");
+    // A later form is no form inside a form, and a form's end tag with none in scope is nothing.
+    EXPECT_EQ(bodyMarkup("<p>x</p><form><div></form><form></div><li>alpha</form>beta"),
+              "<p>x</p><form><div><form></form></div><li>alphabeta</li></form>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><form><ul></form><li><div><form></div>alpha</form>beta"),
+              "<p>x</p><form><ul><li><div><form></form></div>alphabeta</li></ul></form>");
+    // An item with formatting open in it is not the current element: it stays open, the form alone goes.
+    EXPECT_EQ(bodyMarkup("<p>x</p><strong><b></strong><form><li>alpha</form>beta"),
+              "<p>x</p><strong><b></b></strong><form><li><b>alphabeta</b></li></form>");
+    EXPECT_EQ(bodyMarkup("<p>x</p><form><b>alpha</form>beta</b>"), "<p>x</p><form><b>alphabeta</b></form>");
+}
+
+TEST(RTHTMLTreeBuildingTests, FormattingEndedAcrossBlocksEndsWhatWasOpenedInTheInnermost) {
+    // The b opened in the div ends with the strong around the div, so the one opened again in the heading keeps
+    // the heading open around the next.
+    EXPECT_EQ(lines("<p>x</p><strong><div><b></strong><h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // Formatting around a button: its end tag inside the button leaves the button and its paragraph open.
+    EXPECT_EQ(bodyMarkup("<p>x</p><i><button><p>alpha</i>beta"), "<p>x</p><i></i><button><p><i>alpha</i>beta</p></button>");
+    EXPECT_EQ(lines("<p>x</p><b>alpha<button>beta<p>gamma</b>delta</p>epsilon</button>zeta"),
+              (Lines{"x", "alphabeta", "gammadelta", "epsilonzeta"}));
+    // A button that ends another opens the formatting that one ended again around itself, not in the item inside it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><button><b><button><form><li>gamma</form>hazel"), (Lines{"x", "gamma", "hazel"}));
+}
+
 // Between ordinary paragraphs, each kind of markup above: every paragraph's text shows, in the browser's order.
 TEST(RTHTMLTreeBuildingTests, APageOfEveryKindShowsItsLinesInTheBrowsersOrder) {
     std::ifstream file(std::string(QL_RICHTEXT_DOCUMENTS) + "/tree-building.html", std::ios::binary);
@@ -121,6 +148,7 @@ TEST(RTHTMLTreeBuildingTests, APageOfEveryKindShowsItsLinesInTheBrowsersOrder) {
                      "Each den has one way in.", "Unit 3", "Read the story.", "Apples", "Which is red?", "One", "note", "Question two.", "alpha",
                      "beta", "gamma", "Read the text carefully.", "Next line.", "first", "second", "third", "fourth", "fifth",
                      "The foxes sleep by day.", "A button.", "After the button.", "A form's item", "after its end.", "An item before a table.",
+                     "Inside the form.", "A heading after it.", "After the heading.Not in a heading.", "A button's paragraph goes on.",
                      "They hunt at night.", "The end of the story."}));
 }
 
