@@ -67,7 +67,6 @@ bool WebView::askDelegate(const ns::URLRequest& request, WebViewNavigationType t
 
 bool WebView::begin(const ns::URLRequest& asked, WebViewNavigationType type) {
     assertMainThread();
-    settleStoppedLoads();
     ns::URLRequest request = asked;
     // The view's own loads are the main document's.
     if (!request.mainDocumentURL()) request.setMainDocumentURL(request.URL());
@@ -105,6 +104,7 @@ void WebView::startLoadTimer(double interval) {
     loadTimer_ = ns::Timer::scheduledTimer(interval, false, [weak, load](ns::Timer&) {
         auto self = weak.lock();
         if (!self) return;
+        // A page whose frames stopped has finished, whether or not the engine has confirmed it yet.
         self->settleStoppedLoads();
         if (self->load_ != load || !self->loading_) return;
         // A page that never finishes (an endless reply, a load event that never comes, a script without end)
@@ -226,7 +226,6 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<ns::UR
 
 void WebView::stopLoading() {
     assertMainThread();
-    settleStoppedLoads();
     dismissDialog();
     const bool wasLoading = loading_;
     abandonLoad(cancelledError(request_));
