@@ -36,7 +36,9 @@ constexpr std::string_view kDialogOpening = "Page.javascriptDialogOpening";
 constexpr std::string_view kDialogClosed = "Page.javascriptDialogClosed";
 constexpr std::string_view kFrameNavigated = "Page.frameNavigated";
 constexpr std::string_view kRequestPaused = "Fetch.requestPaused";
-constexpr std::string_view kFollowedEvents[] = {kDialogOpening, kDialogClosed, kFrameNavigated, kRequestPaused};
+// And the one that tells that a page's process ended, which answers none of the calls it was sent.
+constexpr std::string_view kFollowedEvents[] = {kDialogOpening, kDialogClosed, kFrameNavigated, kRequestPaused,
+                                                WebEngine::kPageEndedEvent};
 
 // Why a command was not sent to an engine that is gone.
 constexpr std::string_view kNotRunning = "the web engine is not running";
@@ -277,6 +279,10 @@ void WebEngine::noteEvent(std::string_view session, std::string_view method, con
     auto found = sessions_.find(session);
     if (found == sessions_.end()) return;
     Session& page = found->second;
+    if (method == kPageEndedEvent) {
+        endCalls(session, false, kPageEnded);
+        return;
+    }
     if (method == kDialogOpening) {
         page.inDialog = true;
     } else if (method == kDialogClosed) {
@@ -290,11 +296,14 @@ void WebEngine::noteEvent(std::string_view session, std::string_view method, con
     } else {
         return;
     }
-    if (!page.holdsScripts()) return;
+    if (page.holdsScripts()) endCalls(session, true, kScriptsHeld);
+}
+
+void WebEngine::endCalls(std::string_view session, bool scriptsOnly, std::string_view why) {
     for (auto it = waiters_.begin(); it != waiters_.end();) {
-        if (it->second->runsScript && it->second->session == session) {
+        if ((it->second->runsScript || !scriptsOnly) && it->second->session == session) {
             it->second->done = true;
-            it->second->error = std::string(kScriptsHeld);
+            it->second->error = std::string(why);
             it = waiters_.erase(it);
         } else {
             ++it;

@@ -74,6 +74,10 @@ public:
     // dialog (until the dialog is answered) or awaits its main frame's next document (until the request for
     // it is answered).
     static constexpr std::string_view kScriptsHeld = "the page holds its scripts";
+    // Why a call of a page got no answer: the page's own process ended (crashed or was killed). The engine
+    // tells of that end with this event, and answers nothing the process was sent before it.
+    static constexpr std::string_view kPageEnded = "the page's process ended";
+    static constexpr std::string_view kPageEndedEvent = "Inspector.targetCrashed";
 
     using ReplyHandler = std::function<void(const ns::Value& result, const std::optional<std::string>& error)>;
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
@@ -106,7 +110,7 @@ public:
     // (see kPingTimeout and kBusyLimit) is stopped as hung, as is one found hung while it was to take the
     // command (kNoAnswer either way). A call that runs the page's script (Runtime) ends at once while the
     // page holds its scripts: what would let them go (a dialog's answer, the document's reply) could not
-    // come while the call waits.
+    // come while the call waits. A call of a page whose process ends ends then too (kPageEnded).
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -158,11 +162,15 @@ private:
     bool listensFor(std::string_view method);
     void dispatch(std::string_view frame);
     void answer(std::uint64_t id, ns::Value result, std::optional<std::string> error);
-    // Follows what holds a page's scripts, from its events and from the commands sent for it.
+    // Follows what holds a page's scripts, and the end of its process, from its events and from the commands
+    // sent for it.
     void noteEvent(std::string_view session, std::string_view method, const ns::Value* params);
     void noteCommand(const std::string& session, std::string_view method, const ns::Dictionary& params);
     // No longer listens for these methods on behalf of a session (called with the lock held).
     void forget(const std::vector<std::string>& methods);
+    // Ends the calls of a session waiting for their answers, or only those that run its script (called with
+    // the lock held).
+    void endCalls(std::string_view session, bool scriptsOnly, std::string_view why);
     void ended();
     void deliverEnded();
     // Pings the browser for a call left unanswered, and waits (the lock held) until either answers or the

@@ -15,6 +15,7 @@ inline constexpr std::string_view WebEngineErrorDomain = "QLWebEngineErrorDomain
 enum : std::int64_t {
     WebEngineErrorCannotStart = 1,  // not installed, or it would not run
     WebEngineErrorEnded = 2,        // it crashed, was killed or stopped answering during the load
+    WebEngineErrorPageEnded = 3,    // the page's own process crashed or was killed during the load
 };
 
 ns::Error webEngineError(std::int64_t code, const std::string& description);

@@ -103,7 +103,10 @@ void WebView::startLoadTimer(double interval) {
     const std::uint64_t load = load_;
     loadTimer_ = ns::Timer::scheduledTimer(interval, false, [weak, load](ns::Timer&) {
         auto self = weak.lock();
-        if (!self || self->load_ != load || !self->loading_) return;
+        if (!self) return;
+        // A page whose frames stopped has finished, whether or not the engine has confirmed it yet.
+        self->settleStoppedLoads();
+        if (self->load_ != load || !self->loading_) return;
         // A page that never finishes (an endless reply, a load event that never comes, a script without end)
         // is stopped here.
         self->stopPageScript();
@@ -175,7 +178,8 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
         auto frame = self->frameLoads_.find(self->page_->mainFrame());
         // A document that came (or failed) ends its load when the engine stops loading the frame.
         if (frame == self->frameLoads_.end() || frame->second.answered) return;
-        // The engine could not even begin: no document will come for this load.
+        // The engine could not even begin: no document will come for this load (unless its page's process
+        // ended, which the engine tells of after this answer).
         if (!frame->second.error) {
             ns::Dictionary info{{std::string(ns::LocalizedDescriptionKey), ns::Value("The page could not be loaded (" + failed + ").")}};
             if (self->request_ && self->request_->URL()) {
@@ -183,7 +187,7 @@ void WebView::navigate(OwnNavigation navigation, std::string_view method, ns::Di
             }
             frame->second.error = ns::Error(std::string(ns::URLErrorDomain), ns::URLErrorUnsupportedURL, std::move(info));
         }
-        self->endFrameLoad(frame->first);
+        self->frameStopped(frame->first);
     });
     // Answered once the engine has handled the navigation's command, which starts the navigation.
     ++placing_;
@@ -352,6 +356,40 @@ void WebView::endFrameLoad(std::string frame) {
             delegate->webViewDidFinishLoad(*this);
         }
     }
+}
+
+void WebView::frameStopped(const std::string& frame) {
+    auto found = frameLoads_.find(frame);
+    if (found == frameLoads_.end() || found->second.stopped) return;
+    found->second.stopped = true;
+    std::weak_ptr<WebView> weak = std::static_pointer_cast<WebView>(shared_from_this());
+    const std::uint64_t serial = pageSerial_;
+    // Answered by the browser itself, after whatever it was telling of the page when it stopped the frame.
+    // Unsent, the engine is gone, and its end fails the load.
+    page_->send("Page.getNavigationHistory", {}, [weak, serial, frame](const ns::Value&, const std::optional<std::string>&) {
+        auto self = weak.lock();
+        if (!self || self->pageSerial_ != serial || !self->page_) return;
+        // A load that took the frame's place meanwhile is not stopped (the stopped one ended before it began).
+        const auto load = self->frameLoads_.find(frame);
+        if (load != self->frameLoads_.end() && load->second.stopped) self->endFrameLoad(frame);
+    });
+}
+
+void WebView::settleStoppedLoads() {
+    const std::uint64_t serial = pageSerial_;
+    // Each end tells the delegate, which may do away with the page or start loads of its own.
+    while (serial == pageSerial_) {
+        const auto stopped = std::find_if(frameLoads_.begin(), frameLoads_.end(), [](const auto& load) { return load.second.stopped; });
+        if (stopped == frameLoads_.end()) return;
+        endFrameLoad(stopped->first);
+    }
+}
+
+void WebView::pageProcessEnded() {
+    // Left before the delegate hears of it, so that a load it starts then goes to a fresh page.
+    dismissDialog();
+    forgetPage();
+    abandonLoad(webEngineError(WebEngineErrorPageEnded, "The page's process ended while the page was loading."));
 }
 
 }  // namespace ql::ui

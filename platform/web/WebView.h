@@ -4,7 +4,9 @@
 // did-start and did-finish or did-fail for each frame load, on the main thread, in the platform's order; a
 // load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
 // pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
-// hangs, or a page that does not finish within its request's time-out, ends it with one error.
+// hangs, a page whose own process ends, or a page that does not finish within its request's time-out, ends
+// it with one error. A page whose process ended shows nothing more (scripts answer ""); the next load opens
+// a fresh one.
 //
 // As on the platform, a page cannot open windows: a window it asks for (window.open, a link or form with
 // a target) is asked of the delegate as a navigation of this view and, if allowed, loads here. A link or
@@ -161,6 +163,7 @@ private:
         bool answered = false;
         std::optional<ns::Error> error{};
         std::string loader{};  // the load's navigation, once known
+        bool stopped = false;  // the engine stopped it; it ends once the page is known to live on
     };
     // A main-frame document request that came while the view's own navigation was not yet placed.
     struct HeldDocument {
@@ -189,6 +192,14 @@ private:
     void endOwnNavigation();
     // Takes the frame id by value: callers pass keys of the loads it erases.
     void endFrameLoad(std::string frame);
+    // The engine stopped loading the frame. A page's process that ends stops its frames before the engine
+    // tells of the end, so the load ends only once the engine has answered a command sent after the stop
+    // (or told of some other event of the page meanwhile); a page found ended by then fails it instead.
+    void frameStopped(const std::string& frame);
+    // Ends the loads stopped so far (the page lives on).
+    void settleStoppedLoads();
+    // The page's process ended: the load fails, and the page is left for a fresh one.
+    void pageProcessEnded();
     // The engine holds a document request of the main frame, being asked about or not yet answered.
     bool awaitingMainDocument() const;
     // Marks the delegate's answer about a main-frame document request as awaited, however it returns.

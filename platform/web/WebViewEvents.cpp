@@ -27,7 +27,7 @@ const std::map<std::string_view, WebView::EventAction>& WebView::eventActions() 
          [](WebView& view, Fields fields) {
              const std::string frame = textField(fields, "frameId");
              auto found = view.frameLoads_.find(frame);
-             if (found != view.frameLoads_.end() && found->second.answered) view.endFrameLoad(frame);
+             if (found != view.frameLoads_.end() && found->second.answered) view.frameStopped(frame);
          }},
         {"Page.frameRequestedNavigation",
          [](WebView& view, Fields fields) {
@@ -54,6 +54,7 @@ const std::map<std::string_view, WebView::EventAction>& WebView::eventActions() 
              view.navigationReasons_.erase(frame);
              view.startedNavigations_.erase(frame);
          }},
+        {WebEngine::kPageEndedEvent, [](WebView& view, Fields) { view.pageProcessEnded(); }},
     };
     return actions;
 }
@@ -71,6 +72,12 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
         dismissDialog();
         abandonLoad(webEngineError(WebEngineErrorEnded, "The web engine ended while the page was loading."));
         return;
+    }
+    // Any other event than the frames stopping that the end of a page's process brings (before the engine
+    // tells of that end) shows the page living on.
+    if (method != WebEngine::kPageEndedEvent && method != "Page.frameStoppedLoading") {
+        settleStoppedLoads();
+        if (pageSerial != pageSerial_ || !page_) return;
     }
     const auto action = eventActions().find(method);
     if (action != eventActions().end()) action->second(*this, fieldsOf(params));
