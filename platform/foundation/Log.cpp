@@ -15,14 +15,16 @@ namespace ql::ns {
 
 namespace {
 
+// The log's state is never destroyed: objects of static storage made before its first use (the standard user
+// defaults, say) log from their destructors, after it would otherwise be gone.
 std::mutex& logMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::vector<Log::Capture*>& captures() {
-    static std::vector<Log::Capture*> active;
-    return active;
+    static auto* active = new std::vector<Log::Capture*>;
+    return *active;
 }
 
 struct KeptMessage {
@@ -33,8 +35,8 @@ struct KeptMessage {
 
 // Guarded by logMutex.
 std::deque<KeptMessage>& keptMessages() {
-    static std::deque<KeptMessage> kept;
-    return kept;
+    static auto* kept = new std::deque<KeptMessage>;
+    return *kept;
 }
 
 std::string programName() {
