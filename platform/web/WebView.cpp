@@ -390,6 +390,9 @@ void WebView::pageProcessEnded() {
     dismissDialog();
     forgetPage();
     abandonLoad(webEngineError(WebEngineErrorPageEnded, "The page's process ended while the page was loading."));
+    // A load the delegate started on hearing of the failure stands for the page now.
+    if (loading_) return;
+    if (auto delegate = delegate_.lock()) delegate->webViewPageProcessDidEnd(*this);
 }
 
 }  // namespace ql::ui

@@ -5,8 +5,8 @@
 // load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
 // pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
 // hangs, a page whose own process ends, or a page that does not finish within its request's time-out, ends
-// it with one error. A page whose process ended shows nothing more (scripts answer ""); the next load opens
-// a fresh one.
+// it with one error. A page whose process ended shows nothing more (scripts answer "") and has no history
+// left (the delegate hears of that end); the next load opens a fresh one.
 //
 // As on the platform, a page cannot open windows: a window it asks for (window.open, a link or form with
 // a target) is asked of the delegate as a navigation of this view and, if allowed, loads here. A link or
@@ -64,6 +64,11 @@ public:
     virtual void webViewDidStartLoad(WebView&) {}
     virtual void webViewDidFinishLoad(WebView&) {}
     virtual void webViewDidFailLoadWithError(WebView&, const ns::Error&) {}
+    // The page's own process ended, and the view left the page, its history with it: the view can go
+    // neither back nor forward, and its request is still the page's, for a reload to load afresh. Told once
+    // the view is left idle by the end: after the failure of a load that was under way, unless the delegate
+    // started another on hearing of it.
+    virtual void webViewPageProcessDidEnd(WebView&) {}
 };
 
 class AlertView;
@@ -198,7 +203,8 @@ private:
     void frameStopped(const std::string& frame);
     // Ends the loads stopped so far (the page lives on).
     void settleStoppedLoads();
-    // The page's process ended: the load fails, and the page is left for a fresh one.
+    // The page's process ended: the load fails, the page is left for a fresh one, and the delegate hears of
+    // the end.
     void pageProcessEnded();
     // The engine holds a document request of the main frame, being asked about or not yet answered.
     bool awaitingMainDocument() const;

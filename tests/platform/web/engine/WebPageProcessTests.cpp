@@ -47,6 +47,7 @@ public:
         evaluationTime = std::chrono::steady_clock::now() - asked;
         if (!next.empty()) view.loadRequest(ns::URLRequest(ns::URL::fromString(std::exchange(next, ""))));
     }
+    void webViewPageProcessDidEnd(ui::WebView&) override { events.push_back("ended"); }
 
     std::vector<std::string> events;
     std::vector<std::string> evaluated;
@@ -85,7 +86,10 @@ void killRendererWhileLoading(LoopbackServer& server, const std::string& path, c
 
     if (!nextFromTheFailure) view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/next"))));
     ASSERT_TRUE(pumpUntil([&] { return watcher->events.size() >= 4 && watcher->events.back() != "start"; }, 60));
-    EXPECT_EQ(watcher->events, (std::vector<std::string>{"start", failure, "start", "finish"}));
+    // Told of the page's end once left idle by it, not when the failure's own call started the next load.
+    const auto told = nextFromTheFailure ? std::vector<std::string>{"start", failure, "start", "finish"}
+                                         : std::vector<std::string>{"start", failure, "ended", "start", "finish"};
+    EXPECT_EQ(watcher->events, told);
     EXPECT_EQ(view->stringByEvaluatingJavaScriptFromString("document.title"), "next");
     EXPECT_EQ(other.title(), "other");
     EXPECT_EQ(running->processID(), runningEngine()->processID());
@@ -112,7 +116,8 @@ TEST(WebPageProcess, ARendererKilledBeforeTheDocumentCameFailsTheLoadOnce) {
 
 // A page whose process ended is asked nothing more: evaluations made before its view hears of the end (no
 // run-loop pass between) answer "" at once, one after another, while another view of the engine answers as
-// before.
+// before. Once the main queue runs, the view tells its delegate of the end (no load was under way to fail)
+// and loads the page afresh.
 TEST(WebPageProcess, EveryEvaluationOnAPageWhoseProcessEndedAnswersAtOnce) {
     LoopbackServer server;
     server.serveText("/other", "<title>other</title>", "text/html");
@@ -127,6 +132,7 @@ TEST(WebPageProcess, EveryEvaluationOnAPageWhoseProcessEndedAnswersAtOnce) {
     ASSERT_EQ(page.title(), "page");
     const pid_t renderer = newRenderer(*running, before);
     ASSERT_GT(renderer, 0);
+    page.delegate->events.clear();
     ASSERT_TRUE(test::killAndAwaitEnd(renderer));
     // The first waits for the engine's word of the end at most; the others come after it.
     for (int call = 0; call < 3; ++call) {
@@ -134,6 +140,15 @@ TEST(WebPageProcess, EveryEvaluationOnAPageWhoseProcessEndedAnswersAtOnce) {
         EXPECT_EQ(page.title(), "") << call;
         EXPECT_LT(std::chrono::steady_clock::now() - asked, 500ms) << call;
     }
+    EXPECT_EQ(other.title(), "other");
+    EXPECT_TRUE(page.delegate->events.empty());
+
+    ASSERT_TRUE(pumpUntil([&] { return !page.delegate->events.empty(); }));
+    EXPECT_EQ(page.delegate->events, std::vector<std::string>{"ended"});
+    EXPECT_FALSE(page.view->canGoBack());
+    page.load(server.url("/page"));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /page other", "start", "finish"}));
+    EXPECT_EQ(page.title(), "page");
     EXPECT_EQ(other.title(), "other");
 }
 
