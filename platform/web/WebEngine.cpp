@@ -280,6 +280,7 @@ void WebEngine::noteEvent(std::string_view session, std::string_view method, con
     if (found == sessions_.end()) return;
     Session& page = found->second;
     if (method == kPageEndedEvent) {
+        page.processEnded = true;
         endCalls(session, false, kPageEnded);
         return;
     }
@@ -426,9 +427,12 @@ ns::Value WebEngine::call(std::string_view method, ns::Dictionary params, const 
     waiter->runsScript = method.starts_with("Runtime.");
     noteCommand(session, method, params);
     std::unique_lock lock(mutex_);
-    if (auto page = sessions_.find(session); waiter->runsScript && page != sessions_.end() && page->second.holdsScripts()) {
-        if (error) *error = std::string(kScriptsHeld);
-        return ns::Value();
+    if (auto page = sessions_.find(session); page != sessions_.end()) {
+        const Session& state = page->second;
+        if (state.processEnded || (waiter->runsScript && state.holdsScripts())) {
+            if (error) *error = std::string(state.processEnded ? kPageEnded : kScriptsHeld);
+            return ns::Value();
+        }
     }
     const std::uint64_t id = nextID_++;
     waiters_[id] = waiter;

@@ -75,7 +75,8 @@ public:
     // it is answered).
     static constexpr std::string_view kScriptsHeld = "the page holds its scripts";
     // Why a call of a page got no answer: the page's own process ended (crashed or was killed). The engine
-    // tells of that end with this event, and answers nothing the process was sent before it.
+    // tells of that end with this event, and answers nothing the process was sent before it; from then on
+    // the page is asked nothing more, so every call of it ends at once.
     static constexpr std::string_view kPageEnded = "the page's process ended";
     static constexpr std::string_view kPageEndedEvent = "Inspector.targetCrashed";
 
@@ -110,7 +111,9 @@ public:
     // (see kPingTimeout and kBusyLimit) is stopped as hung, as is one found hung while it was to take the
     // command (kNoAnswer either way). A call that runs the page's script (Runtime) ends at once while the
     // page holds its scripts: what would let them go (a dialog's answer, the document's reply) could not
-    // come while the call waits. A call of a page whose process ends ends then too (kPageEnded).
+    // come while the call waits. A call of a page whose process ends ends then too, and every call of that
+    // page made later, from any thread, ends at once (kPageEnded): its view leaves the page only when the
+    // main queue next runs, and what the app asks of it meanwhile would otherwise wait out its bound.
     ns::Value call(std::string_view method, ns::Dictionary params, const std::string& session,
                    std::string* error = nullptr, double timeout = kCallTimeout);
 
@@ -132,6 +135,7 @@ private:
         std::vector<std::string> methods;
         std::string mainFrame;
         bool inDialog = false;
+        bool processEnded = false;
         std::set<std::string, std::less<>> awaitedDocuments{};  // main-frame document requests held unanswered
         bool holdsScripts() const { return inDialog || !awaitedDocuments.empty(); }
     };

@@ -389,7 +389,14 @@ void WebView::pageProcessEnded() {
     // Left before the delegate hears of it, so that a load it starts then goes to a fresh page.
     dismissDialog();
     forgetPage();
-    abandonLoad(webEngineError(WebEngineErrorPageEnded, "The page's process ended while the page was loading."));
+    pageGone(webEngineError(WebEngineErrorPageEnded, "The page's process ended while the page was loading."));
+}
+
+void WebView::pageGone(const ns::Error& error) {
+    abandonLoad(error);
+    // A load the delegate started on hearing of the failure stands for the page now.
+    if (loading_) return;
+    if (auto delegate = delegate_.lock()) delegate->webViewPageProcessDidEnd(*this);
 }
 
 }  // namespace ql::ui

@@ -5,8 +5,8 @@
 // load that a newer one or stopLoading interrupts fails with the cancelled error. Every request of its
 // pages goes through the platform's URL loading. A load always ends: an engine that is missing, crashes or
 // hangs, a page whose own process ends, or a page that does not finish within its request's time-out, ends
-// it with one error. A page whose process ended shows nothing more (scripts answer ""); the next load opens
-// a fresh one.
+// it with one error. A page whose process ended shows nothing more (scripts answer "") and has no history
+// left (the delegate hears of that end); the next load opens a fresh one.
 //
 // As on the platform, a page cannot open windows: a window it asks for (window.open, a link or form with
 // a target) is asked of the delegate as a navigation of this view and, if allowed, loads here. A link or
@@ -64,6 +64,11 @@ public:
     virtual void webViewDidStartLoad(WebView&) {}
     virtual void webViewDidFinishLoad(WebView&) {}
     virtual void webViewDidFailLoadWithError(WebView&, const ns::Error&) {}
+    // The page's own process ended (alone, or with the whole engine), and the view left the page, its
+    // history with it: the view can go neither back nor forward, and its request is still the page's, for a
+    // reload to load afresh. Told once the view is left idle by the end: after the failure of a load that
+    // was under way, unless the delegate started another on hearing of it.
+    virtual void webViewPageProcessDidEnd(WebView&) {}
 };
 
 class AlertView;
@@ -198,8 +203,12 @@ private:
     void frameStopped(const std::string& frame);
     // Ends the loads stopped so far (the page lives on).
     void settleStoppedLoads();
-    // The page's process ended: the load fails, and the page is left for a fresh one.
+    // The page's process ended: the view leaves the page (a load started from here on opens a fresh one),
+    // which is then gone.
     void pageProcessEnded();
+    // The page's process ended, alone or with the engine, and the view has left the page: the load under way
+    // fails with the error, and the delegate hears of the end.
+    void pageGone(const ns::Error& error);
     // The engine holds a document request of the main frame, being asked about or not yet answered.
     bool awaitingMainDocument() const;
     // Marks the delegate's answer about a main-frame document request as awaited, however it returns.

@@ -70,7 +70,7 @@ void WebView::handleEvent(std::uint64_t pageSerial, std::string_view method, con
     if (method == WebEngine::kEngineEnded) {
         page_->markEnded();
         dismissDialog();
-        abandonLoad(webEngineError(WebEngineErrorEnded, "The web engine ended while the page was loading."));
+        pageGone(webEngineError(WebEngineErrorEnded, "The web engine ended while the page was loading."));
         return;
     }
     // Any other event than the frames stopping that the end of a page's process brings (before the engine

@@ -178,6 +178,8 @@ void WebViewController::webViewDidFinishLoad(ui::WebView& webView) {
     if (didFinishLoadHandler_) didFinishLoadHandler_(webView);
 }
 
+void WebViewController::webViewPageProcessDidEnd(ui::WebView&) { refreshButtonsState(); }
+
 void WebViewController::webViewProgressUpdateProgress(WebViewProgress&, float value) {
     if (progressView_) progressView_->setProgress(value, true);
     const std::string readyState = webView_ ? webView_->stringByEvaluatingJavaScriptFromString("document.readyState") : "";

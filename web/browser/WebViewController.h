@@ -132,6 +132,9 @@ public:
                                            ui::WebViewNavigationType navigationType) override;
     void webViewDidStartLoad(ui::WebView& webView) override;
     void webViewDidFinishLoad(ui::WebView& webView) override;
+    // The page and its history are gone: the buttons show at once that there is nothing to go back or
+    // forward to; the title, the address and what is shared stay the page's, which reload loads afresh.
+    void webViewPageProcessDidEnd(ui::WebView& webView) override;
     void webViewProgressUpdateProgress(WebViewProgress& progress, float value) override;
     void refreshButtonsState();
     void showPlaceholderTitle();

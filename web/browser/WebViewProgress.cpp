@@ -130,4 +130,10 @@ void WebViewProgress::webViewDidFailLoadWithError(ui::WebView& webView, const ns
     completeProgress();
 }
 
+void WebViewProgress::webViewPageProcessDidEnd(ui::WebView& webView) {
+    if (auto proxy = proxyDelegate_.lock()) proxy->webViewPageProcessDidEnd(webView);
+    // A page that is gone never completes: the estimate ends as a failed load's does.
+    completeProgress();
+}
+
 }  // namespace ql

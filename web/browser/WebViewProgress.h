@@ -65,6 +65,7 @@ public:
     void webViewDidStartLoad(ui::WebView& webView) override;
     void webViewDidFinishLoad(ui::WebView& webView) override;
     void webViewDidFailLoadWithError(ui::WebView& webView, const ns::Error& error) override;
+    void webViewPageProcessDidEnd(ui::WebView& webView) override;
 
 private:
     // Steps shared by a finished and a failed frame load; answers the document's ready state and whether

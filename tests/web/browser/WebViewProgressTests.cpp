@@ -30,6 +30,7 @@ struct Recorder : ui::WebViewDelegate, WebViewProgressDelegate {
     void webViewDidStartLoad(ui::WebView&) override { calls.push_back("start"); }
     void webViewDidFinishLoad(ui::WebView&) override { calls.push_back("finish"); }
     void webViewDidFailLoadWithError(ui::WebView&, const ns::Error&) override { calls.push_back("fail"); }
+    void webViewPageProcessDidEnd(ui::WebView&) override { calls.push_back("ended"); }
     void webViewProgressUpdateProgress(WebViewProgress&, float value) override {
         calls.push_back("progress");
         reported.push_back(value);
@@ -164,6 +165,22 @@ TEST(WebViewProgress, FailureCompletesAndNothingButAResetFollows) {
     EXPECT_TRUE(e.recorder->reported.empty());
     e.navigate("http://example.test/again");
     EXPECT_EQ(e.recorder->reported, (std::vector<float>{0}));
+}
+
+// A page whose process ended never completes on its own: the estimate ends as a failure's does, once the
+// delegate has heard of the end.
+TEST(WebViewProgress, APageWhoseProcessEndedCompletes) {
+    Estimator e;
+    e.navigate("http://example.test/page");
+    e.progress->webViewDidStartLoad(*e.webView);
+    e.recorder->calls.clear();
+    e.progress->webViewPageProcessDidEnd(*e.webView);
+    EXPECT_EQ(e.recorder->calls, (std::vector<std::string>{"ended", "progress", "block"}));
+    EXPECT_EQ(e.progress->progress(), 1.0f);
+    // Complete already, it moves no more.
+    e.recorder->calls.clear();
+    e.progress->webViewPageProcessDidEnd(*e.webView);
+    EXPECT_EQ(e.recorder->calls, std::vector<std::string>{"ended"});
 }
 
 TEST(WebViewProgress, GoneProxiedDelegateAllowsEverything) {

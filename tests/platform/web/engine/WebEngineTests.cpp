@@ -397,7 +397,7 @@ TEST(WebEngine, AnEngineKilledMidLoadEndsTheLoadWithOneErrorAndTheNextLoadWorks)
     engine->terminate();
     ASSERT_TRUE(pumpUntil([&] { return !page.view->isLoading(); }));
     gate->open();
-    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /held other", "start", "fail 2"}));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /held other", "start", "fail 2", "ended"}));
     ASSERT_EQ(page.delegate->errors.size(), 1u);
     EXPECT_EQ(page.delegate->errors[0].domain(), ui::WebEngineErrorDomain);
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "");
@@ -406,6 +406,13 @@ TEST(WebEngine, AnEngineKilledMidLoadEndsTheLoadWithOneErrorAndTheNextLoadWorks)
     page.load(server.url("/after"));
     EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /after other", "start", "finish"}));
     EXPECT_EQ(page.view->stringByEvaluatingJavaScriptFromString("document.title"), "after");
+
+    // Ended while nothing loads, it fails nothing: the view only tells of the end of its page.
+    page.delegate->events.clear();
+    ui::WebEngine::running(&error)->terminate();
+    ASSERT_TRUE(pumpUntil([&] { return !page.delegate->events.empty(); }));
+    EXPECT_EQ(page.delegate->events, std::vector<std::string>{"ended"});
+    EXPECT_FALSE(page.view->canGoBack());
 }
 
 TEST(WebEngine, APageThatNeverFinishesEndsWithTheTimeOut) {

@@ -157,7 +157,7 @@ TEST(WebLargeFrames, ACommandLargerThanThePipeHoldsFailsWithinTheBoundWhenTheEng
     // Every load on the engine ends with an error, and the next one starts a fresh engine.
     EXPECT_TRUE(pumpUntil([&] { return !loading.view->isLoading(); }));
     gate->open();
-    EXPECT_EQ(loading.delegate->events, (std::vector<std::string>{"should /held other", "start", "fail 2"}));
+    EXPECT_EQ(loading.delegate->events, (std::vector<std::string>{"should /held other", "start", "fail 2", "ended"}));
     page.load(server.url("/plain"));
     EXPECT_EQ(page.delegate->events, kPlainLoaded);
     EXPECT_EQ(page.title(), "plain");
@@ -184,7 +184,7 @@ TEST(WebLargeFrames, AReplyLargerThanThePipeHoldsStallsTheAppNoLongerThanTheBoun
     const double stall = stalls->longest();
     stalls.reset();
     EXPECT_TRUE(stopped);
-    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /large other", "start", "fail 2"}));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /large other", "start", "fail 2", "ended"}));
     // The time without a sign of work, and what making the answer takes.
     EXPECT_LT(stall, kFoundHungWithin);
     page.load(server.url("/plain"));

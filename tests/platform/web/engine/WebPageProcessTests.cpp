@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,9 +17,9 @@
 
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
-#include "platform/web/WebEngineFields.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebView.h"
+#include "tests/platform/web/engine/EngineRenderers.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
 
@@ -30,36 +29,10 @@ namespace {
 using namespace std::chrono_literals;
 using test::LoopbackServer;
 using test::pumpUntil;
+using test::newRenderer;
 using test::RecordedPage;
-
-// The engine's renderer processes, by the browser's own account.
-std::set<pid_t> renderers(ui::WebEngine& engine) {
-    std::set<pid_t> found;
-    const ns::Value info = engine.call("SystemInfo.getProcessInfo", {}, "");
-    const ns::Value* processes = ui::fieldsOf(info).find("processInfo");
-    if (!processes || !processes->asArray()) return found;
-    for (const auto& process : *processes->asArray()) {
-        const auto& fields = ui::fieldsOf(process);
-        if (ui::textField(fields, "type") == "renderer") found.insert(static_cast<pid_t>(ui::numberField(fields, "id")));
-    }
-    return found;
-}
-
-// The one renderer that came since `before` was taken: the one serving the page opened meanwhile (each page
-// has a process of its own).
-pid_t newRenderer(ui::WebEngine& engine, const std::set<pid_t>& before) {
-    std::vector<pid_t> fresh;
-    for (pid_t pid : renderers(engine)) {
-        if (!before.contains(pid)) fresh.push_back(pid);
-    }
-    EXPECT_EQ(fresh.size(), 1u);
-    return fresh.size() == 1 ? fresh.front() : 0;
-}
-
-std::shared_ptr<ui::WebEngine> engine() {
-    ns::Error error = ui::webEngineError(0, "");
-    return ui::WebEngine::running(&error);
-}
+using test::renderers;
+using test::runningEngine;
 
 // Records what the view tells; when a load fails, evaluates a script at once, as an app does on its
 // delegate's calls, and starts the next load there when given one.
@@ -74,6 +47,7 @@ public:
         evaluationTime = std::chrono::steady_clock::now() - asked;
         if (!next.empty()) view.loadRequest(ns::URLRequest(ns::URL::fromString(std::exchange(next, ""))));
     }
+    void webViewPageProcessDidEnd(ui::WebView&) override { events.push_back("ended"); }
 
     std::vector<std::string> events;
     std::vector<std::string> evaluated;
@@ -91,7 +65,7 @@ void killRendererWhileLoading(LoopbackServer& server, const std::string& path, c
     RecordedPage other;
     other.load(server.url("/other"));
     ASSERT_EQ(other.delegate->events, (std::vector<std::string>{"should /other other", "start", "finish"}));
-    auto running = engine();
+    auto running = runningEngine();
     ASSERT_TRUE(running);
     const auto before = renderers(*running);
 
@@ -112,10 +86,13 @@ void killRendererWhileLoading(LoopbackServer& server, const std::string& path, c
 
     if (!nextFromTheFailure) view->loadRequest(ns::URLRequest(ns::URL::fromString(server.url("/next"))));
     ASSERT_TRUE(pumpUntil([&] { return watcher->events.size() >= 4 && watcher->events.back() != "start"; }, 60));
-    EXPECT_EQ(watcher->events, (std::vector<std::string>{"start", failure, "start", "finish"}));
+    // Told of the page's end once left idle by it, not when the failure's own call started the next load.
+    const auto told = nextFromTheFailure ? std::vector<std::string>{"start", failure, "start", "finish"}
+                                         : std::vector<std::string>{"start", failure, "ended", "start", "finish"};
+    EXPECT_EQ(watcher->events, told);
     EXPECT_EQ(view->stringByEvaluatingJavaScriptFromString("document.title"), "next");
     EXPECT_EQ(other.title(), "other");
-    EXPECT_EQ(running->processID(), engine()->processID());
+    EXPECT_EQ(running->processID(), runningEngine()->processID());
 }
 
 TEST(WebPageProcess, ARendererKilledWhileAnImageStillLoadsFailsTheLoadOnce) {
@@ -137,6 +114,44 @@ TEST(WebPageProcess, ARendererKilledBeforeTheDocumentCameFailsTheLoadOnce) {
     gate->open();
 }
 
+// A page whose process ended is asked nothing more: evaluations made before its view hears of the end (no
+// run-loop pass between) answer "" at once, one after another, while another view of the engine answers as
+// before. Once the main queue runs, the view tells its delegate of the end (no load was under way to fail)
+// and loads the page afresh.
+TEST(WebPageProcess, EveryEvaluationOnAPageWhoseProcessEndedAnswersAtOnce) {
+    LoopbackServer server;
+    server.serveText("/other", "<title>other</title>", "text/html");
+    server.serveText("/page", "<title>page</title>", "text/html");
+    RecordedPage other;
+    other.load(server.url("/other"));
+    auto running = runningEngine();
+    ASSERT_TRUE(running);
+    const auto before = renderers(*running);
+    RecordedPage page;
+    page.load(server.url("/page"));
+    ASSERT_EQ(page.title(), "page");
+    const pid_t renderer = newRenderer(*running, before);
+    ASSERT_GT(renderer, 0);
+    page.delegate->events.clear();
+    ASSERT_TRUE(test::killAndAwaitEnd(renderer));
+    // The first waits for the engine's word of the end at most; the others come after it.
+    for (int call = 0; call < 3; ++call) {
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(page.title(), "") << call;
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, 500ms) << call;
+    }
+    EXPECT_EQ(other.title(), "other");
+    EXPECT_TRUE(page.delegate->events.empty());
+
+    ASSERT_TRUE(pumpUntil([&] { return !page.delegate->events.empty(); }));
+    EXPECT_EQ(page.delegate->events, std::vector<std::string>{"ended"});
+    EXPECT_FALSE(page.view->canGoBack());
+    page.load(server.url("/page"));
+    EXPECT_EQ(page.delegate->events, (std::vector<std::string>{"should /page other", "start", "finish"}));
+    EXPECT_EQ(page.title(), "page");
+    EXPECT_EQ(other.title(), "other");
+}
+
 // Processor time a process has used so far, in clock ticks; -1 once it is gone.
 long processorTicks(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -153,7 +168,7 @@ long processorTicks(pid_t pid) {
 }
 
 TEST(WebPageProcess, ACallWaitingOnAPageWhoseProcessEndsEndsThen) {
-    auto running = engine();
+    auto running = runningEngine();
     ASSERT_TRUE(running);
     const auto before = renderers(*running);
     ns::Error error = ui::webEngineError(0, "");

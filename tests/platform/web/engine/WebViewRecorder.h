@@ -1,6 +1,6 @@
 #pragma once
 // What a web view told its delegate, as short lines: "should /path#fragment type", "start", "finish",
-// "fail CODE"; and a web view that records them.
+// "fail CODE", "ended" (its page's process); and a web view that records them.
 
 #include <gtest/gtest.h>
 
@@ -48,6 +48,7 @@ public:
         events.push_back("fail " + std::to_string(error.code()));
         errors.push_back(error);
     }
+    void webViewPageProcessDidEnd(ui::WebView&) override { events.push_back("ended"); }
     std::size_t count(const std::string& event) const {
         std::size_t n = 0;
         for (const auto& e : events) n += e == event;

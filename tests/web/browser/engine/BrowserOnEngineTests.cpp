@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/ActivityViewController.h"
+#include "tests/platform/web/engine/EngineRenderers.h"
 #include "tests/platform/web/engine/WebViewRecorder.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/web/browser/BrowserHarness.h"
@@ -128,6 +130,62 @@ TEST(BrowserOnEngine, TitlesButtonsAndReload) {
     // Open in browser takes the page on screen.
     browser->openInBrowser();
     EXPECT_EQ(h.device.application().openedURLs().back().absoluteString(), server.url("/one"));
+}
+
+// A page whose process ends while the browser shows it takes the tab's history with it: back and forward
+// turn off at once rather than staying on to do nothing. The page stays what the screen names (its title, its
+// address, what is shared), and reload brings it back in a fresh page that has no history either.
+TEST(BrowserOnEngine, APageWhoseProcessEndedLeavesNothingToGoBackOrForwardTo) {
+    LoopbackServer server;
+    server.serveText("/one", "<title>Page one</title><a id=\"next\" href=\"/two\">next</a>", "text/html");
+    server.serveText("/two", "<title>Page two</title><a id=\"next\" href=\"/three\">next</a>", "text/html");
+    server.serveText("/three", "<title>Page three</title>", "text/html");
+    BrowserHarness h(sim::ScreenProfile::phone375x667(), sim::Device::Time::Real);
+    auto engine = test::runningEngine();
+    ASSERT_TRUE(engine);
+    const auto before = test::renderers(*engine);
+    auto browser = std::make_shared<WebViewController>(ns::URL::fromString(server.url("/one")));
+    h.push(browser);
+    const auto shows = [&](const std::string& title) {
+        return h.device.runUntil([&] { return browser->title() == title && browser->pageIsComplete(); }, 30);
+    };
+    ASSERT_TRUE(shows("Page one"));
+    for (const std::string next : {"Page two", "Page three"}) {
+        browser->webView()->stringByEvaluatingJavaScriptFromString("document.getElementById('next').click()");
+        ASSERT_TRUE(shows(next));
+    }
+    browser->backButtonTapped(nullptr);
+    ASSERT_TRUE(shows("Page two"));
+    ASSERT_TRUE(browser->backButton()->isEnabled());
+    ASSERT_TRUE(browser->forwardButton()->isEnabled());
+
+    int killed = 0;
+    for (pid_t renderer : test::renderersSince(*engine, before)) killed += test::killAndAwaitEnd(renderer);
+    ASSERT_GT(killed, 0);
+    ASSERT_TRUE(h.device.runUntil([&] { return !browser->backButton()->isEnabled() && !browser->forwardButton()->isEnabled(); }, 30));
+    EXPECT_FALSE(browser->webView()->canGoBack());
+    EXPECT_FALSE(browser->webView()->canGoForward());
+    EXPECT_EQ(browser->title(), "Page two");
+    EXPECT_EQ(browser->webView()->request()->URL()->absoluteString(), server.url("/two"));
+    EXPECT_EQ(browser->reloadStopButton()->image(), browser->reloadIcon());
+    browser->openInBrowser();
+    EXPECT_EQ(h.device.application().openedURLs().back().absoluteString(), server.url("/two"));
+    // The share sheet offers the screen's own address, as before the end.
+    browser->actionButtonTapped(nullptr);
+    h.device.runUntilIdle();
+    auto sheet = std::dynamic_pointer_cast<ui::ActivityViewController>(h.shell->navigation_->presentedViewController());
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->activityItems().size(), 1u);
+    EXPECT_EQ(ns::URL::fromValue(sheet->activityItems()[0])->absoluteString(), server.url("/one"));
+    h.shell->navigation_->dismissViewControllerAnimated(false);
+    h.device.runUntilIdle();
+
+    const std::size_t asked = server.requests("/two").size();
+    browser->reloadStopButtonTapped(nullptr);
+    ASSERT_TRUE(h.device.runUntil([&] { return server.requests("/two").size() > asked && browser->pageIsComplete(); }, 30));
+    EXPECT_EQ(browser->webView()->stringByEvaluatingJavaScriptFromString("document.title"), "Page two");
+    EXPECT_FALSE(browser->backButton()->isEnabled());
+    EXPECT_FALSE(browser->forwardButton()->isEnabled());
 }
 
 TEST(BrowserOnEngine, StopWhileLoadingOnlyStops) {
