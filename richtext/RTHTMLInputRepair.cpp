@@ -334,8 +334,10 @@ private:
             return;
         }
         if (headNoscript_) {
-            // In a noscript element in the head, a browser that runs no scripts ignores any other end tag.
-            if (!traits.isNoscript) edits_.remove(from, end);
+            // In a noscript element in the head, a browser that runs no scripts ignores any other end tag, but for
+            // that of a style sheet (or noframes) it holds, which ends the element's text, not the noscript's.
+            const bool endsText = traits.staysInHeadNoscript && traits.contents != RTHTMLRawContents::Markup;
+            if (!traits.isNoscript && !endsText) edits_.remove(from, end);
             headNoscript_ = !traits.isNoscript;
             return;
         }
@@ -526,7 +528,8 @@ private:
         if (!traits.staysInHeadNoscript) endHeadNoscript(from);
         if (traits.belongsInHead) {
             headStarted_ = true;
-            headNoscript_ = traits.isNoscript;
+            // What the noscript element may hold leaves it open.
+            if (traits.isNoscript) headNoscript_ = true;
             return;
         }
         bodyStarted_ = true;

@@ -32,7 +32,8 @@ enum Tag : std::uint8_t {
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
     Quiet, Head, Title,
-    // A noscript element, and what one in the head may hold (link and meta elements, style sheets, noframes).
+    // A noscript element, and what one in the head may hold (link, meta, basefont and bgsound elements; style
+    // sheets and noframes apart).
     Noscript, HeadMeta,
     // Parts of tables that hold no text, and of documents of frames.
     Col, Colgroup, Frameset, Frame,
@@ -63,7 +64,7 @@ constexpr std::string_view formattingName(std::uint8_t tag) { return FormattingN
 constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"a", A},         {"address", Address}, {"applet", Applet}, {"article", Article}, {"aside", Aside},   {"b", B},
     {"button", Button}, {"marquee", Marquee}, {"object", Object},
-    {"base", Quiet},  {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
+    {"base", Quiet},  {"basefont", HeadMeta}, {"bgsound", HeadMeta}, {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
     {"col", Col},     {"colgroup", Colgroup}, {"frame", Frame},   {"frameset", Frameset},
     {"center", Center}, {"code", Code},     {"dd", Dd},           {"details", Details}, {"dialog", Dialog},
     {"dir", Dir},     {"div", Div},         {"dl", Dl},           {"dt", Dt},         {"em", Em},

@@ -78,7 +78,8 @@ public:
         bool opensForeignContent : 1 = false;    // svg, math (RTHTMLForeignContent.h)
         bool dropsLeadingNewline : 1 = false;    // pre, listing, textarea: a line feed right after the tag is no text
         bool endsParagraphInReader : 1 = false;  // title: the reader ends an open p there (a browser does not)
-        bool belongsInHead : 1 = false;  // title, style, script, meta, link, base, noframes, noscript, template, head
+        // title, style, script, meta, link, base, basefont, bgsound, noframes, noscript, template, head
+        bool belongsInHead : 1 = false;
         bool isHtml : 1 = false;
         bool isBody : 1 = false;
         bool isParagraph : 1 = false;
@@ -90,8 +91,8 @@ public:
         bool staysInTable : 1 = false;
         bool isForm : 1 = false;
         bool isNoscript : 1 = false;
-        // link, meta, style, noframes: what a noscript element in the head holds; a browser that runs no scripts
-        // ends the noscript element, and the head, at anything else.
+        // link, meta, basefont, bgsound, style, noframes: what a noscript element in the head holds; a browser that
+        // runs no scripts ends the noscript element, and the head, at anything else.
         bool staysInHeadNoscript : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
