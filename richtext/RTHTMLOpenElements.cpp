@@ -239,6 +239,10 @@ void RTHTMLOpenElements::reopenedByBrowser() {
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
 
+void RTHTMLOpenElements::blankText() {
+    if (!selectOpenInside()) reopenedByBrowser();
+}
+
 bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select || tag == Noscript; }
 
 void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
@@ -338,6 +342,13 @@ bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) con
     if (isHeld(tag)) return innermost_[tag] >= static_cast<std::int32_t>(start.depth);
     for (std::size_t entry = std::max(start.formatting, segment_); entry < active_.size(); ++entry) {
         if (active_[entry].tag == tag && active_[entry].open) return true;
+    }
+    return false;
+}
+
+bool RTHTMLOpenElements::formattingOpenSince(const MoveStart& start) const {
+    for (std::size_t entry = std::max(start.formatting, segment_); entry < active_.size(); ++entry) {
+        if (active_[entry].open) return true;
     }
     return false;
 }

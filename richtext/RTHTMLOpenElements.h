@@ -112,6 +112,10 @@ public:
     void endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to);
     // Text with something to show begins at `at`.
     void text(std::size_t at);
+    // White space alone comes next, outside tables' own content: a browser opens the formatting it ended again
+    // around it (but in a select), as around any text. The reader is given nothing: the copies open before the
+    // next text with something to show, as the rendering needs.
+    void blankText();
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
     bool reopensBeforeText() const { return reopenFrom_ < active_.size(); }
     bool paragraphOpen() const;
@@ -143,6 +147,8 @@ public:
     MoveStart moveStart() const { return {reopenFrom_, stack_.size()}; }
     // Whether an element of the tag opened since the move began is open.
     bool openSince(const MoveStart& start, std::uint8_t tag) const;
+    // Whether any formatting element opened since the move began is open.
+    bool formattingOpenSince(const MoveStart& start) const;
     // Ends, before `at`, the formatting elements opened since the move began (they stay active) and leaves
     // the held ones, whose end tags the caller writes.
     void endMove(const MoveStart& start, std::size_t at);

@@ -31,6 +31,12 @@ public:
     void text(std::size_t at) {
         if (!moving_ && elements_.inTableBody()) begin(at);
     }
+    // White space alone begins at `at` while moving: a browser keeps it in the table where nothing moved is open
+    // (a tag or comment ended the text before it, which went before the table): the move ends there, to begin
+    // again with what follows.
+    void blankText(std::size_t at) {
+        if (open_.empty() && elements_.inTableBody() && !elements_.formattingOpenSince(start_)) end(at);
+    }
     // A start tag at `from`, before the repair writes anything for it: its number (RTHTMLOpenElements), name as
     // written and traits. `opensElement` when an element begins there that ends later (not a void element
     // or one written self-closing); `html` when it is an HTML element, `inForeignElement` when it comes inside

@@ -57,6 +57,19 @@ TEST(RTHTMLStrayMarkupTests, WhatATableCannotHoldShowsBeforeIt) {
     }
 }
 
+TEST(RTHTMLStrayMarkupTests, WhiteSpaceDirectlyInATableStaysThere) {
+    // Text that goes before the table ends at a tag or comment; the white space after it, with nothing of what went
+    // before the table open, is the table's.
+    EXPECT_EQ(lines("<table>walrus43</colgroup> <i>sorrel61"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table><i>walrus43</i> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table>walrus43<!-- c --> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table><span>walrus43</span> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    // In one piece with text, or inside an element that went before the table, it goes with them.
+    EXPECT_EQ(lines("<table>walrus43 <i>sorrel61"), Lines{"walrus43 sorrel61"});
+    EXPECT_EQ(lines("<table>walrus43</td> sorrel61</table>"), Lines{"walrus43 sorrel61"});
+    EXPECT_EQ(lines("<table><span>walrus43<!-- c --> <b>sorrel61</b></span></table>"), Lines{"walrus43 sorrel61"});
+}
+
 TEST(RTHTMLStrayMarkupTests, MarkupThatHidesNothingHidesNothing) {
     EXPECT_EQ(lines("<p>Hello, <?= $name ?>!</p>"), Lines{"Hello, !"});
     EXPECT_EQ(lines("<p>a <svg><style><i>b</i></style></svg> c</p>"), Lines{"a b c"});

@@ -158,6 +158,18 @@ TEST(RTHTMLTreeBuildingTests, AFormsEndTagWithElementsStillOpenTakesOnlyTheFormO
     EXPECT_EQ(bodyMarkup("<p>x</p><form><b>alpha</form>beta</b>"), "<p>x</p><form><b>alphabeta</b></form>");
 }
 
+TEST(RTHTMLTreeBuildingTests, WhiteSpaceOpensTheFormattingABrowserEndedAgainAroundWhatFollows) {
+    // The item inside the form is the current element at the form's end tag, which ends it: the formatting is open
+    // around the form, not inside the item.
+    EXPECT_EQ(linesWithoutMarkers("<b><i></b>\n<form><li>x</form>y"), (Lines{"x", "y"}));
+    EXPECT_EQ(linesWithoutMarkers("<table><i></table>\n<form><li>x</form>y"), (Lines{"x", "y"}));
+    EXPECT_EQ(linesWithoutMarkers("<p>One</p><b>Bold <i>both</b> <form><li>item text</form>after the form"),
+              (Lines{"One", "Bold both", "item text", "after the form"}));
+    // Around a heading, which is then the current element where another starts.
+    EXPECT_EQ(lines("<p><b>x</p>\n<h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+    EXPECT_EQ(lines("<p>x</p><b><i></b> <h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+}
+
 TEST(RTHTMLTreeBuildingTests, FormattingEndedAcrossBlocksEndsWhatWasOpenedInTheInnermost) {
     // The b opened in the div ends with the strong around the div, so the one opened again in the heading keeps
     // the heading open around the next.
