@@ -1,8 +1,8 @@
 // What the import shows of markup that old pages, word processors and templates leave: tables in paragraphs,
 // parts of tables outside tables and text inside tables outside their cells, "<?" markup, style sheets and
 // frames inside SVG, and what ends a document. Each expectation is the headless browser's: the lines of its
-// visible text (innerText, blank lines left out) and the computed colour of an element, read after loading the
-// document as a file.
+// visible text (innerText, blank lines left out but where said) and the computed colour of an element, read after
+// loading the document as a file.
 
 #include <gtest/gtest.h>
 
@@ -68,6 +68,16 @@ TEST(RTHTMLStrayMarkupTests, WhiteSpaceDirectlyInATableStaysThere) {
     EXPECT_EQ(lines("<table>walrus43 <i>sorrel61"), Lines{"walrus43 sorrel61"});
     EXPECT_EQ(lines("<table>walrus43</td> sorrel61</table>"), Lines{"walrus43 sorrel61"});
     EXPECT_EQ(lines("<table><span>walrus43<!-- c --> <b>sorrel61</b></span></table>"), Lines{"walrus43 sorrel61"});
+}
+
+TEST(RTHTMLStrayMarkupTests, ALineBreakIsNoWhiteSpaceToCollapse) {
+    // First inside an element in line, before a table that ends the line anyway.
+    for (const std::string_view element : {"b", "span", "font color=red"}) {
+        EXPECT_EQ(lines("copper umber <" + std::string(element) + "><br><table><tr><td>acorn</td></tr></table>"), (Lines{"copper umber", "acorn"}))
+            << element;
+    }
+    // A line break and an empty paragraph at the start of a line each show an empty line (blank lines counted).
+    EXPECT_EQ(lines("trellis22 <dl></br></p> fjord23", true), (Lines{"trellis22", "", "", "fjord23"}));
 }
 
 TEST(RTHTMLStrayMarkupTests, MarkupThatHidesNothingHidesNothing) {
