@@ -347,8 +347,10 @@ bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) con
 }
 
 bool RTHTMLOpenElements::formattingOpenSince(const MoveStart& start) const {
+    // As a browser has them open: a copy the repair opened again for the reader stands for one a browser has open
+    // around the table.
     for (std::size_t entry = std::max(start.formatting, segment_); entry < active_.size(); ++entry) {
-        if (active_[entry].open) return true;
+        if (active_[entry].depth != Ended && active_[entry].depth >= start.depth) return true;
     }
     return false;
 }
@@ -356,7 +358,9 @@ bool RTHTMLOpenElements::formattingOpenSince(const MoveStart& start) const {
 void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
     at_ = at;
     closeFormattingFrom(std::max(start.formatting, segment_), at);
-    endedByBrowser(std::max(start.formatting, segment_));
+    // A browser ends what it opened before the table with the table's part or end; what it has open around the table
+    // stays open.
+    endedByBrowser(std::max(start.formatting, segment_), start.depth);
     if (stack_.size() > start.depth) popThrough(start.depth);
 }
 

@@ -147,7 +147,7 @@ public:
     MoveStart moveStart() const { return {reopenFrom_, stack_.size()}; }
     // Whether an element of the tag opened since the move began is open.
     bool openSince(const MoveStart& start, std::uint8_t tag) const;
-    // Whether any formatting element opened since the move began is open.
+    // Whether a browser has a formatting element open that it opened (or opened again) since the move began.
     bool formattingOpenSince(const MoveStart& start) const;
     // Ends, before `at`, the formatting elements opened since the move began (they stay active) and leaves
     // the held ones, whose end tags the caller writes.

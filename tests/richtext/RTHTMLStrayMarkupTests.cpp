@@ -64,6 +64,8 @@ TEST(RTHTMLStrayMarkupTests, WhiteSpaceDirectlyInATableStaysThere) {
     EXPECT_EQ(lines("<table><i>walrus43</i> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
     EXPECT_EQ(lines("<table>walrus43<!-- c --> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
     EXPECT_EQ(lines("<table><span>walrus43</span> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    // Formatting a browser has open around the table is not open before it.
+    EXPECT_EQ(lines("<h2><b><h3><table>walrus43</colgroup> <i>sorrel61</i></table>gamma</h3></h2>"), (Lines{"walrus43sorrel61", "gamma"}));
     // In one piece with text, or inside an element that went before the table, it goes with them.
     EXPECT_EQ(lines("<table>walrus43 <i>sorrel61"), Lines{"walrus43 sorrel61"});
     EXPECT_EQ(lines("<table>walrus43</td> sorrel61</table>"), Lines{"walrus43 sorrel61"});

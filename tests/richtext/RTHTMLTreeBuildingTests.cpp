@@ -165,6 +165,8 @@ TEST(RTHTMLTreeBuildingTests, WhiteSpaceOpensTheFormattingABrowserEndedAgainArou
     EXPECT_EQ(linesWithoutMarkers("<table><i></table>\n<form><li>x</form>y"), (Lines{"x", "y"}));
     EXPECT_EQ(linesWithoutMarkers("<p>One</p><b>Bold <i>both</b> <form><li>item text</form>after the form"),
               (Lines{"One", "Bold both", "item text", "after the form"}));
+    // Opened around a table, it stays open past what goes before the table.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><b><i></b> <form><li><table>alpha</table>beta</form>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
     // Around a heading, which is then the current element where another starts.
     EXPECT_EQ(lines("<p><b>x</p>\n<h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
     EXPECT_EQ(lines("<p>x</p><b><i></b> <h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
