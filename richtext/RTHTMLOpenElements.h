@@ -170,6 +170,8 @@ private:
         // Where a browser has it open: the number of held elements open where it began, or where the browser
         // opened it again; Ended once the browser ended it (with a block it was in, say), to open again.
         std::uint32_t depth = 0;
+        // The elements in line (OpenInline::number) from this one on began inside it, as a browser has it open.
+        std::uint32_t inlineFrom = 0;
     };
     static constexpr std::uint32_t Ended = UINT32_MAX;
     std::string_view startTagText(const Active& entry) const {
@@ -279,8 +281,10 @@ private:
         std::uint32_t formatting;  // the formatting elements remembered then
         std::uint8_t tag;        // a select or noscript is one past which no end tag of another reaches
         bool readerOpen;         // not yet ended in the reader's input by formatting around it
+        std::uint32_t number;    // in the order they began
     };
     std::vector<OpenInline> inline_;
+    std::uint32_t inlineCount_ = 0;  // the elements in line begun so far, which numbers them
     // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there
     // may end one, so it is left alone.
     std::size_t inlineUnrecordedFrom_ = SIZE_MAX;

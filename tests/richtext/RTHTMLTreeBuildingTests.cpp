@@ -176,6 +176,11 @@ TEST(RTHTMLTreeBuildingTests, FormattingEndedAcrossBlocksEndsWhatWasOpenedInTheI
     // The b opened in the div ends with the strong around the div, so the one opened again in the heading keeps
     // the heading open around the next.
     EXPECT_EQ(lines("<p>x</p><strong><div><b></strong><h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // The elements in line it holds around the block are open no more: the heading around them is the current
+    // element again where another starts.
+    EXPECT_EQ(lines("<p>x</p><h5><i><span><p></i><h3></h1>alpha</h2>beta"), (Lines{"x", "alphabeta"}));
+    EXPECT_EQ(lines("<p>x</p><h2><b><span>alpha<p>beta</b></span><h3>gamma</h3>delta</h2>epsilon"),
+              (Lines{"x", "alpha", "beta", "gamma", "deltaepsilon"}));
     // Formatting around a button: its end tag inside the button leaves the button and its paragraph open.
     EXPECT_EQ(bodyMarkup("<p>x</p><i><button><p>alpha</i>beta"), "<p>x</p><i></i><button><p><i>alpha</i>beta</p></button>");
     EXPECT_EQ(lines("<p>x</p><b>alpha<button>beta<p>gamma</b>delta</p>epsilon</button>zeta"),
