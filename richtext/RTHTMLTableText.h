@@ -4,7 +4,8 @@
 // browser, in the order they come ("<table><tr><td>A</td></tr>B</table>" shows "B", then "A"); the reader
 // (libxml2) would keep them in the table, in place. The repair moves them: from such text or start tag on, what
 // it writes goes to where the table begins, until the next part of a table (a row, a cell, a caption, another
-// table or the table's end) or the end of the document. There the elements moved and still open end, as a
+// table or the table's end), white space alone once nothing moved is open (it stays in the table, as in a browser)
+// or the end of the document. There the elements moved and still open end, as a
 // browser ends them: formatting elements stay in effect (opened again after the table, as in a browser), and
 // the others' end tags are written. An end tag of an element from outside the table that comes while content
 // is moved is left out: a browser ignores it there (the table bounds its reach). Scripts, style sheets,
