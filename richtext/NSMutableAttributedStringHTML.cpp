@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "platform/text/AttributeNames.h"
@@ -55,6 +56,9 @@ void appendEndOfParagraph(ct::AttributedString& string) {
 
 namespace {
 
+// What a br element writes.
+constexpr char16_t LineSeparator = u'\u2028';
+
 // Membership in the ignorable white-space set, from a table for ASCII, which most characters asked about are.
 bool isIgnorableWhitespace(char16_t c) {
     static const std::array<bool, 128> ascii = [] {
@@ -73,18 +77,25 @@ bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64
     return string.length() > from && isIgnorableWhitespace(string.u16string().back());
 }
 
-void removeTrailingIgnorableWhitespace(ct::AttributedString& string, std::uint64_t from) {
+bool endLine(ct::AttributedString& string, std::uint64_t from) {
     const std::u16string& units = string.u16string();
     std::uint64_t keep = units.size();
-    while (keep > from && isIgnorableWhitespace(units[keep - 1])) --keep;
+    std::size_t breaks = 0;
+    for (; keep > from && units[keep - 1] != u'\n' && isIgnorableWhitespace(units[keep - 1]); --keep) breaks += units[keep - 1] == LineSeparator;
+    const bool ended = keep > from && units[keep - 1] == u'\n';
     if (keep < units.size()) string.deleteCharactersInRange({keep, units.size() - keep});
+    if (ended && breaks == 0) return false;
+    std::string end;
+    for (std::size_t kept = 1; kept < breaks; ++kept) end += "\u2028";
+    appendString(string, end + "\n", from);
+    return breaks > 0;
 }
 
-void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from) {
+void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from, bool beginsWithLineBreak) {
     const std::u16string& units = piece.u16string();
     // One pass to count, one deletion: a long run of spaces is dropped in linear time.
     std::uint64_t end = from;
-    while (end < units.size() && (units[end] == u' ' || units[end] == u'\n' || units[end] == u'\t')) {
+    while (end < units.size() && (units[end] == u' ' || (units[end] == u'\n' && !beginsWithLineBreak) || units[end] == u'\t')) {
         const ns::Dictionary& attributes = piece.attributesAtIndex(end);
         const ns::Value* field = attributes.find(RTFieldAttribute);
         if (field && field->isString() && field->asString() == RTListPrefixField) break;

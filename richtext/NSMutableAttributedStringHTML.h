@@ -29,12 +29,17 @@ void appendEndOfParagraph(ct::AttributedString& string);
 bool endsInsideLine(const ct::AttributedString& string);
 // Whether the text ends with a character of the ignorable white-space set (NSCharacterSetHTML.h).
 bool endsWithIgnorableWhitespace(const ct::AttributedString& string, std::uint64_t from = 0);
-// Removes characters of the ignorable white-space set from the end, all in one deletion.
-void removeTrailingIgnorableWhitespace(ct::AttributedString& string, std::uint64_t from = 0);
+// Ends the line the text ends in, where a block begins after it: the white space after the last line end ("\n")
+// goes, all in one deletion, and a line end takes its place (none where a line end was all that went before).
+// Line breaks of br elements (U+2028) among that white space are no white space to drop: they stay, but the last,
+// which coincides with the line's end. True when a line break ended the line: the block's text then joins no
+// white space before it (an empty paragraph there is a line of its own).
+bool endLine(ct::AttributedString& string, std::uint64_t from = 0);
 // HTML collapses white space where two pieces of text meet: once the text before ends in white space,
 // the spaces, line feeds and tabs that begin the next piece go. A list marker or a rule line at the start
-// is content and stays.
-void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from = 0);
+// is content and stays; so is the line feed a line break stands for where the piece begins with a br element
+// (`beginsWithLineBreak`: a br before a block ends the line with a line feed, see `endLine`).
+void removeCollapsibleLeadingWhitespace(ct::AttributedString& piece, std::uint64_t from = 0, bool beginsWithLineBreak = false);
 // Sets `name` to `value` in the custom-attributes dictionary of every run in the range; with
 // `replaceExisting` false, runs that already have a value for the name keep it.
 void addHTMLAttribute(ct::AttributedString& string, std::string_view name, const ns::Value& value, ns::Range range,

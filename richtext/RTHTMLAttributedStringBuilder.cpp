@@ -504,8 +504,7 @@ void RTHTMLAttributedStringBuilder::flushElement(RTHTMLElement& element) {
         // A block of hidden elements only (a div around a script) writes nothing, but the text after it begins a
         // line, as in a browser.
         if (!element.didOutput() && element.beginsLine() && hidesAllChildren(element) && endsInsideLine(*tmpString_)) {
-            removeTrailingIgnorableWhitespace(*tmpString_);
-            appendString(*tmpString_, "\n");
+            endLine(*tmpString_);
         }
         return;
     }
@@ -525,13 +524,12 @@ bool RTHTMLAttributedStringBuilder::appendPiece(RTHTMLElement& source, bool begi
         // Seldom (a block after inline text of the body): the text is taken out again while the line ends.
         ct::AttributedString piece = output.attributedSubstringFromRange({own, output.length() - own});
         output.deleteCharactersInRange({own, piece.length()});
-        removeTrailingIgnorableWhitespace(output);
-        appendString(output, "\n");
-        if (!source.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(output)) removeCollapsibleLeadingWhitespace(piece);
+        const bool afterLineBreak = endLine(output);
+        if (!afterLineBreak && !source.containsAppleConvertedSpace() && endsWithIgnorableWhitespace(output)) removeCollapsibleLeadingWhitespace(piece);
         output.appendAttributedString(std::move(piece));
         return true;
     }
-    if (joinsWhitespace) removeCollapsibleLeadingWhitespace(output, own);
+    if (joinsWhitespace) source.collapseLeadingWhitespace(output, own);
     return true;
 }
 

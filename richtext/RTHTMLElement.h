@@ -223,6 +223,11 @@ public:
     // Whether its text begins a line after inline text: a block, a table or a list item, or an inline element
     // whose first visible child begins one (a block inside a span or a cell).
     bool beginsLine() const;
+    // Whether the first thing it shows is a line break (a br element, maybe inside elements in line).
+    bool beginsWithLineBreak() const;
+    // Its text, written into `text` from `own` on, joins white space before it: the white space it begins with
+    // goes, but for the line break of a br it begins with, which no white space collapses.
+    void collapseLeadingWhitespace(ct::AttributedString& text, std::uint64_t own) const;
     // Whether the element has a text to write: it is shown and not written yet.
     bool writesText() const { return displayStyle_ != RTHTMLElementDisplayStyle::None && !didOutput_; }
     const cg::EdgeInsets& margins() const { return margins_; }

@@ -418,7 +418,7 @@ bool mayShowFallback(const RTHTMLElement& element) {
 }
 
 // What an element's text begins with, as far as lines go.
-enum class Beginning { Nothing, Line, Text };
+enum class Beginning { Nothing, Line, Text, LineBreak };
 
 // An element's own beginning, or nothing when it is told by its children's.
 std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
@@ -427,17 +427,17 @@ std::optional<Beginning> ownBeginning(const RTHTMLElement& element) {
     if (&element.objectClass() == &RTTextHTMLElement::classObject())
         return isIgnorableWhitespace(static_cast<const RTTextHTMLElement&>(element).text()) ? Beginning::Nothing : Beginning::Text;
     // A line break and an attachment write something of their own; any other element only its children's.
-    if ((element.textAttachment() && !mayShowFallback(element)) || &element.objectClass() == &RTBreakHTMLElement::classObject())
-        return Beginning::Text;
+    if (&element.objectClass() == &RTBreakHTMLElement::classObject()) return Beginning::LineBreak;
+    if (element.textAttachment() && !mayShowFallback(element)) return Beginning::Text;
     if (!element.hasChildList()) return Beginning::Nothing;
     return std::nullopt;
 }
 
-}  // namespace
-
-bool RTHTMLElement::beginsLine() const {
-    // Depth first to the first element that shows something, passing over empty ones; past some depth of
-    // elements in line the text is taken to begin in line, as the rules have it.
+// What the element's text begins with: depth first to the first element that shows something, passing over empty
+// ones; past some depth of elements in line the text is taken to begin in line, as the rules have it. With
+// `intoBlocks`, what the text of a block begins with is that of its children (a block showing nothing still writes
+// a line end), not the line the block begins.
+Beginning beginningOf(const RTHTMLElement& start, bool intoBlocks) {
     constexpr std::size_t Deepest = 16;
     struct Step {
         const RTHTMLElement* element;
@@ -445,18 +445,18 @@ bool RTHTMLElement::beginsLine() const {
     };
     Step path[Deepest];  // the elements entered
     std::size_t depth = 0;
-    const RTHTMLElement* element = this;
+    const RTHTMLElement* element = &start;
     for (;;) {
         if (element) {
-            const std::optional<Beginning> own = ownBeginning(*element);
-            if (own == Beginning::Line) return true;
-            if (own == Beginning::Text) return false;
+            std::optional<Beginning> own = ownBeginning(*element);
+            if (own == Beginning::Line && intoBlocks && element->hasChildList()) own.reset();
+            if (own && own != Beginning::Nothing) return *own;
             if (!own) {
-                if (depth == Deepest) return false;
+                if (depth == Deepest) return Beginning::Text;
                 path[depth++] = {element, 0};
             }
         }
-        if (depth == 0) return false;
+        if (depth == 0) return Beginning::Nothing;
         Step& step = path[depth - 1];
         const auto children = step.element->children();
         element = nullptr;
@@ -464,8 +464,25 @@ bool RTHTMLElement::beginsLine() const {
             const std::shared_ptr<RTHTMLParserNode>& node = children[step.next++];
             if (node->isElement()) element = static_cast<const RTHTMLElement*>(node.get());
         }
-        if (!element) --depth;
+        if (element) continue;
+        // (Only a block entered `intoBlocks` is not in line.)
+        if (step.element->displayStyle() != RTHTMLElementDisplayStyle::Inline) return Beginning::Line;
+        --depth;
     }
+}
+
+}  // namespace
+
+bool RTHTMLElement::beginsLine() const { return beginningOf(*this, false) == Beginning::Line; }
+
+bool RTHTMLElement::beginsWithLineBreak() const { return beginningOf(*this, true) == Beginning::LineBreak; }
+
+void RTHTMLElement::collapseLeadingWhitespace(ct::AttributedString& text, std::uint64_t own) const {
+    // Whether it begins with a br is asked only where a line feed comes first.
+    const std::u16string& units = text.u16string();
+    std::uint64_t first = own;
+    while (first < units.size() && (units[first] == u' ' || units[first] == u'\t')) ++first;
+    removeCollapsibleLeadingWhitespace(text, own, first < units.size() && units[first] == u'\n' && beginsWithLineBreak());
 }
 
 bool RTHTMLElement::needsOutput() const {
@@ -500,14 +517,14 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
         auto* child = static_cast<RTHTMLElement*>(children[at].get());
         if (child->displayStyle() == RTHTMLElementDisplayStyle::None) continue;
         // (A text of its own, the most common child, begins no line.)
+        bool afterLineBreak = false;
         if (previous && previous->displayStyle() == RTHTMLElementDisplayStyle::Inline &&
             (child->displayStyle() != RTHTMLElementDisplayStyle::Inline || (child->hasChildList() && child->beginsLine()))) {
-            removeTrailingIgnorableWhitespace(text, start);
-            appendString(text, "\n", start);
+            afterLineBreak = endLine(text, start);
         }
         previous = child;
         if (child->didOutput()) continue;
-        const bool joinsWhitespace = !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
+        const bool joinsWhitespace = !afterLineBreak && !child->containsAppleConvertedSpace() && endsWithIgnorableWhitespace(text, start);
         if (isExactly<RTTextHTMLElement>(*child)) {
             // A text drops the white space as it writes itself, rather than writing it to delete it.
             const auto& piece = static_cast<const RTTextHTMLElement&>(*child);
@@ -515,7 +532,7 @@ void appendChildrenTexts(RTHTMLElement& element, ct::AttributedString& text, std
             continue;
         }
         const std::uint64_t own = text.length();
-        if (child->appendAttributedStringTo(text) && joinsWhitespace) removeCollapsibleLeadingWhitespace(text, own);
+        if (child->appendAttributedStringTo(text) && joinsWhitespace) child->collapseLeadingWhitespace(text, own);
     }
 }
 

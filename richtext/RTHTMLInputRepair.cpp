@@ -65,9 +65,8 @@ public:
     // The repaired document, or nothing when it needs no change.
     std::optional<std::string> run() {
         while (at_ < size_) {
-            if (!bodyStarted_ && textFollows()) startBodyWithText();
-            if (open_.inTableBody() && !foreign_.inForeignElement() && textFollows()) tableText_.text(at_);
-            if (open_.reopensBeforeText() && textFollows()) open_.text(at_);
+            if (!bodyStarted_ || open_.inTableBody() || open_.reopensBeforeText() || tableText_.moving()) [[unlikely]]
+                beforeText();
             readText();
             if (at_ < size_) readMarkup();
         }
@@ -91,14 +90,35 @@ private:
         return isLetter(next) || next == '!' || next == '?' || (next == '/' && at + 2 < size_);
     }
 
-    // Whether text with something to show comes before the next markup.
-    bool textFollows() const {
+    // What comes before the next markup: text with something to show, white space only, or nothing (NULs, which
+    // the repair drops from text, aside).
+    enum class Ahead { Nothing, Blanks, Text };
+    Ahead textAhead() const {
+        Ahead ahead = Ahead::Nothing;
         for (std::size_t at = at_; at < size_; ++at) {
             const char c = bytes_[at];
-            if (c == '<') return !startsMarkup(at);
-            if (!isBlank(c) && c != '\0') return true;
+            if (c == '<') return startsMarkup(at) ? ahead : Ahead::Text;
+            if (isBlank(c)) ahead = Ahead::Blanks;
+            else if (c != '\0') return Ahead::Text;
         }
-        return false;
+        return ahead;
+    }
+
+    // Before the text at at_, where the body has not begun, in a table, where formatting would open again or
+    // while content goes before a table.
+    void beforeText() {
+        const Ahead ahead = textAhead();
+        if (ahead == Ahead::Text) {
+            if (!bodyStarted_) startBodyWithText();
+            if (open_.inTableBody() && !foreign_.inForeignElement()) tableText_.text(at_);
+            if (open_.reopensBeforeText()) open_.text(at_);
+        } else if (ahead == Ahead::Blanks && bodyStarted_ && !foreign_.inForeignElement()) {
+            // White space alone is text to a browser too: directly in a table it stays there (content before it
+            // went before the table, but nothing of that is open), elsewhere the formatting a browser ended opens
+            // again around it.
+            if (tableText_.moving()) tableText_.blankText(at_);
+            if (!open_.inTableBody()) open_.blankText();
+        }
     }
 
     // Past the first `what` from `from` on, or the end of the document when none comes.
@@ -334,8 +354,10 @@ private:
             return;
         }
         if (headNoscript_) {
-            // In a noscript element in the head, a browser that runs no scripts ignores any other end tag.
-            if (!traits.isNoscript) edits_.remove(from, end);
+            // In a noscript element in the head, a browser that runs no scripts ignores any other end tag, but for
+            // that of a style sheet (or noframes) it holds, which ends the element's text, not the noscript's.
+            const bool endsText = traits.staysInHeadNoscript && traits.contents != RTHTMLRawContents::Markup;
+            if (!traits.isNoscript && !endsText) edits_.remove(from, end);
             headNoscript_ = !traits.isNoscript;
             return;
         }
@@ -526,7 +548,8 @@ private:
         if (!traits.staysInHeadNoscript) endHeadNoscript(from);
         if (traits.belongsInHead) {
             headStarted_ = true;
-            headNoscript_ = traits.isNoscript;
+            // What the noscript element may hold leaves it open.
+            if (traits.isNoscript) headNoscript_ = true;
             return;
         }
         bodyStarted_ = true;

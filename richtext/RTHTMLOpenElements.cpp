@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <iterator>
 #include <utility>
 
 #include "platform/foundation/Text.h"
@@ -32,7 +33,8 @@ enum Tag : std::uint8_t {
     Script, Style,
     // Elements a browser reads as it would in the document's head: nothing opens again before them.
     Quiet, Head, Title,
-    // A noscript element, and what one in the head may hold (link and meta elements, style sheets, noframes).
+    // A noscript element, and what one in the head may hold (link, meta, basefont and bgsound elements; style
+    // sheets and noframes apart).
     Noscript, HeadMeta,
     // Parts of tables that hold no text, and of documents of frames.
     Col, Colgroup, Frameset, Frame,
@@ -63,7 +65,7 @@ constexpr std::string_view formattingName(std::uint8_t tag) { return FormattingN
 constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"a", A},         {"address", Address}, {"applet", Applet}, {"article", Article}, {"aside", Aside},   {"b", B},
     {"button", Button}, {"marquee", Marquee}, {"object", Object},
-    {"base", Quiet},  {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
+    {"base", Quiet},  {"basefont", HeadMeta}, {"bgsound", HeadMeta}, {"big", Big},         {"blockquote", Blockquote}, {"body", Body}, {"caption", Caption},
     {"col", Col},     {"colgroup", Colgroup}, {"frame", Frame},   {"frameset", Frameset},
     {"center", Center}, {"code", Code},     {"dd", Dd},           {"details", Details}, {"dialog", Dialog},
     {"dir", Dir},     {"div", Div},         {"dl", Dl},           {"dt", Dt},         {"em", Em},
@@ -233,10 +235,17 @@ void RTHTMLOpenElements::reopenedByBrowser() {
     // of what a browser has open further out.
     std::size_t reopened = active_.size();
     while (reopened > segment_ && active_[reopened - 1].depth == Ended) --reopened;
-    for (std::size_t entry = reopened; entry < active_.size(); ++entry) active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
+    for (std::size_t entry = reopened; entry < active_.size(); ++entry) {
+        active_[entry].depth = static_cast<std::uint32_t>(stack_.size());
+        active_[entry].inlineFrom = inlineCount_;
+    }
 }
 
 void RTHTMLOpenElements::text(std::size_t at) { reopen(at); }
+
+void RTHTMLOpenElements::blankText() {
+    if (!selectOpenInside()) reopenedByBrowser();
+}
 
 bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select || tag == Noscript; }
 
@@ -245,7 +254,7 @@ void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
         inlineUnrecordedFrom_ = std::min(inlineUnrecordedFrom_, stack_.size());
         return;
     }
-    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag, true});
+    inline_.push_back({name, static_cast<std::uint32_t>(stack_.size()), static_cast<std::uint32_t>(active_.size()), tag, true, inlineCount_++});
 }
 
 void RTHTMLOpenElements::endInline(std::string_view name, std::size_t from, std::size_t to) {
@@ -341,10 +350,21 @@ bool RTHTMLOpenElements::openSince(const MoveStart& start, std::uint8_t tag) con
     return false;
 }
 
+bool RTHTMLOpenElements::formattingOpenSince(const MoveStart& start) const {
+    // As a browser has them open: a copy the repair opened again for the reader stands for one a browser has open
+    // around the table.
+    for (std::size_t entry = std::max(start.formatting, segment_); entry < active_.size(); ++entry) {
+        if (active_[entry].depth != Ended && active_[entry].depth >= start.depth) return true;
+    }
+    return false;
+}
+
 void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
     at_ = at;
     closeFormattingFrom(std::max(start.formatting, segment_), at);
-    endedByBrowser(std::max(start.formatting, segment_));
+    // A browser ends what it opened before the table with the table's part or end; what it has open around the table
+    // stays open.
+    endedByBrowser(std::max(start.formatting, segment_), start.depth);
     if (stack_.size() > start.depth) popThrough(start.depth);
 }
 
@@ -362,7 +382,7 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
             reopen(from);
             return false;
         }
-        Active entry{tag, !beforeBlock, -1, from, to - from, false, static_cast<std::uint32_t>(stack_.size())};
+        Active entry{tag, !beforeBlock, -1, from, to - from, false, static_cast<std::uint32_t>(stack_.size()), inlineCount_};
         if (text.data() != source_.data() + from) {
             entry.rewritten = static_cast<std::int32_t>(rewrittenTags_.size());
             rewrittenTags_.emplace_back(text);
@@ -587,10 +607,14 @@ bool RTHTMLOpenElements::anythingOpenIn(std::size_t level) const {
 void RTHTMLOpenElements::endedWithFormatting(std::size_t entry) {
     // A browser ends what was opened after it in the innermost held element with it: formatting, to open again,
     // and elements in line. Where it is open further out, blocks began inside it; the browser moves them out of it
-    // and a copy of it into them, down to the innermost, where that copy ends with what follows it.
+    // and a copy of it into them, down to the innermost, where that copy ends with what follows it. The elements in
+    // line between it and those blocks it takes out of its elements open.
     if (active_[entry].depth == Ended) return;
     endedByBrowser(entry + 1, stack_.size());
-    while (!inline_.empty() && inline_.back().depth == stack_.size() && inline_.back().formatting > entry) inline_.pop_back();
+    // So none of the elements in line that began inside it stays open, but a select or noscript, moved as a block.
+    auto inside = inline_.end();
+    while (inside != inline_.begin() && std::prev(inside)->number >= active_[entry].inlineFrom) --inside;
+    inline_.erase(std::remove_if(inside, inline_.end(), [](const OpenInline& element) { return element.tag == Other; }), inline_.end());
 }
 
 void RTHTMLOpenElements::endedByBrowser(std::size_t first, std::size_t depth) {

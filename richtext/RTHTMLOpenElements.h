@@ -78,7 +78,8 @@ public:
         bool opensForeignContent : 1 = false;    // svg, math (RTHTMLForeignContent.h)
         bool dropsLeadingNewline : 1 = false;    // pre, listing, textarea: a line feed right after the tag is no text
         bool endsParagraphInReader : 1 = false;  // title: the reader ends an open p there (a browser does not)
-        bool belongsInHead : 1 = false;  // title, style, script, meta, link, base, noframes, noscript, template, head
+        // title, style, script, meta, link, base, basefont, bgsound, noframes, noscript, template, head
+        bool belongsInHead : 1 = false;
         bool isHtml : 1 = false;
         bool isBody : 1 = false;
         bool isParagraph : 1 = false;
@@ -90,8 +91,8 @@ public:
         bool staysInTable : 1 = false;
         bool isForm : 1 = false;
         bool isNoscript : 1 = false;
-        // link, meta, style, noframes: what a noscript element in the head holds; a browser that runs no scripts
-        // ends the noscript element, and the head, at anything else.
+        // link, meta, basefont, bgsound, style, noframes: what a noscript element in the head holds; a browser that
+        // runs no scripts ends the noscript element, and the head, at anything else.
         bool staysInHeadNoscript : 1 = false;
     };
     static StartTagTraits startTagTraits(std::uint8_t tag);
@@ -111,6 +112,10 @@ public:
     void endTag(std::uint8_t tag, std::string_view name, std::size_t from, std::size_t to);
     // Text with something to show begins at `at`.
     void text(std::size_t at);
+    // White space alone comes next, outside tables' own content: a browser opens the formatting it ended again
+    // around it (but in a select), as around any text. The reader is given nothing: the copies open before the
+    // next text with something to show, as the rendering needs.
+    void blankText();
     // Whether text would open formatting elements again; until it does, the caller need not look for it.
     bool reopensBeforeText() const { return reopenFrom_ < active_.size(); }
     bool paragraphOpen() const;
@@ -142,6 +147,8 @@ public:
     MoveStart moveStart() const { return {reopenFrom_, stack_.size()}; }
     // Whether an element of the tag opened since the move began is open.
     bool openSince(const MoveStart& start, std::uint8_t tag) const;
+    // Whether a browser has a formatting element open that it opened (or opened again) since the move began.
+    bool formattingOpenSince(const MoveStart& start) const;
     // Ends, before `at`, the formatting elements opened since the move began (they stay active) and leaves
     // the held ones, whose end tags the caller writes.
     void endMove(const MoveStart& start, std::size_t at);
@@ -163,6 +170,8 @@ private:
         // Where a browser has it open: the number of held elements open where it began, or where the browser
         // opened it again; Ended once the browser ended it (with a block it was in, say), to open again.
         std::uint32_t depth = 0;
+        // The elements in line (OpenInline::number) from this one on began inside it, as a browser has it open.
+        std::uint32_t inlineFrom = 0;
     };
     static constexpr std::uint32_t Ended = UINT32_MAX;
     std::string_view startTagText(const Active& entry) const {
@@ -272,8 +281,10 @@ private:
         std::uint32_t formatting;  // the formatting elements remembered then
         std::uint8_t tag;        // a select or noscript is one past which no end tag of another reaches
         bool readerOpen;         // not yet ended in the reader's input by formatting around it
+        std::uint32_t number;    // in the order they began
     };
     std::vector<OpenInline> inline_;
+    std::uint32_t inlineCount_ = 0;  // the elements in line begun so far, which numbers them
     // The depth from which elements in line went unrecorded (the list was full), else SIZE_MAX: an end tag there
     // may end one, so it is left alone.
     std::size_t inlineUnrecordedFrom_ = SIZE_MAX;

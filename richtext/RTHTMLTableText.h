@@ -4,7 +4,8 @@
 // browser, in the order they come ("<table><tr><td>A</td></tr>B</table>" shows "B", then "A"); the reader
 // (libxml2) would keep them in the table, in place. The repair moves them: from such text or start tag on, what
 // it writes goes to where the table begins, until the next part of a table (a row, a cell, a caption, another
-// table or the table's end) or the end of the document. There the elements moved and still open end, as a
+// table or the table's end), white space alone once nothing moved is open (it stays in the table, as in a browser)
+// or the end of the document. There the elements moved and still open end, as a
 // browser ends them: formatting elements stay in effect (opened again after the table, as in a browser), and
 // the others' end tags are written. An end tag of an element from outside the table that comes while content
 // is moved is left out: a browser ignores it there (the table bounds its reach). Scripts, style sheets,
@@ -30,6 +31,12 @@ public:
     // Text with something to show begins at `at`, outside SVG and MathML.
     void text(std::size_t at) {
         if (!moving_ && elements_.inTableBody()) begin(at);
+    }
+    // White space alone begins at `at` while moving: a browser keeps it in the table where nothing moved is open
+    // (a tag or comment ended the text before it, which went before the table): the move ends there, to begin
+    // again with what follows.
+    void blankText(std::size_t at) {
+        if (open_.empty() && elements_.inTableBody() && !elements_.formattingOpenSince(start_)) end(at);
     }
     // A start tag at `from`, before the repair writes anything for it: its number (RTHTMLOpenElements), name as
     // written and traits. `opensElement` when an element begins there that ends later (not a void element

@@ -57,9 +57,10 @@ inline std::vector<std::string> colorsOf(const ct::AttributedString& string, std
 }
 
 // The lines the text shows, in order: split at line ends and line separators, without the white space at their
-// ends, empty ones left out (a browser's visible text has blank lines between paragraphs), and without the
-// characters attachments stand on (an image's or a frame's, of which a browser's text has nothing).
-inline std::vector<std::string> lines(std::string_view html) {
+// ends and without the characters attachments stand on (an image's or a frame's, of which a browser's text has
+// nothing); empty ones left out (a browser's visible text has blank lines between paragraphs), or with
+// `blankLines`, only those at the ends.
+inline std::vector<std::string> lines(std::string_view html, bool blankLines = false) {
     std::vector<std::string> shown;
     std::string text = import(html).string();
     for (std::size_t at; (at = text.find("\u2028")) != std::string::npos;) text.replace(at, 3, "\n");
@@ -70,9 +71,10 @@ inline std::vector<std::string> lines(std::string_view html) {
         std::string line = text.substr(from, end - from);
         line.erase(0, line.find_first_not_of(" \t"));
         line.erase(line.find_last_not_of(" \t") + 1);
-        if (!line.empty()) shown.push_back(line);
+        if (!line.empty() || (blankLines && !shown.empty())) shown.push_back(line);
         from = end + 1;
     }
+    while (!shown.empty() && shown.back().empty()) shown.pop_back();
     return shown;
 }
 

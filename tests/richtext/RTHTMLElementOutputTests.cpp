@@ -140,12 +140,13 @@ TEST(RTHTMLElementOutputTests, WhiteSpaceAtTheSeamsOfAPartOfTheText) {
         ct::AttributedString text(std::u16string(u"x") + c, ns::Dictionary());
         EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorableWhitespaceCharacterSet().characterIsMember(c)) << int(c);
     }
+    // Where a line ends before a block, its white space goes for a line end, up to the line end before it.
     for (char16_t c = 0; c < 128; ++c) {
         ct::AttributedString text(std::u16string(u"x") + c + c, ns::Dictionary());
         const bool ignorable = ignorableWhitespaceCharacterSet().characterIsMember(c);
         EXPECT_EQ(endsWithIgnorableWhitespace(text), ignorable) << int(c);
-        removeTrailingIgnorableWhitespace(text);
-        EXPECT_EQ(text.length(), ignorable ? 1u : 3u) << int(c);
+        EXPECT_FALSE(endLine(text));
+        EXPECT_EQ(text.u16string(), !ignorable ? std::u16string(u"x") + c + c + u"\n" : c == u'\n' ? u"x\n\n" : u"x\n") << int(c);
     }
 
     // The part from `from` on reads as a text of its own: what comes before it is never touched.
@@ -153,17 +154,28 @@ TEST(RTHTMLElementOutputTests, WhiteSpaceAtTheSeamsOfAPartOfTheText) {
     ct::AttributedString text("before \n", bold);
     const std::uint64_t from = text.length();
     EXPECT_FALSE(endsWithIgnorableWhitespace(text, from));
-    removeTrailingIgnorableWhitespace(text, from);
-    appendString(text, "\n", from);  // an empty part has no attributes to lend
+    EXPECT_FALSE(endLine(text, from));  // an empty part has no attributes to lend its line end
     EXPECT_EQ(text.string(), "before \n\n");
     EXPECT_TRUE(text.attributesAtIndex(from).empty());
     text.appendAttributedString(ct::AttributedString(" \t after \n ", bold));
     removeCollapsibleLeadingWhitespace(text, from);
     EXPECT_EQ(text.string(), "before \nafter \n ");
-    removeTrailingIgnorableWhitespace(text, from);
-    EXPECT_EQ(text.string(), "before \nafter");
-    removeTrailingIgnorableWhitespace(text, text.length());
-    EXPECT_EQ(text.string(), "before \nafter");
+    EXPECT_FALSE(endLine(text, from));
+    EXPECT_EQ(text.string(), "before \nafter \n");
+    EXPECT_FALSE(endLine(text, text.length()));
+    EXPECT_EQ(text.string(), "before \nafter \n\n");
+
+    // A br's line break is no white space: of those before a block, the last is the line's end and the others
+    // stay; nor does the line feed it became go where the piece it begins joins white space.
+    ct::AttributedString breaks("after \u2028 \u2028 ", bold);
+    EXPECT_TRUE(endLine(breaks));
+    EXPECT_EQ(breaks.string(), "after\u2028\n");
+    ct::AttributedString joined("before ", bold);
+    joined.appendAttributedString(ct::AttributedString(" \n\nafter", bold));
+    removeCollapsibleLeadingWhitespace(joined, 7, true);
+    EXPECT_EQ(joined.string(), "before \n\nafter");
+    removeCollapsibleLeadingWhitespace(joined, 7);
+    EXPECT_EQ(joined.string(), "before after");
 }
 
 TEST(RTHTMLElementOutputTests, SharedTextAttributesFollowTheElementsChanges) {

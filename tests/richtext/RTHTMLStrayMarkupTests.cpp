@@ -1,8 +1,8 @@
 // What the import shows of markup that old pages, word processors and templates leave: tables in paragraphs,
 // parts of tables outside tables and text inside tables outside their cells, "<?" markup, style sheets and
 // frames inside SVG, and what ends a document. Each expectation is the headless browser's: the lines of its
-// visible text (innerText, blank lines left out) and the computed colour of an element, read after loading the
-// document as a file.
+// visible text (innerText, blank lines left out but where said) and the computed colour of an element, read after
+// loading the document as a file.
 
 #include <gtest/gtest.h>
 
@@ -55,6 +55,31 @@ TEST(RTHTMLStrayMarkupTests, WhatATableCannotHoldShowsBeforeIt) {
     for (const auto& [word, isBold] : {std::pair{u"x", true}, std::pair{u"y", false}, std::pair{u"z", true}}) {
         EXPECT_EQ((fontAt(bold, indexOf(bold, word)).symbolicTraits() & ct::FontBoldTrait) != 0, isBold);
     }
+}
+
+TEST(RTHTMLStrayMarkupTests, WhiteSpaceDirectlyInATableStaysThere) {
+    // Text that goes before the table ends at a tag or comment; the white space after it, with nothing of what went
+    // before the table open, is the table's.
+    EXPECT_EQ(lines("<table>walrus43</colgroup> <i>sorrel61"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table><i>walrus43</i> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table>walrus43<!-- c --> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    EXPECT_EQ(lines("<table><span>walrus43</span> <b>sorrel61</b></table>"), Lines{"walrus43sorrel61"});
+    // Formatting a browser has open around the table is not open before it.
+    EXPECT_EQ(lines("<h2><b><h3><table>walrus43</colgroup> <i>sorrel61</i></table>gamma</h3></h2>"), (Lines{"walrus43sorrel61", "gamma"}));
+    // In one piece with text, or inside an element that went before the table, it goes with them.
+    EXPECT_EQ(lines("<table>walrus43 <i>sorrel61"), Lines{"walrus43 sorrel61"});
+    EXPECT_EQ(lines("<table>walrus43</td> sorrel61</table>"), Lines{"walrus43 sorrel61"});
+    EXPECT_EQ(lines("<table><span>walrus43<!-- c --> <b>sorrel61</b></span></table>"), Lines{"walrus43 sorrel61"});
+}
+
+TEST(RTHTMLStrayMarkupTests, ALineBreakIsNoWhiteSpaceToCollapse) {
+    // First inside an element in line, before a table that ends the line anyway.
+    for (const std::string_view element : {"b", "span", "font color=red"}) {
+        EXPECT_EQ(lines("copper umber <" + std::string(element) + "><br><table><tr><td>acorn</td></tr></table>"), (Lines{"copper umber", "acorn"}))
+            << element;
+    }
+    // A line break and an empty paragraph at the start of a line each show an empty line (blank lines counted).
+    EXPECT_EQ(lines("trellis22 <dl></br></p> fjord23", true), (Lines{"trellis22", "", "", "fjord23"}));
 }
 
 TEST(RTHTMLStrayMarkupTests, MarkupThatHidesNothingHidesNothing) {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/richtext/ImportedText.h"
@@ -34,6 +36,36 @@ TEST(RTHTMLTreeBuildingTests, ANoscriptElementInTheHeadEndsTheHeadAtWhatItCannot
     EXPECT_EQ(bodyMarkup("<head><noscript></p><div>x</div></noscript></head><p>Hello</p>"), "<div>x</div><p>Hello</p>");
     EXPECT_EQ(bodyMarkup("<head><noscript><link rel=stylesheet href=a.css><style>p { color: #ff0000 }</style></noscript></head><p>Hello</p>"),
               "<p>Hello</p>");
+}
+
+TEST(RTHTMLTreeBuildingTests, ANoscriptElementInTheHeadHoldsWhatTheHeadMayHoldUpToWhatItCannot) {
+    // Each element a noscript element in the head may hold, then each that ends it and the head: the page shows.
+    const std::pair<std::string_view, std::string_view> held[] = {
+        {"link", "<link rel=stylesheet href=a.css>"}, {"meta", "<meta name=viewport content=\"width=device-width\">"},
+        {"style", "<style>h1 { color: #336699 }</style>"}, {"basefont", "<basefont size=4>"}, {"bgsound", "<bgsound src=a.wav>"},
+        {"noframes", "<noframes><p>No frames</p></noframes>"}};
+    const std::pair<std::string_view, Lines> ending[] = {{"<img src=p.gif>", {}},
+                                                         {"<iframe src=tag.html></iframe>", {}},
+                                                         {"<div>Enable JS</div>", {"Enable JS"}},
+                                                         {"Please enable JavaScript", {"Please enable JavaScript"}}};
+    for (const auto& [name, element] : held) {
+        for (const auto& [end, shown] : ending) {
+            const std::string html = "<!DOCTYPE html><html><head><title>T</title><noscript>" + std::string(element) + std::string(end) +
+                                     "</noscript></head><body><h1>Story</h1><p>Once upon a time.</p><p>The end.</p></body></html>";
+            Lines expected = shown;
+            expected.insert(expected.end(), {"Story", "Once upon a time.", "The end."});
+            EXPECT_EQ(lines(html), expected) << name << " " << end;
+        }
+    }
+    // The body begins where the noscript element ends, not at what it holds.
+    EXPECT_EQ(bodyMarkup("<head><noscript><basefont size=4><bgsound src=a.wav><img src=p.gif></noscript></head><body><h1>Story</h1>"),
+              "<img src=p.gif><h1>Story</h1>");
+    // A page whose noscript element holds a style sheet, a refresh, a tracking pixel, a frame and a message.
+    EXPECT_EQ(lines("<!DOCTYPE html><html><head><meta charset=utf-8><title>The Fox</title><noscript><link rel=stylesheet "
+                    "href=nojs.css><meta http-equiv=refresh content=\"30\"><style>.js { display: none }</style><img src=pixel.gif><iframe "
+                    "src=tag.html></iframe><div>Please enable JavaScript.</div>Some features need it.</noscript></head><body><h1>The "
+                    "Fox</h1><p>The foxes live in three dens.</p><p>They hunt at night.</p></body></html>"),
+              (Lines{"Please enable JavaScript.", "Some features need it.", "The Fox", "The foxes live in three dens.", "They hunt at night."}));
 }
 
 TEST(RTHTMLTreeBuildingTests, AnObjectShowsItsFallbackContent) {
@@ -126,10 +158,29 @@ TEST(RTHTMLTreeBuildingTests, AFormsEndTagWithElementsStillOpenTakesOnlyTheFormO
     EXPECT_EQ(bodyMarkup("<p>x</p><form><b>alpha</form>beta</b>"), "<p>x</p><form><b>alphabeta</b></form>");
 }
 
+TEST(RTHTMLTreeBuildingTests, WhiteSpaceOpensTheFormattingABrowserEndedAgainAroundWhatFollows) {
+    // The item inside the form is the current element at the form's end tag, which ends it: the formatting is open
+    // around the form, not inside the item.
+    EXPECT_EQ(linesWithoutMarkers("<b><i></b>\n<form><li>x</form>y"), (Lines{"x", "y"}));
+    EXPECT_EQ(linesWithoutMarkers("<table><i></table>\n<form><li>x</form>y"), (Lines{"x", "y"}));
+    EXPECT_EQ(linesWithoutMarkers("<p>One</p><b>Bold <i>both</b> <form><li>item text</form>after the form"),
+              (Lines{"One", "Bold both", "item text", "after the form"}));
+    // Opened around a table, it stays open past what goes before the table.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><b><i></b> <form><li><table>alpha</table>beta</form>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // Around a heading, which is then the current element where another starts.
+    EXPECT_EQ(lines("<p><b>x</p>\n<h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+    EXPECT_EQ(lines("<p>x</p><b><i></b> <h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "betagamma"}));
+}
+
 TEST(RTHTMLTreeBuildingTests, FormattingEndedAcrossBlocksEndsWhatWasOpenedInTheInnermost) {
     // The b opened in the div ends with the strong around the div, so the one opened again in the heading keeps
     // the heading open around the next.
     EXPECT_EQ(lines("<p>x</p><strong><div><b></strong><h1>alpha<h2></h1>beta</h2>gamma"), (Lines{"x", "alpha", "beta", "gamma"}));
+    // The elements in line it holds around the block are open no more: the heading around them is the current
+    // element again where another starts.
+    EXPECT_EQ(lines("<p>x</p><h5><i><span><p></i><h3></h1>alpha</h2>beta"), (Lines{"x", "alphabeta"}));
+    EXPECT_EQ(lines("<p>x</p><h2><b><span>alpha<p>beta</b></span><h3>gamma</h3>delta</h2>epsilon"),
+              (Lines{"x", "alpha", "beta", "gamma", "deltaepsilon"}));
     // Formatting around a button: its end tag inside the button leaves the button and its paragraph open.
     EXPECT_EQ(bodyMarkup("<p>x</p><i><button><p>alpha</i>beta"), "<p>x</p><i></i><button><p><i>alpha</i>beta</p></button>");
     EXPECT_EQ(lines("<p>x</p><b>alpha<button>beta<p>gamma</b>delta</p>epsilon</button>zeta"),

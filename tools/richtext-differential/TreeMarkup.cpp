@@ -1,5 +1,9 @@
 #include "tools/richtext-differential/TreeMarkup.h"
 
+#include <iterator>
+#include <string>
+#include <vector>
+
 namespace ql::tools {
 
 namespace {
@@ -27,9 +31,10 @@ constexpr std::string_view Pieces[] = {
     // Buttons.
     "<button><b><div>$</div>$</b></button>$", "<button>$<p>$</button>$", "<p>$<button>$</p>$</button>$",
     "<button>$<div>$</button>$</div>$", "<button><i>$<p>$</i>$</button>$",
-    // Forms.
+    // Forms, also after white space that opens misnested formatting again around them.
     "<form><b><div>$</b>$</form>$</div>$", "<form>$<p>$</form>$</p>$", "<div><form>$</div>$</form>$",
-    "<form><ul><li>$</form>$</ul>$",
+    "<form><ul><li>$</form>$</ul>$", "<b><i></b>\n<form><li>$</form>$", "<table><i></table>\n<form><li>$</form>$",
+    "<b>$<i>$</b> <form><li>$</form>$", "<b><i></b> <form><p>$</form>$</p>$", "<p><b>$</p>\n<h1>$<h2></h1>$</h2>$",
     // Stray and doubled end tags.
     "$</div>$", "$</span>$", "$</li>$", "$</ul>$", "$</ol>$", "$</h3>$", "$</b>$", "$</a>$", "$</td>$", "$</tr>$",
     "$</table>$", "$</button>$", "$</form>$", "$</p>$", "$</dd>$", "$</select>$", "$</pre>$", "$</center>$",
@@ -44,9 +49,12 @@ constexpr std::string_view Pieces[] = {
     "<p><i>$<table></p></table>$</p>$", "<table><tr><td>#</td></tr></table></table>$",
     "<ul><li><table><tr><td>#</td></tr></table>$</ul>", "<table><tr><td><div>#</td><td>#</div></td></tr></table>$",
     "<table><tr><td><b>#</td></tr></table>$", "<ol><li><table><tr><td>#<ol><li>#</ol></td></tr></table>$</ol>",
+    // White space directly in a table after what goes before it.
+    "<table>#</colgroup> <i>#</i></table>$", "<table><i>#</i> <b>#</b></table>$", "<table>#<!-- c --> #</table>$",
     // Select, pre, br and hr.
     "<p>$<select><option>#<option>#</select>$</p>", "<select><option>#</option><b>#</b></select>$", "<pre>$<b>$</pre>$</b>",
     "<pre>\n$</pre>", "<p>$<br>$</br>$</p>", "<p>$<hr>$</p>", "<hr>$", "<b>$<hr>$</b>", "<p>$<select><option>#</p>#</select>$",
+    "$ <b><br><table><tr><td>#</td></tr></table></b>$", "$ <span><br><br><div>$</div></span>$", "$ <dl></br></p>$</dl>$",
     // Templates, objects with fallback content, noscript elements.
     "<template>#</template>$", "<object data=film.swf>$</object>$", "<p>$<object data=film.swf><p>$</p></object>$</p>",
     "<noscript>$</noscript>", "<p>$<noscript>#</noscript>$</p>", "<object data=film.swf><b>$<div>$</object>$</b>",
@@ -61,6 +69,17 @@ constexpr std::string_view Beginnings[] = {
     "<head><noscript><style>p{}</style></noscript><meta charset=utf-8></head>",
 };
 
+// A noscript element in the head holding an element the head may hold, then one it may not (which ends the
+// noscript element and the head, where a browser that runs no scripts starts the body).
+constexpr std::string_view HeldInHead[] = {
+    "<link rel=stylesheet href=a.css>", "<meta name=viewport content=\"width=device-width\">", "<style>p { margin: 0 }</style>",
+    "<basefont size=4>", "<bgsound src=a.wav>", "<noframes><p>#</p></noframes>", "<title>#</title>", "<script>var a = 1;</script>",
+    "<base href=x/>", "<template>#</template>",
+};
+constexpr std::string_view NotHeldInHead[] = {
+    "<img src=x.gif>", "<iframe src=f.html></iframe>", "<div>#</div>", "#", "<b>#</b>", "<br>", "<table><tr><td>#</td></tr></table>",
+};
+
 constexpr std::string_view Endings[] = {
     "", "", "</body></html>", "$</p>", "</div>$", "</li></ul>", "<ul><li>$", "<h2>$", "<table><tr><td>$", "<b><p>$",
 };
@@ -68,7 +87,20 @@ constexpr std::string_view Endings[] = {
 }  // namespace
 
 const MarkupGrammar& treeMarkupGrammar() {
-    static const MarkupGrammar grammar{Pieces, Beginnings, Endings};
+    static const std::vector<std::string> headNoscripts = [] {
+        std::vector<std::string> made;
+        for (const std::string_view held : HeldInHead) {
+            for (const std::string_view notHeld : NotHeldInHead)
+                made.push_back("<html><head><title>#</title><noscript>" + std::string(held) + std::string(notHeld) + "</noscript></head><body>");
+        }
+        return made;
+    }();
+    static const std::vector<std::string_view> beginnings = [] {
+        std::vector<std::string_view> all(std::begin(Beginnings), std::end(Beginnings));
+        all.insert(all.end(), headNoscripts.begin(), headNoscripts.end());
+        return all;
+    }();
+    static const MarkupGrammar grammar{Pieces, beginnings, Endings};
     return grammar;
 }
 
