@@ -166,8 +166,11 @@ void* giveUpTheExitHandlersAtTheirDeadline(void*) {
     return nullptr;
 }
 
-// The first of the exit handlers once the end is over.
+const pid_t armedProcess = ::getpid();
+
+// The first of the exit handlers once the end is over. A child forked afterwards ends as it would otherwise.
 void boundTheExitHandlers(int status, void*) {
+    if (::getpid() != armedProcess) return;
     exitHandlersBound.status = status;
     exitHandlersBound.deadline = std::max(exitHandlersBound.deadline, secondsFromNow(BackgroundWork::kStopAllowance));
     startThread(giveUpTheExitHandlersAtTheirDeadline);
@@ -198,8 +201,6 @@ void endProcess(double allowance) {
     // Registered after every other exit handler, so run before all of them.
     ::on_exit(&endAtOnce, nullptr);
 }
-
-const pid_t armedProcess = ::getpid();
 
 // exit() destroys the calling thread's thread storage before it runs any exit handler or destroys any object of
 // static storage: this object, on the main thread and on the threads the system starts, ends the process there.
