@@ -19,8 +19,8 @@
 #include "platform/foundation/JSONKeptMemory.h"
 #include "platform/foundation/JSONMemberOrder.h"
 #include "platform/foundation/JSONSerialization.h"
-#include "platform/foundation/PerThread.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/ValueArena.h"
 
 namespace ql::ns::detail {
@@ -290,7 +290,8 @@ simdjson::error_code parse(simdjson::dom::parser& parser, std::string_view utf8,
     return parser.parse(utf8.data(), utf8.size(), !paddingIsReadable(utf8)).get(root);
 }
 
-// The thread's own, kept past its thread_local objects: JSON is read at the end of the process too.
+// The thread's own scratch and parser, kept past its thread_local objects: JSON is read at the end of the process
+// too.
 TreeBuilder::Scratch& threadScratch() {
     static PerThread<TreeBuilder::Scratch> scratches;
     return scratches.get();
