@@ -1,5 +1,6 @@
 #include "platform/foundation/BackgroundWork.h"
 
+#include <pthread.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -42,6 +43,14 @@ void enter() {
 void leave() {
     working.fetch_sub(1);
     workingHere = false;
+}
+
+// The calling thread stops for good, counted as stopped: neither the end nor a wait for the pool's quiet waits
+// for it. It holds no lock of the system's here.
+[[noreturn]] void stopForGood() {
+    if (workingHere) leave();
+    if (DispatchPool* pool = DispatchPool::existing()) pool->stopsForGoodHere();
+    for (;;) ::pause();
 }
 
 SteadyTime secondsFromNow(double seconds) {
@@ -122,14 +131,56 @@ void keepThePromises() {
     }
 }
 
+// ---- The exit handlers' bound ----
+// Once the end is over, the exit handlers run on the ending thread, and one may wait for what a thread the end
+// stopped holds for good (a queue's turn, a database). They get until the end of the allowance, kStopAllowance at
+// the least: then the end gives up on them, writes what the stores promised and ends the process with its status.
+
+struct ExitHandlersBound {
+    SteadyTime deadline;
+    int status = 0;
+};
+// Set on the ending thread before the thread that watches the deadline starts.
+ExitHandlersBound exitHandlersBound;
+
+bool startThread(void* (*body)(void*)) {
+    pthread_t thread;
+    if (::pthread_create(&thread, nullptr, body, nullptr) != 0) return false;
+    ::pthread_detach(thread);
+    return true;
+}
+
+void* keepThePromisesThenEnd(void*) {
+    keepThePromises();
+    endAtOnce(exitHandlersBound.status, nullptr);
+    return nullptr;
+}
+
+void* giveUpTheExitHandlersAtTheirDeadline(void*) {
+    std::this_thread::sleep_until(exitHandlersBound.deadline);
+    tellWithoutALock("the exit handlers still wait at the end of the allowance as the process ends: given up\n");
+    // What the stores write may wait for what the exit handlers hold: it gets the stop's part of the allowance.
+    if (!startThread(keepThePromisesThenEnd)) keepThePromisesThenEnd(nullptr);
+    std::this_thread::sleep_for(kStopPart);
+    endAtOnce(exitHandlersBound.status, nullptr);
+    return nullptr;
+}
+
+const pid_t armedProcess = ::getpid();
+
+// The first of the exit handlers once the end is over. A child forked afterwards ends as it would otherwise.
+void boundTheExitHandlers(int status, void*) {
+    if (::getpid() != armedProcess) return;
+    exitHandlersBound.status = status;
+    exitHandlersBound.deadline = std::max(exitHandlersBound.deadline, secondsFromNow(BackgroundWork::kStopAllowance));
+    startThread(giveUpTheExitHandlersAtTheirDeadline);
+}
+
 void endProcess(double allowance) {
     if (endsTheProcess) return;  // over already: ended on this thread before main returned or exit() was called
-    if (begun.exchange(true)) {
-        // Another thread is ending the process (it called exit() too, or main returned meanwhile): this one stops
-        // as any other does, and that one goes on to the exit handlers.
-        if (workingHere) leave();
-        for (;;) ::pause();
-    }
+    // Another thread is ending the process (it called exit() too, or main returned meanwhile): this one stops as
+    // any other does, and that one goes on to the exit handlers.
+    if (begun.exchange(true)) stopForGood();
     endsTheProcess = true;
     const SteadyTime end = std::min(endOfTheAllowance(), secondsFromNow(allowance));
     bool queuedWorkFinished = true;
@@ -139,6 +190,9 @@ void endProcess(double allowance) {
     if (stretchesEndedBy(end)) {
         if (!queuedWorkFinished) Log::write("background work still queued as the process ends: given up");
         keepThePromises();
+        exitHandlersBound.deadline = end;
+        // Registered after every other exit handler, so run before all of them.
+        ::on_exit(&boundTheExitHandlers, nullptr);
         return;
     }
     tellWithoutALock("background work still under way at the end of its allowance as the process ends: given up, "
@@ -147,8 +201,6 @@ void endProcess(double allowance) {
     // Registered after every other exit handler, so run before all of them.
     ::on_exit(&endAtOnce, nullptr);
 }
-
-const pid_t armedProcess = ::getpid();
 
 // exit() destroys the calling thread's thread storage before it runs any exit handler or destroys any object of
 // static storage: this object, on the main thread and on the threads the system starts, ends the process there.
@@ -167,9 +219,7 @@ thread_local EndOnExit endOnExit;
 // Called as a stretch starts or comes back from a wait, once counted: the end either sees it under way and
 // waits for it, or it sees the end.
 void BackgroundWork::stopHereOnceTheEndHasBegun() {
-    if (!ending.load() || endsTheProcess) return;
-    if (workingHere) leave();
-    for (;;) ::pause();
+    if (ending.load() && !endsTheProcess) stopForGood();
 }
 
 void BackgroundWork::endTheProcess(double allowance) { endProcess(allowance); }

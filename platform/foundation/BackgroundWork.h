@@ -16,8 +16,13 @@
 //   3. waits, up to the end of its allowance, for the stretches under way to come to that stop. A stretch still
 //      under way then is fenced off: the process ends at once, with the status it was given and without its
 //      exit handlers, which would tear down what that stretch still uses;
-//   4. writes what stores promised to write at the end (writeAtTheEnd), fenced off or not.
-// A thread that calls exit() while another is ending the process stops there. The allowance is kEndAllowance
+//   4. writes what stores promised to write at the end (writeAtTheEnd), fenced off or not;
+//   5. lets the exit handlers run within what is left of its allowance (kStopAllowance at the least). One may wait
+//      for what a stopped thread holds for good (a serial queue's turn, a database queue): should they still run
+//      at the end of it, the end gives up on them, says so on standard error, writes what stores promised once
+//      more (within kStopAllowance) and ends the process at once with the status it was given.
+// A thread that calls exit() while another is ending the process stops there, counted as stopped as any other:
+// the end does not wait for its stretch, nor the pool's waits for its job. The allowance is kEndAllowance
 // seconds of real time in all: a sandbox's end that waited for the same spell of background work just before (at
 // the end of the app's main, say) has spent its part of it already. Only the process that armed the end ends this
 // way: a child forked from it ends as it would otherwise.
@@ -43,7 +48,8 @@ public:
     // Ends the background work now, as the end of the process does, within `allowance` seconds of real time in
     // place of kEndAllowance (kStopAllowance of them kept for the stop): for a program whose end must come sooner
     // than the rest of the system's would (a test's child). The end is over when this returns; returning from
-    // main or calling exit() on this thread afterwards goes on to the exit handlers without waiting again.
+    // main or calling exit() on this thread afterwards goes on to the exit handlers without waiting again, and
+    // they get what is left of the same allowance.
     static void endTheProcess(double allowance);
 
     // What a store promised to write at the end of the process (from an object of static storage's destructor,

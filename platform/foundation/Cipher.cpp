@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/foundation/CryptoLibrary.h"
+
 namespace ql::ns {
 
 namespace {
@@ -24,6 +26,7 @@ CryptResult aes128CBC(CryptOperation operation, const Data& key, const std::opti
     if (input.length() > INT_MAX - kBlockSize) return {CryptorStatus::ParamError, {}};
     const bool encrypt = operation == CryptOperation::Encrypt;
     if (!encrypt && (input.empty() || input.length() % kBlockSize != 0)) return {CryptorStatus::AlignmentError, {}};
+    keepTheCryptoLibraryUntilTheProcessEnds();
 
     std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter> context(EVP_CIPHER_CTX_new());
     if (!context) throw std::bad_alloc();

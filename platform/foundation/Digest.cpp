@@ -6,11 +6,14 @@
 #include <new>
 #include <vector>
 
+#include "platform/foundation/CryptoLibrary.h"
+
 namespace ql::ns {
 
 namespace {
 
 Data digest(const EVP_MD* type, const void* bytes, std::size_t length) {
+    keepTheCryptoLibraryUntilTheProcessEnds();
     unsigned char out[EVP_MAX_MD_SIZE];
     unsigned int outLength = 0;
     // Fails only when the library cannot allocate; there is no meaningful digest to return then.
@@ -26,6 +29,7 @@ Data sha1(const Data& bytes) { return digest(EVP_sha1(), bytes.bytes(), bytes.le
 Data sha1(std::string_view bytes) { return digest(EVP_sha1(), bytes.data(), bytes.size()); }
 
 Data hmacSHA1(const Data& key, const Data& message) {
+    keepTheCryptoLibraryUntilTheProcessEnds();
     unsigned char out[EVP_MAX_MD_SIZE];
     unsigned int outLength = 0;
     if (!HMAC(EVP_sha1(), key.bytes(), static_cast<int>(key.length()), message.bytes(), message.length(), out,

@@ -134,6 +134,18 @@ bool DispatchPool::waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time
     return quiet();
 }
 
+void DispatchPool::stopsForGoodHere() {
+    if (!isWorkerThread) return;
+    std::vector<std::weak_ptr<RunLoop>> toWake;
+    {
+        std::lock_guard lock(mutex_);
+        --running_;
+        notifyQuietWaitersLocked();
+        notifyIdleLocked(toWake);
+    }
+    wake(toWake);
+}
+
 void DispatchPool::notifyIdleLocked(std::vector<std::weak_ptr<RunLoop>>& toWake) {
     if (idleWaiters_.empty() || queued_ > 0 || running_ > blocked_) return;
     toWake.swap(idleWaiters_);

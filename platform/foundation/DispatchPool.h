@@ -46,6 +46,9 @@ public:
     // Returns whether the pool got there.
     bool waitUntilQuiet(bool everyJob, std::chrono::steady_clock::time_point deadline,
                         const std::function<void()>& meanwhile = {});
+    // The calling thread stops for good at the end of the process (BackgroundWork): on a worker, its job no
+    // longer counts as running, so the waits for quiet do not wait for it.
+    void stopsForGoodHere();
 
     // Wraps a wait that may block the calling thread; on a worker it lets the pool add a worker.
     class BlockingScope {

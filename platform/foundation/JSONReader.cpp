@@ -20,6 +20,7 @@
 #include "platform/foundation/JSONMemberOrder.h"
 #include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/JSONSyntax.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/ValueArena.h"
 
 namespace ql::ns::detail {
@@ -37,6 +38,14 @@ constexpr std::size_t keptParserCapacity = std::size_t{32} << 20;
 // Texts from this size on have trees of a megabyte or more, whose chunks are kept for the next such tree
 // (see ValueArena::keepChunks) until memory is given back.
 constexpr std::size_t largeText = std::size_t{192} << 10;
+
+// simdjson's implementations (the parsers' and the writer's UTF-8 check for each kind of processor) are objects of
+// static storage, made on first use and destroyed at exit in the reverse order. Made as the program loads, before
+// the program's own, they are destroyed after them: a store that reads or writes JSON from its destructor at the
+// end of the process still finds them.
+[[gnu::constructor(101)]] void makeTheParsersImplementationsFirst() {
+    [[maybe_unused]] const std::string& chosen = simdjson::get_active_implementation()->name();
+}
 
 std::unique_ptr<simdjson::dom::parser> makeParser(std::size_t capacity) {
     auto parser = std::make_unique<simdjson::dom::parser>();
@@ -281,9 +290,18 @@ simdjson::error_code parse(simdjson::dom::parser& parser, std::string_view utf8,
     return parser.parse(utf8.data(), utf8.size(), !paddingIsReadable(utf8)).get(root);
 }
 
+// The thread's own scratch and parser, kept past its thread_local objects: JSON is read at the end of the process
+// too.
 TreeBuilder::Scratch& threadScratch() {
-    thread_local TreeBuilder::Scratch scratch;
-    return scratch;
+    static PerThread<TreeBuilder::Scratch> scratches;
+    return scratches.get();
+}
+
+simdjson::dom::parser* threadParser() {
+    static PerThread<std::unique_ptr<simdjson::dom::parser>> parsers;
+    std::unique_ptr<simdjson::dom::parser>& parser = parsers.get();
+    if (!parser) parser = makeParser(std::size_t{64} << 10);
+    return parser.get();
 }
 
 Value read(std::string_view utf8, unsigned options, simdjson::dom::parser& parser, TreeBuilder::Scratch& scratch) {
@@ -315,8 +333,7 @@ Value readJSON(std::string_view utf8, unsigned options) {
         noteLargeJSONText();
     }
     if (utf8.size() <= perThreadParserCapacity) {
-        thread_local std::unique_ptr<simdjson::dom::parser> kept = makeParser(std::size_t{64} << 10);
-        if (kept) {
+        if (simdjson::dom::parser* kept = threadParser()) {
             TreeBuilder::Scratch& scratch = threadScratch();
             // Trimmed however the read ends.
             struct Trim {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/foundation/JSONKeptMemory.h"
+#include "platform/foundation/PerThread.h"
 
 namespace ql::ns::detail {
 
@@ -71,8 +72,9 @@ std::size_t spareWritePageBytes() { return SparePages::shared().bytes(); }
 void releaseSpareWritePages() noexcept { SparePages::shared().release(); }
 
 JSONTextBuffer::Scratch& JSONTextBuffer::threadScratch() {
-    thread_local Scratch scratch;
-    return scratch;
+    // Kept past the thread's thread_local objects: JSON is written at the end of the process too.
+    static PerThread<Scratch> scratches;
+    return scratches.get();
 }
 
 std::size_t keptWriteScratchBytes() { return JSONTextBuffer::threadScratch().size; }

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/UnicodeText.h"
 
 namespace ql::ns {
@@ -136,9 +137,10 @@ std::vector<Range> find(const UnicodeString& text, std::string_view target, unsi
 // ---- Characters ----
 
 // Grapheme-cluster boundaries. Break iterators are costly to make and not to be shared between threads,
-// so each thread keeps one.
+// so each thread keeps one, past its thread_local objects: texts are broken at the end of the process too.
 icu::BreakIterator& characterBoundaries(const UnicodeString& text) {
-    thread_local std::unique_ptr<icu::BreakIterator> iterator;
+    static PerThread<std::unique_ptr<icu::BreakIterator>> iterators;
+    std::unique_ptr<icu::BreakIterator>& iterator = iterators.get();
     if (!iterator) {
         UErrorCode status = U_ZERO_ERROR;
         iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));

@@ -6,6 +6,7 @@
 
 #include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Exception.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace ql::ns {
@@ -15,7 +16,12 @@ namespace {
 // Static initialisation runs on the thread that goes on to run main().
 const std::thread::id mainThreadId = std::this_thread::get_id();
 
-thread_local std::shared_ptr<Thread> currentThread;
+// The thread's object and so its run loop, kept past its thread_local objects: the exit handlers and the
+// destructors of objects of static storage run on the thread that ends the process, and may run its loop.
+std::shared_ptr<Thread>& currentThread() {
+    static PerThread<std::shared_ptr<Thread>> threads;
+    return threads.get();
+}
 
 void nameSystemThread(const std::string& name) {
     // The system keeps at most 15 bytes of a thread's name.
@@ -43,16 +49,17 @@ std::shared_ptr<Thread> Thread::mainThread() {
 bool Thread::isMainThread() { return std::this_thread::get_id() == mainThreadId; }
 
 std::shared_ptr<Thread> Thread::current() {
-    if (currentThread) return currentThread;
+    std::shared_ptr<Thread>& current = currentThread();
+    if (current) return current;
     if (isMainThread()) {
-        currentThread = mainThread();
+        current = mainThread();
     } else {
         // A thread the platform did not start (a pool worker): it gets its object on first request.
-        currentThread = std::shared_ptr<Thread>(new Thread(Adopt{}, false));
-        currentThread->runLoop_->bind(std::this_thread::get_id());
-        currentThread->executing_ = true;
+        current = std::shared_ptr<Thread>(new Thread(Adopt{}, false));
+        current->runLoop_->bind(std::this_thread::get_id());
+        current->executing_ = true;
     }
-    return currentThread;
+    return current;
 }
 
 std::shared_ptr<Thread> Thread::detachNewThread(std::function<void()> body) {
@@ -72,7 +79,7 @@ void Thread::start() {
 void Thread::enter() {
     // Its body may call exit(): the process then ends from here as it would from main.
     BackgroundWork::ThreadBody lifetime;
-    currentThread = std::static_pointer_cast<Thread>(shared_from_this());
+    currentThread() = std::static_pointer_cast<Thread>(shared_from_this());
     runLoop_->bind(std::this_thread::get_id());
     {
         std::lock_guard lock(mutex_);
@@ -83,7 +90,7 @@ void Thread::enter() {
     body = nullptr;
     executing_ = false;
     finished_ = true;
-    currentThread.reset();
+    currentThread().reset();
 }
 
 std::string Thread::name() const { return ns::lockedCopy(mutex_, name_); }
@@ -91,7 +98,7 @@ std::string Thread::name() const { return ns::lockedCopy(mutex_, name_); }
 void Thread::setName(std::string name) {
     std::lock_guard lock(mutex_);
     name_ = std::move(name);
-    if (currentThread.get() == this) nameSystemThread(name_);
+    if (currentThread().get() == this) nameSystemThread(name_);
 }
 
 }  // namespace ql::ns

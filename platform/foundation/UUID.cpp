@@ -4,9 +4,12 @@
 
 #include <stdexcept>
 
+#include "platform/foundation/CryptoLibrary.h"
+
 namespace ql::ns {
 
 UUID::UUID() {
+    keepTheCryptoLibraryUntilTheProcessEnds();
     if (RAND_bytes(bytes_.data(), static_cast<int>(bytes_.size())) != 1)
         throw std::runtime_error("UUID: the system's random source failed");
     bytes_[6] = static_cast<std::uint8_t>((bytes_[6] & 0x0F) | 0x40);  // version 4

@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "platform/foundation/BackgroundWork.h"
+#include "platform/foundation/CryptoLibrary.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPExchange.h"
 
@@ -39,7 +41,8 @@ thread_local LoadingEngine* drivenByThisThread = nullptr;
 
 }  // namespace
 
-// The engine of a thread that loads synchronously; shut down when the thread ends.
+// The engine of a thread that loads synchronously; shut down when the thread ends by itself. Kept past the
+// thread's thread_local objects: the thread that ends the process may still load from its exit handlers.
 struct ThreadEngine {
     ThreadEngine() { engine->owner_ = std::this_thread::get_id(); }
     ~ThreadEngine() { engine->shutDown(); }
@@ -65,13 +68,14 @@ const std::shared_ptr<LoadingEngine>& LoadingEngine::shared() {
 }
 
 const std::shared_ptr<LoadingEngine>& LoadingEngine::ofCurrentThread() {
-    thread_local ThreadEngine own;
-    return own.engine;
+    static PerThread<ThreadEngine> engines;
+    return engines.get().engine;
 }
 
 std::shared_ptr<LoadingEngine> LoadingEngine::newEngine() { return make(); }
 
 LoadingEngine::LoadingEngine(Key) : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    keepTheCryptoLibraryUntilTheProcessEnds();  // the transfers' TLS would otherwise be its first use
     static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     (void)initialized;
     multi_ = curl_multi_init();

@@ -7,6 +7,8 @@
 
 #include <climits>
 
+#include "platform/foundation/CryptoLibrary.h"
+
 namespace ql::sec {
 
 namespace {
@@ -47,6 +49,7 @@ Certificate::Certificate(Passkey, ns::Data der, X509Pointer x509) : der_(std::mo
 
 std::shared_ptr<Certificate> Certificate::createWithData(const ns::Data& der) {
     if (der.empty() || der.length() > static_cast<std::size_t>(LONG_MAX)) return nullptr;
+    ns::keepTheCryptoLibraryUntilTheProcessEnds();
     const unsigned char* cursor = der.bytes();
     X509Pointer x509(d2i_X509(nullptr, &cursor, static_cast<long>(der.length())));
     if (!x509 || cursor != der.bytes() + der.length()) {

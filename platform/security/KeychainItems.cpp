@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/PerThread.h"
 #include "platform/foundation/RegularFile.h"
 #include "platform/foundation/Sandbox.h"
 #include "platform/foundation/VolumeFault.h"
@@ -52,11 +53,15 @@ struct FinalizeStatement {
 using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
-// Why this thread's last call failed, for the statuses that carry a reason.
-thread_local std::string lastFailureReason;
+// Why this thread's last call failed, for the statuses that carry a reason. Kept past the thread's thread_local
+// objects: an item may be kept at the end of the process too.
+std::string& lastFailureReason() {
+    static ns::PerThread<std::string> reasons;
+    return reasons.get();
+}
 
 Status failWith(Status status, std::string reason) {
-    lastFailureReason = std::move(reason);
+    lastFailureReason() = std::move(reason);
     return status;
 }
 
@@ -252,7 +257,7 @@ std::string_view accessibilityValue(Accessibility accessibility) {
 }
 
 Status itemAdd(const ns::Dictionary& attributes) {
-    lastFailureReason.clear();
+    lastFailureReason().clear();
     if (Status status = checkClass(attributes); status != StatusSuccess) return status;
     std::vector<Binding> bindings;
     for (const TextColumn& text : textColumns) {
@@ -289,7 +294,7 @@ Status itemAdd(const ns::Dictionary& attributes) {
 }
 
 Status itemCopyMatching(const ns::Dictionary& query, ns::Value* result) {
-    lastFailureReason.clear();
+    lastFailureReason().clear();
     std::string clause;
     std::vector<Binding> bindings;
     if (Status status = matchClause(query, clause, bindings); status != StatusSuccess) return status;
@@ -323,7 +328,7 @@ Status itemCopyMatching(const ns::Dictionary& query, ns::Value* result) {
 }
 
 Status itemUpdate(const ns::Dictionary& query, const ns::Dictionary& changes) {
-    lastFailureReason.clear();
+    lastFailureReason().clear();
     std::string clause;
     std::vector<Binding> matchBindings;
     if (Status status = matchClause(query, clause, matchBindings); status != StatusSuccess) return status;
@@ -357,7 +362,7 @@ Status itemUpdate(const ns::Dictionary& query, const ns::Dictionary& changes) {
 }
 
 Status itemDelete(const ns::Dictionary& query) {
-    lastFailureReason.clear();
+    lastFailureReason().clear();
     std::string clause;
     std::vector<Binding> bindings;
     if (Status status = matchClause(query, clause, bindings); status != StatusSuccess) return status;
@@ -370,6 +375,6 @@ Status itemDelete(const ns::Dictionary& query) {
     return sqlite3_changes(db) > 0 ? StatusSuccess : StatusItemNotFound;
 }
 
-std::string failureReason() { return lastFailureReason; }
+std::string failureReason() { return lastFailureReason(); }
 
 }  // namespace ql::sec

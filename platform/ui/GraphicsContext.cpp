@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/foundation/PerThread.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
@@ -15,9 +16,10 @@ struct Entry {
     std::unique_ptr<cg::BitmapContext> owned;  // set for image contexts
 };
 
+// The thread's own, kept past its thread_local objects: an image may be drawn at the end of the process too.
 std::vector<Entry>& stack() {
-    thread_local std::vector<Entry> entries;
-    return entries;
+    static ns::PerThread<std::vector<Entry>> stacks;
+    return stacks.get();
 }
 
 }  // namespace

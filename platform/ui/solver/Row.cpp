@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/foundation/PerThread.h"
+
 namespace ql::ui::solver {
 
 namespace {
@@ -57,8 +59,10 @@ void Row::insert(const Row& other, double coefficient, std::vector<Symbol>* adde
         }
         return;
     }
-    // A merge into a buffer kept per thread: after the swap it holds this row's old storage for next time.
-    thread_local std::vector<Cell> merged;
+    // A merge into a buffer kept per thread: after the swap it holds this row's old storage for next time. Kept
+    // past the thread's thread_local objects, for a layout at the end of the process.
+    static ns::PerThread<std::vector<Cell>> buffers;
+    std::vector<Cell>& merged = buffers.get();
     merged.clear();
     merged.reserve(cells_.size() + other.cells_.size());
     auto a = cells_.begin();

@@ -3,7 +3,8 @@
 // the process. Work that would go on for ever stops within the end's allowance, never running into the exit
 // handlers: at its next step, or fenced off from them when it never comes to one. A thread stopped as it comes
 // back from a wait holds no lock an exit handler needs, and what a store promised to write at the end is written
-// even when the end gives up.
+// even when the end gives up. A second thread calling exit() stops and counts as stopped, so the end does not wait
+// for it; an exit handler that waits for what a stopped thread holds is given up at the end of the allowance.
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,43 @@ TEST(BackgroundWork, AnExitHandlerWaitingForWhatAStoppedJobWaitedOnEndsWithinThe
         EXPECT_TRUE(child.secondsOfItsEnd().has_value()) << how << ": " << child.out;
         EXPECT_EQ(child.err.find("given up"), std::string::npos) << how << ": " << child.err;
     }
+}
+
+TEST(BackgroundWork, AJobCallingExitWhileAnotherThreadEndsTheProcessDoesNotHoldTheEnd) {
+    // The job stops where it calls exit(): were it still counted as running, the end would wait for it until its
+    // allowance ran out and give up the work it thinks still queued. The end races the job: a few runs each way.
+    for (int run = 0; run < 3; ++run) {
+        for (const std::string first : {"return", "exit", "thread", "job"}) {
+            const test::ChildRun child = test::runChild({QL_SECOND_EXIT, first}, {}, "", kRunLimit);
+            EXPECT_TRUE(child.succeeded()) << first << ": " << child.describe();
+            EXPECT_FALSE(child.hasSanitizerReport()) << first << ": " << child.describe();
+            EXPECT_EQ(child.out, "the exit handlers ran\n") << first;
+            EXPECT_EQ(child.err.find("given up"), std::string::npos) << first << ": " << child.err;
+        }
+    }
+}
+
+TEST(BackgroundWork, AnExitHandlerWaitingForAQueueAStoppedBlockHoldsIsGivenUpAtTheEndOfTheAllowance) {
+    // The handler wakes the block, which stops for good holding its queue's turn, then syncs onto the queue: the
+    // process ends at the end of the allowance all the same, with main's status, having written the defaults set
+    // before and in the handler.
+    ns::TemporarySandbox home;
+    const std::map<std::string, std::string> inHome{{"QUILLORY_HOME", home.path()}};
+    const test::ChildRun ending =
+        test::runChild({QL_WORK_AT_EXIT, "-", "handler-syncs-onto-stopped-block"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(ending.ended) << "hung";
+    EXPECT_EQ(ending.status, 5) << ending.describe();
+    EXPECT_FALSE(ending.hasSanitizerReport()) << ending.describe();
+    EXPECT_EQ(ending.out.find("the sync returned"), std::string::npos) << ending.out;
+    EXPECT_NE(ending.err.find("the exit handlers still wait at the end of the allowance as the process ends: given up"),
+              std::string::npos)
+        << ending.err;
+    EXPECT_LE(ending.secondsOfItsEnd().value_or(kRunLimit), test::kLongestEnd) << ending.out;
+
+    const test::ChildRun next =
+        test::runChild({QL_WORK_AT_EXIT, "-", "read-default", "set-in-main", "set-in-handler"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(next.succeeded()) << next.describe();
+    EXPECT_EQ(next.out, "yes\nyes\n");
 }
 
 TEST(BackgroundWork, WhatTheUserDefaultsPromisedIsWrittenWhenTheEndGivesUpOnABusyJob) {

@@ -1,6 +1,7 @@
 // A program that ends while its background work is still going, for BackgroundWorkTests.
 //   foundation_work_at_exit MARKER [return|exit|waits-for-main|run-loop-timer|refilling|endless-block|
-//                                   handler-waits-on-group|handler-queues-onto-sync|defaults-given-up|read-default]
+//                                   handler-waits-on-group|handler-queues-onto-sync|handler-syncs-onto-stopped-block|
+//                                   defaults-given-up|read-default [KEY...]]
 // return, exit, waits-for-main: a serial queue's job writes log lines and digests for a while, and performs
 //   blocks that log on another thread's run loop, then writes the file MARKER; main returns (or, with "exit",
 //   calls exit) as soon as that job has started. With "waits-for-main", the job waits for the main queue first,
@@ -18,12 +19,18 @@
 //   the group, gives the job's thread a moment to wake, then waits on the group for 0.1 s.
 // handler-queues-onto-sync: a job is blocked in a sync onto a suspended serial queue; main returns, and an exit
 //   handler resumes the queue, gives the job's thread a moment to wake, then queues a block onto it.
+// handler-syncs-onto-stopped-block: sets the user default "set-in-main" without synchronizing it; a block of a
+//   serial queue waits on a semaphore; main ends its background work with a short allowance and returns 5. An
+//   exit handler sets the user default "set-in-handler", signals the semaphore, so that the block's thread wakes
+//   and stops for good, then syncs onto the queue, whose turn the stopped block holds. What ends the process
+//   then is the end's allowance: "the sync returned" on standard output would be a fault.
 // defaults-given-up: sets the user default "promise" to "kept" without synchronizing it, starts a job that takes
 //   digests for ever and ends its background work with an allowance of a second and a half before main returns.
-// read-default: prints the user default "promise", or "nothing".
+// read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,6 +38,7 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Date.h"
@@ -185,10 +193,36 @@ int endWithAJobBlocked(const std::string& how) {
     return 0;
 }
 
-// ---- What the user defaults promised, when the end gives up ----
-
 // Short, so the end gives up soon; long enough for a loaded machine's queued work to finish first.
 constexpr double kShortAllowance = 1.5;
+
+std::shared_ptr<DispatchQueue> heldQueue;
+DispatchSemaphore* heldBlockWaits;
+
+void wakeTheStoppedBlockThenSyncOntoItsQueue() {
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "set-in-handler");
+    heldBlockWaits->signal();
+    heldQueue->sync([] {});
+    std::printf("the sync returned\n");
+}
+
+int endWithAnExitHandlerSyncingOntoAStoppedBlock() {
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "set-in-main");
+    static auto* started = new DispatchSemaphore(0);
+    heldBlockWaits = new DispatchSemaphore(0);
+    heldQueue = DispatchQueue::serial("held");
+    heldQueue->async([] {
+        started->signal();
+        heldBlockWaits->wait();
+    });
+    started->wait();
+    std::atexit(wakeTheStoppedBlockThenSyncOntoItsQueue);
+    BackgroundWork::endTheProcess(kShortAllowance);
+    ql::test::tellTheEndBegins();
+    return 5;
+}
+
+// ---- What the user defaults promised, when the end gives up ----
 
 int endGivingUpWithADefaultUnsynchronized() {
     UserDefaults::standard().setObject(ql::ns::Value("kept"), "promise");
@@ -209,9 +243,13 @@ int main(int argc, char** argv) {
     const std::string how = argc > 2 ? argv[2] : "return";
     if (how == "run-loop-timer" || how == "refilling" || how == "endless-block") return endWithEndlessWork(how);
     if (how == "handler-waits-on-group" || how == "handler-queues-onto-sync") return endWithAJobBlocked(how);
+    if (how == "handler-syncs-onto-stopped-block") return endWithAnExitHandlerSyncingOntoAStoppedBlock();
     if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
     if (how == "read-default") {
-        std::printf("%s\n", UserDefaults::standard().stringForKey("promise").value_or("nothing").c_str());
+        std::vector<std::string> keys(argv + std::min(argc, 3), argv + argc);
+        if (keys.empty()) keys.push_back("promise");
+        for (const std::string& key : keys)
+            std::printf("%s\n", UserDefaults::standard().stringForKey(key).value_or("nothing").c_str());
         return 0;
     }
     return endWithWorkUnderWay(argv[1], how);

@@ -608,3 +608,11 @@ TEST(URLConnectionAtExit, ASynchronousLoadLeftInFlightOnAJobHoldsTheEndOnceAndNo
     ASSERT_TRUE(seconds.has_value()) << child.out;
     EXPECT_LE(*seconds, test::kLongestEnd);
 }
+
+TEST(URLConnectionAtExit, AThreadThatLoadedSynchronouslyLoadsAgainFromAnExitHandler) {
+    // The thread that ends the process keeps its engine past its thread storage, which its exit handlers outlive.
+    const test::ChildRun child = test::runChild({QL_LOAD_AT_EXIT, "handler"}, {}, "", 60);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    EXPECT_EQ(child.out, "at the end: synchronous\n");
+}

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Sandbox.h"
+#include "tests/support/ChildProgram.h"
 #include "tests/support/FaultyVolume.h"
 #include "tests/support/HostileFiles.h"
 
@@ -222,6 +223,16 @@ TEST(KeychainItems, WhatIsNoRegularFileWhereTheStoreBelongsFailsWithoutWaiting) 
         EXPECT_NE(failureReason().find("keychain.db"), std::string::npos) << failureReason();
         EXPECT_EQ(itemAdd(with(item("mail", "ann"), ValueData, ns::Value(ns::Data("secret")))), StatusIO);
     }
+}
+
+TEST(KeychainItems, AThreadLooksItemsUpFromAnExitHandler) {
+    // Why its last look-up failed is kept past the thread storage of the thread that ends the process, which its
+    // exit handlers outlive.
+    ns::TemporarySandbox home;
+    const test::ChildRun child = test::runChild({QL_KEYCHAIN_AT_EXIT}, {{"QUILLORY_HOME", home.path()}}, "", 60);
+    EXPECT_TRUE(child.succeeded()) << child.describe();
+    EXPECT_FALSE(child.hasSanitizerReport()) << child.describe();
+    EXPECT_EQ(child.out.rfind("at the end: keychain.db: ", 0), 0u) << child.out;
 }
 
 }  // namespace
