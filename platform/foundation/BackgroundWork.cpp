@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <stdlib.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,8 +104,11 @@ void endAtOnce(int status, void*) {
 }
 
 // A stretch still under way may hold the log's lock, the standard error's or the allocator's: this takes none.
+// The line and its end go in one write, so no other writer's text comes between them.
 void tellWithoutALock(std::string_view line) {
-    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+    char end = '\n';
+    const iovec parts[] = {{const_cast<char*>(line.data()), line.size()}, {&end, 1}};
+    [[maybe_unused]] const ssize_t written = ::writev(STDERR_FILENO, parts, 2);
 }
 
 std::mutex promisesMutex;
@@ -126,7 +130,7 @@ void keepThePromises() {
             write();
         } catch (...) {
             // The end goes on: the others are written still.
-            tellWithoutALock("a write promised for the end of the process failed\n");
+            tellWithoutALock("a write promised for the end of the process failed");
         }
     }
 }
@@ -158,7 +162,7 @@ void* keepThePromisesThenEnd(void*) {
 
 void* giveUpTheExitHandlersAtTheirDeadline(void*) {
     std::this_thread::sleep_until(exitHandlersBound.deadline);
-    tellWithoutALock("the exit handlers still wait at the end of the allowance as the process ends: given up\n");
+    tellWithoutALock(BackgroundWork::kExitHandlersGivenUp);
     // What the stores write may wait for what the exit handlers hold: it gets the stop's part of the allowance.
     if (!startThread(keepThePromisesThenEnd)) keepThePromisesThenEnd(nullptr);
     std::this_thread::sleep_for(kStopPart);
@@ -196,7 +200,7 @@ void endProcess(double allowance) {
         return;
     }
     tellWithoutALock("background work still under way at the end of its allowance as the process ends: given up, "
-                     "and the process ends without its exit handlers\n");
+                     "and the process ends without its exit handlers");
     keepThePromises();
     // Registered after every other exit handler, so run before all of them.
     ::on_exit(&endAtOnce, nullptr);

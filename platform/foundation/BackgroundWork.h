@@ -28,6 +28,7 @@
 // way: a child forked from it ends as it would otherwise.
 
 #include <functional>
+#include <string_view>
 
 namespace ql::ns {
 
@@ -37,6 +38,9 @@ public:
     static constexpr double kEndAllowance = 10;
     // The last part of it, kept for the stretches under way to come to their stop once nothing new starts.
     static constexpr double kStopAllowance = 1;
+    // What the end says on standard error when it gives up on exit handlers still running at the end of it.
+    static constexpr std::string_view kExitHandlersGivenUp =
+        "the exit handlers still wait at the end of the allowance as the process ends: given up";
 
     // Lets the work queued on the queues other than the main one finish (DispatchQueue::finishBackgroundWork),
     // as the end of a sandbox does before its home changes or goes: within the end's allowance but for its
