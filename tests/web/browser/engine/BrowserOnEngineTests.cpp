@@ -168,6 +168,7 @@ TEST(BrowserOnEngine, APageWhoseProcessEndedLeavesNothingToGoBackOrForwardTo) {
     EXPECT_EQ(browser->title(), "Page two");
     EXPECT_EQ(browser->webView()->request()->URL()->absoluteString(), server.url("/two"));
     EXPECT_EQ(browser->reloadStopButton()->image(), browser->reloadIcon());
+    if (const char* folder = std::getenv("QL_BROWSER_SHOTS")) h.device.writeScreenshot(std::string(folder) + "/browser-page-process-ended.png");
     browser->openInBrowser();
     EXPECT_EQ(h.device.application().openedURLs().back().absoluteString(), server.url("/two"));
     // The share sheet offers the screen's own address, as before the end.
@@ -288,7 +289,8 @@ TEST(BrowserOnEngine, AMailLinkIsAskedAndHandedToTheApplication) {
     EXPECT_FALSE(browser->webView()->isLoading());
 }
 
-// The browser showing a page on every device; screenshots when QL_BROWSER_SHOTS names a folder.
+// The browser showing a page on every device; screenshots when QL_BROWSER_SHOTS names a folder (as of the page whose
+// process ended above).
 TEST(BrowserOnEngine, ShowsTheRenderedPage) {
     LoopbackServer server;
     server.serveText("/page",
