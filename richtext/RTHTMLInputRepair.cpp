@@ -227,15 +227,20 @@ private:
         const std::size_t end = close == std::string_view::npos ? size_ : close;
         edits_.remove(at_, from);
         at_ = from;
+        openFormattingBefore(end);
         writeAsText(end, false);
         at_ = std::min(end + 3, size_);
         edits_.remove(end, at_);
     }
 
+    // Before text from at_ to `end`: the formatting a browser ended opens again, as before any text.
+    void openFormattingBefore(std::size_t end) {
+        if (open_.reopensBeforeText() && end > at_) open_.text(at_);
+    }
+
     // Contents shown as written, to `end`, handed to the reader as text (its "<" and "&" as references, and
     // NULs as U+FFFD); with `references`, character references in them are read.
     void writeAsText(std::size_t end, bool references) {
-        if (open_.reopensBeforeText() && end > at_) open_.text(at_);
         for (std::size_t at = at_; at < end; ++at) {
             if (!is(bytes_[at], TextStop)) continue;
             if (bytes_[at] == '<') {
@@ -584,9 +589,14 @@ private:
             at_ = end;
             return;
         }
-        case RTHTMLRawContents::Text: return writeAsText(RTHTMLRawTextEnd(source_, at_, name_), false);
+        case RTHTMLRawContents::Text:
+        case RTHTMLRawContents::TextToTheEnd: {
+            const std::size_t end = contents == RTHTMLRawContents::Text ? RTHTMLRawTextEnd(source_, at_, name_) : size_;
+            openFormattingBefore(end);
+            return writeAsText(end, false);
+        }
+        // A textarea's or title's text is its own: a browser opens no formatting it ended again inside.
         case RTHTMLRawContents::TextWithReferences: return writeAsText(RTHTMLRawTextEnd(source_, at_, name_), true);
-        case RTHTMLRawContents::TextToTheEnd: return writeAsText(size_, false);
         }
     }
 
