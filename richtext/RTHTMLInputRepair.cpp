@@ -492,8 +492,12 @@ private:
         const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
         const bool inForeignElement = foreign_.inForeignElement();
         bool html = true;
+        // An svg or math element that begins SVG or MathML where HTML is read: a browser opens the formatting it
+        // ended again before it, as before any element in line.
+        bool beginsForeignContent = false;
         if (foreign_.active() || traits.opensForeignContent) [[unlikely]] {
             const std::size_t depth = foreign_.depth();
+            beginsForeignContent = traits.opensForeignContent && foreign_.readsAsHTML(name_);
             html = foreign_.startTag(name_, source_.substr(nameEnd, attributesEnd - nameEnd), selfClosing);
             endForeignElements(from, depth, false);
         }
@@ -528,7 +532,7 @@ private:
         if (!bodyStarted_) [[unlikely]]
             startElementBeforeBody(traits, from);
         const bool beforeBlock = html && !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
-        if (!html || !open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
+        if (!(html || beginsForeignContent) || !open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
             for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
         }
         at_ = end;

@@ -127,18 +127,20 @@ TEST(RTHTMLTreeBuildingTests, FormattingOpensAgainWhereABrowserOpensItAgain) {
     EXPECT_EQ(linesWithoutMarkers("<table><i></table><s><ul><li></s><h5>one<h6></h6>two</h5>three"), (Lines{"one", "twothree"}));
     // Inside the first heading, where it keeps that one open around the second.
     EXPECT_EQ(lines("<table><i></table><h2><b><p></b>one<h3></h3>two</h2>three"), (Lines{"one", "two", "three"}));
-    // Around an xmp or a noscript element, as around any element in line; not at a textarea, a title, elements whose
-    // contents a browser never shows, or parts of ruby and media.
+    // Around an xmp, a noscript, an svg or a math element, as around any element in line; not at a textarea, a title,
+    // elements whose contents a browser never shows, or parts of ruby and media.
     const std::pair<std::string_view, Lines> inFirst[] = {
         {"<xmp>x</xmp>", {"x", "two", "three"}}, {"<noscript></noscript>", {"two", "three"}}, {"<img>", {"two", "three"}},
+        {"<svg></svg>", {"two", "three"}},       {"<math></math>", {"two", "three"}},
         {"<textarea></textarea>", {"twothree"}}, {"<title>t</title>", {"twothree"}},      {"<iframe></iframe>", {"twothree"}},
         {"<noframes>t</noframes>", {"twothree"}}, {"<noembed>t</noembed>", {"twothree"}}, {"<rt></rt>", {"twothree"}},
         {"<source>", {"twothree"}},               {"<param>", {"twothree"}}};
     for (const auto& [element, shown] : inFirst)
         EXPECT_EQ(lines("<table><i></table><h2>" + std::string(element) + "<h3></h3>two</h2>three"), shown) << element;
-    // A textarea's text is its own; formatting opened again around a noscript element holds what follows it too.
+    // A textarea's text is its own; formatting opened again around a noscript or svg element holds what follows it too.
     EXPECT_EQ(bodyMarkup("<p>x</p><table><i></table><textarea>t</textarea>u"), "<p>x</p><i></i><table></table><textarea>t</textarea><i>u</i>");
     EXPECT_EQ(bodyMarkup("<b><p>x</p><noscript>y</noscript>z"), "<p><b>x</b></p><b><noscript>y</noscript>z</b>");
+    EXPECT_EQ(bodyMarkup("<b><p>x</p><svg><text>y</text></svg>z"), "<p><b>x</b></p><b><svg><text>y</text></svg>z</b>");
 }
 
 TEST(RTHTMLTreeBuildingTests, AnEndTagABrowserIgnoresIsNothing) {
