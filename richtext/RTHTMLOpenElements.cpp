@@ -675,8 +675,8 @@ void RTHTMLOpenElements::clearToTableContext() {
 void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
     if (isBlock(tag) && innermost_[P] >= 0) endAndTellReader(inScope(bit(P), ButtonScope));
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
-    if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
-    else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
+    if (tag == Li) endAndTellReader(itemInReach(inScope(bit(Li), ItemStartScope)));
+    else if (tag == Dd || tag == Dt) endAndTellReader(itemInReach(inScope(Definitions, ItemStartScope)));
     // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
     else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && !anythingOpenIn(stack_.size()))
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
@@ -689,6 +689,14 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
         endAndTellReader(row >= 0 ? row : inScope(Cells, TableScope));
     }
     else if (tag == Tbody || tag == Thead || tag == Tfoot || tag == Caption) clearToTableContext();
+}
+
+std::int32_t RTHTMLOpenElements::itemInReach(std::int32_t depth) const {
+    // A browser looks for the item from the current element outwards and stops at a select or noscript element.
+    for (std::size_t entry = inline_.size(); depth >= 0 && entry-- > 0 && inline_[entry].depth > static_cast<std::size_t>(depth);) {
+        if (boundsEndTags(inline_[entry].tag)) return -1;
+    }
+    return depth;
 }
 
 void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to) {

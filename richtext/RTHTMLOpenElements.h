@@ -243,6 +243,9 @@ private:
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
     void startBlock(std::uint8_t tag);
+    // The item at `depth` (-1 for none) that an item's start tag ends, or -1 where a select or noscript element is
+    // open inside it.
+    std::int32_t itemInReach(std::int32_t depth) const;
     // The end tag at [from, to) ends the held element at `depth` (reachOf), with those inside it, whose end tags
     // the reader is given first (it would ignore the end tag while a div is open inside, say); a "</p>" at -1
     // makes an empty paragraph.

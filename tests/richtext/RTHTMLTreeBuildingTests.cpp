@@ -178,6 +178,14 @@ TEST(RTHTMLTreeBuildingTests, ButtonsFormsAndItemsEndAsABrowserEndsThem) {
     EXPECT_EQ(bodyMarkup("<p>x</p><li><table><li></table>alpha</li>beta"), "<p>x</p><li><li></li><table></table>alpha</li>beta");
 }
 
+TEST(RTHTMLTreeBuildingTests, AnItemEndsNoItemOutsideANoscriptElementItIsIn) {
+    // The item inside the noscript element is the current element at the form's end tag, which ends it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><form><li><noscript><b><i></b> <li>gamma</form>hazel"), (Lines{"x", "gamma", "hazel"}));
+    // The outer item stays open around the noscript element, and holds what follows it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><ul><li>a<noscript><div><li>b</div></noscript>c</ul>d"), (Lines{"x", "a", "b", "c", "d"}));
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><dl><dd>a<noscript><div><dt>b</div></noscript>c</dl>d"), (Lines{"x", "a", "b", "cd"}));
+}
+
 TEST(RTHTMLTreeBuildingTests, AFormsEndTagWithElementsStillOpenTakesOnlyTheFormOut) {
     // What was open inside the form stays open; the heading around it is the current element again.
     EXPECT_EQ(bodyMarkup("<p>x</p><h2><form><div></form></div><h3></h3>alpha</h2>beta"),
