@@ -28,6 +28,9 @@ public:
     // Elements open, counting those past the deepest held.
     std::size_t depth() const { return open_.size() + deeper_; }
 
+    // Whether a start tag of the name is read as in HTML here: outside SVG and MathML, or in an element of theirs
+    // that holds HTML (an svg or math start tag too, which then begins such content).
+    bool readsAsHTML(std::string_view name) const { return !inForeignElement() || takesHTML(name); }
     // A start tag, its name as written; `attributes` is what follows the name in the tag, read only for a
     // font element, which ends foreign content when it has a colour, face or size. Returns whether the
     // element is an HTML element (read as HTML reads it), false for an SVG or MathML one.

@@ -227,15 +227,20 @@ private:
         const std::size_t end = close == std::string_view::npos ? size_ : close;
         edits_.remove(at_, from);
         at_ = from;
+        openFormattingBefore(end);
         writeAsText(end, false);
         at_ = std::min(end + 3, size_);
         edits_.remove(end, at_);
     }
 
+    // Before text from at_ to `end`: the formatting a browser ended opens again, as before any text.
+    void openFormattingBefore(std::size_t end) {
+        if (open_.reopensBeforeText() && end > at_) open_.text(at_);
+    }
+
     // Contents shown as written, to `end`, handed to the reader as text (its "<" and "&" as references, and
     // NULs as U+FFFD); with `references`, character references in them are read.
     void writeAsText(std::size_t end, bool references) {
-        if (open_.reopensBeforeText() && end > at_) open_.text(at_);
         for (std::size_t at = at_; at < end; ++at) {
             if (!is(bytes_[at], TextStop)) continue;
             if (bytes_[at] == '<') {
@@ -487,8 +492,12 @@ private:
         const RTHTMLOpenElements::StartTagTraits traits = RTHTMLOpenElements::startTagTraits(id);
         const bool inForeignElement = foreign_.inForeignElement();
         bool html = true;
+        // An svg or math element that begins SVG or MathML where HTML is read: a browser opens the formatting it
+        // ended again before it, as before any element in line.
+        bool beginsForeignContent = false;
         if (foreign_.active() || traits.opensForeignContent) [[unlikely]] {
             const std::size_t depth = foreign_.depth();
+            beginsForeignContent = traits.opensForeignContent && foreign_.readsAsHTML(name_);
             html = foreign_.startTag(name_, source_.substr(nameEnd, attributesEnd - nameEnd), selfClosing);
             endForeignElements(from, depth, false);
         }
@@ -523,7 +532,7 @@ private:
         if (!bodyStarted_) [[unlikely]]
             startElementBeforeBody(traits, from);
         const bool beforeBlock = html && !selfClosing && RTHTMLOpenElements::isFormattingTag(id) && blockStartsAt(end);
-        if (!html || !open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
+        if (!(html || beginsForeignContent) || !open_.startTag(id, from, end, tag, selfClosing, beforeBlock)) {
             for (const Change& change : changes_) edits_.replace(change.from, change.to, change.text);
         }
         at_ = end;
@@ -584,9 +593,14 @@ private:
             at_ = end;
             return;
         }
-        case RTHTMLRawContents::Text: return writeAsText(RTHTMLRawTextEnd(source_, at_, name_), false);
+        case RTHTMLRawContents::Text:
+        case RTHTMLRawContents::TextToTheEnd: {
+            const std::size_t end = contents == RTHTMLRawContents::Text ? RTHTMLRawTextEnd(source_, at_, name_) : size_;
+            openFormattingBefore(end);
+            return writeAsText(end, false);
+        }
+        // A textarea's or title's text is its own: a browser opens no formatting it ended again inside.
         case RTHTMLRawContents::TextWithReferences: return writeAsText(RTHTMLRawTextEnd(source_, at_, name_), true);
-        case RTHTMLRawContents::TextToTheEnd: return writeAsText(size_, false);
         }
     }
 

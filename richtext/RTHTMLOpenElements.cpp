@@ -29,18 +29,19 @@ enum Tag : std::uint8_t {
     Hr = Held, Body, Html,
     // Formatting elements.
     A, B, Big, Code, Em, Font, I, Nobr, S, Small, Strike, Strong, Tt, U,
-    // Elements with contents that are no markup.
-    Script, Style,
-    // Elements a browser reads as it would in the document's head: nothing opens again before them.
-    Quiet, Head, Title,
-    // A noscript element, and what one in the head may hold (link, meta, basefont and bgsound elements; style
-    // sheets and noframes apart).
-    Noscript, HeadMeta,
+    // From here to Noscript, elements before which a browser opens none of the formatting it ended again.
+    // Elements with contents that are no markup (their text is their own: no formatting opens again in a textarea).
+    Script, Style, Textarea, Iframe, Noembed, Noframes,
+    // Elements a browser reads as it would in the document's head, and what a noscript element there may hold
+    // (link, meta, basefont and bgsound elements; style sheets and noframes apart).
+    Quiet, Head, Title, HeadMeta,
     // Parts of tables that hold no text, and of documents of frames.
     Col, Colgroup, Frameset, Frame,
-    // Inline elements told apart for their contents (no markup, or SVG and MathML): formatting opens again
-    // before them as before any other.
-    Textarea, Iframe, Noembed, Noframes, Svg, Math,
+    // Parts of ruby (rb, rp, rt, rtc) and of media (param, source, track).
+    Part,
+    // Elements in line told apart, before which formatting opens again as before any other: a noscript element
+    // (markup to a browser that runs no scripts; the head's is followed apart), SVG and MathML.
+    Noscript, Svg, Math,
     // An element in line that an end tag of another does not reach past, as a block does not.
     Select,
 };
@@ -55,6 +56,8 @@ constexpr bool isImplied(std::uint8_t tag) { return tag == P || tag == Li || tag
 constexpr bool isTablePart(std::uint8_t tag) { return (tag >= Caption && tag <= Th) || tag == Col || tag == Colgroup; }
 // Where a table's own text goes: directly in it, its row groups or rows, outside cells and captions.
 constexpr bool isTableBody(std::uint8_t tag) { return tag == Table || (tag >= Tbody && tag <= Tr); }
+// An element in line past which an end tag of another does not reach: a select, or a noscript element.
+constexpr bool boundsEndTags(std::uint8_t tag) { return tag == Select || tag == Noscript; }
 
 // The formatting elements' names by their tags, as the repair writes their end tags.
 constexpr std::string_view FormattingNames[] = {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small",
@@ -81,6 +84,8 @@ constexpr RTHTMLNameTable<8>::Entry TagEntries[] = {
     {"th", Th},       {"thead", Thead},     {"title", Title},     {"tr", Tr},         {"tt", Tt},
     {"u", U},         {"ul", Ul},           {"xmp", Xmp},         {"textarea", Textarea}, {"iframe", Iframe},
     {"noembed", Noembed}, {"noframes", Noframes}, {"svg", Svg},   {"math", Math},     {"select", Select},
+    {"rb", Part},     {"rp", Part},         {"rt", Part},         {"rtc", Part},      {"param", Part},
+    {"source", Part}, {"track", Part},
 };
 constexpr RTHTMLNameTable<8> TagTable{TagEntries};
 
@@ -247,7 +252,7 @@ void RTHTMLOpenElements::blankText() {
     if (!selectOpenInside()) reopenedByBrowser();
 }
 
-bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Select || tag == Noscript; }
+bool RTHTMLOpenElements::tracksInline(std::uint8_t tag) { return tag == Other || tag == Part || tag == Select || tag == Noscript; }
 
 void RTHTMLOpenElements::startInline(std::uint8_t tag, std::string_view name) {
     if (inline_.size() == MaximumInlineElements) [[unlikely]] {
@@ -273,7 +278,7 @@ void RTHTMLOpenElements::endInline(std::string_view name, std::size_t from, std:
             inline_.resize(entry);
             return;
         }
-        if (inline_[entry].tag != Other) break;
+        if (boundsEndTags(inline_[entry].tag)) break;
     }
     // A browser ignores it: a block (or a select or noscript) was opened inside the element; the reader would
     // end the block with it.
@@ -371,7 +376,7 @@ void RTHTMLOpenElements::endMove(const MoveStart& start, std::size_t at) {
 bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_t to, std::string_view text, bool selfClosing,
                                   bool beforeBlock) {
     at_ = from;
-    if (tag == Other || tag >= Textarea) {
+    if (tag == Other || tag >= Noscript) {
         reopen(from);
         return false;
     }
@@ -388,8 +393,10 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
             rewrittenTags_.emplace_back(text);
         }
         if (beforeBlock) {
-            // Active, to be opened inside the block.
+            // Active, to be opened inside the block. A browser opens what it ended again before it all the same,
+            // around the block.
             edits_.remove(from, to);
+            reopenedByBrowser();
             forgetBeyondThreeIdentical(entry);
             active_.push_back(std::move(entry));
             return true;
@@ -403,6 +410,8 @@ bool RTHTMLOpenElements::startTag(std::uint8_t tag, std::size_t from, std::size_
     if (isBlock(tag)) {
         closeOpenFormatting(from);
         startBlock(tag);
+        // An xmp holds text alone: a browser opens the formatting it ended again around it, as around text.
+        if (tag == Xmp) reopenedByBrowser();
         const bool keptOpen = tag == P && !stack_.empty() && isHeading(stack_.back().tag);
         if (keptOpen || readerEnds(tag)) edits_.insert(from, KeepOpenStart);
         if (!selfClosing && isHeld(tag)) push(tag, keptOpen);
@@ -614,7 +623,7 @@ void RTHTMLOpenElements::endedWithFormatting(std::size_t entry) {
     // So none of the elements in line that began inside it stays open, but a select or noscript, moved as a block.
     auto inside = inline_.end();
     while (inside != inline_.begin() && std::prev(inside)->number >= active_[entry].inlineFrom) --inside;
-    inline_.erase(std::remove_if(inside, inline_.end(), [](const OpenInline& element) { return element.tag == Other; }), inline_.end());
+    inline_.erase(std::remove_if(inside, inline_.end(), [](const OpenInline& element) { return !boundsEndTags(element.tag); }), inline_.end());
 }
 
 void RTHTMLOpenElements::endedByBrowser(std::size_t first, std::size_t depth) {
@@ -666,8 +675,8 @@ void RTHTMLOpenElements::clearToTableContext() {
 void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
     if (isBlock(tag) && innermost_[P] >= 0) endAndTellReader(inScope(bit(P), ButtonScope));
     // Parts of a table end those they cannot go in, as a browser ends them; the reader would nest some.
-    if (tag == Li) endAndTellReader(inScope(bit(Li), ItemStartScope));
-    else if (tag == Dd || tag == Dt) endAndTellReader(inScope(Definitions, ItemStartScope));
+    if (tag == Li) endAndTellReader(itemInReach(inScope(bit(Li), ItemStartScope)));
+    else if (tag == Dd || tag == Dt) endAndTellReader(itemInReach(inScope(Definitions, ItemStartScope)));
     // A heading ends a heading that is the current element: no formatting or other element in line is open in it.
     else if (isHeading(tag) && !stack_.empty() && isHeading(stack_.back().tag) && !anythingOpenIn(stack_.size()))
         endAndTellReader(static_cast<std::int32_t>(stack_.size()) - 1);
@@ -680,6 +689,14 @@ void RTHTMLOpenElements::startBlock(std::uint8_t tag) {
         endAndTellReader(row >= 0 ? row : inScope(Cells, TableScope));
     }
     else if (tag == Tbody || tag == Thead || tag == Tfoot || tag == Caption) clearToTableContext();
+}
+
+std::int32_t RTHTMLOpenElements::itemInReach(std::int32_t depth) const {
+    // A browser looks for the item from the current element outwards and stops at a select or noscript element.
+    for (std::size_t entry = inline_.size(); depth >= 0 && entry-- > 0 && inline_[entry].depth > static_cast<std::size_t>(depth);) {
+        if (boundsEndTags(inline_[entry].tag)) return -1;
+    }
+    return depth;
 }
 
 void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to) {

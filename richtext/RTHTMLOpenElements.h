@@ -8,9 +8,10 @@
 // <p>z": the "z" is bold) and at a p that starts inside them ("<b><p>t</p></b>"). A browser remembers them as
 // active and opens them again where text follows. So does this repair: the reader is handed formatting
 // elements that never enclose a block. At every block's start and end tag the formatting elements open in
-// it are ended; before the next text with something to show (or inline element) they are opened again, as
-// copies with the same attributes. An end tag of a formatting element ends the elements opened after it too,
-// and those are opened again after it. Tables are left nested as they are written (the reader keeps them
+// it are ended; before the next text with something to show (or element in line a browser opens them again
+// before: not a textarea or title, whose text is their own) they are opened again, as copies with the same
+// attributes. An end tag of a formatting element ends the elements opened after it too, and those are opened
+// again after it. Tables are left nested as they are written (the reader keeps them
 // inside formatting, as a browser does), but for a table that ends a paragraph, where the formatting in the
 // paragraph ends with it; cells and captions start afresh, as in a browser, as do applet, marquee and object
 // elements. An end tag "</p>" with no p open becomes an empty paragraph ("<div>a</p>b</div>" shows two lines).
@@ -243,6 +244,9 @@ private:
     // The same when none of the boundary elements is open inside it, else -1.
     std::int32_t inScope(std::uint64_t tags, std::uint64_t boundaries) const;
     void startBlock(std::uint8_t tag);
+    // The item at `depth` (-1 for none) that an item's start tag ends, or -1 where a select or noscript element is
+    // open inside it.
+    std::int32_t itemInReach(std::int32_t depth) const;
     // The end tag at [from, to) ends the held element at `depth` (reachOf), with those inside it, whose end tags
     // the reader is given first (it would ignore the end tag while a div is open inside, say); a "</p>" at -1
     // makes an empty paragraph.

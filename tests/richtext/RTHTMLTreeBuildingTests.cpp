@@ -108,6 +108,41 @@ TEST(RTHTMLTreeBuildingTests, AHeadingEndsAnotherOnlyWhereThatOneIsTheCurrentEle
     EXPECT_EQ(lines("<p>x</p><h1><nobr><nobr></nobr><h2></h1>alpha</h2>beta"), (Lines{"x", "alphabeta"}));
 }
 
+TEST(RTHTMLTreeBuildingTests, FormattingOpensAgainWhereABrowserOpensItAgain) {
+    // At a formatting element's start tag, though a block follows it: the italic a table part or a block ended is open
+    // again around everything after, so the first heading is the current element where the second begins.
+    for (const std::string_view before : {"<table><i></table>", "<div><i></div>", "<table><tr><i></table>", "<table><colgroup><i></table>",
+                                          "<table><tr><td>c</td><i></tr></table>"}) {
+        Lines expected = before.find("c<") != std::string_view::npos ? Lines{"c"} : Lines{};
+        expected.insert(expected.end(), {"one", "twothree"});
+        EXPECT_EQ(lines(std::string(before) + "<b><p></b><h2>one<h3></h3>two</h2>three"), expected) << before;
+    }
+    EXPECT_EQ(lines("<table><tbody><u></tbody></table><em><div></em><h4>one<h1></h1>two</h4>three"), (Lines{"one", "twothree"}));
+    EXPECT_EQ(lines("<table><tbody><tr><em></tbody></table><tt><dl><dt></tt><h5>one<h6></h6>two</h5>three"), (Lines{"one", "twothree"}));
+    EXPECT_EQ(lines("<table><i></table><b> <div></b><h2>one<h3></h3>two</h2>three"), (Lines{"one", "twothree"}));
+    EXPECT_EQ(lines("<table><strong></table><a href=\"x\"><p></a><h2>one<h3></h3>two</h2>three"), (Lines{"one", "twothree"}));
+    EXPECT_EQ(lines("<table><i></table><nobr><p></nobr><h2>one<h3></h3>two</h2>three"), (Lines{"one", "twothree"}));
+    EXPECT_EQ(lines("<p>x</p><table><code></table><font color=red><section></font><h3>one<h4></h4>two</h3>three"),
+              (Lines{"x", "one", "twothree"}));
+    EXPECT_EQ(linesWithoutMarkers("<table><i></table><s><ul><li></s><h5>one<h6></h6>two</h5>three"), (Lines{"one", "twothree"}));
+    // Inside the first heading, where it keeps that one open around the second.
+    EXPECT_EQ(lines("<table><i></table><h2><b><p></b>one<h3></h3>two</h2>three"), (Lines{"one", "two", "three"}));
+    // Around an xmp, a noscript, an svg or a math element, as around any element in line; not at a textarea, a title,
+    // elements whose contents a browser never shows, or parts of ruby and media.
+    const std::pair<std::string_view, Lines> inFirst[] = {
+        {"<xmp>x</xmp>", {"x", "two", "three"}}, {"<noscript></noscript>", {"two", "three"}}, {"<img>", {"two", "three"}},
+        {"<svg></svg>", {"two", "three"}},       {"<math></math>", {"two", "three"}},
+        {"<textarea></textarea>", {"twothree"}}, {"<title>t</title>", {"twothree"}},      {"<iframe></iframe>", {"twothree"}},
+        {"<noframes>t</noframes>", {"twothree"}}, {"<noembed>t</noembed>", {"twothree"}}, {"<rt></rt>", {"twothree"}},
+        {"<source>", {"twothree"}},               {"<param>", {"twothree"}}};
+    for (const auto& [element, shown] : inFirst)
+        EXPECT_EQ(lines("<table><i></table><h2>" + std::string(element) + "<h3></h3>two</h2>three"), shown) << element;
+    // A textarea's text is its own; formatting opened again around a noscript or svg element holds what follows it too.
+    EXPECT_EQ(bodyMarkup("<p>x</p><table><i></table><textarea>t</textarea>u"), "<p>x</p><i></i><table></table><textarea>t</textarea><i>u</i>");
+    EXPECT_EQ(bodyMarkup("<b><p>x</p><noscript>y</noscript>z"), "<p><b>x</b></p><b><noscript>y</noscript>z</b>");
+    EXPECT_EQ(bodyMarkup("<b><p>x</p><svg><text>y</text></svg>z"), "<p><b>x</b></p><b><svg><text>y</text></svg>z</b>");
+}
+
 TEST(RTHTMLTreeBuildingTests, AnEndTagABrowserIgnoresIsNothing) {
     // An element in line that a block was opened inside.
     for (const std::string_view name : {"span", "label", "ruby", "sup"}) {
@@ -141,6 +176,14 @@ TEST(RTHTMLTreeBuildingTests, ButtonsFormsAndItemsEndAsABrowserEndsThem) {
     EXPECT_EQ(lines("<p>x</p><p><i><table>alpha beta<dt>gamma"), (Lines{"x", "alpha betagamma"}));
     // An item before a table in an item stays in that item.
     EXPECT_EQ(bodyMarkup("<p>x</p><li><table><li></table>alpha</li>beta"), "<p>x</p><li><li></li><table></table>alpha</li>beta");
+}
+
+TEST(RTHTMLTreeBuildingTests, AnItemEndsNoItemOutsideANoscriptElementItIsIn) {
+    // The item inside the noscript element is the current element at the form's end tag, which ends it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><form><li><noscript><b><i></b> <li>gamma</form>hazel"), (Lines{"x", "gamma", "hazel"}));
+    // The outer item stays open around the noscript element, and holds what follows it.
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><ul><li>a<noscript><div><li>b</div></noscript>c</ul>d"), (Lines{"x", "a", "b", "c", "d"}));
+    EXPECT_EQ(linesWithoutMarkers("<p>x</p><dl><dd>a<noscript><div><dt>b</div></noscript>c</dl>d"), (Lines{"x", "a", "b", "cd"}));
 }
 
 TEST(RTHTMLTreeBuildingTests, AFormsEndTagWithElementsStillOpenTakesOnlyTheFormOut) {
