@@ -206,6 +206,13 @@ void endProcess(double allowance) {
     ::on_exit(&endAtOnce, nullptr);
 }
 
+// The last of the end, as the program unloads: every exit handler has run and every object of static storage has
+// been destroyed, so what the exit handlers themselves set (a default, say) is written too. What the stores write
+// with is never destroyed.
+[[gnu::destructor]] void keepThePromisesOnceTheExitHandlersAreOver() {
+    if (::getpid() == armedProcess) keepThePromises();
+}
+
 // exit() destroys the calling thread's thread storage before it runs any exit handler or destroys any object of
 // static storage: this object, on the main thread and on the threads the system starts, ends the process there.
 struct EndOnExit {

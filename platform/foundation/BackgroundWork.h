@@ -20,7 +20,9 @@
 //   5. lets the exit handlers run within what is left of its allowance (kStopAllowance at the least). One may wait
 //      for what a stopped thread holds for good (a serial queue's turn, a database queue): should they still run
 //      at the end of it, the end gives up on them, says so on standard error, writes what stores promised once
-//      more (within kStopAllowance) and ends the process at once with the status it was given.
+//      more (within kStopAllowance) and ends the process at once with the status it was given;
+//   6. once the exit handlers are over and the objects of static storage destroyed, as the program unloads, writes
+//      what stores promised once more, so that what the exit handlers set is kept too.
 // A thread that calls exit() while another is ending the process stops there, counted as stopped as any other:
 // the end does not wait for its stretch, nor the pool's waits for its job. The allowance is kEndAllowance
 // seconds of real time in all: a sandbox's end that waited for the same spell of background work just before (at
@@ -56,9 +58,10 @@ public:
     // they get what is left of the same allowance.
     static void endTheProcess(double allowance);
 
-    // What a store promised to write at the end of the process (from an object of static storage's destructor,
-    // say): the end runs `write` on its thread once the background work has stopped or been fenced off, so it is
-    // written even when the exit handlers are skipped. It must cope with the store having gone meanwhile.
+    // What a store promised to write at the end of the process: the end runs `write` on its thread once the
+    // background work has stopped or been fenced off, so it is written even when the exit handlers are skipped,
+    // and again once they are over (or given up), for what they changed. A store that promises lives to the end:
+    // `write` may run after every object of static storage is gone, and more than once.
     static void writeAtTheEnd(std::function<void()> write);
 
     // Lives for the body of a thread the system starts: exit() called on the thread meanwhile ends the process as

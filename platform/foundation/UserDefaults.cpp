@@ -60,23 +60,23 @@ const Class& UserDefaults::classObject() {
 }
 
 UserDefaults& UserDefaults::standard() {
-    // Destroyed at exit, which writes what was never synchronized. The end of background work writes it first:
-    // when that end gives up on a job still running, the process ends without destroying anything.
-    static const std::shared_ptr<UserDefaults> instance = [] {
+    // Never destroyed: exit handlers and threads still running as the process ends set defaults too. The end writes
+    // what was not synchronized, before the exit handlers and again once they are over.
+    // Owned as every object is, so that it can be observed.
+    static const std::shared_ptr<UserDefaults>* const instance = [] {
         std::uint64_t generation = Sandbox::generation();
-        auto defaults = std::make_shared<UserDefaults>(standardPath());
+        auto* owner = new std::shared_ptr<UserDefaults>(std::make_shared<UserDefaults>(standardPath()));
+        UserDefaults* defaults = owner->get();
         std::lock_guard lock(defaults->mutex_);
         defaults->sandboxGeneration_ = generation;
-        BackgroundWork::writeAtTheEnd([store = std::weak_ptr<UserDefaults>(defaults)] {
-            if (const auto alive = store.lock()) {
-                std::lock_guard held(alive->mutex_);
-                alive->flushBeforeLeaving();
-            }
+        BackgroundWork::writeAtTheEnd([defaults] {
+            std::lock_guard held(defaults->mutex_);
+            defaults->flushBeforeLeaving();
         });
-        return defaults;
+        return owner;
     }();
-    instance->rebindIfSandboxMoved();
-    return *instance;
+    (*instance)->rebindIfSandboxMoved();
+    return **instance;
 }
 
 UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) {

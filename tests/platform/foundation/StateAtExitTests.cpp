@@ -1,12 +1,15 @@
 // What a thread keeps for itself (JSON's scratch and parser, its run loop) and the libraries under JSON and
 // digests still work at the end of the process: from an exit handler and from the destructor of an
 // object of static storage, on the thread that ends it, after that thread's thread storage has been destroyed,
-// whether that is the main thread returning or a pool job calling exit().
+// whether that is the main thread returning or a pool job calling exit(). What lives for the whole process (the
+// standard user defaults, the JSON library) serves code at the end and threads still running as it ends.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
+#include "platform/foundation/Sandbox.h"
 #include "tests/support/ChildProgram.h"
 
 using namespace ql;
@@ -40,4 +43,19 @@ TEST(StateAtExit, TheEndingThreadsRunLoopStillPerformsAtTheEnd) { expectAtTheEnd
 TEST(StateAtExit, ADigestIsTakenAtTheEnd) {
     // As `printf quillory | openssl md5` gives it.
     expectAtTheEnd("digest", "a944f36a69df40ca594b62211a2d0819");
+}
+
+TEST(StateAtExit, DefaultsSetByCodeAtTheEndAreKeptForTheNextLaunch) {
+    // One exit handler and one object of static storage come before the defaults' first use, so the runtime would
+    // tear the store down before they run; the other handler comes after it.
+    ns::TemporarySandbox home;
+    const std::map<std::string, std::string> inHome{{"QUILLORY_HOME", home.path()}};
+    const test::ChildRun ending = test::runChild({QL_WORK_AT_EXIT, "-", "defaults-set-at-the-end"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(ending.succeeded()) << ending.describe();
+    EXPECT_FALSE(ending.hasSanitizerReport()) << ending.describe();
+
+    const test::ChildRun next = test::runChild(
+        {QL_WORK_AT_EXIT, "-", "read-default", "first-handler", "static", "main", "last-handler"}, inHome, "", kRunLimit);
+    EXPECT_TRUE(next.succeeded()) << next.describe();
+    EXPECT_EQ(next.out, "yes\nyes\nyes\nyes\n");
 }

@@ -26,6 +26,9 @@
 //   then is the end's allowance: "the sync returned" on standard output would be a fault.
 // defaults-given-up: sets the user default "promise" to "kept" without synchronizing it, starts a job that takes
 //   digests for ever and ends its background work with an allowance of a second and a half before main returns.
+// defaults-set-at-the-end: sets user defaults from code that runs at the end: "first-handler" from an exit handler
+//   registered before the defaults are first used, "static" from the destructor of an object of static storage
+//   made before then too, "main" in main and "last-handler" from an exit handler registered afterwards.
 // read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
 #include <unistd.h>
@@ -236,6 +239,20 @@ int endGivingUpWithADefaultUnsynchronized() {
     return 0;
 }
 
+// ---- Code at the end that sets defaults ----
+
+struct SetsADefaultAtItsEnd {
+    ~SetsADefaultAtItsEnd() { UserDefaults::standard().setObject(ql::ns::Value("yes"), "static"); }
+};
+
+int endSettingDefaultsAtTheEnd() {
+    static SetsADefaultAtItsEnd setter;
+    std::atexit([] { UserDefaults::standard().setObject(ql::ns::Value("yes"), "first-handler"); });
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "main");
+    std::atexit([] { UserDefaults::standard().setObject(ql::ns::Value("yes"), "last-handler"); });
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,6 +262,7 @@ int main(int argc, char** argv) {
     if (how == "handler-waits-on-group" || how == "handler-queues-onto-sync") return endWithAJobBlocked(how);
     if (how == "handler-syncs-onto-stopped-block") return endWithAnExitHandlerSyncingOntoAStoppedBlock();
     if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
+    if (how == "defaults-set-at-the-end") return endSettingDefaultsAtTheEnd();
     if (how == "read-default") {
         std::vector<std::string> keys(argv + std::min(argc, 3), argv + argc);
         if (keys.empty()) keys.push_back("promise");
