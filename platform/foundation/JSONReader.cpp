@@ -39,12 +39,37 @@ constexpr std::size_t keptParserCapacity = std::size_t{32} << 20;
 // (see ValueArena::keepChunks) until memory is given back.
 constexpr std::size_t largeText = std::size_t{192} << 10;
 
-// simdjson's implementations (the parsers' and the writer's UTF-8 check for each kind of processor) are objects of
-// static storage, made on first use and destroyed at exit in the reverse order. Made as the program loads, before
-// the program's own, they are destroyed after them: a store that reads or writes JSON from its destructor at the
-// end of the process still finds them.
-[[gnu::constructor(101)]] void makeTheParsersImplementationsFirst() {
-    [[maybe_unused]] const std::string& chosen = simdjson::get_active_implementation()->name();
+// simdjson's implementations (the parsers' and the writer's UTF-8 check, one for each kind of processor) are objects
+// of static storage, destroyed as the process ends while a thread that is still running may be reading or writing
+// JSON. The one chosen for this processor is replaced, as the program loads, by one of the same kind that is never
+// destroyed; its code and tables are the library's own. A kind this header does not know keeps the library's.
+const simdjson::implementation* keptForGood(const simdjson::implementation& chosen) {
+    const std::string& name = chosen.name();
+#if SIMDJSON_IMPLEMENTATION_ICELAKE
+    if (name == "icelake") return new simdjson::icelake::implementation;
+#endif
+#if SIMDJSON_IMPLEMENTATION_HASWELL
+    if (name == "haswell") return new simdjson::haswell::implementation;
+#endif
+#if SIMDJSON_IMPLEMENTATION_WESTMERE
+    if (name == "westmere") return new simdjson::westmere::implementation;
+#endif
+#if SIMDJSON_IMPLEMENTATION_ARM64
+    if (name == "arm64") return new simdjson::arm64::implementation;
+#endif
+#if SIMDJSON_IMPLEMENTATION_PPC64
+    if (name == "ppc64") return new simdjson::ppc64::implementation;
+#endif
+#if SIMDJSON_IMPLEMENTATION_FALLBACK
+    if (name == "fallback") return new simdjson::fallback::implementation;
+#endif
+    return nullptr;
+}
+
+[[gnu::constructor(101)]] void keepTheParsersImplementationForGood() {
+    simdjson::internal::atomic_ptr<const simdjson::implementation>& active = simdjson::get_active_implementation();
+    // Asking its name makes the library choose.
+    if (const simdjson::implementation* kept = keptForGood(*active)) active = kept;
 }
 
 std::unique_ptr<simdjson::dom::parser> makeParser(std::size_t capacity) {

@@ -59,3 +59,21 @@ TEST(StateAtExit, DefaultsSetByCodeAtTheEndAreKeptForTheNextLaunch) {
     EXPECT_TRUE(next.succeeded()) << next.describe();
     EXPECT_EQ(next.out, "yes\nyes\nyes\nyes\n");
 }
+
+TEST(StateAtExit, ThreadsStillReadingAndWritingAsTheProcessEndsDoNotBringItDown) {
+    // The threads never come to a stop the end knows of, so the process ends under them, at once and with main's
+    // status; the JSON and XML libraries' state must not be torn down meanwhile. main returns at several points of
+    // their work.
+    for (const std::string format : {"json", "xml"}) {
+        for (int milliseconds = 30; milliseconds <= 80; milliseconds += 10) {
+            const std::string trial = format + " after " + std::to_string(milliseconds) + " ms";
+            const test::ChildRun child = test::runChild(
+                {QL_WORK_AT_EXIT, "-", "threads-using", format, std::to_string(milliseconds)}, {}, "", kRunLimit);
+            EXPECT_TRUE(child.succeeded()) << trial << ": " << child.describe();
+            EXPECT_FALSE(child.hasSanitizerReport()) << trial << ": " << child.describe();
+            EXPECT_EQ(child.err.find("given up"), std::string::npos) << trial << ": " << child.err;
+            EXPECT_LT(child.secondsOfItsEnd().value_or(test::kLongestEnd), ns::BackgroundWork::kEndAllowance / 2)
+                << trial << ": " << child.out;
+        }
+    }
+}

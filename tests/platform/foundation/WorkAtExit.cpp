@@ -29,6 +29,9 @@
 // defaults-set-at-the-end: sets user defaults from code that runs at the end: "first-handler" from an exit handler
 //   registered before the defaults are first used, "static" from the destructor of an object of static storage
 //   made before then too, "main" in main and "last-handler" from an exit handler registered afterwards.
+// threads-using json|xml MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML) for ever,
+//   without a run loop; main returns 0 after MILLISECONDS. A round trip that comes back different says so on
+//   standard error and ends with status 4.
 // read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
 #include <unistd.h>
@@ -40,6 +43,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +51,9 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
+#include "platform/foundation/JSONSerialization.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PropertyListSerialization.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
 #include "platform/foundation/Timer.h"
@@ -253,6 +259,42 @@ int endSettingDefaultsAtTheEnd() {
     return 0;
 }
 
+// ---- Threads of the app's own still using a library as the process ends ----
+
+std::optional<Data> writtenAs(const std::string& format, const ql::ns::Value& value) {
+    if (format == "json") return JSONSerialization::dataWithJSONObject(value, 0, nullptr);
+    return PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::XML, nullptr);
+}
+
+ql::ns::Value readAs(const std::string& format, const Data& data) {
+    if (format == "json") return JSONSerialization::JSONObjectWithData(data, 0, nullptr);
+    return PropertyListSerialization::propertyListWithData(data, PropertyListImmutable, nullptr, nullptr);
+}
+
+[[noreturn]] void roundTripForEver(const std::string& format, int thread) {
+    for (long round = 0;; ++round) {
+        const ql::ns::Value written(Dictionary{{"thread", ql::ns::Value(thread)},
+                                               {"round", ql::ns::Value(static_cast<std::int64_t>(round))},
+                                               {"text", ql::ns::Value("\u4e66 quillory")},
+                                               {"list", ql::ns::Value(Array{ql::ns::Value(1.5), ql::ns::Value(true)})}});
+        const auto data = writtenAs(format, written);
+        if (!data || readAs(format, *data) != written) {
+            static constexpr char kDiffers[] = "a round trip came back different\n";
+            [[maybe_unused]] const auto told = ::write(2, kDiffers, sizeof kDiffers - 1);
+            ::_exit(4);
+        }
+    }
+}
+
+int endWithThreadsUsing(const std::string& format, int milliseconds) {
+    for (int thread = 0; thread < 4; ++thread)
+        Thread::detachNewThread([format, thread] { roundTripForEver(format, thread); });
+    const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
+    ::nanosleep(&pause, nullptr);
+    ql::test::tellTheEndBegins();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,6 +305,7 @@ int main(int argc, char** argv) {
     if (how == "handler-syncs-onto-stopped-block") return endWithAnExitHandlerSyncingOntoAStoppedBlock();
     if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
     if (how == "defaults-set-at-the-end") return endSettingDefaultsAtTheEnd();
+    if (how == "threads-using" && argc > 4) return endWithThreadsUsing(argv[3], std::atoi(argv[4]));
     if (how == "read-default") {
         std::vector<std::string> keys(argv + std::min(argc, 3), argv + argc);
         if (keys.empty()) keys.push_back("promise");
