@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "platform/foundation/DispatchPool.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/OpenStreams.h"
 #include "platform/foundation/Thread.h"
 
 namespace ql::ns {
@@ -93,13 +93,11 @@ bool stretchesEndedBy(SteadyTime deadline) {
     return true;
 }
 
-// The first of the exit handlers once a stretch could not be stopped: ends the process with the status it was
-// given before anything is torn down. Standard output keeps what was written to it, unless a thread holds it.
+// The first of the exit handlers once a stretch could not be stopped, and the end of exit handlers given up: ends
+// the process with the status it was given before anything (more) is torn down. What was written through stdio is
+// kept, but for a stream a thread holds as the process ends.
 void endAtOnce(int status, void*) {
-    if (::ftrylockfile(stdout) == 0) {
-        std::fflush(stdout);
-        ::funlockfile(stdout);
-    }
+    flushStreamsNoThreadHolds(BackgroundWork::kStopAllowance);
     ::_exit(status);
 }
 

@@ -23,6 +23,7 @@
 //      more (within kStopAllowance) and ends the process at once with the status it was given;
 //   6. once the exit handlers are over and the objects of static storage destroyed, as the program unloads, writes
 //      what stores promised once more, so that what the exit handlers set is kept too.
+// When the end gives up (3 or 5), what was written through stdio is flushed first, but for a stream a thread holds.
 // A thread that calls exit() while another is ending the process stops there, counted as stopped as any other:
 // the end does not wait for its stretch, nor the pool's waits for its job. The allowance is kEndAllowance
 // seconds of real time in all: a sandbox's end that waited for the same spell of background work just before (at

@@ -142,3 +142,24 @@ TEST(BackgroundWork, WhatTheUserDefaultsPromisedIsWrittenWhenTheEndGivesUpOnABus
     EXPECT_TRUE(next.succeeded()) << next.describe();
     EXPECT_EQ(next.out, "kept\n");
 }
+
+TEST(BackgroundWork, WhatWasWrittenThroughStdioIsKeptWhenTheEndGivesUp) {
+    // The end gives up on an exit handler that never returns, or fences off a block that never ends: either way
+    // the process ends without the C library's own flush. A stream another thread holds for good is passed over
+    // rather than waited for.
+    ns::TemporarySandbox folder;
+    for (const std::string how : {"handler", "fenced"}) {
+        const std::string path = folder.path() + "/written-" + how;
+        const test::ChildRun child = test::runChild({QL_WORK_AT_EXIT, path, "stdio-given-up", how}, {}, "", kRunLimit);
+        EXPECT_TRUE(child.ended) << how << ": hung";
+        EXPECT_EQ(child.status, 6) << how << ": " << child.describe();
+        EXPECT_FALSE(child.hasSanitizerReport()) << how << ": " << child.describe();
+        EXPECT_NE(child.err.find("given up"), std::string::npos) << how << ": " << child.err;
+        EXPECT_LE(child.secondsOfItsEnd().value_or(test::kLongestEnd + 1), test::kLongestEnd) << how << ": " << child.out;
+        std::ifstream written(path);
+        int lines = 0;
+        for (std::string line; std::getline(written, line); ++lines)
+            EXPECT_EQ(line, "line " + std::to_string(lines + 1)) << how;
+        EXPECT_EQ(lines, 100) << how;
+    }
+}

@@ -32,6 +32,9 @@
 // threads-using json|xml MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML) for ever,
 //   without a run loop; main returns 0 after MILLISECONDS. A round trip that comes back different says so on
 //   standard error and ends with status 4.
+// stdio-given-up FILE handler|fenced: writes 100 lines to FILE through stdio, and one to FILE.held, which a thread
+//   then holds for good; then the end gives up with status 6 on an exit handler that never returns ("handler"),
+//   or fences off a block that never ends ("fenced").
 // read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
 #include <unistd.h>
@@ -45,6 +48,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/BackgroundWork.h"
@@ -295,6 +299,40 @@ int endWithThreadsUsing(const std::string& format, int milliseconds) {
     return 0;
 }
 
+// ---- What was written through stdio when the end gives up ----
+
+[[noreturn]] void waitForEver() {
+    for (;;) ::pause();
+}
+
+int endGivingUpWithStdioBuffered(const std::string& path, const std::string& how) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    FILE* held = std::fopen((path + ".held").c_str(), "w");
+    if (!file || !held) return 2;
+    for (int line = 1; line <= 100; ++line) std::fprintf(file, "line %d\n", line);
+    std::fprintf(held, "held\n");
+    static auto* holding = new DispatchSemaphore(0);
+    std::thread([held] {
+        ::flockfile(held);
+        holding->signal();
+        waitForEver();
+    }).detach();
+    holding->wait();
+    if (how == "handler") {
+        std::atexit([] { waitForEver(); });
+    } else {
+        static auto* started = new DispatchSemaphore(0);
+        DispatchQueue::serial("never-ends")->async([] {
+            started->signal();
+            for (int round = 0;; ++round) hexString(md5(std::string(4096, static_cast<char>('a' + round % 26))));
+        });
+        started->wait();
+    }
+    BackgroundWork::endTheProcess(kShortAllowance);
+    ql::test::tellTheEndBegins();
+    return 6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -306,6 +344,7 @@ int main(int argc, char** argv) {
     if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
     if (how == "defaults-set-at-the-end") return endSettingDefaultsAtTheEnd();
     if (how == "threads-using" && argc > 4) return endWithThreadsUsing(argv[3], std::atoi(argv[4]));
+    if (how == "stdio-given-up" && argc > 3) return endGivingUpWithStdioBuffered(argv[1], argv[3]);
     if (how == "read-default") {
         std::vector<std::string> keys(argv + std::min(argc, 3), argv + argc);
         if (keys.empty()) keys.push_back("promise");
