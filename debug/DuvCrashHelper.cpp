@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 
 #include "debug/DuvPendingException.h"
 #include "debug/DuvPendingSignal.h"
@@ -21,7 +22,7 @@ namespace ql {
 
 namespace {
 
-const std::vector<int> kSignals = {SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
+constexpr std::array kSignals{SIGABRT, SIGILL, SIGSEGV, SIGFPE, SIGBUS, SIGPIPE};
 // A record holds at most a few hundred frames and what the exception carried, the index a few dozen names:
 // anything far larger is not ours.
 constexpr std::uint64_t kLargestFile = 4 << 20;

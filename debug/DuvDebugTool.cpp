@@ -25,7 +25,7 @@ void DuvDebugWindow::becomeKeyWindow() {
 }
 
 std::shared_ptr<DuvDebugTool> DuvDebugTool::shareInstance() {
-    static const std::shared_ptr<DuvDebugTool> shared = [] {
+    static const auto& shared = *new std::shared_ptr<DuvDebugTool>([] {
         auto tool = std::make_shared<DuvDebugTool>();
         if (ns::Thread::isMainThread()) {
             tool->makeMainThreadParts();
@@ -33,7 +33,7 @@ std::shared_ptr<DuvDebugTool> DuvDebugTool::shareInstance() {
             ns::DispatchQueue::main()->async([tool] { tool->makeMainThreadParts(); });
         }
         return tool;
-    }();
+    }());
     return shared;
 }
 

@@ -105,7 +105,7 @@ void provideSignalStack() {
 
 }  // namespace
 
-void install(const std::string& folder, const std::vector<int>& signals) {
+void install(const std::string& folder, std::span<const int> signals) {
     const std::string prefix = folder + "/" + std::string(kFilePrefix);
     if (prefix.size() >= PATH_MAX) {
         ns::Log::write("DuvDebugTool:crash folder path too long, fatal signals are not recorded");

@@ -5,6 +5,7 @@
 // turns those lines into ordinary records when it next opens.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ struct PendingSignal {
 // signal again, so the process still ends by it. Only the first fault of the process is noted, whether a
 // signal or an uncaught exception (DuvFirstFault.h): threads faulting with it wait for its note before they
 // go on. An exception's note is whole once the abort that follows it is noted here too.
-void install(const std::string& folder, const std::vector<int>& signals);
+void install(const std::string& folder, std::span<const int> signals);
 
 // The signals recorded in the folder by processes that have ended, oldest first; their files are removed.
 // Lines that cannot be read are dropped with their file.

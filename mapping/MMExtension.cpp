@@ -8,8 +8,8 @@
 namespace ql {
 
 std::optional<ns::URL> mm_url(std::string_view text) {
-    static const ns::CharacterSet unescaped = ns::CharacterSet::characterSetWithCharactersInString(
-        "!$&'()*+,-./:;=?@_~%#[]0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const auto& unescaped = *new ns::CharacterSet(ns::CharacterSet::characterSetWithCharactersInString(
+        "!$&'()*+,-./:;=?@_~%#[]0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return ns::URL::fromString(ns::stringByAddingPercentEncodingWithAllowedCharacters(text, unescaped));
 }
 

@@ -42,7 +42,7 @@ const ns::Class& MMFoundation::requiredClass(const char* name) {
 }
 
 const std::vector<const ns::Class*>& MMFoundation::foundationClasses() {
-    static const std::vector<const ns::Class*> classes = [] {
+    static const auto& classes = *new std::vector<const ns::Class*>([] {
         // URLs and errors register their box classes with their own code; asking a box for its class also
         // makes sure that code is part of the program.
         std::vector<const ns::Class*> out{ns::URL::fromString("a:")->boxed().valueClass(),
@@ -51,7 +51,7 @@ const std::vector<const ns::Class*>& MMFoundation::foundationClasses() {
                                  "NSAttributedString"})
             out.push_back(&requiredClass(name));
         return out;
-    }();
+    }());
     return classes;
 }
 

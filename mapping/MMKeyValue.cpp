@@ -123,7 +123,7 @@ void applyProperty(ns::Object& object, const MMConversionPlan& plan, const MMCla
                    const ns::Value& dictionary) {
     const MMProperty& property = *entry.property;
     if (!plan.admits(property.name())) return;
-    static const ns::Value nil;
+    static const auto& nil = *new ns::Value;
     const ns::Value* raw = rawValue(dictionary, entry);
     if (!raw) raw = &nil;
 

@@ -59,7 +59,7 @@ std::shared_ptr<NetHTTPBodyPart> NetHTTPBodyPart::copy() const {
 }
 
 const ns::Data& NetHTTPBodyPart::closingBoundary() const {
-    static const ns::Data none;
+    static const auto& none = *new ns::Data;
     return hasFinalBoundary_ ? finalBoundaryText_ : none;
 }
 

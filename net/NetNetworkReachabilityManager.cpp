@@ -48,11 +48,11 @@ std::string NetReachabilityStatusText(std::int64_t status) {
 }
 
 std::shared_ptr<NetNetworkReachabilityManager> NetNetworkReachabilityManager::sharedManager() {
-    static const std::shared_ptr<NetNetworkReachabilityManager> shared = [] {
+    static const auto& shared = *new std::shared_ptr<NetNetworkReachabilityManager>([] {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         return managerForAddress(reinterpret_cast<const sockaddr*>(&address));
-    }();
+    }());
     return shared;
 }
 

@@ -11,14 +11,14 @@ namespace ql {
 namespace {
 
 const ns::CharacterSet& queryComponentAllowedCharacters() {
-    static const ns::CharacterSet allowed = [] {
+    static const auto& allowed = *new ns::CharacterSet([] {
         ns::CharacterSet set = ns::CharacterSet::URLQueryAllowedCharacterSet();
         // The general delimiters and the sub-delimiters separate pairs and names in a query, so inside a
         // name or value they must be escaped.
         set.removeCharactersInString(":#[]@");
         set.removeCharactersInString("!$&'()*+,;=");
         return set;
-    }();
+    }());
     return allowed;
 }
 

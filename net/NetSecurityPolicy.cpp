@@ -49,13 +49,13 @@ std::shared_ptr<sec::Key> NetPublicKeyOfCertificate(const ns::Data& certificate)
 }
 
 const std::vector<ns::Data>& NetSecurityPolicy::defaultPinnedCertificates() {
-    static const std::vector<ns::Data> certificates = [] {
+    static const auto& certificates = *new std::vector<ns::Data>([] {
         std::vector<ns::Data> found;
         for (const std::string& path : ns::Bundle::main().pathsForResourcesOfType("cer", ".")) {
             if (auto data = ns::dataWithContentsOfFile(path, MaxCertificateFileLength)) found.push_back(std::move(*data));
         }
         return found;
-    }();
+    }());
     return certificates;
 }
 

@@ -38,11 +38,11 @@ Edge logicalEdge(std::string_view key) {
 }  // namespace
 
 RTCSSDeclarations::RTCSSDeclarations(ns::Value styles) : styles_(std::move(styles)) {
-    static const std::unordered_map<std::string_view, RTCSSProperty> properties = [] {
+    static const auto& properties = *new std::unordered_map<std::string_view, RTCSSProperty>([] {
         std::unordered_map<std::string_view, RTCSSProperty> map;
         for (std::size_t i = 0; i < PropertyNames.size(); ++i) map.emplace(PropertyNames[i], static_cast<RTCSSProperty>(i));
         return map;
-    }();
+    }());
     const ns::Dictionary* dictionary = styles_.asDictionary();
     if (!dictionary) return;
     bool hasBox[BoxPrefixes.size()] = {};

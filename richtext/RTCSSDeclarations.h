@@ -66,7 +66,7 @@ public:
         case RTCSSProperty::Color: return color_;
         case RTCSSProperty::BackgroundColor: return backgroundColor_;
         case RTCSSProperty::BorderColor: return borderColor_;
-        default: return noColor_;
+        default: return noColor();
         }
     }
     // "before:content" decoded as CSS content.
@@ -95,7 +95,10 @@ public:
 private:
     static constexpr std::array<std::string_view, static_cast<std::size_t>(Box::Count)> BoxPrefixes = {
         "margin", "padding", "-webkit-margin", "-webkit-padding"};
-    static inline const std::optional<std::shared_ptr<ui::Color>> noColor_;
+    static const std::optional<std::shared_ptr<ui::Color>>& noColor() {
+        static const auto& none = *new std::optional<std::shared_ptr<ui::Color>>;
+        return none;
+    }
 
     static std::size_t index(RTCSSProperty property) { return static_cast<std::size_t>(property); }
     static constexpr std::size_t PropertyCount = static_cast<std::size_t>(RTCSSProperty::Count);

@@ -62,7 +62,7 @@ std::uint64_t RTCSSListStyle::listStyleTypeFromString(std::optional<std::string_
     if (!text) return NotUnderstood;
     const std::string word = RTASCIILowercased(*text);
     using T = RTListStyleType;
-    static const std::vector<std::pair<std::string_view, T>> Keywords = {
+    static constexpr std::pair<std::string_view, T> Keywords[] = {
         {"inherit", T::Inherit},         {"none", T::None},
         {"circle", T::Circle},           {"decimal", T::Decimal},
         {"decimal-leading-zero", T::DecimalLeadingZero}, {"disc", T::Disc},

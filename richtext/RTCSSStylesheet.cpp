@@ -306,7 +306,7 @@ bool matchesDescendantSelector(const RTHTMLParserNode& element, const Ancestors&
 RTCSSStylesheet::RTCSSStylesheet(std::string_view styleBlock) { parseStyleBlock(styleBlock); }
 
 const RTCSSStylesheet& RTCSSStylesheet::defaultStyleSheet() {
-    static const RTCSSStylesheet sheet(RTDefaultStylesheetText);
+    static const RTCSSStylesheet& sheet = *new RTCSSStylesheet(RTDefaultStylesheetText);
     return sheet;
 }
 

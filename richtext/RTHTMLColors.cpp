@@ -169,11 +169,11 @@ constexpr NamedColor NamedColors[] = {
 };
 
 const std::unordered_map<std::string_view, std::string_view>& colorNames() {
-    static const std::unordered_map<std::string_view, std::string_view> names = [] {
+    static const auto& names = *new std::unordered_map<std::string_view, std::string_view>([] {
         std::unordered_map<std::string_view, std::string_view> table;
         for (const NamedColor& color : NamedColors) table.emplace(color.name, color.digits);
         return table;
-    }();
+    }());
     return names;
 }
 

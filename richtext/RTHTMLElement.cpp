@@ -101,8 +101,6 @@ void RTHTMLElement::interpretAttributes() {
     styleDidChange();
 }
 
-const RTHTMLElement::Decorations RTHTMLElement::noDecorations_;
-
 RTHTMLElement::Decorations& RTHTMLElement::mutableDecorations() {
     if (!decorations_) decorations_ = std::make_shared<Decorations>();
     else if (decorations_.use_count() > 1) decorations_ = std::make_shared<Decorations>(*decorations_);
@@ -145,7 +143,7 @@ std::shared_ptr<RTCSSListStyle> RTHTMLElement::listStyle() const {
 }
 
 const ns::Dictionary& RTHTMLElement::styles() const {
-    static const ns::Dictionary none;
+    static const ns::Dictionary& none = *new ns::Dictionary;
     const ns::Dictionary* own = declarations_ ? declarations_->styles().asDictionary() : nullptr;
     return own ? *own : none;
 }
@@ -227,7 +225,7 @@ double RTHTMLElement::inheritedTextSize() const {
 }
 
 const std::set<std::string>& RTHTMLElement::CSSClassNamesToIgnoreForCustomAttributes() const {
-    static const std::set<std::string> none;
+    static const auto& none = *new std::set<std::string>;
     return classNamesToIgnore_ ? *classNamesToIgnore_ : none;
 }
 
@@ -236,8 +234,8 @@ void RTHTMLElement::setCSSClassNamesToIgnoreForCustomAttributes(std::set<std::st
 }
 
 const std::set<std::string, std::less<>>& RTHTMLElement::attributesToIgnoreForCustomAttributesAttribute() {
-    static const std::set<std::string, std::less<>> names = {"style", "dir",  "align", "src",    "href", "color",
-                                                             "face",  "size", "name",  "height", "width"};
+    static const auto& names = *new std::set<std::string, std::less<>>{"style", "dir",  "align", "src",    "href", "color",
+                                                                       "face",  "size", "name",  "height", "width"};
     return names;
 }
 

@@ -343,8 +343,11 @@ private:
         std::optional<std::string> linkGUID;
     };
     std::shared_ptr<const Decorations> decorations_;
-    static const Decorations noDecorations_;
-    const Decorations& decorations() const { return decorations_ ? *decorations_ : noDecorations_; }
+    static const Decorations& noDecorations() {
+        static const Decorations& none = *new Decorations;
+        return none;
+    }
+    const Decorations& decorations() const { return decorations_ ? *decorations_ : noDecorations(); }
     Decorations& mutableDecorations();
     std::shared_ptr<const std::set<std::string>> classNamesToIgnore_;
     std::optional<std::string> beforeContent_;

@@ -22,7 +22,7 @@ ns::Value boxed(const std::optional<T>& value) {
 ns::Value copiedObject(const std::shared_ptr<const ns::Object>& object) { return object ? ns::Value(object->copy()) : ns::Value(); }
 
 const std::unordered_map<std::string_view, Getter>& getters() {
-    static const std::unordered_map<std::string_view, Getter> table = {
+    static const auto& table = *new std::unordered_map<std::string_view, Getter>{
         {"fontDescriptor", [](const RTHTMLElement& e) { return copiedObject(e.fontDescriptor()); }},
         {"paragraphStyle", [](const RTHTMLElement& e) { return copiedObject(e.paragraphStyle()); }},
         {"textAttachment", [](const RTHTMLElement& e) { return ns::Value(e.textAttachment()); }},

@@ -98,8 +98,15 @@ constexpr auto HeldNames = [] {
     return names;
 }();
 
-const std::string KeepOpenStart = "<" + std::string(RTHTMLKeepOpenTag) + ">";
-const std::string KeepOpenEnd = "</" + std::string(RTHTMLKeepOpenTag) + ">";
+// The tags of RTHTMLKeepOpenTag as the repair writes them: constants, with nothing to make or destroy (the
+// assertions keep them in step with the name).
+constexpr std::string_view KeepOpenStart = "<ql-keep-open>";
+constexpr std::string_view KeepOpenEnd = "</ql-keep-open>";
+constexpr std::string_view KeepOpenParagraph = "<ql-keep-open><p>";
+static_assert(KeepOpenStart.starts_with('<') && KeepOpenStart.ends_with('>') &&
+              KeepOpenStart.substr(1, KeepOpenStart.size() - 2) == RTHTMLKeepOpenTag);
+static_assert(KeepOpenEnd.starts_with("</") && KeepOpenEnd.substr(2) == KeepOpenStart.substr(1));
+static_assert(KeepOpenParagraph.starts_with(KeepOpenStart) && KeepOpenParagraph.substr(KeepOpenStart.size()) == "<p>");
 
 // A start tag's attributes as written: what follows its name, without the blanks around it and the ">".
 std::string_view attributesOf(std::string_view tag) {
@@ -702,7 +709,7 @@ std::int32_t RTHTMLOpenElements::itemInReach(std::int32_t depth) const {
 void RTHTMLOpenElements::endBlock(std::uint8_t tag, std::int32_t depth, std::size_t from, std::size_t to) {
     if (depth < 0) {
         // A browser makes an empty paragraph of a "</p>" with no p open (kept in a heading, as above).
-        edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenStart + "<p>" : "<p>");
+        edits_.insert(from, !stack_.empty() && isHeading(stack_.back().tag) ? KeepOpenParagraph : std::string_view("<p>"));
         return;
     }
     const auto held = static_cast<std::size_t>(depth);

@@ -16,7 +16,7 @@ struct Hook {
 };
 
 Hook& installed() {
-    static Hook hook;
+    static Hook& hook = *new Hook;
     return hook;
 }
 

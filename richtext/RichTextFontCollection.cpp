@@ -21,7 +21,7 @@ std::string folded(std::string_view text) {
 }  // namespace
 
 const std::shared_ptr<RichTextFontCollection>& RichTextFontCollection::availableFontsCollection() {
-    static const std::shared_ptr<RichTextFontCollection> collection = std::make_shared<RichTextFontCollection>();
+    static const auto& collection = *new std::shared_ptr<RichTextFontCollection>(std::make_shared<RichTextFontCollection>());
     return collection;
 }
 

@@ -67,7 +67,7 @@ struct ClassState {
 };
 
 ClassState& classState() {
-    static ClassState state;
+    static ClassState& state = *new ClassState;
     return state;
 }
 
@@ -123,7 +123,7 @@ struct FontCache {
 };
 
 FontCache& fontCache() {
-    static FontCache cache;
+    static FontCache& cache = *new FontCache;
     return cache;
 }
 

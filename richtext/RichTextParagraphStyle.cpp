@@ -108,8 +108,8 @@ bool RichTextParagraphStyle::isEqual(const ns::Object& other) const {
         baseWritingDirection != style->baseWritingDirection) {
         return false;
     }
-    static const TextLists noLists;
-    static const TextBlocks noBlocks;
+    static const TextLists& noLists = *new TextLists;
+    static const TextBlocks& noBlocks = *new TextBlocks;
     if (textLists && !equalElements(*textLists, style->textLists ? *style->textLists : noLists)) return false;
     if (textBlocks && !equalElements(*textBlocks, style->textBlocks ? *style->textBlocks : noBlocks)) return false;
     if (tabStops && *tabStops != style->tabStops.value_or(TabStops())) return false;

@@ -25,7 +25,7 @@ const ns::FileManager& files() { return ns::FileManager::defaultManager(); }
 
 std::mutex hookMutex;
 std::function<void(std::string_view)>& stepHook() {
-    static std::function<void(std::string_view)> hook;
+    static auto& hook = *new std::function<void(std::string_view)>;
     return hook;
 }
 

@@ -55,11 +55,11 @@ ns::Dictionary SharedUDIDScheme::_getDictFromPasteboard(const ui::Pasteboard& pa
     if (!data) return {};
     // Other apps write these slots: only the plain values a record is made of are decoded, never an object
     // of whatever class the archive names.
-    static const std::vector<const ns::Class*> plainClasses = [] {
+    static const auto& plainClasses = *new std::vector<const ns::Class*>([] {
         std::vector<const ns::Class*> classes;
         for (const char* name : {"NSDictionary", "NSString", "NSNumber", "NSDate"}) classes.push_back(ns::Class::named(name));
         return classes;
-    }();
+    }());
     const ns::Value record = ns::KeyedUnarchiver::unarchivedObjectOfClasses(plainClasses, *data, nullptr);
     const ns::Dictionary* dictionary = record.asDictionary();
     return dictionary != nullptr ? *dictionary : ns::Dictionary();

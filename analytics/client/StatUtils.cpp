@@ -31,7 +31,10 @@ namespace ql {
 namespace {
 
 std::mutex randomMutex;
-std::function<std::uint32_t()> randomOverride;
+std::function<std::uint32_t()>& randomOverride() {
+    static auto& source = *new std::function<std::uint32_t()>;
+    return source;
+}
 
 const ns::Value* entry(const ns::Value& dictionary, std::string_view key) {
     const ns::Dictionary* members = dictionary.asDictionary();
@@ -147,8 +150,8 @@ bool StatUtils::isPureFloat(std::string_view text) {
 
 std::string StatUtils::urlEncode(std::string_view text) {
     // What a URL may carry unescaped, less every reserved delimiter.
-    static const ns::CharacterSet allowed = ns::CharacterSet::characterSetWithCharactersInString(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~");
+    static const auto& allowed = *new ns::CharacterSet(ns::CharacterSet::characterSetWithCharactersInString(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~"));
     return ns::stringByAddingPercentEncodingWithAllowedCharacters(text, allowed);
 }
 
@@ -185,13 +188,13 @@ void StatUtils::outLog(const std::optional<std::string>& message) {
 
 std::uint32_t StatUtils::random32() {
     std::lock_guard lock(randomMutex);
-    if (randomOverride) return randomOverride();
+    if (const auto& source = randomOverride()) return source();
     static std::mt19937 engine(std::random_device{}());
     return static_cast<std::uint32_t>(engine());
 }
 
 void StatUtils::setRandomSourceForTesting(std::function<std::uint32_t()> source) {
-    ns::lockedStore(randomMutex, randomOverride, std::move(source));
+    ns::lockedStore(randomMutex, randomOverride(), std::move(source));
 }
 
 std::uint32_t StatUtils::getRand(std::uint32_t from, std::uint32_t to) {

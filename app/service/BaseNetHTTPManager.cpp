@@ -21,8 +21,8 @@ namespace {
 // What a host (scheme, authority and the base path) may hold as it is: the unreserved and reserved
 // characters, brackets for a literal IPv6 address, and "%" so that an escape already present is kept.
 const ns::CharacterSet& URLHostCharacters() {
-    static const ns::CharacterSet set = ns::CharacterSet::characterSetWithCharactersInString(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=%");
+    static const auto& set = *new ns::CharacterSet(ns::CharacterSet::characterSetWithCharactersInString(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=%"));
     return set;
 }
 
@@ -30,8 +30,8 @@ const ns::CharacterSet& URLHostCharacters() {
 // "]" are escaped, since in a path they would start an escape, cut the URL at a fragment or stand for
 // an address.
 const ns::CharacterSet& URLPathCharacters() {
-    static const ns::CharacterSet set = ns::CharacterSet::characterSetWithCharactersInString(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?@!$&'()*+,;=");
+    static const auto& set = *new ns::CharacterSet(ns::CharacterSet::characterSetWithCharactersInString(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?@!$&'()*+,;="));
     return set;
 }
 

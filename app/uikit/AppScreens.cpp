@@ -20,7 +20,7 @@ struct Registry {
 
 // Registered once at start-up and read on the main thread afterwards.
 Registry& registry() {
-    static Registry instance;
+    static auto& instance = *new Registry;
     return instance;
 }
 

@@ -15,7 +15,7 @@ void showNoNetwork() {
 }
 
 void showRefusal(std::string_view message) {
-    static const ns::CharacterSet blanks = ns::CharacterSet::whitespaceAndNewlineCharacterSet();
+    static const auto& blanks = *new ns::CharacterSet(ns::CharacterSet::whitespaceAndNewlineCharacterSet());
     const bool readable = !ns::stringByTrimmingCharactersInSet(message, blanks).empty();
     Toast::showWithText(std::string(readable ? message : NoNetworkMessage));
 }

@@ -16,7 +16,7 @@ namespace ql {
 namespace {
 
 std::shared_ptr<PKPromptView>& slot() {
-    static std::shared_ptr<PKPromptView> prompt;
+    static auto& prompt = *new std::shared_ptr<PKPromptView>;
     return prompt;
 }
 

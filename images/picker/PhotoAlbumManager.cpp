@@ -5,7 +5,7 @@
 namespace ql {
 
 const std::shared_ptr<PhotoAlbumManager>& PhotoAlbumManager::sharedManager() {
-    static const auto manager = std::make_shared<PhotoAlbumManager>();
+    static const auto& manager = *new std::shared_ptr<PhotoAlbumManager>(std::make_shared<PhotoAlbumManager>());
     return manager;
 }
 

@@ -25,7 +25,7 @@ std::shared_ptr<AssetsLibraryD> AssetsLibraryD::make() {
 }
 
 const std::shared_ptr<al::AssetsLibrary>& AssetsLibraryD::defaultAssetsLibrary() {
-    static const auto library = std::make_shared<al::AssetsLibrary>();
+    static const auto& library = *new std::shared_ptr<al::AssetsLibrary>(std::make_shared<al::AssetsLibrary>());
     return library;
 }
 

@@ -19,7 +19,10 @@ const std::array<char, 4> kBackgroundSlotKeys{};
 const char kSerializerKey = 0;
 
 std::mutex cacheMutex;
-std::shared_ptr<NetImageCache> classCache;
+std::shared_ptr<NetImageCache>& classCache() {
+    static auto& cache = *new std::shared_ptr<NetImageCache>;
+    return cache;
+}
 
 const void* slotKey(Kind kind, unsigned state) {
     std::size_t slot = 0;
@@ -126,14 +129,14 @@ void net_setBackgroundImageRequestOperation(ui::Button& button, std::shared_ptr<
 std::shared_ptr<NetImageCache> net_buttonSharedImageCache() {
     {
         std::lock_guard lock(cacheMutex);
-        if (classCache) return classCache;
+        if (const auto& cache = classCache()) return cache;
     }
     return net_imageViewSharedImageCache();
 }
 
 void net_setButtonSharedImageCache(std::shared_ptr<NetImageCache> cache) {
     std::lock_guard lock(cacheMutex);
-    classCache = std::move(cache);
+    classCache() = std::move(cache);
 }
 
 std::shared_ptr<NetURLResponseSerialization> net_imageResponseSerializer(const ui::Button& button) {

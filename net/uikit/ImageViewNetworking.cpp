@@ -13,7 +13,10 @@ const char kOperationKey = 0;
 const char kSerializerKey = 0;
 
 std::mutex cacheMutex;
-std::shared_ptr<NetImageCache> classCache;
+std::shared_ptr<NetImageCache>& classCache() {
+    static auto& cache = *new std::shared_ptr<NetImageCache>;
+    return cache;
+}
 
 bool sameURL(const ns::URLRequest& request, const std::shared_ptr<NetHTTPRequestOperation>& current) {
     return current && request.URL() && current->request().URL() == request.URL();
@@ -36,12 +39,13 @@ void net_setImageRequestOperation(ui::ImageView& view, std::shared_ptr<NetHTTPRe
 
 std::shared_ptr<NetImageCache> net_imageViewSharedImageCache() {
     std::lock_guard lock(cacheMutex);
-    return classCache ? classCache : NetImageCache::defaultCache();
+    const auto& cache = classCache();
+    return cache ? cache : NetImageCache::defaultCache();
 }
 
 void net_setImageViewSharedImageCache(std::shared_ptr<NetImageCache> cache) {
     std::lock_guard lock(cacheMutex);
-    classCache = std::move(cache);
+    classCache() = std::move(cache);
 }
 
 std::shared_ptr<NetURLResponseSerialization> net_imageResponseSerializer(const ui::ImageView& view) {

@@ -10,7 +10,7 @@
 namespace ql {
 
 std::shared_ptr<NetNetworkActivityIndicatorManager> NetNetworkActivityIndicatorManager::sharedManager() {
-    static const std::shared_ptr<NetNetworkActivityIndicatorManager> shared = create();
+    static const auto& shared = *new std::shared_ptr<NetNetworkActivityIndicatorManager>(create());
     return shared;
 }
 

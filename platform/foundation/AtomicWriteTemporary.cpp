@@ -130,7 +130,7 @@ std::size_t removeStaleAtomicWriteTemporaries(const std::string& folder, std::st
 
 std::size_t removeStaleAtomicWriteTemporariesAtFirstOpening(const std::string& folder, std::string_view targetName) {
     static std::mutex mutex;
-    static std::set<std::string> opened;  // guarded by mutex: folder, a NUL, the target's name
+    static auto& opened = *new std::set<std::string>;  // guarded by mutex: folder, a NUL, the target's name
     // Held through the removal, so a store's second opening finds its leftovers gone; the removal never waits.
     std::lock_guard lock(mutex);
     if (!opened.insert(folder + '\0' + std::string(targetName)).second) return 0;

@@ -219,7 +219,14 @@ struct EndOnExit {
         if (!endedOnItsOwn && ::getpid() == armedProcess) endProcess(BackgroundWork::kEndAllowance);
     }
 };
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wexit-time-destructors"  // its destructor is where the end begins
+#endif
 thread_local EndOnExit endOnExit;
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 // The main thread's, made while the program initialises: destroyed as main returns or exit() is called there.
 [[maybe_unused]] const bool mainThreadArmed = !endOnExit.endedOnItsOwn;
 

@@ -63,10 +63,10 @@ CharacterSet::Storage& CharacterSet::detach() {
 }
 
 // Each standard set is built once and then shared by every copy handed out.
-#define QL_STANDARD_SET(name, make)           \
-    CharacterSet CharacterSet::name() {       \
-        static const CharacterSet set = make; \
-        return set;                           \
+#define QL_STANDARD_SET(name, make)                        \
+    CharacterSet CharacterSet::name() {                    \
+        static const auto& set = *new CharacterSet(make); \
+        return set;                                        \
     }
 
 QL_STANDARD_SET(whitespaceCharacterSet, fromPattern(u"[\\p{Zs}\\u0009]"))

@@ -30,7 +30,7 @@ constexpr std::uint64_t DetectableTypes = TextCheckingTypeDate | TextCheckingTyp
 const RegularExpression& expression(std::string_view pattern, unsigned options = 0) {
     // Each pattern is one of the few constants below, compiled once.
     static std::mutex mutex;
-    static std::map<std::string, RegularExpression, std::less<>> compiled;
+    static auto& compiled = *new std::map<std::string, RegularExpression, std::less<>>;
     std::lock_guard lock(mutex);
     auto found = compiled.find(pattern);
     if (found == compiled.end())

@@ -107,7 +107,7 @@ void syncDirectory(const std::string& path) {
 
 std::mutex hookMutex;
 std::function<void(const std::string&)>& beforeReplaceHook() {
-    static std::function<void(const std::string&)> hook;
+    static auto& hook = *new std::function<void(const std::string&)>;
     return hook;
 }
 

@@ -67,8 +67,9 @@ void releaseKeptJSONMemory() noexcept {
 }
 
 void giveBackKeptJSONMemoryOnMemoryWarnings() {
-    static const std::shared_ptr<Object> observer = NotificationCenter::defaultCenter().addObserverForName(
-        MemoryWarningNotification, nullptr, nullptr, [](const Notification&) { releaseKeptJSONMemory(); });
+    [[maybe_unused]] static const auto& observer =
+        *new std::shared_ptr<Object>(NotificationCenter::defaultCenter().addObserverForName(
+            MemoryWarningNotification, nullptr, nullptr, [](const Notification&) { releaseKeptJSONMemory(); }));
 }
 
 void noteLargeJSONText() {

@@ -19,7 +19,7 @@ struct Settings {
 };
 
 Settings& settings() {
-    static Settings instance;
+    static auto& instance = *new Settings;
     return instance;
 }
 

@@ -69,7 +69,7 @@ void Log::write(std::string_view line) {
 std::vector<Dictionary> Log::messagesOfProcess(int pid) {
     std::vector<Dictionary> messages;
     if (pid != ::getpid()) return messages;
-    static const std::string sender = programName();
+    static const auto& sender = *new std::string(programName());
     std::lock_guard lock(logMutex());
     messages.reserve(keptMessages().size());
     for (const KeptMessage& kept : keptMessages()) {

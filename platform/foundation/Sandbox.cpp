@@ -19,7 +19,11 @@ namespace ql::ns {
 namespace {
 
 std::mutex homeMutex;
-std::string homeOverride;          // guarded by homeMutex; empty: the default home
+// Guarded by homeMutex; empty: the default home.
+std::string& homeOverride() {
+    static auto& path = *new std::string;
+    return path;
+}
 std::atomic<std::uint64_t> homeGeneration{1};
 
 std::string nonEmptyEnvironment(const char* name) {
@@ -53,8 +57,8 @@ namespace {
 
 std::string currentHome() {
     std::lock_guard lock(homeMutex);
-    if (!homeOverride.empty()) return homeOverride;
-    static const std::string home = defaultHome();
+    if (!homeOverride().empty()) return homeOverride();
+    static const auto& home = *new std::string(defaultHome());
     return home;
 }
 
@@ -77,13 +81,13 @@ std::string Sandbox::temporary() { return inHome("/tmp"); }
 
 void Sandbox::setHomeForTesting(std::string path) {
     std::lock_guard lock(homeMutex);
-    homeOverride = path.empty() ? std::string() : std::filesystem::absolute(path).lexically_normal().string();
+    homeOverride() = path.empty() ? std::string() : std::filesystem::absolute(path).lexically_normal().string();
     homeGeneration.fetch_add(1);
 }
 
 bool Sandbox::hasHomeForTesting() {
     std::lock_guard lock(homeMutex);
-    return !homeOverride.empty();
+    return !homeOverride().empty();
 }
 
 std::uint64_t Sandbox::generation() { return homeGeneration.load(); }
@@ -95,7 +99,7 @@ SandboxHome::SandboxHome(std::string path) : path_(std::filesystem::absolute(pat
         throw Exception(InvalidArgumentException, "cannot make the sandbox " + path_ + ": " + error.message());
     {
         std::lock_guard lock(homeMutex);
-        previousOverride_ = homeOverride;
+        previousOverride_ = homeOverride();
     }
     Sandbox::setHomeForTesting(path_);
 }

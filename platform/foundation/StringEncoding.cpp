@@ -85,11 +85,11 @@ std::string canonicalName(const char* name) {
 }  // namespace
 
 std::optional<StringEncoding> stringEncodingForIANACharsetName(std::string_view name) {
-    static const std::vector<std::string> canonicalNames = [] {
+    static const auto& canonicalNames = *new std::vector<std::string>([] {
         std::vector<std::string> names;
         for (const KnownEncoding& known : kKnownEncodings) names.push_back(canonicalName(known.converterName));
         return names;
-    }();
+    }());
     if (name.empty()) return std::nullopt;
     const std::string wanted = canonicalName(std::string(name).c_str());
     if (wanted.empty()) return std::nullopt;

@@ -36,7 +36,7 @@ struct DefaultZone {
 };
 
 DefaultZone& defaultZone() {
-    static DefaultZone instance;
+    static auto& instance = *new DefaultZone;
     return instance;
 }
 
@@ -64,18 +64,18 @@ std::optional<TimeZone> TimeZone::forSecondsFromGMT(std::int64_t seconds) {
 }
 
 TimeZone TimeZone::gmt() {
-    static const TimeZone zone = *forSecondsFromGMT(0);
+    static const auto& zone = *new TimeZone(*forSecondsFromGMT(0));
     return zone;
 }
 
 TimeZone TimeZone::system() {
-    static const TimeZone zone = [] {
+    static const auto& zone = *new TimeZone([] {
         std::unique_ptr<icu::TimeZone> host(icu::TimeZone::detectHostTimeZone());
         icu::UnicodeString id;
         host->getID(id);
         if (id == icu::UnicodeString(UCAL_UNKNOWN_ZONE_ID)) return gmt();
         return TimeZone(std::make_shared<const Impl>(Impl{std::move(host), detail::utf8Text(id)}));
-    }();
+    }());
     return zone;
 }
 

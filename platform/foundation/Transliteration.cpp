@@ -21,7 +21,7 @@ struct CachedTransliterator {
 // Building a transform loads its rules, which takes milliseconds; each is built once per process.
 CachedTransliterator* transliterator(std::string_view transform, bool reverse) {
     static std::mutex mutex;
-    static std::map<std::pair<std::string, bool>, std::unique_ptr<CachedTransliterator>> cache;
+    static auto& cache = *new std::map<std::pair<std::string, bool>, std::unique_ptr<CachedTransliterator>>;
     std::lock_guard lock(mutex);
     auto key = std::make_pair(std::string(transform), reverse);
     auto found = cache.find(key);

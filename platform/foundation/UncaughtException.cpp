@@ -46,7 +46,14 @@ struct LastExitHandler {
         }
     }
 };
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wexit-time-destructors"  // the end waits here, on purpose
+#endif
 __attribute__((init_priority(101))) LastExitHandler lastExitHandler;
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 
 [[noreturn]] void onTerminate() {
     static thread_local bool terminating = false;

@@ -104,7 +104,7 @@ void Value::Node::destroyOne(Kind kind, Node* node) {
 namespace {
 
 const Value& nilValue() {
-    static const Value nil;
+    static const auto& nil = *new Value;
     return nil;
 }
 

@@ -66,13 +66,12 @@ bool FileURLProtocol::canInitWithRequest(const URLRequest& request) {
 }
 
 const URLProtocol::Registration& FileURLProtocol::registration() {
-    static const Registration files{typeid(FileURLProtocol), &FileURLProtocol::canInitWithRequest,
-                                    &FileURLProtocol::canonicalRequestForRequest,
-                                    [](URLRequest request, std::shared_ptr<CachedURLResponse> cached,
-                                       std::shared_ptr<URLProtocolClient> client) -> std::shared_ptr<URLProtocol> {
-                                        return std::make_shared<FileURLProtocol>(std::move(request), std::move(cached),
-                                                                                 std::move(client));
-                                    }};
+    static const auto& files = *new Registration{
+        typeid(FileURLProtocol), &FileURLProtocol::canInitWithRequest, &FileURLProtocol::canonicalRequestForRequest,
+        [](URLRequest request, std::shared_ptr<CachedURLResponse> cached,
+           std::shared_ptr<URLProtocolClient> client) -> std::shared_ptr<URLProtocol> {
+            return std::make_shared<FileURLProtocol>(std::move(request), std::move(cached), std::move(client));
+        }};
     return files;
 }
 

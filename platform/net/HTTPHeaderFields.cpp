@@ -20,7 +20,7 @@ HTTPHeaderFields HTTPHeaderFields::fromDistinctFields(std::vector<Field> fields)
 }
 
 const std::vector<HTTPHeaderFields::Field>& HTTPHeaderFields::fields() const {
-    static const std::vector<Field> none;
+    static const auto& none = *new std::vector<Field>;
     return fields_ ? *fields_ : none;
 }
 

@@ -9,19 +9,22 @@ namespace ql::av {
 namespace {
 
 std::mutex gMutex;
-std::map<std::string, AuthorizationStatus, std::less<>> gStatuses;
+std::map<std::string, AuthorizationStatus, std::less<>>& statuses() {  // guarded by gMutex
+    static auto& set = *new std::map<std::string, AuthorizationStatus, std::less<>>;
+    return set;
+}
 
 }  // namespace
 
 AuthorizationStatus CaptureDevice::authorizationStatusForMediaType(std::string_view mediaType) {
     std::lock_guard lock(gMutex);
-    auto found = gStatuses.find(mediaType);
-    return found == gStatuses.end() ? AuthorizationStatus::NotDetermined : found->second;
+    auto found = statuses().find(mediaType);
+    return found == statuses().end() ? AuthorizationStatus::NotDetermined : found->second;
 }
 
 void CaptureDevice::setAuthorizationStatusForMediaType(std::string_view mediaType, AuthorizationStatus status) {
     std::lock_guard lock(gMutex);
-    gStatuses[std::string(mediaType)] = status;
+    statuses()[std::string(mediaType)] = status;
 }
 
 }  // namespace ql::av

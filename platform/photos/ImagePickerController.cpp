@@ -13,7 +13,10 @@ namespace ql::ui {
 namespace {
 
 std::mutex gMutex;
-std::shared_ptr<Image> gPicture;
+std::shared_ptr<Image>& cameraPictureSet() {  // guarded by gMutex
+    static auto& set = *new std::shared_ptr<Image>;
+    return set;
+}
 
 }  // namespace
 
@@ -25,12 +28,12 @@ bool ImagePickerController::isCameraDeviceAvailable(ImagePickerControllerCameraD
 
 void ImagePickerController::setCameraPicture(std::shared_ptr<Image> picture) {
     std::lock_guard lock(gMutex);
-    gPicture = std::move(picture);
+    cameraPictureSet() = std::move(picture);
 }
 
 std::shared_ptr<Image> ImagePickerController::cameraPicture() {
     std::lock_guard lock(gMutex);
-    return gPicture;
+    return cameraPictureSet();
 }
 
 void ImagePickerController::takePicture() {

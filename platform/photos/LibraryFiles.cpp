@@ -30,7 +30,7 @@ AssetType typeOfFile(const fs::path& path) {
 class MadeURLs {
 public:
     static MadeURLs& shared() {
-        static MadeURLs urls;
+        static auto& urls = *new MadeURLs;
         return urls;
     }
 

@@ -16,7 +16,10 @@ namespace ql::sys {
 namespace {
 
 std::mutex injectedMutex;
-std::optional<std::vector<NetworkInterface>> injected;
+std::optional<std::vector<NetworkInterface>>& injected() {  // guarded by injectedMutex
+    static auto& set = *new std::optional<std::vector<NetworkInterface>>;
+    return set;
+}
 
 bool kernelListsAsWireless(const std::string& name) {
     struct stat info{};
@@ -63,14 +66,14 @@ std::string machineIdentifier() {
 std::vector<NetworkInterface> networkInterfaces() {
     {
         std::lock_guard lock(injectedMutex);
-        if (injected) return *injected;
+        if (injected()) return *injected();
     }
     return hostInterfaces();
 }
 
 void setNetworkInterfacesForTesting(std::optional<std::vector<NetworkInterface>> interfaces) {
     std::lock_guard lock(injectedMutex);
-    injected = std::move(interfaces);
+    injected() = std::move(interfaces);
 }
 
 std::string carrierName() { return {}; }

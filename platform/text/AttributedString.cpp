@@ -13,7 +13,7 @@ namespace {
 
 // Texts without attributes all share this one.
 const std::shared_ptr<const ns::Dictionary>& noAttributes() {
-    static const auto none = std::make_shared<const ns::Dictionary>();
+    static const auto& none = *new std::shared_ptr<const ns::Dictionary>(std::make_shared<const ns::Dictionary>());
     return none;
 }
 

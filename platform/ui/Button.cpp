@@ -16,7 +16,7 @@ namespace ql::ui {
 namespace {
 
 const std::shared_ptr<Font>& titleFont() {
-    static const auto font = Font::systemFontOfSize(15);
+    static const auto& font = *new std::shared_ptr<Font>(Font::systemFontOfSize(15));
     return font;
 }
 

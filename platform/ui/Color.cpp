@@ -30,10 +30,10 @@ std::shared_ptr<Color> Color::colorWithPatternImage(const std::shared_ptr<Image>
 
 std::shared_ptr<Color> Color::colorWithCGColor(const cg::Color& color) { return make(color); }
 
-#define QL_NAMED_COLOR(name, value)                                      \
-    const std::shared_ptr<Color>& Color::name() {                        \
-        static const std::shared_ptr<Color> shared = make(value);        \
-        return shared;                                                   \
+#define QL_NAMED_COLOR(name, value)                                       \
+    const std::shared_ptr<Color>& Color::name() {                         \
+        static const auto& shared = *new std::shared_ptr<Color>(make(value)); \
+        return shared;                                                    \
     }
 
 QL_NAMED_COLOR(blackColor, cg::Color::gray(0, 1))

@@ -14,7 +14,7 @@ namespace ql::ui {
 namespace {
 
 const std::shared_ptr<Font>& defaultFont() {
-    static const auto font = Font::systemFontOfSize(17);
+    static const auto& font = *new std::shared_ptr<Font>(Font::systemFontOfSize(17));
     return font;
 }
 

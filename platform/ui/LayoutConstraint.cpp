@@ -95,7 +95,7 @@ std::string number(double value) {
 }
 
 LayoutConstraint::DescriptionOverride& descriptionOverride() {
-    static LayoutConstraint::DescriptionOverride override;
+    static auto& override = *new LayoutConstraint::DescriptionOverride;
     return override;
 }
 

@@ -22,8 +22,15 @@ constexpr std::string_view ChangeCountKey = "changeCount";
 constexpr std::uint64_t MaxFileLength = std::uint64_t{512} << 20;
 
 std::mutex registryMutex;
-std::string folderOverride;                                     // guarded by registryMutex
-std::map<std::string, std::shared_ptr<Pasteboard>> localBoards;  // guarded by registryMutex
+// Both guarded by registryMutex.
+std::string& folderOverride() {
+    static auto& folder = *new std::string;
+    return folder;
+}
+std::map<std::string, std::shared_ptr<Pasteboard>>& localBoards() {
+    static auto& boards = *new std::map<std::string, std::shared_ptr<Pasteboard>>;
+    return boards;
+}
 
 // Any name becomes one safe file name: letters, digits, '-', '_' and inner dots stay, the rest is %XX.
 std::string fileNameForName(const std::string& name) {
@@ -48,7 +55,7 @@ std::string folderPath() {
     std::string folder;
     {
         std::lock_guard lock(registryMutex);
-        folder = folderOverride;
+        folder = folderOverride();
     }
     if (folder.empty()) {
         const char* fromEnvironment = ::getenv("QUILLORY_PASTEBOARDS");
@@ -80,7 +87,7 @@ struct Pasteboard::Contents {
 };
 
 std::shared_ptr<Pasteboard> Pasteboard::generalPasteboard() {
-    static const auto general = std::make_shared<Pasteboard>("");
+    static const auto& general = *new std::shared_ptr<Pasteboard>(std::make_shared<Pasteboard>(""));
     return general;
 }
 
@@ -88,21 +95,21 @@ std::shared_ptr<Pasteboard> Pasteboard::pasteboardWithName(const std::string& na
     if (name.empty()) return nullptr;
     {
         std::lock_guard lock(registryMutex);
-        if (auto found = localBoards.find(name); found != localBoards.end()) return found->second;
+        if (auto found = localBoards().find(name); found != localBoards().end()) return found->second;
     }
     auto board = std::make_shared<Pasteboard>(name);
     if (ns::FileManager::defaultManager().fileExistsAtPath(board->path())) return board;
     if (!create) return nullptr;
     board->local_ = std::make_shared<Contents>();
     std::lock_guard lock(registryMutex);
-    return localBoards.emplace(name, board).first->second;
+    return localBoards().emplace(name, board).first->second;
 }
 
 void Pasteboard::removePasteboardWithName(const std::string& name) {
     if (name.empty()) return;
     {
         std::lock_guard lock(registryMutex);
-        localBoards.erase(name);
+        localBoards().erase(name);
     }
     const std::string folder = folderPath();
     ns::FileLock lock(lockPath(folder));
@@ -128,7 +135,7 @@ void Pasteboard::setPersistent(bool persistent) {
         lock.unlock();
         {
             std::lock_guard registry(registryMutex);
-            localBoards.erase(name_);
+            localBoards().erase(name_);
         }
         store(contents);
     } else {
@@ -142,7 +149,7 @@ void Pasteboard::setPersistent(bool persistent) {
         std::lock_guard again(mutex_);
         local_ = std::move(contents);
         std::lock_guard registry(registryMutex);
-        localBoards.emplace(name_, std::static_pointer_cast<Pasteboard>(shared_from_this()));
+        localBoards().emplace(name_, std::static_pointer_cast<Pasteboard>(shared_from_this()));
     }
 }
 
@@ -213,7 +220,7 @@ std::string Pasteboard::sharedFolder() {
 
 void Pasteboard::setSharedFolderForTesting(std::string path) {
     std::lock_guard lock(registryMutex);
-    folderOverride = std::move(path);
+    folderOverride() = std::move(path);
 }
 
 }  // namespace ql::ui

@@ -16,7 +16,7 @@ namespace ql::ui {
 namespace {
 
 const std::shared_ptr<Font>& segmentFont() {
-    static const auto font = Font::systemFontOfSize(13);
+    static const auto& font = *new std::shared_ptr<Font>(Font::systemFontOfSize(13));
     return font;
 }
 

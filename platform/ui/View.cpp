@@ -172,7 +172,7 @@ std::shared_ptr<Color> View::tintColor() const {
         if (v->tintColor_) return v->tintColor_;
     }
     // The platform's blue.
-    static const auto blue = Color::colorWithRed(0, 122.0 / 255, 1, 1);
+    static const auto& blue = *new std::shared_ptr<Color>(Color::colorWithRed(0, 122.0 / 255, 1, 1));
     return blue;
 }
 

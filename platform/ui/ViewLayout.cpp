@@ -19,7 +19,7 @@ namespace {
 
 // Views that asked for the constraint update pass, which runs before the next layout.
 std::vector<std::weak_ptr<View>>& pendingUpdates() {
-    static std::vector<std::weak_ptr<View>> views;
+    static auto& views = *new std::vector<std::weak_ptr<View>>;
     return views;
 }
 
@@ -48,7 +48,7 @@ ViewLayoutState& View::layoutState() {
 // ---- Constraints held ----
 
 const std::vector<std::shared_ptr<LayoutConstraint>>& View::constraints() const {
-    static const std::vector<std::shared_ptr<LayoutConstraint>> none;
+    static const auto& none = *new std::vector<std::shared_ptr<LayoutConstraint>>;
     return layoutState_ ? layoutState_->constraints : none;
 }
 

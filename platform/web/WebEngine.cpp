@@ -47,7 +47,8 @@ constexpr std::string_view kNotRunning = "the web engine is not running";
 constexpr std::chrono::milliseconds kLookInterval{100};
 
 std::shared_ptr<WebEngine>& instance() {
-    static std::shared_ptr<WebEngine> engine;
+    // Shut down by an exit handler of its own (shutDownAtExit); the holder serves code still running after it.
+    static auto& engine = *new std::shared_ptr<WebEngine>;
     return engine;
 }
 

@@ -3,7 +3,7 @@
 namespace ql::ui {
 
 const ns::Dictionary& fieldsOf(const ns::Value& value) {
-    static const ns::Dictionary none;
+    static const auto& none = *new ns::Dictionary;
     const auto* fields = value.asDictionary();
     return fields ? *fields : none;
 }

@@ -27,7 +27,7 @@ bool travelsOnlyOnTheWire(std::string_view name) {
 static_assert((kPageReplyLimit + 2) / 3 * 4 + (std::size_t{4} << 20) <= WebEngine::kLargestCommand + 1);
 
 const std::shared_ptr<WebReplyBudget>& allReplies() {
-    static const auto budget = std::make_shared<WebReplyBudget>(kAllRepliesLimit);
+    static const auto& budget = *new std::shared_ptr<WebReplyBudget>(std::make_shared<WebReplyBudget>(kAllRepliesLimit));
     return budget;
 }
 
@@ -93,13 +93,14 @@ private:
 };
 
 const std::shared_ptr<PageLoads>& pageLoads() {
-    static const auto loads = std::make_shared<PageLoads>();  // the session holds it weakly
+    // The session holds it weakly.
+    static const auto& loads = *new std::shared_ptr<PageLoads>(std::make_shared<PageLoads>());
     return loads;
 }
 
 const std::shared_ptr<ns::URLSession>& pageSession() {
-    static const auto session = ns::URLSession::sessionWithConfiguration(
-        ns::URLSessionConfiguration::defaultSessionConfiguration(), pageLoads(), nullptr);
+    static const auto& session = *new std::shared_ptr<ns::URLSession>(ns::URLSession::sessionWithConfiguration(
+        ns::URLSessionConfiguration::defaultSessionConfiguration(), pageLoads(), nullptr));
     return session;
 }
 

@@ -18,7 +18,7 @@ namespace ql::ui {
 // What the view does with each kind of event it listens for; the engine passes every other kind over.
 const std::map<std::string_view, WebView::EventAction>& WebView::eventActions() {
     using Fields = const ns::Dictionary&;
-    static const std::map<std::string_view, EventAction> actions{
+    static const auto& actions = *new std::map<std::string_view, EventAction>{
         {"Page.frameStartedNavigating",
          [](WebView& view, Fields fields) { view.navigationStarted(textField(fields, "frameId"), textField(fields, "loaderId")); }},
         {"Fetch.requestPaused", [](WebView& view, Fields fields) { view.requestPaused(fields); }},

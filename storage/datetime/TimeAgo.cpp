@@ -28,10 +28,10 @@ constexpr UnitTexts kUnitTexts[] = {
 };
 
 std::string lookUp(std::string_view key) {
-    static const std::shared_ptr<ns::Bundle> bundle = [] {
+    static const auto& bundle = *new std::shared_ptr<ns::Bundle>([] {
         auto path = ns::Bundle::main().pathForResource(kDateUtilBundleName, "");
         return path ? ns::Bundle::bundleWithPath(*path) : nullptr;
-    }();
+    }());
     if (!bundle) return std::string(key);
     return bundle->localizedString(key, "", kDateUtilStringsTable);
 }

@@ -45,12 +45,12 @@ std::optional<std::string> moveAside(const std::string& path) {
 UTAsyncFileDeleter::UTAsyncFileDeleter() { queues(); }
 
 UTAsyncFileDeleter::Queues& UTAsyncFileDeleter::queues() {
-    static Queues shared;
+    static auto& shared = *new Queues;
     return shared;
 }
 
 const std::shared_ptr<UTAsyncFileDeleter>& UTAsyncFileDeleter::sharedInstance() {
-    static const std::shared_ptr<UTAsyncFileDeleter> deleter = std::make_shared<UTAsyncFileDeleter>();
+    static const auto& deleter = *new std::shared_ptr<UTAsyncFileDeleter>(std::make_shared<UTAsyncFileDeleter>());
     return deleter;
 }
 

@@ -41,18 +41,19 @@ std::string joined(std::string_view base, std::string_view extension) {
 }  // namespace
 
 const std::string& cachesPath() {
-    static const std::string path = ns::searchPathForDirectoriesInDomains(ns::CachesDirectory, ns::UserDomainMask, true).back();
+    static const auto& path =
+        *new std::string(ns::searchPathForDirectoriesInDomains(ns::CachesDirectory, ns::UserDomainMask, true).back());
     return path;
 }
 
 const std::string& documentsPath() {
-    static const std::string path =
-        ns::searchPathForDirectoriesInDomains(ns::DocumentDirectory, ns::UserDomainMask, true).back();
+    static const auto& path =
+        *new std::string(ns::searchPathForDirectoriesInDomains(ns::DocumentDirectory, ns::UserDomainMask, true).back());
     return path;
 }
 
 const std::string& temporaryPath() {
-    static const std::string path = ns::temporaryDirectory();
+    static const auto& path = *new std::string(ns::temporaryDirectory());
     return path;
 }
 

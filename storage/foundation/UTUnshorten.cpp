@@ -20,7 +20,7 @@ struct Unshortener {
 };
 
 Unshortener& unshortener() {
-    static Unshortener shared;
+    static auto& shared = *new Unshortener;
     return shared;
 }
 

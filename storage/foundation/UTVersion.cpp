@@ -53,8 +53,8 @@ std::shared_ptr<UTVersion> UTVersion::appBundleVersion() {
 }
 
 std::shared_ptr<UTVersion> UTVersion::osVersion() {
-    static const std::shared_ptr<UTVersion> version =
-        versionWithString(ui::Device::currentDevice().systemVersion());
+    static const auto& version =
+        *new std::shared_ptr<UTVersion>(versionWithString(ui::Device::currentDevice().systemVersion()));
     return version;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <ranges>
 
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -248,8 +247,9 @@ const std::shared_ptr<ui::ShapeLayer>& ProgressHUD::backgroundRingLayer() {
 // ---- Showing ----
 
 std::shared_ptr<ui::Window> ProgressHUD::normalLevelWindow() const {
-    for (const auto& window : ui::Application::sharedApplication().windows() | std::views::reverse) {
-        if (window->windowLevel() == ui::WindowLevelNormal) return window;
+    const auto windows = ui::Application::sharedApplication().windows();
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window) {
+        if ((*window)->windowLevel() == ui::WindowLevelNormal) return *window;
     }
     return nullptr;
 }

@@ -43,12 +43,12 @@ std::shared_ptr<ui::Image> arrowImage(bool pointsLeft) {
 }
 
 const std::shared_ptr<ui::Image>& leftArrow() {
-    static const auto image = arrowImage(true);
+    static const auto& image = *new std::shared_ptr<ui::Image>(arrowImage(true));
     return image;
 }
 
 const std::shared_ptr<ui::Image>& rightArrow() {
-    static const auto image = arrowImage(false);
+    static const auto& image = *new std::shared_ptr<ui::Image>(arrowImage(false));
     return image;
 }
 

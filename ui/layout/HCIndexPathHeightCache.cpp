@@ -145,7 +145,9 @@ void HCIndexPathHeightCache::deleteRows(const std::vector<ns::IndexPath>& paths)
     for (const auto& path : paths) {
         if (valid(path)) rowsBySection[path.section()].insert(path.row());
     }
-    for (const auto& [section, rows] : rowsBySection) {
+    for (const auto& entry : rowsBySection) {
+        const std::int64_t section = entry.first;
+        const std::set<std::int64_t>& rows = entry.second;
         enumerateAllOrientationsUsingBlock([&](Store& store) {
             auto& list = store[at(section)];
             for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
