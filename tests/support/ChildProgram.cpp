@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,6 +95,16 @@ void tellTheEndBegins() {
     std::printf("%s%lld\n", kEndBegins.data(),
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
     std::fflush(stdout);
+}
+
+void lingerAtTheEnd() {
+    struct Lingers {
+        ~Lingers() {
+            const timespec aTenth{0, 100'000'000};
+            ::nanosleep(&aTenth, nullptr);
+        }
+    };
+    static Lingers lingers;
 }
 
 std::optional<double> ChildRun::secondsOfItsEnd() const {

@@ -50,4 +50,9 @@ ChildRun runChild(const std::vector<std::string>& arguments, const std::map<std:
 // steady clock, which is the machine's own and so the same in the test that runs it.
 void tellTheEndBegins();
 
+// For the child program, before anything it then uses is made: as its process ends, once every object of static
+// storage made afterwards has been destroyed, the end lingers a tenth of a second, as it might on a loaded
+// machine, while threads that do not stop go on.
+void lingerAtTheEnd();
+
 }  // namespace ql::test

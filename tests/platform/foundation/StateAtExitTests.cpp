@@ -62,9 +62,9 @@ TEST(StateAtExit, DefaultsSetByCodeAtTheEndAreKeptForTheNextLaunch) {
 
 TEST(StateAtExit, ThreadsStillReadingAndWritingAsTheProcessEndsDoNotBringItDown) {
     // The threads never come to a stop the end knows of, so the process ends under them, at once and with main's
-    // status; the JSON and XML libraries' state must not be torn down meanwhile. main returns at several points of
-    // their work.
-    for (const std::string format : {"json", "xml"}) {
+    // status; the JSON, XML, text services' and crypto libraries' state must not be torn down meanwhile. main
+    // returns at several points of their work.
+    for (const std::string format : {"json", "xml", "text"}) {
         for (int milliseconds = 30; milliseconds <= 80; milliseconds += 10) {
             const std::string trial = format + " after " + std::to_string(milliseconds) + " ms";
             const test::ChildRun child = test::runChild(

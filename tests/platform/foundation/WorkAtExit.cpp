@@ -29,9 +29,10 @@
 // defaults-set-at-the-end: sets user defaults from code that runs at the end: "first-handler" from an exit handler
 //   registered before the defaults are first used, "static" from the destructor of an object of static storage
 //   made before then too, "main" in main and "last-handler" from an exit handler registered afterwards.
-// threads-using json|xml MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML) for ever,
-//   without a run loop; main returns 0 after MILLISECONDS. A round trip that comes back different says so on
-//   standard error and ends with status 4.
+// threads-using json|xml|text MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML, or
+//   dates, patterns and digests of texts) for ever, without a run loop; main returns 0 after MILLISECONDS, and the
+//   end lingers a tenth of a second once what they use would be destroyed. A round trip that comes back different
+//   says so on standard error and ends with status 4.
 // stdio-given-up FILE handler|fenced: writes 100 lines to FILE through stdio, and one to FILE.held, which a thread
 //   then holds for good; then the end gives up with status 6 on an exit handler that never returns ("handler"),
 //   or fences off a block that never ends ("fenced").
@@ -53,14 +54,19 @@
 
 #include "platform/foundation/BackgroundWork.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/JSONSerialization.h"
+#include "platform/foundation/Locale.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyListSerialization.h"
+#include "platform/foundation/RegularExpression.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
+#include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Timer.h"
+#include "platform/foundation/Transliteration.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/ChildProgram.h"
 
@@ -275,14 +281,32 @@ ql::ns::Value readAs(const std::string& format, const Data& data) {
     return PropertyListSerialization::propertyListWithData(data, PropertyListImmutable, nullptr, nullptr);
 }
 
+bool valueComesBackTheSame(const std::string& format, int thread, long round) {
+    const ql::ns::Value written(Dictionary{{"thread", ql::ns::Value(thread)},
+                                           {"round", ql::ns::Value(static_cast<std::int64_t>(round))},
+                                           {"text", ql::ns::Value("\u4e66 quillory")},
+                                           {"list", ql::ns::Value(Array{ql::ns::Value(1.5), ql::ns::Value(true)})}});
+    const auto data = writtenAs(format, written);
+    return data && readAs(format, *data) == written;
+}
+
+// Dates in a Chinese locale, a pattern, a transliteration, a time zone and a digest: the text services' and the
+// crypto library's state.
+bool textComesBackTheSame(long round) {
+    DateFormatter formatter;
+    formatter.setLocale(Locale("zh_CN"));
+    formatter.setTimeZone(TimeZone::named("Asia/Shanghai").value_or(TimeZone::gmt()));
+    formatter.setDateFormat("yyyy\u5e74M\u6708d\u65e5 HH:mm:ss");
+    const Date date = Date::fromTimeIntervalSince1970(static_cast<double>(round * 3607));
+    const std::string text = formatter.stringFromDate(date);
+    const auto pattern = RegularExpression::regularExpressionWithPattern("\\d+\u5e74");
+    return formatter.dateFromString(text) == date && pattern && pattern->numberOfMatchesInString(text) == 1 &&
+           transliteratedToASCII("\u4e66") == "shu" && hexString(md5(text)).size() == 32;
+}
+
 [[noreturn]] void roundTripForEver(const std::string& format, int thread) {
     for (long round = 0;; ++round) {
-        const ql::ns::Value written(Dictionary{{"thread", ql::ns::Value(thread)},
-                                               {"round", ql::ns::Value(static_cast<std::int64_t>(round))},
-                                               {"text", ql::ns::Value("\u4e66 quillory")},
-                                               {"list", ql::ns::Value(Array{ql::ns::Value(1.5), ql::ns::Value(true)})}});
-        const auto data = writtenAs(format, written);
-        if (!data || readAs(format, *data) != written) {
+        if (!(format == "text" ? textComesBackTheSame(round) : valueComesBackTheSame(format, thread, round))) {
             static constexpr char kDiffers[] = "a round trip came back different\n";
             [[maybe_unused]] const auto told = ::write(2, kDiffers, sizeof kDiffers - 1);
             ::_exit(4);
@@ -291,6 +315,7 @@ ql::ns::Value readAs(const std::string& format, const Data& data) {
 }
 
 int endWithThreadsUsing(const std::string& format, int milliseconds) {
+    ql::test::lingerAtTheEnd();
     for (int thread = 0; thread < 4; ++thread)
         Thread::detachNewThread([format, thread] { roundTripForEver(format, thread); });
     const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
