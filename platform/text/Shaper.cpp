@@ -10,6 +10,7 @@
 #include <span>
 #include <utility>
 
+#include "platform/foundation/PerThread.h"
 #include "platform/text/BidiLevels.h"
 #include "platform/text/EmojiPresentation.h"
 #include "platform/text/FontFace.h"
@@ -21,6 +22,26 @@ namespace {
 struct BufferDeleter {
     void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
 };
+using Buffer = std::unique_ptr<hb_buffer_t, BufferDeleter>;
+
+// A buffer holding more glyphs than this after shaping is let go rather than kept for the thread's next text.
+constexpr unsigned kLargestKeptBuffer = 4096;
+
+ns::PerThread<Buffer>& threadBuffers() {
+    static ns::PerThread<Buffer> buffers;
+    return buffers;
+}
+
+// The thread's shaping buffer, made once and cleared for each text. A new buffer asks the shaping library for its
+// default character functions, made on first use and freed by an exit handler of the library's own: a thread
+// making one while the process ends may take them as they are freed. A kept buffer holds them, so they outlive
+// that handler.
+Buffer& threadBuffer() {
+    Buffer& buffer = threadBuffers().get();
+    if (!buffer) buffer.reset(hb_buffer_create());
+    hb_buffer_clear_contents(buffer.get());
+    return buffer;
+}
 
 char32_t codePointAt(std::u16string_view text, std::uint64_t& index) {
     UChar32 c;
@@ -161,19 +182,27 @@ void applyKern(std::vector<RunGlyph>& glyphs, double kern, bool rightToLeft) {
 
 std::vector<RunGlyph> shapeItem(const std::u16string& text, ns::Range range, const Font& font, UScriptCode script,
                                 bool rightToLeft) {
-    std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
-    hb_buffer_add_utf16(buffer.get(), reinterpret_cast<const std::uint16_t*>(text.data()),
+    Buffer& kept = threadBuffer();
+    // Let go however the shaping ends when it grew large; cleared at the next use otherwise.
+    struct LetGoIfLarge {
+        Buffer& buffer;
+        ~LetGoIfLarge() {
+            if (hb_buffer_get_length(buffer.get()) > kLargestKeptBuffer) buffer.reset();
+        }
+    } letGo{kept};
+    hb_buffer_t* const buffer = kept.get();
+    hb_buffer_add_utf16(buffer, reinterpret_cast<const std::uint16_t*>(text.data()),
                         static_cast<int>(text.size()), static_cast<unsigned>(range.location),
                         static_cast<int>(range.length));
     // Direction and script are set, and the language deliberately left unset, so that shaping never
     // depends on the host's locale.
-    hb_buffer_set_direction(buffer.get(), rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-    hb_buffer_set_script(buffer.get(), harfBuzzScript(script));
-    hb_shape(font.face().hbFont(), buffer.get(), nullptr, 0);
+    hb_buffer_set_direction(buffer, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    hb_buffer_set_script(buffer, harfBuzzScript(script));
+    hb_shape(font.face().hbFont(), buffer, nullptr, 0);
 
     unsigned count = 0;
-    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
-    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, &count);
     const double xScale = font.scale() * font.matrix().a;
     const double yScale = font.scale() * font.matrix().d;
 
@@ -244,6 +273,12 @@ std::vector<ShapedItem> shape(const StyledText& text, const TextBreaks& breaks, 
         i = j;
     }
     return items;
+}
+
+std::optional<unsigned> keptShapingBufferLength() {
+    const Buffer& buffer = threadBuffers().get();
+    if (!buffer) return std::nullopt;
+    return hb_buffer_get_length(buffer.get());
 }
 
 std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& text, const ShapedItem& item) {

@@ -6,6 +6,7 @@
 // first. For the text layer's own sources.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -43,5 +44,9 @@ struct LineEnd {
 // For each cluster of `item` whose advances depend on what follows it inside the item (kerning with the
 // next glyph in text order), keyed by the code unit after it: how it is shaped with nothing after it.
 std::vector<std::pair<std::uint64_t, LineEnd>> lineEnds(const std::u16string& text, const ShapedItem& item);
+
+// How many glyphs the calling thread's shaping buffer, kept for its next text, holds from its last one; nothing when
+// the thread keeps none (it shaped nothing yet, or let a large one go).
+std::optional<unsigned> keptShapingBufferLength();
 
 }  // namespace ql::ct::detail

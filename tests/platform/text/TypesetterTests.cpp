@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/Text.h"
+#include "platform/text/Shaper.h"
 #include "platform/text/Typesetter.h"
 
 namespace ql::ct {
@@ -203,6 +205,24 @@ TEST(StyledText, RunsMustCoverTheText) {
     ASSERT_EQ(line.runs().size(), 2u);
     EXPECT_EQ(line.runs()[1].font().pointSize(), 20);
     EXPECT_DOUBLE_EQ(line.ascent(), font.withSize(20).ascent());
+}
+
+TEST(Typesetter, TheThreadsShapingBufferCarriesNothingOverAndIsLetGoWhenLarge) {
+    // Shaped on a thread of its own, so the buffer it keeps is this test's alone.
+    std::thread([] {
+        const double first = typeset("Quillory").createLine({0, 0}).width();
+        EXPECT_EQ(detail::keptShapingBufferLength(), 8u);
+        // Right to left, in another script and another face: nothing of it stays for the next text.
+        EXPECT_GT(typeset("\u0645\u0631\u062d\u0628\u0627").createLine({0, 0}).width(), 0);
+        EXPECT_DOUBLE_EQ(typeset("Quillory").createLine({0, 0}).width(), first);
+
+        // A text of many glyphs is shaped, and its buffer then given back rather than kept.
+        const std::string longText(20000, 'a');
+        EXPECT_EQ(typeset(longText).createLine({0, 0}).glyphCount(), longText.size());
+        EXPECT_EQ(detail::keptShapingBufferLength(), std::nullopt);
+        EXPECT_DOUBLE_EQ(typeset("Quillory").createLine({0, 0}).width(), first);
+        EXPECT_EQ(detail::keptShapingBufferLength(), 8u);
+    }).join();
 }
 
 }  // namespace
