@@ -48,14 +48,24 @@ void* walk(void* over) {
     return nullptr;
 }
 
+bool startDetached(std::atomic<bool>* over) {
+    pthread_attr_t detached;
+    if (::pthread_attr_init(&detached) != 0) return false;
+    pthread_t walker;
+    const bool started = ::pthread_attr_setdetachstate(&detached, PTHREAD_CREATE_DETACHED) == 0 &&
+                         ::pthread_create(&walker, &detached, walk, over) == 0;
+    ::pthread_attr_destroy(&detached);
+    return started;
+}
+
 }  // namespace
 
 bool flushStreamsNoThreadHolds(double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    // Shared with the walk, which may outlive the wait: given back only once the walk is known to be over.
+    // Shared with the walk, which may outlive the wait: given back only once the walk is known to be over. The walk
+    // runs detached, since the process may end (on another thread too) before anyone could join it.
     auto* over = new std::atomic<bool>(false);
-    pthread_t walker;
-    if (::pthread_create(&walker, nullptr, walk, over) != 0) {
+    if (!startDetached(over)) {
         delete over;
         // No thread to bound it with: standard output alone, whose buffer a run's reader looks for first.
         flushUnlessHeld(stdout);
@@ -63,11 +73,7 @@ bool flushStreamsNoThreadHolds(double seconds) {
     }
     const timespec aMillisecond{0, 1'000'000};
     while (!over->load() && std::chrono::steady_clock::now() < deadline) ::nanosleep(&aMillisecond, nullptr);
-    if (!over->load()) {
-        ::pthread_detach(walker);
-        return false;  // `over` stays the walk's: the process is about to end
-    }
-    ::pthread_join(walker, nullptr);
+    if (!over->load()) return false;  // `over` stays the walk's: the process is about to end
     delete over;
     return true;
 }

@@ -316,6 +316,9 @@ bool textComesBackTheSame(long round) {
 
 int endWithThreadsUsing(const std::string& format, int milliseconds) {
     ql::test::lingerAtTheEnd();
+    // The text services load their data once, behind synchronisation of their own that the race detector cannot
+    // see: done here first, the threads do not race to it.
+    if (format == "text" && !textComesBackTheSame(0)) return 4;
     for (int thread = 0; thread < 4; ++thread)
         Thread::detachNewThread([format, thread] { roundTripForEver(format, thread); });
     const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
