@@ -93,20 +93,21 @@ bool stretchesEndedBy(SteadyTime deadline) {
     return true;
 }
 
-// The first of the exit handlers once a stretch could not be stopped, and the end of exit handlers given up: ends
-// the process with the status it was given before anything (more) is torn down. What was written through stdio is
-// kept, but for a stream a thread holds as the process ends.
-void endAtOnce(int status, void*) {
-    flushStreamsNoThreadHolds(BackgroundWork::kStopAllowance);
-    ::_exit(status);
-}
-
 // A stretch still under way may hold the log's lock, the standard error's or the allocator's: this takes none.
 // The line and its end go in one write, so no other writer's text comes between them.
 void tellWithoutALock(std::string_view line) {
     char end = '\n';
     const iovec parts[] = {{const_cast<char*>(line.data()), line.size()}, {&end, 1}};
     [[maybe_unused]] const ssize_t written = ::writev(STDERR_FILENO, parts, 2);
+}
+
+// The first of the exit handlers once a stretch could not be stopped, and the end of exit handlers given up: ends
+// the process with the status it was given before anything (more) is torn down. What was written through stdio is
+// kept, but for a stream a thread holds as the process ends.
+void endAtOnce(int status, void*) {
+    if (!flushStreamsNoThreadHolds(BackgroundWork::kStopAllowance))
+        tellWithoutALock("the stdio streams were not flushed in time as the process ends: what they held is lost");
+    ::_exit(status);
 }
 
 std::mutex promisesMutex;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/foundation/Sandbox.h"
+#include "tests/platform/foundation/DefaultsAtTheNextLaunch.h"
 #include "tests/support/ChildProgram.h"
 
 using namespace ql;
@@ -53,11 +54,8 @@ TEST(StateAtExit, DefaultsSetByCodeAtTheEndAreKeptForTheNextLaunch) {
     const test::ChildRun ending = test::runChild({QL_WORK_AT_EXIT, "-", "defaults-set-at-the-end"}, inHome, "", kRunLimit);
     EXPECT_TRUE(ending.succeeded()) << ending.describe();
     EXPECT_FALSE(ending.hasSanitizerReport()) << ending.describe();
-
-    const test::ChildRun next = test::runChild(
-        {QL_WORK_AT_EXIT, "-", "read-default", "first-handler", "static", "main", "last-handler"}, inHome, "", kRunLimit);
-    EXPECT_TRUE(next.succeeded()) << next.describe();
-    EXPECT_EQ(next.out, "yes\nyes\nyes\nyes\n");
+    EXPECT_EQ(test::defaultsAtTheNextLaunch(inHome, {"first-handler", "static", "main", "last-handler"}),
+              "yes\nyes\nyes\nyes\n");
 }
 
 TEST(StateAtExit, ThreadsStillReadingAndWritingAsTheProcessEndsDoNotBringItDown) {

@@ -33,9 +33,10 @@
 //   dates, patterns and digests of texts) for ever, without a run loop; main returns 0 after MILLISECONDS, and the
 //   end lingers a tenth of a second once what they use would be destroyed. A round trip that comes back different
 //   says so on standard error and ends with status 4.
-// stdio-given-up FILE handler|fenced: writes 100 lines to FILE through stdio, and one to FILE.held, which a thread
-//   then holds for good; then the end gives up with status 6 on an exit handler that never returns ("handler"),
-//   or fences off a block that never ends ("fenced").
+// stdio-given-up FILE handler|fenced|blocked-flush: writes 100 lines to FILE through stdio, and one to FILE.held,
+//   which a thread then holds for good; then the end gives up with status 6 on an exit handler that never returns
+//   ("handler"), or fences off a block that never ends ("fenced"). With "blocked-flush", as with "handler", but
+//   another thread is blocked for good in a flush of every stream, holding the C library's list of them.
 // read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
 #include <unistd.h>
@@ -333,6 +334,19 @@ int endWithThreadsUsing(const std::string& format, int milliseconds) {
     for (;;) ::pause();
 }
 
+// Blocks a thread for good in a flush of every stream: one of them is written into a pipe that nobody reads.
+void blockAFlushOfEveryStream() {
+    int ends[2];
+    if (::pipe(ends) != 0) std::abort();
+    FILE* unread = ::fdopen(ends[1], "w");
+    static char buffer[1 << 18];
+    if (!unread || std::setvbuf(unread, buffer, _IOFBF, sizeof buffer) != 0) std::abort();
+    const std::string moreThanThePipeHolds(sizeof buffer / 2, 'x');
+    std::fwrite(moreThanThePipeHolds.data(), 1, moreThanThePipeHolds.size(), unread);
+    std::thread([] { std::fflush(nullptr); }).detach();
+    giveTheWokenThreadAMoment();
+}
+
 int endGivingUpWithStdioBuffered(const std::string& path, const std::string& how) {
     FILE* file = std::fopen(path.c_str(), "w");
     FILE* held = std::fopen((path + ".held").c_str(), "w");
@@ -346,7 +360,8 @@ int endGivingUpWithStdioBuffered(const std::string& path, const std::string& how
         waitForEver();
     }).detach();
     holding->wait();
-    if (how == "handler") {
+    if (how == "blocked-flush") blockAFlushOfEveryStream();
+    if (how != "fenced") {
         std::atexit([] { waitForEver(); });
     } else {
         static auto* started = new DispatchSemaphore(0);
