@@ -207,17 +207,22 @@ void endProcess(double allowance) {
 
 // The last of the end, as the program unloads: every exit handler has run and every object of static storage has
 // been destroyed, so what the exit handlers themselves set (a default, say) is written too. What the stores write
-// with is never destroyed.
-[[gnu::destructor]] void keepThePromisesOnceTheExitHandlersAreOver() {
-    if (::getpid() == armedProcess) keepThePromises();
-}
+// with is never destroyed. A forked child writes what it changed itself here as well.
+[[gnu::destructor]] void keepThePromisesOnceTheExitHandlersAreOver() { keepThePromises(); }
 
 // exit() destroys the calling thread's thread storage before it runs any exit handler or destroys any object of
 // static storage: this object, on the main thread and on the threads the system starts, ends the process there.
+// A forked child has none of the threads whose work the end would wait for, so it ends as it would otherwise, but
+// for what the stores promised: written before its exit handlers too, as the armed process writes it.
 struct EndOnExit {
     bool endedOnItsOwn = false;
     ~EndOnExit() {
-        if (!endedOnItsOwn && ::getpid() == armedProcess) endProcess(BackgroundWork::kEndAllowance);
+        if (endedOnItsOwn) return;
+        if (::getpid() == armedProcess) {
+            endProcess(BackgroundWork::kEndAllowance);
+        } else {
+            keepThePromises();
+        }
     }
 };
 #ifdef __clang__

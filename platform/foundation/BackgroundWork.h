@@ -28,7 +28,9 @@
 // the end does not wait for its stretch, nor the pool's waits for its job. The allowance is kEndAllowance
 // seconds of real time in all: a sandbox's end that waited for the same spell of background work just before (at
 // the end of the app's main, say) has spent its part of it already. Only the process that armed the end ends this
-// way: a child forked from it ends as it would otherwise.
+// way: a child forked from it ends as it would otherwise, but writes what stores promised as well (on return from
+// main or exit(), before its exit handlers and once they are over); a store writes there only what the child
+// itself changed, what it inherited unwritten being the parent's to write.
 
 #include <functional>
 #include <string_view>
@@ -62,7 +64,8 @@ public:
     // What a store promised to write at the end of the process: the end runs `write` on its thread once the
     // background work has stopped or been fenced off, so it is written even when the exit handlers are skipped,
     // and again once they are over (or given up), for what they changed. A store that promises lives to the end:
-    // `write` may run after every object of static storage is gone, and more than once.
+    // `write` may run after every object of static storage is gone, more than once, and in a forked child, where it
+    // writes only what the child changed.
     static void writeAtTheEnd(std::function<void()> write);
 
     // Lives for the body of a thread the system starts: exit() called on the thread meanwhile ends the process as

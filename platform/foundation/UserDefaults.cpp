@@ -79,7 +79,7 @@ UserDefaults& UserDefaults::standard() {
     return **instance;
 }
 
-UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) {
+UserDefaults::UserDefaults(std::string path) : path_(std::move(path)), process_(::getpid()) {
     std::lock_guard lock(mutex_);
     load();
 }
@@ -101,6 +101,14 @@ void UserDefaults::rebindIfSandboxMoved() {
     path_ = standardPath();
     changedKeys_.clear();
     load();
+}
+
+void UserDefaults::leaveTheParentsChangesToIt() {
+    const pid_t process = ::getpid();
+    if (process_ == process) return;
+    process_ = process;
+    changedKeys_.clear();
+    stamp_ = kUnknownToThisProcess;
 }
 
 void UserDefaults::flushBeforeLeaving() {
@@ -256,6 +264,7 @@ void UserDefaults::setObject(const Value& value, std::string_view key) {
     freeze(stored);
     {
         std::lock_guard lock(mutex_);
+        leaveTheParentsChangesToIt();
         values_.set(std::string(key), std::move(stored));
         changedKeys_.emplace(key);
     }
@@ -265,6 +274,7 @@ void UserDefaults::setObject(const Value& value, std::string_view key) {
 void UserDefaults::removeObjectForKey(std::string_view key) {
     {
         std::lock_guard lock(mutex_);
+        leaveTheParentsChangesToIt();
         if (!values_.erase(key)) return;
         changedKeys_.emplace(key);
     }
@@ -293,6 +303,7 @@ bool UserDefaults::synchronize(Error* error) {
 }
 
 bool UserDefaults::synchronizeLocked(Error* error) {
+    leaveTheParentsChangesToIt();
     // Nothing to write and nothing new to read: no other app needs to be waited for.
     if (changedKeys_.empty() && !fileUnreadable_ && currentStamp() == stamp_) return true;
     // Other apps on this home write the file too: the look at it, the merge and the write happen under the

@@ -5,7 +5,9 @@
 // file that cannot be read as a property list is set aside under another name and reported, never
 // overwritten. Safe to use from any thread, and from several processes over one file (two apps on one
 // home): a synchronize reads, merges and writes under a lock they all take (the file's name + ".lock").
-// Reading the file also removes what writes of it cut short by the end of their process left beside it.
+// Reading the file also removes what writes of it cut short by the end of their process left beside it. A forked
+// child writes only what it changes itself: what its parent had not yet synchronized is the parent's to write, so
+// the child never puts an older value back over one the parent has written since.
 
 #include <sys/types.h>
 
@@ -88,8 +90,14 @@ private:
 
     enum class FileState { Absent, Read, Corrupt, Unreadable };
 
+    // Stands for the file as a forked child sees it: unknown, so its next synchronize reads it whatever is there.
+    static constexpr FileStamp kUnknownToThisProcess{0, 0, 0, -2};
+
     // All under mutex_.
     void load();
+    // In a child forked since the last change: what the parent left unsynchronized is the parent's to write, so the
+    // child writes only what it changes itself, over whatever the file holds by then.
+    void leaveTheParentsChangesToIt();
     // Through the descriptor when there is one, else at the path; empty when there is no file.
     static FileStamp stampOf(int fd, const std::string& path);
     FileStamp currentStamp() const;
@@ -118,6 +126,8 @@ private:
     // A file that exists but could not be read is never replaced: its contents may still be wanted.
     bool fileUnreadable_ = false;
     std::uint64_t sandboxGeneration_ = 0;
+    // The process whose changes changedKeys_ holds.
+    pid_t process_;
 };
 
 }  // namespace ql::ns

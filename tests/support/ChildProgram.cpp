@@ -54,23 +54,27 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     return pointers;
 }
 
+bool awaitGone(pid_t process, double seconds) {
+    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, process, 0));
+    // Gone already, or a system without handles to processes: taken as gone (a child is then waited for as long as
+    // it takes).
+    if (handle < 0) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    pollfd watch{handle, POLLIN, 0};
+    int ready = 0;
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        ready = ::poll(&watch, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    } while (ready < 0 && errno == EINTR);
+    ::close(handle);
+    return ready == 1;
+}
+
 namespace {
 
 // Waits for the child to end, at most `seconds`; kills it when it does not.
 int waitFor(pid_t child, double seconds, bool& ended) {
-    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
-    ended = true;  // without a handle to watch it, it is waited for as long as it takes
-    if (handle >= 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        pollfd watch{handle, POLLIN, 0};
-        int ready = 0;
-        do {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            ready = ::poll(&watch, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-        } while (ready < 0 && errno == EINTR);
-        ended = ready == 1;
-        ::close(handle);
-    }
+    ended = awaitGone(child, seconds);
     if (!ended) ::kill(child, SIGKILL);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {

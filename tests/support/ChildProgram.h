@@ -2,6 +2,8 @@
 // Runs one of the system's own programs as a child process, as a person would from the shell, so a test can
 // look at how the whole process ends: its status, what it wrote on both streams, and whether it ended at all.
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <map>
 #include <optional>
@@ -45,6 +47,10 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts);
 // unsets the variable), `input` on its standard input, for at most `seconds` of real time.
 ChildRun runChild(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
                   const std::string& input, double seconds);
+
+// Waits until the process (any, not only a child of the test's) has ended, at most `seconds` of real time; false
+// when it still runs then. Where the system cannot watch a process, it is taken as gone at once.
+bool awaitGone(pid_t process, double seconds);
 
 // For the child program: says on standard output that its end begins now (main is about to return), on the
 // steady clock, which is the machine's own and so the same in the test that runs it.

@@ -8,6 +8,8 @@
 
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/foundation/Sandbox.h"
 #include "tests/platform/foundation/DefaultsAtTheNextLaunch.h"
@@ -74,4 +76,34 @@ TEST(StateAtExit, ThreadsStillReadingAndWritingAsTheProcessEndsDoNotBringItDown)
                 << trial << ": " << child.out;
         }
     }
+}
+
+namespace {
+
+// Runs the program of WorkAtExit.cpp as `how` says in a home of its own, and once it has ended (a daemon it tells
+// of included), answers what the user defaults `keys` hold at the next launch there.
+std::string defaultsAfterAForkedChild(const std::vector<std::string>& how, const std::vector<std::string>& keys) {
+    ns::TemporarySandbox home;
+    const std::map<std::string, std::string> inHome{{"QUILLORY_HOME", home.path()}};
+    std::vector<std::string> arguments{QL_WORK_AT_EXIT, "-"};
+    arguments.insert(arguments.end(), how.begin(), how.end());
+    const test::ChildRun parent = test::runChild(arguments, inHome, "", kRunLimit);
+    EXPECT_TRUE(parent.succeeded()) << how.back() << ": " << parent.describe();
+    EXPECT_FALSE(parent.hasSanitizerReport()) << how.back() << ": " << parent.describe();
+    constexpr std::string_view kDaemon = "daemon ";
+    if (const auto told = parent.out.find(kDaemon); told != std::string::npos) {
+        EXPECT_TRUE(test::awaitGone(std::stoi(parent.out.substr(told + kDaemon.size())), kRunLimit));
+    }
+    return test::defaultsAtTheNextLaunch(inHome, keys);
+}
+
+}  // namespace
+
+TEST(StateAtExit, AForkedChildWritesWhatItSetAndLeavesWhatItInheritedToItsParent) {
+    // A daemon: the parent leaves with _exit, at once or once the child has ended, and the child returns from main.
+    for (const std::string how : {"at-once", "after-child"})
+        EXPECT_EQ(defaultsAfterAForkedChild({"daemon", how}, {"before", "daemon"}), "yes\nyes\n") << how;
+    // A worker: the parent's unsynchronized 1 is its own to write, and its 2, written since, must stay.
+    for (const std::string how : {"return", "exit"})
+        EXPECT_EQ(defaultsAfterAForkedChild({"worker", how}, {"shared", "child", "late"}), "2\nyes\nyes\n") << how;
 }

@@ -1,7 +1,8 @@
 // A program that ends while its background work is still going, for BackgroundWorkTests.
 //   foundation_work_at_exit MARKER [return|exit|waits-for-main|run-loop-timer|refilling|endless-block|
 //                                   handler-waits-on-group|handler-queues-onto-sync|handler-syncs-onto-stopped-block|
-//                                   defaults-given-up|read-default [KEY...]]
+//                                   defaults-given-up|defaults-set-at-the-end|daemon HOW|worker HOW|
+//                                   threads-using FORMAT MILLISECONDS|stdio-given-up HOW|read-default [KEY...]]
 // return, exit, waits-for-main: a serial queue's job writes log lines and digests for a while, and performs
 //   blocks that log on another thread's run loop, then writes the file MARKER; main returns (or, with "exit",
 //   calls exit) as soon as that job has started. With "waits-for-main", the job waits for the main queue first,
@@ -29,6 +30,12 @@
 // defaults-set-at-the-end: sets user defaults from code that runs at the end: "first-handler" from an exit handler
 //   registered before the defaults are first used, "static" from the destructor of an object of static storage
 //   made before then too, "main" in main and "last-handler" from an exit handler registered afterwards.
+// daemon at-once|after-child: sets the user default "before" and synchronizes, then forks; the parent leaves with
+//   _exit, at once (after telling the child's process ID on standard output) or once the child has ended (with
+//   its status), and the child carries on as the program: it sets "daemon" and returns from main.
+// worker return|exit: sets the user default "shared" to 1 without synchronizing it and forks a worker, which
+//   sets "child" after 300 ms and returns from main (or calls exit); meanwhile the parent sets "shared" to 2,
+//   synchronizes, waits for the worker, sets "late" and returns (with the worker's status when it failed).
 // threads-using json|xml|text MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML, or
 //   dates, patterns and digests of texts) for ever, without a run loop; main returns 0 after MILLISECONDS, and the
 //   end lingers a tenth of a second once what they use would be destroyed. A round trip that comes back different
@@ -39,6 +46,7 @@
 //   another thread is blocked for good in a flush of every stream, holding the C library's list of them.
 // read-default: prints the user default "promise", or each KEY's, one a line, or "nothing" for one not set.
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -270,6 +278,50 @@ int endSettingDefaultsAtTheEnd() {
     return 0;
 }
 
+// ---- A forked child carrying on as the program ----
+
+// The child's status as the parent's own, 1 when it did not exit by itself.
+int statusOf(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
+    return WEXITSTATUS(status);
+}
+
+int endAsADaemon(const std::string& how) {
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "before");
+    if (!UserDefaults::standard().synchronize()) return 1;
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) return 1;
+    if (child > 0) {
+        if (how == "after-child") ::_exit(statusOf(child));
+        std::printf("daemon %d\n", static_cast<int>(child));
+        std::fflush(stdout);
+        ::_exit(0);
+    }
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "daemon");
+    return 0;
+}
+
+int endWithAForkedWorker(const std::string& how) {
+    UserDefaults::standard().setInteger(1, "shared");
+    std::fflush(nullptr);
+    const pid_t worker = ::fork();
+    if (worker < 0) return 1;
+    if (worker == 0) {
+        const timespec aWhile{0, 300'000'000};
+        ::nanosleep(&aWhile, nullptr);
+        UserDefaults::standard().setObject(ql::ns::Value("yes"), "child");
+        if (how == "exit") std::exit(0);
+        return 0;
+    }
+    UserDefaults::standard().setInteger(2, "shared");
+    if (!UserDefaults::standard().synchronize()) return 1;
+    if (const int status = statusOf(worker); status != 0) return status;
+    UserDefaults::standard().setObject(ql::ns::Value("yes"), "late");
+    return 0;
+}
+
 // ---- Threads of the app's own still using a library as the process ends ----
 
 std::optional<Data> writtenAs(const std::string& format, const ql::ns::Value& value) {
@@ -386,6 +438,8 @@ int main(int argc, char** argv) {
     if (how == "handler-syncs-onto-stopped-block") return endWithAnExitHandlerSyncingOntoAStoppedBlock();
     if (how == "defaults-given-up") return endGivingUpWithADefaultUnsynchronized();
     if (how == "defaults-set-at-the-end") return endSettingDefaultsAtTheEnd();
+    if (how == "daemon" && argc > 3) return endAsADaemon(argv[3]);
+    if (how == "worker" && argc > 3) return endWithAForkedWorker(argv[3]);
     if (how == "threads-using" && argc > 4) return endWithThreadsUsing(argv[3], std::atoi(argv[4]));
     if (how == "stdio-given-up" && argc > 3) return endGivingUpWithStdioBuffered(argv[1], argv[3]);
     if (how == "read-default") {
