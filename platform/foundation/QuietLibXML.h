@@ -35,8 +35,16 @@ private:
 
     // As the program unloads, the library frees its state (its dictionaries' lock, its encodings, its per-thread
     // keys) under threads that may still be reading, unless its memory is handed out by functions other than the
-    // C library's own. These are, over the C library's: the state then lives until the process is gone.
+    // C library's own. These are, over the C library's: the state then lives until the process is gone. A program
+    // that installed an allocator of its own keeps it: blocks it handed out before must go back to it, and with
+    // it the library frees nothing as it unloads either.
     static void keepTheLibraryToTheEnd() {
+        xmlFreeFunc freeing = nullptr;
+        xmlMallocFunc allocating = nullptr;
+        xmlReallocFunc reallocating = nullptr;
+        xmlStrdupFunc copying = nullptr;
+        if (xmlMemGet(&freeing, &allocating, &reallocating, &copying) != 0) return;
+        if (freeing != &::free || allocating != &::malloc || reallocating != &::realloc) return;
         xmlMemSetup([](void* block) { std::free(block); }, [](std::size_t size) { return std::malloc(size); },
                     [](void* block, std::size_t size) { return std::realloc(block, size); },
                     [](const char* text) { return ::strdup(text); });
