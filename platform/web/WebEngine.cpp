@@ -52,6 +52,10 @@ std::shared_ptr<WebEngine>& instance() {
     return engine;
 }
 
+// Set once the engine's exit handler has run in this process: code still running after it (a later exit handler)
+// gets no engine, rather than one launched as the process ends that nothing would shut down.
+std::atomic<bool> shutDownForGood{false};
+
 // Keeps the descriptor clear of 0 to 4, which the engine's side is laid out on.
 int highDescriptor(int fd) {
     const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 10);
@@ -81,6 +85,10 @@ std::optional<std::string> errorText(const ns::Dictionary& message) {
 }  // namespace
 
 std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
+    if (shutDownForGood.load()) {
+        if (error) *error = webEngineError(WebEngineErrorEnded, "The web engine was shut down as the app ends.");
+        return nullptr;
+    }
     auto& engine = instance();
     if (engine && engine->isAlive()) return engine;
     if (engine && !engine->startedHere()) keepInherited(std::move(engine));
@@ -95,6 +103,7 @@ std::shared_ptr<WebEngine> WebEngine::running(ns::Error* error) {
 }
 
 void WebEngine::shutDownAtExit() {
+    shutDownForGood.store(true);
     // The handler is inherited by a child the app forks, which may exit through it too.
     auto& engine = instance();
     if (!engine) return;

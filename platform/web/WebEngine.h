@@ -84,7 +84,8 @@ public:
     using EventHandler = std::function<void(std::string_view method, const ns::Value& params)>;
 
     // The app's engine, started when there is none or the last one ended; null with the reason when it
-    // cannot be started (not installed, for one).
+    // cannot be started (not installed, for one), and from the engine's own exit handler on (WebEngineErrorEnded):
+    // nothing started as the process ends would be shut down.
     static std::shared_ptr<WebEngine> running(ns::Error* error);
 
     WebEngine(const WebEngine&) = delete;

@@ -2,7 +2,10 @@
 // as its argument says: "wait" (until killed), "quit" (at once, tidying nothing up, as after a fatal error),
 // "exit" (through exit, with the view still open), "crash" (by abort). "fork" first forks a child that
 // exits at once through exit, then tells the group only if the child ended by itself and the page still
-// answers, and waits.
+// answers, and waits. "late-load" registers, before the first view, an exit handler that loads a page in the view
+// once the engine's own exit handler has run, then returns from main: the handler writes into the file "late-load"
+// of the home how the load ended ("failed CODE", "finished" or "still loading") and whether an engine was running
+// then ("engine running" or "no engine").
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,17 +14,51 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
 
+using namespace ql;
+
+namespace {
+
+class FailureRecorder final : public ui::WebViewDelegate {
+public:
+    void webViewDidFinishLoad(ui::WebView&) override { outcome = "finished"; }
+    void webViewDidFailLoadWithError(ui::WebView&, const ns::Error& error) override {
+        outcome = "failed " + std::to_string(error.code());
+    }
+    std::string outcome = "still loading";
+};
+
+// The view the late exit handler loads in, and what hears how that load ends; never destroyed.
+std::shared_ptr<ui::WebView>* lateView = nullptr;
+
+void loadLate() {
+    const std::string home = std::getenv("QUILLORY_HOME");
+    std::ofstream(home + "/late.html") << "<title>late</title>";
+    auto recorder = std::make_shared<FailureRecorder>();
+    (*lateView)->setDelegate(recorder);
+    (*lateView)->loadRequest(ns::URLRequest(ns::URL::fileURLWithPath(home + "/late.html", false)));
+    ns::RunLoop::main()->runUntil([&] { return !(*lateView)->isLoading(); }, 60);
+    ns::Error error = ui::webEngineError(0, "");
+    const bool engineRunning = ui::WebEngine::running(&error) != nullptr;
+    std::ofstream(home + "/late-load") << recorder->outcome << "\n" << (engineRunning ? "engine running" : "no engine") << "\n";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace ql;
     if (argc != 2) return 2;
+    const bool late = std::strcmp(argv[1], "late-load") == 0;
+    if (late) std::atexit(loadLate);
     auto view = std::make_shared<ui::WebView>(cg::Rect{0, 0, 320, 480});
+    if (late) lateView = new std::shared_ptr<ui::WebView>(view);
     view->loadHTMLString("<title>held</title>", std::nullopt);
     ns::RunLoop::main()->runUntil([&] { return !view->isLoading(); }, 60);
     ns::Error error = ui::webEngineError(0, "");
@@ -51,6 +88,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (std::strcmp(mode, "quit") == 0) _exit(0);
     if (std::strcmp(mode, "exit") == 0) std::exit(0);
+    if (late) return 0;
     if (std::strcmp(mode, "crash") == 0) std::abort();
     for (;;) pause();
 }

@@ -16,12 +16,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Sandbox.h"
 #include "platform/web/WebEngine.h"
+#include "platform/web/WebEngineError.h"
 #include "platform/web/WebEngineProfile.h"
 
 extern char** environ;
@@ -142,6 +144,12 @@ std::vector<std::string> profileFolders(const std::string& home) {
     return folders;
 }
 
+// Waits for the holder to end; whether it exited with status 0.
+bool exitedWithSuccess(pid_t holder) {
+    int status = 0;
+    return waitpid(holder, &status, 0) == holder && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST(WebEngineLifetime, NoEngineProcessOutlivesItsAppHoweverTheAppEnds) {
     ns::TemporarySandbox sandbox;
     // One stays alive throughout: its engine and its profile folder are left alone.
@@ -191,9 +199,7 @@ TEST(WebEngineLifetime, AnAppThatExitsWithAViewOpenLeavesNoProfileFolder) {
     ns::TemporarySandbox sandbox;
     const Holder holder = startHolder("exit", sandbox.path());
     ASSERT_GT(holder.group, 0u);
-    int status = 0;
-    ASSERT_EQ(waitpid(holder.pid, &status, 0), holder.pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(exitedWithSuccess(holder.pid));
     EXPECT_TRUE(profileFolders(sandbox.path()).empty());
     awaitEnding([&] { return groupMembers(holder.group); }, std::chrono::seconds(2));
     EXPECT_TRUE(groupGone(holder.group));
@@ -211,6 +217,19 @@ TEST(WebEngineLifetime, AChildTheAppForksLeavesTheEngineToTheAppWhenItExits) {
     // The app itself still ends it all when it goes.
     kill(holder.pid, SIGKILL);
     waitpid(holder.pid, nullptr, 0);
+    awaitEnding([&] { return processesMarked(holder.marker); }, std::chrono::seconds(2));
+    EXPECT_TRUE(processesMarked(holder.marker).empty());
+}
+
+TEST(WebEngineLifetime, APageLoadedOnceTheEnginesEndHasRunStartsNoEngine) {
+    ns::TemporarySandbox sandbox;
+    const Holder holder = startHolder("late-load", sandbox.path());
+    ASSERT_GT(holder.group, 0u);
+    EXPECT_TRUE(exitedWithSuccess(holder.pid));
+    std::ifstream told(sandbox.path() + "/late-load");
+    const std::string said((std::istreambuf_iterator<char>(told)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(said, "failed " + std::to_string(ui::WebEngineErrorEnded) + "\nno engine\n");
+    EXPECT_TRUE(profileFolders(sandbox.path()).empty());
     awaitEnding([&] { return processesMarked(holder.marker); }, std::chrono::seconds(2));
     EXPECT_TRUE(processesMarked(holder.marker).empty());
 }
