@@ -2,6 +2,7 @@
 
 option(QL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(QL_SANITIZE_THREAD "Build with ThreadSanitizer (not together with QL_SANITIZE)" OFF)
+option(QL_SANITIZE_LEAK "Link with LeakSanitizer alone, for optimised builds (scripts/leaks)" OFF)
 option(QL_BUILD_BENCHMARKS "Build the Google Benchmark programs under bench/" OFF)
 option(QL_FUZZ "Build the libFuzzer targets under tests/fuzz (clang; see scripts/fuzz)" OFF)
 
@@ -24,6 +25,15 @@ if(QL_SANITIZE_THREAD)
   # uninitialized; the dev and release flavours keep the warning.
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -Wno-maybe-uninitialized)
   add_link_options(-fsanitize=thread)
+endif()
+
+if(QL_SANITIZE_LEAK)
+  if(QL_SANITIZE OR QL_SANITIZE_THREAD)
+    message(FATAL_ERROR "LeakSanitizer alone is for builds without the other sanitizers: use the leaks preset")
+  endif()
+  # The leak checker needs no instrumentation, only its allocator: the code is compiled as the release flavour's
+  # is, so what an optimiser does with a pointer the program keeps is what the checker sees.
+  add_link_options(-fsanitize=leak)
 endif()
 
 # Each test program carries the debug information of every library it links; compressed, a tree of them

@@ -1,6 +1,5 @@
 #include "platform/foundation/JSONKeptMemory.h"
 
-#include <memory>
 #include <mutex>
 
 #include "platform/foundation/Clock.h"
@@ -67,9 +66,10 @@ void releaseKeptJSONMemory() noexcept {
 }
 
 void giveBackKeptJSONMemoryOnMemoryWarnings() {
-    [[maybe_unused]] static const auto& observer =
-        *new std::shared_ptr<Object>(NotificationCenter::defaultCenter().addObserverForName(
-            MemoryWarningNotification, nullptr, nullptr, [](const Notification&) { releaseKeptJSONMemory(); }));
+    // The centre holds the registration for good: its token is not kept.
+    [[maybe_unused]] static const bool registered =
+        NotificationCenter::defaultCenter().addObserverForName(MemoryWarningNotification, nullptr, nullptr,
+                                                               [](const Notification&) { releaseKeptJSONMemory(); }) != nullptr;
 }
 
 void noteLargeJSONText() {

@@ -209,7 +209,8 @@ TEST(WebEngineLifetime, AChildTheAppForksLeavesTheEngineToTheAppWhenItExits) {
     ns::TemporarySandbox sandbox;
     // The leak checker would run again in the child, where the memory the app's other threads hold looks
     // lost: it is left to the app itself.
-    const Holder holder = startHolder("fork", sandbox.path(), {"ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
+    const Holder holder = startHolder(
+        "fork", sandbox.path(), {"ASAN_OPTIONS=detect_leaks=0:abort_on_error=1", "LSAN_OPTIONS=detect_leaks=0"});
     ASSERT_GT(holder.group, 0u) << "the child's exit ended the page";
     EXPECT_FALSE(groupGone(holder.group));
     EXPECT_EQ(profileFolders(sandbox.path()).size(), 1u);
