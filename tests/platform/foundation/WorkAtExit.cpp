@@ -33,9 +33,9 @@
 // daemon at-once|after-child: sets the user default "before" and synchronizes, then forks; the parent leaves with
 //   _exit, at once (after telling the child's process ID on standard output) or once the child has ended (with
 //   its status), and the child carries on as the program: it sets "daemon" and returns from main.
-// worker return|exit: sets the user default "shared" to 1 without synchronizing it and forks a worker, which
-//   sets "child" after 300 ms and returns from main (or calls exit); meanwhile the parent sets "shared" to 2,
-//   synchronizes, waits for the worker, sets "late" and returns (with the worker's status when it failed).
+// worker return|exit: sets the user default "shared" to 1 without synchronizing it and forks a worker; the parent
+//   sets "shared" to 2 and synchronizes, and only then the worker sets "child" and returns from main (or calls
+//   exit); the parent waits for it, sets "late" and returns (with the worker's status when it failed).
 // threads-using json|xml|text MILLISECONDS: four ns::Threads write and read JSON (or property lists as XML, or
 //   dates, patterns and digests of texts) for ever, without a run loop; main returns 0 after MILLISECONDS, and the
 //   end lingers a tenth of a second once what they use would be destroyed. A round trip that comes back different
@@ -305,19 +305,28 @@ int endAsADaemon(const std::string& how) {
 
 int endWithAForkedWorker(const std::string& how) {
     UserDefaults::standard().setInteger(1, "shared");
+    // The worker goes on once the parent has written its newer value, whatever the machine's load.
+    int written[2];
+    if (::pipe(written) != 0) return 1;
     std::fflush(nullptr);
     const pid_t worker = ::fork();
     if (worker < 0) return 1;
     if (worker == 0) {
-        const timespec aWhile{0, 300'000'000};
-        ::nanosleep(&aWhile, nullptr);
+        ::close(written[1]);
+        char told = 0;
+        if (::read(written[0], &told, 1) != 1) ::_exit(1);
         UserDefaults::standard().setObject(ql::ns::Value("yes"), "child");
         if (how == "exit") std::exit(0);
         return 0;
     }
+    ::close(written[0]);
     UserDefaults::standard().setInteger(2, "shared");
-    if (!UserDefaults::standard().synchronize()) return 1;
+    const bool synchronized = UserDefaults::standard().synchronize();
+    const char tell = 1;
+    const bool told = ::write(written[1], &tell, 1) == 1;
+    ::close(written[1]);
     if (const int status = statusOf(worker); status != 0) return status;
+    if (!synchronized || !told) return 1;
     UserDefaults::standard().setObject(ql::ns::Value("yes"), "late");
     return 0;
 }
