@@ -4,7 +4,7 @@
 // exits at once through exit, then tells the group only if the child ended by itself and the page still
 // answers, and waits. "late-load" registers, before the first view, an exit handler that loads a page in the view
 // once the engine's own exit handler has run, then returns from main: the handler writes into the file "late-load"
-// of the home how the load ended ("failed CODE", "finished" or "still loading") and whether an engine was running
+// of the home the last thing its delegate heard ("fail CODE", "finish", ..., or "still loading") and whether an engine was running
 // then ("engine running" or "no engine").
 
 #include <signal.h>
@@ -22,33 +22,26 @@
 #include "platform/web/WebEngine.h"
 #include "platform/web/WebEngineError.h"
 #include "platform/web/WebView.h"
+#include "tests/platform/web/engine/WebViewRecorder.h"
 
 using namespace ql;
 
 namespace {
 
-class FailureRecorder final : public ui::WebViewDelegate {
-public:
-    void webViewDidFinishLoad(ui::WebView&) override { outcome = "finished"; }
-    void webViewDidFailLoadWithError(ui::WebView&, const ns::Error& error) override {
-        outcome = "failed " + std::to_string(error.code());
-    }
-    std::string outcome = "still loading";
-};
-
-// The view the late exit handler loads in, and what hears how that load ends; never destroyed.
+// The view the late exit handler loads in; never destroyed.
 std::shared_ptr<ui::WebView>* lateView = nullptr;
 
 void loadLate() {
     const std::string home = std::getenv("QUILLORY_HOME");
     std::ofstream(home + "/late.html") << "<title>late</title>";
-    auto recorder = std::make_shared<FailureRecorder>();
+    auto recorder = std::make_shared<test::WebViewRecorder>();
     (*lateView)->setDelegate(recorder);
     (*lateView)->loadRequest(ns::URLRequest(ns::URL::fileURLWithPath(home + "/late.html", false)));
     ns::RunLoop::main()->runUntil([&] { return !(*lateView)->isLoading(); }, 60);
     ns::Error error = ui::webEngineError(0, "");
     const bool engineRunning = ui::WebEngine::running(&error) != nullptr;
-    std::ofstream(home + "/late-load") << recorder->outcome << "\n" << (engineRunning ? "engine running" : "no engine") << "\n";
+    const std::string outcome = recorder->events.empty() ? "still loading" : recorder->events.back();
+    std::ofstream(home + "/late-load") << outcome << "\n" << (engineRunning ? "engine running" : "no engine") << "\n";
 }
 
 }  // namespace

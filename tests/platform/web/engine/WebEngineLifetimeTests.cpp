@@ -229,7 +229,7 @@ TEST(WebEngineLifetime, APageLoadedOnceTheEnginesEndHasRunStartsNoEngine) {
     EXPECT_TRUE(exitedWithSuccess(holder.pid));
     std::ifstream told(sandbox.path() + "/late-load");
     const std::string said((std::istreambuf_iterator<char>(told)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(said, "failed " + std::to_string(ui::WebEngineErrorEnded) + "\nno engine\n");
+    EXPECT_EQ(said, "fail " + std::to_string(ui::WebEngineErrorEnded) + "\nno engine\n");
     EXPECT_TRUE(profileFolders(sandbox.path()).empty());
     awaitEnding([&] { return processesMarked(holder.marker); }, std::chrono::seconds(2));
     EXPECT_TRUE(processesMarked(holder.marker).empty());
